@@ -1,0 +1,33 @@
+# Two commands do all set-up on a fresh Debian 12 machine:
+#   make run   builds (optimised) and starts the editor
+#   make test  builds with AddressSanitizer/UBSan and runs every test
+JOBS ?= $(shell nproc)
+RELEASE := build/release
+TEST := build/test
+BENCH := build/bench
+
+.PHONY: setup run test bench fuzz clean
+
+setup:
+	@./scripts/setup.sh
+
+$(RELEASE)/build.ninja: | setup
+	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRIMEL_TESTS=OFF
+
+run: setup $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS) --target brimel
+	./$(RELEASE)/brimel $(ARGS)
+
+test: setup
+	cmake -S . -B $(TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIMEL_SANITIZE=ON \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g"
+	cmake --build $(TEST) -j $(JOBS)
+	cd $(TEST) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+bench: setup
+	cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRIMEL_TESTS=OFF -DBRIMEL_BENCH=ON
+	cmake --build $(BENCH) -j $(JOBS)
+	@for b in $(BENCH)/bench/bench_*; do echo "== $$b"; $$b $(BENCH_ARGS) || exit 1; done
+
+clean:
+	rm -rf build

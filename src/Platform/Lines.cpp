@@ -1,0 +1,50 @@
+#include "Platform/Lines.h"
+
+namespace Lines {
+
+qsizetype terminatorLength(QStringView text, qsizetype i) {
+    if (i < 0 || i >= text.size()) return 0;
+    const char16_t c = text[i].unicode();
+    if (c == u'\r') return (i + 1 < text.size() && text[i + 1] == u'\n') ? 2 : 1;
+    return isBreak(c) ? 1 : 0;
+}
+
+QList<Range> all(QStringView text) {
+    QList<Range> out;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype t = terminatorLength(text, i);
+        if (t == 0) {
+            ++i;
+            continue;
+        }
+        out.push_back({start, i, i + t});
+        i += t;
+        start = i;
+    }
+    out.push_back({start, text.size(), text.size()});
+    return out;
+}
+
+qsizetype lineStart(QStringView text, qsizetype offset) {
+    qsizetype i = qBound<qsizetype>(0, offset, text.size());
+    while (i > 0) {
+        const char16_t prev = text[i - 1].unicode();
+        if (isBreak(prev)) break;
+        --i;
+    }
+    // Between CR and LF is inside one terminator: the line starts after it.
+    return i;
+}
+
+Range containing(QStringView text, qsizetype offset) {
+    offset = qBound<qsizetype>(0, offset, text.size());
+    // An offset between CR and LF belongs to the line the CR ends.
+    if (offset > 0 && offset < text.size() && text[offset] == u'\n' && text[offset - 1] == u'\r') --offset;
+    const qsizetype start = lineStart(text, offset);
+    qsizetype i = offset;
+    while (i < text.size() && !isBreak(text[i].unicode())) ++i;
+    return {start, i, i + terminatorLength(text, i)};
+}
+
+} // namespace Lines

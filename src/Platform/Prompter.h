@@ -1,0 +1,35 @@
+#pragma once
+// Modal questions to the user. The application installs a widget-backed prompter;
+// tests install a scripted one. Buttons are given in the order they appear.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct Alert {
+    QString title;
+    QString message;
+    QStringList buttons;  // first is the default; empty means a single "OK"
+    bool warning = false;
+};
+
+struct TextPrompt {
+    QString title;
+    QString message;
+    QString placeholder;
+    QString initialText;
+    QString confirmButton = QStringLiteral("OK");
+    QString cancelButton = QStringLiteral("Cancel");
+};
+
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    // Index of the button chosen; -1 when dismissed without a choice.
+    virtual int ask(const Alert& alert) = 0;
+    // The text entered, or nothing when cancelled.
+    virtual std::optional<QString> askText(const TextPrompt& prompt) = 0;
+
+    // The installed prompter; without one, every question is dismissed.
+    static Prompter& current();
+    static void install(Prompter* prompter);  // not owned; nullptr restores the default
+};

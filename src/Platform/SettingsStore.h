@@ -1,0 +1,42 @@
+#pragma once
+// The per-user settings store: a JSON file that keeps value types, written atomically,
+// with a change signal so every window follows a change at once.
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class SettingsStore : public QObject {
+    Q_OBJECT
+public:
+    static SettingsStore& shared();
+
+    // Points the store at another file and loads it (tests use a temp file).
+    void setFilePath(const QString& path);
+    QString filePath() const { return path_; }
+
+    bool contains(const QString& key) const { return values_.contains(key); }
+    // Undefined when absent.
+    QJsonValue value(const QString& key) const { return values_.value(key); }
+    void setValue(const QString& key, const QJsonValue& value);
+    void remove(const QString& key);
+
+    bool boolean(const QString& key, bool fallback) const;
+    double number(const QString& key, double fallback) const;
+    QString string(const QString& key, const QString& fallback = {}) const;
+    // Absent when the value is missing, not an array, or holds an element that is not a string.
+    std::optional<QStringList> stringArray(const QString& key) const;
+
+signals:
+    void changed(const QString& key);
+
+private:
+    SettingsStore();
+    void load();
+    void save() const;
+
+    QString path_;
+    QJsonObject values_;
+};

@@ -1,0 +1,59 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+namespace testing_support {
+
+TempFolder::TempFolder() : canonical_(QFileInfo(dir_.path()).canonicalFilePath()) {}
+
+QString TempFolder::path() const { return canonical_; }
+
+QString TempFolder::file(const QString& relative) const { return canonical_ + "/" + relative; }
+
+QString TempFolder::write(const QString& relative, const QByteArray& bytes) const {
+    const QString full = file(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile f(full);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(full));
+    f.write(bytes);
+    return full;
+}
+
+QString TempFolder::mkdir(const QString& relative) const {
+    const QString full = file(relative);
+    QDir().mkpath(full);
+    return full;
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!pred()) {
+        if (deadline.hasExpired()) return pred();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void spin(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+}
+
+} // namespace testing_support

@@ -1,0 +1,30 @@
+#pragma once
+// Shared helpers for the test executables: temp folders, file bytes, event-loop waits.
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+
+namespace testing_support {
+
+// A temp folder removed at the end of the test; paths are canonical (no symlinks).
+class TempFolder {
+public:
+    TempFolder();
+    QString path() const;
+    QString file(const QString& relative) const;
+    // Writes bytes, creating parent folders; returns the absolute path.
+    QString write(const QString& relative, const QByteArray& bytes) const;
+    QString mkdir(const QString& relative) const;
+private:
+    QTemporaryDir dir_;
+    QString canonical_;
+};
+
+QByteArray readBytes(const QString& path);
+// Spins the event loop until pred() holds or timeoutMs passes; returns pred().
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
+// Spins the event loop for at least ms milliseconds.
+void spin(int ms);
+
+} // namespace testing_support

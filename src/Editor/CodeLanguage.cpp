@@ -73,8 +73,10 @@ QString lineCommentPrefix(CodeLanguage language) { return QString::fromLatin1(en
 bool hasGrammar(CodeLanguage language) { return entry(language).grammar; }
 
 CodeLanguage detect(const QString& fileName) {
-    // The text after the last dot of the last path component.
-    const QString name = fileName.section(QLatin1Char('/'), -1);
+    // The text after the last dot of the last path component; a trailing slash ends no component.
+    QString path = fileName;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
+    const QString name = path.section(QLatin1Char('/'), -1);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot < 0) return CodeLanguage::plain;
     const QString ext = name.mid(dot + 1).toLower();

@@ -1,0 +1,54 @@
+#pragma once
+// A compiled ICU regular expression over QString text, reporting UTF-16 ranges.
+// Immutable once built apart from its time limit; copies share the compiled pattern.
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <unicode/regex.h>
+
+#include "Editor/TextRange.h"
+
+class RegularExpression {
+public:
+    enum class Outcome { completed, timedOut, failed };
+
+    // Absent when the pattern does not compile. No option but case-insensitivity: the dot stops
+    // at line breaks and ^/$ match only at the ends of the whole text.
+    static std::optional<RegularExpression> compile(const QString& pattern, bool caseInsensitive = false);
+
+    // The text as a pattern that matches it literally.
+    static QString escapedPattern(const QString& text);
+    // The text as a replacement template that inserts it literally ($ and \ escaped).
+    static QString escapedTemplate(const QString& text);
+
+    const QString& pattern() const { return pattern_; }
+    bool isCaseInsensitive() const { return caseInsensitive_; }
+
+    // Bounds a search (about milliseconds); a search that exceeds it counts as no match.
+    // 0 means no limit, which only the program's own patterns should use.
+    int timeLimit() const { return timeLimit_; }
+    void setTimeLimit(int milliseconds) { timeLimit_ = qMax(0, milliseconds); }
+
+    // Calls visit with the range of capture `group` of every match, from the start of the text;
+    // matches where the group took no part are skipped. On time-out or failure the visits made so far stand.
+    Outcome forEachMatch(const QString& text, int group, const std::function<void(TextRange)>& visit) const;
+
+    // Whole-match ranges in text order; empty when the search times out or fails.
+    QList<TextRange> matches(const QString& text) const;
+
+    // Every match replaced through the template ($n is capture group n, a backslash escapes the next
+    // character). Absent when the search times out or the template is malformed.
+    std::optional<QString> replaceAll(const QString& text, const QString& replacementTemplate) const;
+
+private:
+    RegularExpression(std::shared_ptr<const icu::RegexPattern> compiled, QString pattern, bool caseInsensitive);
+    std::unique_ptr<icu::RegexMatcher> matcherFor(const icu::UnicodeString& input) const;
+
+    std::shared_ptr<const icu::RegexPattern> compiled_;
+    QString pattern_;
+    bool caseInsensitive_ = false;
+    int timeLimit_ = 0;
+};

@@ -1,0 +1,28 @@
+#pragma once
+// What every highlighter does: colour spans for a range of a text. The caller paints the range in
+// the base colour, then every span in list order, so later spans win where they overlap.
+#include <QList>
+#include <QString>
+#include <optional>
+
+#include "Editor/TextEdit.h"
+#include "Editor/TextRange.h"
+#include "Editor/TokenRole.h"
+
+class SyntaxHighlighter {
+public:
+    struct Span {
+        TextRange range;
+        TokenRole role;
+        friend bool operator==(const Span&, const Span&) = default;
+    };
+
+    virtual ~SyntaxHighlighter() = default;
+
+    // text is the whole text; edit, when present, is the edit that produced it since the last call;
+    // range is the part to colour. Not const: a highlighter may keep state between calls.
+    virtual QList<Span> ranges(const QString& text, const std::optional<TextEdit>& edit, TextRange range) = 0;
+
+    // For callers that colour a text with no edit history (a response body).
+    QList<Span> ranges(const QString& text, TextRange range) { return ranges(text, std::nullopt, range); }
+};

@@ -1,0 +1,69 @@
+#include "Workspace/EditorDocument.h"
+
+#include "Platform/TextEquivalence.h"
+#include "Platform/TextFile.h"
+#include "Workspace/DirectoryListing.h"
+
+namespace {
+CodeLanguage languageFor(const std::optional<QString>& url) {
+    return url ? CodeLanguages::detect(DirectoryListing::lastComponent(*url)) : CodeLanguage::plain;
+}
+} // namespace
+
+EditorDocument::EditorDocument(std::optional<QString> url, QString text, QObject* parent)
+    : QObject(parent),
+      id_(QUuid::createUuid()),
+      url_(std::move(url)),
+      text_(std::move(text)),
+      language_(languageFor(url_)),
+      savedText_(text_) {}
+
+void EditorDocument::setUrl(std::optional<QString> url) {
+    url_ = std::move(url);
+    emit urlChanged();
+}
+
+void EditorDocument::setText(const QString& text) {
+    text_ = text;
+    emit textChanged();
+    // Only a save or a reload makes the document clean again.
+    if (!TextEquivalence::canonicallyEqual(text_, savedText_)) setIsDirty(true);
+}
+
+void EditorDocument::setIsDirty(bool dirty) {
+    isDirty_ = dirty;
+    emit isDirtyChanged();
+}
+
+void EditorDocument::setLanguage(CodeLanguage language) {
+    language_ = language;
+    emit languageChanged();
+}
+
+void EditorDocument::setCursorLine(int line) {
+    cursorLine_ = line;
+    emit cursorLineChanged();
+}
+
+void EditorDocument::setCursorColumn(int column) {
+    cursorColumn_ = column;
+    emit cursorColumnChanged();
+}
+
+QString EditorDocument::displayName() const {
+    return url_ ? DirectoryListing::lastComponent(*url_) : QStringLiteral("Untitled");
+}
+
+bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
+    const std::optional<QString> target = to ? to : url_;
+    if (!target || target->isEmpty()) {
+        if (error) *error = QStringLiteral("The document has no file to save to.");
+        return false;
+    }
+    if (!TextFile::writeUtf8(*target, text_, error)) return false;
+    setUrl(*target);
+    setLanguage(languageFor(target));
+    savedText_ = text_;
+    setIsDirty(false);
+    return true;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// One open tab: the text of a file (or of an untitled buffer), whether it holds unsaved changes,
+// its language and the caret position. It reads nothing from disk; it writes itself when saved.
+#include <QObject>
+#include <QString>
+#include <QUuid>
+#include <optional>
+
+#include "Editor/CodeLanguage.h"
+
+class EditorDocument : public QObject {
+    Q_OBJECT
+public:
+    // url is the file's path; absent for an untitled document.
+    explicit EditorDocument(std::optional<QString> url = std::nullopt, QString text = {}, QObject* parent = nullptr);
+
+    QUuid id() const { return id_; }
+
+    // Every setter announces its change, also when the value stays the same.
+    const std::optional<QString>& url() const { return url_; }
+    void setUrl(std::optional<QString> url);
+
+    const QString& text() const { return text_; }
+    // Marks the document dirty when the text is not canonically equal to the saved text.
+    void setText(const QString& text);
+
+    bool isDirty() const { return isDirty_; }
+    void setIsDirty(bool dirty);
+
+    CodeLanguage language() const { return language_; }
+    void setLanguage(CodeLanguage language);
+
+    int cursorLine() const { return cursorLine_; }
+    void setCursorLine(int line);
+    int cursorColumn() const { return cursorColumn_; }
+    void setCursorColumn(int column);
+
+    // The text as last read or saved; the reference of the dirty rule. Changing it announces nothing.
+    const QString& savedText() const { return savedText_; }
+    void setSavedText(const QString& text) { savedText_ = text; }
+
+    // The file name, or "Untitled".
+    QString displayName() const;
+
+    // Writes the text atomically to `to`, or to the document's own file when `to` is absent, byte for
+    // byte as held (line endings and a leading U+FEFF included). On success the document follows the
+    // target and turns clean. On failure nothing changes, false is returned and error says why.
+    bool save(const std::optional<QString>& to = std::nullopt, QString* error = nullptr);
+
+signals:
+    void urlChanged();
+    void textChanged();
+    void isDirtyChanged();
+    void languageChanged();
+    void cursorLineChanged();
+    void cursorColumnChanged();
+
+private:
+    const QUuid id_;
+    std::optional<QString> url_;
+    QString text_;
+    bool isDirty_ = false;
+    CodeLanguage language_;
+    int cursorLine_ = 1;
+    int cursorColumn_ = 1;
+    QString savedText_;
+};

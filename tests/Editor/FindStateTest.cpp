@@ -1,0 +1,172 @@
+// The find model: announcements, query compilation with its options, the signature, the weak engine,
+// and the regular-expression wrapper it hands to the engine.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include "Editor/FindState.h"
+
+namespace {
+
+QStringList matchedTexts(const RegularExpression& re, const QString& text) {
+    QStringList out;
+    for (const TextRange& r : re.matches(text)) out << text.mid(r.location, r.length);
+    return out;
+}
+
+std::optional<RegularExpression> compileQuery(const QString& query, bool regex, bool wholeWord = false,
+                                              bool caseSensitive = false) {
+    FindState find;
+    find.setQuery(query);
+    find.setUseRegex(regex);
+    find.setWholeWord(wholeWord);
+    find.setCaseSensitive(caseSensitive);
+    return find.makeRegex();
+}
+
+class RecordingEngine : public QObject, public FindEngine {
+public:
+    int nexts = 0;
+    void findNext() override { ++nexts; }
+    void findPrevious() override {}
+    void replaceCurrent() override {}
+    void replaceAll() override {}
+};
+
+} // namespace
+
+TEST(FindState, StartsEmptyAndAnnouncesEveryAssignment) {
+    FindState find;
+    EXPECT_EQ(find.query(), "");
+    EXPECT_EQ(find.replacement(), "");
+    EXPECT_FALSE(find.caseSensitive() || find.wholeWord() || find.useRegex() || find.showReplace() ||
+                 find.invalidRegex());
+    EXPECT_EQ(find.matchCount(), 0);
+    EXPECT_EQ(find.current(), 0);
+    EXPECT_EQ(find.engine(), nullptr);
+
+    QSignalSpy spy(&find, &FindState::changed);
+    find.setQuery("");  // same value: still announced
+    find.setReplacement("r");
+    find.setCaseSensitive(false);
+    find.setWholeWord(true);
+    find.setUseRegex(true);
+    find.setShowReplace(true);
+    find.setMatchCount(3);
+    find.setCurrent(0);
+    find.setInvalidRegex(false);
+    EXPECT_EQ(spy.count(), 9);
+
+    // Observers read the new value when they hear about it.
+    QString seen;
+    QObject::connect(&find, &FindState::changed, [&] { seen = find.query(); });
+    find.setQuery("abc");
+    EXPECT_EQ(seen, "abc");
+}
+
+TEST(FindState, LiteralQueriesMatchOnlyTheirOwnText) {
+    EXPECT_FALSE(compileQuery("", false).has_value());
+    EXPECT_FALSE(compileQuery("", true).has_value());
+
+    const auto dotted = compileQuery("a.b", false);
+    ASSERT_TRUE(dotted);
+    EXPECT_EQ(matchedTexts(*dotted, "axb a.b A.B"), (QStringList{"a.b", "A.B"}));
+
+    const QString metas = R"(\^$.|?*+()[]{} $1 \d \E)";
+    const auto literal = compileQuery(metas, false);
+    ASSERT_TRUE(literal);
+    EXPECT_EQ(matchedTexts(*literal, "x" + metas + "y"), QStringList{metas});
+    EXPECT_TRUE(literal->matches("x").isEmpty());
+}
+
+TEST(FindState, CaseWholeWordAndRegexOptions) {
+    const QString text = "Cat cat concatenate cat.";
+    EXPECT_EQ(matchedTexts(*compileQuery("cat", false), text), (QStringList{"Cat", "cat", "cat", "cat"}));
+    EXPECT_EQ(matchedTexts(*compileQuery("cat", false, true), text), (QStringList{"Cat", "cat", "cat"}));
+    EXPECT_EQ(matchedTexts(*compileQuery("cat", false, true, true), text), (QStringList{"cat", "cat"}));
+    EXPECT_TRUE(compileQuery("cat", false)->isCaseInsensitive());
+    EXPECT_FALSE(compileQuery("cat", false, false, true)->isCaseInsensitive());
+
+    // Whole word wraps the pattern without a group: the alternation is bounded only at its outer ends.
+    const auto alternation = compileQuery("cat|dog", true, true);
+    ASSERT_TRUE(alternation);
+    EXPECT_EQ(alternation->pattern(), R"(\bcat|dog\b)");
+    EXPECT_EQ(matchedTexts(*alternation, "cats hotdog xcat dogs"), (QStringList{"cat", "dog"}));
+
+    // No dot-all and no multi-line anchors.
+    const auto anchored = compileQuery("^b.c$", true);
+    ASSERT_TRUE(anchored);
+    EXPECT_TRUE(anchored->matches("a\nb\nc").isEmpty());
+    EXPECT_TRUE(anchored->matches("a\nbxc").isEmpty());
+    EXPECT_EQ(anchored->matches("bxc").size(), 1);
+}
+
+TEST(FindState, InvalidRegularExpressionsYieldNoPattern) {
+    EXPECT_FALSE(compileQuery("(", true).has_value());
+    EXPECT_FALSE(compileQuery("a{,3}", true).has_value());
+    EXPECT_FALSE(compileQuery("[z-a]", true).has_value());
+    EXPECT_TRUE(compileQuery("(", false).has_value());  // literal mode escapes it
+}
+
+TEST(FindState, UserPatternsAreTimeLimited) {
+    const auto slow = compileQuery("(a+)+b", true);
+    ASSERT_TRUE(slow);
+    EXPECT_EQ(slow->timeLimit(), FindState::kDefaultTimeLimit);
+    const QString text = QString(40, u'a') + "c";
+    EXPECT_EQ(slow->forEachMatch(text, 0, [](TextRange) {}), RegularExpression::Outcome::timedOut);
+    EXPECT_TRUE(slow->matches(text).isEmpty());
+    EXPECT_FALSE(slow->replaceAll(text, "x").has_value());
+}
+
+TEST(FindState, SignatureCoversQueryAndSearchOptionsOnly) {
+    FindState find;
+    find.setQuery("foo");
+    EXPECT_EQ(find.signature(), "foo|false|false|false");
+    const QString before = find.signature();
+    find.setReplacement("bar");
+    find.setShowReplace(true);
+    EXPECT_EQ(find.signature(), before);
+    find.setCaseSensitive(true);
+    EXPECT_EQ(find.signature(), "foo|true|false|false");
+    find.setWholeWord(true);
+    find.setUseRegex(true);
+    EXPECT_EQ(find.signature(), "foo|true|true|true");
+    find.setQuery("");
+    EXPECT_EQ(find.signature(), "|true|true|true");
+}
+
+TEST(FindState, EngineReferenceIsWeak) {
+    FindState find;
+    auto* engine = new RecordingEngine;
+    find.setEngine(engine);
+    ASSERT_EQ(find.engine(), engine);
+    find.engine()->findNext();
+    EXPECT_EQ(engine->nexts, 1);
+    delete engine;
+    EXPECT_EQ(find.engine(), nullptr);
+}
+
+TEST(RegularExpression, ReplaceAllUsesTemplatesOrEscapedLiterals) {
+    const auto word = RegularExpression::compile(R"((\w+)@)");
+    ASSERT_TRUE(word);
+    EXPECT_EQ(word->replaceAll("mail alice@ bob@", "$1 at"), "mail alice at bob at");
+    EXPECT_EQ(word->replaceAll("alice@", RegularExpression::escapedTemplate(R"($1 \n)")), R"($1 \n)");
+    EXPECT_EQ(word->replaceAll("nothing here", "$1"), "nothing here");
+    EXPECT_FALSE(word->replaceAll("alice@", "$9").has_value());  // no such group
+
+    // Empty matches are replaced too.
+    const auto star = RegularExpression::compile("x*");
+    ASSERT_TRUE(star);
+    EXPECT_EQ(star->replaceAll("ab", "-"), "-a-b-");
+    EXPECT_EQ(star->matches("axxb").size(), 4);  // empty matches are reported; the engine drops them
+}
+
+TEST(RegularExpression, GroupsThatDidNotTakePartAreSkipped) {
+    const auto re = RegularExpression::compile("(a)|b");
+    ASSERT_TRUE(re);
+    QList<TextRange> groupOne;
+    EXPECT_EQ(re->forEachMatch("bab", 1, [&](TextRange r) { groupOne << r; }),
+              RegularExpression::Outcome::completed);
+    EXPECT_EQ(groupOne, (QList<TextRange>{{1, 1}}));
+    EXPECT_EQ(re->forEachMatch("bab", 2, [](TextRange) {}), RegularExpression::Outcome::failed);
+}

@@ -1,0 +1,259 @@
+// The regular-expression highlighter: passes, precedence, range filtering and each language's lists.
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+#include <algorithm>
+
+#include "Editor/HighlighterFactory.h"
+
+namespace {
+
+using Span = SyntaxHighlighter::Span;
+
+QList<Span> highlight(CodeLanguage language, const QString& text) {
+    return HighlighterFactory::regex(language)->ranges(text, TextRange{0, text.size()});
+}
+
+// The texts of every span of one role, in list order.
+QStringList texts(const QList<Span>& spans, const QString& text, TokenRole role) {
+    QStringList out;
+    for (const Span& s : spans)
+        if (s.role == role) out << text.mid(s.range.location, s.range.length);
+    return out;
+}
+
+// The role each unit ends up painted in, as the caller paints: in list order, later over earlier.
+std::vector<std::optional<TokenRole>> paint(const QList<Span>& spans, qsizetype length) {
+    std::vector<std::optional<TokenRole>> roles(static_cast<size_t>(length));
+    for (const Span& s : spans)
+        for (qsizetype i = s.range.location; i < s.range.end() && i < length; ++i) roles[size_t(i)] = s.role;
+    return roles;
+}
+
+std::optional<TokenRole> paintedAt(CodeLanguage language, const QString& text, const QString& needle) {
+    const qsizetype at = text.indexOf(needle);
+    EXPECT_GE(at, 0) << needle.toStdString();
+    return paint(highlight(language, text), text.size())[size_t(at)];
+}
+
+bool hasRole(const QList<Span>& spans, TokenRole role) {
+    return std::any_of(spans.begin(), spans.end(), [&](const Span& s) { return s.role == role; });
+}
+
+} // namespace
+
+TEST(RegexHighlighter, EmptyTextYieldsNothingInAnyLanguage) {
+    for (CodeLanguage l : CodeLanguages::allCases()) EXPECT_TRUE(highlight(l, QString()).isEmpty());
+}
+
+TEST(RegexHighlighter, SwiftFunctionsNumbersTypesKeywordsAttributes) {
+    const QString text = "@MainActor func load  (count: Int) { let s: String = \"\"; return 42 }";
+    const QList<Span> spans = highlight(CodeLanguage::swift, text);
+    EXPECT_EQ(texts(spans, text, TokenRole::function), QStringList{"load"});
+    EXPECT_EQ(texts(spans, text, TokenRole::number), QStringList{"42"});
+    EXPECT_EQ(texts(spans, text, TokenRole::type), (QStringList{"Int", "String"}));
+    EXPECT_EQ(texts(spans, text, TokenRole::keyword), (QStringList{"func", "let", "return"}));
+    EXPECT_EQ(texts(spans, text, TokenRole::attribute), QStringList{"@MainActor"});
+    // Whole words only: "letter" and "Integer" are neither keyword nor type.
+    const QString words = "letter Integer";
+    EXPECT_TRUE(highlight(CodeLanguage::swift, words).isEmpty());
+}
+
+TEST(RegexHighlighter, PassesComeInPrecedenceOrderSoKeywordsBeatCallSyntax) {
+    const QString text = "if (x) {}";
+    const QList<Span> spans = highlight(CodeLanguage::swift, text);
+    ASSERT_EQ(spans.size(), 2);
+    EXPECT_EQ(spans[0], (Span{{0, 2}, TokenRole::function}));
+    EXPECT_EQ(spans[1], (Span{{0, 2}, TokenRole::keyword}));
+    EXPECT_EQ(paintedAt(CodeLanguage::swift, text, "if"), TokenRole::keyword);
+}
+
+TEST(RegexHighlighter, StringsWinOverCodeAndLineCommentsWinOverStrings) {
+    const QString text = "let url = \"http://host\"\nlet n = \"if 42\"";
+    const QList<Span> spans = highlight(CodeLanguage::swift, text);
+    EXPECT_EQ(texts(spans, text, TokenRole::string), (QStringList{"\"http://host\"", "\"if 42\""}));
+    EXPECT_EQ(texts(spans, text, TokenRole::comment), QStringList{"//host\""});
+    EXPECT_EQ(paintedAt(CodeLanguage::swift, text, "http"), TokenRole::string);
+    EXPECT_EQ(paintedAt(CodeLanguage::swift, text, "host"), TokenRole::comment);
+    EXPECT_EQ(paintedAt(CodeLanguage::swift, text, "if 42"), TokenRole::string);
+    EXPECT_EQ(paintedAt(CodeLanguage::swift, text, "42"), TokenRole::string);
+
+    const QString commented = "x = 1 /* \"quoted\" */";
+    EXPECT_EQ(paintedAt(CodeLanguage::swift, commented, "quoted"), TokenRole::comment);
+}
+
+TEST(RegexHighlighter, StringForms) {
+    const QString text = R"(a = "say \"hi\"" + 'it\'s' + `tick` + "two
+lines" + "open)";
+    const QList<Span> spans = highlight(CodeLanguage::javascript, text);
+    EXPECT_EQ(texts(spans, text, TokenRole::string),
+              (QStringList{R"("say \"hi\"")", R"('it\'s')", "`tick`", "\"two\nlines\""}));
+}
+
+TEST(RegexHighlighter, NumbersFollowWordBoundaries) {
+    const QString text = "3.14e-2 1.2.3 x1 0x1F 7E+10";  // no boundary inside x1 or 0x1F
+    const QList<Span> spans = highlight(CodeLanguage::go, text);
+    EXPECT_EQ(texts(spans, text, TokenRole::number), (QStringList{"3.14e-2", "1.2", "3", "7E+10"}));
+}
+
+TEST(RegexHighlighter, OffsetsAreUtf16Units) {
+    const QString text = QStringLiteral("\"\U0001F600\" 42");  // the emoji is two units
+    const QList<Span> spans = highlight(CodeLanguage::swift, text);
+    ASSERT_EQ(spans.size(), 2);
+    EXPECT_EQ(spans[0], (Span{{5, 2}, TokenRole::number}));
+    EXPECT_EQ(spans[1], (Span{{0, 4}, TokenRole::string}));
+}
+
+TEST(RegexHighlighter, KeepsOnlySpansTouchingTheRequestedRange) {
+    const QString text = "/* one\ntwo */ x = 1\n/* early */\nlet y = 2\n";
+    auto highlighter = HighlighterFactory::regex(CodeLanguage::swift);
+    // Range: the line "let y = 2" only.
+    const qsizetype start = text.indexOf("let");
+    const QList<Span> spans = highlighter->ranges(text, TextRange{start, 10});
+    EXPECT_EQ(texts(spans, text, TokenRole::keyword), QStringList{"let"});
+    EXPECT_EQ(texts(spans, text, TokenRole::number), QStringList{"2"});
+    EXPECT_TRUE(texts(spans, text, TokenRole::comment).isEmpty());
+
+    // A block comment that starts before the range and ends inside it comes back whole.
+    const QList<Span> second = highlighter->ranges(text, TextRange{text.indexOf("two"), 3});
+    EXPECT_EQ(texts(second, text, TokenRole::comment), QStringList{"/* one\ntwo */"});
+
+    // A span ending exactly where the range starts does not touch it.
+    const QList<Span> after = highlighter->ranges(text, TextRange{text.indexOf(" x ="), 1});
+    EXPECT_TRUE(after.isEmpty());
+    EXPECT_TRUE(highlighter->ranges(text, TextRange{start, 0}).isEmpty());
+}
+
+TEST(RegexHighlighter, IgnoresTheEdit) {
+    const QString text = "func f() { return 1 } // done";
+    auto highlighter = HighlighterFactory::regex(CodeLanguage::swift);
+    const TextEdit edit{3, 3, 4, {0, 3}, {0, 3}, {0, 4}};
+    EXPECT_EQ(highlighter->ranges(text, edit, TextRange{0, text.size()}),
+              highlighter->ranges(text, TextRange{0, text.size()}));
+}
+
+TEST(RegexHighlighter, JsonHasOnlyLiteralKeywordsAndNoComments) {
+    const QString text = R"({"a": true, "b": nullx, "c": [false, null], # x
+// y
+})";
+    const QList<Span> spans = highlight(CodeLanguage::json, text);
+    EXPECT_EQ(texts(spans, text, TokenRole::keyword), (QStringList{"true", "false", "null"}));
+    EXPECT_FALSE(hasRole(spans, TokenRole::comment));
+    EXPECT_FALSE(hasRole(spans, TokenRole::type));
+}
+
+TEST(RegexHighlighter, HashCommentsRunToLineEndEvenInsideStrings) {
+    for (CodeLanguage l : {CodeLanguage::python, CodeLanguage::shell, CodeLanguage::yaml}) {
+        const QString text = "x = \"a # b\"\n# whole\ny = 'c' // not\n";
+        const QList<Span> spans = highlight(l, text);
+        EXPECT_EQ(texts(spans, text, TokenRole::comment), (QStringList{"# b\"", "# whole"}))
+            << CodeLanguages::rawValue(l).toStdString();
+        EXPECT_EQ(paintedAt(l, text, " b"), TokenRole::comment);
+        EXPECT_EQ(paintedAt(l, text, "\"a"), TokenRole::string);
+    }
+    const QString py = "def f(self): return None";
+    EXPECT_EQ(texts(highlight(CodeLanguage::python, py), py, TokenRole::keyword),
+              (QStringList{"def", "self", "return", "None"}));
+    const QString sh = "if true; then echo hi; fi";
+    EXPECT_EQ(texts(highlight(CodeLanguage::shell, sh), sh, TokenRole::keyword),
+              (QStringList{"if", "true", "then", "echo", "fi"}));
+}
+
+TEST(RegexHighlighter, CssHasBlockCommentsButNoWordsOrLineComments) {
+    const QString text = "a { color: rgb(1, 2, 3); } /* c */ // no\n#id @media { if }";
+    const QList<Span> spans = highlight(CodeLanguage::css, text);
+    EXPECT_EQ(texts(spans, text, TokenRole::comment), QStringList{"/* c */"});
+    EXPECT_EQ(texts(spans, text, TokenRole::function), QStringList{"rgb"});
+    EXPECT_EQ(texts(spans, text, TokenRole::attribute), QStringList{"@media"});
+    EXPECT_FALSE(hasRole(spans, TokenRole::keyword));
+}
+
+TEST(RegexHighlighter, MarkupAndPlainGetOnlyTheSharedPasses) {
+    const QString text = "if x: print(\"s\") 12 @at /* c */ // d # e";
+    for (CodeLanguage l : {CodeLanguage::markdown, CodeLanguage::html, CodeLanguage::plain}) {
+        const QList<Span> spans = highlight(l, text);
+        for (const Span& s : spans)
+            EXPECT_TRUE(s.role == TokenRole::function || s.role == TokenRole::attribute ||
+                        s.role == TokenRole::number || s.role == TokenRole::string)
+                << CodeLanguages::rawValue(l).toStdString();
+        EXPECT_EQ(spans.size(), 4);
+    }
+}
+
+TEST(RegexHighlighter, LanguageListsAndCommentStyles) {
+    struct Expectation {
+        CodeLanguage language;
+        int keywords, types;
+        std::optional<QString> lineComment;
+        bool block, hash;
+    };
+    const Expectation table[] = {
+        {CodeLanguage::swift, 53, 18, "//", true, false},     {CodeLanguage::javascript, 44, 12, "//", true, false},
+        {CodeLanguage::typescript, 44, 12, "//", true, false}, {CodeLanguage::python, 34, 0, {}, false, true},
+        {CodeLanguage::json, 3, 0, {}, false, false},          {CodeLanguage::markdown, 0, 0, {}, false, false},
+        {CodeLanguage::html, 0, 0, {}, false, false},          {CodeLanguage::css, 0, 0, {}, true, false},
+        {CodeLanguage::shell, 19, 0, {}, false, true},         {CodeLanguage::yaml, 19, 0, {}, false, true},
+        {CodeLanguage::rust, 31, 16, "//", true, false},       {CodeLanguage::go, 26, 11, "//", true, false},
+        {CodeLanguage::plain, 0, 0, {}, false, false},
+    };
+    for (const Expectation& e : table) {
+        const auto h = HighlighterFactory::regex(e.language);
+        const std::string name = CodeLanguages::rawValue(e.language).toStdString();
+        EXPECT_EQ(h->keywords().size(), e.keywords) << name;
+        EXPECT_EQ(h->types().size(), e.types) << name;
+        EXPECT_EQ(h->lineComment(), e.lineComment) << name;
+        EXPECT_EQ(h->supportsBlockComment(), e.block) << name;
+        EXPECT_EQ(h->supportsHashComment(), e.hash) << name;
+        EXPECT_EQ(h->keywordRegex().has_value(), e.keywords > 0) << name;
+        EXPECT_EQ(h->typeRegex().has_value(), e.types > 0) << name;
+    }
+}
+
+TEST(RegexHighlighter, TypesPerLanguage) {
+    const QString rust = "fn main() -> Result<Vec<i32>, String> { let mut v: usize = 0; }";
+    EXPECT_EQ(texts(highlight(CodeLanguage::rust, rust), rust, TokenRole::type),
+              (QStringList{"Result", "Vec", "i32", "String", "usize"}));
+    const QString go = "func f(b []byte) (int64, error) { return 0, nil }";
+    EXPECT_EQ(texts(highlight(CodeLanguage::go, go), go, TokenRole::type), (QStringList{"byte", "int64", "error"}));
+    const QString ts = "interface X { a: string; b: Promise<number> } // t";
+    const QList<Span> tsSpans = highlight(CodeLanguage::typescript, ts);
+    EXPECT_EQ(texts(tsSpans, ts, TokenRole::type), (QStringList{"string", "Promise", "number"}));
+    EXPECT_EQ(texts(tsSpans, ts, TokenRole::keyword), QStringList{"interface"});
+    EXPECT_EQ(texts(tsSpans, ts, TokenRole::comment), QStringList{"// t"});
+}
+
+TEST(RegexHighlighter, HugeStringsAndCommentsStayWhole) {
+    const QString body(1000000, u'x');
+    const QString text = "let a = \"" + body + "\" /*" + body + "*/ 7";
+    const QList<Span> spans = highlight(CodeLanguage::swift, text);
+    EXPECT_EQ(texts(spans, text, TokenRole::string).value(0).size(), body.size() + 2);
+    EXPECT_EQ(texts(spans, text, TokenRole::comment).value(0).size(), body.size() + 4);
+    EXPECT_EQ(texts(spans, text, TokenRole::number), QStringList{"7"});
+}
+
+TEST(RegexHighlighter, StringPassMatchesThePlainAlternationExactly) {
+    // The built-in string pattern is written in unrolled form; it must find what the plain alternation finds.
+    const auto plain = RegularExpression::compile(R"("(?:\\.|[^"\\])*"|'(?:\\.|[^'\\])*'|`(?:\\.|[^`\\])*`)");
+    ASSERT_TRUE(plain);
+    const QString alphabet = QStringLiteral("\"'`\\\\ab\n\r\U0001F600");
+    QRandomGenerator rng(12345);
+    auto plainText = HighlighterFactory::regex(CodeLanguage::plain);
+    for (int round = 0; round < 500; ++round) {
+        QString text;
+        const int length = int(rng.bounded(1, 40));
+        for (int i = 0; i < length; ++i) text += alphabet[int(rng.bounded(alphabet.size()))];
+        QList<TextRange> viaHighlighter;
+        for (const Span& s : plainText->ranges(text, TextRange{0, text.size()}))
+            if (s.role == TokenRole::string) viaHighlighter << s.range;
+        ASSERT_EQ(viaHighlighter, plain->matches(text)) << text.toStdString();
+    }
+}
+
+TEST(HighlighterFactory, EveryLanguageGetsAHighlighter) {
+    for (CodeLanguage l : CodeLanguages::allCases()) {
+        auto h = HighlighterFactory::make(l);
+        ASSERT_TRUE(h) << CodeLanguages::rawValue(l).toStdString();
+        const QString text = "x = 1";
+        EXPECT_FALSE(h->ranges(text, TextRange{0, text.size()}).isEmpty());
+    }
+}

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Platform/TextFile.h"
+#include "Workspace/EditorDocument.h"
+#include "support/TestSupport.h"
+
+using testing_support::readBytes;
+using testing_support::TempFolder;
+
+TEST(EditorDocument, DirtyRuleUnderCanonicalEquivalence) {
+    EditorDocument untitled;
+    EXPECT_EQ(untitled.displayName(), "Untitled");
+    EXPECT_EQ(untitled.language(), CodeLanguage::plain);
+    EXPECT_FALSE(untitled.isDirty());
+
+    EditorDocument doc(QStringLiteral("/tmp/a.txt"), QString::fromUtf8("caf\u00e9"));
+    QSignalSpy textSpy(&doc, &EditorDocument::textChanged);
+    QSignalSpy dirtySpy(&doc, &EditorDocument::isDirtyChanged);
+    doc.setText(doc.text());  // announced, still clean
+    doc.setText(QString::fromUtf8("cafe\u0301"));
+    EXPECT_EQ(textSpy.count(), 2);
+    EXPECT_FALSE(doc.isDirty());
+
+    doc.setText(QStringLiteral("cafes"));
+    doc.setText(QStringLiteral("cafe!"));
+    EXPECT_EQ(dirtySpy.count(), 2);
+    doc.setText(QString::fromUtf8("caf\u00e9"));  // typed and deleted again: still dirty
+    EXPECT_TRUE(doc.isDirty());
+}
+
+TEST(EditorDocument, SaveFollowsTargetOrFailsWithReason) {
+    TempFolder dir;
+    EditorDocument untitled;
+    untitled.setText(QStringLiteral("print(1)\n"));
+    QString error;
+    EXPECT_FALSE(untitled.save(std::nullopt, &error));  // nowhere to go
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_TRUE(untitled.save(dir.file("notes.py")));
+    EXPECT_EQ(untitled.displayName(), "notes.py");
+    EXPECT_EQ(untitled.language(), CodeLanguage::python);
+    EXPECT_FALSE(untitled.isDirty());
+
+    const QString a = dir.write("a.txt", "old");
+    EditorDocument doc(a, QStringLiteral("old"));
+    doc.setText(QStringLiteral("{}"));
+    error.clear();
+    EXPECT_FALSE(doc.save(dir.file("missing/b.json"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(doc.url(), a);
+    EXPECT_EQ(doc.savedText(), "old");
+    EXPECT_TRUE(doc.isDirty());
+
+    ASSERT_TRUE(doc.save(dir.file("b.json")));
+    EXPECT_EQ(doc.url(), dir.file("b.json"));
+    EXPECT_EQ(doc.language(), CodeLanguage::json);
+    EXPECT_EQ(readBytes(a), "old");
+    EXPECT_EQ(readBytes(dir.file("b.json")), "{}");
+}
+
+// A file opened, handed back unchanged by the editor and saved keeps every byte.
+class RoundTrip : public ::testing::TestWithParam<std::pair<const char*, QByteArray>> {};
+
+TEST_P(RoundTrip, OpenAndSaveKeepBytes) {
+    TempFolder dir;
+    const QString path = dir.write("f.txt", GetParam().second);
+    const auto read = TextFile::readUtf8(path);
+    ASSERT_TRUE(read.text.has_value()) << read.error.toStdString();
+    EditorDocument doc(path, *read.text);
+    doc.setText(doc.text());
+    EXPECT_FALSE(doc.isDirty());
+    ASSERT_TRUE(doc.save());
+    EXPECT_EQ(readBytes(path), GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EditorDocument, RoundTrip,
+    ::testing::Values(std::pair{"crlf", QByteArray("a\r\nb\r\n")}, std::pair{"cr", QByteArray("a\rb\r")},
+                      std::pair{"mixed", QByteArray("a\r\nb\nc\rd")},
+                      std::pair{"bom", QByteArray("\xEF\xBB\xBFhello\r\n")},
+                      std::pair{"nbsp", QByteArray("a\xC2\xA0" "b\n")},
+                      std::pair{"separators", QByteArray("a\xE2\x80\xA8" "b\xE2\x80\xA9" "c\xC2\x85")},
+                      std::pair{"noFinalNewline", QByteArray("last")},
+                      std::pair{"decomposed", QByteArray("cafe\xCC\x81\n")}),
+    [](const auto& info) { return std::string(info.param.first); });
+
+TEST(EditorDocument, LoaderRefusesFifoAndHugeFilesQuickly) {
+    TempFolder dir;
+    QElapsedTimer timer;
+    timer.start();
+    const QString fifo = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto read = TextFile::readUtf8(fifo);
+    EXPECT_FALSE(read.text.has_value());
+    EXPECT_FALSE(read.error.isEmpty());
+    EXPECT_LT(timer.elapsed(), 2000);
+
+    const QString big = dir.write("big.log", "");  // sparse: costs no disk space
+    ASSERT_EQ(::truncate(QFile::encodeName(big).constData(), TextFile::kMaxEditableBytes + 1), 0);
+    read = TextFile::readUtf8(big);
+    EXPECT_FALSE(read.text.has_value());
+    EXPECT_FALSE(read.error.isEmpty());
+}

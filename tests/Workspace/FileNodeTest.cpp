@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <unistd.h>
+
+#include "Workspace/FileNode.h"
+#include "support/TestSupport.h"
+
+using testing_support::TempFolder;
+
+namespace {
+QStringList names(const FileNode& node) {
+    QStringList out;
+    for (const auto& child : node.children().value_or(FileNode::Children{})) out << child->name();
+    return out;
+}
+
+FileNode::Ptr child(const FileNode& node, const QString& name) {
+    for (const auto& c : node.children().value_or(FileNode::Children{}))
+        if (c->name() == name) return c;
+    return nullptr;
+}
+} // namespace
+
+TEST(FileNode, ListsDirectoriesFirstInFileViewerOrderOnce) {
+    TempFolder dir;
+    for (const char* f : {"b", "a10", "a2", ".env", "cherry", "Banana", "apple", "node_modules/x.js"}) dir.write(f, "");
+    dir.mkdir("Src");
+    FileNode root(dir.path());
+    EXPECT_FALSE(root.children().has_value());
+    root.loadChildren();
+    EXPECT_EQ(names(root), (QStringList{"Src", "a2", "a10", "apple", "b", "Banana", "cherry"}));
+
+    dir.write("later.txt", "");
+    root.loadChildren();  // a second load lists nothing new
+    EXPECT_EQ(names(root).size(), 7);
+
+    FileNode file(dir.file("b"));
+    file.loadChildren();
+    EXPECT_FALSE(file.isLoaded());
+
+    // A directory that cannot be listed becomes loaded and empty; a refresh fills it once it is back.
+    FileNode gone(dir.mkdir("gone"));
+    QDir(dir.file("gone")).removeRecursively();
+    gone.loadChildren();
+    ASSERT_TRUE(gone.children().has_value());
+    EXPECT_TRUE(gone.children()->isEmpty());
+    dir.write("gone/back.txt", "");
+    gone.refreshLoaded();
+    EXPECT_EQ(names(gone), QStringList{"back.txt"});
+}
+
+TEST(FileNode, RefreshKeepsNodesOfEntriesThatStillExist) {
+    TempFolder dir;
+    dir.write("keep/inner/deep.txt", "");
+    dir.write("doomed/x.txt", "");
+    dir.write("m.txt", "");
+    FileNode root(dir.path());
+    root.loadChildren();
+    const auto keep = child(root, "keep");
+    keep->setIsExpanded(true);
+    keep->loadChildren();
+    const auto inner = child(*keep, "inner");
+
+    QDir(dir.file("doomed")).removeRecursively();
+    dir.write("keep/b.txt", "");
+    dir.write("aaa.txt", "");
+    QFile::remove(dir.file("m.txt"));
+    dir.mkdir("m.txt");  // a file replaced by a folder of the same name
+    root.refreshLoaded();
+
+    EXPECT_EQ(names(root), (QStringList{"keep", "m.txt", "aaa.txt"}));
+    EXPECT_EQ(child(root, "keep"), keep);
+    EXPECT_TRUE(keep->isExpanded());
+    EXPECT_EQ(names(*keep), (QStringList{"inner", "b.txt"}));
+    EXPECT_EQ(child(*keep, "inner"), inner);
+    EXPECT_FALSE(inner->isLoaded());  // never loaded: not descended into
+    EXPECT_TRUE(child(root, "m.txt")->isDirectory());
+}
+
+TEST(FileNode, AllFilesSkipsExcludedEntriesAndNeverLoops) {
+    TempFolder dir, elsewhere;
+    dir.write("src/deep/main.c", "");
+    dir.write("top.txt", "");
+    for (const char* excluded : {".git/HEAD", "node_modules/p/i.js", "src/dist/b.js", "src/.hidden/k", "Pods/a"})
+        dir.write(excluded, "");
+    const auto link = [](const QString& target, const QString& at) {
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(at).constData()), 0);
+    };
+    link(dir.path(), dir.file("src/up"));  // a loop back to the top
+    link(dir.file("top.txt"), dir.file("alias.txt"));
+    link(dir.path(), elsewhere.file("opened"));
+
+    QStringList files;
+    FileNode(dir.path()).allFiles(files);
+    files.sort();
+    EXPECT_EQ(files, (QStringList{dir.file("alias.txt"), dir.file("src/deep/main.c"), dir.file("top.txt")}));
+
+    // The starting node is walked even with an excluded name, or when it is a link.
+    files.clear();
+    FileNode(dir.file("Pods")).allFiles(files);
+    EXPECT_EQ(files, QStringList{dir.file("Pods/a")});
+    FileNode opened(elsewhere.file("opened"));
+    opened.loadChildren();
+    EXPECT_EQ(names(opened), (QStringList{"src", "alias.txt", "top.txt"}));
+}

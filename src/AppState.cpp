@@ -1,0 +1,317 @@
+#include "AppState.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+
+#include "Platform/FileChooser.h"
+#include "Platform/Prompter.h"
+#include "Platform/SettingsStore.h"
+#include "Platform/TextEquivalence.h"
+#include "Platform/TextFile.h"
+#include "Workspace/FolderWatcher.h"
+
+namespace {
+QPointer<AppState> g_shared;
+
+QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
+} // namespace
+
+AppState::AppState(QObject* parent) : QObject(parent) {
+    recentFolders_ = SettingsStore::shared().stringArray(SettingsKey::recentFolders).value_or(QStringList{});
+    g_shared = this;
+}
+
+AppState::~AppState() = default;
+
+AppState* AppState::shared() { return g_shared.data(); }
+
+template <class Signal>
+void AppState::announce(Signal signal) {
+    emit(this->*signal)();
+    emit changed();
+}
+
+void AppState::setFlag(bool& field, bool value) {
+    field = value;
+    announce(&AppState::overlaysChanged);
+}
+
+void AppState::setActiveDocumentId(const std::optional<QUuid>& id) {
+    activeDocumentId_ = id;
+    announce(&AppState::activeDocumentIdChanged);
+}
+
+EditorDocument* AppState::activeDocument() const {
+    if (!activeDocumentId_) return nullptr;
+    for (EditorDocument* d : documents_)
+        if (d->id() == *activeDocumentId_) return d;
+    return nullptr;
+}
+
+void AppState::setPaletteOpen(bool v) { setFlag(paletteOpen_, v); }
+void AppState::setQuickOpenOpen(bool v) { setFlag(quickOpenOpen_, v); }
+void AppState::setFindOpen(bool v) { setFlag(findOpen_, v); }
+void AppState::setGoToLineOpen(bool v) { setFlag(goToLineOpen_, v); }
+void AppState::setProjectSearchOpen(bool v) { setFlag(projectSearchOpen_, v); }
+
+void AppState::setSidebar(const std::optional<SidebarPanel>& panel) {
+    sidebar_ = panel;
+    announce(&AppState::sidebarChanged);
+}
+
+void AppState::setActiveDiff(const std::optional<GitFileChange>& change) {
+    activeDiff_ = change;
+    announce(&AppState::activeDiffChanged);
+}
+
+void AppState::setWhatsNew(const std::optional<WhatsNewEntry>& entry) {
+    whatsNew_ = entry;
+    announce(&AppState::whatsNewChanged);
+}
+
+void AppState::clearActiveRequest() {
+    hasActiveRequest_ = false;
+    announce(&AppState::activeRequestChanged);
+}
+
+// ---------------------------------------------------------------- documents and tabs
+
+void AppState::open(const QString& path) {
+    setActiveDiff(std::nullopt);
+    clearActiveRequest();
+    for (EditorDocument* d : documents_) {
+        if (d->url() == path) {
+            setActiveDocumentId(d->id());
+            return;
+        }
+    }
+    const auto read = TextFile::readUtf8(path);
+    if (!read.text) {
+        // Say why, rather than leaving the user wondering why nothing opened.
+        Prompter::current().ask({QStringLiteral("“%1” could not be opened.").arg(fileName(path)), read.error, {}, true});
+        return;
+    }
+    auto* document = new EditorDocument(path, *read.text, this);
+    documents_.append(document);
+    announce(&AppState::documentsChanged);
+    setActiveDocumentId(document->id());
+}
+
+void AppState::newUntitled() {
+    auto* document = new EditorDocument(std::nullopt, QString(), this);
+    documents_.append(document);
+    announce(&AppState::documentsChanged);
+    setActiveDocumentId(document->id());
+}
+
+void AppState::selectTab(EditorDocument* document) {
+    setActiveDocumentId(document->id());
+    setActiveDiff(std::nullopt);
+    clearActiveRequest();
+}
+
+void AppState::cycleTab(int offset) {
+    if (documents_.isEmpty() || !activeDocumentId_) return;
+    qsizetype index = -1;
+    for (qsizetype i = 0; i < documents_.size(); ++i)
+        if (documents_[i]->id() == *activeDocumentId_) index = i;
+    if (index < 0) return;
+    const qsizetype count = documents_.size();
+    const qsizetype next = ((index + offset) % count + count) % count;
+    setActiveDocumentId(documents_[next]->id());
+    setActiveDiff(std::nullopt);
+    clearActiveRequest();
+}
+
+void AppState::close(EditorDocument* document) {
+    if (!document) return;
+    if (document->isDirty() && !confirmDiscard(document)) return;
+    const qsizetype index = documents_.indexOf(document);
+    if (index < 0) return;
+    const QUuid closedId = document->id();
+    documents_.removeAt(index);
+    announce(&AppState::documentsChanged);
+    if (activeDocumentId_ == closedId) {
+        if (documents_.isEmpty()) {
+            setActiveDocumentId(std::nullopt);
+        } else {
+            setActiveDocumentId(documents_[qMin(index, documents_.size() - 1)]->id());
+        }
+    }
+    document->deleteLater();  // views may still hold it during this turn
+}
+
+bool AppState::hasUnsavedChanges() const {
+    return std::any_of(documents_.begin(), documents_.end(), [](EditorDocument* d) { return d->isDirty(); });
+}
+
+bool AppState::writeOrReport(EditorDocument* document, const std::optional<QString>& to) {
+    QString error;
+    if (document->save(to, &error)) return true;
+    const QString name = to ? fileName(*to) : document->displayName();
+    Prompter::current().ask({QStringLiteral("“%1” could not be saved.").arg(name), error, {}, true});
+    return false;
+}
+
+bool AppState::saveToChosenLocation(EditorDocument* document) {
+    ChooserRequest request;
+    request.title = QStringLiteral("Save");
+    request.prompt = QStringLiteral("Save");
+    request.proposedName = QStringLiteral("Untitled.txt");
+    if (rootNode_) request.directory = rootNode_->url();
+    const auto target = FileChooser::current().chooseSaveLocation(request);
+    if (!target) return false;
+    return writeOrReport(document, *target);
+}
+
+bool AppState::save(EditorDocument* document) {
+    if (!document) return false;
+    if (document->url()) return writeOrReport(document, std::nullopt);
+    return saveToChosenLocation(document);
+}
+
+bool AppState::confirmDiscard(EditorDocument* document) {
+    Alert alert;
+    alert.title = QStringLiteral("Save changes to “%1” before closing?").arg(document->displayName());
+    alert.message = QStringLiteral("Your changes will be lost if you don’t save them.");
+    alert.buttons = {QStringLiteral("Save"), QStringLiteral("Don’t Save"), QStringLiteral("Cancel")};
+    alert.warning = true;
+    switch (Prompter::current().ask(alert)) {
+    case 0: return save(document);
+    case 1: return true;
+    default: return false;
+    }
+}
+
+AppState::TerminateReply AppState::confirmUnsaved(const QString& informative) {
+    if (!hasUnsavedChanges()) return TerminateReply::terminateNow;
+    QList<EditorDocument*> dirty;
+    for (EditorDocument* d : documents_)
+        if (d->isDirty()) dirty << d;
+    const qsizetype n = dirty.size();
+    Alert alert;
+    alert.title = QStringLiteral("You have %1 document%2 with unsaved changes.").arg(n).arg(n == 1 ? "" : "s");
+    alert.message = informative;
+    alert.buttons = {QStringLiteral("Save All"), QStringLiteral("Discard"), QStringLiteral("Cancel")};
+    alert.warning = true;
+    switch (Prompter::current().ask(alert)) {
+    case 0:
+        for (EditorDocument* d : dirty)
+            if (!save(d)) return TerminateReply::cancel;
+        return TerminateReply::terminateNow;
+    case 1: return TerminateReply::terminateNow;
+    default: return TerminateReply::cancel;
+    }
+}
+
+AppState::TerminateReply AppState::confirmTerminate() {
+    return confirmUnsaved(QStringLiteral("Do you want to save them before quitting?"));
+}
+
+AppState::TerminateReply AppState::confirmCloseWindow() {
+    return confirmUnsaved(QStringLiteral("Do you want to save them before closing the window?"));
+}
+
+QStringList AppState::quickOpenFiles() const {
+    QStringList files;
+    if (rootNode_) rootNode_->allFiles(files);
+    return files;
+}
+
+// ---------------------------------------------------------------- folder and session
+
+void AppState::openFolder(const QString& path) {
+    rootNode_ = std::make_shared<FileNode>(path);
+    rootNode_->setIsExpanded(!rootNode_->isExpanded());
+    rootNode_->loadChildren();
+    announce(&AppState::rootNodeChanged);
+    rememberFolder(path);
+    startWatching(path);
+    git_.attach(path);
+}
+
+void AppState::promptOpenFolder() {
+    ChooserRequest request;
+    request.title = QStringLiteral("Open Folder");
+    request.prompt = QStringLiteral("Open Folder");
+    if (const auto folder = FileChooser::current().chooseFolder(request)) openFolder(*folder);
+}
+
+void AppState::rememberFolder(const QString& path) {
+    recentFolders_.removeAll(path);
+    recentFolders_.prepend(path);
+    while (recentFolders_.size() > 8) recentFolders_.removeLast();
+    announce(&AppState::recentFoldersChanged);
+    SettingsStore::shared().setValue(SettingsKey::recentFolders, QJsonArray::fromStringList(recentFolders_));
+}
+
+void AppState::startWatching(const QString& path) {
+    QPointer<AppState> self(this);
+    watcher_ = std::make_unique<FolderWatcher>(path, [self] {
+        if (self) self->handleExternalChange();
+    });
+}
+
+void AppState::handleExternalChange() {
+    if (rootNode_) rootNode_->refreshLoaded();
+    for (EditorDocument* d : documents_) {
+        if (!d->url() || d->isDirty()) continue;
+        const auto read = TextFile::readUtf8(*d->url());
+        if (!read.text) continue;
+        if (TextEquivalence::canonicallyEqual(*read.text, d->text())) continue;
+        d->setText(*read.text);
+        d->setSavedText(*read.text);
+        d->setIsDirty(false);
+    }
+    git_.refresh();
+    emit rootNodeChanged();
+    emit changed();
+}
+
+void AppState::saveSession() const {
+    SettingsStore& settings = SettingsStore::shared();
+    if (rootNode_)
+        settings.setValue(SettingsKey::sessionFolder, rootNode_->url());
+    else
+        settings.remove(SettingsKey::sessionFolder);
+    QJsonArray docs;
+    for (EditorDocument* d : documents_)
+        if (d->url()) docs.append(*d->url());
+    settings.setValue(SettingsKey::sessionDocs, docs);
+    EditorDocument* active = activeDocument();
+    if (active && active->url())
+        settings.setValue(SettingsKey::sessionActive, *active->url());
+    else
+        settings.remove(SettingsKey::sessionActive);
+}
+
+void AppState::restoreSession() {
+    const SettingsStore& settings = SettingsStore::shared();
+    const QJsonValue folder = settings.value(SettingsKey::sessionFolder);
+    if (folder.isString() && QFileInfo::exists(folder.toString())) openFolder(folder.toString());
+    for (const QString& path : settings.stringArray(SettingsKey::sessionDocs).value_or(QStringList{})) {
+        if (!QFileInfo::exists(path)) continue;
+        // A restored file that can no longer be read is skipped quietly: nobody asked to open it now.
+        if (!TextFile::readUtf8(path).text) continue;
+        open(path);
+    }
+    const QJsonValue active = settings.value(SettingsKey::sessionActive);
+    if (active.isString()) {
+        for (EditorDocument* d : documents_) {
+            if (d->url() == active.toString()) {
+                setActiveDocumentId(d->id());
+                break;
+            }
+        }
+    }
+}
+
+void AppState::checkWhatsNew() {
+    const QString current = AppInfo::version();
+    SettingsStore& settings = SettingsStore::shared();
+    const QJsonValue stored = settings.value(SettingsKey::lastSeenVersion);
+    settings.setValue(SettingsKey::lastSeenVersion, current);
+    if (stored.isString() && stored.toString() == current) return;
+    if (const auto entry = WhatsNew::entry(current)) setWhatsNew(*entry);
+}

@@ -1,0 +1,143 @@
+#pragma once
+// The model of one window: its folder tree, open documents and active tab, overlay flags, and the
+// services it owns. Every setter announces its change (also when the value stays the same).
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUuid>
+#include <memory>
+#include <optional>
+
+#include "Editor/EditorController.h"
+#include "Editor/FindState.h"
+#include "Git/GitFileChange.h"
+#include "Git/GitService.h"
+#include "SidebarPanel.h"
+#include "WhatsNew.h"
+#include "Workspace/EditorDocument.h"
+#include "Workspace/FileNode.h"
+
+class FolderWatcher;
+
+namespace SettingsKey {
+inline const QString onboarded = QStringLiteral("ziduduzovu.onboarded");
+inline const QString recentFolders = QStringLiteral("ziduduzovu.recentFolders");
+inline const QString sessionFolder = QStringLiteral("ziduduzovu.session.folder");
+inline const QString sessionDocs = QStringLiteral("ziduduzovu.session.docs");
+inline const QString sessionActive = QStringLiteral("ziduduzovu.session.active");
+inline const QString lastSeenVersion = QStringLiteral("ziduduzovu.lastSeenVersion");
+inline const QString fontSize = QStringLiteral("ziduduzovu.editor.fontSize");
+inline const QString tabWidth = QStringLiteral("ziduduzovu.editor.tabWidth");
+inline const QString aiBackend = QStringLiteral("ziduduzovu.ai.backend");
+} // namespace SettingsKey
+
+class AppState : public QObject {
+    Q_OBJECT
+public:
+    enum class TerminateReply { terminateNow, cancel };
+
+    explicit AppState(QObject* parent = nullptr);
+    ~AppState() override;
+
+    // The most recently created window state; absent once that one is gone.
+    static AppState* shared();
+
+    // --- published state
+    const FileNode::Ptr& rootNode() const { return rootNode_; }
+    const QList<EditorDocument*>& documents() const { return documents_; }
+    const std::optional<QUuid>& activeDocumentId() const { return activeDocumentId_; }
+    void setActiveDocumentId(const std::optional<QUuid>& id);
+    EditorDocument* activeDocument() const;
+
+    bool paletteOpen() const { return paletteOpen_; }
+    void setPaletteOpen(bool v);
+    bool quickOpenOpen() const { return quickOpenOpen_; }
+    void setQuickOpenOpen(bool v);
+    bool findOpen() const { return findOpen_; }
+    void setFindOpen(bool v);
+    bool goToLineOpen() const { return goToLineOpen_; }
+    void setGoToLineOpen(bool v);
+    bool projectSearchOpen() const { return projectSearchOpen_; }
+    void setProjectSearchOpen(bool v);
+
+    const std::optional<SidebarPanel>& sidebar() const { return sidebar_; }
+    void setSidebar(const std::optional<SidebarPanel>& panel);
+    const std::optional<GitFileChange>& activeDiff() const { return activeDiff_; }
+    void setActiveDiff(const std::optional<GitFileChange>& change);
+    const std::optional<WhatsNewEntry>& whatsNew() const { return whatsNew_; }
+    void setWhatsNew(const std::optional<WhatsNewEntry>& entry);
+    const QStringList& recentFolders() const { return recentFolders_; }
+
+    // The active HTTP request is cleared wherever a document becomes the editor's subject.
+    bool hasActiveRequest() const { return hasActiveRequest_; }
+    void clearActiveRequest();
+
+    // --- owned services, created once
+    FindState& findState() { return findState_; }
+    EditorController& editorController() { return editorController_; }
+    GitService& git() { return git_; }
+
+    // --- documents and tabs
+    void open(const QString& path);
+    void newUntitled();
+    void close(EditorDocument* document);
+    void cycleTab(int offset);
+    void selectTab(EditorDocument* document);
+    bool hasUnsavedChanges() const;
+    bool save(EditorDocument* document);
+    TerminateReply confirmTerminate();
+    // Asked before the window closes: the same question as quitting, for this window's documents.
+    TerminateReply confirmCloseWindow();
+    QStringList quickOpenFiles() const;
+
+    // --- folder, external changes, session, release notes
+    void openFolder(const QString& path);
+    void promptOpenFolder();
+    void saveSession() const;
+    void restoreSession();
+    void checkWhatsNew();
+    // Runs what the folder watcher triggers; public so the window can force a refresh.
+    void handleExternalChange();
+
+signals:
+    void changed();  // any change, including a whole-object refresh
+    void rootNodeChanged();
+    void documentsChanged();
+    void activeDocumentIdChanged();
+    void overlaysChanged();
+    void sidebarChanged();
+    void activeDiffChanged();
+    void activeRequestChanged();
+    void whatsNewChanged();
+    void recentFoldersChanged();
+
+private:
+    bool confirmDiscard(EditorDocument* document);
+    TerminateReply confirmUnsaved(const QString& informative);
+    bool saveToChosenLocation(EditorDocument* document);
+    bool writeOrReport(EditorDocument* document, const std::optional<QString>& to);
+    void rememberFolder(const QString& path);
+    void startWatching(const QString& path);
+    void setFlag(bool& field, bool value);
+    template <class Signal>
+    void announce(Signal signal);
+
+    FileNode::Ptr rootNode_;
+    QList<EditorDocument*> documents_;
+    std::optional<QUuid> activeDocumentId_;
+    bool paletteOpen_ = false;
+    bool quickOpenOpen_ = false;
+    bool findOpen_ = false;
+    bool goToLineOpen_ = false;
+    bool projectSearchOpen_ = false;
+    FindState findState_;
+    EditorController editorController_;
+    GitService git_;
+    bool hasActiveRequest_ = false;
+    std::optional<SidebarPanel> sidebar_ = SidebarPanel::explorer;
+    std::optional<GitFileChange> activeDiff_;
+    std::optional<WhatsNewEntry> whatsNew_;
+    QStringList recentFolders_;
+    std::unique_ptr<FolderWatcher> watcher_;
+};

@@ -1,0 +1,48 @@
+#pragma once
+// One child process started through /usr/bin/env with an explicit argument list (never a shell),
+// run asynchronously on the main thread. Both output channels are drained while it runs; the
+// callback gets everything once it has ended.
+#include <QByteArray>
+#include <QObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+class ChildProcess : public QObject {
+    Q_OBJECT
+public:
+    struct Request {
+        QStringList arguments;               // what follows /usr/bin/env
+        QString workingDirectory;            // empty: inherit ours
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        bool mergeChannels = false;          // standard error into standard output
+        int timeoutMs = 0;                   // 0: wait as long as it takes
+    };
+
+    struct Result {
+        QByteArray standardOutput;           // both channels when merged
+        QByteArray standardError;
+        int exitCode = -1;                   // -1 when it did not start or was killed by a signal
+        std::optional<QString> startError;   // why it could not be started
+        bool timedOut = false;               // stopped after the time-out
+    };
+
+    // The process lives under owner (the application when null): destroying the owner stops
+    // the process and drops the callback.
+    static void start(const Request& request, QObject* owner, std::function<void(Result)> done);
+
+    ~ChildProcess() override;
+
+private:
+    ChildProcess(QObject* owner, std::function<void(Result)> done);
+    void finish();
+
+    QProcess process_;
+    QTimer timer_;
+    std::function<void(Result)> done_;
+    Result result_;
+    bool finished_ = false;
+};

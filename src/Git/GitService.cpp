@@ -1,0 +1,541 @@
+#include "Git/GitService.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTimer>
+
+#include "Git/ProcessText.h"
+
+namespace {
+
+ChildProcess::Request gitRequest(const QStringList& arguments, const QString& cwd, bool merge) {
+    ChildProcess::Request request;
+    request.arguments = arguments;
+    request.workingDirectory = cwd;
+    request.environment = GitService::gitEnvironment();
+    request.mergeChannels = merge;
+    return request;
+}
+
+QString standardOutput(const ChildProcess::Result& result) {
+    return result.startError ? QString() : ProcessText::decodeUtf8(result.standardOutput);
+}
+
+} // namespace
+
+struct GitService::RefreshReading {
+    quint64 generation = 0;
+    ChildProcess::Result results[5];
+    int remaining = 5;
+};
+
+struct GitService::CommandRun {
+    QList<QStringList> commands;
+    QString cwd;
+    quint64 generation = 0;
+    bool keepGoing = false;
+    qsizetype next = 0;
+    bool ok = true;
+    std::optional<QString> failure;
+    std::function<void()> finished;  // releases the write queue
+    std::function<void(bool)> done;
+};
+
+GitService::GitService(QObject* parent) : QObject(parent) {}
+
+GitService::~GitService() {
+    // Stop our children before the members their callbacks would touch go away.
+    qDeleteAll(findChildren<ChildProcess*>(Qt::FindDirectChildrenOnly));
+}
+
+QProcessEnvironment GitService::gitEnvironment() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("GIT_TERMINAL_PROMPT"), QStringLiteral("0"));
+    // Reads must never take the index lock away from a command that changes the repository.
+    env.insert(QStringLiteral("GIT_OPTIONAL_LOCKS"), QStringLiteral("0"));
+    // A file named "*.txt" or ":x" is that file, not a pattern over others.
+    env.insert(QStringLiteral("GIT_LITERAL_PATHSPECS"), QStringLiteral("1"));
+    return env;
+}
+
+// MARK: running git
+
+void GitService::shell(const QStringList& arguments, const QString& cwd, Completion<GitShellResult> done) {
+    QObject* owner = done.context();
+    ChildProcess::start(gitRequest(arguments, cwd, true), owner, [done](ChildProcess::Result result) {
+        if (result.startError) done(GitShellResult{*result.startError, -1});
+        else done(GitShellResult{ProcessText::decodeUtf8(result.standardOutput), result.exitCode});
+    });
+}
+
+void GitService::read(const QStringList& arguments, const QString& cwd,
+                      std::function<void(ChildProcess::Result)> done) {
+    ChildProcess::start(gitRequest(arguments, cwd, false), this, std::move(done));
+}
+
+void GitService::later(std::function<void()> fn) { QTimer::singleShot(0, this, std::move(fn)); }
+
+void GitService::refuse(const QString& reason, Completion<bool> done) {
+    setLastError(reason);
+    later([done] { done(false); });
+}
+
+void GitService::run(const QStringList& arguments, Completion<bool> done) {
+    runCommands({arguments}, false, false, std::move(done));
+}
+
+void GitService::runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done) {
+    if (!root_) {
+        later([done] { done(false); });
+        return;
+    }
+    if (network) addNetworkOperation(1);
+    auto run = std::make_shared<CommandRun>();
+    run->commands = std::move(commands);
+    run->keepGoing = keepGoing;
+    run->generation = generation_;
+    run->done = [this, network, done](bool ok) {
+        if (network) addNetworkOperation(-1);
+        done(ok);
+    };
+    writes_.enqueue([this, run](std::function<void()> finished) {
+        run->finished = std::move(finished);
+        // A command asked for in another repository must not run in the one attached since.
+        if (run->generation != generation_ || !root_) {
+            run->finished();
+            run->done(false);
+            return;
+        }
+        run->cwd = *root_;
+        continueCommands(run);
+    });
+}
+
+void GitService::continueCommands(const std::shared_ptr<CommandRun>& run) {
+    if (run->next == run->commands.size() || (!run->ok && !run->keepGoing)) {
+        run->finished();
+        if (run->generation == generation_) setLastError(run->ok ? std::nullopt : run->failure);
+        refresh([run] { run->done(run->ok); });
+        return;
+    }
+    const QStringList arguments = run->commands.at(run->next++);
+    shell(arguments, run->cwd, {this, [this, run](GitShellResult result) {
+              if (result.exit != 0 && run->ok) {
+                  run->ok = false;
+                  run->failure = ProcessText::firstNonBlankLine(result.output);
+              }
+              continueCommands(run);
+          }});
+}
+
+// MARK: attaching and reading the state
+
+void GitService::attach(const QString& folder, Completion<> done) {
+    const quint64 generation = ++generation_;
+    root_.reset();
+    attachedFolder_ = folder;
+    setBranch(std::nullopt);
+    setChanges({});
+    setIsRepo(false);
+    read({QStringLiteral("git"), QStringLiteral("rev-parse"), QStringLiteral("--show-toplevel")}, folder,
+         [this, generation, done](ChildProcess::Result result) {
+             if (generation != generation_) {
+                 done();
+                 return;
+             }
+             // The top level is a path: keep it exactly, spaces included.
+             const QString top = standardOutput(result).section(u'\n', 0, 0);
+             if (result.exitCode != 0 || top.isEmpty() || !QDir::isAbsolutePath(top)) {
+                 done();
+                 return;
+             }
+             root_ = top;
+             setIsRepo(true);
+             refresh(done);
+         });
+}
+
+void GitService::refresh(Completion<> done) {
+    if (!root_) {
+        later([done] { done(); });
+        return;
+    }
+    refreshWaiters_.append(std::move(done));
+    if (!refreshRunning_) startRefresh();
+}
+
+void GitService::startRefresh() {
+    refreshRunning_ = true;
+    const QList<Completion<>> waiters = std::exchange(refreshWaiters_, {});
+    auto reading = std::make_shared<RefreshReading>();
+    reading->generation = generation_;
+    const QString git = QStringLiteral("git");
+    const QList<QStringList> reads = {
+        // Unlike "rev-parse --abbrev-ref HEAD", this names the branch of a repository without commits.
+        {git, QStringLiteral("symbolic-ref"), QStringLiteral("--short"), QStringLiteral("-q"), QStringLiteral("HEAD")},
+        {git, QStringLiteral("status"), QStringLiteral("--porcelain=v1"), QStringLiteral("-z")},
+        {git, QStringLiteral("branch"), QStringLiteral("--format=%(refname:short)\t%(upstream:short)")},
+        {git, QStringLiteral("stash"), QStringLiteral("list")},
+        {git, QStringLiteral("rev-list"), QStringLiteral("--left-right"), QStringLiteral("--count"),
+         QStringLiteral("HEAD...@{u}")},
+    };
+    for (int i = 0; i < reads.size(); ++i) {
+        read(reads.at(i), *root_, [this, reading, waiters, i](ChildProcess::Result result) {
+            reading->results[i] = std::move(result);
+            if (--reading->remaining > 0) return;
+            if (reading->generation == generation_) publish(*reading);
+            refreshRunning_ = false;
+            if (!refreshWaiters_.isEmpty()) {
+                if (root_) startRefresh();
+                else for (const auto& waiter : std::exchange(refreshWaiters_, {})) waiter();
+            }
+            for (const auto& waiter : waiters) waiter();
+        });
+    }
+}
+
+void GitService::publish(const RefreshReading& reading) {
+    const auto ok = [&](int i) { return !reading.results[i].startError && reading.results[i].exitCode == 0; };
+    const auto text = [&](int i) { return standardOutput(reading.results[i]); };
+
+    const ChildProcess::Result& head = reading.results[0];
+    if (ok(0)) setBranch(ProcessText::firstNonBlankLine(text(0)));
+    else if (!head.startError && head.exitCode == 1) setBranch(QStringLiteral("HEAD"));  // detached
+    else setBranch(std::nullopt);
+
+    setChanges(ok(1) ? parseStatus(text(1)) : QList<GitFileChange>());
+    setBranches(ok(2) ? parseBranches(text(2)) : QList<GitBranchInfo>());
+    int stashes = 0;
+    if (ok(3))
+        for (const QString& line : text(3).split(u'\n'))
+            if (!line.isEmpty()) ++stashes;
+    setStashCount(stashes);
+    // Without an upstream the count fails: nothing ahead, nothing behind.
+    const auto [ahead, behind] = ok(4) ? parseAheadBehind(text(4)) : std::pair{0, 0};
+    setAheadBehind(ahead, behind);
+}
+
+// MARK: parsers
+
+QList<GitFileChange> GitService::parseStatus(const QString& output) {
+    QList<GitFileChange> changes;
+    const QStringList fields = output.split(QChar(u'\0'));
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QString& field = fields.at(i);
+        // "XY path": anything else is not an entry (and an empty path must never name the root).
+        if (field.size() < 4 || field.at(2) != u' ') continue;
+        GitFileChange change{field.mid(3), field.at(0), field.at(1), {}};
+        // A rename or copy is followed by the path it came from.
+        if (change.isRenameOrCopy() && i + 1 < fields.size()) change.originalPath = fields.at(++i);
+        changes.append(change);
+    }
+    return changes;
+}
+
+QList<GitBranchInfo> GitService::parseBranches(const QString& output) {
+    QList<GitBranchInfo> branches;
+    for (const QString& line : output.split(u'\n', Qt::SkipEmptyParts)) {
+        const qsizetype tab = line.indexOf(u'\t');
+        const QString name = ProcessText::trimBlanks(tab < 0 ? line : line.left(tab));
+        if (name.isEmpty()) continue;
+        const QString upstream = tab < 0 ? QString() : ProcessText::trimBlanks(line.mid(tab + 1));
+        branches.append({name, upstream.isEmpty() ? std::nullopt : std::optional<QString>(upstream)});
+    }
+    return branches;
+}
+
+std::pair<int, int> GitService::parseAheadBehind(const QString& output) {
+    QStringList pieces;
+    for (const QString& part : ProcessText::trimWhitespace(output).split(u'\t'))
+        pieces += part.split(u' ', Qt::SkipEmptyParts);
+    if (pieces.size() != 2) return {0, 0};
+    // A piece that is no decimal number counts as 0.
+    return {pieces.at(0).toInt(), pieces.at(1).toInt()};
+}
+
+// MARK: published state
+
+void GitService::setIsRepo(bool value) {
+    if (isRepo_ == value) return;
+    isRepo_ = value;
+    emit isRepoChanged();
+    emit changed();
+}
+
+void GitService::setBranch(const std::optional<QString>& value) {
+    if (branch_ == value) return;
+    branch_ = value;
+    emit branchChanged();
+    emit changed();
+}
+
+void GitService::setChanges(const QList<GitFileChange>& value) {
+    if (changes_ == value) return;
+    changes_ = value;
+    emit changesChanged();
+    emit changed();
+}
+
+void GitService::setLastError(const std::optional<QString>& value) {
+    if (lastError_ == value) return;
+    lastError_ = value;
+    emit lastErrorChanged();
+    emit changed();
+}
+
+void GitService::setBranches(const QList<GitBranchInfo>& value) {
+    if (branches_ == value) return;
+    branches_ = value;
+    emit branchesChanged();
+    emit changed();
+}
+
+void GitService::setStashCount(int value) {
+    if (stashCount_ == value) return;
+    stashCount_ = value;
+    emit stashCountChanged();
+    emit changed();
+}
+
+void GitService::setAheadBehind(int ahead, int behind) {
+    if (aheadBy_ == ahead && behindBy_ == behind) return;
+    aheadBy_ = ahead;
+    behindBy_ = behind;
+    emit aheadBehindChanged();
+    emit changed();
+}
+
+void GitService::addNetworkOperation(int delta) {
+    const bool before = isNetworking();
+    networkOperations_ += delta;
+    if (before == isNetworking()) return;
+    emit isNetworkingChanged();
+    emit changed();
+}
+
+// MARK: operations
+
+namespace {
+const QString kGit = QStringLiteral("git");
+const QString kDashes = QStringLiteral("--");
+} // namespace
+
+void GitService::stage(const GitFileChange& change, Completion<bool> done) {
+    run({kGit, QStringLiteral("add"), kDashes, change.path}, std::move(done));
+}
+
+void GitService::unstage(const GitFileChange& change, Completion<bool> done) {
+    // "reset -- paths" also works before the first commit, where HEAD names nothing yet.
+    QStringList arguments{kGit, QStringLiteral("reset"), QStringLiteral("-q"), kDashes, change.path};
+    if (change.isRenameOrCopy() && !change.originalPath.isEmpty()) arguments << change.originalPath;
+    run(arguments, std::move(done));
+}
+
+void GitService::discard(const GitFileChange& change, Completion<bool> done) {
+    if (change.isUntracked()) {
+        runUntracked(change, std::move(done));
+        return;
+    }
+    const QStringList restore{kGit, QStringLiteral("checkout"), QStringLiteral("HEAD"), kDashes, change.path};
+    const QStringList remove{kGit, QStringLiteral("rm"), QStringLiteral("-f"), QStringLiteral("-q"), kDashes,
+                             change.path};
+    if (change.isUnmerged()) {
+        run(restore, std::move(done));
+    } else if (change.staged == u'R' && !change.originalPath.isEmpty()) {
+        runCommands({remove, {kGit, QStringLiteral("checkout"), QStringLiteral("HEAD"), kDashes, change.originalPath}},
+                    false, false, std::move(done));
+    } else if (change.staged == u'A' || change.unstaged == u'A' || change.isRenameOrCopy()) {
+        // HEAD has no such file: dropping the change means dropping the file.
+        run(remove, std::move(done));
+    } else {
+        run(restore, std::move(done));
+    }
+}
+
+void GitService::runUntracked(const GitFileChange& change, Completion<bool> done) {
+    if (!root_) {
+        later([done] { done(false); });
+        return;
+    }
+    const QString cleaned = QDir::cleanPath(change.path);
+    if (change.path.isEmpty() || QDir::isAbsolutePath(change.path) || cleaned == QLatin1String(".") ||
+        cleaned == QLatin1String("..") || cleaned.startsWith(QLatin1String("../"))) {
+        refuse(QStringLiteral("Refusing to delete a path outside the repository: ") + change.path, std::move(done));
+        return;
+    }
+    const quint64 generation = generation_;
+    writes_.enqueue([this, generation, path = change.path, done](std::function<void()> finished) {
+        if (generation != generation_ || !root_) {
+            finished();
+            done(false);
+            return;
+        }
+        // git's own clean deletes what it calls untracked and leaves ignored files where they are.
+        shell({kGit, QStringLiteral("clean"), QStringLiteral("-fd"), kDashes, path}, *root_,
+              {this, [this, finished, done](GitShellResult) {
+                   finished();
+                   refresh([done] { done(true); });
+               }});
+    });
+}
+
+void GitService::stageAll(Completion<bool> done) {
+    run({kGit, QStringLiteral("add"), QStringLiteral("-A")}, std::move(done));
+}
+
+void GitService::unstageAll(Completion<bool> done) {
+    run({kGit, QStringLiteral("reset"), QStringLiteral("-q")}, std::move(done));
+}
+
+void GitService::discardAll(Completion<bool> done) {
+    runCommands({{kGit, QStringLiteral("checkout"), kDashes, QStringLiteral(".")},
+                 {kGit, QStringLiteral("clean"), QStringLiteral("-fd")}},
+                true, false, std::move(done));
+}
+
+void GitService::commit(const QString& message, Completion<bool> done) {
+    if (ProcessText::trimWhitespace(message).isEmpty()) {
+        later([done] { done(false); });
+        return;
+    }
+    run({kGit, QStringLiteral("commit"), QStringLiteral("-m"), message}, std::move(done));
+}
+
+void GitService::pull(Completion<bool> done) {
+    runCommands({{kGit, QStringLiteral("pull"), QStringLiteral("--no-rebase")}}, false, true, std::move(done));
+}
+
+void GitService::fetch(Completion<bool> done) {
+    runCommands({{kGit, QStringLiteral("fetch"), QStringLiteral("--all"), QStringLiteral("--prune")}}, false, true,
+                std::move(done));
+}
+
+void GitService::push(Completion<bool> done) {
+    if (!root_ || !branch_) {
+        later([done] { done(false); });
+        return;
+    }
+    const QString branch = *branch_;
+    shell({kGit, QStringLiteral("rev-parse"), QStringLiteral("--abbrev-ref"), QStringLiteral("@{u}")}, *root_,
+          {this, [this, branch, done](GitShellResult upstream) {
+               QStringList arguments{kGit, QStringLiteral("push")};
+               if (upstream.exit != 0) arguments << QStringLiteral("--set-upstream") << QStringLiteral("origin") << branch;
+               runCommands({arguments}, false, true, done);
+           }});
+}
+
+void GitService::stash(const std::optional<QString>& message, Completion<bool> done) {
+    QStringList arguments{kGit, QStringLiteral("stash"), QStringLiteral("push")};
+    if (message && !message->isEmpty()) arguments << QStringLiteral("-m") << *message;
+    run(arguments, std::move(done));
+}
+
+void GitService::stashPop(Completion<bool> done) {
+    run({kGit, QStringLiteral("stash"), QStringLiteral("pop")}, std::move(done));
+}
+
+bool GitService::safeBranchName(const QString& name, Completion<bool>& done) {
+    if (!name.startsWith(u'-')) return true;
+    if (!root_) later([done] { done(false); });
+    else refuse(QStringLiteral("A branch name cannot start with \"-\": ") + name, done);
+    return false;
+}
+
+void GitService::checkout(const QString& name, Completion<bool> done) {
+    if (!safeBranchName(name, done)) return;
+    // The trailing "--" makes git take the name as a branch, never as a file to restore.
+    run({kGit, QStringLiteral("checkout"), name, kDashes}, std::move(done));
+}
+
+void GitService::createBranch(const QString& name, Completion<bool> done) {
+    if (!safeBranchName(name, done)) return;
+    run({kGit, QStringLiteral("checkout"), QStringLiteral("-b"), name}, std::move(done));
+}
+
+void GitService::deleteBranch(const QString& name, Completion<bool> done) {
+    if (!safeBranchName(name, done)) return;
+    run({kGit, QStringLiteral("branch"), QStringLiteral("-D"), name}, std::move(done));
+}
+
+void GitService::initRepo(Completion<bool> done) {
+    const std::optional<QString> folder = root_ ? root_ : attachedFolder_;
+    if (!folder) {
+        later([done] { done(false); });
+        return;
+    }
+    const quint64 generation = generation_;
+    writes_.enqueue([this, generation, folder = *folder, done](std::function<void()> finished) {
+        if (generation != generation_) {
+            finished();
+            done(false);
+            return;
+        }
+        shell({kGit, QStringLiteral("init")}, folder, {this, [this, folder, finished, done](GitShellResult result) {
+                  finished();
+                  if (result.exit != 0) {
+                      setLastError(ProcessText::firstNonBlankLine(result.output));
+                      done(false);
+                      return;
+                  }
+                  attach(attachedFolder_.value_or(folder), [done] { done(true); });
+              }});
+    });
+}
+
+void GitService::stagedDiff(Completion<QString> done) {
+    if (!root_) {
+        later([done] { done(QString()); });
+        return;
+    }
+    shell({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
+           QStringLiteral("--cached")},
+          *root_, {this, [done](GitShellResult result) { done(result.output); }});
+}
+
+void GitService::diff(const GitFileChange& change, Completion<QString> done) {
+    if (!root_) {
+        later([done] { done(QString()); });
+        return;
+    }
+    QStringList arguments{kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff")};
+    if (change.isUntracked()) {
+        arguments << QStringLiteral("--no-index") << kDashes << QStringLiteral("/dev/null") << change.path;
+    } else {
+        if (change.staged != u' ' && change.staged != u'?') arguments << QStringLiteral("--cached");
+        arguments << kDashes;
+        // Both sides of a rename, so git shows it as one.
+        if (change.isRenameOrCopy() && !change.originalPath.isEmpty()) arguments << change.originalPath;
+        arguments << change.path;
+    }
+    shell(arguments, *root_, {this, [done](GitShellResult result) { done(result.output); }});
+}
+
+// MARK: cloning
+
+QString GitService::inferRepoName(const QString& address) {
+    QString text = ProcessText::trimWhitespace(address);
+    while (text.endsWith(u'/')) text.chop(1);
+    QString name = text.mid(text.lastIndexOf(u'/') + 1);
+    if (name.endsWith(QLatin1String(".git"))) name.chop(4);
+    return name;
+}
+
+void GitService::clone(const QString& address, const QString& parentFolder, const QString& name,
+                       Completion<std::optional<QString>> done) {
+    QObject* owner = done.context();
+    const auto fail = [owner, done] {
+        QTimer::singleShot(0, owner ? owner : QCoreApplication::instance(), [done] { done(std::nullopt); });
+    };
+    // One folder inside the parent, nothing else: no separators, no "." or "..".
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(u'/') ||
+        name.contains(QChar(u'\0')) || parentFolder.isEmpty() || address.isEmpty()) {
+        fail();
+        return;
+    }
+    const QString destination = QDir(parentFolder).filePath(name);
+    // "--" keeps an address starting with "-" from being read as an option.
+    shell({kGit, QStringLiteral("clone"), kDashes, address, destination}, parentFolder,
+          {owner, [destination, done](GitShellResult result) {
+               done(result.exit == 0 ? std::optional<QString>(destination) : std::nullopt);
+           }});
+}

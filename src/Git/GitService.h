@@ -1,0 +1,162 @@
+#pragma once
+// A window's view of one git repository: runs the git executable, publishes what it reads
+// (branch, changes, branches, stashes, ahead/behind) and changes the repository on request.
+//
+// Every asynchronous operation takes a Completion that runs on the main thread once the
+// operation has finished (and, for commands that change the repository, after the published
+// state has been read again). Commands that change the repository run one at a time, in the
+// order they were asked for; reads run at once and never take git's index lock.
+#include <QList>
+#include <QObject>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "Git/ChildProcess.h"
+#include "Git/Completion.h"
+#include "Git/GitBranchInfo.h"
+#include "Git/GitFileChange.h"
+#include "Git/SerialQueue.h"
+
+// What one git run printed (both channels together) and its exit status; -1 when it could not
+// be started, and then output is the reason.
+struct GitShellResult {
+    QString output;
+    int exit = -1;
+};
+
+class GitService : public QObject {
+    Q_OBJECT
+public:
+    explicit GitService(QObject* parent = nullptr);
+    ~GitService() override;
+
+    // Published state.
+    bool isRepo() const { return isRepo_; }
+    const std::optional<QString>& branch() const { return branch_; }  // "HEAD" when detached
+    const QList<GitFileChange>& changes() const { return changes_; }
+    const std::optional<QString>& lastError() const { return lastError_; }
+    const QList<GitBranchInfo>& branches() const { return branches_; }
+    int stashCount() const { return stashCount_; }
+    int aheadBy() const { return aheadBy_; }
+    int behindBy() const { return behindBy_; }
+    bool isNetworking() const { return networkOperations_ > 0; }
+    // The work tree's top level, the working directory of every command; absent while detached.
+    const std::optional<QString>& root() const { return root_; }
+
+    // Attaches to the repository holding folder (an absolute path); a folder in no repository
+    // leaves the service detached but remembered, so initRepo() can make it one.
+    void attach(const QString& folder, Completion<> done = {});
+    // Reads the whole state again. Requests made while a refresh runs are served by one more
+    // refresh after it, so the published state never goes back to an older reading.
+    void refresh(Completion<> done = {});
+    // Runs one command that may change the repository (arguments start with "git"): queued
+    // behind earlier ones, sets or clears lastError, refreshes, then reports exit status 0.
+    void run(const QStringList& arguments, Completion<bool> done = {});
+
+    void stage(const GitFileChange& change, Completion<bool> done = {});
+    void unstage(const GitFileChange& change, Completion<bool> done = {});
+    // Drops the change: an untracked path is cleaned the way git cleans (ignored files inside
+    // stay); a staged new file leaves index and disk; a rename is undone; anything else is
+    // restored from HEAD.
+    void discard(const GitFileChange& change, Completion<bool> done = {});
+    void stageAll(Completion<bool> done = {});
+    void unstageAll(Completion<bool> done = {});
+    // Restores the work tree from the index and removes untracked files and folders (ignored
+    // ones stay); staged changes are kept.
+    void discardAll(Completion<bool> done = {});
+    // False without running git when the message is blank; otherwise the message goes as is.
+    void commit(const QString& message, Completion<bool> done = {});
+    void pull(Completion<bool> done = {});
+    // Pushes; a branch without an upstream is published to "origin" and tracks it from then on.
+    void push(Completion<bool> done = {});
+    void fetch(Completion<bool> done = {});
+    void stash(const std::optional<QString>& message, Completion<bool> done = {});
+    void stashPop(Completion<bool> done = {});
+    // Branch names starting with "-" are refused (git could read them as options).
+    void checkout(const QString& name, Completion<bool> done = {});
+    void createBranch(const QString& name, Completion<bool> done = {});
+    void deleteBranch(const QString& name, Completion<bool> done = {});
+    // Makes the attached folder (or the root) a repository and attaches to it again.
+    void initRepo(Completion<bool> done = {});
+
+    // Diffs come back as git printed them, an error message included; empty while detached.
+    void stagedDiff(Completion<QString> done);
+    void diff(const GitFileChange& change, Completion<QString> done);
+
+    // Runs "/usr/bin/env <arguments>" in cwd with git's environment, both channels in one.
+    static void shell(const QStringList& arguments, const QString& cwd, Completion<GitShellResult> done);
+    // The folder name proposed for a repository address ("team/repo.git" gives "repo").
+    static QString inferRepoName(const QString& address);
+    // Clones address into parentFolder/name; reports the new folder's path, or absent when the
+    // clone did not happen. The name must be one path component other than "." and "..".
+    static void clone(const QString& address, const QString& parentFolder, const QString& name,
+                      Completion<std::optional<QString>> done);
+
+    // Parsers of git's output.
+    static QList<GitFileChange> parseStatus(const QString& output);  // "status --porcelain=v1 -z"
+    static QList<GitBranchInfo> parseBranches(const QString& output);
+    static std::pair<int, int> parseAheadBehind(const QString& output);  // (ahead, behind)
+
+    // The inherited environment, with git kept from prompting on a terminal, from taking
+    // optional locks, and from reading paths as patterns.
+    static QProcessEnvironment gitEnvironment();
+
+signals:
+    void isRepoChanged();
+    void branchChanged();
+    void changesChanged();
+    void lastErrorChanged();
+    void branchesChanged();
+    void stashCountChanged();
+    void aheadBehindChanged();
+    void isNetworkingChanged();
+    // After any of the above.
+    void changed();
+
+private:
+    struct RefreshReading;
+    struct CommandRun;
+
+    // Reads run at once and keep standard output apart from git's warnings.
+    void read(const QStringList& arguments, const QString& cwd, std::function<void(ChildProcess::Result)> done);
+    void startRefresh();
+    void publish(const RefreshReading& reading);
+    // Queues commands run one after another in the root; stops at the first failure unless
+    // keepGoing. lastError comes from the first failure.
+    void runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done);
+    void continueCommands(const std::shared_ptr<CommandRun>& run);
+    void runUntracked(const GitFileChange& change, Completion<bool> done);
+    void refuse(const QString& reason, Completion<bool> done);
+    void later(std::function<void()> fn);
+    bool safeBranchName(const QString& name, Completion<bool>& done);
+
+    void setIsRepo(bool value);
+    void setBranch(const std::optional<QString>& value);
+    void setChanges(const QList<GitFileChange>& value);
+    void setLastError(const std::optional<QString>& value);
+    void setBranches(const QList<GitBranchInfo>& value);
+    void setStashCount(int value);
+    void setAheadBehind(int ahead, int behind);
+    void addNetworkOperation(int delta);
+
+    bool isRepo_ = false;
+    std::optional<QString> branch_;
+    QList<GitFileChange> changes_;
+    std::optional<QString> lastError_;
+    QList<GitBranchInfo> branches_;
+    int stashCount_ = 0;
+    int aheadBy_ = 0;
+    int behindBy_ = 0;
+    int networkOperations_ = 0;
+    std::optional<QString> root_;
+
+    std::optional<QString> attachedFolder_;  // as it was opened; kept even when it is no repository
+    quint64 generation_ = 0;                  // bumped by every attach: older results are stale
+    SerialQueue writes_;
+    bool refreshRunning_ = false;
+    QList<Completion<>> refreshWaiters_;  // served by the next refresh to start
+};

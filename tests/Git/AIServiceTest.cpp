@@ -1,0 +1,205 @@
+// The AI bridge with fake command-line tools; nothing real on the machine can be found.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonValue>
+
+#include "Git/AIService.h"
+#include "GitTestSupport.h"
+#include "Platform/SettingsStore.h"
+
+using namespace git_test;
+using testing_support::TempFolder;
+using testing_support::readBytes;
+
+namespace {
+
+const QString kDefaultPrefix = QStringLiteral("/opt/homebrew/bin:/usr/local/bin");
+
+class AIServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedPath_ = qgetenv("PATH");
+        // Only our fake tools are on the search path.
+        qputenv("PATH", nowhere.path().toUtf8());
+        AIService::setSearchPathPrefix(bin.path());
+        SettingsStore::shared().remove(AIService::kBackendKey);
+    }
+    void TearDown() override {
+        qputenv("PATH", savedPath_);
+        AIService::setSearchPathPrefix(kDefaultPrefix);
+        AIService::setTimeoutMs(5 * 60 * 1000);
+        SettingsStore::shared().remove(AIService::kBackendKey);
+    }
+
+    // A tool that records its arguments in the scratch folder, then runs body.
+    void tool(const QString& name, const QByteArray& body) {
+        const QByteArray dir = scratch.path().toUtf8();
+        const QString path = bin.write(name, "#!/bin/sh\n"
+                                             "printf '%s' \"$#\" > '" + dir + "/argc'\n"
+                                             "printf '%s' \"$1\" > '" + dir + "/arg1'\n"
+                                             "printf '%s' \"$2\" > '" + dir + "/arg2'\n"
+                                             "printf '%s' \"$3\" > '" + dir + "/arg3'\n" +
+                                                 body + "\n");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QByteArray recorded(const char* what) const { return readBytes(scratch.file(what)); }
+    bool ran() const { return QFile::exists(scratch.file("argc")); }
+
+    void choose(const QString& value) { SettingsStore::shared().setValue(AIService::kBackendKey, value); }
+    std::optional<AIBackend> detect() {
+        return await<std::optional<AIBackend>>([](auto d) { AIService::detectBackend(d); });
+    }
+    std::optional<AIBackend> resolve() {
+        return await<std::optional<AIBackend>>([](auto d) { AIService::resolveBackend(d); });
+    }
+    AIResult ask(const QString& prompt, AIBackend backend = AIBackend::claude) {
+        return await<AIResult>([&](Completion<AIResult> d) { AIService::ask(prompt, backend, d); });
+    }
+    QString failure(const AIResult& result) {
+        EXPECT_FALSE(result.ok()) << "answered " << result.text.toStdString();
+        return result.error ? result.error->errorDescription() : QString();
+    }
+
+    TempFolder bin, nowhere, scratch;
+
+private:
+    QByteArray savedPath_;
+};
+
+TEST_F(AIServiceTest, DetectsToolsInOrderAndHonoursTheBackendSetting) {
+    EXPECT_EQ(detect(), std::nullopt);
+    EXPECT_EQ(resolve(), std::nullopt);
+
+    tool("codex", "exit 0");
+    EXPECT_EQ(detect(), AIBackend::codex);
+    choose("claude");
+    EXPECT_EQ(resolve(), AIBackend::codex) << "a chosen tool that is missing falls back to the one found";
+
+    tool("claude", "exit 0");
+    EXPECT_EQ(detect(), AIBackend::claude);
+    choose("codex");
+    EXPECT_EQ(resolve(), AIBackend::codex);
+    for (const QString& other : {QString("auto"), QString("Codex"), QString("gpt")}) {
+        choose(other);
+        EXPECT_EQ(resolve(), AIBackend::claude) << other.toStdString();
+    }
+    SettingsStore::shared().remove(AIService::kBackendKey);
+    EXPECT_EQ(resolve(), AIBackend::claude);
+
+    QFile::remove(bin.file("codex"));
+    choose("codex");
+    EXPECT_EQ(resolve(), AIBackend::claude);
+}
+
+TEST_F(AIServiceTest, PassesThePromptWholeAsOneArgumentAndTrimsTheAnswer) {
+    tool("claude", "printf '  the answer \\n\\n'");
+    const QString prompt = QString::fromUtf8("line one\nline \"two\" 'x' $(touch pwned) `id` ünï\n\n");
+    const AIResult result = ask(prompt);
+    ASSERT_TRUE(result.ok()) << result.error->errorDescription().toStdString();
+    EXPECT_EQ(result.text, "the answer");
+    EXPECT_EQ(recorded("argc"), "2");
+    EXPECT_EQ(recorded("arg1"), "-p");
+    EXPECT_EQ(QString::fromUtf8(recorded("arg2")), prompt);
+    EXPECT_FALSE(QFile::exists("pwned"));
+
+    tool("codex", "printf 'ok'");
+    EXPECT_EQ(ask("q", AIBackend::codex).text, "ok");
+    EXPECT_EQ(recorded("argc"), "3");
+    EXPECT_EQ(recorded("arg1"), "exec");
+    EXPECT_EQ(recorded("arg2"), "-q");
+    EXPECT_EQ(recorded("arg3"), "q");
+}
+
+TEST_F(AIServiceTest, FailuresAreDescribedFromWhatTheToolPrinted) {
+    tool("claude", "printf 'partial'; printf 'boom\\n' >&2; exit 1");
+    EXPECT_EQ(failure(ask("p")), "AI CLI failed: boom");
+
+    tool("claude", "printf '  \\n\\t'");
+    EXPECT_EQ(failure(ask("p")), "AI CLI failed: no output") << "white space is no answer";
+
+    tool("claude", "printf 'only a warning' >&2");
+    EXPECT_EQ(failure(ask("p")), "AI CLI failed: only a warning");
+
+    tool("claude", "exit 3");
+    EXPECT_EQ(failure(ask("p")), "AI CLI failed: no output");
+
+    tool("claude", "printf '%250s' '' >&2; printf 'late text' >&2; exit 1");
+    EXPECT_EQ(failure(ask("p")), "AI CLI failed: no output") << "the cut comes before the trim";
+
+    tool("claude", "printf 'stdout reason'; printf '\\n' >&2; exit 2");
+    EXPECT_EQ(failure(ask("p")), "AI CLI failed: stdout reason") << "a blank standard error says nothing";
+}
+
+TEST_F(AIServiceTest, AToolThatNeverEndsIsStoppedAndAnOversizedPromptNeverStarts) {
+    AIService::setTimeoutMs(300);
+    tool("claude", "exec /bin/sleep 30");
+    QElapsedTimer timer;
+    timer.start();
+    const AIResult slow = ask("p");
+    EXPECT_LT(timer.elapsed(), 10000);
+    ASSERT_TRUE(slow.error.has_value());
+    EXPECT_EQ(slow.error->kind(), AIError::Kind::timedOut);
+    EXPECT_EQ(slow.error->errorDescription(), "AI CLI failed: no answer after 0.3 seconds; the tool was stopped.");
+
+    QFile::remove(scratch.file("argc"));
+    const AIResult huge = ask(QString(AIService::kMaxArgumentBytes + 1, u'a'));
+    ASSERT_TRUE(huge.error.has_value());
+    EXPECT_EQ(huge.error->kind(), AIError::Kind::launchFailed);
+    EXPECT_TRUE(huge.error->errorDescription().contains("too long"));
+    EXPECT_FALSE(ran());
+
+    AIService::setTimeoutMs(20000);
+    tool("claude", "printf 'fits'");
+    EXPECT_EQ(ask(QString(AIService::kMaxArgumentBytes, u'a')).text, "fits") << "the largest argument still runs";
+}
+
+TEST_F(AIServiceTest, CommitMessagesComeFromTheStagedDiffAndAreCleaned) {
+    tool("claude", "printf '```\\nfeat: add parser\\n```\\n'");
+    const auto generate = [&](const QString& diff) {
+        return await<AIResult>(
+            [&](Completion<AIResult> d) { AIService::generateCommitMessage(diff, AIBackend::claude, d); });
+    };
+    const AIResult blank = generate(" \n\t\n");
+    ASSERT_TRUE(blank.error.has_value());
+    EXPECT_EQ(blank.error->errorDescription(), "Stage some changes first.");
+    EXPECT_FALSE(ran());
+
+    const QString diff = "diff --git a/x b/x\n+added\n";
+    const AIResult message = generate(diff);
+    EXPECT_EQ(message.text, "feat: add parser");
+    EXPECT_EQ(QString::fromUtf8(recorded("arg2")), AIService::commitPrompt(diff));
+}
+
+TEST(AICommitPrompt, HasTheFixedHeaderAndCutsTheDiffByCharacters) {
+    const QString header = "Write a single concise commit message for the diff below. Use the\n"
+                           "conventional-commits style (e.g. \"feat: ...\", \"fix: ...\"). One line,\n"
+                           "imperative mood, no trailing period, no surrounding quotes, no preamble.\n\nDIFF:\n";
+    const QString exact(12000, u'd');
+    EXPECT_EQ(AIService::commitPrompt(exact), header + exact);
+    EXPECT_EQ(AIService::commitPrompt(exact + "e"), header + exact + QString::fromUtf8("\n…(truncated)…"));
+    QString accents;
+    for (int i = 0; i < 12000; ++i) accents += QString::fromUtf8("e\xcc\x81");
+    EXPECT_EQ(AIService::commitPrompt(accents), header + accents) << "a letter with its accent is one character";
+    EXPECT_EQ(AIService::commitPrompt(" \n"), header + " \n") << "the diff goes untrimmed";
+}
+
+TEST(AICleanCommitMessage, PicksTheFirstRealLineAndStripsQuotes) {
+    EXPECT_EQ(AIService::cleanCommitMessage("```\nfix: handle empty input\n```"), "fix: handle empty input");
+    EXPECT_EQ(AIService::cleanCommitMessage("\"feat: add x\""), "feat: add x");
+    EXPECT_EQ(AIService::cleanCommitMessage("   ```swift\n\n  chore: tidy  \n"), "chore: tidy");
+    EXPECT_EQ(AIService::cleanCommitMessage("' word '"), " word ") << "no trim after the quotes go";
+    EXPECT_EQ(AIService::cleanCommitMessage("\r\n```\r\nfix: y\r\n"), "fix: y");
+    EXPECT_EQ(AIService::cleanCommitMessage(QString::fromUtf8("```\u2028docs: z\u2029more")), "docs: z");
+    EXPECT_EQ(AIService::cleanCommitMessage("`'\"`"), "");
+    EXPECT_EQ(AIService::cleanCommitMessage(" ``` \n\t"), "") << "no qualifying line: the whole text, cleaned";
+}
+
+TEST(AIErrorDescription, CutsTheCapturedTextToTwoHundredCharacters) {
+    EXPECT_EQ(AIError::cliFailed(QString(300, u'x')).errorDescription(), "AI CLI failed: " + QString(200, u'x'));
+    QString accents;
+    for (int i = 0; i < 250; ++i) accents += QString::fromUtf8("e\xcc\x81");
+    EXPECT_EQ(AIError::cliFailed(accents).errorDescription(), "AI CLI failed: " + accents.left(400));
+    EXPECT_EQ(AIError::cliFailed("  \n why \n").errorDescription(), "AI CLI failed: why");
+}
+
+} // namespace

@@ -1,0 +1,450 @@
+// GitService against real temporary repositories with a local bare "origin".
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+
+#include "Git/GitService.h"
+#include "GitTestSupport.h"
+
+using namespace git_test;
+using testing_support::TempFolder;
+using testing_support::readBytes;
+
+namespace {
+
+class GitServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        useIsolatedGitConfig();
+        origin = tmp.mkdir("origin.git");
+        gitOk(origin, {"init", "-q", "--bare"});
+        work = tmp.mkdir("work");
+        gitOk(work, {"init", "-q"});
+        tmp.write("work/README.md", "hello\n");
+        gitOk(work, {"add", "."});
+        gitOk(work, {"commit", "-q", "-m", "initial"});
+        gitOk(work, {"remote", "add", "origin", origin});
+        gitOk(work, {"push", "-q", "-u", "origin", "main"});
+        attach(work);
+    }
+
+    void attach(const QString& folder) { awaitDone([&](Completion<> d) { svc.attach(folder, d); }); }
+    void refresh() { awaitDone([&](Completion<> d) { svc.refresh(d); }); }
+    bool call(const std::function<void(Completion<bool>)>& start) { return await<bool>(start); }
+    QString diffOf(const GitFileChange& change) {
+        return await<QString>([&](Completion<QString> d) { svc.diff(change, d); });
+    }
+    std::optional<GitFileChange> changeAt(const QString& path) const {
+        for (const GitFileChange& c : svc.changes())
+            if (c.path == path) return c;
+        return std::nullopt;
+    }
+    QString statusLetters(const QString& path) const {
+        const auto c = changeAt(path);
+        return c ? QString(c->staged) + c->unstaged : QStringLiteral("none");
+    }
+    bool exists(const QString& relative) const { return QFileInfo::exists(tmp.file(relative)); }
+
+    TempFolder tmp;
+    QString origin, work;
+    GitService svc;
+};
+
+TEST_F(GitServiceTest, AttachPublishesRootBranchAndCleanStateAndFindsTopLevelFromSubfolder) {
+    EXPECT_TRUE(svc.isRepo());
+    EXPECT_EQ(svc.root(), work);
+    EXPECT_EQ(svc.branch(), "main");
+    EXPECT_TRUE(svc.changes().isEmpty());
+    ASSERT_EQ(svc.branches().size(), 1);
+    EXPECT_EQ(svc.branches()[0], (GitBranchInfo{"main", QString("origin/main")}));
+    EXPECT_EQ(svc.stashCount(), 0);
+    EXPECT_EQ(svc.aheadBy(), 0);
+    EXPECT_EQ(svc.behindBy(), 0);
+
+    attach(tmp.mkdir("work/sub/deeper"));
+    EXPECT_EQ(svc.root(), work);
+    EXPECT_TRUE(svc.isRepo());
+
+    QSignalSpy repoSpy(&svc, &GitService::isRepoChanged);
+    attach(tmp.mkdir("plain"));
+    EXPECT_FALSE(svc.isRepo());
+    EXPECT_FALSE(svc.root().has_value());
+    EXPECT_FALSE(svc.branch().has_value());
+    EXPECT_TRUE(svc.changes().isEmpty());
+    EXPECT_EQ(repoSpy.count(), 1);
+
+    attach(tmp.file("does-not-exist"));
+    EXPECT_FALSE(svc.isRepo());
+}
+
+TEST_F(GitServiceTest, StagesUnstagesCommitsDiffsAndDiscardsAFileWithSpacesQuotesAndNonAsciiLetters) {
+    const QString name = QString::fromUtf8("dir with space/ünï \"q\".txt");
+    tmp.write("work/" + name, "one\n");
+    refresh();
+    // An untracked folder is listed as the folder.
+    ASSERT_EQ(statusLetters("dir with space/"), "??");
+    EXPECT_EQ(changeAt("dir with space/")->displayStatus(), "U");
+
+    EXPECT_TRUE(call([&](auto d) { svc.stage(*changeAt("dir with space/"), d); }));
+    ASSERT_EQ(statusLetters(name), "A ") << "raw path expected, not git's quoted form";
+
+    EXPECT_TRUE(call([&](auto d) { svc.unstage(*changeAt(name), d); }));
+    EXPECT_EQ(statusLetters("dir with space/"), "??");
+
+    EXPECT_TRUE(call([&](auto d) { svc.stageAll(d); }));
+    EXPECT_TRUE(call([&](auto d) { svc.commit("add odd file", d); }));
+    EXPECT_TRUE(svc.changes().isEmpty());
+    EXPECT_EQ(gitOk(work, {"log", "-1", "--format=%s"}), "add odd file");
+
+    tmp.write("work/" + name, "two\n");
+    refresh();
+    ASSERT_EQ(statusLetters(name), " M");
+    const QString diff = diffOf(*changeAt(name));
+    EXPECT_TRUE(diff.contains("-one") && diff.contains("+two")) << diff.toStdString();
+
+    EXPECT_TRUE(call([&](auto d) { svc.discard(*changeAt(name), d); }));
+    EXPECT_EQ(readBytes(tmp.file("work/" + name)), "one\n");
+    EXPECT_TRUE(svc.changes().isEmpty());
+}
+
+TEST_F(GitServiceTest, CommitRefusesABlankMessageWithoutRunningGit) {
+    tmp.write("work/README.md", "changed\n");
+    EXPECT_TRUE(call([&](auto d) { svc.stageAll(d); }));
+    EXPECT_FALSE(call([&](auto d) { svc.commit("  \n", d); }));
+    EXPECT_EQ(gitOk(work, {"rev-list", "--count", "HEAD"}), "1");
+    EXPECT_TRUE(call([&](auto d) { svc.commit(" fix ", d); }));
+    EXPECT_EQ(gitOk(work, {"rev-list", "--count", "HEAD"}), "2");
+}
+
+TEST_F(GitServiceTest, LastErrorHoldsTheFirstOutputLineOfAFailureAndClearsOnSuccess) {
+    EXPECT_FALSE(call([&](auto d) { svc.checkout("no-such-branch", d); }));
+    ASSERT_TRUE(svc.lastError().has_value());
+    EXPECT_TRUE(svc.lastError()->contains("no-such-branch")) << svc.lastError()->toStdString();
+
+    EXPECT_TRUE(call([&](auto d) { svc.stageAll(d); }));
+    EXPECT_FALSE(svc.lastError().has_value());
+
+    // A failure that prints nothing leaves no error line.
+    tmp.write("work/README.md", "changed\n");
+    EXPECT_FALSE(call([&](auto d) { svc.run({"git", "diff", "--quiet"}, d); }));
+    EXPECT_FALSE(svc.lastError().has_value());
+}
+
+TEST_F(GitServiceTest, CreatesSwitchesAndDeletesBranchesAndNeverReadsNamesAsOptionsOrFiles) {
+    EXPECT_TRUE(call([&](auto d) { svc.createBranch("topic", d); }));
+    EXPECT_EQ(svc.branch(), "topic");
+    EXPECT_TRUE(svc.branches().contains(GitBranchInfo{"topic", std::nullopt}));
+
+    EXPECT_TRUE(call([&](auto d) { svc.checkout("main", d); }));
+    EXPECT_EQ(svc.branch(), "main");
+    EXPECT_TRUE(call([&](auto d) { svc.deleteBranch("topic", d); }));
+    EXPECT_EQ(svc.branches().size(), 1);
+
+    EXPECT_FALSE(call([&](auto d) { svc.createBranch("-f", d); }));
+    EXPECT_FALSE(call([&](auto d) { svc.deleteBranch("-D", d); }));
+    ASSERT_TRUE(svc.lastError().has_value());
+    EXPECT_TRUE(svc.lastError()->contains("-D"));
+    EXPECT_EQ(svc.branches().size(), 1);
+
+    // Switching to a "branch" that is really a file name must not throw away the file's edits.
+    tmp.write("work/README.md", "precious edit\n");
+    EXPECT_FALSE(call([&](auto d) { svc.checkout("README.md", d); }));
+    EXPECT_EQ(readBytes(tmp.file("work/README.md")), "precious edit\n");
+}
+
+TEST_F(GitServiceTest, StashesAndPopsChanges) {
+    tmp.write("work/README.md", "wip\n");
+    EXPECT_TRUE(call([&](auto d) { svc.stash(std::nullopt, d); }));
+    EXPECT_EQ(svc.stashCount(), 1);
+    EXPECT_TRUE(svc.changes().isEmpty());
+
+    tmp.write("work/README.md", "second wip\n");
+    EXPECT_TRUE(call([&](auto d) { svc.stash(QString("note for later"), d); }));
+    EXPECT_EQ(svc.stashCount(), 2);
+    EXPECT_TRUE(gitOk(work, {"stash", "list"}).contains("note for later"));
+
+    EXPECT_TRUE(call([&](auto d) { svc.stashPop(d); }));
+    EXPECT_EQ(svc.stashCount(), 1);
+    EXPECT_EQ(readBytes(tmp.file("work/README.md")), "second wip\n");
+    EXPECT_EQ(statusLetters("README.md"), " M");
+}
+
+TEST_F(GitServiceTest, PushPublishesANewBranchAndAheadBehindFollowsBothSides) {
+    EXPECT_TRUE(call([&](auto d) { svc.createBranch("feature", d); }));
+    tmp.write("work/f.txt", "f\n");
+    EXPECT_TRUE(call([&](auto d) { svc.stageAll(d); }));
+    EXPECT_TRUE(call([&](auto d) { svc.commit("feature work", d); }));
+    EXPECT_TRUE(call([&](auto d) { svc.push(d); })) << svc.lastError().value_or("").toStdString();
+    EXPECT_TRUE(svc.branches().contains(GitBranchInfo{"feature", QString("origin/feature")}));
+    EXPECT_FALSE(gitOk(origin, {"branch", "--list", "feature"}).isEmpty());
+
+    EXPECT_TRUE(call([&](auto d) { svc.checkout("main", d); }));
+    const QString other = tmp.path() + "/other";
+    gitOk(tmp.path(), {"clone", "-q", origin, other});
+    tmp.write("other/theirs.txt", "theirs\n");
+    gitOk(other, {"add", "."});
+    gitOk(other, {"commit", "-q", "-m", "theirs"});
+    gitOk(other, {"push", "-q", "origin", "main"});
+
+    QSignalSpy networking(&svc, &GitService::isNetworkingChanged);
+    EXPECT_TRUE(call([&](auto d) { svc.fetch(d); }));
+    EXPECT_EQ(networking.count(), 2);
+    EXPECT_FALSE(svc.isNetworking());
+    EXPECT_EQ(svc.aheadBy(), 0);
+    EXPECT_EQ(svc.behindBy(), 1);
+
+    tmp.write("work/mine.txt", "mine\n");
+    EXPECT_TRUE(call([&](auto d) { svc.stageAll(d); }));
+    EXPECT_TRUE(call([&](auto d) { svc.commit("mine", d); }));
+    EXPECT_EQ(svc.aheadBy(), 1);
+    EXPECT_EQ(svc.behindBy(), 1);
+
+    // The branch has an upstream now, so this is a plain push, refused as not fast-forward.
+    EXPECT_FALSE(call([&](auto d) { svc.push(d); }));
+    EXPECT_TRUE(svc.lastError().has_value());
+    EXPECT_FALSE(svc.isNetworking());
+
+    EXPECT_TRUE(call([&](auto d) { svc.pull(d); })) << svc.lastError().value_or("").toStdString();
+    EXPECT_EQ(svc.behindBy(), 0);
+    EXPECT_EQ(svc.aheadBy(), 2);
+}
+
+TEST_F(GitServiceTest, ClonesFromAFileAddressAndRefusesUnsafeFolderNames) {
+    const auto clone = [&](const QString& address, const QString& name) {
+        return await<std::optional<QString>>(
+            [&](Completion<std::optional<QString>> d) { GitService::clone(address, tmp.path(), name, d); });
+    };
+    const auto copy = clone("file://" + origin, "copy");
+    ASSERT_EQ(copy, tmp.file("copy"));
+    EXPECT_EQ(readBytes(tmp.file("copy/README.md")), "hello\n");
+
+    EXPECT_EQ(clone("file://" + origin, "copy"), std::nullopt) << "the folder exists and is not empty";
+    for (const QString& bad : {QString(), QString("."), QString(".."), QString("a/b"), QString("../escape")})
+        EXPECT_EQ(clone("file://" + origin, bad), std::nullopt) << bad.toStdString();
+    EXPECT_FALSE(exists("a"));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(tmp.path()).dir().filePath("escape")));
+
+    // An address that looks like an option is still only an address.
+    EXPECT_EQ(clone("--upload-pack=touch pwned", "opt"), std::nullopt);
+    EXPECT_FALSE(exists("opt/pwned"));
+    EXPECT_FALSE(exists("pwned"));
+}
+
+TEST_F(GitServiceTest, InitialisesAFolderThatIsNoRepositoryAndWorksBeforeTheFirstCommit) {
+    GitService fresh;
+    EXPECT_FALSE(await<bool>([&](auto d) { fresh.initRepo(d); }));
+
+    const QString plain = tmp.mkdir("plain");
+    attach(plain);
+    ASSERT_FALSE(svc.isRepo());
+    EXPECT_TRUE(call([&](auto d) { svc.initRepo(d); }));
+    EXPECT_TRUE(svc.isRepo());
+    EXPECT_EQ(svc.root(), plain);
+    EXPECT_EQ(svc.branch(), "main") << "an unborn branch keeps its name";
+
+    tmp.write("plain/a.txt", "a\n");
+    EXPECT_TRUE(call([&](auto d) { svc.stageAll(d); }));
+    EXPECT_EQ(statusLetters("a.txt"), "A ");
+    EXPECT_TRUE(call([&](auto d) { svc.unstageAll(d); })) << svc.lastError().value_or("").toStdString();
+    EXPECT_EQ(statusLetters("a.txt"), "??");
+    EXPECT_TRUE(call([&](auto d) { svc.stage(*changeAt("a.txt"), d); }));
+    EXPECT_TRUE(call([&](auto d) { svc.unstage(*changeAt("a.txt"), d); }));
+    EXPECT_EQ(statusLetters("a.txt"), "??");
+}
+
+TEST_F(GitServiceTest, DiffShowsEachKindOfChange) {
+    tmp.write("work/gone.txt", "bye\n");
+    tmp.write("work/mover.txt", "moving\n");
+    gitOk(work, {"add", "."});
+    gitOk(work, {"commit", "-q", "-m", "gone"});
+
+    tmp.write("work/untracked.txt", "fresh\n");
+    tmp.write("work/README.md", "staged line\n");
+    gitOk(work, {"add", "README.md"});
+    tmp.write("work/README.md", "unstaged line\n");
+    QFile::remove(tmp.file("work/gone.txt"));
+    tmp.write("work/added.txt", "added\n");
+    gitOk(work, {"add", "added.txt"});
+    refresh();
+
+    ASSERT_EQ(statusLetters("README.md"), "MM");
+    const QString both = diffOf(*changeAt("README.md"));
+    EXPECT_TRUE(both.contains("+staged line")) << both.toStdString();
+    EXPECT_FALSE(both.contains("unstaged line")) << "only the staged part";
+    EXPECT_TRUE(diffOf(*changeAt("untracked.txt")).contains("+fresh"));
+    ASSERT_EQ(statusLetters("gone.txt"), " D");
+    EXPECT_TRUE(diffOf(*changeAt("gone.txt")).contains("-bye"));
+    ASSERT_EQ(statusLetters("added.txt"), "A ");
+    EXPECT_TRUE(diffOf(*changeAt("added.txt")).contains("+added"));
+
+    const QString staged = await<QString>([&](Completion<QString> d) { svc.stagedDiff(d); });
+    EXPECT_TRUE(staged.contains("+staged line") && staged.contains("+added"));
+
+    gitOk(work, {"mv", "mover.txt", "moved.txt"});
+    refresh();
+    ASSERT_EQ(statusLetters("moved.txt"), "R ");
+    EXPECT_EQ(changeAt("moved.txt")->originalPath, "mover.txt");
+    EXPECT_TRUE(diffOf(*changeAt("moved.txt")).contains("rename from mover.txt"));
+}
+
+TEST_F(GitServiceTest, DiscardsEveryKindOfChange) {
+    tmp.write("work/.gitignore", "*.log\n");
+    gitOk(work, {"add", "."});
+    gitOk(work, {"commit", "-q", "-m", "ignore logs"});
+
+    // Untracked folder: git's untracked files go, the ignored one stays.
+    tmp.write("work/build/out.o", "obj");
+    tmp.write("work/build/keep.log", "log");
+    tmp.write("work/loose.txt", "loose");
+    refresh();
+    ASSERT_EQ(statusLetters("build/"), "??");
+    EXPECT_TRUE(call([&](auto d) { svc.discard(*changeAt("build/"), d); }));
+    EXPECT_FALSE(exists("work/build/out.o"));
+    EXPECT_TRUE(exists("work/build/keep.log"));
+    EXPECT_TRUE(call([&](auto d) { svc.discard(*changeAt("loose.txt"), d); }));
+    EXPECT_FALSE(exists("work/loose.txt"));
+
+    // Staged new file.
+    tmp.write("work/new.txt", "new");
+    gitOk(work, {"add", "new.txt"});
+    refresh();
+    EXPECT_TRUE(call([&](auto d) { svc.discard(*changeAt("new.txt"), d); }));
+    EXPECT_FALSE(exists("work/new.txt"));
+
+    // Rename.
+    gitOk(work, {"mv", "README.md", "READ ME.md"});
+    refresh();
+    ASSERT_EQ(statusLetters("READ ME.md"), "R ");
+    EXPECT_TRUE(call([&](auto d) { svc.discard(*changeAt("READ ME.md"), d); }));
+    EXPECT_EQ(readBytes(tmp.file("work/README.md")), "hello\n");
+    EXPECT_FALSE(exists("work/READ ME.md"));
+    EXPECT_TRUE(svc.changes().isEmpty());
+
+    // Paths that would reach outside the repository, or the repository itself, are refused.
+    tmp.write("outside.txt", "keep");
+    for (const QString& path : {QString("../outside.txt"), QString("."), QString("build/.."), QString(work)})
+        EXPECT_FALSE(call([&](auto d) { svc.discard(GitFileChange{path, u'?', u'?', {}}, d); })) << path.toStdString();
+    EXPECT_TRUE(exists("outside.txt"));
+    EXPECT_TRUE(exists("work/README.md"));
+    EXPECT_TRUE(exists("work/build/keep.log"));
+}
+
+TEST_F(GitServiceTest, PathsAreNeverPatterns) {
+    tmp.write("work/a.txt", "a\n");
+    tmp.write("work/*.txt", "star\n");
+    gitOk(work, {"add", "."});
+    gitOk(work, {"commit", "-q", "-m", "files"});
+    tmp.write("work/a.txt", "edited a\n");
+    tmp.write("work/*.txt", "edited star\n");
+    refresh();
+    EXPECT_TRUE(call([&](auto d) { svc.stage(*changeAt("*.txt"), d); }));
+    EXPECT_EQ(statusLetters("a.txt"), " M");
+    EXPECT_TRUE(call([&](auto d) { svc.discard(*changeAt("*.txt"), d); }));
+    EXPECT_EQ(readBytes(tmp.file("work/*.txt")), "star\n");
+    EXPECT_EQ(readBytes(tmp.file("work/a.txt")), "edited a\n") << "another file's edits were thrown away";
+}
+
+TEST_F(GitServiceTest, RefreshingWritesNothingInsideTheRepository) {
+    // A changed timestamp makes a plain status rewrite the index, which the folder watcher would
+    // report, which would refresh again.
+    const QString index = tmp.file("work/.git/index");
+    const QByteArray before = readBytes(index);
+    const QDateTime stamp = QFileInfo(index).lastModified();
+    testing_support::spin(1100);
+    QFile readme(tmp.file("work/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadWrite));
+    readme.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
+    readme.close();
+    refresh();
+    refresh();
+    EXPECT_TRUE(svc.changes().isEmpty());
+    EXPECT_EQ(readBytes(index), before);
+    EXPECT_EQ(QFileInfo(index).lastModified(), stamp);
+}
+
+TEST_F(GitServiceTest, DiscardAllKeepsStagedWorkAndIgnoredFiles) {
+    tmp.write("work/.gitignore", "*.log\n");
+    tmp.write("work/staged.txt", "staged\n");
+    gitOk(work, {"add", "staged.txt"});
+    tmp.write("work/README.md", "edited\n");
+    tmp.write("work/debug.log", "log");
+    refresh();
+    EXPECT_TRUE(call([&](auto d) { svc.discardAll(d); }));
+    EXPECT_EQ(readBytes(tmp.file("work/README.md")), "hello\n");
+    EXPECT_TRUE(exists("work/staged.txt"));
+    EXPECT_FALSE(exists("work/.gitignore"));
+    EXPECT_TRUE(exists("work/debug.log"));
+    EXPECT_EQ(statusLetters("staged.txt"), "A ");
+}
+
+TEST_F(GitServiceTest, ManyOverlappingCommandsAndRefreshesAllSucceed) {
+    constexpr int kFiles = 24;
+    for (int i = 0; i < kFiles; ++i) tmp.write(QString("work/f%1.txt").arg(i), "x\n");
+    refresh();
+    const QList<GitFileChange> untracked = svc.changes();
+    ASSERT_EQ(untracked.size(), kFiles);
+    int finished = 0, succeeded = 0;
+    for (const GitFileChange& change : untracked) {
+        svc.stage(change, [&](bool ok) {
+            ++finished;
+            succeeded += ok;
+        });
+        svc.refresh();
+    }
+    ASSERT_TRUE(testing_support::waitUntil([&] { return finished == kFiles; }, 60000));
+    EXPECT_EQ(succeeded, kFiles) << svc.lastError().value_or("").toStdString();
+    refresh();
+    for (const GitFileChange& change : svc.changes()) EXPECT_EQ(change.staged, u'A') << change.path.toStdString();
+}
+
+TEST_F(GitServiceTest, ADetachedServiceRunsNothingAndAVanishedRootReadsAsEmpty) {
+    GitService detached;
+    QSignalSpy anyChange(&detached, &GitService::changed);
+    EXPECT_FALSE(await<bool>([&](auto d) { detached.run({"git", "status"}, d); }));
+    EXPECT_FALSE(await<bool>([&](auto d) { detached.push(d); }));
+    EXPECT_FALSE(await<bool>([&](auto d) { detached.stage(GitFileChange{"a", u'?', u'?', {}}, d); }));
+    EXPECT_TRUE(await<QString>([&](Completion<QString> d) { detached.stagedDiff(d); }).isEmpty());
+    EXPECT_EQ(anyChange.count(), 0);
+
+    // Nothing can wait on our input, and a folder that is gone is a start failure.
+    const auto shell = [&](const QStringList& arguments, const QString& cwd) {
+        return await<GitShellResult>([&](Completion<GitShellResult> d) { GitService::shell(arguments, cwd, d); });
+    };
+    const GitShellResult input = shell({"cat"}, work);
+    EXPECT_EQ(input.exit, 0);
+    EXPECT_EQ(input.output, "");
+    const GitShellResult missing = shell({"git", "status"}, tmp.file("gone"));
+    EXPECT_EQ(missing.exit, -1);
+    EXPECT_FALSE(missing.output.isEmpty());
+
+    tmp.write("work/x.txt", "x");
+    refresh();
+    ASSERT_FALSE(svc.changes().isEmpty());
+    QDir(work).removeRecursively();
+    refresh();
+    EXPECT_TRUE(svc.changes().isEmpty()) << "a start error is no status listing";
+    EXPECT_FALSE(svc.branch().has_value());
+}
+
+TEST_F(GitServiceTest, NoCompletionOutlivesItsReceiverOrTheService) {
+    auto* receiver = new QObject;
+    bool called = false;
+    svc.refresh({receiver, [&] { called = true; }});
+    delete receiver;
+    bool after = false;
+    svc.refresh([&] { after = true; });
+    ASSERT_TRUE(testing_support::waitUntil([&] { return after; }));
+    EXPECT_FALSE(called);
+
+    // A service that goes away mid-command stops its processes and calls nobody back.
+    auto* doomed = new GitService;
+    bool reported = false;
+    doomed->attach(work, [&] { reported = true; });
+    testing_support::spin(5);
+    delete doomed;
+    testing_support::spin(100);
+    EXPECT_FALSE(reported);
+}
+
+} // namespace

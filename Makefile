@@ -29,5 +29,10 @@ bench: setup
 	cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/bench/bench_*; do echo "== $$b"; $$b $(BENCH_ARGS) || exit 1; done
 
+# Bounded fuzzing of the request-file parsers (clang, libFuzzer): FUZZ_SECONDS per target.
+FUZZ_SECONDS ?= 60
+fuzz: setup
+	./fuzz/run.sh $(FUZZ_SECONDS)
+
 clean:
 	rm -rf build

@@ -1,0 +1,26 @@
+#pragma once
+// The glass surface behind a view's content: a translucent, softly lit rounded rectangle with a
+// bright rim along its top edge. Attached to a widget it paints before the widget's own content.
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+class LiquidGlassBackground : public QObject {
+    Q_OBJECT
+public:
+    // Paints behind target's content from now on; owned by target.
+    LiquidGlassBackground(QWidget* target, qreal cornerRadius);
+
+    qreal cornerRadius() const { return cornerRadius_; }
+    static void paint(QPainter& painter, const QRectF& rect, qreal cornerRadius);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QPointer<QWidget> target_;
+    qreal cornerRadius_;
+};
+
+// Shorthand: gives view the glass background in a rounded rectangle of cornerRadius.
+LiquidGlassBackground* liquidGlass(QWidget* view, qreal cornerRadius);

@@ -1,0 +1,49 @@
+#include "UI/PressableButton.h"
+
+#include <QPainter>
+#include <cmath>
+
+PressableButton::PressableButton(QWidget* parent)
+    : QAbstractButton(parent), pressable_(new PressableStyle(this)) {
+    setCursor(Qt::PointingHandCursor);
+}
+
+PressableButton::PressableButton(const QString& symbol, const QString& text, QWidget* parent)
+    : PressableButton(parent) {
+    label_.symbol = symbol;
+    label_.text = text;
+    label_.font = font();
+}
+
+void PressableButton::setPadding(const QMarginsF& padding) {
+    padding_ = padding;
+    updateGeometry();
+    update();
+}
+
+void PressableButton::setBackground(const QBrush& fill, qreal cornerRadius) {
+    background_ = fill;
+    cornerRadius_ = cornerRadius;
+    update();
+}
+
+QSize PressableButton::sizeHint() const {
+    const QSizeF s = label_.size();
+    return {int(std::ceil(s.width() + padding_.left() + padding_.right())),
+            int(std::ceil(s.height() + padding_.top() + padding_.bottom()))};
+}
+
+void PressableButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (!isEnabled()) p.setOpacity(0.45);
+    const QRectF r = rect();
+    pressable_->apply(p, r);
+    if (background_.style() != Qt::NoBrush) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(background_);
+        p.drawRoundedRect(r, cornerRadius_, cornerRadius_);
+    }
+    label_.paint(p, r.marginsRemoved(padding_));
+}

@@ -1,0 +1,91 @@
+#include "UI/ShadowEffect.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+#include "UI/Blur.h"
+
+ShadowEffect::ShadowEffect(qreal cornerRadius, QObject* parent)
+    : QGraphicsEffect(parent), cornerRadius_(cornerRadius) {}
+
+void ShadowEffect::setShadows(const QList<Shadow>& shadows) {
+    shadows_ = shadows;
+    updateBoundingRect();
+    update();
+}
+
+void ShadowEffect::setTransform(const QTransform& transform) {
+    if (transform == transform_) return;
+    transform_ = transform;
+    updateBoundingRect();
+    update();
+}
+
+void ShadowEffect::setShapeInsets(const QMarginsF& insets) {
+    insets_ = insets;
+    cache_.clear();
+    update();
+}
+
+namespace {
+QTransform aboutCentre(const QTransform& t, const QRectF& rect) {
+    const QPointF c = rect.center();
+    return QTransform::fromTranslate(-c.x(), -c.y()) * t * QTransform::fromTranslate(c.x(), c.y());
+}
+} // namespace
+
+QRectF ShadowEffect::boundingRectFor(const QRectF& rect) const {
+    QRectF out = rect;
+    for (const Shadow& s : shadows_) {
+        const qreal m = Blur::margin(s.radius);
+        out |= rect.translated(s.offset).adjusted(-m, -m, m, m);
+    }
+    return aboutCentre(transform_, rect).mapRect(out).adjusted(-1, -1, 1, 1);
+}
+
+const QImage& ShadowEffect::shadowImage(const Shadow& s, const QSizeF& size, qreal dpr) {
+    const QString key = QStringLiteral("%1|%2|%3|%4x%5|%6")
+                            .arg(s.colour.name(QColor::HexArgb))
+                            .arg(s.radius)
+                            .arg(dpr)
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(cornerRadius_);
+    auto it = cache_.find(key);
+    if (it == cache_.end()) {
+        if (cache_.size() > 8) cache_.clear();
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(QPointF(0, 0), size * dpr), cornerRadius_ * dpr, cornerRadius_ * dpr);
+        QImage img = Blur::shadow(shape, s.colour, s.radius * dpr);
+        img.setDevicePixelRatio(dpr);
+        it = cache_.insert(key, img);
+    }
+    return *it;
+}
+
+void ShadowEffect::draw(QPainter* painter) {
+    const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
+    const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    painter->save();
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->setRenderHint(QPainter::Antialiasing);
+    const bool transformed = !transform_.isIdentity();
+    if (transformed) painter->setTransform(aboutCentre(transform_, bounds), true);
+    const QRectF shape = bounds.marginsRemoved(insets_);
+    const qreal baseOpacity = painter->opacity();
+    for (const Shadow& s : shadows_) {
+        if (s.opacity <= 0 || s.colour.alpha() == 0 || shape.isEmpty()) continue;
+        const QImage& img = shadowImage(s, shape.size(), dpr);
+        const qreal m = Blur::margin(s.radius * dpr) / dpr;
+        painter->setOpacity(baseOpacity * s.opacity);
+        painter->drawImage(shape.topLeft() + s.offset - QPointF(m, m), img);
+    }
+    painter->setOpacity(baseOpacity);
+    // Always through a pixmap: drawing the source straight onto this painter breaks when a
+    // child widget carries an effect of its own (it would need a second painter on the device).
+    QPoint offset;
+    const QPixmap pm = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+    painter->drawPixmap(offset, pm);
+    painter->restore();
+}

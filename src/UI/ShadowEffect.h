@@ -1,0 +1,43 @@
+#pragma once
+// Draws soft shadows of a rounded rectangle under a widget, spilling past its edges without
+// taking layout room, and can transform the widget with its shadows (press scale, tilt). The
+// blurred shadows are rendered once per size and drawn from the cache on every paint.
+#include <QColor>
+#include <QGraphicsEffect>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QTransform>
+
+class ShadowEffect : public QGraphicsEffect {
+    Q_OBJECT
+public:
+    struct Shadow {
+        QColor colour;
+        qreal radius = 0;    // blur radius
+        QPointF offset;
+        qreal opacity = 1;   // fades a shadow in or out without re-blurring it
+    };
+
+    explicit ShadowEffect(qreal cornerRadius, QObject* parent = nullptr);
+
+    void setShadows(const QList<Shadow>& shadows);
+    // Applied about the centre of the widget, to the widget and its shadows alike.
+    void setTransform(const QTransform& transform);
+    // The rounded rectangle the shadows take the shape of, inset from the widget's rect.
+    void setShapeInsets(const QMarginsF& insets);
+
+    QRectF boundingRectFor(const QRectF& rect) const override;
+
+protected:
+    void draw(QPainter* painter) override;
+
+private:
+    const QImage& shadowImage(const Shadow& s, const QSizeF& size, qreal dpr);
+
+    qreal cornerRadius_;
+    QMarginsF insets_;
+    QList<Shadow> shadows_;
+    QTransform transform_;
+    QHash<QString, QImage> cache_;
+};

@@ -1,0 +1,100 @@
+#include "UI/ShimmerText.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "UI/Brand.h"
+#include "UI/Timeline.h"
+
+ShimmerText::ShimmerText(const QString& text, qreal size, QFont::Weight weight, Design design, QWidget* parent)
+    : QWidget(parent), text_(text), font_(font(size, weight, design)), timeline_(new Timeline(this)) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QFont ShimmerText::font(qreal size, QFont::Weight weight, Design design) {
+    QFont f = design == Design::monospaced ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont();
+    if (design == Design::serif) {
+        f.setStyleHint(QFont::Serif);
+        f.setFamily(QStringLiteral("serif"));
+    }
+    f.setPixelSize(std::max(1, int(std::lround(size))));
+    f.setWeight(weight);
+    return f;
+}
+
+double ShimmerText::sheenPosition(double t) {
+    const double u = t / kSweepSeconds;
+    return (u - std::trunc(u)) * 1.6 - 0.3;
+}
+
+std::array<double, 3> ShimmerText::sheenStops(double p) {
+    return {std::max(p - 0.15, 0.0), std::clamp(p, 0.0, 1.0), std::min(p + 0.15, 1.0)};
+}
+
+QSize ShimmerText::sizeHint() const {
+    const QFontMetricsF fm(font_);
+    return {int(std::ceil(fm.horizontalAdvance(text_))) + 2, int(std::ceil(fm.height()))};
+}
+
+void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const {
+    const QFontMetricsF fm(font_);
+    const QSizeF textSize(fm.horizontalAdvance(text_), fm.height());
+    const QRectF box(rect.center().x() - textSize.width() / 2, rect.center().y() - textSize.height() / 2,
+                     textSize.width(), textSize.height());
+    if (box.isEmpty()) return;
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QRect pixels(0, 0, int(std::ceil(box.width() * dpr)) + 2, int(std::ceil(box.height() * dpr)) + 2);
+    QImage layer(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    {
+        QPainter p(&layer);
+        p.scale(dpr, dpr);
+        const QRectF local(0, 0, box.width(), box.height());
+        QLinearGradient fill(local.topLeft(), local.topRight());
+        fill.setColorAt(0, Brand::palette()[0]);
+        fill.setColorAt(0.5, Brand::palette()[1]);
+        fill.setColorAt(1, Brand::palette()[2]);
+        p.fillRect(local, fill);
+        // The sheen's stops may lie outside 0..1 or out of order. Each stop is kept no earlier
+        // than the one before it (so a sheen off either end shows nothing), along a line long
+        // enough to hold them all.
+        auto stops = sheenStops(sheenPosition(t));
+        for (size_t i = 1; i < stops.size(); ++i) stops[i] = std::max(stops[i], stops[i - 1]);
+        const QColor colours[3] = {QColor::fromRgbF(1, 1, 1, 0), QColor::fromRgbF(1, 1, 1, 0.85f),
+                                   QColor::fromRgbF(1, 1, 1, 0)};
+        const double lo = std::min(0.0, stops[0]), hi = std::max(1.0, stops[2]);
+        QLinearGradient sheen(QPointF(lo * local.width(), 0), QPointF(hi * local.width(), 0));
+        for (int i = 0; i < 3; ++i) sheen.setColorAt((stops[i] - lo) / (hi - lo), colours[i]);
+        p.setCompositionMode(QPainter::CompositionMode_Plus);
+        p.fillRect(local, sheen);
+    }
+    // Keep only the glyphs: a full-size mask, since DestinationIn only touches what is drawn.
+    QImage mask(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+    mask.fill(Qt::transparent);
+    {
+        QPainter p(&mask);
+        p.scale(dpr, dpr);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.setFont(font_);
+        p.setPen(Qt::black);
+        p.drawText(QPointF(0, fm.ascent()), text_);
+    }
+    {
+        QPainter p(&layer);
+        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        p.drawImage(0, 0, mask);
+    }
+    layer.setDevicePixelRatio(dpr);
+    painter.drawImage(box.topLeft(), layer);
+}
+
+void ShimmerText::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paintAt(p, rect(), Timeline::now());
+}

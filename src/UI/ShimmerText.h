@@ -1,0 +1,39 @@
+#pragma once
+// The brand title: glyphs filled with the palette gradient, swept by a white sheen that crosses
+// the text once every three seconds.
+#include <QFont>
+#include <QWidget>
+#include <array>
+
+class Timeline;
+
+class ShimmerText : public QWidget {
+    Q_OBJECT
+public:
+    enum class Design { standard, rounded, serif, monospaced };
+
+    static constexpr double kSweepSeconds = 3;
+
+    ShimmerText(const QString& text, qreal size, QFont::Weight weight, Design design, QWidget* parent = nullptr);
+
+    // The sheen's centre across the text (0 leading, 1 trailing) at t seconds since the reference date.
+    static double sheenPosition(double t);
+    // The sheen gradient's three stop locations (clear, white, clear) for sheen position p.
+    static std::array<double, 3> sheenStops(double p);
+    static QFont font(qreal size, QFont::Weight weight, Design design);
+
+    // Draws the text at time t into rect (the glyphs centred in it).
+    void paintAt(QPainter& painter, const QRectF& rect, double t) const;
+
+    QString text() const { return text_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString text_;
+    QFont font_;
+    Timeline* timeline_;
+};

@@ -1,0 +1,36 @@
+#pragma once
+// A small live indicator: a solid dot in a soft halo that pulses with the wall-clock time. It takes
+// three times its diameter in layout; the halo's blur spills past that square.
+#include <QColor>
+#include <QWidget>
+
+class ShadowEffect;
+class Timeline;
+
+class StatusDot : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr qreal kHaloBlurRadius = 6;
+
+    StatusDot(const QColor& color, qreal size, QWidget* parent = nullptr);
+
+    // Pulse at t seconds since the reference date: 0.4 to 1.0, one cycle every pi seconds.
+    static double pulse(double t);
+    // Opacity of the halo at that pulse.
+    static double haloOpacity(double t) { return pulse(t) * 0.5; }
+
+    QColor color() const { return color_; }
+    qreal dotSize() const { return size_; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void updateHalo();
+
+    QColor color_;
+    qreal size_;
+    ShadowEffect* halo_;
+    Timeline* timeline_;
+};

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QTest>
+#include <algorithm>
+
+#include "TestSupport.h"
+#include "UI/Brand.h"
+#include "UI/GradientButton.h"
+#include "UI/PressableButton.h"
+
+namespace {
+bool near(const QColor& a, const QColor& b, int tolerance) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+} // namespace
+
+TEST(Brand, PaletteAccentAndDiagonalGradient) {
+    const auto& palette = Brand::palette();
+    ASSERT_EQ(palette.size(), 5);
+    EXPECT_NEAR(palette[0].redF(), 0.42, 0.001);
+    EXPECT_NEAR(palette[3].greenF(), 0.86, 0.001);
+    EXPECT_NEAR(palette[4].blueF(), 0.36, 0.001);
+    EXPECT_NEAR(Brand::accent().blueF(), 1.0, 0.001);
+
+    const QLinearGradient g = Brand::gradient(QRectF(10, 20, 100, 50));
+    EXPECT_EQ(g.start(), QPointF(10, 20));
+    EXPECT_EQ(g.finalStop(), QPointF(110, 70));
+    ASSERT_EQ(g.stops().size(), 3);
+    EXPECT_EQ(g.stops()[1], QGradientStop(0.5, palette[1]));
+}
+
+TEST(GradientButton, HorizontalVioletToPinkFillPaddingAndHairline) {
+    GradientButton button("Got it");
+    const QSize hint = button.sizeHint();
+    const QSizeF label = button.label().size();
+    EXPECT_EQ(hint.width(), int(std::ceil(label.width() + 36)));
+    EXPECT_EQ(hint.height(), int(std::ceil(label.height() + 22)));
+    EXPECT_EQ(button.label().font.weight(), QFont::DemiBold);
+
+    const QLinearGradient fill = GradientButton::fill(QRectF(0, 0, 200, 40));
+    EXPECT_EQ(fill.start().y(), fill.finalStop().y());  // horizontal, unlike the brand gradient
+    EXPECT_EQ(fill.stops().front().second, Brand::palette()[0]);
+    EXPECT_EQ(fill.stops().back().second, Brand::palette()[2]);
+
+    QImage face(200, 44, QImage::Format_ARGB32_Premultiplied);
+    face.fill(Qt::transparent);
+    {
+        QPainter p(&face);
+        GradientButton::paintFace(p, face.rect(), SymbolLabel{});
+    }
+    EXPECT_TRUE(near(face.pixelColor(14, 30), Brand::palette()[0], 12));
+    EXPECT_TRUE(near(face.pixelColor(186, 30), Brand::palette()[2], 12));
+    // Top and bottom at the same x match: the fill does not run diagonally.
+    EXPECT_TRUE(near(face.pixelColor(100, 6), face.pixelColor(100, 38), 3));
+    // The white hairline lightens the edge.
+    const QColor edge = face.pixelColor(100, 0), inside = face.pixelColor(100, 6);
+    EXPECT_GT(edge.lightness(), inside.lightness());
+    // Rounded corners leave the very corner clear.
+    EXPECT_EQ(qAlpha(face.pixel(0, 0)), 0);
+}
+
+TEST(PressableStyle, HoldingShrinksToNinetySixPercentAndReleasingSpringsBack) {
+    for (bool gradient : {false, true}) {
+        SCOPED_TRACE(gradient);
+        QWidget host;
+        host.resize(300, 120);
+        QAbstractButton* button = gradient ? static_cast<QAbstractButton*>(new GradientButton("Go", &host))
+                                           : new PressableButton("plus", "Add", &host);
+        const PressableStyle& style = gradient ? static_cast<GradientButton*>(button)->pressable()
+                                               : static_cast<PressableButton*>(button)->pressable();
+        button->setGeometry(40, 30, 120, 44);
+        host.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        EXPECT_EQ(style.scale(), 1.0);
+        int clicks = 0;
+        QObject::connect(button, &QAbstractButton::clicked, [&] { ++clicks; });
+        QList<qreal> seen;
+        QObject::connect(&style, &PressableStyle::scaleChanged, [&](qreal s) { seen << s; });
+
+        QTest::mousePress(button, Qt::LeftButton, {}, QPoint(60, 22));
+        EXPECT_EQ(style.scale(), 1.0);  // springs there rather than jumping
+        ASSERT_TRUE(testing_support::waitUntil([&] { return style.scale() == PressableStyle::kPressedScale; }, 2000));
+        EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](qreal s) { return s < 1.0 && s > 0.965; }));
+        QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(60, 22));
+        ASSERT_TRUE(testing_support::waitUntil([&] { return style.scale() == 1.0; }, 2000));
+        EXPECT_EQ(clicks, 1);
+    }
+}
+
+TEST(PressableButton, PaintsItsLabelShrunkWhilePressed) {
+    PressableButton button("circle", QString());
+    button.label().symbolBrush = QBrush(Qt::white);
+    button.label().font.setPixelSize(100);
+    button.setPadding(QMarginsF(4, 4, 4, 4));
+    button.resize(button.sizeHint());
+    EXPECT_EQ(button.sizeHint(), QSize(120 + 8, 120 + 8));
+    button.show();
+    auto inkWidth = [&] {
+        QImage img(button.size(), QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        button.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+        int left = img.width(), right = -1;
+        for (int x = 0; x < img.width(); ++x)
+            for (int y = 0; y < img.height(); ++y)
+                if (qAlpha(img.pixel(x, y)) > 128) left = std::min(left, x), right = std::max(right, x);
+        return right - left;
+    };
+    const int rest = inkWidth();
+    QTest::mousePress(&button, Qt::LeftButton);
+    ASSERT_TRUE(testing_support::waitUntil([&] { return button.pressable().scale() == 0.96; }, 2000));
+    EXPECT_LT(inkWidth(), rest);
+    QTest::mouseRelease(&button, Qt::LeftButton);
+}

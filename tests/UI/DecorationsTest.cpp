@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QTest>
+#include <cmath>
+
+#include "TestSupport.h"
+#include "UI/AppIconImage.h"
+#include "UI/CascadeModifier.h"
+#include "UI/GlassCard.h"
+#include "UI/LiquidGlassBackground.h"
+#include "UI/LogoMark.h"
+#include "UI/ShimmerText.h"
+#include "UI/StatusDot.h"
+
+TEST(StatusDot, TakesThreeTimesItsDiameterAndPulses) {
+    QWidget host;
+    auto* dot = new StatusDot(Qt::green, 6, &host);
+    dot->move(20, 20);
+    EXPECT_EQ(dot->sizeHint(), QSize(18, 18));
+    EXPECT_EQ(dot->size(), QSize(18, 18));
+    EXPECT_NEAR(StatusDot::pulse(0), 0.7, 1e-12);
+    EXPECT_NEAR(StatusDot::haloOpacity(0), 0.35, 1e-12);
+    EXPECT_NEAR(StatusDot::pulse(M_PI / 4), 1.0, 1e-12);
+    EXPECT_NEAR(StatusDot::pulse(3 * M_PI / 4), 0.4, 1e-12);
+    EXPECT_NEAR(StatusDot::pulse(M_PI + 0.3), StatusDot::pulse(0.3), 1e-9);
+
+    // The solid dot sits in the middle of its square, the halo fades towards the corners.
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    QImage shot(58, 58, QImage::Format_ARGB32_Premultiplied);
+    shot.fill(Qt::transparent);
+    host.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+    shot = shot.copy(20, 20, 18, 18);
+    EXPECT_EQ(shot.pixelColor(9, 9), QColor(Qt::green));
+    EXPECT_LT(qAlpha(shot.pixel(0, 0)), 128);
+    EXPECT_GT(qAlpha(shot.pixel(2, 9)), qAlpha(shot.pixel(0, 0)));
+}
+
+TEST(ShimmerText, SheenCrossesEveryThreeSecondsWithUnclampedStops) {
+    EXPECT_NEAR(ShimmerText::sheenPosition(0), -0.3, 1e-12);
+    EXPECT_NEAR(ShimmerText::sheenPosition(1.5), 0.5, 1e-12);
+    EXPECT_NEAR(ShimmerText::sheenPosition(3 + 1.5), 0.5, 1e-12);
+    EXPECT_NEAR(ShimmerText::sheenPosition(3 - 1e-9), 1.3, 1e-6);
+
+    auto stops = ShimmerText::sheenStops(-0.3);
+    EXPECT_NEAR(stops[0], 0, 1e-12);
+    EXPECT_NEAR(stops[1], 0, 1e-12);
+    EXPECT_NEAR(stops[2], -0.15, 1e-12);
+    stops = ShimmerText::sheenStops(1.3);
+    EXPECT_NEAR(stops[0], 1.15, 1e-12);
+    EXPECT_NEAR(stops[1], 1, 1e-12);
+    EXPECT_NEAR(stops[2], 1, 1e-12);
+    stops = ShimmerText::sheenStops(0.5);
+    EXPECT_NEAR(stops[0], 0.35, 1e-12);
+    EXPECT_NEAR(stops[2], 0.65, 1e-12);
+}
+
+TEST(ShimmerText, OnlyTheGlyphsShowAndTheSheenBrightensThem) {
+    ShimmerText title("Hello", 40, QFont::Bold, ShimmerText::Design::rounded);
+    const QSize size = title.sizeHint();
+    ASSERT_GT(size.width(), 60);
+    auto render = [&](double t) {
+        QImage img(size, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        title.paintAt(p, QRectF(QPointF(0, 0), size), t);
+        return img;
+    };
+    const QImage off = render(0);      // sheen before the text
+    const QImage mid = render(1.5);    // sheen in the middle
+    qint64 inkOff = 0, inkMid = 0, transparent = 0;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) {
+            const QRgb a = off.pixel(x, y), b = mid.pixel(x, y);
+            if (qAlpha(a) == 0) ++transparent;
+            inkOff += qRed(a) + qGreen(a) + qBlue(a);
+            inkMid += qRed(b) + qGreen(b) + qBlue(b);
+            ASSERT_EQ(qAlpha(a), qAlpha(b));  // same glyph coverage
+        }
+    EXPECT_GT(transparent, size.width() * size.height() / 3);  // gaps between glyphs stay clear
+    EXPECT_GT(inkMid, inkOff);
+}
+
+TEST(GlassCard, LookFollowsThePointerOnlyWhenInteractive) {
+    const QSizeF size(200, 100);
+    // Before measurement: centred spotlight, flat.
+    auto l = GlassCard::look(false, true, QPointF(0, 0), QSizeF(0, 0));
+    EXPECT_EQ(l.spotlightCentre, QPointF(0.5, 0.5));
+    EXPECT_EQ(l.tiltX, 0);
+    EXPECT_EQ(l.tiltY, 0);
+    // Never hovered, measured: the top-left corner's tilt, no spotlight, lift or accent shadow.
+    l = GlassCard::look(false, true, QPointF(0, 0), size);
+    EXPECT_NEAR(l.tiltX, 1.5, 1e-12);
+    EXPECT_NEAR(l.tiltY, -1.5, 1e-12);
+    EXPECT_EQ(l.spotlightAlpha, 0);
+    EXPECT_EQ(l.scale, 1);
+    EXPECT_EQ(l.shadow.radius, 14);
+    EXPECT_EQ(l.shadow.offset, QPointF(0, 8));
+    EXPECT_NEAR(l.shadow.colour.alphaF(), 0.18, 0.01);
+    // Hovered at the bottom-right quarter.
+    l = GlassCard::look(true, true, QPointF(150, 75), size);
+    EXPECT_EQ(l.spotlightCentre, QPointF(0.75, 0.75));
+    EXPECT_NEAR(l.spotlightAlpha, 0.2, 1e-12);
+    EXPECT_NEAR(l.scale, 1.012, 1e-12);
+    EXPECT_NEAR(l.tiltX, -0.75, 1e-12);
+    EXPECT_NEAR(l.tiltY, 0.75, 1e-12);
+    EXPECT_EQ(l.shadow.radius, 24);
+    EXPECT_EQ(l.shadow.offset, QPointF(0, 14));
+    // Zero width only: horizontal centre and no tilt about the vertical axis.
+    l = GlassCard::look(true, true, QPointF(30, 25), QSizeF(0, 100));
+    EXPECT_EQ(l.spotlightCentre, QPointF(0.5, 0.25));
+    EXPECT_EQ(l.tiltY, 0);
+    EXPECT_NEAR(l.tiltX, 0.75, 1e-12);
+    // Not interactive: never lifts or tilts.
+    l = GlassCard::look(false, false, QPointF(0, 0), size);
+    EXPECT_EQ(l.scale, 1);
+    EXPECT_EQ(l.tiltX, 0);
+    EXPECT_EQ(l.tiltY, 0);
+}
+
+TEST(GlassCard, HoverStateFollowsEnterMoveAndLeave) {
+    QWidget host;
+    host.resize(400, 300);
+    auto* content = new QLabel("content");
+    auto* card = new GlassCard(content, 16, true, Qt::AlignCenter, false, &host);
+    const QMarginsF m = GlassCard::shadowMargins(true);
+    card->setGeometry(QRectF(50, 50, 200, 100).marginsAdded(m).toRect());
+    auto* quiet = new GlassCard(new QLabel("quiet"), 16, false, Qt::AlignCenter, false, &host);
+    quiet->setGeometry(50, 180, 200, 100);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    EXPECT_EQ(card->measuredSize(), QSizeF(200, 100));  // the glass, without the shadow's room
+    EXPECT_FALSE(card->hover());
+
+    // Positions are taken relative to the glass.
+    const QPointF glassOrigin = card->glassRect().topLeft();
+    QMouseEvent move(QEvent::MouseMove, glassOrigin + QPointF(40, 30), QPointF(), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(card, &move);
+    EXPECT_TRUE(card->hover());
+    EXPECT_EQ(card->localMouse(), QPointF(40, 30));
+
+    // Moves over the content count, in the card's coordinates.
+    const QPointF overContent = content->mapFrom(card, glassOrigin + QPointF(100, 50));
+    QMouseEvent moveContent(QEvent::MouseMove, overContent, QPointF(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(content, &moveContent);
+    EXPECT_EQ(card->localMouse(), QPointF(100, 50));
+
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(card, &leave);
+    EXPECT_FALSE(card->hover());
+    EXPECT_EQ(card->localMouse(), QPointF(100, 50));  // kept
+
+    QCoreApplication::sendEvent(quiet, &move);
+    EXPECT_FALSE(quiet->hover());
+    EXPECT_EQ(quiet->localMouse(), QPointF(0, 0));
+}
+
+TEST(CascadeModifier, WaitsItsDelayThenSpringsIntoPlace) {
+    const auto start = CascadeModifier::pose(0, 10);
+    EXPECT_EQ(start.opacity, 0);
+    EXPECT_EQ(start.offsetY, 10);
+    EXPECT_NEAR(start.scale, 0.985, 1e-12);
+    EXPECT_EQ(start.blur, 4);
+    const auto end = CascadeModifier::pose(1, 10);
+    EXPECT_EQ(end.opacity, 1);
+    EXPECT_EQ(end.offsetY, 0);
+    EXPECT_EQ(end.scale, 1);
+    EXPECT_EQ(end.blur, 0);
+    const auto over = CascadeModifier::pose(1.04, 10);  // spring overshoot
+    EXPECT_EQ(over.opacity, 1);
+    EXPECT_EQ(over.blur, 0);
+    EXPECT_LT(over.offsetY, 0);
+
+    QWidget host;
+    host.resize(200, 100);
+    auto* row = new QLabel("row", &host);
+    QPointer<CascadeModifier> effect = cascade(row, 0.3, 10);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(cascade(row, 0.1, 5), nullptr);  // one entrance per widget, the first kept
+    host.show();
+    testing_support::spin(200);
+    ASSERT_TRUE(effect);
+    EXPECT_FALSE(effect->appeared());
+    EXPECT_EQ(effect->progress(), 0);
+    ASSERT_TRUE(testing_support::waitUntil([&] { return effect && effect->appeared(); }, 2000));
+    // Once in place the view is drawn plainly again, and showing it anew does not replay it.
+    ASSERT_TRUE(testing_support::waitUntil([&] { return row->graphicsEffect() == nullptr; }, 3000));
+    EXPECT_TRUE(effect.isNull());
+    host.hide();
+    host.show();
+    testing_support::spin(50);
+    EXPECT_EQ(row->graphicsEffect(), nullptr);
+}
+
+TEST(LogoMark, GlowGrowsWithTheMarkAndSizeZeroDrawsNothing) {
+    EXPECT_EQ(LogoMark::glowRadius(0), 0);
+    EXPECT_EQ(LogoMark::glowRadius(64), 16);
+    EXPECT_TRUE(LogoMark::render(0, QImage()).isNull());
+    QImage canvas(40, 40, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    {
+        QPainter p(&canvas);
+        LogoMark::paint(p, QRectF(20, 20, 0, 0), QImage());
+    }
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) ASSERT_EQ(canvas.pixel(x, y), 0u);
+
+    // Without an icon: the gradient symbol, violet at its top-left, pink at its bottom-right,
+    // in a violet halo outside the square.
+    const QImage mark = LogoMark::render(64, QImage());
+    const int m = LogoMark::glowMargin(64);
+    ASSERT_EQ(mark.width(), 64 + 2 * m);
+    const QColor topLeft = mark.pixelColor(m + 14, m + 14), bottomRight = mark.pixelColor(m + 50, m + 50);
+    EXPECT_GT(topLeft.blue(), topLeft.red());
+    EXPECT_GT(bottomRight.red(), topLeft.red() + 40);  // on its way to pink
+    const QColor halo = mark.pixelColor(m - 2, m + 32);
+    EXPECT_GT(halo.alpha(), 5);
+    EXPECT_LT(halo.alpha(), 128);
+
+    // With an icon: the icon, letterboxed into the square.
+    QImage wide(100, 50, QImage::Format_ARGB32_Premultiplied);
+    wide.fill(Qt::red);
+    const QImage fitted = LogoMark::render(64, wide);
+    EXPECT_EQ(fitted.pixelColor(m + 32, m + 32), QColor(Qt::red));
+    EXPECT_NE(fitted.pixelColor(m + 32, m + 4), QColor(Qt::red));  // letterbox band
+}
+
+TEST(AppIconImage, LoadsOnceAndTreatsBadFilesAsAbsent) {
+    testing_support::TempFolder dir;
+    EXPECT_FALSE(AppIconImage::load(std::nullopt).has_value());
+    EXPECT_FALSE(AppIconImage::load(dir.file("missing.png")).has_value());
+    EXPECT_FALSE(AppIconImage::load(dir.write("broken.png", "\x89PNG not really")).has_value());
+
+    const auto& icon = AppIconImage::nsImage();
+    ASSERT_TRUE(icon.has_value());
+    EXPECT_EQ(icon->size(), QSize(512, 512));
+    EXPECT_EQ(&AppIconImage::nsImage(), &icon);
+}
+
+TEST(LiquidGlassBackground, PaintsTranslucentGlassUnderTheContent) {
+    QLabel label("W");
+    label.setStyleSheet("color: white; background: transparent;");
+    QFont f = label.font();
+    f.setPixelSize(40);
+    label.setFont(f);
+    label.setAlignment(Qt::AlignCenter);
+    label.resize(120, 80);
+    liquidGlass(&label, 16);
+    QImage img(label.size(), QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    label.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+    EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0);              // rounded corner
+    const int body = qAlpha(img.pixel(20, 60));
+    EXPECT_GT(body, 60);                                 // glass there...
+    EXPECT_LT(body, 255);                                // ...but see-through
+    int white = 0;                                       // the text is drawn on top
+    for (int x = 40; x < 80; ++x) white += QColor(img.pixel(x, 40)).lightness() > 200;
+    EXPECT_GT(white, 2);
+}

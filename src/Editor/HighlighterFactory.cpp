@@ -1,5 +1,8 @@
 #include "Editor/HighlighterFactory.h"
 
+#include "Editor/TreeSitterHighlighter.h"
+#include "SyntaxTree/Grammars.h"
+
 namespace HighlighterFactory {
 
 namespace {
@@ -67,9 +70,26 @@ const QStringList& goTypes() {
 
 } // namespace
 
-std::unique_ptr<SyntaxHighlighter> treeSitter(CodeLanguage) {
-    // No syntax-tree highlighter is linked in yet; every language falls back to regex().
-    return nullptr;
+std::unique_ptr<SyntaxHighlighter> treeSitter(CodeLanguage language) {
+    const TSLanguage* grammar = nullptr;
+    switch (language) {
+    case CodeLanguage::swift: grammar = tree_sitter_swift(); break;
+    case CodeLanguage::javascript: grammar = tree_sitter_javascript(); break;
+    case CodeLanguage::typescript: grammar = tree_sitter_typescript(); break;
+    case CodeLanguage::python: grammar = tree_sitter_python(); break;
+    case CodeLanguage::json: grammar = tree_sitter_json(); break;
+    case CodeLanguage::html: grammar = tree_sitter_html(); break;
+    case CodeLanguage::css: grammar = tree_sitter_css(); break;
+    case CodeLanguage::rust: grammar = tree_sitter_rust(); break;
+    case CodeLanguage::go: grammar = tree_sitter_go(); break;
+    case CodeLanguage::markdown:
+    case CodeLanguage::shell:
+    case CodeLanguage::yaml:
+    case CodeLanguage::plain:
+        return nullptr;
+    }
+    // The query resource is named by the language's raw value.
+    return TreeSitterHighlighter::create(grammar, CodeLanguages::rawValue(language));
 }
 
 std::unique_ptr<RegexHighlighter> regex(CodeLanguage language) {

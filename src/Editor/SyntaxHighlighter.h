@@ -23,6 +23,11 @@ public:
     // range is the part to colour. Not const: a highlighter may keep state between calls.
     virtual QList<Span> ranges(const QString& text, const std::optional<TextEdit>& edit, TextRange range) = 0;
 
+    // Records an edit made since the last call, for a caller that sees edits one at a time: the next
+    // ranges() call takes every noted edit, in order, before its own. A highlighter that keeps
+    // nothing between calls ignores it.
+    virtual void noteEdit(const TextEdit&) {}
+
     // For callers that colour a text with no edit history (a response body).
     QList<Span> ranges(const QString& text, TextRange range) { return ranges(text, std::nullopt, range); }
 };

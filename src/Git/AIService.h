@@ -8,7 +8,7 @@
 
 #include "Git/AIBackend.h"
 #include "Git/AIError.h"
-#include "Git/Completion.h"
+#include "Platform/Completion.h"
 
 struct AIResult {
     QString text;                  // the answer when there is no error

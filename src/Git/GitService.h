@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "Git/ChildProcess.h"
-#include "Git/Completion.h"
+#include "Platform/Completion.h"
 #include "Git/GitBranchInfo.h"
 #include "Git/GitFileChange.h"
 #include "Git/SerialQueue.h"

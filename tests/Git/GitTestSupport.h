@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "Git/Completion.h"
+#include "Platform/Completion.h"
 #include "TestSupport.h"
 
 namespace git_test {

@@ -1,5 +1,5 @@
 #pragma once
-// A completion callback for the asynchronous git and AI operations. It always runs on the main
+// A completion callback for asynchronous operations (child processes, network). It always runs on the main
 // thread; given a context object, it is dropped once that object is gone, so a view that has
 // left the screen never receives a late result. A null context means no guard.
 #include <QObject>

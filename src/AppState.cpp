@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 
+#include "API/HTTPClient.h"
 #include "Platform/FileChooser.h"
 #include "Platform/Prompter.h"
 #include "Platform/SettingsStore.h"
@@ -19,6 +20,7 @@ QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
 
 AppState::AppState(QObject* parent) : QObject(parent) {
     recentFolders_ = SettingsStore::shared().stringArray(SettingsKey::recentFolders).value_or(QStringList{});
+    connect(&api_, &APIService::collectionsChanged, this, &AppState::rebindActiveRequest);
     g_shared = this;
 }
 
@@ -70,9 +72,16 @@ void AppState::setWhatsNew(const std::optional<WhatsNewEntry>& entry) {
     announce(&AppState::whatsNewChanged);
 }
 
-void AppState::clearActiveRequest() {
-    hasActiveRequest_ = false;
+void AppState::clearActiveRequest() { setActiveRequest(std::nullopt); }
+
+void AppState::setActiveRequest(const std::optional<ActiveRequest>& value) {
+    activeRequest_ = value;
     announce(&AppState::activeRequestChanged);
+}
+
+void AppState::setLastResponse(const std::optional<HTTPResponse>& value) {
+    lastResponse_ = value;
+    announce(&AppState::lastResponseChanged);
 }
 
 // ---------------------------------------------------------------- documents and tabs
@@ -228,6 +237,9 @@ void AppState::openFolder(const QString& path) {
     announce(&AppState::rootNodeChanged);
     rememberFolder(path);
     startWatching(path);
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    api_.setRoot(resolved.isEmpty() ? path : resolved);
+    api_.reload();
     git_.attach(path);
 }
 
@@ -264,6 +276,7 @@ void AppState::handleExternalChange() {
         d->setSavedText(*read.text);
         d->setIsDirty(false);
     }
+    api_.reload();
     git_.refresh();
     emit rootNodeChanged();
     emit changed();
@@ -314,4 +327,83 @@ void AppState::checkWhatsNew() {
     settings.setValue(SettingsKey::lastSeenVersion, current);
     if (stored.isString() && stored.toString() == current) return;
     if (const auto entry = WhatsNew::entry(current)) setWhatsNew(*entry);
+}
+
+// ---------------------------------------------------------------- the active HTTP request
+
+void AppState::openRequest(const HTTPRequest& request, const APICollectionFile& file) {
+    setActiveDiff(std::nullopt);
+    setActiveRequest(ActiveRequest{file, request, false});
+    setLastResponse(std::nullopt);
+}
+
+void AppState::openNewlyCreated(const QString& fileUrl, const QString& name) {
+    for (const APICollectionFile& file : api_.collections()) {
+        if (file.url != fileUrl) continue;
+        for (auto it = file.requests.crbegin(); it != file.requests.crend(); ++it)
+            if (it->name == name) return openRequest(*it, file);
+        return;
+    }
+}
+
+void AppState::updateActiveRequest(const HTTPRequest& request) {
+    if (!activeRequest_ || activeRequest_->detached) return;
+    ActiveRequest next = *activeRequest_;
+    next.request = request;
+    setActiveRequest(next);
+    api_.update(request, next.file.url);
+}
+
+void AppState::sendActiveRequest() {
+    if (!activeRequest_) return;
+    ++sendsInFlight_;
+    announce(&AppState::isSendingChanged);
+    const HTTPRequest sent = activeRequest_->request;
+    const HTTPClient::Environment values = api_.environmentValues();
+    HTTPClient::send(sent, values, {this, [this, sent, values](const HTTPSendResult& result) {
+        const HTTPResponse response = result.responseOrFailure();
+        // Shown only under the request that was sent; otherwise it goes to the history alone.
+        if (activeRequest_ && activeRequest_->request.id == result.requestId) setLastResponse(response);
+        history_.record(sent, HTTPClient::substitute(sent, values).url, response);
+        --sendsInFlight_;
+        announce(&AppState::isSendingChanged);
+    }});
+}
+
+void AppState::replay(const QUuid& entryId) {
+    const auto snapshot = history_.request(entryId);
+    if (!snapshot) return;
+    const auto response = history_.response(entryId);
+    if (!response) return;
+    std::optional<APICollectionFile> file;
+    for (const APICollectionFile& f : api_.collections()) {
+        const bool holds = std::any_of(f.requests.begin(), f.requests.end(),
+                                       [&](const HTTPRequest& r) { return r.id == snapshot->id; });
+        if (holds) {
+            file = f;
+            break;
+        }
+    }
+    const bool detached = !file.has_value();
+    if (!file && activeRequest_) file = activeRequest_->file;
+    if (!file) return;
+    setActiveDiff(std::nullopt);
+    setActiveRequest(ActiveRequest{*file, *snapshot, detached});
+    setLastResponse(*response);
+}
+
+void AppState::rebindActiveRequest() {
+    // After a rescan the file may have moved (renamed collection); follow the request by its id.
+    if (!activeRequest_ || activeRequest_->detached) return;
+    for (const APICollectionFile& f : api_.collections()) {
+        for (const HTTPRequest& r : f.requests) {
+            if (r.id != activeRequest_->request.id) continue;
+            if (f.url != activeRequest_->file.url) {
+                ActiveRequest next = *activeRequest_;
+                next.file = f;
+                setActiveRequest(next);
+            }
+            return;
+        }
+    }
 }

@@ -9,6 +9,11 @@
 #include <memory>
 #include <optional>
 
+#include "API/APICollectionFile.h"
+#include "API/APIService.h"
+#include "API/HTTPRequest.h"
+#include "API/HTTPResponse.h"
+#include "API/ResponseHistory.h"
 #include "Editor/EditorController.h"
 #include "Editor/FindState.h"
 #include "Git/GitFileChange.h"
@@ -69,14 +74,32 @@ public:
     void setWhatsNew(const std::optional<WhatsNewEntry>& entry);
     const QStringList& recentFolders() const { return recentFolders_; }
 
-    // The active HTTP request is cleared wherever a document becomes the editor's subject.
-    bool hasActiveRequest() const { return hasActiveRequest_; }
+    // The HTTP request shown in the editor area, with a copy of the file that holds it.
+    struct ActiveRequest {
+        APICollectionFile file;
+        HTTPRequest request;
+        // A replayed request whose id is in no file: edits would reach nothing, so none are taken.
+        bool detached = false;
+    };
+    const std::optional<ActiveRequest>& activeRequest() const { return activeRequest_; }
+    bool hasActiveRequest() const { return activeRequest_.has_value(); }
     void clearActiveRequest();
+    const std::optional<HTTPResponse>& lastResponse() const { return lastResponse_; }
+    bool isSending() const { return sendsInFlight_ > 0; }
 
     // --- owned services, created once
     FindState& findState() { return findState_; }
     EditorController& editorController() { return editorController_; }
     GitService& git() { return git_; }
+    APIService& api() { return api_; }
+    ResponseHistory& history() { return history_; }
+
+    // --- the active HTTP request
+    void openRequest(const HTTPRequest& request, const APICollectionFile& file);
+    void openNewlyCreated(const QString& fileUrl, const QString& name);
+    void updateActiveRequest(const HTTPRequest& request);
+    void sendActiveRequest();
+    void replay(const QUuid& entryId);
 
     // --- documents and tabs
     void open(const QString& path);
@@ -109,6 +132,8 @@ signals:
     void sidebarChanged();
     void activeDiffChanged();
     void activeRequestChanged();
+    void lastResponseChanged();
+    void isSendingChanged();
     void whatsNewChanged();
     void recentFoldersChanged();
 
@@ -120,6 +145,9 @@ private:
     void rememberFolder(const QString& path);
     void startWatching(const QString& path);
     void setFlag(bool& field, bool value);
+    void setActiveRequest(const std::optional<ActiveRequest>& value);
+    void setLastResponse(const std::optional<HTTPResponse>& value);
+    void rebindActiveRequest();
     template <class Signal>
     void announce(Signal signal);
 
@@ -134,7 +162,11 @@ private:
     FindState findState_;
     EditorController editorController_;
     GitService git_;
-    bool hasActiveRequest_ = false;
+    APIService api_;
+    ResponseHistory history_;
+    std::optional<ActiveRequest> activeRequest_;
+    std::optional<HTTPResponse> lastResponse_;
+    int sendsInFlight_ = 0;
     std::optional<SidebarPanel> sidebar_ = SidebarPanel::explorer;
     std::optional<GitFileChange> activeDiff_;
     std::optional<WhatsNewEntry> whatsNew_;

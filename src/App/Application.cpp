@@ -3,9 +3,14 @@
 #include <QApplication>
 #include <QPalette>
 #include <QStyleFactory>
-#include <QWidget>
+#include <QTimer>
 
+#include "App/MainWindow.h"
+#include "App/WindowManager.h"
 #include "Platform/ResourceBundle.h"
+#include "UI/AppIconImage.h"
+#include "Views/WidgetFileChooser.h"
+#include "Views/WidgetPrompter.h"
 
 namespace Application {
 
@@ -26,23 +31,31 @@ void applyDarkAppearance(QApplication& app) {
     p.setColor(QPalette::Highlight, QColor(0x8c, 0x6b, 0xff));
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::PlaceholderText, QColor(0x80, 0x80, 0x90));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x70, 0x70, 0x80));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x70, 0x70, 0x80));
     app.setPalette(p);
 }
 } // namespace
 
 int run(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Brimel Code");
-    QApplication::setApplicationVersion(BRIMEL_VERSION);
-    ResourceBundle::path();  // fatal when the bundle is missing
+    QApplication::setApplicationName(QStringLiteral("Brimel Code"));
+    QApplication::setApplicationVersion(QStringLiteral(BRIMEL_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("brimel"));
+    ResourceBundle::path();  // a missing bundle is fatal
     applyDarkAppearance(app);
+    if (const auto icon = AppIconImage::nsImage()) QApplication::setWindowIcon(QIcon(QPixmap::fromImage(*icon)));
 
-    QWidget window;
-    window.setWindowTitle("Brimel Code");
-    window.setMinimumSize(1040, 720);
-    window.resize(1280, 800);
-    window.show();
-    return app.exec();
+    WidgetPrompter prompter;
+    WidgetFileChooser chooser;
+    Prompter::install(&prompter);
+    FileChooser::install(&chooser);
+
+    WindowManager::shared().openWindow();
+    const int code = app.exec();
+    Prompter::install(nullptr);
+    FileChooser::install(nullptr);
+    return code;
 }
 
 } // namespace Application

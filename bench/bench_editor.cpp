@@ -1,0 +1,86 @@
+// One keystroke in the middle of a big JavaScript file, with everything that follows it: the
+// document update, fold regions, highlighting of the visible lines and the caret report.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <vector>
+
+#include "Editor/EditorController.h"
+#include "Editor/FoldComputer.h"
+#include "Editor/FindState.h"
+#include "Platform/ResourceBundle.h"
+#include "Views/Editor/CodeEditorCoordinator.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Workspace/EditorDocument.h"
+
+namespace {
+
+QString generatedJavaScript(qsizetype bytes) {
+    QString out;
+    out.reserve(bytes + 512);
+    for (int i = 0; out.size() < bytes; ++i) {
+        const QString n = QString::number(i);
+        out += "// helper number " + n + " with a \"quoted\" word\n";
+        out += "export function helper" + n + "(items, options = {}) {\n";
+        out += "  const total = items.reduce((sum, x) => sum + x * " + n + ", 0);\n";
+        out += "  if (options.verbose) {\n";
+        out += "    console.log(`total ${total}`, [1, 2, 3]);\n";
+        out += "  }\n";
+        out += "  return { total, name: 'helper" + n + "' };\n";
+        out += "}\n\n";
+    }
+    return out;
+}
+
+void keystroke(benchmark::State& state) {
+    const QString text = generatedJavaScript(state.range(0) * 1024 * 1024);
+    EditorDocument document(QStringLiteral("/nonexistent/big.js"), text);
+    FindState find;
+    EditorController controller;
+    CodeEditorView view(&document, &find, &controller);
+    view.resize(900, 700);
+    view.show();
+    QApplication::processEvents();
+    CodeEditorCoordinator& editor = *view.coordinator();
+    const qsizetype middle = editor.text().toExact(view.document()->findBlockByNumber(view.document()->blockCount() / 2).position());
+    editor.setSelection({middle, 0}, true);
+    QApplication::processEvents();
+
+    std::vector<double> times;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        editor.userChange(editor.selection(), QStringLiteral("x"), true);
+        QApplication::processEvents();  // the caret report and the view update queued by the edit
+        const double ms = clock.nsecsElapsed() / 1e6;
+        times.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    std::sort(times.begin(), times.end());
+    state.counters["median_ms"] = times[times.size() / 2];
+    state.counters["worst_ms"] = times.back();
+    state.counters["lines"] = view.document()->blockCount();
+}
+
+// The fold scan alone, which runs over the whole text after every keystroke.
+void foldScan(benchmark::State& state) {
+    const QString text = generatedJavaScript(state.range(0) * 1024 * 1024);
+    for (auto _ : state) benchmark::DoNotOptimize(FoldComputer::regions(text));
+}
+
+} // namespace
+
+BENCHMARK(foldScan)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(keystroke)->Arg(1)->Arg(10)->Iterations(25)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ResourceBundle::setOverridePath(QStringLiteral(BRIMEL_BUNDLE_DIR));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

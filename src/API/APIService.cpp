@@ -1,0 +1,361 @@
+#include "API/APIService.h"
+
+#include "API/BruFileFormat.h"
+#include "API/EnvironmentFile.h"
+#include "API/FileNameSanitizer.h"
+#include "API/GitignoreFile.h"
+#include "API/RequestFormatRegistry.h"
+#include "API/WorkspaceScanner.h"
+#include "Platform/FileOrder.h"
+#include "Platform/TextFile.h"
+#include "Platform/Trash.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+const QString kNewCollectionText = QStringLiteral("### New request\nGET https://\n");
+const QString kNewRequestName = QStringLiteral("New request");
+const QString kNewRequestUrl = QStringLiteral("https://");
+const QString kSecretsText = QStringLiteral("# Secrets \u2014 keep out of git\n# api_token=...\n");
+const QString kPlainEnvironmentText =
+    QStringLiteral("# Variables for {{var}} substitution\nbase=https://api.example.com/v1\n");
+const QString kEnvironmentsFolder = QStringLiteral("environments");
+
+// Anything at the path, a dangling symbolic link included.
+bool pathTaken(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+// Entries of a folder, hidden ones included; nothing when it cannot be listed.
+std::optional<int> entryCount(const QString& folder) {
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) return std::nullopt;
+    int count = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const char* n = e->d_name;
+        if (!(n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))) ++count;
+    }
+    ::closedir(dir);
+    return count;
+}
+
+QString parentOf(const QString& path) { return path.left(std::max<qsizetype>(path.lastIndexOf(u'/'), 1)); }
+QString nameOf(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+QString baseNameOf(const QString& path) {
+    const QString name = nameOf(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? name : name.left(dot);
+}
+
+// Formats whose files hold a single request: a second one would never reach the disk.
+bool holdsOneRequest(const RequestFileFormat* format) { return format == &BruFileFormat::format(); }
+
+// Git reads "[" as the start of a character class; the file name is meant literally.
+QString gitignorePattern(const QString& fileName) {
+    QString escaped = fileName;
+    escaped.replace(u'[', QStringLiteral("\\["));
+    return kEnvironmentsFolder + u'/' + escaped;
+}
+
+// After the format kept the ids of requests that stayed in place, a request that moved (another
+// was inserted above it, say by a checkout) keeps its id when its name is unique on both sides.
+void keepMovedRequestIds(QList<HTTPRequest>& parsed, const QList<HTTPRequest>& previous) {
+    if (previous.isEmpty()) return;
+    QHash<QString, int> parsedNames, previousNames;
+    for (const HTTPRequest& r : parsed) ++parsedNames[r.name];
+    for (const HTTPRequest& r : previous) ++previousNames[r.name];
+    QSet<QUuid> taken;
+    for (const HTTPRequest& r : parsed) taken.insert(r.id);
+    for (HTTPRequest& request : parsed) {
+        if (parsedNames.value(request.name) != 1 || previousNames.value(request.name) != 1) continue;
+        const auto old = std::find_if(previous.cbegin(), previous.cend(),
+                                      [&](const HTTPRequest& r) { return r.name == request.name; });
+        if (old->id == request.id || taken.contains(old->id)) continue;
+        taken.remove(request.id);
+        request.id = old->id;
+        taken.insert(old->id);
+    }
+}
+
+} // namespace
+
+APIService::APIService(QObject* parent) : QObject(parent) {}
+
+void APIService::setRoot(const std::optional<QString>& folder) {
+    root_ = folder ? std::optional<QString>(QDir::cleanPath(*folder)) : std::nullopt;
+}
+
+void APIService::setActiveEnvironment(const std::optional<QString>& name) {
+    activeEnvironment_ = name;
+    emit activeEnvironmentChanged();
+}
+
+QMap<QString, QString> APIService::environmentValues() const {
+    if (!activeEnvironment_) return {};
+    for (const APIEnvironment& environment : environments_)
+        if (environment.name == *activeEnvironment_) return environment.values;
+    return {};
+}
+
+void APIService::reload() {
+    if (!root_) return;
+    QHash<QString, qsizetype> previous;
+    for (qsizetype i = 0; i < collections_.size(); ++i) previous.insert(collections_[i].url, i);
+
+    QList<APICollectionFile> files;
+    QList<APIEnvironment> environments;
+    QHash<QString, qsizetype> environmentIndex;
+    const QStringList paths = WorkspaceScanner::enumerate(*root_, [](const QString& path) {
+        return WorkspaceScanner::isRequestFile(path) || WorkspaceScanner::isEnvironmentFile(path);
+    });
+    for (const QString& path : paths) {
+        if (WorkspaceScanner::isRequestFile(path)) {
+            const RequestFileFormat* format = RequestFormatRegistry::formatFor(path);
+            const TextFile::ReadResult read = TextFile::readUtf8(path);
+            if (!format || !read.text) continue;
+            const qsizetype before = previous.value(path, -1);
+            const QList<HTTPRequest> earlier = before < 0 ? QList<HTTPRequest>{} : collections_[before].requests;
+            QList<HTTPRequest> requests = format->parse(*read.text, earlier);
+            keepMovedRequestIds(requests, earlier);
+            if (requests.isEmpty()) continue;
+            files.append({path, std::move(requests), format});
+        } else if (auto environment = EnvironmentFile::read(path)) {
+            // A later file of the same name replaces the earlier one whole.
+            const qsizetype at = environmentIndex.value(environment->name, -1);
+            if (at < 0) {
+                environmentIndex.insert(environment->name, environments.size());
+                environments.append(std::move(*environment));
+            } else {
+                environments[at] = std::move(*environment);
+            }
+        }
+    }
+    std::stable_sort(files.begin(), files.end(), [](const APICollectionFile& a, const APICollectionFile& b) {
+        return FileOrder::lessThan(nameOf(a.url), nameOf(b.url));
+    });
+    std::stable_sort(environments.begin(), environments.end(),
+                     [](const APIEnvironment& a, const APIEnvironment& b) { return FileOrder::lessThan(a.name, b.name); });
+
+    collections_ = std::move(files);
+    emit collectionsChanged();
+    environments_ = std::move(environments);
+    emit environmentsChanged();
+
+    const bool activeFound = activeEnvironment_ && std::any_of(environments_.cbegin(), environments_.cend(), [&](const APIEnvironment& e) {
+                                 return e.name == *activeEnvironment_;
+                             });
+    if (activeFound || (!activeEnvironment_ && environments_.isEmpty())) return;
+    setActiveEnvironment(environments_.isEmpty() ? std::nullopt : std::optional<QString>(environments_.first().name));
+}
+
+qsizetype APIService::indexOf(const QString& fileUrl) const {
+    const QString path = QDir::cleanPath(fileUrl);
+    for (qsizetype i = 0; i < collections_.size(); ++i)
+        if (collections_[i].url == path) return i;
+    return -1;
+}
+
+bool APIService::insideRoot(const QString& path) const {
+    if (!root_) return false;
+    const QString clean = QDir::cleanPath(path);
+    const QString prefix = root_->endsWith(u'/') ? *root_ : *root_ + u'/';
+    return clean.size() > prefix.size() && clean.startsWith(prefix);
+}
+
+bool APIService::isCollectionPath(const QString& path) const {
+    return insideRoot(path) && RequestFormatRegistry::formatFor(path);
+}
+
+bool APIService::fail(const QString& message) {
+    lastError_ = message;
+    emit operationFailed(message);
+    return false;
+}
+
+bool APIService::save(const APICollectionFile& file) {
+    bool written = false;
+    if (!file.format) {
+        fail(QStringLiteral("“%1” has no request-file format.").arg(file.url));
+    } else {
+        QString error;
+        written = TextFile::writeUtf8(file.url, file.format->serialize(file.requests), &error);
+        if (!written) fail(QStringLiteral("“%1” could not be saved: %2").arg(nameOf(file.url), error));
+    }
+    // The list follows the edit even when the disk did not: the next rescan shows the truth.
+    if (const qsizetype at = indexOf(file.url); at >= 0) {
+        collections_[at] = file;
+        emit collectionsChanged();
+    }
+    return written;
+}
+
+bool APIService::update(const HTTPRequest& request, const QString& fileUrl) {
+    const qsizetype at = indexOf(fileUrl);
+    if (at < 0) return false;
+    APICollectionFile file = collections_[at];
+    const auto it = std::find_if(file.requests.begin(), file.requests.end(),
+                                 [&](const HTTPRequest& r) { return r.id == request.id; });
+    if (it == file.requests.end()) return false;
+    *it = request;
+    return save(file);
+}
+
+std::optional<QString> APIService::createCollection(const QString& name) {
+    if (!root_ || name.isEmpty()) return std::nullopt;
+    const QString safe = FileNameSanitizer::sanitizeFileName(name);
+    if (safe.isEmpty()) {
+        fail(QStringLiteral("“%1” cannot be used as a file name.").arg(name));
+        return std::nullopt;
+    }
+    const QString folder = *root_ + u'/' + safe;
+    const QString path = folder + u'/' + safe + QStringLiteral(".http");
+    if (!QDir().mkpath(folder)) fail(QStringLiteral("The folder “%1” could not be created.").arg(safe));
+    if (!pathTaken(path)) {
+        QString error;
+        if (!TextFile::writeUtf8(path, kNewCollectionText, &error))
+            fail(QStringLiteral("“%1” could not be created: %2").arg(nameOf(path), error));
+    }
+    reload();
+    if (const qsizetype at = indexOf(path); at >= 0) return collections_[at].url;
+    return path;
+}
+
+std::optional<HTTPRequest> APIService::addRequest(const QString& name, const QString& fileUrl) {
+    const qsizetype at = indexOf(fileUrl);
+    if (at < 0) return std::nullopt;
+    APICollectionFile file = collections_[at];
+    if (holdsOneRequest(file.format) && !file.requests.isEmpty()) {
+        fail(QStringLiteral("“%1” can hold only one request.").arg(nameOf(file.url)));
+        return std::nullopt;
+    }
+    HTTPRequest request;
+    request.name = name.isEmpty() ? kNewRequestName : name;
+    request.method = HTTPMethod::get;
+    request.url = kNewRequestUrl;
+    file.requests.append(request);
+    save(file);
+    return request;
+}
+
+std::optional<HTTPRequest> APIService::duplicate(const HTTPRequest& request, const QString& fileUrl) {
+    const qsizetype at = indexOf(fileUrl);
+    if (at < 0) return std::nullopt;
+    APICollectionFile file = collections_[at];
+    const auto it = std::find_if(file.requests.cbegin(), file.requests.cend(),
+                                 [&](const HTTPRequest& r) { return r.id == request.id; });
+    if (it == file.requests.cend()) return std::nullopt;
+    if (holdsOneRequest(file.format)) {
+        fail(QStringLiteral("“%1” can hold only one request.").arg(nameOf(file.url)));
+        return std::nullopt;
+    }
+    HTTPRequest copy = request;  // as the caller holds it, edits included
+    copy.id = QUuid::createUuid();
+    copy.name += QStringLiteral(" copy");
+    file.requests.insert(it - file.requests.cbegin() + 1, copy);
+    save(file);
+    return copy;
+}
+
+bool APIService::rename(const HTTPRequest& request, const QString& newName, const QString& fileUrl) {
+    const qsizetype at = indexOf(fileUrl);
+    if (at < 0) return false;
+    APICollectionFile file = collections_[at];
+    const auto it = std::find_if(file.requests.begin(), file.requests.end(),
+                                 [&](const HTTPRequest& r) { return r.id == request.id; });
+    if (it == file.requests.end()) return false;
+    it->name = newName;
+    return save(file);
+}
+
+bool APIService::deleteRequest(const HTTPRequest& request, const QString& fileUrl) {
+    const qsizetype at = indexOf(fileUrl);
+    if (at < 0) return false;
+    APICollectionFile file = collections_[at];
+    file.requests.removeIf([&](const HTTPRequest& r) { return r.id == request.id; });
+    return save(file);
+}
+
+bool APIService::renameCollection(const QString& fileUrl, const QString& newName) {
+    const QString safe = FileNameSanitizer::sanitizeFileName(newName);
+    if (safe.isEmpty()) return fail(QStringLiteral("“%1” cannot be used as a file name.").arg(newName));
+    const QString path = QDir::cleanPath(fileUrl);
+    if (!isCollectionPath(path)) return fail(QStringLiteral("“%1” is no request file of the workspace.").arg(fileUrl));
+
+    bool ok = true;
+    const QString folder = parentOf(path);
+    // A .bru file keeps its extension: it is read by its extension.
+    const QString extension =
+        holdsOneRequest(RequestFormatRegistry::formatFor(path)) ? QStringLiteral(".bru") : QStringLiteral(".http");
+    const QString target = folder + u'/' + safe + extension;
+    if (target != path) {
+        if (pathTaken(target)) {
+            ok = fail(QStringLiteral("“%1” already exists.").arg(nameOf(target)));
+        } else if (!QFile::rename(path, target)) {
+            ok = fail(QStringLiteral("“%1” could not be renamed.").arg(nameOf(path)));
+        }
+    }
+    // The folder made for the collection follows its name while the file is alone in it.
+    // The workspace root itself is never renamed.
+    if (insideRoot(folder) && nameOf(folder) == baseNameOf(path) && entryCount(folder) == 1) {
+        const QString newFolder = parentOf(folder) + u'/' + safe;
+        if (newFolder != folder) {
+            if (pathTaken(newFolder)) {
+                ok = fail(QStringLiteral("The folder “%1” already exists.").arg(safe));
+            } else if (!QDir().rename(folder, newFolder)) {
+                ok = fail(QStringLiteral("The folder “%1” could not be renamed.").arg(nameOf(folder)));
+            }
+        }
+    }
+    reload();
+    return ok;
+}
+
+bool APIService::deleteCollection(const QString& fileUrl) {
+    const QString path = QDir::cleanPath(fileUrl);
+    if (!isCollectionPath(path)) return fail(QStringLiteral("“%1” is no request file of the workspace.").arg(fileUrl));
+    QString error;
+    bool ok = Trash::moveToTrash(path, &error);
+    if (!ok) fail(QStringLiteral("“%1” could not be moved to the Trash: %2").arg(nameOf(path), error));
+    // Only a folder made for the collection (named like its file) goes with it, and only when
+    // nothing else is left in it; the workspace root always stays.
+    const QString folder = parentOf(path);
+    if (ok && insideRoot(folder) && nameOf(folder) == baseNameOf(path) && entryCount(folder) == 0) {
+        if (!Trash::moveToTrash(folder, &error))
+            ok = fail(QStringLiteral("The folder “%1” could not be moved to the Trash: %2").arg(nameOf(folder), error));
+    }
+    reload();
+    return ok;
+}
+
+std::optional<QString> APIService::createEnvironment(const QString& name, bool isSecret) {
+    if (!root_ || name.isEmpty()) return std::nullopt;
+    const QString safe = FileNameSanitizer::sanitizeFileName(name);
+    if (safe.isEmpty()) {
+        fail(QStringLiteral("“%1” cannot be used as a file name.").arg(name));
+        return std::nullopt;
+    }
+    const QString folder = *root_ + u'/' + kEnvironmentsFolder;
+    const QString fileName = safe + QStringLiteral(".env");
+    const QString path = folder + u'/' + fileName;
+    if (!QDir().mkpath(folder)) fail(QStringLiteral("The folder “%1” could not be created.").arg(kEnvironmentsFolder));
+    if (!pathTaken(path)) {
+        QString error;
+        if (!TextFile::writeUtf8(path, isSecret ? kSecretsText : kPlainEnvironmentText, &error))
+            fail(QStringLiteral("“%1” could not be created: %2").arg(fileName, error));
+    }
+    if (isSecret) {
+        QString error;
+        if (!GitignoreFile::addPattern(gitignorePattern(fileName), *root_, &error)) fail(error);
+    }
+    reload();
+    setActiveEnvironment(safe);
+    return path;
+}

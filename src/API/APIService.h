@@ -1,0 +1,79 @@
+#pragma once
+// The HTTP client's picture of the open folder: its request files with their requests, its
+// environments and the active one, and the operations that change those files on disk.
+// One per window; everything runs on the main thread.
+#include "API/APICollectionFile.h"
+#include "API/APIEnvironment.h"
+#include "API/HTTPRequest.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+class APIService : public QObject {
+    Q_OBJECT
+public:
+    explicit APIService(QObject* parent = nullptr);
+
+    // The workspace folder (symbolic links already resolved by the caller); nothing is scanned without it.
+    const std::optional<QString>& root() const { return root_; }
+    void setRoot(const std::optional<QString>& folder);
+
+    // Request files, in file-viewer order of their names (files with no request are left out).
+    const QList<APICollectionFile>& collections() const { return collections_; }
+    // Environments, in file-viewer order of their names; names are unique.
+    const QList<APIEnvironment>& environments() const { return environments_; }
+    // The environment whose values are substituted; may name none until the next rescan.
+    const std::optional<QString>& activeEnvironment() const { return activeEnvironment_; }
+    void setActiveEnvironment(const std::optional<QString>& name);
+    // The active environment's values; empty when none is active or none has that name.
+    QMap<QString, QString> environmentValues() const;
+
+    // Rescans the root. Requests keep their ids across rescans (same place, same name), so a
+    // request being edited still finds its file after the file was rewritten.
+    void reload();
+
+    // Writing. Request files are rewritten whole by their own format, atomically. Operations
+    // that fail report false (or emit operationFailed) and leave lastError() saying why.
+    bool save(const APICollectionFile& file);
+    // Replaces the request with the same id in the file at fileUrl and saves the file.
+    bool update(const HTTPRequest& request, const QString& fileUrl);
+    // A folder and a ".http" file named by the sanitised name, directly under the root; the
+    // existing file is kept. The file's path, or nothing without a root or a usable name.
+    std::optional<QString> createCollection(const QString& name);
+    std::optional<HTTPRequest> addRequest(const QString& name, const QString& fileUrl);
+    // A copy named "<name> copy" right after the request.
+    std::optional<HTTPRequest> duplicate(const HTTPRequest& request, const QString& fileUrl);
+    bool rename(const HTTPRequest& request, const QString& newName, const QString& fileUrl);
+    bool deleteRequest(const HTTPRequest& request, const QString& fileUrl);
+    // Renames the file (and the folder made for it, when the file is alone there).
+    bool renameCollection(const QString& fileUrl, const QString& newName);
+    // Moves the file to the Trash, and the folder made for it when that is left empty.
+    bool deleteCollection(const QString& fileUrl);
+    // environments/<name>.env under the root, made active; a secrets environment is also added
+    // to the root's .gitignore. The file's path, or nothing without a root or a usable name.
+    std::optional<QString> createEnvironment(const QString& name, bool isSecret);
+
+    QString lastError() const { return lastError_; }
+
+signals:
+    void collectionsChanged();
+    void environmentsChanged();
+    void activeEnvironmentChanged();
+    void operationFailed(const QString& message);
+
+private:
+    qsizetype indexOf(const QString& fileUrl) const;
+    bool insideRoot(const QString& path) const;  // strictly below the root
+    // Only request files below the root are renamed or trashed, whatever path a caller hands in.
+    bool isCollectionPath(const QString& path) const;
+    bool fail(const QString& message);           // records the message; returns false
+
+    std::optional<QString> root_;
+    QList<APICollectionFile> collections_;
+    QList<APIEnvironment> environments_;
+    std::optional<QString> activeEnvironment_;
+    QString lastError_;
+};

@@ -1,0 +1,114 @@
+#include "API/AuthConfig.h"
+
+#include <QByteArray>
+#include <QStringDecoder>
+
+namespace {
+
+const QString kAuthorization = QStringLiteral("Authorization");
+
+bool isAuthorization(const QString& key) { return key.toLower() == QLatin1String("authorization"); }
+
+// Standard alphabet, padded to a multiple of four, nothing ignored. Qt's own decoder accepts
+// unpadded input, so the shape is checked first.
+std::optional<QByteArray> decodeStrictBase64(const QString& text) {
+    if (text.size() % 4 != 0) return std::nullopt;
+    qsizetype padding = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool alphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
+        if (c == '=') {
+            ++padding;
+        } else if (!alphabet || padding > 0) {
+            return std::nullopt;
+        }
+    }
+    if (padding > 2) return std::nullopt;
+    auto result = QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!result) return std::nullopt;
+    return *result;
+}
+
+std::optional<QString> decodeStrictUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+const QStringList& AuthConfig::apiKeyHeaderNames() {
+    static const QStringList names{QStringLiteral("x-api-key"), QStringLiteral("api-key"), QStringLiteral("apikey"),
+                                   QStringLiteral("x-auth-token")};
+    return names;
+}
+
+const QStringList& AuthConfig::apiKeyQueryNames() {
+    static const QStringList names{QStringLiteral("api_key"), QStringLiteral("apikey"), QStringLiteral("api-key"),
+                                   QStringLiteral("key"), QStringLiteral("access_token")};
+    return names;
+}
+
+void AuthConfig::apply(HTTPRequest& request) const {
+    request.headers.removeIf([](const KeyValueItem& row) {
+        return isAuthorization(row.key) || apiKeyHeaderNames().contains(row.key.toLower());
+    });
+    request.params.removeIf([](const KeyValueItem& row) { return apiKeyQueryNames().contains(row.key.toLower()); });
+
+    switch (type) {
+    case AuthType::none: break;
+    case AuthType::bearer:
+        if (!token.isEmpty()) request.headers.prepend(KeyValueItem{.key = kAuthorization, .value = "Bearer " + token});
+        break;
+    case AuthType::basic: {
+        QString value;
+        if (username.isEmpty() && password.contains(QLatin1String("{{"))) {
+            // Ready-made credentials in a variable are substituted at send time, so they stay as typed.
+            value = "Basic " + password;
+        } else if (!username.isEmpty() || !password.isEmpty()) {
+            value = "Basic " + QString::fromLatin1((username + ':' + password).toUtf8().toBase64());
+        }
+        if (!value.isEmpty()) request.headers.prepend(KeyValueItem{.key = kAuthorization, .value = value});
+        break;
+    }
+    case AuthType::apiKey: {
+        if (keyValue.isEmpty()) break;
+        const KeyValueItem row{.key = keyName.isEmpty() ? QStringLiteral("X-API-Key") : keyName, .value = keyValue};
+        if (keyIn == APIKeyLocation::query) {
+            request.params.append(row);
+        } else {
+            request.headers.prepend(row);
+        }
+        break;
+    }
+    }
+}
+
+AuthConfig AuthConfig::from(const HTTPRequest& request) {
+    for (const KeyValueItem& row : request.headers) {
+        if (!row.enabled || !isAuthorization(row.key)) continue;
+        if (row.value.startsWith(QLatin1String("Bearer "))) return AuthConfig{.type = AuthType::bearer, .token = row.value.mid(7)};
+        if (row.value.startsWith(QLatin1String("Basic "))) {
+            const QString rest = row.value.mid(6);
+            if (rest.contains(QLatin1String("{{"))) return AuthConfig{.type = AuthType::basic, .password = rest};
+            if (auto bytes = decodeStrictBase64(rest)) {
+                if (auto text = decodeStrictUtf8(*bytes)) {
+                    const qsizetype colon = text->indexOf(':');
+                    if (colon >= 0)
+                        return AuthConfig{.type = AuthType::basic, .username = text->left(colon), .password = text->mid(colon + 1)};
+                }
+            }
+        }
+        break;  // only the first enabled Authorization header counts
+    }
+    for (const KeyValueItem& row : request.headers) {
+        if (row.enabled && apiKeyHeaderNames().contains(row.key.toLower()))
+            return AuthConfig{.type = AuthType::apiKey, .keyName = row.key, .keyValue = row.value, .keyIn = APIKeyLocation::header};
+    }
+    for (const KeyValueItem& row : request.params) {
+        if (row.enabled && apiKeyQueryNames().contains(row.key.toLower()))
+            return AuthConfig{.type = AuthType::apiKey, .keyName = row.key, .keyValue = row.value, .keyIn = APIKeyLocation::query};
+    }
+    return empty();
+}

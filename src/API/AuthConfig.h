@@ -1,0 +1,31 @@
+#pragma once
+// The editable view of a request's authentication. A request keeps no authentication record of its
+// own: it lives in the request's headers and query parameters, which this reads and rewrites.
+#include "API/APIKeyLocation.h"
+#include "API/AuthType.h"
+#include "API/HTTPRequest.h"
+
+#include <QString>
+#include <QStringList>
+
+struct AuthConfig {
+    AuthType type = AuthType::none;
+    QString token{};
+    QString username{};
+    QString password{};
+    QString keyName{};  // empty means "X-API-Key" when applied
+    QString keyValue{};
+    APIKeyLocation keyIn = APIKeyLocation::header;
+
+    bool operator==(const AuthConfig& other) const = default;
+
+    static AuthConfig empty() { return {}; }
+
+    // Removes the request's authentication headers and parameters, then adds this configuration's.
+    void apply(HTTPRequest& request) const;
+    // The configuration the request's enabled headers and parameters describe.
+    static AuthConfig from(const HTTPRequest& request);
+
+    static const QStringList& apiKeyHeaderNames();  // lower case
+    static const QStringList& apiKeyQueryNames();   // lower case
+};

@@ -1,0 +1,117 @@
+#include "API/CodeGen.h"
+
+#include "API/HTTPClient.h"
+
+namespace CodeGen {
+
+namespace {
+
+// The URL with the active parameters appended; the text as typed when it does not parse.
+QString fullURL(const HTTPRequest& request) {
+    if (HTTPClient::activeRows(request.params).isEmpty()) return request.url;
+    const std::optional<QUrl> url = HTTPClient::composeURL(request);
+    return url ? url->toString(QUrl::FullyEncoded) : request.url;
+}
+
+// Single-quoted for a POSIX shell: nothing inside is special except the quote itself.
+QString shellQuoted(QString text) {
+    return u'\'' + text.replace(u'\'', QLatin1String("'\\''")) + u'\'';
+}
+
+// A double-quoted literal valid in JavaScript and Swift alike.
+QString stringLiteral(QString text) {
+    text.replace(u'\\', QLatin1String("\\\\"));
+    text.replace(u'"', QLatin1String("\\\""));
+    text.replace(u'\n', QLatin1String("\\n"));
+    text.replace(u'\r', QLatin1String("\\r"));  // a raw CR ends the literal in both languages
+    return u'"' + text + u'"';
+}
+
+// A template literal that keeps the text literal: no escape sequences, no ${} interpolation.
+QString jsTemplate(QString text) {
+    if (text.contains(u'`')) return stringLiteral(text);
+    text.replace(u'\\', QLatin1String("\\\\"));
+    text.replace(QLatin1String("${"), QLatin1String("\\${"));
+    text.replace(u'\r', QLatin1String("\\r"));  // template literals would turn CR into LF
+    return u'`' + text + u'`';
+}
+
+// A multi-line text as a raw triple-quoted literal, with enough "#" that nothing in the text
+// can start an escape, an interpolation or the closing delimiter.
+QString swiftMultiline(QString text) {
+    if (!text.contains(u'\n')) return stringLiteral(text);
+    QString hashes = QStringLiteral("#");
+    while (text.contains(u'"' + hashes) || text.contains(u'\\' + hashes)) hashes += u'#';
+    text.replace(u'\r', u'\\' + hashes + u'r');  // line ends in the literal would read as LF
+    return hashes + QLatin1String("\"\"\"\n") + text + QLatin1String("\n\"\"\"") + hashes;
+}
+
+bool isBlank(const QString& text) {
+    for (QChar c : text)
+        if (c != u' ' && c != u'\t') return false;
+    return true;
+}
+
+QString curl(const QString& method, const QString& url, const QList<KeyValueItem>& headers,
+             const std::optional<QString>& body, BodyKind bodyKind) {
+    QStringList lines{QStringLiteral("curl -X ") + method + u' ' + shellQuoted(url)};
+    bool hasContentType = false;
+    for (const KeyValueItem& header : headers) {
+        // "Name:" with nothing after it tells curl to drop the field; "Name;" sends it empty.
+        const QString field = isBlank(header.value) ? header.key + u';' : header.key + QLatin1String(": ") + header.value;
+        lines << QStringLiteral("  -H ") + shellQuoted(field);
+        hasContentType = hasContentType || header.key.toLower() == QLatin1String("content-type");
+    }
+    if (body) {
+        if (!hasContentType)
+            lines << QStringLiteral("  -H ") +
+                         shellQuoted(QStringLiteral("Content-Type: ") + HTTPClient::defaultContentType(bodyKind));
+        // --data-raw: a body starting with "@" is data, not a file to read.
+        lines << QStringLiteral("  --data-raw ") + shellQuoted(*body);
+    }
+    return lines.join(QLatin1String(" \\\n"));
+}
+
+QString fetch(const QString& method, const QString& url, const QList<KeyValueItem>& headers,
+              const std::optional<QString>& body) {
+    QStringList options{QStringLiteral("  method: ") + stringLiteral(method)};
+    if (!headers.isEmpty()) {
+        QStringList fields;
+        for (const KeyValueItem& header : headers)
+            fields << QStringLiteral("    ") + stringLiteral(header.key) + QLatin1String(": ") + stringLiteral(header.value);
+        options << QStringLiteral("  headers: {\n") + fields.join(QLatin1String(",\n")) + QLatin1String("\n  }");
+    }
+    if (body) options << QStringLiteral("  body: ") + jsTemplate(*body);
+    return QStringLiteral("fetch(") + stringLiteral(url) + QLatin1String(", {\n") + options.join(QLatin1String(",\n")) +
+           QLatin1String("\n})\n  .then((res) => res.json())\n  .then(console.log)\n  .catch(console.error);");
+}
+
+QString swift(const QString& method, const QString& url, const QList<KeyValueItem>& headers,
+              const std::optional<QString>& body) {
+    QStringList lines{QStringLiteral("var request = URLRequest(url: URL(string: ") + stringLiteral(url) + QLatin1String(")!)"),
+                      QStringLiteral("request.httpMethod = ") + stringLiteral(method)};
+    for (const KeyValueItem& header : headers)
+        lines << QStringLiteral("request.setValue(") + stringLiteral(header.value) +
+                     QLatin1String(", forHTTPHeaderField: ") + stringLiteral(header.key) + u')';
+    if (body) lines << QStringLiteral("request.httpBody = ") + swiftMultiline(*body) + QLatin1String(".data(using: .utf8)");
+    lines << QString() << QStringLiteral("let (data, response) = try await URLSession.shared.data(for: request)");
+    return lines.join(u'\n');
+}
+
+} // namespace
+
+QString snippet(const HTTPRequest& request, CodeGenTarget target, const QMap<QString, QString>& environment) {
+    const HTTPRequest resolved = HTTPClient::substitute(request, environment);
+    const QString url = fullURL(resolved);
+    const QList<KeyValueItem> headers = HTTPClient::activeRows(resolved.headers);
+    const std::optional<QString> body = HTTPClient::hasBody(resolved) ? std::optional(resolved.body) : std::nullopt;
+    const QString method = HTTPMethods::rawValue(resolved.method);
+    switch (target) {
+    case CodeGenTarget::curl: return curl(method, url, headers, body, resolved.bodyKind);
+    case CodeGenTarget::fetch: return fetch(method, url, headers, body);
+    case CodeGenTarget::swift: return swift(method, url, headers, body);
+    }
+    return {};
+}
+
+} // namespace CodeGen

@@ -1,0 +1,54 @@
+#include "API/GitignoreFile.h"
+
+#include "API/FormatText.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace GitignoreFile {
+
+QString heading() { return QStringLiteral("# Duzizoda Voza \u2014 local secrets"); }
+
+namespace {
+
+bool holdsPattern(const QByteArray& bytes, const QString& pattern) {
+    for (QByteArray line : bytes.split('\n')) {
+        // CRLF files hold the same lines as LF files.
+        if (line.endsWith('\r')) line.chop(1);
+        if (FormatText::trimmed(QString::fromUtf8(line)) == pattern) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool addPattern(const QString& pattern, const QString& root, QString* error) {
+    const QString path = root + QStringLiteral("/.gitignore");
+    QByteArray bytes;
+    if (QFileInfo::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            // Never replace a file we could not read: its lines would be lost.
+            if (error) *error = QStringLiteral("The .gitignore file cannot be read: %1").arg(file.errorString());
+            return false;
+        }
+        bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            if (error) *error = QStringLiteral("The .gitignore file cannot be read: %1").arg(file.errorString());
+            return false;
+        }
+    }
+    if (holdsPattern(bytes, pattern)) return true;
+
+    if (!bytes.isEmpty() && !bytes.endsWith('\n')) bytes += '\n';
+    bytes += (u'\n' + heading() + u'\n' + pattern + u'\n').toUtf8();
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        if (error) *error = QStringLiteral("The .gitignore file cannot be written: %1").arg(out.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace GitignoreFile

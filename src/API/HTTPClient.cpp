@@ -1,0 +1,228 @@
+#include "API/HTTPClient.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QTimer>
+#include <variant>
+
+#include "API/ReasonPhrases.h"
+
+HTTPResponse HTTPSendResult::responseOrFailure() const {
+    if (response) return *response;
+    HTTPResponse failure;
+    failure.statusText = error ? error->errorDescription() : HTTPError::noResponse().errorDescription();
+    return failure;
+}
+
+namespace HTTPClient {
+
+namespace {
+
+int g_timeoutMs = 60 * 1000;
+
+const QRegularExpression& variablePattern() {
+    static const QRegularExpression pattern(QStringLiteral("\\{\\{([A-Za-z0-9_.-]+)\\}\\}"));
+    Q_ASSERT(pattern.isValid());
+    return pattern;
+}
+
+QList<KeyValueItem> expandRows(QList<KeyValueItem> rows, const Environment& environment) {
+    for (KeyValueItem& row : rows) {
+        row.key = expand(row.key, environment);
+        row.value = expand(row.value, environment);
+    }
+    return rows;
+}
+
+bool holdsLineBreak(const QString& text) { return text.contains(u'\r') || text.contains(u'\n'); }
+
+// Header fields in order; a later field replaces an earlier one of the same name, any case.
+using HeaderFields = QList<std::pair<QString, QString>>;
+
+void setField(HeaderFields& fields, const QString& name, const QString& value) {
+    for (auto& field : fields) {
+        if (field.first.compare(name, Qt::CaseInsensitive) == 0) {
+            field = {name, value};
+            return;
+        }
+    }
+    fields.append({name, value});
+}
+
+bool hasField(const HeaderFields& fields, QLatin1String name) {
+    for (const auto& field : fields)
+        if (field.first.compare(name, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+struct Outgoing {
+    QNetworkRequest request;
+    QByteArray verb;
+    std::optional<QByteArray> body;
+};
+
+// Everything that can be refused is refused here, before any connection is made.
+std::variant<Outgoing, HTTPError> prepare(const HTTPRequest& request) {
+    const std::optional<QUrl> url = composeURL(request);
+    // Without a scheme and a host ("example.com/x", "localhost:8080/x") there is nothing to connect to.
+    if (!url || url->isRelative() || url->host().isEmpty()) return HTTPError::invalidURL(request.url);
+    // Only HTTP answers are responses; other schemes (ftp:, …) are never loaded.
+    const QString scheme = url->scheme();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) return HTTPError::noResponse();
+
+    HeaderFields fields;
+    for (const KeyValueItem& row : activeRows(request.headers)) {
+        // A line break would end the field early and smuggle the rest in as further fields.
+        if (holdsLineBreak(row.key) || holdsLineBreak(row.value)) return HTTPError::invalidHeader(row.key);
+        setField(fields, row.key, row.value);
+    }
+
+    Outgoing out;
+    if (hasBody(request)) {
+        out.body = request.body.toUtf8();
+        if (!hasField(fields, QLatin1String("Content-Type")))
+            fields.append({QStringLiteral("Content-Type"), defaultContentType(request.bodyKind)});
+    }
+    if (!hasField(fields, QLatin1String("Accept"))) fields.append({QStringLiteral("Accept"), QStringLiteral("*/*")});
+
+    out.request.setUrl(*url);
+    out.request.setTransferTimeout(g_timeoutMs);
+    for (const auto& [name, value] : fields) out.request.setRawHeader(name.toUtf8(), value.toUtf8());
+    out.verb = HTTPMethods::rawValue(request.method).toLatin1();
+    return out;
+}
+
+// Errors that only say the server answered with a 4xx or 5xx status.
+bool isStatusError(QNetworkReply::NetworkError error) {
+    using E = QNetworkReply;
+    return (error >= E::ContentAccessDenied && error <= E::UnknownContentError) ||
+           error == E::ProtocolInvalidOperationError || error == E::ProxyAuthenticationRequiredError ||
+           (error >= E::InternalServerError && error <= E::UnknownServerError);
+}
+
+std::variant<HTTPResponse, HTTPError> readReply(QNetworkReply* reply, double seconds) {
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QNetworkReply::NetworkError error = reply->error();
+    if (status.isValid() && (error == QNetworkReply::NoError || isStatusError(error))) {
+        HTTPResponse response;
+        response.status = status.toInt();
+        response.statusText = ReasonPhrases::statusText(response.status);
+        for (const auto& [name, value] : reply->rawHeaderPairs())
+            response.headers.insert(QString::fromUtf8(name), QString::fromUtf8(value));
+        response.body = reply->readAll();
+        response.duration = seconds;
+        response.size = response.body.size();
+        return response;
+    }
+    if (error == QNetworkReply::NoError) return HTTPError::noResponse();
+    // The transfer time-out is the only cancellation that reaches here.
+    if (error == QNetworkReply::OperationCanceledError) return HTTPError::transport(QStringLiteral("The request timed out."));
+    return HTTPError::transport(reply->errorString());
+}
+
+QObject* ownerOf(QObject* context) { return context ? context : QCoreApplication::instance(); }
+
+} // namespace
+
+QString expand(const QString& text, const Environment& environment) {
+    if (environment.isEmpty() || text.isEmpty()) return text;
+    QString out;
+    qsizetype copied = 0;
+    QRegularExpressionMatchIterator it = variablePattern().globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        const auto value = environment.constFind(match.captured(1));
+        if (value == environment.cend()) continue;
+        out += QStringView(text).mid(copied, match.capturedStart() - copied);
+        out += value.value();
+        copied = match.capturedEnd();
+    }
+    if (copied == 0) return text;
+    out += QStringView(text).mid(copied);
+    return out;
+}
+
+HTTPRequest substitute(const HTTPRequest& request, const Environment& environment) {
+    HTTPRequest out = request;
+    out.url = expand(request.url, environment);
+    out.headers = expandRows(request.headers, environment);
+    out.params = expandRows(request.params, environment);
+    out.body = expand(request.body, environment);
+    return out;
+}
+
+QList<KeyValueItem> activeRows(const QList<KeyValueItem>& rows) {
+    QList<KeyValueItem> out;
+    for (const KeyValueItem& row : rows)
+        if (row.enabled && !row.key.isEmpty()) out.append(row);
+    return out;
+}
+
+bool hasBody(const HTTPRequest& request) { return request.bodyKind != BodyKind::none && !request.body.isEmpty(); }
+
+QString defaultContentType(BodyKind kind) {
+    switch (kind) {
+    case BodyKind::json: return QStringLiteral("application/json");
+    case BodyKind::form: return QStringLiteral("application/x-www-form-urlencoded");
+    case BodyKind::text:
+    case BodyKind::none: break;
+    }
+    return QStringLiteral("text/plain");
+}
+
+std::optional<QUrl> composeURL(const HTTPRequest& request) {
+    if (request.url.isEmpty()) return std::nullopt;
+    QUrl url(request.url, QUrl::StrictMode);
+    if (!url.isValid()) return std::nullopt;
+    const QList<KeyValueItem> params = activeRows(request.params);
+    if (params.isEmpty()) return url;
+    // Each name and value is encoded whole, so "&", "=", "+" and "#" in them stay data.
+    QByteArray query = url.hasQuery() ? url.query(QUrl::FullyEncoded).toLatin1() : QByteArray();
+    for (const KeyValueItem& row : params) {
+        if (!query.isEmpty()) query += '&';
+        query += QUrl::toPercentEncoding(row.key) + '=' + QUrl::toPercentEncoding(row.value);
+    }
+    url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
+    if (!url.isValid()) return std::nullopt;
+    return url;
+}
+
+void send(const HTTPRequest& request, const Environment& environment, Completion<HTTPSendResult> done) {
+    const QUuid id = request.id;
+    std::variant<Outgoing, HTTPError> prepared = prepare(substitute(request, environment));
+    if (const HTTPError* error = std::get_if<HTTPError>(&prepared)) {
+        HTTPSendResult result{id, std::nullopt, *error};
+        QTimer::singleShot(0, ownerOf(done.context()), [done, result] { done(result); });
+        return;
+    }
+    const Outgoing& out = std::get<Outgoing>(prepared);
+
+    // A session of its own: no disk cache, cookies and credentials die with it. Owned by the
+    // context, so the exchange stops when the receiver goes away.
+    auto* manager = new QNetworkAccessManager(done.context());
+    QElapsedTimer clock;
+    clock.start();
+    QNetworkReply* reply = nullptr;
+    if (out.verb == "HEAD") reply = manager->head(out.request);  // a custom HEAD would wait for a body
+    else if (out.body) reply = manager->sendCustomRequest(out.request, out.verb, *out.body);
+    else reply = manager->sendCustomRequest(out.request, out.verb);
+
+    QObject::connect(reply, &QNetworkReply::finished, manager, [manager, reply, clock, id, done] {
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        std::variant<HTTPResponse, HTTPError> outcome = readReply(reply, seconds);
+        manager->deleteLater();
+        HTTPSendResult result{id, std::nullopt, std::nullopt};
+        if (auto* response = std::get_if<HTTPResponse>(&outcome)) result.response = std::move(*response);
+        else result.error = std::get<HTTPError>(outcome);
+        done(result);
+    });
+}
+
+int timeoutMs() { return g_timeoutMs; }
+void setTimeoutMs(int milliseconds) { g_timeoutMs = qMax(0, milliseconds); }
+
+} // namespace HTTPClient

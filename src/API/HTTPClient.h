@@ -1,0 +1,58 @@
+#pragma once
+// Turns a request into a network exchange: expands {{name}} references from the active
+// environment, builds the URL with its query rows, sends over a fresh session per call and packs
+// what comes back into an HTTPResponse. Keeps no state beyond the compiled variable pattern and
+// the time-out setting.
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+#include <optional>
+
+#include "API/HTTPError.h"
+#include "API/HTTPRequest.h"
+#include "API/HTTPResponse.h"
+#include "Platform/Completion.h"
+
+// The outcome of one send. Exactly one of response and error is set.
+struct HTTPSendResult {
+    QUuid requestId;                      // the id of the request that was sent
+    std::optional<HTTPResponse> response; // any HTTP answer, 4xx and 5xx included
+    std::optional<HTTPError> error;
+
+    bool ok() const { return response.has_value(); }
+    // The response to show: the received one, or the failure as status 0 with the error's
+    // description as its status text.
+    HTTPResponse responseOrFailure() const;
+};
+
+namespace HTTPClient {
+
+using Environment = QMap<QString, QString>;
+
+// The text with every {{name}} whose name the environment holds replaced by its value, in one pass.
+QString expand(const QString& text, const Environment& environment);
+// A copy with the URL, the keys and values of every header and parameter row, and the body expanded.
+HTTPRequest substitute(const HTTPRequest& request, const Environment& environment);
+
+// Rows that take part in sending: enabled, with a non-empty key; in order.
+QList<KeyValueItem> activeRows(const QList<KeyValueItem>& rows);
+// Whether the request sends a body: a kind other than none and a non-empty text.
+bool hasBody(const HTTPRequest& request);
+// The Content-Type sent with a body when the request sets none.
+QString defaultContentType(BodyKind kind);
+// The URL text with the active parameter rows appended, percent-encoded, after its own query.
+// Absent when the text is empty or no valid URL.
+std::optional<QUrl> composeURL(const HTTPRequest& request);
+
+// Substitutes, sends and calls done on the calling (main) thread with the outcome. Never calls
+// done synchronously. A context object on done drops the call (and stops the exchange) once it
+// is gone.
+void send(const HTTPRequest& request, const Environment& environment, Completion<HTTPSendResult> done);
+
+// Inactivity time-out of one exchange (60 s unless changed, e.g. by tests).
+int timeoutMs();
+void setTimeoutMs(int milliseconds);
+
+} // namespace HTTPClient

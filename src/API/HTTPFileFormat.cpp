@@ -1,0 +1,538 @@
+#include "API/HTTPFileFormat.h"
+
+#include "API/FormatText.h"
+#include "API/RequestSource.h"
+#include "API/RowMerge.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+using FormatText::Line;
+
+// How a .http text was read: its lines, its sections and, for each request, the lines that held
+// each part. Kept with the parsed requests so that saving can reuse the text.
+struct HTTPFileLayout {
+    struct Section {
+        int first = 0, last = 0;  // lines [first, last)
+        int slot = -1;            // index of its request; -1 when it holds none
+        int nameLine = -1;        // the "###" line
+        int requestLine = -1;
+        QString version{};          // a protocol version written after the URL
+        QList<int> headerLines{};   // every line of the header region
+        QList<int> headerRows{};    // the row each of them was read as, or -1
+        int blankLine = -1;       // the blank line that ends the headers
+    };
+    QString text;
+    QList<Line> lines;
+    QList<Section> sections;
+    QList<HTTPRequest> parsed;  // by slot: the values each request was read as
+    QString eol;
+
+    QStringView content(int line) const { return FormatText::content(text, lines[line]); }
+    QString terminator(int line) const {
+        return text.mid(lines[line].contentEnd, lines[line].end - lines[line].contentEnd);
+    }
+    QString sectionText(const Section& s) const {
+        const qsizetype start = lines[s.first].start;
+        return text.mid(start, lines[s.last - 1].end - start);
+    }
+};
+
+namespace HTTPFileFormat {
+
+namespace {
+
+using FormatText::trimmed;
+
+// --- query strings -------------------------------------------------------------------------
+
+int hexValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    return -1;
+}
+
+// "%XX" sequences to bytes read as UTF-8; the text as written when that fails.
+QString percentDecoded(const QString& text) {
+    if (!text.contains(u'%')) return text;
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'%') {
+            qsizetype len = 1;
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) len = 2;
+            bytes += text.mid(i, len).toUtf8();
+            i += len - 1;
+            continue;
+        }
+        const int high = i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? hexValue(text[i + 2]) : -1;
+        if (high < 0 || low < 0) return text;
+        bytes += char(high * 16 + low);
+        i += 2;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder.decode(bytes);
+    return decoder.hasError() ? text : decoded;
+}
+
+bool hasLoneSurrogate(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+        } else if (text[i].isSurrogate()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Percent-encodes a query key or value. "&", "=" and "#" are encoded too, so a row holding them
+// reads back as the same row; {{name}} references stay as written so they can be substituted.
+QString percentEncoded(const QString& text) {
+    if (hasLoneSurrogate(text)) return text;
+    static const QByteArray kept = "!$'()*+,-./:;?@_~";
+    QString out;
+    for (qsizetype i = 0; i < text.size();) {
+        if (const qsizetype ref = FormatText::variableReferenceLength(text, i)) {
+            out += text.mid(i, ref);
+            i += ref;
+            continue;
+        }
+        const qsizetype len = text[i].isHighSurrogate() ? 2 : 1;
+        for (const char byte : text.mid(i, len).toUtf8()) {
+            const auto c = static_cast<unsigned char>(byte);
+            if (isalnum(c) && c < 0x80) {
+                out += QChar(c);
+            } else if (kept.contains(char(c))) {
+                out += QChar(c);
+            } else {
+                out += QStringLiteral("%%1").arg(int(c), 2, 16, QChar(u'0')).toUpper();
+            }
+        }
+        i += len;
+    }
+    return out;
+}
+
+void splitQuery(const QString& urlText, QString& url, QList<KeyValueItem>& params) {
+    const qsizetype question = urlText.indexOf(u'?');
+    if (question < 0) {
+        url = urlText;
+        return;
+    }
+    url = urlText.left(question);
+    for (const QString& piece : urlText.mid(question + 1).split(u'&', Qt::SkipEmptyParts)) {
+        const qsizetype eq = piece.indexOf(u'=');
+        QStringList parts = eq < 0 ? QStringList{piece} : QStringList{piece.left(eq), piece.mid(eq + 1)};
+        parts.removeAll(QString());
+        if (parts.isEmpty()) continue;
+        params.append(KeyValueItem{.key = percentDecoded(parts[0]), .value = parts.size() > 1 ? percentDecoded(parts[1]) : QString()});
+    }
+}
+
+QString queryPart(const HTTPRequest& request) {
+    QStringList pieces;
+    for (const KeyValueItem& row : request.params)
+        if (row.enabled && !row.key.isEmpty()) pieces.append(percentEncoded(row.key) + u'=' + percentEncoded(row.value));
+    if (pieces.isEmpty()) return {};
+    return (request.url.contains(u'?') ? u'&' : u'?') + pieces.join(u'&');
+}
+
+QString requestLineText(const HTTPRequest& request, const QString& version) {
+    QString line = HTTPMethods::rawValue(request.method) + u' ' + request.url + queryPart(request);
+    if (!version.isEmpty()) line += u' ' + version;
+    return line;
+}
+
+// --- rows and bodies -----------------------------------------------------------------------
+
+bool isTokenChar(QChar c) {
+    return (c.unicode() < 0x80 && c.isLetterOrNumber()) || QStringView(u"!#$%&'*+-.^_`|~").contains(c);
+}
+
+// "# Name: value" (or "// Name: value") in the header region is a header switched off.
+std::optional<KeyValueItem> disabledHeader(QStringView line) {
+    QStringView rest;
+    if (line.startsWith(u"//")) {
+        rest = line.mid(2);
+    } else if (line.startsWith(u'#')) {
+        rest = line.mid(1);
+    } else {
+        return std::nullopt;
+    }
+    if (rest.startsWith(u'#') || rest.startsWith(u'/')) return std::nullopt;
+    const qsizetype colon = rest.indexOf(u':');
+    if (colon < 0) return std::nullopt;
+    const QStringView key = trimmed(rest.left(colon));
+    if (key.isEmpty() || !std::all_of(key.begin(), key.end(), isTokenChar)) return std::nullopt;
+    return KeyValueItem{.key = key.toString(), .value = trimmed(rest.mid(colon + 1)).toString(), .enabled = false};
+}
+
+std::optional<QString> headerText(const KeyValueItem& row) {
+    if (row.key.isEmpty()) return std::nullopt;
+    const QString text = row.key + QStringLiteral(": ") + row.value;
+    return row.enabled ? text : QStringLiteral("# ") + text;
+}
+
+bool writesBody(const HTTPRequest& request) { return request.bodyKind != BodyKind::none && !request.body.isEmpty(); }
+
+BodyKind guessBodyKind(const QList<KeyValueItem>& headers, const QString& body) {
+    if (body.isEmpty()) return BodyKind::none;
+    QString type;
+    for (const KeyValueItem& row : headers) {
+        if (row.key.toLower() == QLatin1String("content-type")) {
+            type = row.value.toLower();
+            break;
+        }
+    }
+    if (type.contains(QLatin1String("json"))) return BodyKind::json;
+    if (type.contains(QLatin1String("urlencoded")) || type.contains(QLatin1String("form-data"))) return BodyKind::form;
+    const QStringView start = FormatText::trimmedWithNewlines(body);
+    return start.startsWith(u'{') || start.startsWith(u'[') ? BodyKind::json : BodyKind::text;
+}
+
+// --- reading -------------------------------------------------------------------------------
+
+// Lines before the request line that other tools give a meaning and that never start a request:
+// variables ("@name = value"), pre-request scripts ("< path", "< {% ... %}") and imports or runs of
+// other requests. Returns the line after what is skipped, or i when line i starts no such thing.
+int skipBeforeRequestLine(const HTTPFileLayout& layout, int i, int last) {
+    const QStringView t = trimmed(layout.content(i));
+    if (t.isEmpty() || t.startsWith(u'#') || t.startsWith(u"//") || t.startsWith(u'@') || t.startsWith(u"run ") ||
+        t.startsWith(u"import "))
+        return i + 1;
+    if (!t.startsWith(u'<')) return i;
+    if (t.endsWith(u"{%")) {
+        for (int j = i + 1; j < last; ++j)
+            if (trimmed(layout.content(j)).startsWith(u"%}")) return j + 1;
+        return last;
+    }
+    return i + 1;
+}
+
+std::optional<HTTPRequest> parseSection(const HTTPFileLayout& layout, HTTPFileLayout::Section& section) {
+    HTTPRequest request;
+    request.name = QStringLiteral("Request");
+    int i = section.first;
+    if (layout.content(i).startsWith(u"###")) {
+        QStringView rest = layout.content(i);
+        while (rest.startsWith(u'#')) rest = rest.mid(1);
+        if (const QStringView name = trimmed(rest); !name.isEmpty()) request.name = name.toString();
+        section.nameLine = i++;
+    }
+    for (int next; i < section.last && (next = skipBeforeRequestLine(layout, i, section.last)) != i;) i = next;
+    if (i >= section.last) return std::nullopt;
+
+    const QStringView line = trimmed(layout.content(i));
+    const qsizetype space = line.indexOf(u' ');
+    if (space < 0) return std::nullopt;
+    const auto method = HTTPMethods::fromRawValue(line.left(space).toString().toUpper());
+    if (!method) return std::nullopt;
+    request.method = *method;
+    QString urlText = trimmed(line.mid(space + 1)).toString();
+    static const QRegularExpression versioned(QStringLiteral("^(.*\\S)[ \\t]+(HTTP/[0-9]+(?:\\.[0-9]+)?)$"));
+    if (const auto match = versioned.match(urlText); match.hasMatch()) {
+        section.version = match.captured(2);
+        urlText = match.captured(1);
+    }
+    section.requestLine = i++;
+
+    for (; i < section.last; ++i) {
+        const QStringView header = layout.content(i);
+        if (trimmed(header).isEmpty()) {
+            section.blankLine = i++;
+            break;
+        }
+        std::optional<KeyValueItem> row;
+        if (header.startsWith(u'#') || header.startsWith(u"//")) {
+            row = disabledHeader(header);
+        } else if (const qsizetype colon = header.indexOf(u':'); colon >= 0) {
+            const QStringView key = trimmed(header.left(colon));
+            if (!key.isEmpty()) row = KeyValueItem{.key = key.toString(), .value = trimmed(header.mid(colon + 1)).toString()};
+        }
+        section.headerLines.append(i);
+        section.headerRows.append(row ? int(request.headers.size()) : -1);
+        if (row) request.headers.append(*row);
+    }
+
+    if (section.blankLine >= 0) {
+        QStringList bodyLines;
+        for (; i < section.last; ++i) bodyLines.append(layout.content(i).toString());
+        request.body = FormatText::trimmedWithNewlines(bodyLines.join(u'\n')).toString();
+    }
+    request.bodyKind = guessBodyKind(request.headers, request.body);
+    splitQuery(urlText, request.url, request.params);
+    return request;
+}
+
+// --- writing -------------------------------------------------------------------------------
+
+QString freshBlock(const HTTPRequest& request) {
+    QString block = QStringLiteral("### ") + request.name + u'\n' + requestLineText(request, {}) + u'\n';
+    for (const KeyValueItem& row : request.headers)
+        if (auto text = headerText(row)) block += *text + u'\n';
+    if (writesBody(request)) block += u'\n' + request.body;
+    return block;
+}
+
+// The section of a request as edited: untouched lines keep their exact text.
+QString patchedSection(const HTTPFileLayout& layout, const HTTPFileLayout::Section& section, const HTTPRequest& request) {
+    const HTTPRequest& parsed = layout.parsed[section.slot];
+    if (request.sameContent(parsed)) return layout.sectionText(section);
+
+    struct Out {
+        QString content;
+        QString terminator;  // empty for new lines, which take the file's line end
+    };
+    QList<Out> out;
+    auto keep = [&](int line) { out.append({layout.content(line).toString(), layout.terminator(line)}); };
+    auto add = [&](const QString& text) { out.append({text, {}}); };
+
+    if (request.name != parsed.name) {
+        add(QStringLiteral("### ") + request.name);
+    } else if (section.nameLine >= 0) {
+        keep(section.nameLine);
+    }
+    for (int i = section.nameLine >= 0 ? section.nameLine + 1 : section.first; i < section.requestLine; ++i) keep(i);
+
+    if (request.method != parsed.method || request.url != parsed.url || queryPart(request) != queryPart(parsed)) {
+        add(requestLineText(request, section.version));
+    } else {
+        keep(section.requestLine);
+    }
+
+    if (sameRows(request.headers, parsed.headers)) {
+        for (int line : section.headerLines) keep(line);
+    } else {
+        QList<RowMerge::Entry> entries;
+        for (qsizetype k = 0; k < section.headerLines.size(); ++k) {
+            const int row = section.headerRows[k];
+            entries.append({layout.content(section.headerLines[k]).toString(),
+                            row >= 0 ? std::optional(parsed.headers[row]) : std::nullopt});
+        }
+        for (const QString& text : RowMerge::merge(entries, request.headers, headerText)) add(text);
+    }
+
+    if (request.body == parsed.body && request.bodyKind == parsed.bodyKind) {
+        if (section.blankLine >= 0)
+            for (int i = section.blankLine; i < section.last; ++i) keep(i);
+    } else {
+        // Blank lines after the old body still separate this section from the next one.
+        int tail = section.last;
+        if (section.blankLine >= 0)
+            while (tail > section.blankLine + 1 && trimmed(layout.content(tail - 1)).isEmpty()) --tail;
+        if (section.blankLine >= 0) {
+            keep(section.blankLine);
+        } else if (writesBody(request)) {
+            add({});
+        }
+        if (writesBody(request))
+            for (const QString& bodyLine : request.body.split(u'\n')) add(bodyLine);
+        if (section.blankLine >= 0)
+            for (int i = tail; i < section.last; ++i) keep(i);
+    }
+
+    QString text;
+    const QString lastTerminator = layout.terminator(section.last - 1);
+    for (qsizetype k = 0; k < out.size(); ++k) {
+        text += FormatText::withLineEnding(out[k].content, layout.eol);
+        if (k + 1 < out.size()) {
+            text += out[k].terminator.isEmpty() ? layout.eol : out[k].terminator;
+        } else {
+            text += lastTerminator;
+        }
+    }
+    return text;
+}
+
+const HTTPFileLayout::Section* sectionOfSlot(const HTTPFileLayout& layout, int slot) {
+    for (const auto& section : layout.sections)
+        if (section.slot == slot) return &section;
+    return nullptr;
+}
+
+std::shared_ptr<const HTTPFileLayout> layoutOf(const HTTPRequest& request) {
+    return request.source ? request.source->httpFile : nullptr;
+}
+
+// Joins the pieces of a file: new blocks are set off by a blank line, kept text is not touched.
+class Assembler {
+public:
+    explicit Assembler(QString eol) : eol_(std::move(eol)) {}
+
+    void addKept(const QString& piece) {
+        if (!text_.isEmpty()) {
+            endLine();
+            if (last_ != Piece::kept) blankLine();
+        }
+        text_ += piece;
+        last_ = Piece::kept;
+    }
+    // A section of other text, set off like a new block.
+    void addInserted(const QString& piece) {
+        if (!text_.isEmpty()) {
+            endLine();
+            blankLine();
+        }
+        text_ += piece;
+        last_ = Piece::inserted;
+    }
+    void addFresh(const QString& block) {
+        const QString piece = FormatText::withLineEnding(block, eol_);
+        if (!text_.isEmpty()) {
+            if (last_ == Piece::fresh) {
+                text_ += eol_ + eol_;
+            } else {
+                endLine();
+                blankLine();
+            }
+        }
+        text_ += piece;
+        last_ = Piece::fresh;
+    }
+    // A file that ended with a line end keeps ending with one.
+    QString finish(bool endWithLineEnd) {
+        if (endWithLineEnd && last_ != Piece::kept && !text_.isEmpty()) endLine();
+        return text_;
+    }
+
+private:
+    enum class Piece { none, kept, inserted, fresh };
+    void endLine() {
+        if (!text_.endsWith(u'\n')) text_ += eol_;
+    }
+    void blankLine() {
+        QStringView before = QStringView(text_).chopped(1);
+        if (before.endsWith(u'\r')) before.chop(1);
+        if (!before.isEmpty() && !before.endsWith(u'\n')) text_ += eol_;
+    }
+    QString eol_;
+    QString text_;
+    Piece last_ = Piece::none;
+};
+
+} // namespace
+
+const QSet<QString>& fileExtensions() {
+    static const QSet<QString> extensions{QStringLiteral("http"), QStringLiteral("rest")};
+    return extensions;
+}
+
+const RequestFileFormat& format() {
+    static const RequestFileFormat descriptor{fileExtensions(), &parse, &serialize};
+    return descriptor;
+}
+
+QList<HTTPRequest> parse(const QString& text, const QList<HTTPRequest>& previous) {
+    auto layout = std::make_shared<HTTPFileLayout>();
+    layout->text = text;
+    layout->lines = FormatText::splitLines(text);
+    layout->eol = FormatText::dominantLineEnding(text);
+
+    int start = 0;
+    const int count = int(layout->lines.size());
+    for (int i = 0; i < count; ++i) {
+        if (i > start && layout->content(i).startsWith(u"###")) {
+            layout->sections.append({.first = start, .last = i});
+            start = i;
+        }
+    }
+    layout->sections.append({.first = start, .last = count});
+
+    QList<HTTPRequest> requests;
+    for (auto& section : layout->sections) {
+        if (auto request = parseSection(*layout, section)) {
+            section.slot = int(layout->parsed.size());
+            layout->parsed.append(*request);
+            requests.append(*request);
+        }
+    }
+    keepRequestIds(requests, previous);
+    for (int slot = 0; slot < requests.size(); ++slot)
+        requests[slot].source = std::make_shared<RequestSource>(RequestSource{.httpFile = layout, .slot = slot});
+    return requests;
+}
+
+QString serializeRequest(const HTTPRequest& request) {
+    if (const auto layout = layoutOf(request)) {
+        if (const auto* section = sectionOfSlot(*layout, request.source->slot)) return patchedSection(*layout, *section, request);
+    }
+    return freshBlock(request);
+}
+
+QString serialize(const QList<HTTPRequest>& requests) {
+    // The file being rewritten is the one most of the requests were read from (on a tie, the
+    // larger text: a request edited as text on its own brings a one-section layout along).
+    std::shared_ptr<const HTTPFileLayout> file;
+    {
+        QHash<const HTTPFileLayout*, int> count;
+        for (const HTTPRequest& request : requests) {
+            const auto layout = layoutOf(request);
+            if (!layout) continue;
+            const int n = ++count[layout.get()];
+            if (!file || n > count[file.get()] || (n == count[file.get()] && layout->sections.size() > file->sections.size()))
+                file = layout;
+        }
+    }
+    if (!file) {
+        QStringList blocks;
+        for (const HTTPRequest& request : requests) blocks.append(freshBlock(request));
+        return blocks.join(QStringLiteral("\n\n"));
+    }
+
+    // Each section of the file is written by the first request still read from it.
+    QList<qsizetype> owner(file->parsed.size(), -1);
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        if (layoutOf(requests[i]) != file) continue;
+        const int slot = requests[i].source->slot;
+        if (slot >= 0 && slot < owner.size() && owner[slot] < 0) owner[slot] = i;
+    }
+
+    Assembler out(file->eol);
+    QList<bool> written(requests.size(), false);
+    qsizetype next = 0;
+    auto writeOther = [&](qsizetype i) {
+        written[i] = true;
+        const HTTPRequest& request = requests[i];
+        const auto layout = layoutOf(request);
+        // A request read from other text (an edited raw view) brings its own section along;
+        // a copy of one of this file's requests is written as a new block.
+        if (layout && layout != file) {
+            out.addInserted(serializeRequest(request));
+        } else {
+            out.addFresh(freshBlock(request));
+        }
+    };
+    QList<bool> owns(requests.size(), false);
+    for (qsizetype k : owner)
+        if (k >= 0) owns[k] = true;
+    // New, copied and replacing requests follow the request before them in the list.
+    auto writeFollowers = [&] {
+        for (; next < requests.size() && !owns[next]; ++next)
+            if (!written[next]) writeOther(next);
+    };
+    for (const auto& section : file->sections) {
+        if (section.slot < 0) {
+            out.addKept(file->sectionText(section));
+            continue;
+        }
+        const qsizetype k = owner[section.slot];
+        if (k < 0) {
+            writeFollowers();  // what stands in place of a removed section
+            continue;
+        }
+        for (; next < k; ++next)
+            if (!written[next]) writeOther(next);
+        written[k] = true;
+        out.addKept(patchedSection(*file, section, requests[k]));
+        next = std::max(next, k + 1);
+        writeFollowers();
+    }
+    for (qsizetype i = 0; i < requests.size(); ++i)
+        if (!written[i]) writeOther(i);
+    return out.finish(file->text.endsWith(u'\n'));
+}
+
+} // namespace HTTPFileFormat

@@ -1,0 +1,24 @@
+#pragma once
+// The contract of a request-file format: the extensions it reads, parse and serialize. Formats
+// are stateless; the program refers to one by the address of its descriptor.
+#include "API/HTTPRequest.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+struct RequestFileFormat {
+    QSet<QString> fileExtensions;  // lower case, without the dot
+
+    // The whole text of a file to its requests. When the same file was parsed before, pass its
+    // previous requests: a request at the same index with the same name keeps its id.
+    QList<HTTPRequest> (*parse)(const QString& text, const QList<HTTPRequest>& previous);
+
+    // The requests to the whole text of the file. Text the requests were read from is kept
+    // wherever the requests still hold what was read from it.
+    QString (*serialize)(const QList<HTTPRequest>& requests);
+};
+
+// A reparse keeps ids: each parsed request takes the id of the previous request at the same index
+// when the two have the same name (the window's active request, history and editor refer to ids).
+void keepRequestIds(QList<HTTPRequest>& parsed, const QList<HTTPRequest>& previous);

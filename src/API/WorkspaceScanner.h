@@ -1,0 +1,23 @@
+#pragma once
+// The walk over a workspace folder that finds request and environment files.
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace WorkspaceScanner {
+
+// Entry names never listed or entered: version control, dependency and build folders.
+const QSet<QString>& ignoredNames();
+
+// Every file under folder (recursively) for which test holds, in walk order. Hidden entries
+// (names starting with ".") and ignored names are skipped with everything below them; symbolic
+// links count as files, so a link cycle cannot make the walk loop. A folder that cannot be
+// read contributes nothing.
+QStringList enumerate(const QString& folder, const std::function<bool(const QString& path)>& test);
+
+// File tests for the walk.
+bool isRequestFile(const QString& path);      // extension known to the format registry, any case
+bool isEnvironmentFile(const QString& path);  // ".env" or ".json" (any case) in a folder named "environments"
+
+} // namespace WorkspaceScanner

@@ -1,0 +1,44 @@
+#include "Editor/EditHistory.h"
+
+namespace {
+bool isWordBreak(const QString& s) { return !s.isEmpty() && (s.back().isSpace() || s.back().isPunct()); }
+}
+
+void EditHistory::record(Entry entry) {
+    redo_.clear();
+    if (!undo_.isEmpty()) {
+        Entry& last = undo_.last();
+        const bool continues = last.typing && entry.typing && last.removed.isEmpty() && entry.removed.isEmpty() &&
+                               entry.location == last.location + last.inserted.size() && !isWordBreak(last.inserted);
+        if (continues) {
+            last.inserted += entry.inserted;
+            last.selectionAfter = entry.selectionAfter;
+            return;
+        }
+    }
+    undo_.append(std::move(entry));
+}
+
+std::optional<EditHistory::Entry> EditHistory::takeUndo() {
+    if (undo_.isEmpty()) return std::nullopt;
+    Entry entry = undo_.takeLast();
+    entry.typing = false;
+    redo_.append(entry);
+    return entry;
+}
+
+std::optional<EditHistory::Entry> EditHistory::takeRedo() {
+    if (redo_.isEmpty()) return std::nullopt;
+    Entry entry = redo_.takeLast();
+    undo_.append(entry);
+    return entry;
+}
+
+void EditHistory::closeStep() {
+    if (!undo_.isEmpty()) undo_.last().typing = false;
+}
+
+void EditHistory::clear() {
+    undo_.clear();
+    redo_.clear();
+}

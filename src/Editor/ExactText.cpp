@@ -1,0 +1,110 @@
+#include "Editor/ExactText.h"
+
+#include <algorithm>
+
+#include "Platform/Lines.h"
+
+namespace {
+// QTextCursor::insertText starts a new block at these two as well.
+bool isFrameMark(char16_t c) { return c == 0xFDD0 || c == 0xFDD1; }
+}
+
+ExactText::ExactText(QString text) { reset(std::move(text)); }
+
+void ExactText::reset(QString text) {
+    text_ = std::move(text);
+    indexCrlf();
+}
+
+void ExactText::indexCrlf() {
+    crlf_.clear();
+    const char16_t* s = reinterpret_cast<const char16_t*>(text_.constData());
+    const qsizetype n = text_.size();
+    for (qsizetype i = 0; i + 1 < n; ++i)
+        if (s[i] == u'\r' && s[i + 1] == u'\n') crlf_.push_back(i++);
+}
+
+ExactText::Change ExactText::replace(TextRange range, const QString& text) {
+    const qsizetype n = text_.size();
+    qsizetype a = qBound<qsizetype>(0, range.location, n);
+    qsizetype b = qBound<qsizetype>(a, range.end(), n);
+    QString t = text;
+    const auto at = [&](qsizetype i) { return (i >= 0 && i < n) ? text_[i].unicode() : char16_t(0); };
+
+    // Widen so the replaced range never splits a CR LF and the result never joins a CR to an LF
+    // across its edges; each display block then stays one exact line.
+    const char16_t firstAfter = t.isEmpty() ? at(b) : t.front().unicode();
+    if (at(a - 1) == u'\r' && (at(a) == u'\n' || firstAfter == u'\n')) {
+        --a;
+        t.prepend(u'\r');
+    }
+    const char16_t lastBefore = t.isEmpty() ? at(a - 1) : t.back().unicode();
+    if (at(b) == u'\n' && (at(b - 1) == u'\r' || lastBefore == u'\r')) {
+        ++b;
+        t.append(u'\n');
+    }
+
+    Change change;
+    change.range = {a, b - a};
+    change.displayStart = toDisplay(a);
+    change.displayEnd = toDisplay(b);
+    change.displayText = display(t);
+
+    // CR LF index: drop those inside [a, b), shift those after, add the new ones.
+    const qsizetype delta = t.size() - (b - a);
+    auto first = std::lower_bound(crlf_.begin(), crlf_.end(), a);
+    auto last = std::lower_bound(first, crlf_.end(), b);
+    for (auto it = last; it != crlf_.end(); ++it) *it += delta;
+    std::vector<qsizetype> added;
+    for (qsizetype i = 0; i + 1 < t.size(); ++i)
+        if (t[i] == u'\r' && t[i + 1] == u'\n') added.push_back(a + i++);
+    first = crlf_.erase(first, last);
+    crlf_.insert(first, added.begin(), added.end());
+
+    change.removed = text_.mid(a, b - a);
+    text_.replace(a, b - a, t);
+    change.text = std::move(t);
+    return change;
+}
+
+qsizetype ExactText::toDisplay(qsizetype exact) const {
+    exact = qBound<qsizetype>(0, exact, text_.size());
+    return exact - (std::lower_bound(crlf_.begin(), crlf_.end(), exact) - crlf_.begin());
+}
+
+qsizetype ExactText::toExact(qsizetype display) const {
+    // The display offset of the j-th CR LF is crlf_[j] - j, strictly ascending.
+    qsizetype lo = 0, hi = qsizetype(crlf_.size());
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (crlf_[mid] - mid < display) lo = mid + 1;
+        else hi = mid;
+    }
+    return qBound<qsizetype>(0, display + lo, text_.size());
+}
+
+QString ExactText::display(QStringView exact) {
+    QString out;
+    out.reserve(exact.size());
+    for (qsizetype i = 0; i < exact.size();) {
+        const qsizetype t = Lines::terminatorLength(exact, i);
+        if (t > 0) {
+            out += QChar(kSeparator);
+            i += t;
+            continue;
+        }
+        const char16_t c = exact[i].unicode();
+        out += isFrameMark(c) ? QChar(QChar::ReplacementCharacter) : QChar(c);
+        ++i;
+    }
+    return out;
+}
+
+QString ExactText::newline() const {
+    for (qsizetype i = 0; i < text_.size(); ++i) {
+        const QChar c = text_[i];
+        if (c == u'\n') return QStringLiteral("\n");
+        if (c == u'\r') return (i + 1 < text_.size() && text_[i + 1] == u'\n') ? QStringLiteral("\r\n") : QStringLiteral("\r");
+    }
+    return QStringLiteral("\n");
+}

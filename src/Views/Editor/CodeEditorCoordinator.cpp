@@ -1,0 +1,492 @@
+#include "Views/Editor/CodeEditorCoordinator.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <algorithm>
+
+#include "Editor/EditingAssistance.h"
+#include "Editor/FindMatcher.h"
+#include "Editor/FindState.h"
+#include "Editor/FoldComputer.h"
+#include "Editor/HighlighterFactory.h"
+#include "Editor/TokenRole.h"
+#include "UI/Brand.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Views/Editor/FoldingLayoutManager.h"
+#include "Views/Editor/LineNumberRuler.h"
+#include "Workspace/EditorDocument.h"
+
+namespace {
+
+// Where a slice of display text ends, given where it starts.
+TextEdit::Point pointAfter(TextEdit::Point start, QStringView displaySlice) {
+    const qsizetype lastBreak = displaySlice.lastIndexOf(QChar(ExactText::kSeparator));
+    if (lastBreak < 0) return {start.row, start.col + displaySlice.size()};
+    return {start.row + displaySlice.count(QChar(ExactText::kSeparator)), displaySlice.size() - lastBreak - 1};
+}
+
+// Lengths of the common start and end of two texts, never overlapping.
+std::pair<qsizetype, qsizetype> commonAffixes(QStringView a, QStringView b) {
+    const qsizetype limit = qMin(a.size(), b.size());
+    qsizetype prefix = 0;
+    while (prefix < limit && a[prefix] == b[prefix]) ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < limit - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix]) ++suffix;
+    return {prefix, suffix};
+}
+
+// The edit as the highlighter needs it: offsets, and rows and columns before and after.
+TextEdit editRecord(const ExactText::Change& change, TextEdit::Point start) {
+    return TextEdit{change.range.location,
+                    change.range.end(),
+                    change.range.location + change.text.size(),
+                    start,
+                    pointAfter(start, ExactText::display(change.removed)),
+                    pointAfter(start, change.displayText)};
+}
+
+} // namespace
+
+CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocument* document, FindState* find)
+    : QObject(view), view_(view), document_(document), find_(find) {
+    QTextDocument* display = view->document();
+    display->setUndoRedoEnabled(false);  // undo works on the exact text (EditHistory)
+    folding_ = std::make_unique<FoldingLayoutManager>(display, &text_);
+    lastLanguage_ = language();
+    highlighter_ = HighlighterFactory::make(lastLanguage_);
+
+    text_.reset(document ? document->text() : QString());
+    mirroring_ = true;
+    display->setPlainText(ExactText::display(text_.text()));
+    mirroring_ = false;
+    connect(display, &QTextDocument::contentsChange, this, &CodeEditorCoordinator::displayChanged);
+}
+
+CodeEditorCoordinator::~CodeEditorCoordinator() = default;
+
+CodeLanguage CodeEditorCoordinator::language() const {
+    return document_ ? document_->language() : CodeLanguage::plain;
+}
+
+TextEdit::Point CodeEditorCoordinator::displayPoint(qsizetype displayOffset) const {
+    const QTextBlock block = view_->document()->findBlock(int(displayOffset));
+    if (!block.isValid()) return {};
+    return {block.blockNumber(), displayOffset - block.position()};
+}
+
+void CodeEditorCoordinator::leaveBusy() {
+    if (--busy_ == 0) emit settled();
+}
+
+// --- selection
+
+TextRange CodeEditorCoordinator::selection() const {
+    if (!view_) return {};
+    const QTextCursor cursor = view_->textCursor();
+    const qsizetype start = toExact(cursor.selectionStart());
+    return {start, toExact(cursor.selectionEnd()) - start};
+}
+
+void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
+    if (!view_) return;
+    const qsizetype start = qBound<qsizetype>(0, range.location, text_.size());
+    const qsizetype end = qBound<qsizetype>(start, range.end(), text_.size());
+    QTextCursor cursor(view_->document());
+    cursor.setPosition(int(toDisplay(start)));
+    cursor.setPosition(int(toDisplay(end)), QTextCursor::KeepAnchor);
+    view_->setTextCursor(cursor);
+    if (reveal) view_->ensureCursorVisible();
+}
+
+void CodeEditorCoordinator::selectionChanged() {
+    if (!view_ || mirroring_) return;
+    updateCursor();
+    view_->ruler()->update();
+}
+
+void CodeEditorCoordinator::updateCursor() {
+    if (!view_ || !document_) return;
+    const int position = view_->textCursor().selectionStart();
+    const QTextBlock block = view_->document()->findBlock(position);
+    const int line = block.blockNumber() + 1;
+    const int column = qMax(position - block.position() + 1, 1);
+    // Reported on a later turn, after the edit or move that caused it has been fully processed.
+    const QPointer<EditorDocument> document = document_;
+    QMetaObject::invokeMethod(
+        document.data(),
+        [document, line, column] {
+            if (!document) return;
+            document->setCursorLine(line);
+            document->setCursorColumn(column);
+        },
+        Qt::QueuedConnection);
+}
+
+// --- changes
+
+void CodeEditorCoordinator::userChange(TextRange range, const QString& replacement, bool typed) {
+    if (applyingEdit_) {
+        apply(range, replacement, {range.location + replacement.size(), 0}, Origin::own);
+        return;
+    }
+    using Kind = EditingAssistance::Decision::Kind;
+    const EditingAssistance::Decision decision =
+        EditingAssistance::filter(text_.text(), range, replacement, language(), text_.newline());
+    switch (decision.kind) {
+    case Kind::allow:
+        apply(range, replacement, {range.location + replacement.size(), 0}, typed ? Origin::typing : Origin::user);
+        break;
+    case Kind::moveCaret:
+        history_.closeStep();
+        setSelection({decision.caret, 0}, true);
+        break;
+    case Kind::edit:
+        applyingEdit_ = true;
+        apply(decision.edit.range, decision.edit.text, decision.edit.selection, Origin::own);
+        applyingEdit_ = false;
+        break;
+    }
+}
+
+void CodeEditorCoordinator::plainChange(TextRange range, const QString& replacement) {
+    apply(range, replacement, {range.location + replacement.size(), 0}, Origin::user);
+}
+
+void CodeEditorCoordinator::mirror(qsizetype displayStart, qsizetype displayEnd, const QString& displayText) {
+    mirroring_ = true;
+    QTextCursor cursor(view_->document());
+    cursor.setPosition(int(displayStart));
+    cursor.setPosition(int(displayEnd), QTextCursor::KeepAnchor);
+    if (displayText.isEmpty()) cursor.removeSelectedText();
+    else cursor.insertText(displayText);
+    mirroring_ = false;
+}
+
+bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRange after, Origin origin) {
+    if (!view_) return false;
+    if (origin != Origin::external && view_->isReadOnly()) return false;  // the change check
+    const qsizetype a = qBound<qsizetype>(0, range.location, text_.size());
+    const qsizetype b = qBound<qsizetype>(a, range.end(), text_.size());
+    const TextRange before = selection();
+    if (QStringView(text_.text()).mid(a, b - a) == text) {
+        setSelection(after, true);
+        return true;
+    }
+
+    ++busy_;
+    QTextDocument* display = view_->document();
+    const ExactText::Change change = text_.replace({a, b - a}, text);
+    const TextEdit::Point startPoint = displayPoint(change.displayStart);
+    folding_->releaseFrom(display->findBlock(int(change.displayStart)).blockNumber());
+    mirror(change.displayStart, change.displayEnd, change.displayText);
+
+    if (highlighter_) highlighter_->noteEdit(editRecord(change, startPoint));
+    if (origin == Origin::external) history_.clear();
+    else if (origin != Origin::undo)
+        history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing});
+
+    setSelection(after, true);
+    textDidChange(origin != Origin::external);
+    leaveBusy();
+    return true;
+}
+
+void CodeEditorCoordinator::displayChanged(int position, int removed, int added) {
+    if (mirroring_ || !view_) return;
+    QTextDocument* display = view_->document();
+    const qsizetype newLength = display->characterCount() - 1;
+    const qsizetype oldLength = toDisplay(text_.size());
+    // A whole-document change counts the final block separator too.
+    added = int(qBound<qsizetype>(0, qsizetype(added), newLength - position));
+    removed = int(qBound<qsizetype>(0, oldLength - newLength + added, oldLength - position));
+
+    const qsizetype exactStart = toExact(position);
+    const qsizetype exactEnd = toExact(position + removed);
+    const QString before = ExactText::display(QStringView(text_.text()).mid(exactStart, exactEnd - exactStart));
+    QTextCursor slice(display);
+    slice.setPosition(position);
+    slice.setPosition(position + added, QTextCursor::KeepAnchor);
+    const QString after = slice.selectedText();
+    const auto [prefix, suffix] = commonAffixes(before, after);
+    if (before.size() == prefix + suffix && after.size() == prefix + suffix) return;  // nothing really changed
+
+    ++busy_;
+    const QStringView addedDisplay = QStringView(after).mid(prefix, after.size() - prefix - suffix);
+    QString inserted = addedDisplay.toString();
+    inserted.replace(QChar(ExactText::kSeparator), text_.newline());
+
+    const TextRange range{toExact(position + prefix), toExact(position + removed - suffix) - toExact(position + prefix)};
+    const TextRange selectionBefore = {range.location, range.length};
+    folding_->releaseChangedFrom(display->findBlock(int(position + prefix)).blockNumber());
+    const ExactText::Change change = text_.replace(range, inserted);
+    // Lines before the change are as they were: its start point reads the same either side.
+    const TextEdit::Point startPoint = displayPoint(change.displayStart);
+    if (change.range != range || change.displayText != addedDisplay) {
+        // The exact text joined or split a CR LF, or took a character the display shows otherwise
+        // (a line separator inside a line): show it as it is.
+        const qsizetype shownEnd = change.displayEnd + (newLength - oldLength);
+        mirror(change.displayStart, shownEnd, change.displayText);
+    }
+    if (highlighter_) highlighter_->noteEdit(editRecord(change, startPoint));
+    history_.record({change.range.location, change.removed, change.text, selectionBefore, selection(), false});
+    textDidChange(true);
+    leaveBusy();
+}
+
+void CodeEditorCoordinator::replaceText(const QString& newText) {
+    if (newText == text_.text()) return;
+    const qsizetype caret = selection().location;
+    // Only the part that differs is replaced, so folds and colours elsewhere stay.
+    const auto [prefix, suffix] = commonAffixes(text_.text(), newText);
+    const TextRange range{prefix, text_.size() - prefix - suffix};
+    apply(range, newText.mid(prefix, newText.size() - prefix - suffix), {qMin(caret, newText.size()), 0},
+          Origin::external);
+}
+
+void CodeEditorCoordinator::undo() {
+    const std::optional<EditHistory::Entry> entry = history_.takeUndo();
+    if (!entry) return;
+    apply({entry->location, entry->inserted.size()}, entry->removed, entry->selectionBefore, Origin::undo);
+}
+
+void CodeEditorCoordinator::redo() {
+    const std::optional<EditHistory::Entry> entry = history_.takeRedo();
+    if (!entry) return;
+    apply({entry->location, entry->removed.size()}, entry->inserted, entry->selectionAfter, Origin::undo);
+}
+
+void CodeEditorCoordinator::textDidChange(bool toDocument) {
+    if (!view_) return;
+    if (toDocument && document_) document_->setText(text_.text());
+    recomputeFolds();
+    highlight();
+    view_->ruler()->update();
+    updateCursor();
+}
+
+// --- commands
+
+void CodeEditorCoordinator::toggleComment() {
+    if (!view_) return;
+    const std::optional<EditingAssistance::OwnEdit> edit =
+        EditingAssistance::toggleComment(text_.text(), selection(), language());
+    if (!edit) return;
+    applyingEdit_ = true;
+    apply(edit->range, edit->text, edit->selection, Origin::own);
+    applyingEdit_ = false;
+}
+
+void CodeEditorCoordinator::goToLine(int line) {
+    if (!view_) return;
+    setSelection({EditingAssistance::lineStartOffset(text_.text(), line), 0}, true);
+    if (view_->window()) view_->setFocus(Qt::OtherFocusReason);
+}
+
+// --- folds
+
+void CodeEditorCoordinator::recomputeFolds() {
+    foldRegions_ = FoldComputer::regions(text_.text());
+    regionByHeader_.clear();
+    regionByHeader_.reserve(foldRegions_.size());
+    for (qsizetype i = foldRegions_.size() - 1; i >= 0; --i) regionByHeader_.insert(foldRegions_[i].headerLineStart, i);
+    if (!folding_) return;
+    // A fold stays only while its block still has exactly the same hidden range.
+    QList<TextRange> kept;
+    for (const TextRange& folded : folding_->foldedRanges()) {
+        const auto same = [&](const FoldRegion& r) { return r.hiddenRange == folded; };
+        if (std::any_of(foldRegions_.begin(), foldRegions_.end(), same)) kept.append(folded);
+    }
+    folding_->setFoldedRanges(kept);
+}
+
+const FoldRegion* CodeEditorCoordinator::regionWithHeader(qsizetype headerLineStart) const {
+    const auto it = regionByHeader_.constFind(headerLineStart);
+    return it == regionByHeader_.constEnd() ? nullptr : &foldRegions_[*it];
+}
+
+QSet<qsizetype> CodeEditorCoordinator::foldedStarts() const {
+    QSet<qsizetype> out;
+    if (folding_)
+        for (const TextRange& r : folding_->foldedRanges()) out.insert(r.location);
+    return out;
+}
+
+void CodeEditorCoordinator::toggleFold(qsizetype headerLineStart) {
+    const FoldRegion* region = regionWithHeader(headerLineStart);
+    if (!region || !folding_ || !view_) return;
+    QList<TextRange> folded = folding_->foldedRanges();
+    if (!folded.removeOne(region->hiddenRange)) folded.append(region->hiddenRange);
+    folding_->setFoldedRanges(folded);
+    view_->ruler()->update();
+    highlight();
+}
+
+// --- colouring
+
+TextRange CodeEditorCoordinator::visibleRange() const {
+    if (!view_) return {};
+    const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
+    if (lines.isEmpty()) return {0, text_.size()};
+    const qsizetype start = toExact(lines.front().block.position());
+    const QTextBlock after = lines.back().block.next();
+    const qsizetype end = after.isValid() ? toExact(after.position()) : text_.size();
+    return {start, end - start};
+}
+
+void CodeEditorCoordinator::highlight() {
+    if (!view_ || highlighting_) return;
+    const CodeLanguage current = language();
+    if (current != lastLanguage_ || !highlighter_) {
+        lastLanguage_ = current;
+        highlighter_ = HighlighterFactory::make(current);
+    }
+    const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
+    const TextRange range = visibleRange();
+    const QList<SyntaxHighlighter::Span> spans = highlighter_->ranges(text_.text(), std::nullopt, range);
+    if (lines.isEmpty()) return;
+
+    // One format list per visible line: the base colour over the line, then each span in order.
+    QHash<int, qsizetype> lineIndex;
+    for (qsizetype i = 0; i < lines.size(); ++i) lineIndex.insert(lines[i].block.blockNumber(), i);
+    QList<QList<QTextLayout::FormatRange>> formats(lines.size());
+    QTextCharFormat baseFormat;
+    baseFormat.setForeground(SyntaxPalette::base());
+    QTextDocument* display = view_->document();
+    for (const SyntaxHighlighter::Span& span : spans) {
+        if (span.range.end() > text_.size() || span.range.length <= 0) continue;
+        QTextCharFormat format;
+        format.setForeground(SyntaxPalette::color(span.role));
+        const qsizetype from = toDisplay(qMax(span.range.location, range.location));
+        const qsizetype to = toDisplay(qMin(span.range.end(), range.end()));
+        for (QTextBlock block = display->findBlock(int(from)); block.isValid() && block.position() < to;
+             block = block.next()) {
+            const auto at = lineIndex.constFind(block.blockNumber());
+            if (at == lineIndex.constEnd()) continue;
+            const int start = int(qMax<qsizetype>(from - block.position(), 0));
+            const int end = int(qMin<qsizetype>(to - block.position(), block.length() - 1));
+            if (end > start) formats[*at].append({start, end - start, format});
+        }
+    }
+    highlighting_ = true;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QTextBlock& block = lines[i].block;
+        QList<QTextLayout::FormatRange> list{{0, block.length() - 1, baseFormat}};
+        list += formats[i];
+        QTextLayout* layout = block.layout();
+        if (!layout || layout->formats() == list) continue;
+        layout->setFormats(list);
+        display->markContentsDirty(block.position(), block.length());
+    }
+    highlighting_ = false;
+}
+
+void CodeEditorCoordinator::viewportChanged() {
+    if (!view_) return;
+    highlight();
+    paintFindHighlights();
+}
+
+// --- find
+
+void CodeEditorCoordinator::findSync() {
+    if (!view_ || !find_) return;
+    const std::optional<RegularExpression> expression = find_->makeRegex();
+    const bool invalid = !find_->query().isEmpty() && !expression;
+    if (find_->invalidRegex() != invalid) find_->setInvalidRegex(invalid);
+    matches_ = expression ? FindMatcher::matches(*expression, text_.text()) : QList<TextRange>{};
+
+    const int count = int(matches_.size());
+    int current = 0;
+    const QString signature = find_->signature();
+    if (signature != lastSignature_) {
+        lastSignature_ = signature;
+        current = count > 0 ? 1 : 0;
+        if (count > 0) setSelection(matches_.front(), true);
+    } else {
+        current = count > 0 ? qBound(1, find_->current(), count) : 0;
+    }
+    if (find_->current() != current) find_->setCurrent(current);
+    if (find_->matchCount() != count) find_->setMatchCount(count);
+    paintFindHighlights();
+}
+
+void CodeEditorCoordinator::clearFind() {
+    if (!view_) return;
+    if (!view_->extraSelections().isEmpty()) view_->setExtraSelections({});
+    matches_.clear();
+    lastSignature_.clear();
+}
+
+void CodeEditorCoordinator::paintFindHighlights() {
+    if (!view_) return;
+    QList<QTextEdit::ExtraSelection> selections;
+    if (find_ && !matches_.isEmpty()) {
+        // Only the matches on screen are painted: scrolling repaints the newly visible ones.
+        const TextRange visible = visibleRange();
+        QColor currentColour = Brand::palette()[4];
+        currentColour.setAlphaF(0.55f);
+        QColor otherColour = Brand::accent();
+        otherColour.setAlphaF(0.28f);
+        const auto first = std::lower_bound(matches_.begin(), matches_.end(), visible.location,
+                                            [](const TextRange& m, qsizetype at) { return m.end() <= at; });
+        for (auto it = first; it != matches_.end() && it->location < visible.end(); ++it) {
+            if (it->end() > text_.size()) continue;
+            QTextEdit::ExtraSelection selection;
+            selection.cursor = QTextCursor(view_->document());
+            selection.cursor.setPosition(int(toDisplay(it->location)));
+            selection.cursor.setPosition(int(toDisplay(it->end())), QTextCursor::KeepAnchor);
+            const bool isCurrent = (it - matches_.begin()) + 1 == find_->current();
+            selection.format.setBackground(isCurrent ? currentColour : otherColour);
+            selections.append(selection);
+        }
+    }
+    if (!(selections.isEmpty() && view_->extraSelections().isEmpty())) view_->setExtraSelections(selections);
+}
+
+void CodeEditorCoordinator::step(int delta) {
+    if (!view_ || !find_ || matches_.isEmpty()) return;
+    const int count = int(matches_.size());
+    const int index = ((find_->current() - 1 + delta) % count + count) % count;
+    find_->setCurrent(index + 1);
+    setSelection(matches_[index], true);
+    paintFindHighlights();
+}
+
+void CodeEditorCoordinator::replaceCurrent() {
+    if (!view_ || !find_) return;
+    const int current = find_->current();
+    if (current < 1 || current > matches_.size()) return;
+    const TextRange target = matches_[current - 1];
+    QString replacement = find_->replacement();
+    bool replace = true;
+    if (find_->useRegex()) {
+        if (const std::optional<RegularExpression> expression = find_->makeRegex()) {
+            const std::optional<QString> expanded =
+                FindMatcher::expandTemplate(*expression, text_.text(), target, replacement);
+            replace = expanded.has_value();
+            if (expanded) replacement = *expanded;
+        }
+    }
+    // Replacements are taken literally: the typing assistance has no say in them.
+    if (replace) apply(target, replacement, {target.location + replacement.size(), 0}, Origin::find);
+    findSync();
+}
+
+void CodeEditorCoordinator::replaceAll() {
+    if (!view_ || !find_) return;
+    const std::optional<RegularExpression> expression = find_->makeRegex();
+    if (!expression) return;
+    const QString replacementTemplate =
+        find_->useRegex() ? find_->replacement() : RegularExpression::escapedTemplate(find_->replacement());
+    const std::optional<QString> result = expression->replaceAll(text_.text(), replacementTemplate);
+    if (!result || *result == text_.text()) return;
+    // One edit and one undo step, narrowed to the part that differs.
+    const auto [prefix, suffix] = commonAffixes(text_.text(), *result);
+    const TextRange range{prefix, text_.size() - prefix - suffix};
+    const qsizetype caret = qMin(selection().location, result->size());
+    if (!apply(range, result->mid(prefix, result->size() - prefix - suffix), {caret, 0}, Origin::find)) return;
+    if (find_->current() != 0) find_->setCurrent(0);
+    findSync();
+}

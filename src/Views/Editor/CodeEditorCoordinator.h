@@ -1,0 +1,126 @@
+#pragma once
+// The one object that reacts to an editor's text. It keeps the document's exact text (the text
+// widget only shows it), decides with the editing assistance what a typed or pasted change becomes,
+// applies every edit as one undo step, writes the text into the document, keeps the folds in step,
+// colours the visible lines and reports the caret. It is also how the window reaches this editor:
+// as EditorActions (menu commands, go-to-line) and as FindEngine (the find bar).
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <memory>
+#include <optional>
+
+#include "Editor/CodeLanguage.h"
+#include "Editor/EditHistory.h"
+#include "Editor/EditorActions.h"
+#include "Editor/ExactText.h"
+#include "Editor/FindEngine.h"
+#include "Editor/FoldRegion.h"
+#include "Editor/SyntaxHighlighter.h"
+#include "Editor/FindState.h"
+#include "Editor/TextEdit.h"
+#include "Workspace/EditorDocument.h"
+
+class CodeEditorView;
+class FoldingLayoutManager;
+
+class CodeEditorCoordinator : public QObject, public EditorActions, public FindEngine {
+    Q_OBJECT
+public:
+    // Loads the document's text into the view's display.
+    CodeEditorCoordinator(CodeEditorView* view, EditorDocument* document, FindState* find);
+    ~CodeEditorCoordinator() override;
+
+    const ExactText& text() const { return text_; }
+    qsizetype toDisplay(qsizetype exact) const { return text_.toDisplay(exact); }
+    qsizetype toExact(qsizetype display) const { return text_.toExact(display); }
+
+    // Changes asked for by the user. A typed, pasted or composed change goes through the editing
+    // assistance first; `typed` lets consecutive typed characters share one undo step.
+    void userChange(TextRange range, const QString& replacement, bool typed = false);
+    // A change the assistance does not look at (cutting, deleting a word, moving dropped text).
+    void plainChange(TextRange range, const QString& replacement);
+    // The display changed by itself (the text widget edited it directly): carried into the text.
+    void displayChanged(int position, int removed, int added);
+    // The document's text replaced from outside (a reload): the caret stays where it can.
+    void replaceText(const QString& text);
+    void undo();
+    void redo();
+    bool canUndo() const { return history_.canUndo(); }
+    bool canRedo() const { return history_.canRedo(); }
+
+    // The selection in exact offsets.
+    TextRange selection() const;
+    void setSelection(TextRange range, bool reveal = false);
+    // The view's selection moved: report the caret, redraw the gutter.
+    void selectionChanged();
+
+    // EditorActions
+    void toggleComment() override;
+    void goToLine(int line) override;
+
+    // FindEngine, and the synchronisation the view runs at every update.
+    void findNext() override { step(+1); }
+    void findPrevious() override { step(-1); }
+    void replaceCurrent() override;
+    void replaceAll() override;
+    void findSync();
+    void clearFind();
+    const QList<TextRange>& matches() const { return matches_; }
+
+    // Folding.
+    const QList<FoldRegion>& foldRegions() const { return foldRegions_; }
+    // The first region whose header line starts at the offset, if any.
+    const FoldRegion* regionWithHeader(qsizetype headerLineStart) const;
+    QSet<qsizetype> foldedStarts() const;
+    void toggleFold(qsizetype headerLineStart);
+    void recomputeFolds();
+    FoldingLayoutManager* foldingLayout() const { return folding_.get(); }
+
+    // Colouring.
+    void highlight();
+    void viewportChanged();
+    // The lines on screen, whole, terminators included (exact offsets).
+    TextRange visibleRange() const;
+
+    // True while an edit and its after-edit work are under way.
+    bool isBusy() const { return busy_ > 0; }
+
+signals:
+    // The outermost edit finished; model updates held back meanwhile may run now.
+    void settled();
+
+private:
+    enum class Origin { typing, user, own, find, undo, external };
+
+    // Replaces range by text in the exact text and the display, records it, selects `after` and
+    // runs the after-edit work. False when the editor is read-only.
+    bool apply(TextRange range, const QString& text, TextRange after, Origin origin);
+    void mirror(qsizetype displayStart, qsizetype displayEnd, const QString& displayText);
+    void textDidChange(bool toDocument);
+    void updateCursor();
+    void step(int delta);
+    void paintFindHighlights();
+    CodeLanguage language() const;
+    TextEdit::Point displayPoint(qsizetype displayOffset) const;
+    void leaveBusy();
+
+    QPointer<CodeEditorView> view_;
+    QPointer<EditorDocument> document_;
+    QPointer<FindState> find_;
+    ExactText text_;
+    EditHistory history_;
+    std::unique_ptr<FoldingLayoutManager> folding_;
+    QList<FoldRegion> foldRegions_;
+    QHash<qsizetype, qsizetype> regionByHeader_;  // header line start -> index of its first region
+    std::unique_ptr<SyntaxHighlighter> highlighter_;
+    CodeLanguage lastLanguage_ = CodeLanguage::plain;
+    bool applyingEdit_ = false;
+    bool mirroring_ = false;
+    bool highlighting_ = false;
+    int busy_ = 0;
+    QList<TextRange> matches_;
+    QString lastSignature_;
+};

@@ -1,0 +1,375 @@
+#include "Views/Editor/CodeEditorView.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDragLeaveEvent>
+#include <QDropEvent>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QStyleHints>
+#include <QScrollBar>
+#include <cmath>
+#include <memory>
+
+#include "Editor/EditorController.h"
+#include "Editor/FindState.h"
+#include "Editor/TokenRole.h"
+#include "Platform/SettingsStore.h"
+#include "UI/Brand.h"
+#include "Views/Editor/CodeEditorCoordinator.h"
+#include "Views/Editor/LineNumberRuler.h"
+#include "Workspace/EditorDocument.h"
+
+namespace {
+
+const QString kFontSizeKey = QStringLiteral("ziduduzovu.editor.fontSize");
+const QString kTabWidthKey = QStringLiteral("ziduduzovu.editor.tabWidth");
+
+qreal fontSizeSetting() {
+    const double size = SettingsStore::shared().number(kFontSizeKey, 13);
+    return (std::isfinite(size) && size > 0) ? size : 13;
+}
+
+int tabWidthSetting() {
+    const double width = SettingsStore::shared().number(kTabWidthKey, 4);
+    return (std::isfinite(width) && width >= 1 && width <= 64) ? int(width) : 4;
+}
+
+// Text the keyboard types (not a shortcut, not a control character).
+bool isTypedText(const QKeyEvent* event) {
+    const QString text = event->text();
+    if (text.isEmpty() || (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) return false;
+    const QChar first = text.front();
+    return first == u'\t' || first.isHighSurrogate() || first.isPrint();
+}
+
+} // namespace
+
+const QColor& CodeEditorView::bg() {
+    static const QColor colour = QColor::fromRgbF(0.06f, 0.06f, 0.09f);
+    return colour;
+}
+
+CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, EditorController* editor,
+                               QWidget* parent)
+    : QPlainTextEdit(parent), document_(editorDocument), find_(find), editor_(editor) {
+    setFrameShape(QFrame::NoFrame);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCenterOnScroll(false);
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    for (QPalette::ColorRole role : {QPalette::Base, QPalette::Window}) colours.setColor(role, bg());
+    colours.setColor(QPalette::Text, SyntaxPalette::base());
+    QColor selection = Brand::accent();
+    selection.setAlphaF(0.35f);
+    colours.setColor(QPalette::Highlight, selection);
+    colours.setColor(QPalette::HighlightedText, SyntaxPalette::base());
+    setPalette(colours);
+    viewport()->setPalette(colours);
+    document()->setDocumentMargin(8);
+    // The widget would draw the caret in whatever colour the line's last character has; it is
+    // painted here instead, in the accent colour (paintEvent).
+    setCursorWidth(0);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditorView::restartCaretBlink);
+
+    coordinator_ = new CodeEditorCoordinator(this, editorDocument, find);
+    applyTypography();
+    ruler_ = new LineNumberRuler(this, coordinator_);
+    setViewportMargins(LineNumberRuler::kThickness, 2, 0, 2);
+    layoutRuler();
+
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, coordinator_, &CodeEditorCoordinator::viewportChanged);
+    connect(this, &QPlainTextEdit::updateRequest, ruler_, [this] { ruler_->update(); });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, coordinator_, &CodeEditorCoordinator::selectionChanged);
+    connect(this, &QPlainTextEdit::selectionChanged, coordinator_, &CodeEditorCoordinator::selectionChanged);
+    connect(coordinator_, &CodeEditorCoordinator::settled, this, [this] {
+        if (std::exchange(updatePending_, false)) scheduleUpdate();
+    });
+
+    coordinator_->recomputeFolds();
+    coordinator_->highlight();
+
+    if (document_) {
+        for (auto signal : {&EditorDocument::textChanged, &EditorDocument::languageChanged, &EditorDocument::urlChanged,
+                            &EditorDocument::isDirtyChanged, &EditorDocument::cursorLineChanged,
+                            &EditorDocument::cursorColumnChanged})
+            connect(document_, signal, this, &CodeEditorView::scheduleUpdate);
+    }
+    if (find_) connect(find_, &FindState::changed, this, &CodeEditorView::scheduleUpdate);
+    connect(&SettingsStore::shared(), &SettingsStore::changed, this, [this](const QString& key) {
+        if (key == kFontSizeKey || key == kTabWidthKey) scheduleUpdate();
+    });
+    updateFromModel();
+}
+
+CodeEditorView::~CodeEditorView() {
+    // The coordinator reads the view while it goes; take it down first.
+    delete coordinator_;
+    coordinator_ = nullptr;
+}
+
+void CodeEditorView::scheduleUpdate() {
+    if (coordinator_ && coordinator_->isBusy()) {
+        updatePending_ = true;
+        return;
+    }
+    if (updateScheduled_) return;
+    updateScheduled_ = true;
+    QMetaObject::invokeMethod(this, &CodeEditorView::updateFromModel, Qt::QueuedConnection);
+}
+
+void CodeEditorView::updateFromModel() {
+    updateScheduled_ = false;
+    if (!coordinator_) return;
+    // Registered at every update: the editor updated last is the one commands and find reach.
+    if (find_) find_->setEngine(coordinator_);
+    if (editor_) editor_->setActions(coordinator_);
+    if (document_ && document_->text() != coordinator_->text().text()) coordinator_->replaceText(document_->text());
+    if (fontSizeSetting() != appliedFontSize_ || tabWidthSetting() != appliedTabWidth_) {
+        applyTypography();
+        coordinator_->recomputeFolds();
+        coordinator_->highlight();
+        ruler_->update();
+    }
+    if (showFind_) coordinator_->findSync();
+    else coordinator_->clearFind();
+}
+
+void CodeEditorView::setShowFind(bool show) {
+    showFind_ = show;
+    updateFromModel();
+}
+
+void CodeEditorView::applyTypography() {
+    const qreal size = fontSizeSetting();
+    const int tabWidth = tabWidthSetting();
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(qMax(1, qRound(size)));
+    font.setWeight(QFont::Normal);
+    setFont(font);
+    document()->setDefaultFont(font);
+    // Every tab advances to the next multiple of tabWidth spaces.
+    setTabStopDistance(QFontMetricsF(font).horizontalAdvance(u' ') * tabWidth);
+    appliedFontSize_ = size;
+    appliedTabWidth_ = tabWidth;
+}
+
+QList<CodeEditorView::VisibleLine> CodeEditorView::visibleLines() const {
+    QList<VisibleLine> out;
+    const QPointF offset = contentOffset();
+    const qreal height = viewport()->height();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        if (!block.isVisible()) continue;
+        const QRectF rect = blockBoundingGeometry(block).translated(offset);
+        if (rect.top() > height && !out.isEmpty()) break;
+        if (rect.bottom() >= 0) out.append({block, rect.top(), rect.height()});
+        if (rect.top() > height) break;
+    }
+    return out;
+}
+
+// --- input: every change goes to the coordinator before anything is changed
+
+TextRange CodeEditorView::deletionRange(bool backwards) const {
+    const TextRange selection = coordinator_->selection();
+    if (selection.length > 0) return selection;
+    const QString& text = coordinator_->text().text();
+    const qsizetype at = selection.location;
+    if (backwards) {
+        if (at == 0) return {at, 0};
+        const bool pair = at >= 2 && ((text[at - 1] == u'\n' && text[at - 2] == u'\r') ||
+                                      (text[at - 1].isLowSurrogate() && text[at - 2].isHighSurrogate()));
+        return pair ? TextRange{at - 2, 2} : TextRange{at - 1, 1};
+    }
+    if (at >= text.size()) return {at, 0};
+    const bool pair = at + 1 < text.size() && ((text[at] == u'\r' && text[at + 1] == u'\n') ||
+                                               (text[at].isHighSurrogate() && text[at + 1].isLowSurrogate()));
+    return {at, pair ? 2 : 1};
+}
+
+TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection())
+        cursor.movePosition(backwards ? QTextCursor::PreviousWord : QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
+    const qsizetype start = coordinator_->toExact(cursor.selectionStart());
+    return {start, coordinator_->toExact(cursor.selectionEnd()) - start};
+}
+
+void CodeEditorView::keyPressEvent(QKeyEvent* event) {
+    if (event == QKeySequence::Undo) return coordinator_->undo();
+    if (event == QKeySequence::Redo) return coordinator_->redo();
+    if (isReadOnly()) return QPlainTextEdit::keyPressEvent(event);
+    if (event == QKeySequence::Cut) return cutSelection();
+    if (event == QKeySequence::DeleteStartOfWord || event == QKeySequence::DeleteEndOfWord) {
+        const TextRange range = wordDeletionRange(event == QKeySequence::DeleteStartOfWord);
+        if (range.length > 0) coordinator_->plainChange(range, QString());
+        return;
+    }
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier)
+        return coordinator_->userChange(coordinator_->selection(), QStringLiteral("\n"));
+    if ((key == Qt::Key_Backspace || key == Qt::Key_Delete) && modifiers == Qt::NoModifier) {
+        const TextRange range = deletionRange(key == Qt::Key_Backspace);
+        if (range.length > 0) coordinator_->userChange(range, QString());
+        return;
+    }
+    if (isTypedText(event)) return coordinator_->userChange(coordinator_->selection(), event->text(), true);
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void CodeEditorView::inputMethodEvent(QInputMethodEvent* event) {
+    if (isReadOnly() || (event->commitString().isEmpty() && event->replacementLength() == 0))
+        return QPlainTextEdit::inputMethodEvent(event);
+    TextRange range = coordinator_->selection();
+    if (range.length == 0 && (event->replacementStart() != 0 || event->replacementLength() != 0)) {
+        const int caret = textCursor().position();
+        const qsizetype from = coordinator_->toExact(caret + event->replacementStart());
+        range = {from, coordinator_->toExact(caret + event->replacementStart() + event->replacementLength()) - from};
+    }
+    coordinator_->userChange(range, event->commitString());
+    // What is still being composed is shown by the widget itself, outside the text.
+    QInputMethodEvent composing(event->preeditString(), event->attributes());
+    QPlainTextEdit::inputMethodEvent(&composing);
+    event->accept();
+}
+
+void CodeEditorView::insertFromMimeData(const QMimeData* source) {
+    if (isReadOnly() || !source || !source->hasText()) return;
+    const QString text = source->text();
+    if (!text.isEmpty()) coordinator_->userChange(coordinator_->selection(), text);
+}
+
+QMimeData* CodeEditorView::createMimeDataFromSelection() const {
+    // The selection's own characters, not the display's rendering of them (NBSP, line endings).
+    const TextRange selection = coordinator_->selection();
+    auto* data = new QMimeData;
+    data->setText(coordinator_->text().text().mid(selection.location, selection.length));
+    return data;
+}
+
+void CodeEditorView::dropEvent(QDropEvent* event) {
+    if (isReadOnly() || !event->mimeData()->hasText()) return QPlainTextEdit::dropEvent(event);
+    // Let the widget take down its drop caret; the text itself changes only through the coordinator.
+    QDragLeaveEvent leave;
+    QPlainTextEdit::dragLeaveEvent(&leave);
+    qsizetype at = coordinator_->toExact(cursorForPosition(event->position().toPoint()).position());
+    const TextRange selection = coordinator_->selection();
+    const bool ownDrag = event->source() == this || event->source() == viewport();
+    if (ownDrag && event->dropAction() == Qt::MoveAction && selection.length > 0) {
+        if (at >= selection.location && at <= selection.end()) return event->acceptProposedAction();
+        coordinator_->plainChange(selection, QString());
+        if (at > selection.location) at -= selection.length;
+    }
+    coordinator_->setSelection({at, 0});
+    coordinator_->userChange({at, 0}, event->mimeData()->text());
+    event->acceptProposedAction();
+}
+
+void CodeEditorView::cutSelection() {
+    const TextRange selection = coordinator_->selection();
+    if (selection.length == 0) return;
+    copy();
+    coordinator_->plainChange(selection, QString());
+}
+
+void CodeEditorView::deleteSelection() {
+    const TextRange selection = coordinator_->selection();
+    if (selection.length > 0) coordinator_->plainChange(selection, QString());
+}
+
+void CodeEditorView::contextMenuEvent(QContextMenuEvent* event) {
+    const std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    const bool editable = !isReadOnly();
+    const bool hasSelection = coordinator_->selection().length > 0;
+    const auto reroute = [this](QAction* action, bool enabled, void (CodeEditorView::*handler)()) {
+        QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    for (QAction* action : menu->actions()) {
+        const QString name = action->objectName();
+        if (name == u"edit-undo") {
+            QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+            action->setEnabled(coordinator_->canUndo());
+            connect(action, &QAction::triggered, coordinator_, &CodeEditorCoordinator::undo);
+        } else if (name == u"edit-redo") {
+            QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+            action->setEnabled(coordinator_->canRedo());
+            connect(action, &QAction::triggered, coordinator_, &CodeEditorCoordinator::redo);
+        } else if (name == u"edit-cut") {
+            reroute(action, editable && hasSelection, &CodeEditorView::cutSelection);
+        } else if (name == u"edit-delete") {
+            reroute(action, editable && hasSelection, &CodeEditorView::deleteSelection);
+        }
+    }
+    menu->exec(event->globalPos());
+}
+
+// --- geometry
+
+void CodeEditorView::layoutRuler() {
+    if (!ruler_) return;
+    const QRect area = contentsRect();
+    ruler_->setGeometry(area.left(), area.top(), LineNumberRuler::kThickness, area.height());
+}
+
+void CodeEditorView::resizeEvent(QResizeEvent* event) {
+    QPlainTextEdit::resizeEvent(event);
+    layoutRuler();
+    if (coordinator_) coordinator_->viewportChanged();
+}
+
+// --- caret
+
+QRect CodeEditorView::caretRect() const {
+    QRect rect = cursorRect();
+    rect.setWidth(1);
+    return rect;
+}
+
+void CodeEditorView::restartCaretBlink() {
+    caretOn_ = true;
+    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+    if (hasFocus() && flash > 0) caretBlink_.start(flash / 2, this);
+    else caretBlink_.stop();
+    viewport()->update();
+}
+
+void CodeEditorView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != caretBlink_.timerId()) return QPlainTextEdit::timerEvent(event);
+    caretOn_ = !caretOn_;
+    viewport()->update(caretRect().adjusted(-1, 0, 1, 0));
+}
+
+void CodeEditorView::focusInEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusInEvent(event);
+    restartCaretBlink();
+}
+
+void CodeEditorView::focusOutEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusOutEvent(event);
+    caretBlink_.stop();
+    viewport()->update();
+}
+
+void CodeEditorView::paintEvent(QPaintEvent* event) {
+    QPlainTextEdit::paintEvent(event);
+    if (!caretOn_ || !hasFocus() || isReadOnly() || textCursor().hasSelection()) return;
+    QPainter painter(viewport());
+    painter.fillRect(caretRect(), Brand::accent());
+}
+
+void CodeEditorView::showEvent(QShowEvent* event) {
+    QPlainTextEdit::showEvent(event);
+    if (coordinator_) coordinator_->viewportChanged();
+}

@@ -1,0 +1,89 @@
+#pragma once
+// The text editor of one open document: a plain-text widget whose display is fed by its
+// coordinator, with the line-number gutter beside it. Every user change is handed to the
+// coordinator before anything is changed, so the document's own characters are never altered.
+#include <QBasicTimer>
+#include <QList>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTextBlock>
+
+#include "Editor/EditorController.h"
+#include "Editor/FindState.h"
+#include "Editor/TextRange.h"
+#include "Workspace/EditorDocument.h"
+
+class CodeEditorCoordinator;
+class LineNumberRuler;
+
+class CodeEditorView : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    CodeEditorView(EditorDocument* document, FindState* find, EditorController* editor, QWidget* parent = nullptr);
+    ~CodeEditorView() override;
+
+    // The editor background, also used by the response body view.
+    static const QColor& bg();
+
+    EditorDocument* editorDocument() const { return document_; }
+    CodeEditorCoordinator* coordinator() const { return coordinator_; }
+    LineNumberRuler* ruler() const { return ruler_; }
+
+    // True while the find bar is open: matches are counted and painted; otherwise cleared.
+    void setShowFind(bool show);
+    bool showFind() const { return showFind_; }
+
+    // Synchronises with the document, the settings and the find state; runs on its own after any
+    // of them changes (once per turn of the event loop).
+    void updateFromModel();
+
+    // One visible (not folded away) block on screen, with its top in viewport coordinates.
+    struct VisibleLine {
+        QTextBlock block;
+        qreal top = 0;
+        qreal height = 0;
+    };
+    QList<VisibleLine> visibleLines() const;
+
+    qreal appliedFontSize() const { return appliedFontSize_; }
+    int appliedTabWidth() const { return appliedTabWidth_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    void dropEvent(QDropEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void scheduleUpdate();
+    void applyTypography();
+    void cutSelection();
+    void deleteSelection();
+    // The range a Backspace (backwards) or Delete (forwards) removes.
+    TextRange deletionRange(bool backwards) const;
+    TextRange wordDeletionRange(bool backwards) const;
+    void layoutRuler();
+    QRect caretRect() const;
+    void restartCaretBlink();
+
+    QPointer<EditorDocument> document_;
+    QPointer<FindState> find_;
+    QPointer<EditorController> editor_;
+    CodeEditorCoordinator* coordinator_ = nullptr;
+    LineNumberRuler* ruler_ = nullptr;
+    bool showFind_ = false;
+    bool updateScheduled_ = false;
+    bool updatePending_ = false;
+    QBasicTimer caretBlink_;
+    bool caretOn_ = true;
+    qreal appliedFontSize_ = 0;
+    int appliedTabWidth_ = 0;
+};

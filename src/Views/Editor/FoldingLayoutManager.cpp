@@ -1,0 +1,65 @@
+#include "Views/Editor/FoldingLayoutManager.h"
+
+#include <QTextBlock>
+#include <algorithm>
+#include <QTextDocument>
+
+#include "Editor/ExactText.h"
+
+FoldingLayoutManager::FoldingLayoutManager(QTextDocument* display, const ExactText* text)
+    : display_(display), text_(text) {}
+
+void FoldingLayoutManager::setBlocksVisible(int first, int last, bool visible) {
+    if (first > last) return;
+    QTextBlock block = display_->findBlockByNumber(first);
+    if (!block.isValid()) return;
+    const int from = block.position();
+    int to = from;
+    for (int n = first; n <= last && block.isValid(); ++n, block = block.next()) {
+        block.setVisible(visible);
+        to = block.position() + block.length();
+    }
+    // The layout counts lines per block; tell it which blocks changed height.
+    display_->markContentsDirty(from, to - from);
+}
+
+void FoldingLayoutManager::setFoldedRanges(const QList<TextRange>& ranges) {
+    for (qsizetype i = applied_.size() - 1; i >= 0; --i) {
+        if (ranges.contains(applied_[i].range)) continue;
+        setBlocksVisible(applied_[i].firstBlock, applied_[i].lastBlock, true);
+        applied_.removeAt(i);
+    }
+    folded_ = ranges;
+    for (const TextRange& range : folded_) {
+        const bool done = std::any_of(applied_.begin(), applied_.end(), [&](const Applied& a) { return a.range == range; });
+        if (done) continue;
+        // The header's block stays; the lines after it up to the closing line go.
+        const int header = display_->findBlock(int(text_->toDisplay(range.location))).blockNumber();
+        const int closing = display_->findBlock(int(text_->toDisplay(range.end()))).blockNumber();
+        applied_.append({range, header + 1, closing - 1});
+        setBlocksVisible(header + 1, closing - 1, false);
+    }
+}
+
+void FoldingLayoutManager::releaseFrom(int firstBlock) {
+    for (qsizetype i = applied_.size() - 1; i >= 0; --i) {
+        if (applied_[i].lastBlock < firstBlock) continue;
+        setBlocksVisible(applied_[i].firstBlock, applied_[i].lastBlock, true);
+        applied_.removeAt(i);
+    }
+}
+
+void FoldingLayoutManager::releaseChangedFrom(int firstBlock) {
+    applied_.removeIf([&](const Applied& a) { return a.lastBlock >= firstBlock; });
+    int run = -1;
+    int n = firstBlock;
+    for (QTextBlock block = display_->findBlockByNumber(firstBlock); block.isValid(); block = block.next(), ++n) {
+        if (!block.isVisible()) {
+            if (run < 0) run = n;
+        } else if (run >= 0) {
+            setBlocksVisible(run, n - 1, true);
+            run = -1;
+        }
+    }
+    if (run >= 0) setBlocksVisible(run, n - 1, true);
+}

@@ -1,0 +1,88 @@
+#include "Views/Editor/LineNumberRuler.h"
+
+#include <QFontDatabase>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTextLayout>
+
+#include "UI/Brand.h"
+#include "UI/Icons.h"
+#include "Views/Editor/CodeEditorCoordinator.h"
+#include "Views/Editor/CodeEditorView.h"
+
+namespace {
+constexpr qreal kNumbersEnd = 34;   // numbers are right-aligned to here
+constexpr qreal kChevronX = 38;
+constexpr qreal kChevronSide = 11;
+constexpr qreal kChevronSlop = 4;   // a click this close to a chevron still hits it
+}
+
+LineNumberRuler::LineNumberRuler(CodeEditorView* view, CodeEditorCoordinator* coordinator)
+    : QWidget(view), view_(view), coordinator_(coordinator) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void LineNumberRuler::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), CodeEditorView::bg());
+    painter.fillRect(QRectF(width() - 1, 0, 1, height()), QColor::fromRgbF(1, 1, 1, 0.06f));
+    chevronHits_.clear();
+    drawnNumbers_.clear();
+    if (!view_ || !coordinator_) return;
+
+    const QTextDocument* display = view_->document();
+    const QTextCursor cursor = view_->textCursor();
+    // The whole lines the selection touches; one ending at a line start does not reach that line.
+    const int selStart = cursor.selectionStart();
+    const int selEnd = cursor.selectionEnd();
+    const int firstCaretLine = display->findBlock(selStart).blockNumber();
+    const int lastCaretLine = display->findBlock(selEnd > selStart ? selEnd - 1 : selStart).blockNumber();
+
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(11);
+    painter.setFont(font);
+    const QFontMetricsF metrics(font);
+    QColor dim = Qt::white;
+    dim.setAlphaF(0.28f);
+    const QSet<qsizetype> folded = coordinator_->foldedStarts();
+    const qreal shift = view_->viewport()->geometry().top() - geometry().top();
+
+    for (const CodeEditorView::VisibleLine& line : view_->visibleLines()) {
+        const qreal top = line.top + shift;
+        // Centre on the line's first row of text, however tall the block wraps.
+        qreal rowHeight = line.height;
+        if (const QTextLayout* layout = line.block.layout(); layout && layout->lineCount() > 0)
+            rowHeight = layout->lineAt(0).height();
+        const int number = line.block.blockNumber() + 1;
+        const bool caretLine = number - 1 >= firstCaretLine && number - 1 <= lastCaretLine;
+        const QString label = QString::number(number);
+        painter.setPen(caretLine ? Brand::accent() : dim);
+        const qreal baseline = top + (rowHeight + metrics.ascent() - metrics.descent()) / 2;
+        painter.drawText(QPointF(kNumbersEnd - metrics.horizontalAdvance(label), baseline), label);
+        drawnNumbers_.append({number, top, caretLine});
+
+        const qsizetype lineStart = coordinator_->toExact(line.block.position());
+        const FoldRegion* region = coordinator_->regionWithHeader(lineStart);
+        if (!region) continue;
+        const bool isFolded = folded.contains(region->hiddenRange.location);
+        QColor colour = Brand::accent();
+        colour.setAlphaF(isFolded ? 1.0f : 0.6f);
+        const QRectF box(kChevronX, top + (rowHeight - kChevronSide) / 2, kChevronSide, kChevronSide);
+        const QPixmap chevron = Icons::pixmap(isFolded ? QStringLiteral("chevron.right") : QStringLiteral("chevron.down"),
+                                              int(kChevronSide), colour, devicePixelRatioF());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(box, chevron, QRectF(chevron.rect()));
+        chevronHits_.append({box, lineStart});
+    }
+}
+
+void LineNumberRuler::mousePressEvent(QMouseEvent* event) {
+    const QPointF at = event->position();
+    for (const ChevronHit& hit : chevronHits_) {
+        if (!hit.rect.adjusted(-kChevronSlop, -kChevronSlop, kChevronSlop, kChevronSlop).contains(at)) continue;
+        if (coordinator_) coordinator_->toggleFold(hit.headerStart);
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The gutter beside the editor's text: the number of every visible line (the caret's lines in the
+// accent colour) and a chevron on each line that opens a foldable block; a click on a chevron
+// folds or unfolds that block.
+#include <QList>
+#include <QPointer>
+#include <QRectF>
+#include <QWidget>
+
+class CodeEditorCoordinator;
+class CodeEditorView;
+
+class LineNumberRuler : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kThickness = 52;
+
+    LineNumberRuler(CodeEditorView* view, CodeEditorCoordinator* coordinator);
+
+    struct ChevronHit {
+        QRectF rect;             // in ruler coordinates
+        qsizetype headerStart;   // exact offset of the block's header line
+    };
+    // One per chevron drawn by the last painting, in drawing order.
+    const QList<ChevronHit>& chevronHits() const { return chevronHits_; }
+
+    // A line number as drawn by the last painting (tests read what the gutter showed).
+    struct DrawnNumber {
+        int number;
+        qreal y;
+        bool caretLine;
+    };
+    const QList<DrawnNumber>& drawnNumbers() const { return drawnNumbers_; }
+
+    QSize sizeHint() const override { return {kThickness, 0}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QPointer<CodeEditorView> view_;
+    QPointer<CodeEditorCoordinator> coordinator_;
+    QList<ChevronHit> chevronHits_;
+    QList<DrawnNumber> drawnNumbers_;
+};

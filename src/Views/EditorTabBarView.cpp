@@ -1,0 +1,71 @@
+#include "Views/EditorTabBarView.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "AppState.h"
+#include "Views/TabChip.h"
+
+EditorTabBarView::EditorTabBarView(AppState* app, QWidget* parent)
+    : QScrollArea(parent), app_(app), strip_(new QWidget), row_(new QHBoxLayout(strip_)) {
+    setFixedHeight(kHeight);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWidgetResizable(true);
+    row_->setContentsMargins(8, 0, 8, 0);
+    row_->setSpacing(2);
+    row_->addStretch(1);
+    setWidget(strip_);
+    // The bar is see-through: its own tint over the window's backdrop.
+    setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    strip_->setAutoFillBackground(false);
+
+    if (app_) {
+        connect(app_, &AppState::documentsChanged, this, &EditorTabBarView::refresh);
+        connect(app_, &AppState::activeDocumentIdChanged, this, &EditorTabBarView::refresh);
+    }
+    refresh();
+}
+
+QList<TabChip*> EditorTabBarView::chips() const {
+    QList<TabChip*> out;
+    for (int i = 0; i < row_->count(); ++i)
+        if (auto* chip = qobject_cast<TabChip*>(row_->itemAt(i)->widget())) out.append(chip);
+    return out;
+}
+
+void EditorTabBarView::refresh() {
+    if (!app_) return;
+    const QList<EditorDocument*>& documents = app_->documents();
+    QHash<QUuid, TabChip*> kept;
+    QList<TabChip*> ordered;
+    for (EditorDocument* doc : documents) {
+        TabChip* chip = chips_.take(doc->id());
+        if (!chip) chip = new TabChip(doc, app_, strip_);
+        kept.insert(doc->id(), chip);
+        ordered.append(chip);
+    }
+    // Chips of closed documents may be in the middle of their own click handler: let them go later.
+    for (TabChip* gone : std::as_const(chips_)) {
+        row_->removeWidget(gone);
+        gone->hide();
+        gone->deleteLater();
+    }
+    chips_ = kept;
+    for (TabChip* chip : ordered) row_->removeWidget(chip);
+    for (qsizetype i = 0; i < ordered.size(); ++i) {
+        row_->insertWidget(int(i), ordered[i], 0, Qt::AlignVCenter);
+        ordered[i]->show();
+    }
+    const auto& active = app_->activeDocumentId();
+    for (TabChip* chip : ordered) chip->setActive(active && chip->document() && chip->document()->id() == *active);
+}
+
+void EditorTabBarView::paintEvent(QPaintEvent* event) {
+    QPainter p(viewport());
+    p.fillRect(viewport()->rect(), QColor::fromRgbF(0, 0, 0, 0.3f));
+    QScrollArea::paintEvent(event);
+}

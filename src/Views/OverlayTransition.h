@@ -1,0 +1,44 @@
+#pragma once
+// How a floating view comes and goes: faded and either slid in from above its container's top edge
+// (the find bar) or scaled down from 102% about its centre (the overlays), on the snappy spring.
+// The effect sits on the widget only while it moves.
+#include <QGraphicsEffect>
+#include <QPointer>
+
+#include "UI/SpringAnimation.h"
+
+class OverlayTransition : public QGraphicsEffect {
+    Q_OBJECT
+public:
+    enum class Kind { moveFromTop, scale };
+
+    // Where the view is drawn at progress p (0 gone, 1 in place): opacity and transform in the
+    // widget's own coordinates.
+    struct Pose {
+        qreal opacity;
+        QTransform transform;
+    };
+    static Pose pose(Kind kind, qreal progress, const QRectF& bounds, qreal distanceFromTop);
+
+    // Shows widget and brings it in.
+    static void enter(QWidget* widget, Kind kind);
+    // Takes widget out of use at once (no input, no focus, no shortcuts), plays the exit and
+    // deletes it.
+    static void leave(QWidget* widget, Kind kind);
+
+    qreal progress() const { return progress_; }
+
+    QRectF boundingRectFor(const QRectF& rect) const override;
+
+protected:
+    void draw(QPainter* painter) override;
+
+private:
+    OverlayTransition(QWidget* widget, Kind kind, qreal from);
+    void animateTo(qreal target);
+
+    QPointer<QWidget> widget_;
+    Kind kind_;
+    qreal progress_;
+    SpringAnimation spring_;
+};

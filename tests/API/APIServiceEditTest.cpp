@@ -1,0 +1,234 @@
+// Changing the workspace's request files and environments on disk: exact trees and bytes.
+#include <gtest/gtest.h>
+
+#include "API/APIService.h"
+#include "API/FileNameSanitizer.h"
+#include "Printers.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStandardPaths>
+
+using testing_support::readBytes;
+using testing_support::TempFolder;
+
+namespace {
+
+const QByteArray kNewCollection = "### New request\nGET https://\n";
+const QByteArray kBru = "meta {\n  name: One\n}\n\nget {\n  url: https://x\n}\n";
+const QByteArray kBlock = "\n# Duzizoda Voza \xE2\x80\x94 local secrets\nenvironments/prod.env\n";
+
+// Every entry under the folder, hidden ones too, folders with a trailing slash.
+QStringList tree(const QString& folder) {
+    QStringList out;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        out.append(QDir(folder).relativeFilePath(it.filePath()) + (it.fileInfo().isDir() ? "/" : ""));
+    }
+    out.sort();
+    return out;
+}
+
+QStringList names(const APICollectionFile& file) {
+    QStringList out;
+    for (const HTTPRequest& request : file.requests) out.append(request.name);
+    return out;
+}
+
+bool inTrash(const QString& name) {
+    return QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files/" + name);
+}
+
+// A workspace folder inside a scratch folder, so that anything written beside it shows.
+struct Workspace {
+    TempFolder outer;
+    QString root = outer.mkdir("ws");
+    APIService service;
+    Workspace() {
+        service.setRoot(root);
+        service.reload();
+    }
+    QString file(const QString& relative) const { return root + "/" + relative; }
+    QString write(const QString& relative, const QByteArray& bytes) const { return outer.write("ws/" + relative, bytes); }
+    const APICollectionFile& only() const { return service.collections().at(0); }
+};
+
+} // namespace
+
+TEST(APIServiceCollectionTest, CreateWritesTheStarterFileOnceUnderASafeName) {
+    Workspace ws;
+    const auto url = ws.service.createCollection(QStringLiteral("Users"));
+    ASSERT_EQ(url, ws.file("Users/Users.http"));
+    EXPECT_EQ(readBytes(*url), kNewCollection);
+    EXPECT_EQ(ws.only().url, *url);
+    EXPECT_EQ(names(ws.only()), QStringList{"New request"});
+
+    ws.write("Users/Users.http", "### Mine\nPOST https://kept\n");
+    EXPECT_EQ(ws.service.createCollection(QStringLiteral("Users")), *url);
+    EXPECT_EQ(readBytes(*url), QByteArray("### Mine\nPOST https://kept\n"));
+    EXPECT_EQ(ws.service.createCollection(QStringLiteral("a/b:c")), ws.file("abc/abc.http"));
+    EXPECT_FALSE(ws.service.createCollection(QString()));
+    EXPECT_FALSE(APIService().createCollection(QStringLiteral("x")));
+
+    // Names never reach outside the workspace or hide the file.
+    EXPECT_EQ(FileNameSanitizer::sanitizeFileName(QStringLiteral(" \t.. .hidden\u00a0")), QStringLiteral("hidden"));
+    QSignalSpy failed(&ws.service, &APIService::operationFailed);
+    for (const char* name : {".", "..", "/", "\\", "???"}) EXPECT_FALSE(ws.service.createCollection(name)) << name;
+    EXPECT_FALSE(ws.service.createEnvironment(QStringLiteral(".."), true));
+    EXPECT_EQ(failed.count(), 6);
+    EXPECT_EQ(ws.service.createCollection(QStringLiteral("../evil")), ws.file("evil/evil.http"));
+    EXPECT_EQ(ws.service.createEnvironment(QStringLiteral("../../x"), false), ws.file("environments/x.env"));
+    EXPECT_EQ(tree(ws.outer.path()), (QStringList{"ws/", "ws/Users/", "ws/Users/Users.http", "ws/abc/", "ws/abc/abc.http",
+                                                  "ws/environments/", "ws/environments/x.env", "ws/evil/", "ws/evil/evil.http"}));
+}
+
+TEST(APIServiceRequestTest, AddDuplicateRenameAndDeleteRewriteTheFile) {
+    Workspace ws;
+    const QString url = ws.write("api.http", "### A\nGET https://a\n\n### B\nGET https://b\n\n### C\nGET https://c\n");
+    ws.service.reload();
+    const HTTPRequest b = ws.only().requests[1];
+    const auto copy = ws.service.duplicate(b, url);
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy->id, b.id);
+    EXPECT_EQ(names(ws.only()), (QStringList{"A", "B", "B copy", "C"}));
+    EXPECT_EQ(ws.service.duplicate(*copy, url)->name, QStringLiteral("B copy copy"));
+    EXPECT_EQ(ws.service.addRequest(QString(), url)->name, QStringLiteral("New request"));
+    ws.service.reload();  // as the folder watcher would after the write
+    EXPECT_EQ(ws.service.addRequest(QStringLiteral("Get user"), url)->name, QStringLiteral("Get user"));
+    EXPECT_TRUE(ws.service.rename(ws.only().requests[0], QStringLiteral("A2"), url));
+    EXPECT_TRUE(ws.service.deleteRequest(ws.only().requests[2], url));
+    EXPECT_EQ(QString::fromUtf8(readBytes(url)), QStringLiteral("### A2\nGET https://a\n\n### B\nGET https://b\n\n"
+                                                                "### B copy copy\nGET https://b\n\n### C\nGET https://c\n\n"
+                                                                "### New request\nGET https://\n\n### Get user\nGET https://\n"));
+    // What was written reads back as what the list shows, ids included.
+    const QList<HTTPRequest> shown = ws.only().requests;
+    ws.service.reload();
+    EXPECT_EQ(ws.only().requests, shown);
+    EXPECT_FALSE(ws.service.duplicate(HTTPRequest{}, url));
+    EXPECT_FALSE(ws.service.addRequest(QStringLiteral("x"), ws.file("none.http")));
+
+    // The last request gone: the file stays, empty, and the rescan no longer lists it.
+    const QString one = ws.write("one.http", "### Only\nGET https://x\n");
+    ws.service.reload();
+    EXPECT_TRUE(ws.service.deleteRequest(ws.service.collections().at(1).requests[0], one));
+    EXPECT_EQ(readBytes(one), QByteArray());
+    ws.service.reload();
+    EXPECT_EQ(ws.service.collections().size(), 1);
+}
+
+TEST(APIServiceRequestTest, NothingIsAcceptedThatCouldNotReachTheDisk) {
+    Workspace ws;
+    const QString bru = ws.write("one.bru", kBru);  // a .bru file holds a single request
+    const QString url = ws.write("api.http", "### A\nGET https://a\n");
+    ws.service.reload();
+    EXPECT_FALSE(ws.service.addRequest(QStringLiteral("Two"), bru));
+    EXPECT_FALSE(ws.service.duplicate(ws.service.collections().at(1).requests[0], bru));
+    EXPECT_EQ(readBytes(bru), kBru);
+
+    HTTPRequest edited = ws.only().requests[0];
+    edited.url = QStringLiteral("https://edited");
+    ASSERT_TRUE(QFile::remove(url) && QDir().mkdir(url));  // the file became a folder: no write can succeed
+    QSignalSpy failed(&ws.service, &APIService::operationFailed);
+    EXPECT_FALSE(ws.service.update(edited, url));
+    EXPECT_EQ(failed.count(), 1);
+    EXPECT_TRUE(ws.service.lastError().contains(QStringLiteral("api.http")));
+    EXPECT_EQ(ws.only().requests[0].url, QStringLiteral("https://edited"));
+}
+
+TEST(APIServiceCollectionTest, RenameMovesTheFileAndTheFolderMadeForIt) {
+    Workspace ws;
+    ws.write("x/x.http", kNewCollection);
+    ws.write("k/k.http", kNewCollection);
+    ws.write("k/.DS_Store", "");
+    ws.write("api.rest", kNewCollection);
+    ws.write("sub/one.bru", kBru);
+    ws.service.reload();
+    EXPECT_TRUE(ws.service.renameCollection(ws.file("x/x.http"), QStringLiteral("y")));
+    EXPECT_TRUE(ws.service.renameCollection(ws.file("k/k.http"), QStringLiteral("z")));
+    EXPECT_TRUE(ws.service.renameCollection(ws.file("api.rest"), QStringLiteral("api")));
+    EXPECT_TRUE(ws.service.renameCollection(ws.file("sub/one.bru"), QStringLiteral("two")));
+    EXPECT_FALSE(ws.service.renameCollection(ws.file("api.http"), QStringLiteral("???")));
+    ws.write("y/taken.http", "### Taken\nGET https://t\n");
+    EXPECT_FALSE(ws.service.renameCollection(ws.file("y/y.http"), QStringLiteral("taken")));  // never overwrites
+    EXPECT_EQ(tree(ws.root), (QStringList{"api.http", "k/", "k/.DS_Store", "k/z.http", "sub/", "sub/two.bru", "y/",
+                                          "y/taken.http", "y/y.http"}));
+    EXPECT_EQ(readBytes(ws.file("y/y.http")), kNewCollection);
+}
+
+TEST(APIServiceCollectionTest, DeleteTakesOnlyAnEmptyCollectionFolderAlongNeverTheRoot) {
+    Workspace ws;
+    ws.service.createCollection(QStringLiteral("Gone"));
+    ws.service.createCollection(QStringLiteral("Kept"));
+    ws.write("Kept/.hidden", "");
+    ws.write("reqs/a.http", kNewCollection);
+    ws.service.reload();
+    EXPECT_TRUE(ws.service.deleteCollection(ws.file("Gone/Gone.http")));
+    EXPECT_TRUE(ws.service.deleteCollection(ws.file("Kept/Kept.http")));
+    EXPECT_TRUE(ws.service.deleteCollection(ws.file("reqs/a.http")));  // a folder of the user's own stays
+    EXPECT_EQ(tree(ws.root), (QStringList{"Kept/", "Kept/.hidden", "reqs/"}));
+    EXPECT_TRUE(inTrash("Gone"));
+    EXPECT_TRUE(ws.service.collections().isEmpty());
+
+    // A root named like its only file: renaming or deleting the file leaves the root in place.
+    TempFolder outer;
+    const QString root = outer.mkdir("solo");
+    outer.write("solo/solo.http", kNewCollection);
+    APIService service;
+    service.setRoot(root);
+    service.reload();
+    EXPECT_TRUE(service.deleteCollection(root + "/solo.http"));
+    EXPECT_TRUE(inTrash("solo.http"));
+    EXPECT_EQ(tree(outer.path()), QStringList{"solo/"});
+    outer.write("solo/solo.http", kNewCollection);
+    EXPECT_TRUE(service.renameCollection(root + "/solo.http", QStringLiteral("other")));
+    EXPECT_EQ(tree(outer.path()), (QStringList{"solo/", "solo/other.http"}));
+    EXPECT_FALSE(service.deleteCollection(root));
+    EXPECT_FALSE(service.deleteCollection(outer.path() + "/elsewhere.http"));
+    EXPECT_FALSE(service.deleteCollection(outer.write("solo/notes.txt", "")));
+    EXPECT_TRUE(QFile::exists(root + "/notes.txt"));
+    EXPECT_TRUE(QFile::exists(root + "/other.http"));
+}
+
+TEST(APIServiceEnvironmentTest, SecretsEnvironmentIsWrittenIgnoredOnceAndMadeActive) {
+    Workspace ws;
+    const auto url = ws.service.createEnvironment(QStringLiteral("prod"), true);
+    ASSERT_EQ(url, ws.file("environments/prod.env"));
+    const QByteArray secrets = "# Secrets \xE2\x80\x94 keep out of git\n# api_token=...\n";
+    EXPECT_EQ(secrets.size(), 46);
+    EXPECT_EQ(readBytes(*url), secrets);
+    EXPECT_EQ(readBytes(ws.file(".gitignore")), kBlock);
+    EXPECT_EQ(ws.service.activeEnvironment(), QStringLiteral("prod"));
+    ws.service.createEnvironment(QStringLiteral("prod"), true);
+    EXPECT_EQ(readBytes(ws.file(".gitignore")), kBlock);
+    // A name git would read as a pattern is escaped.
+    ws.service.createEnvironment(QStringLiteral("[x]"), true);
+    EXPECT_EQ(readBytes(ws.file(".gitignore")), kBlock + QByteArray(kBlock).replace("prod", "\\[x]"));
+
+    const struct { QByteArray before, after; } cases[] = {
+        {"  environments/prod.env  \n", "  environments/prod.env  \n"},
+        {"a\r\nenvironments/prod.env\r\n", "a\r\nenvironments/prod.env\r\n"},
+        {"node_modules", "node_modules\n" + kBlock},
+        {"\xff\xfe not text\n", "\xff\xfe not text\n" + kBlock},
+    };
+    for (const auto& c : cases) {
+        Workspace other;
+        other.write(".gitignore", c.before);
+        other.service.createEnvironment(QStringLiteral("prod"), true);
+        EXPECT_EQ(readBytes(other.file(".gitignore")), c.after) << c.before.toStdString();
+    }
+}
+
+TEST(APIServiceEnvironmentTest, PlainEnvironmentKeepsAnExistingFileAndBecomesActive) {
+    Workspace ws;
+    ws.write("environments/dev.env", "A=1\n");
+    ws.write("environments/alpha.env", "B=2\n");
+    ws.service.reload();
+    EXPECT_EQ(ws.service.createEnvironment(QStringLiteral("dev"), false), ws.file("environments/dev.env"));
+    EXPECT_EQ(readBytes(ws.file("environments/dev.env")), QByteArray("A=1\n"));
+    EXPECT_EQ(ws.service.environmentValues(), (QMap<QString, QString>{{"A", "1"}}));
+    EXPECT_FALSE(QFile::exists(ws.file(".gitignore")));
+}

@@ -1,0 +1,135 @@
+// The workspace's request files and environments as a rescan finds them.
+#include <gtest/gtest.h>
+
+#include "API/APIService.h"
+#include "API/BruFileFormat.h"
+#include "API/HTTPFileFormat.h"
+#include "Printers.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+
+using testing_support::readBytes;
+using testing_support::TempFolder;
+
+namespace {
+
+const QByteArray kOne = "### One\nGET https://example.com/one\n";
+
+QStringList relativeUrls(const APIService& service) {
+    QStringList out;
+    for (const APICollectionFile& file : service.collections()) out.append(QDir(*service.root()).relativeFilePath(file.url));
+    return out;
+}
+
+QStringList environmentNames(const APIService& service) {
+    QStringList out;
+    for (const APIEnvironment& environment : service.environments()) out.append(environment.name);
+    return out;
+}
+
+const APICollectionFile* collection(const APIService& service, const QString& url) {
+    const auto& all = service.collections();
+    const auto it = std::find_if(all.cbegin(), all.cend(), [&](const APICollectionFile& f) { return f.url == url; });
+    return it == all.cend() ? nullptr : &*it;
+}
+
+} // namespace
+
+TEST(APIServiceScanTest, FindsRequestFilesInFileViewerOrderAndSkipsExcludedFolders) {
+    TempFolder ws;
+    for (const char* path : {"Upper.HTTP", "x.rest", "item10.http", "item2.http", "b/api.http", "a/api.http", "Dist/ok.http",
+                             "node_modules/n.http", "deep/er/dist/d.http", "a/DerivedData/z.http", ".hidden/h.http",
+                             ".git/g.http", "src/.build/b.http", ".swiftpm/s.http", ".dot.http", "a.http.bak", "notes.txt"})
+        ws.write(path, kOne);
+    ws.write("notes.bru", "meta {\n  name: Bru\n}\n\nget {\n  url: https://example.com\n}\n");
+    ws.write("comments.http", "# only a comment\n// and another\n");
+    ws.write("latin1.http", "### Caf\xe9\nGET https://x\n");
+    // A link back to the root must not make the walk loop.
+    ASSERT_TRUE(QFile::link(ws.path(), ws.file("loop")));
+
+    APIService service;
+    service.setRoot(ws.path());
+    service.reload();
+    // Equal names stay in walk order, next to each other; digits compare by value.
+    EXPECT_EQ(relativeUrls(service), (QStringList{"a/api.http", "b/api.http", "item2.http", "item10.http", "notes.bru",
+                                                  "Dist/ok.http", "Upper.HTTP", "x.rest"}));
+    EXPECT_EQ(collection(service, ws.file("Upper.HTTP"))->format, &HTTPFileFormat::format());
+    EXPECT_EQ(collection(service, ws.file("notes.bru"))->format, &BruFileFormat::format());
+    EXPECT_EQ(collection(service, ws.file("notes.bru"))->requests.first().name, QStringLiteral("Bru"));
+
+    // A file with no request appears as soon as it holds one.
+    ws.write("comments.http", "# only a comment\n### Now\nGET https://x\n");
+    service.reload();
+    EXPECT_TRUE(collection(service, ws.file("comments.http")));
+}
+
+TEST(APIServiceScanTest, EnvironmentsFromBothFileKindsAndTheActiveOneSettles) {
+    TempFolder ws;
+    ws.write("environments/dev.env", "A=1\nB=x\n");
+    ws.write("sub/environments/dev.json", R"({"A": 2})");  // later in the walk: replaces dev whole
+    ws.write("environments/prod.JSON", R"({"n": 12345678901234567890, "t": true, "f": false, "z": null})");
+    ws.write("environments/list.json", "[1]");
+    ws.write("Environments/upper.env", "A=1\n");
+    ws.write("env/other.env", "A=1\n");
+    ws.write("environments/.env", "A=1\n");
+    ws.write("environments/latin1.env", "A=\xe9\n");
+    ws.write("environments/item10.env", "");
+    ws.write("environments/item2.env", "");
+
+    APIService service;
+    QSignalSpy activeChanged(&service, &APIService::activeEnvironmentChanged);
+    service.setRoot(ws.path());
+    service.reload();
+    EXPECT_EQ(environmentNames(service), (QStringList{"dev", "item2", "item10", "prod"}));
+    EXPECT_EQ(service.activeEnvironment(), QStringLiteral("dev"));
+    EXPECT_EQ(activeChanged.count(), 1);
+    EXPECT_EQ(service.environmentValues(), (QMap<QString, QString>{{"A", "2"}}));
+
+    service.setActiveEnvironment(QStringLiteral("prod"));
+    service.reload();
+    EXPECT_EQ(service.environmentValues(),
+              (QMap<QString, QString>{{"n", "12345678901234567890"}, {"t", "true"}, {"f", "false"}, {"z", ""}}));
+
+    // Letter case counts: "Prod" is no environment, so the first one takes over.
+    service.setActiveEnvironment(QStringLiteral("Prod"));
+    EXPECT_TRUE(service.environmentValues().isEmpty());
+    service.reload();
+    EXPECT_EQ(service.activeEnvironment(), QStringLiteral("dev"));
+
+    ASSERT_TRUE(QDir(ws.file("environments")).removeRecursively());
+    ASSERT_TRUE(QDir(ws.file("sub")).removeRecursively());
+    service.reload();
+    EXPECT_TRUE(service.environments().isEmpty());
+    EXPECT_FALSE(service.activeEnvironment());
+    EXPECT_TRUE(service.environmentValues().isEmpty());
+}
+
+TEST(APIServiceScanTest, EditsOfTheActiveRequestReachTheFileAcrossRescans) {
+    TempFolder ws;
+    const QString path = ws.write("api.http",
+                                  "### A\nGET https://a\n\n### B\nGET https://b\n\n### C\nGET https://c\n");
+    APIService service;
+    service.setRoot(ws.path());
+    service.reload();
+    HTTPRequest active = service.collections().first().requests[1];
+
+    // Each own write is followed by the watcher's rescan; the edits keep coming.
+    for (int edit = 1; edit <= 3; ++edit) {
+        active.url = QStringLiteral("https://b/%1").arg(edit);
+        ASSERT_TRUE(service.update(active, path)) << edit;
+        service.reload();
+    }
+    EXPECT_EQ(readBytes(path), QByteArray("### A\nGET https://a\n\n### B\nGET https://b/3\n\n### C\nGET https://c\n"));
+
+    // Someone else rewrites the file: a request above it and another changed below it.
+    ws.write("api.http", "### New\nGET https://n\n\n### A\nGET https://a\n\n### B\nGET https://b/3\n\n### C\nPOST https://c\n");
+    service.reload();
+    active.url = QStringLiteral("https://b/4");
+    ASSERT_TRUE(service.update(active, path));
+    EXPECT_EQ(readBytes(path),
+              QByteArray("### New\nGET https://n\n\n### A\nGET https://a\n\n### B\nGET https://b/4\n\n### C\nPOST https://c\n"));
+    EXPECT_EQ(service.collections().first().requests.size(), 4);
+}

@@ -1,0 +1,118 @@
+// Authentication read from and written into a request's headers and parameters.
+#include <gtest/gtest.h>
+
+#include "API/AuthConfig.h"
+#include "Printers.h"
+
+namespace {
+
+KeyValueItem row(const char* key, const char* value, bool enabled = true) {
+    return KeyValueItem{.key = QString::fromUtf8(key), .value = QString::fromUtf8(value), .enabled = enabled};
+}
+
+HTTPRequest withAuth() {
+    HTTPRequest request;
+    request.headers = {row("Accept", "*/*"), row("authorization", "Bearer old"), row("AUTHORIZATION", "x", false),
+                       row("X-Api-Key", "k1"), row("X-Custom-Key", "keep")};
+    request.params = {row("page", "1"), row("api_key", "k2"), row("Access_Token", "t"), row("token", "keep")};
+    return request;
+}
+
+QStringList keys(const QList<KeyValueItem>& rows) {
+    QStringList out;
+    for (const KeyValueItem& r : rows) out.append(r.key + u'=' + r.value);
+    return out;
+}
+
+TEST(AuthConfigTest, ApplyReplacesEveryKnownAuthenticationRow) {
+    HTTPRequest request = withAuth();
+    AuthConfig::empty().apply(request);
+    EXPECT_EQ(keys(request.headers), (QStringList{"Accept=*/*", "X-Custom-Key=keep"}));
+    EXPECT_EQ(keys(request.params), (QStringList{"page=1", "token=keep"}));
+
+    request = withAuth();
+    AuthConfig{.type = AuthType::bearer}.apply(request);  // an empty token only removes
+    EXPECT_EQ(request.headers.size(), 2);
+
+    request = withAuth();
+    AuthConfig{.type = AuthType::bearer, .token = QStringLiteral("{{tok}}")}.apply(request);
+    EXPECT_EQ(keys(request.headers).first(), QStringLiteral("Authorization=Bearer {{tok}}"));
+    EXPECT_TRUE(request.headers.first().enabled);
+}
+
+TEST(AuthConfigTest, ApplyBasicEncodesUnlessTheCredentialsAreAVariable) {
+    auto basic = [](const char* user, const char* password) {
+        HTTPRequest request = withAuth();
+        AuthConfig{.type = AuthType::basic, .username = QString::fromUtf8(user), .password = QString::fromUtf8(password)}.apply(request);
+        return request.headers.first().key == QLatin1String("Authorization") ? request.headers.first().value : QString();
+    };
+    EXPECT_EQ(basic("", "{{creds}}"), QStringLiteral("Basic {{creds}}"));
+    EXPECT_EQ(basic("me", "{{creds}}"), "Basic " + QByteArray("me:{{creds}}").toBase64());
+    EXPECT_EQ(basic("me", ""), QStringLiteral("Basic bWU6"));
+    EXPECT_EQ(basic("", ""), QString());
+    EXPECT_EQ(basic("jürgen", "pässword"), "Basic " + QStringLiteral("jürgen:pässword").toUtf8().toBase64());
+}
+
+TEST(AuthConfigTest, ApplyApiKeyGoesFirstAsHeaderOrLastAsParameter) {
+    HTTPRequest request = withAuth();
+    AuthConfig{.type = AuthType::apiKey, .keyValue = QStringLiteral("v")}.apply(request);
+    EXPECT_EQ(keys(request.headers).first(), QStringLiteral("X-API-Key=v"));
+
+    request = withAuth();
+    AuthConfig{.type = AuthType::apiKey, .keyName = QStringLiteral("key"), .keyValue = QStringLiteral("v"), .keyIn = APIKeyLocation::query}
+        .apply(request);
+    EXPECT_EQ(keys(request.params), (QStringList{"page=1", "token=keep", "key=v"}));
+
+    // A name outside the known sets is neither removed later nor recognised.
+    request = HTTPRequest{};
+    AuthConfig{.type = AuthType::apiKey, .keyName = QStringLiteral("X-Mine"), .keyValue = QStringLiteral("v")}.apply(request);
+    EXPECT_EQ(AuthConfig::from(request), AuthConfig::empty());
+    AuthConfig::empty().apply(request);
+    EXPECT_EQ(request.headers.size(), 1);
+}
+
+TEST(AuthConfigTest, FromReadsTheFirstEnabledAuthorizationHeader) {
+    HTTPRequest request;
+    request.headers = {row("Authorization", "Bearer off", false), row("AUTHORIZATION", "Bearer  spaced ")};
+    EXPECT_EQ(AuthConfig::from(request), (AuthConfig{.type = AuthType::bearer, .token = QStringLiteral(" spaced ")}));
+
+    request.headers = {row("Authorization", "Basic " + QByteArray("a:b:c").toBase64())};
+    EXPECT_EQ(AuthConfig::from(request), (AuthConfig{.type = AuthType::basic, .username = QStringLiteral("a"), .password = QStringLiteral("b:c")}));
+
+    request.headers = {row("Authorization", "Basic {{creds}}")};
+    EXPECT_EQ(AuthConfig::from(request), (AuthConfig{.type = AuthType::basic, .password = QStringLiteral("{{creds}}")}));
+}
+
+TEST(AuthConfigTest, FromFallsThroughToApiKeysOnUnreadableAuthorization) {
+    const AuthConfig keyConfig{.type = AuthType::apiKey, .keyName = QStringLiteral("X-API-KEY"), .keyValue = QStringLiteral("k")};
+    // Wrong scheme case, bad Base64, unpadded Base64, no colon, not UTF-8, another scheme.
+    for (const char* value : {"bearer t", "BASIC dTpw", "Basic !!!!", "Basic dTpwPQ", "Basic bm9jb2xvbg==", "Basic /w==", "Token x"}) {
+        HTTPRequest request;
+        request.headers = {row("Authorization", value), row("X-API-KEY", "k")};
+        EXPECT_EQ(AuthConfig::from(request), keyConfig) << value;
+    }
+    HTTPRequest request;
+    request.headers = {row("Authorization", "Basic dTpw", false), row("x-api-key", "h", false)};
+    request.params = {row("ApiKey", "q")};
+    EXPECT_EQ(AuthConfig::from(request),
+              (AuthConfig{.type = AuthType::apiKey, .keyName = QStringLiteral("ApiKey"), .keyValue = QStringLiteral("q"), .keyIn = APIKeyLocation::query}));
+    request.headers.append(row("apikey", "h"));
+    EXPECT_EQ(AuthConfig::from(request).keyIn, APIKeyLocation::header);  // a header wins over a parameter
+}
+
+TEST(AuthConfigTest, ApplyThenFromGivesTheConfigurationBack) {
+    const QList<AuthConfig> configs{
+        {.type = AuthType::bearer, .token = QStringLiteral("abc")},
+        {.type = AuthType::basic, .username = QStringLiteral("user"), .password = QStringLiteral("p:w")},
+        {.type = AuthType::basic, .password = QStringLiteral("{{pair}}")},
+        {.type = AuthType::apiKey, .keyName = QStringLiteral("api-key"), .keyValue = QStringLiteral("v")},
+        {.type = AuthType::apiKey, .keyName = QStringLiteral("access_token"), .keyValue = QStringLiteral("v"), .keyIn = APIKeyLocation::query},
+    };
+    for (const AuthConfig& config : configs) {
+        HTTPRequest request = withAuth();
+        config.apply(request);
+        EXPECT_EQ(AuthConfig::from(request), config) << AuthTypes::rawValue(config.type).toStdString();
+    }
+}
+
+} // namespace

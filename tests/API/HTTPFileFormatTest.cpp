@@ -1,0 +1,260 @@
+// The .http / .rest format: reading, writing new files and rewriting files after an edit.
+#include <gtest/gtest.h>
+
+#include "API/HTTPFileFormat.h"
+#include "Printers.h"
+
+namespace {
+
+using HTTPFileFormat::parse;
+using HTTPFileFormat::serialize;
+
+KeyValueItem row(const QString& key, const QString& value, bool enabled = true) {
+    return KeyValueItem{.key = key, .value = value, .enabled = enabled};
+}
+
+QStringList rows(const QList<KeyValueItem>& items) {
+    QStringList out;
+    for (const KeyValueItem& item : items) out.append((item.enabled ? "" : "~") + item.key + u'=' + item.value);
+    return out;
+}
+
+QStringList names(const QList<HTTPRequest>& requests) {
+    QStringList out;
+    for (const HTTPRequest& request : requests) out.append(request.name);
+    return out;
+}
+
+// --- reading -------------------------------------------------------------------------------
+
+TEST(HTTPFileFormatReadTest, SectionsWithoutARequestLineYieldNothing) {
+    EXPECT_TRUE(parse(QString()).isEmpty());
+    EXPECT_TRUE(parse(QStringLiteral("\n\n# note\n// other\n   \n")).isEmpty());
+    EXPECT_TRUE(parse(QStringLiteral("### Lonely\n\n\n")).isEmpty());
+    EXPECT_TRUE(parse(QStringLiteral("###\nFETCH https://x\n")).isEmpty());
+    EXPECT_TRUE(parse(QStringLiteral("###\nGET\n")).isEmpty());
+    EXPECT_TRUE(parse(QStringLiteral("###\nGET\thttps://x\n")).isEmpty());
+}
+
+TEST(HTTPFileFormatReadTest, NamesComeFromTheHashLines) {
+    EXPECT_EQ(names(parse(QStringLiteral("GET https://x"))), QStringList{"Request"});
+    EXPECT_EQ(names(parse(QStringLiteral("# c\nget https://x\n###   Second \nPOST https://y"))), (QStringList{"Request", "Second"}));
+    EXPECT_EQ(names(parse(QStringLiteral("###\nGET https://x\n#### Users\nGET https://y"))), (QStringList{"Request", "Users"}));
+    EXPECT_EQ(parse(QStringLiteral("get https://x")).first().method, HTTPMethod::get);
+}
+
+TEST(HTTPFileFormatReadTest, QueryIsSplitIntoDecodedRows) {
+    const HTTPRequest request = parse(QStringLiteral("GET {{base}}/a?b=1&c=%20d&&e")).first();
+    EXPECT_EQ(request.url, QStringLiteral("{{base}}/a"));
+    EXPECT_EQ(rows(request.params), (QStringList{"b=1", "c= d", "e="}));
+    EXPECT_EQ(rows(parse(QStringLiteral("GET {{base}}?q=a%ZZ&r=%C3%A9&s=%FF&=v&a==b")).first().params),
+              (QStringList{"q=a%ZZ", "r=é", "s=%FF", "v=", "a==b"}));
+}
+
+TEST(HTTPFileFormatReadTest, HeadersAndBodyKinds) {
+    const HTTPRequest request = parse(QStringLiteral("POST https://x\nX-Time: 10:30:00\n:nokey\nnocolon\n\n{\"a\": 1}\n\n")).first();
+    EXPECT_EQ(rows(request.headers), QStringList{"X-Time=10:30:00"});
+    EXPECT_EQ(request.body, QStringLiteral("{\"a\": 1}"));
+    EXPECT_EQ(request.bodyKind, BodyKind::json);
+
+    auto kind = [](const QString& headers, const QString& body) {
+        return parse("POST https://x\n" + headers + "\n\n" + body).first().bodyKind;
+    };
+    EXPECT_EQ(kind(QStringLiteral("Content-Type: application/x-www-form-urlencoded"), QStringLiteral("a=1&b=2")), BodyKind::form);
+    EXPECT_EQ(kind(QStringLiteral("content-TYPE: MULTIPART/FORM-DATA"), QStringLiteral("x")), BodyKind::form);
+    EXPECT_EQ(kind(QStringLiteral("Accept: */*"), QStringLiteral("hello")), BodyKind::text);
+    EXPECT_EQ(kind(QStringLiteral("Accept: */*"), QStringLiteral("  [1]")), BodyKind::json);
+    EXPECT_EQ(kind(QStringLiteral("Accept: */*"), QString()), BodyKind::none);
+}
+
+TEST(HTTPFileFormatReadTest, ProtocolVersionIsNotPartOfTheUrl) {
+    const HTTPRequest request = parse(QStringLiteral("GET https://x/y?a=1 HTTP/1.1\n")).first();
+    EXPECT_EQ(request.url, QStringLiteral("https://x/y"));
+    EXPECT_EQ(rows(request.params), QStringList{"a=1"});
+    EXPECT_EQ(parse(QStringLiteral("GET https://x/y HTTP/2")).first().url, QStringLiteral("https://x/y"));
+}
+
+TEST(HTTPFileFormatReadTest, CrlfFilesReadLikeLfFiles) {
+    const HTTPRequest request =
+        parse(QStringLiteral("### Users\r\nPOST https://x\r\nContent-Type: text/plain\r\n\r\nline 1\r\nline 2\r\n")).first();
+    EXPECT_EQ(request.name, QStringLiteral("Users"));
+    EXPECT_EQ(request.url, QStringLiteral("https://x"));
+    EXPECT_EQ(rows(request.headers), QStringList{"Content-Type=text/plain"});
+    EXPECT_EQ(request.body, QStringLiteral("line 1\nline 2"));
+}
+
+TEST(HTTPFileFormatReadTest, OtherToolsLinesBeforeTheRequestLineAreSkipped) {
+    const QList<HTTPRequest> requests = parse(QStringLiteral(
+        "@host = example.org\n###\n@token=abc\nGET {{host}}/a\n\n###\n< {%\nrequest.variables.set('x', 1)\n%}\n"
+        "< ./pre.js\n# @name second\nPOST {{host}}/b\n\n###\nrun #Other\nPUT {{host}}/c\n"));
+    EXPECT_EQ(requests.size(), 3);
+    EXPECT_EQ(requests[1].url, QStringLiteral("{{host}}/b"));
+}
+
+TEST(HTTPFileFormatReadTest, CommentedOutHeadersAreDisabledRowsNeverSentHeaders) {
+    const HTTPRequest request =
+        parse(QStringLiteral("GET https://x\n# Accept: text/html\n// X-Old: 1\n# a note: with spaces\n# @directive\nX-On: 1\n")).first();
+    EXPECT_EQ(rows(request.headers), (QStringList{"~Accept=text/html", "~X-Old=1", "X-On=1"}));
+}
+
+// --- writing new files ---------------------------------------------------------------------
+
+HTTPRequest users() {
+    HTTPRequest request;
+    request.name = QStringLiteral("Users");
+    request.url = QStringLiteral("{{base}}/u");
+    request.params = {row(QStringLiteral("page"), QStringLiteral("1"))};
+    request.headers = {row(QStringLiteral("Accept"), QStringLiteral("application/json"))};
+    return request;
+}
+
+TEST(HTTPFileFormatWriteTest, WritesTheBlocksOfNewRequests) {
+    EXPECT_EQ(serialize({users()}), QStringLiteral("### Users\nGET {{base}}/u?page=1\nAccept: application/json\n"));
+
+    HTTPRequest query = users();
+    query.url = QStringLiteral("{{base}}?a=1");
+    query.params = {row(QStringLiteral("b"), QStringLiteral("two words")), row(QStringLiteral("off"), QStringLiteral("1"), false),
+                    row(QString(), QStringLiteral("x"))};
+    query.headers.clear();
+    EXPECT_EQ(serialize({query}), QStringLiteral("### Users\nGET {{base}}?a=1&b=two%20words\n"));
+
+    HTTPRequest json = users();
+    json.params.clear();
+    json.body = QStringLiteral("{}");
+    json.bodyKind = BodyKind::json;
+    HTTPRequest none = users();
+    none.body = QStringLiteral("dropped");
+    EXPECT_EQ(serialize({json, none}), QStringLiteral("### Users\nGET {{base}}/u\nAccept: application/json\n\n{}\n\n"
+                                                      "### Users\nGET {{base}}/u?page=1\nAccept: application/json\n"));
+    EXPECT_EQ(serialize({}), QString());
+}
+
+TEST(HTTPFileFormatWriteTest, WrittenRequestsReadBackTheSame) {
+    HTTPRequest request = users();
+    request.method = HTTPMethod::patch;
+    request.params = {row(QStringLiteral("q"), QStringLiteral("a&b=c#d %")), row(QStringLiteral("é"), QStringLiteral("{{v}}"))};
+    request.headers.append(row(QStringLiteral("X-Off"), QStringLiteral("1"), false));
+    request.body = QStringLiteral("a=1&b=2");
+    request.bodyKind = BodyKind::text;
+
+    const QString text = serialize({request});
+    // Variable references stay readable for other tools; separators are encoded so the row survives.
+    EXPECT_TRUE(text.contains(QStringLiteral("?q=a%26b%3Dc%23d%20%25&%C3%A9={{v}}\n"))) << text.toStdString();
+    const HTTPRequest back = parse(text).first();
+    EXPECT_NE(back.id, request.id);
+    EXPECT_EQ(back.name, request.name);
+    EXPECT_EQ(back.method, request.method);
+    EXPECT_EQ(back.url, request.url);
+    EXPECT_EQ(rows(back.params), rows(request.params));
+    EXPECT_EQ(rows(back.headers), rows(request.headers));
+    EXPECT_EQ(back.body, request.body);
+}
+
+// --- rewriting a file after an edit --------------------------------------------------------
+
+const QString kFile = QStringLiteral(
+    "@host = https://example.org\n"
+    "\n"
+    "### List users\n"
+    "# @name list\n"
+    "# @no-redirect\n"
+    "GET {{host}}/users?page=1 HTTP/1.1\n"
+    "Accept: application/json\n"
+    "# X-Debug: 1\n"
+    "\n"
+    "\n"
+    "### Purge cache\n"
+    "PURGE {{host}}/cache\n"
+    "\n"
+    "### Create user\n"
+    "POST {{host}}/users\n"
+    "Content-Type: application/json\n"
+    "\n"
+    "{\n"
+    "  \"name\": \"Ann\"\n"
+    "}\n"
+    "\n"
+    "> {% client.global.set('id', response.body.id) %}\n");
+
+TEST(HTTPFileFormatRewriteTest, UntouchedFilesComeBackByteForByte) {
+    const QList<HTTPRequest> requests = parse(kFile);
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_EQ(serialize(requests), kFile);
+    QString crlf = kFile;
+    crlf.replace(u'\n', QStringLiteral("\r\n"));
+    EXPECT_EQ(serialize(parse(crlf)), crlf);
+}
+
+TEST(HTTPFileFormatRewriteTest, AnEditRewritesOnlyTheLinesItChanged) {
+    QList<HTTPRequest> requests = parse(kFile);
+    requests[0].params[0].value = QStringLiteral("2");
+    requests[0].headers[0].value = QStringLiteral("text/csv");
+    requests[0].headers[1].enabled = true;
+    QString expected = kFile;
+    expected.replace(QStringLiteral("users?page=1 HTTP"), QStringLiteral("users?page=2 HTTP"))
+        .replace(QStringLiteral("Accept: application/json\n# X-Debug: 1"), QStringLiteral("Accept: text/csv\nX-Debug: 1"));
+    EXPECT_EQ(serialize(requests), expected);
+
+    requests = parse(kFile);
+    requests[1].name = QStringLiteral("Make user");
+    requests[1].body = QStringLiteral("{}");
+    expected = kFile;
+    expected.replace(QStringLiteral("### Create user"), QStringLiteral("### Make user"))
+        .replace(QStringLiteral("{\n  \"name\": \"Ann\"\n}\n\n> {% client.global.set('id', response.body.id) %}\n"), QStringLiteral("{}\n"));
+    EXPECT_EQ(serialize(requests), expected);
+}
+
+TEST(HTTPFileFormatRewriteTest, RemovingAddingAndCopyingRequestsKeepsTheRest) {
+    QList<HTTPRequest> requests = parse(kFile);
+    requests.removeFirst();
+    QString expected = kFile;
+    expected.remove(expected.indexOf(QStringLiteral("### List users")), expected.indexOf(QStringLiteral("### Purge")) - expected.indexOf(QStringLiteral("### List users")));
+    EXPECT_EQ(serialize(requests), expected);
+
+    requests = parse(kFile);
+    HTTPRequest copy = requests[0];
+    copy.id = QUuid::createUuid();
+    copy.name += QStringLiteral(" copy");
+    requests.insert(1, copy);
+    requests.append(users());
+    const QString written = serialize(requests);
+    EXPECT_TRUE(written.startsWith(kFile.left(kFile.indexOf(QStringLiteral("### Purge")))));
+    EXPECT_TRUE(written.contains(QStringLiteral("\n\n### List users copy\nGET {{host}}/users?page=1\nAccept: application/json\n# X-Debug: 1\n\n### Purge")))
+        << written.toStdString();
+    EXPECT_TRUE(written.endsWith(QStringLiteral("response.body.id) %}\n\n### Users\nGET {{base}}/u?page=1\nAccept: application/json\n")));
+    EXPECT_EQ(names(parse(written)), (QStringList{"List users", "List users copy", "Create user", "Users"}));
+}
+
+TEST(HTTPFileFormatRewriteTest, EditedCrlfFilesKeepCrlfAndTheProtocolVersion) {
+    QString crlf = kFile;
+    crlf.replace(u'\n', QStringLiteral("\r\n"));
+    QList<HTTPRequest> requests = parse(crlf);
+    requests[0].url = QStringLiteral("{{host}}/people");
+    requests[0].headers.append(row(QStringLiteral("X-New"), QStringLiteral("1")));
+    const QString written = serialize(requests);
+    EXPECT_TRUE(written.contains(QStringLiteral("GET {{host}}/people?page=1 HTTP/1.1\r\nAccept: application/json\r\n# X-Debug: 1\r\nX-New: 1\r\n\r\n")))
+        << written.toStdString();
+    EXPECT_FALSE(written.contains(QRegularExpression(QStringLiteral("[^\\r]\\n"))));
+}
+
+TEST(HTTPFileFormatRewriteTest, ReparsingKeepsIdsOfRequestsInPlace) {
+    const QList<HTTPRequest> before = parse(kFile);
+    QString changed = kFile;
+    changed.replace(QStringLiteral("### Create user"), QStringLiteral("### Add user")).replace(QStringLiteral("page=1"), QStringLiteral("page=3"));
+    const QList<HTTPRequest> after = parse(changed, before);
+    EXPECT_EQ(after[0].id, before[0].id);  // same place, same name
+    EXPECT_NE(after[1].id, before[1].id);  // renamed
+}
+
+TEST(HTTPFileFormatRewriteTest, OneRequestAloneIsItsOwnSection) {
+    QList<HTTPRequest> requests = parse(kFile);
+    EXPECT_EQ(HTTPFileFormat::serializeRequest(requests[0]),
+              QStringLiteral("### List users\n# @name list\n# @no-redirect\nGET {{host}}/users?page=1 HTTP/1.1\nAccept: application/json\n# X-Debug: 1\n\n\n"));
+    // Text read from that view and saved into the file keeps its own comments.
+    HTTPRequest fromView = parse(QStringLiteral("### List users\n# @name list\nGET {{host}}/all\n")).first();
+    fromView.id = requests[0].id;
+    requests[0] = fromView;
+    EXPECT_TRUE(serialize(requests).startsWith(QStringLiteral("@host = https://example.org\n\n### List users\n# @name list\nGET {{host}}/all\n\n### Purge"))) << serialize(requests).toStdString();
+}
+
+} // namespace

@@ -1,0 +1,130 @@
+#pragma once
+// A small HTTP/1.1 server on 127.0.0.1 for tests and benchmarks: answers every request with a
+// scripted response (or never, to provoke a time-out) and records what it received. Lives in the
+// thread that creates it; no moc needed.
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <memory>
+#include <utility>
+
+namespace loopback {
+
+using Fields = QList<std::pair<QByteArray, QByteArray>>;
+
+struct ReceivedRequest {
+    QByteArray method;
+    QByteArray target;  // path and query as sent
+    Fields headers;     // in arrival order, names as sent
+    QByteArray body;
+
+    // The last value of a field, names compared without case; empty when absent.
+    QByteArray header(const QByteArray& name) const {
+        QByteArray value;
+        for (const auto& [n, v] : headers)
+            if (n.compare(name, Qt::CaseInsensitive) == 0) value = v;
+        return value;
+    }
+    int count(const QByteArray& name) const {
+        int n = 0;
+        for (const auto& field : headers) n += field.first.compare(name, Qt::CaseInsensitive) == 0;
+        return n;
+    }
+};
+
+struct ScriptedResponse {
+    int status = 200;
+    QByteArray reason = "OK";
+    Fields headers;
+    QByteArray body;
+    bool silent = false;  // read the request, never answer
+};
+
+class LoopbackServer {
+public:
+    LoopbackServer() {
+        server_.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) serve(socket);
+        });
+    }
+
+    quint16 port() const { return server_.serverPort(); }
+    QString url(const QString& path = QStringLiteral("/")) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+    }
+
+    void respondWith(ScriptedResponse response) {
+        QMutexLocker lock(&mutex_);
+        response_ = std::move(response);
+    }
+    QList<ReceivedRequest> received() const {
+        QMutexLocker lock(&mutex_);
+        return received_;
+    }
+    int receivedCount() const {
+        QMutexLocker lock(&mutex_);
+        return int(received_.size());
+    }
+    void clearReceived() {
+        QMutexLocker lock(&mutex_);
+        received_.clear();
+    }
+
+private:
+    void serve(QTcpSocket* socket) {
+        auto buffer = std::make_shared<QByteArray>();
+        auto continued = std::make_shared<bool>(false);
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer, continued] {
+            buffer->append(socket->readAll());
+            const qsizetype end = buffer->indexOf("\r\n\r\n");
+            if (end < 0) return;
+            ReceivedRequest request;
+            const QList<QByteArray> lines = buffer->left(end).split('\n');
+            const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+            request.method = requestLine.value(0);
+            request.target = requestLine.value(1);
+            for (qsizetype i = 1; i < lines.size(); ++i) {
+                const QByteArray line = lines[i].endsWith('\r') ? lines[i].chopped(1) : lines[i];
+                const qsizetype colon = line.indexOf(':');
+                if (colon > 0) request.headers.append({line.left(colon), line.mid(colon + 1).trimmed()});
+            }
+            if (!*continued && request.header("Expect").toLower() == "100-continue") {
+                *continued = true;
+                socket->write("HTTP/1.1 100 Continue\r\n\r\n");
+            }
+            const qsizetype length = request.header("Content-Length").toLongLong();
+            if (buffer->size() < end + 4 + length) return;
+            request.body = buffer->mid(end + 4, length);
+            buffer->clear();
+            answer(socket, request);
+        });
+    }
+
+    void answer(QTcpSocket* socket, const ReceivedRequest& request) {
+        ScriptedResponse response;
+        {
+            QMutexLocker lock(&mutex_);
+            received_.append(request);
+            response = response_;
+        }
+        if (response.silent) return;
+        QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
+        for (const auto& [name, value] : response.headers) out += name + ": " + value + "\r\n";
+        out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
+        if (request.method != "HEAD") out += response.body;
+        socket->write(out);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer server_;
+    mutable QMutex mutex_;
+    ScriptedResponse response_;
+    QList<ReceivedRequest> received_;
+};
+
+} // namespace loopback

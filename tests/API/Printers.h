@@ -1,0 +1,6 @@
+#pragma once
+// Readable failure messages for Qt strings.
+#include <QString>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }

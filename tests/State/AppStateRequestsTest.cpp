@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "API/LoopbackServer.h"
+#include "AppState.h"
+#include "ScriptedPrompter.h"
+#include "TestSupport.h"
+
+using namespace testing_support;
+using loopback::LoopbackServer;
+
+namespace {
+const APICollectionFile* fileNamed(AppState& s, const QString& name) {
+    for (const auto& f : s.api().collections())
+        if (f.url.endsWith("/" + name)) return &f;
+    return nullptr;
+}
+} // namespace
+
+TEST(AppStateRequests, EditsReachTheFileAcrossRescans) {
+    TempFolder dir;
+    dir.write("proj/api.http", "### First\nGET https://example.com/one\n\n### Second\nGET https://example.com/two\n");
+    AppState state;
+    state.openFolder(dir.file("proj"));
+    const APICollectionFile* file = fileNamed(state, "api.http");
+    ASSERT_TRUE(file);
+    state.openRequest(file->requests[1], *file);
+
+    HTTPRequest edited = state.activeRequest()->request;
+    edited.url = "https://example.com/edited";
+    state.updateActiveRequest(edited);
+    EXPECT_TRUE(readBytes(dir.file("proj/api.http")).contains("https://example.com/edited"));
+
+    // The program's own write is seen by the watcher, which rescans; later edits must still land.
+    state.api().reload();
+    edited.url = "https://example.com/again";
+    state.updateActiveRequest(edited);
+    const QByteArray bytes = readBytes(dir.file("proj/api.http"));
+    EXPECT_TRUE(bytes.contains("https://example.com/again"));
+    EXPECT_TRUE(bytes.contains("https://example.com/one"));
+}
+
+TEST(AppStateRequests, ResponsesBelongToTheRequestThatWasSent) {
+    TempFolder dir;
+    LoopbackServer server;
+    server.respondWith({418, "I'm a teapot", {}, "short and stout"});
+    dir.write("proj/api.http",
+              QString("### A\nGET %1\n\n### B\nGET %2\n").arg(server.url("/a"), server.url("/b")).toUtf8());
+    AppState state;
+    state.openFolder(dir.file("proj"));
+    const APICollectionFile file = *fileNamed(state, "api.http");
+
+    state.openRequest(file.requests[0], file);
+    state.sendActiveRequest();
+    state.sendActiveRequest();
+    EXPECT_TRUE(state.isSending());
+    state.openRequest(file.requests[1], file);  // the answers arrive under another request
+    ASSERT_TRUE(waitUntil([&] { return !state.isSending(); }));
+    EXPECT_FALSE(state.lastResponse().has_value());
+    ASSERT_EQ(state.history().entries().size(), 2);
+
+    state.sendActiveRequest();
+    ASSERT_TRUE(waitUntil([&] { return !state.isSending(); }));
+    ASSERT_TRUE(state.lastResponse().has_value());
+    EXPECT_EQ(state.lastResponse()->status, 418);
+    EXPECT_EQ(state.history().entries().size(), 3);
+}
+
+TEST(AppStateRequests, ReplayOfADeletedRequestTakesNoEdits) {
+    TempFolder dir;
+    dir.write("proj/api.http", "### Gone\nGET http://127.0.0.1:1/x\n\n### Kept\nGET http://127.0.0.1:1/y\n");
+    AppState state;
+    state.openFolder(dir.file("proj"));
+    APICollectionFile file = *fileNamed(state, "api.http");
+    state.openRequest(file.requests[0], file);
+    state.sendActiveRequest();  // port 1 refuses: a status-0 response, still recorded
+    ASSERT_TRUE(waitUntil([&] { return !state.isSending(); }));
+    ASSERT_EQ(state.lastResponse()->status, 0);
+    const QUuid entry = state.history().entries().first().id;
+
+    ASSERT_TRUE(state.api().deleteRequest(file.requests[0], file.url));
+    state.api().reload();
+    file = *fileNamed(state, "api.http");
+    state.openRequest(file.requests[0], file);
+    state.replay(entry);
+    ASSERT_TRUE(state.activeRequest().has_value());
+    EXPECT_TRUE(state.activeRequest()->detached);
+    const QByteArray before = readBytes(dir.file("proj/api.http"));
+    HTTPRequest edited = state.activeRequest()->request;
+    edited.url = "http://changed";
+    state.updateActiveRequest(edited);
+    EXPECT_EQ(readBytes(dir.file("proj/api.http")), before);
+}

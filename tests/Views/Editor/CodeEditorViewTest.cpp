@@ -1,0 +1,459 @@
+// The editor widget driven like a user: typing help, undo, comments, go-to-line, folding with the
+// gutter, and find and replace over the widget's text.
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QFontMetricsF>
+#include <QInputMethodEvent>
+#include <QMimeData>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include "EditorFixture.h"
+#include "Platform/SettingsStore.h"
+#include "Views/Editor/FoldingLayoutManager.h"
+
+// --- typing help and undo
+
+TEST(CodeEditorTyping, OpenerPairsAndCloserTypesOver) {
+    EditorFixture f("");
+    f.type("(");
+    EXPECT_EQ(f.text(), "()");
+    EXPECT_EQ(f.selection(), (TextRange{1, 0}));
+    f.type(")");
+    EXPECT_EQ(f.text(), "()");
+    EXPECT_EQ(f.selection(), (TextRange{2, 0}));
+    EXPECT_TRUE(f.document.isDirty());
+
+    f.type(" \"");
+    EXPECT_EQ(f.text(), "() \"\"");
+    f.type(QString::fromUtf8("é😀"));
+    EXPECT_EQ(f.text(), QString::fromUtf8("() \"é😀\""));
+}
+
+TEST(CodeEditorTyping, ReturnBetweenBracesSplitsTheBlock) {
+    EditorFixture f("  f {}");
+    f.select(5);
+    f.enter();
+    EXPECT_EQ(f.text(), "  f {\n      \n  }");
+    EXPECT_EQ(f.selection(), (TextRange{12, 0}));
+    EXPECT_EQ(f.view->document()->blockCount(), 3);
+    f.undo();  // the whole own edit is one step
+    EXPECT_EQ(f.text(), "  f {}");
+    EXPECT_EQ(f.selection(), (TextRange{5, 0}));
+    f.redo();
+    EXPECT_EQ(f.text(), "  f {\n      \n  }");
+}
+
+TEST(CodeEditorTyping, EveryOwnEditIsOneUndoStep) {
+    EditorFixture f("abc def");
+    f.select(0, 3);
+    f.type("[");
+    EXPECT_EQ(f.text(), "[abc] def");
+    EXPECT_EQ(f.selection(), (TextRange{1, 3}));
+    f.select(8);
+    f.type("(");
+    EXPECT_EQ(f.text(), "[abc] de()f");
+    f.backspace();  // between an empty pair: both go
+    EXPECT_EQ(f.text(), "[abc] def");
+
+    f.undo();
+    EXPECT_EQ(f.text(), "[abc] de()f");
+    f.undo();
+    EXPECT_EQ(f.text(), "[abc] def");
+    f.undo();
+    EXPECT_EQ(f.text(), "abc def");
+    EXPECT_EQ(f.selection(), (TextRange{0, 3}));
+    f.undo();  // nothing more to undo
+    EXPECT_EQ(f.text(), "abc def");
+}
+
+TEST(CodeEditorTyping, TypedWordsUndoTogether) {
+    EditorFixture f("");
+    f.type("hello world");
+    f.undo();
+    EXPECT_EQ(f.text(), "hello ");
+    f.undo();
+    EXPECT_EQ(f.text(), "");
+}
+
+TEST(CodeEditorTyping, NewLinesFollowTheDocumentsLineEnding) {
+    EditorFixture f("a\r\nb");
+    f.select(1);
+    f.enter();
+    EXPECT_EQ(f.text(), "a\r\n\r\nb");
+    EXPECT_EQ(f.view->document()->blockCount(), 3);
+    f.backspace();  // a CR LF is one line break: one Backspace removes it whole
+    EXPECT_EQ(f.text(), "a\r\nb");
+    EXPECT_EQ(f.selection(), (TextRange{1, 0}));
+}
+
+TEST(CodeEditorTyping, PasteAndInputMethodCommitsGoThroughTheFilter) {
+    EditorFixture f("x");
+    f.select(1);
+    QMimeData* data = new QMimeData;
+    data->setText("p\r\nq\rr");
+    QApplication::clipboard()->setMimeData(data);
+    f.key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(f.text(), "xp\r\nq\rr");  // pasted exactly, line endings and all
+    EXPECT_EQ(f.view->document()->blockCount(), 3);
+
+    const QString exact = QString("a") + QChar(0xA0) + "\r\nb" + QChar(0x2028) + "c";
+    f.document.setText(exact);
+    f.settle();
+    f.select(0, exact.size());
+    f.key(Qt::Key_C, Qt::ControlModifier);  // copying hands over the characters as they are
+    EXPECT_EQ(QApplication::clipboard()->text(), exact);
+    f.select(exact.size());
+
+    QInputMethodEvent commit;
+    commit.setCommitString("(");
+    QApplication::sendEvent(f.view.get(), &commit);
+    EXPECT_EQ(f.text(), exact + "()");
+}
+
+TEST(CodeEditorTyping, ChangesTheWidgetMakesItselfReachTheText) {
+    EditorFixture f("one\r\ntwo three");
+    // Cut, and a word deleted with Ctrl+Backspace.
+    f.select(0, 4);
+    f.key(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(f.text(), "\r\ntwo three");
+    f.select(f.text().size());
+    f.key(Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(f.text(), "\r\ntwo ");
+    // An edit made straight on the widget's display: its line break takes the document's ending.
+    QTextCursor cursor = f.view->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText("x\ny");
+    EXPECT_EQ(f.text(), "\r\ntwo x\r\ny");
+    cursor.insertText(QString(QChar(QChar::LineSeparator)));  // a line break to the text: its own line here too
+    EXPECT_EQ(f.view->document()->blockCount(), 4);
+    f.undo();
+    f.undo();
+    EXPECT_EQ(f.text(), "\r\ntwo ");
+}
+
+TEST(CodeEditorTyping, TypographyFollowsTheSettingsOnlyWhenTheyChange) {
+    EditorFixture f("\tx");
+    EXPECT_EQ(f.view->appliedFontSize(), 13);
+    SettingsStore::shared().setValue("ziduduzovu.editor.fontSize", 20);
+    SettingsStore::shared().setValue("ziduduzovu.editor.tabWidth", 8);
+    f.settle();
+    EXPECT_EQ(f.view->font().pixelSize(), 20);
+    EXPECT_DOUBLE_EQ(f.view->tabStopDistance(), QFontMetricsF(f.view->font()).horizontalAdvance(u' ') * 8);
+    SettingsStore::shared().remove("ziduduzovu.editor.fontSize");
+    SettingsStore::shared().remove("ziduduzovu.editor.tabWidth");
+    f.settle();
+    EXPECT_EQ(f.view->font().pixelSize(), 13);
+}
+
+TEST(CodeEditorTyping, ReadOnlyEditorChangesNothing) {
+    EditorFixture f("ab");
+    f.view->setReadOnly(true);
+    f.select(1);
+    f.type("(x");
+    f.enter();
+    f.backspace();
+    f.editor().toggleComment();
+    EXPECT_EQ(f.text(), "ab");
+    EXPECT_FALSE(f.document.isDirty());
+}
+
+TEST(CodeEditorTyping, CaretIsReportedToTheDocumentOnALaterTurn) {
+    EditorFixture f("a\n\tb\n");
+    f.select(3);
+    EXPECT_EQ(f.document.cursorLine(), 1);  // not yet
+    f.settle();
+    EXPECT_EQ(f.document.cursorLine(), 2);
+    EXPECT_EQ(f.document.cursorColumn(), 2);
+    f.select(5);
+    f.settle();
+    EXPECT_EQ(f.document.cursorLine(), 3);
+    EXPECT_EQ(f.document.cursorColumn(), 1);
+}
+
+TEST(CodeEditorTyping, TextReplacedFromOutsideKeepsTheCaretInside) {
+    EditorFixture f(QString(600, u'x'));
+    f.select(500);
+    f.document.setText(QString(120, u'y'));
+    f.settle();
+    EXPECT_EQ(f.editor().text().text(), QString(120, u'y'));
+    EXPECT_EQ(f.selection(), (TextRange{120, 0}));
+    f.undo();  // a reload is not the user's to undo
+    EXPECT_EQ(f.text(), QString(120, u'y'));
+}
+
+// --- commands
+
+TEST(CodeEditorCommands, ToggleCommentOverMixedLinesAndBack) {
+    EditorFixture f("a\n  b\nc");
+    f.select(0, 5);
+    f.controller.toggleComment();
+    EXPECT_EQ(f.text(), "// a\n  // b\nc");
+    EXPECT_EQ(f.selection(), (TextRange{0, 11}));
+    f.controller.toggleComment();
+    EXPECT_EQ(f.text(), "a\n  b\nc");
+    f.undo();
+    EXPECT_EQ(f.text(), "// a\n  // b\nc");
+
+    EditorFixture crlf("x\r\ny\r\nz", "a.py");
+    crlf.select(0, 4);
+    crlf.editor().toggleComment();
+    EXPECT_EQ(crlf.text(), "# x\r\n# y\r\nz");
+}
+
+TEST(CodeEditorCommands, GoToLineClampsToTheLastLine) {
+    EditorFixture f("aa\nbb\ncc");
+    f.controller.goToLine(3);
+    EXPECT_EQ(f.selection(), (TextRange{6, 0}));
+    f.controller.goToLine(1);
+    EXPECT_EQ(f.selection(), (TextRange{0, 0}));
+    f.controller.goToLine(40);
+    EXPECT_EQ(f.selection(), (TextRange{6, 0}));
+}
+
+TEST(CodeEditorCommands, RelayReachesTheEditorUpdatedLast) {
+    EditorFixture first("a");
+    EXPECT_EQ(first.controller.actions(), first.view->coordinator());
+    EXPECT_EQ(first.find.engine(), first.view->coordinator());
+    first.view.reset();
+    EXPECT_EQ(first.controller.actions(), nullptr);
+    EXPECT_EQ(first.find.engine(), nullptr);
+}
+
+// --- folding and the gutter
+
+namespace {
+// Twelve lines; lines 3 to 7 (1-based) form a block.
+const QString kBlockText = "l1\nl2\nif x {\n  a\n  b\n  c\n}\nl8\nl9\nl10\nl11\nl12";
+
+QList<int> gutterNumbers(EditorFixture& f) {
+    f.view->ruler()->grab();  // paints
+    QList<int> out;
+    for (const auto& n : f.view->ruler()->drawnNumbers()) out << n.number;
+    return out;
+}
+} // namespace
+
+TEST(CodeEditorFolding, FoldingHidesTheInnerLinesAndTheGutterSkipsTheirNumbers) {
+    for (const QString& ending : {QStringLiteral("\n"), QStringLiteral("\r\n")}) {
+        QString text = kBlockText;
+        text.replace("\n", ending);
+        EditorFixture f(text);
+        ASSERT_EQ(f.editor().foldRegions().size(), 1);
+        EXPECT_EQ(gutterNumbers(f).mid(0, 8), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+        const qsizetype header = text.indexOf("if");
+        f.editor().toggleFold(header);
+        EXPECT_TRUE(f.editor().foldedStarts().contains(f.editor().foldRegions()[0].hiddenRange.location));
+        for (int line : {3, 4, 5}) EXPECT_FALSE(f.view->document()->findBlockByNumber(line).isVisible()) << line;
+        EXPECT_TRUE(f.view->document()->findBlockByNumber(6).isVisible());
+        EXPECT_EQ(gutterNumbers(f).mid(0, 6), (QList<int>{1, 2, 3, 7, 8, 9}));
+        EXPECT_EQ(f.text(), text);  // folding never touches the text
+        EXPECT_FALSE(f.document.isDirty());
+    }
+}
+
+TEST(CodeEditorFolding, ChevronClickTogglesAndEditsAboveUnfold) {
+    EditorFixture f(kBlockText);
+    f.view->ruler()->grab();
+    const auto hits = f.view->ruler()->chevronHits();
+    ASSERT_EQ(hits.size(), 1);
+    // Four points outside the chevron still hit it.
+    QTest::mouseClick(f.view->ruler(), Qt::LeftButton, {}, (hits[0].rect.topLeft() - QPointF(3.5, 3.5)).toPoint());
+    EXPECT_EQ(f.editor().foldedStarts().size(), 1);
+    QTest::mouseClick(f.view->ruler(), Qt::LeftButton, {}, QPoint(5, int(hits[0].rect.center().y())));
+    EXPECT_EQ(f.editor().foldedStarts().size(), 1);  // a click elsewhere in the gutter does nothing
+
+    f.select(f.text().size());
+    f.type("z");  // below the fold: it stays
+    EXPECT_EQ(f.editor().foldedStarts().size(), 1);
+    EXPECT_FALSE(f.view->document()->findBlockByNumber(4).isVisible());
+    f.select(0);
+    f.type("z");  // above: the block moved, the fold goes
+    EXPECT_TRUE(f.editor().foldedStarts().isEmpty());
+    EXPECT_TRUE(f.view->document()->findBlockByNumber(4).isVisible());
+}
+
+TEST(CodeEditorFolding, CaretLinesAreMarkedInTheGutter) {
+    EditorFixture f(kBlockText);
+    f.select(f.text().indexOf("  a"), f.text().indexOf("  c") + 1 - f.text().indexOf("  a"));
+    f.view->ruler()->grab();
+    QList<int> marked;
+    for (const auto& n : f.view->ruler()->drawnNumbers())
+        if (n.caretLine) marked << n.number;
+    EXPECT_EQ(marked, (QList<int>{4, 5, 6}));
+}
+
+// --- find and replace
+
+namespace {
+void search(EditorFixture& f, const QString& query, bool caseSensitive = false, bool wholeWord = false,
+            bool regex = false) {
+    f.find.setCaseSensitive(caseSensitive);
+    f.find.setWholeWord(wholeWord);
+    f.find.setUseRegex(regex);
+    f.find.setQuery(query);
+    f.settle();
+}
+} // namespace
+
+TEST(CodeEditorFind, CountsFollowTheOptions) {
+    EditorFixture f("Abc abc abcdef");
+    f.view->setShowFind(true);
+    search(f, "abc");
+    EXPECT_EQ(f.find.matchCount(), 3);
+    EXPECT_EQ(f.find.current(), 1);
+    EXPECT_EQ(f.selection(), (TextRange{0, 3}));
+    EXPECT_EQ(f.view->extraSelections().size(), 3);
+    search(f, "abc", false, true);
+    EXPECT_EQ(f.find.matchCount(), 2);
+    search(f, "abc", true, true);
+    EXPECT_EQ(f.find.matchCount(), 1);
+    search(f, "c.a", false, false, false);
+    EXPECT_EQ(f.find.matchCount(), 0);
+    search(f, "(", false, false, true);
+    EXPECT_TRUE(f.find.invalidRegex());
+    EXPECT_EQ(f.find.matchCount(), 0);
+    search(f, "b*", false, false, true);
+    EXPECT_FALSE(f.find.invalidRegex());
+    EXPECT_EQ(f.find.matchCount(), 3);
+
+    f.view->setShowFind(false);
+    EXPECT_TRUE(f.view->extraSelections().isEmpty());
+    EXPECT_EQ(f.find.matchCount(), 3);  // kept while closed
+}
+
+TEST(CodeEditorFind, StepsWrapAndTypingKeepsTheCurrentMatch) {
+    EditorFixture f("ab ab ab");
+    f.view->setShowFind(true);
+    search(f, "ab");
+    f.find.engine()->findPrevious();
+    EXPECT_EQ(f.find.current(), 3);
+    EXPECT_EQ(f.selection(), (TextRange{6, 2}));
+    f.find.engine()->findNext();
+    EXPECT_EQ(f.find.current(), 1);
+    f.find.engine()->findNext();
+    f.select(8);
+    f.type(" ab");
+    f.settle();
+    EXPECT_EQ(f.find.matchCount(), 4);
+    EXPECT_EQ(f.find.current(), 2);
+    EXPECT_EQ(f.selection(), (TextRange{11, 0}));
+}
+
+TEST(CodeEditorFind, ReplaceCurrentAdvancesAndExpandsTemplatesInContext) {
+    EditorFixture f("x1 x2 x3");
+    f.view->setShowFind(true);
+    search(f, "x");
+    f.find.engine()->findNext();
+    f.find.setReplacement("y");
+    f.find.engine()->replaceCurrent();
+    EXPECT_EQ(f.text(), "x1 y2 x3");
+    EXPECT_EQ(f.find.matchCount(), 2);
+    EXPECT_EQ(f.find.current(), 2);
+
+    EditorFixture r("mail bob@host");
+    r.view->setShowFind(true);
+    r.find.setReplacement("$1 at");
+    search(r, "(\\w+)@", false, false, true);
+    r.find.engine()->replaceCurrent();
+    EXPECT_EQ(r.text(), "mail bob athost");
+
+    EditorFixture behind("cost $5");
+    behind.view->setShowFind(true);
+    behind.find.setReplacement("[$0]");
+    search(behind, "(?<=\\$)\\d", false, false, true);
+    behind.find.engine()->replaceCurrent();
+    EXPECT_EQ(behind.text(), "cost $[5]");
+}
+
+TEST(CodeEditorFind, ReplacementsAreLiteralNotTyped) {
+    EditorFixture f("a b a");
+    f.view->setShowFind(true);
+    f.find.setReplacement("(");
+    search(f, "b");
+    f.find.engine()->replaceCurrent();
+    EXPECT_EQ(f.text(), "a ( a");
+
+    EditorFixture g("f() g()");
+    g.view->setShowFind(true);
+    g.find.setReplacement("");
+    search(g, "(");
+    g.find.engine()->replaceCurrent();
+    EXPECT_EQ(g.text(), "f) g()");
+    g.find.engine()->replaceAll();
+    EXPECT_EQ(g.text(), "f) g)");
+}
+
+TEST(CodeEditorFind, ReplaceAllIsOneStep) {
+    EditorFixture f("a-a-a");
+    f.view->setShowFind(true);
+    f.find.setReplacement("$1");
+    search(f, "a");
+    f.find.engine()->replaceAll();
+    EXPECT_EQ(f.text(), "$1-$1-$1");  // literal mode: inserted as written
+    EXPECT_EQ(f.find.matchCount(), 0);
+    EXPECT_EQ(f.find.current(), 0);
+    f.undo();
+    EXPECT_EQ(f.text(), "a-a-a");
+
+    f.find.setReplacement("a");  // nothing would change: no edit at all
+    f.settle();
+    f.find.engine()->replaceAll();
+    f.undo();
+    EXPECT_EQ(f.text(), "a-a-a");
+
+    f.find.setReplacement("aa");
+    f.settle();
+    f.find.engine()->replaceAll();
+    EXPECT_EQ(f.text(), "aa-aa-aa");
+    EXPECT_EQ(f.find.current(), 1);
+    EXPECT_EQ(f.find.matchCount(), 6);
+}
+
+TEST(CodeEditorFind, ACostlyPatternCountsAsNoMatch) {
+    EditorFixture f("c" + QString(40, u'a') + "b");
+    f.view->setShowFind(true);
+    search(f, "c|(a+)+$", false, false, true);
+    EXPECT_EQ(f.find.matchCount(), 0);
+    EXPECT_FALSE(f.find.invalidRegex());
+    f.find.engine()->replaceAll();
+    EXPECT_EQ(f.text(), "c" + QString(40, u'a') + "b");
+}
+
+// --- colouring
+
+namespace {
+QList<QList<QTextLayout::FormatRange>> visibleFormats(const EditorFixture& f) {
+    QList<QList<QTextLayout::FormatRange>> out;
+    for (const CodeEditorView::VisibleLine& line : f.view->visibleLines()) out.append(line.block.layout()->formats());
+    return out;
+}
+} // namespace
+
+TEST(CodeEditorColouring, EditedTextIsColouredLikeTheSameTextOpenedAfresh) {
+    // Every edit is handed to the highlighter as it happened; a wrong edit record would leave the
+    // incrementally updated colours differing from those of a fresh parse.
+    const QString start = "function a(x) {\r\n  return 'q';\r\n}\r\nconst b = 1;\r\n";
+    EditorFixture f(start, "edit.js");
+    f.select(start.indexOf("return"));
+    f.type("if (x) {");
+    f.enter();
+    f.type("x = \"s\" + 2;");
+    f.select(start.indexOf("const") + 14);
+    QMimeData* data = new QMimeData;
+    data->setText("// note\r\nlet c = `t`;\n");
+    QApplication::clipboard()->setMimeData(data);
+    f.key(Qt::Key_V, Qt::ControlModifier);
+    f.backspace();
+    f.select(0);
+    f.type("/* c */ ");
+    f.undo();
+
+    EditorFixture fresh(f.text(), "edit.js");
+    ASSERT_EQ(fresh.text(), f.text());
+    const auto edited = visibleFormats(f);
+    EXPECT_GT(edited.size(), 5);
+    EXPECT_EQ(edited, visibleFormats(fresh));
+}

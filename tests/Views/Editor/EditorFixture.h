@@ -1,0 +1,58 @@
+#pragma once
+// One editor on one document, shown offscreen, with key and text helpers.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <memory>
+
+#include "Editor/EditorController.h"
+#include "Editor/FindState.h"
+#include "Views/Editor/CodeEditorCoordinator.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Views/Editor/LineNumberRuler.h"
+#include "Workspace/EditorDocument.h"
+
+struct EditorFixture {
+    explicit EditorFixture(const QString& text, const QString& fileName = QStringLiteral("main.swift"),
+                           std::optional<QString> url = std::nullopt)
+        : document(url ? url : std::optional<QString>(QStringLiteral("/nonexistent/") + fileName), text) {
+        view = std::make_unique<CodeEditorView>(&document, &find, &controller);
+        view->resize(640, 480);
+        view->show();
+        settle();
+    }
+
+    CodeEditorCoordinator& editor() const { return *view->coordinator(); }
+    const QString& text() const { return document.text(); }
+    TextRange selection() const { return editor().selection(); }
+    void select(qsizetype location, qsizetype length = 0) { editor().setSelection({location, length}); }
+
+    // Runs the updates and caret reports queued for the next turns of the event loop.
+    static void settle() {
+        for (int i = 0; i < 4; ++i) QApplication::processEvents();
+    }
+
+    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(view.get(), &press);
+        QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+        QApplication::sendEvent(view.get(), &release);
+    }
+    // Types each character as its own key press (works for any text, unlike QTest::keyClicks).
+    void type(const QString& s) {
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const bool pair = s[i].isHighSurrogate() && i + 1 < s.size();
+            key(Qt::Key_unknown, Qt::NoModifier, s.mid(i, pair ? 2 : 1));
+            if (pair) ++i;
+        }
+    }
+    void enter() { key(Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r")); }
+    void backspace() { key(Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b")); }
+    void undo() { key(Qt::Key_Z, Qt::ControlModifier); }
+    void redo() { key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
+
+    EditorDocument document;
+    FindState find;
+    EditorController controller;
+    std::unique_ptr<CodeEditorView> view;  // last: goes first
+};

@@ -1,0 +1,98 @@
+// Files opened in the editor, scrolled, folded and saved without typing keep every byte; typing and
+// undoing brings the text back exactly.
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+
+#include "EditorFixture.h"
+#include "Platform/TextFile.h"
+#include "TestSupport.h"
+
+namespace {
+
+struct Sample {
+    const char* name;
+    QByteArray bytes;
+};
+
+QList<Sample> samples() {
+    const QByteArray body = "function f(a) {\n  if (a) {\n    return [\n      1,\n    ];\n  }\n}\n";
+    QByteArray crlf = body;
+    crlf.replace("\n", "\r\n");
+    QByteArray cr = body;
+    cr.replace("\n", "\r");
+    QByteArray many;
+    for (int i = 0; i < 400; ++i) many += "line " + QByteArray::number(i) + (i % 3 ? " {\r\n" : " }\r\n");
+    return {
+        {"crlf.js", crlf},
+        {"cr.js", cr},
+        {"mixed.js", "a {\r\nb\nc\rd }\r\n\r\n{\n\r}"},
+        {"bom.js", "\xEF\xBB\xBF" + body},
+        {"nbsp.js", "const\xC2\xA0x = '\xC2\xA0';\n{\xC2\xA0\n}\n"},
+        {"separators.js", "a {\xE2\x80\xA8 b \xE2\x80\xA9 c\xC2\x85}\n"},
+        {"no-final-newline.js", "x {\n  y\n}"},
+        {"frame-marks.txt", "a\xEF\xB7\x90" "b\xEF\xB7\x91\r\nc\xEF\xBF\xBC"},
+        {"many-crlf.js", many},
+        {"empty.txt", ""},
+    };
+}
+
+QByteArray sha(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256); }
+
+} // namespace
+
+TEST(EditorRoundTrip, UneditedFilesSaveByteForByte) {
+    testing_support::TempFolder folder;
+    for (const Sample& sample : samples()) {
+        SCOPED_TRACE(sample.name);
+        const QString path = folder.write(sample.name, sample.bytes);
+        const TextFile::ReadResult read = TextFile::readUtf8(path);
+        ASSERT_TRUE(read.text.has_value());
+        EditorFixture f(*read.text, sample.name, path);
+        f.view->setShowFind(true);
+        f.find.setQuery("{");
+        f.settle();
+
+        // Scroll through, fold every block, unfold them again.
+        QScrollBar* bar = f.view->verticalScrollBar();
+        for (int v = 0; v <= bar->maximum(); v += qMax(1, bar->pageStep())) bar->setValue(v);
+        bar->setValue(bar->maximum());
+        const QList<FoldRegion> regions = f.editor().foldRegions();
+        for (const FoldRegion& region : regions) f.editor().toggleFold(region.headerLineStart);
+        f.view->ruler()->grab();
+        bar->setValue(0);
+        f.view->grab();
+        for (const FoldRegion& region : regions) f.editor().toggleFold(region.headerLineStart);
+        f.view->setShowFind(false);
+        f.settle();
+
+        EXPECT_EQ(f.text(), *read.text);
+        EXPECT_FALSE(f.document.isDirty());
+        ASSERT_TRUE(f.document.save());
+        EXPECT_EQ(sha(testing_support::readBytes(path)), sha(sample.bytes));
+    }
+}
+
+TEST(EditorRoundTrip, TypingThenUndoingRestoresTheExactText) {
+    for (const Sample& sample : samples()) {
+        SCOPED_TRACE(sample.name);
+        const QString original = QString::fromUtf8(sample.bytes);
+        EditorFixture f(original, sample.name);
+        // Edits at the start, inside the text and at the end, each undone in turn.
+        for (const qsizetype at : {qsizetype(0), original.size() / 2, original.size()}) {
+            f.select(at);
+            f.type("({x");
+            f.enter();
+            f.backspace();
+            f.type("\"");
+            EXPECT_NE(f.text(), original);
+            for (int i = 0; i < 6; ++i) f.undo();
+            EXPECT_EQ(f.text(), original);
+            // The display holds one block per line of the exact text.
+            EXPECT_EQ(f.view->document()->blockCount(), int(original.count('\n') - original.count("\r\n")) +
+                                                            int(original.count('\r')) + int(original.count(QChar(0x2028))) +
+                                                            int(original.count(QChar(0x2029))) +
+                                                            int(original.count(QChar(0x85))) + 1);
+        }
+    }
+}

@@ -1,0 +1,158 @@
+// The editor pane's choice of what to show, and the tab bar's chips.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+
+#include "ScriptedPrompter.h"
+#include "ViewsTestSupport.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Views/EditorPaneView.h"
+#include "Views/EditorTabBarView.h"
+#include "Views/TabChip.h"
+
+using namespace testing_support;
+using namespace views_test;
+using Kind = EditorPaneView::Kind;
+
+namespace {
+
+GitFileChange change(const QString& path) {
+    GitFileChange c;
+    c.path = path;
+    return c;
+}
+
+class EditorAreaTest : public ::testing::Test {
+protected:
+    EditorDocument* open(const QString& name, const QString& text = "text\n") {
+        app.open(folder.write(name, text.toUtf8()));
+        return app.activeDocument();
+    }
+
+    TempFolder folder;
+    AppState app;
+};
+
+TEST_F(EditorAreaTest, PaneShowsRequestThenDiffThenDocumentThenEmpty) {
+    EditorPaneView pane(&app);
+    EXPECT_EQ(pane.subject().kind, Kind::empty);
+    EditorDocument* doc = open("a.py");
+    EXPECT_EQ(pane.subject(), (EditorPaneView::Subject{Kind::document, doc->id().toString()}));
+    ASSERT_NE(pane.editor(), nullptr);
+    EXPECT_EQ(pane.editor()->editorDocument(), doc);
+
+    app.setActiveDiff(change("src/a.py"));
+    EXPECT_EQ(pane.subject().kind, Kind::diff) << "a diff goes before the document";
+    EXPECT_EQ(pane.editor(), nullptr);
+
+    app.setActiveDocumentId(QUuid::createUuid());  // names no open document
+    app.setActiveDiff(std::nullopt);
+    EXPECT_EQ(pane.subject().kind, Kind::empty);
+
+    app.selectTab(doc);
+    EXPECT_EQ(pane.subject().kind, Kind::document);
+}
+
+TEST_F(EditorAreaTest, PaneRebuildsOnlyWhenTheIdentityChanges) {
+    EditorPaneView pane(&app);
+    app.setActiveDiff(change("x.txt"));
+    const QWidget* diffView = pane.content();
+    app.setActiveDiff(change("x.txt"));
+    EXPECT_EQ(pane.content(), diffView) << "same path: same view";
+    app.setActiveDiff(change("y.txt"));
+    EXPECT_NE(pane.content(), diffView);
+
+    app.setActiveDiff(std::nullopt);
+    EditorDocument* a = open("a.txt");
+    EditorDocument* b = open("b.txt");
+    CodeEditorView* editorB = pane.editor();
+    a->setText("changed\n");  // edits of another document rebuild nothing
+    EXPECT_EQ(pane.editor(), editorB);
+    app.selectTab(a);
+    ASSERT_NE(pane.editor(), editorB);
+    EXPECT_EQ(pane.editor()->editorDocument(), a);
+    Q_UNUSED(b);
+}
+
+TEST_F(EditorAreaTest, PaneFollowsTheFindFlagAndLetsGoOfARetiredEditor) {
+    EditorPaneView pane(&app);
+    open("a.txt", "one one\n");
+    EXPECT_FALSE(pane.editor()->showFind());
+    app.setFindOpen(true);
+    EXPECT_TRUE(pane.editor()->showFind());
+    ASSERT_TRUE(waitUntil([&] { return app.editorController().actions() != nullptr; }));
+
+    app.close(app.activeDocument());
+    EXPECT_EQ(pane.subject().kind, Kind::empty);
+    EXPECT_EQ(app.editorController().actions(), nullptr) << "commands stop reaching the closed editor at once";
+    EXPECT_EQ(app.findState().engine(), nullptr);
+}
+
+TEST_F(EditorAreaTest, TabBarKeepsChipsPerDocumentInTabOrder) {
+    EditorTabBarView bar(&app);
+    EXPECT_TRUE(bar.chips().isEmpty());
+    EXPECT_EQ(bar.height(), EditorTabBarView::kHeight);
+    EditorDocument* a = open("a.txt");
+    EditorDocument* b = open("b.txt");
+    EditorDocument* c = open("c.txt");
+    QList<TabChip*> chips = bar.chips();
+    ASSERT_EQ(chips.size(), 3);
+    EXPECT_EQ(chips[0]->document(), a);
+    EXPECT_TRUE(chips[2]->isActive());
+
+    TabChip* chipC = bar.chip(c->id());
+    chipC->setHover(true);
+    app.close(b);
+    chips = bar.chips();
+    ASSERT_EQ(chips.size(), 2);
+    EXPECT_EQ(chips[1], chipC) << "chips follow their documents";
+    EXPECT_TRUE(chipC->hover());
+    EXPECT_FALSE(bar.chip(a->id())->hover());
+}
+
+TEST_F(EditorAreaTest, DirtyChipShowsTheDotUntilHoveredAndClicksSelectOrClose) {
+    ScriptedPrompter prompter;
+    EditorTabBarView bar(&app);
+    bar.resize(800, 40);
+    bar.show();
+    EditorDocument* a = open("a.txt");
+    EditorDocument* b = open("b.txt");
+    TabChip* chipA = bar.chip(a->id());
+    EXPECT_FALSE(chipA->showsDirtyDot());
+    EXPECT_TRUE(chipA->closeButton()->isVisibleTo(chipA));
+
+    a->setText("edited\n");
+    EXPECT_TRUE(chipA->showsDirtyDot());
+    EXPECT_FALSE(chipA->closeButton()->isVisibleTo(chipA));
+    chipA->setHover(true);
+    EXPECT_FALSE(chipA->showsDirtyDot());
+    EXPECT_TRUE(chipA->closeButton()->isVisibleTo(chipA));
+
+    // Closing a dirty tab asks first and does not select it.
+    prompter.answers = {2};
+    chipA->closeButton()->click();
+    EXPECT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(app.activeDocument(), b);
+    EXPECT_EQ(app.documents().size(), 2);
+
+    // A click anywhere else on the chip selects it, and clears a shown diff.
+    app.setActiveDiff(change("d"));
+    QTest::mouseClick(chipA, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+    EXPECT_EQ(app.activeDocument(), a);
+    EXPECT_FALSE(app.activeDiff().has_value());
+    EXPECT_TRUE(waitUntil([&] { return bar.chip(a->id())->isActive() && !bar.chip(b->id())->isActive(); }));
+}
+
+TEST_F(EditorAreaTest, LongNamesStayOnOneLineAndTheBarScrolls) {
+    EditorTabBarView bar(&app);
+    bar.resize(300, 40);
+    bar.show();
+    open(QString(60, u'n') + ".txt");
+    TabChip* chip = bar.chips().front();
+    EXPECT_GT(chip->sizeHint().width(), 300);
+    EXPECT_EQ(chip->sizeHint().height(), TabChip::kHeight);
+    ASSERT_TRUE(waitUntil([&] { return chip->width() >= chip->sizeHint().width(); }));
+    EXPECT_GT(bar.widget()->width(), bar.viewport()->width());
+}
+
+} // namespace

@@ -1,0 +1,121 @@
+// The find bar: what its label says, what its controls write into the find state and which engine
+// calls they make.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "Editor/FindState.h"
+#include "ViewsTestSupport.h"
+#include "Views/FindBar.h"
+
+using namespace testing_support;
+using namespace views_test;
+
+namespace {
+
+QString label(const QString& query, int count, int current, bool invalid) {
+    FindState find;
+    find.setQuery(query);
+    find.setMatchCount(count);
+    find.setCurrent(current);
+    find.setInvalidRegex(invalid);
+    return FindBar::matchLabel(find);
+}
+
+TEST(FindBarTest, MatchLabelFollowsTheRulesInOrder) {
+    EXPECT_EQ(label("", 5, 1, true), "") << "an empty query shows nothing, whatever else holds";
+    EXPECT_EQ(label(" ", 0, 0, false), "no results") << "a space is text";
+    EXPECT_EQ(label("(", 3, 1, true), "bad regex");
+    EXPECT_EQ(label("a", 4, 2, false), "2 of 4");
+    EXPECT_EQ(label("a", 12, 3, false), "3 of 12");
+    EXPECT_EQ(label("a", 0, 0, false), "no results");
+}
+
+class FindBarFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        area.resize(900, 500);
+        bar = new FindBar(&find, [this] { ++closes; }, &area);
+        area.show();
+        QApplication::setActiveWindow(&area);
+    }
+    QAbstractButton* button(const char* name) { return bar->findChild<QAbstractButton*>(name); }
+
+    FindState find;
+    QWidget area;
+    FindBar* bar = nullptr;
+    int closes = 0;
+};
+
+TEST_F(FindBarFixture, ControlsWriteTheStateAndTheStateFillsTheControls) {
+    ASSERT_TRUE(waitUntil([&] { return bar->focus() == FindBar::Field::query; })) << "the query field is focused";
+    QTest::keyClicks(bar->queryField(), "foo");
+    EXPECT_EQ(find.query(), "foo");
+    button("replaceToggle")->click();
+    EXPECT_TRUE(find.showReplace());
+    EXPECT_TRUE(bar->replaceRow()->isVisible());
+    QTest::keyClicks(bar->replacementField(), "bar");
+    EXPECT_EQ(find.replacement(), "bar");
+
+    button("Match Case")->click();
+    button("Whole Word")->click();
+    button("Regular Expression")->click();
+    button("Regular Expression")->click();
+    EXPECT_TRUE(find.caseSensitive());
+    EXPECT_TRUE(find.wholeWord());
+    EXPECT_FALSE(find.useRegex());
+
+    find.setQuery("other");  // from outside, e.g. the command closing the bar keeps it
+    EXPECT_EQ(bar->queryField()->text(), "other");
+    find.setMatchCount(4);
+    find.setCurrent(2);
+    EXPECT_EQ(bar->matchLabelView()->text(), "2 of 4");
+}
+
+TEST_F(FindBarFixture, ReplaceRowWidensTheBarOnTheSpringAndNarrowsItAgain) {
+    EXPECT_EQ(bar->surface()->width(), 420);
+    find.setShowReplace(true);
+    ASSERT_TRUE(waitUntil([&] { return bar->surface()->width() == 460; }));
+    EXPECT_GT(bar->height(), bar->surface()->height()) << "room for the shadow";
+    EXPECT_EQ(bar->x(), (area.width() - bar->width()) / 2) << "stays centred";
+    find.setShowReplace(false);
+    ASSERT_TRUE(waitUntil([&] { return bar->surface()->width() == 420; }));
+    EXPECT_FALSE(bar->replaceRow()->isVisible());
+}
+
+TEST_F(FindBarFixture, EngineCallsGoToTheRegisteredEditorOnly) {
+    find.setShowReplace(true);
+    // Nothing registered: every control is a no-op.
+    for (const char* name : {"previous", "next", "replace", "replaceAll"}) button(name)->click();
+    QTest::keyClick(bar->queryField(), Qt::Key_Return);
+
+    auto engine = std::make_unique<FakeEditor>();
+    find.setEngine(engine.get());
+    button("previous")->click();
+    button("next")->click();
+    button("replace")->click();
+    button("replaceAll")->click();
+    QTest::keyClick(bar->queryField(), Qt::Key_Return);
+    QTest::keyClick(bar->replacementField(), Qt::Key_Return);
+    EXPECT_EQ(engine->calls, (QStringList{"previous", "next", "replace", "all", "next", "replace"}));
+    QTest::keyClick(bar->queryField(), Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(engine->calls.size(), 7) << "Shift-Return is no key of its own: the field's submit";
+
+    engine.reset();  // the editor goes away: the reference clears itself
+    button("next")->click();
+    EXPECT_EQ(closes, 0);
+}
+
+TEST_F(FindBarFixture, CloseButtonAndEscapeRunOnClose) {
+    find.setQuery("kept");
+    button("close")->click();
+    EXPECT_EQ(closes, 1);
+    ASSERT_TRUE(waitUntil([&] { return bar->queryField()->hasFocus(); }));
+    QTest::keyClick(bar->queryField(), Qt::Key_Escape);
+    EXPECT_EQ(closes, 2);
+    EXPECT_EQ(find.query(), "kept") << "the bar itself clears nothing; its owner decides";
+}
+
+} // namespace

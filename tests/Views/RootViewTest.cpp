@@ -1,0 +1,335 @@
+// The workbench window driven through real key events: the menu's key equivalents post their
+// notifications and the root view carries them out on its own window only.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include "ScriptedPrompter.h"
+#include "ViewsTestSupport.h"
+#include "Views/ActiveWindowTracker.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Views/EditorPaneView.h"
+#include "Views/EditorTabBarView.h"
+#include "Views/FindBar.h"
+#include "Views/FolderSidebar.h"
+#include "Views/GoToLineView.h"
+#include "Views/PaletteField.h"
+#include "Views/PaletteScaffold.h"
+#include "Views/TabChip.h"
+
+using namespace testing_support;
+using namespace views_test;
+
+namespace {
+
+QString numberedLines(int count) {
+    QString text;
+    for (int i = 1; i <= count; ++i) text += QStringLiteral("line %1 apple\n").arg(i);
+    return text;
+}
+
+class RootViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_unique<MenuTestWindow>();
+        window->showActive();
+    }
+    void TearDown() override {
+        window.reset();
+        spin(1);
+    }
+    QString openFile(const QString& name, const QString& text) {
+        const QString path = folder.write(name, text.toUtf8());
+        window->app->open(path);
+        return path;
+    }
+    CodeEditorView* editor() const { return window->root->pane()->editor(); }
+    int caretLine() const { return editor()->textCursor().blockNumber() + 1; }
+
+    TempFolder folder;
+    std::unique_ptr<MenuTestWindow> window;
+};
+
+TEST_F(RootViewTest, CtrlFOpensTheFindBarWhoseQueryCountsMatchesAndEscapeClosesIt) {
+    openFile("a.txt", numberedLines(3));
+    press(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(window->app->findOpen());
+    FindBar* bar = window->root->findBar();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return bar->queryField()->hasFocus(); }));
+
+    type("apple");
+    EXPECT_EQ(window->app->findState().query(), "apple");
+    ASSERT_TRUE(waitUntil([&] { return bar->matchLabelView()->text() == "1 of 3"; }))
+        << bar->matchLabelView()->text().toStdString();
+    press(Qt::Key_Return);  // next match
+    EXPECT_EQ(bar->matchLabelView()->text(), "2 of 3");
+
+    type("zz");
+    ASSERT_TRUE(waitUntil([&] { return bar->matchLabelView()->text() == "no results"; }));
+
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(window->app->findOpen());
+    EXPECT_EQ(window->root->findBar(), nullptr);
+    EXPECT_EQ(window->app->findState().query(), "") << "closing with the bar's own control forgets the query";
+    EXPECT_TRUE(waitUntil([&] { return editor()->hasFocus(); })) << "the focus goes back to the text";
+}
+
+TEST_F(RootViewTest, FindCommandTogglesAndKeepsTheQueryAndEscapeWorksFromTheEditorToo) {
+    openFile("a.txt", numberedLines(2));
+    press(Qt::Key_F, Qt::ControlModifier);
+    type("line");
+    press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_FALSE(window->app->findOpen());
+    EXPECT_EQ(window->app->findState().query(), "line");
+
+    // Reopened at once, while the old bar is still fading: a fresh bar showing the kept query.
+    press(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(window->app->findOpen());
+    EXPECT_EQ(window->root->findBar()->queryField()->text(), "line");
+
+    editor()->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return editor()->hasFocus(); }));
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(window->app->findOpen()) << "Escape is the bar's key wherever the focus is in the window";
+}
+
+TEST_F(RootViewTest, CtrlGThenANumberMovesTheCaretToThatLine) {
+    openFile("a.txt", numberedLines(60));
+    editor()->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return editor()->hasFocus(); }));
+    press(Qt::Key_G, Qt::ControlModifier);
+    ASSERT_TRUE(window->app->goToLineOpen());
+    GoToLineView* box = window->root->goToLine();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return box->field()->isFocused(); }));
+    type("42");
+    press(Qt::Key_Return);
+    EXPECT_FALSE(window->app->goToLineOpen());
+    EXPECT_EQ(caretLine(), 42);
+    EXPECT_TRUE(waitUntil([&] { return editor()->hasFocus(); }));
+
+    // The keypad's Enter does the same; the box is empty again at the next opening.
+    press(Qt::Key_G, Qt::ControlModifier);
+    ASSERT_TRUE(window->app->goToLineOpen());
+    EXPECT_EQ(window->root->goToLine()->field()->text(), "");
+    ASSERT_TRUE(waitUntil([&] { return window->root->goToLine()->field()->isFocused(); }));
+    type("7");
+    press(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(window->app->goToLineOpen());
+    EXPECT_EQ(caretLine(), 7);
+}
+
+TEST_F(RootViewTest, EscapeClosesOnlyTheTopmostOverlayAndGoToLineNeedsADocument) {
+    press(Qt::Key_G, Qt::ControlModifier);
+    EXPECT_FALSE(window->app->goToLineOpen()) << "no document: the box does not open";
+
+    openFile("a.txt", numberedLines(5));
+    const int caretBefore = caretLine();
+    press(Qt::Key_F, Qt::ControlModifier);
+    press(Qt::Key_G, Qt::ControlModifier);
+    press(Qt::Key_G, Qt::ControlModifier);
+    ASSERT_TRUE(window->app->goToLineOpen()) << "pressed twice it stays open";
+    ASSERT_TRUE(waitUntil([&] { return window->root->goToLine()->field()->isFocused(); }));
+    type("3");
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(window->app->goToLineOpen());
+    EXPECT_TRUE(window->app->findOpen()) << "the go-to-line field takes Escape before the find bar";
+    EXPECT_EQ(caretLine(), caretBefore) << "Escape moves nothing";
+
+    // A click on the dimmed backdrop closes it too.
+    press(Qt::Key_G, Qt::ControlModifier);
+    GoToLineView* box = window->root->goToLine();
+    QTest::mouseClick(box->scaffold(), Qt::LeftButton, Qt::NoModifier, QPoint(5, box->height() - 5));
+    EXPECT_FALSE(window->app->goToLineOpen());
+}
+
+TEST_F(RootViewTest, CtrlWOnADirtyTabAsksAndTheAnswerDecides) {
+    ScriptedPrompter prompter;
+    const QString path = openFile("notes.txt", "hello\n");
+    window->app->activeDocument()->setText("hello, edited\n");
+    ASSERT_TRUE(window->app->activeDocument()->isDirty());
+
+    prompter.answers = {2};  // Cancel
+    press(Qt::Key_W, Qt::ControlModifier);
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(prompter.asked[0].title, "Save changes to “notes.txt” before closing?");
+    EXPECT_EQ(prompter.asked[0].buttons, (QStringList{"Save", "Don’t Save", "Cancel"}));
+    EXPECT_EQ(window->app->documents().size(), 1);
+
+    prompter.answers = {1};  // Don't Save
+    press(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(window->app->documents().isEmpty());
+    EXPECT_EQ(readBytes(path), "hello\n");
+    EXPECT_EQ(window->root->pane()->subject().kind, EditorPaneView::Kind::empty);
+
+    press(Qt::Key_W, Qt::ControlModifier);  // nothing to close: nothing asked
+    EXPECT_EQ(prompter.asked.size(), 2);
+}
+
+TEST_F(RootViewTest, CtrlTabCyclesTabsBothWaysAndWraps) {
+    openFile("a.txt", "a");
+    openFile("b.txt", "b");
+    openFile("c.txt", "c");
+    const auto name = [&] { return window->app->activeDocument()->displayName(); };
+    ASSERT_EQ(name(), "c.txt");
+    editor()->setFocus();  // the keys work from inside the text too
+    ASSERT_TRUE(waitUntil([&] { return editor()->hasFocus(); }));
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(name(), "a.txt");
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(name(), "b.txt");
+    press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(name(), "a.txt");
+    EXPECT_EQ(window->root->pane()->editor()->editorDocument(), window->app->activeDocument());
+    const QList<TabChip*> chips = window->root->tabBar()->chips();
+    ASSERT_EQ(chips.size(), 3);
+    EXPECT_TRUE(chips[0]->isActive());
+    EXPECT_FALSE(chips[1]->isActive());
+}
+
+TEST_F(RootViewTest, NewFileSaveAndToggleCommentActOnThisWindow) {
+    ScriptedChooser chooser;
+    press(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_EQ(window->app->documents().size(), 1);
+    EXPECT_EQ(window->app->activeDocument()->displayName(), "Untitled");
+
+    const QString target = folder.file("saved.txt");
+    chooser.answers = {target};
+    window->app->activeDocument()->setText("x = 1\n");
+    press(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(chooser.asked.size(), 1);
+    EXPECT_EQ(chooser.asked[0].proposedName, "Untitled.txt");
+    EXPECT_EQ(readBytes(target), "x = 1\n");
+
+    openFile("script.py", "x = 1\n");
+    ASSERT_TRUE(waitUntil([&] { return window->app->editorController().actions() != nullptr; }));
+    window->app->editorController().goToLine(1);
+    press(Qt::Key_Slash, Qt::ControlModifier);
+    EXPECT_TRUE(waitUntil([&] { return window->app->activeDocument()->text() == "# x = 1\n"; }))
+        << window->app->activeDocument()->text().toStdString();
+}
+
+TEST_F(RootViewTest, OpenFolderOpensHereFirstThenAsksForANewWindow) {
+    QStringList windowsAsked;
+    window = std::make_unique<MenuTestWindow>([&](const QString& f) { windowsAsked << f; });
+    window->showActive();
+    ScriptedChooser chooser;
+    const QString first = folder.mkdir("first");
+    const QString second = folder.mkdir("second");
+
+    chooser.answers = {std::nullopt};
+    press(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(chooser.asked.size(), 1);
+    EXPECT_EQ(chooser.asked[0].prompt, "Open Folder");
+    EXPECT_EQ(window->app->rootNode(), nullptr) << "cancelled: nothing changes";
+
+    chooser.answers = {first};
+    press(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_NE(window->app->rootNode(), nullptr);
+    EXPECT_EQ(window->app->rootNode()->url(), first);
+    EXPECT_TRUE(windowsAsked.isEmpty());
+
+    chooser.answers = {second};
+    press(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(window->app->rootNode()->url(), first) << "this window keeps its folder";
+    EXPECT_EQ(windowsAsked, QStringList{second});
+}
+
+TEST_F(RootViewTest, WhatsNewShowsTheRunningVersionOrTheNewestEntry) {
+    window->app->setWhatsNew(std::nullopt);
+    NotificationCenter::shared().post(MenuNotification::whatsNew);
+    ASSERT_TRUE(window->app->whatsNew().has_value());
+    const auto expected = WhatsNew::entry(AppInfo::version());
+    EXPECT_EQ(window->app->whatsNew()->version, expected ? expected->version : WhatsNew::all().first().version);
+}
+
+TEST_F(RootViewTest, CommandsReachOnlyTheMostRecentlyActiveWindow) {
+    auto other = std::make_unique<MenuTestWindow>();
+    other->show();
+    window->showActive();
+    NotificationCenter::shared().post(MenuNotification::newFile);
+    EXPECT_EQ(window->app->documents().size(), 1);
+    EXPECT_EQ(other->app->documents().size(), 0);
+
+    other->showActive();
+    ASSERT_EQ(ActiveWindowTracker::shared().current(), other.get());
+    press(Qt::Key_N, Qt::ControlModifier);
+    NotificationCenter::shared().post(MenuNotification::find);
+    EXPECT_EQ(window->app->documents().size(), 1);
+    EXPECT_EQ(other->app->documents().size(), 1);
+    EXPECT_FALSE(window->app->findOpen());
+    EXPECT_TRUE(other->app->findOpen());
+
+    // A window without a root view (say, the settings window) does not take the commands.
+    QWidget settings;
+    settings.show();
+    QApplication::setActiveWindow(&settings);
+    NotificationCenter::shared().post(MenuNotification::newFile);
+    EXPECT_EQ(other->app->documents().size(), 2);
+
+    other.reset();  // the target window closes: the one activated before it takes over
+    NotificationCenter::shared().post(MenuNotification::newFile);
+    EXPECT_EQ(window->app->documents().size(), 2);
+
+    // A window activated while it showed something else takes commands once it holds a workbench.
+    QMainWindow welcome;
+    welcome.show();
+    QApplication::setActiveWindow(&welcome);
+    NotificationCenter::shared().post(MenuNotification::newFile);
+    EXPECT_EQ(window->app->documents().size(), 3);
+    AppState laterState;
+    welcome.setCentralWidget(new RootView(laterState));
+    NotificationCenter::shared().post(MenuNotification::newFile);
+    EXPECT_EQ(window->app->documents().size(), 3);
+    EXPECT_EQ(laterState.documents().size(), 1);
+}
+
+TEST(ActiveWindowTrackerTest, BeforeAnyActivationTheWindowCreatedLastIsTheTarget) {
+    // Windows of earlier tests are gone, so no live window was ever activated.
+    MenuTestWindow first, second;
+    EXPECT_EQ(ActiveWindowTracker::shared().current(), &second);
+    NotificationCenter::shared().post(MenuNotification::newFile);
+    EXPECT_EQ(first.app->documents().size(), 0);
+    EXPECT_EQ(second.app->documents().size(), 1);
+    EXPECT_TRUE(second.root->isCommandTarget());
+    EXPECT_FALSE(first.root->isCommandTarget());
+}
+
+TEST_F(RootViewTest, SidebarListsTheFolderLazilyAndOpensAFileOnClick) {
+    folder.write("proj/src/main.py", "print(1)\n");
+    folder.write("proj/README.md", "# hi\n");
+    folder.write("proj/.hidden", "x");
+    window->app->openFolder(folder.file("proj"));
+    FolderSidebar* sidebar = window->root->sidebar();
+    QTreeWidget* tree = sidebar->tree();
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), "src") << "folders first";
+    EXPECT_EQ(tree->topLevelItem(1)->text(0), "README.md");
+    QTreeWidgetItem* src = tree->topLevelItem(0);
+    EXPECT_EQ(src->childCount(), 0) << "not listed before it is expanded";
+    EXPECT_FALSE(sidebar->nodeFor(src)->isLoaded());
+
+    src->setExpanded(true);
+    ASSERT_EQ(src->childCount(), 1);
+    EXPECT_TRUE(sidebar->nodeFor(src)->isExpanded());
+
+    // An external change rebuilds the rows and keeps the expanded folder open.
+    folder.write("proj/src/util.py", "\n");
+    window->app->handleExternalChange();
+    QTreeWidgetItem* again = sidebar->itemFor(folder.file("proj/src"));
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(again->isExpanded());
+    EXPECT_EQ(again->childCount(), 2);
+
+    QTreeWidgetItem* main = sidebar->itemFor(folder.file("proj/src/main.py"));
+    ASSERT_NE(main, nullptr);
+    tree->scrollToItem(main);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, tree->visualItemRect(main).center());
+    ASSERT_NE(window->app->activeDocument(), nullptr);
+    EXPECT_EQ(window->app->activeDocument()->url(), folder.file("proj/src/main.py"));
+}
+
+} // namespace

@@ -1,0 +1,78 @@
+#pragma once
+// What the view tests share: a main window that carries the menu's key equivalents (as the
+// application's menu bar does) around a root view, and small stand-ins for the active editor.
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QTest>
+#include <memory>
+
+#include "AppState.h"
+#include "Editor/EditorActions.h"
+#include "Editor/FindEngine.h"
+#include "MenuCommands.h"
+#include "Platform/NotificationCenter.h"
+#include "TestSupport.h"
+#include "Views/RootView.h"
+
+namespace views_test {
+
+// A window whose actions post the thirteen notifications, holding a root view of its own state.
+class MenuTestWindow : public QMainWindow {
+public:
+    explicit MenuTestWindow(RootView::OpenWindowAction openWindow = {}) : app(new AppState(this)) {
+        for (const MenuCommand& command : MenuCommands::all()) {
+            auto* action = new QAction(command.title, this);
+            action->setShortcut(command.keys);
+            const QString name = command.notification;
+            connect(action, &QAction::triggered, [name] { NotificationCenter::shared().post(name); });
+            addAction(action);
+        }
+        root = new RootView(*app, std::move(openWindow), this);
+        setCentralWidget(root);
+        resize(1100, 760);
+    }
+
+    // Shows the window and makes it the active one, so shortcuts and focus behave as for a user.
+    void showActive() {
+        show();
+        activateWindow();
+        QApplication::setActiveWindow(this);
+        (void)QTest::qWaitForWindowActive(this);
+    }
+
+    AppState* app;
+    RootView* root;
+};
+
+// Records what the window asks of "the active editor".
+class FakeEditor : public QObject, public EditorActions, public FindEngine {
+public:
+    void toggleComment() override { ++toggles; }
+    void goToLine(int line) override { lines.append(line); }
+    void findNext() override { calls.append(QStringLiteral("next")); }
+    void findPrevious() override { calls.append(QStringLiteral("previous")); }
+    void replaceCurrent() override { calls.append(QStringLiteral("replace")); }
+    void replaceAll() override { calls.append(QStringLiteral("all")); }
+
+    int toggles = 0;
+    QList<int> lines;
+    QStringList calls;
+};
+
+// Types text into whatever has the focus, one key at a time.
+inline void type(const QString& text) {
+    for (QChar c : text) {
+        QWidget* target = QApplication::focusWidget();
+        if (!target) return;
+        QTest::keyClick(target, c.toLatin1());
+    }
+}
+
+inline void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target) target = QApplication::activeWindow();
+    if (target) QTest::keyClick(target, Qt::Key(key), modifiers);
+}
+
+} // namespace views_test

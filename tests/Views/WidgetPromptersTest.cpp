@@ -1,0 +1,112 @@
+// The dialogs behind the prompter and file chooser interfaces, answered by a timer while they run.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+
+#include "TestSupport.h"
+#include "Views/WidgetFileChooser.h"
+#include "Views/WidgetPrompter.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Runs answer on the dialog once it is up.
+void whenModal(std::function<void(QWidget*)> answer) {
+    QTimer::singleShot(0, [answer] {
+        waitUntil([] { return QApplication::activeModalWidget() != nullptr; });
+        if (QWidget* modal = QApplication::activeModalWidget()) answer(modal);
+    });
+}
+
+QStringList buttonsLeftToRight(QWidget* dialog) {
+    QList<QPushButton*> buttons = dialog->findChild<QDialogButtonBox*>()->findChildren<QPushButton*>();
+    std::sort(buttons.begin(), buttons.end(), [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
+    QStringList titles;
+    for (QPushButton* b : buttons) titles << b->text();
+    return titles;
+}
+
+TEST(WidgetPrompterTest, ButtonsStandInTheGivenOrderAndTheChoiceIsItsIndex) {
+    WidgetPrompter prompter;
+    const Alert alert{"Save changes?", "They will be lost.", {"Save", "Don’t Save", "Cancel"}, true};
+    QStringList shown;
+    QString defaultButton;
+    whenModal([&](QWidget* modal) {
+        shown = buttonsLeftToRight(modal);
+        for (QPushButton* b : modal->findChildren<QPushButton*>())
+            if (b->isDefault()) defaultButton = b->text();
+        for (QPushButton* b : modal->findChildren<QPushButton*>())
+            if (b->text() == "Don’t Save") b->click();
+    });
+    EXPECT_EQ(prompter.ask(alert), 1);
+    EXPECT_EQ(shown, (QStringList{"Save", "Don’t Save", "Cancel"}));
+    EXPECT_EQ(defaultButton, "Save");
+
+    whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    EXPECT_EQ(prompter.ask(alert), 2) << "Escape picks Cancel";
+
+    whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
+    EXPECT_EQ(prompter.ask({"Done", "", {}, false}), 0) << "no buttons given: a single OK";
+}
+
+TEST(WidgetPrompterTest, TextPromptReturnsTheTextOrNothing) {
+    WidgetPrompter prompter;
+    TextPrompt prompt;
+    prompt.title = "New Request";
+    prompt.initialText = "draft";
+    prompt.confirmButton = "Create";
+    whenModal([](QWidget* modal) {
+        auto* field = modal->findChild<QLineEdit*>("text");
+        field->setText("login");
+        QTest::keyClick(field, Qt::Key_Return);
+    });
+    EXPECT_EQ(prompter.askText(prompt), std::optional<QString>("login"));
+
+    QStringList shown;
+    whenModal([&](QWidget* modal) {
+        shown = buttonsLeftToRight(modal);
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    EXPECT_EQ(prompter.askText(prompt), std::nullopt);
+    EXPECT_EQ(shown, (QStringList{"Create", "Cancel"}));
+}
+
+TEST(WidgetFileChooserTest, PanelsCarryThePromptAndReturnTheChoice) {
+    TempFolder folder;
+    const QString sub = folder.mkdir("project");
+    WidgetFileChooser chooser;
+    QString acceptLabel;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        acceptLabel = dialog->labelText(QFileDialog::Accept);
+        mode = dialog->fileMode();
+        dialog->selectFile(sub);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    EXPECT_EQ(chooser.chooseFolder({"Open Folder", "Open Folder", folder.path(), {}}), std::optional<QString>(sub));
+    EXPECT_EQ(acceptLabel, "Open Folder");
+    EXPECT_EQ(mode, QFileDialog::Directory);
+
+    QString proposed;
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        proposed = dialog->selectedFiles().value(0);
+        dialog->reject();
+    });
+    EXPECT_EQ(chooser.chooseSaveLocation({"Save", "Save", folder.path(), "Untitled.txt"}), std::nullopt);
+    EXPECT_TRUE(proposed.endsWith("/Untitled.txt")) << proposed.toStdString();
+}
+
+} // namespace

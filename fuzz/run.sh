@@ -7,7 +7,7 @@ set -euo pipefail
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/fuzz
-corpus=${BRIMEL_CORPUS_DIR:-$root/../shared/corpus}
+corpus=${BRIMEL_CORPUS_DIR:-$root/tests/API/corpus}
 
 CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "${JOBS:-4}"

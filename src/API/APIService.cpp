@@ -208,13 +208,20 @@ bool APIService::update(const HTTPRequest& request, const QString& fileUrl) {
     return save(file);
 }
 
-std::optional<QString> APIService::createCollection(const QString& name) {
-    if (!root_ || name.isEmpty()) return std::nullopt;
+std::optional<QString> APIService::usableName(const QString& name) {
     const QString safe = FileNameSanitizer::sanitizeFileName(name);
     if (safe.isEmpty()) {
         fail(QStringLiteral("“%1” cannot be used as a file name.").arg(name));
         return std::nullopt;
     }
+    return safe;
+}
+
+std::optional<QString> APIService::createCollection(const QString& name) {
+    if (!root_ || name.isEmpty()) return std::nullopt;
+    const auto usable = usableName(name);
+    if (!usable) return std::nullopt;
+    const QString safe = *usable;
     const QString folder = *root_ + u'/' + safe;
     const QString path = folder + u'/' + safe + QStringLiteral(".http");
     if (!QDir().mkpath(folder)) fail(QStringLiteral("The folder “%1” could not be created.").arg(safe));
@@ -337,11 +344,9 @@ bool APIService::deleteCollection(const QString& fileUrl) {
 
 std::optional<QString> APIService::createEnvironment(const QString& name, bool isSecret) {
     if (!root_ || name.isEmpty()) return std::nullopt;
-    const QString safe = FileNameSanitizer::sanitizeFileName(name);
-    if (safe.isEmpty()) {
-        fail(QStringLiteral("“%1” cannot be used as a file name.").arg(name));
-        return std::nullopt;
-    }
+    const auto usable = usableName(name);
+    if (!usable) return std::nullopt;
+    const QString safe = *usable;
     const QString folder = *root_ + u'/' + kEnvironmentsFolder;
     const QString fileName = safe + QStringLiteral(".env");
     const QString path = folder + u'/' + fileName;

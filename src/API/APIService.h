@@ -69,7 +69,9 @@ private:
     bool insideRoot(const QString& path) const;  // strictly below the root
     // Only request files below the root are renamed or trashed, whatever path a caller hands in.
     bool isCollectionPath(const QString& path) const;
-    bool fail(const QString& message);           // records the message; returns false
+    bool fail(const QString& message);
+    // The name made safe as a file name; nothing (and lastError set) when none is left.
+    std::optional<QString> usableName(const QString& name);           // records the message; returns false
 
     std::optional<QString> root_;
     QList<APICollectionFile> collections_;

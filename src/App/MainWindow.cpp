@@ -45,7 +45,9 @@ void MainWindow::buildMenus() {
             QAction* quit = file->addAction(QStringLiteral("Quit"));
             quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
             quit->setMenuRole(QAction::QuitRole);
-            connect(quit, &QAction::triggered, this, [] { WindowManager::shared().requestQuit(); });
+            connect(quit, &QAction::triggered, this, [] {
+                if (WindowManager::shared().requestQuit()) QApplication::quit();
+            });
         }
     }
 }

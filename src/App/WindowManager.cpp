@@ -1,6 +1,5 @@
 #include "App/WindowManager.h"
 
-#include <QApplication>
 
 #include "App/MainWindow.h"
 #include "AppState.h"
@@ -48,6 +47,5 @@ bool WindowManager::requestQuit() {
         if (w->state().confirmTerminate() == AppState::TerminateReply::cancel) return false;
     if (MainWindow* last = mostRecentlyActive()) last->state().saveSession();
     for (MainWindow* w : order) w->closeWithoutAsking();
-    QApplication::quit();
     return true;
 }

@@ -19,7 +19,7 @@ public:
     MainWindow* mostRecentlyActive() const;
 
     // Asks about unsaved documents of every window, saves the session of the window used last and
-    // quits; returns false when the user cancelled.
+    // closes every window; returns false when the user cancelled.
     bool requestQuit();
 
     void noteActivated(MainWindow* window);

@@ -1,10 +1,49 @@
 #include "Platform/TextEquivalence.h"
 
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+
 namespace TextEquivalence {
 
+namespace {
+const icu::Normalizer2& nfd() {
+    UErrorCode status = U_ZERO_ERROR;
+    return *icu::Normalizer2::getNFDInstance(status);
+}
+
+char32_t codePointAt(const QString& s, qsizetype i) {
+    const char16_t c = s[i].unicode();
+    if (QChar::isHighSurrogate(c) && i + 1 < s.size() && QChar::isLowSurrogate(s[i + 1].unicode()))
+        return QChar::surrogateToUcs4(c, s[i + 1].unicode());
+    return c;
+}
+
+// Whether normalisation never reaches across offset i: the text on either side normalises alone.
+bool boundaryAt(const QString& s, qsizetype i) {
+    if (i <= 0 || i >= s.size()) return true;
+    if (QChar::isLowSurrogate(s[i].unicode()) && QChar::isHighSurrogate(s[i - 1].unicode())) return false;
+    return nfd().hasBoundaryBefore(UChar32(codePointAt(s, i)));
+}
+
+icu::UnicodeString normalizedSlice(const QString& s, qsizetype from, qsizetype to) {
+    const icu::UnicodeString slice(false, reinterpret_cast<const char16_t*>(s.utf16()) + from, int32_t(to - from));
+    UErrorCode status = U_ZERO_ERROR;
+    return nfd().normalize(slice, status);
+}
+} // namespace
+
 bool canonicallyEqual(const QString& a, const QString& b) {
-    if (a == b) return true;  // the common case costs one comparison
-    return a.normalized(QString::NormalizationForm_D) == b.normalized(QString::NormalizationForm_D);
+    if (a == b) return true;
+    // Only the stretch between the common prefix and suffix can differ; widen it to normalisation
+    // boundaries and compare that alone, so a keystroke in a large file stays cheap.
+    const qsizetype shorter = qMin(a.size(), b.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && a[prefix] == b[prefix]) ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix]) ++suffix;
+    while (prefix > 0 && !(boundaryAt(a, prefix) && boundaryAt(b, prefix))) --prefix;
+    while (suffix > 0 && !(boundaryAt(a, a.size() - suffix) && boundaryAt(b, b.size() - suffix))) --suffix;
+    return normalizedSlice(a, prefix, a.size() - suffix) == normalizedSlice(b, prefix, b.size() - suffix);
 }
 
 } // namespace TextEquivalence

@@ -11,32 +11,18 @@
 #include "API/CodeGen.h"
 #include "API/HTTPClient.h"
 #include "LoopbackServer.h"
+#include "RequestBuilders.h"
 #include "Printers.h"
 #include "TestSupport.h"
 
+using builders::request;
+using builders::row;
 using loopback::LoopbackServer;
 using loopback::ReceivedRequest;
 using testing_support::TempFolder;
 using testing_support::waitUntil;
 
 namespace {
-
-KeyValueItem row(const QString& key, const QString& value, bool enabled = true) {
-    KeyValueItem item;
-    item.key = key;
-    item.value = value;
-    item.enabled = enabled;
-    return item;
-}
-
-HTTPRequest request(HTTPMethod method, const QString& url, BodyKind kind = BodyKind::none, const QString& body = {}) {
-    HTTPRequest r;
-    r.method = method;
-    r.url = url;
-    r.bodyKind = kind;
-    r.body = body;
-    return r;
-}
 
 QString curlOf(const HTTPRequest& r, const QMap<QString, QString>& env = {}) {
     return CodeGen::snippet(r, CodeGenTarget::curl, env);

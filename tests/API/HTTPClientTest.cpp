@@ -6,31 +6,17 @@
 #include "API/HTTPClient.h"
 #include "API/ReasonPhrases.h"
 #include "LoopbackServer.h"
+#include "RequestBuilders.h"
 #include "Printers.h"
 #include "TestSupport.h"
 
+using builders::request;
+using builders::row;
 using loopback::LoopbackServer;
 using loopback::ScriptedResponse;
 using testing_support::waitUntil;
 
 namespace {
-
-KeyValueItem row(const QString& key, const QString& value, bool enabled = true) {
-    KeyValueItem item;
-    item.key = key;
-    item.value = value;
-    item.enabled = enabled;
-    return item;
-}
-
-HTTPRequest request(HTTPMethod method, const QString& url, BodyKind kind = BodyKind::none, const QString& body = {}) {
-    HTTPRequest r;
-    r.method = method;
-    r.url = url;
-    r.bodyKind = kind;
-    r.body = body;
-    return r;
-}
 
 HTTPSendResult sendAndWait(const HTTPRequest& r, const HTTPClient::Environment& env = {}, int timeoutMs = 10000) {
     std::optional<HTTPSendResult> result;

@@ -43,3 +43,19 @@ TEST(FileOrder, NumbersByValueAndCaseIgnored) {
     EXPECT_EQ(names, QStringList({"A1", "a2", "a10", "b", "item2", "item10", "Src", "src2"}));
     EXPECT_NE(FileOrder::compare("Readme", "readme"), 0);  // still a total order
 }
+
+TEST(TextEquivalence, DifferencesInsideLongTextsAndMarkOrder) {
+    const QString body = QString("x").repeated(5000);
+    const QString composed = body + QString::fromUtf8("caf\xC3\xA9") + body;
+    const QString decomposed = body + QString::fromUtf8("cafe\xCC\x81") + body;
+    EXPECT_TRUE(TextEquivalence::canonicallyEqual(composed, decomposed));
+    // Combining marks in either order are one text; the split must not fall between them.
+    const QString dotAcute = QString::fromUtf8("e\xCC\xA3\xCC\x81"), acuteDot = QString::fromUtf8("e\xCC\x81\xCC\xA3");
+    EXPECT_TRUE(TextEquivalence::canonicallyEqual(body + dotAcute + body, body + acuteDot + body));
+    EXPECT_FALSE(TextEquivalence::canonicallyEqual(body + dotAcute, body + QString::fromUtf8("e\xCC\xA3\xCC\xA3")));
+    EXPECT_FALSE(TextEquivalence::canonicallyEqual(composed, composed + "!"));
+    // A composed character against a base whose mark only follows in the other text.
+    EXPECT_FALSE(TextEquivalence::canonicallyEqual(body + QString::fromUtf8("\xC3\xA9"), body + "e"));
+    EXPECT_TRUE(TextEquivalence::canonicallyEqual(body + QString::fromUtf8("\xC3\xA9") + "z",
+                                                  body + QString::fromUtf8("e\xCC\x81") + "z"));
+}

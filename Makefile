@@ -27,7 +27,9 @@ test: setup
 bench: setup
 	cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRIMEL_TESTS=OFF -DBRIMEL_BENCH=ON
 	cmake --build $(BENCH) -j $(JOBS)
-	@for b in $(BENCH)/bench/bench_*; do echo "== $$b"; $$b $(BENCH_ARGS) || exit 1; done
+	@for b in $(BENCH)/bench/bench_*; do \
+	  if [ -f $$b ] && [ -x $$b ]; then echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b $(BENCH_ARGS) || exit 1; fi; \
+	done
 
 # Bounded fuzzing of the request-file parsers (clang, libFuzzer): FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60

@@ -6,11 +6,14 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include "App/SettingsWindow.h"
 #include "App/WindowManager.h"
 #include "AppState.h"
 #include "MenuCommands.h"
 #include "Platform/NotificationCenter.h"
+#include "Platform/SettingsStore.h"
 #include "Views/RootView.h"
+#include "Views/Workbench/WelcomeView.h"
 
 MainWindow::MainWindow(std::optional<QString> folder, QWidget* parent)
     : QMainWindow(parent), folder_(std::move(folder)), state_(new AppState(this)) {
@@ -18,7 +21,10 @@ MainWindow::MainWindow(std::optional<QString> folder, QWidget* parent)
     setMinimumSize(1040, 720);
     resize(1280, 820);
     buildMenus();
-    setCentralWidget(new RootView(*state_, [](const QString& path) { WindowManager::shared().openWindow(path); }, this));
+    showContent();
+    connect(&SettingsStore::shared(), &SettingsStore::changed, this, [this](const QString& key) {
+        if (key == SettingsKey::onboarded) showContent();
+    });
     connect(state_, &AppState::rootNodeChanged, this, [this] {
         setWindowTitle(state_->rootNode() ? state_->rootNode()->name() + QStringLiteral(" — Brimel Code")
                                           : QStringLiteral("Brimel Code"));
@@ -26,6 +32,24 @@ MainWindow::MainWindow(std::optional<QString> folder, QWidget* parent)
 }
 
 MainWindow::~MainWindow() { WindowManager::shared().noteClosed(this); }
+
+RootView* MainWindow::rootView() const { return qobject_cast<RootView*>(centralWidget()); }
+WelcomeView* MainWindow::welcomeView() const { return qobject_cast<WelcomeView*>(centralWidget()); }
+
+void MainWindow::showContent() {
+    const bool onboarded = SettingsStore::shared().boolean(SettingsKey::onboarded, false);
+    if (onboarded ? rootView() != nullptr : welcomeView() != nullptr) return;
+    // The old content may be the sender of what brought us here (a welcome button): let it finish.
+    if (QWidget* old = takeCentralWidget()) {
+        old->hide();
+        old->deleteLater();
+    }
+    if (onboarded) {
+        setCentralWidget(new RootView(*state_, [](const QString& path) { WindowManager::shared().openWindow(path); }, this));
+    } else {
+        setCentralWidget(new WelcomeView(*state_, [] { SettingsStore::shared().setValue(SettingsKey::onboarded, true); }, this));
+    }
+}
 
 void MainWindow::buildMenus() {
     static const QStringList menuTitles{QString(), QStringLiteral("&File"), QStringLiteral("&File"),
@@ -40,6 +64,13 @@ void MainWindow::buildMenus() {
         if (!command.keys.isEmpty()) action->setShortcut(command.keys);
         const QString name = command.notification;
         connect(action, &QAction::triggered, this, [name] { NotificationCenter::shared().post(name); });
+        if (command.notification == MenuNotification::openFolder) {
+            // The platform's own settings item.
+            QAction* settings = file->addAction(QStringLiteral("Settings…"));
+            settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+            settings->setMenuRole(QAction::PreferencesRole);
+            connect(settings, &QAction::triggered, this, [] { SettingsWindow::show(); });
+        }
         if (command.notification == MenuNotification::closeTab) {
             // The platform's own quit item follows the file commands.
             QAction* quit = file->addAction(QStringLiteral("Quit"));

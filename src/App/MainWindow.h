@@ -1,10 +1,13 @@
 #pragma once
-// One window: owns its AppState, carries the menu commands, and opens its folder or restores the
-// session when it is first shown.
+// One window: owns its AppState, carries the menu commands, shows the welcome screen until the user
+// has finished it once and the workbench after, and opens its folder or restores the session when it
+// is first shown.
 #include <QMainWindow>
 #include <optional>
 
 class AppState;
+class RootView;
+class WelcomeView;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -13,6 +16,9 @@ public:
     ~MainWindow() override;
 
     AppState& state() { return *state_; }
+    // Exactly one of the two is present.
+    RootView* rootView() const;
+    WelcomeView* welcomeView() const;
     const std::optional<QString>& folder() const { return folder_; }
     // Closes without the unsaved-changes question (used once the quit question was answered).
     void closeWithoutAsking();
@@ -24,6 +30,7 @@ protected:
 
 private:
     void buildMenus();
+    void showContent();
     void firstLoad();
 
     const std::optional<QString> folder_;

@@ -12,14 +12,20 @@
 
 namespace TextFile {
 
-ReadResult readUtf8(const QString& path) {
+namespace {
+QString tooLarge(qint64 maxBytes) {
+    return maxBytes == kMaxEditableBytes ? QStringLiteral("The file is too large to edit (over 256 MB).")
+                                         : QStringLiteral("The file is too large.");
+}
+} // namespace
+
+ReadResult readUtf8(const QString& path, qint64 maxBytes) {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) return {std::nullopt, QString::fromLocal8Bit(std::strerror(errno))};
     if (S_ISDIR(st.st_mode)) return {std::nullopt, QStringLiteral("It is a folder, not a file.")};
     if (!S_ISREG(st.st_mode)) return {std::nullopt, QStringLiteral("It is not a regular file.")};
-    if (st.st_size > kMaxEditableBytes)
-        return {std::nullopt, QStringLiteral("The file is too large to edit (over 256 MB).")};
+    if (st.st_size > maxBytes) return {std::nullopt, tooLarge(maxBytes)};
 
     // O_NONBLOCK: a file swapped for a FIFO between stat and open must not block us.
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -40,8 +46,7 @@ ReadResult readUtf8(const QString& path) {
         if (chunk.isEmpty() && f.error() != QFileDevice::NoError) return {std::nullopt, f.errorString()};
         if (chunk.isEmpty()) break;
         bytes += chunk;
-        if (bytes.size() > kMaxEditableBytes)
-            return {std::nullopt, QStringLiteral("The file is too large to edit (over 256 MB).")};
+        if (bytes.size() > maxBytes) return {std::nullopt, tooLarge(maxBytes)};
     }
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);

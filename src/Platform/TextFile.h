@@ -14,8 +14,9 @@ struct ReadResult {
 };
 
 // Strict: invalid UTF-8 is refused, never patched. A leading byte-order mark is kept as U+FEFF
-// so that writing the text back gives the same bytes. Only regular files are read.
-ReadResult readUtf8(const QString& path);
+// so that writing the text back gives the same bytes. Only regular files are read, and none of
+// more than maxBytes.
+ReadResult readUtf8(const QString& path, qint64 maxBytes = kMaxEditableBytes);
 
 // Atomic replace of the whole file. On failure returns false and fills error when given.
 bool writeUtf8(const QString& path, const QString& text, QString* error = nullptr);

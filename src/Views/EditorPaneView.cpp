@@ -1,5 +1,8 @@
 #include "Views/EditorPaneView.h"
 
+#include "Views/HTTP/RequestView.h"
+#include "Views/SourceControl/DiffView.h"
+
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -17,10 +20,20 @@ namespace {
 QString keys(QKeyCombination combination) {
     return QKeySequence(combination).toString(QKeySequence::NativeText);
 }
+
+// --- Seams: where the request editor and the diff view are made.
+
+QWidget* makeRequestView(AppState& app, const APICollectionFile& file, const HTTPRequest& request, QWidget* parent) {
+    return new RequestView(app, file, request, parent);
+}
+
+QWidget* makeDiffView(AppState& app, const GitFileChange& change, QWidget* parent) {
+    return new DiffView(app, change, parent);
+}
 } // namespace
 
 EditorPaneView::Subject EditorPaneView::subjectFor(AppState& app) {
-    if (app.hasActiveRequest()) return {Kind::request, QString()};
+    if (app.hasActiveRequest()) return {Kind::request, app.activeRequest()->request.id.toString()};
     if (const auto& diff = app.activeDiff()) return {Kind::diff, diff->path};
     if (EditorDocument* doc = app.activeDocument()) return {Kind::document, doc->id().toString()};
     return {Kind::empty, QString()};
@@ -87,11 +100,12 @@ QWidget* EditorPaneView::build(const Subject& subject) {
         }
         break;
     case Kind::request:
-    case Kind::diff: {
-        // The request editor and the diff view take this place; until then the pane stays blank.
-        auto* blank = new QWidget(this);
-        return blank;
-    }
+        if (app_ && app_->activeRequest())
+            return makeRequestView(*app_, app_->activeRequest()->file, app_->activeRequest()->request, this);
+        break;
+    case Kind::diff:
+        if (app_ && app_->activeDiff()) return makeDiffView(*app_, *app_->activeDiff(), this);
+        break;
     case Kind::empty: break;
     }
     return emptyState();

@@ -1,6 +1,15 @@
 #include "Views/RootView.h"
 
+#include "Views/HTTP/RequestCollectionsPanel.h"
+#include "Views/Navigation/CommandPaletteView.h"
+#include "Views/Navigation/ProjectSearchView.h"
+#include "Views/Navigation/QuickOpenView.h"
+#include "Views/SourceControl/SourceControlPanel.h"
+
 #include <QHBoxLayout>
+#include <algorithm>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -14,9 +23,13 @@
 #include "Views/EditorPaneView.h"
 #include "Views/EditorTabBarView.h"
 #include "Views/FindBar.h"
-#include "Views/FolderSidebar.h"
 #include "Views/GoToLineView.h"
 #include "Views/OverlayTransition.h"
+#include "Views/Workbench/ActivityBar.h"
+#include "Views/Workbench/FileExplorerView.h"
+#include "Views/Workbench/SidebarSlot.h"
+#include "Views/Workbench/StatusBarView.h"
+#include "Views/Workbench/WhatsNewView.h"
 
 namespace {
 
@@ -32,6 +45,44 @@ private:
     QColor colour_;
 };
 
+// --- Seams: where the panels and overlays of the neighbouring views are made.
+
+QWidget* makeSourceControlPanel(AppState& app, QWidget* parent) { return new SourceControlPanel(app, parent); }
+
+QWidget* makeApiPanel(AppState& app, QWidget* parent) { return new RequestCollectionsPanel(app, parent); }
+
+QWidget* makeCommandPalette(AppState& app, QWidget* parent) { return new CommandPaletteView(app, parent); }
+
+QWidget* makeQuickOpen(AppState& app, QWidget* parent) { return new QuickOpenView(app, parent); }
+
+QWidget* makeProjectSearch(AppState& app, QWidget* parent) { return new ProjectSearchView(app, parent); }
+
+QWidget* makeSidebarPanel(SidebarPanel panel, AppState& app, QWidget* parent) {
+    switch (panel) {
+    case SidebarPanel::explorer: return new FileExplorerView(app, parent);
+    case SidebarPanel::sourceControl: return makeSourceControlPanel(app, parent);
+    case SidebarPanel::api: return makeApiPanel(app, parent);
+    }
+    return nullptr;
+}
+
+struct OverlayKind {
+    bool (AppState::*isOpen)() const;
+    QWidget* (*make)(AppState&, QWidget*);
+};
+
+const std::array<OverlayKind, 4>& overlayKinds() {
+    static const std::array<OverlayKind, 4> kinds{{
+        {&AppState::paletteOpen, makeCommandPalette},
+        {&AppState::quickOpenOpen, makeQuickOpen},
+        {&AppState::goToLineOpen, [](AppState& app, QWidget* parent) -> QWidget* { return new GoToLineView(&app, parent); }},
+        {&AppState::projectSearchOpen, makeProjectSearch},
+    }};
+    return kinds;
+}
+
+const char* kPanelProperty = "sidebarPanel";
+
 } // namespace
 
 RootView::RootView(AppState& app, OpenWindowAction openWindow, QWidget* parent)
@@ -41,26 +92,28 @@ RootView::RootView(AppState& app, OpenWindowAction openWindow, QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
-    // The activity bar will stand first in this row.
-    sidebar_ = new FolderSidebar(app_, this);
-    row->addWidget(sidebar_);
+    activityBar_ = new ActivityBar(app, this);
+    row->addWidget(activityBar_);
+    sidebarSlot_ = new SidebarSlot(this);
+    row->addWidget(sidebarSlot_);
 
     column_ = new Tinted(QColor::fromRgbF(0, 0, 0, 0.35f), this);
-    columnLayout_ = new QVBoxLayout(column_);
-    columnLayout_->setContentsMargins(0, 0, 0, 0);
-    columnLayout_->setSpacing(0);
+    auto* columnLayout = new QVBoxLayout(column_);
+    columnLayout->setContentsMargins(0, 0, 0, 0);
+    columnLayout->setSpacing(0);
     tabBar_ = new EditorTabBarView(app_, column_);
-    columnLayout_->addWidget(tabBar_);
+    columnLayout->addWidget(tabBar_);
     auto* divider = new Tinted(QColor::fromRgbF(1, 1, 1, 0.09f), column_);
     divider->setFixedHeight(1);
-    columnLayout_->addWidget(divider);
+    columnLayout->addWidget(divider);
     editorArea_ = new QWidget(column_);
     auto* area = new QVBoxLayout(editorArea_);
     area->setContentsMargins(0, 0, 0, 0);
     pane_ = new EditorPaneView(app_, editorArea_);
     area->addWidget(pane_);
-    columnLayout_->addWidget(editorArea_, 1);
-    // The status bar will close the column.
+    columnLayout->addWidget(editorArea_, 1);
+    statusBar_ = new StatusBarView(app, column_);
+    columnLayout->addWidget(statusBar_);
     row->addWidget(column_, 1);
 
     aurora_->lower();
@@ -70,22 +123,28 @@ RootView::RootView(AppState& app, OpenWindowAction openWindow, QWidget* parent)
     });
     connect(app_, &AppState::overlaysChanged, this, &RootView::syncOverlays);
     connect(app_, &AppState::sidebarChanged, this, &RootView::syncSidebar);
+    connect(app_, &AppState::whatsNewChanged, this, &RootView::syncWhatsNew);
     syncSidebar();
     syncOverlays();
 }
 
 AppState* RootView::app() const { return app_.data(); }
 FindBar* RootView::findBar() const { return findBar_.data(); }
-GoToLineView* RootView::goToLine() const { return goToLine_.data(); }
+QWidget* RootView::overlay(Overlay which) const { return overlays_[size_t(which)].data(); }
+GoToLineView* RootView::goToLine() const { return qobject_cast<GoToLineView*>(overlay(Overlay::goToLine)); }
+WhatsNewView* RootView::whatsNewSheet() const { return whatsNewSheet_.data(); }
+FileExplorerView* RootView::explorer() const { return qobject_cast<FileExplorerView*>(sidebarSlot_->panel()); }
 
-bool RootView::isCommandTarget() const {
-    return ActiveWindowTracker::shared().current() == window();
-}
+bool RootView::isCommandTarget() const { return ActiveWindowTracker::shared().current() == window(); }
 
 void RootView::handle(const QString& name) {
     if (!app_) return;
     AppState& app = *app_;
-    if (name == MenuNotification::find) {
+    if (name == MenuNotification::palette) {
+        app.setPaletteOpen(!app.paletteOpen());
+    } else if (name == MenuNotification::quickOpen) {
+        app.setQuickOpenOpen(!app.quickOpenOpen());
+    } else if (name == MenuNotification::find) {
         app.setFindOpen(!app.findOpen());
     } else if (name == MenuNotification::newFile) {
         app.newUntitled();
@@ -103,12 +162,13 @@ void RootView::handle(const QString& name) {
         app.cycleTab(1);
     } else if (name == MenuNotification::prevTab) {
         app.cycleTab(-1);
+    } else if (name == MenuNotification::projectSearch) {
+        if (app.rootNode()) app.setProjectSearchOpen(!app.projectSearchOpen());
     } else if (name == MenuNotification::whatsNew) {
         const auto entry = WhatsNew::entry(AppInfo::version());
         if (entry) app.setWhatsNew(entry);
         else if (!WhatsNew::all().isEmpty()) app.setWhatsNew(WhatsNew::all().first());
     }
-    // The palette, quick open and project search answer here once they exist.
 }
 
 void RootView::closeFind() {
@@ -130,11 +190,44 @@ void RootView::openProject() {
 }
 
 void RootView::syncSidebar() {
-    sidebar_->setVisible(app_ && app_->sidebar() == SidebarPanel::explorer);
+    if (!app_) return;
+    const auto wanted = app_->sidebar();
+    if (!wanted) {
+        sidebarSlot_->setPanel(nullptr);
+        return;
+    }
+    QWidget* shown = sidebarSlot_->panel();
+    if (shown && shown->property(kPanelProperty).toString() == SidebarPanels::rawValue(*wanted)) return;
+    QWidget* panel = makeSidebarPanel(*wanted, *app_, sidebarSlot_);
+    panel->setProperty(kPanelProperty, SidebarPanels::rawValue(*wanted));
+    sidebarSlot_->setPanel(panel);
 }
 
 void RootView::syncOverlays() {
     if (!app_) return;
+    syncFindBar();
+    bool focusLeft = false;
+    for (size_t i = 0; i < overlays_.size(); ++i) {
+        QPointer<QWidget>& slot = overlays_[i];
+        const bool open = (app_.data()->*overlayKinds()[i].isOpen)();
+        if (open && !slot) {
+            slot = overlayKinds()[i].make(*app_, this);
+            slot->setGeometry(rect());
+            OverlayTransition::enter(slot, OverlayTransition::Kind::scale);
+        } else if (!open && slot) {
+            focusLeft = focusLeft || slot->isAncestorOf(focusWidget()) || slot->hasFocus();
+            OverlayTransition::leave(slot.data(), OverlayTransition::Kind::scale);
+            slot = nullptr;
+        }
+    }
+    // Later overlays stay on top of earlier ones, whichever opened first.
+    for (const QPointer<QWidget>& slot : overlays_)
+        if (slot) slot->raise();
+    const bool anyOpen = std::any_of(overlays_.begin(), overlays_.end(), [](const auto& slot) { return !slot.isNull(); });
+    if (focusLeft && !anyOpen) focusEditor();
+}
+
+void RootView::syncFindBar() {
     if (app_->findOpen() && !findBar_) {
         findBar_ = new FindBar(&app_->findState(), [this] { closeFind(); }, editorArea_);
         findBar_->raise();
@@ -145,17 +238,28 @@ void RootView::syncOverlays() {
         findBar_ = nullptr;
         if (hadFocus) focusEditor();
     }
-    if (app_->goToLineOpen() && !goToLine_) {
-        goToLine_ = new GoToLineView(app_, this);
-        goToLine_->setGeometry(rect());
-        goToLine_->raise();
-        OverlayTransition::enter(goToLine_, OverlayTransition::Kind::scale);
-    } else if (!app_->goToLineOpen() && goToLine_) {
-        const bool hadFocus = goToLine_->isAncestorOf(focusWidget());
-        OverlayTransition::leave(goToLine_.data(), OverlayTransition::Kind::scale);
-        goToLine_ = nullptr;
-        if (hadFocus) focusEditor();
+}
+
+void RootView::syncWhatsNew() {
+    if (!app_) return;
+    const auto& entry = app_->whatsNew();
+    if (whatsNewSheet_ && (!entry || whatsNewSheet_->entry().version != entry->version)) {
+        WhatsNewView* old = whatsNewSheet_;
+        whatsNewSheet_ = nullptr;  // before closing, so its finish does not clear the new entry
+        old->close();
     }
+    if (!entry || whatsNewSheet_) return;
+    whatsNewSheet_ = new WhatsNewView(*entry, this);
+    whatsNewSheet_->setAttribute(Qt::WA_DeleteOnClose);
+    whatsNewSheet_->setWindowModality(Qt::WindowModal);
+    WhatsNewView* sheet = whatsNewSheet_;
+    connect(sheet, &QDialog::finished, this, [this, sheet] {
+        if (whatsNewSheet_ == sheet && app_) {
+            whatsNewSheet_ = nullptr;
+            app_->setWhatsNew(std::nullopt);
+        }
+    });
+    sheet->open();
 }
 
 void RootView::focusEditor() {
@@ -171,11 +275,13 @@ void RootView::paintEvent(QPaintEvent*) {
 void RootView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     aurora_->setGeometry(rect());
-    if (goToLine_) goToLine_->setGeometry(rect());
+    for (const QPointer<QWidget>& slot : overlays_)
+        if (slot) slot->setGeometry(rect());
 }
 
 void RootView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (std::exchange(appeared_, true) || !app_) return;
     app_->checkWhatsNew();
+    syncWhatsNew();
 }

@@ -1,36 +1,49 @@
 #pragma once
-// The workbench of one window: the folder sidebar beside the editor column (tab bar, divider,
-// editor pane with the floating find bar), and the go-to-line box over everything. It carries out
-// the menu commands on its own window's state, but only while its window is the one the user
-// works in, so a command never acts in every open window at once.
+// The workbench of one window: the activity bar, the sidebar panel, the editor column (tab bar,
+// divider, editor pane with the floating find bar, status bar) over the aurora, and above it all
+// the overlays (command palette, quick open, go-to-line, project search) and the what's-new sheet.
+// It carries out the menu commands on its own window's state, but only while its window is the one
+// the user works in, so a command never acts in every open window at once.
 #include <QPointer>
 #include <QWidget>
+#include <array>
 #include <functional>
 
+class ActivityBar;
 class AppState;
 class AuroraBackground;
 class EditorPaneView;
 class EditorTabBarView;
+class FileExplorerView;
 class FindBar;
-class FolderSidebar;
 class GoToLineView;
-class QVBoxLayout;
+class SidebarSlot;
+class StatusBarView;
+class WhatsNewView;
 
 class RootView : public QWidget {
     Q_OBJECT
 public:
     // Opens a new window for a folder (the window system's part).
     using OpenWindowAction = std::function<void(const QString& folder)>;
+    // The overlays, bottom to top.
+    enum class Overlay { palette, quickOpen, goToLine, projectSearch };
 
     explicit RootView(AppState& app, OpenWindowAction openWindow = {}, QWidget* parent = nullptr);
 
     AppState* app() const;
+    ActivityBar* activityBar() const { return activityBar_; }
+    SidebarSlot* sidebarSlot() const { return sidebarSlot_; }
+    // The explorer while the sidebar shows it.
+    FileExplorerView* explorer() const;
     EditorTabBarView* tabBar() const { return tabBar_; }
     EditorPaneView* pane() const { return pane_; }
-    FolderSidebar* sidebar() const { return sidebar_; }
+    StatusBarView* statusBar() const { return statusBar_; }
     // The overlays while shown (not while they fade out).
     FindBar* findBar() const;
+    QWidget* overlay(Overlay which) const;
     GoToLineView* goToLine() const;
+    WhatsNewView* whatsNewSheet() const;
 
     // Whether menu commands reach this view now.
     bool isCommandTarget() const;
@@ -50,19 +63,23 @@ protected:
 
 private:
     void syncOverlays();
+    void syncFindBar();
     void syncSidebar();
+    void syncWhatsNew();
     void focusEditor();
 
     QPointer<AppState> app_;
     OpenWindowAction openWindow_;
     AuroraBackground* aurora_;
-    FolderSidebar* sidebar_;
+    ActivityBar* activityBar_;
+    SidebarSlot* sidebarSlot_;
     QWidget* column_;
     EditorTabBarView* tabBar_;
     QWidget* editorArea_;
     EditorPaneView* pane_;
-    QVBoxLayout* columnLayout_;
+    StatusBarView* statusBar_;
     QPointer<FindBar> findBar_;
-    QPointer<GoToLineView> goToLine_;
+    std::array<QPointer<QWidget>, 4> overlays_;
+    QPointer<WhatsNewView> whatsNewSheet_;
     bool appeared_ = false;
 };

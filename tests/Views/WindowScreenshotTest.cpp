@@ -5,14 +5,15 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTreeWidget>
 
 #include "ViewsTestSupport.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/EditorPaneView.h"
 #include "Views/EditorTabBarView.h"
 #include "Views/FindBar.h"
-#include "Views/FolderSidebar.h"
+#include "Views/Workbench/FileExplorerView.h"
+#include "Views/Workbench/FileRow.h"
+#include "Views/Workbench/FileTreeModel.h"
 #include "Views/TabChip.h"
 
 using namespace testing_support;
@@ -64,7 +65,9 @@ TEST(WindowScreenshotTest, WorkbenchWithTabsAndFindBar) {
     app.open(folder.file("inventory/README.md"));
     app.open(folder.file("inventory/web/index.js"));
     app.open(folder.file("inventory/app.py"));
-    window.root->sidebar()->itemFor(folder.file("inventory/web"))->setExpanded(true);
+    FileExplorerView* explorer = window.root->explorer();
+    ASSERT_NE(explorer, nullptr);
+    explorer->row(explorer->model()->rowOf(folder.file("inventory/web"))).activate();
     app.documents()[0]->setText("# Inventory\n\nA tiny stock counter, edited.\n");  // one dirty tab
 
     NotificationCenter::shared().post(MenuNotification::find);

@@ -1,0 +1,29 @@
+#pragma once
+// The label line of one request file in the collections panel: disclosure chevron, file name and
+// request count. Whether its requests show is decided by the panel, not by clicks here.
+#include <QWidget>
+
+class QMenu;
+
+class CollectionFileRow : public QWidget {
+    Q_OBJECT
+public:
+    CollectionFileRow(const QString& fileName, int requestCount, bool expanded, QWidget* parent = nullptr);
+
+    bool isExpanded() const { return expanded_; }
+    QString fileName() const { return fileName_; }
+    QString countText() const { return QString::number(count_); }
+    QMenu* contextMenu() const { return menu_; }
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QString fileName_;
+    int count_;
+    bool expanded_;
+    QMenu* menu_;
+};

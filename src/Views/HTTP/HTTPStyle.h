@@ -1,0 +1,36 @@
+#pragma once
+// Small shared look helpers of the HTTP client views: fonts by size/weight/design, white at an
+// opacity, one-line labels and hairline dividers.
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QLabel;
+class QPlainTextEdit;
+class QWidget;
+class PressableButton;
+
+namespace HTTPStyle {
+
+enum class Design { standard, rounded, monospaced };
+
+QFont font(qreal size, QFont::Weight weight = QFont::Normal, Design design = Design::standard);
+QColor white(qreal opacity);
+// A label that draws itself transparent over its parent's background.
+QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWidget* parent = nullptr);
+void setLabelColour(QLabel* label, const QColor& colour);
+// A horizontal hairline in white at the opacity.
+QWidget* divider(qreal opacity, QWidget* parent = nullptr);
+// A symbol-and/or-text button with no chrome.
+PressableButton* button(const QString& symbol, const QString& text, const QFont& font, const QColor& colour,
+                        QWidget* parent = nullptr);
+// Fills a widget's background with a colour (for container widgets without paint code).
+void fill(QWidget* widget, const QColor& colour);
+
+// The editor's text as typed: toPlainText() would turn no-break spaces into spaces.
+QString editorText(const QPlainTextEdit* editor);
+// Replaces the editor's text only when it differs, so the caret stays where it is otherwise.
+void setEditorText(QPlainTextEdit* editor, const QString& text);
+QString textEditStyle();
+
+} // namespace HTTPStyle

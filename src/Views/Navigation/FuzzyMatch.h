@@ -1,0 +1,6 @@
+#pragma once
+// Quick open's file-name filter: whether the query's characters appear in the candidate in the
+// same order, not necessarily side by side. Case does not matter.
+#include <QString>
+
+bool fuzzyMatch(const QString& query, const QString& candidate);

@@ -1,0 +1,51 @@
+#pragma once
+// Searches the text of a list of files for a string, off the main thread. Only the newest scan
+// reports: starting another one drops the older one's result (and stops it early). The result
+// comes back on the thread that owns this object.
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "Views/Navigation/SearchHit.h"
+
+template <class T>
+class QFutureWatcher;
+
+class ProjectSearch : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMinQueryLength = 2;            // characters, after trimming
+    static constexpr qint64 kMaxFileBytes = 1'999'999;  // larger files are skipped
+    static constexpr int kMaxHits = 500;                 // the scan stops at this many
+
+    struct Result {
+        QList<SearchHit> hits;
+        bool truncated = false;  // stopped at kMaxHits
+    };
+
+    explicit ProjectSearch(QObject* parent = nullptr);
+    ~ProjectSearch() override;
+
+    // Every line of the files that holds query, ignoring case, in file and line order. Files that
+    // are unreadable, not regular, too large or not valid UTF-8 are skipped. Lines end at every
+    // line terminator the editor knows, so line numbers agree with the editor's. Stops early,
+    // with what it has, once cancelled() is true. Runs on any thread.
+    static Result search(const QString& query, const QStringList& files,
+                         const std::function<bool()>& cancelled = {});
+
+    // Scans in the background; finished() follows unless a newer scan starts first.
+    void start(const QString& query, const QStringList& files);
+    // Drops the running scan, if any; it reports nothing.
+    void cancel();
+    bool isRunning() const { return watcher_ != nullptr; }
+
+signals:
+    void finished(const ProjectSearch::Result& result);
+
+private:
+    QFutureWatcher<Result>* watcher_ = nullptr;
+    std::shared_ptr<std::atomic_bool> cancelled_;
+};

@@ -1,0 +1,165 @@
+#include "Views/Navigation/ProjectSearchView.h"
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "AppState.h"
+#include "UI/ShimmerText.h"
+#include "Views/KeyCatcher.h"
+#include "Views/Navigation/FolderPaths.h"
+#include "Views/Navigation/OverlayList.h"
+#include "Views/Navigation/OverlayParts.h"
+#include "Views/Navigation/SearchFileHeader.h"
+#include "Views/Navigation/SearchHitRow.h"
+#include "Views/Navigation/SearchText.h"
+#include "Views/PaletteField.h"
+#include "Views/PaletteScaffold.h"
+
+ProjectSearchView::ProjectSearchView(AppState& app, QWidget* parent)
+    : QWidget(parent), app_(&app), keys_(new KeyCatcher(this)),
+      field_(new PaletteField(QStringLiteral("text.magnifyingglass"), QStringLiteral("Search in project…"))),
+      list_(new OverlayList(kListMaxHeight, 6)) {
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(field_);
+    column->addWidget(OverlayParts::divider(content));
+    message_ = OverlayParts::message(QString(), 26, content);
+    column->addWidget(message_);
+    column->addWidget(list_);
+    scaffold_ = new PaletteScaffold([this] { close(); }, content, this);
+    OverlayParts::stack(this, keys_, scaffold_);
+
+    // Return in the field or anywhere in the overlay searches; there is nothing to move through.
+    keys_->setActions([](int) {}, [this] { runSearch(); }, [this] { close(); });
+    keys_->catchFrom(field_->lineEdit());
+    connect(field_, &PaletteField::textEdited, this, &ProjectSearchView::setQuery);
+    connect(&search_, &ProjectSearch::finished, this, &ProjectSearchView::finish);
+    refresh();
+}
+
+QList<ProjectSearchView::FileGroup> ProjectSearchView::grouped(const QList<SearchHit>& hits) {
+    QList<FileGroup> groups;
+    for (const SearchHit& hit : hits) {
+        auto it = std::find_if(groups.begin(), groups.end(), [&](const FileGroup& g) { return g.url == hit.url; });
+        if (it == groups.end()) groups.append({hit.url, {hit}});
+        else it->hits.append(hit);
+    }
+    std::stable_sort(groups.begin(), groups.end(), [](const FileGroup& a, const FileGroup& b) { return a.url < b.url; });
+    return groups;
+}
+
+QString ProjectSearchView::summary(const QList<SearchHit>& hits, bool truncated) {
+    return QString::number(hits.size()) + (truncated ? QStringLiteral("+") : QString()) + QStringLiteral(" matches in ") +
+           QString::number(grouped(hits).size()) + QStringLiteral(" files");
+}
+
+void ProjectSearchView::setQuery(const QString& query) {
+    query_ = query;
+    field_->setText(query);
+    refresh();  // the message depends on whether a query is typed; the hits stay
+}
+
+void ProjectSearchView::runSearch() {
+    const QString q = SearchText::trimBlanks(query_);
+    if (SearchText::graphemes(q).size() < ProjectSearch::kMinQueryLength) {
+        // A running search is for an older query: its result would no longer fit.
+        search_.cancel();
+        searching_ = false;
+        hits_.clear();
+        rebuildList();
+        return;
+    }
+    const QStringList files = app_ ? app_->quickOpenFiles() : QStringList();
+    searching_ = true;
+    truncated_ = false;
+    refresh();
+    search_.start(q, files);
+}
+
+void ProjectSearchView::finish(const ProjectSearch::Result& result) {
+    hits_ = result.hits;
+    truncated_ = result.truncated;
+    searching_ = false;
+    rebuildList();
+    emit searchFinished();
+}
+
+void ProjectSearchView::close() {
+    if (app_) app_->setProjectSearchOpen(false);
+}
+
+void ProjectSearchView::open(const SearchHit& hit) {
+    const QPointer<AppState> app = app_;
+    if (!app) return;
+    const int line = hit.line;
+    app->setProjectSearchOpen(false);
+    if (!app) return;
+    app->open(hit.url);
+    // The state outlives this overlay, so the caret still moves after the overlay is gone.
+    QTimer::singleShot(kCaretDelayMs, app.data(), [app, line] {
+        if (app) app->editorController().goToLine(line);
+    });
+}
+
+QString ProjectSearchView::message() const {
+    if (searching_) return QStringLiteral("Searching…");
+    if (!query_.isEmpty() && hits_.isEmpty()) return QStringLiteral("No results");
+    if (!hits_.isEmpty()) return QString();
+    return QStringLiteral("Type and press ↵ to search the open folder");
+}
+
+QList<SearchHitRow*> ProjectSearchView::hitRows() const {
+    QList<SearchHitRow*> out;
+    for (QWidget* row : list_->rows()) out += row->findChildren<SearchHitRow*>();
+    return out;
+}
+
+void ProjectSearchView::refresh() {
+    const QString text = message();
+    message_->setText(text);
+    message_->setVisible(!text.isEmpty());
+    list_->setVisible(text.isEmpty());
+}
+
+void ProjectSearchView::rebuildList() {
+    QList<QWidget*> rows;
+    if (!hits_.isEmpty()) {
+        auto* summaryLine = new QLabel(summary(hits_, truncated_));
+        summaryLine->setFont(ShimmerText::font(11, QFont::Medium, ShimmerText::Design::rounded));
+        summaryLine->setContentsMargins(12, 8, 12, 0);
+        QPalette colours = summaryLine->palette();
+        colours.setColor(QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.4f));
+        summaryLine->setPalette(colours);
+        rows.append(summaryLine);
+
+        const QString folder = app_ && app_->rootNode() ? app_->rootNode()->url() : QString();
+        for (const FileGroup& group : grouped(hits_)) {
+            auto* box = new QWidget;
+            auto* stack = new QVBoxLayout(box);
+            stack->setContentsMargins(0, 0, 0, 4);
+            stack->setSpacing(1);
+            const QString shown =
+                folder.isEmpty() ? QFileInfo(group.url).fileName() : FolderPaths::insideFolder(group.url, folder);
+            stack->addWidget(new SearchFileHeader(group.url, shown, box));
+            for (const SearchHit& hit : group.hits) {
+                auto* row = new SearchHitRow(hit, box);
+                connect(row, &SearchHitRow::clicked, this, [this, hit] { open(hit); });
+                stack->addWidget(row);
+            }
+            rows.append(box);
+        }
+    }
+    list_->setRows(rows);
+    refresh();
+}
+
+void ProjectSearchView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    field_->setFocused(true);
+}

@@ -1,0 +1,68 @@
+#pragma once
+// Quick open: the files of the open folder, read once when the overlay appears, filtered by the
+// typed text against each file name (characters in order, gaps allowed), at most 60 in the
+// order the folder was walked. Arrows move the selection round the list; Return or a click
+// closes the overlay and opens the file.
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+class AppState;
+class KeyCatcher;
+class OverlayList;
+class PaletteField;
+class PaletteScaffold;
+class QLabel;
+class QuickOpenRow;
+
+class QuickOpenView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kMaxResults = 60;
+    static constexpr int kListMaxHeight = 360;
+
+    explicit QuickOpenView(AppState& app, QWidget* parent = nullptr);
+
+    // The files whose name (not folder path) matches the query, in list order, at most kMaxResults.
+    static QStringList results(const QString& query, const QStringList& files);
+    QStringList results() const { return results(query_, allFiles_); }
+
+    const QString& query() const { return query_; }
+    // Also selects the first row again.
+    void setQuery(const QString& query);
+    int selection() const { return selection_; }
+    const QStringList& allFiles() const { return allFiles_; }
+
+    void move(int step);
+    void enter();
+    void close();
+    // Closes the overlay and opens the file.
+    void choose(const QString& path);
+
+    PaletteField* field() const { return field_; }
+    OverlayList* list() const { return list_; }
+    QList<QuickOpenRow*> rows() const;
+    // The "no folder" message; shown instead of the list while no folder is open.
+    QLabel* noFolderLabel() const { return noFolder_; }
+    KeyCatcher* keyCatcher() const { return keys_; }
+    PaletteScaffold* scaffold() const { return scaffold_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void rebuildRows();
+    void select(int index);
+
+    QPointer<AppState> app_;
+    QString query_;
+    int selection_ = 0;
+    QStringList allFiles_;
+    QStringList shown_;
+    bool appeared_ = false;
+    KeyCatcher* keys_;
+    PaletteField* field_;
+    OverlayList* list_;
+    QLabel* noFolder_;
+    PaletteScaffold* scaffold_;
+};

@@ -1,0 +1,47 @@
+#include "Views/Navigation/SearchText.h"
+
+#include <QTextBoundaryFinder>
+
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+
+namespace SearchText {
+
+namespace {
+bool isBlank(QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; }
+} // namespace
+
+QString trimBlanks(const QString& text) {
+    qsizetype from = 0, to = text.size();
+    while (from < to && isBlank(text[from])) ++from;
+    while (to > from && isBlank(text[to - 1])) --to;
+    return text.sliced(from, to - from);
+}
+
+QStringList graphemes(const QString& text) {
+    QStringList out;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
+        if (end > start) out.append(text.sliced(start, end - start));
+        start = end;
+    }
+    return out;
+}
+
+QString folded(const QString& text) {
+    icu::UnicodeString s(reinterpret_cast<const char16_t*>(text.utf16()), int32_t(text.size()));
+    s.foldCase(U_FOLD_CASE_DEFAULT);
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status)) return QString(reinterpret_cast<const QChar*>(s.getBuffer()), s.length());
+    const icu::UnicodeString composed = nfc->normalize(s, status);
+    const icu::UnicodeString& result = U_SUCCESS(status) ? composed : s;
+    return QString(reinterpret_cast<const QChar*>(result.getBuffer()), result.length());
+}
+
+bool containsIgnoringCase(const QString& text, const QString& query) {
+    return folded(text).contains(folded(query));
+}
+
+} // namespace SearchText

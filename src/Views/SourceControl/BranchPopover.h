@@ -1,0 +1,77 @@
+#pragma once
+// The local branches of the repository in a popover under its anchor: filter them, switch to
+// one, delete one (after asking), or create one from HEAD. A successful switch or creation
+// closes the popover; a failed one leaves it open with git's line at the bottom.
+#include <QFrame>
+#include <QPointer>
+#include <optional>
+
+#include "Git/GitBranchInfo.h"
+
+class AppState;
+class QLabel;
+class QLineEdit;
+class QScrollArea;
+class QStackedWidget;
+class QVBoxLayout;
+class QWidget;
+
+class BranchPopover : public QFrame {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 340;
+
+    explicit BranchPopover(AppState& app, QWidget* parent = nullptr);
+
+    // Opens a popover under anchor; it deletes itself when it closes.
+    static BranchPopover* show(AppState& app, QWidget* anchor);
+
+    // The branches whose name contains filter, ignoring case; all of them for an empty filter.
+    static QList<GitBranchInfo> filtered(const QList<GitBranchInfo>& branches, const QString& filter);
+
+    void switchTo(const GitBranchInfo& branch);
+    void confirmDelete(const GitBranchInfo& branch);
+    void createNew();
+    void beginCreating();
+    void cancelCreating();
+
+    QLineEdit* filterField() const { return filterField_; }
+    QLineEdit* newBranchField() const { return newBranchField_; }
+    bool isCreating() const;
+    const std::optional<QString>& errorText() const { return errorText_; }
+    QString newBranchLabel() const;
+    // What the header shows: "" without counts, else e.g. "↑2 ↓0".
+    QString countsText() const;
+    // The names listed now, in order; and the empty-list note when shown.
+    QStringList shownNames() const;
+    bool showsNoMatch() const;
+    QWidget* rowFor(const QString& name) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QWidget* buildHeader();
+    QWidget* buildBottom();
+    QWidget* makeRow(const GitBranchInfo& branch, bool current);
+    void rebuildRows();
+    void followState();
+    void setErrorText(const std::optional<QString>& text);
+
+    QPointer<AppState> app_;
+    QLabel* counts_;
+    QLineEdit* filterField_;
+    QScrollArea* scroll_;
+    QWidget* listBox_;
+    QVBoxLayout* listLayout_;
+    QLabel* noMatch_;
+    QStackedWidget* bottom_;
+    QWidget* newBranchButton_;
+    QWidget* createRow_;
+    QLineEdit* newBranchField_;
+    QLabel* errorLabel_;
+    std::optional<QString> errorText_;
+    QList<QWidget*> rows_;
+    QStringList shownNames_;
+};

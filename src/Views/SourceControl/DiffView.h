@@ -1,0 +1,62 @@
+#pragma once
+// The diff of one changed file in the editor area: a header naming the file, with "Open File"
+// and a close button (Escape), over the lines git prints, numbered in the old and the new file
+// and tinted by kind. Only the rows in view are drawn, so long diffs stay cheap.
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include "Git/GitFileChange.h"
+#include "Views/SourceControl/DiffLine.h"
+
+class AppState;
+class DiffLinesArea;
+class QLabel;
+class QStackedWidget;
+
+class DiffView : public QWidget {
+    Q_OBJECT
+public:
+    DiffView(AppState& app, const GitFileChange& change, QWidget* parent = nullptr);
+
+    const GitFileChange& change() const { return change_; }
+    // Shows another change; its diff is loaded when the path differs from the shown one.
+    void setChange(const GitFileChange& change);
+
+    bool isLoading() const { return loading_; }
+    const QString& raw() const { return raw_; }
+    const QList<DiffLine>& lines() const { return lines_; }
+    // "loading", "empty" or "lines": what the content area shows now.
+    QString contentState() const;
+
+    // Leaves the diff and opens the file in a tab.
+    void openFile();
+    // Leaves the diff.
+    void dismiss();
+
+    static QString marker(DiffLineKind kind);
+    static QColor textColor(DiffLineKind kind);
+    static QColor rowBackground(DiffLineKind kind);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QWidget* buildHeader();
+    void load();
+    void followState();
+
+    QPointer<AppState> app_;
+    GitFileChange change_;
+    QString raw_;
+    QList<DiffLine> lines_;
+    bool loading_ = true;
+    quint64 loadToken_ = 0;
+    QLabel* icon_;
+    QLabel* path_;
+    QLabel* badge_;
+    QStackedWidget* content_;
+    QWidget* spinner_;
+    QWidget* empty_;
+    DiffLinesArea* area_;
+};

@@ -1,0 +1,413 @@
+#include "Views/SourceControl/SourceControlPanel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "AppState.h"
+#include "Git/AIService.h"
+#include "Platform/Prompter.h"
+#include "UI/Brand.h"
+#include "UI/GradientButton.h"
+#include "UI/Icons.h"
+#include "UI/PressableButton.h"
+#include "UI/ShimmerText.h"
+#include "Views/SourceControl/BranchPopover.h"
+#include "Views/SourceControl/ChangeLists.h"
+#include "Views/SourceControl/ChangeRow.h"
+#include "Views/SourceControl/CommitComposer.h"
+#include "Views/SourceControl/IconButton.h"
+
+namespace {
+
+QLabel* textLabel(const QString& text, qreal points, QFont::Weight weight, ShimmerText::Design design, qreal alpha,
+                  QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFont(ShimmerText::font(points, weight, design));
+    label->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, %1); background: transparent; }")
+                             .arg(int(alpha * 255)));
+    return label;
+}
+
+QLabel* symbolLabel(const QString& symbol, qreal points, const QColor& colour, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setPixmap(Icons::pixmap(symbol, Icons::sizeForPointSize(points), colour, parent->devicePixelRatioF()));
+    label->setAlignment(Qt::AlignCenter);
+    label->setStyleSheet(QStringLiteral("background: transparent;"));
+    return label;
+}
+
+QWidget* divider(QWidget* parent) {
+    auto* line = new QWidget(parent);
+    line->setFixedHeight(1);
+    line->setStyleSheet(QStringLiteral("background: rgba(255, 255, 255, 15);"));
+    return line;
+}
+
+} // namespace
+
+SourceControlPanel::SourceControlPanel(AppState& app, QWidget* parent) : QWidget(parent), app_(&app) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildHeader());
+    toolbar_ = buildToolbar();
+    column->addWidget(toolbar_);
+
+    errorLabel_ = textLabel(QString(), 10.5, QFont::Normal, ShimmerText::Design::standard, 1, this);
+    errorLabel_->setObjectName(QStringLiteral("gitError"));
+    errorLabel_->setStyleSheet(QStringLiteral("QLabel { color: %1; background: transparent; }")
+                                   .arg(Brand::palette()[2].name()));
+    errorLabel_->setWordWrap(true);
+    errorLabel_->setContentsMargins(12, 0, 12, 6);
+    errorLabel_->hide();
+    column->addWidget(errorLabel_);
+
+    pages_ = new QStackedWidget(this);
+    repositoryPage_ = buildRepositoryPage();
+    emptyPage_ = buildEmptyPage();
+    pages_->addWidget(repositoryPage_);
+    pages_->addWidget(emptyPage_);
+    column->addWidget(pages_, 1);
+
+    GitService& git = app.git();
+    connect(&git, &GitService::changed, this, &SourceControlPanel::follow);
+    connect(&app, &AppState::rootNodeChanged, this, &SourceControlPanel::follow);
+    follow();
+}
+
+QWidget* SourceControlPanel::buildHeader() {
+    auto* header = new QWidget(this);
+    header->setFixedHeight(38);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(14, 0, 14, 0);
+    row->setSpacing(8);
+    row->addWidget(textLabel(QStringLiteral("SOURCE CONTROL"), 11, QFont::Bold, ShimmerText::Design::rounded, 0.5, header));
+    row->addStretch(1);
+    auto* refreshButton = new IconButton(IconButton::Kind::panel, QStringLiteral("arrow.clockwise"),
+                                         QStringLiteral("Refresh"), header);
+    connect(refreshButton, &QAbstractButton::clicked, this, &SourceControlPanel::refresh);
+    row->addWidget(refreshButton);
+    return header;
+}
+
+QWidget* SourceControlPanel::buildToolbar() {
+    auto* bar = new QWidget(this);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(10, 0, 10, 8);
+    row->setSpacing(6);
+
+    branchChip_ = new PressableButton(QStringLiteral("arrow.triangle.branch"), QString(), bar);
+    branchChip_->setObjectName(QStringLiteral("branchChip"));
+    branchChip_->label().font = ShimmerText::font(11, QFont::Medium, ShimmerText::Design::monospaced);
+    branchChip_->label().spacing = 4;
+    branchChip_->label().symbolBrush = QColor::fromRgbF(1, 1, 1, 0.8f);
+    branchChip_->label().textBrush = QColor::fromRgbF(1, 1, 1, 0.8f);
+    branchChip_->setPadding(QMarginsF(8, 4, 8, 4));
+    branchChip_->setBackground(QColor::fromRgbF(1, 1, 1, 0.07f), 10);
+    branchChip_->setFocusPolicy(Qt::NoFocus);
+    branchChip_->setMaximumWidth(130);
+    connect(branchChip_, &QAbstractButton::clicked, this, &SourceControlPanel::openBranches);
+    row->addWidget(branchChip_);
+    row->addStretch(1);
+
+    pullButton_ = new IconButton(IconButton::Kind::remote, QStringLiteral("arrow.down.circle"), QString(), bar);
+    pushButton_ = new IconButton(IconButton::Kind::remote, QStringLiteral("arrow.up.circle"), QString(), bar);
+    fetchButton_ = new IconButton(IconButton::Kind::remote, QStringLiteral("arrow.clockwise.circle"),
+                                  QStringLiteral("Fetch"), bar);
+    stashButton_ = new IconButton(IconButton::Kind::panel, QStringLiteral("tray.full"), QStringLiteral("Stash"), bar);
+    connect(pullButton_, &QAbstractButton::clicked, this, &SourceControlPanel::pull);
+    connect(pushButton_, &QAbstractButton::clicked, this, &SourceControlPanel::push);
+    connect(fetchButton_, &QAbstractButton::clicked, this, &SourceControlPanel::fetch);
+    connect(stashButton_, &QAbstractButton::clicked, this, &SourceControlPanel::showStashMenu);
+    for (IconButton* b : {pullButton_, pushButton_, fetchButton_, stashButton_}) row->addWidget(b);
+    return bar;
+}
+
+QWidget* SourceControlPanel::buildRepositoryPage() {
+    auto* page = new QWidget(this);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    composer_ = new CommitComposer(*app_, page);
+    column->addWidget(composer_);
+    column->addWidget(divider(page));
+
+    contentPages_ = new QStackedWidget(page);
+    cleanState_ = new QWidget(contentPages_);
+    auto* clean = new QVBoxLayout(cleanState_);
+    clean->setContentsMargins(0, 28, 0, 28);
+    clean->setSpacing(10);
+    clean->addWidget(symbolLabel(QStringLiteral("checkmark.seal.fill"), 24, Brand::palette()[3], cleanState_));
+    QLabel* cleanText = textLabel(QStringLiteral("Working tree clean"), 12, QFont::Medium,
+                                  ShimmerText::Design::rounded, 0.6, cleanState_);
+    cleanText->setAlignment(Qt::AlignCenter);
+    clean->addWidget(cleanText);
+    clean->addStretch(1);
+
+    listScroll_ = new QScrollArea(contentPages_);
+    listScroll_->setFrameShape(QFrame::NoFrame);
+    listScroll_->setWidgetResizable(true);
+    listScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    listScroll_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    listBox_ = new QWidget;
+    listBox_->setStyleSheet(QStringLiteral("background: transparent;"));
+    listLayout_ = new QVBoxLayout(listBox_);
+    listLayout_->setContentsMargins(0, 10, 0, 10);
+    listLayout_->setSpacing(14);
+    listScroll_->setWidget(listBox_);
+    listScroll_->viewport()->setAutoFillBackground(false);
+
+    contentPages_->addWidget(cleanState_);
+    contentPages_->addWidget(listScroll_);
+    column->addWidget(contentPages_, 1);
+    return page;
+}
+
+QWidget* SourceControlPanel::buildEmptyPage() {
+    auto* page = new QWidget(this);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(12);
+    column->addStretch(1);
+    column->addWidget(symbolLabel(QStringLiteral("arrow.triangle.branch"), 26, QColor::fromRgbF(1, 1, 1, 0.35f), page));
+    QLabel* text = textLabel(QStringLiteral("Not a Git repository"), 12, QFont::Medium, ShimmerText::Design::rounded,
+                             0.55, page);
+    text->setAlignment(Qt::AlignCenter);
+    column->addWidget(text);
+    auto* init = new GradientButton(QStringLiteral("Initialize Repository"), page);
+    init->setObjectName(QStringLiteral("initRepository"));
+    init->setBaseScale(0.8);
+    connect(init, &QAbstractButton::clicked, this, &SourceControlPanel::initRepository);
+    column->addWidget(init, 0, Qt::AlignHCenter);
+    initButton_ = init;
+    column->addStretch(1);
+    return page;
+}
+
+QWidget* SourceControlPanel::sectionHeader(const QString& title, int count, const QList<IconButton*>& actions) {
+    auto* header = new QWidget(listBox_);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(12, 0, 12, 2);
+    row->setSpacing(4);
+    row->addWidget(textLabel(title.toUpper(), 10.5, QFont::Bold, ShimmerText::Design::rounded, 0.45, header));
+    QLabel* badge = textLabel(QString::number(count), 10, QFont::DemiBold, ShimmerText::Design::rounded, 0.85, header);
+    badge->setStyleSheet(QStringLiteral("QLabel { color: rgba(255,255,255,217); background: rgba(255,255,255,26);"
+                                        " border-radius: 7px; padding: 1px 5px; }"));
+    row->addWidget(badge);
+    row->addStretch(1);
+    for (IconButton* action : actions) {
+        action->setParent(header);
+        row->addWidget(action);
+    }
+    return header;
+}
+
+QString SourceControlPanel::pullHelp(int behindBy) {
+    return behindBy < 1 ? QStringLiteral("Pull") : QStringLiteral("Pull (↓%1)").arg(behindBy);
+}
+
+QString SourceControlPanel::pushHelp(int aheadBy) {
+    return aheadBy < 1 ? QStringLiteral("Push") : QStringLiteral("Push (↑%1)").arg(aheadBy);
+}
+
+void SourceControlPanel::follow() {
+    if (!app_) return;
+    const GitService& git = app_->git();
+    toolbar_->setVisible(git.isRepo());
+    pages_->setCurrentWidget(git.isRepo() ? repositoryPage_ : emptyPage_);
+    initButton_->setVisible(app_->rootNode() != nullptr);
+    updateToolbar();
+    rebuildLists();
+}
+
+void SourceControlPanel::updateToolbar() {
+    const GitService& git = app_->git();
+    branchChip_->setVisible(git.branch().has_value());
+    if (git.branch()) {
+        branchChip_->label().text = *git.branch();
+        branchChip_->updateGeometry();
+        branchChip_->update();
+    }
+    pullButton_->setToolTip(pullHelp(git.behindBy()));
+    pushButton_->setToolTip(pushHelp(git.aheadBy()));
+    for (IconButton* b : {pullButton_, pushButton_, fetchButton_}) b->setEnabled(!git.isNetworking());
+    stashButton_->setBadge(git.stashCount());
+}
+
+void SourceControlPanel::rebuildLists() {
+    const QList<GitFileChange>& changes = app_->git().changes();
+    contentPages_->setCurrentWidget(changes.isEmpty() ? cleanState_ : static_cast<QWidget*>(listScroll_));
+
+    while (QLayoutItem* item = listLayout_->takeAt(0)) delete item;
+    qDeleteAll(sectionHeaders_);  // deletes their buttons too
+    sectionHeaders_.clear();
+    sectionTitles_.clear();
+    listButtons_.clear();
+
+    // Rows are kept across refreshes while their change stays the same, so hover survives.
+    QHash<QString, ChangeRow*> previous = std::move(rowsByKey_);
+    rowsByKey_.clear();
+    rows_.clear();
+    auto addSection = [&](bool staged, const QList<GitFileChange>& list, const QString& title,
+                          const QList<IconButton*>& actions) {
+        if (list.isEmpty()) {
+            qDeleteAll(actions);
+            return;
+        }
+        QWidget* header = sectionHeader(title, int(list.size()), actions);
+        sectionHeaders_.append(header);
+        sectionTitles_.append(title.toUpper());
+        listButtons_.append(actions);
+        listLayout_->addWidget(header);
+        for (const GitFileChange& change : list) {
+            const QString key = (staged ? QStringLiteral("S:") : QStringLiteral("U:")) + change.path;
+            ChangeRow* row = previous.take(key);
+            if (row && !(row->change() == change)) {
+                delete row;
+                row = nullptr;
+            }
+            if (!row) {
+                row = new ChangeRow(*app_, change, staged, listBox_);
+                row->setResultHandler(reporter());
+            }
+            rowsByKey_.insert(key, row);
+            rows_.append(row);
+            listLayout_->addWidget(row);
+        }
+    };
+
+    auto* unstageAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("minus"), QStringLiteral("Unstage All"));
+    connect(unstageAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::unstageAll);
+    addSection(true, ChangeLists::staged(changes), QStringLiteral("Staged Changes"), {unstageAllButton});
+
+    auto* discardAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("arrow.uturn.backward"),
+                                            QStringLiteral("Discard All Changes"));
+    connect(discardAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::confirmDiscardAll);
+    auto* stageAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("plus"), QStringLiteral("Stage All Changes"));
+    connect(stageAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::stageAll);
+    addSection(false, ChangeLists::unstaged(changes), QStringLiteral("Changes"), {discardAllButton, stageAllButton});
+
+    qDeleteAll(previous);
+    listLayout_->addStretch(1);
+}
+
+QList<ChangeRow*> SourceControlPanel::rows() const { return rows_; }
+
+QStringList SourceControlPanel::sectionTitles() const { return sectionTitles_; }
+
+QString SourceControlPanel::contentState() const {
+    if (pages_->currentWidget() == emptyPage_) return QStringLiteral("empty");
+    return contentPages_->currentWidget() == cleanState_ ? QStringLiteral("clean") : QStringLiteral("changes");
+}
+
+QString SourceControlPanel::errorLine() const { return errorLabel_->isHidden() ? QString() : errorLabel_->text(); }
+
+IconButton* SourceControlPanel::button(const QString& help) const {
+    for (IconButton* b : findChildren<IconButton*>())
+        if (b->toolTip() == help) return b;
+    return nullptr;
+}
+
+std::function<void(bool)> SourceControlPanel::reporter() {
+    return [self = QPointer<SourceControlPanel>(this)](bool ok) {
+        if (self) self->showResult(ok);
+    };
+}
+
+void SourceControlPanel::showResult(bool ok) {
+    const std::optional<QString> line = ok || !app_ ? std::nullopt : app_->git().lastError();
+    errorLabel_->setText(line.value_or(QString()));
+    errorLabel_->setVisible(line.has_value());
+}
+
+void SourceControlPanel::refresh() {
+    if (app_) app_->git().refresh();
+}
+
+void SourceControlPanel::pull() {
+    if (app_) app_->git().pull({this, reporter()});
+}
+
+void SourceControlPanel::push() {
+    if (app_) app_->git().push({this, reporter()});
+}
+
+void SourceControlPanel::fetch() {
+    if (app_) app_->git().fetch({this, reporter()});
+}
+
+QStringList SourceControlPanel::stashMenuItems() const {
+    QStringList items{QStringLiteral("Stash Changes…")};
+    if (app_ && app_->git().stashCount() > 0) items << QStringLiteral("Pop Latest Stash");
+    return items;
+}
+
+void SourceControlPanel::showStashMenu() {
+    QMenu menu(this);
+    for (const QString& item : stashMenuItems()) {
+        menu.addAction(item, this, item == QLatin1String("Pop Latest Stash") ? &SourceControlPanel::popStash
+                                                                             : &SourceControlPanel::promptStash);
+    }
+    menu.exec(stashButton_->mapToGlobal(QPoint(0, stashButton_->height())));
+}
+
+void SourceControlPanel::promptStash() {
+    if (!app_) return;
+    TextPrompt prompt;
+    prompt.title = QStringLiteral("Stash Changes");
+    prompt.placeholder = QStringLiteral("Optional message");
+    prompt.confirmButton = QStringLiteral("Stash");
+    prompt.cancelButton = QStringLiteral("Cancel");
+    const std::optional<QString> text = Prompter::current().askText(prompt);
+    if (!text || !app_) return;
+    app_->git().stash(*text, {this, reporter()});
+}
+
+void SourceControlPanel::popStash() {
+    if (app_) app_->git().stashPop({this, reporter()});
+}
+
+void SourceControlPanel::unstageAll() {
+    if (app_) app_->git().unstageAll({this, reporter()});
+}
+
+void SourceControlPanel::stageAll() {
+    if (app_) app_->git().stageAll({this, reporter()});
+}
+
+void SourceControlPanel::confirmDiscardAll() {
+    if (!app_) return;
+    Alert alert;
+    alert.title = QStringLiteral("Discard all unstaged changes?");
+    alert.message = QStringLiteral("This will permanently throw away every modification not yet staged.");
+    alert.buttons = {QStringLiteral("Discard All"), QStringLiteral("Cancel")};
+    alert.warning = true;
+    if (Prompter::current().ask(alert) != 0 || !app_) return;
+    app_->git().discardAll({this, reporter()});
+}
+
+void SourceControlPanel::initRepository() {
+    if (app_) app_->git().initRepo({this, reporter()});
+}
+
+void SourceControlPanel::openBranches() {
+    if (app_) BranchPopover::show(*app_, branchChip_);
+}
+
+void SourceControlPanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The tool setting may have changed while the panel was away.
+    AIService::resolveBackend({composer_, [composer = composer_](std::optional<AIBackend> backend) {
+        composer->setBackend(backend);
+    }});
+}
+
+void SourceControlPanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), QColor::fromRgbF(0, 0, 0, 0.25f));
+}

@@ -1,0 +1,99 @@
+#pragma once
+// The source-control sidebar panel: the repository state that the window's git service
+// publishes (branch, remotes, stashes, staged and unstaged changes), the commit composer, and
+// the buttons that change it. Without a repository it offers to create one.
+#include <QHash>
+#include <QPointer>
+#include <QWidget>
+
+#include "Git/GitFileChange.h"
+
+class AppState;
+class ChangeRow;
+class CommitComposer;
+class IconButton;
+class PressableButton;
+class QLabel;
+class QScrollArea;
+class QStackedWidget;
+class QVBoxLayout;
+class QMenu;
+
+class SourceControlPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit SourceControlPanel(AppState& app, QWidget* parent = nullptr);
+
+    static QString pullHelp(int behindBy);
+    static QString pushHelp(int aheadBy);
+
+    CommitComposer* composer() const { return composer_; }
+    // The rows shown now, staged list first.
+    QList<ChangeRow*> rows() const;
+    // The section titles shown now, in order ("STAGED CHANGES", "CHANGES").
+    QStringList sectionTitles() const;
+    // What shows below the composer: "changes", "clean" or, without a repository, "empty".
+    QString contentState() const;
+    // The line that reports the last failed command started here; empty when hidden.
+    QString errorLine() const;
+
+    // Actions, as the buttons run them.
+    void refresh();
+    void pull();
+    void push();
+    void fetch();
+    void promptStash();
+    void popStash();
+    void unstageAll();
+    void stageAll();
+    void confirmDiscardAll();
+    void initRepository();
+    void openBranches();
+
+    // The items of the stash menu as it would open now.
+    QStringList stashMenuItems() const;
+    PressableButton* branchChip() const { return branchChip_; }
+    IconButton* button(const QString& help) const;  // by tooltip
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* buildHeader();
+    QWidget* buildToolbar();
+    QWidget* buildRepositoryPage();
+    QWidget* buildEmptyPage();
+    QWidget* sectionHeader(const QString& title, int count, const QList<IconButton*>& actions);
+    void follow();  // everything that follows the published state
+    void rebuildLists();
+    void updateToolbar();
+    // Shows git's line for a failed command, hides the line for a successful one.
+    std::function<void(bool)> reporter();
+    void showResult(bool ok);
+    void showStashMenu();
+
+    QPointer<AppState> app_;
+    QWidget* toolbar_;
+    PressableButton* branchChip_;
+    IconButton* pullButton_;
+    IconButton* pushButton_;
+    IconButton* fetchButton_;
+    IconButton* stashButton_;
+    QLabel* errorLabel_;
+    QStackedWidget* pages_;
+    QWidget* repositoryPage_;
+    QWidget* emptyPage_;
+    QWidget* initButton_;
+    CommitComposer* composer_;
+    QStackedWidget* contentPages_;
+    QWidget* cleanState_;
+    QScrollArea* listScroll_;
+    QWidget* listBox_;
+    QVBoxLayout* listLayout_;
+    QList<QWidget*> sectionHeaders_;
+    QStringList sectionTitles_;
+    QHash<QString, ChangeRow*> rowsByKey_;
+    QList<ChangeRow*> rows_;
+    QList<IconButton*> listButtons_;
+};

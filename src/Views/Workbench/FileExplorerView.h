@@ -1,0 +1,45 @@
+#pragma once
+// The sidebar panel of the open folder: a header with the folder's name and an Open Folder button,
+// then the folder's tree as one list of rows (clicking a folder folds it, clicking a file opens
+// it, each row has a context menu); without a folder, an empty state that offers to open one.
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+class AppState;
+class FileRow;
+class FileTreeModel;
+class QLabel;
+class QListView;
+class QMenu;
+class QModelIndex;
+class QStackedLayout;
+
+class FileExplorerView : public QWidget {
+    Q_OBJECT
+public:
+    explicit FileExplorerView(AppState& app, QWidget* parent = nullptr);
+
+    QLabel* title() const { return title_; }
+    QListView* list() const { return list_; }
+    FileTreeModel* model() const { return model_; }
+    bool showsEmptyState() const;
+    FileRow row(int index) const;
+
+    // The context menu of a row, built but not shown.
+    std::unique_ptr<QMenu> menuFor(const QModelIndex& index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QWidget* emptyState();
+    void sync();
+
+    QPointer<AppState> app_;
+    QStackedLayout* pages_;
+    QLabel* title_;
+    QListView* list_;
+    FileTreeModel* model_;
+    QWidget* empty_;
+};

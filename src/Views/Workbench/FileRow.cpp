@@ -1,0 +1,130 @@
+#include "Views/Workbench/FileRow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <filesystem>
+
+#include "AppState.h"
+#include "Platform/Prompter.h"
+#include "Platform/Trash.h"
+
+namespace {
+// lstat: a dangling link still takes the name.
+bool nameTaken(const QString& path) {
+    std::error_code error;
+    return std::filesystem::symlink_status(path.toStdString(), error).type() != std::filesystem::file_type::not_found;
+}
+} // namespace
+
+FileRow::FileRow(FileNode::Ptr node, int depth, AppState& app) : node_(std::move(node)), depth_(depth), app_(&app) {}
+
+bool FileRow::isActive() const {
+    if (node_->isDirectory() || !app_) return false;
+    const EditorDocument* doc = app_->activeDocument();
+    return doc && doc->url() == node_->url();
+}
+
+void FileRow::activate() {
+    if (!app_) return;
+    if (!node_->isDirectory()) {
+        app_->open(node_->url());
+        return;
+    }
+    node_->setIsExpanded(!node_->isExpanded());
+    if (node_->isExpanded()) node_->loadChildren();
+}
+
+std::optional<QString> FileRow::prompt(const QString& title, const QString& placeholder, const QString& initial) {
+    TextPrompt request;
+    request.title = title;
+    request.placeholder = placeholder;
+    request.initialText = initial;
+    return Prompter::current().askText(request);
+}
+
+QString FileRow::nameProblem(const QString& name) {
+    if (name.contains(QLatin1Char('/'))) return QStringLiteral("A name can’t contain “/”.");
+    if (name == QLatin1String(".") || name == QLatin1String("..")) return QStringLiteral("“%1” can’t be used as a name.").arg(name);
+    return {};
+}
+
+bool FileRow::acceptName(const QString& name) const {
+    const QString problem = nameProblem(name);
+    if (problem.isEmpty()) return true;
+    Alert alert;
+    alert.title = QStringLiteral("The name “%1” can’t be used.").arg(name);
+    alert.message = problem;
+    alert.warning = true;
+    Prompter::current().ask(alert);
+    return false;
+}
+
+QString FileRow::folderForNewEntries() const {
+    return node_->isDirectory() ? node_->url() : QFileInfo(node_->url()).absolutePath();
+}
+
+void FileRow::createEntry(bool directory) {
+    const auto name = directory ? prompt(QStringLiteral("New Folder"), QStringLiteral("folder name"), QString())
+                                : prompt(QStringLiteral("New File"), QStringLiteral("file.txt"), QString());
+    if (!name || name->isEmpty() || !app_ || !acceptName(*name)) return;
+    const QString target = QDir(folderForNewEntries()).filePath(*name);
+    bool made = false;
+    if (directory) {
+        made = QFileInfo(target).isDir() || QDir().mkdir(target);
+    } else {
+        // An existing entry keeps its content: the name is refused like any other failure.
+        QFile file(target);
+        made = !nameTaken(target) && file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    }
+    if (!made) {
+        QApplication::beep();
+        return;
+    }
+    if (node_->isDirectory() && !node_->isExpanded()) {
+        node_->setIsExpanded(true);
+        node_->loadChildren();
+    }
+    refreshTree();
+    if (!directory && app_) app_->open(target);
+}
+
+void FileRow::rename() {
+    const auto name = prompt(QStringLiteral("Rename"), node_->name(), node_->name());
+    if (!name || name->isEmpty() || *name == node_->name() || !app_ || !acceptName(*name)) return;
+    const QString target = QDir(QFileInfo(node_->url()).absolutePath()).filePath(*name);
+    // A taken name is left alone: a plain rename would replace an empty folder or a file there.
+    if (!nameTaken(target)) QDir().rename(node_->url(), target);
+    refreshTree();
+}
+
+void FileRow::remove() {
+    if (!app_ || (app_->rootNode() && app_->rootNode()->url() == node_->url())) return;
+    Alert alert;
+    alert.title = QStringLiteral("Move “%1” to the Trash?").arg(node_->name());
+    alert.buttons = {QStringLiteral("Move to Trash"), QStringLiteral("Cancel")};
+    alert.warning = true;
+    if (Prompter::current().ask(alert) != 0) return;
+    Trash::moveToTrash(node_->url());
+    refreshTree();
+}
+
+void FileRow::revealInFileViewer() const {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(node_->url()).absolutePath()));
+}
+
+void FileRow::copyPath() const {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(node_->url());
+}
+
+void FileRow::refreshTree() const {
+    if (!app_) return;
+    if (const FileNode::Ptr& root = app_->rootNode()) root->refreshLoaded();
+    emit app_->changed();
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The 268-point place of the sidebar panel. A panel slides in from the leading edge while fading
+// in, and out the same way; switching panels replaces the content in place.
+#include <QPointer>
+#include <QWidget>
+
+#include "UI/SpringAnimation.h"
+
+class SidebarSlot : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 268;
+
+    explicit SidebarSlot(QWidget* parent = nullptr);
+
+    // Takes ownership; null hides the slot (the old panel leaves, then is deleted).
+    void setPanel(QWidget* panel);
+    QWidget* panel() const { return panel_.data(); }
+    // 0 hidden, 1 fully in.
+    double progress() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void apply(double progress);
+
+    QPointer<QWidget> panel_;
+    QPointer<QWidget> leaving_;
+    SpringAnimation spring_;
+};

@@ -1,0 +1,208 @@
+#include "Views/Workbench/WelcomeView.h"
+
+#include "Views/SourceControl/CloneSheet.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "AppState.h"
+#include "UI/AuroraBackground.h"
+#include "UI/Brand.h"
+#include "UI/CascadeModifier.h"
+#include "UI/GlassCard.h"
+#include "UI/GradientButton.h"
+#include "UI/Icons.h"
+#include "UI/LogoMark.h"
+#include "UI/PressableButton.h"
+#include "UI/ShimmerText.h"
+
+namespace {
+QLabel* text(const QString& value, const QFont& font, qreal alpha, QWidget* parent) {
+    auto* label = new QLabel(value, parent);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, %1); background: transparent; }").arg(int(alpha * 255)));
+    return label;
+}
+} // namespace
+
+const QList<WelcomeView::Feature>& WelcomeView::features() {
+    static const QList<Feature> list{
+        {QStringLiteral("curlybraces.square"), QStringLiteral("Syntax-aware editing"),
+         QStringLiteral("Multi-language highlighting in the Brimel palette.")},
+        {QStringLiteral("magnifyingglass"), QStringLiteral("Quick open & command palette"),
+         QStringLiteral("Ctrl+P to jump to any file, Ctrl+K for everything else.")},
+        {QStringLiteral("sidebar.left"), QStringLiteral("Familiar workspace"),
+         QStringLiteral("Activity bar, file explorer, tabs — done the Brimel way.")},
+    };
+    return list;
+}
+
+WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidget* parent)
+    : QWidget(parent), app_(&app), onComplete_(std::move(onComplete)), background_(new AuroraBackground(1, this)) {
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* content = new QWidget(this);
+    content->setMaximumWidth(620);
+    outer->addStretch(1);
+    outer->addWidget(content, 100);
+    outer->addStretch(1);
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(40, 40, 40, 40);
+    column->setSpacing(28);
+    column->addStretch(1);
+
+    auto* logo = new LogoMark(88, content);
+    column->addWidget(logo, 0, Qt::AlignHCenter);
+
+    auto* titles = new QWidget(content);
+    auto* titleColumn = new QVBoxLayout(titles);
+    titleColumn->setContentsMargins(0, 0, 0, 0);
+    titleColumn->setSpacing(10);
+    titleColumn->addWidget(new ShimmerText(QStringLiteral("Duzizoda Voza"), 46, QFont::Bold, ShimmerText::Design::rounded, titles),
+                           0, Qt::AlignHCenter);
+    QLabel* tagline = text(QStringLiteral("A beautiful, lightweight editor — the newest member of the Brimel family."),
+                           ShimmerText::font(15, QFont::Normal, ShimmerText::Design::rounded), 0.6, titles);
+    tagline->setAlignment(Qt::AlignHCenter);
+    tagline->setWordWrap(true);
+    titleColumn->addWidget(tagline);
+    column->addWidget(titles);
+
+    auto* featureList = new QWidget;
+    auto* featureColumn = new QVBoxLayout(featureList);
+    featureColumn->setContentsMargins(0, 0, 0, 0);
+    featureColumn->setSpacing(16);
+    for (const Feature& feature : features()) featureColumn->addWidget(featureRow(feature, featureList));
+    auto* card = new GlassCard(featureList, 22, false, Qt::AlignCenter, true, content);
+    card->setFixedWidth(460 + int(GlassCard::shadowMargins(false).left() + GlassCard::shadowMargins(false).right()));
+    column->addWidget(card, 0, Qt::AlignHCenter);
+
+    QWidget* actionGroup = actions();
+    actionGroup->setParent(content);
+    column->addWidget(actionGroup);
+    column->addStretch(1);
+
+    cascade(logo, 0, 18);
+    cascade(titles, 0.08, 18);
+    cascade(card, 0.16, 18);
+    cascade(actionGroup, 0.24, 18);
+    background_->lower();
+}
+
+QWidget* WelcomeView::featureRow(const Feature& feature, QWidget* parent) {
+    auto* row = new QWidget(parent);
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(14);
+    auto* icon = new QLabel(row);
+    const int side = Icons::sizeForPointSize(18);
+    const QImage image = Icons::image(feature.icon, side, Brand::gradient(QRectF(0, 0, side, side)), 2);
+    icon->setPixmap(QPixmap::fromImage(image));
+    icon->setFixedWidth(26);
+    line->addWidget(icon, 0, Qt::AlignTop);
+    auto* words = new QVBoxLayout;
+    words->setSpacing(2);
+    words->addWidget(text(feature.title, ShimmerText::font(14, QFont::DemiBold, ShimmerText::Design::rounded), 0.9, row));
+    // One line each: the card is wide enough, and a wrapping label would not tell the card its height.
+    words->addWidget(text(feature.text, ShimmerText::font(12.5, QFont::Normal, ShimmerText::Design::standard), 0.55, row));
+    line->addLayout(words, 1);
+    return row;
+}
+
+QWidget* WelcomeView::actions() {
+    auto* group = new QWidget;
+    auto* column = new QVBoxLayout(group);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(12);
+
+    openFolder_ = new GradientButton(QStringLiteral("folder.badge.plus"), QStringLiteral("Open Folder"), group);
+    connect(openFolder_, &QAbstractButton::clicked, this, &WelcomeView::openFolder);
+    column->addWidget(openFolder_, 0, Qt::AlignHCenter);
+
+    clone_ = new PressableButton(QStringLiteral("arrow.down.doc"), QStringLiteral("Clone Repository"), group);
+    clone_->label().font = ShimmerText::font(12.5, QFont::Medium, ShimmerText::Design::rounded);
+    clone_->label().symbolBrush = clone_->label().textBrush = QColor::fromRgbF(1, 1, 1, 0.85f);
+    clone_->setPadding(QMarginsF(14, 7, 14, 7));
+    clone_->setBackground(QColor::fromRgbF(1, 1, 1, 0.08f), (clone_->sizeHint().height()) / 2.0);
+    connect(clone_, &QAbstractButton::clicked, this, &WelcomeView::cloneRepository);
+    column->addWidget(clone_, 0, Qt::AlignHCenter);
+
+    blank_ = new PressableButton(QString(), QStringLiteral("Start with a blank file"), group);
+    blank_->label().font = ShimmerText::font(13, QFont::Normal, ShimmerText::Design::rounded);
+    blank_->label().textBrush = QColor::fromRgbF(1, 1, 1, 0.6f);
+    connect(blank_, &QAbstractButton::clicked, this, &WelcomeView::startBlank);
+    column->addWidget(blank_, 0, Qt::AlignHCenter);
+
+    const QStringList folders = app_->recentFolders().mid(0, kRecentRows);
+    if (folders.isEmpty()) return group;
+    auto* recent = new QVBoxLayout;
+    recent->setSpacing(4);
+    recentHeader_ = text(QStringLiteral("RECENT"), ShimmerText::font(10, QFont::Bold, ShimmerText::Design::rounded), 0.35, group);
+    recentHeader_->setContentsMargins(0, 8, 0, 0);
+    recent->addWidget(recentHeader_, 0, Qt::AlignHCenter);
+    for (const QString& folder : folders) {
+        auto* row = new PressableButton(QStringLiteral("clock.arrow.circlepath"), QString(), group);
+        SymbolLabel& label = row->label();
+        label.font = ShimmerText::font(12.5, QFont::Normal, ShimmerText::Design::rounded);
+        label.symbolBrush = Brand::accent();
+        label.textBrush = QColor::fromRgbF(1, 1, 1, 0.75f);
+        label.spacing = 8;
+        const qreal room = kRecentRowWidth - label.size().width() - 2;
+        label.text = QFontMetricsF(label.font).elidedText(QFileInfo(folder).fileName(), Qt::ElideRight, room);
+        // The label draws centred: the padding on its trailing side keeps icon and name at the leading edge.
+        row->setPadding(QMarginsF(0, 0, std::max<qreal>(0, kRecentRowWidth - label.size().width()), 0));
+        row->setFixedWidth(kRecentRowWidth);
+        row->setToolTip(folder);
+        connect(row, &QAbstractButton::clicked, this, [this, folder] { openRecent(folder); });
+        recent->addWidget(row, 0, Qt::AlignHCenter);
+        recents_ << row;
+    }
+    column->addLayout(recent);
+    return group;
+}
+
+void WelcomeView::completeIfFolderOpen() {
+    if (app_ && app_->rootNode() && onComplete_) onComplete_();
+}
+
+void WelcomeView::openFolder() {
+    if (!app_) return;
+    app_->promptOpenFolder();
+    completeIfFolderOpen();
+}
+
+void WelcomeView::cloneRepository() {
+    if (!app_ || cloneSheet_) return;
+    // The sheet opens the cloned folder itself; finishing it completes the welcome screen.
+    cloneSheet_ = openCloneSheet(*app_, [](const QString&) {}, this);
+    connect(cloneSheet_, &QDialog::finished, this, &WelcomeView::completeIfFolderOpen);
+}
+
+void WelcomeView::startBlank() {
+    if (!app_) return;
+    app_->newUntitled();
+    if (onComplete_) onComplete_();
+}
+
+void WelcomeView::openRecent(const QString& folder) {
+    if (!app_) return;
+    app_->openFolder(folder);
+    if (onComplete_) onComplete_();
+}
+
+void WelcomeView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    background_->setGeometry(rect());
+}
+
+void WelcomeView::paintEvent(QPaintEvent*) { QPainter(this).fillRect(rect(), Qt::black); }
+
+QDialog* openCloneSheet(AppState& app, std::function<void(const QString& folder)> onCloned, QWidget* parent) {
+    auto* sheet = new CloneSheet(app, std::move(onCloned), parent);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
+    return sheet;
+}

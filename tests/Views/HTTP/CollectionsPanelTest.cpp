@@ -1,0 +1,214 @@
+// The request collections panel: grouping, expansion, empty states and its actions.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <gtest/gtest.h>
+
+#include "AppState.h"
+#include "ScriptedPrompter.h"
+#include "TestSupport.h"
+#include "UI/GradientButton.h"
+#include "UI/PressableButton.h"
+#include "Views/HTTP/CollectionFileRow.h"
+#include "Views/HTTP/RequestCollectionsPanel.h"
+#include "Views/HTTP/RequestRow.h"
+
+using testing_support::ScriptedPrompter;
+using testing_support::TempFolder;
+
+namespace {
+
+APICollectionFile fileAt(const QString& path, int requests) {
+    APICollectionFile f;
+    f.url = path;
+    for (int i = 0; i < requests; ++i) {
+        HTTPRequest r;
+        r.name = QStringLiteral("r%1").arg(i);
+        f.requests << r;
+    }
+    return f;
+}
+
+QString requests(int n) {
+    QString text;
+    for (int i = 0; i < n; ++i) text += QStringLiteral("### req %1\nGET https://example.com/%1\n\n").arg(i);
+    return text;
+}
+
+QAction* action(QMenu* menu, const QString& text) {
+    for (QAction* a : menu->actions())
+        if (a->text() == text) return a;
+    return nullptr;
+}
+
+struct PanelFixture : ::testing::Test {
+    TempFolder dir;
+    ScriptedPrompter prompter;
+    AppState app;
+    std::unique_ptr<RequestCollectionsPanel> panel;
+
+    void open() {
+        app.openFolder(dir.path());
+        panel = std::make_unique<RequestCollectionsPanel>(app);
+        panel->resize(280, 600);
+    }
+    RequestRow* row(const QString& name) {
+        for (RequestRow* r : panel->requestRows())
+            if (r->name() == name) return r;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+TEST(CollectionsGrouping, GroupsByHoldingFolderInCodePointOrderKeepingServiceOrder) {
+    const auto groups = RequestCollectionsPanel::grouped({fileAt("/w/docs/a.http", 1), fileAt("/w/a/api/x.http", 1),
+                                                          fileAt("/w/Zed/z.http", 1), fileAt("/w/b/api/y.http", 1)});
+    ASSERT_EQ(groups.size(), 3);
+    EXPECT_EQ(groups[0].first, "Zed");
+    EXPECT_EQ(groups[1].first, "api");
+    EXPECT_EQ(groups[2].first, "docs");
+    ASSERT_EQ(groups[1].second.size(), 2);
+    EXPECT_EQ(groups[1].second[0].url, "/w/a/api/x.http");
+    EXPECT_EQ(groups[1].second[1].url, "/w/b/api/y.http");
+}
+
+TEST(CollectionsGrouping, ExpansionFollowsRequestCountUnlessItHoldsTheActiveRequest) {
+    EXPECT_TRUE(RequestCollectionsPanel::isExpanded(fileAt("/w/a.http", 8), std::nullopt));
+    EXPECT_FALSE(RequestCollectionsPanel::isExpanded(fileAt("/w/a.http", 9), std::nullopt));
+    EXPECT_FALSE(RequestCollectionsPanel::isExpanded(fileAt("/w/a.http", 9), QStringLiteral("/w/b.http")));
+    EXPECT_TRUE(RequestCollectionsPanel::isExpanded(fileAt("/w/a.http", 9), QStringLiteral("/w/a.http")));
+    EXPECT_TRUE(RequestCollectionsPanel::isExpanded(fileAt("/w/a.http", 0), std::nullopt));
+}
+
+TEST_F(PanelFixture, EmptyStatesSayWhyAndOfferACollectionOnlyWithAFolder) {
+    panel = std::make_unique<RequestCollectionsPanel>(app);
+    EXPECT_EQ(panel->emptyMessage(), "Open a folder to see request collections.");
+    EXPECT_TRUE(panel->newCollectionButton()->isHidden());
+    EXPECT_FALSE(panel->plusButton()->isEnabled());
+    EXPECT_TRUE(panel->rescanButton()->isEnabled());
+    EXPECT_TRUE(panel->environmentRow()->isHidden());
+
+    open();
+    EXPECT_EQ(panel->emptyMessage(), "No .http files found.\nCreate one to start.");
+    EXPECT_FALSE(panel->newCollectionButton()->isHidden());
+    EXPECT_TRUE(panel->plusButton()->isEnabled());
+}
+
+TEST_F(PanelFixture, ListsFilesCollapsingLargeOnesUntilTheirRequestIsActive) {
+    dir.write("small/small.http", requests(8).toUtf8());
+    dir.write("big/big.http", requests(9).toUtf8());
+    open();
+    EXPECT_TRUE(panel->emptyMessage().isEmpty());
+    EXPECT_EQ(panel->groupNames(), (QStringList{"big", "small"}));
+    ASSERT_EQ(panel->fileRows().size(), 2);
+    EXPECT_FALSE(panel->fileRows()[0]->isExpanded());
+    EXPECT_EQ(panel->fileRows()[0]->countText(), "9");
+    EXPECT_EQ(panel->requestRows().size(), 8);
+
+    const APICollectionFile big = *std::find_if(app.api().collections().begin(), app.api().collections().end(),
+                                                [](const APICollectionFile& f) { return f.url.endsWith("big.http"); });
+    app.openRequest(big.requests[4], big);
+    EXPECT_TRUE(panel->fileRows()[0]->isExpanded());
+    EXPECT_EQ(panel->requestRows().size(), 17);
+    int active = 0;
+    for (RequestRow* r : panel->requestRows()) active += r->isActive();
+    EXPECT_EQ(active, 1);
+    EXPECT_TRUE(row("req 4")->isActive());
+}
+
+TEST_F(PanelFixture, ClickingARowOpensItAndHighlightsIt) {
+    dir.write("api/users.http", requests(2).toUtf8());
+    open();
+    RequestRow* target = row("req 1");
+    ASSERT_NE(target, nullptr);
+    emit target->clicked();
+    ASSERT_TRUE(app.activeRequest());
+    EXPECT_EQ(app.activeRequest()->request.name, "req 1");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(row("req 1")->isActive());
+    EXPECT_FALSE(row("req 0")->isActive());
+}
+
+TEST_F(PanelFixture, NewCollectionOpensItsFirstRequestAndBlankAnswersDoNothing) {
+    open();
+    prompter.texts = {QStringLiteral(" \t "), QStringLiteral("users")};
+    action(panel->plusMenu(), "New Collection…")->trigger();
+    EXPECT_TRUE(app.api().collections().isEmpty());
+    action(panel->plusMenu(), "New Collection…")->trigger();
+    ASSERT_EQ(prompter.askedText.size(), 2);
+    EXPECT_EQ(prompter.askedText[1].title, "New Collection");
+    EXPECT_EQ(prompter.askedText[1].placeholder, "users");
+    ASSERT_TRUE(app.activeRequest());
+    EXPECT_TRUE(app.activeRequest()->file.url.endsWith("users/users.http"));
+    EXPECT_EQ(panel->groupNames(), QStringList{"users"});
+}
+
+TEST_F(PanelFixture, UnusableNamesAreExplainedInsteadOfIgnored) {
+    open();
+    prompter.texts = {QStringLiteral("///")};
+    action(panel->plusMenu(), "New Collection…")->trigger();
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_FALSE(prompter.asked[0].message.isEmpty());
+    EXPECT_FALSE(app.activeRequest());
+}
+
+TEST_F(PanelFixture, DeleteCollectionAsksAndClearsTheActiveRequestFirst) {
+    const QString path = dir.write("api/users.http", requests(2).toUtf8());
+    open();
+    emit row("req 0")->clicked();
+    QCoreApplication::processEvents();
+    QMenu* menu = panel->fileRows()[0]->contextMenu();
+    prompter.answers = {1};
+    action(menu, "Delete Collection")->trigger();
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_TRUE(app.activeRequest());
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(prompter.asked[0].title, "Delete collection “users.http”?");
+    EXPECT_EQ(prompter.asked[0].buttons, (QStringList{"Move to Trash", "Cancel"}));
+
+    prompter.answers = {0};
+    action(panel->fileRows()[0]->contextMenu(), "Delete Collection")->trigger();
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(app.activeRequest());
+    EXPECT_EQ(panel->emptyMessage(), "No .http files found.\nCreate one to start.");
+}
+
+TEST_F(PanelFixture, RequestMenuRenamesDuplicatesAndDeletes) {
+    dir.write("api/users.http", requests(2).toUtf8());
+    open();
+    emit row("req 0")->clicked();
+    QCoreApplication::processEvents();
+
+    prompter.texts = {QStringLiteral("List users")};
+    action(row("req 0")->contextMenu(), "Rename…")->trigger();
+    ASSERT_TRUE(app.activeRequest());
+    EXPECT_EQ(app.activeRequest()->request.name, "List users");
+
+    action(row("req 1")->contextMenu(), "Duplicate")->trigger();
+    EXPECT_EQ(app.activeRequest()->request.name, "req 1 copy");
+    EXPECT_EQ(panel->requestRows().size(), 3);
+
+    action(row("req 1")->contextMenu(), "Delete")->trigger();
+    EXPECT_TRUE(app.activeRequest());  // another request was active
+    action(row("req 1 copy")->contextMenu(), "Delete")->trigger();
+    EXPECT_FALSE(app.activeRequest());
+    EXPECT_TRUE(prompter.asked.isEmpty());
+    EXPECT_EQ(panel->requestRows().size(), 1);
+}
+
+TEST_F(PanelFixture, EnvironmentSwitcherShowsAndSetsTheActiveEnvironment) {
+    dir.write("api/users.http", requests(1).toUtf8());
+    open();
+    prompter.texts = {QStringLiteral("local"), QStringLiteral("staging")};
+    action(panel->plusMenu(), "New Environment…")->trigger();
+    EXPECT_FALSE(panel->environmentRow()->isHidden());
+    EXPECT_EQ(panel->environmentPicker()->currentText(), "local");
+    action(panel->plusMenu(), "New Environment…")->trigger();
+    EXPECT_EQ(panel->environmentPicker()->count(), 2);
+    const int local = panel->environmentPicker()->findText("local");
+    emit panel->environmentPicker()->activated(local);
+    EXPECT_EQ(app.api().activeEnvironment(), std::optional<QString>("local"));
+}

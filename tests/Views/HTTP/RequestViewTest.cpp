@@ -1,0 +1,296 @@
+// The request editor with its tabs, the response viewer, the auth editor and the history popover.
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTcpServer>
+#include <gtest/gtest.h>
+
+#include "API/HTTPFileFormat.h"
+#include "AppState.h"
+#include "ScriptedPrompter.h"
+#include "TestSupport.h"
+#include "UI/Brand.h"
+#include "UI/PressableButton.h"
+#include "Views/HTTP/AuthView.h"
+#include "Views/HTTP/HistoryPopover.h"
+#include "Views/HTTP/KeyValueEditor.h"
+#include "Views/HTTP/RawRequestEditor.h"
+#include "Views/HTTP/RequestView.h"
+#include "Views/HTTP/ResponseBodyView.h"
+#include "Views/HTTP/ResponseView.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct RequestViewFixture : ::testing::Test {
+    TempFolder dir;
+    ScriptedPrompter prompter;
+    AppState app;
+    QString path;
+    std::unique_ptr<RequestView> view;
+
+    void SetUp() override {
+        path = dir.write("api/users.http", "### first\nGET https://example.com/1\n\n### second\nPOST https://example.com/2\n"
+                                           "Content-Type: application/json\n\n{\"a\":1}\n\n### third\nGET https://example.com/3\n");
+        app.openFolder(dir.path());
+        const APICollectionFile file = app.api().collections().first();
+        app.openRequest(file.requests[1], file);
+        view = std::make_unique<RequestView>(app, file, file.requests[1]);
+    }
+    QString disk() const { return QString::fromUtf8(readBytes(path)); }
+};
+
+HTTPResponse response(int status, const QByteArray& body = {}, const QMap<QString, QString>& headers = {}) {
+    HTTPResponse r;
+    r.status = status;
+    r.statusText = QStringLiteral("Status");
+    r.body = body;
+    r.size = body.size();
+    r.headers = headers;
+    r.duration = 0.1234;
+    return r;
+}
+
+} // namespace
+
+TEST_F(RequestViewFixture, EditsAreWrittenAtOnceButAppearingWritesNothing) {
+    const QString before = disk();
+    view->setTab(RequestView::Tab::raw);
+    view->setTab(RequestView::Tab::headers);
+    EXPECT_EQ(disk(), before);
+
+    view->urlField()->setText({});
+    QTest::keyClicks(view->urlField(), "https://example.com/two");
+    EXPECT_TRUE(disk().contains("POST https://example.com/two"));
+    EXPECT_TRUE(disk().contains("### first\nGET https://example.com/1"));
+    EXPECT_EQ(app.activeRequest()->request.url, "https://example.com/two");
+
+    view->headersEditor()->add();
+    EXPECT_EQ(view->request().headers.size(), 2);
+    view->headersEditor()->remove(0);
+    ASSERT_EQ(view->request().headers.size(), 1);
+    EXPECT_TRUE(view->request().headers[0].key.isEmpty());
+}
+
+TEST_F(RequestViewFixture, SendIsDisabledForAnEmptyUrlOnly) {
+    view->urlField()->setText({});
+    emit view->urlField()->textEdited({});
+    EXPECT_FALSE(view->sendButton()->isEnabled());
+    emit view->urlField()->textEdited(" ");
+    EXPECT_TRUE(view->sendButton()->isEnabled());
+}
+
+TEST_F(RequestViewFixture, RawTabShowsThisRequestAloneAndApplyKeepsItsIdentity) {
+    view->setTab(RequestView::Tab::raw);
+    const QString raw = view->rawEditor()->text();
+    EXPECT_TRUE(raw.contains("POST https://example.com/2"));
+    EXPECT_FALSE(raw.contains("example.com/1"));
+    EXPECT_FALSE(raw.contains("example.com/3"));
+
+    const QUuid id = view->request().id;
+    view->rawEditor()->setText("### renamed\nPUT https://example.com/x\n\n### other\nGET https://example.com/y\n");
+    view->applyRaw();
+    EXPECT_EQ(view->request().id, id);
+    EXPECT_EQ(view->request().name, "renamed");
+    EXPECT_EQ(view->request().method, HTTPMethod::put);
+    const QList<HTTPRequest> onDisk = HTTPFileFormat::parse(disk());
+    ASSERT_EQ(onDisk.size(), 3);
+    EXPECT_EQ(onDisk[0].url, "https://example.com/1");
+    EXPECT_EQ(onDisk[1].name, "renamed");
+    EXPECT_EQ(onDisk[2].url, "https://example.com/3");
+}
+
+TEST_F(RequestViewFixture, RawTextWithoutARequestIsExplainedAndKept) {
+    view->setTab(RequestView::Tab::raw);
+    const QString before = disk();
+    view->rawEditor()->setText("### bad\nFETCH https://example.com\n");
+    view->applyRaw();
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(prompter.asked[0].title, "The raw text holds no request.");
+    EXPECT_EQ(view->rawEditor()->text(), "### bad\nFETCH https://example.com\n");
+    EXPECT_EQ(disk(), before);
+}
+
+TEST_F(RequestViewFixture, CopyAsCodePutsTheSnippetOnTheClipboardAndMarksItBriefly) {
+    QList<QAction*> items = view->copyMenu()->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), "Copy as cURL");
+    EXPECT_EQ(items[2]->text(), "Copy as Swift URLSession");
+    items[0]->trigger();
+    EXPECT_TRUE(QApplication::clipboard()->text().contains("https://example.com/2"));
+    EXPECT_TRUE(view->justCopied());
+    EXPECT_TRUE(waitUntil([&] { return !view->justCopied(); }, 3000));
+}
+
+TEST_F(RequestViewFixture, AFailedSendShowsAsAnErrorResponseAndIsRecorded) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const quint16 port = server.serverPort();
+    server.close();  // nothing listens there now: the connection is refused
+    view->urlField()->setText({});
+    QTest::keyClicks(view->urlField(), QStringLiteral("http://127.0.0.1:%1/").arg(port));
+    EXPECT_TRUE(view->responseView()->isHidden());
+    view->send();
+    EXPECT_TRUE(app.isSending());
+    EXPECT_FALSE(view->sendButton()->isEnabled());
+    EXPECT_FALSE(view->responseView()->isHidden());
+    EXPECT_TRUE(view->responseView()->showsSpinner());
+    ASSERT_TRUE(waitUntil([&] { return !app.isSending(); }, 10000));
+    ASSERT_TRUE(app.lastResponse());
+    EXPECT_EQ(view->responseView()->statusPill()->code(), "ERR");
+    EXPECT_EQ(app.history().entries().size(), 1);
+    EXPECT_NE(view->responseView()->aiPanel(), nullptr);
+}
+
+TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {
+    HTTPRequest ghost = view->request();
+    ghost.id = QUuid::createUuid();
+    app.history().record(ghost, ghost.url, response(200));
+    app.replay(app.history().entries().first().id);
+    ASSERT_TRUE(app.activeRequest()->detached);
+    RequestView replayed(app, app.activeRequest()->file, app.activeRequest()->request);
+    EXPECT_TRUE(replayed.isReadOnly());
+    const QString before = disk();
+    replayed.setRequest(HTTPRequest{});
+    EXPECT_EQ(disk(), before);
+}
+
+TEST(ResponseFormatting, StatusColoursSizesDurationsAndTypes) {
+    EXPECT_EQ(ResponseView::statusColor(204), Brand::palette()[3]);
+    EXPECT_EQ(ResponseView::statusColor(302), Brand::palette()[1]);
+    EXPECT_EQ(ResponseView::statusColor(404), Brand::palette()[4]);
+    EXPECT_EQ(ResponseView::statusColor(503), Brand::palette()[2]);
+    EXPECT_EQ(ResponseView::statusColor(0), ResponseView::statusColor(600));
+    EXPECT_EQ(ResponseView::statusColor(101).alphaF(), ResponseView::statusColor(0).alphaF());
+    EXPECT_EQ(ResponseView::formatBytes(0), "0 B");
+    EXPECT_EQ(ResponseView::formatBytes(1023), "1023 B");
+    EXPECT_EQ(ResponseView::formatBytes(1024), "1.0 KB");
+    EXPECT_EQ(ResponseView::formatBytes(1048575), "1024.0 KB");
+    EXPECT_EQ(ResponseView::formatBytes(1048576), "1.00 MB");
+    EXPECT_EQ(ResponseView::durationText(0.0009), "0 ms");
+    EXPECT_EQ(ResponseView::durationText(1.5), "1500 ms");
+    EXPECT_EQ(ResponseView::typeText({{"Content-Type", "application/json; charset=utf-8"}}), "application/json");
+    EXPECT_EQ(ResponseView::typeText({{"CONTENT-TYPE", "text/html"}}), QString("text/html"));  // any case
+    EXPECT_EQ(ResponseView::typeText({{"content-type", ""}}), "");
+}
+
+TEST(ResponseBody, JsonIsPrettyPrintedWithSortedKeysAndFragmentsAccepted) {
+    const auto pretty = ResponseBodyView::prettyJSON(R"({"b":1,"a":{"d":2,"c":3}})");
+    ASSERT_TRUE(pretty);
+    EXPECT_LT(pretty->indexOf("\"a\""), pretty->indexOf("\"b\""));
+    EXPECT_LT(pretty->indexOf("\"c\""), pretty->indexOf("\"d\""));
+    EXPECT_EQ(ResponseBodyView::prettyJSON("\"hi\""), std::optional<QString>("\"hi\""));
+    EXPECT_EQ(ResponseBodyView::prettyJSON("42"), std::optional<QString>("42"));
+    EXPECT_EQ(ResponseBodyView::prettyJSON("{oops"), std::nullopt);
+    EXPECT_EQ(ResponseBodyView::prettyJSON("1] , [2"), std::nullopt);
+
+    const QMap<QString, QString> json{{"Content-Type", "application/json"}};
+    EXPECT_EQ(ResponseBodyView::displayText(response(200, "{oops", json)), "{oops");
+    EXPECT_EQ(ResponseBodyView::displayText(response(200, "\xff\xfe", {})), "");
+}
+
+TEST(ResponseBody, AHugeBodyIsShownCutAndUnformattedWithoutStalling) {
+    QByteArray huge = "[" + QByteArray(3 * 1024 * 1024, '1') + "]";
+    const HTTPResponse r = response(200, huge, {{"Content-Type", "application/json"}});
+    const QString text = ResponseBodyView::displayText(r);
+    EXPECT_TRUE(text.startsWith("[111"));
+    EXPECT_LE(text.size(), ResponseBodyView::kShowLimit + 64);
+    EXPECT_TRUE(text.endsWith("more characters not shown"));
+    ResponseBodyView view;
+    QElapsedTimer timer;
+    timer.start();
+    view.apply(r);
+    EXPECT_LT(timer.elapsed(), 20000);
+}
+
+TEST(ResponseViewer, ShowsStatsHeadersSortedAndHidesTheAskPanelWhileSending) {
+    AppState app;
+    ResponseView view(app);
+    EXPECT_EQ(view.statusPill(), nullptr);
+    EXPECT_TRUE(view.statTexts().isEmpty());
+    HTTPRequest request;
+    request.url = "https://example.com";
+    APICollectionFile file;
+    file.url = "/nowhere.http";
+    file.requests = {request};
+    app.openRequest(request, file);
+    app.history().record(request, request.url, response(404, "{}", {{"date", "x"}, {"Content-Type", "application/json"}}));
+    app.replay(app.history().entries().first().id);
+    EXPECT_EQ(view.statTexts(), (QStringList{"TIME 123 ms", "SIZE 2 B", "TYPE application/json"}));
+    EXPECT_EQ(view.statusPill()->code(), "404");
+    ASSERT_NE(view.aiPanel(), nullptr);
+    view.setTab(ResponseView::Tab::headers);
+    const auto labels = view.headersList()->findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 4);
+    EXPECT_EQ(labels[0]->text(), "Content-Type");
+    EXPECT_EQ(labels[2]->text(), "date");
+}
+
+TEST(AuthEditor, WritesOnlyWhenTheRequestChangesAndHintsWhereItGoes) {
+    HTTPRequest plain;
+    plain.url = "https://example.com";
+    AuthView view;
+    QList<HTTPRequest> written;
+    QObject::connect(&view, &AuthView::requestEdited, [&](const HTTPRequest& r) { written << r; });
+    view.appear(plain);
+    AuthConfig none = view.draft();
+    none.token = "x";  // a field of another type: the request stays as it is
+    view.setDraft(none);
+    EXPECT_TRUE(written.isEmpty());
+
+    AuthConfig bearer = view.draft();
+    bearer.type = AuthType::bearer;
+    bearer.token = "abc";
+    view.setDraft(bearer);
+    ASSERT_EQ(written.size(), 1);
+    EXPECT_EQ(AuthConfig::from(written.last()).token, "abc");
+    EXPECT_EQ(AuthView::hint(bearer), "→ Authorization: Bearer …");
+
+    // A request already carrying authentication is rebuilt once when the tab appears.
+    view.appear(written.last());
+    EXPECT_EQ(written.size(), 2);
+    EXPECT_EQ(view.draft().type, AuthType::bearer);
+
+    AuthConfig key;
+    key.type = AuthType::apiKey;
+    key.keyIn = APIKeyLocation::query;
+    EXPECT_EQ(AuthView::hint(key), "→ ?api_key=");
+    key.keyName = " ";
+    EXPECT_EQ(AuthView::hint(key), "→ ? =");
+    key.keyIn = APIKeyLocation::header;
+    EXPECT_EQ(AuthView::hint(key), "→ Header");
+}
+
+TEST(History, ListsSendsReplaysAndClears) {
+    AppState app;
+    HistoryPopover popover(app);
+    EXPECT_TRUE(popover.showsEmptyNote());
+    EXPECT_TRUE(popover.clearButton()->isHidden());
+    EXPECT_EQ(HistoryPopover::durationText(0.0004), "0ms");
+    EXPECT_EQ(HistoryPopover::durationText(2), "2000ms");
+
+    HTTPRequest request;
+    request.name = "ping";
+    APICollectionFile file;
+    file.url = "/nowhere.http";
+    app.openRequest(request, file);
+    app.history().record(request, "https://example.com", response(0));
+    ASSERT_EQ(popover.rows().size(), 1);
+    EXPECT_EQ(popover.rows()[0]->findChild<QLabel*>("status")->text(), "ERR");
+    EXPECT_FALSE(popover.showsEmptyNote());
+
+    popover.show();
+    popover.rows()[0]->click();
+    EXPECT_FALSE(popover.isVisible());
+    ASSERT_TRUE(app.lastResponse());
+    EXPECT_EQ(app.lastResponse()->status, 0);
+
+    popover.clearButton()->click();
+    EXPECT_TRUE(popover.showsEmptyNote());
+    EXPECT_TRUE(app.history().entries().isEmpty());
+}

@@ -1,0 +1,115 @@
+// Project search on screen: when it searches, what it shows, grouping, and jumping to a hit.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QSignalSpy>
+
+#include "Views/ViewsTestSupport.h"
+#include "Views/Navigation/ProjectSearchView.h"
+#include "Views/Navigation/SearchHitRow.h"
+#include "Views/PaletteField.h"
+
+using namespace testing_support;
+using namespace views_test;
+
+namespace {
+
+TEST(ProjectSearchGroupingTest, GroupsByPathInPlainTextOrderAndCountsInThePlural) {
+    const QList<SearchHit> hits{{"/p/b.txt", 1, "x"}, {"/p/a.txt", 4, "x"}, {"/p/b.txt", 9, "x"}, {"/p/B.txt", 2, "x"}};
+    const auto groups = ProjectSearchView::grouped(hits);
+    ASSERT_EQ(groups.size(), 3);
+    EXPECT_EQ(groups[0].url, "/p/B.txt");  // upper case sorts first
+    EXPECT_EQ(groups[1].url, "/p/a.txt");
+    EXPECT_EQ(groups[2].url, "/p/b.txt");
+    EXPECT_EQ(groups[2].hits.size(), 2);
+    EXPECT_EQ(groups[2].hits[1].line, 9);
+    EXPECT_EQ(ProjectSearchView::summary(hits, true), "4+ matches in 3 files");
+    EXPECT_EQ(ProjectSearchView::summary({hits[0]}, false), "1 matches in 1 files");
+}
+
+struct SearchFixture : ::testing::Test {
+    SearchFixture() {
+        folder.write("proj/src/One.txt", "alpha\n  beta gamma\t\n");
+        folder.write("proj/two.txt", "x\ny\nbeta\n");
+        app.openFolder(folder.file("proj"));
+        app.setProjectSearchOpen(true);
+        view = std::make_unique<ProjectSearchView>(app);
+        view->resize(1000, 700);
+        view->show();
+    }
+    void search(const QString& query) {
+        QSignalSpy done(view.get(), &ProjectSearchView::searchFinished);
+        view->setQuery(query);
+        QTest::keyClick(view->field()->lineEdit(), Qt::Key_Return);
+        ASSERT_TRUE(done.wait(5000));
+    }
+    TempFolder folder;
+    AppState app;
+    std::unique_ptr<ProjectSearchView> view;
+};
+
+TEST_F(SearchFixture, ReturnSearchesTheTrimmedQueryAndTypingKeepsTheHits) {
+    EXPECT_EQ(view->message(), "Type and press ↵ to search the open folder");
+    view->setQuery("be");
+    EXPECT_FALSE(view->isSearching());  // typing alone never searches
+    EXPECT_EQ(view->message(), "No results");
+    search(" \tbeta  ");
+    ASSERT_EQ(view->hits().size(), 2);
+    EXPECT_TRUE(view->message().isEmpty());
+    const auto rows = view->hitRows();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0]->hit().url, folder.file("proj/src/One.txt"));
+    EXPECT_EQ(rows[0]->hit().preview, "beta gamma");
+    EXPECT_EQ(rows[1]->hit().line, 3);
+
+    view->setQuery("something else");
+    EXPECT_EQ(view->hits().size(), 2);
+    view->setQuery("");
+    EXPECT_EQ(view->hits().size(), 2);
+    EXPECT_TRUE(view->message().isEmpty());
+
+    search("zzz");
+    EXPECT_EQ(view->message(), "No results");
+}
+
+TEST_F(SearchFixture, AShortQueryClearsTheListWithoutSearching) {
+    search("beta");
+    view->setQuery(" b\t");
+    view->runSearch();
+    EXPECT_TRUE(view->hits().isEmpty());
+    EXPECT_FALSE(view->isSearching());
+    EXPECT_EQ(view->message(), "No results");
+    // Up and Down do nothing; Escape closes.
+    QTest::keyClick(view->field()->lineEdit(), Qt::Key_Down);
+    EXPECT_TRUE(app.projectSearchOpen());
+    QTest::keyClick(view->field()->lineEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(app.projectSearchOpen());
+}
+
+TEST_F(SearchFixture, AShortQueryDropsARunningSearch) {
+    view->setQuery("beta");
+    view->runSearch();
+    EXPECT_TRUE(view->isSearching());
+    EXPECT_EQ(view->message(), "Searching…");
+    view->setQuery("b");
+    view->runSearch();
+    EXPECT_FALSE(view->isSearching());
+    spin(200);
+    EXPECT_TRUE(view->hits().isEmpty());
+}
+
+TEST_F(SearchFixture, ChoosingAHitOpensTheFileThenMovesTheCaret) {
+    search("beta");
+    FakeEditor editor;
+    app.editorController().setActions(&editor);
+    QTest::mouseClick(view->hitRows()[1], Qt::LeftButton);
+    EXPECT_FALSE(app.projectSearchOpen());
+    ASSERT_NE(app.activeDocument(), nullptr);
+    EXPECT_EQ(app.activeDocument()->url(), folder.file("proj/two.txt"));
+    EXPECT_TRUE(editor.lines.isEmpty());  // not yet: the editor gets a moment first
+    view.reset();  // the overlay goes away; the caret still moves
+    ASSERT_TRUE(waitUntil([&] { return !editor.lines.isEmpty(); }));
+    EXPECT_EQ(editor.lines, (QList<int>{3}));
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+#include <QLineEdit>
+#include <QTest>
+
+#include "ScmTestSupport.h"
+#include "ScriptedPrompter.h"
+#include "Views/SourceControl/BranchPopover.h"
+
+namespace {
+
+using namespace scm_test;
+using testing_support::ScriptedPrompter;
+
+class BranchPopoverTest : public ScmViewTest {
+protected:
+    void SetUp() override {
+        makeRepository(folder);
+        gitOk(folder.path(), {"branch", "Feature/Login"});
+        gitOk(folder.path(), {"branch", "release"});
+        app = openState(folder);
+    }
+    QString head() { return gitOk(folder.path(), {"rev-parse", "--abbrev-ref", "HEAD"}); }
+
+    TempFolder folder;
+    std::unique_ptr<AppState> app;
+};
+
+TEST_F(BranchPopoverTest, FiltersByCaseInsensitiveContainmentAndSaysWhenNothingMatches) {
+    const QList<GitBranchInfo> branches{{"main", {}}, {"Feature/Login", QString("origin/login")}, {"a b", {}}};
+    EXPECT_EQ(BranchPopover::filtered(branches, "").size(), 3);
+    EXPECT_EQ(BranchPopover::filtered(branches, "feature").size(), 1);
+    EXPECT_EQ(BranchPopover::filtered(branches, "a ").size(), 1);        // the space counts
+    EXPECT_EQ(BranchPopover::filtered(branches, "origin").size(), 0);    // upstreams are not searched
+
+    BranchPopover popover(*app);
+    EXPECT_EQ(popover.shownNames(), QStringList({"Feature/Login", "main", "release"}));
+    popover.filterField()->setText("LOG");
+    EXPECT_EQ(popover.shownNames(), QStringList({"Feature/Login"}));
+    popover.filterField()->setText("zzz");
+    EXPECT_TRUE(popover.showsNoMatch());
+    EXPECT_EQ(popover.newBranchLabel(), "New Branch from main…");
+    EXPECT_TRUE(popover.countsText().isEmpty());
+}
+
+TEST_F(BranchPopoverTest, ClickingAnotherBranchSwitchesAndClosesWhileTheCurrentRowDoesNothing) {
+    BranchPopover* popover = BranchPopover::show(*app, nullptr);
+    QPointer<BranchPopover> alive(popover);
+    QTest::mouseClick(popover->rowFor("main"), Qt::LeftButton);
+    testing_support::spin(200);
+    ASSERT_TRUE(alive);
+    EXPECT_EQ(head(), "main");
+
+    QTest::mouseClick(popover->rowFor("release"), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return alive.isNull(); }, 20000));
+    EXPECT_EQ(head(), "release");
+    EXPECT_EQ(app->git().branch(), QString("release"));
+}
+
+TEST_F(BranchPopoverTest, AFailedSwitchStaysOpenWithGitsLine) {
+    // An uncommitted change that the other branch would overwrite blocks the checkout.
+    gitOk(folder.path(), {"checkout", "-q", "release"});
+    folder.write("README.md", "release text\n");
+    gitOk(folder.path(), {"commit", "-q", "-am", "on release"});
+    gitOk(folder.path(), {"checkout", "-q", "main"});
+    folder.write("README.md", "local edit\n");
+    refreshed(*app);
+
+    BranchPopover popover(*app);
+    popover.switchTo({"release", {}});
+    ASSERT_TRUE(waitUntil([&] { return popover.errorText().has_value(); }, 20000));
+    EXPECT_EQ(popover.errorText(), app->git().lastError());
+    EXPECT_EQ(head(), "main");
+}
+
+TEST_F(BranchPopoverTest, CreatesATrimmedBranchIgnoresBlankNamesAndReportsDuplicates) {
+    BranchPopover popover(*app);
+    popover.beginCreating();
+    EXPECT_TRUE(popover.isCreating());
+
+    popover.newBranchField()->setText("   ");
+    popover.createNew();
+    testing_support::spin(100);
+    EXPECT_TRUE(popover.isCreating());
+    EXPECT_FALSE(popover.errorText());
+
+    popover.newBranchField()->setText("release");
+    popover.createNew();
+    ASSERT_TRUE(waitUntil([&] { return popover.errorText().has_value(); }, 20000));
+    EXPECT_NE(popover.errorText()->indexOf("release"), -1);
+
+    // Options are never taken from a name.
+    popover.newBranchField()->setText("--orphan");
+    popover.createNew();
+    ASSERT_TRUE(waitUntil([&] { return popover.errorText() && popover.errorText()->contains("--orphan"); }, 20000));
+    EXPECT_EQ(head(), "main");
+
+    popover.cancelCreating();
+    EXPECT_FALSE(popover.isCreating());
+    EXPECT_TRUE(popover.newBranchField()->text().isEmpty());
+    EXPECT_TRUE(popover.errorText().has_value());  // cancel leaves the line
+
+    QPointer<BranchPopover> shown = BranchPopover::show(*app, nullptr);
+    shown->beginCreating();
+    shown->newBranchField()->setText("  topic/new\t");
+    QTest::keyClick(shown->newBranchField(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return shown.isNull(); }, 20000));
+    EXPECT_EQ(head(), "topic/new");
+}
+
+TEST_F(BranchPopoverTest, DeletingAsksWithTextsByUpstreamAndRunsOnlyWhenConfirmed) {
+    ScriptedPrompter prompter;
+    BranchPopover popover(*app);
+    prompter.answers = {1};
+    popover.confirmDelete({"release", {}});
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(prompter.asked[0].title, "Delete branch “release”?");
+    EXPECT_EQ(prompter.asked[0].message, "This branch has no upstream. Local commits on it will be lost.");
+    EXPECT_EQ(prompter.asked[0].buttons, QStringList({"Delete", "Cancel"}));
+    testing_support::spin(100);
+    EXPECT_EQ(git(folder.path(), {"rev-parse", "--verify", "-q", "release"}).exit, 0);
+
+    prompter.answers = {0};
+    popover.confirmDelete({"release", QString("origin/release")});
+    EXPECT_EQ(prompter.asked[1].message, "Only the local copy will be removed; the remote stays.");
+    ASSERT_TRUE(waitUntil([&] { return !popover.shownNames().contains("release"); }, 20000));
+    EXPECT_NE(git(folder.path(), {"rev-parse", "--verify", "-q", "release"}).exit, 0);
+}
+
+TEST_F(BranchPopoverTest, HeaderShowsBothCountsOnceEitherIsSet) {
+    TempFolder remote;
+    gitOk(remote.path(), {"init", "-q", "--bare"});
+    gitOk(folder.path(), {"remote", "add", "origin", remote.path()});
+    gitOk(folder.path(), {"push", "-q", "-u", "origin", "main"});
+    folder.write("a.txt", "1\n");
+    gitOk(folder.path(), {"add", "-A"});
+    gitOk(folder.path(), {"commit", "-q", "-m", "a"});
+    folder.write("b.txt", "2\n");
+    gitOk(folder.path(), {"add", "-A"});
+    gitOk(folder.path(), {"commit", "-q", "-m", "b"});
+    refreshed(*app);
+    BranchPopover popover(*app);
+    EXPECT_EQ(popover.countsText(), "↑2 ↓0");
+}
+
+} // namespace

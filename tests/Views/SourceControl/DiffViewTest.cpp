@@ -1,0 +1,119 @@
+#include <QAbstractButton>
+#include <QTest>
+
+#include "ScmTestSupport.h"
+#include "Views/SourceControl/DiffView.h"
+
+namespace {
+
+using namespace scm_test;
+
+class DiffViewTest : public ScmViewTest {
+protected:
+    TempFolder folder;
+};
+
+GitFileChange changeFor(AppState& app, const QString& path) {
+    for (const GitFileChange& c : app.git().changes())
+        if (c.path == path) return c;
+    ADD_FAILURE() << "no change for " << path.toStdString();
+    return {};
+}
+
+TEST_F(DiffViewTest, LoadsAndParsesTheDiffOfAModifiedAndOfAnUntrackedFile) {
+    makeRepository(folder);
+    folder.write("src/app.py", "print('one')\nprint('2')\n");
+    folder.write("new.txt", "x\ny\n");
+    auto app = openState(folder);
+
+    DiffView view(*app, changeFor(*app, "src/app.py"));
+    EXPECT_EQ(view.contentState(), "loading");
+    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 20000));
+    EXPECT_EQ(view.contentState(), "lines");
+    QList<DiffLineKind> kinds;
+    for (const DiffLine& l : view.lines()) kinds << l.kind;
+    EXPECT_TRUE(kinds.contains(DiffLineKind::hunk));
+    const auto removed = std::find_if(view.lines().begin(), view.lines().end(),
+                                      [](const DiffLine& l) { return l.kind == DiffLineKind::removed; });
+    ASSERT_NE(removed, view.lines().end());
+    EXPECT_EQ(removed->text, "print('two')");
+    EXPECT_EQ(removed->oldNo, 2);
+
+    view.setChange(changeFor(*app, "new.txt"));
+    EXPECT_TRUE(view.isLoading());
+    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 20000));
+    QStringList added;
+    for (const DiffLine& l : view.lines())
+        if (l.kind == DiffLineKind::added) added << QString::number(*l.newNo) + ":" + l.text;
+    EXPECT_EQ(added, QStringList({"1:x", "2:y"}));
+    EXPECT_EQ(view.lines().last(), (DiffLine{DiffLineKind::context, {}, {}, ""}));
+
+    QImage shot = view.grab().toImage();
+    view.resize(900, 400);
+    shot = view.grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+}
+
+TEST_F(DiffViewTest, AnOlderLoadThatEndsLateNeverReplacesTheNewerOne) {
+    makeRepository(folder);
+    // The first diff is long, so its git run ends after the second, short one.
+    QByteArray big;
+    for (int i = 0; i < 120000; ++i) big += "line " + QByteArray::number(i) + " of a long new file\n";
+    folder.write("big.txt", big);
+    folder.write("README.md", "changed too\n");
+    auto app = openState(folder);
+    DiffView view(*app, changeFor(*app, "big.txt"));
+    view.setChange(changeFor(*app, "README.md"));
+    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 20000));
+    testing_support::spin(1500);  // let the first load end too
+    EXPECT_TRUE(view.raw().contains("README.md"));
+    EXPECT_FALSE(view.raw().contains("big.txt"));
+}
+
+TEST_F(DiffViewTest, CloseEscapeAndOpenFileLeaveTheDiff) {
+    makeRepository(folder);
+    folder.write("src/app.py", "changed\n");
+    auto app = openState(folder);
+    const GitFileChange change = changeFor(*app, "src/app.py");
+
+    app->setActiveDiff(change);
+    DiffView view(*app, change);
+    view.findChild<QAbstractButton*>("closeDiff")->click();
+    EXPECT_FALSE(app->activeDiff());
+
+    app->setActiveDiff(change);
+    view.show();
+    view.activateWindow();
+    QApplication::setActiveWindow(&view);
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_FALSE(app->activeDiff());
+
+    app->setActiveDiff(change);
+    view.findChild<QAbstractButton*>("openFile")->click();
+    EXPECT_FALSE(app->activeDiff());
+    ASSERT_NE(app->activeDocument(), nullptr);
+    EXPECT_EQ(app->activeDocument()->url(), folder.file("src/app.py"));
+}
+
+TEST_F(DiffViewTest, WithoutARepositoryThereIsNoDiffAndOpenFileDoesNothing) {
+    AppState app;
+    const GitFileChange change{"a.txt", u' ', u'M', {}};
+    app.setActiveDiff(change);
+    DiffView view(app, change);
+    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }));
+    EXPECT_EQ(view.contentState(), "empty");
+    view.openFile();
+    EXPECT_TRUE(app.activeDiff());
+    EXPECT_TRUE(app.documents().isEmpty());
+}
+
+TEST(DiffViewLook, MarkersAndColoursFollowTheKind) {
+    EXPECT_EQ(DiffView::marker(DiffLineKind::removed), QString(QChar(0x2212)));
+    EXPECT_EQ(DiffView::marker(DiffLineKind::added), "+");
+    EXPECT_TRUE(DiffView::marker(DiffLineKind::hunk).isEmpty());
+    EXPECT_EQ(DiffView::rowBackground(DiffLineKind::context).alpha(), 0);
+    EXPECT_GT(DiffView::rowBackground(DiffLineKind::added).alpha(), 0);
+}
+
+} // namespace

@@ -1,0 +1,267 @@
+#include <QAbstractButton>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "ScmTestSupport.h"
+#include "ScriptedPrompter.h"
+#include "UI/Brand.h"
+#include "UI/PressableButton.h"
+#include "Views/SourceControl/ChangeRow.h"
+#include "Views/SourceControl/CommitComposer.h"
+#include "Views/SourceControl/IconButton.h"
+#include "Views/SourceControl/SourceControlPanel.h"
+
+namespace {
+
+using namespace scm_test;
+using testing_support::ScriptedPrompter;
+
+class SourceControlPanelTest : public ScmViewTest {
+protected:
+    QStringList rowPaths(const SourceControlPanel& panel, bool staged) {
+        QStringList out;
+        for (ChangeRow* row : panel.rows())
+            if (row->isStaged() == staged) out << row->change().path;
+        return out;
+    }
+    ChangeRow* row(const SourceControlPanel& panel, const QString& path) {
+        for (ChangeRow* r : panel.rows())
+            if (r->change().path == path) return r;
+        return nullptr;
+    }
+    TempFolder folder;
+};
+
+TEST_F(SourceControlPanelTest, ListsEachChangeOnceByItsIndexColumnAndShowsTheCleanState) {
+    makeRepository(folder);
+    auto app = openState(folder);
+    SourceControlPanel panel(*app);
+    EXPECT_EQ(panel.contentState(), "clean");
+    EXPECT_TRUE(panel.sectionTitles().isEmpty());
+
+    folder.write("README.md", "staged\n");
+    gitOk(folder.path(), {"add", "README.md"});
+    folder.write("README.md", "staged then changed\n");  // "MM"
+    folder.write("notes.txt", "new\n");                  // "??"
+    folder.write("src/app.py", "print('changed')\n");     // " M"
+    refreshed(*app);
+
+    EXPECT_EQ(panel.contentState(), "changes");
+    EXPECT_EQ(panel.sectionTitles(), QStringList({"STAGED CHANGES", "CHANGES"}));
+    EXPECT_EQ(rowPaths(panel, true), QStringList({"README.md"}));
+    EXPECT_EQ(rowPaths(panel, false), QStringList({"src/app.py", "notes.txt"}));
+
+    ChangeRow* py = row(panel, "src/app.py");
+    EXPECT_EQ(py->fileName(), "app.py");
+    EXPECT_EQ(py->folder(), "src");
+    EXPECT_TRUE(row(panel, "README.md")->folder().isEmpty());
+    EXPECT_EQ(ChangeRow::badgeColor(row(panel, "notes.txt")->change()), Brand::palette()[3]);
+    EXPECT_EQ(ChangeRow::badgeColor(py->change()), Brand::palette()[4]);
+
+    // Only staged changes: the "Changes" section goes away.
+    gitOk(folder.path(), {"add", "-A"});
+    refreshed(*app);
+    EXPECT_EQ(panel.sectionTitles(), QStringList({"STAGED CHANGES"}));
+    EXPECT_NE(panel.button("Unstage All"), nullptr);
+    EXPECT_EQ(panel.button("Stage All Changes"), nullptr);
+}
+
+TEST_F(SourceControlPanelTest, RowsStageUnstageAndSelectTheirDiffAndDiscardOnlyAfterConfirmation) {
+    makeRepository(folder);
+    folder.write("src/app.py", "print('changed')\n");
+    auto app = openState(folder);
+    SourceControlPanel panel(*app);
+    panel.resize(300, 600);
+    panel.show();
+
+    ChangeRow* py = row(panel, "src/app.py");
+    ASSERT_NE(py, nullptr);
+    QTest::mouseClick(py, Qt::LeftButton, {}, QPoint(60, py->height() / 2));
+    ASSERT_TRUE(app->activeDiff());
+    EXPECT_EQ(app->activeDiff()->path, "src/app.py");
+    EXPECT_TRUE(py->isActive());
+
+    // Stage through the row's button; the button's click does not reselect anything.
+    app->setActiveDiff(std::nullopt);
+    py->actionButton("Stage")->click();
+    ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true) == QStringList({"src/app.py"}); }, 20000));
+    EXPECT_FALSE(app->activeDiff());
+
+    row(panel, "src/app.py")->actionButton("Unstage")->click();
+    ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, false) == QStringList({"src/app.py"}); }, 20000));
+
+    // Discard asks; "Cancel" keeps the change, "Discard" throws it away.
+    ScriptedPrompter prompter;
+    prompter.answers = {1};
+    row(panel, "src/app.py")->actionButton("Discard")->click();
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_TRUE(prompter.asked[0].warning);
+    EXPECT_EQ(prompter.asked[0].buttons.first(), "Discard");
+    refreshed(*app);
+    EXPECT_EQ(testing_support::readBytes(folder.file("src/app.py")), "print('changed')\n");
+
+    prompter.answers = {0};
+    row(panel, "src/app.py")->actionButton("Discard")->click();
+    ASSERT_TRUE(waitUntil([&] { return panel.contentState() == "clean"; }, 20000));
+    EXPECT_EQ(testing_support::readBytes(folder.file("src/app.py")), "print('one')\nprint('two')\n");
+}
+
+TEST_F(SourceControlPanelTest, DiscardAllAsksFirstAndKeepsStagedWork) {
+    makeRepository(folder);
+    folder.write("README.md", "staged\n");
+    gitOk(folder.path(), {"add", "README.md"});
+    folder.write("src/app.py", "changed\n");
+    folder.write("junk/tmp.txt", "x\n");
+    auto app = openState(folder);
+    SourceControlPanel panel(*app);
+
+    ScriptedPrompter prompter;
+    prompter.answers = {1};
+    panel.button("Discard All Changes")->click();
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(prompter.asked[0].title, "Discard all unstaged changes?");
+    EXPECT_EQ(prompter.asked[0].buttons, QStringList({"Discard All", "Cancel"}));
+    refreshed(*app);
+    EXPECT_EQ(app->git().changes().size(), 3);
+
+    prompter.answers = {0};
+    panel.button("Discard All Changes")->click();
+    ASSERT_TRUE(waitUntil([&] { return app->git().changes().size() == 1; }, 20000));
+    EXPECT_EQ(rowPaths(panel, true), QStringList({"README.md"}));
+    EXPECT_FALSE(QFile::exists(folder.file("junk/tmp.txt")));
+    EXPECT_EQ(testing_support::readBytes(folder.file("README.md")), "staged\n");
+}
+
+TEST_F(SourceControlPanelTest, CommitComposerCommitsAllWhenNothingIsStagedAndShowsGitsLineOnFailure) {
+    makeRepository(folder);
+    auto app = openState(folder);
+    SourceControlPanel panel(*app);
+    CommitComposer* composer = panel.composer();
+
+    // Blank messages cannot commit, by button or by key.
+    composer->setMessage(" \n\t ");
+    EXPECT_FALSE(composer->commitButton()->isEnabled());
+    EXPECT_EQ(composer->commitButton()->label().text, "Commit All");
+
+    // Nothing to commit: git's own line shows and the message stays.
+    composer->setMessage("empty");
+    composer->commit();
+    ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+    ASSERT_TRUE(composer->errorText());
+    EXPECT_FALSE(composer->errorText()->isEmpty());
+    EXPECT_EQ(composer->errorText(), app->git().lastError());
+    EXPECT_EQ(composer->message(), "empty");
+
+    // Only unstaged changes: everything is staged first, untracked files included.
+    folder.write("src/app.py", "changed\n");
+    folder.write("new.txt", "new\n");
+    refreshed(*app);
+    EXPECT_EQ(composer->commitButton()->label().text, "Commit All");
+    composer->setMessage("all of it");
+    composer->commit();
+    ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+    EXPECT_FALSE(composer->errorText());
+    EXPECT_TRUE(composer->message().isEmpty());
+    EXPECT_EQ(gitOk(folder.path(), {"log", "-1", "--format=%s"}), "all of it");
+    EXPECT_EQ(panel.contentState(), "clean");
+
+    // Something staged: only that is committed.
+    folder.write("README.md", "one\n");
+    folder.write("src/app.py", "two\n");
+    gitOk(folder.path(), {"add", "README.md"});
+    refreshed(*app);
+    EXPECT_EQ(composer->commitButton()->label().text, "Commit");
+    composer->setMessage("readme only");
+    composer->commit();
+    ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+    EXPECT_EQ(gitOk(folder.path(), {"show", "--name-only", "--format=", "HEAD"}), "README.md");
+}
+
+TEST_F(SourceControlPanelTest, CtrlReturnCommitsFromTheMessageFieldOnlyWhenAMessageIsThere) {
+    makeRepository(folder);
+    folder.write("README.md", "changed\n");
+    auto app = openState(folder);
+    SourceControlPanel panel(*app);
+    panel.resize(300, 600);
+    panel.show();
+    panel.activateWindow();
+    QApplication::setActiveWindow(&panel);
+    CommitComposer* composer = panel.composer();
+    composer->editor()->setFocus();
+
+    QTest::keyClick(composer->editor(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_FALSE(composer->isCommitting());
+
+    QTest::keyClicks(composer->editor(), "by key");
+    QTest::keyClick(composer->editor(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return composer->message().isEmpty() && !composer->isCommitting(); }, 20000));
+    EXPECT_EQ(gitOk(folder.path(), {"log", "-1", "--format=%s"}), "by key");
+}
+
+TEST_F(SourceControlPanelTest, GenerateNeedsAToolAndStagedChanges) {
+    makeRepository(folder);
+    auto app = openState(folder);
+    SourceControlPanel panel(*app);
+    CommitComposer* composer = panel.composer();
+    composer->setBackend(std::nullopt);
+    EXPECT_FALSE(composer->generateButton()->isEnabled());
+    EXPECT_EQ(composer->generateButton()->toolTip(), "No AI CLI on PATH");
+
+    composer->setBackend(AIBackend::codex);
+    EXPECT_EQ(composer->generateButton()->toolTip(), "Generate with Codex");
+    EXPECT_FALSE(composer->generateButton()->isEnabled());  // nothing staged
+    folder.write("README.md", "x\n");
+    gitOk(folder.path(), {"add", "README.md"});
+    refreshed(*app);
+    EXPECT_TRUE(composer->generateButton()->isEnabled());
+}
+
+TEST_F(SourceControlPanelTest, ToolbarFailuresAndStash) {
+    makeRepository(folder);
+    auto app = openState(folder);
+    SourceControlPanel panel(*app);
+    EXPECT_EQ(panel.branchChip()->label().text, "main");
+    EXPECT_EQ(SourceControlPanel::pullHelp(0), "Pull");
+    EXPECT_EQ(SourceControlPanel::pullHelp(3), "Pull (↓3)");
+    EXPECT_EQ(SourceControlPanel::pushHelp(2), "Push (↑2)");
+    EXPECT_EQ(panel.stashMenuItems(), QStringList({"Stash Changes…"}));
+
+    // A failing command (no remote to pull from) shows git's line in the panel.
+    panel.pull();
+    ASSERT_TRUE(waitUntil([&] { return !panel.errorLine().isEmpty(); }, 20000));
+    EXPECT_EQ(panel.errorLine(), app->git().lastError().value_or(QString()));
+
+    // Stash with an empty message; then the pop item appears and the line clears on success.
+    folder.write("README.md", "stash me\n");
+    refreshed(*app);
+    ScriptedPrompter prompter;
+    prompter.texts = {QString()};
+    panel.promptStash();
+    ASSERT_EQ(prompter.askedText.size(), 1);
+    EXPECT_EQ(prompter.askedText[0].title, "Stash Changes");
+    EXPECT_EQ(prompter.askedText[0].placeholder, "Optional message");
+    ASSERT_TRUE(waitUntil([&] { return app->git().stashCount() == 1; }, 20000));
+    EXPECT_TRUE(panel.errorLine().isEmpty());
+    EXPECT_EQ(panel.stashMenuItems(), QStringList({"Stash Changes…", "Pop Latest Stash"}));
+    EXPECT_EQ(panel.contentState(), "clean");
+
+    panel.popStash();
+    ASSERT_TRUE(waitUntil([&] { return app->git().stashCount() == 0 && !app->git().changes().isEmpty(); }, 20000));
+}
+
+TEST_F(SourceControlPanelTest, AFolderThatIsNoRepositoryOffersToInitialiseOne) {
+    folder.write("a.txt", "a\n");
+    auto app = openState(folder, false);
+    SourceControlPanel panel(*app);
+    EXPECT_EQ(panel.contentState(), "empty");
+    panel.initRepository();
+    ASSERT_TRUE(waitUntil([&] { return panel.contentState() == "changes"; }, 20000));
+    EXPECT_TRUE(QFileInfo::exists(folder.file(".git")));
+
+    AppState noFolder;
+    SourceControlPanel bare(noFolder);
+    EXPECT_EQ(bare.contentState(), "empty");
+    EXPECT_EQ(bare.findChild<QAbstractButton*>("initRepository")->isVisibleTo(&bare), false);
+}
+
+} // namespace

@@ -1,0 +1,237 @@
+// The explorer lists the open folder lazily as rows, opens and folds on click, and creates, renames
+// and trashes entries through its row menu without ever losing data.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QStandardPaths>
+
+#include "ScriptedPrompter.h"
+#include "Views/ViewsTestSupport.h"
+#include "Views/Workbench/FileExplorerView.h"
+#include "Views/Workbench/FileRow.h"
+#include "Views/Workbench/FileTreeModel.h"
+
+using namespace testing_support;
+
+// Stands in for the desktop's file viewer.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+    Q_INVOKABLE void show(const QUrl& url) { urls << url; }
+};
+
+namespace {
+
+class FileExplorerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.write("proj/src/main.py", "print(1)\n");
+        dir.write("proj/src/deep/util.go", "package deep\n");
+        dir.write("proj/README.md", "# hi\n");
+        dir.write("proj/notes.unknownext", "x");
+        dir.write("proj/.hidden", "x");
+        view.resize(268, 600);
+        view.show();
+    }
+    void openProject() { app.openFolder(dir.file("proj")); }
+    int rowOf(const QString& relative) const { return view.model()->rowOf(dir.file(relative)); }
+    FileRow row(const QString& relative) const { return view.row(rowOf(relative)); }
+    QStringList names() const {
+        QStringList out;
+        for (int i = 0; i < view.model()->rowCount(); ++i) out << view.model()->node(i)->name();
+        return out;
+    }
+    QStringList menuTexts(const QString& relative) {
+        QStringList out;
+        const auto menu = view.menuFor(view.model()->index(rowOf(relative)));
+        for (QAction* a : menu->actions())
+            out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return out;
+    }
+
+    TempFolder dir;
+    AppState app;
+    FileExplorerView view{app};
+};
+
+TEST_F(FileExplorerTest, HeaderAndEmptyStateFollowTheFolder) {
+    EXPECT_EQ(view.title()->text(), "EXPLORER");
+    EXPECT_TRUE(view.showsEmptyState());
+    ScriptedChooser chooser;
+    chooser.answers = {dir.file("proj")};
+    view.findChild<QAbstractButton*>("emptyOpenFolder")->click();
+    EXPECT_EQ(view.title()->text(), "PROJ");
+    EXPECT_FALSE(view.showsEmptyState());
+    EXPECT_EQ(names(), (QStringList{"src", "notes.unknownext", "README.md"})) << names().join(',').toStdString();
+}
+
+TEST_F(FileExplorerTest, FoldersExpandLazilyKeepTheirNodesAndIndentByDepth) {
+    openProject();
+    EXPECT_EQ(view.model()->depth(rowOf("proj/src")), 0);
+    const FileNode::Ptr src = view.model()->node(rowOf("proj/src"));
+    EXPECT_FALSE(src->isLoaded());
+
+    row("proj/src").activate();
+    EXPECT_TRUE(src->isExpanded());
+    EXPECT_EQ(names(), (QStringList{"src", "deep", "main.py", "notes.unknownext", "README.md"}));
+    row("proj/src/deep").activate();
+    EXPECT_EQ(view.model()->depth(rowOf("proj/src/deep/util.go")), 2);
+    EXPECT_EQ(FileRow::leadingPadding(0), 6);
+    EXPECT_EQ(FileRow::leadingPadding(1), 18);
+    EXPECT_EQ(FileRow::leadingPadding(2), 30);
+
+    const FileNode::Ptr deep = view.model()->node(rowOf("proj/src/deep"));
+    row("proj/src").activate();  // collapsing hides the whole subtree but keeps what was loaded
+    EXPECT_EQ(names(), (QStringList{"src", "notes.unknownext", "README.md"}));
+    row("proj/src").activate();
+    EXPECT_EQ(view.model()->node(rowOf("proj/src/deep")), deep) << "expanded again: the same nodes, not listed anew";
+    EXPECT_NE(rowOf("proj/src/deep/util.go"), -1) << "a nested folder keeps its own expansion";
+}
+
+TEST_F(FileExplorerTest, ClickingAFileOpensItAndMarksItsRowActive) {
+    openProject();
+    const QModelIndex readme = view.model()->index(rowOf("proj/README.md"));
+    QTest::mouseClick(view.list()->viewport(), Qt::LeftButton, Qt::NoModifier, view.list()->visualRect(readme).center());
+    ASSERT_NE(app.activeDocument(), nullptr);
+    EXPECT_EQ(app.activeDocument()->url(), dir.file("proj/README.md"));
+    EXPECT_TRUE(view.model()->data(readme, FileTreeModel::IsActiveRole).toBool());
+    EXPECT_FALSE(view.model()->data(view.model()->index(rowOf("proj/src")), FileTreeModel::IsActiveRole).toBool());
+    app.newUntitled();
+    EXPECT_FALSE(view.model()->data(readme, FileTreeModel::IsActiveRole).toBool());
+}
+
+TEST_F(FileExplorerTest, OnlyFolderRowsOfferCreation) {
+    openProject();
+    EXPECT_EQ(menuTexts("proj/src"), (QStringList{"New File…", "New Folder…", "-", "Rename…", "Reveal in Finder", "Copy Path",
+                                                  "-", "Delete"}));
+    EXPECT_EQ(menuTexts("proj/README.md"), (QStringList{"Rename…", "Reveal in Finder", "Copy Path", "-", "Delete"}));
+    EXPECT_EQ(view.menuFor(QModelIndex()), nullptr);
+}
+
+TEST_F(FileExplorerTest, NewFileInACollapsedFolderExpandsItListsItAndOpensItClean) {
+    openProject();
+    ScriptedPrompter prompter;
+    prompter.texts = {QStringLiteral("notes.md")};
+    row("proj/src").createEntry(false);
+    ASSERT_EQ(prompter.askedText.size(), 1);
+    EXPECT_EQ(prompter.askedText[0].title, "New File");
+    EXPECT_EQ(prompter.askedText[0].placeholder, "file.txt");
+    EXPECT_EQ(readBytes(dir.file("proj/src/notes.md")), "");
+    EXPECT_NE(rowOf("proj/src/notes.md"), -1);
+    EXPECT_TRUE(view.model()->node(rowOf("proj/src"))->isExpanded());
+    ASSERT_NE(app.activeDocument(), nullptr);
+    EXPECT_EQ(app.activeDocument()->url(), dir.file("proj/src/notes.md"));
+    EXPECT_FALSE(app.activeDocument()->isDirty());
+}
+
+TEST_F(FileExplorerTest, CreationNeverOverwritesAndRefusesPathLikeNames) {
+    openProject();
+    ScriptedPrompter prompter;
+    // A taken name keeps the file's content and opens nothing.
+    prompter.texts = {QStringLiteral("README.md")};
+    row("proj/README.md").createEntry(false);  // a file row creates beside it
+    EXPECT_EQ(readBytes(dir.file("proj/README.md")), "# hi\n");
+    EXPECT_EQ(app.activeDocument(), nullptr);
+
+    // "/" and dot names are refused with a message; nothing is made.
+    for (const char* bad : {"a/b", ".", ".."}) {
+        prompter.texts = {QString::fromUtf8(bad)};
+        const qsizetype before = prompter.asked.size();
+        row("proj/src").createEntry(true);
+        ASSERT_EQ(prompter.asked.size(), before + 1) << bad;
+        EXPECT_TRUE(prompter.asked.last().warning);
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.file("proj/src/a")));
+
+    // Cancelled or empty: nothing at all.
+    prompter.texts = {std::nullopt, QString()};
+    row("proj/src").createEntry(true);
+    row("proj/src").createEntry(true);
+    EXPECT_EQ(QDir(dir.file("proj/src")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 2);
+
+    // An existing folder counts as made.
+    prompter.texts = {QStringLiteral("deep")};
+    row("proj/src").createEntry(true);
+    EXPECT_TRUE(QFileInfo(dir.file("proj/src/deep/util.go")).exists());
+}
+
+TEST_F(FileExplorerTest, RenameMovesTheEntryButNeverOntoATakenName) {
+    openProject();
+    ScriptedPrompter prompter;
+    app.open(dir.file("proj/README.md"));
+    prompter.texts = {QStringLiteral("GUIDE.md")};
+    row("proj/README.md").rename();
+    EXPECT_EQ(prompter.askedText[0].initialText, "README.md");
+    EXPECT_EQ(readBytes(dir.file("proj/GUIDE.md")), "# hi\n");
+    EXPECT_NE(rowOf("proj/GUIDE.md"), -1);
+    EXPECT_EQ(rowOf("proj/README.md"), -1);
+    EXPECT_EQ(app.activeDocument()->url(), dir.file("proj/README.md")) << "the open tab keeps its old path";
+
+    // Onto an existing file, or an existing empty folder: nothing moves and nothing is replaced.
+    dir.mkdir("proj/empty");
+    app.handleExternalChange();
+    prompter.texts = {QStringLiteral("notes.unknownext"), QStringLiteral("empty")};
+    row("proj/GUIDE.md").rename();
+    row("proj/GUIDE.md").rename();
+    EXPECT_EQ(readBytes(dir.file("proj/notes.unknownext")), "x");
+    EXPECT_EQ(readBytes(dir.file("proj/GUIDE.md")), "# hi\n");
+    EXPECT_TRUE(QFileInfo(dir.file("proj/empty")).isDir());
+    EXPECT_TRUE(prompter.asked.isEmpty()) << "a taken name shows no message";
+
+    prompter.texts = {QStringLiteral("GUIDE.md"), std::nullopt};
+    row("proj/GUIDE.md").rename();
+    row("proj/GUIDE.md").rename();
+    EXPECT_TRUE(QFileInfo::exists(dir.file("proj/GUIDE.md")));
+}
+
+TEST_F(FileExplorerTest, DeleteAsksThenMovesToTheTrashAndKeepsTheOpenTab) {
+    openProject();
+    ScriptedPrompter prompter;
+    app.open(dir.file("proj/README.md"));
+    prompter.answers = {1};  // Cancel
+    row("proj/README.md").remove();
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(prompter.asked[0].title, "Move “README.md” to the Trash?");
+    EXPECT_EQ(prompter.asked[0].buttons, (QStringList{"Move to Trash", "Cancel"}));
+    EXPECT_TRUE(prompter.asked[0].warning);
+    EXPECT_TRUE(QFileInfo::exists(dir.file("proj/README.md")));
+
+    prompter.answers = {0};
+    row("proj/README.md").remove();
+    EXPECT_FALSE(QFileInfo::exists(dir.file("proj/README.md")));
+    EXPECT_EQ(rowOf("proj/README.md"), -1);
+    EXPECT_EQ(app.documents().size(), 1);
+    const QString trashed = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files/README.md";
+    EXPECT_EQ(readBytes(trashed), "# hi\n");
+
+    // The open folder itself is never trashed, whatever is answered.
+    prompter.answers = {0};
+    FileRow(app.rootNode(), 0, app).remove();
+    EXPECT_TRUE(QFileInfo(dir.file("proj")).isDir());
+}
+
+TEST_F(FileExplorerTest, CopyPathAndRevealUseThePlainPath) {
+    openProject();
+    row("proj/src").activate();
+    row("proj/src/main.py").copyPath();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), dir.file("proj/src/main.py"));
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "show");
+    row("proj/src/main.py").revealInFileViewer();
+    QDesktopServices::unsetUrlHandler("file");
+    ASSERT_EQ(catcher.urls.size(), 1);
+    EXPECT_EQ(catcher.urls[0].toLocalFile(), dir.file("proj/src"));
+}
+
+} // namespace
+
+#include "FileExplorerTest.moc"

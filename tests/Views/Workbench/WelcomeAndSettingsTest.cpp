@@ -1,0 +1,163 @@
+// The welcome screen completes exactly when the window has something to work on; the settings
+// window writes every control straight to the settings store and explains the AI tool choice.
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include "Platform/SettingsStore.h"
+#include "ScriptedPrompter.h"
+#include "UI/GradientButton.h"
+#include "UI/PressableButton.h"
+#include "Views/ViewsTestSupport.h"
+#include "Views/Workbench/SegmentedPicker.h"
+#include "Views/Workbench/SettingsView.h"
+#include "Views/Workbench/WelcomeView.h"
+
+using namespace testing_support;
+
+namespace {
+
+class WelcomeViewTest : public ::testing::Test {
+protected:
+    std::unique_ptr<WelcomeView> make() {
+        auto view = std::make_unique<WelcomeView>(app, [this] { ++completed; });
+        view->resize(1040, 720);
+        view->show();
+        return view;
+    }
+    TempFolder dir;
+    AppState app;
+    int completed = 0;
+};
+
+TEST_F(WelcomeViewTest, RecentListShowsTheFourNewestOrNothing) {
+    SettingsStore::shared().remove(SettingsKey::recentFolders);
+    {
+        AppState fresh;
+        WelcomeView view(fresh, {});
+        EXPECT_EQ(view.recentHeader(), nullptr);
+        EXPECT_TRUE(view.recentButtons().isEmpty());
+    }
+    for (int i = 1; i <= 8; ++i) app.openFolder(dir.mkdir(QStringLiteral("folder-with-a-rather-long-name-%1").arg(i)));
+    auto view = make();
+    ASSERT_EQ(view->recentButtons().size(), 4);
+    EXPECT_EQ(view->recentHeader()->text(), "RECENT");
+    EXPECT_EQ(view->recentButtons()[0]->toolTip(), dir.file("folder-with-a-rather-long-name-8")) << "newest first";
+    EXPECT_EQ(view->recentButtons()[3]->toolTip(), dir.file("folder-with-a-rather-long-name-5"));
+    for (PressableButton* row : view->recentButtons()) EXPECT_EQ(row->width(), WelcomeView::kRecentRowWidth);
+}
+
+TEST_F(WelcomeViewTest, OpenFolderCompletesOnlyWithAFolderOpen) {
+    auto view = make();
+    ScriptedChooser chooser;
+    chooser.answers = {std::nullopt};
+    view->openFolderButton()->click();
+    EXPECT_EQ(completed, 0) << "cancelled with no folder: the screen stays";
+    chooser.answers = {dir.mkdir("p")};
+    view->openFolderButton()->click();
+    EXPECT_EQ(completed, 1);
+    chooser.answers = {std::nullopt};
+    view->openFolderButton()->click();
+    EXPECT_EQ(completed, 2) << "a folder already open behind the screen completes it even when cancelled";
+}
+
+TEST_F(WelcomeViewTest, BlankFileAndRecentFoldersCompleteUnconditionally) {
+    auto view = make();
+    view->blankFileButton()->click();
+    EXPECT_EQ(completed, 1);
+    ASSERT_EQ(app.documents().size(), 1);
+    EXPECT_FALSE(app.activeDocument()->url().has_value());
+    EXPECT_EQ(app.rootNode(), nullptr);
+
+    view->openRecent(dir.file("vanished"));
+    EXPECT_EQ(completed, 2) << "even a folder that no longer exists";
+}
+
+TEST_F(WelcomeViewTest, ClosingTheCloneSheetCompletesOnlyWithAFolderOpen) {
+    auto view = make();
+    view->cloneButton()->click();
+    ASSERT_NE(view->cloneSheet(), nullptr);
+    view->cloneSheet()->reject();
+    EXPECT_EQ(completed, 0);
+    app.openFolder(dir.mkdir("cloned"));
+    view->cloneButton()->click();
+    view->cloneSheet()->reject();
+    EXPECT_EQ(completed, 1);
+}
+
+// ---
+
+class SettingsViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const QString& key : {SettingsKey::fontSize, SettingsKey::tabWidth, SettingsKey::aiBackend, SettingsKey::onboarded})
+            SettingsStore::shared().remove(key);
+    }
+    // A detector that answers when told to.
+    SettingsView::Detector scripted() {
+        return [this](Completion<std::optional<AIBackend>> done) { pending = std::move(done); };
+    }
+    Completion<std::optional<AIBackend>> pending;
+};
+
+TEST_F(SettingsViewTest, HintSentences) {
+    const QString none =
+        "No claude or codex CLI found on your PATH — AI features stay hidden until one is installed.";
+    EXPECT_EQ(SettingsView::backendHint(std::nullopt, "claude"), none);
+    EXPECT_EQ(SettingsView::backendHint(AIBackend::claude, "auto"), "Uses whichever CLI is on your PATH — currently Claude Code.");
+    EXPECT_EQ(SettingsView::backendHint(AIBackend::codex, "claude"), "Commit messages and Ask AI shell through your Claude Code.")
+        << "names the chosen tool, not the detected one";
+    EXPECT_EQ(SettingsView::backendHint(AIBackend::codex, "Claude"), "Commit messages and Ask AI shell through your selected CLI.");
+    EXPECT_EQ(SettingsView::fontSizeText(13.7), "13 pt");
+    EXPECT_EQ(SettingsView::fontSizeText(std::numeric_limits<double>::quiet_NaN()), "13 pt");
+}
+
+TEST_F(SettingsViewTest, ControlsReadDefaultsAndWriteStraightThrough) {
+    SettingsView view(scripted());
+    view.show();
+    EXPECT_EQ(view.fontSlider()->value(), 13);
+    EXPECT_EQ(view.fontValue()->text(), "13 pt");
+    EXPECT_EQ(view.tabWidthPicker()->selectedIndex(), 1);
+    EXPECT_EQ(view.backendPicker()->selectedIndex(), 0);
+    EXPECT_EQ(view.size(), QSize(440, 520));
+
+    view.fontSlider()->setValue(17);
+    EXPECT_EQ(SettingsStore::shared().number(SettingsKey::fontSize, 0), 17);
+    EXPECT_EQ(view.fontValue()->text(), "17 pt");
+    view.fontSlider()->setValue(40);
+    EXPECT_EQ(SettingsStore::shared().number(SettingsKey::fontSize, 0), 24) << "the slider stops at 24";
+
+    view.tabWidthPicker()->segment(2)->click();
+    EXPECT_EQ(SettingsStore::shared().value(SettingsKey::tabWidth), QJsonValue(8));
+    SettingsStore::shared().setValue(SettingsKey::tabWidth, 3);
+    EXPECT_EQ(view.tabWidthPicker()->selectedIndex(), -1) << "an odd stored width selects no segment";
+
+    view.backendPicker()->segment(2)->click();
+    EXPECT_EQ(SettingsStore::shared().string(SettingsKey::aiBackend), "codex");
+    SettingsStore::shared().setValue(SettingsKey::aiBackend, QStringLiteral("Claude"));
+    EXPECT_EQ(view.backendPicker()->selectedIndex(), -1);
+
+    SettingsStore::shared().setValue(SettingsKey::onboarded, true);
+    view.welcomeTourButton()->click();
+    EXPECT_FALSE(SettingsStore::shared().boolean(SettingsKey::onboarded, true));
+
+    QStringList posted;
+    QObject::connect(&NotificationCenter::shared(), &NotificationCenter::posted, &view, [&](const QString& n) { posted << n; });
+    view.whatsNewButton()->click();
+    EXPECT_EQ(posted, QStringList{"ziduduzovu.whatsnew"});
+}
+
+TEST_F(SettingsViewTest, TheHintWaitsForDetectionAndFollowsTheChoice) {
+    SettingsView view(scripted());
+    view.show();
+    EXPECT_TRUE(view.hint()->text().startsWith("No claude or codex CLI")) << "until detection has finished";
+    pending(std::optional<AIBackend>(AIBackend::claude));
+    EXPECT_EQ(view.hint()->text(), "Uses whichever CLI is on your PATH — currently Claude Code.");
+    view.backendPicker()->segment(2)->click();
+    EXPECT_EQ(view.hint()->text(), "Commit messages and Ask AI shell through your Codex.");
+}
+
+} // namespace

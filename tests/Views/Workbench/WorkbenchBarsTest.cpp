@@ -1,0 +1,155 @@
+// The activity bar and the status bar follow the window state and the repository of the open folder.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+
+#include "Git/GitTestSupport.h"
+#include "ScriptedPrompter.h"
+#include "UI/PressableButton.h"
+#include "Views/ViewsTestSupport.h"
+#include "Views/Workbench/ActivityBar.h"
+#include "Views/Workbench/BranchStatusButton.h"
+#include "Views/Workbench/StatusBarView.h"
+
+using namespace testing_support;
+using namespace git_test;
+
+namespace {
+
+TEST(ActivityBarTest, PanelButtonsShowHideAndSwitchTheSidebar) {
+    AppState app;
+    ActivityBar bar(app);
+    PressableButton* explorer = bar.panelButton(SidebarPanel::explorer);
+    PressableButton* sourceControl = bar.panelButton(SidebarPanel::sourceControl);
+    EXPECT_EQ(explorer->toolTip(), "Explorer");
+    EXPECT_EQ(sourceControl->toolTip(), "Source Control");
+    EXPECT_EQ(bar.panelButton(SidebarPanel::api)->toolTip(), "API Client");
+    EXPECT_TRUE(ActivityBar::isActive(explorer)) << "the window starts with the explorer";
+
+    explorer->click();
+    EXPECT_FALSE(app.sidebar().has_value());
+    for (SidebarPanel p : SidebarPanels::allCases()) EXPECT_FALSE(ActivityBar::isActive(bar.panelButton(p)));
+    explorer->click();
+    EXPECT_EQ(app.sidebar(), SidebarPanel::explorer);
+    sourceControl->click();
+    EXPECT_EQ(app.sidebar(), SidebarPanel::sourceControl) << "one click switches panels";
+    EXPECT_TRUE(ActivityBar::isActive(sourceControl));
+    EXPECT_FALSE(ActivityBar::isActive(explorer));
+    app.setSidebar(SidebarPanel::api);  // whoever sets it, the marker follows
+    EXPECT_TRUE(ActivityBar::isActive(bar.panelButton(SidebarPanel::api)));
+}
+
+TEST(ActivityBarTest, QuickActionsToggleTheirOverlaysAndAreNeverActive) {
+    AppState app;
+    ActivityBar bar(app);
+    bar.quickOpenButton()->click();
+    EXPECT_TRUE(app.quickOpenOpen());
+    bar.paletteButton()->click();
+    EXPECT_TRUE(app.paletteOpen());
+    EXPECT_FALSE(ActivityBar::isActive(bar.quickOpenButton()));
+    EXPECT_FALSE(ActivityBar::isActive(bar.paletteButton()));
+    bar.quickOpenButton()->click();
+    bar.paletteButton()->click();
+    EXPECT_FALSE(app.quickOpenOpen());
+    EXPECT_FALSE(app.paletteOpen());
+    EXPECT_EQ(bar.quickOpenButton()->toolTip(), "Quick Open (Ctrl+P)");
+
+    // Open Folder opens here even with a folder open; cancelling changes nothing.
+    TempFolder dir;
+    ScriptedChooser chooser;
+    app.openFolder(dir.mkdir("one"));
+    chooser.answers = {std::nullopt, dir.mkdir("two")};
+    bar.openFolderButton()->click();
+    EXPECT_EQ(app.rootNode()->url(), dir.file("one"));
+    bar.openFolderButton()->click();
+    EXPECT_EQ(app.rootNode()->url(), dir.file("two"));
+}
+
+TEST(StatusBarTest, ShowsTheActiveDocumentsCaretLanguageAndUnsavedMarker) {
+    AppState app;
+    StatusBarView bar(app);
+    bar.show();
+    EXPECT_TRUE(bar.productLabel()->isVisible());
+    EXPECT_EQ(bar.productLabel()->text(), "Duzizoda Voza");
+    EXPECT_FALSE(bar.caretLabel()->isVisible()) << "no document: only the dot and the name";
+    EXPECT_EQ(bar.branchButton(), nullptr);
+
+    app.newUntitled();
+    EXPECT_TRUE(bar.caretLabel()->isVisible());
+    EXPECT_EQ(bar.caretLabel()->text(), "Ln 1, Col 1");
+    EXPECT_FALSE(bar.unsavedLabel()->isVisible());
+
+    TempFolder dir;
+    const QString path = dir.write("main.py", "x = 1\n");
+    app.open(path);
+    EditorDocument* doc = app.activeDocument();
+    EXPECT_EQ(bar.languageLabel()->text(), CodeLanguages::displayName(CodeLanguage::python));
+    doc->setCursorLine(12);
+    doc->setCursorColumn(1234);
+    EXPECT_EQ(bar.caretLabel()->text(), "Ln 12, Col 1234");
+    doc->setText("x = 2\n");
+    EXPECT_TRUE(bar.unsavedLabel()->isVisible());
+    EXPECT_EQ(bar.unsavedLabel()->text(), "● Unsaved");
+    ASSERT_TRUE(app.save(doc));
+    EXPECT_FALSE(bar.unsavedLabel()->isVisible());
+
+    app.close(doc);
+    app.close(app.activeDocument());
+    EXPECT_FALSE(bar.caretLabel()->isVisible());
+    doc = nullptr;
+}
+
+class RepositoryBarsTest : public ::testing::Test {
+protected:
+    void SetUp() override { useIsolatedGitConfig(); }
+    TempFolder dir;
+};
+
+TEST_F(RepositoryBarsTest, BranchButtonAndBadgeFollowTheRepository) {
+    AppState app;
+    ActivityBar rail(app);
+    StatusBarView bar(app);
+    rail.show();
+    bar.show();
+    const QString plain = dir.mkdir("plain");
+    app.openFolder(plain);
+    spin(300);
+    EXPECT_EQ(bar.branchButton(), nullptr) << "not a repository: no branch button";
+    EXPECT_TRUE(rail.badge()->isHidden());
+
+    // A repository one commit ahead of its upstream... then two, with three changed files.
+    const QString remote = dir.mkdir("remote.git");
+    gitOk(remote, {"init", "--bare", "-q"});
+    gitOk(dir.path(), {"clone", "-q", remote, "work"});
+    const QString work = dir.file("work");
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) dir.write(QStringLiteral("work/") + name, "1\n");
+    gitOk(work, {"add", "."});
+    gitOk(work, {"commit", "-q", "-m", "first"});
+    gitOk(work, {"push", "-q", "-u", "origin", "HEAD"});
+    for (const char* message : {"second", "third"}) gitOk(work, {"commit", "-q", "--allow-empty", "-m", message});
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) dir.write(QStringLiteral("work/") + name, "2\n");
+
+    app.openFolder(work);
+    ASSERT_TRUE(waitUntil([&] { return bar.branchButton() && app.git().changes().size() == 3 && app.git().aheadBy() == 2; }, 20000));
+    BranchStatusButton* button = bar.branchButton();
+    EXPECT_EQ(button->visibleTexts(), (QStringList{"main", "↑2", "•", "3"})) << button->visibleTexts().join('|').toStdString();
+    EXPECT_EQ(button->toolTip(), "Switch / create branch");
+    EXPECT_FALSE(button->spinner()->isVisibleTo(button));
+    EXPECT_FALSE(rail.badge()->isHidden());
+    EXPECT_EQ(rail.badge()->text(), "3");
+    app.setSidebar(std::nullopt);
+    EXPECT_FALSE(rail.badge()->isHidden()) << "the badge stays while the sidebar is hidden";
+
+    // Clean and in sync: the symbol and the name only.
+    gitOk(work, {"commit", "-q", "-am", "fourth"});
+    gitOk(work, {"push", "-q"});
+    app.git().refresh();
+    ASSERT_TRUE(waitUntil([&] { return app.git().changes().isEmpty() && app.git().aheadBy() == 0; }, 20000));
+    EXPECT_EQ(button->visibleTexts(), QStringList{"main"});
+    EXPECT_TRUE(rail.badge()->isHidden());
+
+    app.openFolder(plain);
+    ASSERT_TRUE(waitUntil([&] { return bar.branchButton() == nullptr; }, 20000)) << "leaving the repository removes the button";
+}
+
+} // namespace

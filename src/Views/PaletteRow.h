@@ -1,6 +1,10 @@
 #pragma once
 // One selectable line of an overlay's result list: symbol, title and an optional trailing note,
 // on an accent highlight while selected. Its whole rectangle takes clicks and hovering.
+// A command's row pins the note to the right edge and inks its symbol by selection; a file's row
+// keeps its symbol in the file's tint and puts the note, faint and shortened in the middle, right
+// after the title.
+#include <QColor>
 #include <QWidget>
 
 class PaletteRow : public QWidget {
@@ -9,6 +13,9 @@ public:
     static constexpr int kHeight = 38;
 
     PaletteRow(const QString& icon, const QString& title, const QString& trailing, bool selected,
+               QWidget* parent = nullptr);
+    // A file's row: tint is its symbol's ink.
+    PaletteRow(const QString& icon, const QColor& tint, const QString& title, const QString& trailing, bool selected,
                QWidget* parent = nullptr);
 
     QString icon() const { return icon_; }
@@ -30,7 +37,11 @@ protected:
     void enterEvent(QEnterEvent* event) override;
 
 private:
+    void paintPinned(QPainter& p, const QRectF& r);
+    void paintFollowing(QPainter& p, const QRectF& r);
+
     QString icon_;
+    QColor tint_;  // valid for a file's row
     QString title_;
     QString trailing_;
     bool selected_;

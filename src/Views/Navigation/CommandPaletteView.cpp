@@ -1,7 +1,5 @@
 #include "Views/Navigation/CommandPaletteView.h"
 
-#include <QVBoxLayout>
-
 #include "AppState.h"
 #include "Views/KeyCatcher.h"
 #include "Views/Navigation/OverlayList.h"
@@ -14,19 +12,9 @@
 CommandPaletteView::CommandPaletteView(AppState& app, QWidget* parent)
     : QWidget(parent), app_(&app), keys_(new KeyCatcher(this)),
       field_(new PaletteField(QStringLiteral("command"), QStringLiteral("Type a command…"))),
-      list_(new OverlayList(kListMaxHeight, 2)) {
-    auto* content = new QWidget;
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(field_);
-    column->addWidget(OverlayParts::divider(content));
-    column->addWidget(list_);
-    scaffold_ = new PaletteScaffold([this] { close(); }, content, this);
-    OverlayParts::stack(this, keys_, scaffold_);
-
+      list_(new OverlayList(kListMaxHeight, 2)), selection_(list_),
+      scaffold_(OverlayParts::card(this, keys_, field_, {list_}, [this] { close(); })) {
     keys_->setActions([this](int step) { move(step); }, [this] { enter(); }, [this] { close(); });
-    keys_->catchFrom(field_->lineEdit());
     connect(field_, &PaletteField::textEdited, this, &CommandPaletteView::setQuery);
     rebuildRows();
 }
@@ -65,25 +53,12 @@ QList<PaletteCommand> CommandPaletteView::filtered() const {
 void CommandPaletteView::setQuery(const QString& query) {
     query_ = query;
     field_->setText(query);
-    selection_ = 0;
+    selection_.reset();
     rebuildRows();
 }
 
-QList<PaletteRow*> CommandPaletteView::rows() const {
-    QList<PaletteRow*> out;
-    for (QWidget* row : list_->rows()) out.append(static_cast<PaletteRow*>(row));
-    return out;
-}
-
-void CommandPaletteView::move(int step) {
-    const auto count = int(shown_.size());
-    if (count == 0) return;
-    // Round at both ends; a step of any size stays in range.
-    select(((selection_ + step) % count + count) % count);
-}
-
 void CommandPaletteView::enter() {
-    if (selection_ >= 0 && selection_ < shown_.size()) run(shown_[selection_]);
+    if (const int index = selection_.chosen(); index >= 0) run(shown_[index]);
 }
 
 void CommandPaletteView::close() {
@@ -101,25 +76,10 @@ void CommandPaletteView::run(const PaletteCommand& command) {
 
 void CommandPaletteView::rebuildRows() {
     shown_ = filtered();
-    QList<QWidget*> rows;
-    for (qsizetype i = 0; i < shown_.size(); ++i) {
-        const PaletteCommand& command = shown_[i];
-        auto* row = new PaletteRow(command.icon, command.title, command.subtitle, i == selection_);
-        const int index = int(i);
-        connect(row, &PaletteRow::clicked, this, [this, index] {
-            if (index < shown_.size()) run(shown_[index]);
-        });
-        connect(row, &PaletteRow::hovered, this, [this, index] { select(index); });
-        rows.append(row);
-    }
-    list_->setRows(rows);
-}
-
-void CommandPaletteView::select(int index) {
-    selection_ = index;
-    const QList<PaletteRow*> all = rows();
-    for (qsizetype i = 0; i < all.size(); ++i) all[i]->setSelected(i == selection_);
-    if (selection_ >= 0 && selection_ < all.size()) list_->reveal(all[selection_]);
+    QList<PaletteRow*> rows;
+    for (const PaletteCommand& command : std::as_const(shown_))
+        rows.append(new PaletteRow(command.icon, command.title, command.subtitle, false));
+    selection_.setRows(rows, this, [this](int index) { run(shown_[index]); });
 }
 
 void CommandPaletteView::showEvent(QShowEvent* event) {

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "Views/Navigation/ListOverlaySelection.h"
 #include "Views/Navigation/PaletteCommand.h"
 
 class AppState;
@@ -30,9 +31,9 @@ public:
     const QString& query() const { return query_; }
     // Also selects the first row again.
     void setQuery(const QString& query);
-    int selection() const { return selection_; }
+    int selection() const { return selection_.index(); }
 
-    void move(int step);
+    void move(int step) { selection_.move(step); }
     void enter();
     void close();
     // Closes the palette, then runs the command on a later turn of the event loop.
@@ -40,7 +41,7 @@ public:
 
     PaletteField* field() const { return field_; }
     OverlayList* list() const { return list_; }
-    QList<PaletteRow*> rows() const;
+    QList<PaletteRow*> rows() const { return selection_.rows(); }
     KeyCatcher* keyCatcher() const { return keys_; }
     PaletteScaffold* scaffold() const { return scaffold_; }
 
@@ -49,14 +50,13 @@ protected:
 
 private:
     void rebuildRows();
-    void select(int index);
 
     QPointer<AppState> app_;
     QString query_;
-    int selection_ = 0;
     QList<PaletteCommand> shown_;  // what the rows stand for
     KeyCatcher* keys_;
     PaletteField* field_;
     OverlayList* list_;
+    ListOverlaySelection selection_;
     PaletteScaffold* scaffold_;
 };

@@ -2,20 +2,16 @@
 
 #include <QLabel>
 #include <QStackedLayout>
+#include <QVBoxLayout>
 
 #include "UI/ShimmerText.h"
 #include "Views/KeyCatcher.h"
+#include "Views/PaletteField.h"
 #include "Views/PaletteScaffold.h"
 
 namespace OverlayParts {
 
-void stack(QWidget* host, KeyCatcher* keys, PaletteScaffold* scaffold) {
-    auto* layers = new QStackedLayout(host);
-    layers->setStackingMode(QStackedLayout::StackAll);
-    layers->addWidget(keys);
-    layers->addWidget(scaffold);
-    layers->setCurrentWidget(scaffold);
-}
+namespace {
 
 QWidget* divider(QWidget* parent) {
     auto* line = new QWidget(parent);
@@ -25,6 +21,28 @@ QWidget* divider(QWidget* parent) {
     colours.setColor(QPalette::Window, QColor::fromRgbF(1, 1, 1, 0.08f));
     line->setPalette(colours);
     return line;
+}
+
+} // namespace
+
+PaletteScaffold* card(QWidget* host, KeyCatcher* keys, PaletteField* field, const QList<QWidget*>& below,
+                      std::function<void()> dismiss) {
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(field);
+    column->addWidget(divider(content));
+    for (QWidget* widget : below) column->addWidget(widget);
+    auto* scaffold = new PaletteScaffold(std::move(dismiss), content, host);
+
+    auto* layers = new QStackedLayout(host);
+    layers->setStackingMode(QStackedLayout::StackAll);
+    layers->addWidget(keys);
+    layers->addWidget(scaffold);
+    layers->setCurrentWidget(scaffold);
+    keys->catchFrom(field->lineEdit());
+    return scaffold;
 }
 
 QLabel* message(const QString& text, int verticalPadding, QWidget* parent) {

@@ -1,7 +1,12 @@
 #pragma once
-// The pieces the navigation overlays assemble alike: the key catcher behind the scaffold filling
-// the overlay, the faint divider under the field and the centred message line.
+// The pieces the navigation overlays assemble alike: the card holding the field above a faint
+// divider and whatever follows, laid over the overlay with the key catcher behind it, and the
+// centred message line.
+#include <QList>
+#include <functional>
+
 class KeyCatcher;
+class PaletteField;
 class PaletteScaffold;
 class QLabel;
 class QString;
@@ -9,10 +14,11 @@ class QWidget;
 
 namespace OverlayParts {
 
-// Lays keys and scaffold over the whole of host, the scaffold in front.
-void stack(QWidget* host, KeyCatcher* keys, PaletteScaffold* scaffold);
-QWidget* divider(QWidget* parent);
+// Stacks field, divider and then below (top to bottom) in the card of a scaffold filling host,
+// in front of keys, which also catch the field's keys. A click on the backdrop calls dismiss.
+PaletteScaffold* card(QWidget* host, KeyCatcher* keys, PaletteField* field, const QList<QWidget*>& below,
+                      std::function<void()> dismiss);
 // A message in the card, 12.5 points, faint white, centred, with that much space above and below.
-QLabel* message(const QString& text, int verticalPadding, QWidget* parent);
+QLabel* message(const QString& text, int verticalPadding, QWidget* parent = nullptr);
 
 } // namespace OverlayParts

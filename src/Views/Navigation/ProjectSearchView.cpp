@@ -22,22 +22,10 @@
 ProjectSearchView::ProjectSearchView(AppState& app, QWidget* parent)
     : QWidget(parent), app_(&app), keys_(new KeyCatcher(this)),
       field_(new PaletteField(QStringLiteral("text.magnifyingglass"), QStringLiteral("Search in project…"))),
-      list_(new OverlayList(kListMaxHeight, 6)) {
-    auto* content = new QWidget;
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(field_);
-    column->addWidget(OverlayParts::divider(content));
-    message_ = OverlayParts::message(QString(), 26, content);
-    column->addWidget(message_);
-    column->addWidget(list_);
-    scaffold_ = new PaletteScaffold([this] { close(); }, content, this);
-    OverlayParts::stack(this, keys_, scaffold_);
-
+      message_(OverlayParts::message(QString(), 26)), list_(new OverlayList(kListMaxHeight, 6)),
+      scaffold_(OverlayParts::card(this, keys_, field_, {message_, list_}, [this] { close(); })) {
     // Return in the field or anywhere in the overlay searches; there is nothing to move through.
     keys_->setActions([](int) {}, [this] { runSearch(); }, [this] { close(); });
-    keys_->catchFrom(field_->lineEdit());
     connect(field_, &PaletteField::textEdited, this, &ProjectSearchView::setQuery);
     connect(&search_, &ProjectSearch::finished, this, &ProjectSearchView::finish);
     refresh();

@@ -2,36 +2,25 @@
 
 #include <QFileInfo>
 #include <QLabel>
-#include <QVBoxLayout>
 
 #include "AppState.h"
+#include "Editor/CodeLanguage.h"
 #include "Views/KeyCatcher.h"
 #include "Views/Navigation/FolderPaths.h"
 #include "Views/Navigation/FuzzyMatch.h"
 #include "Views/Navigation/OverlayList.h"
 #include "Views/Navigation/OverlayParts.h"
-#include "Views/Navigation/QuickOpenRow.h"
 #include "Views/PaletteField.h"
+#include "Views/PaletteRow.h"
 #include "Views/PaletteScaffold.h"
 
 QuickOpenView::QuickOpenView(AppState& app, QWidget* parent)
     : QWidget(parent), app_(&app), keys_(new KeyCatcher(this)),
       field_(new PaletteField(QStringLiteral("magnifyingglass"), QStringLiteral("Go to file…"))),
-      list_(new OverlayList(kListMaxHeight, 2)) {
-    auto* content = new QWidget;
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(field_);
-    column->addWidget(OverlayParts::divider(content));
-    noFolder_ = OverlayParts::message(QStringLiteral("Open a folder first (Ctrl+Shift+O)"), 28, content);
-    column->addWidget(noFolder_);
-    column->addWidget(list_);
-    scaffold_ = new PaletteScaffold([this] { close(); }, content, this);
-    OverlayParts::stack(this, keys_, scaffold_);
-
+      list_(new OverlayList(kListMaxHeight, 2)), selection_(list_),
+      noFolder_(OverlayParts::message(QStringLiteral("Open a folder first (Ctrl+Shift+O)"), 28)),
+      scaffold_(OverlayParts::card(this, keys_, field_, {noFolder_, list_}, [this] { close(); })) {
     keys_->setActions([this](int step) { move(step); }, [this] { enter(); }, [this] { close(); });
-    keys_->catchFrom(field_->lineEdit());
     connect(field_, &PaletteField::textEdited, this, &QuickOpenView::setQuery);
     rebuildRows();
 }
@@ -49,24 +38,12 @@ QStringList QuickOpenView::results(const QString& query, const QStringList& file
 void QuickOpenView::setQuery(const QString& query) {
     query_ = query;
     field_->setText(query);
-    selection_ = 0;
+    selection_.reset();
     rebuildRows();
 }
 
-QList<QuickOpenRow*> QuickOpenView::rows() const {
-    QList<QuickOpenRow*> out;
-    for (QWidget* row : list_->rows()) out.append(static_cast<QuickOpenRow*>(row));
-    return out;
-}
-
-void QuickOpenView::move(int step) {
-    const auto count = int(shown_.size());
-    if (count == 0) return;
-    select(((selection_ + step) % count + count) % count);
-}
-
 void QuickOpenView::enter() {
-    if (selection_ >= 0 && selection_ < shown_.size()) choose(shown_[selection_]);
+    if (const int index = selection_.chosen(); index >= 0) choose(shown_[index]);
 }
 
 void QuickOpenView::close() {
@@ -88,25 +65,14 @@ void QuickOpenView::rebuildRows() {
     list_->setVisible(hasFolder);
     shown_ = results();
     const QString folder = hasFolder ? app_->rootNode()->url() : QString();
-    QList<QWidget*> rows;
-    for (qsizetype i = 0; i < shown_.size(); ++i) {
-        const QString& path = shown_[i];
-        auto* row = new QuickOpenRow(path, hasFolder ? FolderPaths::insideFolder(path, folder) : path, i == selection_);
-        const int index = int(i);
-        connect(row, &QuickOpenRow::clicked, this, [this, index] {
-            if (index < shown_.size()) choose(shown_[index]);
-        });
-        connect(row, &QuickOpenRow::hovered, this, [this, index] { select(index); });
-        rows.append(row);
+    QList<PaletteRow*> rows;
+    for (const QString& path : std::as_const(shown_)) {
+        const QString name = QFileInfo(path).fileName();
+        const CodeLanguage language = CodeLanguages::detect(name);
+        rows.append(new PaletteRow(CodeLanguages::icon(language), CodeLanguages::tint(language), name,
+                                   hasFolder ? FolderPaths::insideFolder(path, folder) : path, false));
     }
-    list_->setRows(rows);
-}
-
-void QuickOpenView::select(int index) {
-    selection_ = index;
-    const QList<QuickOpenRow*> all = rows();
-    for (qsizetype i = 0; i < all.size(); ++i) all[i]->setSelected(i == selection_);
-    if (selection_ >= 0 && selection_ < all.size()) list_->reveal(all[selection_]);
+    selection_.setRows(rows, this, [this](int index) { choose(shown_[index]); });
 }
 
 void QuickOpenView::showEvent(QShowEvent* event) {

@@ -7,13 +7,15 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "Views/Navigation/ListOverlaySelection.h"
+
 class AppState;
 class KeyCatcher;
 class OverlayList;
 class PaletteField;
+class PaletteRow;
 class PaletteScaffold;
 class QLabel;
-class QuickOpenRow;
 
 class QuickOpenView : public QWidget {
     Q_OBJECT
@@ -30,10 +32,10 @@ public:
     const QString& query() const { return query_; }
     // Also selects the first row again.
     void setQuery(const QString& query);
-    int selection() const { return selection_; }
+    int selection() const { return selection_.index(); }
     const QStringList& allFiles() const { return allFiles_; }
 
-    void move(int step);
+    void move(int step) { selection_.move(step); }
     void enter();
     void close();
     // Closes the overlay and opens the file.
@@ -41,7 +43,8 @@ public:
 
     PaletteField* field() const { return field_; }
     OverlayList* list() const { return list_; }
-    QList<QuickOpenRow*> rows() const;
+    // Each row's title is the file name, its trailing note the path inside the folder.
+    QList<PaletteRow*> rows() const { return selection_.rows(); }
     // The "no folder" message; shown instead of the list while no folder is open.
     QLabel* noFolderLabel() const { return noFolder_; }
     KeyCatcher* keyCatcher() const { return keys_; }
@@ -52,17 +55,16 @@ protected:
 
 private:
     void rebuildRows();
-    void select(int index);
 
     QPointer<AppState> app_;
     QString query_;
-    int selection_ = 0;
     QStringList allFiles_;
     QStringList shown_;
     bool appeared_ = false;
     KeyCatcher* keys_;
     PaletteField* field_;
     OverlayList* list_;
+    ListOverlaySelection selection_;
     QLabel* noFolder_;
     PaletteScaffold* scaffold_;
 };

@@ -18,19 +18,14 @@
 #include "UI/Icons.h"
 #include "UI/PressableButton.h"
 #include "UI/ShimmerText.h"
+#include "Views/SourceControl/SourceControlParts.h"
 
 namespace {
 
-const char* const kBranchProperty = "branchName";
+using SourceControlParts::divider;
+using SourceControlParts::textLabel;
 
-QLabel* textLabel(const QString& text, qreal points, QFont::Weight weight, ShimmerText::Design design, qreal alpha,
-                  QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setFont(ShimmerText::font(points, weight, design));
-    label->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, %1); background: transparent; }")
-                             .arg(int(alpha * 255)));
-    return label;
-}
+const char* const kBranchProperty = "branchName";
 
 QLabel* symbolLabel(const QString& symbol, qreal points, const QBrush& brush, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -42,13 +37,6 @@ QLabel* symbolLabel(const QString& symbol, qreal points, const QBrush& brush, QW
     label->setPixmap(QPixmap::fromImage(image));
     label->setStyleSheet(QStringLiteral("background: transparent;"));
     return label;
-}
-
-QWidget* divider(qreal alpha, QWidget* parent) {
-    auto* line = new QWidget(parent);
-    line->setFixedHeight(1);
-    line->setStyleSheet(QStringLiteral("background: rgba(255, 255, 255, %1);").arg(int(alpha * 255)));
-    return line;
 }
 
 QString fieldStyle(bool boxed) {
@@ -89,18 +77,10 @@ BranchPopover::BranchPopover(AppState& app, QWidget* parent) : QFrame(parent), a
     noMatch_->setAlignment(Qt::AlignCenter);
     noMatch_->setContentsMargins(0, 16, 0, 16);
     column->addWidget(noMatch_);
-    scroll_ = new QScrollArea(this);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setWidgetResizable(true);
-    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-    listBox_ = new QWidget;
-    listBox_->setStyleSheet(QStringLiteral("background: transparent;"));
-    listLayout_ = new QVBoxLayout(listBox_);
-    listLayout_->setContentsMargins(4, 4, 4, 4);
-    listLayout_->setSpacing(1);
-    scroll_->setWidget(listBox_);
-    scroll_->viewport()->setAutoFillBackground(false);
+    const SourceControlParts::RowList list = SourceControlParts::rowList({4, 4, 4, 4}, 1, this);
+    scroll_ = list.scroll;
+    listBox_ = list.box;
+    listLayout_ = list.layout;
     column->addWidget(scroll_);
     column->addWidget(divider(0.06, this));
     column->addWidget(buildBottom());

@@ -21,17 +21,12 @@
 #include "Views/SourceControl/ChangeRow.h"
 #include "Views/SourceControl/CommitComposer.h"
 #include "Views/SourceControl/IconButton.h"
+#include "Views/SourceControl/SourceControlParts.h"
 
 namespace {
 
-QLabel* textLabel(const QString& text, qreal points, QFont::Weight weight, ShimmerText::Design design, qreal alpha,
-                  QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setFont(ShimmerText::font(points, weight, design));
-    label->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, %1); background: transparent; }")
-                             .arg(int(alpha * 255)));
-    return label;
-}
+using SourceControlParts::divider;
+using SourceControlParts::textLabel;
 
 QLabel* symbolLabel(const QString& symbol, qreal points, const QColor& colour, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -39,13 +34,6 @@ QLabel* symbolLabel(const QString& symbol, qreal points, const QColor& colour, Q
     label->setAlignment(Qt::AlignCenter);
     label->setStyleSheet(QStringLiteral("background: transparent;"));
     return label;
-}
-
-QWidget* divider(QWidget* parent) {
-    auto* line = new QWidget(parent);
-    line->setFixedHeight(1);
-    line->setStyleSheet(QStringLiteral("background: rgba(255, 255, 255, 15);"));
-    return line;
 }
 
 } // namespace
@@ -135,7 +123,7 @@ QWidget* SourceControlPanel::buildRepositoryPage() {
     column->setSpacing(0);
     composer_ = new CommitComposer(*app_, page);
     column->addWidget(composer_);
-    column->addWidget(divider(page));
+    column->addWidget(divider(0.06, page));
 
     contentPages_ = new QStackedWidget(page);
     cleanState_ = new QWidget(contentPages_);
@@ -149,18 +137,10 @@ QWidget* SourceControlPanel::buildRepositoryPage() {
     clean->addWidget(cleanText);
     clean->addStretch(1);
 
-    listScroll_ = new QScrollArea(contentPages_);
-    listScroll_->setFrameShape(QFrame::NoFrame);
-    listScroll_->setWidgetResizable(true);
-    listScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    listScroll_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-    listBox_ = new QWidget;
-    listBox_->setStyleSheet(QStringLiteral("background: transparent;"));
-    listLayout_ = new QVBoxLayout(listBox_);
-    listLayout_->setContentsMargins(0, 10, 0, 10);
-    listLayout_->setSpacing(14);
-    listScroll_->setWidget(listBox_);
-    listScroll_->viewport()->setAutoFillBackground(false);
+    const SourceControlParts::RowList list = SourceControlParts::rowList({0, 10, 0, 10}, 14, contentPages_);
+    listScroll_ = list.scroll;
+    listBox_ = list.box;
+    listLayout_ = list.layout;
 
     contentPages_->addWidget(cleanState_);
     contentPages_->addWidget(listScroll_);

@@ -7,7 +7,6 @@
 #include "Views/ViewsTestSupport.h"
 #include "Views/Navigation/CommandPaletteView.h"
 #include "Views/Navigation/ProjectSearchView.h"
-#include "Views/Navigation/QuickOpenRow.h"
 #include "Views/Navigation/QuickOpenView.h"
 
 using namespace testing_support;

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QSet>
 #include <algorithm>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -65,26 +64,6 @@ QString gitignorePattern(const QString& fileName) {
     return kEnvironmentsFolder + u'/' + escaped;
 }
 
-// After the format kept the ids of requests that stayed in place, a request that moved (another
-// was inserted above it, say by a checkout) keeps its id when its name is unique on both sides.
-void keepMovedRequestIds(QList<HTTPRequest>& parsed, const QList<HTTPRequest>& previous) {
-    if (previous.isEmpty()) return;
-    QHash<QString, int> parsedNames, previousNames;
-    for (const HTTPRequest& r : parsed) ++parsedNames[r.name];
-    for (const HTTPRequest& r : previous) ++previousNames[r.name];
-    QSet<QUuid> taken;
-    for (const HTTPRequest& r : parsed) taken.insert(r.id);
-    for (HTTPRequest& request : parsed) {
-        if (parsedNames.value(request.name) != 1 || previousNames.value(request.name) != 1) continue;
-        const auto old = std::find_if(previous.cbegin(), previous.cend(),
-                                      [&](const HTTPRequest& r) { return r.name == request.name; });
-        if (old->id == request.id || taken.contains(old->id)) continue;
-        taken.remove(request.id);
-        request.id = old->id;
-        taken.insert(old->id);
-    }
-}
-
 } // namespace
 
 APIService::APIService(QObject* parent) : QObject(parent) {}
@@ -124,7 +103,6 @@ void APIService::reload() {
             const qsizetype before = previous.value(path, -1);
             const QList<HTTPRequest> earlier = before < 0 ? QList<HTTPRequest>{} : collections_[before].requests;
             QList<HTTPRequest> requests = format->parse(*read.text, earlier);
-            keepMovedRequestIds(requests, earlier);
             if (requests.isEmpty()) continue;
             files.append({path, std::move(requests), format});
         } else if (auto environment = EnvironmentFile::read(path)) {
@@ -197,15 +175,18 @@ bool APIService::save(const APICollectionFile& file) {
     return written;
 }
 
-bool APIService::update(const HTTPRequest& request, const QString& fileUrl) {
+bool APIService::editRequest(const QUuid& id, const QString& fileUrl, const std::function<void(HTTPRequest&)>& edit) {
     const qsizetype at = indexOf(fileUrl);
     if (at < 0) return false;
     APICollectionFile file = collections_[at];
-    const auto it = std::find_if(file.requests.begin(), file.requests.end(),
-                                 [&](const HTTPRequest& r) { return r.id == request.id; });
+    const auto it = std::find_if(file.requests.begin(), file.requests.end(), [&](const HTTPRequest& r) { return r.id == id; });
     if (it == file.requests.end()) return false;
-    *it = request;
+    edit(*it);
     return save(file);
+}
+
+bool APIService::update(const HTTPRequest& request, const QString& fileUrl) {
+    return editRequest(request.id, fileUrl, [&](HTTPRequest& stored) { stored = request; });
 }
 
 std::optional<QString> APIService::usableName(const QString& name) {
@@ -272,14 +253,7 @@ std::optional<HTTPRequest> APIService::duplicate(const HTTPRequest& request, con
 }
 
 bool APIService::rename(const HTTPRequest& request, const QString& newName, const QString& fileUrl) {
-    const qsizetype at = indexOf(fileUrl);
-    if (at < 0) return false;
-    APICollectionFile file = collections_[at];
-    const auto it = std::find_if(file.requests.begin(), file.requests.end(),
-                                 [&](const HTTPRequest& r) { return r.id == request.id; });
-    if (it == file.requests.end()) return false;
-    it->name = newName;
-    return save(file);
+    return editRequest(request.id, fileUrl, [&](HTTPRequest& stored) { stored.name = newName; });
 }
 
 bool APIService::deleteRequest(const HTTPRequest& request, const QString& fileUrl) {
@@ -291,8 +265,9 @@ bool APIService::deleteRequest(const HTTPRequest& request, const QString& fileUr
 }
 
 bool APIService::renameCollection(const QString& fileUrl, const QString& newName) {
-    const QString safe = FileNameSanitizer::sanitizeFileName(newName);
-    if (safe.isEmpty()) return fail(QStringLiteral("“%1” cannot be used as a file name.").arg(newName));
+    const auto usable = usableName(newName);
+    if (!usable) return false;
+    const QString safe = *usable;
     const QString path = QDir::cleanPath(fileUrl);
     if (!isCollectionPath(path)) return fail(QStringLiteral("“%1” is no request file of the workspace.").arg(fileUrl));
 

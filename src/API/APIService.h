@@ -10,6 +10,8 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QUuid>
+#include <functional>
 #include <optional>
 
 class APIService : public QObject {
@@ -70,8 +72,11 @@ private:
     // Only request files below the root are renamed or trashed, whatever path a caller hands in.
     bool isCollectionPath(const QString& path) const;
     bool fail(const QString& message);
-    // The name made safe as a file name; nothing (and lastError set) when none is left.
-    std::optional<QString> usableName(const QString& name);           // records the message; returns false
+    // The name made safe as a file name; nothing (and the failure reported) when none is left.
+    std::optional<QString> usableName(const QString& name);
+    // Applies edit to the request with that id in the file at fileUrl and saves the file; false
+    // when either is not found or the file could not be written.
+    bool editRequest(const QUuid& id, const QString& fileUrl, const std::function<void(HTTPRequest&)>& edit);
 
     std::optional<QString> root_;
     QList<APICollectionFile> collections_;

@@ -339,8 +339,6 @@ QString modeWord(const HTTPRequest& request) {
     return {};
 }
 
-bool writesBody(const HTTPRequest& request) { return request.bodyKind != BodyKind::none && !request.body.isEmpty(); }
-
 // --- URL query -----------------------------------------------------------------------------
 
 QString enabledQuery(const QList<KeyValueItem>& params) {
@@ -435,7 +433,7 @@ QString freshFile(const HTTPRequest& request) {
                       eol) + eol;
     if (!request.params.isEmpty()) text += eol + blockText(QStringLiteral("params:query"), rowLines(request.params, eol), eol) + eol;
     if (!request.headers.isEmpty()) text += eol + blockText(QStringLiteral("headers"), rowLines(request.headers, eol), eol) + eol;
-    if (writesBody(request)) {
+    if (request.hasBody()) {
         const QString name = defaultBodyBlock(request.bodyKind);
         text += eol + blockText(name, isDictBody(name) ? formLines(request.body, eol) : textLines(request.body), eol) + eol;
     }
@@ -623,7 +621,7 @@ QString editedFile(const BruFileLayout& layout, const HTTPRequest& request) {
     }
 
     if (request.body != parsed.body || request.bodyKind != parsed.bodyKind) {
-        if (!writesBody(request)) {
+        if (!request.hasBody()) {
             if (layout.bodyMode != QStringLiteral("none") && (layout.bodyMode || layout.body >= 0))
                 editor.setPair(layout.method, QStringLiteral("body"), QStringLiteral("none"));
         } else {

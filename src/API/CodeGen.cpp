@@ -104,7 +104,7 @@ QString snippet(const HTTPRequest& request, CodeGenTarget target, const QMap<QSt
     const HTTPRequest resolved = HTTPClient::substitute(request, environment);
     const QString url = fullURL(resolved);
     const QList<KeyValueItem> headers = HTTPClient::activeRows(resolved.headers);
-    const std::optional<QString> body = HTTPClient::hasBody(resolved) ? std::optional(resolved.body) : std::nullopt;
+    const std::optional<QString> body = resolved.hasBody() ? std::optional(resolved.body) : std::nullopt;
     const QString method = HTTPMethods::rawValue(resolved.method);
     switch (target) {
     case CodeGenTarget::curl: return curl(method, url, headers, body, resolved.bodyKind);

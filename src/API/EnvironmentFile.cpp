@@ -71,18 +71,11 @@ private:
         }
     }
 
-    static int hexDigit(char16_t c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    }
-
     bool unicodeEscape(char16_t& unit) {  // after "\u"
         if (pos_ + 4 > text_.size()) return false;
         int v = 0;
         for (int k = 0; k < 4; ++k) {
-            const int d = hexDigit(text_[pos_ + k].unicode());
+            const int d = FormatText::hexDigitValue(text_[pos_ + k]);
             if (d < 0) return false;
             v = v * 16 + d;
         }

@@ -58,6 +58,14 @@ QString withLineEnding(const QString& text, const QString& eol) {
     return result.replace(u'\n', eol);
 }
 
+int hexDigitValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    return -1;
+}
+
 qsizetype variableReferenceLength(QStringView text, qsizetype i) {
     if (!text.mid(i).startsWith(u"{{")) return 0;
     qsizetype j = i + 2;

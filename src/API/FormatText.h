@@ -32,6 +32,9 @@ QString dominantLineEnding(QStringView text);
 // Text built with "\n" line ends, in the given line-end style.
 QString withLineEnding(const QString& text, const QString& eol);
 
+// The value of an ASCII hexadecimal digit, or -1.
+int hexDigitValue(QChar c);
+
 // A `{{name}}` reference starting at i (name: ASCII letters, digits, "_", "." or "-"); its length, or 0.
 qsizetype variableReferenceLength(QStringView text, qsizetype i);
 

@@ -5,10 +5,10 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QRegularExpression>
 #include <QTimer>
 #include <variant>
 
+#include "API/FormatText.h"
 #include "API/ReasonPhrases.h"
 
 HTTPResponse HTTPSendResult::responseOrFailure() const {
@@ -23,12 +23,6 @@ namespace HTTPClient {
 namespace {
 
 int g_timeoutMs = 60 * 1000;
-
-const QRegularExpression& variablePattern() {
-    static const QRegularExpression pattern(QStringLiteral("\\{\\{([A-Za-z0-9_.-]+)\\}\\}"));
-    Q_ASSERT(pattern.isValid());
-    return pattern;
-}
 
 QList<KeyValueItem> expandRows(QList<KeyValueItem> rows, const Environment& environment) {
     for (KeyValueItem& row : rows) {
@@ -82,7 +76,7 @@ std::variant<Outgoing, HTTPError> prepare(const HTTPRequest& request) {
     }
 
     Outgoing out;
-    if (hasBody(request)) {
+    if (request.hasBody()) {
         out.body = request.body.toUtf8();
         if (!hasField(fields, QLatin1String("Content-Type")))
             fields.append({QStringLiteral("Content-Type"), defaultContentType(request.bodyKind)});
@@ -132,14 +126,19 @@ QString expand(const QString& text, const Environment& environment) {
     if (environment.isEmpty() || text.isEmpty()) return text;
     QString out;
     qsizetype copied = 0;
-    QRegularExpressionMatchIterator it = variablePattern().globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        const auto value = environment.constFind(match.captured(1));
-        if (value == environment.cend()) continue;
-        out += QStringView(text).mid(copied, match.capturedStart() - copied);
-        out += value.value();
-        copied = match.capturedEnd();
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = FormatText::variableReferenceLength(text, i);
+        if (length == 0) {
+            ++i;
+            continue;
+        }
+        // A name the environment does not hold is left as written.
+        if (const auto value = environment.constFind(text.mid(i + 2, length - 4)); value != environment.cend()) {
+            out += QStringView(text).mid(copied, i - copied);
+            out += value.value();
+            copied = i + length;
+        }
+        i += length;
     }
     if (copied == 0) return text;
     out += QStringView(text).mid(copied);
@@ -161,8 +160,6 @@ QList<KeyValueItem> activeRows(const QList<KeyValueItem>& rows) {
         if (row.enabled && !row.key.isEmpty()) out.append(row);
     return out;
 }
-
-bool hasBody(const HTTPRequest& request) { return request.bodyKind != BodyKind::none && !request.body.isEmpty(); }
 
 QString defaultContentType(BodyKind kind) {
     switch (kind) {

@@ -1,8 +1,7 @@
 #pragma once
 // Turns a request into a network exchange: expands {{name}} references from the active
 // environment, builds the URL with its query rows, sends over a fresh session per call and packs
-// what comes back into an HTTPResponse. Keeps no state beyond the compiled variable pattern and
-// the time-out setting.
+// what comes back into an HTTPResponse. Keeps no state beyond the time-out setting.
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -38,8 +37,6 @@ HTTPRequest substitute(const HTTPRequest& request, const Environment& environmen
 
 // Rows that take part in sending: enabled, with a non-empty key; in order.
 QList<KeyValueItem> activeRows(const QList<KeyValueItem>& rows);
-// Whether the request sends a body: a kind other than none and a non-empty text.
-bool hasBody(const HTTPRequest& request);
 // The Content-Type sent with a body when the request sets none.
 QString defaultContentType(BodyKind kind);
 // The URL text with the active parameter rows appended, percent-encoded, after its own query.

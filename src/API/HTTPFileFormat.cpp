@@ -46,14 +46,6 @@ using FormatText::trimmed;
 
 // --- query strings -------------------------------------------------------------------------
 
-int hexValue(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
-    return -1;
-}
-
 // "%XX" sequences to bytes read as UTF-8; the text as written when that fails.
 QString percentDecoded(const QString& text) {
     if (!text.contains(u'%')) return text;
@@ -66,8 +58,8 @@ QString percentDecoded(const QString& text) {
             i += len - 1;
             continue;
         }
-        const int high = i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
-        const int low = i + 2 < text.size() ? hexValue(text[i + 2]) : -1;
+        const int high = i + 2 < text.size() ? FormatText::hexDigitValue(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? FormatText::hexDigitValue(text[i + 2]) : -1;
         if (high < 0 || low < 0) return text;
         bytes += char(high * 16 + low);
         i += 2;
@@ -176,8 +168,6 @@ std::optional<QString> headerText(const KeyValueItem& row) {
     return row.enabled ? text : QStringLiteral("# ") + text;
 }
 
-bool writesBody(const HTTPRequest& request) { return request.bodyKind != BodyKind::none && !request.body.isEmpty(); }
-
 BodyKind guessBodyKind(const QList<KeyValueItem>& headers, const QString& body) {
     if (body.isEmpty()) return BodyKind::none;
     QString type;
@@ -273,7 +263,7 @@ QString freshBlock(const HTTPRequest& request) {
     QString block = QStringLiteral("### ") + request.name + u'\n' + requestLineText(request, {}) + u'\n';
     for (const KeyValueItem& row : request.headers)
         if (auto text = headerText(row)) block += *text + u'\n';
-    if (writesBody(request)) block += u'\n' + request.body;
+    if (request.hasBody()) block += u'\n' + request.body;
     return block;
 }
 
@@ -325,10 +315,10 @@ QString patchedSection(const HTTPFileLayout& layout, const HTTPFileLayout::Secti
             while (tail > section.blankLine + 1 && trimmed(layout.content(tail - 1)).isEmpty()) --tail;
         if (section.blankLine >= 0) {
             keep(section.blankLine);
-        } else if (writesBody(request)) {
+        } else if (request.hasBody()) {
             add({});
         }
-        if (writesBody(request))
+        if (request.hasBody())
             for (const QString& bodyLine : request.body.split(u'\n')) add(bodyLine);
         if (section.blankLine >= 0)
             for (int i = tail; i < section.last; ++i) keep(i);

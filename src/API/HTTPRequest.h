@@ -29,6 +29,8 @@ struct HTTPRequest {
     bool operator==(const HTTPRequest& other) const;
     // What a file holds of the request: every field but the ids of the request and its rows.
     bool sameContent(const HTTPRequest& other) const;
+    // Whether the request carries a body, sent and written alike: a kind other than none and a non-empty text.
+    bool hasBody() const { return bodyKind != BodyKind::none && !body.isEmpty(); }
 };
 
 // Row lists compared on what a file holds of them (ids ignored).

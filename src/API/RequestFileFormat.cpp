@@ -1,7 +1,29 @@
 #include "API/RequestFileFormat.h"
 
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+
 void keepRequestIds(QList<HTTPRequest>& parsed, const QList<HTTPRequest>& previous) {
+    if (previous.isEmpty()) return;
     const qsizetype count = std::min(parsed.size(), previous.size());
     for (qsizetype i = 0; i < count; ++i)
         if (parsed[i].name == previous[i].name) parsed[i].id = previous[i].id;
+
+    // A request that moved (another was inserted above it, say by a checkout) keeps its id when
+    // its name is unique on both sides.
+    QHash<QString, int> parsedNames, previousNames;
+    for (const HTTPRequest& r : parsed) ++parsedNames[r.name];
+    for (const HTTPRequest& r : previous) ++previousNames[r.name];
+    QSet<QUuid> taken;
+    for (const HTTPRequest& r : parsed) taken.insert(r.id);
+    for (HTTPRequest& request : parsed) {
+        if (parsedNames.value(request.name) != 1 || previousNames.value(request.name) != 1) continue;
+        const auto old = std::find_if(previous.cbegin(), previous.cend(),
+                                      [&](const HTTPRequest& r) { return r.name == request.name; });
+        if (old->id == request.id || taken.contains(old->id)) continue;
+        taken.remove(request.id);
+        request.id = old->id;
+        taken.insert(old->id);
+    }
 }

@@ -11,7 +11,7 @@ struct RequestFileFormat {
     QSet<QString> fileExtensions;  // lower case, without the dot
 
     // The whole text of a file to its requests. When the same file was parsed before, pass its
-    // previous requests: a request at the same index with the same name keeps its id.
+    // previous requests: ids are kept as keepRequestIds() keeps them.
     QList<HTTPRequest> (*parse)(const QString& text, const QList<HTTPRequest>& previous);
 
     // The requests to the whole text of the file. Text the requests were read from is kept
@@ -19,6 +19,7 @@ struct RequestFileFormat {
     QString (*serialize)(const QList<HTTPRequest>& requests);
 };
 
-// A reparse keeps ids: each parsed request takes the id of the previous request at the same index
-// when the two have the same name (the window's active request, history and editor refer to ids).
+// A reparse keeps ids (the window's active request, history and editor refer to ids): each parsed
+// request takes the id of the previous request at the same index when the two have the same name,
+// and otherwise that of the previous request of its name when the name is unique on both sides.
 void keepRequestIds(QList<HTTPRequest>& parsed, const QList<HTTPRequest>& previous);

@@ -5,6 +5,7 @@
 
 #include "Git/ChildProcess.h"
 #include "Git/ProcessText.h"
+#include "Platform/Lines.h"
 #include "Platform/SettingsStore.h"
 
 namespace AIService {
@@ -52,10 +53,8 @@ void detectFrom(qsizetype index, Completion<std::optional<AIBackend>> done) {
           }});
 }
 
-bool isCommitLineBreak(QChar c) {
-    return c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f' || c == QChar(0x85) || c == QChar(0x2028) ||
-           c == QChar(0x2029);
-}
+// Vertical tab and form feed end a line of an answer too.
+bool isCommitLineBreak(QChar c) { return Lines::isBreak(c.unicode()) || c == u'\v' || c == u'\f'; }
 
 } // namespace
 

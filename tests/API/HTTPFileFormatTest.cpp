@@ -237,13 +237,21 @@ TEST(HTTPFileFormatRewriteTest, EditedCrlfFilesKeepCrlfAndTheProtocolVersion) {
     EXPECT_FALSE(written.contains(QRegularExpression(QStringLiteral("[^\\r]\\n"))));
 }
 
-TEST(HTTPFileFormatRewriteTest, ReparsingKeepsIdsOfRequestsInPlace) {
+TEST(HTTPFileFormatRewriteTest, ReparsingKeepsIdsOfRequestsInPlaceOrMoved) {
     const QList<HTTPRequest> before = parse(kFile);
     QString changed = kFile;
     changed.replace(QStringLiteral("### Create user"), QStringLiteral("### Add user")).replace(QStringLiteral("page=1"), QStringLiteral("page=3"));
     const QList<HTTPRequest> after = parse(changed, before);
     EXPECT_EQ(after[0].id, before[0].id);  // same place, same name
     EXPECT_NE(after[1].id, before[1].id);  // renamed
+
+    // A request inserted above moves the others down: one whose name is unique on both sides keeps its id.
+    const QList<HTTPRequest> old = parse(QStringLiteral("### A\nGET https://a\n\n### B\nGET https://b\n"));
+    const QList<HTTPRequest> moved = parse(QStringLiteral("### N\nGET https://n\n\n### A\nGET https://a\n\n### B\nGET https://b\n"), old);
+    ASSERT_EQ(moved.size(), 3);
+    EXPECT_NE(moved[0].id, old[0].id);
+    EXPECT_EQ(moved[1].id, old[0].id);
+    EXPECT_EQ(moved[2].id, old[1].id);
 }
 
 TEST(HTTPFileFormatRewriteTest, OneRequestAloneIsItsOwnSection) {

@@ -7,15 +7,6 @@
 
 namespace SyntaxTree {
 
-namespace {
-
-const std::vector<Predicate>& noPredicates() {
-    static const std::vector<Predicate> empty;
-    return empty;
-}
-
-} // namespace
-
 std::shared_ptr<QueryCursor> QueryCursor::create(std::shared_ptr<const Tree> tree, int depth) {
     return std::make_shared<QueryCursor>(Token{}, std::move(tree), depth);
 }
@@ -50,7 +41,7 @@ std::optional<QueryCapture> QueryCursor::makeCapture(const TSQueryCapture& captu
                                                      const std::vector<Predicate>& predicates) const {
     const std::vector<std::string>* components = activeQuery_ ? activeQuery_->nameComponents(capture.index) : nullptr;
     Metadata metadata;
-    if (components) {
+    if (components && !predicates.empty()) {  // most patterns carry no predicate: skip the name
         const std::string name = joinName(*components);
         for (const Predicate& predicate : predicates)
             if (const Predicate::Set* set = predicate.as<Predicate::Set>(); set && set->captureName == name)
@@ -91,9 +82,7 @@ std::optional<QueryCapture> QueryCursor::nextCapture() {
     TSQueryMatch match;
     uint32_t index = 0;
     if (!ts_query_cursor_next_capture(cursor_, &match, &index)) return std::nullopt;
-    const std::vector<Predicate>& predicates =
-        activeQuery_ ? activeQuery_->predicates(match.pattern_index) : noPredicates();
-    return makeCapture(match.captures[index], match.pattern_index, predicates);
+    return makeCapture(match.captures[index], match.pattern_index, activeQuery_->predicates(match.pattern_index));
 }
 
 } // namespace SyntaxTree

@@ -86,22 +86,28 @@ void AppState::setLastResponse(const std::optional<HTTPResponse>& value) {
 
 // ---------------------------------------------------------------- documents and tabs
 
-void AppState::open(const QString& path) {
+EditorDocument* AppState::documentWithUrl(const QString& path) const {
+    for (EditorDocument* d : documents_)
+        if (d->url() == path) return d;
+    return nullptr;
+}
+
+void AppState::open(const QString& path) { open(path, std::nullopt); }
+
+void AppState::open(const QString& path, std::optional<TextFile::ReadResult> read) {
     setActiveDiff(std::nullopt);
     clearActiveRequest();
-    for (EditorDocument* d : documents_) {
-        if (d->url() == path) {
-            setActiveDocumentId(d->id());
-            return;
-        }
-    }
-    const auto read = TextFile::readUtf8(path);
-    if (!read.text) {
-        // Say why, rather than leaving the user wondering why nothing opened.
-        Prompter::current().ask({QStringLiteral("“%1” could not be opened.").arg(fileName(path)), read.error, {}, true});
+    if (EditorDocument* existing = documentWithUrl(path)) {
+        setActiveDocumentId(existing->id());
         return;
     }
-    auto* document = new EditorDocument(path, *read.text, this);
+    if (!read) read = TextFile::readUtf8(path);
+    if (!read->text) {
+        // Say why, rather than leaving the user wondering why nothing opened.
+        Prompter::current().ask({QStringLiteral("“%1” could not be opened.").arg(fileName(path)), read->error, {}, true});
+        return;
+    }
+    auto* document = new EditorDocument(path, *read->text, this);
     documents_.append(document);
     announce(&AppState::documentsChanged);
     setActiveDocumentId(document->id());
@@ -121,16 +127,11 @@ void AppState::selectTab(EditorDocument* document) {
 }
 
 void AppState::cycleTab(int offset) {
-    if (documents_.isEmpty() || !activeDocumentId_) return;
-    qsizetype index = -1;
-    for (qsizetype i = 0; i < documents_.size(); ++i)
-        if (documents_[i]->id() == *activeDocumentId_) index = i;
+    const qsizetype index = documents_.indexOf(activeDocument());
     if (index < 0) return;
     const qsizetype count = documents_.size();
     const qsizetype next = ((index + offset) % count + count) % count;
-    setActiveDocumentId(documents_[next]->id());
-    setActiveDiff(std::nullopt);
-    clearActiveRequest();
+    selectTab(documents_[next]);
 }
 
 void AppState::close(EditorDocument* document) {
@@ -194,10 +195,10 @@ bool AppState::confirmDiscard(EditorDocument* document) {
 }
 
 AppState::TerminateReply AppState::confirmUnsaved(const QString& informative) {
-    if (!hasUnsavedChanges()) return TerminateReply::terminateNow;
     QList<EditorDocument*> dirty;
     for (EditorDocument* d : documents_)
         if (d->isDirty()) dirty << d;
+    if (dirty.isEmpty()) return TerminateReply::terminateNow;
     const qsizetype n = dirty.size();
     Alert alert;
     alert.title = QStringLiteral("You have %1 document%2 with unsaved changes.").arg(n).arg(n == 1 ? "" : "s");
@@ -232,7 +233,7 @@ QStringList AppState::quickOpenFiles() const {
 
 void AppState::openFolder(const QString& path) {
     rootNode_ = std::make_shared<FileNode>(path);
-    rootNode_->setIsExpanded(!rootNode_->isExpanded());
+    rootNode_->setIsExpanded(true);
     rootNode_->loadChildren();
     announce(&AppState::rootNodeChanged);
     rememberFolder(path);
@@ -278,8 +279,7 @@ void AppState::handleExternalChange() {
     }
     api_.reload();
     git_.refresh();
-    emit rootNodeChanged();
-    emit changed();
+    announce(&AppState::rootNodeChanged);
 }
 
 void AppState::saveSession() const {
@@ -304,20 +304,13 @@ void AppState::restoreSession() {
     const QJsonValue folder = settings.value(SettingsKey::sessionFolder);
     if (folder.isString() && QFileInfo::exists(folder.toString())) openFolder(folder.toString());
     for (const QString& path : settings.stringArray(SettingsKey::sessionDocs).value_or(QStringList{})) {
-        if (!QFileInfo::exists(path)) continue;
-        // A restored file that can no longer be read is skipped quietly: nobody asked to open it now.
-        if (!TextFile::readUtf8(path).text) continue;
-        open(path);
+        // A restored file that is gone or can no longer be read is skipped quietly: nobody asked to open it now.
+        TextFile::ReadResult read = TextFile::readUtf8(path);
+        if (read.text) open(path, std::move(read));
     }
     const QJsonValue active = settings.value(SettingsKey::sessionActive);
-    if (active.isString()) {
-        for (EditorDocument* d : documents_) {
-            if (d->url() == active.toString()) {
-                setActiveDocumentId(d->id());
-                break;
-            }
-        }
-    }
+    if (!active.isString()) return;
+    if (EditorDocument* d = documentWithUrl(active.toString())) setActiveDocumentId(d->id());
 }
 
 void AppState::checkWhatsNew() {

@@ -18,6 +18,7 @@
 #include "Editor/FindState.h"
 #include "Git/GitFileChange.h"
 #include "Git/GitService.h"
+#include "Platform/TextFile.h"
 #include "SidebarPanel.h"
 #include "WhatsNew.h"
 #include "Workspace/EditorDocument.h"
@@ -138,6 +139,9 @@ signals:
     void recentFoldersChanged();
 
 private:
+    // open() with the file possibly read already (absent: read it here, if it is not open yet).
+    void open(const QString& path, std::optional<TextFile::ReadResult> read);
+    EditorDocument* documentWithUrl(const QString& path) const;
     bool confirmDiscard(EditorDocument* document);
     TerminateReply confirmUnsaved(const QString& informative);
     bool saveToChosenLocation(EditorDocument* document);

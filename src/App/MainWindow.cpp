@@ -52,13 +52,11 @@ void MainWindow::showContent() {
 }
 
 void MainWindow::buildMenus() {
-    static const QStringList menuTitles{QString(), QStringLiteral("&File"), QStringLiteral("&File"),
-                                        QStringLiteral("&Edit"), QStringLiteral("&Window"), QStringLiteral("&Help")};
-    QMenu* file = menuBar()->addMenu(menuTitles[1]);
-    QMenu* edit = menuBar()->addMenu(menuTitles[3]);
-    QMenu* window = menuBar()->addMenu(menuTitles[4]);
-    QMenu* help = menuBar()->addMenu(menuTitles[5]);
-    const QList<QMenu*> byGroup{nullptr, file, file, edit, window, help};
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    const QList<QMenu*> byGroup{nullptr, file, file, edit, window, help};  // by command group, 1..5
     for (const MenuCommand& command : MenuCommands::all()) {
         QAction* action = byGroup[command.group]->addAction(command.title);
         if (!command.keys.isEmpty()) action->setShortcut(command.keys);

@@ -110,3 +110,22 @@ std::optional<QString> RegularExpression::replaceAll(const QString& text, const 
     matcher->appendTail(result);
     return toQString(result);
 }
+
+std::optional<QString> RegularExpression::expandAt(const QString& text, TextRange match,
+                                                   const QString& replacementTemplate) const {
+    if (match.location < 0 || match.end() > text.size()) return std::nullopt;
+    const icu::UnicodeString input = alias(text);
+    const std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(input);
+    if (!matcher) return std::nullopt;
+    UErrorCode status = U_ZERO_ERROR;
+    if (!matcher->find(match.location, status) || U_FAILURE(status)) return std::nullopt;
+    if (matcher->start(status) != match.location || matcher->end(status) != match.end()) return std::nullopt;
+
+    // appendReplacement copies the text before the match too; the expansion is what follows it.
+    icu::UnicodeString expanded;
+    const icu::UnicodeString replacement = alias(replacementTemplate);
+    matcher->appendReplacement(expanded, replacement, status);
+    if (U_FAILURE(status)) return std::nullopt;
+    return QString(reinterpret_cast<const QChar*>(expanded.getBuffer()) + match.location,
+                   expanded.length() - match.location);
+}

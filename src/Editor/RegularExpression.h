@@ -43,6 +43,11 @@ public:
     // character). Absent when the search times out or the template is malformed.
     std::optional<QString> replaceAll(const QString& text, const QString& replacementTemplate) const;
 
+    // The template expanded for the match found exactly at `match` in the whole text, so look-behind,
+    // word boundaries and anchors see the same context as a whole-text search. Absent when no match
+    // lies exactly there, the search times out, or the template is malformed.
+    std::optional<QString> expandAt(const QString& text, TextRange match, const QString& replacementTemplate) const;
+
 private:
     RegularExpression(std::shared_ptr<const icu::RegexPattern> compiled, QString pattern, bool caseInsensitive);
     std::unique_ptr<icu::RegexMatcher> matcherFor(const icu::UnicodeString& input) const;

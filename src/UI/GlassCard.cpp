@@ -105,12 +105,8 @@ void GlassCard::setHover(bool hover) {
 const QImage& GlassCard::shadowImage(const ShadowEffect::Shadow& s, qreal dpr, QImage& cache) {
     const QSize pixels = (size_ * dpr).toSize();
     const int m = Blur::margin(s.radius * dpr);
-    if (cache.isNull() || cache.size() != pixels + QSize(2 * m, 2 * m)) {
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(pixels)), kCornerRadius * dpr, kCornerRadius * dpr);
-        cache = Blur::shadow(shape, s.colour, s.radius * dpr);
-        cache.setDevicePixelRatio(dpr);
-    }
+    if (cache.isNull() || cache.size() != pixels + QSize(2 * m, 2 * m))
+        cache = ShadowEffect::renderShadow(s, QSizeF(pixels), kCornerRadius, dpr);
     return cache;
 }
 
@@ -140,9 +136,8 @@ void GlassCard::paintEvent(QPaintEvent*) {
     for (const auto& entry : shadows) {
         if (entry.weight <= 0) continue;
         const QImage& img = shadowImage(entry.s, dpr, *entry.cache);
-        const qreal m = Blur::margin(entry.s.radius * dpr) / dpr;
         p.setOpacity(entry.weight);
-        p.drawImage(glass.topLeft() + entry.s.offset - QPointF(m, m), img);
+        p.drawImage(ShadowEffect::shadowOrigin(entry.s, glass.topLeft(), dpr), img);
     }
     p.setOpacity(1);
 

@@ -28,6 +28,19 @@ void ShadowEffect::setShapeInsets(const QMarginsF& insets) {
     update();
 }
 
+QImage ShadowEffect::renderShadow(const Shadow& s, const QSizeF& deviceSize, qreal cornerRadius, qreal dpr) {
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(QPointF(0, 0), deviceSize), cornerRadius * dpr, cornerRadius * dpr);
+    QImage img = Blur::shadow(shape, s.colour, s.radius * dpr);
+    img.setDevicePixelRatio(dpr);
+    return img;
+}
+
+QPointF ShadowEffect::shadowOrigin(const Shadow& s, const QPointF& shapeTopLeft, qreal dpr) {
+    const qreal m = Blur::margin(s.radius * dpr) / dpr;
+    return shapeTopLeft + s.offset - QPointF(m, m);
+}
+
 namespace {
 QTransform aboutCentre(const QTransform& t, const QRectF& rect) {
     const QPointF c = rect.center();
@@ -55,11 +68,7 @@ const QImage& ShadowEffect::shadowImage(const Shadow& s, const QSizeF& size, qre
     auto it = cache_.find(key);
     if (it == cache_.end()) {
         if (cache_.size() > 8) cache_.clear();
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(QPointF(0, 0), size * dpr), cornerRadius_ * dpr, cornerRadius_ * dpr);
-        QImage img = Blur::shadow(shape, s.colour, s.radius * dpr);
-        img.setDevicePixelRatio(dpr);
-        it = cache_.insert(key, img);
+        it = cache_.insert(key, renderShadow(s, size * dpr, cornerRadius_, dpr));
     }
     return *it;
 }
@@ -77,9 +86,8 @@ void ShadowEffect::draw(QPainter* painter) {
     for (const Shadow& s : shadows_) {
         if (s.opacity <= 0 || s.colour.alpha() == 0 || shape.isEmpty()) continue;
         const QImage& img = shadowImage(s, shape.size(), dpr);
-        const qreal m = Blur::margin(s.radius * dpr) / dpr;
         painter->setOpacity(baseOpacity * s.opacity);
-        painter->drawImage(shape.topLeft() + s.offset - QPointF(m, m), img);
+        painter->drawImage(shadowOrigin(s, shape.topLeft(), dpr), img);
     }
     painter->setOpacity(baseOpacity);
     // Always through a pixmap: drawing the source straight onto this painter breaks when a

@@ -21,6 +21,12 @@ public:
 
     explicit ShadowEffect(qreal cornerRadius, QObject* parent = nullptr);
 
+    // The blurred image of s under a rounded rectangle of deviceSize (device pixels) and cornerRadius
+    // (points), tagged with dpr.
+    static QImage renderShadow(const Shadow& s, const QSizeF& deviceSize, qreal cornerRadius, qreal dpr);
+    // Where that image is drawn for a shape whose top-left corner is shapeTopLeft.
+    static QPointF shadowOrigin(const Shadow& s, const QPointF& shapeTopLeft, qreal dpr);
+
     void setShadows(const QList<Shadow>& shadows);
     // Applied about the centre of the widget, to the widget and its shadows alike.
     void setTransform(const QTransform& transform);

@@ -47,6 +47,15 @@ TextEdit editRecord(const ExactText::Change& change, TextEdit::Point start) {
                     pointAfter(start, change.displayText)};
 }
 
+// The exact range of some visible lines, whole, terminators included; all of the text when none.
+TextRange exactRangeOf(const QList<CodeEditorView::VisibleLine>& lines, const ExactText& text) {
+    if (lines.isEmpty()) return {0, text.size()};
+    const qsizetype start = text.toExact(lines.front().block.position());
+    const QTextBlock after = lines.back().block.next();
+    const qsizetype end = after.isValid() ? text.toExact(after.position()) : text.size();
+    return {start, end - start};
+}
+
 } // namespace
 
 CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocument* document, FindState* find)
@@ -237,12 +246,15 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
 
 void CodeEditorCoordinator::replaceText(const QString& newText) {
     if (newText == text_.text()) return;
-    const qsizetype caret = selection().location;
+    applyWhole(newText, Origin::external);
+}
+
+bool CodeEditorCoordinator::applyWhole(const QString& newText, Origin origin) {
+    const qsizetype caret = qMin(selection().location, newText.size());
     // Only the part that differs is replaced, so folds and colours elsewhere stay.
     const auto [prefix, suffix] = commonAffixes(text_.text(), newText);
     const TextRange range{prefix, text_.size() - prefix - suffix};
-    apply(range, newText.mid(prefix, newText.size() - prefix - suffix), {qMin(caret, newText.size()), 0},
-          Origin::external);
+    return apply(range, newText.mid(prefix, newText.size() - prefix - suffix), {caret, 0}, origin);
 }
 
 void CodeEditorCoordinator::undo() {
@@ -326,13 +338,7 @@ void CodeEditorCoordinator::toggleFold(qsizetype headerLineStart) {
 // --- colouring
 
 TextRange CodeEditorCoordinator::visibleRange() const {
-    if (!view_) return {};
-    const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
-    if (lines.isEmpty()) return {0, text_.size()};
-    const qsizetype start = toExact(lines.front().block.position());
-    const QTextBlock after = lines.back().block.next();
-    const qsizetype end = after.isValid() ? toExact(after.position()) : text_.size();
-    return {start, end - start};
+    return view_ ? exactRangeOf(view_->visibleLines(), text_) : TextRange{};
 }
 
 void CodeEditorCoordinator::highlight() {
@@ -342,10 +348,11 @@ void CodeEditorCoordinator::highlight() {
         lastLanguage_ = current;
         highlighter_ = HighlighterFactory::make(current);
     }
+    // Nothing on screen, nothing to colour: noted edits wait for the next call.
     const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
-    const TextRange range = visibleRange();
-    const QList<SyntaxHighlighter::Span> spans = highlighter_->ranges(text_.text(), std::nullopt, range);
     if (lines.isEmpty()) return;
+    const TextRange range = exactRangeOf(lines, text_);
+    const QList<SyntaxHighlighter::Span> spans = highlighter_->ranges(text_.text(), std::nullopt, range);
 
     // One format list per visible line: the base colour over the line, then each span in order.
     QHash<int, qsizetype> lineIndex;
@@ -482,11 +489,8 @@ void CodeEditorCoordinator::replaceAll() {
         find_->useRegex() ? find_->replacement() : RegularExpression::escapedTemplate(find_->replacement());
     const std::optional<QString> result = expression->replaceAll(text_.text(), replacementTemplate);
     if (!result || *result == text_.text()) return;
-    // One edit and one undo step, narrowed to the part that differs.
-    const auto [prefix, suffix] = commonAffixes(text_.text(), *result);
-    const TextRange range{prefix, text_.size() - prefix - suffix};
-    const qsizetype caret = qMin(selection().location, result->size());
-    if (!apply(range, result->mid(prefix, result->size() - prefix - suffix), {caret, 0}, Origin::find)) return;
+    // One edit and one undo step.
+    if (!applyWhole(*result, Origin::find)) return;
     if (find_->current() != 0) find_->setCurrent(0);
     findSync();
 }

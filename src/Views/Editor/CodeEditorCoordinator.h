@@ -98,6 +98,9 @@ private:
     // Replaces range by text in the exact text and the display, records it, selects `after` and
     // runs the after-edit work. False when the editor is read-only.
     bool apply(TextRange range, const QString& text, TextRange after, Origin origin);
+    // apply() of the whole text becoming newText, narrowed to the part that differs; the caret
+    // stays where it can.
+    bool applyWhole(const QString& newText, Origin origin);
     void mirror(qsizetype displayStart, qsizetype displayEnd, const QString& displayText);
     void textDidChange(bool toDocument);
     void updateCursor();

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <memory>
 
+#include "AppState.h"
 #include "Editor/EditorController.h"
 #include "Editor/FindState.h"
 #include "Editor/TokenRole.h"
@@ -29,16 +30,13 @@
 
 namespace {
 
-const QString kFontSizeKey = QStringLiteral("ziduduzovu.editor.fontSize");
-const QString kTabWidthKey = QStringLiteral("ziduduzovu.editor.tabWidth");
-
 qreal fontSizeSetting() {
-    const double size = SettingsStore::shared().number(kFontSizeKey, 13);
+    const double size = SettingsStore::shared().number(SettingsKey::fontSize, 13);
     return (std::isfinite(size) && size > 0) ? size : 13;
 }
 
 int tabWidthSetting() {
-    const double width = SettingsStore::shared().number(kTabWidthKey, 4);
+    const double width = SettingsStore::shared().number(SettingsKey::tabWidth, 4);
     return (std::isfinite(width) && width >= 1 && width <= 64) ? int(width) : 4;
 }
 
@@ -106,7 +104,7 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     }
     if (find_) connect(find_, &FindState::changed, this, &CodeEditorView::scheduleUpdate);
     connect(&SettingsStore::shared(), &SettingsStore::changed, this, [this](const QString& key) {
-        if (key == kFontSizeKey || key == kTabWidthKey) scheduleUpdate();
+        if (key == SettingsKey::fontSize || key == SettingsKey::tabWidth) scheduleUpdate();
     });
     updateFromModel();
 }
@@ -291,26 +289,21 @@ void CodeEditorView::contextMenuEvent(QContextMenuEvent* event) {
     const std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
     const bool editable = !isReadOnly();
     const bool hasSelection = coordinator_->selection().length > 0;
-    const auto reroute = [this](QAction* action, bool enabled, void (CodeEditorView::*handler)()) {
+    const auto reroute = [](QAction* action, bool enabled, auto* receiver, auto handler) {
         QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
         action->setEnabled(enabled);
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, receiver, handler);
     };
     for (QAction* action : menu->actions()) {
         const QString name = action->objectName();
-        if (name == u"edit-undo") {
-            QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
-            action->setEnabled(coordinator_->canUndo());
-            connect(action, &QAction::triggered, coordinator_, &CodeEditorCoordinator::undo);
-        } else if (name == u"edit-redo") {
-            QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
-            action->setEnabled(coordinator_->canRedo());
-            connect(action, &QAction::triggered, coordinator_, &CodeEditorCoordinator::redo);
-        } else if (name == u"edit-cut") {
-            reroute(action, editable && hasSelection, &CodeEditorView::cutSelection);
-        } else if (name == u"edit-delete") {
-            reroute(action, editable && hasSelection, &CodeEditorView::deleteSelection);
-        }
+        if (name == u"edit-undo")
+            reroute(action, coordinator_->canUndo(), coordinator_, &CodeEditorCoordinator::undo);
+        else if (name == u"edit-redo")
+            reroute(action, coordinator_->canRedo(), coordinator_, &CodeEditorCoordinator::redo);
+        else if (name == u"edit-cut")
+            reroute(action, editable && hasSelection, this, &CodeEditorView::cutSelection);
+        else if (name == u"edit-delete")
+            reroute(action, editable && hasSelection, this, &CodeEditorView::deleteSelection);
     }
     menu->exec(event->globalPos());
 }

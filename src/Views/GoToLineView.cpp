@@ -30,20 +30,16 @@ std::optional<qint64> GoToLineView::lineNumber(const QString& text) {
     while (to > from && isBlank(text[to - 1])) --to;
     if (from == to) return std::nullopt;
     const QString trimmed = text.sliced(from, to - from);
-    qsizetype digits = 0;
-    bool negative = false;
-    if (trimmed[0] == u'+' || trimmed[0] == u'-') {
-        negative = trimmed[0] == u'-';
-        digits = 1;
-    }
-    if (digits == trimmed.size()) return std::nullopt;
-    for (qsizetype i = digits; i < trimmed.size(); ++i)
+    if (trimmed[0] == u'-') return std::nullopt;  // no line number is negative
+    const qsizetype start = trimmed[0] == u'+' ? 1 : 0;
+    if (start == trimmed.size()) return std::nullopt;
+    for (qsizetype i = start; i < trimmed.size(); ++i)
         if (trimmed[i] < u'0' || trimmed[i] > u'9') return std::nullopt;  // ASCII digits only
-    const QByteArray ascii = trimmed.sliced(digits).toLatin1();
+    const QByteArray ascii = trimmed.sliced(start).toLatin1();
     qint64 value = 0;
     const auto [end, error] = std::from_chars(ascii.constData(), ascii.constData() + ascii.size(), value);
     if (error != std::errc() || end != ascii.constData() + ascii.size()) return std::nullopt;  // beyond 64 bits
-    if (negative || value <= 0) return std::nullopt;
+    if (value == 0) return std::nullopt;
     return value;
 }
 

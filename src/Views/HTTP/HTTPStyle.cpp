@@ -7,16 +7,8 @@
 #include <QTextDocument>
 
 #include "UI/PressableButton.h"
-#include "UI/ShimmerText.h"
 
 namespace HTTPStyle {
-
-QFont font(qreal size, QFont::Weight weight, Design design) {
-    const auto d = design == Design::rounded      ? ShimmerText::Design::rounded
-                   : design == Design::monospaced ? ShimmerText::Design::monospaced
-                                                  : ShimmerText::Design::standard;
-    return ShimmerText::font(size, weight, d);
-}
 
 QColor white(qreal opacity) {
     QColor c(Qt::white);

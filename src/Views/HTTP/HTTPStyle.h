@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QString>
 
+#include "UI/ShimmerText.h"
+
 class QLabel;
 class QPlainTextEdit;
 class QWidget;
@@ -12,9 +14,11 @@ class PressableButton;
 
 namespace HTTPStyle {
 
-enum class Design { standard, rounded, monospaced };
+using Design = ShimmerText::Design;
 
-QFont font(qreal size, QFont::Weight weight = QFont::Normal, Design design = Design::standard);
+inline QFont font(qreal size, QFont::Weight weight = QFont::Normal, Design design = Design::standard) {
+    return ShimmerText::font(size, weight, design);
+}
 QColor white(qreal opacity);
 // A label that draws itself transparent over its parent's background.
 QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWidget* parent = nullptr);

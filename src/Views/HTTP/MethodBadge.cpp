@@ -12,8 +12,8 @@ MethodBadge::MethodBadge(HTTPMethod method, qreal pointSize, int minWidth, int v
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-QColor MethodBadge::fillColour() const {
-    QColor c = HTTPMethods::color(method_);
+QColor MethodBadge::fillColour(HTTPMethod method) {
+    QColor c = HTTPMethods::color(method);
     c.setAlphaF(c.alphaF() * 0.85f);
     return c;
 }
@@ -28,7 +28,7 @@ void MethodBadge::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r = rect();
     p.setPen(Qt::NoPen);
-    p.setBrush(fillColour());
+    p.setBrush(fillColour(method_));
     p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
     p.setPen(Qt::white);
     p.drawText(r, Qt::AlignCenter, text());

@@ -13,7 +13,7 @@ public:
     HTTPMethod method() const { return method_; }
     QString text() const { return HTTPMethods::rawValue(method_); }
     // The capsule's fill: the method's colour at 0.85.
-    QColor fillColour() const;
+    static QColor fillColour(HTTPMethod method);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -23,6 +23,7 @@
 #include "Views/HTTP/HTTPStyle.h"
 #include "Views/HTTP/HistoryPopover.h"
 #include "Views/HTTP/KeyValueEditor.h"
+#include "Views/HTTP/MethodBadge.h"
 #include "Views/HTTP/RawRequestEditor.h"
 #include "Views/HTTP/RequestBodyEditor.h"
 #include "Views/HTTP/ResponseView.h"
@@ -235,9 +236,7 @@ void RequestView::setTab(Tab tab) {
 
 void RequestView::fill() {
     method_->label().text = HTTPMethods::rawValue(request_.method) + QStringLiteral(" ▾");
-    QColor badge = HTTPMethods::color(request_.method);
-    badge.setAlphaF(badge.alphaF() * 0.85f);
-    method_->setBackground(badge, 13);
+    method_->setBackground(MethodBadge::fillColour(request_.method), 13);
     method_->updateGeometry();
     method_->update();
     if (url_->text() != request_.url) url_->setText(request_.url);

@@ -1,5 +1,7 @@
 #include "Views/SourceControl/BranchPopover.h"
 
+#include <QScreen>
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -107,7 +109,14 @@ BranchPopover* BranchPopover::show(AppState& app, QWidget* anchor) {
     popover->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
     popover->setAttribute(Qt::WA_DeleteOnClose);
     popover->setAttribute(Qt::WA_NoMouseReplay);
-    if (anchor) popover->move(anchor->mapToGlobal(QPoint(0, anchor->height() + 4)));
+    if (anchor) {
+        // Below the anchor when there is room on its screen, otherwise above it (the status bar sits at the bottom).
+        popover->adjustSize();
+        const QPoint below = anchor->mapToGlobal(QPoint(0, anchor->height() + 4));
+        const QScreen* screen = anchor->screen();
+        const bool fitsBelow = !screen || below.y() + popover->height() <= screen->availableGeometry().bottom();
+        popover->move(fitsBelow ? below : anchor->mapToGlobal(QPoint(0, -popover->height() - 4)));
+    }
     popover->QWidget::show();
     return popover;
 }

@@ -1,6 +1,7 @@
 #include "Views/Workbench/WhatsNewView.h"
 
 #include <QHBoxLayout>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -59,6 +60,13 @@ WhatsNewView::WhatsNewView(const WhatsNewEntry& entry, QWidget* parent)
         text->setWordWrap(true);
         text->setFont(ShimmerText::font(13, QFont::Normal, ShimmerText::Design::standard));
         text->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, 224); background: transparent; }"));
+        // A wrapped item keeps the height of all its lines: the square sheet would otherwise squeeze it.
+        // The narrowest the text can get is the sheet's inner width less the card's padding and the icon.
+        const int textWidth = kSide - 2 * 36 - 2 * 18 - 24 - 12;
+        const QRect needed = QFontMetrics(text->font()).boundingRect(QRect(0, 0, textWidth, 10000),
+                                                                     Qt::TextWordWrap, entry.items[i].text);
+        text->setMinimumHeight(needed.height() + 2);
+        row->setMinimumHeight(needed.height() + 2);
         line->addWidget(text, 1);
         items->addWidget(row);
         cascade(row, rowDelay(i), 18);

@@ -1,12 +1,13 @@
 # Two commands do all set-up on a fresh Debian 12 machine:
 #   make run   builds (optimised) and starts the editor
 #   make test  builds with AddressSanitizer/UBSan and runs every test
+# JOBS=N limits parallel compiles.
 JOBS ?= $(shell nproc)
 RELEASE := build/release
 TEST := build/test
 BENCH := build/bench
 
-.PHONY: setup run test bench fuzz clean
+.PHONY: setup run test bench fuzz install clean
 
 setup:
 	@./scripts/setup.sh
@@ -16,7 +17,7 @@ $(RELEASE)/build.ninja: | setup
 
 run: setup $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS) --target brimel
-	./$(RELEASE)/brimel $(ARGS)
+	./$(RELEASE)/brimel
 
 test: setup
 	cmake -S . -B $(TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIMEL_SANITIZE=ON \
@@ -30,6 +31,13 @@ bench: setup
 	@for b in $(BENCH)/bench/bench_*; do \
 	  if [ -f $$b ] && [ -x $$b ]; then echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b $(BENCH_ARGS) || exit 1; fi; \
 	done
+
+# Installs the program, its resource folder, the .desktop entry and the icon under PREFIX.
+PREFIX ?= /usr/local
+install: setup
+	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRIMEL_TESTS=OFF -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(RELEASE) -j $(JOBS) --target brimel
+	cmake --install $(RELEASE)
 
 # Bounded fuzzing of the request-file parsers (clang, libFuzzer): FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60

@@ -23,6 +23,8 @@ public:
     FolderWatcher& operator=(const FolderWatcher&) = delete;
 
     bool isRunning() const;
+    // A change has been read and its callback is waiting for the quiet period to pass.
+    bool callbackPending() const { return pacer_.callbackDue().has_value(); }
 
 private:
     void schedule();

@@ -19,17 +19,6 @@ double peakTime(const Spring& s) {
 }
 } // namespace
 
-TEST(Spring, NamedSpringsHaveTheirResponseAndDamping) {
-    using namespace Animation::brimel;
-    EXPECT_DOUBLE_EQ(standard().response(), 0.4);
-    EXPECT_DOUBLE_EQ(standard().dampingFraction(), 0.78);
-    EXPECT_DOUBLE_EQ(bouncy().response(), 0.55);
-    EXPECT_DOUBLE_EQ(bouncy().dampingFraction(), 0.7);
-    EXPECT_DOUBLE_EQ(snappy().response(), 0.25);
-    EXPECT_DOUBLE_EQ(snappy().dampingFraction(), 0.85);
-    EXPECT_EQ(&standard(), &standard());  // created once
-}
-
 TEST(Spring, StepResponseStartsAtRestOvershootsOnceAndSettles) {
     for (const Spring* s : {&Animation::brimel::standard(), &Animation::brimel::bouncy(), &Animation::brimel::snappy()}) {
         SCOPED_TRACE(s->response());

@@ -194,6 +194,12 @@ bool writeUtf8(const QString& path, const QString& text, QString* error, Stamp* 
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) return failed(QStringLiteral("It is a folder, not a file."));
     if (exists && !S_ISREG(old.st_mode)) return failed(QStringLiteral("It is not a regular file."));
+    // A file the writer may not change is not replaced behind its back either.
+    // (Opening it is the one check that applies the same rules as the write itself.)
+    if (exists) {
+        Fd probe{::open(target.constData(), O_WRONLY | O_CLOEXEC)};
+        if (probe.fd < 0) return failed(reason(errno));
+    }
 
     int code = 0;
     // Another name for the same file must keep seeing it.

@@ -44,15 +44,9 @@ TEST(SettingsStore, NumbersReadAsTheirControlsAllow) {
     load(R"({"size": 1e308, "width": 1e308})");
     EXPECT_EQ(s.number("size", size), 24);
     EXPECT_EQ(s.choice("width", widths, 4), 8);
-    load(R"({"size": -5, "width": 0})");
+    load(R"({"size": -5, "width": 3})");  // between two widths: the larger
     EXPECT_EQ(s.number("size", size), 9);
-    EXPECT_EQ(s.choice("width", widths, 4), 2);
-    load(R"({"size": 1e999, "width": 3})");  // the parser makes 1e999 infinite
-    EXPECT_EQ(s.number("size", size), 13);
     EXPECT_EQ(s.choice("width", widths, 4), 4);
-    load(R"({"size": 15.5, "width": 8})");
-    EXPECT_EQ(s.number("size", size), 15.5);
-    EXPECT_EQ(s.choice("width", widths, 4), 8);
     load(R"({"size": "big"})");
     EXPECT_EQ(s.number("size", size), 13);
     EXPECT_EQ(s.choice("width", widths, 4), 4);

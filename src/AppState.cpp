@@ -1,8 +1,10 @@
 #include "AppState.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <cstdio>
 
 #include "API/HTTPClient.h"
 #include "Platform/FileChooser.h"
@@ -10,6 +12,7 @@
 #include "Platform/SettingsStore.h"
 #include "Platform/TextEquivalence.h"
 #include "Platform/TextFile.h"
+#include "Platform/Trash.h"
 #include "Workspace/FolderWatcher.h"
 
 namespace {
@@ -108,6 +111,7 @@ void AppState::open(const QString& path, std::optional<TextFile::ReadResult> rea
         return;
     }
     auto* document = new EditorDocument(path, *read->text, this);
+    document->setDiskStamp(read->stamp);
     documents_.append(document);
     announce(&AppState::documentsChanged);
     setActiveDocumentId(document->id());
@@ -137,6 +141,10 @@ void AppState::cycleTab(int offset) {
 void AppState::close(EditorDocument* document) {
     if (!document) return;
     if (document->isDirty() && !confirmDiscard(document)) return;
+    removeDocument(document);
+}
+
+void AppState::removeDocument(EditorDocument* document) {
     const qsizetype index = documents_.indexOf(document);
     if (index < 0) return;
     const QUuid closedId = document->id();
@@ -156,7 +164,28 @@ bool AppState::hasUnsavedChanges() const {
     return std::any_of(documents_.begin(), documents_.end(), [](EditorDocument* d) { return d->isDirty(); });
 }
 
+bool AppState::confirmDiskChange(EditorDocument* document) {
+    Alert alert;
+    alert.warning = true;
+    switch (document->diskChange()) {
+    case EditorDocument::DiskChange::none: return true;
+    case EditorDocument::DiskChange::changed:
+        alert.title = QStringLiteral("“%1” was changed on disk since it was opened.").arg(document->displayName());
+        alert.message = QStringLiteral("Saving replaces the version on disk with yours; the other changes are lost.");
+        alert.buttons = {QStringLiteral("Overwrite"), QStringLiteral("Cancel")};
+        break;
+    case EditorDocument::DiskChange::missing:
+        alert.title = QStringLiteral("“%1” was moved or deleted since it was opened.").arg(document->displayName());
+        alert.message = QStringLiteral("Saving creates it again at its former place.");
+        alert.buttons = {QStringLiteral("Save"), QStringLiteral("Cancel")};
+        break;
+    }
+    return Prompter::current().ask(alert) == 0;
+}
+
 bool AppState::writeOrReport(EditorDocument* document, const std::optional<QString>& to) {
+    // Writing over the document's own file must not silently undo what happened to it meanwhile.
+    if ((!to || to == document->url()) && !confirmDiskChange(document)) return false;
     QString error;
     if (document->save(to, &error)) return true;
     const QString name = to ? fileName(*to) : document->displayName();
@@ -223,6 +252,31 @@ AppState::TerminateReply AppState::confirmCloseWindow() {
     return confirmUnsaved(QStringLiteral("Do you want to save them before closing the window?"));
 }
 
+QList<EditorDocument*> AppState::documentsAtOrUnder(const QString& path) const {
+    QList<EditorDocument*> found;
+    const QString folder = path.endsWith(u'/') ? path : path + u'/';
+    for (EditorDocument* d : documents_)
+        if (d->url() && (*d->url() == path || d->url()->startsWith(folder))) found << d;
+    return found;
+}
+
+bool AppState::renameEntry(const QString& from, const QString& to) {
+    const QList<EditorDocument*> moved = documentsAtOrUnder(from);
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) return false;
+    for (EditorDocument* d : moved) d->moveTo(to + d->url()->mid(from.size()));
+    if (!moved.isEmpty()) announce(&AppState::documentsChanged);
+    return true;
+}
+
+bool AppState::moveToTrash(const QString& path) {
+    const QList<EditorDocument*> closing = documentsAtOrUnder(path);
+    for (EditorDocument* d : closing)
+        if (d->isDirty() && !confirmDiscard(d)) return false;
+    if (!Trash::moveToTrash(path)) return false;
+    for (EditorDocument* d : closing) removeDocument(d);
+    return true;
+}
+
 QStringList AppState::quickOpenFiles() const {
     QStringList files;
     if (rootNode_) rootNode_->allFiles(files);
@@ -272,6 +326,7 @@ void AppState::handleExternalChange() {
         if (!d->url() || d->isDirty()) continue;
         const auto read = TextFile::readUtf8(*d->url());
         if (!read.text) continue;
+        d->setDiskStamp(read.stamp);
         if (TextEquivalence::canonicallyEqual(*read.text, d->text())) continue;
         d->setText(*read.text);
         d->setSavedText(*read.text);

@@ -18,6 +18,7 @@
 #include "Editor/FindState.h"
 #include "Git/GitFileChange.h"
 #include "Git/GitService.h"
+#include "Platform/SettingsStore.h"
 #include "Platform/TextFile.h"
 #include "SidebarPanel.h"
 #include "WhatsNew.h"
@@ -36,6 +37,10 @@ inline const QString lastSeenVersion = QStringLiteral("ziduduzovu.lastSeenVersio
 inline const QString fontSize = QStringLiteral("ziduduzovu.editor.fontSize");
 inline const QString tabWidth = QStringLiteral("ziduduzovu.editor.tabWidth");
 inline const QString aiBackend = QStringLiteral("ziduduzovu.ai.backend");
+// The values the Settings window's controls allow; whatever the settings file holds reads as one of them.
+inline const SettingsStore::NumberRange fontSizeRange{9, 24, 13};
+inline const QList<double> tabWidthChoices{2, 4, 8};
+inline constexpr double defaultTabWidth = 4;
 } // namespace SettingsKey
 
 class AppState : public QObject {
@@ -115,6 +120,13 @@ public:
     TerminateReply confirmCloseWindow();
     QStringList quickOpenFiles() const;
 
+    // --- file operations of the explorer, kept in step with the open documents
+    // Renames a file or folder; every open document at or under it follows it. False when not renamed.
+    bool renameEntry(const QString& from, const QString& to);
+    // Moves a file or folder to the Trash and closes the open documents at or under it, asking first
+    // about each one with unsaved changes. False when cancelled or not moved.
+    bool moveToTrash(const QString& path);
+
     // --- folder, external changes, session, release notes
     void openFolder(const QString& path);
     void promptOpenFolder();
@@ -143,6 +155,9 @@ private:
     void open(const QString& path, std::optional<TextFile::ReadResult> read);
     EditorDocument* documentWithUrl(const QString& path) const;
     bool confirmDiscard(EditorDocument* document);
+    bool confirmDiskChange(EditorDocument* document);
+    QList<EditorDocument*> documentsAtOrUnder(const QString& path) const;
+    void removeDocument(EditorDocument* document);
     TerminateReply confirmUnsaved(const QString& informative);
     bool saveToChosenLocation(EditorDocument* document);
     bool writeOrReport(EditorDocument* document, const std::optional<QString>& to);

@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <algorithm>
+#include <cmath>
 
 SettingsStore& SettingsStore::shared() {
     static SettingsStore* store = new SettingsStore;  // lives as long as the process
@@ -64,6 +66,20 @@ bool SettingsStore::boolean(const QString& key, bool fallback) const {
 double SettingsStore::number(const QString& key, double fallback) const {
     const QJsonValue v = value(key);
     return v.isDouble() ? v.toDouble() : fallback;
+}
+
+double SettingsStore::number(const QString& key, const NumberRange& range) const {
+    const double v = number(key, range.fallback);
+    return std::isfinite(v) ? std::clamp(v, range.min, range.max) : range.fallback;
+}
+
+double SettingsStore::choice(const QString& key, const QList<double>& choices, double fallback) const {
+    const double v = number(key, fallback);
+    if (!std::isfinite(v) || choices.isEmpty()) return fallback;
+    double best = choices.front();
+    for (double c : choices)
+        if (std::abs(c - v) < std::abs(best - v) || (std::abs(c - v) == std::abs(best - v) && c > best)) best = c;
+    return best;
 }
 
 QString SettingsStore::string(const QString& key, const QString& fallback) const {

@@ -25,6 +25,17 @@ public:
 
     bool boolean(const QString& key, bool fallback) const;
     double number(const QString& key, double fallback) const;
+    // A number as its control can show it: out of range is brought to the nearer end; missing, not a
+    // number or not finite reads as the fallback.
+    struct NumberRange {
+        double min;
+        double max;
+        double fallback;
+    };
+    double number(const QString& key, const NumberRange& range) const;
+    // One of choices: another number reads as the nearest choice (the larger on a tie); missing, not a
+    // number or not finite reads as the fallback.
+    double choice(const QString& key, const QList<double>& choices, double fallback) const;
     QString string(const QString& key, const QString& fallback = {}) const;
     // Absent when the value is missing, not an array, or holds an element that is not a string.
     std::optional<QStringList> stringArray(const QString& key) const;

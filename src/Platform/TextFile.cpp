@@ -1,10 +1,13 @@
 #include "Platform/TextFile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,44 +20,164 @@ QString tooLarge(qint64 maxBytes) {
     return maxBytes == kMaxEditableBytes ? QStringLiteral("The file is too large to edit (over 256 MB).")
                                          : QStringLiteral("The file is too large.");
 }
+
+QString reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+Stamp stampOf(const struct stat& st) {
+    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+            qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+// Closes fd on every path out of a scope.
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+    // The close error matters for a write (a delayed write error may surface only here).
+    int release() {
+        const int result = ::close(fd);
+        fd = -1;
+        return result == 0 ? 0 : errno;
+    }
+};
+
+// Reads to the end of the file: some files (kernel ones) report size 0 and still have content.
+// Returns 0 or the system's error number; bytes beyond maxBytes + 1 are never read.
+int readAll(int fd, qint64 sizeHint, qint64 maxBytes, QByteArray& bytes) {
+    qsizetype used = 0;
+    bytes.resize(qsizetype(std::min(std::max<qint64>(sizeHint + 1, 4096), maxBytes + 1)));
+    for (;;) {
+        if (used == bytes.size()) {
+            if (used > maxBytes) break;
+            bytes.resize(qsizetype(std::min<qint64>(qint64(used) * 2, maxBytes + 1)));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + used, size_t(bytes.size() - used));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) break;
+        used += n;
+    }
+    bytes.truncate(used);
+    return 0;
+}
+
+int writeAll(int fd, const QByteArray& bytes) {
+    const char* at = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, at, size_t(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return EIO;
+        at += n;
+        left -= n;
+    }
+    return 0;
+}
+
+// Where a write lands: a link is followed, so that the link stays a link.
+QByteArray resolved(const QByteArray& path) {
+    char buffer[PATH_MAX];
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode) && ::realpath(path.constData(), buffer)) return buffer;
+    return path;
+}
+
+// Rewrites the file itself: the inode, its other names, owner and mode all stay.
+int writeInPlace(const QByteArray& path, const QByteArray& bytes, Stamp* written) {
+    Fd file{::open(path.constData(), O_WRONLY | O_CLOEXEC)};
+    if (file.fd < 0) return errno;
+    // Claim the space first, so that a full disk is found before any old byte is overwritten.
+    // (A file system that cannot reserve space is written without.)
+    if (!bytes.isEmpty() && ::fallocate(file.fd, 0, 0, bytes.size()) != 0 && errno != EOPNOTSUPP && errno != EINVAL)
+        return errno;
+    if (const int error = writeAll(file.fd, bytes)) return error;
+    if (::ftruncate(file.fd, bytes.size()) != 0) return errno;
+    if (::fsync(file.fd) != 0) return errno;
+    struct stat st {};
+    if (written && ::fstat(file.fd, &st) == 0) *written = stampOf(st);
+    return file.release();
+}
+
+enum class Outcome { written, failed, useInPlace };
+
+// Writes a new file beside the target and renames it over the target in one step.
+Outcome writeReplacing(const QByteArray& path, const struct stat* old, const QByteArray& bytes, Stamp* written,
+                       int* error) {
+    const QFileInfo info(QFile::decodeName(path));
+    const QByteArray prefix = QFile::encodeName(info.absolutePath() + "/." + info.fileName() + ".saving-");
+    QByteArray temp;
+    Fd file;
+    for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {
+        temp = prefix + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        file.fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (file.fd < 0 && errno != EEXIST) break;
+    }
+    if (file.fd < 0) {
+        *error = errno;
+        // A folder the writer may not add to can still hold a file the writer may change.
+        const bool folderClosed = *error == EACCES || *error == EPERM || *error == EROFS;
+        return old && folderClosed ? Outcome::useInPlace : Outcome::failed;
+    }
+    const auto fail = [&](int code) {
+        ::unlink(temp.constData());
+        *error = code;
+        return Outcome::failed;
+    };
+    if (old) {
+        struct stat mine {};
+        ::fstat(file.fd, &mine);
+        if ((mine.st_uid != old->st_uid || mine.st_gid != old->st_gid) && ::fchown(file.fd, old->st_uid, old->st_gid) != 0) {
+            // The new file would change hands: keep the old one and its owner instead.
+            ::unlink(temp.constData());
+            return Outcome::useInPlace;
+        }
+        if (::fchmod(file.fd, old->st_mode & 07777) != 0) return fail(errno);
+    }
+    if (const int code = writeAll(file.fd, bytes)) return fail(code);
+    if (::fsync(file.fd) != 0) return fail(errno);
+    struct stat st {};
+    ::fstat(file.fd, &st);
+    if (const int code = file.release()) return fail(code);
+    if (::rename(temp.constData(), path.constData()) != 0) return fail(errno);
+    if (written) *written = stampOf(st);
+    return Outcome::written;
+}
 } // namespace
 
 ReadResult readUtf8(const QString& path, qint64 maxBytes) {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
-    if (::stat(native.constData(), &st) != 0) return {std::nullopt, QString::fromLocal8Bit(std::strerror(errno))};
-    if (S_ISDIR(st.st_mode)) return {std::nullopt, QStringLiteral("It is a folder, not a file.")};
-    if (!S_ISREG(st.st_mode)) return {std::nullopt, QStringLiteral("It is not a regular file.")};
-    if (st.st_size > maxBytes) return {std::nullopt, tooLarge(maxBytes)};
+    if (::stat(native.constData(), &st) != 0) return {std::nullopt, reason(errno), {}};
+    if (S_ISDIR(st.st_mode)) return {std::nullopt, QStringLiteral("It is a folder, not a file."), {}};
+    if (!S_ISREG(st.st_mode)) return {std::nullopt, QStringLiteral("It is not a regular file."), {}};
+    if (st.st_size > maxBytes) return {std::nullopt, tooLarge(maxBytes), {}};
 
     // O_NONBLOCK: a file swapped for a FIFO between stat and open must not block us.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return {std::nullopt, QString::fromLocal8Bit(std::strerror(errno))};
+    Fd file{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    if (file.fd < 0) return {std::nullopt, reason(errno), {}};
     struct stat fst {};
-    if (::fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode)) {
-        ::close(fd);
-        return {std::nullopt, QStringLiteral("It is not a regular file.")};
-    }
-    QFile f;
-    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return {std::nullopt, f.errorString()};
-    }
+    if (::fstat(file.fd, &fst) != 0 || !S_ISREG(fst.st_mode))
+        return {std::nullopt, QStringLiteral("It is not a regular file."), {}};
     QByteArray bytes;
-    while (!f.atEnd()) {
-        const QByteArray chunk = f.read(1 << 20);
-        if (chunk.isEmpty() && f.error() != QFileDevice::NoError) return {std::nullopt, f.errorString()};
-        if (chunk.isEmpty()) break;
-        bytes += chunk;
-        if (bytes.size() > maxBytes) return {std::nullopt, tooLarge(maxBytes)};
-    }
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    if (const int error = readAll(file.fd, fst.st_size, maxBytes, bytes)) return {std::nullopt, reason(error), {}};
+    if (bytes.size() > maxBytes) return {std::nullopt, tooLarge(maxBytes), {}};
+    // Stateless: a character cut off at the end of the file is an error, not a pending state.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
-    if (decoder.hasError()) return {std::nullopt, QStringLiteral("The file is not valid UTF-8 text.")};
-    return {std::move(text), {}};
+    if (decoder.hasError()) return {std::nullopt, QStringLiteral("The file is not valid UTF-8 text."), {}};
+    return {std::move(text), {}, stampOf(fst)};
 }
 
-bool writeUtf8(const QString& path, const QString& text, QString* error) {
+std::optional<Stamp> stamp(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+    return stampOf(st);
+}
+
+bool writeUtf8(const QString& path, const QString& text, QString* error, Stamp* written) {
     QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     const QByteArray bytes = encoder.encode(text);
     if (encoder.hasError() || !QStringView(text).isValidUtf16()) {
@@ -62,16 +185,31 @@ bool writeUtf8(const QString& path, const QString& text, QString* error) {
         if (error) *error = QStringLiteral("The text holds characters that cannot be written as UTF-8.");
         return false;
     }
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        if (error) *error = f.errorString();
+    const auto failed = [&](const QString& why) {
+        if (error) *error = why;
         return false;
+    };
+    const QByteArray target = resolved(QFile::encodeName(path));
+    struct stat old {};
+    const bool exists = ::stat(target.constData(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) return failed(QStringLiteral("It is a folder, not a file."));
+    if (exists && !S_ISREG(old.st_mode)) return failed(QStringLiteral("It is not a regular file."));
+    // A file the writer may not change is not replaced behind its back either.
+    // (Opening it is the one check that applies the same rules as the write itself.)
+    if (exists) {
+        Fd probe{::open(target.constData(), O_WRONLY | O_CLOEXEC)};
+        if (probe.fd < 0) return failed(reason(errno));
     }
-    if (f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error) *error = f.errorString();
-        return false;
+
+    int code = 0;
+    // Another name for the same file must keep seeing it.
+    Outcome outcome = exists && old.st_nlink > 1 ? Outcome::useInPlace
+                                                 : writeReplacing(target, exists ? &old : nullptr, bytes, written, &code);
+    if (outcome == Outcome::useInPlace) {
+        code = writeInPlace(target, bytes, written);
+        outcome = code == 0 ? Outcome::written : Outcome::failed;
     }
-    return true;
+    return outcome == Outcome::written || failed(reason(code));
 }
 
 } // namespace TextFile

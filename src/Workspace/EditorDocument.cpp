@@ -4,6 +4,8 @@
 #include "Platform/TextFile.h"
 #include "Workspace/DirectoryListing.h"
 
+#include <QFileInfo>
+
 namespace {
 CodeLanguage languageFor(const std::optional<QString>& url) {
     return url ? CodeLanguages::detect(DirectoryListing::lastComponent(*url)) : CodeLanguage::plain;
@@ -60,10 +62,27 @@ bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
         if (error) *error = QStringLiteral("The document has no file to save to.");
         return false;
     }
-    if (!TextFile::writeUtf8(*target, text_, error)) return false;
+    TextFile::Stamp written;
+    if (!TextFile::writeUtf8(*target, text_, error, &written)) return false;
+    diskStamp_ = written;
     setUrl(*target);
     setLanguage(languageFor(target));
     savedText_ = text_;
     setIsDirty(false);
     return true;
+}
+
+EditorDocument::DiskChange EditorDocument::diskChange() const {
+    if (!url_ || !diskStamp_) return DiskChange::none;
+    const auto now = TextFile::stamp(*url_);
+    if (!now) return QFileInfo::exists(*url_) ? DiskChange::none : DiskChange::missing;
+    if (*now == *diskStamp_) return DiskChange::none;
+    // Touched or rewritten with the same bytes is no change worth asking about.
+    const auto read = TextFile::readUtf8(*url_);
+    return read.text && *read.text == savedText_ ? DiskChange::none : DiskChange::changed;
+}
+
+void EditorDocument::moveTo(const QString& path) {
+    setUrl(path);
+    setLanguage(languageFor(url_));
 }

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "Editor/CodeLanguage.h"
+#include "Platform/TextFile.h"
 
 class EditorDocument : public QObject {
     Q_OBJECT
@@ -47,6 +48,17 @@ public:
     // target and turns clean. On failure nothing changes, false is returned and error says why.
     bool save(const std::optional<QString>& to = std::nullopt, QString* error = nullptr);
 
+    // --- the file on disk
+    // The file as last read or saved; absent when not known (untitled, or created without a read).
+    const std::optional<TextFile::Stamp>& diskStamp() const { return diskStamp_; }
+    void setDiskStamp(const std::optional<TextFile::Stamp>& stamp) { diskStamp_ = stamp; }
+    enum class DiskChange { none, changed, missing };
+    // Whether the file is still what was last read or saved: a different stamp counts only when the
+    // bytes differ too. Nothing known counts as none.
+    DiskChange diskChange() const;
+    // The file was renamed or moved: the document follows it (name and language), edits kept.
+    void moveTo(const QString& path);
+
 signals:
     void urlChanged();
     void textChanged();
@@ -64,4 +76,5 @@ private:
     int cursorLine_ = 1;
     int cursorColumn_ = 1;
     QString savedText_;
+    std::optional<TextFile::Stamp> diskStamp_;
 };

@@ -31,3 +31,24 @@ TEST(SettingsStore, KeepsTypesAcrossReloadAndSignalsChanges) {
     EXPECT_FALSE(s.contains("k.bool"));
     s.setFilePath(previous);
 }
+
+TEST(SettingsStore, NumbersReadAsTheirControlsAllow) {
+    testing_support::TempFolder dir;
+    SettingsStore& s = SettingsStore::shared();
+    const QString previous = s.filePath();
+    const SettingsStore::NumberRange size{9, 24, 13};
+    const QList<double> widths{2, 4, 8};
+    const auto load = [&](const QByteArray& json) {
+        s.setFilePath(dir.write("settings.json", json));
+    };
+    load(R"({"size": 1e308, "width": 1e308})");
+    EXPECT_EQ(s.number("size", size), 24);
+    EXPECT_EQ(s.choice("width", widths, 4), 8);
+    load(R"({"size": -5, "width": 3})");  // between two widths: the larger
+    EXPECT_EQ(s.number("size", size), 9);
+    EXPECT_EQ(s.choice("width", widths, 4), 4);
+    load(R"({"size": "big"})");
+    EXPECT_EQ(s.number("size", size), 13);
+    EXPECT_EQ(s.choice("width", widths, 4), 4);
+    s.setFilePath(previous);
+}

@@ -52,3 +52,22 @@ TEST(TextFile, FailedWriteSaysWhy) {
     EXPECT_FALSE(TextFile::writeUtf8(dir.file("s.txt"), QString(QChar(0xD800)), &error));
     EXPECT_FALSE(error.isEmpty());
 }
+
+TEST(TextFile, RefusesUtf8CutOffAtTheEnd) {
+    TempFolder dir;
+    for (const QByteArray& bytes : {QByteArray("a\xE2\x82"), QByteArray("ok \xF0\x9F\x98"), QByteArray("\xC3")}) {
+        const auto read = TextFile::readUtf8(dir.write("cut.txt", bytes));
+        EXPECT_FALSE(read.text.has_value()) << bytes.toHex().toStdString();
+        EXPECT_EQ(read.error, "The file is not valid UTF-8 text.");
+    }
+}
+
+TEST(TextFile, ReadsFilesWhoseSizeIsNotKnownInAdvance) {
+    // Kernel files report size 0 and still have content.
+    const QString path = QStringLiteral("/proc/self/status");
+    struct stat st {};
+    if (::stat("/proc/self/status", &st) != 0 || st.st_size != 0) GTEST_SKIP() << "no /proc with size-0 files here";
+    const auto read = TextFile::readUtf8(path);
+    ASSERT_TRUE(read.text.has_value()) << read.error.toStdString();
+    EXPECT_TRUE(read.text->startsWith("Name:")) << read.text->left(40).toStdString();
+}

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QJsonArray>
+#include <cstring>
 
 #include "AppState.h"
 #include "Platform/SettingsStore.h"
@@ -93,11 +94,13 @@ TEST(AppStateDocuments, FailedSaveIsReportedAndStaysDirty) {
     state.open(path);
     state.activeDocument()->setText("y");
     QDir(dir.file("sub")).removeRecursively();  // the folder vanished: the write must fail
+    prompter.answers = {0};                     // save it again where it was, all the same
     EXPECT_FALSE(state.save(state.activeDocument()));
     EXPECT_TRUE(state.activeDocument()->isDirty());
-    ASSERT_EQ(prompter.asked.size(), 1);
-    EXPECT_EQ(prompter.asked[0].title, "“f.txt” could not be saved.");
-    EXPECT_FALSE(prompter.asked[0].message.isEmpty());
+    ASSERT_EQ(prompter.asked.size(), 2);
+    EXPECT_EQ(prompter.asked[0].title, "“f.txt” was moved or deleted since it was opened.");
+    EXPECT_EQ(prompter.asked[1].title, "“f.txt” could not be saved.");
+    EXPECT_EQ(prompter.asked[1].message, QString::fromLocal8Bit(std::strerror(ENOENT)));
 }
 
 TEST(AppStateDocuments, SaveAllStopsAtTheFirstCancelledPanel) {

@@ -30,14 +30,10 @@
 
 namespace {
 
-qreal fontSizeSetting() {
-    const double size = SettingsStore::shared().number(SettingsKey::fontSize, 13);
-    return (std::isfinite(size) && size > 0) ? size : 13;
-}
+qreal fontSizeSetting() { return SettingsStore::shared().number(SettingsKey::fontSize, SettingsKey::fontSizeRange); }
 
 int tabWidthSetting() {
-    const double width = SettingsStore::shared().number(SettingsKey::tabWidth, 4);
-    return (std::isfinite(width) && width >= 1 && width <= 64) ? int(width) : 4;
+    return int(SettingsStore::shared().choice(SettingsKey::tabWidth, SettingsKey::tabWidthChoices, SettingsKey::defaultTabWidth));
 }
 
 // Text the keyboard types (not a shortcut, not a control character).

@@ -68,8 +68,7 @@ ResponseBodyView::ResponseBodyView(QWidget* parent)
 }
 
 qreal ResponseBodyView::fontSize() {
-    const double size = SettingsStore::shared().number(SettingsKey::fontSize, 13);
-    return size > 0 ? size : 13;
+    return SettingsStore::shared().number(SettingsKey::fontSize, SettingsKey::fontSizeRange);
 }
 
 std::optional<QString> ResponseBodyView::prettyJSON(const QByteArray& body) {

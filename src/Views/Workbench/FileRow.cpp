@@ -11,7 +11,6 @@
 
 #include "AppState.h"
 #include "Platform/Prompter.h"
-#include "Platform/Trash.h"
 
 namespace {
 // lstat: a dangling link still takes the name.
@@ -98,7 +97,7 @@ void FileRow::rename() {
     if (!name || name->isEmpty() || *name == node_->name() || !app_ || !acceptName(*name)) return;
     const QString target = QDir(QFileInfo(node_->url()).absolutePath()).filePath(*name);
     // A taken name is left alone: a plain rename would replace an empty folder or a file there.
-    if (!nameTaken(target)) QDir().rename(node_->url(), target);
+    if (!nameTaken(target)) app_->renameEntry(node_->url(), target);
     refreshTree();
 }
 
@@ -109,7 +108,7 @@ void FileRow::remove() {
     alert.buttons = {QStringLiteral("Move to Trash"), QStringLiteral("Cancel")};
     alert.warning = true;
     if (Prompter::current().ask(alert) != 0) return;
-    Trash::moveToTrash(node_->url());
+    app_->moveToTrash(node_->url());
     refreshTree();
 }
 

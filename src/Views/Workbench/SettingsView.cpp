@@ -206,12 +206,13 @@ PressableButton* SettingsView::actionButton(const QString& title, const QString&
 
 void SettingsView::sync() {
     const SettingsStore& store = SettingsStore::shared();
-    const double fontSize = store.number(SettingsKey::fontSize, kDefaultFontSize);
+    const double fontSize = store.number(SettingsKey::fontSize, SettingsKey::fontSizeRange);
     {
         const QSignalBlocker quiet(fontSlider_);
-        fontSlider_->setValue(std::isfinite(fontSize) ? int(std::clamp(fontSize, 9.0, 24.0)) : int(kDefaultFontSize));
+        fontSlider_->setValue(int(fontSize));
     }
     fontValue_->setText(fontSizeText(fontSize));
+    // An odd stored width selects no segment; the editor reads it as the nearest one.
     tabWidth_->select(QJsonValue(store.number(SettingsKey::tabWidth, kDefaultTabWidth)));
     const QString backend = store.string(SettingsKey::aiBackend, kAuto);
     backend_->select(backend);

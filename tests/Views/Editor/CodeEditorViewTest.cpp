@@ -142,6 +142,12 @@ TEST(CodeEditorTyping, TypographyFollowsTheSettingsOnlyWhenTheyChange) {
     f.settle();
     EXPECT_EQ(f.view->font().pixelSize(), 20);
     EXPECT_DOUBLE_EQ(f.view->tabStopDistance(), QFontMetricsF(f.view->font()).horizontalAdvance(u' ') * 8);
+    // A hand-edited settings file cannot make the text vanish: the editor keeps to what the controls allow.
+    SettingsStore::shared().setValue("ziduduzovu.editor.fontSize", 1e308);
+    SettingsStore::shared().setValue("ziduduzovu.editor.tabWidth", 1000);
+    f.settle();
+    EXPECT_EQ(f.view->font().pixelSize(), 24);
+    EXPECT_DOUBLE_EQ(f.view->tabStopDistance(), QFontMetricsF(f.view->font()).horizontalAdvance(u' ') * 8);
     SettingsStore::shared().remove("ziduduzovu.editor.fontSize");
     SettingsStore::shared().remove("ziduduzovu.editor.tabWidth");
     f.settle();

@@ -173,7 +173,7 @@ TEST_F(FileExplorerTest, RenameMovesTheEntryButNeverOntoATakenName) {
     EXPECT_EQ(readBytes(dir.file("proj/GUIDE.md")), "# hi\n");
     EXPECT_NE(rowOf("proj/GUIDE.md"), -1);
     EXPECT_EQ(rowOf("proj/README.md"), -1);
-    EXPECT_EQ(app.activeDocument()->url(), dir.file("proj/README.md")) << "the open tab keeps its old path";
+    EXPECT_EQ(app.activeDocument()->url(), dir.file("proj/GUIDE.md")) << "the open tab follows its file";
 
     // Onto an existing file, or an existing empty folder: nothing moves and nothing is replaced.
     dir.mkdir("proj/empty");
@@ -192,7 +192,7 @@ TEST_F(FileExplorerTest, RenameMovesTheEntryButNeverOntoATakenName) {
     EXPECT_TRUE(QFileInfo::exists(dir.file("proj/GUIDE.md")));
 }
 
-TEST_F(FileExplorerTest, DeleteAsksThenMovesToTheTrashAndKeepsTheOpenTab) {
+TEST_F(FileExplorerTest, DeleteAsksThenMovesToTheTrashAndClosesTheOpenTab) {
     openProject();
     ScriptedPrompter prompter;
     app.open(dir.file("proj/README.md"));
@@ -208,7 +208,8 @@ TEST_F(FileExplorerTest, DeleteAsksThenMovesToTheTrashAndKeepsTheOpenTab) {
     row("proj/README.md").remove();
     EXPECT_FALSE(QFileInfo::exists(dir.file("proj/README.md")));
     EXPECT_EQ(rowOf("proj/README.md"), -1);
-    EXPECT_EQ(app.documents().size(), 1);
+    EXPECT_TRUE(app.documents().isEmpty()) << "a clean tab of the trashed file closes without a question";
+    EXPECT_EQ(prompter.asked.size(), 2);
     const QString trashed = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files/README.md";
     EXPECT_EQ(readBytes(trashed), "# hi\n");
 

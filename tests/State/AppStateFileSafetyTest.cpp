@@ -1,0 +1,118 @@
+// What happens on disk to an open document's file (a rename, the Trash, another program's write)
+// never makes a save lose or misplace what the user wrote.
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "AppState.h"
+#include "ScriptedPrompter.h"
+#include "TestSupport.h"
+
+using namespace testing_support;
+
+TEST(AppStateFileSafety, RenamedFilesAndFoldersTakeTheirOpenDocumentsAlong) {
+    TempFolder dir;
+    ScriptedPrompter prompter;
+    AppState state;
+    state.open(dir.write("docs/crlf.txt", "a\r\n"));
+    state.open(dir.write("docs/inner/x.txt", "x"));
+    state.open(dir.write("docs-other/y.txt", "y"));  // shares the prefix, not the folder
+    EditorDocument* crlf = state.documents()[0];
+    EditorDocument* inner = state.documents()[1];
+    crlf->setText("ab\r\n");
+
+    ASSERT_TRUE(state.renameEntry(dir.file("docs/crlf.txt"), dir.file("docs/crlf2.py")));
+    EXPECT_EQ(crlf->url(), dir.file("docs/crlf2.py"));
+    EXPECT_EQ(crlf->displayName(), "crlf2.py");
+    EXPECT_EQ(crlf->language(), CodeLanguage::python);
+    EXPECT_TRUE(crlf->isDirty());
+    ASSERT_TRUE(state.save(crlf));
+    EXPECT_EQ(readBytes(dir.file("docs/crlf2.py")), "ab\r\n");
+    EXPECT_FALSE(QFileInfo::exists(dir.file("docs/crlf.txt"))) << "the old name must not come back";
+
+    ASSERT_TRUE(state.renameEntry(dir.file("docs"), dir.file("notes")));
+    EXPECT_EQ(crlf->url(), dir.file("notes/crlf2.py"));
+    EXPECT_EQ(inner->url(), dir.file("notes/inner/x.txt"));
+    EXPECT_EQ(state.documents()[2]->url(), dir.file("docs-other/y.txt"));
+    inner->setText("x!");
+    ASSERT_TRUE(state.save(inner));
+    EXPECT_EQ(readBytes(dir.file("notes/inner/x.txt")), "x!");
+    EXPECT_FALSE(QFileInfo::exists(dir.file("docs")));
+
+    EXPECT_TRUE(prompter.asked.isEmpty());
+}
+
+TEST(AppStateFileSafety, TrashClosesOpenDocumentsAskingAboutUnsavedOnes) {
+    TempFolder dir;
+    ScriptedPrompter prompter;
+    AppState state;
+    state.open(dir.write("proj/a.txt", "a"));
+    state.open(dir.write("proj/sub/b.txt", "b"));
+    state.open(dir.write("keep.txt", "k"));
+    state.documents()[1]->setText("b edited");
+
+    prompter.answers = {2};  // Cancel at the question about b.txt: nothing moves, nothing closes
+    EXPECT_FALSE(state.moveToTrash(dir.file("proj")));
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(prompter.asked[0].title, "Save changes to “b.txt” before closing?");
+    EXPECT_TRUE(QFileInfo::exists(dir.file("proj/sub/b.txt")));
+    EXPECT_EQ(state.documents().size(), 3);
+
+    prompter.answers = {0};  // Save: the edit goes to the Trash with the file
+    EXPECT_TRUE(state.moveToTrash(dir.file("proj")));
+    ASSERT_EQ(state.documents().size(), 1);
+    EXPECT_EQ(state.documents()[0]->displayName(), "keep.txt");
+    EXPECT_FALSE(QFileInfo::exists(dir.file("proj")));
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files/";
+    EXPECT_EQ(readBytes(trash + "proj/sub/b.txt"), "b edited");
+    QDir(trash + "proj").removeRecursively();
+}
+
+TEST(AppStateFileSafety, SavingAsksBeforeReplacingAnotherProgramsChange) {
+    TempFolder dir;
+    ScriptedPrompter prompter;
+    AppState state;
+    const QString a = dir.write("a.txt", "mine\n"), b = dir.write("b.txt", "b\n");
+    state.open(a);
+    state.open(b);
+    EditorDocument* docA = state.documents()[0];
+    EditorDocument* docB = state.documents()[1];
+    docA->setText("mine, edited\n");
+    docB->setText("b, edited\n");
+    dir.write("a.txt", "theirs\n");  // another program rewrites it: same file, new bytes
+
+    prompter.answers = {1};  // Cancel
+    EXPECT_FALSE(state.save(docA));
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(prompter.asked[0].title, "“a.txt” was changed on disk since it was opened.");
+    EXPECT_EQ(prompter.asked[0].buttons, (QStringList{"Overwrite", "Cancel"}));
+    EXPECT_EQ(readBytes(a), "theirs\n");
+    EXPECT_TRUE(docA->isDirty());
+
+    // Save All asks per file: b.txt is unchanged on disk and saves without a question.
+    prompter.answers = {0, 0};  // Save All, then Overwrite
+    EXPECT_EQ(state.confirmTerminate(), AppState::TerminateReply::terminateNow);
+    ASSERT_EQ(prompter.asked.size(), 3);
+    EXPECT_EQ(prompter.asked[2].title, "“a.txt” was changed on disk since it was opened.");
+    EXPECT_EQ(readBytes(a), "mine, edited\n");
+    EXPECT_EQ(readBytes(b), "b, edited\n");
+
+    // Same bytes rewritten by someone else (a new inode, a new time) are no change.
+    dir.write("a.txt.new", "mine, edited\n");
+    ASSERT_EQ(::rename(QFile::encodeName(dir.file("a.txt.new")).constData(), QFile::encodeName(a).constData()), 0);
+    docA->setText("once more\n");
+    ASSERT_TRUE(state.save(docA));
+    EXPECT_EQ(prompter.asked.size(), 3);
+
+    // A file deleted behind the document's back is not silently created again.
+    QFile::remove(a);
+    docA->setText("after delete\n");
+    prompter.answers = {1};
+    EXPECT_FALSE(state.save(docA));
+    EXPECT_EQ(prompter.asked.last().title, "“a.txt” was moved or deleted since it was opened.");
+    EXPECT_FALSE(QFileInfo::exists(a));
+    prompter.answers = {0};
+    EXPECT_TRUE(state.save(docA));
+    EXPECT_EQ(readBytes(a), "after delete\n");
+}

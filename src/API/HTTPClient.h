@@ -52,4 +52,14 @@ void send(const HTTPRequest& request, const Environment& environment, Completion
 int timeoutMs();
 void setTimeoutMs(int milliseconds);
 
+// The most header fields a response may carry: the HTTP layer drops a larger header block whole,
+// and such a response fails with tooManyHeaders rather than showing no headers.
+inline constexpr int kMaxHeaderFields = 100;
+
+// The most bytes a response body may hold (50 MB unless changed, e.g. by tests). A larger body
+// stops the transfer and the send fails with bodyTooLarge, so a server that streams without end
+// cannot fill the memory.
+qint64 maxBodyBytes();
+void setMaxBodyBytes(qint64 bytes);
+
 } // namespace HTTPClient

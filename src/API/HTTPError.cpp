@@ -10,9 +10,9 @@ QString HTTPError::errorDescription() const {
             .arg(payload_);
     case Kind::transport: return payload_;
     case Kind::tooManyHeaders:
-        return QStringLiteral("Could not read the response's header fields: a response may carry at most %1.").arg(payload_);
+        return QStringLiteral("Too many response header fields (over %1).").arg(payload_);
     case Kind::bodyTooLarge:
-        return QStringLiteral("Response body too large: the transfer was stopped at %1.").arg(payload_);
+        return QStringLiteral("Response body too large: over %1.").arg(payload_);
     }
     return payload_;
 }

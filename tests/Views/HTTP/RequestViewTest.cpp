@@ -192,7 +192,7 @@ TEST_F(RequestViewFixture, ABodyTooLargeIsSaidSo) {
     ASSERT_TRUE(finished);
     ASSERT_NE(view->responseView()->statusPill(), nullptr);
     EXPECT_EQ(view->responseView()->statusPill()->code(), "ERR");
-    EXPECT_EQ(view->responseView()->statusPill()->text(), "Response body too large: the transfer was stopped at 1 MB.");
+    EXPECT_EQ(view->responseView()->statusPill()->text(), "Response body too large: over 1 MB.");
 }
 
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {

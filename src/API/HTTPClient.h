@@ -1,7 +1,7 @@
 #pragma once
 // Turns a request into a network exchange: expands {{name}} references from the active
 // environment, builds the URL with its query rows, sends over a fresh session per call and packs
-// what comes back into an HTTPResponse. Keeps no state beyond the time-out setting.
+// what comes back into an HTTPResponse. Keeps no state beyond its time-out and size settings.
 #include <QList>
 #include <QMap>
 #include <QString>

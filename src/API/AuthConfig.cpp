@@ -50,39 +50,71 @@ const QStringList& AuthConfig::apiKeyQueryNames() {
     return names;
 }
 
-void AuthConfig::apply(HTTPRequest& request) const {
-    request.headers.removeIf([](const KeyValueItem& row) {
-        return isAuthorization(row.key) || apiKeyHeaderNames().contains(row.key.toLower());
-    });
-    request.params.removeIf([](const KeyValueItem& row) { return apiKeyQueryNames().contains(row.key.toLower()); });
+namespace {
 
-    switch (type) {
-    case AuthType::none: break;
+// The rows a configuration writes into: headers, or parameters for an API key in the query.
+QList<KeyValueItem>* rowsOf(const AuthConfig& config, HTTPRequest& request) {
+    if (config.type == AuthType::none) return nullptr;
+    if (config.type == AuthType::apiKey && config.keyIn == APIKeyLocation::query) return &request.params;
+    return &request.headers;
+}
+
+QString rowName(const AuthConfig& config) {
+    if (config.type != AuthType::apiKey) return kAuthorization;
+    return config.keyName.isEmpty() ? QStringLiteral("X-API-Key") : config.keyName;
+}
+
+// The first enabled row of that name, any case: the one that is sent and read back.
+qsizetype findRow(const QList<KeyValueItem>& rows, const QString& name) {
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (rows[i].enabled && rows[i].key.compare(name, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+// The value of the row a configuration writes; none when it writes nothing.
+std::optional<QString> rowValue(const AuthConfig& config) {
+    switch (config.type) {
+    case AuthType::none: return std::nullopt;
     case AuthType::bearer:
-        if (!token.isEmpty()) request.headers.prepend(KeyValueItem{.key = kAuthorization, .value = "Bearer " + token});
-        break;
-    case AuthType::basic: {
-        QString value;
-        if (username.isEmpty() && password.contains(QLatin1String("{{"))) {
-            // Ready-made credentials in a variable are substituted at send time, so they stay as typed.
-            value = "Basic " + password;
-        } else if (!username.isEmpty() || !password.isEmpty()) {
-            value = "Basic " + QString::fromLatin1((username + ':' + password).toUtf8().toBase64());
-        }
-        if (!value.isEmpty()) request.headers.prepend(KeyValueItem{.key = kAuthorization, .value = value});
-        break;
+        if (config.token.isEmpty()) return std::nullopt;
+        return "Bearer " + config.token;
+    case AuthType::basic:
+        // Ready-made credentials in a variable are substituted at send time, so they stay as typed.
+        if (config.username.isEmpty() && config.password.contains(QLatin1String("{{"))) return "Basic " + config.password;
+        if (config.username.isEmpty() && config.password.isEmpty()) return std::nullopt;
+        return "Basic " + QString::fromLatin1((config.username + ':' + config.password).toUtf8().toBase64());
+    case AuthType::apiKey:
+        if (config.keyValue.isEmpty()) return std::nullopt;
+        return config.keyValue;
     }
-    case AuthType::apiKey: {
-        if (keyValue.isEmpty()) break;
-        const KeyValueItem row{.key = keyName.isEmpty() ? QStringLiteral("X-API-Key") : keyName, .value = keyValue};
-        if (keyIn == APIKeyLocation::query) {
-            request.params.append(row);
-        } else {
-            request.headers.prepend(row);
-        }
-        break;
+    return std::nullopt;
+}
+
+} // namespace
+
+void AuthConfig::apply(HTTPRequest& request, const AuthConfig& previous) const {
+    QList<KeyValueItem>* rows = rowsOf(*this, request);
+    const std::optional<QString> value = rowValue(*this);
+    QList<KeyValueItem>* oldRows = rowsOf(previous, request);
+    qsizetype at = oldRows ? findRow(*oldRows, rowName(previous)) : -1;
+    // The previous row goes when this configuration writes nothing or writes elsewhere.
+    if (at >= 0 && (oldRows != rows || !value)) {
+        oldRows->removeAt(at);
+        at = -1;
     }
+    if (!rows || !value) return;
+    const QString name = rowName(*this);
+    if (at < 0) at = findRow(*rows, name);
+    if (at < 0) {
+        const KeyValueItem row{.key = name, .value = *value};
+        if (rows == &request.params) rows->append(row);
+        else rows->prepend(row);
+        return;
     }
+    KeyValueItem& row = (*rows)[at];
+    // An Authorization header keeps the spelling of its name; an API key takes the name as typed.
+    if (type == AuthType::apiKey || row.key.compare(name, Qt::CaseInsensitive) != 0) row.key = name;
+    row.value = *value;
 }
 
 AuthConfig AuthConfig::from(const HTTPRequest& request) {

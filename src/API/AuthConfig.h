@@ -21,8 +21,13 @@ struct AuthConfig {
 
     static AuthConfig empty() { return {}; }
 
-    // Removes the request's authentication headers and parameters, then adds this configuration's.
-    void apply(HTTPRequest& request) const;
+    // Writes this configuration into the request in place of `previous`, the configuration the
+    // request carried until now. Only the row that `previous` wrote and the row this one writes
+    // are touched: an edited row keeps its place, a new header goes first, a new parameter last,
+    // and every other row stays as it is.
+    void apply(HTTPRequest& request, const AuthConfig& previous) const;
+    // The same, in place of the authentication the request's rows describe.
+    void apply(HTTPRequest& request) const { apply(request, from(request)); }
     // The configuration the request's enabled headers and parameters describe.
     static AuthConfig from(const HTTPRequest& request);
 

@@ -54,7 +54,11 @@ bool isBlank(const QString& text) {
 
 QString curl(const QString& method, const QString& url, const QList<KeyValueItem>& headers,
              const std::optional<QString>& body, BodyKind bodyKind) {
-    QStringList lines{QStringLiteral("curl -X ") + method + u' ' + shellQuoted(url)};
+    // --url keeps a URL that starts with "-" from reading as an option; --globoff keeps "{a,b}" and
+    // "[1-3]" from expanding into several requests; --head, unlike "-X HEAD", expects no body.
+    const bool head = method == QLatin1String("HEAD");
+    QStringList lines{QStringLiteral("curl --globoff ") + (head ? QStringLiteral("--head") : QStringLiteral("-X ") + method) +
+                      QLatin1String(" --url ") + shellQuoted(url)};
     bool hasContentType = false;
     for (const KeyValueItem& header : headers) {
         // "Name:" with nothing after it tells curl to drop the field; "Name;" sends it empty.
@@ -104,7 +108,9 @@ QString snippet(const HTTPRequest& request, CodeGenTarget target, const QMap<QSt
     const HTTPRequest resolved = HTTPClient::substitute(request, environment);
     const QString url = fullURL(resolved);
     const QList<KeyValueItem> headers = HTTPClient::activeRows(resolved.headers);
-    const std::optional<QString> body = resolved.hasBody() ? std::optional(resolved.body) : std::nullopt;
+    // A HEAD request goes out without a body, as the program itself sends it.
+    const bool sendsBody = resolved.hasBody() && resolved.method != HTTPMethod::head;
+    const std::optional<QString> body = sendsBody ? std::optional(resolved.body) : std::nullopt;
     const QString method = HTTPMethods::rawValue(resolved.method);
     switch (target) {
     case CodeGenTarget::curl: return curl(method, url, headers, body, resolved.bodyKind);

@@ -6,6 +6,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
+#include <memory>
 #include <variant>
 
 #include "API/FormatText.h"
@@ -23,6 +24,27 @@ namespace HTTPClient {
 namespace {
 
 int g_timeoutMs = 60 * 1000;
+qint64 g_maxBodyBytes = 50LL * 1024 * 1024;
+
+QString sizeText(qint64 bytes) {
+    constexpr qint64 mb = 1024 * 1024;
+    return bytes % mb == 0 ? QStringLiteral("%1 MB").arg(bytes / mb) : QStringLiteral("%1 bytes").arg(bytes);
+}
+
+// Why a transfer must stop before it ends: a body past the limit (known from its announced
+// length, except for HEAD, or from what has arrived), or a header block the HTTP layer dropped
+// whole because it held more fields than it reads. None while the transfer may go on.
+std::optional<HTTPError> unreadable(QNetworkReply* reply, qint64 limit) {
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && reply->rawHeaderPairs().isEmpty())
+        return HTTPError::tooManyHeaders(kMaxHeaderFields);
+    const QVariant announced = reply->operation() == QNetworkAccessManager::HeadOperation
+                                   ? QVariant()
+                                   : reply->header(QNetworkRequest::ContentLengthHeader);
+    if (reply->bytesAvailable() > limit || (announced.isValid() && announced.toLongLong() > limit))
+        return HTTPError::bodyTooLarge(sizeText(limit));
+    return std::nullopt;
+}
 
 QList<KeyValueItem> expandRows(QList<KeyValueItem> rows, const Environment& environment) {
     for (KeyValueItem& row : rows) {
@@ -32,7 +54,24 @@ QList<KeyValueItem> expandRows(QList<KeyValueItem> rows, const Environment& envi
     return rows;
 }
 
-bool holdsLineBreak(const QString& text) { return text.contains(u'\r') || text.contains(u'\n'); }
+// A field name is a token: letters, digits and a few marks. Anything else (":", blanks, line
+// breaks) would change where the name ends or smuggle in further fields.
+bool isToken(const QString& name) {
+    for (QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool alnum = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9');
+        if (!alnum && (u >= 0x80 || !QByteArrayView("!#$%&'*+-.^_`|~").contains(char(u)))) return false;
+    }
+    return !name.isEmpty();
+}
+
+// A field value holds visible characters, blanks and tabs; a control character (line breaks,
+// NUL, VT, FF, …) could end the field early or be read differently by each server.
+bool isFieldValue(const QString& value) {
+    for (QChar c : value)
+        if (c.category() == QChar::Other_Control && c != u'\t') return false;
+    return true;
+}
 
 // Header fields in order; a later field replaces an earlier one of the same name, any case.
 using HeaderFields = QList<std::pair<QString, QString>>;
@@ -70,13 +109,13 @@ std::variant<Outgoing, HTTPError> prepare(const HTTPRequest& request) {
 
     HeaderFields fields;
     for (const KeyValueItem& row : activeRows(request.headers)) {
-        // A line break would end the field early and smuggle the rest in as further fields.
-        if (holdsLineBreak(row.key) || holdsLineBreak(row.value)) return HTTPError::invalidHeader(row.key);
+        if (!isToken(row.key) || !isFieldValue(row.value)) return HTTPError::invalidHeader(row.key);
         setField(fields, row.key, row.value);
     }
 
     Outgoing out;
-    if (request.hasBody()) {
+    // A HEAD request goes out without a body, so it gets no Content-Type either.
+    if (request.hasBody() && request.method != HTTPMethod::head) {
         out.body = request.body.toUtf8();
         if (!hasField(fields, QLatin1String("Content-Type")))
             fields.append({QStringLiteral("Content-Type"), defaultContentType(request.bodyKind)});
@@ -208,9 +247,21 @@ void send(const HTTPRequest& request, const Environment& environment, Completion
     else if (out.body) reply = manager->sendCustomRequest(out.request, out.verb, *out.body);
     else reply = manager->sendCustomRequest(out.request, out.verb);
 
-    QObject::connect(reply, &QNetworkReply::finished, manager, [manager, reply, clock, id, done] {
+    // Checked as the headers and each piece of the body arrive, so memory stays bounded.
+    const qint64 limit = g_maxBodyBytes;
+    auto stopped = std::make_shared<std::optional<HTTPError>>();
+    const auto check = [reply, limit, stopped] {
+        if (*stopped || reply->isFinished()) return;
+        *stopped = unreadable(reply, limit);
+        if (*stopped) reply->abort();
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, manager, check);
+    QObject::connect(reply, &QNetworkReply::readyRead, manager, check);
+    QObject::connect(reply, &QNetworkReply::finished, manager, [manager, reply, clock, id, done, limit, stopped] {
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
-        std::variant<HTTPResponse, HTTPError> outcome = readReply(reply, seconds);
+        if (!*stopped) *stopped = unreadable(reply, limit);
+        std::variant<HTTPResponse, HTTPError> outcome =
+            *stopped ? std::variant<HTTPResponse, HTTPError>(**stopped) : readReply(reply, seconds);
         manager->deleteLater();
         HTTPSendResult result{id, std::nullopt, std::nullopt};
         if (auto* response = std::get_if<HTTPResponse>(&outcome)) result.response = std::move(*response);
@@ -221,5 +272,7 @@ void send(const HTTPRequest& request, const Environment& environment, Completion
 
 int timeoutMs() { return g_timeoutMs; }
 void setTimeoutMs(int milliseconds) { g_timeoutMs = qMax(0, milliseconds); }
+qint64 maxBodyBytes() { return g_maxBodyBytes; }
+void setMaxBodyBytes(qint64 bytes) { g_maxBodyBytes = qMax<qint64>(0, bytes); }
 
 } // namespace HTTPClient

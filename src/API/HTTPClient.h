@@ -1,7 +1,7 @@
 #pragma once
 // Turns a request into a network exchange: expands {{name}} references from the active
 // environment, builds the URL with its query rows, sends over a fresh session per call and packs
-// what comes back into an HTTPResponse. Keeps no state beyond the time-out setting.
+// what comes back into an HTTPResponse. Keeps no state beyond its time-out and size settings.
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -51,5 +51,15 @@ void send(const HTTPRequest& request, const Environment& environment, Completion
 // Inactivity time-out of one exchange (60 s unless changed, e.g. by tests).
 int timeoutMs();
 void setTimeoutMs(int milliseconds);
+
+// The most header fields a response may carry: the HTTP layer drops a larger header block whole,
+// and such a response fails with tooManyHeaders rather than showing no headers.
+inline constexpr int kMaxHeaderFields = 100;
+
+// The most bytes a response body may hold (50 MB unless changed, e.g. by tests). A larger body
+// stops the transfer and the send fails with bodyTooLarge, so a server that streams without end
+// cannot fill the memory.
+qint64 maxBodyBytes();
+void setMaxBodyBytes(qint64 bytes);
 
 } // namespace HTTPClient

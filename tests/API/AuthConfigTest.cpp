@@ -18,33 +18,90 @@ HTTPRequest withAuth() {
     return request;
 }
 
+HTTPRequest withoutAuth() {
+    HTTPRequest request;
+    request.headers = {row("Accept", "*/*"), row("X-Custom-Key", "keep")};
+    request.params = {row("page", "1"), row("token", "keep")};
+    return request;
+}
+
 QStringList keys(const QList<KeyValueItem>& rows) {
     QStringList out;
     for (const KeyValueItem& r : rows) out.append(r.key + u'=' + r.value);
     return out;
 }
 
-TEST(AuthConfigTest, ApplyReplacesEveryKnownAuthenticationRow) {
-    HTTPRequest request = withAuth();
-    AuthConfig::empty().apply(request);
-    EXPECT_EQ(keys(request.headers), (QStringList{"Accept=*/*", "X-Custom-Key=keep"}));
-    EXPECT_EQ(keys(request.params), (QStringList{"page=1", "token=keep"}));
+TEST(AuthConfigTest, ApplyEditsOnlyTheRowItOwnsAndKeepsEveryOtherInPlace) {
+    HTTPRequest request;
+    request.headers = {row("Content-Type", "application/json"), row("authorization", "Bearer {{token}}"),
+                       row("X-Api-Key", "SUPERSECRET-KEY-999"), row("AUTHORIZATION", "off", false)};
+    const QList<KeyValueItem> before = request.headers;
+    const AuthConfig bearer = AuthConfig::from(request);
+    ASSERT_EQ(bearer.type, AuthType::bearer);
 
-    request = withAuth();
-    AuthConfig{.type = AuthType::bearer}.apply(request);  // an empty token only removes
-    EXPECT_EQ(request.headers.size(), 2);
+    // Writing back what was read changes nothing, identifiers included.
+    bearer.apply(request, bearer);
+    EXPECT_EQ(request.headers, before);
 
-    request = withAuth();
-    AuthConfig{.type = AuthType::bearer, .token = QStringLiteral("{{tok}}")}.apply(request);
-    EXPECT_EQ(keys(request.headers).first(), QStringLiteral("Authorization=Bearer {{tok}}"));
+    AuthConfig edited = bearer;
+    edited.token = "{{other}}";
+    edited.apply(request, bearer);
+    EXPECT_EQ(keys(request.headers), (QStringList{"Content-Type=application/json", "authorization=Bearer {{other}}",
+                                                  "X-Api-Key=SUPERSECRET-KEY-999", "AUTHORIZATION=off"}));
+    EXPECT_EQ(request.headers[1].id, before[1].id);
+
+    // No Auth removes only the header the bearer token wrote; typing a token again adds it first.
+    AuthConfig none = edited;
+    none.type = AuthType::none;
+    none.apply(request, edited);
+    EXPECT_EQ(keys(request.headers),
+              (QStringList{"Content-Type=application/json", "X-Api-Key=SUPERSECRET-KEY-999", "AUTHORIZATION=off"}));
+    edited.apply(request, none);
+    EXPECT_EQ(keys(request.headers).first(), "Authorization=Bearer {{other}}");
     EXPECT_TRUE(request.headers.first().enabled);
+    EXPECT_EQ(request.headers.size(), 4);
+
+    // An empty token removes the header and nothing else.
+    AuthConfig empty = edited;
+    empty.token.clear();
+    empty.apply(request, edited);
+    EXPECT_EQ(request.headers.size(), 3);
+    EXPECT_EQ(keys(request.headers)[1], "X-Api-Key=SUPERSECRET-KEY-999");
+}
+
+TEST(AuthConfigTest, ApplyMovesAnApiKeyOnlyWhenItsPlaceChanges) {
+    HTTPRequest request;
+    request.headers = {row("Accept", "*/*"), row("X-Api-Key", "k"), row("X-Trace", "1")};
+    request.params = {row("page", "1"), row("q", "x")};
+    const AuthConfig key = AuthConfig::from(request);
+
+    AuthConfig renamed = key;
+    renamed.keyName = "X-Key";
+    renamed.apply(request, key);
+    EXPECT_EQ(keys(request.headers), (QStringList{"Accept=*/*", "X-Key=k", "X-Trace=1"}));
+
+    AuthConfig query = renamed;
+    query.keyIn = APIKeyLocation::query;
+    query.apply(request, renamed);
+    EXPECT_EQ(keys(request.headers), (QStringList{"Accept=*/*", "X-Trace=1"}));
+    EXPECT_EQ(keys(request.params), (QStringList{"page=1", "q=x", "X-Key=k"}));
+
+    // Switching to a bearer token takes the key out of the query and puts the header first.
+    AuthConfig bearer = query;
+    bearer.type = AuthType::bearer;
+    bearer.token = "t";
+    bearer.apply(request, query);
+    EXPECT_EQ(keys(request.headers), (QStringList{"Authorization=Bearer t", "Accept=*/*", "X-Trace=1"}));
+    EXPECT_EQ(keys(request.params), (QStringList{"page=1", "q=x"}));
 }
 
 TEST(AuthConfigTest, ApplyBasicEncodesUnlessTheCredentialsAreAVariable) {
     auto basic = [](const char* user, const char* password) {
         HTTPRequest request = withAuth();
         AuthConfig{.type = AuthType::basic, .username = QString::fromUtf8(user), .password = QString::fromUtf8(password)}.apply(request);
-        return request.headers.first().key == QLatin1String("Authorization") ? request.headers.first().value : QString();
+        for (const KeyValueItem& r : request.headers)
+            if (r.enabled && r.key.compare("authorization", Qt::CaseInsensitive) == 0) return r.value;
+        return QString();
     };
     EXPECT_EQ(basic("", "{{creds}}"), QStringLiteral("Basic {{creds}}"));
     EXPECT_EQ(basic("me", "{{creds}}"), "Basic " + QByteArray("me:{{creds}}").toBase64());
@@ -54,11 +111,11 @@ TEST(AuthConfigTest, ApplyBasicEncodesUnlessTheCredentialsAreAVariable) {
 }
 
 TEST(AuthConfigTest, ApplyApiKeyGoesFirstAsHeaderOrLastAsParameter) {
-    HTTPRequest request = withAuth();
+    HTTPRequest request = withoutAuth();
     AuthConfig{.type = AuthType::apiKey, .keyValue = QStringLiteral("v")}.apply(request);
     EXPECT_EQ(keys(request.headers).first(), QStringLiteral("X-API-Key=v"));
 
-    request = withAuth();
+    request = withoutAuth();
     AuthConfig{.type = AuthType::apiKey, .keyName = QStringLiteral("key"), .keyValue = QStringLiteral("v"), .keyIn = APIKeyLocation::query}
         .apply(request);
     EXPECT_EQ(keys(request.params), (QStringList{"page=1", "token=keep", "key=v"}));
@@ -109,7 +166,7 @@ TEST(AuthConfigTest, ApplyThenFromGivesTheConfigurationBack) {
         {.type = AuthType::apiKey, .keyName = QStringLiteral("access_token"), .keyValue = QStringLiteral("v"), .keyIn = APIKeyLocation::query},
     };
     for (const AuthConfig& config : configs) {
-        HTTPRequest request = withAuth();
+        HTTPRequest request = withoutAuth();
         config.apply(request);
         EXPECT_EQ(AuthConfig::from(request), config) << AuthTypes::rawValue(config.type).toStdString();
     }

@@ -38,19 +38,33 @@ struct ProcessRun {
     int exitCode = -1;
     QByteArray out, err;
 };
-ProcessRun run(const QString& program, const QStringList& arguments) {
+ProcessRun run(const QString& program, const QStringList& arguments,
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     process.closeWriteChannel();
     waitUntil([&] { return process.state() == QProcess::NotRunning; }, 20000);
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
+// For running curl: no proxy, and no configuration file of the user's.
+QProcessEnvironment curlEnvironment(const TempFolder& home, const QString& pathFirst = {}) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert("HOME", home.path());
+    environment.insert("CURL_HOME", home.path());
+    environment.insert("XDG_CONFIG_HOME", home.path());
+    if (!pathFirst.isEmpty()) environment.insert("PATH", pathFirst + u':' + environment.value("PATH"));
+    return environment;
+}
+
 } // namespace
 
 TEST(CodeGen, BareRequestInEachTarget) {
     const HTTPRequest r = request(HTTPMethod::get, "https://api.example.com/items");
-    EXPECT_EQ(curlOf(r), "curl -X GET 'https://api.example.com/items'");
+    EXPECT_EQ(curlOf(r), "curl --globoff -X GET --url 'https://api.example.com/items'");
     EXPECT_EQ(fetchOf(r), "fetch(\"https://api.example.com/items\", {\n  method: \"GET\"" + kFetchTail);
     EXPECT_EQ(swiftOf(r), "var request = URLRequest(url: URL(string: \"https://api.example.com/items\")!)\n"
                           "request.httpMethod = \"GET\"" + kSwiftTail);
@@ -63,7 +77,7 @@ TEST(CodeGen, FullRequestInEachTarget) {
     const QMap<QString, QString> env{{"base", "https://h"}, {"tok", "t'1"}, {"who", "Ann"}, {"blank", ""}};
 
     EXPECT_EQ(CodeGen::snippet(r, CodeGenTarget::curl, env),
-              "curl -X POST 'https://h/users?page=2' \\\n"
+              "curl --globoff -X POST --url 'https://h/users?page=2' \\\n"
               "  -H 'Authorization: Bearer t'\\''1' \\\n"
               "  -H 'Content-Type: application/json' \\\n"
               "  --data-raw '{\"name\":\"Ann\"}'");
@@ -81,12 +95,12 @@ TEST(CodeGen, FullRequestInEachTarget) {
               "request.httpBody = \"{\\\"name\\\":\\\"Ann\\\"}\".data(using: .utf8)" + kSwiftTail);
 
     // Without the environment the references stay, and the URL no longer parses: typed, no parameters.
-    EXPECT_TRUE(curlOf(r).startsWith("curl -X POST '{{base}}/users' \\\n  -H 'Authorization: Bearer {{tok}}'"));
+    EXPECT_TRUE(curlOf(r).startsWith("curl --globoff -X POST --url '{{base}}/users' \\\n  -H 'Authorization: Bearer {{tok}}'"));
 }
 
 TEST(CodeGen, BodyAndContentTypeRules) {
     HTTPRequest r = request(HTTPMethod::get, "http://h/", BodyKind::form, "a=1");
-    EXPECT_EQ(curlOf(r), "curl -X GET 'http://h/' \\\n  -H 'Content-Type: application/x-www-form-urlencoded' \\\n"
+    EXPECT_EQ(curlOf(r), "curl --globoff -X GET --url 'http://h/' \\\n  -H 'Content-Type: application/x-www-form-urlencoded' \\\n"
                          "  --data-raw 'a=1'");
     r.headers = {row("CONTENT-type", "text/csv")};
     EXPECT_EQ(curlOf(r).count("Content-Type", Qt::CaseInsensitive), 1);
@@ -94,9 +108,9 @@ TEST(CodeGen, BodyAndContentTypeRules) {
     EXPECT_TRUE(curlOf(r).contains("-H 'Content-Type: application/x-www-form-urlencoded'"));
 
     // No body: an empty text under a body kind, or any text under none.
-    EXPECT_EQ(curlOf(request(HTTPMethod::post, "http://h/", BodyKind::json)), "curl -X POST 'http://h/'");
+    EXPECT_EQ(curlOf(request(HTTPMethod::post, "http://h/", BodyKind::json)), "curl --globoff -X POST --url 'http://h/'");
     const HTTPRequest none = request(HTTPMethod::post, "http://h/", BodyKind::none, "ignored");
-    EXPECT_EQ(curlOf(none), "curl -X POST 'http://h/'");
+    EXPECT_EQ(curlOf(none), "curl --globoff -X POST --url 'http://h/'");
     EXPECT_FALSE(fetchOf(none).contains("body") || swiftOf(none).contains("httpBody"));
 }
 
@@ -104,7 +118,7 @@ TEST(CodeGen, LiteralsKeepTheTextLiteral) {
     // cURL: a leading "@" is data; quotes survive; an empty header is sent empty, not dropped.
     HTTPRequest r = request(HTTPMethod::post, "http://h/", BodyKind::text, "@/etc/passwd 'x'");
     r.headers = {row("X-Empty", "")};
-    EXPECT_EQ(curlOf(r), "curl -X POST 'http://h/' \\\n  -H 'X-Empty;' \\\n  -H 'Content-Type: text/plain' \\\n"
+    EXPECT_EQ(curlOf(r), "curl --globoff -X POST --url 'http://h/' \\\n  -H 'X-Empty;' \\\n  -H 'Content-Type: text/plain' \\\n"
                          "  --data-raw '@/etc/passwd '\\''x'\\'''");
 
     // JavaScript: escapes inside JSON and ${} stay text, CR stays CR.
@@ -163,6 +177,10 @@ TEST(CodeGenRun, CurlSendsWhatTheProgramSends) {
     cases << r;
     cases << request(HTTPMethod::get, "{{base}}/plain");
     cases << request(HTTPMethod::options, "{{base}}/opts");
+    // HEAD must not wait for a body; braces and brackets must not expand into several requests.
+    cases << request(HTTPMethod::head, "{{base}}/head", BodyKind::text, "dropped");
+    cases << request(HTTPMethod::get, "{{base}}/glob/%7Ba,b%7D/x?r=[1-3]");
+    TempFolder home;
 
     const QList<QByteArray> ownHeaders{"host", "user-agent", "accept-encoding", "accept-language", "connection", "expect"};
     const auto comparable = [&](const ReceivedRequest& got) {
@@ -181,7 +199,8 @@ TEST(CodeGenRun, CurlSendsWhatTheProgramSends) {
         HTTPClient::send(c, env, [&](const HTTPSendResult& result) { sent = result; });
         ASSERT_TRUE(waitUntil([&] { return sent.has_value(); }));
         ASSERT_TRUE(sent->ok());
-        const ProcessRun result = run("/bin/bash", {"-c", command + " --silent --show-error --output /dev/null"});
+        const ProcessRun result =
+            run("/bin/bash", {"-c", command + " --silent --show-error --output /dev/null"}, curlEnvironment(home));
         ASSERT_EQ(result.exitCode, 0) << result.err.constData();
         ASSERT_EQ(server.receivedCount(), 2);
         const ReceivedRequest program = server.received()[0];
@@ -191,4 +210,26 @@ TEST(CodeGenRun, CurlSendsWhatTheProgramSends) {
         EXPECT_EQ(shell.body, program.body);
         EXPECT_EQ(comparable(shell), comparable(program));
     }
+}
+
+// A stand-in curl that prints its arguments: the URL is always the value of --url, so a URL
+// starting with "-" (typed or from a variable) can never be read as an option.
+TEST(CodeGenRun, CurlArgumentsKeepTheUrlAValue) {
+    TempFolder home;
+    const QString bin = home.mkdir("bin");
+    const QString fake = home.write("bin/curl", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done\n");
+    QFile::setPermissions(fake, QFile::permissions(fake) | QFileDevice::ExeOwner);
+    const auto arguments = [&](const HTTPRequest& r, const QMap<QString, QString>& env = {}) {
+        const ProcessRun result = run("/bin/bash", {"-c", CodeGen::snippet(r, CodeGenTarget::curl, env)}, curlEnvironment(home, bin));
+        EXPECT_EQ(result.exitCode, 0) << result.err.constData();
+        return QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts);
+    };
+
+    EXPECT_EQ(arguments(request(HTTPMethod::get, "-Kdocs/api.curlrc")),
+              (QStringList{"--globoff", "-X", "GET", "--url", "-Kdocs/api.curlrc"}));
+    EXPECT_EQ(arguments(request(HTTPMethod::get, "{{u}}"), {{"u", "--config=/tmp/x"}}),
+              (QStringList{"--globoff", "-X", "GET", "--url", "--config=/tmp/x"}));
+    HTTPRequest head = request(HTTPMethod::head, "http://h/{a,b}[1-3]", BodyKind::json, "{}");
+    head.headers = {row("X-A", "-v")};
+    EXPECT_EQ(arguments(head), (QStringList{"--globoff", "--head", "--url", "http://h/{a,b}[1-3]", "-H", "X-A: -v"}));
 }

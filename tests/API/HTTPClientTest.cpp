@@ -179,15 +179,79 @@ TEST(HTTPClientSend, RefusesBadInputBeforeConnecting) {
     refused(request(HTTPMethod::get, "localhost:8080/x"), HTTPError::Kind::invalidURL, "Invalid URL: localhost:8080/x");
     refused(request(HTTPMethod::get, "file:///etc/passwd"), HTTPError::Kind::invalidURL, "Invalid URL: file:///etc/passwd");
     refused(request(HTTPMethod::get, "ftp://127.0.0.1/x"), HTTPError::Kind::noResponse, "No HTTP response received.");
-    HTTPRequest split = request(HTTPMethod::get, server.url("/"));
-    split.headers = {row("X-Ok", "1"), row("X-Split", "a\r\nX-Injected: 1")};
-    refused(split, HTTPError::Kind::invalidHeader,
-            "Invalid header \"X-Split\": a header name or value cannot contain a line break.");
-    split.headers = {row("X-Split\n", "a")};
-    refused(split, HTTPError::Kind::invalidHeader,
-            "Invalid header \"X-Split\n\": a header name or value cannot contain a line break.");
+    const QString why = QStringLiteral(": a name may hold only letters, digits and !#$%&'*+-.^_`|~, "
+                                       "a value only visible characters, spaces and tabs.");
+    HTTPRequest bad = request(HTTPMethod::get, server.url("/"));
+    // Values: line breaks, NUL, VT, FF, DEL and C1 controls.
+    for (const QString& value : {QStringLiteral("a\r\nX-Injected: 1"), QStringLiteral("a\nb"), QString::fromUtf16(u"a\0b", 3),
+                                 QStringLiteral("a\vb"), QStringLiteral("a\fb"), QStringLiteral("a\x7f"), QStringLiteral("a\u0085")}) {
+        SCOPED_TRACE(value.toStdString());
+        bad.headers = {row("X-Ok", "1"), row("X-Bad", value)};
+        refused(bad, HTTPError::Kind::invalidHeader, "Invalid header \"X-Bad\"" + why);
+    }
+    // Names outside the token set.
+    for (const QString& name : {QStringLiteral("X-Split\n"), QStringLiteral("X-A: b"), QStringLiteral("X A"), QStringLiteral("X:A"),
+                                QStringLiteral("X(A)"), QStringLiteral("X\"A"), QStringLiteral("Ünicode"), QStringLiteral("X\tA")}) {
+        SCOPED_TRACE(name.toStdString());
+        bad.headers = {row(name, "v")};
+        refused(bad, HTTPError::Kind::invalidHeader, "Invalid header \"" + name + u'"' + why);
+    }
     testing_support::spin(50);
     EXPECT_EQ(server.receivedCount(), 0);
+
+    // The whole token set in a name, and tabs, blanks and non-ASCII text in a value, go out.
+    HTTPRequest good = request(HTTPMethod::get, server.url("/"));
+    good.headers = {row("X-!#$%&'*+-.^_`|~09az", "a\tb c é ✓")};
+    const HTTPSendResult sent = sendAndWait(good);
+    ASSERT_TRUE(sent.ok()) << sent.responseOrFailure().statusText.toStdString();
+    ASSERT_EQ(server.receivedCount(), 1);
+    EXPECT_EQ(server.received()[0].header("X-!#$%&'*+-.^_`|~09az"), QStringLiteral("a\tb c é ✓").toUtf8());
+}
+
+TEST(HTTPClientSend, ABodyPastTheLimitStopsTheTransfer) {
+    LoopbackServer server;
+    const qint64 saved = HTTPClient::maxBodyBytes();
+    HTTPClient::setMaxBodyBytes(1024 * 1024);
+    server.respondWith({.headers = {{"Content-Type", "text/plain"}}, .endless = true});
+    const HTTPSendResult endless = sendAndWait(request(HTTPMethod::get, server.url("/stream")), {}, 30000);
+    server.respondWith({.body = QByteArray(1024 * 1024, 'y')});
+    const HTTPSendResult whole = sendAndWait(request(HTTPMethod::get, server.url("/whole")));
+    const HTTPSendResult head = sendAndWait(request(HTTPMethod::head, server.url("/whole")));
+    server.respondWith({.body = QByteArray(1024 * 1024 + 1, 'y')});
+    const HTTPSendResult over = sendAndWait(request(HTTPMethod::get, server.url("/over")));
+    HTTPClient::setMaxBodyBytes(saved);
+
+    ASSERT_FALSE(endless.ok());
+    EXPECT_EQ(endless.error->kind(), HTTPError::Kind::bodyTooLarge);
+    EXPECT_EQ(endless.responseOrFailure().statusText, "Response body too large: over 1 MB.");
+    EXPECT_TRUE(waitUntil([&] { return server.closedCount() >= 1; })) << "the stream was not cut";
+    ASSERT_FALSE(over.ok());
+    EXPECT_EQ(over.error->kind(), HTTPError::Kind::bodyTooLarge);
+    // Exactly the limit is kept whole; a HEAD answer announcing a larger body carries none.
+    ASSERT_TRUE(whole.ok());
+    EXPECT_EQ(whole.response->size, 1024 * 1024);
+    ASSERT_TRUE(head.ok()) << head.responseOrFailure().statusText.toStdString();
+    EXPECT_TRUE(head.response->body.isEmpty());
+}
+
+TEST(HTTPClientSend, MoreHeaderFieldsThanAreReadFailByName) {
+    LoopbackServer server;
+    // The server adds Content-Length and Connection: 100 fields in all.
+    loopback::Fields fields{{"Content-Type", "application/json"}};
+    for (int i = 1; i < 98; ++i) fields.append({"X-Field-" + QByteArray::number(i), QByteArray::number(i)});
+    server.respondWith({.headers = fields, .body = "{}"});
+    const HTTPSendResult most = sendAndWait(request(HTTPMethod::get, server.url("/most")));
+    ASSERT_TRUE(most.ok()) << most.responseOrFailure().statusText.toStdString();
+    EXPECT_EQ(most.response->headers.size(), HTTPClient::kMaxHeaderFields);
+    EXPECT_EQ(most.response->headers.value("Content-Type"), "application/json");
+
+    fields.append({QByteArray("X-One-Too-Many"), QByteArray("1")});
+    server.respondWith({.headers = fields, .body = "{}"});
+    const HTTPSendResult tooMany = sendAndWait(request(HTTPMethod::get, server.url("/many")));
+    ASSERT_FALSE(tooMany.ok());
+    EXPECT_EQ(tooMany.error->kind(), HTTPError::Kind::tooManyHeaders);
+    EXPECT_EQ(tooMany.responseOrFailure().statusText,
+              "Too many response header fields (over 100).");
 }
 
 TEST(HTTPClientSend, GoneReceiverGetsNoCall) {

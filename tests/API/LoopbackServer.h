@@ -41,6 +41,7 @@ struct ScriptedResponse {
     Fields headers;
     QByteArray body;
     bool silent = false;  // read the request, never answer
+    bool endless = false; // after the headers, stream body bytes until the client hangs up
 };
 
 class LoopbackServer {
@@ -50,6 +51,11 @@ public:
         QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) serve(socket);
         });
+    }
+
+    ~LoopbackServer() {
+        // Open connections close with the server; their handlers must not reach members already gone.
+        for (QTcpSocket* socket : server_.findChildren<QTcpSocket*>()) QObject::disconnect(socket, nullptr, nullptr, nullptr);
     }
 
     quint16 port() const { return server_.serverPort(); }
@@ -69,6 +75,11 @@ public:
         QMutexLocker lock(&mutex_);
         return int(received_.size());
     }
+    // Connections that ended, by either side.
+    int closedCount() const {
+        QMutexLocker lock(&mutex_);
+        return closed_;
+    }
     void clearReceived() {
         QMutexLocker lock(&mutex_);
         received_.clear();
@@ -78,7 +89,13 @@ private:
     void serve(QTcpSocket* socket) {
         auto buffer = std::make_shared<QByteArray>();
         auto continued = std::make_shared<bool>(false);
-        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+            {
+                QMutexLocker lock(&mutex_);
+                ++closed_;
+            }
+            socket->deleteLater();
+        });
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer, continued] {
             buffer->append(socket->readAll());
             const qsizetype end = buffer->indexOf("\r\n\r\n");
@@ -115,6 +132,16 @@ private:
         if (response.silent) return;
         QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
         for (const auto& [name, value] : response.headers) out += name + ": " + value + "\r\n";
+        if (response.endless) {
+            // No length: the body runs until the connection closes, which only the client does.
+            socket->write(out + "Connection: close\r\n\r\n");
+            const QByteArray chunk(64 * 1024, 'x');
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [socket, chunk] {
+                while (socket->bytesToWrite() < 4 * chunk.size()) socket->write(chunk);
+            });
+            socket->write(chunk);
+            return;
+        }
         out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
         if (request.method != "HEAD") out += response.body;
         socket->write(out);
@@ -125,6 +152,7 @@ private:
     mutable QMutex mutex_;
     ScriptedResponse response_;
     QList<ReceivedRequest> received_;
+    int closed_ = 0;
 };
 
 } // namespace loopback

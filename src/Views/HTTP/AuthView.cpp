@@ -145,22 +145,22 @@ AuthView::AuthView(QWidget* parent) : QWidget(parent), keyIn_(new QButtonGroup(t
 
 void AuthView::appear(const HTTPRequest& request) {
     request_ = request;
-    // Starts from the empty draft, so a request that already carries authentication counts as
-    // a change and is written back once.
-    draft_ = AuthConfig::empty();
-    setDraft(AuthConfig::from(request));
+    // Showing the tab only reads the request; nothing is written until the draft is edited.
+    draft_ = AuthConfig::from(request);
+    fill();
 }
 
 void AuthView::setDraft(const AuthConfig& draft) {
     if (draft == draft_) return fill();
+    const AuthConfig previous = draft_;
     draft_ = draft;
     fill();
-    propagate(draft_);
+    propagate(previous);
 }
 
-void AuthView::propagate(const AuthConfig& draft) {
+void AuthView::propagate(const AuthConfig& previous) {
     HTTPRequest copy = request_;
-    draft.apply(copy);
+    draft_.apply(copy, previous);
     if (copy.headers == request_.headers && copy.params == request_.params) return;
     request_ = copy;
     emit requestEdited(request_);

@@ -1,7 +1,7 @@
 #pragma once
 // The Auth tab: a draft of the request's authentication, derived from its headers and
-// parameters each time the tab is shown, written back into them on every change of the draft
-// that changes them.
+// parameters each time the tab is shown, written back into them on every edit of the draft
+// that changes them. Showing the tab writes nothing.
 #include <QWidget>
 
 #include "API/AuthConfig.h"
@@ -40,7 +40,8 @@ signals:
     void requestEdited(const HTTPRequest& request);
 
 private:
-    void propagate(const AuthConfig& draft);
+    // Writes the draft into the request in place of the previous draft, when that changes it.
+    void propagate(const AuthConfig& previous);
     void fill();
     QLineEdit* secretField(const QString& placeholder, QString AuthConfig::*field);
 

@@ -323,6 +323,8 @@ void RequestView::followActiveRequest() {
     setNote({}, false);
     fill();
     if (tab_ == Tab::raw) raw_->setText(HTTPFileFormat::serializeRequest(request_));
+    // The Auth tab edits its own copy, which must not write an older version back.
+    if (tab_ == Tab::auth) auth_->appear(request_);
 }
 
 void RequestView::paintEvent(QPaintEvent*) {

@@ -1,15 +1,20 @@
 // The request editor with its tabs, the response viewer, the auth editor and the history popover.
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
+#include <QComboBox>
 #include <QLabel>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTcpServer>
 #include <gtest/gtest.h>
 
+#include "API/HTTPClient.h"
 #include "API/HTTPFileFormat.h"
+#include "API/LoopbackServer.h"
 #include "AppState.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
@@ -75,6 +80,33 @@ TEST_F(RequestViewFixture, EditsAreWrittenAtOnceButAppearingWritesNothing) {
     view->headersEditor()->remove(0);
     ASSERT_EQ(view->request().headers.size(), 1);
     EXPECT_TRUE(view->request().headers[0].key.isEmpty());
+}
+
+TEST(AuthTab, ShowingWritesNothingAndAnEditTouchesOnlyItsOwnHeader) {
+    TempFolder dir;
+    ScriptedPrompter prompter;
+    AppState app;
+    const QByteArray text = "### secret\nGET https://example.com/x\nContent-Type: application/json\n"
+                            "Authorization: Bearer {{token}}\nX-Api-Key: SUPERSECRET-KEY-999\n";
+    const QString path = dir.write("api.http", text);
+    app.openFolder(dir.path());
+    const APICollectionFile file = app.api().collections().first();
+    app.openRequest(file.requests[0], file);
+    RequestView view(app, file, file.requests[0]);
+
+    view.setTab(RequestView::Tab::auth);
+    view.setTab(RequestView::Tab::body);
+    view.setTab(RequestView::Tab::auth);
+    EXPECT_EQ(readBytes(path), text);
+    EXPECT_EQ(view.authView()->draft().type, AuthType::bearer);
+
+    QTest::keyClick(view.authView()->tokenField(), Qt::Key_End);
+    QTest::keyClicks(view.authView()->tokenField(), "2");
+    EXPECT_EQ(readBytes(path), QByteArray(text).replace("{{token}}", "{{token}}2"));
+
+    // No Auth takes out the Authorization header alone.
+    emit view.authView()->typeMenu()->activated(0);
+    EXPECT_EQ(readBytes(path), QByteArray(text).replace("Authorization: Bearer {{token}}\n", ""));
 }
 
 TEST_F(RequestViewFixture, SendIsDisabledForAnEmptyUrlOnly) {
@@ -147,6 +179,22 @@ TEST_F(RequestViewFixture, AFailedSendShowsAsAnErrorResponseAndIsRecorded) {
     EXPECT_NE(view->responseView()->aiPanel(), nullptr);
 }
 
+TEST_F(RequestViewFixture, ABodyTooLargeIsSaidSo) {
+    loopback::LoopbackServer server;
+    server.respondWith({.endless = true});
+    const qint64 saved = HTTPClient::maxBodyBytes();
+    HTTPClient::setMaxBodyBytes(1024 * 1024);
+    view->urlField()->setText({});
+    QTest::keyClicks(view->urlField(), server.url("/stream"));
+    view->send();
+    const bool finished = waitUntil([&] { return !app.isSending(); }, 30000);
+    HTTPClient::setMaxBodyBytes(saved);
+    ASSERT_TRUE(finished);
+    ASSERT_NE(view->responseView()->statusPill(), nullptr);
+    EXPECT_EQ(view->responseView()->statusPill()->code(), "ERR");
+    EXPECT_EQ(view->responseView()->statusPill()->text(), "Response body too large: over 1 MB.");
+}
+
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {
     HTTPRequest ghost = view->request();
     ghost.id = QUuid::createUuid();
@@ -201,11 +249,11 @@ TEST(ResponseBody, AHugeBodyIsShownCutAndUnformattedWithoutStalling) {
     EXPECT_TRUE(text.startsWith("[111"));
     EXPECT_LE(text.size(), ResponseBodyView::kShowLimit + 64);
     EXPECT_TRUE(text.endsWith("more characters not shown"));
+    // Shown as cut, unformatted and uncoloured, without the pretty printing that would stall.
     ResponseBodyView view;
-    QElapsedTimer timer;
-    timer.start();
     view.apply(r);
-    EXPECT_LT(timer.elapsed(), 20000);
+    EXPECT_EQ(view.toPlainText(), text);
+    EXPECT_TRUE(view.document()->firstBlock().layout()->formats().isEmpty());
 }
 
 TEST(ResponseViewer, ShowsStatsHeadersSortedAndHidesTheAskPanelWhileSending) {
@@ -251,9 +299,9 @@ TEST(AuthEditor, WritesOnlyWhenTheRequestChangesAndHintsWhereItGoes) {
     EXPECT_EQ(AuthConfig::from(written.last()).token, "abc");
     EXPECT_EQ(AuthView::hint(bearer), "→ Authorization: Bearer …");
 
-    // A request already carrying authentication is rebuilt once when the tab appears.
+    // Showing the tab for a request that carries authentication only reads it.
     view.appear(written.last());
-    EXPECT_EQ(written.size(), 2);
+    EXPECT_EQ(written.size(), 1);
     EXPECT_EQ(view.draft().type, AuthType::bearer);
 
     AuthConfig key;

@@ -32,9 +32,10 @@ public:
     // Every line of the files that holds query, ignoring case, in file and line order. Files that
     // are unreadable, not regular, too large or not valid UTF-8 are skipped. Lines end at every
     // line terminator the editor knows, so line numbers agree with the editor's. Stops early,
-    // with what it has, once cancelled() is true. Runs on any thread.
+    // with what it has, once cancelled() is true; cancelled may be called from several threads.
+    // Reads files on up to threads threads (0: one per core). Runs on any thread.
     static Result search(const QString& query, const QStringList& files,
-                         const std::function<bool()>& cancelled = {});
+                         const std::function<bool()>& cancelled = {}, int threads = 0);
 
     // Scans in the background; finished() follows unless a newer scan starts first.
     void start(const QString& query, const QStringList& files);

@@ -7,6 +7,7 @@
 #include <QtConcurrent>
 #include <cerrno>
 #include <condition_variable>
+#include <deque>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -16,6 +17,8 @@
 #include <vector>
 
 #include "Views/Navigation/LineMatcher.h"
+#include "Workspace/DirectoryListing.h"
+#include "Workspace/FileNode.h"
 
 ProjectSearch::ProjectSearch(QObject* parent) : QObject(parent) {}
 
@@ -117,89 +120,191 @@ QThreadPool& scanPool() {
     return pool;
 }
 
-// One scan shared by the calling thread and its helpers. Files are handed out one at a time;
-// each file's hits go to its own slot, so the result keeps file order whoever read what.
-struct SharedScan {
-    SharedScan(const QString& query, const QStringList& files, const std::function<bool()>& cancelled)
-        : matcher(query), files(files), cancelled(cancelled), hits(size_t(files.size())), done(size_t(files.size())) {}
+// One scan shared by the calling thread and its helpers. Files may still be arriving while the
+// first ones are read; each is handed out once, and its hits go to its own slot so that the
+// result keeps file order whoever read what.
+class SharedScan {
+public:
+    SharedScan(const QString& query, const std::function<bool()>& cancelled) : matcher(query), cancelled_(cancelled) {}
+
+    const LineMatcher matcher;
+
+    void add(const QStringList& files) {
+        if (files.isEmpty()) return;
+        std::lock_guard lock(mutex_);
+        for (const QString& file : files) {
+            files_.push_back(file);
+            hits_.emplace_back();
+            done_.push_back(false);
+        }
+        more_.notify_all();
+    }
+    void endOfFiles() {
+        std::lock_guard lock(mutex_);
+        listed_ = true;
+        more_.notify_all();
+    }
+    bool stopped() {
+        std::lock_guard lock(mutex_);
+        return stop_;
+    }
 
     void work() {
         ReadBuffer buffer;
-        while (!stop.load(std::memory_order_relaxed)) {
-            const qsizetype i = next.fetch_add(1, std::memory_order_relaxed);
-            if (i >= files.size()) return;
-            if (cancelled && cancelled()) {
-                stop = true;
+        qsizetype i = 0;
+        QString file;
+        while (take(i, file)) {
+            QList<SearchHit> found;
+            if (cancelled_ && cancelled_()) {
+                halt();
                 return;
             }
-            scanFile(matcher, files[i], buffer, hits[size_t(i)]);
-            std::lock_guard lock(mutex);
-            done[size_t(i)] = true;
+            scanFile(matcher, file, buffer, found);
+            std::lock_guard lock(mutex_);
+            hits_[size_t(i)] = std::move(found);
+            done_[size_t(i)] = true;
             // Once the files before the first unfinished one hold enough hits, the rest is not needed.
-            while (frontier < files.size() && done[size_t(frontier)]) reported += hits[size_t(frontier++)].size();
-            if (reported >= ProjectSearch::kMaxHits) stop = true;
+            while (frontier_ < qsizetype(files_.size()) && done_[size_t(frontier_)])
+                reported_ += hits_[size_t(frontier_++)].size();
+            if (reported_ >= ProjectSearch::kMaxHits) stopLocked();
         }
     }
 
-    const LineMatcher matcher;
-    const QStringList files;
-    const std::function<bool()> cancelled;
-    std::vector<QList<SearchHit>> hits;
-    std::atomic<qsizetype> next{0};
-    std::atomic_bool stop{false};
+    // Helpers may start late, after the scan is over: those do nothing.
+    void helper() {
+        {
+            std::lock_guard lock(mutex_);
+            if (closed_) return;
+            ++helpers_;
+        }
+        work();
+        std::lock_guard lock(mutex_);
+        if (--helpers_ == 0) idle_.notify_all();
+    }
+    void waitForHelpers() {
+        std::unique_lock lock(mutex_);
+        closed_ = true;
+        idle_.wait(lock, [&] { return helpers_ == 0; });
+    }
 
-    std::mutex mutex;
-    std::condition_variable idle;
-    std::vector<char> done;
-    qsizetype frontier = 0;
-    qsizetype reported = 0;
-    int helpers = 0;      // helpers at work
-    bool closed = false;  // helpers that start from now on do nothing
+    // Only files before the first unfinished one count: a later one's hits would come out of order.
+    ProjectSearch::Result result() {
+        std::lock_guard lock(mutex_);
+        ProjectSearch::Result result;
+        for (qsizetype i = 0; i < frontier_; ++i) {
+            for (const SearchHit& hit : std::as_const(hits_[size_t(i)])) {
+                result.hits.append(hit);
+                if (result.hits.size() >= ProjectSearch::kMaxHits) {
+                    result.truncated = true;
+                    return result;
+                }
+            }
+        }
+        return result;
+    }
+
+private:
+    bool take(qsizetype& i, QString& file) {
+        std::unique_lock lock(mutex_);
+        more_.wait(lock, [&] { return stop_ || next_ < qsizetype(files_.size()) || listed_; });
+        if (stop_ || next_ >= qsizetype(files_.size())) return false;
+        i = next_++;
+        file = files_[size_t(i)];
+        return true;
+    }
+    void halt() {
+        std::lock_guard lock(mutex_);
+        stopLocked();
+    }
+    void stopLocked() {
+        stop_ = true;
+        more_.notify_all();
+    }
+
+    const std::function<bool()> cancelled_;
+    std::mutex mutex_;
+    std::condition_variable more_;  // files arrived, the list is complete, or the scan stops
+    std::condition_variable idle_;  // the last helper left
+    std::deque<QString> files_;
+    std::deque<QList<SearchHit>> hits_;
+    std::deque<bool> done_;
+    qsizetype next_ = 0;
+    qsizetype frontier_ = 0;
+    qsizetype reported_ = 0;
+    bool listed_ = false;
+    bool stop_ = false;
+    int helpers_ = 0;
+    bool closed_ = false;
 };
+
+// Quick open's walk, handing files over a folder at a time so the scan starts on the first ones.
+void listFolder(const QString& dir, SharedScan& scan) {
+    if (scan.stopped()) return;
+    const auto entries = DirectoryListing::list(dir);
+    if (!entries) return;
+    QStringList files;
+    for (const DirectoryListing::Entry& entry : *entries) {
+        if (FileNode::isExcluded(entry.name)) continue;
+        switch (entry.kind) {
+        case DirectoryListing::Kind::directory:
+            scan.add(files);
+            files.clear();
+            listFolder(entry.path, scan);
+            break;
+        case DirectoryListing::Kind::linkToDirectory: break;  // a link could lead back up the tree
+        case DirectoryListing::Kind::other: files.append(entry.path); break;
+        }
+    }
+    scan.add(files);
+}
+
+int threadsFor(int asked) { return asked > 0 ? asked : QThread::idealThreadCount(); }
+
+// Runs fill (which adds the files and ends the list) on this thread while helpers read.
+ProjectSearch::Result runScan(const QString& query, const std::function<bool()>& cancelled, int threads,
+                              const std::function<void(SharedScan&)>& fill) {
+    auto scan = std::make_shared<SharedScan>(query, cancelled);
+    if (scan->matcher.matchesNothing()) return {};
+    const int helpers = threads - 1;
+    if (helpers > 0 && scanPool().maxThreadCount() < helpers) scanPool().setMaxThreadCount(helpers);
+    for (int i = 0; i < helpers; ++i) scanPool().start([scan] { scan->helper(); });
+    fill(*scan);
+    // This thread works too, so the scan ends even when every helper is busy elsewhere.
+    scan->work();
+    scan->waitForHelpers();
+    return scan->result();
+}
 
 } // namespace
 
 ProjectSearch::Result ProjectSearch::search(const QString& query, const QStringList& files,
                                             const std::function<bool()>& cancelled, int threads) {
-    Result result;
-    auto scan = std::make_shared<SharedScan>(query, files, cancelled);
-    if (scan->matcher.matchesNothing()) return result;
-    const int wanted = threads > 0 ? threads : QThread::idealThreadCount();
-    const int helpers = int(qMin<qsizetype>(wanted - 1, files.size() - 1));
-    if (helpers > 0 && scanPool().maxThreadCount() < helpers) scanPool().setMaxThreadCount(helpers);
-    for (int i = 0; i < helpers; ++i) {
-        scanPool().start([scan] {
-            {
-                std::lock_guard lock(scan->mutex);
-                if (scan->closed) return;
-                ++scan->helpers;
-            }
-            scan->work();
-            std::lock_guard lock(scan->mutex);
-            if (--scan->helpers == 0) scan->idle.notify_all();
-        });
-    }
-    // This thread works too, so the scan ends even when every helper is busy elsewhere.
-    scan->work();
-    {
-        std::unique_lock lock(scan->mutex);
-        scan->closed = true;
-        scan->idle.wait(lock, [&] { return scan->helpers == 0; });
-    }
-    // Only files before the first unfinished one count: a later one's hits would come out of order.
-    for (qsizetype i = 0; i < scan->frontier; ++i) {
-        for (const SearchHit& hit : std::as_const(scan->hits[size_t(i)])) {
-            result.hits.append(hit);
-            if (result.hits.size() >= kMaxHits) {
-                result.truncated = true;
-                return result;
-            }
-        }
-    }
-    return result;
+    const int used = int(qMin<qsizetype>(threadsFor(threads), files.size()));
+    return runScan(query, cancelled, used, [&](SharedScan& scan) {
+        scan.add(files);
+        scan.endOfFiles();
+    });
+}
+
+ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QString& folder,
+                                                  const std::function<bool()>& cancelled, int threads) {
+    return runScan(query, cancelled, threadsFor(threads), [&](SharedScan& scan) {
+        listFolder(folder, scan);
+        scan.endOfFiles();
+    });
 }
 
 void ProjectSearch::start(const QString& query, const QStringList& files) {
+    startWith([query, files](const std::function<bool()>& cancelled) { return search(query, files, cancelled); });
+}
+
+void ProjectSearch::startInFolder(const QString& query, const QString& folder) {
+    startWith([query, folder](const std::function<bool()>& cancelled) {
+        return folder.isEmpty() ? Result{} : searchFolder(query, folder, cancelled);
+    });
+}
+
+void ProjectSearch::startWith(std::function<Result(const std::function<bool()>&)> scan) {
     cancel();
     auto cancelled = std::make_shared<std::atomic_bool>(false);
     cancelled_ = cancelled;
@@ -214,8 +319,8 @@ void ProjectSearch::start(const QString& query, const QStringList& files) {
         emit finished(result);
     });
     // The scan holds only its own copies and the shared flag, never this object.
-    watcher->setFuture(QtConcurrent::run([query, files, cancelled] {
-        return search(query, files, [cancelled] { return cancelled->load(); });
+    watcher->setFuture(QtConcurrent::run([scan = std::move(scan), cancelled] {
+        return scan([cancelled] { return cancelled->load(); });
     }));
 }
 

@@ -13,6 +13,7 @@
 #include "Platform/TextFile.h"
 #include "TestSupport.h"
 #include "Views/Navigation/SearchText.h"
+#include "Workspace/FileNode.h"
 #include "Views/Navigation/ProjectSearch.h"
 
 using namespace testing_support;
@@ -213,6 +214,36 @@ TEST(ProjectSearchScanTest, SameHitsAsDecodingAndFoldingEveryWholeFile) {
                 << "expected " << describe(expected, got);
         }
     }
+}
+
+TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
+    TempFolder folder;
+    QByteArray many;
+    for (int i = 0; i < 40; ++i) many += "needle " + QByteArray::number(i) + "\n";
+    for (int d = 0; d < 6; ++d) {
+        for (int f = 0; f < 5; ++f) folder.write(QStringLiteral("root/d%1/f%2.txt").arg(d).arg(f), many);
+        folder.write(QStringLiteral("root/d%1/sub/deep.txt").arg(d), "needle deep\n");
+    }
+    folder.write("root/top.txt", "Needle at the top\n");
+    folder.write("root/.hidden/h.txt", "needle hidden\n");
+    folder.write("root/node_modules/m.txt", "needle module\n");
+    ASSERT_EQ(::symlink(QFile::encodeName(folder.file("root/d1")).constData(),
+                        QFile::encodeName(folder.file("root/link-to-d1")).constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(folder.file("root/top.txt")).constData(),
+                        QFile::encodeName(folder.file("root/link-to-top")).constData()), 0);
+    QStringList files;
+    FileNode(folder.file("root")).allFiles(files);
+    // Past the hit limit and well short of it.
+    for (const QString& query : {QStringLiteral("needle"), QStringLiteral("deep"), QStringLiteral("TOP")}) {
+        const ProjectSearch::Result expected = ProjectSearch::search(query, files);
+        for (const int threads : {1, 4}) {
+            const ProjectSearch::Result got = ProjectSearch::searchFolder(query, folder.file("root"), {}, threads);
+            EXPECT_TRUE(got.hits == expected.hits && got.truncated == expected.truncated)
+                << query.toStdString() << " threads " << threads << "\ngot " << describe(got, expected)
+                << "expected " << describe(expected, got);
+        }
+    }
+    EXPECT_TRUE(ProjectSearch::searchFolder("needle", folder.file("gone")).hits.isEmpty());
 }
 
 } // namespace

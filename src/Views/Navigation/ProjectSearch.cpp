@@ -29,16 +29,29 @@ namespace {
 constexpr qsizetype kFirstBlock = 64 * 1024;
 
 // Grows but never shrinks: each thread reads every file into the same memory.
-struct ReadBuffer {
-    std::unique_ptr<char[]> data;
-    qsizetype capacity = 0;
-    char* reserve(qsizetype size) {
-        if (size > capacity) {
-            data.reset(new char[size_t(size)]);
-            capacity = size;
+class ReadBuffer {
+public:
+    char* data() const { return data_.get(); }
+    qsizetype capacity() const { return capacity_; }
+    // Room for at least size bytes, keeping the first kept ones.
+    char* reserve(qsizetype size, qsizetype kept = 0) {
+        if (size > capacity_) {
+            std::unique_ptr<char[]> bigger(new char[size_t(size)]);
+            if (kept > 0) std::memcpy(bigger.get(), data_.get(), size_t(kept));
+            data_ = std::move(bigger);
+            capacity_ = size;
         }
-        return data.get();
+        return data_.get();
     }
+
+private:
+    std::unique_ptr<char[]> data_;
+    qsizetype capacity_ = 0;
+};
+
+struct FileCloser {
+    int fd;
+    ~FileCloser() { ::close(fd); }
 };
 
 // Whether the first bytes could start valid UTF-8: a sequence cut at the end is not held against
@@ -59,50 +72,30 @@ std::optional<QByteArrayView> readFile(const QString& path, qint64 maxBytes, Rea
     // O_NONBLOCK: a file swapped for a FIFO between stat and open must not block us.
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
-    struct stat fst {};
-    if (::fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    // One byte more than allowed, to see a file that grew past the limit.
-    const qsizetype capacity = qsizetype(qMin<qint64>(qMax<qint64>(fst.st_size, 0), maxBytes) + 1);
-    char* data = buffer.reserve(qMax(capacity, qsizetype(4096)));
+    const FileCloser closer{fd};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    // One byte more than the file holds, to see its end (or that it grew) in the same read.
+    buffer.reserve(qsizetype(qMin<qint64>(st.st_size, maxBytes)) + 1);
     qsizetype size = 0;
     bool headChecked = false;
     for (;;) {
-        if (size == buffer.capacity) data = [&] {
-            // Grew while we read: keep going up to the limit.
-            std::unique_ptr<char[]> bigger(new char[size_t(size * 2)]);
-            std::memcpy(bigger.get(), data, size_t(size));
-            buffer.data = std::move(bigger);
-            buffer.capacity = size * 2;
-            return buffer.data.get();
-        }();
-        const qsizetype want = headChecked ? buffer.capacity - size : qMin(buffer.capacity - size, kFirstBlock);
-        const ssize_t got = ::read(fd, data + size, size_t(want));
+        if (size == buffer.capacity()) buffer.reserve(qMin<qsizetype>(size * 2, maxBytes + 1), size);
+        const qsizetype room = buffer.capacity() - size;
+        const ssize_t got = ::read(fd, buffer.data() + size, size_t(headChecked ? room : qMin(room, kFirstBlock)));
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
+        if (got < 0) return std::nullopt;
         if (got == 0) break;
         size += got;
-        if (size > maxBytes) {
-            ::close(fd);
-            return std::nullopt;
-        }
+        if (size > maxBytes) return std::nullopt;
         if (!headChecked) {
             headChecked = true;
-            if (size >= fst.st_size) continue;  // read whole already: checked with the rest
-            const QByteArrayView head(data, size);
-            if (LineMatcher::firstNonAscii(data, size) < size && !mayBeUtf8(head)) {
-                ::close(fd);
+            const QByteArrayView head(buffer.data(), size);
+            // Only worth it when there is more to read: the whole text is checked later anyway.
+            if (size < st.st_size && LineMatcher::firstNonAscii(head.data(), size) < size && !mayBeUtf8(head))
                 return std::nullopt;
-            }
         }
     }
-    ::close(fd);
-    return QByteArrayView(data, size);
+    return QByteArrayView(buffer.data(), size);
 }
 
 void scanFile(const LineMatcher& matcher, const QString& file, ReadBuffer& buffer, QList<SearchHit>& hits) {

@@ -1,8 +1,8 @@
 #pragma once
 // Quick open: the files of the open folder, read once when the overlay appears, filtered by the
 // typed text against each file name (characters in order, gaps allowed), at most 60 in the
-// order the folder was walked. Filtering runs on every keystroke, over names prepared once. Arrows move the selection round the list; Return or a click
-// closes the overlay and opens the file.
+// order the folder was walked; names are prepared once per opening, not per keystroke. Arrows
+// move the selection round the list; Return or a click closes the overlay and opens the file.
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>

@@ -288,6 +288,8 @@ void printPeers() {
     std::printf("\nproject search, %d hits: all cores %.1f ms (rg -F -n %.1f ms, ratio %.2f); one core %.1f ms "
                 "(rg -j1 %.1f ms; grep -rnF %.1f ms, ratio %.2f)\n",
                 kRareHits, all, rg, rg > 0 ? all / rg : 0.0, one, rg1, grep, grep > 0 ? one / grep : 0.0);
+    std::printf("first search of the process (builds its character tables): %.1f ms\n",
+                g_searchAll.empty() ? 0.0 : g_searchAll.front());
     std::printf("listing the folder and searching, all cores: %.1f ms (ratio to rg %.2f)\n", median(g_withListing),
                 rg > 0 ? median(g_withListing) / rg : 0.0);
     std::printf("overlay: first results on screen after %.1f ms at worst; longest main-thread stall %.1f ms "

@@ -1,12 +1,13 @@
 #include "Views/Navigation/LineMatcher.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <vector>
 
 #include <unicode/normalizer2.h>
-#include <unicode/uchar.h>
+#include <unicode/uniset.h>
 #include <unicode/unistr.h>
 
 #ifdef __SSE2__
@@ -30,20 +31,23 @@ public:
     AsciiMakers() : bits_(0x110000 / 64, 0) {
         UErrorCode status = U_ZERO_ERROR;
         const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
-        icu::UnicodeString decomposition;
-        for (UChar32 c = 0x80; c < 0x110000; ++c) {
-            if (U_IS_SURROGATE(c)) continue;
-            const bool folds = u_hasBinaryProperty(c, UCHAR_CHANGES_WHEN_CASEFOLDED) ||
-                               u_foldCase(c, U_FOLD_CASE_DEFAULT) != c;
-            const bool decomposes = U_SUCCESS(status) && nfd->getDecomposition(c, decomposition);
-            if (!folds && !decomposes) continue;
-            icu::UnicodeString s(c);
-            s.foldCase(U_FOLD_CASE_DEFAULT);
-            UErrorCode st = U_ZERO_ERROR;
-            if (U_SUCCESS(status)) s = nfd->normalize(s, st);
-            bool ascii = U_FAILURE(st);  // unknown: treat as one
-            for (int32_t i = 0; i < s.length() && !ascii; ++i) ascii = s.charAt(i) < 0x80;
-            if (ascii) bits_[size_t(c) / 64] |= 1ull << (c % 64);
+        // Only characters that decompose or change under folding can turn into something else.
+        const icu::UnicodeSet changing(UNICODE_STRING_SIMPLE("[[:NFD_QC=N:][:Changes_When_Casefolded:]]"), status);
+        if (U_FAILURE(status)) {
+            std::fill(bits_.begin(), bits_.end(), ~0ull);  // unknown: fold every non-ASCII line
+            return;
+        }
+        for (int32_t range = 0; range < changing.getRangeCount(); ++range) {
+            for (UChar32 c = changing.getRangeStart(range); c <= changing.getRangeEnd(range); ++c) {
+                if (c < 0x80) continue;
+                icu::UnicodeString s(c);
+                s.foldCase(U_FOLD_CASE_DEFAULT);
+                UErrorCode st = U_ZERO_ERROR;
+                s = nfd->normalize(s, st);
+                bool ascii = U_FAILURE(st);
+                for (int32_t i = 0; i < s.length() && !ascii; ++i) ascii = s.charAt(i) < 0x80;
+                if (ascii) bits_[size_t(c) / 64] |= 1ull << (c % 64);
+            }
         }
     }
     bool contains(char32_t c) const { return c < 0x110000 && (bits_[c / 64] >> (c % 64)) & 1; }

@@ -1,42 +1,303 @@
 #include "Views/Navigation/ProjectSearch.h"
 
+#include <QFile>
 #include <QFutureWatcher>
+#include <QThread>
+#include <QThreadPool>
 #include <QtConcurrent>
+#include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
-#include "Platform/Lines.h"
-#include "Platform/TextFile.h"
-#include "Views/Navigation/SearchText.h"
+#include "Views/Navigation/LineMatcher.h"
+#include "Workspace/DirectoryListing.h"
+#include "Workspace/FileNode.h"
 
 ProjectSearch::ProjectSearch(QObject* parent) : QObject(parent) {}
 
 ProjectSearch::~ProjectSearch() { cancel(); }
 
-ProjectSearch::Result ProjectSearch::search(const QString& query, const QStringList& files,
-                                            const std::function<bool()>& cancelled) {
-    Result result;
-    const QString wanted = SearchText::folded(query);
-    for (const QString& file : files) {
-        if (cancelled && cancelled()) break;
-        // Bounded read of regular files only: a huge file, a device or a pipe never reaches memory.
-        const TextFile::ReadResult read = TextFile::readUtf8(file, kMaxFileBytes);
-        if (!read.text) continue;
-        const QString& text = *read.text;
-        if (!SearchText::folded(text).contains(wanted)) continue;
-        const QList<Lines::Range> lines = Lines::all(text);
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const QString line = text.sliced(lines[i].start, lines[i].contentEnd - lines[i].start);
-            if (!SearchText::folded(line).contains(wanted)) continue;
-            result.hits.append({file, int(i + 1), SearchText::trimBlanks(line)});
-            if (result.hits.size() >= kMaxHits) {
-                result.truncated = true;
-                return result;
-            }
+namespace {
+
+constexpr qsizetype kFirstBlock = 64 * 1024;
+
+// Grows but never shrinks: each thread reads every file into the same memory.
+class ReadBuffer {
+public:
+    char* data() const { return data_.get(); }
+    qsizetype capacity() const { return capacity_; }
+    // Room for at least size bytes, keeping the first kept ones.
+    char* reserve(qsizetype size, qsizetype kept = 0) {
+        if (size > capacity_) {
+            std::unique_ptr<char[]> bigger(new char[size_t(size)]);
+            if (kept > 0) std::memcpy(bigger.get(), data_.get(), size_t(kept));
+            data_ = std::move(bigger);
+            capacity_ = size;
+        }
+        return data_.get();
+    }
+
+private:
+    std::unique_ptr<char[]> data_;
+    qsizetype capacity_ = 0;
+};
+
+struct FileCloser {
+    int fd;
+    ~FileCloser() { ::close(fd); }
+};
+
+// Whether the first bytes could start valid UTF-8: a sequence cut at the end is not held against
+// them. A file that fails is not text and is dropped before the rest of it is read.
+bool mayBeUtf8(QByteArrayView head) {
+    qsizetype cut = head.size() - 1;
+    while (cut > 0 && head.size() - cut < 4 && (static_cast<unsigned char>(head[cut]) & 0xc0) == 0x80) --cut;
+    return cut <= 0 || head.first(cut).isValidUtf8();
+}
+
+// The file's bytes, or nothing when it is unreadable, not a regular file, larger than maxBytes
+// or plainly not UTF-8 text.
+std::optional<QByteArrayView> readFile(const QString& path, qint64 maxBytes, ReadBuffer& buffer) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    // Never open what is not a regular file: opening a device can have effects of its own.
+    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) return std::nullopt;
+    // O_NONBLOCK: a file swapped for a FIFO between stat and open must not block us.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    const FileCloser closer{fd};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    // One byte more than the file holds, to see its end (or that it grew) in the same read.
+    buffer.reserve(qsizetype(qMin<qint64>(st.st_size, maxBytes)) + 1);
+    qsizetype size = 0;
+    bool headChecked = false;
+    for (;;) {
+        if (size == buffer.capacity()) buffer.reserve(qMin<qsizetype>(size * 2, maxBytes + 1), size);
+        const qsizetype room = buffer.capacity() - size;
+        const ssize_t got = ::read(fd, buffer.data() + size, size_t(headChecked ? room : qMin(room, kFirstBlock)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        size += got;
+        if (size > maxBytes) return std::nullopt;
+        if (!headChecked) {
+            headChecked = true;
+            const QByteArrayView head(buffer.data(), size);
+            // Only worth it when there is more to read: the whole text is checked later anyway.
+            if (size < st.st_size && LineMatcher::firstNonAscii(head.data(), size) < size && !mayBeUtf8(head))
+                return std::nullopt;
         }
     }
-    return result;
+    return QByteArrayView(buffer.data(), size);
+}
+
+void scanFile(const LineMatcher& matcher, const QString& file, ReadBuffer& buffer, QList<SearchHit>& hits) {
+    const std::optional<QByteArrayView> bytes = readFile(file, ProjectSearch::kMaxFileBytes, buffer);
+    if (!bytes) return;
+    const qsizetype firstNonAscii = LineMatcher::firstNonAscii(bytes->data(), bytes->size());
+    const bool ascii = firstNonAscii == bytes->size();
+    // Text that is not valid UTF-8 is skipped whole, matches or not.
+    if (!ascii && !bytes->sliced(firstNonAscii).isValidUtf8()) return;
+    matcher.scan(*bytes, ascii, file, hits, ProjectSearch::kMaxHits);
+}
+
+QThreadPool& scanPool() {
+    static QThreadPool pool;
+    return pool;
+}
+
+// One scan shared by the calling thread and its helpers. Files may still be arriving while the
+// first ones are read; each is handed out once, and its hits go to its own slot so that the
+// result keeps file order whoever read what.
+class SharedScan {
+public:
+    SharedScan(const QString& query, const std::function<bool()>& cancelled) : matcher(query), cancelled_(cancelled) {}
+
+    const LineMatcher matcher;
+
+    void add(const QStringList& files) {
+        if (files.isEmpty()) return;
+        std::lock_guard lock(mutex_);
+        for (const QString& file : files) {
+            files_.push_back(file);
+            hits_.emplace_back();
+            done_.push_back(false);
+        }
+        more_.notify_all();
+    }
+    void endOfFiles() {
+        std::lock_guard lock(mutex_);
+        listed_ = true;
+        more_.notify_all();
+    }
+    bool stopped() {
+        std::lock_guard lock(mutex_);
+        return stop_;
+    }
+
+    void work() {
+        ReadBuffer buffer;
+        qsizetype i = 0;
+        QString file;
+        while (take(i, file)) {
+            QList<SearchHit> found;
+            if (cancelled_ && cancelled_()) {
+                halt();
+                return;
+            }
+            scanFile(matcher, file, buffer, found);
+            std::lock_guard lock(mutex_);
+            hits_[size_t(i)] = std::move(found);
+            done_[size_t(i)] = true;
+            // Once the files before the first unfinished one hold enough hits, the rest is not needed.
+            while (frontier_ < qsizetype(files_.size()) && done_[size_t(frontier_)])
+                reported_ += hits_[size_t(frontier_++)].size();
+            if (reported_ >= ProjectSearch::kMaxHits) stopLocked();
+        }
+    }
+
+    // Helpers may start late, after the scan is over: those do nothing.
+    void helper() {
+        {
+            std::lock_guard lock(mutex_);
+            if (closed_) return;
+            ++helpers_;
+        }
+        work();
+        std::lock_guard lock(mutex_);
+        if (--helpers_ == 0) idle_.notify_all();
+    }
+    void waitForHelpers() {
+        std::unique_lock lock(mutex_);
+        closed_ = true;
+        idle_.wait(lock, [&] { return helpers_ == 0; });
+    }
+
+    // Only files before the first unfinished one count: a later one's hits would come out of order.
+    ProjectSearch::Result result() {
+        std::lock_guard lock(mutex_);
+        ProjectSearch::Result result;
+        for (qsizetype i = 0; i < frontier_; ++i) {
+            for (const SearchHit& hit : std::as_const(hits_[size_t(i)])) {
+                result.hits.append(hit);
+                if (result.hits.size() >= ProjectSearch::kMaxHits) {
+                    result.truncated = true;
+                    return result;
+                }
+            }
+        }
+        return result;
+    }
+
+private:
+    bool take(qsizetype& i, QString& file) {
+        std::unique_lock lock(mutex_);
+        more_.wait(lock, [&] { return stop_ || next_ < qsizetype(files_.size()) || listed_; });
+        if (stop_ || next_ >= qsizetype(files_.size())) return false;
+        i = next_++;
+        file = files_[size_t(i)];
+        return true;
+    }
+    void halt() {
+        std::lock_guard lock(mutex_);
+        stopLocked();
+    }
+    void stopLocked() {
+        stop_ = true;
+        more_.notify_all();
+    }
+
+    const std::function<bool()> cancelled_;
+    std::mutex mutex_;
+    std::condition_variable more_;  // files arrived, the list is complete, or the scan stops
+    std::condition_variable idle_;  // the last helper left
+    std::deque<QString> files_;
+    std::deque<QList<SearchHit>> hits_;
+    std::deque<bool> done_;
+    qsizetype next_ = 0;
+    qsizetype frontier_ = 0;
+    qsizetype reported_ = 0;
+    bool listed_ = false;
+    bool stop_ = false;
+    int helpers_ = 0;
+    bool closed_ = false;
+};
+
+// Quick open's walk, handing files over a folder at a time so the scan starts on the first ones.
+void listFolder(const QString& dir, SharedScan& scan) {
+    if (scan.stopped()) return;
+    const auto entries = DirectoryListing::list(dir);
+    if (!entries) return;
+    QStringList files;
+    for (const DirectoryListing::Entry& entry : *entries) {
+        if (FileNode::isExcluded(entry.name)) continue;
+        switch (entry.kind) {
+        case DirectoryListing::Kind::directory:
+            scan.add(files);
+            files.clear();
+            listFolder(entry.path, scan);
+            break;
+        case DirectoryListing::Kind::linkToDirectory: break;  // a link could lead back up the tree
+        case DirectoryListing::Kind::other: files.append(entry.path); break;
+        }
+    }
+    scan.add(files);
+}
+
+int threadsFor(int asked) { return asked > 0 ? asked : QThread::idealThreadCount(); }
+
+// Runs fill (which adds the files and ends the list) on this thread while helpers read.
+ProjectSearch::Result runScan(const QString& query, const std::function<bool()>& cancelled, int threads,
+                              const std::function<void(SharedScan&)>& fill) {
+    auto scan = std::make_shared<SharedScan>(query, cancelled);
+    if (scan->matcher.matchesNothing()) return {};
+    const int helpers = threads - 1;
+    if (helpers > 0 && scanPool().maxThreadCount() < helpers) scanPool().setMaxThreadCount(helpers);
+    for (int i = 0; i < helpers; ++i) scanPool().start([scan] { scan->helper(); });
+    fill(*scan);
+    // This thread works too, so the scan ends even when every helper is busy elsewhere.
+    scan->work();
+    scan->waitForHelpers();
+    return scan->result();
+}
+
+} // namespace
+
+ProjectSearch::Result ProjectSearch::search(const QString& query, const QStringList& files,
+                                            const std::function<bool()>& cancelled, int threads) {
+    const int used = int(qMin<qsizetype>(threadsFor(threads), files.size()));
+    return runScan(query, cancelled, used, [&](SharedScan& scan) {
+        scan.add(files);
+        scan.endOfFiles();
+    });
+}
+
+ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QString& folder,
+                                                  const std::function<bool()>& cancelled, int threads) {
+    return runScan(query, cancelled, threadsFor(threads), [&](SharedScan& scan) {
+        listFolder(folder, scan);
+        scan.endOfFiles();
+    });
 }
 
 void ProjectSearch::start(const QString& query, const QStringList& files) {
+    startWith([query, files](const std::function<bool()>& cancelled) { return search(query, files, cancelled); });
+}
+
+void ProjectSearch::startInFolder(const QString& query, const QString& folder) {
+    startWith([query, folder](const std::function<bool()>& cancelled) {
+        return folder.isEmpty() ? Result{} : searchFolder(query, folder, cancelled);
+    });
+}
+
+void ProjectSearch::startWith(std::function<Result(const std::function<bool()>&)> scan) {
     cancel();
     auto cancelled = std::make_shared<std::atomic_bool>(false);
     cancelled_ = cancelled;
@@ -51,8 +312,8 @@ void ProjectSearch::start(const QString& query, const QStringList& files) {
         emit finished(result);
     });
     // The scan holds only its own copies and the shared flag, never this object.
-    watcher->setFuture(QtConcurrent::run([query, files, cancelled] {
-        return search(query, files, [cancelled] { return cancelled->load(); });
+    watcher->setFuture(QtConcurrent::run([scan = std::move(scan), cancelled] {
+        return scan([cancelled] { return cancelled->load(); });
     }));
 }
 

@@ -32,12 +32,20 @@ public:
     // Every line of the files that holds query, ignoring case, in file and line order. Files that
     // are unreadable, not regular, too large or not valid UTF-8 are skipped. Lines end at every
     // line terminator the editor knows, so line numbers agree with the editor's. Stops early,
-    // with what it has, once cancelled() is true. Runs on any thread.
+    // with what it has, once cancelled() is true; cancelled may be called from several threads.
+    // Reads files on up to threads threads (0: one per core). Runs on any thread.
     static Result search(const QString& query, const QStringList& files,
-                         const std::function<bool()>& cancelled = {});
+                         const std::function<bool()>& cancelled = {}, int threads = 0);
+    // The same over the files that quick open lists for folder; the first files are read while
+    // the rest of the folder is still being listed, and listing stops once the hits are complete.
+    static Result searchFolder(const QString& query, const QString& folder,
+                               const std::function<bool()>& cancelled = {}, int threads = 0);
 
     // Scans in the background; finished() follows unless a newer scan starts first.
     void start(const QString& query, const QStringList& files);
+    // The same over the files quick open lists for folder (none when it is empty), listed in the
+    // background too: walking a large tree takes longer than a frame.
+    void startInFolder(const QString& query, const QString& folder);
     // Drops the running scan, if any; it reports nothing.
     void cancel();
     bool isRunning() const { return watcher_ != nullptr; }
@@ -46,6 +54,8 @@ signals:
     void finished(const ProjectSearch::Result& result);
 
 private:
+    void startWith(std::function<Result(const std::function<bool()>& cancelled)> scan);
+
     QFutureWatcher<Result>* watcher_ = nullptr;
     std::shared_ptr<std::atomic_bool> cancelled_;
 };

@@ -63,11 +63,12 @@ void ProjectSearchView::runSearch() {
         rebuildList();
         return;
     }
-    const QStringList files = app_ ? app_->quickOpenFiles() : QStringList();
+    // Quick open's files, listed by the scan itself so that a large folder never stalls the window.
+    const QString folder = app_ && app_->rootNode() ? app_->rootNode()->url() : QString();
     searching_ = true;
     truncated_ = false;
     refresh();
-    search_.start(q, files);
+    search_.startInFolder(q, folder);
 }
 
 void ProjectSearchView::finish(const ProjectSearch::Result& result) {

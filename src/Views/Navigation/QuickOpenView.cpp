@@ -7,7 +7,6 @@
 #include "Editor/CodeLanguage.h"
 #include "Views/KeyCatcher.h"
 #include "Views/Navigation/FolderPaths.h"
-#include "Views/Navigation/FuzzyMatch.h"
 #include "Views/Navigation/OverlayList.h"
 #include "Views/Navigation/OverlayParts.h"
 #include "Views/PaletteField.h"
@@ -25,14 +24,25 @@ QuickOpenView::QuickOpenView(AppState& app, QWidget* parent)
     rebuildRows();
 }
 
-QStringList QuickOpenView::results(const QString& query, const QStringList& files) {
-    if (query.isEmpty()) return files.mid(0, kMaxResults);
+namespace {
+QStringList fileNames(const QStringList& files) {
+    QStringList names;
+    names.reserve(files.size());
+    for (const QString& file : files) names.append(file.sliced(file.lastIndexOf(u'/') + 1));
+    return names;
+}
+
+QStringList pick(const QStringList& files, const QList<qsizetype>& indices) {
     QStringList out;
-    for (const QString& file : files) {
-        if (fuzzyMatch(query, QFileInfo(file).fileName())) out.append(file);
-        if (out.size() == kMaxResults) break;
-    }
+    out.reserve(indices.size());
+    for (const qsizetype i : indices) out.append(files[i]);
     return out;
+}
+} // namespace
+
+QStringList QuickOpenView::results(const QString& query, const QStringList& files) {
+    FuzzyNames names(fileNames(files));
+    return pick(files, names.filter(query, kMaxResults));
 }
 
 void QuickOpenView::setQuery(const QString& query) {
@@ -63,7 +73,7 @@ void QuickOpenView::rebuildRows() {
     const bool hasFolder = app_ && app_->rootNode();
     noFolder_->setVisible(!hasFolder);
     list_->setVisible(hasFolder);
-    shown_ = results();
+    shown_ = pick(allFiles_, names_.filter(query_, kMaxResults));
     const QString folder = hasFolder ? app_->rootNode()->url() : QString();
     QList<PaletteRow*> rows;
     for (const QString& path : std::as_const(shown_)) {
@@ -82,6 +92,8 @@ void QuickOpenView::showEvent(QShowEvent* event) {
         // One snapshot per opening: files made while the overlay is up wait for the next one.
         appeared_ = true;
         allFiles_ = app_ ? app_->quickOpenFiles() : QStringList();
+        // Names are made ready here, once, rather than on every keystroke.
+        names_ = FuzzyNames(fileNames(allFiles_));
         rebuildRows();
     }
 }

@@ -1,12 +1,13 @@
 #pragma once
 // Quick open: the files of the open folder, read once when the overlay appears, filtered by the
 // typed text against each file name (characters in order, gaps allowed), at most 60 in the
-// order the folder was walked. Arrows move the selection round the list; Return or a click
-// closes the overlay and opens the file.
+// order the folder was walked; names are prepared once per opening, not per keystroke. Arrows
+// move the selection round the list; Return or a click closes the overlay and opens the file.
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
+#include "Views/Navigation/FuzzyNames.h"
 #include "Views/Navigation/ListOverlaySelection.h"
 
 class AppState;
@@ -27,7 +28,8 @@ public:
 
     // The files whose name (not folder path) matches the query, in list order, at most kMaxResults.
     static QStringList results(const QString& query, const QStringList& files);
-    QStringList results() const { return results(query_, allFiles_); }
+    // What the list shows now.
+    const QStringList& results() const { return shown_; }
 
     const QString& query() const { return query_; }
     // Also selects the first row again.
@@ -59,6 +61,7 @@ private:
     QPointer<AppState> app_;
     QString query_;
     QStringList allFiles_;
+    FuzzyNames names_;  // the names of allFiles_
     QStringList shown_;
     bool appeared_ = false;
     KeyCatcher* keys_;

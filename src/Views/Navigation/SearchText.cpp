@@ -32,9 +32,14 @@ QStringList graphemes(const QString& text) {
 QString folded(const QString& text) {
     icu::UnicodeString s(reinterpret_cast<const char16_t*>(text.utf16()), int32_t(text.size()));
     s.foldCase(U_FOLD_CASE_DEFAULT);
+    // Looked up once: the search calls this for many lines.
+    static const icu::Normalizer2* const nfc = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Normalizer2* n = icu::Normalizer2::getNFCInstance(status);
+        return U_SUCCESS(status) ? n : nullptr;
+    }();
+    if (!nfc) return QString(reinterpret_cast<const QChar*>(s.getBuffer()), s.length());
     UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-    if (U_FAILURE(status)) return QString(reinterpret_cast<const QChar*>(s.getBuffer()), s.length());
     const icu::UnicodeString composed = nfc->normalize(s, status);
     const icu::UnicodeString& result = U_SUCCESS(status) ? composed : s;
     return QString(reinterpret_cast<const QChar*>(result.getBuffer()), result.length());

@@ -3,16 +3,29 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QThread>
+#include <QCoreApplication>
+#include <QThreadPool>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Platform/Lines.h"
+#include "Platform/TextFile.h"
 #include "TestSupport.h"
+#include "Views/Navigation/SearchText.h"
+#include "Workspace/FileNode.h"
 #include "Views/Navigation/ProjectSearch.h"
 
 using namespace testing_support;
 
 namespace {
+
+// Waits until no scan is left running, then delivers what the scans posted on their way out.
+void settleScans() {
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
 
 TEST(ProjectSearchScanTest, FindsMatchingLinesIgnoringCaseWithTrimmedPreviews) {
     TempFolder folder;
@@ -69,12 +82,14 @@ TEST(ProjectSearchScanTest, StopsAtTheHitLimitInsideAFile) {
     const QString one = folder.write("one.txt", many);
     const QString two = folder.write("two.txt", many);
     const QString three = folder.write("three.txt", "hit\n");
-    const ProjectSearch::Result r = ProjectSearch::search("hit", {one, two, three});
-    EXPECT_TRUE(r.truncated);
-    ASSERT_EQ(r.hits.size(), ProjectSearch::kMaxHits);
-    EXPECT_EQ(r.hits.back().url, two);
-    EXPECT_EQ(r.hits.back().line, 200);
-
+    // However many threads read, the hits before the limit come in file order.
+    for (const int threads : {1, 4}) {
+        const ProjectSearch::Result r = ProjectSearch::search("hit", {one, two, three}, {}, threads);
+        EXPECT_TRUE(r.truncated);
+        ASSERT_EQ(r.hits.size(), ProjectSearch::kMaxHits);
+        EXPECT_EQ(r.hits.back().url, two);
+        EXPECT_EQ(r.hits.back().line, 200);
+    }
 }
 
 TEST(ProjectSearchAsyncTest, OnlyTheNewestSearchReports) {
@@ -86,7 +101,8 @@ TEST(ProjectSearchAsyncTest, OnlyTheNewestSearchReports) {
     search.start("beta", {file});
     EXPECT_TRUE(search.isRunning());
     ASSERT_TRUE(waitUntil([&] { return !search.isRunning(); }));
-    spin(50);  // a late result of the first search would have arrived by now
+    // Both scans have ended and anything they posted has been delivered.
+    settleScans();
     ASSERT_EQ(spy.count(), 1);
     const auto result = spy.at(0).at(0).value<ProjectSearch::Result>();
     ASSERT_EQ(result.hits.size(), 1);
@@ -103,11 +119,132 @@ TEST(ProjectSearchAsyncTest, CancelledOrDestroyedSearchesReportNothing) {
         search.start("needle", files);
         search.cancel();
         EXPECT_FALSE(search.isRunning());
-        spin(100);
+        settleScans();
         EXPECT_EQ(spy.count(), 0);
         search.start("needle", files);
     }  // destroyed while scanning: the scan must not touch it
-    spin(100);
+    settleScans();
+}
+
+// The scan as it was: each file decoded whole, folded whole, then split and folded line by line.
+ProjectSearch::Result referenceSearch(const QString& query, const QStringList& files) {
+    ProjectSearch::Result result;
+    const QString wanted = SearchText::folded(query);
+    for (const QString& file : files) {
+        const TextFile::ReadResult read = TextFile::readUtf8(file, ProjectSearch::kMaxFileBytes);
+        if (!read.text) continue;
+        const QString& text = *read.text;
+        if (!SearchText::folded(text).contains(wanted)) continue;
+        const QList<Lines::Range> lines = Lines::all(text);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString line = text.sliced(lines[i].start, lines[i].contentEnd - lines[i].start);
+            if (!SearchText::folded(line).contains(wanted)) continue;
+            result.hits.append({file, int(i + 1), SearchText::trimBlanks(line)});
+            if (result.hits.size() >= ProjectSearch::kMaxHits) {
+                result.truncated = true;
+                return result;
+            }
+        }
+    }
+    return result;
+}
+
+// The hits from the first one that differs from other's.
+std::string describe(const ProjectSearch::Result& r, const ProjectSearch::Result& other) {
+    qsizetype from = 0;
+    while (from < r.hits.size() && from < other.hits.size() && r.hits[from] == other.hits[from]) ++from;
+    QString out = QStringLiteral("%1 hits%2, from #%3:\n").arg(r.hits.size()).arg(r.truncated ? "+" : "").arg(from);
+    for (const SearchHit& hit : r.hits.mid(from, 4)) out += hit.id() + " [" + hit.preview + "]\n";
+    return out.toStdString();
+}
+
+const QList<QByteArray> kAsciiPieces = {"lorem", "ipsum", "dolor", "sit", "amet", "lorem ipsum", "sed", "do", "needle", "Needle", "NEEDLE", "hay", "cafe", "Strasse", "ss", "i", "I", "k",
+                                        "ff", ";", "x", " ", "  ", "\t", "a b", QByteArray(1, '\0'), "\n", "\n", "\r\n", "\r"};
+const QList<QByteArray> kUnicodePieces = {
+    "\xc3\x9f", "\xe1\xba\x9e", "\xc4\xb0", "\xc4\xb1", "\xc3\xa9", "e\xcc\x81", "\xcc\x81", "\xcc\x96", "\xcc\xa3",
+    "\xc3\x89", "\xe6\xbc\xa2\xe5\xad\x97", "\xf0\x9f\x98\x80", "\xf0\x9f\x91\x8d\xf0\x9f\x8f\xbd", "\xe2\x84\xaa",
+    "\xc5\xbf", "\xcd\xbe", "\xef\xac\x80", "\xc2\xa0", "\xe3\x80\x80", "\xce\xa3", "\xcf\x82", "\xef\xbb\xbf",
+    "\xef\xbf\xbe", "\xc2\x85", "\xe2\x80\xa8", "\xe2\x80\xa9"};
+const QList<QByteArray> kBrokenPieces = {"\xff", "\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe2\x80"};
+
+QByteArray randomBytes(std::mt19937& rng, int pieces, bool unicode) {
+    QByteArray out = unicode && rng() % 4 == 0 ? QByteArray("\xef\xbb\xbf") : QByteArray();
+    for (int i = 0; i < pieces; ++i)
+        out += unicode && rng() % 3 == 0 ? kUnicodePieces[rng() % kUnicodePieces.size()]
+                                         : kAsciiPieces[rng() % kAsciiPieces.size()];
+    if (unicode && rng() % 8 == 0) out.insert(rng() % (out.size() + 1), kBrokenPieces[rng() % kBrokenPieces.size()]);
+    return out;
+}
+
+TEST(ProjectSearchScanTest, SameHitsAsDecodingAndFoldingEveryWholeFile) {
+    TempFolder folder;
+    std::mt19937 rng(17);
+    // Odd files come first, where even the commonest query reaches them before the hit limit.
+    QStringList files{folder.write("empty.txt", ""), folder.write("breaks.txt", "\n\r\n\r")};
+    // Larger than the first block read: broken past it, broken at once, and clean.
+    QByteArray big(200'000, 'x');
+    big.replace(0, 6, "Needle");
+    files << folder.write("late-break.txt", big + "\xff" + "needle\n");
+    files << folder.write("early-break.txt", "\xff" + big);
+    files << folder.write("big.txt", big + "\xc3\x9f needle\n");
+    QStringList texts;
+    for (int i = 0; i < 80; ++i) {
+        const QByteArray bytes = randomBytes(rng, 20 + int(rng() % 300), i % 4 != 0);
+        files << folder.write(QStringLiteral("f%1.txt").arg(i), bytes);
+        texts << QString::fromUtf8(bytes);
+    }
+
+    QStringList queries = {"needle", "NEEDLE", "ss", "STRASSE", "\u00df", "i", "\u0130", "I\u0307", "e", "\u00e9",
+                           "e\u0301", "cafe", "CAF\u00c9", "k", "\u212a", "s", ";", "ff", "\u6f22", "\U0001F600",
+                           "\u03c3", "a b", "\t", " ", "", "x\ny", "a\u2028b", "\ufeff", "\ufffe", QString(QChar(0))};
+    for (int i = 0; i < 60; ++i) {
+        // Pieces of the files themselves, sometimes in other case.
+        const QString& text = texts[rng() % texts.size()];
+        if (text.isEmpty()) continue;
+        const qsizetype at = rng() % text.size();
+        QString piece = text.mid(at, 1 + rng() % 6);
+        if (rng() % 2) piece = piece.toUpper();
+        queries << piece;
+    }
+    for (const QString& query : std::as_const(queries)) {
+        const ProjectSearch::Result expected = referenceSearch(query, files);
+        for (const int threads : {1, 3}) {
+            const ProjectSearch::Result got = ProjectSearch::search(query, files, {}, threads);
+            ASSERT_TRUE(got.hits == expected.hits && got.truncated == expected.truncated)
+                << "query [" << query.toStdString() << "] threads " << threads << "\ngot " << describe(got, expected)
+                << "expected " << describe(expected, got);
+        }
+    }
+}
+
+TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
+    TempFolder folder;
+    QByteArray many;
+    for (int i = 0; i < 40; ++i) many += "needle " + QByteArray::number(i) + "\n";
+    for (int d = 0; d < 6; ++d) {
+        for (int f = 0; f < 5; ++f) folder.write(QStringLiteral("root/d%1/f%2.txt").arg(d).arg(f), many);
+        folder.write(QStringLiteral("root/d%1/sub/deep.txt").arg(d), "needle deep\n");
+    }
+    folder.write("root/top.txt", "Needle at the top\n");
+    folder.write("root/.hidden/h.txt", "needle hidden\n");
+    folder.write("root/node_modules/m.txt", "needle module\n");
+    ASSERT_EQ(::symlink(QFile::encodeName(folder.file("root/d1")).constData(),
+                        QFile::encodeName(folder.file("root/link-to-d1")).constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(folder.file("root/top.txt")).constData(),
+                        QFile::encodeName(folder.file("root/link-to-top")).constData()), 0);
+    QStringList files;
+    FileNode(folder.file("root")).allFiles(files);
+    // Past the hit limit and well short of it.
+    for (const QString& query : {QStringLiteral("needle"), QStringLiteral("deep"), QStringLiteral("TOP")}) {
+        const ProjectSearch::Result expected = ProjectSearch::search(query, files);
+        for (const int threads : {1, 4}) {
+            const ProjectSearch::Result got = ProjectSearch::searchFolder(query, folder.file("root"), {}, threads);
+            EXPECT_TRUE(got.hits == expected.hits && got.truncated == expected.truncated)
+                << query.toStdString() << " threads " << threads << "\ngot " << describe(got, expected)
+                << "expected " << describe(expected, got);
+        }
+    }
+    EXPECT_TRUE(ProjectSearch::searchFolder("needle", folder.file("gone")).hits.isEmpty());
 }
 
 } // namespace

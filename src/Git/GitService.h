@@ -28,6 +28,8 @@ struct GitShellResult {
     int exit = -1;
 };
 
+class GitDirWatcher;
+
 class GitService : public QObject {
     Q_OBJECT
 public:
@@ -61,7 +63,8 @@ public:
     void unstage(const GitFileChange& change, Completion<bool> done = {});
     // Drops the change: an untracked path is cleaned the way git cleans (ignored files inside
     // stay); a staged new file leaves index and disk; a rename is undone; anything else is
-    // restored from HEAD.
+    // restored from HEAD, a submodule by checking out its recorded commit (reports false when
+    // it still differs, e.g. because of untracked files in it).
     void discard(const GitFileChange& change, Completion<bool> done = {});
     void stageAll(Completion<bool> done = {});
     void unstageAll(Completion<bool> done = {});
@@ -130,6 +133,9 @@ private:
     void runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done);
     void continueCommands(const std::shared_ptr<CommandRun>& run);
     void runUntracked(const GitFileChange& change, Completion<bool> done);
+    // Restores a tracked path from HEAD; a submodule's work tree too.
+    void restoreTracked(const GitFileChange& change, Completion<bool> done);
+    bool isListed(const QString& path) const;
     void refuse(const QString& reason, Completion<bool> done);
     void later(std::function<void()> fn);
     bool safeBranchName(const QString& name, Completion<bool>& done);
@@ -154,6 +160,7 @@ private:
     int networkOperations_ = 0;
     std::optional<QString> root_;
 
+    std::unique_ptr<GitDirWatcher> gitDirWatcher_;  // refreshes on changes to HEAD, the index and refs
     std::optional<QString> attachedFolder_;  // as it was opened; kept even when it is no repository
     quint64 generation_ = 0;                  // bumped by every attach: older results are stale
     SerialQueue writes_;

@@ -274,7 +274,9 @@ TEST_F(SourceControlPanelTest, NamesWithLineBreaksOrBytesThatAreNotUtf8AreListed
     EXPECT_TRUE(shown.contains(QString::fromUtf8("|caf\uFFFD.txt"))) << shown.join(", ").toStdString();
     EXPECT_TRUE(shown.contains("src|two\\nlines.txt")) << shown.join(", ").toStdString();
 
-    DiffView view(*app, row(panel, "src/two\nlines.txt")->change());
+    ChangeRow* twoLines = row(panel, "src/two\nlines.txt");
+    ASSERT_NE(twoLines, nullptr);
+    DiffView view(*app, twoLines->change());
     EXPECT_EQ(view.findChild<QLabel*>("diffPath")->text(), "src/two\\nlines.txt");
     ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 20000));
     EXPECT_EQ(view.contentState(), "lines");

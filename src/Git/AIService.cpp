@@ -94,7 +94,7 @@ bool isCommitLineBreak(QChar c) { return Lines::isBreak(c.unicode()) || c == u'\
 
 } // namespace
 
-QString searchPathPrefix() { return g_searchPathPrefix.value_or(defaultSearchPathPrefix()); }
+QString searchPathPrefix() { return g_searchPathPrefix ? *g_searchPathPrefix : defaultSearchPathPrefix(); }
 void setSearchPathPrefix(const std::optional<QString>& prefix) { g_searchPathPrefix = prefix; }
 int timeoutMs() { return g_timeoutMs; }
 void setTimeoutMs(int milliseconds) { g_timeoutMs = milliseconds; }

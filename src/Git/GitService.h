@@ -50,7 +50,8 @@ public:
     const std::optional<QString>& root() const { return root_; }
 
     // Attaches to the repository holding folder (an absolute path); a folder in no repository
-    // leaves the service detached but remembered, so initRepo() can make it one.
+    // leaves the service detached but remembered, so initRepo() can make it one. While attached,
+    // changes to the repository's own state (HEAD, index, refs) refresh it, wherever git keeps them.
     void attach(const QString& folder, Completion<> done = {});
     // Reads the whole state again. Requests made while a refresh runs are served by one more
     // refresh after it, so the published state never goes back to an older reading.

@@ -1,6 +1,8 @@
 #include "Git/AIService.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTimer>
 
 #include "Git/ChildProcess.h"
@@ -12,7 +14,7 @@ namespace AIService {
 
 namespace {
 
-QString g_searchPathPrefix = QStringLiteral("/opt/homebrew/bin:/usr/local/bin");
+std::optional<QString> g_searchPathPrefix;
 int g_timeoutMs = 5 * 60 * 1000;  // tools can think for a while; a hung one must still end
 
 QObject* ownerOf(QObject* context) { return context ? context : QCoreApplication::instance(); }
@@ -29,6 +31,8 @@ void runShell(const QString& command, const QStringList& arguments, QObject* own
     request.arguments = QStringList{command} + arguments;
     request.environment = userEnv();
     request.timeoutMs = g_timeoutMs;
+    // A tool that is stopped takes whatever it started with it.
+    request.ownProcessGroup = true;
     ChildProcess::start(request, owner, std::move(done));
 }
 
@@ -53,20 +57,53 @@ void detectFrom(qsizetype index, Completion<std::optional<AIBackend>> done) {
           }});
 }
 
+// npm's global prefix, when it is set where npm itself looks first: its environment variable or
+// the user's ~/.npmrc. Asking npm would cost a whole Node start.
+std::optional<QString> npmPrefix() {
+    const QString home = QDir::homePath();
+    const auto expand = [&home](QString value) -> std::optional<QString> {
+        value = ProcessText::trimWhitespace(value);
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+            value = value.mid(1, value.size() - 2);
+        if (value.startsWith(QLatin1String("~/"))) value = home + value.mid(1);
+        value.replace(QLatin1String("${HOME}"), home);
+        if (!QDir::isAbsolutePath(value)) return std::nullopt;
+        return value;
+    };
+    for (const char* name : {"NPM_CONFIG_PREFIX", "npm_config_prefix"})
+        if (const QString value = qEnvironmentVariable(name); !value.isEmpty()) return expand(value);
+    QFile rc(QDir(home).filePath(QStringLiteral(".npmrc")));
+    if (!rc.open(QIODevice::ReadOnly)) return std::nullopt;
+    for (const QString& line : QString::fromUtf8(rc.read(64 * 1024)).split(u'\n')) {
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals > 0 && ProcessText::trimWhitespace(line.left(equals)) == QLatin1String("prefix"))
+            return expand(line.mid(equals + 1));
+    }
+    return std::nullopt;
+}
+
+QString defaultSearchPathPrefix() {
+    QStringList folders{QDir::homePath() + QStringLiteral("/.local/bin"), QStringLiteral("/usr/local/bin")};
+    if (const auto prefix = npmPrefix()) folders << QDir::cleanPath(*prefix + QStringLiteral("/bin"));
+    folders.removeDuplicates();
+    return folders.join(u':');
+}
+
 // Vertical tab and form feed end a line of an answer too.
 bool isCommitLineBreak(QChar c) { return Lines::isBreak(c.unicode()) || c == u'\v' || c == u'\f'; }
 
 } // namespace
 
-QString searchPathPrefix() { return g_searchPathPrefix; }
-void setSearchPathPrefix(const QString& prefix) { g_searchPathPrefix = prefix; }
+QString searchPathPrefix() { return g_searchPathPrefix ? *g_searchPathPrefix : defaultSearchPathPrefix(); }
+void setSearchPathPrefix(const std::optional<QString>& prefix) { g_searchPathPrefix = prefix; }
 int timeoutMs() { return g_timeoutMs; }
 void setTimeoutMs(int milliseconds) { g_timeoutMs = milliseconds; }
 
 QProcessEnvironment userEnv() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const QString path = QStringLiteral("PATH");
-    env.insert(path, env.contains(path) ? g_searchPathPrefix + u':' + env.value(path) : g_searchPathPrefix);
+    const QString prefix = searchPathPrefix();
+    env.insert(path, env.contains(path) ? prefix + u':' + env.value(path) : prefix);
     return env;
 }
 
@@ -74,7 +111,7 @@ void which(const QString& tool, Completion<std::optional<QString>> done) {
     runShell(QStringLiteral("/usr/bin/which"), {tool}, ownerOf(done.context()), [done](ChildProcess::Result result) {
         std::optional<QString> located;
         if (!result.startError && !result.timedOut && result.exitCode == 0)
-            located = ProcessText::trimWhitespace(ProcessText::decodeUtf8(result.standardOutput));
+            located = ProcessText::trimWhitespace(ProcessText::decodeLossy(result.standardOutput));
         done(std::move(located));
     });
 }
@@ -115,8 +152,9 @@ void ask(const QString& prompt, AIBackend backend, Completion<AIResult> done) {
                      done({{}, AIError::timedOut(timeout)});
                      return;
                  }
-                 const QString out = ProcessText::decodeUtf8(result.standardOutput);
-                 const QString err = ProcessText::decodeUtf8(result.standardError);
+                 // One stray byte that is not UTF-8 must not turn an answer into "no output".
+                 const QString out = ProcessText::decodeLossy(result.standardOutput);
+                 const QString err = ProcessText::decodeLossy(result.standardError);
                  const QString answer = ProcessText::trimWhitespace(out);
                  // A tool that prints only white space has not answered.
                  if (result.exitCode == 0 && !answer.isEmpty()) {

@@ -42,9 +42,11 @@ void which(const QString& tool, Completion<std::optional<QString>> done);
 // Our environment with the search-path prefix in front of PATH.
 QProcessEnvironment userEnv();
 
-// Where tools are looked for before the inherited PATH ("/opt/homebrew/bin:/usr/local/bin").
+// Where tools are looked for before the inherited PATH: ~/.local/bin, /usr/local/bin and npm's
+// global bin folder when its prefix is set in the environment or in ~/.npmrc.
 QString searchPathPrefix();
-void setSearchPathPrefix(const QString& prefix);
+// Replaces those folders; absent brings them back.
+void setSearchPathPrefix(const std::optional<QString>& prefix);
 // How long a tool may run before it is stopped.
 int timeoutMs();
 void setTimeoutMs(int milliseconds);

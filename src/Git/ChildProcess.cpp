@@ -2,6 +2,12 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include "Git/ProcessText.h"
+
 ChildProcess::ChildProcess(QObject* owner, std::function<void(Result)> done)
     : QObject(owner ? owner : QCoreApplication::instance()), done_(std::move(done)) {}
 
@@ -11,9 +17,28 @@ ChildProcess::~ChildProcess() {
     done_ = nullptr;
     process_.disconnect(this);
     if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
+        stop();
         process_.waitForFinished(2000);
     }
+}
+
+void ChildProcess::stop() {
+    const qint64 pid = process_.processId();
+    if (ownProcessGroup_ && pid > 0) ::kill(-pid_t(pid), SIGKILL);
+    process_.kill();
+}
+
+void ChildProcess::prepareExec(const Request& request) {
+    execStrings_.push_back(QByteArrayLiteral("/usr/bin/env"));
+    for (const QString& argument : request.arguments) execStrings_.push_back(ProcessText::encodeExact(argument));
+    const qsizetype argc = qsizetype(execStrings_.size());
+    for (const QString& variable : request.environment.toStringList())
+        execStrings_.push_back(ProcessText::encodeExact(variable));
+    // The strings are complete: pointers into them stay valid from here on.
+    for (qsizetype i = 0; i < qsizetype(execStrings_.size()); ++i)
+        (i < argc ? execArgv_ : execEnvp_).push_back(execStrings_[size_t(i)].data());
+    execArgv_.push_back(nullptr);
+    execEnvp_.push_back(nullptr);
 }
 
 void ChildProcess::start(const Request& request, QObject* owner, std::function<void(Result)> done) {
@@ -26,6 +51,18 @@ void ChildProcess::start(const Request& request, QObject* owner, std::function<v
     p.setProcessChannelMode(request.mergeChannels ? QProcess::MergedChannels : QProcess::SeparateChannels);
     // Nothing is ever written to a child; an empty stdin also means no prompt can wait on us.
     p.setStandardInputFile(QProcess::nullDevice());
+
+    // QProcess would encode the arguments as UTF-8 and lose bytes that are not; exec them
+    // ourselves in the child, after QProcess has set up its directory and channels. Should that
+    // exec fail, QProcess's own exec of the same program fails alike and reports why.
+    child->ownProcessGroup_ = request.ownProcessGroup;
+    child->prepareExec(request);
+    char* const* argv = child->execArgv_.data();
+    char* const* envp = child->execEnvp_.data();
+    p.setChildProcessModifier([argv, envp, group = request.ownProcessGroup] {
+        if (group) ::setpgid(0, 0);
+        ::execve(argv[0], argv, envp);
+    });
 
     QObject::connect(&p, &QProcess::finished, child, [child](int code, QProcess::ExitStatus status) {
         child->result_.exitCode = status == QProcess::NormalExit && !child->result_.timedOut ? code : -1;
@@ -41,7 +78,7 @@ void ChildProcess::start(const Request& request, QObject* owner, std::function<v
         child->timer_.setSingleShot(true);
         QObject::connect(&child->timer_, &QTimer::timeout, child, [child] {
             child->result_.timedOut = true;
-            child->process_.kill();
+            child->stop();
         });
         child->timer_.start(request.timeoutMs);
     }

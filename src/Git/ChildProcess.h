@@ -1,7 +1,8 @@
 #pragma once
 // One child process started through /usr/bin/env with an explicit argument list (never a shell),
 // run asynchronously on the main thread. Both output channels are drained while it runs; the
-// callback gets everything once it has ended.
+// callback gets everything once it has ended. Arguments reach the child as the exact bytes
+// ProcessText::encodeExact gives, so a file name that is not UTF-8 arrives as it was read.
 #include <QByteArray>
 #include <QObject>
 #include <QProcess>
@@ -10,6 +11,7 @@
 #include <QTimer>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class ChildProcess : public QObject {
     Q_OBJECT
@@ -20,6 +22,9 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         bool mergeChannels = false;          // standard error into standard output
         int timeoutMs = 0;                   // 0: wait as long as it takes
+        // The child leads a process group of its own, and stopping it ends the whole group, so
+        // nothing it started outlives a time-out.
+        bool ownProcessGroup = false;
     };
 
     struct Result {
@@ -39,8 +44,15 @@ public:
 private:
     ChildProcess(QObject* owner, std::function<void(Result)> done);
     void finish();
+    void stop();
+    // The argument and environment arrays the child hands to exec, built before the fork.
+    void prepareExec(const Request& request);
 
     QProcess process_;
+    std::vector<QByteArray> execStrings_;
+    std::vector<char*> execArgv_;
+    std::vector<char*> execEnvp_;
+    bool ownProcessGroup_ = false;
     QTimer timer_;
     std::function<void(Result)> done_;
     Result result_;

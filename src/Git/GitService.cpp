@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTimer>
+#include <algorithm>
 
+#include "Git/GitDirWatcher.h"
 #include "Git/ProcessText.h"
 
 namespace {
@@ -17,8 +19,9 @@ ChildProcess::Request gitRequest(const QStringList& arguments, const QString& cw
     return request;
 }
 
+// Text for reading: a stray byte that is not UTF-8 must not blank out everything else.
 QString standardOutput(const ChildProcess::Result& result) {
-    return result.startError ? QString() : ProcessText::decodeUtf8(result.standardOutput);
+    return result.startError ? QString() : ProcessText::decodeLossy(result.standardOutput);
 }
 
 } // namespace
@@ -64,7 +67,7 @@ void GitService::shell(const QStringList& arguments, const QString& cwd, Complet
     QObject* owner = done.context();
     ChildProcess::start(gitRequest(arguments, cwd, true), owner, [done](ChildProcess::Result result) {
         if (result.startError) done(GitShellResult{*result.startError, -1});
-        else done(GitShellResult{ProcessText::decodeUtf8(result.standardOutput), result.exitCode});
+        else done(GitShellResult{ProcessText::decodeLossy(result.standardOutput), result.exitCode});
     });
 }
 
@@ -133,23 +136,32 @@ void GitService::continueCommands(const std::shared_ptr<CommandRun>& run) {
 void GitService::attach(const QString& folder, Completion<> done) {
     const quint64 generation = ++generation_;
     root_.reset();
+    gitDirWatcher_.reset();
     attachedFolder_ = folder;
     setBranch(std::nullopt);
     setChanges({});
     setIsRepo(false);
-    read({QStringLiteral("git"), QStringLiteral("rev-parse"), QStringLiteral("--show-toplevel")}, folder,
-         [this, generation, done](ChildProcess::Result result) {
+    read({QStringLiteral("git"), QStringLiteral("rev-parse"), QStringLiteral("--show-toplevel"),
+          QStringLiteral("--absolute-git-dir"), QStringLiteral("--git-common-dir")},
+         folder, [this, generation, folder, done](ChildProcess::Result result) {
              if (generation != generation_) {
                  done();
                  return;
              }
-             // The top level is a path: keep it exactly, spaces included.
-             const QString top = standardOutput(result).section(u'\n', 0, 0);
-             if (result.exitCode != 0 || top.isEmpty() || !QDir::isAbsolutePath(top)) {
+             // Paths: keep them exactly, spaces included.
+             const QStringList lines = ProcessText::decodeExact(result.standardOutput).split(u'\n');
+             const QString top = lines.value(0);
+             if (result.startError || result.exitCode != 0 || top.isEmpty() || !QDir::isAbsolutePath(top)) {
                  done();
                  return;
              }
              root_ = top;
+             // The common dir is printed relative to the folder asked from.
+             if (!lines.value(1).isEmpty() && !lines.value(2).isEmpty()) {
+                 gitDirWatcher_ = std::make_unique<GitDirWatcher>(lines.value(1),
+                                                                  QDir(folder).absoluteFilePath(lines.value(2)));
+                 connect(gitDirWatcher_.get(), &GitDirWatcher::changed, this, [this] { refresh(); });
+             }
              setIsRepo(true);
              refresh(done);
          });
@@ -203,7 +215,8 @@ void GitService::publish(const RefreshReading& reading) {
     else if (!head.startError && head.exitCode == 1) setBranch(QStringLiteral("HEAD"));  // detached
     else setBranch(std::nullopt);
 
-    setChanges(ok(1) ? parseStatus(text(1)) : QList<GitFileChange>());
+    // Paths are kept byte for byte, so acting on one reaches the very file git listed.
+    setChanges(ok(1) ? parseStatus(ProcessText::decodeExact(reading.results[1].standardOutput)) : QList<GitFileChange>());
     setBranches(ok(2) ? parseBranches(text(2)) : QList<GitBranchInfo>());
     int stashes = 0;
     if (ok(3))
@@ -348,8 +361,48 @@ void GitService::discard(const GitFileChange& change, Completion<bool> done) {
         // HEAD has no such file: dropping the change means dropping the file.
         run(remove, std::move(done));
     } else {
-        run(restore, std::move(done));
+        restoreTracked(change, std::move(done));
     }
+}
+
+void GitService::restoreTracked(const GitFileChange& change, Completion<bool> done) {
+    if (!root_) {
+        later([done] { done(false); });
+        return;
+    }
+    const QStringList restore{kGit, QStringLiteral("checkout"), QStringLiteral("HEAD"), kDashes, change.path};
+    const quint64 generation = generation_;
+    read({kGit, QStringLiteral("ls-files"), QStringLiteral("--stage"), QStringLiteral("-z"), kDashes, change.path},
+         *root_, [this, generation, restore, path = change.path, done](ChildProcess::Result entry) {
+             if (generation != generation_) {
+                 done(false);
+                 return;
+             }
+             // "checkout" resets a submodule's recorded commit but leaves its work tree as it was:
+             // check the recorded commit out inside it as well.
+             if (!entry.standardOutput.startsWith("160000 ")) {
+                 run(restore, done);
+                 return;
+             }
+             const QStringList update{kGit, QStringLiteral("submodule"), QStringLiteral("update"),
+                                      QStringLiteral("--init"), QStringLiteral("--recursive"), QStringLiteral("--force"),
+                                      QStringLiteral("--checkout"), kDashes, path};
+             runCommands({restore, update}, false, false, {this, [this, path, done](bool ok) {
+                             if (ok && isListed(path)) {
+                                 // Files the submodule does not track are never deleted from here.
+                                 setLastError(QStringLiteral("The submodule “%1” still has changes after its "
+                                                             "recorded commit was checked out; untracked files in it "
+                                                             "are kept.")
+                                                  .arg(ProcessText::visibleName(path)));
+                                 ok = false;
+                             }
+                             done(ok);
+                         }});
+         });
+}
+
+bool GitService::isListed(const QString& path) const {
+    return std::any_of(changes_.begin(), changes_.end(), [&](const GitFileChange& c) { return c.path == path; });
 }
 
 void GitService::runUntracked(const GitFileChange& change, Completion<bool> done) {

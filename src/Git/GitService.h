@@ -28,6 +28,8 @@ struct GitShellResult {
     int exit = -1;
 };
 
+class GitDirWatcher;
+
 class GitService : public QObject {
     Q_OBJECT
 public:
@@ -48,7 +50,8 @@ public:
     const std::optional<QString>& root() const { return root_; }
 
     // Attaches to the repository holding folder (an absolute path); a folder in no repository
-    // leaves the service detached but remembered, so initRepo() can make it one.
+    // leaves the service detached but remembered, so initRepo() can make it one. While attached,
+    // changes to the repository's own state (HEAD, index, refs) refresh it, wherever git keeps them.
     void attach(const QString& folder, Completion<> done = {});
     // Reads the whole state again. Requests made while a refresh runs are served by one more
     // refresh after it, so the published state never goes back to an older reading.
@@ -61,7 +64,8 @@ public:
     void unstage(const GitFileChange& change, Completion<bool> done = {});
     // Drops the change: an untracked path is cleaned the way git cleans (ignored files inside
     // stay); a staged new file leaves index and disk; a rename is undone; anything else is
-    // restored from HEAD.
+    // restored from HEAD, a submodule by checking out its recorded commit (reports false when
+    // it still differs, e.g. because of untracked files in it).
     void discard(const GitFileChange& change, Completion<bool> done = {});
     void stageAll(Completion<bool> done = {});
     void unstageAll(Completion<bool> done = {});
@@ -130,6 +134,9 @@ private:
     void runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done);
     void continueCommands(const std::shared_ptr<CommandRun>& run);
     void runUntracked(const GitFileChange& change, Completion<bool> done);
+    // Restores a tracked path from HEAD; a submodule's work tree too.
+    void restoreTracked(const GitFileChange& change, Completion<bool> done);
+    bool isListed(const QString& path) const;
     void refuse(const QString& reason, Completion<bool> done);
     void later(std::function<void()> fn);
     bool safeBranchName(const QString& name, Completion<bool>& done);
@@ -154,6 +161,7 @@ private:
     int networkOperations_ = 0;
     std::optional<QString> root_;
 
+    std::unique_ptr<GitDirWatcher> gitDirWatcher_;  // refreshes on changes to HEAD, the index and refs
     std::optional<QString> attachedFolder_;  // as it was opened; kept even when it is no repository
     quint64 generation_ = 0;                  // bumped by every attach: older results are stale
     SerialQueue writes_;

@@ -6,8 +6,17 @@
 
 namespace ProcessText {
 
-// Strict UTF-8: output that is not valid UTF-8 counts as empty.
-QString decodeUtf8(const QByteArray& bytes);
+// UTF-8 for reading: each invalid sequence becomes U+FFFD and everything else is kept.
+QString decodeLossy(const QByteArray& bytes);
+
+// File names are bytes. decodeExact keeps valid UTF-8 as text and turns every other byte B into
+// the lone surrogate U+DC00+B; encodeExact gives back the same bytes, so a name that is not
+// UTF-8 survives a trip through QString and can be handed back to a child process exactly.
+QString decodeExact(const QByteArray& bytes);
+QByteArray encodeExact(const QString& text);
+// A name fit for one line of a view: escaped bytes show as U+FFFD, line breaks, tabs and other
+// control characters as visible escapes ("\n", "\t", "\x1B").
+QString visibleName(const QString& text);
 
 // Spaces (any space separator) and tabs; line breaks are not blanks.
 bool isBlank(QChar c);

@@ -1,7 +1,10 @@
 // The AI bridge with fake command-line tools; nothing real on the machine can be found.
-#include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QJsonValue>
+
+#include <csignal>
+#include <sys/types.h>
 
 #include "Git/AIService.h"
 #include "GitTestSupport.h"
@@ -10,10 +13,17 @@
 using namespace git_test;
 using testing_support::TempFolder;
 using testing_support::readBytes;
+using testing_support::waitUntil;
 
 namespace {
 
-const QString kDefaultPrefix = QStringLiteral("/opt/homebrew/bin:/usr/local/bin");
+// Alive and not merely waiting to be reaped.
+bool isRunning(pid_t pid) {
+    if (::kill(pid, 0) != 0) return false;
+    const QByteArray stat = readBytes(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype close = stat.lastIndexOf(')');
+    return close < 0 || stat.mid(close + 2, 1) != "Z";
+}
 
 class AIServiceTest : public ::testing::Test {
 protected:
@@ -26,7 +36,7 @@ protected:
     }
     void TearDown() override {
         qputenv("PATH", savedPath_);
-        AIService::setSearchPathPrefix(kDefaultPrefix);
+        AIService::setSearchPathPrefix(std::nullopt);
         AIService::setTimeoutMs(5 * 60 * 1000);
         SettingsStore::shared().remove(AIService::kBackendKey);
     }
@@ -130,16 +140,19 @@ TEST_F(AIServiceTest, FailuresAreDescribedFromWhatTheToolPrinted) {
     EXPECT_EQ(failure(ask("p")), "AI CLI failed: stdout reason") << "a blank standard error says nothing";
 }
 
-TEST_F(AIServiceTest, AToolThatNeverEndsIsStoppedAndAnOversizedPromptNeverStarts) {
+TEST_F(AIServiceTest, AToolThatNeverEndsIsStoppedWithWhatItStartedAndAnOversizedPromptNeverStarts) {
     AIService::setTimeoutMs(300);
-    tool("claude", "exec /bin/sleep 30");
-    QElapsedTimer timer;
-    timer.start();
+    // The tool hangs, and so does a helper it started.
+    tool("claude", "/bin/sleep 120 & echo $! > '" + scratch.path().toUtf8() + "/helper'\nexec /bin/sleep 60");
     const AIResult slow = ask("p");
-    EXPECT_LT(timer.elapsed(), 10000);
     ASSERT_TRUE(slow.error.has_value());
     EXPECT_EQ(slow.error->kind(), AIError::Kind::timedOut);
     EXPECT_EQ(slow.error->errorDescription(), "AI CLI failed: no answer after 0.3 seconds; the tool was stopped.");
+    const pid_t helper = pid_t(recorded("helper").trimmed().toInt());
+    ASSERT_GT(helper, 0);
+    const bool helperEnded = waitUntil([&] { return !isRunning(helper); }, 20000);
+    if (!helperEnded) ::kill(helper, SIGKILL);
+    EXPECT_TRUE(helperEnded) << "what the tool started outlived it";
 
     QFile::remove(scratch.file("argc"));
     const AIResult huge = ask(QString(AIService::kMaxArgumentBytes + 1, u'a'));
@@ -151,6 +164,39 @@ TEST_F(AIServiceTest, AToolThatNeverEndsIsStoppedAndAnOversizedPromptNeverStarts
     AIService::setTimeoutMs(20000);
     tool("claude", "printf 'fits'");
     EXPECT_EQ(ask(QString(AIService::kMaxArgumentBytes, u'a')).text, "fits") << "the largest argument still runs";
+}
+
+TEST_F(AIServiceTest, LooksInTheUsersOwnToolFoldersBeforeThePath) {
+    const QByteArray savedHome = qgetenv("HOME");
+    const QByteArray savedNpm = qgetenv("NPM_CONFIG_PREFIX"), savedNpmLower = qgetenv("npm_config_prefix");
+    qunsetenv("NPM_CONFIG_PREFIX");
+    qunsetenv("npm_config_prefix");
+    TempFolder home;
+    qputenv("HOME", home.path().toUtf8());
+    AIService::setSearchPathPrefix(std::nullopt);
+    const auto executable = [&](const QString& relative) {
+        const QString path = home.write(relative, "#!/bin/sh\nexit 0\n");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    };
+
+    const QString local = executable(".local/bin/claude");
+    EXPECT_EQ(await<std::optional<QString>>([](auto d) { AIService::which("claude", d); }), local);
+    EXPECT_EQ(AIService::userEnv().value("PATH"), home.file(".local/bin") + ":/usr/local/bin:" + nowhere.path());
+
+    // npm's global folder, as the user's npm configuration names it.
+    home.write(".npmrc", "; settings\nprefix = ~/npm-global\n");
+    const QString npm = executable("npm-global/bin/codex");
+    EXPECT_EQ(AIService::searchPathPrefix(), home.file(".local/bin") + ":/usr/local/bin:" + home.file("npm-global/bin"));
+    QFile::remove(local);
+    EXPECT_EQ(await<std::optional<QString>>([](auto d) { AIService::which("codex", d); }), npm);
+    qputenv("NPM_CONFIG_PREFIX", home.file("elsewhere").toUtf8());
+    EXPECT_TRUE(AIService::searchPathPrefix().endsWith(":" + home.file("elsewhere/bin")));
+    EXPECT_FALSE(AIService::searchPathPrefix().contains("homebrew"));
+
+    qputenv("HOME", savedHome);
+    savedNpm.isNull() ? qunsetenv("NPM_CONFIG_PREFIX") : qputenv("NPM_CONFIG_PREFIX", savedNpm);
+    if (!savedNpmLower.isNull()) qputenv("npm_config_prefix", savedNpmLower);
 }
 
 TEST_F(AIServiceTest, CommitMessagesComeFromTheStagedDiffAndAreCleaned) {

@@ -72,9 +72,20 @@ TEST(GitParsing, InferRepoName) {
     EXPECT_EQ(GitService::inferRepoName("file:///srv/git/tools.git//"), "tools");
 }
 
-TEST(GitParsing, StrictUtf8DecodingAndCharacterCounting) {
-    EXPECT_EQ(ProcessText::decodeUtf8("ok \xc3\xa9"), QString::fromUtf8("ok é"));
-    EXPECT_EQ(ProcessText::decodeUtf8("bad \xff here"), "");
+TEST(GitParsing, BytesThatAreNotUtf8AreKeptExactlyAndShownAsReplacements) {
+    EXPECT_EQ(ProcessText::decodeLossy("ok \xc3\xa9 bad \xff here"), QString::fromUtf8("ok é bad \uFFFD here"));
+    // Latin-1, stray continuation, cut sequence, overlong "/", encoded surrogate, beyond U+10FFFF, emoji.
+    for (const QByteArray bytes : {QByteArray("caf\xe9.txt"), QByteArray("\x80x"), QByteArray("ab\xe2\x82"),
+                                   QByteArray("\xc0\xaf"), QByteArray("\xed\xa0\x80"), QByteArray("\xf4\x90\x80\x80"),
+                                   QByteArray("\xf0\x9f\x98\x80\xe9"), QByteArray("plain/\xc3\xa9")}) {
+        const QString text = ProcessText::decodeExact(bytes);
+        EXPECT_EQ(ProcessText::encodeExact(text), bytes) << bytes.toHex().toStdString();
+        EXPECT_FALSE(ProcessText::visibleName(text).contains(QChar(0xDCE9)));
+    }
+    EXPECT_NE(ProcessText::decodeExact("caf\xe9"), ProcessText::decodeExact("caf\xe8")) << "two names stay two";
+    EXPECT_EQ(ProcessText::visibleName(ProcessText::decodeExact("caf\xe9.txt")), QString::fromUtf8("caf\uFFFD.txt"));
+    EXPECT_EQ(ProcessText::visibleName(QString::fromUtf8("a\nb\tc\rd\x1b\u2028\xf0\x9f\x98\x80")),
+              QString::fromUtf8("a\\nb\\tc\\rd\\x1B\\u2028\xf0\x9f\x98\x80"));
     const QString combined = QString::fromUtf8("e\xcc\x81x");  // e + combining acute, x
     EXPECT_EQ(ProcessText::characterCount(combined, 100), 2);
     EXPECT_EQ(ProcessText::leadingCharacters(combined, 1), QString::fromUtf8("e\xcc\x81"));

@@ -4,14 +4,38 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "Git/GitService.h"
+#include "Git/ProcessText.h"
 #include "GitTestSupport.h"
 
 using namespace git_test;
 using testing_support::TempFolder;
 using testing_support::readBytes;
+using testing_support::waitUntil;
 
 namespace {
+
+// QFile cannot name a file whose name is not UTF-8; these take the name as bytes.
+void writeRaw(const QString& dir, const QByteArray& name, const QByteArray& content) {
+    const QByteArray path = QFile::encodeName(dir) + '/' + name;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path.toStdString();
+    EXPECT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+    ::close(fd);
+}
+
+QByteArray readRaw(const QString& dir, const QByteArray& name) {
+    QByteArray content;
+    const int fd = ::open((QFile::encodeName(dir) + '/' + name).constData(), O_RDONLY);
+    if (fd < 0) return "(missing)";
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) content.append(buffer, n);
+    ::close(fd);
+    return content;
+}
 
 class GitServiceTest : public ::testing::Test {
 protected:
@@ -45,6 +69,11 @@ protected:
         return c ? QString(c->staged) + c->unstaged : QStringLiteral("none");
     }
     bool exists(const QString& relative) const { return QFileInfo::exists(tmp.file(relative)); }
+    std::optional<GitFileChange> changeNamed(const QByteArray& rawPath) const {
+        for (const GitFileChange& c : svc.changes())
+            if (ProcessText::encodeExact(c.path) == rawPath) return c;
+        return std::nullopt;
+    }
 
     TempFolder tmp;
     QString origin, work;
@@ -444,6 +473,91 @@ TEST_F(GitServiceTest, NoCompletionOutlivesItsReceiverOrTheService) {
     delete doomed;  // before the event loop could deliver git's exit
     testing_support::spin(100);
     EXPECT_FALSE(reported);
+}
+
+TEST_F(GitServiceTest, NamesAndLinesThatAreNotUtf8KeepEveryEntryAndReachGitByteForByte) {
+    const QByteArray latin = "caf\xe9.txt";
+    // The temp folder's own clean-up cannot name these files.
+    const std::shared_ptr<void> removeRaw(nullptr, [&](void*) {
+        for (const QByteArray& name : {latin, QByteArray("new\xe8.txt")})
+            ::unlink((QFile::encodeName(work) + '/' + name).constData());
+    });
+    writeRaw(work, latin, "one\n");
+    for (int i = 0; i < 17; ++i) tmp.write(QStringLiteral("work/f%1.txt").arg(i), "one\n");
+    gitOk(work, {"add", "-A"});
+    gitOk(work, {"commit", "-q", "-m", "files"});
+    writeRaw(work, latin, "two\n");
+    for (int i = 0; i < 17; ++i) tmp.write(QStringLiteral("work/f%1.txt").arg(i), "two\n");
+    writeRaw(work, "new\xe8.txt", "fresh\n");
+    refresh();
+
+    ASSERT_EQ(svc.changes().size(), 19) << "one odd name must not hide the other changes";
+    ASSERT_TRUE(changeNamed(latin).has_value());
+    EXPECT_EQ(ProcessText::visibleName(changeNamed(latin)->path), QString::fromUtf8("caf\uFFFD.txt"));
+    EXPECT_TRUE(diffOf(*changeNamed(latin)).contains("+two"));
+
+    EXPECT_TRUE(call([&](auto d) { svc.stage(*changeNamed(latin), d); }));
+    EXPECT_EQ(changeNamed(latin)->staged, u'M');
+    EXPECT_TRUE(call([&](auto d) { svc.unstage(*changeNamed(latin), d); }));
+    EXPECT_EQ(changeNamed(latin)->staged, u' ');
+    EXPECT_TRUE(call([&](auto d) { svc.discard(*changeNamed(latin), d); }));
+    EXPECT_EQ(readRaw(work, latin), "one\n");
+    EXPECT_FALSE(changeNamed(latin).has_value());
+    EXPECT_TRUE(call([&](auto d) { svc.discard(*changeNamed("new\xe8.txt"), d); }));
+    EXPECT_EQ(readRaw(work, "new\xe8.txt"), "(missing)");
+    EXPECT_EQ(svc.changes().size(), 17);
+
+    // One Latin-1 line in a staged file must not blank out the whole staged diff.
+    tmp.write("work/README.md", "hello\nna\xefve\n");
+    gitOk(work, {"add", "README.md", "f0.txt"});
+    const QString staged = await<QString>([&](Completion<QString> d) { svc.stagedDiff(d); });
+    EXPECT_TRUE(staged.contains(QString::fromUtf8("+na\uFFFDve"))) << staged.toStdString();
+    EXPECT_TRUE(staged.contains("f0.txt"));
+}
+
+TEST_F(GitServiceTest, NoticesCommitsAndBranchSwitchesMadeElsewhereWhenOpenedBelowTheTop) {
+    attach(tmp.mkdir("work/sub"));
+    tmp.write("work/README.md", "edited at the top\n");
+    refresh();
+    ASSERT_EQ(statusLetters("README.md"), " M");
+
+    // A terminal commits outside the opened folder: only the repository's own files change.
+    gitOk(work, {"commit", "-q", "-am", "from a terminal"});
+    EXPECT_TRUE(waitUntil([&] { return svc.changes().isEmpty(); }, 20000)) << "the commit never reached the state";
+    gitOk(work, {"checkout", "-q", "-b", "feature/elsewhere"});
+    EXPECT_TRUE(waitUntil([&] { return svc.branch() == "feature/elsewhere"; }, 20000));
+    gitOk(work, {"branch", "nested/deeper/one"});
+    EXPECT_TRUE(waitUntil([&] { return svc.branches().size() == 3; }, 20000));
+}
+
+TEST_F(GitServiceTest, DiscardingAModifiedSubmoduleRestoresItOrSaysWhyNot) {
+    const QString lib = tmp.mkdir("lib");
+    gitOk(lib, {"init", "-q"});
+    tmp.write("lib/f.txt", "recorded\n");
+    gitOk(lib, {"add", "."});
+    gitOk(lib, {"commit", "-q", "-m", "lib"});
+    gitOk(work, {"-c", "protocol.file.allow=always", "submodule", "add", "-q", lib, "lib"});
+    gitOk(work, {"commit", "-q", "-m", "add lib"});
+    const QString recorded = gitOk(tmp.file("work/lib"), {"rev-parse", "HEAD"});
+
+    // A new commit inside the submodule and an edit on top of it.
+    tmp.write("work/lib/f.txt", "committed inside\n");
+    gitOk(tmp.file("work/lib"), {"commit", "-q", "-am", "inside"});
+    tmp.write("work/lib/f.txt", "edited inside\n");
+    refresh();
+    ASSERT_EQ(statusLetters("lib"), " M");
+    EXPECT_TRUE(call([&](auto d) { svc.discard(*changeAt("lib"), d); }));
+    EXPECT_EQ(gitOk(tmp.file("work/lib"), {"rev-parse", "HEAD"}), recorded);
+    EXPECT_EQ(readBytes(tmp.file("work/lib/f.txt")), "recorded\n");
+    EXPECT_EQ(statusLetters("lib"), "none");
+
+    // Files the submodule does not track are not ours to delete: say so instead of claiming success.
+    tmp.write("work/lib/mine.txt", "keep\n");
+    refresh();
+    ASSERT_EQ(statusLetters("lib"), " M");
+    EXPECT_FALSE(call([&](auto d) { svc.discard(*changeAt("lib"), d); }));
+    EXPECT_TRUE(svc.lastError().value_or("").contains("untracked")) << svc.lastError().value_or("").toStdString();
+    EXPECT_TRUE(exists("work/lib/mine.txt"));
 }
 
 } // namespace

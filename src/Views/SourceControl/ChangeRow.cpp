@@ -6,6 +6,7 @@
 
 #include "AppState.h"
 #include "Editor/CodeLanguage.h"
+#include "Git/ProcessText.h"
 #include "Platform/Prompter.h"
 #include "UI/Brand.h"
 #include "UI/Icons.h"
@@ -81,13 +82,13 @@ bool ChangeRow::isActive() const {
 }
 
 QString ChangeRow::fileName() const {
-    QString path = change_.path;
+    QString path = ProcessText::visibleName(change_.path);
     while (path.endsWith(u'/')) path.chop(1);  // git lists an untracked folder with a trailing slash
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
 QString ChangeRow::folder() const {
-    QString path = change_.path;
+    QString path = ProcessText::visibleName(change_.path);
     while (path.endsWith(u'/')) path.chop(1);
     const qsizetype slash = path.lastIndexOf(u'/');
     return slash < 0 ? QString() : path.left(slash);

@@ -13,6 +13,7 @@
 
 #include "AppState.h"
 #include "Editor/CodeLanguage.h"
+#include "Git/ProcessText.h"
 #include "UI/Brand.h"
 #include "UI/Icons.h"
 #include "UI/PressableButton.h"
@@ -197,7 +198,7 @@ void DiffView::followState() {
     const CodeLanguage language = CodeLanguages::detect(name);
     icon_->setPixmap(Icons::pixmap(CodeLanguages::icon(language), Icons::sizeForPointSize(12),
                                    CodeLanguages::tint(language), devicePixelRatioF()));
-    path_->setText(change_.path);
+    path_->setText(ProcessText::visibleName(change_.path));
     badge_->setText(change_.displayStatus());
     if (loading_) content_->setCurrentWidget(spinner_);
     else if (raw_.isEmpty()) content_->setCurrentWidget(empty_);

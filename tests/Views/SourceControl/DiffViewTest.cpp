@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QTest>
 
+#include "Git/ChildProcess.h"
 #include "ScmTestSupport.h"
 #include "Views/SourceControl/DiffView.h"
 
@@ -65,7 +66,11 @@ TEST_F(DiffViewTest, AnOlderLoadThatEndsLateNeverReplacesTheNewerOne) {
     DiffView view(*app, changeFor(*app, "big.txt"));
     view.setChange(changeFor(*app, "README.md"));
     ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 20000));
-    testing_support::spin(1500);  // let the first load end too
+    // Let the first load end too: no git process of the window is left.
+    ASSERT_TRUE(waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return app->git().findChildren<ChildProcess*>().isEmpty();
+    }, 20000));
     EXPECT_TRUE(view.raw().contains("README.md"));
     EXPECT_FALSE(view.raw().contains("big.txt"));
 }

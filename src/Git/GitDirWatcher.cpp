@@ -1,0 +1,43 @@
+#include "Git/GitDirWatcher.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+namespace {
+constexpr int kQuietMs = 150;
+} // namespace
+
+GitDirWatcher::GitDirWatcher(const QString& gitDir, const QString& commonDir, QObject* parent)
+    : QObject(parent), refs_(QDir(commonDir).filePath(QStringLiteral("refs"))) {
+    quiet_.setSingleShot(true);
+    quiet_.setInterval(kQuietMs);
+    connect(&quiet_, &QTimer::timeout, this, &GitDirWatcher::changed);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &GitDirWatcher::noticed);
+    // Git replaces HEAD, the index and refs by renaming a lock file over them, which shows as a
+    // change of the folder that holds them.
+    watch(gitDir);
+    watch(commonDir);
+    watchRefFolders();
+}
+
+void GitDirWatcher::watch(const QString& folder) {
+    if (watched_.contains(folder) || !QFileInfo(folder).isDir()) return;
+    if (watcher_.addPath(folder)) watched_.insert(folder);
+}
+
+void GitDirWatcher::watchRefFolders() {
+    watch(refs_);
+    QDirIterator it(refs_, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString folder = it.next();
+        if (!it.fileInfo().isSymLink()) watch(folder);
+    }
+}
+
+void GitDirWatcher::noticed(const QString& folder) {
+    // A folder that went away is no longer watched; one made for a new ref must be.
+    if (!QFileInfo(folder).isDir()) watched_.remove(folder);
+    if (folder == refs_ || folder.startsWith(refs_ + u'/')) watchRefFolders();
+    quiet_.start();
+}

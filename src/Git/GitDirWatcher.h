@@ -1,0 +1,32 @@
+#pragma once
+// Notices changes to a repository's own state: HEAD, the index, branches, tags, remotes and
+// stashes. These live in the git dir, which need not lie under the opened folder (a folder below
+// the top level, a linked work tree, a submodule). Reports after a short quiet period, once per
+// burst of changes.
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+class GitDirWatcher : public QObject {
+    Q_OBJECT
+public:
+    // gitDir holds HEAD and the index; commonDir (the same folder except in a linked work tree)
+    // holds the refs and packed-refs.
+    GitDirWatcher(const QString& gitDir, const QString& commonDir, QObject* parent = nullptr);
+
+signals:
+    void changed();
+
+private:
+    // Refs nest in folders ("feature/x"): every folder under refs is watched, new ones as they come.
+    void watchRefFolders();
+    void watch(const QString& folder);
+    void noticed(const QString& folder);
+
+    QFileSystemWatcher watcher_;
+    QTimer quiet_;
+    QString refs_;
+    QSet<QString> watched_;
+};

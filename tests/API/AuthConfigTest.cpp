@@ -110,15 +110,10 @@ TEST(AuthConfigTest, ApplyBasicEncodesUnlessTheCredentialsAreAVariable) {
     EXPECT_EQ(basic("jürgen", "pässword"), "Basic " + QStringLiteral("jürgen:pässword").toUtf8().toBase64());
 }
 
-TEST(AuthConfigTest, ApplyApiKeyGoesFirstAsHeaderOrLastAsParameter) {
+TEST(AuthConfigTest, ApplyApiKeyWithoutANameGoesFirstAsTheUsualHeader) {
     HTTPRequest request = withoutAuth();
     AuthConfig{.type = AuthType::apiKey, .keyValue = QStringLiteral("v")}.apply(request);
     EXPECT_EQ(keys(request.headers).first(), QStringLiteral("X-API-Key=v"));
-
-    request = withoutAuth();
-    AuthConfig{.type = AuthType::apiKey, .keyName = QStringLiteral("key"), .keyValue = QStringLiteral("v"), .keyIn = APIKeyLocation::query}
-        .apply(request);
-    EXPECT_EQ(keys(request.params), (QStringList{"page=1", "token=keep", "key=v"}));
 
     // A name outside the known sets is neither removed later nor recognised.
     request = HTTPRequest{};

@@ -130,11 +130,8 @@ TEST(BruFileFormatWriteTest, WrittenRequestsReadBackTheSame) {
     EXPECT_TRUE(text.contains(QStringLiteral("  body: formUrlEncoded\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("body:form-urlencoded {\n  a: 1\n}\n")));
 
-    for (const HTTPRequest& request : {sample(), form}) {
-        const HTTPRequest back = only(serialize({request}));
-        EXPECT_TRUE(back.sameContent(request)) << serialize({request}).toStdString();
-        EXPECT_NE(back.id, request.id);
-    }
+    for (const HTTPRequest& request : {sample(), form})
+        EXPECT_TRUE(only(serialize({request})).sameContent(request)) << serialize({request}).toStdString();
 }
 
 // --- rewriting a file after an edit --------------------------------------------------------

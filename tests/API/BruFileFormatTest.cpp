@@ -3,17 +3,13 @@
 
 #include "API/BruFileFormat.h"
 #include "Printers.h"
+#include "RequestBuilders.h"
 
 namespace {
 
 using BruFileFormat::parse;
 using BruFileFormat::serialize;
-
-QStringList rows(const QList<KeyValueItem>& items) {
-    QStringList out;
-    for (const KeyValueItem& item : items) out.append((item.enabled ? "" : "~") + item.key + u'=' + item.value);
-    return out;
-}
+using builders::rows;
 
 HTTPRequest only(const QString& text) {
     const QList<HTTPRequest> requests = parse(text);

@@ -39,9 +39,9 @@ QStringList names(const APICollectionFile& file) {
     return out;
 }
 
-bool inTrash(const QString& name) {
-    return QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files/" + name);
-}
+// The test process has a data folder of its own: its Trash can be emptied so that items keep their names.
+QString trash() { return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash"; }
+bool inTrash(const QString& name) { return QFile::exists(trash() + "/files/" + name); }
 
 // A workspace folder inside a scratch folder, so that anything written beside it shows.
 struct Workspace {
@@ -160,6 +160,7 @@ TEST(APIServiceCollectionTest, RenameMovesTheFileAndTheFolderMadeForIt) {
 }
 
 TEST(APIServiceCollectionTest, DeleteTakesOnlyAnEmptyCollectionFolderAlongNeverTheRoot) {
+    ASSERT_TRUE(QDir(trash()).removeRecursively());
     Workspace ws;
     ws.service.createCollection(QStringLiteral("Gone"));
     ws.service.createCollection(QStringLiteral("Kept"));

@@ -39,9 +39,9 @@ QStringList names(const APICollectionFile& file) {
     return out;
 }
 
-bool inTrash(const QString& name) {
-    return QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files/" + name);
-}
+// The test process has a data folder of its own: its Trash can be emptied so that items keep their names.
+QString trash() { return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash"; }
+bool inTrash(const QString& name) { return QFile::exists(trash() + "/files/" + name); }
 
 // A workspace folder inside a scratch folder, so that anything written beside it shows.
 struct Workspace {
@@ -160,6 +160,7 @@ TEST(APIServiceCollectionTest, RenameMovesTheFileAndTheFolderMadeForIt) {
 }
 
 TEST(APIServiceCollectionTest, DeleteTakesOnlyAnEmptyCollectionFolderAlongNeverTheRoot) {
+    ASSERT_TRUE(QDir(trash()).removeRecursively());
     Workspace ws;
     ws.service.createCollection(QStringLiteral("Gone"));
     ws.service.createCollection(QStringLiteral("Kept"));
@@ -198,7 +199,6 @@ TEST(APIServiceEnvironmentTest, SecretsEnvironmentIsWrittenIgnoredOnceAndMadeAct
     const auto url = ws.service.createEnvironment(QStringLiteral("prod"), true);
     ASSERT_EQ(url, ws.file("environments/prod.env"));
     const QByteArray secrets = "# Secrets \xE2\x80\x94 keep out of git\n# api_token=...\n";
-    EXPECT_EQ(secrets.size(), 46);
     EXPECT_EQ(readBytes(*url), secrets);
     EXPECT_EQ(readBytes(ws.file(".gitignore")), kBlock);
     EXPECT_EQ(ws.service.activeEnvironment(), QStringLiteral("prod"));

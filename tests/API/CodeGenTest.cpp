@@ -44,7 +44,7 @@ ProcessRun run(const QString& program, const QStringList& arguments,
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     process.closeWriteChannel();
-    waitUntil([&] { return process.state() == QProcess::NotRunning; }, 20000);
+    waitUntil([&] { return process.state() == QProcess::NotRunning; });
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
@@ -114,13 +114,8 @@ TEST(CodeGen, BodyAndContentTypeRules) {
     EXPECT_FALSE(fetchOf(none).contains("body") || swiftOf(none).contains("httpBody"));
 }
 
+// What cURL makes of its command is checked by running it (CodeGenRun below).
 TEST(CodeGen, LiteralsKeepTheTextLiteral) {
-    // cURL: a leading "@" is data; quotes survive; an empty header is sent empty, not dropped.
-    HTTPRequest r = request(HTTPMethod::post, "http://h/", BodyKind::text, "@/etc/passwd 'x'");
-    r.headers = {row("X-Empty", "")};
-    EXPECT_EQ(curlOf(r), "curl --globoff -X POST --url 'http://h/' \\\n  -H 'X-Empty;' \\\n  -H 'Content-Type: text/plain' \\\n"
-                         "  --data-raw '@/etc/passwd '\\''x'\\'''");
-
     // JavaScript: escapes inside JSON and ${} stay text, CR stays CR.
     EXPECT_TRUE(fetchOf(request(HTTPMethod::post, "http://h/", BodyKind::json, "a\\n ${x}\r\n"))
                     .contains("  body: `a\\\\n \\${x}\\r\n`"));

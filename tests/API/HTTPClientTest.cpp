@@ -18,10 +18,10 @@ using testing_support::waitUntil;
 
 namespace {
 
-HTTPSendResult sendAndWait(const HTTPRequest& r, const HTTPClient::Environment& env = {}, int timeoutMs = 10000) {
+HTTPSendResult sendAndWait(const HTTPRequest& r, const HTTPClient::Environment& env = {}) {
     std::optional<HTTPSendResult> result;
     HTTPClient::send(r, env, [&result](const HTTPSendResult& outcome) { result = outcome; });
-    EXPECT_TRUE(waitUntil([&] { return result.has_value(); }, timeoutMs)) << "no completion";
+    EXPECT_TRUE(waitUntil([&] { return result.has_value(); })) << "no completion";
     return result.value_or(HTTPSendResult{});
 }
 
@@ -132,8 +132,7 @@ TEST(HTTPClientSend, ErrorStatusesAreResponses) {
         EXPECT_EQ(result.response->body, "{\"e\":1}");
         EXPECT_EQ(result.response->size, 7);
     }
-    EXPECT_EQ(ReasonPhrases::statusText(499), "Client Error");
-    EXPECT_EQ(ReasonPhrases::statusText(204), "No Content");
+    EXPECT_EQ(ReasonPhrases::statusText(499), "Client Error");  // an unlisted code: its class
 }
 
 TEST(HTTPClientSend, TransportFailuresBecomeStatusZero) {
@@ -154,7 +153,7 @@ TEST(HTTPClientSend, TransportFailuresBecomeStatusZero) {
     silent.respondWith({.silent = true});
     const int saved = HTTPClient::timeoutMs();
     HTTPClient::setTimeoutMs(300);
-    result = sendAndWait(request(HTTPMethod::get, silent.url("/slow")), {}, 5000);
+    result = sendAndWait(request(HTTPMethod::get, silent.url("/slow")));
     HTTPClient::setTimeoutMs(saved);
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error->errorDescription(), "The request timed out.");
@@ -196,10 +195,8 @@ TEST(HTTPClientSend, RefusesBadInputBeforeConnecting) {
         bad.headers = {row(name, "v")};
         refused(bad, HTTPError::Kind::invalidHeader, "Invalid header \"" + name + u'"' + why);
     }
-    testing_support::spin(50);
-    EXPECT_EQ(server.receivedCount(), 0);
-
-    // The whole token set in a name, and tabs, blanks and non-ASCII text in a value, go out.
+    // The whole token set in a name, and tabs, blanks and non-ASCII text in a value, go out; it is the
+    // only request the server ever sees.
     HTTPRequest good = request(HTTPMethod::get, server.url("/"));
     good.headers = {row("X-!#$%&'*+-.^_`|~09az", "a\tb c é ✓")};
     const HTTPSendResult sent = sendAndWait(good);
@@ -213,7 +210,7 @@ TEST(HTTPClientSend, ABodyPastTheLimitStopsTheTransfer) {
     const qint64 saved = HTTPClient::maxBodyBytes();
     HTTPClient::setMaxBodyBytes(1024 * 1024);
     server.respondWith({.headers = {{"Content-Type", "text/plain"}}, .endless = true});
-    const HTTPSendResult endless = sendAndWait(request(HTTPMethod::get, server.url("/stream")), {}, 30000);
+    const HTTPSendResult endless = sendAndWait(request(HTTPMethod::get, server.url("/stream")));
     server.respondWith({.body = QByteArray(1024 * 1024, 'y')});
     const HTTPSendResult whole = sendAndWait(request(HTTPMethod::get, server.url("/whole")));
     const HTTPSendResult head = sendAndWait(request(HTTPMethod::head, server.url("/whole")));
@@ -258,10 +255,15 @@ TEST(HTTPClientSend, GoneReceiverGetsNoCall) {
     LoopbackServer server;
     server.respondWith({});
     auto* receiver = new QObject;
+    QObject living;
     bool called = false;
+    int completed = 0;
     for (const QString& url : {server.url("/"), QStringLiteral("nope")})
         HTTPClient::send(request(HTTPMethod::get, url), {}, {receiver, [&](const HTTPSendResult&) { called = true; }});
     delete receiver;
-    testing_support::spin(300);
+    // The same two sends for a receiver that lives: once both are answered, the others had their chance.
+    for (const QString& url : {server.url("/"), QStringLiteral("nope")})
+        HTTPClient::send(request(HTTPMethod::get, url), {}, {&living, [&](const HTTPSendResult&) { ++completed; }});
+    ASSERT_TRUE(waitUntil([&] { return completed == 2; }));
     EXPECT_FALSE(called);
 }

@@ -3,41 +3,9 @@
 
 #include "API/HTTPFileFormat.h"
 #include "API/HTTPResponse.h"
-#include "API/RequestFormatRegistry.h"
 #include "Printers.h"
 
-#include <QJsonObject>
-
 namespace {
-
-TEST(HTTPModelsTest, EnumerationsKeepTheirOrderAndExactRawValues) {
-    QStringList methods;
-    for (HTTPMethod method : HTTPMethods::allCases()) methods.append(HTTPMethods::rawValue(method));
-    EXPECT_EQ(methods.join(u' '), QStringLiteral("GET POST PUT PATCH DELETE HEAD OPTIONS"));
-    EXPECT_EQ(HTTPMethods::fromRawValue(QStringLiteral("GET")), HTTPMethod::get);
-    EXPECT_EQ(HTTPMethods::fromRawValue(QStringLiteral("get")), std::nullopt);
-    EXPECT_EQ(HTTPMethods::fromRawValue(QStringLiteral("DELETE")), HTTPMethod::delete_);
-
-    QStringList kinds;
-    for (BodyKind kind : BodyKinds::allCases()) kinds.append(BodyKinds::rawValue(kind));
-    EXPECT_EQ(kinds.join(u' '), QStringLiteral("none json text form"));
-    EXPECT_EQ(BodyKinds::fromRawValue(QStringLiteral("Json")), std::nullopt);
-
-}
-
-TEST(HTTPModelsTest, KeyValueItemJsonNeedsAllFourKeys) {
-    const KeyValueItem row{.key = QStringLiteral("Accept"), .value = QStringLiteral("*/*"), .enabled = false};
-    const QJsonObject json = row.toJson();
-    EXPECT_EQ(json.value(QStringLiteral("id")).toString(), row.id.toString(QUuid::WithoutBraces).toUpper());
-    EXPECT_EQ(KeyValueItem::fromJson(json), row);
-
-    QJsonObject missing = json;
-    missing.remove(QStringLiteral("enabled"));
-    EXPECT_EQ(KeyValueItem::fromJson(missing), std::nullopt);
-    QJsonObject wrongType = json;
-    wrongType.insert(QStringLiteral("enabled"), QStringLiteral("true"));
-    EXPECT_EQ(KeyValueItem::fromJson(wrongType), std::nullopt);
-}
 
 TEST(HTTPModelsTest, RequestEqualityCoversIdsButNotTheirSourceText) {
     const QString text = QStringLiteral("GET https://x/y\nAccept: */*\n");
@@ -75,26 +43,6 @@ TEST(HTTPModelsTest, ResponseBodyLanguageFollowsTheContentType) {
     EXPECT_EQ(language({{QStringLiteral("CONTENT-TYPE"), QStringLiteral("application/json")}}), CodeLanguage::json);
     EXPECT_EQ(language({{QStringLiteral("content-type"), QStringLiteral("text/css")}, {QStringLiteral("Content-Type"), QStringLiteral("text/html")}}),
               CodeLanguage::html);
-}
-
-TEST(HTTPModelsTest, ResponsesEqualOnAllFieldsAndHashZeroDurationsAlike) {
-    HTTPResponse a{200, QStringLiteral("OK"), {{QStringLiteral("A"), QStringLiteral("1")}}, "body", 0.0, 4};
-    HTTPResponse b = a;
-    b.duration = -0.0;
-    EXPECT_EQ(a, b);
-    EXPECT_EQ(qHash(a), qHash(b));
-    b.headers.insert(QStringLiteral("B"), QStringLiteral("2"));
-    EXPECT_NE(a, b);
-}
-
-TEST(HTTPModelsTest, RegistryPicksTheFormatByLowerCasedExtension) {
-    EXPECT_EQ(RequestFormatRegistry::formatFor(QStringLiteral("/w/api/Users.HTTP")), &HTTPFileFormat::format());
-    EXPECT_EQ(RequestFormatRegistry::formatFor(QStringLiteral("a.rest")), &HTTPFileFormat::format());
-    EXPECT_NE(RequestFormatRegistry::formatFor(QStringLiteral("a.Bru")), nullptr);
-    EXPECT_EQ(RequestFormatRegistry::formatFor(QStringLiteral("a.http.txt")), nullptr);
-    EXPECT_EQ(RequestFormatRegistry::formatFor(QStringLiteral("http")), nullptr);
-    EXPECT_EQ(RequestFormatRegistry::allExtensions(), (QSet<QString>{"http", "rest", "bru"}));
-    EXPECT_EQ(RequestFormatRegistry::formats().first(), &HTTPFileFormat::format());
 }
 
 } // namespace

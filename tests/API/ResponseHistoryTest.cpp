@@ -40,14 +40,9 @@ TEST(ResponseHistory, RecordsNewestFirstWithCopies) {
     const ResponseHistoryEntry newest = history.entries()[0];
     const ResponseHistoryEntry oldest = history.entries()[1];
     EXPECT_NE(newest.id, oldest.id);
-    EXPECT_EQ(newest.status, 201);
-    EXPECT_EQ(newest.statusText, "S201");
-    EXPECT_EQ(newest.requestName, "First");
-    EXPECT_EQ(newest.method, HTTPMethod::patch);
-    EXPECT_EQ(newest.url, "http://h/x");  // the resolved URL given, not the request's
-    EXPECT_EQ(newest.duration, 0.25);
-    EXPECT_EQ(newest.size, 3);
     EXPECT_GE(newest.timestamp, oldest.timestamp);
+    // The resolved URL given, not the request's.
+    EXPECT_EQ(newest, (ResponseHistoryEntry{newest.id, newest.timestamp, "First", HTTPMethod::patch, "http://h/x", 201, "S201", 0.25, 3}));
     EXPECT_EQ(history.response(oldest.id)->body, "one");
     EXPECT_EQ(history.response(newest.id)->body, "two");
 

@@ -14,7 +14,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 bundle=$top/share/brimel/ZiduduZovu_ZiduduZovu.bundle
 for f in AppIcon.png javascript.scm swift.scm go.scm; do [[ -f $bundle/$f ]] || fail "bundle lacks $f"; done
 # The program finds an installed bundle through the path compiled into it (a UTF-16 string literal).
-strings -a -el "$top/bin/brimel" | grep -qxF "$prefix/share/brimel/ZiduduZovu_ZiduduZovu.bundle" \
+# No grep -q: it would stop reading early and fail the pipe under pipefail.
+strings -a -el "$top/bin/brimel" | grep -xF "$prefix/share/brimel/ZiduduZovu_ZiduduZovu.bundle" >/dev/null \
   || fail "the executable does not look for its bundle under $prefix/share/brimel"
 
 desktop=$top/share/applications/brimel.desktop

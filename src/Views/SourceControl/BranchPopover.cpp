@@ -94,8 +94,6 @@ BranchPopover::BranchPopover(AppState& app, QWidget* parent) : QFrame(parent), a
                                    .arg(Brand::palette()[2].name()));
     errorLabel_->setWordWrap(true);
     errorLabel_->setContentsMargins(10, 0, 10, 6);
-    // Two lines at most.
-    errorLabel_->setMaximumHeight(2 * QFontMetrics(errorLabel_->font()).lineSpacing() + 6);
     errorLabel_->hide();
     column->addWidget(errorLabel_);
 
@@ -262,6 +260,7 @@ void BranchPopover::rebuildRows() {
     while (QLayoutItem* item = listLayout_->takeAt(0)) delete item;
     for (const GitBranchInfo& branch : filtered(git.branches(), filterField_->text())) {
         QWidget* row = makeRow(branch, git.branch() && *git.branch() == branch.name);
+        row->show();  // counted by the list's size below even while the popover is already open
         rows_.append(row);
         shownNames_.append(branch.name);
         listLayout_->addWidget(row);
@@ -320,8 +319,14 @@ void BranchPopover::cancelCreating() {
 void BranchPopover::setErrorText(const std::optional<QString>& text) {
     errorText_ = text;
     errorLabel_->setText(text.value_or(QString()));
+    // Two lines at most; the label's height is settled here, since a wrapping label does not tell the window its height.
+    const QFontMetrics metrics(errorLabel_->font());
+    const int textHeight = text ? metrics.boundingRect(QRect(0, 0, kWidth - 20, 1000), Qt::TextWordWrap, *text).height() : 0;
+    errorLabel_->setFixedHeight(std::min(textHeight, 2 * metrics.lineSpacing()) + 6);
     errorLabel_->setVisible(text.has_value());
-    adjustSize();
+    // The popup window itself must grow, not only its content.
+    layout()->activate();
+    resize(kWidth, layout()->totalSizeHint().height());
 }
 
 void BranchPopover::switchTo(const GitBranchInfo& branch) {

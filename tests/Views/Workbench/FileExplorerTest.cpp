@@ -141,8 +141,8 @@ TEST_F(FileExplorerTest, CreationNeverOverwritesAndRefusesPathLikeNames) {
     EXPECT_EQ(readBytes(dir.file("proj/README.md")), "# hi\n");
     EXPECT_EQ(app.activeDocument(), nullptr);
 
-    // "/" and dot names are refused with a message; nothing is made.
-    for (const char* bad : {"a/b", ".", ".."}) {
+    // Names that would lead out of the folder are refused with a message; nothing is made.
+    for (const char* bad : {"/tmp/escaped", "../escaped", "a/../../escaped", "a//b", "a/", ".", ".."}) {
         prompter.texts = {QString::fromUtf8(bad)};
         const qsizetype before = prompter.asked.size();
         row("proj/src").createEntry(true);
@@ -150,6 +150,8 @@ TEST_F(FileExplorerTest, CreationNeverOverwritesAndRefusesPathLikeNames) {
         EXPECT_TRUE(prompter.asked.last().warning);
     }
     EXPECT_FALSE(QFileInfo::exists(dir.file("proj/src/a")));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("proj/escaped")));
+
 
     // Cancelled or empty: nothing at all.
     prompter.texts = {std::nullopt, QString()};
@@ -161,6 +163,26 @@ TEST_F(FileExplorerTest, CreationNeverOverwritesAndRefusesPathLikeNames) {
     prompter.texts = {QStringLiteral("deep")};
     row("proj/src").createEntry(true);
     EXPECT_TRUE(QFileInfo(dir.file("proj/src/deep/util.go")).exists());
+
+    // A linked folder that leads outside is no way out either.
+    dir.mkdir("outside");
+    ASSERT_TRUE(QFile::link(dir.file("outside"), dir.file("proj/src/link")));
+    prompter.texts = {QStringLiteral("link/evil.txt")};
+    row("proj/src").createEntry(false);
+    EXPECT_FALSE(QFileInfo::exists(dir.file("outside/evil.txt")));
+}
+
+TEST_F(FileExplorerTest, NestedNamesCreateThePathBelowTheFolder) {
+    openProject();
+    ScriptedPrompter prompter;
+    prompter.texts = {QStringLiteral("a/b"), QStringLiteral("deep/new/notes.md")};
+    row("proj/src").createEntry(true);
+    EXPECT_TRUE(QFileInfo(dir.file("proj/src/a/b")).isDir());
+    row("proj/src").createEntry(false);
+    EXPECT_EQ(readBytes(dir.file("proj/src/deep/new/notes.md")), "");
+    ASSERT_NE(app.activeDocument(), nullptr);
+    EXPECT_EQ(app.activeDocument()->url(), dir.file("proj/src/deep/new/notes.md"));
+    EXPECT_TRUE(prompter.asked.isEmpty());
 }
 
 TEST_F(FileExplorerTest, RenameMovesTheEntryButNeverOntoATakenName) {

@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSignalSpy>
 
 #include "API/ResponseHistory.h"
@@ -79,6 +80,11 @@ QStringList problemsIn(QWidget* top) {
                 problems << QStringLiteral("%1 is %2 high").arg(describe(w)).arg(text->height());
             if (text->isElided() && spareWidth(text) > 8) problems << QStringLiteral("%1 is shortened with room to spare").arg(describe(w));
         }
+        if (auto* scroll = qobject_cast<QScrollArea*>(w);
+            scroll && scroll->widget() && scroll->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff &&
+            scroll->widget()->width() > scroll->viewport()->width())
+            problems << QStringLiteral("%1 holds content %2 wide in %3: its right end is cut off")
+                            .arg(describe(w)).arg(scroll->widget()->width()).arg(scroll->viewport()->width());
         if (auto* button = qobject_cast<PressableButton*>(w); button && !button->label().text.isEmpty())
             if (button->height() < QFontMetrics(button->label().font).height())
                 problems << QStringLiteral("button \"%1\" is %2 high").arg(button->label().text).arg(button->height());
@@ -102,6 +108,7 @@ void expectSound(QWidget* view, const QString& name, QSize size) {
                                     << problems.join("\n  ").toStdString();
     const QString dir = qEnvironmentVariable("BRIMEL_SHOT_DIR");
     if (!dir.isEmpty()) {
+        spin(900);  // only for the picture: entrance animations finish
         QDir().mkpath(dir);
         view->grab().save(QDir(dir).filePath(QStringLiteral("%1-%2x%3.png").arg(name).arg(size.width()).arg(size.height())));
     }

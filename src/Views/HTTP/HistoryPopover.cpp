@@ -138,6 +138,7 @@ void HistoryPopover::rebuild() {
 
 QAbstractButton* HistoryPopover::makeRow(const ResponseHistoryEntry& entry, QWidget* parent) {
     auto* row = new RowButton(parent);
+    row->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);  // as wide as the list, however long its texts
     row->setObjectName(QStringLiteral("historyRow"));
     row->setCursor(Qt::PointingHandCursor);
     row->setStyleSheet(QStringLiteral("#historyRow { background: rgba(255,255,255,10); border: none; border-radius: 6px; }"

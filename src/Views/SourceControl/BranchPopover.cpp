@@ -17,6 +17,7 @@
 #include "Git/ProcessText.h"
 #include "Platform/Prompter.h"
 #include "UI/Brand.h"
+#include "UI/ElidedText.h"
 #include "UI/Icons.h"
 #include "UI/PressableButton.h"
 #include "UI/ShimmerText.h"
@@ -227,10 +228,13 @@ QWidget* BranchPopover::makeRow(const GitBranchInfo& branch, bool current) {
                               : symbolLabel(QStringLiteral("circle"), 11, QColor::fromRgbF(1, 1, 1, 0.3f), row));
     auto* names = new QVBoxLayout;
     names->setSpacing(1);
-    names->addWidget(textLabel(branch.name, 12.5, current ? QFont::DemiBold : QFont::Normal,
-                               ShimmerText::Design::monospaced, current ? 1.0 : 0.85, row));
+    // Long names are shortened to the row, so the row's menu button stays in view.
+    names->addWidget(new ElidedText(branch.name, ShimmerText::font(12.5, current ? QFont::DemiBold : QFont::Normal,
+                                                                   ShimmerText::Design::monospaced),
+                                    QColor::fromRgbF(1, 1, 1, current ? 1.0f : 0.85f), Qt::ElideRight, row));
     if (branch.upstream)
-        names->addWidget(textLabel(*branch.upstream, 9.5, QFont::Normal, ShimmerText::Design::monospaced, 0.4, row));
+        names->addWidget(new ElidedText(*branch.upstream, ShimmerText::font(9.5, QFont::Normal, ShimmerText::Design::monospaced),
+                                        QColor::fromRgbF(1, 1, 1, 0.4f), Qt::ElideRight, row));
     layout->addLayout(names, 1);
     if (!current) {
         auto* more = new PressableButton(QStringLiteral("ellipsis"), QString(), row);

@@ -52,7 +52,12 @@ WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidge
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    scroll->setStyleSheet(QStringLiteral(
+        "QScrollArea { background: transparent; }"
+        " QScrollBar:vertical { background: transparent; width: 8px; margin: 4px 2px 4px 0; }"
+        " QScrollBar::handle:vertical { background: rgba(255,255,255,45); border-radius: 3px; min-height: 32px; }"
+        " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
     scroll->viewport()->setAutoFillBackground(false);
     auto* page = new QWidget;
     page->setAttribute(Qt::WA_TranslucentBackground);

@@ -123,7 +123,8 @@ void FileExplorerView::sync() {
 
 std::unique_ptr<QMenu> FileExplorerView::menuFor(const QModelIndex& index) {
     if (!index.isValid() || !model_->node(index.row())) return nullptr;
-    auto menu = std::make_unique<ContextMenu>(this);
+    // No parent: a style sheet of the explorer would otherwise decide the items' colours.
+    auto menu = std::make_unique<ContextMenu>();
     // Each action works on the row as it was when the menu opened, even if the list changes meanwhile.
     FileRow target = row(index.row());
     const auto add = [&](const QString& text, void (*act)(FileRow&)) {

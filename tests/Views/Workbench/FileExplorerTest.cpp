@@ -116,6 +116,32 @@ TEST_F(FileExplorerTest, OnlyFolderRowsOfferCreation) {
     EXPECT_EQ(view.menuFor(QModelIndex()), nullptr);
 }
 
+// "Delete" throws the entry away: it is drawn in red, the other items are not.
+TEST_F(FileExplorerTest, DeleteIsDrawnAsADestructiveItem) {
+    openProject();
+    const auto menu = view.menuFor(view.model()->index(rowOf("proj/README.md")));
+    menu->popup(QPoint(0, 0));
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+    const QImage shot = menu->grab().toImage();
+    const auto redPixels = [&](const QString& text) {
+        for (QAction* a : menu->actions())
+            if (a->text() == text) {
+                int count = 0;
+                const QRect r = menu->actionGeometry(a);
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    for (int x = r.left(); x <= r.right(); ++x) {
+                        const QColor c = shot.pixelColor(x, y);
+                        if (c.red() > 150 && c.red() - c.green() > 80) ++count;
+                    }
+                return count;
+            }
+        return -1;
+    };
+    EXPECT_GT(redPixels("Delete"), 10);
+    EXPECT_EQ(redPixels("Rename…"), 0);
+    menu->close();
+}
+
 TEST_F(FileExplorerTest, NewFileInACollapsedFolderExpandsItListsItAndOpensItClean) {
     openProject();
     ScriptedPrompter prompter;

@@ -49,6 +49,7 @@ WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidge
     outer->setContentsMargins(0, 0, 0, 0);
     // In a window too short for everything, the column scrolls rather than squashing its rows.
     auto* scroll = new QScrollArea(this);
+    scroll_ = scroll;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -228,8 +229,12 @@ void WelcomeView::fitColumn() {
     column_->setSpacing(kSpacing);
     column_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     const int loose = gaps * kSpacing + 2 * kPadding;
-    const int fixed = column_->minimumSize().height() - loose;
-    const double scale = std::clamp(double(height() - fixed) / loose, 0.3, 1.0);
+    // What the column asks for at this width (the tagline may wrap), less what may shrink.
+    QWidget* page = scroll_->widget();
+    const int width = scroll_->viewport()->width();
+    const int asked = page->hasHeightForWidth() ? page->heightForWidth(width) : page->sizeHint().height();
+    const int fixed = asked - loose;
+    const double scale = std::clamp(double(height() - fixed - 4) / loose, 0.3, 1.0);  // 4: rounding down below
     const int padding = int(kPadding * scale);
     column_->setSpacing(int(kSpacing * scale));
     column_->setContentsMargins(padding, padding, padding, padding);

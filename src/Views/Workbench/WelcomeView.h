@@ -49,6 +49,7 @@ private:
 
     static constexpr int kSpacing = 28, kPadding = 40;
     class QVBoxLayout* column_ = nullptr;
+    class QScrollArea* scroll_ = nullptr;
 
     QPointer<AppState> app_;
     std::function<void()> onComplete_;

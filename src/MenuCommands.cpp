@@ -3,7 +3,8 @@
 namespace MenuCommands {
 
 const QList<MenuCommand>& all() {
-    // Ctrl stands in for the command key; Control-Tab stays Ctrl+Tab.
+    // Ctrl stands in for the command key; Control-Tab stays Ctrl+Tab. Shift+Tab arrives as Backtab
+    // with Shift held, which a Shift+Tab shortcut matches: the key is written as Ctrl+Shift+Tab.
     static const QList<MenuCommand> commands{
         {1, QStringLiteral("New File"), QKeySequence(Qt::CTRL | Qt::Key_N), MenuNotification::newFile},
         {1, QStringLiteral("Open Folder…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), MenuNotification::openFolder},
@@ -16,7 +17,7 @@ const QList<MenuCommand>& all() {
         {3, QStringLiteral("Quick Open File"), QKeySequence(Qt::CTRL | Qt::Key_P), MenuNotification::quickOpen},
         {3, QStringLiteral("Command Palette"), QKeySequence(Qt::CTRL | Qt::Key_K), MenuNotification::palette},
         {4, QStringLiteral("Next Tab"), QKeySequence(Qt::CTRL | Qt::Key_Tab), MenuNotification::nextTab},
-        {4, QStringLiteral("Previous Tab"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), MenuNotification::prevTab},
+        {4, QStringLiteral("Previous Tab"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), MenuNotification::prevTab},
         {5, QStringLiteral("What's New in Duzizoda Voza"), QKeySequence(), MenuNotification::whatsNew},
     };
     return commands;

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "App/SettingsWindow.h"
+#include "App/TextEditingActions.h"
 #include "App/WindowManager.h"
 #include "AppState.h"
 #include "MenuCommands.h"
@@ -57,6 +58,9 @@ void MainWindow::buildMenus() {
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     const QList<QMenu*> byGroup{nullptr, file, file, edit, window, help};  // by command group, 1..5
+    // The platform's text-editing group comes first; the program's own group follows it.
+    TextEditingActions::addTo(edit);
+    edit->addSeparator();
     for (const MenuCommand& command : MenuCommands::all()) {
         QAction* action = byGroup[command.group]->addAction(command.title);
         if (!command.keys.isEmpty()) action->setShortcut(command.keys);

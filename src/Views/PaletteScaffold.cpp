@@ -34,9 +34,9 @@ bool PaletteScaffold::eventFilter(QObject* watched, QEvent* event) {
         const QRectF r = QRectF(card_->rect());
         p.setRenderHint(QPainter::Antialiasing);
         // Without a blurring glass, what lies under the card would show through as noise: a dark
-        // frosted base keeps the card legible over text.
+        // frosted base, nearly opaque, keeps the card's rows legible over lines of code.
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor::fromRgbF(0.06f, 0.06f, 0.09f, 0.78f));
+        p.setBrush(QColor::fromRgbF(0.06f, 0.06f, 0.09f, 0.9f));
         p.drawRoundedRect(r, kCornerRadius, kCornerRadius);
         LiquidGlassBackground::paint(p, r, kCornerRadius);
         QColor border = Brand::accent();

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTest>
 
 #include "App/MainWindow.h"
 #include "Git/GitTestSupport.h"
@@ -16,6 +20,8 @@
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "UI/PressableButton.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Views/EditorPaneView.h"
 #include "Views/RootView.h"
 #include "Views/Workbench/FileExplorerView.h"
 #include "Views/Workbench/FileRow.h"
@@ -27,8 +33,6 @@
 using namespace testing_support;
 
 namespace {
-
-QString shotPath(const QString& name) { return QFileInfo(QStringLiteral(BRIMEL_BUNDLE_DIR)).absolutePath() + "/" + name; }
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -90,39 +94,73 @@ TEST_F(MainWindowTest, FileMenuCarriesTheSettingsItem) {
     spin(20);
 }
 
-TEST_F(MainWindowTest, Screenshots) {
-    TempFolder dir;
-    dir.write("shop/app.py", "print('hello')\n");
-    dir.write("shop/README.md", "# Shop\n");
-    dir.write("shop/web/index.js", "export const x = 1;\n");
-    dir.write("shop/web/style.css", "body { margin: 0; }\n");
-    git_test::useIsolatedGitConfig();
-    git_test::gitOk(dir.file("shop"), {"init", "-q"});
-    git_test::gitOk(dir.file("shop"), {"add", "README.md"});
-    git_test::gitOk(dir.file("shop"), {"commit", "-q", "-m", "first"});
-    MainWindow* window = WindowManager::shared().openWindow();
-    window->resize(1280, 800);
-    window->state().openFolder(dir.file("recent-one"));
-    spin(900);  // the welcome cascade settles
-    ASSERT_NE(window->welcomeView(), nullptr);
-    EXPECT_TRUE(window->centralWidget()->grab().save(shotPath("welcome.png")));
-
+// The Edit menu starts with the platform's text-editing items, then the program's own group; each
+// item acts on what has the focus, the code editor through its own edit history.
+TEST_F(MainWindowTest, EditMenuTextItemsActOnTheFocusedField) {
     SettingsStore::shared().setValue(SettingsKey::onboarded, true);
-    AppState& app = window->state();
-    app.setWhatsNew(std::nullopt);
-    app.openFolder(dir.file("shop"));
-    FileExplorerView* explorer = window->rootView()->explorer();
-    ASSERT_NE(explorer, nullptr);
-    explorer->row(explorer->model()->rowOf(dir.file("shop/web"))).activate();
-    app.open(dir.file("shop/app.py"));
-    EXPECT_TRUE(waitUntil([&] { return window->rootView()->statusBar()->branchButton() && !app.git().changes().isEmpty(); }, 20000));
-    spin(600);
-    EXPECT_TRUE(window->centralWidget()->grab().save(shotPath("workbench.png")));
+    TempFolder dir;
+    dir.write("a.txt", "alpha\n");
+    dir.write("b.txt", "gamma\n");
+    dir.write("c.txt", "gamma\n");
+    MainWindow* window = WindowManager::shared().openWindow();
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QMenu* edit = window->menuBar()->actions()[1]->menu();
+    QStringList titles;
+    for (QAction* a : edit->actions()) titles << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(titles.mid(0, 8), (QStringList{"Undo", "Redo", "Cut", "Copy", "Paste", "Select All", "-", "Find"}));
+    const auto item = [&](const QString& title) {
+        for (QAction* a : edit->actions())
+            if (a->text() == title) return a;
+        return static_cast<QAction*>(nullptr);
+    };
+    EXPECT_EQ(item("Undo")->shortcut(), QKeySequence(QKeySequence::Undo));
+    EXPECT_EQ(item("Select All")->shortcut(), QKeySequence(QKeySequence::SelectAll));
 
-    SettingsView* settings = SettingsWindow::show();
-    spin(300);
-    EXPECT_TRUE(settings->grab().save(shotPath("settings.png")));
-    settings->close();
+    // The window menu names the keys a user presses.
+    QAction* previous = nullptr;
+    for (QAction* a : window->menuBar()->actions()[2]->menu()->actions())
+        if (a->text() == "Previous Tab") previous = a;
+    ASSERT_NE(previous, nullptr);
+    EXPECT_EQ(previous->shortcut().toString(), "Ctrl+Shift+Tab");
+
+    AppState& app = window->state();
+    app.openFolder(dir.path());
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) app.open(dir.file(name));
+    const auto editor = [&] { return window->rootView()->pane()->editor(); };
+    ASSERT_TRUE(waitUntil([&] { return editor() && editor()->editorDocument() == app.activeDocument(); }));
+    editor()->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return editor()->hasFocus(); }));
+
+    QTest::keyClick(editor(), Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClicks(editor(), "xy");
+    ASSERT_EQ(app.activeDocument()->text(), "xygamma\n");
+    item("Undo")->trigger();
+    EXPECT_EQ(app.activeDocument()->text(), "gamma\n") << "the editor's own history";
+    item("Redo")->trigger();
+    EXPECT_EQ(app.activeDocument()->text(), "xygamma\n");
+    item("Select All")->trigger();
+    item("Cut")->trigger();
+    EXPECT_EQ(app.activeDocument()->text(), "");
+    item("Paste")->trigger();
+    item("Paste")->trigger();
+    EXPECT_EQ(app.activeDocument()->text(), "xygamma\nxygamma\n");
+
+    // A plain text field uses its own editing.
+    auto* field = new QLineEdit(window->rootView());
+    field->show();
+    field->setText("hello");
+    field->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return field->hasFocus(); }));
+    item("Select All")->trigger();
+    item("Copy")->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), "hello");
+    QTest::keyClicks(field, "!");
+    item("Undo")->trigger();
+    EXPECT_EQ(field->text(), "hello");
+    delete field;
 }
 
 } // namespace

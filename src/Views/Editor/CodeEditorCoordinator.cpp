@@ -71,6 +71,11 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     display->setPlainText(ExactText::display(text_.text()));
     mirroring_ = false;
     connect(display, &QTextDocument::contentsChange, this, &CodeEditorCoordinator::displayChanged);
+    // Filling the display leaves the caret after the text, unseen and unreported: a new editor starts
+    // at the top, and the document learns where its caret is.
+    QTextCursor start(display);
+    view->setTextCursor(start);
+    updateCursor();
 }
 
 CodeEditorCoordinator::~CodeEditorCoordinator() = default;

@@ -5,10 +5,13 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "AppState.h"
+#include "UI/ElidedText.h"
 #include "UI/PressableButton.h"
 #include "Views/HTTP/HTTPStyle.h"
 #include "Views/HTTP/MethodBadge.h"
@@ -36,7 +39,16 @@ public:
     QColor colour_;
 };
 
-QLabel* passive(QLabel* label) {
+// A row button as tall as what it holds (a push button would size itself for a caption alone).
+class RowButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+    QSize sizeHint() const override { return layout() ? layout()->sizeHint() : QPushButton::sizeHint(); }
+    QSize minimumSizeHint() const override { return layout() ? layout()->minimumSize() : QPushButton::minimumSizeHint(); }
+};
+
+template <typename Label>
+Label* passive(Label* label) {
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
 }
@@ -83,7 +95,14 @@ HistoryPopover* HistoryPopover::showUnder(AppState& app, QWidget* anchor) {
     auto* popover = new HistoryPopover(app, anchor);
     popover->setAttribute(Qt::WA_DeleteOnClose);
     popover->adjustSize();
-    const QPoint below = anchor->mapToGlobal(QPoint(anchor->width() / 2 - kWidth / 2, anchor->height() + 4));
+    QPoint below = anchor->mapToGlobal(QPoint(anchor->width() / 2 - kWidth / 2, anchor->height() + 4));
+    // Kept on the anchor's screen: shifted left from the right edge, and above the anchor when there is no room below.
+    if (const QScreen* screen = anchor->screen()) {
+        const QRect area = screen->availableGeometry();
+        if (below.y() + popover->height() > area.bottom() + 1) below.setY(anchor->mapToGlobal(QPoint(0, -4)).y() - popover->height());
+        below.setX(std::clamp(below.x(), area.left(), std::max(area.left(), area.right() + 1 - popover->width())));
+        below.setY(std::clamp(below.y(), area.top(), std::max(area.top(), area.bottom() + 1 - popover->height())));
+    }
     popover->move(below);
     popover->show();
     return popover;
@@ -118,7 +137,8 @@ void HistoryPopover::rebuild() {
 }
 
 QAbstractButton* HistoryPopover::makeRow(const ResponseHistoryEntry& entry, QWidget* parent) {
-    auto* row = new QPushButton(parent);
+    auto* row = new RowButton(parent);
+    row->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);  // as wide as the list, however long its texts
     row->setObjectName(QStringLiteral("historyRow"));
     row->setCursor(Qt::PointingHandCursor);
     row->setStyleSheet(QStringLiteral("#historyRow { background: rgba(255,255,255,10); border: none; border-radius: 6px; }"
@@ -137,16 +157,13 @@ QAbstractButton* HistoryPopover::makeRow(const ResponseHistoryEntry& entry, QWid
     texts->setSpacing(1);
     const QFont nameFont = HTTPStyle::font(11.5, QFont::Medium, HTTPStyle::Design::rounded);
     const QFont urlFont = HTTPStyle::font(10, QFont::Normal, HTTPStyle::Design::monospaced);
-    const int room = 170;
-    auto* name = passive(HTTPStyle::label(QFontMetrics(nameFont).elidedText(entry.requestName, Qt::ElideRight, room), nameFont,
-                                          white(0.9), row));
+    auto* name = passive(new ElidedText(entry.requestName, nameFont, white(0.9), Qt::ElideRight, row));
     name->setObjectName(QStringLiteral("name"));
-    auto* url = passive(HTTPStyle::label(QFontMetrics(urlFont).elidedText(entry.url, Qt::ElideMiddle, room), urlFont, white(0.45), row));
+    auto* url = passive(new ElidedText(entry.url, urlFont, white(0.45), Qt::ElideMiddle, row));
     url->setObjectName(QStringLiteral("url"));
     texts->addWidget(name);
     texts->addWidget(url);
-    line->addLayout(texts);
-    line->addStretch(1);
+    line->addLayout(texts, 1);
     auto* right = new QVBoxLayout;
     right->setSpacing(1);
     const QFont small = HTTPStyle::font(9.5, QFont::Normal, HTTPStyle::Design::monospaced);

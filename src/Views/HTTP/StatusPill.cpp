@@ -1,6 +1,7 @@
 #include "Views/HTTP/StatusPill.h"
 
 #include <QFontMetrics>
+#include <cmath>
 #include <QPainter>
 
 #include "Views/HTTP/HTTPStyle.h"
@@ -17,12 +18,22 @@ StatusPill::StatusPill(int status, const QString& text, QWidget* parent) : QWidg
     setToolTip(text);
 }
 
+QRectF StatusPill::textRoom() const {
+    const qreal x = kPadX + kDot + kSpacing + QFontMetricsF(codeFont()).horizontalAdvance(code()) + kSpacing;
+    return QRectF(x, 0, std::max<qreal>(0, width() - kPadX - x), height());
+}
+
+QString StatusPill::shownText() const {
+    return QFontMetricsF(textFont()).elidedText(text_, Qt::ElideRight, textRoom().width());
+}
+
 QString StatusPill::codeText(int status) { return status == 0 ? QStringLiteral("ERR") : QString::number(status); }
 
 QSize StatusPill::sizeHint() const {
-    const int textWidth = std::min(QFontMetrics(textFont()).horizontalAdvance(text_), 320);
-    const int w = kPadX + kDot + kSpacing + QFontMetrics(codeFont()).horizontalAdvance(code()) + kSpacing + textWidth + kPadX;
-    return {w, QFontMetrics(codeFont()).height() + 2 * kPadY};
+    // Whole pixels rounded up: a width rounded down would cut the last letter off the text.
+    const qreal textWidth = std::min<qreal>(QFontMetricsF(textFont()).horizontalAdvance(text_), 320);
+    const qreal w = kPadX + kDot + kSpacing + QFontMetricsF(codeFont()).horizontalAdvance(code()) + kSpacing + textWidth + kPadX;
+    return {int(std::ceil(w)), QFontMetrics(codeFont()).height() + 2 * kPadY};
 }
 
 void StatusPill::paintEvent(QPaintEvent*) {
@@ -41,12 +52,10 @@ void StatusPill::paintEvent(QPaintEvent*) {
     x += kDot + kSpacing;
     p.setFont(codeFont());
     p.setPen(Qt::white);
-    const int codeWidth = QFontMetrics(codeFont()).horizontalAdvance(code());
-    p.drawText(QRectF(x, 0, codeWidth, r.height()), Qt::AlignVCenter, code());
-    x += codeWidth + kSpacing;
+    const qreal codeWidth = QFontMetricsF(codeFont()).horizontalAdvance(code());
+    p.drawText(QRectF(x, 0, codeWidth + 1, r.height()), Qt::AlignVCenter, code());
     p.setFont(textFont());
     p.setPen(HTTPStyle::white(0.7));
-    const int room = int(r.width() - kPadX - x);
-    p.drawText(QRectF(x, 0, room, r.height()), Qt::AlignVCenter,
-               QFontMetrics(textFont()).elidedText(text_, Qt::ElideRight, room));
+    const QRectF room = textRoom();
+    p.drawText(room, Qt::AlignVCenter, shownText());
 }

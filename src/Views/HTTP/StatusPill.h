@@ -12,6 +12,8 @@ public:
     static QString codeText(int status);
     QString code() const { return codeText(status_); }
     QString text() const { return text_; }
+    // The status text as drawn: shortened at its end only when the pill is too narrow for it.
+    QString shownText() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -20,6 +22,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QRectF textRoom() const;
+
     int status_;
     QString text_;
 };

@@ -17,6 +17,7 @@
 #include "Git/ProcessText.h"
 #include "Platform/Prompter.h"
 #include "UI/Brand.h"
+#include "UI/ElidedText.h"
 #include "UI/Icons.h"
 #include "UI/PressableButton.h"
 #include "UI/ShimmerText.h"
@@ -94,8 +95,6 @@ BranchPopover::BranchPopover(AppState& app, QWidget* parent) : QFrame(parent), a
                                    .arg(Brand::palette()[2].name()));
     errorLabel_->setWordWrap(true);
     errorLabel_->setContentsMargins(10, 0, 10, 6);
-    // Two lines at most.
-    errorLabel_->setMaximumHeight(2 * QFontMetrics(errorLabel_->font()).lineSpacing() + 6);
     errorLabel_->hide();
     column->addWidget(errorLabel_);
 
@@ -229,10 +228,13 @@ QWidget* BranchPopover::makeRow(const GitBranchInfo& branch, bool current) {
                               : symbolLabel(QStringLiteral("circle"), 11, QColor::fromRgbF(1, 1, 1, 0.3f), row));
     auto* names = new QVBoxLayout;
     names->setSpacing(1);
-    names->addWidget(textLabel(branch.name, 12.5, current ? QFont::DemiBold : QFont::Normal,
-                               ShimmerText::Design::monospaced, current ? 1.0 : 0.85, row));
+    // Long names are shortened to the row, so the row's menu button stays in view.
+    names->addWidget(new ElidedText(branch.name, ShimmerText::font(12.5, current ? QFont::DemiBold : QFont::Normal,
+                                                                   ShimmerText::Design::monospaced),
+                                    QColor::fromRgbF(1, 1, 1, current ? 1.0f : 0.85f), Qt::ElideRight, row));
     if (branch.upstream)
-        names->addWidget(textLabel(*branch.upstream, 9.5, QFont::Normal, ShimmerText::Design::monospaced, 0.4, row));
+        names->addWidget(new ElidedText(*branch.upstream, ShimmerText::font(9.5, QFont::Normal, ShimmerText::Design::monospaced),
+                                        QColor::fromRgbF(1, 1, 1, 0.4f), Qt::ElideRight, row));
     layout->addLayout(names, 1);
     if (!current) {
         auto* more = new PressableButton(QStringLiteral("ellipsis"), QString(), row);
@@ -262,6 +264,7 @@ void BranchPopover::rebuildRows() {
     while (QLayoutItem* item = listLayout_->takeAt(0)) delete item;
     for (const GitBranchInfo& branch : filtered(git.branches(), filterField_->text())) {
         QWidget* row = makeRow(branch, git.branch() && *git.branch() == branch.name);
+        row->show();  // counted by the list's size below even while the popover is already open
         rows_.append(row);
         shownNames_.append(branch.name);
         listLayout_->addWidget(row);
@@ -320,8 +323,14 @@ void BranchPopover::cancelCreating() {
 void BranchPopover::setErrorText(const std::optional<QString>& text) {
     errorText_ = text;
     errorLabel_->setText(text.value_or(QString()));
+    // Two lines at most; the label's height is settled here, since a wrapping label does not tell the window its height.
+    const QFontMetrics metrics(errorLabel_->font());
+    const int textHeight = text ? metrics.boundingRect(QRect(0, 0, kWidth - 20, 1000), Qt::TextWordWrap, *text).height() : 0;
+    errorLabel_->setFixedHeight(std::min(textHeight, 2 * metrics.lineSpacing()) + 6);
     errorLabel_->setVisible(text.has_value());
-    adjustSize();
+    // The popup window itself must grow, not only its content.
+    layout()->activate();
+    resize(kWidth, layout()->totalSizeHint().height());
 }
 
 void BranchPopover::switchTo(const GitBranchInfo& branch) {

@@ -9,6 +9,7 @@
 
 #include "AppState.h"
 #include "UI/Brand.h"
+#include "UI/ContextMenu.h"
 #include "UI/GradientButton.h"
 #include "UI/Icons.h"
 #include "UI/PressableButton.h"
@@ -122,11 +123,14 @@ void FileExplorerView::sync() {
 
 std::unique_ptr<QMenu> FileExplorerView::menuFor(const QModelIndex& index) {
     if (!index.isValid() || !model_->node(index.row())) return nullptr;
-    auto menu = std::make_unique<QMenu>(this);
+    // No parent: a style sheet of the explorer would otherwise decide the items' colours.
+    auto menu = std::make_unique<ContextMenu>();
     // Each action works on the row as it was when the menu opened, even if the list changes meanwhile.
     FileRow target = row(index.row());
     const auto add = [&](const QString& text, void (*act)(FileRow&)) {
-        connect(menu->addAction(text), &QAction::triggered, this, [target, act]() mutable { act(target); });
+        QAction* action = menu->addAction(text);
+        connect(action, &QAction::triggered, this, [target, act]() mutable { act(target); });
+        return action;
     };
     if (target.node()->isDirectory()) {
         add(QStringLiteral("New File…"), [](FileRow& r) { r.createEntry(false); });
@@ -137,7 +141,7 @@ std::unique_ptr<QMenu> FileExplorerView::menuFor(const QModelIndex& index) {
     add(QStringLiteral("Reveal in Finder"), [](FileRow& r) { r.revealInFileViewer(); });
     add(QStringLiteral("Copy Path"), [](FileRow& r) { r.copyPath(); });
     menu->addSeparator();
-    add(QStringLiteral("Delete"), [](FileRow& r) { r.remove(); });
+    ContextMenu::setDestructive(add(QStringLiteral("Delete"), [](FileRow& r) { r.remove(); }));
     return menu;
 }
 

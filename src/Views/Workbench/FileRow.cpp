@@ -18,6 +18,15 @@ bool nameTaken(const QString& path) {
     std::error_code error;
     return std::filesystem::symlink_status(path.toStdString(), error).type() != std::filesystem::file_type::not_found;
 }
+
+// Whether path, once made, lies inside folder: its deepest existing ancestor, links resolved, must.
+bool staysInside(const QString& folder, const QString& path) {
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    QString existing = path;
+    while (!nameTaken(existing) && existing != QFileInfo(existing).path()) existing = QFileInfo(existing).path();
+    const QString reached = QFileInfo(existing).canonicalFilePath();  // empty for a dangling link
+    return !root.isEmpty() && !reached.isEmpty() && (reached == root || reached.startsWith(root + QLatin1Char('/')));
+}
 } // namespace
 
 FileRow::FileRow(FileNode::Ptr node, int depth, AppState& app) : node_(std::move(node)), depth_(depth), app_(&app) {}
@@ -52,8 +61,17 @@ QString FileRow::nameProblem(const QString& name) {
     return {};
 }
 
-bool FileRow::acceptName(const QString& name) const {
-    const QString problem = nameProblem(name);
+QString FileRow::newEntryProblem(const QString& path) {
+    if (path.startsWith(QLatin1Char('/'))) return QStringLiteral("A name can’t start with “/”.");
+    const QStringList parts = path.split(QLatin1Char('/'));
+    if (parts.contains(QString())) return QStringLiteral("A name can’t have an empty part (“//” or a “/” at its end).");
+    if (parts.contains(QStringLiteral(".."))) return QStringLiteral("A name can’t contain “..”.");
+    if (path == QLatin1String(".")) return QStringLiteral("“.” can’t be used as a name.");
+    return {};
+}
+
+bool FileRow::acceptName(const QString& name, bool nested) const {
+    const QString problem = nested ? newEntryProblem(name) : nameProblem(name);
     if (problem.isEmpty()) return true;
     Alert alert;
     alert.title = QStringLiteral("The name “%1” can’t be used.").arg(name);
@@ -70,15 +88,19 @@ QString FileRow::folderForNewEntries() const {
 void FileRow::createEntry(bool directory) {
     const auto name = directory ? prompt(QStringLiteral("New Folder"), QStringLiteral("folder name"), QString())
                                 : prompt(QStringLiteral("New File"), QStringLiteral("file.txt"), QString());
-    if (!name || name->isEmpty() || !app_ || !acceptName(*name)) return;
-    const QString target = QDir(folderForNewEntries()).filePath(*name);
+    if (!name || name->isEmpty() || !app_ || !acceptName(*name, true)) return;
+    const QString folder = folderForNewEntries();
+    const QString target = QDir(folder).filePath(*name);
     bool made = false;
-    if (directory) {
-        made = QFileInfo(target).isDir() || QDir().mkdir(target);
+    if (!staysInside(folder, target)) {
+        made = false;  // a linked folder on the way leads out of the open folder
+    } else if (directory) {
+        made = QFileInfo(target).isDir() || QDir().mkpath(target);
     } else {
         // An existing entry keeps its content: the name is refused like any other failure.
         QFile file(target);
-        made = !nameTaken(target) && file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        made = !nameTaken(target) && QDir().mkpath(QFileInfo(target).absolutePath()) &&
+               file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
     }
     if (!made) {
         QApplication::beep();
@@ -94,7 +116,7 @@ void FileRow::createEntry(bool directory) {
 
 void FileRow::rename() {
     const auto name = prompt(QStringLiteral("Rename"), node_->name(), node_->name());
-    if (!name || name->isEmpty() || *name == node_->name() || !app_ || !acceptName(*name)) return;
+    if (!name || name->isEmpty() || *name == node_->name() || !app_ || !acceptName(*name, false)) return;
     const QString target = QDir(QFileInfo(node_->url()).absolutePath()).filePath(*name);
     // A taken name is left alone: a plain rename would replace an empty folder or a file there.
     if (!nameTaken(target)) app_->renameEntry(node_->url(), target);

@@ -34,10 +34,13 @@ public:
     static std::optional<QString> prompt(const QString& title, const QString& placeholder, const QString& initial);
     // Why a typed name cannot name an entry in a folder; empty when it can.
     static QString nameProblem(const QString& name);
+    // Why a typed name cannot name a new entry below a folder ("a/b" makes a inside and b in it);
+    // empty when it can. Only names that would lead out of the folder are refused.
+    static QString newEntryProblem(const QString& path);
 
 private:
     QString folderForNewEntries() const;
-    bool acceptName(const QString& name) const;
+    bool acceptName(const QString& name, bool nested) const;
     void refreshTree() const;
 
     FileNode::Ptr node_;

@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
+#include <QScrollArea>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "AppState.h"
 #include "UI/AuroraBackground.h"
@@ -45,14 +47,34 @@ WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidge
     : QWidget(parent), app_(&app), onComplete_(std::move(onComplete)), background_(new AuroraBackground(1, this)) {
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* content = new QWidget(this);
+    // In a window too short for everything, the column scrolls rather than squashing its rows.
+    auto* scroll = new QScrollArea(this);
+    scroll_ = scroll;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setStyleSheet(QStringLiteral(
+        "QScrollArea { background: transparent; }"
+        " QScrollBar:vertical { background: transparent; width: 8px; margin: 4px 2px 4px 0; }"
+        " QScrollBar::handle:vertical { background: rgba(255,255,255,45); border-radius: 3px; min-height: 32px; }"
+        " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* page = new QWidget;
+    page->setAttribute(Qt::WA_TranslucentBackground);
+    auto* pageRow = new QHBoxLayout(page);
+    pageRow->setContentsMargins(0, 0, 0, 0);
+    scroll->setWidget(page);
+    outer->addWidget(scroll);
+    auto* content = new QWidget(page);
     content->setMaximumWidth(620);
-    outer->addStretch(1);
-    outer->addWidget(content, 100);
-    outer->addStretch(1);
+    pageRow->addStretch(1);
+    pageRow->addWidget(content, 100);
+    pageRow->addStretch(1);
     auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(40, 40, 40, 40);
-    column->setSpacing(28);
+    column_ = column;
+    column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    column->setSpacing(kSpacing);
     column->addStretch(1);
 
     auto* logo = new LogoMark(88, content);
@@ -78,10 +100,12 @@ WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidge
     for (const Feature& feature : features()) featureColumn->addWidget(featureRow(feature, featureList));
     auto* card = new GlassCard(featureList, 22, false, Qt::AlignCenter, true, content);
     card->setFixedWidth(460 + int(GlassCard::shadowMargins(false).left() + GlassCard::shadowMargins(false).right()));
+    card->setMinimumHeight(card->sizeHint().height());
     column->addWidget(card, 0, Qt::AlignHCenter);
 
     QWidget* actionGroup = actions();
     actionGroup->setParent(content);
+    actionGroup->setMinimumHeight(actionGroup->sizeHint().height());
     column->addWidget(actionGroup);
     column->addStretch(1);
 
@@ -196,6 +220,24 @@ void WelcomeView::openRecent(const QString& folder) {
 void WelcomeView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     background_->setGeometry(rect());
+    fitColumn();
+}
+
+void WelcomeView::fitColumn() {
+    // In a short window the gaps and the padding shrink together, so every row keeps its height.
+    constexpr int gaps = 5;  // between the two flexible spaces and the four groups
+    column_->setSpacing(kSpacing);
+    column_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    const int loose = gaps * kSpacing + 2 * kPadding;
+    // What the column asks for at this width (the tagline may wrap), less what may shrink.
+    QWidget* page = scroll_->widget();
+    const int width = scroll_->viewport()->width();
+    const int asked = page->hasHeightForWidth() ? page->heightForWidth(width) : page->sizeHint().height();
+    const int fixed = asked - loose;
+    const double scale = std::clamp(double(height() - fixed - 4) / loose, 0.3, 1.0);  // 4: rounding down below
+    const int padding = int(kPadding * scale);
+    column_->setSpacing(int(kSpacing * scale));
+    column_->setContentsMargins(padding, padding, padding, padding);
 }
 
 void WelcomeView::paintEvent(QPaintEvent*) { QPainter(this).fillRect(rect(), Qt::black); }

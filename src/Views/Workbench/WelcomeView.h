@@ -45,6 +45,11 @@ private:
     QWidget* featureRow(const Feature& feature, QWidget* parent);
     QWidget* actions();
     void completeIfFolderOpen();
+    void fitColumn();
+
+    static constexpr int kSpacing = 28, kPadding = 40;
+    class QVBoxLayout* column_ = nullptr;
+    class QScrollArea* scroll_ = nullptr;
 
     QPointer<AppState> app_;
     std::function<void()> onComplete_;

@@ -116,6 +116,32 @@ TEST_F(FileExplorerTest, OnlyFolderRowsOfferCreation) {
     EXPECT_EQ(view.menuFor(QModelIndex()), nullptr);
 }
 
+// "Delete" throws the entry away: it is drawn in red, the other items are not.
+TEST_F(FileExplorerTest, DeleteIsDrawnAsADestructiveItem) {
+    openProject();
+    const auto menu = view.menuFor(view.model()->index(rowOf("proj/README.md")));
+    menu->popup(QPoint(0, 0));
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+    const QImage shot = menu->grab().toImage();
+    const auto redPixels = [&](const QString& text) {
+        for (QAction* a : menu->actions())
+            if (a->text() == text) {
+                int count = 0;
+                const QRect r = menu->actionGeometry(a);
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    for (int x = r.left(); x <= r.right(); ++x) {
+                        const QColor c = shot.pixelColor(x, y);
+                        if (c.red() > 150 && c.red() - c.green() > 80) ++count;
+                    }
+                return count;
+            }
+        return -1;
+    };
+    EXPECT_GT(redPixels("Delete"), 10);
+    EXPECT_EQ(redPixels("Rename…"), 0);
+    menu->close();
+}
+
 TEST_F(FileExplorerTest, NewFileInACollapsedFolderExpandsItListsItAndOpensItClean) {
     openProject();
     ScriptedPrompter prompter;
@@ -141,8 +167,8 @@ TEST_F(FileExplorerTest, CreationNeverOverwritesAndRefusesPathLikeNames) {
     EXPECT_EQ(readBytes(dir.file("proj/README.md")), "# hi\n");
     EXPECT_EQ(app.activeDocument(), nullptr);
 
-    // "/" and dot names are refused with a message; nothing is made.
-    for (const char* bad : {"a/b", ".", ".."}) {
+    // Names that would lead out of the folder are refused with a message; nothing is made.
+    for (const char* bad : {"/tmp/escaped", "../escaped", "a/../../escaped", "a//b", "a/", ".", ".."}) {
         prompter.texts = {QString::fromUtf8(bad)};
         const qsizetype before = prompter.asked.size();
         row("proj/src").createEntry(true);
@@ -150,6 +176,8 @@ TEST_F(FileExplorerTest, CreationNeverOverwritesAndRefusesPathLikeNames) {
         EXPECT_TRUE(prompter.asked.last().warning);
     }
     EXPECT_FALSE(QFileInfo::exists(dir.file("proj/src/a")));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("proj/escaped")));
+
 
     // Cancelled or empty: nothing at all.
     prompter.texts = {std::nullopt, QString()};
@@ -161,6 +189,26 @@ TEST_F(FileExplorerTest, CreationNeverOverwritesAndRefusesPathLikeNames) {
     prompter.texts = {QStringLiteral("deep")};
     row("proj/src").createEntry(true);
     EXPECT_TRUE(QFileInfo(dir.file("proj/src/deep/util.go")).exists());
+
+    // A linked folder that leads outside is no way out either.
+    dir.mkdir("outside");
+    ASSERT_TRUE(QFile::link(dir.file("outside"), dir.file("proj/src/link")));
+    prompter.texts = {QStringLiteral("link/evil.txt")};
+    row("proj/src").createEntry(false);
+    EXPECT_FALSE(QFileInfo::exists(dir.file("outside/evil.txt")));
+}
+
+TEST_F(FileExplorerTest, NestedNamesCreateThePathBelowTheFolder) {
+    openProject();
+    ScriptedPrompter prompter;
+    prompter.texts = {QStringLiteral("a/b"), QStringLiteral("deep/new/notes.md")};
+    row("proj/src").createEntry(true);
+    EXPECT_TRUE(QFileInfo(dir.file("proj/src/a/b")).isDir());
+    row("proj/src").createEntry(false);
+    EXPECT_EQ(readBytes(dir.file("proj/src/deep/new/notes.md")), "");
+    ASSERT_NE(app.activeDocument(), nullptr);
+    EXPECT_EQ(app.activeDocument()->url(), dir.file("proj/src/deep/new/notes.md"));
+    EXPECT_TRUE(prompter.asked.isEmpty());
 }
 
 TEST_F(FileExplorerTest, RenameMovesTheEntryButNeverOntoATakenName) {

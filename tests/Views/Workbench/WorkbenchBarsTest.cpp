@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QTextBlock>
 
 #include "Git/GitTestSupport.h"
 #include "ScriptedPrompter.h"
 #include "UI/PressableButton.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Views/EditorPaneView.h"
 #include "Views/ViewsTestSupport.h"
 #include "Views/Workbench/ActivityBar.h"
 #include "Views/Workbench/BranchStatusButton.h"
@@ -97,6 +100,41 @@ TEST(StatusBarTest, ShowsTheActiveDocumentsCaretLanguageAndUnsavedMarker) {
     app.close(app.activeDocument());
     EXPECT_FALSE(bar.caretLabel()->isVisible());
     doc = nullptr;
+}
+
+// In a window, the position shown is always where the editor's caret is: after moving it, after
+// opening another file and after switching back.
+TEST(StatusBarTest, CaretPositionFollowsTheEditorAcrossOpeningAndSwitchingTabs) {
+    TempFolder dir;
+    views_test::MenuTestWindow window;
+    window.showActive();
+    AppState& app = *window.app;
+    const auto caretOfEditor = [&] {
+        CodeEditorView* editor = window.root->pane()->editor();
+        if (!editor || editor->editorDocument() != app.activeDocument()) return QString();
+        const QTextCursor cursor = editor->textCursor();
+        return QStringLiteral("Ln %1, Col %2").arg(cursor.blockNumber() + 1).arg(cursor.positionInBlock() + 1);
+    };
+    const auto agree = [&] {
+        const QString shown = window.root->statusBar()->caretLabel()->text();
+        return !caretOfEditor().isEmpty() && shown == caretOfEditor();
+    };
+    app.open(dir.write("a.txt", "one\ntwo\nthree\n"));
+    ASSERT_TRUE(waitUntil([&] { return !caretOfEditor().isEmpty(); }));
+    CodeEditorView* editor = window.root->pane()->editor();
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_Down);
+    QTest::keyClick(editor, Qt::Key_Down);
+    QTest::keyClick(editor, Qt::Key_End);
+    EXPECT_TRUE(waitUntil(agree)) << window.root->statusBar()->caretLabel()->text().toStdString();
+    EXPECT_EQ(window.root->statusBar()->caretLabel()->text(), "Ln 3, Col 6");
+
+    app.open(dir.write("b.txt", "bee\n"));
+    EXPECT_TRUE(waitUntil(agree)) << window.root->statusBar()->caretLabel()->text().toStdString() << " vs "
+                                  << caretOfEditor().toStdString();
+    app.selectTab(app.documents().first());
+    EXPECT_TRUE(waitUntil(agree)) << window.root->statusBar()->caretLabel()->text().toStdString() << " vs "
+                                  << caretOfEditor().toStdString();
 }
 
 class RepositoryBarsTest : public ::testing::Test {

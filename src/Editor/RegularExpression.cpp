@@ -96,12 +96,24 @@ std::unique_ptr<icu::RegexMatcher> RegularExpression::matcherFor(const icu::Unic
 
 RegularExpression::Outcome RegularExpression::forEachMatch(const QString& text, int group,
                                                            const std::function<void(TextRange)>& visit) const {
+    return forEachMatchIn(text, TextRange{0, text.size()}, group, visit);
+}
+
+RegularExpression::Outcome RegularExpression::forEachMatchIn(const QString& text, TextRange region, int group,
+                                                             const std::function<void(TextRange)>& visit) const {
     const icu::UnicodeString input = alias(text);
     RegexBudget budget;
     const std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(input, budget);
     if (!matcher || group < 0 || group > matcher->groupCount()) return Outcome::failed;
 
     UErrorCode status = U_ZERO_ERROR;
+    if (region.location != 0 || region.end() != text.size()) {
+        if (region.location < 0 || region.end() > text.size() || region.length < 0) return Outcome::failed;
+        matcher->region(region.location, region.end(), status);
+        matcher->useTransparentBounds(true);
+        matcher->useAnchoringBounds(false);
+        if (U_FAILURE(status)) return Outcome::failed;
+    }
     for (budget.beginAttempt(); matcher->find(status) && U_SUCCESS(status); budget.beginAttempt()) {
         const int32_t start = matcher->start(group, status);
         const int32_t end = matcher->end(group, status);

@@ -42,6 +42,12 @@ public:
     // matches where the group took no part are skipped. On time-out or failure the visits made so far stand.
     Outcome forEachMatch(const QString& text, int group, const std::function<void(TextRange)>& visit) const;
 
+    // forEachMatch limited to matches that start and end inside region, which must be whole lines for
+    // the result to agree with a whole-text search there: look-around and \b still see the text
+    // around the region, and ^/$ match only at the ends of the whole text.
+    Outcome forEachMatchIn(const QString& text, TextRange region, int group,
+                           const std::function<void(TextRange)>& visit) const;
+
     // Whole-match ranges in text order; empty when the search times out or fails.
     QList<TextRange> matches(const QString& text) const;
 

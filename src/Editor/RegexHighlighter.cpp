@@ -65,8 +65,10 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     editNoted_ = false;
     seenData_ = text.constData();
     seenSize_ = text.size();
-    range.location = qBound<qsizetype>(0, range.location, text.size());
-    range.length = qBound<qsizetype>(0, range.length, text.size() - range.location);
+    // Only the part of range inside the text can be touched by a span.
+    const qsizetype rangeEnd = qBound<qsizetype>(0, range.end(), text.size());
+    range.location = qBound<qsizetype>(0, range.location, rangeEnd);
+    range.length = rangeEnd - range.location;
 
     // Every match of the single-line passes that touches range lies within the range's lines; only
     // the call pattern's \s* may run on over blank lines to the parenthesis, so its region also

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <cstdio>
+#include <malloc.h>
 
 #include "API/HTTPClient.h"
 #include "Platform/FileChooser.h"
@@ -19,6 +20,9 @@ namespace {
 QPointer<AppState> g_shared;
 
 QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
+
+// A document this large leaves pages that the allocator keeps for itself once its text is freed.
+constexpr qsizetype kLargeDocumentCharacters = 512 * 1024;
 } // namespace
 
 AppState::AppState(QObject* parent) : QObject(parent) {
@@ -157,6 +161,10 @@ void AppState::removeDocument(EditorDocument* document) {
             setActiveDocumentId(documents_[qMin(index, documents_.size() - 1)]->id());
         }
     }
+    // The allocator keeps the freed pages of a large text for reuse; give them back to the system
+    // once the document is gone (its editor view was retired before it, above).
+    if (document->text().size() >= kLargeDocumentCharacters)
+        connect(document, &QObject::destroyed, [] { malloc_trim(0); });
     document->deleteLater();  // views may still hold it during this turn
 }
 

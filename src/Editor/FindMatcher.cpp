@@ -2,10 +2,16 @@
 
 namespace FindMatcher {
 
-QList<TextRange> matches(const RegularExpression& expression, const QString& text) {
-    QList<TextRange> out = expression.matches(text);
-    out.removeIf([](const TextRange& r) { return r.length <= 0; });
-    return out;
+Result matches(const RegularExpression& expression, const QString& text) {
+    Result result;
+    const RegularExpression::Outcome outcome = expression.forEachMatch(text, 0, [&](TextRange r) {
+        if (r.length > 0) result.matches.append(r);
+    });
+    if (outcome != RegularExpression::Outcome::completed) {
+        result.matches.clear();
+        result.stopped = true;
+    }
+    return result;
 }
 
 std::optional<QString> expandTemplate(const RegularExpression& expression, const QString& text, TextRange match,

@@ -10,9 +10,14 @@
 
 namespace FindMatcher {
 
-// Every non-empty match in text order. Empty when the search exceeds the expression's time limit:
-// a pattern too costly to finish counts as matching nothing.
-QList<TextRange> matches(const RegularExpression& expression, const QString& text);
+struct Result {
+    QList<TextRange> matches;  // every non-empty match in text order; empty when stopped
+    bool stopped = false;      // the pattern needed more work than its time limit allows
+};
+
+// Every non-empty match, however many; a search the time limit stops is reported as stopped,
+// never as "no matches".
+Result matches(const RegularExpression& expression, const QString& text);
 
 // The replacement template expanded for the match at `match`, searched in the whole text so that
 // look-behind, \b and anchors see what a whole-text replacement would. Absent when the expression no

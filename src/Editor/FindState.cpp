@@ -17,6 +17,7 @@ void FindState::setShowReplace(bool value) { assign(showReplace_, value); }
 void FindState::setMatchCount(int value) { assign(matchCount_, value); }
 void FindState::setCurrent(int value) { assign(current_, value); }
 void FindState::setInvalidRegex(bool value) { assign(invalidRegex_, value); }
+void FindState::setSearchStopped(bool value) { assign(searchStopped_, value); }
 
 std::optional<RegularExpression> FindState::makeRegex() const {
     if (query_.isEmpty()) return std::nullopt;

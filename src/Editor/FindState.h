@@ -12,8 +12,8 @@
 class FindState : public QObject {
     Q_OBJECT
 public:
-    // The search budget given to every compiled query, about milliseconds per search step; a user's
-    // pattern that needs longer counts as matching nothing rather than freezing the editor.
+    // The work allowed to one match attempt of every compiled query (RegularExpression::setTimeLimit);
+    // a user's pattern that needs more is stopped rather than freezing the editor, and says so.
     static constexpr int kDefaultTimeLimit = 250;
 
     explicit FindState(QObject* parent = nullptr);
@@ -27,6 +27,8 @@ public:
     int matchCount() const { return matchCount_; }
     int current() const { return current_; }  // 1-based; 0 when there is no current match
     bool invalidRegex() const { return invalidRegex_; }
+    // The last search or replace-all was stopped before it finished: the count is not a result.
+    bool searchStopped() const { return searchStopped_; }
 
     // Every setter announces changed(), also when the value is the same: observers re-read everything.
     void setQuery(const QString& value);
@@ -39,6 +41,7 @@ public:
     void setMatchCount(int value);
     void setCurrent(int value);
     void setInvalidRegex(bool value);
+    void setSearchStopped(bool value);
 
     // The editor that carries out the find actions; null when none is registered or it is gone.
     FindEngine* engine() const { return engine_.get(); }
@@ -70,5 +73,6 @@ private:
     int matchCount_ = 0;
     int current_ = 0;
     bool invalidRegex_ = false;
+    bool searchStopped_ = false;
     WeakInterface<FindEngine> engine_;
 };

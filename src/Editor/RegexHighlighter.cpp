@@ -1,6 +1,7 @@
 #include "Editor/RegexHighlighter.h"
 
 #include <QtGlobal>
+#include <algorithm>
 
 namespace {
 
@@ -23,23 +24,10 @@ const RegularExpression& numberRegex() {
     static const RegularExpression re = mustCompile(QStringLiteral(R"(\b\d+(?:\.\d+)?(?:[eE][+-]?\d+)?\b)"));
     return re;
 }
-const RegularExpression& stringRegex() {
-    // Each quote kind: an opening quote, then runs of other characters or backslash escapes, then the
-    // same quote. Written unrolled because ICU's backtrack stack overflows on a long run of the plain
-    // alternation form; both forms match exactly the same text.
-    static const RegularExpression re = mustCompile(QStringLiteral(
-        R"("[^"\\]*(?:\\.[^"\\]*)*"|'[^'\\]*(?:\\.[^'\\]*)*'|`[^`\\]*(?:\\.[^`\\]*)*`)"));
-    return re;
-}
 const RegularExpression& hashCommentRegex() {
     static const RegularExpression re = mustCompile(QStringLiteral(R"(#[^\n]*)"));
     return re;
 }
-const RegularExpression& blockCommentRegex() {
-    static const RegularExpression re = mustCompile(QStringLiteral(R"(/\*[\s\S]*?\*/)"));
-    return re;
-}
-
 std::optional<RegularExpression> wordListRegex(const QStringList& words) {
     if (words.isEmpty()) return std::nullopt;
     return RegularExpression::compile(QStringLiteral("\\b(") + words.join(u'|') + QStringLiteral(")\\b"));
@@ -60,24 +48,157 @@ RegexHighlighter::RegexHighlighter(QStringList keywords, QStringList types, std:
                                                                   QStringLiteral("[^\\n]*"))
                                      : std::nullopt) {}
 
-QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, const std::optional<TextEdit>&,
+void RegexHighlighter::noteEdit(const TextEdit& edit) {
+    editNoted_ = true;
+    forgetFrom(edit.startChar);
+}
+
+void RegexHighlighter::forgetFrom(qsizetype editStart) {
+    for (QList<ResumePoint>* points : {&stringPoints_, &blockCommentPoints_})
+        points->removeIf([&](const ResumePoint& p) { return p.horizon > editStart; });
+}
+
+QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, const std::optional<TextEdit>& edit,
                                                         TextRange range) {
+    if (edit) noteEdit(*edit);
+    if (!editNoted_ && (text.constData() != seenData_ || text.size() != seenSize_)) forgetFrom(0);
+    editNoted_ = false;
+    seenData_ = text.constData();
+    seenSize_ = text.size();
+    // Only the part of range inside the text can be touched by a span.
+    const qsizetype rangeEnd = qBound<qsizetype>(0, range.end(), text.size());
+    range.location = qBound<qsizetype>(0, range.location, rangeEnd);
+    range.length = rangeEnd - range.location;
+
+    // Every match of the single-line passes that touches range lies within the range's lines; only
+    // the call pattern's \s* may run on over blank lines to the parenthesis, so its region also
+    // takes the white space after them.
+    const qsizetype firstLine = range.location == 0 ? 0 : text.lastIndexOf(u'\n', range.location - 1) + 1;
+    const qsizetype nextLine = text.indexOf(u'\n', range.end());
+    const qsizetype linesEnd = nextLine < 0 ? text.size() : nextLine + 1;
+    qsizetype callEnd = linesEnd;
+    while (callEnd < text.size() && text[callEnd].isSpace()) ++callEnd;
+    callEnd = qMin(text.size(), callEnd + 1);
+
     QList<Span> spans;
-    const auto pass = [&](const RegularExpression& re, int group, TokenRole role) {
-        re.forEachMatch(text, group, [&](TextRange r) {
+    const auto pass = [&](const RegularExpression& re, int group, TokenRole role, qsizetype end = -1) {
+        const TextRange region{firstLine, (end < 0 ? linesEnd : end) - firstLine};
+        re.forEachMatchIn(text, region, group, [&](TextRange r) {
             if (r.intersects(range) || range.containsLocation(r.location)) spans.append(Span{r, role});
         });
     };
 
     // Order is precedence, lowest first: the caller paints later spans over earlier ones.
-    pass(funcRegex(), 1, TokenRole::function);
+    pass(funcRegex(), 1, TokenRole::function, callEnd);
     if (typeRegex_) pass(*typeRegex_, 0, TokenRole::type);
     if (keywordRegex_) pass(*keywordRegex_, 0, TokenRole::keyword);
     pass(attrRegex(), 0, TokenRole::attribute);
     pass(numberRegex(), 0, TokenRole::number);
-    pass(stringRegex(), 0, TokenRole::string);
+    delimitedPass(Delimited::string, text, range, spans);
     if (lineCommentRegex_) pass(*lineCommentRegex_, 0, TokenRole::comment);
     if (supportsHashComment_) pass(hashCommentRegex(), 0, TokenRole::comment);
-    if (supportsBlockComment_) pass(blockCommentRegex(), 0, TokenRole::comment);
+    if (supportsBlockComment_) delimitedPass(Delimited::blockComment, text, range, spans);
     return spans;
+}
+
+namespace {
+
+// Where the dot of a pattern stops.
+bool isLineTerminator(char16_t c) {
+    return c == 0x0a || c == 0x0b || c == 0x0c || c == 0x0d || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+bool isQuote(char16_t c) { return c == u'"' || c == u'\'' || c == u'`'; }
+
+// One attempt of the string pattern
+//   "[^"\\]*(?:\\.[^"\\]*)*"|'[^'\\]*(?:\\.[^'\\]*)*'|`[^`\\]*(?:\\.[^`\\]*)*`
+// at the quote at s: the quote, then other characters or a backslash and any character but a line
+// terminator, then the same quote; a quoted run may span lines. The end of the match, or absent;
+// horizon gets one past the last character the attempt depended on.
+std::optional<qsizetype> quotedAt(const QChar* t, qsizetype n, qsizetype s, qsizetype& horizon) {
+    const char16_t quote = t[s].unicode();
+    for (qsizetype i = s + 1; i < n;) {
+        const char16_t c = t[i].unicode();
+        if (c == quote) {
+            horizon = i + 1;
+            return i + 1;
+        }
+        if (c != u'\\') {
+            ++i;
+        } else if (i + 1 < n && isLineTerminator(t[i + 1].unicode())) {
+            horizon = i + 2;
+            return std::nullopt;
+        } else {
+            i += 2;
+        }
+    }
+    horizon = n + 1;  // ran out of text: text added at the end could still close it
+    return std::nullopt;
+}
+
+} // namespace
+
+// The matches of the string pattern, or of the block-comment pattern /\*[\s\S]*?\*/ (the shortest run
+// from a slash-star to the next star-slash), exactly as a search of the whole text finds them, but
+// scanned from a remembered point instead of the start: the matches of a whole-text search are a
+// chain in which each search resumes where the previous match ended, so resuming at a point of that
+// chain gives the same matches after it.
+void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRange range, QList<Span>& spans) {
+    constexpr qsizetype kPointSpacing = 16 * 1024;
+    QList<ResumePoint>& points = kind == Delimited::string ? stringPoints_ : blockCommentPoints_;
+    const TokenRole role = kind == Delimited::string ? TokenRole::string : TokenRole::comment;
+    const QChar* t = text.constData();
+    const qsizetype n = text.size();
+    const qsizetype stop = range.end();
+
+    const auto after = std::upper_bound(points.begin(), points.end(), range.location,
+                                        [](qsizetype at, const ResumePoint& p) { return at < p.position; });
+    ResumePoint from = after == points.begin() ? ResumePoint{0, 0} : *(after - 1);
+    qsizetype lastPoint = points.isEmpty() ? 0 : points.back().position;
+    const auto remember = [&](qsizetype position, qsizetype horizon) {
+        if (position - lastPoint < kPointSpacing) return;
+        points.append(ResumePoint{position, qMax(horizon, position)});
+        lastPoint = position;
+    };
+
+    qsizetype p = from.position;
+    qsizetype horizon = from.horizon;
+    qsizetype noCloserFrom = n + 1;  // a block comment opened at or after this cannot close
+    while (p < stop) {
+        // The next place an attempt can start, before stop.
+        qsizetype s = p;
+        if (kind == Delimited::string) {
+            while (s < stop && !isQuote(t[s].unicode())) ++s;
+        } else {
+            s = QStringView(text).first(qMin(n, stop + 1)).indexOf(u"/*", p);
+            if (s < 0 || s >= stop) s = stop;
+        }
+        remember(s, horizon);
+        if (s >= stop) break;
+
+        qsizetype reached = 0;
+        std::optional<qsizetype> end;
+        if (kind == Delimited::string) {
+            end = quotedAt(t, n, s, reached);
+        } else if (s + 2 < noCloserFrom) {
+            const qsizetype closer = QStringView(text).indexOf(u"*/", s + 2);
+            if (closer >= 0) {
+                end = closer + 2;
+                reached = closer + 2;
+            } else {
+                noCloserFrom = s + 2;
+                reached = n + 1;
+            }
+        } else {
+            reached = n + 1;
+        }
+        horizon = qMax(horizon, reached);
+        if (end) {
+            const TextRange r{s, *end - s};
+            if (r.intersects(range) || range.containsLocation(s)) spans.append(Span{r, role});
+            p = *end;
+        } else {
+            p = s + 1;
+        }
+    }
 }

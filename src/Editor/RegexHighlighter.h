@@ -1,6 +1,9 @@
 #pragma once
-// The fallback highlighter: a fixed sequence of regular-expression passes over the whole text,
-// with per-language keyword and type lists and comment styles. Keeps nothing between calls.
+// The fallback highlighter: a fixed sequence of regular-expression passes, with per-language keyword
+// and type lists and comment styles. The result for a range is what passes over the whole text would
+// give there, at a cost that follows the range: passes whose matches stay within a line start at the
+// range's first line; strings and block comments, which may run over many lines, resume from points
+// remembered between calls where their scan is known to stand.
 #include <QStringList>
 #include <optional>
 
@@ -13,8 +16,10 @@ public:
                      bool supportsBlockComment, bool supportsHashComment);
 
     using SyntaxHighlighter::ranges;
-    // The edit is ignored: every call scans the whole text and keeps the spans touching range.
+    // The spans touching range. Edits (this one and every noted one) tell which remembered points
+    // still hold; a text that changed without them is scanned afresh.
     QList<Span> ranges(const QString& text, const std::optional<TextEdit>& edit, TextRange range) override;
+    void noteEdit(const TextEdit& edit) override;
 
     const QStringList& keywords() const { return keywords_; }
     const QStringList& types() const { return types_; }
@@ -26,6 +31,16 @@ public:
     const std::optional<RegularExpression>& typeRegex() const { return typeRegex_; }
 
 private:
+    // A place where the scan for strings or block comments resumes in the text as it was, and one
+    // past the last character the attempts before it looked at: it holds while edits start there or later.
+    struct ResumePoint {
+        qsizetype position;
+        qsizetype horizon;
+    };
+    enum class Delimited { string, blockComment };
+    void delimitedPass(Delimited kind, const QString& text, TextRange range, QList<Span>& spans);
+    void forgetFrom(qsizetype editStart);
+
     QStringList keywords_;
     QStringList types_;
     std::optional<QString> lineComment_;
@@ -34,4 +49,11 @@ private:
     std::optional<RegularExpression> keywordRegex_;
     std::optional<RegularExpression> typeRegex_;
     std::optional<RegularExpression> lineCommentRegex_;  // the introducer, then the rest of the line
+
+    // What the resume points were found in: a text that differs without a noted edit drops them all.
+    const QChar* seenData_ = nullptr;
+    qsizetype seenSize_ = -1;
+    bool editNoted_ = false;
+    QList<ResumePoint> stringPoints_;
+    QList<ResumePoint> blockCommentPoints_;
 };

@@ -1,8 +1,33 @@
 #include "Editor/RegularExpression.h"
 
-#include <QElapsedTimer>
+// What a search may still spend. The engine reports its running step count every 10,000 saves and
+// announces each new start position; an attempt is measured from the count at its start.
+struct RegexBudget {
+    int32_t attemptLimit = 0;  // 0: unlimited
+    int64_t totalLimit = 0;
+    int32_t steps = 0;
+    int32_t attemptStart = 0;
+
+    // Called before each find(): its first attempt gets no start announcement of its own.
+    void beginAttempt() { attemptStart = steps; }
+};
 
 namespace {
+
+UBool U_CALLCONV onSteps(const void* context, int32_t steps) {
+    auto& budget = *static_cast<RegexBudget*>(const_cast<void*>(context));
+    budget.steps = steps;
+    return steps - budget.attemptStart < budget.attemptLimit && steps < budget.totalLimit;
+}
+
+UBool U_CALLCONV onNextStart(const void* context, int64_t) {
+    static_cast<RegexBudget*>(const_cast<void*>(context))->beginAttempt();
+    return true;
+}
+
+bool stopped(UErrorCode status) {
+    return status == U_REGEX_STOPPED_BY_CALLER || status == U_REGEX_TIME_OUT || status == U_REGEX_STACK_OVERFLOW;
+}
 
 // A read-only alias of the QString's UTF-16 buffer; the QString must outlive it and every matcher on it.
 icu::UnicodeString alias(const QString& s) {
@@ -54,12 +79,16 @@ QString RegularExpression::escapedTemplate(const QString& text) {
     return out;
 }
 
-std::unique_ptr<icu::RegexMatcher> RegularExpression::matcherFor(const icu::UnicodeString& input) const {
+std::unique_ptr<icu::RegexMatcher> RegularExpression::matcherFor(const icu::UnicodeString& input,
+                                                                 RegexBudget& budget) const {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::RegexMatcher> matcher(compiled_->matcher(input, status));
     if (U_FAILURE(status) || !matcher) return nullptr;
     if (timeLimit_ > 0) {
-        matcher->setTimeLimit(timeLimit_, status);
+        budget.attemptLimit = timeLimit_;
+        budget.totalLimit = int64_t(timeLimit_) + input.length() / kCharactersPerStep;
+        matcher->setMatchCallback(onSteps, &budget, status);
+        matcher->setFindProgressCallback(onNextStart, &budget, status);
         if (U_FAILURE(status)) return nullptr;
     }
     return matcher;
@@ -67,22 +96,31 @@ std::unique_ptr<icu::RegexMatcher> RegularExpression::matcherFor(const icu::Unic
 
 RegularExpression::Outcome RegularExpression::forEachMatch(const QString& text, int group,
                                                            const std::function<void(TextRange)>& visit) const {
+    return forEachMatchIn(text, TextRange{0, text.size()}, group, visit);
+}
+
+RegularExpression::Outcome RegularExpression::forEachMatchIn(const QString& text, TextRange region, int group,
+                                                             const std::function<void(TextRange)>& visit) const {
     const icu::UnicodeString input = alias(text);
-    const std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(input);
+    RegexBudget budget;
+    const std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(input, budget);
     if (!matcher || group < 0 || group > matcher->groupCount()) return Outcome::failed;
 
-    // The engine's own limit bounds one search step; the clock bounds a run of many cheap-but-slow steps.
-    QElapsedTimer clock;
-    clock.start();
     UErrorCode status = U_ZERO_ERROR;
-    while (matcher->find(status) && U_SUCCESS(status)) {
+    if (region.location != 0 || region.end() != text.size()) {
+        if (region.location < 0 || region.end() > text.size() || region.length < 0) return Outcome::failed;
+        matcher->region(region.location, region.end(), status);
+        matcher->useTransparentBounds(true);
+        matcher->useAnchoringBounds(false);
+        if (U_FAILURE(status)) return Outcome::failed;
+    }
+    for (budget.beginAttempt(); matcher->find(status) && U_SUCCESS(status); budget.beginAttempt()) {
         const int32_t start = matcher->start(group, status);
         const int32_t end = matcher->end(group, status);
         if (U_FAILURE(status)) break;
         if (start >= 0) visit(TextRange{start, end - start});
-        if (timeLimit_ > 0 && clock.elapsed() > timeLimit_) return Outcome::timedOut;
     }
-    if (status == U_REGEX_TIME_OUT) return Outcome::timedOut;
+    if (stopped(status)) return Outcome::timedOut;
     return U_FAILURE(status) ? Outcome::failed : Outcome::completed;
 }
 
@@ -92,22 +130,28 @@ QList<TextRange> RegularExpression::matches(const QString& text) const {
     return out;
 }
 
-std::optional<QString> RegularExpression::replaceAll(const QString& text, const QString& replacementTemplate) const {
+std::optional<QString> RegularExpression::replaceAll(const QString& text, const QString& replacementTemplate,
+                                                    Outcome* outcome) const {
+    Outcome ignored;
+    Outcome& why = outcome ? *outcome : ignored;
+    why = Outcome::failed;
     const icu::UnicodeString input = alias(text);
     const icu::UnicodeString replacement = alias(replacementTemplate);
-    const std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(input);
+    RegexBudget budget;
+    const std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(input, budget);
     if (!matcher) return std::nullopt;
-    // Step by step rather than RegexMatcher::replaceAll, which drops a time-out and returns the text unchanged.
-    QElapsedTimer clock;
-    clock.start();
+    // Step by step rather than RegexMatcher::replaceAll, which drops a stopped search and returns the
+    // text unchanged as if nothing matched.
     icu::UnicodeString result;
     UErrorCode status = U_ZERO_ERROR;
-    while (matcher->find(status) && U_SUCCESS(status)) {
+    for (budget.beginAttempt(); matcher->find(status) && U_SUCCESS(status); budget.beginAttempt()) {
         matcher->appendReplacement(result, replacement, status);
-        if (U_FAILURE(status) || (timeLimit_ > 0 && clock.elapsed() > timeLimit_)) return std::nullopt;
+        if (U_FAILURE(status)) return std::nullopt;
     }
+    if (stopped(status)) why = Outcome::timedOut;
     if (U_FAILURE(status)) return std::nullopt;
     matcher->appendTail(result);
+    why = Outcome::completed;
     return toQString(result);
 }
 
@@ -115,7 +159,8 @@ std::optional<QString> RegularExpression::expandAt(const QString& text, TextRang
                                                    const QString& replacementTemplate) const {
     if (match.location < 0 || match.end() > text.size()) return std::nullopt;
     const icu::UnicodeString input = alias(text);
-    const std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(input);
+    RegexBudget budget;
+    const std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(input, budget);
     if (!matcher) return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
     if (!matcher->find(match.location, status) || U_FAILURE(status)) return std::nullopt;

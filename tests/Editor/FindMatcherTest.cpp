@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Editor/FindMatcher.h"
+#include "Editor/FindState.h"
 
 namespace {
 RegularExpression compile(const QString& pattern, bool caseInsensitive = false) {
@@ -13,8 +14,9 @@ RegularExpression compile(const QString& pattern, bool caseInsensitive = false) 
 } // namespace
 
 TEST(FindMatcher, EmptyMatchesAreNotMatches) {
-    const QList<TextRange> runs = FindMatcher::matches(compile("a*"), "baab a");
-    EXPECT_EQ(runs, (QList<TextRange>{{1, 2}, {5, 1}}));
+    const FindMatcher::Result runs = FindMatcher::matches(compile("a*"), "baab a");
+    EXPECT_FALSE(runs.stopped);
+    EXPECT_EQ(runs.matches, (QList<TextRange>{{1, 2}, {5, 1}}));
 }
 
 TEST(FindMatcher, TemplatesSeeTheWholeText) {
@@ -39,4 +41,43 @@ TEST(FindMatcher, StaleOrMalformedRequestsExpandToNothing) {
     EXPECT_FALSE(FindMatcher::expandTemplate(word, "a@ b@", {1, 2}, "x").has_value());   // not a match there
     EXPECT_FALSE(FindMatcher::expandTemplate(word, "a@", {0, 9}, "x").has_value());      // past the end
     EXPECT_FALSE(FindMatcher::expandTemplate(word, "a@", {0, 2}, "$7").has_value());     // no group 7
+}
+
+namespace {
+QString numberedLines(int count) {
+    QString text;
+    text.reserve(qsizetype(count) * 24);
+    for (int i = 0; i < count; ++i) text += QStringLiteral("line %1 foo bar baz\n").arg(i);
+    return text;
+}
+std::optional<RegularExpression> query(const QString& text, bool regex) {
+    FindState find;
+    find.setUseRegex(regex);
+    find.setQuery(text);
+    return find.makeRegex();
+}
+} // namespace
+
+TEST(FindMatcher, PlainSearchesFindEveryMatchHoweverLargeTheText) {
+    const QString large = numberedLines(2'000'000);  // about 46 MB of text
+    const FindMatcher::Result literal = FindMatcher::matches(*query("foo", false), large);
+    EXPECT_FALSE(literal.stopped);
+    ASSERT_EQ(literal.matches.size(), 2'000'000);
+    EXPECT_EQ(literal.matches.back(), (TextRange{large.lastIndexOf("foo"), 3}));
+
+    const QString medium = numberedLines(200'000);
+    const FindMatcher::Result pattern = FindMatcher::matches(*query("[a-z]+ \\d+ foo", true), medium);
+    EXPECT_FALSE(pattern.stopped);
+    EXPECT_EQ(pattern.matches.size(), 200'000);
+}
+
+TEST(FindMatcher, RunawayPatternsStopAndSaySo) {
+    // Exponential backtracking at one start position.
+    const FindMatcher::Result one = FindMatcher::matches(*query("(a+)+$", true), QString(40, u'a') + "b");
+    EXPECT_TRUE(one.stopped);
+    EXPECT_TRUE(one.matches.isEmpty());
+    // Many attempts that are each affordable but together are not: the whole search has a budget too.
+    QString lines;
+    for (int i = 0; i < 4000; ++i) lines += QString(18, u'a') + "b\n";
+    EXPECT_TRUE(FindMatcher::matches(*query("(a+)+$", true), lines).stopped);
 }

@@ -115,7 +115,11 @@ TEST(FindState, UserPatternsAreTimeLimited) {
     const QString text = QString(40, u'a') + "c";
     EXPECT_EQ(slow->forEachMatch(text, 0, [](TextRange) {}), RegularExpression::Outcome::timedOut);
     EXPECT_TRUE(slow->matches(text).isEmpty());
-    EXPECT_FALSE(slow->replaceAll(text, "x").has_value());
+    RegularExpression::Outcome outcome;
+    EXPECT_FALSE(slow->replaceAll(text, "x", &outcome).has_value());
+    EXPECT_EQ(outcome, RegularExpression::Outcome::timedOut) << "a stopped replace is not a bad template";
+    EXPECT_FALSE(slow->replaceAll("ab", "$9", &outcome).has_value());
+    EXPECT_EQ(outcome, RegularExpression::Outcome::failed);
 }
 
 TEST(FindState, SignatureCoversQueryAndSearchOptionsOnly) {

@@ -258,3 +258,82 @@ TEST(HighlighterFactory, EveryLanguageGetsAHighlighter) {
         EXPECT_FALSE(h->ranges(text, TextRange{0, text.size()}).isEmpty());
     }
 }
+
+namespace {
+
+// The passes run over the whole text, keeping the spans that touch range: the result a range must match.
+QList<Span> wholeTextReference(const RegexHighlighter& h, const QString& text, TextRange range) {
+    QList<Span> spans;
+    const auto pass = [&](const QString& pattern, int group, TokenRole role) {
+        const std::optional<RegularExpression> re = RegularExpression::compile(pattern);
+        ASSERT_TRUE(re.has_value()) << pattern.toStdString();
+        re->forEachMatch(text, group, [&](TextRange r) {
+            if (r.intersects(range) || range.containsLocation(r.location)) spans.append(Span{r, role});
+        });
+    };
+    pass(R"(\b([A-Za-z_][A-Za-z0-9_]*)\s*(?=\())", 1, TokenRole::function);
+    if (h.typeRegex()) pass(h.typeRegex()->pattern(), 0, TokenRole::type);
+    if (h.keywordRegex()) pass(h.keywordRegex()->pattern(), 0, TokenRole::keyword);
+    pass(R"(@[A-Za-z_][A-Za-z0-9_]*)", 0, TokenRole::attribute);
+    pass(R"(\b\d+(?:\.\d+)?(?:[eE][+-]?\d+)?\b)", 0, TokenRole::number);
+    pass(R"("(?:\\.|[^"\\])*"|'(?:\\.|[^'\\])*'|`(?:\\.|[^`\\])*`)", 0, TokenRole::string);
+    if (h.lineComment()) pass(RegularExpression::escapedPattern(*h.lineComment()) + R"([^\n]*)", 0, TokenRole::comment);
+    if (h.supportsHashComment()) pass(R"(#[^\n]*)", 0, TokenRole::comment);
+    if (h.supportsBlockComment()) pass(R"(/\*[\s\S]*?\*/)", 0, TokenRole::comment);
+    return spans;
+}
+
+QString randomText(QRandomGenerator& random, int pieces) {
+    static const QStringList alphabet = {
+        "a", "if", "let", "Int", "fn", "foo", "(", ")", " ", " ", "\n", "\n", "\t", "\r", "\"", "\"", "'", "`",
+        "\\", "/", "*", "//", "/*", "*/", "#", "@x", "1", "2.5e3", "x1", "\u2028", "\u00a0", "\x0b", "\u0085",
+        QString(QChar(0xD800)), QString::fromUtf8("😀"), "é"};
+    QString out;
+    for (int i = 0; i < pieces; ++i) out += alphabet[random.bounded(int(alphabet.size()))];
+    return out;
+}
+
+TextRange randomRange(QRandomGenerator& random, qsizetype size) {
+    const qsizetype location = random.bounded(int(size + 1));
+    return {location, random.bounded(int(qMin<qsizetype>(size - location, 3000) + 1))};
+}
+
+} // namespace
+
+TEST(RegexHighlighter, AnyRangeEqualsTheWholeTextPassesThereAcrossCallsAndEdits) {
+    QRandomGenerator random(1234);
+    for (CodeLanguage language : {CodeLanguage::swift, CodeLanguage::python, CodeLanguage::css}) {
+        for (int round = 0; round < 8; ++round) {
+            const std::unique_ptr<RegexHighlighter> made = HighlighterFactory::regex(language);
+            RegexHighlighter& h = *made;
+            // Long enough that remembered resume points come into play.
+            QString text = randomText(random, round % 2 ? 40'000 : 600);
+            for (int call = 0; call < 12; ++call) {
+                std::optional<TextEdit> edit;
+                if (call % 3 == 2) {  // an edit somewhere, handed over with the call or noted before it
+                    const TextRange replaced = randomRange(random, text.size());
+                    const QString inserted = randomText(random, random.bounded(6));
+                    text.replace(replaced.location, replaced.length, inserted);
+                    TextEdit e{};
+                    e.startChar = replaced.location;
+                    e.oldEndChar = replaced.end();
+                    e.newEndChar = replaced.location + inserted.size();
+                    if (call % 2) h.noteEdit(e); else edit = e;
+                }
+                const TextRange range = randomRange(random, text.size());
+                ASSERT_EQ(h.ranges(text, edit, range), wholeTextReference(h, text, range))
+                    << "language " << int(language) << " round " << round << " call " << call;
+            }
+        }
+    }
+}
+
+TEST(RegexHighlighter, ARangeCostsWhatItsOwnLinesCostNotTheWholeText) {
+    // Far below the range, a run of unclosed comment openers: a whole-text search retries each of
+    // them to the end of the text, which takes minutes. The range must not wait for it.
+    const QString text = "func f() { return \"s\" } /* note */\n" + QString("/*").repeated(100'000);
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    const QList<Span> spans = h->ranges(text, TextRange{0, 35});
+    EXPECT_EQ(texts(spans, text, TokenRole::comment), QStringList{"/* note */"});
+    EXPECT_EQ(texts(spans, text, TokenRole::string), QStringList{"\"s\""});
+}

@@ -9,6 +9,7 @@
 #include "Editor/FindState.h"
 #include "ViewsTestSupport.h"
 #include "Views/FindBar.h"
+#include "Views/Editor/EditorFixture.h"
 
 using namespace testing_support;
 using namespace views_test;
@@ -31,6 +32,32 @@ TEST(FindBarTest, MatchLabelFollowsTheRulesInOrder) {
     EXPECT_EQ(label("a", 4, 2, false), "2 of 4");
     EXPECT_EQ(label("a", 12, 3, false), "3 of 12");
     EXPECT_EQ(label("a", 0, 0, false), "no results");
+
+    FindState stopped;
+    stopped.setQuery("(a+)+$");
+    stopped.setSearchStopped(true);
+    EXPECT_EQ(FindBar::matchLabel(stopped), "search stopped") << "a stopped search is not a count of 0";
+}
+
+TEST(FindBarTest, AStoppedSearchIsShownAndReplaceAllChangesNothing) {
+    const QString text = QString(40, u'a') + "b\n";
+    EditorFixture f(text, "notes.txt");
+    f.view->setShowFind(true);
+    f.find.setUseRegex(true);
+    f.find.setReplacement("x");
+    f.find.setQuery("(a+)+$");
+    f.settle();
+    EXPECT_TRUE(f.find.searchStopped());
+    EXPECT_EQ(f.find.matchCount(), 0);
+    EXPECT_EQ(FindBar::matchLabel(f.find), "search stopped");
+    f.find.engine()->replaceAll();
+    EXPECT_EQ(f.text(), text) << "no partial replacement";
+    EXPECT_TRUE(f.find.searchStopped());
+
+    f.find.setQuery("a+b");
+    f.settle();
+    EXPECT_FALSE(f.find.searchStopped());
+    EXPECT_EQ(FindBar::matchLabel(f.find), "1 of 1");
 }
 
 class FindBarFixture : public ::testing::Test {

@@ -407,7 +407,9 @@ void CodeEditorCoordinator::findSync() {
     const std::optional<RegularExpression> expression = find_->makeRegex();
     const bool invalid = !find_->query().isEmpty() && !expression;
     if (find_->invalidRegex() != invalid) find_->setInvalidRegex(invalid);
-    matches_ = expression ? FindMatcher::matches(*expression, text_.text()) : QList<TextRange>{};
+    FindMatcher::Result found = expression ? FindMatcher::matches(*expression, text_.text()) : FindMatcher::Result{};
+    matches_ = std::move(found.matches);
+    if (find_->searchStopped() != found.stopped) find_->setSearchStopped(found.stopped);
 
     const int count = int(matches_.size());
     int current = 0;
@@ -492,7 +494,11 @@ void CodeEditorCoordinator::replaceAll() {
     if (!expression) return;
     const QString replacementTemplate =
         find_->useRegex() ? find_->replacement() : RegularExpression::escapedTemplate(find_->replacement());
-    const std::optional<QString> result = expression->replaceAll(text_.text(), replacementTemplate);
+    RegularExpression::Outcome outcome;
+    const std::optional<QString> result = expression->replaceAll(text_.text(), replacementTemplate, &outcome);
+    // A replacement that cannot finish changes nothing and says so.
+    const bool stopped = outcome == RegularExpression::Outcome::timedOut;
+    if (find_->searchStopped() != stopped) find_->setSearchStopped(stopped);
     if (!result || *result == text_.text()) return;
     // One edit and one undo step.
     if (!applyWhole(*result, Origin::find)) return;

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include "API/ResponseHistory.h"
@@ -30,6 +31,7 @@
 #include "Views/Workbench/SettingsView.h"
 #include "Views/Workbench/StatusBarView.h"
 #include "Views/Workbench/WelcomeView.h"
+#include "Views/Workbench/WhatsNewView.h"
 
 using namespace testing_support;
 using namespace views_test;
@@ -156,6 +158,9 @@ TEST_F(LayoutTest, WelcomeSettingsWhatsNewAndCloneHoldTheirContent) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         EXPECT_EQ(welcome->recentButtons().size(), WelcomeView::kRecentRows);
         expectSound(welcome, "welcome", size);
+        auto* scroll = welcome->findChild<QScrollArea*>();
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << "everything fits without scrolling";
 
         welcome->cloneRepository();
         ASSERT_NE(welcome->cloneSheet(), nullptr);
@@ -167,6 +172,26 @@ TEST_F(LayoutTest, WelcomeSettingsWhatsNewAndCloneHoldTheirContent) {
     SettingsView settings;
     settings.show();
     expectSound(&settings, "settings", settings.size());
+}
+
+TEST_F(LayoutTest, EveryReleaseNotesSheetHoldsItsContent) {
+    for (QSize size : kWindowSizes) {
+        MenuTestWindow window;
+        window.move(0, 0);
+        window.resize(size);
+        window.showActive();
+        for (const WhatsNewEntry& entry : WhatsNew::all()) {
+            window.app->setWhatsNew(entry);
+            WhatsNewView* sheet = window.root->whatsNewSheet();
+            ASSERT_NE(sheet, nullptr);
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+            EXPECT_EQ(sheet->width(), WhatsNewView::kSide);
+            // The sheet stays inside the smallest window, so it fits any screen that holds one.
+            EXPECT_LE(sheet->height(), kWindowSizes.first().height());
+            expectSound(sheet, "whats-new-" + entry.version, size);
+        }
+        window.app->setWhatsNew(std::nullopt);
+    }
 }
 
 TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
@@ -77,8 +78,12 @@ WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidge
     column->setSpacing(kSpacing);
     column->addStretch(1);
 
-    auto* logo = new LogoMark(88, content);
-    column->addWidget(logo, 0, Qt::AlignHCenter);
+    // The column holds the mark alone; its glow spills over the gaps around it instead of widening them.
+    logo_ = new LogoMark(88, content);
+    logoSlot_ = new QWidget(content);
+    logoSlot_->setFixedSize(88, 88);
+    logoSlot_->installEventFilter(this);
+    column->addWidget(logoSlot_, 0, Qt::AlignHCenter);
 
     auto* titles = new QWidget(content);
     auto* titleColumn = new QVBoxLayout(titles);
@@ -109,7 +114,7 @@ WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidge
     column->addWidget(actionGroup);
     column->addStretch(1);
 
-    cascade(logo, 0, 18);
+    cascade(logo_, 0, 18);
     cascade(titles, 0.08, 18);
     cascade(card, 0.16, 18);
     cascade(actionGroup, 0.24, 18);
@@ -223,15 +228,25 @@ void WelcomeView::resizeEvent(QResizeEvent* event) {
     fitColumn();
 }
 
+bool WelcomeView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == logoSlot_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        const int m = LogoMark::glowMargin(logo_->markSize());
+        logo_->setGeometry(logoSlot_->geometry().adjusted(-m, -m, m, m));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void WelcomeView::fitColumn() {
     // In a short window the gaps and the padding shrink together, so every row keeps its height.
-    constexpr int gaps = 5;  // between the two flexible spaces and the four groups
+    constexpr int gaps = 3;  // between the four groups: none is added next to the flexible spaces
     column_->setSpacing(kSpacing);
     column_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     const int loose = gaps * kSpacing + 2 * kPadding;
-    // What the column asks for at this width (the tagline may wrap), less what may shrink.
+    // What the column asks for at this width (the tagline may wrap), less what may shrink. The
+    // scroll area fills this view, so without a scroll bar the page is as wide as the view: its
+    // viewport may not have been laid out yet.
     QWidget* page = scroll_->widget();
-    const int width = scroll_->viewport()->width();
+    const int width = this->width();
     const int asked = page->hasHeightForWidth() ? page->heightForWidth(width) : page->sizeHint().height();
     const int fixed = asked - loose;
     const double scale = std::clamp(double(height() - fixed - 4) / loose, 0.3, 1.0);  // 4: rounding down below

@@ -40,6 +40,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* featureRow(const Feature& feature, QWidget* parent);
@@ -54,6 +55,8 @@ private:
     QPointer<AppState> app_;
     std::function<void()> onComplete_;
     QWidget* background_;
+    class LogoMark* logo_ = nullptr;
+    QWidget* logoSlot_ = nullptr;  // the mark's place in the column
     GradientButton* openFolder_ = nullptr;
     PressableButton* clone_ = nullptr;
     PressableButton* blank_ = nullptr;

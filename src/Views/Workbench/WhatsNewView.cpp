@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "UI/AuroraBackground.h"
 #include "UI/Brand.h"
@@ -20,13 +21,13 @@ QString WhatsNewView::versionText(const WhatsNewEntry& entry) {
 
 WhatsNewView::WhatsNewView(const WhatsNewEntry& entry, QWidget* parent)
     : QDialog(parent), entry_(entry), background_(new AuroraBackground(0.7, this)) {
-    setFixedSize(kSide, kSide);
     setWindowTitle(QStringLiteral("What's new"));
     setStyleSheet(QStringLiteral("QDialog { background: black; }"));
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(36, 36, 36, 36);
     column->setSpacing(18);
+    column->addStretch(1);
     column->addWidget(new LogoMark(56, this), 0, Qt::AlignHCenter);
 
     auto* header = new QVBoxLayout;
@@ -60,8 +61,8 @@ WhatsNewView::WhatsNewView(const WhatsNewEntry& entry, QWidget* parent)
         text->setWordWrap(true);
         text->setFont(ShimmerText::font(13, QFont::Normal, ShimmerText::Design::standard));
         text->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, 224); background: transparent; }"));
-        // A wrapped item keeps the height of all its lines: the square sheet would otherwise squeeze it.
-        // The narrowest the text can get is the sheet's inner width less the card's padding and the icon.
+        // A wrapped item keeps the height of all its lines; the sheet's height follows from them.
+        // The text is as wide as the sheet's inner width less the card's padding and the icon.
         const int textWidth = kSide - 2 * 36 - 2 * 18 - 24 - 12;
         const QRect needed = QFontMetrics(text->font()).boundingRect(QRect(0, 0, textWidth, 10000),
                                                                      Qt::TextWordWrap, entry.items[i].text);
@@ -79,6 +80,9 @@ WhatsNewView::WhatsNewView(const WhatsNewEntry& entry, QWidget* parent)
     connect(gotIt_, &QAbstractButton::clicked, this, &QDialog::accept);
     column->addWidget(gotIt_, 0, Qt::AlignHCenter);
     column->addStretch(1);
+    // A square holds the shorter entries; one with more to say grows the sheet downward rather than
+    // squeezing or cutting its rows.
+    setFixedSize(kSide, std::max(kSide, column->totalMinimumSize().height()));
     background_->lower();
 }
 

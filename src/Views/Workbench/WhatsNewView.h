@@ -11,6 +11,7 @@ class QLabel;
 class WhatsNewView : public QDialog {
     Q_OBJECT
 public:
+    // The sheet's width, and its height unless the entry needs more.
     static constexpr int kSide = 480;
 
     explicit WhatsNewView(const WhatsNewEntry& entry, QWidget* parent = nullptr);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPainter>
 #include <cmath>
 #include <numbers>
@@ -138,30 +140,181 @@ TEST(AuroraRenderer, BlobsKeepTheirOffsetsFromTheCentreWhenResized) {
     EXPECT_GT(qBlue(a), qGreen(a));  // violet/blue dominates there
 }
 
-TEST(AuroraBackground, RedrawsAtMostThirtyTimesASecondOnlyWhileVisible) {
-    struct Counting : AuroraBackground {
-        using AuroraBackground::AuroraBackground;
-        int paints = 0;
-        void paintEvent(QPaintEvent* e) override {
-            ++paints;
-            AuroraBackground::paintEvent(e);
-        }
-    } view(0.5);
-    view.resize(320, 200);
-    EXPECT_FALSE(view.timeline().isRunning());
-    view.show();
-    EXPECT_TRUE(view.timeline().isRunning());
-    testing_support::spin(50);
-    const int before = view.paints;
-    testing_support::spin(1000);
-    const int frames = view.paints - before;
-    EXPECT_GE(frames, 5);  // loose: a busy machine may drop frames
-    EXPECT_LE(frames, 31);
-    view.hide();
-    EXPECT_FALSE(view.timeline().isRunning());
-    EXPECT_DOUBLE_EQ(view.intensity(), 0.5);
+namespace {
+
+struct CountingWidget : QWidget {
+    using QWidget::QWidget;
+    int paints = 0;
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+// Runs clock frames until the timeline has ticked once more, then lets the repaint happen.
+void runFrame(const Timeline& timeline) {
+    for (int i = 0; i < timeline.frameDivisor(); ++i) Timeline::advanceClock();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST(AuroraBackground, ATickRepaintsOnlyWhatOpaqueViewsLeaveUncovered) {
+    QWidget window;
+    window.resize(400, 300);
+    auto* aurora = new AuroraBackground(0.5, &window);
+    aurora->setGround(Qt::black);
+    aurora->setGeometry(window.rect());
+    // An opaque editor, and a translucent column holding an opaque list.
+    auto* editor = new CountingWidget(&window);
+    editor->setAttribute(Qt::WA_OpaquePaintEvent);
+    editor->setGeometry(200, 0, 200, 300);
+    auto* column = new CountingWidget(&window);
+    column->setGeometry(0, 0, 200, 300);
+    auto* list = new CountingWidget(column);
+    list->setAutoFillBackground(true);
+    list->setGeometry(0, 100, 200, 100);
+    aurora->lower();
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return aurora->timeline().isRunning(); }));
+
+    EXPECT_EQ(aurora->exposedRegion(), QRegion(0, 0, 200, 300) - QRegion(0, 100, 200, 100));
+    QCoreApplication::processEvents();
+    const int editorPaints = editor->paints, listPaints = list->paints, columnPaints = column->paints;
+    const double before = aurora->frameTime();
+    runFrame(aurora->timeline());
+    runFrame(aurora->timeline());
+    EXPECT_GT(aurora->frameTime(), before - 1);
+    EXPECT_GT(column->paints, columnPaints);  // it lies over the backdrop where the backdrop shows
+    EXPECT_EQ(editor->paints, editorPaints);
+    EXPECT_EQ(list->paints, listPaints);
+
+    // Hidden behind opaque views everywhere, the backdrop asks for no repaint at all.
+    column->setAutoFillBackground(true);
+    EXPECT_TRUE(aurora->exposedRegion().isEmpty());
+}
+
+TEST(AuroraBackground, OpaqueOverAKnownGroundAndSlowerWhenFainter) {
+    AuroraBackground view(0.5);
+    EXPECT_FALSE(view.testAttribute(Qt::WA_OpaquePaintEvent));  // what is behind shows through
+    view.setGround(Qt::black);
+    EXPECT_TRUE(view.testAttribute(Qt::WA_OpaquePaintEvent));
+    EXPECT_TRUE(AuroraBackground(1).testAttribute(Qt::WA_OpaquePaintEvent));
+    // Never faster than 30 frames a second; 15 at full strength, down to 7.5 when faint.
+    EXPECT_EQ(AuroraBackground::framesPerTick(1), 2);
+    EXPECT_EQ(AuroraBackground::framesPerTick(0.7), 3);
+    EXPECT_EQ(AuroraBackground::framesPerTick(0.5), 4);
+    EXPECT_EQ(AuroraBackground::framesPerTick(0.45), 4);
+    EXPECT_EQ(view.timeline().frameDivisor(), 4);
     view.setIntensity(3);
     EXPECT_DOUBLE_EQ(view.intensity(), 1);
+    EXPECT_EQ(view.timeline().frameDivisor(), 2);
+}
+
+TEST(Timeline, TicksOnlyWhileItsWidgetCanBeSeen) {
+    QWidget window;
+    window.resize(200, 100);
+    auto* child = new QWidget(&window);
+    Timeline timeline(child);
+    int ticks = 0;
+    QObject::connect(&timeline, &Timeline::tick, [&] { ++ticks; });
+    EXPECT_FALSE(timeline.isRunning());
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 0);
+
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 1);
+
+    // Minimized: no frame at all, and the clock stops when nothing else runs.
+    window.showMinimized();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return !timeline.isRunning(); }));
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 1);
+    window.showNormal();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+
+    child->hide();
+    EXPECT_FALSE(timeline.isRunning());
+    EXPECT_FALSE(Timeline::clockIsActive());
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 1);
+}
+
+TEST(Timeline, HoldsFramesWhileTheUserTypes) {
+    QWidget window;
+    Timeline timeline(&window);
+    int ticks = 0;
+    QObject::connect(&timeline, &Timeline::tick, [&] { ++ticks; });
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QCoreApplication::sendEvent(&window, &key);
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 0);  // the keystroke goes first; the frame waits for a pause in typing
+}
+
+TEST(AuroraRenderer, PaintsTheSameMomentFromItsCacheAndWithoutSeams) {
+    const QSize size(640, 400);
+    AuroraRenderer renderer;
+    QImage pieces(size, QImage::Format_RGB32), whole(size, QImage::Format_RGB32);
+    pieces.fill(Qt::black);
+    whole.fill(Qt::black);
+    {
+        QPainter p(&pieces);
+        renderer.paint(p, QRegion(0, 0, 300, 400), size, 1000, 0.5, Qt::black);
+        const qint64 built = renderer.pixelsBuilt();
+        EXPECT_EQ(built, 300 * 400);
+        renderer.paint(p, QRegion(0, 0, 300, 400), size, 1000, 0.5, Qt::black);
+        EXPECT_EQ(renderer.pixelsBuilt(), built);  // a copy, not a new frame
+        renderer.paint(p, QRegion(300, 0, 340, 400), size, 1000, 0.5, Qt::black);
+    }
+    {
+        AuroraRenderer fresh;
+        QPainter p(&whole);
+        fresh.paint(p, QRegion(0, 0, 640, 400), size, 1000, 0.5, Qt::black);
+    }
+    EXPECT_EQ(pieces, whole);
+
+    // Over a known black ground the finished colours match drawing the backdrop at half strength over black.
+    QImage over(size, QImage::Format_RGB32);
+    over.fill(Qt::black);
+    {
+        QPainter p(&over);
+        AuroraRenderer().paint(p, QRegion(0, 0, 640, 400), size, 1000, 0.5);
+    }
+    int worst = 0;
+    for (int y = 0; y < size.height(); y += 7)
+        for (int x = 0; x < size.width(); x += 7)
+            worst = std::max({worst, std::abs(qRed(over.pixel(x, y)) - qRed(whole.pixel(x, y))),
+                              std::abs(qBlue(over.pixel(x, y)) - qBlue(whole.pixel(x, y)))});
+    EXPECT_LE(worst, 2);
+}
+
+TEST(NoiseOverlay, GrainMaskSoftLightsOnlyTheSpecks) {
+    EXPECT_DOUBLE_EQ(NoiseOverlay::softLight(0.3, 0), 0.3);
+    EXPECT_DOUBLE_EQ(NoiseOverlay::softLight(0, 1), 0);
+    EXPECT_DOUBLE_EQ(NoiseOverlay::softLight(1, 1), 1);
+    EXPECT_NEAR(NoiseOverlay::softLight(0.25, 1), 0.5, 1e-12);  // both curves meet at a quarter
+    EXPECT_NEAR(NoiseOverlay::softLight(0.25 - 1e-9, 1), 0.5, 1e-6);
+
+    const NoiseOverlay::Mask mask(QSizeF(400, 300), 1);
+    EXPECT_GT(mask.pixelCount(), 600);
+    EXPECT_LT(mask.pixelCount(), 600 * 9);
+    QImage grey(400, 300, QImage::Format_RGB32);
+    grey.fill(QColor(128, 128, 128));
+    QImage left = grey;
+    mask.apply(grey, QRegion(0, 0, 400, 300));
+    mask.apply(left, QRegion(0, 0, 200, 300));
+    int brighter = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const int v = qRed(grey.pixel(x, y));
+            ASSERT_GE(v, 128);
+            ASSERT_LE(v, 131);  // faint: soft light at a fraction of 0.14 x 0.18
+            brighter += v > 128;
+            if (x >= 200) ASSERT_EQ(qRed(left.pixel(x, y)), 128);
+        }
+    EXPECT_GT(brighter, 100);
 }
 
 TEST(Timeline, NowCountsFromTheReferenceDate) {

@@ -1,5 +1,6 @@
 #include "UI/AuroraRenderer.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -98,12 +99,20 @@ void screenSprite(QImage& layer, const QImage& sprite, QPointF centre, double sc
     }
 }
 
-// Bilinear scale-up of the opaque layer into the device-pixel rectangle r of frame, sampling at
-// pixel centres as smooth image scaling does. Rows are first widened along x (once per layer row
-// and frame, kept in wide), then mixed along y.
-void upscale(const QImage& layer, QImage& frame, const QRect& r, double scale, std::vector<std::vector<quint32>>& wide) {
+// 32-bit pixels to write: an image's buffer.
+struct Pixels {
+    uchar* bits;
+    qsizetype bytesPerLine;
+    QSize size;
+};
+
+// Bilinear scale-up of the opaque layer into the pixel rectangle r of target, where the backdrop
+// (width device pixels wide) starts at origin, sampling at pixel centres as smooth image scaling
+// does. Rows are first widened along x (once per layer row and frame, kept in wide), then mixed
+// along y.
+void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint origin, int width, double scale,
+             std::vector<std::vector<quint32>>& wide) {
     if (r.isEmpty()) return;
-    const int width = frame.width();
     std::vector<Tap> columns;
     auto widened = [&](int row) -> const quint32* {
         std::vector<quint32>& line = wide[size_t(row)];
@@ -120,10 +129,10 @@ void upscale(const QImage& layer, QImage& frame, const QRect& r, double scale, s
         return line.data();
     };
     for (int y = r.top(); y <= r.bottom(); ++y) {
-        const Tap t = tapAt((y + 0.5) / scale, layer.height());
-        const quint32* __restrict a = widened(t.first) + r.left();
-        const quint32* __restrict b = widened(t.second) + r.left();
-        quint32* __restrict out = reinterpret_cast<quint32*>(frame.scanLine(y)) + r.left();
+        const Tap t = tapAt((y - origin.y() + 0.5) / scale, layer.height());
+        const quint32* __restrict a = widened(t.first) + (r.left() - origin.x());
+        const quint32* __restrict b = widened(t.second) + (r.left() - origin.x());
+        quint32* __restrict out = reinterpret_cast<quint32*>(target.bits + y * target.bytesPerLine) + r.left();
         const quint32 w = quint32(t.weight);
         const int n = r.width();
         for (int i = 0; i < n; ++i) out[i] = mix(a[i], b[i], w) | 0xff000000u;
@@ -164,26 +173,54 @@ void AuroraRenderer::composeSmoothLayer(const QSizeF& size, double now) {
     }
 }
 
-void AuroraRenderer::build(const QRegion& region) {
+void AuroraRenderer::buildInto(QImage& image, bool painting, QPoint origin, qreal dpr, const QRegion& region) {
+    // An image a painter is drawing on is written through the buffer that painter draws into
+    // (detaching it would leave the painter on the old one); our own frame is never shared.
+    const Pixels target{painting ? const_cast<uchar*>(image.constBits()) : image.bits(), image.bytesPerLine(), image.size()};
     if (!layerFresh_) {
         composeSmoothLayer(QSizeF(frameSize_), frameNow_);
         if (flat_) flatten();
         wideRows_.assign(size_t(layer_.height()), {});
         layerFresh_ = true;
     }
-    const qreal dpr = frame_.devicePixelRatio();
+    const int width = int(std::ceil(frameSize_.width() * dpr));
+    const QRect backdrop(origin, QSize(width, int(std::ceil(frameSize_.height() * dpr))));
     QRegion device;
     for (const QRect& r : region) {
         const QRect d(QPoint(int(std::floor(r.left() * dpr)), int(std::floor(r.top() * dpr))),
                       QPoint(int(std::ceil((r.right() + 1) * dpr)) - 1, int(std::ceil((r.bottom() + 1) * dpr)) - 1));
-        const QRect inside = d.intersected(frame_.rect());
-        upscale(layer_, frame_, inside, kBlobLayerScale * dpr, wideRows_);
+        const QRect inside = d.translated(origin).intersected(backdrop).intersected(image.rect());
+        upscale(layer_, target, inside, origin, width, kBlobLayerScale * dpr, wideRows_);
         device += inside;
         pixelsBuilt_ += qint64(inside.width()) * inside.height();
     }
     // Over the ground the grain lies on the blended backdrop, at the backdrop's strength.
-    grain_.apply(frame_, device, flat_ ? intensity_ : 1.0);
+    grain_.apply(target.bits, target.bytesPerLine, target.size, device, flat_ ? intensity_ : 1.0, origin);
 }
+
+namespace {
+
+// The image a painter draws straight into, and where (0, 0) of its user space lies in it, when
+// pixels can be written there directly: a raster image of a plain 32-bit format, no rotation or
+// sub-pixel offset.
+QImage* directTarget(QPainter& painter, qreal dpr, QPoint* origin) {
+    // A view's painter names the view as its device; the engine knows the image it really draws on.
+    QPaintEngine* engine = painter.paintEngine();
+    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image || engine->type() != QPaintEngine::Raster) return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format f = image->format();
+    if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 && f != QImage::Format_ARGB32_Premultiplied) return nullptr;
+    const QTransform t = painter.deviceTransform();
+    if (t.type() > QTransform::TxScale || t.m11() != dpr || t.m22() != dpr || t.dx() != std::floor(t.dx()) ||
+        t.dy() != std::floor(t.dy()) || painter.opacity() != 1 ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return nullptr;
+    *origin = QPoint(int(t.dx()), int(t.dy()));
+    return image;
+}
+
+} // namespace
 
 void AuroraRenderer::flatten() {
     const int keep = int(std::lround(intensity_ * 256));
@@ -199,17 +236,17 @@ void AuroraRenderer::paint(QPainter& painter, const QRegion& region, const QSize
     if (intensity <= 0 || size.isEmpty()) return;
     intensity = std::min(1.0, intensity);
     const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QSize pixels(int(std::ceil(size.width() * dpr)), int(std::ceil(size.height() * dpr)));
-    if (frameSize_ != size || frame_.size() != pixels || frame_.devicePixelRatio() != dpr) {
-        frame_ = QImage(pixels, QImage::Format_RGB32);
-        frame_.setDevicePixelRatio(dpr);
+    if (frameSize_ != size || frameDpr_ != dpr) {
         frameSize_ = size;
+        frameDpr_ = dpr;
         grain_ = NoiseOverlay::Mask(QSizeF(size), dpr);
+        frame_ = QImage();
         fresh_ = QRegion();
         layerFresh_ = false;
     }
-    // Over a known opaque ground (or at full strength) the frame holds the finished colours and is
-    // copied; otherwise it holds the backdrop alone and is drawn at the intensity.
+    // Over a known opaque ground (or at full strength) the pixels are the finished colours, written
+    // straight where the painter draws; otherwise the frame holds the backdrop alone, is kept for
+    // repaints of the same moment and is drawn at the intensity.
     const bool flat = intensity >= 1 || (ground.isValid() && ground.alpha() == 255);
     const QRgb groundRgb = ground.isValid() ? ground.rgb() : qRgb(0, 0, 0);
     if (now != frameNow_ || flat != flat_ || (flat && (intensity != intensity_ || groundRgb != ground_))) {
@@ -221,9 +258,21 @@ void AuroraRenderer::paint(QPainter& painter, const QRegion& region, const QSize
         layerFresh_ = false;
     }
     const QRegion wanted = region.intersected(QRect(QPoint(0, 0), size));
+    QPoint origin;
+    if (QImage* target = flat ? directTarget(painter, dpr, &origin) : nullptr) {
+        // The painter's clip is the paint event's region, which is all that is written.
+        buildInto(*target, true, origin, dpr, wanted.intersected(painter.hasClipping() ? painter.clipRegion() : wanted));
+        return;
+    }
+    const QSize pixels(int(std::ceil(size.width() * dpr)), int(std::ceil(size.height() * dpr)));
+    if (frame_.size() != pixels) {
+        frame_ = QImage(pixels, QImage::Format_RGB32);
+        frame_.setDevicePixelRatio(dpr);
+        fresh_ = QRegion();
+    }
     const QRegion stale = wanted - fresh_;
     if (!stale.isEmpty()) {
-        build(stale);
+        buildInto(frame_, false, QPoint(0, 0), dpr, stale);
         fresh_ += stale;
     }
     painter.save();

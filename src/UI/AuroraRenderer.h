@@ -41,7 +41,9 @@ public:
 
 private:
     void composeSmoothLayer(const QSizeF& size, double now);
-    void build(const QRegion& region);
+    // Writes the region (points) of the current frame into image, where the backdrop's pixel origin
+    // lies at origin; painting says a painter is drawing on image.
+    void buildInto(QImage& image, bool painting, QPoint origin, qreal dpr, const QRegion& region);
     void flatten();
     const QImage& sprite(int index);
 
@@ -49,9 +51,10 @@ private:
     std::vector<int> vignette_; // what the vignette keeps of each layer pixel, 0..256
     QPointF vignetteCentre_;
     QList<QImage> sprites_;     // one blurred circle per blob, at the layer's resolution
-    QImage frame_;              // the whole frame at device resolution, valid inside fresh_
+    QImage frame_;              // the frame at device resolution, valid inside fresh_ (when not written straight)
     std::vector<std::vector<quint32>> wideRows_;  // layer rows scaled along x, for the current frame
     QSize frameSize_;           // points
+    qreal frameDpr_ = 0;
     QRegion fresh_;             // in points
     double frameNow_ = 0;
     bool layerFresh_ = false;

@@ -63,16 +63,18 @@ Mask::Mask(const QSizeF& size, qreal dpr) {
     }
 }
 
-void Mask::apply(QImage& image, const QRegion& region, double strength) const {
+void Mask::apply(uchar* bits, qsizetype bytesPerLine, const QSize& size, const QRegion& region, double strength,
+                 QPoint origin) const {
     if (pixels_.empty() || region.isEmpty()) return;
     for (const QRect& r : region) {
-        const QRect box = r.intersected(image.rect());
+        // In the canvas's own pixels.
+        const QRect box = r.intersected(QRect(QPoint(0, 0), size)).translated(-origin);
         if (box.isEmpty()) continue;
         auto it = std::lower_bound(pixels_.begin(), pixels_.end(), box.top(),
                                    [](const Pixel& p, int y) { return p.y < y; });
         for (; it != pixels_.end() && it->y <= box.bottom(); ++it) {
             if (it->x < box.left() || it->x > box.right()) continue;
-            auto* px = reinterpret_cast<QRgb*>(image.scanLine(it->y)) + it->x;
+            auto* px = reinterpret_cast<QRgb*>(bits + (it->y + origin.y()) * bytesPerLine) + it->x + origin.x();
             auto channel = [&](int c) { return int(std::lround(softLight(c / 255.0, it->strength * strength) * 255)); };
             *px = qRgb(channel(qRed(*px)), channel(qGreen(*px)), channel(qBlue(*px)));
         }

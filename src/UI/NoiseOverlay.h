@@ -38,8 +38,10 @@ public:
     // For a canvas of size points at dpr device pixels per point.
     Mask(const QSizeF& size, qreal dpr);
 
-    // Soft-lights the grain onto the opaque image at strength (0..1), only inside region (device pixels).
-    void apply(QImage& image, const QRegion& region, double strength = 1) const;
+    // Soft-lights the grain at strength (0..1) onto opaque 32-bit pixels (bits, bytesPerLine, size),
+    // only inside region (in those pixels); the canvas starts at origin there.
+    void apply(uchar* bits, qsizetype bytesPerLine, const QSize& size, const QRegion& region, double strength = 1,
+               QPoint origin = {}) const;
     int pixelCount() const { return int(pixels_.size()); }
 
 private:

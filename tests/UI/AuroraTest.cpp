@@ -261,39 +261,76 @@ TEST(Timeline, HoldsFramesWhileTheUserTypes) {
 
 TEST(AuroraRenderer, PaintsTheSameMomentFromItsCacheAndWithoutSeams) {
     const QSize size(640, 400);
-    AuroraRenderer renderer;
-    QImage pieces(size, QImage::Format_RGB32), whole(size, QImage::Format_RGB32);
-    pieces.fill(Qt::black);
-    whole.fill(Qt::black);
+    // Shown through (no ground), the frame is kept: the same moment again is a copy.
     {
-        QPainter p(&pieces);
-        renderer.paint(p, QRegion(0, 0, 300, 400), size, 1000, 0.5, Qt::black);
-        const qint64 built = renderer.pixelsBuilt();
-        EXPECT_EQ(built, 300 * 400);
-        renderer.paint(p, QRegion(0, 0, 300, 400), size, 1000, 0.5, Qt::black);
-        EXPECT_EQ(renderer.pixelsBuilt(), built);  // a copy, not a new frame
-        renderer.paint(p, QRegion(300, 0, 340, 400), size, 1000, 0.5, Qt::black);
+        AuroraRenderer renderer;
+        QImage img(size, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        renderer.paint(p, QRegion(0, 0, 300, 400), size, 1000, 0.5);
+        EXPECT_EQ(renderer.pixelsBuilt(), 300 * 400);
+        renderer.paint(p, QRegion(0, 0, 300, 400), size, 1000, 0.5);
+        EXPECT_EQ(renderer.pixelsBuilt(), 300 * 400);
+        renderer.paint(p, QRegion(0, 0, 300, 400), size, 1001, 0.5);
+        EXPECT_EQ(renderer.pixelsBuilt(), 2 * 300 * 400);
     }
-    {
-        AuroraRenderer fresh;
-        QPainter p(&whole);
-        fresh.paint(p, QRegion(0, 0, 640, 400), size, 1000, 0.5, Qt::black);
+    // Painted in pieces or at once, through a kept frame or straight over a ground: no seams.
+    for (const QColor& ground : {QColor(), QColor(Qt::black)}) {
+        QImage pieces(size, QImage::Format_RGB32), whole(size, QImage::Format_RGB32);
+        pieces.fill(Qt::black);
+        whole.fill(Qt::black);
+        {
+            AuroraRenderer renderer;
+            QPainter p(&pieces);
+            renderer.paint(p, QRegion(0, 0, 300, 400), size, 1000, 0.5, ground);
+            p.translate(300, 0);  // a painter for a view further right, as the window's painter is
+            p.setClipRect(QRect(0, 0, 340, 400));
+            p.translate(-300, 0);
+            renderer.paint(p, QRegion(300, 0, 340, 400), size, 1000, 0.5, ground);
+        }
+        {
+            AuroraRenderer renderer;
+            QPainter p(&whole);
+            renderer.paint(p, QRegion(0, 0, 640, 400), size, 1000, 0.5, ground);
+        }
+        EXPECT_EQ(pieces, whole) << ground.isValid();
     }
-    EXPECT_EQ(pieces, whole);
 
     // Over a known black ground the finished colours match drawing the backdrop at half strength over black.
-    QImage over(size, QImage::Format_RGB32);
+    QImage over(size, QImage::Format_RGB32), flat(size, QImage::Format_RGB32);
     over.fill(Qt::black);
+    flat.fill(Qt::white);
     {
         QPainter p(&over);
         AuroraRenderer().paint(p, QRegion(0, 0, 640, 400), size, 1000, 0.5);
+        QPainter q(&flat);
+        AuroraRenderer().paint(q, QRegion(0, 0, 640, 400), size, 1000, 0.5, Qt::black);
     }
     int worst = 0;
     for (int y = 0; y < size.height(); y += 7)
         for (int x = 0; x < size.width(); x += 7)
-            worst = std::max({worst, std::abs(qRed(over.pixel(x, y)) - qRed(whole.pixel(x, y))),
-                              std::abs(qBlue(over.pixel(x, y)) - qBlue(whole.pixel(x, y)))});
+            worst = std::max({worst, std::abs(qRed(over.pixel(x, y)) - qRed(flat.pixel(x, y))),
+                              std::abs(qBlue(over.pixel(x, y)) - qBlue(flat.pixel(x, y)))});
     EXPECT_LE(worst, 2);
+}
+
+TEST(AuroraRenderer, WritesStraightOnlyWhereItIsAskedToPaint) {
+    // Straight onto the painter's image, inside a view placed at (50, 30): nothing outside its region changes.
+    const QSize size(200, 100);
+    QImage window(400, 300, QImage::Format_RGB32);
+    window.fill(Qt::white);
+    QImage shared = window;  // another holder of the same pixels keeps its own
+    {
+        QPainter p(&window);
+        p.translate(50, 30);
+        AuroraRenderer().paint(p, QRegion(10, 10, 50, 40), size, 1000, 1);
+    }
+    EXPECT_EQ(shared.pixel(70, 50), qRgb(255, 255, 255));
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const bool inside = QRect(60, 40, 50, 40).contains(x, y);
+            ASSERT_EQ(window.pixel(x, y) == qRgb(255, 255, 255), !inside) << x << "," << y;
+        }
 }
 
 TEST(NoiseOverlay, GrainMaskSoftLightsOnlyTheSpecks) {
@@ -309,8 +346,8 @@ TEST(NoiseOverlay, GrainMaskSoftLightsOnlyTheSpecks) {
     QImage grey(400, 300, QImage::Format_RGB32);
     grey.fill(QColor(128, 128, 128));
     QImage left = grey;
-    mask.apply(grey, QRegion(0, 0, 400, 300));
-    mask.apply(left, QRegion(0, 0, 200, 300));
+    mask.apply(grey.bits(), grey.bytesPerLine(), grey.size(), QRegion(0, 0, 400, 300));
+    mask.apply(left.bits(), left.bytesPerLine(), left.size(), QRegion(0, 0, 200, 300));
     int brighter = 0;
     for (int y = 0; y < 300; ++y)
         for (int x = 0; x < 400; ++x) {

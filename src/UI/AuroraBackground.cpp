@@ -16,8 +16,8 @@ bool paintsOpaque(const QWidget* w) {
     return w->autoFillBackground() && w->palette().brush(w->backgroundRole()).isOpaque();
 }
 
-// Takes from region (in `to`'s coordinates) what the visible descendants of parent cover opaquely,
-// each within clip (the part of its parent it can show in, in `to`'s coordinates).
+// Takes from region (in `to`'s coordinates) what the visible widgets among children, or their
+// descendants, cover opaquely, each within clip (the part of its parent it can show in).
 void subtractOpaque(const QObjectList& children, const QWidget* to, const QRect& clip, QRegion& region) {
     for (const QObject* child : children) {
         const auto* w = qobject_cast<const QWidget*>(child);

@@ -1,21 +1,93 @@
 #include "UI/AuroraBackground.h"
 
+#include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 #include "UI/Timeline.h"
 
+namespace {
+
+// Whether w paints every pixel of its rectangle with opaque colour.
+bool paintsOpaque(const QWidget* w) {
+    if (w->graphicsEffect() || w->testAttribute(Qt::WA_TranslucentBackground)) return false;
+    if (w->testAttribute(Qt::WA_OpaquePaintEvent)) return true;
+    return w->autoFillBackground() && w->palette().brush(w->backgroundRole()).isOpaque();
+}
+
+// Takes from region (in `to`'s coordinates) what the visible widgets among children, or their
+// descendants, cover opaquely, each within clip (the part of its parent it can show in).
+void subtractOpaque(const QObjectList& children, const QWidget* to, const QRect& clip, QRegion& region) {
+    for (const QObject* child : children) {
+        const auto* w = qobject_cast<const QWidget*>(child);
+        if (!w || w->isWindow() || !w->isVisible() || w == to) continue;
+        const QRect box = QRect(w->mapTo(to->window(), QPoint(0, 0)) - to->mapTo(to->window(), QPoint(0, 0)), w->size())
+                              .intersected(clip);
+        if (box.isEmpty()) continue;
+        if (paintsOpaque(w)) region -= box;
+        else subtractOpaque(w->children(), to, box, region);
+        if (region.isEmpty()) return;
+    }
+}
+
+} // namespace
+
 AuroraBackground::AuroraBackground(double intensity, QWidget* parent)
-    : QWidget(parent), intensity_(qBound(0.0, intensity, 1.0)), timeline_(new Timeline(this)) {
+    : QWidget(parent), intensity_(qBound(0.0, intensity, 1.0)), frameTime_(Timeline::now()),
+      timeline_(new Timeline(this, framesPerTick(intensity_), false)) {
     // It never takes the pointer: clicks go to whatever sits on top of or beside it.
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    connect(timeline_, &Timeline::tick, this, &AuroraBackground::advance);
+    syncOpaque();
+}
+
+int AuroraBackground::framesPerTick(double intensity) {
+    if (intensity <= 0) return kSlowestFramesPerTick;
+    return std::clamp(int(std::lround(kFullStrengthFramesPerTick / intensity)), kFullStrengthFramesPerTick,
+                      kSlowestFramesPerTick);
 }
 
 void AuroraBackground::setIntensity(double intensity) {
     intensity_ = qBound(0.0, intensity, 1.0);
+    timeline_->setFrameDivisor(framesPerTick(intensity_));
+    syncOpaque();
     update();
 }
 
-void AuroraBackground::paintEvent(QPaintEvent*) {
+void AuroraBackground::setGround(const QColor& ground) {
+    ground_ = ground;
+    syncOpaque();
+    update();
+}
+
+void AuroraBackground::syncOpaque() {
+    // Covering everything behind it, the backdrop spares the views below a repaint at every tick.
+    setAttribute(Qt::WA_OpaquePaintEvent, intensity_ >= 1 || (ground_.isValid() && ground_.alpha() == 255));
+}
+
+QRegion AuroraBackground::exposedRegion() const {
+    QRegion region(rect());
+    const QWidget* parent = parentWidget();
+    if (!parent) return region;
+    // Siblings after this one in the child list are stacked above it.
+    const QObjectList& siblings = parent->children();
+    const qsizetype self = siblings.indexOf(const_cast<AuroraBackground*>(this));
+    const QObjectList above = siblings.mid(self + 1);
+    const QRect parentBox(mapFrom(parent, QPoint(0, 0)), parent->size());
+    subtractOpaque(above, this, parentBox, region);
+    return region;
+}
+
+void AuroraBackground::advance() {
+    if (intensity_ <= 0) return;
+    const QRegion shows = exposedRegion();
+    if (shows.isEmpty()) return;
+    frameTime_ = Timeline::now();
+    update(shows);
+}
+
+void AuroraBackground::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    renderer_.render(p, rect(), Timeline::now(), intensity_);
+    renderer_.paint(p, event->region(), size(), frameTime_, intensity_, ground_);
 }

@@ -1,6 +1,8 @@
 #pragma once
-// The living backdrop: the aurora frame for the current time, redrawn by a timeline at most 30
-// times a second while visible, shown at the caller's intensity.
+// The living backdrop: the aurora frame for the current time, redrawn by a timeline while it can
+// be seen, shown at the caller's intensity.
+// A tick repaints only the part of the backdrop that shows: what opaque widgets above it cover is
+// left alone, so an editor or a list lying over it is not redrawn by the animation.
 #include <QWidget>
 
 #include "UI/AuroraRenderer.h"
@@ -10,17 +12,39 @@ class Timeline;
 class AuroraBackground : public QWidget {
     Q_OBJECT
 public:
+    // Frames of the shared clock per backdrop frame. The blobs drift a few points a second under a
+    // 110-point blur: at full strength 15 frames a second look the same as 30, and a fainter
+    // backdrop changes its pixels less per frame, so it may tick more slowly for the same steps.
+    static constexpr int kFullStrengthFramesPerTick = 2;
+    static constexpr int kSlowestFramesPerTick = 4;
+    static int framesPerTick(double intensity);
+
     explicit AuroraBackground(double intensity, QWidget* parent = nullptr);
 
     double intensity() const { return intensity_; }
     void setIntensity(double intensity);
+    // The opaque colour that lies behind the backdrop, when the caller knows it: the backdrop then
+    // draws itself over that colour and covers what is behind it.
+    QColor ground() const { return ground_; }
+    void setGround(const QColor& ground);
     const Timeline& timeline() const { return *timeline_; }
+    const AuroraRenderer& renderer() const { return renderer_; }
+    // The moment the backdrop shows (seconds since the reference date): that of the latest tick.
+    double frameTime() const { return frameTime_; }
+
+    // The part of the backdrop not hidden by opaque widgets stacked above it, in its own coordinates.
+    QRegion exposedRegion() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void advance();
+    void syncOpaque();
+
     double intensity_;
+    QColor ground_;
+    double frameTime_;
     AuroraRenderer renderer_;
     Timeline* timeline_;
 };

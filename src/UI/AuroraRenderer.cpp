@@ -1,12 +1,13 @@
 #include "UI/AuroraRenderer.h"
 
+#include <QPaintEngine>
 #include <QPainter>
-#include <QRadialGradient>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "UI/AuroraBlob.h"
 #include "UI/Blur.h"
-#include "UI/NoiseOverlay.h"
 
 double AuroraRenderer::vignetteAlpha(double distance) {
     if (distance <= kVignetteInner) return 0;
@@ -35,52 +36,258 @@ const QImage& AuroraRenderer::sprite(int index) {
     return sprites_[index];
 }
 
+namespace {
+
+// One tap of a bilinear sample at pos (in pixels, centres at i + 0.5) along count pixels: the two
+// neighbours and the weight of the second (0..256). Outside, the edge pixel repeats.
+struct Tap {
+    int first, second, weight;
+};
+Tap tapAt(double pos, int count) {
+    const double s = pos - 0.5;
+    int i = int(std::floor(s));
+    double f = s - i;
+    if (i < 0) i = 0, f = 0;
+    if (i >= count - 1) i = count - 1, f = 0;
+    return {i, std::min(i + 1, count - 1), int(std::lround(f * 256))};
+}
+
+// Screen blend of a premultiplied channel s over an opaque one d (both 0..255).
+inline int screen(int d, int s) { return d + s - (d * s + 127) / 255; }
+
+// Mixes two pixels channel by channel, w/256 of b: red and blue in one multiply, green (and
+// alpha) in another.
+inline quint32 mix(quint32 a, quint32 b, quint32 w) {
+    const quint32 rb = (((a & 0x00ff00ffu) * (256 - w) + (b & 0x00ff00ffu) * w) >> 8) & 0x00ff00ffu;
+    const quint32 ag = ((((a >> 8) & 0x00ff00ffu) * (256 - w) + ((b >> 8) & 0x00ff00ffu) * w)) & 0xff00ff00u;
+    return rb | ag;
+}
+
+// Draws sprite (premultiplied, with a clear border of at least one pixel) centred at centre,
+// scaled by scale, at opacity (0..256), onto the opaque layer in screen mode, sampled bilinearly.
+void screenSprite(QImage& layer, const QImage& sprite, QPointF centre, double scale, int opacity) {
+    const int sw = sprite.width(), sh = sprite.height();
+    auto source = [scale](double pos, double mid) { return (pos + 0.5 - mid) / scale - 0.5; };
+    // Layer pixels whose samples fall inside the sprite (both neighbours in range).
+    const int x0 = std::max(0, int(std::ceil(centre.x() - sw * scale / 2 + 0.5 * scale - 0.5))),
+              x1 = std::min(layer.width() - 1, int(std::floor(centre.x() + sw * scale / 2 - 1.5 * scale - 0.5)));
+    const int y0 = std::max(0, int(std::ceil(centre.y() - sh * scale / 2 + 0.5 * scale - 0.5))),
+              y1 = std::min(layer.height() - 1, int(std::floor(centre.y() + sh * scale / 2 - 1.5 * scale - 0.5)));
+    if (x1 < x0 || y1 < y0) return;
+    std::vector<std::pair<int, quint32>> columns;
+    columns.reserve(size_t(x1 - x0 + 1));
+    for (int x = x0; x <= x1; ++x) {
+        const double u = std::clamp(source(x, centre.x()) + sw / 2.0, 0.0, sw - 1.001);
+        const int ux = int(u);
+        columns.emplace_back(ux, quint32(std::lround((u - ux) * 256)));
+    }
+    for (int y = y0; y <= y1; ++y) {
+        const double v = std::clamp(source(y, centre.y()) + sh / 2.0, 0.0, sh - 1.001);
+        const int vy = int(v);
+        const quint32 wy = quint32(std::lround((v - vy) * 256));
+        const auto* top = reinterpret_cast<const quint32*>(sprite.constScanLine(vy));
+        const auto* bottom = reinterpret_cast<const quint32*>(sprite.constScanLine(vy + 1));
+        auto* out = reinterpret_cast<QRgb*>(layer.scanLine(y));
+        for (int x = x0; x <= x1; ++x) {
+            const auto [ux, wx] = columns[size_t(x - x0)];
+            const quint32 s = mix(mix(top[ux], top[ux + 1], wx), mix(bottom[ux], bottom[ux + 1], wx), wy);
+            if ((s & 0x00ffffffu) == 0) continue;
+            const QRgb d = out[x];
+            auto faded = [&](int shift) { return (int((s >> shift) & 0xff) * opacity + 128) >> 8; };
+            out[x] = qRgb(screen(qRed(d), faded(16)), screen(qGreen(d), faded(8)), screen(qBlue(d), faded(0)));
+        }
+    }
+}
+
+// 32-bit pixels to write: an image's buffer.
+struct Pixels {
+    uchar* bits;
+    qsizetype bytesPerLine;
+    QSize size;
+};
+
+// Bilinear scale-up of the opaque layer into the pixel rectangle r of target, where the backdrop
+// (width device pixels wide) starts at origin, sampling at pixel centres as smooth image scaling
+// does. Rows are first widened along x (once per layer row and frame, kept in wide), then mixed
+// along y.
+void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint origin, int width, double scale,
+             std::vector<std::vector<quint32>>& wide) {
+    if (r.isEmpty()) return;
+    std::vector<Tap> columns;
+    auto widened = [&](int row) -> const quint32* {
+        std::vector<quint32>& line = wide[size_t(row)];
+        if (line.empty()) {
+            if (columns.empty())
+                for (int x = 0; x < width; ++x) columns.push_back(tapAt((x + 0.5) / scale, layer.width()));
+            line.resize(size_t(width));
+            const auto* src = reinterpret_cast<const quint32*>(layer.constScanLine(row));
+            for (int x = 0; x < width; ++x) {
+                const Tap& t = columns[size_t(x)];
+                line[size_t(x)] = mix(src[t.first], src[t.second], quint32(t.weight));
+            }
+        }
+        return line.data();
+    };
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const Tap t = tapAt((y - origin.y() + 0.5) / scale, layer.height());
+        const quint32* __restrict a = widened(t.first) + (r.left() - origin.x());
+        const quint32* __restrict b = widened(t.second) + (r.left() - origin.x());
+        quint32* __restrict out = reinterpret_cast<quint32*>(target.bits + y * target.bytesPerLine) + r.left();
+        const quint32 w = quint32(t.weight);
+        const int n = r.width();
+        for (int i = 0; i < n; ++i) out[i] = mix(a[i], b[i], w) | 0xff000000u;
+    }
+}
+
+} // namespace
+
 void AuroraRenderer::composeSmoothLayer(const QSizeF& size, double now) {
     const QSize pixels(int(std::ceil(size.width() / kBlobLayerScale)) + 1,
                        int(std::ceil(size.height() / kBlobLayerScale)) + 1);
     const QPointF centre(size.width() / 2 / kBlobLayerScale, size.height() / 2 / kBlobLayerScale);
-    if (layer_.size() != pixels) {
+    if (layer_.size() != pixels || vignetteCentre_ != centre) {
         layer_ = QImage(pixels, QImage::Format_RGB32);
-        vignette_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        vignette_.fill(Qt::transparent);
-        QPainter p(&vignette_);
-        QRadialGradient g(centre, kVignetteOuter / kBlobLayerScale);
-        g.setColorAt(kVignetteInner / kVignetteOuter, Qt::transparent);
-        g.setColorAt(1, QColor::fromRgbF(0, 0, 0, float(kVignetteAlpha)));
-        p.fillRect(vignette_.rect(), g);
+        vignette_.assign(size_t(pixels.width()) * size_t(pixels.height()), 256);
+        vignetteCentre_ = centre;
+        for (int y = 0; y < pixels.height(); ++y)
+            for (int x = 0; x < pixels.width(); ++x) {
+                const double distance = std::hypot(x + 0.5 - centre.x(), y + 0.5 - centre.y()) * kBlobLayerScale;
+                vignette_[size_t(y * pixels.width() + x)] = int(std::lround((1 - vignetteAlpha(distance)) * 256));
+            }
     }
     layer_.fill(Qt::black);
-    QPainter p(&layer_);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.setCompositionMode(QPainter::CompositionMode_Screen);
     const auto& blobs = AuroraBlob::all();
     for (int i = 0; i < blobs.size(); ++i) {
         const AuroraBlob::Pose pose = blobs[i].at(now);
-        const QImage& img = sprite(i);
-        p.save();
-        p.translate(centre + pose.offset / kBlobLayerScale);
-        p.scale(pose.scale, pose.scale);
-        p.setOpacity(pose.opacity);
-        p.drawImage(QPointF(-img.width() / 2.0, -img.height() / 2.0), img);
-        p.restore();
+        screenSprite(layer_, sprite(i), centre + pose.offset / kBlobLayerScale, pose.scale,
+                     int(std::lround(pose.opacity * 256)));
     }
-    // The vignette lies over the grain too; the grain is far too faint for the order to show.
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p.drawImage(0, 0, vignette_);
+    // The vignette darkens the layer; the grain is soft-lit after it (build): it is far too faint
+    // for the order to show.
+    for (int y = 0; y < pixels.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(layer_.scanLine(y));
+        const int* keep = &vignette_[size_t(y * pixels.width())];
+        for (int x = 0; x < pixels.width(); ++x)
+            row[x] = qRgb((qRed(row[x]) * keep[x] + 128) >> 8, (qGreen(row[x]) * keep[x] + 128) >> 8,
+                          (qBlue(row[x]) * keep[x] + 128) >> 8);
+    }
+}
+
+void AuroraRenderer::buildInto(QImage& image, bool painting, QPoint origin, qreal dpr, const QRegion& region) {
+    // An image a painter is drawing on is written through the buffer that painter draws into
+    // (detaching it would leave the painter on the old one); our own frame is never shared.
+    const Pixels target{painting ? const_cast<uchar*>(image.constBits()) : image.bits(), image.bytesPerLine(), image.size()};
+    if (!layerFresh_) {
+        composeSmoothLayer(QSizeF(frameSize_), frameNow_);
+        if (flat_) flatten();
+        wideRows_.assign(size_t(layer_.height()), {});
+        layerFresh_ = true;
+    }
+    const int width = int(std::ceil(frameSize_.width() * dpr));
+    const QRect backdrop(origin, QSize(width, int(std::ceil(frameSize_.height() * dpr))));
+    QRegion device;
+    for (const QRect& r : region) {
+        const QRect d(QPoint(int(std::floor(r.left() * dpr)), int(std::floor(r.top() * dpr))),
+                      QPoint(int(std::ceil((r.right() + 1) * dpr)) - 1, int(std::ceil((r.bottom() + 1) * dpr)) - 1));
+        const QRect inside = d.translated(origin).intersected(backdrop).intersected(image.rect());
+        upscale(layer_, target, inside, origin, width, kBlobLayerScale * dpr, wideRows_);
+        device += inside;
+        pixelsBuilt_ += qint64(inside.width()) * inside.height();
+    }
+    // Over the ground the grain lies on the blended backdrop, at the backdrop's strength.
+    grain_.apply(target.bits, target.bytesPerLine, target.size, device, flat_ ? intensity_ : 1.0, origin);
+}
+
+namespace {
+
+// The image a painter draws straight into, and where (0, 0) of its user space lies in it, when
+// pixels can be written there directly: a raster image of a plain 32-bit format, no rotation or
+// sub-pixel offset.
+QImage* directTarget(QPainter& painter, qreal dpr, QPoint* origin) {
+    // A view's painter names the view as its device; the engine knows the image it really draws on.
+    QPaintEngine* engine = painter.paintEngine();
+    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image || engine->type() != QPaintEngine::Raster) return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format f = image->format();
+    if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 && f != QImage::Format_ARGB32_Premultiplied) return nullptr;
+    const QTransform t = painter.deviceTransform();
+    if (t.type() > QTransform::TxScale || t.m11() != dpr || t.m22() != dpr || t.dx() != std::floor(t.dx()) ||
+        t.dy() != std::floor(t.dy()) || painter.opacity() != 1 ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return nullptr;
+    *origin = QPoint(int(t.dx()), int(t.dy()));
+    return image;
+}
+
+} // namespace
+
+void AuroraRenderer::flatten() {
+    const int keep = int(std::lround(intensity_ * 256));
+    const quint32 ground = ground_ & 0x00ffffffu;
+    for (int y = 0; y < layer_.height(); ++y) {
+        auto* row = reinterpret_cast<quint32*>(layer_.scanLine(y));
+        for (int x = 0; x < layer_.width(); ++x) row[x] = mix(ground, row[x], quint32(keep)) | 0xff000000u;
+    }
+}
+
+void AuroraRenderer::paint(QPainter& painter, const QRegion& region, const QSize& size, double now, double intensity,
+                           const QColor& ground) {
+    if (intensity <= 0 || size.isEmpty()) return;
+    intensity = std::min(1.0, intensity);
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    if (frameSize_ != size || frameDpr_ != dpr) {
+        frameSize_ = size;
+        frameDpr_ = dpr;
+        grain_ = NoiseOverlay::Mask(QSizeF(size), dpr);
+        frame_ = QImage();
+        fresh_ = QRegion();
+        layerFresh_ = false;
+    }
+    // Over a known opaque ground (or at full strength) the pixels are the finished colours, written
+    // straight where the painter draws; otherwise the frame holds the backdrop alone, is kept for
+    // repaints of the same moment and is drawn at the intensity.
+    const bool flat = intensity >= 1 || (ground.isValid() && ground.alpha() == 255);
+    const QRgb groundRgb = ground.isValid() ? ground.rgb() : qRgb(0, 0, 0);
+    if (now != frameNow_ || flat != flat_ || (flat && (intensity != intensity_ || groundRgb != ground_))) {
+        frameNow_ = now;
+        flat_ = flat;
+        intensity_ = intensity;
+        ground_ = groundRgb;
+        fresh_ = QRegion();
+        layerFresh_ = false;
+    }
+    const QRegion wanted = region.intersected(QRect(QPoint(0, 0), size));
+    QPoint origin;
+    if (QImage* target = flat ? directTarget(painter, dpr, &origin) : nullptr) {
+        // The painter's clip is the paint event's region, which is all that is written.
+        buildInto(*target, true, origin, dpr, wanted.intersected(painter.hasClipping() ? painter.clipRegion() : wanted));
+        return;
+    }
+    const QSize pixels(int(std::ceil(size.width() * dpr)), int(std::ceil(size.height() * dpr)));
+    if (frame_.size() != pixels) {
+        frame_ = QImage(pixels, QImage::Format_RGB32);
+        frame_.setDevicePixelRatio(dpr);
+        fresh_ = QRegion();
+    }
+    const QRegion stale = wanted - fresh_;
+    if (!stale.isEmpty()) {
+        buildInto(frame_, false, QPoint(0, 0), dpr, stale);
+        fresh_ += stale;
+    }
+    painter.save();
+    if (!flat) painter.setOpacity(painter.opacity() * intensity);
+    for (const QRect& r : wanted)
+        painter.drawImage(QRectF(r), frame_, QRectF(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr));
+    painter.restore();
 }
 
 void AuroraRenderer::render(QPainter& painter, const QRectF& rect, double now, double intensity) {
     if (intensity <= 0 || rect.isEmpty()) return;
-    composeSmoothLayer(rect.size(), now);
+    const QSize size(int(std::ceil(rect.width())), int(std::ceil(rect.height())));
     painter.save();
     painter.setClipRect(rect, Qt::IntersectClip);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.setOpacity(painter.opacity() * std::min(1.0, intensity));
-    // The layer is opaque, so drawing it at the intensity is the whole backdrop at that opacity.
-    painter.drawImage(QRectF(rect.topLeft(), QSizeF(layer_.size()) * kBlobLayerScale), layer_);
     painter.translate(rect.topLeft());
-    painter.setCompositionMode(QPainter::CompositionMode_SoftLight);
-    painter.setOpacity(painter.opacity() * NoiseOverlay::kBlendOpacity);
-    NoiseOverlay::paint(painter, rect.size());
+    paint(painter, QRegion(QRect(QPoint(0, 0), size)), size, now, intensity);
     painter.restore();
 }

@@ -1,20 +1,26 @@
 #pragma once
 // Draws frames of the aurora backdrop: black ground, the five blurred blobs in screen mode, the
-// soft-lit grain and the vignette, drawn at the caller's intensity.
+// vignette and the soft-lit grain, drawn at the caller's intensity.
 // Everything but the grain is smooth (the blobs are heavily blurred, the vignette is a wide
-// ramp), so it is composed at a quarter of the resolution from blurred sprites made once and
-// scaled up in one pass; the grain's specks are then blended at full resolution.
+// ramp), so it is composed at an eighth of the resolution from blurred sprites made once and
+// scaled up. The grain is drawn once per size. A frame is built lazily, only where it is asked
+// for, and kept: painting the same moment again (a widget above redrawing) is a copy.
 // Gui-only: usable off-screen.
+#include <QColor>
 #include <QImage>
 #include <QList>
 #include <QRectF>
+#include <QRegion>
+#include <vector>
+
+#include "UI/NoiseOverlay.h"
 
 class QPainter;
 
 class AuroraRenderer {
 public:
     // Points per pixel of the smooth layer.
-    static constexpr int kBlobLayerScale = 4;
+    static constexpr int kBlobLayerScale = 8;
     // Vignette: clear up to this distance from the centre, black at kVignetteAlpha from kVignetteOuter on.
     static constexpr double kVignetteInner = 220;
     static constexpr double kVignetteOuter = 900;
@@ -22,15 +28,39 @@ public:
 
     // Draws the frame at time now (seconds since the reference date) over rect, at opacity intensity.
     void render(QPainter& painter, const QRectF& rect, double now, double intensity);
+    // Draws the part region of the frame at now for a backdrop filling (0, 0, size) of the painter.
+    // With an opaque ground the backdrop is drawn as if over that colour and covers what lies behind.
+    void paint(QPainter& painter, const QRegion& region, const QSize& size, double now, double intensity,
+               const QColor& ground = QColor());
 
     // Opacity of the vignette at distance points from the centre.
     static double vignetteAlpha(double distance);
 
+    // How many pixels of frames were built so far (what a repaint had to compute afresh).
+    qint64 pixelsBuilt() const { return pixelsBuilt_; }
+
 private:
     void composeSmoothLayer(const QSizeF& size, double now);
+    // Writes the region (points) of the current frame into image, where the backdrop's pixel origin
+    // lies at origin; painting says a painter is drawing on image.
+    void buildInto(QImage& image, bool painting, QPoint origin, qreal dpr, const QRegion& region);
+    void flatten();
     const QImage& sprite(int index);
 
     QImage layer_;              // ground, blobs and vignette at low resolution
-    QImage vignette_;           // at the layer's resolution
+    std::vector<int> vignette_; // what the vignette keeps of each layer pixel, 0..256
+    QPointF vignetteCentre_;
     QList<QImage> sprites_;     // one blurred circle per blob, at the layer's resolution
+    QImage frame_;              // the frame at device resolution, valid inside fresh_ (when not written straight)
+    std::vector<std::vector<quint32>> wideRows_;  // layer rows scaled along x, for the current frame
+    QSize frameSize_;           // points
+    qreal frameDpr_ = 0;
+    QRegion fresh_;             // in points
+    double frameNow_ = 0;
+    bool layerFresh_ = false;
+    bool flat_ = false;         // the frame holds the backdrop over ground_ at intensity_
+    double intensity_ = 1;
+    QRgb ground_ = 0;
+    NoiseOverlay::Mask grain_;
+    qint64 pixelsBuilt_ = 0;
 };

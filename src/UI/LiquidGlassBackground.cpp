@@ -4,6 +4,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
+#include <cmath>
 
 LiquidGlassBackground::LiquidGlassBackground(QWidget* target, qreal cornerRadius)
     : QObject(target), target_(target), cornerRadius_(cornerRadius) {
@@ -11,8 +13,65 @@ LiquidGlassBackground::LiquidGlassBackground(QWidget* target, qreal cornerRadius
     target->update();
 }
 
+namespace {
+
+// The glass of one size, drawn once into an image and copied on every later paint: surfaces over
+// the animated backdrop are repainted at every frame of it.
+struct CachedGlass {
+    QSizeF size;
+    qreal radius;
+    qreal dpr;
+    QPoint phase;  // sub-pixel position of the top-left corner, in 1/64 pixel
+    QImage image;
+};
+
+QList<CachedGlass>& glassCache() {
+    static QList<CachedGlass> cache;
+    return cache;
+}
+
+} // namespace
+
 void LiquidGlassBackground::paint(QPainter& p, const QRectF& rect, qreal radius) {
     if (rect.isEmpty()) return;
+    const QTransform world = p.transform();
+    const bool copyable = world.type() <= QTransform::TxTranslate && p.opacity() == 1 &&
+                          p.compositionMode() == QPainter::CompositionMode_SourceOver;
+    if (!copyable) {
+        paintShape(p, rect, radius);
+        return;
+    }
+    const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const QPointF corner = world.map(rect.topLeft()) * dpr;
+    const QPoint whole(int(std::floor(corner.x())), int(std::floor(corner.y())));
+    const QPoint phase(int(std::lround((corner.x() - whole.x()) * 64)), int(std::lround((corner.y() - whole.y()) * 64)));
+    QList<CachedGlass>& cache = glassCache();
+    auto it = std::find_if(cache.begin(), cache.end(), [&](const CachedGlass& c) {
+        return c.size == rect.size() && c.radius == radius && c.dpr == dpr && c.phase == phase;
+    });
+    if (it == cache.end()) {
+        const QSize pixels(int(std::ceil(rect.width() * dpr + phase.x() / 64.0)) + 1,
+                           int(std::ceil(rect.height() * dpr + phase.y() / 64.0)) + 1);
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter ip(&image);
+            ip.translate(phase.x() / 64.0, phase.y() / 64.0);
+            ip.scale(dpr, dpr);
+            paintShape(ip, QRectF(QPointF(0, 0), rect.size()), radius);
+        }
+        image.setDevicePixelRatio(dpr);
+        if (cache.size() >= 8) cache.removeFirst();
+        cache.append({rect.size(), radius, dpr, phase, image});
+        it = cache.end() - 1;
+    }
+    p.save();
+    p.setTransform(QTransform());
+    p.drawImage(QPointF(whole) / dpr, it->image);
+    p.restore();
+}
+
+void LiquidGlassBackground::paintShape(QPainter& p, const QRectF& rect, qreal radius) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;

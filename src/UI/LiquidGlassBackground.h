@@ -12,12 +12,15 @@ public:
     LiquidGlassBackground(QWidget* target, qreal cornerRadius);
 
     qreal cornerRadius() const { return cornerRadius_; }
+    // Paints the glass; a glass of a size already painted is copied from a cached image.
     static void paint(QPainter& painter, const QRectF& rect, qreal cornerRadius);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static void paintShape(QPainter& painter, const QRectF& rect, qreal cornerRadius);
+
     QPointer<QWidget> target_;
     qreal cornerRadius_;
 };

@@ -73,11 +73,13 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
         p.setCompositionMode(QPainter::CompositionMode_Plus);
         p.fillRect(local, sheen);
     }
-    // Keep only the glyphs: a full-size mask, since DestinationIn only touches what is drawn.
-    QImage mask(pixels.size(), QImage::Format_ARGB32_Premultiplied);
-    mask.fill(Qt::transparent);
-    {
-        QPainter p(&mask);
+    // Keep only the glyphs: a full-size mask, since DestinationIn only touches what is drawn. The
+    // glyphs do not move, so the mask is drawn once per size and kept for every later frame.
+    if (mask_.size() != pixels.size() || maskDpr_ != dpr) {
+        mask_ = QImage(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+        maskDpr_ = dpr;
+        mask_.fill(Qt::transparent);
+        QPainter p(&mask_);
         p.scale(dpr, dpr);
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);
@@ -88,7 +90,7 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
     {
         QPainter p(&layer);
         p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        p.drawImage(0, 0, mask);
+        p.drawImage(0, 0, mask_);
     }
     layer.setDevicePixelRatio(dpr);
     painter.drawImage(box.topLeft(), layer);

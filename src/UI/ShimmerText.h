@@ -2,6 +2,7 @@
 // The brand title: glyphs filled with the palette gradient, swept by a white sheen that crosses
 // the text once every three seconds.
 #include <QFont>
+#include <QImage>
 #include <QWidget>
 #include <array>
 
@@ -36,4 +37,6 @@ private:
     QString text_;
     QFont font_;
     Timeline* timeline_;
+    mutable QImage mask_;  // the glyphs, drawn once per size
+    mutable qreal maskDpr_ = 0;
 };

@@ -8,7 +8,7 @@
 
 StatusDot::StatusDot(const QColor& color, qreal size, QWidget* parent)
     : QWidget(parent), color_(color), size_(std::max<qreal>(0, size)),
-      halo_(new ShadowEffect(size_ * 1.5, this)), timeline_(new Timeline(this)) {
+      halo_(new ShadowEffect(size_ * 1.5, this)), timeline_(new Timeline(this, kFramesPerTick)) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFixedSize(sizeHint());
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -11,6 +11,8 @@ class StatusDot : public QWidget {
     Q_OBJECT
 public:
     static constexpr qreal kHaloBlurRadius = 6;
+    // Frames of the shared clock per pulse frame: the halo's opacity moves by at most 0.02 in 1/15 s.
+    static constexpr int kFramesPerTick = 2;
 
     StatusDot(const QColor& color, qreal size, QWidget* parent = nullptr);
 

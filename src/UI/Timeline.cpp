@@ -1,31 +1,138 @@
 #include "UI/Timeline.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <vector>
 
 namespace {
 constexpr qint64 kReferenceDateMs = 978307200000LL;  // 2001-01-01T00:00:00Z in Unix ms
+} // namespace
+
+// The one timer behind every running timeline. It also watches the keyboard, so frames hold
+// while the user types.
+class FrameClock : public QObject {
+public:
+    static FrameClock& shared() {
+        static auto* clock = new FrameClock;  // lives as long as the program; never destroyed after the app
+        return *clock;
+    }
+
+    void add(Timeline* t) {
+        if (std::find(running_.begin(), running_.end(), t) == running_.end()) running_.push_back(t);
+        if (!timer_.isActive()) timer_.start();
+    }
+    void remove(Timeline* t) {
+        running_.erase(std::remove(running_.begin(), running_.end(), t), running_.end());
+        if (running_.empty()) timer_.stop();
+    }
+    bool isActive() const { return timer_.isActive(); }
+
+    void advance() {
+        ++frame_;
+        if (lastKey_.isValid() && lastKey_.elapsed() < Timeline::kInputQuietMs) return;
+        // A tick may stop or delete timelines: walk a copy and check each is still running.
+        const std::vector<Timeline*> now = running_;
+        for (Timeline* t : now)
+            if (std::find(running_.begin(), running_.end(), t) != running_.end()) t->frame(frame_);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod) lastKey_.start();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    FrameClock() {
+        timer_.setInterval(Timeline::kFrameIntervalMs);
+        timer_.setTimerType(Qt::PreciseTimer);
+        connect(&timer_, &QTimer::timeout, this, [this] { advance(); });
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            app->installEventFilter(this);
+            // The clock outlives no application: stop with it.
+            connect(app, &QObject::destroyed, this, [this] { timer_.stop(); });
+        }
+    }
+
+    QTimer timer_;
+    std::vector<Timeline*> running_;
+    quint64 frame_ = 0;
+    QElapsedTimer lastKey_;
+};
+
+Timeline::Timeline(QWidget* widget, int frameDivisor, bool repaintsWidget)
+    : QObject(widget), widget_(widget), divisor_(std::max(1, frameDivisor)), repaintsWidget_(repaintsWidget) {
+    widget->installEventFilter(this);
+    sync();
 }
 
-Timeline::Timeline(QWidget* widget) : QObject(widget), widget_(widget) {
-    timer_.setInterval(kFrameIntervalMs);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        emit tick();
-        if (widget_) widget_->update();
-    });
-    widget->installEventFilter(this);
-    if (widget->isVisible()) timer_.start();
-}
+Timeline::~Timeline() { FrameClock::shared().remove(this); }
 
 double Timeline::now() {
     return double(QDateTime::currentMSecsSinceEpoch() - kReferenceDateMs) / 1000.0;
 }
 
+void Timeline::advanceClock() { FrameClock::shared().advance(); }
+
+bool Timeline::clockIsActive() { return FrameClock::shared().isActive(); }
+
+bool Timeline::canBeSeen() const {
+    if (!widget_ || !widget_->isVisible()) return false;
+    const QWidget* top = widget_->window();
+    if (top->windowState() & Qt::WindowMinimized) return false;
+    const QWindow* handle = top->windowHandle();
+    return handle && handle->isExposed();
+}
+
+void Timeline::sync() {
+    // Follow the window the widget is in now: a widget may move to another window.
+    QWidget* top = widget_ ? widget_->window() : nullptr;
+    if (top != topLevel_) {
+        if (topLevel_ && topLevel_ != widget_) topLevel_->removeEventFilter(this);
+        topLevel_ = top;
+        if (top && top != widget_) top->installEventFilter(this);
+    }
+    QWindow* handle = top ? top->windowHandle() : nullptr;
+    if (handle != window_) {
+        if (window_) window_->removeEventFilter(this);
+        window_ = handle;
+        if (handle) handle->installEventFilter(this);
+    }
+    const bool run = canBeSeen();
+    if (run == running_) return;
+    running_ = run;
+    if (run) FrameClock::shared().add(this);
+    else FrameClock::shared().remove(this);
+}
+
+void Timeline::frame(quint64 index) {
+    if (!canBeSeen()) {
+        sync();
+        return;
+    }
+    if (index % quint64(divisor_) != 0) return;
+    emit tick();
+    if (repaintsWidget_ && widget_) widget_->update();
+}
+
 bool Timeline::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == widget_) {
-        if (event->type() == QEvent::Show) timer_.start();
-        else if (event->type() == QEvent::Hide) timer_.stop();
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::Hide:
+    case QEvent::WindowStateChange:
+    case QEvent::Expose:
+    case QEvent::ParentChange:
+        // After the event has done its work: a window is exposed only once it is mapped.
+        QMetaObject::invokeMethod(this, &Timeline::sync, Qt::QueuedConnection);
+        if (event->type() != QEvent::Expose) sync();
+        break;
+    default:
+        break;
     }
     return QObject::eventFilter(watched, event);
 }

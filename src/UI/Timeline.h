@@ -1,23 +1,38 @@
 #pragma once
-// Redraws one widget at most 30 times a second while it is visible. The animated theme pieces
-// are pure functions of the wall-clock time, so all windows show them in the same phase.
+// Redraws one widget from a frame clock of at most 30 frames a second, only while the widget can
+// be seen: shown, in a window that is exposed and not minimized. The animated theme pieces are
+// pure functions of the wall-clock time, so all windows show them in the same phase.
+// Every timeline of the program ticks from one shared clock, so the animations of a window land
+// in the same repaint. Typing comes first: no frame is drawn within kInputQuietMs of a key press,
+// so a keystroke never waits behind a frame of decoration.
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
+#include <algorithm>
+
+class QWindow;
 
 class Timeline : public QObject {
     Q_OBJECT
 public:
     static constexpr int kFrameIntervalMs = 34;  // just over 1/30 s, so never more than 30 frames
+    static constexpr int kInputQuietMs = 250;
 
-    // Attaches to widget (and is owned by it); runs only while the widget is shown.
-    explicit Timeline(QWidget* widget);
+    // Attaches to widget (and is owned by it). It ticks on every frameDivisor-th frame of the
+    // shared clock; unless repaintsWidget is false it repaints the whole widget at each tick.
+    explicit Timeline(QWidget* widget, int frameDivisor = 1, bool repaintsWidget = true);
+    ~Timeline() override;
 
-    bool isRunning() const { return timer_.isActive(); }
+    bool isRunning() const { return running_; }
+    int frameDivisor() const { return divisor_; }
+    void setFrameDivisor(int frameDivisor) { divisor_ = std::max(1, frameDivisor); }
 
     // Seconds since 1 January 2001, 00:00:00 UTC.
     static double now();
+    // Runs one frame of the shared clock at once (what its timer does every kFrameIntervalMs).
+    static void advanceClock();
+    // Whether the shared clock's timer runs (it stops when no timeline runs).
+    static bool clockIsActive();
 
 signals:
     // Each frame, just before the widget is asked to repaint.
@@ -27,6 +42,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class FrameClock;
+    void sync();
+    void frame(quint64 index);
+    bool canBeSeen() const;
+
     QPointer<QWidget> widget_;
-    QTimer timer_;
+    QPointer<QWidget> topLevel_;
+    QPointer<QWindow> window_;
+    int divisor_;
+    bool repaintsWidget_;
+    bool running_ = false;
 };

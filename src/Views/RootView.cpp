@@ -116,6 +116,7 @@ RootView::RootView(AppState& app, OpenWindowAction openWindow, QWidget* parent)
     columnLayout->addWidget(statusBar_);
     row->addWidget(column_, 1);
 
+    aurora_->setGround(Qt::black);
     aurora_->lower();
 
     connect(&NotificationCenter::shared(), &NotificationCenter::posted, this, [this](const QString& name) {
@@ -265,11 +266,6 @@ void RootView::syncWhatsNew() {
 void RootView::focusEditor() {
     if (CodeEditorView* editor = pane_->editor()) editor->setFocus(Qt::OtherFocusReason);
     else pane_->setFocus(Qt::OtherFocusReason);
-}
-
-void RootView::paintEvent(QPaintEvent*) {
-    // The aurora's black base: the aurora itself is drawn at half strength over it.
-    QPainter(this).fillRect(rect(), Qt::black);
 }
 
 void RootView::resizeEvent(QResizeEvent* event) {

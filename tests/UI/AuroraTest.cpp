@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPainter>
 #include <cmath>
 #include <numbers>
@@ -138,30 +140,224 @@ TEST(AuroraRenderer, BlobsKeepTheirOffsetsFromTheCentreWhenResized) {
     EXPECT_GT(qBlue(a), qGreen(a));  // violet/blue dominates there
 }
 
-TEST(AuroraBackground, RedrawsAtMostThirtyTimesASecondOnlyWhileVisible) {
-    struct Counting : AuroraBackground {
-        using AuroraBackground::AuroraBackground;
-        int paints = 0;
-        void paintEvent(QPaintEvent* e) override {
-            ++paints;
-            AuroraBackground::paintEvent(e);
-        }
-    } view(0.5);
-    view.resize(320, 200);
-    EXPECT_FALSE(view.timeline().isRunning());
-    view.show();
-    EXPECT_TRUE(view.timeline().isRunning());
-    testing_support::spin(50);
-    const int before = view.paints;
-    testing_support::spin(1000);
-    const int frames = view.paints - before;
-    EXPECT_GE(frames, 5);  // loose: a busy machine may drop frames
-    EXPECT_LE(frames, 31);
-    view.hide();
-    EXPECT_FALSE(view.timeline().isRunning());
-    EXPECT_DOUBLE_EQ(view.intensity(), 0.5);
+namespace {
+
+struct CountingWidget : QWidget {
+    using QWidget::QWidget;
+    int paints = 0;
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+// Runs clock frames until the backdrop has moved to a new moment (frames hold for a moment after
+// a key press, which an earlier test may have sent), then lets the repaint happen.
+bool runFrame(const AuroraBackground& aurora) {
+    const double before = aurora.frameTime();
+    const bool moved = testing_support::waitUntil([&] {
+        Timeline::advanceClock();
+        return aurora.frameTime() != before;
+    });
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    return moved;
+}
+
+} // namespace
+
+TEST(AuroraBackground, ATickRepaintsOnlyWhatOpaqueViewsLeaveUncovered) {
+    QWidget window;
+    window.resize(400, 300);
+    auto* aurora = new AuroraBackground(0.5, &window);
+    aurora->setGround(Qt::black);
+    aurora->setGeometry(window.rect());
+    // An opaque editor, and a translucent column holding an opaque list.
+    auto* editor = new CountingWidget(&window);
+    editor->setAttribute(Qt::WA_OpaquePaintEvent);
+    editor->setGeometry(200, 0, 200, 300);
+    auto* column = new CountingWidget(&window);
+    column->setGeometry(0, 0, 200, 300);
+    auto* list = new CountingWidget(column);
+    list->setAutoFillBackground(true);
+    list->setGeometry(0, 100, 200, 100);
+    aurora->lower();
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return aurora->timeline().isRunning(); }));
+
+    EXPECT_EQ(aurora->exposedRegion(), QRegion(0, 0, 200, 300) - QRegion(0, 100, 200, 100));
+    QCoreApplication::processEvents();
+    const int editorPaints = editor->paints, listPaints = list->paints, columnPaints = column->paints;
+    ASSERT_TRUE(runFrame(*aurora));
+    ASSERT_TRUE(runFrame(*aurora));
+    EXPECT_GT(column->paints, columnPaints);  // it lies over the backdrop where the backdrop shows
+    EXPECT_EQ(editor->paints, editorPaints);
+    EXPECT_EQ(list->paints, listPaints);
+
+    // Hidden behind opaque views everywhere, the backdrop asks for no repaint at all.
+    column->setAutoFillBackground(true);
+    EXPECT_TRUE(aurora->exposedRegion().isEmpty());
+}
+
+TEST(AuroraBackground, OpaqueOverAKnownGroundAndSlowerWhenFainter) {
+    AuroraBackground view(0.5);
+    EXPECT_FALSE(view.testAttribute(Qt::WA_OpaquePaintEvent));  // what is behind shows through
+    view.setGround(Qt::black);
+    EXPECT_TRUE(view.testAttribute(Qt::WA_OpaquePaintEvent));
+    EXPECT_TRUE(AuroraBackground(1).testAttribute(Qt::WA_OpaquePaintEvent));
+    // Never faster than 30 frames a second; 15 at full strength, down to 7.5 when faint.
+    EXPECT_EQ(AuroraBackground::framesPerTick(1), 2);
+    EXPECT_EQ(AuroraBackground::framesPerTick(0.7), 3);
+    EXPECT_EQ(AuroraBackground::framesPerTick(0.5), 4);
+    EXPECT_EQ(AuroraBackground::framesPerTick(0.45), 4);
+    EXPECT_EQ(view.timeline().frameDivisor(), 4);
     view.setIntensity(3);
     EXPECT_DOUBLE_EQ(view.intensity(), 1);
+    EXPECT_EQ(view.timeline().frameDivisor(), 2);
+}
+
+TEST(Timeline, TicksOnlyWhileItsWidgetCanBeSeen) {
+    QWidget window;
+    window.resize(200, 100);
+    auto* child = new QWidget(&window);
+    Timeline timeline(child);
+    int ticks = 0;
+    QObject::connect(&timeline, &Timeline::tick, [&] { ++ticks; });
+    EXPECT_FALSE(timeline.isRunning());
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 0);
+
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+    ASSERT_TRUE(testing_support::waitUntil([&] {
+        Timeline::advanceClock();
+        return ticks == 1;
+    }));
+
+    // Minimized: no frame at all, and the clock stops when nothing else runs.
+    window.showMinimized();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return !timeline.isRunning(); }));
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 1);
+    window.showNormal();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+
+    child->hide();
+    EXPECT_FALSE(timeline.isRunning());
+    EXPECT_FALSE(Timeline::clockIsActive());
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 1);
+}
+
+TEST(Timeline, HoldsFramesWhileTheUserTypes) {
+    QWidget window;
+    Timeline timeline(&window);
+    int ticks = 0;
+    QObject::connect(&timeline, &Timeline::tick, [&] { ++ticks; });
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QCoreApplication::sendEvent(&window, &key);
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 0);  // the keystroke goes first; the frame waits for a pause in typing
+}
+
+TEST(AuroraRenderer, PaintsTheSameMomentFromItsCacheAndWithoutSeams) {
+    const QSize size(640, 400);
+    // Shown through (no ground), the frame is kept: the same moment again is a copy.
+    {
+        AuroraRenderer renderer;
+        QImage img(size, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        renderer.paint(p, QRegion(0, 0, 300, 400), size, 1000, 0.5);
+        EXPECT_EQ(renderer.pixelsBuilt(), 300 * 400);
+        renderer.paint(p, QRegion(0, 0, 300, 400), size, 1000, 0.5);
+        EXPECT_EQ(renderer.pixelsBuilt(), 300 * 400);
+        renderer.paint(p, QRegion(0, 0, 300, 400), size, 1001, 0.5);
+        EXPECT_EQ(renderer.pixelsBuilt(), 2 * 300 * 400);
+    }
+    // Painted in pieces or at once, through a kept frame or straight over a ground: no seams.
+    for (const QColor& ground : {QColor(), QColor(Qt::black)}) {
+        QImage pieces(size, QImage::Format_RGB32), whole(size, QImage::Format_RGB32);
+        pieces.fill(Qt::black);
+        whole.fill(Qt::black);
+        {
+            AuroraRenderer renderer;
+            QPainter p(&pieces);
+            renderer.paint(p, QRegion(0, 0, 300, 400), size, 1000, 0.5, ground);
+            p.translate(300, 0);  // a painter for a view further right, as the window's painter is
+            p.setClipRect(QRect(0, 0, 340, 400));
+            p.translate(-300, 0);
+            renderer.paint(p, QRegion(300, 0, 340, 400), size, 1000, 0.5, ground);
+        }
+        {
+            AuroraRenderer renderer;
+            QPainter p(&whole);
+            renderer.paint(p, QRegion(0, 0, 640, 400), size, 1000, 0.5, ground);
+        }
+        EXPECT_EQ(pieces, whole) << ground.isValid();
+    }
+
+    // Over a known black ground the finished colours match drawing the backdrop at half strength over black.
+    QImage over(size, QImage::Format_RGB32), flat(size, QImage::Format_RGB32);
+    over.fill(Qt::black);
+    flat.fill(Qt::white);
+    {
+        QPainter p(&over);
+        AuroraRenderer().paint(p, QRegion(0, 0, 640, 400), size, 1000, 0.5);
+        QPainter q(&flat);
+        AuroraRenderer().paint(q, QRegion(0, 0, 640, 400), size, 1000, 0.5, Qt::black);
+    }
+    int worst = 0;
+    for (int y = 0; y < size.height(); y += 7)
+        for (int x = 0; x < size.width(); x += 7)
+            worst = std::max({worst, std::abs(qRed(over.pixel(x, y)) - qRed(flat.pixel(x, y))),
+                              std::abs(qBlue(over.pixel(x, y)) - qBlue(flat.pixel(x, y)))});
+    EXPECT_LE(worst, 2);
+}
+
+TEST(AuroraRenderer, WritesStraightOnlyWhereItIsAskedToPaint) {
+    // Straight onto the painter's image, inside a view placed at (50, 30): nothing outside its region changes.
+    const QSize size(200, 100);
+    QImage window(400, 300, QImage::Format_RGB32);
+    window.fill(Qt::white);
+    QImage shared = window;  // another holder of the same pixels keeps its own
+    {
+        QPainter p(&window);
+        p.translate(50, 30);
+        AuroraRenderer().paint(p, QRegion(10, 10, 50, 40), size, 1000, 1);
+    }
+    EXPECT_EQ(shared.pixel(70, 50), qRgb(255, 255, 255));
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const bool inside = QRect(60, 40, 50, 40).contains(x, y);
+            ASSERT_EQ(window.pixel(x, y) == qRgb(255, 255, 255), !inside) << x << "," << y;
+        }
+}
+
+TEST(NoiseOverlay, GrainMaskSoftLightsOnlyTheSpecks) {
+    EXPECT_DOUBLE_EQ(NoiseOverlay::softLight(0.3, 0), 0.3);
+    EXPECT_DOUBLE_EQ(NoiseOverlay::softLight(0, 1), 0);
+    EXPECT_DOUBLE_EQ(NoiseOverlay::softLight(1, 1), 1);
+    EXPECT_NEAR(NoiseOverlay::softLight(0.25, 1), 0.5, 1e-12);  // both curves meet at a quarter
+    EXPECT_NEAR(NoiseOverlay::softLight(0.25 - 1e-9, 1), 0.5, 1e-6);
+
+    const NoiseOverlay::Mask mask(QSizeF(400, 300), 1);
+    EXPECT_GT(mask.pixelCount(), 600);
+    EXPECT_LT(mask.pixelCount(), 600 * 9);
+    QImage grey(400, 300, QImage::Format_RGB32);
+    grey.fill(QColor(128, 128, 128));
+    QImage left = grey;
+    mask.apply(grey.bits(), grey.bytesPerLine(), grey.size(), QRegion(0, 0, 400, 300));
+    mask.apply(left.bits(), left.bytesPerLine(), left.size(), QRegion(0, 0, 200, 300));
+    int brighter = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const int v = qRed(grey.pixel(x, y));
+            ASSERT_GE(v, 128);
+            ASSERT_LE(v, 131);  // faint: soft light at a fraction of 0.14 x 0.18
+            brighter += v > 128;
+            if (x >= 200) ASSERT_EQ(qRed(left.pixel(x, y)), 128);
+        }
+    EXPECT_GT(brighter, 100);
 }
 
 TEST(Timeline, NowCountsFromTheReferenceDate) {

@@ -261,3 +261,39 @@ TEST(LiquidGlassBackground, PaintsTranslucentGlassUnderTheContent) {
     for (int x = 40; x < 80; ++x) white += QColor(img.pixel(x, 40)).lightness() > 200;
     EXPECT_GT(white, 2);
 }
+
+TEST(LiquidGlassBackground, CopiedGlassLandsWhereDrawnGlassWould) {
+    // Drawn straight (a translucent painter is never served from the copy), then copied:
+    // both at a fractional place, the copy also inside a child widget, whose painter is offset.
+    auto paintAt = [](QPainter& p, qreal opacity) {
+        p.setOpacity(opacity);
+        LiquidGlassBackground::paint(p, QRectF(10.5, 6.25, 90, 50), 14);
+    };
+    QImage drawn(200, 120, QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    {
+        QPainter p(&drawn);
+        p.translate(30, 20);
+        paintAt(p, 0.999);
+    }
+    struct Glass : QWidget {
+        using QWidget::QWidget;
+        void paintEvent(QPaintEvent*) override {
+            QPainter p(this);
+            LiquidGlassBackground::paint(p, QRectF(10.5, 6.25, 90, 50), 14);
+        }
+    };
+    QWidget parent;
+    parent.resize(200, 120);
+    auto* child = new Glass(&parent);
+    child->setGeometry(30, 20, 150, 90);
+    for (int round = 0; round < 2; ++round) {  // the second round copies from the cache
+        QImage copied(200, 120, QImage::Format_ARGB32_Premultiplied);
+        copied.fill(Qt::transparent);
+        parent.render(&copied, QPoint(), QRegion(), QWidget::DrawChildren);
+        for (QPoint pt : {QPoint(45, 30), QPoint(85, 50), QPoint(129, 75), QPoint(41, 27), QPoint(35, 22)}) {
+            EXPECT_NEAR(qAlpha(copied.pixel(pt)), qAlpha(drawn.pixel(pt)), 2) << pt.x() << "," << pt.y();
+            EXPECT_NEAR(qRed(copied.pixel(pt)), qRed(drawn.pixel(pt)), 2) << pt.x() << "," << pt.y();
+        }
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 #include "UI/Blur.h"
@@ -28,10 +29,39 @@ void ShadowEffect::setShapeInsets(const QMarginsF& insets) {
     update();
 }
 
+namespace {
+// small with its row and column at `middle` repeated cutX and cutY more times.
+QImage stretched(const QImage& small, int middle, int cutX, int cutY) {
+    QImage out(small.width() + cutX, small.height() + cutY, QImage::Format_ARGB32_Premultiplied);
+    const int tail = small.width() - middle - 1;
+    for (int y = 0; y < out.height(); ++y) {
+        const int sy = y <= middle ? y : (y <= middle + cutY ? middle : y - cutY);
+        const auto* src = reinterpret_cast<const quint32*>(small.constScanLine(sy));
+        auto* dst = reinterpret_cast<quint32*>(out.scanLine(y));
+        std::copy(src, src + middle + 1, dst);
+        std::fill(dst + middle + 1, dst + middle + 1 + cutX, src[middle]);
+        std::copy(src + middle + 1, src + middle + 1 + tail, dst + middle + 1 + cutX);
+    }
+    return out;
+}
+} // namespace
+
 QImage ShadowEffect::renderShadow(const Shadow& s, const QSizeF& deviceSize, qreal cornerRadius, qreal dpr) {
+    const qreal corner = cornerRadius * dpr;
+    const double blur = s.radius * dpr;
+    // Along the straight part of a side the shadow is the same at every step, so only a small shape
+    // is blurred and its middle row and column are repeated up to the full size: a card that changes
+    // size costs a copy, not a blur. `reach` bounds how far the blur's three box passes carry a pixel.
+    const int m = Blur::margin(blur);
+    const int reach = m + 3;
+    const int middle = m + int(std::ceil(corner)) + reach;
+    const int keep = 2 * (int(std::ceil(corner)) + reach) + 1;
+    const int cutX = std::max(0, int(std::floor(deviceSize.width())) - keep);
+    const int cutY = std::max(0, int(std::floor(deviceSize.height())) - keep);
     QPainterPath shape;
-    shape.addRoundedRect(QRectF(QPointF(0, 0), deviceSize), cornerRadius * dpr, cornerRadius * dpr);
-    QImage img = Blur::shadow(shape, s.colour, s.radius * dpr);
+    shape.addRoundedRect(QRectF(0, 0, deviceSize.width() - cutX, deviceSize.height() - cutY), corner, corner);
+    QImage img = Blur::shadow(shape, s.colour, blur);
+    if (!img.isNull() && (cutX > 0 || cutY > 0)) img = stretched(img, middle, cutX, cutY);
     img.setDevicePixelRatio(dpr);
     return img;
 }

@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include <QPainterPath>
+
+#include "UI/Blur.h"
+#include "UI/ShadowEffect.h"
+
+namespace {
+// The shadow as a whole-size blur gives it, the slow way the effect avoids.
+QImage blurredWhole(const ShadowEffect::Shadow& s, const QSizeF& size, qreal corner, qreal dpr) {
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(QPointF(0, 0), size), corner * dpr, corner * dpr);
+    return Blur::shadow(shape, s.colour, s.radius * dpr);
+}
+
+int largestChannelDifference(const QImage& a, const QImage& b) {
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return worst;
+}
+} // namespace
+
+// Cards resize on every keystroke of a filter; their shadows must look exactly as a fresh blur would.
+TEST(ShadowEffect, ResizedShadowsMatchAWholeBlur) {
+    struct Case {
+        QSizeF size;
+        qreal corner, radius, dpr;
+        QColor colour;
+    };
+    const Case cases[] = {
+        {{640, 412.5}, 18, 40, 1, QColor(0, 0, 0, 140)},
+        {{733.25, 90}, 12, 24, 2, QColor(140, 107, 255, 90)},
+        {{300, 300}, 16, 60, 1, QColor(0, 0, 0, 200)},
+        {{60, 900}, 6, 8, 1.5, QColor(255, 255, 255, 60)},
+        {{20, 20}, 10, 12, 1, QColor(0, 0, 0, 255)},  // too small to stretch: blurred whole
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1x%2 dpr %3").arg(c.size.width()).arg(c.size.height()).arg(c.dpr).toStdString());
+        const ShadowEffect::Shadow s{c.colour, c.radius, {}, 1};
+        const QImage fast = ShadowEffect::renderShadow(s, c.size * c.dpr, c.corner, c.dpr);
+        const QImage whole = blurredWhole(s, c.size * c.dpr, c.corner, c.dpr);
+        ASSERT_EQ(fast.size(), whole.size());
+        EXPECT_EQ(fast.devicePixelRatio(), c.dpr);
+        EXPECT_LE(largestChannelDifference(fast, whole), 1);
+    }
+}

@@ -450,6 +450,7 @@ TEST(CodeEditorColouring, EditedTextIsColouredLikeTheSameTextOpenedAfresh) {
     f.select(0);
     f.type("/* c */ ");
     f.undo();
+    f.settleColours();
 
     EditorFixture fresh(f.text(), "edit.js");
     ASSERT_EQ(fresh.text(), f.text());

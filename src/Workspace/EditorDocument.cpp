@@ -42,6 +42,15 @@ void EditorDocument::replaceText(qsizetype at, qsizetype length, QStringView wit
     textDidChange();
 }
 
+void EditorDocument::prepareForEditing() {
+    if (text_.data_ptr()->isShared() || text_.capacity() < text_.size() + text_.size() / 16) {
+        QString own;
+        own.reserve(text_.size() + text_.size() / 8 + 64);
+        own.append(text_);
+        text_ = std::move(own);
+    }
+}
+
 void EditorDocument::textDidChange() {
     ++textRevision_;
     emit textChanged();

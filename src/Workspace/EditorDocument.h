@@ -25,6 +25,9 @@ public:
     void setText(const QString& text);
     // The same as setText of the text with length units at `at` replaced by `with`, edited in place.
     void replaceText(qsizetype at, qsizetype length, QStringView with);
+    // Gives the text a buffer of its own with room to grow, so that the first edit neither copies
+    // the whole text away from the saved text it shares with nor reallocates it.
+    void prepareForEditing();
     // Counts every change of the text, so a holder of a copy can tell whether it is behind.
     quint64 textRevision() const { return textRevision_; }
 

@@ -64,10 +64,14 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     QTextDocument* display = view->document();
     display->setUndoRedoEnabled(false);  // undo works on the exact text (EditHistory)
     folding_ = std::make_unique<FoldingLayoutManager>(display, &text_);
-    // A copy of its own, made now: edits change it in place, and sharing the document's buffer
-    // would make the first keystroke copy the whole text.
-    const QString& initial = document ? document->text() : QString();
-    text_.reset(QString(initial.constData(), initial.size()));
+    // A copy of its own, made now and with room to grow: edits change it in place, and sharing the
+    // document's buffer would make the first keystroke copy the whole text.
+    if (document) document->prepareForEditing();
+    const QString initial = document ? document->text() : QString();
+    QString own;
+    own.reserve(initial.size() + initial.size() / 8 + 64);
+    own.append(initial);
+    text_.reset(std::move(own));
     if (document) documentRevision_ = document->textRevision();
     makeHighlighter();
 

@@ -78,16 +78,23 @@ void Parser::setTimeout(double seconds) {
     ts_parser_set_timeout_micros(internalParser_, uint64_t(micros));
 }
 
-std::shared_ptr<MutableTree> Parser::parse(std::u16string_view text) {
+std::shared_ptr<MutableTree> Parser::parse(std::u16string_view text) { return parseWhole(nullptr, text); }
+
+std::shared_ptr<MutableTree> Parser::reparse(const MutableTree& oldTree, std::u16string_view text) {
+    return parseWhole(oldTree.tree().get(), text);
+}
+
+std::shared_ptr<MutableTree> Parser::parseWhole(const Tree* oldTree, std::u16string_view text) {
     if (int64_t(text.size()) > maximumTextLength) return nullptr;
+    TSTree* old = oldTree ? oldTree->tsTree() : nullptr;
     TSTree* tree = nullptr;
     if constexpr (std::endian::native == std::endian::little) {
         // The text already is UTF-16 little-endian in memory: hand it over without a copy.
-        tree = ts_parser_parse_string_encoding(internalParser_, nullptr, reinterpret_cast<const char*>(text.data()),
+        tree = ts_parser_parse_string_encoding(internalParser_, old, reinterpret_cast<const char*>(text.data()),
                                                uint32_t(text.size() * 2), TSInputEncodingUTF16LE);
     } else {
         const std::string bytes = littleEndianBytes(text);
-        tree = ts_parser_parse_string_encoding(internalParser_, nullptr, bytes.data(), uint32_t(bytes.size()),
+        tree = ts_parser_parse_string_encoding(internalParser_, old, bytes.data(), uint32_t(bytes.size()),
                                                TSInputEncodingUTF16LE);
     }
     return wrap(tree);

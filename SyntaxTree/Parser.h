@@ -49,6 +49,9 @@ public:
     // Whole-text parse. Absent when there is no language, the parse is cancelled or timed out, or the
     // text is too long for the runtime's offsets.
     std::shared_ptr<MutableTree> parse(std::u16string_view text);
+    // Incremental parse of a whole text read where it lies, with no chunks and no copies; oldTree
+    // must already carry the edits made since it was parsed and is not changed.
+    std::shared_ptr<MutableTree> reparse(const MutableTree& oldTree, std::u16string_view text);
 
     // Parse through a read block. oldTree, when given, must already carry the edits made since it was
     // parsed; it is not changed. The block is used only during the call.
@@ -71,6 +74,8 @@ public:
     static ReadBlock readFunction(std::u16string_view text, int64_t limit, uint32_t chunkSize);
 
 private:
+    std::shared_ptr<MutableTree> parseWhole(const Tree* oldTree, std::u16string_view text);
+
     TSParser* internalParser_;
 };
 

@@ -7,6 +7,9 @@
 #include "Editor/HighlighterFactory.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "Platform/ResourceBundle.h"
+#include "SyntaxTree/Grammars.h"
+#include "SyntaxTree/MutableTree.h"
+#include "SyntaxTree/Parser.h"
 
 namespace {
 
@@ -123,6 +126,17 @@ void BM_FullHighlightThroughput(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * text.size());
 }
 BENCHMARK(BM_FullHighlightThroughput)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The bare runtime parsing the same text, the measure the throughput above is held to.
+void BM_BareParseThroughput(benchmark::State& state) {
+    const QString& text = source(int(state.range(0)));
+    SyntaxTree::Parser parser;
+    parser.setLanguage(tree_sitter_javascript());
+    const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
+    for (auto _ : state) benchmark::DoNotOptimize(parser.parse(view));
+    state.SetBytesProcessed(state.iterations() * text.size());
+}
+BENCHMARK(BM_BareParseThroughput)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

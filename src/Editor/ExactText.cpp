@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Platform/Lines.h"
+#include "Platform/TextSplice.h"
 
 namespace {
 // QTextCursor::insertText starts a new block at these two as well.
@@ -62,7 +63,7 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     crlf_.insert(first, added.begin(), added.end());
 
     change.removed = text_.mid(a, b - a);
-    text_.replace(a, b - a, t);
+    TextSplice::replace(text_, a, b - a, t);
     change.text = std::move(t);
     return change;
 }

@@ -135,7 +135,7 @@ bool TreeSitterHighlighter::updateTree(const QString& text, const std::optional<
         parseFromScratch(view);
     } else if (!edits.empty()) {
         for (const TextEdit& e : edits) currentTree_->edit(inputEdit(e));
-        currentTree_ = parser_.parse(*currentTree_, view, std::nullopt, SyntaxTree::Parser::defaultChunkSize);
+        currentTree_ = parser_.reparse(*currentTree_, view);
         lastParseIncremental_ = true;
     } else {
         lastParseIncremental_ = true;
@@ -146,9 +146,14 @@ bool TreeSitterHighlighter::updateTree(const QString& text, const std::optional<
 
 QList<SyntaxHighlighter::Span> TreeSitterHighlighter::ranges(const QString& text, const std::optional<TextEdit>& edit,
                                                              TextRange range) {
+    if (!updateTree(text, edit)) return {};
+    return spans(*currentTree_, text, range);
+}
+
+QList<SyntaxHighlighter::Span> TreeSitterHighlighter::spans(const SyntaxTree::MutableTree& tree, const QString& text,
+                                                            TextRange range) const {
     QList<Span> spans;
-    if (!updateTree(text, edit)) return spans;
-    const std::optional<SyntaxTree::Node> root = currentTree_->rootNode();
+    const std::optional<SyntaxTree::Node> root = tree.rootNode();
     if (!root) return spans;
 
     const qsizetype length = text.size();
@@ -156,7 +161,7 @@ QList<SyntaxHighlighter::Span> TreeSitterHighlighter::ranges(const QString& text
     const qsizetype to = std::clamp<qsizetype>(range.end(), from, length);
     if (to == from) return spans;
 
-    const std::shared_ptr<SyntaxTree::QueryCursor> cursor = query_->execute(*root, *currentTree_);
+    const std::shared_ptr<SyntaxTree::QueryCursor> cursor = query_->execute(*root, tree);
     cursor->setRange(SyntaxTree::Utf16Range{from, to - from});
     const SyntaxTree::PredicateContext context =
         SyntaxTree::PredicateContext(SyntaxTree::borrowedTextProvider(utf16View(text))).cachingContext();

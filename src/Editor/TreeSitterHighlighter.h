@@ -40,6 +40,10 @@ public:
     // current tree is reused as long as text is the text it was built from.
     QList<Span> ranges(const QString& text, const std::optional<TextEdit>& edit, TextRange range) override;
 
+    // The spans of range in a tree parsed from exactly text (which the text predicates read).
+    QList<Span> spans(const SyntaxTree::MutableTree& tree, const QString& text, TextRange range) const;
+    const SyntaxTree::Language& language() const { return language_; }
+
     // The role of a capture name: "string.special.key" as a whole, otherwise its first non-empty
     // dot-separated component; none for names that are not coloured.
     static std::optional<TokenRole> role(std::string_view captureName);

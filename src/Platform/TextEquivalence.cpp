@@ -1,5 +1,7 @@
 #include "Platform/TextEquivalence.h"
 
+#include <algorithm>
+
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
@@ -34,13 +36,23 @@ icu::UnicodeString normalizedSlice(const QString& s, qsizetype from, qsizetype t
 
 bool canonicallyEqual(const QString& a, const QString& b) {
     if (a == b) return true;
+    qsizetype prefix = 0, suffix = 0;
+    return canonicallyEqual(a, b, &prefix, &suffix);
+}
+
+bool canonicallyEqual(const QString& a, const QString& b, qsizetype* samePrefix, qsizetype* sameSuffix) {
     // Only the stretch between the common prefix and suffix can differ; widen it to normalisation
     // boundaries and compare that alone, so a keystroke in a large file stays cheap.
     const qsizetype shorter = qMin(a.size(), b.size());
-    qsizetype prefix = 0;
-    while (prefix < shorter && a[prefix] == b[prefix]) ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix]) ++suffix;
+    const char16_t* pa = reinterpret_cast<const char16_t*>(a.utf16());
+    const char16_t* pb = reinterpret_cast<const char16_t*>(b.utf16());
+    qsizetype prefix = qBound<qsizetype>(0, *samePrefix, shorter);
+    prefix = std::mismatch(pa + prefix, pa + shorter, pb + prefix).first - pa;
+    qsizetype suffix = qBound<qsizetype>(0, *sameSuffix, shorter - prefix);
+    while (suffix < shorter - prefix && pa[a.size() - 1 - suffix] == pb[b.size() - 1 - suffix]) ++suffix;
+    *samePrefix = prefix;
+    *sameSuffix = suffix;
+    if (prefix == shorter && a.size() == b.size()) return true;
     while (prefix > 0 && !(boundaryAt(a, prefix) && boundaryAt(b, prefix))) --prefix;
     while (suffix > 0 && !(boundaryAt(a, a.size() - suffix) && boundaryAt(b, b.size() - suffix))) --suffix;
     return normalizedSlice(a, prefix, a.size() - suffix) == normalizedSlice(b, prefix, b.size() - suffix);

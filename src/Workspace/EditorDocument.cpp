@@ -2,6 +2,7 @@
 
 #include "Platform/TextEquivalence.h"
 #include "Platform/TextFile.h"
+#include "Platform/TextSplice.h"
 #include "Workspace/DirectoryListing.h"
 
 #include <QFileInfo>
@@ -18,7 +19,9 @@ EditorDocument::EditorDocument(std::optional<QString> url, QString text, QObject
       url_(std::move(url)),
       text_(std::move(text)),
       language_(languageFor(url_)),
-      savedText_(text_) {}
+      savedText_(text_),
+      samePrefix_(text_.size()),
+      sameSuffix_(text_.size()) {}
 
 void EditorDocument::setUrl(std::optional<QString> url) {
     url_ = std::move(url);
@@ -27,9 +30,39 @@ void EditorDocument::setUrl(std::optional<QString> url) {
 
 void EditorDocument::setText(const QString& text) {
     text_ = text;
+    samePrefix_ = sameSuffix_ = 0;
+    textDidChange();
+}
+
+void EditorDocument::replaceText(qsizetype at, qsizetype length, QStringView with) {
+    const qsizetype oldSize = text_.size();
+    at = qBound<qsizetype>(0, at, oldSize);
+    length = qBound<qsizetype>(0, length, oldSize - at);
+    samePrefix_ = qMin(samePrefix_, at);
+    sameSuffix_ = qMin(sameSuffix_, oldSize - at - length);
+    TextSplice::replace(text_, at, length, with);
+    textDidChange();
+}
+
+void EditorDocument::prepareForEditing() {
+    if (text_.data_ptr()->isShared() || text_.capacity() < text_.size() + text_.size() / 16) {
+        QString own;
+        own.reserve(text_.size() + text_.size() / 8 + 64);
+        own.append(text_);
+        text_ = std::move(own);
+    }
+}
+
+void EditorDocument::textDidChange() {
+    ++textRevision_;
     emit textChanged();
     // Only a save or a reload makes the document clean again.
-    if (!TextEquivalence::canonicallyEqual(text_, savedText_)) setIsDirty(true);
+    if (!TextEquivalence::canonicallyEqual(text_, savedText_, &samePrefix_, &sameSuffix_)) setIsDirty(true);
+}
+
+void EditorDocument::setSavedText(const QString& text) {
+    savedText_ = text;
+    samePrefix_ = sameSuffix_ = 0;
 }
 
 void EditorDocument::setIsDirty(bool dirty) {
@@ -68,6 +101,7 @@ bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
     setUrl(*target);
     setLanguage(languageFor(target));
     savedText_ = text_;
+    samePrefix_ = sameSuffix_ = text_.size();
     setIsDirty(false);
     return true;
 }

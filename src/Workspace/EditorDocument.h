@@ -24,6 +24,13 @@ public:
     const QString& text() const { return text_; }
     // Marks the document dirty when the text is not canonically equal to the saved text.
     void setText(const QString& text);
+    // The same as setText of the text with length units at `at` replaced by `with`, edited in place.
+    void replaceText(qsizetype at, qsizetype length, QStringView with);
+    // Gives the text a buffer of its own with room to grow, so that the first edit neither copies
+    // the whole text away from the saved text it shares with nor reallocates it.
+    void prepareForEditing();
+    // Counts every change of the text, so a holder of a copy can tell whether it is behind.
+    quint64 textRevision() const { return textRevision_; }
 
     bool isDirty() const { return isDirty_; }
     void setIsDirty(bool dirty);
@@ -38,7 +45,7 @@ public:
 
     // The text as last read or saved; the reference of the dirty rule. Changing it announces nothing.
     const QString& savedText() const { return savedText_; }
-    void setSavedText(const QString& text) { savedText_ = text; }
+    void setSavedText(const QString& text);
 
     // The file name, or "Untitled".
     QString displayName() const;
@@ -68,6 +75,8 @@ signals:
     void cursorColumnChanged();
 
 private:
+    void textDidChange();
+
     const QUuid id_;
     std::optional<QString> url_;
     QString text_;
@@ -77,4 +86,9 @@ private:
     int cursorColumn_ = 1;
     QString savedText_;
     std::optional<TextFile::Stamp> diskStamp_;
+    // Lower bounds of how many units text and saved text share at their start and end, so the dirty
+    // rule after an edit reads only the stretch that can differ.
+    qsizetype samePrefix_ = 0;
+    qsizetype sameSuffix_ = 0;
+    quint64 textRevision_ = 0;
 };

@@ -113,3 +113,35 @@ TEST(EditorDocument, LoaderRefusesFifoAndHugeFilesWithoutBlocking) {
     EXPECT_FALSE(read.text.has_value());
     EXPECT_FALSE(read.error.isEmpty());
 }
+
+// Edits made in place decide dirtiness exactly as whole-text changes do.
+TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
+    const QString saved = QString::fromUtf8("caf\u00e9 na\u00efve\nx");
+    const QStringList pieces = {QString::fromUtf8("\u0301"), "e", QString::fromUtf8("\u00e9"), "i",
+                                QString::fromUtf8("\u0308"), "\n", QString()};
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        EditorDocument edited(QStringLiteral("/tmp/a.txt"), saved);
+        EditorDocument whole(QStringLiteral("/tmp/a.txt"), saved);
+        quint32 r = seed * 2654435761u;
+        const auto next = [&r] { return (r = r * 1664525u + 1013904223u) >> 8; };
+        for (int step = 0; step < 6; ++step) {
+            const qsizetype at = next() % (edited.text().size() + 1);
+            const qsizetype length = qMin<qsizetype>(edited.text().size() - at, next() % 3);
+            const QString with = pieces[next() % pieces.size()];
+            QString expected = edited.text();
+            expected.replace(at, length, with);
+            const quint64 revision = edited.textRevision();
+            edited.replaceText(at, length, with);
+            whole.setText(expected);
+            ASSERT_EQ(edited.text(), expected);
+            EXPECT_GT(edited.textRevision(), revision);
+            ASSERT_EQ(edited.isDirty(), whole.isDirty()) << "seed " << seed << " step " << step;
+        }
+    }
+    // Replacing a precomposed letter by its decomposed form is no change.
+    EditorDocument doc(QStringLiteral("/tmp/a.txt"), saved);
+    doc.replaceText(3, 1, QString::fromUtf8("e\u0301"));
+    EXPECT_FALSE(doc.isDirty());
+    doc.replaceText(0, 1, QStringLiteral("C"));
+    EXPECT_TRUE(doc.isDirty());
+}

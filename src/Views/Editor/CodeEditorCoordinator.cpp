@@ -9,8 +9,9 @@
 #include "Editor/EditingAssistance.h"
 #include "Editor/FindMatcher.h"
 #include "Editor/FindState.h"
-#include "Editor/FoldComputer.h"
 #include "Editor/HighlighterFactory.h"
+#include "Editor/ParseWorker.h"
+#include "Editor/TreeSitterHighlighter.h"
 #include "Editor/TokenRole.h"
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorView.h"
@@ -63,10 +64,17 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     QTextDocument* display = view->document();
     display->setUndoRedoEnabled(false);  // undo works on the exact text (EditHistory)
     folding_ = std::make_unique<FoldingLayoutManager>(display, &text_);
-    lastLanguage_ = language();
-    highlighter_ = HighlighterFactory::make(lastLanguage_);
+    // A copy of its own, made now and with room to grow: edits change it in place, and sharing the
+    // document's buffer would make the first keystroke copy the whole text.
+    if (document) document->prepareForEditing();
+    const QString initial = document ? document->text() : QString();
+    QString own;
+    own.reserve(initial.size() + initial.size() / 8 + 64);
+    own.append(initial);
+    text_.reset(std::move(own));
+    if (document) documentRevision_ = document->textRevision();
+    makeHighlighter();
 
-    text_.reset(document ? document->text() : QString());
     mirroring_ = true;
     display->setPlainText(ExactText::display(text_.text()));
     mirroring_ = false;
@@ -79,6 +87,26 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
 }
 
 CodeEditorCoordinator::~CodeEditorCoordinator() = default;
+
+void CodeEditorCoordinator::makeHighlighter() {
+    lastLanguage_ = language();
+    parseWorker_.reset();
+    highlighter_ = HighlighterFactory::make(lastLanguage_);
+    treeSitter_ = dynamic_cast<TreeSitterHighlighter*>(highlighter_.get());
+    if (!treeSitter_) return;
+    parseWorker_ = std::make_unique<ParseWorker>(treeSitter_->language());
+    connect(parseWorker_.get(), &ParseWorker::parsed, this, [this](quint64 revision) {
+        if (revision == revision_) highlight();
+    });
+    parseWorker_->reset(text_.text(), revision_);
+}
+
+void CodeEditorCoordinator::noteEdit(const ExactText::Change& change, TextEdit::Point startPoint) {
+    const TextEdit record = editRecord(change, startPoint);
+    ++revision_;
+    if (parseWorker_) parseWorker_->edit(record, change.text, revision_);
+    else if (highlighter_) highlighter_->noteEdit(record);
+}
 
 CodeLanguage CodeEditorCoordinator::language() const {
     return document_ ? document_->language() : CodeLanguage::plain;
@@ -196,13 +224,13 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     folding_->releaseFrom(display->findBlock(int(change.displayStart)).blockNumber());
     mirror(change.displayStart, change.displayEnd, change.displayText);
 
-    if (highlighter_) highlighter_->noteEdit(editRecord(change, startPoint));
+    noteEdit(change, startPoint);
     if (origin == Origin::external) history_.clear();
     else if (origin != Origin::undo)
         history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing});
 
     setSelection(after, true);
-    textDidChange(origin != Origin::external);
+    textDidChange(origin != Origin::external, change);
     leaveBusy();
     return true;
 }
@@ -243,10 +271,16 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
         const qsizetype shownEnd = change.displayEnd + (newLength - oldLength);
         mirror(change.displayStart, shownEnd, change.displayText);
     }
-    if (highlighter_) highlighter_->noteEdit(editRecord(change, startPoint));
+    noteEdit(change, startPoint);
     history_.record({change.range.location, change.removed, change.text, selectionBefore, selection(), false});
-    textDidChange(true);
+    textDidChange(true, change);
     leaveBusy();
+}
+
+void CodeEditorCoordinator::syncFromDocument() {
+    if (!document_ || document_->textRevision() == documentRevision_) return;
+    documentRevision_ = document_->textRevision();
+    replaceText(document_->text());
 }
 
 void CodeEditorCoordinator::replaceText(const QString& newText) {
@@ -274,10 +308,19 @@ void CodeEditorCoordinator::redo() {
     apply({entry->location, entry->removed.size()}, entry->inserted, entry->selectionAfter, Origin::undo);
 }
 
-void CodeEditorCoordinator::textDidChange(bool toDocument) {
+void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Change& change) {
     if (!view_) return;
-    if (toDocument && document_) document_->setText(text_.text());
-    recomputeFolds();
+    if (toDocument && document_) {
+        // The document holds a copy of its own: the edit is made there too, unless its text was
+        // changed elsewhere meanwhile, in which case this editor's text wins as before.
+        if (document_->textRevision() == documentRevision_)
+            document_->replaceText(change.range.location, change.range.length, change.text);
+        else
+            document_->setText(text_.text());
+    }
+    if (document_) documentRevision_ = document_->textRevision();
+    folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size());
+    keepFolds();
     highlight();
     view_->ruler()->update();
     updateCursor();
@@ -304,23 +347,20 @@ void CodeEditorCoordinator::goToLine(int line) {
 // --- folds
 
 void CodeEditorCoordinator::recomputeFolds() {
-    foldRegions_ = FoldComputer::regions(text_.text());
-    regionByHeader_.clear();
-    regionByHeader_.reserve(foldRegions_.size());
-    for (qsizetype i = foldRegions_.size() - 1; i >= 0; --i) regionByHeader_.insert(foldRegions_[i].headerLineStart, i);
+    folds_.reset(text_.text());
+    keepFolds();
+}
+
+void CodeEditorCoordinator::keepFolds() {
     if (!folding_) return;
-    // A fold stays only while its block still has exactly the same hidden range.
     QList<TextRange> kept;
-    for (const TextRange& folded : folding_->foldedRanges()) {
-        const auto same = [&](const FoldRegion& r) { return r.hiddenRange == folded; };
-        if (std::any_of(foldRegions_.begin(), foldRegions_.end(), same)) kept.append(folded);
-    }
+    for (const TextRange& folded : folding_->foldedRanges())
+        if (folds_.hides(text_.text(), folded)) kept.append(folded);
     folding_->setFoldedRanges(kept);
 }
 
 const FoldRegion* CodeEditorCoordinator::regionWithHeader(qsizetype headerLineStart) const {
-    const auto it = regionByHeader_.constFind(headerLineStart);
-    return it == regionByHeader_.constEnd() ? nullptr : &foldRegions_[*it];
+    return folds_.withHeader(headerLineStart);
 }
 
 QSet<qsizetype> CodeEditorCoordinator::foldedStarts() const {
@@ -348,16 +388,21 @@ TextRange CodeEditorCoordinator::visibleRange() const {
 
 void CodeEditorCoordinator::highlight() {
     if (!view_ || highlighting_) return;
-    const CodeLanguage current = language();
-    if (current != lastLanguage_ || !highlighter_) {
-        lastLanguage_ = current;
-        highlighter_ = HighlighterFactory::make(current);
-    }
+    if (language() != lastLanguage_ || !highlighter_) makeHighlighter();
     // Nothing on screen, nothing to colour: noted edits wait for the next call.
     const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
     if (lines.isEmpty()) return;
     const TextRange range = exactRangeOf(lines, text_);
-    const QList<SyntaxHighlighter::Span> spans = highlighter_->ranges(text_.text(), std::nullopt, range);
+    QList<SyntaxHighlighter::Span> spans;
+    if (parseWorker_) {
+        // Until the parse of this very text lands the lines keep their colours (shifted with the
+        // edit); the parse's signal comes back here.
+        const ParseWorker::Result latest = parseWorker_->latest();
+        if (!latest.valid || latest.revision != revision_) return;
+        if (latest.tree) spans = treeSitter_->spans(*latest.tree, text_.text(), range);
+    } else {
+        spans = highlighter_->ranges(text_.text(), std::nullopt, range);
+    }
 
     // One format list per visible line: the base colour over the line, then each span in order.
     QHash<int, qsizetype> lineIndex;
@@ -392,6 +437,12 @@ void CodeEditorCoordinator::highlight() {
         display->markContentsDirty(block.position(), block.length());
     }
     highlighting_ = false;
+}
+
+bool CodeEditorCoordinator::coloursSettled() const {
+    if (!parseWorker_) return true;
+    const ParseWorker::Result latest = parseWorker_->latest();
+    return latest.valid && latest.revision == revision_;
 }
 
 void CodeEditorCoordinator::viewportChanged() {

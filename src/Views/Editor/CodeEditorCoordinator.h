@@ -18,6 +18,7 @@
 #include "Editor/ExactText.h"
 #include "Editor/FindEngine.h"
 #include "Editor/FoldRegion.h"
+#include "Editor/FoldTracker.h"
 #include "Editor/SyntaxHighlighter.h"
 #include "Editor/FindState.h"
 #include "Editor/TextEdit.h"
@@ -25,6 +26,8 @@
 
 class CodeEditorView;
 class FoldingLayoutManager;
+class ParseWorker;
+class TreeSitterHighlighter;
 
 class CodeEditorCoordinator : public QObject, public EditorActions, public FindEngine {
     Q_OBJECT
@@ -46,6 +49,8 @@ public:
     void displayChanged(int position, int removed, int added);
     // The document's text replaced from outside (a reload): the caret stays where it can.
     void replaceText(const QString& text);
+    // Takes the document's text when it was changed elsewhere since this editor last wrote or read it.
+    void syncFromDocument();
     void undo();
     void redo();
     bool canUndo() const { return history_.canUndo(); }
@@ -71,7 +76,7 @@ public:
     const QList<TextRange>& matches() const { return matches_; }
 
     // Folding.
-    const QList<FoldRegion>& foldRegions() const { return foldRegions_; }
+    const QList<FoldRegion>& foldRegions() const { return folds_.regions(); }
     // The first region whose header line starts at the offset, if any.
     const FoldRegion* regionWithHeader(qsizetype headerLineStart) const;
     QSet<qsizetype> foldedStarts() const;
@@ -84,6 +89,8 @@ public:
     void viewportChanged();
     // The lines on screen, whole, terminators included (exact offsets).
     TextRange visibleRange() const;
+    // False while the colours of the visible lines wait for a parse of the current text.
+    bool coloursSettled() const;
 
     // True while an edit and its after-edit work are under way.
     bool isBusy() const { return busy_ > 0; }
@@ -102,7 +109,12 @@ private:
     // stays where it can.
     bool applyWhole(const QString& newText, Origin origin);
     void mirror(qsizetype displayStart, qsizetype displayEnd, const QString& displayText);
-    void textDidChange(bool toDocument);
+    void textDidChange(bool toDocument, const ExactText::Change& change);
+    // Hands an edit to the highlighter (or the background parse).
+    void noteEdit(const ExactText::Change& change, TextEdit::Point startPoint);
+    void makeHighlighter();
+    // Folds stay only while some region still hides exactly their range.
+    void keepFolds();
     void updateCursor();
     void step(int delta);
     void paintFindHighlights();
@@ -116,9 +128,13 @@ private:
     ExactText text_;
     EditHistory history_;
     std::unique_ptr<FoldingLayoutManager> folding_;
-    QList<FoldRegion> foldRegions_;
-    QHash<qsizetype, qsizetype> regionByHeader_;  // header line start -> index of its first region
+    FoldTracker folds_;
     std::unique_ptr<SyntaxHighlighter> highlighter_;
+    // With a grammar the tree is kept on a thread of its own; treeSitter_ is then highlighter_.
+    std::unique_ptr<ParseWorker> parseWorker_;
+    TreeSitterHighlighter* treeSitter_ = nullptr;
+    quint64 revision_ = 0;  // counts edits of the exact text
+    quint64 documentRevision_ = 0;  // the document's text revision this editor last wrote or read
     CodeLanguage lastLanguage_ = CodeLanguage::plain;
     bool applyingEdit_ = false;
     bool mirroring_ = false;

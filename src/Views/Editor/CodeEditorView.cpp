@@ -127,7 +127,7 @@ void CodeEditorView::updateFromModel() {
     // Registered at every update: the editor updated last is the one commands and find reach.
     if (find_) find_->setEngine(coordinator_);
     if (editor_) editor_->setActions(coordinator_);
-    if (document_ && document_->text() != coordinator_->text().text()) coordinator_->replaceText(document_->text());
+    coordinator_->syncFromDocument();
     if (fontSizeSetting() != appliedFontSize_ || tabWidthSetting() != appliedTabWidth_) {
         applyTypography();
         coordinator_->recomputeFolds();

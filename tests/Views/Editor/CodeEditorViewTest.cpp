@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
+#include "Editor/FoldComputer.h"
 #include "EditorFixture.h"
 #include "Platform/SettingsStore.h"
 #include "Views/Editor/FoldingLayoutManager.h"
@@ -456,10 +457,36 @@ TEST(CodeEditorColouring, EditedTextIsColouredLikeTheSameTextOpenedAfresh) {
     f.select(0);
     f.type("/* c */ ");
     f.undo();
+    f.settleColours();
 
     EditorFixture fresh(f.text(), "edit.js");
     ASSERT_EQ(fresh.text(), f.text());
     const auto edited = visibleFormats(f);
     EXPECT_GT(edited.size(), 5);
     EXPECT_EQ(edited, visibleFormats(fresh));
+}
+
+// Every kind of edit, with CR LF endings the exact text must widen around: the folds kept edit by
+// edit and the document's copy of the text stay exactly what a fresh computation gives.
+TEST(CodeEditorEdits, FoldsAndDocumentFollowEveryEdit) {
+    QString start;
+    for (int i = 0; i < 400; ++i) start += QStringLiteral("f%1() {\r\n  g([\r\n    1,\r\n  ]);\r\n}\r\n").arg(i);
+    EditorFixture f(start, "edits.js");
+    const QStringList pieces = {"{", "}", "\n", "\r", "\r\n", "\"", "(", ")", "x", "// "};
+    quint32 r = 12345;
+    const auto next = [&r] { return (r = r * 1664525u + 1013904223u) >> 8; };
+    for (int step = 0; step < 80; ++step) {
+        const qsizetype size = f.editor().text().size();
+        const qsizetype at = next() % (size + 1);
+        const qsizetype length = qMin<qsizetype>(size - at, next() % 4);
+        switch (next() % 4) {
+        case 0: f.editor().userChange({at, length}, pieces[next() % pieces.size()], true); break;
+        case 1: f.editor().plainChange({at, length}, pieces[next() % pieces.size()]); break;
+        case 2: f.editor().plainChange({at, length}, QString()); break;
+        default: f.editor().undo(); break;
+        }
+        ASSERT_EQ(f.text(), f.editor().text().text()) << "step " << step;
+        ASSERT_EQ(f.editor().foldRegions(), FoldComputer::regions(f.text())) << "step " << step;
+    }
+    EXPECT_TRUE(f.document.isDirty());
 }

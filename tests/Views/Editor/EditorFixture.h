@@ -1,6 +1,7 @@
 #pragma once
 // One editor on one document, shown offscreen, with key and text helpers.
 #include <QApplication>
+#include <QTest>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <memory>
@@ -20,6 +21,7 @@ struct EditorFixture {
         view->resize(640, 480);
         view->show();
         settle();
+        settleColours();
     }
 
     CodeEditorCoordinator& editor() const { return *view->coordinator(); }
@@ -30,6 +32,14 @@ struct EditorFixture {
     // Runs the updates and caret reports queued for the next turns of the event loop.
     static void settle() {
         for (int i = 0; i < 4; ++i) QApplication::processEvents();
+    }
+
+    // Waits until the colours of the visible lines follow the current text (the parse runs on a
+    // thread of its own); the deadline only bounds a hang.
+    void settleColours() const {
+        settle();
+        QTest::qWaitFor([this] { return editor().coloursSettled(); }, 60000);
+        settle();
     }
 
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {

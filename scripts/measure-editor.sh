@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Measures the editor's real window the way a user meets it, and Kate's the same way in the same
+# run, each on its own virtual X display:
+#   open   - from starting the program on a file (restored from the session) until text shows
+#   type   - 50 characters typed into the middle of the file, until the program is idle again
+#   peak   - the program's peak resident memory with the file open, and after the typing
+# Usage: scripts/measure-editor.sh [megabytes=10] [brimel binary=build/bench/brimel]
+# Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
+set -euo pipefail
+
+MB=${1:-10}
+BRIMEL=$(realpath "${2:-build/bench/brimel}")
+WORK=$(mktemp -d /tmp/measure-editor.XXXXXX)
+trap 'kill $(jobs -p) 2>/dev/null || true; [ -n "${KEEP_MEASURE:-}" ] || rm -rf "$WORK"' EXIT
+FILE="$WORK/sample.js"
+
+python3 - "$FILE" "$MB" <<'PY'
+import sys
+path, mb = sys.argv[1], int(sys.argv[2])
+out, i = [], 0
+size = 0
+while size < mb * 1024 * 1024:
+    block = (f"// helper number {i} with a \"quoted\" word\n"
+             f"export function helper{i}(items, options = {{}}) {{\n"
+             f"  const total = items.reduce((sum, x) => sum + x * {i}, 0);\n"
+             f"  if (options.verbose) {{\n"
+             f"    console.log(`total ${{total}}`, [1, 2, 3]);\n"
+             f"  }}\n"
+             f"  return {{ total, name: 'helper{i}' }};\n"
+             f"}}\n\n")
+    out.append(block); size += len(block); i += 1
+open(path, "w").write("".join(out))
+PY
+
+now() { date +%s.%N; }
+
+# The program's main window (the largest of its visible ones), as "id x y width height".
+main_window() {
+    local best="" area=0 w
+    # Only the measured program runs on this display.
+    for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+        if [ $((WIDTH * HEIGHT)) -gt $area ]; then area=$((WIDTH * HEIGHT)); best="$w $X $Y $WIDTH $HEIGHT"; fi
+    done
+    echo "$best"
+}
+
+# Whether the middle of the window's text area shows text: enough pixels that stand out from the
+# dominant colour.
+text_visible() {
+    local geometry
+    geometry=$(main_window "$1")
+    [ -n "$geometry" ] || return 1
+    set -- $geometry
+    local cw=$(($4 * 45 / 100)) ch=$(($5 * 40 / 100)) cx=$(($2 + $4 * 15 / 100)) cy=$(($3 + $5 * 30 / 100))
+    import -display "$DISPLAY" -window root -crop "${cw}x${ch}+${cx}+${cy}" -depth 8 rgb:- 2>/dev/null | python3 -c '
+import sys, collections
+d = sys.stdin.buffer.read()
+px = [d[i:i+3] for i in range(0, len(d) - 2, 3)]
+if not px: sys.exit(1)
+common, n = collections.Counter(px).most_common(1)[0]
+if common == b"\0\0\0": sys.exit(1)
+far = sum(1 for p in px if sum(abs(a - b) for a, b in zip(p, common)) > 90)
+sys.exit(0 if 0.01 < far / len(px) < 0.6 else 1)'
+}
+
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+peak_kb() { awk '/VmHWM/ {print $2}' "/proc/$1/status"; }
+
+# The process's CPU use at rest (ticks per second): some programs animate while idle.
+rest_rate() {
+    local a b
+    a=$(cpu_ticks "$1"); sleep 1; b=$(cpu_ticks "$1")
+    echo $((b - a))
+}
+
+# Waits until the process's CPU use has been back at its rest rate for half a second; prints when
+# that quiet stretch began.
+wait_idle() {
+    local pid=$1 rate=$2 samples=() times=() ticks
+    while :; do
+        ticks=$(cpu_ticks "$pid")
+        samples+=("$ticks"); times+=("$(now)")
+        local n=${#samples[@]}
+        if [ "$n" -gt 10 ]; then
+            local used=$((ticks - samples[n - 11]))
+            # 10 samples of 50 ms: at most the rest rate's share of half a second, plus rounding.
+            if [ "$used" -le $((rate / 2 + 2)) ]; then echo "${times[n - 11]}"; return; fi
+        fi
+        sleep 0.05
+    done
+}
+
+measure() {
+    local name=$1; shift
+    # A display number of its own, chosen by the server.
+    rm -f "$WORK/display"
+    Xvfb -displayfd 3 -screen 0 1400x900x24 -br -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
+    local xvfb=$!
+    until [ -s "$WORK/display" ]; do sleep 0.05; done
+    export DISPLAY=:$(head -1 "$WORK/display")
+
+    local start pid shown
+    start=$(now)
+    (exec "$@") >"$WORK/$name.log" 2>&1 &
+    pid=$!
+    until text_visible "$pid"; do
+        kill -0 "$pid" 2>/dev/null || { echo "$name: exited before showing text" >&2; kill $xvfb; return 1; }
+        sleep 0.02
+    done
+    shown=$(now)
+    sleep 3  # let the colours and anything else started at opening finish
+    local rate
+    rate=$(rest_rate "$pid")
+    wait_idle "$pid" "$rate" >/dev/null
+    local openPeak
+    openPeak=$(peak_kb "$pid")
+
+    # Caret into the middle of the text area, then 50 characters as fast as the keyboard sends them.
+    local window
+    window=$(main_window "$pid")
+    set -- $window
+    xdotool windowfocus --sync "$1" 2>/dev/null || true
+    xdotool mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 50 / 100)) click 1
+    wait_idle "$pid" "$rate" >/dev/null
+    local typed idle
+    typed=$(now)
+    xdotool type --delay 0 "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwx"
+    idle=$(wait_idle "$pid" "$rate")
+    local endPeak
+    endPeak=$(peak_kb "$pid")
+    kill -9 "$pid" 2>/dev/null || true  # no save prompt for the typed text
+    wait "$pid" 2>/dev/null || true
+    kill $xvfb 2>/dev/null || true
+    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   peak open {$openPeak/1024:6.0f} MB   peak after typing {$endPeak/1024:6.0f} MB')"
+}
+
+echo "file: $(du -h "$FILE" | cut -f1) of JavaScript"
+
+# The editor with a preloaded session holding the file.
+CONFIG="$WORK/config"
+mkdir -p "$CONFIG/brimel"
+VERSION=$(sed -n 's/^project([^ ]* VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
+python3 - "$CONFIG/brimel/settings.json" "$FILE" "$VERSION" <<'PY'
+import json, sys
+path, file, version = sys.argv[1:]
+json.dump({"ziduduzovu.onboarded": True, "ziduduzovu.lastSeenVersion": version,
+           "ziduduzovu.session.docs": [file], "ziduduzovu.session.active": file}, open(path, "w"))
+PY
+[ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" measure brimel "$BRIMEL"
+
+KCONFIG="$WORK/kconfig"
+mkdir -p "$KCONFIG"
+# No language-server prompt in front of the text.
+printf '[Kate Plugins]\nlspclientplugin=false\n' > "$KCONFIG/katerc"
+XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "$FILE"

@@ -1,0 +1,85 @@
+#include "Editor/ParseWorker.h"
+
+#include "Editor/TreeSitterHighlighter.h"
+#include "Platform/TextSplice.h"
+#include "SyntaxTree/MutableTree.h"
+#include "SyntaxTree/Parser.h"
+#include "SyntaxTree/Tree.h"
+
+ParseWorker::ParseWorker(SyntaxTree::Language language, QObject* parent)
+    : QObject(parent), language_(language), thread_([this] { run(); }) {}
+
+ParseWorker::~ParseWorker() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+void ParseWorker::push(Job job) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (job.reset) jobs_.clear();  // what came before is replaced anyway
+        jobs_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+}
+
+void ParseWorker::reset(const QString& text, quint64 revision) { push(Job{true, {}, text, revision}); }
+
+void ParseWorker::edit(const TextEdit& edit, const QString& inserted, quint64 revision) {
+    push(Job{false, edit, inserted, revision});
+}
+
+ParseWorker::Result ParseWorker::latest() const {
+    const std::lock_guard lock(mutex_);
+    Result result = latest_;
+    if (result.tree) result.tree = result.tree->mutableCopy();
+    return result;
+}
+
+void ParseWorker::run() {
+    SyntaxTree::Parser parser;
+    try {
+        parser.setLanguage(language_);
+    } catch (...) {
+        return;  // no tree ever: the text stays in its base colour
+    }
+    QString text;
+    std::shared_ptr<SyntaxTree::MutableTree> tree;
+    for (;;) {
+        std::vector<Job> jobs;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+            if (stop_) return;
+            jobs.swap(jobs_);
+            latest_.tree.reset();  // stale once edits are queued; dropped so the reparse owns its nodes
+        }
+        bool fresh = false;
+        for (Job& job : jobs) {
+            if (job.reset) {
+                // A private copy, so the editor's own text is never shared with this thread.
+                text = QString(job.text.constData(), job.text.size());
+                job.text = QString();
+                fresh = true;
+                continue;
+            }
+            const TextEdit& e = job.edit;
+            const qsizetype start = qBound<qsizetype>(0, e.startChar, text.size());
+            const qsizetype end = qBound<qsizetype>(start, e.oldEndChar, text.size());
+            TextSplice::replace(text, start, end - start, job.text);
+            if (!fresh && tree) tree->edit(TreeSitterHighlighter::inputEdit(e));
+        }
+        const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
+        tree = (fresh || !tree) ? parser.parse(view) : parser.reparse(*tree, view);
+        const quint64 revision = jobs.back().revision;
+        {
+            const std::lock_guard lock(mutex_);
+            latest_ = Result{tree ? tree->mutableCopy() : nullptr, revision, true};
+        }
+        emit parsed(revision);
+    }
+}

@@ -1,0 +1,61 @@
+#pragma once
+// Keeps the syntax tree of an editor's text up to date on a thread of its own, so a parse never
+// holds up typing or scrolling. Edits are queued with the text they insert; the thread applies them
+// to its own copy of the text, reparses incrementally from the previous tree and publishes a copy of
+// the new tree with the revision of the text it was parsed from.
+#include <QObject>
+#include <QString>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "Editor/TextEdit.h"
+#include "SyntaxTree/Language.h"
+
+namespace SyntaxTree {
+class MutableTree;
+}
+
+class ParseWorker : public QObject {
+    Q_OBJECT
+public:
+    explicit ParseWorker(SyntaxTree::Language language, QObject* parent = nullptr);
+    ~ParseWorker() override;
+
+    // The whole text, as of revision; parsed from scratch.
+    void reset(const QString& text, quint64 revision);
+    // One edit of the text last handed over, inserting `inserted`, leading to revision.
+    void edit(const TextEdit& edit, const QString& inserted, quint64 revision);
+
+    struct Result {
+        std::shared_ptr<SyntaxTree::MutableTree> tree;  // null before the first parse, or when none could be built
+        quint64 revision = 0;
+        bool valid = false;  // a parse of some revision has finished
+    };
+    // The newest parse finished; the tree is this caller's own copy.
+    Result latest() const;
+
+signals:
+    // A parse finished (sent from the worker's thread).
+    void parsed(quint64 revision);
+
+private:
+    struct Job {
+        bool reset = false;
+        TextEdit edit;
+        QString text;  // the whole text (reset) or the inserted text
+        quint64 revision = 0;
+    };
+    void run();
+    void push(Job job);
+
+    SyntaxTree::Language language_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<Job> jobs_;
+    bool stop_ = false;
+    Result latest_;
+    std::thread thread_;
+};

@@ -1,0 +1,80 @@
+// Fold regions kept edit by edit must be exactly those of a whole scan of the edited text.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "Editor/FoldComputer.h"
+#include "Editor/FoldTracker.h"
+
+namespace {
+
+// Pieces that move the scan's state: brackets, quotes, comments and every line ending.
+const QStringList kPieces = {"{", "}", "(", ")", "[", "]", "\n", "\r\n", "\r", "\"", "'", "`", "//", "/",
+                             "x", "  ", "f(a, b) {\n", "}\n", QString(QChar(0x2028)), "if (x) {\r\n  y;\r\n}\r\n"};
+// Code whose quotes are rare and balanced, so that a quote typed into it changes the state over
+// long stretches, as in real files.
+const QStringList kCode = {"f(a, b) {\n", "  g([\n    1,\n  ]);\n", "}\n", "  // (\n", "if (x) {\r\n  y;\r\n}\r\n",
+                           "x = (\n1\n)\n"};
+
+QString startText(std::mt19937& random, int pieces) {
+    QString text;
+    std::uniform_int_distribution<int> pick(0, int(kCode.size()) - 1);
+    for (int i = 0; i < pieces; ++i) text += random() % 150 == 0 ? QStringLiteral("  s = \"{\" + `(`;\n") : kCode[pick(random)];
+    return text;
+}
+
+void expectSameAsWholeScan(const FoldTracker& tracker, const QString& text, int step) {
+    const QList<FoldRegion> expected = FoldComputer::regions(text);
+    ASSERT_EQ(tracker.regions(), expected) << "after edit " << step;
+    // The header lookup finds the first region of each header, in closing order.
+    for (qsizetype i = expected.size() - 1; i >= 0; --i) {
+        const FoldRegion* found = tracker.withHeader(expected[i].headerLineStart);
+        ASSERT_NE(found, nullptr);
+        const auto first = std::find_if(expected.begin(), expected.end(), [&](const FoldRegion& r) {
+            return r.headerLineStart == expected[i].headerLineStart;
+        });
+        ASSERT_EQ(*found, *first) << "after edit " << step;
+        ASSERT_TRUE(tracker.hides(text, expected[i].hiddenRange));
+    }
+}
+
+} // namespace
+
+TEST(FoldTracker, RandomEditScriptsGiveTheWholeScansRegions) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 random(seed);
+        // Big enough for many checkpoints, so edits land before, between and after them.
+        QString text = startText(random, 4000);
+        FoldTracker tracker;
+        tracker.reset(text);
+        expectSameAsWholeScan(tracker, text, 0);
+        std::uniform_int_distribution<int> pick(0, int(kPieces.size()) - 1);
+        for (int step = 1; step <= 120; ++step) {
+            std::uniform_int_distribution<qsizetype> where(0, text.size());
+            const qsizetype at = where(random);
+            const qsizetype removed = std::min<qsizetype>(text.size() - at, std::uniform_int_distribution<int>(0, 3)(random) == 0 ? random() % 200 : random() % 3);
+            QString inserted;
+            for (int k = int(random() % 3); k > 0; --k) inserted += kPieces[pick(random)];
+            text.replace(at, removed, inserted);
+            tracker.edit(text, at, removed, inserted.size());
+            expectSameAsWholeScan(tracker, text, step);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(FoldTracker, EditFarFromAnyBlockKeepsTheRestInPlace) {
+    // A quote typed at the top turns everything after it into a string; removing it brings it all back.
+    QString text;
+    for (int i = 0; i < 3000; ++i) text += QStringLiteral("f%1() {\n  return [\n    1,\n  ];\n}\n").arg(i);
+    FoldTracker tracker;
+    tracker.reset(text);
+    const qsizetype count = tracker.regions().size();
+    text.insert(0, u'"');
+    tracker.edit(text, 0, 0, 1);
+    EXPECT_EQ(tracker.regions(), FoldComputer::regions(text));
+    text.remove(0, 1);
+    tracker.edit(text, 0, 1, 0);
+    EXPECT_EQ(tracker.regions().size(), count);
+    EXPECT_EQ(tracker.regions(), FoldComputer::regions(text));
+}

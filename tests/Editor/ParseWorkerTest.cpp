@@ -1,0 +1,69 @@
+// The background parse: whatever edits it is handed, its tree colours the text like a fresh parse.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <random>
+
+#include "Editor/HighlighterFactory.h"
+#include "Editor/ParseWorker.h"
+#include "Editor/TreeSitterHighlighter.h"
+#include "SyntaxTree/MutableTree.h"
+
+namespace {
+
+// Waits for the parse of `revision` (the deadline only bounds a hang).
+ParseWorker::Result waitFor(const ParseWorker& worker, quint64 revision) {
+    QTest::qWaitFor(
+        [&] {
+            const ParseWorker::Result result = worker.latest();
+            return result.valid && result.revision == revision;
+        },
+        60000);
+    return worker.latest();
+}
+
+TextEdit::Point pointAt(const QString& text, qsizetype offset) {
+    const qsizetype lineStart = offset == 0 ? 0 : text.lastIndexOf(u'\n', offset - 1) + 1;
+    return {text.left(offset).count(u'\n'), offset - lineStart};
+}
+
+} // namespace
+
+TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
+    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    ASSERT_NE(highlighter, nullptr);
+    QString text;
+    for (int i = 0; i < 200; ++i) text += QStringLiteral("function f%1(a) {\n  return 'q' + a * %1; // n\n}\n").arg(i);
+    ParseWorker worker(highlighter->language());
+    quint64 revision = 1;
+    worker.reset(text, revision);
+
+    const QStringList pieces = {"\"", "'", "/*", "*/", "{", "}", "x", "\n", "é", "let y = `t${", "}`;\n", "𝄞"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 12; ++round) {
+        // Several edits queue up before the parse catches up with them.
+        for (int k = 0; k < 5; ++k) {
+            const qsizetype at = qsizetype(random() % (text.size() + 1));
+            qsizetype removed = qMin<qsizetype>(text.size() - at, random() % 4);
+            if (at + removed < text.size() && text[at + removed].isLowSurrogate()) ++removed;
+            if (at < text.size() && text[at].isLowSurrogate()) continue;
+            const QString inserted = pieces[int(random() % pieces.size())];
+            TextEdit edit;
+            edit.startChar = at;
+            edit.oldEndChar = at + removed;
+            edit.newEndChar = at + inserted.size();
+            edit.startPoint = pointAt(text, at);
+            edit.oldEndPoint = pointAt(text, at + removed);
+            text.replace(at, removed, inserted);
+            edit.newEndPoint = pointAt(text, at + inserted.size());
+            worker.edit(edit, inserted, ++revision);
+        }
+        const ParseWorker::Result result = waitFor(worker, revision);
+        ASSERT_TRUE(result.valid && result.revision == revision);
+        ASSERT_NE(result.tree, nullptr);
+        auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+        const TextRange all{0, text.size()};
+        EXPECT_EQ(highlighter->spans(*result.tree, text, all), fresh->ranges(text, all)) << "round " << round;
+    }
+}

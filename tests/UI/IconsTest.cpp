@@ -84,5 +84,4 @@ TEST(Icons, UnknownOrUnsafeNamesGiveAPlaceholder) {
         EXPECT_GT(inkPixels(img), 8);
     }
     EXPECT_FALSE(Icons::icon("no.such.symbol", Qt::white).isNull());
-    EXPECT_EQ(Icons::sizeForPointSize(10), 12);
 }

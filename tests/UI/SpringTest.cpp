@@ -47,9 +47,8 @@ TEST(SpringAnimation, RetargetsFromTheShownValueAndEndsExactly) {
     anim.jumpTo(1.0);
     EXPECT_DOUBLE_EQ(anim.value().toDouble(), 1.0);
     anim.animateTo(0.0);
-    testing_support::spin(60);
+    ASSERT_TRUE(testing_support::waitUntil([&] { return anim.value().toDouble() < 0.9; }));
     const double midway = anim.value().toDouble();
-    EXPECT_LT(midway, 1.0);
     EXPECT_GT(midway, -0.1);
     // Turning back mid-way continues from where it is rather than jumping.
     anim.animateTo(1.0);

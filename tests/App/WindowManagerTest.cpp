@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QPointer>
 
 #include "App/MainWindow.h"
 #include "App/WindowManager.h"
@@ -26,7 +27,7 @@ TEST(WindowManager, QuitAsksEveryWindowWithUnsavedWork) {
     WindowManager& manager = WindowManager::shared();
     MainWindow* first = manager.openWindow();
     MainWindow* second = manager.openWindow();
-    spin(50);  // let the first-load step run
+    QCoreApplication::processEvents();  // let the first-load step run
     makeDirty(first, dir.write("one.txt", "1"));
     makeDirty(second, dir.write("two.txt", "2"));
     manager.noteActivated(first);
@@ -41,15 +42,14 @@ TEST(WindowManager, QuitAsksEveryWindowWithUnsavedWork) {
     EXPECT_TRUE(manager.requestQuit());
     // The window used last wrote the session.
     EXPECT_EQ(SettingsStore::shared().stringArray(SettingsKey::sessionDocs), QStringList({dir.file("two.txt")}));
-    spin(50);
-    EXPECT_TRUE(manager.windows().isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return manager.windows().isEmpty(); }));
 }
 
 TEST(WindowManager, ClosingAWindowWithUnsavedWorkAsks) {
     TempFolder dir;
     ScriptedPrompter prompter;
-    MainWindow* window = WindowManager::shared().openWindow();
-    spin(50);
+    QPointer<MainWindow> window = WindowManager::shared().openWindow();
+    QCoreApplication::processEvents();
     makeDirty(window, dir.write("doc.txt", "x"));
     prompter.answers = {2};  // Cancel keeps the window
     EXPECT_FALSE(window->close());
@@ -57,16 +57,15 @@ TEST(WindowManager, ClosingAWindowWithUnsavedWorkAsks) {
     prompter.answers = {0};  // Save All writes and closes
     EXPECT_TRUE(window->close());
     EXPECT_EQ(readBytes(dir.file("doc.txt")), "edited");
-    spin(50);
+    EXPECT_TRUE(waitUntil([&] { return window.isNull(); }));
 }
 
-TEST(WindowManager, MenusCarryTheThirteenCommands) {
-    MainWindow* window = WindowManager::shared().openWindow();
+TEST(WindowManager, MenusCarryEveryCommand) {
+    QPointer<MainWindow> window = WindowManager::shared().openWindow();
     QStringList titles;
     for (QAction* menu : window->menuBar()->actions())
         for (QAction* item : menu->menu()->actions()) titles << item->text();
     for (const MenuCommand& command : MenuCommands::all()) EXPECT_TRUE(titles.contains(command.title)) << command.title.toStdString();
-    EXPECT_EQ(MenuCommands::all().size(), 13);
     window->closeWithoutAsking();
-    spin(50);
+    EXPECT_TRUE(waitUntil([&] { return window.isNull(); }));
 }

@@ -379,12 +379,16 @@ TEST_F(GitServiceTest, RefreshingWritesNothingInsideTheRepository) {
     // report, which would refresh again.
     const QString index = tmp.file("work/.git/index");
     const QByteArray before = readBytes(index);
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto setStamp = [](const QString& path, const QDateTime& stamp) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+    };
+    // The index older than the file's new stamp, as if the file was touched a while after the last status.
+    setStamp(index, now.addSecs(-60));
+    setStamp(tmp.file("work/README.md"), now);
     const QDateTime stamp = QFileInfo(index).lastModified();
-    testing_support::spin(1100);
-    QFile readme(tmp.file("work/README.md"));
-    ASSERT_TRUE(readme.open(QIODevice::ReadWrite));
-    readme.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
-    readme.close();
     refresh();
     refresh();
     EXPECT_TRUE(svc.changes().isEmpty());
@@ -471,7 +475,7 @@ TEST_F(GitServiceTest, NoCompletionOutlivesItsReceiverOrTheService) {
     bool reported = false;
     doomed->attach(work, [&] { reported = true; });
     delete doomed;  // before the event loop could deliver git's exit
-    testing_support::spin(100);
+    refresh();  // a whole round of git commands, long enough for the stopped one to have reported
     EXPECT_FALSE(reported);
 }
 

@@ -19,6 +19,13 @@ protected:
         app = openState(folder);
     }
     QString head() { return gitOk(folder.path(), {"rev-parse", "--abbrev-ref", "HEAD"}); }
+    // Waits until every git command queued so far has run and reported.
+    void settleGit() {
+        bool done = false;
+        app->git().run({"git", "rev-parse", "HEAD"}, [&](bool) { done = true; });
+        ASSERT_TRUE(waitUntil([&] { return done; }));
+        QCoreApplication::processEvents();
+    }
 
     TempFolder folder;
     std::unique_ptr<AppState> app;
@@ -45,7 +52,7 @@ TEST_F(BranchPopoverTest, ClickingAnotherBranchSwitchesAndClosesWhileTheCurrentR
     BranchPopover* popover = BranchPopover::show(*app, nullptr);
     QPointer<BranchPopover> alive(popover);
     QTest::mouseClick(popover->rowFor("main"), Qt::LeftButton);
-    testing_support::spin(200);
+    settleGit();
     ASSERT_TRUE(alive);
     EXPECT_EQ(head(), "main");
 
@@ -78,7 +85,7 @@ TEST_F(BranchPopoverTest, CreatesATrimmedBranchIgnoresBlankNamesAndReportsDuplic
 
     popover.newBranchField()->setText("   ");
     popover.createNew();
-    testing_support::spin(100);
+    settleGit();
     EXPECT_TRUE(popover.isCreating());
     EXPECT_FALSE(popover.errorText());
 
@@ -115,7 +122,7 @@ TEST_F(BranchPopoverTest, DeletingAsksWithTextsByUpstreamAndRunsOnlyWhenConfirme
     EXPECT_EQ(prompter.asked[0].title, "Delete branch “release”?");
     EXPECT_EQ(prompter.asked[0].message, "This branch has no upstream. Local commits on it will be lost.");
     EXPECT_EQ(prompter.asked[0].buttons, QStringList({"Delete", "Cancel"}));
-    testing_support::spin(100);
+    settleGit();
     EXPECT_EQ(git(folder.path(), {"rev-parse", "--verify", "-q", "release"}).exit, 0);
 
     prompter.answers = {0};

@@ -3,6 +3,7 @@
 
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QThreadPool>
 
 #include "Views/ViewsTestSupport.h"
 #include "Views/Navigation/ProjectSearchView.h"
@@ -94,7 +95,8 @@ TEST_F(SearchFixture, AShortQueryDropsARunningSearch) {
     view->setQuery("b");
     view->runSearch();
     EXPECT_FALSE(view->isSearching());
-    spin(200);
+    QThreadPool::globalInstance()->waitForDone();  // the dropped scan ends and reports to nobody
+    QCoreApplication::processEvents();
     EXPECT_TRUE(view->hits().isEmpty());
 }
 

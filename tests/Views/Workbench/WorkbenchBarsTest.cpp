@@ -151,7 +151,7 @@ TEST_F(RepositoryBarsTest, BranchButtonAndBadgeFollowTheRepository) {
     bar.show();
     const QString plain = dir.mkdir("plain");
     app.openFolder(plain);
-    spin(300);
+    QCoreApplication::processEvents();
     EXPECT_EQ(bar.branchButton(), nullptr) << "not a repository: no branch button";
     EXPECT_TRUE(rail.badge()->isHidden());
 

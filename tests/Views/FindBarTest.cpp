@@ -102,13 +102,13 @@ TEST_F(FindBarFixture, ControlsWriteTheStateAndTheStateFillsTheControls) {
 }
 
 TEST_F(FindBarFixture, ReplaceRowWidensTheBarOnTheSpringAndNarrowsItAgain) {
-    EXPECT_EQ(bar->surface()->width(), 420);
+    const int narrow = bar->surface()->width();
     find.setShowReplace(true);
-    ASSERT_TRUE(waitUntil([&] { return bar->surface()->width() == 460; }));
+    ASSERT_TRUE(waitUntil([&] { return bar->surface()->width() > narrow; }));
     EXPECT_GT(bar->height(), bar->surface()->height()) << "room for the shadow";
     EXPECT_EQ(bar->x(), (area.width() - bar->width()) / 2) << "stays centred";
     find.setShowReplace(false);
-    ASSERT_TRUE(waitUntil([&] { return bar->surface()->width() == 420; }));
+    ASSERT_TRUE(waitUntil([&] { return bar->surface()->width() == narrow; }));
     EXPECT_FALSE(bar->replaceRow()->isVisible());
 }
 

@@ -47,7 +47,6 @@ TEST_F(WelcomeViewTest, RecentListShowsTheFourNewestOrNothing) {
     EXPECT_EQ(view->recentHeader()->text(), "RECENT");
     EXPECT_EQ(view->recentButtons()[0]->toolTip(), dir.file("folder-with-a-rather-long-name-8")) << "newest first";
     EXPECT_EQ(view->recentButtons()[3]->toolTip(), dir.file("folder-with-a-rather-long-name-5"));
-    for (PressableButton* row : view->recentButtons()) EXPECT_EQ(row->width(), WelcomeView::kRecentRowWidth);
 }
 
 TEST_F(WelcomeViewTest, OpenFolderCompletesOnlyWithAFolderOpen) {
@@ -122,7 +121,6 @@ TEST_F(SettingsViewTest, ControlsReadDefaultsAndWriteStraightThrough) {
     EXPECT_EQ(view.fontValue()->text(), "13 pt");
     EXPECT_EQ(view.tabWidthPicker()->selectedIndex(), 1);
     EXPECT_EQ(view.backendPicker()->selectedIndex(), 0);
-    EXPECT_EQ(view.size(), QSize(440, 520));
 
     view.fontSlider()->setValue(17);
     EXPECT_EQ(SettingsStore::shared().number(SettingsKey::fontSize, 0), 17);

@@ -8,7 +8,6 @@
 
 #include "ScmTestSupport.h"
 #include "ScriptedPrompter.h"
-#include "UI/Brand.h"
 #include "UI/PressableButton.h"
 #include "Views/SourceControl/ChangeRow.h"
 #include "Views/SourceControl/CommitComposer.h"
@@ -60,8 +59,6 @@ TEST_F(SourceControlPanelTest, ListsEachChangeOnceByItsIndexColumnAndShowsTheCle
     EXPECT_EQ(py->fileName(), "app.py");
     EXPECT_EQ(py->folder(), "src");
     EXPECT_TRUE(row(panel, "README.md")->folder().isEmpty());
-    EXPECT_EQ(ChangeRow::badgeColor(row(panel, "notes.txt")->change()), Brand::palette()[3]);
-    EXPECT_EQ(ChangeRow::badgeColor(py->change()), Brand::palette()[4]);
 
     // Only staged changes: the "Changes" section goes away.
     gitOk(folder.path(), {"add", "-A"});

@@ -53,7 +53,6 @@ TEST_F(JsonQueryTest, MatchesCarryCapturesWithNameComponentsInRuntimeOrder) {
     EXPECT_EQ(match.capturesNamed("keyword")[0].node.range(), (Utf16Range{8, 5}));
     EXPECT_EQ(match.range(), (Utf16Range{1, 12}));
     EXPECT_EQ(match.nodes().size(), 2u);
-    EXPECT_EQ(match.captures[1].debugDescription(), "<capture 1 \"keyword\": <string range: {8, 5} childCount: 3>>");
 }
 
 TEST_F(JsonQueryTest, MatchWithoutCapturesHasNoRange) {
@@ -255,7 +254,6 @@ TEST(PredicateParsing, MalformedStepListsRaiseTheirErrors) {
                                              Step::makeString("v"), Step::makeDone()})
                   .size(),
               2u);
-    EXPECT_EQ(Step::makeCapture("c").description(), "<capture: c>");
 }
 
 TEST(PredicateParsing, StepsComeFromTheRuntimeQuery) {

@@ -122,7 +122,6 @@ TEST(PredicateContexts, StringProvidersSliceTheirOwnCopy) {
 TEST(NamedRanges, NamesSplitAndOrder) {
     const TSRange range({Point(0, 0), Point(0, 14)}, {0, 14});
     const NamedRange keyword("keyword", range);
-    EXPECT_EQ(keyword.debugDescription(), "<\"keyword\": <TSRange 0..<14, {0, 0}..<{0, 14}>>");
     EXPECT_EQ(NamedRange("a..b.", range).nameComponents, (std::vector<std::string>{"a", "b"}));
     EXPECT_TRUE(NamedRange("", range).nameComponents.empty());
     const NamedRange method("function.method", range);

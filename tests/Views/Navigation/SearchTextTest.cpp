@@ -11,31 +11,23 @@ namespace {
 const QString eAcute = QStringLiteral("\u00e9");
 const QString eCombining = QStringLiteral("e\u0301");
 
-TEST(FuzzyMatchTest, LettersInOrderWithGapsMatchReversedOrMissingOnesDoNot) {
-    EXPECT_TRUE(fuzzyMatch("ap", "AppState.cpp"));
-    EXPECT_TRUE(fuzzyMatch("rv", "RootView.h"));
-    EXPECT_TRUE(fuzzyMatch("RV", "rootview.h"));
-    EXPECT_FALSE(fuzzyMatch("vr", "RootView.h"));
-    EXPECT_FALSE(fuzzyMatch("rootz", "RootView.h"));
-    EXPECT_TRUE(fuzzyMatch("aa", "banana"));
-    EXPECT_FALSE(fuzzyMatch("aaaa", "banana"));  // each candidate letter counts once
-}
-
-TEST(FuzzyMatchTest, EmptyTextsAndSpaces) {
-    EXPECT_TRUE(fuzzyMatch("", "anything"));
-    EXPECT_TRUE(fuzzyMatch("", ""));
-    EXPECT_FALSE(fuzzyMatch("a", ""));
-    EXPECT_TRUE(fuzzyMatch(" ", "my notes.txt"));
-    EXPECT_FALSE(fuzzyMatch(" ", "notes.txt"));
-}
-
-TEST(FuzzyMatchTest, ComparesWholeCharactersUnderCanonicalEquivalence) {
-    EXPECT_TRUE(fuzzyMatch(eAcute, "caf" + eCombining + ".md"));
-    EXPECT_TRUE(fuzzyMatch(eCombining, "caf" + eAcute + ".md"));
-    EXPECT_TRUE(fuzzyMatch(QStringLiteral("\u00c9"), "caf" + eAcute));  // upper-case query
-    // An accented letter is one character: a bare "e" is not in it.
-    EXPECT_FALSE(fuzzyMatch("fe", "caf" + eCombining));
-    EXPECT_TRUE(fuzzyMatch(QStringLiteral("\U0001F600"), QStringLiteral("a\U0001F600b")));
+TEST(FuzzyMatchTest, LettersInOrderUnderCanonicalEquivalenceEachCountingOnce) {
+    const struct {
+        QString query, candidate;
+        bool matches;
+    } cases[] = {
+        {"ap", "AppState.cpp", true}, {"rv", "RootView.h", true}, {"RV", "rootview.h", true},
+        {"vr", "RootView.h", false}, {"rootz", "RootView.h", false},
+        {"aa", "banana", true}, {"aaaa", "banana", false},  // each candidate letter counts once
+        {"", "anything", true}, {"", "", true}, {"a", "", false},
+        {" ", "my notes.txt", true}, {" ", "notes.txt", false},
+        {eAcute, "caf" + eCombining + ".md", true}, {eCombining, "caf" + eAcute + ".md", true},
+        {QStringLiteral("\u00c9"), "caf" + eAcute, true},  // upper-case query
+        {"fe", "caf" + eCombining, false},                  // an accented letter is one character
+        {QStringLiteral("\U0001F600"), QStringLiteral("a\U0001F600b"), true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fuzzyMatch(c.query, c.candidate), c.matches) << c.query.toStdString() << " in " << c.candidate.toStdString();
 }
 
 TEST(SearchTextTest, ContainmentIgnoresCaseAndAccentEncoding) {

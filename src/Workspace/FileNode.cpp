@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <utility>
 #include <sys/stat.h>
 
 #include "Platform/FileOrder.h"
@@ -15,17 +16,21 @@ bool isDirectoryOnDisk(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-void collectFiles(const QString& dir, QStringList& into) {
+bool walk(const QString& dir, const std::function<bool(QStringList&&)>& batch) {
     const auto entries = DirectoryListing::list(dir);
-    if (!entries) return;
+    if (!entries) return true;
+    QStringList files;
     for (const auto& entry : *entries) {
         if (FileNode::isExcluded(entry.name)) continue;
         switch (entry.kind) {
-        case DirectoryListing::Kind::directory: collectFiles(entry.path, into); break;
+        case DirectoryListing::Kind::directory:
+            if (!batch(std::exchange(files, {})) || !walk(entry.path, batch)) return false;
+            break;
         case DirectoryListing::Kind::linkToDirectory: break;  // a link could lead back up the tree
-        case DirectoryListing::Kind::other: into.append(entry.path); break;
+        case DirectoryListing::Kind::other: files.append(entry.path); break;
         }
     }
+    return batch(std::move(files));
 }
 } // namespace
 
@@ -109,5 +114,10 @@ void FileNode::allFiles(QStringList& into) const {
         into.append(url_);
         return;
     }
-    collectFiles(url_, into);
+    walkFiles(url_, [&into](QStringList&& files) {
+        into.append(files);
+        return true;
+    });
 }
+
+void FileNode::walkFiles(const QString& dir, const std::function<bool(QStringList&&)>& batch) { walk(dir, batch); }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUuid>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -38,6 +39,9 @@ public:
     // Appends every file at or below this node, read from disk now, in the file system's listing order.
     // Hidden and ignored directories are never entered, nor are links to directories.
     void allFiles(QStringList& into) const;
+    // The same walk below the directory dir, handing the files over in batches as it goes: one before
+    // each subdirectory is entered (possibly empty) and one at the end. It stops when batch returns false.
+    static void walkFiles(const QString& dir, const std::function<bool(QStringList&&)>& batch);
 
     // Whether a name found inside a directory is left out of the tree and of the file list.
     static bool isExcluded(const QString& name);

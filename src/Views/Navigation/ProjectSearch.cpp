@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "Views/Navigation/LineMatcher.h"
-#include "Workspace/DirectoryListing.h"
 #include "Workspace/FileNode.h"
 
 ProjectSearch::ProjectSearch(QObject* parent) : QObject(parent) {}
@@ -231,26 +230,6 @@ private:
 };
 
 // Quick open's walk, handing files over a folder at a time so the scan starts on the first ones.
-void listFolder(const QString& dir, SharedScan& scan) {
-    if (scan.stopped()) return;
-    const auto entries = DirectoryListing::list(dir);
-    if (!entries) return;
-    QStringList files;
-    for (const DirectoryListing::Entry& entry : *entries) {
-        if (FileNode::isExcluded(entry.name)) continue;
-        switch (entry.kind) {
-        case DirectoryListing::Kind::directory:
-            scan.add(files);
-            files.clear();
-            listFolder(entry.path, scan);
-            break;
-        case DirectoryListing::Kind::linkToDirectory: break;  // a link could lead back up the tree
-        case DirectoryListing::Kind::other: files.append(entry.path); break;
-        }
-    }
-    scan.add(files);
-}
-
 int threadsFor(int asked) { return asked > 0 ? asked : QThread::idealThreadCount(); }
 
 // Runs fill (which adds the files and ends the list) on this thread while helpers read.
@@ -282,7 +261,10 @@ ProjectSearch::Result ProjectSearch::search(const QString& query, const QStringL
 ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QString& folder,
                                                   const std::function<bool()>& cancelled, int threads) {
     return runScan(query, cancelled, threadsFor(threads), [&](SharedScan& scan) {
-        listFolder(folder, scan);
+        FileNode::walkFiles(folder, [&scan](QStringList&& files) {
+            scan.add(files);
+            return !scan.stopped();
+        });
         scan.endOfFiles();
     });
 }

@@ -154,35 +154,58 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     const qsizetype added = out.regions.size();
     const qsizetype shift = added - (resumeAt - keepBefore);
 
-    QList<FoldRegion> regions;
-    regions.reserve(keepBefore + added + (regions_.size() - resumeAt));
-    std::vector<qsizetype> closeAt;
-    closeAt.reserve(regions.capacity());
-    for (qsizetype i = 0; i < keepBefore; ++i) regions.append(regions_[i]);
-    closeAt.insert(closeAt.end(), closeAt_.begin(), closeAt_.begin() + keepBefore);
-    regions.append(out.regions);
-    closeAt.insert(closeAt.end(), out.closeAt.begin(), out.closeAt.end());
-    for (qsizetype i = resumeAt; i < regions_.size(); ++i) {
-        const FoldRegion& r = regions_[i];
-        const qsizetype hiddenStart = map(r.hiddenRange.location);
-        regions.append(FoldRegion{map(r.headerLineStart), {hiddenStart, map(r.hiddenRange.end()) - hiddenStart}});
-        closeAt.push_back(closeAt_[size_t(i)] + delta);
+    // Edited in place: the unchanged start stays, the rescan's regions replace the old ones, the
+    // rest moves along. Building fresh lists instead would fault in new pages of a large text's
+    // regions on every keystroke.
+    const qsizetype oldCount = regions_.size();
+    const qsizetype tail = oldCount - resumeAt;
+    const qsizetype newCount = keepBefore + added + tail;
+    if (newCount > oldCount) {
+        regions_.resize(newCount);
+        closeAt_.resize(size_t(newCount));
+    }
+    FoldRegion* r = regions_.data();
+    qsizetype* c = closeAt_.data();
+    if (keepBefore + added > resumeAt) {
+        std::move_backward(r + resumeAt, r + oldCount, r + newCount);
+        std::move_backward(c + resumeAt, c + oldCount, c + newCount);
+    } else if (keepBefore + added < resumeAt) {
+        std::move(r + resumeAt, r + oldCount, r + keepBefore + added);
+        std::move(c + resumeAt, c + oldCount, c + keepBefore + added);
+    }
+    std::copy(out.regions.cbegin(), out.regions.cend(), r + keepBefore);
+    std::copy(out.closeAt.begin(), out.closeAt.end(), c + keepBefore);
+    for (qsizetype i = keepBefore + added; i < newCount; ++i) {
+        FoldRegion& moved = r[i];
+        const qsizetype hiddenStart = map(moved.hiddenRange.location);
+        moved = FoldRegion{map(moved.headerLineStart), {hiddenStart, map(moved.hiddenRange.end()) - hiddenStart}};
+        c[i] += delta;
+    }
+    if (newCount < oldCount) {
+        regions_.resize(newCount);
+        closeAt_.resize(size_t(newCount));
     }
 
-    // The header index, kept sorted by merging instead of sorting again.
+    // The header index, kept sorted: the entries that stay are moved along in place, then the
+    // rescan's merged in.
     std::vector<std::pair<qsizetype, qsizetype>> fresh;
     fresh.reserve(size_t(added));
     for (qsizetype i = 0; i < added; ++i) fresh.emplace_back(out.regions[i].headerLineStart, keepBefore + i);
     std::sort(fresh.begin(), fresh.end());
-    std::vector<std::pair<qsizetype, qsizetype>> kept;
-    kept.reserve(byHeader_.size());
+    size_t kept = 0;
     for (const auto& [header, index] : byHeader_) {
         if (index >= keepBefore && index < resumeAt) continue;
-        kept.emplace_back(index < keepBefore ? header : map(header), index < keepBefore ? index : index + shift);
+        byHeader_[kept++] = {index < keepBefore ? header : map(header), index < keepBefore ? index : index + shift};
     }
-    byHeader_.clear();
-    byHeader_.reserve(kept.size() + fresh.size());
-    std::merge(kept.begin(), kept.end(), fresh.begin(), fresh.end(), std::back_inserter(byHeader_));
+    byHeader_.resize(kept);
+    if (fresh.size() <= 64) {
+        for (const auto& entry : fresh) byHeader_.insert(std::lower_bound(byHeader_.begin(), byHeader_.end(), entry), entry);
+    } else {
+        std::vector<std::pair<qsizetype, qsizetype>> merged;
+        merged.reserve(byHeader_.size() + fresh.size());
+        std::merge(byHeader_.begin(), byHeader_.end(), fresh.begin(), fresh.end(), std::back_inserter(merged));
+        byHeader_ = std::move(merged);
+    }
 
     // Checkpoints: the ones before the rescan, the rescan's, then the old ones past the meeting point.
     std::vector<Checkpoint> checkpoints(std::make_move_iterator(checkpoints_.begin()), std::make_move_iterator(first));
@@ -198,8 +221,6 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
             checkpoints.push_back(std::move(moved));
         }
     }
-    regions_ = std::move(regions);
-    closeAt_ = std::move(closeAt);
     checkpoints_ = std::move(checkpoints);
 }
 

@@ -26,6 +26,7 @@
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorCoordinator.h"
 #include "Views/Editor/LineNumberRuler.h"
+#include "Views/Editor/WrappingTextLayout.h"
 #include "Workspace/EditorDocument.h"
 
 namespace {
@@ -54,6 +55,9 @@ const QColor& CodeEditorView::bg() {
 CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, EditorController* editor,
                                QWidget* parent)
     : QPlainTextEdit(parent), document_(editorDocument), find_(find), editor_(editor) {
+    auto* display = new QTextDocument(this);
+    display->setDocumentLayout(new WrappingTextLayout(display));
+    setDocument(display);
     setFrameShape(QFrame::NoFrame);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

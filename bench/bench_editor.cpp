@@ -20,6 +20,8 @@
 #include "Views/Editor/CodeEditorView.h"
 #include "Workspace/EditorDocument.h"
 
+#include "WidgetBenchMain.h"
+
 namespace {
 
 QString generatedJavaScript(qsizetype bytes) {
@@ -150,12 +152,4 @@ BENCHMARK(foldScan)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(keystroke)->Arg(1)->Arg(10)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(coloursAfterKeystroke)->Arg(1)->Arg(10)->Iterations(15)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ResourceBundle::setOverridePath(QStringLiteral(BRIMEL_BUNDLE_DIR));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runWidgetBenchmarks(argc, argv); }

@@ -24,6 +24,8 @@
 #include "Platform/SettingsStore.h"
 #include "WhatsNew.h"
 
+#include "WidgetBenchMain.h"
+
 namespace {
 
 constexpr int kSettleMs = 3000;
@@ -188,12 +190,4 @@ BENCHMARK(BM_PeerKateAtRest)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ResourceBundle::setOverridePath(QStringLiteral(BRIMEL_BUNDLE_DIR));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runWidgetBenchmarks(argc, argv); }

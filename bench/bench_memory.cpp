@@ -15,6 +15,8 @@
 #include "Views/RootView.h"
 #include "Workspace/EditorDocument.h"
 
+#include "WidgetBenchMain.h"
+
 namespace {
 
 // A field of the process's memory summary, in megabytes: "Rss" is all resident memory, including
@@ -83,12 +85,4 @@ BENCHMARK(BM_OpenAndCloseTabs)->Arg(100)->Iterations(1)->Unit(benchmark::kMillis
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ResourceBundle::setOverridePath(QStringLiteral(BRIMEL_BUNDLE_DIR));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runWidgetBenchmarks(argc, argv); }

@@ -7,6 +7,7 @@
 #include "Editor/HighlighterFactory.h"
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
+#include "HighlightTestSupport.h"
 #include "SyntaxTree/MutableTree.h"
 
 namespace {
@@ -20,11 +21,6 @@ ParseWorker::Result waitFor(const ParseWorker& worker, quint64 revision) {
         },
         60000);
     return worker.latest();
-}
-
-TextEdit::Point pointAt(const QString& text, qsizetype offset) {
-    const qsizetype lineStart = offset == 0 ? 0 : text.lastIndexOf(u'\n', offset - 1) + 1;
-    return {text.left(offset).count(u'\n'), offset - lineStart};
 }
 
 } // namespace
@@ -49,14 +45,7 @@ TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
             if (at + removed < text.size() && text[at + removed].isLowSurrogate()) ++removed;
             if (at < text.size() && text[at].isLowSurrogate()) continue;
             const QString inserted = pieces[int(random() % pieces.size())];
-            TextEdit edit;
-            edit.startChar = at;
-            edit.oldEndChar = at + removed;
-            edit.newEndChar = at + inserted.size();
-            edit.startPoint = pointAt(text, at);
-            edit.oldEndPoint = pointAt(text, at + removed);
-            text.replace(at, removed, inserted);
-            edit.newEndPoint = pointAt(text, at + inserted.size());
+            const TextEdit edit = highlight_test::replace(text, at, removed, inserted);
             worker.edit(edit, inserted, ++revision);
         }
         const ParseWorker::Result result = waitFor(worker, revision);

@@ -21,12 +21,9 @@ QStringList names(const QList<HTTPRequest>& requests) {
 // --- reading -------------------------------------------------------------------------------
 
 TEST(HTTPFileFormatReadTest, SectionsWithoutARequestLineYieldNothing) {
-    EXPECT_TRUE(parse(QString()).isEmpty());
-    EXPECT_TRUE(parse(QStringLiteral("\n\n# note\n// other\n   \n")).isEmpty());
-    EXPECT_TRUE(parse(QStringLiteral("### Lonely\n\n\n")).isEmpty());
-    EXPECT_TRUE(parse(QStringLiteral("###\nFETCH https://x\n")).isEmpty());
-    EXPECT_TRUE(parse(QStringLiteral("###\nGET\n")).isEmpty());
-    EXPECT_TRUE(parse(QStringLiteral("###\nGET\thttps://x\n")).isEmpty());
+    for (const char* text : {"", "\n\n# note\n// other\n   \n", "### Lonely\n\n\n", "###\nFETCH https://x\n", "###\nGET\n",
+                             "###\nGET\thttps://x\n"})
+        EXPECT_TRUE(parse(QString::fromUtf8(text)).isEmpty()) << text;
 }
 
 TEST(HTTPFileFormatReadTest, NamesComeFromTheHashLines) {

@@ -121,23 +121,21 @@ TEST_F(AIServiceTest, PassesThePromptWholeAsOneArgumentAndTrimsTheAnswer) {
 }
 
 TEST_F(AIServiceTest, FailuresAreDescribedFromWhatTheToolPrinted) {
-    tool("claude", "printf 'partial'; printf 'boom\\n' >&2; exit 1");
-    EXPECT_EQ(failure(ask("p")), "AI CLI failed: boom");
-
-    tool("claude", "printf '  \\n\\t'");
-    EXPECT_EQ(failure(ask("p")), "AI CLI failed: no output") << "white space is no answer";
-
-    tool("claude", "printf 'only a warning' >&2");
-    EXPECT_EQ(failure(ask("p")), "AI CLI failed: only a warning");
-
-    tool("claude", "exit 3");
-    EXPECT_EQ(failure(ask("p")), "AI CLI failed: no output");
-
-    tool("claude", "printf '%250s' '' >&2; printf 'late text' >&2; exit 1");
-    EXPECT_EQ(failure(ask("p")), "AI CLI failed: no output") << "the cut comes before the trim";
-
-    tool("claude", "printf 'stdout reason'; printf '\\n' >&2; exit 2");
-    EXPECT_EQ(failure(ask("p")), "AI CLI failed: stdout reason") << "a blank standard error says nothing";
+    const struct {
+        QByteArray script;
+        const char *described, *why;
+    } cases[] = {
+        {"printf 'partial'; printf 'boom\\n' >&2; exit 1", "boom", "standard error first"},
+        {"printf '  \\n\\t'", "no output", "white space is no answer"},
+        {"printf 'only a warning' >&2", "only a warning", "nothing on standard output fails even with status 0"},
+        {"exit 3", "no output", "silent failure"},
+        {"printf '%250s' '' >&2; printf 'late text' >&2; exit 1", "no output", "the cut comes before the trim"},
+        {"printf 'stdout reason'; printf '\\n' >&2; exit 2", "stdout reason", "a blank standard error says nothing"},
+    };
+    for (const auto& c : cases) {
+        tool("claude", c.script);
+        EXPECT_EQ(failure(ask("p")), QStringLiteral("AI CLI failed: ") + c.described) << c.why;
+    }
 }
 
 TEST_F(AIServiceTest, AToolThatNeverEndsIsStoppedWithWhatItStartedAndAnOversizedPromptNeverStarts) {

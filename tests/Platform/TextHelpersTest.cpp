@@ -7,21 +7,20 @@
 #include "Platform/Lines.h"
 #include "Platform/TextEquivalence.h"
 
-TEST(Lines, EveryTerminatorEndsALine) {
+TEST(Lines, EveryTerminatorEndsALineAndTheLastLineMayBeEmpty) {
     const QString text = QString("a\nb\r\nc\rd") + QChar(0x85) + "e" + QChar(0x2028) + "f" + QChar(0x2029) + "g";
     const auto lines = Lines::all(text);
     QStringList contents;
     for (const auto& l : lines) contents << text.mid(l.start, l.contentEnd - l.start);
     EXPECT_EQ(contents, QStringList({"a", "b", "c", "d", "e", "f", "g"}));
     EXPECT_EQ(lines[1].end - lines[1].contentEnd, 2);  // CR LF is one terminator
-}
 
-TEST(Lines, EmptyAndTrailingLines) {
+    // Empty text is one line; a final terminator starts an empty last line.
     EXPECT_EQ(Lines::all(u"").size(), 1);
-    const auto lines = Lines::all(u"x\n");
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[1].start, 2);
-    EXPECT_EQ(lines[1].contentEnd, 2);
+    const auto trailing = Lines::all(u"x\n");
+    ASSERT_EQ(trailing.size(), 2);
+    EXPECT_EQ(trailing[1].start, 2);
+    EXPECT_EQ(trailing[1].contentEnd, 2);
     // An offset between CR and LF belongs to the line the pair ends.
     const QString crlf = "ab\r\ncd";
     const auto r = Lines::containing(crlf, 3);

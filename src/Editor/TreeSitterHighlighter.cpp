@@ -19,6 +19,14 @@ constexpr qsizetype kMinimumChunk = 32 * 1024;
 // More chunks than threads, so a thread slowed by other work hands its share to the others.
 constexpr qsizetype kChunksPerThread = 4;
 
+// The order spans are painted in: narrower captures last, so they win over enclosing ones. Position
+// orders equal lengths (nodes of one tree never partly overlap, so this changes no colour); the
+// captures of the very same node keep the order in which their matches came.
+bool paintedBefore(const SyntaxHighlighter::Span& a, const SyntaxHighlighter::Span& b) {
+    if (a.range.length != b.range.length) return a.range.length > b.range.length;
+    return a.range.location < b.range.location;
+}
+
 std::u16string_view utf16View(const QString& text) {
     return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
 }
@@ -218,17 +226,25 @@ QList<SyntaxHighlighter::Span> TreeSitterHighlighter::spans(const SyntaxTree::Mu
         });
     }
 
-    qsizetype total = 0;
-    for (const std::vector<Span>& chunk : found) total += qsizetype(chunk.size());
-    spans.reserve(total);
-    for (const std::vector<Span>& chunk : found) std::copy(chunk.begin(), chunk.end(), std::back_inserter(spans));
-    // The caller paints in list order: narrower captures last, so they win over enclosing ones.
-    // Position orders equal lengths (nodes of one tree never partly overlap, so this changes no
-    // colour); captures of the very same node keep the order in which their matches came.
-    std::stable_sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) {
-        if (a.range.length != b.range.length) return a.range.length > b.range.length;
-        return a.range.location < b.range.location;
-    });
+    // Each chunk came back sorted: merge them pairwise, earlier chunks first among equals (the
+    // captures of one node always share a chunk, so that only keeps the sort stable).
+    while (found.size() > 2) {
+        std::vector<std::vector<Span>> merged;
+        for (size_t i = 0; i + 1 < found.size(); i += 2) {
+            std::vector<Span>& out = merged.emplace_back();
+            out.reserve(found[i].size() + found[i + 1].size());
+            std::merge(found[i].begin(), found[i].end(), found[i + 1].begin(), found[i + 1].end(),
+                       std::back_inserter(out), paintedBefore);
+        }
+        if (found.size() % 2) merged.push_back(std::move(found.back()));
+        found = std::move(merged);
+    }
+    spans.reserve(qsizetype(found.front().size() + (found.size() > 1 ? found.back().size() : 0)));
+    if (found.size() == 1)
+        std::copy(found.front().begin(), found.front().end(), std::back_inserter(spans));
+    else
+        std::merge(found[0].begin(), found[0].end(), found[1].begin(), found[1].end(), std::back_inserter(spans),
+                   paintedBefore);
     return spans;
 }
 
@@ -256,4 +272,5 @@ void TreeSitterHighlighter::collect(const std::shared_ptr<const SyntaxTree::Tree
             out.push_back(Span{TextRange{qsizetype(r.location), qsizetype(r.length)}, *captureRoles_[capture.index]});
         }
     }
+    std::stable_sort(out.begin(), out.end(), paintedBefore);
 }

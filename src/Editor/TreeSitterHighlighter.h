@@ -67,7 +67,8 @@ private:
     // Brings currentTree_ up to date with text; false when no tree could be built.
     bool updateTree(const QString& text, const std::optional<TextEdit>& edit);
     void parseFromScratch(std::u16string_view view);
-    // Appends the spans of the captures that start in owned, from one cursor over range.
+    // Fills out with the spans of the captures that start in owned, from one cursor over range, in
+    // the order they are painted.
     void collect(const std::shared_ptr<const SyntaxTree::Tree>& tree, std::u16string_view text, TextRange range,
                  TextRange owned, SyntaxTree::MatchPredicates& predicates, std::vector<Span>& out) const;
 

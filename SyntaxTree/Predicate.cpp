@@ -48,19 +48,25 @@ std::vector<QueryCapture> Predicate::captures(const QueryMatch& match) const {
 }
 
 bool Predicate::evalulate(std::u16string_view text) const {
+    PredicateRegex::Matcher matcher;
+    return evalulate(text, matcher);
+}
+
+bool Predicate::evalulate(std::u16string_view text, PredicateRegex::Matcher& matcher) const {
     struct Test {
         std::u16string_view text;
+        PredicateRegex::Matcher& matcher;
         bool operator()(const Eq& p) const { return p.keys.allEqual(text); }
         bool operator()(const NotEq& p) const { return !p.keys.contains(text); }
-        bool operator()(const Match& p) const { return p.regex.firstMatch(text); }
-        bool operator()(const NotMatch& p) const { return !p.regex.firstMatch(text); }
+        bool operator()(const Match& p) const { return p.regex.firstMatch(text, matcher); }
+        bool operator()(const NotMatch& p) const { return !p.regex.firstMatch(text, matcher); }
         bool operator()(const IsNot&) const { return false; }
         bool operator()(const AnyOf& p) const { return p.keys.contains(text); }
         bool operator()(const NotAnyOf& p) const { return !p.keys.contains(text); }
         bool operator()(const Set&) const { return true; }
         bool operator()(const Generic&) const { return false; }
     };
-    return std::visit(Test{text}, value_);
+    return std::visit(Test{text, matcher}, value_);
 }
 
 } // namespace SyntaxTree

@@ -102,6 +102,8 @@ public:
     std::vector<QueryCapture> captures(const QueryMatch& match) const;
     // The predicate tested against one text.
     bool evalulate(std::u16string_view text) const;
+    // The same, with a #match? or #not-match? expression run by a matcher kept by the caller.
+    bool evalulate(std::u16string_view text, PredicateRegex::Matcher& matcher) const;
 
     friend bool operator==(const Predicate&, const Predicate&) = default;
 

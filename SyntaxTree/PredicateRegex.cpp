@@ -19,14 +19,34 @@ PredicateRegex PredicateRegex::compile(std::string_view pattern) {
     return regex;
 }
 
+PredicateRegex::Matcher::Matcher() = default;
+PredicateRegex::Matcher::~Matcher() = default;
+PredicateRegex::Matcher::Matcher(Matcher&&) noexcept = default;
+PredicateRegex::Matcher& PredicateRegex::Matcher::operator=(Matcher&&) noexcept = default;
+
 bool PredicateRegex::firstMatch(std::u16string_view text) const {
+    Matcher matcher;
+    return firstMatch(text, matcher);
+}
+
+bool PredicateRegex::firstMatch(std::u16string_view text, Matcher& reused) const {
     if (text.size() > size_t(INT32_MAX)) return false;
-    // The matcher keeps a reference to its input: the alias lives until the matcher is gone.
-    const icu::UnicodeString input(false, text.data(), int32_t(text.size()));
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::RegexMatcher> matcher(compiled_->matcher(input, status));
-    if (U_FAILURE(status) || !matcher) return false;
-    const bool found = matcher->find(status);
+    if (!reused.matcher_) {
+        reused.matcher_.reset(compiled_->matcher(status));
+        if (U_FAILURE(status) || !reused.matcher_) {
+            reused.matcher_.reset();
+            return false;
+        }
+    }
+    // The input is read through a UText over the caller's units: no copy, and nothing of it is
+    // kept past this call that a later reset would not replace.
+    UText input = UTEXT_INITIALIZER;
+    utext_openUChars(&input, text.data(), int64_t(text.size()), &status);
+    if (U_FAILURE(status)) return false;
+    reused.matcher_->reset(&input);
+    const bool found = reused.matcher_->find(status);
+    utext_close(&input);
     return U_SUCCESS(status) && found;
 }
 

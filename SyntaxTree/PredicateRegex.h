@@ -8,6 +8,7 @@
 #include <unicode/uversion.h>
 
 U_NAMESPACE_BEGIN
+class RegexMatcher;
 class RegexPattern;
 U_NAMESPACE_END
 
@@ -21,6 +22,22 @@ public:
     const std::string& pattern() const { return pattern_; }
     // Whether the expression matches anywhere in the text.
     bool firstMatch(std::u16string_view text) const;
+
+    // A matcher kept between tests on one thread, so a pass over many texts builds it once. Not to
+    // be shared between threads; one per expression.
+    class Matcher {
+    public:
+        Matcher();
+        ~Matcher();
+        Matcher(Matcher&&) noexcept;
+        Matcher& operator=(Matcher&&) noexcept;
+
+    private:
+        friend class PredicateRegex;
+        std::unique_ptr<icu::RegexMatcher> matcher_;
+    };
+    // The same test, reusing the matcher (made on first use from this expression).
+    bool firstMatch(std::u16string_view text, Matcher& reused) const;
 
     friend bool operator==(const PredicateRegex& a, const PredicateRegex& b) { return a.pattern_ == b.pattern_; }
 

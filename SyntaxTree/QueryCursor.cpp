@@ -77,6 +77,10 @@ std::optional<QueryMatch> QueryCursor::next() {
     return QueryMatch(match.id, pattern, std::move(captures), std::move(predicates), std::move(metadata));
 }
 
+bool QueryCursor::nextRawMatch(TSQueryMatch& match) {
+    return activeQuery_ && ts_query_cursor_next_match(cursor_, &match);
+}
+
 std::optional<QueryCapture> QueryCursor::nextCapture() {
     if (!activeQuery_) return std::nullopt;
     TSQueryMatch match;

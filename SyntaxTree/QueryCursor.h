@@ -45,6 +45,10 @@ public:
     // The next match, or absent when there are no more (or nothing was executed).
     std::optional<QueryMatch> next();
     std::optional<QueryMatch> nextMatch() { return next(); }
+    // The next match as the runtime holds it, nothing copied: its captures stay valid until the
+    // cursor moves on. False when there are no more (or nothing was executed). For passes over
+    // many matches that need only capture ids and nodes.
+    bool nextRawMatch(TSQueryMatch& match);
     // The next capture in the runtime's capture order, or absent.
     std::optional<QueryCapture> nextCapture();
 

@@ -2,14 +2,30 @@
 
 #include <QFile>
 #include <algorithm>
+#include <iterator>
 
+#include "Editor/ParallelChunks.h"
 #include "Platform/ResourceBundle.h"
+#include "SyntaxTree/MatchPredicates.h"
 #include "SyntaxTree/MutableTree.h"
-#include "SyntaxTree/PredicateContext.h"
 #include "SyntaxTree/Query.h"
 #include "SyntaxTree/QueryCursor.h"
+#include "SyntaxTree/Tree.h"
 
 namespace {
+
+// Ranges shorter than two chunks are queried on the calling thread: the visible lines always are.
+constexpr qsizetype kMinimumChunk = 32 * 1024;
+// More chunks than threads, so a thread slowed by other work hands its share to the others.
+constexpr qsizetype kChunksPerThread = 4;
+
+// The order spans are painted in: narrower captures last, so they win over enclosing ones. Position
+// orders equal lengths (nodes of one tree never partly overlap, so this changes no colour); the
+// captures of the very same node keep the order in which their matches came.
+bool paintedBefore(const SyntaxHighlighter::Span& a, const SyntaxHighlighter::Span& b) {
+    if (a.range.length != b.range.length) return a.range.length > b.range.length;
+    return a.range.location < b.range.location;
+}
 
 std::u16string_view utf16View(const QString& text) {
     return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
@@ -152,34 +168,109 @@ QList<SyntaxHighlighter::Span> TreeSitterHighlighter::ranges(const QString& text
 
 QList<SyntaxHighlighter::Span> TreeSitterHighlighter::spans(const SyntaxTree::MutableTree& tree, const QString& text,
                                                             TextRange range) const {
+    // A large range is queried in chunks side by side; the visible lines stay on the calling thread.
+    const int threads = ParallelChunks::threadCount();
+    const qsizetype from = std::clamp<qsizetype>(range.location, 0, text.size());
+    const qsizetype to = std::clamp<qsizetype>(range.end(), from, text.size());
+    const qsizetype chunkCount =
+        threads < 2 ? 1 : std::min<qsizetype>((to - from) / kMinimumChunk, qsizetype(threads) * kChunksPerThread);
+    std::vector<qsizetype> cuts;
+    for (qsizetype chunk = 1; chunk < chunkCount; ++chunk) cuts.push_back(from + (to - from) * chunk / chunkCount);
+    return spans(tree, text, range, cuts, threads);
+}
+
+QList<SyntaxHighlighter::Span> TreeSitterHighlighter::spans(const SyntaxTree::MutableTree& tree, const QString& text,
+                                                            TextRange range, const std::vector<qsizetype>& cuts,
+                                                            int workers) const {
     QList<Span> spans;
-    const std::optional<SyntaxTree::Node> root = tree.rootNode();
-    if (!root) return spans;
+    if (!tree.rootNode()) return spans;
 
     const qsizetype length = text.size();
     const qsizetype from = std::clamp<qsizetype>(range.location, 0, length);
     const qsizetype to = std::clamp<qsizetype>(range.end(), from, length);
     if (to == from) return spans;
 
-    const std::shared_ptr<SyntaxTree::QueryCursor> cursor = query_->execute(*root, tree);
-    cursor->setRange(SyntaxTree::Utf16Range{from, to - from});
-    const SyntaxTree::PredicateContext context =
-        SyntaxTree::PredicateContext(SyntaxTree::borrowedTextProvider(utf16View(text))).cachingContext();
+    // Every chunk's cursor still finishes the matches it starts, so a capture is kept only by the
+    // chunk where it starts (the first and last chunks also keep those starting before and past the
+    // range): together the chunks give exactly the captures of one cursor over the whole range.
+    std::vector<qsizetype> bounds{from};
+    for (const qsizetype cut : cuts)
+        if (cut > bounds.back() && cut < to) bounds.push_back(cut);
+    bounds.push_back(to);
+    const int chunkCount = int(bounds.size()) - 1;
+    const auto owned = [&](int chunk) {
+        const qsizetype start = chunk == 0 ? 0 : bounds[size_t(chunk)];
+        const qsizetype end = chunk + 1 == chunkCount ? length : bounds[size_t(chunk) + 1];
+        return TextRange{start, end - start};
+    };
+    const auto piece = [&](int chunk) {
+        return TextRange{bounds[size_t(chunk)], bounds[size_t(chunk) + 1] - bounds[size_t(chunk)]};
+    };
+    const std::u16string_view units = utf16View(text);
+    std::vector<std::vector<Span>> found(static_cast<size_t>(chunkCount));
 
-    while (std::optional<SyntaxTree::QueryMatch> match = cursor->next()) {
+    const int workerCount = std::clamp(workers, 1, chunkCount);
+    if (workerCount == 1) {
+        SyntaxTree::MatchPredicates predicates(query_);
+        for (int chunk = 0; chunk < chunkCount; ++chunk)
+            collect(tree.tree(), units, piece(chunk), owned(chunk), predicates, found[size_t(chunk)]);
+    } else {
+        // A runtime tree serves one thread at a time: each worker queries its own copy.
+        std::vector<std::shared_ptr<const SyntaxTree::Tree>> trees{tree.tree()};
+        for (int w = 1; w < workerCount; ++w) trees.push_back(tree.copy());
+        std::vector<std::optional<SyntaxTree::MatchPredicates>> predicates(static_cast<size_t>(workerCount));
+        ParallelChunks::run(chunkCount, workerCount, [&](int worker, int chunk) {
+            std::optional<SyntaxTree::MatchPredicates>& own = predicates[size_t(worker)];
+            if (!own) own.emplace(query_);
+            collect(trees[size_t(worker)], units, piece(chunk), owned(chunk), *own, found[size_t(chunk)]);
+        });
+    }
+
+    // Each chunk came back sorted: merge them pairwise, earlier chunks first among equals (the
+    // captures of one node always share a chunk, so that only keeps the sort stable).
+    while (found.size() > 2) {
+        std::vector<std::vector<Span>> merged;
+        for (size_t i = 0; i + 1 < found.size(); i += 2) {
+            std::vector<Span>& out = merged.emplace_back();
+            out.reserve(found[i].size() + found[i + 1].size());
+            std::merge(found[i].begin(), found[i].end(), found[i + 1].begin(), found[i + 1].end(),
+                       std::back_inserter(out), paintedBefore);
+        }
+        if (found.size() % 2) merged.push_back(std::move(found.back()));
+        found = std::move(merged);
+    }
+    spans.reserve(qsizetype(found.front().size() + (found.size() > 1 ? found.back().size() : 0)));
+    if (found.size() == 1)
+        std::copy(found.front().begin(), found.front().end(), std::back_inserter(spans));
+    else
+        std::merge(found[0].begin(), found[0].end(), found[1].begin(), found[1].end(), std::back_inserter(spans),
+                   paintedBefore);
+    return spans;
+}
+
+void TreeSitterHighlighter::collect(const std::shared_ptr<const SyntaxTree::Tree>& tree, std::u16string_view text,
+                                    TextRange range, TextRange owned, SyntaxTree::MatchPredicates& predicates,
+                                    std::vector<Span>& out) const {
+    const std::optional<SyntaxTree::Node> root = tree->rootNode();
+    if (!root) return;
+    const std::shared_ptr<SyntaxTree::QueryCursor> cursor = query_->execute(*root, tree, 0);
+    cursor->setRange(SyntaxTree::Utf16Range{range.location, range.length});
+    const qsizetype length = qsizetype(text.size());
+
+    TSQueryMatch match;
+    while (cursor->nextRawMatch(match)) {
         // A capture fires only where its pattern's text predicates hold.
-        if (!match->predicates().empty() && !match->allowed(context)) continue;
-        for (const SyntaxTree::QueryCapture& capture : match->captures) {
-            const std::optional<TokenRole> captureRole =
-                capture.index < captureRoles_.size() ? captureRoles_[capture.index] : std::nullopt;
-            if (!captureRole) continue;
-            const SyntaxTree::Utf16Range r = capture.node.range();
+        if (predicates.any(match.pattern_index) && !predicates.allowed(match, text)) continue;
+        for (uint16_t i = 0; i < match.capture_count; ++i) {
+            const TSQueryCapture& capture = match.captures[i];
+            if (capture.index >= captureRoles_.size() || !captureRoles_[capture.index]) continue;
+            if (ts_node_is_null(capture.node)) continue;
+            const SyntaxTree::Utf16Range r =
+                SyntaxTree::utf16Range(SyntaxTree::ByteRange{ts_node_start_byte(capture.node), ts_node_end_byte(capture.node)});
             if (r.location < 0 || r.length < 1 || r.end() > length) continue;
-            spans.append(Span{TextRange{qsizetype(r.location), qsizetype(r.length)}, *captureRole});
+            if (!owned.containsLocation(qsizetype(r.location))) continue;
+            out.push_back(Span{TextRange{qsizetype(r.location), qsizetype(r.length)}, *captureRoles_[capture.index]});
         }
     }
-    // The caller paints in list order: narrower captures last, so they win over enclosing ones.
-    std::stable_sort(spans.begin(), spans.end(),
-                     [](const Span& a, const Span& b) { return a.range.length > b.range.length; });
-    return spans;
+    std::stable_sort(out.begin(), out.end(), paintedBefore);
 }

@@ -15,8 +15,10 @@
 #include "SyntaxTree/Parser.h"
 
 namespace SyntaxTree {
+class MatchPredicates;
 class MutableTree;
 class Query;
+class Tree;
 }
 
 class TreeSitterHighlighter : public SyntaxHighlighter {
@@ -40,8 +42,13 @@ public:
     // current tree is reused as long as text is the text it was built from.
     QList<Span> ranges(const QString& text, const std::optional<TextEdit>& edit, TextRange range) override;
 
-    // The spans of range in a tree parsed from exactly text (which the text predicates read).
+    // The spans of range in a tree parsed from exactly text (which the text predicates read), longest
+    // first, equal lengths by position. A large range is queried in chunks on several threads.
     QList<Span> spans(const SyntaxTree::MutableTree& tree, const QString& text, TextRange range) const;
+    // The same with the range cut at the given offsets (ascending; those outside the range are
+    // ignored) and the pieces queried on up to workers threads. Neither changes the result.
+    QList<Span> spans(const SyntaxTree::MutableTree& tree, const QString& text, TextRange range,
+                      const std::vector<qsizetype>& cuts, int workers) const;
     const SyntaxTree::Language& language() const { return language_; }
 
     // The role of a capture name: "string.special.key" as a whole, otherwise its first non-empty
@@ -60,6 +67,10 @@ private:
     // Brings currentTree_ up to date with text; false when no tree could be built.
     bool updateTree(const QString& text, const std::optional<TextEdit>& edit);
     void parseFromScratch(std::u16string_view view);
+    // Fills out with the spans of the captures that start in owned, from one cursor over range, in
+    // the order they are painted.
+    void collect(const std::shared_ptr<const SyntaxTree::Tree>& tree, std::u16string_view text, TextRange range,
+                 TextRange owned, SyntaxTree::MatchPredicates& predicates, std::vector<Span>& out) const;
 
     SyntaxTree::Language language_;
     std::shared_ptr<SyntaxTree::Query> query_;

@@ -110,7 +110,7 @@ TEST(TreeSitterHighlighterSpans, LongestFirstStableAndOnlyWithinRange) {
     EXPECT_EQ(spans[0], (Span{{4, 8}, TokenRole::string}));
     EXPECT_EQ(spans[1], (Span{{7, 2}, TokenRole::string}));
 
-    // Equal lengths keep the order in which the matches came: by position here.
+    // Equal lengths go by position.
     const QString nums = "f(1, 2, 3);";
     EXPECT_EQ(texts(all(*h, nums), nums, TokenRole::number), (QStringList{"1", "2", "3"}));
 

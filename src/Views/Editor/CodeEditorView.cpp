@@ -60,6 +60,7 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     setDocument(display);
     setFrameShape(QFrame::NoFrame);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    static_cast<WrappingTextLayout*>(display->documentLayout())->setWrapWidth(viewport()->width());
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCenterOnScroll(false);
@@ -317,7 +318,13 @@ void CodeEditorView::layoutRuler() {
 }
 
 void CodeEditorView::resizeEvent(QResizeEvent* event) {
-    QPlainTextEdit::resizeEvent(event);
+    // The lines are rewrapped by the editor's own layout. The widget would rewrap them only when
+    // the width changed, through the stock call that makes a layout object for every line; handed
+    // the same width it only fits its scroll bars.
+    if (auto* layout = qobject_cast<WrappingTextLayout*>(document()->documentLayout()))
+        layout->setWrapWidth(viewport()->width());
+    QResizeEvent sameWidth(event->size(), QSize(event->size().width(), event->oldSize().height()));
+    QPlainTextEdit::resizeEvent(&sameWidth);
     layoutRuler();
     if (coordinator_) coordinator_->viewportChanged();
 }

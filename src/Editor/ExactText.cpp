@@ -85,19 +85,26 @@ qsizetype ExactText::toExact(qsizetype display) const {
 }
 
 QString ExactText::display(QStringView exact) {
-    QString out;
-    out.reserve(exact.size());
+    QString out(exact.size(), Qt::Uninitialized);
+    char16_t* to = reinterpret_cast<char16_t*>(out.data());
+    qsizetype n = 0;
     for (qsizetype i = 0; i < exact.size();) {
+        const char16_t c = exact[i].unicode();
+        if (c >= 0x20 && c < 0x7F) {  // most of any text, shown as it is
+            to[n++] = c;
+            ++i;
+            continue;
+        }
         const qsizetype t = Lines::terminatorLength(exact, i);
         if (t > 0) {
-            out += QChar(kSeparator);
+            to[n++] = kSeparator;
             i += t;
             continue;
         }
-        const char16_t c = exact[i].unicode();
-        out += isFrameMark(c) ? QChar(QChar::ReplacementCharacter) : QChar(c);
+        to[n++] = isFrameMark(c) ? char16_t(QChar::ReplacementCharacter) : c;
         ++i;
     }
+    out.truncate(n);
     return out;
 }
 

@@ -82,6 +82,10 @@ void EditorDocument::setSavedText(const QString& text) {
     samePrefix_ = sameSuffix_ = 0;
 }
 
+bool EditorDocument::textIsSavedText() const {
+    return !held_ && text_.size() == savedText_.size() && samePrefix_ >= text_.size();
+}
+
 void EditorDocument::setIsDirty(bool dirty) {
     isDirty_ = dirty;
     emit isDirtyChanged();

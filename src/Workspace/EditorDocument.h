@@ -49,6 +49,9 @@ public:
     // The text as last read or saved; the reference of the dirty rule. Changing it announces nothing.
     const QString& savedText() const { return savedText_; }
     void setSavedText(const QString& text);
+    // True when the text is the saved text unit for unit: savedText(), which is never edited in
+    // place, can then be shared where a copy of the text is wanted.
+    bool textIsSavedText() const;
 
     // The file name, or "Untitled".
     QString displayName() const;

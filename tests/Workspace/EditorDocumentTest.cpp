@@ -152,7 +152,9 @@ TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
     const QString start = QStringLiteral("first line\r\nsecond line\nthird\n");
     for (unsigned seed = 1; seed <= 30; ++seed) {
         EditorDocument doc(QStringLiteral("/tmp/a.txt"), start);
+        EXPECT_TRUE(doc.textIsSavedText());
         doc.replaceText(0, 1, QStringLiteral("F"));  // dirty from here on
+        EXPECT_FALSE(doc.textIsSavedText());
         QString expected = start;
         expected.replace(0, 1, QStringLiteral("F"));
         quint32 r = seed * 2654435761u;
@@ -186,5 +188,6 @@ TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
         EXPECT_EQ(QString::fromUtf8(testing_support::readBytes(path)), expected) << "seed " << seed;
         EXPECT_FALSE(doc.isDirty());
         EXPECT_EQ(doc.savedText(), expected);
+        EXPECT_TRUE(doc.textIsSavedText());
     }
 }

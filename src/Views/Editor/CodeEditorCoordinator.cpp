@@ -112,7 +112,11 @@ void CodeEditorCoordinator::makeHighlighter() {
     connect(parseWorker_.get(), &ParseWorker::parsed, this, [this](quint64 revision) {
         if (revision == revision_) highlight();
     });
-    parseWorker_->reset(text_.text(), revision_);
+    // The thread gets a text nothing here edits in place, or the first keystroke would copy the
+    // whole text: the saved text while the text is just that (the thread copies it at its first
+    // edit), else a copy.
+    const bool saved = document_ && documentRevision_ == document_->textRevision() && document_->textIsSavedText();
+    parseWorker_->reset(saved ? document_->savedText() : QString(text_.text().constData(), text_.size()), revision_);
 }
 
 void CodeEditorCoordinator::noteEdit(const ExactText::Change& change, TextEdit::Point startPoint) {

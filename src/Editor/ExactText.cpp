@@ -19,10 +19,10 @@ void ExactText::reset(QString text) {
 
 void ExactText::indexCrlf() {
     crlf_.clear();
-    const char16_t* s = reinterpret_cast<const char16_t*>(text_.constData());
-    const qsizetype n = text_.size();
-    for (qsizetype i = 0; i + 1 < n; ++i)
-        if (s[i] == u'\r' && s[i + 1] == u'\n') crlf_.push_back(i++);
+    const QStringView text(text_);
+    // From CR to CR: most texts have none, or one per line.
+    for (qsizetype i = text.indexOf(u'\r'); i >= 0 && i + 1 < text.size(); i = text.indexOf(u'\r', i + 1))
+        if (text[i + 1] == u'\n') crlf_.push_back(i);
 }
 
 ExactText::Change ExactText::replace(TextRange range, const QString& text) {

@@ -209,9 +209,20 @@ void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
 
 void CodeEditorCoordinator::selectionChanged() {
     if (!view_ || mirroring_) return;
-    // The caret or selection reached the end of what is shown (the end key, select all, paging
-    // down): the rest is shown now, and a caret at that end moves along to the text's end.
-    if (!isFullyShown() && view_->textCursor().selectionEnd() >= view_->document()->characterCount() - 1) showAll();
+    // The caret or selection reached the end of what is shown (a line down, a page down, a drag):
+    // the rest is shown now. A selection of all that is shown grows to all of the text; anything
+    // else stays where it was put.
+    if (const QTextCursor cursor = view_->textCursor();
+        !isFullyShown() && cursor.selectionEnd() >= view_->document()->characterCount() - 1) {
+        const int anchor = cursor.anchor(), position = cursor.position();
+        showAll();  // moves a cursor at the end along
+        if (qMin(anchor, position) > 0) {
+            QTextCursor kept(view_->document());
+            kept.setPosition(anchor);
+            kept.setPosition(position, QTextCursor::KeepAnchor);
+            view_->setTextCursor(kept);
+        }
+    }
     updateCursor();
     view_->ruler()->update();
 }

@@ -206,6 +206,10 @@ TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
 void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::Undo) return coordinator_->undo();
     if (event == QKeySequence::Redo) return coordinator_->redo();
+    // Keys that reach the end of the whole text, not of what a long text has shown so far.
+    if (event == QKeySequence::MoveToEndOfDocument || event == QKeySequence::SelectEndOfDocument ||
+        event == QKeySequence::SelectAll)
+        coordinator_->showAll();
     if (isReadOnly()) return QPlainTextEdit::keyPressEvent(event);
     if (event == QKeySequence::Cut) return cutSelection();
     if (event == QKeySequence::DeleteStartOfWord || event == QKeySequence::DeleteEndOfWord) {

@@ -77,6 +77,29 @@ TEST(LongText, ReachingPastWhatIsShownShowsTheRest) {
         expectDisplayOf(f, text + u'z');
     }
     {
+        // A line down from the last line shown: the caret on the next line, where it was put.
+        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        ASSERT_FALSE(f.editor().isFullyShown());
+        const QTextBlock end = f.view->document()->lastBlock();
+        const qsizetype next = f.editor().toExact(end.position());
+        f.select(f.editor().toExact(end.previous().position()) + 2);
+        f.key(Qt::Key_Down);
+        EXPECT_TRUE(f.editor().isFullyShown());
+        EXPECT_EQ(f.selection(), (TextRange{next, 0}));
+        // Selecting to the end with the keyboard reaches the text's end.
+        f.key(Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(f.selection(), (TextRange{next, text.size() - next}));
+    }
+    {
+        // Finding a late line.
+        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        ASSERT_FALSE(f.editor().isFullyShown());
+        f.find.setQuery(QStringLiteral("line 59998 "));
+        f.view->setShowFind(true);
+        EXPECT_EQ(f.selection(), (TextRange{text.indexOf(QStringLiteral("line 59998 ")), 11}));
+        expectDisplayOf(f, text);
+    }
+    {
         // Going to a late line, and replacing there.
         EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
         ASSERT_FALSE(f.editor().isFullyShown());

@@ -19,10 +19,10 @@ void ExactText::reset(QString text) {
 
 void ExactText::indexCrlf() {
     crlf_.clear();
-    const char16_t* s = reinterpret_cast<const char16_t*>(text_.constData());
-    const qsizetype n = text_.size();
-    for (qsizetype i = 0; i + 1 < n; ++i)
-        if (s[i] == u'\r' && s[i + 1] == u'\n') crlf_.push_back(i++);
+    const QStringView text(text_);
+    // From CR to CR: most texts have none, or one per line.
+    for (qsizetype i = text.indexOf(u'\r'); i >= 0 && i + 1 < text.size(); i = text.indexOf(u'\r', i + 1))
+        if (text[i + 1] == u'\n') crlf_.push_back(i);
 }
 
 ExactText::Change ExactText::replace(TextRange range, const QString& text) {
@@ -85,19 +85,26 @@ qsizetype ExactText::toExact(qsizetype display) const {
 }
 
 QString ExactText::display(QStringView exact) {
-    QString out;
-    out.reserve(exact.size());
+    QString out(exact.size(), Qt::Uninitialized);
+    char16_t* to = reinterpret_cast<char16_t*>(out.data());
+    qsizetype n = 0;
     for (qsizetype i = 0; i < exact.size();) {
+        const char16_t c = exact[i].unicode();
+        if (c >= 0x20 && c < 0x7F) {  // most of any text, shown as it is
+            to[n++] = c;
+            ++i;
+            continue;
+        }
         const qsizetype t = Lines::terminatorLength(exact, i);
         if (t > 0) {
-            out += QChar(kSeparator);
+            to[n++] = kSeparator;
             i += t;
             continue;
         }
-        const char16_t c = exact[i].unicode();
-        out += isFrameMark(c) ? QChar(QChar::ReplacementCharacter) : QChar(c);
+        to[n++] = isFrameMark(c) ? char16_t(QChar::ReplacementCharacter) : c;
         ++i;
     }
+    out.truncate(n);
     return out;
 }
 

@@ -61,9 +61,8 @@ void ParseWorker::run() {
         bool fresh = false;
         for (Job& job : jobs) {
             if (job.reset) {
-                // A private copy, so the editor's own text is never shared with this thread.
-                text = QString(job.text.constData(), job.text.size());
-                job.text = QString();
+                // Shared until the first edit below makes it a copy of this thread's own.
+                text = std::move(job.text);
                 fresh = true;
                 continue;
             }

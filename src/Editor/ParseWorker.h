@@ -24,7 +24,8 @@ public:
     explicit ParseWorker(SyntaxTree::Language language, QObject* parent = nullptr);
     ~ParseWorker() override;
 
-    // The whole text, as of revision; parsed from scratch.
+    // The whole text, as of revision; parsed from scratch. The thread shares it until its first
+    // edit: the caller must not edit it in place (it would copy it first, on the caller's thread).
     void reset(const QString& text, quint64 revision);
     // One edit of the text last handed over, inserting `inserted`, leading to revision.
     void edit(const TextEdit& edit, const QString& inserted, quint64 revision);

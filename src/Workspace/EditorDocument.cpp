@@ -29,22 +29,39 @@ void EditorDocument::setUrl(std::optional<QString> url) {
 }
 
 void EditorDocument::setText(const QString& text) {
+    held_.reset();
     text_ = text;
     samePrefix_ = sameSuffix_ = 0;
     textDidChange();
 }
 
 void EditorDocument::replaceText(qsizetype at, qsizetype length, QStringView with) {
-    const qsizetype oldSize = text_.size();
+    const qsizetype oldSize = text_.size() + (held_ ? held_->with.size() - held_->length : 0);
     at = qBound<qsizetype>(0, at, oldSize);
     length = qBound<qsizetype>(0, length, oldSize - at);
     samePrefix_ = qMin(samePrefix_, at);
     sameSuffix_ = qMin(sameSuffix_, oldSize - at - length);
-    TextSplice::replace(text_, at, length, with);
+    const qsizetype heldEnd = held_ ? held_->at + held_->with.size() : -1;
+    if (held_ && length == 0 && at == heldEnd) {
+        held_->with += with;  // typing on
+    } else if (held_ && with.isEmpty() && at + length == heldEnd && at >= held_->at) {
+        held_->with.chop(length);  // typed characters taken back
+    } else {
+        applyHeld();
+        held_ = HeldEdit{at, length, with.toString()};
+    }
     textDidChange();
 }
 
+void EditorDocument::applyHeld() const {
+    if (!held_) return;
+    const HeldEdit edit = std::move(*held_);
+    held_.reset();
+    TextSplice::replace(text_, edit.at, edit.length, edit.with);
+}
+
 void EditorDocument::prepareForEditing() {
+    applyHeld();
     if (text_.data_ptr()->isShared() || text_.capacity() < text_.size() + text_.size() / 16) {
         QString own;
         own.reserve(text_.size() + text_.size() / 8 + 64);
@@ -56,13 +73,17 @@ void EditorDocument::prepareForEditing() {
 void EditorDocument::textDidChange() {
     ++textRevision_;
     emit textChanged();
-    // Only a save or a reload makes the document clean again.
-    if (!TextEquivalence::canonicallyEqual(text_, savedText_, &samePrefix_, &sameSuffix_)) setIsDirty(true);
+    // Only a save or a reload makes the document clean again; a dirty document needs no comparing.
+    if (isDirty_ || !TextEquivalence::canonicallyEqual(text(), savedText_, &samePrefix_, &sameSuffix_)) setIsDirty(true);
 }
 
 void EditorDocument::setSavedText(const QString& text) {
     savedText_ = text;
     samePrefix_ = sameSuffix_ = 0;
+}
+
+bool EditorDocument::textIsSavedText() const {
+    return !held_ && text_.size() == savedText_.size() && samePrefix_ >= text_.size();
 }
 
 void EditorDocument::setIsDirty(bool dirty) {
@@ -96,7 +117,7 @@ bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
         return false;
     }
     TextFile::Stamp written;
-    if (!TextFile::writeUtf8(*target, text_, error, &written)) return false;
+    if (!TextFile::writeUtf8(*target, text(), error, &written)) return false;
     diskStamp_ = written;
     setUrl(*target);
     setLanguage(languageFor(target));

@@ -21,7 +21,10 @@ public:
     const std::optional<QString>& url() const { return url_; }
     void setUrl(std::optional<QString> url);
 
-    const QString& text() const { return text_; }
+    const QString& text() const {
+        if (held_) applyHeld();
+        return text_;
+    }
     // Marks the document dirty when the text is not canonically equal to the saved text.
     void setText(const QString& text);
     // The same as setText of the text with length units at `at` replaced by `with`, edited in place.
@@ -46,6 +49,9 @@ public:
     // The text as last read or saved; the reference of the dirty rule. Changing it announces nothing.
     const QString& savedText() const { return savedText_; }
     void setSavedText(const QString& text);
+    // True when the text is the saved text unit for unit: savedText(), which is never edited in
+    // place, can then be shared where a copy of the text is wanted.
+    bool textIsSavedText() const;
 
     // The file name, or "Untitled".
     QString displayName() const;
@@ -76,10 +82,20 @@ signals:
 
 private:
     void textDidChange();
+    void applyHeld() const;
 
     const QUuid id_;
     std::optional<QString> url_;
-    QString text_;
+    // Typing moves the text's tail once per keystroke, a long pause in a text of hundreds of
+    // megabytes. A run of typing (characters added at its end, or taken back from it) is held
+    // here instead and put into the text when the text is next read.
+    struct HeldEdit {
+        qsizetype at = 0;
+        qsizetype length = 0;
+        QString with;
+    };
+    mutable QString text_;
+    mutable std::optional<HeldEdit> held_;
     bool isDirty_ = false;
     CodeLanguage language_;
     int cursorLine_ = 1;

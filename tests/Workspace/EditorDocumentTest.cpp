@@ -145,3 +145,49 @@ TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
     doc.replaceText(0, 1, QStringLiteral("C"));
     EXPECT_TRUE(doc.isDirty());
 }
+
+// Runs of typing and taking back, jumps elsewhere, reads only now and then, and a save: the text
+// read and the bytes written are always the edits replayed one by one.
+TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
+    const QString start = QStringLiteral("first line\r\nsecond line\nthird\n");
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+        EditorDocument doc(QStringLiteral("/tmp/a.txt"), start);
+        EXPECT_TRUE(doc.textIsSavedText());
+        doc.replaceText(0, 1, QStringLiteral("F"));  // dirty from here on
+        EXPECT_FALSE(doc.textIsSavedText());
+        QString expected = start;
+        expected.replace(0, 1, QStringLiteral("F"));
+        quint32 r = seed * 2654435761u;
+        const auto next = [&r] { return (r = r * 1664525u + 1013904223u) >> 8; };
+        qsizetype caret = next() % (expected.size() + 1);
+        for (int step = 0; step < 60; ++step) {
+            const unsigned kind = next() % 10;
+            if (kind < 6) {  // type on at the caret
+                const QString typed = QString(QChar(u'a' + next() % 26)).repeated(1 + next() % 2);
+                doc.replaceText(caret, 0, typed);
+                expected.insert(caret, typed);
+                caret += typed.size();
+            } else if (kind < 8 && caret > 0) {  // take back before the caret
+                const qsizetype n = qMin<qsizetype>(caret, 1 + next() % 3);
+                doc.replaceText(caret - n, n, QString());
+                expected.remove(caret - n, n);
+                caret -= n;
+            } else if (kind == 8) {  // elsewhere, replacing
+                caret = next() % (expected.size() + 1);
+                const qsizetype n = qMin<qsizetype>(expected.size() - caret, next() % 3);
+                doc.replaceText(caret, n, QStringLiteral("<>"));
+                expected.replace(caret, n, QStringLiteral("<>"));
+                caret += 2;
+            } else {
+                ASSERT_EQ(doc.text(), expected) << "seed " << seed << " step " << step;
+            }
+        }
+        testing_support::TempFolder dir;
+        const QString path = dir.file(QStringLiteral("held.txt"));
+        ASSERT_TRUE(doc.save(path));
+        EXPECT_EQ(QString::fromUtf8(testing_support::readBytes(path)), expected) << "seed " << seed;
+        EXPECT_FALSE(doc.isDirty());
+        EXPECT_EQ(doc.savedText(), expected);
+        EXPECT_TRUE(doc.textIsSavedText());
+    }
+}

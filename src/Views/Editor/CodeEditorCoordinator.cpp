@@ -3,7 +3,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QSignalBlocker>
 #include <QTextLayout>
+#include <QTimerEvent>
 #include <algorithm>
 
 #include "Editor/EditingAssistance.h"
@@ -51,11 +53,19 @@ TextEdit editRecord(const ExactText::Change& change, TextEdit::Point start) {
 // The exact range of some visible lines, whole, terminators included; all of the text when none.
 TextRange exactRangeOf(const QList<CodeEditorView::VisibleLine>& lines, const ExactText& text) {
     if (lines.isEmpty()) return {0, text.size()};
+    const QTextBlock last = lines.back().block;
     const qsizetype start = text.toExact(lines.front().block.position());
-    const QTextBlock after = lines.back().block.next();
-    const qsizetype end = after.isValid() ? text.toExact(after.position()) : text.size();
+    const QTextBlock after = last.next();
+    // The display's last line ends where the text shown so far ends.
+    const qsizetype end = text.toExact(after.isValid() ? after.position() : last.position() + last.length() - 1);
     return {start, end - start};
 }
+
+// UTF-16 units put into the display per step while a long text is being shown: a step takes some
+// tens of milliseconds, so typing and scrolling meanwhile never wait long.
+constexpr qsizetype kShowStep = 256 * 1024;
+// Steps between updates of the scroll bar: each update lays out the lines at the display's end.
+constexpr int kStepsPerResize = 16;
 
 } // namespace
 
@@ -75,9 +85,13 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     if (document) documentRevision_ = document->textRevision();
     makeHighlighter();
 
+    // The display gets the text's start now and the rest on later turns of the event loop: filling
+    // it costs about a second per ten megabytes, none of it needed to show the first lines.
+    shownTo_ = nextShowEnd();
     mirroring_ = true;
-    display->setPlainText(ExactText::display(text_.text()));
+    display->setPlainText(ExactText::display(QStringView(text_.text()).first(shownTo_)));
     mirroring_ = false;
+    if (!isFullyShown()) showing_.start(0, this);
     connect(display, &QTextDocument::contentsChange, this, &CodeEditorCoordinator::displayChanged);
     // Filling the display leaves the caret after the text, unseen and unreported: a new editor starts
     // at the top, and the document learns where its caret is.
@@ -98,7 +112,11 @@ void CodeEditorCoordinator::makeHighlighter() {
     connect(parseWorker_.get(), &ParseWorker::parsed, this, [this](quint64 revision) {
         if (revision == revision_) highlight();
     });
-    parseWorker_->reset(text_.text(), revision_);
+    // The thread gets a text nothing here edits in place, or the first keystroke would copy the
+    // whole text: the saved text while the text is just that (the thread copies it at its first
+    // edit), else a copy.
+    const bool saved = document_ && documentRevision_ == document_->textRevision() && document_->textIsSavedText();
+    parseWorker_->reset(saved ? document_->savedText() : QString(text_.text().constData(), text_.size()), revision_);
 }
 
 void CodeEditorCoordinator::noteEdit(const ExactText::Change& change, TextEdit::Point startPoint) {
@@ -122,6 +140,52 @@ void CodeEditorCoordinator::leaveBusy() {
     if (--busy_ == 0) emit settled();
 }
 
+// --- filling the display
+
+qsizetype CodeEditorCoordinator::nextShowEnd() const {
+    const QString& text = text_.text();
+    if (text.size() - shownTo_ <= kShowStep) return text.size();
+    // After the next line terminator (never between a CR and its LF).
+    const QStringView rest = QStringView(text).sliced(shownTo_ + kShowStep);
+    const auto at = std::find_if(rest.begin(), rest.end(), [](QChar c) { return c == u'\n' || c == u'\r'; });
+    if (at == rest.end()) return text.size();
+    qsizetype end = shownTo_ + kShowStep + (at - rest.begin()) + 1;
+    if (*at == u'\r' && end < text.size() && text[end] == u'\n') ++end;
+    return end;
+}
+
+void CodeEditorCoordinator::showUpTo(qsizetype end) {
+    if (!view_ || end <= shownTo_) return;
+    QTextDocument* display = view_->document();
+    {
+        // The view hears of the new lines below in batches (see timerEvent): each time it does it
+        // lays out a screenful at the end.
+        const QSignalBlocker quiet(display->documentLayout());
+        QTextCursor cursor(display);
+        cursor.movePosition(QTextCursor::End);
+        mirroring_ = true;
+        cursor.insertText(ExactText::display(QStringView(text_.text()).sliced(shownTo_, end - shownTo_)));
+        mirroring_ = false;
+    }
+    shownTo_ = end;
+    if (isFullyShown()) showing_.stop();
+    if (isFullyShown() || ++showSteps_ % kStepsPerResize == 0) {
+        QAbstractTextDocumentLayout* layout = display->documentLayout();
+        emit layout->documentSizeChanged(layout->documentSize());
+        emit layout->update(QRectF(0., -display->documentMargin(), 1000000000., 1000000000.));
+        if (isFullyShown()) view_->ruler()->update();
+    }
+}
+
+void CodeEditorCoordinator::showAll() {
+    showUpTo(text_.size());
+}
+
+void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != showing_.timerId()) return QObject::timerEvent(event);
+    showUpTo(nextShowEnd());
+}
+
 // --- selection
 
 TextRange CodeEditorCoordinator::selection() const {
@@ -135,6 +199,7 @@ void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
     if (!view_) return;
     const qsizetype start = qBound<qsizetype>(0, range.location, text_.size());
     const qsizetype end = qBound<qsizetype>(start, range.end(), text_.size());
+    showThrough(end);
     QTextCursor cursor(view_->document());
     cursor.setPosition(int(toDisplay(start)));
     cursor.setPosition(int(toDisplay(end)), QTextCursor::KeepAnchor);
@@ -144,6 +209,20 @@ void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
 
 void CodeEditorCoordinator::selectionChanged() {
     if (!view_ || mirroring_) return;
+    // The caret or selection reached the end of what is shown (a line down, a page down, a drag):
+    // the rest is shown now. A selection of all that is shown grows to all of the text; anything
+    // else stays where it was put.
+    if (const QTextCursor cursor = view_->textCursor();
+        !isFullyShown() && cursor.selectionEnd() >= view_->document()->characterCount() - 1) {
+        const int anchor = cursor.anchor(), position = cursor.position();
+        showAll();  // moves a cursor at the end along
+        if (qMin(anchor, position) > 0) {
+            QTextCursor kept(view_->document());
+            kept.setPosition(anchor);
+            kept.setPosition(position, QTextCursor::KeepAnchor);
+            view_->setTextCursor(kept);
+        }
+    }
     updateCursor();
     view_->ruler()->update();
 }
@@ -211,6 +290,7 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     if (origin != Origin::external && view_->isReadOnly()) return false;  // the change check
     const qsizetype a = qBound<qsizetype>(0, range.location, text_.size());
     const qsizetype b = qBound<qsizetype>(a, range.end(), text_.size());
+    showThrough(b);
     const TextRange before = selection();
     if (QStringView(text_.text()).mid(a, b - a) == text) {
         setSelection(after, true);
@@ -220,6 +300,7 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     ++busy_;
     QTextDocument* display = view_->document();
     const ExactText::Change change = text_.replace({a, b - a}, text);
+    shownTo_ += change.text.size() - change.range.length;  // the change lies within what is shown
     const TextEdit::Point startPoint = displayPoint(change.displayStart);
     folding_->releaseFrom(display->findBlock(int(change.displayStart)).blockNumber());
     mirror(change.displayStart, change.displayEnd, change.displayText);
@@ -237,6 +318,8 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
 
 void CodeEditorCoordinator::displayChanged(int position, int removed, int added) {
     if (mirroring_ || !view_) return;
+    // The rest goes after the change, which the lengths below then account for.
+    showAll();
     QTextDocument* display = view_->document();
     const qsizetype newLength = display->characterCount() - 1;
     const qsizetype oldLength = toDisplay(text_.size());
@@ -263,6 +346,7 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
     const TextRange selectionBefore = {range.location, range.length};
     folding_->releaseChangedFrom(display->findBlock(int(position + prefix)).blockNumber());
     const ExactText::Change change = text_.replace(range, inserted);
+    shownTo_ += change.text.size() - change.range.length;
     // Lines before the change are as they were: its start point reads the same either side.
     const TextEdit::Point startPoint = displayPoint(change.displayStart);
     if (change.range != range || change.displayText != addedDisplay) {
@@ -373,6 +457,7 @@ QSet<qsizetype> CodeEditorCoordinator::foldedStarts() const {
 void CodeEditorCoordinator::toggleFold(qsizetype headerLineStart) {
     const FoldRegion* region = regionWithHeader(headerLineStart);
     if (!region || !folding_ || !view_) return;
+    showThrough(region->hiddenRange.end());
     QList<TextRange> folded = folding_->foldedRanges();
     if (!folded.removeOne(region->hiddenRange)) folded.append(region->hiddenRange);
     folding_->setFoldedRanges(folded);
@@ -497,7 +582,7 @@ void CodeEditorCoordinator::paintFindHighlights() {
         const auto first = std::lower_bound(matches_.begin(), matches_.end(), visible.location,
                                             [](const TextRange& m, qsizetype at) { return m.end() <= at; });
         for (auto it = first; it != matches_.end() && it->location < visible.end(); ++it) {
-            if (it->end() > text_.size()) continue;
+            if (it->end() > qMin(text_.size(), shownTo_)) continue;
             QTextEdit::ExtraSelection selection;
             selection.cursor = QTextCursor(view_->document());
             selection.cursor.setPosition(int(toDisplay(it->location)));

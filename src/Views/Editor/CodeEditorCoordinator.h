@@ -4,6 +4,7 @@
 // applies every edit as one undo step, writes the text into the document, keeps the folds in step,
 // colours the visible lines and reports the caret. It is also how the window reaches this editor:
 // as EditorActions (menu commands, go-to-line) and as FindEngine (the find bar).
+#include <QBasicTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -95,9 +96,18 @@ public:
     // True while an edit and its after-edit work are under way.
     bool isBusy() const { return busy_ > 0; }
 
+    // A long text goes into the display a step at a time after its start has been shown, so its
+    // first lines show without waiting for the rest. True once all of it is there.
+    bool isFullyShown() const { return shownTo_ >= text_.size(); }
+    // Puts the rest of the text into the display at once.
+    void showAll();
+
 signals:
     // The outermost edit finished; model updates held back meanwhile may run now.
     void settled();
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     enum class Origin { typing, user, own, find, undo, external };
@@ -121,6 +131,14 @@ private:
     CodeLanguage language() const;
     TextEdit::Point displayPoint(qsizetype displayOffset) const;
     void leaveBusy();
+    // Appends the exact text up to `end` (a line start, or the end) to the display.
+    void showUpTo(qsizetype end);
+    // Where the next step of filling the display ends: a line start at least a step's length on.
+    qsizetype nextShowEnd() const;
+    // Shows all of the text first when `exactEnd` reaches what the display does not hold yet.
+    void showThrough(qsizetype exactEnd) {
+        if (exactEnd >= shownTo_ && !isFullyShown()) showAll();
+    }
 
     QPointer<CodeEditorView> view_;
     QPointer<EditorDocument> document_;
@@ -140,6 +158,9 @@ private:
     bool mirroring_ = false;
     bool highlighting_ = false;
     int busy_ = 0;
+    qsizetype shownTo_ = 0;  // the display holds the exact text up to here (whole lines)
+    QBasicTimer showing_;
+    int showSteps_ = 0;
     QList<TextRange> matches_;
     QString lastSignature_;
 };

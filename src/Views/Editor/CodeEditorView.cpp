@@ -60,6 +60,7 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     setDocument(display);
     setFrameShape(QFrame::NoFrame);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    static_cast<WrappingTextLayout*>(display->documentLayout())->setWrapWidth(viewport()->width());
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCenterOnScroll(false);
@@ -205,6 +206,10 @@ TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
 void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::Undo) return coordinator_->undo();
     if (event == QKeySequence::Redo) return coordinator_->redo();
+    // Keys that reach the end of the whole text, not of what a long text has shown so far.
+    if (event == QKeySequence::MoveToEndOfDocument || event == QKeySequence::SelectEndOfDocument ||
+        event == QKeySequence::SelectAll)
+        coordinator_->showAll();
     if (isReadOnly()) return QPlainTextEdit::keyPressEvent(event);
     if (event == QKeySequence::Cut) return cutSelection();
     if (event == QKeySequence::DeleteStartOfWord || event == QKeySequence::DeleteEndOfWord) {
@@ -317,7 +322,13 @@ void CodeEditorView::layoutRuler() {
 }
 
 void CodeEditorView::resizeEvent(QResizeEvent* event) {
-    QPlainTextEdit::resizeEvent(event);
+    // The lines are rewrapped by the editor's own layout. The widget would rewrap them only when
+    // the width changed, through the stock call that makes a layout object for every line; handed
+    // the same width it only fits its scroll bars.
+    if (auto* layout = qobject_cast<WrappingTextLayout*>(document()->documentLayout()))
+        layout->setWrapWidth(viewport()->width());
+    QResizeEvent sameWidth(event->size(), QSize(event->size().width(), event->oldSize().height()));
+    QPlainTextEdit::resizeEvent(&sameWidth);
     layoutRuler();
     if (coordinator_) coordinator_->viewportChanged();
 }

@@ -1,23 +1,35 @@
 #include "Views/Editor/WrappingTextLayout.h"
 
+#include <QFontMetrics>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <climits>
 #include <cmath>
 
 WrappingTextLayout::WrappingTextLayout(QTextDocument* document)
     : QPlainTextDocumentLayout(document), blockCount_(document->blockCount()) {}
 
-void WrappingTextLayout::layOut(const QTextBlock& block, qreal lineWidth) {
+qreal WrappingTextLayout::lineWidth(const QTextBlock& block) const {
+    const QTextDocument* doc = document();
+    qreal width = wrapWidth_ > 0 ? wrapWidth_ : qreal(INT_MAX);
+    width -= 2 * doc->documentMargin();
+    if (doc->defaultTextOption().flags() & QTextOption::AddSpaceForLineAndParagraphSeparators)
+        width -= QFontMetrics(block.charFormat().font()).horizontalAdvance(QChar(0x21B5));
+    return width;
+}
+
+void WrappingTextLayout::layOut(const QTextBlock& block) {
     QTextDocument* doc = document();
     const qreal margin = doc->documentMargin();
+    const qreal width = lineWidth(block);
     QTextLayout* layout = block.layout();
     layout->setTextOption(doc->defaultTextOption());
     qreal y = 0;
     layout->beginLayout();
     for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
         line.setLeadingIncluded(true);
-        line.setLineWidth(lineWidth);
+        line.setLineWidth(width);
         line.setPosition(QPointF(margin, y));
         y += line.height();
         if (line.leading() < 0) y += std::ceil(line.leading());
@@ -28,19 +40,44 @@ void WrappingTextLayout::layOut(const QTextBlock& block, qreal lineWidth) {
     if (doc->lineCount() != linesBefore) emit documentSizeChanged(documentSize());
 }
 
+void WrappingTextLayout::setWrapWidth(qreal width) {
+    if (width == wrapWidth_) return;
+    wrapWidth_ = width;
+    // What the stock relayout does, without creating a layout for a line that has none.
+    for (QTextBlock block = document()->firstBlock(); block.isValid(); block = block.next()) {
+        block.clearLayout();
+        // Most lines already count one; writing the count walks up the block tree.
+        if (const int lines = block.isVisible() ? 1 : 0; block.lineCount() != lines) block.setLineCount(lines);
+    }
+    emit documentSizeChanged(documentSize());
+    requestUpdate();
+}
+
+QRectF WrappingTextLayout::blockBoundingRect(const QTextBlock& block) const {
+    // Laid out here first, so the stock layout finds it laid out and never lays it out itself (at
+    // its own width, with its widest-line tracking).
+    if (block.isValid()) {
+        const QTextLayout* layout = block.layout();
+        if (layout->lineCount() == 0 || layout->lineAt(0).width() != lineWidth(block))
+            const_cast<WrappingTextLayout*>(this)->layOut(block);
+    }
+    return QPlainTextDocumentLayout::blockBoundingRect(block);
+}
+
+QSizeF WrappingTextLayout::documentSize() const {
+    // Lines wrap within the width; none is wider.
+    return QSizeF(wrapWidth_, document()->lineCount());
+}
+
 void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
     QTextDocument* doc = document();
     const QTextBlock first = doc->findBlock(from);
     const QTextBlock last = doc->findBlock(qMax(0, from + charsRemoved + charsAdded - 1));
-    // A change within one line, as typing makes, is laid out here, at the width a line beside it was
-    // laid out with (every line wraps at the same width). Anything else goes the stock way.
-    const auto lineWidth = [](const QTextBlock& block) {
-        return block.isValid() && block.layout()->lineCount() > 0 ? block.layout()->lineAt(0).width() : qreal(-1);
-    };
-    const qreal width = first.isValid() ? qMax(lineWidth(first.previous()), lineWidth(first.next())) : -1;
-    if (width > 0 && first == last && first.length() > 0 && doc->blockCount() == blockCount_) {
+    // A change within one line, as typing makes, is laid out here; anything else goes the stock way,
+    // which only forgets the layouts of the lines changed.
+    if (first.isValid() && first == last && first.length() > 0 && doc->blockCount() == blockCount_) {
         const qreal heightBefore = first.layout()->lineCount() > 0 ? blockBoundingRect(first).height() : -1;
-        layOut(first, width);
+        layOut(first);
         if (blockBoundingRect(first).height() == heightBefore)
             emit updateBlock(first);
         else

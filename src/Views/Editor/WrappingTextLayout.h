@@ -2,7 +2,11 @@
 // The editor's line layout. Lines always wrap at the view's width, so the widest line never matters;
 // the stock layout still tracks it, and whenever the line it holds as widest gets narrower (a
 // backspace in it, or the line wrapping) it measures every line of the document again, on every
-// such keystroke. This layout lays out an edited line itself, without that tracking.
+// such keystroke. This layout lays out every line itself, without that tracking.
+//
+// The wrap width is set here too (setWrapWidth), not through the stock setTextWidth: that one gives
+// every line of the document a layout object of its own at each width change (hundreds of bytes a
+// line, a gigabyte for a few million lines), where only the lines shown ever need one.
 #include <QPlainTextDocumentLayout>
 
 class WrappingTextLayout : public QPlainTextDocumentLayout {
@@ -10,11 +14,22 @@ class WrappingTextLayout : public QPlainTextDocumentLayout {
 public:
     explicit WrappingTextLayout(QTextDocument* document);
 
+    // The width lines wrap at (the view's width, margins included); 0 for no wrapping. A change
+    // forgets how lines were laid out; each is laid out again when next asked for.
+    void setWrapWidth(qreal width);
+    qreal wrapWidth() const { return wrapWidth_; }
+
+    QRectF blockBoundingRect(const QTextBlock& block) const override;
+    QSizeF documentSize() const override;
+
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
 private:
-    void layOut(const QTextBlock& block, qreal lineWidth);
+    void layOut(const QTextBlock& block);
+    // The width a line of text gets: the wrap width less the margins.
+    qreal lineWidth(const QTextBlock& block) const;
 
     int blockCount_;
+    qreal wrapWidth_ = 0;
 };

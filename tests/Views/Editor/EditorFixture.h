@@ -14,12 +14,14 @@
 #include "Workspace/EditorDocument.h"
 
 struct EditorFixture {
+    // `settled` false leaves the event loop unrun: what the editor does on later turns is still to come.
     explicit EditorFixture(const QString& text, const QString& fileName = QStringLiteral("main.swift"),
-                           std::optional<QString> url = std::nullopt)
+                           std::optional<QString> url = std::nullopt, bool settled = true)
         : document(url ? url : std::optional<QString>(QStringLiteral("/nonexistent/") + fileName), text) {
         view = std::make_unique<CodeEditorView>(&document, &find, &controller);
         view->resize(640, 480);
         view->show();
+        if (!settled) return;
         settle();
         settleColours();
     }

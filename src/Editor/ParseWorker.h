@@ -49,6 +49,8 @@ private:
         quint64 revision = 0;
     };
     void run();
+    // Returns the length of the text last parsed.
+    qsizetype parseUntilStopped();
     void push(Job job);
 
     SyntaxTree::Language language_;

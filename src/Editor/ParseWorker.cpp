@@ -6,6 +6,13 @@
 #include "SyntaxTree/Parser.h"
 #include "SyntaxTree/Tree.h"
 
+#include <malloc.h>
+
+namespace {
+// A text this long leaves a tree of tens of megabytes in this thread's allocator arena.
+constexpr qsizetype kLargeText = 512 * 1024;
+} // namespace
+
 ParseWorker::ParseWorker(SyntaxTree::Language language, QObject* parent)
     : QObject(parent), language_(language), thread_([this] { run(); }) {}
 
@@ -41,11 +48,18 @@ ParseWorker::Result ParseWorker::latest() const {
 }
 
 void ParseWorker::run() {
+    // What the thread built is freed when it stops, into an allocator arena of its own that glibc
+    // keeps. Give it back now: once the thread has ended, its cached blocks have joined that memory
+    // to the arena's top, which malloc_trim never releases.
+    if (parseUntilStopped() >= kLargeText) malloc_trim(0);
+}
+
+qsizetype ParseWorker::parseUntilStopped() {
     SyntaxTree::Parser parser;
     try {
         parser.setLanguage(language_);
     } catch (...) {
-        return;  // no tree ever: the text stays in its base colour
+        return 0;  // no tree ever: the text stays in its base colour
     }
     QString text;
     std::shared_ptr<SyntaxTree::MutableTree> tree;
@@ -54,7 +68,10 @@ void ParseWorker::run() {
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
-            if (stop_) return;
+            if (stop_) {
+                latest_.tree.reset();  // so that this thread frees the whole tree, before it ends
+                return text.size();
+            }
             jobs.swap(jobs_);
             latest_.tree.reset();  // stale once edits are queued; dropped so the reparse owns its nodes
         }

@@ -50,6 +50,8 @@ private:
         quint64 revision = 0;
     };
     void run();
+    // Returns the length of the text last parsed.
+    qsizetype parseUntilStopped();
     void push(Job job);
 
     SyntaxTree::Language language_;

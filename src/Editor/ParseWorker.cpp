@@ -8,6 +8,8 @@
 
 #include <malloc.h>
 
+#include <atomic>
+
 namespace {
 // A text this long leaves a tree of tens of megabytes in this thread's allocator arena.
 constexpr qsizetype kLargeText = 512 * 1024;
@@ -21,6 +23,7 @@ ParseWorker::~ParseWorker() {
         const std::lock_guard lock(mutex_);
         stop_ = true;
     }
+    std::atomic_ref(cancel_).store(1);
     wake_.notify_one();
     thread_.join();
 }
@@ -61,6 +64,7 @@ qsizetype ParseWorker::parseUntilStopped() {
     } catch (...) {
         return 0;  // no tree ever: the text stays in its base colour
     }
+    ts_parser_set_cancellation_flag(parser.internalParser(), &cancel_);
     QString text;
     std::shared_ptr<SyntaxTree::MutableTree> tree;
     for (;;) {
@@ -91,6 +95,7 @@ qsizetype ParseWorker::parseUntilStopped() {
         }
         const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
         tree = (fresh || !tree) ? parser.parse(view) : parser.reparse(*tree, view);
+        if (std::atomic_ref(cancel_).load()) return text.size();  // stopped mid-parse: nothing to publish
         const quint64 revision = jobs.back().revision;
         {
             const std::lock_guard lock(mutex_);

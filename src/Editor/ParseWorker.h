@@ -59,6 +59,9 @@ private:
     std::condition_variable wake_;
     std::vector<Job> jobs_;
     bool stop_ = false;
+    // Read by the runtime while it parses: set when the worker is destroyed, so closing a large file
+    // never waits for its parse to finish.
+    size_t cancel_ = 0;
     Result latest_;
     std::thread thread_;
 };

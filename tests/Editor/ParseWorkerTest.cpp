@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <atomic>
+#include <memory>
 #include <random>
 
 #include "Editor/HighlighterFactory.h"
@@ -55,4 +57,25 @@ TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
         const TextRange all{0, text.size()};
         EXPECT_EQ(highlighter->spans(*result.tree, text, all), fresh->ranges(text, all)) << "round " << round;
     }
+}
+
+TEST(ParseWorker, DestroyedMidParseStopsTheParse) {
+    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    ASSERT_NE(highlighter, nullptr);
+    auto worker = std::make_unique<ParseWorker>(highlighter->language());
+    std::atomic<quint64> published = 0;
+    QObject::connect(worker.get(), &ParseWorker::parsed, worker.get(), [&](quint64 revision) { published = revision; },
+                     Qt::DirectConnection);
+    worker->reset(QStringLiteral("let a = 1;\n"), 1);
+    ASSERT_NE(waitFor(*worker, 1).tree, nullptr);
+
+    QString big;
+    for (int i = 0; big.size() < 4 * 1024 * 1024; ++i)
+        big += QStringLiteral("function f%1(a, b) { return [a, b, `t${a}`].map((x) => x * %1); }\n").arg(i);
+    worker->reset(big, 2);
+    // The worker lets go of its published tree once it has taken the new text up: it is parsing now.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return worker->latest().tree == nullptr; }, 60000));
+    worker.reset();
+    EXPECT_EQ(published, 1u);  // the parse of the big text was stopped, not finished
 }

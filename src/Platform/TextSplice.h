@@ -1,26 +1,49 @@
 #pragma once
-// Replacing part of a large text where it lies: the tail moves once and the buffer is reused while
-// it has room, instead of building a new copy of the whole text for every keystroke.
+// Replacing part of a large text where it lies. The buffer keeps room before and after the text, and
+// an edit moves whichever side of it is shorter (the head into the room before, or the tail), so a
+// keystroke near either end of a long text moves next to nothing and one in the middle half of it,
+// instead of building a new copy of the whole text for every keystroke.
 #include <QString>
 #include <QStringView>
 #include <cstring>
 
 namespace TextSplice {
 
+// Gives text a private buffer with room for at least `need` more units on each side of it.
+inline void makeRoom(QString& text, qsizetype need = 0) {
+    const qsizetype n = text.size();
+    const qsizetype room = qMax(need, n / 16) + 64;
+    QString spaced(n + 2 * room, Qt::Uninitialized);
+    QString::DataPointer& d = spaced.data_ptr();
+    char16_t* begin = d.data() + room;
+    if (n > 0) std::memcpy(begin, text.utf16(), size_t(n) * 2);
+    begin[n] = 0;
+    d.setBegin(begin);
+    d.size = n;
+    text = std::move(spaced);
+}
+
 // Replaces length units at `at` by `with` (both already within the text). `with` must not point
 // into `text`.
 inline void replace(QString& text, qsizetype at, qsizetype length, QStringView with) {
-    const qsizetype oldSize = text.size();
     const qsizetype delta = with.size() - length;
-    const qsizetype tail = oldSize - at - length;
-    if (delta > 0) {
-        if (text.capacity() < oldSize + delta) text.reserve(qMax(oldSize + delta, oldSize + oldSize / 8));
-        text.resize(oldSize + delta);
+    const qsizetype tail = text.size() - at - length;
+    const bool moveHead = delta != 0 && at < tail;
+    QString::DataPointer& d = text.data_ptr();
+    if (d.needsDetach() || (delta > 0 && (moveHead ? d.freeSpaceAtBegin() : d.freeSpaceAtEnd()) < delta))
+        makeRoom(text, delta);
+    char16_t* begin = d.data();
+    if (moveHead) {
+        char16_t* const newBegin = begin - delta;
+        std::memmove(newBegin, begin, size_t(at) * 2);
+        d.setBegin(newBegin);
+        begin = newBegin;
+    } else if (delta != 0 && tail > 0) {
+        std::memmove(begin + at + with.size(), begin + at + length, size_t(tail) * 2);
     }
-    char16_t* data = reinterpret_cast<char16_t*>(text.data());
-    if (delta != 0 && tail > 0) std::memmove(data + at + with.size(), data + at + length, size_t(tail) * 2);
-    if (!with.isEmpty()) std::memcpy(data + at, with.utf16(), size_t(with.size()) * 2);
-    if (delta < 0) text.truncate(oldSize + delta);
+    d.size += delta;
+    begin[d.size] = 0;
+    if (!with.isEmpty()) std::memcpy(begin + at, with.utf16(), size_t(with.size()) * 2);
 }
 
 } // namespace TextSplice

@@ -62,12 +62,7 @@ void EditorDocument::applyHeld() const {
 
 void EditorDocument::prepareForEditing() {
     applyHeld();
-    if (text_.data_ptr()->isShared() || text_.capacity() < text_.size() + text_.size() / 16) {
-        QString own;
-        own.reserve(text_.size() + text_.size() / 8 + 64);
-        own.append(text_);
-        text_ = std::move(own);
-    }
+    if (text_.data_ptr().needsDetach() || text_.data_ptr().freeSpaceAtBegin() == 0) TextSplice::makeRoom(text_);
 }
 
 void EditorDocument::textDidChange() {

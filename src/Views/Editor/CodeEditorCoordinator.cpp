@@ -17,6 +17,7 @@
 #include "Editor/TokenRole.h"
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorView.h"
+#include "Platform/TextSplice.h"
 #include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
 #include "Workspace/EditorDocument.h"
@@ -77,10 +78,8 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     // A copy of its own, made now and with room to grow: edits change it in place, and sharing the
     // document's buffer would make the first keystroke copy the whole text.
     if (document) document->prepareForEditing();
-    const QString initial = document ? document->text() : QString();
-    QString own;
-    own.reserve(initial.size() + initial.size() / 8 + 64);
-    own.append(initial);
+    QString own = document ? document->text() : QString();
+    TextSplice::makeRoom(own);
     text_.reset(std::move(own));
     if (document) documentRevision_ = document->textRevision();
     makeHighlighter();

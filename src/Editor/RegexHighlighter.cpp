@@ -168,11 +168,21 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
         // The next place an attempt can start, before stop.
         qsizetype s = p;
         if (kind == Delimited::string) {
+            // Most text holds no quote: look at whole blocks first, which the compiler vectorises.
+            constexpr qsizetype kBlock = 32;
+            for (; s + kBlock <= stop; s += kBlock) {
+                bool any = false;
+                for (qsizetype k = 0; k < kBlock; ++k) any |= isQuote(t[s + k].unicode());
+                if (any) break;
+            }
             while (s < stop && !isQuote(t[s].unicode())) ++s;
         } else {
             s = QStringView(text).first(qMin(n, stop + 1)).indexOf(u"/*", p);
             if (s < 0 || s >= stop) s = stop;
         }
+        // Every place from p to the next attempt lies on the chain as well: a long run without one
+        // still gets points, so an edit inside it resumes close by rather than at the run's start.
+        for (qsizetype q = qMax(p, lastPoint + kPointSpacing); q < s; q += kPointSpacing) remember(q, horizon);
         remember(s, horizon);
         if (s >= stop) break;
 

@@ -306,8 +306,11 @@ TEST(RegexHighlighter, AnyRangeEqualsTheWholeTextPassesThereAcrossCallsAndEdits)
         for (int round = 0; round < 8; ++round) {
             const std::unique_ptr<RegexHighlighter> made = HighlighterFactory::regex(language);
             RegexHighlighter& h = *made;
-            // Long enough that remembered resume points come into play.
-            QString text = randomText(random, round % 2 ? 40'000 : 600);
+            // Long enough that remembered resume points come into play; some with long runs that hold
+            // no quote or comment opener, where points are laid between attempts.
+            QString text = round % 4 == 3 ? QString("foo bar 12\n").repeated(8000) + randomText(random, 300) +
+                                                QString("x y\n").repeated(9000) + randomText(random, 300)
+                                          : randomText(random, round % 2 ? 40'000 : 600);
             for (int call = 0; call < 12; ++call) {
                 std::optional<TextEdit> edit;
                 if (call % 3 == 2) {  // an edit somewhere, handed over with the call or noted before it
@@ -336,4 +339,15 @@ TEST(RegexHighlighter, ARangeCostsWhatItsOwnLinesCostNotTheWholeText) {
     const QList<Span> spans = h->ranges(text, TextRange{0, 35});
     EXPECT_EQ(texts(spans, text, TokenRole::comment), QStringList{"/* note */"});
     EXPECT_EQ(texts(spans, text, TokenRole::string), QStringList{"\"s\""});
+}
+
+TEST(RegexHighlighter, ResumePointsInLongRunsNeverFallInsideAMatch) {
+    // A string and a block comment each tens of thousands of units long, then a long run with no
+    // attempt in it; ranges far on first, so that points are laid along the way, then ranges inside.
+    const QString text = "x\n\"" + QString("a b\n").repeated(20000) + "\" /*" + QString("c d\n").repeated(20000) +
+                         "*/ " + QString("e f\n").repeated(20000) + "\"end\"";
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    for (const TextRange range : {TextRange{text.size() - 20, 20}, TextRange{40000, 50}, TextRange{120000, 50},
+                                  TextRange{200000, 50}, TextRange{3, 10}})
+        ASSERT_EQ(h->ranges(text, range), wholeTextReference(*h, text, range)) << range.location;
 }

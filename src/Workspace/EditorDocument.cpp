@@ -69,7 +69,11 @@ void EditorDocument::textDidChange() {
     ++textRevision_;
     emit textChanged();
     // Only a save or a reload makes the document clean again; a dirty document needs no comparing.
-    if (isDirty_ || !TextEquivalence::canonicallyEqual(text(), savedText_, &samePrefix_, &sameSuffix_)) setIsDirty(true);
+    // Nor does typing into a clean one: text inserted into a text that reads as the saved one always
+    // adds to its canonical decomposition, so it can never read the same again.
+    const bool inserted = held_ && held_->length == 0 && !held_->with.isEmpty();
+    if (isDirty_ || inserted || !TextEquivalence::canonicallyEqual(text(), savedText_, &samePrefix_, &sameSuffix_))
+        setIsDirty(true);
 }
 
 void EditorDocument::setSavedText(const QString& text) {

@@ -2,7 +2,8 @@
 # Measures the editor's real window the way a user meets it, and Kate's the same way in the same
 # run, each on its own virtual X display:
 #   open   - from starting the program on a file (restored from the session) until text shows
-#   type   - 50 characters typed into the middle of the file, until the program is idle again
+#   type   - 50 characters typed into the middle of the window's text area (near the file's start), until the
+#            program is idle again
 #   page   - then ten Page Down presses, until the program is idle again
 #   peak   - the program's peak resident memory with the file open, and after the typing
 # Usage: scripts/measure-editor.sh [megabytes=10 | an existing file] [brimel binary=build/bench/brimel]

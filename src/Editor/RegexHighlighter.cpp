@@ -50,12 +50,37 @@ RegexHighlighter::RegexHighlighter(QStringList keywords, QStringList types, std:
 
 void RegexHighlighter::noteEdit(const TextEdit& edit) {
     editNoted_ = true;
-    forgetFrom(edit.startChar);
+    shiftFor(edit);
 }
 
 void RegexHighlighter::forgetFrom(qsizetype editStart) {
-    for (QList<ResumePoint>* points : {&stringPoints_, &blockCommentPoints_})
-        points->removeIf([&](const ResumePoint& p) { return p.horizon > editStart; });
+    for (ResumePoints* kept : {&stringPoints_, &blockCommentPoints_}) {
+        kept->points.removeIf([&](const ResumePoint& p) { return p.horizon > editStart; });
+        kept->confirmed = kept->points.size();
+    }
+}
+
+void RegexHighlighter::shiftFor(const TextEdit& edit) {
+    const qsizetype start = edit.startChar;
+    const qsizetype oldEnd = qMax(edit.oldEndChar, start);
+    const qsizetype delta = qMax(edit.newEndChar, start) - oldEnd;
+    for (ResumePoints* kept : {&stringPoints_, &blockCommentPoints_}) {
+        QList<ResumePoint>& points = kept->points;
+        // Confirmed points whose scan never looked as far as the edit stay confirmed.
+        qsizetype stay = 0;
+        while (stay < kept->confirmed && points[stay].horizon <= start) ++stay;
+        // Of the rest, only a point after the replaced text still has the text after it that it was
+        // found with; it becomes a candidate, shifted with the text.
+        QList<ResumePoint> candidates;
+        // Candidates an earlier edit left and no scan has met yet go: they belong to another text.
+        for (qsizetype i = stay; i < kept->confirmed; ++i) {
+            if (points[i].position < oldEnd) continue;
+            candidates.append(ResumePoint{points[i].position + delta, points[i].horizon + delta});
+        }
+        points.resize(stay);
+        points.append(candidates);
+        kept->confirmed = stay;
+    }
 }
 
 QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, const std::optional<TextEdit>& edit,
@@ -145,70 +170,97 @@ std::optional<qsizetype> quotedAt(const QChar* t, qsizetype n, qsizetype s, qsiz
 // chain gives the same matches after it.
 void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRange range, QList<Span>& spans) {
     constexpr qsizetype kPointSpacing = 16 * 1024;
-    QList<ResumePoint>& points = kind == Delimited::string ? stringPoints_ : blockCommentPoints_;
+    ResumePoints& kept = kind == Delimited::string ? stringPoints_ : blockCommentPoints_;
+    QList<ResumePoint>& points = kept.points;
     const TokenRole role = kind == Delimited::string ? TokenRole::string : TokenRole::comment;
     const QChar* t = text.constData();
     const qsizetype n = text.size();
-    const qsizetype stop = range.end();
 
-    const auto after = std::upper_bound(points.begin(), points.end(), range.location,
-                                        [](qsizetype at, const ResumePoint& p) { return at < p.position; });
-    ResumePoint from = after == points.begin() ? ResumePoint{0, 0} : *(after - 1);
-    qsizetype lastPoint = points.isEmpty() ? 0 : points.back().position;
+    // The last confirmed point at or before `at`, or the start.
+    const auto resumeAt = [&](qsizetype at) {
+        const auto after = std::upper_bound(points.begin(), points.begin() + kept.confirmed, at,
+                                            [](qsizetype x, const ResumePoint& p) { return x < p.position; });
+        return after == points.begin() ? ResumePoint{0, 0} : *(after - 1);
+    };
+    const auto lastPoint = [&] { return kept.confirmed == 0 ? qsizetype(0) : points.at(kept.confirmed - 1).position; };
     const auto remember = [&](qsizetype position, qsizetype horizon) {
-        if (position - lastPoint < kPointSpacing) return;
-        points.append(ResumePoint{position, qMax(horizon, position)});
-        lastPoint = position;
+        // New points go after the confirmed ones, before any candidate still ahead.
+        if (position - lastPoint() < kPointSpacing) return;
+        if (kept.confirmed < points.size() && points.at(kept.confirmed).position <= position) return;
+        points.insert(kept.confirmed++, ResumePoint{position, qMax(horizon, position)});
     };
 
-    qsizetype p = from.position;
-    qsizetype horizon = from.horizon;
-    qsizetype noCloserFrom = n + 1;  // a block comment opened at or after this cannot close
-    while (p < stop) {
-        // The next place an attempt can start, before stop.
-        qsizetype s = p;
-        if (kind == Delimited::string) {
-            // Most text holds no quote: look at whole blocks first, which the compiler vectorises.
-            constexpr qsizetype kBlock = 32;
-            for (; s + kBlock <= stop; s += kBlock) {
-                bool any = false;
-                for (qsizetype k = 0; k < kBlock; ++k) any |= isQuote(t[s + k].unicode());
-                if (any) break;
-            }
-            while (s < stop && !isQuote(t[s].unicode())) ++s;
-        } else {
-            s = QStringView(text).first(qMin(n, stop + 1)).indexOf(u"/*", p);
-            if (s < 0 || s >= stop) s = stop;
-        }
-        // Every place from p to the next attempt lies on the chain as well: a long run without one
-        // still gets points, so an edit inside it resumes close by rather than at the run's start.
-        for (qsizetype q = qMax(p, lastPoint + kPointSpacing); q < s; q += kPointSpacing) remember(q, horizon);
-        remember(s, horizon);
-        if (s >= stop) break;
+    // Follows the chain from `from`: up to stop, keeping the matches that touch range; or, when
+    // settling, only until the candidates an edit left are met (and so all hold) or passed by.
+    const auto follow = [&](ResumePoint from, qsizetype stop, bool settling) {
+        qsizetype p = from.position;
+        qsizetype horizon = from.horizon;
+        qsizetype noCloserFrom = n + 1;  // a block comment opened at or after this cannot close
+        while (p < stop) {
+            // The chain runs through every place from p to the next attempt: a candidate there is
+            // met, one left behind was never on it.
+            while (kept.confirmed < points.size() && points.at(kept.confirmed).position < p)
+                points.removeAt(kept.confirmed);
+            if (settling && kept.confirmed == points.size()) return;
+            const qsizetype limit = settling ? points.at(kept.confirmed).position : stop;
 
-        qsizetype reached = 0;
-        std::optional<qsizetype> end;
-        if (kind == Delimited::string) {
-            end = quotedAt(t, n, s, reached);
-        } else if (s + 2 < noCloserFrom) {
-            const qsizetype closer = QStringView(text).indexOf(u"*/", s + 2);
-            if (closer >= 0) {
-                end = closer + 2;
-                reached = closer + 2;
+            // The next place an attempt can start, before limit.
+            qsizetype s = p;
+            if (kind == Delimited::string) {
+                // Most text holds no quote: look at whole blocks first, which the compiler vectorises.
+                constexpr qsizetype kBlock = 32;
+                for (; s + kBlock <= limit; s += kBlock) {
+                    bool any = false;
+                    for (qsizetype k = 0; k < kBlock; ++k) any |= isQuote(t[s + k].unicode());
+                    if (any) break;
+                }
+                while (s < limit && !isQuote(t[s].unicode())) ++s;
             } else {
-                noCloserFrom = s + 2;
+                s = QStringView(text).first(qMin(n, limit + 1)).indexOf(u"/*", p);
+                if (s < 0 || s >= limit) s = limit;
+            }
+            if (settling && points.at(kept.confirmed).position <= s) {
+                // Met: the text after it is what it was, and so is the chain from there on.
+                for (qsizetype i = kept.confirmed; i < points.size(); ++i)
+                    points[i].horizon = qMax(points[i].horizon, horizon);
+                kept.confirmed = points.size();
+                return;
+            }
+            // Every place from p to the next attempt lies on the chain as well: a long run without
+            // one still gets points, so an edit inside it resumes close by rather than at its start.
+            for (qsizetype q = qMax(p, lastPoint() + kPointSpacing); q < s; q += kPointSpacing) remember(q, horizon);
+            remember(s, horizon);
+            if (s >= stop) break;
+
+            qsizetype reached = 0;
+            std::optional<qsizetype> end;
+            if (kind == Delimited::string) {
+                end = quotedAt(t, n, s, reached);
+            } else if (s + 2 < noCloserFrom) {
+                const qsizetype closer = QStringView(text).indexOf(u"*/", s + 2);
+                if (closer >= 0) {
+                    end = closer + 2;
+                    reached = closer + 2;
+                } else {
+                    noCloserFrom = s + 2;
+                    reached = n + 1;
+                }
+            } else {
                 reached = n + 1;
             }
-        } else {
-            reached = n + 1;
+            horizon = qMax(horizon, reached);
+            if (end) {
+                const TextRange r{s, *end - s};
+                if (!settling && (r.intersects(range) || range.containsLocation(s))) spans.append(Span{r, role});
+                p = *end;
+            } else {
+                p = s + 1;
+            }
         }
-        horizon = qMax(horizon, reached);
-        if (end) {
-            const TextRange r{s, *end - s};
-            if (r.intersects(range) || range.containsLocation(s)) spans.append(Span{r, role});
-            p = *end;
-        } else {
-            p = s + 1;
-        }
-    }
+        if (settling) points.resize(kept.confirmed);  // the chain ended before meeting any
+    };
+
+    // Candidates are settled first, so that an edit later finds every point confirmed.
+    if (kept.confirmed < points.size()) follow(resumeAt(points.at(kept.confirmed).position), n + 1, true);
+    follow(resumeAt(range.location), range.end(), false);
 }

@@ -37,9 +37,17 @@ private:
         qsizetype position;
         qsizetype horizon;
     };
+    // Ascending. After an edit, the points its text may have moved the scan off are kept, shifted
+    // with the text, as candidates behind the confirmed ones: a later scan that meets one knows that
+    // it and all after it hold again, as the text after it is what it was.
+    struct ResumePoints {
+        QList<ResumePoint> points;
+        qsizetype confirmed = 0;
+    };
     enum class Delimited { string, blockComment };
     void delimitedPass(Delimited kind, const QString& text, TextRange range, QList<Span>& spans);
     void forgetFrom(qsizetype editStart);
+    void shiftFor(const TextEdit& edit);
 
     QStringList keywords_;
     QStringList types_;
@@ -54,6 +62,6 @@ private:
     const QChar* seenData_ = nullptr;
     qsizetype seenSize_ = -1;
     bool editNoted_ = false;
-    QList<ResumePoint> stringPoints_;
-    QList<ResumePoint> blockCommentPoints_;
+    ResumePoints stringPoints_;
+    ResumePoints blockCommentPoints_;
 };

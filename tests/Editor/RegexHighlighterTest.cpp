@@ -303,7 +303,7 @@ TextRange randomRange(QRandomGenerator& random, qsizetype size) {
 TEST(RegexHighlighter, AnyRangeEqualsTheWholeTextPassesThereAcrossCallsAndEdits) {
     QRandomGenerator random(1234);
     for (CodeLanguage language : {CodeLanguage::swift, CodeLanguage::python, CodeLanguage::css}) {
-        for (int round = 0; round < 8; ++round) {
+        for (int round = 0; round < 12; ++round) {
             const std::unique_ptr<RegexHighlighter> made = HighlighterFactory::regex(language);
             RegexHighlighter& h = *made;
             // Long enough that remembered resume points come into play; some with long runs that hold
@@ -311,7 +311,7 @@ TEST(RegexHighlighter, AnyRangeEqualsTheWholeTextPassesThereAcrossCallsAndEdits)
             QString text = round % 4 == 3 ? QString("foo bar 12\n").repeated(8000) + randomText(random, 300) +
                                                 QString("x y\n").repeated(9000) + randomText(random, 300)
                                           : randomText(random, round % 2 ? 40'000 : 600);
-            for (int call = 0; call < 12; ++call) {
+            for (int call = 0; call < 16; ++call) {
                 std::optional<TextEdit> edit;
                 if (call % 3 == 2) {  // an edit somewhere, handed over with the call or noted before it
                     const TextRange replaced = randomRange(random, text.size());
@@ -350,4 +350,53 @@ TEST(RegexHighlighter, ResumePointsInLongRunsNeverFallInsideAMatch) {
     for (const TextRange range : {TextRange{text.size() - 20, 20}, TextRange{40000, 50}, TextRange{120000, 50},
                                   TextRange{200000, 50}, TextRange{3, 10}})
         ASSERT_EQ(h->ranges(text, range), wholeTextReference(*h, text, range)) << range.location;
+}
+
+TEST(RegexHighlighter, PointsShiftedPastEditsColourAsAWholeTextPass) {
+    // Long texts with few strings and comments; ranges far on, then edits before them (quotes and
+    // comment marks typed and taken away), then ranges after the edits again.
+    QRandomGenerator random(99);
+    static const QStringList inserts = {"\"", "'", "/*", "*/", "x", "\n", "\\", "`", "ab\"cd\"", ""};
+    for (CodeLanguage language : {CodeLanguage::swift, CodeLanguage::css}) {
+        for (int round = 0; round < 6; ++round) {
+            const auto made = HighlighterFactory::regex(language);
+            QString text;
+            for (int i = 0; i < 40; ++i)
+                text += QString("w %1\n").arg(i).repeated(random.bounded(200, 900)) + randomText(random, 3);
+            for (int call = 0; call < 40; ++call) {
+                if (call % 2) {
+                    const qsizetype at = random.bounded(int(text.size() + 1));
+                    const qsizetype removed = qMin<qsizetype>(text.size() - at, random.bounded(3));
+                    const QString inserted = inserts[random.bounded(int(inserts.size()))];
+                    text.replace(at, removed, inserted);
+                    TextEdit e{};
+                    e.startChar = at;
+                    e.oldEndChar = at + removed;
+                    e.newEndChar = at + inserted.size();
+                    made->noteEdit(e);
+                    if (random.bounded(3) == 0) continue;  // several edits before the next look
+                }
+                const qsizetype at = random.bounded(int(text.size() + 1));
+                const TextRange range{at, qMin<qsizetype>(text.size() - at, 400)};
+                ASSERT_EQ(made->ranges(text, range), wholeTextReference(*made, text, range))
+                    << "language " << int(language) << " round " << round << " call " << call;
+            }
+        }
+    }
+}
+
+TEST(RegexHighlighter, TwoEditsBeforeALookColourAsAWholeTextPass) {
+    // Points laid over a text of paired strings; then a closing quote goes, which pairs every quote
+    // after it the other way, and before anything is coloured a letter is typed near the start.
+    const QString run = QString("w 1\n").repeated(5000);
+    QString text = "a\n" + run + "\"s1\"" + run + "\"s2\"" + run + "\"s3\"" + run;
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    h->ranges(text, TextRange{text.size() - 10, 10});
+    const qsizetype closer = text.indexOf("s1\"") + 2;
+    text.remove(closer, 1);
+    h->noteEdit(TextEdit{closer, closer + 1, closer, {}, {}, {}});
+    text.insert(1, u'x');
+    h->noteEdit(TextEdit{1, 1, 2, {}, {}, {}});
+    for (const qsizetype at : {qsizetype(3), closer + 500, closer + 30000, text.size() / 2, text.size() - 30000})
+        ASSERT_EQ(h->ranges(text, TextRange{at, 300}), wholeTextReference(*h, text, TextRange{at, 300})) << at;
 }

@@ -167,7 +167,6 @@ void CodeEditorCoordinator::showUpTo(qsizetype end) {
         mirroring_ = false;
     }
     shownTo_ = end;
-    if (isFullyShown()) showing_.stop();
     if (isFullyShown() || ++showSteps_ % kStepsPerResize == 0) {
         QAbstractTextDocumentLayout* layout = display->documentLayout();
         emit layout->documentSizeChanged(layout->documentSize());
@@ -182,7 +181,19 @@ void CodeEditorCoordinator::showAll() {
 
 void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     if (event->timerId() != showing_.timerId()) return QObject::timerEvent(event);
-    showUpTo(nextShowEnd());
+    if (!isFullyShown()) showUpTo(nextShowEnd());
+    const bool laying = layHighlightPoints();
+    if (isFullyShown() && !laying) showing_.stop();
+}
+
+// A regular-expression highlighter resumes its scan for strings and comments at points its earlier
+// scans laid. Laying them through a long text a step at a time after it opens means that a first look
+// far into it never scans from the start.
+bool CodeEditorCoordinator::layHighlightPoints() {
+    if (parseWorker_ || !highlighter_ || pointsLaidTo_ >= text_.size()) return false;
+    pointsLaidTo_ = qMin(text_.size(), pointsLaidTo_ + 4 * kShowStep);
+    highlighter_->ranges(text_.text(), std::nullopt, TextRange{pointsLaidTo_, 0});
+    return pointsLaidTo_ < text_.size();
 }
 
 // --- selection

@@ -135,6 +135,8 @@ private:
     void showUpTo(qsizetype end);
     // Where the next step of filling the display ends: a line start at least a step's length on.
     qsizetype nextShowEnd() const;
+    // Lays the highlighter's resume points a step further through the text; false once through.
+    bool layHighlightPoints();
     // Shows all of the text first when `exactEnd` reaches what the display does not hold yet.
     void showThrough(qsizetype exactEnd) {
         if (exactEnd >= shownTo_ && !isFullyShown()) showAll();
@@ -161,6 +163,7 @@ private:
     qsizetype shownTo_ = 0;  // the display holds the exact text up to here (whole lines)
     QBasicTimer showing_;
     int showSteps_ = 0;
+    qsizetype pointsLaidTo_ = 0;  // how far the highlighter's resume points have been laid
     QList<TextRange> matches_;
     QString lastSignature_;
 };

@@ -88,6 +88,10 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, coordinator_, &CodeEditorCoordinator::viewportChanged);
     connect(this, &QPlainTextEdit::updateRequest, ruler_, [this] { ruler_->update(); });
+    // Moving the caret out of view (Ctrl+End, Page Up) scrolls without a scroll bar signal.
+    connect(this, &QPlainTextEdit::updateRequest, coordinator_, [this](const QRect&, int dy) {
+        if (dy != 0) coordinator_->viewportChanged();
+    });
     connect(this, &QPlainTextEdit::cursorPositionChanged, coordinator_, &CodeEditorCoordinator::selectionChanged);
     connect(this, &QPlainTextEdit::selectionChanged, coordinator_, &CodeEditorCoordinator::selectionChanged);
     connect(coordinator_, &CodeEditorCoordinator::settled, this, [this] {

@@ -439,6 +439,22 @@ QList<QList<QTextLayout::FormatRange>> visibleFormats(const EditorFixture& f) {
 }
 } // namespace
 
+TEST(CodeEditorColouring, LinesTheCaretScrollsIntoViewAreColoured) {
+    // Keys that move the caret out of view scroll the editor without a scroll bar signal.
+    QString text;
+    for (int i = 0; i < 3000; ++i) text += QString("let v%1 = call(%1, \"s\");\n").arg(i);
+    EditorFixture f(text, "main.js");
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_End, Qt::ControlModifier}, {Qt::Key_PageUp, Qt::NoModifier},
+                                         {Qt::Key_Home, Qt::ControlModifier}, {Qt::Key_PageDown, Qt::NoModifier}}) {
+        f.key(key, modifiers);
+        f.settleColours();
+        const auto shown = visibleFormats(f);
+        f.editor().highlight();
+        EXPECT_EQ(shown, visibleFormats(f)) << "key " << key;
+        EXPECT_GT(shown.first().size(), 1) << "key " << key;  // more than the base colour
+    }
+}
+
 TEST(CodeEditorColouring, EditedTextIsColouredLikeTheSameTextOpenedAfresh) {
     // Every edit is handed to the highlighter as it happened; a wrong edit record would leave the
     // incrementally updated colours differing from those of a fresh parse.

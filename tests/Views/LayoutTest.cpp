@@ -177,9 +177,7 @@ TEST_F(LayoutTest, WelcomeSettingsWhatsNewAndCloneHoldTheirContent) {
 TEST_F(LayoutTest, EveryReleaseNotesSheetHoldsItsContent) {
     for (QSize size : kWindowSizes) {
         MenuTestWindow window;
-        window.move(0, 0);
-        window.resize(size);
-        window.showActive();
+        window.showActive(size);
         for (const WhatsNewEntry& entry : WhatsNew::all()) {
             window.app->setWhatsNew(entry);
             WhatsNewView* sheet = window.root->whatsNewSheet();
@@ -197,9 +195,7 @@ TEST_F(LayoutTest, EveryReleaseNotesSheetHoldsItsContent) {
 TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {
     for (QSize size : kWindowSizes) {
         MenuTestWindow window;
-        window.move(0, 0);
-        window.resize(size);
-        window.showActive();
+        window.showActive(size);
         AppState& app = *window.app;
         app.setWhatsNew(std::nullopt);
         app.openFolder(folder.file("project"));

@@ -40,6 +40,12 @@ public:
         QApplication::setActiveWindow(this);
         (void)QTest::qWaitForWindowActive(this);
     }
+    // The same at the screen's corner and at the given size.
+    void showActive(QSize size) {
+        move(0, 0);
+        resize(size);
+        showActive();
+    }
 
     AppState* app;
     RootView* root;

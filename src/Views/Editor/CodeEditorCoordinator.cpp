@@ -1,9 +1,9 @@
 #include "Views/Editor/CodeEditorCoordinator.h"
 
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QSignalBlocker>
 #include <QTextLayout>
 #include <QTimerEvent>
 #include <algorithm>
@@ -15,9 +15,9 @@
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "Editor/TokenRole.h"
+#include "Platform/TextSplice.h"
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorView.h"
-#include "Platform/TextSplice.h"
 #include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
 #include "Workspace/EditorDocument.h"

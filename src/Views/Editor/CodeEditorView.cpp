@@ -86,9 +86,9 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     setViewportMargins(LineNumberRuler::kThickness, 2, 0, 2);
     layoutRuler();
 
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, coordinator_, &CodeEditorCoordinator::viewportChanged);
     connect(this, &QPlainTextEdit::updateRequest, ruler_, [this] { ruler_->update(); });
-    // Moving the caret out of view (Ctrl+End, Page Up) scrolls without a scroll bar signal.
+    // Every scroll, by the scroll bar or by a key that moves the caret out of view (which moves the
+    // bar with its signals blocked), reports how far the view moved.
     connect(this, &QPlainTextEdit::updateRequest, coordinator_, [this](const QRect&, int dy) {
         if (dy != 0) coordinator_->viewportChanged();
     });

@@ -440,19 +440,28 @@ QList<QList<QTextLayout::FormatRange>> visibleFormats(const EditorFixture& f) {
 } // namespace
 
 TEST(CodeEditorColouring, LinesTheCaretScrollsIntoViewAreColoured) {
-    // Keys that move the caret out of view scroll the editor without a scroll bar signal.
+    // Keys that move the caret out of view scroll the editor without a scroll bar signal; the
+    // scroll bar itself scrolls it too.
     QString text;
     for (int i = 0; i < 3000; ++i) text += QString("let v%1 = call(%1, \"s\");\n").arg(i);
     EditorFixture f(text, "main.js");
-    for (const auto& [key, modifiers] : {std::pair{Qt::Key_End, Qt::ControlModifier}, {Qt::Key_PageUp, Qt::NoModifier},
-                                         {Qt::Key_Home, Qt::ControlModifier}, {Qt::Key_PageDown, Qt::NoModifier}}) {
-        f.key(key, modifiers);
+    const auto expectColoured = [&](const char* how) {
         f.settleColours();
         const auto shown = visibleFormats(f);
         f.editor().highlight();
-        EXPECT_EQ(shown, visibleFormats(f)) << "key " << key;
-        EXPECT_GT(shown.first().size(), 1) << "key " << key;  // more than the base colour
-    }
+        EXPECT_EQ(shown, visibleFormats(f)) << how;
+        EXPECT_GT(shown.first().size(), 1) << how;  // more than the base colour
+    };
+    f.key(Qt::Key_End, Qt::ControlModifier);
+    expectColoured("Ctrl+End");
+    f.key(Qt::Key_PageUp);
+    expectColoured("Page Up");
+    f.key(Qt::Key_Home, Qt::ControlModifier);
+    expectColoured("Ctrl+Home");
+    f.key(Qt::Key_PageDown);
+    expectColoured("Page Down");
+    f.view->verticalScrollBar()->setValue(f.view->verticalScrollBar()->maximum() / 2);
+    expectColoured("scroll bar");
 }
 
 TEST(CodeEditorColouring, EditedTextIsColouredLikeTheSameTextOpenedAfresh) {

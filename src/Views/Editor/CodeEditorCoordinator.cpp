@@ -7,6 +7,7 @@
 #include <QTextLayout>
 #include <QTimerEvent>
 #include <algorithm>
+#include <utility>
 
 #include "Editor/EditingAssistance.h"
 #include "Editor/FindMatcher.h"
@@ -65,6 +66,8 @@ TextRange exactRangeOf(const QList<CodeEditorView::VisibleLine>& lines, const Ex
 // UTF-16 units put into the display per step while a long text is being shown: a step takes some
 // tens of milliseconds, so typing and scrolling meanwhile never wait long.
 constexpr qsizetype kShowStep = 256 * 1024;
+// How far past what is shown a selection may reach and still be shown at once: a few steps.
+constexpr qsizetype kNearReach = 2 * kShowStep;
 // Steps between updates of the scroll bar: each update lays out the lines at the display's end.
 constexpr int kStepsPerResize = 16;
 
@@ -179,9 +182,21 @@ void CodeEditorCoordinator::showAll() {
     showUpTo(text_.size());
 }
 
+void CodeEditorCoordinator::showThrough(qsizetype exactEnd) {
+    while (exactEnd >= shownTo_ && !isFullyShown()) showUpTo(nextShowEnd());
+}
+
+bool CodeEditorCoordinator::isFarPastShown(qsizetype exactEnd) const {
+    return !isFullyShown() && exactEnd - shownTo_ > kNearReach;
+}
+
 void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     if (event->timerId() != showing_.timerId()) return QObject::timerEvent(event);
     if (!isFullyShown()) showUpTo(nextShowEnd());
+    if (pendingSelection_ && !isFarPastShown(pendingSelection_->range.end())) {
+        const PendingSelection pending = *std::exchange(pendingSelection_, std::nullopt);
+        setSelection(pending.range, pending.reveal);
+    }
     const bool laying = layHighlightPoints();
     if (isFullyShown() && !laying) showing_.stop();
 }
@@ -209,6 +224,13 @@ void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
     if (!view_) return;
     const qsizetype start = qBound<qsizetype>(0, range.location, text_.size());
     const qsizetype end = qBound<qsizetype>(start, range.end(), text_.size());
+    pendingSelection_.reset();
+    // Showing all that lies before a far place takes seconds in a long text: the window goes on
+    // turning and the selection is made when the place arrives.
+    if (isFarPastShown(end)) {
+        pendingSelection_ = PendingSelection{{start, end - start}, reveal};
+        return;
+    }
     showThrough(end);
     QTextCursor cursor(view_->document());
     cursor.setPosition(int(toDisplay(start)));
@@ -219,13 +241,16 @@ void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
 
 void CodeEditorCoordinator::selectionChanged() {
     if (!view_ || mirroring_) return;
+    pendingSelection_.reset();  // the user's own move
     // The caret or selection reached the end of what is shown (a line down, a page down, a drag):
-    // the rest is shown now. A selection of all that is shown grows to all of the text; anything
-    // else stays where it was put.
+    // a caret needs the next lines, a selection all of the rest. A selection of all that is shown
+    // grows to all of the text; anything else stays where it was put.
     if (const QTextCursor cursor = view_->textCursor();
         !isFullyShown() && cursor.selectionEnd() >= view_->document()->characterCount() - 1) {
         const int anchor = cursor.anchor(), position = cursor.position();
-        showAll();  // moves a cursor at the end along
+        // Either moves a cursor at the end along.
+        if (cursor.hasSelection()) showAll();
+        else showThrough(shownTo_);
         if (qMin(anchor, position) > 0) {
             QTextCursor kept(view_->document());
             kept.setPosition(anchor);

@@ -137,10 +137,10 @@ private:
     qsizetype nextShowEnd() const;
     // Lays the highlighter's resume points a step further through the text; false once through.
     bool layHighlightPoints();
-    // Shows all of the text first when `exactEnd` reaches what the display does not hold yet.
-    void showThrough(qsizetype exactEnd) {
-        if (exactEnd >= shownTo_ && !isFullyShown()) showAll();
-    }
+    // Shows the text a step at a time until the display holds `exactEnd`.
+    void showThrough(qsizetype exactEnd);
+    // True when `exactEnd` lies so far past what is shown that showing it now would stall the window.
+    bool isFarPastShown(qsizetype exactEnd) const;
 
     QPointer<CodeEditorView> view_;
     QPointer<EditorDocument> document_;
@@ -164,6 +164,13 @@ private:
     QBasicTimer showing_;
     int showSteps_ = 0;
     qsizetype pointsLaidTo_ = 0;  // how far the highlighter's resume points have been laid
+    // A selection far past what is shown, made once the display holds it; any other selection or
+    // edit meanwhile drops it.
+    struct PendingSelection {
+        TextRange range;
+        bool reveal = false;
+    };
+    std::optional<PendingSelection> pendingSelection_;
     QList<TextRange> matches_;
     QString lastSignature_;
 };

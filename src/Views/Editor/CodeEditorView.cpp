@@ -210,10 +210,11 @@ TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
 void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::Undo) return coordinator_->undo();
     if (event == QKeySequence::Redo) return coordinator_->redo();
-    // Keys that reach the end of the whole text, not of what a long text has shown so far.
-    if (event == QKeySequence::MoveToEndOfDocument || event == QKeySequence::SelectEndOfDocument ||
-        event == QKeySequence::SelectAll)
-        coordinator_->showAll();
+    // Keys that reach the end of the whole text, not of what a long text has shown so far. The caret
+    // alone goes there once it arrives; a selection, which may be copied next, waits for all of it.
+    if (event == QKeySequence::MoveToEndOfDocument && !coordinator_->isFullyShown())
+        return coordinator_->setSelection({coordinator_->text().size(), 0}, true);
+    if (event == QKeySequence::SelectEndOfDocument || event == QKeySequence::SelectAll) coordinator_->showAll();
     if (isReadOnly()) return QPlainTextEdit::keyPressEvent(event);
     if (event == QKeySequence::Cut) return cutSelection();
     if (event == QKeySequence::DeleteStartOfWord || event == QKeySequence::DeleteEndOfWord) {

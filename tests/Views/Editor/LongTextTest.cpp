@@ -67,16 +67,6 @@ TEST(LongText, ReachingPastWhatIsShownShowsTheRest) {
         expectDisplayOf(f, text);
     }
     {
-        // The end key: the caret at the text's end, typing there.
-        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
-        ASSERT_FALSE(f.editor().isFullyShown());
-        f.key(Qt::Key_End, Qt::ControlModifier);
-        EXPECT_EQ(f.selection(), (TextRange{text.size(), 0}));
-        f.type(QStringLiteral("z"));
-        EXPECT_TRUE(f.text() == text + u'z');
-        expectDisplayOf(f, text + u'z');
-    }
-    {
         // A line down from the last line shown: the caret on the next line, where it was put.
         EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
         ASSERT_FALSE(f.editor().isFullyShown());
@@ -84,11 +74,48 @@ TEST(LongText, ReachingPastWhatIsShownShowsTheRest) {
         const qsizetype next = f.editor().toExact(end.position());
         f.select(f.editor().toExact(end.previous().position()) + 2);
         f.key(Qt::Key_Down);
-        EXPECT_TRUE(f.editor().isFullyShown());
         EXPECT_EQ(f.selection(), (TextRange{next, 0}));
+        // Only the lines the caret needs came in at once, not all the rest.
+        EXPECT_FALSE(f.editor().isFullyShown());
         // Selecting to the end with the keyboard reaches the text's end.
         f.key(Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_EQ(f.selection(), (TextRange{next, text.size() - next}));
+    }
+}
+
+// The end key, going to a line and finding a match far past what is shown keep the window turning:
+// the caret goes there once the display holds the place, and a move of the user's meanwhile wins.
+TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
+    const QString text = longText();
+    {
+        // The end key: the caret at the text's end once it is there, typing there.
+        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        f.key(Qt::Key_End, Qt::ControlModifier);
+        EXPECT_FALSE(f.editor().isFullyShown());
+        EXPECT_EQ(f.selection(), (TextRange{0, 0}));
+        waitShown(f);
+        EXPECT_EQ(f.selection(), (TextRange{text.size(), 0}));
+        EXPECT_TRUE(f.view->viewport()->rect().contains(f.view->cursorRect()));
+        f.type(QStringLiteral("z"));
+        EXPECT_TRUE(f.text() == text + u'z');
+        expectDisplayOf(f, text + u'z');
+    }
+    {
+        // A caret moved before the place arrives stays where the user put it.
+        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        f.editor().goToLine(59001);
+        f.key(Qt::Key_Right);
+        waitShown(f);
+        EXPECT_EQ(f.selection(), (TextRange{1, 0}));
+    }
+    {
+        // So does one typed.
+        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        f.key(Qt::Key_End, Qt::ControlModifier);
+        f.type(QStringLiteral("a"));
+        waitShown(f);
+        EXPECT_EQ(f.selection(), (TextRange{1, 0}));
+        EXPECT_TRUE(f.text() == u'a' + text);
     }
     {
         // Finding a late line.
@@ -96,6 +123,8 @@ TEST(LongText, ReachingPastWhatIsShownShowsTheRest) {
         ASSERT_FALSE(f.editor().isFullyShown());
         f.find.setQuery(QStringLiteral("line 59998 "));
         f.view->setShowFind(true);
+        EXPECT_FALSE(f.editor().isFullyShown());
+        waitShown(f);
         EXPECT_EQ(f.selection(), (TextRange{text.indexOf(QStringLiteral("line 59998 ")), 11}));
         expectDisplayOf(f, text);
     }
@@ -105,6 +134,8 @@ TEST(LongText, ReachingPastWhatIsShownShowsTheRest) {
         ASSERT_FALSE(f.editor().isFullyShown());
         const qsizetype late = text.indexOf(QStringLiteral("line 59000 "));
         f.editor().goToLine(59001);
+        EXPECT_FALSE(f.editor().isFullyShown());
+        waitShown(f);
         EXPECT_EQ(f.selection(), (TextRange{late, 0}));
         f.editor().plainChange({late, 4}, QStringLiteral("LINE"));
         QString expected = text;

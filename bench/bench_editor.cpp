@@ -49,7 +49,8 @@ double threadCpuMs() {
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-void keystroke(benchmark::State& state) {
+// `findQuery`, when there is one, is searched for in the find bar while typing.
+void typeInTheMiddle(benchmark::State& state, const QString& findQuery = {}) {
     // The document owns its text alone, as one read from a file does.
     EditorDocument document(QStringLiteral("/nonexistent/big.js"), generatedJavaScript(state.range(0) * 1024 * 1024));
     FindState find;
@@ -57,6 +58,10 @@ void keystroke(benchmark::State& state) {
     CodeEditorView view(&document, &find, &controller);
     view.resize(900, 700);
     view.show();
+    if (!findQuery.isEmpty()) {
+        find.setQuery(findQuery);
+        view.setShowFind(true);
+    }
     QApplication::processEvents();
     CodeEditorCoordinator& editor = *view.coordinator();
     editor.showAll();  // a long text would otherwise still be going into the display
@@ -83,7 +88,12 @@ void keystroke(benchmark::State& state) {
     // The UI thread's own work, without the time other processes took the core from it.
     state.counters["worst_cpu_ms"] = cpuTimes.back();
     state.counters["lines"] = view.document()->blockCount();
+    if (!findQuery.isEmpty()) state.counters["matches"] = find.matchCount();
 }
+
+void keystroke(benchmark::State& state) { typeInTheMiddle(state); }
+// With the find bar open on a word found twice in every few lines.
+void keystrokeWithFindOpen(benchmark::State& state) { typeInTheMiddle(state, QStringLiteral("total")); }
 
 // From a keystroke until the visible lines are coloured for the new text (the parse runs off the
 // UI thread), beside the bare runtime's incremental reparse of the same edit in the same run.
@@ -243,6 +253,7 @@ BENCHMARK(largePlainText)->Iterations(1)->UseManualTime()->Unit(benchmark::kMill
 BENCHMARK(foldScan)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 // Enough keystrokes for the typed line to grow past the view's width and wrap.
 BENCHMARK(keystroke)->Arg(1)->Arg(10)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(keystrokeWithFindOpen)->Arg(1)->Arg(10)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(coloursAfterKeystroke)->Arg(1)->Arg(10)->Iterations(15)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) { return runWidgetBenchmarks(argc, argv); }

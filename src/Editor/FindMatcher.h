@@ -19,6 +19,34 @@ struct Result {
 // never as "no matches".
 Result matches(const RegularExpression& expression, const QString& text);
 
+// Where one or more edits changed a text, seen as one edit: the smallest range of the text before
+// them that was replaced, and how long its replacement is now.
+class EditSpan {
+public:
+    bool isEmpty() const { return start_ < 0; }
+    // An edit replacing `replaced`, offsets in the text just before it.
+    void add(TextRange replaced, qsizetype lengthBefore);
+    TextRange replaced() const { return {start_, lengthBefore_ - tail_ - start_}; }
+    qsizetype insertedLength(qsizetype lengthNow) const { return lengthNow - tail_ - start_; }
+    void clear() { start_ = -1; }
+
+private:
+    qsizetype start_ = -1;        // no edit when negative
+    qsizetype tail_ = 0;          // units after the change that no edit touched
+    qsizetype lengthBefore_ = 0;  // the text's length before the first edit
+};
+
+// How far one match attempt of a literal query of `queryLength` units may read from where it
+// starts, either way: case-insensitive matching folds a character to up to three, each of up to
+// two units, and a word boundary looks one character further.
+qsizetype literalReach(qsizetype queryLength);
+
+// The matches of a literal query after `edit`, from its matches before it (`before`, in the text as
+// it was): only the text around the edit is searched again, `reach` as literalReach gives it. Equal
+// to matches() of the new text.
+Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, const QList<TextRange>& before,
+                        const QString& text, const EditSpan& edit);
+
 // The replacement template expanded for the match at `match`, searched in the whole text so that
 // look-behind, \b and anchors see what a whole-text replacement would. Absent when the expression no
 // longer matches exactly there, the search times out, or the template is malformed.

@@ -1,6 +1,8 @@
 // Matches for the find bar and one replacement expanded in the context of the whole text.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "Editor/FindMatcher.h"
 #include "Editor/FindState.h"
 
@@ -80,4 +82,58 @@ TEST(FindMatcher, RunawayPatternsStopAndSaySo) {
     QString lines;
     for (int i = 0; i < 4000; ++i) lines += QString(18, u'a') + "b\n";
     EXPECT_TRUE(FindMatcher::matches(*query("(a+)+$", true), lines).stopped);
+}
+
+namespace {
+QString randomPieces(std::mt19937& random, const QStringList& pieces, int count) {
+    QString out;
+    for (int i = 0; i < count; ++i) out += pieces[random() % pieces.size()];
+    return out;
+}
+} // namespace
+
+// Searching only around edits finds what a search of the whole new text finds, for literal queries
+// whose matches may be longer or shorter than the query, with and without case and word rules, and
+// where an edit shifts which of overlapping candidates match.
+TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
+    std::mt19937 random(7);
+    // Folds that change length (ß and ss, the ff ligature), surrogate pairs, words and line breaks.
+    const QStringList folds = {"a", "A", "s", "S", "ss", "\u00df", "\u1e9e", "\ufb00", "f", "F", " ", " ", " ", "\n", "\U0001F600", "x"};
+    QStringList runs(12, QStringLiteral("a"));
+    runs << "A" << "b" << " ";
+    const QList<std::pair<QString, QStringList>> cases = {
+        {"ss", folds}, {"\u00df", folds}, {"ff", folds}, {"\ufb00", folds}, {"\U0001F600a", folds}, {"s s", folds},
+        {"aa", runs}, {"aaa", runs}, {"a a", runs}};
+    for (const auto& [text, pieces] : cases) {
+        for (int flags = 0; flags < 4; ++flags) {
+            FindState find;
+            find.setQuery(text);
+            find.setCaseSensitive(flags & 1);
+            find.setWholeWord(flags & 2);
+            const RegularExpression expression = *find.makeRegex();
+            QString current = randomPieces(random, pieces, 800);
+            QList<TextRange> matches = FindMatcher::matches(expression, current).matches;
+            for (int round = 0; round < 150; ++round) {
+                FindMatcher::EditSpan span;
+                for (int e = int(random() % 3); e >= 0; --e) {
+                    // Often right at a match's edge, where its word boundaries and folds are decided.
+                    qsizetype at = random() % (current.size() + 1);
+                    if (!matches.isEmpty() && random() % 2) {
+                        const TextRange near = matches[random() % matches.size()];
+                        at = qBound<qsizetype>(0, (random() % 2 ? near.location : near.end()) + qsizetype(random() % 3) - 1,
+                                               current.size());
+                    }
+                    const qsizetype length = qMin<qsizetype>(random() % 4, current.size() - at);
+                    span.add({at, length}, current.size());
+                    current.replace(at, length, randomPieces(random, pieces, int(random() % 3)));
+                }
+                const FindMatcher::Result around = FindMatcher::matchesAfterEdit(
+                    expression, FindMatcher::literalReach(text.size()), matches, current, span);
+                ASSERT_FALSE(around.stopped);
+                ASSERT_EQ(around.matches, FindMatcher::matches(expression, current).matches)
+                    << text.toStdString() << " flags " << flags << " round " << round;
+                matches = around.matches;
+            }
+        }
+    }
 }

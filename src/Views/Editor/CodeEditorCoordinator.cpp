@@ -438,6 +438,10 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
             document_->setText(text_.text());
     }
     if (document_) documentRevision_ = document_->textRevision();
+    if (searched_) {
+        findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
+        findStale_ = true;
+    }
     folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size());
     keepFolds();
     highlight();
@@ -575,16 +579,30 @@ void CodeEditorCoordinator::viewportChanged() {
 
 void CodeEditorCoordinator::findSync() {
     if (!view_ || !find_) return;
-    const std::optional<RegularExpression> expression = find_->makeRegex();
-    const bool invalid = !find_->query().isEmpty() && !expression;
-    if (find_->invalidRegex() != invalid) find_->setInvalidRegex(invalid);
-    FindMatcher::Result found = expression ? FindMatcher::matches(*expression, text_.text()) : FindMatcher::Result{};
-    matches_ = std::move(found.matches);
-    if (find_->searchStopped() != found.stopped) find_->setSearchStopped(found.stopped);
+    const QString signature = find_->signature();
+    // The text is searched again only when it or the query changed, not for a caret move or a step
+    // to the next match. After edits a literal query searches only around them.
+    if (!searched_ || findStale_ || signature != lastSignature_) {
+        const std::optional<RegularExpression> expression = find_->makeRegex();
+        const bool invalid = !find_->query().isEmpty() && !expression;
+        if (find_->invalidRegex() != invalid) find_->setInvalidRegex(invalid);
+        const bool aroundEdits = searched_ && signature == lastSignature_ && !findEdits_.isEmpty() &&
+                                 !find_->useRegex() && !find_->searchStopped();
+        FindMatcher::Result found;
+        if (expression && aroundEdits)
+            found = FindMatcher::matchesAfterEdit(*expression, FindMatcher::literalReach(find_->query().size()),
+                                                  matches_, text_.text(), findEdits_);
+        else if (expression)
+            found = FindMatcher::matches(*expression, text_.text());
+        matches_ = std::move(found.matches);
+        if (find_->searchStopped() != found.stopped) find_->setSearchStopped(found.stopped);
+        searched_ = true;
+        findStale_ = false;
+        findEdits_.clear();
+    }
 
     const int count = int(matches_.size());
     int current = 0;
-    const QString signature = find_->signature();
     if (signature != lastSignature_) {
         lastSignature_ = signature;
         current = count > 0 ? 1 : 0;
@@ -602,6 +620,9 @@ void CodeEditorCoordinator::clearFind() {
     if (!view_->extraSelections().isEmpty()) view_->setExtraSelections({});
     matches_.clear();
     lastSignature_.clear();
+    searched_ = false;
+    findStale_ = false;
+    findEdits_.clear();
 }
 
 void CodeEditorCoordinator::paintFindHighlights() {
@@ -670,6 +691,7 @@ void CodeEditorCoordinator::replaceAll() {
     // A replacement that cannot finish changes nothing and says so.
     const bool stopped = outcome == RegularExpression::Outcome::timedOut;
     if (find_->searchStopped() != stopped) find_->setSearchStopped(stopped);
+    findStale_ = true;  // the find bar's own search says again what it finds
     if (!result || *result == text_.text()) return;
     // One edit and one undo step.
     if (!applyWhole(*result, Origin::find)) return;

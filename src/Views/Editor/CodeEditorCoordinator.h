@@ -18,6 +18,7 @@
 #include "Editor/EditorActions.h"
 #include "Editor/ExactText.h"
 #include "Editor/FindEngine.h"
+#include "Editor/FindMatcher.h"
 #include "Editor/FoldRegion.h"
 #include "Editor/FoldTracker.h"
 #include "Editor/SyntaxHighlighter.h"
@@ -173,4 +174,8 @@ private:
     std::optional<PendingSelection> pendingSelection_;
     QList<TextRange> matches_;
     QString lastSignature_;
+    // matches_ hold the search of the query lastSignature_ names; findEdits_ are the edits since.
+    bool searched_ = false;
+    bool findStale_ = false;
+    FindMatcher::EditSpan findEdits_;
 };

@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
+#include "Editor/FindMatcher.h"
 #include "Editor/FoldComputer.h"
 #include "EditorFixture.h"
 #include "Platform/SettingsStore.h"
@@ -347,6 +348,41 @@ TEST(CodeEditorFind, StepsWrapAndTypingKeepsTheCurrentMatch) {
     EXPECT_EQ(f.find.matchCount(), 4);
     EXPECT_EQ(f.find.current(), 2);
     EXPECT_EQ(f.selection(), (TextRange{11, 0}));
+}
+
+// With the find bar open, every kind of edit leaves the matches a fresh search of the text finds,
+// also when several edits come before the view's next update, and for a regular expression.
+TEST(CodeEditorFind, MatchesFollowEveryEditAsAFreshSearchFindsThem) {
+    QString start;
+    for (int i = 0; i < 300; ++i) start += i % 5 ? QStringLiteral("ab aab Ab\n") : QStringLiteral("abab\n");
+    EditorFixture f(start, QStringLiteral("notes.txt"));
+    f.view->setShowFind(true);
+    const auto expectFresh = [&](const char* after) {
+        f.settle();
+        const QList<TextRange> fresh = FindMatcher::matches(*f.find.makeRegex(), f.text()).matches;
+        EXPECT_EQ(f.editor().matches(), fresh) << after;
+        EXPECT_EQ(f.find.matchCount(), fresh.size()) << after;
+    };
+    for (const bool regex : {false, true}) {
+        search(f, regex ? "a+b" : "ab", false, false, regex);
+        expectFresh("opening");
+        f.select(f.text().indexOf(QStringLiteral("abab")) + 2);
+        f.type(QStringLiteral("a"));
+        expectFresh("typing inside a match");
+        f.backspace();
+        f.backspace();
+        expectFresh("deleting");
+        f.undo();
+        expectFresh("undoing");
+        f.editor().userChange({0, 1}, QString());
+        f.editor().userChange({3000, 12}, QStringLiteral("AB\nab"));
+        f.editor().userChange({40, 0}, QStringLiteral("b"));
+        expectFresh("three edits before one update");
+        f.find.engine()->replaceCurrent();
+        expectFresh("replacing");
+        f.document.setText(f.text().left(700) + QStringLiteral("aab") + f.text().mid(900));
+        expectFresh("a change from outside");
+    }
 }
 
 TEST(CodeEditorFind, ReplaceCurrentAdvancesAndExpandsTemplatesInContext) {

@@ -83,8 +83,9 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     coordinator_ = new CodeEditorCoordinator(this, editorDocument, find);
     applyTypography();
     ruler_ = new LineNumberRuler(this, coordinator_);
-    setViewportMargins(LineNumberRuler::kThickness, 2, 0, 2);
     layoutRuler();
+    // Past 99,999 lines the numbers need a wider gutter.
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &CodeEditorView::layoutRuler);
 
     connect(this, &QPlainTextEdit::updateRequest, ruler_, [this] { ruler_->update(); });
     // Every scroll, by the scroll bar or by a key that moves the caret out of view (which moves the
@@ -322,8 +323,10 @@ void CodeEditorView::contextMenuEvent(QContextMenuEvent* event) {
 
 void CodeEditorView::layoutRuler() {
     if (!ruler_) return;
+    const int thickness = ruler_->thickness();
+    if (viewportMargins().left() != thickness) setViewportMargins(thickness, 2, 0, 2);
     const QRect area = contentsRect();
-    ruler_->setGeometry(area.left(), area.top(), LineNumberRuler::kThickness, area.height());
+    ruler_->setGeometry(area.left(), area.top(), thickness, area.height());
 }
 
 void CodeEditorView::resizeEvent(QResizeEvent* event) {

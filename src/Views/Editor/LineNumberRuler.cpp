@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextLayout>
+#include <QtMath>
 
 #include "UI/Brand.h"
 #include "UI/Icons.h"
@@ -22,6 +23,23 @@ LineNumberRuler::LineNumberRuler(CodeEditorView* view, CodeEditorCoordinator* co
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+QFont LineNumberRuler::numberFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(11);
+    return font;
+}
+
+int LineNumberRuler::extraWidth() const {
+    const int digits = view_ ? int(QString::number(view_->document()->blockCount()).size()) : 0;
+    if (digits <= 5) return 0;
+    const QFontMetricsF metrics(numberFont());
+    return qCeil(metrics.horizontalAdvance(QString(digits, u'0')) - metrics.horizontalAdvance(QString(5, u'0')));
+}
+
+int LineNumberRuler::thickness() const {
+    return kThickness + extraWidth();
+}
+
 void LineNumberRuler::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), CodeEditorView::bg());
@@ -38,10 +56,10 @@ void LineNumberRuler::paintEvent(QPaintEvent*) {
     const int firstCaretLine = display->findBlock(selStart).blockNumber();
     const int lastCaretLine = display->findBlock(selEnd > selStart ? selEnd - 1 : selStart).blockNumber();
 
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(11);
+    const QFont font = numberFont();
     painter.setFont(font);
     const QFontMetricsF metrics(font);
+    const qreal extra = extraWidth();
     QColor dim = Qt::white;
     dim.setAlphaF(0.28f);
     const QSet<qsizetype> folded = coordinator_->foldedStarts();
@@ -58,8 +76,9 @@ void LineNumberRuler::paintEvent(QPaintEvent*) {
         const QString label = QString::number(number);
         painter.setPen(caretLine ? Brand::accent() : dim);
         const qreal baseline = top + (rowHeight + metrics.ascent() - metrics.descent()) / 2;
-        painter.drawText(QPointF(kNumbersEnd - metrics.horizontalAdvance(label), baseline), label);
-        drawnNumbers_.append({number, top, caretLine});
+        const qreal left = kNumbersEnd + extra - metrics.horizontalAdvance(label);
+        painter.drawText(QPointF(left, baseline), label);
+        drawnNumbers_.append({number, top, caretLine, left});
 
         const qsizetype lineStart = coordinator_->toExact(line.block.position());
         const FoldRegion* region = coordinator_->regionWithHeader(lineStart);
@@ -67,7 +86,7 @@ void LineNumberRuler::paintEvent(QPaintEvent*) {
         const bool isFolded = folded.contains(region->hiddenRange.location);
         QColor colour = Brand::accent();
         colour.setAlphaF(isFolded ? 1.0f : 0.6f);
-        const QRectF box(kChevronX, top + (rowHeight - kChevronSide) / 2, kChevronSide, kChevronSide);
+        const QRectF box(kChevronX + extra, top + (rowHeight - kChevronSide) / 2, kChevronSide, kChevronSide);
         const QPixmap chevron = Icons::pixmap(isFolded ? QStringLiteral("chevron.right") : QStringLiteral("chevron.down"),
                                               int(kChevronSide), colour, devicePixelRatioF());
         painter.setRenderHint(QPainter::SmoothPixmapTransform);

@@ -29,16 +29,23 @@ public:
         int number;
         qreal y;
         bool caretLine;
+        qreal left;  // where the number starts
     };
     const QList<DrawnNumber>& drawnNumbers() const { return drawnNumbers_; }
 
-    QSize sizeHint() const override { return {kThickness, 0}; }
+    // kThickness, widened by what numbers of more than five digits need beyond five.
+    int thickness() const;
+    QSize sizeHint() const override { return {thickness(), 0}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    static QFont numberFont();
+    // How much wider than usual the numbers of the view's last line are.
+    int extraWidth() const;
+
     QPointer<CodeEditorView> view_;
     QPointer<CodeEditorCoordinator> coordinator_;
     QList<ChevronHit> chevronHits_;

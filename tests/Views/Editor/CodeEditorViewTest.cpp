@@ -293,6 +293,25 @@ TEST(CodeEditorFolding, CaretLinesAreMarkedInTheGutter) {
     EXPECT_EQ(marked, (QList<int>{4, 5, 6}));
 }
 
+// Line numbers of any length fit: past 99,999 lines the gutter widens by what the longer numbers
+// need, and the text moves over with it.
+TEST(CodeEditorFolding, LongLineNumbersFitTheGutter) {
+    EditorFixture small(kBlockText);
+    EXPECT_EQ(small.view->ruler()->width(), LineNumberRuler::kThickness);
+
+    EditorFixture f(QString(120'000, u'\n'), QStringLiteral("notes.txt"));
+    ASSERT_TRUE(f.editor().isFullyShown());
+    f.key(Qt::Key_End, Qt::ControlModifier);
+    f.settle();
+    f.view->ruler()->grab();
+    const auto numbers = f.view->ruler()->drawnNumbers();
+    ASSERT_FALSE(numbers.isEmpty());
+    EXPECT_EQ(numbers.back().number, 120'001);
+    for (const auto& n : numbers) EXPECT_GE(n.left, 0.) << n.number;
+    EXPECT_GT(f.view->ruler()->width(), LineNumberRuler::kThickness);
+    EXPECT_GE(f.view->viewport()->geometry().left(), f.view->ruler()->geometry().right());
+}
+
 // --- find and replace
 
 namespace {

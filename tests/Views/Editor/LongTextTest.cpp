@@ -101,6 +101,15 @@ TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
         expectDisplayOf(f, text + u'z');
     }
     {
+        // Past 99,999 lines the gutter widens on the way, which moves nothing.
+        QString many;
+        for (int i = 0; i < 200000; ++i) many += QStringLiteral("line %1\n").arg(i % 10);
+        EditorFixture f(many, QStringLiteral("notes.txt"), std::nullopt, false);
+        f.key(Qt::Key_End, Qt::ControlModifier);
+        waitShown(f);
+        EXPECT_EQ(f.selection(), (TextRange{many.size(), 0}));
+    }
+    {
         // A caret moved before the place arrives stays where the user put it.
         EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
         f.editor().goToLine(59001);

@@ -161,7 +161,7 @@ void foldScan(benchmark::State& state) {
 
 // A plain text of about 200 MB opened as a user meets it: how soon its first lines are shown, then
 // every turn of the event loop while the rest goes into the display (the end key pressed at once),
-// then typing at the top and in the middle, and paging down. A pause the user could feel is one turn
+// then typing at the top and in the middle, paging down, and a word typed into the find bar. A pause the user could feel is one turn
 // of the loop; the worst of each is reported.
 void largePlainText(benchmark::State& state) {
     QString text;
@@ -231,6 +231,19 @@ void largePlainText(benchmark::State& state) {
             QApplication::processEvents();
             worstPage = std::max(worstPage, page.nsecsElapsed() / 1e6);
         }
+        // A word typed into the find bar, a letter at a time: every letter searches all of the text.
+        view.setShowFind(true);
+        double worstFindKey = 0;
+        const QString word = QStringLiteral("brown");
+        for (qsizetype i = 1; i <= word.size(); ++i) {
+            QElapsedTimer key;
+            key.start();
+            find.setQuery(word.first(i));
+            QApplication::processEvents();
+            worstFindKey = std::max(worstFindKey, key.nsecsElapsed() / 1e6);
+        }
+        state.counters["find_key_worst_ms"] = worstFindKey;
+        state.counters["find_matches"] = find.matchCount();
         state.SetIterationTime(openMs / 1000);
         state.counters["open_ms"] = openMs;
         state.counters["all_shown_ms"] = filledMs;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
+
+#include "Editor/ParallelChunks.h"
 
 namespace FindMatcher {
 
@@ -33,29 +36,29 @@ qsizetype literalReach(qsizetype queryLength) {
     return 6 * queryLength + 4;
 }
 
-Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, const QList<TextRange>& before,
-                        const QString& text, const EditSpan& edit) {
-    const TextRange replaced = edit.replaced();
-    const qsizetype inserted = edit.insertedLength(text.size());
-    const qsizetype delta = inserted - replaced.length;
-    const auto startingBefore = [&](qsizetype at) {
-        return std::lower_bound(before.begin(), before.end(), at,
-                                [](const TextRange& m, qsizetype x) { return m.location < x; });
-    };
+namespace {
 
-    // The search resumes where the whole search of the old text passed by (never inside one of its
-    // matches) so far before the edit that no attempt from there on read the old text's change.
-    qsizetype at = qMax<qsizetype>(0, replaced.location - reach);
-    auto kept = startingBefore(at);
-    if (kept != before.begin() && std::prev(kept)->end() > at) at = std::prev(kept)->end();
-    Result result;
-    result.matches.reserve(before.size() + 16);
-    std::copy(before.begin(), kept, std::back_inserter(result.matches));
+using MatchIt = QList<TextRange>::const_iterator;
 
-    // Then over the new text until, past the edit by more than one attempt reads, the search stands
-    // where the old one stood: from there on both find the same matches.
-    const qsizetype settled = replaced.location + inserted + reach;
-    qsizetype limit = qMax(settled, at);
+// The first of `matches` that starts at `at` or later.
+MatchIt startingFrom(const QList<TextRange>& matches, qsizetype at) {
+    return std::lower_bound(matches.begin(), matches.end(), at,
+                            [](const TextRange& m, qsizetype x) { return m.location < x; });
+}
+
+// True when a search that found `matches` stood at `at` on its way: `at` lies inside none of them.
+bool stoodAt(const QList<TextRange>& matches, qsizetype at) {
+    const MatchIt next = startingFrom(matches, at);
+    return next == matches.begin() || std::prev(next)->end() <= at;
+}
+
+// The search of `text` from `at` on, a window at a time: appends what it finds to `out` until it
+// stands at `from` or later where the search that found `other` stood too (offsets there `shift`
+// less), or at `until` or later. Returns where it stands; nothing when it was stopped.
+std::optional<qsizetype> searchUntilInStep(const RegularExpression& expression, qsizetype reach, const QString& text,
+                                           qsizetype at, qsizetype from, qsizetype until,
+                                           const QList<TextRange>& other, qsizetype shift, Result& out) {
+    qsizetype limit = qMax(from, at);
     for (;;) {
         const qsizetype end = qMin(text.size(), limit + reach);
         // An attempt that starts before `limit` reads no further than `end`: its result stands.
@@ -64,20 +67,87 @@ Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, co
         const RegularExpression::Outcome outcome =
             expression.forEachMatchIn(text, {at, end - at}, 0, [&](TextRange r) {
                 if (r.location >= accepted || r.length == 0) return;
-                result.matches.append(r);
+                out.matches.append(r);
                 next = qMax(next, r.end());
             });
-        if (outcome != RegularExpression::Outcome::completed) return {{}, outcome == RegularExpression::Outcome::timedOut};
+        if (outcome != RegularExpression::Outcome::completed) return std::nullopt;
         at = next;
-        if (at >= text.size()) return result;
-        // Inside an old match the old search never stood.
-        const auto old = startingBefore(at - delta);
-        if (old == before.begin() || std::prev(old)->end() <= at - delta) {
-            for (auto it = old; it != before.end(); ++it) result.matches.append({it->location + delta, it->length});
-            return result;
-        }
+        if (at >= text.size() || at >= until || stoodAt(other, at - shift)) return at;
         limit = at + 4 * reach;
     }
+}
+
+// What a search that could not finish reports, as matches() does.
+const Result kStopped{{}, true};
+
+} // namespace
+
+Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, const QList<TextRange>& before,
+                        const QString& text, const EditSpan& edit) {
+    const TextRange replaced = edit.replaced();
+    const qsizetype inserted = edit.insertedLength(text.size());
+    const qsizetype delta = inserted - replaced.length;
+
+    // The search resumes where the whole search of the old text stood (never inside one of its
+    // matches) so far before the edit that no attempt from there on read the old text's change.
+    qsizetype at = qMax<qsizetype>(0, replaced.location - reach);
+    const MatchIt kept = startingFrom(before, at);
+    if (kept != before.begin() && std::prev(kept)->end() > at) at = std::prev(kept)->end();
+    Result result;
+    result.matches.reserve(before.size() + 16);
+    std::copy(before.begin(), kept, std::back_inserter(result.matches));
+
+    // Past the edit by more than one attempt reads, where the old search stood, both go on alike.
+    const std::optional<qsizetype> stood = searchUntilInStep(expression, reach, text, at, replaced.location + inserted + reach,
+                                                             text.size(), before, delta, result);
+    if (!stood) return kStopped;
+    for (MatchIt it = startingFrom(before, *stood - delta); it != before.end(); ++it)
+        result.matches.append({it->location + delta, it->length});
+    return result;
+}
+
+Result literalMatches(const RegularExpression& expression, qsizetype reach, const QString& text, qsizetype piece) {
+    const int threads = ParallelChunks::threadCount();
+    if (threads < 2 || piece <= 0 || text.size() < 2 * piece) return matches(expression, text);
+
+    // Each piece is searched as if a search started at its start.
+    const int pieces = int((text.size() + piece - 1) / piece);
+    std::vector<QList<TextRange>> found(pieces);
+    std::vector<char> completed(pieces, 0);
+    ParallelChunks::run(pieces, threads, [&](int, int k) {
+        const qsizetype from = k * piece, to = qMin(text.size(), from + piece);
+        const qsizetype end = qMin(text.size(), to + reach);
+        const qsizetype accepted = end == text.size() ? end : to;
+        // Filled apart and moved in once: lists side by side would share cache lines between threads.
+        QList<TextRange> own;
+        completed[k] = expression.forEachMatchIn(text, {from, end - from}, 0, [&](TextRange r) {
+            if (r.location < accepted && r.length > 0) own.append(r);
+        }) == RegularExpression::Outcome::completed;
+        found[k] = std::move(own);
+    });
+
+    Result result;
+    qsizetype total = 0;
+    for (const QList<TextRange>& own : found) total += own.size();
+    result.matches.reserve(total + 16);
+    qsizetype at = 0;  // where the whole search stands
+    for (int k = 0; k < pieces; ++k) {
+        if (!completed[k]) return kStopped;
+        const QList<TextRange>& own = found[k];
+        const qsizetype from = k * piece, to = qMin(text.size(), from + piece);
+        // The search stands inside a match from the piece before: it goes on alone until it
+        // stands where this piece's search stood.
+        if (at > from) {
+            const std::optional<qsizetype> stood = searchUntilInStep(expression, reach, text, at, at, to, own, 0, result);
+            if (!stood) return kStopped;
+            at = *stood;
+            if (at >= to) continue;
+        }
+        const MatchIt first = startingFrom(own, at);
+        std::copy(first, own.end(), std::back_inserter(result.matches));
+        at = first != own.end() ? qMax(to, own.back().end()) : to;
+    }
+    return result;
 }
 
 std::optional<QString> expandTemplate(const RegularExpression& expression, const QString& text, TextRange match,

@@ -47,6 +47,11 @@ qsizetype literalReach(qsizetype queryLength);
 Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, const QList<TextRange>& before,
                         const QString& text, const EditSpan& edit);
 
+// matches() of a literal query (`reach` as literalReach gives it), a text of two pieces or more
+// searched a piece at a time on several threads.
+Result literalMatches(const RegularExpression& expression, qsizetype reach, const QString& text,
+                      qsizetype piece = qsizetype(1) << 21);
+
 // The replacement template expanded for the match at `match`, searched in the whole text so that
 // look-behind, \b and anchors see what a whole-text replacement would. Absent when the expression no
 // longer matches exactly there, the search times out, or the template is malformed.

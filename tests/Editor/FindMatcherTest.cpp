@@ -92,7 +92,7 @@ QString randomPieces(std::mt19937& random, const QStringList& pieces, int count)
 }
 } // namespace
 
-// Searching only around edits finds what a search of the whole new text finds, for literal queries
+// Searching only around edits, or in pieces, finds what a search of the whole text finds, for literal queries
 // whose matches may be longer or shorter than the query, with and without case and word rules, and
 // where an edit shifts which of overlapping candidates match.
 TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
@@ -127,11 +127,15 @@ TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
                     span.add({at, length}, current.size());
                     current.replace(at, length, randomPieces(random, pieces, int(random() % 3)));
                 }
-                const FindMatcher::Result around = FindMatcher::matchesAfterEdit(
-                    expression, FindMatcher::literalReach(text.size()), matches, current, span);
+                const qsizetype reach = FindMatcher::literalReach(text.size());
+                const FindMatcher::Result around = FindMatcher::matchesAfterEdit(expression, reach, matches, current, span);
+                const QList<TextRange> whole = FindMatcher::matches(expression, current).matches;
                 ASSERT_FALSE(around.stopped);
-                ASSERT_EQ(around.matches, FindMatcher::matches(expression, current).matches)
-                    << text.toStdString() << " flags " << flags << " round " << round;
+                ASSERT_EQ(around.matches, whole) << text.toStdString() << " flags " << flags << " round " << round;
+                // Searched in pieces, cut anywhere, matches straddling the cuts included.
+                const qsizetype piece = 8 + qsizetype(random() % 40);
+                ASSERT_EQ(FindMatcher::literalMatches(expression, reach, current, piece).matches, whole)
+                    << text.toStdString() << " flags " << flags << " round " << round << " piece " << piece;
                 matches = around.matches;
             }
         }

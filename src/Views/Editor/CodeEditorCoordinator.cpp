@@ -581,17 +581,20 @@ void CodeEditorCoordinator::findSync() {
     if (!view_ || !find_) return;
     const QString signature = find_->signature();
     // The text is searched again only when it or the query changed, not for a caret move or a step
-    // to the next match. After edits a literal query searches only around them.
+    // to the next match. After edits a literal query searches only around them, and a long text is
+    // searched for one in pieces on several threads.
     if (!searched_ || findStale_ || signature != lastSignature_) {
         const std::optional<RegularExpression> expression = find_->makeRegex();
         const bool invalid = !find_->query().isEmpty() && !expression;
         if (find_->invalidRegex() != invalid) find_->setInvalidRegex(invalid);
         const bool aroundEdits = searched_ && signature == lastSignature_ && !findEdits_.isEmpty() &&
                                  !find_->useRegex() && !find_->searchStopped();
+        const qsizetype reach = FindMatcher::literalReach(find_->query().size());
         FindMatcher::Result found;
         if (expression && aroundEdits)
-            found = FindMatcher::matchesAfterEdit(*expression, FindMatcher::literalReach(find_->query().size()),
-                                                  matches_, text_.text(), findEdits_);
+            found = FindMatcher::matchesAfterEdit(*expression, reach, matches_, text_.text(), findEdits_);
+        else if (expression && !find_->useRegex())
+            found = FindMatcher::literalMatches(*expression, reach, text_.text());
         else if (expression)
             found = FindMatcher::matches(*expression, text_.text());
         matches_ = std::move(found.matches);

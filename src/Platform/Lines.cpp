@@ -9,6 +9,18 @@ qsizetype terminatorLength(QStringView text, qsizetype i) {
     return isBreak(c) ? 1 : 0;
 }
 
+qsizetype breakCount(QStringView text) {
+    if (text.isEmpty()) return 0;
+    const char16_t* t = reinterpret_cast<const char16_t*>(text.data());
+    qsizetype count = isBreak(t[0]);
+    // Branch-free, without a value carried from one character to the next.
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        const char16_t c = t[i];
+        count += (c == u'\n' && t[i - 1] != u'\r') | (c == u'\r') | (c == 0x85) | (c == 0x2028) | (c == 0x2029);
+    }
+    return count;
+}
+
 QList<Range> all(QStringView text) {
     QList<Range> out;
     qsizetype start = 0;

@@ -17,6 +17,10 @@ inline bool isBreak(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x85 |
 // Length of the terminator starting at i (0 when none): 2 for CR LF.
 qsizetype terminatorLength(QStringView text, qsizetype i);
 
+// How many line terminators the text holds, CR LF counting as one (and an LF at its start as one,
+// whatever came before it).
+qsizetype breakCount(QStringView text);
+
 // Every line of the text. An empty text has one empty line; a text ending in a terminator
 // has an empty last line after it.
 QList<Range> all(QStringView text);

@@ -14,6 +14,8 @@ TEST(Lines, EveryTerminatorEndsALineAndTheLastLineMayBeEmpty) {
     for (const auto& l : lines) contents << text.mid(l.start, l.contentEnd - l.start);
     EXPECT_EQ(contents, QStringList({"a", "b", "c", "d", "e", "f", "g"}));
     EXPECT_EQ(lines[1].end - lines[1].contentEnd, 2);  // CR LF is one terminator
+    EXPECT_EQ(Lines::breakCount(text), lines.size() - 1);
+    EXPECT_EQ(Lines::breakCount(u"\n\r\r\n\n"), 4);
 
     // Empty text is one line; a final terminator starts an empty last line.
     EXPECT_EQ(Lines::all(u"").size(), 1);

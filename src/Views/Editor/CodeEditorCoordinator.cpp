@@ -16,6 +16,7 @@
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "Editor/TokenRole.h"
+#include "Platform/Lines.h"
 #include "Platform/TextSplice.h"
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorView.h"
@@ -68,6 +69,9 @@ TextRange exactRangeOf(const QList<CodeEditorView::VisibleLine>& lines, const Ex
 constexpr qsizetype kShowStep = 256 * 1024;
 // How far past what is shown a selection may reach and still be shown at once: a few steps.
 constexpr qsizetype kNearReach = 2 * kShowStep;
+// UTF-16 units whose line terminators are counted per step ahead of the display: the gutter learns
+// the last line's number long before the display holds that line.
+constexpr qsizetype kCountStep = 8 * 1024 * 1024;
 // Steps between updates of the scroll bar: each update lays out the lines at the display's end.
 constexpr int kStepsPerResize = 16;
 
@@ -93,6 +97,7 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     mirroring_ = true;
     display->setPlainText(ExactText::display(QStringView(text_.text()).first(shownTo_)));
     mirroring_ = false;
+    countedTo_ = shownTo_;
     if (!isFullyShown()) showing_.start(0, this);
     connect(display, &QTextDocument::contentsChange, this, &CodeEditorCoordinator::displayChanged);
     // Filling the display leaves the caret after the text, unseen and unreported: a new editor starts
@@ -156,9 +161,27 @@ qsizetype CodeEditorCoordinator::nextShowEnd() const {
     return end;
 }
 
+int CodeEditorCoordinator::lineCount() const {
+    if (!view_) return 0;
+    return view_->document()->blockCount() + (countedTo_ >= text_.size() ? int(unshownBreaks_) : 0);
+}
+
+void CodeEditorCoordinator::countUnshownBreaks() {
+    if (countedTo_ >= text_.size()) return;
+    const QString& text = text_.text();
+    const qsizetype to = qMin(text.size(), countedTo_ + kCountStep);
+    unshownBreaks_ += Lines::breakCount(QStringView(text).sliced(countedTo_, to - countedTo_));
+    // A step may start between a CR and its LF: the pair was counted with the CR.
+    if (countedTo_ > 0 && text[countedTo_] == u'\n' && text[countedTo_ - 1] == u'\r') --unshownBreaks_;
+    countedTo_ = to;
+    // The gutter takes the width the last line's number needs while few lines are laid out.
+    if (countedTo_ >= text.size() && view_) view_->layoutRuler();
+}
+
 void CodeEditorCoordinator::showUpTo(qsizetype end) {
     if (!view_ || end <= shownTo_) return;
     QTextDocument* display = view_->document();
+    const int blocksBefore = display->blockCount();
     {
         // The view hears of the new lines below in batches (see timerEvent): each time it does it
         // lays out a screenful at the end.
@@ -170,6 +193,12 @@ void CodeEditorCoordinator::showUpTo(qsizetype end) {
         mirroring_ = false;
     }
     shownTo_ = end;
+    if (countedTo_ >= end) {
+        unshownBreaks_ -= display->blockCount() - blocksBefore;
+    } else {  // shown before counted: counting goes on from here
+        countedTo_ = end;
+        unshownBreaks_ = 0;
+    }
     if (isFullyShown() || ++showSteps_ % kStepsPerResize == 0) {
         QAbstractTextDocumentLayout* layout = display->documentLayout();
         emit layout->documentSizeChanged(layout->documentSize());
@@ -192,7 +221,10 @@ bool CodeEditorCoordinator::isFarPastShown(qsizetype exactEnd) const {
 
 void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     if (event->timerId() != showing_.timerId()) return QObject::timerEvent(event);
-    if (!isFullyShown()) showUpTo(nextShowEnd());
+    if (!isFullyShown()) {
+        countUnshownBreaks();
+        showUpTo(nextShowEnd());
+    }
     if (pendingSelection_ && !isFarPastShown(pendingSelection_->range.end())) {
         const PendingSelection pending = *std::exchange(pendingSelection_, std::nullopt);
         setSelection(pending.range, pending.reveal);
@@ -335,7 +367,7 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     ++busy_;
     QTextDocument* display = view_->document();
     const ExactText::Change change = text_.replace({a, b - a}, text);
-    shownTo_ += change.text.size() - change.range.length;  // the change lies within what is shown
+    shiftShown(change.text.size() - change.range.length);  // the change lies within what is shown
     const TextEdit::Point startPoint = displayPoint(change.displayStart);
     folding_->releaseFrom(display->findBlock(int(change.displayStart)).blockNumber());
     mirror(change.displayStart, change.displayEnd, change.displayText);
@@ -381,7 +413,7 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
     const TextRange selectionBefore = {range.location, range.length};
     folding_->releaseChangedFrom(display->findBlock(int(position + prefix)).blockNumber());
     const ExactText::Change change = text_.replace(range, inserted);
-    shownTo_ += change.text.size() - change.range.length;
+    shiftShown(change.text.size() - change.range.length);
     // Lines before the change are as they were: its start point reads the same either side.
     const TextEdit::Point startPoint = displayPoint(change.displayStart);
     if (change.range != range || change.displayText != addedDisplay) {

@@ -102,6 +102,8 @@ public:
     bool isFullyShown() const { return shownTo_ >= text_.size(); }
     // Puts the rest of the text into the display at once.
     void showAll();
+    // The text's lines, those the display does not hold yet included.
+    int lineCount() const;
 
 signals:
     // The outermost edit finished; model updates held back meanwhile may run now.
@@ -136,6 +138,13 @@ private:
     void showUpTo(qsizetype end);
     // Where the next step of filling the display ends: a line start at least a step's length on.
     qsizetype nextShowEnd() const;
+    // Counts line terminators past what is shown a step further.
+    void countUnshownBreaks();
+    // An edit within what is shown moved what follows by delta.
+    void shiftShown(qsizetype delta) {
+        shownTo_ += delta;
+        countedTo_ += delta;
+    }
     // Lays the highlighter's resume points a step further through the text; false once through.
     bool layHighlightPoints();
     // Shows the text a step at a time until the display holds `exactEnd`.
@@ -162,6 +171,8 @@ private:
     bool highlighting_ = false;
     int busy_ = 0;
     qsizetype shownTo_ = 0;  // the display holds the exact text up to here (whole lines)
+    qsizetype countedTo_ = 0;      // line terminators are counted from shownTo_ up to here
+    qsizetype unshownBreaks_ = 0;  // how many there are
     QBasicTimer showing_;
     int showSteps_ = 0;
     qsizetype pointsLaidTo_ = 0;  // how far the highlighter's resume points have been laid

@@ -45,6 +45,9 @@ public:
     };
     QList<VisibleLine> visibleLines() const;
 
+    // Places the gutter, as wide as the numbers of the text's lines need, and the text beside it.
+    void layoutRuler();
+
     qreal appliedFontSize() const { return appliedFontSize_; }
     int appliedTabWidth() const { return appliedTabWidth_; }
 
@@ -70,7 +73,6 @@ private:
     // The range a Backspace (backwards) or Delete (forwards) removes.
     TextRange deletionRange(bool backwards) const;
     TextRange wordDeletionRange(bool backwards) const;
-    void layoutRuler();
     QRect caretRect() const;
     void restartCaretBlink();
 

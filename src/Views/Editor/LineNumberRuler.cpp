@@ -30,7 +30,8 @@ QFont LineNumberRuler::numberFont() {
 }
 
 int LineNumberRuler::extraWidth() const {
-    const int digits = view_ ? int(QString::number(view_->document()->blockCount()).size()) : 0;
+    // The last line's number from the start, while a long text is still going into the display.
+    const int digits = coordinator_ ? int(QString::number(coordinator_->lineCount()).size()) : 0;
     if (digits <= 5) return 0;
     const QFontMetricsF metrics(numberFont());
     return qCeil(metrics.horizontalAdvance(QString(digits, u'0')) - metrics.horizontalAdvance(QString(5, u'0')));

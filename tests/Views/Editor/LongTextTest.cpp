@@ -101,13 +101,20 @@ TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
         expectDisplayOf(f, text + u'z');
     }
     {
-        // Past 99,999 lines the gutter widens on the way, which moves nothing.
+        // Past 99,999 lines: the gutter takes the width the last line's number needs (CR LF counting
+        // as one line ending) before the display holds that many lines, and keeps it; the caret
+        // still gets to the end.
         QString many;
-        for (int i = 0; i < 200000; ++i) many += QStringLiteral("line %1\n").arg(i % 10);
+        for (int i = 0; i < 200000; ++i) many += QStringLiteral("line %1%2").arg(i % 10).arg(i % 3 ? u"\n" : u"\r\n");
         EditorFixture f(many, QStringLiteral("notes.txt"), std::nullopt, false);
         f.key(Qt::Key_End, Qt::ControlModifier);
+        QTest::qWaitFor([&] { return f.view->ruler()->width() > LineNumberRuler::kThickness; }, 60000);
+        EXPECT_LT(f.view->document()->blockCount(), 100000);
+        const int width = f.view->ruler()->width();
         waitShown(f);
         EXPECT_EQ(f.selection(), (TextRange{many.size(), 0}));
+        EXPECT_EQ(f.view->document()->blockCount(), 200001);
+        EXPECT_EQ(f.view->ruler()->width(), width);
     }
     {
         // A caret moved before the place arrives stays where the user put it.

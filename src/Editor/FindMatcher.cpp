@@ -20,18 +20,6 @@ Result matches(const RegularExpression& expression, const QString& text) {
     return result;
 }
 
-void EditSpan::add(TextRange replaced, qsizetype lengthBefore) {
-    const qsizetype tail = lengthBefore - replaced.end();
-    if (isEmpty()) {
-        start_ = replaced.location;
-        tail_ = tail;
-        lengthBefore_ = lengthBefore;
-        return;
-    }
-    start_ = qMin(start_, replaced.location);
-    tail_ = qMin(tail_, tail);
-}
-
 qsizetype literalReach(qsizetype queryLength) {
     return 6 * queryLength + 4;
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <optional>
 
+#include "Editor/EditSpan.h"
 #include "Editor/RegularExpression.h"
 #include "Editor/TextRange.h"
 
@@ -18,23 +19,6 @@ struct Result {
 // Every non-empty match, however many; a search the time limit stops is reported as stopped,
 // never as "no matches".
 Result matches(const RegularExpression& expression, const QString& text);
-
-// Where one or more edits changed a text, seen as one edit: the smallest range of the text before
-// them that was replaced, and how long its replacement is now.
-class EditSpan {
-public:
-    bool isEmpty() const { return start_ < 0; }
-    // An edit replacing `replaced`, offsets in the text just before it.
-    void add(TextRange replaced, qsizetype lengthBefore);
-    TextRange replaced() const { return {start_, lengthBefore_ - tail_ - start_}; }
-    qsizetype insertedLength(qsizetype lengthNow) const { return lengthNow - tail_ - start_; }
-    void clear() { start_ = -1; }
-
-private:
-    qsizetype start_ = -1;        // no edit when negative
-    qsizetype tail_ = 0;          // units after the change that no edit touched
-    qsizetype lengthBefore_ = 0;  // the text's length before the first edit
-};
 
 // How far one match attempt of a literal query of `queryLength` units may read from where it
 // starts, either way: case-insensitive matching folds a character to up to three, each of up to

@@ -114,7 +114,7 @@ TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
             QString current = randomPieces(random, pieces, 800);
             QList<TextRange> matches = FindMatcher::matches(expression, current).matches;
             for (int round = 0; round < 150; ++round) {
-                FindMatcher::EditSpan span;
+                EditSpan span;
                 for (int e = int(random() % 3); e >= 0; --e) {
                     // Often right at a match's edge, where its word boundaries and folds are decided.
                     qsizetype at = random() % (current.size() + 1);

@@ -188,5 +188,5 @@ private:
     // matches_ hold the search of the query lastSignature_ names; findEdits_ are the edits since.
     bool searched_ = false;
     bool findStale_ = false;
-    FindMatcher::EditSpan findEdits_;
+    EditSpan findEdits_;
 };

@@ -15,10 +15,10 @@
 
 #include "Editor/CodeLanguage.h"
 #include "Editor/EditHistory.h"
+#include "Editor/EditSpan.h"
 #include "Editor/EditorActions.h"
 #include "Editor/ExactText.h"
 #include "Editor/FindEngine.h"
-#include "Editor/FindMatcher.h"
 #include "Editor/FoldRegion.h"
 #include "Editor/FoldTracker.h"
 #include "Editor/SyntaxHighlighter.h"

@@ -50,7 +50,7 @@ double threadCpuMs() {
 }
 
 // `findQuery`, when there is one, is searched for in the find bar while typing.
-void typeInTheMiddle(benchmark::State& state, const QString& findQuery = {}) {
+void typeInTheMiddle(benchmark::State& state, const QString& findQuery = {}, bool regex = false) {
     // The document owns its text alone, as one read from a file does.
     EditorDocument document(QStringLiteral("/nonexistent/big.js"), generatedJavaScript(state.range(0) * 1024 * 1024));
     FindState find;
@@ -59,6 +59,7 @@ void typeInTheMiddle(benchmark::State& state, const QString& findQuery = {}) {
     view.resize(900, 700);
     view.show();
     if (!findQuery.isEmpty()) {
+        find.setUseRegex(regex);
         find.setQuery(findQuery);
         view.setShowFind(true);
     }
@@ -94,6 +95,8 @@ void typeInTheMiddle(benchmark::State& state, const QString& findQuery = {}) {
 void keystroke(benchmark::State& state) { typeInTheMiddle(state); }
 // With the find bar open on a word found twice in every few lines.
 void keystrokeWithFindOpen(benchmark::State& state) { typeInTheMiddle(state, QStringLiteral("total")); }
+// The same with a regular expression, which every edit searches for in the whole text again.
+void keystrokeWithRegexFindOpen(benchmark::State& state) { typeInTheMiddle(state, QStringLiteral("t[a-z]+l"), true); }
 
 // From a keystroke until the visible lines are coloured for the new text (the parse runs off the
 // UI thread), beside the bare runtime's incremental reparse of the same edit in the same run.
@@ -267,6 +270,7 @@ BENCHMARK(foldScan)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 // Enough keystrokes for the typed line to grow past the view's width and wrap.
 BENCHMARK(keystroke)->Arg(1)->Arg(10)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(keystrokeWithFindOpen)->Arg(1)->Arg(10)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(keystrokeWithRegexFindOpen)->Arg(1)->Arg(10)->Iterations(50)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(coloursAfterKeystroke)->Arg(1)->Arg(10)->Iterations(15)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) { return runWidgetBenchmarks(argc, argv); }

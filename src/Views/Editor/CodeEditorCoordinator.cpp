@@ -470,10 +470,7 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
             document_->setText(text_.text());
     }
     if (document_) documentRevision_ = document_->textRevision();
-    if (searched_) {
-        findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
-        findStale_ = true;
-    }
+    if (searched_) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
     folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size());
     keepFolds();
     highlight();
@@ -615,7 +612,7 @@ void CodeEditorCoordinator::findSync() {
     // The text is searched again only when it or the query changed, not for a caret move or a step
     // to the next match. After edits a literal query searches only around them, and a long text is
     // searched for one in pieces on several threads.
-    if (!searched_ || findStale_ || signature != lastSignature_) {
+    if (!searched_ || !findEdits_.isEmpty() || signature != lastSignature_) {
         const std::optional<RegularExpression> expression = find_->makeRegex();
         const bool invalid = !find_->query().isEmpty() && !expression;
         if (find_->invalidRegex() != invalid) find_->setInvalidRegex(invalid);
@@ -632,7 +629,6 @@ void CodeEditorCoordinator::findSync() {
         matches_ = std::move(found.matches);
         if (find_->searchStopped() != found.stopped) find_->setSearchStopped(found.stopped);
         searched_ = true;
-        findStale_ = false;
         findEdits_.clear();
     }
 
@@ -656,7 +652,6 @@ void CodeEditorCoordinator::clearFind() {
     matches_.clear();
     lastSignature_.clear();
     searched_ = false;
-    findStale_ = false;
     findEdits_.clear();
 }
 
@@ -726,7 +721,7 @@ void CodeEditorCoordinator::replaceAll() {
     // A replacement that cannot finish changes nothing and says so.
     const bool stopped = outcome == RegularExpression::Outcome::timedOut;
     if (find_->searchStopped() != stopped) find_->setSearchStopped(stopped);
-    findStale_ = true;  // the find bar's own search says again what it finds
+    searched_ = false;  // the find bar's own search says again what it finds, over the whole text
     if (!result || *result == text_.text()) return;
     // One edit and one undo step.
     if (!applyWhole(*result, Origin::find)) return;

@@ -187,6 +187,5 @@ private:
     QString lastSignature_;
     // matches_ hold the search of the query lastSignature_ names; findEdits_ are the edits since.
     bool searched_ = false;
-    bool findStale_ = false;
     EditSpan findEdits_;
 };

@@ -53,11 +53,9 @@ void RegexHighlighter::noteEdit(const TextEdit& edit) {
     shiftFor(edit);
 }
 
-void RegexHighlighter::forgetFrom(qsizetype editStart) {
-    for (ResumePoints* kept : {&stringPoints_, &blockCommentPoints_}) {
-        kept->points.removeIf([&](const ResumePoint& p) { return p.horizon > editStart; });
-        kept->confirmed = kept->points.size();
-    }
+void RegexHighlighter::forgetAll() {
+    stringPoints_ = {};
+    blockCommentPoints_ = {};
 }
 
 void RegexHighlighter::shiftFor(const TextEdit& edit) {
@@ -86,7 +84,7 @@ void RegexHighlighter::shiftFor(const TextEdit& edit) {
 QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, const std::optional<TextEdit>& edit,
                                                         TextRange range) {
     if (edit) noteEdit(*edit);
-    if (!editNoted_ && (text.constData() != seenData_ || text.size() != seenSize_)) forgetFrom(0);
+    if (!editNoted_ && (text.constData() != seenData_ || text.size() != seenSize_)) forgetAll();
     editNoted_ = false;
     seenData_ = text.constData();
     seenSize_ = text.size();
@@ -199,8 +197,9 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
         while (p < stop) {
             // The chain runs through every place from p to the next attempt: a candidate there is
             // met, one left behind was never on it.
-            while (kept.confirmed < points.size() && points.at(kept.confirmed).position < p)
-                points.removeAt(kept.confirmed);
+            const auto candidates = points.begin() + kept.confirmed;
+            points.erase(candidates, std::find_if(candidates, points.end(),
+                                                  [&](const ResumePoint& c) { return c.position >= p; }));
             if (settling && kept.confirmed == points.size()) return;
             const qsizetype limit = settling ? points.at(kept.confirmed).position : stop;
 

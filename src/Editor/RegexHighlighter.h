@@ -46,7 +46,7 @@ private:
     };
     enum class Delimited { string, blockComment };
     void delimitedPass(Delimited kind, const QString& text, TextRange range, QList<Span>& spans);
-    void forgetFrom(qsizetype editStart);
+    void forgetAll();
     void shiftFor(const TextEdit& edit);
 
     QStringList keywords_;

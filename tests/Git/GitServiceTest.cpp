@@ -264,6 +264,16 @@ TEST_F(GitServiceTest, InitialisesAFolderThatIsNoRepositoryAndWorksBeforeTheFirs
     GitService fresh;
     EXPECT_FALSE(await<bool>([&](auto d) { fresh.initRepo(d); }));
 
+    // An init still queued when another folder is opened reports back, as not done.
+    const QString other = tmp.mkdir("other");
+    gitOk(other, {"init", "-q"});
+    std::optional<bool> overtaken;
+    svc.run({"git", "status"});
+    svc.initRepo([&](bool ok) { overtaken = ok; });
+    attach(other);
+    EXPECT_TRUE(call([&](auto d) { svc.run({"git", "status"}, d); })) << "queued after the init";
+    EXPECT_EQ(overtaken, std::optional<bool>(false));
+
     const QString plain = tmp.mkdir("plain");
     attach(plain);
     ASSERT_FALSE(svc.isRepo());

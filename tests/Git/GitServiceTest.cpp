@@ -274,6 +274,12 @@ TEST_F(GitServiceTest, InitialisesAFolderThatIsNoRepositoryAndWorksBeforeTheFirs
     EXPECT_TRUE(call([&](auto d) { svc.run({"git", "status"}, d); })) << "queued after the init";
     EXPECT_EQ(overtaken, std::optional<bool>(false));
 
+    // A folder git cannot make a repository of: the init reports failure and says why.
+    tmp.write("broken/.git", "not a git file\n");
+    attach(tmp.file("broken"));
+    EXPECT_FALSE(call([&](auto d) { svc.initRepo(d); }));
+    EXPECT_TRUE(svc.lastError().has_value());
+
     const QString plain = tmp.mkdir("plain");
     attach(plain);
     ASSERT_FALSE(svc.isRepo());

@@ -51,10 +51,9 @@ TEST(CodeLanguage, UsesOnlyTheLastComponentsLastExtension) {
 TEST(CodeLanguage, RawValuesRoundTripExactlyAndCommentPrefixesFollowTheLanguage) {
     for (CodeLanguage l : allCases()) EXPECT_EQ(fromRawValue(rawValue(l)), l);
     for (const char* raw : {"Swift", "", "plain "}) EXPECT_FALSE(fromRawValue(raw).has_value()) << raw;
+    const QStringList slashes{"swift", "javascript", "typescript", "rust", "go"}, hashes{"python", "shell", "yaml"};
     for (CodeLanguage l : allCases()) {
-        const QString expected = QStringList{"swift", "javascript", "typescript", "rust", "go"}.contains(rawValue(l)) ? "//"
-                                 : QStringList{"python", "shell", "yaml"}.contains(rawValue(l))                       ? "#"
-                                                                                                                       : "";
-        EXPECT_EQ(lineCommentPrefix(l), expected) << rawValue(l).toStdString();
+        const QString raw = rawValue(l);
+        EXPECT_EQ(lineCommentPrefix(l), slashes.contains(raw) ? "//" : hashes.contains(raw) ? "#" : "") << raw.toStdString();
     }
 }

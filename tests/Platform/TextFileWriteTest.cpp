@@ -44,8 +44,10 @@ TEST(TextFileWrite, KeepsModeOwnerAndHardLinks) {
     TempFolder dir;
     const QString path = dir.write("script.sh", "old\n");
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0750), 0);
-    ASSERT_TRUE(TextFile::writeUtf8(path, "new\n"));
+    TextFile::Stamp written{};
+    ASSERT_TRUE(TextFile::writeUtf8(path, "new\n", nullptr, &written));
     EXPECT_EQ(statOf(path).st_mode & 07777, 0750u);
+    EXPECT_EQ(TextFile::stamp(path), written) << "the stamp given back is the new file's";
 
     // A second name for the same file still shows the new content after a save.
     const QString other = dir.file("link.sh");

@@ -21,6 +21,7 @@ TEST(EnvironmentLinesTest, KeysValuesQuotesAndSkippedLines) {
         "Z=a=b\n"
         "=v\n"
         "# c\n"
+        "  # C=commented out\n"
         " \t \n"
         "no equals here\n"
         "A=1\n"
@@ -48,6 +49,7 @@ TEST(EnvironmentJsonTest, ScalarsKeepTheirMeaningAndNestedValuesBecomeCompactJso
                                {"esc", QStringLiteral("a\"b\\c\u00e9") + QString::fromUtf8("\xF0\x9F\x98\x80") + "\n"}}));
     EXPECT_EQ(parseJson(QStringLiteral("{\"a\": [1, \"two\" , {\"k\" : null}], \"o\": { }, \"l\": []}")),
               (Values{{"a", R"([1,"two",{"k":null}])"}, {"o", "{}"}, {"l", "[]"}}));
+    EXPECT_EQ(parseJson(QStringLiteral(R"({"e": "\b\f\n\r\t\/"})")), (Values{{"e", "\b\f\n\r\t/"}}));
     EXPECT_EQ(parseJson(QStringLiteral("{}")), Values{});
     EXPECT_EQ(parseJson(QStringLiteral("{\"a\":1,\"a\":2}")), (Values{{"a", "2"}}));
 }

@@ -112,21 +112,14 @@ std::map<QString, QByteArray> snapshot(const QString& root) {
     return files;
 }
 
+// The sample folder (code files and request files) as a git repository with a change and a new file.
 void makeFolder(TempFolder& dir) {
-    dir.write("src/main.cpp", "#include <cstdio>\n\nint main() {\n    // entry\n    std::puts(\"hi\");\n"
-                              "    for (int i = 0; i < 3; ++i) {\n        std::printf(\"%d\\n\", i);\n    }\n}\n");
-    dir.write("src/util.py", "def twice(x):\n    return 2 * x\n\n\nclass Box:\n    def __init__(self):\n"
-                             "        self.items = []\n");
-    dir.write("web/app.js", "export function add(a, b) {\n  return a + b;\n}\nconst s = `x ${add(1, 2)}`;\n");
-    dir.write("web/style.css", "body { color: red; }\n");
-    dir.write("data.json", "{\"a\": [1, 2, {\"b\": null}]}\n");
-    dir.write("README.md", "# Sample\n\nSome *text* here.\n");
-    dir.write("crlf.txt", "one\r\ntwo\r\n");
-    dir.write("api/users.bru", "meta {\n  name: List users\n  type: http\n  seq: 1\n}\n\nget {\n"
-                               "  url: http://127.0.0.1:9/users\n}\n\nheaders {\n  Accept: application/json\n}\n");
-    dir.write("api/requests.http", "### Create\nPOST http://127.0.0.1:9/items\nContent-Type: application/json\n\n"
-                                   "{\"name\": \"x\"}\n\n### Read\nGET http://127.0.0.1:9/items/1\n");
-    dir.write("api/environments/local.env", "base=http://127.0.0.1:9\n");
+    const QString from = QStringLiteral(BRIMEL_SOURCE_DIR "/tests/App/sample-folder");
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        dir.write(path.mid(from.size() + 1), readBytes(path));
+    }
     git_test::gitOk(dir.path(), {"init", "-q"});
     git_test::gitOk(dir.path(), {"add", "-A"});
     git_test::gitOk(dir.path(), {"commit", "-q", "-m", "start"});

@@ -17,13 +17,6 @@ public:
 
 } // namespace
 
-TEST(EditorController, WithoutAnEditorCommandsDoNothing) {
-    EditorController controller;
-    EXPECT_EQ(controller.actions(), nullptr);
-    controller.toggleComment();
-    controller.goToLine(3);
-}
-
 TEST(EditorController, ReachesTheEditorRegisteredLast) {
     EditorController controller;
     RecordingEditor first, second;

@@ -216,11 +216,4 @@ TEST(HighlightQueryFallback, OnlyTheLanguageWithoutAQueryFileGetsTheRegexHighlig
               (QStringList{"func", "return"}));
 }
 
-TEST(HighlightQueryFallback, LanguagesWithoutAGrammarHaveNoTreeSitterHighlighter) {
-    for (CodeLanguage language : CodeLanguages::allCases()) {
-        const bool built = HighlighterFactory::treeSitter(language) != nullptr;
-        EXPECT_EQ(built, CodeLanguages::hasGrammar(language)) << CodeLanguages::rawValue(language).toStdString();
-    }
-}
-
 } // namespace

@@ -183,16 +183,4 @@ TEST(Language, RefusesGrammarsOutsideTheAcceptedAbiRange) {
     }
 }
 
-TEST(Language, NamesAndIdsComeFromTheGrammar) {
-    const Language go(tree_sitter_go());
-    const uint16_t name = go.fieldId("name");
-    EXPECT_GT(name, 0);
-    EXPECT_EQ(go.fieldName(name), "name");
-    EXPECT_EQ(go.fieldId("no such field"), 0);
-    EXPECT_FALSE(go.fieldName(0));
-    EXPECT_GT(go.symbolCount(), 0u);
-    EXPECT_EQ(go.symbolName(65535), "ERROR");
-    EXPECT_FALSE(go.fieldName(go.fieldCount() + 1));
-}
-
 } // namespace

@@ -80,7 +80,7 @@ TEST(WindowScreenshotTest, WorkbenchWithTabsAndFindBar) {
     ASSERT_TRUE(waitUntil([&] { return bar->matchLabelView()->text() == "1 of 6"; }))
         << bar->matchLabelView()->text().toStdString();
     EXPECT_EQ(window.root->tabBar()->chips().size(), 3);
-    EXPECT_TRUE(window.root->tabBar()->chips()[2]->isActive());
+    EXPECT_TRUE(waitUntil([&] { return window.root->tabBar()->chips()[2]->isActive(); })) << "the chips follow a turn later";
     EXPECT_TRUE(window.root->tabBar()->chips()[0]->showsDirtyDot());
     spin(600);  // only for the picture: transitions settle, colours land
     const QImage shot = window.root->grab().toImage();

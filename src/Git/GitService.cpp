@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <algorithm>
 
@@ -527,7 +528,55 @@ void GitService::stageAll(Completion<bool> done) {
 }
 
 void GitService::unstageAll(Completion<bool> done) {
-    run({kGit, QStringLiteral("reset"), QStringLiteral("-q")}, std::move(done));
+    // Only the paths form: a plain "reset" ends a merge, a cherry-pick or a revert in progress.
+    const bool conflicted = std::any_of(changes_.begin(), changes_.end(), [](const GitFileChange& c) { return c.isUnmerged(); });
+    if (!conflicted) {
+        run({kGit, QStringLiteral("reset"), QStringLiteral("-q"), kDashes, QStringLiteral(".")}, std::move(done));
+        return;
+    }
+    // With conflicts, only what is staged: resetting a conflicted path would drop its conflict.
+    auto list = std::make_shared<QTemporaryFile>();
+    if (!list->open()) {
+        refuse(QStringLiteral("Could not write the list of paths to unstage: ") + list->errorString(), std::move(done));
+        return;
+    }
+    for (const GitFileChange& c : changes_) {
+        if (c.isUnmerged() || c.staged == u' ' || c.staged == u'?') continue;
+        for (const QString& path : {c.path, c.originalPath})
+            if (!path.isEmpty()) list->write(ProcessText::encodeExact(path) + '\0');
+    }
+    list->flush();
+    if (list->size() == 0) {
+        refresh([done] { done(true); });
+        return;
+    }
+    run({kGit, QStringLiteral("reset"), QStringLiteral("-q"), QStringLiteral("--pathspec-from-file=") + list->fileName(),
+         QStringLiteral("--pathspec-file-nul")},
+        {this, [list, done](bool ok) { done(ok); }});
+}
+
+void GitService::conflictMarkers(bool wholeWorkTree, Completion<QStringList> done) {
+    if (!root_) {
+        later([done] { done({}); });
+        return;
+    }
+    // What a commit would take: the index, or for a commit of everything the tracked files as
+    // they are on disk.
+    QStringList arguments{kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
+                          QStringLiteral("--check")};
+    arguments << (wholeWorkTree ? QStringLiteral("HEAD") : QStringLiteral("--cached"));
+    read(arguments, *root_, [done](ChildProcess::Result result) {
+        QStringList paths;
+        static const QString marker = QStringLiteral(": leftover conflict marker");
+        for (const QString& line : ProcessText::decodeExact(result.standardOutput).split(u'\n')) {
+            if (!line.endsWith(marker)) continue;
+            // "path:line: leftover conflict marker"
+            const QString place = line.chopped(marker.size());
+            const QString path = place.left(place.lastIndexOf(u':'));
+            if (!path.isEmpty() && !paths.contains(path)) paths << path;
+        }
+        done(paths);
+    });
 }
 
 void GitService::discardAll(Completion<bool> done) {

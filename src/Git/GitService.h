@@ -68,7 +68,12 @@ public:
     // it still differs, e.g. because of untracked files in it).
     void discard(const GitFileChange& change, Completion<bool> done = {});
     void stageAll(Completion<bool> done = {});
+    // Unstages every staged change; a merge, rebase, cherry-pick or revert in progress stays in
+    // progress, and its conflicts stay conflicts.
     void unstageAll(Completion<bool> done = {});
+    // The paths that would be committed with conflict markers still in them: of the index, or
+    // (wholeWorkTree) of every tracked file as it is on disk.
+    void conflictMarkers(bool wholeWorkTree, Completion<QStringList> done);
     // Restores the work tree from the index and removes untracked files and folders (ignored
     // ones stay); staged changes are kept.
     void discardAll(Completion<bool> done = {});

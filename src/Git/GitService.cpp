@@ -277,7 +277,9 @@ void GitService::startRefresh() {
         // Unlike "rev-parse --abbrev-ref HEAD", this names the branch of a repository without commits.
         {git, QStringLiteral("symbolic-ref"), QStringLiteral("--short"), QStringLiteral("-q"), QStringLiteral("HEAD")},
         {git, QStringLiteral("status"), QStringLiteral("--porcelain=v1"), QStringLiteral("-z")},
-        {git, QStringLiteral("branch"), QStringLiteral("--format=%(refname:short)\t%(upstream:short)")},
+        // Only real branches: "git branch" also lists "(HEAD detached at …)" and "(no branch, rebasing …)".
+        {git, QStringLiteral("for-each-ref"), QStringLiteral("--format=%(refname:short)\t%(upstream:short)"),
+         QStringLiteral("refs/heads")},
         {git, QStringLiteral("stash"), QStringLiteral("list")},
         {git, QStringLiteral("rev-list"), QStringLiteral("--left-right"), QStringLiteral("--count"),
          QStringLiteral("HEAD...@{u}")},

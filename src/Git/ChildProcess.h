@@ -25,6 +25,8 @@ public:
         // The child leads a process group of its own, and stopping it ends the whole group, so
         // nothing it started outlives a time-out.
         bool ownProcessGroup = false;
+        // More than this many bytes on either channel stops the child (0: no bound).
+        qint64 maxOutputBytes = 0;
     };
 
     struct Result {
@@ -33,6 +35,7 @@ public:
         int exitCode = -1;                   // -1 when it did not start or was killed by a signal
         std::optional<QString> startError;   // why it could not be started
         bool timedOut = false;               // stopped after the time-out
+        bool outputTooLarge = false;         // stopped for printing more than the bound
     };
 
     // The process lives under owner (the application when null): destroying the owner stops

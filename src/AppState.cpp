@@ -450,13 +450,17 @@ void AppState::replay(const QUuid& entryId) {
 
 void AppState::rebindActiveRequest() {
     // After a rescan the file may have moved (renamed collection); follow the request by its id.
+    // The file may also have been changed outside: the request is shown as it now reads, so
+    // that the next edit starts from there instead of writing an older version back.
     if (!activeRequest_ || activeRequest_->detached) return;
     for (const APICollectionFile& f : api_.collections()) {
         for (const HTTPRequest& r : f.requests) {
             if (r.id != activeRequest_->request.id) continue;
-            if (f.url != activeRequest_->file.url) {
+            const HTTPRequest& shown = activeRequest_->request;
+            if (f.url != activeRequest_->file.url || !(r == shown) || r.source != shown.source) {
                 ActiveRequest next = *activeRequest_;
                 next.file = f;
+                next.request = r;
                 setActiveRequest(next);
             }
             return;

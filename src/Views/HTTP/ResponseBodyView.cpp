@@ -155,14 +155,14 @@ void ResponseBodyView::apply(const HTTPResponse& response) {
             prepared.buckets = bucketed(prepared.text, highlighter->ranges(prepared.text, TextRange{0, prepared.text.size()}));
         return prepared;
     };
-    if (body_.size() <= kPrepareAtOnceLimit) return show(prepare(), generation);
+    if (body_.size() <= kPrepareAtOnceLimit) return showPrepared(prepare(), generation);
     // Until the new body is ready, the old one is not passed off as its content.
     highlighter_->setBuckets({});
     setPlainText(QString());
-    QtConcurrent::run(prepare).then(this, [this, generation](Prepared prepared) { show(std::move(prepared), generation); });
+    QtConcurrent::run(prepare).then(this, [this, generation](Prepared prepared) { showPrepared(std::move(prepared), generation); });
 }
 
-void ResponseBodyView::show(Prepared prepared, quint64 generation) {
+void ResponseBodyView::showPrepared(Prepared prepared, quint64 generation) {
     if (generation != generation_) return;
     highlighter_->setBuckets(std::move(prepared.buckets));
     pending_ = std::move(prepared.text);

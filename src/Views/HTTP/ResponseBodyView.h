@@ -42,7 +42,7 @@ signals:
 private:
     class SpanHighlighter;
     struct Prepared;
-    void show(Prepared prepared, quint64 generation);
+    void showPrepared(Prepared prepared, quint64 generation);
     void layInRest(quint64 generation);
 
     SpanHighlighter* highlighter_;

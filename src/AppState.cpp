@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <algorithm>
 #include <cstdio>
 #include <malloc.h>
 
@@ -450,16 +451,22 @@ void AppState::replay(const QUuid& entryId) {
 
 void AppState::rebindActiveRequest() {
     // After a rescan the file may have moved (renamed collection); follow the request by its id.
+    // A file read anew (changed outside) shows the request as it now reads, so that the next
+    // edit starts from there instead of writing an older version back.
     if (!activeRequest_ || activeRequest_->detached) return;
+    const QUuid id = activeRequest_->request.id;
+    const auto sameId = [&](const HTTPRequest& r) { return r.id == id; };
     for (const APICollectionFile& f : api_.collections()) {
-        for (const HTTPRequest& r : f.requests) {
-            if (r.id != activeRequest_->request.id) continue;
-            if (f.url != activeRequest_->file.url) {
-                ActiveRequest next = *activeRequest_;
-                next.file = f;
-                setActiveRequest(next);
-            }
-            return;
-        }
+        const auto r = std::find_if(f.requests.cbegin(), f.requests.cend(), sameId);
+        if (r == f.requests.cend()) continue;
+        const QList<HTTPRequest>& before = activeRequest_->file.requests;
+        const auto old = std::find_if(before.cbegin(), before.cend(), sameId);
+        const bool readAnew = old == before.cend() || old->source != r->source;
+        if (f.url == activeRequest_->file.url && !readAnew) return;
+        ActiveRequest next = *activeRequest_;
+        next.file = f;
+        if (readAnew) next.request = *r;
+        setActiveRequest(next);
+        return;
     }
 }

@@ -81,7 +81,7 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
 
     QObject::connect(&p, &QProcess::started, child, [child] { child->pid_ = child->process_.processId(); });
     QObject::connect(&p, &QProcess::finished, child, [child](int code, QProcess::ExitStatus status) {
-        const bool stopped = child->result_.timedOut || child->result_.stalled;
+        const bool stopped = child->result_.timedOut || child->result_.stalled || child->result_.outputTooLarge;
         child->result_.exitCode = status == QProcess::NormalExit && !stopped ? code : -1;
         if (stopped) child->signal(SIGKILL);  // what the leader left behind of the group
         child->finish();
@@ -94,6 +94,21 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
         // May be reported from inside start(): answer on a later turn, like every other outcome.
         QMetaObject::invokeMethod(child, [child] { child->finish(); }, Qt::QueuedConnection);
     });
+    if (request.maxOutputBytes > 0) {
+        const qint64 bound = request.maxOutputBytes;
+        auto check = [child, bound](QProcess::ProcessChannel channel) {
+            if (child->result_.outputTooLarge) return;
+            const QProcess::ProcessChannel current = child->process_.readChannel();
+            child->process_.setReadChannel(channel);
+            const qint64 held = child->process_.bytesAvailable();
+            child->process_.setReadChannel(current);
+            if (held <= bound) return;
+            child->result_.outputTooLarge = true;
+            child->stop();
+        };
+        QObject::connect(&p, &QProcess::readyReadStandardOutput, child, [check] { check(QProcess::StandardOutput); });
+        QObject::connect(&p, &QProcess::readyReadStandardError, child, [check] { check(QProcess::StandardError); });
+    }
     if (request.timeoutMs > 0) {
         child->timer_.setSingleShot(true);
         QObject::connect(&child->timer_, &QTimer::timeout, child, [child] {
@@ -128,9 +143,12 @@ void ChildProcess::finish() {
     timer_.stop();
     stallTimer_.stop();
     killTimer_.stop();
-    result_.standardOutput = process_.readAllStandardOutput();
-    if (process_.processChannelMode() != QProcess::MergedChannels)
-        result_.standardError = process_.readAllStandardError();
+    // Output past a bound is nobody's answer: it is dropped rather than handed on.
+    if (!result_.outputTooLarge) {
+        result_.standardOutput = process_.readAllStandardOutput();
+        if (process_.processChannelMode() != QProcess::MergedChannels)
+            result_.standardError = process_.readAllStandardError();
+    }
     auto done = std::move(done_);
     Result result = std::move(result_);
     deleteLater();

@@ -28,6 +28,8 @@ public:
         // runs can prompt on ours), and stopping it ends the whole group, so nothing it started
         // outlives it.
         bool ownProcessGroup = false;
+        // More than this many bytes on either channel stops the child (0: no bound).
+        qint64 maxOutputBytes = 0;
     };
 
     struct Result {
@@ -37,6 +39,7 @@ public:
         std::optional<QString> startError;   // why it could not be started
         bool timedOut = false;               // stopped after the time-out
         bool stalled = false;                // stopped after printing nothing for stallTimeoutMs
+        bool outputTooLarge = false;         // stopped for printing more than the bound
     };
 
     // How long a stopped child is given to end on SIGTERM before it is killed.

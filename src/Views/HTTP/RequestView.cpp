@@ -309,7 +309,10 @@ void RequestView::followActiveRequest() {
     const auto& active = app_.activeRequest();
     if (!active || active->request.id != request_.id) return;
     const bool readOnly = active->detached;
-    if (active->request == request_ && readOnly == readOnly_) return;
+    if (active->request == request_ && readOnly == readOnly_) {
+        request_.source = active->request.source;  // read anew, unchanged: later edits patch the new text
+        return;
+    }
     // A replay or a rename shows another version of this request: take it over as the working copy.
     readOnly_ = readOnly;
     file_ = active->file;

@@ -257,10 +257,12 @@ QWidget* BranchPopover::makeRow(const GitBranchInfo& branch, bool current) {
         more->setFixedWidth(22);
         more->setFocusPolicy(Qt::NoFocus);
         connect(more, &QAbstractButton::clicked, this, [this, more, branch] {
-            QMenu menu(more);
-            menu.addAction(QStringLiteral("Switch to"), this, [this, branch] { switchTo(branch); });
-            menu.addAction(QStringLiteral("Delete"), this, [this, branch] { confirmDelete(branch); });
-            menu.exec(more->mapToGlobal(QPoint(0, more->height())));
+            // Not run in a loop of its own: a refresh may rebuild the rows, this button included, while it is open.
+            auto* menu = new QMenu(this);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->addAction(QStringLiteral("Switch to"), this, [this, branch] { switchTo(branch); });
+            menu->addAction(QStringLiteral("Delete"), this, [this, branch] { confirmDelete(branch); });
+            menu->popup(more->mapToGlobal(QPoint(0, more->height())));
         });
         layout->addWidget(more);
     }

@@ -332,12 +332,14 @@ QStringList SourceControlPanel::stashMenuItems() const {
 }
 
 void SourceControlPanel::showStashMenu() {
-    QMenu menu(this);
+    // Not run in a loop of its own, which would outlast the panel if the window let it go meanwhile.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
     for (const QString& item : stashMenuItems()) {
-        menu.addAction(item, this, item == QLatin1String("Pop Latest Stash") ? &SourceControlPanel::popStash
-                                                                             : &SourceControlPanel::promptStash);
+        menu->addAction(item, this, item == QLatin1String("Pop Latest Stash") ? &SourceControlPanel::popStash
+                                                                              : &SourceControlPanel::promptStash);
     }
-    menu.exec(stashButton_->mapToGlobal(QPoint(0, stashButton_->height())));
+    menu->popup(stashButton_->mapToGlobal(QPoint(0, stashButton_->height())));
 }
 
 void SourceControlPanel::promptStash() {

@@ -483,8 +483,11 @@ TEST(HTTPClientSend, BareAndBrokenAnswersShowWhatHappened) {
     for (const char* path : {"/short", "/cut"}) {
         SCOPED_TRACE(path);
         result = sendAndWait(request(HTTPMethod::get, server.url(path)));
-        EXPECT_FALSE(result.ok()) << "shown as " << result.responseOrFailure().status;
+        EXPECT_EQ(result.responseOrFailure().statusText, "The server closed the connection before the whole response arrived.");
     }
+    server.respondTo("/junk", {.raw = "garbage\r\n\r\n"});
+    result = sendAndWait(request(HTTPMethod::get, server.url("/junk")));
+    EXPECT_EQ(result.responseOrFailure().statusText, "The server closed the connection without sending a complete response.");
 }
 
 // A server that trickles its answer: the user can stop the send, and the total limit ends it.

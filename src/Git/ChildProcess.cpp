@@ -79,7 +79,6 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
         ::execve(argv[0], argv, envp);
     });
 
-    QObject::connect(&p, &QProcess::started, child, [child] { child->pid_ = child->process_.processId(); });
     QObject::connect(&p, &QProcess::finished, child, [child](int code, QProcess::ExitStatus status) {
         const bool stopped = child->result_.timedOut || child->result_.stalled || child->result_.outputTooLarge;
         child->result_.exitCode = status == QProcess::NormalExit && !stopped ? code : -1;
@@ -134,6 +133,8 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
         stall.start();
     }
     p.start();
+    // Kept apart from QProcess, which forgets it once the leader has ended: the group may not have.
+    child->pid_ = p.processId();
     return child;
 }
 

@@ -3,8 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -579,28 +577,6 @@ TEST_F(GitServiceTest, DiscardingAModifiedSubmoduleRestoresItOrSaysWhyNot) {
 
 } // namespace
 
-// A server that takes connections and never says a word, as a remote that hangs does.
-class SilentServer : public QTcpServer {
-public:
-    SilentServer() {
-        listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = nextPendingConnection()) {
-                ++accepted;
-                connect(socket, &QTcpSocket::disconnected, this, [this] { ++closed; });
-            }
-        });
-    }
-    QString url() const { return QString("http://127.0.0.1:%1/repo.git").arg(serverPort()); }
-    int accepted = 0;
-    int closed = 0;
-};
-
-struct StallLimit {
-    explicit StallLimit(int ms) : saved(GitService::networkStallLimit()) { GitService::setNetworkStallLimit(ms); }
-    ~StallLimit() { GitService::setNetworkStallLimit(saved); }
-    int saved;
-};
 
 TEST_F(GitServiceTest, ARemoteThatNeverAnswersHoldsUpNoLocalWorkIsStoppedAndEndsWithItsHelpers) {
     SilentServer server;

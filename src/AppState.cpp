@@ -413,18 +413,26 @@ void AppState::updateActiveRequest(const HTTPRequest& request) {
 
 void AppState::sendActiveRequest() {
     if (!activeRequest_) return;
-    ++sendsInFlight_;
-    announce(&AppState::isSendingChanged);
+    const quint64 serial = ++sendSerial_;
     const HTTPRequest sent = activeRequest_->request;
     const HTTPClient::Environment values = api_.environmentValues();
-    HTTPClient::send(sent, values, {this, [this, sent, values](const HTTPSendResult& result) {
+    // The completion never comes before send() returns, so the cancel is registered in time.
+    sends_[serial] = HTTPClient::send(sent, values, {this, [this, sent, values, serial](const HTTPSendResult& result) {
         const HTTPResponse response = result.responseOrFailure();
         // Shown only under the request that was sent; otherwise it goes to the history alone.
         if (activeRequest_ && activeRequest_->request.id == result.requestId) setLastResponse(response);
         history_.record(sent, HTTPClient::substitute(sent, values).url, response);
-        --sendsInFlight_;
+        sends_.remove(serial);
         announce(&AppState::isSendingChanged);
     }});
+    announce(&AppState::isSendingChanged);
+}
+
+void AppState::cancelSends() {
+    // Each cancel completes its send, which removes it from the map: work on a copy.
+    const QList<HTTPClient::Cancel> cancels = sends_.values();
+    for (const HTTPClient::Cancel& cancel : cancels)
+        if (cancel) cancel();
 }
 
 void AppState::replay(const QUuid& entryId) {

@@ -226,6 +226,36 @@ TEST_F(RequestViewFixture, ABodyTooLargeIsSaidSo) {
     EXPECT_EQ(view->responseView()->statusPill()->text(), "Response body too large: over 1 MB.");
 }
 
+// A send that never ends can be stopped: Cancel shows only while sending, the response says the
+// request was cancelled, and the next send goes out as usual.
+TEST_F(RequestViewFixture, CancelStopsASendAndTheNextOneWorks) {
+    loopback::LoopbackServer server;
+    server.respondTo("/slow", {.body = QByteArray(100000, 't'), .trickleMs = 50});
+    server.respondWith({.body = "done"});
+    view->urlField()->setText({});
+    QTest::keyClicks(view->urlField(), server.url("/slow"));
+    EXPECT_TRUE(view->cancelButton()->isHidden());
+    view->send();
+    EXPECT_FALSE(view->cancelButton()->isHidden());
+    ASSERT_TRUE(waitUntil([&] { return server.receivedCount() == 1; }));
+    view->cancelButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return !app.isSending(); }));
+    EXPECT_TRUE(view->cancelButton()->isHidden());
+    ASSERT_NE(view->responseView()->statusPill(), nullptr);
+    EXPECT_EQ(view->responseView()->statusPill()->code(), "ERR");
+    EXPECT_EQ(view->responseView()->statusPill()->text(), "The request was cancelled.");
+    EXPECT_EQ(app.history().entries().size(), 1);
+
+    view->urlField()->setText({});
+    QTest::keyClicks(view->urlField(), server.url("/fast"));
+    ASSERT_TRUE(view->sendButton()->isEnabled());
+    view->send();
+    ASSERT_TRUE(waitUntil([&] { return !app.isSending(); }));
+    ASSERT_TRUE(app.lastResponse());
+    EXPECT_EQ(app.lastResponse()->status, 200);
+    EXPECT_EQ(app.lastResponse()->body, "done");
+}
+
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {
     HTTPRequest ghost = view->request();
     ghost.id = QUuid::createUuid();

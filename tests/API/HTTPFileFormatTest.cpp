@@ -232,7 +232,7 @@ TEST(HTTPFileFormatRewriteTest, AByteOrderMarkIsNoPartOfTheFirstLineAndStays) {
 
 TEST(HTTPFileFormatRewriteTest, ARemovedLastSectionLeavesTheFileEndingAsBefore) {
     for (const QString eol : {QStringLiteral("\n"), QStringLiteral("\r\n")}) {
-        const QString one = QStringLiteral("### A\nGET https://a\n").replace(QStringLiteral("\n"), eol);
+        const QString one = QStringLiteral("### A\nGET https://a  \n").replace(QStringLiteral("\n"), eol);
         QList<HTTPRequest> requests = parse(one);
         HTTPRequest copy = requests[0];
         copy.id = QUuid::createUuid();

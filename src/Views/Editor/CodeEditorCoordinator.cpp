@@ -67,6 +67,8 @@ TextRange exactRangeOf(const QList<CodeEditorView::VisibleLine>& lines, const Ex
 // UTF-16 units put into the display per step while a long text is being shown: a step takes some
 // tens of milliseconds, so typing and scrolling meanwhile never wait long.
 constexpr qsizetype kShowStep = 256 * 1024;
+// A change longer than this goes into the display a step at a time.
+constexpr qsizetype kRefillLength = 4 * kShowStep;
 // Lines put into the display per step at most.
 constexpr qsizetype kShowLines = 16 * 1024;
 // How far past what is shown a selection may reach and still be shown at once: a few steps.
@@ -216,6 +218,20 @@ void CodeEditorCoordinator::showUpTo(qsizetype end) {
         emit layout->update(QRectF(0., -display->documentMargin(), 1000000000., 1000000000.));
         if (isFullyShown()) view_->ruler()->update();
     }
+}
+
+void CodeEditorCoordinator::refillFrom(qsizetype lineStart) {
+    QTextDocument* display = view_->document();
+    mirroring_ = true;
+    QTextCursor cursor(display);
+    cursor.setPosition(int(toDisplay(lineStart)));
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    mirroring_ = false;
+    shownTo_ = countedTo_ = lineStart;
+    unshownBreaks_ = 0;
+    showUpTo(nextShowEnd());
+    if (!showing_.isActive()) showing_.start(0, this);
 }
 
 void CodeEditorCoordinator::showAll() {
@@ -390,8 +406,15 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     const ExactText::Change change = text_.replace({a, b - a}, text);
     shiftShown(change.text.size() - change.range.length);  // the change lies within what is shown
     const TextEdit::Point startPoint = displayPoint(change.displayStart);
-    folding_->releaseFrom(display->findBlock(int(change.displayStart)).blockNumber());
-    mirror(change.displayStart, change.displayEnd, change.displayText);
+    const QTextBlock startBlock = display->findBlock(int(change.displayStart));
+    folding_->releaseFrom(startBlock.blockNumber());
+    // A change far longer than a step of filling the display (a large paste) goes in as a long text
+    // opens: the display is cut back to the line it starts on and filled again a step at a time.
+    // Keys typed meanwhile act in the text (a selection on its way, see applyUnshown).
+    if (change.text.size() > kRefillLength && display->characterCount() - 1 - change.displayEnd <= kShowStep)
+        refillFrom(toExact(startBlock.position()));
+    else
+        mirror(change.displayStart, change.displayEnd, change.displayText);
 
     noteEdit(change, startPoint);
     if (origin == Origin::external) history_.clear();

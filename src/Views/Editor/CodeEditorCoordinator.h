@@ -156,6 +156,8 @@ private:
     }
     // Lays the highlighter's resume points a step further through the text; false once through.
     bool layHighlightPoints();
+    // Cuts the display back to `lineStart` (exact) and shows the text from there a step at a time.
+    void refillFrom(qsizetype lineStart);
     // Shows the text a step at a time until the display holds `exactEnd`.
     void showThrough(qsizetype exactEnd);
     // True when `exactEnd` lies so far past what is shown that showing it now would stall the window.

@@ -222,4 +222,21 @@ TEST(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
         EXPECT_EQ(f.selection(), c.caret);
         expectDisplayOf(f, c.expected);
     }
+    {
+        // A large paste goes into the display a step at a time; keys typed at once land after it.
+        EditorFixture f(QStringLiteral("start\nend\n"), QStringLiteral("notes.txt"));
+        f.select(6);
+        f.editor().userChange(f.selection(), text);
+        f.type(QStringLiteral("abc"));
+        const QString expected = QStringLiteral("start\n") + text + QStringLiteral("abcend\n");
+        EXPECT_TRUE(f.text() == expected);
+        EXPECT_FALSE(f.editor().isFullyShown());
+        waitShown(f);
+        EXPECT_EQ(f.selection(), (TextRange{6 + text.size() + 3, 0}));
+        expectDisplayOf(f, expected);
+        f.undo();
+        f.undo();
+        EXPECT_TRUE(f.text() == QStringLiteral("start\nend\n"));
+        expectDisplayOf(f, QStringLiteral("start\nend\n"));
+    }
 }

@@ -6,8 +6,17 @@
 #            program is idle again
 #   page   - then ten Page Down presses, until the program is idle again
 #   peak   - the program's peak resident memory with the file open, and after the typing
-# Usage: scripts/measure-editor.sh [megabytes=10 | an existing file] [brimel binary=build/bench/brimel]
-# Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
+# Usage: scripts/measure-editor.sh [megabytes=10 | an existing file | CASE:MEGABYTES] [brimel binary=build/bench/brimel]
+# A CASE measures instead, on a sample the benchmark program build/bench/bench/bench_real_code writes:
+#   real   - JavaScript shaped like real code (deep nesting, escaped quotes, regular-expression and
+#            template literals); the 50 characters are typed 90% of the way in, reached by going to
+#            that line (Ctrl+G)
+#   json   - JSON nesting 20 objects on every line: 3 keys typed into the middle of the window until
+#            idle, then 5 Page Downs until idle
+#   paste  - that many megabytes of such JavaScript pasted into a small file, then 3 keys, until idle
+#   empty  - that many megabytes of empty lines (1 MB is 1,048,576 lines): from starting the program
+#            until it is idle
+# Needs Xvfb, xdotool, ImageMagick's import, python3, xclip (for paste) and kate.
 set -euo pipefail
 
 MB=${1:-10}
@@ -15,8 +24,20 @@ BRIMEL=$(realpath "${2:-build/bench/brimel}")
 WORK=$(mktemp -d /tmp/measure-editor.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null || true; [ -n "${KEEP_MEASURE:-}" ] || rm -rf "$WORK"' EXIT
 FILE="$WORK/sample.js"
+CASE=plain
 
-if [ -f "$MB" ]; then FILE=$(realpath "$MB"); else python3 - "$FILE" "$MB" <<'PY'
+if [[ "$MB" == *:* ]]; then
+    CASE=${MB%%:*}
+    MB=${MB#*:}
+    SAMPLES="$(dirname "$BRIMEL")/bench/bench_real_code"
+    case $CASE in
+        real) "$SAMPLES" --write-sample="js:$MB:$FILE" ;;
+        json) FILE="$WORK/sample.json"; "$SAMPLES" --write-sample="json:$MB:$FILE" ;;
+        paste) "$SAMPLES" --write-sample="js:$MB:$WORK/pasted.js"; "$SAMPLES" --write-sample="js:0.02:$FILE" ;;
+        empty) FILE="$WORK/sample.txt"; "$SAMPLES" --write-sample="empty:$MB:$FILE" ;;
+        *) echo "unknown case $CASE" >&2; exit 2 ;;
+    esac
+elif [ -f "$MB" ]; then FILE=$(realpath "$MB"); else python3 - "$FILE" "$MB" <<'PY'
 import sys
 path, mb = sys.argv[1], int(sys.argv[2])
 out, i = [], 0
@@ -103,10 +124,21 @@ measure() {
     until [ -s "$WORK/display" ]; do sleep 0.05; done
     export DISPLAY=:$(head -1 "$WORK/display")
 
+    [ "$CASE" != paste ] || { xclip -selection clipboard -loops 0 < "$WORK/pasted.js" & }
     local start pid shown
     start=$(now)
     (exec "$@") >"$WORK/$name.log" 2>&1 &
     pid=$!
+    if [ "$CASE" = empty ]; then
+        # Nothing to see in empty lines: until the program is first at rest.
+        sleep 0.2
+        shown=$(wait_idle "$pid" 0)
+        python3 -c "print(f'{\"$name\":8} start to idle {$shown - $start:6.2f} s')"
+        kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        kill $xvfb 2>/dev/null || true
+        return
+    fi
     until text_visible "$pid"; do
         kill -0 "$pid" 2>/dev/null || { echo "$name: exited before showing text" >&2; kill $xvfb; return 1; }
         sleep 0.02
@@ -124,12 +156,42 @@ measure() {
     window=$(main_window "$pid")
     set -- $window
     xdotool windowfocus --sync "$1" 2>/dev/null || true
+    if [ "$CASE" = real ]; then
+        xdotool mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 50 / 100)) click 1
+        xdotool key ctrl+g; sleep 1
+        xdotool type --delay 20 "$(( $(wc -l < "$FILE") * 9 / 10 ))"; xdotool key Return
+        wait_idle "$pid" "$rate" >/dev/null
+    fi
     xdotool mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 50 / 100)) click 1
     wait_idle "$pid" "$rate" >/dev/null
     local typed idle
     typed=$(now)
+    if [ "$CASE" = json ] || [ "$CASE" = paste ]; then
+        if [ "$CASE" = paste ]; then xdotool key ctrl+v; fi
+        xdotool type --delay 0 "abc"
+        idle=$(wait_idle "$pid" "$rate")
+        local what="3 keys"
+        [ "$CASE" = json ] || what="paste, 3 keys"
+        if [ "$CASE" = json ]; then
+            local paged
+            paged=$(now)
+            xdotool key --delay 0 Next Next Next Next Next
+            local pagedIdle
+            pagedIdle=$(wait_idle "$pid" "$rate")
+            what="$what to idle $(python3 -c "print(f'{$idle - $typed:6.3f}')") s   5 pages down to idle $(python3 -c "print(f'{$pagedIdle - $paged:6.3f}')")"
+        else
+            what="$what to idle $(python3 -c "print(f'{$idle - $typed:6.3f}')")"
+        fi
+        kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        kill $xvfb 2>/dev/null || true
+        echo "$(printf '%-8s' "$name") open-to-text $(python3 -c "print(f'{$shown - $start:6.2f}')") s   $what s"
+        return
+    fi
     xdotool type --delay 0 "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwx"
     idle=$(wait_idle "$pid" "$rate")
+    # SHOTS=prefix keeps a picture of the window after the typing.
+    [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name.png"
     # Ten pages down, as fast as the keyboard sends them.
     local paged
     paged=$(now)
@@ -144,7 +206,7 @@ measure() {
     python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
 }
 
-echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE")"
+echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE"), case $CASE"
 
 # The editor with a preloaded session holding the file.
 CONFIG="$WORK/config"

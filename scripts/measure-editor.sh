@@ -145,6 +145,14 @@ measure() {
     done
     shown=$(now)
     sleep 3  # let the colours and anything else started at opening finish
+    # A long file may still be going into the window: wait for a quiet second (at most a minute)
+    # before taking the rate at rest.
+    local quiet=0 a b
+    for _ in $(seq 120); do
+        a=$(cpu_ticks "$pid"); sleep 0.5; b=$(cpu_ticks "$pid")
+        if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
+        [ "$quiet" -lt 2 ] || break
+    done
     local rate
     rate=$(rest_rate "$pid")
     wait_idle "$pid" "$rate" >/dev/null

@@ -233,6 +233,8 @@ TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
 void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     // After a key that sent the caret far into a long text (the end key, going to a line, a find),
     // every key acts where the caret went: one that moves on from there waits until it is there.
+    if (coordinator_->hasPendingSelection() && event == QKeySequence::MoveToStartOfDocument)
+        return coordinator_->setSelection({0, 0}, true);
     if (coordinator_->hasPendingSelection() && !actsOnTheSelection(event) && event != QKeySequence::MoveToEndOfDocument)
         coordinator_->landPendingSelection();
     if (event == QKeySequence::Undo) return coordinator_->undo();

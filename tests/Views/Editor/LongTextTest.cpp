@@ -204,6 +204,13 @@ TEST(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
              f.undo();
          },
          text, {text.size(), 0}, true},
+        {"the start key after the end key",
+         [](EditorFixture& f) {
+             f.key(Qt::Key_End, Qt::ControlModifier);
+             f.key(Qt::Key_Home, Qt::ControlModifier);
+             f.type(QStringLiteral("s"));
+         },
+         u's' + text, {1, 0}, true},
         {"a move from there",
          [](EditorFixture& f) {
              f.key(Qt::Key_End, Qt::ControlModifier);

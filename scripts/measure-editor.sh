@@ -13,10 +13,11 @@
 #            that line (Ctrl+G)
 #   json   - JSON nesting 20 objects on every line: 3 keys typed into the middle of the window until
 #            idle, then 5 Page Downs until idle
-#   paste  - that many megabytes of such JavaScript pasted into a small file, then 3 keys, until idle
+#   paste  - a file of that many megabytes of such JavaScript copied whole (Ctrl+A, Ctrl+C) and pasted at
+#            its end, then 3 keys, until idle
 #   empty  - that many megabytes of empty lines (1 MB is 1,048,576 lines): from starting the program
 #            until it is idle
-# Needs Xvfb, xdotool, ImageMagick's import, python3, xclip (for paste) and kate.
+# Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
 set -euo pipefail
 
 MB=${1:-10}
@@ -33,7 +34,7 @@ if [[ "$MB" == *:* ]]; then
     case $CASE in
         real) "$SAMPLES" --write-sample="js:$MB:$FILE" ;;
         json) FILE="$WORK/sample.json"; "$SAMPLES" --write-sample="json:$MB:$FILE" ;;
-        paste) "$SAMPLES" --write-sample="js:$MB:$WORK/pasted.js"; "$SAMPLES" --write-sample="js:0.02:$FILE" ;;
+        paste) "$SAMPLES" --write-sample="js:$MB:$FILE" ;;
         empty) FILE="$WORK/sample.txt"; "$SAMPLES" --write-sample="empty:$MB:$FILE" ;;
         *) echo "unknown case $CASE" >&2; exit 2 ;;
     esac
@@ -124,7 +125,6 @@ measure() {
     until [ -s "$WORK/display" ]; do sleep 0.05; done
     export DISPLAY=:$(head -1 "$WORK/display")
 
-    [ "$CASE" != paste ] || { xclip -selection clipboard -loops 0 < "$WORK/pasted.js" & }
     local start pid shown
     start=$(now)
     (exec "$@") >"$WORK/$name.log" 2>&1 &
@@ -173,6 +173,10 @@ measure() {
     xdotool mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 50 / 100)) click 1
     wait_idle "$pid" "$rate" >/dev/null
     local typed idle
+    if [ "$CASE" = paste ]; then
+        xdotool key ctrl+a ctrl+c ctrl+End
+        wait_idle "$pid" "$rate" >/dev/null
+    fi
     typed=$(now)
     if [ "$CASE" = json ] || [ "$CASE" = paste ]; then
         if [ "$CASE" = paste ]; then xdotool key ctrl+v; fi

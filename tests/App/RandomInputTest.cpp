@@ -280,7 +280,8 @@ private:
 
     void key(QWidget* to, Qt::Key k, Qt::KeyboardModifiers mods) {
         QWidget* focus = QApplication::focusWidget();
-        QPointer<QWidget> receiver = focus && focus->window() == to ? focus : to->focusWidget() ? to->focusWidget() : to;
+        QPointer<QWidget> receiver = focus && focus->window() == to ? focus : to->focusWidget();
+        if (!receiver) receiver = to;
         describe(QStringLiteral("key %1 to %2").arg(QKeySequence(k | mods).toString(), name(receiver)));
         QString text;
         if (!(mods & (Qt::ControlModifier | Qt::AltModifier))) {

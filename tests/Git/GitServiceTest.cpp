@@ -275,6 +275,22 @@ TEST_F(GitServiceTest, InitialisesAFolderThatIsNoRepositoryAndWorksBeforeTheFirs
     GitService fresh;
     EXPECT_FALSE(await<bool>([&](auto d) { fresh.initRepo(d); }));
 
+    // An init still queued when another folder is opened reports back, as not done.
+    const QString other = tmp.mkdir("other");
+    gitOk(other, {"init", "-q"});
+    std::optional<bool> overtaken;
+    svc.run({"git", "status"});
+    svc.initRepo([&](bool ok) { overtaken = ok; });
+    attach(other);
+    EXPECT_TRUE(call([&](auto d) { svc.run({"git", "status"}, d); })) << "queued after the init";
+    EXPECT_EQ(overtaken, std::optional<bool>(false));
+
+    // A folder git cannot make a repository of: the init reports failure and says why.
+    tmp.write("broken/.git", "not a git file\n");
+    attach(tmp.file("broken"));
+    EXPECT_FALSE(call([&](auto d) { svc.initRepo(d); }));
+    EXPECT_TRUE(svc.lastError().has_value());
+
     const QString plain = tmp.mkdir("plain");
     attach(plain);
     ASSERT_FALSE(svc.isRepo());

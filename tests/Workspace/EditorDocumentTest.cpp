@@ -149,6 +149,12 @@ TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
 // Runs of typing and taking back, jumps elsewhere, reads only now and then, and a save: the text
 // read and the bytes written are always the edits replayed one by one.
 TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
+    {  // typed text, then Home and Delete: the first typed character goes, not the last
+        EditorDocument doc(QStringLiteral("/tmp/a.txt"), QStringLiteral("x\n"));
+        for (int i = 0; i < 3; ++i) doc.replaceText(i, 0, QString(QChar(u'a' + i)));
+        doc.replaceText(0, 1, QString());
+        EXPECT_EQ(doc.text(), "bcx\n");
+    }
     const QString start = QStringLiteral("first line\r\nsecond line\nthird\n");
     for (unsigned seed = 1; seed <= 30; ++seed) {
         EditorDocument doc(QStringLiteral("/tmp/a.txt"), start);
@@ -161,7 +167,7 @@ TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
         const auto next = [&r] { return (r = r * 1664525u + 1013904223u) >> 8; };
         qsizetype caret = next() % (expected.size() + 1);
         for (int step = 0; step < 60; ++step) {
-            const unsigned kind = next() % 10;
+            const unsigned kind = next() % 11;
             if (kind < 6) {  // type on at the caret
                 const QString typed = QString(QChar(u'a' + next() % 26)).repeated(1 + next() % 2);
                 doc.replaceText(caret, 0, typed);
@@ -178,6 +184,11 @@ TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
                 doc.replaceText(caret, n, QStringLiteral("<>"));
                 expected.replace(caret, n, QStringLiteral("<>"));
                 caret += 2;
+            } else if (kind == 9) {  // forward delete after the caret, the caret somewhere else now and then
+                if (next() % 2) caret = next() % (expected.size() + 1);
+                const qsizetype n = qMin<qsizetype>(expected.size() - caret, 1 + next() % 2);
+                doc.replaceText(caret, n, QString());
+                expected.remove(caret, n);
             } else {
                 ASSERT_EQ(doc.text(), expected) << "seed " << seed << " step " << step;
             }

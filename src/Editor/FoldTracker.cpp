@@ -36,18 +36,33 @@ struct Output {
     std::vector<FoldTracker::Checkpoint> checkpoints;
 };
 
-// Scans from `from` (a line start) in `state`. At every line start at or past `resyncFrom`,
+// Scans from `from` in `state`. At every offset at or past `resyncFrom` that `nextResync` names,
 // `resync(offset, state)` may end the scan; returns where it ended (the text's length at its end).
-template <typename Resync>
+template <typename Resync, typename NextResync>
 qsizetype scan(QStringView text, qsizetype from, FoldTracker::State& state, qsizetype resyncFrom, Resync resync,
-               Output& out) {
+               NextResync nextResync, Output& out) {
     const char16_t* s = text.utf16();
     const qsizetype n = text.size();
-    qsizetype lineStart = from;
     qsizetype lastCheckpoint = from;
-    bool inComment = false;
+    qsizetype lineStart = state.lineStart;
+    bool inComment = state.inComment;
     auto& stack = state.stack;
+    qsizetype resyncAt = nextResync(qMax(from + 1, resyncFrom));
+    const auto capture = [&] {
+        state.lineStart = lineStart;
+        state.inComment = inComment;
+    };
     for (qsizetype i = from; i < n; ++i) {
+        if (i >= resyncAt) {
+            capture();
+            if (resync(i, state)) return i;
+            resyncAt = nextResync(i + 1);
+        }
+        if (i - lastCheckpoint >= kCheckpointSpacing && stack.size() <= kCheckpointDepth) {
+            capture();
+            out.checkpoints.push_back({i, state});
+            lastCheckpoint = i;
+        }
         const char16_t c = s[i];
         const Kind kind = kindOf(c);
         if (kind == lineBreak) {
@@ -55,11 +70,6 @@ qsizetype scan(QStringView text, qsizetype from, FoldTracker::State& state, qsiz
             if (c == u'\r' && i + 1 < n && s[i + 1] == u'\n') ++i;
             lineStart = i + 1;
             inComment = false;  // a quoted run stays open across lines
-            if (lineStart >= resyncFrom && resync(lineStart, state)) return lineStart;
-            if (lineStart - lastCheckpoint >= kCheckpointSpacing && stack.size() <= kCheckpointDepth) {
-                out.checkpoints.push_back({lineStart, state});
-                lastCheckpoint = lineStart;
-            }
             continue;
         }
         if (kind == plain || inComment) continue;
@@ -98,7 +108,8 @@ bool isLineBreak(char16_t c) { return kindOf(c) == lineBreak; }
 void FoldTracker::reset(QStringView text) {
     Output out;
     State state;
-    scan(text, 0, state, text.size() + 1, [](qsizetype, const State&) { return false; }, out);
+    const qsizetype never = text.size() + 1;
+    scan(text, 0, state, never, [](qsizetype, const State&) { return false; }, [never](qsizetype) { return never; }, out);
     regions_ = std::move(out.regions);
     closeAt_ = std::move(out.closeAt);
     checkpoints_ = std::move(out.checkpoints);
@@ -132,7 +143,9 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
         while (candidate != endOfOld && candidate->offset + delta < offset) ++candidate;
         if (candidate == endOfOld || candidate->offset + delta != offset) return false;
         const State& then = candidate->state;
-        if (then.inString != now.inString || then.stack.size() != now.stack.size()) return false;
+        if (then.inString != now.inString || then.inComment != now.inComment ||
+            map(then.lineStart) != now.lineStart || then.stack.size() != now.stack.size())
+            return false;
         for (size_t k = 0; k < now.stack.size(); ++k) {
             const Open& a = then.stack[k];
             const Open& b = now.stack[k];
@@ -141,8 +154,13 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
         met = candidate;
         return true;
     };
+    // The next old checkpoint, as an offset of the edited text, at or after an offset.
+    const auto nextResync = [&](qsizetype offset) {
+        while (candidate != endOfOld && candidate->offset + delta < offset) ++candidate;
+        return candidate == endOfOld ? text.size() + 1 : candidate->offset + delta;
+    };
     Output out;
-    const qsizetype end = scan(text, from, state, at + inserted, resync, out);
+    const qsizetype end = scan(text, from, state, at + inserted, resync, nextResync, out);
     const qsizetype oldResume = met == endOfOld ? -1 : met->offset;  // in the earlier text
 
     // Regions: those closed before `from` stay, the rescan's replace the old ones up to where the
@@ -214,6 +232,7 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     if (met != endOfOld) {
         for (auto it = met; it != endOfOld; ++it) {
             Checkpoint moved{it->offset + delta, std::move(it->state)};
+            moved.state.lineStart = map(moved.state.lineStart);
             for (Open& o : moved.state.stack) {
                 o.lineStart = map(o.lineStart);
                 o.terminator = map(o.terminator);

@@ -2,7 +2,7 @@
 // The fold regions of an editor's text, kept up to date edit by edit. The scan that finds them is
 // restarted at the last checkpoint before an edit and stops at the first checkpoint past it where
 // its state is again what the earlier scan had there, so a keystroke costs a short rescan instead
-// of a pass over the whole text. The result is always the one a whole scan gives.
+// of a pass over the whole text, also inside a line of megabytes. The result is always the one a whole scan gives.
 #include <QList>
 #include <QStringView>
 #include <utility>
@@ -32,10 +32,12 @@ public:
     };
     struct State {
         char16_t inString = 0;
+        bool inComment = false;
+        qsizetype lineStart = 0;  // of the line being scanned
         std::vector<Open> stack;
     };
     struct Checkpoint {
-        qsizetype offset = 0;  // a line start
+        qsizetype offset = 0;  // anywhere, also inside a long line
         State state;
     };
 

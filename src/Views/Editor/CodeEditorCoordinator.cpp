@@ -166,8 +166,8 @@ qsizetype CodeEditorCoordinator::nextShowEnd() const {
     const std::vector<qsizetype>& breaks = text_.pieces().breaks();
     const auto piece = std::lower_bound(breaks.begin(), breaks.end(), shownTo_ + kShowStep);
     const qsizetype pieceEnd = piece == breaks.end() ? text.size() : *piece;
-    // After the next line terminator (never between a CR and its LF).
-    const QStringView rest = QStringView(text).sliced(shownTo_ + kShowStep);
+    // After the next line terminator (never between a CR and its LF), or a piece's start.
+    const QStringView rest = QStringView(text).sliced(shownTo_ + kShowStep, pieceEnd - shownTo_ - kShowStep);
     const auto at = std::find_if(rest.begin(), rest.end(), [](QChar c) { return c == u'\n' || c == u'\r'; });
     if (at == rest.end()) return pieceEnd;
     qsizetype end = shownTo_ + kShowStep + (at - rest.begin()) + 1;

@@ -87,12 +87,15 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     display->setUndoRedoEnabled(false);  // undo works on the exact text (EditHistory)
     folding_ = std::make_unique<FoldingLayoutManager>(display, &text_);
     // A copy of its own, made now and with room to grow: edits change it in place, and sharing the
-    // document's buffer would make the first keystroke copy the whole text.
-    if (document) document->prepareForEditing();
+    // document's buffer would make the first keystroke copy the whole text. The document reads its
+    // text from here meanwhile, so the text is held once besides the saved text.
     QString own = document ? document->text() : QString();
     TextSplice::makeRoom(own);
     text_.reset(std::move(own));
-    if (document) documentRevision_ = document->textRevision();
+    if (document) {
+        documentRevision_ = document->textRevision();
+        document->lendText(&text_.text());
+    }
     makeHighlighter();
 
     // The display gets the text's start now and the rest on later turns of the event loop: filling
@@ -111,7 +114,9 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     updateCursor();
 }
 
-CodeEditorCoordinator::~CodeEditorCoordinator() = default;
+CodeEditorCoordinator::~CodeEditorCoordinator() {
+    if (document_) document_->lendText(nullptr);
+}
 
 void CodeEditorCoordinator::makeHighlighter() {
     lastLanguage_ = language();
@@ -179,8 +184,8 @@ qsizetype CodeEditorCoordinator::nextShowEnd() const {
     const std::vector<qsizetype>& breaks = text_.pieces().breaks();
     const auto piece = std::lower_bound(breaks.begin(), breaks.end(), shownTo_ + kShowStep);
     const qsizetype pieceEnd = piece == breaks.end() ? text.size() : *piece;
-    // After the next line terminator (never between a CR and its LF).
-    const QStringView rest = QStringView(text).sliced(shownTo_ + kShowStep);
+    // After the next line terminator (never between a CR and its LF), or a piece's start.
+    const QStringView rest = QStringView(text).sliced(shownTo_ + kShowStep, pieceEnd - shownTo_ - kShowStep);
     const auto at = std::find_if(rest.begin(), rest.end(), [](QChar c) { return c == u'\n' || c == u'\r'; });
     if (at == rest.end()) return pieceEnd;
     qsizetype end = shownTo_ + kShowStep + (at - rest.begin()) + 1;
@@ -538,6 +543,7 @@ void CodeEditorCoordinator::syncFromDocument() {
     if (!document_ || document_->textRevision() == documentRevision_) return;
     documentRevision_ = document_->textRevision();
     replaceText(document_->text());
+    document_->lendText(&text_.text());
 }
 
 void CodeEditorCoordinator::replaceText(const QString& newText) {
@@ -575,7 +581,10 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
         else
             document_->setText(text_.text());
     }
-    if (document_) documentRevision_ = document_->textRevision();
+    if (document_) {
+        documentRevision_ = document_->textRevision();
+        document_->lendText(&text_.text());
+    }
     if (change.range.location < unshownKnown_.offset) unshownKnown_.offset = -1;
     if (searched_) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
     folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size());

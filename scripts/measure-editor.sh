@@ -5,8 +5,10 @@
 #   type   - 50 characters typed into the middle of the window's text area (near the file's start), until the
 #            program is idle again
 #   page   - then ten Page Down presses, until the program is idle again
+#   moves  - Ctrl+End, then ten Home/End presses, then a click in the text, each until idle again
 #   peak   - the program's peak resident memory with the file open, and after the typing
-# Usage: scripts/measure-editor.sh [megabytes=10 | an existing file] [brimel binary=build/bench/brimel]
+# Usage: scripts/measure-editor.sh [megabytes=10 | line:megabytes | an existing file] [brimel binary=build/bench/brimel]
+#   line:N makes a minified file: N megabytes of JavaScript on one line.
 # Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
 set -euo pipefail
 
@@ -16,7 +18,18 @@ WORK=$(mktemp -d /tmp/measure-editor.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null || true; [ -n "${KEEP_MEASURE:-}" ] || rm -rf "$WORK"' EXIT
 FILE="$WORK/sample.js"
 
-if [ -f "$MB" ]; then FILE=$(realpath "$MB"); else python3 - "$FILE" "$MB" <<'PY'
+if [ -f "$MB" ]; then FILE=$(realpath "$MB"); elif [ "${MB#line:}" != "$MB" ]; then python3 - "$FILE" "${MB#line:}" <<'PY'
+import sys
+path, mb = sys.argv[1], int(sys.argv[2])
+out, i, size = [], 0, 0
+while size < mb * 1024 * 1024:
+    block = (f"var m{i}=function(e,t,n){{\"use strict\";const c{i}=new Map(),l={i * 37 % 1000}.5e1;"
+             f"class S{i} extends B{{constructor(o){{super(o);this.k='k-{i}'}}get(d){{return c{i}.get(d)||`v${{d}}`}}}}"
+             f"e.exports={{name:\"m{i}\",re:/[a-z]+\\d{{2,}}/gi,list:[1,2,3,{i}],f:function(a){{return a&&a.x?a.x*2:null}}}}}};")
+    out.append(block); size += len(block); i += 1
+open(path, "w").write("".join(out))
+PY
+else python3 - "$FILE" "$MB" <<'PY'
 import sys
 path, mb = sys.argv[1], int(sys.argv[2])
 out, i = [], 0
@@ -136,12 +149,23 @@ measure() {
     xdotool key --delay 0 Next Next Next Next Next Next Next Next Next Next
     local pagedIdle
     pagedIdle=$(wait_idle "$pid" "$rate")
+    # Caret moves: to the end of the text, along the line, and a click.
+    local moved movedIdle homed homedIdle clicked clickedIdle
+    moved=$(now)
+    xdotool key --delay 0 ctrl+End
+    movedIdle=$(wait_idle "$pid" "$rate")
+    homed=$(now)
+    xdotool key --delay 0 Home End Home End Home End Home End Home End
+    homedIdle=$(wait_idle "$pid" "$rate")
+    clicked=$(now)
+    xdotool mousemove $(($2 + $4 * 50 / 100)) $(($3 + $5 * 40 / 100)) click 1
+    clickedIdle=$(wait_idle "$pid" "$rate")
     local endPeak
     endPeak=$(peak_kb "$pid")
     kill -9 "$pid" 2>/dev/null || true  # no save prompt for the typed text
     wait "$pid" 2>/dev/null || true
     kill $xvfb 2>/dev/null || true
-    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
+    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
 }
 
 echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE")"

@@ -2,6 +2,7 @@
 // The model of one window: its folder tree, open documents and active tab, overlay flags, and the
 // services it owns. Every setter announces its change (also when the value stays the same).
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -11,6 +12,7 @@
 
 #include "API/APICollectionFile.h"
 #include "API/APIService.h"
+#include "API/HTTPClient.h"
 #include "API/HTTPRequest.h"
 #include "API/HTTPResponse.h"
 #include "API/ResponseHistory.h"
@@ -91,7 +93,7 @@ public:
     bool hasActiveRequest() const { return activeRequest_.has_value(); }
     void clearActiveRequest();
     const std::optional<HTTPResponse>& lastResponse() const { return lastResponse_; }
-    bool isSending() const { return sendsInFlight_ > 0; }
+    bool isSending() const { return !sends_.isEmpty(); }
 
     // --- owned services, created once
     FindState& findState() { return findState_; }
@@ -105,6 +107,8 @@ public:
     void openNewlyCreated(const QString& fileUrl, const QString& name);
     void updateActiveRequest(const HTTPRequest& request);
     void sendActiveRequest();
+    // Stops every send in flight; each then shows and records as cancelled.
+    void cancelSends();
     void replay(const QUuid& entryId);
 
     // --- documents and tabs
@@ -190,7 +194,8 @@ private:
     ResponseHistory history_;
     std::optional<ActiveRequest> activeRequest_;
     std::optional<HTTPResponse> lastResponse_;
-    int sendsInFlight_ = 0;
+    QMap<quint64, HTTPClient::Cancel> sends_;  // the sends in flight, by serial number
+    quint64 sendSerial_ = 0;
     std::optional<SidebarPanel> sidebar_ = SidebarPanel::explorer;
     std::optional<GitFileChange> activeDiff_;
     std::optional<WhatsNewEntry> whatsNew_;

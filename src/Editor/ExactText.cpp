@@ -15,6 +15,7 @@ ExactText::ExactText(QString text) { reset(std::move(text)); }
 void ExactText::reset(QString text) {
     text_ = std::move(text);
     indexCrlf();
+    pieces_.reset(text_);
 }
 
 void ExactText::indexCrlf() {
@@ -47,9 +48,13 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 
     Change change;
     change.range = {a, b - a};
+    // The separator of a piece break at a stays before the new text, one at b after it.
     change.displayStart = toDisplay(a);
-    change.displayEnd = toDisplay(b);
+    change.displayEnd = toDisplay(b) - (pieces_.isBreak(b) ? 1 : 0);
     change.displayText = display(t);
+    const TextRange around = pieces_.around(text_, {a, b - a});
+    const qsizetype aroundStart = toDisplay(around.location);
+    const qsizetype aroundEnd = toDisplay(around.end()) - (pieces_.isBreak(around.end()) ? 1 : 0);
 
     // CR LF index: drop those inside [a, b), shift those after, add the new ones.
     const qsizetype delta = t.size() - (b - a);
@@ -64,16 +69,58 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 
     change.removed = text_.mid(a, b - a);
     TextSplice::replace(text_, a, b - a, t);
+    if (pieces_.edit(text_, a, b - a, t.size(), around.location, around.end())) {
+        // The pieces around the edit were broken afresh: the display takes them whole.
+        change.displayStart = aroundStart;
+        change.displayEnd = aroundEnd;
+        change.displayText = displayOf(around.location, around.end() + delta);
+    }
     change.text = std::move(t);
     return change;
 }
 
-qsizetype ExactText::toDisplay(qsizetype exact) const {
+qsizetype ExactText::withoutPieces(qsizetype exact) const {
     exact = qBound<qsizetype>(0, exact, text_.size());
     return exact - (std::lower_bound(crlf_.begin(), crlf_.end(), exact) - crlf_.begin());
 }
 
+qsizetype ExactText::toDisplay(qsizetype exact) const {
+    exact = qBound<qsizetype>(0, exact, text_.size());
+    return withoutPieces(exact) + pieces_.countUpTo(exact);
+}
+
 qsizetype ExactText::toExact(qsizetype display) const {
+    // The separator of the j-th piece break stands at withoutPieces(break) + j; those before the
+    // offset are not characters of the text.
+    const std::vector<qsizetype>& breaks = pieces_.breaks();
+    qsizetype lo = 0, hi = qsizetype(breaks.size());
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (withoutPieces(breaks[mid]) + mid < display) lo = mid + 1;
+        else hi = mid;
+    }
+    return fromWithoutPieces(display - lo);
+}
+
+QString ExactText::displayOf(qsizetype from, qsizetype to) const {
+    from = qBound<qsizetype>(0, from, text_.size());
+    to = qBound<qsizetype>(from, to, text_.size());
+    const std::vector<qsizetype>& breaks = pieces_.breaks();
+    auto it = std::upper_bound(breaks.begin(), breaks.end(), from);
+    if (it == breaks.end() || *it >= to) return display(QStringView(text_).sliced(from, to - from));
+    QString out;
+    out.reserve(to - from + 64);
+    for (qsizetype at = from;; ++it) {
+        const qsizetype end = (it == breaks.end() || *it >= to) ? to : *it;
+        out += display(QStringView(text_).sliced(at, end - at));
+        if (end == to) break;
+        out += QChar(kSeparator);
+        at = end;
+    }
+    return out;
+}
+
+qsizetype ExactText::fromWithoutPieces(qsizetype display) const {
     // The display offset of the j-th CR LF is crlf_[j] - j, strictly ascending.
     qsizetype lo = 0, hi = qsizetype(crlf_.size());
     while (lo < hi) {

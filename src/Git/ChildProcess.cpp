@@ -13,19 +13,34 @@ ChildProcess::ChildProcess(QObject* owner, std::function<void(Result)> done)
 
 ChildProcess::~ChildProcess() {
     // The owner is going away: nobody is left to hear how the process ended.
-    finished_ = true;
-    done_ = nullptr;
-    process_.disconnect(this);
-    if (process_.state() != QProcess::NotRunning) {
-        stop();
-        process_.waitForFinished(2000);
-    }
+    stopAndWait();
+}
+
+void ChildProcess::signal(int number) {
+    if (pid_ <= 0) return;
+    // The group outlives its leader while anything it started still runs.
+    if (ownProcessGroup_) ::kill(-pid_t(pid_), number);
+    else if (process_.state() != QProcess::NotRunning) ::kill(pid_t(pid_), number);
 }
 
 void ChildProcess::stop() {
-    const qint64 pid = process_.processId();
-    if (ownProcessGroup_ && pid > 0) ::kill(-pid_t(pid), SIGKILL);
-    process_.kill();
+    if (process_.state() == QProcess::NotRunning) return;
+    signal(SIGTERM);
+    killTimer_.start(kGraceMs);
+}
+
+void ChildProcess::stopAndWait() {
+    finished_ = true;
+    done_ = nullptr;
+    process_.disconnect(this);
+    if (process_.state() == QProcess::NotRunning) return;
+    // git cleans up after itself on SIGTERM (a clone removes its half-made folder).
+    signal(SIGTERM);
+    if (!process_.waitForFinished(kGraceMs)) {
+        signal(SIGKILL);
+        process_.waitForFinished(2000);
+    }
+    signal(SIGKILL);  // whatever of the group is left
 }
 
 void ChildProcess::prepareExec(const Request& request) {
@@ -41,7 +56,7 @@ void ChildProcess::prepareExec(const Request& request) {
     execEnvp_.push_back(nullptr);
 }
 
-void ChildProcess::start(const Request& request, QObject* owner, std::function<void(Result)> done) {
+ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::function<void(Result)> done) {
     auto* child = new ChildProcess(owner, std::move(done));
     QProcess& p = child->process_;
     p.setProgram(QStringLiteral("/usr/bin/env"));
@@ -60,20 +75,40 @@ void ChildProcess::start(const Request& request, QObject* owner, std::function<v
     char* const* argv = child->execArgv_.data();
     char* const* envp = child->execEnvp_.data();
     p.setChildProcessModifier([argv, envp, group = request.ownProcessGroup] {
-        if (group) ::setpgid(0, 0);
+        if (group) ::setsid();
         ::execve(argv[0], argv, envp);
     });
 
+    QObject::connect(&p, &QProcess::started, child, [child] { child->pid_ = child->process_.processId(); });
     QObject::connect(&p, &QProcess::finished, child, [child](int code, QProcess::ExitStatus status) {
-        child->result_.exitCode = status == QProcess::NormalExit && !child->result_.timedOut ? code : -1;
+        const bool stopped = child->result_.timedOut || child->result_.stalled || child->result_.outputTooLarge;
+        child->result_.exitCode = status == QProcess::NormalExit && !stopped ? code : -1;
+        if (stopped) child->signal(SIGKILL);  // what the leader left behind of the group
         child->finish();
     });
+    child->killTimer_.setSingleShot(true);
+    QObject::connect(&child->killTimer_, &QTimer::timeout, child, [child] { child->signal(SIGKILL); });
     QObject::connect(&p, &QProcess::errorOccurred, child, [child](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart) return;  // crashes and kills arrive through finished
         child->result_.startError = child->process_.errorString();
         // May be reported from inside start(): answer on a later turn, like every other outcome.
         QMetaObject::invokeMethod(child, [child] { child->finish(); }, Qt::QueuedConnection);
     });
+    if (request.maxOutputBytes > 0) {
+        const qint64 bound = request.maxOutputBytes;
+        auto check = [child, bound](QProcess::ProcessChannel channel) {
+            if (child->result_.outputTooLarge) return;
+            const QProcess::ProcessChannel current = child->process_.readChannel();
+            child->process_.setReadChannel(channel);
+            const qint64 held = child->process_.bytesAvailable();
+            child->process_.setReadChannel(current);
+            if (held <= bound) return;
+            child->result_.outputTooLarge = true;
+            child->stop();
+        };
+        QObject::connect(&p, &QProcess::readyReadStandardOutput, child, [check] { check(QProcess::StandardOutput); });
+        QObject::connect(&p, &QProcess::readyReadStandardError, child, [check] { check(QProcess::StandardError); });
+    }
     if (request.timeoutMs > 0) {
         child->timer_.setSingleShot(true);
         QObject::connect(&child->timer_, &QTimer::timeout, child, [child] {
@@ -82,16 +117,38 @@ void ChildProcess::start(const Request& request, QObject* owner, std::function<v
         });
         child->timer_.start(request.timeoutMs);
     }
+    if (request.stallTimeoutMs > 0) {
+        QTimer& stall = child->stallTimer_;
+        stall.setSingleShot(true);
+        stall.setInterval(request.stallTimeoutMs);
+        QObject::connect(&stall, &QTimer::timeout, child, [child] {
+            child->result_.stalled = true;
+            child->stop();
+        });
+        // Anything printed, progress included, is a sign of life.
+        const auto alive = [child] {
+            if (!child->result_.stalled) child->stallTimer_.start();
+        };
+        QObject::connect(&p, &QProcess::readyReadStandardOutput, child, alive);
+        QObject::connect(&p, &QProcess::readyReadStandardError, child, alive);
+        stall.start();
+    }
     p.start();
+    return child;
 }
 
 void ChildProcess::finish() {
     if (finished_) return;
     finished_ = true;
     timer_.stop();
-    result_.standardOutput = process_.readAllStandardOutput();
-    if (process_.processChannelMode() != QProcess::MergedChannels)
-        result_.standardError = process_.readAllStandardError();
+    stallTimer_.stop();
+    killTimer_.stop();
+    // Output past a bound is nobody's answer: it is dropped rather than handed on.
+    if (!result_.outputTooLarge) {
+        result_.standardOutput = process_.readAllStandardOutput();
+        if (process_.processChannelMode() != QProcess::MergedChannels)
+            result_.standardError = process_.readAllStandardError();
+    }
     auto done = std::move(done_);
     Result result = std::move(result_);
     deleteLater();

@@ -12,7 +12,7 @@
 #include "Editor/EditingAssistance.h"
 #include "Editor/FindMatcher.h"
 #include "Editor/FindState.h"
-#include "Editor/HighlighterFactory.h"
+#include "Editor/HighlighterRule.h"
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "Editor/TokenRole.h"
@@ -50,7 +50,7 @@ TextEdit editRecord(const ExactText::Change& change, TextEdit::Point start) {
                     change.range.location + change.text.size(),
                     start,
                     pointAfter(start, ExactText::display(change.removed)),
-                    pointAfter(start, change.displayText)};
+                    pointAfter(start, ExactText::display(change.text))};
 }
 
 // The exact range of some visible lines, whole, terminators included; all of the text when none.
@@ -95,7 +95,7 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     // it costs about a second per ten megabytes, none of it needed to show the first lines.
     shownTo_ = nextShowEnd();
     mirroring_ = true;
-    display->setPlainText(ExactText::display(QStringView(text_.text()).first(shownTo_)));
+    display->setPlainText(text_.displayOf(0, shownTo_));
     mirroring_ = false;
     countedTo_ = shownTo_;
     if (!isFullyShown()) showing_.start(0, this);
@@ -112,7 +112,7 @@ CodeEditorCoordinator::~CodeEditorCoordinator() = default;
 void CodeEditorCoordinator::makeHighlighter() {
     lastLanguage_ = language();
     parseWorker_.reset();
-    highlighter_ = HighlighterFactory::make(lastLanguage_);
+    highlighter_ = HighlighterRule::make(lastLanguage_, text_.size());
     treeSitter_ = dynamic_cast<TreeSitterHighlighter*>(highlighter_.get());
     if (!treeSitter_) return;
     parseWorker_ = std::make_unique<ParseWorker>(treeSitter_->language());
@@ -137,10 +137,20 @@ CodeLanguage CodeEditorCoordinator::language() const {
     return document_ ? document_->language() : CodeLanguage::plain;
 }
 
-TextEdit::Point CodeEditorCoordinator::displayPoint(qsizetype displayOffset) const {
-    const QTextBlock block = view_->document()->findBlock(int(displayOffset));
+TextEdit::Point CodeEditorCoordinator::pointOf(qsizetype exact) const {
+    QTextBlock block = view_->document()->findBlock(int(toDisplay(exact)));
     if (!block.isValid()) return {};
-    return {block.blockNumber(), displayOffset - block.position()};
+    const int row = lineOf(block);
+    while (!startsLine(block) && block.previous().isValid()) block = block.previous();
+    return {row, exact - toExact(block.position())};
+}
+
+int CodeEditorCoordinator::lineOf(const QTextBlock& block) const {
+    return block.blockNumber() - int(text_.pieces().countUpTo(toExact(block.position())));
+}
+
+bool CodeEditorCoordinator::startsLine(const QTextBlock& block) const {
+    return !text_.pieces().isBreak(toExact(block.position()));
 }
 
 void CodeEditorCoordinator::leaveBusy() {
@@ -152,18 +162,23 @@ void CodeEditorCoordinator::leaveBusy() {
 qsizetype CodeEditorCoordinator::nextShowEnd() const {
     const QString& text = text_.text();
     if (text.size() - shownTo_ <= kShowStep) return text.size();
+    // The start of a long line's piece serves as well as a line's.
+    const std::vector<qsizetype>& breaks = text_.pieces().breaks();
+    const auto piece = std::lower_bound(breaks.begin(), breaks.end(), shownTo_ + kShowStep);
+    const qsizetype pieceEnd = piece == breaks.end() ? text.size() : *piece;
     // After the next line terminator (never between a CR and its LF).
     const QStringView rest = QStringView(text).sliced(shownTo_ + kShowStep);
     const auto at = std::find_if(rest.begin(), rest.end(), [](QChar c) { return c == u'\n' || c == u'\r'; });
-    if (at == rest.end()) return text.size();
+    if (at == rest.end()) return pieceEnd;
     qsizetype end = shownTo_ + kShowStep + (at - rest.begin()) + 1;
     if (*at == u'\r' && end < text.size() && text[end] == u'\n') ++end;
-    return end;
+    return qMin(end, pieceEnd);
 }
 
 int CodeEditorCoordinator::lineCount() const {
     if (!view_) return 0;
-    return view_->document()->blockCount() + (countedTo_ >= text_.size() ? int(unshownBreaks_) : 0);
+    return view_->document()->blockCount() - int(text_.pieces().countBefore(shownTo_)) +
+           (countedTo_ >= text_.size() ? int(unshownBreaks_) : 0);
 }
 
 void CodeEditorCoordinator::countUnshownBreaks() {
@@ -189,12 +204,14 @@ void CodeEditorCoordinator::showUpTo(qsizetype end) {
         QTextCursor cursor(display);
         cursor.movePosition(QTextCursor::End);
         mirroring_ = true;
-        cursor.insertText(ExactText::display(QStringView(text_.text()).sliced(shownTo_, end - shownTo_)));
+        const bool piece = text_.pieces().isBreak(shownTo_);
+        cursor.insertText((piece ? QString(QChar(ExactText::kSeparator)) : QString()) + text_.displayOf(shownTo_, end));
         mirroring_ = false;
     }
+    const qsizetype piecesAdded = text_.pieces().countBefore(end) - text_.pieces().countBefore(shownTo_);
     shownTo_ = end;
     if (countedTo_ >= end) {
-        unshownBreaks_ -= display->blockCount() - blocksBefore;
+        unshownBreaks_ -= display->blockCount() - blocksBefore - piecesAdded;
     } else {  // shown before counted: counting goes on from here
         countedTo_ = end;
         unshownBreaks_ = 0;
@@ -297,9 +314,10 @@ void CodeEditorCoordinator::selectionChanged() {
 void CodeEditorCoordinator::updateCursor() {
     if (!view_ || !document_) return;
     const int position = view_->textCursor().selectionStart();
-    const QTextBlock block = view_->document()->findBlock(position);
-    const int line = block.blockNumber() + 1;
-    const int column = qMax(position - block.position() + 1, 1);
+    const qsizetype exact = toExact(position);
+    const TextEdit::Point point = pointOf(exact);
+    const int line = point.row + 1;
+    const int column = int(qMax<qsizetype>(point.col + 1, 1));
     // Reported on a later turn, after the edit or move that caused it has been fully processed.
     const QPointer<EditorDocument> document = document_;
     QMetaObject::invokeMethod(
@@ -357,7 +375,8 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     if (origin != Origin::external && view_->isReadOnly()) return false;  // the change check
     const qsizetype a = qBound<qsizetype>(0, range.location, text_.size());
     const qsizetype b = qBound<qsizetype>(a, range.end(), text_.size());
-    showThrough(b);
+    // The display takes the pieces around the edit whole when it breaks them afresh.
+    showThrough(b + 2 * LinePieces::kMaxPiece);
     const TextRange before = selection();
     if (QStringView(text_.text()).mid(a, b - a) == text) {
         setSelection(after, true);
@@ -368,9 +387,10 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     QTextDocument* display = view_->document();
     const ExactText::Change change = text_.replace({a, b - a}, text);
     shiftShown(change.text.size() - change.range.length);  // the change lies within what is shown
-    const TextEdit::Point startPoint = displayPoint(change.displayStart);
     folding_->releaseFrom(display->findBlock(int(change.displayStart)).blockNumber());
     mirror(change.displayStart, change.displayEnd, change.displayText);
+    // Lines before the change are as they were: its start point reads the same either side.
+    const TextEdit::Point startPoint = pointOf(change.range.location);
 
     noteEdit(change, startPoint);
     if (origin == Origin::external) history_.clear();
@@ -396,7 +416,7 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
 
     const qsizetype exactStart = toExact(position);
     const qsizetype exactEnd = toExact(position + removed);
-    const QString before = ExactText::display(QStringView(text_.text()).mid(exactStart, exactEnd - exactStart));
+    const QString before = text_.displayOf(exactStart, exactEnd);
     QTextCursor slice(display);
     slice.setPosition(position);
     slice.setPosition(position + added, QTextCursor::KeepAnchor);
@@ -414,15 +434,13 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
     folding_->releaseChangedFrom(display->findBlock(int(position + prefix)).blockNumber());
     const ExactText::Change change = text_.replace(range, inserted);
     shiftShown(change.text.size() - change.range.length);
-    // Lines before the change are as they were: its start point reads the same either side.
-    const TextEdit::Point startPoint = displayPoint(change.displayStart);
     if (change.range != range || change.displayText != addedDisplay) {
         // The exact text joined or split a CR LF, or took a character the display shows otherwise
         // (a line separator inside a line): show it as it is.
         const qsizetype shownEnd = change.displayEnd + (newLength - oldLength);
         mirror(change.displayStart, shownEnd, change.displayText);
     }
-    noteEdit(change, startPoint);
+    noteEdit(change, pointOf(change.range.location));
     history_.record({change.range.location, change.removed, change.text, selectionBefore, selection(), false});
     textDidChange(true, change);
     leaveBusy();
@@ -541,7 +559,9 @@ TextRange CodeEditorCoordinator::visibleRange() const {
 
 void CodeEditorCoordinator::highlight() {
     if (!view_ || highlighting_) return;
-    if (language() != lastLanguage_ || !highlighter_) makeHighlighter();
+    // A text grown past what a syntax tree may cover lets its tree go.
+    if (language() != lastLanguage_ || !highlighter_ || (treeSitter_ && !HighlighterRule::allowsTree(text_.size())))
+        makeHighlighter();
     // Nothing on screen, nothing to colour: noted edits wait for the next call.
     const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
     if (lines.isEmpty()) return;

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSet>
+#include <QTextBlock>
 #include <memory>
 #include <optional>
 
@@ -104,6 +105,10 @@ public:
     void showAll();
     // The text's lines, those the display does not hold yet included.
     int lineCount() const;
+    // The text's line (from 0) a display block shows, and whether the block starts it rather than
+    // continuing a long line shown in pieces.
+    int lineOf(const QTextBlock& block) const;
+    bool startsLine(const QTextBlock& block) const;
 
 signals:
     // The outermost edit finished; model updates held back meanwhile may run now.
@@ -132,7 +137,8 @@ private:
     void step(int delta);
     void paintFindHighlights();
     CodeLanguage language() const;
-    TextEdit::Point displayPoint(qsizetype displayOffset) const;
+    // Row and column of an exact offset the display holds.
+    TextEdit::Point pointOf(qsizetype exact) const;
     void leaveBusy();
     // Appends the exact text up to `end` (a line start, or the end) to the display.
     void showUpTo(qsizetype end);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <malloc.h>
@@ -182,6 +183,7 @@ bool AppState::confirmDiskChange(EditorDocument* document) {
         alert.title = QStringLiteral("“%1” was changed on disk since it was opened.").arg(document->displayName());
         alert.message = QStringLiteral("Saving replaces the version on disk with yours; the other changes are lost.");
         alert.buttons = {QStringLiteral("Overwrite"), QStringLiteral("Cancel")};
+        alert.defaultButton = 1;  // a reflexive Return keeps the other program's change
         break;
     case EditorDocument::DiskChange::missing:
         alert.title = QStringLiteral("“%1” was moved or deleted since it was opened.").arg(document->displayName());
@@ -327,9 +329,31 @@ void AppState::startWatching(const QString& path) {
     watcher_ = std::make_unique<FolderWatcher>(path, [self] {
         if (self) self->handleExternalChange();
     });
+    tellOfUnwatchedFolders();
+}
+
+bool AppState::watchesEverything() const { return !watcher_ || watcher_->watchesEverything(); }
+
+void AppState::refreshUnwatched() {
+    if (!watchesEverything() && rootNode_) rootNode_->refreshLoaded();
+}
+
+void AppState::tellOfUnwatchedFolders() {
+    static bool told = false;  // once a run: the limit is the system's, not the folder's
+    if (told || watchesEverything()) return;
+    told = true;
+    // Later, so a folder being opened is not held up by the question.
+    QTimer::singleShot(0, this, [] {
+        Prompter::current().ask({QStringLiteral("Some folders are not watched for changes."),
+                                 QStringLiteral("The system’s limit of watched folders is reached. Folders that are not "
+                                                "watched are listed again when you open them or return to the window."),
+                                 {},
+                                 true});
+    });
 }
 
 void AppState::handleExternalChange() {
+    tellOfUnwatchedFolders();  // a folder made since may have gone unwatched
     if (rootNode_) rootNode_->refreshLoaded();
     for (EditorDocument* d : documents_) {
         if (!d->url() || d->isDirty()) continue;

@@ -139,6 +139,10 @@ public:
     void checkWhatsNew();
     // Runs what the folder watcher triggers; public so the window can force a refresh.
     void handleExternalChange();
+    // False while some folder under the open one goes unwatched (the system ran out of watches).
+    bool watchesEverything() const;
+    // Lists the loaded part of the tree again when some of it is not watched (as it is shown).
+    void refreshUnwatched();
 
 signals:
     void changed();  // any change, including a whole-object refresh
@@ -167,6 +171,7 @@ private:
     bool writeOrReport(EditorDocument* document, const std::optional<QString>& to);
     void rememberFolder(const QString& path);
     void startWatching(const QString& path);
+    void tellOfUnwatchedFolders();
     void setFlag(bool& field, bool value);
     void setActiveRequest(const std::optional<ActiveRequest>& value);
     void setLastResponse(const std::optional<HTTPResponse>& value);

@@ -96,12 +96,13 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
     if (request.maxOutputBytes > 0) {
         const qint64 bound = request.maxOutputBytes;
         auto check = [child, bound](QProcess::ProcessChannel channel) {
-            if (child->result_.outputTooLarge) return;
             const QProcess::ProcessChannel current = child->process_.readChannel();
             child->process_.setReadChannel(channel);
+            // Past the bound nothing is kept, also while a stopped child takes its time to end.
+            if (child->result_.outputTooLarge) child->process_.readAll();
             const qint64 held = child->process_.bytesAvailable();
             child->process_.setReadChannel(current);
-            if (held <= bound) return;
+            if (child->result_.outputTooLarge || held <= bound) return;
             child->result_.outputTooLarge = true;
             child->stop();
         };

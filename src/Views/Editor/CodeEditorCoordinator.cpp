@@ -17,6 +17,7 @@
 #include "Editor/TreeSitterHighlighter.h"
 #include "Editor/TokenRole.h"
 #include "Platform/Lines.h"
+#include "Platform/TextSplice.h"
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/Editor/FoldingLayoutManager.h"
@@ -81,10 +82,12 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     QTextDocument* display = view->document();
     display->setUndoRedoEnabled(false);  // undo works on the exact text (EditHistory)
     folding_ = std::make_unique<FoldingLayoutManager>(display, &text_);
-    // The document's text, shared until the first edit makes a copy of its own with room to grow
-    // (edits then change it in place): a text only read is held once. The document reads its text
-    // from here meanwhile.
-    text_.reset(document ? document->text() : QString());
+    // A copy of its own, made now and with room to grow: edits change it in place, and sharing the
+    // document's buffer would make the first keystroke copy the whole text. The document reads its
+    // text from here meanwhile, so the text is held once besides the saved text.
+    QString own = document ? document->text() : QString();
+    TextSplice::makeRoom(own);
+    text_.reset(std::move(own));
     if (document) {
         documentRevision_ = document->textRevision();
         document->lendText(&text_.text());

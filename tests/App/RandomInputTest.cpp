@@ -4,7 +4,7 @@
 // Environment: BRIMEL_RANDOM_SEED, BRIMEL_RANDOM_STEPS, BRIMEL_RANDOM_SECONDS (any of them also runs
 // the test while it is otherwise skipped); BRIMEL_RANDOM_TRACE prints every step. Every failure
 // names the seed and the step that replays it.
-constexpr bool kEditMenuFixed = false;  // the Edit items loop through the shortcut map outside text fields
+constexpr bool kEditMenuFixed = true;  // the Edit items no longer loop through the shortcut map outside text fields
 
 #include <gtest/gtest.h>
 

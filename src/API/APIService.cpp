@@ -107,8 +107,8 @@ void APIService::reload() {
             const qsizetype before = previous.value(path, -1);
             // A file that still holds what was last read or written keeps its record as it is,
             // so a request being edited is not replaced by its own reading.
-            if (before >= 0 && !collections_[before].requests.isEmpty() && known.value(path).text == *read.text &&
-                known.contains(path)) {
+            if (before >= 0 && !collections_[before].requests.isEmpty() && known.contains(path) &&
+                known.value(path).text == *read.text) {
                 known_.insert(path, {read.stamp, *read.text});
                 files.append(collections_[before]);
                 continue;

@@ -37,7 +37,8 @@ QString sizeText(qint64 bytes) {
 
 QString durationText(int milliseconds) {
     constexpr int minute = 60 * 1000;
-    if (milliseconds % minute == 0) return QStringLiteral("%1 minute%2").arg(milliseconds / minute).arg(milliseconds == minute ? "" : "s");
+    if (milliseconds % minute == 0)
+        return QStringLiteral("%1 minute%2").arg(milliseconds / minute).arg(milliseconds == minute ? "" : "s");
     if (milliseconds % 1000 == 0) return QStringLiteral("%1 seconds").arg(milliseconds / 1000);
     return QStringLiteral("%1 ms").arg(milliseconds);
 }
@@ -213,6 +214,14 @@ private:
             if (error == QNetworkReply::NoError) return complete({id_, std::nullopt, HTTPError::noResponse()});
             // Our own stops are handled above; the transfer time-out is the only cancellation left.
             if (error == QNetworkReply::OperationCanceledError) return complete({id_, std::nullopt, HTTPError::timedOut()});
+            // The HTTP layer says only "Connection closed", for a body cut short and for an answer that
+            // never was a response alike.
+            if (error == QNetworkReply::RemoteHostClosedError) {
+                const QString why = status.isValid()
+                                        ? QStringLiteral("The server closed the connection before the whole response arrived.")
+                                        : QStringLiteral("The server closed the connection without sending a complete response.");
+                return complete({id_, std::nullopt, HTTPError::transport(why)});
+            }
             return complete({id_, std::nullopt, HTTPError::transport(reply_->errorString())});
         }
         if (followRedirect(status.toInt())) return;

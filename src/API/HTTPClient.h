@@ -68,7 +68,6 @@ void setTimeoutMs(int milliseconds);
 int totalTimeoutMs();
 void setTotalTimeoutMs(int milliseconds);
 
-
 // The most bytes a response body may hold once its content coding is undone (50 MB unless
 // changed, e.g. by tests). A larger body stops the transfer and the send fails with bodyTooLarge,
 // so a server that streams without end, or a small body that inflates without end, cannot fill

@@ -563,9 +563,11 @@ QString serialize(const QList<HTTPRequest>& requests) {
     }
     QString text = out.finish(file->text.endsWith(u'\n'));
     if (lastKept && lastKept != &file->sections.last()) {
+        // Where the last line with content ends, before its line end.
         auto contentEnd = [](const QString& t) {
             qsizetype end = t.size();
             while (end > 0 && FormatText::isWhitespaceOrNewline(t[end - 1])) --end;
+            while (end < t.size() && t[end] != u'\r' && t[end] != u'\n') ++end;
             return end;
         };
         text = text.left(contentEnd(text)) + file->text.mid(contentEnd(file->text));

@@ -14,6 +14,7 @@ ExactText::ExactText(QString text) { reset(std::move(text)); }
 
 void ExactText::reset(QString text) {
     text_ = std::move(text);
+    firstBreak_ = -2;
     indexCrlf();
     pieces_.reset(text_);
 }
@@ -67,6 +68,8 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     first = crlf_.erase(first, last);
     crlf_.insert(first, added.begin(), added.end());
 
+    const bool addsBreak = t.contains(u'\n') || t.contains(u'\r');
+    if ((firstBreak_ == -1 && addsBreak) || (firstBreak_ >= 0 && a <= firstBreak_ + 1)) firstBreak_ = -2;
     change.removed = text_.mid(a, b - a);
     TextSplice::replace(text_, a, b - a, t);
     if (pieces_.edit(text_, a, b - a, t.size(), around.location, around.end())) {
@@ -156,10 +159,11 @@ QString ExactText::display(QStringView exact) {
 }
 
 QString ExactText::newline() const {
-    for (qsizetype i = 0; i < text_.size(); ++i) {
-        const QChar c = text_[i];
-        if (c == u'\n') return QStringLiteral("\n");
-        if (c == u'\r') return (i + 1 < text_.size() && text_[i + 1] == u'\n') ? QStringLiteral("\r\n") : QStringLiteral("\r");
+    if (firstBreak_ == -2) {
+        const qsizetype lf = text_.indexOf(u'\n');
+        const qsizetype cr = QStringView(text_).first(lf < 0 ? text_.size() : lf).indexOf(u'\r');
+        firstBreak_ = cr >= 0 ? cr : lf;
     }
-    return QStringLiteral("\n");
+    if (firstBreak_ < 0 || text_[firstBreak_] == u'\n') return QStringLiteral("\n");
+    return firstBreak_ + 1 < text_.size() && text_[firstBreak_ + 1] == u'\n' ? QStringLiteral("\r\n") : QStringLiteral("\r");
 }

@@ -65,5 +65,8 @@ private:
     qsizetype fromWithoutPieces(qsizetype display) const;
 
     std::vector<qsizetype> crlf_;  // exact offsets of the CR of every CR LF, ascending
+    // Where the first CR or LF is: -1 for none, -2 while not known (a long line is not read for it
+    // at every keystroke).
+    mutable qsizetype firstBreak_ = -2;
     LinePieces pieces_;
 };

@@ -66,11 +66,12 @@ qsizetype RegexHighlighter::lineStartOf(const QString& text, qsizetype offset) {
     LineSeen& seen = lineSeen_;
     if (seen.lineStart < 0 || offset < seen.lineStart) {
         seen.lineStart = offset == 0 ? 0 : text.lastIndexOf(u'\n', offset - 1) + 1;
+        seen.checkedTo = offset;
     } else if (offset > seen.checkedTo) {
         const qsizetype lf = QStringView(text).sliced(seen.checkedTo, offset - seen.checkedTo).lastIndexOf(u'\n');
         if (lf >= 0) seen.lineStart = seen.checkedTo + lf + 1;
+        seen.checkedTo = offset;
     }
-    seen.checkedTo = qMax(offset, seen.lineStart);
     return seen.lineStart;
 }
 
@@ -152,7 +153,8 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     };
     // A comment runs from its introducer to the end of its line, so the passes start at the first
     // introducer of the range's first line, which is all of them on a long line.
-    const qsizetype firstLine = lineStartOf(text, range.location);
+    const bool any = range.length > 0;
+    const qsizetype firstLine = any ? lineStartOf(text, range.location) : 0;
     const qsizetype firstBreak = QStringView(text).sliced(range.location, range.length).indexOf(u'\n');
     const qsizetype firstLineEnd = firstBreak < 0 ? -1 : range.location + firstBreak;
     const auto commentPass = [&](const RegularExpression& re, IntroducerSeen& seen, QStringView introducer) {
@@ -170,15 +172,16 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
         pass(re, 0, TokenRole::comment, from, nextLine < 0 ? text.size() : nextLine + 1);
     };
 
-    // Order is precedence, lowest first: the caller paints later spans over earlier ones.
-    pass(funcRegex(), 1, TokenRole::function, wordsFrom, wordsTo);
-    if (typeRegex_) pass(*typeRegex_, 0, TokenRole::type, wordsFrom, wordsTo);
-    if (keywordRegex_) pass(*keywordRegex_, 0, TokenRole::keyword, wordsFrom, wordsTo);
-    pass(attrRegex(), 0, TokenRole::attribute, wordsFrom, wordsTo);
-    pass(numberRegex(), 0, TokenRole::number, wordsFrom, wordsTo);
+    // Order is precedence, lowest first: the caller paints later spans over earlier ones. An empty
+    // range is touched by no span: it only lays the resume points of strings and comments.
+    if (any) pass(funcRegex(), 1, TokenRole::function, wordsFrom, wordsTo);
+    if (any && typeRegex_) pass(*typeRegex_, 0, TokenRole::type, wordsFrom, wordsTo);
+    if (any && keywordRegex_) pass(*keywordRegex_, 0, TokenRole::keyword, wordsFrom, wordsTo);
+    if (any) pass(attrRegex(), 0, TokenRole::attribute, wordsFrom, wordsTo);
+    if (any) pass(numberRegex(), 0, TokenRole::number, wordsFrom, wordsTo);
     delimitedPass(Delimited::string, text, range, spans);
-    if (lineCommentRegex_) commentPass(*lineCommentRegex_, lineCommentSeen_, *lineComment_);
-    if (supportsHashComment_) commentPass(hashCommentRegex(), hashCommentSeen_, u"#");
+    if (any && lineCommentRegex_) commentPass(*lineCommentRegex_, lineCommentSeen_, *lineComment_);
+    if (any && supportsHashComment_) commentPass(hashCommentRegex(), hashCommentSeen_, u"#");
     if (supportsBlockComment_) delimitedPass(Delimited::blockComment, text, range, spans);
     return spans;
 }

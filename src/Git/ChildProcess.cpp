@@ -79,7 +79,6 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
         ::execve(argv[0], argv, envp);
     });
 
-    QObject::connect(&p, &QProcess::started, child, [child] { child->pid_ = child->process_.processId(); });
     QObject::connect(&p, &QProcess::finished, child, [child](int code, QProcess::ExitStatus status) {
         const bool stopped = child->result_.timedOut || child->result_.stalled || child->result_.outputTooLarge;
         child->result_.exitCode = status == QProcess::NormalExit && !stopped ? code : -1;
@@ -97,12 +96,13 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
     if (request.maxOutputBytes > 0) {
         const qint64 bound = request.maxOutputBytes;
         auto check = [child, bound](QProcess::ProcessChannel channel) {
-            if (child->result_.outputTooLarge) return;
             const QProcess::ProcessChannel current = child->process_.readChannel();
             child->process_.setReadChannel(channel);
+            // Past the bound nothing is kept, also while a stopped child takes its time to end.
+            if (child->result_.outputTooLarge) child->process_.readAll();
             const qint64 held = child->process_.bytesAvailable();
             child->process_.setReadChannel(current);
-            if (held <= bound) return;
+            if (child->result_.outputTooLarge || held <= bound) return;
             child->result_.outputTooLarge = true;
             child->stop();
         };
@@ -134,6 +134,8 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
         stall.start();
     }
     p.start();
+    // Kept apart from QProcess, which forgets it once the leader has ended: the group may not have.
+    child->pid_ = p.processId();
     return child;
 }
 

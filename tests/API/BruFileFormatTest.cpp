@@ -217,4 +217,16 @@ TEST(BruFileFormatRewriteTest, MissingBlocksAreAddedAndCrlfIsKept) {
         "tests {\r\n  ok();\r\n}\r\n"));
 }
 
+TEST(BruFileFormatRewriteTest, KeysAddedToABlockOnOneLineAreWritten) {
+    QList<HTTPRequest> requests = parse(QStringLiteral("meta { seq: 1 }\nget { url: https://x }\n"));
+    ASSERT_EQ(requests.size(), 1);
+    requests[0].name = QStringLiteral("Named");
+    requests[0].bodyKind = BodyKind::none;
+    requests[0].headers.append(KeyValueItem{.key = QStringLiteral("Authorization"), .value = QStringLiteral("x")});
+    requests[0].headers.removeLast();
+    const HTTPRequest back = only(serialize(requests));
+    EXPECT_EQ(back.name, QStringLiteral("Named"));
+    EXPECT_EQ(back.url, QStringLiteral("https://x"));
+}
+
 } // namespace

@@ -165,6 +165,8 @@ TEST(HTTPFileFormatRewriteTest, UntouchedFilesComeBackByteForByte) {
     QString crlf = kFile;
     crlf.replace(u'\n', QStringLiteral("\r\n"));
     EXPECT_EQ(serialize(parse(crlf)), crlf);
+    const QString unended = kFile.chopped(1);
+    EXPECT_EQ(serialize(parse(unended)), unended) << "no line end is added at the end";
 }
 
 TEST(HTTPFileFormatRewriteTest, AnEditRewritesOnlyTheLinesItChanged) {
@@ -232,7 +234,7 @@ TEST(HTTPFileFormatRewriteTest, AByteOrderMarkIsNoPartOfTheFirstLineAndStays) {
 
 TEST(HTTPFileFormatRewriteTest, ARemovedLastSectionLeavesTheFileEndingAsBefore) {
     for (const QString eol : {QStringLiteral("\n"), QStringLiteral("\r\n")}) {
-        const QString one = QStringLiteral("### A\nGET https://a\n").replace(QStringLiteral("\n"), eol);
+        const QString one = QStringLiteral("### A\nGET https://a  \n").replace(QStringLiteral("\n"), eol);
         QList<HTTPRequest> requests = parse(one);
         HTTPRequest copy = requests[0];
         copy.id = QUuid::createUuid();
@@ -284,6 +286,14 @@ TEST(HTTPFileFormatRewriteTest, OneRequestAloneIsItsOwnSection) {
     fromView.id = requests[0].id;
     requests[0] = fromView;
     EXPECT_TRUE(serialize(requests).startsWith(QStringLiteral("@host = https://example.org\n\n### List users\n# @name list\nGET {{host}}/all\n\n### Purge"))) << serialize(requests).toStdString();
+
+    // So does the last one: the file's own layout still writes the others.
+    requests = parse(kFile);
+    HTTPRequest last = parse(QStringLiteral("### Create user\nPOST {{host}}/people\n")).first();
+    last.id = requests[1].id;
+    requests[1] = last;
+    EXPECT_TRUE(serialize(requests).startsWith(kFile.left(kFile.indexOf(QStringLiteral("### Purge")))))
+        << serialize(requests).toStdString();
 }
 
 } // namespace

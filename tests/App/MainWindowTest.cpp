@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 #include <QAbstractItemView>
+#include <QJsonArray>
+#include <QListView>
 #include <QClipboard>
 #include <QDialog>
 #include <QPushButton>
@@ -161,6 +163,62 @@ TEST_F(MainWindowTest, EditMenuTextItemsActOnTheFocusedField) {
     item("Undo")->trigger();
     EXPECT_EQ(field->text(), "hello");
     delete field;
+}
+
+// Keys go where the platform sends them: to the focused widget, or to the window when none has it.
+void keyToApp(MainWindow* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget();
+    QTest::keyClick(target ? target : window, key, modifiers);
+}
+
+TEST_F(MainWindowTest, AFileOpenedFromTheSessionTheExplorerOrQuickOpenTakesTheKeys) {
+    SettingsStore::shared().setValue(SettingsKey::onboarded, true);
+    // The release notes were seen already: no sheet holds the window's keys.
+    SettingsStore::shared().setValue(SettingsKey::lastSeenVersion, AppInfo::version());
+    TempFolder dir;
+    for (const char* name : {"restored.txt", "clicked.txt", "chosen.txt"}) dir.write(name, "abc\n");
+    enum class Way { session, explorer, quickOpen };
+    for (const auto& [way, name] : {std::pair{Way::session, "restored.txt"}, std::pair{Way::explorer, "clicked.txt"},
+                                    std::pair{Way::quickOpen, "chosen.txt"}}) {
+        SCOPED_TRACE(name);
+        SettingsStore::shared().setValue(SettingsKey::sessionFolder, dir.path());
+        SettingsStore::shared().setValue(SettingsKey::sessionDocs,
+                                         way == Way::session ? QJsonArray{dir.file(name)} : QJsonArray{});
+        SettingsStore::shared().setValue(SettingsKey::sessionActive, dir.file(name));
+        MainWindow* window = WindowManager::shared().openWindow();
+        window->show();
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        AppState& app = window->state();
+        ASSERT_TRUE(waitUntil([&] { return window->rootView() && app.rootNode(); }));
+
+        if (way == Way::explorer) {
+            QListView* list = window->rootView()->explorer()->list();
+            QModelIndex row;
+            ASSERT_TRUE(waitUntil([&] {
+                const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, name);
+                if (!found.isEmpty()) row = found.front();
+                return row.isValid();
+            }));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row).center());
+        } else if (way == Way::quickOpen) {
+            keyToApp(window, Qt::Key_P, Qt::ControlModifier);
+            ASSERT_TRUE(waitUntil([&] { return qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr; }));
+            QTest::keyClicks(QApplication::focusWidget(), "chosen");
+            keyToApp(window, Qt::Key_Return);
+        }
+        ASSERT_TRUE(waitUntil([&] {
+            const auto* editor = window->rootView()->pane()->editor();
+            return editor && editor->editorDocument()->url() == dir.file(name);
+        }));
+        keyToApp(window, Qt::Key_End, Qt::ControlModifier);
+        keyToApp(window, Qt::Key_Q);
+        keyToApp(window, Qt::Key_S, Qt::ControlModifier);
+        EXPECT_EQ(readBytes(dir.file(name)), "abc\nq") << "the keys reached the editor and the text was saved";
+        window->closeWithoutAsking();
+        ASSERT_TRUE(waitUntil([] { return WindowManager::shared().windows().isEmpty(); }));
+    }
 }
 
 } // namespace

@@ -46,6 +46,9 @@ TEST(FoldTracker, RandomEditScriptsGiveTheWholeScansRegions) {
         std::mt19937 random(seed);
         // Big enough for many checkpoints, so edits land before, between and after them.
         QString text = startText(random, 4000);
+        // And one line of it all, as a minifier leaves code: the scan must restart and meet again
+        // inside the line.
+        if (seed > 4) text.remove(QStringLiteral("//")).remove(u'\n').remove(u'\r');
         FoldTracker tracker;
         tracker.reset(text);
         expectSameAsWholeScan(tracker, text, 0);

@@ -166,7 +166,8 @@ TEST_F(AIServiceTest, AToolThatNeverEndsIsStoppedWithWhatItStartedAndAnOversized
 
 TEST_F(AIServiceTest, AToolPrintingWithoutEndIsStoppedAtTheBound) {
     for (const QByteArray redirect : {QByteArray(), QByteArray(" >&2")}) {
-        tool("claude", "exec /usr/bin/yes 0123456789abcdef" + redirect);  // never ends by itself
+        // Never ends by itself, and would go on printing after being asked to stop.
+        tool("claude", "trap '' TERM\nexec /usr/bin/yes 0123456789abcdef" + redirect);
         const AIResult endless = ask("p");
         ASSERT_TRUE(endless.error.has_value());
         EXPECT_EQ(endless.error->kind(), AIError::Kind::tooLarge);

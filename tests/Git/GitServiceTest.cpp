@@ -3,8 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -276,6 +274,22 @@ TEST_F(GitServiceTest, ClonesFromAFileAddressAndRefusesUnsafeFolderNames) {
 TEST_F(GitServiceTest, InitialisesAFolderThatIsNoRepositoryAndWorksBeforeTheFirstCommit) {
     GitService fresh;
     EXPECT_FALSE(await<bool>([&](auto d) { fresh.initRepo(d); }));
+
+    // An init still queued when another folder is opened reports back, as not done.
+    const QString other = tmp.mkdir("other");
+    gitOk(other, {"init", "-q"});
+    std::optional<bool> overtaken;
+    svc.run({"git", "status"});
+    svc.initRepo([&](bool ok) { overtaken = ok; });
+    attach(other);
+    EXPECT_TRUE(call([&](auto d) { svc.run({"git", "status"}, d); })) << "queued after the init";
+    EXPECT_EQ(overtaken, std::optional<bool>(false));
+
+    // A folder git cannot make a repository of: the init reports failure and says why.
+    tmp.write("broken/.git", "not a git file\n");
+    attach(tmp.file("broken"));
+    EXPECT_FALSE(call([&](auto d) { svc.initRepo(d); }));
+    EXPECT_TRUE(svc.lastError().has_value());
 
     const QString plain = tmp.mkdir("plain");
     attach(plain);
@@ -579,28 +593,6 @@ TEST_F(GitServiceTest, DiscardingAModifiedSubmoduleRestoresItOrSaysWhyNot) {
 
 } // namespace
 
-// A server that takes connections and never says a word, as a remote that hangs does.
-class SilentServer : public QTcpServer {
-public:
-    SilentServer() {
-        listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = nextPendingConnection()) {
-                ++accepted;
-                connect(socket, &QTcpSocket::disconnected, this, [this] { ++closed; });
-            }
-        });
-    }
-    QString url() const { return QString("http://127.0.0.1:%1/repo.git").arg(serverPort()); }
-    int accepted = 0;
-    int closed = 0;
-};
-
-struct StallLimit {
-    explicit StallLimit(int ms) : saved(GitService::networkStallLimit()) { GitService::setNetworkStallLimit(ms); }
-    ~StallLimit() { GitService::setNetworkStallLimit(saved); }
-    int saved;
-};
 
 TEST_F(GitServiceTest, ARemoteThatNeverAnswersHoldsUpNoLocalWorkIsStoppedAndEndsWithItsHelpers) {
     SilentServer server;

@@ -325,6 +325,8 @@ void RequestView::followActiveRequest() {
         return;
     }
     // A replay or a rename shows another version of this request: take it over as the working copy.
+    // Raw text being edited stays; untouched raw text shows the new version.
+    const bool rawUntouched = !raw_->isEdited();
     readOnly_ = readOnly;
     file_ = active->file;
     request_ = active->request;
@@ -336,7 +338,7 @@ void RequestView::followActiveRequest() {
     method_->setEnabled(!readOnly_);
     setNote({}, false);
     fill();
-    if (tab_ == Tab::raw) raw_->setText(HTTPFileFormat::serializeRequest(request_));
+    if (tab_ == Tab::raw && rawUntouched) raw_->setText(HTTPFileFormat::serializeRequest(request_));
     // The Auth tab edits its own copy, which must not write an older version back.
     if (tab_ == Tab::auth) auth_->appear(request_);
 }

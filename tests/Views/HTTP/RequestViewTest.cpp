@@ -101,6 +101,16 @@ TEST_F(RequestViewFixture, TypingNeverWritesOverAChangeMadeOutside) {
                       "### renamed\nGET https://example.com/3\n");
     EXPECT_EQ(view->request().headers.size(), 3);
     EXPECT_TRUE(prompter.asked.isEmpty());
+
+    // The Raw tab follows too, unless its text is being edited.
+    view->setTab(RequestView::Tab::raw);
+    changeOutside("X-Later: 2", "X-Later: 3");
+    app.api().reload();
+    EXPECT_TRUE(view->rawEditor()->text().contains("X-Later: 3"));
+    QTest::keyClicks(view->rawEditor()->editor(), "z");
+    changeOutside("X-Later: 3", "X-Later: 4");
+    app.api().reload();
+    EXPECT_TRUE(view->rawEditor()->text().contains("X-Later: 3"));
 }
 
 TEST(AuthTab, ShowingWritesNothingAndAnEditTouchesOnlyItsOwnHeader) {

@@ -23,6 +23,12 @@ using testing_support::ScriptedPrompter;
 
 class SourceControlPanelTest : public ScmViewTest {
 protected:
+    // The panel over the folder as it is now, in a window state that has read it.
+    SourceControlPanel& open(bool repository = true) {
+        app = openState(folder, repository);
+        panel_ = std::make_unique<SourceControlPanel>(*app);
+        return *panel_;
+    }
     QStringList rowPaths(const SourceControlPanel& panel, bool staged) {
         QStringList out;
         for (ChangeRow* row : panel.rows())
@@ -35,12 +41,13 @@ protected:
         return nullptr;
     }
     TempFolder folder;
+    std::unique_ptr<AppState> app;
+    std::unique_ptr<SourceControlPanel> panel_;
 };
 
 TEST_F(SourceControlPanelTest, ListsEachChangeOnceByItsIndexColumnAndShowsTheCleanState) {
     makeRepository(folder);
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     EXPECT_EQ(panel.contentState(), "clean");
     EXPECT_TRUE(panel.sectionTitles().isEmpty());
 
@@ -72,8 +79,7 @@ TEST_F(SourceControlPanelTest, ListsEachChangeOnceByItsIndexColumnAndShowsTheCle
 TEST_F(SourceControlPanelTest, RowsStageUnstageAndSelectTheirDiffAndDiscardOnlyAfterConfirmation) {
     makeRepository(folder);
     folder.write("src/app.py", "print('changed')\n");
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     panel.resize(300, 600);
     panel.show();
 
@@ -115,8 +121,7 @@ TEST_F(SourceControlPanelTest, DiscardAllAsksFirstAndKeepsStagedWork) {
     gitOk(folder.path(), {"add", "README.md"});
     folder.write("src/app.py", "changed\n");
     folder.write("junk/tmp.txt", "x\n");
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
 
     ScriptedPrompter prompter;
     prompter.answers = {1};
@@ -137,8 +142,7 @@ TEST_F(SourceControlPanelTest, DiscardAllAsksFirstAndKeepsStagedWork) {
 
 TEST_F(SourceControlPanelTest, CommitComposerCommitsAllWhenNothingIsStagedAndShowsGitsLineOnFailure) {
     makeRepository(folder);
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     CommitComposer* composer = panel.composer();
 
     // Blank messages cannot commit, by button or by key.
@@ -183,8 +187,7 @@ TEST_F(SourceControlPanelTest, CommitComposerCommitsAllWhenNothingIsStagedAndSho
 TEST_F(SourceControlPanelTest, CtrlReturnCommitsFromTheMessageFieldOnlyWhenAMessageIsThere) {
     makeRepository(folder);
     folder.write("README.md", "changed\n");
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     panel.resize(300, 600);
     panel.show();
     panel.activateWindow();
@@ -203,8 +206,7 @@ TEST_F(SourceControlPanelTest, CtrlReturnCommitsFromTheMessageFieldOnlyWhenAMess
 
 TEST_F(SourceControlPanelTest, GenerateNeedsAToolAndStagedChanges) {
     makeRepository(folder);
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     CommitComposer* composer = panel.composer();
     composer->setBackend(std::nullopt);
     EXPECT_FALSE(composer->generateButton()->isEnabled());
@@ -221,8 +223,7 @@ TEST_F(SourceControlPanelTest, GenerateNeedsAToolAndStagedChanges) {
 
 TEST_F(SourceControlPanelTest, ToolbarFailuresAndStash) {
     makeRepository(folder);
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     EXPECT_EQ(panel.branchChip()->label().text, "main");
     EXPECT_EQ(SourceControlPanel::pullHelp(0), "Pull");
     EXPECT_EQ(SourceControlPanel::pullHelp(3), "Pull (↓3)");
@@ -262,8 +263,7 @@ TEST_F(SourceControlPanelTest, NamesWithLineBreaksOrBytesThatAreNotUtf8AreListed
     ::close(fd);
     // The temp folder's own clean-up cannot name this file.
     const std::shared_ptr<void> removeLatin(nullptr, [&latin](void*) { ::unlink(latin.constData()); });
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
 
     EXPECT_EQ(panel.contentState(), "changes");
     QStringList shown;
@@ -282,8 +282,7 @@ TEST_F(SourceControlPanelTest, NamesWithLineBreaksOrBytesThatAreNotUtf8AreListed
 
 TEST_F(SourceControlPanelTest, AFolderThatIsNoRepositoryOffersToInitialiseOne) {
     folder.write("a.txt", "a\n");
-    auto app = openState(folder, false);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open(false);
     EXPECT_EQ(panel.contentState(), "empty");
     panel.initRepository();
     ASSERT_TRUE(waitUntil([&] { return panel.contentState() == "changes"; }, 20000));

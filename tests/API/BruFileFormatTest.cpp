@@ -160,6 +160,19 @@ TEST(BruFileFormatRewriteTest, EditsTouchOnlyTheirLines) {
     EXPECT_EQ(serialize(requests), expected);
 }
 
+TEST(BruFileFormatRewriteTest, AnEditedFormBodyKeepsItsDisabledFieldsInPlace) {
+    const QString text = QChar(0xFEFF) + QStringLiteral("post {\n  url: https://x\n  body: formUrlEncoded\n}\n\n"
+                                                         "body:form-urlencoded {\n  a: 1\n  ~off: 1\n  c:   3\n}\n");
+    QList<HTTPRequest> requests = parse(text);
+    ASSERT_EQ(requests[0].body, QStringLiteral("a=1&c=3"));
+    requests[0].body = QStringLiteral("a=2&c=3&d=4");
+    EXPECT_EQ(serialize(requests), QString(text).replace(QStringLiteral("  a: 1\n  ~off: 1\n  c:   3\n"),
+                                                         QStringLiteral("  a: 2\n  ~off: 1\n  c:   3\n  d: 4\n")));
+    requests = parse(text);
+    requests[0].body = QStringLiteral("c=3");
+    EXPECT_EQ(serialize(requests), QString(text).replace(QStringLiteral("  a: 1\n"), QString()));
+}
+
 TEST(BruFileFormatRewriteTest, ChangedAuthenticationNoLongerComesFromTheAuthBlock) {
     QList<HTTPRequest> requests = parse(kFile);
     requests[0].headers.removeFirst();

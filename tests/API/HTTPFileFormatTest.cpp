@@ -221,12 +221,51 @@ TEST(HTTPFileFormatRewriteTest, EditedCrlfFilesKeepCrlfAndTheProtocolVersion) {
     EXPECT_FALSE(written.contains(QRegularExpression(QStringLiteral("[^\\r]\\n"))));
 }
 
+TEST(HTTPFileFormatRewriteTest, AByteOrderMarkIsNoPartOfTheFirstLineAndStays) {
+    const QString bom = QChar(0xFEFF) + QStringLiteral("### A\nGET https://a\n\n### B\nGET https://b\n");
+    QList<HTTPRequest> requests = parse(bom);
+    EXPECT_EQ(names(requests), (QStringList{"A", "B"}));
+    EXPECT_EQ(serialize(requests), bom);
+    requests[0].url = QStringLiteral("https://a2");
+    EXPECT_EQ(serialize(requests), QString(bom).replace(QStringLiteral("https://a\n"), QStringLiteral("https://a2\n")));
+    requests.removeFirst();
+    EXPECT_EQ(serialize(requests), QChar(0xFEFF) + QStringLiteral("### B\nGET https://b\n"));
+}
+
+TEST(HTTPFileFormatRewriteTest, ARemovedLastSectionLeavesTheFileEndingAsBefore) {
+    for (const QString eol : {QStringLiteral("\n"), QStringLiteral("\r\n")}) {
+        const QString one = QStringLiteral("### A\nGET https://a  \n").replace(QStringLiteral("\n"), eol);
+        QList<HTTPRequest> requests = parse(one);
+        HTTPRequest copy = requests[0];
+        copy.id = QUuid::createUuid();
+        copy.name += QStringLiteral(" copy");
+        requests.append(copy);
+        requests = parse(serialize(requests), requests);  // as read again after the write
+        requests.removeLast();
+        EXPECT_EQ(serialize(requests), one);
+    }
+}
+
+TEST(HTTPFileFormatRewriteTest, RawTextAppliedToACrlfFileKeepsCrlf) {
+    QString crlf = kFile;
+    crlf.replace(u'\n', QStringLiteral("\r\n"));
+    QList<HTTPRequest> requests = parse(crlf);
+    // The raw editor hands its text back with line feeds.
+    QString raw = HTTPFileFormat::serializeRequest(requests[1]).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    raw.replace(QStringLiteral("{{host}}/users"), QStringLiteral("{{host}}/people"));
+    HTTPRequest applied = parse(raw).first();
+    applied.id = requests[1].id;
+    requests[1] = applied;
+    EXPECT_EQ(serialize(requests), QString(crlf).replace(QStringLiteral("POST {{host}}/users"), QStringLiteral("POST {{host}}/people")));
+}
+
 TEST(HTTPFileFormatRewriteTest, ReparsingKeepsIdsOfRequestsInPlaceOrMoved) {
     const QList<HTTPRequest> before = parse(kFile);
     QString changed = kFile;
     changed.replace(QStringLiteral("### Create user"), QStringLiteral("### Add user")).replace(QStringLiteral("page=1"), QStringLiteral("page=3"));
     const QList<HTTPRequest> after = parse(changed, before);
     EXPECT_EQ(after[0].id, before[0].id);  // same place, same name
+    EXPECT_EQ(after[0].headers, before[0].headers);  // rows read the same keep their ids
     EXPECT_NE(after[1].id, before[1].id);  // renamed
 
     // A request inserted above moves the others down: one whose name is unique on both sides keeps its id.

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Editor/HighlighterFactory.h"
+#include "Editor/HighlighterRule.h"
 
 namespace {
 
@@ -206,6 +207,17 @@ TEST(HighlighterFactory, EveryLanguageGetsAHighlighter) {
     }
 }
 
+TEST(HighlighterRule, ATextPastTheLimitIsColouredWithoutASyntaxTree) {
+    for (const qsizetype size : {qsizetype(0), HighlighterRule::kTreeLimit, HighlighterRule::kTreeLimit + 1}) {
+        const bool tree = size <= HighlighterRule::kTreeLimit;
+        EXPECT_EQ(HighlighterRule::allowsTree(size), tree);
+        const std::unique_ptr<SyntaxHighlighter> made = HighlighterRule::make(CodeLanguage::javascript, size);
+        EXPECT_EQ(dynamic_cast<RegexHighlighter*>(made.get()) == nullptr, tree) << size;
+        // A language with no grammar gets the same either way.
+        EXPECT_NE(dynamic_cast<RegexHighlighter*>(HighlighterRule::make(CodeLanguage::shell, size).get()), nullptr);
+    }
+}
+
 namespace {
 
 // The passes run over the whole text, keeping the spans that touch range: the result a range must match.
@@ -255,9 +267,11 @@ TEST(RegexHighlighter, AnyRangeEqualsTheWholeTextPassesThereAcrossCallsAndEdits)
             RegexHighlighter& h = *made;
             // Long enough that remembered resume points come into play; some with long runs that hold
             // no quote or comment opener, where points are laid between attempts.
+            // And one long line, where the passes must not start at the line's start for every range.
             QString text = round % 4 == 3 ? QString("foo bar 12\n").repeated(8000) + randomText(random, 300) +
                                                 QString("x y\n").repeated(9000) + randomText(random, 300)
                                           : randomText(random, round % 2 ? 40'000 : 600);
+            if (round % 4 == 1) text.remove(u'\n');
             for (int call = 0; call < 16; ++call) {
                 std::optional<TextEdit> edit;
                 if (call % 3 == 2) {  // an edit somewhere, handed over with the call or noted before it

@@ -57,6 +57,9 @@ TEST(WidgetPrompterTest, ButtonsStandInTheGivenOrderAndTheChoiceIsItsIndex) {
 
     whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
     EXPECT_EQ(prompter.ask({"Done", "", {}, false}), 0) << "no buttons given: a single OK";
+
+    whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
+    EXPECT_EQ(prompter.ask({"Changed on disk", "", {"Overwrite", "Cancel"}, true, 1}), 1) << "Return picks the default";
 }
 
 TEST(WidgetPrompterTest, TextPromptReturnsTheTextOrNothing) {

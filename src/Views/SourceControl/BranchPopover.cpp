@@ -76,6 +76,14 @@ BranchPopover::BranchPopover(AppState& app, QWidget* parent) : QFrame(parent), a
     column->addWidget(filterRow);
     column->addWidget(divider(0.06, this));
 
+    // HEAD on no branch (checked out by commit, or in the middle of a rebase) is a state of the
+    // repository, not something to switch to or delete.
+    state_ = textLabel(QString(), 11.5, QFont::Medium, ShimmerText::Design::rounded, 0.6, this);
+    state_->setObjectName(QStringLiteral("headState"));
+    state_->setContentsMargins(12, 6, 12, 2);
+    state_->hide();
+    column->addWidget(state_);
+
     noMatch_ = textLabel(QStringLiteral("No branches match."), 11.5, QFont::Normal, ShimmerText::Design::standard, 0.4, this);
     noMatch_->setAlignment(Qt::AlignCenter);
     noMatch_->setContentsMargins(0, 16, 0, 16);
@@ -199,8 +207,13 @@ void BranchPopover::followState() {
     auto* newButton = static_cast<PressableButton*>(newBranchButton_);
     newButton->label().text = newBranchLabel();
     newButton->update();
+    const bool detached = git.branch() == QStringLiteral("HEAD");
+    state_->setText(detached ? QStringLiteral("Detached HEAD") : QString());
+    state_->setVisible(detached);
     rebuildRows();
 }
+
+QString BranchPopover::stateText() const { return state_->isHidden() ? QString() : state_->text(); }
 
 QString BranchPopover::newBranchLabel() const {
     const std::optional<QString> base = app_ ? app_->git().branch() : std::nullopt;

@@ -245,7 +245,7 @@ void SourceControlPanel::rebuildLists() {
         listButtons_.append(actions);
         listLayout_->addWidget(header);
         for (const GitFileChange& change : list) {
-            const QString key = (staged ? QStringLiteral("S:") : QStringLiteral("U:")) + change.path;
+            const QString key = (staged ? QStringLiteral("S:") : change.isUnmerged() ? QStringLiteral("C:") : QStringLiteral("U:")) + change.path;
             ChangeRow* row = previous.take(key);
             if (row && !(row->change() == change)) {
                 delete row;
@@ -260,6 +260,10 @@ void SourceControlPanel::rebuildLists() {
             listLayout_->addWidget(row);
         }
     };
+
+    // Conflicts come first and offer no Unstage: unstaging one would turn it into a plain
+    // modification that still holds the markers.
+    addSection(false, ChangeLists::conflicts(changes), QStringLiteral("Conflicts"), {});
 
     auto* unstageAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("minus"), QStringLiteral("Unstage All"));
     connect(unstageAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::unstageAll);

@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -294,3 +295,79 @@ TEST_F(SourceControlPanelTest, AFolderThatIsNoRepositoryOffersToInitialiseOne) {
 }
 
 } // namespace
+
+TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverThePanelDoes) {
+    struct Case {
+        const char* name;
+        QStringList start;      // the command that stops in conflict
+        const char* inProgress;  // what git keeps while it is stopped
+    };
+    for (const Case& c : {Case{"merge", {"merge", "topic"}, ".git/MERGE_HEAD"},
+                          Case{"rebase", {"rebase", "topic"}, ".git/rebase-merge"}}) {
+        SCOPED_TRACE(c.name);
+        TempFolder repo;
+        makeRepository(repo);
+        repo.write("gone.txt", "kept on main\n");
+        gitOk(repo.path(), {"add", "gone.txt"});
+        gitOk(repo.path(), {"commit", "-q", "-m", "gone"});
+        gitOk(repo.path(), {"checkout", "-q", "-b", "topic"});
+        repo.write("README.md", "topic\n");
+        repo.write("clean.txt", "merges cleanly\n");
+        gitOk(repo.path(), {"rm", "-q", "gone.txt"});
+        gitOk(repo.path(), {"add", "-A"});
+        gitOk(repo.path(), {"commit", "-q", "-m", "topic"});
+        gitOk(repo.path(), {"checkout", "-q", "main"});
+        repo.write("README.md", "main\n");
+        repo.write("gone.txt", "changed on main\n");
+        repo.write("src/app.py", "print('main')\n");
+        gitOk(repo.path(), {"commit", "-q", "-am", "main"});
+        EXPECT_NE(git(repo.path(), c.start).exit, 0);
+        ASSERT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
+
+        auto app = openState(repo);
+        SourceControlPanel panel(*app);
+        EXPECT_EQ(panel.sectionTitles().value(0), "CONFLICTS");
+        EXPECT_FALSE(rowPaths(panel, true).contains("README.md"));
+        EXPECT_FALSE(rowPaths(panel, true).contains("gone.txt"));
+        ChangeRow* conflict = row(panel, "README.md");
+        ASSERT_NE(conflict, nullptr);
+        EXPECT_EQ(conflict->actionButton("Unstage"), nullptr);
+
+        // Unstage All keeps the operation and its conflicts.
+        ASSERT_NE(panel.button("Unstage All"), nullptr);
+        panel.unstageAll();
+        ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).isEmpty(); }, 20000));
+        EXPECT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
+        EXPECT_TRUE(row(panel, "README.md") && row(panel, "README.md")->change().isUnmerged());
+
+        // Committing everything while markers remain asks first; saying no commits nothing.
+        ScriptedPrompter prompter;
+        const QString head = gitOk(repo.path(), {"rev-parse", "HEAD"});
+        CommitComposer* composer = panel.composer();
+        composer->setMessage("resolved?");
+        prompter.answers = {1};
+        composer->commit();
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+        ASSERT_EQ(prompter.asked.size(), 1);
+        EXPECT_TRUE(prompter.asked[0].message.contains("README.md")) << prompter.asked[0].message.toStdString();
+        EXPECT_EQ(gitOk(repo.path(), {"rev-parse", "HEAD"}), head);
+        EXPECT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
+        EXPECT_TRUE(row(panel, "README.md") && row(panel, "README.md")->change().isUnmerged());
+
+        // A file staged with its markers still in it is asked about too.
+        gitOk(repo.path(), {"add", "README.md", "gone.txt"});
+        refreshed(*app);
+        prompter.answers = {1};
+        composer->commit();
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+        EXPECT_EQ(prompter.asked.size(), 2);
+        EXPECT_EQ(gitOk(repo.path(), {"rev-parse", "HEAD"}), head);
+
+        // Saying yes commits, a merge with both its parents.
+        prompter.answers = {0};
+        composer->commit();
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+        EXPECT_NE(gitOk(repo.path(), {"rev-parse", "HEAD"}), head) << composer->errorText().value_or("").toStdString();
+        if (c.inProgress == QString(".git/MERGE_HEAD")) EXPECT_EQ(git(repo.path(), {"rev-parse", "-q", "--verify", "HEAD^2"}).exit, 0);
+    }
+}

@@ -2,8 +2,7 @@
 // Fails on a crash or sanitizer report (the process dies), on a turn of the event loop longer than
 // 5 s, and on a file on disk that changed with no save, rename, delete or menu choice just before it.
 // Environment: BRIMEL_RANDOM_SEED, BRIMEL_RANDOM_STEPS, BRIMEL_RANDOM_SECONDS; BRIMEL_RANDOM_TRACE
-// prints every step. Every failure
-// names the seed and the step that replays it.
+// prints every step. Every failure names the seed and the step that replays it.
 
 #include <gtest/gtest.h>
 

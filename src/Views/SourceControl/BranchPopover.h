@@ -50,6 +50,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QWidget* buildHeader();
@@ -58,8 +59,11 @@ private:
     void rebuildRows();
     void followState();
     void setErrorText(const std::optional<QString>& text);
+    // Beside the anchor, on its screen: see PopoverPlacement.
+    void place();
 
     QPointer<AppState> app_;
+    QPointer<QWidget> anchor_;
     QLabel* counts_;
     QLineEdit* filterField_;
     QScrollArea* scroll_;

@@ -1,18 +1,24 @@
 // One full refresh of GitService against "git status --porcelain" alone, on a generated
-// repository of 20,000 files of which 500 are changed.
+// repository of 20,000 files of which 500 are changed; and the diff view over a 5 MB file
+// rewritten whole: how soon its first lines show, how long the window ever stalls meanwhile,
+// and how long until all of it is parsed, against "git diff" of the same file alone.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
+#include "AppState.h"
 #include "Git/GitService.h"
+#include "Platform/ResourceBundle.h"
+#include "Views/SourceControl/DiffView.h"
 
 namespace {
 
@@ -118,16 +124,110 @@ void BM_GitStatusPorcelain(benchmark::State& state) {
 }
 BENCHMARK(BM_GitStatusPorcelain)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A repository holding one 5 MB file of 100,000 lines, every line of it rewritten.
+constexpr int kRewriteLines = 100000;
+const QString& rewriteRepository() {
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        benchRepository();  // the identity and configuration
+        const QString root = dir.path() + QStringLiteral("/rewrite");
+        QDir().mkpath(root);
+        QByteArray before, after;
+        for (int i = 0; i < kRewriteLines; ++i) {
+            before += QByteArray("the original text of line ") + QByteArray::number(i) + QByteArray(20, 'a') + '\n';
+            after += QByteArray("every line is different now ") + QByteArray::number(i) + QByteArray(20, 'b') + '\n';
+        }
+        writeFile(root + QStringLiteral("/big.txt"), before);
+        git(root, {"init", "-q"});
+        git(root, {"add", "-A"});
+        git(root, {"commit", "-q", "-m", "big"});
+        writeFile(root + QStringLiteral("/big.txt"), after);
+        std::fprintf(stderr, "rewrote %d lines (%lld bytes) in %s\n", kRewriteLines, qlonglong(after.size()),
+                     qPrintable(root));
+        return root;
+    }();
+    return path;
+}
+
+Timing g_firstLines, g_complete, g_gitDiff;
+double g_worstStallMs = 0;
+
+void BM_DiffViewWholeFileRewrite(benchmark::State& state) {
+    const QString& root = rewriteRepository();
+    AppState app;
+    QEventLoop loop;
+    app.git().attach(root, [&] { loop.quit(); });
+    loop.exec();
+    const GitFileChange change{QStringLiteral("big.txt"), u' ', u'M', {}};
+    for (auto _ : state) {
+        // The longest time the window's event loop went without a turn.
+        QElapsedTimer sinceTick;
+        double worst = 0;
+        QTimer ticker;
+        ticker.setInterval(1);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            worst = std::max(worst, sinceTick.nsecsElapsed() / 1e6);
+            sinceTick.start();
+        });
+        QElapsedTimer timer;
+        timer.start();
+        sinceTick.start();
+        ticker.start();
+        DiffView view(app, change);
+        double firstNs = -1;
+        while (view.lines().size() < 2 * kRewriteLines) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            if (firstNs < 0 && !view.isLoading()) firstNs = double(timer.nsecsElapsed());
+            if (timer.elapsed() > 120000) {
+                state.SkipWithError("the diff never arrived whole");
+                return;
+            }
+        }
+        g_complete.totalNs += double(timer.nsecsElapsed());
+        g_complete.iterations += 1;
+        g_firstLines.totalNs += firstNs;
+        g_firstLines.iterations += 1;
+        ticker.stop();
+        g_worstStallMs = std::max(g_worstStallMs, worst);
+        state.counters["first_lines_ms"] = firstNs / 1e6;
+        state.counters["worst_stall_ms"] = worst;
+    }
+}
+BENCHMARK(BM_DiffViewWholeFileRewrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_GitDiffWholeFileRewrite(benchmark::State& state) {
+    const QString& root = rewriteRepository();
+    QElapsedTimer timer;
+    for (auto _ : state) {
+        timer.start();
+        QProcess p;
+        p.setWorkingDirectory(root);
+        p.start(QStringLiteral("git"), {QStringLiteral("diff"), QStringLiteral("--"), QStringLiteral("big.txt")});
+        p.waitForFinished(-1);
+        benchmark::DoNotOptimize(p.readAllStandardOutput().size());
+        g_gitDiff.totalNs += double(timer.nsecsElapsed());
+        g_gitDiff.iterations += 1;
+    }
+}
+BENCHMARK(BM_GitDiffWholeFileRewrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QApplication app(argc, argv);
+    ResourceBundle::setOverridePath(QStringLiteral(BRIMEL_BUNDLE_DIR));
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     if (g_refresh.iterations > 0 && g_status.iterations > 0)
         std::printf("full refresh %.2f ms, git status --porcelain %.2f ms, ratio %.2f\n", g_refresh.mean() / 1e6,
                     g_status.mean() / 1e6, g_refresh.mean() / g_status.mean());
+    if (g_firstLines.iterations > 0 && g_gitDiff.iterations > 0)
+        std::printf("5 MB rewrite: first lines %.1f ms, whole diff %.1f ms, worst stall %.1f ms; git diff alone %.1f ms\n",
+                    g_firstLines.mean() / 1e6, g_complete.mean() / 1e6, g_worstStallMs, g_gitDiff.mean() / 1e6);
     benchmark::Shutdown();
     return 0;
 }

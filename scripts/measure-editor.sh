@@ -5,8 +5,20 @@
 #   type   - 50 characters typed into the middle of the window's text area (near the file's start), until the
 #            program is idle again
 #   page   - then ten Page Down presses, until the program is idle again
+#   moves  - Ctrl+End, then ten Home/End presses, then a click in the text, each until idle again
 #   peak   - the program's peak resident memory with the file open, and after the typing
-# Usage: scripts/measure-editor.sh [megabytes=10 | an existing file] [brimel binary=build/bench/brimel]
+# Usage: scripts/measure-editor.sh [megabytes=10 | an existing file | CASE:MEGABYTES] [brimel binary=build/bench/brimel]
+# A CASE measures instead, on a sample the benchmark program build/bench/bench/bench_real_code writes:
+#   real   - JavaScript shaped like real code (deep nesting, escaped quotes, regular-expression and
+#            template literals); the 50 characters are typed 90% of the way in, reached by going to
+#            that line (Ctrl+G)
+#   json   - JSON nesting 20 objects on every line: 3 keys typed into the middle of the window until
+#            idle, then 5 Page Downs until idle
+#   paste  - a file of that many megabytes of such JavaScript copied whole (Ctrl+A, Ctrl+C) and pasted at
+#            its end, then 3 keys, until idle
+#   empty  - that many megabytes of empty lines (1 MB is 1,048,576 lines): from starting the program
+#            until it is idle
+#   line   - a minified file: that many megabytes of JavaScript on one line
 # Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
 set -euo pipefail
 
@@ -15,8 +27,32 @@ BRIMEL=$(realpath "${2:-build/bench/brimel}")
 WORK=$(mktemp -d /tmp/measure-editor.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null || true; [ -n "${KEEP_MEASURE:-}" ] || rm -rf "$WORK"' EXIT
 FILE="$WORK/sample.js"
+CASE=plain
 
-if [ -f "$MB" ]; then FILE=$(realpath "$MB"); else python3 - "$FILE" "$MB" <<'PY'
+if [[ "$MB" == *:* ]]; then
+    CASE=${MB%%:*}
+    MB=${MB#*:}
+    SAMPLES="$(dirname "$BRIMEL")/bench/bench_real_code"
+    case $CASE in
+        real) "$SAMPLES" --write-sample="js:$MB:$FILE" ;;
+        json) FILE="$WORK/sample.json"; "$SAMPLES" --write-sample="json:$MB:$FILE" ;;
+        paste) "$SAMPLES" --write-sample="js:$MB:$FILE" ;;
+        empty) FILE="$WORK/sample.txt"; "$SAMPLES" --write-sample="empty:$MB:$FILE" ;;
+        line) python3 - "$FILE" "$MB" <<'PY'
+import sys
+path, mb = sys.argv[1], int(sys.argv[2])
+out, i, size = [], 0, 0
+while size < mb * 1024 * 1024:
+    block = (f"var m{i}=function(e,t,n){{\"use strict\";const c{i}=new Map(),l={i * 37 % 1000}.5e1;"
+             f"class S{i} extends B{{constructor(o){{super(o);this.k='k-{i}'}}get(d){{return c{i}.get(d)||`v${{d}}`}}}}"
+             f"e.exports={{name:\"m{i}\",re:/[a-z]+\\d{{2,}}/gi,list:[1,2,3,{i}],f:function(a){{return a&&a.x?a.x*2:null}}}}}};")
+    out.append(block); size += len(block); i += 1
+open(path, "w").write("".join(out))
+PY
+            ;;
+        *) echo "unknown case $CASE" >&2; exit 2 ;;
+    esac
+elif [ -f "$MB" ]; then FILE=$(realpath "$MB"); else python3 - "$FILE" "$MB" <<'PY'
 import sys
 path, mb = sys.argv[1], int(sys.argv[2])
 out, i = [], 0
@@ -107,12 +143,30 @@ measure() {
     start=$(now)
     (exec "$@") >"$WORK/$name.log" 2>&1 &
     pid=$!
+    if [ "$CASE" = empty ]; then
+        # Nothing to see in empty lines: until the program is first at rest.
+        sleep 0.2
+        shown=$(wait_idle "$pid" 0)
+        python3 -c "print(f'{\"$name\":8} start to idle {$shown - $start:6.2f} s')"
+        kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        kill $xvfb 2>/dev/null || true
+        return
+    fi
     until text_visible "$pid"; do
         kill -0 "$pid" 2>/dev/null || { echo "$name: exited before showing text" >&2; kill $xvfb; return 1; }
         sleep 0.02
     done
     shown=$(now)
     sleep 3  # let the colours and anything else started at opening finish
+    # A long file may still be going into the window: wait for a quiet second (at most a minute)
+    # before taking the rate at rest.
+    local quiet=0 a b
+    for _ in $(seq 120); do
+        a=$(cpu_ticks "$pid"); sleep 0.5; b=$(cpu_ticks "$pid")
+        if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
+        [ "$quiet" -lt 2 ] || break
+    done
     local rate
     rate=$(rest_rate "$pid")
     wait_idle "$pid" "$rate" >/dev/null
@@ -124,27 +178,72 @@ measure() {
     window=$(main_window "$pid")
     set -- $window
     xdotool windowfocus --sync "$1" 2>/dev/null || true
+    if [ "$CASE" = real ]; then
+        xdotool mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 50 / 100)) click 1
+        xdotool key ctrl+g; sleep 1
+        xdotool type --delay 20 "$(( $(wc -l < "$FILE") * 9 / 10 ))"; xdotool key Return
+        wait_idle "$pid" "$rate" >/dev/null
+    fi
     xdotool mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 50 / 100)) click 1
     wait_idle "$pid" "$rate" >/dev/null
     local typed idle
+    if [ "$CASE" = paste ]; then
+        xdotool key ctrl+a ctrl+c ctrl+End
+        wait_idle "$pid" "$rate" >/dev/null
+    fi
     typed=$(now)
+    if [ "$CASE" = json ] || [ "$CASE" = paste ]; then
+        if [ "$CASE" = paste ]; then xdotool key ctrl+v; fi
+        xdotool type --delay 0 "abc"
+        idle=$(wait_idle "$pid" "$rate")
+        local what="3 keys"
+        [ "$CASE" = json ] || what="paste, 3 keys"
+        if [ "$CASE" = json ]; then
+            local paged
+            paged=$(now)
+            xdotool key --delay 0 Next Next Next Next Next
+            local pagedIdle
+            pagedIdle=$(wait_idle "$pid" "$rate")
+            what="$what to idle $(python3 -c "print(f'{$idle - $typed:6.3f}')") s   5 pages down to idle $(python3 -c "print(f'{$pagedIdle - $paged:6.3f}')")"
+        else
+            what="$what to idle $(python3 -c "print(f'{$idle - $typed:6.3f}')")"
+        fi
+        kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        kill $xvfb 2>/dev/null || true
+        echo "$(printf '%-8s' "$name") open-to-text $(python3 -c "print(f'{$shown - $start:6.2f}')") s   $what s"
+        return
+    fi
     xdotool type --delay 0 "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwx"
     idle=$(wait_idle "$pid" "$rate")
+    # SHOTS=prefix keeps a picture of the window after the typing.
+    [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name.png"
     # Ten pages down, as fast as the keyboard sends them.
     local paged
     paged=$(now)
     xdotool key --delay 0 Next Next Next Next Next Next Next Next Next Next
     local pagedIdle
     pagedIdle=$(wait_idle "$pid" "$rate")
+    # Caret moves: to the end of the text, along the line, and a click.
+    local moved movedIdle homed homedIdle clicked clickedIdle
+    moved=$(now)
+    xdotool key --delay 0 ctrl+End
+    movedIdle=$(wait_idle "$pid" "$rate")
+    homed=$(now)
+    xdotool key --delay 0 Home End Home End Home End Home End Home End
+    homedIdle=$(wait_idle "$pid" "$rate")
+    clicked=$(now)
+    xdotool mousemove $(($2 + $4 * 50 / 100)) $(($3 + $5 * 40 / 100)) click 1
+    clickedIdle=$(wait_idle "$pid" "$rate")
     local endPeak
     endPeak=$(peak_kb "$pid")
     kill -9 "$pid" 2>/dev/null || true  # no save prompt for the typed text
     wait "$pid" 2>/dev/null || true
     kill $xvfb 2>/dev/null || true
-    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
+    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
 }
 
-echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE")"
+echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE"), case $CASE"
 
 # The editor with a preloaded session holding the file.
 CONFIG="$WORK/config"

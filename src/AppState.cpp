@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <malloc.h>
 
@@ -181,6 +183,7 @@ bool AppState::confirmDiskChange(EditorDocument* document) {
         alert.title = QStringLiteral("“%1” was changed on disk since it was opened.").arg(document->displayName());
         alert.message = QStringLiteral("Saving replaces the version on disk with yours; the other changes are lost.");
         alert.buttons = {QStringLiteral("Overwrite"), QStringLiteral("Cancel")};
+        alert.defaultButton = 1;  // a reflexive Return keeps the other program's change
         break;
     case EditorDocument::DiskChange::missing:
         alert.title = QStringLiteral("“%1” was moved or deleted since it was opened.").arg(document->displayName());
@@ -326,9 +329,31 @@ void AppState::startWatching(const QString& path) {
     watcher_ = std::make_unique<FolderWatcher>(path, [self] {
         if (self) self->handleExternalChange();
     });
+    tellOfUnwatchedFolders();
+}
+
+bool AppState::watchesEverything() const { return !watcher_ || watcher_->watchesEverything(); }
+
+void AppState::refreshUnwatched() {
+    if (!watchesEverything() && rootNode_) rootNode_->refreshLoaded();
+}
+
+void AppState::tellOfUnwatchedFolders() {
+    static bool told = false;  // once a run: the limit is the system's, not the folder's
+    if (told || watchesEverything()) return;
+    told = true;
+    // Later, so a folder being opened is not held up by the question.
+    QTimer::singleShot(0, this, [] {
+        Prompter::current().ask({QStringLiteral("Some folders are not watched for changes."),
+                                 QStringLiteral("The system’s limit of watched folders is reached. Folders that are not "
+                                                "watched are listed again when you open them or return to the window."),
+                                 {},
+                                 true});
+    });
 }
 
 void AppState::handleExternalChange() {
+    tellOfUnwatchedFolders();  // a folder made since may have gone unwatched
     if (rootNode_) rootNode_->refreshLoaded();
     for (EditorDocument* d : documents_) {
         if (!d->url() || d->isDirty()) continue;
@@ -412,18 +437,26 @@ void AppState::updateActiveRequest(const HTTPRequest& request) {
 
 void AppState::sendActiveRequest() {
     if (!activeRequest_) return;
-    ++sendsInFlight_;
-    announce(&AppState::isSendingChanged);
+    const quint64 serial = ++sendSerial_;
     const HTTPRequest sent = activeRequest_->request;
     const HTTPClient::Environment values = api_.environmentValues();
-    HTTPClient::send(sent, values, {this, [this, sent, values](const HTTPSendResult& result) {
+    // The completion never comes before send() returns, so the cancel is registered in time.
+    sends_[serial] = HTTPClient::send(sent, values, {this, [this, sent, values, serial](const HTTPSendResult& result) {
         const HTTPResponse response = result.responseOrFailure();
         // Shown only under the request that was sent; otherwise it goes to the history alone.
         if (activeRequest_ && activeRequest_->request.id == result.requestId) setLastResponse(response);
         history_.record(sent, HTTPClient::substitute(sent, values).url, response);
-        --sendsInFlight_;
+        sends_.remove(serial);
         announce(&AppState::isSendingChanged);
     }});
+    announce(&AppState::isSendingChanged);
+}
+
+void AppState::cancelSends() {
+    // Each cancel completes its send, which removes it from the map: work on a copy.
+    const QList<HTTPClient::Cancel> cancels = sends_.values();
+    for (const HTTPClient::Cancel& cancel : cancels)
+        if (cancel) cancel();
 }
 
 void AppState::replay(const QUuid& entryId) {
@@ -450,16 +483,22 @@ void AppState::replay(const QUuid& entryId) {
 
 void AppState::rebindActiveRequest() {
     // After a rescan the file may have moved (renamed collection); follow the request by its id.
+    // A file read anew (changed outside) shows the request as it now reads, so that the next
+    // edit starts from there instead of writing an older version back.
     if (!activeRequest_ || activeRequest_->detached) return;
+    const QUuid id = activeRequest_->request.id;
+    const auto sameId = [&](const HTTPRequest& r) { return r.id == id; };
     for (const APICollectionFile& f : api_.collections()) {
-        for (const HTTPRequest& r : f.requests) {
-            if (r.id != activeRequest_->request.id) continue;
-            if (f.url != activeRequest_->file.url) {
-                ActiveRequest next = *activeRequest_;
-                next.file = f;
-                setActiveRequest(next);
-            }
-            return;
-        }
+        const auto r = std::find_if(f.requests.cbegin(), f.requests.cend(), sameId);
+        if (r == f.requests.cend()) continue;
+        const QList<HTTPRequest>& before = activeRequest_->file.requests;
+        const auto old = std::find_if(before.cbegin(), before.cend(), sameId);
+        const bool readAnew = old == before.cend() || old->source != r->source;
+        if (f.url == activeRequest_->file.url && !readAnew) return;
+        ActiveRequest next = *activeRequest_;
+        next.file = f;
+        if (readAnew) next.request = *r;
+        setActiveRequest(next);
+        return;
     }
 }

@@ -2,6 +2,7 @@
 // The model of one window: its folder tree, open documents and active tab, overlay flags, and the
 // services it owns. Every setter announces its change (also when the value stays the same).
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -11,6 +12,7 @@
 
 #include "API/APICollectionFile.h"
 #include "API/APIService.h"
+#include "API/HTTPClient.h"
 #include "API/HTTPRequest.h"
 #include "API/HTTPResponse.h"
 #include "API/ResponseHistory.h"
@@ -91,7 +93,7 @@ public:
     bool hasActiveRequest() const { return activeRequest_.has_value(); }
     void clearActiveRequest();
     const std::optional<HTTPResponse>& lastResponse() const { return lastResponse_; }
-    bool isSending() const { return sendsInFlight_ > 0; }
+    bool isSending() const { return !sends_.isEmpty(); }
 
     // --- owned services, created once
     FindState& findState() { return findState_; }
@@ -105,6 +107,8 @@ public:
     void openNewlyCreated(const QString& fileUrl, const QString& name);
     void updateActiveRequest(const HTTPRequest& request);
     void sendActiveRequest();
+    // Stops every send in flight; each then shows and records as cancelled.
+    void cancelSends();
     void replay(const QUuid& entryId);
 
     // --- documents and tabs
@@ -135,6 +139,10 @@ public:
     void checkWhatsNew();
     // Runs what the folder watcher triggers; public so the window can force a refresh.
     void handleExternalChange();
+    // False while some folder under the open one goes unwatched (the system ran out of watches).
+    bool watchesEverything() const;
+    // Lists the loaded part of the tree again when some of it is not watched (as it is shown).
+    void refreshUnwatched();
 
 signals:
     void changed();  // any change, including a whole-object refresh
@@ -163,6 +171,7 @@ private:
     bool writeOrReport(EditorDocument* document, const std::optional<QString>& to);
     void rememberFolder(const QString& path);
     void startWatching(const QString& path);
+    void tellOfUnwatchedFolders();
     void setFlag(bool& field, bool value);
     void setActiveRequest(const std::optional<ActiveRequest>& value);
     void setLastResponse(const std::optional<HTTPResponse>& value);
@@ -185,7 +194,8 @@ private:
     ResponseHistory history_;
     std::optional<ActiveRequest> activeRequest_;
     std::optional<HTTPResponse> lastResponse_;
-    int sendsInFlight_ = 0;
+    QMap<quint64, HTTPClient::Cancel> sends_;  // the sends in flight, by serial number
+    quint64 sendSerial_ = 0;
     std::optional<SidebarPanel> sidebar_ = SidebarPanel::explorer;
     std::optional<GitFileChange> activeDiff_;
     std::optional<WhatsNewEntry> whatsNew_;

@@ -4,9 +4,11 @@
 #include "API/EnvironmentFile.h"
 #include "API/FileNameSanitizer.h"
 #include "API/GitignoreFile.h"
+#include "API/LineMerge.h"
 #include "API/RequestFormatRegistry.h"
 #include "API/WorkspaceScanner.h"
 #include "Platform/FileOrder.h"
+#include "Platform/Prompter.h"
 #include "Platform/TextFile.h"
 #include "Platform/Trash.h"
 
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QHash>
 #include <algorithm>
+#include <utility>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -90,6 +93,7 @@ void APIService::reload() {
     for (qsizetype i = 0; i < collections_.size(); ++i) previous.insert(collections_[i].url, i);
 
     QList<APICollectionFile> files;
+    const QHash<QString, DiskVersion> known = std::exchange(known_, {});
     QList<APIEnvironment> environments;
     QHash<QString, qsizetype> environmentIndex;
     const QStringList paths = WorkspaceScanner::enumerate(*root_, [](const QString& path) {
@@ -101,9 +105,18 @@ void APIService::reload() {
             const TextFile::ReadResult read = TextFile::readUtf8(path);
             if (!format || !read.text) continue;
             const qsizetype before = previous.value(path, -1);
+            // A file that still holds what was last read or written keeps its record as it is,
+            // so a request being edited is not replaced by its own reading.
+            if (before >= 0 && !collections_[before].requests.isEmpty() && known.contains(path) &&
+                known.value(path).text == *read.text) {
+                known_.insert(path, {read.stamp, *read.text});
+                files.append(collections_[before]);
+                continue;
+            }
             const QList<HTTPRequest> earlier = before < 0 ? QList<HTTPRequest>{} : collections_[before].requests;
             QList<HTTPRequest> requests = format->parse(*read.text, earlier);
             if (requests.isEmpty()) continue;
+            known_.insert(path, {read.stamp, *read.text});
             files.append({path, std::move(requests), format});
         } else if (auto environment = EnvironmentFile::read(path)) {
             // A later file of the same name replaces the earlier one whole.
@@ -158,18 +171,57 @@ bool APIService::fail(const QString& message) {
     return false;
 }
 
+std::optional<QString> APIService::mergedWithDisk(const APICollectionFile& file, const QString& text) {
+    const auto known = known_.constFind(file.url);
+    if (known == known_.constEnd()) return text;
+    const auto now = TextFile::stamp(file.url);
+    if (!now || *now == known->stamp) return text;
+    // A file that is gone or cannot be read holds nothing to keep: the write shows what happens.
+    const TextFile::ReadResult read = TextFile::readUtf8(file.url);
+    if (!read.text || *read.text == known->text) return text;
+    if (auto merged = LineMerge::merge(known->text, text, *read.text)) return merged;
+    const int answer = Prompter::current().ask(
+        {QStringLiteral("“%1” was changed on disk since it was read.").arg(nameOf(file.url)),
+         QStringLiteral("Your edit and the change on disk touch the same lines. Overwriting replaces the version on disk "
+                        "with yours; the other changes are lost. Otherwise your edit is dropped and the file is read again."),
+         {QStringLiteral("Overwrite"), QStringLiteral("Keep Version on Disk")},
+         true});
+    if (answer == 0) return text;
+    if (const qsizetype at = indexOf(file.url); at >= 0) adoptDiskText(at, read);
+    return std::nullopt;
+}
+
+void APIService::adoptDiskText(qsizetype at, const TextFile::ReadResult& read) {
+    APICollectionFile& record = collections_[at];
+    record.requests = record.format->parse(*read.text, record.requests);
+    known_.insert(record.url, {read.stamp, *read.text});
+    emit collectionsChanged();
+}
+
 bool APIService::save(const APICollectionFile& file) {
     bool written = false;
+    bool merged = false;
     if (!file.format) {
         fail(QStringLiteral("“%1” has no request-file format.").arg(file.url));
     } else {
+        const QString own = file.format->serialize(file.requests);
+        const std::optional<QString> text = mergedWithDisk(file, own);
+        if (!text) return fail(QStringLiteral("“%1” was changed on disk; the version there was kept.").arg(nameOf(file.url)));
+        merged = *text != own;
         QString error;
-        written = TextFile::writeUtf8(file.url, file.format->serialize(file.requests), &error);
-        if (!written) fail(QStringLiteral("“%1” could not be saved: %2").arg(nameOf(file.url), error));
+        TextFile::Stamp stamp;
+        written = TextFile::writeUtf8(file.url, *text, &error, &stamp);
+        if (written) {
+            known_.insert(file.url, {stamp, *text});
+        } else {
+            fail(QStringLiteral("“%1” could not be saved: %2").arg(nameOf(file.url), error));
+        }
     }
     // The list follows the edit even when the disk did not: the next rescan shows the truth.
     if (const qsizetype at = indexOf(file.url); at >= 0) {
         collections_[at] = file;
+        // What came from the disk is shown at once, read from what was written.
+        if (merged && written) collections_[at].requests = file.format->parse(known_.value(file.url).text, file.requests);
         emit collectionsChanged();
     }
     return written;

@@ -6,6 +6,9 @@
 #include "API/APIEnvironment.h"
 #include "API/HTTPRequest.h"
 
+#include "Platform/TextFile.h"
+
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -33,12 +36,16 @@ public:
     // The active environment's values; empty when none is active or none has that name.
     QMap<QString, QString> environmentValues() const;
 
-    // Rescans the root. Requests keep their ids across rescans (same place, same name), so a
-    // request being edited still finds its file after the file was rewritten.
+    // Rescans the root. A file that still holds what was last read or written keeps its record;
+    // one changed outside is read anew, its requests keeping their ids (same place, same name) so
+    // that a request being edited still finds its file.
     void reload();
 
     // Writing. Request files are rewritten whole by their own format, atomically. Operations
     // that fail report false (or emit operationFailed) and leave lastError() saying why.
+    // A file changed on disk since it was last read or written is not written over: the change is
+    // merged line by line with the file's new text, and where both touched the same lines the
+    // user is asked whether to overwrite; if not, the disk's version is taken and false returned.
     bool save(const APICollectionFile& file);
     // Replaces the request with the same id in the file at fileUrl and saves the file.
     bool update(const HTTPRequest& request, const QString& fileUrl);
@@ -78,7 +85,19 @@ private:
     // when either is not found or the file could not be written.
     bool editRequest(const QUuid& id, const QString& fileUrl, const std::function<void(HTTPRequest&)>& edit);
 
+    // The text of a request file as last read or written, and the version of the file it was.
+    struct DiskVersion {
+        TextFile::Stamp stamp;
+        QString text;
+    };
+    // The file's text to write, merged with what was changed on disk meanwhile; nothing when the
+    // user chose the disk's version instead.
+    std::optional<QString> mergedWithDisk(const APICollectionFile& file, const QString& text);
+    // The record read anew from the disk's text, keeping ids.
+    void adoptDiskText(qsizetype at, const TextFile::ReadResult& read);
+
     std::optional<QString> root_;
+    QHash<QString, DiskVersion> known_;
     QList<APICollectionFile> collections_;
     QList<APIEnvironment> environments_;
     std::optional<QString> activeEnvironment_;

@@ -410,14 +410,52 @@ QStringList textLines(const QString& body) {
     return lines;
 }
 
-QStringList formLines(const QString& body, const QString& eol) {
+// The fields of a form body held as "a=1&b=2".
+QList<KeyValueItem> formFields(const QString& body) {
     QList<KeyValueItem> rows;
     for (const QString& field : body.split(u'&', Qt::SkipEmptyParts)) {
         const qsizetype eq = field.indexOf(u'=');
         const QString key = trimmed(eq < 0 ? QStringView(field) : QStringView(field).left(eq)).toString();
         if (!key.isEmpty()) rows.append(KeyValueItem{.key = key, .value = eq < 0 ? QString() : trimmed(QStringView(field).mid(eq + 1)).toString()});
     }
-    return rowLines(rows, eol);
+    return rows;
+}
+
+QStringList formLines(const QString& body, const QString& eol) { return rowLines(formFields(body), eol); }
+
+// The fields of an edited form body written over its block: disabled fields and other lines stay
+// where they were, fields read the same keep their text, changed ones are rewritten in place.
+QStringList mergedFormLines(const QString& text, const Block& block, const QString& body, const QString& eol) {
+    QList<KeyValueItem> fields = formFields(body);
+    const Dict dict = readDict(text, block);
+    QList<RowMerge::Entry> entries;
+    QList<KeyValueItem*> readFields;  // the enabled pairs' rows, in order
+    for (const Segment& segment : dict.segments) {
+        std::optional<KeyValueItem> row;
+        if (segment.pair >= 0 && dict.pairs[segment.pair].enabled) {
+            const Pair& pair = dict.pairs[segment.pair];
+            row = KeyValueItem{.key = pair.key, .value = pair.value};
+        }
+        entries.append({text.mid(segment.start, segment.end - segment.start), row});
+    }
+    for (RowMerge::Entry& entry : entries)
+        if (entry.row) readFields.append(&*entry.row);
+    // A field is the read field of its key and value, else the next one of its key, else new.
+    QList<bool> used(readFields.size(), false), matched(fields.size(), false);
+    for (const bool sameValue : {true, false}) {
+        qsizetype from = 0;
+        for (qsizetype f = 0; f < fields.size(); ++f) {
+            if (matched[f]) continue;
+            for (qsizetype i = from; i < readFields.size(); ++i) {
+                if (used[i] || readFields[i]->key != fields[f].key || (sameValue && readFields[i]->value != fields[f].value)) continue;
+                used[i] = matched[f] = true;
+                fields[f].id = readFields[i]->id;
+                from = i + 1;
+                break;
+            }
+        }
+    }
+    return RowMerge::merge(entries, fields, [&eol](const KeyValueItem& row) { return rowLine(row, eol); });
 }
 
 QString blockText(const QString& name, const QStringList& lines, const QString& eol) {
@@ -632,12 +670,8 @@ QString editedFile(const BruFileLayout& layout, const HTTPRequest& request) {
             const QString name = target >= 0 ? layout.blocks[target].name : defaultBodyBlock(request.bodyKind);
             QStringList lines = textLines(request.body);
             if (isDictBody(name)) {
-                lines = formLines(request.body, layout.eol);
-                if (target >= 0) {
-                    const Dict dict = readDict(layout.text, layout.blocks[target]);
-                    for (const Pair& pair : dict.pairs)
-                        if (!pair.enabled) lines.append(layout.text.mid(pair.start, pair.end - pair.start));
-                }
+                lines = target >= 0 ? mergedFormLines(layout.text, layout.blocks[target], request.body, layout.eol)
+                                    : formLines(request.body, layout.eol);
             }
             if (target >= 0) {
                 editor.setLines(target, lines);
@@ -740,6 +774,8 @@ QList<HTTPRequest> parse(const QString& text, const QList<HTTPRequest>& previous
 
     QList<HTTPRequest> requests{request};
     keepRequestIds(requests, previous);
+    request = requests[0];  // with the ids kept, so that rows are still told apart by id
+    if (layout->authRow) layout->authRow->id = request.headers[0].id;
     requests[0].source = std::make_shared<RequestSource>(RequestSource{.bruFile = layout});
     return requests;
 }

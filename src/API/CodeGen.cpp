@@ -46,6 +46,14 @@ QString swiftMultiline(QString text) {
     return hashes + QLatin1String("\"\"\"\n") + text + QLatin1String("\n\"\"\"") + hashes;
 }
 
+// The text with everything but printable ASCII shown as "?", fit for a one-line comment in every
+// target (JavaScript also ends a line at U+2028 and U+2029).
+QString printable(QString text) {
+    for (QChar& c : text)
+        if (c.unicode() < 0x20 || c.unicode() >= 0x7f) c = u'?';
+    return text;
+}
+
 bool isBlank(const QString& text) {
     for (QChar c : text)
         if (c != u' ' && c != u'\t') return false;
@@ -107,17 +115,29 @@ QString swift(const QString& method, const QString& url, const QList<KeyValueIte
 QString snippet(const HTTPRequest& request, CodeGenTarget target, const QMap<QString, QString>& environment) {
     const HTTPRequest resolved = HTTPClient::substitute(request, environment);
     const QString url = fullURL(resolved);
-    const QList<KeyValueItem> headers = HTTPClient::activeRows(resolved.headers);
+    // A header a send would refuse is left out, with a note saying so: a line break in it would
+    // make the copied code send a field of its own.
+    QList<KeyValueItem> headers;
+    QStringList notes;
+    for (const KeyValueItem& header : HTTPClient::activeRows(resolved.headers)) {
+        if (HTTPClient::isSendableHeader(header)) headers << header;
+        else notes << QStringLiteral("Header \"%1\" left out: its name or value holds a character a request cannot carry.")
+                          .arg(printable(header.key));
+    }
     // A HEAD request goes out without a body, as the program itself sends it.
     const bool sendsBody = resolved.hasBody() && resolved.method != HTTPMethod::head;
     const std::optional<QString> body = sendsBody ? std::optional(resolved.body) : std::nullopt;
     const QString method = HTTPMethods::rawValue(resolved.method);
+    QString code;
     switch (target) {
-    case CodeGenTarget::curl: return curl(method, url, headers, body, resolved.bodyKind);
-    case CodeGenTarget::fetch: return fetch(method, url, headers, body);
-    case CodeGenTarget::swift: return swift(method, url, headers, body);
+    case CodeGenTarget::curl: code = curl(method, url, headers, body, resolved.bodyKind); break;
+    case CodeGenTarget::fetch: code = fetch(method, url, headers, body); break;
+    case CodeGenTarget::swift: code = swift(method, url, headers, body); break;
     }
-    return {};
+    const QString comment = target == CodeGenTarget::curl ? QStringLiteral("# ") : QStringLiteral("// ");
+    QString prefix;
+    for (const QString& note : notes) prefix += comment + note + u'\n';
+    return prefix + code;
 }
 
 } // namespace CodeGen

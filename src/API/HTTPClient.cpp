@@ -5,11 +5,14 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <variant>
 
+#include "API/AuthConfig.h"
 #include "API/FormatText.h"
+#include "API/HTTPBodyDecoder.h"
 #include "API/ReasonPhrases.h"
 
 HTTPResponse HTTPSendResult::responseOrFailure() const {
@@ -24,6 +27,7 @@ namespace HTTPClient {
 namespace {
 
 int g_timeoutMs = 60 * 1000;
+int g_totalTimeoutMs = 5 * 60 * 1000;
 qint64 g_maxBodyBytes = 50LL * 1024 * 1024;
 
 QString sizeText(qint64 bytes) {
@@ -31,19 +35,12 @@ QString sizeText(qint64 bytes) {
     return bytes % mb == 0 ? QStringLiteral("%1 MB").arg(bytes / mb) : QStringLiteral("%1 bytes").arg(bytes);
 }
 
-// Why a transfer must stop before it ends: a body past the limit (known from its announced
-// length, except for HEAD, or from what has arrived), or a header block the HTTP layer dropped
-// whole because it held more fields than it reads. None while the transfer may go on.
-std::optional<HTTPError> unreadable(QNetworkReply* reply, qint64 limit) {
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && reply->rawHeaderPairs().isEmpty())
-        return HTTPError::tooManyHeaders(kMaxHeaderFields);
-    const QVariant announced = reply->operation() == QNetworkAccessManager::HeadOperation
-                                   ? QVariant()
-                                   : reply->header(QNetworkRequest::ContentLengthHeader);
-    if (reply->bytesAvailable() > limit || (announced.isValid() && announced.toLongLong() > limit))
-        return HTTPError::bodyTooLarge(sizeText(limit));
-    return std::nullopt;
+QString durationText(int milliseconds) {
+    constexpr int minute = 60 * 1000;
+    if (milliseconds % minute == 0)
+        return QStringLiteral("%1 minute%2").arg(milliseconds / minute).arg(milliseconds == minute ? "" : "s");
+    if (milliseconds % 1000 == 0) return QStringLiteral("%1 seconds").arg(milliseconds / 1000);
+    return QStringLiteral("%1 ms").arg(milliseconds);
 }
 
 QList<KeyValueItem> expandRows(QList<KeyValueItem> rows, const Environment& environment) {
@@ -93,7 +90,8 @@ bool hasField(const HeaderFields& fields, QLatin1String name) {
 }
 
 struct Outgoing {
-    QNetworkRequest request;
+    QUrl url;
+    HeaderFields fields;
     QByteArray verb;
     std::optional<QByteArray> body;
 };
@@ -107,55 +105,195 @@ std::variant<Outgoing, HTTPError> prepare(const HTTPRequest& request) {
     const QString scheme = url->scheme();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) return HTTPError::noResponse();
 
-    HeaderFields fields;
-    for (const KeyValueItem& row : activeRows(request.headers)) {
-        if (!isToken(row.key) || !isFieldValue(row.value)) return HTTPError::invalidHeader(row.key);
-        setField(fields, row.key, row.value);
-    }
-
     Outgoing out;
+    for (const KeyValueItem& row : activeRows(request.headers)) {
+        if (!isSendableHeader(row)) return HTTPError::invalidHeader(row.key);
+        setField(out.fields, row.key, row.value);
+    }
     // A HEAD request goes out without a body, so it gets no Content-Type either.
     if (request.hasBody() && request.method != HTTPMethod::head) {
         out.body = request.body.toUtf8();
-        if (!hasField(fields, QLatin1String("Content-Type")))
-            fields.append({QStringLiteral("Content-Type"), defaultContentType(request.bodyKind)});
+        if (!hasField(out.fields, QLatin1String("Content-Type")))
+            out.fields.append({QStringLiteral("Content-Type"), defaultContentType(request.bodyKind)});
     }
-    if (!hasField(fields, QLatin1String("Accept"))) fields.append({QStringLiteral("Accept"), QStringLiteral("*/*")});
-
-    out.request.setUrl(*url);
-    out.request.setTransferTimeout(g_timeoutMs);
-    for (const auto& [name, value] : fields) out.request.setRawHeader(name.toUtf8(), value.toUtf8());
+    if (!hasField(out.fields, QLatin1String("Accept"))) out.fields.append({QStringLiteral("Accept"), QStringLiteral("*/*")});
+    // Asking for a coding ourselves keeps the HTTP layer from inflating the body out of our sight:
+    // the body is inflated here, within the size limit.
+    if (!hasField(out.fields, QLatin1String("Accept-Encoding")))
+        out.fields.append({QStringLiteral("Accept-Encoding"), QStringLiteral("gzip, deflate")});
+    out.url = *url;
     out.verb = HTTPMethods::rawValue(request.method).toLatin1();
     return out;
 }
 
-// Errors that only say the server answered with a 4xx or 5xx status.
-bool isStatusError(QNetworkReply::NetworkError error) {
-    using E = QNetworkReply;
-    return (error >= E::ContentAccessDenied && error <= E::UnknownContentError) ||
-           error == E::ProtocolInvalidOperationError || error == E::ProxyAuthenticationRequiredError ||
-           (error >= E::InternalServerError && error <= E::UnknownServerError);
+bool sameOrigin(const QUrl& a, const QUrl& b) {
+    const auto port = [](const QUrl& url) { return url.port(url.scheme() == QLatin1String("https") ? 443 : 80); };
+    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && port(a) == port(b);
 }
 
-std::variant<HTTPResponse, HTTPError> readReply(QNetworkReply* reply, double seconds) {
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QNetworkReply::NetworkError error = reply->error();
-    if (status.isValid() && (error == QNetworkReply::NoError || isStatusError(error))) {
+// Errors that only say the server answered with a 4xx or 5xx status.
+bool isStatusError(QNetworkReply::NetworkError error, int status) {
+    using E = QNetworkReply;
+    const bool mapped = (error >= E::ContentAccessDenied && error <= E::UnknownContentError) ||
+                        error == E::ProtocolInvalidOperationError || error == E::ProxyAuthenticationRequiredError ||
+                        (error >= E::InternalServerError && error <= E::UnknownServerError);
+    return mapped && status >= 400;
+}
+
+bool isRedirect(int status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
+
+// One send from the first request to the last redirect followed. Owned by the completion's
+// context, so the exchange stops when the receiver goes away.
+class Exchange : public QObject {
+public:
+    Exchange(QUuid id, Outgoing out, Completion<HTTPSendResult> done)
+        : QObject(done.context()), id_(id), origin_(out.url), next_(std::move(out)),
+          done_(std::move(done)), limit_(g_maxBodyBytes), manager_(new QNetworkAccessManager(this)) {
+        clock_.start();
+        total_.setSingleShot(true);
+        connect(&total_, &QTimer::timeout, this, [this] { stop(HTTPError::timedOut(durationText(total_.interval()))); });
+        total_.start(g_totalTimeoutMs);
+        start();
+    }
+
+    void cancel() { stop(HTTPError::cancelled()); }
+
+private:
+    void start() {
+        QNetworkRequest request(next_.url);
+        request.setTransferTimeout(g_timeoutMs);
+        // Redirects are followed here, so that credentials never travel to another origin.
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+        const bool foreign = !sameOrigin(next_.url, origin_);
+        for (const auto& [name, value] : next_.fields) {
+            if (foreign && isCredentialHeader(name)) continue;
+            request.setRawHeader(name.toUtf8(), value.toUtf8());
+        }
+        decoder_.reset();
+        if (next_.verb == "HEAD") reply_ = manager_->head(request);  // a custom HEAD would wait for a body
+        else if (next_.body) reply_ = manager_->sendCustomRequest(request, next_.verb, *next_.body);
+        else reply_ = manager_->sendCustomRequest(request, next_.verb);
+        QNetworkReply* reply = reply_;
+        connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { if (reply == reply_) readHeaders(); });
+        connect(reply, &QNetworkReply::readyRead, this, [this, reply] { if (reply == reply_) readBody(); });
+        connect(reply, &QNetworkReply::finished, this, [this, reply] { if (reply == reply_) finished(); });
+    }
+
+    // Stops the transfer with an error that is ours rather than the HTTP layer's.
+    void stop(const HTTPError& error) {
+        if (completed_ || stopped_) return;
+        stopped_ = error;
+        if (reply_ && !reply_->isFinished()) reply_->abort();  // finished() completes
+        else complete({id_, std::nullopt, error});
+    }
+
+    void readHeaders() {
+        if (decoder_ || stopped_) return;
+        const QVariant announced = reply_->operation() == QNetworkAccessManager::HeadOperation
+                                       ? QVariant()
+                                       : reply_->header(QNetworkRequest::ContentLengthHeader);
+        if (announced.isValid() && announced.toLongLong() > limit_) return stop(HTTPError::bodyTooLarge(sizeText(limit_)));
+        // A coding the program cannot undo leaves the body as received.
+        const auto coding = HTTPBodyDecoder::codingFor(reply_->rawHeader("Content-Encoding"));
+        decoder_ = std::make_unique<HTTPBodyDecoder>(coding.value_or(HTTPBodyDecoder::Coding::identity), limit_);
+    }
+
+    void readBody() {
+        if (stopped_) return;
+        readHeaders();
+        if (stopped_) return;
+        if (decoder_->feed(reply_->readAll())) return;
+        stop(decoder_->tooLarge() ? HTTPError::bodyTooLarge(sizeText(limit_)) : HTTPError::badContent(decoder_->problem()));
+    }
+
+    void finished() {
+        if (stopped_) return complete({id_, std::nullopt, *stopped_});
+        const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const QNetworkReply::NetworkError error = reply_->error();
+        if (!status.isValid() || (error != QNetworkReply::NoError && !isStatusError(error, status.toInt()))) {
+            if (error == QNetworkReply::NoError) return complete({id_, std::nullopt, HTTPError::noResponse()});
+            // Our own stops are handled above; the transfer time-out is the only cancellation left.
+            if (error == QNetworkReply::OperationCanceledError) return complete({id_, std::nullopt, HTTPError::timedOut()});
+            // The HTTP layer says only "Connection closed", for a body cut short and for an answer that
+            // never was a response alike.
+            if (error == QNetworkReply::RemoteHostClosedError) {
+                const QString why = status.isValid()
+                                        ? QStringLiteral("The server closed the connection before the whole response arrived.")
+                                        : QStringLiteral("The server closed the connection without sending a complete response.");
+                return complete({id_, std::nullopt, HTTPError::transport(why)});
+            }
+            return complete({id_, std::nullopt, HTTPError::transport(reply_->errorString())});
+        }
+        if (followRedirect(status.toInt())) return;
+        readBody();
+        if (stopped_) return;  // stop() completed already
+        if (!decoder_->finish()) return complete({id_, std::nullopt, HTTPError::badContent(decoder_->problem())});
+
         HTTPResponse response;
         response.status = status.toInt();
         response.statusText = ReasonPhrases::statusText(response.status);
-        for (const auto& [name, value] : reply->rawHeaderPairs())
+        for (const auto& [name, value] : reply_->rawHeaderPairs())
             response.headers.insert(QString::fromUtf8(name), QString::fromUtf8(value));
-        response.body = reply->readAll();
-        response.duration = seconds;
+        response.body = decoder_->takeBody();
+        response.duration = double(clock_.nsecsElapsed()) / 1e9;
         response.size = response.body.size();
-        return response;
+        complete({id_, std::move(response), std::nullopt});
     }
-    if (error == QNetworkReply::NoError) return HTTPError::noResponse();
-    // The transfer time-out is the only cancellation that reaches here.
-    if (error == QNetworkReply::OperationCanceledError) return HTTPError::transport(QStringLiteral("The request timed out."));
-    return HTTPError::transport(reply->errorString());
-}
+
+    // Starts the next hop when the answer is a redirect with somewhere to go; false otherwise, and
+    // the redirect is the response.
+    bool followRedirect(int status) {
+        if (!isRedirect(status)) return false;
+        const QByteArray location = reply_->rawHeader("Location");
+        if (location.isEmpty()) return false;
+        const QUrl target = next_.url.resolved(QUrl(QString::fromUtf8(location)));
+        if (!target.isValid() || (target.scheme() != QLatin1String("http") && target.scheme() != QLatin1String("https")))
+            return false;
+        if (++redirects_ > kMaxRedirects) {
+            complete({id_, std::nullopt, HTTPError::tooManyRedirects(kMaxRedirects)});
+            return true;
+        }
+        // 303 asks for a GET; after 301 and 302 a POST becomes a GET too, as browsers do. 307 and
+        // 308 repeat the request as it was.
+        const bool toGet = (status == 303 && next_.verb != "HEAD") || ((status == 301 || status == 302) && next_.verb == "POST");
+        if (toGet) {
+            next_.verb = "GET";
+            next_.body.reset();
+            next_.fields.removeIf([](const auto& field) {
+                return field.first.compare(QLatin1String("Content-Type"), Qt::CaseInsensitive) == 0 ||
+                       field.first.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0;
+            });
+        }
+        next_.url = target;
+        reply_->deleteLater();
+        start();
+        return true;
+    }
+
+    void complete(HTTPSendResult result) {
+        if (completed_) return;
+        completed_ = true;
+        total_.stop();
+        if (reply_) reply_->deleteLater();
+        deleteLater();
+        const Completion<HTTPSendResult> done = done_;  // the call may delete the context, and this with it
+        done(result);
+    }
+
+    QUuid id_;
+    QUrl origin_;
+    Outgoing next_;
+    Completion<HTTPSendResult> done_;
+    qint64 limit_;
+    QNetworkAccessManager* manager_;
+    QPointer<QNetworkReply> reply_;
+    std::unique_ptr<HTTPBodyDecoder> decoder_;
+    std::optional<HTTPError> stopped_;
+    QElapsedTimer clock_;
+    QTimer total_;
+    int redirects_ = 0;
+    bool completed_ = false;
+};
 
 QObject* ownerOf(QObject* context) { return context ? context : QCoreApplication::instance(); }
 
@@ -227,51 +365,32 @@ std::optional<QUrl> composeURL(const HTTPRequest& request) {
     return url;
 }
 
-void send(const HTTPRequest& request, const Environment& environment, Completion<HTTPSendResult> done) {
+bool isSendableHeader(const KeyValueItem& row) { return isToken(row.key) && isFieldValue(row.value); }
+
+bool isCredentialHeader(const QString& name) {
+    const QString lower = name.toLower();
+    return lower == QLatin1String("authorization") || lower == QLatin1String("proxy-authorization") ||
+           lower == QLatin1String("cookie") || AuthConfig::apiKeyHeaderNames().contains(lower);
+}
+
+Cancel send(const HTTPRequest& request, const Environment& environment, Completion<HTTPSendResult> done) {
     const QUuid id = request.id;
     std::variant<Outgoing, HTTPError> prepared = prepare(substitute(request, environment));
     if (const HTTPError* error = std::get_if<HTTPError>(&prepared)) {
         HTTPSendResult result{id, std::nullopt, *error};
         QTimer::singleShot(0, ownerOf(done.context()), [done, result] { done(result); });
-        return;
+        return [] {};
     }
-    const Outgoing& out = std::get<Outgoing>(prepared);
-
-    // A session of its own: no disk cache, cookies and credentials die with it. Owned by the
-    // context, so the exchange stops when the receiver goes away.
-    auto* manager = new QNetworkAccessManager(done.context());
-    QElapsedTimer clock;
-    clock.start();
-    QNetworkReply* reply = nullptr;
-    if (out.verb == "HEAD") reply = manager->head(out.request);  // a custom HEAD would wait for a body
-    else if (out.body) reply = manager->sendCustomRequest(out.request, out.verb, *out.body);
-    else reply = manager->sendCustomRequest(out.request, out.verb);
-
-    // Checked as the headers and each piece of the body arrive, so memory stays bounded.
-    const qint64 limit = g_maxBodyBytes;
-    auto stopped = std::make_shared<std::optional<HTTPError>>();
-    const auto check = [reply, limit, stopped] {
-        if (*stopped || reply->isFinished()) return;
-        *stopped = unreadable(reply, limit);
-        if (*stopped) reply->abort();
+    QPointer<Exchange> exchange = new Exchange(id, std::get<Outgoing>(std::move(prepared)), std::move(done));
+    return [exchange] {
+        if (exchange) exchange->cancel();
     };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, manager, check);
-    QObject::connect(reply, &QNetworkReply::readyRead, manager, check);
-    QObject::connect(reply, &QNetworkReply::finished, manager, [manager, reply, clock, id, done, limit, stopped] {
-        const double seconds = double(clock.nsecsElapsed()) / 1e9;
-        if (!*stopped) *stopped = unreadable(reply, limit);
-        std::variant<HTTPResponse, HTTPError> outcome =
-            *stopped ? std::variant<HTTPResponse, HTTPError>(**stopped) : readReply(reply, seconds);
-        manager->deleteLater();
-        HTTPSendResult result{id, std::nullopt, std::nullopt};
-        if (auto* response = std::get_if<HTTPResponse>(&outcome)) result.response = std::move(*response);
-        else result.error = std::get<HTTPError>(outcome);
-        done(result);
-    });
 }
 
 int timeoutMs() { return g_timeoutMs; }
 void setTimeoutMs(int milliseconds) { g_timeoutMs = qMax(0, milliseconds); }
+int totalTimeoutMs() { return g_totalTimeoutMs; }
+void setTotalTimeoutMs(int milliseconds) { g_totalTimeoutMs = qMax(1, milliseconds); }
 qint64 maxBodyBytes() { return g_maxBodyBytes; }
 void setMaxBodyBytes(qint64 bytes) { g_maxBodyBytes = qMax<qint64>(0, bytes); }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUrl>
 #include <QUuid>
+#include <functional>
 #include <optional>
 
 #include "API/HTTPError.h"
@@ -43,22 +44,34 @@ QString defaultContentType(BodyKind kind);
 // Absent when the text is empty or no valid URL.
 std::optional<QUrl> composeURL(const HTTPRequest& request);
 
+// Whether a header row can go out: its name a token, its value free of control characters.
+bool isSendableHeader(const KeyValueItem& row);
+// Fields that carry credentials (Authorization, Proxy-Authorization, Cookie, an API-key header):
+// they go to the request's own scheme, host and port only, never to another one on a redirect.
+bool isCredentialHeader(const QString& name);
+
+// Stops a send: its completion then reports cancelled. Does nothing once the send has completed.
+using Cancel = std::function<void()>;
+
 // Substitutes, sends and calls done on the calling (main) thread with the outcome. Never calls
 // done synchronously. A context object on done drops the call (and stops the exchange) once it
-// is gone.
-void send(const HTTPRequest& request, const Environment& environment, Completion<HTTPSendResult> done);
+// is gone. Redirects are followed up to kMaxRedirects.
+Cancel send(const HTTPRequest& request, const Environment& environment, Completion<HTTPSendResult> done);
+
+inline constexpr int kMaxRedirects = 20;
 
 // Inactivity time-out of one exchange (60 s unless changed, e.g. by tests).
 int timeoutMs();
 void setTimeoutMs(int milliseconds);
+// The longest a whole send may take, redirects included (5 minutes unless changed, e.g. by tests),
+// so a server that trickles its answer cannot keep a send open for ever.
+int totalTimeoutMs();
+void setTotalTimeoutMs(int milliseconds);
 
-// The most header fields a response may carry: the HTTP layer drops a larger header block whole,
-// and such a response fails with tooManyHeaders rather than showing no headers.
-inline constexpr int kMaxHeaderFields = 100;
-
-// The most bytes a response body may hold (50 MB unless changed, e.g. by tests). A larger body
-// stops the transfer and the send fails with bodyTooLarge, so a server that streams without end
-// cannot fill the memory.
+// The most bytes a response body may hold once its content coding is undone (50 MB unless
+// changed, e.g. by tests). A larger body stops the transfer and the send fails with bodyTooLarge,
+// so a server that streams without end, or a small body that inflates without end, cannot fill
+// the memory.
 qint64 maxBodyBytes();
 void setMaxBodyBytes(qint64 bytes);
 

@@ -9,8 +9,13 @@ QString HTTPError::errorDescription() const {
                               "a value only visible characters, spaces and tabs.")
             .arg(payload_);
     case Kind::transport: return payload_;
-    case Kind::tooManyHeaders:
-        return QStringLiteral("Too many response header fields (over %1).").arg(payload_);
+    case Kind::tooManyRedirects:
+        return QStringLiteral("Too many redirects (more than %1); the server may be redirecting in a loop.").arg(payload_);
+    case Kind::badContent: return QStringLiteral("The response body could not be decompressed: %1.").arg(payload_);
+    case Kind::cancelled: return QStringLiteral("The request was cancelled.");
+    case Kind::timedOut:
+        return payload_.isEmpty() ? QStringLiteral("The request timed out.")
+                                  : QStringLiteral("The request timed out: it took longer than %1.").arg(payload_);
     case Kind::bodyTooLarge:
         return QStringLiteral("Response body too large: over %1.").arg(payload_);
     }

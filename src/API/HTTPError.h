@@ -10,7 +10,10 @@ public:
         invalidHeader,  // a header name is no token or a value holds a control character; payload: the name
         transport,      // the exchange failed: refused, name lookup, time-out, TLS; payload: the description
         bodyTooLarge,   // the body passed the size limit and the transfer was stopped; payload: the limit as text
-        tooManyHeaders, // the response's header fields could not be read; payload: the most that are read
+        tooManyRedirects, // the redirects went on past the most that are followed; payload: that number
+        badContent,     // the body's content coding could not be undone; payload: why
+        cancelled,      // the user stopped the send
+        timedOut,       // no answer within the time limit; payload: the limit as text, empty for silence
     };
 
     static HTTPError invalidURL(const QString& text) { return {Kind::invalidURL, text}; }
@@ -18,7 +21,11 @@ public:
     static HTTPError invalidHeader(const QString& name) { return {Kind::invalidHeader, name}; }
     static HTTPError transport(const QString& description) { return {Kind::transport, description}; }
     static HTTPError bodyTooLarge(const QString& limit) { return {Kind::bodyTooLarge, limit}; }
-    static HTTPError tooManyHeaders(int most) { return {Kind::tooManyHeaders, QString::number(most)}; }
+    static HTTPError tooManyRedirects(int most) { return {Kind::tooManyRedirects, QString::number(most)}; }
+    static HTTPError badContent(const QString& why) { return {Kind::badContent, why}; }
+    static HTTPError cancelled() { return {Kind::cancelled, {}}; }
+    // A silence longer than the transfer time-out (no payload) or a send longer than the total limit.
+    static HTTPError timedOut(const QString& totalLimit = {}) { return {Kind::timedOut, totalLimit}; }
 
     Kind kind() const { return kind_; }
     const QString& payload() const { return payload_; }

@@ -27,6 +27,7 @@ struct HTTPFileLayout {
     QList<Section> sections;
     QList<HTTPRequest> parsed;  // by slot: the values each request was read as
     QString eol;
+    bool byteOrderMark = false;  // the file starts with one; text holds what follows it
 
     QStringView content(int line) const { return FormatText::content(text, lines[line]); }
     QString terminator(int line) const {
@@ -417,9 +418,10 @@ const RequestFileFormat& format() {
 
 QList<HTTPRequest> parse(const QString& text, const QList<HTTPRequest>& previous) {
     auto layout = std::make_shared<HTTPFileLayout>();
-    layout->text = text;
-    layout->lines = FormatText::splitLines(text);
-    layout->eol = FormatText::dominantLineEnding(text);
+    layout->byteOrderMark = text.startsWith(QChar(0xFEFF));
+    layout->text = layout->byteOrderMark ? text.mid(1) : text;
+    layout->lines = FormatText::splitLines(layout->text);
+    layout->eol = FormatText::dominantLineEnding(layout->text);
 
     int start = 0;
     const int count = int(layout->lines.size());
@@ -440,6 +442,7 @@ QList<HTTPRequest> parse(const QString& text, const QList<HTTPRequest>& previous
         }
     }
     keepRequestIds(requests, previous);
+    layout->parsed = requests;  // with the ids kept, so that rows are still told apart by id
     for (int slot = 0; slot < requests.size(); ++slot)
         requests[slot].source = std::make_shared<RequestSource>(RequestSource{.httpFile = layout, .slot = slot});
     return requests;
@@ -479,6 +482,24 @@ QString serialize(const QList<HTTPRequest>& requests) {
         const int slot = requests[i].source->slot;
         if (slot >= 0 && slot < owner.size() && owner[slot] < 0) owner[slot] = i;
     }
+    // A request of this file edited as text on its own takes its own section's place.
+    auto otherText = [&](qsizetype i) {
+        const auto layout = layoutOf(requests[i]);
+        return layout && layout != file;
+    };
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        if (!otherText(i)) continue;
+        for (int slot = 0; slot < owner.size(); ++slot) {
+            if (owner[slot] >= 0 || file->parsed[slot].id != requests[i].id) continue;
+            owner[slot] = i;
+            break;
+        }
+    }
+    // Text of another file, in this file's line ends.
+    auto inserted = [&](const HTTPRequest& request) {
+        QString piece = serializeRequest(request);
+        return FormatText::withLineEnding(piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n")), file->eol);
+    };
 
     Assembler out(file->eol);
     QList<bool> written(requests.size(), false);
@@ -490,7 +511,7 @@ QString serialize(const QList<HTTPRequest>& requests) {
         // A request read from other text (an edited raw view) brings its own section along;
         // a copy of one of this file's requests is written as a new block.
         if (layout && layout != file) {
-            out.addInserted(serializeRequest(request));
+            out.addInserted(inserted(request));
         } else {
             out.addFresh(freshBlock(request));
         }
@@ -500,29 +521,58 @@ QString serialize(const QList<HTTPRequest>& requests) {
         if (k >= 0) owns[k] = true;
     // New, copied and replacing requests follow the request before them in the list.
     auto writeFollowers = [&] {
-        for (; next < requests.size() && !owns[next]; ++next)
-            if (!written[next]) writeOther(next);
+        bool any = false;
+        for (; next < requests.size() && !owns[next]; ++next) {
+            if (written[next]) continue;
+            writeOther(next);
+            any = true;
+        }
+        return any;
     };
+    // The blank lines that set a kept section off from the one after it end the file when every
+    // section after it is gone; the file then ends as it did before.
+    const HTTPFileLayout::Section* lastKept = nullptr;
     for (const auto& section : file->sections) {
         if (section.slot < 0) {
             out.addKept(file->sectionText(section));
+            lastKept = &section;
             continue;
         }
         const qsizetype k = owner[section.slot];
         if (k < 0) {
-            writeFollowers();  // what stands in place of a removed section
+            if (writeFollowers()) lastKept = nullptr;  // what stands in place of a removed section
             continue;
         }
         for (; next < k; ++next)
             if (!written[next]) writeOther(next);
         written[k] = true;
-        out.addKept(patchedSection(*file, section, requests[k]));
+        if (otherText(k)) {
+            out.addInserted(inserted(requests[k]));
+            lastKept = nullptr;
+        } else {
+            out.addKept(patchedSection(*file, section, requests[k]));
+            lastKept = &section;
+        }
         next = std::max(next, k + 1);
-        writeFollowers();
+        if (writeFollowers()) lastKept = nullptr;
     }
-    for (qsizetype i = 0; i < requests.size(); ++i)
-        if (!written[i]) writeOther(i);
-    return out.finish(file->text.endsWith(u'\n'));
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        if (written[i]) continue;
+        writeOther(i);
+        lastKept = nullptr;
+    }
+    QString text = out.finish(file->text.endsWith(u'\n'));
+    if (lastKept && lastKept != &file->sections.last()) {
+        // Where the last line with content ends, before its line end.
+        auto contentEnd = [](const QString& t) {
+            qsizetype end = t.size();
+            while (end > 0 && FormatText::isWhitespaceOrNewline(t[end - 1])) --end;
+            while (end < t.size() && t[end] != u'\r' && t[end] != u'\n') ++end;
+            return end;
+        };
+        text = text.left(contentEnd(text)) + file->text.mid(contentEnd(file->text));
+    }
+    return file->byteOrderMark ? QChar(0xFEFF) + text : text;
 }
 
 } // namespace HTTPFileFormat

@@ -4,6 +4,34 @@
 #include <QSet>
 #include <algorithm>
 
+namespace {
+
+// Rows read the same as before keep their ids, so an editor showing them is not rebuilt.
+void keepRowIds(QList<KeyValueItem>& rows, const QList<KeyValueItem>& previous) {
+    QList<bool> used(previous.size(), false);
+    for (KeyValueItem& row : rows) {
+        for (qsizetype i = 0; i < previous.size(); ++i) {
+            if (used[i] || !previous[i].sameContent(row)) continue;
+            used[i] = true;
+            row.id = previous[i].id;
+            break;
+        }
+    }
+}
+
+void keepIdsOfRows(QList<HTTPRequest>& parsed, const QList<HTTPRequest>& previous) {
+    for (HTTPRequest& request : parsed) {
+        for (const HTTPRequest& old : previous) {
+            if (old.id != request.id) continue;
+            keepRowIds(request.headers, old.headers);
+            keepRowIds(request.params, old.params);
+            break;
+        }
+    }
+}
+
+} // namespace
+
 void keepRequestIds(QList<HTTPRequest>& parsed, const QList<HTTPRequest>& previous) {
     if (previous.isEmpty()) return;
     const qsizetype count = std::min(parsed.size(), previous.size());
@@ -26,4 +54,5 @@ void keepRequestIds(QList<HTTPRequest>& parsed, const QList<HTTPRequest>& previo
         request.id = old->id;
         taken.insert(old->id);
     }
+    keepIdsOfRows(parsed, previous);
 }

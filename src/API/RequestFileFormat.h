@@ -22,4 +22,5 @@ struct RequestFileFormat {
 // A reparse keeps ids (the window's active request, history and editor refer to ids): each parsed
 // request takes the id of the previous request at the same index when the two have the same name,
 // and otherwise that of the previous request of its name when the name is unique on both sides.
+// Header and parameter rows of a request that kept its id keep theirs where they read the same.
 void keepRequestIds(QList<HTTPRequest>& parsed, const QList<HTTPRequest>& previous);

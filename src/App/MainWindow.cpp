@@ -8,6 +8,7 @@
 
 #include "App/SettingsWindow.h"
 #include "App/TextEditingActions.h"
+#include "Views/WidgetPrompter.h"
 #include "App/WindowManager.h"
 #include "AppState.h"
 #include "MenuCommands.h"
@@ -102,7 +103,10 @@ void MainWindow::firstLoad() {
 }
 
 void MainWindow::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) WindowManager::shared().noteActivated(this);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        WindowManager::shared().noteActivated(this);
+        state_->refreshUnwatched();  // coming back from another program that may have changed files
+    }
     QMainWindow::changeEvent(event);
 }
 
@@ -112,9 +116,12 @@ void MainWindow::closeWithoutAsking() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (!closingConfirmed_ && state_->confirmCloseWindow() == AppState::TerminateReply::cancel) {
-        event->ignore();
-        return;
+    if (!closingConfirmed_ && state_->hasUnsavedChanges()) {
+        const WidgetPrompter::Over over(this);  // the window closed may not be the one in front
+        if (state_->confirmCloseWindow() == AppState::TerminateReply::cancel) {
+            event->ignore();
+            return;
+        }
     }
     // Closing the last window ends the program: keep its session for the next start.
     if (!closingConfirmed_ && WindowManager::shared().windows().size() == 1) state_->saveSession();

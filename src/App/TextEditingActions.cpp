@@ -3,6 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScopedValueRollback>
+#include <QTextEdit>
 #include <QMenu>
 #include <QWidget>
 
@@ -26,16 +31,41 @@ void addTo(QMenu* menu) {
     }
 }
 
+namespace {
+
+// A text widget that declines the key (read-only text) still copies and selects.
+bool performOnReadOnlyText(QWidget* target, QKeySequence::StandardKey key) {
+    const char* slot = key == QKeySequence::Copy ? "copy" : key == QKeySequence::SelectAll ? "selectAll" : nullptr;
+    if (!slot || !(qobject_cast<QLineEdit*>(target) || qobject_cast<QPlainTextEdit*>(target) || qobject_cast<QTextEdit*>(target)))
+        return false;
+    return QMetaObject::invokeMethod(target, slot);
+}
+
+} // namespace
+
 void perform(QKeySequence::StandardKey key) {
+    // Delivering a key runs the window's shortcuts first; this item must never trigger itself from there.
+    static bool performing = false;
     QWidget* target = QApplication::focusWidget();
     const QList<QKeySequence> bindings = QKeySequence::keyBindings(key);
-    if (!target || bindings.isEmpty()) return;
-    // Delivered straight to the widget, past the window's shortcuts, so the item cannot trigger itself.
+    if (performing || !target || bindings.isEmpty()) return;
+    QScopedValueRollback<bool> guard(performing, true);
     const QKeyCombination combination = bindings.first()[0];
+    // A widget takes the key only when it claims it ahead of the shortcuts, as it does for a key typed
+    // there; a button, a list or a tab chip does not, and then the item does nothing.
+    QKeyEvent claim(QEvent::ShortcutOverride, combination.key(), combination.keyboardModifiers());
+    claim.ignore();
+    QCoreApplication::sendEvent(target, &claim);
+    if (!claim.isAccepted()) {
+        performOnReadOnlyText(target, key);
+        return;
+    }
+    QPointer<QWidget> receiver = target;
     QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
+    QCoreApplication::sendEvent(receiver, &press);
+    if (!receiver) return;
     QKeyEvent release(QEvent::KeyRelease, combination.key(), combination.keyboardModifiers());
-    QCoreApplication::sendEvent(target, &press);
-    QCoreApplication::sendEvent(target, &release);
+    QCoreApplication::sendEvent(receiver, &release);
 }
 
 } // namespace TextEditingActions

@@ -21,7 +21,8 @@ const QList<Item>& items();
 // Adds the items to the menu, each with the platform's usual keys.
 void addTo(QMenu* menu);
 
-// Does what the key does in the focused widget; nothing when no widget has the focus.
+// Does what the key does in the focused widget when that widget takes the key (a text widget); nothing
+// on any other widget, nor when no widget has the focus.
 void perform(QKeySequence::StandardKey key);
 
 } // namespace TextEditingActions

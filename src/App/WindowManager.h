@@ -26,5 +26,7 @@ public:
     void noteClosed(MainWindow* window);
 
 private:
+    static void tellOfUnreadableSettings(MainWindow* window);
+
     QList<QPointer<MainWindow>> windows_;  // in order of last activation, oldest first
 };

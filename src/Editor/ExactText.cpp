@@ -14,7 +14,9 @@ ExactText::ExactText(QString text) { reset(std::move(text)); }
 
 void ExactText::reset(QString text) {
     text_ = std::move(text);
+    firstBreak_ = -2;
     indexCrlf();
+    pieces_.reset(text_);
 }
 
 void ExactText::indexCrlf() {
@@ -47,9 +49,13 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 
     Change change;
     change.range = {a, b - a};
+    // The separator of a piece break at a stays before the new text, one at b after it.
     change.displayStart = toDisplay(a);
-    change.displayEnd = toDisplay(b);
+    change.displayEnd = toDisplay(b) - (b > a && pieces_.isBreak(b) ? 1 : 0);
     change.displayText = display(t);
+    const TextRange around = pieces_.around(text_, {a, b - a});
+    const qsizetype aroundStart = toDisplay(around.location);
+    const qsizetype aroundEnd = toDisplay(around.end()) - (pieces_.isBreak(around.end()) ? 1 : 0);
 
     // CR LF index: drop those inside [a, b), shift those after, add the new ones.
     const qsizetype delta = t.size() - (b - a);
@@ -62,18 +68,62 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     first = crlf_.erase(first, last);
     crlf_.insert(first, added.begin(), added.end());
 
+    const bool addsBreak = t.contains(u'\n') || t.contains(u'\r');
+    if ((firstBreak_ == -1 && addsBreak) || (firstBreak_ >= 0 && a <= firstBreak_ + 1)) firstBreak_ = -2;
     change.removed = text_.mid(a, b - a);
     TextSplice::replace(text_, a, b - a, t);
+    if (pieces_.edit(text_, a, b - a, t.size(), around.location, around.end())) {
+        // The pieces around the edit were broken afresh: the display takes them whole.
+        change.displayStart = aroundStart;
+        change.displayEnd = aroundEnd;
+        change.displayText = displayOf(around.location, around.end() + delta);
+    }
     change.text = std::move(t);
     return change;
 }
 
-qsizetype ExactText::toDisplay(qsizetype exact) const {
+qsizetype ExactText::withoutPieces(qsizetype exact) const {
     exact = qBound<qsizetype>(0, exact, text_.size());
     return exact - (std::lower_bound(crlf_.begin(), crlf_.end(), exact) - crlf_.begin());
 }
 
+qsizetype ExactText::toDisplay(qsizetype exact) const {
+    exact = qBound<qsizetype>(0, exact, text_.size());
+    return withoutPieces(exact) + pieces_.countUpTo(exact);
+}
+
 qsizetype ExactText::toExact(qsizetype display) const {
+    // The separator of the j-th piece break stands at withoutPieces(break) + j; those before the
+    // offset are not characters of the text.
+    const std::vector<qsizetype>& breaks = pieces_.breaks();
+    qsizetype lo = 0, hi = qsizetype(breaks.size());
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (withoutPieces(breaks[mid]) + mid < display) lo = mid + 1;
+        else hi = mid;
+    }
+    return fromWithoutPieces(display - lo);
+}
+
+QString ExactText::displayOf(qsizetype from, qsizetype to) const {
+    from = qBound<qsizetype>(0, from, text_.size());
+    to = qBound<qsizetype>(from, to, text_.size());
+    const std::vector<qsizetype>& breaks = pieces_.breaks();
+    auto it = std::upper_bound(breaks.begin(), breaks.end(), from);
+    if (it == breaks.end() || *it >= to) return display(QStringView(text_).sliced(from, to - from));
+    QString out;
+    out.reserve(to - from + 64);
+    for (qsizetype at = from;; ++it) {
+        const qsizetype end = (it == breaks.end() || *it >= to) ? to : *it;
+        out += display(QStringView(text_).sliced(at, end - at));
+        if (end == to) break;
+        out += QChar(kSeparator);
+        at = end;
+    }
+    return out;
+}
+
+qsizetype ExactText::fromWithoutPieces(qsizetype display) const {
     // The display offset of the j-th CR LF is crlf_[j] - j, strictly ascending.
     qsizetype lo = 0, hi = qsizetype(crlf_.size());
     while (lo < hi) {
@@ -109,10 +159,11 @@ QString ExactText::display(QStringView exact) {
 }
 
 QString ExactText::newline() const {
-    for (qsizetype i = 0; i < text_.size(); ++i) {
-        const QChar c = text_[i];
-        if (c == u'\n') return QStringLiteral("\n");
-        if (c == u'\r') return (i + 1 < text_.size() && text_[i + 1] == u'\n') ? QStringLiteral("\r\n") : QStringLiteral("\r");
+    if (firstBreak_ == -2) {
+        const qsizetype lf = text_.indexOf(u'\n');
+        const qsizetype cr = QStringView(text_).first(lf < 0 ? text_.size() : lf).indexOf(u'\r');
+        firstBreak_ = cr >= 0 ? cr : lf;
     }
-    return QStringLiteral("\n");
+    if (firstBreak_ < 0 || text_[firstBreak_] == u'\n') return QStringLiteral("\n");
+    return firstBreak_ + 1 < text_.size() && text_[firstBreak_ + 1] == u'\n' ? QStringLiteral("\r\n") : QStringLiteral("\r");
 }

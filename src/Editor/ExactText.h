@@ -1,11 +1,13 @@
 #pragma once
 // The document's text exactly as the user has it (every line ending, NBSP and separator kept), and
 // its mapping onto a display made of one block per line, where every line terminator is a single
-// block separator. The display can then never alter the user's characters: the text is kept here
-// and only shown there.
+// block separator; a long line is shown as several blocks (LinePieces), with a separator that stands
+// for no character between them. The display can then never alter the user's characters: the text
+// is kept here and only shown there.
 #include <QString>
 #include <vector>
 
+#include "Editor/LinePieces.h"
 #include "Editor/TextRange.h"
 
 class ExactText {
@@ -37,9 +39,15 @@ public:
     Change replace(TextRange range, const QString& text);
 
     // Offsets between the exact text and the display. An exact offset between CR and LF maps to the
-    // separator's start.
+    // separator's start; one where a long line's pieces meet, to the start of the later piece (both
+    // sides of that separator map back to it).
     qsizetype toDisplay(qsizetype exact) const;
     qsizetype toExact(qsizetype display) const;
+
+    // What the display shows for [from, to) of the text, the separators between pieces inside it
+    // included.
+    QString displayOf(qsizetype from, qsizetype to) const;
+    const LinePieces& pieces() const { return pieces_; }
 
     // The display form of some exact text: each terminator one separator; characters the display
     // would itself read as block or frame breaks shown as U+FFFD (same length, so offsets hold).
@@ -52,5 +60,13 @@ private:
     void indexCrlf();
 
     QString text_;
+    // toDisplay() without the pieces' separators, and its inverse.
+    qsizetype withoutPieces(qsizetype exact) const;
+    qsizetype fromWithoutPieces(qsizetype display) const;
+
     std::vector<qsizetype> crlf_;  // exact offsets of the CR of every CR LF, ascending
+    // Where the first CR or LF is: -1 for none, -2 while not known (a long line is not read for it
+    // at every keystroke).
+    mutable qsizetype firstBreak_ = -2;
+    LinePieces pieces_;
 };

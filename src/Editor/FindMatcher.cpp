@@ -94,6 +94,89 @@ Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, co
     return result;
 }
 
+namespace {
+
+bool isTerminator(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x85 || c == 0x2028 || c == 0x2029; }
+
+// Escapes followed by a letter or digit that match no line terminator: digits, word characters,
+// horizontal space, tab, bell, escape; boundaries and anchors; back references.
+bool isSafeEscape(char16_t c) {
+    return QStringView(u"dwhtaebBAzZk123456789").contains(QChar(c));
+}
+
+} // namespace
+
+bool staysWithinALine(QStringView pattern) {
+    bool inSet = false;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const char16_t c = pattern[i].unicode();
+        const char16_t next = i + 1 < pattern.size() ? pattern[i + 1].unicode() : 0;
+        if (isTerminator(c)) return false;
+        if (c == u'\\') {
+            if (next == 0 || isTerminator(next)) return false;
+            if (QChar::isLetterOrNumber(next) && !isSafeEscape(next)) return false;
+            ++i;
+            continue;
+        }
+        if (inSet) {
+            if (c == u']') inSet = false;
+            else if (c == u'[') return false;  // nested sets and named classes
+            else if (c == u'-' && next != u']' && pattern[i - 1] != u'[') {
+                // A range of literal characters that holds no line terminator.
+                const char16_t low = pattern[i - 1].unicode();
+                if (next == 0 || next == u'\\' || (i >= 2 && pattern[i - 2] == u'\\')) return false;
+                if (low <= 0x0d && next >= 0x0a) return false;
+                if (low <= 0x85 && next >= 0x85) return false;
+                if (low <= 0x2029 && next >= 0x2028) return false;
+            }
+            continue;
+        }
+        if (c == u'[') {
+            if (next == u'^' || next == u']' || next == u'[' || next == u':') return false;  // a negated set holds them
+            inSet = true;
+        } else if (c == u'(' && next == u'?') {
+            // Flags that let "." reach a line end or change what the pattern's characters mean.
+            for (qsizetype k = i + 2; k < pattern.size() && (QChar::isLetter(pattern[k].unicode()) || pattern[k] == u'-'); ++k)
+                if (pattern[k] == u's' || pattern[k] == u'x' || pattern[k] == u'w') return false;
+            if (i + 2 < pattern.size() && pattern[i + 2] == u'#') return false;
+        }
+    }
+    return !inSet;
+}
+
+Result matchesAfterLineEdit(const RegularExpression& expression, const QList<TextRange>& before, const QString& text,
+                            const EditSpan& edit) {
+    const TextRange replaced = edit.replaced();
+    const qsizetype delta = edit.insertedLength(text.size()) - replaced.length;
+    const QStringView view(text);
+    const auto lineStart = [&](qsizetype at) {
+        while (at > 0 && !isTerminator(view[at - 1].unicode())) --at;
+        return at;
+    };
+    const auto nextLine = [&](qsizetype at) {
+        while (at < view.size() && !isTerminator(view[at].unicode())) ++at;
+        if (at < view.size() && view[at] == u'\r' && at + 1 < view.size() && view[at + 1] == u'\n') ++at;
+        return qMin(view.size(), at + 1);
+    };
+    // No match holds a line end and no attempt reads more than one unit past one: matches outside
+    // the lines next to the edited ones are as they were, and a search from a line start finds what
+    // the whole search finds from there.
+    qsizetype from = lineStart(replaced.location);
+    if (from > 0) from = lineStart(from - 1);
+    const qsizetype to = nextLine(nextLine(replaced.location + replaced.length + delta));
+    Result result;
+    result.matches.reserve(before.size() + 16);
+    const MatchIt kept = startingFrom(before, from);
+    std::copy(before.begin(), kept, std::back_inserter(result.matches));
+    const RegularExpression::Outcome outcome = expression.forEachMatchIn(text, {from, to - from}, 0, [&](TextRange r) {
+        if (r.length > 0) result.matches.append(r);
+    });
+    if (outcome != RegularExpression::Outcome::completed) return kStopped;
+    for (MatchIt it = startingFrom(before, to - delta); it != before.end(); ++it)
+        result.matches.append({it->location + delta, it->length});
+    return result;
+}
+
 Result literalMatches(const RegularExpression& expression, qsizetype reach, const QString& text, qsizetype piece) {
     const int threads = ParallelChunks::threadCount();
     if (threads < 2 || piece <= 0 || text.size() < 2 * piece) return matches(expression, text);

@@ -31,6 +31,15 @@ qsizetype literalReach(qsizetype queryLength);
 Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, const QList<TextRange>& before,
                         const QString& text, const EditSpan& edit);
 
+// True when no match of the regular expression `pattern` can hold a line terminator, nor any of
+// its look-arounds read past one (judged from the pattern alone, erring towards false).
+bool staysWithinALine(QStringView pattern);
+
+// The matches of such an expression after `edit`, from its matches before it: only the lines
+// around the edit are searched again. Equal to matches() of the new text.
+Result matchesAfterLineEdit(const RegularExpression& expression, const QList<TextRange>& before, const QString& text,
+                            const EditSpan& edit);
+
 // matches() of a literal query (`reach` as literalReach gives it), a text of two pieces or more
 // searched a piece at a time on several threads.
 Result literalMatches(const RegularExpression& expression, qsizetype reach, const QString& text,

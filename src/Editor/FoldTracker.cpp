@@ -26,82 +26,142 @@ inline Kind kindOf(char16_t c) {
 
 char16_t closerOf(char16_t c) { return c == u'(' ? u')' : c == u'[' ? u']' : u'}'; }
 
-// Checkpoints every so many units, where the open brackets are few enough to copy.
+// A checkpoint every so many units: an edit rescans about this much.
 constexpr qsizetype kCheckpointSpacing = 4096;
-constexpr size_t kCheckpointDepth = 64;
 
-struct Output {
+using Checkpoint = FoldTracker::Checkpoint;
+using Open = FoldTracker::Open;
+
+// The scan from one checkpoint on. Of the brackets open there only those a closer reaches are
+// loaded (from the checkpoints that opened them), so a deep stack costs nothing to resume from.
+class Scan {
+public:
+    Scan(QStringView text, const std::vector<Checkpoint>& known, size_t start)
+        : text_(text), known_(known), below_(known[start].depth), loadFrom_(start), inString_(known[start].inString),
+          floor_(below_), lowest_(below_), lastLaid_(known[start].offset) {}
+
+    qsizetype depth() const { return below_ + qsizetype(stack_.size()); }
+    char16_t inString() const { return inString_; }
+    // The fewest brackets open at any point of the scan so far: those below were never touched.
+    qsizetype lowest() const { return std::min(lowest_, floor_); }
+    // The open bracket at a depth not below lowest().
+    const Open& at(qsizetype depth) const { return stack_[size_t(depth - below_)]; }
+
+    // Scans from `from` (a line start) to the end of the text. At every line start at or past
+    // `meetFrom`, `meet(lineStart)` may end the scan, which then lays a checkpoint there; returns
+    // where it ended.
+    template <typename Meet>
+    qsizetype run(qsizetype from, qsizetype meetFrom, Meet meet) {
+        const char16_t* s = text_.utf16();
+        const qsizetype n = text_.size();
+        qsizetype lineStart = from;
+        bool inComment = false;
+        for (qsizetype i = from; i < n; ++i) {
+            const char16_t c = s[i];
+            const Kind kind = kindOf(c);
+            if (kind == lineBreak) {
+                for (auto it = stack_.rbegin(); it != stack_.rend() && it->terminator < 0; ++it) it->terminator = i;
+                if (c == u'\r' && i + 1 < n && s[i + 1] == u'\n') ++i;
+                lineStart = i + 1;
+                inComment = false;  // a quoted run stays open across lines
+                if (lineStart >= meetFrom && meet(lineStart)) {
+                    lay(lineStart);
+                    return lineStart;
+                }
+                if (lineStart - lastLaid_ >= kCheckpointSpacing) lay(lineStart);
+                continue;
+            }
+            if (kind == plain || inComment) continue;
+            if (inString_) {
+                if (c == inString_) inString_ = 0;
+                continue;
+            }
+            switch (kind) {
+            case quote: inString_ = c; break;
+            case slash:
+                if (i + 1 < n && s[i + 1] == u'/') {
+                    inComment = true;
+                    ++i;
+                }
+                break;
+            case opener: stack_.push_back({closerOf(c), lineStart, -1}); break;
+            case closer: {
+                if (stack_.empty()) {
+                    if (below_ == 0) break;
+                    load();
+                }
+                if (stack_.back().closer != c) break;  // a stray closer changes nothing
+                const Open open = stack_.back();
+                stack_.pop_back();
+                floor_ = std::min(floor_, depth());
+                if (open.terminator < 0) break;  // opened on this line
+                regions.append(FoldRegion{open.lineStart, TextRange{open.terminator, lineStart - open.terminator}});
+                closeAt.push_back(i);
+                break;
+            }
+            default: break;
+            }
+        }
+        return n;
+    }
+
     QList<FoldRegion> regions;
-    std::vector<qsizetype> closeAt;
-    std::vector<FoldTracker::Checkpoint> checkpoints;
-};
+    std::vector<qsizetype> closeAt;  // of each region's closing bracket
+    std::vector<Checkpoint> laid;
 
-// Scans from `from` (a line start) in `state`. At every line start at or past `resyncFrom`,
-// `resync(offset, state)` may end the scan; returns where it ended (the text's length at its end).
-template <typename Resync>
-qsizetype scan(QStringView text, qsizetype from, FoldTracker::State& state, qsizetype resyncFrom, Resync resync,
-               Output& out) {
-    const char16_t* s = text.utf16();
-    const qsizetype n = text.size();
-    qsizetype lineStart = from;
-    qsizetype lastCheckpoint = from;
-    bool inComment = false;
-    auto& stack = state.stack;
-    for (qsizetype i = from; i < n; ++i) {
-        const char16_t c = s[i];
-        const Kind kind = kindOf(c);
-        if (kind == lineBreak) {
-            for (auto it = stack.rbegin(); it != stack.rend() && it->terminator < 0; ++it) it->terminator = i;
-            if (c == u'\r' && i + 1 < n && s[i + 1] == u'\n') ++i;
-            lineStart = i + 1;
-            inComment = false;  // a quoted run stays open across lines
-            if (lineStart >= resyncFrom && resync(lineStart, state)) return lineStart;
-            if (lineStart - lastCheckpoint >= kCheckpointSpacing && stack.size() <= kCheckpointDepth) {
-                out.checkpoints.push_back({lineStart, state});
-                lastCheckpoint = lineStart;
-            }
-            continue;
-        }
-        if (kind == plain || inComment) continue;
-        if (state.inString) {
-            if (c == state.inString) state.inString = 0;
-            continue;
-        }
-        switch (kind) {
-        case quote: state.inString = c; break;
-        case slash:
-            if (i + 1 < n && s[i + 1] == u'/') {
-                inComment = true;
-                ++i;
-            }
-            break;
-        case opener: stack.push_back({closerOf(c), lineStart, -1}); break;
-        case closer: {
-            if (stack.empty() || stack.back().closer != c) break;  // a stray closer changes nothing
-            const FoldTracker::Open open = stack.back();
-            stack.pop_back();
-            if (open.terminator < 0) break;  // opened on this line
-            out.regions.append(FoldRegion{open.lineStart, TextRange{open.terminator, lineStart - open.terminator}});
-            out.closeAt.push_back(i);
-            break;
-        }
-        default: break;
+private:
+    // Loads the brackets under the loaded ones from the checkpoint that opened them.
+    void load() {
+        for (;; --loadFrom_) {
+            const Checkpoint& c = known_[loadFrom_];
+            if (c.floor >= below_) continue;
+            const qsizetype base = loadFrom_ == 0 ? 0 : known_[loadFrom_ - 1].offset;
+            std::vector<Open> more;
+            more.reserve(size_t(below_ - c.floor) + stack_.size());
+            for (auto it = c.top.begin(), end = it + (below_ - c.floor); it != end; ++it)
+                more.push_back({it->closer, it->lineStart + base, it->terminator + base});
+            more.insert(more.end(), stack_.begin(), stack_.end());
+            stack_ = std::move(more);
+            below_ = c.floor;
+            --loadFrom_;
+            return;
         }
     }
-    return n;
-}
+
+    void lay(qsizetype lineStart) {
+        Checkpoint c{lineStart, inString_, depth(), floor_, {}};
+        c.top.reserve(size_t(depth() - floor_));
+        for (auto it = stack_.begin() + (floor_ - below_); it != stack_.end(); ++it)
+            c.top.push_back({it->closer, it->lineStart - lastLaid_, it->terminator - lastLaid_});
+        laid.push_back(std::move(c));
+        lowest_ = std::min(lowest_, floor_);
+        floor_ = depth();
+        lastLaid_ = lineStart;
+    }
+
+    QStringView text_;
+    const std::vector<Checkpoint>& known_;
+    std::vector<Open> stack_;  // the loaded open brackets, innermost last
+    qsizetype below_;          // open brackets under stack_, not loaded
+    size_t loadFrom_;          // the checkpoint the next load starts looking at
+    char16_t inString_;
+    qsizetype floor_;     // the fewest open since the last checkpoint laid (or the start)
+    qsizetype lowest_;    // the fewest open from the start to the last checkpoint laid
+    qsizetype lastLaid_;  // offset of the last checkpoint laid (or the start)
+};
 
 bool isLineBreak(char16_t c) { return kindOf(c) == lineBreak; }
 
 } // namespace
 
 void FoldTracker::reset(QStringView text) {
-    Output out;
-    State state;
-    scan(text, 0, state, text.size() + 1, [](qsizetype, const State&) { return false; }, out);
-    regions_ = std::move(out.regions);
-    closeAt_ = std::move(out.closeAt);
-    checkpoints_ = std::move(out.checkpoints);
+    checkpoints_.assign(1, Checkpoint{});
+    Scan scan(text, checkpoints_, 0);
+    scan.run(0, text.size() + 1, [](qsizetype) { return false; });
+    lastScanLength_ = text.size();
+    regions_ = std::move(scan.regions);
+    closeAt_ = std::move(scan.closeAt);
+    std::move(scan.laid.begin(), scan.laid.end(), std::back_inserter(checkpoints_));
     byHeader_.clear();
     byHeader_.reserve(size_t(regions_.size()));
     for (qsizetype i = 0; i < regions_.size(); ++i) byHeader_.emplace_back(regions_[i].headerLineStart, i);
@@ -109,41 +169,55 @@ void FoldTracker::reset(QStringView text) {
 }
 
 void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted) {
+    if (checkpoints_.empty()) return reset(text);
     const qsizetype oldEnd = at + removed;
     const qsizetype delta = inserted - removed;
     // Where an offset of the earlier text is now; -1 inside the replaced part.
     const auto map = [&](qsizetype y) { return y < at ? y : y >= oldEnd ? y + delta : qsizetype(-1); };
+    const auto offsetBelow = [](const Checkpoint& c, qsizetype offset) { return c.offset < offset; };
 
-    // Restart at the last checkpoint strictly before the edit: everything before it is unchanged.
-    auto first = std::lower_bound(checkpoints_.begin(), checkpoints_.end(), at,
-                                  [](const Checkpoint& c, qsizetype offset) { return c.offset < offset; });
-    qsizetype from = 0;
-    State state;
-    if (first != checkpoints_.begin()) {
-        from = std::prev(first)->offset;
-        state = std::prev(first)->state;
-    }
-    // The old checkpoints past the edit are where the scans may meet again.
-    auto candidate = std::lower_bound(first, checkpoints_.end(), oldEnd,
-                                      [](const Checkpoint& c, qsizetype offset) { return c.offset < offset; });
-    const auto endOfOld = checkpoints_.end();
-    auto met = endOfOld;
-    const auto resync = [&](qsizetype offset, const State& now) {
-        while (candidate != endOfOld && candidate->offset + delta < offset) ++candidate;
-        if (candidate == endOfOld || candidate->offset + delta != offset) return false;
-        const State& then = candidate->state;
-        if (then.inString != now.inString || then.stack.size() != now.stack.size()) return false;
-        for (size_t k = 0; k < now.stack.size(); ++k) {
-            const Open& a = then.stack[k];
-            const Open& b = now.stack[k];
-            if (a.closer != b.closer || map(a.lineStart) != b.lineStart || map(a.terminator) != b.terminator) return false;
+    // Restart at the last checkpoint strictly before the edit (or the text's start): everything
+    // before it is unchanged.
+    const std::vector<Checkpoint>& old = checkpoints_;
+    const size_t count = old.size();
+    const size_t start = size_t(std::lower_bound(old.begin() + 1, old.end(), at, offsetBelow) - old.begin()) - 1;
+    const qsizetype from = old[start].offset;
+    Scan scan(text, old, start);
+
+    // The old checkpoints past the edit are where the scans may meet again: same quote, and the
+    // same brackets open. Those both scans left alone are the same; the ones opened since the
+    // restart are compared, read from the checkpoints between.
+    size_t candidate = size_t(std::lower_bound(old.begin() + qsizetype(start) + 1, old.end(), oldEnd, offsetBelow) - old.begin());
+    size_t floorsTo = start + 1;
+    qsizetype oldLowest = old[start].depth;
+    size_t met = count;
+    const auto meet = [&](qsizetype lineStart) {
+        while (candidate < count && old[candidate].offset + delta < lineStart) ++candidate;
+        if (candidate == count || old[candidate].offset + delta != lineStart) return false;
+        const Checkpoint& then = old[candidate];
+        if (then.inString != scan.inString() || then.depth != scan.depth()) return false;
+        for (; floorsTo <= candidate; ++floorsTo) oldLowest = std::min(oldLowest, old[floorsTo].floor);
+        const qsizetype lowest = scan.lowest();
+        if (oldLowest != lowest) return false;
+        qsizetype need = then.depth;
+        for (size_t i = candidate; need > lowest; --i) {
+            const Checkpoint& c = old[i];
+            if (c.floor >= need) continue;
+            const qsizetype base = old[i - 1].offset;
+            for (qsizetype d = c.floor; d < need; ++d) {
+                const Open& a = c.top[size_t(d - c.floor)];
+                const Open& b = scan.at(d);
+                if (a.closer != b.closer || map(base + a.lineStart) != b.lineStart || map(base + a.terminator) != b.terminator)
+                    return false;
+            }
+            need = c.floor;
         }
         met = candidate;
         return true;
     };
-    Output out;
-    const qsizetype end = scan(text, from, state, at + inserted, resync, out);
-    const qsizetype oldResume = met == endOfOld ? -1 : met->offset;  // in the earlier text
+    const qsizetype end = scan.run(from, at + inserted, meet);
+    lastScanLength_ = end - from;
+    const qsizetype oldResume = met == count ? -1 : old[met].offset;  // in the earlier text
 
     // Regions: those closed before `from` stay, the rescan's replace the old ones up to where the
     // scans met, and the rest move with the edit.
@@ -151,7 +225,7 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     const qsizetype resumeAt = oldResume < 0 ? qsizetype(closeAt_.size())
                                              : std::lower_bound(closeAt_.begin(), closeAt_.end(), oldResume) -
                                                    closeAt_.begin();
-    const qsizetype added = out.regions.size();
+    const qsizetype added = scan.regions.size();
     const qsizetype shift = added - (resumeAt - keepBefore);
 
     // Edited in place: the unchanged start stays, the rescan's regions replace the old ones, the
@@ -173,12 +247,19 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
         std::move(r + resumeAt, r + oldCount, r + keepBefore + added);
         std::move(c + resumeAt, c + oldCount, c + keepBefore + added);
     }
-    std::copy(out.regions.cbegin(), out.regions.cend(), r + keepBefore);
-    std::copy(out.closeAt.begin(), out.closeAt.end(), c + keepBefore);
+    // Typing mostly rescans blocks that keep their headers: the header index then only moves along.
+    bool sameHeaders = shift == 0;
+    for (qsizetype i = 0; sameHeaders && i < added; ++i)
+        sameHeaders = map(r[keepBefore + i].headerLineStart) == scan.regions[i].headerLineStart;
+    std::copy(scan.regions.cbegin(), scan.regions.cend(), r + keepBefore);
+    std::copy(scan.closeAt.begin(), scan.closeAt.end(), c + keepBefore);
+    // These close past the edit; those opened before it grow or shrink with it.
     for (qsizetype i = keepBefore + added; i < newCount; ++i) {
         FoldRegion& moved = r[i];
-        const qsizetype hiddenStart = map(moved.hiddenRange.location);
-        moved = FoldRegion{map(moved.headerLineStart), {hiddenStart, map(moved.hiddenRange.end()) - hiddenStart}};
+        const bool after = moved.hiddenRange.location >= at;
+        moved.headerLineStart += moved.headerLineStart >= at ? delta : 0;
+        moved.hiddenRange.location += after ? delta : 0;
+        moved.hiddenRange.length += after ? 0 : delta;
         c[i] += delta;
     }
     if (newCount < oldCount) {
@@ -188,40 +269,36 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
 
     // The header index, kept sorted: the entries that stay are moved along in place, then the
     // rescan's merged in.
-    std::vector<std::pair<qsizetype, qsizetype>> fresh;
-    fresh.reserve(size_t(added));
-    for (qsizetype i = 0; i < added; ++i) fresh.emplace_back(out.regions[i].headerLineStart, keepBefore + i);
-    std::sort(fresh.begin(), fresh.end());
-    size_t kept = 0;
-    for (const auto& [header, index] : byHeader_) {
-        if (index >= keepBefore && index < resumeAt) continue;
-        byHeader_[kept++] = {index < keepBefore ? header : map(header), index < keepBefore ? index : index + shift};
-    }
-    byHeader_.resize(kept);
-    if (fresh.size() <= 64) {
-        for (const auto& entry : fresh) byHeader_.insert(std::lower_bound(byHeader_.begin(), byHeader_.end(), entry), entry);
+    if (sameHeaders) {
+        for (auto it = std::lower_bound(byHeader_.begin(), byHeader_.end(), std::pair{at, qsizetype(-1)}); it != byHeader_.end(); ++it)
+            it->first += delta;
     } else {
+        std::vector<std::pair<qsizetype, qsizetype>> fresh;
+        fresh.reserve(size_t(added));
+        for (qsizetype i = 0; i < added; ++i) fresh.emplace_back(scan.regions[i].headerLineStart, keepBefore + i);
+        std::sort(fresh.begin(), fresh.end());
+        size_t kept = 0;
+        for (const auto& [header, index] : byHeader_) {
+            if (index >= keepBefore && index < resumeAt) continue;
+            byHeader_[kept++] = {index < keepBefore ? header : map(header), index < keepBefore ? index : index + shift};
+        }
+        byHeader_.resize(kept);
         std::vector<std::pair<qsizetype, qsizetype>> merged;
         merged.reserve(byHeader_.size() + fresh.size());
         std::merge(byHeader_.begin(), byHeader_.end(), fresh.begin(), fresh.end(), std::back_inserter(merged));
         byHeader_ = std::move(merged);
     }
 
-    // Checkpoints: the ones before the rescan, the rescan's, then the old ones past the meeting point.
-    std::vector<Checkpoint> checkpoints(std::make_move_iterator(checkpoints_.begin()), std::make_move_iterator(first));
-    for (Checkpoint& c : out.checkpoints)
-        if (c.offset < end) checkpoints.push_back(std::move(c));
-    if (met != endOfOld) {
-        for (auto it = met; it != endOfOld; ++it) {
-            Checkpoint moved{it->offset + delta, std::move(it->state)};
-            for (Open& o : moved.state.stack) {
-                o.lineStart = map(o.lineStart);
-                o.terminator = map(o.terminator);
-            }
-            checkpoints.push_back(std::move(moved));
-        }
-    }
-    checkpoints_ = std::move(checkpoints);
+    // Checkpoints: those before the rescan stay, the rescan's replace the old ones up to where the
+    // scans met, and the rest move with the edit (what they hold is relative to the one before).
+    const size_t first = start + 1;
+    const size_t replaced = (met == count ? count : met + 1) - first;
+    const size_t laid = scan.laid.size();
+    if (laid > replaced) checkpoints_.insert(checkpoints_.begin() + qsizetype(first + replaced), laid - replaced, Checkpoint{});
+    else checkpoints_.erase(checkpoints_.begin() + qsizetype(first + laid), checkpoints_.begin() + qsizetype(first + replaced));
+    std::move(scan.laid.begin(), scan.laid.end(), checkpoints_.begin() + qsizetype(first));
+    if (delta != 0)
+        for (auto it = checkpoints_.begin() + qsizetype(first + laid); it != checkpoints_.end(); ++it) it->offset += delta;
 }
 
 const FoldRegion* FoldTracker::withHeader(qsizetype headerLineStart) const {

@@ -28,20 +28,27 @@ public:
         char16_t closer;
         qsizetype lineStart;   // of the line holding the opening bracket
         qsizetype terminator;  // where that line's terminator starts; -1 while the line goes on
-        friend bool operator==(const Open&, const Open&) = default;
     };
-    struct State {
-        char16_t inString = 0;
-        std::vector<Open> stack;
-    };
+    // The scan's state at a line start, kept as what changed since the checkpoint before: the open
+    // brackets below `floor` are that checkpoint's, the ones above are `top`. However deep the
+    // brackets nest, a checkpoint holds only what its own stretch of text opened.
     struct Checkpoint {
         qsizetype offset = 0;  // a line start
-        State state;
+        char16_t inString = 0;
+        qsizetype depth = 0;  // open brackets here
+        qsizetype floor = 0;  // the fewest open brackets since the checkpoint before
+        // Depths floor..depth, their offsets counted from the checkpoint before, so that moving
+        // this one moves them too.
+        std::vector<Open> top;
     };
+
+    // Units the last reset or edit scanned.
+    qsizetype lastScanLength() const { return lastScanLength_; }
 
 private:
     QList<FoldRegion> regions_;
     std::vector<qsizetype> closeAt_;       // offset of each region's closing bracket
-    std::vector<Checkpoint> checkpoints_;  // ascending
+    std::vector<Checkpoint> checkpoints_;  // ascending; the first at offset 0 with nothing open
     std::vector<std::pair<qsizetype, qsizetype>> byHeader_;  // (header line start, region index), ascending
+    qsizetype lastScanLength_ = 0;
 };

@@ -56,6 +56,37 @@ void RegexHighlighter::noteEdit(const TextEdit& edit) {
 void RegexHighlighter::forgetAll() {
     stringPoints_ = {};
     blockCommentPoints_ = {};
+    lineCommentSeen_ = {};
+    hashCommentSeen_ = {};
+    lineSeen_ = {};
+}
+
+qsizetype RegexHighlighter::lineStartOf(const QString& text, qsizetype offset) {
+    // Known: no LF in [lineStart, checkedTo) and one right before lineStart.
+    LineSeen& seen = lineSeen_;
+    if (seen.lineStart < 0 || offset < seen.lineStart) {
+        seen.lineStart = offset == 0 ? 0 : text.lastIndexOf(u'\n', offset - 1) + 1;
+        seen.checkedTo = offset;
+    } else if (offset > seen.checkedTo) {
+        const qsizetype lf = QStringView(text).sliced(seen.checkedTo, offset - seen.checkedTo).lastIndexOf(u'\n');
+        if (lf >= 0) seen.lineStart = seen.checkedTo + lf + 1;
+        seen.checkedTo = offset;
+    }
+    return seen.lineStart;
+}
+
+qsizetype RegexHighlighter::firstIntroducer(IntroducerSeen& seen, QStringView introducer, const QString& text,
+                                            qsizetype lineStart, qsizetype before) {
+    if (seen.lineStart != lineStart) seen = {lineStart, lineStart, -1};
+    if (seen.found < 0 && seen.scannedTo < before) {
+        const qsizetype from = qMax(lineStart, seen.scannedTo - introducer.size() + 1);
+        const qsizetype lf = QStringView(text).sliced(from, before - from).indexOf(u'\n');
+        const qsizetype to = lf < 0 ? before : from + lf;
+        const qsizetype at = QStringView(text).sliced(from, qMin(text.size(), to + introducer.size() - 1) - from).indexOf(introducer);
+        seen.found = at < 0 ? -1 : from + at;
+        seen.scannedTo = at < 0 ? to : seen.found + introducer.size();
+    }
+    return seen.found >= 0 && seen.found < before ? seen.found : -1;
 }
 
 void RegexHighlighter::shiftFor(const TextEdit& edit) {
@@ -79,6 +110,14 @@ void RegexHighlighter::shiftFor(const TextEdit& edit) {
         points.append(candidates);
         kept->confirmed = stay;
     }
+    // What was looked at before the edit still reads the same.
+    for (IntroducerSeen* seen : {&lineCommentSeen_, &hashCommentSeen_}) {
+        if (start < seen->lineStart) *seen = {};
+        else if (seen->found >= 0 && start >= seen->found + 2) continue;
+        else if (start < seen->scannedTo) *seen = {seen->lineStart, qMax(seen->lineStart, start - 1), -1};
+    }
+    if (start < lineSeen_.lineStart) lineSeen_ = {};
+    else lineSeen_.checkedTo = qMin(lineSeen_.checkedTo, start);
 }
 
 QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, const std::optional<TextEdit>& edit,
@@ -93,33 +132,56 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     range.location = qBound<qsizetype>(0, range.location, rangeEnd);
     range.length = rangeEnd - range.location;
 
-    // Every match of the single-line passes that touches range lies within the range's lines; only
-    // the call pattern's \s* may run on over blank lines to the parenthesis, so its region also
-    // takes the white space after them.
-    const qsizetype firstLine = range.location == 0 ? 0 : text.lastIndexOf(u'\n', range.location - 1) + 1;
-    const qsizetype nextLine = text.indexOf(u'\n', range.end());
-    const qsizetype linesEnd = nextLine < 0 ? text.size() : nextLine + 1;
-    qsizetype callEnd = linesEnd;
-    while (callEnd < text.size() && text[callEnd].isSpace()) ++callEnd;
-    callEnd = qMin(text.size(), callEnd + 1);
+    // Matches of the word passes hold only word characters, '@', '.', '+', '-' and white space (the
+    // call pattern's \s* may run over blank lines to the parenthesis): none runs over any other
+    // character, so those passes look only from the last such character before range to the first
+    // after it, however long the line.
+    const auto inWords = [&](qsizetype i) {
+        const QChar c = text[i];
+        return c.isLetterOrNumber() || c.isSpace() || c == u'_' || c == u'@' || c == u'.' || c == u'+' || c == u'-';
+    };
+    qsizetype wordsFrom = range.location;
+    while (wordsFrom > 0 && inWords(wordsFrom - 1)) --wordsFrom;
+    qsizetype wordsTo = range.end();
+    while (wordsTo < text.size() && inWords(wordsTo)) ++wordsTo;
 
     QList<Span> spans;
-    const auto pass = [&](const RegularExpression& re, int group, TokenRole role, qsizetype end = -1) {
-        const TextRange region{firstLine, (end < 0 ? linesEnd : end) - firstLine};
-        re.forEachMatchIn(text, region, group, [&](TextRange r) {
+    const auto pass = [&](const RegularExpression& re, int group, TokenRole role, qsizetype from, qsizetype to) {
+        re.forEachMatchIn(text, TextRange{from, to - from}, group, [&](TextRange r) {
             if (r.intersects(range) || range.containsLocation(r.location)) spans.append(Span{r, role});
         });
     };
+    // A comment runs from its introducer to the end of its line, so the passes start at the first
+    // introducer of the range's first line, which is all of them on a long line.
+    const bool any = range.length > 0;
+    const qsizetype firstLine = any ? lineStartOf(text, range.location) : 0;
+    const qsizetype firstBreak = QStringView(text).sliced(range.location, range.length).indexOf(u'\n');
+    const qsizetype firstLineEnd = firstBreak < 0 ? -1 : range.location + firstBreak;
+    const auto commentPass = [&](const RegularExpression& re, IntroducerSeen& seen, QStringView introducer) {
+        const qsizetype at =
+            firstIntroducer(seen, introducer, text, firstLine, firstLineEnd < 0 ? range.end() : firstLineEnd);
+        qsizetype from = firstLineEnd;  // where the pass goes on, over the range's later lines
+        if (at >= 0) {
+            const qsizetype lf = firstLineEnd >= 0 ? firstLineEnd : text.indexOf(u'\n', at);
+            from = lf < 0 ? text.size() : lf;
+            const TextRange r{at, from - at};
+            if (r.intersects(range) || range.containsLocation(at)) spans.append(Span{r, TokenRole::comment});
+        }
+        if (from < 0 || from >= range.end()) return;
+        const qsizetype nextLine = text.indexOf(u'\n', range.end());
+        pass(re, 0, TokenRole::comment, from, nextLine < 0 ? text.size() : nextLine + 1);
+    };
 
-    // Order is precedence, lowest first: the caller paints later spans over earlier ones.
-    pass(funcRegex(), 1, TokenRole::function, callEnd);
-    if (typeRegex_) pass(*typeRegex_, 0, TokenRole::type);
-    if (keywordRegex_) pass(*keywordRegex_, 0, TokenRole::keyword);
-    pass(attrRegex(), 0, TokenRole::attribute);
-    pass(numberRegex(), 0, TokenRole::number);
+    // Order is precedence, lowest first: the caller paints later spans over earlier ones. An empty
+    // range is touched by no span: it only lays the resume points of strings and comments.
+    if (any) pass(funcRegex(), 1, TokenRole::function, wordsFrom, wordsTo);
+    if (any && typeRegex_) pass(*typeRegex_, 0, TokenRole::type, wordsFrom, wordsTo);
+    if (any && keywordRegex_) pass(*keywordRegex_, 0, TokenRole::keyword, wordsFrom, wordsTo);
+    if (any) pass(attrRegex(), 0, TokenRole::attribute, wordsFrom, wordsTo);
+    if (any) pass(numberRegex(), 0, TokenRole::number, wordsFrom, wordsTo);
     delimitedPass(Delimited::string, text, range, spans);
-    if (lineCommentRegex_) pass(*lineCommentRegex_, 0, TokenRole::comment);
-    if (supportsHashComment_) pass(hashCommentRegex(), 0, TokenRole::comment);
+    if (any && lineCommentRegex_) commentPass(*lineCommentRegex_, lineCommentSeen_, *lineComment_);
+    if (any && supportsHashComment_) commentPass(hashCommentRegex(), hashCommentSeen_, u"#");
     if (supportsBlockComment_) delimitedPass(Delimited::blockComment, text, range, spans);
     return spans;
 }

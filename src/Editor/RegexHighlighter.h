@@ -44,6 +44,23 @@ private:
         QList<ResumePoint> points;
         qsizetype confirmed = 0;
     };
+    // The first comment introducer of the line starting at lineStart, as far as scanned: where it is
+    // (-1 while none is known), and where the scan stopped.
+    struct IntroducerSeen {
+        qsizetype lineStart = -1;
+        qsizetype scannedTo = -1;
+        qsizetype found = -1;
+    };
+    // The first introducer of the line starting at lineStart that begins before `before`, or -1;
+    // scans on from where seen stopped.
+    static qsizetype firstIntroducer(IntroducerSeen& seen, QStringView introducer, const QString& text,
+                                     qsizetype lineStart, qsizetype before);
+    // The start of the line (after an LF) holding offset, found without reading a long line again.
+    struct LineSeen {
+        qsizetype lineStart = -1;
+        qsizetype checkedTo = -1;  // no LF from lineStart up to here
+    };
+    qsizetype lineStartOf(const QString& text, qsizetype offset);
     enum class Delimited { string, blockComment };
     void delimitedPass(Delimited kind, const QString& text, TextRange range, QList<Span>& spans);
     void forgetAll();
@@ -64,4 +81,7 @@ private:
     bool editNoted_ = false;
     ResumePoints stringPoints_;
     ResumePoints blockCommentPoints_;
+    IntroducerSeen lineCommentSeen_;
+    IntroducerSeen hashCommentSeen_;
+    LineSeen lineSeen_;
 };

@@ -13,6 +13,8 @@ QString AIError::errorDescription() const {
     case Kind::launchFailed: return payload_;
     case Kind::timedOut:
         return QStringLiteral("AI CLI failed: no answer after %1 seconds; the tool was stopped.").arg(payload_);
+    case Kind::tooLarge:
+        return QStringLiteral("AI CLI failed: the answer was larger than %1; the tool was stopped.").arg(payload_);
     }
     return {};
 }

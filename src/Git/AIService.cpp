@@ -33,6 +33,7 @@ void runShell(const QString& command, const QStringList& arguments, QObject* own
     request.timeoutMs = g_timeoutMs;
     // A tool that is stopped takes whatever it started with it.
     request.ownProcessGroup = true;
+    request.maxOutputBytes = kMaxAnswerBytes;
     ChildProcess::start(request, owner, std::move(done));
 }
 
@@ -110,7 +111,7 @@ QProcessEnvironment userEnv() {
 void which(const QString& tool, Completion<std::optional<QString>> done) {
     runShell(QStringLiteral("/usr/bin/which"), {tool}, ownerOf(done.context()), [done](ChildProcess::Result result) {
         std::optional<QString> located;
-        if (!result.startError && !result.timedOut && result.exitCode == 0)
+        if (!result.startError && !result.timedOut && !result.outputTooLarge && result.exitCode == 0)
             located = ProcessText::trimWhitespace(ProcessText::decodeLossy(result.standardOutput));
         done(std::move(located));
     });
@@ -150,6 +151,10 @@ void ask(const QString& prompt, AIBackend backend, Completion<AIResult> done) {
                  }
                  if (result.timedOut) {
                      done({{}, AIError::timedOut(timeout)});
+                     return;
+                 }
+                 if (result.outputTooLarge) {
+                     done({{}, AIError::tooLarge(QStringLiteral("%1 KB").arg(kMaxAnswerBytes / 1024))});
                      return;
                  }
                  // One stray byte that is not UTF-8 must not turn an answer into "no output".

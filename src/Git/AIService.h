@@ -22,6 +22,8 @@ inline constexpr auto kBackendKey = "ziduduzovu.ai.backend";
 inline constexpr qsizetype kCommitDiffLimit = 12000;  // characters of diff sent for a message
 // The kernel refuses a single argument of 128 KiB or more.
 inline constexpr qsizetype kMaxArgumentBytes = 128 * 1024 - 1;
+// A tool printing more than this on either channel is stopped: no answer is that long.
+inline constexpr qint64 kMaxAnswerBytes = 256 * 1024;
 
 // The first tool found, in the order of AIBackends::allCases(); absent when none is.
 void detectBackend(Completion<std::optional<AIBackend>> done);

@@ -22,9 +22,14 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         bool mergeChannels = false;          // standard error into standard output
         int timeoutMs = 0;                   // 0: wait as long as it takes
-        // The child leads a process group of its own, and stopping it ends the whole group, so
-        // nothing it started outlives a time-out.
+        // Stopped once it has printed nothing for this long; 0: never.
+        int stallTimeoutMs = 0;
+        // The child leads a session of its own, without a controlling terminal (so nothing it
+        // runs can prompt on ours), and stopping it ends the whole group, so nothing it started
+        // outlives it.
         bool ownProcessGroup = false;
+        // More than this many bytes on either channel stops the child (0: no bound).
+        qint64 maxOutputBytes = 0;
     };
 
     struct Result {
@@ -33,18 +38,29 @@ public:
         int exitCode = -1;                   // -1 when it did not start or was killed by a signal
         std::optional<QString> startError;   // why it could not be started
         bool timedOut = false;               // stopped after the time-out
+        bool stalled = false;                // stopped after printing nothing for stallTimeoutMs
+        bool outputTooLarge = false;         // stopped for printing more than the bound
     };
 
+    // How long a stopped child is given to end on SIGTERM before it is killed.
+    static constexpr int kGraceMs = 1500;
+
     // The process lives under owner (the application when null): destroying the owner stops
-    // the process and drops the callback.
-    static void start(const Request& request, QObject* owner, std::function<void(Result)> done);
+    // the process (and waits for it) and drops the callback.
+    static ChildProcess* start(const Request& request, QObject* owner, std::function<void(Result)> done);
+
+    // Asks the child to end (SIGTERM to its group), then kills it after the grace period; the
+    // callback still runs once it has ended.
+    void stop();
+    // The same, waiting here until it has ended; the callback is dropped.
+    void stopAndWait();
 
     ~ChildProcess() override;
 
 private:
     ChildProcess(QObject* owner, std::function<void(Result)> done);
     void finish();
-    void stop();
+    void signal(int number);
     // The argument and environment arrays the child hands to exec, built before the fork.
     void prepareExec(const Request& request);
 
@@ -53,7 +69,10 @@ private:
     std::vector<char*> execArgv_;
     std::vector<char*> execEnvp_;
     bool ownProcessGroup_ = false;
+    qint64 pid_ = 0;
     QTimer timer_;
+    QTimer stallTimer_;
+    QTimer killTimer_;
     std::function<void(Result)> done_;
     Result result_;
     bool finished_ = false;

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <algorithm>
 
@@ -10,13 +12,22 @@
 
 namespace {
 
+int g_networkStallLimitMs = 60000;
+
 ChildProcess::Request gitRequest(const QStringList& arguments, const QString& cwd, bool merge) {
     ChildProcess::Request request;
     request.arguments = arguments;
     request.workingDirectory = cwd;
     request.environment = GitService::gitEnvironment();
     request.mergeChannels = merge;
+    // No terminal to prompt on, and stopping git stops its helpers (remote-http, ssh) with it.
+    request.ownProcessGroup = true;
     return request;
+}
+
+QString secondsText(int ms) {
+    const int seconds = std::max(1, (ms + 999) / 1000);
+    return seconds == 1 ? QStringLiteral("1 second") : QStringLiteral("%1 seconds").arg(seconds);
 }
 
 // Text for reading: a stray byte that is not UTF-8 must not blank out everything else.
@@ -35,6 +46,8 @@ struct GitService::RefreshReading {
 struct GitService::CommandRun {
     QList<QStringList> commands;
     QString cwd;
+    bool network = false;
+    QProcessEnvironment environment;
     quint64 generation = 0;
     bool keepGoing = false;
     qsizetype next = 0;
@@ -58,7 +71,47 @@ QProcessEnvironment GitService::gitEnvironment() {
     env.insert(QStringLiteral("GIT_OPTIONAL_LOCKS"), QStringLiteral("0"));
     // A file named "*.txt" or ":x" is that file, not a pattern over others.
     env.insert(QStringLiteral("GIT_LITERAL_PATHSPECS"), QStringLiteral("1"));
+    // Where git would otherwise fall back to the terminal for a password, it gets no answer.
+    // An askpass the user chose (GIT_ASKPASS, core.askPass, SSH_ASKPASS) comes first and stays.
+    if (!env.contains(QStringLiteral("SSH_ASKPASS"))) env.insert(QStringLiteral("SSH_ASKPASS"), QStringLiteral("false"));
     return env;
+}
+
+void GitService::networkEnvironment(const QString& cwd, QObject* owner, Completion<QProcessEnvironment> done) {
+    QProcessEnvironment env = gitEnvironment();
+    // An ssh command the user configured is theirs to keep; only the default ssh is told never
+    // to ask (host keys, passwords) when no agent or key answers for it.
+    if (env.contains(QStringLiteral("GIT_SSH_COMMAND")) || env.contains(QStringLiteral("GIT_SSH"))) {
+        QTimer::singleShot(0, owner, [done, env] { done(env); });
+        return;
+    }
+    ChildProcess::start(gitRequest({QStringLiteral("git"), QStringLiteral("config"), QStringLiteral("--get"),
+                                    QStringLiteral("core.sshCommand")},
+                                   cwd, false),
+                        owner, [done, env](ChildProcess::Result result) mutable {
+                            if (result.exitCode != 0 || result.standardOutput.trimmed().isEmpty())
+                                env.insert(QStringLiteral("GIT_SSH_COMMAND"), QStringLiteral("ssh -o BatchMode=yes"));
+                            done(env);
+                        });
+}
+
+QString GitService::stallMessage(const QString& command) {
+    return QStringLiteral("“%1” made no progress for %2 and was stopped.").arg(command, secondsText(g_networkStallLimitMs));
+}
+
+void GitService::setNetworkStallLimit(int ms) { g_networkStallLimitMs = ms; }
+int GitService::networkStallLimit() { return g_networkStallLimitMs; }
+
+std::optional<QString> GitService::failureLine(const QString& output) {
+    // Progress is redrawn with carriage returns: each redraw is a line of its own here.
+    QString text = output;
+    text.replace(u'\r', u'\n');
+    // git's own verdict says what failed; what precedes it ("Fetching origin", "To <url>",
+    // progress) only says what was being done.
+    for (const QLatin1String prefix : {QLatin1String("fatal:"), QLatin1String("error:")})
+        for (const QString& line : text.split(u'\n'))
+            if (ProcessText::trimBlanks(line).startsWith(prefix)) return ProcessText::trimBlanks(line);
+    return ProcessText::firstNonBlankLine(text);
 }
 
 // MARK: running git
@@ -92,16 +145,15 @@ void GitService::runCommands(QList<QStringList> commands, bool keepGoing, bool n
         later([done] { done(false); });
         return;
     }
-    if (network) addNetworkOperation(1);
     auto run = std::make_shared<CommandRun>();
     run->commands = std::move(commands);
     run->keepGoing = keepGoing;
+    run->network = network;
     run->generation = generation_;
-    run->done = [this, network, done](bool ok) {
-        if (network) addNetworkOperation(-1);
-        done(ok);
-    };
-    writes_.enqueue([this, run](std::function<void()> finished) {
+    run->done = [done](bool ok) { done(ok); };
+    // Network commands wait for each other only: a remote that never answers must not hold up
+    // staging or committing, which keep their own one-at-a-time order.
+    (network ? networkQueue_ : writes_).enqueue([this, run](std::function<void()> finished) {
         run->finished = std::move(finished);
         // A command asked for in another repository must not run in the one attached since.
         if (run->generation != generation_ || !root_) {
@@ -110,8 +162,28 @@ void GitService::runCommands(QList<QStringList> commands, bool keepGoing, bool n
             return;
         }
         run->cwd = *root_;
-        continueCommands(run);
+        if (!run->network) {
+            run->environment = gitEnvironment();
+            continueCommands(run);
+            return;
+        }
+        networkEnvironment(run->cwd, this, {this, [this, run](QProcessEnvironment env) {
+                               run->environment = std::move(env);
+                               continueCommands(run);
+                           }});
     });
+}
+
+void GitService::runNetwork(QList<QStringList> commands, Completion<bool> done) {
+    if (!root_) {
+        later([done] { done(false); });
+        return;
+    }
+    addNetworkOperation(1);
+    runCommands(std::move(commands), false, true, {this, [this, done](bool ok) {
+                    addNetworkOperation(-1);
+                    done(ok);
+                }});
 }
 
 void GitService::continueCommands(const std::shared_ptr<CommandRun>& run) {
@@ -122,13 +194,30 @@ void GitService::continueCommands(const std::shared_ptr<CommandRun>& run) {
         return;
     }
     const QStringList arguments = run->commands.at(run->next++);
-    shell(arguments, run->cwd, {this, [this, run](GitShellResult result) {
-              if (result.exit != 0 && run->ok) {
-                  run->ok = false;
-                  run->failure = ProcessText::firstNonBlankLine(result.output);
-              }
-              continueCommands(run);
-          }});
+    ChildProcess::Request request = gitRequest(arguments, run->cwd, true);
+    request.environment = run->environment;
+    if (run->network) request.stallTimeoutMs = g_networkStallLimitMs;
+    ChildProcess::start(request, this, [this, run, arguments](ChildProcess::Result result) {
+        if (run->ok && (result.startError || result.exitCode != 0)) {
+            run->ok = false;
+            run->failure = describeFailure(arguments, result);
+        }
+        continueCommands(run);
+    });
+}
+
+std::optional<QString> GitService::describeFailure(const QStringList& arguments,
+                                                   const ChildProcess::Result& result) const {
+    const QString command = arguments.mid(0, 2).join(u' ');
+    if (result.startError) return ProcessText::firstNonBlankLine(*result.startError);
+    if (result.stalled) return stallMessage(command);
+    if (std::optional<QString> line = failureLine(ProcessText::decodeLossy(result.standardOutput))) return line;
+    // Some failures print nothing at all (a stash that cannot take the index lock): say what we know.
+    QString text = QStringLiteral("“%1” failed (exit status %2)").arg(command).arg(result.exitCode);
+    if (gitDir_ && QFileInfo::exists(QDir(*gitDir_).filePath(QStringLiteral("index.lock"))))
+        text += QStringLiteral(": %1 exists; another git process may be running, or one ended without removing it")
+                    .arg(QDir(*gitDir_).filePath(QStringLiteral("index.lock")));
+    return text + u'.';
 }
 
 // MARK: attaching and reading the state
@@ -136,6 +225,7 @@ void GitService::continueCommands(const std::shared_ptr<CommandRun>& run) {
 void GitService::attach(const QString& folder, Completion<> done) {
     const quint64 generation = ++generation_;
     root_.reset();
+    gitDir_.reset();
     gitDirWatcher_.reset();
     attachedFolder_ = folder;
     setBranch(std::nullopt);
@@ -156,6 +246,7 @@ void GitService::attach(const QString& folder, Completion<> done) {
                  return;
              }
              root_ = top;
+             if (!lines.value(1).isEmpty()) gitDir_ = lines.value(1);
              // The common dir is printed relative to the folder asked from.
              if (!lines.value(1).isEmpty() && !lines.value(2).isEmpty()) {
                  gitDirWatcher_ = std::make_unique<GitDirWatcher>(lines.value(1),
@@ -186,7 +277,9 @@ void GitService::startRefresh() {
         // Unlike "rev-parse --abbrev-ref HEAD", this names the branch of a repository without commits.
         {git, QStringLiteral("symbolic-ref"), QStringLiteral("--short"), QStringLiteral("-q"), QStringLiteral("HEAD")},
         {git, QStringLiteral("status"), QStringLiteral("--porcelain=v1"), QStringLiteral("-z")},
-        {git, QStringLiteral("branch"), QStringLiteral("--format=%(refname:short)\t%(upstream:short)")},
+        // Only real branches: "git branch" also lists "(HEAD detached at …)" and "(no branch, rebasing …)".
+        {git, QStringLiteral("for-each-ref"), QStringLiteral("--format=%(refname:short)\t%(upstream:short)"),
+         QStringLiteral("refs/heads")},
         {git, QStringLiteral("stash"), QStringLiteral("list")},
         {git, QStringLiteral("rev-list"), QStringLiteral("--left-right"), QStringLiteral("--count"),
          QStringLiteral("HEAD...@{u}")},
@@ -437,7 +530,55 @@ void GitService::stageAll(Completion<bool> done) {
 }
 
 void GitService::unstageAll(Completion<bool> done) {
-    run({kGit, QStringLiteral("reset"), QStringLiteral("-q")}, std::move(done));
+    // Only the paths form: a plain "reset" ends a merge, a cherry-pick or a revert in progress.
+    const bool conflicted = std::any_of(changes_.begin(), changes_.end(), [](const GitFileChange& c) { return c.isUnmerged(); });
+    if (!conflicted) {
+        run({kGit, QStringLiteral("reset"), QStringLiteral("-q"), kDashes, QStringLiteral(".")}, std::move(done));
+        return;
+    }
+    // With conflicts, only what is staged: resetting a conflicted path would drop its conflict.
+    auto list = std::make_shared<QTemporaryFile>();
+    if (!list->open()) {
+        refuse(QStringLiteral("Could not write the list of paths to unstage: ") + list->errorString(), std::move(done));
+        return;
+    }
+    for (const GitFileChange& c : changes_) {
+        if (c.isUnmerged() || c.staged == u' ' || c.staged == u'?') continue;
+        for (const QString& path : {c.path, c.originalPath})
+            if (!path.isEmpty()) list->write(ProcessText::encodeExact(path) + '\0');
+    }
+    list->flush();
+    if (list->size() == 0) {
+        refresh([done] { done(true); });
+        return;
+    }
+    run({kGit, QStringLiteral("reset"), QStringLiteral("-q"), QStringLiteral("--pathspec-from-file=") + list->fileName(),
+         QStringLiteral("--pathspec-file-nul")},
+        {this, [list, done](bool ok) { done(ok); }});
+}
+
+void GitService::conflictMarkers(bool wholeWorkTree, Completion<QStringList> done) {
+    if (!root_) {
+        later([done] { done({}); });
+        return;
+    }
+    // What a commit would take: the index, or for a commit of everything the tracked files as
+    // they are on disk.
+    QStringList arguments{kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
+                          QStringLiteral("--check")};
+    arguments << (wholeWorkTree ? QStringLiteral("HEAD") : QStringLiteral("--cached"));
+    read(arguments, *root_, [done](ChildProcess::Result result) {
+        QStringList paths;
+        static const QString marker = QStringLiteral(": leftover conflict marker");
+        for (const QString& line : ProcessText::decodeExact(result.standardOutput).split(u'\n')) {
+            if (!line.endsWith(marker)) continue;
+            // "path:line: leftover conflict marker"
+            const QString place = line.chopped(marker.size());
+            const QString path = place.left(place.lastIndexOf(u':'));
+            if (!path.isEmpty() && !paths.contains(path)) paths << path;
+        }
+        done(paths);
+    });
 }
 
 void GitService::discardAll(Completion<bool> done) {
@@ -455,12 +596,42 @@ void GitService::commit(const QString& message, Completion<bool> done) {
 }
 
 void GitService::pull(Completion<bool> done) {
-    runCommands({{kGit, QStringLiteral("pull"), QStringLiteral("--no-rebase")}}, false, true, std::move(done));
+    if (!root_) {
+        later([done] { done(false); });
+        return;
+    }
+    // Fetching waits on the remote; merging writes the index. The first runs beside local work,
+    // the second in turn with it, so neither blocks nor races the other.
+    addNetworkOperation(1);
+    const auto end = [this, done](bool ok) {
+        addNetworkOperation(-1);
+        done(ok);
+    };
+    read({kGit, QStringLiteral("rev-parse"), QStringLiteral("--abbrev-ref"), QStringLiteral("@{u}")}, *root_,
+         [this, end](ChildProcess::Result upstream) {
+             if (upstream.startError || upstream.exitCode != 0) {
+                 setLastError(failureLine(ProcessText::decodeLossy(upstream.standardError))
+                                  .value_or(QStringLiteral("There is no tracking information for the current branch.")));
+                 end(false);
+                 return;
+             }
+             runCommands({{kGit, QStringLiteral("fetch"), QStringLiteral("--progress")}}, false, true,
+                         {this, [this, end](bool ok) {
+                              if (!ok) {
+                                  end(false);
+                                  return;
+                              }
+                              runCommands({{kGit, QStringLiteral("merge"), QStringLiteral("--no-edit"),
+                                            QStringLiteral("FETCH_HEAD")}},
+                                          false, false, {this, end});
+                          }});
+         });
 }
 
 void GitService::fetch(Completion<bool> done) {
-    runCommands({{kGit, QStringLiteral("fetch"), QStringLiteral("--all"), QStringLiteral("--prune")}}, false, true,
-                std::move(done));
+    runNetwork({{kGit, QStringLiteral("fetch"), QStringLiteral("--all"), QStringLiteral("--prune"),
+                 QStringLiteral("--progress")}},
+               std::move(done));
 }
 
 void GitService::push(Completion<bool> done) {
@@ -471,9 +642,9 @@ void GitService::push(Completion<bool> done) {
     const QString branch = *branch_;
     shell({kGit, QStringLiteral("rev-parse"), QStringLiteral("--abbrev-ref"), QStringLiteral("@{u}")}, *root_,
           {this, [this, branch, done](GitShellResult upstream) {
-               QStringList arguments{kGit, QStringLiteral("push")};
+               QStringList arguments{kGit, QStringLiteral("push"), QStringLiteral("--progress")};
                if (upstream.exit != 0) arguments << QStringLiteral("--set-upstream") << QStringLiteral("origin") << branch;
-               runCommands({arguments}, false, true, done);
+               runNetwork({arguments}, done);
            }});
 }
 
@@ -571,24 +742,4 @@ QString GitService::inferRepoName(const QString& address) {
     QString name = text.mid(text.lastIndexOf(u'/') + 1);
     if (name.endsWith(QLatin1String(".git"))) name.chop(4);
     return name;
-}
-
-void GitService::clone(const QString& address, const QString& parentFolder, const QString& name,
-                       Completion<std::optional<QString>> done) {
-    QObject* owner = done.context();
-    const auto fail = [owner, done] {
-        QTimer::singleShot(0, owner ? owner : QCoreApplication::instance(), [done] { done(std::nullopt); });
-    };
-    // One folder inside the parent, nothing else: no separators, no "." or "..".
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(u'/') ||
-        name.contains(QChar(u'\0')) || parentFolder.isEmpty() || address.isEmpty()) {
-        fail();
-        return;
-    }
-    const QString destination = QDir(parentFolder).filePath(name);
-    // "--" keeps an address starting with "-" from being read as an option.
-    shell({kGit, QStringLiteral("clone"), kDashes, address, destination}, parentFolder,
-          {owner, [destination, done](GitShellResult result) {
-               done(result.exit == 0 ? std::optional<QString>(destination) : std::nullopt);
-           }});
 }

@@ -68,7 +68,12 @@ public:
     // it still differs, e.g. because of untracked files in it).
     void discard(const GitFileChange& change, Completion<bool> done = {});
     void stageAll(Completion<bool> done = {});
+    // Unstages every staged change; a merge, rebase, cherry-pick or revert in progress stays in
+    // progress, and its conflicts stay conflicts.
     void unstageAll(Completion<bool> done = {});
+    // The paths that would be committed with conflict markers still in them: of the index, or
+    // (wholeWorkTree) of every tracked file as it is on disk.
+    void conflictMarkers(bool wholeWorkTree, Completion<QStringList> done);
     // Restores the work tree from the index and removes untracked files and folders (ignored
     // ones stay); staged changes are kept.
     void discardAll(Completion<bool> done = {});
@@ -95,10 +100,6 @@ public:
     static void shell(const QStringList& arguments, const QString& cwd, Completion<GitShellResult> done);
     // The folder name proposed for a repository address ("team/repo.git" gives "repo").
     static QString inferRepoName(const QString& address);
-    // Clones address into parentFolder/name; reports the new folder's path, or absent when the
-    // clone did not happen. The name must be one path component other than "." and "..".
-    static void clone(const QString& address, const QString& parentFolder, const QString& name,
-                      Completion<std::optional<QString>> done);
 
     // Parsers of git's output.
     static QList<GitFileChange> parseStatus(const QString& output);  // "status --porcelain=v1 -z"
@@ -108,6 +109,18 @@ public:
     // The inherited environment, with git kept from prompting on a terminal, from taking
     // optional locks, and from reading paths as patterns.
     static QProcessEnvironment gitEnvironment();
+    // gitEnvironment(), and for the default ssh batch mode, so it fails rather than asks; an ssh
+    // command the user set (environment or core.sshCommand as seen from cwd) is left alone.
+    static void networkEnvironment(const QString& cwd, QObject* owner, Completion<QProcessEnvironment> done);
+    // A network command (fetch, pull, push, clone) that prints nothing, progress included, for
+    // this long is stopped and reported as such.
+    static void setNetworkStallLimit(int ms);
+    static int networkStallLimit();
+    // What is reported for a command ("git fetch") stopped for making no progress.
+    static QString stallMessage(const QString& command);
+    // The line of git's output that says what failed: its "fatal:" line, else its "error:" line,
+    // else the first line that is not blank.
+    static std::optional<QString> failureLine(const QString& output);
 
 signals:
     void isRepoChanged();
@@ -133,6 +146,9 @@ private:
     // keepGoing. lastError comes from the first failure.
     void runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done);
     void continueCommands(const std::shared_ptr<CommandRun>& run);
+    // A network operation: isNetworking while it runs, in the network queue.
+    void runNetwork(QList<QStringList> commands, Completion<bool> done);
+    std::optional<QString> describeFailure(const QStringList& arguments, const ChildProcess::Result& result) const;
     void runUntracked(const GitFileChange& change, Completion<bool> done);
     // Restores a tracked path from HEAD; a submodule's work tree too.
     void restoreTracked(const GitFileChange& change, Completion<bool> done);
@@ -160,11 +176,13 @@ private:
     int behindBy_ = 0;
     int networkOperations_ = 0;
     std::optional<QString> root_;
+    std::optional<QString> gitDir_;  // the work tree's own git dir (its index and index.lock)
 
     std::unique_ptr<GitDirWatcher> gitDirWatcher_;  // refreshes on changes to HEAD, the index and refs
     std::optional<QString> attachedFolder_;  // as it was opened; kept even when it is no repository
     quint64 generation_ = 0;                  // bumped by every attach: older results are stale
-    SerialQueue writes_;
+    SerialQueue writes_;        // commands that may write the index or the work tree, in turn
+    SerialQueue networkQueue_;  // commands that wait on a remote, in turn
     bool refreshRunning_ = false;
     QList<Completion<>> refreshWaiters_;  // served by the next refresh to start
 };

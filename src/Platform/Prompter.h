@@ -8,8 +8,9 @@
 struct Alert {
     QString title;
     QString message;
-    QStringList buttons;  // first is the default; empty means a single "OK"
+    QStringList buttons;  // empty means a single "OK"
     bool warning = false;
+    int defaultButton = 0;  // the index Return picks
 };
 
 struct TextPrompt {

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 SettingsStore& SettingsStore::shared() {
     static SettingsStore* store = new SettingsStore;  // lives as long as the process
@@ -25,15 +26,62 @@ void SettingsStore::setFilePath(const QString& path) {
     load();
 }
 
+namespace {
+enum class Reading { absent, readable, unreadable };
+
+// An empty file is no settings yet, like a missing one.
+Reading readSettings(const QString& path, QJsonObject& into) {
+    QFile f(path);
+    if (!f.exists()) return Reading::absent;
+    const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    if (f.isOpen() && bytes.trimmed().isEmpty()) return Reading::absent;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes);
+    if (!doc.isObject()) return Reading::unreadable;
+    into = doc.object();
+    return Reading::readable;
+}
+} // namespace
+
 void SettingsStore::load() {
     values_ = {};
-    QFile f(path_);
-    if (!f.open(QIODevice::ReadOnly)) return;
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
-    if (doc.isObject()) values_ = doc.object();
+    removed_.clear();
+    writable_ = true;
+    if (readSettings(path_, values_) == Reading::unreadable) setAside();
 }
 
-void SettingsStore::save() const {
+// Moves the unreadable file to a free name beside it, so the user's text outlives the next write.
+void SettingsStore::setAside() {
+    for (int n = 1; n < 1000; ++n) {
+        const QString aside = path_ + (n == 1 ? QStringLiteral(".unreadable") : QStringLiteral(".unreadable-%1").arg(n));
+        if (QFileInfo::exists(aside) || QFileInfo(aside).isSymLink()) continue;
+        if (QFile::rename(path_, aside)) {
+            setAside_ = aside;
+            return;
+        }
+        break;
+    }
+    writable_ = false;
+    qWarning("settings: %s cannot be read nor moved aside; settings are not saved", qPrintable(path_));
+}
+
+std::optional<QString> SettingsStore::takeSetAsidePath() { return std::exchange(setAside_, std::nullopt); }
+
+void SettingsStore::save() {
+    if (!writable_) return;
+    // The file may have been edited since it was read: keys added there are kept, and a file that no
+    // longer reads is moved aside like one found at the start.
+    QJsonObject onDisk;
+    switch (readSettings(path_, onDisk)) {
+    case Reading::absent: break;
+    case Reading::unreadable:
+        setAside();
+        if (!writable_) return;
+        break;
+    case Reading::readable:
+        for (auto it = onDisk.constBegin(); it != onDisk.constEnd(); ++it)
+            if (!values_.contains(it.key()) && !removed_.contains(it.key())) values_.insert(it.key(), it.value());
+        break;
+    }
     QDir().mkpath(QFileInfo(path_).absolutePath());
     QSaveFile f(path_);
     if (!f.open(QIODevice::WriteOnly)) {
@@ -47,6 +95,7 @@ void SettingsStore::save() const {
 void SettingsStore::setValue(const QString& key, const QJsonValue& value) {
     if (value.isUndefined()) return remove(key);
     values_.insert(key, value);
+    removed_.remove(key);
     save();
     emit changed(key);
 }
@@ -54,6 +103,7 @@ void SettingsStore::setValue(const QString& key, const QJsonValue& value) {
 void SettingsStore::remove(const QString& key) {
     if (!values_.contains(key)) return;
     values_.remove(key);
+    removed_.insert(key);
     save();
     emit changed(key);
 }

@@ -1,9 +1,12 @@
 #pragma once
 // The per-user settings store: a JSON file that keeps value types, written atomically,
-// with a change signal so every window follows a change at once.
+// with a change signal so every window follows a change at once. A file it cannot read is moved aside
+// (never written over) and the store starts empty; keys it does not know, even ones added to the file
+// since it was read, are kept on every write.
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -16,6 +19,8 @@ public:
     // Points the store at another file and loads it (tests use a temp file).
     void setFilePath(const QString& path);
     QString filePath() const { return path_; }
+    // Where an unreadable settings file was moved, once: later calls give nothing.
+    std::optional<QString> takeSetAsidePath();
 
     bool contains(const QString& key) const { return values_.contains(key); }
     // Undefined when absent.
@@ -46,8 +51,12 @@ signals:
 private:
     SettingsStore();
     void load();
-    void save() const;
+    void save();
+    void setAside();
 
     QString path_;
     QJsonObject values_;
+    QSet<QString> removed_;          // keys removed here, not to be taken back from the file
+    bool writable_ = true;           // false while an unreadable file could not be moved aside
+    std::optional<QString> setAside_;
 };

@@ -106,7 +106,9 @@ enum class Outcome { written, failed, useInPlace };
 Outcome writeReplacing(const QByteArray& path, const struct stat* old, const QByteArray& bytes, Stamp* written,
                        int* error) {
     const QFileInfo info(QFile::decodeName(path));
-    const QByteArray prefix = QFile::encodeName(info.absolutePath() + "/." + info.fileName() + ".saving-");
+    // A name near the 255-byte limit leaves no room for the suffix: such a file gets a short temporary name.
+    const QByteArray name = QFile::encodeName(info.fileName());
+    const QByteArray prefix = QFile::encodeName(info.absolutePath()) + (name.size() > 200 ? QByteArray("/.") : "/." + name) + ".saving-";
     QByteArray temp;
     Fd file;
     for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {

@@ -73,9 +73,17 @@ void EditorPaneView::refresh() {
         content_ = build(now);
         content_->setGeometry(rect());
         content_->show();
-        if (hadFocus) content_->setFocus(Qt::OtherFocusReason);
+        if (hadFocus || (now.kind == Kind::document && !typingElsewhere())) content_->setFocus(Qt::OtherFocusReason);
     }
     if (CodeEditorView* view = editor(); view && view->showFind() != app_->findOpen()) view->setShowFind(app_->findOpen());
+}
+
+bool EditorPaneView::typingElsewhere() const {
+    // A document opened from the explorer, quick open or the session is for typing into; a text
+    // field that stays open beside it (the find bar's) keeps the keys.
+    const QWidget* focus = window()->focusWidget();
+    return focus && !isAncestorOf(focus) && focus->isVisible() && focus->isEnabled() &&
+           focus->testAttribute(Qt::WA_InputMethodEnabled);
 }
 
 void EditorPaneView::retire(QWidget* old) {

@@ -42,6 +42,8 @@ private:
     QWidget* emptyState();
     static QWidget* shortcut(const QString& keys, const QString& label);
     void retire(QWidget* old);
+    // Whether the keys go to a text field outside the pane that stays.
+    bool typingElsewhere() const;
 
     QPointer<AppState> app_;
     Subject subject_;

@@ -10,10 +10,26 @@
 #include <QVBoxLayout>
 
 namespace {
-QWidget* dialogParent() { return QApplication::activeWindow(); }
+QPointer<QWidget>& namedParent() {
+    static QPointer<QWidget> window;
+    return window;
+}
+
+QWidget* dialogParent() { return namedParent() ? namedParent().data() : QApplication::activeWindow(); }
 
 bool isCancel(const QString& title) { return title == QStringLiteral("Cancel"); }
 } // namespace
+
+WidgetPrompter::Over::Over(QWidget* window) : previous_(namedParent()) {
+    if (window) {
+        if (window->isMinimized()) window->showNormal();
+        window->raise();
+        window->activateWindow();
+    }
+    namedParent() = window;
+}
+
+WidgetPrompter::Over::~Over() { namedParent() = previous_; }
 
 int WidgetPrompter::ask(const Alert& alert) {
     QMessageBox box(dialogParent());
@@ -30,7 +46,7 @@ int WidgetPrompter::ask(const Alert& alert) {
         if (isCancel(title)) box.setEscapeButton(button);
     }
     if (buttons.size() == 1) box.setEscapeButton(buttons.front());
-    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
+    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.value(alert.defaultButton, buttons.front())));
     box.exec();
     return int(buttons.indexOf(box.clickedButton()));  // -1 when closed without a choice
 }

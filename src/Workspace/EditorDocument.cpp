@@ -29,13 +29,36 @@ void EditorDocument::setUrl(std::optional<QString> url) {
 }
 
 void EditorDocument::setText(const QString& text) {
+    live_ = nullptr;
     held_.reset();
     text_ = text;
     samePrefix_ = sameSuffix_ = 0;
     textDidChange();
 }
 
+void EditorDocument::lendText(const QString* live) {
+    if (live == live_) return;
+    if (!live) {
+        text_ = *live_;
+        live_ = nullptr;
+        return;
+    }
+    applyHeld();
+    live_ = live;
+    text_ = QString();
+}
+
 void EditorDocument::replaceText(qsizetype at, qsizetype length, QStringView with) {
+    if (live_) {
+        // The lender's text holds the edit already.
+        const qsizetype oldSize = live_->size() - with.size() + length;
+        at = qBound<qsizetype>(0, at, oldSize);
+        length = qBound<qsizetype>(0, length, oldSize - at);
+        samePrefix_ = qMin(samePrefix_, at);
+        sameSuffix_ = qMin(sameSuffix_, oldSize - at - length);
+        textDidChange(length == 0 && !with.isEmpty());
+        return;
+    }
     const qsizetype oldSize = text_.size() + (held_ ? held_->with.size() - held_->length : 0);
     at = qBound<qsizetype>(0, at, oldSize);
     length = qBound<qsizetype>(0, length, oldSize - at);
@@ -60,18 +83,13 @@ void EditorDocument::applyHeld() const {
     TextSplice::replace(text_, edit.at, edit.length, edit.with);
 }
 
-void EditorDocument::prepareForEditing() {
-    applyHeld();
-    if (text_.data_ptr().needsDetach() || text_.data_ptr().freeSpaceAtBegin() == 0) TextSplice::makeRoom(text_);
-}
-
-void EditorDocument::textDidChange() {
+void EditorDocument::textDidChange(bool inserted) {
     ++textRevision_;
     emit textChanged();
     // Only a save or a reload makes the document clean again; a dirty document needs no comparing.
     // Nor does typing into a clean one: text inserted into a text that reads as the saved one always
     // adds to its canonical decomposition, so it can never read the same again.
-    const bool inserted = held_ && held_->length == 0 && !held_->with.isEmpty();
+    inserted = inserted || (held_ && held_->length == 0 && !held_->with.isEmpty());
     if (isDirty_ || inserted || !TextEquivalence::canonicallyEqual(text(), savedText_, &samePrefix_, &sameSuffix_))
         setIsDirty(true);
 }
@@ -82,7 +100,7 @@ void EditorDocument::setSavedText(const QString& text) {
 }
 
 bool EditorDocument::textIsSavedText() const {
-    return !held_ && text_.size() == savedText_.size() && samePrefix_ >= text_.size();
+    return !held_ && text().size() == savedText_.size() && samePrefix_ >= text().size();
 }
 
 void EditorDocument::setIsDirty(bool dirty) {
@@ -120,8 +138,8 @@ bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
     diskStamp_ = written;
     setUrl(*target);
     setLanguage(languageFor(target));
-    savedText_ = text_;
-    samePrefix_ = sameSuffix_ = text_.size();
+    savedText_ = text();
+    samePrefix_ = sameSuffix_ = savedText_.size();
     setIsDirty(false);
     return true;
 }

@@ -22,6 +22,7 @@ public:
     void setUrl(std::optional<QString> url);
 
     const QString& text() const {
+        if (live_) return *live_;
         if (held_) applyHeld();
         return text_;
     }
@@ -29,9 +30,11 @@ public:
     void setText(const QString& text);
     // The same as setText of the text with length units at `at` replaced by `with`, edited in place.
     void replaceText(qsizetype at, qsizetype length, QStringView with);
-    // Gives the text a buffer of its own with room to grow, so that the first edit neither copies
-    // the whole text away from the saved text it shares with nor reallocates it.
-    void prepareForEditing();
+    // While an editor holds the text and edits it in place, the document reads it from there instead
+    // of keeping a copy of its own; the editor still reports every edit with replaceText(), which
+    // then only keeps the books. setText() ends it, and so does null: the document then keeps the
+    // text as it is (sharing it, not copying it).
+    void lendText(const QString* live);
     // Counts every change of the text, so a holder of a copy can tell whether it is behind.
     quint64 textRevision() const { return textRevision_; }
 
@@ -81,7 +84,8 @@ signals:
     void cursorColumnChanged();
 
 private:
-    void textDidChange();
+    // inserted: the edit only added text (a clean text that only grew cannot read as the saved one).
+    void textDidChange(bool inserted = false);
     void applyHeld() const;
 
     const QUuid id_;
@@ -95,6 +99,7 @@ private:
         QString with;
     };
     mutable QString text_;
+    const QString* live_ = nullptr;  // the editor's text, while it lends it
     mutable std::optional<HeldEdit> held_;
     bool isDirty_ = false;
     CodeLanguage language_;

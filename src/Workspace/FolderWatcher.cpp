@@ -25,6 +25,8 @@ FolderWatcher::~FolderWatcher() {
 
 bool FolderWatcher::isRunning() const { return reader_->isActive(); }
 
+bool FolderWatcher::watchesEverything() const { return reader_->watchesEverything(); }
+
 void FolderWatcher::schedule() {
     if (const auto next = pacer_.nextDeadline()) timer_.start(int(std::max<qint64>(0, *next - clock_.elapsed())));
     else timer_.stop();

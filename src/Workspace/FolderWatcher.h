@@ -23,6 +23,9 @@ public:
     FolderWatcher& operator=(const FolderWatcher&) = delete;
 
     bool isRunning() const;
+    // False when some folder below is not watched (the system's limit of watches was reached, or the
+    // folder could not be watched at all): changes there go unreported.
+    bool watchesEverything() const;
     // A change has been read and its callback is waiting for the quiet period to pass.
     bool callbackPending() const { return pacer_.callbackDue().has_value(); }
 

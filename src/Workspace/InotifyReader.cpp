@@ -13,9 +13,17 @@ namespace {
 // What counts as a change: content, names and metadata, never mere reads (our own reloads would loop).
 constexpr uint32_t kChangeMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO |
                                  IN_DELETE_SELF | IN_MOVE_SELF;
+
+int& watchLimit() {
+    static int limit = -1;
+    return limit;
+}
 } // namespace
 
-InotifyReader::InotifyReader(const QString& folder, QObject* parent) : QObject(parent), folder_(folder) {
+void InotifyReader::limitWatchesTo(int count) { watchLimit() = count; }
+
+InotifyReader::InotifyReader(const QString& folder, QObject* parent)
+    : QObject(parent), folder_(folder), limit_(watchLimit()) {
     fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd_ < 0) return;
     // The folder itself may be reached through a link; nothing below it is.
@@ -40,12 +48,16 @@ bool InotifyReader::watchTree(const QString& dir, bool followLink) {
     while (!pending.isEmpty()) {
         const QString path = pending.takeLast();
         const uint32_t mask = kChangeMask | IN_ONLYDIR | ((first && followLink) ? 0 : IN_DONT_FOLLOW);
-        const int wd = ::inotify_add_watch(fd_, QFile::encodeName(path).constData(), mask);
+        const bool atLimit = limit_ >= 0 && paths_.size() >= limit_;
+        const int wd = atLimit ? -1 : ::inotify_add_watch(fd_, QFile::encodeName(path).constData(), mask);
+        const int error = atLimit ? ENOSPC : errno;
         if (first) rootWatched = wd >= 0;
         first = false;
         if (wd < 0) {
-            if (errno == ENOSPC) break;  // out of watches: keep what we have
-            continue;
+            if (error != ENOSPC) continue;
+            // Out of watches: keep what we have; the rest is listed again when looked at.
+            outOfWatches_ = true;
+            break;
         }
         paths_.insert(wd, path);
         if (const auto entries = DirectoryListing::list(path))

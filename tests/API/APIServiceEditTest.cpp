@@ -3,7 +3,9 @@
 
 #include "API/APIService.h"
 #include "API/FileNameSanitizer.h"
+#include "API/LineMerge.h"
 #include "Printers.h"
+#include "ScriptedPrompter.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -13,6 +15,7 @@
 #include <QStandardPaths>
 
 using testing_support::readBytes;
+using testing_support::ScriptedPrompter;
 using testing_support::TempFolder;
 
 namespace {
@@ -103,7 +106,7 @@ TEST(APIServiceRequestTest, AddDuplicateRenameAndDeleteRewriteTheFile) {
     EXPECT_TRUE(ws.service.deleteRequest(ws.only().requests[2], url));
     EXPECT_EQ(QString::fromUtf8(readBytes(url)), QStringLiteral("### A2\nGET https://a\n\n### B\nGET https://b\n\n"
                                                                 "### B copy copy\nGET https://b\n\n### C\nGET https://c\n\n"
-                                                                "### New request\nGET https://\n\n### Get user\nGET https://\n"));
+                                                                "### New request\nGET https://\n\n\n### Get user\nGET https://\n"));
     // What was written reads back as what the list shows, ids included.
     const QList<HTTPRequest> shown = ws.only().requests;
     ws.service.reload();
@@ -137,6 +140,69 @@ TEST(APIServiceRequestTest, NothingIsAcceptedThatCouldNotReachTheDisk) {
     EXPECT_EQ(failed.count(), 1);
     EXPECT_TRUE(ws.service.lastError().contains(QStringLiteral("api.http")));
     EXPECT_EQ(ws.only().requests[0].url, QStringLiteral("https://edited"));
+}
+
+TEST(APIServiceRequestTest, AnEditNeverWritesOverAChangeMadeOutside) {
+    ScriptedPrompter prompter;
+    Workspace ws;
+    const QByteArray original = "### Echo JSON\nPOST https://e/echo\nContent-Type: application/json\n\n{\"a\":1}\n\n"
+                                "### Other\nGET https://e/other\n";
+    const QString url = ws.write("api.http", original);
+    ws.service.reload();
+    HTTPRequest echo = ws.only().requests[0];
+
+    // Outside: a header for the request being edited, another request renamed. No rescan yet.
+    QByteArray outside = original;
+    outside.replace("application/json\n", "application/json\nX-Outside: 1\n").replace("### Other", "### Renamed");
+    ws.write("api.http", outside);
+    echo.url = QStringLiteral("https://e/echo2");
+    EXPECT_TRUE(ws.service.update(echo, url));
+    QByteArray merged = outside;
+    merged.replace("https://e/echo\n", "https://e/echo2\n");
+    EXPECT_EQ(readBytes(url), merged);
+    EXPECT_EQ(names(ws.only()), (QStringList{"Echo JSON", "Renamed"}));
+    EXPECT_EQ(ws.only().requests[0].headers.size(), 2);
+    EXPECT_TRUE(prompter.asked.isEmpty());
+
+    // Both sides changed the same line: the user is asked; keeping the disk's version drops the edit.
+    const HTTPRequest mine = ws.only().requests[0];
+    QByteArray theirs = merged;
+    theirs.replace("https://e/echo2", "https://e/theirs");
+    ws.write("api.http", theirs);
+    HTTPRequest edit = mine;
+    edit.url = QStringLiteral("https://e/mine");
+    prompter.answers = {1};
+    EXPECT_FALSE(ws.service.update(edit, url));
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(prompter.asked[0].buttons.first(), QStringLiteral("Overwrite"));
+    EXPECT_EQ(readBytes(url), theirs);
+    EXPECT_EQ(ws.only().requests[0].url, QStringLiteral("https://e/theirs"));
+    EXPECT_EQ(ws.only().requests[0].id, mine.id);
+    // Overwriting puts the edit over the disk's version.
+    ws.write("api.http", merged);
+    prompter.answers = {0};
+    EXPECT_TRUE(ws.service.update(edit, url));
+    EXPECT_TRUE(readBytes(url).contains("POST https://e/mine\n"));
+}
+
+TEST(LineMergeTest, KeepsWhatEachSideChangedAndRefusesWhatBothChanged) {
+    const QString base = QStringLiteral("a\nb\nc\nd\n");
+    struct Case {
+        QString mine, theirs;
+        std::optional<QString> merged;
+    };
+    const QList<Case> cases{
+        {"a\nB\nc\nd\n", "a\nb\nc\nD\n", QString("a\nB\nc\nD\n")},
+        {"a\nB\nc\nd\n", "a\nb\nx\nc\nd\n", QString("a\nB\nx\nc\nd\n")},     // added right after the changed line
+        {"a\nB\nc\nd\n", "a\nx\nb\nc\nd\n", QString("a\nx\nB\nc\nd\n")},     // and right before it
+        {"a\nc\nd\n", "a\nc\nd\n", QString("a\nc\nd\n")},                     // the same change on both sides
+        {"a\nB\nc\nd\n", "a\nX\nc\nd\n", std::nullopt},
+        {"a\nb\nc\nd\ne\n", "a\nb\nc\nd\nf\n", std::nullopt},
+        {"a\nB\nc\nd\n", "a\r\nb\r\nc\r\nd\r\n", std::nullopt},           // every line changed there
+        {"a\nb\nc\nd\n", "x", QString("x")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LineMerge::merge(base, c.mine, c.theirs), c.merged) << c.mine.toStdString() << " / " << c.theirs.toStdString();
 }
 
 TEST(APIServiceCollectionTest, RenameMovesTheFileAndTheFolderMadeForIt) {

@@ -160,6 +160,19 @@ TEST(BruFileFormatRewriteTest, EditsTouchOnlyTheirLines) {
     EXPECT_EQ(serialize(requests), expected);
 }
 
+TEST(BruFileFormatRewriteTest, AnEditedFormBodyKeepsItsDisabledFieldsInPlace) {
+    const QString text = QChar(0xFEFF) + QStringLiteral("post {\n  url: https://x\n  body: formUrlEncoded\n}\n\n"
+                                                         "body:form-urlencoded {\n  a: 1\n  ~off: 1\n  c:   3\n}\n");
+    QList<HTTPRequest> requests = parse(text);
+    ASSERT_EQ(requests[0].body, QStringLiteral("a=1&c=3"));
+    requests[0].body = QStringLiteral("a=2&c=3&d=4");
+    EXPECT_EQ(serialize(requests), QString(text).replace(QStringLiteral("  a: 1\n  ~off: 1\n  c:   3\n"),
+                                                         QStringLiteral("  a: 2\n  ~off: 1\n  c:   3\n  d: 4\n")));
+    requests = parse(text);
+    requests[0].body = QStringLiteral("c=3");
+    EXPECT_EQ(serialize(requests), QString(text).replace(QStringLiteral("  a: 1\n"), QString()));
+}
+
 TEST(BruFileFormatRewriteTest, ChangedAuthenticationNoLongerComesFromTheAuthBlock) {
     QList<HTTPRequest> requests = parse(kFile);
     requests[0].headers.removeFirst();
@@ -202,6 +215,18 @@ TEST(BruFileFormatRewriteTest, MissingBlocksAreAddedAndCrlfIsKept) {
         "meta {\r\n  name: N\r\n  type: http\r\n  seq: 1\r\n}\r\n\r\n"
         "get {\r\n  url: https://x?q=1\r\n}\r\n\r\nparams:query {\r\n  q: 1\r\n}\r\n\r\nheaders {\r\n  A: 1\r\n}\r\n\r\n"
         "tests {\r\n  ok();\r\n}\r\n"));
+}
+
+TEST(BruFileFormatRewriteTest, KeysAddedToABlockOnOneLineAreWritten) {
+    QList<HTTPRequest> requests = parse(QStringLiteral("meta { seq: 1 }\nget { url: https://x }\n"));
+    ASSERT_EQ(requests.size(), 1);
+    requests[0].name = QStringLiteral("Named");
+    requests[0].bodyKind = BodyKind::none;
+    requests[0].headers.append(KeyValueItem{.key = QStringLiteral("Authorization"), .value = QStringLiteral("x")});
+    requests[0].headers.removeLast();
+    const HTTPRequest back = only(serialize(requests));
+    EXPECT_EQ(back.name, QStringLiteral("Named"));
+    EXPECT_EQ(back.url, QStringLiteral("https://x"));
 }
 
 } // namespace

@@ -95,7 +95,9 @@ TEST(CodeGen, FullRequestInEachTarget) {
               "request.httpBody = \"{\\\"name\\\":\\\"Ann\\\"}\".data(using: .utf8)" + kSwiftTail);
 
     // Without the environment the references stay, and the URL no longer parses: typed, no parameters.
-    EXPECT_TRUE(curlOf(r).startsWith("curl --globoff -X POST --url '{{base}}/users' \\\n  -H 'Authorization: Bearer {{tok}}'"));
+    // A name left a reference is no name a send takes, so it becomes a note.
+    EXPECT_TRUE(curlOf(r).startsWith("# Header \"{{blank}}\" left out: its name or value holds a character a request cannot "
+                                     "carry.\ncurl --globoff -X POST --url '{{base}}/users' \\\n  -H 'Authorization: Bearer {{tok}}'"));
 }
 
 TEST(CodeGen, BodyAndContentTypeRules) {
@@ -227,4 +229,31 @@ TEST(CodeGenRun, CurlArgumentsKeepTheUrlAValue) {
     HTTPRequest head = request(HTTPMethod::head, "http://h/{a,b}[1-3]", BodyKind::json, "{}");
     head.headers = {row("X-A", "-v")};
     EXPECT_EQ(arguments(head), (QStringList{"--globoff", "--head", "--url", "http://h/{a,b}[1-3]", "-H", "X-A: -v"}));
+}
+
+// A header a send refuses (a line break from a variable, a bad name) is left out of every target
+// with a note, so the copied code cannot send a field of its own; the rest still goes out.
+TEST(CodeGenRun, RefusedHeadersAreLeftOutWithANote) {
+    HTTPRequest r = request(HTTPMethod::get, "http://h/x");
+    r.headers = {row("X-Inject", "{{inj}}"), row("X-Bad\u2028Name", "v"), row("X-Fine", "1")};
+    const QMap<QString, QString> env{{"inj", "a\r\nX-Smuggled: yes"}};
+    for (CodeGenTarget target : {CodeGenTarget::curl, CodeGenTarget::fetch, CodeGenTarget::swift}) {
+        const QString code = CodeGen::snippet(r, target, env);
+        SCOPED_TRACE(code.toStdString());
+        const QString comment = target == CodeGenTarget::curl ? "# " : "// ";
+        const QStringList lines = code.split(u'\n');
+        EXPECT_EQ(lines.value(0), comment + "Header \"X-Inject\" left out: its name or value holds a character a request cannot carry.");
+        EXPECT_EQ(lines.value(1), comment + "Header \"X-Bad?Name\" left out: its name or value holds a character a request cannot carry.");
+        EXPECT_FALSE(code.contains("Smuggled") || code.contains(u'\r') || code.contains(u'\u2028'));
+        EXPECT_TRUE(code.contains("X-Fine"));
+    }
+
+    TempFolder home;
+    const QString bin = home.mkdir("bin");
+    const QString fake = home.write("bin/curl", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done\n");
+    QFile::setPermissions(fake, QFile::permissions(fake) | QFileDevice::ExeOwner);
+    const ProcessRun result = run("/bin/bash", {"-c", CodeGen::snippet(r, CodeGenTarget::curl, env)}, curlEnvironment(home, bin));
+    EXPECT_EQ(result.exitCode, 0) << result.err.constData();
+    EXPECT_EQ(QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{"--globoff", "-X", "GET", "--url", "http://h/x", "-H", "X-Fine: 1"}));
 }

@@ -165,6 +165,8 @@ TEST(HTTPFileFormatRewriteTest, UntouchedFilesComeBackByteForByte) {
     QString crlf = kFile;
     crlf.replace(u'\n', QStringLiteral("\r\n"));
     EXPECT_EQ(serialize(parse(crlf)), crlf);
+    const QString unended = kFile.chopped(1);
+    EXPECT_EQ(serialize(parse(unended)), unended) << "no line end is added at the end";
 }
 
 TEST(HTTPFileFormatRewriteTest, AnEditRewritesOnlyTheLinesItChanged) {
@@ -219,12 +221,51 @@ TEST(HTTPFileFormatRewriteTest, EditedCrlfFilesKeepCrlfAndTheProtocolVersion) {
     EXPECT_FALSE(written.contains(QRegularExpression(QStringLiteral("[^\\r]\\n"))));
 }
 
+TEST(HTTPFileFormatRewriteTest, AByteOrderMarkIsNoPartOfTheFirstLineAndStays) {
+    const QString bom = QChar(0xFEFF) + QStringLiteral("### A\nGET https://a\n\n### B\nGET https://b\n");
+    QList<HTTPRequest> requests = parse(bom);
+    EXPECT_EQ(names(requests), (QStringList{"A", "B"}));
+    EXPECT_EQ(serialize(requests), bom);
+    requests[0].url = QStringLiteral("https://a2");
+    EXPECT_EQ(serialize(requests), QString(bom).replace(QStringLiteral("https://a\n"), QStringLiteral("https://a2\n")));
+    requests.removeFirst();
+    EXPECT_EQ(serialize(requests), QChar(0xFEFF) + QStringLiteral("### B\nGET https://b\n"));
+}
+
+TEST(HTTPFileFormatRewriteTest, ARemovedLastSectionLeavesTheFileEndingAsBefore) {
+    for (const QString eol : {QStringLiteral("\n"), QStringLiteral("\r\n")}) {
+        const QString one = QStringLiteral("### A\nGET https://a  \n").replace(QStringLiteral("\n"), eol);
+        QList<HTTPRequest> requests = parse(one);
+        HTTPRequest copy = requests[0];
+        copy.id = QUuid::createUuid();
+        copy.name += QStringLiteral(" copy");
+        requests.append(copy);
+        requests = parse(serialize(requests), requests);  // as read again after the write
+        requests.removeLast();
+        EXPECT_EQ(serialize(requests), one);
+    }
+}
+
+TEST(HTTPFileFormatRewriteTest, RawTextAppliedToACrlfFileKeepsCrlf) {
+    QString crlf = kFile;
+    crlf.replace(u'\n', QStringLiteral("\r\n"));
+    QList<HTTPRequest> requests = parse(crlf);
+    // The raw editor hands its text back with line feeds.
+    QString raw = HTTPFileFormat::serializeRequest(requests[1]).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    raw.replace(QStringLiteral("{{host}}/users"), QStringLiteral("{{host}}/people"));
+    HTTPRequest applied = parse(raw).first();
+    applied.id = requests[1].id;
+    requests[1] = applied;
+    EXPECT_EQ(serialize(requests), QString(crlf).replace(QStringLiteral("POST {{host}}/users"), QStringLiteral("POST {{host}}/people")));
+}
+
 TEST(HTTPFileFormatRewriteTest, ReparsingKeepsIdsOfRequestsInPlaceOrMoved) {
     const QList<HTTPRequest> before = parse(kFile);
     QString changed = kFile;
     changed.replace(QStringLiteral("### Create user"), QStringLiteral("### Add user")).replace(QStringLiteral("page=1"), QStringLiteral("page=3"));
     const QList<HTTPRequest> after = parse(changed, before);
     EXPECT_EQ(after[0].id, before[0].id);  // same place, same name
+    EXPECT_EQ(after[0].headers, before[0].headers);  // rows read the same keep their ids
     EXPECT_NE(after[1].id, before[1].id);  // renamed
 
     // A request inserted above moves the others down: one whose name is unique on both sides keeps its id.
@@ -245,6 +286,14 @@ TEST(HTTPFileFormatRewriteTest, OneRequestAloneIsItsOwnSection) {
     fromView.id = requests[0].id;
     requests[0] = fromView;
     EXPECT_TRUE(serialize(requests).startsWith(QStringLiteral("@host = https://example.org\n\n### List users\n# @name list\nGET {{host}}/all\n\n### Purge"))) << serialize(requests).toStdString();
+
+    // So does the last one: the file's own layout still writes the others.
+    requests = parse(kFile);
+    HTTPRequest last = parse(QStringLiteral("### Create user\nPOST {{host}}/people\n")).first();
+    last.id = requests[1].id;
+    requests[1] = last;
+    EXPECT_TRUE(serialize(requests).startsWith(kFile.left(kFile.indexOf(QStringLiteral("### Purge")))))
+        << serialize(requests).toStdString();
 }
 
 } // namespace

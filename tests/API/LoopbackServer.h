@@ -1,13 +1,19 @@
 #pragma once
 // A small HTTP/1.1 server on 127.0.0.1 for tests and benchmarks: answers every request with a
-// scripted response (or never, to provoke a time-out) and records what it received. Lives in the
-// thread that creates it; no moc needed.
+// scripted response, chosen by path, and records what it received. It can also behave the way
+// hostile or broken servers do: never answer, stream without end, trickle a byte at a time, send
+// raw bytes (no header fields, huge fields, a short body), or speak TLS with a certificate nobody
+// trusts. Lives in the thread that creates it; no moc needed.
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
+#include <QMap>
 #include <QMutexLocker>
+#include <QSslConfiguration>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <memory>
 #include <utility>
 
@@ -42,30 +48,40 @@ struct ScriptedResponse {
     QByteArray body;
     bool silent = false;  // read the request, never answer
     bool endless = false; // after the headers, stream body bytes until the client hangs up
+    int trickleMs = 0;    // when set, the body goes out one byte per this many milliseconds
+    QByteArray raw;       // when set, these bytes are the whole answer, then the connection closes
 };
 
 class LoopbackServer {
 public:
-    LoopbackServer() {
-        server_.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) serve(socket);
-        });
+    LoopbackServer() : server_(std::make_unique<QTcpServer>()) { listen(); }
+    // Speaks TLS with the given certificate and key.
+    explicit LoopbackServer(const QSslConfiguration& tls) : tls_(true) {
+        auto server = std::make_unique<QSslServer>();
+        server->setSslConfiguration(tls);
+        server_ = std::move(server);
+        listen();
     }
 
     ~LoopbackServer() {
         // Open connections close with the server; their handlers must not reach members already gone.
-        for (QTcpSocket* socket : server_.findChildren<QTcpSocket*>()) QObject::disconnect(socket, nullptr, nullptr, nullptr);
+        for (QTcpSocket* socket : server_->findChildren<QTcpSocket*>()) QObject::disconnect(socket, nullptr, nullptr, nullptr);
     }
 
-    quint16 port() const { return server_.serverPort(); }
+    quint16 port() const { return server_->serverPort(); }
     QString url(const QString& path = QStringLiteral("/")) const {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+        return QStringLiteral("%1://127.0.0.1:%2%3").arg(tls_ ? "https" : "http").arg(port()).arg(path);
     }
 
+    // The answer to every request whose path has no answer of its own.
     void respondWith(ScriptedResponse response) {
         QMutexLocker lock(&mutex_);
         response_ = std::move(response);
+    }
+    // The answer to requests for this path (the target without its query).
+    void respondTo(const QByteArray& path, ScriptedResponse response) {
+        QMutexLocker lock(&mutex_);
+        byPath_[path] = std::move(response);
     }
     QList<ReceivedRequest> received() const {
         QMutexLocker lock(&mutex_);
@@ -86,6 +102,13 @@ public:
     }
 
 private:
+    void listen() {
+        server_->listen(QHostAddress::LocalHost, 0);
+        QObject::connect(server_.get(), &QTcpServer::pendingConnectionAvailable, server_.get(), [this] {
+            while (QTcpSocket* socket = server_->nextPendingConnection()) serve(socket);
+        });
+    }
+
     void serve(QTcpSocket* socket) {
         auto buffer = std::make_shared<QByteArray>();
         auto continued = std::make_shared<bool>(false);
@@ -127,9 +150,14 @@ private:
         {
             QMutexLocker lock(&mutex_);
             received_.append(request);
-            response = response_;
+            response = byPath_.value(request.target.split('?').value(0), response_);
         }
         if (response.silent) return;
+        if (!response.raw.isEmpty()) {
+            socket->write(response.raw);
+            socket->disconnectFromHost();
+            return;
+        }
         QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
         for (const auto& [name, value] : response.headers) out += name + ": " + value + "\r\n";
         if (response.endless) {
@@ -143,12 +171,28 @@ private:
             return;
         }
         out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
+        if (response.trickleMs > 0) {
+            socket->write(out);
+            auto* timer = new QTimer(socket);
+            auto sent = std::make_shared<qsizetype>(0);
+            QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, sent, body = response.body] {
+                if (*sent < body.size()) socket->write(body.mid((*sent)++, 1));
+                if (*sent == body.size()) {
+                    timer->stop();
+                    socket->disconnectFromHost();
+                }
+            });
+            timer->start(response.trickleMs);
+            return;
+        }
         if (request.method != "HEAD") out += response.body;
         socket->write(out);
         socket->disconnectFromHost();
     }
 
-    QTcpServer server_;
+    std::unique_ptr<QTcpServer> server_;
+    bool tls_ = false;
+    QMap<QByteArray, ScriptedResponse> byPath_;
     mutable QMutex mutex_;
     ScriptedResponse response_;
     QList<ReceivedRequest> received_;

@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QAbstractItemView>
+#include <QJsonArray>
+#include <QListView>
 #include <QClipboard>
+#include <QDialog>
+#include <QPushButton>
+#include <QTextEdit>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -12,6 +18,7 @@
 #include "App/MainWindow.h"
 #include "Git/GitTestSupport.h"
 #include "App/SettingsWindow.h"
+#include "App/TextEditingActions.h"
 #include "App/WindowManager.h"
 #include "AppState.h"
 #include "MenuCommands.h"
@@ -22,6 +29,7 @@
 #include "UI/PressableButton.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/EditorPaneView.h"
+#include "Views/EditorTabBarView.h"
 #include "Views/RootView.h"
 #include "Views/Workbench/FileExplorerView.h"
 #include "Views/Workbench/FileRow.h"
@@ -157,4 +165,173 @@ TEST_F(MainWindowTest, EditMenuTextItemsActOnTheFocusedField) {
     delete field;
 }
 
+// Keys go where the platform sends them: to the focused widget, or to the window when none has it.
+void keyToApp(MainWindow* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget();
+    QTest::keyClick(target ? target : window, key, modifiers);
+}
+
+TEST_F(MainWindowTest, AFileOpenedFromTheSessionTheExplorerOrQuickOpenTakesTheKeys) {
+    SettingsStore::shared().setValue(SettingsKey::onboarded, true);
+    // The release notes were seen already: no sheet holds the window's keys.
+    SettingsStore::shared().setValue(SettingsKey::lastSeenVersion, AppInfo::version());
+    TempFolder dir;
+    for (const char* name : {"restored.txt", "clicked.txt", "chosen.txt"}) dir.write(name, "abc\n");
+    enum class Way { session, explorer, quickOpen };
+    for (const auto& [way, name] : {std::pair{Way::session, "restored.txt"}, std::pair{Way::explorer, "clicked.txt"},
+                                    std::pair{Way::quickOpen, "chosen.txt"}}) {
+        SCOPED_TRACE(name);
+        SettingsStore::shared().setValue(SettingsKey::sessionFolder, dir.path());
+        SettingsStore::shared().setValue(SettingsKey::sessionDocs,
+                                         way == Way::session ? QJsonArray{dir.file(name)} : QJsonArray{});
+        SettingsStore::shared().setValue(SettingsKey::sessionActive, dir.file(name));
+        MainWindow* window = WindowManager::shared().openWindow();
+        window->show();
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        AppState& app = window->state();
+        ASSERT_TRUE(waitUntil([&] { return window->rootView() && app.rootNode(); }));
+
+        if (way == Way::explorer) {
+            QListView* list = window->rootView()->explorer()->list();
+            QModelIndex row;
+            ASSERT_TRUE(waitUntil([&] {
+                const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, name);
+                if (!found.isEmpty()) row = found.front();
+                return row.isValid();
+            }));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row).center());
+        } else if (way == Way::quickOpen) {
+            keyToApp(window, Qt::Key_P, Qt::ControlModifier);
+            ASSERT_TRUE(waitUntil([&] { return qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr; }));
+            QTest::keyClicks(QApplication::focusWidget(), "chosen");
+            keyToApp(window, Qt::Key_Return);
+        }
+        ASSERT_TRUE(waitUntil([&] {
+            const auto* editor = window->rootView()->pane()->editor();
+            return editor && editor->editorDocument()->url() == dir.file(name);
+        }));
+        keyToApp(window, Qt::Key_End, Qt::ControlModifier);
+        keyToApp(window, Qt::Key_Q);
+        keyToApp(window, Qt::Key_S, Qt::ControlModifier);
+        EXPECT_EQ(readBytes(dir.file(name)), "abc\nq") << "the keys reached the editor and the text was saved";
+        window->closeWithoutAsking();
+        ASSERT_TRUE(waitUntil([] { return WindowManager::shared().windows().isEmpty(); }));
+    }
+}
+
 } // namespace
+
+namespace {
+
+// Presses every text-editing key of the Edit menu with the focus where it is now.
+void pressEditKeys(QWidget* window) {
+    for (const TextEditingActions::Item& item : TextEditingActions::items()) {
+        const QKeyCombination key = QKeySequence::keyBindings(item.key).first()[0];
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+        QTest::keyClick(target, key.key(), key.keyboardModifiers());
+    }
+}
+
+bool takesText(QWidget* w) {
+    return qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w);
+}
+
+} // namespace
+
+// The Edit keys forward to the focused widget only when it takes them; on any other widget, with no
+// focus, over an overlay or in a dialog they do nothing at all (they used to trigger themselves forever).
+TEST_F(MainWindowTest, EditKeysDoNothingWhereNoTextTakesThem) {
+    SettingsStore::shared().setValue(SettingsKey::onboarded, true);
+    TempFolder dir;
+    dir.write("a.txt", "alpha\n");
+    dir.write("sub/b.txt", "beta\n");
+    MainWindow* window = WindowManager::shared().openWindow();
+    window->show();
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    AppState& app = window->state();
+    app.openFolder(dir.path());
+    app.open(dir.file("a.txt"));
+    ASSERT_TRUE(waitUntil([&] { return window->rootView()->pane()->editor() != nullptr; }));
+    app.activeDocument()->setText("edited\n");
+    QApplication::clipboard()->setText("on the clipboard");
+
+    // Keys typed in a text widget's own parts (its scroll bars, its line numbers) reach the text
+    // widget itself; a list claims Copy for its current item as it does for a typed key.
+    const auto within = [](QWidget* w, auto test) {
+        for (; w; w = w->parentWidget())
+            if (test(w)) return true;
+        return false;
+    };
+    const auto pressEverywhere = [&](const char* where) {
+        int tried = 0;
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            // Any widget may hold the focus, whatever its policy (a click on a chip can leave it there).
+            if (!w->isVisible() || within(w, takesText)) continue;
+            w->setFocus();
+            if (QApplication::focusWidget() != w) continue;
+            pressEditKeys(window);
+            ++tried;
+            EXPECT_EQ(app.activeDocument()->text(), "edited\n") << where << " " << w->metaObject()->className();
+            if (!within(w, [](QWidget* v) { return qobject_cast<QAbstractItemView*>(v) != nullptr; }))
+                EXPECT_EQ(QApplication::clipboard()->text(), "on the clipboard") << where << " " << w->metaObject()->className();
+            QApplication::clipboard()->setText("on the clipboard");
+        }
+        EXPECT_GT(tried, 20) << where;
+    };
+    // The release notes come up first, as a sheet that holds the window's shortcuts.
+    ASSERT_TRUE(waitUntil([] { return QApplication::activeModalWidget() != nullptr; }));
+    pressEverywhere("under the release notes");
+    app.setWhatsNew(std::nullopt);
+    ASSERT_TRUE(waitUntil([] { return QApplication::activeModalWidget() == nullptr; }));
+    pressEverywhere("workbench");
+    // A click on a menu item, not a key, with the focus on a tab chip.
+    window->rootView()->tabBar()->setFocus();
+    for (QAction* a : window->menuBar()->actions()[1]->menu()->actions().mid(0, 6)) a->trigger();
+    EXPECT_EQ(app.activeDocument()->text(), "edited\n");
+
+    if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
+    ASSERT_EQ(QApplication::focusWidget(), nullptr);
+    pressEditKeys(window);
+    EXPECT_EQ(app.activeDocument()->text(), "edited\n");
+
+    app.setQuickOpenOpen(true);
+    ASSERT_TRUE(waitUntil([&] { return window->rootView()->overlay(RootView::Overlay::quickOpen) != nullptr; }));
+    pressEverywhere("over quick open");
+    app.setQuickOpenOpen(false);
+
+    QDialog dialog(window);
+    auto* button = new QPushButton("OK", &dialog);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    button->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), button);
+    pressEditKeys(&dialog);
+    EXPECT_EQ(app.activeDocument()->text(), "edited\n");
+    EXPECT_EQ(QApplication::clipboard()->text(), "on the clipboard");
+}
+
+// Read-only text declines the editing keys, yet Copy and Select All still work in it, once.
+TEST_F(MainWindowTest, EditKeysCopyFromReadOnlyText) {
+    SettingsStore::shared().setValue(SettingsKey::onboarded, true);
+    MainWindow* window = WindowManager::shared().openWindow();
+    window->show();
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(waitUntil([&] { return window->rootView() != nullptr; }));
+    auto* view = new QPlainTextEdit(window->rootView());
+    view->setPlainText("response body");
+    view->setReadOnly(true);
+    view->show();
+    view->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return view->hasFocus(); }));
+    QApplication::clipboard()->setText("before");
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    pressEditKeys(window);
+    EXPECT_EQ(view->toPlainText(), "response body");
+    EXPECT_EQ(QApplication::clipboard()->text(), "response body");
+    delete view;
+}

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
 
 #include "App/MainWindow.h"
 #include "App/WindowManager.h"
@@ -11,6 +14,7 @@
 #include "Platform/SettingsStore.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
+#include "Views/WidgetPrompter.h"
 
 using namespace testing_support;
 
@@ -68,4 +72,60 @@ TEST(WindowManager, MenusCarryEveryCommand) {
     for (const MenuCommand& command : MenuCommands::all()) EXPECT_TRUE(titles.contains(command.title)) << command.title.toStdString();
     window->closeWithoutAsking();
     EXPECT_TRUE(waitUntil([&] { return window.isNull(); }));
+}
+
+// Each quit question is drawn over the window it is about, and its answer acts on that window alone.
+TEST(WindowManager, QuitAsksOverEachDirtyWindowInTurn) {
+    TempFolder dir;
+    WidgetPrompter prompter;
+    Prompter::install(&prompter);
+    WindowManager& manager = WindowManager::shared();
+    MainWindow* first = manager.openWindow();
+    MainWindow* second = manager.openWindow();
+    QCoreApplication::processEvents();
+    makeDirty(first, dir.write("one.txt", "1"));
+    makeDirty(second, dir.write("two.txt", "2"));
+    manager.noteActivated(first);
+    manager.noteActivated(second);
+
+    QList<QWidget*> shownOver;
+    QStringList answers{"Discard", "Save All"};
+    std::function<void()> answerNext = [&] {
+        QTimer::singleShot(0, [&] {
+            QWidget* box = nullptr;
+            waitUntil([&] { return (box = QApplication::activeModalWidget()) != nullptr; });
+            if (!box) return;
+            shownOver << box->parentWidget();
+            const QString answer = answers.takeFirst();
+            if (!answers.isEmpty()) answerNext();
+            for (QPushButton* b : box->findChildren<QPushButton*>())
+                if (b->text() == answer) b->click();
+        });
+    };
+    answerNext();
+    EXPECT_TRUE(manager.requestQuit());
+    Prompter::install(nullptr);
+    EXPECT_EQ(shownOver, (QList<QWidget*>{second, first}));
+    EXPECT_EQ(readBytes(dir.file("two.txt")), "2") << "discarded";
+    EXPECT_EQ(readBytes(dir.file("one.txt")), "edited") << "saved";
+    EXPECT_TRUE(waitUntil([&] { return manager.windows().isEmpty(); }));
+}
+
+// Unreadable settings are told of once, over the first window that opens.
+TEST(WindowManager, TellsOnceWhereUnreadableSettingsWent) {
+    TempFolder dir;
+    ScriptedPrompter prompter;
+    SettingsStore& settings = SettingsStore::shared();
+    const QString previous = settings.filePath();
+    settings.setFilePath(dir.write("settings.json", "{\"a\": 1,}"));
+    QPointer<MainWindow> window = WindowManager::shared().openWindow();
+    ASSERT_TRUE(waitUntil([&] { return !prompter.asked.isEmpty(); }));
+    EXPECT_TRUE(prompter.asked.first().message.contains(dir.file("settings.json.unreadable")));
+    QPointer<MainWindow> another = WindowManager::shared().openWindow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompter.asked.size(), 1);
+    window->closeWithoutAsking();
+    another->closeWithoutAsking();
+    EXPECT_TRUE(waitUntil([&] { return window.isNull() && another.isNull(); }));
+    settings.setFilePath(previous);
 }

@@ -5,6 +5,8 @@
 #include "Editor/ExactText.h"
 #include "Platform/Lines.h"
 
+#include <QRandomGenerator>
+
 namespace {
 
 // Applies a change's display part to a display string, as the text widget would.
@@ -81,4 +83,67 @@ TEST(ExactText, NewlineFollowsTheFirstLineEnding) {
     EXPECT_EQ(ExactText(QStringLiteral("a\rb\r\n")).newline(), QStringLiteral("\r"));
     EXPECT_EQ(ExactText(QStringLiteral("a\nb\r\n")).newline(), QStringLiteral("\n"));
     EXPECT_EQ(ExactText(QStringLiteral("abc")).newline(), QStringLiteral("\n"));
+}
+
+// A long line is shown as pieces: whatever is replaced where, the display stays what the text shows
+// as, no piece is longer than the limit, and offsets still map both ways.
+TEST(ExactText, LongLinesShowInBoundedPiecesThroughAnyEdit) {
+    QRandomGenerator random(26);
+    const QStringList words = {"var ", "x", "=", "1,", "f(", ")", ";", "{", "}", "é", "😀", "\r\n", "\n", "abcdefgh"};
+    const auto randomText = [&](int count, bool breaks) {
+        QString out;
+        while (count-- > 0) {
+            const QString& w = words[random.bounded(int(words.size()))];
+            if (breaks || !w.contains(u'\n')) out += w;
+        }
+        return out;
+    };
+    const qsizetype limit = LinePieces::kMaxPiece;
+    // One line of ~12 pieces, and a line of letters alone, which has no place to break but its limit.
+    for (const QString& start : {randomText(12000, false), QString(3 * limit + 5, u'q')}) {
+        ExactText text(start);
+        QString display = text.displayOf(0, text.size());
+        // Typed exactly where two pieces meet: into the later one.
+        ASSERT_FALSE(text.pieces().breaks().empty());
+        const qsizetype meet = text.pieces().breaks().front();
+        const ExactText::Change typed = text.replace({meet, 0}, QStringLiteral("z"));
+        applyToDisplay(display, typed);
+        ASSERT_EQ(display, text.displayOf(0, text.size()));
+        if (typed.displayText == u"z") {  // not a piece outgrown and broken afresh
+            EXPECT_EQ(typed.displayEnd, typed.displayStart);
+            EXPECT_EQ(display[text.toDisplay(meet)], u'z');
+        }
+        for (int step = 0; step < 300; ++step) {
+            const qsizetype at = random.bounded(int(text.size() + 1));
+            const qsizetype length = random.bounded(int(qMin<qsizetype>(text.size() - at, step % 10 ? 8 : 3 * limit) + 1));
+            // Mostly typing; now and then a paste longer than a piece, or one with line breaks.
+            const QString with = step % 25 == 0 ? randomText(2000, step % 50 == 0) : randomText(random.bounded(3), true);
+            applyToDisplay(display, text.replace({at, length}, with));
+            ASSERT_EQ(display, text.displayOf(0, text.size())) << step;
+        }
+        for (const QStringView block : QStringView(display).split(QChar(ExactText::kSeparator)))
+            EXPECT_LE(block.size(), limit);
+        EXPECT_EQ(display.count(QChar(ExactText::kSeparator)),
+                  Lines::all(text.text()).size() - 1 + qsizetype(text.pieces().breaks().size()));
+        for (qsizetype x = 0; x <= text.size(); x += 7) {
+            const bool insideCrLf = x > 0 && x < text.size() && text.text()[x - 1] == u'\r' && text.text()[x] == u'\n';
+            if (!insideCrLf) ASSERT_EQ(text.toExact(text.toDisplay(x)), x) << x;
+        }
+        // Both sides of a piece's separator map to where the later piece starts.
+        for (const qsizetype b : text.pieces().breaks()) {
+            ASSERT_EQ(text.toExact(text.toDisplay(b) - 1), b);
+            ASSERT_EQ(display[text.toDisplay(b) - 1], QChar(ExactText::kSeparator));
+        }
+    }
+}
+
+TEST(ExactText, PiecesBreakAfterASpaceOrPunctuationWhereOneIsNear) {
+    const QString line = QString("abc ").repeated(2000) + QString(LinePieces::kMaxPiece * 2, u'x') + QString("a,").repeated(3000);
+    const ExactText text(line);
+    const std::vector<qsizetype>& breaks = text.pieces().breaks();
+    ASSERT_FALSE(breaks.empty());
+    EXPECT_EQ(line[breaks.front() - 1], u' ');
+    EXPECT_EQ(line[breaks.back() - 1], u',');
+    // Short lines are not broken at all.
+    EXPECT_TRUE(ExactText(QString("short line\n").repeated(5000)).pieces().breaks().empty());
 }

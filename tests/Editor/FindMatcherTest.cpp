@@ -141,3 +141,32 @@ TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
         }
     }
 }
+
+// A regular expression that cannot reach past a line end is searched again only in the lines around
+// the edits, and finds what a whole search finds; one that can is never judged to stay in a line.
+TEST(FindMatcher, LineBoundExpressionsSearchedAroundEditsEqualAWholeSearch) {
+    for (const char* pattern : {"[0-9", "a\\sb", "[^a]", "a\\nb", "(?s)a.b", "(?x)a b", "\\x0a", "[\\n]", "\\p{Zl}",
+                                "[\\x00-\\x7f]", "a[\\t-\\r]", "[ -\u0100]", "\\Qa\\E", "\\D", "\\Gx", "a[[:space:]]", "\\R"})
+        EXPECT_FALSE(FindMatcher::staysWithinALine(QString::fromUtf8(pattern))) << pattern;
+    std::mt19937 random(3);
+    const QStringList pieces = {"a", "b", "c", "x", "y", "t", "l", "foo", " ", "1", "2", "\n", "\r\n", "\r", "\u2028", "ab"};
+    for (const char* pattern : {"t[a-z]+l", "\\bfoo\\w*", "a.*b", "(?<=x)y+", "x$", "^a", "(a|bc)+?c", "\\d{2,}",
+                                "(?i)AB", "b\\b", "[a-c]{2}"}) {
+        ASSERT_TRUE(FindMatcher::staysWithinALine(QString::fromUtf8(pattern))) << pattern;
+        const RegularExpression expression = *RegularExpression::compile(QString::fromUtf8(pattern), false);
+        QString current = randomPieces(random, pieces, 600);
+        QList<TextRange> matches = FindMatcher::matches(expression, current).matches;
+        for (int round = 0; round < 120; ++round) {
+            EditSpan span;
+            for (int e = int(random() % 3); e >= 0; --e) {
+                const qsizetype at = random() % (current.size() + 1);
+                const qsizetype length = qMin<qsizetype>(random() % 4, current.size() - at);
+                span.add({at, length}, current.size());
+                current.replace(at, length, randomPieces(random, pieces, int(random() % 3)));
+            }
+            const FindMatcher::Result around = FindMatcher::matchesAfterLineEdit(expression, matches, current, span);
+            ASSERT_EQ(around.matches, FindMatcher::matches(expression, current).matches) << pattern << " round " << round;
+            matches = around.matches;
+        }
+    }
+}

@@ -1,8 +1,6 @@
-// The find model: announcements, query compilation with its options, the signature, the weak engine,
-// and the regular-expression wrapper it hands to the engine.
+// The find model: query compilation with its options and the signature, and the regular-expression
+// wrapper it hands to the engine.
 #include <gtest/gtest.h>
-
-#include <QSignalSpy>
 
 #include "Editor/FindState.h"
 
@@ -24,45 +22,7 @@ std::optional<RegularExpression> compileQuery(const QString& query, bool regex, 
     return find.makeRegex();
 }
 
-class RecordingEngine : public QObject, public FindEngine {
-public:
-    int nexts = 0;
-    void findNext() override { ++nexts; }
-    void findPrevious() override {}
-    void replaceCurrent() override {}
-    void replaceAll() override {}
-};
-
 } // namespace
-
-TEST(FindState, StartsEmptyAndAnnouncesEveryAssignment) {
-    FindState find;
-    EXPECT_EQ(find.query(), "");
-    EXPECT_EQ(find.replacement(), "");
-    EXPECT_FALSE(find.caseSensitive() || find.wholeWord() || find.useRegex() || find.showReplace() ||
-                 find.invalidRegex());
-    EXPECT_EQ(find.matchCount(), 0);
-    EXPECT_EQ(find.current(), 0);
-    EXPECT_EQ(find.engine(), nullptr);
-
-    QSignalSpy spy(&find, &FindState::changed);
-    find.setQuery("");  // same value: still announced
-    find.setReplacement("r");
-    find.setCaseSensitive(false);
-    find.setWholeWord(true);
-    find.setUseRegex(true);
-    find.setShowReplace(true);
-    find.setMatchCount(3);
-    find.setCurrent(0);
-    find.setInvalidRegex(false);
-    EXPECT_EQ(spy.count(), 9);
-
-    // Observers read the new value when they hear about it.
-    QString seen;
-    QObject::connect(&find, &FindState::changed, [&] { seen = find.query(); });
-    find.setQuery("abc");
-    EXPECT_EQ(seen, "abc");
-}
 
 TEST(FindState, LiteralQueriesMatchOnlyTheirOwnText) {
     EXPECT_FALSE(compileQuery("", false).has_value());
@@ -137,17 +97,6 @@ TEST(FindState, SignatureCoversQueryAndSearchOptionsOnly) {
     EXPECT_EQ(find.signature(), "foo|true|true|true");
     find.setQuery("");
     EXPECT_EQ(find.signature(), "|true|true|true");
-}
-
-TEST(FindState, EngineReferenceIsWeak) {
-    FindState find;
-    auto* engine = new RecordingEngine;
-    find.setEngine(engine);
-    ASSERT_EQ(find.engine(), engine);
-    find.engine()->findNext();
-    EXPECT_EQ(engine->nexts, 1);
-    delete engine;
-    EXPECT_EQ(find.engine(), nullptr);
 }
 
 TEST(RegularExpression, ReplaceAllUsesTemplatesOrEscapedLiterals) {

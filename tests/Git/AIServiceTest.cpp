@@ -164,6 +164,19 @@ TEST_F(AIServiceTest, AToolThatNeverEndsIsStoppedWithWhatItStartedAndAnOversized
     EXPECT_EQ(ask(QString(AIService::kMaxArgumentBytes, u'a')).text, "fits") << "the largest argument still runs";
 }
 
+TEST_F(AIServiceTest, AToolPrintingWithoutEndIsStoppedAtTheBound) {
+    for (const QByteArray redirect : {QByteArray(), QByteArray(" >&2")}) {
+        // Never ends by itself, and would go on printing after being asked to stop.
+        tool("claude", "trap '' TERM\nexec /usr/bin/yes 0123456789abcdef" + redirect);
+        const AIResult endless = ask("p");
+        ASSERT_TRUE(endless.error.has_value());
+        EXPECT_EQ(endless.error->kind(), AIError::Kind::tooLarge);
+        EXPECT_EQ(endless.error->errorDescription(), "AI CLI failed: the answer was larger than 256 KB; the tool was stopped.");
+    }
+    tool("claude", "/usr/bin/head -c 262144 /dev/zero | /usr/bin/tr '\\0' x");
+    EXPECT_EQ(ask("p").text.size(), AIService::kMaxAnswerBytes) << "an answer of the bound itself is whole";
+}
+
 TEST_F(AIServiceTest, LooksInTheUsersOwnToolFoldersBeforeThePath) {
     const QByteArray savedHome = qgetenv("HOME");
     const QByteArray savedNpm = qgetenv("NPM_CONFIG_PREFIX"), savedNpmLower = qgetenv("npm_config_prefix");

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "Git/GitClone.h"
 #include "Git/GitService.h"
 #include "Git/ProcessText.h"
 #include "GitTestSupport.h"
@@ -154,10 +155,10 @@ TEST_F(GitServiceTest, LastErrorHoldsTheFirstOutputLineOfAFailureAndClearsOnSucc
     EXPECT_TRUE(call([&](auto d) { svc.stageAll(d); }));
     EXPECT_FALSE(svc.lastError().has_value());
 
-    // A failure that prints nothing leaves no error line.
+    // A failure that prints nothing still says what failed.
     tmp.write("work/README.md", "changed\n");
     EXPECT_FALSE(call([&](auto d) { svc.run({"git", "diff", "--quiet"}, d); }));
-    EXPECT_FALSE(svc.lastError().has_value());
+    EXPECT_EQ(svc.lastError(), "“git diff” failed (exit status 1).");
 }
 
 TEST_F(GitServiceTest, CreatesSwitchesAndDeletesBranchesAndNeverReadsNamesAsOptionsOrFiles) {
@@ -240,15 +241,25 @@ TEST_F(GitServiceTest, PushPublishesANewBranchAndAheadBehindFollowsBothSides) {
 }
 
 TEST_F(GitServiceTest, ClonesFromAFileAddressAndRefusesUnsafeFolderNames) {
-    const auto clone = [&](const QString& address, const QString& name) {
-        return await<std::optional<QString>>(
-            [&](Completion<std::optional<QString>> d) { GitService::clone(address, tmp.path(), name, d); });
+    QObject owner;
+    const auto cloneOutcome = [&](const QString& address, const QString& name) {
+        return await<GitClone::Outcome>(
+            [&](Completion<GitClone::Outcome> d) { GitClone::start(address, tmp.path(), name, &owner, d); });
     };
+    const auto clone = [&](const QString& address, const QString& name) { return cloneOutcome(address, name).folder; };
     const auto copy = clone("file://" + origin, "copy");
     ASSERT_EQ(copy, tmp.file("copy"));
     EXPECT_EQ(readBytes(tmp.file("copy/README.md")), "hello\n");
 
-    EXPECT_EQ(clone("file://" + origin, "copy"), std::nullopt) << "the folder exists and is not empty";
+    const GitClone::Outcome again = cloneOutcome("file://" + origin, "copy");
+    EXPECT_EQ(again.folder, std::nullopt);
+    EXPECT_TRUE(again.problem && again.problem->contains("already exists")) << "the folder exists and is not empty";
+    EXPECT_EQ(readBytes(tmp.file("copy/README.md")), "hello\n") << "an existing folder is never touched";
+    // A failed clone leaves nothing behind; into an empty folder it leaves the folder empty.
+    EXPECT_EQ(clone("file://" + tmp.file("nothing-here"), "failed"), std::nullopt);
+    EXPECT_FALSE(exists("failed"));
+    tmp.mkdir("empty");
+    EXPECT_EQ(clone("file://" + origin, "empty"), tmp.file("empty"));
     for (const QString& bad : {QString(), QString("."), QString(".."), QString("a/b"), QString("../escape")})
         EXPECT_EQ(clone("file://" + origin, bad), std::nullopt) << bad.toStdString();
     EXPECT_FALSE(exists("a"));
@@ -263,6 +274,22 @@ TEST_F(GitServiceTest, ClonesFromAFileAddressAndRefusesUnsafeFolderNames) {
 TEST_F(GitServiceTest, InitialisesAFolderThatIsNoRepositoryAndWorksBeforeTheFirstCommit) {
     GitService fresh;
     EXPECT_FALSE(await<bool>([&](auto d) { fresh.initRepo(d); }));
+
+    // An init still queued when another folder is opened reports back, as not done.
+    const QString other = tmp.mkdir("other");
+    gitOk(other, {"init", "-q"});
+    std::optional<bool> overtaken;
+    svc.run({"git", "status"});
+    svc.initRepo([&](bool ok) { overtaken = ok; });
+    attach(other);
+    EXPECT_TRUE(call([&](auto d) { svc.run({"git", "status"}, d); })) << "queued after the init";
+    EXPECT_EQ(overtaken, std::optional<bool>(false));
+
+    // A folder git cannot make a repository of: the init reports failure and says why.
+    tmp.write("broken/.git", "not a git file\n");
+    attach(tmp.file("broken"));
+    EXPECT_FALSE(call([&](auto d) { svc.initRepo(d); }));
+    EXPECT_TRUE(svc.lastError().has_value());
 
     const QString plain = tmp.mkdir("plain");
     attach(plain);
@@ -565,3 +592,99 @@ TEST_F(GitServiceTest, DiscardingAModifiedSubmoduleRestoresItOrSaysWhyNot) {
 }
 
 } // namespace
+
+
+TEST_F(GitServiceTest, ARemoteThatNeverAnswersHoldsUpNoLocalWorkIsStoppedAndEndsWithItsHelpers) {
+    SilentServer server;
+    gitOk(work, {"remote", "add", "silent", server.url()});
+    auto service = std::make_unique<GitService>();
+    awaitDone([&](Completion<> d) { service->attach(work, d); });
+
+    std::optional<bool> fetched;
+    service->fetch([&](bool ok) { fetched = ok; });
+    ASSERT_TRUE(waitUntil([&] { return server.accepted > 0; }));
+    ASSERT_TRUE(service->isNetworking());
+    tmp.write("work/local.txt", "local\n");
+    awaitDone([&](Completion<> d) { service->refresh(d); });
+    EXPECT_TRUE(await<bool>([&](auto d) { service->stageAll(d); }));
+    EXPECT_TRUE(await<bool>([&](auto d) { service->commit("while fetching", d); }));
+    EXPECT_TRUE(service->isNetworking());
+    EXPECT_FALSE(fetched.has_value());
+
+    // Going away (the window closing, the program quitting) ends git and the helper holding the
+    // connection.
+    service.reset();
+    EXPECT_TRUE(waitUntil([&] { return server.closed == server.accepted; }, 10000));
+
+    const StallLimit limit(300);
+    EXPECT_FALSE(call([&](auto d) { svc.fetch(d); }));
+    EXPECT_EQ(svc.lastError(), GitService::stallMessage("git fetch"));
+    EXPECT_FALSE(svc.isNetworking());
+    EXPECT_TRUE(waitUntil([&] { return server.closed == server.accepted; }, 10000));
+}
+
+TEST_F(GitServiceTest, SshNeverAsksOnATerminalAndAnSshCommandTheUserSetIsKept) {
+    // An ssh that asks its question on the terminal when it can open one, and otherwise waits
+    // for an answer, unless it is told not to ask (or is the user's own).
+    const QString bin = tmp.mkdir("bin");
+    const QString log = tmp.file("ssh.log");
+    tmp.write("bin/ssh", QString("#!/bin/sh\n"
+                                 "echo \"$*\" > '%1'\n"
+                                 "if ( : </dev/tty ) 2>/dev/null; then echo terminal >> '%1'; fi\n"
+                                 "case \"$*\" in *BatchMode=yes*|*Mine=yes*) echo 'Permission denied.' >&2; exit 255;; esac\n"
+                                 "echo 'Are you sure you want to continue connecting (yes/no)?' >&2\n"
+                                 "read answer\n")
+                             .arg(log)
+                             .toUtf8());
+    QFile::setPermissions(tmp.file("bin/ssh"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ':' + path);
+    gitOk(work, {"remote", "add", "far", "ssh://git@example.invalid/repo.git"});
+    const StallLimit limit(20000);
+
+    struct Case {
+        const char* name;
+        std::function<void()> setUp, tearDown;
+        const char* expected;
+    };
+    const QList<Case> cases{
+        {"default ssh", [] {}, [] {}, "BatchMode=yes"},
+        {"GIT_SSH_COMMAND", [] { qputenv("GIT_SSH_COMMAND", "ssh -o Mine=yes"); },
+         [] { qunsetenv("GIT_SSH_COMMAND"); }, "Mine=yes"},
+        {"core.sshCommand", [&] { gitOk(work, {"config", "core.sshCommand", "ssh -o Mine=yes"}); },
+         [&] { gitOk(work, {"config", "--unset", "core.sshCommand"}); }, "Mine=yes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(log);
+        c.setUp();
+        EXPECT_FALSE(call([&](auto d) { svc.fetch(d); }));
+        c.tearDown();
+        EXPECT_TRUE(svc.lastError() && svc.lastError()->startsWith("fatal:")) << svc.lastError().value_or("").toStdString();
+        const QByteArray seen = readBytes(log);
+        EXPECT_TRUE(seen.contains(c.expected)) << seen.toStdString();
+        EXPECT_EQ(seen.contains("BatchMode"), QByteArray(c.expected).contains("BatchMode")) << seen.toStdString();
+        EXPECT_FALSE(seen.contains("terminal")) << "git's children have no terminal to open";
+    }
+    qputenv("PATH", path);
+}
+
+TEST_F(GitServiceTest, FailuresShowTheLineThatSaysWhatFailed) {
+    // Fetching from every remote: the line names the broken one, not the first one fetched.
+    gitOk(work, {"remote", "add", "broken", tmp.file("missing.git")});
+    EXPECT_FALSE(call([&](auto d) { svc.fetch(d); }));
+    ASSERT_TRUE(svc.lastError().has_value());
+    EXPECT_TRUE(svc.lastError()->startsWith("fatal:") && svc.lastError()->contains("missing.git"))
+        << svc.lastError()->toStdString();
+
+    // git stash says nothing when the index is locked; the failure still says so, and why.
+    tmp.write("work/README.md", "edited\n");
+    tmp.write("work/.git/index.lock", "");
+    EXPECT_FALSE(call([&](auto d) { svc.stash(std::nullopt, d); }));
+    ASSERT_TRUE(svc.lastError().has_value());
+    EXPECT_TRUE(svc.lastError()->contains("git stash") && svc.lastError()->contains("index.lock"))
+        << svc.lastError()->toStdString();
+    QFile::remove(tmp.file("work/.git/index.lock"));
+    EXPECT_TRUE(call([&](auto d) { svc.stash(std::nullopt, d); }));
+    EXPECT_EQ(svc.stashCount(), 1);
+}

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <optional>
 
+#include "Git/GitService.h"
 #include "Platform/Completion.h"
 #include "TestSupport.h"
 
@@ -63,5 +66,28 @@ inline void awaitDone(const std::function<void(Completion<>)>& start, int timeou
     start([&done] { done = true; });
     EXPECT_TRUE(testing_support::waitUntil([&] { return done; }, timeoutMs)) << "no completion";
 }
+
+// A server that takes connections and never says a word, as a remote that hangs does.
+class SilentServer : public QTcpServer {
+public:
+    SilentServer() {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                ++accepted;
+                connect(socket, &QTcpSocket::disconnected, this, [this] { ++closed; });
+            }
+        });
+    }
+    QString url() const { return QString("http://127.0.0.1:%1/repo.git").arg(serverPort()); }
+    int accepted = 0;
+    int closed = 0;
+};
+
+struct StallLimit {
+    explicit StallLimit(int ms) : saved(GitService::networkStallLimit()) { GitService::setNetworkStallLimit(ms); }
+    ~StallLimit() { GitService::setNetworkStallLimit(saved); }
+    int saved;
+};
 
 } // namespace git_test

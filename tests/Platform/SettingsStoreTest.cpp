@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QSignalSpy>
 
@@ -50,5 +51,59 @@ TEST(SettingsStore, NumbersReadAsTheirControlsAllow) {
     load(R"({"size": "big"})");
     EXPECT_EQ(s.number("size", size), 13);
     EXPECT_EQ(s.choice("width", widths, 4), 4);
+    s.setFilePath(previous);
+}
+
+// A file the store cannot read is moved aside whole before anything is written, and the place is told
+// once; a readable file keeps every key the program does not know through each write.
+TEST(SettingsStore, NeverWritesOverAFileItCannotRead) {
+    testing_support::TempFolder dir;
+    SettingsStore& s = SettingsStore::shared();
+    const QString previous = s.filePath();
+    const QByteArray trailingComma = R"({"ziduduzovu.editor.fontSize": 18, "my.custom.note": "keep me",})";
+    const QByteArray deep = QByteArray(5000, '[') + QByteArray(5000, ']');
+    for (const QByteArray& bytes : {trailingComma, deep, QByteArray("[1, 2]")}) {
+        const QString path = dir.write("bad/settings.json", bytes);
+        s.setFilePath(path);
+        EXPECT_FALSE(s.contains("my.custom.note"));
+        s.setValue("ziduduzovu.onboarded", true);
+        EXPECT_EQ(s.takeSetAsidePath(), path + ".unreadable");
+        EXPECT_EQ(s.takeSetAsidePath(), std::nullopt) << "told once";
+        EXPECT_EQ(testing_support::readBytes(path + ".unreadable"), bytes);
+        s.setFilePath(path);
+        EXPECT_TRUE(s.boolean("ziduduzovu.onboarded", false)) << "the new file is written and read back";
+        QFile::remove(path + ".unreadable");
+    }
+
+    // An earlier file kept aside is not replaced by a later one.
+    const QString path = dir.write("again/settings.json", "{");
+    dir.write("again/settings.json.unreadable", "first");
+    s.setFilePath(path);
+    EXPECT_EQ(s.takeSetAsidePath(), path + ".unreadable-2");
+    EXPECT_EQ(testing_support::readBytes(path + ".unreadable"), "first");
+
+    // An empty file is simply no settings yet.
+    s.setFilePath(dir.write("empty/settings.json", ""));
+    EXPECT_EQ(s.takeSetAsidePath(), std::nullopt);
+
+    s.setFilePath(dir.write("good/settings.json", R"({"my.custom.note": "keep me", "my.list": [1, "a"]})"));
+    s.setValue("ziduduzovu.editor.fontSize", 18);
+    s.remove("ziduduzovu.editor.fontSize");
+    s.setFilePath(s.filePath());
+    EXPECT_EQ(s.string("my.custom.note"), "keep me");
+    EXPECT_EQ(s.value("my.list"), QJsonArray({1, "a"}));
+
+    // Edited by hand meanwhile: a key added there is kept, one removed here stays removed, and a file
+    // that no longer reads is moved aside like one found at the start.
+    s.remove("my.list");
+    dir.write("good/settings.json", R"({"my.custom.note": "keep me", "my.list": [1], "by.hand": 1})");
+    s.setValue("other", 2);
+    s.setFilePath(s.filePath());
+    EXPECT_EQ(s.number("by.hand", 0), 1);
+    EXPECT_FALSE(s.contains("my.list"));
+    dir.write("good/settings.json", R"({"by.hand": 2,)");
+    s.setValue("other", 3);
+    EXPECT_EQ(s.takeSetAsidePath(), s.filePath() + ".unreadable");
+    EXPECT_EQ(testing_support::readBytes(s.filePath() + ".unreadable"), R"({"by.hand": 2,)");
     s.setFilePath(previous);
 }

@@ -128,3 +128,15 @@ TEST(TextFileWrite, FailureGivesTheSystemsReasonAndKeepsTheFile) {
     EXPECT_EQ(readBytes(path), "original\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temp file left behind
 }
+
+// Names up to the system's 255-byte limit save like any other, replacing the file in one step.
+TEST(TextFileWrite, SavesFilesWithNamesAtTheLengthLimit) {
+    TempFolder dir;
+    for (const QString& name : {QString(240, u'a'), QString(251, u'b') + ".txt", QString(127, u'é') + "c"}) {
+        const QString path = dir.write(name, "old\n");
+        QString error;
+        EXPECT_TRUE(TextFile::writeUtf8(path, "new\n", &error)) << error.toStdString();
+        EXPECT_EQ(readBytes(path), "new\n");
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);  // no temp file left behind
+}

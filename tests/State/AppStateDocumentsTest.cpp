@@ -129,10 +129,3 @@ TEST(AppStateDocuments, SaveAllStopsAtTheFirstCancelledPanel) {
     EXPECT_EQ(prompter.asked[1].title, "You have 2 documents with unsaved changes.");
 }
 
-TEST(AppStateDocuments, SharedIsTheNewestLivingState) {
-    auto first = std::make_unique<AppState>();
-    auto second = std::make_unique<AppState>();
-    EXPECT_EQ(AppState::shared(), second.get());
-    second.reset();
-    EXPECT_EQ(AppState::shared(), nullptr);
-}

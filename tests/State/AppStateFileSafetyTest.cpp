@@ -89,6 +89,7 @@ TEST(AppStateFileSafety, SavingAsksBeforeReplacingAnotherProgramsChange) {
     ASSERT_EQ(prompter.asked.size(), 1);
     EXPECT_EQ(prompter.asked[0].title, "“a.txt” was changed on disk since it was opened.");
     EXPECT_EQ(prompter.asked[0].buttons, (QStringList{"Overwrite", "Cancel"}));
+    EXPECT_EQ(prompter.asked[0].defaultButton, 1) << "Return keeps the other program's change";
     EXPECT_EQ(readBytes(a), "theirs\n");
     EXPECT_TRUE(docA->isDirty());
 

@@ -39,6 +39,27 @@ TEST(AppStateRequests, EditsReachTheFileAcrossRescans) {
     EXPECT_TRUE(bytes.contains("https://example.com/one"));
 }
 
+TEST(AppStateRequests, TheActiveRequestFollowsItsFileOnlyWhenTheFileChanged) {
+    TempFolder dir;
+    dir.write("proj/api.http", "### First\nGET https://example.com/one\n");
+    AppState state;
+    state.openFolder(dir.file("proj"));
+    const APICollectionFile* file = fileNamed(state, "api.http");
+    ASSERT_TRUE(file);
+    HTTPRequest older = file->requests[0];
+    older.url = "https://example.com/older";
+    state.history().record(older, older.url, HTTPResponse{});
+    state.openRequest(file->requests[0], *file);
+    state.replay(state.history().entries().first().id);
+    state.api().reload();  // nothing changed on disk: the replayed version stays shown
+    EXPECT_EQ(state.activeRequest()->request.url, "https://example.com/older");
+
+    dir.write("proj/api.http", "### First\nGET https://example.com/one\nX-Outside: 1\n");
+    state.api().reload();
+    ASSERT_EQ(state.activeRequest()->request.headers.size(), 1);
+    EXPECT_EQ(state.activeRequest()->request.url, "https://example.com/one");
+}
+
 TEST(AppStateRequests, ResponsesBelongToTheRequestThatWasSent) {
     TempFolder dir;
     LoopbackServer server;

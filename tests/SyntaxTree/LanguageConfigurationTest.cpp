@@ -68,32 +68,4 @@ TEST(LanguageConfiguration, AnUnreadableQueryFileIsLeftOut) {
     EXPECT_EQ(LanguageConfiguration::fromQueriesDirectory(tree_sitter_json(), "JSON", folder).queries().size(), 1u);
 }
 
-TEST(LanguageConfiguration, BundlesAreLookedUpBesideTheProgram) {
-    const auto container = LanguageConfiguration::bundleContainerURL();
-    ASSERT_TRUE(container);
-    EXPECT_EQ(LanguageConfiguration::bundleQueriesDirectoryURL("TreeSitterGo_TreeSitterGo"),
-              *container / "TreeSitterGo_TreeSitterGo.bundle/Contents/Resources/queries");
-
-    try {
-        LanguageConfiguration::fromBundle(tree_sitter_go(), "NoSuchGrammar");
-        FAIL() << "configured";
-    } catch (const LanguageConfigurationError& error) {
-        EXPECT_EQ(error.kind, LanguageConfigurationError::queryDirectoryNotReadable);
-        EXPECT_EQ(error.url, *container / "TreeSitterNoSuchGrammar_TreeSitterNoSuchGrammar.bundle/Contents/Resources/queries");
-    }
-
-    // A bundle placed beside the program for the duration of the test.
-    const fs::path bundle = *container / "TreeSitterJSONTest_TreeSitterJSONTest.bundle";
-    fs::create_directories(bundle / "Contents/Resources/queries");
-    {
-        std::FILE* file = std::fopen((bundle / "Contents/Resources/queries/highlights.scm").c_str(), "w");
-        std::fputs("(string) @string", file);
-        std::fclose(file);
-    }
-    const auto configuration = LanguageConfiguration::fromBundle(tree_sitter_json(), "JSONTest");
-    fs::remove_all(bundle);
-    EXPECT_EQ(configuration.queries().size(), 1u);
-    EXPECT_EQ(configuration.data().name, "JSONTest");
-}
-
 } // namespace

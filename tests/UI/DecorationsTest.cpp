@@ -195,27 +195,6 @@ TEST(AppIconImage, LoadsOnceAndTreatsBadFilesAsAbsent) {
     EXPECT_EQ(&AppIconImage::nsImage(), &icon);
 }
 
-TEST(LiquidGlassBackground, PaintsTranslucentGlassUnderTheContent) {
-    QLabel label("W");
-    label.setStyleSheet("color: white; background: transparent;");
-    QFont f = label.font();
-    f.setPixelSize(40);
-    label.setFont(f);
-    label.setAlignment(Qt::AlignCenter);
-    label.resize(120, 80);
-    liquidGlass(&label, 16);
-    QImage img(label.size(), QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    label.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
-    EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0);              // rounded corner
-    const int body = qAlpha(img.pixel(20, 60));
-    EXPECT_GT(body, 60);                                 // glass there...
-    EXPECT_LT(body, 255);                                // ...but see-through
-    int white = 0;                                       // the text is drawn on top
-    for (int x = 40; x < 80; ++x) white += QColor(img.pixel(x, 40)).lightness() > 200;
-    EXPECT_GT(white, 2);
-}
-
 TEST(LiquidGlassBackground, CopiedGlassLandsWhereDrawnGlassWould) {
     // Drawn straight (a translucent painter is never served from the copy), then copied:
     // both at a fractional place, the copy also inside a child widget, whose painter is offset.

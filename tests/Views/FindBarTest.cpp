@@ -104,12 +104,14 @@ TEST_F(FindBarFixture, ControlsWriteTheStateAndTheStateFillsTheControls) {
 TEST_F(FindBarFixture, ReplaceRowWidensTheBarOnTheSpringAndNarrowsItAgain) {
     const int narrow = bar->surface()->width();
     find.setShowReplace(true);
-    ASSERT_TRUE(waitUntil([&] { return bar->surface()->width() > narrow; }));
-    EXPECT_GT(bar->height(), bar->surface()->height()) << "room for the shadow";
-    EXPECT_EQ(bar->x(), (area.width() - bar->width()) / 2) << "stays centred";
+    // The bar's own geometry follows its surface's a turn later.
+    const auto settled = [&] {
+        return bar->height() > bar->surface()->height() && bar->x() == (area.width() - bar->width()) / 2;
+    };
+    EXPECT_TRUE(waitUntil([&] { return bar->surface()->width() > narrow && settled(); }))
+        << "centred, with room for the shadow";
     find.setShowReplace(false);
-    ASSERT_TRUE(waitUntil([&] { return bar->surface()->width() == narrow; }));
-    EXPECT_FALSE(bar->replaceRow()->isVisible());
+    EXPECT_TRUE(waitUntil([&] { return bar->surface()->width() == narrow && !bar->replaceRow()->isVisible(); }));
 }
 
 TEST_F(FindBarFixture, EngineCallsGoToTheRegisteredEditorOnly) {

@@ -20,7 +20,10 @@
 #include "UI/ElidedText.h"
 #include "UI/PressableButton.h"
 #include "Views/EditorPaneView.h"
+#include "Views/HTTP/CollectionFileRow.h"
+#include "Views/HTTP/HTTPStyle.h"
 #include "Views/HTTP/HistoryPopover.h"
+#include "Views/HTTP/RequestCollectionsPanel.h"
 #include "Views/HTTP/RequestView.h"
 #include "Views/HTTP/StatusPill.h"
 #include "Views/Navigation/ProjectSearchView.h"
@@ -87,6 +90,8 @@ QStringList problemsIn(QWidget* top) {
             scroll->widget()->width() > scroll->viewport()->width())
             problems << QStringLiteral("%1 holds content %2 wide in %3: its right end is cut off")
                             .arg(describe(w)).arg(scroll->widget()->width()).arg(scroll->viewport()->width());
+        if (auto* row = qobject_cast<CollectionFileRow*>(w); row && row->height() < QFontMetrics(HTTPStyle::font(12.5)).height())
+            problems << QStringLiteral("the row of %1 is %2 high").arg(row->fileName()).arg(row->height());
         if (auto* button = qobject_cast<PressableButton*>(w); button && !button->label().text.isEmpty())
             if (button->height() < QFontMetrics(button->label().font).height())
                 problems << QStringLiteral("button \"%1\" is %2 high").arg(button->label().text).arg(button->height());
@@ -193,6 +198,12 @@ TEST_F(LayoutTest, EveryReleaseNotesSheetHoldsItsContent) {
 }
 
 TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {
+    // More request files than the panel can show at once, one too large to be expanded.
+    for (int i = 0; i < 18; ++i)
+        folder.write(QStringLiteral("project/api/%1-%2.http").arg(kLong).arg(i), "### a\nGET https://a\n\n### b\nGET https://b\n");
+    QByteArray echo;
+    for (int i = 0; i < 14; ++i) echo += "### echo " + QByteArray::number(i) + "\nGET https://e\n\n";
+    folder.write("project/api/echo.http", echo);
     for (QSize size : kWindowSizes) {
         MenuTestWindow window;
         window.showActive(size);
@@ -206,6 +217,15 @@ TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {
             QApplication::processEvents();
             expectSound(window.root, QStringLiteral("workbench-%1").arg(int(panel)), size);
         }
+        auto* collections = window.root->findChild<RequestCollectionsPanel*>();
+        ASSERT_NE(collections, nullptr);
+        auto* scroll = collections->findChild<QScrollArea*>();
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0) << "the rows that do not fit scroll";
+        const QList<CollectionFileRow*> files = collections->fileRows();
+        const auto echoRow = std::find_if(files.begin(), files.end(), [](CollectionFileRow* r) { return r->fileName() == "echo.http"; });
+        ASSERT_NE(echoRow, files.end());
+        EXPECT_FALSE((*echoRow)->isExpanded());
 
         // The branch popover, also after a switch that git refuses.
         BranchPopover* branches = BranchPopover::show(app, window.root->statusBar()->branchButton());

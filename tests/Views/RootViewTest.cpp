@@ -97,48 +97,44 @@ TEST_F(RootViewTest, FindCommandTogglesAndKeepsTheQueryAndEscapeWorksFromTheEdit
     EXPECT_FALSE(window->app->findOpen()) << "Escape is the bar's key wherever the focus is in the window";
 }
 
-TEST_F(RootViewTest, CtrlGThenANumberMovesTheCaretToThatLine) {
+TEST_F(RootViewTest, CtrlGThenANumberMovesTheCaretAndEscapeClosesOnlyTheTopmostOverlay) {
+    press(Qt::Key_G, Qt::ControlModifier);
+    EXPECT_FALSE(window->app->goToLineOpen()) << "no document: the box does not open";
     openFile("a.txt", numberedLines(60));
     editor()->setFocus();
     ASSERT_TRUE(waitUntil([&] { return editor()->hasFocus(); }));
-    press(Qt::Key_G, Qt::ControlModifier);
-    ASSERT_TRUE(window->app->goToLineOpen());
-    GoToLineView* box = window->root->goToLine();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return box->field()->isFocused(); }));
-    type("42");
-    press(Qt::Key_Return);
-    EXPECT_FALSE(window->app->goToLineOpen());
-    EXPECT_EQ(caretLine(), 42);
-    EXPECT_TRUE(waitUntil([&] { return editor()->hasFocus(); }));
+    const auto field = [&] { return window->root->goToLine()->field(); };
+    // Ctrl+G, what is typed, the key that ends it, and the caret's line after.
+    const struct {
+        const char* typed;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int line;
+    } sequences[] = {
+        {"42", Qt::Key_Return, Qt::NoModifier, 42},
+        {"7", Qt::Key_Enter, Qt::KeypadModifier, 7},
+        {"3", Qt::Key_Escape, Qt::NoModifier, 7},  // Escape moves nothing
+    };
+    for (const auto& s : sequences) {
+        press(Qt::Key_G, Qt::ControlModifier);
+        ASSERT_TRUE(window->app->goToLineOpen());
+        EXPECT_EQ(field()->text(), "") << "empty at each opening";
+        ASSERT_TRUE(waitUntil([&] { return field()->isFocused(); }));
+        type(s.typed);
+        press(s.key, s.modifiers);
+        EXPECT_FALSE(window->app->goToLineOpen()) << s.typed;
+        EXPECT_EQ(caretLine(), s.line) << s.typed;
+        EXPECT_TRUE(waitUntil([&] { return editor()->hasFocus(); }));
+    }
 
-    // The keypad's Enter does the same; the box is empty again at the next opening.
-    press(Qt::Key_G, Qt::ControlModifier);
-    ASSERT_TRUE(window->app->goToLineOpen());
-    EXPECT_EQ(window->root->goToLine()->field()->text(), "");
-    ASSERT_TRUE(waitUntil([&] { return window->root->goToLine()->field()->isFocused(); }));
-    type("7");
-    press(Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_FALSE(window->app->goToLineOpen());
-    EXPECT_EQ(caretLine(), 7);
-}
-
-TEST_F(RootViewTest, EscapeClosesOnlyTheTopmostOverlayAndGoToLineNeedsADocument) {
-    press(Qt::Key_G, Qt::ControlModifier);
-    EXPECT_FALSE(window->app->goToLineOpen()) << "no document: the box does not open";
-
-    openFile("a.txt", numberedLines(5));
-    const int caretBefore = caretLine();
     press(Qt::Key_F, Qt::ControlModifier);
     press(Qt::Key_G, Qt::ControlModifier);
     press(Qt::Key_G, Qt::ControlModifier);
     ASSERT_TRUE(window->app->goToLineOpen()) << "pressed twice it stays open";
-    ASSERT_TRUE(waitUntil([&] { return window->root->goToLine()->field()->isFocused(); }));
-    type("3");
+    ASSERT_TRUE(waitUntil([&] { return field()->isFocused(); }));
     press(Qt::Key_Escape);
     EXPECT_FALSE(window->app->goToLineOpen());
     EXPECT_TRUE(window->app->findOpen()) << "the go-to-line field takes Escape before the find bar";
-    EXPECT_EQ(caretLine(), caretBefore) << "Escape moves nothing";
 
     // A click on the dimmed backdrop closes it too.
     press(Qt::Key_G, Qt::ControlModifier);

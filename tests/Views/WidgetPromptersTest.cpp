@@ -57,6 +57,9 @@ TEST(WidgetPrompterTest, ButtonsStandInTheGivenOrderAndTheChoiceIsItsIndex) {
 
     whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
     EXPECT_EQ(prompter.ask({"Done", "", {}, false}), 0) << "no buttons given: a single OK";
+
+    whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
+    EXPECT_EQ(prompter.ask({"Changed on disk", "", {"Overwrite", "Cancel"}, true, 1}), 1) << "Return picks the default";
 }
 
 TEST(WidgetPrompterTest, TextPromptReturnsTheTextOrNothing) {
@@ -79,34 +82,6 @@ TEST(WidgetPrompterTest, TextPromptReturnsTheTextOrNothing) {
     });
     EXPECT_EQ(prompter.askText(prompt), std::nullopt);
     EXPECT_EQ(shown, (QStringList{"Create", "Cancel"}));
-}
-
-TEST(WidgetFileChooserTest, PanelsCarryThePromptAndReturnTheChoice) {
-    TempFolder folder;
-    const QString sub = folder.mkdir("project");
-    WidgetFileChooser chooser;
-    QString acceptLabel;
-    QFileDialog::FileMode mode = QFileDialog::AnyFile;
-    whenModal([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        ASSERT_NE(dialog, nullptr);
-        acceptLabel = dialog->labelText(QFileDialog::Accept);
-        mode = dialog->fileMode();
-        dialog->selectFile(sub);
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    EXPECT_EQ(chooser.chooseFolder({"Open Folder", "Open Folder", folder.path(), {}}), std::optional<QString>(sub));
-    EXPECT_EQ(acceptLabel, "Open Folder");
-    EXPECT_EQ(mode, QFileDialog::Directory);
-
-    QString proposed;
-    whenModal([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        proposed = dialog->selectedFiles().value(0);
-        dialog->reject();
-    });
-    EXPECT_EQ(chooser.chooseSaveLocation({"Save", "Save", folder.path(), "Untitled.txt"}), std::nullopt);
-    EXPECT_TRUE(proposed.endsWith("/Untitled.txt")) << proposed.toStdString();
 }
 
 } // namespace

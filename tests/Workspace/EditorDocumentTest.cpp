@@ -122,6 +122,10 @@ TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
     for (unsigned seed = 1; seed <= 40; ++seed) {
         EditorDocument edited(QStringLiteral("/tmp/a.txt"), saved);
         EditorDocument whole(QStringLiteral("/tmp/a.txt"), saved);
+        // And one that reads its text from an editor's, which the editor edits first.
+        EditorDocument lent(QStringLiteral("/tmp/a.txt"), saved);
+        QString live = saved;
+        lent.lendText(&live);
         quint32 r = seed * 2654435761u;
         const auto next = [&r] { return (r = r * 1664525u + 1013904223u) >> 8; };
         for (int step = 0; step < 6; ++step) {
@@ -133,7 +137,10 @@ TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
             const quint64 revision = edited.textRevision();
             edited.replaceText(at, length, with);
             whole.setText(expected);
+            live.replace(at, length, with);
+            lent.replaceText(at, length, with);
             ASSERT_EQ(edited.text(), expected);
+            ASSERT_EQ(lent.isDirty(), whole.isDirty()) << "seed " << seed << " step " << step;
             EXPECT_GT(edited.textRevision(), revision);
             ASSERT_EQ(edited.isDirty(), whole.isDirty()) << "seed " << seed << " step " << step;
         }
@@ -146,9 +153,39 @@ TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
     EXPECT_TRUE(doc.isDirty());
 }
 
+// A text lent by an editor is read, saved and kept without a copy of it being made.
+TEST(EditorDocument, ALentTextIsReadInPlaceAndKeptWhenTheLoanEnds) {
+    EditorDocument doc(QStringLiteral("/tmp/a.txt"), QStringLiteral("abc"));
+    QString live = doc.text() + u'd';
+    doc.lendText(&live);
+    doc.replaceText(3, 0, QStringLiteral("d"));
+    EXPECT_EQ(doc.text().constData(), live.constData());
+    EXPECT_TRUE(doc.isDirty());
+    testing_support::TempFolder dir;
+    ASSERT_TRUE(doc.save(dir.file(QStringLiteral("lent.txt"))));
+    EXPECT_EQ(testing_support::readBytes(dir.file(QStringLiteral("lent.txt"))), QByteArray("abcd"));
+    EXPECT_TRUE(doc.textIsSavedText());
+    doc.lendText(nullptr);
+    EXPECT_EQ(doc.text().constData(), live.constData());  // shared, not copied
+    live.clear();
+    EXPECT_EQ(doc.text(), QStringLiteral("abcd"));
+    // Text set from outside ends a loan.
+    QString other = QStringLiteral("xyz");
+    doc.lendText(&other);
+    doc.setText(QStringLiteral("new"));
+    other.clear();
+    EXPECT_EQ(doc.text(), QStringLiteral("new"));
+}
+
 // Runs of typing and taking back, jumps elsewhere, reads only now and then, and a save: the text
 // read and the bytes written are always the edits replayed one by one.
 TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
+    {  // typed text, then Home and Delete: the first typed character goes, not the last
+        EditorDocument doc(QStringLiteral("/tmp/a.txt"), QStringLiteral("x\n"));
+        for (int i = 0; i < 3; ++i) doc.replaceText(i, 0, QString(QChar(u'a' + i)));
+        doc.replaceText(0, 1, QString());
+        EXPECT_EQ(doc.text(), "bcx\n");
+    }
     const QString start = QStringLiteral("first line\r\nsecond line\nthird\n");
     for (unsigned seed = 1; seed <= 30; ++seed) {
         EditorDocument doc(QStringLiteral("/tmp/a.txt"), start);
@@ -161,7 +198,7 @@ TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
         const auto next = [&r] { return (r = r * 1664525u + 1013904223u) >> 8; };
         qsizetype caret = next() % (expected.size() + 1);
         for (int step = 0; step < 60; ++step) {
-            const unsigned kind = next() % 10;
+            const unsigned kind = next() % 11;
             if (kind < 6) {  // type on at the caret
                 const QString typed = QString(QChar(u'a' + next() % 26)).repeated(1 + next() % 2);
                 doc.replaceText(caret, 0, typed);
@@ -178,6 +215,11 @@ TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
                 doc.replaceText(caret, n, QStringLiteral("<>"));
                 expected.replace(caret, n, QStringLiteral("<>"));
                 caret += 2;
+            } else if (kind == 9) {  // forward delete after the caret, the caret somewhere else now and then
+                if (next() % 2) caret = next() % (expected.size() + 1);
+                const qsizetype n = qMin<qsizetype>(expected.size() - caret, 1 + next() % 2);
+                doc.replaceText(caret, n, QString());
+                expected.remove(caret, n);
             } else {
                 ASSERT_EQ(doc.text(), expected) << "seed " << seed << " step " << step;
             }

@@ -12,7 +12,7 @@
 #include "Editor/EditingAssistance.h"
 #include "Editor/FindMatcher.h"
 #include "Editor/FindState.h"
-#include "Editor/HighlighterFactory.h"
+#include "Editor/HighlighterRule.h"
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "Editor/TokenRole.h"
@@ -50,7 +50,7 @@ TextEdit editRecord(const ExactText::Change& change, TextEdit::Point start) {
                     change.range.location + change.text.size(),
                     start,
                     pointAfter(start, ExactText::display(change.removed)),
-                    pointAfter(start, change.displayText)};
+                    pointAfter(start, ExactText::display(change.text))};
 }
 
 // The exact range of some visible lines, whole, terminators included; all of the text when none.
@@ -67,6 +67,10 @@ TextRange exactRangeOf(const QList<CodeEditorView::VisibleLine>& lines, const Ex
 // UTF-16 units put into the display per step while a long text is being shown: a step takes some
 // tens of milliseconds, so typing and scrolling meanwhile never wait long.
 constexpr qsizetype kShowStep = 256 * 1024;
+// A change longer than this goes into the display a step at a time.
+constexpr qsizetype kRefillLength = 4 * kShowStep;
+// Lines put into the display per step at most.
+constexpr qsizetype kShowLines = 16 * 1024;
 // How far past what is shown a selection may reach and still be shown at once: a few steps.
 constexpr qsizetype kNearReach = 2 * kShowStep;
 // UTF-16 units whose line terminators are counted per step ahead of the display: the gutter learns
@@ -83,19 +87,22 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     display->setUndoRedoEnabled(false);  // undo works on the exact text (EditHistory)
     folding_ = std::make_unique<FoldingLayoutManager>(display, &text_);
     // A copy of its own, made now and with room to grow: edits change it in place, and sharing the
-    // document's buffer would make the first keystroke copy the whole text.
-    if (document) document->prepareForEditing();
+    // document's buffer would make the first keystroke copy the whole text. The document reads its
+    // text from here meanwhile, so the text is held once besides the saved text.
     QString own = document ? document->text() : QString();
     TextSplice::makeRoom(own);
     text_.reset(std::move(own));
-    if (document) documentRevision_ = document->textRevision();
+    if (document) {
+        documentRevision_ = document->textRevision();
+        document->lendText(&text_.text());
+    }
     makeHighlighter();
 
     // The display gets the text's start now and the rest on later turns of the event loop: filling
     // it costs about a second per ten megabytes, none of it needed to show the first lines.
     shownTo_ = nextShowEnd();
     mirroring_ = true;
-    display->setPlainText(ExactText::display(QStringView(text_.text()).first(shownTo_)));
+    display->setPlainText(text_.displayOf(0, shownTo_));
     mirroring_ = false;
     countedTo_ = shownTo_;
     if (!isFullyShown()) showing_.start(0, this);
@@ -107,12 +114,15 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     updateCursor();
 }
 
-CodeEditorCoordinator::~CodeEditorCoordinator() = default;
+CodeEditorCoordinator::~CodeEditorCoordinator() {
+    // Only this editor's loan ends here; a newer editor of the document may hold it already.
+    if (document_ && &document_->text() == &text_.text()) document_->lendText(nullptr);
+}
 
 void CodeEditorCoordinator::makeHighlighter() {
     lastLanguage_ = language();
     parseWorker_.reset();
-    highlighter_ = HighlighterFactory::make(lastLanguage_);
+    highlighter_ = HighlighterRule::make(lastLanguage_, text_.size());
     treeSitter_ = dynamic_cast<TreeSitterHighlighter*>(highlighter_.get());
     if (!treeSitter_) return;
     parseWorker_ = std::make_unique<ParseWorker>(treeSitter_->language());
@@ -137,10 +147,20 @@ CodeLanguage CodeEditorCoordinator::language() const {
     return document_ ? document_->language() : CodeLanguage::plain;
 }
 
-TextEdit::Point CodeEditorCoordinator::displayPoint(qsizetype displayOffset) const {
-    const QTextBlock block = view_->document()->findBlock(int(displayOffset));
+TextEdit::Point CodeEditorCoordinator::pointOf(qsizetype exact) const {
+    QTextBlock block = view_->document()->findBlock(int(toDisplay(exact)));
     if (!block.isValid()) return {};
-    return {block.blockNumber(), displayOffset - block.position()};
+    const int row = lineOf(block);
+    while (!startsLine(block) && block.previous().isValid()) block = block.previous();
+    return {row, exact - toExact(block.position())};
+}
+
+int CodeEditorCoordinator::lineOf(const QTextBlock& block) const {
+    return block.blockNumber() - int(text_.pieces().countUpTo(toExact(block.position())));
+}
+
+bool CodeEditorCoordinator::startsLine(const QTextBlock& block) const {
+    return !text_.pieces().isBreak(toExact(block.position()));
 }
 
 void CodeEditorCoordinator::leaveBusy() {
@@ -151,19 +171,33 @@ void CodeEditorCoordinator::leaveBusy() {
 
 qsizetype CodeEditorCoordinator::nextShowEnd() const {
     const QString& text = text_.text();
+    // A line costs the display more than a character: a step of short lines ends after so many.
+    const qsizetype scanned = qMin(text.size(), shownTo_ + kShowStep);
+    qsizetype lines = 0;
+    for (qsizetype i = shownTo_; i < scanned; ++i) {
+        const QChar c = text[i];
+        if ((c != u'\n' && c != u'\r') || ++lines < kShowLines) continue;
+        const bool pair = c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
+        return i + (pair ? 2 : 1);
+    }
     if (text.size() - shownTo_ <= kShowStep) return text.size();
-    // After the next line terminator (never between a CR and its LF).
-    const QStringView rest = QStringView(text).sliced(shownTo_ + kShowStep);
+    // The start of a long line's piece serves as well as a line's.
+    const std::vector<qsizetype>& breaks = text_.pieces().breaks();
+    const auto piece = std::lower_bound(breaks.begin(), breaks.end(), shownTo_ + kShowStep);
+    const qsizetype pieceEnd = piece == breaks.end() ? text.size() : *piece;
+    // After the next line terminator (never between a CR and its LF), or a piece's start.
+    const QStringView rest = QStringView(text).sliced(shownTo_ + kShowStep, pieceEnd - shownTo_ - kShowStep);
     const auto at = std::find_if(rest.begin(), rest.end(), [](QChar c) { return c == u'\n' || c == u'\r'; });
-    if (at == rest.end()) return text.size();
+    if (at == rest.end()) return pieceEnd;
     qsizetype end = shownTo_ + kShowStep + (at - rest.begin()) + 1;
     if (*at == u'\r' && end < text.size() && text[end] == u'\n') ++end;
-    return end;
+    return qMin(end, pieceEnd);
 }
 
 int CodeEditorCoordinator::lineCount() const {
     if (!view_) return 0;
-    return view_->document()->blockCount() + (countedTo_ >= text_.size() ? int(unshownBreaks_) : 0);
+    return view_->document()->blockCount() - int(text_.pieces().countBefore(shownTo_)) +
+           (countedTo_ >= text_.size() ? int(unshownBreaks_) : 0);
 }
 
 void CodeEditorCoordinator::countUnshownBreaks() {
@@ -189,12 +223,14 @@ void CodeEditorCoordinator::showUpTo(qsizetype end) {
         QTextCursor cursor(display);
         cursor.movePosition(QTextCursor::End);
         mirroring_ = true;
-        cursor.insertText(ExactText::display(QStringView(text_.text()).sliced(shownTo_, end - shownTo_)));
+        const bool piece = text_.pieces().isBreak(shownTo_);
+        cursor.insertText((piece ? QString(QChar(ExactText::kSeparator)) : QString()) + text_.displayOf(shownTo_, end));
         mirroring_ = false;
     }
+    const qsizetype piecesAdded = text_.pieces().countBefore(end) - text_.pieces().countBefore(shownTo_);
     shownTo_ = end;
     if (countedTo_ >= end) {
-        unshownBreaks_ -= display->blockCount() - blocksBefore;
+        unshownBreaks_ -= display->blockCount() - blocksBefore - piecesAdded;
     } else {  // shown before counted: counting goes on from here
         countedTo_ = end;
         unshownBreaks_ = 0;
@@ -205,6 +241,20 @@ void CodeEditorCoordinator::showUpTo(qsizetype end) {
         emit layout->update(QRectF(0., -display->documentMargin(), 1000000000., 1000000000.));
         if (isFullyShown()) view_->ruler()->update();
     }
+}
+
+void CodeEditorCoordinator::refillFrom(qsizetype lineStart) {
+    QTextDocument* display = view_->document();
+    mirroring_ = true;
+    QTextCursor cursor(display);
+    cursor.setPosition(int(toDisplay(lineStart)));
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    mirroring_ = false;
+    shownTo_ = countedTo_ = lineStart;
+    unshownBreaks_ = 0;
+    showUpTo(nextShowEnd());
+    if (!showing_.isActive()) showing_.start(0, this);
 }
 
 void CodeEditorCoordinator::showAll() {
@@ -247,6 +297,7 @@ bool CodeEditorCoordinator::layHighlightPoints() {
 
 TextRange CodeEditorCoordinator::selection() const {
     if (!view_) return {};
+    if (pendingSelection_) return pendingSelection_->range;
     const QTextCursor cursor = view_->textCursor();
     const qsizetype start = toExact(cursor.selectionStart());
     return {start, toExact(cursor.selectionEnd()) - start};
@@ -269,6 +320,13 @@ void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
     cursor.setPosition(int(toDisplay(end)), QTextCursor::KeepAnchor);
     view_->setTextCursor(cursor);
     if (reveal) view_->ensureCursorVisible();
+}
+
+void CodeEditorCoordinator::landPendingSelection() {
+    if (!pendingSelection_) return;
+    const PendingSelection pending = *std::exchange(pendingSelection_, std::nullopt);
+    showThrough(pending.range.end());
+    setSelection(pending.range, pending.reveal);
 }
 
 void CodeEditorCoordinator::selectionChanged() {
@@ -297,9 +355,10 @@ void CodeEditorCoordinator::selectionChanged() {
 void CodeEditorCoordinator::updateCursor() {
     if (!view_ || !document_) return;
     const int position = view_->textCursor().selectionStart();
-    const QTextBlock block = view_->document()->findBlock(position);
-    const int line = block.blockNumber() + 1;
-    const int column = qMax(position - block.position() + 1, 1);
+    const qsizetype exact = toExact(position);
+    const TextEdit::Point point = pointOf(exact);
+    const int line = point.row + 1;
+    const int column = int(qMax<qsizetype>(point.col + 1, 1));
     // Reported on a later turn, after the edit or move that caused it has been fully processed.
     const QPointer<EditorDocument> document = document_;
     QMetaObject::invokeMethod(
@@ -357,7 +416,10 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     if (origin != Origin::external && view_->isReadOnly()) return false;  // the change check
     const qsizetype a = qBound<qsizetype>(0, range.location, text_.size());
     const qsizetype b = qBound<qsizetype>(a, range.end(), text_.size());
-    showThrough(b);
+    // Past the first unit not shown, even an edit that joins a CR LF stays out of the display.
+    if (!isFullyShown() && a > shownTo_) return applyUnshown({a, b - a}, text, after, origin);
+    // The display takes the pieces around the edit whole when it breaks them afresh.
+    showThrough(b + 2 * LinePieces::kMaxPiece);
     const TextRange before = selection();
     if (QStringView(text_.text()).mid(a, b - a) == text) {
         setSelection(after, true);
@@ -368,9 +430,17 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     QTextDocument* display = view_->document();
     const ExactText::Change change = text_.replace({a, b - a}, text);
     shiftShown(change.text.size() - change.range.length);  // the change lies within what is shown
-    const TextEdit::Point startPoint = displayPoint(change.displayStart);
-    folding_->releaseFrom(display->findBlock(int(change.displayStart)).blockNumber());
-    mirror(change.displayStart, change.displayEnd, change.displayText);
+    // Lines before the change are as they were: its start point reads the same either side.
+    const TextEdit::Point startPoint = pointOf(change.range.location);
+    const QTextBlock startBlock = display->findBlock(int(change.displayStart));
+    folding_->releaseFrom(startBlock.blockNumber());
+    // A change far longer than a step of filling the display (a large paste) goes in as a long text
+    // opens: the display is cut back to the line it starts on and filled again a step at a time.
+    // Keys typed meanwhile act in the text (a selection on its way, see applyUnshown).
+    if (change.text.size() > kRefillLength && display->characterCount() - 1 - change.displayEnd <= kShowStep)
+        refillFrom(toExact(startBlock.position()));
+    else
+        mirror(change.displayStart, change.displayEnd, change.displayText);
 
     noteEdit(change, startPoint);
     if (origin == Origin::external) history_.clear();
@@ -381,6 +451,50 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     textDidChange(origin != Origin::external, change);
     leaveBusy();
     return true;
+}
+
+bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, TextRange after, Origin origin) {
+    const TextRange before = selection();
+    if (QStringView(text_.text()).mid(range.location, range.length) == text) {
+        setSelection(after, true);
+        return true;
+    }
+    ++busy_;
+    const ExactText::Change change = text_.replace(range, text);
+    // The text before the change is as it was: its start point reads the same either side.
+    const TextEdit::Point startPoint = unshownPoint(change.range.location);
+    const qsizetype changeEnd = change.range.location + change.text.size();
+    if (change.range.end() <= countedTo_) {
+        countedTo_ += change.text.size() - change.range.length;
+        unshownBreaks_ += Lines::breakCount(change.text) - Lines::breakCount(change.removed);
+    } else if (change.range.location < countedTo_) {
+        unshownBreaks_ -= Lines::breakCount(QStringView(change.removed).first(countedTo_ - change.range.location));
+        countedTo_ = change.range.location;
+    }
+    noteEdit(change, startPoint);
+    if (origin == Origin::external) history_.clear();
+    else if (origin != Origin::undo)
+        history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing});
+    setSelection(after, true);
+    textDidChange(origin != Origin::external, change);
+    unshownKnown_ = {changeEnd, pointAfter(startPoint, ExactText::display(change.text))};
+    leaveBusy();
+    return true;
+}
+
+TextEdit::Point CodeEditorCoordinator::unshownPoint(qsizetype exact) const {
+    // The display's last block, empty, starts where what is shown ends (a line's start, or a long
+    // line's piece).
+    qsizetype from = shownTo_;
+    TextEdit::Point point = pointOf(shownTo_);
+    if (unshownKnown_.offset >= shownTo_ && unshownKnown_.offset <= exact) {
+        from = unshownKnown_.offset;
+        point = unshownKnown_.point;
+    }
+    const QStringView stretch = QStringView(text_.text()).sliced(from, exact - from);
+    const qsizetype breaks = Lines::breakCount(stretch);
+    if (breaks == 0) return {point.row, point.col + stretch.size()};
+    return {point.row + breaks, exact - Lines::lineStart(text_.text(), exact)};
 }
 
 void CodeEditorCoordinator::displayChanged(int position, int removed, int added) {
@@ -396,7 +510,7 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
 
     const qsizetype exactStart = toExact(position);
     const qsizetype exactEnd = toExact(position + removed);
-    const QString before = ExactText::display(QStringView(text_.text()).mid(exactStart, exactEnd - exactStart));
+    const QString before = text_.displayOf(exactStart, exactEnd);
     QTextCursor slice(display);
     slice.setPosition(position);
     slice.setPosition(position + added, QTextCursor::KeepAnchor);
@@ -414,15 +528,13 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
     folding_->releaseChangedFrom(display->findBlock(int(position + prefix)).blockNumber());
     const ExactText::Change change = text_.replace(range, inserted);
     shiftShown(change.text.size() - change.range.length);
-    // Lines before the change are as they were: its start point reads the same either side.
-    const TextEdit::Point startPoint = displayPoint(change.displayStart);
     if (change.range != range || change.displayText != addedDisplay) {
         // The exact text joined or split a CR LF, or took a character the display shows otherwise
         // (a line separator inside a line): show it as it is.
         const qsizetype shownEnd = change.displayEnd + (newLength - oldLength);
         mirror(change.displayStart, shownEnd, change.displayText);
     }
-    noteEdit(change, startPoint);
+    noteEdit(change, pointOf(change.range.location));
     history_.record({change.range.location, change.removed, change.text, selectionBefore, selection(), false});
     textDidChange(true, change);
     leaveBusy();
@@ -432,6 +544,7 @@ void CodeEditorCoordinator::syncFromDocument() {
     if (!document_ || document_->textRevision() == documentRevision_) return;
     documentRevision_ = document_->textRevision();
     replaceText(document_->text());
+    document_->lendText(&text_.text());
 }
 
 void CodeEditorCoordinator::replaceText(const QString& newText) {
@@ -469,7 +582,11 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
         else
             document_->setText(text_.text());
     }
-    if (document_) documentRevision_ = document_->textRevision();
+    if (document_) {
+        documentRevision_ = document_->textRevision();
+        document_->lendText(&text_.text());
+    }
+    if (change.range.location < unshownKnown_.offset) unshownKnown_.offset = -1;
     if (searched_) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
     folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size());
     keepFolds();
@@ -541,7 +658,9 @@ TextRange CodeEditorCoordinator::visibleRange() const {
 
 void CodeEditorCoordinator::highlight() {
     if (!view_ || highlighting_) return;
-    if (language() != lastLanguage_ || !highlighter_) makeHighlighter();
+    // A text grown past what a syntax tree may cover lets its tree go.
+    if (language() != lastLanguage_ || !highlighter_ || (treeSitter_ && !HighlighterRule::allowsTree(text_.size())))
+        makeHighlighter();
     // Nothing on screen, nothing to colour: noted edits wait for the next call.
     const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
     if (lines.isEmpty()) return;
@@ -610,18 +729,21 @@ void CodeEditorCoordinator::findSync() {
     if (!view_ || !find_) return;
     const QString signature = find_->signature();
     // The text is searched again only when it or the query changed, not for a caret move or a step
-    // to the next match. After edits a literal query searches only around them, and a long text is
-    // searched for one in pieces on several threads.
+    // to the next match. After edits a literal query, or an expression that keeps within a line,
+    // searches only around them, and a long text is searched for a literal in pieces on several
+    // threads.
     if (!searched_ || !findEdits_.isEmpty() || signature != lastSignature_) {
         const std::optional<RegularExpression> expression = find_->makeRegex();
         const bool invalid = !find_->query().isEmpty() && !expression;
         if (find_->invalidRegex() != invalid) find_->setInvalidRegex(invalid);
         const bool aroundEdits = searched_ && signature == lastSignature_ && !findEdits_.isEmpty() &&
-                                 !find_->useRegex() && !find_->searchStopped();
+                                 !find_->searchStopped();
         const qsizetype reach = FindMatcher::literalReach(find_->query().size());
         FindMatcher::Result found;
-        if (expression && aroundEdits)
+        if (expression && aroundEdits && !find_->useRegex())
             found = FindMatcher::matchesAfterEdit(*expression, reach, matches_, text_.text(), findEdits_);
+        else if (expression && aroundEdits && FindMatcher::staysWithinALine(find_->query()))
+            found = FindMatcher::matchesAfterLineEdit(*expression, matches_, text_.text(), findEdits_);
         else if (expression && !find_->useRegex())
             found = FindMatcher::literalMatches(*expression, reach, text_.text());
         else if (expression)

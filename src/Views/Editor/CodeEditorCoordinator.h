@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSet>
+#include <QTextBlock>
 #include <memory>
 #include <optional>
 
@@ -58,7 +59,8 @@ public:
     bool canUndo() const { return history_.canUndo(); }
     bool canRedo() const { return history_.canRedo(); }
 
-    // The selection in exact offsets.
+    // The selection in exact offsets; a selection still on its way far into a long text is already
+    // the selection, and edits act there.
     TextRange selection() const;
     void setSelection(TextRange range, bool reveal = false);
     // The view's selection moved: report the caret, redraw the gutter.
@@ -102,8 +104,16 @@ public:
     bool isFullyShown() const { return shownTo_ >= text_.size(); }
     // Puts the rest of the text into the display at once.
     void showAll();
+    // True while a selection far past what is shown waits for the display to get there.
+    bool hasPendingSelection() const { return pendingSelection_.has_value(); }
+    // Makes that selection now, however much must be shown first.
+    void landPendingSelection();
     // The text's lines, those the display does not hold yet included.
     int lineCount() const;
+    // The text's line (from 0) a display block shows, and whether the block starts it rather than
+    // continuing a long line shown in pieces.
+    int lineOf(const QTextBlock& block) const;
+    bool startsLine(const QTextBlock& block) const;
 
 signals:
     // The outermost edit finished; model updates held back meanwhile may run now.
@@ -121,6 +131,10 @@ private:
     // apply() of the whole text becoming newText, narrowed to the part that differs; the caret
     // stays where it can.
     bool applyWhole(const QString& newText, Origin origin);
+    // apply() of an edit wholly past what is shown: the display gets it when it gets there.
+    bool applyUnshown(TextRange range, const QString& text, TextRange after, Origin origin);
+    // Where an exact offset past what is shown will lie in the display's rows and columns.
+    TextEdit::Point unshownPoint(qsizetype exact) const;
     void mirror(qsizetype displayStart, qsizetype displayEnd, const QString& displayText);
     void textDidChange(bool toDocument, const ExactText::Change& change);
     // Hands an edit to the highlighter (or the background parse).
@@ -132,7 +146,8 @@ private:
     void step(int delta);
     void paintFindHighlights();
     CodeLanguage language() const;
-    TextEdit::Point displayPoint(qsizetype displayOffset) const;
+    // Row and column of an exact offset the display holds.
+    TextEdit::Point pointOf(qsizetype exact) const;
     void leaveBusy();
     // Appends the exact text up to `end` (a line start, or the end) to the display.
     void showUpTo(qsizetype end);
@@ -147,6 +162,8 @@ private:
     }
     // Lays the highlighter's resume points a step further through the text; false once through.
     bool layHighlightPoints();
+    // Cuts the display back to `lineStart` (exact) and shows the text from there a step at a time.
+    void refillFrom(qsizetype lineStart);
     // Shows the text a step at a time until the display holds `exactEnd`.
     void showThrough(qsizetype exactEnd);
     // True when `exactEnd` lies so far past what is shown that showing it now would stall the window.
@@ -183,6 +200,13 @@ private:
         bool reveal = false;
     };
     std::optional<PendingSelection> pendingSelection_;
+    // A point past what is shown whose row and column are known (the end of the last edit there),
+    // so that typing there counts lines from it rather than from the end of what is shown.
+    struct KnownPoint {
+        qsizetype offset = -1;
+        TextEdit::Point point;
+    };
+    KnownPoint unshownKnown_;
     QList<TextRange> matches_;
     QString lastSignature_;
     // matches_ hold the search of the query lastSignature_ names; findEdits_ are the edits since.

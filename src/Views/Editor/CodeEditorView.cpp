@@ -45,6 +45,28 @@ bool isTypedText(const QKeyEvent* event) {
     return first == u'\t' || first.isHighSurrogate() || first.isPrint();
 }
 
+// Keys that act on the selection where it is, also on one still on its way far into a long text:
+// the keys that only change the text, and those that choose no key at all.
+bool actsOnTheSelection(const QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock: return true;
+    default: break;
+    }
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    const int key = event->key();
+    const bool plainKey = modifiers == Qt::NoModifier &&
+                          (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Backspace || key == Qt::Key_Delete);
+    return plainKey || isTypedText(event) || event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo) ||
+           event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Paste);
+}
+
 } // namespace
 
 const QColor& CodeEditorView::bg() {
@@ -209,6 +231,12 @@ TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
 }
 
 void CodeEditorView::keyPressEvent(QKeyEvent* event) {
+    // After a key that sent the caret far into a long text (the end key, going to a line, a find),
+    // every key acts where the caret went: one that moves on from there waits until it is there.
+    if (coordinator_->hasPendingSelection() && event == QKeySequence::MoveToStartOfDocument)
+        return coordinator_->setSelection({0, 0}, true);
+    if (coordinator_->hasPendingSelection() && !actsOnTheSelection(event) && event != QKeySequence::MoveToEndOfDocument)
+        coordinator_->landPendingSelection();
     if (event == QKeySequence::Undo) return coordinator_->undo();
     if (event == QKeySequence::Redo) return coordinator_->redo();
     // Keys that reach the end of the whole text, not of what a long text has shown so far. The caret
@@ -287,7 +315,8 @@ void CodeEditorView::dropEvent(QDropEvent* event) {
 void CodeEditorView::cutSelection() {
     const TextRange selection = coordinator_->selection();
     if (selection.length == 0) return;
-    copy();
+    // The coordinator's selection, which may be one still on its way.
+    QGuiApplication::clipboard()->setMimeData(createMimeDataFromSelection());
     coordinator_->plainChange(selection, QString());
 }
 

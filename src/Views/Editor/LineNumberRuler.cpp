@@ -54,8 +54,8 @@ void LineNumberRuler::paintEvent(QPaintEvent*) {
     // The whole lines the selection touches; one ending at a line start does not reach that line.
     const int selStart = cursor.selectionStart();
     const int selEnd = cursor.selectionEnd();
-    const int firstCaretLine = display->findBlock(selStart).blockNumber();
-    const int lastCaretLine = display->findBlock(selEnd > selStart ? selEnd - 1 : selStart).blockNumber();
+    const int firstCaretLine = coordinator_->lineOf(display->findBlock(selStart));
+    const int lastCaretLine = coordinator_->lineOf(display->findBlock(selEnd > selStart ? selEnd - 1 : selStart));
 
     const QFont font = numberFont();
     painter.setFont(font);
@@ -67,12 +67,14 @@ void LineNumberRuler::paintEvent(QPaintEvent*) {
     const qreal shift = view_->viewport()->geometry().top() - geometry().top();
 
     for (const CodeEditorView::VisibleLine& line : view_->visibleLines()) {
+        // A later piece of a long line goes on as its wrapped rows do, unnumbered.
+        if (!coordinator_->startsLine(line.block)) continue;
         const qreal top = line.top + shift;
         // Centre on the line's first row of text, however tall the block wraps.
         qreal rowHeight = line.height;
         if (const QTextLayout* layout = line.block.layout(); layout && layout->lineCount() > 0)
             rowHeight = layout->lineAt(0).height();
-        const int number = line.block.blockNumber() + 1;
+        const int number = coordinator_->lineOf(line.block) + 1;
         const bool caretLine = number - 1 >= firstCaretLine && number - 1 <= lastCaretLine;
         const QString label = QString::number(number);
         painter.setPen(caretLine ? Brand::accent() : dim);

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QMenu>
 #include <QPainter>
+#include <algorithm>
 
 #include "UI/Icons.h"
 #include "Views/HTTP/HTTPStyle.h"
@@ -11,7 +12,11 @@
 CollectionFileRow::CollectionFileRow(const QString& fileName, int requestCount, bool expanded, QWidget* parent)
     : QWidget(parent), fileName_(fileName), count_(requestCount), expanded_(expanded), menu_(new QMenu(this)) {}
 
-QSize CollectionFileRow::sizeHint() const { return {200, 24}; }
+QSize CollectionFileRow::sizeHint() const {
+    return {200, std::max(24, QFontMetrics(HTTPStyle::font(12.5)).height() + 4)};
+}
+
+QSize CollectionFileRow::minimumSizeHint() const { return {0, sizeHint().height()}; }
 
 void CollectionFileRow::paintEvent(QPaintEvent*) {
     QPainter p(this);

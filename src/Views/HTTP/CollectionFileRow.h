@@ -16,6 +16,8 @@ public:
     QMenu* contextMenu() const { return menu_; }
 
     QSize sizeHint() const override;
+    // Never lower than its text: a long list scrolls instead of squeezing its rows.
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

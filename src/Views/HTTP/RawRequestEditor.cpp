@@ -26,12 +26,16 @@ RawRequestEditor::RawRequestEditor(QWidget* parent) : QWidget(parent) {
     editor_ = new QPlainTextEdit(this);
     editor_->setFont(HTTPStyle::font(12.5, QFont::Normal, HTTPStyle::Design::monospaced));
     editor_->setStyleSheet(HTTPStyle::textEditStyle());
+    connect(editor_, &QPlainTextEdit::textChanged, this, [this] { edited_ = true; });
     column->addWidget(editor_, 1);
 }
 
 QString RawRequestEditor::text() const { return HTTPStyle::editorText(editor_); }
 
-void RawRequestEditor::setText(const QString& text) { HTTPStyle::setEditorText(editor_, text); }
+void RawRequestEditor::setText(const QString& text) {
+    HTTPStyle::setEditorText(editor_, text);
+    edited_ = false;
+}
 
 void RawRequestEditor::setReadOnly(bool readOnly) {
     editor_->setReadOnly(readOnly);

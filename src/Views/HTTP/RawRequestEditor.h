@@ -12,6 +12,8 @@ public:
 
     QString text() const;
     void setText(const QString& text);
+    // Typed into since the text was last set.
+    bool isEdited() const { return edited_; }
     void setReadOnly(bool readOnly);
     QPlainTextEdit* editor() const { return editor_; }
     PressableButton* applyButton() const { return apply_; }
@@ -22,4 +24,5 @@ signals:
 private:
     QPlainTextEdit* editor_;
     PressableButton* apply_;
+    bool edited_ = false;
 };

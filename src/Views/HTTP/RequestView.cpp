@@ -172,6 +172,16 @@ QWidget* RequestView::makeSendBar() {
     connect(send_, &QAbstractButton::clicked, this, &RequestView::send);
     row->addWidget(send_);
 
+    // Shown only while a send runs: the way to stop one that does not end.
+    cancel_ = HTTPStyle::button({}, QStringLiteral("Cancel"), HTTPStyle::font(11.5, QFont::DemiBold, HTTPStyle::Design::rounded),
+                                Qt::white, bar);
+    cancel_->setPadding({12, 6, 12, 6});
+    cancel_->setBackground(white(0.12), 7);
+    cancel_->setToolTip(QStringLiteral("Stop the request"));
+    cancel_->hide();
+    connect(cancel_, &QAbstractButton::clicked, &app_, &AppState::cancelSends);
+    row->addWidget(cancel_);
+
     history_ = HTTPStyle::button(QStringLiteral("clock.arrow.circlepath"), {}, HTTPStyle::font(13), white(0.7), bar);
     history_->setPadding({6, 5, 6, 5});
     history_->setToolTip(QStringLiteral("Request history"));
@@ -255,6 +265,7 @@ void RequestView::refreshSendState() {
     send_->updateGeometry();
     send_->update();
     send_->setEnabled(!sending && !request_.url.isEmpty());
+    cancel_->setVisible(sending);
     response_->setVisible(sending || app_.lastResponse().has_value());
 }
 
@@ -309,8 +320,13 @@ void RequestView::followActiveRequest() {
     const auto& active = app_.activeRequest();
     if (!active || active->request.id != request_.id) return;
     const bool readOnly = active->detached;
-    if (active->request == request_ && readOnly == readOnly_) return;
+    if (active->request == request_ && readOnly == readOnly_) {
+        request_.source = active->request.source;  // read anew, unchanged: later edits patch the new text
+        return;
+    }
     // A replay or a rename shows another version of this request: take it over as the working copy.
+    // Raw text being edited stays; untouched raw text shows the new version.
+    const bool rawUntouched = !raw_->isEdited();
     readOnly_ = readOnly;
     file_ = active->file;
     request_ = active->request;
@@ -322,7 +338,7 @@ void RequestView::followActiveRequest() {
     method_->setEnabled(!readOnly_);
     setNote({}, false);
     fill();
-    if (tab_ == Tab::raw) raw_->setText(HTTPFileFormat::serializeRequest(request_));
+    if (tab_ == Tab::raw && rawUntouched) raw_->setText(HTTPFileFormat::serializeRequest(request_));
     // The Auth tab edits its own copy, which must not write an older version back.
     if (tab_ == Tab::auth) auth_->appear(request_);
 }

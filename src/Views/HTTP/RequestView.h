@@ -53,6 +53,7 @@ public:
     QMenu* methodMenu() const { return methodMenu_; }
     QLineEdit* urlField() const { return url_; }
     PressableButton* sendButton() const { return send_; }
+    PressableButton* cancelButton() const { return cancel_; }
     PressableButton* historyButton() const { return history_; }
     HistoryPopover* historyPopover() const { return popover_; }
     PressableButton* copyButton() const { return copy_; }
@@ -90,6 +91,7 @@ private:
     QMenu* methodMenu_;
     QLineEdit* url_;
     PressableButton* send_;
+    PressableButton* cancel_;
     PressableButton* history_;
     QPointer<HistoryPopover> popover_;
     PressableButton* copy_;

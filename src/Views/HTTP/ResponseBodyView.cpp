@@ -5,6 +5,9 @@
 #include <QStringDecoder>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QtConcurrent>
 #include <algorithm>
 
 #include "AppState.h"
@@ -13,28 +16,14 @@
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/HTTP/HTTPStyle.h"
 
-// Paints spans computed once for the whole text, block by block as the document lays out.
+// Paints spans computed beforehand, filed by line, as blocks are laid in.
 class ResponseBodyView::SpanHighlighter : public QSyntaxHighlighter {
 public:
     using QSyntaxHighlighter::QSyntaxHighlighter;
+    using Buckets = QList<QList<SyntaxHighlighter::Span>>;
 
-    // Spans are filed under the blocks they touch, in list order, so later spans still win.
-    void setSpans(const QList<SyntaxHighlighter::Span>& spans, qsizetype length) {
-        buckets_.clear();
-        if (!spans.isEmpty()) {
-            QList<qsizetype> starts;
-            for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) starts << b.position();
-            buckets_.resize(starts.size());
-            for (const SyntaxHighlighter::Span& span : spans) {
-                if (span.range.end() > length || span.range.length <= 0) continue;
-                auto it = std::upper_bound(starts.begin(), starts.end(), span.range.location);
-                for (qsizetype i = std::max<qsizetype>(0, (it - starts.begin()) - 1);
-                     i < starts.size() && starts[i] < span.range.end(); ++i)
-                    buckets_[i].append(span);
-            }
-        }
-        rehighlight();
-    }
+    // Taken before the text is laid in: each block is coloured as it arrives.
+    void setBuckets(Buckets buckets) { buckets_ = std::move(buckets); }
 
 protected:
     void highlightBlock(const QString& text) override {
@@ -50,8 +39,63 @@ protected:
     }
 
 private:
-    QList<QList<SyntaxHighlighter::Span>> buckets_;
+    Buckets buckets_;
 };
+
+struct ResponseBodyView::Prepared {
+    QString text;
+    SpanHighlighter::Buckets buckets;
+};
+
+namespace {
+
+// Lines as the view lays them: every line break becomes a line feed.
+QString withLineFeeds(QString text) {
+    if (!text.contains(u'\r') && !text.contains(QChar(0x2029))) return text;
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n').replace(QChar(0x2029), u'\n');
+}
+
+QString displayTextOf(const QByteArray& body, CodeLanguage language) {
+    if (language == CodeLanguage::json) {
+        if (auto pretty = ResponseBodyView::prettyJSON(body)) {
+            if (pretty->size() > ResponseBodyView::kShowLimit) {
+                const qsizetype hidden = pretty->size() - ResponseBodyView::kShowLimit;
+                pretty->truncate(ResponseBodyView::kShowLimit);
+                *pretty += QStringLiteral("\n… %1 more characters not shown").arg(hidden);
+            }
+            return *pretty;
+        }
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(body);
+    if (decoder.hasError()) return {};
+    if (text.size() > ResponseBodyView::kShowLimit) {
+        const qsizetype hidden = text.size() - ResponseBodyView::kShowLimit;
+        text.truncate(ResponseBodyView::kShowLimit);
+        text += QStringLiteral("\n… %1 more characters not shown").arg(hidden);
+    }
+    return text;
+}
+
+// Spans filed under the lines they touch, in list order, so later spans still win.
+QList<QList<SyntaxHighlighter::Span>> bucketed(const QString& text, const QList<SyntaxHighlighter::Span>& spans) {
+    QList<qsizetype> starts{0};
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i] == u'\n') starts << i + 1;
+    QList<QList<SyntaxHighlighter::Span>> buckets(starts.size());
+    for (const SyntaxHighlighter::Span& span : spans) {
+        if (span.range.end() > text.size() || span.range.length <= 0) continue;
+        auto it = std::upper_bound(starts.begin(), starts.end(), span.range.location);
+        for (qsizetype i = std::max<qsizetype>(0, (it - starts.begin()) - 1); i < starts.size() && starts[i] < span.range.end(); ++i)
+            buckets[i].append(span);
+    }
+    return buckets;
+}
+
+// Text laid in per turn of the event loop: a few milliseconds of layout.
+constexpr qsizetype kLayInChunk = 128 * 1024;
+
+} // namespace
 
 ResponseBodyView::ResponseBodyView(QWidget* parent)
     : QPlainTextEdit(parent), highlighter_(new SpanHighlighter(document())) {
@@ -65,6 +109,7 @@ ResponseBodyView::ResponseBodyView(QWidget* parent)
     p.setColor(QPalette::Text, SyntaxPalette::base());
     setPalette(p);
     document()->setDocumentMargin(8);
+    document()->setUndoRedoEnabled(false);
 }
 
 qreal ResponseBodyView::fontSize() {
@@ -85,32 +130,65 @@ std::optional<QString> ResponseBodyView::prettyJSON(const QByteArray& body) {
 }
 
 QString ResponseBodyView::displayText(const HTTPResponse& response) {
-    const QByteArray& body = response.body;
-    const bool small = body.size() <= kFormatLimit;
-    if (small && response.bodyLanguage() == CodeLanguage::json) {
-        if (auto pretty = prettyJSON(body)) return *pretty;
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(body);
-    if (decoder.hasError()) return {};
-    if (text.size() > kShowLimit) {
-        const qsizetype hidden = text.size() - kShowLimit;
-        text.truncate(kShowLimit);
-        text += QStringLiteral("\n… %1 more characters not shown").arg(hidden);
-    }
-    return text;
+    return withLineFeeds(displayTextOf(response.body, response.bodyLanguage()));
 }
 
 void ResponseBodyView::apply(const HTTPResponse& response) {
-    setFont(HTTPStyle::font(fontSize(), QFont::Normal, HTTPStyle::Design::monospaced));
-    const QString text = displayText(response);
-    if (shown_ != text || document()->isEmpty() != text.isEmpty()) {
-        highlighter_->setSpans({}, 0);
-        setPlainText(text);
-        shown_ = text;
+    const qreal size = fontSize();
+    if (size != fontSize_) {
+        fontSize_ = size;
+        setFont(HTTPStyle::font(size, QFont::Normal, HTTPStyle::Design::monospaced));
     }
-    if (response.body.size() > kFormatLimit || text.isEmpty()) return highlighter_->setSpans({}, 0);
-    auto highlighter = HighlighterFactory::make(response.bodyLanguage());
-    if (!highlighter) return;
-    highlighter_->setSpans(highlighter->ranges(text, TextRange{0, text.size()}), text.size());
+    const CodeLanguage language = response.bodyLanguage();
+    if (language_ == language && body_.constData() == response.body.constData() && body_.size() == response.body.size()) return;
+    body_ = response.body;
+    language_ = language;
+    const quint64 generation = ++generation_;
+    preparing_ = true;
+    // Made here: highlighters may read shared resources; the worker only runs it.
+    std::shared_ptr<SyntaxHighlighter> highlighter;
+    if (body_.size() <= kFormatLimit) highlighter = HighlighterFactory::make(language);
+    auto prepare = [body = body_, language, highlighter] {
+        Prepared prepared;
+        prepared.text = withLineFeeds(displayTextOf(body, language));
+        if (highlighter && !prepared.text.isEmpty())
+            prepared.buckets = bucketed(prepared.text, highlighter->ranges(prepared.text, TextRange{0, prepared.text.size()}));
+        return prepared;
+    };
+    if (body_.size() <= kPrepareAtOnceLimit) return showPrepared(prepare(), generation);
+    // Until the new body is ready, the old one is not passed off as its content.
+    highlighter_->setBuckets({});
+    setPlainText(QString());
+    QtConcurrent::run(prepare).then(this, [this, generation](Prepared prepared) { showPrepared(std::move(prepared), generation); });
+}
+
+void ResponseBodyView::showPrepared(Prepared prepared, quint64 generation) {
+    if (generation != generation_) return;
+    highlighter_->setBuckets(std::move(prepared.buckets));
+    pending_ = std::move(prepared.text);
+    pendingAt_ = 0;
+    setPlainText(QString());
+    layInRest(generation);
+}
+
+void ResponseBodyView::layInRest(quint64 generation) {
+    if (generation != generation_) return;
+    qsizetype end = std::min(pending_.size(), pendingAt_ + kLayInChunk);
+    if (end < pending_.size()) {
+        // Whole lines only, so that each block is coloured once, whole.
+        const qsizetype feed = pending_.lastIndexOf(u'\n', end - 1);
+        if (feed >= pendingAt_) end = feed + 1;
+    }
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(pending_.mid(pendingAt_, end - pendingAt_));
+    pendingAt_ = end;
+    if (pendingAt_ < pending_.size()) {
+        QTimer::singleShot(0, this, [this, generation] { layInRest(generation); });
+        return;
+    }
+    pending_.clear();
+    pendingAt_ = 0;
+    preparing_ = false;
+    emit shown();
 }

@@ -92,7 +92,8 @@ ResponseView::ResponseView(AppState& app, QWidget* parent) : QWidget(parent), ap
 
     connect(&app_, &AppState::lastResponseChanged, this, &ResponseView::refresh);
     connect(&app_, &AppState::isSendingChanged, this, &ResponseView::refresh);
-    connect(&app_, &AppState::activeRequestChanged, this, &ResponseView::refresh);
+    // An edit of the request changes nothing shown here but what the Ask-AI panel asks about.
+    connect(&app_, &AppState::activeRequestChanged, this, &ResponseView::placeAIPanel);
     refresh();
 }
 

@@ -77,6 +77,14 @@ BranchPopover::BranchPopover(AppState& app, QWidget* parent) : QFrame(parent), a
     column->addWidget(filterRow);
     column->addWidget(divider(0.06, this));
 
+    // HEAD on no branch (checked out by commit, or in the middle of a rebase) is a state of the
+    // repository, not something to switch to or delete.
+    state_ = textLabel(QString(), 11.5, QFont::Medium, ShimmerText::Design::rounded, 0.6, this);
+    state_->setObjectName(QStringLiteral("headState"));
+    state_->setContentsMargins(12, 6, 12, 2);
+    state_->hide();
+    column->addWidget(state_);
+
     noMatch_ = textLabel(QStringLiteral("No branches match."), 11.5, QFont::Normal, ShimmerText::Design::standard, 0.4, this);
     noMatch_->setAlignment(Qt::AlignCenter);
     noMatch_->setContentsMargins(0, 16, 0, 16);
@@ -210,8 +218,13 @@ void BranchPopover::followState() {
     auto* newButton = static_cast<PressableButton*>(newBranchButton_);
     newButton->label().text = newBranchLabel();
     newButton->update();
+    const bool detached = git.branch() == QStringLiteral("HEAD");
+    state_->setText(detached ? QStringLiteral("Detached HEAD") : QString());
+    state_->setVisible(detached);
     rebuildRows();
 }
+
+QString BranchPopover::stateText() const { return state_->isHidden() ? QString() : state_->text(); }
 
 QString BranchPopover::newBranchLabel() const {
     const std::optional<QString> base = app_ ? app_->git().branch() : std::nullopt;
@@ -255,10 +268,12 @@ QWidget* BranchPopover::makeRow(const GitBranchInfo& branch, bool current) {
         more->setFixedWidth(22);
         more->setFocusPolicy(Qt::NoFocus);
         connect(more, &QAbstractButton::clicked, this, [this, more, branch] {
-            QMenu menu(more);
-            menu.addAction(QStringLiteral("Switch to"), this, [this, branch] { switchTo(branch); });
-            menu.addAction(QStringLiteral("Delete"), this, [this, branch] { confirmDelete(branch); });
-            menu.exec(more->mapToGlobal(QPoint(0, more->height())));
+            // Not run in a loop of its own: a refresh may rebuild the rows, this button included, while it is open.
+            auto* menu = new QMenu(this);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->addAction(QStringLiteral("Switch to"), this, [this, branch] { switchTo(branch); });
+            menu->addAction(QStringLiteral("Delete"), this, [this, branch] { confirmDelete(branch); });
+            menu->popup(more->mapToGlobal(QPoint(0, more->height())));
         });
         layout->addWidget(more);
     }

@@ -40,6 +40,8 @@ public:
     bool isCreating() const;
     const std::optional<QString>& errorText() const { return errorText_; }
     QString newBranchLabel() const;
+    // What the popover says of HEAD when it is on no branch ("Detached HEAD"); empty otherwise.
+    QString stateText() const;
     // What the header shows: "" without counts, else e.g. "↑2 ↓0".
     QString countsText() const;
     // The names listed now, in order; and the empty-list note when shown.
@@ -65,6 +67,7 @@ private:
     QPointer<AppState> app_;
     QPointer<QWidget> anchor_;
     QLabel* counts_;
+    QLabel* state_;
     QLineEdit* filterField_;
     QScrollArea* scroll_;
     QWidget* listBox_;

@@ -1,5 +1,6 @@
 #pragma once
-// The two lists the source-control panel shows. Only the index column decides, so every change
+// The lists the source-control panel shows. A path a merge or rebase left in conflict is a
+// conflict, whatever its letters; otherwise only the index column decides, so every change
 // stands in exactly one list: a file changed in both columns is listed as staged.
 #include <QList>
 
@@ -8,6 +9,7 @@
 namespace ChangeLists {
 
 bool isStaged(const GitFileChange& change);
+QList<GitFileChange> conflicts(const QList<GitFileChange>& changes);
 QList<GitFileChange> staged(const QList<GitFileChange>& changes);
 QList<GitFileChange> unstaged(const QList<GitFileChange>& changes);
 

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "AppState.h"
+#include "Git/GitClone.h"
 #include "Git/GitService.h"
 #include "Git/ProcessText.h"
 #include "Platform/FileChooser.h"
@@ -111,8 +112,7 @@ CloneSheet::CloneSheet(AppState& app, std::function<void(const QString&)> onClon
     cancel->label().font = ShimmerText::font(12.5, QFont::Normal, ShimmerText::Design::standard);
     cancel->label().textBrush = QColor::fromRgbF(1, 1, 1, 0.65f);
     cancel->setPadding(QMarginsF(10, 6, 10, 6));
-    // Closing does not stop a running clone; its folder still opens when it succeeds.
-    connect(cancel, &QAbstractButton::clicked, this, &QDialog::reject);
+    connect(cancel, &QAbstractButton::clicked, this, &CloneSheet::reject);
     buttons->addWidget(cancel);
     cloneButton_ = new GradientButton(QStringLiteral("Clone"), this);
     cloneButton_->setObjectName(QStringLiteral("clone"));
@@ -213,19 +213,29 @@ void CloneSheet::clone() {
         return;
     }
     setCloning(true);
-    // The window's state outlives the sheet: a clone that ends after Cancel still opens its folder.
-    const QPointer<CloneSheet> self(this);
-    GitService::clone(remote, *parent_, name,
-                      {app_.data(), [app = app_, self, onCloned = onCloned_](const std::optional<QString>& folder) {
-                           if (folder && app) {
-                               app->openFolder(*folder);
-                               if (onCloned) onCloned(*folder);
-                           }
-                           if (!self) return;
-                           self->setCloning(false);
-                           if (folder) self->accept();
-                           else self->setErrorText(failureText());
-                       }});
+    // The clone belongs to the sheet: closing the sheet, or the window, stops it and removes
+    // what it made.
+    clone_ = GitClone::start(remote, *parent_, name, this, {this, [this](const GitClone::Outcome& outcome) {
+                                 clone_ = nullptr;
+                                 setCloning(false);
+                                 if (!outcome.folder || !app_) {
+                                     setErrorText(outcome.problem.value_or(failureText()));
+                                     return;
+                                 }
+                                 app_->openFolder(*outcome.folder);
+                                 if (onCloned_) onCloned_(*outcome.folder);
+                                 accept();
+                             }});
+}
+
+void CloneSheet::reject() {
+    // Escape and closing the window come here too: no clone goes on behind a closed sheet.
+    if (clone_) {
+        clone_->cancel();
+        clone_ = nullptr;
+        setCloning(false);
+    }
+    QDialog::reject();
 }
 
 void CloneSheet::paintEvent(QPaintEvent*) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 class AppState;
+class GitClone;
 class GradientButton;
 class PressableButton;
 class QLabel;
@@ -25,6 +26,8 @@ public:
     void pickFolder();
     // Starts the clone when the fields allow it.
     void clone();
+    // Closes the sheet; a running clone is stopped and what it made removed.
+    void reject() override;
     bool canClone() const;
 
     QLineEdit* urlField() const { return urlField_; }
@@ -52,6 +55,7 @@ private:
     std::function<void(const QString&)> onCloned_;
     std::optional<QString> parent_;
     bool cloning_ = false;
+    QPointer<GitClone> clone_;
     std::optional<QString> errorText_;
     QLineEdit* urlField_ = nullptr;
     QLineEdit* nameField_ = nullptr;

@@ -9,6 +9,7 @@
 #include "AppState.h"
 #include "Git/AIService.h"
 #include "Git/ProcessText.h"
+#include "Platform/Prompter.h"
 #include "UI/Brand.h"
 #include "UI/PressableButton.h"
 #include "UI/ShimmerText.h"
@@ -142,9 +143,40 @@ void CommitComposer::commit() {
     };
     auto commitNow = [this, &git, text, finish] { git.commit(text, {this, finish}); };
     const QList<GitFileChange>& changes = git.changes();
-    if (ChangeLists::staged(changes).isEmpty() && !ChangeLists::unstaged(changes).isEmpty())
-        git.stageAll({this, [commitNow](bool) { commitNow(); }});
-    else commitNow();
+    const QList<GitFileChange> conflicts = ChangeLists::conflicts(changes);
+    const bool stageFirst = ChangeLists::staged(changes).isEmpty() &&
+                            (!ChangeLists::unstaged(changes).isEmpty() || !conflicts.isEmpty());
+    // Staging everything would mark every conflict resolved: a conflict, or a file that still
+    // holds conflict markers, is committed only when the user says so.
+    QStringList unresolved;
+    if (stageFirst)
+        for (const GitFileChange& c : conflicts) unresolved << c.path;
+    git.conflictMarkers(stageFirst, {this, [this, &git, stageFirst, unresolved, commitNow](const QStringList& marked) {
+        QStringList paths = unresolved;
+        for (const QString& path : marked)
+            if (!paths.contains(path)) paths << path;
+        if (!paths.isEmpty() && !confirmUnresolved(paths)) {
+            committing_ = false;
+            updateControls();
+            return;
+        }
+        if (stageFirst) git.stageAll({this, [commitNow](bool) { commitNow(); }});
+        else commitNow();
+    }});
+}
+
+bool CommitComposer::confirmUnresolved(const QStringList& paths) {
+    constexpr qsizetype kShown = 8;
+    QStringList shown;
+    for (qsizetype i = 0; i < std::min(paths.size(), kShown); ++i) shown << ProcessText::visibleName(paths.at(i));
+    if (paths.size() > kShown) shown << QStringLiteral("and %1 more").arg(paths.size() - kShown);
+    Alert alert;
+    alert.title = QStringLiteral("Commit unresolved conflicts?");
+    alert.message = QStringLiteral("These files still hold conflict markers or are not marked resolved:\n") +
+                    shown.join(u'\n');
+    alert.buttons = {QStringLiteral("Commit Anyway"), QStringLiteral("Cancel")};
+    alert.warning = true;
+    return Prompter::current().ask(alert) == 0;
 }
 
 void CommitComposer::generate() {

@@ -41,6 +41,8 @@ public:
 
 private:
     void updateControls();
+    // Asks whether to commit although these paths hold conflict markers or are unresolved.
+    static bool confirmUnresolved(const QStringList& paths);
     void setErrorText(const std::optional<QString>& text);
 
     QPointer<AppState> app_;

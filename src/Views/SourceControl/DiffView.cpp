@@ -2,6 +2,9 @@
 
 #include <QAbstractScrollArea>
 #include <QDir>
+#include <QFutureWatcher>
+#include <QPromise>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -40,13 +43,21 @@ public:
         setStyleSheet(QStringLiteral("QAbstractScrollArea { background: transparent; }"));
     }
 
-    void setLines(const QList<DiffLine>* lines) {
+    // longest: indexes of the lines with the most characters, the only ones measured.
+    void setLines(const QList<DiffLine>* lines, const QList<qsizetype>& longest, bool keepScroll) {
         lines_ = lines;
         const QFontMetrics fm(textFont());
         widest_ = 0;
-        for (const DiffLine& line : *lines_) widest_ = std::max(widest_, fm.horizontalAdvance(line.text));
-        verticalScrollBar()->setValue(0);
-        horizontalScrollBar()->setValue(0);
+        for (qsizetype i : longest) {
+            const QString& text = lines_->at(i).text;
+            // Measuring a huge line would cost what drawing it whole would: estimate it instead.
+            widest_ = std::max(widest_, text.size() > kLongLine ? int(std::min<qsizetype>(text.size(), 1 << 20)) * charWidth()
+                                                                : fm.horizontalAdvance(text));
+        }
+        if (!keepScroll) {
+            verticalScrollBar()->setValue(0);
+            horizontalScrollBar()->setValue(0);
+        }
         updateBars();
         viewport()->update();
     }
@@ -93,12 +104,23 @@ protected:
             x += kMarkerWidth + kTextGap;
             p.setFont(text);
             p.setPen(DiffView::textColor(line.kind));
-            p.drawText(QRect(x, y, width, h), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextExpandTabs, line.text);
+            if (line.text.size() <= kLongLine) {
+                p.drawText(QRect(x, y, width, h), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextExpandTabs, line.text);
+                continue;
+            }
+            // Laying out a very long line costs far more than the screen shows: draw the part in view.
+            const int cw = charWidth();
+            const qsizetype from = std::max(0, -x / cw - 1);
+            const qsizetype count = viewport()->width() / cw + 3;
+            const int left = x + int(from) * cw;
+            p.drawText(QRect(left, y, int(count) * cw, h), Qt::AlignLeft | Qt::AlignVCenter, line.text.mid(from, count));
         }
     }
 
 private:
+    static constexpr qsizetype kLongLine = 2000;
     static QFont textFont() { return ShimmerText::font(12.5, QFont::Normal, ShimmerText::Design::monospaced); }
+    static int charWidth() { return std::max(1, QFontMetrics(textFont()).horizontalAdvance(u'M')); }
 
     void updateBars() {
         const int total = lines_ ? int(lines_->size()) * rowHeight() + 2 * kListPad : 0;
@@ -217,6 +239,47 @@ void DiffView::setChange(const GitFileChange& change) {
     else load();
 }
 
+namespace {
+
+struct ParsedDiff {
+    QList<DiffLine> lines;
+    QList<qsizetype> longest;  // the lines with the most characters, longest first
+    bool complete = false;
+};
+
+ParsedDiff parsed(QList<DiffLine> lines, bool complete) {
+    constexpr qsizetype kMeasured = 8;
+    ParsedDiff out{std::move(lines), {}, complete};
+    for (qsizetype i = 0; i < out.lines.size(); ++i) {
+        const qsizetype size = out.lines.at(i).text.size();
+        if (out.longest.size() == kMeasured && size <= out.lines.at(out.longest.last()).text.size()) continue;
+        auto at = std::find_if(out.longest.begin(), out.longest.end(),
+                               [&](qsizetype j) { return out.lines.at(j).text.size() < size; });
+        out.longest.insert(at, i);
+        if (out.longest.size() > kMeasured) out.longest.removeLast();
+    }
+    return out;
+}
+
+// Parses aside from the window: a screenful first, so it shows at once, then the whole diff.
+void parseDiff(QPromise<ParsedDiff>& promise, const QString& text) {
+    constexpr int kFirstLines = 200;
+    qsizetype cut = -1;
+    for (int n = 0; n <= kFirstLines; ++n) {
+        cut = text.indexOf(u'\n', cut + 1);
+        if (cut < 0) break;
+    }
+    if (cut >= 0) {
+        QList<DiffLine> first = DiffParser::parse(text.left(cut));
+        first.removeLast();  // the cut line may read differently as the last one
+        promise.addResult(parsed(std::move(first), false));
+    }
+    if (promise.isCanceled()) return;
+    promise.addResult(parsed(DiffParser::parse(text), true));
+}
+
+} // namespace
+
 void DiffView::load() {
     loading_ = true;
     followState();
@@ -225,11 +288,27 @@ void DiffView::load() {
     const quint64 token = ++loadToken_;
     app_->git().diff(change_, {this, [this, token](const QString& text) {
         if (token != loadToken_) return;
-        raw_ = text;
-        lines_ = DiffParser::parse(raw_);
-        loading_ = false;
-        area_->setLines(&lines_);
-        followState();
+        if (parsing_) {
+            parsing_->cancel();
+            parsing_->deleteLater();
+        }
+        auto* watcher = new QFutureWatcher<ParsedDiff>(this);
+        parsing_ = watcher;
+        connect(watcher, &QFutureWatcherBase::resultReadyAt, this, [this, watcher, token, text](int index) {
+            if (token != loadToken_) return;
+            ParsedDiff result = watcher->resultAt(index);
+            const bool first = loading_;
+            raw_ = text;
+            if (result.complete) {
+                parsing_ = nullptr;
+                watcher->deleteLater();
+            }
+            lines_ = std::move(result.lines);
+            loading_ = false;
+            area_->setLines(&lines_, result.longest, !first);
+            followState();
+        });
+        watcher->setFuture(QtConcurrent::run(parseDiff, text));
     }});
 }
 

@@ -2,6 +2,7 @@
 // The diff of one changed file in the editor area: a header naming the file, with "Open File"
 // and a close button (Escape), over the lines git prints, numbered in the old and the new file
 // and tinted by kind. Only the rows in view are drawn, so long diffs stay cheap.
+#include <QFutureWatcher>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -23,7 +24,10 @@ public:
     // Shows another change; its diff is loaded when the path differs from the shown one.
     void setChange(const GitFileChange& change);
 
+    // True until the first lines show; the rest of a long diff may still be parsing then.
     bool isLoading() const { return loading_; }
+    // The whole diff has been read and parsed.
+    bool isComplete() const { return !loading_ && !parsing_; }
     const QString& raw() const { return raw_; }
     const QList<DiffLine>& lines() const { return lines_; }
     // "loading", "empty" or "lines": what the content area shows now.
@@ -52,6 +56,7 @@ private:
     QList<DiffLine> lines_;
     bool loading_ = true;
     quint64 loadToken_ = 0;
+    QPointer<QFutureWatcherBase> parsing_;  // the parse running aside, if any
     QLabel* icon_;
     QLabel* path_;
     QLabel* badge_;

@@ -245,7 +245,7 @@ void SourceControlPanel::rebuildLists() {
         listButtons_.append(actions);
         listLayout_->addWidget(header);
         for (const GitFileChange& change : list) {
-            const QString key = (staged ? QStringLiteral("S:") : QStringLiteral("U:")) + change.path;
+            const QString key = (staged ? QStringLiteral("S:") : change.isUnmerged() ? QStringLiteral("C:") : QStringLiteral("U:")) + change.path;
             ChangeRow* row = previous.take(key);
             if (row && !(row->change() == change)) {
                 delete row;
@@ -260,6 +260,10 @@ void SourceControlPanel::rebuildLists() {
             listLayout_->addWidget(row);
         }
     };
+
+    // Conflicts come first and offer no Unstage: unstaging one would turn it into a plain
+    // modification that still holds the markers.
+    addSection(false, ChangeLists::conflicts(changes), QStringLiteral("Conflicts"), {});
 
     auto* unstageAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("minus"), QStringLiteral("Unstage All"));
     connect(unstageAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::unstageAll);
@@ -328,12 +332,14 @@ QStringList SourceControlPanel::stashMenuItems() const {
 }
 
 void SourceControlPanel::showStashMenu() {
-    QMenu menu(this);
+    // Not run in a loop of its own, which would outlast the panel if the window let it go meanwhile.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
     for (const QString& item : stashMenuItems()) {
-        menu.addAction(item, this, item == QLatin1String("Pop Latest Stash") ? &SourceControlPanel::popStash
-                                                                             : &SourceControlPanel::promptStash);
+        menu->addAction(item, this, item == QLatin1String("Pop Latest Stash") ? &SourceControlPanel::popStash
+                                                                              : &SourceControlPanel::promptStash);
     }
-    menu.exec(stashButton_->mapToGlobal(QPoint(0, stashButton_->height())));
+    menu->popup(stashButton_->mapToGlobal(QPoint(0, stashButton_->height())));
 }
 
 void SourceControlPanel::promptStash() {

@@ -145,6 +145,11 @@ std::unique_ptr<QMenu> FileExplorerView::menuFor(const QModelIndex& index) {
     return menu;
 }
 
+void FileExplorerView::showEvent(QShowEvent* event) {
+    if (app_) app_->refreshUnwatched();
+    QWidget::showEvent(event);
+}
+
 void FileExplorerView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), QColor::fromRgbF(0, 0, 0, 0.25f));

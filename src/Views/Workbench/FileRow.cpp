@@ -44,7 +44,9 @@ void FileRow::activate() {
         return;
     }
     node_->setIsExpanded(!node_->isExpanded());
-    if (node_->isExpanded()) node_->loadChildren();
+    if (!node_->isExpanded()) return;
+    if (!app_->watchesEverything()) node_->refreshLoaded();  // no watch told of changes in there
+    node_->loadChildren();
 }
 
 std::optional<QString> FileRow::prompt(const QString& title, const QString& placeholder, const QString& initial) {
@@ -70,8 +72,12 @@ QString FileRow::newEntryProblem(const QString& path) {
     return {};
 }
 
-bool FileRow::acceptName(const QString& name, bool nested) const {
-    const QString problem = nested ? newEntryProblem(name) : nameProblem(name);
+bool FileRow::acceptName(const QString& name, bool nested, const QString& target) const {
+    QString problem = nested ? newEntryProblem(name) : nameProblem(name);
+    // The folder's own rows may be linked folders that point elsewhere: what is made or renamed there
+    // would land outside the folder, so the folder itself is the bound, not the row.
+    if (problem.isEmpty() && app_ && app_->rootNode() && !staysInside(app_->rootNode()->url(), target))
+        problem = QStringLiteral("A name can’t lead out of the open folder through a linked folder.");
     if (problem.isEmpty()) return true;
     Alert alert;
     alert.title = QStringLiteral("The name “%1” can’t be used.").arg(name);
@@ -88,13 +94,11 @@ QString FileRow::folderForNewEntries() const {
 void FileRow::createEntry(bool directory) {
     const auto name = directory ? prompt(QStringLiteral("New Folder"), QStringLiteral("folder name"), QString())
                                 : prompt(QStringLiteral("New File"), QStringLiteral("file.txt"), QString());
-    if (!name || name->isEmpty() || !app_ || !acceptName(*name, true)) return;
-    const QString folder = folderForNewEntries();
-    const QString target = QDir(folder).filePath(*name);
+    if (!name || name->isEmpty() || !app_) return;
+    const QString target = QDir(folderForNewEntries()).filePath(*name);
+    if (!acceptName(*name, true, target)) return;
     bool made = false;
-    if (!staysInside(folder, target)) {
-        made = false;  // a linked folder on the way leads out of the open folder
-    } else if (directory) {
+    if (directory) {
         made = QFileInfo(target).isDir() || QDir().mkpath(target);
     } else {
         // An existing entry keeps its content: the name is refused like any other failure.
@@ -116,8 +120,9 @@ void FileRow::createEntry(bool directory) {
 
 void FileRow::rename() {
     const auto name = prompt(QStringLiteral("Rename"), node_->name(), node_->name());
-    if (!name || name->isEmpty() || *name == node_->name() || !app_ || !acceptName(*name, false)) return;
+    if (!name || name->isEmpty() || *name == node_->name() || !app_) return;
     const QString target = QDir(QFileInfo(node_->url()).absolutePath()).filePath(*name);
+    if (!acceptName(*name, false, target)) return;
     // A taken name is left alone: a plain rename would replace an empty folder or a file there.
     if (!nameTaken(target)) app_->renameEntry(node_->url(), target);
     refreshTree();

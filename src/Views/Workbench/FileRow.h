@@ -40,7 +40,8 @@ public:
 
 private:
     QString folderForNewEntries() const;
-    bool acceptName(const QString& name, bool nested) const;
+    // Alerts and refuses a name that cannot be used, or whose target would lie outside the open folder.
+    bool acceptName(const QString& name, bool nested, const QString& target) const;
     void refreshTree() const;
 
     FileNode::Ptr node_;

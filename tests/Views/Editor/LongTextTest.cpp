@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <functional>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -92,7 +93,8 @@ TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
         EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
         f.key(Qt::Key_End, Qt::ControlModifier);
         EXPECT_FALSE(f.editor().isFullyShown());
-        EXPECT_EQ(f.selection(), (TextRange{0, 0}));
+        EXPECT_EQ(f.view->textCursor().position(), 0) << "the caret is drawn where it is until it gets there";
+        EXPECT_EQ(f.selection(), (TextRange{text.size(), 0})) << "but keys act at the end";
         waitShown(f);
         EXPECT_EQ(f.selection(), (TextRange{text.size(), 0}));
         EXPECT_TRUE(f.view->viewport()->rect().contains(f.view->cursorRect()));
@@ -117,21 +119,12 @@ TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
         EXPECT_EQ(f.view->ruler()->width(), width);
     }
     {
-        // A caret moved before the place arrives stays where the user put it.
+        // A caret the user clicks elsewhere before the place arrives stays where it was put.
         EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
         f.editor().goToLine(59001);
-        f.key(Qt::Key_Right);
+        QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
         waitShown(f);
-        EXPECT_EQ(f.selection(), (TextRange{1, 0}));
-    }
-    {
-        // So does one typed.
-        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
-        f.key(Qt::Key_End, Qt::ControlModifier);
-        f.type(QStringLiteral("a"));
-        waitShown(f);
-        EXPECT_EQ(f.selection(), (TextRange{1, 0}));
-        EXPECT_TRUE(f.text() == u'a' + text);
+        EXPECT_EQ(f.selection(), (TextRange{0, 0}));
     }
     {
         // Finding a late line.
@@ -159,5 +152,98 @@ TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
         EXPECT_TRUE(f.text() == expected);
         expectDisplayOf(f, expected);
         EXPECT_EQ(f.view->textCursor().block().text().left(10), QStringLiteral("LINE 59000"));
+    }
+}
+
+// Keys pressed after a key that sent the caret far past what is shown act where it went. Those that
+// only change the text do so at once, before the display gets there: the document (what a save
+// writes) holds them. A key that moves on from there waits until the caret is there.
+TEST(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
+    const QString text = longText();
+    const qsizetype late = text.indexOf(QStringLiteral("line 59000 "));
+    const qsizetype found = text.indexOf(QStringLiteral("line 59998 "));
+    QString typedAtEnd = text + QStringLiteral("QR");
+    QString typedAtLine = text;
+    typedAtLine.insert(late, QStringLiteral("ab"));
+    QString replacedMatch = text;
+    replacedMatch.replace(found, 11, QStringLiteral("X"));
+    QString beforeLast = text;
+    beforeLast.insert(text.size() - 1, u'y');
+    const struct {
+        const char* name;
+        std::function<void(EditorFixture&)> keys;
+        QString expected;
+        TextRange caret;
+        bool atOnce;  // before the display holds the place
+    } cases[] = {
+        {"end key, typing, a new line taken back",
+         [](EditorFixture& f) {
+             f.key(Qt::Key_End, Qt::ControlModifier);
+             f.type(QStringLiteral("QR"));
+             f.enter();
+             f.backspace();
+         },
+         typedAtEnd, {typedAtEnd.size(), 0}, true},
+        {"going to a line",
+         [](EditorFixture& f) {
+             f.editor().goToLine(59001);
+             f.type(QStringLiteral("ab"));
+         },
+         typedAtLine, {late + 2, 0}, true},
+        {"a find match, typed over",
+         [](EditorFixture& f) {
+             f.find.setQuery(QStringLiteral("line 59998 "));
+             f.view->setShowFind(true);
+             f.type(QStringLiteral("X"));
+         },
+         replacedMatch, {found + 1, 0}, true},
+        {"typing undone",
+         [](EditorFixture& f) {
+             f.key(Qt::Key_End, Qt::ControlModifier);
+             f.type(QStringLiteral("abc"));
+             f.undo();
+         },
+         text, {text.size(), 0}, true},
+        {"the start key after the end key",
+         [](EditorFixture& f) {
+             f.key(Qt::Key_End, Qt::ControlModifier);
+             f.key(Qt::Key_Home, Qt::ControlModifier);
+             f.type(QStringLiteral("s"));
+         },
+         u's' + text, {1, 0}, true},
+        {"a move from there",
+         [](EditorFixture& f) {
+             f.key(Qt::Key_End, Qt::ControlModifier);
+             f.key(Qt::Key_Left);
+             f.type(QStringLiteral("y"));
+         },
+         beforeLast, {text.size(), 0}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        c.keys(f);
+        EXPECT_TRUE(f.text() == c.expected);
+        if (c.atOnce) EXPECT_FALSE(f.editor().isFullyShown());
+        waitShown(f);
+        EXPECT_EQ(f.selection(), c.caret);
+        expectDisplayOf(f, c.expected);
+    }
+    {
+        // A large paste goes into the display a step at a time; keys typed at once land after it.
+        EditorFixture f(QStringLiteral("start\nend\n"), QStringLiteral("notes.txt"));
+        f.select(6);
+        f.editor().userChange(f.selection(), text);
+        f.type(QStringLiteral("abc"));
+        const QString expected = QStringLiteral("start\n") + text + QStringLiteral("abcend\n");
+        EXPECT_TRUE(f.text() == expected);
+        EXPECT_FALSE(f.editor().isFullyShown());
+        waitShown(f);
+        EXPECT_EQ(f.selection(), (TextRange{6 + text.size() + 3, 0}));
+        expectDisplayOf(f, expected);
+        f.undo();
+        f.undo();
+        EXPECT_TRUE(f.text() == QStringLiteral("start\nend\n"));
+        expectDisplayOf(f, QStringLiteral("start\nend\n"));
     }
 }

@@ -3,9 +3,11 @@
 
 #include <QTextBlock>
 #include <QTextLayout>
+#include <map>
 #include <random>
 
 #include "EditorFixture.h"
+#include "Editor/HighlighterRule.h"
 
 namespace {
 
@@ -86,4 +88,104 @@ TEST(WrappingTextLayout, ResizesAndEditsWrapLikeAFreshEditor) {
         }
         check(width);
     }
+}
+
+namespace {
+
+// The colour painted at each exact offset of the blocks on screen (later formats over earlier).
+std::map<qsizetype, QRgb> coloursOnScreen(EditorFixture& f) {
+    std::map<qsizetype, QRgb> out;
+    for (const CodeEditorView::VisibleLine& line : f.view->visibleLines())
+        for (const QTextLayout::FormatRange& r : line.block.layout()->formats())
+            for (int i = r.start; i < r.start + r.length; ++i)
+                out[f.editor().toExact(line.block.position() + i)] = r.format.foreground().color().rgba();
+    return out;
+}
+
+// Where an editor and a fresh one of the same text both show colours, they agree.
+void expectSameColours(EditorFixture& f, EditorFixture& fresh) {
+    const std::map<qsizetype, QRgb> a = coloursOnScreen(f), b = coloursOnScreen(fresh);
+    qsizetype compared = 0;
+    for (const auto& [at, colour] : a)
+        if (const auto it = b.find(at); it != b.end()) {
+            ASSERT_EQ(colour, it->second) << "at " << at;
+            ++compared;
+        }
+    EXPECT_GT(compared, 100);
+}
+
+} // namespace
+
+namespace {
+
+// A minified line is shown as pieces, each a block of its own: whatever is typed, pasted, undone or
+// deleted on it, no piece outgrows its limit, the gutter numbers lines, not pieces, and text, colours,
+// folds and find matches are those of a fresh editor of the same text. The same in a text past the
+// size a syntax tree may cover.
+void editsLikeAFreshEditor(const QString& start, const QString& line) {
+    EditorFixture f(start, QStringLiteral("main.js"));
+    f.find.setQuery(QStringLiteral("return a"));
+    f.view->setShowFind(true);
+    std::mt19937 random(26);
+    for (int step = 0; step < 40; ++step) {
+        const qsizetype at = qsizetype(random() % quint32(f.text().size()));
+        f.select(at, step % 7 == 3 ? qsizetype(random() % 9000) : 0);
+        switch (step % 5) {
+        case 0: f.type(QStringLiteral("q(1)")); break;
+        case 1: f.backspace(); break;
+        case 2: f.editor().userChange(f.selection(), line.mid(int(random() % 50000), 6000)); break;
+        case 3: f.type(QStringLiteral("{")); f.enter(); break;
+        default: f.undo(); break;
+        }
+    }
+    f.editor().showAll();
+    f.settleColours();
+    f.editor().findSync();
+    EditorFixture fresh(f.text(), QStringLiteral("main.js"));
+    fresh.find.setQuery(QStringLiteral("return a"));
+    fresh.view->setShowFind(true);
+    EXPECT_TRUE(f.editor().text().text() == f.text());
+    for (QTextBlock b = f.view->document()->firstBlock(); b.isValid(); b = b.next())
+        ASSERT_LE(b.length() - 1, LinePieces::kMaxPiece);
+    EXPECT_EQ(f.editor().lineCount(), fresh.editor().lineCount());
+    EXPECT_EQ(f.editor().foldRegions(), fresh.editor().foldRegions());
+    EXPECT_EQ(f.editor().matches(), fresh.editor().matches());
+    // Somewhere on the long line, on both.
+    const qsizetype far = f.text().indexOf(QStringLiteral("function f300("));
+    for (EditorFixture* e : {&f, &fresh}) {
+        e->editor().showAll();
+        e->editor().setSelection({far, 0}, true);
+        e->settleColours();
+    }
+    expectSameColours(f, fresh);
+    // The gutter numbers the lines shown; a later piece gets none.
+    f.editor().setSelection({0, 0}, true);
+    f.view->ruler()->repaint();
+    const QList<LineNumberRuler::DrawnNumber> drawn = f.view->ruler()->drawnNumbers();
+    ASSERT_FALSE(drawn.isEmpty());
+    EXPECT_EQ(drawn.front().number, 1);
+    for (qsizetype i = 1; i < drawn.size(); ++i) EXPECT_EQ(drawn[i].number, drawn[i - 1].number + 1);
+    int lines = 0;
+    for (QTextBlock b = f.view->document()->firstBlock(); b.isValid(); b = b.next()) {
+        if (f.editor().startsLine(b)) ++lines;
+        ASSERT_EQ(f.editor().lineOf(b), lines - 1);
+    }
+    EXPECT_EQ(lines, f.editor().lineCount());
+    EXPECT_LT(lines, f.view->document()->blockCount());
+}
+
+} // namespace
+
+TEST(WrappingTextLayout, ALongLineEditsLikeAFreshEditor) {
+    QString line;
+    for (int i = 0; line.size() < 60000; ++i)
+        line += QStringLiteral("function f%1(a,b){return a+\"s%1\"*b/2;}var v%1=[%1,0x1f];").arg(i);
+    const QString head = QStringLiteral("// head\nif (x) {\n  y();\n}\n") + line;
+    {
+        SCOPED_TRACE("one long line");
+        editsLikeAFreshEditor(head + QStringLiteral("\nlast();\n"), line);
+    }
+    SCOPED_TRACE("a text past the syntax tree's limit");
+    const QString filler = QStringLiteral("const value = compute(1, 'two', /* three */ 4); // five\n");
+    editsLikeAFreshEditor(head + u'\n' + filler.repeated(int(HighlighterRule::kTreeLimit / filler.size()) + 10), line);
 }

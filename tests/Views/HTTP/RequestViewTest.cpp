@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -79,6 +80,37 @@ TEST_F(RequestViewFixture, EditsAreWrittenAtOnceButAppearingWritesNothing) {
     view->headersEditor()->remove(0);
     ASSERT_EQ(view->request().headers.size(), 1);
     EXPECT_TRUE(view->request().headers[0].key.isEmpty());
+}
+
+TEST_F(RequestViewFixture, TypingNeverWritesOverAChangeMadeOutside) {
+    auto changeOutside = [&](const QString& from, const QString& to) {
+        QString text = disk();
+        text.replace(from, to);
+        dir.write("api/users.http", text.toUtf8());
+    };
+    // Before the folder watcher has seen it, and after it has.
+    changeOutside("application/json\n", "application/json\nX-Outside: 1\n");
+    changeOutside("### third", "### renamed");
+    QTest::keyClicks(view->urlField(), "x");
+    changeOutside("X-Outside: 1\n", "X-Outside: 1\nX-Later: 2\n");
+    changeOutside("### first", "### one");
+    app.api().reload();
+    QTest::keyClicks(view->urlField(), "y");
+    EXPECT_EQ(disk(), "### one\nGET https://example.com/1\n\n### second\nPOST https://example.com/2xy\n"
+                      "Content-Type: application/json\nX-Outside: 1\nX-Later: 2\n\n{\"a\":1}\n\n"
+                      "### renamed\nGET https://example.com/3\n");
+    EXPECT_EQ(view->request().headers.size(), 3);
+    EXPECT_TRUE(prompter.asked.isEmpty());
+
+    // The Raw tab follows too, unless its text is being edited.
+    view->setTab(RequestView::Tab::raw);
+    changeOutside("X-Later: 2", "X-Later: 3");
+    app.api().reload();
+    EXPECT_TRUE(view->rawEditor()->text().contains("X-Later: 3"));
+    QTest::keyClicks(view->rawEditor()->editor(), "z");
+    changeOutside("X-Later: 3", "X-Later: 4");
+    app.api().reload();
+    EXPECT_TRUE(view->rawEditor()->text().contains("X-Later: 3"));
 }
 
 TEST(AuthTab, ShowingWritesNothingAndAnEditTouchesOnlyItsOwnHeader) {
@@ -194,6 +226,36 @@ TEST_F(RequestViewFixture, ABodyTooLargeIsSaidSo) {
     EXPECT_EQ(view->responseView()->statusPill()->text(), "Response body too large: over 1 MB.");
 }
 
+// A send that never ends can be stopped: Cancel shows only while sending, the response says the
+// request was cancelled, and the next send goes out as usual.
+TEST_F(RequestViewFixture, CancelStopsASendAndTheNextOneWorks) {
+    loopback::LoopbackServer server;
+    server.respondTo("/slow", {.body = QByteArray(100000, 't'), .trickleMs = 50});
+    server.respondWith({.body = "done"});
+    view->urlField()->setText({});
+    QTest::keyClicks(view->urlField(), server.url("/slow"));
+    EXPECT_TRUE(view->cancelButton()->isHidden());
+    view->send();
+    EXPECT_FALSE(view->cancelButton()->isHidden());
+    ASSERT_TRUE(waitUntil([&] { return server.receivedCount() == 1; }));
+    view->cancelButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return !app.isSending(); }));
+    EXPECT_TRUE(view->cancelButton()->isHidden());
+    ASSERT_NE(view->responseView()->statusPill(), nullptr);
+    EXPECT_EQ(view->responseView()->statusPill()->code(), "ERR");
+    EXPECT_EQ(view->responseView()->statusPill()->text(), "The request was cancelled.");
+    EXPECT_EQ(app.history().entries().size(), 1);
+
+    view->urlField()->setText({});
+    QTest::keyClicks(view->urlField(), server.url("/fast"));
+    ASSERT_TRUE(view->sendButton()->isEnabled());
+    view->send();
+    ASSERT_TRUE(waitUntil([&] { return !app.isSending(); }));
+    ASSERT_TRUE(app.lastResponse());
+    EXPECT_EQ(app.lastResponse()->status, 200);
+    EXPECT_EQ(app.lastResponse()->body, "done");
+}
+
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {
     HTTPRequest ghost = view->request();
     ghost.id = QUuid::createUuid();
@@ -233,18 +295,35 @@ TEST(ResponseBody, JsonIsPrettyPrintedWithSortedKeysAndFragmentsAccepted) {
     const QMap<QString, QString> json{{"Content-Type", "application/json"}};
     EXPECT_EQ(ResponseBodyView::displayText(response(200, "{oops", json)), "{oops");
     EXPECT_EQ(ResponseBodyView::displayText(response(200, "\xff\xfe", {})), "");
+
+    ResponseBodyView view;  // a small body is shown at once, coloured
+    view.apply(response(200, R"({"b":1})", json));
+    EXPECT_EQ(view.toPlainText(), "{\n    \"b\": 1\n}");
+    EXPECT_FALSE(view.document()->findBlockByNumber(1).layout()->formats().isEmpty());
 }
 
-TEST(ResponseBody, AHugeBodyIsShownCutAndUnformattedWithoutStalling) {
-    QByteArray huge = "[" + QByteArray(3 * 1024 * 1024, '1') + "]";
+TEST(ResponseBody, LargeBodiesArePreparedAsideAndShownCutAndUncoloured) {
+    QByteArray huge = "[\"" + QByteArray(3 * 1024 * 1024, 'x') + "\"]";
     const HTTPResponse r = response(200, huge, {{"Content-Type", "application/json"}});
     const QString text = ResponseBodyView::displayText(r);
-    EXPECT_TRUE(text.startsWith("[111"));
+    EXPECT_TRUE(text.startsWith("[\n    \"xxx"));
     EXPECT_LE(text.size(), ResponseBodyView::kShowLimit + 64);
     EXPECT_TRUE(text.endsWith("more characters not shown"));
-    // Shown as cut, unformatted and uncoloured, without the pretty printing that would stall.
     ResponseBodyView view;
+    QSignalSpy shown(&view, &ResponseBodyView::shown);
     view.apply(r);
+    EXPECT_TRUE(view.isPreparing());
+    // A newer body while the first is prepared: only the newer one is shown.
+    QByteArray lines;
+    for (int i = 0; i < 20000; ++i) lines += "line " + QByteArray::number(i) + "\r\n";
+    const HTTPResponse later = response(200, lines, {{"Content-Type", "text/plain"}});
+    view.apply(later);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isPreparing(); }, 20000));
+    EXPECT_EQ(shown.count(), 1);
+    EXPECT_EQ(view.toPlainText(), ResponseBodyView::displayText(later));
+    EXPECT_EQ(view.document()->blockCount(), 20001);
+    view.apply(r);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isPreparing(); }, 20000));
     EXPECT_EQ(view.toPlainText(), text);
     EXPECT_TRUE(view.document()->firstBlock().layout()->formats().isEmpty());
 }

@@ -149,3 +149,13 @@ TEST_F(BranchPopoverTest, HeaderShowsBothCountsOnceEitherIsSet) {
 }
 
 } // namespace
+
+TEST_F(BranchPopoverTest, ADetachedHeadIsAStateNotABranch) {
+    BranchPopover popover(*app);
+    EXPECT_TRUE(popover.stateText().isEmpty());
+    gitOk(folder.path(), {"checkout", "-q", "--detach"});
+    refreshed(*app);
+    EXPECT_EQ(popover.shownNames(), QStringList({"Feature/Login", "main", "release"}));
+    EXPECT_EQ(popover.stateText(), "Detached HEAD");
+    EXPECT_EQ(popover.newBranchLabel(), "New Branch from HEAD…");
+}

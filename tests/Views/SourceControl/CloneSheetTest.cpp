@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QLineEdit>
 #include <QTest>
 
@@ -96,19 +97,47 @@ TEST_F(CloneSheetTest, FailuresShowTheFixedTextAndBadFolderNamesAreRefusedBefore
     EXPECT_EQ(QDir(parent.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 0);
 }
 
-TEST_F(CloneSheetTest, ACloneThatEndsAfterCancelStillOpensItsFolder) {
+TEST_F(CloneSheetTest, CancelOrClosingStopsAHangingCloneRemovesItsFolderAndOpensNothing) {
+    git_test::SilentServer server;
+    ScriptedChooser chooser;
+    // Once by Cancel, once by the sheet going away with its window (as when quitting).
+    for (const bool byCancel : {true, false}) {
+        SCOPED_TRACE(byCancel ? "cancel" : "closed");
+        const int connections = server.accepted;
+        chooser.answers = {parent.path()};
+        auto sheet = std::make_unique<CloneSheet>(app, [](const QString&) { ADD_FAILURE() << "nothing is opened"; });
+        sheet->pickFolder();
+        sheet->urlField()->setText(server.url());
+        sheet->clone();
+        ASSERT_TRUE(waitUntil([&] { return server.accepted > connections; }));
+        EXPECT_TRUE(QFileInfo::exists(parent.file("repo"))) << "git has made its folder";
+        if (byCancel) {
+            sheet->findChild<QAbstractButton*>("cancel")->click();
+            EXPECT_FALSE(sheet->isCloning());
+            EXPECT_EQ(sheet->result(), QDialog::Rejected);
+        }
+        sheet.reset();
+        EXPECT_FALSE(QFileInfo::exists(parent.file("repo")));
+        EXPECT_TRUE(waitUntil([&] { return server.closed == server.accepted; }, 10000)) << "git and its helpers ended";
+        EXPECT_FALSE(app.rootNode());
+    }
+}
+
+TEST_F(CloneSheetTest, ACloneIntoAFolderThatExistsSaysSoAndLeavesItAlone) {
     TempFolder source;
     makeRepository(source);
+    parent.write("taken/mine.txt", "mine\n");
     ScriptedChooser chooser;
     chooser.answers = {parent.path()};
-    auto* sheet = new CloneSheet(app, {});
-    sheet->pickFolder();
-    sheet->urlField()->setText(source.path());
-    sheet->clone();
-    sheet->reject();
-    delete sheet;
-    ASSERT_TRUE(waitUntil([&] { return app.rootNode() != nullptr; }, 30000));
-    EXPECT_EQ(app.rootNode()->url(), parent.file(QFileInfo(source.path()).fileName()));
+    CloneSheet sheet(app, {});
+    sheet.pickFolder();
+    sheet.urlField()->setText(source.path());
+    sheet.nameField()->setText("taken");
+    sheet.clone();
+    ASSERT_TRUE(waitUntil([&] { return !sheet.isCloning(); }, 30000));
+    ASSERT_TRUE(sheet.errorText());
+    EXPECT_TRUE(sheet.errorText()->contains("“taken” already exists")) << sheet.errorText()->toStdString();
+    EXPECT_EQ(QDir(parent.file("taken")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"mine.txt"});
 }
 
 } // namespace

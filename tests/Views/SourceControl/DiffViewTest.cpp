@@ -3,6 +3,7 @@
 
 #include "Git/ChildProcess.h"
 #include "ScmTestSupport.h"
+#include "Views/SourceControl/DiffParser.h"
 #include "Views/SourceControl/DiffView.h"
 
 namespace {
@@ -48,6 +49,19 @@ TEST_F(DiffViewTest, LoadsAndParsesTheDiffOfAModifiedAndOfAnUntrackedFile) {
         if (l.kind == DiffLineKind::added) added << QString::number(*l.newNo) + ":" + l.text;
     EXPECT_EQ(added, QStringList({"1:x", "2:y"}));
     EXPECT_EQ(view.lines().last(), (DiffLine{DiffLineKind::context, {}, {}, ""}));
+
+    // A long diff shows its first lines early and ends as the whole diff parsed, lines too long
+    // to lay out whole included.
+    QByteArray lines;
+    for (int i = 0; i < 3000; ++i) lines += QByteArray::number(i) + (i == 1500 ? QByteArray(300000, 'w') : QByteArray()) + '\n';
+    folder.write("long.txt", lines);
+    refreshed(*app);
+    view.setChange(changeFor(*app, "long.txt"));
+    ASSERT_TRUE(waitUntil([&] { return view.isComplete(); }, 20000));
+    EXPECT_EQ(view.lines(), DiffParser::parse(view.raw()));
+    EXPECT_EQ(view.lines().size(), 5 + 1 + 3000 + 1);  // headers, hunk, lines, final line feed
+    view.resize(900, 400);
+    EXPECT_FALSE(view.grab().toImage().isNull());
 
     QImage shot = view.grab().toImage();
     view.resize(900, 400);

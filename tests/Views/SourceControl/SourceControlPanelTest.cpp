@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -22,6 +23,12 @@ using testing_support::ScriptedPrompter;
 
 class SourceControlPanelTest : public ScmViewTest {
 protected:
+    // The panel over the folder as it is now, in a window state that has read it.
+    SourceControlPanel& open(bool repository = true) {
+        app = openState(folder, repository);
+        panel_ = std::make_unique<SourceControlPanel>(*app);
+        return *panel_;
+    }
     QStringList rowPaths(const SourceControlPanel& panel, bool staged) {
         QStringList out;
         for (ChangeRow* row : panel.rows())
@@ -34,12 +41,13 @@ protected:
         return nullptr;
     }
     TempFolder folder;
+    std::unique_ptr<AppState> app;
+    std::unique_ptr<SourceControlPanel> panel_;
 };
 
 TEST_F(SourceControlPanelTest, ListsEachChangeOnceByItsIndexColumnAndShowsTheCleanState) {
     makeRepository(folder);
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     EXPECT_EQ(panel.contentState(), "clean");
     EXPECT_TRUE(panel.sectionTitles().isEmpty());
 
@@ -71,8 +79,7 @@ TEST_F(SourceControlPanelTest, ListsEachChangeOnceByItsIndexColumnAndShowsTheCle
 TEST_F(SourceControlPanelTest, RowsStageUnstageAndSelectTheirDiffAndDiscardOnlyAfterConfirmation) {
     makeRepository(folder);
     folder.write("src/app.py", "print('changed')\n");
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     panel.resize(300, 600);
     panel.show();
 
@@ -114,8 +121,7 @@ TEST_F(SourceControlPanelTest, DiscardAllAsksFirstAndKeepsStagedWork) {
     gitOk(folder.path(), {"add", "README.md"});
     folder.write("src/app.py", "changed\n");
     folder.write("junk/tmp.txt", "x\n");
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
 
     ScriptedPrompter prompter;
     prompter.answers = {1};
@@ -136,8 +142,7 @@ TEST_F(SourceControlPanelTest, DiscardAllAsksFirstAndKeepsStagedWork) {
 
 TEST_F(SourceControlPanelTest, CommitComposerCommitsAllWhenNothingIsStagedAndShowsGitsLineOnFailure) {
     makeRepository(folder);
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     CommitComposer* composer = panel.composer();
 
     // Blank messages cannot commit, by button or by key.
@@ -182,8 +187,7 @@ TEST_F(SourceControlPanelTest, CommitComposerCommitsAllWhenNothingIsStagedAndSho
 TEST_F(SourceControlPanelTest, CtrlReturnCommitsFromTheMessageFieldOnlyWhenAMessageIsThere) {
     makeRepository(folder);
     folder.write("README.md", "changed\n");
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     panel.resize(300, 600);
     panel.show();
     panel.activateWindow();
@@ -202,8 +206,7 @@ TEST_F(SourceControlPanelTest, CtrlReturnCommitsFromTheMessageFieldOnlyWhenAMess
 
 TEST_F(SourceControlPanelTest, GenerateNeedsAToolAndStagedChanges) {
     makeRepository(folder);
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     CommitComposer* composer = panel.composer();
     composer->setBackend(std::nullopt);
     EXPECT_FALSE(composer->generateButton()->isEnabled());
@@ -220,8 +223,7 @@ TEST_F(SourceControlPanelTest, GenerateNeedsAToolAndStagedChanges) {
 
 TEST_F(SourceControlPanelTest, ToolbarFailuresAndStash) {
     makeRepository(folder);
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
     EXPECT_EQ(panel.branchChip()->label().text, "main");
     EXPECT_EQ(SourceControlPanel::pullHelp(0), "Pull");
     EXPECT_EQ(SourceControlPanel::pullHelp(3), "Pull (↓3)");
@@ -261,8 +263,7 @@ TEST_F(SourceControlPanelTest, NamesWithLineBreaksOrBytesThatAreNotUtf8AreListed
     ::close(fd);
     // The temp folder's own clean-up cannot name this file.
     const std::shared_ptr<void> removeLatin(nullptr, [&latin](void*) { ::unlink(latin.constData()); });
-    auto app = openState(folder);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open();
 
     EXPECT_EQ(panel.contentState(), "changes");
     QStringList shown;
@@ -281,8 +282,7 @@ TEST_F(SourceControlPanelTest, NamesWithLineBreaksOrBytesThatAreNotUtf8AreListed
 
 TEST_F(SourceControlPanelTest, AFolderThatIsNoRepositoryOffersToInitialiseOne) {
     folder.write("a.txt", "a\n");
-    auto app = openState(folder, false);
-    SourceControlPanel panel(*app);
+    SourceControlPanel& panel = open(false);
     EXPECT_EQ(panel.contentState(), "empty");
     panel.initRepository();
     ASSERT_TRUE(waitUntil([&] { return panel.contentState() == "changes"; }, 20000));
@@ -295,3 +295,79 @@ TEST_F(SourceControlPanelTest, AFolderThatIsNoRepositoryOffersToInitialiseOne) {
 }
 
 } // namespace
+
+TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverThePanelDoes) {
+    struct Case {
+        const char* name;
+        QStringList start;      // the command that stops in conflict
+        const char* inProgress;  // what git keeps while it is stopped
+    };
+    for (const Case& c : {Case{"merge", {"merge", "topic"}, ".git/MERGE_HEAD"},
+                          Case{"rebase", {"rebase", "topic"}, ".git/rebase-merge"}}) {
+        SCOPED_TRACE(c.name);
+        TempFolder repo;
+        makeRepository(repo);
+        repo.write("gone.txt", "kept on main\n");
+        gitOk(repo.path(), {"add", "gone.txt"});
+        gitOk(repo.path(), {"commit", "-q", "-m", "gone"});
+        gitOk(repo.path(), {"checkout", "-q", "-b", "topic"});
+        repo.write("README.md", "topic\n");
+        repo.write("clean.txt", "merges cleanly\n");
+        gitOk(repo.path(), {"rm", "-q", "gone.txt"});
+        gitOk(repo.path(), {"add", "-A"});
+        gitOk(repo.path(), {"commit", "-q", "-m", "topic"});
+        gitOk(repo.path(), {"checkout", "-q", "main"});
+        repo.write("README.md", "main\n");
+        repo.write("gone.txt", "changed on main\n");
+        repo.write("src/app.py", "print('main')\n");
+        gitOk(repo.path(), {"commit", "-q", "-am", "main"});
+        EXPECT_NE(git(repo.path(), c.start).exit, 0);
+        ASSERT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
+
+        auto app = openState(repo);
+        SourceControlPanel panel(*app);
+        EXPECT_EQ(panel.sectionTitles().value(0), "CONFLICTS");
+        EXPECT_FALSE(rowPaths(panel, true).contains("README.md"));
+        EXPECT_FALSE(rowPaths(panel, true).contains("gone.txt"));
+        ChangeRow* conflict = row(panel, "README.md");
+        ASSERT_NE(conflict, nullptr);
+        EXPECT_EQ(conflict->actionButton("Unstage"), nullptr);
+
+        // Unstage All keeps the operation and its conflicts.
+        ASSERT_NE(panel.button("Unstage All"), nullptr);
+        panel.unstageAll();
+        ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).isEmpty(); }, 20000));
+        EXPECT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
+        EXPECT_TRUE(row(panel, "README.md") && row(panel, "README.md")->change().isUnmerged());
+
+        // Committing everything while markers remain asks first; saying no commits nothing.
+        ScriptedPrompter prompter;
+        const QString head = gitOk(repo.path(), {"rev-parse", "HEAD"});
+        CommitComposer* composer = panel.composer();
+        composer->setMessage("resolved?");
+        prompter.answers = {1};
+        composer->commit();
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+        ASSERT_EQ(prompter.asked.size(), 1);
+        EXPECT_TRUE(prompter.asked[0].message.contains("README.md")) << prompter.asked[0].message.toStdString();
+        EXPECT_EQ(gitOk(repo.path(), {"rev-parse", "HEAD"}), head);
+        EXPECT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
+        EXPECT_TRUE(row(panel, "README.md") && row(panel, "README.md")->change().isUnmerged());
+
+        // A file staged with its markers still in it is asked about too.
+        gitOk(repo.path(), {"add", "README.md", "gone.txt"});
+        refreshed(*app);
+        prompter.answers = {1};
+        composer->commit();
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+        EXPECT_EQ(prompter.asked.size(), 2);
+        EXPECT_EQ(gitOk(repo.path(), {"rev-parse", "HEAD"}), head);
+
+        // Saying yes commits, a merge with both its parents.
+        prompter.answers = {0};
+        composer->commit();
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+        EXPECT_NE(gitOk(repo.path(), {"rev-parse", "HEAD"}), head) << composer->errorText().value_or("").toStdString();
+        if (c.inProgress == QString(".git/MERGE_HEAD")) EXPECT_EQ(git(repo.path(), {"rev-parse", "-q", "--verify", "HEAD^2"}).exit, 0);
+    }
+}

@@ -17,6 +17,7 @@
 #include "Views/Workbench/FileExplorerView.h"
 #include "Views/Workbench/FileRow.h"
 #include "Views/Workbench/FileTreeModel.h"
+#include "Workspace/InotifyReader.h"
 
 using namespace testing_support;
 
@@ -192,9 +193,24 @@ TEST_F(FileExplorerTest, CreationNeverOverwritesAndRefusesPathLikeNames) {
     // A linked folder that leads outside is no way out either.
     dir.mkdir("outside");
     ASSERT_TRUE(QFile::link(dir.file("outside"), dir.file("proj/src/link")));
+    dir.write("outside/there.txt", "x");
+    const qsizetype before = prompter.asked.size();
     prompter.texts = {QStringLiteral("link/evil.txt")};
     row("proj/src").createEntry(false);
-    EXPECT_FALSE(QFileInfo::exists(dir.file("outside/evil.txt")));
+    // Nor is the linked folder's own row, for New File, New Folder, or renaming what lies in it; each
+    // refusal says why, like "..".
+    app.handleExternalChange();
+    row("proj/src/link").activate();
+    prompter.texts = {QStringLiteral("evil"), QStringLiteral("evil"), QStringLiteral("renamed.txt")};
+    row("proj/src/link").createEntry(false);
+    row("proj/src/link").createEntry(true);
+    row("proj/src/link/there.txt").rename();
+    ASSERT_EQ(prompter.asked.size(), before + 4);
+    for (qsizetype i = before; i < before + 4; ++i) {
+        EXPECT_TRUE(prompter.asked[i].warning);
+        EXPECT_TRUE(prompter.asked[i].title.startsWith("The name “")) << prompter.asked[i].title.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.file("outside")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"there.txt"});
 }
 
 TEST_F(FileExplorerTest, NestedNamesCreateThePathBelowTheFolder) {
@@ -279,6 +295,40 @@ TEST_F(FileExplorerTest, CopyPathAndRevealUseThePlainPath) {
     ASSERT_EQ(catcher.urls.size(), 1);
     EXPECT_EQ(catcher.urls[0].toLocalFile(), dir.file("proj/src"));
 }
+
+// Past the system's limit of watches (here one watch: the folder itself), the user is told once, and
+// folders nobody watches are listed again when opened or when the explorer shows again.
+TEST_F(FileExplorerTest, FoldersBeyondTheWatchLimitAreListedAgainWhenShown) {
+    ScriptedPrompter prompter;
+    InotifyReader::limitWatchesTo(1);
+    openProject();
+    InotifyReader::limitWatchesTo(-1);
+    EXPECT_FALSE(app.watchesEverything());
+    ASSERT_TRUE(waitUntil([&] { return !prompter.asked.isEmpty(); }));
+    EXPECT_EQ(prompter.asked[0].title, "Some folders are not watched for changes.");
+
+    row("proj/src").activate();
+    row("proj/src/deep").activate();
+    ASSERT_NE(rowOf("proj/src/deep/util.go"), -1);
+    ASSERT_TRUE(QFile::remove(dir.file("proj/src/deep/util.go")));
+    dir.write("proj/src/deep/new.go", "x");
+    row("proj/src/deep").activate();
+    row("proj/src/deep").activate();
+    EXPECT_EQ(rowOf("proj/src/deep/util.go"), -1) << "opening the folder lists it again";
+    EXPECT_NE(rowOf("proj/src/deep/new.go"), -1);
+
+    ASSERT_TRUE(QFile::remove(dir.file("proj/src/deep/new.go")));
+    view.hide();
+    view.show();
+    EXPECT_EQ(rowOf("proj/src/deep/new.go"), -1) << "showing the explorer lists it again";
+
+    InotifyReader::limitWatchesTo(1);
+    app.openFolder(dir.file("proj/src"));
+    InotifyReader::limitWatchesTo(-1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompter.asked.size(), 1) << "told once";
+}
+
 
 } // namespace
 

@@ -41,13 +41,15 @@ protected:
 TEST_F(RootLayoutTest, TheSidebarSlotSlidesPanelsInAndOutBesideTheActivityBar) {
     SidebarSlot* slot = root()->sidebarSlot();
     ASSERT_NE(root()->explorer(), nullptr) << "the window starts with the explorer";
-    ASSERT_TRUE(waitUntil([&] { return slot->width() == SidebarSlot::kWidth; }));
-    EXPECT_EQ(slot->x(), ActivityBar::kWidth);
+    // Each widget's layout follows the slot's width a turn later: wait for the state itself.
+    EXPECT_TRUE(waitUntil([&] { return slot->width() == SidebarSlot::kWidth && slot->x() == ActivityBar::kWidth; }))
+        << slot->x();
 
     app()->setSidebar(std::nullopt);
-    ASSERT_TRUE(waitUntil([&] { return slot->width() == 0; }));
+    const auto paneX = [&] { return root()->pane()->mapTo(root(), QPoint(0, 0)).x(); };
+    EXPECT_TRUE(waitUntil([&] { return slot->width() == 0 && paneX() == ActivityBar::kWidth; }))
+        << "the editor sits by the rail: " << paneX();
     EXPECT_EQ(slot->panel(), nullptr);
-    EXPECT_EQ(root()->pane()->mapTo(root(), QPoint(0, 0)).x(), ActivityBar::kWidth) << "the editor sits by the rail";
 
     app()->setSidebar(SidebarPanel::sourceControl);
     QWidget* first = slot->panel();
@@ -55,8 +57,7 @@ TEST_F(RootLayoutTest, TheSidebarSlotSlidesPanelsInAndOutBesideTheActivityBar) {
     app()->setSidebar(SidebarPanel::api);
     EXPECT_NE(slot->panel(), first) << "another panel replaces the content in the same slot";
     EXPECT_EQ(root()->explorer(), nullptr);
-    ASSERT_TRUE(waitUntil([&] { return slot->width() == SidebarSlot::kWidth; }));
-    EXPECT_EQ(slot->panel()->width(), SidebarSlot::kWidth);
+    EXPECT_TRUE(waitUntil([&] { return slot->panel()->width() == SidebarSlot::kWidth; })) << slot->panel()->width();
 }
 
 TEST_F(RootLayoutTest, OverlaysStackInTheirOwnOrderWhateverOpensFirst) {

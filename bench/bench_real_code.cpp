@@ -1,0 +1,213 @@
+// Editing text shaped like real code: JavaScript whose escaped quotes and regular expressions leave
+// brackets open by the thousand, a JSON file nesting deeply on every line, a large paste, a file of
+// empty lines. Each keystroke is timed from the key to the end of everything it started on the UI
+// thread; the median and the worst are reported.
+//
+// `bench_real_code --write-sample=js|json|empty:MEGABYTES:PATH` writes one of these texts to a file
+// and exits (scripts/measure-editor.sh opens them in the real window).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "../tests/support/GeneratedCode.h"
+#include "Editor/EditorController.h"
+#include "Editor/FindState.h"
+#include "Editor/FoldTracker.h"
+#include "Views/Editor/CodeEditorCoordinator.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Workspace/EditorDocument.h"
+
+#include "WidgetBenchMain.h"
+
+namespace {
+
+constexpr qsizetype kMegabyte = 1024 * 1024;
+
+QString emptyLines(qsizetype count) { return QString(count, u'\n'); }
+
+void report(benchmark::State& state, std::vector<double> times, const char* prefix = "") {
+    std::sort(times.begin(), times.end());
+    state.counters[std::string(prefix) + "median_ms"] = times[times.size() / 2];
+    state.counters[std::string(prefix) + "worst_ms"] = times.back();
+}
+
+double turn() {
+    QElapsedTimer clock;
+    clock.start();
+    QApplication::processEvents();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+struct Editor {
+    explicit Editor(const QString& text, const QString& name)
+        : document(QStringLiteral("/nonexistent/") + name, text), view(&document, &find, &controller) {
+        view.resize(900, 700);
+        view.show();
+        QApplication::processEvents();
+    }
+    CodeEditorCoordinator& coordinator() { return *view.coordinator(); }
+    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(&view, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+        QApplication::sendEvent(&view, &release);
+    }
+    // A key and everything it started on the UI thread.
+    double timedKey(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
+        QElapsedTimer clock;
+        clock.start();
+        key(k, modifiers, text);
+        QApplication::processEvents();
+        return clock.nsecsElapsed() / 1e6;
+    }
+
+    EditorDocument document;
+    FindState find;
+    EditorController controller;
+    CodeEditorView view;
+};
+
+// The fold upkeep alone: a letter typed at spread-out places through the whole text.
+void foldUpkeepRealCode(benchmark::State& state) {
+    QString text = generated_code::realShapedJavaScript(state.range(0) * kMegabyte);
+    FoldTracker tracker;
+    tracker.reset(text);
+    std::mt19937 random(9);
+    std::vector<double> times;
+    double worst = 0;
+    for (auto _ : state) {
+        const qsizetype at = qsizetype(random() % quint32(text.size()));
+        text.insert(at, u'x');
+        QElapsedTimer clock;
+        clock.start();
+        tracker.edit(text, at, 0, 1);
+        const double ms = clock.nsecsElapsed() / 1e6;
+        if (ms > worst) {
+            worst = ms;
+            state.counters["worst_scanned"] = double(tracker.lastScanLength());
+        }
+        times.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    report(state, times);
+    state.counters["regions"] = double(tracker.regions().size());
+}
+
+// Typing into the editor at a place 90% through the text, where the most brackets are open.
+void keystrokeRealCode(benchmark::State& state) {
+    Editor editor(generated_code::realShapedJavaScript(state.range(0) * kMegabyte), QStringLiteral("real.js"));
+    CodeEditorCoordinator& coordinator = editor.coordinator();
+    coordinator.showAll();
+    coordinator.setSelection({coordinator.text().size() / 10 * 9, 0}, true);
+    QApplication::processEvents();
+    std::vector<double> times;
+    for (auto _ : state) {
+        const double ms = editor.timedKey(Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        times.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    report(state, times);
+}
+
+// A paste of 5 MB into a small file, then three keys typed at once: from the paste until the third
+// key's work is done.
+void keysAfterPaste(benchmark::State& state) {
+    const QString pasted = generated_code::realShapedJavaScript(5 * kMegabyte, 2);
+    for (auto _ : state) {
+        Editor editor(generated_code::realShapedJavaScript(20 * 1024), QStringLiteral("paste.js"));
+        editor.view.setFocus();
+        QApplication::clipboard()->setText(pasted);
+        QElapsedTimer clock;
+        clock.start();
+        const double paste = editor.timedKey(Qt::Key_V, Qt::ControlModifier);
+        std::vector<double> keys;
+        for (const char* k : {"a", "b", "c"}) keys.push_back(editor.timedKey(Qt::Key_unknown, Qt::NoModifier, QString::fromLatin1(k)));
+        const double total = clock.nsecsElapsed() / 1e6;
+        state.SetIterationTime(total / 1000);
+        state.counters["paste_ms"] = paste;
+        state.counters["paste_and_3_keys_ms"] = total;
+        report(state, keys, "key_");
+    }
+}
+
+// A JSON file of 2 MB nesting 20 objects on every line: three keys in the middle, five pages down.
+void nestedJson(benchmark::State& state) {
+    for (auto _ : state) {
+        Editor editor(generated_code::nestedJson(2 * kMegabyte, 20), QStringLiteral("nested.json"));
+        CodeEditorCoordinator& coordinator = editor.coordinator();
+        coordinator.showAll();
+        coordinator.setSelection({coordinator.text().text().indexOf(u'\n', coordinator.text().size() / 2) + 3, 0}, true);
+        QApplication::processEvents();
+        std::vector<double> keys, pages;
+        QElapsedTimer clock;
+        clock.start();
+        for (const char* k : {"1", "2", "3"}) keys.push_back(editor.timedKey(Qt::Key_unknown, Qt::NoModifier, QString::fromLatin1(k)));
+        const double typed = clock.nsecsElapsed() / 1e6;
+        clock.restart();
+        for (int i = 0; i < 5; ++i) pages.push_back(editor.timedKey(Qt::Key_PageDown));
+        const double paged = clock.nsecsElapsed() / 1e6;
+        state.SetIterationTime((typed + paged) / 1000);
+        state.counters["3_keys_ms"] = typed;
+        state.counters["5_pages_ms"] = paged;
+        report(state, keys, "key_");
+        report(state, pages, "page_");
+    }
+}
+
+// 1,000,000 empty lines: until the first screen shows, and until all of it is in the display.
+void emptyLinesOpen(benchmark::State& state) {
+    const QString text = emptyLines(1'000'000);
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        Editor editor(text, QStringLiteral("empty.txt"));
+        const double shown = clock.nsecsElapsed() / 1e6;
+        double worstTurn = 0;
+        while (!editor.coordinator().isFullyShown()) worstTurn = std::max(worstTurn, turn());
+        const double all = clock.nsecsElapsed() / 1e6;
+        state.SetIterationTime(shown / 1000);
+        state.counters["open_ms"] = shown;
+        state.counters["all_shown_ms"] = all;
+        state.counters["worst_turn_ms"] = worstTurn;
+    }
+}
+
+// Writes a sample for the real-window measurement; false when not asked to.
+bool writeSample(int argc, char** argv) {
+    const char* flag = "--write-sample=";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], flag, std::strlen(flag)) != 0) continue;
+        const QStringList parts = QString::fromLocal8Bit(argv[i] + std::strlen(flag)).split(u':');
+        if (parts.size() != 3) return true;
+        const qsizetype size = qsizetype(parts[1].toDouble() * kMegabyte);
+        const QString text = parts[0] == u"json" ? generated_code::nestedJson(size, 20)
+                             : parts[0] == u"empty" ? emptyLines(size)
+                                                    : generated_code::realShapedJavaScript(size);
+        QFile file(parts[2]);
+        if (file.open(QIODevice::WriteOnly)) file.write(text.toUtf8());
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+BENCHMARK(foldUpkeepRealCode)->Arg(10)->Arg(50)->Iterations(300)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(keystrokeRealCode)->Arg(10)->Arg(50)->Iterations(100)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(keysAfterPaste)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(nestedJson)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(emptyLinesOpen)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    if (writeSample(argc, argv)) return 0;
+    return runWidgetBenchmarks(argc, argv);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Where the display breaks a long line. The display lays out each of its blocks as one piece, at a
+// cost that grows faster than the block's length, so a line longer than kMaxPiece is shown as several
+// blocks, each at most kMaxPiece long, broken after a space or a punctuation mark where one is near.
+// A break is the exact offset at which a new block starts inside a line; it is not a character.
+#include <QStringView>
+#include <vector>
+
+#include "Editor/TextRange.h"
+
+class LinePieces {
+public:
+    static constexpr qsizetype kMaxPiece = 4096;
+
+    // Breaks for the whole text.
+    void reset(QStringView text);
+
+    // Ascending exact offsets, each strictly inside a line.
+    const std::vector<qsizetype>& breaks() const { return breaks_; }
+    // How many breaks lie at or before offset, or strictly before it.
+    qsizetype countUpTo(qsizetype offset) const;
+    qsizetype countBefore(qsizetype offset) const;
+    bool isBreak(qsizetype offset) const;
+
+    // The pieces an edit of range may change, before the edit: from the start of the piece holding
+    // its start to the end of the piece holding its end, one piece further where it ends at a break.
+    TextRange around(QStringView text, TextRange range) const;
+
+    // After [at, at + removed) of the text was replaced by `added` units (text is the new text), with
+    // [from, to) what around() gave before the edit. Keeps the breaks elsewhere as they were,
+    // shifted; true when the pieces around the edit were broken afresh, so the display must take
+    // [from, to + added - removed) of the new text whole.
+    bool edit(QStringView text, qsizetype at, qsizetype removed, qsizetype added, qsizetype from, qsizetype to);
+
+private:
+    // Where the piece holding offset starts: the last break or line start at or before it; and where
+    // the piece holding offset ends: the first break, line start, terminator or text end at or after it.
+    qsizetype pieceStart(QStringView text, qsizetype offset) const;
+    qsizetype pieceEnd(QStringView text, qsizetype offset) const;
+    // Breaks for [from, to) of the text, appended to out in order.
+    static void split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out);
+    // Whether a break may stand at offset: strictly inside a line, not before its terminator.
+    static bool canBreakAt(QStringView text, qsizetype offset);
+
+    std::vector<qsizetype> breaks_;
+};

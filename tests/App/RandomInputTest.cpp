@@ -1,0 +1,457 @@
+// Random keys, clicks, wheel turns and focus changes driven into a real window on a generated folder.
+// Fails on a crash or sanitizer report (the process dies), on a turn of the event loop longer than
+// 5 s, and on a file on disk that changed with no save, rename, delete or menu choice just before it.
+// Environment: BRIMEL_RANDOM_SEED, BRIMEL_RANDOM_STEPS, BRIMEL_RANDOM_SECONDS; BRIMEL_RANDOM_TRACE
+// prints every step. Every failure
+// names the seed and the step that replays it.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMenuBar>
+#include <QPointer>
+#include <QShortcut>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <thread>
+
+#include "API/WorkspaceScanner.h"
+#include "App/MainWindow.h"
+#include "App/WindowManager.h"
+#include "AppState.h"
+#include "WhatsNew.h"
+#include "Git/AIService.h"
+#include "Git/GitTestSupport.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/SettingsStore.h"
+#include "MenuCommands.h"
+#include "ScriptedPrompter.h"
+#include "TestSupport.h"
+#include "Views/Workbench/ActivityBar.h"
+#include "Views/Workbench/StatusBarView.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
+#include <sanitizer/common_interface_defs.h>
+#define BRIMEL_HAS_SANITIZER 1
+#endif
+
+using namespace testing_support;
+
+namespace {
+
+// What a dying process prints: read from a sanitizer's death callback or the watchdog thread.
+std::atomic<unsigned long long> g_seed{0};
+std::atomic<long> g_step{-1};
+char g_action[160] = "";
+
+void printWhereWeAre(const char* why) {
+    std::fprintf(stderr, "\nrandom input: %s at seed %llu step %ld (%s); replay with BRIMEL_RANDOM_SEED=%llu "
+                         "BRIMEL_RANDOM_STEPS=%ld\n",
+                 why, g_seed.load(), g_step.load(), g_action, g_seed.load(), g_step.load() + 1);
+    std::fflush(stderr);
+}
+
+using Clock = std::chrono::steady_clock;
+qint64 nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+}
+
+// Aborts the process when the main thread's heartbeat stops for longer than the limit.
+class Watchdog {
+public:
+    explicit Watchdog(int limitMs) : limitMs_(limitMs) {
+        beat();
+        heartbeat_.setInterval(20);
+        QObject::connect(&heartbeat_, &QTimer::timeout, [this] { beat(); });
+        heartbeat_.start();
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                if (nowMs() - last_ > limitMs_) {
+                    printWhereWeAre("the event loop did not turn for 5 s");
+                    std::abort();
+                }
+            }
+        });
+    }
+    ~Watchdog() {
+        stop_ = true;
+        thread_.join();
+    }
+    void beat() { last_ = nowMs(); }
+
+private:
+    const int limitMs_;
+    QTimer heartbeat_;
+    std::atomic<qint64> last_{0};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Bytes of every file under the folder outside .git.
+std::map<QString, QByteArray> snapshot(const QString& root) {
+    std::map<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.contains(QStringLiteral("/.git/"))) continue;
+        files[path.mid(root.size() + 1)] = readBytes(path);
+    }
+    return files;
+}
+
+void makeFolder(TempFolder& dir) {
+    dir.write("src/main.cpp", "#include <cstdio>\n\nint main() {\n    // entry\n    std::puts(\"hi\");\n"
+                              "    for (int i = 0; i < 3; ++i) {\n        std::printf(\"%d\\n\", i);\n    }\n}\n");
+    dir.write("src/util.py", "def twice(x):\n    return 2 * x\n\n\nclass Box:\n    def __init__(self):\n"
+                             "        self.items = []\n");
+    dir.write("web/app.js", "export function add(a, b) {\n  return a + b;\n}\nconst s = `x ${add(1, 2)}`;\n");
+    dir.write("web/style.css", "body { color: red; }\n");
+    dir.write("data.json", "{\"a\": [1, 2, {\"b\": null}]}\n");
+    dir.write("README.md", "# Sample\n\nSome *text* here.\n");
+    dir.write("crlf.txt", "one\r\ntwo\r\n");
+    dir.write("api/users.bru", "meta {\n  name: List users\n  type: http\n  seq: 1\n}\n\nget {\n"
+                               "  url: http://127.0.0.1:9/users\n}\n\nheaders {\n  Accept: application/json\n}\n");
+    dir.write("api/requests.http", "### Create\nPOST http://127.0.0.1:9/items\nContent-Type: application/json\n\n"
+                                   "{\"name\": \"x\"}\n\n### Read\nGET http://127.0.0.1:9/items/1\n");
+    dir.write("api/environments/local.env", "base=http://127.0.0.1:9\n");
+    git_test::gitOk(dir.path(), {"init", "-q"});
+    git_test::gitOk(dir.path(), {"add", "-A"});
+    git_test::gitOk(dir.path(), {"commit", "-q", "-m", "start"});
+    dir.write("README.md", "# Sample\n\nChanged in the worktree.\n");
+    dir.write("notes.txt", "untracked\n");
+}
+
+qint64 envNumber(const char* name, qint64 fallback) {
+    bool ok = false;
+    const qint64 value = qEnvironmentVariable(name).toLongLong(&ok);
+    return ok ? value : fallback;
+}
+
+class RandomInput {
+public:
+    RandomInput(unsigned long long seed, const QString& root, MainWindow* window)
+        : rng_(seed), root_(root), window_(window), before_(snapshot(root)) {
+        for (QAction* top : window->menuBar()->actions())
+            if (top->menu())
+                for (QAction* item : top->menu()->actions())
+                    if (item->text() != QStringLiteral("Quit"))
+                        for (const QKeySequence& keys : item->shortcuts()) menuKeys_ << keys[0];
+        QObject::connect(&NotificationCenter::shared(), &NotificationCenter::posted, &context_,
+                         [this](const QString& name) {
+                             if (name == MenuNotification::save) confirm();
+                         });
+    }
+
+    // Performs one step; false with a message when the disk changed unconfirmed.
+    bool step(long index, QString* failure) {
+        g_step = index;
+        prompter_.answers.clear();
+        prompter_.texts.clear();
+        chooser_.answers.clear();
+        for (int i = 0; i < 3; ++i) {
+            prompter_.answers.push_back(pick(3) == 0 ? -1 : pick(3));
+            prompter_.texts.push_back(pick(3) == 0 ? std::nullopt
+                                                   : std::optional<QString>(QStringLiteral("n%1").arg(pick(1000))));
+            chooser_.answers.push_back(pick(2) == 0 ? std::nullopt : std::optional<QString>(chosenPath()));
+        }
+        const qsizetype askedBefore = prompter_.asked.size() + prompter_.askedText.size() + chooser_.asked.size();
+        if (QApplication::activePopupWidget()) confirm();  // a menu or popover choice is the user's word
+        const auto watchRequests = QObject::connect(&window_->state(), &AppState::activeRequestChanged, &context_,
+                                                    [this] { requestEditedAt_ = nowMs(); });
+        act();
+        QObject::disconnect(watchRequests);
+        const qsizetype askedAfter = prompter_.asked.size() + prompter_.askedText.size() + chooser_.asked.size();
+        if (askedAfter > askedBefore) confirm();  // an answered question may rename, delete or save
+        return checkDisk(failure);
+    }
+
+    // Closes whatever popup or modal dialog the input left open, so nested loops unwind.
+    static void closeTransients() {
+        while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    }
+
+private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+    void confirm() { confirmedAt_ = nowMs(); }
+
+    QString chosenPath() {
+        static const char* const names[] = {"", "src", "saved.txt", "web/app.js", "api/new.http"};
+        const QString name = QString::fromLatin1(names[pick(5)]);
+        return name.isEmpty() ? root_ : root_ + "/" + name;
+    }
+
+    // The window that takes input: a popup or modal dialog when one is open, else the active window.
+    QWidget* target() const {
+        if (QWidget* popup = QApplication::activePopupWidget()) return popup;
+        if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+        if (QWidget* active = QApplication::activeWindow()) return active;
+        return window_;
+    }
+
+    void describe(const QString& what) {
+        const QByteArray text = what.toUtf8().left(sizeof g_action - 1);
+        std::memcpy(g_action, text.constData(), text.size());
+        g_action[text.size()] = '\0';
+        if (trace_) std::fprintf(stderr, "step %ld: %s\n", g_step.load(), g_action);
+    }
+
+    // Events go straight to their widgets, as the window would route them (the shortcut map runs first
+    // for keys); nothing here turns the event loop, so one step never runs inside another.
+    void act() {
+        QWidget* to = target();
+        const int kind = pick(100);
+        if (kind < 32) {
+            static const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Backtab,
+                                           Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down,
+                                           Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Home, Qt::Key_End,
+                                           Qt::Key_PageDown, Qt::Key_Space, Qt::Key_BraceLeft, Qt::Key_QuoteDbl};
+            const int which = pick(26 + 16);
+            const Qt::Key k = which < 26 ? Qt::Key(Qt::Key_A + which) : keys[which - 26];
+            const int m = pick(10);
+            key(to, k, m < 7 ? Qt::NoModifier : m < 9 ? Qt::ShiftModifier : Qt::AltModifier);
+        } else if (kind < 52) {
+            QList<QKeyCombination> pool = menuKeys_;
+            for (QShortcut* shortcut : to->findChildren<QShortcut*>())
+                if (!shortcut->key().isEmpty()) pool << shortcut->key()[0];
+            const QKeyCombination keys = pool[pick(int(pool.size()))];
+            key(to, keys.key(), keys.keyboardModifiers());
+        } else if (kind < 64) {
+            click(to, QPoint(pick(std::max(1, to->width())), pick(std::max(1, to->height()))));
+        } else if (kind < 80) {
+            // A random visible leaf widget: buttons, rows, chips and fields of every panel; now and then
+            // one of the rail or the status bar, which switch panels and open popovers.
+            QWidget* within = to;
+            if (kind < 70) {
+                QList<QWidget*> bars;
+                for (QWidget* bar : to->findChildren<ActivityBar*>()) bars << bar;
+                for (QWidget* bar : to->findChildren<StatusBarView*>()) bars << bar;
+                if (!bars.isEmpty()) within = bars[pick(int(bars.size()))];
+            }
+            QList<QWidget*> leaves;
+            for (QWidget* w : within->findChildren<QWidget*>())
+                if (w->isVisible() && w->isEnabled() && w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty())
+                    leaves << w;
+            if (leaves.isEmpty()) return;
+            QWidget* leaf = leaves[pick(int(leaves.size()))];
+            click(to, leaf->mapTo(to, leaf->rect().center()));
+        } else if (kind < 86) {
+            const QPoint at(pick(std::max(1, to->width())), pick(std::max(1, to->height())));
+            QWidget* under = to->childAt(at);
+            if (!under) under = to;
+            const QPoint delta(0, (pick(2) ? 1 : -1) * 120 * (1 + pick(3)));
+            const Qt::KeyboardModifiers mods = pick(5) == 0 ? Qt::ControlModifier : Qt::NoModifier;
+            describe(QStringLiteral("wheel %1 on %2").arg(delta.y()).arg(name(under)));
+            QWheelEvent wheel(under->mapFrom(to, at), to->mapToGlobal(at), QPoint(), delta, Qt::NoButton, mods,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(under, &wheel);
+        } else if (kind < 96) {
+            // The focus moves anywhere that takes it, text or not.
+            QList<QWidget*> takers{to};
+            for (QWidget* w : to->findChildren<QWidget*>())
+                if (w->isVisible() && w->isEnabled() && w->focusPolicy() != Qt::NoFocus) takers << w;
+            QWidget* next = takers[pick(int(takers.size()))];
+            describe(QStringLiteral("focus %1").arg(name(next)));
+            next->setFocus(Qt::OtherFocusReason);
+        } else {
+            QList<QWidget*> windows;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w->windowType() != Qt::Popup && w->windowType() != Qt::ToolTip) windows << w;
+            if (windows.isEmpty()) return;
+            QWidget* next = windows[pick(int(windows.size()))];
+            describe(QStringLiteral("activate %1").arg(name(next)));
+            next->activateWindow();
+            QApplication::setActiveWindow(next);
+        }
+    }
+
+    void key(QWidget* to, Qt::Key k, Qt::KeyboardModifiers mods) {
+        QWidget* focus = QApplication::focusWidget();
+        QPointer<QWidget> receiver = focus && focus->window() == to ? focus : to->focusWidget();
+        if (!receiver) receiver = to;
+        describe(QStringLiteral("key %1 to %2").arg(QKeySequence(k | mods).toString(), name(receiver)));
+        QString text;
+        if (!(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+            if (k >= Qt::Key_A && k <= Qt::Key_Z)
+                text = QChar(char16_t((mods & Qt::ShiftModifier ? u'A' : u'a') + (k - Qt::Key_A)));
+            else if (k == Qt::Key_Space || k == Qt::Key_BraceLeft || k == Qt::Key_QuoteDbl)
+                text = QChar(char16_t(k));
+            else if (k == Qt::Key_Return)
+                text = QStringLiteral("\r");
+            else if (k == Qt::Key_Tab)
+                text = QStringLiteral("\t");
+        }
+        QKeyEvent press(QEvent::KeyPress, k, mods, text);
+        QCoreApplication::sendEvent(receiver, &press);
+        if (!receiver) return;
+        QKeyEvent release(QEvent::KeyRelease, k, mods, text);
+        QCoreApplication::sendEvent(receiver, &release);
+    }
+
+    void click(QWidget* to, QPoint at) {
+        const int b = pick(20);
+        const Qt::MouseButton button = b < 17 ? Qt::LeftButton : b < 19 ? Qt::RightButton : Qt::MiddleButton;
+        const bool twice = pick(10) == 0;
+        QWidget* under = to->childAt(at);
+        QPointer<QWidget> receiver = under ? under : to;
+        describe(QStringLiteral("%1 %2 at %3,%4 on %5")
+                     .arg(twice ? "double-click" : "click")
+                     .arg(int(button))
+                     .arg(at.x())
+                     .arg(at.y())
+                     .arg(name(receiver)));
+        const QPoint local = receiver->mapFrom(to, at), global = to->mapToGlobal(at);
+        QList<QEvent::Type> types{QEvent::MouseButtonPress, QEvent::MouseButtonRelease};
+        if (twice) types << QEvent::MouseButtonDblClick << QEvent::MouseButtonRelease;
+        for (QEvent::Type type : types) {
+            if (!receiver || !receiver->isVisible()) return;
+            QMouseEvent event(type, local, global, button, type == QEvent::MouseButtonRelease ? Qt::NoButton : button,
+                              Qt::NoModifier);
+            QCoreApplication::sendEvent(receiver, &event);
+        }
+    }
+
+    static QString name(const QObject* object) {
+        return QString::fromLatin1(object->metaObject()->className()) +
+               (object->objectName().isEmpty() ? QString() : "#" + object->objectName());
+    }
+
+    bool checkDisk(QString* failure) {
+        std::map<QString, QByteArray> now = snapshot(root_);
+        if (now == before_) return true;
+        const bool confirmed = nowMs() - confirmedAt_ < kConfirmWindowMs;
+        const bool requestEdited = nowMs() - requestEditedAt_ < kConfirmWindowMs;
+        QStringList changed;
+        for (const auto& [path, bytes] : now)
+            if (auto old = before_.find(path); old == before_.end() || old->second != bytes) changed << path;
+        for (const auto& [path, bytes] : before_)
+            if (!now.count(path)) changed << path;
+        for (const QString& path : changed) {
+            const QString full = root_ + "/" + path;
+            const bool requestFile = WorkspaceScanner::isRequestFile(full) || WorkspaceScanner::isEnvironmentFile(full);
+            if (!confirmed && !(requestFile && requestEdited)) {
+                *failure = QStringLiteral("“%1” changed on disk with nothing confirmed").arg(path);
+                return false;
+            }
+        }
+        before_ = std::move(now);
+        return true;
+    }
+
+    // Git work a choice started lands later; its changes count as confirmed for this long.
+    static constexpr qint64 kConfirmWindowMs = 15000;
+
+    std::mt19937_64 rng_;
+    const QString root_;
+    MainWindow* window_;
+    std::map<QString, QByteArray> before_;
+    QList<QKeyCombination> menuKeys_;
+    ScriptedPrompter prompter_;
+    ScriptedChooser chooser_;
+    QObject context_;
+    const bool trace_ = qEnvironmentVariableIsSet("BRIMEL_RANDOM_TRACE");
+    qint64 confirmedAt_ = -kConfirmWindowMs;
+    qint64 requestEditedAt_ = -kConfirmWindowMs;
+};
+
+class RandomInputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        git_test::useIsolatedGitConfig();
+        SettingsStore::shared().setValue(SettingsKey::onboarded, true);
+        SettingsStore::shared().setValue(SettingsKey::lastSeenVersion, AppInfo::version());
+        SettingsStore::shared().remove(SettingsKey::sessionFolder);
+        SettingsStore::shared().remove(SettingsKey::sessionDocs);
+        // The AI panel finds a fake tool and nothing real.
+        for (const char* tool : {"claude", "codex"}) {
+            const QString path = bin_.write(tool, "#!/bin/sh\necho 'Tidy the sample'\n");
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        AIService::setSearchPathPrefix(bin_.path());
+    }
+    void TearDown() override {
+        RandomInput::closeTransients();
+        for (MainWindow* w : WindowManager::shared().windows()) w->closeWithoutAsking();
+        EXPECT_TRUE(waitUntil([] { return WindowManager::shared().windows().isEmpty(); }));
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible()) w->close();
+        AIService::setSearchPathPrefix(std::nullopt);
+        SettingsStore::shared().setValue(SettingsKey::onboarded, false);
+    }
+    TempFolder bin_;
+};
+
+TEST_F(RandomInputTest, TheWindowSurvivesRandomKeysClicksWheelAndFocus) {
+    const auto seed = static_cast<unsigned long long>(envNumber("BRIMEL_RANDOM_SEED", 1));
+    const qint64 seconds = envNumber("BRIMEL_RANDOM_SECONDS", 0);
+    const long steps = long(envNumber("BRIMEL_RANDOM_STEPS", seconds > 0 ? 0 : 2000));
+    g_seed = seed;
+    std::printf("random input: seed %llu, %ld steps, %lld s\n", seed, steps, static_cast<long long>(seconds));
+    std::fflush(stdout);
+#ifdef BRIMEL_HAS_SANITIZER
+    __sanitizer_set_death_callback([] { printWhereWeAre("the process died"); });
+#endif
+
+    TempFolder dir;
+    makeFolder(dir);
+    MainWindow* window = WindowManager::shared().openWindow(dir.path());
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(waitUntil([&] { return window->state().rootNode() != nullptr; }));
+
+    RandomInput input(seed, dir.path(), window);
+    QString failure;
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    long step = 0;
+    int inStep = 0;
+    bool done = false;
+    {
+        Watchdog watchdog(5000);
+        // Each step queues the next before it acts, so input keeps coming inside a menu's own loop.
+        std::function<void()> next = [&] {
+            const bool more = seconds > 0 ? clock.elapsed() < seconds * 1000 : step < steps;
+            if (done || !more || !failure.isEmpty()) {
+                done = true;
+                RandomInput::closeTransients();
+                loop.quit();
+                return;
+            }
+            if (inStep > 0 && !QApplication::activePopupWidget() && !QApplication::activeModalWidget()) {
+                QTimer::singleShot(1, &loop, next);  // the program turned the loop inside a step: let it finish
+                return;
+            }
+            const long index = step++;
+            QTimer::singleShot(0, &loop, next);
+            ++inStep;
+            if (!input.step(index, &failure)) done = true;
+            --inStep;
+        };
+        QTimer::singleShot(0, &loop, next);
+        loop.exec();
+    }
+    EXPECT_TRUE(failure.isEmpty()) << failure.toStdString() << " (seed " << seed << ", step " << g_step.load()
+                                   << ": " << g_action << "); replay with BRIMEL_RANDOM_SEED=" << seed
+                                   << " BRIMEL_RANDOM_STEPS=" << g_step.load() + 1;
+    std::printf("random input: %ld steps in %lld ms\n", step, static_cast<long long>(clock.elapsed()));
+#ifdef BRIMEL_HAS_SANITIZER
+    __sanitizer_set_death_callback(nullptr);
+#endif
+}
+
+} // namespace

@@ -1,0 +1,37 @@
+// Stopping a child: asked first, so it can clean up, and forced when it will not end.
+#include <QFileInfo>
+
+#include <cerrno>
+#include <csignal>
+
+#include "Git/ChildProcess.h"
+#include "GitTestSupport.h"
+
+using testing_support::TempFolder;
+using testing_support::waitUntil;
+
+TEST(ChildProcess, StoppingAsksTheWholeGroupFirstAndKillsWhatIgnoresIt) {
+    TempFolder tmp;
+    for (const bool ignoresTerm : {false, true}) {
+        SCOPED_TRACE(ignoresTerm ? "ignores SIGTERM" : "cleans up on SIGTERM");
+        const QString started = tmp.file(ignoresTerm ? "started2" : "started1");
+        const QString cleaned = tmp.file(ignoresTerm ? "cleaned2" : "cleaned1");
+        // A grandchild in the group keeps running until it is stopped too.
+        const QString script =
+            ignoresTerm ? QString("trap '' TERM; sh -c 'trap \"\" TERM; while :; do sleep 1; done' & echo $$ > '%1'; wait").arg(started)
+                        : QString("trap 'touch \"%2\"; exit 0' TERM; sleep 1000 & echo $$ > '%1'; wait").arg(started, cleaned);
+        ChildProcess::Request request;
+        request.arguments = {"sh", "-c", script};
+        request.ownProcessGroup = true;
+        auto owner = std::make_unique<QObject>();
+        bool reported = false;
+        ChildProcess::start(request, owner.get(), [&](ChildProcess::Result) { reported = true; });
+        ASSERT_TRUE(waitUntil([&] { return testing_support::readBytes(started).endsWith('\n'); }));
+        const pid_t group = pid_t(testing_support::readBytes(started).trimmed().toLongLong());
+        ASSERT_GT(group, 0);
+        owner.reset();  // waits for the child
+        EXPECT_FALSE(reported);
+        EXPECT_EQ(QFileInfo::exists(cleaned), !ignoresTerm);
+        EXPECT_TRUE(waitUntil([&] { return ::kill(-group, 0) == -1 && errno == ESRCH; }, 10000)) << "nothing of the group is left";
+    }
+}

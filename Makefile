@@ -20,7 +20,7 @@ run: setup $(RELEASE)/build.ninja
 	./$(RELEASE)/brimel
 
 test: setup
-	cmake -S . -B $(TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIMEL_SANITIZE=ON \
+	cmake -S . -B $(TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIMEL_SANITIZE=ON -DBRIMEL_WERROR=ON \
 	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g"
 	cmake --build $(TEST) -j $(JOBS)
 	cd $(TEST) && ctest --output-on-failure -j $(JOBS) --timeout 300

@@ -217,8 +217,10 @@ std::string encode(const TSRange& range) {
 
 std::string encode(const NamedRange& range) {
     std::string components;
-    for (const std::string& component : range.nameComponents)
-        components += (components.empty() ? "" : ",") + quoted(component);
+    for (const std::string& component : range.nameComponents) {
+        if (!components.empty()) components += ',';
+        components += quoted(component);
+    }
     return "{\"nameComponents\":[" + components + "],\"tsRange\":" + encode(range.tsRange) + "}";
 }
 

@@ -100,8 +100,10 @@ std::optional<std::string> Node::sExpressionString() const {
 
 std::string Node::debugDescription() const {
     const Utf16Range r = range();
-    return "<" + nodeType().value_or("unnamed") + " range: {" + std::to_string(r.location) + ", " +
-           std::to_string(r.length) + "} childCount: " + std::to_string(childCount()) + ">";
+    std::string text = "<";
+    text += nodeType().value_or("unnamed") + " range: {" + std::to_string(r.location) + ", " +
+            std::to_string(r.length) + "} childCount: " + std::to_string(childCount()) + ">";
+    return text;
 }
 
 } // namespace SyntaxTree

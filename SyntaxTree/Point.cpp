@@ -10,7 +10,9 @@ Point Point::checked(int64_t row, int64_t column) {
 }
 
 std::string Point::description() const {
-    return "{" + std::to_string(row) + ", " + std::to_string(column) + "}";
+    std::string text = "{";
+    text += std::to_string(row) + ", " + std::to_string(column) + "}";
+    return text;
 }
 
 } // namespace SyntaxTree

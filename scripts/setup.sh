@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-svg-dev libgl-dev libicu-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth imagemagick fonts-dejavu-core desktop-file-utils)
+  libxcb1-dev xvfb xauth imagemagick fonts-dejavu-core desktop-file-utils)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -6,6 +6,10 @@
 #include <cmath>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "UI/AuroraBlob.h"
 #include "UI/Blur.h"
 
@@ -135,7 +139,22 @@ void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint o
         quint32* __restrict out = reinterpret_cast<quint32*>(target.bits + y * target.bytesPerLine) + r.left();
         const quint32 w = quint32(t.weight);
         const int n = r.width();
-        for (int i = 0; i < n; ++i) out[i] = mix(a[i], b[i], w) | 0xff000000u;
+        int i = 0;
+#ifdef __SSE2__
+        // Four pixels at a time, each channel in 16 bits: the same sums as mix().
+        const __m128i zero = _mm_setzero_si128(), opaque = _mm_set1_epi32(int(0xff000000u));
+        const __m128i wb = _mm_set1_epi16(short(w)), wa = _mm_set1_epi16(short(256 - w));
+        for (; i + 4 <= n; i += 4) {
+            const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+            const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+            const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), wa),
+                                                            _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), wb)), 8);
+            const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), wa),
+                                                            _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), wb)), 8);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(_mm_packus_epi16(lo, hi), opaque));
+        }
+#endif
+        for (; i < n; ++i) out[i] = mix(a[i], b[i], w) | 0xff000000u;
     }
 }
 

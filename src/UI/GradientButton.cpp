@@ -1,6 +1,7 @@
 #include "UI/GradientButton.h"
 
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -11,7 +12,8 @@
 GradientButton::GradientButton(const QString& text, QWidget* parent) : GradientButton(QString(), text, parent) {}
 
 GradientButton::GradientButton(const QString& symbol, const QString& text, QWidget* parent)
-    : QAbstractButton(parent), pressable_(new PressableStyle(this)), shadow_(new ShadowEffect(kCornerRadius, this)) {
+    : QAbstractButton(parent), pressable_(new PressableStyle(this)), shadow_(new ShadowEffect(kCornerRadius, this)),
+      ring_(new FocusRing(this)) {
     setCursor(Qt::PointingHandCursor);
     label_.symbol = symbol;
     label_.text = text;
@@ -81,4 +83,14 @@ void GradientButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (!isEnabled()) p.setOpacity(0.5);
     paintFace(p, rect(), elidedLabel());
+    // The face is accent already: the ring is drawn in white on it.
+    ring_->paint(p, rect(), kCornerRadius, QColor::fromRgbF(1, 1, 1, 0.9f));
+}
+
+void GradientButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }

@@ -4,6 +4,7 @@
 // button, shadow included, shrinks slightly while pressed.
 #include <QAbstractButton>
 
+#include "UI/FocusRing.h"
 #include "UI/PressableStyle.h"
 #include "UI/SymbolLabel.h"
 
@@ -26,6 +27,7 @@ public:
     // Widest the label may grow before its text is elided.
     void setMaximumLabelWidth(qreal width);
     const PressableStyle& pressable() const { return *pressable_; }
+    const FocusRing& focusRing() const { return *ring_; }
 
     // The fill: palette 0 at the leading edge to palette 2 at the trailing edge of rect.
     static QLinearGradient fill(const QRectF& rect);
@@ -36,6 +38,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Return and Enter press a focused button, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void updateTransform();
@@ -46,4 +50,5 @@ private:
     qreal maxLabelWidth_ = 0;
     PressableStyle* pressable_;
     ShadowEffect* shadow_;
+    FocusRing* ring_;
 };

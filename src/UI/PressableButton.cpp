@@ -1,10 +1,12 @@
 #include "UI/PressableButton.h"
 
+#include <QKeyEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 PressableButton::PressableButton(QWidget* parent)
-    : QAbstractButton(parent), pressable_(new PressableStyle(this)) {
+    : QAbstractButton(parent), pressable_(new PressableStyle(this)), ring_(new FocusRing(this)) {
     setCursor(Qt::PointingHandCursor);
 }
 
@@ -46,4 +48,13 @@ void PressableButton::paintEvent(QPaintEvent*) {
         p.drawRoundedRect(r, cornerRadius_, cornerRadius_);
     }
     label_.paint(p, r.marginsRemoved(padding_));
+    ring_->paint(p, r, std::max<qreal>(cornerRadius_, 6));
+}
+
+void PressableButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }

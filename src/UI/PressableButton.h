@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QMarginsF>
 
+#include "UI/FocusRing.h"
 #include "UI/PressableStyle.h"
 #include "UI/SymbolLabel.h"
 
@@ -19,11 +20,14 @@ public:
     // A rounded rectangle behind the label; Qt::NoBrush for none.
     void setBackground(const QBrush& fill, qreal cornerRadius);
     const PressableStyle& pressable() const { return *pressable_; }
+    const FocusRing& focusRing() const { return *ring_; }
 
     QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Return and Enter press a focused button, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     SymbolLabel label_;
@@ -31,4 +35,5 @@ private:
     QBrush background_ = Qt::NoBrush;
     qreal cornerRadius_ = 0;
     PressableStyle* pressable_;
+    FocusRing* ring_;
 };

@@ -98,5 +98,5 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
 
 void ShimmerText::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    paintAt(p, rect(), Timeline::now());
+    paintAt(p, rect(), Timeline::frameTime());
 }

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "UI/WindowCoverage.h"
+
 namespace {
 constexpr qint64 kReferenceDateMs = 978307200000LL;  // 2001-01-01T00:00:00Z in Unix ms
 } // namespace
@@ -31,10 +33,12 @@ public:
         if (running_.empty()) timer_.stop();
     }
     bool isActive() const { return timer_.isActive(); }
+    double frameTime() const { return frameTime_ > 0 ? frameTime_ : Timeline::now(); }
 
     void advance() {
         ++frame_;
         if (lastKey_.isValid() && lastKey_.elapsed() < Timeline::kInputQuietMs) return;
+        frameTime_ = Timeline::now();
         // A tick may stop or delete timelines: walk a copy and check each is still running.
         const std::vector<Timeline*> now = running_;
         for (Timeline* t : now)
@@ -62,12 +66,16 @@ private:
     QTimer timer_;
     std::vector<Timeline*> running_;
     quint64 frame_ = 0;
+    double frameTime_ = 0;
     QElapsedTimer lastKey_;
 };
 
 Timeline::Timeline(QWidget* widget, int frameDivisor, bool repaintsWidget)
     : QObject(widget), widget_(widget), divisor_(std::max(1, frameDivisor)), repaintsWidget_(repaintsWidget) {
     widget->installEventFilter(this);
+    connect(&WindowCoverage::shared(), &WindowCoverage::coverageChanged, this, [this](QWindow* w) {
+        if (w == window_) sync();
+    });
     sync();
 }
 
@@ -79,6 +87,8 @@ double Timeline::now() {
 
 void Timeline::advanceClock() { FrameClock::shared().advance(); }
 
+double Timeline::frameTime() { return FrameClock::shared().frameTime(); }
+
 bool Timeline::clockIsActive() { return FrameClock::shared().isActive(); }
 
 bool Timeline::canBeSeen() const {
@@ -86,7 +96,8 @@ bool Timeline::canBeSeen() const {
     const QWidget* top = widget_->window();
     if (top->windowState() & Qt::WindowMinimized) return false;
     const QWindow* handle = top->windowHandle();
-    return handle && handle->isExposed();
+    // Exposed yet wholly behind another window: nothing of it shows.
+    return handle && handle->isExposed() && !WindowCoverage::shared().isCovered(handle);
 }
 
 void Timeline::sync() {
@@ -103,6 +114,7 @@ void Timeline::sync() {
         window_ = handle;
         if (handle) handle->installEventFilter(this);
     }
+    if (handle && handle->handle()) WindowCoverage::shared().watch(handle);
     const bool run = canBeSeen();
     if (run == running_) return;
     running_ = run;

@@ -1,6 +1,6 @@
 #pragma once
 // Redraws one widget from a frame clock of at most 30 frames a second, only while the widget can
-// be seen: shown, in a window that is exposed and not minimized. The animated theme pieces are
+// be seen: shown, in a window that is exposed, not minimized and not wholly covered by another. The animated theme pieces are
 // pure functions of the wall-clock time, so all windows show them in the same phase.
 // Every timeline of the program ticks from one shared clock, so the animations of a window land
 // in the same repaint. Typing comes first: no frame is drawn within kInputQuietMs of a key press,
@@ -29,6 +29,9 @@ public:
 
     // Seconds since 1 January 2001, 00:00:00 UTC.
     static double now();
+    // The moment of the shared clock's latest frame (now, before the first): what every piece drawn
+    // until the next frame shows, so that a part repainted in between matches the rest.
+    static double frameTime();
     // Runs one frame of the shared clock at once (what its timer does every kFrameIntervalMs).
     static void advanceClock();
     // Whether the shared clock's timer runs (it stops when no timeline runs).

@@ -2,7 +2,10 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QCoreApplication>
 #include <QScrollBar>
+#include <QWheelEvent>
+#include <cstdlib>
 
 #include "AppState.h"
 #include "Views/TabChip.h"
@@ -11,6 +14,8 @@ EditorTabBarView::EditorTabBarView(AppState* app, QWidget* parent)
     : QScrollArea(parent), app_(app), strip_(new QWidget), row_(new QHBoxLayout(strip_)) {
     setFixedHeight(kHeight);
     setFrameShape(QFrame::NoFrame);
+    // Tab goes past the strip to the editor; Ctrl+Tab moves between the documents.
+    setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWidgetResizable(true);
@@ -62,6 +67,33 @@ void EditorTabBarView::refresh() {
     }
     const auto& active = app_->activeDocumentId();
     for (TabChip* chip : ordered) chip->setActive(active && chip->document() && chip->document()->id() == *active);
+    // Once the strip has taken its new width, which happens when its layout runs.
+    QMetaObject::invokeMethod(this, &EditorTabBarView::revealActive, Qt::QueuedConnection);
+}
+
+void EditorTabBarView::revealActive() {
+    if (!app_ || !app_->activeDocumentId()) return;
+    TabChip* chip = chips_.value(*app_->activeDocumentId());
+    if (!chip) return;
+    QCoreApplication::sendPostedEvents(strip_, QEvent::LayoutRequest);
+    QCoreApplication::sendPostedEvents(viewport(), QEvent::LayoutRequest);
+    QCoreApplication::sendPostedEvents(this, QEvent::LayoutRequest);
+    ensureWidgetVisible(chip, row_->contentsMargins().left(), 0);
+}
+
+void EditorTabBarView::wheelEvent(QWheelEvent* event) {
+    // The strip only moves sideways: a plain mouse's vertical wheel moves it too, down to the right.
+    const QPoint pixels = event->pixelDelta();
+    const QPoint angle = event->angleDelta();
+    const auto along = [](QPoint d) { return std::abs(d.x()) >= std::abs(d.y()) ? d.x() : d.y(); };
+    const int step = !pixels.isNull() ? along(pixels) : along(angle) * kWheelPixelsPerNotch / 120;
+    if (step == 0) {
+        event->ignore();
+        return;
+    }
+    QScrollBar* bar = horizontalScrollBar();
+    bar->setValue(bar->value() - step);
+    event->accept();
 }
 
 void EditorTabBarView::paintEvent(QPaintEvent* event) {

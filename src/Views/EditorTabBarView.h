@@ -1,6 +1,7 @@
 #pragma once
 // The strip of open documents above the editor: one chip per document in tab order, scrolling
-// sideways when they do not fit. It never scrolls by itself.
+// sideways when they do not fit, with either wheel of the mouse. Whenever another document
+// becomes active, the strip moves just enough to show its chip; otherwise it stays put.
 #include <QHash>
 #include <QPointer>
 #include <QScrollArea>
@@ -14,6 +15,7 @@ class EditorTabBarView : public QScrollArea {
     Q_OBJECT
 public:
     static constexpr int kHeight = 40;
+    static constexpr int kWheelPixelsPerNotch = 60;
 
     explicit EditorTabBarView(AppState* app, QWidget* parent = nullptr);
 
@@ -25,8 +27,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
+    void revealActive();
+
     QPointer<AppState> app_;
     QWidget* strip_;
     QHBoxLayout* row_;

@@ -16,7 +16,7 @@ namespace {
 
 // Waits for the parse of `revision` (the deadline only bounds a hang).
 ParseWorker::Result waitFor(const ParseWorker& worker, quint64 revision) {
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
             const ParseWorker::Result result = worker.latest();
             return result.valid && result.revision == revision;

@@ -5,12 +5,16 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QWindow>
+#include <cstdint>
+#include <cstring>
 
 #include "TestSupport.h"
 #include "UI/AuroraBackground.h"
 #include "UI/AuroraRenderer.h"
 #include "UI/NoiseOverlay.h"
 #include "UI/Timeline.h"
+#include "UI/WindowCoverage.h"
 
 TEST(AuroraRenderer, VignetteRampsBetweenItsRadii) {
     EXPECT_EQ(AuroraRenderer::vignetteAlpha(0), 0);
@@ -150,6 +154,24 @@ TEST(Timeline, TicksOnlyWhileItsWidgetCanBeSeen) {
     EXPECT_EQ(ticks, 1);
     window.showNormal();
     ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+
+    // Wholly covered by another window, as the X server reports it: no frame either.
+    const auto report = [&](std::uint8_t state) {
+        std::uint8_t event[32] = {15};  // VisibilityNotify
+        const auto id = std::uint32_t(window.windowHandle()->winId());
+        std::memcpy(event + 4, &id, sizeof id);
+        event[8] = state;
+        WindowCoverage::shared().nativeEventFilter("xcb_generic_event_t", event, nullptr);
+    };
+    report(2);  // fully obscured
+    EXPECT_FALSE(timeline.isRunning());
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 1);
+    report(1);  // partly obscured: some of it shows
+    EXPECT_TRUE(timeline.isRunning());
+    report(2);
+    report(0);  // unobscured
+    EXPECT_TRUE(timeline.isRunning());
 
     child->hide();
     EXPECT_FALSE(timeline.isRunning());

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include "ScriptedPrompter.h"
 #include "ViewsTestSupport.h"
@@ -152,6 +154,51 @@ TEST_F(EditorAreaTest, LongNamesStayOnOneLineAndTheBarScrolls) {
     EXPECT_TRUE(waitUntil([&] {
         return chip->width() >= chip->sizeHint().width() && bar.widget()->width() > bar.viewport()->width();
     })) << "the strip is wider than the bar and scrolls";
+}
+
+// Forty tabs in a narrow bar: the active chip is always brought into view, and a plain mouse's
+// vertical wheel, turned over any chip, reaches every other one.
+TEST_F(EditorAreaTest, TheActiveChipComesIntoViewAndTheVerticalWheelScrollsTheBar) {
+    EditorTabBarView bar(&app);
+    bar.resize(700, EditorTabBarView::kHeight);
+    bar.show();
+    QList<EditorDocument*> docs;
+    for (int i = 0; i < 40; ++i) docs << open(QStringLiteral("file-%1.txt").arg(i, 2, 10, QChar(u'0')));
+    const auto shows = [&](EditorDocument* doc) {
+        const TabChip* chip = bar.chip(doc->id());
+        const QRect box(chip->mapTo(bar.viewport(), QPoint(0, 0)), chip->size());
+        return bar.viewport()->rect().contains(box);
+    };
+    QScrollBar* scroll = bar.horizontalScrollBar();
+    ASSERT_TRUE(waitUntil([&] { return scroll->maximum() > 0 && shows(docs.last()); })) << "a new tab opens in view";
+    app.selectTab(docs.first());
+    EXPECT_TRUE(waitUntil([&] { return shows(docs.first()); }));
+    app.selectTab(docs[20]);
+    EXPECT_TRUE(waitUntil([&] { return shows(docs[20]); }));
+
+    // One notch over the middle of the bar, delivered as the toolkit delivers a mouse's: to the
+    // widget under the pointer, then up through its parents while they ignore it.
+    const auto turn = [&](int angle) {
+        const QPoint spot = bar.viewport()->mapToGlobal(QPoint(bar.viewport()->width() / 2, EditorTabBarView::kHeight / 2));
+        for (QWidget* w = QApplication::widgetAt(spot) ? QApplication::widgetAt(spot) : bar.viewport(); w; w = w->parentWidget()) {
+            const QPointF at = w->mapFromGlobal(QPointF(spot));
+            QWheelEvent wheel(at, QPointF(spot), QPoint(), QPoint(0, angle), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(w, &wheel);
+            if (wheel.isAccepted() || w->isWindow()) return;
+        }
+    };
+    scroll->setValue(0);
+    turn(-120);  // one notch down
+    EXPECT_GT(scroll->value(), 0) << "down moves toward the last tab";
+    for (int i = 0; i < 200 && scroll->value() < scroll->maximum(); ++i) turn(-120);
+    EXPECT_EQ(scroll->value(), scroll->maximum());
+    EXPECT_TRUE(shows(docs.last())) << "the wheel reaches the last tab";
+    turn(120);
+    EXPECT_LT(scroll->value(), scroll->maximum()) << "up moves back";
+    // The wheel alone never changes which tab is active, and the bar stays where the user left it.
+    QApplication::processEvents();
+    EXPECT_EQ(app.activeDocument(), docs[20]);
+    EXPECT_LT(scroll->value(), scroll->maximum());
 }
 
 } // namespace

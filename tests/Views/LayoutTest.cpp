@@ -236,6 +236,33 @@ TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {
         expectSound(branches, "branches-error", size);
         branches->close();
 
+        // Opened upward from a window whose bottom is the screen's (as when maximised), then grown
+        // by a refused switch: it stays on the screen and off its own button.
+        const QRect screen = window.screen()->availableGeometry();
+        window.move(screen.left(), screen.bottom() + 1 - window.frameGeometry().height());
+        ASSERT_TRUE(waitUntil([&] { return window.frameGeometry().bottom() == screen.bottom(); }));
+        QWidget* button = window.root->statusBar()->branchButton();
+        const auto placement = [&](const BranchPopover* popover) {
+            const QRect anchor(button->mapToGlobal(QPoint(0, 0)), button->size());
+            const QRect box = popover->frameGeometry();
+            QStringList faults;
+            if (!screen.contains(box)) faults << "leaves the screen";
+            if (box.intersects(anchor)) faults << "covers its button";
+            if (box.bottom() > anchor.top()) faults << "is not above its button";
+            return QStringLiteral("%1,%2 %3×%4 for a button at %5,%6: %7")
+                .arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height()).arg(anchor.x()).arg(anchor.y())
+                .arg(faults.isEmpty() ? QStringLiteral("fine") : faults.join(", "));
+        };
+        BranchPopover* upward = BranchPopover::show(app, button);
+        EXPECT_TRUE(placement(upward).endsWith("fine")) << placement(upward).toStdString();
+        const int shortHeight = upward->height();
+        upward->switchTo({QStringLiteral("other"), std::nullopt});
+        ASSERT_TRUE(waitUntil([&] { return upward->errorText().has_value() && upward->height() > shortHeight; }, 20000));
+        QApplication::processEvents();
+        EXPECT_TRUE(placement(upward).endsWith("fine")) << "after a refused switch: " << placement(upward).toStdString();
+        expectSound(upward, "branches-upward-error", size);
+        upward->close();
+
         // The request editor with a response and fifty sends in its history.
         const APICollectionFile file = app.api().collections().first();
         HTTPResponse response;

@@ -254,12 +254,11 @@ QWidget* RequestCollectionsPanel::makeFile(const APICollectionFile& file, QWidge
     column->addWidget(fileLine);
     if (!expanded) return box;
 
-    const std::optional<QUuid> activeId = active ? std::optional<QUuid>(active->request.id) : std::nullopt;
     for (const HTTPRequest& request : file.requests) {
         auto* line = new QWidget(box);
         auto* lineLayout = new QHBoxLayout(line);
         lineLayout->setContentsMargins(28, 0, 10, 0);
-        auto* row = new RequestRow(request, activeId == request.id, line);
+        auto* row = new RequestRow(request, active && active->request.id == request.id, line);
         lineLayout->addWidget(row);
         connect(row, &RequestRow::clicked, this, [this, request, file] { actions_.open(request, file); });
         QMenu* requestMenu = row->contextMenu();

@@ -2,17 +2,21 @@
 
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 
 #include "UI/Brand.h"
+#include "UI/FocusRing.h"
 #include "Views/HTTP/HTTPStyle.h"
 #include "Views/HTTP/MethodBadge.h"
 
 RequestRow::RequestRow(const HTTPRequest& request, bool active, QWidget* parent)
     : QWidget(parent), id_(request.id), active_(active), menu_(new QMenu(this)) {
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);  // by Tab, not by a click; Space or Return chooses it
+    ring_ = new FocusRing(this);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(8, 3, 8, 3);
     row->setSpacing(8);
@@ -26,14 +30,24 @@ RequestRow::RequestRow(const HTTPRequest& request, bool active, QWidget* parent)
 QString RequestRow::name() const { return name_->text(); }
 
 void RequestRow::paintEvent(QPaintEvent*) {
-    if (!active_) return;
     QPainter p(this);
+    ring_->paint(p, QRectF(rect()), 6);
+    if (!active_) return;
     p.setRenderHint(QPainter::Antialiasing);
     QColor c = Brand::accent();
     c.setAlphaF(0.18f);
     p.setPen(Qt::NoPen);
     p.setBrush(c);
     p.drawRoundedRect(QRectF(rect()), 6, 6);
+}
+
+void RequestRow::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        emit clicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void RequestRow::mousePressEvent(QMouseEvent* event) {

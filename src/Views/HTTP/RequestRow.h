@@ -7,6 +7,7 @@
 
 #include "API/HTTPRequest.h"
 
+class FocusRing;
 class QLabel;
 class QMenu;
 
@@ -29,6 +30,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QUuid id_;
@@ -36,4 +38,5 @@ private:
     bool pressed_ = false;
     QLabel* name_;
     QMenu* menu_;
+    FocusRing* ring_;
 };

@@ -62,6 +62,7 @@ void CommandPaletteView::enter() {
 }
 
 void CommandPaletteView::close() {
+    OverlayParts::returnFocusToEditor(this);
     if (app_) app_->setPaletteOpen(false);
 }
 

@@ -1,5 +1,10 @@
 #include "Views/Navigation/OverlayParts.h"
 
+#include <QPointer>
+#include <QTimer>
+
+#include "Views/Editor/CodeEditorView.h"
+
 #include <QLabel>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -54,6 +59,19 @@ QLabel* message(const QString& text, int verticalPadding, QWidget* parent) {
     colours.setColor(QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.5f));
     label->setPalette(colours);
     return label;
+}
+
+void returnFocusToEditor(QWidget* overlayHost) {
+    const QPointer<QWidget> window = overlayHost ? overlayHost->window() : nullptr;
+    if (!window) return;
+    // After the pane has shown the chosen document: its editor may only now exist.
+    QTimer::singleShot(0, window, [window] {
+        for (CodeEditorView* editor : window->findChildren<CodeEditorView*>())
+            if (editor->isVisible()) {
+                editor->setFocus(Qt::OtherFocusReason);
+                return;
+            }
+    });
 }
 
 } // namespace OverlayParts

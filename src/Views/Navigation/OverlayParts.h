@@ -20,5 +20,8 @@ PaletteScaffold* card(QWidget* host, KeyCatcher* keys, PaletteField* field, cons
                       std::function<void()> dismiss);
 // A message in the card, 12.5 points, faint white, centred, with that much space above and below.
 QLabel* message(const QString& text, int verticalPadding, QWidget* parent = nullptr);
+// Once the overlay over overlayHost's window has gone, puts the keyboard back in the editor the
+// window shows, if any: the overlay took it from there, or the user chose a file to work in.
+void returnFocusToEditor(QWidget* overlayHost);
 
 } // namespace OverlayParts

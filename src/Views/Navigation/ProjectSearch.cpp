@@ -80,12 +80,15 @@ std::optional<QByteArrayView> readFile(const QString& path, qint64 maxBytes, Rea
     for (;;) {
         if (size == buffer.capacity()) buffer.reserve(qMin<qsizetype>(size * 2, maxBytes + 1), size);
         const qsizetype room = buffer.capacity() - size;
-        const ssize_t got = ::read(fd, buffer.data() + size, size_t(headChecked ? room : qMin(room, kFirstBlock)));
+        const qsizetype asked = headChecked ? room : qMin(room, kFirstBlock);
+        const ssize_t got = ::read(fd, buffer.data() + size, size_t(asked));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return std::nullopt;
         if (got == 0) break;
         size += got;
         if (size > maxBytes) return std::nullopt;
+        // A short read of a regular file that holds all it had is its end: no read to learn so.
+        const bool atEnd = got < asked && size >= st.st_size;
         if (!headChecked) {
             headChecked = true;
             const QByteArrayView head(buffer.data(), size);
@@ -93,6 +96,7 @@ std::optional<QByteArrayView> readFile(const QString& path, qint64 maxBytes, Rea
             if (size < st.st_size && LineMatcher::firstNonAscii(head.data(), size) < size && !mayBeUtf8(head))
                 return std::nullopt;
         }
+        if (atEnd) break;
     }
     return QByteArrayView(buffer.data(), size);
 }

@@ -55,6 +55,7 @@ void ProjectSearchView::setQuery(const QString& query) {
 
 void ProjectSearchView::runSearch() {
     const QString q = SearchText::trimBlanks(query_);
+    searched_ = true;
     if (SearchText::graphemes(q).size() < ProjectSearch::kMinQueryLength) {
         // A running search is for an older query: its result would no longer fit.
         search_.cancel();
@@ -80,6 +81,7 @@ void ProjectSearchView::finish(const ProjectSearch::Result& result) {
 }
 
 void ProjectSearchView::close() {
+    OverlayParts::returnFocusToEditor(this);
     if (app_) app_->setProjectSearchOpen(false);
 }
 
@@ -98,7 +100,8 @@ void ProjectSearchView::open(const SearchHit& hit) {
 
 QString ProjectSearchView::message() const {
     if (searching_) return QStringLiteral("Searching…");
-    if (!query_.isEmpty() && hits_.isEmpty()) return QStringLiteral("No results");
+    // Before Return was first pressed nothing was looked for: the hint says how to search.
+    if (searched_ && !query_.isEmpty() && hits_.isEmpty()) return QStringLiteral("No results");
     if (!hits_.isEmpty()) return QString();
     return QStringLiteral("Type and press ↵ to search the open folder");
 }

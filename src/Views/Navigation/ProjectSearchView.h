@@ -74,6 +74,7 @@ private:
     QList<SearchHit> hits_;
     bool searching_ = false;
     bool truncated_ = false;
+    bool searched_ = false;  // Return was pressed at least once
     ProjectSearch search_;
     KeyCatcher* keys_;
     PaletteField* field_;

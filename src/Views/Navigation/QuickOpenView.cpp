@@ -57,6 +57,7 @@ void QuickOpenView::enter() {
 }
 
 void QuickOpenView::close() {
+    OverlayParts::returnFocusToEditor(this);
     if (app_) app_->setQuickOpenOpen(false);
 }
 
@@ -65,6 +66,7 @@ void QuickOpenView::choose(const QString& path) {
     const QPointer<AppState> app = app_;
     const QString file = path;
     if (!app) return;
+    OverlayParts::returnFocusToEditor(this);
     app->setQuickOpenOpen(false);
     if (app) app->open(file);
 }

@@ -19,6 +19,7 @@
 #include "UI/Brand.h"
 #include "UI/ElidedText.h"
 #include "UI/Icons.h"
+#include "UI/PopoverPlacement.h"
 #include "UI/PressableButton.h"
 #include "UI/ShimmerText.h"
 #include "Views/SourceControl/SourceControlParts.h"
@@ -116,16 +117,26 @@ BranchPopover* BranchPopover::show(AppState& app, QWidget* anchor) {
     popover->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
     popover->setAttribute(Qt::WA_DeleteOnClose);
     popover->setAttribute(Qt::WA_NoMouseReplay);
-    if (anchor) {
-        // Below the anchor when there is room on its screen, otherwise above it (the status bar sits at the bottom).
-        popover->adjustSize();
-        const QPoint below = anchor->mapToGlobal(QPoint(0, anchor->height() + 4));
-        const QScreen* screen = anchor->screen();
-        const bool fitsBelow = !screen || below.y() + popover->height() <= screen->availableGeometry().bottom();
-        popover->move(fitsBelow ? below : anchor->mapToGlobal(QPoint(0, -popover->height() - 4)));
-    }
+    popover->anchor_ = anchor;
+    popover->adjustSize();
+    popover->place();
     popover->QWidget::show();
     return popover;
+}
+
+void BranchPopover::place() {
+    if (!anchor_) return;
+    const QScreen* screen = anchor_->screen();
+    const QRect anchor(anchor_->mapToGlobal(QPoint(0, 0)), anchor_->size());
+    // Without a screen to keep to, it simply goes below.
+    const QRect room = screen ? screen->availableGeometry() : QRect(anchor.topLeft(), QSize(1 << 20, 1 << 20));
+    move(PopoverPlacement::place(size(), anchor, room).topLeft());
+}
+
+void BranchPopover::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    // Grown or shrunk while open (an error line, a filter): placed again from the anchor.
+    place();
 }
 
 QWidget* BranchPopover::buildHeader() {

@@ -52,6 +52,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QWidget* buildHeader();
@@ -60,8 +61,11 @@ private:
     void rebuildRows();
     void followState();
     void setErrorText(const std::optional<QString>& text);
+    // Beside the anchor, on its screen: see PopoverPlacement.
+    void place();
 
     QPointer<AppState> app_;
+    QPointer<QWidget> anchor_;
     QLabel* counts_;
     QLabel* state_;
     QLineEdit* filterField_;

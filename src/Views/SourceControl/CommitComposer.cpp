@@ -30,6 +30,7 @@ CommitComposer::CommitComposer(AppState& app, QWidget* parent)
     column->setSpacing(8);
 
     editor_->setObjectName(QStringLiteral("commitMessage"));
+    editor_->setTabChangesFocus(true);  // Tab goes on to the Commit button
     editor_->setFont(monoFont());
     editor_->setPlaceholderText(QStringLiteral("Message (Ctrl+↵ to commit)"));
     editor_->setFixedHeight(64 + 2 * 7);
@@ -54,7 +55,7 @@ CommitComposer::CommitComposer(AppState& app, QWidget* parent)
     fill.setColorAt(1, Brand::palette()[2]);
     commitButton_->setBackground(fill, 7);
     commitButton_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    commitButton_->setFocusPolicy(Qt::NoFocus);
+    commitButton_->setFocusPolicy(Qt::TabFocus);  // by Tab, not by a click
     row->addWidget(commitButton_, 1);
     generateButton_->setObjectName(QStringLiteral("generate"));
     row->addWidget(generateButton_);

@@ -13,7 +13,7 @@ constexpr int kSpinnerIntervalMs = 33;  // at most 30 frames a second
 IconButton::IconButton(Kind kind, const QString& symbol, const QString& help, QWidget* parent)
     : PressableButton(symbol, QString(), parent), kind_(kind) {
     setToolTip(help);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);  // by Tab, not by a click
     const qreal points = kind == Kind::panel ? 11.5 : kind == Kind::remote ? 12.5 : 11;
     label().font = ShimmerText::font(points, QFont::DemiBold, ShimmerText::Design::standard);
     if (kind != Kind::row) setBackground(QColor::fromRgbF(1, 1, 1, 0.06f), 5);

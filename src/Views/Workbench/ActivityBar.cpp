@@ -86,7 +86,8 @@ PressableButton* ActivityBar::railButton(const QString& iconName, const QString&
     button->label().font = ShimmerText::font(17, QFont::Medium, ShimmerText::Design::standard);
     button->setFixedSize(38, 38);
     button->setToolTip(help);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, never taken by a click: clicking the rail leaves the focus in the editor.
+    button->setFocusPolicy(Qt::TabFocus);
     setActive(button, false);
     return button;
 }

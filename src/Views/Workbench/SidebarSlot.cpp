@@ -1,6 +1,8 @@
 #include "Views/Workbench/SidebarSlot.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
+#include <QScrollArea>
 #include <algorithm>
 #include <cmath>
 
@@ -29,6 +31,7 @@ void SidebarSlot::setPanel(QWidget* panel) {
         panel->setParent(this);
         panel->setFixedWidth(kWidth);
         panel->show();
+        orderFocus(panel);
         spring_.animateTo(1.0);
     } else {
         leaving_ = panel_;
@@ -55,6 +58,49 @@ void SidebarSlot::apply(double p) {
         content->setGraphicsEffect(fade);
     }
     fade->setOpacity(shown);
+}
+
+namespace {
+bool takesTab(const QWidget* w) { return (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus; }
+} // namespace
+
+void SidebarSlot::orderFocus(QWidget* panel) {
+    // A panel made after the rest of the window would otherwise come last, after the status bar.
+    QWidget* before = nullptr;
+    for (QWidget* w = previousInFocusChain(); w && w != this && w != window(); w = w->previousInFocusChain()) {
+        if (!isAncestorOf(w) && takesTab(w)) {
+            before = w;
+            break;
+        }
+    }
+    // A scroll area that only holds controls is no stop of its own: Tab goes to the controls in it
+    // (and the area still scrolls to show the one that has the focus).
+    for (QScrollArea* area : panel->findChildren<QScrollArea*>())
+        if (area->focusPolicy() != Qt::NoFocus) area->setFocusPolicy(Qt::NoFocus);
+    if (!before) return;
+    QList<QWidget*> controls;  // in the order the window has them
+    for (QWidget* w = window()->nextInFocusChain(); w && w != window(); w = w->nextInFocusChain())
+        if (panel->isAncestorOf(w) && takesTab(w)) controls << w;
+    for (QWidget* w : std::as_const(controls)) {
+        QWidget::setTabOrder(before, w);
+        before = w;
+    }
+}
+
+void SidebarSlot::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Escape || !panel_ || !panel_->isAncestorOf(focusWidget())) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // The first control after the panel in the Tab order: the editor area's.
+    QWidget* last = focusWidget();
+    for (QWidget* w = last->nextInFocusChain(); w && w != last; w = w->nextInFocusChain()) {
+        if (!isAncestorOf(w) && w != window() && takesTab(w) && w->isVisible() && w->isEnabled()) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SidebarSlot::resizeEvent(QResizeEvent* event) {

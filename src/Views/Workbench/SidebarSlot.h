@@ -1,6 +1,8 @@
 #pragma once
 // The 268-point place of the sidebar panel. A panel slides in from the leading edge while fading
-// in, and out the same way; switching panels replaces the content in place.
+// in, and out the same way; switching panels replaces the content in place. With the keyboard,
+// Tab reaches the panel right after the activity bar and leaves it for the editor area, and
+// Escape that nothing in the panel wanted goes back there too.
 #include <QPointer>
 #include <QWidget>
 
@@ -23,9 +25,12 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void apply(double progress);
+    // Puts the panel's controls in the window's Tab order where this slot stands.
+    void orderFocus(QWidget* panel);
 
     QPointer<QWidget> panel_;
     QPointer<QWidget> leaving_;

@@ -52,6 +52,8 @@ WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidge
     auto* scroll = new QScrollArea(this);
     scroll_ = scroll;
     scroll->setFrameShape(QFrame::NoFrame);
+    // The keyboard goes straight to the buttons: the page itself has nothing to act on.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setStyleSheet(QStringLiteral(
@@ -66,6 +68,9 @@ WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidge
     auto* pageRow = new QHBoxLayout(page);
     pageRow->setContentsMargins(0, 0, 0, 0);
     scroll->setWidget(page);
+    // Set by setWidget: an opaque fill the page never paints, yet the toolkit would then not
+    // repaint the backdrop under it, leaving its older frames on screen beside the newer ones.
+    page->setAutoFillBackground(false);
     outer->addWidget(scroll);
     auto* content = new QWidget(page);
     content->setMaximumWidth(620);
@@ -162,6 +167,7 @@ QWidget* WelcomeView::actions() {
     blank_ = new PressableButton(QString(), QStringLiteral("Start with a blank file"), group);
     blank_->label().font = ShimmerText::font(13, QFont::Normal, ShimmerText::Design::rounded);
     blank_->label().textBrush = QColor::fromRgbF(1, 1, 1, 0.6f);
+    blank_->setPadding(QMarginsF(8, 3, 8, 3));  // room for the focus ring around the bare title
     connect(blank_, &QAbstractButton::clicked, this, &WelcomeView::startBlank);
     column->addWidget(blank_, 0, Qt::AlignHCenter);
 

@@ -1,6 +1,7 @@
 #include "Views/Workbench/WhatsNewView.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -78,12 +79,21 @@ WhatsNewView::WhatsNewView(const WhatsNewEntry& entry, QWidget* parent)
     gotIt_ = new GradientButton(QStringLiteral("Got it"), this);
     gotIt_->setMaximumLabelWidth(160);
     connect(gotIt_, &QAbstractButton::clicked, this, &QDialog::accept);
+    gotIt_->setFocus();  // the sheet's one action holds the focus when it opens
     column->addWidget(gotIt_, 0, Qt::AlignHCenter);
     column->addStretch(1);
     // A square holds the shorter entries; one with more to say grows the sheet downward rather than
     // squeezing or cutting its rows.
     setFixedSize(kSide, std::max(kSide, column->totalMinimumSize().height()));
     background_->lower();
+}
+
+void WhatsNewView::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        gotIt_->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void WhatsNewView::resizeEvent(QResizeEvent* event) {

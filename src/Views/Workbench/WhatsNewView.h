@@ -30,6 +30,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Return and Enter press "Got it", wherever the focus is in the sheet.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     WhatsNewEntry entry_;

@@ -40,7 +40,7 @@ struct EditorFixture {
     // thread of its own); the deadline only bounds a hang.
     void settleColours() const {
         settle();
-        QTest::qWaitFor([this] { return editor().coloursSettled(); }, 60000);
+        (void)QTest::qWaitFor([this] { return editor().coloursSettled(); }, 60000);
         settle();
     }
 

@@ -21,7 +21,7 @@ QString longText() {
 }
 
 void waitShown(EditorFixture& f) {
-    QTest::qWaitFor([&] { return f.editor().isFullyShown(); }, 120000);
+    (void)QTest::qWaitFor([&] { return f.editor().isFullyShown(); }, 120000);
     EditorFixture::settle();
 }
 
@@ -110,7 +110,7 @@ TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
         for (int i = 0; i < 200000; ++i) many += QStringLiteral("line %1%2").arg(i % 10).arg(i % 3 ? u"\n" : u"\r\n");
         EditorFixture f(many, QStringLiteral("notes.txt"), std::nullopt, false);
         f.key(Qt::Key_End, Qt::ControlModifier);
-        QTest::qWaitFor([&] { return f.view->ruler()->width() > LineNumberRuler::kThickness; }, 60000);
+        (void)QTest::qWaitFor([&] { return f.view->ruler()->width() > LineNumberRuler::kThickness; }, 60000);
         EXPECT_LT(f.view->document()->blockCount(), 100000);
         const int width = f.view->ruler()->width();
         waitShown(f);

@@ -5,12 +5,18 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QSlider>
+#include <algorithm>
 
 #include "Platform/SettingsStore.h"
 #include "ScriptedPrompter.h"
+#include "UI/AuroraBackground.h"
+#include "UI/CascadeModifier.h"
 #include "UI/GradientButton.h"
 #include "UI/PressableButton.h"
+#include "UI/Timeline.h"
 #include "Views/ViewsTestSupport.h"
 #include "Views/Workbench/SegmentedPicker.h"
 #include "Views/Workbench/SettingsView.h"
@@ -85,6 +91,61 @@ TEST_F(WelcomeViewTest, ClosingTheCloneSheetCompletesOnlyWithAFolderOpen) {
     view->cloneButton()->click();
     view->cloneSheet()->reject();
     EXPECT_EQ(completed, 1);
+}
+
+// What the screen shows while the backdrop animates, after the focus moves and after a sheet came
+// and went, is a full repaint of the same moment (within a few levels), at every size: no seam
+// where one part was drawn at another moment than the rest, no box, no slab.
+TEST_F(WelcomeViewTest, TheScreenMatchesAFullRepaintOfTheSameMoment) {
+    for (const QSize size : {QSize(1040, 720), QSize(1280, 820), QSize(1700, 1000)}) {
+        QWidget window;
+        auto* view = new WelcomeView(app, {}, &window);
+        window.resize(size);
+        view->resize(size);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        auto* backdrop = view->findChild<AuroraBackground*>();
+        ASSERT_NE(backdrop, nullptr);
+        // The entrance has played out: its effects are gone once the groups are in place.
+        ASSERT_TRUE(waitUntil([&] {
+            const auto all = view->findChildren<QWidget*>();
+            return std::none_of(all.begin(), all.end(), [](QWidget* w) { return qobject_cast<CascadeModifier*>(w->graphicsEffect()); });
+        }));
+        const auto compare = [&](const char* when) {
+            // Right after a tick, with its repaints done and before the next one can come.
+            QSignalSpy ticked(&backdrop->timeline(), &Timeline::tick);
+            ASSERT_TRUE(ticked.wait(5000));
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
+            const QImage shown = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage full = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            ASSERT_EQ(shown.size(), full.size());
+            int off = 0, worst = 0;
+            QRect where;
+            for (int y = 0; y < full.height(); ++y)
+                for (int x = 0; x < full.width(); ++x) {
+                    const QRgb a = shown.pixel(x, y), b = full.pixel(x, y);
+                    const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+                    worst = std::max(worst, d);
+                    if (d > 3) {
+                        ++off;
+                        where |= QRect(x, y, 1, 1);
+                    }
+                }
+            EXPECT_EQ(off, 0) << when << " at " << size.width() << "×" << size.height() << ": " << off
+                              << " pixels differ by up to " << worst << " levels, within " << where.x() << "," << where.y()
+                              << " " << where.width() << "×" << where.height();
+        };
+        compare("at rest");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        compare("after the focus moved");
+        view->cloneButton()->click();
+        ASSERT_NE(view->cloneSheet(), nullptr);
+        view->cloneSheet()->reject();
+        compare("after a sheet came and went");
+    }
 }
 
 // ---

@@ -51,7 +51,7 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     change.range = {a, b - a};
     // The separator of a piece break at a stays before the new text, one at b after it.
     change.displayStart = toDisplay(a);
-    change.displayEnd = toDisplay(b) - (pieces_.isBreak(b) ? 1 : 0);
+    change.displayEnd = toDisplay(b) - (b > a && pieces_.isBreak(b) ? 1 : 0);
     change.displayText = display(t);
     const TextRange around = pieces_.around(text_, {a, b - a});
     const qsizetype aroundStart = toDisplay(around.location);

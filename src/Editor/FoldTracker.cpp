@@ -308,12 +308,21 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
         std::move(r + resumeAt, r + oldCount, r + keepBefore + added);
         std::move(c + resumeAt, c + oldCount, c + keepBefore + added);
     }
+    // Typing mostly rescans blocks that keep their headers: the header index then only moves along.
+    bool sameHeaders = shift == 0;
+    for (qsizetype i = 0; sameHeaders && i < added; ++i)
+        sameHeaders = mapLine(r[keepBefore + i].headerLineStart) == scan.regions[i].headerLineStart;
     std::copy(scan.regions.cbegin(), scan.regions.cend(), r + keepBefore);
     std::copy(scan.closeAt.begin(), scan.closeAt.end(), c + keepBefore);
+    // These close past the edit; those opened before it grow or shrink with it.
     for (qsizetype i = keepBefore + added; i < newCount; ++i) {
         FoldRegion& moved = r[i];
-        const qsizetype hiddenStart = map(moved.hiddenRange.location);
-        moved = FoldRegion{mapLine(moved.headerLineStart), {hiddenStart, mapLine(moved.hiddenRange.end()) - hiddenStart}};
+        // A line start at the edit stays: the line break before it does.
+        const bool after = moved.hiddenRange.location >= at;
+        const bool endsAfter = moved.hiddenRange.end() > at;
+        moved.headerLineStart += moved.headerLineStart > at ? delta : 0;
+        moved.hiddenRange.location += after ? delta : 0;
+        moved.hiddenRange.length += endsAfter && !after ? delta : 0;
         c[i] += delta;
     }
     if (newCount < oldCount) {
@@ -323,19 +332,20 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
 
     // The header index, kept sorted: the entries that stay are moved along in place, then the
     // rescan's merged in.
-    std::vector<std::pair<qsizetype, qsizetype>> fresh;
-    fresh.reserve(size_t(added));
-    for (qsizetype i = 0; i < added; ++i) fresh.emplace_back(scan.regions[i].headerLineStart, keepBefore + i);
-    std::sort(fresh.begin(), fresh.end());
-    size_t kept = 0;
-    for (const auto& [header, index] : byHeader_) {
-        if (index >= keepBefore && index < resumeAt) continue;
-        byHeader_[kept++] = {index < keepBefore ? header : mapLine(header), index < keepBefore ? index : index + shift};
-    }
-    byHeader_.resize(kept);
-    if (fresh.size() <= 64) {
-        for (const auto& entry : fresh) byHeader_.insert(std::lower_bound(byHeader_.begin(), byHeader_.end(), entry), entry);
+    if (sameHeaders) {
+        for (auto it = std::lower_bound(byHeader_.begin(), byHeader_.end(), std::pair{at + 1, qsizetype(-1)}); it != byHeader_.end(); ++it)
+            it->first += delta;
     } else {
+        std::vector<std::pair<qsizetype, qsizetype>> fresh;
+        fresh.reserve(size_t(added));
+        for (qsizetype i = 0; i < added; ++i) fresh.emplace_back(scan.regions[i].headerLineStart, keepBefore + i);
+        std::sort(fresh.begin(), fresh.end());
+        size_t kept = 0;
+        for (const auto& [header, index] : byHeader_) {
+            if (index >= keepBefore && index < resumeAt) continue;
+            byHeader_[kept++] = {index < keepBefore ? header : mapLine(header), index < keepBefore ? index : index + shift};
+        }
+        byHeader_.resize(kept);
         std::vector<std::pair<qsizetype, qsizetype>> merged;
         merged.reserve(byHeader_.size() + fresh.size());
         std::merge(byHeader_.begin(), byHeader_.end(), fresh.begin(), fresh.end(), std::back_inserter(merged));

@@ -22,21 +22,21 @@ public:
     qsizetype countBefore(qsizetype offset) const;
     bool isBreak(qsizetype offset) const;
 
-    // Where the piece holding offset starts: the last break or line start at or before it; and where
-    // the piece holding offset ends: the first break, line start, terminator or text end at or after it.
-    qsizetype pieceStart(QStringView text, qsizetype offset) const;
-    qsizetype pieceEnd(QStringView text, qsizetype offset) const;
-
     // The pieces an edit of range may change, before the edit: from the start of the piece holding
     // its start to the end of the piece holding its end, one piece further where it ends at a break.
     TextRange around(QStringView text, TextRange range) const;
 
     // After [at, at + removed) of the text was replaced by `added` units (text is the new text), with
-    // [from, to) what around() gave before the edit. Keeps the breaks elsewhere as they were, shifted; true when the pieces around the edit
-    // were broken afresh, so the display must take [from, to + added - removed) of the new text whole.
+    // [from, to) what around() gave before the edit. Keeps the breaks elsewhere as they were,
+    // shifted; true when the pieces around the edit were broken afresh, so the display must take
+    // [from, to + added - removed) of the new text whole.
     bool edit(QStringView text, qsizetype at, qsizetype removed, qsizetype added, qsizetype from, qsizetype to);
 
 private:
+    // Where the piece holding offset starts: the last break or line start at or before it; and where
+    // the piece holding offset ends: the first break, line start, terminator or text end at or after it.
+    qsizetype pieceStart(QStringView text, qsizetype offset) const;
+    qsizetype pieceEnd(QStringView text, qsizetype offset) const;
     // Breaks for [from, to) of the text, appended to out in order.
     static void split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out);
     // Whether a break may stand at offset: strictly inside a line, not before its terminator.

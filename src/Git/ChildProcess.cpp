@@ -2,11 +2,60 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include "Git/ProcessText.h"
+
+namespace {
+
+// The groups of our children that run in sessions of their own. Out of reach of our terminal,
+// they would outlive us when a signal ends us (Ctrl+C, the terminal closing, a plain kill):
+// those signals stop them first. Plain slots, so the handler stays async-signal-safe.
+constexpr int kGroupSlots = 512;
+std::atomic<pid_t> g_groups[kGroupSlots];
+
+void stopGroupsAndDie(int number) {
+    for (std::atomic<pid_t>& slot : g_groups)
+        if (const pid_t group = slot.load(); group > 0) ::kill(-group, SIGTERM);
+    ::signal(number, SIG_DFL);
+    ::raise(number);
+}
+
+void installHandlers() {
+    static const bool installed = [] {
+        for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction current {};
+            // Only where nobody else decided: an ignored signal stays ignored.
+            if (::sigaction(number, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+            struct sigaction action {};
+            action.sa_handler = stopGroupsAndDie;
+            ::sigemptyset(&action.sa_mask);
+            ::sigaction(number, &action, nullptr);
+        }
+        return true;
+    }();
+    (void)installed;
+}
+
+void remember(pid_t group) {
+    for (std::atomic<pid_t>& slot : g_groups) {
+        pid_t empty = 0;
+        if (slot.compare_exchange_strong(empty, group)) return;
+    }
+}
+
+void forget(pid_t group) {
+    for (std::atomic<pid_t>& slot : g_groups) {
+        pid_t expected = group;
+        if (slot.compare_exchange_strong(expected, 0)) return;
+    }
+}
+
+} // namespace
 
 ChildProcess::ChildProcess(QObject* owner, std::function<void(Result)> done)
     : QObject(owner ? owner : QCoreApplication::instance()), done_(std::move(done)) {}
@@ -33,7 +82,10 @@ void ChildProcess::stopAndWait() {
     finished_ = true;
     done_ = nullptr;
     process_.disconnect(this);
-    if (process_.state() == QProcess::NotRunning) return;
+    if (process_.state() == QProcess::NotRunning) {
+        if (ownProcessGroup_ && pid_ > 0) forget(pid_t(pid_));
+        return;
+    }
     // git cleans up after itself on SIGTERM (a clone removes its half-made folder).
     signal(SIGTERM);
     if (!process_.waitForFinished(kGraceMs)) {
@@ -41,6 +93,7 @@ void ChildProcess::stopAndWait() {
         process_.waitForFinished(2000);
     }
     signal(SIGKILL);  // whatever of the group is left
+    if (ownProcessGroup_ && pid_ > 0) forget(pid_t(pid_));
 }
 
 void ChildProcess::prepareExec(const Request& request) {
@@ -74,8 +127,14 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
     child->prepareExec(request);
     char* const* argv = child->execArgv_.data();
     char* const* envp = child->execEnvp_.data();
-    p.setChildProcessModifier([argv, envp, group = request.ownProcessGroup] {
-        if (group) ::setsid();
+    p.setChildProcessModifier([argv, envp, group = request.ownProcessGroup, parent = ::getpid()] {
+        if (group) {
+            ::setsid();
+            // Out of our terminal's reach, it would outlive us were we interrupted there: it is
+            // asked to end when we do.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent) ::_exit(127);
+        }
         ::execve(argv[0], argv, envp);
     });
 
@@ -136,12 +195,17 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
     p.start();
     // Kept apart from QProcess, which forgets it once the leader has ended: the group may not have.
     child->pid_ = p.processId();
+    if (child->ownProcessGroup_ && child->pid_ > 0) {
+        installHandlers();
+        remember(pid_t(child->pid_));
+    }
     return child;
 }
 
 void ChildProcess::finish() {
     if (finished_) return;
     finished_ = true;
+    if (ownProcessGroup_ && pid_ > 0) forget(pid_t(pid_));
     timer_.stop();
     stallTimer_.stop();
     killTimer_.stop();

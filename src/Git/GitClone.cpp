@@ -48,6 +48,9 @@ void GitClone::run(const QString& address, const QString& parentFolder) {
                              QStringLiteral("--"), address, destination_};
         request.workingDirectory = parentFolder;
         request.environment = env;
+        // Its messages are read below, never shown: keep them in one language.
+        request.environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+        request.environment.remove(QStringLiteral("LANGUAGE"));
         request.mergeChannels = true;
         request.ownProcessGroup = true;
         request.stallTimeoutMs = GitService::networkStallLimit();
@@ -55,6 +58,12 @@ void GitClone::run(const QString& address, const QString& parentFolder) {
             child_ = nullptr;
             if (!result.startError && result.exitCode == 0) {
                 finish({destination_, std::nullopt});
+                return;
+            }
+            // Made by someone else since we looked: not ours to remove.
+            if (result.standardOutput.contains("already exists and is not an empty directory")) {
+                finish({std::nullopt, QStringLiteral("“%1” already exists. Choose another folder name.")
+                                          .arg(QFileInfo(destination_).fileName())});
                 return;
             }
             removeLeftovers();

@@ -44,7 +44,7 @@ Reading readSettings(const QString& path, QJsonObject& into) {
 
 void SettingsStore::load() {
     values_ = {};
-    removed_.clear();
+    touched_.clear();
     writable_ = true;
     if (readSettings(path_, values_) == Reading::unreadable) setAside();
 }
@@ -78,8 +78,12 @@ void SettingsStore::save() {
         if (!writable_) return;
         break;
     case Reading::readable:
-        for (auto it = onDisk.constBegin(); it != onDisk.constEnd(); ++it)
-            if (!values_.contains(it.key()) && !removed_.contains(it.key())) values_.insert(it.key(), it.value());
+        // The file holds the truth for every setting not changed here since it was read.
+        for (const QString& key : touched_) {
+            if (values_.contains(key)) onDisk.insert(key, values_.value(key));
+            else onDisk.remove(key);
+        }
+        values_ = onDisk;
         break;
     }
     QDir().mkpath(QFileInfo(path_).absolutePath());
@@ -95,7 +99,7 @@ void SettingsStore::save() {
 void SettingsStore::setValue(const QString& key, const QJsonValue& value) {
     if (value.isUndefined()) return remove(key);
     values_.insert(key, value);
-    removed_.remove(key);
+    touched_.insert(key);
     save();
     emit changed(key);
 }
@@ -103,7 +107,7 @@ void SettingsStore::setValue(const QString& key, const QJsonValue& value) {
 void SettingsStore::remove(const QString& key) {
     if (!values_.contains(key)) return;
     values_.remove(key);
-    removed_.insert(key);
+    touched_.insert(key);
     save();
     emit changed(key);
 }

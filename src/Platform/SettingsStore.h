@@ -1,8 +1,8 @@
 #pragma once
 // The per-user settings store: a JSON file that keeps value types, written atomically,
 // with a change signal so every window follows a change at once. A file it cannot read is moved aside
-// (never written over) and the store starts empty; keys it does not know, even ones added to the file
-// since it was read, are kept on every write.
+// (never written over) and the store starts empty. A write keeps what was edited in the file since it
+// was read, except the settings changed here meanwhile, and so keeps keys the program does not know.
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QObject>
@@ -56,7 +56,7 @@ private:
 
     QString path_;
     QJsonObject values_;
-    QSet<QString> removed_;          // keys removed here, not to be taken back from the file
+    QSet<QString> touched_;          // keys set or removed here since the file was read
     bool writable_ = true;           // false while an unreadable file could not be moved aside
     std::optional<QString> setAside_;
 };

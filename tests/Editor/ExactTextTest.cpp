@@ -103,6 +103,16 @@ TEST(ExactText, LongLinesShowInBoundedPiecesThroughAnyEdit) {
     for (const QString& start : {randomText(12000, false), QString(3 * limit + 5, u'q')}) {
         ExactText text(start);
         QString display = text.displayOf(0, text.size());
+        // Typed exactly where two pieces meet: into the later one.
+        ASSERT_FALSE(text.pieces().breaks().empty());
+        const qsizetype meet = text.pieces().breaks().front();
+        const ExactText::Change typed = text.replace({meet, 0}, QStringLiteral("z"));
+        applyToDisplay(display, typed);
+        ASSERT_EQ(display, text.displayOf(0, text.size()));
+        if (typed.displayText == u"z") {  // not a piece outgrown and broken afresh
+            EXPECT_EQ(typed.displayEnd, typed.displayStart);
+            EXPECT_EQ(display[text.toDisplay(meet)], u'z');
+        }
         for (int step = 0; step < 300; ++step) {
             const qsizetype at = random.bounded(int(text.size() + 1));
             const qsizetype length = random.bounded(int(qMin<qsizetype>(text.size() - at, step % 10 ? 8 : 3 * limit) + 1));

@@ -93,13 +93,16 @@ TEST(SettingsStore, NeverWritesOverAFileItCannotRead) {
     EXPECT_EQ(s.string("my.custom.note"), "keep me");
     EXPECT_EQ(s.value("my.list"), QJsonArray({1, "a"}));
 
-    // Edited by hand meanwhile: a key added there is kept, one removed here stays removed, and a file
-    // that no longer reads is moved aside like one found at the start.
+    // Edited by hand meanwhile: what was added or changed there is kept, what was removed or set here
+    // wins, and a file that no longer reads is moved aside like one found at the start.
     s.remove("my.list");
-    dir.write("good/settings.json", R"({"my.custom.note": "keep me", "my.list": [1], "by.hand": 1})");
+    s.setValue("mine", 1);
+    dir.write("good/settings.json", R"({"my.custom.note": "edited", "my.list": [1], "mine": 0, "by.hand": 1})");
     s.setValue("other", 2);
     s.setFilePath(s.filePath());
     EXPECT_EQ(s.number("by.hand", 0), 1);
+    EXPECT_EQ(s.string("my.custom.note"), "edited");
+    EXPECT_EQ(s.number("mine", 0), 1);
     EXPECT_FALSE(s.contains("my.list"));
     dir.write("good/settings.json", R"({"by.hand": 2,)");
     s.setValue("other", 3);

@@ -115,7 +115,8 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
 }
 
 CodeEditorCoordinator::~CodeEditorCoordinator() {
-    if (document_) document_->lendText(nullptr);
+    // Only this editor's loan ends here; a newer editor of the document may hold it already.
+    if (document_ && &document_->text() == &text_.text()) document_->lendText(nullptr);
 }
 
 void CodeEditorCoordinator::makeHighlighter() {

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "EditorFixture.h"
+#include "Editor/HighlighterRule.h"
 
 namespace {
 
@@ -115,14 +116,13 @@ void expectSameColours(EditorFixture& f, EditorFixture& fresh) {
 
 } // namespace
 
+namespace {
+
 // A minified line is shown as pieces, each a block of its own: whatever is typed, pasted, undone or
 // deleted on it, no piece outgrows its limit, the gutter numbers lines, not pieces, and text, colours,
-// folds and find matches are those of a fresh editor of the same text.
-TEST(WrappingTextLayout, ALongLineEditsLikeAFreshEditor) {
-    QString line;
-    for (int i = 0; line.size() < 60000; ++i)
-        line += QStringLiteral("function f%1(a,b){return a+\"s%1\"*b/2;}var v%1=[%1,0x1f];").arg(i);
-    const QString start = QStringLiteral("// head\nif (x) {\n  y();\n}\n") + line + QStringLiteral("\nlast();\n");
+// folds and find matches are those of a fresh editor of the same text. The same in a text past the
+// size a syntax tree may cover.
+void editsLikeAFreshEditor(const QString& start, const QString& line) {
     EditorFixture f(start, QStringLiteral("main.js"));
     f.find.setQuery(QStringLiteral("return a"));
     f.view->setShowFind(true);
@@ -138,6 +138,7 @@ TEST(WrappingTextLayout, ALongLineEditsLikeAFreshEditor) {
         default: f.undo(); break;
         }
     }
+    f.editor().showAll();
     f.settleColours();
     f.editor().findSync();
     EditorFixture fresh(f.text(), QStringLiteral("main.js"));
@@ -152,6 +153,7 @@ TEST(WrappingTextLayout, ALongLineEditsLikeAFreshEditor) {
     // Somewhere on the long line, on both.
     const qsizetype far = f.text().indexOf(QStringLiteral("function f300("));
     for (EditorFixture* e : {&f, &fresh}) {
+        e->editor().showAll();
         e->editor().setSelection({far, 0}, true);
         e->settleColours();
     }
@@ -170,4 +172,20 @@ TEST(WrappingTextLayout, ALongLineEditsLikeAFreshEditor) {
     }
     EXPECT_EQ(lines, f.editor().lineCount());
     EXPECT_LT(lines, f.view->document()->blockCount());
+}
+
+} // namespace
+
+TEST(WrappingTextLayout, ALongLineEditsLikeAFreshEditor) {
+    QString line;
+    for (int i = 0; line.size() < 60000; ++i)
+        line += QStringLiteral("function f%1(a,b){return a+\"s%1\"*b/2;}var v%1=[%1,0x1f];").arg(i);
+    const QString head = QStringLiteral("// head\nif (x) {\n  y();\n}\n") + line;
+    {
+        SCOPED_TRACE("one long line");
+        editsLikeAFreshEditor(head + QStringLiteral("\nlast();\n"), line);
+    }
+    SCOPED_TRACE("a text past the syntax tree's limit");
+    const QString filler = QStringLiteral("const value = compute(1, 'two', /* three */ 4); // five\n");
+    editsLikeAFreshEditor(head + u'\n' + filler.repeated(int(HighlighterRule::kTreeLimit / filler.size()) + 10), line);
 }

@@ -362,5 +362,12 @@ TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverTh
         ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
         EXPECT_EQ(prompter.asked.size(), 2);
         EXPECT_EQ(gitOk(repo.path(), {"rev-parse", "HEAD"}), head);
+
+        // Saying yes commits, a merge with both its parents.
+        prompter.answers = {0};
+        composer->commit();
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+        EXPECT_NE(gitOk(repo.path(), {"rev-parse", "HEAD"}), head) << composer->errorText().value_or("").toStdString();
+        if (c.inProgress == QString(".git/MERGE_HEAD")) EXPECT_EQ(git(repo.path(), {"rev-parse", "-q", "--verify", "HEAD^2"}).exit, 0);
     }
 }

@@ -108,7 +108,10 @@ TEST(FoldTracker, RealCodeStaysExactAndAKeystrokeRescansAroundItAtAnyDepth) {
         std::mt19937 random(5);
         const QStringList typed = {"x", "x", "x", "x", "(", ")", "{", "}", "]", "\"", "'", "`", "\\", "/", "\n", "\r\n"};
         for (int step = 1; step <= steps; ++step) {
-            const qsizetype at = qsizetype(random() % quint32(text.size() + 1));
+            qsizetype at = qsizetype(random() % quint32(text.size() + 1));
+            // Now and then at a line's start, where the line's brackets begin.
+            if (step % 3 == 0)
+                while (at > 0 && text[at - 1] != u'\n' && text[at - 1] != u'\r') --at;
             const qsizetype removed = std::min<qsizetype>(text.size() - at, random() % 4 == 0 ? random() % 3 : 0);
             const QString inserted = typed[random() % typed.size()];
             text.replace(at, removed, inserted);

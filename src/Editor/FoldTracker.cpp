@@ -83,11 +83,11 @@ public:
                     lay(i);
                     return i;
                 }
-                // A checkpoint about to be met is laid there instead, so that typing at one place
-                // does not crowd checkpoints together.
-                const bool due = i - lastLaid_ >= kCheckpointSpacing;
-                if (due && next() > lastLaid_ + kCheckpointSpacing * 3 / 2) lay(i);
-                stop = i - lastLaid_ >= kCheckpointSpacing ? next() : std::min(next(), lastLaid_ + kCheckpointSpacing);
+                // A checkpoint due shortly before one that may be met is laid there instead, so
+                // that typing at one place does not crowd checkpoints together.
+                if (i - lastLaid_ >= kCheckpointSpacing && next() > lastLaid_ + kCheckpointSpacing * 3 / 2) lay(i);
+                const bool putOff = i - lastLaid_ >= kCheckpointSpacing;
+                stop = putOff ? next() : std::min(next(), lastLaid_ + kCheckpointSpacing);
             }
             const char16_t c = s[i];
             const Kind kind = kindOf(c);

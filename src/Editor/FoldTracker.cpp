@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace {
 
@@ -26,58 +27,84 @@ inline Kind kindOf(char16_t c) {
 
 char16_t closerOf(char16_t c) { return c == u'(' ? u')' : c == u'[' ? u']' : u'}'; }
 
-// A checkpoint every so many units: an edit rescans about this much.
+// A checkpoint every so many units, inside a line or not: an edit rescans about this much.
 constexpr qsizetype kCheckpointSpacing = 4096;
+constexpr qsizetype kNever = std::numeric_limits<qsizetype>::max();
 
 using Checkpoint = FoldTracker::Checkpoint;
 using Open = FoldTracker::Open;
 
-// The scan from one checkpoint on. Of the brackets open there only those a closer reaches are
-// loaded (from the checkpoints that opened them), so a deep stack costs nothing to resume from.
+// An open bracket as checkpoint k holds it, with its offsets made whole again.
+Open decode(const std::vector<Checkpoint>& checkpoints, size_t k, const Open& kept) {
+    const Checkpoint& before = checkpoints[k - 1];
+    return {kept.closer, kept.lineStart < 0 ? before.lineStart : before.offset + kept.lineStart,
+            kept.terminator < 0 ? qsizetype(-1) : before.offset + kept.terminator};
+}
+
+// The scan from one checkpoint on. Of the brackets open there only those a closer or a line's end
+// reaches are loaded (from the checkpoints that opened them), so a deep stack costs nothing to
+// resume from.
 class Scan {
 public:
     Scan(QStringView text, const std::vector<Checkpoint>& known, size_t start)
         : text_(text), known_(known), below_(known[start].depth), loadFrom_(start), inString_(known[start].inString),
-          floor_(below_), lowest_(below_), lastLaid_(known[start].offset) {}
+          inComment_(known[start].inComment), lineStart_(known[start].lineStart), lineFloor_(known[start].lineFloor),
+          floor_(below_), lowest_(below_), lastLaid_(known[start].offset), lastLaidLine_(known[start].lineStart) {}
 
     qsizetype depth() const { return below_ + qsizetype(stack_.size()); }
     char16_t inString() const { return inString_; }
-    // The fewest brackets open at any point of the scan so far: those below were never touched.
+    bool inComment() const { return inComment_; }
+    qsizetype lineStart() const { return lineStart_; }
+    qsizetype lineFloor() const { return lineFloor_; }
+    // The fewest brackets open at any point of the scan so far, a line's end counting as touching
+    // the brackets it gives a terminator: those below were never touched.
     qsizetype lowest() const { return std::min(lowest_, floor_); }
     // The open bracket at a depth not below lowest().
     const Open& at(qsizetype depth) const { return stack_[size_t(depth - below_)]; }
 
-    // Scans from `from` (a line start) to the end of the text. At every line start at or past
-    // `meetFrom`, `meet(lineStart)` may end the scan, which then lays a checkpoint there; returns
-    // where it ended.
-    template <typename Meet>
-    qsizetype run(qsizetype from, qsizetype meetFrom, Meet meet) {
+    // Scans from the start checkpoint to the end of the text. `next()` is the next offset where
+    // the scans may meet again, and `meet(offset)` tries it: meeting ends the scan, which then lays
+    // a checkpoint there. Returns where it ended.
+    template <typename Next, typename Meet>
+    qsizetype run(Next next, Meet meet) {
         const char16_t* s = text_.utf16();
         const qsizetype n = text_.size();
-        qsizetype lineStart = from;
-        bool inComment = false;
-        for (qsizetype i = from; i < n; ++i) {
+        // The hot state lives in locals, saved to the members only where a checkpoint may be.
+        char16_t inString = inString_;
+        bool inComment = inComment_;
+        qsizetype lineStart = lineStart_;
+        qsizetype stop = std::min(next(), lastLaid_ + kCheckpointSpacing);
+        for (qsizetype i = lastLaid_; i < n; ++i) {
+            if (i >= stop) {
+                inString_ = inString;
+                inComment_ = inComment;
+                lineStart_ = lineStart;
+                if (i >= next() && meet(i)) {
+                    lay(i);
+                    return i;
+                }
+                // A checkpoint due shortly before one that may be met is laid there instead, so
+                // that typing at one place does not crowd checkpoints together.
+                if (i - lastLaid_ >= kCheckpointSpacing && next() > lastLaid_ + kCheckpointSpacing * 3 / 2) lay(i);
+                const bool putOff = i - lastLaid_ >= kCheckpointSpacing;
+                stop = putOff ? next() : std::min(next(), lastLaid_ + kCheckpointSpacing);
+            }
             const char16_t c = s[i];
             const Kind kind = kindOf(c);
             if (kind == lineBreak) {
-                for (auto it = stack_.rbegin(); it != stack_.rend() && it->terminator < 0; ++it) it->terminator = i;
+                endLine(i);
                 if (c == u'\r' && i + 1 < n && s[i + 1] == u'\n') ++i;
                 lineStart = i + 1;
                 inComment = false;  // a quoted run stays open across lines
-                if (lineStart >= meetFrom && meet(lineStart)) {
-                    lay(lineStart);
-                    return lineStart;
-                }
-                if (lineStart - lastLaid_ >= kCheckpointSpacing) lay(lineStart);
                 continue;
             }
             if (kind == plain || inComment) continue;
-            if (inString_) {
-                if (c == inString_) inString_ = 0;
+            if (inString) {
+                if (c == inString) inString = 0;
                 continue;
             }
             switch (kind) {
-            case quote: inString_ = c; break;
+            case quote: inString = c; break;
             case slash:
                 if (i + 1 < n && s[i + 1] == u'/') {
                     inComment = true;
@@ -88,12 +115,13 @@ public:
             case closer: {
                 if (stack_.empty()) {
                     if (below_ == 0) break;
-                    load();
+                    loadDownTo(below_ - 1);
                 }
                 if (stack_.back().closer != c) break;  // a stray closer changes nothing
                 const Open open = stack_.back();
                 stack_.pop_back();
                 floor_ = std::min(floor_, depth());
+                lineFloor_ = std::min(lineFloor_, depth());
                 if (open.terminator < 0) break;  // opened on this line
                 regions.append(FoldRegion{open.lineStart, TextRange{open.terminator, lineStart - open.terminator}});
                 closeAt.push_back(i);
@@ -110,33 +138,55 @@ public:
     std::vector<Checkpoint> laid;
 
 private:
-    // Loads the brackets under the loaded ones from the checkpoint that opened them.
-    void load() {
-        for (;; --loadFrom_) {
-            const Checkpoint& c = known_[loadFrom_];
-            if (c.floor >= below_) continue;
-            const qsizetype base = loadFrom_ == 0 ? 0 : known_[loadFrom_ - 1].offset;
-            std::vector<Open> more;
-            more.reserve(size_t(below_ - c.floor) + stack_.size());
-            for (auto it = c.top.begin(), end = it + (below_ - c.floor); it != end; ++it)
-                more.push_back({it->closer, it->lineStart + base, it->terminator + base});
-            more.insert(more.end(), stack_.begin(), stack_.end());
-            stack_ = std::move(more);
-            below_ = c.floor;
-            --loadFrom_;
-            return;
-        }
+    // The brackets opened on the line ending at `terminator` learn where it ends; the next
+    // checkpoint keeps them again, so that no older one must be read to know it.
+    void endLine(qsizetype terminator) {
+        if (lineFloor_ < below_) loadDownTo(lineFloor_);
+        for (auto it = stack_.begin() + (lineFloor_ - below_); it != stack_.end(); ++it) it->terminator = terminator;
+        floor_ = std::min(floor_, lineFloor_);
+        lineFloor_ = depth();
     }
 
-    void lay(qsizetype lineStart) {
-        Checkpoint c{lineStart, inString_, depth(), floor_, {}};
+    // Loads the brackets under the loaded ones, down to `target` open, from the checkpoints that
+    // last kept them; the stack is rebuilt once however many checkpoints that takes.
+    void loadDownTo(qsizetype target) {
+        struct Stretch {
+            size_t checkpoint;
+            qsizetype from, to;  // depths
+        };
+        std::vector<Stretch> stretches;
+        qsizetype need = below_;
+        for (; need > target; --loadFrom_) {
+            const Checkpoint& c = known_[loadFrom_];
+            if (c.floor >= need) continue;
+            stretches.push_back({loadFrom_, c.floor, need});
+            need = c.floor;
+        }
+        std::vector<Open> more;
+        more.reserve(size_t(below_ - need) + stack_.size());
+        for (auto s = stretches.rbegin(); s != stretches.rend(); ++s) {
+            const Checkpoint& c = known_[s->checkpoint];
+            for (qsizetype d = s->from; d < s->to; ++d) more.push_back(decode(known_, s->checkpoint, c.top[size_t(d - c.floor)]));
+        }
+        more.insert(more.end(), stack_.begin(), stack_.end());
+        stack_ = std::move(more);
+        below_ = need;
+    }
+
+    void lay(qsizetype offset) {
+        Checkpoint c{offset, inString_, inComment_, lineStart_, depth(), floor_, lineFloor_, {}};
         c.top.reserve(size_t(depth() - floor_));
-        for (auto it = stack_.begin() + (floor_ - below_); it != stack_.end(); ++it)
-            c.top.push_back({it->closer, it->lineStart - lastLaid_, it->terminator - lastLaid_});
+        for (auto it = stack_.begin() + (floor_ - below_); it != stack_.end(); ++it) {
+            Q_ASSERT(it->lineStart >= lastLaid_ || it->lineStart == lastLaidLine_);
+            Q_ASSERT(it->terminator < 0 || it->terminator >= lastLaid_);
+            c.top.push_back({it->closer, it->lineStart >= lastLaid_ ? it->lineStart - lastLaid_ : -1,
+                             it->terminator < 0 ? -1 : it->terminator - lastLaid_});
+        }
         laid.push_back(std::move(c));
         lowest_ = std::min(lowest_, floor_);
         floor_ = depth();
-        lastLaid_ = lineStart;
+        lastLaid_ = offset;
+        lastLaidLine_ = lineStart_;
     }
 
     QStringView text_;
@@ -145,9 +195,13 @@ private:
     qsizetype below_;          // open brackets under stack_, not loaded
     size_t loadFrom_;          // the checkpoint the next load starts looking at
     char16_t inString_;
-    qsizetype floor_;     // the fewest open since the last checkpoint laid (or the start)
-    qsizetype lowest_;    // the fewest open from the start to the last checkpoint laid
-    qsizetype lastLaid_;  // offset of the last checkpoint laid (or the start)
+    bool inComment_;
+    qsizetype lineStart_;
+    qsizetype lineFloor_;     // the fewest open since lineStart_
+    qsizetype floor_;         // the fewest open since the last checkpoint laid (or the start)
+    qsizetype lowest_;        // the fewest open from the start to the last checkpoint laid
+    qsizetype lastLaid_;      // offset of the last checkpoint laid (or the start)
+    qsizetype lastLaidLine_;  // and its line start
 };
 
 bool isLineBreak(char16_t c) { return kindOf(c) == lineBreak; }
@@ -157,7 +211,7 @@ bool isLineBreak(char16_t c) { return kindOf(c) == lineBreak; }
 void FoldTracker::reset(QStringView text) {
     checkpoints_.assign(1, Checkpoint{});
     Scan scan(text, checkpoints_, 0);
-    scan.run(0, text.size() + 1, [](qsizetype) { return false; });
+    scan.run([] { return kNever; }, [](qsizetype) { return false; });
     lastScanLength_ = text.size();
     regions_ = std::move(scan.regions);
     closeAt_ = std::move(scan.closeAt);
@@ -174,6 +228,8 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     const qsizetype delta = inserted - removed;
     // Where an offset of the earlier text is now; -1 inside the replaced part.
     const auto map = [&](qsizetype y) { return y < at ? y : y >= oldEnd ? y + delta : qsizetype(-1); };
+    // The same for a line start: one at the edit stays, since the line break before it does.
+    const auto mapLine = [&](qsizetype y) { return y <= at ? y : y >= oldEnd ? y + delta : qsizetype(-1); };
     const auto offsetBelow = [](const Checkpoint& c, qsizetype offset) { return c.offset < offset; };
 
     // Restart at the last checkpoint strictly before the edit (or the text's start): everything
@@ -184,38 +240,43 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     const qsizetype from = old[start].offset;
     Scan scan(text, old, start);
 
-    // The old checkpoints past the edit are where the scans may meet again: same quote, and the
-    // same brackets open. Those both scans left alone are the same; the ones opened since the
-    // restart are compared, read from the checkpoints between.
+    // The old checkpoints past the edit are where the scans may meet again: same quote, comment and
+    // line, and the same brackets open. Those both scans left alone are the same; the ones touched
+    // since the restart are compared, read from the checkpoints between.
     size_t candidate = size_t(std::lower_bound(old.begin() + qsizetype(start) + 1, old.end(), oldEnd, offsetBelow) - old.begin());
+    while (candidate < count && old[candidate].offset + delta <= from) ++candidate;
     size_t floorsTo = start + 1;
     qsizetype oldLowest = old[start].depth;
     size_t met = count;
-    const auto meet = [&](qsizetype lineStart) {
-        while (candidate < count && old[candidate].offset + delta < lineStart) ++candidate;
-        if (candidate == count || old[candidate].offset + delta != lineStart) return false;
-        const Checkpoint& then = old[candidate];
-        if (then.inString != scan.inString() || then.depth != scan.depth()) return false;
-        for (; floorsTo <= candidate; ++floorsTo) oldLowest = std::min(oldLowest, old[floorsTo].floor);
+    const auto next = [&] { return candidate < count ? old[candidate].offset + delta : kNever; };
+    const auto meet = [&](qsizetype offset) {
+        while (candidate < count && old[candidate].offset + delta < offset) ++candidate;
+        if (candidate == count || old[candidate].offset + delta != offset) return false;
+        const size_t k = candidate++;
+        const Checkpoint& then = old[k];
+        if (then.inString != scan.inString() || then.inComment != scan.inComment() || then.depth != scan.depth() ||
+            then.lineFloor != scan.lineFloor() || mapLine(then.lineStart) != scan.lineStart())
+            return false;
+        for (; floorsTo <= k; ++floorsTo) oldLowest = std::min(oldLowest, old[floorsTo].floor);
         const qsizetype lowest = scan.lowest();
         if (oldLowest != lowest) return false;
         qsizetype need = then.depth;
-        for (size_t i = candidate; need > lowest; --i) {
+        for (size_t i = k; need > lowest; --i) {
             const Checkpoint& c = old[i];
             if (c.floor >= need) continue;
-            const qsizetype base = old[i - 1].offset;
             for (qsizetype d = c.floor; d < need; ++d) {
-                const Open& a = c.top[size_t(d - c.floor)];
+                const Open a = decode(old, i, c.top[size_t(d - c.floor)]);
                 const Open& b = scan.at(d);
-                if (a.closer != b.closer || map(base + a.lineStart) != b.lineStart || map(base + a.terminator) != b.terminator)
+                if (a.closer != b.closer || mapLine(a.lineStart) != b.lineStart ||
+                    (a.terminator < 0 ? b.terminator >= 0 : map(a.terminator) != b.terminator))
                     return false;
             }
             need = c.floor;
         }
-        met = candidate;
+        met = k;
         return true;
     };
-    const qsizetype end = scan.run(from, at + inserted, meet);
+    const qsizetype end = scan.run(next, meet);
     lastScanLength_ = end - from;
     const qsizetype oldResume = met == count ? -1 : old[met].offset;  // in the earlier text
 
@@ -250,16 +311,18 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     // Typing mostly rescans blocks that keep their headers: the header index then only moves along.
     bool sameHeaders = shift == 0;
     for (qsizetype i = 0; sameHeaders && i < added; ++i)
-        sameHeaders = map(r[keepBefore + i].headerLineStart) == scan.regions[i].headerLineStart;
+        sameHeaders = mapLine(r[keepBefore + i].headerLineStart) == scan.regions[i].headerLineStart;
     std::copy(scan.regions.cbegin(), scan.regions.cend(), r + keepBefore);
     std::copy(scan.closeAt.begin(), scan.closeAt.end(), c + keepBefore);
     // These close past the edit; those opened before it grow or shrink with it.
     for (qsizetype i = keepBefore + added; i < newCount; ++i) {
         FoldRegion& moved = r[i];
+        // A line start at the edit stays: the line break before it does.
         const bool after = moved.hiddenRange.location >= at;
-        moved.headerLineStart += moved.headerLineStart >= at ? delta : 0;
+        const bool endsAfter = moved.hiddenRange.end() > at;
+        moved.headerLineStart += moved.headerLineStart > at ? delta : 0;
         moved.hiddenRange.location += after ? delta : 0;
-        moved.hiddenRange.length += after ? 0 : delta;
+        moved.hiddenRange.length += endsAfter && !after ? delta : 0;
         c[i] += delta;
     }
     if (newCount < oldCount) {
@@ -270,7 +333,7 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     // The header index, kept sorted: the entries that stay are moved along in place, then the
     // rescan's merged in.
     if (sameHeaders) {
-        for (auto it = std::lower_bound(byHeader_.begin(), byHeader_.end(), std::pair{at, qsizetype(-1)}); it != byHeader_.end(); ++it)
+        for (auto it = std::lower_bound(byHeader_.begin(), byHeader_.end(), std::pair{at + 1, qsizetype(-1)}); it != byHeader_.end(); ++it)
             it->first += delta;
     } else {
         std::vector<std::pair<qsizetype, qsizetype>> fresh;
@@ -280,7 +343,7 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
         size_t kept = 0;
         for (const auto& [header, index] : byHeader_) {
             if (index >= keepBefore && index < resumeAt) continue;
-            byHeader_[kept++] = {index < keepBefore ? header : map(header), index < keepBefore ? index : index + shift};
+            byHeader_[kept++] = {index < keepBefore ? header : mapLine(header), index < keepBefore ? index : index + shift};
         }
         byHeader_.resize(kept);
         std::vector<std::pair<qsizetype, qsizetype>> merged;
@@ -298,7 +361,10 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     else checkpoints_.erase(checkpoints_.begin() + qsizetype(first + laid), checkpoints_.begin() + qsizetype(first + replaced));
     std::move(scan.laid.begin(), scan.laid.end(), checkpoints_.begin() + qsizetype(first));
     if (delta != 0)
-        for (auto it = checkpoints_.begin() + qsizetype(first + laid); it != checkpoints_.end(); ++it) it->offset += delta;
+        for (auto it = checkpoints_.begin() + qsizetype(first + laid); it != checkpoints_.end(); ++it) {
+            it->offset += delta;
+            it->lineStart = mapLine(it->lineStart);
+        }
 }
 
 const FoldRegion* FoldTracker::withHeader(qsizetype headerLineStart) const {

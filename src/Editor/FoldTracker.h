@@ -2,7 +2,7 @@
 // The fold regions of an editor's text, kept up to date edit by edit. The scan that finds them is
 // restarted at the last checkpoint before an edit and stops at the first checkpoint past it where
 // its state is again what the earlier scan had there, so a keystroke costs a short rescan instead
-// of a pass over the whole text. The result is always the one a whole scan gives.
+// of a pass over the whole text, also inside a line of megabytes. The result is always the one a whole scan gives.
 #include <QList>
 #include <QStringView>
 #include <utility>
@@ -29,16 +29,21 @@ public:
         qsizetype lineStart;   // of the line holding the opening bracket
         qsizetype terminator;  // where that line's terminator starts; -1 while the line goes on
     };
-    // The scan's state at a line start, kept as what changed since the checkpoint before: the open
-    // brackets below `floor` are that checkpoint's, the ones above are `top`. However deep the
-    // brackets nest, a checkpoint holds only what its own stretch of text opened.
+    // The scan's state at a checkpoint, anywhere in the text, kept as what changed since the
+    // checkpoint before: the open brackets below `floor` are that checkpoint's, the ones above are
+    // `top`. However deep the brackets nest, a checkpoint holds only what its own stretch of text
+    // opened, and the brackets of a line that ended in that stretch (their terminator became known).
     struct Checkpoint {
-        qsizetype offset = 0;  // a line start
+        qsizetype offset = 0;
         char16_t inString = 0;
-        qsizetype depth = 0;  // open brackets here
-        qsizetype floor = 0;  // the fewest open brackets since the checkpoint before
-        // Depths floor..depth, their offsets counted from the checkpoint before, so that moving
-        // this one moves them too.
+        bool inComment = false;
+        qsizetype lineStart = 0;  // of the line being scanned
+        qsizetype depth = 0;      // open brackets here
+        qsizetype floor = 0;      // the fewest open brackets since the checkpoint before
+        qsizetype lineFloor = 0;  // the fewest since lineStart: those above were opened on this line
+        // Depths floor..depth, their offsets counted from the checkpoint before so that moving this
+        // one moves them too. A line start before that checkpoint can only be its own lineStart,
+        // kept as -1; an unknown terminator is -1 too.
         std::vector<Open> top;
     };
 

@@ -24,6 +24,17 @@ QString startText(std::mt19937& random, int pieces) {
     return text;
 }
 
+// Code as a minifier leaves it: one line, so no "//" may stay.
+QString oneLine(QString code) { return code.remove(QStringLiteral("//")).remove(u'\n').remove(u'\r'); }
+
+// Real-shaped code on one line with runs of brackets that never close spliced in, so that the
+// brackets open reach the thousands.
+QString deepOneLine(qsizetype units, unsigned seed) {
+    QString text = oneLine(generated_code::realShapedJavaScript(units, seed));
+    for (qsizetype at = text.size() - 1; at > 0; at -= 16 * 1024) text.insert(at, QStringLiteral("{[(").repeated(150));
+    return text;
+}
+
 void expectSameAsWholeScan(const FoldTracker& tracker, const QString& text, int step) {
     const QList<FoldRegion> expected = FoldComputer::regions(text);
     ASSERT_EQ(tracker.regions(), expected) << "after edit " << step;
@@ -42,13 +53,12 @@ void expectSameAsWholeScan(const FoldTracker& tracker, const QString& text, int 
 } // namespace
 
 TEST(FoldTracker, RandomEditScriptsGiveTheWholeScansRegions) {
-    for (unsigned seed = 1; seed <= 6; ++seed) {
+    for (unsigned seed = 1; seed <= 8; ++seed) {
         std::mt19937 random(seed);
-        // Big enough for many checkpoints, so edits land before, between and after them.
-        QString text = startText(random, 4000);
-        // And one line of it all, as a minifier leaves code: the scan must restart and meet again
-        // inside the line.
-        if (seed > 4) text.remove(QStringLiteral("//")).remove(u'\n').remove(u'\r');
+        // Big enough for many checkpoints, so edits land before, between and after them. Then one
+        // line of it all, and real code on one line nesting thousands deep: the scan must restart
+        // and meet again inside the line, and the line breaks typed split it.
+        QString text = seed <= 4 ? startText(random, 4000) : seed <= 6 ? oneLine(startText(random, 4000)) : deepOneLine(200 * 1024, seed);
         FoldTracker tracker;
         tracker.reset(text);
         expectSameAsWholeScan(tracker, text, 0);
@@ -86,21 +96,30 @@ TEST(FoldTracker, EditFarFromAnyBlockKeepsTheRestInPlace) {
 TEST(FoldTracker, RealCodeStaysExactAndAKeystrokeRescansAroundItAtAnyDepth) {
     // Escaped quotes and regular expressions leave brackets open by the thousand in real code. Edits
     // anywhere keep the folds those of a whole scan, and a letter typed rescans only around itself
-    // however many brackets are open there.
-    QString text = generated_code::realShapedJavaScript(400 * 1024, 3);
-    FoldTracker tracker;
-    tracker.reset(text);
-    std::mt19937 random(5);
-    const QStringList typed = {"x", "x", "x", "x", "(", ")", "{", "}", "]", "\"", "'", "`", "\\", "/", "\n", "\r\n"};
-    for (int step = 1; step <= 150; ++step) {
-        const qsizetype at = qsizetype(random() % quint32(text.size() + 1));
-        const qsizetype removed = std::min<qsizetype>(text.size() - at, random() % 4 == 0 ? random() % 3 : 0);
-        const QString inserted = typed[random() % typed.size()];
-        text.replace(at, removed, inserted);
-        tracker.edit(text, at, removed, inserted.size());
-        ASSERT_EQ(tracker.regions(), FoldComputer::regions(text)) << "after edit " << step;
-        // A letter beside a slash may make or break a comment, which changes the rest of the text.
-        const bool nearSlash = (at > 0 && text[at - 1] == u'/') || (at + 1 < text.size() && text[at + 1] == u'/');
-        if (inserted == "x" && removed == 0 && !nearSlash) EXPECT_LT(tracker.lastScanLength(), 32 * 1024) << "at " << at;
+    // however many brackets are open there, also inside a line of megabytes.
+    const struct {
+        QString text;
+        int steps;
+    } cases[] = {{generated_code::realShapedJavaScript(400 * 1024, 3), 150}, {deepOneLine(2 * 1024 * 1024, 4), 60}};
+    for (const auto& [start, steps] : cases) {
+        QString text = start;
+        FoldTracker tracker;
+        tracker.reset(text);
+        std::mt19937 random(5);
+        const QStringList typed = {"x", "x", "x", "x", "(", ")", "{", "}", "]", "\"", "'", "`", "\\", "/", "\n", "\r\n"};
+        for (int step = 1; step <= steps; ++step) {
+            qsizetype at = qsizetype(random() % quint32(text.size() + 1));
+            // Now and then at a line's start, where the line's brackets begin.
+            if (step % 3 == 0)
+                while (at > 0 && text[at - 1] != u'\n' && text[at - 1] != u'\r') --at;
+            const qsizetype removed = std::min<qsizetype>(text.size() - at, random() % 4 == 0 ? random() % 3 : 0);
+            const QString inserted = typed[random() % typed.size()];
+            text.replace(at, removed, inserted);
+            tracker.edit(text, at, removed, inserted.size());
+            ASSERT_EQ(tracker.regions(), FoldComputer::regions(text)) << "after edit " << step;
+            // A letter beside a slash may make or break a comment, which changes the rest of the text.
+            const bool nearSlash = (at > 0 && text[at - 1] == u'/') || (at + 1 < text.size() && text[at + 1] == u'/');
+            if (inserted == "x" && removed == 0 && !nearSlash) EXPECT_LT(tracker.lastScanLength(), 32 * 1024) << "at " << at;
+        }
     }
 }

@@ -193,6 +193,27 @@ const LanguageCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Languages, HighlightQueries, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return CodeLanguages::rawValue(info.param.language).toStdString(); });
 
+// A JSON key is painted over the string it also is: wherever it stands, escapes and all, and when
+// the visible range ends right after it, before its colon.
+TEST(JsonHighlight, KeysKeepTheirColourOverTheStringTheyAre) {
+    const QString text = R"([ "a\"b", {"k\n": "v\t", "o": {"deep": [["x"], "y"]}}, "z" ])";
+    const std::unique_ptr<SyntaxHighlighter> h = treeSitter(CodeLanguage::json);
+    const std::vector<std::pair<QString, R>> cases = {{R"("a\"b")", R::string}, {R"("k\n")", R::attribute},
+                                                      {R"("v\t")", R::string},  {R"("deep")", R::attribute},
+                                                      {R"("x")", R::string},     {R"("y")", R::string},
+                                                      {R"("z")", R::string}};
+    for (const auto& [needle, role] : cases) {
+        const qsizetype at = text.indexOf(needle);
+        ASSERT_GE(at, 0);
+        for (const TextRange range : {TextRange{0, text.size()}, TextRange{at, needle.size()}}) {
+            const auto painted = paint(h->ranges(text, range), text.size());
+            for (qsizetype i = at; i < at + needle.size(); ++i)
+                EXPECT_EQ(painted[size_t(i)], role) << needle.toStdString() << " at " << i - at;
+        }
+    }
+    EXPECT_EQ(paint(h->ranges("\"top\"", {0, 5}), 5), std::vector<std::optional<TokenRole>>(5, R::string));
+}
+
 TEST(HighlightQueryFallback, OnlyTheLanguageWithoutAQueryFileGetsTheRegexHighlighter) {
     testing_support::TempFolder temp;
     const QString bundle = temp.mkdir(QStringLiteral(BRIMEL_BUNDLE_NAME));

@@ -432,6 +432,8 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     shiftShown(change.text.size() - change.range.length);  // the change lies within what is shown
     // Lines before the change are as they were: its start point reads the same either side.
     const TextEdit::Point startPoint = pointOf(change.range.location);
+    // The parse starts now, on its own thread, while the display takes the change.
+    noteEdit(change, startPoint);
     const QTextBlock startBlock = display->findBlock(int(change.displayStart));
     folding_->releaseFrom(startBlock.blockNumber());
     // A change far longer than a step of filling the display (a large paste) goes in as a long text
@@ -442,7 +444,6 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     else
         mirror(change.displayStart, change.displayEnd, change.displayText);
 
-    noteEdit(change, startPoint);
     if (origin == Origin::external) history_.clear();
     else if (origin != Origin::undo)
         history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing});

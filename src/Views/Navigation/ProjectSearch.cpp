@@ -1,5 +1,6 @@
 #include "Views/Navigation/ProjectSearch.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFutureWatcher>
 #include <QThread>
@@ -121,7 +122,10 @@ QThreadPool& scanPool() {
 // result keeps file order whoever read what.
 class SharedScan {
 public:
-    SharedScan(const QString& query, const std::function<bool()>& cancelled) : matcher(query), cancelled_(cancelled) {}
+    SharedScan(const QString& query, const std::function<bool()>& cancelled, const ProjectSearch::Found& found)
+        : matcher(query), cancelled_(cancelled), found_(found) {
+        sinceBatch_.start();
+    }
 
     const LineMatcher matcher;
 
@@ -163,7 +167,15 @@ public:
             while (frontier_ < qsizetype(files_.size()) && done_[size_t(frontier_)])
                 reported_ += hits_[size_t(frontier_++)].size();
             if (reported_ >= ProjectSearch::kMaxHits) stopLocked();
+            // The first hits go out at once; later ones wait, so a list on screen is not rebuilt per file.
+            if (published_ == 0 || sinceBatch_.elapsed() >= ProjectSearch::kBatchMs) publishLocked();
         }
+    }
+
+    // Hands over the hits not yet handed over.
+    void publishRest() {
+        std::lock_guard lock(mutex_);
+        publishLocked();
     }
 
     // Helpers may start late, after the scan is over: those do nothing.
@@ -208,6 +220,20 @@ private:
         file = files_[size_t(i)];
         return true;
     }
+    void publishLocked() {
+        if (!found_) return;
+        QList<SearchHit> batch;
+        for (; publishedFiles_ < frontier_; ++publishedFiles_) {
+            for (const SearchHit& hit : std::as_const(hits_[size_t(publishedFiles_)])) {
+                if (published_ + batch.size() >= ProjectSearch::kMaxHits) break;
+                batch.append(hit);
+            }
+        }
+        if (batch.isEmpty()) return;
+        published_ += batch.size();
+        sinceBatch_.restart();
+        found_(std::move(batch));
+    }
     void halt() {
         std::lock_guard lock(mutex_);
         stopLocked();
@@ -218,6 +244,10 @@ private:
     }
 
     const std::function<bool()> cancelled_;
+    const ProjectSearch::Found found_;
+    QElapsedTimer sinceBatch_;
+    qsizetype publishedFiles_ = 0;  // files whose hits were handed to found_
+    qsizetype published_ = 0;       // hits handed to found_
     std::mutex mutex_;
     std::condition_variable more_;  // files arrived, the list is complete, or the scan stops
     std::condition_variable idle_;  // the last helper left
@@ -238,8 +268,8 @@ int threadsFor(int asked) { return asked > 0 ? asked : QThread::idealThreadCount
 
 // Runs fill (which adds the files and ends the list) on this thread while helpers read.
 ProjectSearch::Result runScan(const QString& query, const std::function<bool()>& cancelled, int threads,
-                              const std::function<void(SharedScan&)>& fill) {
-    auto scan = std::make_shared<SharedScan>(query, cancelled);
+                              const ProjectSearch::Found& found, const std::function<void(SharedScan&)>& fill) {
+    auto scan = std::make_shared<SharedScan>(query, cancelled, found);
     if (scan->matcher.matchesNothing()) return {};
     const int helpers = threads - 1;
     if (helpers > 0 && scanPool().maxThreadCount() < helpers) scanPool().setMaxThreadCount(helpers);
@@ -248,23 +278,25 @@ ProjectSearch::Result runScan(const QString& query, const std::function<bool()>&
     // This thread works too, so the scan ends even when every helper is busy elsewhere.
     scan->work();
     scan->waitForHelpers();
+    scan->publishRest();
     return scan->result();
 }
 
 } // namespace
 
 ProjectSearch::Result ProjectSearch::search(const QString& query, const QStringList& files,
-                                            const std::function<bool()>& cancelled, int threads) {
+                                            const std::function<bool()>& cancelled, int threads, const Found& found) {
     const int used = int(qMin<qsizetype>(threadsFor(threads), files.size()));
-    return runScan(query, cancelled, used, [&](SharedScan& scan) {
+    return runScan(query, cancelled, used, found, [&](SharedScan& scan) {
         scan.add(files);
         scan.endOfFiles();
     });
 }
 
 ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QString& folder,
-                                                  const std::function<bool()>& cancelled, int threads) {
-    return runScan(query, cancelled, threadsFor(threads), [&](SharedScan& scan) {
+                                                  const std::function<bool()>& cancelled, int threads,
+                                                  const Found& found) {
+    return runScan(query, cancelled, threadsFor(threads), found, [&](SharedScan& scan) {
         FileNode::walkFiles(folder, [&scan](QStringList&& files) {
             scan.add(files);
             return !scan.stopped();
@@ -274,23 +306,36 @@ ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QS
 }
 
 void ProjectSearch::start(const QString& query, const QStringList& files) {
-    startWith([query, files](const std::function<bool()>& cancelled) { return search(query, files, cancelled); });
-}
-
-void ProjectSearch::startInFolder(const QString& query, const QString& folder) {
-    startWith([query, folder](const std::function<bool()>& cancelled) {
-        return folder.isEmpty() ? Result{} : searchFolder(query, folder, cancelled);
+    startWith([query, files](const std::function<bool()>& cancelled, const Found& found) {
+        return search(query, files, cancelled, 0, found);
     });
 }
 
-void ProjectSearch::startWith(std::function<Result(const std::function<bool()>&)> scan) {
+void ProjectSearch::startInFolder(const QString& query, const QString& folder) {
+    startWith([query, folder](const std::function<bool()>& cancelled, const Found& found) {
+        return folder.isEmpty() ? Result{} : searchFolder(query, folder, cancelled, 0, found);
+    });
+}
+
+void ProjectSearch::startWith(Scan scan) {
     cancel();
     auto cancelled = std::make_shared<std::atomic_bool>(false);
     cancelled_ = cancelled;
     watcher_ = new QFutureWatcher<Result>(this);
     QFutureWatcher<Result>* watcher = watcher_;
+    connect(watcher, &QFutureWatcher<Result>::resultsReadyAt, this, [this, watcher](int begin, int end) {
+        if (watcher_ != watcher) return;  // superseded
+        for (int i = begin; i < end; ++i) {
+            const QList<SearchHit> hits = watcher->resultAt(i).hits;
+            if (!hits.isEmpty()) emit found(hits);
+        }
+    });
     connect(watcher, &QFutureWatcher<Result>::finished, this, [this, watcher] {
-        const Result result = watcher->result();
+        Result result;
+        for (const Result& batch : watcher->future().results()) {
+            result.hits += batch.hits;
+            result.truncated = result.truncated || batch.truncated;
+        }
         watcher->deleteLater();
         if (watcher_ != watcher) return;  // superseded
         watcher_ = nullptr;
@@ -298,8 +343,10 @@ void ProjectSearch::startWith(std::function<Result(const std::function<bool()>&)
         emit finished(result);
     });
     // The scan holds only its own copies and the shared flag, never this object.
-    watcher->setFuture(QtConcurrent::run([scan = std::move(scan), cancelled] {
-        return scan([cancelled] { return cancelled->load(); });
+    watcher->setFuture(QtConcurrent::run([scan = std::move(scan), cancelled](QPromise<Result>& promise) {
+        const Result whole = scan([cancelled] { return cancelled->load(); },
+                                  [&promise](QList<SearchHit>&& hits) { promise.addResult(Result{std::move(hits), false}); });
+        promise.addResult(Result{{}, whole.truncated});
     }));
 }
 

@@ -63,17 +63,19 @@ bool mayBeUtf8(QByteArrayView head) {
 }
 
 // The file's bytes, or nothing when it is unreadable, not a regular file, larger than maxBytes
-// or plainly not UTF-8 text.
-std::optional<QByteArrayView> readFile(const QString& path, qint64 maxBytes, ReadBuffer& buffer) {
+// or plainly not UTF-8 text. regular says that its folder's listing saw a regular file there.
+std::optional<QByteArrayView> readFile(const QString& path, bool regular, qint64 maxBytes, ReadBuffer& buffer) {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     // Never open what is not a regular file: opening a device can have effects of its own.
-    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) return std::nullopt;
-    // O_NONBLOCK: a file swapped for a FIFO between stat and open must not block us.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (!regular && (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes))
+        return std::nullopt;
+    // O_NONBLOCK: a file swapped for a FIFO since it was seen must not block us; a listed file
+    // swapped for a link is not followed.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (regular ? O_NOFOLLOW : 0));
     if (fd < 0) return std::nullopt;
     const FileCloser closer{fd};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) return std::nullopt;
     // One byte more than the file holds, to see its end (or that it grew) in the same read.
     buffer.reserve(qsizetype(qMin<qint64>(st.st_size, maxBytes)) + 1);
     qsizetype size = 0;
@@ -102,8 +104,9 @@ std::optional<QByteArrayView> readFile(const QString& path, qint64 maxBytes, Rea
     return QByteArrayView(buffer.data(), size);
 }
 
-void scanFile(const LineMatcher& matcher, const QString& file, ReadBuffer& buffer, QList<SearchHit>& hits) {
-    const std::optional<QByteArrayView> bytes = readFile(file, ProjectSearch::kMaxFileBytes, buffer);
+void scanFile(const LineMatcher& matcher, const QString& file, bool regular, ReadBuffer& buffer,
+              QList<SearchHit>& hits) {
+    const std::optional<QByteArrayView> bytes = readFile(file, regular, ProjectSearch::kMaxFileBytes, buffer);
     if (!bytes) return;
     const qsizetype firstNonAscii = LineMatcher::firstNonAscii(bytes->data(), bytes->size());
     const bool ascii = firstNonAscii == bytes->size();
@@ -129,11 +132,12 @@ public:
 
     const LineMatcher matcher;
 
-    void add(const QStringList& files) {
+    // regular, when given, says which files their folder's listing saw as regular files.
+    void add(const QStringList& files, const QList<bool>& regular = {}) {
         if (files.isEmpty()) return;
         std::lock_guard lock(mutex_);
-        for (const QString& file : files) {
-            files_.push_back(file);
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            files_.push_back({files[i], regular.value(i, false)});
             hits_.emplace_back();
             done_.push_back(false);
         }
@@ -152,14 +156,14 @@ public:
     void work() {
         ReadBuffer buffer;
         qsizetype i = 0;
-        QString file;
+        Listed file;
         while (take(i, file)) {
             QList<SearchHit> found;
             if (cancelled_ && cancelled_()) {
                 halt();
                 return;
             }
-            scanFile(matcher, file, buffer, found);
+            scanFile(matcher, file.path, file.regular, buffer, found);
             std::lock_guard lock(mutex_);
             hits_[size_t(i)] = std::move(found);
             done_[size_t(i)] = true;
@@ -212,7 +216,12 @@ public:
     }
 
 private:
-    bool take(qsizetype& i, QString& file) {
+    struct Listed {
+        QString path;
+        bool regular = false;
+    };
+
+    bool take(qsizetype& i, Listed& file) {
         std::unique_lock lock(mutex_);
         more_.wait(lock, [&] { return stop_ || next_ < qsizetype(files_.size()) || listed_; });
         if (stop_ || next_ >= qsizetype(files_.size())) return false;
@@ -251,7 +260,7 @@ private:
     std::mutex mutex_;
     std::condition_variable more_;  // files arrived, the list is complete, or the scan stops
     std::condition_variable idle_;  // the last helper left
-    std::deque<QString> files_;
+    std::deque<Listed> files_;
     std::deque<QList<SearchHit>> hits_;
     std::deque<bool> done_;
     qsizetype next_ = 0;
@@ -297,8 +306,8 @@ ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QS
                                                   const std::function<bool()>& cancelled, int threads,
                                                   const Found& found) {
     return runScan(query, cancelled, threadsFor(threads), found, [&](SharedScan& scan) {
-        FileNode::walkFiles(folder, [&scan](QStringList&& files) {
-            scan.add(files);
+        FileNode::walkFiles(folder, [&scan](FileNode::Files&& files) {
+            scan.add(files.paths, files.regular);
             return !scan.stopped();
         });
         scan.endOfFiles();

@@ -246,6 +246,7 @@ TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
                         QFile::encodeName(folder.file("root/link-to-d1")).constData()), 0);
     ASSERT_EQ(::symlink(QFile::encodeName(folder.file("root/top.txt")).constData(),
                         QFile::encodeName(folder.file("root/link-to-top")).constData()), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.file("root/d2/pipe")).constData(), 0600), 0);  // never opened
     QStringList files;
     FileNode(folder.file("root")).allFiles(files);
     // Past the hit limit and well short of it.

@@ -139,7 +139,7 @@ double peerMs(const QString& program, const QStringList& arguments, const QStrin
 }
 
 std::vector<double> g_searchAll, g_searchOne, g_withListing, g_withListingOne, g_keystroke, g_viewRows, g_viewKeystroke;
-double g_idleStall = 0, g_startCall = 0, g_firstResults = 0, g_longestStall = 0, g_prepare = 0;
+double g_idleStall = 0, g_startCall = 0, g_firstResults = 0, g_allResults = 0, g_longestStall = 0, g_prepare = 0;
 
 double median(std::vector<double> v) {
     if (v.empty()) return 0;
@@ -191,11 +191,9 @@ void BM_ProjectSearchWithListingOneCore(benchmark::State& state) {
 BENCHMARK(BM_ProjectSearchWithListingOneCore)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_ProjectSearchOneCore)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
-// The overlay as the user drives it: Return to search, then the list on screen. A 1 ms timer
-// on the main thread measures the longest stretch in which the event loop did not run.
 // The longest stretch in which a 1 ms timer on the main thread did not run, between start() and
-// the loop quitting.
-double longestStall(QEventLoop& loop, const std::function<void()>& start) {
+// the loop quitting; tick runs on each of its turns.
+double longestStall(QEventLoop& loop, const std::function<void()>& start, const std::function<void()>& tick = {}) {
     QElapsedTimer sinceTick;
     double stall = 0;
     QTimer probe;
@@ -203,6 +201,7 @@ double longestStall(QEventLoop& loop, const std::function<void()>& start) {
     QObject::connect(&probe, &QTimer::timeout, [&] {
         stall = std::max(stall, double(sinceTick.nsecsElapsed()) / 1e6);
         sinceTick.restart();
+        if (tick) tick();
     });
     probe.start();
     sinceTick.start();
@@ -226,12 +225,21 @@ void BM_ProjectSearchOverlay(benchmark::State& state) {
         QEventLoop loop;
         QObject::connect(&view, &ProjectSearchView::searchFinished, &loop, &QEventLoop::quit);
         QElapsedTimer total;
-        g_longestStall = std::max(g_longestStall, longestStall(loop, [&] {
-                                      total.start();
-                                      view.runSearch();
-                                      g_startCall = std::max(g_startCall, double(total.nsecsElapsed()) / 1e6);
-                                  }));
-        g_firstResults = std::max(g_firstResults, double(total.nsecsElapsed()) / 1e6);
+        double first = -1;
+        // A timer turn after the rows went in: the window has painted them by then.
+        const auto shown = [&] {
+            if (first < 0 && !view.hits().isEmpty()) first = double(total.nsecsElapsed()) / 1e6;
+        };
+        g_longestStall = std::max(g_longestStall, longestStall(
+                                                      loop,
+                                                      [&] {
+                                                          total.start();
+                                                          view.runSearch();
+                                                          g_startCall = std::max(g_startCall, double(total.nsecsElapsed()) / 1e6);
+                                                      },
+                                                      shown));
+        g_allResults = std::max(g_allResults, double(total.nsecsElapsed()) / 1e6);
+        g_firstResults = std::max(g_firstResults, first < 0 ? g_allResults : first);
         if (view.hits().size() != kRareHits) state.SkipWithError("unexpected number of hits");
 
         QEventLoop idle;
@@ -310,9 +318,10 @@ void printPeers() {
                 whole, rg, rg > 0 ? whole / rg : 0.0);
     std::printf("listing the folder and searching, one core: %.1f ms (grep -rnF %.1f ms, ratio %.2f; target 1.0)\n",
                 wholeOne, grep, grep > 0 ? wholeOne / grep : 0.0);
-    std::printf("overlay: first results on screen after %.1f ms at worst; longest main-thread stall %.1f ms "
-                "(starting the search %.1f ms; longest stall with nothing running %.1f ms)\n",
-                g_firstResults, g_longestStall, g_startCall, g_idleStall);
+    std::printf("overlay: first results on screen after %.1f ms at worst (target 100), all of them after %.1f ms; "
+                "longest main-thread stall %.1f ms (starting the search %.1f ms; longest stall with nothing running "
+                "%.1f ms)\n",
+                g_firstResults, g_allResults, g_longestStall, g_startCall, g_idleStall);
 
     QTemporaryDir dir;
     const QString list = dir.filePath("paths.txt");

@@ -7,18 +7,27 @@
 namespace DirectoryListing {
 
 namespace {
-Kind kindOf(const QByteArray& path, unsigned char type) {
-    if (type == DT_DIR) return Kind::directory;
+// Entries whose type the listing did not give (or that are links) are asked about by path.
+void classify(Entry& entry, unsigned char type) {
+    if (type == DT_DIR) {
+        entry.kind = Kind::directory;
+        return;
+    }
+    if (type == DT_REG) {
+        entry.regular = true;
+        return;
+    }
+    if (type != DT_UNKNOWN && type != DT_LNK) return;
+    const QByteArray path = QFile::encodeName(entry.path);
     if (type == DT_UNKNOWN) {
         struct stat st {};
-        if (::lstat(path.constData(), &st) != 0) return Kind::other;
-        if (S_ISDIR(st.st_mode)) return Kind::directory;
-        if (!S_ISLNK(st.st_mode)) return Kind::other;
-    } else if (type != DT_LNK) {
-        return Kind::other;
+        if (::lstat(path.constData(), &st) != 0) return;
+        if (S_ISDIR(st.st_mode)) entry.kind = Kind::directory;
+        entry.regular = S_ISREG(st.st_mode);
+        if (!S_ISLNK(st.st_mode)) return;
     }
     struct stat target {};
-    return ::stat(path.constData(), &target) == 0 && S_ISDIR(target.st_mode) ? Kind::linkToDirectory : Kind::other;
+    if (::stat(path.constData(), &target) == 0 && S_ISDIR(target.st_mode)) entry.kind = Kind::linkToDirectory;
 }
 } // namespace
 
@@ -32,8 +41,10 @@ std::optional<QList<Entry>> list(const QString& dir) {
         if (raw == "." || raw == "..") continue;
         const QString name = QFile::decodeName(raw);
         if (QFile::encodeName(name) != raw) continue;
-        Entry entry{name, join(dir, name), Kind::other};
-        entry.kind = kindOf(QFile::encodeName(entry.path), e->d_type);
+        Entry entry;
+        entry.name = name;
+        entry.path = join(dir, name);
+        classify(entry, e->d_type);
         entries.append(std::move(entry));
     }
     ::closedir(handle);

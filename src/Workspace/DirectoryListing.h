@@ -17,6 +17,7 @@ struct Entry {
     QString name;
     QString path;
     Kind kind = Kind::other;
+    bool regular = false;  // a regular file itself, not a link to one: safe to open without asking again
 };
 
 // The entries directly inside dir, in the order the file system gives them, without "." and "..".

@@ -16,10 +16,10 @@ bool isDirectoryOnDisk(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool walk(const QString& dir, const std::function<bool(QStringList&&)>& batch) {
+bool walk(const QString& dir, const std::function<bool(FileNode::Files&&)>& batch) {
     const auto entries = DirectoryListing::list(dir);
     if (!entries) return true;
-    QStringList files;
+    FileNode::Files files;
     for (const auto& entry : *entries) {
         if (FileNode::isExcluded(entry.name)) continue;
         switch (entry.kind) {
@@ -27,7 +27,10 @@ bool walk(const QString& dir, const std::function<bool(QStringList&&)>& batch) {
             if (!batch(std::exchange(files, {})) || !walk(entry.path, batch)) return false;
             break;
         case DirectoryListing::Kind::linkToDirectory: break;  // a link could lead back up the tree
-        case DirectoryListing::Kind::other: files.append(entry.path); break;
+        case DirectoryListing::Kind::other:
+            files.paths.append(entry.path);
+            files.regular.append(entry.regular);
+            break;
         }
     }
     return batch(std::move(files));
@@ -114,10 +117,10 @@ void FileNode::allFiles(QStringList& into) const {
         into.append(url_);
         return;
     }
-    walkFiles(url_, [&into](QStringList&& files) {
-        into.append(files);
+    walkFiles(url_, [&into](Files&& files) {
+        into.append(files.paths);
         return true;
     });
 }
 
-void FileNode::walkFiles(const QString& dir, const std::function<bool(QStringList&&)>& batch) { walk(dir, batch); }
+void FileNode::walkFiles(const QString& dir, const std::function<bool(Files&&)>& batch) { walk(dir, batch); }

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Workspace/FileNode.h"
@@ -91,11 +92,23 @@ TEST(FileNode, AllFilesSkipsExcludedEntriesAndNeverLoops) {
     link(dir.path(), dir.file("src/up"));  // a loop back to the top
     link(dir.file("top.txt"), dir.file("alias.txt"));
     link(dir.path(), elsewhere.file("opened"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.file("pipe")).constData(), 0600), 0);
 
     QStringList files;
     FileNode(dir.path()).allFiles(files);
     files.sort();
-    EXPECT_EQ(files, (QStringList{dir.file("alias.txt"), dir.file("src/deep/main.c"), dir.file("top.txt")}));
+    EXPECT_EQ(files, (QStringList{dir.file("alias.txt"), dir.file("pipe"), dir.file("src/deep/main.c"),
+                                  dir.file("top.txt")}));
+    // Only files themselves count as regular: not links to them, nor anything else.
+    QStringList regular;
+    FileNode::walkFiles(dir.path(), [&](FileNode::Files&& batch) {
+        EXPECT_EQ(batch.paths.size(), batch.regular.size());
+        for (qsizetype i = 0; i < batch.paths.size(); ++i)
+            if (batch.regular.value(i)) regular << batch.paths[i];
+        return true;
+    });
+    regular.sort();
+    EXPECT_EQ(regular, (QStringList{dir.file("src/deep/main.c"), dir.file("top.txt")}));
 
     // The starting node is walked even with an excluded name, or when it is a link.
     files.clear();
@@ -103,5 +116,5 @@ TEST(FileNode, AllFilesSkipsExcludedEntriesAndNeverLoops) {
     EXPECT_EQ(files, QStringList{dir.file("Pods/a")});
     FileNode opened(elsewhere.file("opened"));
     opened.loadChildren();
-    EXPECT_EQ(names(opened), (QStringList{"src", "alias.txt", "top.txt"}));
+    EXPECT_EQ(names(opened), (QStringList{"src", "alias.txt", "pipe", "top.txt"}));
 }

@@ -1,5 +1,6 @@
 #include "Views/Navigation/ProjectSearch.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFutureWatcher>
 #include <QThread>
@@ -62,17 +63,19 @@ bool mayBeUtf8(QByteArrayView head) {
 }
 
 // The file's bytes, or nothing when it is unreadable, not a regular file, larger than maxBytes
-// or plainly not UTF-8 text.
-std::optional<QByteArrayView> readFile(const QString& path, qint64 maxBytes, ReadBuffer& buffer) {
+// or plainly not UTF-8 text. regular says that its folder's listing saw a regular file there.
+std::optional<QByteArrayView> readFile(const QString& path, bool regular, qint64 maxBytes, ReadBuffer& buffer) {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     // Never open what is not a regular file: opening a device can have effects of its own.
-    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) return std::nullopt;
-    // O_NONBLOCK: a file swapped for a FIFO between stat and open must not block us.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (!regular && (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes))
+        return std::nullopt;
+    // O_NONBLOCK: a file swapped for a FIFO since it was seen must not block us; a listed file
+    // swapped for a link is not followed.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (regular ? O_NOFOLLOW : 0));
     if (fd < 0) return std::nullopt;
     const FileCloser closer{fd};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) return std::nullopt;
     // One byte more than the file holds, to see its end (or that it grew) in the same read.
     buffer.reserve(qsizetype(qMin<qint64>(st.st_size, maxBytes)) + 1);
     qsizetype size = 0;
@@ -101,8 +104,9 @@ std::optional<QByteArrayView> readFile(const QString& path, qint64 maxBytes, Rea
     return QByteArrayView(buffer.data(), size);
 }
 
-void scanFile(const LineMatcher& matcher, const QString& file, ReadBuffer& buffer, QList<SearchHit>& hits) {
-    const std::optional<QByteArrayView> bytes = readFile(file, ProjectSearch::kMaxFileBytes, buffer);
+void scanFile(const LineMatcher& matcher, const QString& file, bool regular, ReadBuffer& buffer,
+              QList<SearchHit>& hits) {
+    const std::optional<QByteArrayView> bytes = readFile(file, regular, ProjectSearch::kMaxFileBytes, buffer);
     if (!bytes) return;
     const qsizetype firstNonAscii = LineMatcher::firstNonAscii(bytes->data(), bytes->size());
     const bool ascii = firstNonAscii == bytes->size();
@@ -121,15 +125,19 @@ QThreadPool& scanPool() {
 // result keeps file order whoever read what.
 class SharedScan {
 public:
-    SharedScan(const QString& query, const std::function<bool()>& cancelled) : matcher(query), cancelled_(cancelled) {}
+    SharedScan(const QString& query, const std::function<bool()>& cancelled, const ProjectSearch::Found& found)
+        : matcher(query), cancelled_(cancelled), found_(found) {
+        sinceBatch_.start();
+    }
 
     const LineMatcher matcher;
 
-    void add(const QStringList& files) {
+    // regular, when given, says which files their folder's listing saw as regular files.
+    void add(const QStringList& files, const QList<bool>& regular = {}) {
         if (files.isEmpty()) return;
         std::lock_guard lock(mutex_);
-        for (const QString& file : files) {
-            files_.push_back(file);
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            files_.push_back({files[i], regular.value(i, false)});
             hits_.emplace_back();
             done_.push_back(false);
         }
@@ -148,14 +156,14 @@ public:
     void work() {
         ReadBuffer buffer;
         qsizetype i = 0;
-        QString file;
+        Listed file;
         while (take(i, file)) {
             QList<SearchHit> found;
             if (cancelled_ && cancelled_()) {
                 halt();
                 return;
             }
-            scanFile(matcher, file, buffer, found);
+            scanFile(matcher, file.path, file.regular, buffer, found);
             std::lock_guard lock(mutex_);
             hits_[size_t(i)] = std::move(found);
             done_[size_t(i)] = true;
@@ -163,7 +171,15 @@ public:
             while (frontier_ < qsizetype(files_.size()) && done_[size_t(frontier_)])
                 reported_ += hits_[size_t(frontier_++)].size();
             if (reported_ >= ProjectSearch::kMaxHits) stopLocked();
+            // The first hits go out at once; later ones wait, so a list on screen is not rebuilt per file.
+            if (published_ == 0 || sinceBatch_.elapsed() >= ProjectSearch::kBatchMs) publishLocked();
         }
+    }
+
+    // Hands over the hits not yet handed over.
+    void publishRest() {
+        std::lock_guard lock(mutex_);
+        publishLocked();
     }
 
     // Helpers may start late, after the scan is over: those do nothing.
@@ -200,13 +216,32 @@ public:
     }
 
 private:
-    bool take(qsizetype& i, QString& file) {
+    struct Listed {
+        QString path;
+        bool regular = false;
+    };
+
+    bool take(qsizetype& i, Listed& file) {
         std::unique_lock lock(mutex_);
         more_.wait(lock, [&] { return stop_ || next_ < qsizetype(files_.size()) || listed_; });
         if (stop_ || next_ >= qsizetype(files_.size())) return false;
         i = next_++;
         file = files_[size_t(i)];
         return true;
+    }
+    void publishLocked() {
+        if (!found_) return;
+        QList<SearchHit> batch;
+        for (; publishedFiles_ < frontier_; ++publishedFiles_) {
+            for (const SearchHit& hit : std::as_const(hits_[size_t(publishedFiles_)])) {
+                if (published_ + batch.size() >= ProjectSearch::kMaxHits) break;
+                batch.append(hit);
+            }
+        }
+        if (batch.isEmpty()) return;
+        published_ += batch.size();
+        sinceBatch_.restart();
+        found_(std::move(batch));
     }
     void halt() {
         std::lock_guard lock(mutex_);
@@ -218,10 +253,14 @@ private:
     }
 
     const std::function<bool()> cancelled_;
+    const ProjectSearch::Found found_;
+    QElapsedTimer sinceBatch_;
+    qsizetype publishedFiles_ = 0;  // files whose hits were handed to found_
+    qsizetype published_ = 0;       // hits handed to found_
     std::mutex mutex_;
     std::condition_variable more_;  // files arrived, the list is complete, or the scan stops
     std::condition_variable idle_;  // the last helper left
-    std::deque<QString> files_;
+    std::deque<Listed> files_;
     std::deque<QList<SearchHit>> hits_;
     std::deque<bool> done_;
     qsizetype next_ = 0;
@@ -238,8 +277,8 @@ int threadsFor(int asked) { return asked > 0 ? asked : QThread::idealThreadCount
 
 // Runs fill (which adds the files and ends the list) on this thread while helpers read.
 ProjectSearch::Result runScan(const QString& query, const std::function<bool()>& cancelled, int threads,
-                              const std::function<void(SharedScan&)>& fill) {
-    auto scan = std::make_shared<SharedScan>(query, cancelled);
+                              const ProjectSearch::Found& found, const std::function<void(SharedScan&)>& fill) {
+    auto scan = std::make_shared<SharedScan>(query, cancelled, found);
     if (scan->matcher.matchesNothing()) return {};
     const int helpers = threads - 1;
     if (helpers > 0 && scanPool().maxThreadCount() < helpers) scanPool().setMaxThreadCount(helpers);
@@ -248,25 +287,27 @@ ProjectSearch::Result runScan(const QString& query, const std::function<bool()>&
     // This thread works too, so the scan ends even when every helper is busy elsewhere.
     scan->work();
     scan->waitForHelpers();
+    scan->publishRest();
     return scan->result();
 }
 
 } // namespace
 
 ProjectSearch::Result ProjectSearch::search(const QString& query, const QStringList& files,
-                                            const std::function<bool()>& cancelled, int threads) {
+                                            const std::function<bool()>& cancelled, int threads, const Found& found) {
     const int used = int(qMin<qsizetype>(threadsFor(threads), files.size()));
-    return runScan(query, cancelled, used, [&](SharedScan& scan) {
+    return runScan(query, cancelled, used, found, [&](SharedScan& scan) {
         scan.add(files);
         scan.endOfFiles();
     });
 }
 
 ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QString& folder,
-                                                  const std::function<bool()>& cancelled, int threads) {
-    return runScan(query, cancelled, threadsFor(threads), [&](SharedScan& scan) {
-        FileNode::walkFiles(folder, [&scan](QStringList&& files) {
-            scan.add(files);
+                                                  const std::function<bool()>& cancelled, int threads,
+                                                  const Found& found) {
+    return runScan(query, cancelled, threadsFor(threads), found, [&](SharedScan& scan) {
+        FileNode::walkFiles(folder, [&scan](FileNode::Files&& files) {
+            scan.add(files.paths, files.regular);
             return !scan.stopped();
         });
         scan.endOfFiles();
@@ -274,23 +315,36 @@ ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QS
 }
 
 void ProjectSearch::start(const QString& query, const QStringList& files) {
-    startWith([query, files](const std::function<bool()>& cancelled) { return search(query, files, cancelled); });
-}
-
-void ProjectSearch::startInFolder(const QString& query, const QString& folder) {
-    startWith([query, folder](const std::function<bool()>& cancelled) {
-        return folder.isEmpty() ? Result{} : searchFolder(query, folder, cancelled);
+    startWith([query, files](const std::function<bool()>& cancelled, const Found& found) {
+        return search(query, files, cancelled, 0, found);
     });
 }
 
-void ProjectSearch::startWith(std::function<Result(const std::function<bool()>&)> scan) {
+void ProjectSearch::startInFolder(const QString& query, const QString& folder) {
+    startWith([query, folder](const std::function<bool()>& cancelled, const Found& found) {
+        return folder.isEmpty() ? Result{} : searchFolder(query, folder, cancelled, 0, found);
+    });
+}
+
+void ProjectSearch::startWith(Scan scan) {
     cancel();
     auto cancelled = std::make_shared<std::atomic_bool>(false);
     cancelled_ = cancelled;
     watcher_ = new QFutureWatcher<Result>(this);
     QFutureWatcher<Result>* watcher = watcher_;
+    connect(watcher, &QFutureWatcher<Result>::resultsReadyAt, this, [this, watcher](int begin, int end) {
+        if (watcher_ != watcher) return;  // superseded
+        for (int i = begin; i < end; ++i) {
+            const QList<SearchHit> hits = watcher->resultAt(i).hits;
+            if (!hits.isEmpty()) emit found(hits);
+        }
+    });
     connect(watcher, &QFutureWatcher<Result>::finished, this, [this, watcher] {
-        const Result result = watcher->result();
+        Result result;
+        for (const Result& batch : watcher->future().results()) {
+            result.hits += batch.hits;
+            result.truncated = result.truncated || batch.truncated;
+        }
         watcher->deleteLater();
         if (watcher_ != watcher) return;  // superseded
         watcher_ = nullptr;
@@ -298,8 +352,10 @@ void ProjectSearch::startWith(std::function<Result(const std::function<bool()>&)
         emit finished(result);
     });
     // The scan holds only its own copies and the shared flag, never this object.
-    watcher->setFuture(QtConcurrent::run([scan = std::move(scan), cancelled] {
-        return scan([cancelled] { return cancelled->load(); });
+    watcher->setFuture(QtConcurrent::run([scan = std::move(scan), cancelled](QPromise<Result>& promise) {
+        const Result whole = scan([cancelled] { return cancelled->load(); },
+                                  [&promise](QList<SearchHit>&& hits) { promise.addResult(Result{std::move(hits), false}); });
+        promise.addResult(Result{{}, whole.truncated});
     }));
 }
 

@@ -27,6 +27,7 @@ ProjectSearchView::ProjectSearchView(AppState& app, QWidget* parent)
     // Return in the field or anywhere in the overlay searches; there is nothing to move through.
     keys_->setActions([](int) {}, [this] { runSearch(); }, [this] { close(); });
     connect(field_, &PaletteField::textEdited, this, &ProjectSearchView::setQuery);
+    connect(&search_, &ProjectSearch::found, this, &ProjectSearchView::addHits);
     connect(&search_, &ProjectSearch::finished, this, &ProjectSearchView::finish);
     refresh();
 }
@@ -68,15 +69,25 @@ void ProjectSearchView::runSearch() {
     const QString folder = app_ && app_->rootNode() ? app_->rootNode()->url() : QString();
     searching_ = true;
     truncated_ = false;
-    refresh();
+    // The new search's hits go on screen as they are found; the old ones would mix with them.
+    hits_.clear();
+    rebuildList();
     search_.startInFolder(q, folder);
 }
 
+void ProjectSearchView::addHits(const QList<SearchHit>& hits) {
+    hits_ += hits;
+    rebuildList();
+}
+
 void ProjectSearchView::finish(const ProjectSearch::Result& result) {
+    // Usually every hit is on screen already; then only the message and a cut-off mark can change.
+    const bool changed = result.hits != hits_ || result.truncated != truncated_;
     hits_ = result.hits;
     truncated_ = result.truncated;
     searching_ = false;
-    rebuildList();
+    if (changed) rebuildList();
+    else refresh();
     emit searchFinished();
 }
 
@@ -99,10 +110,10 @@ void ProjectSearchView::open(const SearchHit& hit) {
 }
 
 QString ProjectSearchView::message() const {
+    if (!hits_.isEmpty()) return QString();  // the hits found so far, even while searching
     if (searching_) return QStringLiteral("Searching…");
     // Before Return was first pressed nothing was looked for: the hint says how to search.
-    if (searched_ && !query_.isEmpty() && hits_.isEmpty()) return QStringLiteral("No results");
-    if (!hits_.isEmpty()) return QString();
+    if (searched_ && !query_.isEmpty()) return QStringLiteral("No results");
     return QStringLiteral("Type and press ↵ to search the open folder");
 }
 

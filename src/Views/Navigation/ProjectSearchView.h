@@ -1,6 +1,7 @@
 #pragma once
 // Project search: Return searches every file of the open folder for the typed text (ignoring
-// case) in the background and lists the matching lines grouped by file, files in path order.
+// case) in the background and lists the matching lines grouped by file, files in path order,
+// the first ones while the rest is still being looked for.
 // Choosing a line closes the overlay, opens the file and, a moment later, puts the caret on it.
 // Typing alone never searches; a new search replaces a running one.
 #include <QList>
@@ -65,6 +66,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void addHits(const QList<SearchHit>& hits);
     void finish(const ProjectSearch::Result& result);
     void refresh();
     void rebuildList();

@@ -82,13 +82,21 @@ TEST(ProjectSearchScanTest, StopsAtTheHitLimitInsideAFile) {
     const QString one = folder.write("one.txt", many);
     const QString two = folder.write("two.txt", many);
     const QString three = folder.write("three.txt", "hit\n");
-    // However many threads read, the hits before the limit come in file order.
+    // However many threads read, the hits before the limit come in file order, and so do the
+    // batches handed over on the way, which put together are the same hits.
     for (const int threads : {1, 4}) {
-        const ProjectSearch::Result r = ProjectSearch::search("hit", {one, two, three}, {}, threads);
+        QList<QList<SearchHit>> batches;
+        const ProjectSearch::Result r = ProjectSearch::search("hit", {one, two, three}, {}, threads,
+                                                              [&](QList<SearchHit>&& hits) { batches.append(hits); });
         EXPECT_TRUE(r.truncated);
         ASSERT_EQ(r.hits.size(), ProjectSearch::kMaxHits);
         EXPECT_EQ(r.hits.back().url, two);
         EXPECT_EQ(r.hits.back().line, 200);
+        QList<SearchHit> joined;
+        for (const auto& batch : std::as_const(batches)) joined += batch;
+        EXPECT_EQ(joined, r.hits);
+        // The first file's hits go out as soon as it is read, without waiting for the others.
+        if (threads == 1) EXPECT_EQ(batches.value(0).size(), 300);
     }
 }
 
@@ -97,6 +105,11 @@ TEST(ProjectSearchAsyncTest, OnlyTheNewestSearchReports) {
     const QString file = folder.write("f.txt", "alpha\nbeta\n");
     ProjectSearch search;
     QSignalSpy spy(&search, &ProjectSearch::finished);
+    QList<SearchHit> found;
+    QObject::connect(&search, &ProjectSearch::found, [&](const QList<SearchHit>& hits) {
+        EXPECT_EQ(spy.count(), 0);  // batches come before the end
+        found += hits;
+    });
     search.start("alpha", {file});
     search.start("beta", {file});
     EXPECT_TRUE(search.isRunning());
@@ -107,6 +120,7 @@ TEST(ProjectSearchAsyncTest, OnlyTheNewestSearchReports) {
     const auto result = spy.at(0).at(0).value<ProjectSearch::Result>();
     ASSERT_EQ(result.hits.size(), 1);
     EXPECT_EQ(result.hits[0].preview, "beta");
+    EXPECT_EQ(found, result.hits);
 }
 
 TEST(ProjectSearchAsyncTest, CancelledOrDestroyedSearchesReportNothing) {
@@ -232,6 +246,7 @@ TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
                         QFile::encodeName(folder.file("root/link-to-d1")).constData()), 0);
     ASSERT_EQ(::symlink(QFile::encodeName(folder.file("root/top.txt")).constData(),
                         QFile::encodeName(folder.file("root/link-to-top")).constData()), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.file("root/d2/pipe")).constData(), 0600), 0);  // never opened
     QStringList files;
     FileNode(folder.file("root")).allFiles(files);
     // Past the hit limit and well short of it.

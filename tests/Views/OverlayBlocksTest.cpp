@@ -164,33 +164,3 @@ TEST(GoToLineTest, EveryGoClosesTheBoxAndOnlyANumberReachesTheEditor) {
 }
 
 } // namespace
-
-// Text behind the card (here stripes of white on black, like lines of code) shows through it only
-// faintly, so it does not compete with the card's own rows.
-TEST(PaletteScaffoldTest, TextBehindTheCardBarelyShowsThrough) {
-    QWidget window;
-    window.resize(900, 600);
-    window.setAutoFillBackground(true);
-    QImage stripes(8, 8, QImage::Format_RGB32);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) stripes.setPixel(x, y, y < 3 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
-    QPalette behind = window.palette();
-    behind.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(stripes)));
-    window.setPalette(behind);
-    auto* content = new QWidget;
-    content->setFixedHeight(200);
-    auto* scaffold = new PaletteScaffold([] {}, content, &window);
-    scaffold->setGeometry(window.rect());
-    window.show();
-    ASSERT_TRUE(waitUntil([&] { return scaffold->card()->width() == PaletteScaffold::kCardWidth; }));
-    const QImage shot = window.grab().toImage();
-    const QRect card = scaffold->card()->geometry();
-    // Along one column, from a white stripe to a black one and on: how far the card's colour swings.
-    int lightest = 0, darkest = 255;
-    const int x = card.center().x();
-    for (int y = card.top() + 30; y < card.top() + 60; ++y) {
-        lightest = std::max(lightest, qGray(shot.pixel(x, y)));
-        darkest = std::min(darkest, qGray(shot.pixel(x, y)));
-    }
-    EXPECT_LE(lightest - darkest, 14);
-}

@@ -151,7 +151,7 @@ TEST_F(WorkbenchWalkTest, EveryPanelIsReachedAndUsedByKeyboardAndTheEditorIsReac
     ASSERT_TRUE(waitUntil([&] { return app.git().changes().isEmpty(); })) << "committed";
     const QString before = focused() ? QString::fromLatin1(focused()->metaObject()->className()) + "#" + focused()->objectName() : "nothing";
     press(Qt::Key_Escape);
-    EXPECT_TRUE(isEditor(focused())) << "Escape goes back to the editor, from " << before.toStdString();
+    EXPECT_TRUE(waitUntil([] { return isEditor(focused()); })) << "Escape goes back to the editor, from " << before.toStdString();
 
     // The request collections: choose the request with Space, Tab to Send, Return sends it.
     ASSERT_TRUE(tabTo([&](QWidget* w) { return w == rail->panelButton(SidebarPanel::api); }, true));

@@ -57,6 +57,7 @@ TEST(FuzzyNamesTest, SameResultsAsTheCharacterByCharacterMatcher) {
         ASSERT_EQ(QuickOpenView::results(query, files), referenceResults(query, files)) << query.toStdString();
     }
     EXPECT_EQ(QuickOpenView::results("", files), files.mid(0, QuickOpenView::kMaxResults));
+    EXPECT_TRUE(QuickOpenView::results("dir", {"/p/dir9/file9.txt"}).isEmpty()) << "folder names are not matched";
 }
 
 TEST(FuzzyNamesTest, TypingOnOrBackAgreesWithFilteringAfresh) {

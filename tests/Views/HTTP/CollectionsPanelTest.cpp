@@ -119,9 +119,7 @@ TEST_F(PanelFixture, ClickingARowOpensItAndHighlightsIt) {
     emit target->clicked();
     ASSERT_TRUE(app.activeRequest());
     EXPECT_EQ(app.activeRequest()->request.name, "req 1");
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(row("req 1")->isActive());
-    EXPECT_FALSE(row("req 0")->isActive());
+    EXPECT_TRUE(testing_support::waitUntil([&] { return row("req 1")->isActive() && !row("req 0")->isActive(); }));
 }
 
 TEST_F(PanelFixture, NewCollectionOpensItsFirstRequestAndBlankAnswersDoNothing) {

@@ -9,12 +9,10 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 
-#include "API/ResponseHistory.h"
 #include "Git/GitTestSupport.h"
 #include "Platform/SettingsStore.h"
 #include "UI/ElidedText.h"

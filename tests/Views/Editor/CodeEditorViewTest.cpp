@@ -7,14 +7,12 @@
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QTest>
-#include <QTextBlock>
 #include <QTextLayout>
 
 #include "Editor/FindMatcher.h"
 #include "Editor/FoldComputer.h"
 #include "EditorFixture.h"
 #include "Platform/SettingsStore.h"
-#include "Views/Editor/FoldingLayoutManager.h"
 
 // --- typing help and undo
 

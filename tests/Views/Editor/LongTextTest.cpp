@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <functional>
 #include <QTextBlock>
-#include <QTextDocument>
 
 #include "EditorFixture.h"
 #include "Editor/ExactText.h"

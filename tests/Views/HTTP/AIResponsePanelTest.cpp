@@ -1,6 +1,5 @@
 // The Ask-AI panel: its prompt texts, its presets and a question put to a stand-in tool.
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <gtest/gtest.h>
 

@@ -2,7 +2,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
-#include <QLabel>
 #include <QMenu>
 #include <gtest/gtest.h>
 

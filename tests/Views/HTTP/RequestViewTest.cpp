@@ -6,8 +6,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
-#include <QTextDocument>
-#include <QTextLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTcpServer>

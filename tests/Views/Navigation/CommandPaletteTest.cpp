@@ -6,7 +6,6 @@
 
 #include "Views/ViewsTestSupport.h"
 #include "Views/Navigation/CommandPaletteView.h"
-#include "Views/Navigation/OverlayList.h"
 #include "Views/PaletteField.h"
 #include "Views/PaletteRow.h"
 #include "Views/PaletteScaffold.h"

@@ -1,7 +1,6 @@
 // Project search on screen: when it searches, what it shows, grouping, and jumping to a hit.
 #include <gtest/gtest.h>
 
-#include <QLineEdit>
 #include <QSignalSpy>
 #include <QThreadPool>
 

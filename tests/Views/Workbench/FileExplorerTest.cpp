@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>

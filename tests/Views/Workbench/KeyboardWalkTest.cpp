@@ -4,7 +4,6 @@
 // shows that it has the focus.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QPlainTextEdit>
 
 #include "Git/GitTestSupport.h"
@@ -13,7 +12,6 @@
 #include "UI/PressableButton.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/EditorPaneView.h"
-#include "Views/HTTP/RequestCollectionsPanel.h"
 #include "Views/HTTP/RequestRow.h"
 #include "Views/HTTP/RequestView.h"
 #include "Views/ViewsTestSupport.h"

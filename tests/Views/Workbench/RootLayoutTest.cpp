@@ -8,9 +8,7 @@
 #include "Platform/SettingsStore.h"
 #include "Views/EditorPaneView.h"
 #include "Views/Workbench/ActivityBar.h"
-#include "Views/Workbench/FileExplorerView.h"
 #include "Views/Workbench/SidebarSlot.h"
-#include "Views/Workbench/StatusBarView.h"
 #include "Views/Workbench/WhatsNewView.h"
 
 using namespace testing_support;

@@ -2,10 +2,8 @@
 // window writes every control straight to the settings store and explains the AI tool choice.
 #include <gtest/gtest.h>
 
-#include <QDialog>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
 #include <algorithm>

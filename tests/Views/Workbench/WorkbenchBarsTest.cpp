@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QTextBlock>
 
 #include "Git/GitTestSupport.h"
 #include "ScriptedPrompter.h"

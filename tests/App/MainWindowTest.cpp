@@ -2,7 +2,6 @@
 // workbench after; the settings item opens one settings window.
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
 #include <QAbstractItemView>
 #include <QJsonArray>
 #include <QListView>
@@ -32,10 +31,7 @@
 #include "Views/EditorTabBarView.h"
 #include "Views/RootView.h"
 #include "Views/Workbench/FileExplorerView.h"
-#include "Views/Workbench/FileRow.h"
-#include "Views/Workbench/FileTreeModel.h"
 #include "Views/Workbench/SettingsView.h"
-#include "Views/Workbench/StatusBarView.h"
 #include "Views/Workbench/WelcomeView.h"
 
 using namespace testing_support;

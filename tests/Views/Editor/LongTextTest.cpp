@@ -91,7 +91,7 @@ TEST_F(LongText, ReachingPastWhatIsShownShowsTheRest) {
     }
 }
 
-// The end key, going to a line and finding a match far past what is shown keep the window turning:
+// The end key and going to a line far past what is shown keep the window turning:
 // the caret goes there once the display holds the place, and a move of the user's meanwhile wins.
 TEST_F(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
     {
@@ -131,17 +131,6 @@ TEST_F(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
         QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
         waitShown(f);
         EXPECT_EQ(f.selection(), (TextRange{0, 0}));
-    }
-    {
-        // Finding a late line.
-        EditorFixture f = unsettled(text);
-        ASSERT_FALSE(f.editor().isFullyShown());
-        f.find.setQuery(QStringLiteral("line 59998 "));
-        f.view->setShowFind(true);
-        EXPECT_FALSE(f.editor().isFullyShown());
-        waitShown(f);
-        EXPECT_EQ(f.selection(), (TextRange{text.indexOf(QStringLiteral("line 59998 ")), 11}));
-        expectDisplayOf(f, text);
     }
     {
         // Going to a late line, and replacing there.
@@ -195,6 +184,12 @@ TEST_F(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
              f.type(QStringLiteral("ab"));
          },
          typedAtLine, {late + 2, 0}, true},
+        {"a find match",
+         [](EditorFixture& f) {
+             f.find.setQuery(QStringLiteral("line 59998 "));
+             f.view->setShowFind(true);
+         },
+         text, {found, 11}, true},
         {"a find match, typed over",
          [](EditorFixture& f) {
              f.find.setQuery(QStringLiteral("line 59998 "));

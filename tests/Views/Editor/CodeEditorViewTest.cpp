@@ -219,15 +219,6 @@ TEST(CodeEditorCommands, GoToLineClampsToTheLastLine) {
     EXPECT_EQ(f.selection(), (TextRange{6, 0}));
 }
 
-TEST(CodeEditorCommands, RelayReachesTheEditorUpdatedLast) {
-    EditorFixture first("a");
-    EXPECT_EQ(first.controller.actions(), first.view->coordinator());
-    EXPECT_EQ(first.find.engine(), first.view->coordinator());
-    first.view.reset();
-    EXPECT_EQ(first.controller.actions(), nullptr);
-    EXPECT_EQ(first.find.engine(), nullptr);
-}
-
 // --- folding and the gutter
 
 namespace {

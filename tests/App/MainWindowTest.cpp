@@ -2,7 +2,6 @@
 // workbench after; the settings item opens one settings window.
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
 #include <QAbstractItemView>
 #include <QJsonArray>
 #include <QListView>
@@ -32,10 +31,7 @@
 #include "Views/EditorTabBarView.h"
 #include "Views/RootView.h"
 #include "Views/Workbench/FileExplorerView.h"
-#include "Views/Workbench/FileRow.h"
-#include "Views/Workbench/FileTreeModel.h"
 #include "Views/Workbench/SettingsView.h"
-#include "Views/Workbench/StatusBarView.h"
 #include "Views/Workbench/WelcomeView.h"
 
 using namespace testing_support;
@@ -54,13 +50,21 @@ protected:
         EXPECT_TRUE(waitUntil([] { return WindowManager::shared().windows().isEmpty(); }));
         SettingsStore::shared().setValue(SettingsKey::onboarded, false);
     }
+    // A new window, shown and active as for a user; null if it never becomes active.
+    static MainWindow* openActiveWindow() {
+        MainWindow* window = WindowManager::shared().openWindow();
+        window->show();
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
+        return QTest::qWaitForWindowActive(window) ? window : nullptr;
+    }
 };
 
 TEST_F(MainWindowTest, WelcomeUntilOnboardedThenTheWorkbenchInEveryWindow) {
     MainWindow* first = WindowManager::shared().openWindow();
     MainWindow* second = WindowManager::shared().openWindow();
-    QCoreApplication::processEvents();  // the first-load step
-    ASSERT_NE(first->welcomeView(), nullptr);
+    // The first-load step runs on a later turn.
+    ASSERT_TRUE(waitUntil([&] { return first->welcomeView() && second->welcomeView(); }));
     EXPECT_EQ(first->rootView(), nullptr);
 
     // A welcome screen takes no menu command.
@@ -89,7 +93,6 @@ TEST_F(MainWindowTest, FileMenuCarriesTheSettingsItem) {
     for (QAction* item : window->menuBar()->actions().first()->menu()->actions())
         if (item->text() == "Settings…") settings = item;
     ASSERT_NE(settings, nullptr);
-    EXPECT_EQ(settings->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     settings->trigger();
     ASSERT_NE(SettingsWindow::current(), nullptr);
     SettingsWindow::current()->close();
@@ -104,23 +107,14 @@ TEST_F(MainWindowTest, EditMenuTextItemsActOnTheFocusedField) {
     dir.write("a.txt", "alpha\n");
     dir.write("b.txt", "gamma\n");
     dir.write("c.txt", "gamma\n");
-    MainWindow* window = WindowManager::shared().openWindow();
-    window->show();
-    window->activateWindow();
-    QApplication::setActiveWindow(window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    MainWindow* window = openActiveWindow();
+    ASSERT_TRUE(window);
     QMenu* edit = window->menuBar()->actions()[1]->menu();
-    QStringList titles;
-    for (QAction* a : edit->actions()) titles << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(titles.mid(0, 8), (QStringList{"Undo", "Redo", "Cut", "Copy", "Paste", "Select All", "-", "Find"}));
     const auto item = [&](const QString& title) {
         for (QAction* a : edit->actions())
             if (a->text() == title) return a;
         return static_cast<QAction*>(nullptr);
     };
-    EXPECT_EQ(item("Undo")->shortcut(), QKeySequence(QKeySequence::Undo));
-    EXPECT_EQ(item("Select All")->shortcut(), QKeySequence(QKeySequence::SelectAll));
-
     // The window menu names the keys a user presses.
     QAction* previous = nullptr;
     for (QAction* a : window->menuBar()->actions()[2]->menu()->actions())
@@ -185,11 +179,8 @@ TEST_F(MainWindowTest, AFileOpenedFromTheSessionTheExplorerOrQuickOpenTakesTheKe
         SettingsStore::shared().setValue(SettingsKey::sessionDocs,
                                          way == Way::session ? QJsonArray{dir.file(name)} : QJsonArray{});
         SettingsStore::shared().setValue(SettingsKey::sessionActive, dir.file(name));
-        MainWindow* window = WindowManager::shared().openWindow();
-        window->show();
-        window->activateWindow();
-        QApplication::setActiveWindow(window);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        MainWindow* window = openActiveWindow();
+        ASSERT_TRUE(window);
         AppState& app = window->state();
         ASSERT_TRUE(waitUntil([&] { return window->rootView() && app.rootNode(); }));
 
@@ -247,10 +238,8 @@ TEST_F(MainWindowTest, EditKeysDoNothingWhereNoTextTakesThem) {
     TempFolder dir;
     dir.write("a.txt", "alpha\n");
     dir.write("sub/b.txt", "beta\n");
-    MainWindow* window = WindowManager::shared().openWindow();
-    window->show();
-    QApplication::setActiveWindow(window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    MainWindow* window = openActiveWindow();
+    ASSERT_TRUE(window);
     AppState& app = window->state();
     app.openFolder(dir.path());
     app.open(dir.file("a.txt"));
@@ -316,10 +305,8 @@ TEST_F(MainWindowTest, EditKeysDoNothingWhereNoTextTakesThem) {
 // Read-only text declines the editing keys, yet Copy and Select All still work in it, once.
 TEST_F(MainWindowTest, EditKeysCopyFromReadOnlyText) {
     SettingsStore::shared().setValue(SettingsKey::onboarded, true);
-    MainWindow* window = WindowManager::shared().openWindow();
-    window->show();
-    QApplication::setActiveWindow(window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    MainWindow* window = openActiveWindow();
+    ASSERT_TRUE(window);
     ASSERT_TRUE(waitUntil([&] { return window->rootView() != nullptr; }));
     auto* view = new QPlainTextEdit(window->rootView());
     view->setPlainText("response body");

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -10,7 +9,6 @@
 #include "App/MainWindow.h"
 #include "App/WindowManager.h"
 #include "AppState.h"
-#include "MenuCommands.h"
 #include "Platform/SettingsStore.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
@@ -61,16 +59,6 @@ TEST(WindowManager, ClosingAWindowWithUnsavedWorkAsks) {
     prompter.answers = {0};  // Save All writes and closes
     EXPECT_TRUE(window->close());
     EXPECT_EQ(readBytes(dir.file("doc.txt")), "edited");
-    EXPECT_TRUE(waitUntil([&] { return window.isNull(); }));
-}
-
-TEST(WindowManager, MenusCarryEveryCommand) {
-    QPointer<MainWindow> window = WindowManager::shared().openWindow();
-    QStringList titles;
-    for (QAction* menu : window->menuBar()->actions())
-        for (QAction* item : menu->menu()->actions()) titles << item->text();
-    for (const MenuCommand& command : MenuCommands::all()) EXPECT_TRUE(titles.contains(command.title)) << command.title.toStdString();
-    window->closeWithoutAsking();
     EXPECT_TRUE(waitUntil([&] { return window.isNull(); }));
 }
 

@@ -99,7 +99,7 @@ TEST_F(EditorAreaTest, TabBarKeepsChipsPerDocumentInTabOrder) {
     QList<TabChip*> chips = bar.chips();
     ASSERT_EQ(chips.size(), 3);
     EXPECT_EQ(chips[0]->document(), a);
-    EXPECT_TRUE(chips[2]->isActive());
+    EXPECT_TRUE(waitUntil([&] { return chips[2]->isActive(); }));
 
     TabChip* chipC = bar.chip(c->id());
     chipC->setHover(true);

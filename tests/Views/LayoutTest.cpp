@@ -9,12 +9,10 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 
-#include "API/ResponseHistory.h"
 #include "Git/GitTestSupport.h"
 #include "Platform/SettingsStore.h"
 #include "UI/ElidedText.h"
@@ -232,7 +230,6 @@ TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {
         expectSound(branches, "branches", size);
         branches->switchTo({QStringLiteral("other"), std::nullopt});
         ASSERT_TRUE(waitUntil([&] { return branches->errorText().has_value(); }, 20000));
-        QApplication::processEvents();
         expectSound(branches, "branches-error", size);
         branches->close();
 
@@ -254,12 +251,13 @@ TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {
                 .arg(faults.isEmpty() ? QStringLiteral("fine") : faults.join(", "));
         };
         BranchPopover* upward = BranchPopover::show(app, button);
-        EXPECT_TRUE(placement(upward).endsWith("fine")) << placement(upward).toStdString();
+        const auto placedWell = [&] { return placement(upward).endsWith("fine"); };
+        EXPECT_TRUE(waitUntil(placedWell, 3000)) << placement(upward).toStdString();
         const int shortHeight = upward->height();
         upward->switchTo({QStringLiteral("other"), std::nullopt});
         ASSERT_TRUE(waitUntil([&] { return upward->errorText().has_value() && upward->height() > shortHeight; }, 20000));
-        QApplication::processEvents();
-        EXPECT_TRUE(placement(upward).endsWith("fine")) << "after a refused switch: " << placement(upward).toStdString();
+        // It moves to its new place a turn after it grows.
+        EXPECT_TRUE(waitUntil(placedWell, 3000)) << "after a refused switch: " << placement(upward).toStdString();
         expectSound(upward, "branches-upward-error", size);
         upward->close();
 

@@ -3,9 +3,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -13,7 +11,6 @@
 #include <functional>
 
 #include "TestSupport.h"
-#include "Views/WidgetFileChooser.h"
 #include "Views/WidgetPrompter.h"
 
 using namespace testing_support;

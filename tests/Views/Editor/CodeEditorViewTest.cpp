@@ -7,14 +7,12 @@
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QTest>
-#include <QTextBlock>
 #include <QTextLayout>
 
 #include "Editor/FindMatcher.h"
 #include "Editor/FoldComputer.h"
 #include "EditorFixture.h"
 #include "Platform/SettingsStore.h"
-#include "Views/Editor/FoldingLayoutManager.h"
 
 // --- typing help and undo
 
@@ -221,15 +219,6 @@ TEST(CodeEditorCommands, GoToLineClampsToTheLastLine) {
     EXPECT_EQ(f.selection(), (TextRange{6, 0}));
 }
 
-TEST(CodeEditorCommands, RelayReachesTheEditorUpdatedLast) {
-    EditorFixture first("a");
-    EXPECT_EQ(first.controller.actions(), first.view->coordinator());
-    EXPECT_EQ(first.find.engine(), first.view->coordinator());
-    first.view.reset();
-    EXPECT_EQ(first.controller.actions(), nullptr);
-    EXPECT_EQ(first.find.engine(), nullptr);
-}
-
 // --- folding and the gutter
 
 namespace {
@@ -308,8 +297,10 @@ TEST(CodeEditorFolding, LongLineNumbersFitTheGutter) {
     ASSERT_FALSE(numbers.isEmpty());
     EXPECT_EQ(numbers.back().number, 120'001);
     for (const auto& n : numbers) EXPECT_GE(n.left, 0.) << n.number;
-    EXPECT_GT(f.view->ruler()->width(), LineNumberRuler::kThickness);
-    EXPECT_GE(f.view->viewport()->geometry().left(), f.view->ruler()->geometry().right());
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return f.view->ruler()->width() > LineNumberRuler::kThickness &&
+               f.view->viewport()->geometry().left() >= f.view->ruler()->geometry().right();
+    })) << "the text moves over with the wider gutter";
 }
 
 // --- find and replace
@@ -404,7 +395,7 @@ TEST(CodeEditorFind, MatchesFollowEveryEditAsAFreshSearchFindsThem) {
     }
 }
 
-TEST(CodeEditorFind, ReplaceCurrentAdvancesAndExpandsTemplatesInContext) {
+TEST(CodeEditorFind, ReplaceCurrentAdvancesAndReplacementsAreLiteralUnlessTemplates) {
     EditorFixture f("x1 x2 x3");
     f.view->setShowFind(true);
     search(f, "x");
@@ -415,37 +406,28 @@ TEST(CodeEditorFind, ReplaceCurrentAdvancesAndExpandsTemplatesInContext) {
     EXPECT_EQ(f.find.matchCount(), 2);
     EXPECT_EQ(f.find.current(), 2);
 
-    EditorFixture r("mail bob@host");
-    r.view->setShowFind(true);
-    r.find.setReplacement("$1 at");
-    search(r, "(\\w+)@", false, false, true);
-    r.find.engine()->replaceCurrent();
-    EXPECT_EQ(r.text(), "mail bob athost");
-
-    EditorFixture behind("cost $5");
-    behind.view->setShowFind(true);
-    behind.find.setReplacement("[$0]");
-    search(behind, "(?<=\\$)\\d", false, false, true);
-    behind.find.engine()->replaceCurrent();
-    EXPECT_EQ(behind.text(), "cost $[5]");
-}
-
-TEST(CodeEditorFind, ReplacementsAreLiteralNotTyped) {
-    EditorFixture f("a b a");
-    f.view->setShowFind(true);
-    f.find.setReplacement("(");
-    search(f, "b");
-    f.find.engine()->replaceCurrent();
-    EXPECT_EQ(f.text(), "a ( a");
-
-    EditorFixture g("f() g()");
-    g.view->setShowFind(true);
-    g.find.setReplacement("");
-    search(g, "(");
-    g.find.engine()->replaceCurrent();
-    EXPECT_EQ(g.text(), "f) g()");
-    g.find.engine()->replaceAll();
-    EXPECT_EQ(g.text(), "f) g)");
+    const struct {
+        const char *text, *query;
+        bool regex;
+        const char *replacement;
+        bool all;
+        const char* expected;
+    } cases[] = {
+        {"mail bob@host", "(\\w+)@", true, "$1 at", false, "mail bob athost"},  // a template, in context
+        {"cost $5", "(?<=\\$)\\d", true, "[$0]", false, "cost $[5]"},
+        {"a b a", "b", false, "(", false, "a ( a"},  // never typed: no closer added
+        {"f() g()", "(", false, "", false, "f) g()"},
+        {"f() g()", "(", false, "", true, "f) g)"},
+    };
+    for (const auto& c : cases) {
+        EditorFixture r(c.text);
+        r.view->setShowFind(true);
+        r.find.setReplacement(c.replacement);
+        search(r, c.query, false, false, c.regex);
+        if (c.all) r.find.engine()->replaceAll();
+        else r.find.engine()->replaceCurrent();
+        EXPECT_EQ(r.text(), c.expected) << c.text;
+    }
 }
 
 TEST(CodeEditorFind, ReplaceAllIsOneStep) {
@@ -472,16 +454,6 @@ TEST(CodeEditorFind, ReplaceAllIsOneStep) {
     EXPECT_EQ(f.text(), "aa-aa-aa");
     EXPECT_EQ(f.find.current(), 1);
     EXPECT_EQ(f.find.matchCount(), 6);
-}
-
-TEST(CodeEditorFind, ACostlyPatternCountsAsNoMatch) {
-    EditorFixture f("c" + QString(40, u'a') + "b");
-    f.view->setShowFind(true);
-    search(f, "c|(a+)+$", false, false, true);
-    EXPECT_EQ(f.find.matchCount(), 0);
-    EXPECT_FALSE(f.find.invalidRegex());
-    f.find.engine()->replaceAll();
-    EXPECT_EQ(f.text(), "c" + QString(40, u'a') + "b");
 }
 
 // --- colouring

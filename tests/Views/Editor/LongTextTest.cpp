@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <functional>
 #include <QTextBlock>
-#include <QTextDocument>
 
 #include "EditorFixture.h"
 #include "Editor/ExactText.h"
@@ -31,11 +30,20 @@ void expectDisplayOf(EditorFixture& f, const QString& exact) {
     EXPECT_TRUE(f.view->document()->toRawText() == ExactText::display(exact));
 }
 
+// An editor on the text with its event loop not yet run: only the first lines are shown.
+EditorFixture unsettled(const QString& text) {
+    return EditorFixture(text, QStringLiteral("notes.txt"), std::nullopt, false);
+}
+
+class LongText : public ::testing::Test {
+protected:
+    const QString text = longText();
+};
+
 } // namespace
 
-TEST(LongText, EditsWhileItIsShownLandWhereTyped) {
-    const QString text = longText();
-    EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+TEST_F(LongText, EditsWhileItIsShownLandWhereTyped) {
+    EditorFixture f = unsettled(text);
     ASSERT_FALSE(f.editor().isFullyShown());
     EXPECT_LT(f.view->document()->blockCount(), 60000);
     // Near the top: typed into what is shown, the rest still to come.
@@ -55,11 +63,10 @@ TEST(LongText, EditsWhileItIsShownLandWhereTyped) {
     expectDisplayOf(f, text);
 }
 
-TEST(LongText, ReachingPastWhatIsShownShowsTheRest) {
-    const QString text = longText();
+TEST_F(LongText, ReachingPastWhatIsShownShowsTheRest) {
     {
         // Select all and copy: all of the text.
-        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        EditorFixture f = unsettled(text);
         ASSERT_FALSE(f.editor().isFullyShown());
         f.key(Qt::Key_A, Qt::ControlModifier);
         EXPECT_EQ(f.selection(), (TextRange{0, text.size()}));
@@ -69,7 +76,7 @@ TEST(LongText, ReachingPastWhatIsShownShowsTheRest) {
     }
     {
         // A line down from the last line shown: the caret on the next line, where it was put.
-        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        EditorFixture f = unsettled(text);
         ASSERT_FALSE(f.editor().isFullyShown());
         const QTextBlock end = f.view->document()->lastBlock();
         const qsizetype next = f.editor().toExact(end.position());
@@ -84,13 +91,12 @@ TEST(LongText, ReachingPastWhatIsShownShowsTheRest) {
     }
 }
 
-// The end key, going to a line and finding a match far past what is shown keep the window turning:
+// The end key and going to a line far past what is shown keep the window turning:
 // the caret goes there once the display holds the place, and a move of the user's meanwhile wins.
-TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
-    const QString text = longText();
+TEST_F(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
     {
         // The end key: the caret at the text's end once it is there, typing there.
-        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        EditorFixture f = unsettled(text);
         f.key(Qt::Key_End, Qt::ControlModifier);
         EXPECT_FALSE(f.editor().isFullyShown());
         EXPECT_EQ(f.view->textCursor().position(), 0) << "the caret is drawn where it is until it gets there";
@@ -108,7 +114,7 @@ TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
         // still gets to the end.
         QString many;
         for (int i = 0; i < 200000; ++i) many += QStringLiteral("line %1%2").arg(i % 10).arg(i % 3 ? u"\n" : u"\r\n");
-        EditorFixture f(many, QStringLiteral("notes.txt"), std::nullopt, false);
+        EditorFixture f = unsettled(many);
         f.key(Qt::Key_End, Qt::ControlModifier);
         (void)QTest::qWaitFor([&] { return f.view->ruler()->width() > LineNumberRuler::kThickness; }, 60000);
         EXPECT_LT(f.view->document()->blockCount(), 100000);
@@ -120,26 +126,15 @@ TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
     }
     {
         // A caret the user clicks elsewhere before the place arrives stays where it was put.
-        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        EditorFixture f = unsettled(text);
         f.editor().goToLine(59001);
         QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
         waitShown(f);
         EXPECT_EQ(f.selection(), (TextRange{0, 0}));
     }
     {
-        // Finding a late line.
-        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
-        ASSERT_FALSE(f.editor().isFullyShown());
-        f.find.setQuery(QStringLiteral("line 59998 "));
-        f.view->setShowFind(true);
-        EXPECT_FALSE(f.editor().isFullyShown());
-        waitShown(f);
-        EXPECT_EQ(f.selection(), (TextRange{text.indexOf(QStringLiteral("line 59998 ")), 11}));
-        expectDisplayOf(f, text);
-    }
-    {
         // Going to a late line, and replacing there.
-        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        EditorFixture f = unsettled(text);
         ASSERT_FALSE(f.editor().isFullyShown());
         const qsizetype late = text.indexOf(QStringLiteral("line 59000 "));
         f.editor().goToLine(59001);
@@ -158,8 +153,7 @@ TEST(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
 // Keys pressed after a key that sent the caret far past what is shown act where it went. Those that
 // only change the text do so at once, before the display gets there: the document (what a save
 // writes) holds them. A key that moves on from there waits until the caret is there.
-TEST(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
-    const QString text = longText();
+TEST_F(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
     const qsizetype late = text.indexOf(QStringLiteral("line 59000 "));
     const qsizetype found = text.indexOf(QStringLiteral("line 59998 "));
     QString typedAtEnd = text + QStringLiteral("QR");
@@ -190,6 +184,12 @@ TEST(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
              f.type(QStringLiteral("ab"));
          },
          typedAtLine, {late + 2, 0}, true},
+        {"a find match",
+         [](EditorFixture& f) {
+             f.find.setQuery(QStringLiteral("line 59998 "));
+             f.view->setShowFind(true);
+         },
+         text, {found, 11}, true},
         {"a find match, typed over",
          [](EditorFixture& f) {
              f.find.setQuery(QStringLiteral("line 59998 "));
@@ -221,7 +221,7 @@ TEST(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+        EditorFixture f = unsettled(text);
         c.keys(f);
         EXPECT_TRUE(f.text() == c.expected);
         if (c.atOnce) EXPECT_FALSE(f.editor().isFullyShown());

@@ -1,6 +1,5 @@
 // The Ask-AI panel: its prompt texts, its presets and a question put to a stand-in tool.
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <gtest/gtest.h>
 
@@ -85,7 +84,6 @@ TEST(AskPanel, OffersTheStatusPresetFrom400AndNeedsAQuestionToSend) {
     AIResponsePanel bad(request(), response(400));
     ASSERT_EQ(ok.presetButtons().size(), 3);
     ASSERT_EQ(bad.presetButtons().size(), 4);
-    EXPECT_EQ(bad.presetButtons()[1]->label().text, "Why 400?");
     EXPECT_EQ(AIResponsePanel(request(), response(0)).presetButtons().size(), 3);
     bad.questionField()->setText("   ");
     EXPECT_FALSE(bad.sendButton()->isEnabled());
@@ -98,7 +96,6 @@ TEST(AskPanel, ShowsTheToolsAnswerThenItsFailure) {
     FakeTool tool("case \"$*\" in *fail*) echo 'quota exceeded' >&2; exit 3;; *) echo 'It is fine.';; esac");
     AIResponsePanel panel(request(), response(500));
     ASSERT_TRUE(waitUntil([&] { return panel.backend().has_value(); }));
-    EXPECT_EQ(panel.badge()->text(), "CLAUDE CODE");
 
     panel.questionField()->setText("is it ok?");
     panel.sendCustom();

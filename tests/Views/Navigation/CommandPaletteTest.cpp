@@ -6,7 +6,6 @@
 
 #include "Views/ViewsTestSupport.h"
 #include "Views/Navigation/CommandPaletteView.h"
-#include "Views/Navigation/OverlayList.h"
 #include "Views/PaletteField.h"
 #include "Views/PaletteRow.h"
 #include "Views/PaletteScaffold.h"
@@ -54,31 +53,23 @@ TEST_F(PaletteFixture, FiltersTitlesOnlyIgnoringCase) {
     EXPECT_EQ(view.selection(), 0);
 }
 
-TEST_F(PaletteFixture, TypingSelectsTheFirstRowAgain) {
-    view.move(1);
-    view.move(1);
-    EXPECT_EQ(selected(), (QList<bool>{false, false, true, false, false, false}));
-    // Typed into the field, as a user would; the list stays the same.
-    view.field()->lineEdit()->setFocus();
-    QTest::keyClicks(view.field()->lineEdit(), "e");
-    EXPECT_EQ(view.query(), "e");
-    EXPECT_EQ(view.selection(), 0);
-    EXPECT_TRUE(view.rows()[0]->isSelected());
-}
-
-TEST_F(PaletteFixture, ArrowsWrapAroundBothEnds) {
+TEST_F(PaletteFixture, ArrowsWrapHoverSelectsAndTypingSelectsTheFirstRowAgain) {
     QLineEdit* edit = view.field()->lineEdit();
     QTest::keyClick(edit, Qt::Key_Up);
     EXPECT_EQ(view.selection(), 5);
-    EXPECT_EQ(view.rows()[5]->title(), "Find in File");
-    EXPECT_TRUE(view.rows()[5]->isSelected());
+    EXPECT_EQ(selected(), (QList<bool>{false, false, false, false, false, true}));
     QTest::keyClick(edit, Qt::Key_Down);
     EXPECT_EQ(view.selection(), 0);
 
-    // Hovering a row selects it.
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(view.rows()[3], &enter);
     EXPECT_EQ(view.selection(), 3);
+    // Typed into the field, as a user would; the list stays the same.
+    edit->setFocus();
+    QTest::keyClicks(edit, "e");
+    EXPECT_EQ(view.query(), "e");
+    EXPECT_EQ(view.selection(), 0);
+    EXPECT_TRUE(view.rows()[0]->isSelected());
 }
 
 TEST_F(PaletteFixture, EscapeAndBackdropCloseWithoutRunningAnything) {

@@ -49,6 +49,27 @@ QStringList generatedPaths(std::mt19937& rng, int count) {
     return paths;
 }
 
+TEST(FuzzyNamesTest, LettersInOrderUnderCanonicalEquivalenceEachCountingOnce) {
+    const QString eAcute = QStringLiteral("\u00e9"), eCombining = QStringLiteral("e\u0301");
+    const struct {
+        QString query, candidate;
+        bool matches;
+    } cases[] = {
+        {"ap", "AppState.cpp", true}, {"rv", "RootView.h", true}, {"RV", "rootview.h", true},
+        {"vr", "RootView.h", false}, {"rootz", "RootView.h", false},
+        {"aa", "banana", true}, {"aaaa", "banana", false},  // each candidate letter counts once
+        {"", "anything", true}, {"", "", true}, {"a", "", false},
+        {" ", "my notes.txt", true}, {" ", "notes.txt", false},
+        {eAcute, "caf" + eCombining + ".md", true}, {eCombining, "caf" + eAcute + ".md", true},
+        {QStringLiteral("\u00c9"), "caf" + eAcute, true},  // upper-case query
+        {"fe", "caf" + eCombining, false},                  // an accented letter is one character
+        {QStringLiteral("\U0001F600"), QStringLiteral("a\U0001F600b"), true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FuzzyNames({c.candidate}).filter(c.query, 1).size() == 1, c.matches)
+            << c.query.toStdString() << " in " << c.candidate.toStdString();
+}
+
 TEST(FuzzyNamesTest, SameResultsAsTheCharacterByCharacterMatcher) {
     std::mt19937 rng(17);
     const QStringList files = generatedPaths(rng, 400);
@@ -57,6 +78,7 @@ TEST(FuzzyNamesTest, SameResultsAsTheCharacterByCharacterMatcher) {
         ASSERT_EQ(QuickOpenView::results(query, files), referenceResults(query, files)) << query.toStdString();
     }
     EXPECT_EQ(QuickOpenView::results("", files), files.mid(0, QuickOpenView::kMaxResults));
+    EXPECT_TRUE(QuickOpenView::results("dir", {"/p/dir9/file9.txt"}).isEmpty()) << "folder names are not matched";
 }
 
 TEST(FuzzyNamesTest, TypingOnOrBackAgreesWithFilteringAfresh) {

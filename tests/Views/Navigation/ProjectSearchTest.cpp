@@ -41,18 +41,6 @@ TEST(ProjectSearchScanTest, FindsMatchingLinesIgnoringCaseWithTrimmedPreviews) {
     EXPECT_EQ(ProjectSearch::search("needle again", {a}).hits.size(), 1);
 }
 
-TEST(ProjectSearchScanTest, LineNumbersAgreeWithTheEditorForEveryLineEnding) {
-    TempFolder folder;
-    const QString crlf = folder.write("crlf.txt", "one\r\ntwo\r\nfind me\r\n");
-    const QString cr = folder.write("cr.txt", "one\rtwo\rfind me\r");
-    for (const QString& file : {crlf, cr}) {
-        const auto hits = ProjectSearch::search("find", {file}).hits;
-        ASSERT_EQ(hits.size(), 1) << file.toStdString();
-        EXPECT_EQ(hits[0].line, 3);
-        EXPECT_EQ(hits[0].preview, "find me");  // no stray carriage return
-    }
-}
-
 TEST(ProjectSearchScanTest, SkipsLargeInvalidAndNonRegularFilesWithoutHanging) {
     TempFolder folder;
     QByteArray atLimit(ProjectSearch::kMaxFileBytes, 'x');

@@ -1,7 +1,6 @@
 // Project search on screen: when it searches, what it shows, grouping, and jumping to a hit.
 #include <gtest/gtest.h>
 
-#include <QLineEdit>
 #include <QSignalSpy>
 #include <QThreadPool>
 
@@ -25,7 +24,6 @@ TEST(ProjectSearchGroupingTest, GroupsByPathInPlainTextOrderAndCountsInThePlural
     EXPECT_EQ(groups[2].hits.size(), 2);
     EXPECT_EQ(groups[2].hits[1].line, 9);
     EXPECT_EQ(ProjectSearchView::summary(hits, true), "4+ matches in 3 files");
-    EXPECT_EQ(ProjectSearchView::summary({hits[0]}, false), "1 matches in 1 files");
 }
 
 struct SearchFixture : ::testing::Test {
@@ -50,11 +48,9 @@ struct SearchFixture : ::testing::Test {
 };
 
 TEST_F(SearchFixture, ReturnSearchesTheTrimmedQueryAndTypingKeepsTheHits) {
-    EXPECT_EQ(view->message(), "Type and press ↵ to search the open folder");
     view->setQuery("be");
     EXPECT_FALSE(view->isSearching());  // typing alone never searches
-    // Nothing was looked for yet: the hint, not an empty result.
-    EXPECT_EQ(view->message(), "Type and press ↵ to search the open folder");
+    EXPECT_EQ(view->message(), "Type and press ↵ to search the open folder") << "the hint, not an empty result";
     search(" \tbeta  ");
     ASSERT_EQ(view->hits().size(), 2);
     EXPECT_TRUE(view->message().isEmpty());

@@ -1,34 +1,14 @@
-// Matching text for the navigation overlays: the fuzzy file-name filter, caseless containment,
-// query trimming and paths shown inside the folder.
+// Matching text for the navigation overlays: caseless containment, query trimming and paths shown
+// inside the folder.
 #include <gtest/gtest.h>
 
 #include "Views/Navigation/FolderPaths.h"
-#include "Views/Navigation/FuzzyMatch.h"
 #include "Views/Navigation/SearchText.h"
 
 namespace {
 
 const QString eAcute = QStringLiteral("\u00e9");
 const QString eCombining = QStringLiteral("e\u0301");
-
-TEST(FuzzyMatchTest, LettersInOrderUnderCanonicalEquivalenceEachCountingOnce) {
-    const struct {
-        QString query, candidate;
-        bool matches;
-    } cases[] = {
-        {"ap", "AppState.cpp", true}, {"rv", "RootView.h", true}, {"RV", "rootview.h", true},
-        {"vr", "RootView.h", false}, {"rootz", "RootView.h", false},
-        {"aa", "banana", true}, {"aaaa", "banana", false},  // each candidate letter counts once
-        {"", "anything", true}, {"", "", true}, {"a", "", false},
-        {" ", "my notes.txt", true}, {" ", "notes.txt", false},
-        {eAcute, "caf" + eCombining + ".md", true}, {eCombining, "caf" + eAcute + ".md", true},
-        {QStringLiteral("\u00c9"), "caf" + eAcute, true},  // upper-case query
-        {"fe", "caf" + eCombining, false},                  // an accented letter is one character
-        {QStringLiteral("\U0001F600"), QStringLiteral("a\U0001F600b"), true},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(fuzzyMatch(c.query, c.candidate), c.matches) << c.query.toStdString() << " in " << c.candidate.toStdString();
-}
 
 TEST(SearchTextTest, ContainmentIgnoresCaseAndAccentEncoding) {
     using SearchText::containsIgnoringCase;

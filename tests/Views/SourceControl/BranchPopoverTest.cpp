@@ -121,7 +121,6 @@ TEST_F(BranchPopoverTest, DeletingAsksWithTextsByUpstreamAndRunsOnlyWhenConfirme
     ASSERT_EQ(prompter.asked.size(), 1);
     EXPECT_EQ(prompter.asked[0].title, "Delete branch “release”?");
     EXPECT_EQ(prompter.asked[0].message, "This branch has no upstream. Local commits on it will be lost.");
-    EXPECT_EQ(prompter.asked[0].buttons, QStringList({"Delete", "Cancel"}));
     settleGit();
     EXPECT_EQ(git(folder.path(), {"rev-parse", "--verify", "-q", "release"}).exit, 0);
 
@@ -137,12 +136,7 @@ TEST_F(BranchPopoverTest, HeaderShowsBothCountsOnceEitherIsSet) {
     gitOk(remote.path(), {"init", "-q", "--bare"});
     gitOk(folder.path(), {"remote", "add", "origin", remote.path()});
     gitOk(folder.path(), {"push", "-q", "-u", "origin", "main"});
-    folder.write("a.txt", "1\n");
-    gitOk(folder.path(), {"add", "-A"});
-    gitOk(folder.path(), {"commit", "-q", "-m", "a"});
-    folder.write("b.txt", "2\n");
-    gitOk(folder.path(), {"add", "-A"});
-    gitOk(folder.path(), {"commit", "-q", "-m", "b"});
+    for (const char* message : {"a", "b"}) gitOk(folder.path(), {"commit", "-q", "--allow-empty", "-m", message});
     refreshed(*app);
     BranchPopover popover(*app);
     EXPECT_EQ(popover.countsText(), "↑2 ↓0");

@@ -44,7 +44,6 @@ TEST_F(CloneSheetTest, CloneIsEnabledOnlyWithAUrlAParentAndAName) {
     chooser.answers = {parent.path()};
     sheet.pickFolder();
     EXPECT_EQ(sheet.parentFolder(), parent.path());
-    EXPECT_EQ(chooser.asked.last().prompt, "Choose");
     EXPECT_FALSE(sheet.canClone());
     sheet.urlField()->setText("/some/where");
     EXPECT_TRUE(sheet.canClone());
@@ -65,7 +64,6 @@ TEST_F(CloneSheetTest, ClonesALocalRepositoryOpensItAndTellsThePresenter) {
     sheet.nameField()->setText(" copy ");
     sheet.clone();
     EXPECT_TRUE(sheet.isCloning());
-    EXPECT_EQ(sheet.cloneButton()->label().text, "Cloning…");
     ASSERT_TRUE(waitUntil([&] { return !sheet.isCloning(); }, 30000));
     EXPECT_FALSE(sheet.errorText());
     EXPECT_EQ(told, parent.file("copy"));

@@ -61,12 +61,7 @@ TEST_F(DiffViewTest, LoadsAndParsesTheDiffOfAModifiedAndOfAnUntrackedFile) {
     EXPECT_EQ(view.lines(), DiffParser::parse(view.raw()));
     EXPECT_EQ(view.lines().size(), 5 + 1 + 3000 + 1);  // headers, hunk, lines, final line feed
     view.resize(900, 400);
-    EXPECT_FALSE(view.grab().toImage().isNull());
-
-    QImage shot = view.grab().toImage();
-    view.resize(900, 400);
-    shot = view.grab().toImage();
-    EXPECT_FALSE(shot.isNull());
+    EXPECT_FALSE(view.grab().toImage().isNull()) << "the over-long line paints";
 }
 
 TEST_F(DiffViewTest, AnOlderLoadThatEndsLateNeverReplacesTheNewerOne) {
@@ -125,14 +120,6 @@ TEST_F(DiffViewTest, WithoutARepositoryThereIsNoDiffAndOpenFileDoesNothing) {
     view.openFile();
     EXPECT_TRUE(app.activeDiff());
     EXPECT_TRUE(app.documents().isEmpty());
-}
-
-TEST(DiffViewLook, MarkersAndColoursFollowTheKind) {
-    EXPECT_EQ(DiffView::marker(DiffLineKind::removed), QString(QChar(0x2212)));
-    EXPECT_EQ(DiffView::marker(DiffLineKind::added), "+");
-    EXPECT_TRUE(DiffView::marker(DiffLineKind::hunk).isEmpty());
-    EXPECT_EQ(DiffView::rowBackground(DiffLineKind::context).alpha(), 0);
-    EXPECT_GT(DiffView::rowBackground(DiffLineKind::added).alpha(), 0);
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 // shows that it has the focus.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QPlainTextEdit>
 
 #include "Git/GitTestSupport.h"
@@ -13,7 +12,6 @@
 #include "UI/PressableButton.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/EditorPaneView.h"
-#include "Views/HTTP/RequestCollectionsPanel.h"
 #include "Views/HTTP/RequestRow.h"
 #include "Views/HTTP/RequestView.h"
 #include "Views/ViewsTestSupport.h"
@@ -151,7 +149,7 @@ TEST_F(WorkbenchWalkTest, EveryPanelIsReachedAndUsedByKeyboardAndTheEditorIsReac
     ASSERT_TRUE(waitUntil([&] { return app.git().changes().isEmpty(); })) << "committed";
     const QString before = focused() ? QString::fromLatin1(focused()->metaObject()->className()) + "#" + focused()->objectName() : "nothing";
     press(Qt::Key_Escape);
-    EXPECT_TRUE(isEditor(focused())) << "Escape goes back to the editor, from " << before.toStdString();
+    EXPECT_TRUE(waitUntil([] { return isEditor(focused()); })) << "Escape goes back to the editor, from " << before.toStdString();
 
     // The request collections: choose the request with Space, Tab to Send, Return sends it.
     ASSERT_TRUE(tabTo([&](QWidget* w) { return w == rail->panelButton(SidebarPanel::api); }, true));

@@ -4,17 +4,12 @@
 
 #include "ScriptedPrompter.h"
 #include "UI/GradientButton.h"
-#include "UI/PressableButton.h"
 #include "Views/ViewsTestSupport.h"
 #include "Platform/SettingsStore.h"
 #include "Views/EditorPaneView.h"
 #include "Views/Workbench/ActivityBar.h"
-#include "Views/Workbench/FileExplorerView.h"
 #include "Views/Workbench/SidebarSlot.h"
-#include "Views/Workbench/StatusBarView.h"
 #include "Views/Workbench/WhatsNewView.h"
-
-#include <QLabel>
 
 using namespace testing_support;
 using namespace views_test;
@@ -111,12 +106,6 @@ TEST_F(RootLayoutTest, TheWhatsNewSheetFollowsTheWindowState) {
     root()->whatsNewSheet()->gotIt()->click();
     EXPECT_FALSE(app()->whatsNew().has_value());
     EXPECT_EQ(root()->whatsNewSheet(), nullptr);
-}
-
-TEST(WhatsNewViewTest, HeaderLineReadsVersionAndHeadline) {
-    const WhatsNewView view(*WhatsNew::entry(QStringLiteral("0.4.5")));
-    EXPECT_EQ(view.versionLine()->text(), "Version 0.4.5 · Per-project windows + fixes");
-    EXPECT_EQ(view.rows().size(), 4);
 }
 
 TEST(RootWhatsNewCheckTest, TheFirstShowingOffersTheRunningVersionOnce) {

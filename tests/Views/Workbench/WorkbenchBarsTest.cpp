@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QTextBlock>
 
 #include "Git/GitTestSupport.h"
 #include "ScriptedPrompter.h"
@@ -24,9 +23,6 @@ TEST(ActivityBarTest, PanelButtonsShowHideAndSwitchTheSidebar) {
     ActivityBar bar(app);
     PressableButton* explorer = bar.panelButton(SidebarPanel::explorer);
     PressableButton* sourceControl = bar.panelButton(SidebarPanel::sourceControl);
-    EXPECT_EQ(explorer->toolTip(), "Explorer");
-    EXPECT_EQ(sourceControl->toolTip(), "Source Control");
-    EXPECT_EQ(bar.panelButton(SidebarPanel::api)->toolTip(), "API Client");
     EXPECT_TRUE(ActivityBar::isActive(explorer)) << "the window starts with the explorer";
 
     explorer->click();
@@ -55,7 +51,6 @@ TEST(ActivityBarTest, QuickActionsToggleTheirOverlaysAndAreNeverActive) {
     bar.paletteButton()->click();
     EXPECT_FALSE(app.quickOpenOpen());
     EXPECT_FALSE(app.paletteOpen());
-    EXPECT_EQ(bar.quickOpenButton()->toolTip(), "Quick Open (Ctrl+P)");
 
     // Open Folder opens here even with a folder open; cancelling changes nothing.
     TempFolder dir;
@@ -73,7 +68,6 @@ TEST(StatusBarTest, ShowsTheActiveDocumentsCaretLanguageAndUnsavedMarker) {
     StatusBarView bar(app);
     bar.show();
     EXPECT_TRUE(bar.productLabel()->isVisible());
-    EXPECT_EQ(bar.productLabel()->text(), "Duzizoda Voza");
     EXPECT_FALSE(bar.caretLabel()->isVisible()) << "no document: only the dot and the name";
     EXPECT_EQ(bar.branchButton(), nullptr);
 
@@ -92,7 +86,6 @@ TEST(StatusBarTest, ShowsTheActiveDocumentsCaretLanguageAndUnsavedMarker) {
     EXPECT_EQ(bar.caretLabel()->text(), "Ln 12, Col 1234");
     doc->setText("x = 2\n");
     EXPECT_TRUE(bar.unsavedLabel()->isVisible());
-    EXPECT_EQ(bar.unsavedLabel()->text(), "● Unsaved");
     ASSERT_TRUE(app.save(doc));
     EXPECT_FALSE(bar.unsavedLabel()->isVisible());
 
@@ -171,7 +164,6 @@ TEST_F(RepositoryBarsTest, BranchButtonAndBadgeFollowTheRepository) {
     ASSERT_TRUE(waitUntil([&] { return bar.branchButton() && app.git().changes().size() == 3 && app.git().aheadBy() == 2; }, 20000));
     BranchStatusButton* button = bar.branchButton();
     EXPECT_EQ(button->visibleTexts(), (QStringList{"main", "↑2", "•", "3"})) << button->visibleTexts().join('|').toStdString();
-    EXPECT_EQ(button->toolTip(), "Switch / create branch");
     EXPECT_FALSE(button->spinner()->isVisibleTo(button));
     EXPECT_FALSE(rail.badge()->isHidden());
     EXPECT_EQ(rail.badge()->text(), "3");

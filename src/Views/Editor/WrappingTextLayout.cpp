@@ -25,6 +25,9 @@ void WrappingTextLayout::layOut(const QTextBlock& block) {
     const qreal width = lineWidth(block);
     QTextLayout* layout = block.layout();
     layout->setTextOption(doc->defaultTextOption());
+    // The shapes of a long block's glyphs are kept from its layout for painting it, which would
+    // otherwise shape it all again at every paint (a keystroke, the caret's blink).
+    layout->setCacheEnabled(block.length() > kCachedFrom);
     qreal y = 0;
     layout->beginLayout();
     for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {

@@ -26,6 +26,8 @@ protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
 private:
+    // Blocks longer than this keep their shaped glyphs between layout and painting.
+    static constexpr int kCachedFrom = 1024;
     void layOut(const QTextBlock& block);
     // The width a line of text gets: the wrap width less the margins.
     qreal lineWidth(const QTextBlock& block) const;

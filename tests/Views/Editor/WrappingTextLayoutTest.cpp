@@ -247,3 +247,20 @@ TEST(WrappingTextLayout, TheCaretCrossesAPieceBreakOneCharacterAtATime) {
     EXPECT_EQ(press(Qt::Key_Right).location, clicked + 1);
     EXPECT_EQ(press(Qt::Key_Right).location, clicked + 2);
 }
+
+// Long blocks keep their glyphs for painting, but only the last few laid out: scrolling through a
+// long text does not keep the glyphs of all of it, and a block that let them go lays out as before.
+TEST(WrappingTextLayout, OnlyTheLastLongBlocksLaidOutKeepTheirGlyphs) {
+    const QString text = (QStringLiteral("word ").repeated(400) + u'\n').repeated(60);
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    const auto cachedBlocks = [&] {
+        int n = 0;
+        for (QTextBlock b = f.view->document()->firstBlock(); b.isValid(); b = b.next())
+            if (b.layout()->cacheEnabled()) ++n;
+        return n;
+    };
+    const std::vector<std::pair<int, qreal>> laidOut = shape(f);
+    EXPECT_GT(cachedBlocks(), 0);
+    EXPECT_LE(cachedBlocks(), 16);
+    EXPECT_EQ(shape(f), laidOut);
+}

@@ -58,4 +58,20 @@ bool canonicallyEqual(const QString& a, const QString& b, qsizetype* samePrefix,
     return normalizedSlice(a, prefix, a.size() - suffix) == normalizedSlice(b, prefix, b.size() - suffix);
 }
 
+bool replacementKeepsEqual(const QString& text, qsizetype at, qsizetype length, QStringView with) {
+    at = qBound<qsizetype>(0, at, text.size());
+    length = qBound<qsizetype>(0, length, text.size() - at);
+    if (QStringView(text).sliced(at, length) == with) return true;
+    // Normalisation reaches across no boundary, and one at least two units away from the replaced
+    // stretch is a boundary of both texts alike: the stretch between the nearest two decides.
+    qsizetype from = qMax<qsizetype>(0, at - 2);
+    while (from > 0 && !boundaryAt(text, from)) --from;
+    qsizetype to = qMin(text.size(), at + length + 2);
+    while (to < text.size() && !boundaryAt(text, to)) ++to;
+    const QString before = text.mid(from, to - from);
+    QString after = before;
+    after.replace(at - from, length, with.toString());
+    return canonicallyEqual(before, after);
+}
+
 } // namespace TextEquivalence

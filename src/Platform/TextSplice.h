@@ -13,6 +13,17 @@ namespace TextSplice {
 inline void makeRoom(QString& text, qsizetype need = 0) {
     const qsizetype n = text.size();
     const qsizetype room = qMax(need, n / 16) + 64;
+    QString::DataPointer& own = text.data_ptr();
+    if (n > 0 && !own.needsDetach() && own.freeSpaceAtBegin() == 0) {
+        // A buffer of its own grows where it lies (a large one is not copied for it), and the text
+        // moves up to leave the room before it.
+        text.reserve(n + 2 * room);
+        char16_t* begin = own.data();
+        std::memmove(begin + room, begin, size_t(n) * 2);
+        own.setBegin(begin + room);
+        own.data()[n] = 0;
+        return;
+    }
     QString spaced(n + 2 * room, Qt::Uninitialized);
     QString::DataPointer& d = spaced.data_ptr();
     char16_t* begin = d.data() + room;

@@ -6,6 +6,7 @@
 #include "Workspace/DirectoryListing.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 namespace {
 CodeLanguage languageFor(const std::optional<QString>& url) {
@@ -46,6 +47,14 @@ void EditorDocument::lendText(const QString* live) {
     applyHeld();
     live_ = live;
     text_ = QString();
+}
+
+void EditorDocument::willReplace(qsizetype at, qsizetype length, QStringView with) {
+    if (isDirty_ || savedPrint_ || savedText_.isEmpty() || text().constData() != savedText_.constData() ||
+        !textIsSavedText() || TextEquivalence::replacementKeepsEqual(savedText_, at, length, with))
+        return;
+    savedPrint_ = Fingerprint{savedText_.size(), qHash(savedText_)};
+    savedText_ = QString();
 }
 
 void EditorDocument::replaceText(qsizetype at, qsizetype length, QStringView with) {
@@ -90,17 +99,18 @@ void EditorDocument::textDidChange(bool inserted) {
     // Nor does typing into a clean one: text inserted into a text that reads as the saved one always
     // adds to its canonical decomposition, so it can never read the same again.
     inserted = inserted || (held_ && held_->length == 0 && !held_->with.isEmpty());
-    if (isDirty_ || inserted || !TextEquivalence::canonicallyEqual(text(), savedText_, &samePrefix_, &sameSuffix_))
+    if (isDirty_ || inserted || savedPrint_ || !TextEquivalence::canonicallyEqual(text(), savedText_, &samePrefix_, &sameSuffix_))
         setIsDirty(true);
 }
 
 void EditorDocument::setSavedText(const QString& text) {
     savedText_ = text;
+    savedPrint_.reset();
     samePrefix_ = sameSuffix_ = 0;
 }
 
 bool EditorDocument::textIsSavedText() const {
-    return !held_ && text().size() == savedText_.size() && samePrefix_ >= text().size();
+    return !savedPrint_ && !held_ && text().size() == savedText_.size() && samePrefix_ >= text().size();
 }
 
 void EditorDocument::setIsDirty(bool dirty) {
@@ -139,6 +149,7 @@ bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
     setUrl(*target);
     setLanguage(languageFor(target));
     savedText_ = text();
+    savedPrint_.reset();
     samePrefix_ = sameSuffix_ = savedText_.size();
     setIsDirty(false);
     return true;
@@ -151,7 +162,9 @@ EditorDocument::DiskChange EditorDocument::diskChange() const {
     if (*now == *diskStamp_) return DiskChange::none;
     // Touched or rewritten with the same bytes is no change worth asking about.
     const auto read = TextFile::readUtf8(*url_);
-    return read.text && *read.text == savedText_ ? DiskChange::none : DiskChange::changed;
+    const bool same = read.text && (savedPrint_ ? read.text->size() == savedPrint_->size && qHash(*read.text) == savedPrint_->hash
+                                                : *read.text == savedText_);
+    return same ? DiskChange::none : DiskChange::changed;
 }
 
 void EditorDocument::moveTo(const QString& path) {

@@ -35,6 +35,12 @@ public:
     // then only keeps the books. setText() ends it, and so does null: the document then keeps the
     // text as it is (sharing it, not copying it).
     void lendText(const QString* live);
+    // Called by the lender before it edits its text in place, with the edit it is about to make. When
+    // the text still shares its buffer with the saved text and the edit makes them differ, the saved
+    // text lets go of the buffer (the lender then edits it without a copy) and only its fingerprint
+    // is kept: a dirty document needs the saved text for nothing else than telling whether the file
+    // on disk still holds it.
+    void willReplace(qsizetype at, qsizetype length, QStringView with);
     // Counts every change of the text, so a holder of a copy can tell whether it is behind.
     quint64 textRevision() const { return textRevision_; }
 
@@ -50,6 +56,7 @@ public:
     void setCursorColumn(int column);
 
     // The text as last read or saved; the reference of the dirty rule. Changing it announces nothing.
+    // Empty once willReplace() let it go (the document is dirty then) until the next save or reload.
     const QString& savedText() const { return savedText_; }
     void setSavedText(const QString& text);
     // True when the text is the saved text unit for unit: savedText(), which is never edited in
@@ -106,6 +113,12 @@ private:
     int cursorLine_ = 1;
     int cursorColumn_ = 1;
     QString savedText_;
+    // What is known of the saved text once it was let go.
+    struct Fingerprint {
+        qsizetype size = 0;
+        size_t hash = 0;
+    };
+    std::optional<Fingerprint> savedPrint_;
     std::optional<TextFile::Stamp> diskStamp_;
     // Lower bounds of how many units text and saved text share at their start and end, so the dirty
     // rule after an edit reads only the stretch that can differ.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QSignalSpy>
 #include <chrono>
@@ -137,6 +138,7 @@ TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
             const quint64 revision = edited.textRevision();
             edited.replaceText(at, length, with);
             whole.setText(expected);
+            lent.willReplace(at, length, with);
             live.replace(at, length, with);
             lent.replaceText(at, length, with);
             ASSERT_EQ(edited.text(), expected);
@@ -151,6 +153,47 @@ TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
     EXPECT_FALSE(doc.isDirty());
     doc.replaceText(0, 1, QStringLiteral("C"));
     EXPECT_TRUE(doc.isDirty());
+}
+
+// A lent text that still shares the saved text's buffer: the saved text lets go of it before the
+// first edit that makes them differ, and what is on disk is still told apart by what it holds.
+TEST(EditorDocument, TheSavedTextLetsGoOfALentBufferBeforeAnEdit) {
+    TempFolder dir;
+    const QByteArray bytes = "caf\xc3\xa9 two";
+    const QString path = dir.write("big.txt", bytes);
+    EditorDocument doc(path, QString::fromUtf8(bytes));  // a buffer of its own, not static data
+    doc.setDiskStamp(TextFile::stamp(path));
+    QString live = doc.text();
+    doc.lendText(&live);
+    doc.willReplace(3, 1, QString::fromUtf8("e\u0301"));  // canonically the same text: kept
+    EXPECT_FALSE(live.isDetached());
+    doc.willReplace(4, 1, QStringLiteral("_"));
+    EXPECT_TRUE(live.isDetached());
+    live.replace(4, 1, QStringLiteral("_"));
+    doc.replaceText(4, 1, QStringLiteral("_"));
+    EXPECT_TRUE(doc.isDirty());
+    EXPECT_FALSE(doc.textIsSavedText());
+    live.replace(4, 1, QStringLiteral(" "));
+    doc.replaceText(4, 1, QStringLiteral(" "));
+    EXPECT_TRUE(doc.isDirty());  // only a save or a reload makes it clean
+
+    // Rewritten with a later time each, so the stamp always differs.
+    int later = 0;
+    const auto rewrite = [&](const QByteArray& content) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(10 * ++later), QFileDevice::FileModificationTime));
+    };
+    rewrite(bytes);
+    EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::none);
+    rewrite("caf\xc3\xa9 twO");
+    EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::changed);
+    ASSERT_TRUE(doc.save());
+    EXPECT_EQ(readBytes(path), bytes);
+    EXPECT_FALSE(doc.isDirty());
+    EXPECT_TRUE(doc.textIsSavedText());
+    EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::none);
 }
 
 // A text lent by an editor is read, saved and kept without a copy of it being made.

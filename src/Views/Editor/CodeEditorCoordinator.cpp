@@ -72,6 +72,8 @@ constexpr qsizetype kRefillLength = 4 * kShowStep;
 // Lines put into the display per step at most.
 constexpr qsizetype kShowLines = 16 * 1024;
 // How far past what is shown a selection may reach and still be shown at once: a few steps.
+// From this length on the editor shares the document's text instead of copying it.
+constexpr qsizetype kShareFrom = 8 * 1024 * 1024;
 constexpr qsizetype kNearReach = 2 * kShowStep;
 // UTF-16 units whose line terminators are counted per step ahead of the display: the gutter learns
 // the last line's number long before the display holds that line.
@@ -88,9 +90,11 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     folding_ = std::make_unique<FoldingLayoutManager>(display, &text_);
     // A copy of its own, made now and with room to grow: edits change it in place, and sharing the
     // document's buffer would make the first keystroke copy the whole text. The document reads its
-    // text from here meanwhile, so the text is held once besides the saved text.
+    // text from here meanwhile, so the text is held once besides the saved text. A large text is
+    // shared instead: a second copy of it would weigh as much as all the rest, and at its first
+    // edit the saved text lets go of it (replaceExact), so it is then edited where it lies.
     QString own = document ? document->text() : QString();
-    TextSplice::makeRoom(own);
+    if (own.size() < kShareFrom) TextSplice::makeRoom(own);
     text_.reset(std::move(own));
     if (document) {
         documentRevision_ = document->textRevision();
@@ -428,7 +432,7 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
 
     ++busy_;
     QTextDocument* display = view_->document();
-    const ExactText::Change change = text_.replace({a, b - a}, text);
+    const ExactText::Change change = replaceExact({a, b - a}, text, origin != Origin::external);
     shiftShown(change.text.size() - change.range.length);  // the change lies within what is shown
     // Lines before the change are as they were: its start point reads the same either side.
     const TextEdit::Point startPoint = pointOf(change.range.location);
@@ -461,7 +465,7 @@ bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, T
         return true;
     }
     ++busy_;
-    const ExactText::Change change = text_.replace(range, text);
+    const ExactText::Change change = replaceExact(range, text, origin != Origin::external);
     // The text before the change is as it was: its start point reads the same either side.
     const TextEdit::Point startPoint = unshownPoint(change.range.location);
     const qsizetype changeEnd = change.range.location + change.text.size();
@@ -527,7 +531,7 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
     const TextRange range{toExact(position + prefix), toExact(position + removed - suffix) - toExact(position + prefix)};
     const TextRange selectionBefore = {range.location, range.length};
     folding_->releaseChangedFrom(display->findBlock(int(position + prefix)).blockNumber());
-    const ExactText::Change change = text_.replace(range, inserted);
+    const ExactText::Change change = replaceExact(range, inserted, true);
     shiftShown(change.text.size() - change.range.length);
     if (change.range != range || change.displayText != addedDisplay) {
         // The exact text joined or split a CR LF, or took a character the display shows otherwise
@@ -571,6 +575,14 @@ void CodeEditorCoordinator::redo() {
     const std::optional<EditHistory::Entry> entry = history_.takeRedo();
     if (!entry) return;
     apply({entry->location, entry->removed.size()}, entry->inserted, entry->selectionAfter, Origin::undo);
+}
+
+ExactText::Change CodeEditorCoordinator::replaceExact(TextRange range, const QString& text, bool toDocument) {
+    // A large text is shared with the document's saved text until its first edit (see the
+    // constructor); the document lets go of it first where it can, so it is edited where it lies.
+    if (toDocument && document_ && document_->textRevision() == documentRevision_ && &document_->text() == &text_.text())
+        document_->willReplace(range.location, range.length, text);
+    return text_.replace(range, text);
 }
 
 void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Change& change) {

@@ -136,6 +136,8 @@ private:
     // Where an exact offset past what is shown will lie in the display's rows and columns.
     TextEdit::Point unshownPoint(qsizetype exact) const;
     void mirror(qsizetype displayStart, qsizetype displayEnd, const QString& displayText);
+    // text_.replace(), the document told beforehand when the edit goes to it.
+    ExactText::Change replaceExact(TextRange range, const QString& text, bool toDocument);
     void textDidChange(bool toDocument, const ExactText::Change& change);
     // Hands an edit to the highlighter (or the background parse).
     void noteEdit(const ExactText::Change& change, TextEdit::Point startPoint);

@@ -261,7 +261,14 @@ void CodeEditorView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (isTypedText(event)) return coordinator_->userChange(coordinator_->selection(), event->text(), true);
+    const int before = textCursor().position();
     QPlainTextEdit::keyPressEvent(event);
+    // Where two pieces of a long line meet, the end of the one and the start of the next are the same
+    // character position: a move that only crossed from one to the other goes on by one more step.
+    const int after = textCursor().position();
+    const qsizetype exact = coordinator_->toExact(after);
+    if (after != before && exact == coordinator_->toExact(before) && coordinator_->text().pieces().isBreak(exact))
+        QPlainTextEdit::keyPressEvent(event);
 }
 
 void CodeEditorView::inputMethodEvent(QInputMethodEvent* event) {

@@ -4,6 +4,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -25,6 +26,10 @@ void WrappingTextLayout::layOut(const QTextBlock& block) {
     const qreal width = lineWidth(block);
     QTextLayout* layout = block.layout();
     layout->setTextOption(doc->defaultTextOption());
+    // The shapes of a long block's glyphs are kept from its layout for painting it, which would
+    // otherwise shape it all again at every paint (a keystroke, the caret's blink).
+    const bool cached = block.length() > kCachedFrom;
+    layout->setCacheEnabled(cached);
     qreal y = 0;
     layout->beginLayout();
     for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
@@ -35,9 +40,25 @@ void WrappingTextLayout::layOut(const QTextBlock& block) {
         if (line.leading() < 0) y += std::ceil(line.leading());
     }
     layout->endLayout();
+    if (cached) keepCached(block);
     const int linesBefore = doc->lineCount();
     const_cast<QTextBlock&>(block).setLineCount(block.isVisible() ? layout->lineCount() : 0);
     if (doc->lineCount() != linesBefore) emit documentSizeChanged(documentSize());
+}
+
+void WrappingTextLayout::keepCached(const QTextBlock& block) {
+    const int number = block.blockNumber();
+    if (std::find(cached_.begin(), cached_.end(), number) != cached_.end()) return;
+    cached_.push_back(number);
+    if (cached_.size() <= kCachedBlocks) return;
+    const QTextBlock old = document()->findBlockByNumber(cached_.front());
+    cached_.pop_front();
+    if (!old.isValid() || old == block || !old.layout()->cacheEnabled()) return;
+    // Laid out with no lines, it lets its glyphs go; it is laid out again when next shown.
+    QTextLayout* layout = old.layout();
+    layout->setCacheEnabled(false);
+    layout->beginLayout();
+    layout->endLayout();
 }
 
 void WrappingTextLayout::setWrapWidth(qreal width) {

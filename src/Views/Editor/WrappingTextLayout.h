@@ -8,6 +8,7 @@
 // every line of the document a layout object of its own at each width change (hundreds of bytes a
 // line, a gigabyte for a few million lines), where only the lines shown ever need one.
 #include <QPlainTextDocumentLayout>
+#include <deque>
 
 class WrappingTextLayout : public QPlainTextDocumentLayout {
     Q_OBJECT
@@ -26,10 +27,19 @@ protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
 private:
+    // Blocks longer than this keep their shaped glyphs between layout and painting (tens of bytes
+    // a character), the last kCachedBlocks of them laid out.
+    static constexpr int kCachedFrom = 1024;
+    static constexpr size_t kCachedBlocks = 16;
     void layOut(const QTextBlock& block);
+    void keepCached(const QTextBlock& block);
     // The width a line of text gets: the wrap width less the margins.
     qreal lineWidth(const QTextBlock& block) const;
 
     int blockCount_;
     qreal wrapWidth_ = 0;
+    // Numbers of the blocks that keep their glyphs, oldest first. A number is looked up again when
+    // it goes: the block may have moved or gone meanwhile, and one found in its place only loses
+    // its glyphs.
+    std::deque<int> cached_;
 };

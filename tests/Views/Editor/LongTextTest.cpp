@@ -247,3 +247,25 @@ TEST_F(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
         expectDisplayOf(f, QStringLiteral("start\nend\n"));
     }
 }
+
+// A text large enough that the editor shares the document's buffer instead of copying it: unedited it
+// stays clean, the first edit turns it dirty and lets the saved text go, and undo brings the text back
+// (still dirty: only a save makes it clean).
+TEST(LongText, ALargeTextSharedWithTheDocumentFollowsTheDirtyRule) {
+    const QString line = QStringLiteral("const value = compute(1, 'two', 3); // four\n");
+    QString text = line.repeated(9 * 1024 * 1024 / line.size());
+    EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+    EXPECT_FALSE(f.document.isDirty());
+    f.select(line.size() * 2 + 6);
+    f.key(Qt::Key_Right);
+    EXPECT_FALSE(f.document.isDirty());
+    EXPECT_FALSE(f.document.savedText().isEmpty());
+    f.type(QStringLiteral("x"));
+    EXPECT_TRUE(f.document.isDirty());
+    EXPECT_TRUE(f.document.savedText().isEmpty());
+    EXPECT_EQ(f.text().size(), text.size() + 1);
+    EXPECT_EQ(f.text().mid(line.size() * 2 + 6, 3), QStringLiteral("vxa"));
+    f.undo();
+    EXPECT_TRUE(f.text() == text);
+    EXPECT_TRUE(f.document.isDirty());
+}

@@ -189,3 +189,78 @@ TEST(WrappingTextLayout, ALongLineEditsLikeAFreshEditor) {
     const QString filler = QStringLiteral("const value = compute(1, 'two', /* three */ 4); // five\n");
     editsLikeAFreshEditor(head + u'\n' + filler.repeated(int(HighlighterRule::kTreeLimit / filler.size()) + 10), line);
 }
+
+// Where two pieces of a long line meet, the caret still moves one character per key, as on a short
+// line: by arrows, with Shift, by words, and from a click at the end of a piece's last row.
+TEST(WrappingTextLayout, TheCaretCrossesAPieceBreakOneCharacterAtATime) {
+    const QString line = QStringLiteral("alpha beta, gamma ").repeated(700);
+    EditorFixture f(line + u'\n', QStringLiteral("notes.txt"));
+    ASSERT_FALSE(f.editor().text().pieces().breaks().empty());
+    const qsizetype b = f.editor().text().pieces().breaks().front();
+    const auto press = [&](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        f.key(key, modifiers);
+        return f.selection();
+    };
+    f.select(b - 3);
+    for (qsizetype at = b - 2; at <= b + 3; ++at) EXPECT_EQ(press(Qt::Key_Right).location, at);
+    for (qsizetype at = b + 2; at >= b - 3; --at) EXPECT_EQ(press(Qt::Key_Left).location, at);
+    for (qsizetype n = 1; n <= 6; ++n) EXPECT_EQ(press(Qt::Key_Right, Qt::ShiftModifier), (TextRange{b - 3, n}));
+    for (qsizetype n = 5; n >= 0; --n) EXPECT_EQ(press(Qt::Key_Left, Qt::ShiftModifier), (TextRange{b - 3, n}));
+
+    // Word moves never stand still.
+    f.select(b - 12);
+    for (qsizetype last = b - 12; last < b + 12;) {
+        const qsizetype at = press(Qt::Key_Right, Qt::ControlModifier).location;
+        ASSERT_GT(at, last);
+        last = at;
+    }
+    for (qsizetype last = f.selection().location; last > b - 12;) {
+        const qsizetype at = press(Qt::Key_Left, Qt::ControlModifier).location;
+        ASSERT_LT(at, last);
+        last = at;
+    }
+
+    // Delete and Backspace on the break remove the character after and before it.
+    f.select(b - 1);
+    press(Qt::Key_Right);
+    ASSERT_EQ(f.selection().location, b);
+    f.key(Qt::Key_Delete);
+    EXPECT_EQ(f.text(), QString(line).remove(b, 1) + u'\n');
+    f.undo();
+    f.select(b + 1);
+    press(Qt::Key_Left);
+    f.backspace();
+    EXPECT_EQ(f.text(), QString(line).remove(b - 1, 1) + u'\n');
+    EXPECT_EQ(f.selection().location, b - 1);
+    f.undo();
+
+    // A click past the end of the earlier piece's last row, then Right.
+    f.editor().setSelection({b, 0}, true);
+    EditorFixture::settle();
+    QTextCursor end(f.view->document());
+    end.setPosition(int(f.editor().toDisplay(b)) - 1);
+    const QRect row = f.view->cursorRect(end);
+    QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, QPoint(row.right() + 4, row.center().y()));
+    const qsizetype clicked = f.selection().location;
+    EXPECT_GE(clicked, b - 1);
+    EXPECT_LE(clicked, b);
+    EXPECT_EQ(press(Qt::Key_Right).location, clicked + 1);
+    EXPECT_EQ(press(Qt::Key_Right).location, clicked + 2);
+}
+
+// Long blocks keep their glyphs for painting, but only the last few laid out: scrolling through a
+// long text does not keep the glyphs of all of it, and a block that let them go lays out as before.
+TEST(WrappingTextLayout, OnlyTheLastLongBlocksLaidOutKeepTheirGlyphs) {
+    const QString text = (QStringLiteral("word ").repeated(400) + u'\n').repeated(60);
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    const auto cachedBlocks = [&] {
+        int n = 0;
+        for (QTextBlock b = f.view->document()->firstBlock(); b.isValid(); b = b.next())
+            if (b.layout()->cacheEnabled()) ++n;
+        return n;
+    };
+    const std::vector<std::pair<int, qreal>> laidOut = shape(f);
+    EXPECT_GT(cachedBlocks(), 0);
+    EXPECT_LE(cachedBlocks(), 16);
+    EXPECT_EQ(shape(f), laidOut);
+}

@@ -251,10 +251,10 @@ TEST_F(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
 // A text large enough that the editor shares the document's buffer instead of copying it: unedited it
 // stays clean, the first edit turns it dirty and lets the saved text go, and undo brings the text back
 // (still dirty: only a save makes it clean).
-TEST(LongText, ALargeTextSharedWithTheDocumentFollowsTheDirtyRule) {
+TEST(SharedLargeText, FollowsTheDirtyRule) {
     const QString line = QStringLiteral("const value = compute(1, 'two', 3); // four\n");
     QString text = line.repeated(9 * 1024 * 1024 / line.size());
-    EditorFixture f(text, QStringLiteral("notes.txt"), std::nullopt, false);
+    EditorFixture f = unsettled(text);
     EXPECT_FALSE(f.document.isDirty());
     f.select(line.size() * 2 + 6);
     f.key(Qt::Key_Right);

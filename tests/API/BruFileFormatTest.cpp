@@ -4,6 +4,7 @@
 #include "API/BruFileFormat.h"
 #include "Printers.h"
 #include "RequestBuilders.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -132,16 +133,7 @@ TEST(BruFileFormatWriteTest, WrittenRequestsReadBackTheSame) {
 
 // --- rewriting a file after an edit --------------------------------------------------------
 
-const QString kFile = QStringLiteral(
-    "meta {\n  name: Login\n  type: http\n  seq: 7\n}\n\n"
-    "post {\n  url: {{host}}/login?v=2\n  body: json\n  auth: bearer\n}\n\n"
-    "params:query {\n  v: 2\n}\n\n"
-    "headers {\n  Accept: application/json\n  ~X-Debug: 1\n}\n\n"
-    "auth:bearer {\n  token: {{token}}\n}\n\n"
-    "body:json {\n  {\n    \"user\": \"{{user}}\"\n  }\n}\n\n"
-    "vars:post-response {\n  token: res.body.token\n}\n\n"
-    "script:pre-request {\n  if (x) {\n    y();\n  }\n}\n\n"
-    "docs {\n  Logs in.\n}\n");
+const QString kFile = QString::fromUtf8(testing_support::readBytes(BRIMEL_SOURCE_DIR "/tests/API/data/login.bru"));
 
 TEST(BruFileFormatRewriteTest, EditsTouchOnlyTheirLines) {
     QList<HTTPRequest> requests = parse(kFile);

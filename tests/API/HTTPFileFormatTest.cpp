@@ -4,6 +4,7 @@
 #include "API/HTTPFileFormat.h"
 #include "Printers.h"
 #include "RequestBuilders.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -134,29 +135,7 @@ TEST(HTTPFileFormatWriteTest, WrittenRequestsReadBackTheSame) {
 
 // --- rewriting a file after an edit --------------------------------------------------------
 
-const QString kFile = QStringLiteral(
-    "@host = https://example.org\n"
-    "\n"
-    "### List users\n"
-    "# @name list\n"
-    "# @no-redirect\n"
-    "GET {{host}}/users?page=1 HTTP/1.1\n"
-    "Accept: application/json\n"
-    "# X-Debug: 1\n"
-    "\n"
-    "\n"
-    "### Purge cache\n"
-    "PURGE {{host}}/cache\n"
-    "\n"
-    "### Create user\n"
-    "POST {{host}}/users\n"
-    "Content-Type: application/json\n"
-    "\n"
-    "{\n"
-    "  \"name\": \"Ann\"\n"
-    "}\n"
-    "\n"
-    "> {% client.global.set('id', response.body.id) %}\n");
+const QString kFile = QString::fromUtf8(testing_support::readBytes(BRIMEL_SOURCE_DIR "/tests/API/data/users.http"));
 
 TEST(HTTPFileFormatRewriteTest, UntouchedFilesComeBackByteForByte) {
     const QList<HTTPRequest> requests = parse(kFile);

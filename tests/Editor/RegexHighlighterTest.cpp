@@ -6,29 +6,16 @@
 
 #include "Editor/HighlighterFactory.h"
 #include "Editor/HighlighterRule.h"
+#include "HighlightTestSupport.h"
 
 namespace {
 
 using Span = SyntaxHighlighter::Span;
+using highlight_test::paint;
+using highlight_test::texts;
 
 QList<Span> highlight(CodeLanguage language, const QString& text) {
     return HighlighterFactory::regex(language)->ranges(text, TextRange{0, text.size()});
-}
-
-// The texts of every span of one role, in list order.
-QStringList texts(const QList<Span>& spans, const QString& text, TokenRole role) {
-    QStringList out;
-    for (const Span& s : spans)
-        if (s.role == role) out << text.mid(s.range.location, s.range.length);
-    return out;
-}
-
-// The role each unit ends up painted in, as the caller paints: in list order, later over earlier.
-std::vector<std::optional<TokenRole>> paint(const QList<Span>& spans, qsizetype length) {
-    std::vector<std::optional<TokenRole>> roles(static_cast<size_t>(length));
-    for (const Span& s : spans)
-        for (qsizetype i = s.range.location; i < s.range.end() && i < length; ++i) roles[size_t(i)] = s.role;
-    return roles;
 }
 
 std::optional<TokenRole> paintedAt(CodeLanguage language, const QString& text, const QString& needle) {
@@ -276,12 +263,8 @@ TEST(RegexHighlighter, AnyRangeEqualsTheWholeTextPassesThereAcrossCallsAndEdits)
                 std::optional<TextEdit> edit;
                 if (call % 3 == 2) {  // an edit somewhere, handed over with the call or noted before it
                     const TextRange replaced = randomRange(random, text.size());
-                    const QString inserted = randomText(random, random.bounded(6));
-                    text.replace(replaced.location, replaced.length, inserted);
-                    TextEdit e{};
-                    e.startChar = replaced.location;
-                    e.oldEndChar = replaced.end();
-                    e.newEndChar = replaced.location + inserted.size();
+                    const TextEdit e = highlight_test::replace(text, replaced.location, replaced.length,
+                                                               randomText(random, random.bounded(6)));
                     if (call % 2) h.noteEdit(e); else edit = e;
                 }
                 const TextRange range = randomRange(random, text.size());
@@ -328,13 +311,7 @@ TEST(RegexHighlighter, PointsShiftedPastEditsColourAsAWholeTextPass) {
                 if (call % 2) {
                     const qsizetype at = random.bounded(int(text.size() + 1));
                     const qsizetype removed = qMin<qsizetype>(text.size() - at, random.bounded(3));
-                    const QString inserted = inserts[random.bounded(int(inserts.size()))];
-                    text.replace(at, removed, inserted);
-                    TextEdit e{};
-                    e.startChar = at;
-                    e.oldEndChar = at + removed;
-                    e.newEndChar = at + inserted.size();
-                    made->noteEdit(e);
+                    made->noteEdit(highlight_test::replace(text, at, removed, inserts[random.bounded(int(inserts.size()))]));
                     if (random.bounded(3) == 0) continue;  // several edits before the next look
                 }
                 const qsizetype at = random.bounded(int(text.size() + 1));

@@ -51,23 +51,6 @@ TEST(TreeSitterHighlighterRoles, CaptureNamesMapByWholeNameThenFirstComponent) {
     for (const auto& [name, role] : cases) EXPECT_EQ(TreeSitterHighlighter::role(name), role) << name;
 }
 
-TEST(TreeSitterHighlighterEdits, OffsetsAndColumnsAreDoubledRowsKept) {
-    TextEdit e;
-    e.startChar = 10;
-    e.oldEndChar = 12;
-    e.newEndChar = 15;
-    e.startPoint = {1, 3};
-    e.oldEndPoint = {1, 5};
-    e.newEndPoint = {2, 1};
-    const SyntaxTree::InputEdit in = TreeSitterHighlighter::inputEdit(e);
-    EXPECT_EQ(in.startByte, 20u);
-    EXPECT_EQ(in.oldEndByte, 24u);
-    EXPECT_EQ(in.newEndByte, 30u);
-    EXPECT_EQ(in.startPoint, SyntaxTree::Point(1, 6));
-    EXPECT_EQ(in.oldEndPoint, SyntaxTree::Point(1, 10));
-    EXPECT_EQ(in.newEndPoint, SyntaxTree::Point(2, 2));
-}
-
 TEST(TreeSitterHighlighterConstruction, BadQueriesAndMissingResourcesGiveNoHighlighter) {
     EXPECT_EQ(TreeSitterHighlighter::fromQuerySource(tree_sitter_javascript(), "((identifier) @x"), nullptr);
     EXPECT_EQ(TreeSitterHighlighter::fromQuerySource(tree_sitter_javascript(), "(no_such_node) @x"), nullptr);

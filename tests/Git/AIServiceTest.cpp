@@ -227,10 +227,9 @@ TEST_F(AIServiceTest, CommitMessagesComeFromTheStagedDiffAndAreCleaned) {
     EXPECT_EQ(QString::fromUtf8(recorded("arg2")), AIService::commitPrompt(diff));
 }
 
-TEST(AICommitPrompt, HasTheFixedHeaderAndCutsTheDiffByCharacters) {
-    const QString header = "Write a single concise commit message for the diff below. Use the\n"
-                           "conventional-commits style (e.g. \"feat: ...\", \"fix: ...\"). One line,\n"
-                           "imperative mood, no trailing period, no surrounding quotes, no preamble.\n\nDIFF:\n";
+TEST(AICommitPrompt, PutsTheDiffAfterTheHeaderCutByCharacters) {
+    const QString header = AIService::commitPrompt(QString());
+    EXPECT_TRUE(header.endsWith("\n\nDIFF:\n"));
     const QString exact(12000, u'd');
     EXPECT_EQ(AIService::commitPrompt(exact), header + exact);
     EXPECT_EQ(AIService::commitPrompt(exact + "e"), header + exact + QString::fromUtf8("\n…(truncated)…"));

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "Platform/TextFile.h"
 #include "TestSupport.h"
@@ -40,6 +41,9 @@ TEST(TextFile, RefusesWhatIsNotEditableText) {
     auto pipe = TextFile::readUtf8(fifo);
     EXPECT_FALSE(pipe.text.has_value());
     EXPECT_EQ(pipe.error, "It is not a regular file.");
+    const QString big = dir.write("big.log", "");  // sparse: costs no disk space
+    ASSERT_EQ(::truncate(QFile::encodeName(big).constData(), TextFile::kMaxEditableBytes + 1), 0);
+    EXPECT_FALSE(TextFile::readUtf8(big).text.has_value());
     EXPECT_FALSE(TextFile::readUtf8(dir.path()).text.has_value());
     EXPECT_FALSE(TextFile::readUtf8(dir.file("missing")).text.has_value());
 }

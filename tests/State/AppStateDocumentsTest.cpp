@@ -17,12 +17,16 @@ QList<QString> tabNames(const AppState& s) {
     for (auto* d : s.documents()) names << d->displayName();
     return names;
 }
-} // namespace
 
-TEST(AppStateDocuments, OpeningSelectingAndClosingTabs) {
+struct AppStateDocuments : ::testing::Test {
     TempFolder dir;
     ScriptedPrompter prompter;
+    ScriptedChooser chooser;
     AppState state;
+};
+} // namespace
+
+TEST_F(AppStateDocuments, OpeningSelectingAndClosingTabs) {
     const QString a = dir.write("a.txt", "a"), b = dir.write("b.txt", "b"), c = dir.write("c.txt", "c");
     state.open(a);
     state.open(b);
@@ -46,10 +50,7 @@ TEST(AppStateDocuments, OpeningSelectingAndClosingTabs) {
     EXPECT_TRUE(prompter.asked.isEmpty());
 }
 
-TEST(AppStateDocuments, UnreadableFilesAreExplainedAndClearTheDiff) {
-    TempFolder dir;
-    ScriptedPrompter prompter;
-    AppState state;
+TEST_F(AppStateDocuments, UnreadableFilesAreExplainedAndClearTheDiff) {
     state.setActiveDiff(GitFileChange{"x", u'M', u' ', {}});
     state.open(dir.write("bad.bin", QByteArray("\xff\xfe\x00", 3)));
     EXPECT_TRUE(state.documents().isEmpty());
@@ -59,11 +60,7 @@ TEST(AppStateDocuments, UnreadableFilesAreExplainedAndClearTheDiff) {
     EXPECT_EQ(prompter.asked[0].message, "The file is not valid UTF-8 text.");
 }
 
-TEST(AppStateDocuments, ClosingADirtyTabAsks) {
-    TempFolder dir;
-    ScriptedPrompter prompter;
-    ScriptedChooser chooser;
-    AppState state;
+TEST_F(AppStateDocuments, ClosingADirtyTabAsks) {
     state.newUntitled();
     EditorDocument* doc = state.documents()[0];
     doc->setText("draft");
@@ -86,10 +83,7 @@ TEST(AppStateDocuments, ClosingADirtyTabAsks) {
     EXPECT_EQ(readBytes(dir.file("draft.txt")), "draft");
 }
 
-TEST(AppStateDocuments, FailedSaveIsReportedAndStaysDirty) {
-    TempFolder dir;
-    ScriptedPrompter prompter;
-    AppState state;
+TEST_F(AppStateDocuments, FailedSaveIsReportedAndStaysDirty) {
     const QString path = dir.write("sub/f.txt", "x");
     state.open(path);
     state.activeDocument()->setText("y");
@@ -103,11 +97,7 @@ TEST(AppStateDocuments, FailedSaveIsReportedAndStaysDirty) {
     EXPECT_EQ(prompter.asked[1].message, QString::fromLocal8Bit(std::strerror(ENOENT)));
 }
 
-TEST(AppStateDocuments, SaveAllStopsAtTheFirstCancelledPanel) {
-    TempFolder dir;
-    ScriptedPrompter prompter;
-    ScriptedChooser chooser;
-    AppState state;
+TEST_F(AppStateDocuments, SaveAllStopsAtTheFirstCancelledPanel) {
     state.open(dir.write("one.txt", "1"));
     state.documents()[0]->setText("1!");
     state.newUntitled();

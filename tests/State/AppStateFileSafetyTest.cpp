@@ -12,10 +12,15 @@
 
 using namespace testing_support;
 
-TEST(AppStateFileSafety, RenamedFilesAndFoldersTakeTheirOpenDocumentsAlong) {
+namespace {
+struct AppStateFileSafety : ::testing::Test {
     TempFolder dir;
     ScriptedPrompter prompter;
     AppState state;
+};
+} // namespace
+
+TEST_F(AppStateFileSafety, RenamedFilesAndFoldersTakeTheirOpenDocumentsAlong) {
     state.open(dir.write("docs/crlf.txt", "a\r\n"));
     state.open(dir.write("docs/inner/x.txt", "x"));
     state.open(dir.write("docs-other/y.txt", "y"));  // shares the prefix, not the folder
@@ -44,13 +49,10 @@ TEST(AppStateFileSafety, RenamedFilesAndFoldersTakeTheirOpenDocumentsAlong) {
     EXPECT_TRUE(prompter.asked.isEmpty());
 }
 
-TEST(AppStateFileSafety, TrashClosesOpenDocumentsAskingAboutUnsavedOnes) {
+TEST_F(AppStateFileSafety, TrashClosesOpenDocumentsAskingAboutUnsavedOnes) {
     // The test process has a data folder of its own; its Trash starts empty so "proj" keeps its name there.
     const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
     ASSERT_TRUE(QDir(trash).removeRecursively());
-    TempFolder dir;
-    ScriptedPrompter prompter;
-    AppState state;
     state.open(dir.write("proj/a.txt", "a"));
     state.open(dir.write("proj/sub/b.txt", "b"));
     state.open(dir.write("keep.txt", "k"));
@@ -71,10 +73,7 @@ TEST(AppStateFileSafety, TrashClosesOpenDocumentsAskingAboutUnsavedOnes) {
     EXPECT_EQ(readBytes(trash + "/files/proj/sub/b.txt"), "b edited");
 }
 
-TEST(AppStateFileSafety, SavingAsksBeforeReplacingAnotherProgramsChange) {
-    TempFolder dir;
-    ScriptedPrompter prompter;
-    AppState state;
+TEST_F(AppStateFileSafety, SavingAsksBeforeReplacingAnotherProgramsChange) {
     const QString a = dir.write("a.txt", "mine\n"), b = dir.write("b.txt", "b\n");
     state.open(a);
     state.open(b);

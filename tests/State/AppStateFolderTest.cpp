@@ -11,17 +11,15 @@ using namespace testing_support;
 
 namespace {
 // Each test starts from an empty settings file of its own.
-struct FreshSettings {
-    TempFolder dir;
+struct AppStateFolder : ::testing::Test {
+    TempFolder settingsDir, dir;
     QString previous = SettingsStore::shared().filePath();
-    FreshSettings() { SettingsStore::shared().setFilePath(dir.file("settings.json")); }
-    ~FreshSettings() { SettingsStore::shared().setFilePath(previous); }
+    AppStateFolder() { SettingsStore::shared().setFilePath(settingsDir.file("settings.json")); }
+    ~AppStateFolder() override { SettingsStore::shared().setFilePath(previous); }
 };
 } // namespace
 
-TEST(AppStateFolder, RecentFoldersNewestFirstWithoutDuplicatesAtMostEight) {
-    FreshSettings settings;
-    TempFolder dir;
+TEST_F(AppStateFolder, RecentFoldersNewestFirstWithoutDuplicatesAtMostEight) {
     {
         AppState state;
         for (int i = 0; i < 9; ++i) state.openFolder(dir.mkdir(QString("f%1").arg(i)));
@@ -42,9 +40,7 @@ TEST(AppStateFolder, RecentFoldersNewestFirstWithoutDuplicatesAtMostEight) {
     EXPECT_TRUE(AppState().recentFolders().isEmpty());
 }
 
-TEST(AppStateFolder, OpeningAFolderListsItAndKeepsTabs) {
-    FreshSettings settings;
-    TempFolder dir;
+TEST_F(AppStateFolder, OpeningAFolderListsItAndKeepsTabs) {
     dir.write("proj/b.txt", "b");
     dir.write("proj/a.txt", "a");
     AppState state;
@@ -58,9 +54,7 @@ TEST(AppStateFolder, OpeningAFolderListsItAndKeepsTabs) {
     EXPECT_EQ(state.quickOpenFiles().size(), 2);
 }
 
-TEST(AppStateFolder, ExternalChangesReloadCleanDocumentsOnly) {
-    FreshSettings settings;
-    TempFolder dir;
+TEST_F(AppStateFolder, ExternalChangesReloadCleanDocumentsOnly) {
     const QString clean = dir.write("proj/clean.txt", "old");
     const QString dirty = dir.write("proj/dirty.txt", "old");
     AppState state;
@@ -78,9 +72,7 @@ TEST(AppStateFolder, ExternalChangesReloadCleanDocumentsOnly) {
     EXPECT_TRUE(state.documents()[1]->isDirty());
 }
 
-TEST(AppStateFolder, SessionRoundTrips) {
-    FreshSettings settings;
-    TempFolder dir;
+TEST_F(AppStateFolder, SessionRoundTrips) {
     const QString one = dir.write("proj/one.txt", "1");
     const QString two = dir.write("proj/two.txt", "2");
     {
@@ -114,8 +106,7 @@ TEST(AppStateFolder, SessionRoundTrips) {
     ASSERT_EQ(missingFolder.documents().size(), 1);
 }
 
-TEST(AppStateFolder, ReleaseNotesOfferedOncePerVersion) {
-    FreshSettings settings;
+TEST_F(AppStateFolder, ReleaseNotesOfferedOncePerVersion) {
     AppState state;
     state.checkWhatsNew();
     ASSERT_TRUE(state.whatsNew().has_value());

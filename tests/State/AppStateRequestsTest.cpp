@@ -9,19 +9,27 @@ using namespace testing_support;
 using loopback::LoopbackServer;
 
 namespace {
-const APICollectionFile* fileNamed(AppState& s, const QString& name) {
-    for (const auto& f : s.api().collections())
-        if (f.url.endsWith("/" + name)) return &f;
-    return nullptr;
-}
+// A folder holding one request file, opened.
+struct AppStateRequests : ::testing::Test {
+    TempFolder dir;
+    AppState state;
+
+    const APICollectionFile* open(const QByteArray& requests) {
+        dir.write("proj/api.http", requests);
+        state.openFolder(dir.file("proj"));
+        return file();
+    }
+    const APICollectionFile* file() {
+        for (const auto& f : state.api().collections())
+            if (f.url.endsWith("/api.http")) return &f;
+        ADD_FAILURE() << "no api.http";
+        return nullptr;
+    }
+};
 } // namespace
 
-TEST(AppStateRequests, EditsReachTheFileAcrossRescans) {
-    TempFolder dir;
-    dir.write("proj/api.http", "### First\nGET https://example.com/one\n\n### Second\nGET https://example.com/two\n");
-    AppState state;
-    state.openFolder(dir.file("proj"));
-    const APICollectionFile* file = fileNamed(state, "api.http");
+TEST_F(AppStateRequests, EditsReachTheFileAcrossRescans) {
+    const APICollectionFile* file = open("### First\nGET https://example.com/one\n\n### Second\nGET https://example.com/two\n");
     ASSERT_TRUE(file);
     state.openRequest(file->requests[1], *file);
 
@@ -39,12 +47,8 @@ TEST(AppStateRequests, EditsReachTheFileAcrossRescans) {
     EXPECT_TRUE(bytes.contains("https://example.com/one"));
 }
 
-TEST(AppStateRequests, TheActiveRequestFollowsItsFileOnlyWhenTheFileChanged) {
-    TempFolder dir;
-    dir.write("proj/api.http", "### First\nGET https://example.com/one\n");
-    AppState state;
-    state.openFolder(dir.file("proj"));
-    const APICollectionFile* file = fileNamed(state, "api.http");
+TEST_F(AppStateRequests, TheActiveRequestFollowsItsFileOnlyWhenTheFileChanged) {
+    const APICollectionFile* file = open("### First\nGET https://example.com/one\n");
     ASSERT_TRUE(file);
     HTTPRequest older = file->requests[0];
     older.url = "https://example.com/older";
@@ -60,15 +64,10 @@ TEST(AppStateRequests, TheActiveRequestFollowsItsFileOnlyWhenTheFileChanged) {
     EXPECT_EQ(state.activeRequest()->request.url, "https://example.com/one");
 }
 
-TEST(AppStateRequests, ResponsesBelongToTheRequestThatWasSent) {
-    TempFolder dir;
+TEST_F(AppStateRequests, ResponsesBelongToTheRequestThatWasSent) {
     LoopbackServer server;
     server.respondWith({418, "I'm a teapot", {}, "short and stout"});
-    dir.write("proj/api.http",
-              QString("### A\nGET %1\n\n### B\nGET %2\n").arg(server.url("/a"), server.url("/b")).toUtf8());
-    AppState state;
-    state.openFolder(dir.file("proj"));
-    const APICollectionFile file = *fileNamed(state, "api.http");
+    const APICollectionFile file = *open(QString("### A\nGET %1\n\n### B\nGET %2\n").arg(server.url("/a"), server.url("/b")).toUtf8());
 
     state.openRequest(file.requests[0], file);
     state.sendActiveRequest();
@@ -86,12 +85,8 @@ TEST(AppStateRequests, ResponsesBelongToTheRequestThatWasSent) {
     EXPECT_EQ(state.history().entries().size(), 3);
 }
 
-TEST(AppStateRequests, ReplayOfADeletedRequestTakesNoEdits) {
-    TempFolder dir;
-    dir.write("proj/api.http", "### Gone\nGET http://127.0.0.1:1/x\n\n### Kept\nGET http://127.0.0.1:1/y\n");
-    AppState state;
-    state.openFolder(dir.file("proj"));
-    APICollectionFile file = *fileNamed(state, "api.http");
+TEST_F(AppStateRequests, ReplayOfADeletedRequestTakesNoEdits) {
+    APICollectionFile file = *open("### Gone\nGET http://127.0.0.1:1/x\n\n### Kept\nGET http://127.0.0.1:1/y\n");
     state.openRequest(file.requests[0], file);
     state.sendActiveRequest();  // port 1 refuses: a status-0 response, still recorded
     ASSERT_TRUE(waitUntil([&] { return !state.isSending(); }));
@@ -100,7 +95,7 @@ TEST(AppStateRequests, ReplayOfADeletedRequestTakesNoEdits) {
 
     ASSERT_TRUE(state.api().deleteRequest(file.requests[0], file.url));
     state.api().reload();
-    file = *fileNamed(state, "api.http");
+    file = *this->file();
     state.openRequest(file.requests[0], file);
     state.replay(entry);
     ASSERT_TRUE(state.activeRequest().has_value());

@@ -146,10 +146,6 @@ TEST_F(JsonQueryTest, RangesRestrictTheCursor) {
     size_t count = 0;
     while (byPoints->next()) ++count;
     EXPECT_EQ(count, 1u);  // byte column 10 is unit 5: only "foo" reaches into it
-
-    const auto limited = query->execute(*tree);
-    limited->setMatchLimit(3);
-    EXPECT_EQ(limited->matchLimit(), 3u);
 }
 
 TEST_F(JsonQueryTest, NextCaptureFollowsTheTextAndNeverExecutedCursorsAreEmpty) {

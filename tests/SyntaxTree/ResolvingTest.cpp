@@ -131,9 +131,6 @@ TEST(NamedRanges, NamesSplitAndOrder) {
     const NamedRange fromUnits("x", Utf16Range{3, 4}, {Point(0, 6), Point(0, 14)});
     EXPECT_EQ(fromUnits.tsRange.bytes, (ByteRange{6, 14}));
     EXPECT_EQ(fromUnits.range(), (Utf16Range{3, 4}));
-    EXPECT_EQ(QueryDefinition::makeCustom("tags").filename(), "tags.scm");
-    EXPECT_EQ(QueryDefinition::makeHighlights().filename(), "highlights.scm");
-    EXPECT_NE(QueryDefinition::makeCustom("highlights"), QueryDefinition::makeHighlights());
 }
 
 TEST_F(ResolvingTest, HighlightsSortByDepthThenStartAndLocalsKeepMatchOrder) {

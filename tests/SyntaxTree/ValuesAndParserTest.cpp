@@ -24,19 +24,6 @@ TEST(Values, RangeConversionsDoubleAndHalve) {
     EXPECT_EQ(byteRange(Utf16Range{0, int64_t(UINT32_MAX / 2)}).upper, UINT32_MAX - 1);
 }
 
-TEST(Values, PointsAndRangesOrderAndHash) {
-    EXPECT_LT(Point(0, 99), Point(1, 0));
-    EXPECT_LT(Point(2, 3), Point(2, 4));
-
-    const TSRange a({Point(0, 0), Point(0, 10)}, {0, 10});
-    const TSRange b({Point(0, 0), Point(0, 12)}, {0, 12});
-    EXPECT_FALSE(a < b);
-    EXPECT_FALSE(b < a);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(TSRange(a.tsRange()), a);
-    EXPECT_NE(std::hash<TSRange>{}(a), std::hash<TSRange>{}(b));
-}
-
 TEST(ValuesDeathTest, OutOfRangeIntegersStopTheProgram) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(Point::checked(-1, 0), "precondition");

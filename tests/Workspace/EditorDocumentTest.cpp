@@ -3,11 +3,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QSignalSpy>
-#include <chrono>
-#include <fcntl.h>
-#include <future>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "Platform/TextFile.h"
 #include "Workspace/EditorDocument.h"
@@ -91,29 +86,6 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"noFinalNewline", QByteArray("last")},
                       std::pair{"decomposed", QByteArray("cafe\xCC\x81\n")}),
     [](const auto& info) { return std::string(info.param.first); });
-
-TEST(EditorDocument, LoaderRefusesFifoAndHugeFilesWithoutBlocking) {
-    TempFolder dir;
-    const QString fifo = dir.file("pipe");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    // Read on a worker: should it block on the FIFO, the generous deadline only bounds the hang,
-    // and a writer opening the FIFO releases the worker before the test fails.
-    auto pending = std::async(std::launch::async, [fifo] { return TextFile::readUtf8(fifo); });
-    if (pending.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
-        const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
-        if (writer >= 0) ::close(writer);
-        FAIL() << "reading a FIFO blocked";
-    }
-    auto read = pending.get();
-    EXPECT_FALSE(read.text.has_value());
-    EXPECT_FALSE(read.error.isEmpty());
-
-    const QString big = dir.write("big.log", "");  // sparse: costs no disk space
-    ASSERT_EQ(::truncate(QFile::encodeName(big).constData(), TextFile::kMaxEditableBytes + 1), 0);
-    read = TextFile::readUtf8(big);
-    EXPECT_FALSE(read.text.has_value());
-    EXPECT_FALSE(read.error.isEmpty());
-}
 
 // Edits made in place decide dirtiness exactly as whole-text changes do.
 TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
@@ -204,9 +176,9 @@ TEST(EditorDocument, ALentTextIsReadInPlaceAndKeptWhenTheLoanEnds) {
     doc.replaceText(3, 0, QStringLiteral("d"));
     EXPECT_EQ(doc.text().constData(), live.constData());
     EXPECT_TRUE(doc.isDirty());
-    testing_support::TempFolder dir;
+    TempFolder dir;
     ASSERT_TRUE(doc.save(dir.file(QStringLiteral("lent.txt"))));
-    EXPECT_EQ(testing_support::readBytes(dir.file(QStringLiteral("lent.txt"))), QByteArray("abcd"));
+    EXPECT_EQ(readBytes(dir.file(QStringLiteral("lent.txt"))), QByteArray("abcd"));
     EXPECT_TRUE(doc.textIsSavedText());
     doc.lendText(nullptr);
     EXPECT_EQ(doc.text().constData(), live.constData());  // shared, not copied
@@ -267,10 +239,10 @@ TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
                 ASSERT_EQ(doc.text(), expected) << "seed " << seed << " step " << step;
             }
         }
-        testing_support::TempFolder dir;
+        TempFolder dir;
         const QString path = dir.file(QStringLiteral("held.txt"));
         ASSERT_TRUE(doc.save(path));
-        EXPECT_EQ(QString::fromUtf8(testing_support::readBytes(path)), expected) << "seed " << seed;
+        EXPECT_EQ(QString::fromUtf8(readBytes(path)), expected) << "seed " << seed;
         EXPECT_FALSE(doc.isDirty());
         EXPECT_EQ(doc.savedText(), expected);
         EXPECT_TRUE(doc.textIsSavedText());

@@ -1,0 +1,4 @@
+
+var s = `raw
+string` + "x" /* c */
+func F() error { return nil }

@@ -1,0 +1,7 @@
+
+let s = """
+  multi \(x + "y")
+  """
+#if DEBUG
+print(Foo(s))
+#endif

@@ -1,0 +1,2 @@
+
+type T<U> = `pre${string}post`; const x: Map<string, number> = new Map(); /* c */

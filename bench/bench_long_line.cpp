@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "AppState.h"
+#include "BenchWindow.h"
 #include "Editor/EditorController.h"
 #include "Editor/FindState.h"
 #include "Views/Editor/CodeEditorCoordinator.h"
 #include "Views/Editor/CodeEditorView.h"
-#include "Views/RootView.h"
 #include "Workspace/EditorDocument.h"
 
 #include "WidgetBenchMain.h"
@@ -196,10 +196,7 @@ void BM_LargeJavaScriptPeakMemory(benchmark::State& state) {
     }
     for (auto _ : state) {
         QMainWindow window;
-        auto* app = new AppState(&window);
-        window.setCentralWidget(new RootView(*app, {}, &window));
-        window.resize(1100, 760);
-        window.show();
+        AppState* app = &showRootView(window);
         settle();
         resetPeak();
         const double before = peakMegabytes();

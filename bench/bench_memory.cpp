@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 
 #include "AppState.h"
+#include "BenchWindow.h"
 #include "Platform/ResourceBundle.h"
-#include "Views/RootView.h"
 #include "Workspace/EditorDocument.h"
 
 #include "WidgetBenchMain.h"
@@ -55,10 +55,7 @@ void BM_OpenAndCloseTabs(benchmark::State& state) {
 
     for (auto _ : state) {
         QMainWindow window;
-        auto* app = new AppState(&window);
-        window.setCentralWidget(new RootView(*app, {}, &window));
-        window.resize(1100, 760);
-        window.show();
+        AppState* app = &showRootView(window);
         settle();
         const double before = megabytes("Rss");
         const double privateBefore = megabytes("Private_Dirty");

@@ -9,6 +9,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 #include "UI/AuroraBlob.h"
 #include "UI/Blur.h"
@@ -145,6 +148,55 @@ struct Pixels {
     QSize size;
 };
 
+// out = mix(a, b, w), opaque, for n pixels: every pixel of the frame goes through here.
+void mixRowsPlain(const quint32* __restrict a, const quint32* __restrict b, quint32* __restrict out, int n, quint32 w) {
+    int i = 0;
+#ifdef __SSE2__
+    // Four pixels at a time, each channel in 16 bits: the same sums as mix().
+    const __m128i zero = _mm_setzero_si128(), opaque = _mm_set1_epi32(int(0xff000000u));
+    const __m128i wb = _mm_set1_epi16(short(w)), wa = _mm_set1_epi16(short(256 - w));
+    for (; i + 4 <= n; i += 4) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), wa),
+                                                        _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), wb)), 8);
+        const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), wa),
+                                                        _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), wb)), 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(_mm_packus_epi16(lo, hi), opaque));
+    }
+#endif
+    for (; i < n; ++i) out[i] = mix(a[i], b[i], w) | 0xff000000u;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same, eight pixels at a time, on processors that have AVX2.
+__attribute__((target("avx2"))) void mixRowsWide(const quint32* __restrict a, const quint32* __restrict b,
+                                                 quint32* __restrict out, int n, quint32 w) {
+    const __m256i zero = _mm256_setzero_si256(), opaque = _mm256_set1_epi32(int(0xff000000u));
+    const __m256i wb = _mm256_set1_epi16(short(w)), wa = _mm256_set1_epi16(short(256 - w));
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
+        const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
+        // Unpacking and packing both work within 128-bit lanes, so the pixels keep their order.
+        const __m256i lo = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(va, zero), wa),
+                                                              _mm256_mullo_epi16(_mm256_unpacklo_epi8(vb, zero), wb)), 8);
+        const __m256i hi = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(va, zero), wa),
+                                                              _mm256_mullo_epi16(_mm256_unpackhi_epi8(vb, zero), wb)), 8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_or_si256(_mm256_packus_epi16(lo, hi), opaque));
+    }
+    mixRowsPlain(a + i, b + i, out + i, n - i, w);
+}
+#endif
+
+using MixRows = void (*)(const quint32*, const quint32*, quint32*, int, quint32);
+const MixRows mixRows = [] {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (__builtin_cpu_supports("avx2")) return MixRows(&mixRowsWide);
+#endif
+    return MixRows(&mixRowsPlain);
+}();
+
 // Bilinear scale-up of the opaque layer into the pixel rectangle r of target, where the backdrop
 // (width device pixels wide) starts at origin, sampling at pixel centres as smooth image scaling
 // does. Rows are first widened along x (once per layer row and frame, kept in wide), then mixed
@@ -192,24 +244,7 @@ void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint o
         const quint32* __restrict a = widened(t.first) + (r.left() - origin.x());
         const quint32* __restrict b = widened(t.second) + (r.left() - origin.x());
         quint32* __restrict out = reinterpret_cast<quint32*>(target.bits + y * target.bytesPerLine) + r.left();
-        const quint32 w = quint32(t.weight);
-        const int n = r.width();
-        int i = 0;
-#ifdef __SSE2__
-        // Four pixels at a time, each channel in 16 bits: the same sums as mix().
-        const __m128i zero = _mm_setzero_si128(), opaque = _mm_set1_epi32(int(0xff000000u));
-        const __m128i wb = _mm_set1_epi16(short(w)), wa = _mm_set1_epi16(short(256 - w));
-        for (; i + 4 <= n; i += 4) {
-            const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-            const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-            const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), wa),
-                                                            _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), wb)), 8);
-            const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), wa),
-                                                            _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), wb)), 8);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(_mm_packus_epi16(lo, hi), opaque));
-        }
-#endif
-        for (; i < n; ++i) out[i] = mix(a[i], b[i], w) | 0xff000000u;
+        mixRows(a, b, out, r.width(), quint32(t.weight));
     }
 }
 

@@ -205,6 +205,8 @@ void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint o
              std::vector<std::vector<quint32>>& wide) {
     if (r.isEmpty()) return;
     std::vector<Tap> columns;
+    std::vector<quint16> weights;  // each column's weight, once per channel
+    std::vector<quint64> spread;   // a layer row, each channel in 16 bits
     auto widened = [&](int row) -> const quint32* {
         std::vector<quint32>& line = wide[size_t(row)];
         if (line.empty()) {
@@ -214,23 +216,27 @@ void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint o
             const auto* src = reinterpret_cast<const quint32*>(layer.constScanLine(row));
             int x = 0;
 #ifdef __SSE2__
-            // Four pixels at a time, as mix() does them.
-            const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256);
-            for (; x + 4 <= width; x += 4) {
-                const Tap* t = &columns[size_t(x)];
-                const __m128i va = _mm_set_epi32(int(src[t[3].first]), int(src[t[2].first]), int(src[t[1].first]),
-                                                 int(src[t[0].first]));
-                const __m128i vb = _mm_set_epi32(int(src[t[3].second]), int(src[t[2].second]), int(src[t[1].second]),
-                                                 int(src[t[0].second]));
-                const auto half = [&](__m128i a, __m128i b, const Tap& t0, const Tap& t1) {
-                    const short w0 = short(t0.weight), w1 = short(t1.weight);
-                    const __m128i wb = _mm_set_epi16(w1, w1, w1, w1, w0, w0, w0, w0), wa = _mm_sub_epi16(full, wb);
-                    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, wa), _mm_mullo_epi16(b, wb)), 8);
-                };
-                const __m128i lo = half(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(vb, zero), t[0], t[1]);
-                const __m128i hi = half(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(vb, zero), t[2], t[3]);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(line.data() + x), _mm_packus_epi16(lo, hi));
+            // Four pixels at a time, as mix() does them: the layer row's channels spread to 16 bits
+            // once, each column's weight kept beside its taps.
+            if (weights.empty())
+                for (int c = 0; c < width; ++c) weights.insert(weights.end(), 4, quint16(columns[size_t(c)].weight));
+            spread.resize(size_t(layer.width()));
+            for (int c = 0; c < layer.width(); ++c) {
+                const quint64 p = src[c];
+                spread[size_t(c)] = (p & 0xff) | (p & 0xff00) << 8 | (p & 0xff0000) << 16 | (p & 0xff000000u) << 24;
             }
+            const __m128i full = _mm_set1_epi16(256);
+            const auto two = [&](int at) {
+                const Tap& t0 = columns[size_t(at)];
+                const Tap& t1 = columns[size_t(at + 1)];
+                const __m128i va = _mm_set_epi64x(qint64(spread[size_t(t1.first)]), qint64(spread[size_t(t0.first)]));
+                const __m128i vb = _mm_set_epi64x(qint64(spread[size_t(t1.second)]), qint64(spread[size_t(t0.second)]));
+                const __m128i wb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights.data() + 4 * at));
+                const __m128i wa = _mm_sub_epi16(full, wb);
+                return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(va, wa), _mm_mullo_epi16(vb, wb)), 8);
+            };
+            for (; x + 4 <= width; x += 4)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(line.data() + x), _mm_packus_epi16(two(x), two(x + 2)));
 #endif
             for (; x < width; ++x) {
                 const Tap& t = columns[size_t(x)];
@@ -333,6 +339,7 @@ QImage* directTarget(QPainter& painter, qreal dpr, QPoint* origin) {
 
 void AuroraRenderer::flatten() {
     const int keep = int(std::lround(intensity_ * 256));
+    if (keep >= 256) return;  // at full strength the ground does not show
     const quint32 ground = ground_ & 0x00ffffffu;
     for (int y = 0; y < layer_.height(); ++y) {
         auto* row = reinterpret_cast<quint32*>(layer_.scanLine(y));

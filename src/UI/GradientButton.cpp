@@ -1,5 +1,6 @@
 #include "UI/GradientButton.h"
 
+#include <QDataStream>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPainter>
@@ -24,6 +25,14 @@ GradientButton::GradientButton(const QString& symbol, const QString& text, QWidg
     glow.setAlphaF(0.5f);
     shadow_->setShadows({{glow, 18, QPointF(0, 8), 1}});
     setGraphicsEffect(shadow_);
+    // Everything paintEvent reads: the face is drawn again only when one of these changes.
+    shadow_->setSourceState([this] {
+        QByteArray state;
+        QDataStream out(&state, QIODevice::WriteOnly);
+        out << size() << isEnabled() << ring_->isShown() << label_.symbol << label_.text << label_.font.toString()
+            << label_.symbolBrush << label_.textBrush << label_.spacing << maxLabelWidth_;
+        return state;
+    });
     connect(pressable_, &PressableStyle::scaleChanged, this, &GradientButton::updateTransform);
 }
 

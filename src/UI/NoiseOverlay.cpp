@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QRegion>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "UI/SplitMix64.h"
@@ -66,6 +67,12 @@ Mask::Mask(const QSizeF& size, qreal dpr) {
 void Mask::apply(uchar* bits, qsizetype bytesPerLine, const QSize& size, const QRegion& region, double strength,
                  QPoint origin) const {
     if (pixels_.empty() || region.isEmpty()) return;
+    // softLight(d, k) is d + k * lift(d): the lift of each channel level, worked out once.
+    static const auto lift = [] {
+        std::array<double, 256> out{};
+        for (int c = 0; c < 256; ++c) out[size_t(c)] = softLight(c / 255.0, 1) - c / 255.0;
+        return out;
+    }();
     for (const QRect& r : region) {
         // In the canvas's own pixels.
         const QRect box = r.intersected(QRect(QPoint(0, 0), size)).translated(-origin);
@@ -75,7 +82,8 @@ void Mask::apply(uchar* bits, qsizetype bytesPerLine, const QSize& size, const Q
         for (; it != pixels_.end() && it->y <= box.bottom(); ++it) {
             if (it->x < box.left() || it->x > box.right()) continue;
             auto* px = reinterpret_cast<QRgb*>(bits + (it->y + origin.y()) * bytesPerLine) + it->x + origin.x();
-            auto channel = [&](int c) { return int(std::lround(softLight(c / 255.0, it->strength * strength) * 255)); };
+            const double k = it->strength * strength;
+            auto channel = [&](int c) { return int(std::lround((c / 255.0 + k * lift[c]) * 255)); };
             *px = qRgb(channel(qRed(*px)), channel(qGreen(*px)), channel(qBlue(*px)));
         }
     }

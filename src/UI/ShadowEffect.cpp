@@ -16,6 +16,12 @@ void ShadowEffect::setShadows(const QList<Shadow>& shadows) {
     update();
 }
 
+void ShadowEffect::setSourceState(std::function<QByteArray()> state) {
+    sourceState_ = std::move(state);
+    rendered_ = QPixmap();
+    update();
+}
+
 void ShadowEffect::setTransform(const QTransform& transform) {
     if (transform == transform_) return;
     transform_ = transform;
@@ -122,8 +128,18 @@ void ShadowEffect::draw(QPainter* painter) {
     painter->setOpacity(baseOpacity);
     // Always through a pixmap: drawing the source straight onto this painter breaks when a
     // child widget carries an effect of its own (it would need a second painter on the device).
-    QPoint offset;
-    const QPixmap pm = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
-    painter->drawPixmap(offset, pm);
+    if (sourceState_) {
+        const QByteArray state = sourceState_() + QByteArray::number(dpr) + '|' +
+                                 QByteArray::number(bounds.width()) + 'x' + QByteArray::number(bounds.height());
+        if (rendered_.isNull() || state != renderedState_) {
+            rendered_ = sourcePixmap(Qt::LogicalCoordinates, &renderedOffset_, QGraphicsEffect::NoPad);
+            renderedState_ = state;
+        }
+        painter->drawPixmap(renderedOffset_, rendered_);
+    } else {
+        QPoint offset;
+        const QPixmap pm = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+        painter->drawPixmap(offset, pm);
+    }
     painter->restore();
 }

@@ -3,6 +3,8 @@
 // taking layout room, and can transform the widget with its shadows (press scale, tilt). The
 // blurred shadows are rendered once per size and drawn from the cache on every paint.
 #include <QColor>
+#include <QPixmap>
+#include <functional>
 #include <QGraphicsEffect>
 #include <QHash>
 #include <QImage>
@@ -33,6 +35,11 @@ public:
     // The rounded rectangle the shadows take the shape of, inset from the widget's rect.
     void setShapeInsets(const QMarginsF& insets);
 
+    // For a widget whose look follows from state it can put in bytes: the widget is then rendered
+    // afresh only when those bytes or the scale change, and drawn from the last rendering otherwise
+    // (a view beneath that redraws at every frame would repaint it each time).
+    void setSourceState(std::function<QByteArray()> state);
+
     QRectF boundingRectFor(const QRectF& rect) const override;
 
 protected:
@@ -46,4 +53,8 @@ private:
     QList<Shadow> shadows_;
     QTransform transform_;
     QHash<QString, QImage> cache_;
+    std::function<QByteArray()> sourceState_;
+    QByteArray renderedState_;
+    QPixmap rendered_;
+    QPoint renderedOffset_;
 };

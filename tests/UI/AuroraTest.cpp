@@ -216,6 +216,27 @@ TEST(AuroraRenderer, PaintsTheSameMomentFromItsCacheAndWithoutSeams) {
         }
         EXPECT_EQ(pieces, whole) << ground.isValid();
     }
+    // Written straight in strips of every width from 1 to 11 pixels, at a fractional scale, rows are
+    // the same as written whole: no pixel is skipped or doubled where a row piece starts or ends.
+    {
+        const qreal dpr = 1.5;
+        QImage strips(size * dpr, QImage::Format_RGB32), whole(size * dpr, QImage::Format_RGB32);
+        strips.setDevicePixelRatio(dpr);
+        whole.setDevicePixelRatio(dpr);
+        strips.fill(Qt::red);
+        whole.fill(Qt::blue);
+        AuroraRenderer renderer;
+        {
+            QPainter p(&strips);
+            for (int x = 0, w = 1; x < size.width(); x += w, w = w % 11 + 1)
+                renderer.paint(p, QRegion(x, 0, w, size.height()), size, 1000, 1);
+        }
+        {
+            QPainter p(&whole);
+            renderer.paint(p, QRegion(0, 0, size.width(), size.height()), size, 1000, 1);
+        }
+        EXPECT_EQ(strips, whole);
+    }
 
     // Over a known black ground the finished colours match drawing the backdrop at half strength over black.
     QImage over(size, QImage::Format_RGB32), flat(size, QImage::Format_RGB32);

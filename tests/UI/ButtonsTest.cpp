@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QPushButton>
 #include <QTest>
 #include <algorithm>
 
@@ -14,6 +15,14 @@ bool near(const QColor& a, const QColor& b, int tolerance) {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
+
+struct PaintCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
 } // namespace
 
 TEST(GradientButton, HorizontalVioletToPinkFillAndHairline) {
@@ -88,4 +97,45 @@ TEST(PressableButton, PaintsItsLabelShrunkWhilePressed) {
     ASSERT_TRUE(testing_support::waitUntil([&] { return button.pressable().scale() == 0.96; }, 2000));
     EXPECT_LT(inkWidth(), rest);
     QTest::mouseRelease(&button, Qt::LeftButton);
+}
+
+// Over a view that redraws at every frame the button is drawn again from what it last looked like:
+// it paints itself afresh only when its own look changes (the focus ring, the label, the size).
+TEST(GradientButton, RepaintsItselfOnlyWhenItsLookChanges) {
+    QWidget host;
+    host.resize(300, 160);
+    auto* below = new QWidget(&host);
+    below->setGeometry(host.rect());
+    auto* other = new QPushButton("x", &host);
+    other->setGeometry(0, 0, 20, 20);
+    auto* button = new GradientButton("Go", &host);
+    button->setGeometry(60, 50, 140, 44);
+    PaintCounter paints;
+    button->installEventFilter(&paints);
+    host.show();
+    host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    const auto grab = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        return host.grab().toImage();
+    };
+    const QImage rest = grab();
+    const int first = paints.count;
+    ASSERT_GT(first, 0);
+    for (int i = 0; i < 5; ++i) {
+        below->repaint();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(paints.count, first);
+
+    button->setFocus(Qt::TabFocusReason);
+    const QImage focused = grab();
+    EXPECT_GT(paints.count, first);
+    EXPECT_NE(focused, rest);  // the ring shows
+    other->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(grab(), rest);
+
+    button->label().text = "Go further";
+    button->update();
+    EXPECT_NE(grab(), rest);
 }

@@ -314,7 +314,10 @@ QString patchedSection(const HTTPFileLayout& layout, const HTTPFileLayout::Secti
         int tail = section.last;
         if (section.blankLine >= 0)
             while (tail > section.blankLine + 1 && trimmed(layout.content(tail - 1)).isEmpty()) --tail;
-        if (section.blankLine >= 0) {
+        // The empty line after the file's last line break stays last: a new body goes above it,
+        // so the file still ends with a line break.
+        const bool blankEndsFile = section.blankLine >= 0 && layout.terminator(section.blankLine).isEmpty();
+        if (section.blankLine >= 0 && !(blankEndsFile && request.hasBody())) {
             keep(section.blankLine);
         } else if (request.hasBody()) {
             add({});
@@ -323,6 +326,7 @@ QString patchedSection(const HTTPFileLayout& layout, const HTTPFileLayout::Secti
             for (const QString& bodyLine : request.body.split(u'\n')) add(bodyLine);
         if (section.blankLine >= 0)
             for (int i = tail; i < section.last; ++i) keep(i);
+        if (blankEndsFile && request.hasBody()) keep(section.blankLine);
     }
 
     QString text;

@@ -57,7 +57,7 @@ TEST(EnvironmentJsonTest, ScalarsKeepTheirMeaningAndNestedValuesBecomeCompactJso
 TEST(EnvironmentJsonTest, AnythingButOneValidObjectGivesNothing) {
     for (const char* text : {"[1,2]", "\"x\"", "3", "", "{", "{\"a\":1,}", "{\"a\" 1}", "{\"a\":01}", "{\"a\":1.}",
                              "{\"a\":tru}", "{\"a\":1} x", "{a:1}", "[\"a\":1}", "{\"a\":12",
-                             "{\"a\":\"\\x\"}", "{\"a\":\"\\ud800\"}",
+                             "{\"a\":\"\\x\"}", "{\"a\":\"\\ud800\"}", "{\"a\":\"\\u00zz\"}",
                              "{\"a\":\"tab\there\"}", "{\"a\":+1}"}) {
         EXPECT_FALSE(parseJson(QString::fromUtf8(text))) << text;
     }

@@ -165,6 +165,17 @@ TEST(HTTPFileFormatRewriteTest, AnEditRewritesOnlyTheLinesItChanged) {
     expected.replace(QStringLiteral("### Create user"), QStringLiteral("### Make user"))
         .replace(QStringLiteral("{\n  \"name\": \"Ann\"\n}\n\n> {% client.global.set('id', response.body.id) %}\n"), QStringLiteral("{}\n"));
     EXPECT_EQ(serialize(requests), expected);
+
+    // A new body keeps the blank line above it as it was, or gets one; the file's last line break stays.
+    requests = parse(QStringLiteral("### A\nPOST https://a\n \nold\n"));
+    requests[0].body = QStringLiteral("new");
+    EXPECT_EQ(serialize(requests), QStringLiteral("### A\nPOST https://a\n \nnew\n"));
+    requests = parse(QStringLiteral("### A\nPOST https://a\n### B\nGET https://b\n"));
+    for (HTTPRequest& request : requests) {
+        request.body = QStringLiteral("new");
+        request.bodyKind = BodyKind::text;
+    }
+    EXPECT_EQ(serialize(requests), QStringLiteral("### A\nPOST https://a\n\nnew\n### B\nGET https://b\n\nnew\n"));
 }
 
 TEST(HTTPFileFormatRewriteTest, RemovingAddingAndCopyingRequestsKeepsTheRest) {

@@ -48,6 +48,10 @@ TEST(EditingAssistance, OpenersPairAndClosersTypeOver) {
     EXPECT_EQ(type(" ", {0, 0}, "\"").text, "\"\" ");
     EXPECT_EQ(type("a", {1, 0}, "\"").text, "a\"\"");
     EXPECT_EQ(type("a)", {1, 0}, "]").text, "a])");      // a different closer is just typed
+    Outcome o = type("(``)", {2, 0}, "`");               // the same closer is typed over
+    EXPECT_EQ(o.text, "(``)");
+    EXPECT_EQ(o.selection, (TextRange{3, 0}));
+    EXPECT_EQ(type("aa", {1, 0}, "a").text, "aaa");     // a plain character never is
 }
 
 TEST(EditingAssistance, SelectionsAreWrappedOrReplaced) {

@@ -342,6 +342,9 @@ TEST_F(GitServiceTest, DiffShowsEachKindOfChange) {
     ASSERT_EQ(statusLetters("moved.txt"), "R ");
     EXPECT_EQ(changeAt("moved.txt")->originalPath, "mover.txt");
     EXPECT_TRUE(diffOf(*changeAt("moved.txt")).contains("rename from mover.txt"));
+    GitFileChange unknownOrigin = *changeAt("moved.txt");
+    unknownOrigin.originalPath.clear();
+    EXPECT_TRUE(diffOf(unknownOrigin).contains("+moving")) << "a rename whose old name is unknown shows the new file";
 }
 
 TEST_F(GitServiceTest, DiscardsEveryKindOfChange) {
@@ -376,6 +379,10 @@ TEST_F(GitServiceTest, DiscardsEveryKindOfChange) {
     EXPECT_EQ(readBytes(tmp.file("work/README.md")), "hello\n");
     EXPECT_FALSE(exists("work/READ ME.md"));
     EXPECT_TRUE(svc.changes().isEmpty());
+    // A rename undone elsewhere since: the failed removal leaves the old name's edits alone.
+    tmp.write("work/README.md", "edited\n");
+    EXPECT_FALSE(call([&](auto d) { svc.discard(GitFileChange{"READ ME.md", u'R', u' ', "README.md"}, d); }));
+    EXPECT_EQ(readBytes(tmp.file("work/README.md")), "edited\n");
 
     // Paths that would reach outside the repository, or the repository itself, are refused.
     tmp.write("outside.txt", "keep");
@@ -384,6 +391,15 @@ TEST_F(GitServiceTest, DiscardsEveryKindOfChange) {
     EXPECT_TRUE(exists("outside.txt"));
     EXPECT_TRUE(exists("work/README.md"));
     EXPECT_TRUE(exists("work/build/keep.log"));
+
+    // A discard overtaken by opening another folder still reports back, as not done.
+    ASSERT_EQ(statusLetters("README.md"), " M");
+    std::optional<bool> discarded;
+    svc.discard(*changeAt("README.md"), [&](bool ok) { discarded = ok; });
+    attach(tmp.mkdir("plain"));
+    EXPECT_TRUE(waitUntil([&] { return discarded.has_value(); }));
+    EXPECT_EQ(discarded, std::optional<bool>(false));
+    EXPECT_EQ(readBytes(tmp.file("work/README.md")), "edited\n");
 }
 
 TEST_F(GitServiceTest, PathsAreNeverPatterns) {

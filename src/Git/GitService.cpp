@@ -150,7 +150,7 @@ void GitService::runCommands(QList<QStringList> commands, bool keepGoing, bool n
     run->keepGoing = keepGoing;
     run->network = network;
     run->generation = generation_;
-    run->done = [done](bool ok) { done(ok); };
+    run->done = std::move(done);
     // Network commands wait for each other only: a remote that never answers must not hold up
     // staging or committing, which keep their own one-at-a-time order.
     (network ? networkQueue_ : writes_).enqueue([this, run](std::function<void()> finished) {

@@ -82,17 +82,15 @@ void ChildProcess::stopAndWait() {
     finished_ = true;
     done_ = nullptr;
     process_.disconnect(this);
-    if (process_.state() == QProcess::NotRunning) {
-        if (ownProcessGroup_ && pid_ > 0) forget(pid_t(pid_));
-        return;
+    if (process_.state() != QProcess::NotRunning) {
+        // git cleans up after itself on SIGTERM (a clone removes its half-made folder).
+        signal(SIGTERM);
+        if (!process_.waitForFinished(kGraceMs)) {
+            signal(SIGKILL);
+            process_.waitForFinished(2000);
+        }
+        signal(SIGKILL);  // whatever of the group is left
     }
-    // git cleans up after itself on SIGTERM (a clone removes its half-made folder).
-    signal(SIGTERM);
-    if (!process_.waitForFinished(kGraceMs)) {
-        signal(SIGKILL);
-        process_.waitForFinished(2000);
-    }
-    signal(SIGKILL);  // whatever of the group is left
     if (ownProcessGroup_ && pid_ > 0) forget(pid_t(pid_));
 }
 

@@ -150,7 +150,7 @@ void GitService::runCommands(QList<QStringList> commands, bool keepGoing, bool n
     run->keepGoing = keepGoing;
     run->network = network;
     run->generation = generation_;
-    run->done = [done](bool ok) { done(ok); };
+    run->done = std::move(done);
     // Network commands wait for each other only: a remote that never answers must not hold up
     // staging or committing, which keep their own one-at-a-time order.
     (network ? networkQueue_ : writes_).enqueue([this, run](std::function<void()> finished) {
@@ -214,9 +214,9 @@ std::optional<QString> GitService::describeFailure(const QStringList& arguments,
     if (std::optional<QString> line = failureLine(ProcessText::decodeLossy(result.standardOutput))) return line;
     // Some failures print nothing at all (a stash that cannot take the index lock): say what we know.
     QString text = QStringLiteral("“%1” failed (exit status %2)").arg(command).arg(result.exitCode);
-    if (gitDir_ && QFileInfo::exists(QDir(*gitDir_).filePath(QStringLiteral("index.lock"))))
-        text += QStringLiteral(": %1 exists; another git process may be running, or one ended without removing it")
-                    .arg(QDir(*gitDir_).filePath(QStringLiteral("index.lock")));
+    if (const QString lock = gitDir_ ? QDir(*gitDir_).filePath(QStringLiteral("index.lock")) : QString();
+        !lock.isEmpty() && QFileInfo::exists(lock))
+        text += QStringLiteral(": %1 exists; another git process may be running, or one ended without removing it").arg(lock);
     return text + u'.';
 }
 

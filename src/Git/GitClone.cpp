@@ -42,17 +42,15 @@ GitClone* GitClone::start(const QString& address, const QString& parentFolder, c
 void GitClone::run(const QString& address, const QString& parentFolder) {
     GitService::networkEnvironment(parentFolder, this, {this, [this, address, parentFolder](QProcessEnvironment env) {
         if (!running_) return;
-        ChildProcess::Request request;
         // "--" keeps an address starting with "-" from being read as an option.
-        request.arguments = {QStringLiteral("git"), QStringLiteral("clone"), QStringLiteral("--progress"),
-                             QStringLiteral("--"), address, destination_};
-        request.workingDirectory = parentFolder;
+        ChildProcess::Request request = GitService::request(
+            {QStringLiteral("git"), QStringLiteral("clone"), QStringLiteral("--progress"), QStringLiteral("--"), address,
+             destination_},
+            parentFolder, true);
         request.environment = env;
         // Its messages are read below, never shown: keep them in one language.
         request.environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
         request.environment.remove(QStringLiteral("LANGUAGE"));
-        request.mergeChannels = true;
-        request.ownProcessGroup = true;
         request.stallTimeoutMs = GitService::networkStallLimit();
         child_ = ChildProcess::start(request, this, [this](ChildProcess::Result result) {
             child_ = nullptr;

@@ -14,17 +14,6 @@ namespace {
 
 int g_networkStallLimitMs = 60000;
 
-ChildProcess::Request gitRequest(const QStringList& arguments, const QString& cwd, bool merge) {
-    ChildProcess::Request request;
-    request.arguments = arguments;
-    request.workingDirectory = cwd;
-    request.environment = GitService::gitEnvironment();
-    request.mergeChannels = merge;
-    // No terminal to prompt on, and stopping git stops its helpers (remote-http, ssh) with it.
-    request.ownProcessGroup = true;
-    return request;
-}
-
 QString secondsText(int ms) {
     const int seconds = std::max(1, (ms + 999) / 1000);
     return seconds == 1 ? QStringLiteral("1 second") : QStringLiteral("%1 seconds").arg(seconds);
@@ -64,6 +53,17 @@ GitService::~GitService() {
     qDeleteAll(findChildren<ChildProcess*>(Qt::FindDirectChildrenOnly));
 }
 
+ChildProcess::Request GitService::request(const QStringList& arguments, const QString& cwd, bool mergeChannels) {
+    ChildProcess::Request request;
+    request.arguments = arguments;
+    request.workingDirectory = cwd;
+    request.environment = gitEnvironment();
+    request.mergeChannels = mergeChannels;
+    // No terminal to prompt on, and stopping git stops its helpers (remote-http, ssh) with it.
+    request.ownProcessGroup = true;
+    return request;
+}
+
 QProcessEnvironment GitService::gitEnvironment() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("GIT_TERMINAL_PROMPT"), QStringLiteral("0"));
@@ -85,7 +85,7 @@ void GitService::networkEnvironment(const QString& cwd, QObject* owner, Completi
         QTimer::singleShot(0, owner, [done, env] { done(env); });
         return;
     }
-    ChildProcess::start(gitRequest({QStringLiteral("git"), QStringLiteral("config"), QStringLiteral("--get"),
+    ChildProcess::start(GitService::request({QStringLiteral("git"), QStringLiteral("config"), QStringLiteral("--get"),
                                     QStringLiteral("core.sshCommand")},
                                    cwd, false),
                         owner, [done, env](ChildProcess::Result result) mutable {
@@ -118,7 +118,7 @@ std::optional<QString> GitService::failureLine(const QString& output) {
 
 void GitService::shell(const QStringList& arguments, const QString& cwd, Completion<GitShellResult> done) {
     QObject* owner = done.context();
-    ChildProcess::start(gitRequest(arguments, cwd, true), owner, [done](ChildProcess::Result result) {
+    ChildProcess::start(GitService::request(arguments, cwd, true), owner, [done](ChildProcess::Result result) {
         if (result.startError) done(GitShellResult{*result.startError, -1});
         else done(GitShellResult{ProcessText::decodeLossy(result.standardOutput), result.exitCode});
     });
@@ -126,7 +126,7 @@ void GitService::shell(const QStringList& arguments, const QString& cwd, Complet
 
 void GitService::read(const QStringList& arguments, const QString& cwd,
                       std::function<void(ChildProcess::Result)> done) {
-    ChildProcess::start(gitRequest(arguments, cwd, false), this, std::move(done));
+    ChildProcess::start(GitService::request(arguments, cwd, false), this, std::move(done));
 }
 
 void GitService::later(std::function<void()> fn) { QTimer::singleShot(0, this, std::move(fn)); }
@@ -194,7 +194,7 @@ void GitService::continueCommands(const std::shared_ptr<CommandRun>& run) {
         return;
     }
     const QStringList arguments = run->commands.at(run->next++);
-    ChildProcess::Request request = gitRequest(arguments, run->cwd, true);
+    ChildProcess::Request request = GitService::request(arguments, run->cwd, true);
     request.environment = run->environment;
     if (run->network) request.stallTimeoutMs = g_networkStallLimitMs;
     ChildProcess::start(request, this, [this, run, arguments](ChildProcess::Result result) {

@@ -109,6 +109,8 @@ public:
     // The inherited environment, with git kept from prompting on a terminal, from taking
     // optional locks, and from reading paths as patterns.
     static QProcessEnvironment gitEnvironment();
+    // A git child in cwd with gitEnvironment(), in a process group of its own.
+    static ChildProcess::Request request(const QStringList& arguments, const QString& cwd, bool mergeChannels);
     // gitEnvironment(), and for the default ssh batch mode, so it fails rather than asks; an ssh
     // command the user set (environment or core.sshCommand as seen from cwd) is left alone.
     static void networkEnvironment(const QString& cwd, QObject* owner, Completion<QProcessEnvironment> done);

@@ -71,9 +71,9 @@ constexpr qsizetype kShowStep = 256 * 1024;
 constexpr qsizetype kRefillLength = 4 * kShowStep;
 // Lines put into the display per step at most.
 constexpr qsizetype kShowLines = 16 * 1024;
-// How far past what is shown a selection may reach and still be shown at once: a few steps.
 // From this length on the editor shares the document's text instead of copying it.
 constexpr qsizetype kShareFrom = 8 * 1024 * 1024;
+// How far past what is shown a selection may reach and still be shown at once: a few steps.
 constexpr qsizetype kNearReach = 2 * kShowStep;
 // UTF-16 units whose line terminators are counted per step ahead of the display: the gutter learns
 // the last line's number long before the display holds that line.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Editor/ParallelChunks.h"
+#include "Platform/Lines.h"
 
 namespace FindMatcher {
 
@@ -96,8 +97,6 @@ Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, co
 
 namespace {
 
-bool isTerminator(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x85 || c == 0x2028 || c == 0x2029; }
-
 // Escapes followed by a letter or digit that match no line terminator: digits, word characters,
 // horizontal space, tab, bell, escape; boundaries and anchors; back references.
 bool isSafeEscape(char16_t c) {
@@ -111,9 +110,9 @@ bool staysWithinALine(QStringView pattern) {
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         const char16_t c = pattern[i].unicode();
         const char16_t next = i + 1 < pattern.size() ? pattern[i + 1].unicode() : 0;
-        if (isTerminator(c)) return false;
+        if (Lines::isBreak(c)) return false;
         if (c == u'\\') {
-            if (next == 0 || isTerminator(next)) return false;
+            if (next == 0 || Lines::isBreak(next)) return false;
             if (QChar::isLetterOrNumber(next) && !isSafeEscape(next)) return false;
             ++i;
             continue;
@@ -149,20 +148,15 @@ Result matchesAfterLineEdit(const RegularExpression& expression, const QList<Tex
     const TextRange replaced = edit.replaced();
     const qsizetype delta = edit.insertedLength(text.size()) - replaced.length;
     const QStringView view(text);
-    const auto lineStart = [&](qsizetype at) {
-        while (at > 0 && !isTerminator(view[at - 1].unicode())) --at;
-        return at;
-    };
     const auto nextLine = [&](qsizetype at) {
-        while (at < view.size() && !isTerminator(view[at].unicode())) ++at;
-        if (at < view.size() && view[at] == u'\r' && at + 1 < view.size() && view[at + 1] == u'\n') ++at;
-        return qMin(view.size(), at + 1);
+        while (at < view.size() && !Lines::isBreak(view[at].unicode())) ++at;
+        return at + Lines::terminatorLength(view, at);
     };
     // No match holds a line end and no attempt reads more than one unit past one: matches outside
     // the lines next to the edited ones are as they were, and a search from a line start finds what
     // the whole search finds from there.
-    qsizetype from = lineStart(replaced.location);
-    if (from > 0) from = lineStart(from - 1);
+    qsizetype from = Lines::lineStart(view, replaced.location);
+    if (from > 0) from = Lines::lineStart(view, from - 1);
     const qsizetype to = nextLine(nextLine(replaced.location + replaced.length + delta));
     Result result;
     result.matches.reserve(before.size() + 16);

@@ -71,9 +71,9 @@ constexpr qsizetype kShowStep = 256 * 1024;
 constexpr qsizetype kRefillLength = 4 * kShowStep;
 // Lines put into the display per step at most.
 constexpr qsizetype kShowLines = 16 * 1024;
-// How far past what is shown a selection may reach and still be shown at once: a few steps.
 // From this length on the editor shares the document's text instead of copying it.
 constexpr qsizetype kShareFrom = 8 * 1024 * 1024;
+// How far past what is shown a selection may reach and still be shown at once: a few steps.
 constexpr qsizetype kNearReach = 2 * kShowStep;
 // UTF-16 units whose line terminators are counted per step ahead of the display: the gutter learns
 // the last line's number long before the display holds that line.
@@ -447,15 +447,17 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
         refillFrom(toExact(startBlock.position()));
     else
         mirror(change.displayStart, change.displayEnd, change.displayText);
+    recordApplied(change, before, after, origin);
+    leaveBusy();
+    return true;
+}
 
+void CodeEditorCoordinator::recordApplied(const ExactText::Change& change, TextRange before, TextRange after, Origin origin) {
     if (origin == Origin::external) history_.clear();
     else if (origin != Origin::undo)
         history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing});
-
     setSelection(after, true);
     textDidChange(origin != Origin::external, change);
-    leaveBusy();
-    return true;
 }
 
 bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, TextRange after, Origin origin) {
@@ -477,11 +479,8 @@ bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, T
         countedTo_ = change.range.location;
     }
     noteEdit(change, startPoint);
-    if (origin == Origin::external) history_.clear();
-    else if (origin != Origin::undo)
-        history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing});
-    setSelection(after, true);
-    textDidChange(origin != Origin::external, change);
+    recordApplied(change, before, after, origin);
+    // Set after textDidChange, which forgets a known point the edit lies before.
     unshownKnown_ = {changeEnd, pointAfter(startPoint, ExactText::display(change.text))};
     leaveBusy();
     return true;

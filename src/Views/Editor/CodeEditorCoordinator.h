@@ -136,6 +136,8 @@ private:
     // Where an exact offset past what is shown will lie in the display's rows and columns.
     TextEdit::Point unshownPoint(qsizetype exact) const;
     void mirror(qsizetype displayStart, qsizetype displayEnd, const QString& displayText);
+    // The end of an applied edit: its history entry, the selection after it, textDidChange().
+    void recordApplied(const ExactText::Change& change, TextRange before, TextRange after, Origin origin);
     // text_.replace(), the document told beforehand when the edit goes to it.
     ExactText::Change replaceExact(TextRange range, const QString& text, bool toDocument);
     void textDidChange(bool toDocument, const ExactText::Change& change);

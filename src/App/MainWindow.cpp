@@ -8,13 +8,13 @@
 
 #include "App/SettingsWindow.h"
 #include "App/TextEditingActions.h"
-#include "Views/WidgetPrompter.h"
 #include "App/WindowManager.h"
 #include "AppState.h"
 #include "MenuCommands.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/SettingsStore.h"
 #include "Views/RootView.h"
+#include "Views/WidgetPrompter.h"
 #include "Views/Workbench/WelcomeView.h"
 
 MainWindow::MainWindow(std::optional<QString> folder, QWidget* parent)

@@ -55,26 +55,24 @@ QString withLineFeeds(QString text) {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n').replace(QChar(0x2029), u'\n');
 }
 
-QString displayTextOf(const QByteArray& body, CodeLanguage language) {
-    if (language == CodeLanguage::json) {
-        if (auto pretty = ResponseBodyView::prettyJSON(body)) {
-            if (pretty->size() > ResponseBodyView::kShowLimit) {
-                const qsizetype hidden = pretty->size() - ResponseBodyView::kShowLimit;
-                pretty->truncate(ResponseBodyView::kShowLimit);
-                *pretty += QStringLiteral("\n… %1 more characters not shown").arg(hidden);
-            }
-            return *pretty;
-        }
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(body);
-    if (decoder.hasError()) return {};
+// At most kShowLimit characters, then a note of how many more there are.
+QString capped(QString text) {
     if (text.size() > ResponseBodyView::kShowLimit) {
         const qsizetype hidden = text.size() - ResponseBodyView::kShowLimit;
         text.truncate(ResponseBodyView::kShowLimit);
         text += QStringLiteral("\n… %1 more characters not shown").arg(hidden);
     }
     return text;
+}
+
+QString displayTextOf(const QByteArray& body, CodeLanguage language) {
+    if (language == CodeLanguage::json) {
+        if (auto pretty = ResponseBodyView::prettyJSON(body)) return capped(std::move(*pretty));
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(body);
+    if (decoder.hasError()) return {};
+    return capped(std::move(text));
 }
 
 // Spans filed under the lines they touch, in list order, so later spans still win.

@@ -1,15 +1,13 @@
 #include "Views/Navigation/OverlayParts.h"
 
-#include <QPointer>
-#include <QTimer>
-
-#include "Views/Editor/CodeEditorView.h"
-
 #include <QLabel>
+#include <QPointer>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "UI/ShimmerText.h"
+#include "Views/Editor/CodeEditorView.h"
 #include "Views/KeyCatcher.h"
 #include "Views/PaletteField.h"
 #include "Views/PaletteScaffold.h"

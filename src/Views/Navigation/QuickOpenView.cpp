@@ -66,8 +66,7 @@ void QuickOpenView::choose(const QString& path) {
     const QPointer<AppState> app = app_;
     const QString file = path;
     if (!app) return;
-    OverlayParts::returnFocusToEditor(this);
-    app->setQuickOpenOpen(false);
+    close();
     if (app) app->open(file);
 }
 

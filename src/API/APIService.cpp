@@ -324,6 +324,7 @@ bool APIService::renameCollection(const QString& fileUrl, const QString& newName
     if (!isCollectionPath(path)) return fail(QStringLiteral("“%1” is no request file of the workspace.").arg(fileUrl));
 
     bool ok = true;
+    QString now = path;  // where the file ends up
     const QString folder = parentOf(path);
     // A .bru file keeps its extension: it is read by its extension.
     const QString extension =
@@ -334,6 +335,8 @@ bool APIService::renameCollection(const QString& fileUrl, const QString& newName
             ok = fail(QStringLiteral("“%1” already exists.").arg(nameOf(target)));
         } else if (!QFile::rename(path, target)) {
             ok = fail(QStringLiteral("“%1” could not be renamed.").arg(nameOf(path)));
+        } else {
+            now = target;
         }
     }
     // The folder made for the collection follows its name while the file is alone in it.
@@ -345,8 +348,16 @@ bool APIService::renameCollection(const QString& fileUrl, const QString& newName
                 ok = fail(QStringLiteral("The folder “%1” already exists.").arg(safe));
             } else if (!QDir().rename(folder, newFolder)) {
                 ok = fail(QStringLiteral("The folder “%1” could not be renamed.").arg(nameOf(folder)));
+            } else {
+                now = newFolder + u'/' + nameOf(now);
             }
         }
+    }
+    // The moved file holds what it held: its record goes with it, so its requests keep their ids
+    // and a request being edited still finds its file.
+    if (const qsizetype at = indexOf(path); at >= 0 && now != path) {
+        collections_[at].url = now;
+        if (known_.contains(path)) known_.insert(now, known_.take(path));
     }
     reload();
     return ok;

@@ -10,6 +10,7 @@
 #include <malloc.h>
 
 #include "API/HTTPClient.h"
+#include "API/RequestEditMerge.h"
 #include "Platform/FileChooser.h"
 #include "Platform/Prompter.h"
 #include "Platform/SettingsStore.h"
@@ -431,8 +432,23 @@ void AppState::updateActiveRequest(const HTTPRequest& request) {
     if (!activeRequest_ || activeRequest_->detached) return;
     ActiveRequest next = *activeRequest_;
     next.request = request;
+    // The editor may show another version than the file holds (a replayed one): only what this
+    // edit changed goes into the file's version, and the editor then shows the result.
+    if (const HTTPRequest* stored = storedRequest(next.file.url, request.id);
+        stored && !stored->sameContent(activeRequest_->request))
+        next.request = RequestEditMerge::apply(activeRequest_->request, request, *stored);
     setActiveRequest(next);
-    api_.update(request, next.file.url);
+    api_.update(next.request, next.file.url);
+}
+
+const HTTPRequest* AppState::storedRequest(const QString& fileUrl, const QUuid& id) const {
+    for (const APICollectionFile& f : api_.collections()) {
+        if (f.url != fileUrl) continue;
+        for (const HTTPRequest& r : f.requests)
+            if (r.id == id) return &r;
+        return nullptr;
+    }
+    return nullptr;
 }
 
 void AppState::sendActiveRequest() {

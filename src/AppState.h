@@ -176,6 +176,8 @@ private:
     void setActiveRequest(const std::optional<ActiveRequest>& value);
     void setLastResponse(const std::optional<HTTPResponse>& value);
     void rebindActiveRequest();
+    // The request with that id in the service's record of the file; null when there is none.
+    const HTTPRequest* storedRequest(const QString& fileUrl, const QUuid& id) const;
     template <class Signal>
     void announce(Signal signal);
 

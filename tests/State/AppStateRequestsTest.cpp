@@ -106,3 +106,63 @@ TEST_F(AppStateRequests, ReplayOfADeletedRequestTakesNoEdits) {
     state.updateActiveRequest(edited);
     EXPECT_EQ(readBytes(dir.file("proj/api.http")), before);
 }
+
+TEST_F(AppStateRequests, EditsReachACollectionAfterItIsRenamed) {
+    dir.mkdir("proj");
+    state.openFolder(dir.file("proj"));
+    const auto created = state.api().createCollection("abc");
+    ASSERT_TRUE(created.has_value());
+    state.openNewlyCreated(*created, "New request");
+    ASSERT_TRUE(state.activeRequest().has_value());
+
+    ASSERT_TRUE(state.api().renameCollection(*created, "Renamed Coll"));
+    const QString moved = dir.file("proj/Renamed Coll/Renamed Coll.http");
+    ASSERT_TRUE(state.activeRequest().has_value());
+    EXPECT_EQ(state.activeRequest()->file.url, moved);
+
+    HTTPRequest edited = state.activeRequest()->request;
+    edited.url = "https://example.com/typed";
+    state.updateActiveRequest(edited);
+    EXPECT_TRUE(readBytes(moved).contains("GET https://example.com/typed")) << readBytes(moved).constData();
+}
+
+TEST_F(AppStateRequests, AnEditAfterAReplayChangesOnlyWhatWasEdited) {
+    LoopbackServer server;
+    server.respondWith({200, "OK", {}, "fine"});
+    dir.write("proj/req.bru", QString("meta {\n  name: Req\n  type: http\n  seq: 1\n}\n\nget {\n  url: %1\n  body: none\n"
+                                      "  auth: bearer\n}\n\nauth:bearer {\n  token: secret\n}\n")
+                                  .arg(server.url("/a"))
+                                  .toUtf8());
+    state.openFolder(dir.file("proj"));
+    ASSERT_EQ(state.api().collections().size(), 1);
+    const APICollectionFile file = state.api().collections().first();
+    state.openRequest(file.requests[0], file);
+    state.sendActiveRequest();
+    ASSERT_TRUE(waitUntil([&] { return !state.isSending(); }));
+    const QUuid oldest = state.history().entries().first().id;
+
+    // The user swaps the bearer token for an API key and adds a query parameter.
+    HTTPRequest edited = state.activeRequest()->request;
+    edited.headers = {KeyValueItem{.key = "x-api-key", .value = "k1"}};
+    state.updateActiveRequest(edited);
+    edited.params = {KeyValueItem{.key = "page", .value = "2"}};
+    state.updateActiveRequest(edited);
+    const QByteArray before = readBytes(dir.file("proj/req.bru"));
+    ASSERT_TRUE(before.contains("x-api-key: k1"));
+    ASSERT_TRUE(before.contains("params:query"));
+
+    state.replay(oldest);
+    HTTPRequest typed = state.activeRequest()->request;
+    typed.url += "x";
+    state.updateActiveRequest(typed);
+    const QByteArray after = readBytes(dir.file("proj/req.bru"));
+    EXPECT_TRUE(after.contains(server.url("/ax").toUtf8())) << after.constData();
+    EXPECT_TRUE(after.contains("x-api-key: k1")) << after.constData();
+    EXPECT_TRUE(after.contains("page: 2")) << after.constData();
+    EXPECT_TRUE(after.contains("auth: none")) << after.constData();
+    // Only the URL line differs from the file before the keystroke.
+    EXPECT_EQ(QString(after).replace(server.url("/ax"), server.url("/a")), QString(before));
+    // The editor now shows what the file holds.
+    EXPECT_EQ(state.activeRequest()->request.headers.size(), 1);
+    EXPECT_EQ(state.activeRequest()->request.params.size(), 1);
+}

@@ -1,0 +1,59 @@
+#include "API/RequestEditMerge.h"
+
+#include <algorithm>
+
+namespace RequestEditMerge {
+namespace {
+
+qsizetype indexOfId(const QList<KeyValueItem>& rows, const QUuid& id) {
+    const auto it = std::find_if(rows.cbegin(), rows.cend(), [&](const KeyValueItem& r) { return r.id == id; });
+    return it == rows.cend() ? -1 : it - rows.cbegin();
+}
+
+QList<KeyValueItem> mergeRows(const QList<KeyValueItem>& base, const QList<KeyValueItem>& edited,
+                              const QList<KeyValueItem>& current) {
+    if (edited == base) return current;
+    QList<KeyValueItem> out = current;
+    for (const KeyValueItem& row : base)
+        if (indexOfId(edited, row.id) < 0) out.removeIf([&](const KeyValueItem& r) { return r.id == row.id; });
+    // Walk the edited rows in order, each placed after the one before it, so additions land where
+    // the user put them.
+    qsizetype after = -1;
+    for (const KeyValueItem& row : edited) {
+        const qsizetype was = indexOfId(base, row.id);
+        qsizetype at = indexOfId(out, row.id);
+        if (was >= 0 && base[was] == row) {
+            if (at >= 0) after = at;
+            continue;
+        }
+        if (at >= 0) {
+            out[at] = row;
+        } else {
+            at = after + 1;
+            out.insert(at, row);
+        }
+        after = at;
+    }
+    return out;
+}
+
+template <class T>
+void take(T& into, const T& base, const T& edited) {
+    if (!(edited == base)) into = edited;
+}
+
+} // namespace
+
+HTTPRequest apply(const HTTPRequest& base, const HTTPRequest& edited, const HTTPRequest& current) {
+    HTTPRequest out = current;
+    take(out.name, base.name, edited.name);
+    take(out.method, base.method, edited.method);
+    take(out.url, base.url, edited.url);
+    take(out.body, base.body, edited.body);
+    take(out.bodyKind, base.bodyKind, edited.bodyKind);
+    out.headers = mergeRows(base.headers, edited.headers, current.headers);
+    out.params = mergeRows(base.params, edited.params, current.params);
+    return out;
+}
+
+} // namespace RequestEditMerge

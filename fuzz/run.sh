@@ -30,7 +30,16 @@ for target in http bru; do
     done < <(find "$corpus" -regex "$pattern" -type f -print0)
   fi
   echo "== fuzz_$target: ${seconds}s, $n seeds"
+  started=$build/started_$target
+  touch "$started"
+  # A finding does not end the run: it is kept under artifacts and fuzzing goes on (a child process
+  # per run, restarted after each crash) for the whole time, then the next target runs.
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    "$build/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
-      -dict="$root/fuzz/$target.dict" -artifact_prefix="$artifacts/" "$work" "$seeds"
+    "$build/fuzz_$target" -fork="${FUZZ_JOBS:-1}" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
+      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+      -dict="$root/fuzz/$target.dict" -artifact_prefix="$artifacts/" "$work" "$seeds" || status=1
+  found=$(find "$artifacts" -type f -newer "$started" | wc -l)
+  echo "== fuzz_$target: $found finding(s) in $artifacts"
+  [ "$found" -eq 0 ] || status=1
 done
+exit "${status:-0}"

@@ -260,6 +260,13 @@ std::optional<HTTPRequest> parseSection(const HTTPFileLayout& layout, HTTPFileLa
 
 // --- writing -------------------------------------------------------------------------------
 
+// The line end to put after text. A line whose content ends with a carriage return (the last line
+// of a file, ended by nothing) would lose it to a line feed put after it, the two reading as one
+// line end: it is ended by a carriage return and a line feed instead, so its content stays.
+QString lineEndAfter(QStringView text, const QString& eol) {
+    return text.endsWith(u'\r') && eol == QLatin1String("\n") ? QStringLiteral("\r\n") : eol;
+}
+
 QString freshBlock(const HTTPRequest& request) {
     QString block = QStringLiteral("### ") + request.name + u'\n' + requestLineText(request, {}) + u'\n';
     for (const KeyValueItem& row : request.headers)
@@ -334,7 +341,7 @@ QString patchedSection(const HTTPFileLayout& layout, const HTTPFileLayout::Secti
     for (qsizetype k = 0; k < out.size(); ++k) {
         text += FormatText::withLineEnding(out[k].content, layout.eol);
         if (k + 1 < out.size()) {
-            text += out[k].terminator.isEmpty() ? layout.eol : out[k].terminator;
+            text += out[k].terminator.isEmpty() ? lineEndAfter(text, layout.eol) : out[k].terminator;
         } else {
             text += lastTerminator;
         }
@@ -396,7 +403,7 @@ public:
 private:
     enum class Piece { none, kept, inserted, fresh };
     void endLine() {
-        if (!text_.endsWith(u'\n')) text_ += eol_;
+        if (!text_.endsWith(u'\n')) text_ += lineEndAfter(text_, eol_);
     }
     void blankLine() {
         QStringView before = QStringView(text_).chopped(1);

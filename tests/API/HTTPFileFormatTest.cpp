@@ -287,3 +287,17 @@ TEST(HTTPFileFormatRewriteTest, OneRequestAloneIsItsOwnSection) {
 }
 
 } // namespace
+
+TEST(HTTPFileFormatRewriteTest, AHeaderAddedAfterARequestLineEndingInALoneCarriageReturnReadsBack) {
+    for (const QString& text : {QStringLiteral("\tget \t\r"), QStringLiteral("GET https://a\r"), QStringLiteral("### A\r\nGET https://a\r")}) {
+        QList<HTTPRequest> requests = parse(text);
+        ASSERT_EQ(requests.size(), 1) << text.toStdString();
+        requests[0].headers.append(row("X-Fuzz", "1"));
+        const QString written = serialize(requests);
+        const QList<HTTPRequest> reread = parse(written);
+        ASSERT_EQ(reread.size(), 1) << written.toStdString();
+        ASSERT_FALSE(reread[0].headers.isEmpty()) << written.toStdString();
+        EXPECT_EQ(reread[0].headers.last().key, "X-Fuzz");
+        EXPECT_EQ(reread[0].url, requests[0].url);
+    }
+}

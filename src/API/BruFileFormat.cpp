@@ -1,5 +1,6 @@
 #include "API/BruFileFormat.h"
 
+#include "API/FormBody.h"
 #include "API/FormatText.h"
 #include "API/RequestSource.h"
 #include "API/RowMerge.h"
@@ -270,14 +271,11 @@ bool isDictBody(const QString& blockName) {
     return blockName == QLatin1String("body:form-urlencoded") || blockName == QLatin1String("body:multipart-form");
 }
 
-// A form block holds one field per line; the model holds it as "a=1&b=2".
+// A form block holds one field per line, disabled ones too; the model holds them as a form body.
 QString formText(QStringView text, const Block& block) {
     const Dict dict = readDict(text, block);
     if (dict.pairs.isEmpty()) return readText(text, block);  // written as plain text
-    QStringList fields;
-    for (const Pair& pair : dict.pairs)
-        if (pair.enabled) fields.append(pair.key + u'=' + pair.value);
-    return fields.join(u'&');
+    return FormBody::body(rowsOf(dict));
 }
 
 BodyKind kindOf(const QString& blockName, const QString& body) {
@@ -410,44 +408,33 @@ QStringList textLines(const QString& body) {
     return lines;
 }
 
-// The fields of a form body held as "a=1&b=2".
-QList<KeyValueItem> formFields(const QString& body) {
-    QList<KeyValueItem> rows;
-    for (const QString& field : body.split(u'&', Qt::SkipEmptyParts)) {
-        const qsizetype eq = field.indexOf(u'=');
-        const QString key = trimmed(eq < 0 ? QStringView(field) : QStringView(field).left(eq)).toString();
-        if (!key.isEmpty()) rows.append(KeyValueItem{.key = key, .value = eq < 0 ? QString() : trimmed(QStringView(field).mid(eq + 1)).toString()});
-    }
-    return rows;
-}
+QStringList formLines(const QString& body, const QString& eol) { return rowLines(FormBody::fields(body), eol); }
 
-QStringList formLines(const QString& body, const QString& eol) { return rowLines(formFields(body), eol); }
-
-// The fields of an edited form body written over its block: disabled fields and other lines stay
-// where they were, fields read the same keep their text, changed ones are rewritten in place.
+// The fields of an edited form body written over its block: other lines stay where they were,
+// fields read the same keep their text, changed ones are rewritten in place.
 QStringList mergedFormLines(const QString& text, const Block& block, const QString& body, const QString& eol) {
-    QList<KeyValueItem> fields = formFields(body);
+    QList<KeyValueItem> fields = FormBody::fields(body);
     const Dict dict = readDict(text, block);
     QList<RowMerge::Entry> entries;
-    QList<KeyValueItem*> readFields;  // the enabled pairs' rows, in order
+    QList<KeyValueItem*> readFields;  // the pairs' rows, in order
     for (const Segment& segment : dict.segments) {
         std::optional<KeyValueItem> row;
-        if (segment.pair >= 0 && dict.pairs[segment.pair].enabled) {
+        if (segment.pair >= 0) {
             const Pair& pair = dict.pairs[segment.pair];
-            row = KeyValueItem{.key = pair.key, .value = pair.value};
+            row = KeyValueItem{.key = pair.key, .value = pair.value, .enabled = pair.enabled};
         }
         entries.append({text.mid(segment.start, segment.end - segment.start), row});
     }
     for (RowMerge::Entry& entry : entries)
         if (entry.row) readFields.append(&*entry.row);
-    // A field is the read field of its key and value, else the next one of its key, else new.
+    // A field is the read field it reads the same as, else the next one of its key, else new.
     QList<bool> used(readFields.size(), false), matched(fields.size(), false);
     for (const bool sameValue : {true, false}) {
         qsizetype from = 0;
         for (qsizetype f = 0; f < fields.size(); ++f) {
             if (matched[f]) continue;
             for (qsizetype i = from; i < readFields.size(); ++i) {
-                if (used[i] || readFields[i]->key != fields[f].key || (sameValue && readFields[i]->value != fields[f].value)) continue;
+                if (used[i] || readFields[i]->key != fields[f].key || (sameValue && !readFields[i]->sameContent(fields[f]))) continue;
                 used[i] = matched[f] = true;
                 fields[f].id = readFields[i]->id;
                 from = i + 1;

@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "API/AuthConfig.h"
+#include "API/FormBody.h"
 #include "API/FormatText.h"
 #include "API/HTTPBodyDecoder.h"
 #include "API/ReasonPhrases.h"
@@ -327,7 +328,7 @@ HTTPRequest substitute(const HTTPRequest& request, const Environment& environmen
     out.url = expand(request.url, environment);
     out.headers = expandRows(request.headers, environment);
     out.params = expandRows(request.params, environment);
-    out.body = expand(request.body, environment);
+    out.body = FormBody::isSentEncoded(out) ? FormBody::sendable(request.body, environment) : expand(request.body, environment);
     return out;
 }
 

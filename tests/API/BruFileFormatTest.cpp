@@ -87,7 +87,7 @@ TEST(BruFileFormatReadTest, BodyKindsByBlockName) {
     EXPECT_EQ(read(QStringLiteral("body:graphql {\n  { a }\n}\n")).bodyKind, BodyKind::json);
     const HTTPRequest form = read(QStringLiteral("body:form-urlencoded {\n  a: 1\n  ~b: 2\n  c: {{v}}\n}\n"));
     EXPECT_EQ(form.bodyKind, BodyKind::form);
-    EXPECT_EQ(form.body, QStringLiteral("a=1&c={{v}}"));
+    EXPECT_EQ(form.body, QStringLiteral("a=1&~b=2&c={{v}}"));
 }
 
 // --- writing new files ---------------------------------------------------------------------
@@ -156,13 +156,17 @@ TEST(BruFileFormatRewriteTest, AnEditedFormBodyKeepsItsDisabledFieldsInPlace) {
     const QString text = QChar(0xFEFF) + QStringLiteral("post {\n  url: https://x\n  body: formUrlEncoded\n}\n\n"
                                                          "body:form-urlencoded {\n  a: 1\n  ~off: 1\n  c:   3\n}\n");
     QList<HTTPRequest> requests = parse(text);
-    ASSERT_EQ(requests[0].body, QStringLiteral("a=1&c=3"));
-    requests[0].body = QStringLiteral("a=2&c=3&d=4");
+    ASSERT_EQ(requests[0].body, QStringLiteral("a=1&~off=1&c=3"));
+    requests[0].body = QStringLiteral("a=2&~off=1&c=3&d=4");
     EXPECT_EQ(serialize(requests), QString(text).replace(QStringLiteral("  a: 1\n  ~off: 1\n  c:   3\n"),
                                                          QStringLiteral("  a: 2\n  ~off: 1\n  c:   3\n  d: 4\n")));
     requests = parse(text);
-    requests[0].body = QStringLiteral("c=3");
+    requests[0].body = QStringLiteral("~off=1&c=3");
     EXPECT_EQ(serialize(requests), QString(text).replace(QStringLiteral("  a: 1\n"), QString()));
+    // A field switched off in the editor stays in the file, marked.
+    requests = parse(text);
+    requests[0].body = QStringLiteral("~a=1&~off=1&c=3");
+    EXPECT_EQ(serialize(requests), QString(text).replace(QStringLiteral("  a: 1\n"), QStringLiteral("  ~a: 1\n")));
 }
 
 TEST(BruFileFormatRewriteTest, ChangedAuthenticationNoLongerComesFromTheAuthBlock) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "API/BruFileFormat.h"
+#include "API/FormBody.h"
 #include "API/HTTPFileFormat.h"
 #include "API/RequestFormatRegistry.h"
 #include "Printers.h"
@@ -120,12 +121,8 @@ QList<KeyValueItem> rowsFrom(const QJsonArray& array, const QString& type = {}) 
     return rows;
 }
 
-QString formFrom(const QJsonArray& array) {
-    QStringList fields;
-    for (const KeyValueItem& row : rowsFrom(array))
-        if (row.enabled) fields.append(row.key + u'=' + row.value);
-    return fields.join(u'&');
-}
+// The form body the model holds for the fields, disabled ones included.
+QString formFrom(const QJsonArray& array) { return FormBody::body(rowsFrom(array)); }
 
 void expectRows(const QList<KeyValueItem>& actual, const QList<KeyValueItem>& expected) {
     ASSERT_EQ(actual.size(), expected.size());

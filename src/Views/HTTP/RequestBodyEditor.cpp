@@ -7,6 +7,7 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include "API/FormBody.h"
 #include "Views/HTTP/HTTPStyle.h"
 #include "Views/HTTP/KeyValueEditor.h"
 
@@ -91,22 +92,6 @@ void RequestBodyEditor::setReadOnly(bool readOnly) {
     for (QAbstractButton* b : kinds_->buttons()) b->setEnabled(!readOnly);
 }
 
-QList<KeyValueItem> RequestBodyEditor::formFields(const QString& body) {
-    QList<KeyValueItem> fields;
-    if (body.isEmpty()) return fields;
-    for (const QString& pair : body.split(u'&')) {
-        const qsizetype eq = pair.indexOf(u'=');
-        KeyValueItem item;
-        item.key = eq < 0 ? pair : pair.left(eq);
-        item.value = eq < 0 ? QString() : pair.mid(eq + 1);
-        fields << item;
-    }
-    return fields;
-}
+QList<KeyValueItem> RequestBodyEditor::formFields(const QString& body) { return FormBody::fields(body); }
 
-QString RequestBodyEditor::formBody(const QList<KeyValueItem>& fields) {
-    QStringList pairs;
-    for (const KeyValueItem& f : fields)
-        if (f.enabled && !f.key.isEmpty()) pairs << f.key + u'=' + f.value;
-    return pairs.join(u'&');
-}
+QString RequestBodyEditor::formBody(const QList<KeyValueItem>& fields) { return FormBody::body(fields); }

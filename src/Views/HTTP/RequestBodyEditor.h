@@ -1,7 +1,7 @@
 #pragma once
 // The Body tab: a switch of body kinds and, below it, the body text or the form fields.
-// Switching the kind never touches the text. Form fields are the body read as
-// "key=value&key=value"; editing them writes that text back.
+// Switching the kind never touches the text. Form fields are the body read as a form body
+// (disabled fields included); editing them writes that text back.
 #include <QList>
 #include <QWidget>
 

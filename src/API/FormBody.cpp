@@ -1,0 +1,109 @@
+#include "API/FormBody.h"
+
+#include "API/FormatText.h"
+#include "API/HTTPClient.h"
+
+#include <QStringDecoder>
+
+namespace FormBody {
+
+QString encoded(const QString& text, bool keepReferences) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        if (const qsizetype ref = keepReferences ? FormatText::variableReferenceLength(text, i) : 0) {
+            out += QStringView(text).mid(i, ref);
+            i += ref;
+            continue;
+        }
+        const qsizetype len = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        for (const char byte : QStringView(text).mid(i, len).toUtf8()) {
+            const auto c = static_cast<unsigned char>(byte);
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+                c == '_' || c == '~') {
+                out += QChar(c);
+            } else if (c == ' ') {
+                out += u'+';
+            } else {
+                out += QStringLiteral("%%1").arg(int(c), 2, 16, QChar(u'0')).toUpper();
+            }
+        }
+        i += len;
+    }
+    return out;
+}
+
+QString decoded(const QString& text) {
+    if (!text.contains(u'%') && !text.contains(u'+')) return text;
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'+') {
+            bytes += ' ';
+        } else if (c != u'%') {
+            const qsizetype len = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+            bytes += QStringView(text).mid(i, len).toUtf8();
+            i += len - 1;
+        } else {
+            const int high = i + 2 < text.size() ? FormatText::hexDigitValue(text[i + 1]) : -1;
+            const int low = i + 2 < text.size() ? FormatText::hexDigitValue(text[i + 2]) : -1;
+            if (high < 0 || low < 0) return text;
+            bytes += char(high * 16 + low);
+            i += 2;
+        }
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString out = decoder.decode(bytes);
+    return decoder.hasError() ? text : out;
+}
+
+QList<KeyValueItem> fields(const QString& body) {
+    QList<KeyValueItem> out;
+    for (QStringView piece : QStringView(body).split(u'&')) {
+        while (!piece.isEmpty() && (piece.front() == u'\n' || piece.front() == u'\r')) piece = piece.mid(1);
+        while (!piece.isEmpty() && (piece.back() == u'\n' || piece.back() == u'\r')) piece.chop(1);
+        KeyValueItem field;
+        if (piece.startsWith(u'~')) {
+            field.enabled = false;
+            piece = piece.mid(1);
+        }
+        const qsizetype eq = piece.indexOf(u'=');
+        field.key = decoded((eq < 0 ? piece : piece.left(eq)).toString());
+        if (field.key.isEmpty()) continue;
+        field.value = eq < 0 ? QString() : decoded(piece.mid(eq + 1).toString());
+        out.append(field);
+    }
+    return out;
+}
+
+QString body(const QList<KeyValueItem>& fields) {
+    QStringList pieces;
+    for (const KeyValueItem& field : fields) {
+        if (field.key.isEmpty()) continue;
+        QString key = encoded(field.key, true);
+        if (key.startsWith(u'~')) key.replace(0, 1, QStringLiteral("%7E"));
+        pieces.append((field.enabled ? QString() : QStringLiteral("~")) + key + u'=' + encoded(field.value, true));
+    }
+    return pieces.join(u'&');
+}
+
+bool isSentEncoded(const HTTPRequest& request) {
+    if (request.bodyKind != BodyKind::form) return false;
+    QString type;
+    for (const KeyValueItem& row : request.headers)
+        if (row.enabled && row.key.compare(QLatin1String("content-type"), Qt::CaseInsensitive) == 0) type = row.value;
+    return type.isEmpty() || type.contains(QLatin1String("urlencoded"), Qt::CaseInsensitive);
+}
+
+QString sendable(const QString& body, const QMap<QString, QString>& environment) {
+    QStringList pieces;
+    for (const KeyValueItem& field : fields(body)) {
+        if (!field.enabled) continue;
+        const QString key = HTTPClient::expand(field.key, environment);
+        if (key.isEmpty()) continue;
+        pieces.append(encoded(key, false) + u'=' + encoded(HTTPClient::expand(field.value, environment), false));
+    }
+    return pieces.join(u'&');
+}
+
+} // namespace FormBody

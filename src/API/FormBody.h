@@ -1,0 +1,36 @@
+#pragma once
+// A form body (application/x-www-form-urlencoded) as the request model holds it: its fields
+// joined by "&", each "key=value" with key and value encoded, so that a field may hold "&", "="
+// and spaces; {{name}} references stay as written until the body is sent. A field switched off
+// is kept in the text with a leading "~" (a key's own leading "~" is written encoded) and is
+// never sent.
+#include "API/HTTPRequest.h"
+#include "API/KeyValueItem.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+namespace FormBody {
+
+// The fields of a body, decoded ("+" is a space; "%XX" bytes read as UTF-8, a field that does not
+// decode is taken as written). Line breaks around a field are no part of it; empty pieces and
+// fields without a key are left out.
+QList<KeyValueItem> fields(const QString& body);
+// The body of the fields with a key, disabled ones marked.
+QString body(const QList<KeyValueItem>& fields);
+// What goes on the wire: the enabled fields, their references replaced by the environment's
+// values, everything encoded as curl --data-urlencode encodes it.
+QString sendable(const QString& body, const QMap<QString, QString>& environment);
+
+// Whether a request's body goes out as fields encoded here: a form body whose Content-Type (the
+// request's own, else the default one) is application/x-www-form-urlencoded. A multipart or other
+// Content-Type of the user's is sent as written.
+bool isSentEncoded(const HTTPRequest& request);
+
+// One key or value encoded: ASCII letters, digits and "-._~" stay, a space becomes "+", every
+// other byte of the UTF-8 text becomes %XX. With keepReferences, {{name}} references stay as written.
+QString encoded(const QString& text, bool keepReferences);
+QString decoded(const QString& text);
+
+} // namespace FormBody

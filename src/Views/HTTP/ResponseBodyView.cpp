@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QFutureWatcher>
 #include <QStringDecoder>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
@@ -157,7 +158,15 @@ void ResponseBodyView::apply(const HTTPResponse& response) {
     // Until the new body is ready, the old one is not passed off as its content.
     highlighter_->setBuckets({});
     setPlainText(QString());
-    QtConcurrent::run(prepare).then(this, [this, generation](Prepared prepared) { showPrepared(std::move(prepared), generation); });
+    // The worker owns copies of all it reads. The watcher is the view's child: once the view is
+    // gone, so is the watcher, and the finished preparation is dropped unseen. (A continuation
+    // with the view as its context would run against a deleted context.)
+    auto* watcher = new QFutureWatcher<Prepared>(this);
+    connect(watcher, &QFutureWatcher<Prepared>::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        showPrepared(watcher->result(), generation);
+    });
+    watcher->setFuture(QtConcurrent::run(prepare));
 }
 
 void ResponseBodyView::showPrepared(Prepared prepared, quint64 generation) {

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -25,6 +27,7 @@
 #include <random>
 #include <thread>
 
+#include "API/LoopbackServer.h"
 #include "API/WorkspaceScanner.h"
 #include "App/MainWindow.h"
 #include "App/WindowManager.h"
@@ -37,6 +40,10 @@
 #include "MenuCommands.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
+#include "Views/HTTP/CollectionActions.h"
+#include "Views/HTTP/KeyValueEditor.h"
+#include "Views/HTTP/RequestBodyEditor.h"
+#include "Views/HTTP/RequestView.h"
 #include "Views/Workbench/ActivityBar.h"
 #include "Views/Workbench/StatusBarView.h"
 
@@ -135,6 +142,9 @@ class RandomInput {
 public:
     RandomInput(unsigned long long seed, const QString& root, MainWindow* window)
         : rng_(seed), root_(root), window_(window), before_(snapshot(root)) {
+        server_.respondTo("/slow", {.body = "slow answer", .trickleMs = 450});
+        server_.respondTo("/large", {.headers = {{"Content-Type", "application/json"}},
+                                     .body = "{\"items\": [" + QByteArray("\"abcdefgh\",").repeated(110000) + "0]}"});
         for (QAction* top : window->menuBar()->actions())
             if (top->menu())
                 for (QAction* item : top->menu()->actions())
@@ -204,6 +214,7 @@ private:
     // for keys); nothing here turns the event loop, so one step never runs inside another.
     void act() {
         QWidget* to = target();
+        if (to == window_ && pick(100) < 8) return requestAction();
         const int kind = pick(100);
         if (kind < 32) {
             static const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Backtab,
@@ -267,6 +278,102 @@ private:
             next->activateWindow();
             QApplication::setActiveWindow(next);
         }
+    }
+
+    // --- the request panel's actions: open, rename, replay, duplicate, delete, form rows, and sends
+    // to a slow and to a large answer of the loopback server, with the next request opened while
+    // the large one is still being prepared for showing.
+    RequestView* requestView() const {
+        for (RequestView* view : window_->findChildren<RequestView*>())
+            if (view->isVisible()) return view;
+        return nullptr;
+    }
+
+    void requestAction() {
+        AppState& app = window_->state();
+        CollectionActions actions(app);
+        QList<std::pair<HTTPRequest, APICollectionFile>> requests;
+        for (const APICollectionFile& f : app.api().collections())
+            for (const HTTPRequest& r : f.requests) requests.append({r, f});
+        if (requests.isEmpty()) {
+            describe(QStringLiteral("rescan the request files"));
+            return actions.rescan();
+        }
+        const auto [request, file] = requests[pick(int(requests.size()))];
+        switch (pick(10)) {
+        case 0:
+            describe(QStringLiteral("rename collection %1").arg(file.url));
+            confirm();
+            return actions.promptRenameCollection(file);
+        case 1: {
+            const QList<ResponseHistoryEntry> entries = app.history().entries();
+            if (entries.isEmpty()) break;
+            describe(QStringLiteral("replay a response"));
+            return app.replay(entries[pick(int(entries.size()))].id);
+        }
+        case 2:
+            describe(QStringLiteral("duplicate %1").arg(request.name));
+            confirm();
+            return actions.duplicate(request, file);
+        case 3:
+            describe(QStringLiteral("delete %1").arg(request.name));
+            confirm();
+            return actions.deleteRequest(request, file);
+        case 4: return formRows();
+        case 5:
+        case 6: {
+            const bool large = pick(2) == 0;
+            describe(QStringLiteral("send to the %1 answer").arg(large ? "large" : "slow"));
+            sendTo(server_.url(large ? QStringLiteral("/large") : QStringLiteral("/slow")));
+            if (!large || pick(2) == 0) return;
+            // Another request while the answer is being prepared for showing.
+            const auto [other, otherFile] = requests[pick(int(requests.size()))];
+            QTimer::singleShot(pick(50), &context_, [&app, other, otherFile] { CollectionActions(app).open(other, otherFile); });
+            return;
+        }
+        case 7: {
+            const QList<APIEnvironment> environments = app.api().environments();
+            describe(QStringLiteral("switch environment"));
+            return app.api().setActiveEnvironment(environments.isEmpty() || pick(4) == 0
+                                                      ? std::nullopt
+                                                      : std::optional(environments[pick(int(environments.size()))].name));
+        }
+        default: break;
+        }
+        describe(QStringLiteral("open %1").arg(request.name));
+        actions.open(request, file);
+    }
+
+    void sendTo(const QString& url) {
+        RequestView* view = requestView();
+        if (!view || view->isReadOnly()) return;
+        view->urlField()->setText(url);
+        emit view->urlField()->textEdited(url);
+        view->send();
+    }
+
+    // Form rows typed, added, switched off and removed, with characters that must be encoded.
+    void formRows() {
+        RequestView* view = requestView();
+        if (!view || view->isReadOnly()) return;
+        RequestBodyEditor* body = view->bodyEditor();
+        view->setTab(RequestView::Tab::body);
+        body->chooseKind(BodyKind::form);
+        KeyValueEditor* form = body->formEditor();
+        const int rows = form->rowCount();
+        const int what = rows == 0 ? 0 : pick(4);
+        describe(QStringLiteral("form rows: %1 of %2").arg(what).arg(rows));
+        if (what == 0) return form->addButton()->click();
+        const int row = pick(rows);
+        if (what == 3) {
+            if (auto* box = form->findChildren<QCheckBox*>().value(row)) box->click();
+            return;
+        }
+        static const char* const texts[] = {"na me", "a&b=c d", "{{base}}", "~x", "+%"};
+        QLineEdit* field = what == 1 ? form->keyField(row) : form->valueField(row);
+        if (!field) return;
+        field->setFocus(Qt::OtherFocusReason);
+        QTest::keyClicks(field, QString::fromLatin1(texts[pick(5)]));
     }
 
     void key(QWidget* to, Qt::Key k, Qt::KeyboardModifiers mods) {
@@ -350,6 +457,7 @@ private:
     MainWindow* window_;
     std::map<QString, QByteArray> before_;
     QList<QKeyCombination> menuKeys_;
+    loopback::LoopbackServer server_;
     ScriptedPrompter prompter_;
     ScriptedChooser chooser_;
     QObject context_;
@@ -402,7 +510,7 @@ TEST_F(RandomInputTest, TheWindowSurvivesRandomKeysClicksWheelAndFocus) {
     window->show();
     window->activateWindow();
     QApplication::setActiveWindow(window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window, 60000));
     ASSERT_TRUE(waitUntil([&] { return window->state().rootNode() != nullptr; }));
 
     RandomInput input(seed, dir.path(), window);

@@ -397,7 +397,7 @@ TEST(HTTPClientRedirect, UntrustedCertificateIsTheError) {
     QProcess make;
     make.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
                          "-keyout", folder.path() + "/key.pem", "-out", folder.path() + "/cert.pem"});
-    ASSERT_TRUE(make.waitForFinished(60000) && make.exitCode() == 0) << make.readAllStandardError().constData();
+    ASSERT_TRUE(make.waitForFinished(120000) && make.exitCode() == 0) << make.readAllStandardError().constData();
     QFile certFile(folder.path() + "/cert.pem"), keyFile(folder.path() + "/key.pem");
     ASSERT_TRUE(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();

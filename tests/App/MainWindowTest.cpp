@@ -56,7 +56,7 @@ protected:
         window->show();
         window->activateWindow();
         QApplication::setActiveWindow(window);
-        return QTest::qWaitForWindowActive(window) ? window : nullptr;
+        return QTest::qWaitForWindowActive(window, 60000) ? window : nullptr;
     }
 };
 
@@ -294,7 +294,7 @@ TEST_F(MainWindowTest, EditKeysDoNothingWhereNoTextTakesThem) {
     auto* button = new QPushButton("OK", &dialog);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog, 60000));
     button->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), button);
     pressEditKeys(&dialog);

@@ -32,6 +32,6 @@ TEST(ChildProcess, StoppingAsksTheWholeGroupFirstAndKillsWhatIgnoresIt) {
         owner.reset();  // waits for the child
         EXPECT_FALSE(reported);
         EXPECT_EQ(QFileInfo::exists(cleaned), !ignoresTerm);
-        EXPECT_TRUE(waitUntil([&] { return ::kill(-group, 0) == -1 && errno == ESRCH; }, 10000)) << "nothing of the group is left";
+        EXPECT_TRUE(waitUntil([&] { return ::kill(-group, 0) == -1 && errno == ESRCH; }, 120000)) << "nothing of the group is left";
     }
 }

@@ -569,11 +569,11 @@ TEST_F(GitServiceTest, NoticesCommitsAndBranchSwitchesMadeElsewhereWhenOpenedBel
 
     // A terminal commits outside the opened folder: only the repository's own files change.
     gitOk(work, {"commit", "-q", "-am", "from a terminal"});
-    EXPECT_TRUE(waitUntil([&] { return svc.changes().isEmpty(); }, 20000)) << "the commit never reached the state";
+    EXPECT_TRUE(waitUntil([&] { return svc.changes().isEmpty(); }, 120000)) << "the commit never reached the state";
     gitOk(work, {"checkout", "-q", "-b", "feature/elsewhere"});
-    EXPECT_TRUE(waitUntil([&] { return svc.branch() == "feature/elsewhere"; }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return svc.branch() == "feature/elsewhere"; }, 120000));
     gitOk(work, {"branch", "nested/deeper/one"});
-    EXPECT_TRUE(waitUntil([&] { return svc.branches().size() == 3; }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return svc.branches().size() == 3; }, 120000));
 }
 
 TEST_F(GitServiceTest, DiscardingAModifiedSubmoduleRestoresItOrSaysWhyNot) {
@@ -629,13 +629,13 @@ TEST_F(GitServiceTest, ARemoteThatNeverAnswersHoldsUpNoLocalWorkIsStoppedAndEnds
     // Going away (the window closing, the program quitting) ends git and the helper holding the
     // connection.
     service.reset();
-    EXPECT_TRUE(waitUntil([&] { return server.closed == server.accepted; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return server.closed == server.accepted; }, 120000));
 
     const StallLimit limit(300);
     EXPECT_FALSE(call([&](auto d) { svc.fetch(d); }));
     EXPECT_EQ(svc.lastError(), GitService::stallMessage("git fetch"));
     EXPECT_FALSE(svc.isNetworking());
-    EXPECT_TRUE(waitUntil([&] { return server.closed == server.accepted; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return server.closed == server.accepted; }, 120000));
 }
 
 TEST_F(GitServiceTest, SshNeverAsksOnATerminalAndAnSshCommandTheUserSetIsKept) {

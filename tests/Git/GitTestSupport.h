@@ -41,7 +41,7 @@ inline GitRun git(const QString& dir, const QStringList& arguments) {
     p.setWorkingDirectory(dir);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral("git"), arguments);
-    if (!p.waitForFinished(30000)) return {QStringLiteral("git did not finish"), -1};
+    if (!p.waitForFinished(120000)) return {QStringLiteral("git did not finish"), -1};
     return {QString::fromUtf8(p.readAll()), p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1};
 }
 

@@ -57,7 +57,7 @@ TEST(PressableStyle, HoldingShrinksToNinetySixPercentAndReleasingSpringsBack) {
                                                : static_cast<PressableButton*>(button)->pressable();
         button->setGeometry(40, 30, 120, 44);
         host.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host, 60000));
         EXPECT_EQ(style.scale(), 1.0);
         int clicks = 0;
         QObject::connect(button, &QAbstractButton::clicked, [&] { ++clicks; });
@@ -66,10 +66,10 @@ TEST(PressableStyle, HoldingShrinksToNinetySixPercentAndReleasingSpringsBack) {
 
         QTest::mousePress(button, Qt::LeftButton, {}, QPoint(60, 22));
         EXPECT_EQ(style.scale(), 1.0);  // springs there rather than jumping
-        ASSERT_TRUE(testing_support::waitUntil([&] { return style.scale() == PressableStyle::kPressedScale; }, 2000));
+        ASSERT_TRUE(testing_support::waitUntil([&] { return style.scale() == PressableStyle::kPressedScale; }, 120000));
         EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](qreal s) { return s < 1.0 && s > 0.965; }));
         QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(60, 22));
-        ASSERT_TRUE(testing_support::waitUntil([&] { return style.scale() == 1.0; }, 2000));
+        ASSERT_TRUE(testing_support::waitUntil([&] { return style.scale() == 1.0; }, 120000));
         EXPECT_EQ(clicks, 1);
     }
 }
@@ -94,7 +94,7 @@ TEST(PressableButton, PaintsItsLabelShrunkWhilePressed) {
     };
     const int rest = inkWidth();
     QTest::mousePress(&button, Qt::LeftButton);
-    ASSERT_TRUE(testing_support::waitUntil([&] { return button.pressable().scale() == 0.96; }, 2000));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return button.pressable().scale() == 0.96; }, 120000));
     EXPECT_LT(inkWidth(), rest);
     QTest::mouseRelease(&button, Qt::LeftButton);
 }
@@ -114,7 +114,7 @@ TEST(GradientButton, RepaintsItselfOnlyWhenItsLookChanges) {
     button->installEventFilter(&paints);
     host.show();
     host.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host, 60000));
     const auto grab = [&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
         return host.grab().toImage();

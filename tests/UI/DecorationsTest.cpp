@@ -24,7 +24,7 @@ TEST(StatusDot, DrawsTheDotInTheMiddleOfAFadingHalo) {
 
     // The solid dot sits in the middle of its square, the halo fades towards the corners.
     host.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host, 60000));
     QImage shot(58, 58, QImage::Format_ARGB32_Premultiplied);
     shot.fill(Qt::transparent);
     host.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
@@ -99,7 +99,7 @@ TEST(GlassCard, HoverStateFollowsEnterMoveAndLeave) {
     auto* quiet = new GlassCard(new QLabel("quiet"), 16, false, Qt::AlignCenter, false, &host);
     quiet->setGeometry(50, 180, 200, 100);
     host.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host, 60000));
     EXPECT_EQ(card->measuredSize(), QSizeF(200, 100));  // the glass, without the shadow's room
     EXPECT_FALSE(card->hover());
 
@@ -143,9 +143,9 @@ TEST(CascadeModifier, WaitsItsDelayThenSpringsIntoPlace) {
     QCoreApplication::processEvents();
     ASSERT_TRUE(effect);
     EXPECT_FALSE(effect->appeared());  // it waits its delay first
-    ASSERT_TRUE(testing_support::waitUntil([&] { return effect && effect->appeared(); }, 2000));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return effect && effect->appeared(); }, 120000));
     // Once in place the view is drawn plainly again, and showing it anew does not replay it.
-    ASSERT_TRUE(testing_support::waitUntil([&] { return row->graphicsEffect() == nullptr; }, 3000));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return row->graphicsEffect() == nullptr; }, 120000));
     EXPECT_TRUE(effect.isNull());
     host.hide();
     host.show();

@@ -107,7 +107,7 @@ QStringList problemsIn(QWidget* top) {
 
 void expectSound(QWidget* view, const QString& name, QSize size) {
     // Overlays grow into place as they open: wait for the settled layout (the deadline only bounds a hang).
-    waitUntil([&] { return problemsIn(view).isEmpty(); }, 3000);
+    waitUntil([&] { return problemsIn(view).isEmpty(); }, 120000);
     const QStringList problems = problemsIn(view);
     EXPECT_TRUE(problems.isEmpty()) << name.toStdString() << " at " << size.width() << "×" << size.height() << ":\n  "
                                     << problems.join("\n  ").toStdString();
@@ -158,7 +158,7 @@ TEST_F(LayoutTest, WelcomeSettingsWhatsNewAndCloneHoldTheirContent) {
         auto* welcome = new WelcomeView(app, [] {}, &window);
         welcome->resize(size);
         window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 60000));
         EXPECT_EQ(welcome->recentButtons().size(), WelcomeView::kRecentRows);
         expectSound(welcome, "welcome", size);
         auto* scroll = welcome->findChild<QScrollArea*>();
@@ -185,7 +185,7 @@ TEST_F(LayoutTest, EveryReleaseNotesSheetHoldsItsContent) {
             window.app->setWhatsNew(entry);
             WhatsNewView* sheet = window.root->whatsNewSheet();
             ASSERT_NE(sheet, nullptr);
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet, 60000));
             EXPECT_EQ(sheet->width(), WhatsNewView::kSide);
             // The sheet stays inside the smallest window, so it fits any screen that holds one.
             EXPECT_LE(sheet->height(), kWindowSizes.first().height());
@@ -209,7 +209,7 @@ TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {
         app.setWhatsNew(std::nullopt);
         app.openFolder(folder.file("project"));
         app.open(folder.file(QStringLiteral("project/src/%1-0.py").arg(kLong)));
-        ASSERT_TRUE(waitUntil([&] { return window.root->statusBar()->branchButton() && !app.git().changes().isEmpty(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return window.root->statusBar()->branchButton() && !app.git().changes().isEmpty(); }, 120000));
         for (SidebarPanel panel : {SidebarPanel::explorer, SidebarPanel::sourceControl, SidebarPanel::api}) {
             app.setSidebar(panel);
             QApplication::processEvents();
@@ -229,7 +229,7 @@ TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {
         BranchPopover* branches = BranchPopover::show(app, window.root->statusBar()->branchButton());
         expectSound(branches, "branches", size);
         branches->switchTo({QStringLiteral("other"), std::nullopt});
-        ASSERT_TRUE(waitUntil([&] { return branches->errorText().has_value(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return branches->errorText().has_value(); }, 120000));
         expectSound(branches, "branches-error", size);
         branches->close();
 
@@ -252,12 +252,12 @@ TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {
         };
         BranchPopover* upward = BranchPopover::show(app, button);
         const auto placedWell = [&] { return placement(upward).endsWith("fine"); };
-        EXPECT_TRUE(waitUntil(placedWell, 3000)) << placement(upward).toStdString();
+        EXPECT_TRUE(waitUntil(placedWell, 120000)) << placement(upward).toStdString();
         const int shortHeight = upward->height();
         upward->switchTo({QStringLiteral("other"), std::nullopt});
-        ASSERT_TRUE(waitUntil([&] { return upward->errorText().has_value() && upward->height() > shortHeight; }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return upward->errorText().has_value() && upward->height() > shortHeight; }, 120000));
         // It moves to its new place a turn after it grows.
-        EXPECT_TRUE(waitUntil(placedWell, 3000)) << "after a refused switch: " << placement(upward).toStdString();
+        EXPECT_TRUE(waitUntil(placedWell, 120000)) << "after a refused switch: " << placement(upward).toStdString();
         expectSound(upward, "branches-upward-error", size);
         upward->close();
 
@@ -300,7 +300,7 @@ TEST_F(LayoutTest, WorkbenchPanelsPopoversAndOverlaysHoldTheirContent) {
         QSignalSpy done(search, &ProjectSearchView::searchFinished);
         search->setQuery("print");
         search->runSearch();
-        ASSERT_TRUE(done.wait(10000));
+        ASSERT_TRUE(done.wait(120000));
         expectSound(window.root, "project-search", size);
         app.setProjectSearchOpen(false);
     }

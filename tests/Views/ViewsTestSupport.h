@@ -38,7 +38,7 @@ public:
         show();
         activateWindow();
         QApplication::setActiveWindow(this);
-        (void)QTest::qWaitForWindowActive(this);
+        (void)QTest::qWaitForWindowActive(this, 60000);
     }
     // The same at the screen's corner and at the given size.
     void showActive(QSize size) {

@@ -24,7 +24,7 @@ private:
 QByteArray readBytes(const QString& path);
 // Spins the event loop until pred() holds or timeoutMs passes; returns pred(). The deadline only bounds a
 // hang: it is generous so that a loaded machine never fails a test that would pass.
-bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 30000);
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 120000);
 // Spins the event loop for at least ms milliseconds.
 void spin(int ms);
 

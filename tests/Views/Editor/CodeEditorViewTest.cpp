@@ -300,7 +300,7 @@ TEST(CodeEditorFolding, LongLineNumbersFitTheGutter) {
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return f.view->ruler()->width() > LineNumberRuler::kThickness &&
                f.view->viewport()->geometry().left() >= f.view->ruler()->geometry().right();
-    })) << "the text moves over with the wider gutter";
+    }, 120000)) << "the text moves over with the wider gutter";
 }
 
 // --- find and replace

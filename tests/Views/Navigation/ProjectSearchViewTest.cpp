@@ -40,7 +40,7 @@ struct SearchFixture : ::testing::Test {
         QSignalSpy done(view.get(), &ProjectSearchView::searchFinished);
         view->setQuery(query);
         QTest::keyClick(view->field()->lineEdit(), Qt::Key_Return);
-        ASSERT_TRUE(done.wait(5000));
+        ASSERT_TRUE(done.wait(120000));
     }
     TempFolder folder;
     AppState app;

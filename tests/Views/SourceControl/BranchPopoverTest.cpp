@@ -57,7 +57,7 @@ TEST_F(BranchPopoverTest, ClickingAnotherBranchSwitchesAndClosesWhileTheCurrentR
     EXPECT_EQ(head(), "main");
 
     QTest::mouseClick(popover->rowFor("release"), Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return alive.isNull(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return alive.isNull(); }, 120000));
     EXPECT_EQ(head(), "release");
     EXPECT_EQ(app->git().branch(), QString("release"));
 }
@@ -73,7 +73,7 @@ TEST_F(BranchPopoverTest, AFailedSwitchStaysOpenWithGitsLine) {
 
     BranchPopover popover(*app);
     popover.switchTo({"release", {}});
-    ASSERT_TRUE(waitUntil([&] { return popover.errorText().has_value(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return popover.errorText().has_value(); }, 120000));
     EXPECT_EQ(popover.errorText(), app->git().lastError());
     EXPECT_EQ(head(), "main");
 }
@@ -91,13 +91,13 @@ TEST_F(BranchPopoverTest, CreatesATrimmedBranchIgnoresBlankNamesAndReportsDuplic
 
     popover.newBranchField()->setText("release");
     popover.createNew();
-    ASSERT_TRUE(waitUntil([&] { return popover.errorText().has_value(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return popover.errorText().has_value(); }, 120000));
     EXPECT_NE(popover.errorText()->indexOf("release"), -1);
 
     // Options are never taken from a name.
     popover.newBranchField()->setText("--orphan");
     popover.createNew();
-    ASSERT_TRUE(waitUntil([&] { return popover.errorText() && popover.errorText()->contains("--orphan"); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return popover.errorText() && popover.errorText()->contains("--orphan"); }, 120000));
     EXPECT_EQ(head(), "main");
 
     popover.cancelCreating();
@@ -109,7 +109,7 @@ TEST_F(BranchPopoverTest, CreatesATrimmedBranchIgnoresBlankNamesAndReportsDuplic
     shown->beginCreating();
     shown->newBranchField()->setText("  topic/new\t");
     QTest::keyClick(shown->newBranchField(), Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([&] { return shown.isNull(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return shown.isNull(); }, 120000));
     EXPECT_EQ(head(), "topic/new");
 }
 
@@ -127,7 +127,7 @@ TEST_F(BranchPopoverTest, DeletingAsksWithTextsByUpstreamAndRunsOnlyWhenConfirme
     prompter.answers = {0};
     popover.confirmDelete({"release", QString("origin/release")});
     EXPECT_EQ(prompter.asked[1].message, "Only the local copy will be removed; the remote stays.");
-    ASSERT_TRUE(waitUntil([&] { return !popover.shownNames().contains("release"); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !popover.shownNames().contains("release"); }, 120000));
     EXPECT_NE(git(folder.path(), {"rev-parse", "--verify", "-q", "release"}).exit, 0);
 }
 

@@ -64,7 +64,7 @@ TEST_F(CloneSheetTest, ClonesALocalRepositoryOpensItAndTellsThePresenter) {
     sheet.nameField()->setText(" copy ");
     sheet.clone();
     EXPECT_TRUE(sheet.isCloning());
-    ASSERT_TRUE(waitUntil([&] { return !sheet.isCloning(); }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return !sheet.isCloning(); }, 120000));
     EXPECT_FALSE(sheet.errorText());
     EXPECT_EQ(told, parent.file("copy"));
     ASSERT_TRUE(app.rootNode());
@@ -81,7 +81,7 @@ TEST_F(CloneSheetTest, FailuresShowTheFixedTextAndBadFolderNamesAreRefusedBefore
     sheet.urlField()->setText(parent.file("no-such-repository"));
     sheet.nameField()->setText("out");
     sheet.clone();
-    ASSERT_TRUE(waitUntil([&] { return !sheet.isCloning(); }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return !sheet.isCloning(); }, 120000));
     EXPECT_EQ(sheet.errorText(), CloneSheet::failureText());
     EXPECT_FALSE(app.rootNode());
 
@@ -116,7 +116,7 @@ TEST_F(CloneSheetTest, CancelOrClosingStopsAHangingCloneRemovesItsFolderAndOpens
         }
         sheet.reset();
         EXPECT_FALSE(QFileInfo::exists(parent.file("repo")));
-        EXPECT_TRUE(waitUntil([&] { return server.closed == server.accepted; }, 10000)) << "git and its helpers ended";
+        EXPECT_TRUE(waitUntil([&] { return server.closed == server.accepted; }, 120000)) << "git and its helpers ended";
         EXPECT_FALSE(app.rootNode());
     }
 }
@@ -132,7 +132,7 @@ TEST_F(CloneSheetTest, ACloneIntoAFolderThatExistsSaysSoAndLeavesItAlone) {
     sheet.urlField()->setText(source.path());
     sheet.nameField()->setText("taken");
     sheet.clone();
-    ASSERT_TRUE(waitUntil([&] { return !sheet.isCloning(); }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return !sheet.isCloning(); }, 120000));
     ASSERT_TRUE(sheet.errorText());
     EXPECT_TRUE(sheet.errorText()->contains("“taken” already exists")) << sheet.errorText()->toStdString();
     EXPECT_EQ(QDir(parent.file("taken")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"mine.txt"});

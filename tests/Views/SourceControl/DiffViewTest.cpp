@@ -30,7 +30,7 @@ TEST_F(DiffViewTest, LoadsAndParsesTheDiffOfAModifiedAndOfAnUntrackedFile) {
 
     DiffView view(*app, changeFor(*app, "src/app.py"));
     EXPECT_EQ(view.contentState(), "loading");
-    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 120000));
     EXPECT_EQ(view.contentState(), "lines");
     QList<DiffLineKind> kinds;
     for (const DiffLine& l : view.lines()) kinds << l.kind;
@@ -43,7 +43,7 @@ TEST_F(DiffViewTest, LoadsAndParsesTheDiffOfAModifiedAndOfAnUntrackedFile) {
 
     view.setChange(changeFor(*app, "new.txt"));
     EXPECT_TRUE(view.isLoading());
-    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 120000));
     QStringList added;
     for (const DiffLine& l : view.lines())
         if (l.kind == DiffLineKind::added) added << QString::number(*l.newNo) + ":" + l.text;
@@ -57,7 +57,7 @@ TEST_F(DiffViewTest, LoadsAndParsesTheDiffOfAModifiedAndOfAnUntrackedFile) {
     folder.write("long.txt", lines);
     refreshed(*app);
     view.setChange(changeFor(*app, "long.txt"));
-    ASSERT_TRUE(waitUntil([&] { return view.isComplete(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return view.isComplete(); }, 120000));
     EXPECT_EQ(view.lines(), DiffParser::parse(view.raw()));
     EXPECT_EQ(view.lines().size(), 5 + 1 + 3000 + 1);  // headers, hunk, lines, final line feed
     view.resize(900, 400);
@@ -74,12 +74,12 @@ TEST_F(DiffViewTest, AnOlderLoadThatEndsLateNeverReplacesTheNewerOne) {
     auto app = openState(folder);
     DiffView view(*app, changeFor(*app, "big.txt"));
     view.setChange(changeFor(*app, "README.md"));
-    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 120000));
     // Let the first load end too: no git process of the window is left.
     ASSERT_TRUE(waitUntil([&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return app->git().findChildren<ChildProcess*>().isEmpty();
-    }, 20000));
+    }, 120000));
     EXPECT_TRUE(view.raw().contains("README.md"));
     EXPECT_FALSE(view.raw().contains("big.txt"));
 }

@@ -36,7 +36,7 @@ inline std::unique_ptr<AppState> openState(const TempFolder& folder, bool expect
     // Attaching runs git; a second attach reports when the folder has been read.
     bool attached = false;
     app->git().attach(folder.path(), [&attached] { attached = true; });
-    EXPECT_TRUE(waitUntil([&] { return attached; }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return attached; }, 120000));
     EXPECT_EQ(app->git().isRepo(), expectRepository);
     return app;
 }
@@ -45,7 +45,7 @@ inline std::unique_ptr<AppState> openState(const TempFolder& folder, bool expect
 inline void refreshed(AppState& app) {
     bool done = false;
     app.git().refresh([&done] { done = true; });
-    EXPECT_TRUE(waitUntil([&] { return done; }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return done; }, 120000));
 }
 
 class ScmViewTest : public ::testing::Test {

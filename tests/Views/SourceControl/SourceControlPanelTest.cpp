@@ -93,11 +93,11 @@ TEST_F(SourceControlPanelTest, RowsStageUnstageAndSelectTheirDiffAndDiscardOnlyA
     // Stage through the row's button; the button's click does not reselect anything.
     app->setActiveDiff(std::nullopt);
     py->actionButton("Stage")->click();
-    ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true) == QStringList({"src/app.py"}); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true) == QStringList({"src/app.py"}); }, 120000));
     EXPECT_FALSE(app->activeDiff());
 
     row(panel, "src/app.py")->actionButton("Unstage")->click();
-    ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, false) == QStringList({"src/app.py"}); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, false) == QStringList({"src/app.py"}); }, 120000));
 
     // Discard asks; "Cancel" keeps the change, "Discard" throws it away.
     ScriptedPrompter prompter;
@@ -111,7 +111,7 @@ TEST_F(SourceControlPanelTest, RowsStageUnstageAndSelectTheirDiffAndDiscardOnlyA
 
     prompter.answers = {0};
     row(panel, "src/app.py")->actionButton("Discard")->click();
-    ASSERT_TRUE(waitUntil([&] { return panel.contentState() == "clean"; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return panel.contentState() == "clean"; }, 120000));
     EXPECT_EQ(testing_support::readBytes(folder.file("src/app.py")), "print('one')\nprint('two')\n");
 }
 
@@ -132,7 +132,7 @@ TEST_F(SourceControlPanelTest, DiscardAllAsksFirstAndKeepsStagedWork) {
 
     prompter.answers = {0};
     panel.button("Discard All Changes")->click();
-    ASSERT_TRUE(waitUntil([&] { return app->git().changes().size() == 1; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return app->git().changes().size() == 1; }, 120000));
     EXPECT_EQ(rowPaths(panel, true), QStringList({"README.md"}));
     EXPECT_FALSE(QFile::exists(folder.file("junk/tmp.txt")));
     EXPECT_EQ(testing_support::readBytes(folder.file("README.md")), "staged\n");
@@ -151,7 +151,7 @@ TEST_F(SourceControlPanelTest, CommitComposerCommitsAllWhenNothingIsStagedAndSho
     // Nothing to commit: git's own line shows and the message stays.
     composer->setMessage("empty");
     composer->commit();
-    ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 120000));
     ASSERT_TRUE(composer->errorText());
     EXPECT_FALSE(composer->errorText()->isEmpty());
     EXPECT_EQ(composer->errorText(), app->git().lastError());
@@ -164,7 +164,7 @@ TEST_F(SourceControlPanelTest, CommitComposerCommitsAllWhenNothingIsStagedAndSho
     EXPECT_EQ(composer->commitButton()->label().text, "Commit All");
     composer->setMessage("all of it");
     composer->commit();
-    ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 120000));
     EXPECT_FALSE(composer->errorText());
     EXPECT_TRUE(composer->message().isEmpty());
     EXPECT_EQ(gitOk(folder.path(), {"log", "-1", "--format=%s"}), "all of it");
@@ -178,7 +178,7 @@ TEST_F(SourceControlPanelTest, CommitComposerCommitsAllWhenNothingIsStagedAndSho
     EXPECT_EQ(composer->commitButton()->label().text, "Commit");
     composer->setMessage("readme only");
     composer->commit();
-    ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 120000));
     EXPECT_EQ(gitOk(folder.path(), {"show", "--name-only", "--format=", "HEAD"}), "README.md");
 }
 
@@ -198,7 +198,7 @@ TEST_F(SourceControlPanelTest, CtrlReturnCommitsFromTheMessageFieldOnlyWhenAMess
 
     QTest::keyClicks(composer->editor(), "by key");
     QTest::keyClick(composer->editor(), Qt::Key_Return, Qt::ControlModifier);
-    ASSERT_TRUE(waitUntil([&] { return composer->message().isEmpty() && !composer->isCommitting(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return composer->message().isEmpty() && !composer->isCommitting(); }, 120000));
     EXPECT_EQ(gitOk(folder.path(), {"log", "-1", "--format=%s"}), "by key");
 }
 
@@ -224,7 +224,7 @@ TEST_F(SourceControlPanelTest, ToolbarFailuresAndStash) {
 
     // A failing command (no remote to pull from) shows git's line in the panel.
     panel.pull();
-    ASSERT_TRUE(waitUntil([&] { return !panel.errorLine().isEmpty(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !panel.errorLine().isEmpty(); }, 120000));
     EXPECT_EQ(panel.errorLine(), app->git().lastError().value_or(QString()));
 
     // Stash with an empty message; then the pop item appears and the line clears on success.
@@ -235,13 +235,13 @@ TEST_F(SourceControlPanelTest, ToolbarFailuresAndStash) {
     panel.promptStash();
     ASSERT_EQ(prompter.askedText.size(), 1);
     // The line clears when the stash's own result arrives, which may be after the state shows it.
-    ASSERT_TRUE(waitUntil([&] { return app->git().stashCount() == 1 && panel.errorLine().isEmpty(); }, 20000))
+    ASSERT_TRUE(waitUntil([&] { return app->git().stashCount() == 1 && panel.errorLine().isEmpty(); }, 120000))
         << panel.errorLine().toStdString();
     EXPECT_EQ(panel.stashMenuItems(), QStringList({"Stash Changes…", "Pop Latest Stash"}));
     EXPECT_EQ(panel.contentState(), "clean");
 
     panel.popStash();
-    ASSERT_TRUE(waitUntil([&] { return app->git().stashCount() == 0 && !app->git().changes().isEmpty(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return app->git().stashCount() == 0 && !app->git().changes().isEmpty(); }, 120000));
 }
 
 TEST_F(SourceControlPanelTest, NamesWithLineBreaksOrBytesThatAreNotUtf8AreListedOnOneVisibleLine) {
@@ -266,7 +266,7 @@ TEST_F(SourceControlPanelTest, NamesWithLineBreaksOrBytesThatAreNotUtf8AreListed
     ASSERT_NE(twoLines, nullptr);
     DiffView view(*app, twoLines->change());
     EXPECT_EQ(view.findChild<QLabel*>("diffPath")->text(), "src/two\\nlines.txt");
-    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 120000));
     EXPECT_EQ(view.contentState(), "lines");
 }
 
@@ -275,7 +275,7 @@ TEST_F(SourceControlPanelTest, AFolderThatIsNoRepositoryOffersToInitialiseOne) {
     SourceControlPanel& panel = open(false);
     EXPECT_EQ(panel.contentState(), "empty");
     panel.initRepository();
-    ASSERT_TRUE(waitUntil([&] { return panel.contentState() == "changes"; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return panel.contentState() == "changes"; }, 120000));
     EXPECT_TRUE(QFileInfo::exists(folder.file(".git")));
 
     AppState noFolder;
@@ -326,7 +326,7 @@ TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverTh
         // Unstage All keeps the operation and its conflicts.
         ASSERT_NE(panel.button("Unstage All"), nullptr);
         panel.unstageAll();
-        ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).isEmpty(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).isEmpty(); }, 120000));
         EXPECT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
         EXPECT_TRUE(row(panel, "README.md") && row(panel, "README.md")->change().isUnmerged());
 
@@ -337,7 +337,7 @@ TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverTh
         composer->setMessage("resolved?");
         prompter.answers = {1};
         composer->commit();
-        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 120000));
         ASSERT_EQ(prompter.asked.size(), 1);
         EXPECT_TRUE(prompter.asked[0].message.contains("README.md")) << prompter.asked[0].message.toStdString();
         EXPECT_EQ(gitOk(repo.path(), {"rev-parse", "HEAD"}), head);
@@ -349,14 +349,14 @@ TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverTh
         refreshed(*app);
         prompter.answers = {1};
         composer->commit();
-        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 120000));
         EXPECT_EQ(prompter.asked.size(), 2);
         EXPECT_EQ(gitOk(repo.path(), {"rev-parse", "HEAD"}), head);
 
         // Saying yes commits, a merge with both its parents.
         prompter.answers = {0};
         composer->commit();
-        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 120000));
         EXPECT_NE(gitOk(repo.path(), {"rev-parse", "HEAD"}), head) << composer->errorText().value_or("").toStdString();
         if (c.inProgress == QString(".git/MERGE_HEAD")) EXPECT_EQ(git(repo.path(), {"rev-parse", "-q", "--verify", "HEAD^2"}).exit, 0);
     }

@@ -58,7 +58,7 @@ TEST(KeyboardWalkTest, WelcomeButtonsShowTheirFocusAndReturnOpensAFolder) {
     welcome->resize(1040, 720);
     window.show();
     window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 60000));
     ASSERT_TRUE(waitUntil([&] { return focused() == welcome->openFolderButton(); })) << "the first action has the focus";
     EXPECT_TRUE(focusShows());
     press(Qt::Key_Tab);
@@ -102,8 +102,8 @@ TEST_F(WorkbenchWalkTest, EveryPanelIsReachedAndUsedByKeyboardAndTheEditorIsReac
     // A window manager gives the new sheet the keyboard; here nothing does.
     sheet->activateWindow();
     QApplication::setActiveWindow(sheet);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
-    ASSERT_TRUE(waitUntil([&] { return focused() == sheet->gotIt(); }, 3000))
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet, 60000));
+    ASSERT_TRUE(waitUntil([&] { return focused() == sheet->gotIt(); }, 120000))
         << (focused() ? focused()->metaObject()->className() : "no focus") << " active " << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none");
     EXPECT_TRUE(focusShows());
     press(Qt::Key_Return);
@@ -113,7 +113,7 @@ TEST_F(WorkbenchWalkTest, EveryPanelIsReachedAndUsedByKeyboardAndTheEditorIsReac
     // Open a file with quick open, edit it and save it.
     app.openFolder(repo);
     press(Qt::Key_P, Qt::ControlModifier);
-    ASSERT_TRUE(waitUntil([&] { return app.quickOpenOpen() && focused() && focused()->inherits("QLineEdit"); }, 5000))
+    ASSERT_TRUE(waitUntil([&] { return app.quickOpenOpen() && focused() && focused()->inherits("QLineEdit"); }, 120000))
         << app.quickOpenOpen() << " " << (focused() ? focused()->metaObject()->className() : "no focus") << " active "
         << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none");
     type("a.txt");

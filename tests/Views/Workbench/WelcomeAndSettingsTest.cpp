@@ -96,7 +96,7 @@ TEST_F(WelcomeViewTest, TheScreenMatchesAFullRepaintOfTheSameMoment) {
         view->resize(size);
         window.show();
         window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 60000));
         auto* backdrop = view->findChild<AuroraBackground*>();
         ASSERT_NE(backdrop, nullptr);
         // The entrance has played out: its effects are gone once the groups are in place.
@@ -107,7 +107,7 @@ TEST_F(WelcomeViewTest, TheScreenMatchesAFullRepaintOfTheSameMoment) {
         const auto compare = [&](const char* when) {
             // Right after a tick, with its repaints done and before the next one can come.
             QSignalSpy ticked(&backdrop->timeline(), &Timeline::tick);
-            ASSERT_TRUE(ticked.wait(5000));
+            ASSERT_TRUE(ticked.wait(120000));
             QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
             const QImage shown = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);

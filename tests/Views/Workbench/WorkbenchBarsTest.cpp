@@ -161,7 +161,7 @@ TEST_F(RepositoryBarsTest, BranchButtonAndBadgeFollowTheRepository) {
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) dir.write(QStringLiteral("work/") + name, "2\n");
 
     app.openFolder(work);
-    ASSERT_TRUE(waitUntil([&] { return bar.branchButton() && app.git().changes().size() == 3 && app.git().aheadBy() == 2; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return bar.branchButton() && app.git().changes().size() == 3 && app.git().aheadBy() == 2; }, 120000));
     BranchStatusButton* button = bar.branchButton();
     EXPECT_EQ(button->visibleTexts(), (QStringList{"main", "↑2", "•", "3"})) << button->visibleTexts().join('|').toStdString();
     EXPECT_FALSE(button->spinner()->isVisibleTo(button));
@@ -174,12 +174,12 @@ TEST_F(RepositoryBarsTest, BranchButtonAndBadgeFollowTheRepository) {
     gitOk(work, {"commit", "-q", "-am", "fourth"});
     gitOk(work, {"push", "-q"});
     app.git().refresh();
-    ASSERT_TRUE(waitUntil([&] { return app.git().changes().isEmpty() && app.git().aheadBy() == 0; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return app.git().changes().isEmpty() && app.git().aheadBy() == 0; }, 120000));
     EXPECT_EQ(button->visibleTexts(), QStringList{"main"});
     EXPECT_TRUE(rail.badge()->isHidden());
 
     app.openFolder(plain);
-    ASSERT_TRUE(waitUntil([&] { return bar.branchButton() == nullptr; }, 20000)) << "leaving the repository removes the button";
+    ASSERT_TRUE(waitUntil([&] { return bar.branchButton() == nullptr; }, 120000)) << "leaving the repository removes the button";
 }
 
 } // namespace

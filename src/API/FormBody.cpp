@@ -1,7 +1,6 @@
 #include "API/FormBody.h"
 
 #include "API/FormatText.h"
-#include "API/HTTPClient.h"
 
 #include <QStringDecoder>
 
@@ -95,13 +94,13 @@ bool isSentEncoded(const HTTPRequest& request) {
     return type.isEmpty() || type.contains(QLatin1String("urlencoded"), Qt::CaseInsensitive);
 }
 
-QString sendable(const QString& body, const QMap<QString, QString>& environment) {
+QString sendable(const QString& body, const std::function<QString(const QString&)>& expand) {
     QStringList pieces;
     for (const KeyValueItem& field : fields(body)) {
         if (!field.enabled) continue;
-        const QString key = HTTPClient::expand(field.key, environment);
+        const QString key = expand(field.key);
         if (key.isEmpty()) continue;
-        pieces.append(encoded(key, false) + u'=' + encoded(HTTPClient::expand(field.value, environment), false));
+        pieces.append(encoded(key, false) + u'=' + encoded(expand(field.value), false));
     }
     return pieces.join(u'&');
 }

@@ -8,8 +8,8 @@
 #include "API/KeyValueItem.h"
 
 #include <QList>
-#include <QMap>
 #include <QString>
+#include <functional>
 
 namespace FormBody {
 
@@ -19,9 +19,9 @@ namespace FormBody {
 QList<KeyValueItem> fields(const QString& body);
 // The body of the fields with a key, disabled ones marked.
 QString body(const QList<KeyValueItem>& fields);
-// What goes on the wire: the enabled fields, their references replaced by the environment's
-// values, everything encoded as curl --data-urlencode encodes it.
-QString sendable(const QString& body, const QMap<QString, QString>& environment);
+// What goes on the wire: the enabled fields, each key and value passed through expand (which
+// replaces references), everything encoded as curl --data-urlencode encodes it.
+QString sendable(const QString& body, const std::function<QString(const QString&)>& expand);
 
 // Whether a request's body goes out as fields encoded here: a form body whose Content-Type (the
 // request's own, else the default one) is application/x-www-form-urlencoded. A multipart or other

@@ -328,7 +328,9 @@ HTTPRequest substitute(const HTTPRequest& request, const Environment& environmen
     out.url = expand(request.url, environment);
     out.headers = expandRows(request.headers, environment);
     out.params = expandRows(request.params, environment);
-    out.body = FormBody::isSentEncoded(out) ? FormBody::sendable(request.body, environment) : expand(request.body, environment);
+    out.body = FormBody::isSentEncoded(out)
+                   ? FormBody::sendable(request.body, [&](const QString& text) { return expand(text, environment); })
+                   : expand(request.body, environment);
     return out;
 }
 

@@ -40,6 +40,7 @@
 #include "MenuCommands.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
+#include "UI/PressableButton.h"
 #include "Views/HTTP/CollectionActions.h"
 #include "Views/HTTP/KeyValueEditor.h"
 #include "Views/HTTP/RequestBodyEditor.h"

@@ -2,7 +2,6 @@
 
 #include "API/FormatText.h"
 
-#include <QStringDecoder>
 
 namespace FormBody {
 
@@ -32,29 +31,7 @@ QString encoded(const QString& text, bool keepReferences) {
     return out;
 }
 
-QString decoded(const QString& text) {
-    if (!text.contains(u'%') && !text.contains(u'+')) return text;
-    QByteArray bytes;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'+') {
-            bytes += ' ';
-        } else if (c != u'%') {
-            const qsizetype len = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
-            bytes += QStringView(text).mid(i, len).toUtf8();
-            i += len - 1;
-        } else {
-            const int high = i + 2 < text.size() ? FormatText::hexDigitValue(text[i + 1]) : -1;
-            const int low = i + 2 < text.size() ? FormatText::hexDigitValue(text[i + 2]) : -1;
-            if (high < 0 || low < 0) return text;
-            bytes += char(high * 16 + low);
-            i += 2;
-        }
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString out = decoder.decode(bytes);
-    return decoder.hasError() ? text : out;
-}
+QString decoded(const QString& text) { return FormatText::percentDecoded(text, true); }
 
 QList<KeyValueItem> fields(const QString& body) {
     QList<KeyValueItem> out;

@@ -1,5 +1,7 @@
 #include "API/FormatText.h"
 
+#include <QStringDecoder>
+
 namespace FormatText {
 
 bool isWhitespace(QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; }
@@ -64,6 +66,30 @@ int hexDigitValue(QChar c) {
     if (u >= 'a' && u <= 'f') return u - 'a' + 10;
     if (u >= 'A' && u <= 'F') return u - 'A' + 10;
     return -1;
+}
+
+QString percentDecoded(const QString& text, bool plusIsSpace) {
+    if (!text.contains(u'%') && !(plusIsSpace && text.contains(u'+'))) return text;
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (plusIsSpace && c == u'+') {
+            bytes += ' ';
+        } else if (c != u'%') {
+            const qsizetype len = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+            bytes += QStringView(text).mid(i, len).toUtf8();
+            i += len - 1;
+        } else {
+            const int high = i + 2 < text.size() ? hexDigitValue(text[i + 1]) : -1;
+            const int low = i + 2 < text.size() ? hexDigitValue(text[i + 2]) : -1;
+            if (high < 0 || low < 0) return text;
+            bytes += char(high * 16 + low);
+            i += 2;
+        }
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder.decode(bytes);
+    return decoder.hasError() ? text : decoded;
 }
 
 qsizetype variableReferenceLength(QStringView text, qsizetype i) {

@@ -34,6 +34,9 @@ QString withLineEnding(const QString& text, const QString& eol);
 
 // The value of an ASCII hexadecimal digit, or -1.
 int hexDigitValue(QChar c);
+// "%XX" sequences (and, with plusIsSpace, "+") to bytes read as UTF-8; the text as written when a
+// "%" has no two hexadecimal digits after it or the bytes are not UTF-8.
+QString percentDecoded(const QString& text, bool plusIsSpace);
 
 // A `{{name}}` reference starting at i (name: ASCII letters, digits, "_", "." or "-"); its length, or 0.
 qsizetype variableReferenceLength(QStringView text, qsizetype i);

@@ -5,7 +5,6 @@
 #include "API/RowMerge.h"
 
 #include <QRegularExpression>
-#include <QStringDecoder>
 
 using FormatText::Line;
 
@@ -46,29 +45,6 @@ namespace {
 using FormatText::trimmed;
 
 // --- query strings -------------------------------------------------------------------------
-
-// "%XX" sequences to bytes read as UTF-8; the text as written when that fails.
-QString percentDecoded(const QString& text) {
-    if (!text.contains(u'%')) return text;
-    QByteArray bytes;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != u'%') {
-            qsizetype len = 1;
-            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) len = 2;
-            bytes += text.mid(i, len).toUtf8();
-            i += len - 1;
-            continue;
-        }
-        const int high = i + 2 < text.size() ? FormatText::hexDigitValue(text[i + 1]) : -1;
-        const int low = i + 2 < text.size() ? FormatText::hexDigitValue(text[i + 2]) : -1;
-        if (high < 0 || low < 0) return text;
-        bytes += char(high * 16 + low);
-        i += 2;
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder.decode(bytes);
-    return decoder.hasError() ? text : decoded;
-}
 
 bool hasLoneSurrogate(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -121,7 +97,7 @@ void splitQuery(const QString& urlText, QString& url, QList<KeyValueItem>& param
         QStringList parts = eq < 0 ? QStringList{piece} : QStringList{piece.left(eq), piece.mid(eq + 1)};
         parts.removeAll(QString());
         if (parts.isEmpty()) continue;
-        params.append(KeyValueItem{.key = percentDecoded(parts[0]), .value = parts.size() > 1 ? percentDecoded(parts[1]) : QString()});
+        params.append(KeyValueItem{.key = FormatText::percentDecoded(parts[0], false), .value = parts.size() > 1 ? FormatText::percentDecoded(parts[1], false) : QString()});
     }
 }
 

@@ -16,10 +16,11 @@ QList<KeyValueItem> mergeRows(const QList<KeyValueItem>& base, const QList<KeyVa
     QList<KeyValueItem> out = current;
     for (const KeyValueItem& row : base)
         if (indexOfId(edited, row.id) < 0) out.removeIf([&](const KeyValueItem& r) { return r.id == row.id; });
-    // Walk the edited rows in order, each placed after the one before it, so additions land where
-    // the user put them.
+    // Walk the edited rows in order: an added row goes after the row before it, or before the
+    // row after it when it comes first, or last; so additions land where the user put them.
     qsizetype after = -1;
-    for (const KeyValueItem& row : edited) {
+    for (qsizetype e = 0; e < edited.size(); ++e) {
+        const KeyValueItem& row = edited[e];
         const qsizetype was = indexOfId(base, row.id);
         qsizetype at = indexOfId(out, row.id);
         if (was >= 0 && base[was] == row) {
@@ -29,7 +30,13 @@ QList<KeyValueItem> mergeRows(const QList<KeyValueItem>& base, const QList<KeyVa
         if (at >= 0) {
             out[at] = row;
         } else {
-            at = after + 1;
+            at = after >= 0 ? after + 1 : out.size();
+            for (qsizetype n = e + 1; after < 0 && n < edited.size(); ++n) {
+                if (const qsizetype next = indexOfId(out, edited[n].id); next >= 0) {
+                    at = next;
+                    break;
+                }
+            }
             out.insert(at, row);
         }
         after = at;

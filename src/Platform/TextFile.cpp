@@ -6,6 +6,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
+#include <atomic>
+#include <ctime>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -28,10 +30,18 @@ QString tooLarge(qint64 maxBytes) {
 
 QString reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+// Longer than the coarsest file time in use (some file systems keep whole seconds, or two).
+constexpr qint64 kSettleNs = 3'000'000'000;
+
 Stamp stampOf(const struct stat& st) {
-    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
-            qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+    const qint64 modified = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const qint64 nowNs = qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), modified, nowNs - modified > kSettleNs};
 }
+
+std::atomic<quint64> g_filesRead{0};
 
 // Closes fd on every path out of a scope.
 struct Fd {
@@ -222,7 +232,10 @@ Outcome writeReplacing(const QByteArray& path, const struct stat* old, const QBy
 }
 } // namespace
 
+quint64 filesRead() { return g_filesRead.load(std::memory_order_relaxed); }
+
 ReadResult readUtf8(const QString& path, qint64 maxBytes) {
+    g_filesRead.fetch_add(1, std::memory_order_relaxed);
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) return {std::nullopt, reason(errno), {}};

@@ -154,6 +154,7 @@ TEST_F(AppStateFolder, AFolderMadeAgainIsWatchedAgain) {
     state.openFolder(folder);
     state.open(one);
     removeTree(folder);
+    ASSERT_TRUE(waitUntil([&] { return childNames(state).isEmpty(); }));
     dir.mkdir("F");
     dir.write("F/one.txt", "v2\n");
     dir.write("F/two.txt", "x\n");
@@ -161,6 +162,8 @@ TEST_F(AppStateFolder, AFolderMadeAgainIsWatchedAgain) {
         return childNames(state) == QStringList{"one.txt", "two.txt"} && state.documents()[0]->text() == "v2\n";
     })) << childNames(state).join(", ").toStdString();
     EXPECT_TRUE(state.watchesEverything());
+    dir.write("F/three.txt", "x\n");  // later changes too
+    EXPECT_TRUE(waitUntil([&] { return childNames(state).contains("three.txt"); }));
 }
 
 // A folder that cannot be watched says why; the system's limit is told each time it is reached.

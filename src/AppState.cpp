@@ -13,6 +13,7 @@
 
 #include "API/HTTPClient.h"
 #include "Platform/FileChooser.h"
+#include "Platform/FilePath.h"
 #include "Platform/Prompter.h"
 #include "Platform/SettingsStore.h"
 #include "Platform/TextFile.h"
@@ -274,7 +275,7 @@ QList<EditorDocument*> AppState::documentsAtOrUnder(const QString& path) const {
 
 bool AppState::renameEntry(const QString& from, const QString& to) {
     const QList<EditorDocument*> moved = documentsAtOrUnder(from);
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) return false;
+    if (::rename(FilePath::encode(from).constData(), FilePath::encode(to).constData()) != 0) return false;
     for (EditorDocument* d : moved) d->moveTo(to + d->url()->mid(from.size()));
     if (!moved.isEmpty()) announce(&AppState::documentsChanged);
     return true;

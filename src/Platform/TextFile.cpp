@@ -1,7 +1,6 @@
 #include "Platform/TextFile.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -19,6 +18,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "Platform/FilePath.h"
 
 namespace TextFile {
 
@@ -236,7 +237,7 @@ quint64 filesRead() { return g_filesRead.load(std::memory_order_relaxed); }
 
 ReadResult readUtf8(const QString& path, qint64 maxBytes) {
     g_filesRead.fetch_add(1, std::memory_order_relaxed);
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = FilePath::encode(path);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) return {std::nullopt, reason(errno), {}};
     if (S_ISDIR(st.st_mode)) return {std::nullopt, QStringLiteral("It is a folder, not a file."), {}};
@@ -262,7 +263,7 @@ ReadResult readUtf8(const QString& path, qint64 maxBytes) {
 
 std::optional<Stamp> stamp(const QString& path) {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+    if (::stat(FilePath::encode(path).constData(), &st) != 0) return std::nullopt;
     return stampOf(st);
 }
 
@@ -278,7 +279,7 @@ bool writeUtf8(const QString& path, const QString& text, QString* error, Stamp* 
         if (error) *error = why;
         return false;
     };
-    const QByteArray target = resolved(QFile::encodeName(path));
+    const QByteArray target = resolved(FilePath::encode(path));
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) return failed(QStringLiteral("It is a folder, not a file."));

@@ -1,6 +1,5 @@
 #include "Workspace/FileNode.h"
 
-#include <QFile>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -8,12 +7,13 @@
 #include <sys/stat.h>
 
 #include "Platform/FileOrder.h"
+#include "Platform/FilePath.h"
 #include "Workspace/DirectoryListing.h"
 
 namespace {
 bool isDirectoryOnDisk(const QString& path) {
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(FilePath::encode(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool walk(const QString& dir, const std::function<bool(FileNode::Files&&)>& batch) {

@@ -1,6 +1,5 @@
 #include "Workspace/InotifyReader.h"
 
-#include <QFile>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <cerrno>
@@ -9,6 +8,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include "Platform/FilePath.h"
 #include "Workspace/DirectoryListing.h"
 
 namespace {
@@ -49,7 +49,7 @@ bool InotifyReader::watchTree(const QString& dir, bool isFolder) {
         // The folder itself may be reached through a link; nothing below it is.
         const uint32_t mask = kChangeMask | IN_ONLYDIR | ((first && isFolder) ? 0 : IN_DONT_FOLLOW);
         const bool atLimit = limit_ >= 0 && paths_.size() >= limit_;
-        const int wd = atLimit ? -1 : ::inotify_add_watch(fd_, QFile::encodeName(path).constData(), mask);
+        const int wd = atLimit ? -1 : ::inotify_add_watch(fd_, FilePath::encode(path).constData(), mask);
         const int error = atLimit ? ENOSPC : errno;
         if (first && isFolder) {
             rootWd_ = wd;
@@ -97,7 +97,7 @@ void InotifyReader::stopAwaiting() {
 namespace {
 bool isDirectory(const QString& path) {
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(FilePath::encode(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // The nearest existing folder above path ("/" at worst).
@@ -119,7 +119,7 @@ bool InotifyReader::awaitFolder() {
         // Something there that cannot be watched (a file, a closed folder) changes in the folder
         // above too: its attributes, or its name going and coming.
         const QString above = existingAbove(folder_);
-        awaitWd_ = ::inotify_add_watch(fd_, QFile::encodeName(above).constData(),
+        awaitWd_ = ::inotify_add_watch(fd_, FilePath::encode(above).constData(),
                                        IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
         if (awaitWd_ < 0 || folderError_ != ENOENT) return false;
         if (!isDirectory(folder_) && existingAbove(folder_) == above) return false;
@@ -166,7 +166,7 @@ void InotifyReader::readEvents() {
             if (!(event->mask & IN_ISDIR) || event->len == 0) continue;
             const auto parent = paths_.constFind(event->wd);
             if (parent == paths_.cend()) continue;
-            const QString path = DirectoryListing::join(*parent, QFile::decodeName(event->name));
+            const QString path = DirectoryListing::join(*parent, FilePath::decode(event->name));
             if (event->mask & IN_MOVED_FROM) forgetTree(path);  // its new place, if inside, is watched anew
             if (event->mask & (IN_CREATE | IN_MOVED_TO)) watchTree(path, false);
         }

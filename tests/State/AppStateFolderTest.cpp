@@ -6,8 +6,10 @@
 #include <QJsonArray>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "AppState.h"
+#include "Platform/FilePath.h"
 #include "Platform/SettingsStore.h"
 #include "Workspace/DocumentReloader.h"
 #include "Workspace/InotifyReader.h"
@@ -233,4 +235,35 @@ TEST_F(AppStateFolder, AChangeReadsOnlyTheFilesThatChanged) {
     ASSERT_TRUE(waitUntil([&] { return !state.isReloading(); }));
     EXPECT_EQ(state.documents()[5]->text(), "mine");
     EXPECT_TRUE(state.documents()[5]->isDirty());
+}
+
+// A file whose name is not UTF-8 is listed, opens and saves as itself, not as the file its name
+// would read as with a replacement character.
+TEST_F(AppStateFolder, FilesNamedWithOtherBytesOpenAndSaveAsThemselves) {
+    const QByteArray root = QFile::encodeName(dir.mkdir("proj"));
+    const auto make = [&](const QByteArray& name, const QByteArray& bytes) {
+        const int fd = ::open((root + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+        ::close(fd);
+    };
+    make("caf\xe9.txt", "latin\n");
+    make("caf\xef\xbf\xbd.txt", "replacement\n");
+    AppState state;
+    state.openFolder(QFile::decodeName(root));
+    const QStringList files = state.quickOpenFiles();
+    ASSERT_EQ(files.size(), 2);
+    const QString odd = FilePath::hasRawBytes(files[0]) ? files[0] : files[1];
+    state.open(odd);
+    ASSERT_EQ(state.documents().size(), 1);
+    EXPECT_EQ(state.documents()[0]->text(), "latin\n");
+    state.documents()[0]->setText("edited\n");
+    ASSERT_TRUE(state.save(state.documents()[0]));
+    EXPECT_EQ(readBytes(QFile::decodeName(root + "/caf\xef\xbf\xbd.txt")), "replacement\n");
+    EXPECT_EQ(state.quickOpenFiles().size(), 2);
+    const int fd = ::open((root + "/caf\xe9.txt").constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    char buffer[16] = {};
+    EXPECT_EQ(QByteArray(buffer, int(::read(fd, buffer, sizeof buffer))), "edited\n");
+    ::close(fd);
 }

@@ -6,15 +6,17 @@
 #include <QJsonArray>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <malloc.h>
 
 #include "API/HTTPClient.h"
 #include "API/RequestEditMerge.h"
 #include "Platform/FileChooser.h"
+#include "Platform/FilePath.h"
 #include "Platform/Prompter.h"
 #include "Platform/SettingsStore.h"
-#include "Platform/TextEquivalence.h"
 #include "Platform/TextFile.h"
 #include "Platform/Trash.h"
 #include "Workspace/FolderWatcher.h"
@@ -274,7 +276,7 @@ QList<EditorDocument*> AppState::documentsAtOrUnder(const QString& path) const {
 
 bool AppState::renameEntry(const QString& from, const QString& to) {
     const QList<EditorDocument*> moved = documentsAtOrUnder(from);
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) return false;
+    if (::rename(FilePath::encode(from).constData(), FilePath::encode(to).constData()) != 0) return false;
     for (EditorDocument* d : moved) d->moveTo(to + d->url()->mid(from.size()));
     if (!moved.isEmpty()) announce(&AppState::documentsChanged);
     return true;
@@ -330,6 +332,7 @@ void AppState::startWatching(const QString& path) {
     watcher_ = std::make_unique<FolderWatcher>(path, [self] {
         if (self) self->handleExternalChange();
     });
+    toldFolderError_ = toldOutOfWatches_ = false;
     tellOfUnwatchedFolders();
 }
 
@@ -339,33 +342,43 @@ void AppState::refreshUnwatched() {
     if (!watchesEverything() && rootNode_) rootNode_->refreshLoaded();
 }
 
+namespace {
+QString whyNotWatched(const QString& folder, int error) {
+    switch (error) {
+    case ENOENT: return QStringLiteral("There is no folder at %1.").arg(folder);
+    case ENOTDIR: return QStringLiteral("%1 is a file, not a folder.").arg(folder);
+    case EACCES:
+    case EPERM: return QStringLiteral("You are not allowed to read %1.").arg(folder);
+    default: return QStringLiteral("%1: %2.").arg(folder, QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
+} // namespace
+
+// Each watcher tells each of its troubles once; a new folder opening may tell them again.
 void AppState::tellOfUnwatchedFolders() {
-    static bool told = false;  // once a run: the limit is the system's, not the folder's
-    if (told || watchesEverything()) return;
-    told = true;
+    if (!watcher_ || !rootNode_) return;
+    std::optional<Alert> alert;
+    const int error = watcher_->folderError();
+    if (error != 0 && error != ENOSPC && !toldFolderError_) {
+        toldFolderError_ = true;
+        alert = Alert{QStringLiteral("“%1” is not watched for changes.").arg(rootNode_->name()),
+                      whyNotWatched(rootNode_->url(), error), {}, true};
+    } else if ((error == ENOSPC || watcher_->outOfWatches()) && !toldOutOfWatches_) {
+        toldOutOfWatches_ = true;
+        alert = Alert{QStringLiteral("Some folders are not watched for changes."),
+                      QStringLiteral("The system’s limit of watched folders is reached. Folders that are not "
+                                     "watched are listed again when you open them or return to the window."),
+                      {},
+                      true};
+    }
     // Later, so a folder being opened is not held up by the question.
-    QTimer::singleShot(0, this, [] {
-        Prompter::current().ask({QStringLiteral("Some folders are not watched for changes."),
-                                 QStringLiteral("The system’s limit of watched folders is reached. Folders that are not "
-                                                "watched are listed again when you open them or return to the window."),
-                                 {},
-                                 true});
-    });
+    if (alert) QTimer::singleShot(0, this, [alert = *alert] { Prompter::current().ask(alert); });
 }
 
 void AppState::handleExternalChange() {
     tellOfUnwatchedFolders();  // a folder made since may have gone unwatched
     if (rootNode_) rootNode_->refreshLoaded();
-    for (EditorDocument* d : documents_) {
-        if (!d->url() || d->isDirty()) continue;
-        const auto read = TextFile::readUtf8(*d->url());
-        if (!read.text) continue;
-        d->setDiskStamp(read.stamp);
-        if (TextEquivalence::canonicallyEqual(*read.text, d->text())) continue;
-        d->setText(*read.text);
-        d->setSavedText(*read.text);
-        d->setIsDirty(false);
-    }
+    for (EditorDocument* d : documents_) reloader_.reload(d);
     api_.reload();
     git_.refresh();
     announce(&AppState::rootNodeChanged);

@@ -24,6 +24,7 @@
 #include "Platform/TextFile.h"
 #include "SidebarPanel.h"
 #include "WhatsNew.h"
+#include "Workspace/DocumentReloader.h"
 #include "Workspace/EditorDocument.h"
 #include "Workspace/FileNode.h"
 
@@ -139,8 +140,11 @@ public:
     void checkWhatsNew();
     // Runs what the folder watcher triggers; public so the window can force a refresh.
     void handleExternalChange();
-    // False while some folder under the open one goes unwatched (the system ran out of watches).
+    // False while some folder under the open one goes unwatched (the folder itself cannot be
+    // watched, or the system ran out of watches).
     bool watchesEverything() const;
+    // A changed file of an open document is still being read.
+    bool isReloading() const { return reloader_.isBusy(); }
     // Lists the loaded part of the tree again when some of it is not watched (as it is shown).
     void refreshUnwatched();
 
@@ -203,4 +207,8 @@ private:
     std::optional<WhatsNewEntry> whatsNew_;
     QStringList recentFolders_;
     std::unique_ptr<FolderWatcher> watcher_;
+    // What the current watcher has had told already.
+    bool toldFolderError_ = false;
+    bool toldOutOfWatches_ = false;
+    DocumentReloader reloader_;
 };

@@ -29,17 +29,36 @@ icu::Collator* collator() {
     });
     return c.get();
 }
+
+// ICU collators are not safe to share across threads.
+std::mutex& collatorMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 } // namespace
 
 int compare(const QString& a, const QString& b) {
-    static std::mutex mutex;  // ICU collators are not safe to share across threads
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(collatorMutex());
     UErrorCode status = U_ZERO_ERROR;
     const UCollationResult r = collator()->compare(reinterpret_cast<const char16_t*>(a.utf16()), a.size(),
                                                    reinterpret_cast<const char16_t*>(b.utf16()), b.size(), status);
     if (U_SUCCESS(status) && r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
     // Names equal but for case still need a stable order.
     return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+QByteArray sortKey(const QString& name) {
+    std::lock_guard lock(collatorMutex());
+    const auto* text = reinterpret_cast<const char16_t*>(name.utf16());
+    QByteArray key(qMax<qsizetype>(32, name.size() * 4), Qt::Uninitialized);
+    int32_t length = collator()->getSortKey(text, int32_t(name.size()), reinterpret_cast<uint8_t*>(key.data()),
+                                            int32_t(key.size()));
+    if (length > key.size()) {
+        key.resize(length);
+        length = collator()->getSortKey(text, int32_t(name.size()), reinterpret_cast<uint8_t*>(key.data()), length);
+    }
+    key.resize(qMax(0, length));
+    return key;
 }
 
 } // namespace FileOrder

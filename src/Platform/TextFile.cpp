@@ -1,17 +1,25 @@
 #include "Platform/TextFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
+#include <atomic>
+#include <ctime>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include "Platform/FilePath.h"
 
 namespace TextFile {
 
@@ -23,10 +31,18 @@ QString tooLarge(qint64 maxBytes) {
 
 QString reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+// Longer than the coarsest file time in use (some file systems keep whole seconds, or two).
+constexpr qint64 kSettleNs = 3'000'000'000;
+
 Stamp stampOf(const struct stat& st) {
-    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
-            qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+    const qint64 modified = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const qint64 nowNs = qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), modified, nowNs - modified > kSettleNs};
 }
+
+std::atomic<quint64> g_filesRead{0};
 
 // Closes fd on every path out of a scope.
 struct Fd {
@@ -62,20 +78,6 @@ int readAll(int fd, qint64 sizeHint, qint64 maxBytes, QByteArray& bytes) {
     return 0;
 }
 
-int writeAll(int fd, const QByteArray& bytes) {
-    const char* at = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, at, size_t(left));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
-        at += n;
-        left -= n;
-    }
-    return 0;
-}
-
 // Where a write lands: a link is followed, so that the link stays a link.
 QByteArray resolved(const QByteArray& path) {
     char buffer[PATH_MAX];
@@ -84,20 +86,106 @@ QByteArray resolved(const QByteArray& path) {
     return path;
 }
 
-// Rewrites the file itself: the inode, its other names, owner and mode all stay.
+int writeAt(int fd, const QByteArray& bytes) {
+    const char* at = bytes.constData();
+    qsizetype left = bytes.size();
+    off_t offset = 0;
+    while (left > 0) {
+        const ssize_t n = ::pwrite(fd, at, size_t(left), offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return EIO;
+        at += n;
+        left -= n;
+        offset += n;
+    }
+    return 0;
+}
+
+// The write itself, the length and the flush, in that order; returns 0 or the system's error number.
+// Only system calls: it also runs in a child process that has nothing else of ours.
+int replaceContent(int fd, const QByteArray& bytes) {
+    if (const int error = writeAt(fd, bytes)) return error;
+    if (::ftruncate(fd, off_t(bytes.size())) != 0) return errno;
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+// Runs replaceContent in a child process, so that the program being killed in the middle of it
+// (the write of a large file takes a while) cannot leave the file half new and half old: the
+// child finishes alone. Absent when no child could be made.
+std::optional<int> replaceContentInChild(int fd, const QByteArray& bytes) {
+    const pid_t child = ::fork();
+    if (child < 0) return std::nullopt;
+    if (child == 0) {
+        // Signals meant for the program (an end signal, a terminal's interrupt) must not stop it half way.
+        sigset_t all;
+        ::sigfillset(&all);
+        ::sigprocmask(SIG_BLOCK, &all, nullptr);
+        ::_exit(replaceContent(fd, bytes));
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) return EIO;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : EIO;
+}
+
+// Rewrites the file itself: the inode, its other names, owner and mode all stay. A rewrite cannot
+// be one step, so everything that can fail is settled before the first byte changes, and the
+// bytes go in with one write.
 int writeInPlace(const QByteArray& path, const QByteArray& bytes, Stamp* written) {
     Fd file{::open(path.constData(), O_WRONLY | O_CLOEXEC)};
     if (file.fd < 0) return errno;
-    // Claim the space first, so that a full disk is found before any old byte is overwritten.
-    // (A file system that cannot reserve space is written without.)
-    if (!bytes.isEmpty() && ::fallocate(file.fd, 0, 0, bytes.size()) != 0 && errno != EOPNOTSUPP && errno != EINVAL)
-        return errno;
-    if (const int error = writeAll(file.fd, bytes)) return error;
-    if (::ftruncate(file.fd, bytes.size()) != 0) return errno;
-    if (::fsync(file.fd) != 0) return errno;
     struct stat st {};
+    if (::fstat(file.fd, &st) != 0) return errno;
+    // A size the process may not reach would stop the write part way.
+    struct rlimit limit {};
+    if (bytes.size() > st.st_size && ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        rlim_t(bytes.size()) > limit.rlim_cur)
+        return EFBIG;
+    // Claim the space first, so that a full disk is found before any old byte is overwritten. The
+    // length stays: a write cut short must not leave a stretch of zeros behind the text.
+    // (A file system that cannot reserve space is written without.)
+    if (!bytes.isEmpty() && ::fallocate(file.fd, FALLOC_FL_KEEP_SIZE, 0, off_t(bytes.size())) != 0 &&
+        errno != EOPNOTSUPP && errno != EINVAL)
+        return errno;
+    const std::optional<int> inChild = replaceContentInChild(file.fd, bytes);
+    if (const int error = inChild ? *inChild : replaceContent(file.fd, bytes)) return error;
     if (written && ::fstat(file.fd, &st) == 0) *written = stampOf(st);
     return file.release();
+}
+
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.first(slash);
+}
+
+// The name of a save's temporary file up to its random part: hidden, beside the file, and telling
+// whose it is. A name near the 255-byte limit leaves no room for a suffix: its digest stands in.
+QByteArray tempPrefix(const QByteArray& path) {
+    const QByteArray name = path.sliced(path.lastIndexOf('/') + 1);
+    const QByteArray stem = name.size() > 200 ? QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex() : name;
+    return '.' + stem + ".saving-";
+}
+
+QByteArray tempSuffix() { return QByteArray::number(QRandomGenerator::global()->generate(), 36); }
+
+// Removes the temporary files that earlier saves of path left when they were killed: regular files
+// named with its prefix and a random part, nothing else.
+void removeLeftovers(const QByteArray& path) {
+    const QByteArray prefix = tempPrefix(path);
+    DIR* folder = ::opendir(folderOf(path).constData());
+    if (!folder) return;
+    while (const dirent* entry = ::readdir(folder)) {
+        const QByteArrayView name(entry->d_name);
+        if (!name.startsWith(prefix) || name.size() == prefix.size() || name.size() > prefix.size() + 13) continue;
+        const QByteArrayView random = name.sliced(prefix.size());
+        if (!std::all_of(random.begin(), random.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); }))
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            ::unlinkat(::dirfd(folder), entry->d_name, 0);
+    }
+    ::closedir(folder);
 }
 
 enum class Outcome { written, failed, useInPlace };
@@ -105,14 +193,11 @@ enum class Outcome { written, failed, useInPlace };
 // Writes a new file beside the target and renames it over the target in one step.
 Outcome writeReplacing(const QByteArray& path, const struct stat* old, const QByteArray& bytes, Stamp* written,
                        int* error) {
-    const QFileInfo info(QFile::decodeName(path));
-    // A name near the 255-byte limit leaves no room for the suffix: such a file gets a short temporary name.
-    const QByteArray name = QFile::encodeName(info.fileName());
-    const QByteArray prefix = QFile::encodeName(info.absolutePath()) + (name.size() > 200 ? QByteArray("/.") : "/." + name) + ".saving-";
+    const QByteArray prefix = folderOf(path) + '/' + tempPrefix(path);
     QByteArray temp;
     Fd file;
     for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {
-        temp = prefix + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        temp = prefix + tempSuffix();
         file.fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file.fd < 0 && errno != EEXIST) break;
     }
@@ -137,7 +222,7 @@ Outcome writeReplacing(const QByteArray& path, const struct stat* old, const QBy
         }
         if (::fchmod(file.fd, old->st_mode & 07777) != 0) return fail(errno);
     }
-    if (const int code = writeAll(file.fd, bytes)) return fail(code);
+    if (const int code = writeAt(file.fd, bytes)) return fail(code);
     if (::fsync(file.fd) != 0) return fail(errno);
     struct stat st {};
     ::fstat(file.fd, &st);
@@ -148,8 +233,11 @@ Outcome writeReplacing(const QByteArray& path, const struct stat* old, const QBy
 }
 } // namespace
 
+quint64 filesRead() { return g_filesRead.load(std::memory_order_relaxed); }
+
 ReadResult readUtf8(const QString& path, qint64 maxBytes) {
-    const QByteArray native = QFile::encodeName(path);
+    g_filesRead.fetch_add(1, std::memory_order_relaxed);
+    const QByteArray native = FilePath::encode(path);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) return {std::nullopt, reason(errno), {}};
     if (S_ISDIR(st.st_mode)) return {std::nullopt, QStringLiteral("It is a folder, not a file."), {}};
@@ -175,7 +263,7 @@ ReadResult readUtf8(const QString& path, qint64 maxBytes) {
 
 std::optional<Stamp> stamp(const QString& path) {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+    if (::stat(FilePath::encode(path).constData(), &st) != 0) return std::nullopt;
     return stampOf(st);
 }
 
@@ -191,7 +279,7 @@ bool writeUtf8(const QString& path, const QString& text, QString* error, Stamp* 
         if (error) *error = why;
         return false;
     };
-    const QByteArray target = resolved(QFile::encodeName(path));
+    const QByteArray target = resolved(FilePath::encode(path));
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) return failed(QStringLiteral("It is a folder, not a file."));
@@ -211,7 +299,9 @@ bool writeUtf8(const QString& path, const QString& text, QString* error, Stamp* 
         code = writeInPlace(target, bytes, written);
         outcome = code == 0 ? Outcome::written : Outcome::failed;
     }
-    return outcome == Outcome::written || failed(reason(code));
+    if (outcome != Outcome::written) return failed(reason(code));
+    removeLeftovers(target);
+    return true;
 }
 
 } // namespace TextFile

@@ -14,7 +14,13 @@ struct Stamp {
     quint64 inode = 0;
     qint64 size = -1;
     qint64 modifiedNs = 0;
-    bool operator==(const Stamp&) const = default;
+    // Taken long enough after the file's last change that a later change cannot carry the same
+    // time (file times are coarse: two writes within one tick look alike). Only a settled stamp
+    // that equals the file's stamp now proves the file unchanged.
+    bool settled = false;
+    bool operator==(const Stamp& other) const {
+        return device == other.device && inode == other.inode && size == other.size && modifiedNs == other.modifiedNs;
+    }
 };
 
 struct ReadResult {
@@ -28,6 +34,9 @@ struct ReadResult {
 // Only regular files are read, up to their end whatever size they report, and none of more than
 // maxBytes.
 ReadResult readUtf8(const QString& path, qint64 maxBytes = kMaxEditableBytes);
+
+// How many files readUtf8 has read in this process, successfully or not.
+quint64 filesRead();
 
 // The stamp of the file at path (following links); absent when there is no such file.
 std::optional<Stamp> stamp(const QString& path);

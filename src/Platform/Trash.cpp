@@ -5,9 +5,16 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "Platform/FilePath.h"
+
 namespace Trash {
 
 bool moveToTrash(const QString& path, QString* error) {
+    // Qt's file names would name another file (or none) here.
+    if (FilePath::hasRawBytes(path)) {
+        if (error) *error = QStringLiteral("Items whose names are not UTF-8 cannot be moved to the trash here.");
+        return false;
+    }
     // Without the data folder Qt reports success and drops the file under the working directory.
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (dataHome.isEmpty() || !QDir().mkpath(dataHome + "/Trash/files") || !QDir().mkpath(dataHome + "/Trash/info")) {

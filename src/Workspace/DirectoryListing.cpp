@@ -1,8 +1,9 @@
 #include "Workspace/DirectoryListing.h"
 
-#include <QFile>
 #include <dirent.h>
 #include <sys/stat.h>
+
+#include "Platform/FilePath.h"
 
 namespace DirectoryListing {
 
@@ -18,7 +19,7 @@ void classify(Entry& entry, unsigned char type) {
         return;
     }
     if (type != DT_UNKNOWN && type != DT_LNK) return;
-    const QByteArray path = QFile::encodeName(entry.path);
+    const QByteArray path = FilePath::encode(entry.path);
     if (type == DT_UNKNOWN) {
         struct stat st {};
         if (::lstat(path.constData(), &st) != 0) return;
@@ -32,15 +33,14 @@ void classify(Entry& entry, unsigned char type) {
 } // namespace
 
 std::optional<QList<Entry>> list(const QString& dir) {
-    const QByteArray nativeDir = QFile::encodeName(dir);
+    const QByteArray nativeDir = FilePath::encode(dir);
     DIR* handle = ::opendir(nativeDir.constData());
     if (!handle) return std::nullopt;
     QList<Entry> entries;
     while (const dirent* e = ::readdir(handle)) {
-        const QByteArray raw(e->d_name);
+        const QByteArrayView raw(e->d_name);
         if (raw == "." || raw == "..") continue;
-        const QString name = QFile::decodeName(raw);
-        if (QFile::encodeName(name) != raw) continue;
+        const QString name = FilePath::decode(raw);
         Entry entry;
         entry.name = name;
         entry.path = join(dir, name);

@@ -21,8 +21,8 @@ struct Entry {
 };
 
 // The entries directly inside dir, in the order the file system gives them, without "." and "..".
-// Absent when the directory cannot be read. Names that do not decode to text are left out:
-// a path built from them would name another file.
+// Absent when the directory cannot be read. Names that are not UTF-8 are listed too, in FilePath's
+// text form.
 std::optional<QList<Entry>> list(const QString& dir);
 
 // dir + "/" + name, without doubling a trailing slash.

@@ -1,11 +1,13 @@
 #include "Workspace/EditorDocument.h"
 
+#include "Platform/FilePath.h"
 #include "Platform/TextEquivalence.h"
 #include "Platform/TextFile.h"
 #include "Platform/TextSplice.h"
 #include "Workspace/DirectoryListing.h"
 
-#include <QFileInfo>
+#include <cerrno>
+#include <sys/stat.h>
 #include <QHash>
 
 namespace {
@@ -158,7 +160,12 @@ bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
 EditorDocument::DiskChange EditorDocument::diskChange() const {
     if (!url_ || !diskStamp_) return DiskChange::none;
     const auto now = TextFile::stamp(*url_);
-    if (!now) return QFileInfo::exists(*url_) ? DiskChange::none : DiskChange::missing;
+    if (!now) {
+        // Gone, as opposed to out of reach for a moment.
+        struct stat st {};
+        const bool gone = ::stat(FilePath::encode(*url_).constData(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+        return gone ? DiskChange::missing : DiskChange::none;
+    }
     if (*now == *diskStamp_) return DiskChange::none;
     // Touched or rewritten with the same bytes is no change worth asking about.
     const auto read = TextFile::readUtf8(*url_);

@@ -25,6 +25,10 @@ FolderWatcher::~FolderWatcher() {
 
 bool FolderWatcher::isRunning() const { return reader_->isActive(); }
 
+int FolderWatcher::folderError() const { return reader_->folderError(); }
+
+bool FolderWatcher::outOfWatches() const { return reader_->outOfWatches(); }
+
 bool FolderWatcher::watchesEverything() const { return reader_->watchesEverything(); }
 
 void FolderWatcher::schedule() {

@@ -13,7 +13,7 @@ class InotifyReader;
 
 class FolderWatcher {
 public:
-    // Running when the constructor returns; a folder that cannot be watched gives a silent watcher.
+    // Running when the constructor returns, when the folder can be watched at all.
     // Construct on the main thread.
     FolderWatcher(const QString& url, std::function<void()> onChange);
     // Stops watching. A callback already due still runs once afterwards, so onChange must check that
@@ -22,9 +22,14 @@ public:
     FolderWatcher(const FolderWatcher&) = delete;
     FolderWatcher& operator=(const FolderWatcher&) = delete;
 
+    // The folder itself is watched now. A folder that is missing is watched once it is made (again).
     bool isRunning() const;
-    // False when some folder below is not watched (the system's limit of watches was reached, or the
-    // folder could not be watched at all): changes there go unreported.
+    // Why the folder itself is not watched (ENOENT, ENOTDIR, EACCES, ENOSPC, ...); 0 while it is.
+    int folderError() const;
+    // Some folder below went unwatched because the system's limit of watches was reached.
+    bool outOfWatches() const;
+    // False when changes somewhere under the folder go unreported: the folder is not watched, or
+    // some folder below it is not.
     bool watchesEverything() const;
     // A change has been read and its callback is waiting for the quiet period to pass.
     bool callbackPending() const { return pacer_.callbackDue().has_value(); }

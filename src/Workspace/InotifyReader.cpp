@@ -1,12 +1,14 @@
 #include "Workspace/InotifyReader.h"
 
-#include <QFile>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <cerrno>
+#include <sys/stat.h>
+#include <utility>
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include "Platform/FilePath.h"
 #include "Workspace/DirectoryListing.h"
 
 namespace {
@@ -25,15 +27,13 @@ void InotifyReader::limitWatchesTo(int count) { watchLimit() = count; }
 InotifyReader::InotifyReader(const QString& folder, QObject* parent)
     : QObject(parent), folder_(folder), limit_(watchLimit()) {
     fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd_ < 0) return;
-    // The folder itself may be reached through a link; nothing below it is.
-    if (!watchTree(folder_, true)) {
-        ::close(fd_);
-        fd_ = -1;
+    if (fd_ < 0) {
+        folderError_ = errno;
         return;
     }
     notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &InotifyReader::readEvents);
+    awaitFolder();
 }
 
 InotifyReader::~InotifyReader() {
@@ -41,20 +41,23 @@ InotifyReader::~InotifyReader() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool InotifyReader::watchTree(const QString& dir, bool followLink) {
+bool InotifyReader::watchTree(const QString& dir, bool isFolder) {
     QStringList pending{dir};
     bool first = true;
-    bool rootWatched = false;
     while (!pending.isEmpty()) {
         const QString path = pending.takeLast();
-        const uint32_t mask = kChangeMask | IN_ONLYDIR | ((first && followLink) ? 0 : IN_DONT_FOLLOW);
+        // The folder itself may be reached through a link; nothing below it is.
+        const uint32_t mask = kChangeMask | IN_ONLYDIR | ((first && isFolder) ? 0 : IN_DONT_FOLLOW);
         const bool atLimit = limit_ >= 0 && paths_.size() >= limit_;
-        const int wd = atLimit ? -1 : ::inotify_add_watch(fd_, QFile::encodeName(path).constData(), mask);
+        const int wd = atLimit ? -1 : ::inotify_add_watch(fd_, FilePath::encode(path).constData(), mask);
         const int error = atLimit ? ENOSPC : errno;
-        if (first) rootWatched = wd >= 0;
-        first = false;
+        if (first && isFolder) {
+            rootWd_ = wd;
+            folderError_ = wd >= 0 ? 0 : error;
+        }
+        const bool wasFirst = std::exchange(first, false);
         if (wd < 0) {
-            if (error != ENOSPC) continue;
+            if (error != ENOSPC || (wasFirst && isFolder)) continue;
             // Out of watches: keep what we have; the rest is listed again when looked at.
             outOfWatches_ = true;
             break;
@@ -64,7 +67,7 @@ bool InotifyReader::watchTree(const QString& dir, bool followLink) {
             for (const auto& entry : *entries)
                 if (entry.kind == DirectoryListing::Kind::directory) pending.append(entry.path);
     }
-    return rootWatched;
+    return !isFolder || rootWd_ >= 0;
 }
 
 void InotifyReader::forgetTree(const QString& dir) {
@@ -79,9 +82,55 @@ void InotifyReader::forgetTree(const QString& dir) {
     }
 }
 
+void InotifyReader::forgetAll() {
+    for (auto it = paths_.cbegin(); it != paths_.cend(); ++it) ::inotify_rm_watch(fd_, it.key());
+    paths_.clear();
+    rootWd_ = -1;
+    outOfWatches_ = false;
+}
+
+void InotifyReader::stopAwaiting() {
+    if (awaitWd_ >= 0) ::inotify_rm_watch(fd_, awaitWd_);
+    awaitWd_ = -1;
+}
+
+namespace {
+bool isDirectory(const QString& path) {
+    struct stat st {};
+    return ::stat(FilePath::encode(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The nearest existing folder above path ("/" at worst).
+QString existingAbove(const QString& path) {
+    QString above = path;
+    do {
+        const qsizetype slash = above.lastIndexOf(u'/', above.size() > 1 && above.endsWith(u'/') ? -2 : -1);
+        above = slash <= 0 ? QStringLiteral("/") : above.first(slash);
+    } while (above != u'/' && !isDirectory(above));
+    return above;
+}
+} // namespace
+
+bool InotifyReader::awaitFolder() {
+    // Bounded: each round follows a folder made between a look and a watch.
+    for (int round = 0; round < 64; ++round) {
+        stopAwaiting();
+        if (watchTree(folder_, true)) return true;
+        // Something there that cannot be watched (a file, a closed folder) changes in the folder
+        // above too: its attributes, or its name going and coming.
+        const QString above = existingAbove(folder_);
+        awaitWd_ = ::inotify_add_watch(fd_, FilePath::encode(above).constData(),
+                                       IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
+        if (awaitWd_ < 0 || folderError_ != ENOENT) return false;
+        if (!isDirectory(folder_) && existingAbove(folder_) == above) return false;
+    }
+    return false;
+}
+
 void InotifyReader::readEvents() {
     alignas(inotify_event) char buffer[16 * 1024];
     bool changed = false;
+    bool lookAgain = false;  // for the folder, which is missing or was lost
     for (;;) {
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n <= 0) {
@@ -93,7 +142,19 @@ void InotifyReader::readEvents() {
             offset += ssize_t(sizeof(inotify_event) + event->len);
             if (event->mask & IN_Q_OVERFLOW) {
                 // Directories made while events were lost still need watches.
-                watchTree(folder_, true);
+                if (rootWd_ >= 0) watchTree(folder_, true);
+                lookAgain = lookAgain || rootWd_ < 0;
+                changed = true;
+                continue;
+            }
+            if (event->wd == awaitWd_ && awaitWd_ >= 0) {
+                lookAgain = true;
+                continue;
+            }
+            if (event->wd == rootWd_ && rootWd_ >= 0 && (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED))) {
+                // The folder went (a folder moved away keeps its watch, but no longer under our paths).
+                forgetAll();
+                lookAgain = true;
                 changed = true;
                 continue;
             }
@@ -105,10 +166,12 @@ void InotifyReader::readEvents() {
             if (!(event->mask & IN_ISDIR) || event->len == 0) continue;
             const auto parent = paths_.constFind(event->wd);
             if (parent == paths_.cend()) continue;
-            const QString path = DirectoryListing::join(*parent, QFile::decodeName(event->name));
+            const QString path = DirectoryListing::join(*parent, FilePath::decode(event->name));
             if (event->mask & IN_MOVED_FROM) forgetTree(path);  // its new place, if inside, is watched anew
             if (event->mask & (IN_CREATE | IN_MOVED_TO)) watchTree(path, false);
         }
     }
+    // A folder back under the name is a change in itself: what it holds now was never reported.
+    if (lookAgain && rootWd_ < 0 && awaitFolder()) changed = true;
     if (changed) emit eventsArrived();
 }

@@ -2,6 +2,8 @@
 // Sees changes anywhere below a folder through inotify: every directory is watched, and directories
 // that appear later are watched as they appear. Symbolic links are never followed below the folder.
 // At the system's limit of watches the folders beyond it go unwatched, and the reader says so.
+// A folder that is missing (never there, deleted, moved away) is watched from the nearest folder
+// above it, and watched again, whole, once a folder is back under its name.
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -15,10 +17,14 @@ public:
     explicit InotifyReader(const QString& folder, QObject* parent = nullptr);
     ~InotifyReader() override;
 
-    // False when the folder could not be watched at all.
-    bool isActive() const { return fd_ >= 0; }
+    // The folder itself is watched now.
+    bool isActive() const { return rootWd_ >= 0; }
+    // Why the folder itself is not watched (ENOENT, ENOTDIR, EACCES, ENOSPC, ...); 0 while it is.
+    int folderError() const { return folderError_; }
     int watchedDirectoryCount() const { return int(paths_.size()); }
-    // False once a directory could not be watched for want of watches; it stays false.
+    // Some directory below could not be watched for want of watches, since the folder was last
+    // watched anew.
+    bool outOfWatches() const { return outOfWatches_; }
     bool watchesEverything() const { return isActive() && !outOfWatches_; }
 
     // Readers made afterwards take at most this many watches, as if the system allowed no more;
@@ -31,13 +37,21 @@ signals:
 
 private:
     void readEvents();
-    bool watchTree(const QString& dir, bool followLink);
+    bool watchTree(const QString& dir, bool isFolder);
     void forgetTree(const QString& dir);
+    void forgetAll();
+    // Watches the folder when it is there, otherwise the nearest folder above it; true when the
+    // folder itself is watched.
+    bool awaitFolder();
+    void stopAwaiting();
 
     const QString folder_;
     int fd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
     const int limit_;
     bool outOfWatches_ = false;
+    int rootWd_ = -1;
+    int folderError_ = 0;
+    int awaitWd_ = -1;  // on the folder above, while the folder itself is not watched
     QHash<int, QString> paths_;  // watch descriptor -> directory path
 };

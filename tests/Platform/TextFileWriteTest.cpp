@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <random>
 #include <csignal>
 #include <cstring>
 #include <sys/fsuid.h>
@@ -15,6 +20,7 @@
 
 using testing_support::readBytes;
 using testing_support::TempFolder;
+using testing_support::waitUntil;
 
 namespace {
 constexpr uid_t kNobody = 65534;
@@ -141,4 +147,79 @@ TEST(TextFileWrite, SavesFilesWithNamesAtTheLengthLimit) {
         EXPECT_EQ(readBytes(path), "new\n");
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);  // no temp file left behind
+}
+
+namespace {
+constexpr qsizetype kKilledSaveSize = 8 * 1024 * 1024;
+QString killedSaveText(int which) {
+    return which == 0 ? QString(kKilledSaveSize, u'a') : QString(kKilledSaveSize + 4096, u'b');
+}
+} // namespace
+
+// Run only as the child of the next test: saves the file named by BRIMEL_SAVE_LOOP in place (it has
+// a second name), the two texts in turn, until it is killed.
+TEST(TextFileWriteChild, DISABLED_SavesInPlaceUntilKilled) {
+    const QString path = qEnvironmentVariable("BRIMEL_SAVE_LOOP");
+    ASSERT_FALSE(path.isEmpty());
+    const QString texts[] = {killedSaveText(0), killedSaveText(1)};
+    std::fputs("saving\n", stdout);
+    std::fflush(stdout);
+    for (int i = 1;; ++i) TextFile::writeUtf8(path, texts[i % 2]);
+}
+
+// A save that must rewrite the file in place and is killed part way leaves one whole text or the
+// other, never the new one's start over the old one's rest.
+TEST(TextFileWrite, AKilledInPlaceSaveLeavesOneWholeText) {
+    TempFolder dir;
+    const QString path = dir.write("doc.txt", killedSaveText(0).toLatin1());
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.file("doc-link.txt")).constData()), 0);
+    const QByteArray whole[] = {killedSaveText(0).toLatin1(), killedSaveText(1).toLatin1()};
+    const int kills = qEnvironmentVariableIntValue("BRIMEL_SAVE_KILLS") > 0 ? qEnvironmentVariableIntValue("BRIMEL_SAVE_KILLS") : 8;
+    std::mt19937 random(std::random_device{}());
+    for (int k = 0; k < kills; ++k) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("BRIMEL_SAVE_LOOP", path);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_also_run_disabled_tests", "--gtest_filter=TextFileWriteChild.*"});
+        ASSERT_TRUE(child.waitForStarted(120000));
+        QByteArray said;
+        ASSERT_TRUE(waitUntil([&] {
+            said += child.readAllStandardOutput();
+            return said.contains("saving\n") || child.state() != QProcess::Running;
+        }, 120000));
+        ASSERT_TRUE(said.contains("saving\n")) << said.toStdString();
+        // A kill at some moment of the saves: most land inside a write of one text or the other.
+        QThread::msleep(20 + random() % 200);
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished(120000);
+        EXPECT_TRUE(waitUntil([&] {
+            const QByteArray now = readBytes(path);
+            return now == whole[0] || now == whole[1];
+        }, 20000)) << "kill " << k << ": " << readBytes(path).size() << " bytes of mixed text";
+        EXPECT_EQ(readBytes(dir.file("doc-link.txt")), readBytes(path));
+    }
+}
+
+// Temporary files left by saves that never finished go with the next save of the same file; nobody
+// else's files are touched.
+TEST(TextFileWrite, ASaveRemovesTheLeftoversOfEarlierKilledSaves) {
+    TempFolder dir;
+    const QString path = dir.write("notes.txt", "old\n");
+    const QStringList leftovers{".notes.txt.saving-1x9z", ".notes.txt.saving-q"};
+    const QStringList others{".notes.txt.saving-", ".notes.txt.saving-A1", ".notes.txt.saving-ab.c", ".other.txt.saving-1x9z",
+                             "notes.txt.saving-1x9z", ".notes.txt.saving-1x9z~", ".notes.txt.saved-1x9z"};
+    for (const QString& name : leftovers + others) dir.write(name, "partial");
+    dir.mkdir(".notes.txt.saving-dir");
+    ASSERT_TRUE(TextFile::writeUtf8(path, "new\n"));
+    for (const QString& name : leftovers) EXPECT_FALSE(QFile::exists(dir.file(name))) << name.toStdString();
+    for (const QString& name : others) EXPECT_TRUE(QFile::exists(dir.file(name))) << name.toStdString();
+    EXPECT_TRUE(QFileInfo(dir.file(".notes.txt.saving-dir")).isDir());
+
+    // Also after an in-place save.
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.file("second")).constData()), 0);
+    dir.write(leftovers[0], "partial");
+    ASSERT_TRUE(TextFile::writeUtf8(path, "in place\n"));
+    EXPECT_FALSE(QFile::exists(dir.file(leftovers[0])));
 }

@@ -38,6 +38,19 @@ TEST(FileOrder, NumbersByValueAndCaseIgnored) {
     EXPECT_NE(FileOrder::compare("Readme", "readme"), 0);  // still a total order
 }
 
+// Sorting by keys gives the order of comparing names one pair at a time, ties between names equal
+// but for case included, and keeps equal names in their order.
+TEST(FileOrder, SortingByKeysAgreesWithComparing) {
+    QStringList names{"b", "a10", "Src", "a2", "A1", "src2", "item10", "item2", "readme", "Readme", "README",
+                      "x_1", "x-1", "x.1", "x 1", "Émile", "emile", "ﬀ", "ff", "日本", "😀", "", "10", "9", "a02", "a2"};
+    for (int i = 0; i < 300; ++i) names << QStringLiteral("n%1_%2").arg((i * 7919) % 1000).arg(i % 3 ? "Z" : "z");
+    QStringList byComparing = names;
+    std::stable_sort(byComparing.begin(), byComparing.end(), FileOrder::lessThan);
+    QStringList byKeys = names;
+    FileOrder::sort(byKeys, [](const QString& name) -> const QString& { return name; });
+    EXPECT_EQ(byKeys, byComparing);
+}
+
 TEST(TextEquivalence, CanonicalFormsAreOneTextAloneOrInsideLongTexts) {
     const struct {
         QString a, b;

@@ -1,9 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "AppState.h"
+#include "Platform/FilePath.h"
 #include "Platform/SettingsStore.h"
+#include "Workspace/DocumentReloader.h"
+#include "Workspace/InotifyReader.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 
@@ -119,4 +128,142 @@ TEST_F(AppStateFolder, ReleaseNotesOfferedOncePerVersion) {
     state.checkWhatsNew();
     EXPECT_TRUE(state.whatsNew().has_value());
     EXPECT_EQ(SettingsStore::shared().string(SettingsKey::lastSeenVersion), AppInfo::version());
+}
+
+namespace {
+void removeTree(const QString& path) { ASSERT_TRUE(QDir(path).removeRecursively()); }
+
+QStringList childNames(const AppState& state) {
+    QStringList names;
+    if (state.rootNode() && state.rootNode()->children())
+        for (const auto& child : *state.rootNode()->children()) names << child->name();
+    return names;
+}
+
+// Dates a file back, so that its stamp alone tells whether it changed since.
+void age(const QString& path) {
+    const struct timespec times[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+} // namespace
+
+// The open folder deleted and made again: the explorer and a clean tab follow the new content.
+TEST_F(AppStateFolder, AFolderMadeAgainIsWatchedAgain) {
+    ScriptedPrompter prompter;
+    const QString folder = dir.mkdir("F");
+    const QString one = dir.write("F/one.txt", "v1\n");
+    AppState state;
+    state.openFolder(folder);
+    state.open(one);
+    removeTree(folder);
+    ASSERT_TRUE(waitUntil([&] { return childNames(state).isEmpty(); }));
+    dir.mkdir("F");
+    dir.write("F/one.txt", "v2\n");
+    dir.write("F/two.txt", "x\n");
+    EXPECT_TRUE(waitUntil([&] {
+        return childNames(state) == QStringList{"one.txt", "two.txt"} && state.documents()[0]->text() == "v2\n";
+    })) << childNames(state).join(", ").toStdString();
+    EXPECT_TRUE(state.watchesEverything());
+    dir.write("F/three.txt", "x\n");  // later changes too
+    EXPECT_TRUE(waitUntil([&] { return childNames(state).contains("three.txt"); }));
+}
+
+// A folder that cannot be watched says why; the system's limit is told each time it is reached.
+TEST_F(AppStateFolder, TellsWhatKeepsAFolderFromBeingWatched) {
+    ScriptedPrompter prompter;
+    AppState state;
+    state.openFolder(dir.file("gone"));
+    ASSERT_TRUE(waitUntil([&] { return prompter.asked.size() == 1; }));
+    EXPECT_EQ(prompter.asked[0].title, "“gone” is not watched for changes.");
+    EXPECT_EQ(prompter.asked[0].message, "There is no folder at " + dir.file("gone") + ".");
+    EXPECT_FALSE(state.watchesEverything());
+
+    state.openFolder(dir.write("plain", "x"));
+    ASSERT_TRUE(waitUntil([&] { return prompter.asked.size() == 2; }));
+    EXPECT_EQ(prompter.asked[1].message, dir.file("plain") + " is a file, not a folder.");
+
+    dir.mkdir("deep/a/b/c");
+    for (int opening = 0; opening < 2; ++opening) {
+        InotifyReader::limitWatchesTo(2);
+        state.openFolder(dir.file("deep"));
+        InotifyReader::limitWatchesTo(-1);
+        ASSERT_TRUE(waitUntil([&] { return prompter.asked.size() == 3 + opening; }));
+        EXPECT_EQ(prompter.asked.last().title, "Some folders are not watched for changes.");
+    }
+    dir.write("deep/new.txt", "x");  // a change under the same watcher does not tell it again
+    ASSERT_TRUE(waitUntil([&] { return childNames(state).contains("new.txt"); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompter.asked.size(), 4);
+}
+
+// A change reads again only the open files whose stamp on disk changed, and a large one is read
+// without holding up the window.
+TEST_F(AppStateFolder, AChangeReadsOnlyTheFilesThatChanged) {
+    AppState state;
+    state.openFolder(dir.mkdir("proj"));
+    QStringList paths;
+    for (int i = 0; i < 5; ++i) {
+        paths << dir.write(QString("proj/f%1.txt").arg(i), "same\n");
+        age(paths.last());
+        state.open(paths.last());
+    }
+    const QString large = dir.write("proj/large.txt", QByteArray(DocumentReloader::kReadAsideBytes + 1, 'a'));
+    age(large);
+    state.open(large);
+
+    const quint64 before = TextFile::filesRead();
+    state.handleExternalChange();
+    EXPECT_EQ(TextFile::filesRead() - before, 0u) << "nothing changed";
+
+    dir.write("proj/f2.txt", "changed\n");
+    age(paths[2]);  // another stamp all the same: the size differs
+    state.handleExternalChange();
+    EXPECT_EQ(TextFile::filesRead() - before, 1u);
+    EXPECT_EQ(state.documents()[2]->text(), "changed\n");
+
+    dir.write("proj/large.txt", QByteArray(DocumentReloader::kReadAsideBytes + 1, 'b'));
+    state.handleExternalChange();
+    EXPECT_TRUE(state.isReloading());
+    EXPECT_EQ(state.documents()[5]->text().front(), u'a') << "read aside, taken when done";
+    ASSERT_TRUE(waitUntil([&] { return state.documents()[5]->text().front() == u'b'; }));
+    EXPECT_FALSE(state.documents()[5]->isDirty());
+
+    // A tab edited while its file was read keeps the edit.
+    dir.write("proj/large.txt", QByteArray(DocumentReloader::kReadAsideBytes + 1, 'c'));
+    state.handleExternalChange();
+    state.documents()[5]->setText("mine");
+    ASSERT_TRUE(waitUntil([&] { return !state.isReloading(); }));
+    EXPECT_EQ(state.documents()[5]->text(), "mine");
+    EXPECT_TRUE(state.documents()[5]->isDirty());
+}
+
+// A file whose name is not UTF-8 is listed, opens and saves as itself, not as the file its name
+// would read as with a replacement character.
+TEST_F(AppStateFolder, FilesNamedWithOtherBytesOpenAndSaveAsThemselves) {
+    const QByteArray root = QFile::encodeName(dir.mkdir("proj"));
+    const auto make = [&](const QByteArray& name, const QByteArray& bytes) {
+        const int fd = ::open((root + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+        ::close(fd);
+    };
+    make("caf\xe9.txt", "latin\n");
+    make("caf\xef\xbf\xbd.txt", "replacement\n");
+    AppState state;
+    state.openFolder(QFile::decodeName(root));
+    const QStringList files = state.quickOpenFiles();
+    ASSERT_EQ(files.size(), 2);
+    const QString odd = FilePath::hasRawBytes(files[0]) ? files[0] : files[1];
+    state.open(odd);
+    ASSERT_EQ(state.documents().size(), 1);
+    EXPECT_EQ(state.documents()[0]->text(), "latin\n");
+    state.documents()[0]->setText("edited\n");
+    ASSERT_TRUE(state.save(state.documents()[0]));
+    EXPECT_EQ(readBytes(QFile::decodeName(root + "/caf\xef\xbf\xbd.txt")), "replacement\n");
+    EXPECT_EQ(state.quickOpenFiles().size(), 2);
+    const int fd = ::open((root + "/caf\xe9.txt").constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    char buffer[16] = {};
+    EXPECT_EQ(QByteArray(buffer, int(::read(fd, buffer, sizeof buffer))), "edited\n");
+    ::close(fd);
 }

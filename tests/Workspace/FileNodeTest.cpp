@@ -2,9 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Platform/FilePath.h"
 #include "Workspace/FileNode.h"
 #include "support/TestSupport.h"
 
@@ -117,4 +120,41 @@ TEST(FileNode, AllFilesSkipsExcludedEntriesAndNeverLoops) {
     FileNode opened(elsewhere.file("opened"));
     opened.loadChildren();
     EXPECT_EQ(names(opened), (QStringList{"src", "alias.txt", "pipe", "top.txt"}));
+}
+
+// Names that are not UTF-8 are listed, in the tree and in the file list, and each path names the
+// very file it was listed from.
+TEST(FileNode, ListsNamesThatAreNotUtf8) {
+    TempFolder dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    const auto make = [&](const QByteArray& name, const QByteArray& bytes) {
+        const int fd = ::open((root + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+        ::close(fd);
+    };
+    ASSERT_EQ(::mkdir((root + "/d\xe9").constData(), 0755), 0);
+    make("caf\xe9.txt", "latin\n");
+    make("caf\xef\xbf\xbd.txt", "replacement\n");  // what the other name would turn into, read as UTF-8
+    make("d\xe9/in\xff.txt", "inner\n");
+    FileNode node(dir.path());
+    node.loadChildren();
+    ASSERT_EQ(node.children()->size(), 3);
+    QStringList files;
+    node.allFiles(files);
+    ASSERT_EQ(files.size(), 3);
+    QList<QByteArray> contents;
+    for (const QString& path : files) {
+        QByteArray bytes(64, '\0');
+        const int fd = ::open(FilePath::encode(path).constData(), O_RDONLY);
+        ASSERT_GE(fd, 0) << FilePath::encode(path).toHex().constData();
+        bytes.resize(::read(fd, bytes.data(), size_t(bytes.size())));
+        ::close(fd);
+        contents << bytes;
+    }
+    std::sort(contents.begin(), contents.end());
+    EXPECT_EQ(contents, (QList<QByteArray>{"inner\n", "latin\n", "replacement\n"}));
+    const auto sub = std::find_if(node.children()->cbegin(), node.children()->cend(), [](const auto& c) { return c->isDirectory(); });
+    ASSERT_NE(sub, node.children()->cend());
+    EXPECT_EQ(FilePath::encode((*sub)->url()), root + "/d\xe9");
 }

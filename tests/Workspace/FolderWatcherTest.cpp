@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QList>
+#include <cerrno>
 #include <cstdio>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Platform/TextFile.h"
 #include "Workspace/DeliveryPacer.h"
@@ -98,4 +103,83 @@ TEST(FolderWatcher, ReleaseLetsAScheduledCallbackRunOnce) {
     EXPECT_TRUE(waitUntil([&] { return !self; }));
 
     EXPECT_FALSE(FolderWatcher(dir.file("missing"), [] {}).isRunning());
+}
+
+namespace {
+void removeTree(const QString& path) { ASSERT_TRUE(QDir(path).removeRecursively()); }
+} // namespace
+
+// A folder deleted and made again under the same name is watched again, whole; meanwhile the
+// watcher does not claim to watch it.
+TEST(FolderWatcher, WatchesTheFolderAgainWhenItIsMadeAgain) {
+    TempFolder base;
+    const QString folder = base.mkdir("outer/F");
+    base.write("outer/F/one.txt", "v1\n");
+    int calls = 0;
+    FolderWatcher watcher(folder, [&] { ++calls; });
+    ASSERT_TRUE(watcher.isRunning());
+    EXPECT_EQ(watcher.folderError(), 0);
+
+    removeTree(folder);
+    ASSERT_TRUE(waitUntil([&] { return !watcher.isRunning(); }));
+    EXPECT_FALSE(watcher.watchesEverything());
+    EXPECT_EQ(watcher.folderError(), ENOENT);
+    int before = calls;
+    base.mkdir("outer/F");
+    base.write("outer/F/two.txt", "x\n");
+    ASSERT_TRUE(waitUntil([&] { return watcher.isRunning() && calls > before; }));
+    EXPECT_TRUE(watcher.watchesEverything());
+    before = calls;
+    base.write("outer/F/sub/deep.txt", "x\n");
+    EXPECT_TRUE(waitUntil([&] { return calls > before; })) << "folders below it are watched too";
+
+    // Also when the folder above it goes too, and when it is moved away and another takes its name.
+    removeTree(base.file("outer"));
+    ASSERT_TRUE(waitUntil([&] { return !watcher.isRunning(); }));
+    base.mkdir("outer/F/again");
+    ASSERT_TRUE(waitUntil([&] { return watcher.isRunning(); }));
+    ASSERT_EQ(std::rename(QFile::encodeName(folder).constData(), QFile::encodeName(base.file("moved")).constData()), 0);
+    ASSERT_TRUE(waitUntil([&] { return !watcher.isRunning(); }));
+    before = calls;
+    base.write("moved/again/elsewhere.txt", "x\n");
+    base.mkdir("outer/F");
+    ASSERT_TRUE(waitUntil([&] { return watcher.isRunning(); }));
+    base.write("outer/F/three.txt", "x\n");
+    EXPECT_TRUE(waitUntil([&] { return calls > before; }));
+}
+
+// What keeps a folder from being watched is told apart from the system's limit of watches.
+TEST(FolderWatcher, SaysWhyTheFolderIsNotWatched) {
+    TempFolder dir;
+    FolderWatcher missing(dir.file("missing"), [] {});
+    EXPECT_FALSE(missing.isRunning());
+    EXPECT_EQ(missing.folderError(), ENOENT);
+    EXPECT_FALSE(missing.outOfWatches());
+    dir.mkdir("missing");
+    EXPECT_TRUE(waitUntil([&] { return missing.isRunning(); })) << "watched once it is made";
+
+    FolderWatcher file(dir.write("file.txt", "x"), [] {});
+    EXPECT_FALSE(file.isRunning());
+    EXPECT_EQ(file.folderError(), ENOTDIR);
+    EXPECT_FALSE(file.outOfWatches());
+
+    const QString closed = dir.mkdir("closed");
+    ASSERT_EQ(::chmod(QFile::encodeName(closed).constData(), 0), 0);
+    // The file-system identity is per thread: as an unprivileged user the mode applies also to root.
+    const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
+    ::setfsuid(user);
+    FolderWatcher unreadable(closed, [] {});
+    ::setfsuid(::geteuid());
+    EXPECT_FALSE(unreadable.isRunning());
+    EXPECT_EQ(unreadable.folderError(), EACCES);
+    ::chmod(QFile::encodeName(closed).constData(), 0755);
+
+    InotifyReader::limitWatchesTo(2);
+    dir.mkdir("full/a/b/c");
+    FolderWatcher full(dir.file("full"), [] {});
+    InotifyReader::limitWatchesTo(-1);
+    EXPECT_TRUE(full.isRunning());
+    EXPECT_EQ(full.folderError(), 0);
+    EXPECT_TRUE(full.outOfWatches());
+    EXPECT_FALSE(full.watchesEverything());
 }

@@ -2,12 +2,11 @@
 
 #include <QStringDecoder>
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
-#include <vector>
 
 #include <unicode/normalizer2.h>
-#include <unicode/uniset.h>
 #include <unicode/unistr.h>
 
 #ifdef __SSE2__
@@ -25,35 +24,41 @@ bool isLineBreak(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x85 || c
 // Non-ASCII characters whose case folding or canonical decomposition holds an ASCII character
 // ("ß" folds to "ss", "é" decomposes to "e" and an accent, the Kelvin sign to "K"). Only these
 // can make folded text hold ASCII that the raw bytes do not: on a line without them, an ASCII
-// query can only match where the bytes match, ignoring ASCII case.
+// query can only match where the bytes match, ignoring ASCII case. Each character is looked at
+// the first time it is met, by any thread: a table of all of them would cost a first search
+// tens of milliseconds for characters most trees never hold.
 class AsciiMakers {
 public:
-    AsciiMakers() : bits_(0x110000 / 64, 0) {
-        UErrorCode status = U_ZERO_ERROR;
-        const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
-        // Only characters that decompose or change under folding can turn into something else.
-        const icu::UnicodeSet changing(UNICODE_STRING_SIMPLE("[[:NFD_QC=N:][:Changes_When_Casefolded:]]"), status);
-        if (U_FAILURE(status)) {
-            std::fill(bits_.begin(), bits_.end(), ~0ull);  // unknown: fold every non-ASCII line
-            return;
+    bool contains(char32_t c) const {
+        if (c >= 0x110000) return false;
+        std::atomic<quint32>& word = known_[c / 16];
+        const int shift = int(c % 16) * 2;
+        quint32 state = (word.load(std::memory_order_relaxed) >> shift) & 3;
+        if (state == kUnknown) {
+            state = foldsToAscii(c) ? kYes : kNo;
+            word.fetch_or(state << shift, std::memory_order_relaxed);
         }
-        for (int32_t range = 0; range < changing.getRangeCount(); ++range) {
-            for (UChar32 c = changing.getRangeStart(range); c <= changing.getRangeEnd(range); ++c) {
-                if (c < 0x80) continue;
-                icu::UnicodeString s(c);
-                s.foldCase(U_FOLD_CASE_DEFAULT);
-                UErrorCode st = U_ZERO_ERROR;
-                s = nfd->normalize(s, st);
-                bool ascii = U_FAILURE(st);
-                for (int32_t i = 0; i < s.length() && !ascii; ++i) ascii = s.charAt(i) < 0x80;
-                if (ascii) bits_[size_t(c) / 64] |= 1ull << (c % 64);
-            }
-        }
+        return state == kYes;
     }
-    bool contains(char32_t c) const { return c < 0x110000 && (bits_[c / 64] >> (c % 64)) & 1; }
 
 private:
-    std::vector<quint64> bits_;
+    static constexpr quint32 kUnknown = 0, kNo = 1, kYes = 2;
+
+    static bool foldsToAscii(char32_t c) {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+        if (U_FAILURE(status)) return true;  // unknown: fold the line
+        icu::UnicodeString s{static_cast<UChar32>(c)};
+        s.foldCase(U_FOLD_CASE_DEFAULT);
+        s = nfd->normalize(s, status);
+        if (U_FAILURE(status)) return true;
+        for (int32_t i = 0; i < s.length(); ++i)
+            if (s.charAt(i) < 0x80) return true;
+        return false;
+    }
+
+    // Two bits per character: not looked at yet, no, yes. Zero pages cost nothing until touched.
+    mutable std::atomic<quint32> known_[0x110000 / 16] = {};
 };
 
 const AsciiMakers& asciiMakers() {
@@ -148,7 +153,6 @@ LineMatcher::LineMatcher(const QString& query) : wanted_(SearchText::folded(quer
         if (c.unicode() >= 0x80) asciiNeedle_ = false;
     }
     if (asciiNeedle_) needle_ = wanted_.toLatin1();
-    asciiMakers();  // built here, once, rather than in the middle of the first scan
 }
 
 qsizetype LineMatcher::firstNonAscii(const char* d, qsizetype size) {

@@ -1,7 +1,6 @@
 #include "Views/Navigation/ProjectSearch.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFutureWatcher>
 #include <QThread>
 #include <QThreadPool>
@@ -17,6 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "Platform/FilePath.h"
 #include "Views/Navigation/LineMatcher.h"
 #include "Workspace/FileNode.h"
 
@@ -65,7 +65,7 @@ bool mayBeUtf8(QByteArrayView head) {
 // The file's bytes, or nothing when it is unreadable, not a regular file, larger than maxBytes
 // or plainly not UTF-8 text. regular says that its folder's listing saw a regular file there.
 std::optional<QByteArrayView> readFile(const QString& path, bool regular, qint64 maxBytes, ReadBuffer& buffer) {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = FilePath::encode(path);
     struct stat st {};
     // Never open what is not a regular file: opening a device can have effects of its own.
     if (!regular && (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes))

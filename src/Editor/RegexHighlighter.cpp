@@ -5,6 +5,9 @@
 
 namespace {
 
+// See ranges(): how far around the range the word passes may look for the edges of a word.
+constexpr qsizetype kLongestWord = 4096;
+
 // The shared patterns are ours and known to compile; failing to is a broken build, not a user error.
 RegularExpression mustCompile(const QString& pattern) {
     std::optional<RegularExpression> compiled = RegularExpression::compile(pattern);
@@ -67,9 +70,11 @@ qsizetype RegexHighlighter::lineStartOf(const QString& text, qsizetype offset) {
     if (seen.lineStart < 0 || offset < seen.lineStart) {
         seen.lineStart = offset == 0 ? 0 : text.lastIndexOf(u'\n', offset - 1) + 1;
         seen.checkedTo = offset;
+        scanned_ += offset - seen.lineStart;
     } else if (offset > seen.checkedTo) {
         const qsizetype lf = QStringView(text).sliced(seen.checkedTo, offset - seen.checkedTo).lastIndexOf(u'\n');
         if (lf >= 0) seen.lineStart = seen.checkedTo + lf + 1;
+        scanned_ += offset - seen.checkedTo;
         seen.checkedTo = offset;
     }
     return seen.lineStart;
@@ -83,6 +88,7 @@ qsizetype RegexHighlighter::firstIntroducer(IntroducerSeen& seen, QStringView in
         const qsizetype lf = QStringView(text).sliced(from, before - from).indexOf(u'\n');
         const qsizetype to = lf < 0 ? before : from + lf;
         const qsizetype at = QStringView(text).sliced(from, qMin(text.size(), to + introducer.size() - 1) - from).indexOf(introducer);
+        scanned_ += to - from;
         seen.found = at < 0 ? -1 : from + at;
         seen.scannedTo = at < 0 ? to : seen.found + introducer.size();
     }
@@ -123,6 +129,7 @@ void RegexHighlighter::shiftFor(const TextEdit& edit) {
 QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, const std::optional<TextEdit>& edit,
                                                         TextRange range) {
     if (edit) noteEdit(*edit);
+    scanned_ = 0;
     if (!editNoted_ && (text.constData() != seenData_ || text.size() != seenSize_)) forgetAll();
     editNoted_ = false;
     seenData_ = text.constData();
@@ -132,21 +139,39 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     range.location = qBound<qsizetype>(0, range.location, rangeEnd);
     range.length = rangeEnd - range.location;
 
-    // Matches of the word passes hold only word characters, '@', '.', '+', '-' and white space (the
-    // call pattern's \s* may run over blank lines to the parenthesis): none runs over any other
-    // character, so those passes look only from the last such character before range to the first
-    // after it, however long the line.
-    const auto inWords = [&](qsizetype i) {
+    // The word passes search only around the range. A whole-text search gives the same matches from
+    // any place none of its matches runs over, and none runs over white space or a character that is
+    // not a word character, '@', '.', '+' or '-' (a call's white space before its parenthesis aside,
+    // which no match can start in): so they start after the last such character before the range,
+    // and end at the first one after it, once past the white space a call may still run over.
+    // Neither scan goes further than a word could reasonably be long: beyond that, a word of that
+    // length that crosses the bound is what may be coloured otherwise.
+    const auto parts = [&](qsizetype i) {
         const QChar c = text[i];
-        return c.isLetterOrNumber() || c.isSpace() || c == u'_' || c == u'@' || c == u'.' || c == u'+' || c == u'-';
+        return !c.isSpace() && (c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'.' || c == u'+' || c == u'-');
     };
+    const qsizetype wordsLimitBefore = qMax<qsizetype>(0, range.location - kLongestWord);
     qsizetype wordsFrom = range.location;
-    while (wordsFrom > 0 && inWords(wordsFrom - 1)) --wordsFrom;
+    while (wordsFrom > wordsLimitBefore && parts(wordsFrom - 1)) --wordsFrom;
+    const qsizetype wordsLimitAfter = qMin(text.size(), range.end() + kLongestWord);
     qsizetype wordsTo = range.end();
-    while (wordsTo < text.size() && inWords(wordsTo)) ++wordsTo;
+    while (wordsTo < wordsLimitAfter && parts(wordsTo)) ++wordsTo;
+    // A call's name in the range may be followed by white space that runs past it: the call pass
+    // looks on to the parenthesis, when one follows.
+    qsizetype callsTo = wordsTo;
+    qsizetype spaceFrom = wordsTo;
+    while (spaceFrom > range.location && text[spaceFrom - 1].isSpace()) --spaceFrom;
+    const auto inName = [](QChar c) { return c == u'_' || (c.unicode() < 128 && c.isLetterOrNumber()); };
+    if (spaceFrom > range.location && inName(text[spaceFrom - 1])) {
+        qsizetype next = wordsTo;
+        while (next < wordsLimitAfter && text[next].isSpace()) ++next;
+        scanned_ += next - wordsTo;
+        if (next < text.size() && text[next] == u'(') callsTo = next;
+    }
 
     QList<Span> spans;
     const auto pass = [&](const RegularExpression& re, int group, TokenRole role, qsizetype from, qsizetype to) {
+        scanned_ += to - from;
         re.forEachMatchIn(text, TextRange{from, to - from}, group, [&](TextRange r) {
             if (r.intersects(range) || range.containsLocation(r.location)) spans.append(Span{r, role});
         });
@@ -174,7 +199,7 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
 
     // Order is precedence, lowest first: the caller paints later spans over earlier ones. An empty
     // range is touched by no span: it only lays the resume points of strings and comments.
-    if (any) pass(funcRegex(), 1, TokenRole::function, wordsFrom, wordsTo);
+    if (any) pass(funcRegex(), 1, TokenRole::function, wordsFrom, callsTo);
     if (any && typeRegex_) pass(*typeRegex_, 0, TokenRole::type, wordsFrom, wordsTo);
     if (any && keywordRegex_) pass(*keywordRegex_, 0, TokenRole::keyword, wordsFrom, wordsTo);
     if (any) pass(attrRegex(), 0, TokenRole::attribute, wordsFrom, wordsTo);
@@ -256,13 +281,18 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
         qsizetype p = from.position;
         qsizetype horizon = from.horizon;
         qsizetype noCloserFrom = n + 1;  // a block comment opened at or after this cannot close
+        qsizetype looked = p;            // one past the last character read
+        bool met = false;                // settled: the chain met the candidates
         while (p < stop) {
             // The chain runs through every place from p to the next attempt: a candidate there is
             // met, one left behind was never on it.
             const auto candidates = points.begin() + kept.confirmed;
             points.erase(candidates, std::find_if(candidates, points.end(),
                                                   [&](const ResumePoint& c) { return c.position >= p; }));
-            if (settling && kept.confirmed == points.size()) return;
+            if (settling && kept.confirmed == points.size()) {
+                met = true;
+                break;
+            }
             const qsizetype limit = settling ? points.at(kept.confirmed).position : stop;
 
             // The next place an attempt can start, before limit.
@@ -285,12 +315,14 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 for (qsizetype i = kept.confirmed; i < points.size(); ++i)
                     points[i].horizon = qMax(points[i].horizon, horizon);
                 kept.confirmed = points.size();
-                return;
+                met = true;
+                break;
             }
             // Every place from p to the next attempt lies on the chain as well: a long run without
             // one still gets points, so an edit inside it resumes close by rather than at its start.
             for (qsizetype q = qMax(p, lastPoint() + kPointSpacing); q < s; q += kPointSpacing) remember(q, horizon);
             remember(s, horizon);
+            looked = qMax(looked, s);
             if (s >= stop) break;
 
             qsizetype reached = 0;
@@ -310,6 +342,7 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 reached = n + 1;
             }
             horizon = qMax(horizon, reached);
+            looked = qMax(looked, qMin(reached, n));
             if (end) {
                 const TextRange r{s, *end - s};
                 if (!settling && (r.intersects(range) || range.containsLocation(s))) spans.append(Span{r, role});
@@ -318,7 +351,8 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 p = s + 1;
             }
         }
-        if (settling) points.resize(kept.confirmed);  // the chain ended before meeting any
+        scanned_ += looked - from.position;
+        if (settling && !met) points.resize(kept.confirmed);  // the chain ended before meeting any
     };
 
     // Candidates are settled first, so that an edit later finds every point confirmed.

@@ -30,6 +30,10 @@ public:
     const std::optional<RegularExpression>& keywordRegex() const { return keywordRegex_; }
     const std::optional<RegularExpression>& typeRegex() const { return typeRegex_; }
 
+    // UTF-16 units the last ranges() call read: what the passes searched and what their scans for
+    // line starts, comment introducers, strings and block comments went over.
+    qsizetype lastScanLength() const { return scanned_; }
+
 private:
     // A place where the scan for strings or block comments resumes in the text as it was, and one
     // past the last character the attempts before it looked at: it holds while edits start there or later.
@@ -53,7 +57,7 @@ private:
     };
     // The first introducer of the line starting at lineStart that begins before `before`, or -1;
     // scans on from where seen stopped.
-    static qsizetype firstIntroducer(IntroducerSeen& seen, QStringView introducer, const QString& text,
+    qsizetype firstIntroducer(IntroducerSeen& seen, QStringView introducer, const QString& text,
                                      qsizetype lineStart, qsizetype before);
     // The start of the line (after an LF) holding offset, found without reading a long line again.
     struct LineSeen {
@@ -84,4 +88,5 @@ private:
     IntroducerSeen lineCommentSeen_;
     IntroducerSeen hashCommentSeen_;
     LineSeen lineSeen_;
+    qsizetype scanned_ = 0;
 };

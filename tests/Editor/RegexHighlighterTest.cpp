@@ -7,6 +7,7 @@
 #include "Editor/HighlighterFactory.h"
 #include "Editor/HighlighterRule.h"
 #include "HighlightTestSupport.h"
+#include "TextShapes.h"
 
 namespace {
 
@@ -337,4 +338,62 @@ TEST(RegexHighlighter, TwoEditsBeforeALookColourAsAWholeTextPass) {
     h->noteEdit(TextEdit{1, 1, 2, {}, {}, {}});
     for (const qsizetype at : {qsizetype(3), closer + 500, closer + 30000, text.size() / 2, text.size() - 30000})
         ASSERT_EQ(h->ranges(text, TextRange{at, 300}), wholeTextReference(*h, text, TextRange{at, 300})) << at;
+}
+
+TEST(RegexHighlighter, WordPassesNearTheRangeEqualTheWholeTextPassesInTextOfWordsOnly) {
+    // A call whose name ends the range and whose parenthesis comes lines below; words, numbers and
+    // attributes running into the range from either side; nothing but words around them.
+    const QString words = QString("alpha 12 beta.gamma @attr x-y+z\n").repeated(2000);
+    const QString text = words + "call \n\n  \t\n(1.5e-3) if @main " + words + "tail";
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    const qsizetype call = text.indexOf("call");
+    for (const TextRange range : {TextRange{0, call + 4}, TextRange{call + 2, 3}, TextRange{call - 7, 9},
+                                  TextRange{call + 5, 40}, TextRange{text.size() / 2, 1}, TextRange{text.size() - 3, 3}})
+        ASSERT_EQ(h->ranges(text, range), wholeTextReference(*h, text, range)) << range.location;
+    EXPECT_EQ(texts(h->ranges(text, TextRange{0, call + 4}), text, TokenRole::function), QStringList{"call"});
+}
+
+namespace {
+
+// What a keystroke and a scroll in the middle of a text of this shape and size cost the highlighter,
+// in units read, once the screen before them has been coloured.
+struct LookCost {
+    qsizetype keystroke = 0;
+    qsizetype scroll = 0;
+};
+
+LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
+    QString text = text_shapes::make(shape, units);
+    const auto h = HighlighterFactory::regex(shape == text_shapes::Shape::code ? CodeLanguage::javascript
+                                                                              : CodeLanguage::plain);
+    // A screen: whole lines from the middle on, or a piece of the one long line.
+    const qsizetype lineStart = text.lastIndexOf(u'\n', text.size() / 2) + 1;
+    const qsizetype from = lineStart > 0 ? lineStart : text.size() / 2;
+    const qsizetype to = qMin(text.size(), from + 4000);
+    const TextRange screen{from, to - from};
+    h->ranges(text, screen);
+    LookCost cost;
+    h->ranges(text, highlight_test::replace(text, from + 1, 0, "x"), screen);
+    cost.keystroke = h->lastScanLength();
+    h->ranges(text, TextRange{to, qMin<qsizetype>(text.size() - to, 4000)});
+    cost.scroll = h->lastScanLength();
+    return cost;
+}
+
+} // namespace
+
+TEST(RegexHighlighter, AKeystrokeOrAScrollReadsAsMuchInALargeTextAsInASmallOneOfAnyShape) {
+    // Texts made only of letters, digits, spaces and line breaks once let the word passes run from
+    // the start of the text to its end.
+    constexpr qsizetype kSmall = 1024 * 1024;
+    constexpr qsizetype kLarge = 8 * kSmall;
+    for (const text_shapes::Shape shape : text_shapes::all()) {
+        const LookCost small = lookCost(shape, kSmall);
+        const LookCost large = lookCost(shape, kLarge);
+        SCOPED_TRACE(text_shapes::name(shape));
+        EXPECT_LE(small.keystroke, 64 * 1024);
+        EXPECT_LE(small.scroll, 64 * 1024);
+        EXPECT_LE(large.keystroke, small.keystroke + 16 * 1024);
+        EXPECT_LE(large.scroll, small.scroll + 16 * 1024);
+    }
 }

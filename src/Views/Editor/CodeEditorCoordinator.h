@@ -81,6 +81,7 @@ public:
 
     // Folding.
     const QList<FoldRegion>& foldRegions() const { return folds_.regions(); }
+    const FoldTracker& foldTracker() const { return folds_; }
     // The first region whose header line starts at the offset, if any.
     const FoldRegion* regionWithHeader(qsizetype headerLineStart) const;
     QSet<qsizetype> foldedStarts() const;
@@ -93,6 +94,8 @@ public:
     void viewportChanged();
     // The lines on screen, whole, terminators included (exact offsets).
     TextRange visibleRange() const;
+    // The highlighter colouring this editor now.
+    const SyntaxHighlighter* highlighter() const { return highlighter_.get(); }
     // False while the colours of the visible lines wait for a parse of the current text.
     bool coloursSettled() const;
 

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDrag>
 #include <QDragLeaveEvent>
 #include <QDropEvent>
 #include <QFontDatabase>
@@ -26,6 +27,7 @@
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorCoordinator.h"
 #include "Views/Editor/LineNumberRuler.h"
+#include "Views/Editor/MouseSelection.h"
 #include "Views/Editor/WrappingTextLayout.h"
 #include "Workspace/EditorDocument.h"
 
@@ -101,6 +103,10 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     // painted here instead, in the accent colour (paintEvent).
     setCursorWidth(0);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditorView::restartCaretBlink);
+    mouse_ = std::make_unique<MouseSelection>(this, [this] { dragSelection(); }, [this] {
+        if (QGuiApplication::clipboard()->supportsSelection())
+            QGuiApplication::clipboard()->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
+    });
 
     coordinator_ = new CodeEditorCoordinator(this, editorDocument, find);
     applyTypography();
@@ -353,6 +359,40 @@ void CodeEditorView::contextMenuEvent(QContextMenuEvent* event) {
             reroute(action, editable && hasSelection, this, &CodeEditorView::deleteSelection);
     }
     menu->exec(event->globalPos());
+}
+
+// --- mouse: presses, double presses and drags select through MouseSelection, which looks only at
+// the lines under the pointer; the widget still stops its scrolling and pastes the primary selection
+
+void CodeEditorView::mousePressEvent(QMouseEvent* event) {
+    if (!mouse_->press(event)) QPlainTextEdit::mousePressEvent(event);
+}
+
+void CodeEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (!mouse_->doubleClick(event)) QPlainTextEdit::mouseDoubleClickEvent(event);
+}
+
+void CodeEditorView::mouseMoveEvent(QMouseEvent* event) {
+    // The widget's own handling of a move with the button held scrolls when the pointer leaves.
+    if (!mouse_->move(event) || (event->buttons() & Qt::LeftButton)) QPlainTextEdit::mouseMoveEvent(event);
+}
+
+void CodeEditorView::mouseReleaseEvent(QMouseEvent* event) {
+    mouse_->release(event);
+    QPlainTextEdit::mouseReleaseEvent(event);
+}
+
+void CodeEditorView::dragSelection() {
+    const TextRange selection = coordinator_->selection();
+    auto* drag = new QDrag(this);
+    drag->setMimeData(createMimeDataFromSelection());
+    const Qt::DropAction action = isReadOnly() ? drag->exec(Qt::CopyAction, Qt::CopyAction)
+                                               : drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+    // A move onto this editor is made by its own drop; a move elsewhere takes the text away here.
+    const QObject* target = drag->target();
+    drag->deleteLater();
+    if (action == Qt::MoveAction && target != this && target != viewport() && !isReadOnly())
+        coordinator_->plainChange(selection, QString());
 }
 
 // --- geometry

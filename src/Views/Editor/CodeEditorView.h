@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextBlock>
+#include <memory>
 
 #include "Editor/EditorController.h"
 #include "Editor/FindState.h"
@@ -15,6 +16,7 @@
 
 class CodeEditorCoordinator;
 class LineNumberRuler;
+class MouseSelection;
 
 class CodeEditorView : public QPlainTextEdit {
     Q_OBJECT
@@ -64,6 +66,10 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void scheduleUpdate();
@@ -75,12 +81,14 @@ private:
     TextRange wordDeletionRange(bool backwards) const;
     QRect caretRect() const;
     void restartCaretBlink();
+    void dragSelection();
 
     QPointer<EditorDocument> document_;
     QPointer<FindState> find_;
     QPointer<EditorController> editor_;
     CodeEditorCoordinator* coordinator_ = nullptr;
     LineNumberRuler* ruler_ = nullptr;
+    std::unique_ptr<MouseSelection> mouse_;
     bool showFind_ = false;
     bool updateScheduled_ = false;
     bool updatePending_ = false;

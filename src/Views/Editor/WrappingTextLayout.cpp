@@ -75,6 +75,7 @@ void WrappingTextLayout::setWrapWidth(qreal width) {
 }
 
 QRectF WrappingTextLayout::blockBoundingRect(const QTextBlock& block) const {
+    ++measured_;
     // Laid out here first, so the stock layout finds it laid out and never lays it out itself (at
     // its own width, with its widest-line tracking).
     if (block.isValid()) {

@@ -21,6 +21,8 @@ public:
     qreal wrapWidth() const { return wrapWidth_; }
 
     QRectF blockBoundingRect(const QTextBlock& block) const override;
+    // How many times a block's bounds were asked for since the layout was made.
+    qsizetype measuredBlocks() const { return measured_; }
     QSizeF documentSize() const override;
 
 protected:
@@ -42,4 +44,5 @@ private:
     // it goes: the block may have moved or gone meanwhile, and one found in its place only loses
     // its glyphs.
     std::deque<int> cached_;
+    mutable qsizetype measured_ = 0;
 };

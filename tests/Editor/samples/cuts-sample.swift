@@ -5,3 +5,5 @@ let s = """
 #if DEBUG
 print(Foo(s))
 #endif
+let forced = try! Foo(s!)
+if !forced.isEmpty { print(forced) }

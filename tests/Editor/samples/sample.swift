@@ -72,3 +72,8 @@ do {
 } catch {
     print(error)
 }
+
+let forced = try! store.increment("taps")
+if !forced.isMultiple(of: 2) { print(forced) }
+let maybe: Int? = forced
+print(maybe!)

@@ -1,0 +1,106 @@
+// Selecting with the mouse: caret placement, Shift, double and triple presses, drags, presses inside
+// the selection; and what a click costs in a long text.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBlockFormat>
+
+#include "EditorFixture.h"
+#include "TextShapes.h"
+#include "Views/Editor/WrappingTextLayout.h"
+
+namespace {
+
+// Just right of the caret place before the character at an offset, in the viewport.
+QPoint pointOf(EditorFixture& f, qsizetype offset) {
+    QTextCursor cursor(f.view->document());
+    cursor.setPosition(int(offset));
+    const QRect place = f.view->cursorRect(cursor);
+    return QPoint(place.left() + 1, place.center().y());
+}
+
+QString selected(EditorFixture& f) {
+    const TextRange s = f.selection();
+    return f.text().mid(s.location, s.length);
+}
+
+} // namespace
+
+TEST(MouseSelection, ClicksPlaceTheCaretAndShiftClicksMoveTheSelectionsEnd) {
+    EditorFixture f("alpha beta gamma\nsecond line here\nthird\n", "notes.txt");
+    QWidget* area = f.view->viewport();
+    QTest::mouseClick(area, Qt::LeftButton, {}, pointOf(f, 6));
+    EXPECT_EQ(f.selection(), (TextRange{6, 0}));
+    QTest::mouseClick(area, Qt::LeftButton, Qt::ShiftModifier, pointOf(f, 24));
+    EXPECT_EQ(f.selection(), (TextRange{6, 18}));
+    QTest::mouseClick(area, Qt::LeftButton, Qt::ShiftModifier, pointOf(f, 2));
+    EXPECT_EQ(f.selection(), (TextRange{2, 4}));
+    // A press inside the selection that never moves places the caret where it was released.
+    QTest::mouseClick(area, Qt::LeftButton, {}, pointOf(f, 4));
+    EXPECT_EQ(f.selection(), (TextRange{4, 0}));
+    // Other buttons leave the caret alone.
+    QTest::mouseClick(area, Qt::MiddleButton, {}, pointOf(f, 30));
+    EXPECT_EQ(f.text(), "alpha beta gamma\nsecond line here\nthird\n");
+}
+
+TEST(MouseSelection, DoubleAndTriplePressesSelectAWordAndALineAndDragsGrowByThem) {
+    EditorFixture f("alpha beta gamma\nsecond line here\nthird\n", "notes.txt");
+    QWidget* area = f.view->viewport();
+    QTest::mouseDClick(area, Qt::LeftButton, {}, pointOf(f, 7));
+    EXPECT_EQ(selected(f), "beta");
+    QTest::mouseClick(area, Qt::LeftButton, {}, pointOf(f, 7));
+    EXPECT_EQ(selected(f), "alpha beta gamma\n");
+
+    // A drag after a double press takes whole words, keeping the first.
+    QTest::mouseClick(area, Qt::LeftButton, {}, pointOf(f, 30));  // long after: no third press
+    QTest::mouseDClick(area, Qt::LeftButton, {}, pointOf(f, 7));
+    QTest::mouseMove(area, pointOf(f, 26));
+    EXPECT_EQ(selected(f), "beta gamma\nsecond line");
+    QTest::mouseMove(area, pointOf(f, 1));
+    EXPECT_EQ(selected(f), "alpha beta");
+    QTest::mouseRelease(area, Qt::LeftButton, {}, pointOf(f, 1));
+
+    // A plain drag takes characters.
+    QTest::mousePress(area, Qt::LeftButton, {}, pointOf(f, 18));
+    QTest::mouseMove(area, pointOf(f, 36));
+    QTest::mouseRelease(area, Qt::LeftButton, {}, pointOf(f, 36));
+    EXPECT_EQ(selected(f), "econd line here\nth");
+}
+
+namespace {
+
+// Blocks the layout measured for a click, a double click and a drag in the middle of the screen of a
+// text of word lines. Every block carries a list marker, which is what makes a walk through the lines
+// to look for one measure each line it passes.
+qsizetype blocksMeasuredByClicks(qsizetype units) {
+    EditorFixture f(text_shapes::make(text_shapes::Shape::wordList, units), "words.txt");
+    f.editor().showAll();
+    QTextCursor all(f.view->document());
+    all.select(QTextCursor::Document);
+    QTextBlockFormat marked;
+    marked.setMarker(QTextBlockFormat::MarkerType::Unchecked);
+    all.mergeBlockFormat(marked);
+    f.settle();
+    const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+    QWidget* area = f.view->viewport();
+    const QPoint middle(area->width() / 3, area->height() / 2);
+    const qsizetype before = layout->measuredBlocks();
+    QTest::mouseClick(area, Qt::LeftButton, {}, middle);
+    QTest::mouseDClick(area, Qt::LeftButton, {}, middle + QPoint(0, 20));
+    QTest::mousePress(area, Qt::LeftButton, {}, middle);
+    QTest::mouseMove(area, middle + QPoint(10, 40));
+    QTest::mouseMove(area, middle + QPoint(10, 60));
+    QTest::mouseRelease(area, Qt::LeftButton, {}, middle + QPoint(10, 60));
+    EXPECT_GT(f.selection().length, 0);
+    return layout->measuredBlocks() - before;
+}
+
+} // namespace
+
+TEST(MouseSelection, AClickLooksOnlyAtTheLinesUnderThePointer) {
+    const qsizetype small = blocksMeasuredByClicks(256 * 1024);
+    const qsizetype large = blocksMeasuredByClicks(4 * 1024 * 1024);
+    EXPECT_LE(small, 2000);
+    EXPECT_LE(large, small + 200);
+}

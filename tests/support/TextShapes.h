@@ -1,0 +1,94 @@
+#pragma once
+// Texts of the shapes people open besides code, for tests and benchmarks alike, the same for the same
+// size: word lists, numeric columns, hex dumps, prose, CJK prose, a minified line, empty lines, and
+// code. Most are made only of letters, digits, white space and the few marks a word can hold, which
+// is what lets a scan that runs "while a word could go on" run over all of them.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "GeneratedCode.h"
+
+namespace text_shapes {
+
+enum class Shape { code, wordList, numericColumns, hexDump, prose, cjk, minified, emptyLines };
+
+inline std::vector<Shape> all() {
+    return {Shape::code,  Shape::wordList, Shape::numericColumns, Shape::hexDump,
+            Shape::prose, Shape::cjk,      Shape::minified,       Shape::emptyLines};
+}
+
+inline const char* name(Shape shape) {
+    switch (shape) {
+    case Shape::code: return "code";
+    case Shape::wordList: return "words";
+    case Shape::numericColumns: return "numbers";
+    case Shape::hexDump: return "hex";
+    case Shape::prose: return "prose";
+    case Shape::cjk: return "cjk";
+    case Shape::minified: return "minified";
+    case Shape::emptyLines: return "empty";
+    }
+    return "";
+}
+
+// The file name the shape is opened under: code as JavaScript, the rest as plain text.
+inline QString fileName(Shape shape) {
+    return shape == Shape::code ? QStringLiteral("shape.js") : QStringLiteral("shape-%1.txt").arg(name(shape));
+}
+
+namespace detail {
+
+// A line repeated with a counter in it until the text is `units` long (cut at a line's end).
+template <typename LineOf>
+QString repeatLines(qsizetype units, LineOf lineOf) {
+    QString out;
+    out.reserve(units + 256);
+    for (qsizetype i = 0; out.size() < units; ++i) out += lineOf(i);
+    return out;
+}
+
+} // namespace detail
+
+// About `units` UTF-16 units of the shape.
+inline QString make(Shape shape, qsizetype units) {
+    static const QStringList words = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf", "hotel",
+                                      "india", "juliet", "kilo", "lima", "mike", "november", "oscar", "papa"};
+    switch (shape) {
+    case Shape::code: return generated_code::JavaScriptWriter(7).write(units);
+    case Shape::wordList:
+        return detail::repeatLines(units, [](qsizetype i) { return words[i % words.size()] + QString::number(i) + u'\n'; });
+    case Shape::numericColumns:
+        return detail::repeatLines(units, [](qsizetype i) {
+            return QStringLiteral("%1 %2 %3.%4 -%5e+3\n").arg(i).arg(i * 7 % 1000, 6).arg(i % 97).arg(i % 10).arg(i % 13);
+        });
+    case Shape::hexDump:
+        return detail::repeatLines(units, [](qsizetype i) {
+            QString line = QStringLiteral("%1:").arg(i * 16, 8, 16, QChar(u'0'));
+            for (int b = 0; b < 16; ++b) line += QStringLiteral(" %1").arg((i * 31 + b * 7) % 256, 2, 16, QChar(u'0'));
+            return line + u'\n';
+        });
+    case Shape::prose:
+        return detail::repeatLines(units, [](qsizetype i) {
+            QString line;
+            for (int w = 0; w < 12; ++w) line += words[(i * 5 + w * 3) % words.size()] + u' ';
+            return line + QStringLiteral("went on %1 times.\n").arg(i % 50);
+        });
+    case Shape::cjk:
+        return detail::repeatLines(units, [](qsizetype i) {
+            return QStringLiteral("東京の天気は晴れで気温は二十度です%1今日は雨が降りません\n").arg(i % 10);
+        });
+    case Shape::minified: {
+        QString code = generated_code::JavaScriptWriter(11).write(units);
+        code.replace(u'\n', u' ');
+        // Line comments would swallow the rest of the one line: the generator's become block comments.
+        code.replace(QStringLiteral("// section"), QStringLiteral("/* section */ //"));
+        code.remove(QStringLiteral("//"));
+        return code;
+    }
+    case Shape::emptyLines: return QString(units, u'\n');
+    }
+    return {};
+}
+
+} // namespace text_shapes

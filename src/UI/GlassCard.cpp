@@ -141,7 +141,7 @@ void GlassCard::paintEvent(QPaintEvent*) {
     }
     p.setOpacity(1);
 
-    LiquidGlassBackground::paint(p, glass, kCornerRadius);
+    LiquidGlassBackground::paint(p, glass, kCornerRadius, backdrop_, this);
     const double alpha = hovered.spotlightAlpha * h;
     if (alpha <= 0) return;
     const QPointF centre(glass.left() + hovered.spotlightCentre.x() * glass.width(),

@@ -57,7 +57,6 @@ protected:
 private:
     void pointerAt(const QPointF& p);
     void setHover(bool hover);
-    const QImage& shadowImage(const ShadowEffect::Shadow& shadow, qreal dpr, QImage& cache);
 
     bool interactive_;
     bool hover_ = false;

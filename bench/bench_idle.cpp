@@ -1,6 +1,7 @@
 // What an editor window costs at rest: CPU time per wall second of a 1280x820 window with a file
-// open, and of the welcome screen, each over 10 s once start-up has settled. The same is read for
-// a peer editor (kate under Xvfb, when installed) on the same file, so both figures come from one run.
+// open (alone, with the find bar, with quick open, with project search results), and of the
+// welcome screen, each over 10 s once start-up has settled. The same is read for a peer editor
+// (kate under Xvfb, when installed) on the same file, so both figures come from one run.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -20,6 +21,8 @@
 #include "App/MainWindow.h"
 #include "App/WindowManager.h"
 #include "AppState.h"
+#include "Views/Navigation/ProjectSearchView.h"
+#include "Views/RootView.h"
 #include "Platform/ResourceBundle.h"
 #include "Platform/SettingsStore.h"
 #include "WhatsNew.h"
@@ -65,8 +68,37 @@ Sample& sample() {
     return s;
 }
 
-// Percent of one core the window uses at rest: a workbench with the sample file open, or the welcome screen.
-double windowAtRest(bool workbench) {
+// What the window shows while it rests.
+enum class Scene { welcome, workbench, findBar, quickOpen, projectSearch };
+
+// Opens what scene shows over the workbench and lets it come to rest.
+void openOver(MainWindow* window, Scene scene) {
+    AppState& state = window->state();
+    switch (scene) {
+    case Scene::findBar:
+        state.findState().setQuery(QStringLiteral("value"));
+        state.setFindOpen(true);
+        break;
+    case Scene::quickOpen: state.setQuickOpenOpen(true); break;
+    case Scene::projectSearch: {
+        state.setProjectSearchOpen(true);
+        auto* search = qobject_cast<ProjectSearchView*>(window->rootView()->overlay(RootView::Overlay::projectSearch));
+        if (!search) break;
+        search->setQuery(QStringLiteral("value"));
+        search->runSearch();
+        QElapsedTimer waited;
+        waited.start();
+        while ((search->isSearching() || search->hits().isEmpty()) && waited.elapsed() < 30000) runFor(50);
+        break;
+    }
+    default: break;
+    }
+}
+
+// Percent of one core the window uses at rest: a workbench with the sample file open (and what
+// scene opens over it), or the welcome screen.
+double windowAtRest(Scene scene) {
+    const bool workbench = scene != Scene::welcome;
     SettingsStore::shared().setFilePath(sample().dir.path() + (workbench ? "/workbench.json" : "/welcome.json"));
     SettingsStore::shared().setValue(SettingsKey::onboarded, workbench);
     // At rest: no release-notes sheet over the window.
@@ -76,6 +108,8 @@ double windowAtRest(bool workbench) {
     window->show();
     runFor(300);
     if (workbench) window->state().open(sample().file);
+    runFor(300);
+    openOver(window, scene);
     runFor(kSettleMs);
     const double cpu = processCpuSeconds();
     QElapsedTimer wall;
@@ -166,12 +200,27 @@ std::optional<double> peerAtRest(QString* why) {
 }
 
 void BM_WorkbenchAtRest(benchmark::State& state) {
-    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(true);
+    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(Scene::workbench);
 }
 BENCHMARK(BM_WorkbenchAtRest)->Iterations(1)->Unit(benchmark::kSecond);
 
+void BM_WorkbenchWithFindBarAtRest(benchmark::State& state) {
+    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(Scene::findBar);
+}
+BENCHMARK(BM_WorkbenchWithFindBarAtRest)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_WorkbenchWithQuickOpenAtRest(benchmark::State& state) {
+    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(Scene::quickOpen);
+}
+BENCHMARK(BM_WorkbenchWithQuickOpenAtRest)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_WorkbenchWithSearchResultsAtRest(benchmark::State& state) {
+    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(Scene::projectSearch);
+}
+BENCHMARK(BM_WorkbenchWithSearchResultsAtRest)->Iterations(1)->Unit(benchmark::kSecond);
+
 void BM_WelcomeAtRest(benchmark::State& state) {
-    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(false);
+    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(Scene::welcome);
 }
 BENCHMARK(BM_WelcomeAtRest)->Iterations(1)->Unit(benchmark::kSecond);
 

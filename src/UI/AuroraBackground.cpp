@@ -55,6 +55,8 @@ void AuroraBackground::setIntensity(double intensity) {
     update();
 }
 
+void AuroraBackground::setResting(bool resting) { timeline_->setHeld(resting); }
+
 void AuroraBackground::setGround(const QColor& ground) {
     ground_ = ground;
     syncOpaque();

@@ -28,6 +28,9 @@ public:
     QColor ground() const { return ground_; }
     void setGround(const QColor& ground);
     const Timeline& timeline() const { return *timeline_; }
+    // A resting backdrop keeps the frame it shows: for a caller that dims it under something else,
+    // where its slow drift cannot be seen and would only repaint what lies over it.
+    void setResting(bool resting);
     const AuroraRenderer& renderer() const { return renderer_; }
     // The moment the backdrop shows (seconds since the reference date): that of the latest tick.
     double frameTime() const { return frameTime_; }

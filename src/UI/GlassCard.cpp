@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "UI/Blur.h"
 #include "UI/Brand.h"
 #include "UI/LiquidGlassBackground.h"
 
@@ -102,14 +101,6 @@ void GlassCard::setHover(bool hover) {
     hoverSpring_.animateTo(hover ? 1.0 : 0.0);
 }
 
-const QImage& GlassCard::shadowImage(const ShadowEffect::Shadow& s, qreal dpr, QImage& cache) {
-    const QSize pixels = (size_ * dpr).toSize();
-    const int m = Blur::margin(s.radius * dpr);
-    if (cache.isNull() || cache.size() != pixels + QSize(2 * m, 2 * m))
-        cache = ShadowEffect::renderShadow(s, QSizeF(pixels), kCornerRadius, dpr);
-    return cache;
-}
-
 void GlassCard::paintEvent(QPaintEvent*) {
     const QRectF glass = glassRect();
     if (glass.isEmpty()) return;
@@ -130,18 +121,16 @@ void GlassCard::paintEvent(QPaintEvent*) {
     p.setTransform(QTransform::fromTranslate(-c.x(), -c.y()) * t * QTransform::fromTranslate(c.x(), c.y()));
 
     // The two shadows crossfade, so neither is blurred again while hovering.
-    const qreal dpr = devicePixelRatioF();
     const struct { ShadowEffect::Shadow s; double weight; QImage* cache; } shadows[] = {
         {rest.shadow, 1 - h, &restShadow_}, {hovered.shadow, h, &hoverShadow_}};
     for (const auto& entry : shadows) {
         if (entry.weight <= 0) continue;
-        const QImage& img = shadowImage(entry.s, dpr, *entry.cache);
         p.setOpacity(entry.weight);
-        p.drawImage(ShadowEffect::shadowOrigin(entry.s, glass.topLeft(), dpr), img);
+        ShadowEffect::paintCached(p, entry.s, glass, kCornerRadius, *entry.cache);
     }
     p.setOpacity(1);
 
-    LiquidGlassBackground::paint(p, glass, kCornerRadius);
+    LiquidGlassBackground::paint(p, glass, kCornerRadius, backdrop_, this);
     const double alpha = hovered.spotlightAlpha * h;
     if (alpha <= 0) return;
     const QPointF centre(glass.left() + hovered.spotlightCentre.x() * glass.width(),

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QMarginsF>
 
+#include "UI/GlassBackdrop.h"
 #include "UI/ShadowEffect.h"
 #include "UI/SpringAnimation.h"
 
@@ -43,6 +44,7 @@ public:
     QPointF localMouse() const { return localMouse_; }
     QSizeF measuredSize() const { return size_; }
     bool interactive() const { return interactive_; }
+    const GlassBackdrop& backdrop() const { return backdrop_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -55,7 +57,6 @@ protected:
 private:
     void pointerAt(const QPointF& p);
     void setHover(bool hover);
-    const QImage& shadowImage(const ShadowEffect::Shadow& shadow, qreal dpr, QImage& cache);
 
     bool interactive_;
     bool hover_ = false;
@@ -63,4 +64,5 @@ private:
     QSizeF size_;
     SpringAnimation hoverSpring_;  // 0 at rest, 1 hovered
     QImage restShadow_, hoverShadow_;
+    GlassBackdrop backdrop_;
 };

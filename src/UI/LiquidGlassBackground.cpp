@@ -71,6 +71,12 @@ void LiquidGlassBackground::paint(QPainter& p, const QRectF& rect, qreal radius)
     p.restore();
 }
 
+void LiquidGlassBackground::paint(QPainter& p, const QRectF& rect, qreal radius, GlassBackdrop& backdrop,
+                                  const QWidget* surface) {
+    backdrop.paint(p, surface, rect, radius);
+    paint(p, rect, radius);
+}
+
 void LiquidGlassBackground::paintShape(QPainter& p, const QRectF& rect, qreal radius) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
@@ -101,7 +107,7 @@ bool LiquidGlassBackground::eventFilter(QObject* watched, QEvent* event) {
     // Paint events reach filters before the widget's paintEvent, so the glass lies underneath.
     if (watched == target_ && event->type() == QEvent::Paint) {
         QPainter p(target_);
-        paint(p, target_->rect(), cornerRadius_);
+        paint(p, target_->rect(), cornerRadius_, backdrop_, target_);
     }
     return QObject::eventFilter(watched, event);
 }

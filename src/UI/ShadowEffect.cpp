@@ -77,6 +77,15 @@ QPointF ShadowEffect::shadowOrigin(const Shadow& s, const QPointF& shapeTopLeft,
     return shapeTopLeft + s.offset - QPointF(m, m);
 }
 
+void ShadowEffect::paintCached(QPainter& p, const Shadow& s, const QRectF& shape, qreal cornerRadius, QImage& cache) {
+    const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const QSize pixels = (shape.size() * dpr).toSize();
+    const int m = Blur::margin(s.radius * dpr);
+    if (cache.isNull() || cache.size() != pixels + QSize(2 * m, 2 * m))
+        cache = renderShadow(s, QSizeF(pixels), cornerRadius, dpr);
+    p.drawImage(shadowOrigin(s, shape.topLeft(), dpr), cache);
+}
+
 namespace {
 QTransform aboutCentre(const QTransform& t, const QRectF& rect) {
     const QPointF c = rect.center();

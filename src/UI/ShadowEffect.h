@@ -28,6 +28,10 @@ public:
     static QImage renderShadow(const Shadow& s, const QSizeF& deviceSize, qreal cornerRadius, qreal dpr);
     // Where that image is drawn for a shape whose top-left corner is shapeTopLeft.
     static QPointF shadowOrigin(const Shadow& s, const QPointF& shapeTopLeft, qreal dpr);
+    // Draws s under a rounded rectangle shape with painter, for a widget that paints its own
+    // shadows (and so is not redrawn through an effect); cache, kept by the caller, is blurred
+    // again only for another size.
+    static void paintCached(QPainter& painter, const Shadow& s, const QRectF& shape, qreal cornerRadius, QImage& cache);
 
     void setShadows(const QList<Shadow>& shadows);
     // Applied about the centre of the widget, to the widget and its shadows alike.

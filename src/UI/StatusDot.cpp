@@ -20,6 +20,8 @@ StatusDot::StatusDot(const QColor& color, qreal size, QWidget* parent)
 
 double StatusDot::pulse(double t) { return (std::sin(2 * t) * 0.5 + 0.5) * 0.6 + 0.4; }
 
+void StatusDot::setResting(bool resting) { timeline_->setHeld(resting); }
+
 QSize StatusDot::sizeHint() const {
     const int side = int(std::ceil(size_ * 3));
     return {side, side};

@@ -24,6 +24,9 @@ public:
     QColor color() const { return color_; }
     qreal dotSize() const { return size_; }
     QSize sizeHint() const override;
+    // A resting dot keeps its halo as it is, for a caller that dims it under something else.
+    void setResting(bool resting);
+    const Timeline& timeline() const { return *timeline_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -91,8 +91,14 @@ double Timeline::frameTime() { return FrameClock::shared().frameTime(); }
 
 bool Timeline::clockIsActive() { return FrameClock::shared().isActive(); }
 
+void Timeline::setHeld(bool held) {
+    if (held == held_) return;
+    held_ = held;
+    sync();
+}
+
 bool Timeline::canBeSeen() const {
-    if (!widget_ || !widget_->isVisible()) return false;
+    if (held_ || !widget_ || !widget_->isVisible()) return false;
     const QWidget* top = widget_->window();
     if (top->windowState() & Qt::WindowMinimized) return false;
     const QWindow* handle = top->windowHandle();

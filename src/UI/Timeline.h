@@ -24,6 +24,10 @@ public:
     ~Timeline() override;
 
     bool isRunning() const { return running_; }
+    // Stops the timeline while its owner knows the widget cannot be told from a still picture
+    // (dimmed under an overlay), whatever the window shows.
+    void setHeld(bool held);
+    bool isHeld() const { return held_; }
     int frameDivisor() const { return divisor_; }
     void setFrameDivisor(int frameDivisor) { divisor_ = std::max(1, frameDivisor); }
 
@@ -56,4 +60,5 @@ private:
     int divisor_;
     bool repaintsWidget_;
     bool running_ = false;
+    bool held_ = false;
 };

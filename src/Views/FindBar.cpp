@@ -187,9 +187,8 @@ FindBar::FindBar(FindState* find, std::function<void()> onClose, QWidget* parent
     connect(query_, &QLineEdit::returnPressed, this, [this] { withEngine(find_, &FindEngine::findNext); });
     connect(replacement_, &QLineEdit::returnPressed, this, [this] { withEngine(find_, &FindEngine::replaceCurrent); });
 
-    auto* shadow = new ShadowEffect(kCornerRadius, surface_);
-    shadow->setShadows({{QColor::fromRgbF(0, 0, 0, 0.35f), 18, QPointF(0, 8), 1}});
-    surface_->setGraphicsEffect(shadow);
+    // The bar paints the panel's shadow itself: drawn through an effect, the panel would be copied
+    // from the effect's last picture and never see the text behind it change.
     surface_->installEventFilter(this);
 
     connect(&widthSpring_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) { applyWidth(v.toReal()); });
@@ -277,6 +276,12 @@ void FindBar::applyWidth(qreal width) {
     if (QWidget* area = parentWidget()) move((area->width() - this->width()) / 2, 8 - m.top());
 }
 
+void FindBar::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    ShadowEffect::paintCached(p, {QColor::fromRgbF(0, 0, 0, 0.35f), 18, QPointF(0, 8), 1}, QRectF(surface_->geometry()),
+                              kCornerRadius, shadow_);
+}
+
 void FindBar::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     query_->setFocus(Qt::OtherFocusReason);
@@ -286,7 +291,7 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event) {
     if (watched == surface_ && event->type() == QEvent::Paint) {
         QPainter p(surface_);
         const QRectF r = QRectF(surface_->rect());
-        LiquidGlassBackground::paint(p, r, kCornerRadius);
+        LiquidGlassBackground::paint(p, r, kCornerRadius, backdrop_, surface_);
         p.setRenderHint(QPainter::Antialiasing);
         const bool invalid = find_ && find_->invalidRegex();
         QColor border = invalid ? red(0.6) : Brand::accent();

@@ -2,11 +2,13 @@
 // The floating find-and-replace panel. Its fields and toggles write the window's find state at
 // every keystroke and click; moving through and replacing matches goes to the find engine the
 // active text editor registered, and does nothing while none is registered.
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <optional>
 
+#include "UI/GlassBackdrop.h"
 #include "UI/SpringAnimation.h"
 
 class FindState;
@@ -42,9 +44,11 @@ public:
     QWidget* replaceRow() const { return replaceRow_; }
     // The panel's current width (it follows showReplace on the snappy spring).
     qreal currentBarWidth() const { return width_; }
+    const GlassBackdrop& backdrop() const { return backdrop_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -68,4 +72,6 @@ private:
     QList<Toggle> toggles_;
     qreal width_ = 0;
     SpringAnimation widthSpring_;
+    GlassBackdrop backdrop_;
+    QImage shadow_;
 };

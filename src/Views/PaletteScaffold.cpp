@@ -22,10 +22,6 @@ PaletteScaffold::PaletteScaffold(std::function<void()> dismiss, QWidget* content
     inner->setSpacing(0);
     inner->addWidget(content_);
     card_->installEventFilter(this);  // paints the glass and its border under the content
-
-    auto* shadow = new ShadowEffect(kCornerRadius, card_);
-    shadow->setShadows({{QColor::fromRgbF(0, 0, 0, 0.5f), 40, QPointF(0, 18), 1}});
-    card_->setGraphicsEffect(shadow);
 }
 
 bool PaletteScaffold::eventFilter(QObject* watched, QEvent* event) {
@@ -33,12 +29,7 @@ bool PaletteScaffold::eventFilter(QObject* watched, QEvent* event) {
         QPainter p(card_);
         const QRectF r = QRectF(card_->rect());
         p.setRenderHint(QPainter::Antialiasing);
-        // Without a blurring glass, what lies under the card would show through as noise: a dark
-        // frosted base, nearly opaque, keeps the card's rows legible over lines of code.
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor::fromRgbF(0.06f, 0.06f, 0.09f, 0.9f));
-        p.drawRoundedRect(r, kCornerRadius, kCornerRadius);
-        LiquidGlassBackground::paint(p, r, kCornerRadius);
+        LiquidGlassBackground::paint(p, r, kCornerRadius, backdrop_, card_);
         QColor border = Brand::accent();
         border.setAlphaF(0.3f);
         p.setPen(QPen(border, 1));
@@ -51,6 +42,10 @@ bool PaletteScaffold::eventFilter(QObject* watched, QEvent* event) {
 void PaletteScaffold::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), QColor::fromRgbF(0, 0, 0, 0.45f));
+    // The card's shadow is painted here rather than through an effect on the card: an effect would
+    // draw the card from its last picture and its glass would never see what lies behind change.
+    ShadowEffect::paintCached(p, {QColor::fromRgbF(0, 0, 0, 0.5f), 40, QPointF(0, 18), 1}, QRectF(card_->geometry()),
+                              kCornerRadius, shadow_);
 }
 
 void PaletteScaffold::mousePressEvent(QMouseEvent* event) {

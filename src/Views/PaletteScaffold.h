@@ -2,8 +2,11 @@
 // The frame every overlay shares: a dimmed backdrop over the whole window and, 90 points below its
 // top and centred, a 560-point glass card holding the overlay's content. One click on the backdrop
 // (outside the card) calls dismiss.
+#include <QImage>
 #include <QWidget>
 #include <functional>
+
+#include "UI/GlassBackdrop.h"
 
 class PaletteScaffold : public QWidget {
     Q_OBJECT
@@ -17,6 +20,7 @@ public:
 
     QWidget* card() const { return card_; }
     QWidget* content() const { return content_; }
+    const GlassBackdrop& backdrop() const { return backdrop_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -28,4 +32,6 @@ private:
     std::function<void()> dismiss_;
     QWidget* card_;
     QWidget* content_;
+    GlassBackdrop backdrop_;
+    QImage shadow_;
 };

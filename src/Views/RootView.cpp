@@ -18,6 +18,7 @@
 #include "Platform/FileChooser.h"
 #include "Platform/NotificationCenter.h"
 #include "UI/AuroraBackground.h"
+#include "UI/StatusDot.h"
 #include "Views/ActiveWindowTracker.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/EditorPaneView.h"
@@ -225,6 +226,10 @@ void RootView::syncOverlays() {
     for (const QPointer<QWidget>& slot : overlays_)
         if (slot) slot->raise();
     const bool anyOpen = std::any_of(overlays_.begin(), overlays_.end(), [](const auto& slot) { return !slot.isNull(); });
+    // Dimmed under an overlay, the backdrop's drift and the status light's pulse cannot be told
+    // from still pictures; each of their frames would repaint the overlay and what lies under it.
+    aurora_->setResting(anyOpen);
+    for (StatusDot* dot : statusBar_->findChildren<StatusDot*>()) dot->setResting(anyOpen);
     if (focusLeft && !anyOpen) focusEditor();
 }
 

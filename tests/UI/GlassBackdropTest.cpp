@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <QBackingStore>
+#include <QCoreApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+#include <QWidget>
+
+#include "TestSupport.h"
+#include "UI/GlassBackdrop.h"
+#include "UI/LiquidGlassBackground.h"
+
+namespace {
+
+// Sharp black and white stripes, two pixels each, across the whole widget: the worst backdrop
+// for legibility, and one whose blur is plainly measurable.
+struct Stripes : QWidget {
+    using QWidget::QWidget;
+    int shift = 0;
+    int paints = 0;
+    void paintEvent(QPaintEvent*) override {
+        ++paints;
+        QPainter p(this);
+        p.fillRect(rect(), Qt::black);
+        for (int y = shift % 4; y < height(); y += 4) p.fillRect(0, y, width(), 2, Qt::white);
+    }
+};
+
+// The largest step in brightness between vertically neighbouring pixels inside area.
+int largestStep(const QImage& image, const QRect& area) {
+    int largest = 0;
+    for (int y = area.top(); y < area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); x += 7)
+            largest = std::max(largest, std::abs(qGray(image.pixel(x, y)) - qGray(image.pixel(x, y + 1))));
+    return largest;
+}
+
+struct Scene {
+    QWidget window;
+    Stripes* behind = new Stripes(&window);
+    QWidget* glass = new QWidget(&window);
+    Scene() {
+        window.resize(300, 200);
+        behind->setGeometry(window.rect());
+        glass->setGeometry(50, 40, 200, 120);
+        liquidGlass(glass, 16);
+        window.show();
+    }
+    const GlassBackdrop& backdrop() const { return glass->findChild<LiquidGlassBackground*>()->backdrop(); }
+    QImage onScreen() {
+        QCoreApplication::processEvents();
+        return static_cast<QImage*>(window.backingStore()->paintDevice())->copy();
+    }
+};
+
+} // namespace
+
+TEST(GlassBackdrop, WhatLiesBehindTheGlassIsBlurredOnScreenAndInAGrab) {
+    Scene scene;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));
+    QCoreApplication::processEvents();
+    const QRect inside = scene.glass->geometry().adjusted(20, 20, -20, -20);
+    const QRect outside(10, 10, 30, 150);
+    for (const QImage& shot : {scene.onScreen(), scene.window.grab().toImage()}) {
+        EXPECT_GT(largestStep(shot, outside), 200);  // the stripes themselves
+        // Under the glass only a faint ripple of them is left, whatever tint lies over it.
+        EXPECT_LT(largestStep(shot, inside), 12);
+    }
+}
+
+TEST(GlassBackdrop, BlursAgainOnlyWhenWhatLiesBehindChanges) {
+    Scene scene;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));
+    QCoreApplication::processEvents();
+    const int made = scene.backdrop().blurCount();
+    ASSERT_GE(made, 1);
+
+    // Repaints of the glass or of what it holds, with nothing changed behind: read, not blurred.
+    auto* content = new QWidget(scene.glass);
+    content->setGeometry(20, 20, 4, 16);
+    content->show();
+    for (int i = 0; i < 5; ++i) {
+        content->update();
+        scene.glass->update();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(scene.backdrop().blurCount(), made);
+
+    // The stripes move: the glass shows them where they now are.
+    scene.behind->shift = 1;
+    scene.behind->update();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(scene.backdrop().blurCount(), made + 1);
+    const QImage& sharp = scene.backdrop().sharp();
+    EXPECT_EQ(qGray(sharp.pixel(10, 50 - 40)), 255);  // row 50 of the window is white now
+    EXPECT_EQ(qGray(sharp.pixel(10, 52 - 40)), 0);
+
+    // A repaint of part of what is behind reads only that part.
+    scene.behind->shift = 2;
+    scene.behind->update(QRect(60, 60, 10, 10));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(scene.backdrop().blurCount(), made + 2);
+}
+
+TEST(GlassBackdrop, ASlowDriftBelowWhatTheGlassShowsIsNotBlurredAgain) {
+    QImage basis(40, 20, QImage::Format_ARGB32_Premultiplied);
+    basis.fill(QColor(100, 120, 140));
+    QImage drifted(60, 40, QImage::Format_RGB32);
+    drifted.fill(QColor(100 + GlassBackdrop::kTolerance, 120, 140 - GlassBackdrop::kTolerance));
+    const QRect under(10, 10, 40, 20);
+    EXPECT_FALSE(GlassBackdrop::differs(basis, drifted, under, QRegion(drifted.rect()), GlassBackdrop::kTolerance));
+    drifted.setPixel(49, 29, qRgb(100, 120 + GlassBackdrop::kTolerance + 1, 140));
+    EXPECT_TRUE(GlassBackdrop::differs(basis, drifted, under, QRegion(drifted.rect()), GlassBackdrop::kTolerance));
+    // Only what was painted afresh counts: the changed pixel lies outside this repaint.
+    EXPECT_FALSE(GlassBackdrop::differs(basis, drifted, under, QRegion(10, 10, 20, 20), GlassBackdrop::kTolerance));
+}
+
+TEST(GlassBackdrop, TheBlurKeepsTheEdgesColourAndItsSize) {
+    // A red left half and a blue right half: after the blur the far edges keep their colour (no
+    // fade to transparent or black), the middle mixes them.
+    QImage image(64, 32, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::blue);
+    QPainter(&image).fillRect(0, 0, 32, 32, Qt::red);
+    const QImage small = GlassBackdrop::blurred(image, 4, 2);
+    ASSERT_EQ(small.size(), QSize(16, 8));
+    EXPECT_EQ(small.pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(small.pixelColor(15, 7), QColor(Qt::blue));
+    EXPECT_GT(qRed(small.pixel(8, 4)), 40);
+    EXPECT_GT(qBlue(small.pixel(8, 4)), 40);
+    // Sizes that the step does not divide keep their last partial block.
+    EXPECT_EQ(GlassBackdrop::blurred(QImage(65, 30, QImage::Format_RGB32), 4, 2).size(), QSize(17, 8));
+}

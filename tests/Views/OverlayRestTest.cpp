@@ -1,0 +1,128 @@
+// An open overlay at rest: nothing of the window repaints while frames of the clock pass, and the
+// overlay's glass shows what lies behind it blurred.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBackingStore>
+#include <QHash>
+
+#include "Platform/SettingsStore.h"
+#include "UI/AuroraBackground.h"
+#include "UI/StatusDot.h"
+#include "UI/Timeline.h"
+#include "ViewsTestSupport.h"
+#include "Views/FindBar.h"
+#include "Views/PaletteScaffold.h"
+
+using namespace testing_support;
+using namespace views_test;
+
+namespace {
+
+// Counts the paint events of every widget, by class name.
+class PaintCounter : public QObject {
+public:
+    PaintCounter() { qApp->installEventFilter(this); }
+    ~PaintCounter() override { qApp->removeEventFilter(this); }
+    int total() const {
+        int n = 0;
+        for (int count : counts) n += count;
+        return n;
+    }
+    QString names() const {
+        QStringList out;
+        for (auto it = counts.begin(); it != counts.end(); ++it) out << it.key() + "=" + QString::number(it.value());
+        return out.join(' ');
+    }
+    QHash<QString, int> counts;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++counts[watched->metaObject()->className()];
+        return false;
+    }
+};
+
+class OverlayRestTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SettingsStore::shared().setValue(SettingsKey::lastSeenVersion, AppInfo::version());
+        flashTime_ = QApplication::cursorFlashTime();
+        QApplication::setCursorFlashTime(0);  // a blinking caret is the one repaint a user expects
+        QString code;
+        for (int i = 0; i < 300; ++i) code += QStringLiteral("const value%1 = compute(line, %1) + other.length;\n").arg(i);
+        const QString file = folder.write("main.js", code.toUtf8());
+        window = std::make_unique<MenuTestWindow>();
+        window->showActive(QSize(1040, 720));
+        window->app->openFolder(folder.path());
+        window->app->open(file);
+    }
+    void TearDown() override {
+        window.reset();
+        QApplication::setCursorFlashTime(flashTime_);
+        spin(1);
+    }
+    // Waits until what just opened has come to rest in place (its entrance has ended).
+    bool settled(QWidget* w) {
+        return waitUntil([&] { return w && !w->graphicsEffect(); }) && (spin(50), true);
+    }
+    // Runs frames of the shared clock as its timer would, with the repaints they cause.
+    void runFrames(int n) {
+        for (int i = 0; i < n; ++i) {
+            Timeline::advanceClock();
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+    AuroraBackground* aurora() const { return window->root->findChild<AuroraBackground*>(); }
+    StatusDot* statusDot() const { return window->root->findChild<StatusDot*>(); }
+
+    TempFolder folder;
+    std::unique_ptr<MenuTestWindow> window;
+    int flashTime_ = 0;
+};
+
+TEST_F(OverlayRestTest, QuickOpenAtRestRepaintsNothingAndItsBackdropRestsUntilItCloses) {
+    window->app->setQuickOpenOpen(true);
+    QWidget* overlay = window->root->overlay(RootView::Overlay::quickOpen);
+    ASSERT_TRUE(settled(overlay));
+    PaintCounter counter;
+    runFrames(40);
+    EXPECT_EQ(counter.total(), 0) << counter.names().toStdString();
+    EXPECT_FALSE(aurora()->timeline().isRunning());
+    EXPECT_FALSE(statusDot()->timeline().isRunning());
+
+    window->app->setQuickOpenOpen(false);
+    EXPECT_TRUE(waitUntil([&] { return aurora()->timeline().isRunning() && statusDot()->timeline().isRunning(); }));
+}
+
+TEST_F(OverlayRestTest, TheFindBarsGlassIsNotBlurredAgainWhileNothingChangesBehindIt) {
+    window->app->setFindOpen(true);
+    FindBar* bar = window->root->findBar();
+    ASSERT_TRUE(settled(bar));
+    ASSERT_GE(bar->backdrop().blurCount(), 1);
+    const int made = bar->backdrop().blurCount();
+    // The backdrop behind the workbench keeps moving; the bar lies over the editor, which hides it.
+    runFrames(40);
+    EXPECT_EQ(bar->backdrop().blurCount(), made);
+    // Typing a query marks its matches in the text under the bar: that is a change behind it.
+    window->app->findState().setQuery(QStringLiteral("other"));
+    EXPECT_TRUE(waitUntil([&] { return bar->backdrop().blurCount() > made; }));
+}
+
+TEST_F(OverlayRestTest, TheOverlaysCardShowsTheCodeBehindItBlurred) {
+    window->app->setPaletteOpen(true);
+    auto* scaffold = window->root->overlay(RootView::Overlay::palette)->findChild<PaletteScaffold*>();
+    ASSERT_TRUE(scaffold);
+    ASSERT_TRUE(settled(window->root->overlay(RootView::Overlay::palette)));
+    EXPECT_GE(scaffold->backdrop().blurCount(), 1);
+    // What was read behind the card is the dimmed code: lines of text, not the card's own rows.
+    const QImage& sharp = scaffold->backdrop().sharp();
+    ASSERT_FALSE(sharp.isNull());
+    int light = 0;
+    for (int y = 0; y < sharp.height(); ++y)
+        for (int x = 0; x < sharp.width(); x += 3) light += qGray(sharp.pixel(x, y)) > 60;
+    EXPECT_GT(light, 20);
+}
+
+} // namespace

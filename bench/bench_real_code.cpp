@@ -3,18 +3,22 @@
 // empty lines. Each keystroke is timed from the key to the end of everything it started on the UI
 // thread; the median and the worst are reported.
 //
-// `bench_real_code --write-sample=js|json|empty:MEGABYTES:PATH` writes one of these texts to a file
+// `bench_real_code --write-sample=js|realjs|json|empty:MEGABYTES:PATH` writes one of these texts to a file
 // and exits (scripts/measure-editor.sh opens them in the real window).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -22,6 +26,7 @@
 #include "Editor/EditorController.h"
 #include "Editor/FindState.h"
 #include "Editor/FoldTracker.h"
+#include "Platform/Lines.h"
 #include "Views/Editor/CodeEditorCoordinator.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Workspace/EditorDocument.h"
@@ -190,6 +195,96 @@ void emptyLinesOpen(benchmark::State& state) {
     }
 }
 
+// Real JavaScript (the grammar sources under third_party and the system's script libraries) joined
+// until the text holds `size` units, each copy wrapped so that brackets stay balanced.
+QString realJavaScript(qsizetype size) {
+    const QDir root = QFileInfo(QStringLiteral(__FILE__)).dir();
+    QStringList paths{QStringLiteral("/usr/share/javascript/jquery/jquery.js"),
+                      QStringLiteral("/usr/share/javascript/underscore/underscore.js")};
+    QDirIterator it(root.filePath(QStringLiteral("../third_party/node_modules")), {QStringLiteral("*.js")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) paths << it.next();
+    QString pieces;
+    for (const QString& path : paths) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) pieces += QString::fromUtf8(file.readAll()) + u'\n';
+    }
+    if (pieces.isEmpty()) pieces = generated_code::realShapedJavaScript(kMegabyte);
+    QString text;
+    text.reserve(size + pieces.size());
+    while (text.size() < size) text += pieces;
+    return text;
+}
+
+// Waits until everything an operation started is done (the display holds the whole text, a far
+// caret has arrived, the colours follow the text); the worst single turn of the event loop meanwhile
+// is how long a key typed then would wait.
+struct Settled {
+    double ms = 0;
+    double worstTurnMs = 0;
+};
+Settled settleAfter(CodeEditorCoordinator& coordinator, const QElapsedTimer& clock, double firstTurnMs) {
+    Settled out{0, firstTurnMs};
+    do out.worstTurnMs = std::max(out.worstTurnMs, turn());
+    while (!coordinator.isFullyShown() || coordinator.hasPendingSelection() || !coordinator.coloursSettled());
+    for (int i = 0; i < 3; ++i) out.worstTurnMs = std::max(out.worstTurnMs, turn());
+    out.ms = clock.nsecsElapsed() / 1e6;
+    return out;
+}
+
+// Whole-text operations on 30 MB of real JavaScript: Replace All of "prototype" and its undo, find of
+// "e", going to line 850,000, folding the largest block. Each until settled, with its worst turn.
+void wholeTextOperations(benchmark::State& state) {
+    const QString text = realJavaScript(30 * kMegabyte);
+    for (auto _ : state) {
+        Editor editor(text, QStringLiteral("real.js"));
+        CodeEditorCoordinator& coordinator = editor.coordinator();
+        QElapsedTimer clock;
+        clock.start();
+        settleAfter(coordinator, clock, 0);
+        const auto timed = [&](const char* name, const std::function<void()>& operation) {
+            QElapsedTimer opClock;
+            opClock.start();
+            operation();
+            const double first = opClock.nsecsElapsed() / 1e6;
+            const Settled settled = settleAfter(coordinator, opClock, first);
+            state.counters[std::string(name) + "_ms"] = settled.ms;
+            state.counters[std::string(name) + "_worst_turn_ms"] = settled.worstTurnMs;
+        };
+        editor.find.setReplacement(QStringLiteral("proto_type"));
+        editor.find.setQuery(QStringLiteral("prototype"));
+        editor.find.setCaseSensitive(true);
+        editor.view.setShowFind(true);
+        QApplication::processEvents();
+        state.counters["prototype_matches"] = editor.find.matchCount();
+        timed("replace_all", [&] { editor.find.engine()->replaceAll(); });
+        timed("undo", [&] { coordinator.undo(); });
+        timed("find_e", [&] {
+            editor.find.setQuery(QStringLiteral("e"));
+            editor.view.updateFromModel();
+        });
+        state.counters["e_matches"] = editor.find.matchCount();
+        editor.view.setShowFind(false);
+        QApplication::processEvents();
+        state.counters["lines"] = coordinator.lineCount();
+        timed("go_to_line_850000", [&] { editor.controller.goToLine(850000); });
+        // The block spanning the most lines.
+        const FoldRegion* largest = nullptr;
+        qsizetype largestLines = 0;
+        for (const FoldRegion& region : coordinator.foldRegions()) {
+            const qsizetype lines = Lines::breakCount(QStringView(coordinator.text().text()).sliced(
+                region.hiddenRange.location, region.hiddenRange.length));
+            if (lines > largestLines) largest = &region, largestLines = lines;
+        }
+        state.counters["folded_lines"] = double(largestLines);
+        if (largest) {
+            const qsizetype header = largest->headerLineStart;
+            timed("fold", [&] { coordinator.toggleFold(header); });
+        }
+        state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+    }
+}
+
 // Writes a sample for the real-window measurement; false when not asked to.
 bool writeSample(int argc, char** argv) {
     const char* flag = "--write-sample=";
@@ -200,6 +295,7 @@ bool writeSample(int argc, char** argv) {
         const qsizetype size = qsizetype(parts[1].toDouble() * kMegabyte);
         const QString text = parts[0] == u"json" ? generated_code::nestedJson(size, 20)
                              : parts[0] == u"empty" ? emptyLines(size)
+                             : parts[0] == u"realjs" ? realJavaScript(size)
                                                     : generated_code::realShapedJavaScript(size);
         QFile file(parts[2]);
         if (file.open(QIODevice::WriteOnly)) file.write(text.toUtf8());
@@ -215,6 +311,7 @@ BENCHMARK(keystrokeRealCode)->Arg(10)->Arg(50)->Iterations(100)->UseManualTime()
 BENCHMARK(keysAfterPaste)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(nestedJson)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(emptyLinesOpen)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(wholeTextOperations)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (writeSample(argc, argv)) return 0;

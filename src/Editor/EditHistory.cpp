@@ -42,3 +42,24 @@ void EditHistory::clear() {
     undo_.clear();
     redo_.clear();
 }
+
+QList<EditHistory::Part> EditHistory::inverted(const QList<Part>& parts) {
+    QList<Part> out;
+    out.reserve(parts.size());
+    qsizetype shift = 0;
+    for (const Part& part : parts) {
+        out.append({part.location + shift, part.inserted, part.removed});
+        shift += part.inserted.size() - part.removed.size();
+    }
+    return out;
+}
+
+void EditHistory::replaceLast(QList<Part> parts) {
+    if (undo_.isEmpty()) return;
+    Entry& last = undo_.last();
+    last.location = 0;
+    last.removed.clear();
+    last.inserted.clear();
+    last.typing = false;
+    last.parts = std::move(parts);
+}

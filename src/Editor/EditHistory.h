@@ -9,6 +9,12 @@
 
 class EditHistory {
 public:
+    // One of several separate changes made as one step; location is in the text before the step.
+    struct Part {
+        qsizetype location = 0;
+        QString removed;
+        QString inserted;
+    };
     struct Entry {
         qsizetype location = 0;
         QString removed;
@@ -16,7 +22,13 @@ public:
         TextRange selectionBefore;
         TextRange selectionAfter;
         bool typing = false;  // may absorb the next typed insertion right after it
+        // A step of separate changes (ascending, apart) instead of one: location, removed and
+        // inserted above are then unused.
+        QList<Part> parts;
     };
+
+    // The parts that undo a step of parts: each where it lies after the step, taken back.
+    static QList<Part> inverted(const QList<Part>& parts);
 
     // A new change: clears the redo steps; a typed insertion continuing the last typed one joins it.
     void record(Entry entry);
@@ -24,6 +36,8 @@ public:
     std::optional<Entry> takeUndo();
     // The next step to redo (moved back to the undo steps), or none.
     std::optional<Entry> takeRedo();
+    // The last step recorded becomes these parts, its selections kept.
+    void replaceLast(QList<Part> parts);
     // The next change starts a step of its own.
     void closeStep();
     void clear();

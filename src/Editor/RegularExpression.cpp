@@ -34,14 +34,30 @@ icu::UnicodeString alias(const QString& s) {
     return icu::UnicodeString(false, reinterpret_cast<const char16_t*>(s.utf16()), int32_t(s.size()));
 }
 
-QString toQString(const icu::UnicodeString& s) {
-    return QString(reinterpret_cast<const QChar*>(s.getBuffer()), s.length());
-}
-
 // Characters with a meaning of their own outside a character class (no comments mode is ever used).
 bool isMetacharacter(QChar c) {
     static const QString meta = QStringLiteral("\\^$.|?*+()[]{}");
     return meta.contains(c);
+}
+
+// The template with every dollar sign that names no group (not followed by a digit or "{")
+// escaped, so that it is inserted as itself rather than failing the whole replacement.
+QString withLiteralDollars(const QString& replacementTemplate) {
+    QString out;
+    out.reserve(replacementTemplate.size() + 4);
+    for (qsizetype i = 0; i < replacementTemplate.size(); ++i) {
+        const QChar c = replacementTemplate[i];
+        const QChar next = i + 1 < replacementTemplate.size() ? replacementTemplate[i + 1] : QChar();
+        if (c == u'\\' && !next.isNull()) {
+            out += c;
+            out += next;
+            ++i;
+            continue;
+        }
+        if (c == u'$' && !(next >= u'0' && next <= u'9') && next != u'{') out += u'\\';
+        out += c;
+    }
+    return out;
 }
 
 } // namespace
@@ -130,29 +146,61 @@ QList<TextRange> RegularExpression::matches(const QString& text) const {
     return out;
 }
 
-std::optional<QString> RegularExpression::replaceAll(const QString& text, const QString& replacementTemplate,
-                                                    Outcome* outcome) const {
+std::optional<QList<RegularExpression::Replacement>> RegularExpression::replacements(
+    const QString& text, const QString& replacementTemplate, Outcome* outcome) const {
     Outcome ignored;
     Outcome& why = outcome ? *outcome : ignored;
     why = Outcome::failed;
     const icu::UnicodeString input = alias(text);
-    const icu::UnicodeString replacement = alias(replacementTemplate);
+    const QString fullTemplate = withLiteralDollars(replacementTemplate);
+    const icu::UnicodeString replacement = alias(fullTemplate);
     RegexBudget budget;
     const std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(input, budget);
     if (!matcher) return std::nullopt;
     // Step by step rather than RegexMatcher::replaceAll, which drops a stopped search and returns the
-    // text unchanged as if nothing matched.
-    icu::UnicodeString result;
+    // text unchanged as if nothing matched. appendReplacement copies the text since the last match
+    // too; each expansion is what it appends after that.
+    QList<Replacement> out;
+    icu::UnicodeString expanded;
+    int32_t copiedTo = 0;  // the end of the last match: where the copy of the text before a match starts
     UErrorCode status = U_ZERO_ERROR;
     for (budget.beginAttempt(); matcher->find(status) && U_SUCCESS(status); budget.beginAttempt()) {
-        matcher->appendReplacement(result, replacement, status);
+        const int32_t start = matcher->start(status);
+        const int32_t end = matcher->end(status);
+        expanded.remove();
+        matcher->appendReplacement(expanded, replacement, status);
         if (U_FAILURE(status)) return std::nullopt;
+        const int32_t skipped = start - copiedTo;
+        out.append({TextRange{start, end - start},
+                    QString(reinterpret_cast<const QChar*>(expanded.getBuffer()) + skipped, expanded.length() - skipped)});
+        copiedTo = end;
     }
     if (stopped(status)) why = Outcome::timedOut;
     if (U_FAILURE(status)) return std::nullopt;
-    matcher->appendTail(result);
     why = Outcome::completed;
-    return toQString(result);
+    return out;
+}
+
+std::optional<QString> RegularExpression::replaceAll(const QString& text, const QString& replacementTemplate,
+                                                    Outcome* outcome) const {
+    const std::optional<QList<Replacement>> found = replacements(text, replacementTemplate, outcome);
+    if (!found) return std::nullopt;
+    return spliced(text, *found);
+}
+
+QString RegularExpression::spliced(QStringView text, const QList<Replacement>& replacements) {
+    qsizetype size = text.size();
+    for (const Replacement& r : replacements) size += r.text.size() - r.range.length;
+    QString out;
+    out.reserve(size);
+    qsizetype from = 0;
+    for (const Replacement& r : replacements) {
+        out += text.sliced(from, r.range.location - from);
+        out += r.text;
+        from = r.range.end();
+    }
+    out += text.sliced(from);
+    return out;
 }
 
 std::optional<QString> RegularExpression::expandAt(const QString& text, TextRange match,
@@ -168,7 +216,8 @@ std::optional<QString> RegularExpression::expandAt(const QString& text, TextRang
 
     // appendReplacement copies the text before the match too; the expansion is what follows it.
     icu::UnicodeString expanded;
-    const icu::UnicodeString replacement = alias(replacementTemplate);
+    const QString fullTemplate = withLiteralDollars(replacementTemplate);
+    const icu::UnicodeString replacement = alias(fullTemplate);
     matcher->appendReplacement(expanded, replacement, status);
     if (U_FAILURE(status)) return std::nullopt;
     return QString(reinterpret_cast<const QChar*>(expanded.getBuffer()) + match.location,

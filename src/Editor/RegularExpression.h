@@ -52,10 +52,20 @@ public:
     QList<TextRange> matches(const QString& text) const;
 
     // Every match replaced through the template ($n is capture group n, a backslash escapes the next
-    // character). Absent when the search times out or the template is malformed: never a partial result.
+    // character, a $ that names no group is itself). Absent when the search times out or the template is malformed: never a partial result.
     // outcome, when given, tells a stopped search (timedOut) from a malformed template (failed).
     std::optional<QString> replaceAll(const QString& text, const QString& replacementTemplate,
                                       Outcome* outcome = nullptr) const;
+
+    // What replaceAll() puts where: each match's range and its expansion, in text order.
+    struct Replacement {
+        TextRange range;
+        QString text;
+    };
+    std::optional<QList<Replacement>> replacements(const QString& text, const QString& replacementTemplate,
+                                                   Outcome* outcome = nullptr) const;
+    // The text with each range (ascending, not overlapping) replaced by its text.
+    static QString spliced(QStringView text, const QList<Replacement>& replacements);
 
     // The template expanded for the match found exactly at `match` in the whole text, so look-behind,
     // word boundaries and anchors see the same context as a whole-text search. Absent when no match

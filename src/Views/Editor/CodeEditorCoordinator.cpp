@@ -319,6 +319,7 @@ void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
         return;
     }
     showThrough(end);
+    unfoldAt(start, end);
     QTextCursor cursor(view_->document());
     cursor.setPosition(int(toDisplay(start)));
     cursor.setPosition(int(toDisplay(end)), QTextCursor::KeepAnchor);
@@ -358,9 +359,9 @@ void CodeEditorCoordinator::selectionChanged() {
 
 void CodeEditorCoordinator::updateCursor() {
     if (!view_ || !document_) return;
-    const int position = view_->textCursor().selectionStart();
-    const qsizetype exact = toExact(position);
-    const TextEdit::Point point = pointOf(exact);
+    // The caret's own place, also one still on its way past what the display holds.
+    const qsizetype exact = qMin(selection().location, text_.size());
+    const TextEdit::Point point = exact > shownTo_ ? unshownPoint(exact) : pointOf(exact);
     const int line = point.row + 1;
     const int column = int(qMax<qsizetype>(point.col + 1, 1));
     // Reported on a later turn, after the edit or move that caused it has been fully processed.
@@ -455,7 +456,7 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
 void CodeEditorCoordinator::recordApplied(const ExactText::Change& change, TextRange before, TextRange after, Origin origin) {
     if (origin == Origin::external) history_.clear();
     else if (origin != Origin::undo)
-        history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing});
+        history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing, {}});
     setSelection(after, true);
     textDidChange(origin != Origin::external, change);
 }
@@ -539,7 +540,7 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
         mirror(change.displayStart, shownEnd, change.displayText);
     }
     noteEdit(change, pointOf(change.range.location));
-    history_.record({change.range.location, change.removed, change.text, selectionBefore, selection(), false});
+    history_.record({change.range.location, change.removed, change.text, selectionBefore, selection(), false, {}});
     textDidChange(true, change);
     leaveBusy();
 }
@@ -556,24 +557,96 @@ void CodeEditorCoordinator::replaceText(const QString& newText) {
     applyWhole(newText, Origin::external);
 }
 
-bool CodeEditorCoordinator::applyWhole(const QString& newText, Origin origin) {
+bool CodeEditorCoordinator::applyWhole(const QString& newText, Origin origin, std::optional<TextRange> after) {
     const qsizetype caret = qMin(selection().location, newText.size());
     // Only the part that differs is replaced, so folds and colours elsewhere stay.
     const auto [prefix, suffix] = commonAffixes(text_.text(), newText);
     const TextRange range{prefix, text_.size() - prefix - suffix};
-    return apply(range, newText.mid(prefix, newText.size() - prefix - suffix), {caret, 0}, origin);
+    return apply(range, newText.mid(prefix, newText.size() - prefix - suffix), after.value_or(TextRange{caret, 0}), origin);
 }
 
 void CodeEditorCoordinator::undo() {
     const std::optional<EditHistory::Entry> entry = history_.takeUndo();
     if (!entry) return;
-    apply({entry->location, entry->inserted.size()}, entry->removed, entry->selectionBefore, Origin::undo);
+    if (!entry->parts.isEmpty())
+        applyParts(EditHistory::inverted(entry->parts), entry->selectionBefore, Origin::undo);
+    else
+        apply({entry->location, entry->inserted.size()}, entry->removed, entry->selectionBefore, Origin::undo);
 }
 
 void CodeEditorCoordinator::redo() {
     const std::optional<EditHistory::Entry> entry = history_.takeRedo();
     if (!entry) return;
-    apply({entry->location, entry->removed.size()}, entry->inserted, entry->selectionAfter, Origin::undo);
+    if (!entry->parts.isEmpty()) applyParts(entry->parts, entry->selectionAfter, Origin::undo);
+    else apply({entry->location, entry->removed.size()}, entry->inserted, entry->selectionAfter, Origin::undo);
+}
+
+bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, TextRange after, Origin origin) {
+    if (!view_ || parts.isEmpty()) return false;
+    if (view_->isReadOnly()) return false;  // the change check
+    const QString& old = text_.text();
+    QList<RegularExpression::Replacement> replacements;
+    replacements.reserve(parts.size());
+    for (const EditHistory::Part& part : parts) replacements.append({{part.location, part.removed.size()}, part.inserted});
+    QString newText = RegularExpression::spliced(old, replacements);
+    // Each part goes into the display on its own, so the display keeps every line between them, when
+    // no part touches a line's end (which could join or split a CR LF or a line) and no line is long
+    // enough to be shown in pieces. Otherwise the text between the first and the last part is
+    // replaced as one change.
+    const auto touchesALineEnd = [&](const EditHistory::Part& part) {
+        const qsizetype at = part.location, end = part.location + part.removed.size();
+        return Lines::breakCount(part.removed) > 0 || Lines::breakCount(part.inserted) > 0 ||
+               (at > 0 && old[at - 1] == u'\r' && end < old.size() && old[end] == u'\n');
+    };
+    bool separately = isFullyShown() && text_.pieces().breaks().empty() &&
+                      std::none_of(parts.begin(), parts.end(), touchesALineEnd);
+    ExactText next;
+    if (separately) {
+        next.reset(newText);
+        separately = next.pieces().breaks().empty();
+    }
+    if (!separately) {
+        if (!applyWhole(newText, origin, after)) return false;
+        // applyWhole() recorded one change; the history keeps the parts instead.
+        if (origin != Origin::undo && origin != Origin::external) history_.replaceLast(parts);
+        return true;
+    }
+
+    ++busy_;
+    const TextRange before = selection();
+    const qsizetype a = parts.front().location;
+    const qsizetype b = parts.back().location + parts.back().removed.size();
+    const qsizetype delta = newText.size() - old.size();
+    ExactText::Change change;
+    change.range = {a, b - a};
+    change.removed = old.mid(a, b - a);
+    change.text = newText.mid(a, b - a + delta);
+    // Lines before the first part are as they were either side.
+    const TextEdit::Point startPoint = pointOf(a);
+    QTextDocument* display = view_->document();
+    folding_->releaseFrom(display->findBlock(int(text_.toDisplay(a))).blockNumber());
+    // From the last to the first, so the display offsets of those still to come stay as they are.
+    for (qsizetype i = parts.size() - 1; i >= 0; --i) {
+        const EditHistory::Part& part = parts[i];
+        mirror(text_.toDisplay(part.location), text_.toDisplay(part.location + part.removed.size()),
+               ExactText::display(part.inserted));
+    }
+    if (document_ && document_->textRevision() == documentRevision_ && &document_->text() == &text_.text())
+        document_->willReplace(a, b - a, change.text);
+    text_ = std::move(next);
+    shiftShown(delta);
+    noteEdit(change, startPoint);
+    if (origin != Origin::undo) {
+        EditHistory::Entry entry;
+        entry.selectionBefore = before;
+        entry.selectionAfter = after;
+        entry.parts = parts;
+        history_.record(std::move(entry));
+    }
+    setSelection(after, true);
+    textDidChange(true, change);
+    leaveBusy();
+    return true;
 }
 
 ExactText::Change CodeEditorCoordinator::replaceExact(TextRange range, const QString& text, bool toDocument) {
@@ -657,6 +730,19 @@ void CodeEditorCoordinator::toggleFold(qsizetype headerLineStart) {
     showThrough(region->hiddenRange.end());
     QList<TextRange> folded = folding_->foldedRanges();
     if (!folded.removeOne(region->hiddenRange)) folded.append(region->hiddenRange);
+    folding_->setFoldedRanges(folded);
+    view_->ruler()->update();
+    highlight();
+}
+
+void CodeEditorCoordinator::unfoldAt(qsizetype start, qsizetype end) {
+    if (!folding_ || folding_->foldedRanges().isEmpty()) return;
+    // A fold's first unit ends its header line and its end starts the closing line: both show.
+    const auto hides = [](const TextRange& folded, qsizetype at) { return at > folded.location && at < folded.end(); };
+    QList<TextRange> folded = folding_->foldedRanges();
+    const qsizetype before = folded.size();
+    folded.removeIf([&](const TextRange& r) { return hides(r, start) || hides(r, end); });
+    if (folded.size() == before) return;
     folding_->setFoldedRanges(folded);
     view_->ruler()->update();
     highlight();
@@ -851,14 +937,29 @@ void CodeEditorCoordinator::replaceAll() {
     const QString replacementTemplate =
         find_->useRegex() ? find_->replacement() : RegularExpression::escapedTemplate(find_->replacement());
     RegularExpression::Outcome outcome;
-    const std::optional<QString> result = expression->replaceAll(text_.text(), replacementTemplate, &outcome);
+    const std::optional<QList<RegularExpression::Replacement>> found =
+        expression->replacements(text_.text(), replacementTemplate, &outcome);
     // A replacement that cannot finish changes nothing and says so.
     const bool stopped = outcome == RegularExpression::Outcome::timedOut;
     if (find_->searchStopped() != stopped) find_->setSearchStopped(stopped);
     searched_ = false;  // the find bar's own search says again what it finds, over the whole text
-    if (!result || *result == text_.text()) return;
-    // One edit and one undo step.
-    if (!applyWhole(*result, Origin::find)) return;
+    if (!found) return;
+    // One edit and one undo step, made of the matches that change.
+    QList<EditHistory::Part> parts;
+    const QString& text = text_.text();
+    for (const RegularExpression::Replacement& r : *found)
+        if (QStringView(text).sliced(r.range.location, r.range.length) != r.text)
+            parts.append({r.range.location, text.mid(r.range.location, r.range.length), r.text});
+    if (parts.isEmpty()) return;
+    // The caret stays by the text it was at.
+    qsizetype caret = selection().location, shift = 0;
+    for (const EditHistory::Part& part : parts) {
+        if (part.location >= caret) break;
+        if (part.location + part.removed.size() > caret) caret = part.location;  // inside: to its start
+        else shift += part.inserted.size() - part.removed.size();
+    }
+    caret += shift;
+    if (!applyParts(parts, {caret, 0}, Origin::find)) return;
     if (find_->current() != 0) find_->setCurrent(0);
     findSync();
 }

@@ -132,8 +132,11 @@ private:
     // runs the after-edit work. False when the editor is read-only.
     bool apply(TextRange range, const QString& text, TextRange after, Origin origin);
     // apply() of the whole text becoming newText, narrowed to the part that differs; the caret
-    // stays where it can.
-    bool applyWhole(const QString& newText, Origin origin);
+    // stays where it can, or goes to `after`.
+    bool applyWhole(const QString& newText, Origin origin, std::optional<TextRange> after = std::nullopt);
+    // Separate changes (ascending, apart; locations in the current text) made as one edit and one
+    // undo step; each reaches the display on its own where it can. False when the editor is read-only.
+    bool applyParts(const QList<EditHistory::Part>& parts, TextRange after, Origin origin);
     // apply() of an edit wholly past what is shown: the display gets it when it gets there.
     bool applyUnshown(TextRange range, const QString& text, TextRange after, Origin origin);
     // Where an exact offset past what is shown will lie in the display's rows and columns.
@@ -149,6 +152,8 @@ private:
     void makeHighlighter();
     // Folds stay only while some region still hides exactly their range.
     void keepFolds();
+    // Opens the folds that hide either end of a selection: the caret never rests in hidden text.
+    void unfoldAt(qsizetype start, qsizetype end);
     void updateCursor();
     void step(int delta);
     void paintFindHighlights();

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QStyleHints>
+#include <QTextBoundaryFinder>
 #include <QScrollBar>
 #include <cmath>
 #include <memory>
@@ -223,9 +224,13 @@ TextRange CodeEditorView::deletionRange(bool backwards) const {
         return pair ? TextRange{at - 2, 2} : TextRange{at - 1, 1};
     }
     if (at >= text.size()) return {at, 0};
-    const bool pair = at + 1 < text.size() && ((text[at] == u'\r' && text[at + 1] == u'\n') ||
-                                               (text[at].isHighSurrogate() && text[at + 1].isLowSurrogate()));
-    return {at, pair ? 2 : 1};
+    // Forwards, the whole character the user sees (a letter and its accents, an emoji with its
+    // modifiers, a CR LF), as the caret steps over it. Only its neighbourhood is looked at.
+    constexpr qsizetype kClusterReach = 256;
+    const QString near = text.mid(at, kClusterReach);
+    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, near);
+    const qsizetype next = clusters.toNextBoundary();
+    return {at, next > 0 ? next : near.size()};
 }
 
 TextRange CodeEditorView::wordDeletionRange(bool backwards) const {

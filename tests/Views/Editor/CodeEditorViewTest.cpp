@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTextLayout>
 
+#include "Editor/ExactText.h"
 #include "Editor/FindMatcher.h"
 #include "Editor/FoldComputer.h"
 #include "EditorFixture.h"
@@ -166,6 +167,33 @@ TEST(CodeEditorTyping, ReadOnlyEditorChangesNothing) {
     EXPECT_FALSE(f.document.isDirty());
 }
 
+// Delete removes the whole character the user sees after the caret, as the arrow keys step over
+// it; Backspace takes one code point back (an accent alone, say).
+TEST(CodeEditorTyping, DeleteRemovesOneWholeCharacter) {
+    const struct {
+        QString text;
+        qsizetype caret;
+        QString expected;
+    } cases[] = {
+        {QString::fromUtf8("xe\u0301y"), 1, QStringLiteral("xy")},
+        {QString::fromUtf8("x\U0001F600\U0001F44D\U0001F3FDy"), 3, QString::fromUtf8("x\U0001F600y")},
+        {QString::fromUtf8("a\U0001F1EB\U0001F1F7b"), 1, QStringLiteral("ab")},  // a flag: two regional indicators
+        {QStringLiteral("a\r\nb"), 1, QStringLiteral("ab")},
+        {QStringLiteral("ab"), 2, QStringLiteral("ab")},
+    };
+    for (const auto& c : cases) {
+        EditorFixture f(c.text, QStringLiteral("notes.txt"));
+        f.select(c.caret);
+        f.key(Qt::Key_Delete);
+        EXPECT_EQ(f.text(), c.expected) << c.text.toStdString();
+        EXPECT_EQ(f.selection(), (TextRange{c.caret, 0}));
+    }
+    EditorFixture back(QString::fromUtf8("xe\u0301y"), QStringLiteral("notes.txt"));
+    back.select(3);
+    back.backspace();
+    EXPECT_EQ(back.text(), QStringLiteral("xey"));
+}
+
 TEST(CodeEditorTyping, CaretIsReportedToTheDocumentOnALaterTurn) {
     EditorFixture f("a\n\tb\n");
     f.select(3);
@@ -222,6 +250,18 @@ TEST(CodeEditorCommands, GoToLineClampsToTheLastLine) {
 // --- folding and the gutter
 
 namespace {
+void search(EditorFixture& f, const QString& query, bool caseSensitive = false, bool wholeWord = false,
+            bool regex = false) {
+    f.find.setCaseSensitive(caseSensitive);
+    f.find.setWholeWord(wholeWord);
+    f.find.setUseRegex(regex);
+    f.find.setQuery(query);
+    f.settle();
+}
+} // namespace
+
+
+namespace {
 // Twelve lines; lines 3 to 7 (1-based) form a block.
 const QString kBlockText = "l1\nl2\nif x {\n  a\n  b\n  c\n}\nl8\nl9\nl10\nl11\nl12";
 
@@ -272,6 +312,31 @@ TEST(CodeEditorFolding, ChevronClickTogglesAndEditsAboveUnfold) {
     EXPECT_TRUE(f.view->document()->findBlockByNumber(4).isVisible());
 }
 
+// The caret never rests in folded text: going to a line or a match inside a fold opens it.
+TEST(CodeEditorFolding, ArrivingInsideAFoldUnfoldsIt) {
+    EditorFixture f(kBlockText);
+    const qsizetype header = f.text().indexOf("if");
+    f.editor().toggleFold(header);
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    f.controller.goToLine(9);  // below the fold: it stays
+    EXPECT_EQ(f.editor().foldedStarts().size(), 1);
+    f.controller.goToLine(3);  // the header line shows
+    EXPECT_EQ(f.editor().foldedStarts().size(), 1);
+    f.controller.goToLine(5);
+    EXPECT_TRUE(f.editor().foldedStarts().isEmpty());
+    EXPECT_TRUE(f.view->document()->findBlockByNumber(4).isVisible());
+    EXPECT_TRUE(f.view->textCursor().block().isVisible());
+    f.type("z");
+    EXPECT_TRUE(f.text().contains("\n  a\nz  b\n"));
+
+    f.editor().toggleFold(header);
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    f.view->setShowFind(true);
+    search(f, "c\n");
+    EXPECT_TRUE(f.editor().foldedStarts().isEmpty());
+    EXPECT_TRUE(f.view->textCursor().block().isVisible());
+}
+
 TEST(CodeEditorFolding, CaretLinesAreMarkedInTheGutter) {
     EditorFixture f(kBlockText);
     f.select(f.text().indexOf("  a"), f.text().indexOf("  c") + 1 - f.text().indexOf("  a"));
@@ -304,17 +369,6 @@ TEST(CodeEditorFolding, LongLineNumbersFitTheGutter) {
 }
 
 // --- find and replace
-
-namespace {
-void search(EditorFixture& f, const QString& query, bool caseSensitive = false, bool wholeWord = false,
-            bool regex = false) {
-    f.find.setCaseSensitive(caseSensitive);
-    f.find.setWholeWord(wholeWord);
-    f.find.setUseRegex(regex);
-    f.find.setQuery(query);
-    f.settle();
-}
-} // namespace
 
 TEST(CodeEditorFind, CountsFollowTheOptions) {
     EditorFixture f("Abc abc abcdef");
@@ -418,6 +472,11 @@ TEST(CodeEditorFind, ReplaceCurrentAdvancesAndReplacementsAreLiteralUnlessTempla
         {"a b a", "b", false, "(", false, "a ( a"},  // never typed: no closer added
         {"f() g()", "(", false, "", false, "f) g()"},
         {"f() g()", "(", false, "", true, "f) g)"},
+        // A dollar sign not followed by a group number is itself.
+        {"price 5 and 7", "\\d", true, "US$", false, "price US$ and 7"},
+        {"price 5 and 7", "\\d", true, "US$", true, "price US$ and US$"},
+        {"price 5 and 7", "(\\d)", true, "$$1", true, "price $5 and $7"},
+        {"a5", "\\d", true, "$ \\$x$", true, "a$ $x$"},
     };
     for (const auto& c : cases) {
         EditorFixture r(c.text);
@@ -454,6 +513,48 @@ TEST(CodeEditorFind, ReplaceAllIsOneStep) {
     EXPECT_EQ(f.text(), "aa-aa-aa");
     EXPECT_EQ(f.find.current(), 1);
     EXPECT_EQ(f.find.matchCount(), 6);
+}
+
+// Replace All over a long text changes the display only at the matches: the lines between them
+// stay as they were; undo and redo bring back each text exactly. Where a
+// replacement meets a line ending the text between the first and the last match is replaced whole.
+TEST(CodeEditorFind, ReplaceAllTouchesTheDisplayOnlyAtTheMatches) {
+    const struct {
+        QString text, query, replacement;
+        bool onlyAtMatches;
+    } cases[] = {
+        {kBlockText.repeated(400) + "x", "l1", "L", true},
+        {kBlockText.repeated(400), "l1", "", true},
+        {QStringLiteral("a x\r\n").repeated(2000) + "a\rb", "a", "b", true},
+        {QStringLiteral("ab\r\n").repeated(2000), "b", "c\n", false},  // a new line in the replacement
+        {QStringLiteral("a\rb\n").repeated(2000), "b", "", false},        // a CR and an LF meet
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query.toStdString() + " -> " + c.replacement.toStdString());
+        EditorFixture f(c.text, QStringLiteral("main.swift"));
+        f.view->setShowFind(true);
+        f.find.setReplacement(c.replacement);
+        search(f, c.query, true);
+        qsizetype changed = 0;
+        QObject::connect(f.view->document(), &QTextDocument::contentsChange,
+                         [&](int, int removed, int added) { changed += removed + added; });
+        f.select(f.text().size());
+        f.find.engine()->replaceAll();
+        QString expected = c.text;
+        expected.replace(c.query, c.replacement);
+        EXPECT_TRUE(f.text() == expected);
+        EXPECT_EQ(f.selection(), (TextRange{expected.size(), 0}));
+        EXPECT_TRUE(f.view->document()->toRawText() == ExactText::display(expected));
+        if (c.onlyAtMatches) EXPECT_LT(changed, c.text.size() / 2);
+        else EXPECT_GT(changed, c.text.size() / 2);
+        f.undo();
+        EXPECT_TRUE(f.text() == c.text);
+        EXPECT_TRUE(f.view->document()->toRawText() == ExactText::display(c.text));
+        f.redo();
+        EXPECT_TRUE(f.text() == expected);
+        EXPECT_TRUE(f.view->document()->toRawText() == ExactText::display(expected));
+        EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(expected));
+    }
 }
 
 // --- colouring

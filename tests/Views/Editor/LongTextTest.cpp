@@ -8,6 +8,7 @@
 
 #include "EditorFixture.h"
 #include "Editor/ExactText.h"
+#include "Platform/Lines.h"
 
 namespace {
 
@@ -268,4 +269,31 @@ TEST(SharedLargeText, FollowsTheDirtyRule) {
     f.undo();
     EXPECT_TRUE(f.text() == text);
     EXPECT_TRUE(f.document.isDirty());
+}
+
+// The line and column the document hears are the caret's own, also while and after a large paste
+// goes into the display a step at a time, and after typing or a page down there.
+TEST_F(LongText, TheCaretReportedAfterALargePasteIsWhereItIs) {
+    const auto expectReported = [](EditorFixture& f, const char* after) {
+        EditorFixture::settle();
+        const QString& t = f.text();
+        const qsizetype caret = f.selection().location;
+        const qsizetype lineStart = Lines::lineStart(t, caret);
+        EXPECT_EQ(f.document.cursorLine(), Lines::breakCount(QStringView(t).first(lineStart)) + 1) << after;
+        EXPECT_EQ(f.document.cursorColumn(), caret - lineStart + 1) << after;
+    };
+    EditorFixture f(QStringLiteral("start\nend"), QStringLiteral("notes.txt"));
+    f.select(9);
+    f.editor().userChange(f.selection(), text);
+    EXPECT_FALSE(f.editor().isFullyShown());
+    expectReported(f, "pasting");
+    f.type(QStringLiteral("ab"));
+    expectReported(f, "typing at once");
+    waitShown(f);
+    expectReported(f, "once shown");
+    f.type(QStringLiteral("c"));
+    expectReported(f, "typing");
+    f.select(text.size() / 2);
+    f.key(Qt::Key_PageDown);
+    expectReported(f, "a page down");
 }

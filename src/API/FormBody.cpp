@@ -2,6 +2,9 @@
 
 #include "API/FormatText.h"
 
+#include <algorithm>
+#include <optional>
+
 
 namespace FormBody {
 
@@ -33,29 +36,52 @@ QString encoded(const QString& text, bool keepReferences) {
 
 QString decoded(const QString& text) { return FormatText::percentDecoded(text, true); }
 
+namespace {
+
+// One "&"-separated piece of a body as a field; nothing when it has no key.
+std::optional<KeyValueItem> fieldOf(QStringView piece) {
+    while (!piece.isEmpty() && (piece.front() == u'\n' || piece.front() == u'\r')) piece = piece.mid(1);
+    while (!piece.isEmpty() && (piece.back() == u'\n' || piece.back() == u'\r')) piece.chop(1);
+    KeyValueItem field;
+    if (piece.startsWith(u'~')) {
+        field.enabled = false;
+        piece = piece.mid(1);
+    }
+    const qsizetype eq = piece.indexOf(u'=');
+    field.key = decoded((eq < 0 ? piece : piece.left(eq)).toString());
+    if (field.key.isEmpty()) return std::nullopt;
+    field.value = eq < 0 ? QString() : decoded(piece.mid(eq + 1).toString());
+    return field;
+}
+
+} // namespace
+
 QList<KeyValueItem> fields(const QString& body) {
     QList<KeyValueItem> out;
-    for (QStringView piece : QStringView(body).split(u'&')) {
-        while (!piece.isEmpty() && (piece.front() == u'\n' || piece.front() == u'\r')) piece = piece.mid(1);
-        while (!piece.isEmpty() && (piece.back() == u'\n' || piece.back() == u'\r')) piece.chop(1);
-        KeyValueItem field;
-        if (piece.startsWith(u'~')) {
-            field.enabled = false;
-            piece = piece.mid(1);
-        }
-        const qsizetype eq = piece.indexOf(u'=');
-        field.key = decoded((eq < 0 ? piece : piece.left(eq)).toString());
-        if (field.key.isEmpty()) continue;
-        field.value = eq < 0 ? QString() : decoded(piece.mid(eq + 1).toString());
-        out.append(field);
-    }
+    for (QStringView piece : QStringView(body).split(u'&'))
+        if (auto field = fieldOf(piece)) out.append(*field);
     return out;
 }
 
-QString body(const QList<KeyValueItem>& fields) {
+QString body(const QList<KeyValueItem>& fields, const QString& previous) {
+    // Pieces of the previous text that read as a field, to be written again as they were.
+    struct Written {
+        QStringView text;
+        KeyValueItem field;
+        bool used = false;
+    };
+    QList<Written> written;
+    for (QStringView piece : QStringView(previous).split(u'&'))
+        if (auto field = fieldOf(piece)) written.append({piece, *field});
     QStringList pieces;
     for (const KeyValueItem& field : fields) {
         if (field.key.isEmpty()) continue;
+        const auto same = std::find_if(written.begin(), written.end(), [&](const Written& w) { return !w.used && w.field.sameContent(field); });
+        if (same != written.end()) {
+            same->used = true;
+            pieces.append(same->text.toString());
+            continue;
+        }
         QString key = encoded(field.key, true);
         if (key.startsWith(u'~')) key.replace(0, 1, QStringLiteral("%7E"));
         pieces.append((field.enabled ? QString() : QStringLiteral("~")) + key + u'=' + encoded(field.value, true));

@@ -17,8 +17,10 @@ namespace FormBody {
 // decode is taken as written). Line breaks around a field are no part of it; empty pieces and
 // fields without a key are left out.
 QList<KeyValueItem> fields(const QString& body);
-// The body of the fields with a key, disabled ones marked.
-QString body(const QList<KeyValueItem>& fields);
+// The body of the fields with a key, disabled ones marked. A field that reads the same as a piece
+// of previous (the body being edited) is written as that piece was, so fields the user did not
+// touch keep their spelling.
+QString body(const QList<KeyValueItem>& fields, const QString& previous = {});
 // What goes on the wire: the enabled fields, each key and value passed through expand (which
 // replaces references), everything encoded as curl --data-urlencode encodes it.
 QString sendable(const QString& body, const std::function<QString(const QString&)>& expand);

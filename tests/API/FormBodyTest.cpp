@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "API/BruFileFormat.h"
+#include "API/FormBody.h"
 #include "API/HTTPClient.h"
 #include "API/HTTPFileFormat.h"
 #include "LoopbackServer.h"
@@ -59,4 +60,29 @@ TEST(FormBodies, AHttpFormBodyIsSentWithItsFieldsEncoded) {
     ASSERT_EQ(parsed.size(), 1);
     ASSERT_EQ(parsed[0].bodyKind, BodyKind::form);
     EXPECT_EQ(sentBody(parsed[0]), "name=John+Doe&x=1%2B1&e=");
+}
+
+TEST(FormBodies, OtherThanUrlEncodedContentTypesGoOutAsWrittenAndAnyTextEncodes) {
+    HTTPRequest multipart;
+    multipart.method = HTTPMethod::post;
+    multipart.url = "URL";
+    multipart.bodyKind = BodyKind::form;
+    multipart.body = "--b\r\nx y&z\r\n--b--";
+    multipart.headers = {KeyValueItem{.key = "content-type", .value = "multipart/form-data; boundary=b"}};
+    EXPECT_FALSE(FormBody::isSentEncoded(multipart));
+    multipart.headers.first().enabled = false;  // a switched-off row sets nothing
+    EXPECT_TRUE(FormBody::isSentEncoded(multipart));
+    multipart.headers.first().value = "Application/X-WWW-Form-URLEncoded; charset=utf-8";
+    multipart.headers.first().enabled = true;
+    EXPECT_TRUE(FormBody::isSentEncoded(multipart));
+
+    // Letters beyond one UTF-16 unit, and a name that itself begins with "~".
+    const QString body = FormBody::body({KeyValueItem{.key = "~é", .value = "😀 1"}});
+    EXPECT_EQ(body, "%7E%C3%A9=%F0%9F%98%80+1");
+    EXPECT_EQ(FormBody::fields(body).first().key, "~é");
+    EXPECT_TRUE(FormBody::fields(body).first().enabled);
+    EXPECT_EQ(FormBody::fields("a=%ZZ&b=%FF").last().value, "%FF") << "undecodable text is taken as written";
+    EXPECT_EQ(FormBody::fields("a=%ZZ").first().value, "%ZZ");
+    // Fields set on lines of their own in a file.
+    EXPECT_EQ(FormBody::body(FormBody::fields("a=19\r\n&\nb=2\n")), "a=19&b=2");
 }

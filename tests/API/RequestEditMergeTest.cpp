@@ -71,6 +71,15 @@ TEST(RequestEditMerge, RowsAreMergedOneByOne) {
     EXPECT_EQ(rows(merged.headers), (QStringList{"x-api-key=k"}));
     EXPECT_EQ(rows(merged.params), (QStringList{"page=2", "q=1"}));
 
+    // A row added after the first one, which the file also holds first.
+    HTTPRequest first = v.base;
+    first.headers = {row("A", "1")};
+    HTTPRequest fileHas = first;
+    fileHas.headers.append(row("C", "3"));
+    edited = first;
+    edited.headers.append(row("New", "2"));
+    EXPECT_EQ(rows(RequestEditMerge::apply(first, edited, fileHas).headers), (QStringList{"A=1", "New=2", "C=3"}));
+
     // A row the file no longer holds comes back when the edit changed it.
     edited = v.base;
     edited.headers[0].enabled = false;

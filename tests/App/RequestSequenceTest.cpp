@@ -16,6 +16,7 @@
 #include "AppState.h"
 #include "Git/AIService.h"
 #include "Platform/SettingsStore.h"
+#include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "UI/PressableButton.h"
 #include "Views/HTTP/AIResponsePanel.h"
@@ -153,4 +154,48 @@ TEST_F(RequestSequence, TheEditorSurvivesAUsersRoadThroughRequestsAndResponses) 
     EXPECT_FALSE(text.contains("Form copy")) << text.constData();
     EXPECT_TRUE(text.contains("\nna+me={{v}}%26x%3D1&~off=1")) << text.constData();
     EXPECT_GE(app.history().entries().size(), 6);
+}
+
+TEST_F(RequestSequence, TypingAfterARenameOrAReplayReachesTheFileAndOnlyWhatWasTyped) {
+    dir.write("api/req.bru", QString("meta {\n  name: Req\n  type: http\n  seq: 1\n}\n\nget {\n  url: %1\n  body: none\n"
+                                     "  auth: bearer\n}\n\nauth:bearer {\n  token: secret\n}\n")
+                                 .arg(server.url("/a"))
+                                 .toUtf8());
+    window = WindowManager::shared().openWindow(dir.path());
+    window->show();
+    ASSERT_TRUE(waitUntil([&] { return window->state().api().collections().size() == 1; }));
+    AppState& app = window->state();
+    ScriptedPrompter prompter;
+
+    // Renamed while open: the next keystroke lands in the moved file.
+    open("Req");
+    prompter.texts = {QStringLiteral("Renamed Coll")};
+    CollectionActions(app).promptRenameCollection(app.api().collections().first());
+    const QString moved = dir.file("api/Renamed Coll.bru");
+    ASSERT_TRUE(QFile::exists(moved));
+    ASSERT_TRUE(requestView());
+    QTest::keyClick(requestView()->urlField(), Qt::Key_End);
+    QTest::keyClicks(requestView()->urlField(), "b");
+    EXPECT_TRUE(readBytes(moved).contains(server.url("/ab").toUtf8())) << readBytes(moved).constData();
+
+    // Sent, then a header and a parameter added; an old entry replayed, one character typed.
+    requestView()->send();
+    ASSERT_TRUE(waitUntil([&] { return !app.isSending(); }));
+    KeyValueEditor* headers = requestView()->headersEditor();
+    headers->addButton()->click();
+    QTest::keyClicks(headers->keyField(headers->rowCount() - 1), "x-api-key");
+    QTest::keyClicks(headers->valueField(headers->rowCount() - 1), "k1");
+    KeyValueEditor* params = requestView()->paramsEditor();
+    params->addButton()->click();
+    QTest::keyClicks(params->keyField(0), "page");
+    QTest::keyClicks(params->valueField(0), "2");
+    const QByteArray before = readBytes(moved);
+    ASSERT_TRUE(before.contains("x-api-key: k1") && before.contains("page: 2")) << before.constData();
+
+    app.replay(app.history().entries().last().id);
+    QTest::keyClick(requestView()->urlField(), Qt::Key_End);
+    QTest::keyClicks(requestView()->urlField(), "c");
+    const QByteArray after = readBytes(moved);
+    EXPECT_EQ(QString(after), QString(before).replace(server.url("/ab"), server.url("/abc"))) << after.constData();
+    EXPECT_EQ(requestView()->headersEditor()->rowCount(), headers->rowCount());
 }

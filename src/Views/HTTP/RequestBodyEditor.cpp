@@ -55,7 +55,7 @@ RequestBodyEditor::RequestBodyEditor(QWidget* parent) : QWidget(parent), kinds_(
         emit bodyEdited(body_);
     });
     connect(form_, &KeyValueEditor::itemsEdited, this, [this](const QList<KeyValueItem>& fields) {
-        body_ = formBody(fields);
+        body_ = formBody(fields, body_);
         emit bodyEdited(body_);
     });
 }
@@ -80,7 +80,7 @@ void RequestBodyEditor::show(BodyKind kind, const QString& body) {
         break;
     case BodyKind::form:
         // Rows stay as they are while they still spell the body (disabled rows, unfinished keys).
-        if (formBody(form_->items()) != body) form_->setItems(formFields(body));
+        if (formBody(form_->items(), body) != body) form_->setItems(formFields(body));
         pages_->setCurrentWidget(form_);
         break;
     }
@@ -94,4 +94,6 @@ void RequestBodyEditor::setReadOnly(bool readOnly) {
 
 QList<KeyValueItem> RequestBodyEditor::formFields(const QString& body) { return FormBody::fields(body); }
 
-QString RequestBodyEditor::formBody(const QList<KeyValueItem>& fields) { return FormBody::body(fields); }
+QString RequestBodyEditor::formBody(const QList<KeyValueItem>& fields, const QString& previous) {
+    return FormBody::body(fields, previous);
+}

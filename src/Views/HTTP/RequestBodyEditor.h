@@ -22,7 +22,8 @@ public:
     void setReadOnly(bool readOnly);
 
     static QList<KeyValueItem> formFields(const QString& body);
-    static QString formBody(const QList<KeyValueItem>& fields);
+    // Fields that read as before keep their spelling in previous.
+    static QString formBody(const QList<KeyValueItem>& fields, const QString& previous = {});
 
     QPlainTextEdit* textEditor() const { return text_; }
     KeyValueEditor* formEditor() const { return form_; }

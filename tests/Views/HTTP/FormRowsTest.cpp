@@ -26,3 +26,13 @@ TEST(FormRows, RowsHoldingSeparatorsAndDisabledRowsSurviveTheBodyAndTheFile) {
     ASSERT_EQ(back.size(), 1);
     EXPECT_EQ(rows(RequestBodyEditor::formFields(back[0].body)), rows(fields));
 }
+
+TEST(FormRows, FieldsTheUserDidNotTouchKeepTheirSpelling) {
+    const QString written = "name=John Doe\n&x=1&~off={{v}}";
+    QList<KeyValueItem> fields = RequestBodyEditor::formFields(written);
+    ASSERT_EQ(rows(fields), (QStringList{"name=John Doe", "x=1", "~off={{v}}"}));
+    fields[1].value = "2 3";
+    EXPECT_EQ(RequestBodyEditor::formBody(fields, written), "name=John Doe\n&x=2+3&~off={{v}}");
+    fields[2].enabled = true;
+    EXPECT_EQ(RequestBodyEditor::formBody(fields, written), "name=John Doe\n&x=2+3&off={{v}}");
+}

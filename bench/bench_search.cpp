@@ -528,7 +528,7 @@ void printPeers() {
     std::printf("\nproject search, %d hits: all cores %.1f ms (rg -F -n %.1f ms, ratio %.2f); one core %.1f ms "
                 "(rg -j1 %.1f ms; grep -rnF %.1f ms, ratio %.2f)\n",
                 kRareHits, all, rg, rg > 0 ? all / rg : 0.0, one, rg1, grep, grep > 0 ? one / grep : 0.0);
-    std::printf("first search of the process (builds its character tables): %.1f ms\n",
+    std::printf("first search of this process (its threads and caches new): %.1f ms\n",
                 g_searchAll.empty() ? 0.0 : g_searchAll.front());
     // The whole search as a user waits for it, listing included, against the whole peer process.
     const double whole = median(g_withListing), wholeOne = median(g_withListingOne);

@@ -87,9 +87,9 @@ FileNode::FileNode(QString url, bool isDirectory)
 FileNode::Ptr FileNode::make(const Listed& entry) { return Ptr(new FileNode(entry.url, entry.isDirectory)); }
 
 bool FileNode::isExcluded(const QString& name) {
-    if (name.startsWith(u'.')) return true;
-    const QByteArray bytes = name.toUtf8();
-    return isExcludedName(std::string_view(bytes.constData(), size_t(bytes.size())));
+    return name.startsWith(u'.') || std::any_of(std::begin(kIgnored), std::end(kIgnored), [&](std::string_view ignored) {
+               return name == QLatin1StringView(ignored.data(), qsizetype(ignored.size()));
+           });
 }
 
 QList<FileNode::Listed> FileNode::listVisible(const QString& dir) {

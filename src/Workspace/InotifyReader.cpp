@@ -119,6 +119,9 @@ bool InotifyReader::awaitFolder() {
         // Something there that cannot be watched (a file, a closed folder) changes in the folder
         // above too: its attributes, or its name going and coming.
         const QString above = existingAbove(folder_);
+        // Only the next name on the way down matters there.
+        const QString rest = folder_.sliced(above.size()).section(u'/', 0, 0, QString::SectionSkipEmpty);
+        awaitName_ = FilePath::encode(rest);
         awaitWd_ = ::inotify_add_watch(fd_, FilePath::encode(above).constData(),
                                        IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
         if (awaitWd_ < 0 || folderError_ != ENOENT) return false;
@@ -148,7 +151,8 @@ void InotifyReader::readEvents() {
                 continue;
             }
             if (event->wd == awaitWd_ && awaitWd_ >= 0) {
-                lookAgain = true;
+                // The folder above went, or the name on the way to the folder changed there.
+                lookAgain = lookAgain || event->len == 0 || QByteArrayView(static_cast<const char*>(event->name)) == awaitName_;
                 continue;
             }
             if (event->wd == rootWd_ && rootWd_ >= 0 && (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED))) {

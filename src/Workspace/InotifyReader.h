@@ -4,6 +4,7 @@
 // At the system's limit of watches the folders beyond it go unwatched, and the reader says so.
 // A folder that is missing (never there, deleted, moved away) is watched from the nearest folder
 // above it, and watched again, whole, once a folder is back under its name.
+#include <QByteArray>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -53,5 +54,6 @@ private:
     int rootWd_ = -1;
     int folderError_ = 0;
     int awaitWd_ = -1;  // on the folder above, while the folder itself is not watched
+    QByteArray awaitName_;  // the name in that folder that leads to the folder
     QHash<int, QString> paths_;  // watch descriptor -> directory path
 };

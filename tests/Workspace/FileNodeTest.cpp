@@ -80,6 +80,7 @@ TEST(FileNode, RefreshKeepsNodesOfEntriesThatStillExist) {
     EXPECT_EQ(names(*keep), (QStringList{"inner", "b.txt"}));
     EXPECT_EQ(child(*keep, "inner"), inner);
     EXPECT_FALSE(inner->isLoaded());  // never loaded: not descended into
+    EXPECT_FALSE(inner->children().has_value());
     EXPECT_TRUE(child(root, "m.txt")->isDirectory());
 }
 

@@ -113,10 +113,15 @@ qsizetype nextSpecial(const char* d, qsizetype i, qsizetype size) {
 qsizetype countLineFeeds(const char* d, qsizetype size) {
     qsizetype count = 0, i = 0;
 #ifdef __SSE2__
+    // Each byte lane counts its line feeds, up to 255 blocks at a time, then the lanes are summed
+    // (a bit count per block would be a library call on processors without one of their own).
     const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-        count += std::popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))));
+    while (i + 16 <= size) {
+        __m128i lanes = _mm_setzero_si128();
+        for (int block = 0; block < 255 && i + 16 <= size; ++block, i += 16)
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i)), lf));
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        count += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
     }
 #endif
     for (; i < size; ++i) count += d[i] == '\n';
@@ -213,7 +218,9 @@ void LineMatcher::scan(QByteArrayView text, bool ascii, const QString& file, QLi
         if (asciiNeedle_) scanAsciiText(text, file, hits, limit);
         return;
     }
-    scanLines(text, file, hits, limit);
+    // (An empty query is in every line, the empty one after a final line break too.)
+    if (asciiNeedle_ && !needle_.isEmpty()) scanMixedText(text, file, hits, limit);
+    else scanLines(text, file, hits, limit);
 }
 
 // The needle is looked for in the whole text at once; lines are found only around its matches.
@@ -241,44 +248,75 @@ void LineMatcher::scanAsciiText(QByteArrayView text, const QString& file, QList<
 
 // Line by line, for text that holds other characters than ASCII.
 void LineMatcher::scanLines(QByteArrayView text, const QString& file, QList<SearchHit>& hits, qsizetype limit) const {
+    for (qsizetype start = 0, line = 1; start >= 0 && hits.size() < limit; ++line)
+        start = scanLine(text, start, line, file, hits);
+}
+
+// For an ASCII query in text that holds other characters too: a line can hold the query only where
+// its bytes do (ignoring ASCII case) or where it holds a character other than ASCII. Both are found
+// in the whole text at once; only their lines are read one by one, and the lines between them are
+// only counted.
+void LineMatcher::scanMixedText(QByteArrayView text, const QString& file, QList<SearchHit>& hits,
+                                qsizetype limit) const {
+    const char* d = text.data();
+    const qsizetype n = text.size();
+    const bool hasCarriageReturns = std::memchr(d, '\r', size_t(n)) != nullptr;
+    const auto matchFrom = [&](qsizetype from) {
+        const qsizetype found = find(d + from, n - from);
+        return found < 0 ? n : from + found;
+    };
+    const auto wideFrom = [&](qsizetype from) { return from + firstNonAscii(d + from, n - from); };
+    qsizetype from = 0;  // a line start; every line before it is done
+    qsizetype line = 1;  // the number of the line at from
+    qsizetype match = matchFrom(0), wide = wideFrom(0);
+    while (hits.size() < limit) {
+        const qsizetype at = std::min(match, wide);
+        if (at >= n) return;
+        // Everything before at is ASCII: its line breaks are line feeds and carriage returns.
+        qsizetype start = at;
+        while (start > from && d[start - 1] != '\n' && d[start - 1] != '\r') --start;
+        line += countBreaks(d + from, start - from, hasCarriageReturns);
+        from = scanLine(text, start, line, file, hits);
+        if (from < 0) return;
+        ++line;
+        if (match < from) match = matchFrom(from);
+        if (wide < from) wide = wideFrom(from);
+    }
+}
+
+qsizetype LineMatcher::scanLine(QByteArrayView text, qsizetype start, qsizetype line, const QString& file,
+                                QList<SearchHit>& hits) const {
     const char* d = text.data();
     const auto* u = reinterpret_cast<const unsigned char*>(d);
     const qsizetype n = text.size();
-    const AsciiMakers& makers = asciiMakers();
-    qsizetype start = 0;
-    for (qsizetype line = 1;; ++line) {
-        bool ascii = true, mayFoldToAscii = false;
-        qsizetype end = start, breakLength = 0;
-        while ((end = nextSpecial(d, end, n)) < n) {
-            if (d[end] == '\n') {
-                breakLength = 1;
-                break;
-            }
-            if (d[end] == '\r') {
-                breakLength = end + 1 < n && d[end + 1] == '\n' ? 2 : 1;
-                break;
-            }
-            char32_t c = 0;
-            const int length = decode(u + end, c);
-            if (c == 0x85 || c == 0x2028 || c == 0x2029) {
-                breakLength = length;
-                break;
-            }
-            ascii = false;
-            mayFoldToAscii = mayFoldToAscii || makers.contains(c);
-            end += length;
+    bool ascii = true, mayFoldToAscii = false;
+    qsizetype end = start, breakLength = 0;
+    while ((end = nextSpecial(d, end, n)) < n) {
+        if (d[end] == '\n') {
+            breakLength = 1;
+            break;
         }
-        const char* lineData = d + start;
-        const qsizetype lineSize = end - start;
-        if (ascii) {
-            if (asciiNeedle_ && find(lineData, lineSize) >= 0)
-                hits.append({file, int(line), asciiPreview(lineData, lineSize)});
-        } else if (!asciiNeedle_ || mayFoldToAscii || find(lineData, lineSize) >= 0) {
-            const QString lineText = decodeKeepingMarks(QByteArrayView(lineData, lineSize));
-            if (SearchText::folded(lineText).contains(wanted_))
-                hits.append({file, int(line), SearchText::trimBlanks(lineText)});
+        if (d[end] == '\r') {
+            breakLength = end + 1 < n && d[end + 1] == '\n' ? 2 : 1;
+            break;
         }
-        if (hits.size() >= limit || breakLength == 0) return;
-        start = end + breakLength;
+        char32_t c = 0;
+        const int length = decode(u + end, c);
+        if (c == 0x85 || c == 0x2028 || c == 0x2029) {
+            breakLength = length;
+            break;
+        }
+        ascii = false;
+        mayFoldToAscii = mayFoldToAscii || asciiMakers().contains(c);
+        end += length;
     }
+    const char* lineData = d + start;
+    const qsizetype lineSize = end - start;
+    if (ascii) {
+        if (asciiNeedle_ && find(lineData, lineSize) >= 0) hits.append({file, int(line), asciiPreview(lineData, lineSize)});
+    } else if (!asciiNeedle_ || mayFoldToAscii || find(lineData, lineSize) >= 0) {
+        const QString lineText = decodeKeepingMarks(QByteArrayView(lineData, lineSize));
+        if (SearchText::folded(lineText).contains(wanted_)) hits.append({file, int(line), SearchText::trimBlanks(lineText)});
+    }
+    return breakLength == 0 ? -1 : end + breakLength;
 }

@@ -28,6 +28,10 @@ public:
 private:
     void scanAsciiText(QByteArrayView text, const QString& file, QList<SearchHit>& hits, qsizetype limit) const;
     void scanLines(QByteArrayView text, const QString& file, QList<SearchHit>& hits, qsizetype limit) const;
+    void scanMixedText(QByteArrayView text, const QString& file, QList<SearchHit>& hits, qsizetype limit) const;
+    // Looks at the one line that starts at start; returns where the next one starts, -1 after the last.
+    qsizetype scanLine(QByteArrayView text, qsizetype start, qsizetype line, const QString& file,
+                       QList<SearchHit>& hits) const;
     qsizetype find(const char* data, qsizetype size) const;
 
     QString wanted_;     // the folded query

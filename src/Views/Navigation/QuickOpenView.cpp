@@ -6,6 +6,7 @@
 #include "AppState.h"
 #include "Editor/CodeLanguage.h"
 #include "Views/KeyCatcher.h"
+#include "Views/Navigation/FileSnapshot.h"
 #include "Views/Navigation/FolderPaths.h"
 #include "Views/Navigation/OverlayList.h"
 #include "Views/Navigation/OverlayParts.h"
@@ -25,13 +26,6 @@ QuickOpenView::QuickOpenView(AppState& app, QWidget* parent)
 }
 
 namespace {
-QStringList fileNames(const QStringList& files) {
-    QStringList names;
-    names.reserve(files.size());
-    for (const QString& file : files) names.append(file.sliced(file.lastIndexOf(u'/') + 1));
-    return names;
-}
-
 QStringList pick(const QStringList& files, const QList<qsizetype>& indices) {
     QStringList out;
     out.reserve(indices.size());
@@ -41,7 +35,7 @@ QStringList pick(const QStringList& files, const QList<qsizetype>& indices) {
 } // namespace
 
 QStringList QuickOpenView::results(const QString& query, const QStringList& files) {
-    FuzzyNames names(fileNames(files));
+    FuzzyNames names(FileSnapshot::fileNames(files));
     return pick(files, names.filter(query, kMaxResults));
 }
 
@@ -91,10 +85,17 @@ void QuickOpenView::showEvent(QShowEvent* event) {
     field_->setFocused(true);
     if (!appeared_) {
         // One snapshot per opening: files made while the overlay is up wait for the next one.
+        // Names are made ready with it, once, rather than on every keystroke.
         appeared_ = true;
-        allFiles_ = app_ ? app_->quickOpenFiles() : QStringList();
-        // Names are made ready here, once, rather than on every keystroke.
-        names_ = FuzzyNames(fileNames(allFiles_));
-        rebuildRows();
+        const QString folder = app_ && app_->rootNode() ? app_->rootNode()->url() : QString();
+        auto* snapshot = new FileSnapshot(folder, kListingWaitMs, this);
+        const auto take = [this, snapshot] {
+            listed_ = true;
+            allFiles_ = snapshot->contents().files;
+            names_ = snapshot->contents().names;
+            rebuildRows();
+        };
+        if (snapshot->isReady()) take();
+        else connect(snapshot, &FileSnapshot::ready, this, take);
     }
 }

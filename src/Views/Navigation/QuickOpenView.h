@@ -1,5 +1,6 @@
 #pragma once
-// Quick open: the files of the open folder, read once when the overlay appears, filtered by the
+// Quick open: the files of the open folder, read once when the overlay appears (off the main thread,
+// so a large folder fills the list a moment later), filtered by the
 // typed text against each file name (characters in order, gaps allowed), at most 60 in the
 // order the folder was walked; names are prepared once per opening, not per keystroke. Arrows
 // move the selection round the list; Return or a click closes the overlay and opens the file.
@@ -23,6 +24,8 @@ class QuickOpenView : public QWidget {
 public:
     static constexpr int kMaxResults = 60;
     static constexpr int kListMaxHeight = 360;
+    // How long opening waits for the file list before showing without it; rows follow when it comes.
+    static constexpr int kListingWaitMs = 30;
 
     explicit QuickOpenView(AppState& app, QWidget* parent = nullptr);
 
@@ -36,6 +39,8 @@ public:
     void setQuery(const QString& query);
     int selection() const { return selection_.index(); }
     const QStringList& allFiles() const { return allFiles_; }
+    // The file list of this opening has arrived.
+    bool isListed() const { return listed_; }
 
     void move(int step) { selection_.move(step); }
     void enter();
@@ -64,6 +69,7 @@ private:
     FuzzyNames names_;  // the names of allFiles_
     QStringList shown_;
     bool appeared_ = false;
+    bool listed_ = false;
     KeyCatcher* keys_;
     PaletteField* field_;
     OverlayList* list_;

@@ -88,6 +88,25 @@ TEST(ProjectSearchScanTest, StopsAtTheHitLimitInsideAFile) {
     }
 }
 
+// Lines are counted in long stretches without a hit, in pure ASCII text and in text with other
+// characters, whatever ends the lines.
+TEST(ProjectSearchScanTest, CountsLinesAcrossLongStretchesWithoutHits) {
+    TempFolder folder;
+    for (const QByteArray& end : {QByteArray("\n"), QByteArray("\r\n"), QByteArray("\r")}) {
+        for (const QByteArray& filler : {QByteArray("plain text"), QByteArray("caf\xc3\xa9 \xe6\xbc\xa2")}) {
+            QByteArray text;
+            for (int i = 0; i < 9000; ++i) text += (i % 7 ? QByteArray("x") : filler) + end;
+            text += "the Needle here" + end + "x" + end + "needle again";
+            const QString file = folder.write("long.txt", text);
+            const auto hits = ProjectSearch::search("needle", {file}).hits;
+            ASSERT_EQ(hits.size(), 2);
+            EXPECT_EQ(hits[0].line, 9001);
+            EXPECT_EQ(hits[0].preview, "the Needle here");
+            EXPECT_EQ(hits[1].line, 9003);
+        }
+    }
+}
+
 TEST(ProjectSearchAsyncTest, OnlyTheNewestSearchReports) {
     TempFolder folder;
     const QString file = folder.write("f.txt", "alpha\nbeta\n");

@@ -12,11 +12,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -163,22 +161,11 @@ void shapeArguments(benchmark::internal::Benchmark* bench) {
         for (const int megabytes : {1, 10, 100}) bench->Args({int(shape), megabytes});
 }
 
-// Writes a sample for the real-window measurement; false when not asked to.
-bool writeSample(int argc, char** argv) {
-    const char* flag = "--write-sample=";
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], flag, std::strlen(flag)) != 0) continue;
-        const QStringList parts = QString::fromLocal8Bit(argv[i] + std::strlen(flag)).split(u':');
-        if (parts.size() != 3) return true;
-        for (const text_shapes::Shape shape : text_shapes::all()) {
-            if (parts[0] != QLatin1String(text_shapes::name(shape))) continue;
-            QFile file(parts[2]);
-            if (file.open(QIODevice::WriteOnly))
-                file.write(text_shapes::make(shape, qsizetype(parts[1].toDouble() * kMegabyte)).toUtf8());
-        }
-        return true;
-    }
-    return false;
+// A sample for the real-window measurement.
+QString sample(const QString& kind, qsizetype size) {
+    for (const text_shapes::Shape shape : text_shapes::all())
+        if (kind == QLatin1String(text_shapes::name(shape))) return text_shapes::make(shape, size);
+    return {};
 }
 
 } // namespace
@@ -186,6 +173,6 @@ bool writeSample(int argc, char** argv) {
 BENCHMARK(textShapes)->Apply(shapeArguments)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    if (writeSample(argc, argv)) return 0;
+    if (writeRequestedSample(argc, argv, sample)) return 0;
     return runWidgetBenchmarks(argc, argv);
 }

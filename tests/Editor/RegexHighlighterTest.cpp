@@ -8,6 +8,7 @@
 #include "Editor/HighlighterRule.h"
 #include "HighlightTestSupport.h"
 #include "TextShapes.h"
+#include "WorkBounds.h"
 
 namespace {
 
@@ -412,17 +413,9 @@ LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
 TEST(RegexHighlighter, AKeystrokeOrAScrollReadsAsMuchInALargeTextAsInASmallOneOfAnyShape) {
     // Texts made only of letters, digits, spaces and line breaks once let the word passes run from
     // the start of the text to its end.
-    constexpr qsizetype kSmall = 1024 * 1024;
-    constexpr qsizetype kLarge = 8 * kSmall;
-    for (const text_shapes::Shape shape : text_shapes::all()) {
-        const LookCost small = lookCost(shape, kSmall);
-        const LookCost large = lookCost(shape, kLarge);
-        SCOPED_TRACE(text_shapes::name(shape));
-        // Resume points lie some thousands of units apart: where they fall moves the figures a little.
-        for (const auto& [a, b] : {std::pair{small.keystroke, large.keystroke}, std::pair{small.scroll, large.scroll},
-                                   std::pair{small.quote, large.quote}}) {
-            EXPECT_LE(a, 128 * 1024);
-            EXPECT_LE(b, a + 48 * 1024);
-        }
-    }
+    work_bounds::compareSizes(1024 * 1024, 8 * 1024 * 1024, lookCost, [](const LookCost& small, const LookCost& large) {
+        work_bounds::expectFlat(small.keystroke, large.keystroke);
+        work_bounds::expectFlat(small.scroll, large.scroll);
+        work_bounds::expectFlat(small.quote, large.quote);
+    });
 }

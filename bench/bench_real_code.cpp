@@ -17,7 +17,6 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -285,23 +284,12 @@ void wholeTextOperations(benchmark::State& state) {
     }
 }
 
-// Writes a sample for the real-window measurement; false when not asked to.
-bool writeSample(int argc, char** argv) {
-    const char* flag = "--write-sample=";
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], flag, std::strlen(flag)) != 0) continue;
-        const QStringList parts = QString::fromLocal8Bit(argv[i] + std::strlen(flag)).split(u':');
-        if (parts.size() != 3) return true;
-        const qsizetype size = qsizetype(parts[1].toDouble() * kMegabyte);
-        const QString text = parts[0] == u"json" ? generated_code::nestedJson(size, 20)
-                             : parts[0] == u"empty" ? emptyLines(size)
-                             : parts[0] == u"realjs" ? realJavaScript(size)
-                                                    : generated_code::realShapedJavaScript(size);
-        QFile file(parts[2]);
-        if (file.open(QIODevice::WriteOnly)) file.write(text.toUtf8());
-        return true;
-    }
-    return false;
+// A sample for the real-window measurement.
+QString sample(const QString& kind, qsizetype size) {
+    return kind == u"json" ? generated_code::nestedJson(size, 20)
+           : kind == u"empty" ? emptyLines(size)
+           : kind == u"realjs" ? realJavaScript(size)
+                               : generated_code::realShapedJavaScript(size);
 }
 
 } // namespace
@@ -314,6 +302,6 @@ BENCHMARK(emptyLinesOpen)->Iterations(1)->UseManualTime()->Unit(benchmark::kMill
 BENCHMARK(wholeTextOperations)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    if (writeSample(argc, argv)) return 0;
+    if (writeRequestedSample(argc, argv, sample)) return 0;
     return runWidgetBenchmarks(argc, argv);
 }

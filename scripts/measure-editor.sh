@@ -19,6 +19,10 @@
 #   empty  - that many megabytes of empty lines (1 MB is 1,048,576 lines): from starting the program
 #            until it is idle
 #   line   - a minified file: that many megabytes of JavaScript on one line
+#   code, words, numbers, hex, prose, cjk, minified
+#          - a text of that shape (build/bench/bench/bench_text_shapes writes it: JavaScript, a word
+#            list, numeric columns, a hex dump, prose, CJK prose, one minified line), measured as
+#            the plain case: the 50 characters go into the middle of the window's first screen
 # Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
 set -euo pipefail
 
@@ -50,6 +54,9 @@ while size < mb * 1024 * 1024:
 open(path, "w").write("".join(out))
 PY
             ;;
+        code|words|numbers|hex|prose|cjk|minified)
+            [ "$CASE" = code ] || FILE="$WORK/sample.txt"
+            "$(dirname "$BRIMEL")/bench/bench_text_shapes" --write-sample="$CASE:$MB:$FILE" ;;
         *) echo "unknown case $CASE" >&2; exit 2 ;;
     esac
 elif [ -f "$MB" ]; then FILE=$(realpath "$MB"); else python3 - "$FILE" "$MB" <<'PY'
@@ -235,12 +242,21 @@ measure() {
     clicked=$(now)
     xdotool mousemove $(($2 + $4 * 50 / 100)) $(($3 + $5 * 40 / 100)) click 1
     clickedIdle=$(wait_idle "$pid" "$rate")
+    # A double click (a word), then a drag over a few lines.
+    local doubled doubledIdle dragged draggedIdle
+    doubled=$(now)
+    xdotool mousemove $(($2 + $4 * 45 / 100)) $(($3 + $5 * 45 / 100)) click --repeat 2 --delay 80 1
+    doubledIdle=$(wait_idle "$pid" "$rate")
+    dragged=$(now)
+    xdotool mousemove $(($2 + $4 * 30 / 100)) $(($3 + $5 * 35 / 100)) mousedown 1 \
+        mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 45 / 100)) mousemove $(($2 + $4 * 50 / 100)) $(($3 + $5 * 55 / 100)) mouseup 1
+    draggedIdle=$(wait_idle "$pid" "$rate")
     local endPeak
     endPeak=$(peak_kb "$pid")
     kill -9 "$pid" 2>/dev/null || true  # no save prompt for the typed text
     wait "$pid" 2>/dev/null || true
     kill $xvfb 2>/dev/null || true
-    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
+    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s   double click {$doubledIdle - $doubled:6.3f} s   drag {$draggedIdle - $dragged:6.3f} s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
 }
 
 echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE"), case $CASE"

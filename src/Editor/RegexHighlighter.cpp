@@ -54,6 +54,7 @@ RegexHighlighter::RegexHighlighter(QStringList keywords, QStringList types, std:
 void RegexHighlighter::noteEdit(const TextEdit& edit) {
     editNoted_ = true;
     shiftFor(edit);
+    shiftQuoteFreeTail(edit);
 }
 
 void RegexHighlighter::forgetAll() {
@@ -62,6 +63,48 @@ void RegexHighlighter::forgetAll() {
     lineCommentSeen_ = {};
     hashCommentSeen_ = {};
     lineSeen_ = {};
+    quoteFreeTail_ = {};
+}
+
+void RegexHighlighter::shiftQuoteFreeTail(const TextEdit& edit) {
+    QuoteFreeTail& tail = quoteFreeTail_;
+    if (tail.from < 0) return;
+    const qsizetype start = edit.startChar;
+    const qsizetype oldEnd = qMax(edit.oldEndChar, start);
+    const qsizetype newEnd = qMax(edit.newEndChar, start);
+    const qsizetype delta = newEnd - oldEnd;
+    // Unchanged text after the edit moves with it; what the edit put in is not known yet.
+    const auto map = [&](qsizetype y) { return y < start ? y : y >= oldEnd ? y + delta : newEnd; };
+    const qsizetype from = tail.from < start ? tail.from : tail.from >= oldEnd ? tail.from + delta : start;
+    qsizetype uncheckedFrom = tail.uncheckedFrom;
+    qsizetype uncheckedTo = tail.uncheckedTo;
+    if (uncheckedFrom < uncheckedTo) {
+        uncheckedFrom = map(uncheckedFrom);
+        uncheckedTo = map(uncheckedTo);
+    }
+    if (newEnd > from) {
+        uncheckedFrom = uncheckedFrom < uncheckedTo ? qMin(uncheckedFrom, start) : start;
+        uncheckedTo = qMax(uncheckedTo, newEnd);
+    }
+    tail = {from, uncheckedFrom, uncheckedTo};
+}
+
+void RegexHighlighter::checkQuoteFreeTail(const QString& text) {
+    QuoteFreeTail& tail = quoteFreeTail_;
+    if (tail.from > text.size()) tail = {};
+    if (tail.from < 0 || tail.uncheckedFrom >= tail.uncheckedTo) return;
+    // Past the last quote the edits put in, the tail holds none still.
+    const qsizetype from = qBound<qsizetype>(0, tail.uncheckedFrom, text.size());
+    const qsizetype to = qBound<qsizetype>(from, tail.uncheckedTo, text.size());
+    scanned_ += to - from;
+    for (qsizetype i = to; i > from; --i) {
+        const char16_t c = text[i - 1].unicode();
+        if (c == u'"' || c == u'\'' || c == u'`') {
+            tail.from = qMax(tail.from, i);
+            break;
+        }
+    }
+    tail.uncheckedFrom = tail.uncheckedTo = 0;
 }
 
 qsizetype RegexHighlighter::lineStartOf(const QString& text, qsizetype offset) {
@@ -132,6 +175,7 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     scanned_ = 0;
     if (!editNoted_ && (text.constData() != seenData_ || text.size() != seenSize_)) forgetAll();
     editNoted_ = false;
+    checkQuoteFreeTail(text);
     seenData_ = text.constData();
     seenSize_ = text.size();
     // Only the part of range inside the text can be touched by a span.
@@ -224,24 +268,30 @@ bool isQuote(char16_t c) { return c == u'"' || c == u'\'' || c == u'`'; }
 //   "[^"\\]*(?:\\.[^"\\]*)*"|'[^'\\]*(?:\\.[^'\\]*)*'|`[^`\\]*(?:\\.[^`\\]*)*`
 // at the quote at s: the quote, then other characters or a backslash and any character but a line
 // terminator, then the same quote; a quoted run may span lines. The end of the match, or absent;
-// horizon gets one past the last character the attempt depended on.
-std::optional<qsizetype> quotedAt(const QChar* t, qsizetype n, qsizetype s, qsizetype& horizon) {
+// horizon gets one past the last character the attempt depended on, read one past the last it read.
+// Text from tailFrom on is known to hold no quote: an attempt that gets there runs out of text.
+std::optional<qsizetype> quotedAt(const QChar* t, qsizetype n, qsizetype s, qsizetype& horizon, qsizetype& read,
+                                  qsizetype tailFrom) {
     const char16_t quote = t[s].unicode();
-    for (qsizetype i = s + 1; i < n;) {
+    qsizetype i = s + 1;
+    for (; i < n && i < tailFrom;) {
         const char16_t c = t[i].unicode();
         if (c == quote) {
             horizon = i + 1;
+            read = i + 1;
             return i + 1;
         }
         if (c != u'\\') {
             ++i;
         } else if (i + 1 < n && isLineTerminator(t[i + 1].unicode())) {
             horizon = i + 2;
+            read = i + 2;
             return std::nullopt;
         } else {
             i += 2;
         }
     }
+    read = qMin(i, n);
     horizon = n + 1;  // ran out of text: text added at the end could still close it
     return std::nullopt;
 }
@@ -306,6 +356,7 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                     if (any) break;
                 }
                 while (s < limit && !isQuote(t[s].unicode())) ++s;
+                if (s == n && (quoteFreeTail_.from < 0 || p < quoteFreeTail_.from)) quoteFreeTail_ = {p, 0, 0};
             } else {
                 s = QStringView(text).first(qMin(n, limit + 1)).indexOf(u"/*", p);
                 if (s < 0 || s >= limit) s = limit;
@@ -327,8 +378,9 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
 
             qsizetype reached = 0;
             std::optional<qsizetype> end;
+            qsizetype read = 0;
             if (kind == Delimited::string) {
-                end = quotedAt(t, n, s, reached);
+                end = quotedAt(t, n, s, reached, read, quoteFreeTail_.from < 0 ? n : quoteFreeTail_.from);
             } else if (s + 2 < noCloserFrom) {
                 const qsizetype closer = QStringView(text).indexOf(u"*/", s + 2);
                 if (closer >= 0) {
@@ -342,7 +394,7 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 reached = n + 1;
             }
             horizon = qMax(horizon, reached);
-            looked = qMax(looked, qMin(reached, n));
+            looked = qMax(looked, kind == Delimited::string ? read : qMin(reached, n));
             if (end) {
                 const TextRange r{s, *end - s};
                 if (!settling && (r.intersects(range) || range.containsLocation(s))) spans.append(Span{r, role});
@@ -352,10 +404,13 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
             }
         }
         scanned_ += looked - from.position;
-        if (settling && !met) points.resize(kept.confirmed);  // the chain ended before meeting any
+        if (settling && !met && p >= n) points.resize(kept.confirmed);  // the chain ended before meeting any
     };
 
-    // Candidates are settled first, so that an edit later finds every point confirmed.
-    if (kept.confirmed < points.size()) follow(resumeAt(points.at(kept.confirmed).position), n + 1, true);
+    // Candidates are settled first, but only as far as the range: an edit that changes how every
+    // later quote pairs would otherwise have each keystroke follow the chain to the end of the text.
+    // What lies further is settled when a range reaches it (an edit meanwhile drops those
+    // candidates, and the chain is followed there from the last point that holds).
+    if (kept.confirmed < points.size()) follow(resumeAt(points.at(kept.confirmed).position), range.end(), true);
     follow(resumeAt(range.location), range.end(), false);
 }

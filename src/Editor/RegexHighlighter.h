@@ -65,6 +65,16 @@ private:
         qsizetype checkedTo = -1;  // no LF from lineStart up to here
     };
     qsizetype lineStartOf(const QString& text, qsizetype offset);
+    // Where the text holds no quote from `from` to its end, so a string opened there runs out of
+    // text: known from a scan that went there, and kept through edits. Edited text in it
+    // ([uncheckedFrom, uncheckedTo)) is looked at before it is trusted again.
+    struct QuoteFreeTail {
+        qsizetype from = -1;  // -1: nothing known
+        qsizetype uncheckedFrom = 0;
+        qsizetype uncheckedTo = 0;
+    };
+    void shiftQuoteFreeTail(const TextEdit& edit);
+    void checkQuoteFreeTail(const QString& text);
     enum class Delimited { string, blockComment };
     void delimitedPass(Delimited kind, const QString& text, TextRange range, QList<Span>& spans);
     void forgetAll();
@@ -88,5 +98,6 @@ private:
     IntroducerSeen lineCommentSeen_;
     IntroducerSeen hashCommentSeen_;
     LineSeen lineSeen_;
+    QuoteFreeTail quoteFreeTail_;
     qsizetype scanned_ = 0;
 };

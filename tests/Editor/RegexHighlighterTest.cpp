@@ -8,6 +8,7 @@
 #include "Editor/HighlighterRule.h"
 #include "HighlightTestSupport.h"
 #include "TextShapes.h"
+#include "WorkBounds.h"
 
 namespace {
 
@@ -353,6 +354,28 @@ TEST(RegexHighlighter, WordPassesNearTheRangeEqualTheWholeTextPassesInTextOfWord
     EXPECT_EQ(texts(h->ranges(text, TextRange{0, call + 4}), text, TokenRole::function), QStringList{"call"});
 }
 
+TEST(RegexHighlighter, QuotesTypedIntoATextWithoutAnyColourAsAWholeTextPass) {
+    // A text with no quote, its points laid to the end; then quotes, escapes and line breaks typed
+    // and taken away, several edits now and then before a look.
+    QRandomGenerator random(7);
+    static const QStringList inserts = {"\"", "'", "`", "\\", "\\\n", "x", "\n", "a'b", ""};
+    for (int round = 0; round < 4; ++round) {
+        const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+        QString text = QString("w %1 x\n").repeated(3000 + round * 1000);
+        h->ranges(text, TextRange{text.size(), 0});
+        for (int call = 0; call < 60; ++call) {
+            const qsizetype at = call % 4 == 0 ? text.size() - random.bounded(40) : random.bounded(int(text.size() + 1));
+            const qsizetype removed = qMin<qsizetype>(text.size() - qMax<qsizetype>(at, 0), random.bounded(3));
+            h->noteEdit(highlight_test::replace(text, qMax<qsizetype>(at, 0), removed,
+                                                inserts[random.bounded(int(inserts.size()))]));
+            if (random.bounded(3) == 0) continue;
+            const qsizetype from = qBound<qsizetype>(0, at - 100, text.size());
+            const TextRange range{from, qMin<qsizetype>(text.size() - from, 600)};
+            ASSERT_EQ(h->ranges(text, range), wholeTextReference(*h, text, range)) << "round " << round << " call " << call;
+        }
+    }
+}
+
 namespace {
 
 // What a keystroke and a scroll in the middle of a text of this shape and size cost the highlighter,
@@ -360,6 +383,7 @@ namespace {
 struct LookCost {
     qsizetype keystroke = 0;
     qsizetype scroll = 0;
+    qsizetype quote = 0;  // a quote typed, which pairs every later quote the other way
 };
 
 LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
@@ -371,12 +395,16 @@ LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
     const qsizetype from = lineStart > 0 ? lineStart : text.size() / 2;
     const qsizetype to = qMin(text.size(), from + 4000);
     const TextRange screen{from, to - from};
+    // As the editor does once a text is open: the resume points are laid through all of it.
+    h->ranges(text, TextRange{text.size(), 0});
     h->ranges(text, screen);
     LookCost cost;
     h->ranges(text, highlight_test::replace(text, from + 1, 0, "x"), screen);
     cost.keystroke = h->lastScanLength();
     h->ranges(text, TextRange{to, qMin<qsizetype>(text.size() - to, 4000)});
     cost.scroll = h->lastScanLength();
+    h->ranges(text, highlight_test::replace(text, from + 2, 0, "'"), screen);
+    cost.quote = h->lastScanLength();
     return cost;
 }
 
@@ -385,15 +413,9 @@ LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
 TEST(RegexHighlighter, AKeystrokeOrAScrollReadsAsMuchInALargeTextAsInASmallOneOfAnyShape) {
     // Texts made only of letters, digits, spaces and line breaks once let the word passes run from
     // the start of the text to its end.
-    constexpr qsizetype kSmall = 1024 * 1024;
-    constexpr qsizetype kLarge = 8 * kSmall;
-    for (const text_shapes::Shape shape : text_shapes::all()) {
-        const LookCost small = lookCost(shape, kSmall);
-        const LookCost large = lookCost(shape, kLarge);
-        SCOPED_TRACE(text_shapes::name(shape));
-        EXPECT_LE(small.keystroke, 64 * 1024);
-        EXPECT_LE(small.scroll, 64 * 1024);
-        EXPECT_LE(large.keystroke, small.keystroke + 16 * 1024);
-        EXPECT_LE(large.scroll, small.scroll + 16 * 1024);
-    }
+    work_bounds::compareSizes(1024 * 1024, 8 * 1024 * 1024, lookCost, [](const LookCost& small, const LookCost& large) {
+        work_bounds::expectFlat(small.keystroke, large.keystroke);
+        work_bounds::expectFlat(small.scroll, large.scroll);
+        work_bounds::expectFlat(small.quote, large.quote);
+    });
 }

@@ -72,7 +72,7 @@ inline QString make(Shape shape, qsizetype units) {
         return detail::repeatLines(units, [](qsizetype i) {
             QString line;
             for (int w = 0; w < 12; ++w) line += words[(i * 5 + w * 3) % words.size()] + u' ';
-            return line + QStringLiteral("went on %1 times.\n").arg(i % 50);
+            return line + QStringLiteral("went on %1 times but didn't stop.\n").arg(i % 50);
         });
     case Shape::cjk:
         return detail::repeatLines(units, [](qsizetype i) {

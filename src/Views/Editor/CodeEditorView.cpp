@@ -370,7 +370,10 @@ void CodeEditorView::contextMenuEvent(QContextMenuEvent* event) {
 // the lines under the pointer; the widget still stops its scrolling and pastes the primary selection
 
 void CodeEditorView::mousePressEvent(QMouseEvent* event) {
-    if (!mouse_->press(event)) QPlainTextEdit::mousePressEvent(event);
+    if (!mouse_->press(event)) return QPlainTextEdit::mousePressEvent(event);
+    // A press is the user's own choice of place, also where the caret already is (a selection on
+    // its way far into a long text gives way to it).
+    coordinator_->selectionChanged();
 }
 
 void CodeEditorView::mouseDoubleClickEvent(QMouseEvent* event) {

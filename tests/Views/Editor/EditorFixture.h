@@ -4,6 +4,7 @@
 #include <QTest>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QTextBlockFormat>
 #include <memory>
 
 #include "Editor/EditorController.h"
@@ -57,6 +58,16 @@ struct EditorFixture {
             key(Qt::Key_unknown, Qt::NoModifier, s.mid(i, pair ? 2 : 1));
             if (pair) ++i;
         }
+    }
+    // Gives every line of the display a list marker: a walk through the lines looking for one then
+    // measures each line it passes, which the layout counts.
+    void markEveryLine() {
+        QTextCursor all(view->document());
+        all.select(QTextCursor::Document);
+        QTextBlockFormat marked;
+        marked.setMarker(QTextBlockFormat::MarkerType::Unchecked);
+        all.mergeBlockFormat(marked);
+        settle();
     }
     void enter() { key(Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r")); }
     void backspace() { key(Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b")); }

@@ -4,10 +4,10 @@
 
 #include <QTest>
 #include <QTextBlock>
-#include <QTextBlockFormat>
 
 #include "EditorFixture.h"
 #include "TextShapes.h"
+#include "WorkBounds.h"
 #include "Views/Editor/WrappingTextLayout.h"
 
 namespace {
@@ -71,17 +71,11 @@ TEST(MouseSelection, DoubleAndTriplePressesSelectAWordAndALineAndDragsGrowByThem
 namespace {
 
 // Blocks the layout measured for a click, a double click and a drag in the middle of the screen of a
-// text of word lines. Every block carries a list marker, which is what makes a walk through the lines
-// to look for one measure each line it passes.
+// text of word lines, every line carrying a list marker.
 qsizetype blocksMeasuredByClicks(qsizetype units) {
     EditorFixture f(text_shapes::make(text_shapes::Shape::wordList, units), "words.txt");
     f.editor().showAll();
-    QTextCursor all(f.view->document());
-    all.select(QTextCursor::Document);
-    QTextBlockFormat marked;
-    marked.setMarker(QTextBlockFormat::MarkerType::Unchecked);
-    all.mergeBlockFormat(marked);
-    f.settle();
+    f.markEveryLine();
     const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
     QWidget* area = f.view->viewport();
     const QPoint middle(area->width() / 3, area->height() / 2);
@@ -101,6 +95,5 @@ qsizetype blocksMeasuredByClicks(qsizetype units) {
 TEST(MouseSelection, AClickLooksOnlyAtTheLinesUnderThePointer) {
     const qsizetype small = blocksMeasuredByClicks(256 * 1024);
     const qsizetype large = blocksMeasuredByClicks(4 * 1024 * 1024);
-    EXPECT_LE(small, 2000);
-    EXPECT_LE(large, small + 200);
+    work_bounds::expectFlat(small, large, 2000, 200);
 }

@@ -1,0 +1,184 @@
+// The editor on texts of every shape: source code, a word list, numeric columns, a hex dump, prose,
+// CJK prose, one minified line and empty lines, at 1 and 10 MB (and 100 MB with
+// BRIMEL_BENCH_100MB=1). For each: opening until the first screen is painted, a letter typed in the
+// middle (and a quote), a page down, a click, a double click, a drag, and a find of a common letter, each timed
+// from the event to the end of everything it started on the UI thread. Every figure is given per
+// operation and per megabyte of text: what a keystroke, a scroll or a click costs must not grow
+// with the file, and what opening and finding cost must grow no faster than it.
+//
+// `bench_text_shapes --write-sample=SHAPE:MEGABYTES:PATH` writes one of these texts to a file and exits
+// (scripts/measure-editor.sh opens them in the real window).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "../tests/support/TextShapes.h"
+#include "Editor/EditorController.h"
+#include "Editor/FindState.h"
+#include "Views/Editor/CodeEditorCoordinator.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Workspace/EditorDocument.h"
+
+#include "WidgetBenchMain.h"
+
+namespace {
+
+constexpr qsizetype kMegabyte = 1024 * 1024;
+
+double msSince(const QElapsedTimer& clock) { return clock.nsecsElapsed() / 1e6; }
+
+// Runs what an event started on the UI thread.
+void drain() {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+struct Editor {
+    Editor(const QString& text, const QString& name)
+        : document(QStringLiteral("/nonexistent/") + name, text),
+          view(std::make_unique<CodeEditorView>(&document, &find, &controller)) {
+        view->resize(900, 700);
+        view->show();
+    }
+    void key(int key, const QString& text = {}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(view.get(), &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(view.get(), &release);
+    }
+    void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QWidget* area = view->viewport();
+        QMouseEvent event(type, at, area->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          held, Qt::NoModifier);
+        QApplication::sendEvent(area, &event);
+    }
+
+    EditorDocument document;
+    FindState find;
+    EditorController controller;
+    std::unique_ptr<CodeEditorView> view;
+};
+
+double median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void textShapes(benchmark::State& state) {
+    const auto shape = text_shapes::Shape(state.range(0));
+    const qsizetype megabytes = state.range(1);
+    if (megabytes >= 100 && qEnvironmentVariableIsEmpty("BRIMEL_BENCH_100MB")) {
+        state.SkipWithError("100 MB only with BRIMEL_BENCH_100MB=1");
+        return;
+    }
+    if (megabytes >= 100 && shape == text_shapes::Shape::emptyLines) {
+        // A hundred million lines: the window holding every one of them takes more memory than this
+        // machine has (a known limit of the display, not of what is measured here).
+        state.SkipWithError("100 MB of empty lines is 100 million lines: not measured");
+        return;
+    }
+    const QString text = text_shapes::make(shape, megabytes * kMegabyte);
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        Editor editor(text, text_shapes::fileName(shape));
+        editor.view->repaint();
+        drain();
+        const double open = msSince(clock);
+        // What a long text puts into the window after its first screen, before the measures.
+        editor.view->coordinator()->showAll();
+        drain();
+
+        // The caret into the middle, then letters typed there.
+        editor.view->coordinator()->setSelection({text.size() / 2, 0}, true);
+        drain();
+        std::vector<double> typing;
+        for (int i = 0; i < 20; ++i) {
+            clock.restart();
+            editor.key(Qt::Key_unknown, QStringLiteral("x"));
+            drain();
+            typing.push_back(msSince(clock));
+        }
+        // A quote pairs with every later quote the other way: strings and folds change to the end.
+        clock.restart();
+        editor.key(Qt::Key_unknown, QStringLiteral("'"));
+        drain();
+        const double quote = msSince(clock);
+        std::vector<double> paging;
+        for (int i = 0; i < 10; ++i) {
+            clock.restart();
+            editor.key(Qt::Key_PageDown);
+            drain();
+            paging.push_back(msSince(clock));
+        }
+        const QPoint middle(editor.view->viewport()->width() / 3, editor.view->viewport()->height() / 2);
+        std::vector<double> clicking;
+        for (int i = 0; i < 10; ++i) {
+            clock.restart();
+            editor.mouse(QEvent::MouseButtonPress, middle + QPoint(0, 3 * i), Qt::LeftButton);
+            editor.mouse(QEvent::MouseButtonRelease, middle + QPoint(0, 3 * i), Qt::NoButton);
+            drain();
+            clicking.push_back(msSince(clock));
+        }
+        clock.restart();
+        editor.mouse(QEvent::MouseButtonPress, middle, Qt::LeftButton);
+        editor.mouse(QEvent::MouseButtonRelease, middle, Qt::NoButton);
+        editor.mouse(QEvent::MouseButtonDblClick, middle, Qt::LeftButton);
+        editor.mouse(QEvent::MouseButtonRelease, middle, Qt::NoButton);
+        drain();
+        const double doubleClick = msSince(clock);
+        clock.restart();
+        editor.mouse(QEvent::MouseButtonPress, middle, Qt::LeftButton);
+        for (int step = 1; step <= 10; ++step) editor.mouse(QEvent::MouseMove, middle + QPoint(5 * step, 15 * step), Qt::LeftButton);
+        editor.mouse(QEvent::MouseButtonRelease, middle + QPoint(50, 150), Qt::NoButton);
+        drain();
+        const double drag = msSince(clock);
+        clock.restart();
+        editor.find.setQuery(QStringLiteral("e"));
+        editor.view->setShowFind(true);
+        drain();
+        const double find = msSince(clock);
+
+        state.SetIterationTime(open / 1000);
+        const double mb = double(megabytes);
+        state.counters["open_ms"] = open;
+        state.counters["open_ms_per_MB"] = open / mb;
+        state.counters["type_median_ms"] = median(typing);
+        state.counters["type_worst_ms"] = *std::max_element(typing.begin(), typing.end());
+        state.counters["type_quote_ms"] = quote;
+        state.counters["page_median_ms"] = median(paging);
+        state.counters["click_median_ms"] = median(clicking);
+        state.counters["double_click_ms"] = doubleClick;
+        state.counters["drag_ms"] = drag;
+        state.counters["find_ms"] = find;
+        state.counters["find_ms_per_MB"] = find / mb;
+        state.counters["matches"] = editor.find.matchCount();
+    }
+    state.SetLabel(text_shapes::name(shape));
+}
+
+void shapeArguments(benchmark::internal::Benchmark* bench) {
+    for (const text_shapes::Shape shape : text_shapes::all())
+        for (const int megabytes : {1, 10, 100}) bench->Args({int(shape), megabytes});
+}
+
+// A sample for the real-window measurement.
+QString sample(const QString& kind, qsizetype size) {
+    for (const text_shapes::Shape shape : text_shapes::all())
+        if (kind == QLatin1String(text_shapes::name(shape))) return text_shapes::make(shape, size);
+    return {};
+}
+
+} // namespace
+
+BENCHMARK(textShapes)->Apply(shapeArguments)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    if (writeRequestedSample(argc, argv, sample)) return 0;
+    return runWidgetBenchmarks(argc, argv);
+}

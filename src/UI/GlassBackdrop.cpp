@@ -76,17 +76,30 @@ bool readBehind(QPainter& p, const QWidget* surface, const QRectF& rect, Behind&
     return true;
 }
 
-// Copies the premultiplied pixels of image inside area into target at area - origin.
-void copyInto(QImage& target, const QImage& image, const QRect& area, QPoint origin) {
-    const QImage part = isPremultipliedWord(image.format())
-                            ? image
-                            : image.copy(area).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QPoint from = isPremultipliedWord(image.format()) ? area.topLeft() : QPoint(0, 0);
-    for (int y = 0; y < area.height(); ++y) {
-        const auto* src = reinterpret_cast<const quint32*>(part.constScanLine(from.y() + y)) + from.x();
-        auto* dst = reinterpret_cast<quint32*>(target.scanLine(area.y() - origin.y() + y)) + (area.x() - origin.x());
-        std::copy(src, src + area.width(), dst);
+// The rows of image inside area as premultiplied 0xAARRGGBB words, read in place unless the image
+// holds another format.
+class PremultipliedRows {
+public:
+    PremultipliedRows(const QImage& image, const QRect& area) : image_(&image), from_(area.topLeft()) {
+        if (isPremultipliedWord(image.format())) return;
+        converted_ = image.copy(area).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        image_ = &converted_;
+        from_ = QPoint(0, 0);
     }
+    // Row y of the area (0 its top).
+    const uchar* row(int y) const { return image_->constScanLine(from_.y() + y) + 4 * from_.x(); }
+
+private:
+    const QImage* image_;
+    QImage converted_;
+    QPoint from_;
+};
+
+// Copies the pixels of image inside area into target at area - origin.
+void copyInto(QImage& target, const QImage& image, const QRect& area, QPoint origin) {
+    const PremultipliedRows rows(image, area);
+    for (int y = 0; y < area.height(); ++y)
+        std::copy_n(rows.row(y), 4 * area.width(), target.scanLine(area.y() - origin.y() + y) + 4 * (area.x() - origin.x()));
 }
 
 } // namespace
@@ -94,13 +107,10 @@ void copyInto(QImage& target, const QImage& image, const QRect& area, QPoint ori
 int GlassBackdrop::difference(const QImage& basis, const QImage& image, const QRect& deviceRect, const QRegion& fresh) {
     int worst = 0;
     for (const QRect& r : fresh & deviceRect & image.rect()) {
-        const QImage part = isPremultipliedWord(image.format())
-                                ? image
-                                : image.copy(r).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        const QPoint from = isPremultipliedWord(image.format()) ? r.topLeft() : QPoint(0, 0);
+        const PremultipliedRows rows(image, r);
         for (int y = 0; y < r.height(); ++y) {
             // Channel by channel, a whole row at a time (a loop the compiler can vectorise).
-            const uchar* a = part.constScanLine(from.y() + y) + 4 * from.x();
+            const uchar* a = rows.row(y);
             const uchar* b = basis.constScanLine(r.y() - deviceRect.y() + y) + 4 * (r.x() - deviceRect.x());
             for (int i = 0; i < 4 * r.width(); ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
             if (worst >= kChange) return worst;

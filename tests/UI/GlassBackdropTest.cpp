@@ -113,6 +113,10 @@ TEST(GlassBackdrop, TheDifferenceCountsOnlyWhatWasPaintedAfresh) {
     EXPECT_GE(GlassBackdrop::difference(basis, drifted, under, QRegion(drifted.rect())), GlassBackdrop::kChange);
     // The changed pixel lies outside this repaint.
     EXPECT_EQ(GlassBackdrop::difference(basis, drifted, under, QRegion(10, 10, 20, 20)), 5);
+    // A device of another pixel format is read through a converted copy.
+    const QImage packed = drifted.convertToFormat(QImage::Format_RGB888);
+    EXPECT_EQ(GlassBackdrop::difference(basis, packed, under, QRegion(10, 10, 20, 20)), 5);
+    EXPECT_GE(GlassBackdrop::difference(basis, packed, under, QRegion(40, 20, 20, 20)), GlassBackdrop::kChange);
 }
 
 TEST(GlassBackdrop, ADriftIsBlurredAtMostOnceAnIntervalAndNeverLeftBehind) {

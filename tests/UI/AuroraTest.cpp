@@ -160,6 +160,18 @@ TEST(Timeline, TicksOnlyWhileItsWidgetCanBeSeen) {
     report(0);  // unobscured
     EXPECT_TRUE(timeline.isRunning());
 
+    // Held by its owner (dimmed under an overlay): no frame until it lets go, whatever shows.
+    timeline.setHeld(true);
+    EXPECT_FALSE(timeline.isRunning());
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, 1);
+    window.showMinimized();
+    window.showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(timeline.isRunning());
+    timeline.setHeld(false);
+    ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+
     child->hide();
     EXPECT_FALSE(timeline.isRunning());
     EXPECT_FALSE(Timeline::clockIsActive());

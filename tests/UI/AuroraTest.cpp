@@ -110,10 +110,10 @@ TEST(AuroraBackground, OpaqueOverAKnownGroundAndSlowerWhenFainter) {
     EXPECT_TRUE(view.testAttribute(Qt::WA_OpaquePaintEvent));
     EXPECT_TRUE(AuroraBackground(1).testAttribute(Qt::WA_OpaquePaintEvent));
     // Fainter runs slower; the intensity is clamped, and the frame rate follows it.
-    EXPECT_EQ(view.timeline().frameDivisor(), 4);
+    EXPECT_EQ(view.timeline().frameDivisor(), 6);
     view.setIntensity(3);
     EXPECT_DOUBLE_EQ(view.intensity(), 1);
-    EXPECT_EQ(view.timeline().frameDivisor(), 2);
+    EXPECT_EQ(view.timeline().frameDivisor(), 3);
 }
 
 TEST(Timeline, TicksOnlyWhileItsWidgetCanBeSeen) {

@@ -2,6 +2,7 @@
 
 #include <QBackingStore>
 #include <QCoreApplication>
+#include <QGraphicsOpacityEffect>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -66,6 +67,44 @@ TEST(GlassBackdrop, WhatLiesBehindTheGlassIsBlurredOnScreenAndInAGrab) {
         // Under the glass only a faint ripple of them is left, whatever tint lies over it.
         EXPECT_LT(largestStep(shot, inside), 12);
     }
+}
+
+TEST(GlassBackdrop, TheRoundedCornersLeaveWhatIsBehindAsItIs) {
+    Scene scene;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));
+    const QImage shot = scene.onScreen();
+    // Just inside the glass's rectangle but outside its rounded corner the stripes stay sharp.
+    EXPECT_GT(largestStep(shot, QRect(scene.glass->x(), scene.glass->y(), 1, 3)), 200);
+}
+
+TEST(GlassBackdrop, UnderAnEffectTheGlassReadsTheWindowAndAGrabReadsNothing) {
+    Scene scene;
+    auto* fade = new QGraphicsOpacityEffect(scene.glass);
+    fade->setOpacity(0.99);
+    scene.glass->setGraphicsEffect(fade);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));
+    QCoreApplication::processEvents();
+    const int made = scene.backdrop().blurCount();
+    ASSERT_GE(made, 1);
+    // What was read is the stripes where they lie behind the glass (its top is row 40).
+    const QImage& sharp = scene.backdrop().sharp();
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(qGray(sharp.pixel(30, y)), (y + 40) % 4 < 2 ? 255 : 0) << y;
+    // A grab draws the glass into the effect's image with no window painting around it: nothing
+    // fresh lies behind, and the glass keeps what it has.
+    (void)scene.window.grab();
+    EXPECT_EQ(scene.backdrop().blurCount(), made);
+}
+
+TEST(GlassBackdrop, ATurnedOrScaledPainterGetsNoBackdrop) {
+    QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    GlassBackdrop backdrop;
+    QPainter p(&image);
+    p.rotate(10);
+    EXPECT_FALSE(backdrop.paint(p, nullptr, QRectF(10, 10, 50, 50), 8));
+    p.resetTransform();
+    EXPECT_FALSE(backdrop.paint(p, nullptr, QRectF(10, 10, 0, 50), 8));
+    EXPECT_TRUE(backdrop.paint(p, nullptr, QRectF(10, 10, 50, 50), 8));
 }
 
 TEST(GlassBackdrop, BlursAgainOnlyWhenWhatLiesBehindChanges) {
@@ -147,5 +186,5 @@ TEST(GlassBackdrop, TheBlurKeepsTheEdgesColourAndItsSize) {
     EXPECT_GT(qRed(small.pixel(8, 4)), 40);
     EXPECT_GT(qBlue(small.pixel(8, 4)), 40);
     // Sizes that the step does not divide keep their last partial block.
-    EXPECT_EQ(GlassBackdrop::blurred(QImage(65, 30, QImage::Format_RGB32), 4, 2).size(), QSize(17, 8));
+    EXPECT_EQ(GlassBackdrop::blurred(QImage(65, 29, QImage::Format_RGB32), 4, 2).size(), QSize(17, 8));
 }

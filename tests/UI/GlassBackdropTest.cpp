@@ -5,6 +5,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QImage>
 #include <QPainter>
+#include <QPicture>
 #include <QTest>
 #include <QWidget>
 
@@ -105,6 +106,11 @@ TEST(GlassBackdrop, ATurnedOrScaledPainterGetsNoBackdrop) {
     p.resetTransform();
     EXPECT_FALSE(backdrop.paint(p, nullptr, QRectF(10, 10, 0, 50), 8));
     EXPECT_TRUE(backdrop.paint(p, nullptr, QRectF(10, 10, 50, 50), 8));
+    // A device whose pixels cannot be read (a recording) gives a glass that has read nothing yet
+    // nothing to draw.
+    QPicture picture;
+    QPainter recorder(&picture);
+    EXPECT_FALSE(GlassBackdrop().paint(recorder, nullptr, QRectF(10, 10, 50, 50), 8));
 }
 
 TEST(GlassBackdrop, BlursAgainOnlyWhenWhatLiesBehindChanges) {

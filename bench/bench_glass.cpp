@@ -9,8 +9,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <ctime>
@@ -27,6 +25,7 @@
 #include "Views/RootView.h"
 #include "WhatsNew.h"
 
+#include "SampleProject.h"
 #include "WidgetBenchMain.h"
 
 namespace {
@@ -38,20 +37,11 @@ void runFor(int ms) {
 }
 
 // Long lines of code filling every row of the editor, the backdrop that is hardest to read over.
-struct Sample {
-    QTemporaryDir dir;
-    QString folder = dir.path() + "/project";
-    QString file = folder + "/dense.js";
-    Sample() {
-        QDir().mkpath(folder);
-        QFile f(file);
-        f.open(QIODevice::WriteOnly);
-        for (int i = 0; i < 600; ++i)
-            f.write(QStringLiteral("const line%1 = items.filter((x) => x.size > %1).map((x) => ({ name: x.name, total: "
-                                   "x.total * %1, tabbed: '\\tline' })); // every line of the file is long\n")
-                        .arg(i)
-                        .toUtf8());
-    }
+struct Sample : SampleProject {
+    Sample()
+        : SampleProject("dense.js", 600,
+                        QStringLiteral("const line%1 = items.filter((x) => x.size > %1).map((x) => ({ name: x.name, total: "
+                                       "x.total * %1, tabbed: '\\tline' })); // every line of the file is long")) {}
 };
 
 Sample& sample() {
@@ -141,25 +131,36 @@ void runUntil(const std::function<bool()>& done) {
     runFor(100);
 }
 
+// Times the repaints of window while scene runs; then runs afterwards, closes the window and reports.
+void timeFrames(benchmark::State& state, MainWindow* window, const std::function<void()>& scene,
+                const std::function<void()>& afterwards) {
+    FrameTimer timer(window);
+    scene();
+    timer.stop();
+    afterwards();
+    window->closeWithoutAsking();
+    runFor(100);
+    report(state, timer);
+}
+
 void BM_QuickOpenEntrance(benchmark::State& state) {
     for (auto _ : state) {
         MainWindow* window = openWindow(sizeFor(int(state.range(0))));
-        FrameTimer timer(window);
-        {
-            window->state().setQuickOpenOpen(true);
-            QWidget* overlay = window->rootView()->overlay(RootView::Overlay::quickOpen);
-            runUntil([&] { return overlay && !overlay->graphicsEffect(); });
-            timer.stop();
-        }
-        keepShot(window, "quick-open");
-        window->state().setPaletteOpen(false);
-        window->state().setQuickOpenOpen(false);
-        window->state().setPaletteOpen(true);
-        runFor(600);
-        keepShot(window, "command-palette");
-        window->closeWithoutAsking();
-        runFor(100);
-        report(state, timer);
+        AppState& app = window->state();
+        timeFrames(
+            state, window,
+            [&] {
+                app.setQuickOpenOpen(true);
+                QWidget* overlay = window->rootView()->overlay(RootView::Overlay::quickOpen);
+                runUntil([&] { return overlay && !overlay->graphicsEffect(); });
+            },
+            [&] {
+                keepShot(window, "quick-open");
+                app.setQuickOpenOpen(false);
+                app.setPaletteOpen(true);
+                runFor(600);
+                keepShot(window, "command-palette");
+            });
     }
 }
 BENCHMARK(BM_QuickOpenEntrance)->Arg(1040)->Arg(2560)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -167,21 +168,19 @@ BENCHMARK(BM_QuickOpenEntrance)->Arg(1040)->Arg(2560)->Iterations(1)->Unit(bench
 void BM_FindBarEntranceAndWidening(benchmark::State& state) {
     for (auto _ : state) {
         MainWindow* window = openWindow(sizeFor(int(state.range(0))));
-        FrameTimer timer(window);
-        {
-            window->state().findState().setQuery(QStringLiteral("line"));
-            window->state().setFindOpen(true);
-            FindBar* bar = window->rootView()->findBar();
-            runUntil([&] { return bar && !bar->graphicsEffect(); });
-            keepShot(window, "find-bar");
-            window->state().findState().setShowReplace(true);
-            runUntil([&] { return bar->currentBarWidth() == FindBar::barWidth(true); });
-            timer.stop();
-        }
-        keepShot(window, "find-replace");
-        window->closeWithoutAsking();
-        runFor(100);
-        report(state, timer);
+        FindState& find = window->state().findState();
+        timeFrames(
+            state, window,
+            [&] {
+                find.setQuery(QStringLiteral("line"));
+                window->state().setFindOpen(true);
+                FindBar* bar = window->rootView()->findBar();
+                runUntil([&] { return bar && !bar->graphicsEffect(); });
+                keepShot(window, "find-bar");
+                find.setShowReplace(true);
+                runUntil([&] { return bar->currentBarWidth() == FindBar::barWidth(true); });
+            },
+            [&] { keepShot(window, "find-replace"); });
     }
 }
 BENCHMARK(BM_FindBarEntranceAndWidening)->Arg(1040)->Arg(2560)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -196,15 +195,7 @@ void BM_WelcomeFrames(benchmark::State& state) {
         window->resize(sizeFor(int(state.range(0))));
         window->show();
         runFor(2500);  // past the entrance of its rows
-        FrameTimer timer(window);
-        {
-            runFor(2000);
-            timer.stop();
-        }
-        keepShot(window, "welcome");
-        window->closeWithoutAsking();
-        runFor(100);
-        report(state, timer);
+        timeFrames(state, window, [] { runFor(2000); }, [&] { keepShot(window, "welcome"); });
     }
 }
 BENCHMARK(BM_WelcomeFrames)->Arg(1040)->Arg(2560)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -27,6 +27,7 @@
 #include "Platform/SettingsStore.h"
 #include "WhatsNew.h"
 
+#include "SampleProject.h"
 #include "WidgetBenchMain.h"
 
 namespace {
@@ -48,19 +49,10 @@ double processCpuSeconds() {
 }
 
 // A folder with one source file that fills the editor.
-struct Sample {
-    QTemporaryDir dir;
-    QString folder = dir.path() + "/project";
-    QString file = folder + "/main.js";
-    Sample() {
-        QDir().mkpath(folder);
-        QFile f(file);
-        f.open(QIODevice::WriteOnly);
-        for (int i = 0; i < 400; ++i)
-            f.write(QStringLiteral("function item%1(value, other) { return value * %1 + other.length; } // note %1\n")
-                        .arg(i)
-                        .toUtf8());
-    }
+struct Sample : SampleProject {
+    Sample()
+        : SampleProject("main.js", 400,
+                        QStringLiteral("function item%1(value, other) { return value * %1 + other.length; } // note %1")) {}
 };
 
 Sample& sample() {
@@ -199,30 +191,23 @@ std::optional<double> peerAtRest(QString* why) {
     return percent;
 }
 
-void BM_WorkbenchAtRest(benchmark::State& state) {
-    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(Scene::workbench);
+void atRest(benchmark::State& state, Scene scene) {
+    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(scene);
 }
-BENCHMARK(BM_WorkbenchAtRest)->Iterations(1)->Unit(benchmark::kSecond);
-
-void BM_WorkbenchWithFindBarAtRest(benchmark::State& state) {
-    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(Scene::findBar);
-}
-BENCHMARK(BM_WorkbenchWithFindBarAtRest)->Iterations(1)->Unit(benchmark::kSecond);
-
-void BM_WorkbenchWithQuickOpenAtRest(benchmark::State& state) {
-    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(Scene::quickOpen);
-}
-BENCHMARK(BM_WorkbenchWithQuickOpenAtRest)->Iterations(1)->Unit(benchmark::kSecond);
-
-void BM_WorkbenchWithSearchResultsAtRest(benchmark::State& state) {
-    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(Scene::projectSearch);
-}
-BENCHMARK(BM_WorkbenchWithSearchResultsAtRest)->Iterations(1)->Unit(benchmark::kSecond);
-
-void BM_WelcomeAtRest(benchmark::State& state) {
-    for (auto _ : state) state.counters["cpu_percent_of_core"] = windowAtRest(Scene::welcome);
-}
-BENCHMARK(BM_WelcomeAtRest)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(atRest, workbench, Scene::workbench)->Name("BM_WorkbenchAtRest")->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(atRest, findBar, Scene::findBar)
+    ->Name("BM_WorkbenchWithFindBarAtRest")
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(atRest, quickOpen, Scene::quickOpen)
+    ->Name("BM_WorkbenchWithQuickOpenAtRest")
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(atRest, projectSearch, Scene::projectSearch)
+    ->Name("BM_WorkbenchWithSearchResultsAtRest")
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(atRest, welcome, Scene::welcome)->Name("BM_WelcomeAtRest")->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_PeerKateAtRest(benchmark::State& state) {
     for (auto _ : state) {

@@ -13,10 +13,11 @@ class AuroraBackground : public QWidget {
     Q_OBJECT
 public:
     // Frames of the shared clock per backdrop frame. The blobs drift a few points a second under a
-    // 110-point blur: at full strength 15 frames a second look the same as 30, and a fainter
-    // backdrop changes its pixels less per frame, so it may tick more slowly for the same steps.
-    static constexpr int kFullStrengthFramesPerTick = 2;
-    static constexpr int kSlowestFramesPerTick = 4;
+    // 110-point blur, so a pixel moves by less than one step of colour from one frame to the next:
+    // at full strength 10 frames a second look the same as 30, and a fainter backdrop changes its
+    // pixels less per frame, so it may tick more slowly for the same steps.
+    static constexpr int kFullStrengthFramesPerTick = 3;
+    static constexpr int kSlowestFramesPerTick = 6;
     static int framesPerTick(double intensity);
 
     explicit AuroraBackground(double intensity, QWidget* parent = nullptr);

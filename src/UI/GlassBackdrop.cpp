@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -74,38 +76,47 @@ bool readBehind(QPainter& p, const QWidget* surface, const QRectF& rect, Behind&
     return true;
 }
 
-// Copies the premultiplied pixels of image inside area into target at area - origin.
-void copyInto(QImage& target, const QImage& image, const QRect& area, QPoint origin) {
-    const QImage part = isPremultipliedWord(image.format())
-                            ? image
-                            : image.copy(area).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QPoint from = isPremultipliedWord(image.format()) ? area.topLeft() : QPoint(0, 0);
-    for (int y = 0; y < area.height(); ++y) {
-        const auto* src = reinterpret_cast<const quint32*>(part.constScanLine(from.y() + y)) + from.x();
-        auto* dst = reinterpret_cast<quint32*>(target.scanLine(area.y() - origin.y() + y)) + (area.x() - origin.x());
-        std::copy(src, src + area.width(), dst);
+// The rows of image inside area as premultiplied 0xAARRGGBB words, read in place unless the image
+// holds another format.
+class PremultipliedRows {
+public:
+    PremultipliedRows(const QImage& image, const QRect& area) : image_(&image), from_(area.topLeft()) {
+        if (isPremultipliedWord(image.format())) return;
+        converted_ = image.copy(area).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        image_ = &converted_;
+        from_ = QPoint(0, 0);
     }
+    // Row y of the area (0 its top).
+    const uchar* row(int y) const { return image_->constScanLine(from_.y() + y) + 4 * from_.x(); }
+
+private:
+    const QImage* image_;
+    QImage converted_;
+    QPoint from_;
+};
+
+// Copies the pixels of image inside area into target at area - origin.
+void copyInto(QImage& target, const QImage& image, const QRect& area, QPoint origin) {
+    const PremultipliedRows rows(image, area);
+    for (int y = 0; y < area.height(); ++y)
+        std::copy_n(rows.row(y), 4 * area.width(), target.scanLine(area.y() - origin.y() + y) + 4 * (area.x() - origin.x()));
 }
 
 } // namespace
 
-bool GlassBackdrop::differs(const QImage& basis, const QImage& image, const QRect& deviceRect, const QRegion& fresh,
-                            int tolerance) {
+int GlassBackdrop::difference(const QImage& basis, const QImage& image, const QRect& deviceRect, const QRegion& fresh) {
+    int worst = 0;
     for (const QRect& r : fresh & deviceRect & image.rect()) {
-        const QImage part = isPremultipliedWord(image.format())
-                                ? image
-                                : image.copy(r).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        const QPoint from = isPremultipliedWord(image.format()) ? r.topLeft() : QPoint(0, 0);
+        const PremultipliedRows rows(image, r);
         for (int y = 0; y < r.height(); ++y) {
             // Channel by channel, a whole row at a time (a loop the compiler can vectorise).
-            const uchar* a = part.constScanLine(from.y() + y) + 4 * from.x();
+            const uchar* a = rows.row(y);
             const uchar* b = basis.constScanLine(r.y() - deviceRect.y() + y) + 4 * (r.x() - deviceRect.x());
-            int worst = 0;
             for (int i = 0; i < 4 * r.width(); ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
-            if (worst > tolerance) return true;
+            if (worst >= kChange) return worst;
         }
     }
-    return false;
+    return worst;
 }
 
 QImage GlassBackdrop::blurred(const QImage& image, int step, double radius) {
@@ -143,7 +154,10 @@ QImage GlassBackdrop::blurred(const QImage& image, int step, double radius) {
 
 void GlassBackdrop::rebuild(qreal radius, qreal dpr) {
     ++blurs_;
-    const QImage small = blurred(sharp_, kStep, kBlurRadius * dpr / kStep);
+    sinceBlur_.start();
+    // The same small image at every pixel ratio: a finer one would only show the blur smoother.
+    const int step = std::max(1, int(std::lround(kStep * dpr)));
+    const QImage small = blurred(sharp_, step, kBlurRadius / kStep);
     glass_ = QImage(sharp_.size(), QImage::Format_ARGB32_Premultiplied);
     glass_.fill(Qt::transparent);
     QPainter p(&glass_);
@@ -153,7 +167,7 @@ void GlassBackdrop::rebuild(qreal radius, qreal dpr) {
     const QRectF whole(QPointF(0, 0), QSizeF(sharp_.size()));
     shape.addRoundedRect(whole, radius * dpr, radius * dpr);
     p.setClipPath(shape);
-    p.drawImage(QRectF(0, 0, small.width() * kStep, small.height() * kStep), small);
+    p.drawImage(QRectF(0, 0, small.width() * step, small.height() * step), small);
 }
 
 bool GlassBackdrop::paint(QPainter& p, const QWidget* surface, const QRectF& rect, qreal radius) {
@@ -170,11 +184,26 @@ bool GlassBackdrop::paint(QPainter& p, const QWidget* surface, const QRectF& rec
         const QImage& image = *behind.image;
         const QRect deviceRect(behind.origin, size);
         const QRegion fresh = behind.fresh & deviceRect & image.rect();
-        const QRegion unknown = fresh.translated(-behind.origin) - known_;
-        if (!fresh.isEmpty() && (!unknown.isEmpty() || differs(sharp_, image, deviceRect, fresh, kTolerance))) {
+        const bool unknown = !(fresh.translated(-behind.origin) - known_).isEmpty();
+        const bool due = !sinceBlur_.isValid() || sinceBlur_.elapsed() >= kDriftIntervalMs;
+        if (due) retryPending_ = false;
+        // While a drift waits for its turn the backdrop is not compared again: under a moving
+        // backdrop that would be a comparison at every frame of it.
+        const int change = fresh.isEmpty()      ? 0
+                           : unknown            ? kChange
+                           : retryPending_      ? 0
+                                                : difference(sharp_, image, deviceRect, fresh);
+        if (change >= kChange || (change > kDrift && due)) {
             for (const QRect& r : fresh) copyInto(sharp_, image, r, behind.origin);
             known_ += fresh.translated(-behind.origin);
             glass_ = QImage();
+        } else if (change > kDrift && surface && !retryPending_) {
+            // Nothing may repaint the surface again (a backdrop that stopped): ask for it once.
+            retryPending_ = true;
+            QTimer::singleShot(int(kDriftIntervalMs - sinceBlur_.elapsed()), surface,
+                               [s = QPointer<QWidget>(const_cast<QWidget*>(surface))] {
+                                   if (s) s->update();
+                               });
         }
     }
     if (known_.isEmpty()) return false;

@@ -2,11 +2,14 @@
 // What lies behind one glass surface, blurred. When the surface repaints, whatever lies behind it
 // has just been drawn into the same image (the window's backing store, or the image a grab renders
 // into) wherever the repaint reaches; those pixels are read there and compared with the ones the
-// blur was made from. The blur is made again only when they differ by more than the glass could
-// show, so a surface whose backdrop does not change costs one image copy per repaint, and nothing
-// at all while nothing repaints.
-// The blur is made at a quarter of the device resolution (what it removes is finer than that) and
-// scaled up once into an image of the surface's shape, which every later paint copies.
+// blur was made from. A surface whose backdrop does not change costs that comparison per repaint,
+// and nothing at all while nothing repaints. A change that shows (text, a highlight) is blurred at
+// once; a slow drift (a moving backdrop under the glass) at most once per kDriftIntervalMs, since
+// under the blur and the tint it cannot be told from the picture of a moment before. Until that
+// interval is over nothing behind is compared, so a change that comes then waits for it too.
+// The blur is made at a quarter of the resolution in points (what it removes is finer than that)
+// and scaled up once into an image of the surface's shape, which every later paint copies.
+#include <QElapsedTimer>
 #include <QImage>
 #include <QRect>
 #include <QRectF>
@@ -18,10 +21,12 @@ class QWidget;
 class GlassBackdrop {
 public:
     static constexpr double kBlurRadius = 28;  // points
-    static constexpr int kStep = 4;             // device pixels per pixel of the blur
-    // Per channel: a backdrop that drifts by less than this since the last blur (a slowly moving
-    // backdrop behind it) is not blurred again.
-    static constexpr int kTolerance = 6;
+    static constexpr int kStep = 4;             // points per pixel of the blur
+    // Per channel, since the last blur: up to kDrift nothing is done; from kChange on the blur is
+    // made again at once; in between, once kDriftIntervalMs have passed since the last one.
+    static constexpr int kDrift = 6;
+    static constexpr int kChange = 40;
+    static constexpr int kDriftIntervalMs = 2000;
 
     // Reads what lies behind rect (surface's coordinates, drawn by painter) and draws it blurred,
     // clipped to a rounded rectangle of radius. Call before anything of the surface is painted.
@@ -34,9 +39,9 @@ public:
     // The pixels behind the surface, as last read, at device resolution.
     const QImage& sharp() const { return sharp_; }
 
-    // The part fresh of image, under deviceRect, converted to premultiplied ARGB (exposed for tests).
-    static bool differs(const QImage& basis, const QImage& image, const QRect& deviceRect, const QRegion& fresh,
-                        int tolerance);
+    // The largest difference of a colour channel between the part fresh of image under deviceRect
+    // and basis (which holds deviceRect's pixels), or at least kChange when it reaches that.
+    static int difference(const QImage& basis, const QImage& image, const QRect& deviceRect, const QRegion& fresh);
     // A box average over step x step blocks, then a Gaussian blur of radius (pixels of the result)
     // whose edges continue the image's own border pixels instead of fading out.
     static QImage blurred(const QImage& image, int step, double radius);
@@ -49,4 +54,6 @@ private:
     QImage glass_;     // the blurred backdrop in the surface's shape, device resolution
     qreal radius_ = -1;
     int blurs_ = 0;
+    QElapsedTimer sinceBlur_;
+    bool retryPending_ = false;  // a drift waits for its turn: the surface is repainted then
 };

@@ -2,8 +2,10 @@
 
 #include <QBackingStore>
 #include <QCoreApplication>
+#include <QGraphicsOpacityEffect>
 #include <QImage>
 #include <QPainter>
+#include <QPicture>
 #include <QTest>
 #include <QWidget>
 
@@ -18,11 +20,10 @@ namespace {
 struct Stripes : QWidget {
     using QWidget::QWidget;
     int shift = 0;
-    int paints = 0;
+    int faint = 0;  // blue in the black stripes
     void paintEvent(QPaintEvent*) override {
-        ++paints;
         QPainter p(this);
-        p.fillRect(rect(), Qt::black);
+        p.fillRect(rect(), QColor(0, 0, faint));
         for (int y = shift % 4; y < height(); y += 4) p.fillRect(0, y, width(), 2, Qt::white);
     }
 };
@@ -69,6 +70,49 @@ TEST(GlassBackdrop, WhatLiesBehindTheGlassIsBlurredOnScreenAndInAGrab) {
     }
 }
 
+TEST(GlassBackdrop, TheRoundedCornersLeaveWhatIsBehindAsItIs) {
+    Scene scene;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));
+    const QImage shot = scene.onScreen();
+    // Just inside the glass's rectangle but outside its rounded corner the stripes stay sharp.
+    EXPECT_GT(largestStep(shot, QRect(scene.glass->x(), scene.glass->y(), 1, 3)), 200);
+}
+
+TEST(GlassBackdrop, UnderAnEffectTheGlassReadsTheWindowAndAGrabReadsNothing) {
+    Scene scene;
+    auto* fade = new QGraphicsOpacityEffect(scene.glass);
+    fade->setOpacity(0.99);
+    scene.glass->setGraphicsEffect(fade);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));
+    QCoreApplication::processEvents();
+    const int made = scene.backdrop().blurCount();
+    ASSERT_GE(made, 1);
+    // What was read is the stripes where they lie behind the glass (its top is row 40).
+    const QImage& sharp = scene.backdrop().sharp();
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(qGray(sharp.pixel(30, y)), (y + 40) % 4 < 2 ? 255 : 0) << y;
+    // A grab draws the glass into the effect's image with no window painting around it: nothing
+    // fresh lies behind, and the glass keeps what it has.
+    (void)scene.window.grab();
+    EXPECT_EQ(scene.backdrop().blurCount(), made);
+}
+
+TEST(GlassBackdrop, ATurnedOrScaledPainterGetsNoBackdrop) {
+    QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    GlassBackdrop backdrop;
+    QPainter p(&image);
+    p.rotate(10);
+    EXPECT_FALSE(backdrop.paint(p, nullptr, QRectF(10, 10, 50, 50), 8));
+    p.resetTransform();
+    EXPECT_FALSE(backdrop.paint(p, nullptr, QRectF(10, 10, 0, 50), 8));
+    EXPECT_TRUE(backdrop.paint(p, nullptr, QRectF(10, 10, 50, 50), 8));
+    // A device whose pixels cannot be read (a recording) gives a glass that has read nothing yet
+    // nothing to draw.
+    QPicture picture;
+    QPainter recorder(&picture);
+    EXPECT_FALSE(GlassBackdrop().paint(recorder, nullptr, QRectF(10, 10, 50, 50), 8));
+}
+
 TEST(GlassBackdrop, BlursAgainOnlyWhenWhatLiesBehindChanges) {
     Scene scene;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));
@@ -103,17 +147,36 @@ TEST(GlassBackdrop, BlursAgainOnlyWhenWhatLiesBehindChanges) {
     EXPECT_EQ(scene.backdrop().blurCount(), made + 2);
 }
 
-TEST(GlassBackdrop, ASlowDriftBelowWhatTheGlassShowsIsNotBlurredAgain) {
+TEST(GlassBackdrop, TheDifferenceCountsOnlyWhatWasPaintedAfresh) {
     QImage basis(40, 20, QImage::Format_ARGB32_Premultiplied);
     basis.fill(QColor(100, 120, 140));
     QImage drifted(60, 40, QImage::Format_RGB32);
-    drifted.fill(QColor(100 + GlassBackdrop::kTolerance, 120, 140 - GlassBackdrop::kTolerance));
+    drifted.fill(QColor(103, 120, 135));
     const QRect under(10, 10, 40, 20);
-    EXPECT_FALSE(GlassBackdrop::differs(basis, drifted, under, QRegion(drifted.rect()), GlassBackdrop::kTolerance));
-    drifted.setPixel(49, 29, qRgb(100, 120 + GlassBackdrop::kTolerance + 1, 140));
-    EXPECT_TRUE(GlassBackdrop::differs(basis, drifted, under, QRegion(drifted.rect()), GlassBackdrop::kTolerance));
-    // Only what was painted afresh counts: the changed pixel lies outside this repaint.
-    EXPECT_FALSE(GlassBackdrop::differs(basis, drifted, under, QRegion(10, 10, 20, 20), GlassBackdrop::kTolerance));
+    EXPECT_EQ(GlassBackdrop::difference(basis, drifted, under, QRegion(drifted.rect())), 5);
+    drifted.setPixel(49, 29, qRgb(100, 180, 140));
+    EXPECT_GE(GlassBackdrop::difference(basis, drifted, under, QRegion(drifted.rect())), GlassBackdrop::kChange);
+    // The changed pixel lies outside this repaint.
+    EXPECT_EQ(GlassBackdrop::difference(basis, drifted, under, QRegion(10, 10, 20, 20)), 5);
+    // A device of another pixel format is read through a converted copy.
+    const QImage packed = drifted.convertToFormat(QImage::Format_RGB888);
+    EXPECT_EQ(GlassBackdrop::difference(basis, packed, under, QRegion(10, 10, 20, 20)), 5);
+    EXPECT_GE(GlassBackdrop::difference(basis, packed, under, QRegion(40, 20, 20, 20)), GlassBackdrop::kChange);
+}
+
+TEST(GlassBackdrop, ADriftIsBlurredAtMostOnceAnIntervalAndNeverLeftBehind) {
+    Scene scene;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));
+    QCoreApplication::processEvents();
+    const int made = scene.backdrop().blurCount();
+    // A faint change right after a blur waits; once its turn comes the glass repaints by itself,
+    // although nothing behind it repaints again.
+    scene.behind->faint = 20;
+    scene.behind->update();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(scene.backdrop().blurCount(), made);
+    EXPECT_TRUE(testing_support::waitUntil([&] { return scene.backdrop().blurCount() == made + 1; }));
+    EXPECT_EQ(qBlue(scene.backdrop().sharp().pixel(1, 3)), 20);  // a black stripe, tinted now
 }
 
 TEST(GlassBackdrop, TheBlurKeepsTheEdgesColourAndItsSize) {
@@ -129,5 +192,5 @@ TEST(GlassBackdrop, TheBlurKeepsTheEdgesColourAndItsSize) {
     EXPECT_GT(qRed(small.pixel(8, 4)), 40);
     EXPECT_GT(qBlue(small.pixel(8, 4)), 40);
     // Sizes that the step does not divide keep their last partial block.
-    EXPECT_EQ(GlassBackdrop::blurred(QImage(65, 30, QImage::Format_RGB32), 4, 2).size(), QSize(17, 8));
+    EXPECT_EQ(GlassBackdrop::blurred(QImage(65, 29, QImage::Format_RGB32), 4, 2).size(), QSize(17, 8));
 }

@@ -171,7 +171,10 @@ Result matchesAfterLineEdit(const RegularExpression& expression, const QList<Tex
     return result;
 }
 
-Result literalMatches(const RegularExpression& expression, qsizetype reach, const QString& text, qsizetype piece) {
+Result literalMatches(const RegularExpression& limited, qsizetype reach, const QString& text, qsizetype piece) {
+    // A literal never backtracks: its time limit would only cost a call at every position.
+    RegularExpression expression = limited;
+    expression.setTimeLimit(0);
     const int threads = ParallelChunks::threadCount();
     if (threads < 2 || piece <= 0 || text.size() < 2 * piece) return matches(expression, text);
 

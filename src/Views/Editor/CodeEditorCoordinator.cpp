@@ -141,9 +141,12 @@ void CodeEditorCoordinator::makeHighlighter() {
 }
 
 void CodeEditorCoordinator::noteEdit(const ExactText::Change& change, TextEdit::Point startPoint) {
-    const TextEdit record = editRecord(change, startPoint);
+    noteEdit(editRecord(change, startPoint), change.text);
+}
+
+void CodeEditorCoordinator::noteEdit(const TextEdit& record, const QString& text) {
     ++revision_;
-    if (parseWorker_) parseWorker_->edit(record, change.text, revision_);
+    if (parseWorker_) parseWorker_->edit(record, text, revision_);
     else if (highlighter_) highlighter_->noteEdit(record);
 }
 
@@ -619,23 +622,38 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     const qsizetype delta = newText.size() - old.size();
     ExactText::Change change;
     change.range = {a, b - a};
-    change.removed = old.mid(a, b - a);
     change.text = newText.mid(a, b - a + delta);
-    // Lines before the first part are as they were either side.
-    const TextEdit::Point startPoint = pointOf(a);
+    // No part adds or removes a line: rows stay, and the last line's column moves by what the
+    // parts on that line add.
+    const TextEdit::Point startPoint = pointOf(a), oldEndPoint = pointOf(b);
+    const qsizetype lastLineStart = b - oldEndPoint.col;
+    qsizetype lastLineDelta = 0;
+    for (const EditHistory::Part& part : parts)
+        if (part.location >= lastLineStart) lastLineDelta += part.inserted.size() - part.removed.size();
+    const TextEdit record{a, b, b + delta, startPoint, oldEndPoint, {oldEndPoint.row, oldEndPoint.col + lastLineDelta}};
     QTextDocument* display = view_->document();
     folding_->releaseFrom(display->findBlock(int(text_.toDisplay(a))).blockNumber());
-    // From the last to the first, so the display offsets of those still to come stay as they are.
-    for (qsizetype i = parts.size() - 1; i >= 0; --i) {
-        const EditHistory::Part& part = parts[i];
-        mirror(text_.toDisplay(part.location), text_.toDisplay(part.location + part.removed.size()),
-               ExactText::display(part.inserted));
+    {
+        // One edit block: the cursor then skips placing itself on the laid-out line after each part
+        // (which would lay out every line touched), and the layout forgets the changed lines once.
+        mirroring_ = true;
+        QTextCursor cursor(display);
+        cursor.beginEditBlock();
+        // From the last to the first, so the display offsets of those still to come stay as they are.
+        for (qsizetype i = parts.size() - 1; i >= 0; --i) {
+            const EditHistory::Part& part = parts[i];
+            cursor.setPosition(int(text_.toDisplay(part.location)));
+            cursor.setPosition(int(text_.toDisplay(part.location + part.removed.size())), QTextCursor::KeepAnchor);
+            if (part.inserted.isEmpty()) cursor.removeSelectedText();
+            else cursor.insertText(ExactText::display(part.inserted));
+        }
+        cursor.endEditBlock();
+        mirroring_ = false;
     }
-    if (document_ && document_->textRevision() == documentRevision_ && &document_->text() == &text_.text())
-        document_->willReplace(a, b - a, change.text);
+    // A new text, not an edit in place: a text shared with the saved text stays the saved text.
     text_ = std::move(next);
     shiftShown(delta);
-    noteEdit(change, startPoint);
+    noteEdit(record, change.text);
     if (origin != Origin::undo) {
         EditHistory::Entry entry;
         entry.selectionBefore = before;
@@ -936,9 +954,17 @@ void CodeEditorCoordinator::replaceAll() {
     if (!expression) return;
     const QString replacementTemplate =
         find_->useRegex() ? find_->replacement() : RegularExpression::escapedTemplate(find_->replacement());
-    RegularExpression::Outcome outcome;
-    const std::optional<QList<RegularExpression::Replacement>> found =
-        expression->replacements(text_.text(), replacementTemplate, &outcome);
+    RegularExpression::Outcome outcome = RegularExpression::Outcome::completed;
+    std::optional<QList<RegularExpression::Replacement>> found;
+    if (!find_->useRegex() && searched_ && findEdits_.isEmpty() && lastSignature_ == find_->signature() &&
+        !find_->searchStopped()) {
+        // A literal replacement of the matches the find bar holds for this very text and query.
+        found.emplace();
+        found->reserve(matches_.size());
+        for (const TextRange& match : std::as_const(matches_)) found->append({match, find_->replacement()});
+    } else {
+        found = expression->replacements(text_.text(), replacementTemplate, &outcome);
+    }
     // A replacement that cannot finish changes nothing and says so.
     const bool stopped = outcome == RegularExpression::Outcome::timedOut;
     if (find_->searchStopped() != stopped) find_->setSearchStopped(stopped);

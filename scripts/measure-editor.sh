@@ -19,6 +19,8 @@
 #   empty  - that many megabytes of empty lines (1 MB is 1,048,576 lines): from starting the program
 #            until it is idle
 #   line   - a minified file: that many megabytes of JavaScript on one line
+#   ops    - real JavaScript (libraries and grammar sources joined, after a block of 200,000 lines):
+#            going to line 850000 (Ctrl+G), then a find of "e" (Ctrl+F), each until idle
 # Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
 set -euo pipefail
 
@@ -38,6 +40,7 @@ if [[ "$MB" == *:* ]]; then
         json) FILE="$WORK/sample.json"; "$SAMPLES" --write-sample="json:$MB:$FILE" ;;
         paste) "$SAMPLES" --write-sample="js:$MB:$FILE" ;;
         empty) FILE="$WORK/sample.txt"; "$SAMPLES" --write-sample="empty:$MB:$FILE" ;;
+        ops) "$SAMPLES" --write-sample="realjs:$MB:$FILE" ;;
         line) python3 - "$FILE" "$MB" <<'PY'
 import sys
 path, mb = sys.argv[1], int(sys.argv[2])
@@ -186,6 +189,20 @@ measure() {
     fi
     xdotool mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 50 / 100)) click 1
     wait_idle "$pid" "$rate" >/dev/null
+    if [ "$CASE" = ops ]; then
+        local went wentIdle found foundIdle
+        went=$(now)
+        xdotool key ctrl+g; xdotool type --delay 0 "850000"; xdotool key Return
+        wentIdle=$(wait_idle "$pid" "$rate")
+        found=$(now)
+        xdotool key ctrl+f; xdotool type --delay 0 "e"
+        foundIdle=$(wait_idle "$pid" "$rate")
+        kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        kill $xvfb 2>/dev/null || true
+        python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   go to line 850000 to idle {$wentIdle - $went:6.3f} s   find e to idle {$foundIdle - $found:6.3f} s')"
+        return
+    fi
     local typed idle
     if [ "$CASE" = paste ]; then
         xdotool key ctrl+a ctrl+c ctrl+End

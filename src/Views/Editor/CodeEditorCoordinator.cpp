@@ -622,7 +622,9 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     const qsizetype delta = newText.size() - old.size();
     ExactText::Change change;
     change.range = {a, b - a};
-    change.text = newText.mid(a, b - a + delta);
+    // What the parts put there, read where it lies in the new text (which text_ keeps unchanged
+    // through the after-edit work); the background parse, which keeps what it is given, gets a copy.
+    change.text = QString::fromRawData(newText.constData() + a, b - a + delta);
     // No part adds or removes a line: rows stay, and the last line's column moves by what the
     // parts on that line add.
     const TextEdit::Point startPoint = pointOf(a), oldEndPoint = pointOf(b);
@@ -653,7 +655,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     // A new text, not an edit in place: a text shared with the saved text stays the saved text.
     text_ = std::move(next);
     shiftShown(delta);
-    noteEdit(record, change.text);
+    noteEdit(record, parseWorker_ ? QString(change.text.constData(), change.text.size()) : change.text);
     if (origin != Origin::undo) {
         EditHistory::Entry entry;
         entry.selectionBefore = before;
@@ -712,7 +714,11 @@ void CodeEditorCoordinator::toggleComment() {
 
 void CodeEditorCoordinator::goToLine(int line) {
     if (!view_) return;
-    setSelection({EditingAssistance::lineStartOffset(text_.text(), line), 0}, true);
+    // The display holds one block per line when no line is long enough to be shown in pieces: the
+    // line's block is found without reading the text before it.
+    const QTextBlock block = view_->document()->findBlockByNumber(line - 1);
+    const bool direct = isFullyShown() && text_.pieces().breaks().empty() && line >= 1 && block.isValid();
+    setSelection({direct ? toExact(block.position()) : EditingAssistance::lineStartOffset(text_.text(), line), 0}, true);
     if (view_->window()) view_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -856,7 +862,10 @@ void CodeEditorCoordinator::findSync() {
                                  !find_->searchStopped();
         const qsizetype reach = FindMatcher::literalReach(find_->query().size());
         FindMatcher::Result found;
-        if (expression && aroundEdits && !find_->useRegex())
+        // Edits spread over much of the text (a Replace All undone) are searched through on every
+        // thread, as a new query is.
+        const bool spread = aroundEdits && findEdits_.insertedLength(text_.size()) > text_.size() / 4;
+        if (expression && aroundEdits && !spread && !find_->useRegex())
             found = FindMatcher::matchesAfterEdit(*expression, reach, matches_, text_.text(), findEdits_);
         else if (expression && aroundEdits && FindMatcher::staysWithinALine(find_->query()))
             found = FindMatcher::matchesAfterLineEdit(*expression, matches_, text_.text(), findEdits_);

@@ -245,6 +245,15 @@ TEST(CodeEditorCommands, GoToLineClampsToTheLastLine) {
     EXPECT_EQ(f.selection(), (TextRange{0, 0}));
     f.controller.goToLine(40);
     EXPECT_EQ(f.selection(), (TextRange{6, 0}));
+
+    // Every kind of line ending starts a line.
+    const QString endings = QStringLiteral("a\r\nb\u2028c\u0085d\re\nf");
+    EditorFixture g(endings, QStringLiteral("notes.txt"));
+    const qsizetype starts[] = {0, 3, 5, 7, 9, 11};
+    for (int line = 1; line <= 6; ++line) {
+        g.controller.goToLine(line);
+        EXPECT_EQ(g.selection(), (TextRange{starts[line - 1], 0})) << line;
+    }
 }
 
 // --- folding and the gutter
@@ -444,6 +453,10 @@ TEST(CodeEditorFind, MatchesFollowEveryEditAsAFreshSearchFindsThem) {
         expectFresh("three edits before one update");
         f.find.engine()->replaceCurrent();
         expectFresh("replacing");
+        f.find.engine()->replaceAll();
+        expectFresh("replacing all");
+        f.undo();
+        expectFresh("a Replace All undone");
         f.document.setText(f.text().left(700) + QStringLiteral("aab") + f.text().mid(900));
         expectFresh("a change from outside");
     }

@@ -98,11 +98,13 @@ QString randomPieces(std::mt19937& random, const QStringList& pieces, int count)
 TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
     std::mt19937 random(7);
     // Folds that change length (ß and ss, the ff ligature), surrogate pairs, words and line breaks.
-    const QStringList folds = {"a", "A", "s", "S", "ss", "\u00df", "\u1e9e", "\ufb00", "f", "F", " ", " ", " ", "\n", "\U0001F600", "x"};
+    // The Kelvin sign and the long s fold to plain letters.
+    const QStringList folds = {"a", "A", "s", "S", "ss", "\u00df", "\u1e9e", "\ufb00", "f", "F", " ", " ", " ", "\n", "\U0001F600", "x",
+                               "k", "\u212a", "\u017f"};
     QStringList runs(12, QStringLiteral("a"));
     runs << "A" << "b" << " ";
     const QList<std::pair<QString, QStringList>> cases = {
-        {"ss", folds}, {"\u00df", folds}, {"ff", folds}, {"\ufb00", folds}, {"\U0001F600a", folds}, {"s s", folds},
+        {"ss", folds}, {"\u00df", folds}, {"ff", folds}, {"\ufb00", folds}, {"\U0001F600a", folds}, {"s s", folds}, {"sk", folds}, {"K", folds},
         {"aa", runs}, {"aaa", runs}, {"a a", runs}};
     for (const auto& [text, pieces] : cases) {
         for (int flags = 0; flags < 4; ++flags) {

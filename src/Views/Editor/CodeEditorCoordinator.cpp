@@ -787,15 +787,24 @@ void CodeEditorCoordinator::highlight() {
     const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
     if (lines.isEmpty()) return;
     const TextRange range = exactRangeOf(lines, text_);
+    // Lines next to each other on screen but with folded lines between are coloured run by run:
+    // the folded text is not read.
+    QList<TextRange> runs;
+    for (qsizetype i = 0, first = 0; i < lines.size(); ++i) {
+        if (i + 1 < lines.size() && lines[i].block.next() == lines[i + 1].block) continue;
+        runs.append(exactRangeOf(lines.mid(first, i + 1 - first), text_));
+        first = i + 1;
+    }
     QList<SyntaxHighlighter::Span> spans;
     if (parseWorker_) {
         // Until the parse of this very text lands the lines keep their colours (shifted with the
         // edit); the parse's signal comes back here.
         const ParseWorker::Result latest = parseWorker_->latest();
         if (!latest.valid || latest.revision != revision_) return;
-        if (latest.tree) spans = treeSitter_->spans(*latest.tree, text_.text(), range);
+        if (latest.tree)
+            for (const TextRange& run : runs) spans += treeSitter_->spans(*latest.tree, text_.text(), run);
     } else {
-        spans = highlighter_->ranges(text_.text(), std::nullopt, range);
+        for (const TextRange& run : runs) spans += highlighter_->ranges(text_.text(), std::nullopt, run);
     }
 
     // One format list per visible line: the base colour over the line, then each span in order.

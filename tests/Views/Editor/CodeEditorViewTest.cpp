@@ -346,6 +346,25 @@ TEST(CodeEditorFolding, ArrivingInsideAFoldUnfoldsIt) {
     EXPECT_TRUE(f.view->textCursor().block().isVisible());
 }
 
+// Folded lines cost nothing to paint: none of them is laid out, however many there are.
+TEST(CodeEditorFolding, FoldedLinesAreNeverLaidOut) {
+    const QString text = "{\n" + QStringLiteral("  step();\n").repeated(5000) + "}\nafter\n";
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    f.editor().toggleFold(0);
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    f.view->viewport()->grab();
+    f.settle();
+    int laidOut = 0, hidden = 0;
+    for (QTextBlock block = f.view->document()->firstBlock(); block.isValid(); block = block.next()) {
+        if (block.isVisible()) continue;
+        ++hidden;
+        laidOut += block.layout()->lineCount() > 0;
+    }
+    EXPECT_EQ(hidden, 5000);
+    EXPECT_EQ(laidOut, 0);
+    EXPECT_EQ(gutterNumbers(f).mid(0, 3), (QList<int>{1, 5002, 5003}));
+}
+
 TEST(CodeEditorFolding, CaretLinesAreMarkedInTheGutter) {
     EditorFixture f(kBlockText);
     f.select(f.text().indexOf("  a"), f.text().indexOf("  c") + 1 - f.text().indexOf("  a"));

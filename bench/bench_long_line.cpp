@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "AppState.h"
@@ -144,29 +147,36 @@ void BM_LongLineCaretMoves(benchmark::State& state) {
     editor.show();
     settle();
     std::vector<double> times;
+    std::map<std::string, double> worst;  // per kind of move
+    const auto timed = [&](const char* kind, const std::function<void()>& move) {
+        const double ms = editor.time(move);
+        times.push_back(ms);
+        worst[kind] = std::max(worst[kind], ms);
+        return ms;
+    };
     double ctrlEnd = 0;
     for (auto _ : state) {
-        ctrlEnd = editor.time([&] { editor.key(Qt::Key_End, Qt::ControlModifier); });
-        times.push_back(ctrlEnd);
+        ctrlEnd = timed("ctrl_end", [&] { editor.key(Qt::Key_End, Qt::ControlModifier); });
         for (int i = 0; i < 5; ++i) {
-            times.push_back(editor.time([&] { editor.key(Qt::Key_Home); }));
-            times.push_back(editor.time([&] { editor.key(Qt::Key_End); }));
-            times.push_back(editor.time([&] { editor.key(Qt::Key_Left); }));
-            times.push_back(editor.time([&] { editor.key(Qt::Key_Up); }));
-            times.push_back(editor.time([&] { editor.key(Qt::Key_Right, Qt::ShiftModifier); }));
-            times.push_back(editor.time([&] { editor.click(QPoint(200 + 40 * i, 100 + 30 * i)); }));
+            timed("home", [&] { editor.key(Qt::Key_Home); });
+            timed("end", [&] { editor.key(Qt::Key_End); });
+            timed("left", [&] { editor.key(Qt::Key_Left); });
+            timed("up", [&] { editor.key(Qt::Key_Up); });
+            timed("shift_right", [&] { editor.key(Qt::Key_Right, Qt::ShiftModifier); });
+            timed("click", [&] { editor.click(QPoint(200 + 40 * i, 100 + 30 * i)); });
         }
-        times.push_back(editor.time([&] { editor.key(Qt::Key_Home, Qt::ControlModifier); }));
-        times.push_back(editor.time([&] {
+        timed("ctrl_home", [&] { editor.key(Qt::Key_Home, Qt::ControlModifier); });
+        timed("find", [&] {
             editor.find.setQuery(QStringLiteral("cache1"));
             editor.view->setShowFind(true);
-        }));
-        for (int i = 0; i < 5; ++i) times.push_back(editor.time([&] { editor.view->coordinator()->findNext(); }));
+        });
+        for (int i = 0; i < 5; ++i) timed("find_next", [&] { editor.view->coordinator()->findNext(); });
         state.SetIterationTime(median(times) / 1e3);
     }
     state.counters["median_ms"] = median(times);
     state.counters["worst_ms"] = *std::max_element(times.begin(), times.end());
     state.counters["ctrl_end_ms"] = ctrlEnd;
+    for (const auto& [kind, ms] : worst) state.counters["worst_" + kind + "_ms"] = ms;
 }
 BENCHMARK(BM_LongLineCaretMoves)->Arg(1)->Arg(10)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 

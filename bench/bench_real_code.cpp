@@ -232,9 +232,16 @@ Settled settleAfter(CodeEditorCoordinator& coordinator, const QElapsedTimer& clo
 }
 
 // Whole-text operations on 30 MB of real JavaScript: Replace All of "prototype" and its undo, find of
-// "e", going to line 850,000, folding the largest block. Each until settled, with its worst turn.
+// "e", going to line 850,000, folding a block of 200,000 lines. Each until settled, with its worst turn.
+// realJavaScript() after a block of 200,000 lines (to fold), `size` units in all.
+QString realJavaScriptWithBlock(qsizetype size) {
+    const QString block = QStringLiteral("function block() {\n") + QStringLiteral("  step();\n").repeated(199'998) +
+                          QStringLiteral("}\n");
+    return block + realJavaScript(size - block.size());
+}
+
 void wholeTextOperations(benchmark::State& state) {
-    const QString text = realJavaScript(30 * kMegabyte);
+    const QString text = realJavaScriptWithBlock(30 * kMegabyte);
     for (auto _ : state) {
         Editor editor(text, QStringLiteral("real.js"));
         CodeEditorCoordinator& coordinator = editor.coordinator();
@@ -288,7 +295,7 @@ void wholeTextOperations(benchmark::State& state) {
 QString sample(const QString& kind, qsizetype size) {
     return kind == u"json" ? generated_code::nestedJson(size, 20)
            : kind == u"empty" ? emptyLines(size)
-           : kind == u"realjs" ? realJavaScript(size)
+           : kind == u"realjs" ? realJavaScriptWithBlock(size)
                                : generated_code::realShapedJavaScript(size);
 }
 

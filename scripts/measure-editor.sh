@@ -23,6 +23,9 @@
 #          - a text of that shape (build/bench/bench/bench_text_shapes writes it: JavaScript, a word
 #            list, numeric columns, a hex dump, prose, CJK prose, one minified line), measured as
 #            the plain case: the 50 characters go into the middle of the window's first screen
+#   ops    - real JavaScript (libraries and grammar sources joined, after a block of 200,000 lines):
+#            going to line 850000 (Ctrl+G), then "e" typed into the open find bar (Ctrl+F), then the
+#            block folded at the top, each until idle
 # Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
 set -euo pipefail
 
@@ -42,6 +45,7 @@ if [[ "$MB" == *:* ]]; then
         json) FILE="$WORK/sample.json"; "$SAMPLES" --write-sample="json:$MB:$FILE" ;;
         paste) "$SAMPLES" --write-sample="js:$MB:$FILE" ;;
         empty) FILE="$WORK/sample.txt"; "$SAMPLES" --write-sample="empty:$MB:$FILE" ;;
+        ops) "$SAMPLES" --write-sample="realjs:$MB:$FILE" ;;
         line) python3 - "$FILE" "$MB" <<'PY'
 import sys
 path, mb = sys.argv[1], int(sys.argv[2])
@@ -193,6 +197,34 @@ measure() {
     fi
     xdotool mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 50 / 100)) click 1
     wait_idle "$pid" "$rate" >/dev/null
+    if [ "$CASE" = ops ]; then
+        local went wentIdle found foundIdle
+        went=$(now)
+        xdotool key ctrl+g; xdotool type --delay 0 "850000"; xdotool key Return
+        wentIdle=$(wait_idle "$pid" "$rate")
+        # The find bar opened first: its opening is not the search.
+        xdotool key ctrl+f
+        wait_idle "$pid" "$rate" >/dev/null
+        found=$(now)
+        xdotool type --delay 0 "e"
+        foundIdle=$(wait_idle "$pid" "$rate")
+        # Back to the top, then the 200,000-line block there folded: in this editor a click on the
+        # first line's chevron in the gutter (placed for the 1280-wide window), in Kate "Fold
+        # Toplevel Nodes".
+        xdotool key Escape ctrl+Home
+        wait_idle "$pid" "$rate" >/dev/null
+        local folded foldedIdle
+        folded=$(now)
+        if [ "$name" = brimel ]; then xdotool mousemove $(($2 + 381)) $(($3 + 77)) click 1
+        else xdotool key ctrl+shift+minus; fi
+        foldedIdle=$(wait_idle "$pid" "$rate")
+        [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-folded.png"
+        kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        kill $xvfb 2>/dev/null || true
+        python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   go to line 850000 to idle {$wentIdle - $went:6.3f} s   find e to idle {$foundIdle - $found:6.3f} s   fold to idle {$foldedIdle - $folded:6.3f} s')"
+        return
+    fi
     local typed idle
     if [ "$CASE" = paste ]; then
         xdotool key ctrl+a ctrl+c ctrl+End

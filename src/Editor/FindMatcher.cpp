@@ -1,6 +1,7 @@
 #include "Editor/FindMatcher.h"
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -171,9 +172,57 @@ Result matchesAfterLineEdit(const RegularExpression& expression, const QList<Tex
     return result;
 }
 
-Result literalMatches(const RegularExpression& expression, qsizetype reach, const QString& text, qsizetype piece) {
+namespace {
+
+// The ASCII text a pattern made only of plain and escaped characters matches (as escapedPattern()
+// writes a query); absent for anything else (a word boundary, a class, a non-ASCII character).
+std::optional<QString> asciiLiteral(const QString& pattern) {
+    QString out;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        QChar c = pattern[i];
+        if (c == u'\\') {
+            if (i + 1 >= pattern.size() || pattern[i + 1].isLetterOrNumber()) return std::nullopt;
+            c = pattern[++i];
+        } else if (QStringView(u"^$.|?*+()[]{}").contains(c)) {
+            return std::nullopt;
+        }
+        if (c.unicode() >= 0x80) return std::nullopt;
+        out += c;
+    }
+    if (out.isEmpty()) return std::nullopt;
+    return out;
+}
+
+bool isAscii(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+} // namespace
+
+Result literalMatches(const RegularExpression& limited, qsizetype reach, const QString& text, qsizetype piece) {
+    // A literal never backtracks: its time limit would only cost a call at every position.
+    RegularExpression expression = limited;
+    expression.setTimeLimit(0);
+    // An ASCII literal is found by comparing characters where that means what the expression means:
+    // always when case counts; otherwise over ASCII text, where folding case is ASCII's own.
+    const std::optional<QString> literal = asciiLiteral(expression.pattern());
+    const auto search = [&](TextRange region, const std::function<void(TextRange)>& visit) {
+        const QStringView slice = QStringView(text).sliced(region.location, region.length);
+        if (!literal || (expression.isCaseInsensitive() && !isAscii(slice)))
+            return expression.forEachMatchIn(text, region, 0, visit);
+        const Qt::CaseSensitivity cs = expression.isCaseInsensitive() ? Qt::CaseInsensitive : Qt::CaseSensitive;
+        for (qsizetype at = slice.indexOf(*literal, 0, cs); at >= 0; at = slice.indexOf(*literal, at + literal->size(), cs))
+            visit({region.location + at, literal->size()});
+        return RegularExpression::Outcome::completed;
+    };
     const int threads = ParallelChunks::threadCount();
-    if (threads < 2 || piece <= 0 || text.size() < 2 * piece) return matches(expression, text);
+    if (threads < 2 || piece <= 0 || text.size() < 2 * piece) {
+        Result result;
+        if (search({0, text.size()}, [&](TextRange r) { if (r.length > 0) result.matches.append(r); }) !=
+            RegularExpression::Outcome::completed)
+            return kStopped;
+        return result;
+    }
 
     // Each piece is searched as if a search started at its start.
     const int pieces = int((text.size() + piece - 1) / piece);
@@ -185,7 +234,7 @@ Result literalMatches(const RegularExpression& expression, qsizetype reach, cons
         const qsizetype accepted = end == text.size() ? end : to;
         // Filled apart and moved in once: lists side by side would share cache lines between threads.
         QList<TextRange> own;
-        completed[k] = expression.forEachMatchIn(text, {from, end - from}, 0, [&](TextRange r) {
+        completed[k] = search({from, end - from}, [&](TextRange r) {
             if (r.location < accepted && r.length > 0) own.append(r);
         }) == RegularExpression::Outcome::completed;
         found[k] = std::move(own);

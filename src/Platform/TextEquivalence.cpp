@@ -53,6 +53,10 @@ bool canonicallyEqual(const QString& a, const QString& b, qsizetype* samePrefix,
     *samePrefix = prefix;
     *sameSuffix = suffix;
     if (prefix == shorter && a.size() == b.size()) return true;
+    // Two different ASCII characters where the texts first part: ASCII decomposes to itself and no
+    // mark reorders across it, so the decompositions part there too (a large edit of a clean text
+    // is told apart without decomposing all of it).
+    if (prefix < shorter && pa[prefix] < 0x80 && pb[prefix] < 0x80) return false;
     while (prefix > 0 && !(boundaryAt(a, prefix) && boundaryAt(b, prefix))) --prefix;
     while (suffix > 0 && !(boundaryAt(a, a.size() - suffix) && boundaryAt(b, b.size() - suffix))) --suffix;
     return normalizedSlice(a, prefix, a.size() - suffix) == normalizedSlice(b, prefix, b.size() - suffix);

@@ -38,6 +38,22 @@ TEST(FindMatcher, TemplatesSeeTheWholeText) {
     EXPECT_FALSE(FindMatcher::expandTemplate(anchored, "xax", {2, 1}, "y").has_value());
 }
 
+// Each match with its expansion, as replaceAll() puts them; a dollar sign naming no group is itself.
+TEST(FindMatcher, ReplacementsAreWhatReplaceAllPutsWhere) {
+    const auto re = RegularExpression::compile("(\\d)(x?)");
+    ASSERT_TRUE(re);
+    const QString text = "a1 b2x c3";
+    const auto found = re->replacements(text, "<$1$2|$|${x}|\\$1>");
+    ASSERT_FALSE(found.has_value()) << "an unknown group name fails";
+    const auto plain = re->replacements(text, "<$1$2|$ |\\$1>$");
+    ASSERT_TRUE(plain);
+    ASSERT_EQ(plain->size(), 3);
+    EXPECT_EQ((*plain)[1].range, (TextRange{4, 2}));
+    EXPECT_EQ((*plain)[1].text, "<2x|$ |$1>$");
+    EXPECT_EQ(RegularExpression::spliced(text, *plain), *re->replaceAll(text, "<$1$2|$ |\\$1>$"));
+    EXPECT_EQ(*re->replaceAll(text, "US$"), "aUS$ bUS$ cUS$");
+}
+
 TEST(FindMatcher, StaleOrMalformedRequestsExpandToNothing) {
     const RegularExpression word = compile("(\\w+)@");
     EXPECT_FALSE(FindMatcher::expandTemplate(word, "a@ b@", {1, 2}, "x").has_value());   // not a match there
@@ -98,11 +114,13 @@ QString randomPieces(std::mt19937& random, const QStringList& pieces, int count)
 TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
     std::mt19937 random(7);
     // Folds that change length (ß and ss, the ff ligature), surrogate pairs, words and line breaks.
-    const QStringList folds = {"a", "A", "s", "S", "ss", "\u00df", "\u1e9e", "\ufb00", "f", "F", " ", " ", " ", "\n", "\U0001F600", "x"};
+    // The Kelvin sign and the long s fold to plain letters.
+    const QStringList folds = {"a", "A", "s", "S", "ss", "\u00df", "\u1e9e", "\ufb00", "f", "F", " ", " ", " ", "\n", "\U0001F600", "x",
+                               "k", "\u212a", "\u017f"};
     QStringList runs(12, QStringLiteral("a"));
     runs << "A" << "b" << " ";
     const QList<std::pair<QString, QStringList>> cases = {
-        {"ss", folds}, {"\u00df", folds}, {"ff", folds}, {"\ufb00", folds}, {"\U0001F600a", folds}, {"s s", folds},
+        {"ss", folds}, {"\u00df", folds}, {"ff", folds}, {"\ufb00", folds}, {"\U0001F600a", folds}, {"s s", folds}, {"sk", folds}, {"K", folds},
         {"aa", runs}, {"aaa", runs}, {"a a", runs}};
     for (const auto& [text, pieces] : cases) {
         for (int flags = 0; flags < 4; ++flags) {

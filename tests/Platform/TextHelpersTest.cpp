@@ -66,6 +66,9 @@ TEST(TextEquivalence, CanonicalFormsAreOneTextAloneOrInsideLongTexts) {
         // A composed character against a base whose mark only follows in the other text.
         {QStringLiteral("\u00e9"), QStringLiteral("e"), false},
         {QStringLiteral("\u00e9z"), QStringLiteral("e\u0301z"), true},
+        // Texts that first part at two plain letters, each followed by the same mark or by a mark.
+        {QStringLiteral("ax\u0301"), QStringLiteral("ay\u0301"), false},
+        {QStringLiteral("ex\u0301"), QStringLiteral("e\u0301x"), false},
     };
     const QString body = QString(5000, u'x');
     const std::pair<QString, QString> pads[] = {{}, {body, {}}, {body, body}};

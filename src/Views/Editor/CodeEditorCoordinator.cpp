@@ -141,9 +141,12 @@ void CodeEditorCoordinator::makeHighlighter() {
 }
 
 void CodeEditorCoordinator::noteEdit(const ExactText::Change& change, TextEdit::Point startPoint) {
-    const TextEdit record = editRecord(change, startPoint);
+    noteEdit(editRecord(change, startPoint), change.text);
+}
+
+void CodeEditorCoordinator::noteEdit(const TextEdit& record, const QString& text) {
     ++revision_;
-    if (parseWorker_) parseWorker_->edit(record, change.text, revision_);
+    if (parseWorker_) parseWorker_->edit(record, text, revision_);
     else if (highlighter_) highlighter_->noteEdit(record);
 }
 
@@ -619,23 +622,40 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     const qsizetype delta = newText.size() - old.size();
     ExactText::Change change;
     change.range = {a, b - a};
-    change.removed = old.mid(a, b - a);
-    change.text = newText.mid(a, b - a + delta);
-    // Lines before the first part are as they were either side.
-    const TextEdit::Point startPoint = pointOf(a);
+    // What the parts put there, read where it lies in the new text (which text_ keeps unchanged
+    // through the after-edit work); the background parse, which keeps what it is given, gets a copy.
+    change.text = QString::fromRawData(newText.constData() + a, b - a + delta);
+    // No part adds or removes a line: rows stay, and the last line's column moves by what the
+    // parts on that line add.
+    const TextEdit::Point startPoint = pointOf(a), oldEndPoint = pointOf(b);
+    const qsizetype lastLineStart = b - oldEndPoint.col;
+    qsizetype lastLineDelta = 0;
+    for (const EditHistory::Part& part : parts)
+        if (part.location >= lastLineStart) lastLineDelta += part.inserted.size() - part.removed.size();
+    const TextEdit record{a, b, b + delta, startPoint, oldEndPoint, {oldEndPoint.row, oldEndPoint.col + lastLineDelta}};
     QTextDocument* display = view_->document();
     folding_->releaseFrom(display->findBlock(int(text_.toDisplay(a))).blockNumber());
-    // From the last to the first, so the display offsets of those still to come stay as they are.
-    for (qsizetype i = parts.size() - 1; i >= 0; --i) {
-        const EditHistory::Part& part = parts[i];
-        mirror(text_.toDisplay(part.location), text_.toDisplay(part.location + part.removed.size()),
-               ExactText::display(part.inserted));
+    {
+        // One edit block: the cursor then skips placing itself on the laid-out line after each part
+        // (which would lay out every line touched), and the layout forgets the changed lines once.
+        mirroring_ = true;
+        QTextCursor cursor(display);
+        cursor.beginEditBlock();
+        // From the last to the first, so the display offsets of those still to come stay as they are.
+        for (qsizetype i = parts.size() - 1; i >= 0; --i) {
+            const EditHistory::Part& part = parts[i];
+            cursor.setPosition(int(text_.toDisplay(part.location)));
+            cursor.setPosition(int(text_.toDisplay(part.location + part.removed.size())), QTextCursor::KeepAnchor);
+            if (part.inserted.isEmpty()) cursor.removeSelectedText();
+            else cursor.insertText(ExactText::display(part.inserted));
+        }
+        cursor.endEditBlock();
+        mirroring_ = false;
     }
-    if (document_ && document_->textRevision() == documentRevision_ && &document_->text() == &text_.text())
-        document_->willReplace(a, b - a, change.text);
+    // A new text, not an edit in place: a text shared with the saved text stays the saved text.
     text_ = std::move(next);
     shiftShown(delta);
-    noteEdit(change, startPoint);
+    noteEdit(record, parseWorker_ ? QString(change.text.constData(), change.text.size()) : change.text);
     if (origin != Origin::undo) {
         EditHistory::Entry entry;
         entry.selectionBefore = before;
@@ -694,7 +714,11 @@ void CodeEditorCoordinator::toggleComment() {
 
 void CodeEditorCoordinator::goToLine(int line) {
     if (!view_) return;
-    setSelection({EditingAssistance::lineStartOffset(text_.text(), line), 0}, true);
+    // The display holds one block per line when no line is long enough to be shown in pieces: the
+    // line's block is found without reading the text before it.
+    const QTextBlock block = view_->document()->findBlockByNumber(line - 1);
+    const bool direct = isFullyShown() && text_.pieces().breaks().empty() && line >= 1 && block.isValid();
+    setSelection({direct ? toExact(block.position()) : EditingAssistance::lineStartOffset(text_.text(), line), 0}, true);
     if (view_->window()) view_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -763,15 +787,24 @@ void CodeEditorCoordinator::highlight() {
     const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
     if (lines.isEmpty()) return;
     const TextRange range = exactRangeOf(lines, text_);
+    // Lines next to each other on screen but with folded lines between are coloured run by run:
+    // the folded text is not read.
+    QList<TextRange> runs;
+    for (qsizetype i = 0, first = 0; i < lines.size(); ++i) {
+        if (i + 1 < lines.size() && lines[i].block.next() == lines[i + 1].block) continue;
+        runs.append(exactRangeOf(lines.mid(first, i + 1 - first), text_));
+        first = i + 1;
+    }
     QList<SyntaxHighlighter::Span> spans;
     if (parseWorker_) {
         // Until the parse of this very text lands the lines keep their colours (shifted with the
         // edit); the parse's signal comes back here.
         const ParseWorker::Result latest = parseWorker_->latest();
         if (!latest.valid || latest.revision != revision_) return;
-        if (latest.tree) spans = treeSitter_->spans(*latest.tree, text_.text(), range);
+        if (latest.tree)
+            for (const TextRange& run : runs) spans += treeSitter_->spans(*latest.tree, text_.text(), run);
     } else {
-        spans = highlighter_->ranges(text_.text(), std::nullopt, range);
+        for (const TextRange& run : runs) spans += highlighter_->ranges(text_.text(), std::nullopt, run);
     }
 
     // One format list per visible line: the base colour over the line, then each span in order.
@@ -838,7 +871,10 @@ void CodeEditorCoordinator::findSync() {
                                  !find_->searchStopped();
         const qsizetype reach = FindMatcher::literalReach(find_->query().size());
         FindMatcher::Result found;
-        if (expression && aroundEdits && !find_->useRegex())
+        // Edits spread over much of the text (a Replace All undone) are searched through on every
+        // thread, as a new query is.
+        const bool spread = aroundEdits && findEdits_.insertedLength(text_.size()) > text_.size() / 4;
+        if (expression && aroundEdits && !spread && !find_->useRegex())
             found = FindMatcher::matchesAfterEdit(*expression, reach, matches_, text_.text(), findEdits_);
         else if (expression && aroundEdits && FindMatcher::staysWithinALine(find_->query()))
             found = FindMatcher::matchesAfterLineEdit(*expression, matches_, text_.text(), findEdits_);
@@ -936,9 +972,17 @@ void CodeEditorCoordinator::replaceAll() {
     if (!expression) return;
     const QString replacementTemplate =
         find_->useRegex() ? find_->replacement() : RegularExpression::escapedTemplate(find_->replacement());
-    RegularExpression::Outcome outcome;
-    const std::optional<QList<RegularExpression::Replacement>> found =
-        expression->replacements(text_.text(), replacementTemplate, &outcome);
+    RegularExpression::Outcome outcome = RegularExpression::Outcome::completed;
+    std::optional<QList<RegularExpression::Replacement>> found;
+    if (!find_->useRegex() && searched_ && findEdits_.isEmpty() && lastSignature_ == find_->signature() &&
+        !find_->searchStopped()) {
+        // A literal replacement of the matches the find bar holds for this very text and query.
+        found.emplace();
+        found->reserve(matches_.size());
+        for (const TextRange& match : std::as_const(matches_)) found->append({match, find_->replacement()});
+    } else {
+        found = expression->replacements(text_.text(), replacementTemplate, &outcome);
+    }
     // A replacement that cannot finish changes nothing and says so.
     const bool stopped = outcome == RegularExpression::Outcome::timedOut;
     if (find_->searchStopped() != stopped) find_->setSearchStopped(stopped);

@@ -149,6 +149,7 @@ private:
     void textDidChange(bool toDocument, const ExactText::Change& change);
     // Hands an edit to the highlighter (or the background parse).
     void noteEdit(const ExactText::Change& change, TextEdit::Point startPoint);
+    void noteEdit(const TextEdit& record, const QString& text);
     void makeHighlighter();
     // Folds stay only while some region still hides exactly their range.
     void keepFolds();

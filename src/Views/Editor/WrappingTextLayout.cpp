@@ -78,6 +78,9 @@ QRectF WrappingTextLayout::blockBoundingRect(const QTextBlock& block) const {
     ++measured_;
     // Laid out here first, so the stock layout finds it laid out and never lays it out itself (at
     // its own width, with its widest-line tracking).
+    // A folded line takes no room: it is never laid out (the stock layout would lay it out first,
+    // and the widget asks for every folded line above the last one it paints).
+    if (block.isValid() && !block.isVisible()) return QRectF();
     if (block.isValid()) {
         const QTextLayout* layout = block.layout();
         if (layout->lineCount() == 0 || layout->lineAt(0).width() != lineWidth(block))

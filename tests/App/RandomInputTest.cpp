@@ -12,6 +12,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
 #include <QPointer>
@@ -44,6 +45,7 @@
 #include "Workspace/EditorDocument.h"
 #include "Views/Navigation/CommandPaletteView.h"
 #include "Views/Navigation/QuickOpenView.h"
+#include "Views/PaletteField.h"
 #include "Views/PaletteRow.h"
 #include "Views/RootView.h"
 #include "Views/Workbench/ActivityBar.h"
@@ -324,7 +326,7 @@ private:
         QPointer<EditorDocument> watched = document;
         key(to, backward ? Qt::Key_Backtab : Qt::Key_Tab, backward ? Qt::ShiftModifier : Qt::NoModifier);
         QWidget* now = QApplication::focusWidget();
-        if (overlay && overlay->isVisible() && overlay == frontOverlay() && now && !overlay->isAncestorOf(now) &&
+        if (overlay && overlay->isAncestorOf(focus) && overlay == frontOverlay() && now && !overlay->isAncestorOf(now) &&
             now->window() == overlay->window())
             *failure_ = QStringLiteral("Tab left the open overlay for %1").arg(name(now));
         else if (editor && now != editor)
@@ -335,6 +337,9 @@ private:
 
     // Moves the pointer over a row of a visible list (an overlay's rows or the explorer's) and leaves it there.
     void parkPointerOverAList(QWidget* to) {
+        // Most of the time over the rows of a palette or quick open, opened by their keys if need be.
+        if (to == window_ && !frontOverlay() && pick(3) > 0)
+            key(to, pick(2) ? Qt::Key_K : Qt::Key_P, Qt::ControlModifier);
         QList<QWidget*> spots;
         for (PaletteRow* row : to->findChildren<PaletteRow*>())
             if (row->isVisible()) spots << row;
@@ -355,7 +360,11 @@ private:
         QWidget* overlay = frontOverlay();
         auto* palette = qobject_cast<CommandPaletteView*>(overlay);
         auto* quick = qobject_cast<QuickOpenView*>(overlay);
-        key(to, Qt::Key(Qt::Key_A + pick(26)), Qt::NoModifier);
+        // Into the overlay's field, as a user types there; letters most names hold keep most rows.
+        if (palette) palette->field()->lineEdit()->setFocus();
+        if (quick) quick->field()->lineEdit()->setFocus();
+        static const Qt::Key common[] = {Qt::Key_E, Qt::Key_A, Qt::Key_I, Qt::Key_L, Qt::Key_O, Qt::Key_T, Qt::Key_S};
+        key(to, pick(4) ? common[pick(7)] : Qt::Key(Qt::Key_A + pick(26)), Qt::NoModifier);
         if (palette) pendingFirstRow_ = {palette, palette->query()};
         else if (quick) pendingFirstRow_ = {quick, quick->query()};
     }

@@ -3,10 +3,10 @@
 #include <QPainter>
 
 #include "Editor/CodeLanguage.h"
+#include "Git/ProcessText.h"
 #include "UI/Brand.h"
 #include "UI/Icons.h"
 #include "UI/ShimmerText.h"
-#include "UI/SingleLine.h"
 #include "Views/Workbench/FileRow.h"
 #include "Views/Workbench/FileTreeModel.h"
 
@@ -37,7 +37,7 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     }
 
     const QString rawName = index.data(Qt::DisplayRole).toString();
-    const QString name = SingleLine::of(rawName);
+    const QString name = ProcessText::visibleName(rawName);
     qreal x = row.left() + FileRow::leadingPadding(index.data(FileTreeModel::DepthRole).toInt());
     const qreal dpr = painter->device()->devicePixelRatioF();
     const auto drawIcon = [&](const QString& symbol, qreal points, const QColor& colour, qreal frame) {

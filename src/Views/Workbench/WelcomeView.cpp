@@ -13,7 +13,7 @@
 #include <algorithm>
 
 #include "AppState.h"
-#include "UI/SingleLine.h"
+#include "Git/ProcessText.h"
 #include "UI/AuroraBackground.h"
 #include "UI/Brand.h"
 #include "UI/CascadeModifier.h"
@@ -212,7 +212,7 @@ void WelcomeView::fillRecents() {
         label.textBrush = QColor::fromRgbF(1, 1, 1, 0.75f);
         label.spacing = 8;
         const qreal room = kRecentRowWidth - label.size().width() - 2;
-        label.text = QFontMetricsF(label.font).elidedText(SingleLine::of(QFileInfo(folder).fileName()), Qt::ElideRight, room);
+        label.text = QFontMetricsF(label.font).elidedText(ProcessText::visibleName(QFileInfo(folder).fileName()), Qt::ElideRight, room);
         // The label draws centred: the padding on its trailing side keeps icon and name at the leading edge.
         row->setPadding(QMarginsF(0, 0, std::max<qreal>(0, kRecentRowWidth - label.size().width()), 0));
         row->setFixedWidth(kRecentRowWidth);

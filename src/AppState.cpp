@@ -101,6 +101,11 @@ void AppState::setLastResponse(const std::optional<HTTPResponse>& value) {
 EditorDocument* AppState::documentWithUrl(const QString& path) const {
     for (EditorDocument* d : documents_)
         if (d->url() == path) return d;
+    // The same file reached another way: through a symbolic link, or a folder opened through one.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty()) return nullptr;
+    for (EditorDocument* d : documents_)
+        if (d->url() && QFileInfo(*d->url()).canonicalFilePath() == canonical) return d;
     return nullptr;
 }
 

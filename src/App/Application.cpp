@@ -5,6 +5,7 @@
 #include <QStyleFactory>
 #include <QTimer>
 
+#include "App/EndSignals.h"
 #include "App/MainWindow.h"
 #include "App/WindowManager.h"
 #include "Platform/ResourceBundle.h"
@@ -51,6 +52,8 @@ int run(int argc, char** argv) {
     Prompter::install(&prompter);
     FileChooser::install(&chooser);
 
+    // Before any window or child process, so an end signal always takes the Quit command's road.
+    EndSignals endSignals([] { return WindowManager::shared().requestQuit(); });
     WindowManager::shared().openWindow();
     const int code = app.exec();
     Prompter::install(nullptr);

@@ -19,8 +19,7 @@ constexpr int kGroupSlots = 512;
 std::atomic<pid_t> g_groups[kGroupSlots];
 
 void stopGroupsAndDie(int number) {
-    for (std::atomic<pid_t>& slot : g_groups)
-        if (const pid_t group = slot.load(); group > 0) ::kill(-group, SIGTERM);
+    ChildProcess::stopAllGroups();
     ::signal(number, SIG_DFL);
     ::raise(number);
 }
@@ -56,6 +55,11 @@ void forget(pid_t group) {
 }
 
 } // namespace
+
+void ChildProcess::stopAllGroups() {
+    for (std::atomic<pid_t>& slot : g_groups)
+        if (const pid_t group = slot.load(); group > 0) ::kill(-group, SIGTERM);
+}
 
 ChildProcess::ChildProcess(QObject* owner, std::function<void(Result)> done)
     : QObject(owner ? owner : QCoreApplication::instance()), done_(std::move(done)) {}

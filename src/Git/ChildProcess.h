@@ -57,6 +57,10 @@ public:
 
     ~ChildProcess() override;
 
+    // SIGTERM to the group of every child started with ownProcessGroup that has not ended yet;
+    // async-signal-safe, for a signal handler that is about to end the program.
+    static void stopAllGroups();
+
 private:
     ChildProcess(QObject* owner, std::function<void(Result)> done);
     void finish();

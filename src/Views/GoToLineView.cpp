@@ -63,7 +63,9 @@ void GoToLineView::resizeEvent(QResizeEvent* event) {
     scaffold_->setGeometry(rect());
 }
 
+void GoToLineView::focusField() { field_->setFocused(true); }
+
 void GoToLineView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    field_->setFocused(true);
+    focusField();
 }

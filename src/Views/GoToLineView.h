@@ -22,6 +22,8 @@ public:
     // Moves to the typed line when there is one and an editor to move, then closes the box.
     void go();
     void close();
+    // Gives the field the keyboard.
+    void focusField();
 
     PaletteField* field() const { return field_; }
     PaletteScaffold* scaffold() const { return scaffold_; }

@@ -3,7 +3,8 @@
 #include <QKeyEvent>
 
 KeyCatcher::KeyCatcher(QWidget* parent) : QWidget(parent) {
-    setFocusPolicy(Qt::StrongFocus);
+    // It may hold the focus, but Tab never lands on it: keys typed there would be lost.
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 void KeyCatcher::setActions(MoveAction onMove, Action onEnter, Action onEscape) {

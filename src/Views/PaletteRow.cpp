@@ -117,5 +117,5 @@ void PaletteRow::mouseReleaseEvent(QMouseEvent* event) {
 
 void PaletteRow::enterEvent(QEnterEvent* event) {
     QWidget::enterEvent(event);
-    emit hovered();
+    emit hovered(event->globalPosition().toPoint());
 }

@@ -28,7 +28,8 @@ public:
 
 signals:
     void clicked();
-    void hovered();
+    // The pointer entered the row; where it is on the screen.
+    void hovered(QPoint globalPosition);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

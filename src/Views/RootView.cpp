@@ -1,5 +1,7 @@
 #include "Views/RootView.h"
 
+#include <QApplication>
+
 #include "Views/HTTP/RequestCollectionsPanel.h"
 #include "Views/Navigation/CommandPaletteView.h"
 #include "Views/Navigation/ProjectSearchView.h"
@@ -160,6 +162,8 @@ void RootView::handle(const QString& name) {
         if (EditorActions* editor = app.editorController().actions()) editor->toggleComment();
     } else if (name == MenuNotification::goToLine) {
         if (app.activeDocument()) app.setGoToLineOpen(true);
+        // Already open: its field takes the keyboard again.
+        if (GoToLineView* box = goToLine()) box->focusField();
     } else if (name == MenuNotification::nextTab) {
         app.cycleTab(1);
     } else if (name == MenuNotification::prevTab) {
@@ -202,6 +206,8 @@ void RootView::syncSidebar() {
     if (shown && shown->property(kPanelProperty).toString() == SidebarPanels::rawValue(*wanted)) return;
     QWidget* panel = makeSidebarPanel(*wanted, *app_, sidebarSlot_);
     panel->setProperty(kPanelProperty, SidebarPanels::rawValue(*wanted));
+    if (auto* explorer = qobject_cast<FileExplorerView*>(panel))
+        connect(explorer, &FileExplorerView::editorWanted, this, &RootView::focusEditor);
     sidebarSlot_->setPanel(panel);
 }
 
@@ -271,6 +277,30 @@ void RootView::syncWhatsNew() {
 void RootView::focusEditor() {
     if (CodeEditorView* editor = pane_->editor()) editor->setFocus(Qt::OtherFocusReason);
     else pane_->setFocus(Qt::OtherFocusReason);
+}
+
+QWidget* RootView::frontOverlay() const {
+    for (auto it = overlays_.crbegin(); it != overlays_.crend(); ++it)
+        if (*it) return it->data();
+    return nullptr;
+}
+
+bool RootView::focusNextPrevChild(bool next) {
+    QWidget* front = frontOverlay();
+    if (!front) return QWidget::focusNextPrevChild(next);
+    // The window's focus chain (a ring through every widget of the window), kept to the overlay's
+    // controls that Tab may land on.
+    QList<QWidget*> chain;
+    for (QWidget* w = front->nextInFocusChain(); w && w != front; w = w->nextInFocusChain())
+        if (front->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && w->isEnabled() &&
+            w->isVisibleTo(front) && !w->focusProxy())
+            chain.append(w);
+    if (chain.isEmpty()) return true;  // nothing to move to: the focus stays where it is
+    const qsizetype at = chain.indexOf(QApplication::focusWidget());
+    const qsizetype count = chain.size();
+    const qsizetype to = at < 0 ? (next ? 0 : count - 1) : ((at + (next ? 1 : -1)) % count + count) % count;
+    chain[to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 void RootView::resizeEvent(QResizeEvent* event) {

@@ -59,6 +59,8 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // While an overlay is open, Tab and Shift+Tab go round its own controls only.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void syncOverlays();
@@ -66,6 +68,8 @@ private:
     void syncSidebar();
     void syncWhatsNew();
     void focusEditor();
+    // The overlay in front, while one is open (not while it fades out).
+    QWidget* frontOverlay() const;
 
     QPointer<AppState> app_;
     OpenWindowAction openWindow_;

@@ -9,6 +9,7 @@
 
 #include "AppState.h"
 #include "Editor/CodeLanguage.h"
+#include "Git/ProcessText.h"
 #include "UI/Brand.h"
 #include "UI/Icons.h"
 #include "UI/ShimmerText.h"
@@ -85,7 +86,7 @@ QFont TabChip::nameFont() const {
 }
 
 QSize TabChip::sizeHint() const {
-    const QString name = doc_ ? doc_->displayName() : QString();
+    const QString name = doc_ ? ProcessText::visibleName(doc_->displayName()) : QString();
     // Measured in the semibold weight either way, so a chip keeps its width as it turns active.
     const QFont font = ShimmerText::font(kNamePoints, QFont::DemiBold, ShimmerText::Design::standard);
     const qreal nameWidth = QFontMetricsF(font).horizontalAdvance(name);
@@ -136,7 +137,7 @@ void TabChip::paintEvent(QPaintEvent*) {
     p.setPen(QColor::fromRgbF(1, 1, 1, active_ ? 0.95f : 0.6f));
     const qreal nameRight = slotRect().left() - kSpacing;
     p.drawText(QRectF(x, 0, std::max<qreal>(0, nameRight - x), r.height()), Qt::AlignLeft | Qt::AlignVCenter,
-               doc_->displayName());
+               ProcessText::visibleName(doc_->displayName()));
 
     if (showsDirtyDot()) {
         const QRectF slot = slotRect();

@@ -10,9 +10,12 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QApplication>
+#include <QCursor>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QListView>
 #include <QMenuBar>
 #include <QPointer>
 #include <QShortcut>
@@ -24,6 +27,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -45,6 +49,13 @@
 #include "Views/HTTP/KeyValueEditor.h"
 #include "Views/HTTP/RequestBodyEditor.h"
 #include "Views/HTTP/RequestView.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Workspace/EditorDocument.h"
+#include "Views/Navigation/CommandPaletteView.h"
+#include "Views/Navigation/QuickOpenView.h"
+#include "Views/PaletteField.h"
+#include "Views/PaletteRow.h"
+#include "Views/RootView.h"
 #include "Views/Workbench/ActivityBar.h"
 #include "Views/Workbench/StatusBarView.h"
 
@@ -160,6 +171,7 @@ public:
     // Performs one step; false with a message when the disk changed unconfirmed.
     bool step(long index, QString* failure) {
         g_step = index;
+        failure_ = failure;
         prompter_.answers.clear();
         prompter_.texts.clear();
         chooser_.answers.clear();
@@ -173,8 +185,10 @@ public:
         if (QApplication::activePopupWidget()) confirm();  // a menu or popover choice is the user's word
         const auto watchRequests = QObject::connect(&window_->state(), &AppState::activeRequestChanged, &context_,
                                                     [this] { requestEditedAt_ = nowMs(); });
+        if (!checkRestingPointer(failure)) return false;
         act();
         QObject::disconnect(watchRequests);
+        if (!failure->isEmpty()) return false;
         const qsizetype askedAfter = prompter_.asked.size() + prompter_.askedText.size() + chooser_.asked.size();
         if (askedAfter > askedBefore) confirm();  // an answered question may rename, delete or save
         return checkDisk(failure);
@@ -216,6 +230,7 @@ private:
     void act() {
         QWidget* to = target();
         if (to == window_ && pick(100) < 8) return requestAction();
+        if (pick(8) == 0) return focusAndPointerStep(to);
         const int kind = pick(100);
         if (kind < 32) {
             static const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Backtab,
@@ -377,6 +392,113 @@ private:
         QTest::keyClicks(field, QString::fromLatin1(texts[pick(5)]));
     }
 
+    // ---- Tab and Shift+Tab in every widget, and a pointer resting over lists while keys are typed.
+
+    void focusAndPointerStep(QWidget* to) {
+        switch (pick(3)) {
+        case 0: return tabFromAnywhere(to);
+        case 1: return parkPointerOverAList(to);
+        default: return typeUnderTheRestingPointer(to);
+        }
+    }
+
+    RootView* rootView() const { return window_->rootView(); }
+
+    // The overlay in front of the window's workbench, if one is open.
+    QWidget* frontOverlay() const {
+        RootView* root = rootView();
+        if (!root) return nullptr;
+        for (auto which : {RootView::Overlay::projectSearch, RootView::Overlay::goToLine, RootView::Overlay::quickOpen,
+                           RootView::Overlay::palette})
+            if (QWidget* overlay = root->overlay(which)) return overlay;
+        return nullptr;
+    }
+
+    // Focuses any widget that takes the focus, then presses Tab or Shift+Tab there: the focus stays
+    // in an overlay that is open and in an editable editor, and no text changes but the focused one's.
+    void tabFromAnywhere(QWidget* to) {
+        QList<QWidget*> takers;
+        for (QWidget* w : to->findChildren<QWidget*>())
+            if (w->isVisible() && w->isEnabled() && w->focusPolicy() != Qt::NoFocus) takers << w;
+        if (takers.isEmpty()) return;
+        QWidget* from = takers[pick(int(takers.size()))];
+        from->setFocus(Qt::OtherFocusReason);
+        QWidget* focus = QApplication::focusWidget();
+        if (!focus) return;
+        const bool backward = pick(2) == 0;
+        QPointer<QWidget> overlay = frontOverlay();
+        QPointer<CodeEditorView> editor = qobject_cast<CodeEditorView*>(focus);
+        if (editor && editor->isReadOnly()) editor = nullptr;
+        EditorDocument* document = window_->state().activeDocument();
+        const QString before = document ? document->text() : QString();
+        QPointer<EditorDocument> watched = document;
+        key(to, backward ? Qt::Key_Backtab : Qt::Key_Tab, backward ? Qt::ShiftModifier : Qt::NoModifier);
+        QWidget* now = QApplication::focusWidget();
+        if (overlay && overlay->isAncestorOf(focus) && overlay == frontOverlay() && now && !overlay->isAncestorOf(now) &&
+            now->window() == overlay->window())
+            *failure_ = QStringLiteral("Tab left the open overlay for %1").arg(name(now));
+        else if (editor && now != editor)
+            *failure_ = QStringLiteral("Tab left the editor for %1").arg(now ? name(now) : QStringLiteral("nothing"));
+        else if (!editor && watched && watched->text() != before && !qobject_cast<CodeEditorView*>(focus))
+            *failure_ = QStringLiteral("Tab in %1 changed the document").arg(name(focus));
+    }
+
+    // Moves the pointer over a row of a visible list (an overlay's rows or the explorer's) and leaves it there.
+    void parkPointerOverAList(QWidget* to) {
+        // Most of the time over the rows of a palette or quick open, opened by their keys if need be.
+        if (to == window_ && !frontOverlay() && pick(3) > 0)
+            key(to, pick(2) ? Qt::Key_K : Qt::Key_P, Qt::ControlModifier);
+        QList<QWidget*> spots;
+        for (PaletteRow* row : to->findChildren<PaletteRow*>())
+            if (row->isVisible()) spots << row;
+        for (QListView* list : to->findChildren<QListView*>())
+            if (list->isVisible()) spots << list->viewport();
+        if (spots.isEmpty()) return;
+        QWidget* spot = spots[pick(int(spots.size()))];
+        const QPoint at(pick(std::max(1, spot->width())), pick(std::max(1, spot->height())));
+        describe(QStringLiteral("pointer rests on %1").arg(name(spot)));
+        QCursor::setPos(spot->mapToGlobal(at));
+        parkedAt_ = QCursor::pos();
+    }
+
+    // Types a letter while the pointer has not moved; an overlay's query change selects its first row,
+    // which is checked once the rows built for it have had their events.
+    void typeUnderTheRestingPointer(QWidget* to) {
+        if (!parkedAt_ || QCursor::pos() != *parkedAt_) return;
+        QWidget* overlay = frontOverlay();
+        auto* palette = qobject_cast<CommandPaletteView*>(overlay);
+        auto* quick = qobject_cast<QuickOpenView*>(overlay);
+        // Into the overlay's field, as a user types there; letters most names hold keep most rows.
+        if (palette) palette->field()->lineEdit()->setFocus();
+        if (quick) quick->field()->lineEdit()->setFocus();
+        static const Qt::Key common[] = {Qt::Key_E, Qt::Key_A, Qt::Key_I, Qt::Key_L, Qt::Key_O, Qt::Key_T, Qt::Key_S};
+        key(to, pick(4) ? common[pick(7)] : Qt::Key(Qt::Key_A + pick(26)), Qt::NoModifier);
+        if (palette) pendingFirstRow_ = {palette, palette->query()};
+        else if (quick) pendingFirstRow_ = {quick, quick->query()};
+    }
+
+    int selectionOf(QWidget* overlay, QString* query) const {
+        if (auto* palette = qobject_cast<CommandPaletteView*>(overlay)) {
+            *query = palette->query();
+            return palette->selection();
+        }
+        if (auto* quick = qobject_cast<QuickOpenView*>(overlay)) {
+            *query = quick->query();
+            return quick->selection();
+        }
+        return 0;
+    }
+
+    bool checkRestingPointer(QString* failure) {
+        const auto [overlay, query] = std::exchange(pendingFirstRow_, {});
+        if (!overlay || !parkedAt_ || QCursor::pos() != *parkedAt_) return true;
+        QString now;
+        const int selection = selectionOf(overlay, &now);
+        if (now != query || selection == 0) return true;
+        *failure = QStringLiteral("a row under the resting pointer took the selection (row %1) after typing").arg(selection);
+        return false;
+    }
+
     void key(QWidget* to, Qt::Key k, Qt::KeyboardModifiers mods) {
         QWidget* focus = QApplication::focusWidget();
         QPointer<QWidget> receiver = focus && focus->window() == to ? focus : to->focusWidget();
@@ -465,6 +587,14 @@ private:
     const bool trace_ = qEnvironmentVariableIsSet("BRIMEL_RANDOM_TRACE");
     qint64 confirmedAt_ = -kConfirmWindowMs;
     qint64 requestEditedAt_ = -kConfirmWindowMs;
+    // Tab and resting-pointer steps.
+    QString* failure_ = nullptr;
+    std::optional<QPoint> parkedAt_;
+    struct PendingFirstRow {
+        QPointer<QWidget> overlay;
+        QString query;
+    };
+    PendingFirstRow pendingFirstRow_;
 };
 
 class RandomInputTest : public ::testing::Test {

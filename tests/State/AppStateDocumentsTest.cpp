@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <cstring>
 
@@ -48,6 +49,22 @@ TEST_F(AppStateDocuments, OpeningSelectingAndClosingTabs) {
     state.close(state.documents()[0]);
     EXPECT_FALSE(state.activeDocumentId().has_value());
     EXPECT_TRUE(prompter.asked.isEmpty());
+}
+
+// One tab per file, however its path was reached: through a linked folder or the file's own path.
+TEST_F(AppStateDocuments, AFileReachedThroughALinkIsTheSameDocument) {
+    const QString real = dir.write("real/src/main.rs", "fn main() {}\n");
+    ASSERT_TRUE(QFile::link(dir.file("real"), dir.file("link")));
+    state.openFolder(dir.file("link"));
+    state.open(dir.file("link/src/main.rs"));
+    state.activeDocument()->setText("edited");
+    state.open(real);  // as the diff view opens it, from the repository's own path
+    state.open(dir.file("link/src/../src/main.rs"));
+    ASSERT_EQ(state.documents().size(), 1);
+    EXPECT_EQ(state.activeDocument()->text(), "edited");
+    // A different file of the same name elsewhere stays its own tab.
+    state.open(dir.write("other/src/main.rs", "x"));
+    EXPECT_EQ(state.documents().size(), 2);
 }
 
 TEST_F(AppStateDocuments, UnreadableFilesAreExplainedAndClearTheDiff) {

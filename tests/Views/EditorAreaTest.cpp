@@ -156,6 +156,22 @@ TEST_F(EditorAreaTest, LongNamesStayOnOneLineAndTheBarScrolls) {
     })) << "the strip is wider than the bar and scrolls";
 }
 
+// A name holding a line break is drawn on one line, the break shown as its escape.
+TEST_F(EditorAreaTest, ANameWithALineBreakIsDrawnOnOneLine) {
+    EditorTabBarView bar(&app);
+    bar.resize(600, 40);
+    bar.show();
+    EditorDocument* broken = open("two\nlines.txt");
+    EditorDocument* escaped = open("two\\nlines.txt");
+    app.selectTab(broken);
+    app.selectTab(escaped);  // both inactive in turn: drawn alike
+    app.newUntitled();
+    TabChip* a = bar.chip(broken->id());
+    TabChip* b = bar.chip(escaped->id());
+    ASSERT_TRUE(waitUntil([&] { return a->width() > 0 && a->size() == b->size(); }));
+    EXPECT_EQ(a->grab().toImage(), b->grab().toImage());
+}
+
 // Forty tabs in a narrow bar: the active chip is always brought into view, and a plain mouse's
 // vertical wheel, turned over any chip, reaches every other one.
 TEST_F(EditorAreaTest, TheActiveChipComesIntoViewAndTheVerticalWheelScrollsTheBar) {

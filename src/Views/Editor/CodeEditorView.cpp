@@ -23,6 +23,7 @@
 #include "AppState.h"
 #include "Editor/EditorController.h"
 #include "Editor/FindState.h"
+#include "Editor/Outdent.h"
 #include "Editor/TokenRole.h"
 #include "Platform/SettingsStore.h"
 #include "UI/Brand.h"
@@ -64,8 +65,8 @@ bool actsOnTheSelection(const QKeyEvent* event) {
     }
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
     const int key = event->key();
-    const bool plainKey = modifiers == Qt::NoModifier &&
-                          (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Backspace || key == Qt::Key_Delete);
+    const bool plainKey = modifiers == Qt::NoModifier && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Backspace ||
+                                                          key == Qt::Key_Delete || key == Qt::Key_Backtab);
     return plainKey || isTypedText(event) || event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo) ||
            event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Paste);
 }
@@ -264,6 +265,15 @@ void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     }
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
     const int key = event->key();
+    // Shift+Tab takes a level of indentation away, as Tab adds one; the focus stays in the text.
+    if (key == Qt::Key_Backtab || (key == Qt::Key_Tab && (event->modifiers() & Qt::ShiftModifier))) {
+        if (modifiers != Qt::NoModifier) return QPlainTextEdit::keyPressEvent(event);
+        if (const auto change = Outdent::of(coordinator_->text().text(), coordinator_->selection())) {
+            coordinator_->plainChange(change->range, change->replacement);
+            coordinator_->setSelection(change->selection);
+        }
+        return;
+    }
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier)
         return coordinator_->userChange(coordinator_->selection(), QStringLiteral("\n"));
     if ((key == Qt::Key_Backspace || key == Qt::Key_Delete) && modifiers == Qt::NoModifier) {

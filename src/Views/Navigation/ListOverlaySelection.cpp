@@ -1,10 +1,13 @@
 #include "Views/Navigation/ListOverlaySelection.h"
 
+#include <QCursor>
+
 #include "Views/Navigation/OverlayList.h"
 #include "Views/PaletteRow.h"
 
 void ListOverlaySelection::setRows(const QList<PaletteRow*>& rows, QObject* context, std::function<void(int)> choose) {
     QList<QWidget*> widgets;
+    restingAt_ = QCursor::pos();
     for (qsizetype i = 0; i < rows.size(); ++i) {
         PaletteRow* row = rows[i];
         row->setSelected(i == index_);
@@ -12,7 +15,12 @@ void ListOverlaySelection::setRows(const QList<PaletteRow*>& rows, QObject* cont
         QObject::connect(row, &PaletteRow::clicked, context, [this, index, choose] {
             if (index < list_->rows().size()) choose(index);
         });
-        QObject::connect(row, &PaletteRow::hovered, context, [this, index] { select(index); });
+        QObject::connect(row, &PaletteRow::hovered, context, [this, index](QPoint at) {
+            // A row that appeared under a still pointer was not entered by it.
+            if (restingAt_ && *restingAt_ == at) return;
+            restingAt_.reset();
+            select(index);
+        });
         widgets.append(row);
     }
     list_->setRows(widgets);

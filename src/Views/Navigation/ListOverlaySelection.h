@@ -1,9 +1,11 @@
 #pragma once
 // The selectable rows of an overlay's list and which one is selected: the first after every
-// rebuild, moved round at both ends by the arrows, or to a row the pointer enters. A click on a
-// row chooses it. The overlay owns the list; this only keeps the index and the rows' highlight.
+// rebuild, moved round at both ends by the arrows, or to a row the pointer enters. Rows built under
+// a pointer that has not moved since do not count as entered. A click on a row chooses it. The overlay owns the list; this only keeps the index and the rows' highlight.
 #include <QList>
+#include <QPoint>
 #include <functional>
+#include <optional>
 
 class OverlayList;
 class PaletteRow;
@@ -34,4 +36,6 @@ public:
 private:
     OverlayList* list_;
     int index_ = 0;
+    // Where the pointer rested when the rows were last built, until it moves.
+    std::optional<QPoint> restingAt_;
 };

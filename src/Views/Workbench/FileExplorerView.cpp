@@ -1,5 +1,6 @@
 #include "Views/Workbench/FileExplorerView.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -64,12 +65,13 @@ FileExplorerView::FileExplorerView(AppState& app, QWidget* parent)
     list_->setUniformItemSizes(true);
     list_->setMouseTracking(true);
     list_->viewport()->setAttribute(Qt::WA_Hover);
-    list_->setFocusPolicy(Qt::NoFocus);
+    list_->setFocusPolicy(Qt::StrongFocus);
+    list_->installEventFilter(this);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     list_->setStyleSheet(QStringLiteral("QListView { background: transparent; border: none; }"));
     list_->viewport()->setAutoFillBackground(false);
     connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) {
-        if (model_->node(index.row())) row(index.row()).activate();
+        activate(index.row());
     });
     connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         const QModelIndex index = list_->indexAt(at);
@@ -119,6 +121,69 @@ void FileExplorerView::sync() {
     const FileNode::Ptr root = app_ ? app_->rootNode() : nullptr;
     title_->setText(root ? root->name().toUpper() : QStringLiteral("EXPLORER"));
     pages_->setCurrentWidget(root ? static_cast<QWidget*>(list_) : empty_);
+}
+
+void FileExplorerView::activate(int index) {
+    const FileNode::Ptr node = model_->node(index);
+    if (!node) return;
+    const QString path = node->url();
+    row(index).activate();
+    if (!node->isDirectory()) {
+        emit editorWanted();
+        return;
+    }
+    // The rows below it came or went: the folder's own row stays the current one.
+    if (const int at = model_->rowOf(path); at >= 0) list_->setCurrentIndex(model_->index(at, 0));
+}
+
+bool FileExplorerView::handleKey(int key) {
+    const int current = list_->currentIndex().isValid() ? list_->currentIndex().row() : -1;
+    const FileNode::Ptr node = model_->node(current);
+    const auto moveTo = [this](int index) {
+        if (index >= 0 && index < model_->rowCount()) list_->setCurrentIndex(model_->index(index, 0));
+    };
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        activate(current);
+        return true;
+    case Qt::Key_Escape:
+        emit editorWanted();
+        return true;
+    case Qt::Key_Right:
+        // A shut folder opens; an open one leads to its first entry.
+        if (node && node->isDirectory()) {
+            if (!node->isExpanded()) activate(current);
+            else if (model_->depth(current + 1) > model_->depth(current)) moveTo(current + 1);
+        }
+        return true;
+    case Qt::Key_Left:
+        // An open folder shuts; anything else leads to the folder it is in.
+        if (node && node->isDirectory() && node->isExpanded()) {
+            activate(current);
+        } else if (node) {
+            int up = current - 1;
+            while (up >= 0 && model_->depth(up) >= model_->depth(current)) --up;
+            moveTo(up);
+        }
+        return true;
+    default: return false;
+    }
+}
+
+bool FileExplorerView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) && handleKey(key->key()))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FileExplorerView::mousePressEvent(QMouseEvent* event) {
+    // A click anywhere in the explorer, not only on a row, gives its list the keyboard.
+    if (pages_->currentWidget() == list_) list_->setFocus(Qt::MouseFocusReason);
+    QWidget::mousePressEvent(event);
 }
 
 std::unique_ptr<QMenu> FileExplorerView::menuFor(const QModelIndex& index) {

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "Editor/CodeLanguage.h"
+#include "Git/ProcessText.h"
 #include "UI/Brand.h"
 #include "UI/Icons.h"
 #include "UI/ShimmerText.h"
@@ -26,8 +27,17 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         painter->setBrush(fill);
         painter->drawRoundedRect(row, 6, 6);
     }
+    if (option.state & QStyle::State_HasFocus) {
+        // The row the arrows and Return act on while the list has the keyboard.
+        QColor ring = Brand::accent();
+        ring.setAlphaF(0.8f);
+        painter->setPen(QPen(ring, 1));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(row.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+    }
 
-    const QString name = index.data(Qt::DisplayRole).toString();
+    const QString rawName = index.data(Qt::DisplayRole).toString();
+    const QString name = ProcessText::visibleName(rawName);
     qreal x = row.left() + FileRow::leadingPadding(index.data(FileTreeModel::DepthRole).toInt());
     const qreal dpr = painter->device()->devicePixelRatioF();
     const auto drawIcon = [&](const QString& symbol, qreal points, const QColor& colour, qreal frame) {
@@ -41,7 +51,7 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         drawIcon(expanded ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"), 9,
                  QColor::fromRgbF(1, 1, 1, 0.4f), 10);
     } else {
-        const CodeLanguage language = CodeLanguages::detect(name);
+        const CodeLanguage language = CodeLanguages::detect(rawName);
         drawIcon(CodeLanguages::icon(language), 11, CodeLanguages::tint(language), 14);
     }
     const QFont font = ShimmerText::font(12.5, QFont::Normal,

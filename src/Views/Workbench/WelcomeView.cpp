@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "AppState.h"
+#include "Git/ProcessText.h"
 #include "UI/AuroraBackground.h"
 #include "UI/Brand.h"
 #include "UI/CascadeModifier.h"
@@ -171,22 +172,47 @@ QWidget* WelcomeView::actions() {
     connect(blank_, &QAbstractButton::clicked, this, &WelcomeView::startBlank);
     column->addWidget(blank_, 0, Qt::AlignHCenter);
 
-    const QStringList folders = app_->recentFolders().mid(0, kRecentRows);
-    if (folders.isEmpty()) return group;
-    auto* recent = new QVBoxLayout;
+    recentBox_ = new QWidget(group);
+    auto* recent = new QVBoxLayout(recentBox_);
+    recent->setContentsMargins(0, 0, 0, 0);
     recent->setSpacing(4);
-    recentHeader_ = text(QStringLiteral("RECENT"), ShimmerText::font(10, QFont::Bold, ShimmerText::Design::rounded), 0.35, group);
+    column->addWidget(recentBox_, 0, Qt::AlignHCenter);
+    fillRecents();
+    // A folder opened or restored behind this screen is written to the list while it shows.
+    connect(app_, &AppState::recentFoldersChanged, this, [this] {
+        fillRecents();
+        fitColumn();
+    });
+    return group;
+}
+
+void WelcomeView::fillRecents() {
+    auto* recent = static_cast<QVBoxLayout*>(recentBox_->layout());
+    // Later: the click of a row may be what changed the list.
+    while (QLayoutItem* item = recent->takeAt(0)) {
+        if (QWidget* w = item->widget()) {
+            w->hide();
+            w->deleteLater();
+        }
+        delete item;
+    }
+    recentHeader_ = nullptr;
+    recents_.clear();
+    const QStringList folders = app_ ? app_->recentFolders().mid(0, kRecentRows) : QStringList();
+    recentBox_->setVisible(!folders.isEmpty());
+    if (folders.isEmpty()) return;
+    recentHeader_ = text(QStringLiteral("RECENT"), ShimmerText::font(10, QFont::Bold, ShimmerText::Design::rounded), 0.35, recentBox_);
     recentHeader_->setContentsMargins(0, 8, 0, 0);
     recent->addWidget(recentHeader_, 0, Qt::AlignHCenter);
     for (const QString& folder : folders) {
-        auto* row = new PressableButton(QStringLiteral("clock.arrow.circlepath"), QString(), group);
+        auto* row = new PressableButton(QStringLiteral("clock.arrow.circlepath"), QString(), recentBox_);
         SymbolLabel& label = row->label();
         label.font = ShimmerText::font(12.5, QFont::Normal, ShimmerText::Design::rounded);
         label.symbolBrush = Brand::accent();
         label.textBrush = QColor::fromRgbF(1, 1, 1, 0.75f);
         label.spacing = 8;
         const qreal room = kRecentRowWidth - label.size().width() - 2;
-        label.text = QFontMetricsF(label.font).elidedText(QFileInfo(folder).fileName(), Qt::ElideRight, room);
+        label.text = QFontMetricsF(label.font).elidedText(ProcessText::visibleName(QFileInfo(folder).fileName()), Qt::ElideRight, room);
         // The label draws centred: the padding on its trailing side keeps icon and name at the leading edge.
         row->setPadding(QMarginsF(0, 0, std::max<qreal>(0, kRecentRowWidth - label.size().width()), 0));
         row->setFixedWidth(kRecentRowWidth);
@@ -195,8 +221,8 @@ QWidget* WelcomeView::actions() {
         recent->addWidget(row, 0, Qt::AlignHCenter);
         recents_ << row;
     }
-    column->addLayout(recent);
-    return group;
+    // Shown now rather than on the layout's later turn, so the column fits them at once.
+    for (int i = 0; i < recent->count(); ++i) recent->itemAt(i)->widget()->show();
 }
 
 void WelcomeView::completeIfFolderOpen() {

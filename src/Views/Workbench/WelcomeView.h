@@ -45,6 +45,8 @@ protected:
 private:
     QWidget* featureRow(const Feature& feature, QWidget* parent);
     QWidget* actions();
+    // The RECENT header and rows, built again whenever the recent folders change.
+    void fillRecents();
     void completeIfFolderOpen();
     void fitColumn();
 
@@ -60,6 +62,7 @@ private:
     GradientButton* openFolder_ = nullptr;
     PressableButton* clone_ = nullptr;
     PressableButton* blank_ = nullptr;
+    QWidget* recentBox_ = nullptr;
     QLabel* recentHeader_ = nullptr;
     QList<PressableButton*> recents_;
     QPointer<QDialog> cloneSheet_;

@@ -300,6 +300,19 @@ TEST_F(FileExplorerTest, FoldersBeyondTheWatchLimitAreListedAgainWhenShown) {
     EXPECT_EQ(prompter.asked.size(), 2) << "told once per opening";
 }
 
+// A name holding a line break is drawn on one line in its row, the break shown as its escape.
+TEST_F(FileExplorerTest, ANameWithALineBreakIsDrawnOnOneLine) {
+    dir.write("proj/two\nlines.md", "x");
+    dir.write("proj/two\\nlines.md", "x");
+    openProject();
+    QListView* list = view.list();
+    const QRect broken = list->visualRect(view.model()->index(rowOf("proj/two\nlines.md")));
+    const QRect escaped = list->visualRect(view.model()->index(rowOf("proj/two\\nlines.md")));
+    ASSERT_TRUE(broken.isValid() && escaped.isValid());
+    const QImage shot = list->viewport()->grab().toImage();
+    EXPECT_EQ(shot.copy(broken), shot.copy(escaped));
+}
+
 } // namespace
 
 #include "FileExplorerTest.moc"

@@ -127,11 +127,25 @@ TEST_F(WorkbenchWalkTest, EveryPanelIsReachedAndUsedByKeyboardAndTheEditorIsReac
     EXPECT_EQ(readBytes(folder.file("repo/a.txt")), "alpha\nbeta");
     ASSERT_TRUE(waitUntil([&] { return !app.git().changes().isEmpty(); }));
 
-    // Source control: from the editor back to the rail, Space shows the panel, Return stages all,
-    // a message is typed, Return on Commit commits.
+    // Tab and Shift+Tab stay in the editor (they indent and outdent).
+    press(Qt::Key_Home);
+    press(Qt::Key_Tab);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    ASSERT_TRUE(isEditor(focused()));
+    EXPECT_EQ(app.activeDocument()->text(), "alpha\nbeta");
+    // The way out of the text by keyboard: the find field, then Tab on from there.
+    const auto leaveEditorByFind = [&] {
+        if (app.findOpen()) press(Qt::Key_F, Qt::ControlModifier);
+        press(Qt::Key_F, Qt::ControlModifier);
+        return waitUntil([&] { return focused() && focused()->inherits("QLineEdit"); });
+    };
+
+    // Source control: out of the editor by its find field, on to the rail, Space shows the panel,
+    // Return stages all, a message is typed, Return on Commit commits.
     ActivityBar* rail = window.root->findChild<ActivityBar*>();
     ASSERT_NE(rail, nullptr);
-    ASSERT_TRUE(tabTo([&](QWidget* w) { return w == rail->panelButton(SidebarPanel::sourceControl); }, true));
+    ASSERT_TRUE(leaveEditorByFind());
+    ASSERT_TRUE(tabTo([&](QWidget* w) { return w == rail->panelButton(SidebarPanel::sourceControl); }));
     press(Qt::Key_Space);
     ASSERT_EQ(app.sidebar(), SidebarPanel::sourceControl);
     ASSERT_TRUE(tabTo([](QWidget* w) { return w->toolTip() == "Stage All Changes"; }));
@@ -152,7 +166,8 @@ TEST_F(WorkbenchWalkTest, EveryPanelIsReachedAndUsedByKeyboardAndTheEditorIsReac
     EXPECT_TRUE(waitUntil([] { return isEditor(focused()); })) << "Escape goes back to the editor, from " << before.toStdString();
 
     // The request collections: choose the request with Space, Tab to Send, Return sends it.
-    ASSERT_TRUE(tabTo([&](QWidget* w) { return w == rail->panelButton(SidebarPanel::api); }, true));
+    ASSERT_TRUE(leaveEditorByFind());
+    ASSERT_TRUE(tabTo([&](QWidget* w) { return w == rail->panelButton(SidebarPanel::api); }));
     press(Qt::Key_Space);
     ASSERT_EQ(app.sidebar(), SidebarPanel::api);
     ASSERT_TRUE(tabTo([](QWidget* w) { return qobject_cast<RequestRow*>(w) != nullptr; }));

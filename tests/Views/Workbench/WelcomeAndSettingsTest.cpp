@@ -52,6 +52,29 @@ TEST_F(WelcomeViewTest, RecentListShowsTheFourNewestOrNothing) {
     EXPECT_EQ(view->recentButtons()[3]->toolTip(), dir.file("folder-with-a-rather-long-name-5"));
 }
 
+// A folder opened behind the screen (the window's first load restores one) joins the list at once.
+TEST_F(WelcomeViewTest, RecentListFollowsTheRecentFolders) {
+    SettingsStore::shared().remove(SettingsKey::recentFolders);
+    AppState fresh;
+    WelcomeView view(fresh, {});
+    view.resize(1040, 720);
+    view.show();
+    ASSERT_TRUE(view.recentButtons().isEmpty());
+    fresh.openFolder(dir.mkdir("restored"));
+    ASSERT_EQ(view.recentButtons().size(), 1);
+    EXPECT_EQ(view.recentButtons()[0]->toolTip(), dir.file("restored"));
+    ASSERT_NE(view.recentHeader(), nullptr);
+    EXPECT_TRUE(view.recentButtons()[0]->isVisibleTo(&view));
+    fresh.openFolder(dir.mkdir("later"));
+    ASSERT_EQ(view.recentButtons().size(), 2);
+    EXPECT_EQ(view.recentButtons()[0]->toolTip(), dir.file("later")) << "newest first";
+    // A recent row's own click changes the list it belongs to.
+    view.recentButtons()[1]->click();
+    EXPECT_EQ(fresh.rootNode()->url(), dir.file("restored"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.recentButtons()[0]->toolTip(), dir.file("restored"));
+}
+
 // Open Folder cancelled and the clone sheet closed complete the screen only with a folder open.
 TEST_F(WelcomeViewTest, OpenFolderAndTheCloneSheetCompleteOnlyWithAFolderOpen) {
     auto view = make();

@@ -1,0 +1,222 @@
+// Every key lands where the user sent it, with real key and mouse events on a real window: the
+// overlays keep the keyboard while open, Tab and Shift+Tab stay in the editor, the explorer takes
+// the keys after a click, and rows that appear under a resting pointer do not take the selection.
+#include <gtest/gtest.h>
+
+#include <QCursor>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "AppState.h"
+#include "ScriptedPrompter.h"
+#include "Platform/SettingsStore.h"
+#include "TestSupport.h"
+#include "WhatsNew.h"
+#include "Views/ViewsTestSupport.h"
+#include "Views/Editor/CodeEditorView.h"
+#include "Views/EditorPaneView.h"
+#include "Views/GoToLineView.h"
+#include "Views/KeyCatcher.h"
+#include "Views/Navigation/CommandPaletteView.h"
+#include "Views/Navigation/QuickOpenView.h"
+#include "Views/PaletteField.h"
+#include "Views/PaletteRow.h"
+#include "Views/RootView.h"
+#include "Views/Workbench/FileExplorerView.h"
+#include "Views/Workbench/FileTreeModel.h"
+#include "Workspace/EditorDocument.h"
+
+using namespace testing_support;
+using views_test::MenuTestWindow;
+
+namespace {
+
+QWidget* focused() { return QApplication::focusWidget(); }
+
+// Keys go where the platform sends them: to the focused widget, or to the window when none has it.
+void press(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = focused();
+    QTest::keyClick(target ? target : window, Qt::Key(key), modifiers);
+}
+
+void type(QWidget* window, const QString& text) {
+    for (QChar c : text) {
+        QWidget* target = focused();
+        QTest::keyClick(target ? target : window, c.toLatin1());
+    }
+}
+
+class KeyRoutingTest : public ::testing::Test {
+protected:
+    // The release notes were seen already: no sheet covers the window the keys go to.
+    void SetUp() override { SettingsStore::shared().setValue(SettingsKey::lastSeenVersion, AppInfo::version()); }
+    // The window on the folder, active, with file opened and its editor holding the focus.
+    bool openOn(const QString& folder, const QString& file = {}) {
+        window.showActive(QSize(1280, 820));
+        state().openFolder(folder);
+        if (file.isEmpty()) return true;
+        state().open(file);
+        if (!waitUntil([&] { return editor() && editor()->editorDocument()->url() == file; })) return false;
+        editor()->setFocus();
+        return waitUntil([&] { return focused() == editor(); });
+    }
+    AppState& state() { return *window.app; }
+    RootView* root() const { return window.root; }
+    CodeEditorView* editor() const { return window.root->pane()->editor(); }
+    EditorDocument* document() { return state().activeDocument(); }
+
+    ScriptedPrompter prompter;
+    MenuTestWindow window;
+};
+
+TEST_F(KeyRoutingTest, TheGoToLineBoxKeepsTheKeyboardUntilItCloses) {
+    TempFolder dir;
+    const QString file = dir.write("ten.txt", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n");
+    ASSERT_TRUE(openOn(dir.path(), file));
+
+    press(&window, Qt::Key_G, Qt::ControlModifier);
+    GoToLineView* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = root()->goToLine()) && focused() == box->field()->lineEdit(); }))
+        << (focused() ? focused()->metaObject()->className() : "no focus");
+    for (int i = 0; i < 3; ++i) {
+        press(&window, Qt::Key_Tab);
+        ASSERT_TRUE(box->isAncestorOf(focused())) << "Tab went behind the box to " << focused()->metaObject()->className();
+        press(&window, Qt::Key_Backtab, Qt::ShiftModifier);
+        ASSERT_TRUE(box->isAncestorOf(focused()));
+    }
+    type(&window, "5");
+    press(&window, Qt::Key_Return);
+    EXPECT_FALSE(state().goToLineOpen());
+    EXPECT_EQ(editor()->textCursor().blockNumber(), 4);
+    EXPECT_FALSE(document()->isDirty());
+
+    // Escape closes it through its key catcher, wherever Tab left the focus inside it.
+    press(&window, Qt::Key_G, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return (box = root()->goToLine()) && box->isAncestorOf(focused()); }));
+    press(&window, Qt::Key_Tab);
+    press(&window, Qt::Key_Escape);
+    EXPECT_FALSE(state().goToLineOpen());
+    EXPECT_TRUE(waitUntil([&] { return focused() == editor(); }));
+
+    // Go to Line again while the box is open gives its field the keyboard back.
+    press(&window, Qt::Key_G, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return (box = root()->goToLine()) != nullptr; }));
+    box->keyCatcher()->setFocus();
+    press(&window, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_EQ(focused(), box->field()->lineEdit());
+    type(&window, "2");
+    press(&window, Qt::Key_Return);
+    EXPECT_EQ(editor()->textCursor().blockNumber(), 1);
+    EXPECT_FALSE(document()->isDirty());
+}
+
+TEST_F(KeyRoutingTest, TabAndShiftTabIndentAndOutdentInTheEditor) {
+    TempFolder dir;
+    const QString file = dir.write("a.txt", "one\n    two\n");
+    ASSERT_TRUE(openOn(dir.path(), file));
+    QTest::mouseClick(editor()->viewport(), Qt::LeftButton, {}, editor()->cursorRect().center());
+    press(&window, Qt::Key_Tab);
+    EXPECT_EQ(document()->text(), "\tone\n    two\n");
+    press(&window, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focused(), editor()) << "Shift+Tab left the text";
+    EXPECT_EQ(document()->text(), "one\n    two\n");
+    type(&window, "b");
+    EXPECT_EQ(document()->text(), "bone\n    two\n");
+    // Every line the selection touches loses one level; a line without one is left alone.
+    press(&window, Qt::Key_A, Qt::ControlModifier);
+    press(&window, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(document()->text(), "bone\ntwo\n");
+    EXPECT_EQ(focused(), editor());
+}
+
+TEST_F(KeyRoutingTest, KeysAfterAClickInTheExplorerMoveInTheTreeNotTheText) {
+    TempFolder dir;
+    dir.write("docs/guide.md", "# guide\n");
+    dir.write("docs/notes.md", "# notes\n");
+    const QString main = dir.write("main.rs", "fn main() {}\n");
+    ASSERT_TRUE(openOn(dir.path(), main));
+    FileExplorerView* explorer = root()->explorer();
+    ASSERT_TRUE(explorer);
+    QListView* list = explorer->list();
+    ASSERT_TRUE(waitUntil([&] { return explorer->model()->rowOf(dir.file("docs")) >= 0; }));
+    const auto rowRect = [&](const QString& path) {
+        return list->visualRect(explorer->model()->index(explorer->model()->rowOf(path), 0));
+    };
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowRect(dir.file("docs")).center());
+    ASSERT_TRUE(waitUntil([&] { return explorer->model()->rowOf(dir.file("docs/notes.md")) >= 0; })) << "the click opened the folder";
+    EXPECT_EQ(focused(), list);
+    press(&window, Qt::Key_Down);  // guide.md
+    press(&window, Qt::Key_Down);  // notes.md
+    press(&window, Qt::Key_Right);
+    press(&window, Qt::Key_Return);
+    EXPECT_FALSE(document()->isDirty()) << "the keys edited main.rs";
+    ASSERT_TRUE(waitUntil([&] { return document()->url() == dir.file("docs/notes.md"); })) << "Return opened the row";
+    EXPECT_TRUE(waitUntil([&] { return focused() == editor(); }));
+
+    // Left closes the folder from a row inside it; Right opens it again; Escape goes back to the text.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowRect(dir.file("docs/guide.md")).center());
+    ASSERT_TRUE(waitUntil([&] { return document()->url() == dir.file("docs/guide.md"); }));
+    list->setFocus();
+    press(&window, Qt::Key_Left);
+    press(&window, Qt::Key_Left);
+    EXPECT_EQ(explorer->model()->rowOf(dir.file("docs/guide.md")), -1) << "the folder closed";
+    press(&window, Qt::Key_Right);
+    EXPECT_GE(explorer->model()->rowOf(dir.file("docs/guide.md")), 0) << "the folder opened";
+    EXPECT_EQ(focused(), list);
+    press(&window, Qt::Key_Escape);
+    EXPECT_EQ(focused(), editor());
+
+    // Tab after a click on blank explorer space does not indent the text.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, list->viewport()->height() - 5));
+    press(&window, Qt::Key_Tab);
+    EXPECT_FALSE(document()->isDirty());
+}
+
+// Rows rebuilt under a pointer that did not move keep the selection on the first row.
+TEST_F(KeyRoutingTest, ARestingPointerDoesNotTakeTheSelectionFromTyping) {
+    TempFolder dir;
+    for (int i = 0; i < 500; ++i) dir.write(QStringLiteral("file_%1.txt").arg(i), "x\n");
+    ASSERT_TRUE(openOn(dir.path()));
+
+    press(&window, Qt::Key_K, Qt::ControlModifier);
+    CommandPaletteView* palette = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        palette = qobject_cast<CommandPaletteView*>(root()->overlay(RootView::Overlay::palette));
+        return palette && palette->rows().size() == 6 && focused() == palette->field()->lineEdit();
+    }));
+    PaletteRow* save = palette->rows()[3];
+    ASSERT_EQ(save->title(), "Save");
+    QCursor::setPos(save->mapToGlobal(save->rect().center()));
+    QApplication::processEvents();
+    type(&window, "e");  // every title holds an e: the same rows are built again under the pointer
+    QApplication::processEvents();
+    EXPECT_EQ(palette->selection(), 0);
+    press(&window, Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([&] { return !state().paletteOpen(); }));
+
+    press(&window, Qt::Key_P, Qt::ControlModifier);
+    QuickOpenView* quick = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        quick = qobject_cast<QuickOpenView*>(root()->overlay(RootView::Overlay::quickOpen));
+        return quick && focused() == quick->field()->lineEdit();
+    }));
+    type(&window, "file_");
+    QApplication::processEvents();
+    ASSERT_GT(quick->rows().size(), 6);
+    PaletteRow* sixth = quick->rows()[5];
+    QCursor::setPos(sixth->mapToGlobal(sixth->rect().center()));
+    QApplication::processEvents();
+    type(&window, "2");
+    QApplication::processEvents();
+    EXPECT_EQ(quick->selection(), 0);
+    // A pointer that moves onto a row still takes the selection.
+    PaletteRow* third = quick->rows()[2];
+    QCursor::setPos(third->mapToGlobal(third->rect().center()));
+    QApplication::processEvents();
+    EXPECT_EQ(quick->selection(), 2);
+}
+
+} // namespace

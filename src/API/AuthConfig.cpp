@@ -52,25 +52,6 @@ const QStringList& AuthConfig::apiKeyQueryNames() {
 
 namespace {
 
-// The rows a configuration writes into: headers, or parameters for an API key in the query.
-QList<KeyValueItem>* rowsOf(const AuthConfig& config, HTTPRequest& request) {
-    if (config.type == AuthType::none) return nullptr;
-    if (config.type == AuthType::apiKey && config.keyIn == APIKeyLocation::query) return &request.params;
-    return &request.headers;
-}
-
-QString rowName(const AuthConfig& config) {
-    if (config.type != AuthType::apiKey) return kAuthorization;
-    return config.keyName.isEmpty() ? QStringLiteral("X-API-Key") : config.keyName;
-}
-
-// The first enabled row of that name, any case: the one that is sent and read back.
-qsizetype findRow(const QList<KeyValueItem>& rows, const QString& name) {
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        if (rows[i].enabled && rows[i].key.compare(name, Qt::CaseInsensitive) == 0) return i;
-    return -1;
-}
-
 // The value of the row a configuration writes; none when it writes nothing.
 std::optional<QString> rowValue(const AuthConfig& config) {
     switch (config.type) {
@@ -92,29 +73,20 @@ std::optional<QString> rowValue(const AuthConfig& config) {
 
 } // namespace
 
-void AuthConfig::apply(HTTPRequest& request, const AuthConfig& previous) const {
-    QList<KeyValueItem>* rows = rowsOf(*this, request);
+void AuthConfig::apply(HTTPRequest& request) const {
+    request.headers.removeIf([](const KeyValueItem& row) {
+        return isAuthorization(row.key) || apiKeyHeaderNames().contains(row.key.toLower());
+    });
+    request.params.removeIf([](const KeyValueItem& row) { return apiKeyQueryNames().contains(row.key.toLower()); });
     const std::optional<QString> value = rowValue(*this);
-    QList<KeyValueItem>* oldRows = rowsOf(previous, request);
-    qsizetype at = oldRows ? findRow(*oldRows, rowName(previous)) : -1;
-    // The previous row goes when this configuration writes nothing or writes elsewhere.
-    if (at >= 0 && (oldRows != rows || !value)) {
-        oldRows->removeAt(at);
-        at = -1;
-    }
-    if (!rows || !value) return;
-    const QString name = rowName(*this);
-    if (at < 0) at = findRow(*rows, name);
-    if (at < 0) {
-        const KeyValueItem row{.key = name, .value = *value};
-        if (rows == &request.params) rows->append(row);
-        else rows->prepend(row);
+    if (!value) return;
+    if (type != AuthType::apiKey) {
+        request.headers.prepend(KeyValueItem{.key = kAuthorization, .value = *value});
         return;
     }
-    KeyValueItem& row = (*rows)[at];
-    // An Authorization header keeps the spelling of its name; an API key takes the name as typed.
-    if (type == AuthType::apiKey || row.key.compare(name, Qt::CaseInsensitive) != 0) row.key = name;
-    row.value = *value;
+    const KeyValueItem row{.key = keyName.isEmpty() ? QStringLiteral("X-API-Key") : keyName, .value = *value};
+    if (keyIn == APIKeyLocation::query) request.params.append(row);
+    else request.headers.prepend(row);
 }
 
 AuthConfig AuthConfig::from(const HTTPRequest& request) {

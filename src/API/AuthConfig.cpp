@@ -38,6 +38,18 @@ std::optional<QString> decodeStrictUtf8(const QByteArray& bytes) {
 
 } // namespace
 
+QString AuthConfig::basicValue(const QString& username, const QString& password) {
+    const QString credentials = username + u':' + password;
+    if (!credentials.contains(QLatin1String("{{"))) return "Basic " + QString::fromLatin1(credentials.toUtf8().toBase64());
+    // A ready-made pair in one variable is sent as its value is.
+    return "Basic " + (username.isEmpty() ? password : credentials);
+}
+
+QString AuthConfig::encodedForSending(const QString& value) {
+    if (!value.startsWith(QLatin1String("Basic ")) || !value.contains(u':')) return value;
+    return "Basic " + QString::fromLatin1(value.mid(6).toUtf8().toBase64());
+}
+
 const QStringList& AuthConfig::apiKeyHeaderNames() {
     static const QStringList names{QStringLiteral("x-api-key"), QStringLiteral("api-key"), QStringLiteral("apikey"),
                                    QStringLiteral("x-auth-token")};
@@ -60,10 +72,8 @@ std::optional<QString> rowValue(const AuthConfig& config) {
         if (config.token.isEmpty()) return std::nullopt;
         return "Bearer " + config.token;
     case AuthType::basic:
-        // Ready-made credentials in a variable are substituted at send time, so they stay as typed.
-        if (config.username.isEmpty() && config.password.contains(QLatin1String("{{"))) return "Basic " + config.password;
         if (config.username.isEmpty() && config.password.isEmpty()) return std::nullopt;
-        return "Basic " + QString::fromLatin1((config.username + ':' + config.password).toUtf8().toBase64());
+        return AuthConfig::basicValue(config.username, config.password);
     case AuthType::apiKey:
         if (config.keyValue.isEmpty()) return std::nullopt;
         return config.keyValue;
@@ -95,6 +105,9 @@ AuthConfig AuthConfig::from(const HTTPRequest& request) {
         if (row.value.startsWith(QLatin1String("Bearer "))) return AuthConfig{.type = AuthType::bearer, .token = row.value.mid(7)};
         if (row.value.startsWith(QLatin1String("Basic "))) {
             const QString rest = row.value.mid(6);
+            // Plain credentials, written so that their references are substituted before encoding.
+            if (const qsizetype colon = rest.indexOf(u':'); colon >= 0)
+                return AuthConfig{.type = AuthType::basic, .username = rest.left(colon), .password = rest.mid(colon + 1)};
             if (rest.contains(QLatin1String("{{"))) return AuthConfig{.type = AuthType::basic, .password = rest};
             if (auto bytes = decodeStrictBase64(rest)) {
                 if (auto text = decodeStrictUtf8(*bytes)) {

@@ -28,6 +28,14 @@ struct AuthConfig {
     // The configuration the request's enabled headers and parameters describe.
     static AuthConfig from(const HTTPRequest& request);
 
+    // The Authorization value for Basic credentials. Credentials holding a {{name}} reference stay
+    // in plain text ("Basic user:{{password}}", or "Basic {{pair}}" for a ready-made pair), to be
+    // encoded once the reference is substituted; others are encoded now.
+    static QString basicValue(const QString& username, const QString& password);
+    // An Authorization value as it is sent: "Basic user:password" in plain text is encoded
+    // (Base64 never holds a ":"); any other value is returned as it is.
+    static QString encodedForSending(const QString& value);
+
     static const QStringList& apiKeyHeaderNames();  // lower case
     static const QStringList& apiKeyQueryNames();   // lower case
 };

@@ -40,9 +40,10 @@ HTTPRequest substitute(const HTTPRequest& request, const Environment& environmen
 QList<KeyValueItem> activeRows(const QList<KeyValueItem>& rows);
 // The Content-Type sent with a body when the request sets none.
 QString defaultContentType(BodyKind kind);
-// The URL text with the active parameter rows appended, percent-encoded, after its own query.
-// Absent when the text is empty or no valid URL.
-std::optional<QUrl> composeURL(const HTTPRequest& request);
+// The URL as it is sent: the text with the active parameter rows appended after its own query
+// (rows as written while unchanged, otherwise encoded), and only the characters that cannot
+// travel raw escaped. Absent when the text is empty or no valid absolute URL with a host.
+std::optional<QString> composeURL(const HTTPRequest& request);
 
 // Whether a header row can go out: its name a token, its value free of control characters.
 bool isSendableHeader(const KeyValueItem& row);

@@ -121,14 +121,17 @@ void splitQuery(const QString& urlText, QString& url, QList<KeyValueItem>& param
         QStringList parts = eq < 0 ? QStringList{piece} : QStringList{piece.left(eq), piece.mid(eq + 1)};
         parts.removeAll(QString());
         if (parts.isEmpty()) continue;
-        params.append(KeyValueItem{.key = percentDecoded(parts[0]), .value = parts.size() > 1 ? percentDecoded(parts[1]) : QString()});
+        KeyValueItem row{.key = percentDecoded(parts[0]), .value = parts.size() > 1 ? percentDecoded(parts[1]) : QString()};
+        row.setWrittenQuery(piece);  // sent and written back so while the row is unchanged
+        params.append(row);
     }
 }
 
 QString queryPart(const HTTPRequest& request) {
     QStringList pieces;
     for (const KeyValueItem& row : request.params)
-        if (row.enabled && !row.key.isEmpty()) pieces.append(percentEncoded(row.key) + u'=' + percentEncoded(row.value));
+        if (row.enabled && !row.key.isEmpty())
+            pieces.append(row.writtenQuery().value_or(percentEncoded(row.key) + u'=' + percentEncoded(row.value)));
     if (pieces.isEmpty()) return {};
     return (request.url.contains(u'?') ? u'&' : u'?') + pieces.join(u'&');
 }

@@ -95,7 +95,11 @@ TEST(AuthConfigTest, ApplyBasicEncodesUnlessTheCredentialsAreAVariable) {
         return QString();
     };
     EXPECT_EQ(basic("", "{{creds}}"), QStringLiteral("Basic {{creds}}"));
-    EXPECT_EQ(basic("me", "{{creds}}"), "Basic " + QByteArray("me:{{creds}}").toBase64());
+    // With a reference the pair stays plain, to be encoded once the reference holds its value.
+    EXPECT_EQ(basic("me", "{{creds}}"), QStringLiteral("Basic me:{{creds}}"));
+    EXPECT_EQ(AuthConfig::encodedForSending("Basic me:s3"), "Basic " + QByteArray("me:s3").toBase64());
+    EXPECT_EQ(AuthConfig::encodedForSending("Basic bWU6"), "Basic bWU6");
+    EXPECT_EQ(AuthConfig::encodedForSending("Bearer a:b"), "Bearer a:b");
     EXPECT_EQ(basic("me", ""), QStringLiteral("Basic bWU6"));
     EXPECT_EQ(basic("", ""), QString());
     EXPECT_EQ(basic("jürgen", "pässword"), "Basic " + QStringLiteral("jürgen:pässword").toUtf8().toBase64());
@@ -140,6 +144,7 @@ TEST(AuthConfigTest, ApplyThenFromGivesTheConfigurationBack) {
         {.type = AuthType::bearer, .token = QStringLiteral("abc")},
         {.type = AuthType::basic, .username = QStringLiteral("user"), .password = QStringLiteral("p:w")},
         {.type = AuthType::basic, .password = QStringLiteral("{{pair}}")},
+        {.type = AuthType::basic, .username = QStringLiteral("{{user}}"), .password = QStringLiteral("x:{{pw}}")},
         {.type = AuthType::apiKey, .keyName = QStringLiteral("api-key"), .keyValue = QStringLiteral("v")},
         {.type = AuthType::apiKey, .keyName = QStringLiteral("access_token"), .keyValue = QStringLiteral("v"), .keyIn = APIKeyLocation::query},
     };

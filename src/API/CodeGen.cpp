@@ -131,7 +131,9 @@ QString snippet(const HTTPRequest& request, CodeGenTarget target, const QMap<QSt
     QList<KeyValueItem> headers;
     QStringList notes;
     for (const KeyValueItem& header : HTTPClient::activeRows(resolved.headers)) {
-        if (HTTPClient::isSendableHeader(header)) headers << header;
+        if (HTTPClient::isFramingHeader(header.key))
+            notes << QStringLiteral("Header \"%1\" left out: the length of the body that goes out is sent instead.").arg(header.key);
+        else if (HTTPClient::isSendableHeader(header)) headers << header;
         else notes << QStringLiteral("Header \"%1\" left out: its name or value holds a character a request cannot carry.")
                           .arg(printable(header.key));
     }

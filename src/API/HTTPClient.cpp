@@ -117,7 +117,7 @@ std::variant<Outgoing, HTTPError> prepare(const HTTPRequest& request) {
     Outgoing out;
     for (const KeyValueItem& row : activeRows(request.headers)) {
         if (!isSendableHeader(row)) return HTTPError::invalidHeader(row.key);
-        out.fields.append({row.key, row.value});
+        if (!isFramingHeader(row.key)) out.fields.append({row.key, row.value});
     }
     // A HEAD request goes out without a body, so it gets no Content-Type either.
     if (request.hasBody() && request.method != HTTPMethod::head) {
@@ -143,8 +143,7 @@ bool sameOrigin(const QUrl& a, const QUrl& b) {
 
 bool isRedirect(int status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
 
-// The request line and header fields of one hop. Framing is the program's own: a Content-Length
-// or Transfer-Encoding row would contradict the body that goes out, so those rows are not sent.
+// The request line and header fields of one hop.
 QByteArray requestHead(const Outgoing& out, bool foreign) {
     QByteArray head = out.verb + ' ' + out.target + " HTTP/1.1\r\n";
     if (!hasField(out.fields, QLatin1String("Host"))) {
@@ -155,9 +154,6 @@ QByteArray requestHead(const Outgoing& out, bool foreign) {
     }
     for (const auto& [name, value] : out.fields) {
         if (foreign && isCredentialHeader(name)) continue;
-        if (name.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0 ||
-            name.compare(QLatin1String("Transfer-Encoding"), Qt::CaseInsensitive) == 0)
-            continue;
         head += name.toUtf8() + ": " + value.toUtf8() + "\r\n";
     }
     const bool bodyExpected = out.verb == "POST" || out.verb == "PUT" || out.verb == "PATCH";
@@ -219,9 +215,9 @@ private:
                 for (const QSslError& e : errors) texts << e.errorString();
                 sslProblem_ = QStringLiteral("SSL handshake failed: ") + texts.join(QLatin1String("; "));
             });
-            ssl->connectToHostEncrypted(next_.url.host(), quint16(portOf(next_.url)));
+            ssl->connectToHostEncrypted(next_.url.host(QUrl::FullyEncoded), quint16(portOf(next_.url)));
         } else {
-            socket->connectToHost(next_.url.host(), quint16(portOf(next_.url)));
+            socket->connectToHost(next_.url.host(QUrl::FullyEncoded), quint16(portOf(next_.url)));
         }
         touch();
     }
@@ -448,6 +444,11 @@ std::optional<QString> composeURL(const HTTPRequest& request) {
 }
 
 bool isSendableHeader(const KeyValueItem& row) { return isToken(row.key) && isFieldValue(row.value); }
+
+bool isFramingHeader(const QString& name) {
+    return name.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QLatin1String("Transfer-Encoding"), Qt::CaseInsensitive) == 0;
+}
 
 bool isCredentialHeader(const QString& name) {
     const QString lower = name.toLower();

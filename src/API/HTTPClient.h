@@ -47,6 +47,9 @@ std::optional<QString> composeURL(const HTTPRequest& request);
 
 // Whether a header row can go out: its name a token, its value free of control characters.
 bool isSendableHeader(const KeyValueItem& row);
+// Content-Length and Transfer-Encoding, any case: the sender frames the body itself, so such rows
+// are not sent (they could contradict the body that goes out).
+bool isFramingHeader(const QString& name);
 // Fields that carry credentials (Authorization, Proxy-Authorization, Cookie, an API-key header):
 // they go to the request's own scheme, host and port only, never to another one on a redirect.
 bool isCredentialHeader(const QString& name);

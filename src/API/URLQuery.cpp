@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QUrl>
 
+#include "API/FormatText.h"
+
 namespace URLQuery {
 
 QString encoded(const QString& text) { return QString::fromLatin1(QUrl::toPercentEncoding(text)); }
@@ -40,7 +42,10 @@ QString wireText(const QString& text) {
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        if (c > 0x20 && c < 0x7f && !unsafe.contains(char(c))) {
+        // A "%" that starts no escape is data.
+        const bool escape = c == u'%' && i + 2 < text.size() && FormatText::hexDigitValue(text[i + 1]) >= 0 &&
+                            FormatText::hexDigitValue(text[i + 2]) >= 0;
+        if (c > 0x20 && c < 0x7f && !unsafe.contains(char(c)) && (c != u'%' || escape)) {
             out += QChar(c);
             continue;
         }

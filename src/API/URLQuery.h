@@ -18,7 +18,8 @@ QString piece(const KeyValueItem& row);
 // A fragment ("#…", of the URL or of a row as written) stays last.
 QString compose(const QString& url, const QList<KeyValueItem>& rows);
 // The text with every character that cannot appear raw in a URL (blanks, controls, non-ASCII,
-// and " < > \ ^ ` { | }) percent-encoded as UTF-8; everything else, "%" included, as written.
+// " < > \ ^ ` { | }, and a "%" that starts no escape) percent-encoded as UTF-8; everything else as
+// written, escapes included.
 QString wireText(const QString& text);
 
 } // namespace URLQuery

@@ -113,6 +113,13 @@ TEST(CodeGen, RepeatedHeaderNamesAreAllSent) {
                           "request.addValue(\"b\", forHTTPHeaderField: \"accept\")" + kSwiftTail);
 }
 
+TEST(CodeGen, LengthRowsAreLeftOutAsASendLeavesThemOut) {
+    HTTPRequest r = request(HTTPMethod::post, "http://h/", BodyKind::text, "abc");
+    r.headers = {row("content-length", "9")};
+    EXPECT_TRUE(curlOf(r).startsWith("# Header \"content-length\" left out: the length of the body that goes out is sent instead.\n"));
+    EXPECT_FALSE(swiftOf(r).contains("forHTTPHeaderField: \"content-length\""));
+}
+
 TEST(CodeGen, BodyAndContentTypeRules) {
     HTTPRequest r = request(HTTPMethod::get, "http://h/", BodyKind::form, "a=1");
     EXPECT_EQ(curlOf(r), "curl --globoff -X GET --url 'http://h/' \\\n  -H 'Content-Type: application/x-www-form-urlencoded' \\\n"

@@ -131,6 +131,12 @@ TEST(HTTPClientSend, HeadersBodyAndQueryAsTheRequestSays) {
     got = sendOne(r);
     EXPECT_EQ(got.count("Content-Type"), 1);
     EXPECT_EQ(got.header("Content-Type"), "text/csv");
+    // The body's own length goes out, whatever a row says.
+    r.headers = {row("Content-Length", "999"), row("transfer-encoding", "chunked")};
+    got = sendOne(r);
+    EXPECT_EQ(got.count("Content-Length"), 1);
+    EXPECT_EQ(got.header("Content-Length"), QByteArray::number(got.body.size()));
+    EXPECT_EQ(got.count("Transfer-Encoding"), 0);
     r.headers.clear();
     r.bodyKind = BodyKind::none;
     got = sendOne(r);

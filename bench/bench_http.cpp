@@ -173,21 +173,15 @@ PythonServer& pythonServer() {
     return instance;
 }
 
-// The peak resident memory since the last reset, and a reset to what is resident now.
-qint64 peakRssBytes() {
+// A memory figure of /proc/self/status in bytes: "VmHWM" (the peak since the last reset) or "VmRSS".
+qint64 statusBytes(const QByteArray& field) {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+        if (line.startsWith(field + ':')) return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong() * 1024;
     return 0;
 }
-qint64 rssBytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    return 0;
-}
+// Makes the peak what is resident now.
 void resetPeakRss() {
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly)) clear.write("5");
@@ -239,13 +233,13 @@ void BM_LargeBody(benchmark::State& state) {
     bool failed = false;
     for (auto _ : state) {
         for (int run = 0; run < 7; ++run) {
-            const qint64 before = rssBytes();
+            const qint64 before = statusBytes("VmRSS");
             resetPeakRss();
             QElapsedTimer timer;
             timer.start();
             const std::optional<HTTPSendResult> result = sendOnce(request);
             program.push_back(double(timer.nsecsElapsed()) / 1e6);
-            peak = std::max(peak, peakRssBytes() - before);
+            peak = std::max(peak, statusBytes("VmHWM") - before);
             failed = failed || !result || !result->ok() || result->response->size != mb * 1024 * 1024;
             curl.push_back(curlSeconds({QStringLiteral("-s"), QStringLiteral("-o"), out, pythonServer().url(name)}) * 1e3);
         }

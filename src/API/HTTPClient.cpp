@@ -141,6 +141,18 @@ bool sameOrigin(const QUrl& a, const QUrl& b) {
     return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && portOf(a) == portOf(b);
 }
 
+QString failureText(HTTPResponseReader::Failure failure) {
+    using Failure = HTTPResponseReader::Failure;
+    switch (failure) {
+    case Failure::none: break;
+    case Failure::noResponse: return QStringLiteral("The server closed the connection without sending a complete response.");
+    case Failure::headTooLarge: return QStringLiteral("The response's header fields are too large (over 1 MB).");
+    case Failure::badFraming: return QStringLiteral("The server sent a body whose length or chunks cannot be read.");
+    case Failure::cutShort: return QStringLiteral("The server closed the connection before the whole response arrived.");
+    }
+    return {};
+}
+
 bool isRedirect(int status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
 
 // The request line and header fields of one hop.
@@ -284,21 +296,9 @@ private:
         case HTTPResponseReader::State::head:
         case HTTPResponseReader::State::body: return;
         case HTTPResponseReader::State::failed:
-            switch (reader_->failure()) {
-            case Failure::none: return;  // stopped by us; that completed already
-            case Failure::noResponse:
-                return complete({id_, std::nullopt, HTTPError::transport(QStringLiteral(
-                                     "The server closed the connection without sending a complete response."))});
-            case Failure::headTooLarge:
-                return complete({id_, std::nullopt, HTTPError::transport(QStringLiteral(
-                                     "The response's header fields are too large (over 1 MB)."))});
-            case Failure::badFraming:
-                return complete({id_, std::nullopt, HTTPError::transport(QStringLiteral(
-                                     "The server sent a body whose length or chunks cannot be read."))});
-            case Failure::cutShort:
-                return complete({id_, std::nullopt, HTTPError::transport(QStringLiteral(
-                                     "The server closed the connection before the whole response arrived."))});
-            }
+            // No failure of the reader's own: it was stopped by us, and that completed already.
+            if (reader_->failure() != Failure::none)
+                complete({id_, std::nullopt, HTTPError::transport(failureText(reader_->failure()))});
             return;
         case HTTPResponseReader::State::done: break;
         }

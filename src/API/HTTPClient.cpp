@@ -80,6 +80,8 @@ bool hasField(const HeaderFields& fields, QLatin1String name) {
     return false;
 }
 
+constexpr qint64 kSocketBufferBytes = 256 * 1024;
+
 bool isHTTPS(const QUrl& url) { return url.scheme() == QLatin1String("https"); }
 int portOf(const QUrl& url) { return url.port(isHTTPS(url) ? 443 : 80); }
 
@@ -206,6 +208,8 @@ private:
         const bool tls = isHTTPS(next_.url);
         QTcpSocket* socket = tls ? new QSslSocket(this) : new QTcpSocket(this);
         socket_ = socket;
+        // The socket holds at most this much unread, so a large body is never held twice over.
+        socket->setReadBufferSize(kSocketBufferBytes);
         const auto send = [this, socket] {
             if (socket != socket_) return;
             socket->write(requestHead(next_, !sameOrigin(next_.url, origin_)));

@@ -86,5 +86,5 @@ TEST(URLQuery, RowsAreAppendedBeforeTheFragmentAsWrittenOrEncoded) {
     EXPECT_EQ(URLQuery::compose("http://h/p?a&", {typed}), "http://h/p?a&n=a%20b%26c");
     written.value = "changed";
     EXPECT_EQ(URLQuery::piece(written), "d=changed");
-    EXPECT_EQ(URLQuery::wireText("http://h/a b?q=é&r=%41%"), "http://h/a%20b?q=%C3%A9&r=%41%25");
+    EXPECT_EQ(URLQuery::wireText("http://h/a b?q=é&r=%41%&s=%0a%"), "http://h/a%20b?q=%C3%A9&r=%41%25&s=%0a%25");
 }

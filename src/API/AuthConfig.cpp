@@ -38,6 +38,18 @@ std::optional<QString> decodeStrictUtf8(const QByteArray& bytes) {
 
 } // namespace
 
+QString AuthConfig::basicValue(const QString& username, const QString& password) {
+    const QString credentials = username + u':' + password;
+    if (!credentials.contains(QLatin1String("{{"))) return "Basic " + QString::fromLatin1(credentials.toUtf8().toBase64());
+    // A ready-made pair in one variable is sent as its value is.
+    return "Basic " + (username.isEmpty() ? password : credentials);
+}
+
+QString AuthConfig::encodedForSending(const QString& value) {
+    if (!value.startsWith(QLatin1String("Basic ")) || !value.contains(u':')) return value;
+    return "Basic " + QString::fromLatin1(value.mid(6).toUtf8().toBase64());
+}
+
 const QStringList& AuthConfig::apiKeyHeaderNames() {
     static const QStringList names{QStringLiteral("x-api-key"), QStringLiteral("api-key"), QStringLiteral("apikey"),
                                    QStringLiteral("x-auth-token")};
@@ -52,25 +64,6 @@ const QStringList& AuthConfig::apiKeyQueryNames() {
 
 namespace {
 
-// The rows a configuration writes into: headers, or parameters for an API key in the query.
-QList<KeyValueItem>* rowsOf(const AuthConfig& config, HTTPRequest& request) {
-    if (config.type == AuthType::none) return nullptr;
-    if (config.type == AuthType::apiKey && config.keyIn == APIKeyLocation::query) return &request.params;
-    return &request.headers;
-}
-
-QString rowName(const AuthConfig& config) {
-    if (config.type != AuthType::apiKey) return kAuthorization;
-    return config.keyName.isEmpty() ? QStringLiteral("X-API-Key") : config.keyName;
-}
-
-// The first enabled row of that name, any case: the one that is sent and read back.
-qsizetype findRow(const QList<KeyValueItem>& rows, const QString& name) {
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        if (rows[i].enabled && rows[i].key.compare(name, Qt::CaseInsensitive) == 0) return i;
-    return -1;
-}
-
 // The value of the row a configuration writes; none when it writes nothing.
 std::optional<QString> rowValue(const AuthConfig& config) {
     switch (config.type) {
@@ -79,10 +72,8 @@ std::optional<QString> rowValue(const AuthConfig& config) {
         if (config.token.isEmpty()) return std::nullopt;
         return "Bearer " + config.token;
     case AuthType::basic:
-        // Ready-made credentials in a variable are substituted at send time, so they stay as typed.
-        if (config.username.isEmpty() && config.password.contains(QLatin1String("{{"))) return "Basic " + config.password;
         if (config.username.isEmpty() && config.password.isEmpty()) return std::nullopt;
-        return "Basic " + QString::fromLatin1((config.username + ':' + config.password).toUtf8().toBase64());
+        return AuthConfig::basicValue(config.username, config.password);
     case AuthType::apiKey:
         if (config.keyValue.isEmpty()) return std::nullopt;
         return config.keyValue;
@@ -92,29 +83,20 @@ std::optional<QString> rowValue(const AuthConfig& config) {
 
 } // namespace
 
-void AuthConfig::apply(HTTPRequest& request, const AuthConfig& previous) const {
-    QList<KeyValueItem>* rows = rowsOf(*this, request);
+void AuthConfig::apply(HTTPRequest& request) const {
+    request.headers.removeIf([](const KeyValueItem& row) {
+        return isAuthorization(row.key) || apiKeyHeaderNames().contains(row.key.toLower());
+    });
+    request.params.removeIf([](const KeyValueItem& row) { return apiKeyQueryNames().contains(row.key.toLower()); });
     const std::optional<QString> value = rowValue(*this);
-    QList<KeyValueItem>* oldRows = rowsOf(previous, request);
-    qsizetype at = oldRows ? findRow(*oldRows, rowName(previous)) : -1;
-    // The previous row goes when this configuration writes nothing or writes elsewhere.
-    if (at >= 0 && (oldRows != rows || !value)) {
-        oldRows->removeAt(at);
-        at = -1;
-    }
-    if (!rows || !value) return;
-    const QString name = rowName(*this);
-    if (at < 0) at = findRow(*rows, name);
-    if (at < 0) {
-        const KeyValueItem row{.key = name, .value = *value};
-        if (rows == &request.params) rows->append(row);
-        else rows->prepend(row);
+    if (!value) return;
+    if (type != AuthType::apiKey) {
+        request.headers.prepend(KeyValueItem{.key = kAuthorization, .value = *value});
         return;
     }
-    KeyValueItem& row = (*rows)[at];
-    // An Authorization header keeps the spelling of its name; an API key takes the name as typed.
-    if (type == AuthType::apiKey || row.key.compare(name, Qt::CaseInsensitive) != 0) row.key = name;
-    row.value = *value;
+    const KeyValueItem row{.key = keyName.isEmpty() ? QStringLiteral("X-API-Key") : keyName, .value = *value};
+    if (keyIn == APIKeyLocation::query) request.params.append(row);
+    else request.headers.prepend(row);
 }
 
 AuthConfig AuthConfig::from(const HTTPRequest& request) {
@@ -123,6 +105,9 @@ AuthConfig AuthConfig::from(const HTTPRequest& request) {
         if (row.value.startsWith(QLatin1String("Bearer "))) return AuthConfig{.type = AuthType::bearer, .token = row.value.mid(7)};
         if (row.value.startsWith(QLatin1String("Basic "))) {
             const QString rest = row.value.mid(6);
+            // Plain credentials, written so that their references are substituted before encoding.
+            if (const qsizetype colon = rest.indexOf(u':'); colon >= 0)
+                return AuthConfig{.type = AuthType::basic, .username = rest.left(colon), .password = rest.mid(colon + 1)};
             if (rest.contains(QLatin1String("{{"))) return AuthConfig{.type = AuthType::basic, .password = rest};
             if (auto bytes = decodeStrictBase64(rest)) {
                 if (auto text = decodeStrictUtf8(*bytes)) {

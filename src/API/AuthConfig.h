@@ -21,15 +21,20 @@ struct AuthConfig {
 
     static AuthConfig empty() { return {}; }
 
-    // Writes this configuration into the request in place of `previous`, the configuration the
-    // request carried until now. Only the row that `previous` wrote and the row this one writes
-    // are touched: an edited row keeps its place, a new header goes first, a new parameter last,
-    // and every other row stays as it is.
-    void apply(HTTPRequest& request, const AuthConfig& previous) const;
-    // The same, in place of the authentication the request's rows describe.
-    void apply(HTTPRequest& request) const { apply(request, from(request)); }
+    // Writes this configuration into the request: first every credential row goes (Authorization
+    // and known API-key headers in any case, known API-key parameters, enabled or not), then this
+    // configuration's own row is added, a header first, a parameter last. Other rows keep their order.
+    void apply(HTTPRequest& request) const;
     // The configuration the request's enabled headers and parameters describe.
     static AuthConfig from(const HTTPRequest& request);
+
+    // The Authorization value for Basic credentials. Credentials holding a {{name}} reference stay
+    // in plain text ("Basic user:{{password}}", or "Basic {{pair}}" for a ready-made pair), to be
+    // encoded once the reference is substituted; others are encoded now.
+    static QString basicValue(const QString& username, const QString& password);
+    // An Authorization value as it is sent: "Basic user:password" in plain text is encoded
+    // (Base64 never holds a ":"); any other value is returned as it is.
+    static QString encodedForSending(const QString& value);
 
     static const QStringList& apiKeyHeaderNames();  // lower case
     static const QStringList& apiKeyQueryNames();   // lower case

@@ -1,5 +1,6 @@
 #include "API/BruFileFormat.h"
 
+#include "API/AuthConfig.h"
 #include "API/FormBody.h"
 #include "API/FormatText.h"
 #include "API/RequestSource.h"
@@ -721,6 +722,8 @@ QList<HTTPRequest> parse(const QString& text, const QList<HTTPRequest>& previous
         return name == QLatin1String("params:query") || name == QLatin1String("query") || name == QLatin1String("params");
     });
     if (layout->params >= 0) request.params = rowsOf(readDict(text, blocks[layout->params]));
+    // The block holds query text: an unchanged row is sent as it is written there.
+    for (KeyValueItem& row : request.params) row.setWrittenQuery(row.key + u'=' + row.value);
     layout->queryInUrl = takeQueryOffUrl(request.url, request.params);
 
     // The body the method block's mode names; without a mode, the first body block.
@@ -751,10 +754,9 @@ QList<HTTPRequest> parse(const QString& text, const QList<HTTPRequest>& previous
             const QString token = dict.value(QStringLiteral("token")).value_or(QString());
             if (!token.isEmpty()) layout->authRow = KeyValueItem{.key = QStringLiteral("Authorization"), .value = "Bearer " + token};
         } else if (type == QLatin1String("basic")) {
-            const QString credentials = dict.value(QStringLiteral("username")).value_or(QString()) + u':' +
-                                        dict.value(QStringLiteral("password")).value_or(QString());
             layout->authRow = KeyValueItem{.key = QStringLiteral("Authorization"),
-                                           .value = "Basic " + QString::fromLatin1(credentials.toUtf8().toBase64())};
+                                           .value = AuthConfig::basicValue(dict.value(QStringLiteral("username")).value_or(QString()),
+                                                                           dict.value(QStringLiteral("password")).value_or(QString()))};
         }
         if (layout->authRow) request.headers.prepend(*layout->authRow);
     }

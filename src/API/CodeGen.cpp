@@ -2,16 +2,14 @@
 
 #include "API/HTTPClient.h"
 
+#include <algorithm>
+
 namespace CodeGen {
 
 namespace {
 
-// The URL with the active parameters appended; the text as typed when it does not parse.
-QString fullURL(const HTTPRequest& request) {
-    if (HTTPClient::activeRows(request.params).isEmpty()) return request.url;
-    const std::optional<QUrl> url = HTTPClient::composeURL(request);
-    return url ? url->toString(QUrl::FullyEncoded) : request.url;
-}
+// The URL a send goes to; the text as typed when it does not parse.
+QString fullURL(const HTTPRequest& request) { return HTTPClient::composeURL(request).value_or(request.url); }
 
 // Single-quoted for a POSIX shell: nothing inside is special except the quote itself.
 QString shellQuoted(QString text) {
@@ -88,8 +86,16 @@ QString fetch(const QString& method, const QString& url, const QList<KeyValueIte
               const std::optional<QString>& body) {
     QStringList options{QStringLiteral("  method: ") + stringLiteral(method)};
     if (!headers.isEmpty()) {
+        // An object holds a name once: repeated names go as one field, their values joined.
+        QList<KeyValueItem> joined;
+        for (const KeyValueItem& header : headers) {
+            auto same = std::find_if(joined.begin(), joined.end(),
+                                     [&](const KeyValueItem& j) { return j.key.compare(header.key, Qt::CaseInsensitive) == 0; });
+            if (same == joined.end()) joined << header;
+            else same->value += QLatin1String(", ") + header.value;
+        }
         QStringList fields;
-        for (const KeyValueItem& header : headers)
+        for (const KeyValueItem& header : joined)
             fields << QStringLiteral("    ") + stringLiteral(header.key) + QLatin1String(": ") + stringLiteral(header.value);
         options << QStringLiteral("  headers: {\n") + fields.join(QLatin1String(",\n")) + QLatin1String("\n  }");
     }
@@ -102,9 +108,14 @@ QString swift(const QString& method, const QString& url, const QList<KeyValueIte
               const std::optional<QString>& body) {
     QStringList lines{QStringLiteral("var request = URLRequest(url: URL(string: ") + stringLiteral(url) + QLatin1String(")!)"),
                       QStringLiteral("request.httpMethod = ") + stringLiteral(method)};
-    for (const KeyValueItem& header : headers)
-        lines << QStringLiteral("request.setValue(") + stringLiteral(header.value) +
-                     QLatin1String(", forHTTPHeaderField: ") + stringLiteral(header.key) + u')';
+    // setValue replaces a field of the same name; a repeated name is added to it instead.
+    QStringList seen;
+    for (const KeyValueItem& header : headers) {
+        const bool repeated = seen.contains(header.key, Qt::CaseInsensitive);
+        seen << header.key;
+        lines << (repeated ? QStringLiteral("request.addValue(") : QStringLiteral("request.setValue(")) +
+                     stringLiteral(header.value) + QLatin1String(", forHTTPHeaderField: ") + stringLiteral(header.key) + u')';
+    }
     if (body) lines << QStringLiteral("request.httpBody = ") + swiftMultiline(*body) + QLatin1String(".data(using: .utf8)");
     lines << QString() << QStringLiteral("let (data, response) = try await URLSession.shared.data(for: request)");
     return lines.join(u'\n');
@@ -120,7 +131,9 @@ QString snippet(const HTTPRequest& request, CodeGenTarget target, const QMap<QSt
     QList<KeyValueItem> headers;
     QStringList notes;
     for (const KeyValueItem& header : HTTPClient::activeRows(resolved.headers)) {
-        if (HTTPClient::isSendableHeader(header)) headers << header;
+        if (HTTPClient::isFramingHeader(header.key))
+            notes << QStringLiteral("Header \"%1\" left out: the length of the body that goes out is sent instead.").arg(header.key);
+        else if (HTTPClient::isSendableHeader(header)) headers << header;
         else notes << QStringLiteral("Header \"%1\" left out: its name or value holds a character a request cannot carry.")
                           .arg(printable(header.key));
     }

@@ -27,6 +27,10 @@ bool HTTPBodyDecoder::fail(const QString& why) {
     return false;
 }
 
+void HTTPBodyDecoder::reserve(qint64 bytes) {
+    if (coding_ == Coding::identity) body_.reserve(qsizetype(qBound<qint64>(0, bytes, limit_)));
+}
+
 bool HTTPBodyDecoder::feed(const QByteArray& piece) {
     if (tooLarge_ || !problem_.isEmpty()) return false;
     if (piece.isEmpty()) return true;

@@ -19,6 +19,9 @@ public:
     HTTPBodyDecoder(const HTTPBodyDecoder&) = delete;
     HTTPBodyDecoder& operator=(const HTTPBodyDecoder&) = delete;
 
+    // Makes room for a body of this many bytes (as announced; at most the limit), so that an
+    // unencoded body is copied once.
+    void reserve(qint64 bytes);
     // Decodes the next piece of the received body. False once the data is invalid or the decoded
     // body passed the limit; nothing more is decoded after that.
     bool feed(const QByteArray& piece);

@@ -2,10 +2,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
+#include <QSslSocket>
+#include <QTcpSocket>
 #include <QTimer>
 #include <memory>
 #include <variant>
@@ -14,7 +13,9 @@
 #include "API/FormBody.h"
 #include "API/FormatText.h"
 #include "API/HTTPBodyDecoder.h"
+#include "API/HTTPResponseReader.h"
 #include "API/ReasonPhrases.h"
+#include "API/URLQuery.h"
 
 HTTPResponse HTTPSendResult::responseOrFailure() const {
     if (response) return *response;
@@ -71,18 +72,8 @@ bool isFieldValue(const QString& value) {
     return true;
 }
 
-// Header fields in order; a later field replaces an earlier one of the same name, any case.
+// Header fields in order, repeated names included.
 using HeaderFields = QList<std::pair<QString, QString>>;
-
-void setField(HeaderFields& fields, const QString& name, const QString& value) {
-    for (auto& field : fields) {
-        if (field.first.compare(name, Qt::CaseInsensitive) == 0) {
-            field = {name, value};
-            return;
-        }
-    }
-    fields.append({name, value});
-}
 
 bool hasField(const HeaderFields& fields, QLatin1String name) {
     for (const auto& field : fields)
@@ -90,8 +81,27 @@ bool hasField(const HeaderFields& fields, QLatin1String name) {
     return false;
 }
 
+constexpr qint64 kSocketBufferBytes = 256 * 1024;
+
+bool isHTTPS(const QUrl& url) { return url.scheme() == QLatin1String("https"); }
+int portOf(const QUrl& url) { return url.port(isHTTPS(url) ? 443 : 80); }
+
+// Path and query as they go on the request line, from a URL text (the first hop, as written) or a
+// parsed URL (a redirect's target).
+QByteArray targetOf(const QString& wireText) {
+    const qsizetype authority = wireText.indexOf(QLatin1String("://"));
+    qsizetype start = authority < 0 ? 0 : authority + 3;
+    while (start < wireText.size() && !QStringView(u"/?#").contains(wireText[start])) ++start;
+    const qsizetype hash = wireText.indexOf(u'#', start);
+    QByteArray target = wireText.mid(start, hash < 0 ? -1 : hash - start).toLatin1();
+    if (!target.startsWith('/')) target.prepend('/');
+    return target;
+}
+QByteArray targetOf(const QUrl& url) { return targetOf(QString::fromLatin1(url.toEncoded(QUrl::RemoveFragment))); }
+
 struct Outgoing {
     QUrl url;
+    QByteArray target;
     HeaderFields fields;
     QByteArray verb;
     std::optional<QByteArray> body;
@@ -99,17 +109,18 @@ struct Outgoing {
 
 // Everything that can be refused is refused here, before any connection is made.
 std::variant<Outgoing, HTTPError> prepare(const HTTPRequest& request) {
-    const std::optional<QUrl> url = composeURL(request);
     // Without a scheme and a host ("example.com/x", "localhost:8080/x") there is nothing to connect to.
-    if (!url || url->isRelative() || url->host().isEmpty()) return HTTPError::invalidURL(request.url);
+    const std::optional<QString> text = composeURL(request);
+    if (!text) return HTTPError::invalidURL(request.url);
+    const QUrl url(*text, QUrl::StrictMode);
     // Only HTTP answers are responses; other schemes (ftp:, …) are never loaded.
-    const QString scheme = url->scheme();
+    const QString scheme = url.scheme();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) return HTTPError::noResponse();
 
     Outgoing out;
     for (const KeyValueItem& row : activeRows(request.headers)) {
         if (!isSendableHeader(row)) return HTTPError::invalidHeader(row.key);
-        setField(out.fields, row.key, row.value);
+        if (!isFramingHeader(row.key)) out.fields.append({row.key, row.value});
     }
     // A HEAD request goes out without a body, so it gets no Content-Type either.
     if (request.hasBody() && request.method != HTTPMethod::head) {
@@ -118,42 +129,68 @@ std::variant<Outgoing, HTTPError> prepare(const HTTPRequest& request) {
             out.fields.append({QStringLiteral("Content-Type"), defaultContentType(request.bodyKind)});
     }
     if (!hasField(out.fields, QLatin1String("Accept"))) out.fields.append({QStringLiteral("Accept"), QStringLiteral("*/*")});
-    // Asking for a coding ourselves keeps the HTTP layer from inflating the body out of our sight:
-    // the body is inflated here, within the size limit.
+    // The body is inflated here, within the size limit, so only codings that can be undone here are asked for.
     if (!hasField(out.fields, QLatin1String("Accept-Encoding")))
         out.fields.append({QStringLiteral("Accept-Encoding"), QStringLiteral("gzip, deflate")});
-    out.url = *url;
+    if (!hasField(out.fields, QLatin1String("User-Agent")))
+        out.fields.append({QStringLiteral("User-Agent"), QStringLiteral("Brimel-Code/" BRIMEL_VERSION)});
+    out.url = url;
+    out.target = targetOf(*text);
     out.verb = HTTPMethods::rawValue(request.method).toLatin1();
     return out;
 }
 
 bool sameOrigin(const QUrl& a, const QUrl& b) {
-    const auto port = [](const QUrl& url) { return url.port(url.scheme() == QLatin1String("https") ? 443 : 80); };
-    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && port(a) == port(b);
+    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && portOf(a) == portOf(b);
 }
 
-// Errors that only say the server answered with a 4xx or 5xx status.
-bool isStatusError(QNetworkReply::NetworkError error, int status) {
-    using E = QNetworkReply;
-    const bool mapped = (error >= E::ContentAccessDenied && error <= E::UnknownContentError) ||
-                        error == E::ProtocolInvalidOperationError || error == E::ProxyAuthenticationRequiredError ||
-                        (error >= E::InternalServerError && error <= E::UnknownServerError);
-    return mapped && status >= 400;
+QString failureText(HTTPResponseReader::Failure failure) {
+    using Failure = HTTPResponseReader::Failure;
+    switch (failure) {
+    case Failure::none: break;
+    case Failure::noResponse: return QStringLiteral("The server closed the connection without sending a complete response.");
+    case Failure::headTooLarge: return QStringLiteral("The response's header fields are too large (over 1 MB).");
+    case Failure::badFraming: return QStringLiteral("The server sent a body whose length or chunks cannot be read.");
+    case Failure::cutShort: return QStringLiteral("The server closed the connection before the whole response arrived.");
+    }
+    return {};
 }
 
 bool isRedirect(int status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
 
-// One send from the first request to the last redirect followed. Owned by the completion's
-// context, so the exchange stops when the receiver goes away.
+// The request line and header fields of one hop.
+QByteArray requestHead(const Outgoing& out, bool foreign) {
+    QByteArray head = out.verb + ' ' + out.target + " HTTP/1.1\r\n";
+    if (!hasField(out.fields, QLatin1String("Host"))) {
+        QByteArray host = out.url.host(QUrl::FullyEncoded).toLatin1();
+        if (host.contains(':')) host = '[' + host + ']';
+        if (out.url.port() >= 0 && out.url.port() != (isHTTPS(out.url) ? 443 : 80)) host += ':' + QByteArray::number(out.url.port());
+        head += "Host: " + host + "\r\n";
+    }
+    for (const auto& [name, value] : out.fields) {
+        if (foreign && isCredentialHeader(name)) continue;
+        head += name.toUtf8() + ": " + value.toUtf8() + "\r\n";
+    }
+    const bool bodyExpected = out.verb == "POST" || out.verb == "PUT" || out.verb == "PATCH";
+    if (out.body || bodyExpected) head += "Content-Length: " + QByteArray::number(out.body ? out.body->size() : 0) + "\r\n";
+    return head + "\r\n";
+}
+
+// One send from the first request to the last redirect followed, over a fresh connection per
+// hop. Deletes itself once complete; stops when the completion's context goes away. The context
+// does not own it, so a completion that deletes its context never deletes the exchange under it.
 class Exchange : public QObject {
 public:
     Exchange(QUuid id, Outgoing out, Completion<HTTPSendResult> done)
-        : QObject(done.context()), id_(id), origin_(out.url), next_(std::move(out)),
-          done_(std::move(done)), limit_(g_maxBodyBytes), manager_(new QNetworkAccessManager(this)) {
+        : id_(id), origin_(out.url), next_(std::move(out)), done_(std::move(done)), limit_(g_maxBodyBytes) {
+        if (QObject* context = done_.context())
+            connect(context, &QObject::destroyed, this, [this] { complete({id_, std::nullopt, HTTPError::cancelled()}); });
         clock_.start();
         total_.setSingleShot(true);
         connect(&total_, &QTimer::timeout, this, [this] { stop(HTTPError::timedOut(durationText(total_.interval()))); });
         total_.start(g_totalTimeoutMs);
+        idle_.setSingleShot(true);
+        connect(&idle_, &QTimer::timeout, this, [this] { stop(HTTPError::timedOut()); });
         start();
     }
 
@@ -161,91 +198,136 @@ public:
 
 private:
     void start() {
-        QNetworkRequest request(next_.url);
-        request.setTransferTimeout(g_timeoutMs);
-        // Redirects are followed here, so that credentials never travel to another origin.
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-        const bool foreign = !sameOrigin(next_.url, origin_);
-        for (const auto& [name, value] : next_.fields) {
-            if (foreign && isCredentialHeader(name)) continue;
-            request.setRawHeader(name.toUtf8(), value.toUtf8());
+        if (socket_) {
+            socket_->disconnect(this);
+            socket_->abort();
+            socket_->deleteLater();
         }
         decoder_.reset();
-        if (next_.verb == "HEAD") reply_ = manager_->head(request);  // a custom HEAD would wait for a body
-        else if (next_.body) reply_ = manager_->sendCustomRequest(request, next_.verb, *next_.body);
-        else reply_ = manager_->sendCustomRequest(request, next_.verb);
-        QNetworkReply* reply = reply_;
-        connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { if (reply == reply_) readHeaders(); });
-        connect(reply, &QNetworkReply::readyRead, this, [this, reply] { if (reply == reply_) readBody(); });
-        connect(reply, &QNetworkReply::finished, this, [this, reply] { if (reply == reply_) finished(); });
-    }
-
-    // Stops the transfer with an error that is ours rather than the HTTP layer's.
-    void stop(const HTTPError& error) {
-        if (completed_ || stopped_) return;
-        stopped_ = error;
-        if (reply_ && !reply_->isFinished()) reply_->abort();  // finished() completes
-        else complete({id_, std::nullopt, error});
-    }
-
-    void readHeaders() {
-        if (decoder_ || stopped_) return;
-        const QVariant announced = reply_->operation() == QNetworkAccessManager::HeadOperation
-                                       ? QVariant()
-                                       : reply_->header(QNetworkRequest::ContentLengthHeader);
-        if (announced.isValid() && announced.toLongLong() > limit_) return stop(HTTPError::bodyTooLarge(sizeText(limit_)));
-        // A coding the program cannot undo leaves the body as received.
-        const auto coding = HTTPBodyDecoder::codingFor(reply_->rawHeader("Content-Encoding"));
-        decoder_ = std::make_unique<HTTPBodyDecoder>(coding.value_or(HTTPBodyDecoder::Coding::identity), limit_);
-    }
-
-    void readBody() {
-        if (stopped_) return;
-        readHeaders();
-        if (stopped_) return;
-        if (decoder_->feed(reply_->readAll())) return;
-        stop(decoder_->tooLarge() ? HTTPError::bodyTooLarge(sizeText(limit_)) : HTTPError::badContent(decoder_->problem()));
-    }
-
-    void finished() {
-        if (stopped_) return complete({id_, std::nullopt, *stopped_});
-        const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        const QNetworkReply::NetworkError error = reply_->error();
-        if (!status.isValid() || (error != QNetworkReply::NoError && !isStatusError(error, status.toInt()))) {
-            if (error == QNetworkReply::NoError) return complete({id_, std::nullopt, HTTPError::noResponse()});
-            // Our own stops are handled above; the transfer time-out is the only cancellation left.
-            if (error == QNetworkReply::OperationCanceledError) return complete({id_, std::nullopt, HTTPError::timedOut()});
-            // The HTTP layer says only "Connection closed", for a body cut short and for an answer that
-            // never was a response alike.
-            if (error == QNetworkReply::RemoteHostClosedError) {
-                const QString why = status.isValid()
-                                        ? QStringLiteral("The server closed the connection before the whole response arrived.")
-                                        : QStringLiteral("The server closed the connection without sending a complete response.");
-                return complete({id_, std::nullopt, HTTPError::transport(why)});
-            }
-            return complete({id_, std::nullopt, HTTPError::transport(reply_->errorString())});
+        reader_.emplace(next_.verb == "HEAD", HTTPResponseReader::Handlers{[this] { return readHead(); },
+                                                                           [this](const QByteArray& piece) { return readBody(piece); }});
+        const bool tls = isHTTPS(next_.url);
+        QTcpSocket* socket = tls ? new QSslSocket(this) : new QTcpSocket(this);
+        socket_ = socket;
+        // The socket holds at most this much unread, so a large body is never held twice over.
+        socket->setReadBufferSize(kSocketBufferBytes);
+        const auto send = [this, socket] {
+            if (socket != socket_) return;
+            socket->write(requestHead(next_, !sameOrigin(next_.url, origin_)));
+            if (next_.body) socket->write(*next_.body);
+            touch();
+        };
+        if (tls) connect(static_cast<QSslSocket*>(socket), &QSslSocket::encrypted, this, send);
+        else connect(socket, &QTcpSocket::connected, this, send);
+        connect(socket, &QTcpSocket::bytesWritten, this, [this] { touch(); });
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { if (socket == socket_) received(); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { if (socket == socket_) ended(); });
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
+            if (socket == socket_) failed(error);
+        });
+        if (tls) {
+            auto* ssl = static_cast<QSslSocket*>(socket);
+            connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+                QStringList texts;
+                for (const QSslError& e : errors) texts << e.errorString();
+                sslProblem_ = QStringLiteral("SSL handshake failed: ") + texts.join(QLatin1String("; "));
+            });
+            ssl->connectToHostEncrypted(next_.url.host(QUrl::FullyEncoded), quint16(portOf(next_.url)));
+        } else {
+            socket->connectToHost(next_.url.host(QUrl::FullyEncoded), quint16(portOf(next_.url)));
         }
-        if (followRedirect(status.toInt())) return;
-        readBody();
-        if (stopped_) return;  // stop() completed already
-        if (!decoder_->finish()) return complete({id_, std::nullopt, HTTPError::badContent(decoder_->problem())});
+        touch();
+    }
 
+    // Some progress: the silence allowed starts again.
+    void touch() {
+        if (g_timeoutMs > 0 && !completed_) idle_.start(g_timeoutMs);
+    }
+
+    void received() {
+        touch();
+        while (!completed_ && socket_->bytesAvailable() > 0) {
+            const HTTPResponseReader::State state = reader_->feed(socket_->readAll());
+            if (state == HTTPResponseReader::State::done || state == HTTPResponseReader::State::failed) return settle();
+        }
+    }
+
+    void ended() {
+        if (completed_) return;
+        if (socket_->bytesAvailable() > 0) received();
+        if (completed_) return;
+        reader_->closed();
+        settle();
+    }
+
+    void failed(QAbstractSocket::SocketError error) {
+        if (completed_) return;
+        // The server closing is the end of a body read up to the close, or a response cut short.
+        if (error == QAbstractSocket::RemoteHostClosedError) return ended();
+        const QString why = error == QAbstractSocket::SslHandshakeFailedError && !sslProblem_.isEmpty()
+                                ? sslProblem_
+                                : socket_->errorString();
+        complete({id_, std::nullopt, HTTPError::transport(why)});
+    }
+
+    // The header block of the final response: a redirect goes on, an announced body past the
+    // limit stops here, anything else is read.
+    bool readHead() {
+        const int status = reader_->status();
+        if (isRedirect(status) && followRedirect(status)) return false;
+        const qint64 announced = reader_->announcedLength();
+        if (announced > limit_) {
+            stop(HTTPError::bodyTooLarge(sizeText(limit_)));
+            return false;
+        }
+        // A coding the program cannot undo leaves the body as received.
+        const auto coding = HTTPBodyDecoder::codingFor(reader_->field("Content-Encoding"));
+        decoder_ = std::make_unique<HTTPBodyDecoder>(coding.value_or(HTTPBodyDecoder::Coding::identity), limit_);
+        decoder_->reserve(announced);
+        return true;
+    }
+
+    bool readBody(const QByteArray& piece) {
+        if (decoder_->feed(piece)) return true;
+        stop(decoder_->tooLarge() ? HTTPError::bodyTooLarge(sizeText(limit_)) : HTTPError::badContent(decoder_->problem()));
+        return false;
+    }
+
+    // The reader finished or failed: the response, or what went wrong.
+    void settle() {
+        using Failure = HTTPResponseReader::Failure;
+        if (completed_) return;
+        switch (reader_->state()) {
+        case HTTPResponseReader::State::head:
+        case HTTPResponseReader::State::body: return;
+        case HTTPResponseReader::State::failed:
+            // No failure of the reader's own: it was stopped by us, and that completed already.
+            if (reader_->failure() != Failure::none)
+                complete({id_, std::nullopt, HTTPError::transport(failureText(reader_->failure()))});
+            return;
+        case HTTPResponseReader::State::done: break;
+        }
+        if (!decoder_->finish()) return complete({id_, std::nullopt, HTTPError::badContent(decoder_->problem())});
         HTTPResponse response;
-        response.status = status.toInt();
+        response.status = reader_->status();
         response.statusText = ReasonPhrases::statusText(response.status);
-        for (const auto& [name, value] : reply_->rawHeaderPairs())
-            response.headers.insert(QString::fromUtf8(name), QString::fromUtf8(value));
+        for (const auto& [name, value] : reader_->fields()) {
+            QString& joined = response.headers[QString::fromUtf8(name)];
+            joined += (joined.isEmpty() ? QString() : QStringLiteral(", ")) + QString::fromUtf8(value);
+        }
         response.body = decoder_->takeBody();
         response.duration = double(clock_.nsecsElapsed()) / 1e9;
         response.size = response.body.size();
         complete({id_, std::move(response), std::nullopt});
     }
 
+    // Stops the transfer with an error that is ours rather than the connection's.
+    void stop(const HTTPError& error) { complete({id_, std::nullopt, error}); }
+
     // Starts the next hop when the answer is a redirect with somewhere to go; false otherwise, and
     // the redirect is the response.
     bool followRedirect(int status) {
-        if (!isRedirect(status)) return false;
-        const QByteArray location = reply_->rawHeader("Location");
+        const QByteArray location = reader_->field("Location");
         if (location.isEmpty()) return false;
         const QUrl target = next_.url.resolved(QUrl(QString::fromUtf8(location)));
         if (!target.isValid() || (target.scheme() != QLatin1String("http") && target.scheme() != QLatin1String("https")))
@@ -261,13 +343,14 @@ private:
             next_.verb = "GET";
             next_.body.reset();
             next_.fields.removeIf([](const auto& field) {
-                return field.first.compare(QLatin1String("Content-Type"), Qt::CaseInsensitive) == 0 ||
-                       field.first.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0;
+                return field.first.compare(QLatin1String("Content-Type"), Qt::CaseInsensitive) == 0;
             });
         }
         next_.url = target;
-        reply_->deleteLater();
-        start();
+        next_.target = targetOf(target);
+        socket_->disconnect(this);
+        // The reader calling us is replaced once it returns.
+        QTimer::singleShot(0, this, [this] { if (!completed_) start(); });
         return true;
     }
 
@@ -275,7 +358,11 @@ private:
         if (completed_) return;
         completed_ = true;
         total_.stop();
-        if (reply_) reply_->deleteLater();
+        idle_.stop();
+        if (socket_) {
+            socket_->disconnect(this);
+            socket_->abort();
+        }
         deleteLater();
         const Completion<HTTPSendResult> done = done_;  // the call may delete the context, and this with it
         done(result);
@@ -286,12 +373,13 @@ private:
     Outgoing next_;
     Completion<HTTPSendResult> done_;
     qint64 limit_;
-    QNetworkAccessManager* manager_;
-    QPointer<QNetworkReply> reply_;
+    QPointer<QTcpSocket> socket_;
+    std::optional<HTTPResponseReader> reader_;
     std::unique_ptr<HTTPBodyDecoder> decoder_;
-    std::optional<HTTPError> stopped_;
+    QString sslProblem_;
     QElapsedTimer clock_;
     QTimer total_;
+    QTimer idle_;
     int redirects_ = 0;
     bool completed_ = false;
 };
@@ -327,6 +415,9 @@ HTTPRequest substitute(const HTTPRequest& request, const Environment& environmen
     HTTPRequest out = request;
     out.url = expand(request.url, environment);
     out.headers = expandRows(request.headers, environment);
+    // Credentials written with references are encoded only now that the references hold values.
+    for (KeyValueItem& row : out.headers)
+        if (row.key.compare(QLatin1String("Authorization"), Qt::CaseInsensitive) == 0) row.value = AuthConfig::encodedForSending(row.value);
     out.params = expandRows(request.params, environment);
     out.body = FormBody::isSentEncoded(out)
                    ? FormBody::sendable(request.body, [&](const QString& text) { return expand(text, environment); })
@@ -351,24 +442,20 @@ QString defaultContentType(BodyKind kind) {
     return QStringLiteral("text/plain");
 }
 
-std::optional<QUrl> composeURL(const HTTPRequest& request) {
+std::optional<QString> composeURL(const HTTPRequest& request) {
     if (request.url.isEmpty()) return std::nullopt;
-    QUrl url(request.url, QUrl::StrictMode);
-    if (!url.isValid()) return std::nullopt;
-    const QList<KeyValueItem> params = activeRows(request.params);
-    if (params.isEmpty()) return url;
-    // Each name and value is encoded whole, so "&", "=", "+" and "#" in them stay data.
-    QByteArray query = url.hasQuery() ? url.query(QUrl::FullyEncoded).toLatin1() : QByteArray();
-    for (const KeyValueItem& row : params) {
-        if (!query.isEmpty()) query += '&';
-        query += QUrl::toPercentEncoding(row.key) + '=' + QUrl::toPercentEncoding(row.value);
-    }
-    url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
-    if (!url.isValid()) return std::nullopt;
-    return url;
+    const QString text = URLQuery::wireText(URLQuery::compose(request.url, activeRows(request.params)));
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) return std::nullopt;
+    return text;
 }
 
 bool isSendableHeader(const KeyValueItem& row) { return isToken(row.key) && isFieldValue(row.value); }
+
+bool isFramingHeader(const QString& name) {
+    return name.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QLatin1String("Transfer-Encoding"), Qt::CaseInsensitive) == 0;
+}
 
 bool isCredentialHeader(const QString& name) {
     const QString lower = name.toLower();

@@ -40,12 +40,16 @@ HTTPRequest substitute(const HTTPRequest& request, const Environment& environmen
 QList<KeyValueItem> activeRows(const QList<KeyValueItem>& rows);
 // The Content-Type sent with a body when the request sets none.
 QString defaultContentType(BodyKind kind);
-// The URL text with the active parameter rows appended, percent-encoded, after its own query.
-// Absent when the text is empty or no valid URL.
-std::optional<QUrl> composeURL(const HTTPRequest& request);
+// The URL as it is sent: the text with the active parameter rows appended after its own query
+// (rows as written while unchanged, otherwise encoded), and only the characters that cannot
+// travel raw escaped. Absent when the text is empty or no valid absolute URL with a host.
+std::optional<QString> composeURL(const HTTPRequest& request);
 
 // Whether a header row can go out: its name a token, its value free of control characters.
 bool isSendableHeader(const KeyValueItem& row);
+// Content-Length and Transfer-Encoding, any case: the sender frames the body itself, so such rows
+// are not sent (they could contradict the body that goes out).
+bool isFramingHeader(const QString& name);
 // Fields that carry credentials (Authorization, Proxy-Authorization, Cookie, an API-key header):
 // they go to the request's own scheme, host and port only, never to another one on a redirect.
 bool isCredentialHeader(const QString& name);

@@ -97,14 +97,18 @@ void splitQuery(const QString& urlText, QString& url, QList<KeyValueItem>& param
         QStringList parts = eq < 0 ? QStringList{piece} : QStringList{piece.left(eq), piece.mid(eq + 1)};
         parts.removeAll(QString());
         if (parts.isEmpty()) continue;
-        params.append(KeyValueItem{.key = FormatText::percentDecoded(parts[0], false), .value = parts.size() > 1 ? FormatText::percentDecoded(parts[1], false) : QString()});
+        KeyValueItem row{.key = FormatText::percentDecoded(parts[0], false),
+                         .value = parts.size() > 1 ? FormatText::percentDecoded(parts[1], false) : QString()};
+        row.setWrittenQuery(piece);  // sent and written back so while the row is unchanged
+        params.append(row);
     }
 }
 
 QString queryPart(const HTTPRequest& request) {
     QStringList pieces;
     for (const KeyValueItem& row : request.params)
-        if (row.enabled && !row.key.isEmpty()) pieces.append(percentEncoded(row.key) + u'=' + percentEncoded(row.value));
+        if (row.enabled && !row.key.isEmpty())
+            pieces.append(row.writtenQuery().value_or(percentEncoded(row.key) + u'=' + percentEncoded(row.value)));
     if (pieces.isEmpty()) return {};
     return (request.url.contains(u'?') ? u'&' : u'?') + pieces.join(u'&');
 }

@@ -17,7 +17,7 @@ std::optional<KeyValueItem> KeyValueItem::fromJson(const QJsonObject& object) {
     if (!id.isString() || !key.isString() || !value.isString() || !enabled.isBool()) return std::nullopt;
     const QUuid uuid = QUuid::fromString(id.toString());
     if (uuid.isNull() && id.toString() != QStringLiteral("00000000-0000-0000-0000-000000000000")) return std::nullopt;
-    return KeyValueItem{uuid, key.toString(), value.toString(), enabled.toBool()};
+    return KeyValueItem{uuid, key.toString(), value.toString(), enabled.toBool(), nullptr};
 }
 
 size_t qHash(const KeyValueItem& item, size_t seed) {

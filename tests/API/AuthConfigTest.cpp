@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "API/AuthConfig.h"
+#include "API/HTTPClient.h"
+#include "LoopbackServer.h"
 #include "Printers.h"
 #include "RequestBuilders.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -25,67 +28,61 @@ HTTPRequest withoutAuth() {
     return request;
 }
 
-TEST(AuthConfigTest, ApplyEditsOnlyTheRowItOwnsAndKeepsEveryOtherInPlace) {
+TEST(AuthConfigTest, ApplyReplacesEveryCredentialAndKeepsOtherRowsInOrder) {
     HTTPRequest request;
     request.headers = {row("Content-Type", "application/json"), row("authorization", "Bearer {{token}}"),
-                       row("X-Api-Key", "SUPERSECRET-KEY-999"), row("AUTHORIZATION", "off", false)};
-    const QList<KeyValueItem> before = request.headers;
+                       row("X-Api-Key", "SUPERSECRET-KEY-999"), row("AUTHORIZATION", "off", false), row("X-Trace", "1")};
     const AuthConfig bearer = AuthConfig::from(request);
     ASSERT_EQ(bearer.type, AuthType::bearer);
 
-    // Writing back what was read changes nothing, identifiers included.
-    bearer.apply(request, bearer);
-    EXPECT_EQ(request.headers, before);
-
     AuthConfig edited = bearer;
     edited.token = "{{other}}";
-    edited.apply(request, bearer);
-    EXPECT_EQ(rows(request.headers), (QStringList{"Content-Type=application/json", "authorization=Bearer {{other}}",
-                                                  "X-Api-Key=SUPERSECRET-KEY-999", "~AUTHORIZATION=off"}));
-    EXPECT_EQ(request.headers[1].id, before[1].id);
-
-    // No Auth removes only the header the bearer token wrote; typing a token again adds it first.
-    AuthConfig none = edited;
-    none.type = AuthType::none;
-    none.apply(request, edited);
-    EXPECT_EQ(rows(request.headers),
-              (QStringList{"Content-Type=application/json", "X-Api-Key=SUPERSECRET-KEY-999", "~AUTHORIZATION=off"}));
-    edited.apply(request, none);
-    EXPECT_EQ(rows(request.headers).first(), "Authorization=Bearer {{other}}");
+    edited.apply(request);
+    EXPECT_EQ(rows(request.headers), (QStringList{"Authorization=Bearer {{other}}", "Content-Type=application/json", "X-Trace=1"}));
     EXPECT_TRUE(request.headers.first().enabled);
-    EXPECT_EQ(request.headers.size(), 4);
 
-    // An empty token removes the header and nothing else.
+    // Each apply adds its row afresh: a new identifier, still first.
+    const QUuid first = request.headers.first().id;
+    edited.apply(request);
+    EXPECT_EQ(request.headers.size(), 3);
+    EXPECT_NE(request.headers.first().id, first);
+
+    // No Auth and an empty token both leave the other rows alone.
+    AuthConfig::empty().apply(request);
+    EXPECT_EQ(rows(request.headers), (QStringList{"Content-Type=application/json", "X-Trace=1"}));
+    edited.apply(request);
     AuthConfig empty = edited;
     empty.token.clear();
-    empty.apply(request, edited);
-    EXPECT_EQ(request.headers.size(), 3);
-    EXPECT_EQ(rows(request.headers)[1], "X-Api-Key=SUPERSECRET-KEY-999");
+    empty.apply(request);
+    EXPECT_EQ(rows(request.headers), (QStringList{"Content-Type=application/json", "X-Trace=1"}));
 }
 
-TEST(AuthConfigTest, ApplyMovesAnApiKeyOnlyWhenItsPlaceChanges) {
+TEST(AuthConfigTest, ApplyMovesAnApiKeyBetweenHeadersAndQuery) {
     HTTPRequest request;
     request.headers = {row("Accept", "*/*"), row("X-Api-Key", "k"), row("X-Trace", "1")};
     request.params = {row("page", "1"), row("q", "x")};
     const AuthConfig key = AuthConfig::from(request);
 
+    AuthConfig query = key;
+    query.keyName = "key";
+    query.keyIn = APIKeyLocation::query;
+    query.apply(request);
+    EXPECT_EQ(rows(request.headers), (QStringList{"Accept=*/*", "X-Trace=1"}));
+    EXPECT_EQ(rows(request.params), (QStringList{"page=1", "q=x", "key=k"}));
+
+    // A name outside the known ones is the user's own row: a later apply leaves it.
     AuthConfig renamed = key;
     renamed.keyName = "X-Key";
-    renamed.apply(request, key);
-    EXPECT_EQ(rows(request.headers), (QStringList{"Accept=*/*", "X-Key=k", "X-Trace=1"}));
+    renamed.apply(request);
+    EXPECT_EQ(rows(request.headers), (QStringList{"X-Key=k", "Accept=*/*", "X-Trace=1"}));
+    EXPECT_EQ(rows(request.params), (QStringList{"page=1", "q=x"}));
 
-    AuthConfig query = renamed;
-    query.keyIn = APIKeyLocation::query;
-    query.apply(request, renamed);
-    EXPECT_EQ(rows(request.headers), (QStringList{"Accept=*/*", "X-Trace=1"}));
-    EXPECT_EQ(rows(request.params), (QStringList{"page=1", "q=x", "X-Key=k"}));
-
-    // Switching to a bearer token takes the key out of the query and puts the header first.
-    AuthConfig bearer = query;
+    // Switching to a bearer token puts the header first.
+    AuthConfig bearer = renamed;
     bearer.type = AuthType::bearer;
     bearer.token = "t";
-    bearer.apply(request, query);
-    EXPECT_EQ(rows(request.headers), (QStringList{"Authorization=Bearer t", "Accept=*/*", "X-Trace=1"}));
+    bearer.apply(request);
+    EXPECT_EQ(rows(request.headers), (QStringList{"Authorization=Bearer t", "X-Key=k", "Accept=*/*", "X-Trace=1"}));
     EXPECT_EQ(rows(request.params), (QStringList{"page=1", "q=x"}));
 }
 
@@ -98,7 +95,11 @@ TEST(AuthConfigTest, ApplyBasicEncodesUnlessTheCredentialsAreAVariable) {
         return QString();
     };
     EXPECT_EQ(basic("", "{{creds}}"), QStringLiteral("Basic {{creds}}"));
-    EXPECT_EQ(basic("me", "{{creds}}"), "Basic " + QByteArray("me:{{creds}}").toBase64());
+    // With a reference the pair stays plain, to be encoded once the reference holds its value.
+    EXPECT_EQ(basic("me", "{{creds}}"), QStringLiteral("Basic me:{{creds}}"));
+    EXPECT_EQ(AuthConfig::encodedForSending("Basic me:s3"), "Basic " + QByteArray("me:s3").toBase64());
+    EXPECT_EQ(AuthConfig::encodedForSending("Basic bWU6"), "Basic bWU6");
+    EXPECT_EQ(AuthConfig::encodedForSending("Bearer a:b"), "Bearer a:b");
     EXPECT_EQ(basic("me", ""), QStringLiteral("Basic bWU6"));
     EXPECT_EQ(basic("", ""), QString());
     EXPECT_EQ(basic("jürgen", "pässword"), "Basic " + QStringLiteral("jürgen:pässword").toUtf8().toBase64());
@@ -143,6 +144,7 @@ TEST(AuthConfigTest, ApplyThenFromGivesTheConfigurationBack) {
         {.type = AuthType::bearer, .token = QStringLiteral("abc")},
         {.type = AuthType::basic, .username = QStringLiteral("user"), .password = QStringLiteral("p:w")},
         {.type = AuthType::basic, .password = QStringLiteral("{{pair}}")},
+        {.type = AuthType::basic, .username = QStringLiteral("{{user}}"), .password = QStringLiteral("x:{{pw}}")},
         {.type = AuthType::apiKey, .keyName = QStringLiteral("api-key"), .keyValue = QStringLiteral("v")},
         {.type = AuthType::apiKey, .keyName = QStringLiteral("access_token"), .keyValue = QStringLiteral("v"), .keyIn = APIKeyLocation::query},
     };
@@ -150,6 +152,54 @@ TEST(AuthConfigTest, ApplyThenFromGivesTheConfigurationBack) {
         HTTPRequest request = withoutAuth();
         config.apply(request);
         EXPECT_EQ(AuthConfig::from(request), config) << AuthTypes::rawValue(config.type).toStdString();
+    }
+}
+
+// Whatever credentials a request carried, in any case, enabled or not, in headers or the query,
+// switching to another kind sends that kind's credential alone.
+TEST(AuthConfigTest, SwitchingKindsSendsOnlyTheChosenCredential) {
+    loopback::LoopbackServer server;
+    server.respondWith({});
+    const QList<std::pair<const char*, AuthConfig>> kinds{
+        {"none", AuthConfig::empty()},
+        {"bearer", {.type = AuthType::bearer, .token = QStringLiteral("T")}},
+        {"basic", {.type = AuthType::basic, .username = QStringLiteral("u"), .password = QStringLiteral("p")}},
+        {"header key", {.type = AuthType::apiKey, .keyValue = QStringLiteral("V")}},
+        {"query key", {.type = AuthType::apiKey, .keyName = QStringLiteral("api_key"), .keyValue = QStringLiteral("V"), .keyIn = APIKeyLocation::query}},
+    };
+    const QByteArrayList credentialNames{"authorization", "x-api-key", "api-key", "apikey", "x-auth-token"};
+    for (const auto& [fromName, from] : kinds) {
+        for (const auto& [toName, to] : kinds) {
+            SCOPED_TRACE(std::string(fromName) + " -> " + toName);
+            HTTPRequest request = builders::request(HTTPMethod::get, server.url("/auth"));
+            request.headers = {row("Accept", "*/*"), row("Authorization", "Bearer A"), row("authorization", "Basic dTpw"),
+                               row("AUTHORIZATION", "Bearer off", false), row("x-api-key", "KEY123"), row("Api-Key", "K2"),
+                               row("X-AUTH-TOKEN", "off", false), row("X-Trace", "keep")};
+            request.params = {row("page", "1"), row("API_KEY", "Q1"), row("access_token", "off", false), row("Key", "Q3")};
+            from.apply(request);
+            request.headers.append(row("authorization", "Bearer late"));
+            request.params.append(row("apikey", "late"));
+            to.apply(request);
+
+            server.clearReceived();
+            std::optional<HTTPSendResult> result;
+            HTTPClient::send(request, {}, [&](const HTTPSendResult& r) { result = r; });
+            ASSERT_TRUE(testing_support::waitUntil([&] { return result.has_value(); }));
+            ASSERT_TRUE(result->ok()) << result->responseOrFailure().statusText.toStdString();
+            ASSERT_EQ(server.receivedCount(), 1);
+            const loopback::ReceivedRequest got = server.received()[0];
+            QStringList credentials;
+            for (const auto& [name, value] : got.headers)
+                if (credentialNames.contains(name.toLower())) credentials << QString::fromLatin1(name + ": " + value);
+            const QMap<QString, QStringList> expected{
+                {"none", {}}, {"bearer", {"Authorization: Bearer T"}}, {"basic", {"Authorization: Basic dTpw"}},
+                {"header key", {"X-API-Key: V"}}, {"query key", {}}};
+            EXPECT_EQ(credentials, expected.value(toName));
+            EXPECT_EQ(got.header("X-Trace"), "keep");
+            EXPECT_EQ(QString::fromLatin1(got.target), toName == std::string("query key") ? "/auth?page=1&api_key=V" : "/auth?page=1");
+            // Nothing of the old credentials is left in the request, disabled rows included.
+            EXPECT_EQ(request.headers.size() + request.params.size(), 3u + (toName == std::string("none") ? 0 : 1));
+        }
     }
 }
 

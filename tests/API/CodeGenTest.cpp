@@ -100,6 +100,26 @@ TEST(CodeGen, FullRequestInEachTarget) {
                                      "carry.\ncurl --globoff -X POST --url '{{base}}/users' \\\n  -H 'Authorization: Bearer {{tok}}'"));
 }
 
+// Two rows of one name both reach the server from every target, as they do from a send.
+TEST(CodeGen, RepeatedHeaderNamesAreAllSent) {
+    HTTPRequest r = request(HTTPMethod::get, "http://h/");
+    r.headers = {row("Accept", "a"), row("X-One", "1"), row("accept", "b")};
+    EXPECT_EQ(curlOf(r), "curl --globoff -X GET --url 'http://h/' \\\n  -H 'Accept: a' \\\n  -H 'X-One: 1' \\\n  -H 'accept: b'");
+    EXPECT_EQ(fetchOf(r), "fetch(\"http://h/\", {\n  method: \"GET\",\n  headers: {\n    \"Accept\": \"a, b\",\n"
+                          "    \"X-One\": \"1\"\n  }" + kFetchTail);
+    EXPECT_EQ(swiftOf(r), "var request = URLRequest(url: URL(string: \"http://h/\")!)\nrequest.httpMethod = \"GET\"\n"
+                          "request.setValue(\"a\", forHTTPHeaderField: \"Accept\")\n"
+                          "request.setValue(\"1\", forHTTPHeaderField: \"X-One\")\n"
+                          "request.addValue(\"b\", forHTTPHeaderField: \"accept\")" + kSwiftTail);
+}
+
+TEST(CodeGen, LengthRowsAreLeftOutAsASendLeavesThemOut) {
+    HTTPRequest r = request(HTTPMethod::post, "http://h/", BodyKind::text, "abc");
+    r.headers = {row("content-length", "9")};
+    EXPECT_TRUE(curlOf(r).startsWith("# Header \"content-length\" left out: the length of the body that goes out is sent instead.\n"));
+    EXPECT_FALSE(swiftOf(r).contains("forHTTPHeaderField: \"content-length\""));
+}
+
 TEST(CodeGen, BodyAndContentTypeRules) {
     HTTPRequest r = request(HTTPMethod::get, "http://h/", BodyKind::form, "a=1");
     EXPECT_EQ(curlOf(r), "curl --globoff -X GET --url 'http://h/' \\\n  -H 'Content-Type: application/x-www-form-urlencoded' \\\n"
@@ -177,6 +197,11 @@ TEST(CodeGenRun, CurlSendsWhatTheProgramSends) {
     // HEAD must not wait for a body; braces and brackets must not expand into several requests.
     cases << request(HTTPMethod::head, "{{base}}/head", BodyKind::text, "dropped");
     cases << request(HTTPMethod::get, "{{base}}/glob/%7Ba,b%7D/x?r=[1-3]");
+    // Repeated names, and a query with "+", bare keys and escapes, as written.
+    r = request(HTTPMethod::get, "{{base}}/dup?r=a+b&flag&x=%2B#frag");
+    r.headers = {row("Accept", "a"), row("accept", "b"), row("X-Dup", "1"), row("x-dup", "2")};
+    r.params = {row("p", "1 2")};
+    cases << r;
     TempFolder home;
 
     const QList<QByteArray> ownHeaders{"host", "user-agent", "accept-encoding", "accept-language", "connection", "expect"};
@@ -228,7 +253,8 @@ TEST(CodeGenRun, CurlArgumentsKeepTheUrlAValue) {
               (QStringList{"--globoff", "-X", "GET", "--url", "--config=/tmp/x"}));
     HTTPRequest head = request(HTTPMethod::head, "http://h/{a,b}[1-3]", BodyKind::json, "{}");
     head.headers = {row("X-A", "-v")};
-    EXPECT_EQ(arguments(head), (QStringList{"--globoff", "--head", "--url", "http://h/{a,b}[1-3]", "-H", "X-A: -v"}));
+    // Braces cannot travel raw: the URL is the one a send goes to.
+    EXPECT_EQ(arguments(head), (QStringList{"--globoff", "--head", "--url", "http://h/%7Ba,b%7D[1-3]", "-H", "X-A: -v"}));
 }
 
 // A header a send refuses (a line break from a variable, a bad name) is left out of every target

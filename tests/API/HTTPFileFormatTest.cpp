@@ -178,6 +178,15 @@ TEST(HTTPFileFormatRewriteTest, AnEditRewritesOnlyTheLinesItChanged) {
     EXPECT_EQ(serialize(requests), QStringLiteral("### A\nPOST https://a\n\nnew\n### B\nGET https://b\n\nnew\n"));
 }
 
+TEST(HTTPFileFormatRewriteTest, AQueryKeepsItsTextUntilARowOfItChanges) {
+    QList<HTTPRequest> requests = parse(QStringLiteral("### Q\nGET https://a/old?flag&d=x+y&e=%2B#frag\n"));
+    requests[0].url = QStringLiteral("https://a/new");
+    EXPECT_EQ(serialize(requests), QStringLiteral("### Q\nGET https://a/new?flag&d=x+y&e=%2B#frag\n"));
+    requests[0].params[0].value = QStringLiteral("on");
+    requests[0].params.append(row(QStringLiteral("n"), QStringLiteral("a b")));
+    EXPECT_EQ(serialize(requests), QStringLiteral("### Q\nGET https://a/new?flag=on&d=x+y&e=%2B#frag&n=a%20b\n"));
+}
+
 TEST(HTTPFileFormatRewriteTest, RemovingAddingAndCopyingRequestsKeepsTheRest) {
     QList<HTTPRequest> requests = parse(kFile);
     requests.removeFirst();

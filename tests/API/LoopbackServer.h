@@ -22,6 +22,7 @@ namespace loopback {
 using Fields = QList<std::pair<QByteArray, QByteArray>>;
 
 struct ReceivedRequest {
+    QByteArray head;    // the request line and header fields, bytes as received
     QByteArray method;
     QByteArray target;  // path and query as sent
     Fields headers;     // in arrival order, names as sent
@@ -50,6 +51,7 @@ struct ScriptedResponse {
     bool endless = false; // after the headers, stream body bytes until the client hangs up
     int trickleMs = 0;    // when set, the body goes out one byte per this many milliseconds
     QByteArray raw;       // when set, these bytes are the whole answer, then the connection closes
+    QList<QByteArray> interim;  // whole 1xx answers ("HTTP/1.1 103 Early Hints\r\n...\r\n\r\n") sent first
 };
 
 class LoopbackServer {
@@ -124,6 +126,7 @@ private:
             const qsizetype end = buffer->indexOf("\r\n\r\n");
             if (end < 0) return;
             ReceivedRequest request;
+            request.head = buffer->left(end + 4);
             const QList<QByteArray> lines = buffer->left(end).split('\n');
             const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
             request.method = requestLine.value(0);
@@ -153,6 +156,7 @@ private:
             response = byPath_.value(request.target.split('?').value(0), response_);
         }
         if (response.silent) return;
+        for (const QByteArray& interim : response.interim) socket->write(interim);
         if (!response.raw.isEmpty()) {
             socket->write(response.raw);
             socket->disconnectFromHost();

@@ -152,15 +152,14 @@ void AuthView::appear(const HTTPRequest& request) {
 
 void AuthView::setDraft(const AuthConfig& draft) {
     if (draft == draft_) return fill();
-    const AuthConfig previous = draft_;
     draft_ = draft;
     fill();
-    propagate(previous);
+    propagate(draft_);
 }
 
-void AuthView::propagate(const AuthConfig& previous) {
+void AuthView::propagate(const AuthConfig& draft) {
     HTTPRequest copy = request_;
-    draft_.apply(copy, previous);
+    draft.apply(copy);
     if (copy.headers == request_.headers && copy.params == request_.params) return;
     request_ = copy;
     emit requestEdited(request_);

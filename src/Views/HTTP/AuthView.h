@@ -40,8 +40,8 @@ signals:
     void requestEdited(const HTTPRequest& request);
 
 private:
-    // Writes the draft into the request in place of the previous draft, when that changes it.
-    void propagate(const AuthConfig& previous);
+    // Writes the draft into the request, when that changes its headers or parameters.
+    void propagate(const AuthConfig& draft);
     void fill();
     QLineEdit* secretField(const QString& placeholder, QString AuthConfig::*field);
 

@@ -116,7 +116,7 @@ TEST_F(RequestViewFixture, TypingNeverWritesOverAChangeMadeOutside) {
     EXPECT_TRUE(view->rawEditor()->text().contains("X-Later: 3"));
 }
 
-TEST(AuthTab, ShowingWritesNothingAndAnEditTouchesOnlyItsOwnHeader) {
+TEST(AuthTab, ShowingWritesNothingAndAnEditReplacesEveryCredential) {
     TempFolder dir;
     ScriptedPrompter prompter;
     AppState app;
@@ -136,11 +136,12 @@ TEST(AuthTab, ShowingWritesNothingAndAnEditTouchesOnlyItsOwnHeader) {
 
     QTest::keyClick(view.authView()->tokenField(), Qt::Key_End);
     QTest::keyClicks(view.authView()->tokenField(), "2");
-    EXPECT_EQ(readBytes(path), QByteArray(text).replace("{{token}}", "{{token}}2"));
+    // The API key goes with the old token: the chosen credential is the only one sent.
+    const QByteArray head = "### secret\nGET https://example.com/x\n";
+    EXPECT_EQ(readBytes(path), head + "Authorization: Bearer {{token}}2\nContent-Type: application/json\n");
 
-    // No Auth takes out the Authorization header alone.
     emit view.authView()->typeMenu()->activated(0);
-    EXPECT_EQ(readBytes(path), QByteArray(text).replace("Authorization: Bearer {{token}}\n", ""));
+    EXPECT_EQ(readBytes(path), head + "Content-Type: application/json\n");
 }
 
 TEST_F(RequestViewFixture, SendIsDisabledForAnEmptyUrlOnly) {

@@ -1,0 +1,199 @@
+#include "API/HTTPResponseReader.h"
+
+#include <optional>
+
+namespace {
+
+// Where the header block ends (just past its empty line), or -1. Bare LF line ends count too.
+qsizetype headEnd(const QByteArray& bytes) {
+    for (qsizetype i = bytes.indexOf('\n'); i >= 0; i = bytes.indexOf('\n', i + 1)) {
+        qsizetype next = i + 1;
+        if (next < bytes.size() && bytes[next] == '\r') ++next;
+        if (next < bytes.size() && bytes[next] == '\n') return next + 1;
+    }
+    return -1;
+}
+
+QByteArray withoutCR(QByteArray line) { return line.endsWith('\r') ? line.chopped(1) : line; }
+
+// "HTTP/1.1 200 OK": the status code, or -1.
+int statusOf(const QByteArray& line) {
+    if (!line.startsWith("HTTP/") || line.size() < 12) return -1;
+    const qsizetype space = line.indexOf(' ');
+    if (space < 0 || space + 4 > line.size()) return -1;
+    const QByteArray code = line.mid(space + 1, 3);
+    if (space + 4 < line.size() && line[space + 4] != ' ') return -1;
+    bool ok = false;
+    const int status = code.toInt(&ok);
+    return ok && status >= 100 && status <= 999 && code[0] != '+' ? status : -1;
+}
+
+} // namespace
+
+HTTPResponseReader::HTTPResponseReader(bool headRequest, Handlers handlers)
+    : headRequest_(headRequest), handlers_(std::move(handlers)) {}
+
+QByteArray HTTPResponseReader::field(QByteArrayView name) const {
+    for (const auto& [n, v] : fields_)
+        if (QByteArrayView(n).compare(name, Qt::CaseInsensitive) == 0) return v;
+    return {};
+}
+
+HTTPResponseReader::State HTTPResponseReader::fail(Failure why) {
+    state_ = State::failed;
+    failure_ = why;
+    buffer_.clear();
+    return state_;
+}
+
+HTTPResponseReader::State HTTPResponseReader::feed(QByteArray data) {
+    if (state_ == State::head) {
+        buffer_ += data;
+        if (!readHead()) return state_;
+        data = std::exchange(buffer_, {});
+        startBody();
+        if (state_ == State::failed) return state_;
+        if (!handlers_.head()) return fail(Failure::none);
+    }
+    if (state_ != State::body || data.isEmpty()) return state_;
+    switch (framing_) {
+    case Framing::length:
+        if (data.size() > remaining_) data.truncate(remaining_);  // what follows the body is no part of it
+        remaining_ -= data.size();
+        if (!handlers_.body(data)) return fail(Failure::none);
+        if (remaining_ == 0) state_ = State::done;
+        break;
+    case Framing::untilClose:
+        if (!handlers_.body(data)) return fail(Failure::none);
+        break;
+    case Framing::chunked: readChunks(data); break;
+    case Framing::none: state_ = State::done; break;
+    }
+    return state_;
+}
+
+HTTPResponseReader::State HTTPResponseReader::closed() {
+    if (state_ == State::head) return fail(Failure::noResponse);
+    if (state_ == State::body) {
+        if (framing_ != Framing::untilClose) return fail(Failure::cutShort);
+        state_ = State::done;
+    }
+    return state_;
+}
+
+bool HTTPResponseReader::readHead() {
+    for (;;) {
+        // Fail early on bytes that can never start a response.
+        const qsizetype prefix = qMin<qsizetype>(buffer_.size(), 5);
+        if (buffer_.left(prefix) != QByteArray("HTTP/").left(prefix)) {
+            fail(Failure::noResponse);
+            return false;
+        }
+        const qsizetype end = headEnd(buffer_);
+        if (end < 0) {
+            if (buffer_.size() > kMaxHeadBytes) fail(Failure::headTooLarge);
+            return false;
+        }
+        if (end > kMaxHeadBytes) { fail(Failure::headTooLarge); return false; }
+        const QList<QByteArray> lines = buffer_.left(end).split('\n');
+        status_ = statusOf(withoutCR(lines.first()));
+        if (status_ < 0) { fail(Failure::noResponse); return false; }
+        fields_.clear();
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QByteArray line = withoutCR(lines[i]);
+            if (line.isEmpty()) continue;
+            // A line begun by a blank continues the previous field's value.
+            if ((line[0] == ' ' || line[0] == '\t') && !fields_.isEmpty()) {
+                fields_.last().second += ' ' + line.trimmed();
+                continue;
+            }
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0) fields_.append({line.left(colon), line.mid(colon + 1).trimmed()});
+        }
+        buffer_.remove(0, end);
+        // Interim answers (102 Processing, 103 Early Hints, a 100 Continue) come before the response.
+        if (status_ >= 200 || status_ == 101) return true;
+    }
+}
+
+void HTTPResponseReader::startBody() {
+    state_ = State::body;
+    if (headRequest_ || status_ < 200 || status_ == 204 || status_ == 304) {
+        framing_ = Framing::none;
+        state_ = State::done;
+        return;
+    }
+    const QByteArray transfer = field("Transfer-Encoding").trimmed().toLower();
+    if (!transfer.isEmpty()) {
+        framing_ = transfer.split(',').last().trimmed() == "chunked" ? Framing::chunked : Framing::untilClose;
+        return;
+    }
+    std::optional<qint64> length;
+    for (const auto& [name, value] : fields_) {
+        if (name.compare("Content-Length", Qt::CaseInsensitive) != 0) continue;
+        for (const QByteArray& part : value.split(',')) {
+            bool ok = false;
+            const QByteArray digits = part.trimmed();
+            const qint64 n = digits.toLongLong(&ok);
+            if (!ok || n < 0 || digits.startsWith('+') || (length && *length != n)) {
+                fail(Failure::badFraming);
+                return;
+            }
+            length = n;
+        }
+    }
+    framing_ = length ? Framing::length : Framing::untilClose;
+    remaining_ = length.value_or(0);
+    if (length == 0) state_ = State::done;
+}
+
+bool HTTPResponseReader::readChunks(QByteArray& data) {
+    constexpr qsizetype kMaxLine = 64 * 1024;
+    qsizetype pos = 0;
+    // The next line, joined to what an earlier piece left unfinished; false while it is incomplete.
+    const auto takeLine = [&](QByteArray& line) {
+        const qsizetype nl = data.indexOf('\n', pos);
+        if (nl < 0) {
+            buffer_ += QByteArrayView(data).sliced(pos);
+            pos = data.size();
+            if (buffer_.size() > kMaxLine) fail(Failure::badFraming);
+            return false;
+        }
+        line = withoutCR(std::exchange(buffer_, {}).append(QByteArrayView(data).sliced(pos, nl - pos)));
+        pos = nl + 1;
+        return true;
+    };
+    while (pos < data.size() && state_ == State::body) {
+        QByteArray line;
+        switch (chunk_) {
+        case ChunkState::size: {
+            if (!takeLine(line)) break;
+            const QByteArray hex = line.left(line.indexOf(';') < 0 ? line.size() : line.indexOf(';')).trimmed();
+            bool ok = false;
+            remaining_ = hex.size() <= 15 ? hex.toLongLong(&ok, 16) : 0;
+            if (!ok || hex.isEmpty() || hex.startsWith('+') || hex.startsWith('-')) { fail(Failure::badFraming); return false; }
+            chunk_ = remaining_ == 0 ? ChunkState::trailer : ChunkState::data;
+            break;
+        }
+        case ChunkState::data: {
+            const qsizetype take = qMin<qint64>(remaining_, data.size() - pos);
+            const bool whole = pos == 0 && take == data.size();
+            if (!handlers_.body(whole ? data : data.mid(pos, take))) { fail(Failure::none); return false; }
+            pos += take;
+            remaining_ -= take;
+            if (remaining_ == 0) chunk_ = ChunkState::dataEnd;
+            break;
+        }
+        case ChunkState::dataEnd:
+            if (!takeLine(line)) break;
+            if (!line.isEmpty()) { fail(Failure::badFraming); return false; }
+            chunk_ = ChunkState::size;
+            break;
+        case ChunkState::trailer:
+            if (!takeLine(line)) break;
+            if (line.isEmpty()) state_ = State::done;  // trailer fields are not read
+            break;
+        }
+    }
+    return state_ != State::failed;
+}

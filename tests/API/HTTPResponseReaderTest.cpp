@@ -1,0 +1,90 @@
+// Reading a response from a connection's bytes, whole or split anywhere, and the query text of URLs.
+#include <gtest/gtest.h>
+
+#include "API/HTTPResponseReader.h"
+#include "API/URLQuery.h"
+#include "RequestBuilders.h"
+
+namespace {
+
+using State = HTTPResponseReader::State;
+using Failure = HTTPResponseReader::Failure;
+
+struct Read {
+    State state;
+    Failure failure;
+    int status;
+    QByteArray body;
+    int heads = 0;
+};
+
+// Feeds the bytes in pieces of the given size (0: all at once), then, unless done, the close.
+Read readAll(const QByteArray& bytes, qsizetype piece = 0, bool head = false) {
+    Read out{};
+    HTTPResponseReader reader(head, {[&] { return ++out.heads, true; }, [&](const QByteArray& b) { return out.body += b, true; }});
+    const qsizetype step = piece > 0 ? piece : bytes.size();
+    for (qsizetype i = 0; i < bytes.size() && reader.state() < State::done; i += step) reader.feed(bytes.mid(i, step));
+    if (reader.state() < State::done) reader.closed();
+    return {reader.state(), reader.failure(), reader.status(), out.body, out.heads};
+}
+
+} // namespace
+
+TEST(HTTPResponseReader, ChunksInterimAnswersAndLineEndsReadTheSameWhereverTheBytesSplit) {
+    const QByteArray chunked = "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n"
+                               "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\nX-Fold: a\r\n b\r\n\r\n"
+                               "5;ext=1\r\nhello\r\nA\r\n, world!!!\r\n0\r\nX-Trailer: t\r\n\r\nnext";
+    for (qsizetype piece : {0, 1, 2, 3, 7}) {
+        SCOPED_TRACE(piece);
+        const Read read = readAll(chunked, piece);
+        EXPECT_EQ(read.state, State::done);
+        EXPECT_EQ(read.status, 200);
+        EXPECT_EQ(read.body, "hello, world!!!");
+        EXPECT_EQ(read.heads, 1);
+    }
+    HTTPResponseReader folded(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    folded.feed("HTTP/1.0 201 Made\nX-Fold: a\n\tb\ncontent-length: 2\n\nok");
+    EXPECT_EQ(folded.state(), State::done);
+    EXPECT_EQ(folded.field("X-FOLD"), "a b");
+    EXPECT_EQ(folded.announcedLength(), 0);  // all of it already read
+
+    // Read up to the close; nothing to read for HEAD, 204 and 304 whatever the fields say.
+    EXPECT_EQ(readAll("HTTP/1.0 200 OK\r\n\r\nuntil close", 4).body, "until close");
+    for (const char* bytes : {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", "HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n",
+                              "HTTP/1.1 304 Not Modified\r\nTransfer-Encoding: chunked\r\n\r\n"}) {
+        const Read read = readAll(bytes, 0, QByteArray(bytes).contains(" 200 "));
+        EXPECT_EQ(read.state, State::done) << bytes;
+        EXPECT_TRUE(read.body.isEmpty()) << bytes;
+    }
+}
+
+TEST(HTTPResponseReader, BrokenAnswersFailWithTheirReason) {
+    EXPECT_EQ(readAll("garbage\r\n\r\n").failure, Failure::noResponse);
+    EXPECT_EQ(readAll("HTTP/1.1 200 OK\r\nX: 1\r\n").failure, Failure::noResponse);  // closed inside the head
+    EXPECT_EQ(readAll("HTTP/1.1 2000 OK\r\n\r\n").failure, Failure::noResponse);
+    EXPECT_EQ(readAll("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nshort").failure, Failure::cutShort);
+    EXPECT_EQ(readAll("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n").failure, Failure::cutShort);
+    for (const char* bytes : {"HTTP/1.1 200 OK\r\nContent-Length: 1, 2\r\n\r\nx", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n",
+                              "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n",
+                              "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nabX\r\n"})
+        EXPECT_EQ(readAll(bytes).failure, Failure::badFraming) << bytes;
+    // A header block that never ends stops at the limit, without waiting for the close.
+    HTTPResponseReader endless(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    endless.feed("HTTP/1.1 200 OK\r\n");
+    const QByteArray line = "X: " + QByteArray(1000, 'x') + "\r\n";
+    while (endless.state() == State::head) endless.feed(line);
+    EXPECT_EQ(endless.failure(), Failure::headTooLarge);
+}
+
+TEST(URLQuery, RowsAreAppendedBeforeTheFragmentAsWrittenOrEncoded) {
+    KeyValueItem written = builders::row("d", "x+y#frag");
+    written.setWrittenQuery("d=x+y#frag");
+    const KeyValueItem typed = builders::row("n", "a b&c");
+    EXPECT_EQ(URLQuery::compose("http://h/p", {written, typed}), "http://h/p?d=x+y&n=a%20b%26c#frag");
+    EXPECT_EQ(URLQuery::compose("http://h/p?a=1#top", {typed}), "http://h/p?a=1&n=a%20b%26c#top");
+    EXPECT_EQ(URLQuery::compose("http://h/p?", {typed}), "http://h/p?n=a%20b%26c");
+    EXPECT_EQ(URLQuery::compose("http://h/p?a&", {typed}), "http://h/p?a&n=a%20b%26c");
+    written.value = "changed";
+    EXPECT_EQ(URLQuery::piece(written), "d=changed");
+    EXPECT_EQ(URLQuery::wireText("http://h/a b?q=é&r=%41%&s=%0a%"), "http://h/a%20b?q=%C3%A9&r=%41%25&s=%0a%25");
+}

@@ -3,6 +3,7 @@
 
 #include "ScmTestSupport.h"
 #include "ScriptedPrompter.h"
+#include "Views/SourceControl/BranchListView.h"
 #include "Views/SourceControl/BranchPopover.h"
 
 namespace {
@@ -51,12 +52,12 @@ TEST_F(BranchPopoverTest, FiltersByCaseInsensitiveContainmentAndSaysWhenNothingM
 TEST_F(BranchPopoverTest, ClickingAnotherBranchSwitchesAndClosesWhileTheCurrentRowDoesNothing) {
     BranchPopover* popover = BranchPopover::show(*app, nullptr);
     QPointer<BranchPopover> alive(popover);
-    QTest::mouseClick(popover->rowFor("main"), Qt::LeftButton);
+    QTest::mouseClick(popover->list()->viewport(), Qt::LeftButton, {}, popover->rowRect("main").center());
     settleGit();
     ASSERT_TRUE(alive);
     EXPECT_EQ(head(), "main");
 
-    QTest::mouseClick(popover->rowFor("release"), Qt::LeftButton);
+    QTest::mouseClick(popover->list()->viewport(), Qt::LeftButton, {}, popover->rowRect("release").center());
     ASSERT_TRUE(waitUntil([&] { return alive.isNull(); }, 20000));
     EXPECT_EQ(head(), "release");
     EXPECT_EQ(app->git().branch(), QString("release"));

@@ -10,7 +10,8 @@
 #include "ScmTestSupport.h"
 #include "ScriptedPrompter.h"
 #include "UI/PressableButton.h"
-#include "Views/SourceControl/ChangeRow.h"
+#include "Views/SourceControl/ChangeListView.h"
+#include "Views/SourceControl/ChangeRowDelegate.h"
 #include "Views/SourceControl/CommitComposer.h"
 #include "Views/SourceControl/DiffView.h"
 #include "Views/SourceControl/IconButton.h"
@@ -31,14 +32,33 @@ protected:
     }
     QStringList rowPaths(const SourceControlPanel& panel, bool staged) {
         QStringList out;
-        for (ChangeRow* row : panel.rows())
-            if (row->isStaged() == staged) out << row->change().path;
+        const ChangeListModel& rows = panel.changeList()->changes();
+        for (int r = 0; r < rows.rowCount(); ++r)
+            if (rows.change(r) && rows.isStagedRow(r) == staged) out << rows.change(r)->path;
         return out;
     }
-    ChangeRow* row(const SourceControlPanel& panel, const QString& path) {
-        for (ChangeRow* r : panel.rows())
-            if (r->change().path == path) return r;
-        return nullptr;
+    // The row of a change, -1 when none lists it.
+    int row(const SourceControlPanel& panel, const QString& path) {
+        const ChangeListModel& rows = panel.changeList()->changes();
+        for (int r = 0; r < rows.rowCount(); ++r)
+            if (rows.change(r) && rows.change(r)->path == path) return r;
+        return -1;
+    }
+    const GitFileChange& change(const SourceControlPanel& panel, const QString& path) {
+        static const GitFileChange none;
+        const GitFileChange* found = panel.changeList()->changes().change(row(panel, path));
+        return found ? *found : none;
+    }
+    // A real click where the pointer would be: on a row, or on one of its actions after hovering it.
+    void click(const SourceControlPanel& panel, const QString& path, const QString& action = {}) {
+        ChangeListView* list = panel.changeList();
+        const int r = row(panel, path);
+        ASSERT_GE(r, 0) << path.toStdString();
+        list->scrollTo(list->model()->index(r, 0));
+        const QRect rowRect = list->rowRect(r);
+        QTest::mouseMove(list->viewport(), rowRect.center());
+        const QPoint at = action.isEmpty() ? QPoint(60, rowRect.center().y()) : list->actionRect(r, action).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     }
     TempFolder folder;
     std::unique_ptr<AppState> app;
@@ -63,10 +83,9 @@ TEST_F(SourceControlPanelTest, ListsEachChangeOnceByItsIndexColumnAndShowsTheCle
     EXPECT_EQ(rowPaths(panel, true), QStringList({"README.md"}));
     EXPECT_EQ(rowPaths(panel, false), QStringList({"src/app.py", "notes.txt"}));
 
-    ChangeRow* py = row(panel, "src/app.py");
-    EXPECT_EQ(py->fileName(), "app.py");
-    EXPECT_EQ(py->folder(), "src");
-    EXPECT_TRUE(row(panel, "README.md")->folder().isEmpty());
+    EXPECT_EQ(ChangeRowDelegate::fileName(change(panel, "src/app.py")), "app.py");
+    EXPECT_EQ(ChangeRowDelegate::folder(change(panel, "src/app.py")), "src");
+    EXPECT_TRUE(ChangeRowDelegate::folder(change(panel, "README.md")).isEmpty());
 
     // Only staged changes: the "Changes" section goes away.
     gitOk(folder.path(), {"add", "-A"});
@@ -83,26 +102,23 @@ TEST_F(SourceControlPanelTest, RowsStageUnstageAndSelectTheirDiffAndDiscardOnlyA
     panel.resize(300, 600);
     panel.show();
 
-    ChangeRow* py = row(panel, "src/app.py");
-    ASSERT_NE(py, nullptr);
-    QTest::mouseClick(py, Qt::LeftButton, {}, QPoint(60, py->height() / 2));
+    click(panel, "src/app.py");
     ASSERT_TRUE(app->activeDiff());
     EXPECT_EQ(app->activeDiff()->path, "src/app.py");
-    EXPECT_TRUE(waitUntil([&] { return py->isActive(); }));
 
     // Stage through the row's button; the button's click does not reselect anything.
     app->setActiveDiff(std::nullopt);
-    py->actionButton("Stage")->click();
+    click(panel, "src/app.py", "Stage");
     ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true) == QStringList({"src/app.py"}); }, 20000));
     EXPECT_FALSE(app->activeDiff());
 
-    row(panel, "src/app.py")->actionButton("Unstage")->click();
+    click(panel, "src/app.py", "Unstage");
     ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, false) == QStringList({"src/app.py"}); }, 20000));
 
     // Discard asks; "Cancel" keeps the change, "Discard" throws it away.
     ScriptedPrompter prompter;
     prompter.answers = {1};
-    row(panel, "src/app.py")->actionButton("Discard")->click();
+    click(panel, "src/app.py", "Discard");
     ASSERT_EQ(prompter.asked.size(), 1);
     EXPECT_TRUE(prompter.asked[0].warning);
     EXPECT_EQ(prompter.asked[0].buttons.first(), "Discard");
@@ -110,7 +126,7 @@ TEST_F(SourceControlPanelTest, RowsStageUnstageAndSelectTheirDiffAndDiscardOnlyA
     EXPECT_EQ(testing_support::readBytes(folder.file("src/app.py")), "print('changed')\n");
 
     prompter.answers = {0};
-    row(panel, "src/app.py")->actionButton("Discard")->click();
+    click(panel, "src/app.py", "Discard");
     ASSERT_TRUE(waitUntil([&] { return panel.contentState() == "clean"; }, 20000));
     EXPECT_EQ(testing_support::readBytes(folder.file("src/app.py")), "print('one')\nprint('two')\n");
 }
@@ -257,14 +273,14 @@ TEST_F(SourceControlPanelTest, NamesWithLineBreaksOrBytesThatAreNotUtf8AreListed
 
     EXPECT_EQ(panel.contentState(), "changes");
     QStringList shown;
-    for (ChangeRow* r : panel.rows()) shown << r->folder() + "|" + r->fileName();
+    for (const GitFileChange& c : app->git().changes())
+        shown << ChangeRowDelegate::folder(c) + "|" + ChangeRowDelegate::fileName(c);
     EXPECT_EQ(shown.size(), 2);
     EXPECT_TRUE(shown.contains(QString::fromUtf8("|caf\uFFFD.txt"))) << shown.join(", ").toStdString();
     EXPECT_TRUE(shown.contains("src|two\\nlines.txt")) << shown.join(", ").toStdString();
 
-    ChangeRow* twoLines = row(panel, "src/two\nlines.txt");
-    ASSERT_NE(twoLines, nullptr);
-    DiffView view(*app, twoLines->change());
+    ASSERT_GE(row(panel, "src/two\nlines.txt"), 0);
+    DiffView view(*app, change(panel, "src/two\nlines.txt"));
     EXPECT_EQ(view.findChild<QLabel*>("diffPath")->text(), "src/two\\nlines.txt");
     ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 20000));
     EXPECT_EQ(view.contentState(), "lines");
@@ -319,16 +335,16 @@ TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverTh
         EXPECT_EQ(panel.sectionTitles().value(0), "CONFLICTS");
         EXPECT_FALSE(rowPaths(panel, true).contains("README.md"));
         EXPECT_FALSE(rowPaths(panel, true).contains("gone.txt"));
-        ChangeRow* conflict = row(panel, "README.md");
-        ASSERT_NE(conflict, nullptr);
-        EXPECT_EQ(conflict->actionButton("Unstage"), nullptr);
+        const int conflict = row(panel, "README.md");
+        ASSERT_GE(conflict, 0);
+        EXPECT_TRUE(panel.changeList()->actionRect(conflict, "Unstage").isNull());
 
         // Unstage All keeps the operation and its conflicts.
         ASSERT_NE(panel.button("Unstage All"), nullptr);
         panel.unstageAll();
         ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).isEmpty(); }, 20000));
         EXPECT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
-        EXPECT_TRUE(row(panel, "README.md") && row(panel, "README.md")->change().isUnmerged());
+        EXPECT_TRUE(change(panel, "README.md").isUnmerged());
 
         // Committing everything while markers remain asks first; saying no commits nothing.
         ScriptedPrompter prompter;
@@ -342,7 +358,7 @@ TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverTh
         EXPECT_TRUE(prompter.asked[0].message.contains("README.md")) << prompter.asked[0].message.toStdString();
         EXPECT_EQ(gitOk(repo.path(), {"rev-parse", "HEAD"}), head);
         EXPECT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
-        EXPECT_TRUE(row(panel, "README.md") && row(panel, "README.md")->change().isUnmerged());
+        EXPECT_TRUE(change(panel, "README.md").isUnmerged());
 
         // A file staged with its markers still in it is asked about too.
         gitOk(repo.path(), {"add", "README.md", "gone.txt"});

@@ -377,3 +377,62 @@ TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverTh
         if (c.inProgress == QString(".git/MERGE_HEAD")) EXPECT_EQ(git(repo.path(), {"rev-parse", "-q", "--verify", "HEAD^2"}).exit, 0);
     }
 }
+
+TEST_F(SourceControlPanelTest, WidgetsAndRowsDrawnPerFrameDoNotGrowWithTheNumberOfChanges) {
+    makeRepository(folder);
+    gitOk(folder.path(), {"config", "status.showUntrackedFiles", "all"});
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    int written = 0;
+    const auto measure = [&](int files) {
+        for (; written < files; ++written) folder.write(QString("many/f%1.txt").arg(written), "x\n");
+        refreshed(*app);
+        EXPECT_EQ(app->git().changes().size(), files);
+        QCoreApplication::processEvents();
+        const qsizetype widgets = panel.findChildren<QWidget*>().size();
+        ChangeRowDelegate::paintedRows = 0;
+        panel.changeList()->viewport()->repaint();
+        return std::pair{widgets, ChangeRowDelegate::paintedRows};
+    };
+    const auto few = measure(30);
+    const auto many = measure(3000);
+    EXPECT_EQ(few.first, many.first);
+    EXPECT_GT(few.second, 0);
+    EXPECT_EQ(few.second, many.second);  // both fill the list, and only what shows is drawn
+}
+
+TEST_F(SourceControlPanelTest, TheKeyboardMovesBetweenRowsAndTheirActions) {
+    makeRepository(folder);
+    folder.write("README.md", "changed\n");
+    folder.write("src/app.py", "changed\n");
+    gitOk(folder.path(), {"add", "README.md"});
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ChangeListView* list = panel.changeList();
+    list->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(list->currentIndex().row(), row(panel, "README.md"));  // headers are passed over
+
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_TRUE(app->activeDiff());
+    EXPECT_EQ(app->activeDiff()->path, "README.md");
+
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentIndex().row(), row(panel, "src/app.py"));
+    QTest::keyClick(list, Qt::Key_Right);
+    QTest::keyClick(list, Qt::Key_Right);
+    QTest::keyClick(list, Qt::Key_Right);  // no further than the last action
+    EXPECT_EQ(list->keyboardAction(), 1);
+    QTest::keyClick(list, Qt::Key_Left);
+    ScriptedPrompter prompter;
+    prompter.answers = {1};
+    QTest::keyClick(list, Qt::Key_Space);  // Discard asks first
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_TRUE(prompter.asked[0].title.contains("app.py"));
+
+    QTest::keyClick(list, Qt::Key_Right);
+    QTest::keyClick(list, Qt::Key_Return);  // Stage
+    ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).size() == 2; }, 20000));
+}

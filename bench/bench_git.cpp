@@ -307,6 +307,26 @@ void BM_ChangeListFirstRows(benchmark::State& state) {
 }
 BENCHMARK(BM_ChangeListFirstRows)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
+// The lists alone, without git: new changes in, first rows drawn.
+void BM_ChangeListFill(benchmark::State& state) {
+    const int count = int(state.range(0));
+    QList<GitFileChange> lists[2];
+    for (int i = 0; i < count; ++i)
+        for (int k = 0; k < 2; ++k)
+            lists[k].append({QStringLiteral("part%1/new%2-%3.txt").arg(i / 100).arg(i).arg(k), u'?', u'?', {}});
+    AppState app;
+    ChangeListView list(app);
+    list.resize(320, 720);
+    list.show();
+    int k = 0;
+    for (auto _ : state) {
+        list.setChanges(lists[k++ % 2]);
+        QCoreApplication::processEvents();
+        list.viewport()->repaint();
+    }
+}
+BENCHMARK(BM_ChangeListFill)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_GitStatusOfNewFiles(benchmark::State& state) {
     const int count = int(state.range(0));
     timeGit(state, newFilesRepository(count), {QStringLiteral("status"), QStringLiteral("--porcelain=v1"), QStringLiteral("-z")},

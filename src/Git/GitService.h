@@ -102,9 +102,15 @@ public:
     static QString inferRepoName(const QString& address);
 
     // Parsers of git's output.
-    static QList<GitFileChange> parseStatus(const QString& output);  // "status --porcelain=v1 -z"
+    struct StatusReading {
+        std::optional<QString> branch;  // "HEAD" when on no branch
+        int ahead = 0;
+        int behind = 0;
+        int stashes = 0;
+        QList<GitFileChange> changes;
+    };
+    static StatusReading parseStatus(const QString& output);  // "status --porcelain=v2 --branch --show-stash -z"
     static QList<GitBranchInfo> parseBranches(const QString& output);
-    static std::pair<int, int> parseAheadBehind(const QString& output);  // (ahead, behind)
 
     // The inherited environment, with git kept from prompting on a terminal, from taking
     // optional locks, and from reading paths as patterns.

@@ -35,25 +35,39 @@ void ChangeListView::setChanges(const QList<GitFileChange>& changes) {
     const GitFileChange* current = model_.change(currentIndex().row());
     const std::optional<std::pair<ChangeListModel::Section, QString>> kept =
         current ? std::optional(std::pair(model_.section(currentIndex().row()), current->path)) : std::nullopt;
-    if (changes == model_.changes()) return;
-    // The old headers leave the widget tree now, so nothing finds them while they wait to go.
-    for (const QPointer<QWidget>& header : std::exchange(headers_, {}))
-        if (header) {
-            header->setParent(nullptr);
-            header->deleteLater();
-        }
-    model_.setChanges(changes);
-    if (headerFactory_)
-        for (auto s : {ChangeListModel::Section::conflicts, ChangeListModel::Section::staged, ChangeListModel::Section::changes})
-            if (model_.headerRow(s) >= 0) {
-                QWidget* header = headerFactory_(s);
-                headers_.append(header);
-                setIndexWidget(model_.index(model_.headerRow(s)), header);
-            }
+    if (!model_.setChanges(changes)) return;
+    placeHeaders();
     if (kept) {
         const int row = model_.rowOf(kept->first, kept->second);
         if (row >= 0) setCurrentIndex(model_.index(row));
     }
+}
+
+void ChangeListView::setHeader(ChangeListModel::Section section, QWidget* header) {
+    header->setParent(viewport());
+    headers_[size_t(section)] = header;
+    placeHeaders();
+}
+
+void ChangeListView::placeHeaders() {
+    for (size_t i = 0; i < headers_.size(); ++i) {
+        QWidget* header = headers_[i];
+        if (!header) continue;
+        const int row = model_.headerRow(ChangeListModel::Section(i));
+        // Out of view it is simply clipped by the viewport.
+        header->setVisible(row >= 0);
+        if (row >= 0) header->setGeometry(ChangeRowDelegate::box(visualRect(model_.index(row))));
+    }
+}
+
+void ChangeListView::updateGeometries() {
+    QListView::updateGeometries();
+    placeHeaders();
+}
+
+void ChangeListView::scrollContentsBy(int dx, int dy) {
+    QListView::scrollContentsBy(dx, dy);
+    placeHeaders();
 }
 
 void ChangeListView::syncDelegate() {

@@ -5,6 +5,7 @@
 // and Right from the row to its actions, Return or Space does what a click there would do.
 #include <QListView>
 #include <QPointer>
+#include <array>
 #include <functional>
 
 #include "Views/SourceControl/ChangeListModel.h"
@@ -21,8 +22,9 @@ public:
     const ChangeListModel& changes() const { return model_; }
     // Shows these changes; rows made before are only kept in the model's positions.
     void setChanges(const QList<GitFileChange>& changes);
-    // Makes the widget shown over a section's header row (its title, count and actions).
-    void setHeaderFactory(std::function<QWidget*(ChangeListModel::Section)> factory) { headerFactory_ = std::move(factory); }
+    // The widget shown over a section's header row (its title, count and actions); it is kept,
+    // moved with the list and hidden while its section is empty or out of view.
+    void setHeader(ChangeListModel::Section section, QWidget* header);
     // Called with the result of each action a row runs.
     void setResultHandler(std::function<void(bool)> handler) { onResult_ = std::move(handler); }
 
@@ -40,9 +42,12 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     void syncDelegate();
+    void placeHeaders();
     // The action under a point of the viewport; empty when none.
     QString actionAt(const QPoint& point, int* row = nullptr) const;
     void moveCurrent(int step);
@@ -50,8 +55,7 @@ private:
     QPointer<AppState> app_;
     ChangeListModel model_;
     ChangeRowDelegate* delegate_;
-    std::function<QWidget*(ChangeListModel::Section)> headerFactory_;
     std::function<void(bool)> onResult_;
-    QList<QPointer<QWidget>> headers_;
+    std::array<QPointer<QWidget>, 3> headers_;
     int keyboardAction_ = -1;
 };

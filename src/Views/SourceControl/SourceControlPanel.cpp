@@ -138,7 +138,7 @@ QWidget* SourceControlPanel::buildRepositoryPage() {
 
     list_ = new ChangeListView(*app_, contentPages_);
     list_->setObjectName(QStringLiteral("changeList"));
-    list_->setHeaderFactory([this](ChangeListModel::Section section) { return makeSectionHeader(int(section)); });
+    for (int section = 0; section < 3; ++section) list_->setHeader(ChangeListModel::Section(section), makeSectionHeader(section));
     list_->setResultHandler(reporter());
 
     contentPages_->addWidget(cleanState_);
@@ -168,7 +168,7 @@ QWidget* SourceControlPanel::buildEmptyPage() {
     return page;
 }
 
-QWidget* SourceControlPanel::sectionHeader(const QString& title, int count, const QList<IconButton*>& actions,
+QWidget* SourceControlPanel::sectionHeader(const QString& title, QLabel** count, const QList<IconButton*>& actions,
                                            QWidget* parent) {
     auto* header = new QWidget(parent);
     header->setFixedHeight(ChangeRowDelegate::kHeaderHeight);
@@ -176,7 +176,8 @@ QWidget* SourceControlPanel::sectionHeader(const QString& title, int count, cons
     row->setContentsMargins(12, 0, 12, 2);
     row->setSpacing(4);
     row->addWidget(textLabel(title.toUpper(), 10.5, QFont::Bold, ShimmerText::Design::rounded, 0.45, header));
-    QLabel* badge = textLabel(QString::number(count), 10, QFont::DemiBold, ShimmerText::Design::rounded, 0.85, header);
+    QLabel* badge = textLabel(QString(), 10, QFont::DemiBold, ShimmerText::Design::rounded, 0.85, header);
+    *count = badge;
     badge->setStyleSheet(QStringLiteral("QLabel { color: rgba(255,255,255,217); background: rgba(255,255,255,26);"
                                         " border-radius: 7px; padding: 1px 5px; }"));
     row->addWidget(badge);
@@ -224,6 +225,8 @@ void SourceControlPanel::rebuildLists() {
     const QList<GitFileChange>& changes = app_->git().changes();
     contentPages_->setCurrentWidget(changes.isEmpty() ? cleanState_ : static_cast<QWidget*>(list_));
     list_->setChanges(changes);
+    for (int section = 0; section < 3; ++section)
+        sectionCounts_[size_t(section)]->setText(QString::number(list_->changes().count(ChangeListModel::Section(section))));
 }
 
 QWidget* SourceControlPanel::makeSectionHeader(int which) {
@@ -244,7 +247,7 @@ QWidget* SourceControlPanel::makeSectionHeader(int which) {
         connect(stageAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::stageAll);
         actions << discardAllButton << stageAllButton;
     }
-    return sectionHeader(ChangeListModel::title(section), list_->changes().count(section), actions, list_->viewport());
+    return sectionHeader(ChangeListModel::title(section), &sectionCounts_[size_t(which)], actions, list_->viewport());
 }
 
 
@@ -260,7 +263,7 @@ QString SourceControlPanel::errorLine() const { return errorLabel_->isHidden() ?
 
 IconButton* SourceControlPanel::button(const QString& help) const {
     for (IconButton* b : findChildren<IconButton*>())
-        if (b->toolTip() == help) return b;
+        if (b->toolTip() == help && b->isVisibleTo(this)) return b;
     return nullptr;
 }
 

@@ -3,6 +3,7 @@
 // publishes (branch, remotes, stashes, staged and unstaged changes), the commit composer, and
 // the buttons that change it. Without a repository it offers to create one.
 #include <QPointer>
+#include <array>
 #include <QWidget>
 
 #include "Git/GitFileChange.h"
@@ -62,7 +63,7 @@ private:
     QWidget* buildToolbar();
     QWidget* buildRepositoryPage();
     QWidget* buildEmptyPage();
-    QWidget* sectionHeader(const QString& title, int count, const QList<IconButton*>& actions, QWidget* parent);
+    QWidget* sectionHeader(const QString& title, QLabel** count, const QList<IconButton*>& actions, QWidget* parent);
     QWidget* makeSectionHeader(int section);
     void follow();  // everything that follows the published state
     void rebuildLists();
@@ -88,4 +89,5 @@ private:
     QStackedWidget* contentPages_;
     QWidget* cleanState_;
     ChangeListView* list_;
+    std::array<QLabel*, 3> sectionCounts_{};  // the count beside each section's title
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "Git/GitDirWatcher.h"
+#include "Git/GitTrace.h"
 #include "Git/ProcessText.h"
 
 namespace {
@@ -42,6 +43,10 @@ struct GitService::CommandRun {
     qsizetype next = 0;
     bool ok = true;
     std::optional<QString> failure;
+    // Where git logs the programs it starts (hooks, the signing program), for runs that want to
+    // name the one that refused; absent otherwise.
+    std::shared_ptr<QTemporaryFile> trace;
+    std::optional<QStringList> failedSigning;
     std::function<void()> finished;  // releases the write queue
     std::function<void(bool)> done;
 };
@@ -106,11 +111,21 @@ std::optional<QString> GitService::failureLine(const QString& output) {
     // Progress is redrawn with carriage returns: each redraw is a line of its own here.
     QString text = output;
     text.replace(u'\r', u'\n');
+    QStringList lines = text.split(u'\n');
+    for (QString& line : lines) line = ProcessText::trimBlanks(line);
+    // A merge that stopped: the files in conflict are what the user has to act on.
+    QStringList conflicts;
+    for (const QString& line : lines)
+        if (line.startsWith(QLatin1String("CONFLICT (")) && line.contains(QLatin1String("): ")))
+            conflicts << line.mid(line.indexOf(QLatin1String("): ")) + 3);
+    if (conflicts.size() == 1) return conflicts.first();
+    if (conflicts.size() > 1) return QStringLiteral("%1 (and %2 more conflicts)").arg(conflicts.first()).arg(conflicts.size() - 1);
     // git's own verdict says what failed; what precedes it ("Fetching origin", "To <url>",
-    // progress) only says what was being done.
-    for (const QLatin1String prefix : {QLatin1String("fatal:"), QLatin1String("error:")})
-        for (const QString& line : text.split(u'\n'))
-            if (ProcessText::trimBlanks(line).startsWith(prefix)) return ProcessText::trimBlanks(line);
+    // "On branch main", progress) only says what was being done.
+    for (const QLatin1String prefix : {QLatin1String("fatal:"), QLatin1String("error:"), QLatin1String("nothing to commit"),
+                                       QLatin1String("nothing added to commit"), QLatin1String("no changes added to commit")})
+        for (const QString& line : lines)
+            if (line.startsWith(prefix)) return line;
     return ProcessText::firstNonBlankLine(text);
 }
 
@@ -140,12 +155,17 @@ void GitService::run(const QStringList& arguments, Completion<bool> done) {
     runCommands({arguments}, false, false, std::move(done));
 }
 
-void GitService::runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done) {
+void GitService::runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done,
+                             bool traced) {
     if (!root_) {
         later([done] { done(false); });
         return;
     }
     auto run = std::make_shared<CommandRun>();
+    if (traced) {
+        run->trace = std::make_shared<QTemporaryFile>();
+        if (!run->trace->open()) run->trace.reset();  // the failure is then told as git tells it
+    }
     run->commands = std::move(commands);
     run->keepGoing = keepGoing;
     run->network = network;
@@ -189,28 +209,60 @@ void GitService::runNetwork(QList<QStringList> commands, Completion<bool> done) 
 void GitService::continueCommands(const std::shared_ptr<CommandRun>& run) {
     if (run->next == run->commands.size() || (!run->ok && !run->keepGoing)) {
         run->finished();
-        if (run->generation == generation_) setLastError(run->ok ? std::nullopt : run->failure);
-        refresh([run] { run->done(run->ok); });
+        const auto report = [this, run] {
+            if (run->generation == generation_) setLastError(run->ok ? std::nullopt : run->failure);
+            refresh([run] { run->done(run->ok); });
+        };
+        if (run->ok || !run->failedSigning) {
+            report();
+            return;
+        }
+        // git says only that signing failed; the signing program, asked again the same way, says why.
+        QStringList arguments = *run->failedSigning;
+        arguments.insert(1, QStringLiteral("--batch"));  // never a passphrase prompt for this
+        ChildProcess::start(GitService::request(arguments, run->cwd, false), this, [run, report](ChildProcess::Result result) {
+            const QStringList lines = ProcessText::decodeLossy(result.standardError).split(u'\n');
+            for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+                if (ProcessText::trimBlanks(*line).startsWith(QLatin1String("gpg: "))) {
+                    run->failure = ProcessText::trimBlanks(*line);
+                    break;
+                }
+            report();
+        });
         return;
     }
     const QStringList arguments = run->commands.at(run->next++);
     ChildProcess::Request request = GitService::request(arguments, run->cwd, true);
     request.environment = run->environment;
+    if (run->trace) {
+        run->trace->resize(0);
+        request.environment.insert(QStringLiteral("GIT_TRACE2_EVENT"), run->trace->fileName());
+    }
     if (run->network) request.stallTimeoutMs = g_networkStallLimitMs;
     ChildProcess::start(request, this, [this, run, arguments](ChildProcess::Result result) {
         if (run->ok && (result.startError || result.exitCode != 0)) {
             run->ok = false;
-            run->failure = describeFailure(arguments, result);
+            const GitTrace::Reading trace = run->trace ? GitTrace::read(run->trace->fileName()) : GitTrace::Reading{};
+            run->failure = describeFailure(arguments, result, trace);
+            run->failedSigning = trace.failedSigning;
         }
         continueCommands(run);
     });
 }
 
-std::optional<QString> GitService::describeFailure(const QStringList& arguments,
-                                                   const ChildProcess::Result& result) const {
+std::optional<QString> GitService::describeFailure(const QStringList& arguments, const ChildProcess::Result& result,
+                                                   const GitTrace::Reading& trace) const {
     const QString command = arguments.mid(0, 2).join(u' ');
     if (result.startError) return ProcessText::firstNonBlankLine(*result.startError);
     if (result.stalled) return stallMessage(command);
+    if (trace.refusedHook) {
+        // What a hook prints ends with its reason; its first lines say what it was doing.
+        const QStringList lines = ProcessText::decodeLossy(result.standardOutput).replace(u'\r', u'\n').split(u'\n');
+        for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+            if (!ProcessText::trimBlanks(*line).isEmpty())
+                return QStringLiteral("The %1 hook refused: %2").arg(*trace.refusedHook, ProcessText::trimBlanks(*line));
+        return QStringLiteral("The %1 hook refused without saying why.").arg(*trace.refusedHook);
+    }
     if (std::optional<QString> line = failureLine(ProcessText::decodeLossy(result.standardOutput))) return line;
     // Some failures print nothing at all (a stash that cannot take the index lock): say what we know.
     QString text = QStringLiteral("“%1” failed (exit status %2)").arg(command).arg(result.exitCode);
@@ -540,9 +592,21 @@ void GitService::runUntracked(const GitFileChange& change, Completion<bool> done
         }
         // git's own clean deletes what it calls untracked and leaves ignored files where they are.
         shell({kGit, QStringLiteral("clean"), QStringLiteral("-fd"), kDashes, path}, *root_,
-              {this, [this, finished, done](GitShellResult) {
+              {this, [this, path, finished, done](GitShellResult) {
                    finished();
-                   refresh([done] { done(true); });
+                   refresh([this, path, done] {
+                       // git's clean never deletes a repository inside this one (or a folder
+                       // holding one), and rightly: say so rather than seem to do nothing.
+                       if (!isListed(path)) {
+                           done(true);
+                           return;
+                       }
+                       setLastError(QStringLiteral("“%1” was kept: it is a repository of its own, or holds one, and "
+                                                   "deleting it would lose that repository's history and anything not "
+                                                   "pushed from it. Delete it yourself if you mean to.")
+                                        .arg(ProcessText::visibleName(path)));
+                       done(false);
+                   });
                }});
     });
 }
@@ -614,7 +678,8 @@ void GitService::commit(const QString& message, Completion<bool> done) {
         later([done] { done(false); });
         return;
     }
-    run({kGit, QStringLiteral("commit"), QStringLiteral("-m"), message}, std::move(done));
+    // Traced, so a failure can name the hook or the signing program that refused.
+    runCommands({{kGit, QStringLiteral("commit"), QStringLiteral("-m"), message}}, false, false, std::move(done), true);
 }
 
 void GitService::pull(Completion<bool> done) {
@@ -743,6 +808,10 @@ void GitService::diff(const GitFileChange& change, Completion<QString> done) {
         later([done] { done(QString()); });
         return;
     }
+    if (change.isUntracked() && change.path.endsWith(u'/')) {
+        diffFolder(change.path, std::move(done));
+        return;
+    }
     QStringList arguments{kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff")};
     if (change.isUntracked()) {
         arguments << QStringLiteral("--no-index") << kDashes << QStringLiteral("/dev/null") << change.path;
@@ -754,6 +823,48 @@ void GitService::diff(const GitFileChange& change, Completion<QString> done) {
         arguments << change.path;
     }
     shell(arguments, *root_, {this, [done](GitShellResult result) { done(result.output); }});
+}
+
+void GitService::diffFolder(const QString& folder, Completion<QString> done) {
+    constexpr qsizetype kShownFiles = 50;
+    const QString root = *root_;
+    read({kGit, QStringLiteral("ls-files"), QStringLiteral("--others"), QStringLiteral("--exclude-standard"),
+          QStringLiteral("-z"), kDashes, folder},
+         root, [this, folder, root, done](ChildProcess::Result listing) {
+             QStringList files;
+             bool repository = false;
+             for (const QString& path : ProcessText::decodeExact(listing.standardOutput).split(u'\0', Qt::SkipEmptyParts)) {
+                 if (path.endsWith(u'/')) repository = true;  // a repository inside: git lists only its folder
+                 else files << path;
+             }
+             const QString name = ProcessText::visibleName(folder);
+             if (files.size() > kShownFiles) {
+                 done(QStringLiteral("“%1” is a folder of %2 new files.").arg(name).arg(files.size()));
+                 return;
+             }
+             if (files.isEmpty()) {
+                 done(repository ? QStringLiteral("“%1” is a repository of its own; its files are not shown.").arg(name)
+                                 : QString());
+                 return;
+             }
+             // One new file after another, as one diff.
+             auto text = std::make_shared<QString>();
+             auto next = std::make_shared<std::function<void(qsizetype)>>();
+             // The step holds itself only weakly; the run in flight keeps it alive.
+             *next = [this, files, root, done, text, self = std::weak_ptr(next)](qsizetype i) {
+                 if (i == files.size()) {
+                     done(*text);
+                     return;
+                 }
+                 shell({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
+                        QStringLiteral("--no-index"), kDashes, QStringLiteral("/dev/null"), files.at(i)},
+                       root, {this, [text, step = self.lock(), i](GitShellResult result) {
+                           *text += result.output;
+                           (*step)(i + 1);
+                       }});
+             };
+             (*next)(0);
+         });
 }
 
 // MARK: cloning

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ScmTestSupport.h"
@@ -435,4 +436,40 @@ TEST_F(SourceControlPanelTest, TheKeyboardMovesBetweenRowsAndTheirActions) {
     QTest::keyClick(list, Qt::Key_Right);
     QTest::keyClick(list, Qt::Key_Return);  // Stage
     ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).size() == 2; }, 20000));
+}
+
+TEST_F(SourceControlPanelTest, ASpinnerStandsInTheCommitButtonWhileACommitRunsAndGoesWhenItEnds) {
+    makeRepository(folder);
+    const QByteArray release = QFile::encodeName(folder.file(".git/release"));
+    ASSERT_EQ(::mkfifo(release.constData(), 0600), 0);
+    // The hook says it has started, then waits for the test's word, and passes or fails by it.
+    const QString hook = folder.write(".git/hooks/pre-commit", "#!/bin/sh\ntouch .git/started\nread answer < .git/release\n"
+                                                               "rm .git/started\n[ \"$answer\" = pass ]\n");
+    QFile::setPermissions(hook, QFile::permissions(hook) | QFileDevice::ExeOwner);
+    SourceControlPanel& panel = open();
+    CommitComposer* composer = panel.composer();
+    EXPECT_TRUE(composer->commitSpinner()->isHidden());
+
+    for (const QByteArray answer : {QByteArray("pass"), QByteArray("fail")}) {
+        SCOPED_TRACE(answer.constData());
+        folder.write("README.md", answer + "\n");
+        refreshed(*app);
+        composer->setMessage("held by the hook");
+        composer->commit();
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(folder.file(".git/started")); }, 60000));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(composer->isCommitting());
+        EXPECT_FALSE(composer->commitSpinner()->isHidden());
+        EXPECT_FALSE(composer->commitButton()->isEnabled());
+
+        const int fd = ::open(release.constData(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, answer.constData(), size_t(answer.size())), answer.size());
+        ::write(fd, "\n", 1);
+        ::close(fd);
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 60000));
+        EXPECT_TRUE(composer->commitSpinner()->isHidden());
+        EXPECT_EQ(composer->errorText().has_value(), answer == "fail");
+    }
+    EXPECT_EQ(gitOk(folder.path(), {"log", "-1", "--format=%s"}), "held by the hook");
 }

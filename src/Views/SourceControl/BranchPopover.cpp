@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,7 +55,6 @@ QString fieldStyle(bool boxed) {
 
 BranchPopover::BranchPopover(AppState& app, QWidget* parent) : QFrame(parent), app_(&app) {
     setFixedWidth(kWidth);
-    setAttribute(Qt::WA_NoMouseReplay);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -115,9 +115,11 @@ BranchPopover::BranchPopover(AppState& app, QWidget* parent) : QFrame(parent), a
 
 BranchPopover* BranchPopover::show(AppState& app, QWidget* anchor) {
     auto* popover = new BranchPopover(app, anchor ? anchor->window() : nullptr);
-    popover->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    // Not a Qt::Popup: that would take every key and click from the questions it asks and be
+    // closed by them. It closes itself on a click elsewhere and on Escape instead.
+    popover->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     popover->setAttribute(Qt::WA_DeleteOnClose);
-    popover->setAttribute(Qt::WA_NoMouseReplay);
+    qApp->installEventFilter(popover);
     popover->anchor_ = anchor;
     popover->adjustSize();
     popover->place();
@@ -308,33 +310,41 @@ void BranchPopover::confirmDelete(const GitBranchInfo& branch) {
     alert.warning = true;
     const QPointer<AppState> app = app_;
     const QPointer<BranchPopover> self(this);
-    suspendPopup();
+    QPointer<QWidget> focus = isAncestorOf(QApplication::focusWidget()) ? QApplication::focusWidget() : nullptr;
+    asking_ = true;
     const int answer = Prompter::current().ask(alert);
-    if (self) resumePopup();
+    if (self) {
+        asking_ = false;
+        // Back where the keyboard was, else in the filter.
+        activateWindow();
+        raise();
+        (focus ? focus.data() : static_cast<QWidget*>(filterField_))->setFocus(Qt::OtherFocusReason);
+    }
     if (answer != 0 || !app) return;
     // The list follows through the service's refresh; the popover stays open to show it.
     app->git().deleteBranch(branch.name);
 }
 
-void BranchPopover::suspendPopup() {
-    if (!windowFlags().testFlag(Qt::Popup) || !isVisible()) return;
-    focusBefore_ = isAncestorOf(QApplication::focusWidget()) ? QApplication::focusWidget() : nullptr;
-    const QPoint at = pos();
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
-    move(at);
-    QWidget::show();
-}
-
-void BranchPopover::resumePopup() {
-    if (!windowFlags().testFlag(Qt::Tool)) return;
-    const QPoint at = pos();
-    setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
-    move(at);
-    QWidget::show();
-    activateWindow();
-    // Back where the keyboard was, else in the filter.
-    QWidget* focus = focusBefore_ && focusBefore_->isVisible() ? focusBefore_.data() : filterField_;
-    focus->setFocus(Qt::PopupFocusReason);
+bool BranchPopover::eventFilter(QObject* watched, QEvent* event) {
+    if (!isWindow() || !isVisible() || asking_) return QFrame::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonPress) {
+        // A click outside, but not in the popover's own menu or in a question it asks.
+        auto* target = qobject_cast<QWidget*>(watched);
+        // A click on its own anchor only closes it, as a toggle would.
+        if (target && anchor_ && (target == anchor_ || anchor_->isAncestorOf(target))) {
+            close();
+            return true;
+        }
+        if (target && target->window() != this && !qobject_cast<QMenu*>(target->window()) &&
+            !QApplication::activeModalWidget())
+            close();
+    } else if (event->type() == QEvent::KeyPress && watched == QApplication::focusWidget() &&
+               isAncestorOf(QApplication::focusWidget()) &&
+               static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel)) {
+        close();
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void BranchPopover::createNew() {

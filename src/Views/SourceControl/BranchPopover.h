@@ -51,6 +51,7 @@ public:
     QRect rowRect(const QString& name) const;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -59,10 +60,6 @@ private:
     QWidget* buildBottom();
     void showRowMenu(const GitBranchInfo& branch, const QPoint& globalPos);
     void rebuildRows();
-    // While a modal question is open the popover stays shown but stops taking the input, so
-    // the question gets every key and click; afterwards it is a popover again.
-    void suspendPopup();
-    void resumePopup();
     void followState();
     void setErrorText(const std::optional<QString>& text);
     // Beside the anchor, on its screen: see PopoverPlacement.
@@ -81,5 +78,5 @@ private:
     QLineEdit* newBranchField_;
     QLabel* errorLabel_;
     std::optional<QString> errorText_;
-    QPointer<QWidget> focusBefore_;  // where the keyboard was when a question took it
+    bool asking_ = false;  // a question of its own is open: clicks there do not close it
 };

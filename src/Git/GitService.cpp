@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "Git/GitDirWatcher.h"
+#include "Git/GitTrace.h"
 #include "Git/ProcessText.h"
 
 namespace {
@@ -28,8 +29,8 @@ QString standardOutput(const ChildProcess::Result& result) {
 
 struct GitService::RefreshReading {
     quint64 generation = 0;
-    ChildProcess::Result results[5];
-    int remaining = 5;
+    ChildProcess::Result results[2];
+    int remaining = 2;
 };
 
 struct GitService::CommandRun {
@@ -42,6 +43,10 @@ struct GitService::CommandRun {
     qsizetype next = 0;
     bool ok = true;
     std::optional<QString> failure;
+    // Where git logs the programs it starts (hooks, the signing program), for runs that want to
+    // name the one that refused; absent otherwise.
+    std::shared_ptr<QTemporaryFile> trace;
+    std::optional<QStringList> failedSigning;
     std::function<void()> finished;  // releases the write queue
     std::function<void(bool)> done;
 };
@@ -106,11 +111,21 @@ std::optional<QString> GitService::failureLine(const QString& output) {
     // Progress is redrawn with carriage returns: each redraw is a line of its own here.
     QString text = output;
     text.replace(u'\r', u'\n');
+    QStringList lines = text.split(u'\n');
+    for (QString& line : lines) line = ProcessText::trimBlanks(line);
+    // A merge that stopped: the files in conflict are what the user has to act on.
+    QStringList conflicts;
+    for (const QString& line : lines)
+        if (line.startsWith(QLatin1String("CONFLICT (")) && line.contains(QLatin1String("): ")))
+            conflicts << line.mid(line.indexOf(QLatin1String("): ")) + 3);
+    if (conflicts.size() == 1) return conflicts.first();
+    if (conflicts.size() > 1) return QStringLiteral("%1 (and %2 more conflicts)").arg(conflicts.first()).arg(conflicts.size() - 1);
     // git's own verdict says what failed; what precedes it ("Fetching origin", "To <url>",
-    // progress) only says what was being done.
-    for (const QLatin1String prefix : {QLatin1String("fatal:"), QLatin1String("error:")})
-        for (const QString& line : text.split(u'\n'))
-            if (ProcessText::trimBlanks(line).startsWith(prefix)) return ProcessText::trimBlanks(line);
+    // "On branch main", progress) only says what was being done.
+    for (const QLatin1String prefix : {QLatin1String("fatal:"), QLatin1String("error:"), QLatin1String("nothing to commit"),
+                                       QLatin1String("nothing added to commit"), QLatin1String("no changes added to commit")})
+        for (const QString& line : lines)
+            if (line.startsWith(prefix)) return line;
     return ProcessText::firstNonBlankLine(text);
 }
 
@@ -140,12 +155,17 @@ void GitService::run(const QStringList& arguments, Completion<bool> done) {
     runCommands({arguments}, false, false, std::move(done));
 }
 
-void GitService::runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done) {
+void GitService::runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done,
+                             bool traced) {
     if (!root_) {
         later([done] { done(false); });
         return;
     }
     auto run = std::make_shared<CommandRun>();
+    if (traced) {
+        run->trace = std::make_shared<QTemporaryFile>();
+        if (!run->trace->open()) run->trace.reset();  // the failure is then told as git tells it
+    }
     run->commands = std::move(commands);
     run->keepGoing = keepGoing;
     run->network = network;
@@ -189,28 +209,60 @@ void GitService::runNetwork(QList<QStringList> commands, Completion<bool> done) 
 void GitService::continueCommands(const std::shared_ptr<CommandRun>& run) {
     if (run->next == run->commands.size() || (!run->ok && !run->keepGoing)) {
         run->finished();
-        if (run->generation == generation_) setLastError(run->ok ? std::nullopt : run->failure);
-        refresh([run] { run->done(run->ok); });
+        const auto report = [this, run] {
+            if (run->generation == generation_) setLastError(run->ok ? std::nullopt : run->failure);
+            refresh([run] { run->done(run->ok); });
+        };
+        if (run->ok || !run->failedSigning) {
+            report();
+            return;
+        }
+        // git says only that signing failed; the signing program, asked again the same way, says why.
+        QStringList arguments = *run->failedSigning;
+        arguments.insert(1, QStringLiteral("--batch"));  // never a passphrase prompt for this
+        ChildProcess::start(GitService::request(arguments, run->cwd, false), this, [run, report](ChildProcess::Result result) {
+            const QStringList lines = ProcessText::decodeLossy(result.standardError).split(u'\n');
+            for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+                if (ProcessText::trimBlanks(*line).startsWith(QLatin1String("gpg: "))) {
+                    run->failure = ProcessText::trimBlanks(*line);
+                    break;
+                }
+            report();
+        });
         return;
     }
     const QStringList arguments = run->commands.at(run->next++);
     ChildProcess::Request request = GitService::request(arguments, run->cwd, true);
     request.environment = run->environment;
+    if (run->trace) {
+        run->trace->resize(0);
+        request.environment.insert(QStringLiteral("GIT_TRACE2_EVENT"), run->trace->fileName());
+    }
     if (run->network) request.stallTimeoutMs = g_networkStallLimitMs;
     ChildProcess::start(request, this, [this, run, arguments](ChildProcess::Result result) {
         if (run->ok && (result.startError || result.exitCode != 0)) {
             run->ok = false;
-            run->failure = describeFailure(arguments, result);
+            const GitTrace::Reading trace = run->trace ? GitTrace::read(run->trace->fileName()) : GitTrace::Reading{};
+            run->failure = describeFailure(arguments, result, trace);
+            run->failedSigning = trace.failedSigning;
         }
         continueCommands(run);
     });
 }
 
-std::optional<QString> GitService::describeFailure(const QStringList& arguments,
-                                                   const ChildProcess::Result& result) const {
+std::optional<QString> GitService::describeFailure(const QStringList& arguments, const ChildProcess::Result& result,
+                                                   const GitTrace::Reading& trace) const {
     const QString command = arguments.mid(0, 2).join(u' ');
     if (result.startError) return ProcessText::firstNonBlankLine(*result.startError);
     if (result.stalled) return stallMessage(command);
+    if (trace.refusedHook) {
+        // What a hook prints ends with its reason; its first lines say what it was doing.
+        const QStringList lines = ProcessText::decodeLossy(result.standardOutput).replace(u'\r', u'\n').split(u'\n');
+        for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+            if (!ProcessText::trimBlanks(*line).isEmpty())
+                return QStringLiteral("The %1 hook refused: %2").arg(*trace.refusedHook, ProcessText::trimBlanks(*line));
+        return QStringLiteral("The %1 hook refused without saying why.").arg(*trace.refusedHook);
+    }
     if (std::optional<QString> line = failureLine(ProcessText::decodeLossy(result.standardOutput))) return line;
     // Some failures print nothing at all (a stash that cannot take the index lock): say what we know.
     QString text = QStringLiteral("“%1” failed (exit status %2)").arg(command).arg(result.exitCode);
@@ -273,16 +325,14 @@ void GitService::startRefresh() {
     auto reading = std::make_shared<RefreshReading>();
     reading->generation = generation_;
     const QString git = QStringLiteral("git");
+    // One status run tells the branch, the counts against its upstream, the stashes and the
+    // changes: every process less is time the lists show sooner.
     const QList<QStringList> reads = {
-        // Unlike "rev-parse --abbrev-ref HEAD", this names the branch of a repository without commits.
-        {git, QStringLiteral("symbolic-ref"), QStringLiteral("--short"), QStringLiteral("-q"), QStringLiteral("HEAD")},
-        {git, QStringLiteral("status"), QStringLiteral("--porcelain=v1"), QStringLiteral("-z")},
+        {git, QStringLiteral("status"), QStringLiteral("--porcelain=v2"), QStringLiteral("--branch"),
+         QStringLiteral("--show-stash"), QStringLiteral("-z")},
         // Only real branches: "git branch" also lists "(HEAD detached at …)" and "(no branch, rebasing …)".
         {git, QStringLiteral("for-each-ref"), QStringLiteral("--format=%(refname:short)\t%(upstream:short)"),
          QStringLiteral("refs/heads")},
-        {git, QStringLiteral("stash"), QStringLiteral("list")},
-        {git, QStringLiteral("rev-list"), QStringLiteral("--left-right"), QStringLiteral("--count"),
-         QStringLiteral("HEAD...@{u}")},
     };
     for (int i = 0; i < reads.size(); ++i) {
         read(reads.at(i), *root_, [this, reading, waiters, i](ChildProcess::Result result) {
@@ -301,41 +351,74 @@ void GitService::startRefresh() {
 
 void GitService::publish(const RefreshReading& reading) {
     const auto ok = [&](int i) { return !reading.results[i].startError && reading.results[i].exitCode == 0; };
-    const auto text = [&](int i) { return standardOutput(reading.results[i]); };
-
-    const ChildProcess::Result& head = reading.results[0];
-    if (ok(0)) setBranch(ProcessText::firstNonBlankLine(text(0)));
-    else if (!head.startError && head.exitCode == 1) setBranch(QStringLiteral("HEAD"));  // detached
-    else setBranch(std::nullopt);
-
     // Paths are kept byte for byte, so acting on one reaches the very file git listed.
-    setChanges(ok(1) ? parseStatus(ProcessText::decodeExact(reading.results[1].standardOutput)) : QList<GitFileChange>());
-    setBranches(ok(2) ? parseBranches(text(2)) : QList<GitBranchInfo>());
-    int stashes = 0;
-    if (ok(3))
-        for (const QString& line : text(3).split(u'\n'))
-            if (!line.isEmpty()) ++stashes;
-    setStashCount(stashes);
-    // Without an upstream the count fails: nothing ahead, nothing behind.
-    const auto [ahead, behind] = ok(4) ? parseAheadBehind(text(4)) : std::pair{0, 0};
-    setAheadBehind(ahead, behind);
+    const StatusReading status =
+        ok(0) ? parseStatus(ProcessText::decodeExact(reading.results[0].standardOutput)) : StatusReading{};
+    setBranch(status.branch);
+    setChanges(status.changes);
+    setBranches(ok(1) ? parseBranches(standardOutput(reading.results[1])) : QList<GitBranchInfo>());
+    setStashCount(status.stashes);
+    // Without an upstream there is no count: nothing ahead, nothing behind.
+    setAheadBehind(status.ahead, status.behind);
 }
 
 // MARK: parsers
 
-QList<GitFileChange> GitService::parseStatus(const QString& output) {
-    QList<GitFileChange> changes;
+namespace {
+// A decimal count after its sign ("+3", "-0"); 0 when it does not read.
+int count(QStringView text) {
+    if (text.startsWith(u'+') || text.startsWith(u'-')) text = text.mid(1);
+    return std::max(0, text.toInt());
+}
+} // namespace
+
+GitService::StatusReading GitService::parseStatus(const QString& output) {
+    StatusReading reading;
     const QStringList fields = output.split(QChar(u'\0'));
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const QString& field = fields.at(i);
-        // "XY path": anything else is not an entry (and an empty path must never name the root).
-        if (field.size() < 4 || field.at(2) != u' ') continue;
-        GitFileChange change{field.mid(3), field.at(0), field.at(1), {}};
-        // A rename or copy is followed by the path it came from.
-        if (change.isRenameOrCopy() && i + 1 < fields.size()) change.originalPath = fields.at(++i);
-        changes.append(change);
+        if (field.startsWith(QLatin1String("# "))) {
+            const QStringList words = field.mid(2).split(u' ');
+            const QString key = words.value(0);
+            if (key == QLatin1String("branch.head")) {
+                const QString name = field.mid(2 + key.size() + 1);
+                // Detached, in a rebase or checked out by commit: HEAD is on no branch.
+                reading.branch = name == QLatin1String("(detached)") ? QStringLiteral("HEAD") : name;
+            } else if (key == QLatin1String("branch.ab")) {
+                reading.ahead = count(words.value(1));
+                reading.behind = count(words.value(2));
+            } else if (key == QLatin1String("stash")) {
+                reading.stashes = count(words.value(1));
+            }
+            continue;
+        }
+        // "1 XY <6 fields> path", "2 XY <7 fields> path" then the origin, "u XY <8 fields> path",
+        // "? path"; anything else is not an entry (and an empty path must never name the root).
+        const auto skip = [&](int words) {
+            qsizetype at = 0;
+            for (int w = 0; w < words; ++w) {
+                at = field.indexOf(u' ', at);
+                if (at < 0) return QString();
+                ++at;
+            }
+            return field.mid(at);
+        };
+        const auto letter = [](QChar c) { return c == u'.' ? QChar(u' ') : c; };
+        GitFileChange change;
+        if (field.startsWith(QLatin1String("? "))) {
+            change = {field.mid(2), u'?', u'?', {}};
+        } else if (field.size() > 4 && field.at(1) == u' ' && field.at(4) == u' ' &&
+                   (field.at(0) == u'1' || field.at(0) == u'2' || field.at(0) == u'u')) {
+            const int words = field.at(0) == u'1' ? 8 : field.at(0) == u'2' ? 9 : 10;
+            change = {skip(words), letter(field.at(2)), letter(field.at(3)), {}};
+            // A rename or copy is followed by the path it came from.
+            if (field.at(0) == u'2' && i + 1 < fields.size()) change.originalPath = fields.at(++i);
+        } else {
+            continue;
+        }
+        if (!change.path.isEmpty()) reading.changes.append(change);
     }
-    return changes;
+    return reading;
 }
 
 QList<GitBranchInfo> GitService::parseBranches(const QString& output) {
@@ -348,15 +431,6 @@ QList<GitBranchInfo> GitService::parseBranches(const QString& output) {
         branches.append({name, upstream.isEmpty() ? std::nullopt : std::optional<QString>(upstream)});
     }
     return branches;
-}
-
-std::pair<int, int> GitService::parseAheadBehind(const QString& output) {
-    QStringList pieces;
-    for (const QString& part : ProcessText::trimWhitespace(output).split(u'\t'))
-        pieces += part.split(u' ', Qt::SkipEmptyParts);
-    if (pieces.size() != 2) return {0, 0};
-    // A piece that is no decimal number counts as 0.
-    return {pieces.at(0).toInt(), pieces.at(1).toInt()};
 }
 
 // MARK: published state
@@ -518,9 +592,21 @@ void GitService::runUntracked(const GitFileChange& change, Completion<bool> done
         }
         // git's own clean deletes what it calls untracked and leaves ignored files where they are.
         shell({kGit, QStringLiteral("clean"), QStringLiteral("-fd"), kDashes, path}, *root_,
-              {this, [this, finished, done](GitShellResult) {
+              {this, [this, path, finished, done](GitShellResult) {
                    finished();
-                   refresh([done] { done(true); });
+                   refresh([this, path, done] {
+                       // git's clean never deletes a repository inside this one (or a folder
+                       // holding one), and rightly: say so rather than seem to do nothing.
+                       if (!isListed(path)) {
+                           done(true);
+                           return;
+                       }
+                       setLastError(QStringLiteral("“%1” was kept: it is a repository of its own, or holds one, and "
+                                                   "deleting it would lose that repository's history and anything not "
+                                                   "pushed from it. Delete it yourself if you mean to.")
+                                        .arg(ProcessText::visibleName(path)));
+                       done(false);
+                   });
                }});
     });
 }
@@ -592,7 +678,8 @@ void GitService::commit(const QString& message, Completion<bool> done) {
         later([done] { done(false); });
         return;
     }
-    run({kGit, QStringLiteral("commit"), QStringLiteral("-m"), message}, std::move(done));
+    // Traced, so a failure can name the hook or the signing program that refused.
+    runCommands({{kGit, QStringLiteral("commit"), QStringLiteral("-m"), message}}, false, false, std::move(done), true);
 }
 
 void GitService::pull(Completion<bool> done) {
@@ -721,6 +808,10 @@ void GitService::diff(const GitFileChange& change, Completion<QString> done) {
         later([done] { done(QString()); });
         return;
     }
+    if (change.isUntracked() && change.path.endsWith(u'/')) {
+        diffFolder(change.path, std::move(done));
+        return;
+    }
     QStringList arguments{kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff")};
     if (change.isUntracked()) {
         arguments << QStringLiteral("--no-index") << kDashes << QStringLiteral("/dev/null") << change.path;
@@ -732,6 +823,48 @@ void GitService::diff(const GitFileChange& change, Completion<QString> done) {
         arguments << change.path;
     }
     shell(arguments, *root_, {this, [done](GitShellResult result) { done(result.output); }});
+}
+
+void GitService::diffFolder(const QString& folder, Completion<QString> done) {
+    constexpr qsizetype kShownFiles = 50;
+    const QString root = *root_;
+    read({kGit, QStringLiteral("ls-files"), QStringLiteral("--others"), QStringLiteral("--exclude-standard"),
+          QStringLiteral("-z"), kDashes, folder},
+         root, [this, folder, root, done](ChildProcess::Result listing) {
+             QStringList files;
+             bool repository = false;
+             for (const QString& path : ProcessText::decodeExact(listing.standardOutput).split(u'\0', Qt::SkipEmptyParts)) {
+                 if (path.endsWith(u'/')) repository = true;  // a repository inside: git lists only its folder
+                 else files << path;
+             }
+             const QString name = ProcessText::visibleName(folder);
+             if (files.size() > kShownFiles) {
+                 done(QStringLiteral("“%1” is a folder of %2 new files.").arg(name).arg(files.size()));
+                 return;
+             }
+             if (files.isEmpty()) {
+                 done(repository ? QStringLiteral("“%1” is a repository of its own; its files are not shown.").arg(name)
+                                 : QString());
+                 return;
+             }
+             // One new file after another, as one diff.
+             auto text = std::make_shared<QString>();
+             auto next = std::make_shared<std::function<void(qsizetype)>>();
+             // The step holds itself only weakly; the run in flight keeps it alive.
+             *next = [this, files, root, done, text, self = std::weak_ptr(next)](qsizetype i) {
+                 if (i == files.size()) {
+                     done(*text);
+                     return;
+                 }
+                 shell({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
+                        QStringLiteral("--no-index"), kDashes, QStringLiteral("/dev/null"), files.at(i)},
+                       root, {this, [text, step = self.lock(), i](GitShellResult result) {
+                           *text += result.output;
+                           (*step)(i + 1);
+                       }});
+             };
+             (*next)(0);
+         });
 }
 
 // MARK: cloning

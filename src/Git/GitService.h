@@ -19,6 +19,7 @@
 #include "Platform/Completion.h"
 #include "Git/GitBranchInfo.h"
 #include "Git/GitFileChange.h"
+#include "Git/GitTrace.h"
 #include "Git/SerialQueue.h"
 
 // What one git run printed (both channels together) and its exit status; -1 when it could not
@@ -102,9 +103,15 @@ public:
     static QString inferRepoName(const QString& address);
 
     // Parsers of git's output.
-    static QList<GitFileChange> parseStatus(const QString& output);  // "status --porcelain=v1 -z"
+    struct StatusReading {
+        std::optional<QString> branch;  // "HEAD" when on no branch
+        int ahead = 0;
+        int behind = 0;
+        int stashes = 0;
+        QList<GitFileChange> changes;
+    };
+    static StatusReading parseStatus(const QString& output);  // "status --porcelain=v2 --branch --show-stash -z"
     static QList<GitBranchInfo> parseBranches(const QString& output);
-    static std::pair<int, int> parseAheadBehind(const QString& output);  // (ahead, behind)
 
     // The inherited environment, with git kept from prompting on a terminal, from taking
     // optional locks, and from reading paths as patterns.
@@ -145,13 +152,18 @@ private:
     void startRefresh();
     void publish(const RefreshReading& reading);
     // Queues commands run one after another in the root; stops at the first failure unless
-    // keepGoing. lastError comes from the first failure.
-    void runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done);
+    // keepGoing. lastError comes from the first failure; a traced run names the hook or the
+    // signing program that refused.
+    void runCommands(QList<QStringList> commands, bool keepGoing, bool network, Completion<bool> done,
+                     bool traced = false);
     void continueCommands(const std::shared_ptr<CommandRun>& run);
     // A network operation: isNetworking while it runs, in the network queue.
     void runNetwork(QList<QStringList> commands, Completion<bool> done);
-    std::optional<QString> describeFailure(const QStringList& arguments, const ChildProcess::Result& result) const;
+    std::optional<QString> describeFailure(const QStringList& arguments, const ChildProcess::Result& result,
+                                           const GitTrace::Reading& trace) const;
     void runUntracked(const GitFileChange& change, Completion<bool> done);
+    // The diff of every new file in an untracked folder, or how many there are when too many.
+    void diffFolder(const QString& folder, Completion<QString> done);
     // Restores a tracked path from HEAD; a submodule's work tree too.
     void restoreTracked(const GitFileChange& change, Completion<bool> done);
     bool isListed(const QString& path) const;

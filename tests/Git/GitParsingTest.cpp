@@ -12,31 +12,58 @@ QString z(std::initializer_list<const char*> fields) {
     return out;
 }
 
+// The fields git prints for a tracked entry before its path.
+QString tracked(const char* xy, const char* path) {
+    return QString("1 %1 N... 100644 100644 100644 e69de29 e69de29 %2").arg(xy, QString::fromUtf8(path));
+}
+
 TEST(GitParsing, StatusEntriesKeepRawPathsAndRenamesNameTheirOrigin) {
     const auto changes = GitService::parseStatus(
-        z({"M  src/a.txt", " M b.txt", "MM c.txt", "?? new.txt", "R  new name.txt", "old.txt",
-           "A  dir with space/\xc3\xbcn\xc3\xaf \"q\".txt", " D trailing space ", "?? line\nbreak"}));
-    ASSERT_EQ(changes.size(), 8);
+        z({"# branch.oid 1234", "# branch.head main", qPrintable(tracked("M.", "src/a.txt")), qPrintable(tracked(".M", "b.txt")),
+           qPrintable(tracked("MM", "c.txt")), "? new.txt",
+           "2 R. N... 100644 100644 100644 e69de29 e69de29 R100 new name.txt", "old.txt",
+           qPrintable(tracked("A.", "dir with space/\xc3\xbcn\xc3\xaf \"q\".txt")), qPrintable(tracked(".D", "trailing space ")),
+           "? line\nbreak", "u UU N... 100644 100644 100644 100644 e69de29 e69de29 e69de29 both.txt"}))
+                             .changes;
+    ASSERT_EQ(changes.size(), 9);
     QStringList displays;
     for (const auto& c : changes) displays << c.displayStatus();
-    EXPECT_EQ(displays, (QStringList{"M", "M", "M", "U", "R", "A", "D", "U"}));
+    EXPECT_EQ(displays, (QStringList{"M", "M", "M", "U", "R", "A", "D", "U", "U"}));
     EXPECT_EQ(changes[4].originalPath, "old.txt");
     EXPECT_EQ(changes[4].path, "new name.txt");
     EXPECT_EQ(changes[5].path, QString::fromUtf8("dir with space/ünï \"q\".txt"));
     EXPECT_EQ(changes[6].path, "trailing space ") << "paths are not trimmed";
+    EXPECT_EQ(changes[6].staged, u' ');
     EXPECT_EQ(changes[7].path, "line\nbreak");
     EXPECT_TRUE(changes[3].isUntracked());
+    EXPECT_TRUE(changes[8].isUnmerged());
+    EXPECT_EQ(changes[8].path, "both.txt");
 }
 
 TEST(GitParsing, StatusIgnoresWhatIsNoEntry) {
     // Fields too short to hold a path, and stray text, never become changes (an empty path would
     // name the repository root).
-    EXPECT_TRUE(GitService::parseStatus(z({"?? ", "M", "", "garbage", "fatal: not a git repository"})).isEmpty());
-    EXPECT_TRUE(GitService::parseStatus(QString()).isEmpty());
+    EXPECT_TRUE(GitService::parseStatus(z({"? ", "1 M", "", "garbage", "fatal: not a git repository", "1 .M N..."}))
+                    .changes.isEmpty());
+    EXPECT_TRUE(GitService::parseStatus(QString()).changes.isEmpty());
+    EXPECT_FALSE(GitService::parseStatus(QString()).branch);
     // A rename at the very end without its origin still lists the new path.
-    const auto cut = GitService::parseStatus(QString("R  only"));
+    const auto cut = GitService::parseStatus(QString("2 R. N... 100644 100644 100644 a b R100 only")).changes;
     ASSERT_EQ(cut.size(), 1);
     EXPECT_EQ(cut[0].path, "only");
+}
+
+TEST(GitParsing, StatusHeadersNameTheBranchItsCountsAndTheStashes) {
+    auto reading = GitService::parseStatus(z({"# branch.oid 1234", "# branch.head topic/a b", "# branch.upstream origin/x",
+                                              "# branch.ab +2 -5", "# stash 3"}));
+    EXPECT_EQ(reading.branch, QString("topic/a b"));
+    EXPECT_EQ(reading.ahead, 2);
+    EXPECT_EQ(reading.behind, 5);
+    EXPECT_EQ(reading.stashes, 3);
+    reading = GitService::parseStatus(z({"# branch.oid (initial)", "# branch.head (detached)", "# branch.ab +x -"}));
+    EXPECT_EQ(reading.branch, QString("HEAD"));
+    EXPECT_EQ(reading.ahead, 0);
+    EXPECT_EQ(reading.behind, 0);
 }
 
 TEST(GitParsing, Branches) {
@@ -48,15 +75,6 @@ TEST(GitParsing, Branches) {
     EXPECT_TRUE(GitService::parseBranches("").isEmpty());
 }
 
-TEST(GitParsing, AheadBehind) {
-    using P = std::pair<int, int>;
-    EXPECT_EQ(GitService::parseAheadBehind("2\t5\n"), P(2, 5));
-    EXPECT_EQ(GitService::parseAheadBehind("0\t0"), P(0, 0));
-    EXPECT_EQ(GitService::parseAheadBehind("3"), P(0, 0));
-    EXPECT_EQ(GitService::parseAheadBehind("3 x"), P(3, 0));
-    EXPECT_EQ(GitService::parseAheadBehind("fatal: no upstream configured for branch"), P(0, 0));
-    EXPECT_EQ(GitService::parseAheadBehind("  7 \t\t 1  \n"), P(7, 1));
-}
 
 TEST(GitParsing, FirstNonBlankLineTrimsOnlySpacesAndTabs) {
     EXPECT_EQ(ProcessText::firstNonBlankLine("\n   \n  main  \n"), "main");

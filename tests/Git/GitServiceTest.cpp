@@ -695,3 +695,103 @@ TEST_F(GitServiceTest, FailuresShowTheLineThatSaysWhatFailed) {
     EXPECT_TRUE(call([&](auto d) { svc.stash(std::nullopt, d); }));
     EXPECT_EQ(svc.stashCount(), 1);
 }
+
+namespace {
+// An executable script at path.
+void script(const QString& path, const QByteArray& body) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\n" + body);
+    f.close();
+    f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+}
+} // namespace
+
+TEST_F(GitServiceTest, AFailedCommitSaysWhatRefusedIt) {
+    // Nothing staged, nothing changed: git's verdict, not "On branch main".
+    EXPECT_FALSE(call([&](auto d) { svc.commit("empty", d); }));
+    ASSERT_TRUE(svc.lastError());
+    EXPECT_TRUE(svc.lastError()->startsWith("nothing to commit")) << svc.lastError()->toStdString();
+
+    // A hook that refuses: its name and the last line it printed.
+    tmp.write("work/README.md", "changed\n");
+    gitOk(work, {"add", "README.md"});
+    script(tmp.file("work/.git/hooks/pre-commit"), "echo 'running lint...'\necho 'lint failed: README.md:1' >&2\nexit 1\n");
+    EXPECT_FALSE(call([&](auto d) { svc.commit("linted", d); }));
+    EXPECT_EQ(svc.lastError(), "The pre-commit hook refused: lint failed: README.md:1");
+
+    // A later hook is named as itself.
+    script(tmp.file("work/.git/hooks/pre-commit"), "exit 0\n");
+    script(tmp.file("work/.git/hooks/commit-msg"), "echo 'checking message'\necho 'message must name a ticket'\nexit 1\n");
+    EXPECT_FALSE(call([&](auto d) { svc.commit("no ticket", d); }));
+    EXPECT_EQ(svc.lastError(), "The commit-msg hook refused: message must name a ticket");
+    QFile::remove(tmp.file("work/.git/hooks/commit-msg"));
+
+    // Signing without a key: gpg's own reason, which git itself does not pass on.
+    script(tmp.file("fake-gpg"), "echo '[GNUPG:] KEY_CONSIDERED 1234' >&2\n"
+                                 "echo 'gpg: skipped \"Test Committer\": No secret key' >&2\n"
+                                 "echo 'gpg: signing failed: No secret key' >&2\nexit 2\n");
+    gitOk(work, {"config", "commit.gpgsign", "true"});
+    gitOk(work, {"config", "gpg.program", tmp.file("fake-gpg")});
+    EXPECT_FALSE(call([&](auto d) { svc.commit("signed", d); }));
+    EXPECT_EQ(svc.lastError(), "gpg: signing failed: No secret key");
+
+    gitOk(work, {"config", "commit.gpgsign", "false"});
+    EXPECT_TRUE(call([&](auto d) { svc.commit("at last", d); }));
+    EXPECT_FALSE(svc.lastError());
+}
+
+TEST_F(GitServiceTest, APullThatEndsInConflictsNamesTheFile) {
+    tmp.write("work/ab.txt", "base\n");
+    gitOk(work, {"add", "ab.txt"});
+    gitOk(work, {"commit", "-q", "-m", "ab"});
+    gitOk(work, {"push", "-q"});
+    const QString other = tmp.file("other");
+    gitOk(tmp.path(), {"clone", "-q", origin, other});
+    tmp.write("other/ab.txt", "theirs\n");
+    gitOk(other, {"commit", "-q", "-am", "theirs"});
+    gitOk(other, {"push", "-q"});
+    tmp.write("work/ab.txt", "ours\n");
+    gitOk(work, {"commit", "-q", "-am", "ours"});
+
+    EXPECT_FALSE(call([&](auto d) { svc.pull(d); }));
+    EXPECT_EQ(svc.lastError(), "Merge conflict in ab.txt");
+}
+
+TEST_F(GitServiceTest, DiscardingAnUntrackedRepositoryKeepsItAndSaysWhy) {
+    const QString nested = tmp.mkdir("work/nested");
+    gitOk(nested, {"init", "-q"});
+    tmp.write("work/nested/work.txt", "not pushed anywhere\n");
+    tmp.write("work/plain/file.txt", "x\n");
+    refresh();
+    ASSERT_EQ(statusLetters("nested/"), "??");
+
+    EXPECT_FALSE(call([&](auto d) { svc.discard(*changeAt("nested/"), d); }));
+    EXPECT_TRUE(exists("work/nested/work.txt"));
+    ASSERT_TRUE(svc.lastError());
+    EXPECT_TRUE(svc.lastError()->contains("“nested/” was kept")) << svc.lastError()->toStdString();
+    EXPECT_TRUE(svc.lastError()->contains("repository of its own")) << svc.lastError()->toStdString();
+    EXPECT_TRUE(changeAt("nested/"));
+
+    // A plain untracked folder goes.
+    EXPECT_TRUE(call([&](auto d) { svc.discard(*changeAt("plain/"), d); }));
+    EXPECT_FALSE(exists("work/plain"));
+}
+
+TEST_F(GitServiceTest, TheDiffOfAnUntrackedFolderShowsItsFilesOrHowManyThereAre) {
+    tmp.write("work/big/a.txt", "hi\n");
+    tmp.write("work/big/sub/b.txt", "yo\n");
+    tmp.write("work/.gitignore", "*.log\n");
+    tmp.write("work/big/skip.log", "ignored\n");
+    for (int i = 0; i < 60; ++i) tmp.write(QString("work/many/f%1.txt").arg(i), "x\n");
+    refresh();
+    ASSERT_EQ(statusLetters("big/"), "??");
+
+    const QString folder = diffOf(*changeAt("big/"));
+    EXPECT_TRUE(folder.contains("+++ b/big/a.txt") && folder.contains("+hi")) << folder.toStdString();
+    EXPECT_TRUE(folder.contains("+++ b/big/sub/b.txt") && folder.contains("+yo")) << folder.toStdString();
+    EXPECT_FALSE(folder.contains("skip.log")) << "ignored files are no change";
+    EXPECT_FALSE(folder.contains("Could not access"));
+
+    EXPECT_EQ(diffOf(*changeAt("many/")), "“many/” is a folder of 60 new files.");
+}

@@ -1,15 +1,16 @@
 #include "Views/SourceControl/BranchPopover.h"
 
+#include <QApplication>
 #include <QScreen>
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -17,19 +18,17 @@
 #include "Git/ProcessText.h"
 #include "Platform/Prompter.h"
 #include "UI/Brand.h"
-#include "UI/ElidedText.h"
 #include "UI/Icons.h"
 #include "UI/PopoverPlacement.h"
 #include "UI/PressableButton.h"
 #include "UI/ShimmerText.h"
+#include "Views/SourceControl/BranchListView.h"
 #include "Views/SourceControl/SourceControlParts.h"
 
 namespace {
 
 using SourceControlParts::divider;
 using SourceControlParts::textLabel;
-
-const char* const kBranchProperty = "branchName";
 
 QLabel* symbolLabel(const QString& symbol, qreal points, const QBrush& brush, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -56,7 +55,6 @@ QString fieldStyle(bool boxed) {
 
 BranchPopover::BranchPopover(AppState& app, QWidget* parent) : QFrame(parent), app_(&app) {
     setFixedWidth(kWidth);
-    setAttribute(Qt::WA_NoMouseReplay);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -89,11 +87,11 @@ BranchPopover::BranchPopover(AppState& app, QWidget* parent) : QFrame(parent), a
     noMatch_->setAlignment(Qt::AlignCenter);
     noMatch_->setContentsMargins(0, 16, 0, 16);
     column->addWidget(noMatch_);
-    const SourceControlParts::RowList list = SourceControlParts::rowList({4, 4, 4, 4}, 1, this);
-    scroll_ = list.scroll;
-    listBox_ = list.box;
-    listLayout_ = list.layout;
-    column->addWidget(scroll_);
+    list_ = new BranchListView(this);
+    list_->setObjectName(QStringLiteral("branchList"));
+    connect(list_, &BranchListView::switchRequested, this, &BranchPopover::switchTo);
+    connect(list_, &BranchListView::menuRequested, this, &BranchPopover::showRowMenu);
+    column->addWidget(list_);
     column->addWidget(divider(0.06, this));
     column->addWidget(buildBottom());
 
@@ -107,16 +105,21 @@ BranchPopover::BranchPopover(AppState& app, QWidget* parent) : QFrame(parent), a
     errorLabel_->hide();
     column->addWidget(errorLabel_);
 
-    connect(filterField_, &QLineEdit::textChanged, this, &BranchPopover::rebuildRows);
+    connect(filterField_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        list_->branches().setFilter(text);
+        rebuildRows();
+    });
     connect(&app.git(), &GitService::changed, this, &BranchPopover::followState);
     followState();
 }
 
 BranchPopover* BranchPopover::show(AppState& app, QWidget* anchor) {
     auto* popover = new BranchPopover(app, anchor ? anchor->window() : nullptr);
-    popover->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    // Not a Qt::Popup: that would take every key and click from the questions it asks and be
+    // closed by them. It closes itself on a click elsewhere and on Escape instead.
+    popover->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     popover->setAttribute(Qt::WA_DeleteOnClose);
-    popover->setAttribute(Qt::WA_NoMouseReplay);
+    qApp->installEventFilter(popover);
     popover->anchor_ = anchor;
     popover->adjustSize();
     popover->place();
@@ -233,105 +236,33 @@ QString BranchPopover::newBranchLabel() const {
 
 QString BranchPopover::countsText() const { return counts_->isHidden() ? QString() : counts_->text(); }
 
-QWidget* BranchPopover::makeRow(const GitBranchInfo& branch, bool current) {
-    auto* row = new QWidget(listBox_);
-    row->setProperty(kBranchProperty, branch.name);
-    row->setAttribute(Qt::WA_StyledBackground);
-    QColor fill = Brand::accent();
-    fill.setAlphaF(0.12f);
-    row->setStyleSheet(current ? QStringLiteral("QWidget#branchRow { background: rgba(%1,%2,%3,%4); border-radius: 5px; }")
-                                     .arg(fill.red()).arg(fill.green()).arg(fill.blue()).arg(fill.alpha())
-                               : QString());
-    row->setObjectName(QStringLiteral("branchRow"));
-    if (!current) row->setCursor(Qt::PointingHandCursor);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(8, 5, 8, 5);
-    layout->setSpacing(8);
-    layout->addWidget(current ? symbolLabel(QStringLiteral("checkmark.circle.fill"), 11,
-                                            QBrush(Brand::gradient(QRectF(0, 0, 1, 1))), row)
-                              : symbolLabel(QStringLiteral("circle"), 11, QColor::fromRgbF(1, 1, 1, 0.3f), row));
-    auto* names = new QVBoxLayout;
-    names->setSpacing(1);
-    // Long names are shortened to the row, so the row's menu button stays in view.
-    names->addWidget(new ElidedText(branch.name, ShimmerText::font(12.5, current ? QFont::DemiBold : QFont::Normal,
-                                                                   ShimmerText::Design::monospaced),
-                                    QColor::fromRgbF(1, 1, 1, current ? 1.0f : 0.85f), Qt::ElideRight, row));
-    if (branch.upstream)
-        names->addWidget(new ElidedText(*branch.upstream, ShimmerText::font(9.5, QFont::Normal, ShimmerText::Design::monospaced),
-                                        QColor::fromRgbF(1, 1, 1, 0.4f), Qt::ElideRight, row));
-    layout->addLayout(names, 1);
-    if (!current) {
-        auto* more = new PressableButton(QStringLiteral("ellipsis"), QString(), row);
-        more->setObjectName(QStringLiteral("branchMenu"));
-        more->label().font = ShimmerText::font(11, QFont::Normal, ShimmerText::Design::standard);
-        more->label().symbolBrush = QColor::fromRgbF(1, 1, 1, 0.45f);
-        more->setFixedWidth(22);
-        more->setFocusPolicy(Qt::NoFocus);
-        connect(more, &QAbstractButton::clicked, this, [this, more, branch] {
-            // Not run in a loop of its own: a refresh may rebuild the rows, this button included, while it is open.
-            auto* menu = new QMenu(this);
-            menu->setAttribute(Qt::WA_DeleteOnClose);
-            menu->addAction(QStringLiteral("Switch to"), this, [this, branch] { switchTo(branch); });
-            menu->addAction(QStringLiteral("Delete"), this, [this, branch] { confirmDelete(branch); });
-            menu->popup(more->mapToGlobal(QPoint(0, more->height())));
-        });
-        layout->addWidget(more);
-    }
-    row->installEventFilter(this);
-    return row;
+void BranchPopover::showRowMenu(const GitBranchInfo& branch, const QPoint& globalPos) {
+    // Not run in a loop of its own: a refresh may change the list while it is open.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("Switch to"), this, [this, branch] { switchTo(branch); });
+    menu->addAction(QStringLiteral("Delete"), this, [this, branch] { confirmDelete(branch); });
+    menu->popup(globalPos);
 }
 
 void BranchPopover::rebuildRows() {
     if (!app_) return;
     const GitService& git = app_->git();
-    qDeleteAll(rows_);
-    rows_.clear();
-    shownNames_.clear();
-    while (QLayoutItem* item = listLayout_->takeAt(0)) delete item;
-    for (const GitBranchInfo& branch : filtered(git.branches(), filterField_->text())) {
-        QWidget* row = makeRow(branch, git.branch() && *git.branch() == branch.name);
-        row->show();  // counted by the list's size below even while the popover is already open
-        rows_.append(row);
-        shownNames_.append(branch.name);
-        listLayout_->addWidget(row);
-    }
-    listLayout_->addStretch(1);
-    noMatch_->setVisible(rows_.isEmpty());
-    scroll_->setVisible(!rows_.isEmpty());
-    listBox_->adjustSize();
-    scroll_->setFixedHeight(std::min(240, listLayout_->sizeHint().height()));
+    list_->branches().setBranches(git.branches(), git.branch());
+    const bool empty = list_->branches().rowCount() == 0;
+    noMatch_->setVisible(empty);
+    list_->setVisible(!empty);
+    list_->setFixedHeight(list_->contentHeight(240));
     adjustSize();
 }
 
-QStringList BranchPopover::shownNames() const { return shownNames_; }
+QStringList BranchPopover::shownNames() const { return list_->branches().names(); }
 
 bool BranchPopover::showsNoMatch() const { return !noMatch_->isHidden(); }
 
-QWidget* BranchPopover::rowFor(const QString& name) const {
-    for (QWidget* row : rows_)
-        if (row->property(kBranchProperty).toString() == name) return row;
-    return nullptr;
-}
-
-bool BranchPopover::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease && app_) {
-        auto* row = qobject_cast<QWidget*>(watched);
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (row && rows_.contains(row) && mouse->button() == Qt::LeftButton &&
-            row->rect().contains(mouse->position().toPoint())) {
-            const QString name = row->property(kBranchProperty).toString();
-            const GitService& git = app_->git();
-            if (!(git.branch() && *git.branch() == name)) {
-                for (const GitBranchInfo& b : git.branches())
-                    if (b.name == name) {
-                        switchTo(b);
-                        break;
-                    }
-            }
-            return true;
-        }
-    }
-    return QFrame::eventFilter(watched, event);
+QRect BranchPopover::rowRect(const QString& name) const {
+    const int row = list_->branches().rowOf(name);
+    return row < 0 ? QRect() : list_->rowRect(row);
 }
 
 bool BranchPopover::isCreating() const { return bottom_->currentWidget() == createRow_; }
@@ -378,9 +309,42 @@ void BranchPopover::confirmDelete(const GitBranchInfo& branch) {
     alert.buttons = {QStringLiteral("Delete"), QStringLiteral("Cancel")};
     alert.warning = true;
     const QPointer<AppState> app = app_;
-    if (Prompter::current().ask(alert) != 0 || !app) return;
-    // The popover may have closed while the question was open; the deletion goes on regardless.
+    const QPointer<BranchPopover> self(this);
+    QPointer<QWidget> focus = isAncestorOf(QApplication::focusWidget()) ? QApplication::focusWidget() : nullptr;
+    asking_ = true;
+    const int answer = Prompter::current().ask(alert);
+    if (self) {
+        asking_ = false;
+        // Back where the keyboard was, else in the filter.
+        activateWindow();
+        raise();
+        (focus ? focus.data() : static_cast<QWidget*>(filterField_))->setFocus(Qt::OtherFocusReason);
+    }
+    if (answer != 0 || !app) return;
+    // The list follows through the service's refresh; the popover stays open to show it.
     app->git().deleteBranch(branch.name);
+}
+
+bool BranchPopover::eventFilter(QObject* watched, QEvent* event) {
+    if (!isWindow() || !isVisible() || asking_) return QFrame::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonPress) {
+        // A click outside, but not in the popover's own menu or in a question it asks.
+        auto* target = qobject_cast<QWidget*>(watched);
+        // A click on its own anchor only closes it, as a toggle would.
+        if (target && anchor_ && (target == anchor_ || anchor_->isAncestorOf(target))) {
+            close();
+            return true;
+        }
+        if (target && target->window() != this && !qobject_cast<QMenu*>(target->window()) &&
+            !QApplication::activeModalWidget())
+            close();
+    } else if (event->type() == QEvent::KeyPress && watched == QApplication::focusWidget() &&
+               isAncestorOf(QApplication::focusWidget()) &&
+               static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel)) {
+        close();
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void BranchPopover::createNew() {

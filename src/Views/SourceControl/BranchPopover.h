@@ -11,9 +11,8 @@
 class AppState;
 class QLabel;
 class QLineEdit;
-class QScrollArea;
+class BranchListView;
 class QStackedWidget;
-class QVBoxLayout;
 class QWidget;
 
 class BranchPopover : public QFrame {
@@ -47,7 +46,9 @@ public:
     // The names listed now, in order; and the empty-list note when shown.
     QStringList shownNames() const;
     bool showsNoMatch() const;
-    QWidget* rowFor(const QString& name) const;
+    BranchListView* list() const { return list_; }
+    // Where a branch's row is in the list's viewport; empty when it is not shown.
+    QRect rowRect(const QString& name) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -57,7 +58,7 @@ protected:
 private:
     QWidget* buildHeader();
     QWidget* buildBottom();
-    QWidget* makeRow(const GitBranchInfo& branch, bool current);
+    void showRowMenu(const GitBranchInfo& branch, const QPoint& globalPos);
     void rebuildRows();
     void followState();
     void setErrorText(const std::optional<QString>& text);
@@ -69,9 +70,7 @@ private:
     QLabel* counts_;
     QLabel* state_;
     QLineEdit* filterField_;
-    QScrollArea* scroll_;
-    QWidget* listBox_;
-    QVBoxLayout* listLayout_;
+    BranchListView* list_;
     QLabel* noMatch_;
     QStackedWidget* bottom_;
     QWidget* newBranchButton_;
@@ -79,6 +78,5 @@ private:
     QLineEdit* newBranchField_;
     QLabel* errorLabel_;
     std::optional<QString> errorText_;
-    QList<QWidget*> rows_;
-    QStringList shownNames_;
+    bool asking_ = false;  // a question of its own is open: clicks there do not close it
 };

@@ -13,6 +13,8 @@
 #include "UI/Brand.h"
 #include "UI/PressableButton.h"
 #include "UI/ShimmerText.h"
+#include "UI/Spinner.h"
+#include "UI/Icons.h"
 #include "Views/SourceControl/ChangeLists.h"
 #include "Views/SourceControl/IconButton.h"
 
@@ -56,7 +58,12 @@ CommitComposer::CommitComposer(AppState& app, QWidget* parent)
     commitButton_->setBackground(fill, 7);
     commitButton_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     commitButton_->setFocusPolicy(Qt::TabFocus);  // by Tab, not by a click
+    commitButton_->installEventFilter(this);
     row->addWidget(commitButton_, 1);
+    // While a commit runs it turns where the seal stands.
+    commitSpinner_ = new Spinner(Icons::sizeForPointSize(11.5), commitButton_);
+    commitSpinner_->setObjectName(QStringLiteral("commitSpinner"));
+    commitSpinner_->hide();
     generateButton_->setObjectName(QStringLiteral("generate"));
     row->addWidget(generateButton_);
     column->addLayout(row);
@@ -81,6 +88,17 @@ CommitComposer::CommitComposer(AppState& app, QWidget* parent)
         });
     }
     updateControls();
+}
+
+void CommitComposer::placeSpinner() {
+    const QSizeF label = commitButton_->label().size();
+    commitSpinner_->move(int((commitButton_->width() - label.width()) / 2),
+                         (commitButton_->height() - commitSpinner_->height()) / 2);
+}
+
+bool CommitComposer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == commitButton_ && event->type() == QEvent::Resize) placeSpinner();
+    return QWidget::eventFilter(watched, event);
 }
 
 QString CommitComposer::backendDisplayName(AIBackend backend) {
@@ -113,10 +131,12 @@ void CommitComposer::setErrorText(const std::optional<QString>& text) {
 void CommitComposer::updateControls() {
     const bool nothingStaged = !app_ || ChangeLists::staged(app_->git().changes()).isEmpty();
     commitButton_->label().text = nothingStaged ? QStringLiteral("Commit All") : QStringLiteral("Commit");
-    // A spinner-free progress cue: the seal gives way while the commit runs.
-    commitButton_->label().symbol = committing_ ? QString() : QStringLiteral("checkmark.seal.fill");
+    // The seal keeps its place, unseen, while the spinner stands in it.
+    commitButton_->label().symbolBrush = committing_ ? QBrush(Qt::transparent) : QBrush(Qt::white);
     commitButton_->setEnabled(canCommit());
     commitButton_->update();
+    commitSpinner_->setVisible(committing_);
+    placeSpinner();
 
     generateButton_->setToolTip(backend_ ? QStringLiteral("Generate with ") + backendDisplayName(*backend_)
                                          : QStringLiteral("No AI CLI on PATH"));

@@ -38,8 +38,14 @@ public:
     QPlainTextEdit* editor() const { return editor_; }
     PressableButton* commitButton() const { return commitButton_; }
     IconButton* generateButton() const { return generateButton_; }
+    // Shown in the Commit button while a commit runs.
+    QWidget* commitSpinner() const { return commitSpinner_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void placeSpinner();
     void updateControls();
     // Asks whether to commit although these paths hold conflict markers or are unresolved.
     static bool confirmUnresolved(const QStringList& paths);
@@ -53,5 +59,6 @@ private:
     QPlainTextEdit* editor_;
     PressableButton* commitButton_;
     IconButton* generateButton_;
+    QWidget* commitSpinner_;
     QLabel* errorLabel_;
 };

@@ -164,8 +164,27 @@ DiffView::DiffView(AppState& app, const GitFileChange& change, QWidget* parent)
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, this, &DiffView::dismiss);
+    connect(&app.git(), &GitService::changesChanged, this, &DiffView::followRepository);
 
     followState();
+    load();
+}
+
+void DiffView::followRepository() {
+    if (!app_) return;
+    for (const GitFileChange& c : app_->git().changes()) {
+        if (c.path != change_.path) continue;
+        listed_ = true;
+        if (c == change_) return;
+        // Staged, unstaged or changed in kind: the diff is read again from where it now is.
+        change_ = c;
+        load();
+        return;
+    }
+    if (!listed_) return;
+    // Committed or discarded: nothing differs any more, whatever the change said before.
+    listed_ = false;
+    change_ = {change_.path, u' ', u' ', {}};
     load();
 }
 
@@ -186,6 +205,7 @@ QWidget* DiffView::buildHeader() {
     path_->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, 217); background: transparent; }"));
     row->addWidget(path_);
     badge_ = new QLabel(header);
+    badge_->setObjectName(QStringLiteral("diffBadge"));
     badge_->setFont(ShimmerText::font(10, QFont::Bold, ShimmerText::Design::rounded));
     badge_->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, 128); background: rgba(255, 255, 255, 20);"
                                          " border-radius: 7px; padding: 2px 6px; }"));
@@ -222,6 +242,7 @@ void DiffView::followState() {
                                    CodeLanguages::tint(language), devicePixelRatioF()));
     path_->setText(ProcessText::visibleName(change_.path));
     badge_->setText(change_.displayStatus());
+    badge_->setVisible(listed_);
     if (loading_) content_->setCurrentWidget(spinner_);
     else if (raw_.isEmpty()) content_->setCurrentWidget(empty_);
     else content_->setCurrentWidget(area_);
@@ -235,6 +256,7 @@ QString DiffView::contentState() const {
 void DiffView::setChange(const GitFileChange& change) {
     const bool samePath = change.path == change_.path;
     change_ = change;
+    listed_ = true;
     if (samePath) followState();
     else load();
 }

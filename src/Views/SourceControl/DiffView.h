@@ -49,12 +49,15 @@ private:
     QWidget* buildHeader();
     void load();
     void followState();
+    // Follows the repository: the change as git now lists it, or none once it is committed.
+    void followRepository();
 
     QPointer<AppState> app_;
     GitFileChange change_;
     QString raw_;
     QList<DiffLine> lines_;
     bool loading_ = true;
+    bool listed_ = true;  // git still lists the change
     quint64 loadToken_ = 0;
     QPointer<QFutureWatcherBase> parsing_;  // the parse running aside, if any
     QLabel* icon_;

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -17,8 +16,8 @@
 #include "UI/PressableButton.h"
 #include "UI/ShimmerText.h"
 #include "Views/SourceControl/BranchPopover.h"
-#include "Views/SourceControl/ChangeLists.h"
-#include "Views/SourceControl/ChangeRow.h"
+#include "Views/SourceControl/ChangeListView.h"
+#include "Views/SourceControl/ChangeRowDelegate.h"
 #include "Views/SourceControl/CommitComposer.h"
 #include "Views/SourceControl/IconButton.h"
 #include "Views/SourceControl/SourceControlParts.h"
@@ -137,13 +136,13 @@ QWidget* SourceControlPanel::buildRepositoryPage() {
     clean->addWidget(cleanText);
     clean->addStretch(1);
 
-    const SourceControlParts::RowList list = SourceControlParts::rowList({0, 10, 0, 10}, 14, contentPages_);
-    listScroll_ = list.scroll;
-    listBox_ = list.box;
-    listLayout_ = list.layout;
+    list_ = new ChangeListView(*app_, contentPages_);
+    list_->setObjectName(QStringLiteral("changeList"));
+    for (int section = 0; section < 3; ++section) list_->setHeader(ChangeListModel::Section(section), makeSectionHeader(section));
+    list_->setResultHandler(reporter());
 
     contentPages_->addWidget(cleanState_);
-    contentPages_->addWidget(listScroll_);
+    contentPages_->addWidget(list_);
     column->addWidget(contentPages_, 1);
     return page;
 }
@@ -169,13 +168,16 @@ QWidget* SourceControlPanel::buildEmptyPage() {
     return page;
 }
 
-QWidget* SourceControlPanel::sectionHeader(const QString& title, int count, const QList<IconButton*>& actions) {
-    auto* header = new QWidget(listBox_);
+QWidget* SourceControlPanel::sectionHeader(const QString& title, QLabel** count, const QList<IconButton*>& actions,
+                                           QWidget* parent) {
+    auto* header = new QWidget(parent);
+    header->setFixedHeight(ChangeRowDelegate::kHeaderHeight);
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(12, 0, 12, 2);
     row->setSpacing(4);
     row->addWidget(textLabel(title.toUpper(), 10.5, QFont::Bold, ShimmerText::Design::rounded, 0.45, header));
-    QLabel* badge = textLabel(QString::number(count), 10, QFont::DemiBold, ShimmerText::Design::rounded, 0.85, header);
+    QLabel* badge = textLabel(QString(), 10, QFont::DemiBold, ShimmerText::Design::rounded, 0.85, header);
+    *count = badge;
     badge->setStyleSheet(QStringLiteral("QLabel { color: rgba(255,255,255,217); background: rgba(255,255,255,26);"
                                         " border-radius: 7px; padding: 1px 5px; }"));
     row->addWidget(badge);
@@ -221,68 +223,36 @@ void SourceControlPanel::updateToolbar() {
 
 void SourceControlPanel::rebuildLists() {
     const QList<GitFileChange>& changes = app_->git().changes();
-    contentPages_->setCurrentWidget(changes.isEmpty() ? cleanState_ : static_cast<QWidget*>(listScroll_));
-
-    while (QLayoutItem* item = listLayout_->takeAt(0)) delete item;
-    qDeleteAll(sectionHeaders_);  // deletes their buttons too
-    sectionHeaders_.clear();
-    sectionTitles_.clear();
-    listButtons_.clear();
-
-    // Rows are kept across refreshes while their change stays the same, so hover survives.
-    QHash<QString, ChangeRow*> previous = std::move(rowsByKey_);
-    rowsByKey_.clear();
-    rows_.clear();
-    auto addSection = [&](bool staged, const QList<GitFileChange>& list, const QString& title,
-                          const QList<IconButton*>& actions) {
-        if (list.isEmpty()) {
-            qDeleteAll(actions);
-            return;
-        }
-        QWidget* header = sectionHeader(title, int(list.size()), actions);
-        sectionHeaders_.append(header);
-        sectionTitles_.append(title.toUpper());
-        listButtons_.append(actions);
-        listLayout_->addWidget(header);
-        for (const GitFileChange& change : list) {
-            const QString key = (staged ? QStringLiteral("S:") : change.isUnmerged() ? QStringLiteral("C:") : QStringLiteral("U:")) + change.path;
-            ChangeRow* row = previous.take(key);
-            if (row && !(row->change() == change)) {
-                delete row;
-                row = nullptr;
-            }
-            if (!row) {
-                row = new ChangeRow(*app_, change, staged, listBox_);
-                row->setResultHandler(reporter());
-            }
-            rowsByKey_.insert(key, row);
-            rows_.append(row);
-            listLayout_->addWidget(row);
-        }
-    };
-
-    // Conflicts come first and offer no Unstage: unstaging one would turn it into a plain
-    // modification that still holds the markers.
-    addSection(false, ChangeLists::conflicts(changes), QStringLiteral("Conflicts"), {});
-
-    auto* unstageAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("minus"), QStringLiteral("Unstage All"));
-    connect(unstageAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::unstageAll);
-    addSection(true, ChangeLists::staged(changes), QStringLiteral("Staged Changes"), {unstageAllButton});
-
-    auto* discardAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("arrow.uturn.backward"),
-                                            QStringLiteral("Discard All Changes"));
-    connect(discardAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::confirmDiscardAll);
-    auto* stageAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("plus"), QStringLiteral("Stage All Changes"));
-    connect(stageAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::stageAll);
-    addSection(false, ChangeLists::unstaged(changes), QStringLiteral("Changes"), {discardAllButton, stageAllButton});
-
-    qDeleteAll(previous);
-    listLayout_->addStretch(1);
+    contentPages_->setCurrentWidget(changes.isEmpty() ? cleanState_ : static_cast<QWidget*>(list_));
+    list_->setChanges(changes);
+    for (int section = 0; section < 3; ++section)
+        sectionCounts_[size_t(section)]->setText(QString::number(list_->changes().count(ChangeListModel::Section(section))));
 }
 
-QList<ChangeRow*> SourceControlPanel::rows() const { return rows_; }
+QWidget* SourceControlPanel::makeSectionHeader(int which) {
+    using Section = ChangeListModel::Section;
+    const auto section = Section(which);
+    QList<IconButton*> actions;
+    // Conflicts offer no Unstage: unstaging one would turn it into a plain modification that
+    // still holds the markers.
+    if (section == Section::staged) {
+        auto* unstageAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("minus"), QStringLiteral("Unstage All"));
+        connect(unstageAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::unstageAll);
+        actions << unstageAllButton;
+    } else if (section == Section::changes) {
+        auto* discardAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("arrow.uturn.backward"),
+                                                QStringLiteral("Discard All Changes"));
+        connect(discardAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::confirmDiscardAll);
+        auto* stageAllButton = new IconButton(IconButton::Kind::panel, QStringLiteral("plus"), QStringLiteral("Stage All Changes"));
+        connect(stageAllButton, &QAbstractButton::clicked, this, &SourceControlPanel::stageAll);
+        actions << discardAllButton << stageAllButton;
+    }
+    return sectionHeader(ChangeListModel::title(section), &sectionCounts_[size_t(which)], actions, list_->viewport());
+}
 
-QStringList SourceControlPanel::sectionTitles() const { return sectionTitles_; }
+
+
+QStringList SourceControlPanel::sectionTitles() const { return list_->changes().titles(); }
 
 QString SourceControlPanel::contentState() const {
     if (pages_->currentWidget() == emptyPage_) return QStringLiteral("empty");
@@ -293,7 +263,7 @@ QString SourceControlPanel::errorLine() const { return errorLabel_->isHidden() ?
 
 IconButton* SourceControlPanel::button(const QString& help) const {
     for (IconButton* b : findChildren<IconButton*>())
-        if (b->toolTip() == help) return b;
+        if (b->toolTip() == help && b->isVisibleTo(this)) return b;
     return nullptr;
 }
 

@@ -2,19 +2,18 @@
 // The source-control sidebar panel: the repository state that the window's git service
 // publishes (branch, remotes, stashes, staged and unstaged changes), the commit composer, and
 // the buttons that change it. Without a repository it offers to create one.
-#include <QHash>
 #include <QPointer>
+#include <array>
 #include <QWidget>
 
 #include "Git/GitFileChange.h"
 
 class AppState;
-class ChangeRow;
+class ChangeListView;
 class CommitComposer;
 class IconButton;
 class PressableButton;
 class QLabel;
-class QScrollArea;
 class QStackedWidget;
 class QVBoxLayout;
 class QMenu;
@@ -28,8 +27,8 @@ public:
     static QString pushHelp(int aheadBy);
 
     CommitComposer* composer() const { return composer_; }
-    // The rows shown now, staged list first.
-    QList<ChangeRow*> rows() const;
+    // The change lists: conflicts, then staged, then the other changes.
+    ChangeListView* changeList() const { return list_; }
     // The section titles shown now, in order ("STAGED CHANGES", "CHANGES").
     QStringList sectionTitles() const;
     // What shows below the composer: "changes", "clean" or, without a repository, "empty".
@@ -64,7 +63,8 @@ private:
     QWidget* buildToolbar();
     QWidget* buildRepositoryPage();
     QWidget* buildEmptyPage();
-    QWidget* sectionHeader(const QString& title, int count, const QList<IconButton*>& actions);
+    QWidget* sectionHeader(const QString& title, QLabel** count, const QList<IconButton*>& actions, QWidget* parent);
+    QWidget* makeSectionHeader(int section);
     void follow();  // everything that follows the published state
     void rebuildLists();
     void updateToolbar();
@@ -88,12 +88,6 @@ private:
     CommitComposer* composer_;
     QStackedWidget* contentPages_;
     QWidget* cleanState_;
-    QScrollArea* listScroll_;
-    QWidget* listBox_;
-    QVBoxLayout* listLayout_;
-    QList<QWidget*> sectionHeaders_;
-    QStringList sectionTitles_;
-    QHash<QString, ChangeRow*> rowsByKey_;
-    QList<ChangeRow*> rows_;
-    QList<IconButton*> listButtons_;
+    ChangeListView* list_;
+    std::array<QLabel*, 3> sectionCounts_{};  // the count beside each section's title
 };

@@ -1,8 +1,6 @@
 #include "Views/SourceControl/SourceControlParts.h"
 
 #include <QLabel>
-#include <QScrollArea>
-#include <QVBoxLayout>
 
 namespace SourceControlParts {
 
@@ -20,22 +18,6 @@ QWidget* divider(qreal alpha, QWidget* parent) {
     line->setFixedHeight(1);
     line->setStyleSheet(QStringLiteral("background: rgba(255, 255, 255, %1);").arg(int(alpha * 255)));
     return line;
-}
-
-RowList rowList(const QMargins& margins, int spacing, QWidget* parent) {
-    auto* scroll = new QScrollArea(parent);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-    auto* box = new QWidget;
-    box->setStyleSheet(QStringLiteral("background: transparent;"));
-    auto* layout = new QVBoxLayout(box);
-    layout->setContentsMargins(margins);
-    layout->setSpacing(spacing);
-    scroll->setWidget(box);
-    scroll->viewport()->setAutoFillBackground(false);
-    return {scroll, box, layout};
 }
 
 } // namespace SourceControlParts

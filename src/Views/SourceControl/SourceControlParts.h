@@ -1,14 +1,11 @@
 #pragma once
 // The pieces the source-control panel and its branch popover build alike: a white label of some
-// opacity on no background, a faint one-point rule, and a transparent scrolling column of rows.
+// opacity on no background and a faint one-point rule.
 #include <QFont>
-#include <QMargins>
 
 #include "UI/ShimmerText.h"
 
 class QLabel;
-class QScrollArea;
-class QVBoxLayout;
 class QWidget;
 
 namespace SourceControlParts {
@@ -16,13 +13,5 @@ namespace SourceControlParts {
 QLabel* textLabel(const QString& text, qreal points, QFont::Weight weight, ShimmerText::Design design, qreal alpha,
                   QWidget* parent);
 QWidget* divider(qreal alpha, QWidget* parent);
-
-struct RowList {
-    QScrollArea* scroll;
-    QWidget* box;         // the scrolled widget
-    QVBoxLayout* layout;  // the box's column, for the rows
-};
-// Frameless, never scrolling sideways, the glass showing through.
-RowList rowList(const QMargins& margins, int spacing, QWidget* parent);
 
 } // namespace SourceControlParts

@@ -11,6 +11,7 @@
 #include "AppState.h"
 #include "UI/Brand.h"
 #include "UI/Icons.h"
+#include "UI/Spinner.h"
 
 namespace {
 
@@ -18,33 +19,6 @@ QString colour(const QColor& c, qreal alpha = 1) {
     return QStringLiteral("QLabel { color: rgba(%1, %2, %3, %4); background: transparent; }")
         .arg(c.red()).arg(c.green()).arg(c.blue()).arg(int(alpha * 255));
 }
-
-// The smallest spinning indicator: an arc that turns while shown.
-class Spinner : public QWidget {
-public:
-    explicit Spinner(QWidget* parent) : QWidget(parent), timer_(new QTimer(this)) {
-        setFixedSize(10, 10);
-        timer_->setInterval(33);
-        connect(timer_, &QTimer::timeout, this, [this] {
-            angle_ = (angle_ + 12) % 360;
-            update();
-        });
-    }
-
-protected:
-    void showEvent(QShowEvent*) override { timer_->start(); }
-    void hideEvent(QHideEvent*) override { timer_->stop(); }
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(Qt::white, 1.5, Qt::SolidLine, Qt::RoundCap));
-        p.drawArc(QRectF(rect()).adjusted(1, 1, -1, -1), -angle_ * 16, 270 * 16);
-    }
-
-private:
-    QTimer* timer_;
-    int angle_ = 0;
-};
 
 } // namespace
 
@@ -63,8 +37,7 @@ BranchStatusButton::BranchStatusButton(AppState& app, const QString& branch, QWi
         row->addWidget(l);
         return l;
     };
-    spinner_ = new Spinner(this);
-    spinner_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    spinner_ = new Spinner(10, this);
     row->addWidget(spinner_);
     symbol_ = label(colour(Qt::white, 0.7));
     symbol_->setPixmap(Icons::pixmap(QStringLiteral("arrow.triangle.branch"), 10, QColor::fromRgbF(1, 1, 1, 0.7f),

@@ -1,8 +1,12 @@
+#include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QTest>
 
 #include "ScmTestSupport.h"
 #include "ScriptedPrompter.h"
+#include "Views/SourceControl/BranchListView.h"
 #include "Views/SourceControl/BranchPopover.h"
 
 namespace {
@@ -51,12 +55,12 @@ TEST_F(BranchPopoverTest, FiltersByCaseInsensitiveContainmentAndSaysWhenNothingM
 TEST_F(BranchPopoverTest, ClickingAnotherBranchSwitchesAndClosesWhileTheCurrentRowDoesNothing) {
     BranchPopover* popover = BranchPopover::show(*app, nullptr);
     QPointer<BranchPopover> alive(popover);
-    QTest::mouseClick(popover->rowFor("main"), Qt::LeftButton);
+    QTest::mouseClick(popover->list()->viewport(), Qt::LeftButton, {}, popover->rowRect("main").center());
     settleGit();
     ASSERT_TRUE(alive);
     EXPECT_EQ(head(), "main");
 
-    QTest::mouseClick(popover->rowFor("release"), Qt::LeftButton);
+    QTest::mouseClick(popover->list()->viewport(), Qt::LeftButton, {}, popover->rowRect("release").center());
     ASSERT_TRUE(waitUntil([&] { return alive.isNull(); }, 120000));
     EXPECT_EQ(head(), "release");
     EXPECT_EQ(app->git().branch(), QString("release"));
@@ -152,4 +156,80 @@ TEST_F(BranchPopoverTest, ADetachedHeadIsAStateNotABranch) {
     EXPECT_EQ(popover.shownNames(), QStringList({"Feature/Login", "main", "release"}));
     EXPECT_EQ(popover.stateText(), "Detached HEAD");
     EXPECT_EQ(popover.newBranchLabel(), "New Branch from HEAD…");
+}
+
+namespace {
+// Answers as told and notes how the popover stood while it was asked.
+class WatchingPrompter final : public Prompter {
+public:
+    explicit WatchingPrompter(QPointer<BranchPopover>& popover) : popover_(popover) { Prompter::install(this); }
+    ~WatchingPrompter() override { Prompter::install(nullptr); }
+    int ask(const Alert&) override {
+        shownWhileAsking = popover_ && popover_->isVisible();
+        popoverTookInput = QApplication::activePopupWidget() != nullptr;
+        return answer;
+    }
+    std::optional<QString> askText(const TextPrompt&) override { return std::nullopt; }
+    int answer = 1;
+    bool shownWhileAsking = false;
+    bool popoverTookInput = true;
+
+private:
+    QPointer<BranchPopover>& popover_;
+};
+} // namespace
+
+TEST_F(BranchPopoverTest, ThePopoverStaysOpenWhileDeleteAsksAndAfterItAndTheListFollows) {
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QPointer<BranchPopover> popover = BranchPopover::show(*app, &window);
+    WatchingPrompter prompter(popover);
+    for (const int answer : {1, 0}) {  // Cancel, then Delete
+        SCOPED_TRACE(answer);
+        popover->filterField()->setFocus();
+        // Through the row's menu, as a click on its "…" would.
+        const QRect menuButton = popover->list()->menuRect(popover->list()->branches().rowOf("release"));
+        QTest::mouseClick(popover->list()->viewport(), Qt::LeftButton, {}, menuButton.center());
+        QMenu* menu = popover->findChild<QMenu*>();
+        ASSERT_NE(menu, nullptr);
+        QAction* remove = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->text() == "Delete") remove = a;
+        ASSERT_NE(remove, nullptr);
+        prompter.answer = answer;
+        prompter.shownWhileAsking = false;
+        prompter.popoverTookInput = true;
+        menu->close();
+        remove->trigger();
+        delete menu;
+
+        EXPECT_TRUE(prompter.shownWhileAsking);
+        EXPECT_FALSE(prompter.popoverTookInput) << "the question must get the keys and clicks";
+        ASSERT_TRUE(popover);
+        EXPECT_TRUE(popover->isVisible());
+        EXPECT_TRUE(popover->isAncestorOf(popover->focusWidget())) << "the keyboard is back in the popover";
+        if (answer == 1) {
+            settleGit();
+            EXPECT_TRUE(popover->shownNames().contains("release"));
+            EXPECT_EQ(git(folder.path(), {"rev-parse", "--verify", "-q", "release"}).exit, 0);
+        } else {
+            ASSERT_TRUE(waitUntil([&] { return !popover->shownNames().contains("release"); }, 20000));
+            EXPECT_NE(git(folder.path(), {"rev-parse", "--verify", "-q", "release"}).exit, 0);
+            EXPECT_TRUE(popover && popover->isVisible());
+            EXPECT_EQ(popover->shownNames(), QStringList({"Feature/Login", "main"}));
+        }
+    }
+    // A click elsewhere closes it; a click on its anchor closes it without opening another.
+    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(200, 200));
+    ASSERT_TRUE(waitUntil([&] { return popover.isNull(); }));
+    QPushButton anchor("branch", &window);
+    anchor.show();
+    int clicks = 0;
+    QObject::connect(&anchor, &QPushButton::clicked, [&] { ++clicks; });
+    popover = BranchPopover::show(*app, &anchor);
+    QTest::mouseClick(&anchor, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return popover.isNull(); }));
+    EXPECT_EQ(clicks, 0);
 }

@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QLabel>
 #include <QTest>
 
 #include "Git/ChildProcess.h"
@@ -123,3 +124,34 @@ TEST_F(DiffViewTest, WithoutARepositoryThereIsNoDiffAndOpenFileDoesNothing) {
 }
 
 } // namespace
+
+TEST_F(DiffViewTest, FollowsTheRepositoryWhenItsFileIsStagedOrCommitted) {
+    makeRepository(folder);
+    folder.write("src/app.py", "print('one')\nprint('2')\n");
+    folder.write("new.txt", "fresh\n");
+    auto app = openState(folder);
+    DiffView view(*app, changeFor(*app, "src/app.py"));
+    ASSERT_TRUE(waitUntil([&] { return view.isComplete(); }, 20000));
+    EXPECT_TRUE(view.raw().contains("+print('2')"));
+
+    // Staged: the same lines, now read from the index, and the staged letters.
+    gitOk(folder.path(), {"add", "src/app.py"});
+    refreshed(*app);
+    ASSERT_TRUE(waitUntil([&] { return view.change().staged == u'M' && view.isComplete(); }, 20000));
+    EXPECT_TRUE(view.raw().contains("+print('2')")) << view.raw().toStdString();
+    EXPECT_EQ(view.findChild<QLabel*>("diffBadge")->text(), "M");
+
+    // Committed: nothing left to show, and no badge of a change that is gone.
+    gitOk(folder.path(), {"commit", "-q", "-m", "two"});
+    refreshed(*app);
+    ASSERT_TRUE(waitUntil([&] { return view.contentState() == "empty"; }, 20000));
+    EXPECT_TRUE(view.findChild<QLabel*>("diffBadge")->isHidden());
+
+    // An untracked file once committed no longer reads as all new.
+    view.setChange(changeFor(*app, "new.txt"));
+    ASSERT_TRUE(waitUntil([&] { return view.isComplete() && view.raw().contains("+fresh"); }, 20000));
+    gitOk(folder.path(), {"add", "new.txt"});
+    gitOk(folder.path(), {"commit", "-q", "-m", "new"});
+    refreshed(*app);
+    ASSERT_TRUE(waitUntil([&] { return view.contentState() == "empty"; }, 20000)) << view.raw().toStdString();
+}

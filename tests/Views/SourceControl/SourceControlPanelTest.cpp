@@ -5,12 +5,14 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ScmTestSupport.h"
 #include "ScriptedPrompter.h"
 #include "UI/PressableButton.h"
-#include "Views/SourceControl/ChangeRow.h"
+#include "Views/SourceControl/ChangeListView.h"
+#include "Views/SourceControl/ChangeRowDelegate.h"
 #include "Views/SourceControl/CommitComposer.h"
 #include "Views/SourceControl/DiffView.h"
 #include "Views/SourceControl/IconButton.h"
@@ -31,14 +33,33 @@ protected:
     }
     QStringList rowPaths(const SourceControlPanel& panel, bool staged) {
         QStringList out;
-        for (ChangeRow* row : panel.rows())
-            if (row->isStaged() == staged) out << row->change().path;
+        const ChangeListModel& rows = panel.changeList()->changes();
+        for (int r = 0; r < rows.rowCount(); ++r)
+            if (rows.change(r) && rows.isStagedRow(r) == staged) out << rows.change(r)->path;
         return out;
     }
-    ChangeRow* row(const SourceControlPanel& panel, const QString& path) {
-        for (ChangeRow* r : panel.rows())
-            if (r->change().path == path) return r;
-        return nullptr;
+    // The row of a change, -1 when none lists it.
+    int row(const SourceControlPanel& panel, const QString& path) {
+        const ChangeListModel& rows = panel.changeList()->changes();
+        for (int r = 0; r < rows.rowCount(); ++r)
+            if (rows.change(r) && rows.change(r)->path == path) return r;
+        return -1;
+    }
+    const GitFileChange& change(const SourceControlPanel& panel, const QString& path) {
+        static const GitFileChange none;
+        const GitFileChange* found = panel.changeList()->changes().change(row(panel, path));
+        return found ? *found : none;
+    }
+    // A real click where the pointer would be: on a row, or on one of its actions after hovering it.
+    void click(const SourceControlPanel& panel, const QString& path, const QString& action = {}) {
+        ChangeListView* list = panel.changeList();
+        const int r = row(panel, path);
+        ASSERT_GE(r, 0) << path.toStdString();
+        list->scrollTo(list->model()->index(r, 0));
+        const QRect rowRect = list->rowRect(r);
+        QTest::mouseMove(list->viewport(), rowRect.center());
+        const QPoint at = action.isEmpty() ? QPoint(60, rowRect.center().y()) : list->actionRect(r, action).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     }
     TempFolder folder;
     std::unique_ptr<AppState> app;
@@ -63,10 +84,9 @@ TEST_F(SourceControlPanelTest, ListsEachChangeOnceByItsIndexColumnAndShowsTheCle
     EXPECT_EQ(rowPaths(panel, true), QStringList({"README.md"}));
     EXPECT_EQ(rowPaths(panel, false), QStringList({"src/app.py", "notes.txt"}));
 
-    ChangeRow* py = row(panel, "src/app.py");
-    EXPECT_EQ(py->fileName(), "app.py");
-    EXPECT_EQ(py->folder(), "src");
-    EXPECT_TRUE(row(panel, "README.md")->folder().isEmpty());
+    EXPECT_EQ(ChangeRowDelegate::fileName(change(panel, "src/app.py")), "app.py");
+    EXPECT_EQ(ChangeRowDelegate::folder(change(panel, "src/app.py")), "src");
+    EXPECT_TRUE(ChangeRowDelegate::folder(change(panel, "README.md")).isEmpty());
 
     // Only staged changes: the "Changes" section goes away.
     gitOk(folder.path(), {"add", "-A"});
@@ -83,26 +103,23 @@ TEST_F(SourceControlPanelTest, RowsStageUnstageAndSelectTheirDiffAndDiscardOnlyA
     panel.resize(300, 600);
     panel.show();
 
-    ChangeRow* py = row(panel, "src/app.py");
-    ASSERT_NE(py, nullptr);
-    QTest::mouseClick(py, Qt::LeftButton, {}, QPoint(60, py->height() / 2));
+    click(panel, "src/app.py");
     ASSERT_TRUE(app->activeDiff());
     EXPECT_EQ(app->activeDiff()->path, "src/app.py");
-    EXPECT_TRUE(waitUntil([&] { return py->isActive(); }));
 
     // Stage through the row's button; the button's click does not reselect anything.
     app->setActiveDiff(std::nullopt);
-    py->actionButton("Stage")->click();
+    click(panel, "src/app.py", "Stage");
     ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true) == QStringList({"src/app.py"}); }, 120000));
     EXPECT_FALSE(app->activeDiff());
 
-    row(panel, "src/app.py")->actionButton("Unstage")->click();
+    click(panel, "src/app.py", "Unstage");
     ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, false) == QStringList({"src/app.py"}); }, 120000));
 
     // Discard asks; "Cancel" keeps the change, "Discard" throws it away.
     ScriptedPrompter prompter;
     prompter.answers = {1};
-    row(panel, "src/app.py")->actionButton("Discard")->click();
+    click(panel, "src/app.py", "Discard");
     ASSERT_EQ(prompter.asked.size(), 1);
     EXPECT_TRUE(prompter.asked[0].warning);
     EXPECT_EQ(prompter.asked[0].buttons.first(), "Discard");
@@ -110,7 +127,7 @@ TEST_F(SourceControlPanelTest, RowsStageUnstageAndSelectTheirDiffAndDiscardOnlyA
     EXPECT_EQ(testing_support::readBytes(folder.file("src/app.py")), "print('changed')\n");
 
     prompter.answers = {0};
-    row(panel, "src/app.py")->actionButton("Discard")->click();
+    click(panel, "src/app.py", "Discard");
     ASSERT_TRUE(waitUntil([&] { return panel.contentState() == "clean"; }, 120000));
     EXPECT_EQ(testing_support::readBytes(folder.file("src/app.py")), "print('one')\nprint('two')\n");
 }
@@ -257,14 +274,14 @@ TEST_F(SourceControlPanelTest, NamesWithLineBreaksOrBytesThatAreNotUtf8AreListed
 
     EXPECT_EQ(panel.contentState(), "changes");
     QStringList shown;
-    for (ChangeRow* r : panel.rows()) shown << r->folder() + "|" + r->fileName();
+    for (const GitFileChange& c : app->git().changes())
+        shown << ChangeRowDelegate::folder(c) + "|" + ChangeRowDelegate::fileName(c);
     EXPECT_EQ(shown.size(), 2);
     EXPECT_TRUE(shown.contains(QString::fromUtf8("|caf\uFFFD.txt"))) << shown.join(", ").toStdString();
     EXPECT_TRUE(shown.contains("src|two\\nlines.txt")) << shown.join(", ").toStdString();
 
-    ChangeRow* twoLines = row(panel, "src/two\nlines.txt");
-    ASSERT_NE(twoLines, nullptr);
-    DiffView view(*app, twoLines->change());
+    ASSERT_GE(row(panel, "src/two\nlines.txt"), 0);
+    DiffView view(*app, change(panel, "src/two\nlines.txt"));
     EXPECT_EQ(view.findChild<QLabel*>("diffPath")->text(), "src/two\\nlines.txt");
     ASSERT_TRUE(waitUntil([&] { return !view.isLoading(); }, 120000));
     EXPECT_EQ(view.contentState(), "lines");
@@ -319,16 +336,16 @@ TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverTh
         EXPECT_EQ(panel.sectionTitles().value(0), "CONFLICTS");
         EXPECT_FALSE(rowPaths(panel, true).contains("README.md"));
         EXPECT_FALSE(rowPaths(panel, true).contains("gone.txt"));
-        ChangeRow* conflict = row(panel, "README.md");
-        ASSERT_NE(conflict, nullptr);
-        EXPECT_EQ(conflict->actionButton("Unstage"), nullptr);
+        const int conflict = row(panel, "README.md");
+        ASSERT_GE(conflict, 0);
+        EXPECT_TRUE(panel.changeList()->actionRect(conflict, "Unstage").isNull());
 
         // Unstage All keeps the operation and its conflicts.
         ASSERT_NE(panel.button("Unstage All"), nullptr);
         panel.unstageAll();
         ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).isEmpty(); }, 120000));
         EXPECT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
-        EXPECT_TRUE(row(panel, "README.md") && row(panel, "README.md")->change().isUnmerged());
+        EXPECT_TRUE(change(panel, "README.md").isUnmerged());
 
         // Committing everything while markers remain asks first; saying no commits nothing.
         ScriptedPrompter prompter;
@@ -342,7 +359,7 @@ TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverTh
         EXPECT_TRUE(prompter.asked[0].message.contains("README.md")) << prompter.asked[0].message.toStdString();
         EXPECT_EQ(gitOk(repo.path(), {"rev-parse", "HEAD"}), head);
         EXPECT_TRUE(QFileInfo::exists(repo.file(c.inProgress)));
-        EXPECT_TRUE(row(panel, "README.md") && row(panel, "README.md")->change().isUnmerged());
+        EXPECT_TRUE(change(panel, "README.md").isUnmerged());
 
         // A file staged with its markers still in it is asked about too.
         gitOk(repo.path(), {"add", "README.md", "gone.txt"});
@@ -360,4 +377,99 @@ TEST_F(SourceControlPanelTest, AMergeOrRebaseInConflictStaysInProgressWhateverTh
         EXPECT_NE(gitOk(repo.path(), {"rev-parse", "HEAD"}), head) << composer->errorText().value_or("").toStdString();
         if (c.inProgress == QString(".git/MERGE_HEAD")) EXPECT_EQ(git(repo.path(), {"rev-parse", "-q", "--verify", "HEAD^2"}).exit, 0);
     }
+}
+
+TEST_F(SourceControlPanelTest, WidgetsAndRowsDrawnPerFrameDoNotGrowWithTheNumberOfChanges) {
+    makeRepository(folder);
+    gitOk(folder.path(), {"config", "status.showUntrackedFiles", "all"});
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    int written = 0;
+    const auto measure = [&](int files) {
+        for (; written < files; ++written) folder.write(QString("many/f%1.txt").arg(written), "x\n");
+        refreshed(*app);
+        EXPECT_EQ(app->git().changes().size(), files);
+        QCoreApplication::processEvents();
+        const qsizetype widgets = panel.findChildren<QWidget*>().size();
+        ChangeRowDelegate::paintedRows = 0;
+        panel.changeList()->viewport()->repaint();
+        return std::pair{widgets, ChangeRowDelegate::paintedRows};
+    };
+    const auto few = measure(30);
+    const auto many = measure(3000);
+    EXPECT_EQ(few.first, many.first);
+    EXPECT_GT(few.second, 0);
+    EXPECT_EQ(few.second, many.second);  // both fill the list, and only what shows is drawn
+}
+
+TEST_F(SourceControlPanelTest, TheKeyboardMovesBetweenRowsAndTheirActions) {
+    makeRepository(folder);
+    folder.write("README.md", "changed\n");
+    folder.write("src/app.py", "changed\n");
+    gitOk(folder.path(), {"add", "README.md"});
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ChangeListView* list = panel.changeList();
+    list->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(list->currentIndex().row(), row(panel, "README.md"));  // headers are passed over
+
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_TRUE(app->activeDiff());
+    EXPECT_EQ(app->activeDiff()->path, "README.md");
+
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentIndex().row(), row(panel, "src/app.py"));
+    QTest::keyClick(list, Qt::Key_Right);
+    QTest::keyClick(list, Qt::Key_Right);
+    QTest::keyClick(list, Qt::Key_Right);  // no further than the last action
+    EXPECT_EQ(list->keyboardAction(), 1);
+    QTest::keyClick(list, Qt::Key_Left);
+    ScriptedPrompter prompter;
+    prompter.answers = {1};
+    QTest::keyClick(list, Qt::Key_Space);  // Discard asks first
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_TRUE(prompter.asked[0].title.contains("app.py"));
+
+    QTest::keyClick(list, Qt::Key_Right);
+    QTest::keyClick(list, Qt::Key_Return);  // Stage
+    ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).size() == 2; }, 20000));
+}
+
+TEST_F(SourceControlPanelTest, ASpinnerStandsInTheCommitButtonWhileACommitRunsAndGoesWhenItEnds) {
+    makeRepository(folder);
+    const QByteArray release = QFile::encodeName(folder.file(".git/release"));
+    ASSERT_EQ(::mkfifo(release.constData(), 0600), 0);
+    // The hook says it has started, then waits for the test's word, and passes or fails by it.
+    const QString hook = folder.write(".git/hooks/pre-commit", "#!/bin/sh\ntouch .git/started\nread answer < .git/release\n"
+                                                               "rm .git/started\n[ \"$answer\" = pass ]\n");
+    QFile::setPermissions(hook, QFile::permissions(hook) | QFileDevice::ExeOwner);
+    SourceControlPanel& panel = open();
+    CommitComposer* composer = panel.composer();
+    EXPECT_TRUE(composer->commitSpinner()->isHidden());
+
+    for (const QByteArray answer : {QByteArray("pass"), QByteArray("fail")}) {
+        SCOPED_TRACE(answer.constData());
+        folder.write("README.md", answer + "\n");
+        refreshed(*app);
+        composer->setMessage("held by the hook");
+        composer->commit();
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(folder.file(".git/started")); }, 60000));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(composer->isCommitting());
+        EXPECT_FALSE(composer->commitSpinner()->isHidden());
+        EXPECT_FALSE(composer->commitButton()->isEnabled());
+
+        const int fd = ::open(release.constData(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, answer.constData(), size_t(answer.size())), answer.size());
+        ::write(fd, "\n", 1);
+        ::close(fd);
+        ASSERT_TRUE(waitUntil([&] { return !composer->isCommitting(); }, 60000));
+        EXPECT_TRUE(composer->commitSpinner()->isHidden());
+        EXPECT_EQ(composer->errorText().has_value(), answer == "fail");
+    }
+    EXPECT_EQ(gitOk(folder.path(), {"log", "-1", "--format=%s"}), "held by the hook");
 }

@@ -1,0 +1,200 @@
+#include "Views/SourceControl/ChangeListView.h"
+
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QToolTip>
+
+#include "AppState.h"
+#include "Platform/Prompter.h"
+#include "Views/SourceControl/ChangeRowDelegate.h"
+
+ChangeListView::ChangeListView(AppState& app, QWidget* parent)
+    : QListView(parent), app_(&app), model_(this), delegate_(new ChangeRowDelegate(this)) {
+    setModel(&model_);
+    setItemDelegate(delegate_);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_Hover);
+    viewport()->setAutoFillBackground(false);
+    setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    // Reached by Tab; a click shows a diff without leaving a keyboard mark behind.
+    setFocusPolicy(Qt::TabFocus);
+    // 10 points above and below the lists; each row keeps half the gap on either side.
+    setViewportMargins(0, 10 - ChangeRowDelegate::kGap / 2, 0, 10 - ChangeRowDelegate::kGap / 2);
+    connect(&app, &AppState::activeDiffChanged, this, &ChangeListView::syncDelegate);
+    syncDelegate();
+}
+
+void ChangeListView::setChanges(const QList<GitFileChange>& changes) {
+    // The keyboard stays on the same change when it is still listed.
+    const GitFileChange* current = model_.change(currentIndex().row());
+    const std::optional<std::pair<ChangeListModel::Section, QString>> kept =
+        current ? std::optional(std::pair(model_.section(currentIndex().row()), current->path)) : std::nullopt;
+    if (!model_.setChanges(changes)) return;
+    placeHeaders();
+    if (kept) {
+        const int row = model_.rowOf(kept->first, kept->second);
+        if (row >= 0) setCurrentIndex(model_.index(row));
+    }
+}
+
+void ChangeListView::setHeader(ChangeListModel::Section section, QWidget* header) {
+    header->setParent(viewport());
+    headers_[size_t(section)] = header;
+    placeHeaders();
+}
+
+void ChangeListView::placeHeaders() {
+    for (size_t i = 0; i < headers_.size(); ++i) {
+        QWidget* header = headers_[i];
+        if (!header) continue;
+        const int row = model_.headerRow(ChangeListModel::Section(i));
+        // Out of view it is simply clipped by the viewport.
+        header->setVisible(row >= 0);
+        if (row >= 0) header->setGeometry(ChangeRowDelegate::box(visualRect(model_.index(row))));
+    }
+}
+
+void ChangeListView::updateGeometries() {
+    QListView::updateGeometries();
+    placeHeaders();
+}
+
+void ChangeListView::scrollContentsBy(int dx, int dy) {
+    QListView::scrollContentsBy(dx, dy);
+    placeHeaders();
+}
+
+void ChangeListView::syncDelegate() {
+    ChangeRowDelegate::State state;
+    if (hasFocus() && model_.change(currentIndex().row())) {
+        state.keyboardRow = currentIndex().row();
+        state.keyboardAction = keyboardAction_;
+    }
+    if (app_ && app_->activeDiff()) {
+        state.hasActive = true;
+        state.activePath = app_->activeDiff()->path;
+    }
+    delegate_->setState(state);
+    viewport()->update();
+}
+
+QRect ChangeListView::rowRect(int row) const { return visualRect(model_.index(row)); }
+
+QRect ChangeListView::actionRect(int row, const QString& help) const {
+    const qsizetype i = ChangeRowDelegate::actions(model_.isStagedRow(row)).indexOf(help);
+    if (i < 0 || !model_.change(row)) return {};
+    return ChangeRowDelegate::actionRects(rowRect(row), model_.isStagedRow(row)).at(i);
+}
+
+QString ChangeListView::actionAt(const QPoint& point, int* rowOut) const {
+    const int row = indexAt(point).row();
+    if (rowOut) *rowOut = row;
+    if (!model_.change(row)) return {};
+    const QStringList helps = ChangeRowDelegate::actions(model_.isStagedRow(row));
+    const QList<QRect> rects = ChangeRowDelegate::actionRects(rowRect(row), model_.isStagedRow(row));
+    for (qsizetype i = 0; i < helps.size(); ++i)
+        if (rects.at(i).contains(point)) return helps.at(i);
+    return {};
+}
+
+void ChangeListView::trigger(int row, const QString& help) {
+    const GitFileChange* found = model_.change(row);
+    if (!found || !app_) return;
+    const GitFileChange change = *found;  // the model may be reset before the command ends
+    const auto report = [handler = onResult_](bool ok) {
+        if (handler) handler(ok);
+    };
+    GitService& git = app_->git();
+    if (help == QLatin1String("Unstage")) {
+        git.unstage(change, {&git, report});
+    } else if (help == QLatin1String("Stage")) {
+        git.stage(change, {&git, report});
+    } else if (help == QLatin1String("Discard")) {
+        // Nothing brings a discarded change back, so ask first.
+        Alert alert;
+        alert.title = QStringLiteral("Discard changes in “%1”?").arg(ChangeRowDelegate::fileName(change));
+        alert.message = change.isUntracked() ? QStringLiteral("The untracked file will be deleted.")
+                                             : QStringLiteral("Your changes to this file will be lost.");
+        alert.buttons = {QStringLiteral("Discard"), QStringLiteral("Cancel")};
+        alert.warning = true;
+        if (Prompter::current().ask(alert) != 0 || !app_) return;
+        app_->git().discard(change, {&app_->git(), report});
+    }
+}
+
+void ChangeListView::mouseReleaseEvent(QMouseEvent* event) {
+    QListView::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton || !app_) return;
+    int row = -1;
+    const QString action = actionAt(event->position().toPoint(), &row);
+    if (!action.isEmpty()) trigger(row, action);
+    else if (const GitFileChange* change = model_.change(row)) app_->setActiveDiff(*change);
+}
+
+bool ChangeListView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString action = actionAt(help->pos());
+        if (action.isEmpty()) QToolTip::hideText();
+        else QToolTip::showText(help->globalPos(), action, viewport());
+        return true;
+    }
+    return QListView::viewportEvent(event);
+}
+
+void ChangeListView::moveCurrent(int step) {
+    int row = currentIndex().isValid() ? currentIndex().row() + step : (step > 0 ? 0 : model_.rowCount() - 1);
+    while (row >= 0 && row < model_.rowCount() && !model_.change(row)) row += step;  // headers are passed over
+    if (row >= 0 && row < model_.rowCount()) {
+        setCurrentIndex(model_.index(row));
+        scrollTo(currentIndex());
+    }
+}
+
+void ChangeListView::keyPressEvent(QKeyEvent* event) {
+    const int row = currentIndex().row();
+    const int actionCount = model_.change(row) ? int(ChangeRowDelegate::actions(model_.isStagedRow(row)).size()) : 0;
+    switch (event->key()) {
+    case Qt::Key_Up: moveCurrent(-1); return;
+    case Qt::Key_Down: moveCurrent(1); return;
+    case Qt::Key_Left:
+        keyboardAction_ = std::max(-1, keyboardAction_ - 1);
+        syncDelegate();
+        return;
+    case Qt::Key_Right:
+        keyboardAction_ = std::min(actionCount - 1, keyboardAction_ + 1);
+        syncDelegate();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (keyboardAction_ >= 0 && keyboardAction_ < actionCount)
+            trigger(row, ChangeRowDelegate::actions(model_.isStagedRow(row)).at(keyboardAction_));
+        else if (const GitFileChange* change = model_.change(row); change && app_) app_->setActiveDiff(*change);
+        return;
+    default: QListView::keyPressEvent(event);
+    }
+}
+
+void ChangeListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QListView::currentChanged(current, previous);
+    keyboardAction_ = -1;
+    syncDelegate();
+}
+
+void ChangeListView::focusInEvent(QFocusEvent* event) {
+    QListView::focusInEvent(event);
+    if (!model_.change(currentIndex().row())) moveCurrent(1);
+    syncDelegate();
+}
+
+void ChangeListView::focusOutEvent(QFocusEvent* event) {
+    QListView::focusOutEvent(event);
+    syncDelegate();
+}

@@ -12,6 +12,7 @@
 #include "UI/Timeline.h"
 #include "ViewsTestSupport.h"
 #include "Views/FindBar.h"
+#include "Views/Navigation/QuickOpenView.h"
 #include "Views/PaletteScaffold.h"
 
 using namespace testing_support;
@@ -66,6 +67,15 @@ protected:
     bool settled(QWidget* w) {
         return waitUntil([&] { return w && !w->graphicsEffect(); }) && (spin(50), true);
     }
+    // Waits until the window's late news (the folder's listing, git's answer) has been drawn and
+    // nothing repaints for a moment.
+    static bool quiet() {
+        return waitUntil([] {
+            PaintCounter counter;
+            spin(200);
+            return counter.total() == 0;
+        });
+    }
     // Runs frames of the shared clock as its timer would, with the repaints they cause.
     void runFrames(int n) {
         for (int i = 0; i < n; ++i) {
@@ -84,8 +94,11 @@ protected:
 
 TEST_F(OverlayRestTest, QuickOpenAtRestRepaintsNothingAndItsBackdropRestsUntilItCloses) {
     window->app->setQuickOpenOpen(true);
-    QWidget* overlay = window->root->overlay(RootView::Overlay::quickOpen);
+    auto* overlay = qobject_cast<QuickOpenView*>(window->root->overlay(RootView::Overlay::quickOpen));
+    ASSERT_TRUE(overlay);
+    ASSERT_TRUE(waitUntil([&] { return !overlay->results().isEmpty(); }));
     ASSERT_TRUE(settled(overlay));
+    ASSERT_TRUE(quiet());
     PaintCounter counter;
     runFrames(40);
     EXPECT_EQ(counter.total(), 0) << counter.names().toStdString();

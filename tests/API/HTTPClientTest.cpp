@@ -142,6 +142,11 @@ TEST(HTTPClientSend, HeadersBodyAndQueryAsTheRequestSays) {
     got = sendOne(r);
     EXPECT_EQ(got.body, "");
     EXPECT_EQ(got.count("Content-Type"), 0);
+    // A POST, PUT or PATCH without a body says so, as servers that ask for a length expect.
+    EXPECT_EQ(got.header("Content-Length"), "0");
+    for (HTTPMethod method : {HTTPMethod::put, HTTPMethod::patch})
+        EXPECT_EQ(sendOne(request(method, server.url("/b"))).header("Content-Length"), "0");
+    EXPECT_EQ(sendOne(request(HTTPMethod::get, server.url("/b"))).count("Content-Length"), 0);
 
     // Query rows after the URL's own query, encoded whole; variables resolved everywhere;
     // a key that resolves to nothing is not sent.

@@ -229,7 +229,7 @@ private:
     // for keys); nothing here turns the event loop, so one step never runs inside another.
     void act() {
         QWidget* to = target();
-        if (to == window_ && pick(100) < 8) return requestAction();
+        if (to == window_ && pick(100) < 15) return requestAction();
         if (pick(8) == 0) return focusAndPointerStep(to);
         const int kind = pick(100);
         if (kind < 32) {
@@ -312,8 +312,12 @@ private:
         for (const APICollectionFile& f : app.api().collections())
             for (const HTTPRequest& r : f.requests) requests.append({r, f});
         if (requests.isEmpty()) {
-            describe(QStringLiteral("rescan the request files"));
-            return actions.rescan();
+            // Every request was deleted: the user makes a new collection (its file is written).
+            describe(QStringLiteral("new collection"));
+            confirm();
+            if (const auto url = app.api().createCollection(QStringLiteral("c%1").arg(pick(100))))
+                app.openNewlyCreated(*url, QStringLiteral("New request"));
+            return;
         }
         const auto [request, file] = requests[pick(int(requests.size()))];
         switch (pick(10)) {
@@ -340,6 +344,7 @@ private:
         case 6: {
             const bool large = pick(2) == 0;
             describe(QStringLiteral("send to the %1 answer").arg(large ? "large" : "slow"));
+            if (!requestView()) actions.open(request, file);
             sendTo(server_.url(large ? QStringLiteral("/large") : QStringLiteral("/slow")));
             if (!large || pick(2) == 0) return;
             // Another request while the answer is being prepared for showing.
@@ -371,6 +376,11 @@ private:
     // Form rows typed, added, switched off and removed, with characters that must be encoded.
     void formRows() {
         RequestView* view = requestView();
+        if (!view) {
+            const auto& collections = window_->state().api().collections();
+            if (!collections.isEmpty()) CollectionActions(window_->state()).open(collections.first().requests.first(), collections.first());
+            view = requestView();
+        }
         if (!view || view->isReadOnly()) return;
         RequestBodyEditor* body = view->bodyEditor();
         view->setTab(RequestView::Tab::body);

@@ -58,6 +58,26 @@ TEST(EndSignals, EachEndSignalTakesTheQuitRoadAndKeepsTheEdits) {
     }
 }
 
+// A signal ignored by whoever started the program stays ignored; the handlers in place before are
+// back once the end signals are no longer handled.
+TEST(EndSignals, LeavesIgnoredSignalsAloneAndPutsThePreviousHandlersBack) {
+    struct sigaction ignore {}, before {}, during {}, after {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGHUP, &ignore, &before);
+    ::sigaction(SIGTERM, nullptr, &after);
+    {
+        EndSignals endSignals(requestQuit);
+        ::sigaction(SIGHUP, nullptr, &during);
+        EXPECT_EQ(during.sa_handler, SIG_IGN);
+        ::sigaction(SIGTERM, nullptr, &during);
+        EXPECT_NE(during.sa_handler, after.sa_handler);
+    }
+    struct sigaction now {};
+    ::sigaction(SIGTERM, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, after.sa_handler);
+    ::sigaction(SIGHUP, &before, nullptr);
+}
+
 // Cancelling the question keeps the program and the edits; the next signal asks again.
 TEST(EndSignals, CancelKeepsTheWindowAndALaterSignalAsksAgain) {
     TempFolder dir;

@@ -156,23 +156,14 @@ TEST_F(KeyRoutingTest, KeysAfterAClickInTheExplorerMoveInTheTreeNotTheText) {
     ASSERT_TRUE(waitUntil([&] { return document()->url() == dir.file("docs/notes.md"); })) << "Return opened the row";
     EXPECT_TRUE(waitUntil([&] { return focused() == editor(); }));
 
-    // Left closes the folder from a row inside it; Right opens it again; Escape goes back to the text.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowRect(dir.file("docs/guide.md")).center());
-    ASSERT_TRUE(waitUntil([&] { return document()->url() == dir.file("docs/guide.md"); }));
-    list->setFocus();
-    press(&window, Qt::Key_Left);
-    press(&window, Qt::Key_Left);
-    EXPECT_EQ(explorer->model()->rowOf(dir.file("docs/guide.md")), -1) << "the folder closed";
-    press(&window, Qt::Key_Right);
-    EXPECT_GE(explorer->model()->rowOf(dir.file("docs/guide.md")), 0) << "the folder opened";
-    EXPECT_EQ(focused(), list);
-    press(&window, Qt::Key_Escape);
-    EXPECT_EQ(focused(), editor());
-
-    // Tab after a click on blank explorer space does not indent the text.
+    // Tab after a click on blank explorer space does not indent the text; Escape goes back to it.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, list->viewport()->height() - 5));
+    EXPECT_EQ(focused(), list);
     press(&window, Qt::Key_Tab);
     EXPECT_FALSE(document()->isDirty());
+    list->setFocus();
+    press(&window, Qt::Key_Escape);
+    EXPECT_EQ(focused(), editor());
 }
 
 // Rows rebuilt under a pointer that did not move keep the selection on the first row.

@@ -313,6 +313,36 @@ TEST_F(FileExplorerTest, ANameWithALineBreakIsDrawnOnOneLine) {
     EXPECT_EQ(shot.copy(broken), shot.copy(escaped));
 }
 
+// With the keyboard in the list: Right opens a folder and leads into it, Left leads back to the
+// folder and shuts it, Return opens a file and hands the keyboard on, as Escape does.
+TEST_F(FileExplorerTest, ArrowsWalkTheTreeAndReturnOpens) {
+    openProject();
+    QListView* list = view.list();
+    int handedOn = 0;
+    QObject::connect(&view, &FileExplorerView::editorWanted, [&] { ++handedOn; });
+    list->setFocus();
+    const auto at = [&](const QString& relative) { list->setCurrentIndex(view.model()->index(rowOf(relative))); };
+    const auto current = [&] { return view.model()->node(list->currentIndex().row())->url(); };
+    at("proj/src");
+    QTest::keyClick(list, Qt::Key_Right);
+    ASSERT_GE(rowOf("proj/src/main.py"), 0) << "Right opened the folder";
+    EXPECT_EQ(current(), dir.file("proj/src"));
+    QTest::keyClick(list, Qt::Key_Right);
+    EXPECT_EQ(current(), dir.file("proj/src/deep")) << "Right on an open folder leads to its first entry";
+    at("proj/src/main.py");
+    QTest::keyClick(list, Qt::Key_Left);
+    EXPECT_EQ(current(), dir.file("proj/src")) << "Left leads to the folder";
+    QTest::keyClick(list, Qt::Key_Left);
+    EXPECT_EQ(rowOf("proj/src/main.py"), -1) << "Left shut the folder";
+    EXPECT_EQ(current(), dir.file("proj/src"));
+    at("proj/README.md");
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(app.activeDocument()->url(), dir.file("proj/README.md"));
+    EXPECT_EQ(handedOn, 1);
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_EQ(handedOn, 2);
+}
+
 } // namespace
 
 #include "FileExplorerTest.moc"

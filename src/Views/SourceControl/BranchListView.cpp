@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 
 #include "Views/SourceControl/BranchRowDelegate.h"
+#include "Views/SourceControl/SourceControlParts.h"
 
 namespace {
 constexpr int kPad = 4;
@@ -10,19 +11,9 @@ constexpr int kPad = 4;
 
 BranchListView::BranchListView(QWidget* parent)
     : QListView(parent), model_(this), delegate_(new BranchRowDelegate(this)) {
-    setModel(&model_);
-    setItemDelegate(delegate_);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setFocusPolicy(Qt::TabFocus);
-    setMouseTracking(true);
+    SourceControlParts::setUpRowList(*this, model_, delegate_);
     setViewportMargins(kPad, kPad, kPad, kPad);
-    viewport()->setAutoFillBackground(false);
     viewport()->setCursor(Qt::PointingHandCursor);
-    setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
 }
 
 QRect BranchListView::menuRect(int row) const {

@@ -1,5 +1,6 @@
 #include "Views/SourceControl/ChangeListView.h"
 
+#include <QApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -8,22 +9,11 @@
 #include "AppState.h"
 #include "Platform/Prompter.h"
 #include "Views/SourceControl/ChangeRowDelegate.h"
+#include "Views/SourceControl/SourceControlParts.h"
 
 ChangeListView::ChangeListView(AppState& app, QWidget* parent)
     : QListView(parent), app_(&app), model_(this), delegate_(new ChangeRowDelegate(this)) {
-    setModel(&model_);
-    setItemDelegate(delegate_);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setMouseTracking(true);
-    viewport()->setAttribute(Qt::WA_Hover);
-    viewport()->setAutoFillBackground(false);
-    setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
-    // Reached by Tab; a click shows a diff without leaving a keyboard mark behind.
-    setFocusPolicy(Qt::TabFocus);
+    SourceControlParts::setUpRowList(*this, model_, delegate_);
     // 10 points above and below the lists; each row keeps half the gap on either side.
     setViewportMargins(0, 10 - ChangeRowDelegate::kGap / 2, 0, 10 - ChangeRowDelegate::kGap / 2);
     connect(&app, &AppState::activeDiffChanged, this, &ChangeListView::syncDelegate);
@@ -54,6 +44,10 @@ void ChangeListView::placeHeaders() {
         QWidget* header = headers_[i];
         if (!header) continue;
         const int row = model_.headerRow(ChangeListModel::Section(i));
+        // A section emptied by its own button (Stage All, Discard All) takes the keyboard with it:
+        // it goes to where the panel sends it rather than wherever the window's order leads.
+        if (row < 0 && header->isAncestorOf(QApplication::focusWidget()) && focusHome_)
+            focusHome_->setFocus(Qt::OtherFocusReason);
         // Out of view it is simply clipped by the viewport.
         header->setVisible(row >= 0);
         if (row >= 0) header->setGeometry(ChangeRowDelegate::box(visualRect(model_.index(row))));

@@ -25,6 +25,8 @@ public:
     // The widget shown over a section's header row (its title, count and actions); it is kept,
     // moved with the list and hidden while its section is empty or out of view.
     void setHeader(ChangeListModel::Section section, QWidget* header);
+    // Where the keyboard goes when the header holding it goes away with its section.
+    void setFocusHome(QWidget* widget) { focusHome_ = widget; }
     // Called with the result of each action a row runs.
     void setResultHandler(std::function<void(bool)> handler) { onResult_ = std::move(handler); }
 
@@ -57,5 +59,6 @@ private:
     ChangeRowDelegate* delegate_;
     std::function<void(bool)> onResult_;
     std::array<QPointer<QWidget>, 3> headers_;
+    QPointer<QWidget> focusHome_;
     int keyboardAction_ = -1;
 };

@@ -1,9 +1,11 @@
 #include "Views/SourceControl/SourceControlPanel.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -140,6 +142,7 @@ QWidget* SourceControlPanel::buildRepositoryPage() {
     list_->setObjectName(QStringLiteral("changeList"));
     for (int section = 0; section < 3; ++section) list_->setHeader(ChangeListModel::Section(section), makeSectionHeader(section));
     list_->setResultHandler(reporter());
+    list_->setFocusHome(composer_->editor());  // the next step after Stage All is the message
 
     contentPages_->addWidget(cleanState_);
     contentPages_->addWidget(list_);
@@ -223,6 +226,10 @@ void SourceControlPanel::updateToolbar() {
 
 void SourceControlPanel::rebuildLists() {
     const QList<GitFileChange>& changes = app_->git().changes();
+    // The lists going away with the keyboard in them (the last change committed, discarded or
+    // stashed) leave it in the message field rather than wherever the window's order leads.
+    QWidget* focus = QApplication::focusWidget();
+    if (changes.isEmpty() && (focus == list_ || list_->isAncestorOf(focus))) composer_->editor()->setFocus(Qt::OtherFocusReason);
     contentPages_->setCurrentWidget(changes.isEmpty() ? cleanState_ : static_cast<QWidget*>(list_));
     list_->setChanges(changes);
     for (int section = 0; section < 3; ++section)

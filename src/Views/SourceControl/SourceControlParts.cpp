@@ -1,6 +1,7 @@
 #include "Views/SourceControl/SourceControlParts.h"
 
 #include <QLabel>
+#include <QListView>
 
 namespace SourceControlParts {
 
@@ -18,6 +19,21 @@ QWidget* divider(qreal alpha, QWidget* parent) {
     line->setFixedHeight(1);
     line->setStyleSheet(QStringLiteral("background: rgba(255, 255, 255, %1);").arg(int(alpha * 255)));
     return line;
+}
+
+void setUpRowList(QListView& list, QAbstractItemModel& model, QAbstractItemDelegate* delegate) {
+    list.setModel(&model);
+    list.setItemDelegate(delegate);
+    list.setFrameShape(QFrame::NoFrame);
+    list.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list.setSelectionMode(QAbstractItemView::NoSelection);
+    list.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list.setFocusPolicy(Qt::TabFocus);
+    list.setMouseTracking(true);
+    list.viewport()->setAttribute(Qt::WA_Hover);
+    list.viewport()->setAutoFillBackground(false);
+    list.setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
 }
 
 } // namespace SourceControlParts

@@ -1,11 +1,14 @@
 #pragma once
 // The pieces the source-control panel and its branch popover build alike: a white label of some
-// opacity on no background and a faint one-point rule.
+// opacity on no background, a faint one-point rule, and the setting up of a list of drawn rows.
 #include <QFont>
 
 #include "UI/ShimmerText.h"
 
+class QAbstractItemDelegate;
+class QAbstractItemModel;
 class QLabel;
+class QListView;
 class QWidget;
 
 namespace SourceControlParts {
@@ -13,5 +16,9 @@ namespace SourceControlParts {
 QLabel* textLabel(const QString& text, qreal points, QFont::Weight weight, ShimmerText::Design design, qreal alpha,
                   QWidget* parent);
 QWidget* divider(qreal alpha, QWidget* parent);
+// A frameless list over the glass, scrolling by pixel and never sideways, selecting nothing,
+// tracking the pointer for hover, and reached from the keyboard by Tab only (a click leaves no
+// keyboard mark behind).
+void setUpRowList(QListView& list, QAbstractItemModel& model, QAbstractItemDelegate* delegate);
 
 } // namespace SourceControlParts

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -232,4 +233,33 @@ TEST_F(BranchPopoverTest, ThePopoverStaysOpenWhileDeleteAsksAndAfterItAndTheList
     QTest::mouseClick(&anchor, Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return popover.isNull(); }));
     EXPECT_EQ(clicks, 0);
+}
+
+TEST_F(BranchPopoverTest, WidgetsDoNotGrowWithTheBranchesAndTheKeyboardSwitches) {
+    BranchPopover few(*app);
+    const qsizetype widgets = few.findChildren<QWidget*>().size();
+    QProcess refs;
+    refs.setWorkingDirectory(folder.path());
+    refs.start("git", {"update-ref", "--stdin"});
+    ASSERT_TRUE(refs.waitForStarted());
+    for (int i = 0; i < 300; ++i) refs.write(QString("create refs/heads/many/b%1 HEAD\n").arg(i, 3, 10, QChar('0')).toUtf8());
+    refs.closeWriteChannel();
+    ASSERT_TRUE(refs.waitForFinished());
+    refreshed(*app);
+
+    BranchPopover many(*app);
+    EXPECT_EQ(many.shownNames().size(), 303);
+    EXPECT_EQ(many.findChildren<QWidget*>().size(), widgets);
+    many.filterField()->setText("B29");
+    EXPECT_EQ(many.shownNames(), QStringList({"many/b290", "many/b291", "many/b292", "many/b293", "many/b294", "many/b295",
+                                              "many/b296", "many/b297", "many/b298", "many/b299"}));
+    EXPECT_EQ(many.findChildren<QWidget*>().size(), widgets);
+
+    many.resize(BranchPopover::kWidth, 400);
+    many.QWidget::show();
+    QApplication::setActiveWindow(&many);
+    many.list()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(many.list(), Qt::Key_Down);
+    QTest::keyClick(many.list(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return head() == "many/b291"; }, 20000));
 }

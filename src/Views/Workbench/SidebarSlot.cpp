@@ -87,6 +87,20 @@ void SidebarSlot::orderFocus(QWidget* panel) {
     }
 }
 
+bool SidebarSlot::event(QEvent* event) {
+    // Escape in the panel is the panel's before it is a window-wide shortcut's (the find bar's
+    // close): the key then comes as a press, to the panel's control first and to this slot after.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && panel_ &&
+            panel_->isAncestorOf(focusWidget())) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
 void SidebarSlot::keyPressEvent(QKeyEvent* event) {
     if (event->key() != Qt::Key_Escape || !panel_ || !panel_->isAncestorOf(focusWidget())) {
         QWidget::keyPressEvent(event);

@@ -83,6 +83,9 @@ TEST(FormBodies, OtherThanUrlEncodedContentTypesGoOutAsWrittenAndAnyTextEncodes)
     EXPECT_TRUE(FormBody::fields(body).first().enabled);
     EXPECT_EQ(FormBody::fields("a=%ZZ&b=%FF").last().value, "%FF") << "undecodable text is taken as written";
     EXPECT_EQ(FormBody::fields("a=%ZZ").first().value, "%ZZ");
+    // A changed field is written anew; the untouched ones as they were.
+    EXPECT_EQ(FormBody::body({KeyValueItem{.key = "a", .value = "2"}, KeyValueItem{.key = "b", .value = "x y"}}, "a=1&b=x y"),
+              "a=2&b=x y");
     // Fields set on lines of their own in a file.
     EXPECT_EQ(FormBody::body(FormBody::fields("a=19\r\n&\nb=2\n")), "a=19&b=2");
 }

@@ -126,6 +126,14 @@ TEST(RegexHighlighter, KeepsOnlySpansTouchingTheRequestedRange) {
     const QList<Span> after = highlighter->ranges(text, TextRange{text.indexOf(" x ="), 1});
     EXPECT_TRUE(after.isEmpty());
     EXPECT_TRUE(highlighter->ranges(text, TextRange{start, 0}).isEmpty());
+
+    // Line comments on the later lines of a range whose first line is empty.
+    const QString blankFirst = "\nx // one\n# two\n";
+    EXPECT_EQ(texts(highlighter->ranges(blankFirst, TextRange{0, blankFirst.size()}), blankFirst, TokenRole::comment),
+              QStringList{"// one"});
+    EXPECT_EQ(texts(HighlighterFactory::regex(CodeLanguage::python)->ranges(blankFirst, TextRange{0, blankFirst.size()}),
+                    blankFirst, TokenRole::comment),
+              QStringList{"# two"});
 }
 
 TEST(RegexHighlighter, IgnoresTheEdit) {

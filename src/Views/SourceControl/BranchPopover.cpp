@@ -124,6 +124,7 @@ BranchPopover* BranchPopover::show(AppState& app, QWidget* anchor) {
     popover->adjustSize();
     popover->place();
     popover->QWidget::show();
+    popover->activateWindow();  // typing goes to it, as it would to a popup
     return popover;
 }
 

@@ -29,6 +29,12 @@ std::optional<RegularExpression> FindState::makeRegex() const {
     return compiled;
 }
 
+bool FindState::invalidReplacement() const {
+    if (!useRegex_) return false;  // taken literally
+    const std::optional<RegularExpression> regex = makeRegex();
+    return regex && !regex->isValidTemplate(replacement_);
+}
+
 QString FindState::signature() const {
     const auto flag = [](bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); };
     return query_ + u'|' + flag(caseSensitive_) + u'|' + flag(wholeWord_) + u'|' + flag(useRegex_);

@@ -29,6 +29,9 @@ public:
     bool invalidRegex() const { return invalidRegex_; }
     // The last search or replace-all was stopped before it finished: the count is not a result.
     bool searchStopped() const { return searchStopped_; }
+    // The replacement, as a regular expression's template, names a group the query does not have,
+    // so no replacement can be made through it.
+    bool invalidReplacement() const;
 
     // Every setter announces changed(), also when the value is the same: observers re-read everything.
     void setQuery(const QString& value);

@@ -62,6 +62,34 @@ QString withLiteralDollars(const QString& replacementTemplate) {
 
 } // namespace
 
+bool RegularExpression::isValidTemplate(const QString& replacementTemplate) const {
+    const QString& t = replacementTemplate;
+    UErrorCode made = U_ZERO_ERROR;
+    const std::unique_ptr<icu::RegexMatcher> matcher(compiled_->matcher(made));
+    if (U_FAILURE(made) || !matcher) return false;
+    const int32_t groups = matcher->groupCount();
+    for (qsizetype i = 0; i + 1 < t.size(); ++i) {
+        if (t[i] == u'\\') {
+            ++i;
+            continue;
+        }
+        if (t[i] != u'$') continue;
+        const QChar next = t[i + 1];
+        if (next.isDigit() && next.digitValue() > groups) return false;
+        if (next != u'{') continue;
+        const qsizetype close = t.indexOf(u'}', i + 2);
+        if (close < 0) return false;
+        const QString name = t.mid(i + 2, close - i - 2);
+        if (name.isEmpty() || !((name[0] >= u'a' && name[0] <= u'z') || (name[0] >= u'A' && name[0] <= u'Z')))
+            return false;
+        UErrorCode status = U_ZERO_ERROR;
+        compiled_->groupNumberFromName(alias(name), status);
+        if (U_FAILURE(status)) return false;
+        i = close;
+    }
+    return true;
+}
+
 RegularExpression::RegularExpression(std::shared_ptr<const icu::RegexPattern> compiled, QString pattern,
                                      bool caseInsensitive)
     : compiled_(std::move(compiled)), pattern_(std::move(pattern)), caseInsensitive_(caseInsensitive) {}

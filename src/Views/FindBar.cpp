@@ -217,6 +217,7 @@ PressableButton* FindBar::optionToggle(const QString& symbol, const QString& hel
 QString FindBar::matchLabel(const FindState& find) {
     if (find.query().isEmpty()) return QString();
     if (find.invalidRegex()) return QStringLiteral("bad regex");
+    if (find.showReplace() && find.invalidReplacement()) return QStringLiteral("bad replacement");
     if (find.searchStopped()) return QStringLiteral("search stopped");
     if (find.matchCount() != 0) return QStringLiteral("%1 of %2").arg(find.current()).arg(find.matchCount());
     return QStringLiteral("no results");
@@ -254,7 +255,8 @@ void FindBar::refresh() {
 
     matchLabel_->setText(matchLabel(find));
     QPalette colours = matchLabel_->palette();
-    colours.setColor(QPalette::WindowText, find.invalidRegex() || find.searchStopped() ? red(0.9) : white(0.4));
+    const bool fault = find.invalidRegex() || find.searchStopped() || (find.showReplace() && find.invalidReplacement());
+    colours.setColor(QPalette::WindowText, fault ? red(0.9) : white(0.4));
     matchLabel_->setPalette(colours);
 
     if (replaceRow_->isVisibleTo(surface_) != find.showReplace()) {

@@ -54,6 +54,28 @@ TEST(FindMatcher, ReplacementsAreWhatReplaceAllPutsWhere) {
     EXPECT_EQ(*re->replaceAll(text, "US$"), "aUS$ bUS$ cUS$");
 }
 
+// A template is refused up front exactly when the engine would refuse it: a group number or name the
+// pattern does not have, or a name left open.
+TEST(FindMatcher, TemplatesNamingMissingGroupsAreToldApart) {
+    const auto re = RegularExpression::compile("(\\d)(?<tail>x)?");
+    ASSERT_TRUE(re);
+    const QString text = "a1 b2x";
+    const QStringList good = {"", "$0$1$2", "${tail}!", "$12", "\\$9", "US$", "$ x", "$}"};
+    const QStringList bad = {"$3", "$9", "<$1$9>", "${nope}", "${tail", "${}", "${1}"};
+    for (const QString& t : good) {
+        EXPECT_TRUE(re->isValidTemplate(t)) << t.toStdString();
+        EXPECT_TRUE(re->replacements(text, t).has_value()) << t.toStdString();
+    }
+    for (const QString& t : bad) {
+        EXPECT_FALSE(re->isValidTemplate(t)) << t.toStdString();
+        EXPECT_FALSE(re->replacements(text, t).has_value()) << t.toStdString();
+    }
+    const auto none = RegularExpression::compile("a");
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->isValidTemplate("$0"));
+    EXPECT_FALSE(none->isValidTemplate("$1")) << "no groups at all";
+}
+
 TEST(FindMatcher, StaleOrMalformedRequestsExpandToNothing) {
     const RegularExpression word = compile("(\\w+)@");
     EXPECT_FALSE(FindMatcher::expandTemplate(word, "a@ b@", {1, 2}, "x").has_value());   // not a match there

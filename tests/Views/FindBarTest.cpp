@@ -59,6 +59,35 @@ TEST(FindBarTest, AStoppedSearchIsShownAndReplaceAllChangesNothing) {
     EXPECT_EQ(FindBar::matchLabel(f.find), "1 of 1");
 }
 
+// A template naming a group the query lacks cannot replace anything; the label says so while the
+// replace row is open, and Replace / Replace All leave the text as it was.
+TEST(FindBarTest, AReplacementNamingAMissingGroupIsShown) {
+    const QString text = "a1 b2\n";
+    EditorFixture f(text, "notes.txt");
+    f.view->setShowFind(true);
+    f.find.setShowReplace(true);
+    f.find.setUseRegex(true);
+    f.find.setQuery("(\\d)");
+    f.find.setReplacement("<$1>");
+    f.settle();
+    EXPECT_EQ(FindBar::matchLabel(f.find), "1 of 2");
+    for (const QString& bad : {QStringLiteral("<$9>"), QStringLiteral("${name}")}) {
+        f.find.setReplacement(bad);
+        EXPECT_EQ(FindBar::matchLabel(f.find), "bad replacement") << bad.toStdString();
+        f.find.engine()->replaceAll();
+        f.find.engine()->replaceCurrent();
+        f.settle();
+        EXPECT_EQ(f.text(), text);
+    }
+    f.find.setUseRegex(false);  // a literal replacement has no groups to miss
+    f.settle();
+    EXPECT_EQ(FindBar::matchLabel(f.find), "no results");
+    f.find.setUseRegex(true);
+    f.find.setShowReplace(false);
+    f.settle();
+    EXPECT_EQ(FindBar::matchLabel(f.find), "1 of 2") << "only said while the replacement is shown";
+}
+
 class FindBarFixture : public ::testing::Test {
 protected:
     void SetUp() override {

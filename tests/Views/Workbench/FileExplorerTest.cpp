@@ -336,6 +336,8 @@ TEST_F(FileExplorerTest, ArrowsWalkTheTreeAndReturnOpens) {
     EXPECT_EQ(rowOf("proj/src/main.py"), -1) << "Left shut the folder";
     EXPECT_EQ(current(), dir.file("proj/src"));
     at("proj/README.md");
+    QTest::keyClick(list, Qt::Key_Right);
+    EXPECT_EQ(app.activeDocument(), nullptr) << "Right opens folders only";
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_EQ(app.activeDocument()->url(), dir.file("proj/README.md"));
     EXPECT_EQ(handedOn, 1);

@@ -70,8 +70,8 @@ TEST(MouseSelection, DoubleAndTriplePressesSelectAWordAndALineAndDragsGrowByThem
 
 namespace {
 
-// Blocks the layout measured for a click, a double click and a drag in the middle of the screen of a
-// text of word lines, every line carrying a list marker.
+// Blocks the layout measured for a click, a double click, a drag and the pointer passing in the middle
+// of the screen of a text of word lines, every line carrying a list marker.
 qsizetype blocksMeasuredByClicks(qsizetype units) {
     EditorFixture f(text_shapes::make(text_shapes::Shape::wordList, units), "words.txt");
     f.editor().showAll();
@@ -87,6 +87,11 @@ qsizetype blocksMeasuredByClicks(qsizetype units) {
     QTest::mouseMove(area, middle + QPoint(10, 60));
     QTest::mouseRelease(area, Qt::LeftButton, {}, middle + QPoint(10, 60));
     EXPECT_GT(f.selection().length, 0);
+    // The pointer passing over the text with no button held (as the view gets it when it tracks the mouse).
+    for (const QPoint at : {middle + QPoint(30, -40), middle + QPoint(60, 40)}) {
+        QMouseEvent hover(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(area, &hover);
+    }
     return layout->measuredBlocks() - before;
 }
 

@@ -22,6 +22,7 @@
 #include "Editor/FindState.h"
 #include "Platform/SettingsStore.h"
 #include "Views/FindBar.h"
+#include "Views/OverlayTransition.h"
 #include "Views/RootView.h"
 #include "WhatsNew.h"
 
@@ -152,7 +153,7 @@ void BM_QuickOpenEntrance(benchmark::State& state) {
             [&] {
                 app.setQuickOpenOpen(true);
                 QWidget* overlay = window->rootView()->overlay(RootView::Overlay::quickOpen);
-                runUntil([&] { return overlay && !overlay->graphicsEffect(); });
+                runUntil([&] { return overlay && !OverlayTransition::isMoving(overlay); });
             },
             [&] {
                 keepShot(window, "quick-open");
@@ -175,7 +176,7 @@ void BM_FindBarEntranceAndWidening(benchmark::State& state) {
                 find.setQuery(QStringLiteral("line"));
                 window->state().setFindOpen(true);
                 FindBar* bar = window->rootView()->findBar();
-                runUntil([&] { return bar && !bar->graphicsEffect(); });
+                runUntil([&] { return bar && !OverlayTransition::isMoving(bar); });
                 keepShot(window, "find-bar");
                 find.setShowReplace(true);
                 runUntil([&] { return bar->currentBarWidth() == FindBar::barWidth(true); });

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
+#include <memory>
 #include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -61,7 +62,7 @@ Sample& sample() {
 }
 
 // What the window shows while it rests.
-enum class Scene { welcome, workbench, findBar, quickOpen, projectSearch };
+enum class Scene { welcome, workbench, findBar, quickOpen, projectSearch, covered };
 
 // Opens what scene shows over the workbench and lets it come to rest.
 void openOver(MainWindow* window, Scene scene) {
@@ -102,6 +103,14 @@ double windowAtRest(Scene scene) {
     if (workbench) window->state().open(sample().file);
     runFor(300);
     openOver(window, scene);
+    // Another window wholly over this one: nothing of it shows.
+    std::unique_ptr<QWidget> cover;
+    if (scene == Scene::covered) {
+        cover = std::make_unique<QWidget>();
+        cover->setGeometry(window->geometry().adjusted(-50, -80, 50, 50));
+        cover->show();
+        cover->raise();
+    }
     runFor(kSettleMs);
     const double cpu = processCpuSeconds();
     QElapsedTimer wall;
@@ -208,6 +217,17 @@ BENCHMARK_CAPTURE(atRest, projectSearch, Scene::projectSearch)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(atRest, welcome, Scene::welcome)->Name("BM_WelcomeAtRest")->Iterations(1)->Unit(benchmark::kSecond);
+
+// The workbench wholly behind another window. Only a windowing system says a window is covered:
+// run under xvfb-run with QT_QPA_PLATFORM=xcb.
+void BM_CoveredWorkbenchAtRest(benchmark::State& state) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        state.SkipWithError("a covered window needs X: run under xvfb-run with QT_QPA_PLATFORM=xcb");
+        return;
+    }
+    atRest(state, Scene::covered);
+}
+BENCHMARK(BM_CoveredWorkbenchAtRest)->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_PeerKateAtRest(benchmark::State& state) {
     for (auto _ : state) {

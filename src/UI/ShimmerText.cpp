@@ -11,8 +11,11 @@
 #include "UI/Timeline.h"
 
 ShimmerText::ShimmerText(const QString& text, qreal size, QFont::Weight weight, Design design, QWidget* parent)
-    : QWidget(parent), text_(text), font_(font(size, weight, design)), timeline_(new Timeline(this)) {
+    : QWidget(parent), text_(text), font_(font(size, weight, design)), timeline_(new Timeline(this, 1, false)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    connect(timeline_, &Timeline::tick, this, [this] {
+        if (sheenDrawn_ || sheenShows(Timeline::frameTime())) update();
+    });
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -34,6 +37,11 @@ double ShimmerText::sheenPosition(double t) {
 
 std::array<double, 3> ShimmerText::sheenStops(double p) {
     return {std::max(p - 0.15, 0.0), std::clamp(p, 0.0, 1.0), std::min(p + 0.15, 1.0)};
+}
+
+bool ShimmerText::sheenShows(double t) {
+    const auto stops = sheenStops(sheenPosition(t));
+    return stops[0] < 1 && stops[2] > 0;
 }
 
 QSize ShimmerText::sizeHint() const {
@@ -98,5 +106,7 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
 
 void ShimmerText::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    paintAt(p, rect(), Timeline::frameTime());
+    const double t = Timeline::frameTime();
+    sheenDrawn_ = sheenShows(t);
+    paintAt(p, rect(), t);
 }

@@ -21,6 +21,9 @@ public:
     static double sheenPosition(double t);
     // The sheen gradient's three stop locations (clear, white, clear) for sheen position p.
     static std::array<double, 3> sheenStops(double p);
+    // Whether the sheen lies on the text at t: for about a fifth of each sweep it is off either end
+    // and the title shows the same picture, which is not drawn again.
+    static bool sheenShows(double t);
     static QFont font(qreal size, QFont::Weight weight, Design design);
 
     // Draws the text at time t into rect (the glyphs centred in it).
@@ -39,4 +42,5 @@ private:
     Timeline* timeline_;
     mutable QImage mask_;  // the glyphs, drawn once per size
     mutable qreal maskDpr_ = 0;
+    bool sheenDrawn_ = true;  // whether the picture last drawn holds the sheen
 };

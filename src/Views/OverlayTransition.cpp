@@ -4,6 +4,20 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "Views/PaletteScaffold.h"
+
+namespace {
+// What moves for widget: the card of an overlay over the whole window, else widget itself.
+QWidget* movingPart(QWidget* widget, OverlayTransition::Kind kind) {
+    if (kind != OverlayTransition::Kind::scale) return widget;
+    auto* scaffold = qobject_cast<PaletteScaffold*>(widget);
+    if (!scaffold) scaffold = widget->findChild<PaletteScaffold*>();
+    return scaffold ? scaffold->card() : widget;
+}
+
+PaletteScaffold* scaffoldOf(QWidget* card) { return card ? qobject_cast<PaletteScaffold*>(card->parentWidget()) : nullptr; }
+} // namespace
+
 OverlayTransition::Pose OverlayTransition::pose(Kind kind, qreal progress, const QRectF& bounds,
                                                 qreal distanceFromTop) {
     const qreal hidden = 1 - progress;
@@ -24,43 +38,70 @@ OverlayTransition::Pose OverlayTransition::pose(Kind kind, qreal progress, const
 OverlayTransition::OverlayTransition(QWidget* widget, Kind kind, qreal from)
     : QGraphicsEffect(widget), widget_(widget), kind_(kind), progress_(from), spring_(Animation::brimel::snappy(), this) {
     connect(&spring_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        progress_ = v.toReal();
-        updateBoundingRect();
-        update();
+        follow(v.toReal());
     });
 }
 
-void OverlayTransition::enter(QWidget* widget, Kind kind) {
-    if (!widget) return;
+void OverlayTransition::follow(qreal progress) {
+    progress_ = progress;
+    updateBoundingRect();
+    update();
+    if (PaletteScaffold* scaffold = scaffoldOf(widget_); scaffold && scaffold->card() == widget_)
+        scaffold->setPresence(progress);
+}
+
+bool OverlayTransition::isMoving(const QWidget* widget) {
+    if (!widget) return false;
+    if (qobject_cast<OverlayTransition*>(widget->graphicsEffect())) return true;
+    QWidget* part = movingPart(const_cast<QWidget*>(widget), Kind::scale);
+    return part != widget && qobject_cast<OverlayTransition*>(part->graphicsEffect());
+}
+
+void OverlayTransition::enter(QWidget* shown, Kind kind) {
+    if (!shown) return;
+    QWidget* widget = movingPart(shown, kind);
     auto* effect = new OverlayTransition(widget, kind, 0);
     widget->setGraphicsEffect(effect);
-    widget->show();
-    QPointer<QWidget> target(widget);
-    connect(&effect->spring_, &QAbstractAnimation::finished, widget, [target, effect] {
+    effect->follow(0);
+    // The scaffold covers the whole overlay: while it draws what lies under from its picture, the
+    // overlay is opaque and even its first frame does not repaint the window under it.
+    if (PaletteScaffold* scaffold = scaffoldOf(widget); scaffold && scaffold->holdWhatLiesUnder())
+        shown->setAttribute(Qt::WA_OpaquePaintEvent, true);
+    shown->show();
+    QPointer<QWidget> target(widget), overlay(shown);
+    connect(&effect->spring_, &QAbstractAnimation::finished, widget, [target, overlay, effect] {
         // Drawing through the effect costs a pixmap per paint: drop it once in place.
-        QTimer::singleShot(0, target, [target, effect] {
-            if (target && target->graphicsEffect() == effect) target->setGraphicsEffect(nullptr);
+        QTimer::singleShot(0, target, [target, overlay, effect] {
+            if (!target || target->graphicsEffect() != effect) return;
+            target->setGraphicsEffect(nullptr);
+            if (PaletteScaffold* scaffold = scaffoldOf(target)) scaffold->settle();
+            if (overlay) overlay->setAttribute(Qt::WA_OpaquePaintEvent, false);
         });
     });
     effect->animateTo(1);
 }
 
-void OverlayTransition::leave(QWidget* widget, Kind kind) {
-    if (!widget) return;
-    widget->setEnabled(false);  // also ends its shortcuts and gives up the focus
-    widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+void OverlayTransition::leave(QWidget* gone, Kind kind) {
+    if (!gone) return;
+    gone->setEnabled(false);  // also ends its shortcuts and gives up the focus
+    gone->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QWidget* widget = movingPart(gone, kind);
     auto* effect = qobject_cast<OverlayTransition*>(widget->graphicsEffect());
     if (!effect) {
         effect = new OverlayTransition(widget, kind, 1);
         widget->setGraphicsEffect(effect);
     }
     effect->spring_.disconnect(widget);
-    QPointer<QWidget> target(widget);
-    connect(&effect->spring_, &QAbstractAnimation::finished, widget, [target] {
+    // Once its scaffold has read the window under it (at the exit's first frame), the overlay is
+    // opaque: the frames after it do not repaint the window under the moving card.
+    if (PaletteScaffold* scaffold = scaffoldOf(widget); scaffold && widget != gone)
+        connect(scaffold, &PaletteScaffold::holding, gone, [gone] { gone->setAttribute(Qt::WA_OpaquePaintEvent, true); });
+    QPointer<QWidget> target(gone);
+    connect(&effect->spring_, &QAbstractAnimation::finished, gone, [target] {
         if (target) target->deleteLater();
     });
     effect->animateTo(0);
-    if (effect->spring_.state() != QAbstractAnimation::Running) widget->deleteLater();
+    if (effect->spring_.state() != QAbstractAnimation::Running) gone->deleteLater();
 }
 
 void OverlayTransition::animateTo(qreal target) {

@@ -1,7 +1,9 @@
 #pragma once
 // How a floating view comes and goes: faded and either slid in from above its container's top edge
 // (the find bar) or scaled down from 102% about its centre (the overlays), on the snappy spring.
-// The effect sits on the widget only while it moves.
+// The effect sits on the widget only while it moves. Of an overlay over the whole window only the
+// card moves: drawn through an effect, the whole window's worth of overlay would be rendered again
+// and scaled at every frame, while its dim only needs to fade in place.
 #include <QGraphicsEffect>
 #include <QPointer>
 
@@ -25,6 +27,8 @@ public:
     // Takes widget out of use at once (no input, no focus, no shortcuts), plays the exit and
     // deletes it.
     static void leave(QWidget* widget, Kind kind);
+    // Whether widget (or the card that moves for it) is still coming or going.
+    static bool isMoving(const QWidget* widget);
 
     qreal progress() const { return progress_; }
 
@@ -36,6 +40,7 @@ protected:
 private:
     OverlayTransition(QWidget* widget, Kind kind, qreal from);
     void animateTo(qreal target);
+    void follow(qreal progress);
 
     QPointer<QWidget> widget_;
     Kind kind_;

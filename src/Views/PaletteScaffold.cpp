@@ -1,12 +1,18 @@
 #include "Views/PaletteScaffold.h"
 
+#include <QBackingStore>
 #include <QMouseEvent>
+#include <QPaintEngine>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "UI/Brand.h"
 #include "UI/LiquidGlassBackground.h"
 #include "UI/ShadowEffect.h"
+#include "Views/OverlayTransition.h"
 
 PaletteScaffold::PaletteScaffold(std::function<void()> dismiss, QWidget* content, QWidget* parent)
     : QWidget(parent), dismiss_(std::move(dismiss)), card_(new QWidget(this)), content_(content) {
@@ -24,6 +30,10 @@ PaletteScaffold::PaletteScaffold(std::function<void()> dismiss, QWidget* content
     card_->installEventFilter(this);  // paints the glass and its border under the content
 }
 
+namespace {
+const ShadowEffect::Shadow kShadow{QColor::fromRgbF(0, 0, 0, 0.5f), 40, QPointF(0, 18), 1};
+}
+
 bool PaletteScaffold::eventFilter(QObject* watched, QEvent* event) {
     if (watched == card_ && event->type() == QEvent::Paint) {
         QPainter p(card_);
@@ -39,13 +49,81 @@ bool PaletteScaffold::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void PaletteScaffold::paintEvent(QPaintEvent*) {
+void PaletteScaffold::setPresence(qreal presence) {
+    presence = std::clamp<qreal>(presence, 0, 1);
+    if (presence == presence_) return;
+    presence_ = presence;
+    update();
+}
+
+void PaletteScaffold::settle() {
+    under_ = QImage();
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    presence_ = 1;
+    update();
+}
+
+void PaletteScaffold::hold(const QImage& under, QPoint origin) {
+    under_ = under;
+    underOrigin_ = origin;
+    // Opaque, the overlay keeps the window under it from being repainted at each frame of the fade.
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+    emit holding();
+}
+
+bool PaletteScaffold::holdWhatLiesUnder() {
+    // Between two repaints the window's backing store holds what the window shows.
+    QWidget* top = window();
+    QBackingStore* store = top->backingStore();
+    QPaintDevice* device = store ? store->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image || !top->isVisible()) return false;
+    const auto* image = static_cast<const QImage*>(device);
+    const qreal dpr = image->devicePixelRatio();
+    if (image->size() != (QSizeF(top->size()) * dpr).toSize()) return false;
+    QImage copy = image->copy();
+    copy.setDevicePixelRatio(dpr);
+    hold(copy, QPoint(0, 0));
+    return true;
+}
+
+void PaletteScaffold::keepWhatLiesUnder(QPainter& p, const QRegion& painted) {
+    QPaintEngine* engine = p.paintEngine();
+    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image || !painted.contains(rect())) return;
+    const auto* image = static_cast<const QImage*>(device);
+    const qreal dpr = image->devicePixelRatio();
+    const QPointF at = p.deviceTransform().map(QPointF(0, 0));
+    const QRect area(QPoint(int(std::lround(at.x())), int(std::lround(at.y()))), (QSizeF(size()) * dpr).toSize());
+    if (!image->rect().contains(area)) return;
+    QImage copy = image->copy(area);
+    copy.setDevicePixelRatio(dpr);
+    hold(copy, area.topLeft());
+}
+
+void PaletteScaffold::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    p.fillRect(rect(), QColor::fromRgbF(0, 0, 0, 0.45f));
+    if (presence_ < 1) {
+        if (under_.isNull()) keepWhatLiesUnder(p, event->region());
+        else {
+            const qreal dpr = under_.devicePixelRatio();
+            const QPointF at = QPointF(mapTo(window(), QPoint(0, 0))) * dpr - QPointF(underOrigin_);
+            p.drawImage(QPointF(0, 0), under_, QRectF(at, QSizeF(size()) * dpr));
+        }
+    }
+    p.fillRect(rect(), QColor::fromRgbF(0, 0, 0, float(0.45 * presence_)));
+    if (presence_ <= 0) return;
     // The card's shadow is painted here rather than through an effect on the card: an effect would
     // draw the card from its last picture and its glass would never see what lies behind change.
-    ShadowEffect::paintCached(p, {QColor::fromRgbF(0, 0, 0, 0.5f), 40, QPointF(0, 18), 1}, QRectF(card_->geometry()),
-                              kCornerRadius, shadow_);
+    const QRectF card(card_->geometry());
+    if (presence_ < 1) {
+        const OverlayTransition::Pose pose =
+            OverlayTransition::pose(OverlayTransition::Kind::scale, presence_, QRectF(QPointF(0, 0), card.size()), 0);
+        p.setOpacity(pose.opacity);
+        p.setTransform(pose.transform * QTransform::fromTranslate(card.x(), card.y()));
+        ShadowEffect::paintCached(p, kShadow, QRectF(QPointF(0, 0), card.size()), kCornerRadius, shadow_);
+        return;
+    }
+    ShadowEffect::paintCached(p, kShadow, card, kCornerRadius, shadow_);
 }
 
 void PaletteScaffold::mousePressEvent(QMouseEvent* event) {

@@ -21,6 +21,20 @@ public:
     QWidget* card() const { return card_; }
     QWidget* content() const { return content_; }
     const GlassBackdrop& backdrop() const { return backdrop_; }
+    // How far the overlay has come in (0 gone, 1 in place): the dim's strength, and the shadow's,
+    // which follows the card as it comes.
+    void setPresence(qreal presence);
+    qreal presence() const { return presence_; }
+    // Before the overlay comes: keeps the window's picture as it shows now, under the overlay.
+    // False when the window holds no picture to keep (the first frame then reads it).
+    bool holdWhatLiesUnder();
+    // In place: what lies under shows again as it is now.
+    void settle();
+    bool holdsWhatLiesUnder() const { return !under_.isNull(); }
+
+signals:
+    // The scaffold now draws what lies under it from its picture, and is opaque.
+    void holding();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -33,5 +47,13 @@ private:
     QWidget* card_;
     QWidget* content_;
     GlassBackdrop backdrop_;
+    void keepWhatLiesUnder(QPainter& painter, const QRegion& painted);
+    void hold(const QImage& under, QPoint origin);
+
     QImage shadow_;
+    qreal presence_ = 1;
+    // While the overlay comes or goes, the window under it as it was when that began: each frame of
+    // the dim's fade draws it rather than having the whole window repainted under the dim.
+    QImage under_;
+    QPoint underOrigin_;  // where under_'s top-left corner lies in the window, in its pixels
 };

@@ -60,6 +60,33 @@ TEST(ShimmerText, OnlyTheGlyphsShowAndTheSheenBrightensThem) {
     EXPECT_GT(inkMid, inkOff);
 }
 
+// The title is not drawn again while its sheen is off the text: that must be exactly when the
+// sheen would change none of its pixels.
+TEST(ShimmerText, TheSheenIsOffTheTextExactlyWhenItChangesNothing) {
+    ShimmerText title("Hello", 40, QFont::Bold, ShimmerText::Design::rounded);
+    const QSize size = title.sizeHint();
+    auto render = [&](double t) {
+        QImage img(size, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        title.paintAt(p, QRectF(QPointF(0, 0), size), t);
+        return img;
+    };
+    ASSERT_FALSE(ShimmerText::sheenShows(0));
+    const QImage plain = render(0);
+    int off = 0, on = 0;
+    for (double t = 0; t < ShimmerText::kSweepSeconds; t += ShimmerText::kSweepSeconds / 96) {
+        const bool shows = ShimmerText::sheenShows(t);
+        (shows ? on : off) += 1;
+        if (!shows) EXPECT_EQ(render(t), plain) << "at " << t;
+        // With its centre before the text, the sheen's trailing half already brightens the glyphs.
+        const double p = ShimmerText::sheenPosition(t);
+        if (p > -0.1 && p < 0) EXPECT_NE(render(t), plain) << "at " << t;
+    }
+    EXPECT_GT(off, 96 / 8);
+    EXPECT_GT(on, 96 / 2);
+}
+
 TEST(GlassCard, LookFollowsThePointerOnlyWhenInteractive) {
     const QSizeF size(200, 100);
     // Before measurement: centred spotlight, flat.

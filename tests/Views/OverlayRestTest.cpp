@@ -13,6 +13,7 @@
 #include "ViewsTestSupport.h"
 #include "Views/FindBar.h"
 #include "Views/Navigation/QuickOpenView.h"
+#include "Views/OverlayTransition.h"
 #include "Views/PaletteScaffold.h"
 
 using namespace testing_support;
@@ -65,7 +66,7 @@ protected:
     }
     // Waits until what just opened has come to rest in place (its entrance has ended).
     bool settled(QWidget* w) {
-        return waitUntil([&] { return w && !w->graphicsEffect(); }) && (spin(50), true);
+        return waitUntil([&] { return w && !OverlayTransition::isMoving(w); }) && (spin(50), true);
     }
     // Waits until the window's late news (the folder's listing, git's answer) has been drawn and
     // nothing repaints for a moment.
@@ -139,3 +140,38 @@ TEST_F(OverlayRestTest, TheOverlaysCardShowsTheCodeBehindItBlurred) {
 }
 
 } // namespace
+
+// Coming and going, an overlay over the whole window moves its card and fades its dim over a still
+// picture of the window: the workbench under it is not drawn again at every frame.
+TEST_F(OverlayRestTest, AnOverlayComesAndGoesWithoutRepaintingTheWorkbenchAtEachFrame) {
+    // What moves by itself under it is held still, so that every paint counted is the overlay's doing.
+    aurora()->setResting(true);
+    statusDot()->setResting(true);
+    ASSERT_TRUE(quiet());
+    // Frames that drew the workbench under the overlay (the backdrop lies under all of it).
+    auto underPaints = [](const PaintCounter& c) { return c.counts.value("AuroraBackground"); };
+    QPointer<QWidget> overlay;
+    {
+        PaintCounter counter;
+        window->app->setPaletteOpen(true);
+        overlay = window->root->overlay(RootView::Overlay::palette);
+        ASSERT_TRUE(overlay);
+        int frames = 0;
+        ASSERT_TRUE(waitUntil([&] {
+            frames = counter.counts.value("PaletteScaffold");
+            return !OverlayTransition::isMoving(overlay);
+        }));
+        EXPECT_GE(frames, 3);
+        EXPECT_LE(underPaints(counter), 1) << counter.names().toStdString();
+    }
+    ASSERT_TRUE(quiet());
+    PaintCounter counter;
+    window->app->setPaletteOpen(false);
+    aurora()->setResting(true);
+    statusDot()->setResting(true);
+    ASSERT_TRUE(waitUntil([&] { return overlay.isNull(); }));
+    EXPECT_GE(counter.counts.value("PaletteScaffold"), 3);
+    // Drawn anew: at the exit's first frame (which the fade then keeps), when the editor takes the
+    // focus back, and once the overlay is gone; never once a frame.
+    EXPECT_LE(underPaints(counter), 3) << counter.names().toStdString();
+}

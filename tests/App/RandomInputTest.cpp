@@ -484,10 +484,13 @@ private:
         // Into the overlay's field, as a user types there; letters most names hold keep most rows.
         if (palette) palette->field()->lineEdit()->setFocus();
         if (quick) quick->field()->lineEdit()->setFocus();
+        const QString before = palette ? palette->query() : quick ? quick->query() : QString();
         static const Qt::Key common[] = {Qt::Key_E, Qt::Key_A, Qt::Key_I, Qt::Key_L, Qt::Key_O, Qt::Key_T, Qt::Key_S};
         key(to, pick(4) ? common[pick(7)] : Qt::Key(Qt::Key_A + pick(26)), Qt::NoModifier);
-        if (palette) pendingFirstRow_ = {palette, palette->query()};
-        else if (quick) pendingFirstRow_ = {quick, quick->query()};
+        // Only a key that changed the query must bring the selection back to the first row (one the
+        // field never got, the focus being held elsewhere, leaves the selection as it was).
+        if (palette && palette->query() != before) pendingFirstRow_ = {palette, palette->query()};
+        else if (quick && quick->query() != before) pendingFirstRow_ = {quick, quick->query()};
     }
 
     int selectionOf(QWidget* overlay, QString* query) const {

@@ -433,9 +433,23 @@ TEST_F(SourceControlPanelTest, TheKeyboardMovesBetweenRowsAndTheirActions) {
     ASSERT_EQ(prompter.asked.size(), 1);
     EXPECT_TRUE(prompter.asked[0].title.contains("app.py"));
 
+    QTest::keyClick(list, Qt::Key_Down);  // already on the last row: it stays there
+    EXPECT_EQ(list->currentIndex().row(), row(panel, "src/app.py"));
+    QTest::keyClick(list, Qt::Key_Right);
     QTest::keyClick(list, Qt::Key_Right);
     QTest::keyClick(list, Qt::Key_Return);  // Stage
     ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).size() == 2; }, 20000));
+
+    // The keyboard stays on a section's button while the section stays, and goes to the message
+    // field when the section goes with the button's own work.
+    IconButton* unstageAll = panel.button("Unstage All");
+    unstageAll->setFocus(Qt::TabFocusReason);
+    folder.write("notes.txt", "new\n");
+    refreshed(*app);
+    EXPECT_TRUE(unstageAll->hasFocus());
+    QTest::keyClick(unstageAll, Qt::Key_Space);
+    ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).isEmpty(); }, 20000));
+    EXPECT_TRUE(panel.composer()->editor()->hasFocus());
 }
 
 TEST_F(SourceControlPanelTest, ASpinnerStandsInTheCommitButtonWhileACommitRunsAndGoesWhenItEnds) {

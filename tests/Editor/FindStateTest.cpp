@@ -68,6 +68,23 @@ TEST(FindState, InvalidRegularExpressionsYieldNoPattern) {
     EXPECT_TRUE(compileQuery("(", false).has_value());  // literal mode escapes it
 }
 
+// Only a regular expression's template can name a group it lacks; a literal one is inserted as it is,
+// and a query that does not compile has no groups to judge by.
+TEST(FindState, AReplacementNamingAMissingGroupIsInvalidOnlyForARegex) {
+    FindState find;
+    find.setQuery("(a)(?<second>b)");
+    find.setReplacement("$3${second}");
+    EXPECT_FALSE(find.invalidReplacement());
+    find.setUseRegex(true);
+    EXPECT_TRUE(find.invalidReplacement());
+    find.setReplacement("$2${second}$0");
+    EXPECT_FALSE(find.invalidReplacement());
+    find.setReplacement("${third}");
+    EXPECT_TRUE(find.invalidReplacement());
+    find.setQuery("(");
+    EXPECT_FALSE(find.invalidReplacement());
+}
+
 TEST(FindState, UserPatternsAreTimeLimited) {
     const auto slow = compileQuery("(a+)+b", true);
     ASSERT_TRUE(slow);

@@ -1,5 +1,7 @@
 #include "Views/Editor/CodeEditorCoordinator.h"
 
+#include <QElapsedTimer>
+
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -78,6 +80,9 @@ constexpr qsizetype kNearReach = 2 * kShowStep;
 // UTF-16 units whose line terminators are counted per step ahead of the display: the gutter learns
 // the last line's number long before the display holds that line.
 constexpr qsizetype kCountStep = 8 * 1024 * 1024;
+// How long a turn goes on showing steps while a caret waits far past them: well under a frame
+// budget that a key typed meanwhile would notice.
+constexpr qint64 kPendingTurnMs = 40;
 // Steps between updates of the scroll bar: each update lays out the lines at the display's end.
 constexpr int kStepsPerResize = 16;
 
@@ -278,10 +283,15 @@ bool CodeEditorCoordinator::isFarPastShown(qsizetype exactEnd) const {
 
 void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     if (event->timerId() != showing_.timerId()) return QObject::timerEvent(event);
-    if (!isFullyShown()) {
+    // While a caret is on its way far ahead, a turn shows steps for a while rather than one: it
+    // arrives sooner, and a key that then waits for it has less left to show.
+    QElapsedTimer turn;
+    turn.start();
+    do {
+        if (isFullyShown()) break;
         countUnshownBreaks();
         showUpTo(nextShowEnd());
-    }
+    } while (pendingSelection_ && isFarPastShown(pendingSelection_->range.end()) && turn.elapsed() < kPendingTurnMs);
     if (pendingSelection_ && !isFarPastShown(pendingSelection_->range.end())) {
         const PendingSelection pending = *std::exchange(pendingSelection_, std::nullopt);
         setSelection(pending.range, pending.reveal);

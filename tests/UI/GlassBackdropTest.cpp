@@ -70,6 +70,21 @@ TEST(GlassBackdrop, WhatLiesBehindTheGlassIsBlurredOnScreenAndInAGrab) {
     }
 }
 
+// A window drawn only into an image (never on screen) has no picture of its own to read from: the
+// glass reads what the grab drew behind it.
+TEST(GlassBackdrop, AGrabOfAWindowNeverShownBlursWhatItDrewBehindTheGlass) {
+    QWidget window;
+    window.resize(300, 200);
+    auto* behind = new Stripes(&window);
+    behind->setGeometry(window.rect());
+    auto* glass = new QWidget(&window);
+    glass->setGeometry(50, 40, 200, 120);
+    liquidGlass(glass, 16);
+    const QImage shot = window.grab().toImage();
+    EXPECT_GT(largestStep(shot, QRect(10, 10, 30, 150)), 200);
+    EXPECT_LT(largestStep(shot, glass->geometry().adjusted(20, 20, -20, -20)), 12);
+}
+
 TEST(GlassBackdrop, TheRoundedCornersLeaveWhatIsBehindAsItIs) {
     Scene scene;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));

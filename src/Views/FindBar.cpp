@@ -271,7 +271,9 @@ void FindBar::applyWidth(qreal width) {
     width_ = width;
     surface_->setFixedWidth(int(std::lround(width)));
     const QMargins m = shadowMargins();
+    // Activated, the layout asks its row layouts again: a row just hidden is no longer counted.
     surface_->layout()->invalidate();
+    surface_->layout()->activate();
     const int height = surface_->layout()->sizeHint().height();
     surface_->setFixedHeight(height);
     setFixedSize(surface_->width() + m.left() + m.right(), height + m.top() + m.bottom());

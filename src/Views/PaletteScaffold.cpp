@@ -102,13 +102,14 @@ void PaletteScaffold::keepWhatLiesUnder(QPainter& p, const QRegion& painted) {
 
 void PaletteScaffold::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    if (presence_ < 1) {
-        if (under_.isNull()) keepWhatLiesUnder(p, event->region());
-        else {
-            const qreal dpr = under_.devicePixelRatio();
-            const QPointF at = QPointF(mapTo(window(), QPoint(0, 0))) * dpr - QPointF(underOrigin_);
-            p.drawImage(QPointF(0, 0), under_, QRectF(at, QSizeF(size()) * dpr));
-        }
+    // Held until settled, also while a spring passes beyond its end: opaque, nothing else draws
+    // what lies under.
+    if (!under_.isNull()) {
+        const qreal dpr = under_.devicePixelRatio();
+        const QPointF at = QPointF(mapTo(window(), QPoint(0, 0))) * dpr - QPointF(underOrigin_);
+        p.drawImage(QPointF(0, 0), under_, QRectF(at, QSizeF(size()) * dpr));
+    } else if (presence_ < 1) {
+        keepWhatLiesUnder(p, event->region());
     }
     p.fillRect(rect(), QColor::fromRgbF(0, 0, 0, float(0.45 * presence_)));
     if (presence_ <= 0) return;

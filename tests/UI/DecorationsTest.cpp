@@ -34,17 +34,20 @@ TEST(StatusDot, DrawsTheDotInTheMiddleOfAFadingHalo) {
     EXPECT_GT(qAlpha(shot.pixel(2, 9)), qAlpha(shot.pixel(0, 0)));
 }
 
+// The title drawn at its size at time t.
+static QImage titleAt(const ShimmerText& title, double t) {
+    QImage img(title.sizeHint(), QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    title.paintAt(p, QRectF(QPointF(0, 0), QSizeF(img.size())), t);
+    return img;
+}
+
 TEST(ShimmerText, OnlyTheGlyphsShowAndTheSheenBrightensThem) {
     ShimmerText title("Hello", 40, QFont::Bold, ShimmerText::Design::rounded);
     const QSize size = title.sizeHint();
     ASSERT_GT(size.width(), 60);
-    auto render = [&](double t) {
-        QImage img(size, QImage::Format_ARGB32_Premultiplied);
-        img.fill(Qt::transparent);
-        QPainter p(&img);
-        title.paintAt(p, QRectF(QPointF(0, 0), size), t);
-        return img;
-    };
+    auto render = [&](double t) { return titleAt(title, t); };
     const QImage off = render(0);      // sheen before the text
     const QImage mid = render(1.5);    // sheen in the middle
     qint64 inkOff = 0, inkMid = 0, transparent = 0;
@@ -64,14 +67,7 @@ TEST(ShimmerText, OnlyTheGlyphsShowAndTheSheenBrightensThem) {
 // sheen would change none of its pixels.
 TEST(ShimmerText, TheSheenIsOffTheTextExactlyWhenItChangesNothing) {
     ShimmerText title("Hello", 40, QFont::Bold, ShimmerText::Design::rounded);
-    const QSize size = title.sizeHint();
-    auto render = [&](double t) {
-        QImage img(size, QImage::Format_ARGB32_Premultiplied);
-        img.fill(Qt::transparent);
-        QPainter p(&img);
-        title.paintAt(p, QRectF(QPointF(0, 0), size), t);
-        return img;
-    };
+    auto render = [&](double t) { return titleAt(title, t); };
     ASSERT_FALSE(ShimmerText::sheenShows(0));
     const QImage plain = render(0);
     int off = 0, on = 0;

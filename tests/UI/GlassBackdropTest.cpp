@@ -70,6 +70,18 @@ TEST(GlassBackdrop, WhatLiesBehindTheGlassIsBlurredOnScreenAndInAGrab) {
     }
 }
 
+// A grab draws the window afresh: its glass blurs what the grab drew behind it, not the window's
+// picture on screen, which may be older.
+TEST(GlassBackdrop, AGrabBlursWhatItDrewBehindTheGlassNotWhatTheScreenLastShowed) {
+    Scene scene;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));
+    const QPoint centre = scene.glass->geometry().center();
+    const int blueOnScreen = qBlue(scene.onScreen().pixel(centre));
+    scene.behind->faint = 255;  // blue in the dark stripes, not yet on screen
+    const QImage shot = scene.window.grab().toImage();
+    EXPECT_GT(qBlue(shot.pixel(centre)), blueOnScreen + 30);
+}
+
 TEST(GlassBackdrop, TheRoundedCornersLeaveWhatIsBehindAsItIs) {
     Scene scene;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 
 #include "Editor/FindState.h"
@@ -140,6 +141,18 @@ TEST_F(FindBarFixture, ReplaceRowWidensTheBarOnTheSpringAndNarrowsItAgain) {
         << "centred, with room for the shadow";
     find.setShowReplace(false);
     EXPECT_TRUE(waitUntil([&] { return bar->surface()->width() == narrow && !bar->replaceRow()->isVisible(); }));
+}
+
+// Opened with the replace row closed, the panel holds the find row alone: as tall as it is after
+// the replace row has come and gone, and the toggle's row (its tallest control) fills it.
+TEST_F(FindBarFixture, TheBarIsAsTallAsItsRowsFromTheFirstFrame) {
+    const int opened = bar->surface()->height();
+    const QMargins inner = bar->surface()->layout()->contentsMargins();
+    EXPECT_EQ(opened, inner.top() + button("replaceToggle")->height() + inner.bottom());
+    find.setShowReplace(true);
+    ASSERT_TRUE(waitUntil([&] { return bar->surface()->height() > opened; }));
+    find.setShowReplace(false);
+    EXPECT_TRUE(waitUntil([&] { return !bar->replaceRow()->isVisible() && bar->surface()->height() == opened; }));
 }
 
 TEST_F(FindBarFixture, EngineCallsGoToTheRegisteredEditorOnly) {

@@ -16,6 +16,26 @@ qsizetype headEnd(const QByteArray& bytes) {
 
 QByteArray withoutCR(QByteArray line) { return line.endsWith('\r') ? line.chopped(1) : line; }
 
+// A number written in the given base and nothing else (no sign, blank, "0x" or NUL), small
+// enough for a qint64; -1 otherwise.
+qint64 plainNumber(QByteArrayView digits, int base) {
+    if (digits.isEmpty() || digits.size() > 15) return -1;
+    qint64 n = 0;
+    for (char c : digits) {
+        const int digit = c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : base;
+        if (digit >= base) return -1;
+        n = n * base + digit;
+    }
+    return n;
+}
+
+// A NUL or a CR that ends no line would end a field early for some readers and not for others:
+// each reads as a blank.
+void blankStrayControls(QByteArray& head) {
+    for (qsizetype i = 0; i < head.size(); ++i)
+        if (head[i] == '\0' || (head[i] == '\r' && (i + 1 == head.size() || head[i + 1] != '\n'))) head[i] = ' ';
+}
+
 // "HTTP/1.1 200 OK": the status code, or -1.
 int statusOf(const QByteArray& line) {
     if (!line.startsWith("HTTP/") || line.size() < 12) return -1;
@@ -95,7 +115,9 @@ bool HTTPResponseReader::readHead() {
             return false;
         }
         if (end > kMaxHeadBytes) { fail(Failure::headTooLarge); return false; }
-        const QList<QByteArray> lines = buffer_.left(end).split('\n');
+        QByteArray head = buffer_.left(end);
+        blankStrayControls(head);
+        const QList<QByteArray> lines = head.split('\n');
         status_ = statusOf(withoutCR(lines.first()));
         if (status_ < 0) { fail(Failure::noResponse); return false; }
         fields_.clear();
@@ -132,10 +154,8 @@ void HTTPResponseReader::startBody() {
     for (const auto& [name, value] : fields_) {
         if (name.compare("Content-Length", Qt::CaseInsensitive) != 0) continue;
         for (const QByteArray& part : value.split(',')) {
-            bool ok = false;
-            const QByteArray digits = part.trimmed();
-            const qint64 n = digits.toLongLong(&ok);
-            if (!ok || n < 0 || digits.startsWith('+') || (length && *length != n)) {
+            const qint64 n = plainNumber(part.trimmed(), 10);
+            if (n < 0 || (length && *length != n)) {
                 fail(Failure::badFraming);
                 return;
             }
@@ -169,9 +189,8 @@ bool HTTPResponseReader::readChunks(QByteArray& data) {
         case ChunkState::size: {
             if (!takeLine(line)) break;
             const QByteArray hex = line.left(line.indexOf(';') < 0 ? line.size() : line.indexOf(';')).trimmed();
-            bool ok = false;
-            remaining_ = hex.size() <= 15 ? hex.toLongLong(&ok, 16) : 0;
-            if (!ok || hex.isEmpty() || hex.startsWith('+') || hex.startsWith('-')) { fail(Failure::badFraming); return false; }
+            remaining_ = plainNumber(hex, 16);
+            if (remaining_ < 0) { fail(Failure::badFraming); return false; }
             chunk_ = remaining_ == 0 ? ChunkState::trailer : ChunkState::data;
             break;
         }

@@ -7,6 +7,7 @@
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using State = HTTPResponseReader::State;
 using Failure = HTTPResponseReader::Failure;
 
@@ -74,6 +75,37 @@ TEST(HTTPResponseReader, BrokenAnswersFailWithTheirReason) {
     const QByteArray line = "X: " + QByteArray(1000, 'x') + "\r\n";
     while (endless.state() == State::head) endless.feed(line);
     EXPECT_EQ(endless.failure(), Failure::headTooLarge);
+}
+
+// What hostile or careless servers send: sizes that are no plain hex or decimal number, lengths
+// that disagree, and control characters inside the header block.
+TEST(HTTPResponseReader, HostileFramingAndFieldsAreRefusedOrMadeHarmless) {
+    const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (const QByteArray& size : QByteArrayList{"0x5", "+5", "-5", " ", "5 5", "10000000000000000", "fffffffffffffffff", "5\0"_ba})
+        EXPECT_EQ(readAll(chunked + size + "\r\nhello\r\n0\r\n\r\n").failure, Failure::badFraming) << size.toHex().constData();
+    // The largest size that fits is taken at its word, and the close that comes first cuts it short.
+    EXPECT_EQ(readAll(chunked + "fffffffffffffff\r\nhello").failure, Failure::cutShort);
+    EXPECT_EQ(readAll(chunked + "5;name=\"v\"\r\nhello\r\n0\r\nX-Trailer: 1\r\n\r\n").body, "hello");
+
+    const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+    for (const QByteArray& length : QByteArrayList{"0x5", "5.0", "5 5", "99999999999999999999", "", "5, 6"})
+        EXPECT_EQ(readAll(ok + "Content-Length: " + length + "\r\n\r\nhello").failure, Failure::badFraming) << length.constData();
+    EXPECT_EQ(readAll(ok + "Content-Length: 5\r\nContent-Length: 6\r\n\r\nhello!").failure, Failure::badFraming);
+    EXPECT_EQ(readAll(ok + "Content-Length: 5\r\nContent-Length: 5\r\n\r\nhello").body, "hello");
+    EXPECT_EQ(readAll(ok + "Content-Length: 5\r\n\r\nhello and more").body, "hello");  // the rest is no part of it
+
+    for (const QByteArray& line : QByteArrayList{"HTTP/1.1 OK\r\n", "HTTP/1.1 20 OK\r\n", "HTTP/1.1 -200 OK\r\n", "HTTP/1.1 2x0 OK\r\n",
+                                  "HTTP/1.1 200OK\r\n", "HTTP/1.1\r\n", "http/1.1 200 OK\r\n", "\r\n"})
+        EXPECT_EQ(readAll(line + "Content-Length: 0\r\n\r\n").failure, Failure::noResponse) << line.constData();
+
+    // A bare CR or a NUL inside a field could end it early for one reader and not another: each
+    // reads as a blank, within the field where it stands.
+    HTTPResponseReader reader(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    reader.feed("HTTP/1.1 200 OK\r\nX-A: a\rb\r\nX-B: c\0d\r\nContent-Length: 0\r\n\r\n"_ba);
+    ASSERT_EQ(reader.state(), State::done);
+    EXPECT_EQ(reader.field("X-A"), "a b");
+    EXPECT_EQ(reader.field("X-B"), "c d");
+    EXPECT_EQ(reader.fields().size(), 3);
 }
 
 TEST(URLQuery, RowsAreAppendedBeforeTheFragmentAsWrittenOrEncoded) {

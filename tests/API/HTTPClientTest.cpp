@@ -558,6 +558,88 @@ TEST(HTTPClientSend, BareAndBrokenAnswersShowWhatHappened) {
     EXPECT_EQ(result.responseOrFailure().statusText, "The server closed the connection without sending a complete response.");
 }
 
+// Servers that break the rules: no answer, lengths that disagree, bodies where none may be. Each
+// failure says what went wrong, and the send after it goes out on a connection of its own.
+TEST(HTTPClientSend, HostileAnswersFailClearlyAndTheNextSendStartsAfresh) {
+    LoopbackServer server;
+    server.respondTo("/fine", {.body = "fine"});
+    const QString cutShort = "The server closed the connection before the whole response arrived.";
+    const QString unreadable = "The server sent a body whose length or chunks cannot be read.";
+    const QList<std::pair<ScriptedResponse, QString>> failing{
+        {{.hangUp = true}, "The server closed the connection without sending a complete response."},
+        {{.raw = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello!"}, unreadable},
+        {{.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0x5\r\nhello\r\n0\r\n\r\n"}, unreadable},
+        {{.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n-1\r\n"}, unreadable},
+        {{.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7fffffffffffffff\r\nhello"}, unreadable},
+        {{.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhel"}, cutShort},
+        {{.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n"}, cutShort},
+        {{.raw = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"}, cutShort},
+        {{.raw = "HTTP/1.1 200 OK\r\nX-A: 1\r\n"}, "The server closed the connection without sending a complete response."},
+    };
+    int connections = 0;
+    for (const auto& [answer, text] : failing) {
+        SCOPED_TRACE((answer.raw.isEmpty() ? "hang up" : answer.raw.toStdString()));
+        server.respondTo("/bad", answer);
+        HTTPSendResult result = sendAndWait(request(HTTPMethod::get, server.url("/bad")));
+        ASSERT_FALSE(result.ok()) << result.response->status;
+        EXPECT_EQ(result.error->kind(), HTTPError::Kind::transport);
+        EXPECT_EQ(result.responseOrFailure().statusText, text);
+        result = sendAndWait(request(HTTPMethod::get, server.url("/fine")));
+        ASSERT_TRUE(result.ok()) << result.responseOrFailure().statusText.toStdString();
+        EXPECT_EQ(result.response->body, "fine");
+        EXPECT_EQ(server.acceptedCount(), connections += 2);
+    }
+
+    // Too much is cut to the stated length; a body after HEAD, 204 or 304 is no body.
+    server.respondTo("/long", {.raw = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello and more"});
+    HTTPSendResult result = sendAndWait(request(HTTPMethod::get, server.url("/long")));
+    ASSERT_TRUE(result.ok()) << result.responseOrFailure().statusText.toStdString();
+    EXPECT_EQ(result.response->body, "hello");
+    for (const auto& [method, raw] : QList<std::pair<HTTPMethod, QByteArray>>{
+             {HTTPMethod::head, "HTTP/1.1 200 OK\r\nContent-Length: 999999999999\r\n\r\nbody"},
+             {HTTPMethod::get, "HTTP/1.1 204 No Content\r\nContent-Length: 4\r\n\r\nbody"},
+             {HTTPMethod::get, "HTTP/1.1 304 Not Modified\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n0\r\n\r\n"}}) {
+        SCOPED_TRACE(raw.toStdString());
+        server.respondTo("/empty", {.raw = raw, .keepOpen = true});  // nothing to wait for
+        result = sendAndWait(request(method, server.url("/empty")));
+        ASSERT_TRUE(result.ok()) << result.responseOrFailure().statusText.toStdString();
+        EXPECT_TRUE(result.response->body.isEmpty());
+        EXPECT_EQ(result.response->size, 0);
+    }
+    EXPECT_TRUE(waitUntil([&] { return server.closedCount() == server.acceptedCount(); })) << "a connection stayed open";
+}
+
+// Cancel works wherever the send stands: connecting, in the TLS handshake, waiting for the header
+// block, inside it, inside the body. The completion comes once, and the connection closes.
+TEST(HTTPClientSend, CancelStopsEveryPhase) {
+    LoopbackServer server;
+    server.respondTo("/silent", {.silent = true});
+    server.respondTo("/head", {.raw = "HTTP/1.1 200 OK\r\nX-A: 1\r\n", .keepOpen = true});
+    server.respondTo("/body", {.raw = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nhello", .keepOpen = true});
+    server.respondTo("/chunk", {.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n64\r\nhel", .keepOpen = true});
+    const QString tlsToPlain = server.url("/silent").replace("http:", "https:");
+    for (const QString& url : {server.url("/silent"), tlsToPlain, server.url("/head"), server.url("/body"), server.url("/chunk"), QString()}) {
+        SCOPED_TRACE(url.toStdString());
+        const int accepted = server.acceptedCount();
+        const int received = server.receivedCount();
+        int calls = 0;
+        std::optional<HTTPSendResult> result;
+        const HTTPClient::Cancel cancel = HTTPClient::send(request(HTTPMethod::get, url.isEmpty() ? server.url("/body") : url), {},
+                                                           [&](const HTTPSendResult& r) { ++calls, result = r; });
+        // An empty URL here stands for a cancel before the connection is made.
+        if (!url.isEmpty()) {
+            ASSERT_TRUE(waitUntil([&] { return server.acceptedCount() == accepted + 1; }));
+            if (url != tlsToPlain) ASSERT_TRUE(waitUntil([&] { return server.receivedCount() == received + 1; }));
+        }
+        cancel();
+        ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+        EXPECT_EQ(result->responseOrFailure().statusText, "The request was cancelled.");
+        cancel();
+        EXPECT_TRUE(waitUntil([&] { return server.closedCount() == server.acceptedCount(); })) << "the connection stayed open";
+        EXPECT_EQ(calls, 1);
+    }
+}
+
 // A server that trickles its answer: the user can stop the send, and the total limit ends it.
 TEST(HTTPClientSend, ASlowSendCanBeCancelledAndIsTimeBound) {
     LoopbackServer server;

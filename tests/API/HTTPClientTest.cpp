@@ -51,6 +51,29 @@ ScriptedResponse redirectTo(const QString& location, int status = 302) {
     return {status, "Moved", {{"Location", location.toUtf8()}}, {}};
 }
 
+#define SKIP_WITHOUT_TLS()                                                                             \
+    if (!QSslSocket::supportsSsl()) GTEST_SKIP() << "no TLS backend";                                  \
+    if (QStandardPaths::findExecutable("openssl").isEmpty()) GTEST_SKIP() << "openssl is not installed"
+
+// A server configuration with a certificate for 127.0.0.1 made now, which nobody trusts yet.
+std::optional<QSslConfiguration> selfSignedServerTLS() {
+    testing_support::TempFolder folder;
+    QProcess make;
+    make.start(QStandardPaths::findExecutable("openssl"),
+               {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+                "subjectAltName=IP:127.0.0.1", "-keyout", folder.path() + "/key.pem", "-out", folder.path() + "/cert.pem"});
+    if (!make.waitForFinished(60000) || make.exitCode() != 0) {
+        ADD_FAILURE() << make.readAllStandardError().constData();
+        return std::nullopt;
+    }
+    QFile certFile(folder.path() + "/cert.pem"), keyFile(folder.path() + "/key.pem");
+    if (!certFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly)) return std::nullopt;
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate(certFile.readAll()));
+    tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+    return tls;
+}
+
 const QList<QByteArray> kCredentials{"Authorization", "Cookie", "Proxy-Authorization", "X-Api-Key"};
 
 } // namespace
@@ -458,20 +481,10 @@ TEST(HTTPClientRedirect, LoopsAndFailingHopsSayWhatHappened) {
 // A server with a certificate nobody trusts: the handshake failure is the error, directly and
 // after a redirect.
 TEST(HTTPClientRedirect, UntrustedCertificateIsTheError) {
-    if (!QSslSocket::supportsSsl()) GTEST_SKIP() << "no TLS backend";
-    const QString openssl = QStandardPaths::findExecutable("openssl");
-    if (openssl.isEmpty()) GTEST_SKIP() << "openssl is not installed";
-    testing_support::TempFolder folder;
-    QProcess make;
-    make.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
-                         "-keyout", folder.path() + "/key.pem", "-out", folder.path() + "/cert.pem"});
-    ASSERT_TRUE(make.waitForFinished(60000) && make.exitCode() == 0) << make.readAllStandardError().constData();
-    QFile certFile(folder.path() + "/cert.pem"), keyFile(folder.path() + "/key.pem");
-    ASSERT_TRUE(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificate(QSslCertificate(certFile.readAll()));
-    tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
-    LoopbackServer secure(tls);
+    SKIP_WITHOUT_TLS();
+    const std::optional<QSslConfiguration> tls = selfSignedServerTLS();
+    ASSERT_TRUE(tls);
+    LoopbackServer secure(*tls);
     secure.respondWith({});
     LoopbackServer plain;
     plain.respondWith(redirectTo(secure.url("/")));
@@ -480,10 +493,38 @@ TEST(HTTPClientRedirect, UntrustedCertificateIsTheError) {
         const HTTPSendResult result = sendAndWait(request(HTTPMethod::get, url));
         ASSERT_FALSE(result.ok());
         EXPECT_EQ(result.error->kind(), HTTPError::Kind::transport);
-        EXPECT_TRUE(result.error->errorDescription().contains("SSL", Qt::CaseInsensitive))
+        EXPECT_TRUE(result.error->errorDescription().startsWith("SSL handshake failed: ")) << result.error->errorDescription().toStdString();
+        EXPECT_TRUE(result.error->errorDescription().contains("self-signed", Qt::CaseInsensitive))
             << result.error->errorDescription().toStdString();
     }
     EXPECT_EQ(secure.receivedCount(), 0);
+}
+
+// Over TLS the framing holds as in the clear: a whole body is a response, one cut short is not,
+// and a certificate trusted here carries a send through.
+TEST(HTTPClientSend, TrustedTLSReadsBodiesAndSeesThemCutShort) {
+    SKIP_WITHOUT_TLS();
+    const std::optional<QSslConfiguration> tls = selfSignedServerTLS();
+    ASSERT_TRUE(tls);
+    const QSslConfiguration saved = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = saved;
+    trusting.setCaCertificates({tls->localCertificate()});
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    LoopbackServer secure(*tls);
+    secure.respondTo("/whole", {.body = QByteArray(300 * 1024, 'w')});
+    secure.respondTo("/chunks", {.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"});
+    secure.respondTo("/cut", {.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n"});
+    secure.respondTo("/short", {.raw = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly this"});
+    HTTPSendResult result = sendAndWait(request(HTTPMethod::get, secure.url("/whole")));
+    EXPECT_TRUE(result.ok() && result.response->body == QByteArray(300 * 1024, 'w')) << result.responseOrFailure().statusText.toStdString();
+    result = sendAndWait(request(HTTPMethod::get, secure.url("/chunks")));
+    EXPECT_TRUE(result.ok() && result.response->body == "hello") << result.responseOrFailure().statusText.toStdString();
+    for (const char* path : {"/cut", "/short"}) {
+        SCOPED_TRACE(path);
+        result = sendAndWait(request(HTTPMethod::get, secure.url(path)));
+        EXPECT_EQ(result.responseOrFailure().statusText, "The server closed the connection before the whole response arrived.");
+    }
+    QSslConfiguration::setDefaultConfiguration(saved);
 }
 
 // Bodies are inflated here, and the size limit applies to what they inflate to.

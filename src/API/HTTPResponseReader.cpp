@@ -4,9 +4,10 @@
 
 namespace {
 
-// Where the header block ends (just past its empty line), or -1. Bare LF line ends count too.
-qsizetype headEnd(const QByteArray& bytes) {
-    for (qsizetype i = bytes.indexOf('\n'); i >= 0; i = bytes.indexOf('\n', i + 1)) {
+// Where the header block ends (just past its empty line), or -1, looking from `from` on. Bare LF
+// line ends count too.
+qsizetype headEnd(const QByteArray& bytes, qsizetype from) {
+    for (qsizetype i = bytes.indexOf('\n', from); i >= 0; i = bytes.indexOf('\n', i + 1)) {
         qsizetype next = i + 1;
         if (next < bytes.size() && bytes[next] == '\r') ++next;
         if (next < bytes.size() && bytes[next] == '\n') return next + 1;
@@ -109,11 +110,17 @@ bool HTTPResponseReader::readHead() {
             fail(Failure::noResponse);
             return false;
         }
-        const qsizetype end = headEnd(buffer_);
+        const qsizetype end = headEnd(buffer_, headScanned_);
         if (end < 0) {
+            // A block that arrives in many small pieces is scanned once, not once per piece; the
+            // last two bytes may still begin its end.
+            headBytesScanned_ += buffer_.size() - headScanned_;
+            headScanned_ = qMax<qsizetype>(0, buffer_.size() - 2);
             if (buffer_.size() > kMaxHeadBytes) fail(Failure::headTooLarge);
             return false;
         }
+        headBytesScanned_ += end - headScanned_;
+        headScanned_ = 0;
         if (end > kMaxHeadBytes) { fail(Failure::headTooLarge); return false; }
         QByteArray head = buffer_.left(end);
         blankStrayControls(head);

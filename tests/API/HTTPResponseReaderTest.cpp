@@ -77,6 +77,17 @@ TEST(HTTPResponseReader, BrokenAnswersFailWithTheirReason) {
     EXPECT_EQ(endless.failure(), Failure::headTooLarge);
 }
 
+// A header block that comes a few bytes at a time costs what it would cost in one piece.
+TEST(HTTPResponseReader, AHeaderBlockInSmallPiecesIsScannedOnce) {
+    QByteArray head = "HTTP/1.1 200 OK\r\n";
+    while (head.size() < 64 * 1024) head += "X: y\r\n";
+    head += "Content-Length: 2\r\n\r\nok";
+    HTTPResponseReader reader(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    for (qsizetype i = 0; i < head.size(); i += 3) reader.feed(head.mid(i, 3));
+    ASSERT_EQ(reader.state(), State::done);
+    EXPECT_LE(reader.headBytesScanned(), 2 * head.size());
+}
+
 // What hostile or careless servers send: sizes that are no plain hex or decimal number, lengths
 // that disagree, and control characters inside the header block.
 TEST(HTTPResponseReader, HostileFramingAndFieldsAreRefusedOrMadeHarmless) {

@@ -77,6 +77,22 @@ TEST(HTTPResponseReader, BrokenAnswersFailWithTheirReason) {
     EXPECT_EQ(endless.failure(), Failure::headTooLarge);
 }
 
+// A connection that ends anywhere before a framed body's last byte is a response cut short,
+// however the bytes before the end were split.
+TEST(HTTPResponseReader, AnEndBeforeTheLastByteIsNeverAResponse) {
+    for (const QByteArray whole : {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n3;x=1\r\nabc\r\n0\r\nT: 1\r\n\r\n"_ba,
+                                   "HTTP/1.1 103 Early Hints\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"_ba}) {
+        for (qsizetype cut = 0; cut < whole.size(); ++cut) {
+            for (qsizetype piece : {1, 2, 7, 0}) {
+                const Read read = readAll(whole.left(cut), piece);
+                EXPECT_EQ(read.state, State::failed) << cut << " " << piece;
+                EXPECT_NE(read.failure, Failure::none) << cut << " " << piece;
+            }
+        }
+        EXPECT_EQ(readAll(whole, 1).state, State::done);
+    }
+}
+
 // A header block that comes a few bytes at a time costs what it would cost in one piece.
 TEST(HTTPResponseReader, AHeaderBlockInSmallPiecesIsScannedOnce) {
     QByteArray head = "HTTP/1.1 200 OK\r\n";

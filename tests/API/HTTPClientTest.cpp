@@ -599,6 +599,29 @@ TEST(HTTPClientSend, BareAndBrokenAnswersShowWhatHappened) {
     EXPECT_EQ(result.responseOrFailure().statusText, "The server closed the connection without sending a complete response.");
 }
 
+// The size limit holds however the body is framed, and a length announced past it stops the send
+// before any of the body comes; out of the box the limits are 50 MB, 60 s of silence, 5 minutes.
+TEST(HTTPClientSend, TheSizeLimitHoldsForEveryFraming) {
+    EXPECT_EQ(HTTPClient::maxBodyBytes(), 50 * 1024 * 1024);
+    EXPECT_EQ(HTTPClient::timeoutMs(), 60 * 1000);
+    EXPECT_EQ(HTTPClient::totalTimeoutMs(), 5 * 60 * 1000);
+    LoopbackServer server;
+    QByteArray chunks = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (int i = 0; i < 17; ++i) chunks += "10000\r\n" + QByteArray(0x10000, 'c') + "\r\n";
+    server.respondTo("/chunks", {.raw = chunks + "0\r\n\r\n"});
+    server.respondTo("/announced", {.raw = "HTTP/1.1 200 OK\r\nContent-Length: 1048577\r\n\r\n", .keepOpen = true});
+    const qint64 saved = HTTPClient::maxBodyBytes();
+    HTTPClient::setMaxBodyBytes(1024 * 1024);
+    for (const char* path : {"/chunks", "/announced"}) {
+        SCOPED_TRACE(path);
+        const HTTPSendResult result = sendAndWait(request(HTTPMethod::get, server.url(path)));
+        ASSERT_FALSE(result.ok());
+        EXPECT_EQ(result.error->kind(), HTTPError::Kind::bodyTooLarge);
+    }
+    HTTPClient::setMaxBodyBytes(saved);
+    EXPECT_TRUE(waitUntil([&] { return server.closedCount() == 2; })) << "a connection stayed open";
+}
+
 // Servers that break the rules: no answer, lengths that disagree, bodies where none may be. Each
 // failure says what went wrong, and the send after it goes out on a connection of its own.
 TEST(HTTPClientSend, HostileAnswersFailClearlyAndTheNextSendStartsAfresh) {

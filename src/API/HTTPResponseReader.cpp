@@ -103,30 +103,36 @@ HTTPResponseReader::State HTTPResponseReader::closed() {
 }
 
 bool HTTPResponseReader::readHead() {
+    // Answers read in this call are dropped from the buffer once, at the end: a run of many small
+    // interim answers costs no more than one block of that size.
+    qsizetype start = 0;
+    const auto stop = [&](std::optional<Failure> why) {
+        buffer_.remove(0, start);
+        headScanned_ = qMax<qsizetype>(0, headScanned_ - start);
+        if (why) fail(*why);
+        return false;
+    };
     for (;;) {
         // Fail early on bytes that can never start a response.
-        const qsizetype prefix = qMin<qsizetype>(buffer_.size(), 5);
-        if (buffer_.left(prefix) != QByteArray("HTTP/").left(prefix)) {
-            fail(Failure::noResponse);
-            return false;
-        }
-        const qsizetype end = headEnd(buffer_, headScanned_);
+        const qsizetype prefix = qMin<qsizetype>(buffer_.size() - start, 5);
+        if (QByteArrayView(buffer_).sliced(start, prefix) != QByteArrayView("HTTP/").first(prefix)) return stop(Failure::noResponse);
+        const qsizetype end = headEnd(buffer_, qMax(start, headScanned_));
         if (end < 0) {
             // A block that arrives in many small pieces is scanned once, not once per piece; the
             // last two bytes may still begin its end.
-            headBytesScanned_ += buffer_.size() - headScanned_;
-            headScanned_ = qMax<qsizetype>(0, buffer_.size() - 2);
-            if (buffer_.size() > kMaxHeadBytes) fail(Failure::headTooLarge);
-            return false;
+            headBytesScanned_ += buffer_.size() - qMax(start, headScanned_);
+            headScanned_ = qMax(start, buffer_.size() - 2);
+            return stop(buffer_.size() - start > kMaxHeadBytes ? std::optional(Failure::headTooLarge) : std::nullopt);
         }
-        headBytesScanned_ += end - headScanned_;
-        headScanned_ = 0;
-        if (end > kMaxHeadBytes) { fail(Failure::headTooLarge); return false; }
-        QByteArray head = buffer_.left(end);
+        headBytesScanned_ += end - qMax(start, headScanned_);
+        headScanned_ = end;
+        if (end - start > kMaxHeadBytes) return stop(Failure::headTooLarge);
+        QByteArray head = buffer_.mid(start, end - start);
+        start = end;
         blankStrayControls(head);
         const QList<QByteArray> lines = head.split('\n');
         status_ = statusOf(withoutCR(lines.first()));
-        if (status_ < 0) { fail(Failure::noResponse); return false; }
+        if (status_ < 0) return stop(Failure::noResponse);
         fields_.clear();
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const QByteArray line = withoutCR(lines[i]);
@@ -139,9 +145,14 @@ bool HTTPResponseReader::readHead() {
             const qsizetype colon = line.indexOf(':');
             if (colon > 0) fields_.append({line.left(colon), line.mid(colon + 1).trimmed()});
         }
-        buffer_.remove(0, end);
-        // Interim answers (102 Processing, 103 Early Hints, a 100 Continue) come before the response.
-        if (status_ >= 200 || status_ == 101) return true;
+        if (status_ >= 200 || status_ == 101) {
+            stop(std::nullopt);
+            return true;
+        }
+        // Interim answers (102 Processing, 103 Early Hints, a 100 Continue) come before the
+        // response; a server that sends nothing else is stopped at the same size as one block.
+        interimBytes_ += head.size();
+        if (interimBytes_ > kMaxHeadBytes) return stop(Failure::headTooLarge);
     }
 }
 

@@ -93,6 +93,21 @@ TEST(HTTPResponseReader, AnEndBeforeTheLastByteIsNeverAResponse) {
     }
 }
 
+// A server that sends interim answers and nothing else is stopped once they pass the size of one
+// header block, and a long run of them in one piece is read through once.
+TEST(HTTPResponseReader, EndlessInterimAnswersAreRefused) {
+    const QByteArray interim = "HTTP/1.1 102 Processing\r\n\r\n";
+    HTTPResponseReader many(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    many.feed(interim.repeated(20000) + "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(many.state(), State::done);
+    EXPECT_LE(many.headBytesScanned(), 2 * 20001 * interim.size());
+
+    HTTPResponseReader endless(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    for (int i = 0; i < 1000 && endless.state() == State::head; ++i) endless.feed(interim.repeated(100));
+    EXPECT_EQ(endless.state(), State::failed);
+    EXPECT_EQ(endless.failure(), Failure::headTooLarge);
+}
+
 // A header block that comes a few bytes at a time costs what it would cost in one piece.
 TEST(HTTPResponseReader, AHeaderBlockInSmallPiecesIsScannedOnce) {
     QByteArray head = "HTTP/1.1 200 OK\r\n";

@@ -258,12 +258,8 @@ TEST(HTTPClientSend, ErrorStatusesAreResponses) {
 }
 
 TEST(HTTPClientSend, TransportFailuresBecomeStatusZero) {
-    quint16 closedPort = 0;
-    {
-        LoopbackServer gone;
-        closedPort = gone.port();
-    }
-    HTTPSendResult result = sendAndWait(request(HTTPMethod::get, QStringLiteral("http://127.0.0.1:%1/").arg(closedPort)));
+    const loopback::RefusingPort refusing;
+    HTTPSendResult result = sendAndWait(request(HTTPMethod::get, refusing.url()));
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error->kind(), HTTPError::Kind::transport);
     HTTPResponse expected;
@@ -458,12 +454,8 @@ TEST(HTTPClientRedirect, LoopsAndFailingHopsSayWhatHappened) {
     EXPECT_EQ(server.receivedCount(), HTTPClient::kMaxRedirects + 1);
 
     // The next hop refuses the connection: that is the error, not the redirect's missing headers.
-    quint16 closedPort = 0;
-    {
-        LoopbackServer gone;
-        closedPort = gone.port();
-    }
-    server.respondTo("/refused", redirectTo(QStringLiteral("http://127.0.0.1:%1/").arg(closedPort)));
+    const loopback::RefusingPort refusing;
+    server.respondTo("/refused", redirectTo(refusing.url()));
     result = sendAndWait(request(HTTPMethod::get, server.url("/refused")));
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error->kind(), HTTPError::Kind::transport);

@@ -57,6 +57,17 @@ struct ScriptedResponse {
     bool hangUp = false;        // read the request, close without a byte of answer
 };
 
+// A loopback port that refuses connections and stays this test's own: it is bound but never
+// listens, so no other process running tests alongside can start a server on it meanwhile.
+class RefusingPort {
+public:
+    RefusingPort() { socket_.bind(QHostAddress::LocalHost, 0); }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(socket_.localPort()); }
+
+private:
+    QTcpSocket socket_;
+};
+
 class LoopbackServer {
 public:
     LoopbackServer() : server_(std::make_unique<QTcpServer>()) { listen(); }

@@ -135,6 +135,8 @@ TEST(HTTPResponseReader, HostileFramingAndFieldsAreRefusedOrMadeHarmless) {
     EXPECT_EQ(readAll(ok + "Content-Length: 5\r\nContent-Length: 6\r\n\r\nhello!").failure, Failure::badFraming);
     EXPECT_EQ(readAll(ok + "Content-Length: 5\r\nContent-Length: 5\r\n\r\nhello").body, "hello");
     EXPECT_EQ(readAll(ok + "Content-Length: 5\r\n\r\nhello and more").body, "hello");  // the rest is no part of it
+    // Unreadable framing is no header block to act on (a redirect in it is not followed).
+    EXPECT_EQ(readAll(ok + "Location: /x\r\nContent-Length: 1, 2\r\n\r\nx").heads, 0);
 
     for (const QByteArray& line : QByteArrayList{"HTTP/1.1 OK\r\n", "HTTP/1.1 20 OK\r\n", "HTTP/1.1 -200 OK\r\n", "HTTP/1.1 2x0 OK\r\n",
                                   "HTTP/1.1 200OK\r\n", "HTTP/1.1\r\n", "http/1.1 200 OK\r\n", "\r\n"})
@@ -148,6 +150,11 @@ TEST(HTTPResponseReader, HostileFramingAndFieldsAreRefusedOrMadeHarmless) {
     EXPECT_EQ(reader.field("X-A"), "a b");
     EXPECT_EQ(reader.field("X-B"), "c d");
     EXPECT_EQ(reader.fields().size(), 3);
+
+    // A line begun by one blank continues the field before it.
+    HTTPResponseReader folded(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    folded.feed("HTTP/1.1 200 OK\r\nX-A: a\r\n b\r\n\tc\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(folded.field("X-A"), "a b c");
 }
 
 TEST(URLQuery, RowsAreAppendedBeforeTheFragmentAsWrittenOrEncoded) {

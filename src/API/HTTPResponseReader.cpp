@@ -4,9 +4,10 @@
 
 namespace {
 
-// Where the header block ends (just past its empty line), or -1. Bare LF line ends count too.
-qsizetype headEnd(const QByteArray& bytes) {
-    for (qsizetype i = bytes.indexOf('\n'); i >= 0; i = bytes.indexOf('\n', i + 1)) {
+// Where the header block ends (just past its empty line), or -1, looking from `from` on. Bare LF
+// line ends count too.
+qsizetype headEnd(const QByteArray& bytes, qsizetype from) {
+    for (qsizetype i = bytes.indexOf('\n', from); i >= 0; i = bytes.indexOf('\n', i + 1)) {
         qsizetype next = i + 1;
         if (next < bytes.size() && bytes[next] == '\r') ++next;
         if (next < bytes.size() && bytes[next] == '\n') return next + 1;
@@ -15,6 +16,26 @@ qsizetype headEnd(const QByteArray& bytes) {
 }
 
 QByteArray withoutCR(QByteArray line) { return line.endsWith('\r') ? line.chopped(1) : line; }
+
+// A number written in the given base and nothing else (no sign, blank, "0x" or NUL), small
+// enough for a qint64; -1 otherwise.
+qint64 plainNumber(QByteArrayView digits, int base) {
+    if (digits.isEmpty() || digits.size() > 15) return -1;
+    qint64 n = 0;
+    for (char c : digits) {
+        const int digit = c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : base;
+        if (digit >= base) return -1;
+        n = n * base + digit;
+    }
+    return n;
+}
+
+// A NUL or a CR that ends no line would end a field early for some readers and not for others:
+// each reads as a blank.
+void blankStrayControls(QByteArray& head) {
+    for (qsizetype i = 0; i < head.size(); ++i)
+        if (head[i] == '\0' || (head[i] == '\r' && (i + 1 == head.size() || head[i + 1] != '\n'))) head[i] = ' ';
+}
 
 // "HTTP/1.1 200 OK": the status code, or -1.
 int statusOf(const QByteArray& line) {
@@ -82,22 +103,36 @@ HTTPResponseReader::State HTTPResponseReader::closed() {
 }
 
 bool HTTPResponseReader::readHead() {
+    // Answers read in this call are dropped from the buffer once, at the end: a run of many small
+    // interim answers costs no more than one block of that size.
+    qsizetype start = 0;
+    const auto stop = [&](std::optional<Failure> why) {
+        buffer_.remove(0, start);
+        headScanned_ = qMax<qsizetype>(0, headScanned_ - start);
+        if (why) fail(*why);
+        return false;
+    };
     for (;;) {
         // Fail early on bytes that can never start a response.
-        const qsizetype prefix = qMin<qsizetype>(buffer_.size(), 5);
-        if (buffer_.left(prefix) != QByteArray("HTTP/").left(prefix)) {
-            fail(Failure::noResponse);
-            return false;
-        }
-        const qsizetype end = headEnd(buffer_);
+        const qsizetype prefix = qMin<qsizetype>(buffer_.size() - start, 5);
+        if (QByteArrayView(buffer_).sliced(start, prefix) != QByteArrayView("HTTP/").first(prefix)) return stop(Failure::noResponse);
+        const qsizetype end = headEnd(buffer_, qMax(start, headScanned_));
         if (end < 0) {
-            if (buffer_.size() > kMaxHeadBytes) fail(Failure::headTooLarge);
-            return false;
+            // A block that arrives in many small pieces is scanned once, not once per piece; the
+            // last two bytes may still begin its end.
+            headBytesScanned_ += buffer_.size() - qMax(start, headScanned_);
+            headScanned_ = qMax(start, buffer_.size() - 2);
+            return stop(buffer_.size() - start > kMaxHeadBytes ? std::optional(Failure::headTooLarge) : std::nullopt);
         }
-        if (end > kMaxHeadBytes) { fail(Failure::headTooLarge); return false; }
-        const QList<QByteArray> lines = buffer_.left(end).split('\n');
+        headBytesScanned_ += end - qMax(start, headScanned_);
+        headScanned_ = end;
+        if (end - start > kMaxHeadBytes) return stop(Failure::headTooLarge);
+        QByteArray head = buffer_.mid(start, end - start);
+        start = end;
+        blankStrayControls(head);
+        const QList<QByteArray> lines = head.split('\n');
         status_ = statusOf(withoutCR(lines.first()));
-        if (status_ < 0) { fail(Failure::noResponse); return false; }
+        if (status_ < 0) return stop(Failure::noResponse);
         fields_.clear();
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const QByteArray line = withoutCR(lines[i]);
@@ -110,9 +145,14 @@ bool HTTPResponseReader::readHead() {
             const qsizetype colon = line.indexOf(':');
             if (colon > 0) fields_.append({line.left(colon), line.mid(colon + 1).trimmed()});
         }
-        buffer_.remove(0, end);
-        // Interim answers (102 Processing, 103 Early Hints, a 100 Continue) come before the response.
-        if (status_ >= 200 || status_ == 101) return true;
+        if (status_ >= 200 || status_ == 101) {
+            stop(std::nullopt);
+            return true;
+        }
+        // Interim answers (102 Processing, 103 Early Hints, a 100 Continue) come before the
+        // response; a server that sends nothing else is stopped at the same size as one block.
+        interimBytes_ += head.size();
+        if (interimBytes_ > kMaxHeadBytes) return stop(Failure::headTooLarge);
     }
 }
 
@@ -132,10 +172,8 @@ void HTTPResponseReader::startBody() {
     for (const auto& [name, value] : fields_) {
         if (name.compare("Content-Length", Qt::CaseInsensitive) != 0) continue;
         for (const QByteArray& part : value.split(',')) {
-            bool ok = false;
-            const QByteArray digits = part.trimmed();
-            const qint64 n = digits.toLongLong(&ok);
-            if (!ok || n < 0 || digits.startsWith('+') || (length && *length != n)) {
+            const qint64 n = plainNumber(part.trimmed(), 10);
+            if (n < 0 || (length && *length != n)) {
                 fail(Failure::badFraming);
                 return;
             }
@@ -169,9 +207,8 @@ bool HTTPResponseReader::readChunks(QByteArray& data) {
         case ChunkState::size: {
             if (!takeLine(line)) break;
             const QByteArray hex = line.left(line.indexOf(';') < 0 ? line.size() : line.indexOf(';')).trimmed();
-            bool ok = false;
-            remaining_ = hex.size() <= 15 ? hex.toLongLong(&ok, 16) : 0;
-            if (!ok || hex.isEmpty() || hex.startsWith('+') || hex.startsWith('-')) { fail(Failure::badFraming); return false; }
+            remaining_ = plainNumber(hex, 16);
+            if (remaining_ < 0) { fail(Failure::badFraming); return false; }
             chunk_ = remaining_ == 0 ? ChunkState::trailer : ChunkState::data;
             break;
         }

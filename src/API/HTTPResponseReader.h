@@ -21,7 +21,7 @@ public:
         cutShort,      // the connection ended before the body did
     };
 
-    // The largest header block read (interim answers not counted).
+    // The largest header block read, and the most all interim answers together may take.
     static constexpr qsizetype kMaxHeadBytes = 1024 * 1024;
 
     // head is called once the final response's header block and framing are known, body with
@@ -47,6 +47,8 @@ public:
     QByteArray field(QByteArrayView name) const;
     // The body length the framing announces; -1 when it is not known ahead.
     qint64 announcedLength() const { return framing_ == Framing::length ? remaining_ : -1; }
+    // Header bytes looked through so far, for the work a header block costs.
+    qsizetype headBytesScanned() const { return headBytesScanned_; }
 
 private:
     enum class Framing { none, length, chunked, untilClose };
@@ -62,6 +64,9 @@ private:
     State state_ = State::head;
     Failure failure_ = Failure::none;
     QByteArray buffer_;  // header bytes, or an unfinished chunk-size or trailer line
+    qsizetype headScanned_ = 0;  // where the search for the header block's end goes on
+    qsizetype headBytesScanned_ = 0;
+    qsizetype interimBytes_ = 0;  // of all interim answers so far
     int status_ = 0;
     Fields fields_;
     Framing framing_ = Framing::none;

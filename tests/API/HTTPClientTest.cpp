@@ -51,6 +51,29 @@ ScriptedResponse redirectTo(const QString& location, int status = 302) {
     return {status, "Moved", {{"Location", location.toUtf8()}}, {}};
 }
 
+#define SKIP_WITHOUT_TLS()                                                                             \
+    if (!QSslSocket::supportsSsl()) GTEST_SKIP() << "no TLS backend";                                  \
+    if (QStandardPaths::findExecutable("openssl").isEmpty()) GTEST_SKIP() << "openssl is not installed"
+
+// A server configuration with a certificate for 127.0.0.1 made now, which nobody trusts yet.
+std::optional<QSslConfiguration> selfSignedServerTLS() {
+    testing_support::TempFolder folder;
+    QProcess make;
+    make.start(QStandardPaths::findExecutable("openssl"),
+               {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+                "subjectAltName=IP:127.0.0.1", "-keyout", folder.path() + "/key.pem", "-out", folder.path() + "/cert.pem"});
+    if (!make.waitForFinished(120000) || make.exitCode() != 0) {
+        ADD_FAILURE() << make.readAllStandardError().constData();
+        return std::nullopt;
+    }
+    QFile certFile(folder.path() + "/cert.pem"), keyFile(folder.path() + "/key.pem");
+    if (!certFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly)) return std::nullopt;
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate(certFile.readAll()));
+    tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+    return tls;
+}
+
 const QList<QByteArray> kCredentials{"Authorization", "Cookie", "Proxy-Authorization", "X-Api-Key"};
 
 } // namespace
@@ -235,12 +258,8 @@ TEST(HTTPClientSend, ErrorStatusesAreResponses) {
 }
 
 TEST(HTTPClientSend, TransportFailuresBecomeStatusZero) {
-    quint16 closedPort = 0;
-    {
-        LoopbackServer gone;
-        closedPort = gone.port();
-    }
-    HTTPSendResult result = sendAndWait(request(HTTPMethod::get, QStringLiteral("http://127.0.0.1:%1/").arg(closedPort)));
+    const loopback::RefusingPort refusing;
+    HTTPSendResult result = sendAndWait(request(HTTPMethod::get, refusing.url()));
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error->kind(), HTTPError::Kind::transport);
     HTTPResponse expected;
@@ -435,12 +454,8 @@ TEST(HTTPClientRedirect, LoopsAndFailingHopsSayWhatHappened) {
     EXPECT_EQ(server.receivedCount(), HTTPClient::kMaxRedirects + 1);
 
     // The next hop refuses the connection: that is the error, not the redirect's missing headers.
-    quint16 closedPort = 0;
-    {
-        LoopbackServer gone;
-        closedPort = gone.port();
-    }
-    server.respondTo("/refused", redirectTo(QStringLiteral("http://127.0.0.1:%1/").arg(closedPort)));
+    const loopback::RefusingPort refusing;
+    server.respondTo("/refused", redirectTo(refusing.url()));
     result = sendAndWait(request(HTTPMethod::get, server.url("/refused")));
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error->kind(), HTTPError::Kind::transport);
@@ -458,20 +473,10 @@ TEST(HTTPClientRedirect, LoopsAndFailingHopsSayWhatHappened) {
 // A server with a certificate nobody trusts: the handshake failure is the error, directly and
 // after a redirect.
 TEST(HTTPClientRedirect, UntrustedCertificateIsTheError) {
-    if (!QSslSocket::supportsSsl()) GTEST_SKIP() << "no TLS backend";
-    const QString openssl = QStandardPaths::findExecutable("openssl");
-    if (openssl.isEmpty()) GTEST_SKIP() << "openssl is not installed";
-    testing_support::TempFolder folder;
-    QProcess make;
-    make.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
-                         "-keyout", folder.path() + "/key.pem", "-out", folder.path() + "/cert.pem"});
-    ASSERT_TRUE(make.waitForFinished(120000) && make.exitCode() == 0) << make.readAllStandardError().constData();
-    QFile certFile(folder.path() + "/cert.pem"), keyFile(folder.path() + "/key.pem");
-    ASSERT_TRUE(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificate(QSslCertificate(certFile.readAll()));
-    tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
-    LoopbackServer secure(tls);
+    SKIP_WITHOUT_TLS();
+    const std::optional<QSslConfiguration> tls = selfSignedServerTLS();
+    ASSERT_TRUE(tls);
+    LoopbackServer secure(*tls);
     secure.respondWith({});
     LoopbackServer plain;
     plain.respondWith(redirectTo(secure.url("/")));
@@ -480,10 +485,38 @@ TEST(HTTPClientRedirect, UntrustedCertificateIsTheError) {
         const HTTPSendResult result = sendAndWait(request(HTTPMethod::get, url));
         ASSERT_FALSE(result.ok());
         EXPECT_EQ(result.error->kind(), HTTPError::Kind::transport);
-        EXPECT_TRUE(result.error->errorDescription().contains("SSL", Qt::CaseInsensitive))
+        EXPECT_TRUE(result.error->errorDescription().startsWith("SSL handshake failed: ")) << result.error->errorDescription().toStdString();
+        EXPECT_TRUE(result.error->errorDescription().contains("self-signed", Qt::CaseInsensitive))
             << result.error->errorDescription().toStdString();
     }
     EXPECT_EQ(secure.receivedCount(), 0);
+}
+
+// Over TLS the framing holds as in the clear: a whole body is a response, one cut short is not,
+// and a certificate trusted here carries a send through.
+TEST(HTTPClientSend, TrustedTLSReadsBodiesAndSeesThemCutShort) {
+    SKIP_WITHOUT_TLS();
+    const std::optional<QSslConfiguration> tls = selfSignedServerTLS();
+    ASSERT_TRUE(tls);
+    const QSslConfiguration saved = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = saved;
+    trusting.setCaCertificates({tls->localCertificate()});
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    LoopbackServer secure(*tls);
+    secure.respondTo("/whole", {.body = QByteArray(300 * 1024, 'w')});
+    secure.respondTo("/chunks", {.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"});
+    secure.respondTo("/cut", {.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n"});
+    secure.respondTo("/short", {.raw = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly this"});
+    HTTPSendResult result = sendAndWait(request(HTTPMethod::get, secure.url("/whole")));
+    EXPECT_TRUE(result.ok() && result.response->body == QByteArray(300 * 1024, 'w')) << result.responseOrFailure().statusText.toStdString();
+    result = sendAndWait(request(HTTPMethod::get, secure.url("/chunks")));
+    EXPECT_TRUE(result.ok() && result.response->body == "hello") << result.responseOrFailure().statusText.toStdString();
+    for (const char* path : {"/cut", "/short"}) {
+        SCOPED_TRACE(path);
+        result = sendAndWait(request(HTTPMethod::get, secure.url(path)));
+        EXPECT_EQ(result.responseOrFailure().statusText, "The server closed the connection before the whole response arrived.");
+    }
+    QSslConfiguration::setDefaultConfiguration(saved);
 }
 
 // Bodies are inflated here, and the size limit applies to what they inflate to.
@@ -556,6 +589,111 @@ TEST(HTTPClientSend, BareAndBrokenAnswersShowWhatHappened) {
     server.respondTo("/junk", {.raw = "garbage\r\n\r\n"});
     result = sendAndWait(request(HTTPMethod::get, server.url("/junk")));
     EXPECT_EQ(result.responseOrFailure().statusText, "The server closed the connection without sending a complete response.");
+}
+
+// The size limit holds however the body is framed, and a length announced past it stops the send
+// before any of the body comes; out of the box the limits are 50 MB, 60 s of silence, 5 minutes.
+TEST(HTTPClientSend, TheSizeLimitHoldsForEveryFraming) {
+    EXPECT_EQ(HTTPClient::maxBodyBytes(), 50 * 1024 * 1024);
+    EXPECT_EQ(HTTPClient::timeoutMs(), 60 * 1000);
+    EXPECT_EQ(HTTPClient::totalTimeoutMs(), 5 * 60 * 1000);
+    LoopbackServer server;
+    QByteArray chunks = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (int i = 0; i < 17; ++i) chunks += "10000\r\n" + QByteArray(0x10000, 'c') + "\r\n";
+    server.respondTo("/chunks", {.raw = chunks + "0\r\n\r\n"});
+    server.respondTo("/announced", {.raw = "HTTP/1.1 200 OK\r\nContent-Length: 1048577\r\n\r\n", .keepOpen = true});
+    const qint64 saved = HTTPClient::maxBodyBytes();
+    HTTPClient::setMaxBodyBytes(1024 * 1024);
+    for (const char* path : {"/chunks", "/announced"}) {
+        SCOPED_TRACE(path);
+        const HTTPSendResult result = sendAndWait(request(HTTPMethod::get, server.url(path)));
+        ASSERT_FALSE(result.ok());
+        EXPECT_EQ(result.error->kind(), HTTPError::Kind::bodyTooLarge);
+    }
+    HTTPClient::setMaxBodyBytes(saved);
+    EXPECT_TRUE(waitUntil([&] { return server.closedCount() == 2; })) << "a connection stayed open";
+}
+
+// Servers that break the rules: no answer, lengths that disagree, bodies where none may be. Each
+// failure says what went wrong, and the send after it goes out on a connection of its own.
+TEST(HTTPClientSend, HostileAnswersFailClearlyAndTheNextSendStartsAfresh) {
+    LoopbackServer server;
+    server.respondTo("/fine", {.body = "fine"});
+    const QString cutShort = "The server closed the connection before the whole response arrived.";
+    const QString unreadable = "The server sent a body whose length or chunks cannot be read.";
+    const QList<std::pair<ScriptedResponse, QString>> failing{
+        {{.hangUp = true}, "The server closed the connection without sending a complete response."},
+        {{.raw = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello!"}, unreadable},
+        {{.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0x5\r\nhello\r\n0\r\n\r\n"}, unreadable},
+        {{.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n-1\r\n"}, unreadable},
+        {{.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7fffffffffffffff\r\nhello"}, unreadable},
+        {{.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhel"}, cutShort},
+        {{.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n"}, cutShort},
+        {{.raw = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"}, cutShort},
+        {{.raw = "HTTP/1.1 200 OK\r\nX-A: 1\r\n"}, "The server closed the connection without sending a complete response."},
+    };
+    int connections = 0;
+    for (const auto& [answer, text] : failing) {
+        SCOPED_TRACE((answer.raw.isEmpty() ? "hang up" : answer.raw.toStdString()));
+        server.respondTo("/bad", answer);
+        HTTPSendResult result = sendAndWait(request(HTTPMethod::get, server.url("/bad")));
+        ASSERT_FALSE(result.ok()) << result.response->status;
+        EXPECT_EQ(result.error->kind(), HTTPError::Kind::transport);
+        EXPECT_EQ(result.responseOrFailure().statusText, text);
+        result = sendAndWait(request(HTTPMethod::get, server.url("/fine")));
+        ASSERT_TRUE(result.ok()) << result.responseOrFailure().statusText.toStdString();
+        EXPECT_EQ(result.response->body, "fine");
+        EXPECT_EQ(server.acceptedCount(), connections += 2);
+    }
+
+    // Too much is cut to the stated length; a body after HEAD, 204 or 304 is no body.
+    server.respondTo("/long", {.raw = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello and more"});
+    HTTPSendResult result = sendAndWait(request(HTTPMethod::get, server.url("/long")));
+    ASSERT_TRUE(result.ok()) << result.responseOrFailure().statusText.toStdString();
+    EXPECT_EQ(result.response->body, "hello");
+    for (const auto& [method, raw] : QList<std::pair<HTTPMethod, QByteArray>>{
+             {HTTPMethod::head, "HTTP/1.1 200 OK\r\nContent-Length: 999999999999\r\n\r\nbody"},
+             {HTTPMethod::get, "HTTP/1.1 204 No Content\r\nContent-Length: 4\r\n\r\nbody"},
+             {HTTPMethod::get, "HTTP/1.1 304 Not Modified\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n0\r\n\r\n"}}) {
+        SCOPED_TRACE(raw.toStdString());
+        server.respondTo("/empty", {.raw = raw, .keepOpen = true});  // nothing to wait for
+        result = sendAndWait(request(method, server.url("/empty")));
+        ASSERT_TRUE(result.ok()) << result.responseOrFailure().statusText.toStdString();
+        EXPECT_TRUE(result.response->body.isEmpty());
+        EXPECT_EQ(result.response->size, 0);
+    }
+    EXPECT_TRUE(waitUntil([&] { return server.closedCount() == server.acceptedCount(); })) << "a connection stayed open";
+}
+
+// Cancel works wherever the send stands: connecting, in the TLS handshake, waiting for the header
+// block, inside it, inside the body. The completion comes once, and the connection closes.
+TEST(HTTPClientSend, CancelStopsEveryPhase) {
+    LoopbackServer server;
+    server.respondTo("/silent", {.silent = true});
+    server.respondTo("/head", {.raw = "HTTP/1.1 200 OK\r\nX-A: 1\r\n", .keepOpen = true});
+    server.respondTo("/body", {.raw = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nhello", .keepOpen = true});
+    server.respondTo("/chunk", {.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n64\r\nhel", .keepOpen = true});
+    const QString tlsToPlain = server.url("/silent").replace("http:", "https:");
+    for (const QString& url : {server.url("/silent"), tlsToPlain, server.url("/head"), server.url("/body"), server.url("/chunk"), QString()}) {
+        SCOPED_TRACE(url.toStdString());
+        const int accepted = server.acceptedCount();
+        const int received = server.receivedCount();
+        int calls = 0;
+        std::optional<HTTPSendResult> result;
+        const HTTPClient::Cancel cancel = HTTPClient::send(request(HTTPMethod::get, url.isEmpty() ? server.url("/body") : url), {},
+                                                           [&](const HTTPSendResult& r) { ++calls, result = r; });
+        // An empty URL here stands for a cancel before the connection is made.
+        if (!url.isEmpty()) {
+            ASSERT_TRUE(waitUntil([&] { return server.acceptedCount() == accepted + 1; }));
+            if (url != tlsToPlain) ASSERT_TRUE(waitUntil([&] { return server.receivedCount() == received + 1; }));
+        }
+        cancel();
+        ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+        EXPECT_EQ(result->responseOrFailure().statusText, "The request was cancelled.");
+        cancel();
+        EXPECT_TRUE(waitUntil([&] { return server.closedCount() == server.acceptedCount(); })) << "the connection stayed open";
+        EXPECT_EQ(calls, 1);
+    }
 }
 
 // A server that trickles its answer: the user can stop the send, and the total limit ends it.

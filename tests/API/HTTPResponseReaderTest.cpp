@@ -7,6 +7,7 @@
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using State = HTTPResponseReader::State;
 using Failure = HTTPResponseReader::Failure;
 
@@ -74,6 +75,86 @@ TEST(HTTPResponseReader, BrokenAnswersFailWithTheirReason) {
     const QByteArray line = "X: " + QByteArray(1000, 'x') + "\r\n";
     while (endless.state() == State::head) endless.feed(line);
     EXPECT_EQ(endless.failure(), Failure::headTooLarge);
+}
+
+// A connection that ends anywhere before a framed body's last byte is a response cut short,
+// however the bytes before the end were split.
+TEST(HTTPResponseReader, AnEndBeforeTheLastByteIsNeverAResponse) {
+    for (const QByteArray whole : {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n3;x=1\r\nabc\r\n0\r\nT: 1\r\n\r\n"_ba,
+                                   "HTTP/1.1 103 Early Hints\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"_ba}) {
+        for (qsizetype cut = 0; cut < whole.size(); ++cut) {
+            for (qsizetype piece : {1, 2, 7, 0}) {
+                const Read read = readAll(whole.left(cut), piece);
+                EXPECT_EQ(read.state, State::failed) << cut << " " << piece;
+                EXPECT_NE(read.failure, Failure::none) << cut << " " << piece;
+            }
+        }
+        EXPECT_EQ(readAll(whole, 1).state, State::done);
+    }
+}
+
+// A server that sends interim answers and nothing else is stopped once they pass the size of one
+// header block, and a long run of them in one piece is read through once.
+TEST(HTTPResponseReader, EndlessInterimAnswersAreRefused) {
+    const QByteArray interim = "HTTP/1.1 102 Processing\r\n\r\n";
+    HTTPResponseReader many(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    many.feed(interim.repeated(20000) + "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(many.state(), State::done);
+    EXPECT_LE(many.headBytesScanned(), 2 * 20001 * interim.size());
+
+    HTTPResponseReader endless(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    for (int i = 0; i < 1000 && endless.state() == State::head; ++i) endless.feed(interim.repeated(100));
+    EXPECT_EQ(endless.state(), State::failed);
+    EXPECT_EQ(endless.failure(), Failure::headTooLarge);
+}
+
+// A header block that comes a few bytes at a time costs what it would cost in one piece.
+TEST(HTTPResponseReader, AHeaderBlockInSmallPiecesIsScannedOnce) {
+    QByteArray head = "HTTP/1.1 200 OK\r\n";
+    while (head.size() < 64 * 1024) head += "X: y\r\n";
+    head += "Content-Length: 2\r\n\r\nok";
+    HTTPResponseReader reader(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    for (qsizetype i = 0; i < head.size(); i += 3) reader.feed(head.mid(i, 3));
+    ASSERT_EQ(reader.state(), State::done);
+    EXPECT_LE(reader.headBytesScanned(), 2 * head.size());
+}
+
+// What hostile or careless servers send: sizes that are no plain hex or decimal number, lengths
+// that disagree, and control characters inside the header block.
+TEST(HTTPResponseReader, HostileFramingAndFieldsAreRefusedOrMadeHarmless) {
+    const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (const QByteArray& size : QByteArrayList{"0x5", "+5", "-5", " ", "5 5", "10000000000000000", "fffffffffffffffff", "5\0"_ba})
+        EXPECT_EQ(readAll(chunked + size + "\r\nhello\r\n0\r\n\r\n").failure, Failure::badFraming) << size.toHex().constData();
+    // The largest size that fits is taken at its word, and the close that comes first cuts it short.
+    EXPECT_EQ(readAll(chunked + "fffffffffffffff\r\nhello").failure, Failure::cutShort);
+    EXPECT_EQ(readAll(chunked + "5;name=\"v\"\r\nhello\r\n0\r\nX-Trailer: 1\r\n\r\n").body, "hello");
+
+    const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+    for (const QByteArray& length : QByteArrayList{"0x5", "5.0", "5 5", "99999999999999999999", "", "5, 6"})
+        EXPECT_EQ(readAll(ok + "Content-Length: " + length + "\r\n\r\nhello").failure, Failure::badFraming) << length.constData();
+    EXPECT_EQ(readAll(ok + "Content-Length: 5\r\nContent-Length: 6\r\n\r\nhello!").failure, Failure::badFraming);
+    EXPECT_EQ(readAll(ok + "Content-Length: 5\r\nContent-Length: 5\r\n\r\nhello").body, "hello");
+    EXPECT_EQ(readAll(ok + "Content-Length: 5\r\n\r\nhello and more").body, "hello");  // the rest is no part of it
+    // Unreadable framing is no header block to act on (a redirect in it is not followed).
+    EXPECT_EQ(readAll(ok + "Location: /x\r\nContent-Length: 1, 2\r\n\r\nx").heads, 0);
+
+    for (const QByteArray& line : QByteArrayList{"HTTP/1.1 OK\r\n", "HTTP/1.1 20 OK\r\n", "HTTP/1.1 -200 OK\r\n", "HTTP/1.1 2x0 OK\r\n",
+                                  "HTTP/1.1 200OK\r\n", "HTTP/1.1\r\n", "http/1.1 200 OK\r\n", "\r\n"})
+        EXPECT_EQ(readAll(line + "Content-Length: 0\r\n\r\n").failure, Failure::noResponse) << line.constData();
+
+    // A bare CR or a NUL inside a field could end it early for one reader and not another: each
+    // reads as a blank, within the field where it stands.
+    HTTPResponseReader reader(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    reader.feed("HTTP/1.1 200 OK\r\nX-A: a\rb\r\nX-B: c\0d\r\nContent-Length: 0\r\n\r\n"_ba);
+    ASSERT_EQ(reader.state(), State::done);
+    EXPECT_EQ(reader.field("X-A"), "a b");
+    EXPECT_EQ(reader.field("X-B"), "c d");
+    EXPECT_EQ(reader.fields().size(), 3);
+
+    // A line begun by one blank continues the field before it.
+    HTTPResponseReader folded(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    folded.feed("HTTP/1.1 200 OK\r\nX-A: a\r\n b\r\n\tc\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(folded.field("X-A"), "a b c");
 }
 
 TEST(URLQuery, RowsAreAppendedBeforeTheFragmentAsWrittenOrEncoded) {

@@ -2,8 +2,9 @@
 // A small HTTP/1.1 server on 127.0.0.1 for tests and benchmarks: answers every request with a
 // scripted response, chosen by path, and records what it received. It can also behave the way
 // hostile or broken servers do: never answer, stream without end, trickle a byte at a time, send
-// raw bytes (no header fields, huge fields, a short body), or speak TLS with a certificate nobody
-// trusts. Lives in the thread that creates it; no moc needed.
+// raw bytes (no header fields, huge fields, a short body), hang up at once, send part of an answer
+// and fall silent, or speak TLS with a certificate nobody trusts. Lives in the thread that creates
+// it; no moc needed.
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
@@ -52,6 +53,19 @@ struct ScriptedResponse {
     int trickleMs = 0;    // when set, the body goes out one byte per this many milliseconds
     QByteArray raw;       // when set, these bytes are the whole answer, then the connection closes
     QList<QByteArray> interim;  // whole 1xx answers ("HTTP/1.1 103 Early Hints\r\n...\r\n\r\n") sent first
+    bool keepOpen = false;      // with raw: the connection stays open after them, until the client hangs up
+    bool hangUp = false;        // read the request, close without a byte of answer
+};
+
+// A loopback port that refuses connections and stays this test's own: it is bound but never
+// listens, so no other process running tests alongside can start a server on it meanwhile.
+class RefusingPort {
+public:
+    RefusingPort() { socket_.bind(QHostAddress::LocalHost, 0); }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(socket_.localPort()); }
+
+private:
+    QTcpSocket socket_;
 };
 
 class LoopbackServer {
@@ -98,6 +112,11 @@ public:
         QMutexLocker lock(&mutex_);
         return closed_;
     }
+    // Connections accepted, whether or not a request came over them.
+    int acceptedCount() const {
+        QMutexLocker lock(&mutex_);
+        return accepted_;
+    }
     void clearReceived() {
         QMutexLocker lock(&mutex_);
         received_.clear();
@@ -114,6 +133,10 @@ private:
     void serve(QTcpSocket* socket) {
         auto buffer = std::make_shared<QByteArray>();
         auto continued = std::make_shared<bool>(false);
+        {
+            QMutexLocker lock(&mutex_);
+            ++accepted_;
+        }
         QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
             {
                 QMutexLocker lock(&mutex_);
@@ -156,10 +179,11 @@ private:
             response = byPath_.value(request.target.split('?').value(0), response_);
         }
         if (response.silent) return;
+        if (response.hangUp) return socket->disconnectFromHost();
         for (const QByteArray& interim : response.interim) socket->write(interim);
         if (!response.raw.isEmpty()) {
             socket->write(response.raw);
-            socket->disconnectFromHost();
+            if (!response.keepOpen) socket->disconnectFromHost();
             return;
         }
         QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
@@ -201,6 +225,7 @@ private:
     ScriptedResponse response_;
     QList<ReceivedRequest> received_;
     int closed_ = 0;
+    int accepted_ = 0;
 };
 
 } // namespace loopback

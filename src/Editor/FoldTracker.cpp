@@ -65,21 +65,22 @@ public:
     // Scans from the start checkpoint to the end of the text. `next()` is the next offset where
     // the scans may meet again, and `meet(offset)` tries it: meeting ends the scan, which then lays
     // a checkpoint there. Returns where it ended.
+    // Past `limit` it lays a checkpoint at the next place one may be and ends there too.
     template <typename Next, typename Meet>
-    qsizetype run(Next next, Meet meet) {
+    qsizetype run(Next next, Meet meet, qsizetype limit = kNever) {
         const char16_t* s = text_.utf16();
         const qsizetype n = text_.size();
         // The hot state lives in locals, saved to the members only where a checkpoint may be.
         char16_t inString = inString_;
         bool inComment = inComment_;
         qsizetype lineStart = lineStart_;
-        qsizetype stop = std::min(next(), lastLaid_ + kCheckpointSpacing);
+        qsizetype stop = std::min({next(), lastLaid_ + kCheckpointSpacing, limit});
         for (qsizetype i = lastLaid_; i < n; ++i) {
             if (i >= stop) {
                 inString_ = inString;
                 inComment_ = inComment;
                 lineStart_ = lineStart;
-                if (i >= next() && meet(i)) {
+                if ((i >= next() && meet(i)) || i >= limit) {
                     lay(i);
                     return i;
                 }
@@ -87,7 +88,7 @@ public:
                 // that typing at one place does not crowd checkpoints together.
                 if (i - lastLaid_ >= kCheckpointSpacing && next() > lastLaid_ + kCheckpointSpacing * 3 / 2) lay(i);
                 const bool putOff = i - lastLaid_ >= kCheckpointSpacing;
-                stop = putOff ? next() : std::min(next(), lastLaid_ + kCheckpointSpacing);
+                stop = std::min(putOff ? next() : std::min(next(), lastLaid_ + kCheckpointSpacing), limit);
             }
             const char16_t c = s[i];
             const Kind kind = kindOf(c);
@@ -209,6 +210,7 @@ bool isLineBreak(char16_t c) { return kindOf(c) == lineBreak; }
 } // namespace
 
 void FoldTracker::reset(QStringView text) {
+    complete_ = true;
     checkpoints_.assign(1, Checkpoint{});
     Scan scan(text, checkpoints_, 0);
     scan.run([] { return kNever; }, [](qsizetype) { return false; });
@@ -222,8 +224,20 @@ void FoldTracker::reset(QStringView text) {
     std::sort(byHeader_.begin(), byHeader_.end());
 }
 
-void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted) {
+void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget) {
     if (checkpoints_.empty()) return reset(text);
+    rescan(text, at, removed, inserted, budget, false);
+}
+
+void FoldTracker::scanOn(QStringView text, qsizetype budget) {
+    if (checkpoints_.empty()) return reset(text);
+    if (complete_) return;
+    const qsizetype saved = lastScanLength_;
+    rescan(text, checkpoints_.back().offset, 0, 0, budget, true);
+    lastScanLength_ = saved;  // what an edit cost, not the scan going on after it
+}
+
+void FoldTracker::rescan(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget, bool onward) {
     const qsizetype oldEnd = at + removed;
     const qsizetype delta = inserted - removed;
     // Where an offset of the earlier text is now; -1 inside the replaced part.
@@ -236,7 +250,7 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     // before it is unchanged.
     const std::vector<Checkpoint>& old = checkpoints_;
     const size_t count = old.size();
-    const size_t start = size_t(std::lower_bound(old.begin() + 1, old.end(), at, offsetBelow) - old.begin()) - 1;
+    const size_t start = onward ? count - 1 : size_t(std::lower_bound(old.begin() + 1, old.end(), at, offsetBelow) - old.begin()) - 1;
     const qsizetype from = old[start].offset;
     Scan scan(text, old, start);
 
@@ -245,6 +259,7 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     // since the restart are compared, read from the checkpoints between.
     size_t candidate = size_t(std::lower_bound(old.begin() + qsizetype(start) + 1, old.end(), oldEnd, offsetBelow) - old.begin());
     while (candidate < count && old[candidate].offset + delta <= from) ++candidate;
+    if (onward) candidate = count;
     size_t floorsTo = start + 1;
     qsizetype oldLowest = old[start].depth;
     size_t met = count;
@@ -276,8 +291,10 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
         met = k;
         return true;
     };
-    const qsizetype end = scan.run(next, meet);
+    const qsizetype end = scan.run(next, meet, budget >= kWhole - from ? kNever : from + std::max(budget, kCheckpointSpacing));
     lastScanLength_ = end - from;
+    // Met: what lies past is as the earlier scan left it, stopped or not. Else it is known so far.
+    if (met == count) complete_ = end == text.size();
     const qsizetype oldResume = met == count ? -1 : old[met].offset;  // in the earlier text
 
     // Regions: those closed before `from` stay, the rescan's replace the old ones up to where the

@@ -5,6 +5,7 @@
 // of a pass over the whole text, also inside a line of megabytes. The result is always the one a whole scan gives.
 #include <QList>
 #include <QStringView>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -14,8 +15,18 @@ class FoldTracker {
 public:
     // Scans the whole text.
     void reset(QStringView text);
-    // text is the text after `removed` units at `at` were replaced by `inserted` units.
-    void edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted);
+    // text is the text after `removed` units at `at` were replaced by `inserted` units. A rescan
+    // that has neither met the earlier scan nor reached the end after about `budget` units stops
+    // there (a quote typed turns strings over to the end of the text): the regions are then known
+    // only up to knownTo() until scanOn() has gone the rest of the way.
+    void edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget = kWhole);
+    // Goes on with a scan edit() stopped, about `budget` units further.
+    void scanOn(QStringView text, qsizetype budget);
+    bool complete() const { return complete_; }
+    // Whether the regions are known whose hidden range ends before this offset: all of them once
+    // complete, else those whose closing line starts before the line the scan stopped in.
+    qsizetype knownTo() const { return complete_ ? kWhole : checkpoints_.back().lineStart; }
+    static constexpr qsizetype kWhole = std::numeric_limits<qsizetype>::max();
 
     // In the order the closing brackets occur (an inner block before the one enclosing it).
     const QList<FoldRegion>& regions() const { return regions_; }
@@ -51,9 +62,13 @@ public:
     qsizetype lastScanLength() const { return lastScanLength_; }
 
 private:
+    // From the checkpoint `start` on; with onward, past the last checkpoint without meeting any.
+    void rescan(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget, bool onward);
+
     QList<FoldRegion> regions_;
     std::vector<qsizetype> closeAt_;       // offset of each region's closing bracket
     std::vector<Checkpoint> checkpoints_;  // ascending; the first at offset 0 with nothing open
     std::vector<std::pair<qsizetype, qsizetype>> byHeader_;  // (header line start, region index), ascending
     qsizetype lastScanLength_ = 0;
+    bool complete_ = true;
 };

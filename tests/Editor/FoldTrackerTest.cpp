@@ -123,3 +123,37 @@ TEST(FoldTracker, RealCodeStaysExactAndAKeystrokeRescansAroundItAtAnyDepth) {
         }
     }
 }
+
+TEST(FoldTracker, AQuoteRescansOnlyItsBudgetAndTheScanGoingOnReachesTheWholeScansRegions) {
+    // Quotes typed turn strings over to the end of the text; edits made before the scan going on
+    // has caught up, before and past where it stopped, still end in the whole scan's regions.
+    QString text = generated_code::realShapedJavaScript(1024 * 1024, 7);
+    FoldTracker tracker;
+    tracker.reset(text);
+    std::mt19937 random(11);
+    const QStringList typed = {"'", "\"", "`", "x", "{", "}\n", "\n"};
+    const qsizetype budget = 16 * 1024;
+    int stopped = 0;
+    for (int step = 1; step <= 41; ++step) {
+        const qsizetype at = qsizetype(random() % quint32(text.size() + 1));
+        const QString inserted = step % 2 ? QStringLiteral("'") : typed[random() % typed.size()];
+        text.insert(at, inserted);
+        tracker.edit(text, at, 0, inserted.size(), budget);
+        EXPECT_LE(tracker.lastScanLength(), budget + 8 * 1024) << "after edit " << step;
+        stopped += tracker.complete() ? 0 : 1;
+        // What is known is the whole scan's, up to where the scan stopped.
+        const qsizetype known = tracker.knownTo();
+        QList<FoldRegion> expected;
+        for (const FoldRegion& r : FoldComputer::regions(text))
+            if (r.hiddenRange.end() < known) expected.append(r);
+        QList<FoldRegion> kept;
+        for (const FoldRegion& r : tracker.regions())
+            if (r.hiddenRange.end() < known) kept.append(r);
+        ASSERT_EQ(kept, expected) << "after edit " << step;
+        if (step % 4 == 0)
+            while (!tracker.complete()) tracker.scanOn(text, budget);
+    }
+    EXPECT_GT(stopped, 5);  // quotes far from the end: the scan stopped short
+    while (!tracker.complete()) tracker.scanOn(text, 64 * 1024);
+    expectSameAsWholeScan(tracker, text, 41);
+}

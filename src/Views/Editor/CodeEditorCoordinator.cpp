@@ -69,6 +69,10 @@ TextRange exactRangeOf(const QList<CodeEditorView::VisibleLine>& lines, const Ex
 // UTF-16 units put into the display per step while a long text is being shown: a step takes some
 // tens of milliseconds, so typing and scrolling meanwhile never wait long.
 constexpr qsizetype kShowStep = 256 * 1024;
+// Units a keystroke's fold rescan reads at most before the rest is left to later turns (a quote
+// turns strings over to the end of the text), and per turn after.
+constexpr qsizetype kFoldBudget = 64 * 1024;
+constexpr qsizetype kFoldStep = 4 * 1024 * 1024;
 // A change longer than this goes into the display a step at a time.
 constexpr qsizetype kRefillLength = 4 * kShowStep;
 // Lines put into the display per step at most.
@@ -297,7 +301,8 @@ void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
         setSelection(pending.range, pending.reveal);
     }
     const bool laying = layHighlightPoints();
-    if (isFullyShown() && !laying) showing_.stop();
+    const bool folding = scanFoldsOn();
+    if (isFullyShown() && !laying && !folding) showing_.stop();
 }
 
 // A regular-expression highlighter resumes its scan for strings and comments at points its earlier
@@ -703,7 +708,8 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     }
     if (change.range.location < unshownKnown_.offset) unshownKnown_.offset = -1;
     if (searched_) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
-    folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size());
+    folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size(), kFoldBudget);
+    if (!folds_.complete() && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();
     view_->ruler()->update();
@@ -739,11 +745,21 @@ void CodeEditorCoordinator::recomputeFolds() {
     keepFolds();
 }
 
+// A fold rescan an edit stopped short of the end goes on a step per turn of the event loop.
+bool CodeEditorCoordinator::scanFoldsOn() {
+    if (folds_.complete()) return false;
+    folds_.scanOn(text_.text(), kFoldStep);
+    keepFolds();
+    if (view_) view_->ruler()->update();
+    return !folds_.complete();
+}
+
 void CodeEditorCoordinator::keepFolds() {
     if (!folding_) return;
     QList<TextRange> kept;
+    // A fold the scan has not reached yet stays until it is known to be gone.
     for (const TextRange& folded : folding_->foldedRanges())
-        if (folds_.hides(text_.text(), folded)) kept.append(folded);
+        if (folded.end() >= folds_.knownTo() || folds_.hides(text_.text(), folded)) kept.append(folded);
     folding_->setFoldedRanges(kept);
 }
 

@@ -124,6 +124,8 @@ signals:
 
 protected:
     void timerEvent(QTimerEvent* event) override;
+    // Goes on with a fold rescan an edit stopped short; true while there is more.
+    bool scanFoldsOn();
 
 private:
     enum class Origin { typing, user, own, find, undo, external };

@@ -9,6 +9,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QClipboard>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -17,6 +18,8 @@
 #include <QStyleHints>
 #include <QTextBoundaryFinder>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <cmath>
 #include <memory>
 
@@ -308,6 +311,19 @@ void CodeEditorView::inputMethodEvent(QInputMethodEvent* event) {
     event->accept();
 }
 
+void CodeEditorView::commitComposition() {
+    const QString pending = textCursor().block().layout()->preeditAreaText();
+    if (pending.isEmpty()) return;
+    // The input method hands it over as a commit of its own where it can; else it is committed here
+    // and the input method told to let it go.
+    QGuiApplication::inputMethod()->commit();
+    if (textCursor().block().layout()->preeditAreaText().isEmpty()) return;
+    QInputMethodEvent commit;
+    commit.setCommitString(pending);
+    inputMethodEvent(&commit);
+    QGuiApplication::inputMethod()->reset();
+}
+
 void CodeEditorView::insertFromMimeData(const QMimeData* source) {
     if (isReadOnly() || !source || !source->hasText()) return;
     const QString text = source->text();
@@ -380,6 +396,7 @@ void CodeEditorView::contextMenuEvent(QContextMenuEvent* event) {
 // the lines under the pointer; the widget still stops its scrolling and pastes the primary selection
 
 void CodeEditorView::mousePressEvent(QMouseEvent* event) {
+    commitComposition();
     if (!mouse_->press(event)) return QPlainTextEdit::mousePressEvent(event);
     // A press is the user's own choice of place, also where the caret already is (a selection on
     // its way far into a long text gives way to it).

@@ -72,6 +72,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // Hands what an input method is still composing over to the text, before a press moves the caret.
+    void commitComposition();
     void scheduleUpdate();
     void applyTypography();
     void cutSelection();

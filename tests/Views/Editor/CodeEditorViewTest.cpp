@@ -365,6 +365,26 @@ TEST(CodeEditorFolding, FoldedLinesAreNeverLaidOut) {
     EXPECT_EQ(gutterNumbers(f).mid(0, 3), (QList<int>{1, 5002, 5003}));
 }
 
+TEST(CodeEditorFolding, AQuoteFarAboveAFoldKeepsItUntilTheFoldScanHasReachedIt) {
+    QString text;
+    while (text.size() < 400 * 1024) text += "s = 'a';\n";
+    const qsizetype header = text.size();
+    text += "if x {\n  a\n  b\n}\nl\n";
+    EditorFixture f(text, "notes.txt");
+    f.editor().toggleFold(header);
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    // Every string after it turns over: the block ends up inside one, but only the scan going on
+    // after the keystroke can tell.
+    f.select(0);
+    f.key(Qt::Key_unknown, Qt::NoModifier, "'");
+    EXPECT_FALSE(f.editor().foldTracker().complete());
+    EXPECT_EQ(f.editor().foldedStarts().size(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.editor().foldTracker().complete(); }, 120000));
+    EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(f.text()));
+    EXPECT_TRUE(f.editor().foldedStarts().isEmpty());
+    EXPECT_TRUE(f.view->document()->lastBlock().previous().isVisible());
+}
+
 TEST(CodeEditorFolding, CaretLinesAreMarkedInTheGutter) {
     EditorFixture f(kBlockText);
     f.select(f.text().indexOf("  a"), f.text().indexOf("  c") + 1 - f.text().indexOf("  a"));

@@ -2,6 +2,8 @@
 // the selection; and what a click costs in a long text.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QInputMethodEvent>
 #include <QTest>
 #include <QTextBlock>
 
@@ -42,6 +44,24 @@ TEST(MouseSelection, ClicksPlaceTheCaretAndShiftClicksMoveTheSelectionsEnd) {
     // Other buttons leave the caret alone.
     QTest::mouseClick(area, Qt::MiddleButton, {}, pointOf(f, 30));
     EXPECT_EQ(f.text(), "alpha beta gamma\nsecond line here\nthird\n");
+}
+
+TEST(MouseSelection, APressWhileComposingKeepsTheComposedTextAndThenPlacesTheCaret) {
+    EditorFixture f("alpha beta\nsecond\n", "notes.txt");
+    QWidget* area = f.view->viewport();
+    f.select(5);
+    QInputMethodEvent composing(QString::fromUtf8("\u306B\u307B"), {});
+    QApplication::sendEvent(f.view.get(), &composing);
+    EXPECT_EQ(f.text(), "alpha beta\nsecond\n");  // shown only, not yet in the text
+    QTest::mouseClick(area, Qt::LeftButton, {}, pointOf(f, 13));
+    EXPECT_EQ(f.text(), QString::fromUtf8("alpha\u306B\u307B beta\nsecond\n"));
+    EXPECT_TRUE(f.view->textCursor().block().layout()->preeditAreaText().isEmpty());
+    EXPECT_EQ(f.selection(), (TextRange{15, 0}));  // the place pressed, after what was composed
+    // Nothing is left composing: the next commit inserts only itself, at the caret.
+    QInputMethodEvent commit;
+    commit.setCommitString("x");
+    QApplication::sendEvent(f.view.get(), &commit);
+    EXPECT_EQ(f.text(), QString::fromUtf8("alpha\u306B\u307B beta\nsexcond\n"));
 }
 
 TEST(MouseSelection, DoubleAndTriplePressesSelectAWordAndALineAndDragsGrowByThem) {

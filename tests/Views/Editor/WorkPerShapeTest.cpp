@@ -17,6 +17,7 @@ namespace {
 struct Work {
     qsizetype keystrokeColouring = 0;
     qsizetype keystrokeFolds = 0;
+    qsizetype quoteFolds = 0;  // a quote turns strings and comments over to the end of the text
     qsizetype scrollColouring = 0;
     qsizetype clickLines = 0;
 };
@@ -48,6 +49,8 @@ Work workIn(text_shapes::Shape shape, qsizetype units) {
     QWidget* area = f.view->viewport();
     QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(area->width() / 3, area->height() / 2));
     work.clickLines = layout->measuredBlocks() - before;
+    f.type("'");
+    work.quoteFolds = f.editor().foldTracker().lastScanLength();
     return work;
 }
 
@@ -58,6 +61,7 @@ TEST(WorkPerShape, KeystrokesScrollsAndClicksCostNoMoreInALongerTextOfAnyShape) 
         work_bounds::expectFlat(small.keystrokeColouring, large.keystrokeColouring);
         work_bounds::expectFlat(small.scrollColouring, large.scrollColouring);
         work_bounds::expectFlat(small.keystrokeFolds, large.keystrokeFolds);
+        work_bounds::expectFlat(small.quoteFolds, large.quoteFolds);
         work_bounds::expectFlat(small.clickLines, large.clickLines, 2000, 200);
     });
 }

@@ -479,7 +479,7 @@ void AppState::sendActiveRequest() {
         const HTTPResponse response = result.responseOrFailure();
         // Shown only under the request that was sent; otherwise it goes to the history alone.
         if (activeRequest_ && activeRequest_->request.id == result.requestId) setLastResponse(response);
-        history_.record(sent, HTTPClient::substitute(sent, values).url, response);
+        history_.record(sent, HTTPClient::expand(sent.url, values), response);
         sends_.remove(serial);
         announce(&AppState::isSendingChanged);
     }});

@@ -1,6 +1,7 @@
 #include "API/FormBody.h"
 
 #include "API/FormatText.h"
+#include "API/URLQuery.h"
 
 #include <algorithm>
 #include <optional>
@@ -8,35 +9,31 @@
 
 namespace FormBody {
 
+namespace {
+
+// As curl --data-urlencode writes a field: percent-encoded, a space as "+" (every "%" the encoder
+// writes starts an escape, so "%20" can only be a space). With keepReferences, {{name}} references
+// stay as written.
 QString encoded(const QString& text, bool keepReferences) {
+    const auto run = [](QStringView piece) {
+        return URLQuery::encoded(piece.toString()).replace(QLatin1String("%20"), QLatin1String("+"));
+    };
     QString out;
     out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size();) {
-        if (const qsizetype ref = keepReferences ? FormatText::variableReferenceLength(text, i) : 0) {
-            out += QStringView(text).mid(i, ref);
-            i += ref;
-            continue;
-        }
-        const qsizetype len = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
-        for (const char byte : QStringView(text).mid(i, len).toUtf8()) {
-            const auto c = static_cast<unsigned char>(byte);
-            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-                c == '_' || c == '~') {
-                out += QChar(c);
-            } else if (c == ' ') {
-                out += u'+';
-            } else {
-                out += QStringLiteral("%%1").arg(int(c), 2, 16, QChar(u'0')).toUpper();
-            }
-        }
-        i += len;
+    qsizetype start = 0;
+    for (qsizetype i = 0; keepReferences && i < text.size(); ++i) {
+        const qsizetype ref = FormatText::variableReferenceLength(text, i);
+        if (!ref) continue;
+        out += run(QStringView(text).mid(start, i - start));
+        out += QStringView(text).mid(i, ref);
+        i += ref - 1;
+        start = i + 1;
     }
-    return out;
+    return out + run(QStringView(text).mid(start));
 }
 
 QString decoded(const QString& text) { return FormatText::percentDecoded(text, true); }
 
-namespace {
 
 // One "&"-separated piece of a body as a field; nothing when it has no key.
 std::optional<KeyValueItem> fieldOf(QStringView piece) {

@@ -30,9 +30,4 @@ QString sendable(const QString& body, const std::function<QString(const QString&
 // Content-Type of the user's is sent as written.
 bool isSentEncoded(const HTTPRequest& request);
 
-// One key or value encoded: ASCII letters, digits and "-._~" stay, a space becomes "+", every
-// other byte of the UTF-8 text becomes %XX. With keepReferences, {{name}} references stay as written.
-QString encoded(const QString& text, bool keepReferences);
-QString decoded(const QString& text);
-
 } // namespace FormBody

@@ -185,7 +185,7 @@ void HTTPResponseReader::startBody() {
     if (length == 0) state_ = State::done;
 }
 
-bool HTTPResponseReader::readChunks(QByteArray& data) {
+void HTTPResponseReader::readChunks(QByteArray& data) {
     constexpr qsizetype kMaxLine = 64 * 1024;
     qsizetype pos = 0;
     // The next line, joined to what an earlier piece left unfinished; false while it is incomplete.
@@ -208,14 +208,14 @@ bool HTTPResponseReader::readChunks(QByteArray& data) {
             if (!takeLine(line)) break;
             const QByteArray hex = line.left(line.indexOf(';') < 0 ? line.size() : line.indexOf(';')).trimmed();
             remaining_ = plainNumber(hex, 16);
-            if (remaining_ < 0) { fail(Failure::badFraming); return false; }
+            if (remaining_ < 0) { fail(Failure::badFraming); return; }
             chunk_ = remaining_ == 0 ? ChunkState::trailer : ChunkState::data;
             break;
         }
         case ChunkState::data: {
             const qsizetype take = qMin<qint64>(remaining_, data.size() - pos);
             const bool whole = pos == 0 && take == data.size();
-            if (!handlers_.body(whole ? data : data.mid(pos, take))) { fail(Failure::none); return false; }
+            if (!handlers_.body(whole ? data : data.mid(pos, take))) { fail(Failure::none); return; }
             pos += take;
             remaining_ -= take;
             if (remaining_ == 0) chunk_ = ChunkState::dataEnd;
@@ -223,7 +223,7 @@ bool HTTPResponseReader::readChunks(QByteArray& data) {
         }
         case ChunkState::dataEnd:
             if (!takeLine(line)) break;
-            if (!line.isEmpty()) { fail(Failure::badFraming); return false; }
+            if (!line.isEmpty()) { fail(Failure::badFraming); return; }
             chunk_ = ChunkState::size;
             break;
         case ChunkState::trailer:
@@ -232,5 +232,4 @@ bool HTTPResponseReader::readChunks(QByteArray& data) {
             break;
         }
     }
-    return state_ != State::failed;
 }

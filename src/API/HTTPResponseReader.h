@@ -56,7 +56,7 @@ private:
 
     bool readHead();
     void startBody();
-    bool readChunks(QByteArray& data);
+    void readChunks(QByteArray& data);
     State fail(Failure why);
 
     bool headRequest_;

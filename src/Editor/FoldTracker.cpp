@@ -257,9 +257,9 @@ void FoldTracker::rescan(QStringView text, qsizetype at, qsizetype removed, qsiz
     // The old checkpoints past the edit are where the scans may meet again: same quote, comment and
     // line, and the same brackets open. Those both scans left alone are the same; the ones touched
     // since the restart are compared, read from the checkpoints between.
-    size_t candidate = size_t(std::lower_bound(old.begin() + qsizetype(start) + 1, old.end(), oldEnd, offsetBelow) - old.begin());
+    size_t candidate =
+        onward ? count : size_t(std::lower_bound(old.begin() + qsizetype(start) + 1, old.end(), oldEnd, offsetBelow) - old.begin());
     while (candidate < count && old[candidate].offset + delta <= from) ++candidate;
-    if (onward) candidate = count;
     size_t floorsTo = start + 1;
     qsizetype oldLowest = old[start].depth;
     size_t met = count;

@@ -36,6 +36,8 @@ std::optional<RegularExpression> wordListRegex(const QStringList& words) {
     return RegularExpression::compile(QStringLiteral("\\b(") + words.join(u'|') + QStringLiteral(")\\b"));
 }
 
+bool isQuote(char16_t c) { return c == u'"' || c == u'\'' || c == u'`'; }
+
 } // namespace
 
 RegexHighlighter::RegexHighlighter(QStringList keywords, QStringList types, std::optional<QString> lineComment,
@@ -99,7 +101,7 @@ void RegexHighlighter::checkQuoteFreeTail(const QString& text) {
     scanned_ += to - from;
     for (qsizetype i = to; i > from; --i) {
         const char16_t c = text[i - 1].unicode();
-        if (c == u'"' || c == u'\'' || c == u'`') {
+        if (isQuote(c)) {
             tail.from = qMax(tail.from, i);
             break;
         }
@@ -261,8 +263,6 @@ namespace {
 bool isLineTerminator(char16_t c) {
     return c == 0x0a || c == 0x0b || c == 0x0c || c == 0x0d || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
-
-bool isQuote(char16_t c) { return c == u'"' || c == u'\'' || c == u'`'; }
 
 // One attempt of the string pattern
 //   "[^"\\]*(?:\\.[^"\\]*)*"|'[^'\\]*(?:\\.[^'\\]*)*'|`[^`\\]*(?:\\.[^`\\]*)*`

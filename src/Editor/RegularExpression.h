@@ -51,13 +51,14 @@ public:
     // Whole-match ranges in text order; empty when the search times out or fails.
     QList<TextRange> matches(const QString& text) const;
 
-    // Every match replaced through the template ($n is capture group n, a backslash escapes the next
-    // character, a $ that names no group is itself). Absent when the search times out or the template is malformed: never a partial result.
-    // outcome, when given, tells a stopped search (timedOut) from a malformed template (failed).
     // False when the template names a group the pattern does not have ($n with n past the last
     // group, ${name} with an unknown or unclosed name): replacing through it would fail.
     bool isValidTemplate(const QString& replacementTemplate) const;
 
+    // Every match replaced through the template ($n is capture group n, a backslash escapes the next
+    // character, a $ that names no group is itself). Absent when the search times out or the
+    // template is malformed: never a partial result. outcome, when given, tells a stopped search
+    // (timedOut) from a malformed template (failed).
     std::optional<QString> replaceAll(const QString& text, const QString& replacementTemplate,
                                       Outcome* outcome = nullptr) const;
 

@@ -253,9 +253,11 @@ void FindBar::refresh() {
         toggle.button->setBackground(on ? QBrush(fill) : QBrush(Qt::NoBrush), 6);
     }
 
-    matchLabel_->setText(matchLabel(find));
+    // The label already tells a replacement naming a missing group: checking it compiles the pattern.
+    const QString label = matchLabel(find);
+    matchLabel_->setText(label);
     QPalette colours = matchLabel_->palette();
-    const bool fault = find.invalidRegex() || find.searchStopped() || (find.showReplace() && find.invalidReplacement());
+    const bool fault = find.invalidRegex() || find.searchStopped() || label == u"bad replacement";
     colours.setColor(QPalette::WindowText, fault ? red(0.9) : white(0.4));
     matchLabel_->setPalette(colours);
 

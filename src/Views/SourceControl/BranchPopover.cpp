@@ -22,6 +22,7 @@
 #include "UI/PopoverPlacement.h"
 #include "UI/PressableButton.h"
 #include "UI/ShimmerText.h"
+#include "Views/SourceControl/BranchListModel.h"
 #include "Views/SourceControl/BranchListView.h"
 #include "Views/SourceControl/SourceControlParts.h"
 
@@ -209,7 +210,7 @@ QList<GitBranchInfo> BranchPopover::filtered(const QList<GitBranchInfo>& branche
     if (filter.isEmpty()) return branches;
     QList<GitBranchInfo> out;
     for (const GitBranchInfo& b : branches)
-        if (b.name.contains(filter, Qt::CaseInsensitive)) out.append(b);
+        if (BranchListModel::matches(b.name, filter)) out.append(b);
     return out;
 }
 

@@ -6,6 +6,7 @@
 #include "UI/Icons.h"
 #include "UI/ShimmerText.h"
 #include "Views/SourceControl/BranchListModel.h"
+#include "Views/SourceControl/SourceControlParts.h"
 
 namespace {
 constexpr int kPadX = 8;
@@ -49,11 +50,7 @@ void BranchRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
         p->setBrush(fill);
         p->drawRoundedRect(QRectF(r), 5, 5);
     }
-    if (keyboardRow_ == index.row()) {
-        p->setPen(QPen(Brand::accent(), 2));
-        p->setBrush(Qt::NoBrush);
-        p->drawRoundedRect(QRectF(r).adjusted(1, 1, -1, -1), 5, 5);
-    }
+    if (keyboardRow_ == index.row()) SourceControlParts::paintRing(*p, QRectF(r), 5);
 
     const qreal dpr = p->device()->devicePixelRatioF();
     const int side = Icons::sizeForPointSize(11);

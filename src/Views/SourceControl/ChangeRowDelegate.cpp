@@ -8,6 +8,7 @@
 #include "UI/Icons.h"
 #include "UI/ShimmerText.h"
 #include "Views/SourceControl/ChangeListModel.h"
+#include "Views/SourceControl/SourceControlParts.h"
 
 qint64 ChangeRowDelegate::paintedRows = 0;
 
@@ -36,13 +37,6 @@ QString shownPath(const GitFileChange& change) {
     QString path = ProcessText::visibleName(change.path);
     while (path.endsWith(u'/')) path.chop(1);
     return path;
-}
-
-// The keyboard's place: an accent outline just inside the shape.
-void paintRing(QPainter& p, const QRectF& rect, qreal radius) {
-    p.setPen(QPen(Brand::accent(), 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(rect.adjusted(1, 1, -1, -1), radius, radius);
 }
 
 QString actionSymbol(const QString& help) {
@@ -117,7 +111,7 @@ void ChangeRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
         p->setBrush(fill);
         p->drawRoundedRect(QRectF(r), 6, 6);
     }
-    if (keyboard && state_.keyboardAction < 0) paintRing(*p, QRectF(r), 6);
+    if (keyboard && state_.keyboardAction < 0) SourceControlParts::paintRing(*p, QRectF(r), 6);
 
     const QString name = fileName(*change);
     const CodeLanguage language = CodeLanguages::detect(name);
@@ -157,7 +151,7 @@ void ChangeRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
             const QRect a = actionBoxes.at(i);
             const QImage symbol = Icons::image(actionSymbol(helps.at(i)), side, QColor::fromRgbF(1, 1, 1, 0.7f), dpr);
             p->drawImage(QPointF(a.left() + (a.width() - side) / 2.0, a.top() + (a.height() - side) / 2.0), symbol);
-            if (keyboard && state_.keyboardAction == i) paintRing(*p, QRectF(a), 4);
+            if (keyboard && state_.keyboardAction == i) SourceControlParts::paintRing(*p, QRectF(a), 4);
         }
     } else {
         p->setFont(badgeFont());

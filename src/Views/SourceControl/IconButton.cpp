@@ -14,9 +14,9 @@ IconButton::IconButton(Kind kind, const QString& symbol, const QString& help, QW
     : PressableButton(symbol, QString(), parent), kind_(kind) {
     setToolTip(help);
     setFocusPolicy(Qt::TabFocus);  // by Tab, not by a click
-    const qreal points = kind == Kind::panel ? 11.5 : kind == Kind::remote ? 12.5 : 11;
+    const qreal points = kind == Kind::panel ? 11.5 : 12.5;
     label().font = ShimmerText::font(points, QFont::DemiBold, ShimmerText::Design::standard);
-    if (kind != Kind::row) setBackground(QColor::fromRgbF(1, 1, 1, 0.06f), 5);
+    setBackground(QColor::fromRgbF(1, 1, 1, 0.06f), 5);
     setFixedSize(sizeHint());
     updateInk();
     spinner_.setInterval(kSpinnerIntervalMs);
@@ -30,7 +30,6 @@ QSize IconButton::sizeHint() const {
     switch (kind_) {
     case Kind::panel: return {24, 22};
     case Kind::remote: return {26, 22};
-    case Kind::row: return {18, 18};
     }
     return {24, 22};
 }

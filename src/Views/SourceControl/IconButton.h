@@ -1,7 +1,6 @@
 #pragma once
 // The small symbol buttons of the source-control views: a panel button (24 by 22 on a faint
-// rounded square), a remote button (26 by 22, a larger symbol) and a row button (18 by 18, no
-// background). A panel button may carry a count badge, and can show a spinner in place of its symbol while work runs.
+// rounded square) and a remote button (26 by 22, a larger symbol). A panel button may carry a count badge, and can show a spinner in place of its symbol while work runs.
 #include <QTimer>
 
 #include "UI/PressableButton.h"
@@ -9,7 +8,7 @@
 class IconButton : public PressableButton {
     Q_OBJECT
 public:
-    enum class Kind { panel, remote, row };
+    enum class Kind { panel, remote };
 
     IconButton(Kind kind, const QString& symbol, const QString& help, QWidget* parent = nullptr);
 

@@ -2,6 +2,9 @@
 
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
+
+#include "UI/Brand.h"
 
 namespace SourceControlParts {
 
@@ -34,6 +37,12 @@ void setUpRowList(QListView& list, QAbstractItemModel& model, QAbstractItemDeleg
     list.viewport()->setAttribute(Qt::WA_Hover);
     list.viewport()->setAutoFillBackground(false);
     list.setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+}
+
+void paintRing(QPainter& p, const QRectF& rect, qreal radius) {
+    p.setPen(QPen(Brand::accent(), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(rect.adjusted(1, 1, -1, -1), radius, radius);
 }
 
 } // namespace SourceControlParts

@@ -41,8 +41,8 @@ EndSignals::EndSignals(std::function<bool()> quit, QObject* parent) : QObject(pa
     if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) return;
     g_writeEnd = pipe_[1];
     g_busy = false;
-    notifier_ = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &EndSignals::readPending);
+    auto* notifier = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &EndSignals::readPending);
     for (size_t i = 0; i < kSignals.size(); ++i) {
         struct sigaction current {};
         ::sigaction(kSignals[i], nullptr, &current);

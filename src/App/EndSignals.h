@@ -6,7 +6,6 @@
 #include <QObject>
 #include <functional>
 
-class QSocketNotifier;
 
 class EndSignals : public QObject {
     Q_OBJECT
@@ -24,5 +23,4 @@ private:
 
     std::function<bool()> quit_;
     int pipe_[2] = {-1, -1};
-    QSocketNotifier* notifier_ = nullptr;
 };

@@ -16,9 +16,6 @@ inline bool lessThan(const QString& a, const QString& b) { return compare(a, b) 
 QByteArray sortKey(const QString& name);
 // Puts items in compare() order of the names that name(item) gives, stable.
 template <class T, class Name>
-void sort(QList<T>& items, Name name);
-
-template <class T, class Name>
 void sort(QList<T>& items, Name name) {
     struct Keyed {
         QByteArray key;

@@ -44,7 +44,6 @@ public:
     QPointF localMouse() const { return localMouse_; }
     QSizeF measuredSize() const { return size_; }
     bool interactive() const { return interactive_; }
-    const GlassBackdrop& backdrop() const { return backdrop_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -27,7 +27,6 @@ public:
     // Stops the timeline while its owner knows the widget cannot be told from a still picture
     // (dimmed under an overlay), whatever the window shows.
     void setHeld(bool held);
-    bool isHeld() const { return held_; }
     int frameDivisor() const { return divisor_; }
     void setFrameDivisor(int frameDivisor) { divisor_ = std::max(1, frameDivisor); }
 

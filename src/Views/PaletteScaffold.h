@@ -24,13 +24,11 @@ public:
     // How far the overlay has come in (0 gone, 1 in place): the dim's strength, and the shadow's,
     // which follows the card as it comes.
     void setPresence(qreal presence);
-    qreal presence() const { return presence_; }
     // Before the overlay comes: keeps the window's picture as it shows now, under the overlay.
     // False when the window holds no picture to keep (the first frame then reads it).
     bool holdWhatLiesUnder();
     // In place: what lies under shows again as it is now.
     void settle();
-    bool holdsWhatLiesUnder() const { return !under_.isNull(); }
 
 signals:
     // The scaffold now draws what lies under it from its picture, and is opaque.

@@ -92,8 +92,7 @@ bool SidebarSlot::event(QEvent* event) {
     // close): the key then comes as a press, to the panel's control first and to this slot after.
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && panel_ &&
-            panel_->isAncestorOf(focusWidget())) {
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && panelHasFocus()) {
             event->accept();
             return true;
         }
@@ -102,7 +101,7 @@ bool SidebarSlot::event(QEvent* event) {
 }
 
 void SidebarSlot::keyPressEvent(QKeyEvent* event) {
-    if (event->key() != Qt::Key_Escape || !panel_ || !panel_->isAncestorOf(focusWidget())) {
+    if (event->key() != Qt::Key_Escape || !panelHasFocus()) {
         QWidget::keyPressEvent(event);
         return;
     }

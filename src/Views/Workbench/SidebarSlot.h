@@ -30,6 +30,7 @@ protected:
 
 private:
     void apply(double progress);
+    bool panelHasFocus() const { return panel_ && panel_->isAncestorOf(focusWidget()); }
     // Puts the panel's controls in the window's Tab order where this slot stands.
     void orderFocus(QWidget* panel);
 

@@ -157,14 +157,11 @@ public:
         server_.respondTo("/slow", {.body = "slow answer", .trickleMs = 450});
         server_.respondTo("/large", {.headers = {{"Content-Type", "application/json"}},
                                      .body = "{\"items\": [" + QByteArray("\"abcdefgh\",").repeated(110000) + "0]}"});
-        // Quit would end the run (and delete the window under it): neither its key nor its menu item.
         for (QAction* top : window->menuBar()->actions())
             if (top->menu())
-                for (QAction* item : top->menu()->actions()) {
-                    if (item->text() == QStringLiteral("Quit")) item->setVisible(false);
-                    else
+                for (QAction* item : top->menu()->actions())
+                    if (item->text() != QStringLiteral("Quit"))
                         for (const QKeySequence& keys : item->shortcuts()) menuKeys_ << keys[0];
-                }
         QObject::connect(&NotificationCenter::shared(), &NotificationCenter::posted, &context_,
                          [this](const QString& name) {
                              if (name == MenuNotification::save) confirm();
@@ -185,6 +182,7 @@ public:
             chooser_.answers.push_back(pick(2) == 0 ? std::nullopt : std::optional<QString>(chosenPath()));
         }
         const qsizetype askedBefore = prompter_.asked.size() + prompter_.askedText.size() + chooser_.asked.size();
+        hideQuit();
         if (QApplication::activePopupWidget()) confirm();  // a menu or popover choice is the user's word
         const auto watchRequests = QObject::connect(&window_->state(), &AppState::activeRequestChanged, &context_,
                                                     [this] { requestEditedAt_ = nowMs(); });
@@ -195,6 +193,16 @@ public:
         const qsizetype askedAfter = prompter_.asked.size() + prompter_.askedText.size() + chooser_.asked.size();
         if (askedAfter > askedBefore) confirm();  // an answered question may rename, delete or save
         return checkDisk(failure);
+    }
+
+    // Quit would end the run and delete the window under it: neither its key nor its menu item, in
+    // this window nor in any the input opened since.
+    static void hideQuit() {
+        for (MainWindow* w : WindowManager::shared().windows())
+            for (QAction* top : w->menuBar()->actions())
+                if (top->menu())
+                    for (QAction* item : top->menu()->actions())
+                        if (item->text() == QStringLiteral("Quit")) item->setVisible(false);
     }
 
     // Closes whatever popup or modal dialog the input left open, so nested loops unwind.

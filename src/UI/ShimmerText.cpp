@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -12,9 +13,12 @@
 
 ShimmerText::ShimmerText(const QString& text, qreal size, QFont::Weight weight, Design design, QWidget* parent)
     : QWidget(parent), text_(text), font_(font(size, weight, design)), timeline_(new Timeline(this, 1, false)) {
+    const QFontMetricsF fm(font_);
+    textSize_ = QSizeF(fm.horizontalAdvance(text_), fm.height());
     setAttribute(Qt::WA_TransparentForMouseEvents);
     connect(timeline_, &Timeline::tick, this, [this] {
-        if (sheenDrawn_ || sheenShows(Timeline::frameTime())) update();
+        const QRegion dirty = QRegion(drawnBand_) | sheenBand(Timeline::frameTime());
+        if (!dirty.isEmpty()) update(dirty);
     });
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
@@ -45,15 +49,27 @@ bool ShimmerText::sheenShows(double t) {
 }
 
 QSize ShimmerText::sizeHint() const {
-    const QFontMetricsF fm(font_);
-    return {int(std::ceil(fm.horizontalAdvance(text_))) + 2, int(std::ceil(fm.height()))};
+    return {int(std::ceil(textSize_.width())) + 2, int(std::ceil(textSize_.height()))};
+}
+
+QRectF ShimmerText::textBox(const QRectF& rect) const {
+    return {rect.center().x() - textSize_.width() / 2, rect.center().y() - textSize_.height() / 2, textSize_.width(),
+            textSize_.height()};
+}
+
+QRect ShimmerText::sheenBand(double t) const {
+    if (!sheenShows(t)) return {};
+    const QRectF box = textBox(QRectF(rect()));
+    const auto stops = sheenStops(sheenPosition(t));
+    // A pixel of margin either side: smooth image drawing reaches that far.
+    const int left = int(std::floor(box.left() + stops[0] * box.width())) - 1;
+    const int right = int(std::ceil(box.left() + stops[2] * box.width())) + 1;
+    return QRect(QPoint(left, int(std::floor(box.top())) - 1), QPoint(right, int(std::ceil(box.bottom())) + 1))
+        .intersected(rect());
 }
 
 void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const {
-    const QFontMetricsF fm(font_);
-    const QSizeF textSize(fm.horizontalAdvance(text_), fm.height());
-    const QRectF box(rect.center().x() - textSize.width() / 2, rect.center().y() - textSize.height() / 2,
-                     textSize.width(), textSize.height());
+    const QRectF box = textBox(rect);
     if (box.isEmpty()) return;
     const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const QRect pixels(0, 0, int(std::ceil(box.width() * dpr)) + 2, int(std::ceil(box.height() * dpr)) + 2);
@@ -93,7 +109,7 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
         p.setRenderHint(QPainter::TextAntialiasing);
         p.setFont(font_);
         p.setPen(Qt::black);
-        p.drawText(QPointF(0, fm.ascent()), text_);
+        p.drawText(QPointF(0, QFontMetricsF(font_).ascent()), text_);
     }
     {
         QPainter p(&layer);
@@ -104,9 +120,10 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
     painter.drawImage(box.topLeft(), layer);
 }
 
-void ShimmerText::paintEvent(QPaintEvent*) {
+void ShimmerText::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     const double t = Timeline::frameTime();
-    sheenDrawn_ = sheenShows(t);
+    // What was drawn with the sheen and not painted over now still shows it.
+    drawnBand_ = (QRegion(drawnBand_) - event->region()).boundingRect() | sheenBand(t);
     paintAt(p, rect(), t);
 }

@@ -28,6 +28,10 @@ public:
 
     // Draws the text at time t into rect (the glyphs centred in it).
     void paintAt(QPainter& painter, const QRectF& rect, double t) const;
+    // The part of the widget the sheen lies on at t, in whole pixels; empty while it is off the
+    // text. Only that part differs from the still title, so a tick repaints no more than where the
+    // sheen was and where it is now.
+    QRect sheenBand(double t) const;
 
     QString text() const { return text_; }
     QSize sizeHint() const override;
@@ -37,10 +41,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Where the glyphs lie when drawn into rect.
+    QRectF textBox(const QRectF& rect) const;
+
     QString text_;
     QFont font_;
+    QSizeF textSize_;
     Timeline* timeline_;
     mutable QImage mask_;  // the glyphs, drawn once per size
     mutable qreal maskDpr_ = 0;
-    bool sheenDrawn_ = true;  // whether the picture last drawn holds the sheen
+    QRect drawnBand_;       // where the picture on screen holds the sheen
 };

@@ -83,6 +83,30 @@ TEST(ShimmerText, TheSheenIsOffTheTextExactlyWhenItChangesNothing) {
     EXPECT_GT(on, 96 / 2);
 }
 
+// A tick repaints where the sheen was and where it is now, about a third of the title, and those
+// pixels are all that differ from the picture of the frame before.
+TEST(ShimmerText, ATickRepaintsOnlyWhereTheSheenWasAndIs) {
+    ShimmerText title("Hello", 40, QFont::Bold, ShimmerText::Design::rounded);
+    title.resize(title.sizeHint());
+    const double frame = 1.0 / 30;
+    qint64 repainted = 0, frames = 0;
+    QImage shown = titleAt(title, 0);
+    for (double t = frame; t < ShimmerText::kSweepSeconds; t += frame, ++frames) {
+        const QRegion dirty = QRegion(title.sheenBand(t - frame)) | title.sheenBand(t);
+        for (const QRect& r : dirty) repainted += qint64(r.width()) * r.height();
+        QPainter p(&shown);
+        p.setClipRegion(dirty);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(shown.rect(), Qt::transparent);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        title.paintAt(p, QRectF(title.rect()), t);
+        p.end();
+        ASSERT_EQ(shown, titleAt(title, t)) << "at " << t;
+    }
+    const qint64 area = qint64(title.width()) * title.height();
+    EXPECT_LT(repainted, area * frames * 2 / 5);
+}
+
 TEST(GlassCard, LookFollowsThePointerOnlyWhenInteractive) {
     const QSizeF size(200, 100);
     // Before measurement: centred spotlight, flat.

@@ -13,10 +13,10 @@ class AuroraBackground : public QWidget {
     Q_OBJECT
 public:
     // Frames of the shared clock per backdrop frame. The blobs drift a few points a second under a
-    // 110-point blur, so a pixel moves by less than one step of colour from one frame to the next:
-    // at full strength 10 frames a second look the same as 30, and a fainter backdrop changes its
-    // pixels less per frame, so it may tick more slowly for the same steps.
-    static constexpr int kFullStrengthFramesPerTick = 3;
+    // 110-point blur: at full strength, 7.5 frames a second change most pixels by two steps of
+    // colour or less a frame, a smooth brightening the eye does not tell from 30 frames, and a fainter
+    // backdrop changes its pixels less per frame, so it may tick more slowly for the same steps.
+    static constexpr int kFullStrengthFramesPerTick = 4;
     static constexpr int kSlowestFramesPerTick = 6;
     static int framesPerTick(double intensity);
 

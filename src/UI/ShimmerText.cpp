@@ -68,41 +68,25 @@ QRect ShimmerText::sheenBand(double t) const {
         .intersected(rect());
 }
 
-void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const {
-    const QRectF box = textBox(rect);
-    if (box.isEmpty()) return;
-    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QRect pixels(0, 0, int(std::ceil(box.width() * dpr)) + 2, int(std::ceil(box.height() * dpr)) + 2);
-    QImage layer(pixels.size(), QImage::Format_ARGB32_Premultiplied);
-    layer.fill(Qt::transparent);
+void ShimmerText::prepare(const QSizeF& size, qreal dpr) const {
+    const QSize pixels(int(std::ceil(size.width() * dpr)) + 2, int(std::ceil(size.height() * dpr)) + 2);
+    if (still_.size() == pixels && maskDpr_ == dpr) return;
+    maskDpr_ = dpr;
+    const QRectF local(QPointF(0, 0), size);
+    fill_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    fill_.fill(Qt::transparent);
     {
-        QPainter p(&layer);
+        QPainter p(&fill_);
         p.scale(dpr, dpr);
-        const QRectF local(0, 0, box.width(), box.height());
         QLinearGradient fill(local.topLeft(), local.topRight());
         fill.setColorAt(0, Brand::palette()[0]);
         fill.setColorAt(0.5, Brand::palette()[1]);
         fill.setColorAt(1, Brand::palette()[2]);
         p.fillRect(local, fill);
-        // The sheen's stops may lie outside 0..1 or out of order. Each stop is kept no earlier
-        // than the one before it (so a sheen off either end shows nothing), along a line long
-        // enough to hold them all.
-        auto stops = sheenStops(sheenPosition(t));
-        for (size_t i = 1; i < stops.size(); ++i) stops[i] = std::max(stops[i], stops[i - 1]);
-        const QColor colours[3] = {QColor::fromRgbF(1, 1, 1, 0), QColor::fromRgbF(1, 1, 1, 0.85f),
-                                   QColor::fromRgbF(1, 1, 1, 0)};
-        const double lo = std::min(0.0, stops[0]), hi = std::max(1.0, stops[2]);
-        QLinearGradient sheen(QPointF(lo * local.width(), 0), QPointF(hi * local.width(), 0));
-        for (int i = 0; i < 3; ++i) sheen.setColorAt((stops[i] - lo) / (hi - lo), colours[i]);
-        p.setCompositionMode(QPainter::CompositionMode_Plus);
-        p.fillRect(local, sheen);
     }
-    // Keep only the glyphs: a full-size mask, since DestinationIn only touches what is drawn. The
-    // glyphs do not move, so the mask is drawn once per size and kept for every later frame.
-    if (mask_.size() != pixels.size() || maskDpr_ != dpr) {
-        mask_ = QImage(pixels.size(), QImage::Format_ARGB32_Premultiplied);
-        maskDpr_ = dpr;
-        mask_.fill(Qt::transparent);
+    mask_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    mask_.fill(Qt::transparent);
+    {
         QPainter p(&mask_);
         p.scale(dpr, dpr);
         p.setRenderHint(QPainter::Antialiasing);
@@ -111,8 +95,47 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
         p.setPen(Qt::black);
         p.drawText(QPointF(0, QFontMetricsF(font_).ascent()), text_);
     }
+    // Keep only the glyphs: a full-size mask, since DestinationIn only touches what is drawn.
+    still_ = fill_.copy();
     {
+        QPainter p(&still_);
+        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        p.drawImage(0, 0, mask_);
+    }
+}
+
+void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const {
+    const QRectF box = textBox(rect);
+    if (box.isEmpty()) return;
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    // The glyphs and their gradient do not change: they are drawn once per size, and a frame only
+    // adds the sheen where it lies.
+    prepare(box.size(), dpr);
+    QImage layer = still_.copy();
+    const QRectF local(QPointF(0, 0), box.size());
+    // The sheen's stops may lie outside 0..1 or out of order. Each stop is kept no earlier than
+    // the one before it (so a sheen off either end shows nothing), along a line long enough to
+    // hold them all.
+    auto stops = sheenStops(sheenPosition(t));
+    for (size_t i = 1; i < stops.size(); ++i) stops[i] = std::max(stops[i], stops[i - 1]);
+    const double width = local.width() * dpr;
+    const QRect band = QRect(QPoint(int(std::floor(stops[0] * width)) - 1, 0),
+                             QPoint(int(std::ceil(stops[2] * width)) + 1, layer.height() - 1))
+                           .intersected(layer.rect());
+    if (sheenShows(t) && !band.isEmpty()) {
         QPainter p(&layer);
+        p.setClipRect(band);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, 0, fill_);
+        p.scale(dpr, dpr);
+        const QColor colours[3] = {QColor::fromRgbF(1, 1, 1, 0), QColor::fromRgbF(1, 1, 1, 0.85f),
+                                   QColor::fromRgbF(1, 1, 1, 0)};
+        const double lo = std::min(0.0, stops[0]), hi = std::max(1.0, stops[2]);
+        QLinearGradient sheen(QPointF(lo * local.width(), 0), QPointF(hi * local.width(), 0));
+        for (int i = 0; i < 3; ++i) sheen.setColorAt((stops[i] - lo) / (hi - lo), colours[i]);
+        p.setCompositionMode(QPainter::CompositionMode_Plus);
+        p.fillRect(local, sheen);
+        p.resetTransform();
         p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
         p.drawImage(0, 0, mask_);
     }

@@ -43,12 +43,16 @@ protected:
 private:
     // Where the glyphs lie when drawn into rect.
     QRectF textBox(const QRectF& rect) const;
+    // Draws the glyphs, their gradient and the two together for a box of size points at dpr.
+    void prepare(const QSizeF& size, qreal dpr) const;
 
     QString text_;
     QFont font_;
     QSizeF textSize_;
     Timeline* timeline_;
-    mutable QImage mask_;  // the glyphs, drawn once per size
+    mutable QImage mask_;   // the glyphs
+    mutable QImage fill_;   // the gradient behind them
+    mutable QImage still_;  // the glyphs filled with the gradient, no sheen
     mutable qreal maskDpr_ = 0;
     QRect drawnBand_;       // where the picture on screen holds the sheen
 };

@@ -113,7 +113,7 @@ TEST(AuroraBackground, OpaqueOverAKnownGroundAndSlowerWhenFainter) {
     EXPECT_EQ(view.timeline().frameDivisor(), 6);
     view.setIntensity(3);
     EXPECT_DOUBLE_EQ(view.intensity(), 1);
-    EXPECT_EQ(view.timeline().frameDivisor(), 3);
+    EXPECT_EQ(view.timeline().frameDivisor(), 4);
 }
 
 TEST(Timeline, TicksOnlyWhileItsWidgetCanBeSeen) {

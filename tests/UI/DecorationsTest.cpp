@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "UI/AppIconImage.h"
+#include "UI/CachedLabel.h"
 #include "UI/CascadeModifier.h"
 #include "UI/GlassCard.h"
 #include "UI/LiquidGlassBackground.h"
@@ -105,6 +106,49 @@ TEST(ShimmerText, ATickRepaintsOnlyWhereTheSheenWasAndIs) {
     }
     const qint64 area = qint64(title.width()) * title.height();
     EXPECT_LT(repainted, area * frames * 2 / 5);
+}
+
+// Repainted at every frame of the backdrop behind it, the label draws its text once; a new text,
+// colour or size draws it again, and the picture is the one the plain label draws.
+TEST(CachedLabel, DrawsItsTextOnceUntilTheTextColourOrSizeChanges) {
+    QWidget host;
+    host.resize(300, 60);
+    auto* label = new CachedLabel(QStringLiteral("Ctrl+P to jump to any file"), &host);
+    QLabel plain(label->text());
+    for (QLabel* l : {static_cast<QLabel*>(label), &plain}) {
+        l->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, 140); background: transparent; }"));
+        l->resize(l->sizeHint());
+    }
+    // Each shot is a frame; the picture is made once the repaint that found it stale is over.
+    auto shot = [](QWidget& w) {
+        QImage img(w.size(), QImage::Format_RGB32);
+        img.fill(QColor(40, 20, 90));
+        w.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+        QCoreApplication::processEvents();
+        return img;
+    };
+    const QImage drawn = shot(*label);
+    QImage first;
+    for (int frame = 0; frame < 5; ++frame) first = shot(*label);
+    EXPECT_EQ(label->picturesMade(), 1);
+    EXPECT_EQ(first, drawn);
+    const QImage reference = shot(plain);
+    int differing = 0;
+    for (int y = 0; y < reference.height(); ++y)
+        for (int x = 0; x < reference.width(); ++x) {
+            const QRgb a = first.pixel(x, y), b = reference.pixel(x, y);
+            EXPECT_LE(std::abs(qGreen(a) - qGreen(b)), 1);
+            differing += a != b;
+        }
+    EXPECT_LT(differing, 4);
+    label->setText(QStringLiteral("Ctrl+K for everything else"));
+    EXPECT_NE(shot(*label), first);
+    label->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
+    shot(*label);
+    label->resize(label->width() + 10, label->height());
+    shot(*label);
+    shot(*label);
+    EXPECT_EQ(label->picturesMade(), 4);
 }
 
 TEST(GlassCard, LookFollowsThePointerOnlyWhenInteractive) {

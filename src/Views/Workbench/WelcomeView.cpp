@@ -16,6 +16,7 @@
 #include "Git/ProcessText.h"
 #include "UI/AuroraBackground.h"
 #include "UI/Brand.h"
+#include "UI/CachedLabel.h"
 #include "UI/CascadeModifier.h"
 #include "UI/GlassCard.h"
 #include "UI/GradientButton.h"
@@ -25,8 +26,9 @@
 #include "UI/ShimmerText.h"
 
 namespace {
+// The screen's words lie over the moving backdrop, which repaints them at every one of its frames.
 QLabel* text(const QString& value, const QFont& font, qreal alpha, QWidget* parent) {
-    auto* label = new QLabel(value, parent);
+    auto* label = new CachedLabel(value, parent);
     label->setFont(font);
     label->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, %1); background: transparent; }").arg(int(alpha * 255)));
     return label;

@@ -111,7 +111,6 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
     // The glyphs and their gradient do not change: they are drawn once per size, and a frame only
     // adds the sheen where it lies.
     prepare(box.size(), dpr);
-    QImage layer = still_.copy();
     const QRectF local(QPointF(0, 0), box.size());
     // The sheen's stops may lie outside 0..1 or out of order. Each stop is kept no earlier than
     // the one before it (so a sheen off either end shows nothing), along a line long enough to
@@ -120,9 +119,15 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
     for (size_t i = 1; i < stops.size(); ++i) stops[i] = std::max(stops[i], stops[i - 1]);
     const double width = local.width() * dpr;
     const QRect band = QRect(QPoint(int(std::floor(stops[0] * width)) - 1, 0),
-                             QPoint(int(std::ceil(stops[2] * width)) + 1, layer.height() - 1))
-                           .intersected(layer.rect());
-    if (sheenShows(t) && !band.isEmpty()) {
+                             QPoint(int(std::ceil(stops[2] * width)) + 1, still_.height() - 1))
+                           .intersected(still_.rect());
+    const QRectF target(box.topLeft(), QSizeF(still_.size()) / dpr);
+    if (!sheenShows(t) || band.isEmpty()) {
+        painter.drawImage(target, still_);
+        return;
+    }
+    QImage layer = still_.copy();
+    {
         QPainter p(&layer);
         p.setClipRect(band);
         p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -139,8 +144,7 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
         p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
         p.drawImage(0, 0, mask_);
     }
-    layer.setDevicePixelRatio(dpr);
-    painter.drawImage(box.topLeft(), layer);
+    painter.drawImage(target, layer);
 }
 
 void ShimmerText::paintEvent(QPaintEvent* event) {

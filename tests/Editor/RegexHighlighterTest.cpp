@@ -392,6 +392,7 @@ struct LookCost {
     qsizetype keystroke = 0;
     qsizetype scroll = 0;
     qsizetype quote = 0;  // a quote typed, which pairs every later quote the other way
+    qsizetype farLook = 0;  // then a look at the end of the text, with nothing coloured between
 };
 
 LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
@@ -413,6 +414,8 @@ LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
     cost.scroll = h->lastScanLength();
     h->ranges(text, highlight_test::replace(text, from + 2, 0, "'"), screen);
     cost.quote = h->lastScanLength();
+    h->ranges(text, TextRange{text.size() - 4000, 4000});
+    cost.farLook = h->lastScanLength();
     return cost;
 }
 
@@ -425,5 +428,24 @@ TEST(RegexHighlighter, AKeystrokeOrAScrollReadsAsMuchInALargeTextAsInASmallOneOf
         work_bounds::expectFlat(small.keystroke, large.keystroke);
         work_bounds::expectFlat(small.scroll, large.scroll);
         work_bounds::expectFlat(small.quote, large.quote);
+        // However far below the quote, a look starts its scan a bounded way back.
+        EXPECT_LE(qMax(small.farLook, large.farLook), 256 * 1024);
     });
+}
+
+TEST(RegexHighlighter, AStrayQuoteFarAboveLeavesAScreenOfCodeColouredAsItWas) {
+    // A whole-text scan pairs every quote after a stray one the other way. A screen far below it,
+    // looked at with nothing coloured between, keeps the colours its own code gives it.
+    QString text = QString("let a = f('x', \"y\"); /* z */\n").repeated(40'000);
+    const auto h = HighlighterFactory::regex(CodeLanguage::javascript);
+    const qsizetype from = text.lastIndexOf(u'\n', text.size() - 10'000) + 1;
+    const TextRange screen{from, 4000};
+    const auto shown = [&](const QList<Span>& spans, qsizetype at) {
+        const auto roles = paint(spans, text.size());
+        return std::vector(roles.begin() + at, roles.begin() + at + screen.length);
+    };
+    const auto before = shown(wholeTextReference(*h, text, screen), from);
+    h->ranges(text, TextRange{text.size(), 0});
+    h->ranges(text, highlight_test::replace(text, 10, 0, "'"), TextRange{0, 2000});
+    EXPECT_EQ(shown(h->ranges(text, TextRange{from + 1, screen.length}), from + 1), before);
 }

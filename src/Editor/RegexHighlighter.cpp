@@ -336,6 +336,10 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
 
     // Follows the chain from `from`: up to stop, keeping the matches that touch range; or, when
     // settling, only until the candidates an edit left are met (and so all hold) or passed by.
+    // Nor does a string or comment run further past the range than that: one that would is taken
+    // to run out of text, so an opener typed above a long text without a closer is not followed to
+    // its end at every look.
+    const qsizetype reach = qMin(n, range.end() + kLookBack);
     // A scan started afresh (fresh) lays no points: it is not known to be on the chain.
     const auto follow = [&](ResumePoint from, qsizetype stop, bool settling, bool fresh) {
         qsizetype p = from.position;
@@ -392,9 +396,9 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
             std::optional<qsizetype> end;
             qsizetype read = 0;
             if (kind == Delimited::string) {
-                end = quotedAt(t, n, s, reached, read, quoteFreeTail_.from < 0 ? n : quoteFreeTail_.from);
+                end = quotedAt(t, n, s, reached, read, qMin(reach, quoteFreeTail_.from < 0 ? n : quoteFreeTail_.from));
             } else if (s + 2 < noCloserFrom) {
-                const qsizetype closer = QStringView(text).indexOf(u"*/", s + 2);
+                const qsizetype closer = s + 2 < reach ? QStringView(text).first(reach).indexOf(u"*/", s + 2) : -1;
                 if (closer >= 0) {
                     end = closer + 2;
                     reached = closer + 2;

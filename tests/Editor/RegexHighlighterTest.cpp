@@ -393,6 +393,7 @@ struct LookCost {
     qsizetype scroll = 0;
     qsizetype quote = 0;  // a quote typed, which pairs every later quote the other way
     qsizetype farLook = 0;  // then a look at the end of the text, with nothing coloured between
+    qsizetype pageAfterQuote = 0;  // a page down after a quote, before any scan went further
 };
 
 LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
@@ -416,6 +417,12 @@ LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
     cost.quote = h->lastScanLength();
     h->ranges(text, TextRange{text.size() - 4000, 4000});
     cost.farLook = h->lastScanLength();
+    // A quote typed on the first screen of a text newly opened, then a page down.
+    const auto fresh = HighlighterFactory::regex(CodeLanguage::plain);
+    fresh->ranges(text, TextRange{0, 4000});
+    fresh->ranges(text, highlight_test::replace(text, 10, 0, "'"), TextRange{0, 4000});
+    fresh->ranges(text, TextRange{4000, 4000});
+    cost.pageAfterQuote = fresh->lastScanLength();
     return cost;
 }
 
@@ -430,6 +437,7 @@ TEST(RegexHighlighter, AKeystrokeOrAScrollReadsAsMuchInALargeTextAsInASmallOneOf
         work_bounds::expectFlat(small.quote, large.quote);
         // However far below the quote, a look starts its scan a bounded way back.
         EXPECT_LE(qMax(small.farLook, large.farLook), 256 * 1024);
+        work_bounds::expectFlat(small.pageAfterQuote, large.pageAfterQuote, 256 * 1024);
     });
 }
 

@@ -5,7 +5,8 @@
 // range's first line; strings and block comments, which may run over many lines, resume from points
 // remembered between calls where their scan is known to stand. No scan starts more than a bounded
 // stretch before the range: where the scan would have to come from further (a quote typed far
-// above, nothing coloured between), it starts afresh at a line start there.
+// above, nothing coloured between), it starts afresh at a line start there. Nor does a string or
+// comment reach more than that stretch past the range.
 #include <QStringList>
 #include <optional>
 

@@ -457,3 +457,12 @@ TEST(RegexHighlighter, AStrayQuoteFarAboveLeavesAScreenOfCodeColouredAsItWas) {
     h->ranges(text, highlight_test::replace(text, 10, 0, "'"), TextRange{0, 2000});
     EXPECT_EQ(shown(h->ranges(text, TextRange{from + 1, screen.length}), from + 1), before);
 }
+
+TEST(RegexHighlighter, ALineCommentStaysOnItsLineWhenTheNextLookStartsRightAfterItsBreak) {
+    // The first look stops at the comment line's break; the next starts on the line below it.
+    const QString text = "// note\nlet x = 1\n";
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    h->ranges(text, TextRange{7, 1});
+    const qsizetype x = text.indexOf(u'x');
+    EXPECT_EQ(texts(h->ranges(text, TextRange{x, 3}), text, TokenRole::comment), QStringList{});
+}

@@ -158,6 +158,7 @@ void textShapes(benchmark::State& state) {
         state.counters["find_ms"] = find;
         state.counters["find_ms_per_MB"] = find / mb;
         state.counters["matches"] = editor.find.matchCount();
+        state.counters["bytes"] = double(text_shapes::detail::utf8Bytes(text));
     }
     state.SetLabel(text_shapes::name(shape));
 }

@@ -7,6 +7,8 @@ namespace {
 
 // See ranges(): how far around the range the word passes may look for the edges of a word.
 constexpr qsizetype kLongestWord = 4096;
+// See delimitedPass(): how far before a range the scan for strings and comments may start.
+constexpr qsizetype kLookBack = 128 * 1024;
 
 // The shared patterns are ours and known to compile; failing to is a broken build, not a user error.
 RegularExpression mustCompile(const QString& pattern) {
@@ -110,19 +112,22 @@ void RegexHighlighter::checkQuoteFreeTail(const QString& text) {
 }
 
 qsizetype RegexHighlighter::lineStartOf(const QString& text, qsizetype offset) {
-    // Known: no LF in [lineStart, checkedTo) and one right before lineStart.
+    // Known: no LF in [lineStart, checkedTo), and one right before lineStart unless the search gave up.
     LineSeen& seen = lineSeen_;
-    if (seen.lineStart < 0 || offset < seen.lineStart) {
-        seen.lineStart = offset == 0 ? 0 : text.lastIndexOf(u'\n', offset - 1) + 1;
+    const qsizetype floor = qMax<qsizetype>(0, offset - kLookBack);
+    if (seen.lineStart < 0 || offset < seen.lineStart || seen.checkedTo < floor) {
+        const qsizetype lf = QStringView(text).sliced(floor, offset - floor).lastIndexOf(u'\n');
+        seen.lineStart = lf < 0 ? floor : floor + lf + 1;
         seen.checkedTo = offset;
         scanned_ += offset - seen.lineStart;
     } else if (offset > seen.checkedTo) {
+        // Read backwards from offset: only as far as the last LF before it.
         const qsizetype lf = QStringView(text).sliced(seen.checkedTo, offset - seen.checkedTo).lastIndexOf(u'\n');
         if (lf >= 0) seen.lineStart = seen.checkedTo + lf + 1;
-        scanned_ += offset - seen.checkedTo;
+        scanned_ += offset - (lf >= 0 ? seen.lineStart - 1 : seen.checkedTo);
         seen.checkedTo = offset;
     }
-    return seen.lineStart;
+    return qMax(seen.lineStart, floor);
 }
 
 qsizetype RegexHighlighter::firstIntroducer(IntroducerSeen& seen, QStringView introducer, const QString& text,
@@ -223,24 +228,28 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
         });
     };
     // A comment runs from its introducer to the end of its line, so the passes start at the first
-    // introducer of the range's first line, which is all of them on a long line.
+    // introducer of the range's first line, which is all of them on a long line. On a line longer
+    // than the scans look back (or on), what they see of it counts as the line.
     const bool any = range.length > 0;
-    const qsizetype firstLine = any ? lineStartOf(text, range.location) : 0;
     const qsizetype firstBreak = QStringView(text).sliced(range.location, range.length).indexOf(u'\n');
     const qsizetype firstLineEnd = firstBreak < 0 ? -1 : range.location + firstBreak;
+    const auto lineEndAfterRange = [&] {
+        const qsizetype reach = qMin(text.size(), range.end() + kLookBack);
+        const qsizetype lf = QStringView(text).first(reach).indexOf(u'\n', range.end());
+        scanned_ += (lf < 0 ? reach : lf) - range.end();
+        return lf < 0 ? reach : lf;
+    };
     const auto commentPass = [&](const RegularExpression& re, IntroducerSeen& seen, QStringView introducer) {
-        const qsizetype at =
-            firstIntroducer(seen, introducer, text, firstLine, firstLineEnd < 0 ? range.end() : firstLineEnd);
+        const qsizetype at = firstIntroducer(seen, introducer, text, lineStartOf(text, range.location),
+                                             firstLineEnd < 0 ? range.end() : firstLineEnd);
         qsizetype from = firstLineEnd;  // where the pass goes on, over the range's later lines
         if (at >= 0) {
-            const qsizetype lf = firstLineEnd >= 0 ? firstLineEnd : text.indexOf(u'\n', at);
-            from = lf < 0 ? text.size() : lf;
+            from = firstLineEnd >= 0 ? firstLineEnd : lineEndAfterRange();
             const TextRange r{at, from - at};
             if (r.intersects(range) || range.containsLocation(at)) spans.append(Span{r, TokenRole::comment});
         }
         if (from < 0 || from >= range.end()) return;
-        const qsizetype nextLine = text.indexOf(u'\n', range.end());
-        pass(re, 0, TokenRole::comment, from, nextLine < 0 ? text.size() : nextLine + 1);
+        pass(re, 0, TokenRole::comment, from, qMin(text.size(), lineEndAfterRange() + 1));
     };
 
     // Order is precedence, lowest first: the caller paints later spans over earlier ones. An empty
@@ -327,7 +336,12 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
 
     // Follows the chain from `from`: up to stop, keeping the matches that touch range; or, when
     // settling, only until the candidates an edit left are met (and so all hold) or passed by.
-    const auto follow = [&](ResumePoint from, qsizetype stop, bool settling) {
+    // Nor does a string or comment run further past the range than that: one that would is taken
+    // to run out of text, so an opener typed above a long text without a closer is not followed to
+    // its end at every look.
+    const qsizetype reach = qMin(n, range.end() + kLookBack);
+    // A scan started afresh (fresh) lays no points: it is not known to be on the chain.
+    const auto follow = [&](ResumePoint from, qsizetype stop, bool settling, bool fresh) {
         qsizetype p = from.position;
         qsizetype horizon = from.horizon;
         qsizetype noCloserFrom = n + 1;  // a block comment opened at or after this cannot close
@@ -371,8 +385,10 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
             }
             // Every place from p to the next attempt lies on the chain as well: a long run without
             // one still gets points, so an edit inside it resumes close by rather than at its start.
-            for (qsizetype q = qMax(p, lastPoint() + kPointSpacing); q < s; q += kPointSpacing) remember(q, horizon);
-            remember(s, horizon);
+            if (!fresh) {
+                for (qsizetype q = qMax(p, lastPoint() + kPointSpacing); q < s; q += kPointSpacing) remember(q, horizon);
+                remember(s, horizon);
+            }
             looked = qMax(looked, s);
             if (s >= stop) break;
 
@@ -380,9 +396,9 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
             std::optional<qsizetype> end;
             qsizetype read = 0;
             if (kind == Delimited::string) {
-                end = quotedAt(t, n, s, reached, read, quoteFreeTail_.from < 0 ? n : quoteFreeTail_.from);
+                end = quotedAt(t, n, s, reached, read, qMin(reach, quoteFreeTail_.from < 0 ? n : quoteFreeTail_.from));
             } else if (s + 2 < noCloserFrom) {
-                const qsizetype closer = QStringView(text).indexOf(u"*/", s + 2);
+                const qsizetype closer = s + 2 < reach ? QStringView(text).first(reach).indexOf(u"*/", s + 2) : -1;
                 if (closer >= 0) {
                     end = closer + 2;
                     reached = closer + 2;
@@ -411,6 +427,23 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
     // later quote pairs would otherwise have each keystroke follow the chain to the end of the text.
     // What lies further is settled when a range reaches it (an edit meanwhile drops those
     // candidates, and the chain is followed there from the last point that holds).
-    if (kept.confirmed < points.size()) follow(resumeAt(points.at(kept.confirmed).position), range.end(), true);
-    follow(resumeAt(range.location), range.end(), false);
+    // A range looks back no further than kLookBack for where the chain stands: past that (a quote
+    // typed far above, nothing coloured between), the scan starts afresh at a line start there, as
+    // though no string or comment ran over it. An empty range lays points, and follows the chain
+    // however far.
+    const qsizetype lookFrom = range.length > 0 ? range.location - kLookBack : 0;
+    if (kept.confirmed < points.size()) {
+        const ResumePoint settleFrom = resumeAt(points.at(kept.confirmed).position);
+        if (settleFrom.position >= lookFrom) follow(settleFrom, range.end(), true, false);
+    }
+    ResumePoint from = resumeAt(range.location);
+    const bool fresh = from.position < lookFrom;
+    if (fresh) {
+        // At a line start, unless the line is longer than a word may be.
+        const qsizetype lf =
+            QStringView(text).sliced(lookFrom, qMin(kLongestWord, range.location - lookFrom)).indexOf(u'\n');
+        from.position = lf < 0 ? lookFrom : lookFrom + lf + 1;
+        from.horizon = from.position;
+    }
+    follow(from, range.end(), false, fresh);
 }

@@ -3,7 +3,10 @@
 // and type lists and comment styles. The result for a range is what passes over the whole text would
 // give there, at a cost that follows the range: passes whose matches stay within a line start at the
 // range's first line; strings and block comments, which may run over many lines, resume from points
-// remembered between calls where their scan is known to stand.
+// remembered between calls where their scan is known to stand. No scan starts more than a bounded
+// stretch before the range: where the scan would have to come from further (a quote typed far
+// above, nothing coloured between), it starts afresh at a line start there. Nor does a string or
+// comment reach more than that stretch past the range.
 #include <QStringList>
 #include <optional>
 
@@ -59,9 +62,10 @@ private:
     // scans on from where seen stopped.
     qsizetype firstIntroducer(IntroducerSeen& seen, QStringView introducer, const QString& text,
                                      qsizetype lineStart, qsizetype before);
-    // The start of the line (after an LF) holding offset, found without reading a long line again.
+    // The start of the line (after an LF) holding offset, found without reading a long line again;
+    // on a line that starts further back than the scans look, where they start.
     struct LineSeen {
-        qsizetype lineStart = -1;
+        qsizetype lineStart = -1;  // after an LF, or where a search for one gave up
         qsizetype checkedTo = -1;  // no LF from lineStart up to here
     };
     qsizetype lineStartOf(const QString& text, qsizetype offset);

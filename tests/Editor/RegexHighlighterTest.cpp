@@ -392,6 +392,8 @@ struct LookCost {
     qsizetype keystroke = 0;
     qsizetype scroll = 0;
     qsizetype quote = 0;  // a quote typed, which pairs every later quote the other way
+    qsizetype farLook = 0;  // then a look at the end of the text, with nothing coloured between
+    qsizetype pageAfterQuote = 0;  // a page down after a quote, before any scan went further
 };
 
 LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
@@ -413,6 +415,14 @@ LookCost lookCost(text_shapes::Shape shape, qsizetype units) {
     cost.scroll = h->lastScanLength();
     h->ranges(text, highlight_test::replace(text, from + 2, 0, "'"), screen);
     cost.quote = h->lastScanLength();
+    h->ranges(text, TextRange{text.size() - 4000, 4000});
+    cost.farLook = h->lastScanLength();
+    // A quote typed on the first screen of a text newly opened, then a page down.
+    const auto fresh = HighlighterFactory::regex(CodeLanguage::plain);
+    fresh->ranges(text, TextRange{0, 4000});
+    fresh->ranges(text, highlight_test::replace(text, 10, 0, "'"), TextRange{0, 4000});
+    fresh->ranges(text, TextRange{4000, 4000});
+    cost.pageAfterQuote = fresh->lastScanLength();
     return cost;
 }
 
@@ -425,5 +435,34 @@ TEST(RegexHighlighter, AKeystrokeOrAScrollReadsAsMuchInALargeTextAsInASmallOneOf
         work_bounds::expectFlat(small.keystroke, large.keystroke);
         work_bounds::expectFlat(small.scroll, large.scroll);
         work_bounds::expectFlat(small.quote, large.quote);
+        // However far below the quote, a look starts its scan a bounded way back.
+        EXPECT_LE(qMax(small.farLook, large.farLook), 256 * 1024);
+        work_bounds::expectFlat(small.pageAfterQuote, large.pageAfterQuote, 256 * 1024);
     });
+}
+
+TEST(RegexHighlighter, AStrayQuoteFarAboveLeavesAScreenOfCodeColouredAsItWas) {
+    // A whole-text scan pairs every quote after a stray one the other way. A screen far below it,
+    // looked at with nothing coloured between, keeps the colours its own code gives it.
+    QString text = QString("let a = f('x', \"y\"); /* z */\n").repeated(40'000);
+    const auto h = HighlighterFactory::regex(CodeLanguage::javascript);
+    const qsizetype from = text.lastIndexOf(u'\n', text.size() - 10'000) + 1;
+    const TextRange screen{from, 4000};
+    const auto shown = [&](const QList<Span>& spans, qsizetype at) {
+        const auto roles = paint(spans, text.size());
+        return std::vector(roles.begin() + at, roles.begin() + at + screen.length);
+    };
+    const auto before = shown(wholeTextReference(*h, text, screen), from);
+    h->ranges(text, TextRange{text.size(), 0});
+    h->ranges(text, highlight_test::replace(text, 10, 0, "'"), TextRange{0, 2000});
+    EXPECT_EQ(shown(h->ranges(text, TextRange{from + 1, screen.length}), from + 1), before);
+}
+
+TEST(RegexHighlighter, ALineCommentStaysOnItsLineWhenTheNextLookStartsRightAfterItsBreak) {
+    // The first look stops at the comment line's break; the next starts on the line below it.
+    const QString text = "// note\nlet x = 1\n";
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    h->ranges(text, TextRange{7, 1});
+    const qsizetype x = text.indexOf(u'x');
+    EXPECT_EQ(texts(h->ranges(text, TextRange{x, 3}), text, TokenRole::comment), QStringList{});
 }

@@ -39,54 +39,66 @@ inline QString fileName(Shape shape) {
 
 namespace detail {
 
-// A line repeated with a counter in it until the text is `units` long (cut at a line's end).
+// The length of text in UTF-8, as it is saved.
+inline qsizetype utf8Bytes(QStringView text) {
+    qsizetype bytes = 0;
+    for (const QChar c : text) bytes += c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 || c.isSurrogate() ? 2 : 3;
+    return bytes;
+}
+
+// A line repeated with a counter in it until the text is `bytes` long in UTF-8 (cut at a line's end).
 template <typename LineOf>
-QString repeatLines(qsizetype units, LineOf lineOf) {
+QString repeatLines(qsizetype bytes, LineOf lineOf) {
     QString out;
-    out.reserve(units + 256);
-    for (qsizetype i = 0; out.size() < units; ++i) out += lineOf(i);
+    out.reserve(bytes + 256);
+    for (qsizetype i = 0, size = 0; size < bytes; ++i) {
+        const QString line = lineOf(i);
+        out += line;
+        size += utf8Bytes(line);
+    }
+    out.squeeze();
     return out;
 }
 
 } // namespace detail
 
-// About `units` UTF-16 units of the shape.
-inline QString make(Shape shape, qsizetype units) {
+// About `bytes` bytes of the shape, saved as UTF-8 (all but CJK prose are ASCII, a byte a unit).
+inline QString make(Shape shape, qsizetype bytes) {
     static const QStringList words = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf", "hotel",
                                       "india", "juliet", "kilo", "lima", "mike", "november", "oscar", "papa"};
     switch (shape) {
-    case Shape::code: return generated_code::JavaScriptWriter(7).write(units);
+    case Shape::code: return generated_code::JavaScriptWriter(7).write(bytes);
     case Shape::wordList:
-        return detail::repeatLines(units, [](qsizetype i) { return words[i % words.size()] + QString::number(i) + u'\n'; });
+        return detail::repeatLines(bytes, [](qsizetype i) { return words[i % words.size()] + QString::number(i) + u'\n'; });
     case Shape::numericColumns:
-        return detail::repeatLines(units, [](qsizetype i) {
+        return detail::repeatLines(bytes, [](qsizetype i) {
             return QStringLiteral("%1 %2 %3.%4 -%5e+3\n").arg(i).arg(i * 7 % 1000, 6).arg(i % 97).arg(i % 10).arg(i % 13);
         });
     case Shape::hexDump:
-        return detail::repeatLines(units, [](qsizetype i) {
+        return detail::repeatLines(bytes, [](qsizetype i) {
             QString line = QStringLiteral("%1:").arg(i * 16, 8, 16, QChar(u'0'));
             for (int b = 0; b < 16; ++b) line += QStringLiteral(" %1").arg((i * 31 + b * 7) % 256, 2, 16, QChar(u'0'));
             return line + u'\n';
         });
     case Shape::prose:
-        return detail::repeatLines(units, [](qsizetype i) {
+        return detail::repeatLines(bytes, [](qsizetype i) {
             QString line;
             for (int w = 0; w < 12; ++w) line += words[(i * 5 + w * 3) % words.size()] + u' ';
             return line + QStringLiteral("went on %1 times but didn't stop.\n").arg(i % 50);
         });
     case Shape::cjk:
-        return detail::repeatLines(units, [](qsizetype i) {
+        return detail::repeatLines(bytes, [](qsizetype i) {
             return QStringLiteral("東京の天気は晴れで気温は二十度です%1今日は雨が降りません\n").arg(i % 10);
         });
     case Shape::minified: {
-        QString code = generated_code::JavaScriptWriter(11).write(units);
+        QString code = generated_code::JavaScriptWriter(11).write(bytes);
         code.replace(u'\n', u' ');
         // Line comments would swallow the rest of the one line: the generator's become block comments.
         code.replace(QStringLiteral("// section"), QStringLiteral("/* section */ //"));
         code.remove(QStringLiteral("//"));
         return code;
     }
-    case Shape::emptyLines: return QString(units, u'\n');
+    case Shape::emptyLines: return QString(bytes, u'\n');
     }
     return {};
 }

@@ -157,6 +157,9 @@ void CodeEditorCoordinator::noteEdit(const TextEdit& record, const QString& text
     ++revision_;
     if (parseWorker_) parseWorker_->edit(record, text, revision_);
     else if (highlighter_) highlighter_->noteEdit(record);
+    // Points laid after an edit may no longer hold: laying goes on from the edit, a step a turn,
+    // rather than taking up in one turn all it had laid past it.
+    if (pointsLaidTo_ < text_.size()) pointsLaidTo_ = qMin(pointsLaidTo_, record.startChar);
 }
 
 CodeLanguage CodeEditorCoordinator::language() const {

@@ -65,3 +65,22 @@ TEST(WorkPerShape, KeystrokesScrollsAndClicksCostNoMoreInALongerTextOfAnyShape) 
         work_bounds::expectFlat(small.clickLines, large.clickLines, 2000, 200);
     });
 }
+
+TEST(WorkPerShape, AQuoteTypedWhileColourPointsAreStillLaidKeepsEveryTurnShort) {
+    // Prose holds an apostrophe a line: a quote typed at the top pairs every later one the other way.
+    // The points laid meanwhile over the first megabytes no longer hold, and the turns laying them
+    // on must not take up all of that again in one.
+    constexpr qsizetype kMegabyte = 1024 * 1024;
+    EditorFixture f(text_shapes::make(text_shapes::Shape::prose, 12 * kMegabyte), "prose.txt", std::nullopt, false);
+    for (int turn = 0; turn < 6; ++turn) QApplication::processEvents();
+    const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
+    ASSERT_NE(colours, nullptr);
+    f.select(10);
+    f.type("'");
+    qsizetype most = 0;
+    for (int turn = 0; turn < 8; ++turn) {
+        QApplication::processEvents();
+        most = qMax(most, colours->lastScanLength());
+    }
+    EXPECT_LE(most, kMegabyte + 128 * 1024);
+}

@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 
+#include "Workspace/FileWalk.h"
+
 class FileNode : public QObject {
     Q_OBJECT
 public:
@@ -39,14 +41,11 @@ public:
     // Appends every file at or below this node, read from disk now, in the file system's listing order.
     // Hidden and ignored directories are never entered, nor are links to directories.
     void allFiles(QStringList& into) const;
-    // Files found by a walk, each with whether the listing saw a regular file (not a link or a device).
-    struct Files {
-        QStringList paths;
-        QList<bool> regular;
-    };
+    using Files = FileWalk::Files;
     // The same walk below the directory dir, handing the files over in batches as it goes: one before
     // each subdirectory is entered (possibly empty) and one at the end. It stops when batch returns false.
-    static void walkFiles(const QString& dir, const std::function<bool(Files&&)>& batch);
+    // Lists on up to threads threads (0: one per core).
+    static void walkFiles(const QString& dir, const std::function<bool(Files&&)>& batch, int threads = 0);
 
     // Whether a name found inside a directory is left out of the tree and of the file list.
     static bool isExcluded(const QString& name);

@@ -305,11 +305,12 @@ ProjectSearch::Result ProjectSearch::search(const QString& query, const QStringL
 ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QString& folder,
                                                   const std::function<bool()>& cancelled, int threads,
                                                   const Found& found) {
-    return runScan(query, cancelled, threadsFor(threads), found, [&](SharedScan& scan) {
+    const int used = threadsFor(threads);
+    return runScan(query, cancelled, used, found, [&](SharedScan& scan) {
         FileNode::walkFiles(folder, [&scan](FileNode::Files&& files) {
             scan.add(files.paths, files.regular);
             return !scan.stopped();
-        });
+        }, used);
         scan.endOfFiles();
     });
 }

@@ -20,10 +20,14 @@ bool isDirectoryOnDisk(const QString& path) {
 FileNode::FileNode(const QString& url) : FileNode(url, isDirectoryOnDisk(url)) {}
 
 FileNode::FileNode(QString url, bool isDirectory)
-    : id_(QUuid::createUuid()),
-      url_(std::move(url)),
+    : url_(std::move(url)),
       isDirectory_(isDirectory),
       name_(DirectoryListing::lastComponent(url_)) {}
+
+QUuid FileNode::id() const {
+    if (id_.isNull()) id_ = QUuid::createUuid();
+    return id_;
+}
 
 FileNode::Ptr FileNode::make(const Listed& entry) { return Ptr(new FileNode(entry.url, entry.isDirectory)); }
 

@@ -23,7 +23,9 @@ public:
     // opened through a link shows its content; walks over the whole tree never follow links.
     explicit FileNode(const QString& url);
 
-    QUuid id() const { return id_; }
+    // Made the first time it is asked for: drawing one for every node of a large folder costs more
+    // than listing it, and most are never asked.
+    QUuid id() const;
     const QString& url() const { return url_; }
     bool isDirectory() const { return isDirectory_; }
     const QString& name() const { return name_; }
@@ -63,7 +65,7 @@ private:
     static void sortForDisplay(Children& nodes);
     void assignChildren(Children children);
 
-    const QUuid id_;
+    mutable QUuid id_;
     const QString url_;
     const bool isDirectory_;
     const QString name_;

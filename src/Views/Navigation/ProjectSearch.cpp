@@ -49,6 +49,46 @@ private:
     qsizetype capacity_ = 0;
 };
 
+// The folder of the file read last, kept open by each thread: files come a folder at a time, and
+// opening each by its name inside its folder spares walking its whole path again.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    ~FolderHandle() { close(); }
+
+    // The folder to open path's last part in (AT_FDCWD when it cannot be had), and that part.
+    int folderOf(const QString& path, QByteArray& name) {
+        const qsizetype slash = path.lastIndexOf(u'/');
+        if (slash >= 0) {
+            const QStringView folder = QStringView(path).first(std::max<qsizetype>(slash, 1));
+            if (!opened_ || folder != QStringView(folder_)) {
+                close();
+                folder_ = folder.toString();
+                fd_ = ::open(FilePath::encode(folder_).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+                opened_ = true;
+            }
+            if (fd_ >= 0) {
+                name = FilePath::encode(QStringView(path).sliced(slash + 1));
+                return fd_;
+            }
+        }
+        name = FilePath::encode(path);
+        return AT_FDCWD;
+    }
+
+private:
+    void close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+    QString folder_;
+    int fd_ = -1;
+    bool opened_ = false;  // tried for folder_
+};
+
 struct FileCloser {
     int fd;
     ~FileCloser() { ::close(fd); }
@@ -65,15 +105,17 @@ bool mayBeUtf8(QByteArrayView head) {
 // The file's bytes, or nothing when it is unreadable, not a regular file, larger than maxBytes
 // or plainly not UTF-8 text. regular says that its folder's listing saw a regular file there: such
 // a file is asked about only when its first block fills up, since most files fit in one.
-std::optional<QByteArrayView> readFile(const QString& path, bool regular, qint64 maxBytes, ReadBuffer& buffer) {
-    const QByteArray native = FilePath::encode(path);
+std::optional<QByteArrayView> readFile(const QString& path, bool regular, qint64 maxBytes, ReadBuffer& buffer,
+                                      FolderHandle& folder) {
+    QByteArray native;
+    const int at = folder.folderOf(path, native);
     struct stat st {};
     // Never open what is not a regular file: opening a device can have effects of its own.
-    if (!regular && (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes))
+    if (!regular && (::fstatat(at, native.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes))
         return std::nullopt;
     // O_NONBLOCK: a file swapped for a FIFO since it was seen must not block us; a listed file
     // swapped for a link is not followed.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (regular ? O_NOFOLLOW : 0));
+    const int fd = ::openat(at, native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (regular ? O_NOFOLLOW : 0));
     if (fd < 0) return std::nullopt;
     const FileCloser closer{fd};
     qint64 known = -1;  // the file's size, once asked
@@ -112,8 +154,8 @@ std::optional<QByteArrayView> readFile(const QString& path, bool regular, qint64
 }
 
 void scanFile(const LineMatcher& matcher, const QString& file, bool regular, ReadBuffer& buffer,
-              QList<SearchHit>& hits) {
-    const std::optional<QByteArrayView> bytes = readFile(file, regular, ProjectSearch::kMaxFileBytes, buffer);
+              FolderHandle& folder, QList<SearchHit>& hits) {
+    const std::optional<QByteArrayView> bytes = readFile(file, regular, ProjectSearch::kMaxFileBytes, buffer, folder);
     if (!bytes) return;
     const qsizetype firstNonAscii = LineMatcher::firstNonAscii(bytes->data(), bytes->size());
     const bool ascii = firstNonAscii == bytes->size();
@@ -163,6 +205,7 @@ public:
 
     void work() {
         ReadBuffer buffer;
+        FolderHandle folder;
         std::vector<Listed> run;
         std::vector<QList<SearchHit>> found;
         qsizetype first = 0;
@@ -173,7 +216,7 @@ public:
                     halt();
                     return;
                 }
-                scanFile(matcher, run[k].path, run[k].regular, buffer, found[k]);
+                scanFile(matcher, run[k].path, run[k].regular, buffer, folder, found[k]);
             }
             std::lock_guard lock(mutex_);
             for (size_t k = 0; k < run.size(); ++k) {

@@ -6,9 +6,11 @@
 #include <QCoreApplication>
 #include <QThreadPool>
 #include <random>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Platform/FilePath.h"
 #include "Platform/Lines.h"
 #include "Platform/TextFile.h"
 #include "TestSupport.h"
@@ -254,8 +256,17 @@ TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
     ASSERT_EQ(::symlink(QFile::encodeName(folder.file("root/top.txt")).constData(),
                         QFile::encodeName(folder.file("root/link-to-top")).constData()), 0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder.file("root/d2/pipe")).constData(), 0600), 0);  // never opened
+    // A folder and a file whose names are not UTF-8 are read as what they name.
+    const QByteArray raw = QFile::encodeName(folder.file("root")) + "/d\xe9";
+    ASSERT_EQ(::mkdir(raw.constData(), 0755), 0);
+    const int fd = ::open((raw + "/caf\xe9.txt").constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(fd, "raw needle\n", 11), 11);
+    ::close(fd);
     QStringList files;
     FileNode(folder.file("root")).allFiles(files);
+    const QList<SearchHit> rawHits = ProjectSearch::searchFolder("RAW", folder.file("root")).hits;
+    ASSERT_EQ(rawHits.size(), 1);
+    EXPECT_EQ(FilePath::encode(rawHits[0].url), raw + "/caf\xe9.txt");
     // Past the hit limit and well short of it.
     for (const QString& query : {QStringLiteral("needle"), QStringLiteral("deep"), QStringLiteral("TOP")}) {
         const ProjectSearch::Result expected = ProjectSearch::search(query, files);

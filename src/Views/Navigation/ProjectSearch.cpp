@@ -118,13 +118,13 @@ std::optional<QByteArrayView> readFile(const QString& path, bool regular, qint64
     const int fd = ::openat(at, native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (regular ? O_NOFOLLOW : 0));
     if (fd < 0) return std::nullopt;
     const FileCloser closer{fd};
-    qint64 known = -1;  // the file's size, once asked
+    // The file's size, once asked; a file grown since is still read only up to maxBytes.
+    qint64 known = regular ? -1 : st.st_size;
     const auto askSize = [&] {
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) return false;
         known = st.st_size;
         return true;
     };
-    if (!regular && !askSize()) return std::nullopt;
     buffer.reserve(kFirstBlock);
     qsizetype size = 0;
     for (;;) {

@@ -249,6 +249,7 @@ TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
         folder.write(QStringLiteral("root/d%1/sub/deep.txt").arg(d), "needle deep\n");
     }
     folder.write("root/top.txt", "Needle at the top\n");
+    folder.write("root/d3/long.txt", QByteArray(200'000, 'x') + "\nneedle late\n");  // past the first block read
     folder.write("root/.hidden/h.txt", "needle hidden\n");
     folder.write("root/node_modules/m.txt", "needle module\n");
     ASSERT_EQ(::symlink(QFile::encodeName(folder.file("root/d1")).constData(),
@@ -268,8 +269,9 @@ TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
     ASSERT_EQ(rawHits.size(), 1);
     EXPECT_EQ(FilePath::encode(rawHits[0].url), raw + "/caf\xe9.txt");
     // Past the hit limit and well short of it.
-    for (const QString& query : {QStringLiteral("needle"), QStringLiteral("deep"), QStringLiteral("TOP")}) {
+    for (const QString& query : {QStringLiteral("needle"), QStringLiteral("deep"), QStringLiteral("TOP"), QStringLiteral("late")}) {
         const ProjectSearch::Result expected = ProjectSearch::search(query, files);
+        if (query == "late") EXPECT_EQ(expected.hits.size(), 1);
         for (const int threads : {1, 4}) {
             const ProjectSearch::Result got = ProjectSearch::searchFolder(query, folder.file("root"), {}, threads);
             EXPECT_TRUE(got.hits == expected.hits && got.truncated == expected.truncated)

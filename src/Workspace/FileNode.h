@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 
+#include "Workspace/FileWalk.h"
+
 class FileNode : public QObject {
     Q_OBJECT
 public:
@@ -21,7 +23,9 @@ public:
     // opened through a link shows its content; walks over the whole tree never follow links.
     explicit FileNode(const QString& url);
 
-    QUuid id() const { return id_; }
+    // Made the first time it is asked for: drawing one for every node of a large folder costs more
+    // than listing it, and most are never asked.
+    QUuid id() const;
     const QString& url() const { return url_; }
     bool isDirectory() const { return isDirectory_; }
     const QString& name() const { return name_; }
@@ -39,14 +43,11 @@ public:
     // Appends every file at or below this node, read from disk now, in the file system's listing order.
     // Hidden and ignored directories are never entered, nor are links to directories.
     void allFiles(QStringList& into) const;
-    // Files found by a walk, each with whether the listing saw a regular file (not a link or a device).
-    struct Files {
-        QStringList paths;
-        QList<bool> regular;
-    };
+    using Files = FileWalk::Files;
     // The same walk below the directory dir, handing the files over in batches as it goes: one before
     // each subdirectory is entered (possibly empty) and one at the end. It stops when batch returns false.
-    static void walkFiles(const QString& dir, const std::function<bool(Files&&)>& batch);
+    // Lists on up to threads threads (0: one per core).
+    static void walkFiles(const QString& dir, const std::function<bool(Files&&)>& batch, int threads = 0);
 
     // Whether a name found inside a directory is left out of the tree and of the file list.
     static bool isExcluded(const QString& name);
@@ -64,7 +65,7 @@ private:
     static void sortForDisplay(Children& nodes);
     void assignChildren(Children children);
 
-    const QUuid id_;
+    mutable QUuid id_;
     const QString url_;
     const bool isDirectory_;
     const QString name_;

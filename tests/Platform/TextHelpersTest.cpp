@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <QStringList>
 #include <algorithm>
 
@@ -44,6 +46,24 @@ TEST(FileOrder, SortingByKeysAgreesWithComparing) {
     QStringList names{"b", "a10", "Src", "a2", "A1", "src2", "item10", "item2", "readme", "Readme", "README",
                       "x_1", "x-1", "x.1", "x 1", "Émile", "emile", "ﬀ", "ff", "日本", "😀", "", "10", "9", "a02", "a2"};
     for (int i = 0; i < 300; ++i) names << QStringLiteral("n%1_%2").arg((i * 7919) % 1000).arg(i % 3 ? "Z" : "z");
+    QStringList byComparing = names;
+    std::stable_sort(byComparing.begin(), byComparing.end(), FileOrder::lessThan);
+    QStringList byKeys = names;
+    FileOrder::sort(byKeys, [](const QString& name) -> const QString& { return name; });
+    EXPECT_EQ(byKeys, byComparing);
+}
+
+// Names of plain ASCII alone take cheaper keys: they must still give comparing's order.
+TEST(FileOrder, AsciiNamesSortByKeysAsByComparing) {
+    const QString alphabet = QStringLiteral(" !\"#$%&'()*+,-./0123456789:;<=>?@AZaz[\\]^_`{|}~bBxX");
+    std::mt19937 rng(7);
+    QStringList names{"0", "00", "a0", "a00", "a01", "a1", "a2", "a10", "B02x", "b2X", "b10", "", "a" + QString(200, u'9'),
+                      "a" + QString(200, u'8'), "a" + QString(199, u'9')};
+    for (int i = 0; i < 2000; ++i) {
+        QString name;
+        for (int n = int(rng() % 9); n > 0; --n) name += alphabet[qsizetype(rng() % alphabet.size())];
+        names << name;
+    }
     QStringList byComparing = names;
     std::stable_sort(byComparing.begin(), byComparing.end(), FileOrder::lessThan);
     QStringList byKeys = names;

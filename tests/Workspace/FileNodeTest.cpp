@@ -43,6 +43,10 @@ TEST(FileNode, ListsDirectoriesFirstInFileViewerOrderOnce) {
     FileNode file(dir.file("b"));
     file.loadChildren();
     EXPECT_FALSE(file.isLoaded());
+    // Each node keeps one identifier of its own, however often asked.
+    EXPECT_FALSE(file.id().isNull());
+    EXPECT_EQ(file.id(), file.id());
+    EXPECT_NE(file.id(), root.id());
 
     // A directory that cannot be listed becomes loaded and empty; a refresh fills it once it is back.
     FileNode gone(dir.mkdir("gone"));

@@ -21,8 +21,8 @@ char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c | 0x20) : c; }
 bool isLowerLetter(char c) { return c >= 'a' && c <= 'z'; }
 bool isLineBreak(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x85 || c == 0x2028 || c == 0x2029; }
 
-// Non-ASCII characters whose case folding or canonical decomposition holds an ASCII character
-// ("ß" folds to "ss", "é" decomposes to "e" and an accent, the Kelvin sign to "K"). Only these
+// Non-ASCII characters whose case folding, or its composed form, holds an ASCII character ("ß"
+// folds to "ss", "İ" to "i" and a dot above, the Kelvin sign composes to "K"; "é" stays "é"). Only these
 // can make folded text hold ASCII that the raw bytes do not: on a line without them, an ASCII
 // query can only match where the bytes match, ignoring ASCII case. Each character is looked at
 // the first time it is met, by any thread: a table of all of them would cost a first search
@@ -44,17 +44,23 @@ public:
 private:
     static constexpr quint32 kUnknown = 0, kNo = 1, kYes = 2;
 
+    // Composition joins a letter to its accent again whatever stands around it, and never makes
+    // ASCII but from a character alone: what folding gives and what the character composes to
+    // tell it all.
     static bool foldsToAscii(char32_t c) {
         UErrorCode status = U_ZERO_ERROR;
-        const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+        const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
         if (U_FAILURE(status)) return true;  // unknown: fold the line
         icu::UnicodeString s{static_cast<UChar32>(c)};
         s.foldCase(U_FOLD_CASE_DEFAULT);
-        s = nfd->normalize(s, status);
-        if (U_FAILURE(status)) return true;
-        for (int32_t i = 0; i < s.length(); ++i)
-            if (s.charAt(i) < 0x80) return true;
-        return false;
+        const auto holdsAscii = [](const icu::UnicodeString& text) {
+            for (int32_t i = 0; i < text.length(); ++i)
+                if (text.charAt(i) < 0x80) return true;
+            return false;
+        };
+        if (holdsAscii(s)) return true;
+        s = nfc->normalize(s, status);
+        return U_FAILURE(status) || holdsAscii(s);
     }
 
     // Two bits per character: not looked at yet, no, yes. Zero pages cost nothing until touched.

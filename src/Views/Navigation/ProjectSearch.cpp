@@ -49,6 +49,46 @@ private:
     qsizetype capacity_ = 0;
 };
 
+// The folder of the file read last, kept open by each thread: files come a folder at a time, and
+// opening each by its name inside its folder spares walking its whole path again.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    ~FolderHandle() { close(); }
+
+    // The folder to open path's last part in (AT_FDCWD when it cannot be had), and that part.
+    int folderOf(const QString& path, QByteArray& name) {
+        const qsizetype slash = path.lastIndexOf(u'/');
+        if (slash >= 0) {
+            const QStringView folder = QStringView(path).first(std::max<qsizetype>(slash, 1));
+            if (!opened_ || folder != QStringView(folder_)) {
+                close();
+                folder_ = folder.toString();
+                fd_ = ::open(FilePath::encode(folder_).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+                opened_ = true;
+            }
+            if (fd_ >= 0) {
+                name = FilePath::encode(QStringView(path).sliced(slash + 1));
+                return fd_;
+            }
+        }
+        name = FilePath::encode(path);
+        return AT_FDCWD;
+    }
+
+private:
+    void close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+    QString folder_;
+    int fd_ = -1;
+    bool opened_ = false;  // tried for folder_
+};
+
 struct FileCloser {
     int fd;
     ~FileCloser() { ::close(fd); }
@@ -63,50 +103,59 @@ bool mayBeUtf8(QByteArrayView head) {
 }
 
 // The file's bytes, or nothing when it is unreadable, not a regular file, larger than maxBytes
-// or plainly not UTF-8 text. regular says that its folder's listing saw a regular file there.
-std::optional<QByteArrayView> readFile(const QString& path, bool regular, qint64 maxBytes, ReadBuffer& buffer) {
-    const QByteArray native = FilePath::encode(path);
+// or plainly not UTF-8 text. regular says that its folder's listing saw a regular file there: such
+// a file is asked about only when its first block fills up, since most files fit in one.
+std::optional<QByteArrayView> readFile(const QString& path, bool regular, qint64 maxBytes, ReadBuffer& buffer,
+                                      FolderHandle& folder) {
+    QByteArray native;
+    const int at = folder.folderOf(path, native);
     struct stat st {};
     // Never open what is not a regular file: opening a device can have effects of its own.
-    if (!regular && (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes))
+    if (!regular && (::fstatat(at, native.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes))
         return std::nullopt;
     // O_NONBLOCK: a file swapped for a FIFO since it was seen must not block us; a listed file
     // swapped for a link is not followed.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (regular ? O_NOFOLLOW : 0));
+    const int fd = ::openat(at, native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (regular ? O_NOFOLLOW : 0));
     if (fd < 0) return std::nullopt;
     const FileCloser closer{fd};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) return std::nullopt;
-    // One byte more than the file holds, to see its end (or that it grew) in the same read.
-    buffer.reserve(qsizetype(qMin<qint64>(st.st_size, maxBytes)) + 1);
+    // The file's size, once asked; a file grown since is still read only up to maxBytes.
+    qint64 known = regular ? -1 : st.st_size;
+    const auto askSize = [&] {
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) return false;
+        known = st.st_size;
+        return true;
+    };
+    buffer.reserve(kFirstBlock);
     qsizetype size = 0;
-    bool headChecked = false;
     for (;;) {
         if (size == buffer.capacity()) buffer.reserve(qMin<qsizetype>(size * 2, maxBytes + 1), size);
         const qsizetype room = buffer.capacity() - size;
-        const qsizetype asked = headChecked ? room : qMin(room, kFirstBlock);
+        const qsizetype asked = size == 0 ? qMin(room, kFirstBlock) : room;
         const ssize_t got = ::read(fd, buffer.data() + size, size_t(asked));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return std::nullopt;
         if (got == 0) break;
+        const bool first = size == 0;
         size += got;
         if (size > maxBytes) return std::nullopt;
         // A short read of a regular file that holds all it had is its end: no read to learn so.
-        const bool atEnd = got < asked && size >= st.st_size;
-        if (!headChecked) {
-            headChecked = true;
+        if (got < asked && size >= known) break;
+        if (first) {
+            // One byte more than the file holds, to see its end (or that it grew) in the same read.
+            if (known < 0 && !askSize()) return std::nullopt;
+            buffer.reserve(qsizetype(known) + 1, size);
             const QByteArrayView head(buffer.data(), size);
             // Only worth it when there is more to read: the whole text is checked later anyway.
-            if (size < st.st_size && LineMatcher::firstNonAscii(head.data(), size) < size && !mayBeUtf8(head))
+            if (size < known && LineMatcher::firstNonAscii(head.data(), size) < size && !mayBeUtf8(head))
                 return std::nullopt;
         }
-        if (atEnd) break;
     }
     return QByteArrayView(buffer.data(), size);
 }
 
 void scanFile(const LineMatcher& matcher, const QString& file, bool regular, ReadBuffer& buffer,
-              QList<SearchHit>& hits) {
-    const std::optional<QByteArrayView> bytes = readFile(file, regular, ProjectSearch::kMaxFileBytes, buffer);
+              FolderHandle& folder, QList<SearchHit>& hits) {
+    const std::optional<QByteArrayView> bytes = readFile(file, regular, ProjectSearch::kMaxFileBytes, buffer, folder);
     if (!bytes) return;
     const qsizetype firstNonAscii = LineMatcher::firstNonAscii(bytes->data(), bytes->size());
     const bool ascii = firstNonAscii == bytes->size();
@@ -125,8 +174,9 @@ QThreadPool& scanPool() {
 // result keeps file order whoever read what.
 class SharedScan {
 public:
-    SharedScan(const QString& query, const std::function<bool()>& cancelled, const ProjectSearch::Found& found)
-        : matcher(query), cancelled_(cancelled), found_(found) {
+    SharedScan(const QString& query, int threads, const std::function<bool()>& cancelled,
+               const ProjectSearch::Found& found)
+        : matcher(query), threads_(threads), cancelled_(cancelled), found_(found) {
         sinceBatch_.start();
     }
 
@@ -155,18 +205,24 @@ public:
 
     void work() {
         ReadBuffer buffer;
-        qsizetype i = 0;
-        Listed file;
-        while (take(i, file)) {
-            QList<SearchHit> found;
-            if (cancelled_ && cancelled_()) {
-                halt();
-                return;
+        FolderHandle folder;
+        std::vector<Listed> run;
+        std::vector<QList<SearchHit>> found;
+        qsizetype first = 0;
+        while (take(first, run)) {
+            found.assign(run.size(), {});
+            for (size_t k = 0; k < run.size(); ++k) {
+                if (cancelled_ && cancelled_()) {
+                    halt();
+                    return;
+                }
+                scanFile(matcher, run[k].path, run[k].regular, buffer, folder, found[k]);
             }
-            scanFile(matcher, file.path, file.regular, buffer, found);
             std::lock_guard lock(mutex_);
-            hits_[size_t(i)] = std::move(found);
-            done_[size_t(i)] = true;
+            for (size_t k = 0; k < run.size(); ++k) {
+                hits_[size_t(first) + k] = std::move(found[k]);
+                done_[size_t(first) + k] = true;
+            }
             // Once the files before the first unfinished one hold enough hits, the rest is not needed.
             while (frontier_ < qsizetype(files_.size()) && done_[size_t(frontier_)])
                 reported_ += hits_[size_t(frontier_++)].size();
@@ -221,12 +277,17 @@ private:
         bool regular = false;
     };
 
-    bool take(qsizetype& i, Listed& file) {
+    // A run of the files waiting, from first on: short while few wait, so that every thread gets
+    // some, and never long, so that the first hits are not held back.
+    bool take(qsizetype& first, std::vector<Listed>& run) {
         std::unique_lock lock(mutex_);
         more_.wait(lock, [&] { return stop_ || next_ < qsizetype(files_.size()) || listed_; });
-        if (stop_ || next_ >= qsizetype(files_.size())) return false;
-        i = next_++;
-        file = files_[size_t(i)];
+        const qsizetype waiting = qsizetype(files_.size()) - next_;
+        if (stop_ || waiting <= 0) return false;
+        const qsizetype count = std::clamp<qsizetype>(waiting / (4 * std::max(1, threads_)), 1, kLongestRun);
+        first = next_;
+        next_ += count;
+        run.assign(files_.begin() + first, files_.begin() + first + count);
         return true;
     }
     void publishLocked() {
@@ -252,6 +313,8 @@ private:
         more_.notify_all();
     }
 
+    static constexpr qsizetype kLongestRun = 32;
+    const int threads_;
     const std::function<bool()> cancelled_;
     const ProjectSearch::Found found_;
     QElapsedTimer sinceBatch_;
@@ -278,7 +341,7 @@ int threadsFor(int asked) { return asked > 0 ? asked : QThread::idealThreadCount
 // Runs fill (which adds the files and ends the list) on this thread while helpers read.
 ProjectSearch::Result runScan(const QString& query, const std::function<bool()>& cancelled, int threads,
                               const ProjectSearch::Found& found, const std::function<void(SharedScan&)>& fill) {
-    auto scan = std::make_shared<SharedScan>(query, cancelled, found);
+    auto scan = std::make_shared<SharedScan>(query, threads, cancelled, found);
     if (scan->matcher.matchesNothing()) return {};
     const int helpers = threads - 1;
     if (helpers > 0 && scanPool().maxThreadCount() < helpers) scanPool().setMaxThreadCount(helpers);
@@ -305,11 +368,12 @@ ProjectSearch::Result ProjectSearch::search(const QString& query, const QStringL
 ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QString& folder,
                                                   const std::function<bool()>& cancelled, int threads,
                                                   const Found& found) {
-    return runScan(query, cancelled, threadsFor(threads), found, [&](SharedScan& scan) {
+    const int used = threadsFor(threads);
+    return runScan(query, cancelled, used, found, [&](SharedScan& scan) {
         FileNode::walkFiles(folder, [&scan](FileNode::Files&& files) {
             scan.add(files.paths, files.regular);
             return !scan.stopped();
-        });
+        }, used);
         scan.endOfFiles();
     });
 }

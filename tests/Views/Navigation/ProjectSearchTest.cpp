@@ -6,9 +6,11 @@
 #include <QCoreApplication>
 #include <QThreadPool>
 #include <random>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Platform/FilePath.h"
 #include "Platform/Lines.h"
 #include "Platform/TextFile.h"
 #include "TestSupport.h"
@@ -247,6 +249,7 @@ TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
         folder.write(QStringLiteral("root/d%1/sub/deep.txt").arg(d), "needle deep\n");
     }
     folder.write("root/top.txt", "Needle at the top\n");
+    folder.write("root/d3/long.txt", QByteArray(200'000, 'x') + "\nneedle late\n");  // past the first block read
     folder.write("root/.hidden/h.txt", "needle hidden\n");
     folder.write("root/node_modules/m.txt", "needle module\n");
     ASSERT_EQ(::symlink(QFile::encodeName(folder.file("root/d1")).constData(),
@@ -254,11 +257,21 @@ TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
     ASSERT_EQ(::symlink(QFile::encodeName(folder.file("root/top.txt")).constData(),
                         QFile::encodeName(folder.file("root/link-to-top")).constData()), 0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder.file("root/d2/pipe")).constData(), 0600), 0);  // never opened
+    // A folder and a file whose names are not UTF-8 are read as what they name.
+    const QByteArray raw = QFile::encodeName(folder.file("root")) + "/d\xe9";
+    ASSERT_EQ(::mkdir(raw.constData(), 0755), 0);
+    const int fd = ::open((raw + "/caf\xe9.txt").constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(fd, "raw needle\n", 11), 11);
+    ::close(fd);
     QStringList files;
     FileNode(folder.file("root")).allFiles(files);
+    const QList<SearchHit> rawHits = ProjectSearch::searchFolder("RAW", folder.file("root")).hits;
+    ASSERT_EQ(rawHits.size(), 1);
+    EXPECT_EQ(FilePath::encode(rawHits[0].url), raw + "/caf\xe9.txt");
     // Past the hit limit and well short of it.
-    for (const QString& query : {QStringLiteral("needle"), QStringLiteral("deep"), QStringLiteral("TOP")}) {
+    for (const QString& query : {QStringLiteral("needle"), QStringLiteral("deep"), QStringLiteral("TOP"), QStringLiteral("late")}) {
         const ProjectSearch::Result expected = ProjectSearch::search(query, files);
+        if (query == "late") EXPECT_EQ(expected.hits.size(), 1);
         for (const int threads : {1, 4}) {
             const ProjectSearch::Result got = ProjectSearch::searchFolder(query, folder.file("root"), {}, threads);
             EXPECT_TRUE(got.hits == expected.hits && got.truncated == expected.truncated)

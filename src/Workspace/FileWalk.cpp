@@ -1,0 +1,223 @@
+#include "Workspace/FileWalk.h"
+
+#include <QThread>
+#include <QThreadPool>
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <vector>
+
+#include "Platform/FilePath.h"
+
+namespace FileWalk {
+
+namespace {
+// Names never shown: tool folders and the like (hidden names, starting with a dot, go too).
+constexpr std::string_view kIgnored[] = {".git", ".build", ".swiftpm", "node_modules", ".DS_Store",
+                                         "DerivedData", ".next", "dist", "Pods"};
+
+struct DirectoryFd {
+    explicit DirectoryFd(int handle) : fd(handle) {}
+    DirectoryFd(const DirectoryFd&) = delete;
+    DirectoryFd& operator=(const DirectoryFd&) = delete;
+    const int fd;
+    ~DirectoryFd() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// prefix followed by the name's bytes as text: ASCII names, the common case, are widened in place
+// without a second string.
+QString joined(const QString& prefix, std::string_view name) {
+    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) return prefix + FilePath::decode(QByteArrayView(name.data(), qsizetype(name.size())));
+    QString path(prefix.size() + qsizetype(name.size()), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(path.data());
+    std::copy_n(reinterpret_cast<const char16_t*>(prefix.constData()), prefix.size(), out);
+    std::copy(name.begin(), name.end(), out + prefix.size());
+    return path;
+}
+
+QThreadPool& listingPool() {
+    static QThreadPool pool;
+    return pool;
+}
+
+// One folder of the walk. Its parent's handle stays open until the folder is opened through it, so
+// a folder is never reached by its whole path again.
+struct Folder {
+    Folder(QString at, QByteArray inParent, std::shared_ptr<DirectoryFd> through)
+        : path(std::move(at)), name(std::move(inParent)), parent(std::move(through)) {}
+    QString path;
+    QByteArray name;                     // inside the parent; empty for the top folder
+    std::shared_ptr<DirectoryFd> parent;  // null for the top folder
+    enum class State { waiting, taken, listed } state = State::waiting;
+    struct Part {
+        Files files;  // the files listed before the subfolder
+        Folder* sub;
+    };
+    std::vector<Part> parts;
+    Files tail;  // the files after the last subfolder
+};
+
+// Shared by the caller and its helpers; helpers keep it alive after the caller has gone.
+class Walker : public std::enable_shared_from_this<Walker> {
+public:
+    explicit Walker(int helpers) : maxHelpers_(helpers) {}
+
+    Folder* top(const QString& dir) {
+        folders_.emplace_back(dir, QByteArray(), nullptr);
+        return &folders_.back();
+    }
+
+    // Hands f's files and those below it to batch in walk order, listing what no helper took yet.
+    bool deliver(Folder& f, const std::function<bool(Files&&)>& batch) {
+        if (claim(f)) list(f);
+        else waitFor(f);
+        for (Folder::Part& part : f.parts) {
+            if (!batch(std::move(part.files)) || !deliver(*part.sub, batch)) return false;
+        }
+        return batch(std::move(f.tail));
+    }
+
+    void stop() {
+        std::lock_guard lock(mutex_);
+        stopped_ = true;
+    }
+
+private:
+    bool claim(Folder& f) {
+        std::lock_guard lock(mutex_);
+        if (f.state != Folder::State::waiting) return false;
+        f.state = Folder::State::taken;
+        return true;
+    }
+    void waitFor(Folder& f) {
+        std::unique_lock lock(mutex_);
+        listed_.wait(lock, [&] { return f.state == Folder::State::listed; });
+    }
+
+    struct Found {
+        QString path;
+        QByteArray name;
+        Files before;
+    };
+
+    void list(Folder& f) {
+        std::vector<Found> subfolders;
+        Files files;
+        // Shared with the subfolders found, which are opened through it.
+        auto handle = std::make_shared<DirectoryFd>(
+            f.parent ? ::openat(f.parent->fd, f.name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                     : ::open(FilePath::encode(f.path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        f.parent.reset();
+        if (handle->fd >= 0) read(handle->fd, f.path, files, subfolders);
+        std::lock_guard lock(mutex_);
+        f.parts.reserve(subfolders.size());
+        for (Found& found : subfolders) {
+            folders_.emplace_back(std::move(found.path), std::move(found.name), handle);
+            f.parts.push_back({std::move(found.before), &folders_.back()});
+        }
+        f.tail = std::move(files);
+        // Closed, when no subfolder holds it, before the folder counts as listed: a walk that is
+        // over leaves nothing open behind it.
+        handle.reset();
+        f.state = Folder::State::listed;
+        // The first subfolder on top: helpers go depth first, as the caller does, which keeps few
+        // handles open and lists what the caller needs next.
+        for (auto part = f.parts.rbegin(); part != f.parts.rend(); ++part) pending_.push_back(part->sub);
+        listed_.notify_all();
+        while (!stopped_ && helpers_ < maxHelpers_ && !pending_.empty()) {
+            ++helpers_;
+            listingPool().start([self = shared_from_this()] { self->help(); });
+        }
+    }
+
+    void read(int fd, const QString& dir, Files& files, std::vector<Found>& subfolders) {
+        const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
+        std::vector<char> block(32 * 1024);
+        for (;;) {
+            const long got = ::syscall(SYS_getdents64, fd, block.data(), block.size());
+            if (got <= 0) return;
+            for (long offset = 0; offset < got;) {
+                const auto* entry = reinterpret_cast<const struct dirent64*>(block.data() + offset);
+                offset += entry->d_reclen;
+                const std::string_view name(entry->d_name);
+                if (isExcluded(name)) continue;
+                unsigned char type = entry->d_type;
+                if (type == DT_UNKNOWN || type == DT_LNK) {
+                    struct stat st {};
+                    if (type == DT_UNKNOWN && ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
+                    // A link could lead back up the tree: never walked into.
+                    if (type == DT_LNK && ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) continue;
+                }
+                QString path = joined(prefix, name);
+                if (type == DT_DIR) {
+                    subfolders.push_back({std::move(path), QByteArray(name.data(), qsizetype(name.size())), std::exchange(files, {})});
+                    continue;
+                }
+                files.paths.append(std::move(path));
+                files.regular.append(type == DT_REG);
+            }
+        }
+    }
+
+    void help() {
+        for (;;) {
+            Folder* next = nullptr;
+            {
+                std::lock_guard lock(mutex_);
+                while (!stopped_ && !pending_.empty() && !next) {
+                    Folder* f = pending_.back();
+                    pending_.pop_back();
+                    if (f->state == Folder::State::waiting) {
+                        f->state = Folder::State::taken;
+                        next = f;
+                    }
+                }
+                if (!next) {
+                    --helpers_;
+                    return;
+                }
+            }
+            list(*next);
+        }
+    }
+
+    const int maxHelpers_;
+    std::mutex mutex_;
+    std::condition_variable listed_;
+    std::deque<Folder> folders_;     // never moves a folder
+    std::vector<Folder*> pending_;   // found and not yet handed to a helper, the next one last
+    int helpers_ = 0;
+    bool stopped_ = false;
+};
+} // namespace
+
+void walk(const QString& dir, const std::function<bool(Files&&)>& batch, int threads) {
+    const int helpers = (threads > 0 ? threads : QThread::idealThreadCount()) - 1;
+    if (helpers > 0 && listingPool().maxThreadCount() < helpers) listingPool().setMaxThreadCount(helpers);
+    const auto walker = std::make_shared<Walker>(std::max(0, helpers));
+    walker->deliver(*walker->top(dir), batch);
+    walker->stop();
+}
+
+bool isExcluded(std::string_view name) {
+    return name.starts_with('.') || std::find(std::begin(kIgnored), std::end(kIgnored), name) != std::end(kIgnored);
+}
+
+bool isExcluded(const QString& name) {
+    return name.startsWith(u'.') || std::any_of(std::begin(kIgnored), std::end(kIgnored), [&](std::string_view ignored) {
+               return name == QLatin1StringView(ignored.data(), qsizetype(ignored.size()));
+           });
+}
+
+} // namespace FileWalk

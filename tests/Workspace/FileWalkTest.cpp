@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <utility>
+
+#include "Workspace/FileWalk.h"
+#include "support/TestSupport.h"
+
+using testing_support::TempFolder;
+
+namespace {
+// Descriptors this process holds on anything inside folder.
+qsizetype openInside(const QString& folder) {
+    qsizetype count = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System))
+        count += QFileInfo(fds.filePath(fd)).symLinkTarget().startsWith(folder);
+    return count;
+}
+} // namespace
+
+// Folders listed on several threads reach the caller in the very batches a walk on one thread
+// hands over; handles stay few however wide the tree is, and none is left open afterwards.
+TEST(FileWalk, SeveralThreadsHandOverTheSameBatchesAndLeaveNothingOpen) {
+    TempFolder dir;
+    for (int i = 0; i < 60; ++i) {
+        const QString folder = QStringLiteral("f%1/").arg(i);
+        dir.write(folder + "a.txt", "");
+        dir.write(folder + "inner/deeper/b.txt", "");
+        dir.write(folder + "inner/c.txt", "");
+        dir.write(QStringLiteral("top%1.txt").arg(i), "");
+    }
+    using Batches = std::vector<std::pair<QStringList, QList<bool>>>;
+    qsizetype most = 0;
+    const auto walk = [&](int threads) {
+        Batches batches;
+        FileWalk::walk(dir.path(), [&](FileWalk::Files&& files) {
+            most = std::max(most, openInside(dir.path()));
+            batches.emplace_back(std::move(files.paths), std::move(files.regular));
+            return true;
+        }, threads);
+        return batches;
+    };
+    const Batches one = walk(1);
+    qsizetype files = 0;
+    for (const auto& batch : one) files += batch.first.size();
+    ASSERT_EQ(files, 60 * 4);
+    for (int round = 0; round < 5; ++round) EXPECT_EQ(walk(4), one);
+    EXPECT_LE(most, 16);
+    EXPECT_EQ(openInside(dir.path()), 0);
+}

@@ -10,8 +10,24 @@
 
 namespace FindMatcher {
 
+namespace {
+
+thread_local qsizetype unitsSearched = 0;
+
+// Every search below goes through here, so that its cost is counted on the thread that pays it.
+RegularExpression::Outcome searchIn(const RegularExpression& expression, const QString& text, TextRange region,
+                                    const std::function<void(TextRange)>& visit) {
+    unitsSearched += region.length;
+    return expression.forEachMatchIn(text, region, 0, visit);
+}
+
+} // namespace
+
+qsizetype unitsSearchedHere() { return unitsSearched; }
+
 Result matches(const RegularExpression& expression, const QString& text) {
     Result result;
+    unitsSearched += text.size();
     const RegularExpression::Outcome outcome = expression.forEachMatch(text, 0, [&](TextRange r) {
         if (r.length > 0) result.matches.append(r);
     });
@@ -55,7 +71,7 @@ std::optional<qsizetype> searchUntilInStep(const RegularExpression& expression, 
         const qsizetype accepted = end == text.size() ? end : limit;
         qsizetype next = accepted;
         const RegularExpression::Outcome outcome =
-            expression.forEachMatchIn(text, {at, end - at}, 0, [&](TextRange r) {
+            searchIn(expression, text, {at, end - at}, [&](TextRange r) {
                 if (r.location >= accepted || r.length == 0) return;
                 out.matches.append(r);
                 next = qMax(next, r.end());
@@ -163,7 +179,7 @@ Result matchesAfterLineEdit(const RegularExpression& expression, const QList<Tex
     result.matches.reserve(before.size() + 16);
     const MatchIt kept = startingFrom(before, from);
     std::copy(before.begin(), kept, std::back_inserter(result.matches));
-    const RegularExpression::Outcome outcome = expression.forEachMatchIn(text, {from, to - from}, 0, [&](TextRange r) {
+    const RegularExpression::Outcome outcome = searchIn(expression, text, {from, to - from}, [&](TextRange r) {
         if (r.length > 0) result.matches.append(r);
     });
     if (outcome != RegularExpression::Outcome::completed) return kStopped;
@@ -197,23 +213,38 @@ bool isAscii(QStringView text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
+// searchIn(), where the expression is an ASCII literal found by comparing characters where that
+// means what the expression means: always when case counts; otherwise over ASCII text, where
+// folding case is ASCII's own.
+RegularExpression::Outcome searchLiteralIn(const RegularExpression& expression, const std::optional<QString>& literal,
+                                           const QString& text, TextRange region,
+                                           const std::function<void(TextRange)>& visit) {
+    const QStringView slice = QStringView(text).sliced(region.location, region.length);
+    if (!literal || (expression.isCaseInsensitive() && !isAscii(slice))) return searchIn(expression, text, region, visit);
+    unitsSearched += region.length;
+    const Qt::CaseSensitivity cs = expression.isCaseInsensitive() ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    for (qsizetype at = slice.indexOf(*literal, 0, cs); at >= 0; at = slice.indexOf(*literal, at + literal->size(), cs))
+        visit({region.location + at, literal->size()});
+    return RegularExpression::Outcome::completed;
+}
+
 } // namespace
+
+QList<TextRange> matchesIn(const RegularExpression& expression, const QString& text, TextRange region) {
+    QList<TextRange> found;
+    (void)searchLiteralIn(expression, asciiLiteral(expression.pattern()), text, region, [&](TextRange r) {
+        if (r.length > 0) found.append(r);
+    });
+    return found;
+}
 
 Result literalMatches(const RegularExpression& limited, qsizetype reach, const QString& text, qsizetype piece) {
     // A literal never backtracks: its time limit would only cost a call at every position.
     RegularExpression expression = limited;
     expression.setTimeLimit(0);
-    // An ASCII literal is found by comparing characters where that means what the expression means:
-    // always when case counts; otherwise over ASCII text, where folding case is ASCII's own.
     const std::optional<QString> literal = asciiLiteral(expression.pattern());
     const auto search = [&](TextRange region, const std::function<void(TextRange)>& visit) {
-        const QStringView slice = QStringView(text).sliced(region.location, region.length);
-        if (!literal || (expression.isCaseInsensitive() && !isAscii(slice)))
-            return expression.forEachMatchIn(text, region, 0, visit);
-        const Qt::CaseSensitivity cs = expression.isCaseInsensitive() ? Qt::CaseInsensitive : Qt::CaseSensitive;
-        for (qsizetype at = slice.indexOf(*literal, 0, cs); at >= 0; at = slice.indexOf(*literal, at + literal->size(), cs))
-            visit({region.location + at, literal->size()});
-        return RegularExpression::Outcome::completed;
+        return searchLiteralIn(expression, literal, text, region, visit);
     };
     const int threads = ParallelChunks::threadCount();
     if (threads < 2 || piece <= 0 || text.size() < 2 * piece) {

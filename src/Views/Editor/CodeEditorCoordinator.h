@@ -19,6 +19,7 @@
 #include "Editor/EditSpan.h"
 #include "Editor/EditorActions.h"
 #include "Editor/ExactText.h"
+#include "Editor/FindCounter.h"
 #include "Editor/FindEngine.h"
 #include "Editor/FoldRegion.h"
 #include "Editor/FoldTracker.h"
@@ -159,6 +160,17 @@ private:
     void unfoldAt(qsizetype start, qsizetype end);
     void updateCursor();
     void step(int delta);
+    // Writes the count and the current match, selecting the first when asked or when a count it
+    // waited for has come.
+    void publishMatches(bool selectFirst);
+    // Counts the matches of a long text on other threads; meanwhile a new query's first match near
+    // the start is selected, and the matches on screen are painted as they are found there.
+    void startCount(const RegularExpression& expression, bool newQuery);
+    void countFinished(const FindMatcher::Result& found);
+    // Actions that need every match wait for a count on its way.
+    void awaitCount();
+    // The range cut to a bounded length, searched while the matches are counted.
+    TextRange lookAhead(TextRange range) const;
     void paintFindHighlights();
     CodeLanguage language() const;
     // Row and column of an exact offset the display holds.
@@ -227,4 +239,9 @@ private:
     // matches_ hold the search of the query lastSignature_ names; findEdits_ are the edits since.
     bool searched_ = false;
     EditSpan findEdits_;
+    // The whole search on its way while counting_, for lastSignature_ in the text findEdits_ were
+    // made to since.
+    FindCounter counter_;
+    bool counting_ = false;
+    bool selectFirstWhenCounted_ = false;
 };

@@ -1,6 +1,8 @@
 #include "Editor/FindMatcher.h"
 
+#include <QVarLengthArray>
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <vector>
@@ -209,22 +211,83 @@ std::optional<QString> asciiLiteral(const QString& pattern) {
     return out;
 }
 
-bool isAscii(QStringView text) {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+
+// Where the ASCII literal starts in `slice`, left to right, matches never overlapping; with
+// `foldCase` an ASCII letter matches either case, as folding does where the slice is ASCII.
+template <class Visit>
+void forEachAsciiLiteral(QStringView slice, QStringView literal, bool foldCase, Visit&& visit) {
+    const auto fold = [foldCase](char16_t c) -> char16_t {
+        return foldCase && c >= u'A' && c <= u'Z' ? char16_t(c | 0x20) : c;
+    };
+    QVarLengthArray<char16_t, 64> folded;
+    for (QChar c : literal) folded.append(fold(c.unicode()));
+    // The first unit in either case, looked for alone: most places fail there.
+    const char16_t first = folded[0];
+    const char16_t other = foldCase && first >= u'a' && first <= u'z' ? char16_t(first - 0x20) : first;
+    const char16_t* units = slice.utf16();
+    const qsizetype last = slice.size() - folded.size();
+    for (qsizetype i = 0; i <= last;) {
+        if (units[i] != first && units[i] != other) {
+            ++i;
+            continue;
+        }
+        qsizetype k = 1;
+        while (k < folded.size() && fold(units[i + k]) == folded[k]) ++k;
+        if (k < folded.size()) {
+            ++i;
+            continue;
+        }
+        visit(i);
+        i += folded.size();
+    }
+}
+
+// The first unit at or after `from` that is not ASCII; `to` when there is none before it.
+qsizetype firstNonAscii(QStringView text, qsizetype from, qsizetype to) {
+    const char16_t* units = text.utf16();
+    // Four units at a time while none of them is past ASCII.
+    for (; from + 4 <= to; from += 4) {
+        quint64 four;
+        std::memcpy(&four, units + from, sizeof four);
+        if (four & 0xff80ff80ff80ff80ULL) break;
+    }
+    while (from < to && units[from] < 0x80) ++from;
+    return from;
 }
 
 // searchIn(), where the expression is an ASCII literal found by comparing characters where that
 // means what the expression means: always when case counts; otherwise over ASCII text, where
-// folding case is ASCII's own.
+// folding case is ASCII's own. A line holding other characters, which may fold to ASCII ones, is
+// left to the expression.
+template <class Visit>
 RegularExpression::Outcome searchLiteralIn(const RegularExpression& expression, const std::optional<QString>& literal,
-                                           const QString& text, TextRange region,
-                                           const std::function<void(TextRange)>& visit) {
-    const QStringView slice = QStringView(text).sliced(region.location, region.length);
-    if (!literal || (expression.isCaseInsensitive() && !isAscii(slice))) return searchIn(expression, text, region, visit);
-    unitsSearched += region.length;
-    const Qt::CaseSensitivity cs = expression.isCaseInsensitive() ? Qt::CaseInsensitive : Qt::CaseSensitive;
-    for (qsizetype at = slice.indexOf(*literal, 0, cs); at >= 0; at = slice.indexOf(*literal, at + literal->size(), cs))
-        visit({region.location + at, literal->size()});
+                                           const QString& text, TextRange region, Visit&& visit) {
+    if (!literal) return searchIn(expression, text, region, visit);
+    const QStringView view(text);
+    const bool foldCase = expression.isCaseInsensitive();
+    const bool spansLines = std::any_of(literal->begin(), literal->end(), [](QChar c) { return Lines::isBreak(c.unicode()); });
+    const auto fast = [&](qsizetype from, qsizetype to) {
+        unitsSearched += to - from;
+        forEachAsciiLiteral(view.sliced(from, to - from), *literal, foldCase,
+                            [&](qsizetype at) { visit({from + at, literal->size()}); });
+    };
+    qsizetype at = region.location;
+    while (at < region.end()) {
+        const qsizetype other = foldCase ? firstNonAscii(view, at, region.end()) : region.end();
+        if (other == region.end()) {
+            fast(at, other);
+            break;
+        }
+        if (spansLines) return searchIn(expression, text, {at, region.end() - at}, visit);
+        const qsizetype lineStart = qMax(at, Lines::lineStart(view, other));
+        qsizetype lineEnd = other;
+        while (lineEnd < region.end() && !Lines::isBreak(view[lineEnd].unicode())) ++lineEnd;
+        lineEnd = qMin(region.end(), lineEnd + Lines::terminatorLength(view, lineEnd));
+        fast(at, lineStart);
+        const RegularExpression::Outcome outcome = searchIn(expression, text, {lineStart, lineEnd - lineStart}, visit);
+        if (outcome != RegularExpression::Outcome::completed) return outcome;
+        at = lineEnd;
+    }
     return RegularExpression::Outcome::completed;
 }
 
@@ -243,7 +306,7 @@ Result literalMatches(const RegularExpression& limited, qsizetype reach, const Q
     RegularExpression expression = limited;
     expression.setTimeLimit(0);
     const std::optional<QString> literal = asciiLiteral(expression.pattern());
-    const auto search = [&](TextRange region, const std::function<void(TextRange)>& visit) {
+    const auto search = [&](TextRange region, auto&& visit) {
         return searchLiteralIn(expression, literal, text, region, visit);
     };
     const int threads = ParallelChunks::threadCount();

@@ -969,8 +969,9 @@ void CodeEditorCoordinator::startCount(const RegularExpression& expression, bool
 }
 
 void CodeEditorCoordinator::countFinished(const FindMatcher::Result& found) {
-    if (!find_ || !counting_) return;
+    if (!counting_) return;
     counting_ = false;
+    if (!find_) return;
     matches_ = found.matches;
     searched_ = true;
     if (find_->searchStopped() != found.stopped) find_->setSearchStopped(found.stopped);
@@ -978,7 +979,8 @@ void CodeEditorCoordinator::countFinished(const FindMatcher::Result& found) {
 }
 
 void CodeEditorCoordinator::awaitCount() {
-    if (counting_) countFinished(counter_.wait());
+    // A count that comes after edits it cannot be brought up to starts another.
+    while (counting_) countFinished(counter_.wait());
 }
 
 TextRange CodeEditorCoordinator::lookAhead(TextRange range) const {

@@ -934,7 +934,8 @@ void CodeEditorCoordinator::publishMatches(bool selectFirst) {
     lastSignature_ = find_->signature();
     const int count = int(matches_.size());
     int current = 0;
-    if (std::exchange(selectFirstWhenCounted_, false) || selectFirst) {
+    const bool firstWaited = selectFirstFrom_ && selection() == *std::exchange(selectFirstFrom_, std::nullopt);
+    if (selectFirst || firstWaited) {
         current = count > 0 ? 1 : 0;
         if (count > 0) setSelection(matches_.front(), true);
     } else {
@@ -959,10 +960,11 @@ void CodeEditorCoordinator::startCount(const RegularExpression& expression, bool
     });
     if (!find_->counting()) find_->setCounting(true);
     if (newQuery) {
+        selectFirstFrom_.reset();
         // The first match, when it is near the start, is shown now; otherwise once counted.
         const QList<TextRange> head = FindMatcher::matchesIn(expression, text_.text(), lookAhead({0, kLookAheadWhileCounting}));
-        selectFirstWhenCounted_ = head.isEmpty();
-        if (!head.isEmpty()) setSelection(head.front(), true);
+        if (head.isEmpty()) selectFirstFrom_ = selection();
+        else setSelection(head.front(), true);
         if (find_->current() != (head.isEmpty() ? 0 : 1)) find_->setCurrent(head.isEmpty() ? 0 : 1);
     }
     paintFindHighlights();
@@ -997,7 +999,7 @@ void CodeEditorCoordinator::clearFind() {
     if (!view_) return;
     counter_.cancel();
     counting_ = false;
-    selectFirstWhenCounted_ = false;
+    selectFirstFrom_.reset();
     if (!view_->extraSelections().isEmpty()) view_->setExtraSelections({});
     matches_.clear();
     lastSignature_.clear();

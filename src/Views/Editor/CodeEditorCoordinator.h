@@ -112,6 +112,11 @@ public:
     bool hasPendingSelection() const { return pendingSelection_.has_value(); }
     // Makes that selection now, however much must be shown first.
     void landPendingSelection();
+    // A key acts on a new query's first match: while that match waits for the count of all of them
+    // (it was not near the start), the key waits for the count.
+    void awaitFirstMatch() {
+        if (selectFirstFrom_) awaitCount();
+    }
     // The text's lines, those the display does not hold yet included.
     int lineCount() const;
     // The text's line (from 0) a display block shows, and whether the block starts it rather than
@@ -160,8 +165,8 @@ private:
     void unfoldAt(qsizetype start, qsizetype end);
     void updateCursor();
     void step(int delta);
-    // Writes the count and the current match, selecting the first when asked or when a count it
-    // waited for has come.
+    // Writes the count and the current match, selecting the first when asked or when the count a
+    // new query waited for has come.
     void publishMatches(bool selectFirst);
     // Counts the matches of a long text on other threads; meanwhile a new query's first match near
     // the start is selected, and the matches on screen are painted as they are found there.
@@ -243,5 +248,7 @@ private:
     // made to since.
     FindCounter counter_;
     bool counting_ = false;
-    bool selectFirstWhenCounted_ = false;
+    // The selection when a new query's count started without its first match: the count selects
+    // that match unless the selection moved meanwhile.
+    std::optional<TextRange> selectFirstFrom_;
 };

@@ -1,6 +1,5 @@
 #include "Editor/FindMatcher.h"
 
-#include <QVarLengthArray>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -212,36 +211,6 @@ std::optional<QString> asciiLiteral(const QString& pattern) {
 }
 
 
-// Where the ASCII literal starts in `slice`, left to right, matches never overlapping; with
-// `foldCase` an ASCII letter matches either case, as folding does where the slice is ASCII.
-template <class Visit>
-void forEachAsciiLiteral(QStringView slice, QStringView literal, bool foldCase, Visit&& visit) {
-    const auto fold = [foldCase](char16_t c) -> char16_t {
-        return foldCase && c >= u'A' && c <= u'Z' ? char16_t(c | 0x20) : c;
-    };
-    QVarLengthArray<char16_t, 64> folded;
-    for (QChar c : literal) folded.append(fold(c.unicode()));
-    // The first unit in either case, looked for alone: most places fail there.
-    const char16_t first = folded[0];
-    const char16_t other = foldCase && first >= u'a' && first <= u'z' ? char16_t(first - 0x20) : first;
-    const char16_t* units = slice.utf16();
-    const qsizetype last = slice.size() - folded.size();
-    for (qsizetype i = 0; i <= last;) {
-        if (units[i] != first && units[i] != other) {
-            ++i;
-            continue;
-        }
-        qsizetype k = 1;
-        while (k < folded.size() && fold(units[i + k]) == folded[k]) ++k;
-        if (k < folded.size()) {
-            ++i;
-            continue;
-        }
-        visit(i);
-        i += folded.size();
-    }
-}
-
 // The first unit at or after `from` that is not ASCII; `to` when there is none before it.
 qsizetype firstNonAscii(QStringView text, qsizetype from, qsizetype to) {
     const char16_t* units = text.utf16();
@@ -266,10 +235,12 @@ RegularExpression::Outcome searchLiteralIn(const RegularExpression& expression, 
     const QStringView view(text);
     const bool foldCase = expression.isCaseInsensitive();
     const bool spansLines = std::any_of(literal->begin(), literal->end(), [](QChar c) { return Lines::isBreak(c.unicode()); });
+    const Qt::CaseSensitivity cs = foldCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
     const auto fast = [&](qsizetype from, qsizetype to) {
         unitsSearched += to - from;
-        forEachAsciiLiteral(view.sliced(from, to - from), *literal, foldCase,
-                            [&](qsizetype at) { visit({from + at, literal->size()}); });
+        const QStringView slice = view.sliced(from, to - from);
+        for (qsizetype at = slice.indexOf(*literal, 0, cs); at >= 0; at = slice.indexOf(*literal, at + literal->size(), cs))
+            visit({from + at, literal->size()});
     };
     qsizetype at = region.location;
     while (at < region.end()) {

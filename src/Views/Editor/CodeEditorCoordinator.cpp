@@ -1017,7 +1017,7 @@ void CodeEditorCoordinator::paintFindHighlights() {
     const QList<TextRange> onScreen =
         expression ? FindMatcher::matchesIn(*expression, text_.text(), lookAhead(visible)) : QList<TextRange>();
     const QList<TextRange>& matches = counting_ ? onScreen : matches_;
-    const TextRange current = counting_ && find_->current() > 0 ? selection() : TextRange{-1, 0};
+    const TextRange current = expression && find_->current() > 0 ? selection() : TextRange{-1, 0};
     if (find_ && !matches.isEmpty()) {
         QColor currentColour = Brand::palette()[4];
         currentColour.setAlphaF(0.55f);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <numeric>
 #include <vector>
 
 #include "Editor/ParallelChunks.h"
@@ -224,29 +225,22 @@ qsizetype firstNonAscii(QStringView text, qsizetype from, qsizetype to) {
     return from;
 }
 
-// searchIn(), where the expression is an ASCII literal found by comparing characters where that
-// means what the expression means: always when case counts; otherwise over ASCII text, where
-// folding case is ASCII's own. A line holding other characters, which may fold to ASCII ones, is
-// left to the expression.
-template <class Visit>
-RegularExpression::Outcome searchLiteralIn(const RegularExpression& expression, const std::optional<QString>& literal,
-                                           const QString& text, TextRange region, Visit&& visit) {
-    if (!literal) return searchIn(expression, text, region, visit);
+// Splits a region for a search of the ASCII literal: `ascii(from, to)` for the runs where comparing
+// units means what the expression means (always when case counts; otherwise over ASCII text, where
+// folding case is ASCII's own), and the expression over the lines holding other characters, which
+// may fold to ASCII ones.
+template <class Ascii, class Visit>
+RegularExpression::Outcome splitForLiteral(const RegularExpression& expression, const QString& literal, const QString& text,
+                                           TextRange region, Ascii&& ascii, Visit&& visit) {
     const QStringView view(text);
     const bool foldCase = expression.isCaseInsensitive();
-    const bool spansLines = std::any_of(literal->begin(), literal->end(), [](QChar c) { return Lines::isBreak(c.unicode()); });
-    const Qt::CaseSensitivity cs = foldCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
-    const auto fast = [&](qsizetype from, qsizetype to) {
-        unitsSearched += to - from;
-        const QStringView slice = view.sliced(from, to - from);
-        for (qsizetype at = slice.indexOf(*literal, 0, cs); at >= 0; at = slice.indexOf(*literal, at + literal->size(), cs))
-            visit({from + at, literal->size()});
-    };
+    const bool spansLines = std::any_of(literal.begin(), literal.end(), [](QChar c) { return Lines::isBreak(c.unicode()); });
     qsizetype at = region.location;
     while (at < region.end()) {
         const qsizetype other = foldCase ? firstNonAscii(view, at, region.end()) : region.end();
         if (other == region.end()) {
-            fast(at, other);
+            unitsSearched += other - at;
+            ascii(at, other);
             break;
         }
         if (spansLines) return searchIn(expression, text, {at, region.end() - at}, visit);
@@ -254,12 +248,27 @@ RegularExpression::Outcome searchLiteralIn(const RegularExpression& expression, 
         qsizetype lineEnd = other;
         while (lineEnd < region.end() && !Lines::isBreak(view[lineEnd].unicode())) ++lineEnd;
         lineEnd = qMin(region.end(), lineEnd + Lines::terminatorLength(view, lineEnd));
-        fast(at, lineStart);
+        unitsSearched += lineStart - at;
+        ascii(at, lineStart);
         const RegularExpression::Outcome outcome = searchIn(expression, text, {lineStart, lineEnd - lineStart}, visit);
         if (outcome != RegularExpression::Outcome::completed) return outcome;
         at = lineEnd;
     }
     return RegularExpression::Outcome::completed;
+}
+
+// searchIn() of an expression that is an ASCII literal, found by comparing units where it can.
+template <class Visit>
+RegularExpression::Outcome searchLiteralIn(const RegularExpression& expression, const std::optional<QString>& literal,
+                                           const QString& text, TextRange region, Visit&& visit) {
+    if (!literal) return searchIn(expression, text, region, visit);
+    const Qt::CaseSensitivity cs = expression.isCaseInsensitive() ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const auto ascii = [&](qsizetype from, qsizetype to) {
+        const QStringView slice = QStringView(text).sliced(from, to - from);
+        for (qsizetype at = slice.indexOf(*literal, 0, cs); at >= 0; at = slice.indexOf(*literal, at + literal->size(), cs))
+            visit({from + at, literal->size()});
+    };
+    return splitForLiteral(expression, *literal, text, region, ascii, visit);
 }
 
 } // namespace
@@ -270,6 +279,41 @@ QList<TextRange> matchesIn(const RegularExpression& expression, const QString& t
         if (r.length > 0) found.append(r);
     });
     return found;
+}
+
+std::optional<Result> oneCharacterCount(const RegularExpression& limited, const QString& text, qsizetype piece) {
+    const std::optional<QString> literal = asciiLiteral(limited.pattern());
+    if (!literal || literal->size() != 1) return std::nullopt;
+    RegularExpression expression = limited;
+    expression.setTimeLimit(0);
+    const char16_t unit = literal->front().unicode();
+    const char16_t lower = QChar::toLower(unit), upper = QChar::toUpper(unit);
+    const bool foldCase = expression.isCaseInsensitive();
+    // One unit's matches never overlap nor straddle a cut: pieces are counted apart.
+    const int pieces = int((text.size() + piece - 1) / piece);
+    std::vector<qsizetype> counts(pieces, 0);
+    std::vector<char> completed(pieces, 0);
+    ParallelChunks::run(pieces, ParallelChunks::threadCount(), [&](int, int k) {
+        const qsizetype from = k * piece, to = qMin(text.size(), from + piece);
+        qsizetype n = 0;
+        const auto ascii = [&](qsizetype at, qsizetype end) {
+            const char16_t* units = QStringView(text).utf16();
+            qsizetype found = 0;
+            if (foldCase)
+                for (qsizetype i = at; i < end; ++i) found += units[i] == lower || units[i] == upper;
+            else
+                for (qsizetype i = at; i < end; ++i) found += units[i] == unit;
+            n += found;
+        };
+        completed[k] = splitForLiteral(expression, *literal, text, {from, to - from}, ascii, [&](TextRange r) {
+            if (r.length > 0) ++n;
+        }) == RegularExpression::Outcome::completed;
+        counts[k] = n;
+    });
+    Result result;
+    if (std::find(completed.begin(), completed.end(), 0) != completed.end()) return kStopped;
+    result.counted = std::accumulate(counts.begin(), counts.end(), qsizetype(0));
+    return result;
 }
 
 Result literalMatches(const RegularExpression& limited, qsizetype reach, const QString& text, qsizetype piece) {

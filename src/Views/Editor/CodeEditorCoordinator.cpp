@@ -714,7 +714,7 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
         document_->lendText(&text_.text());
     }
     if (change.range.location < unshownKnown_.offset) unshownKnown_.offset = -1;
-    if (searched_ || counting_) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
+    if (searched_ || placesPending()) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
     folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size(), kFoldBudget);
     if (!folds_.complete() && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
@@ -902,7 +902,7 @@ void CodeEditorCoordinator::findSync() {
     // The text is searched again only when it or the query changed, not for a caret move or a step
     // to the next match. After edits a literal query, or an expression that keeps within a line,
     // searches only around them; a long text is searched whole on other threads.
-    if (!searched_ || !findEdits_.isEmpty() || newQuery) {
+    if ((!searched_ && counted_ < 0) || !findEdits_.isEmpty() || newQuery) {
         const std::optional<RegularExpression> expression = find_->makeRegex();
         const bool invalid = !find_->query().isEmpty() && !expression;
         if (find_->invalidRegex() != invalid) find_->setInvalidRegex(invalid);
@@ -923,6 +923,7 @@ void CodeEditorCoordinator::findSync() {
         else if (expression)
             found = FindMatcher::matches(*expression, text_.text());
         matches_ = std::move(found.matches);
+        counted_ = -1;
         if (find_->searchStopped() != found.stopped) find_->setSearchStopped(found.stopped);
         searched_ = true;
         findEdits_.clear();
@@ -932,7 +933,7 @@ void CodeEditorCoordinator::findSync() {
 
 void CodeEditorCoordinator::publishMatches(bool selectFirst) {
     lastSignature_ = find_->signature();
-    const int count = int(matches_.size());
+    const int count = int(counted_ >= 0 ? counted_ : matches_.size());
     int current = 0;
     const bool firstWaited = selectFirstFrom_ && selection() == *std::exchange(selectFirstFrom_, std::nullopt);
     if (selectFirst || firstWaited) {
@@ -950,12 +951,17 @@ void CodeEditorCoordinator::publishMatches(bool selectFirst) {
 void CodeEditorCoordinator::startCount(const RegularExpression& expression, bool newQuery) {
     lastSignature_ = find_->signature();
     matches_.clear();
+    counted_ = -1;
     searched_ = false;
     findEdits_.clear();
     counting_ = true;
     const bool literal = !find_->useRegex();
     const qsizetype reach = FindMatcher::literalReach(find_->query().size());
-    counter_.start([expression, literal, reach, text = text_.text()] {
+    // A new query of one character, the first typed, is only counted: its places, many and seldom
+    // all needed, are found when an action needs them.
+    counter_.start([expression, literal, newQuery, reach, text = text_.text()] {
+        if (literal && newQuery)
+            if (std::optional<FindMatcher::Result> counted = FindMatcher::oneCharacterCount(expression, text)) return *counted;
         return literal ? FindMatcher::literalMatches(expression, reach, text) : FindMatcher::matches(expression, text);
     });
     if (!find_->counting()) find_->setCounting(true);
@@ -975,7 +981,8 @@ void CodeEditorCoordinator::countFinished(const FindMatcher::Result& found) {
     counting_ = false;
     if (!find_) return;
     matches_ = found.matches;
-    searched_ = true;
+    counted_ = found.counted;
+    searched_ = counted_ < 0;
     if (find_->searchStopped() != found.stopped) find_->setSearchStopped(found.stopped);
     findSync();  // up to the edits made meanwhile, or a query changed meanwhile
 }
@@ -983,6 +990,15 @@ void CodeEditorCoordinator::countFinished(const FindMatcher::Result& found) {
 void CodeEditorCoordinator::awaitCount() {
     // A count that comes after edits it cannot be brought up to starts another.
     while (counting_) countFinished(counter_.wait());
+}
+
+void CodeEditorCoordinator::awaitPlaces() {
+    awaitCount();
+    if (counted_ < 0 || !find_ || find_->signature() != lastSignature_) return;
+    if (const std::optional<RegularExpression> expression = find_->makeRegex()) {
+        startCount(*expression, false);
+        awaitCount();
+    }
 }
 
 TextRange CodeEditorCoordinator::lookAhead(TextRange range) const {
@@ -999,6 +1015,7 @@ void CodeEditorCoordinator::clearFind() {
     if (!view_) return;
     counter_.cancel();
     counting_ = false;
+    counted_ = -1;
     selectFirstFrom_.reset();
     if (!view_->extraSelections().isEmpty()) view_->setExtraSelections({});
     matches_.clear();
@@ -1013,10 +1030,10 @@ void CodeEditorCoordinator::paintFindHighlights() {
     // Only the matches on screen are painted: scrolling repaints the newly visible ones. While all
     // of them are counted, those on screen are found here.
     const TextRange visible = visibleRange();
-    const std::optional<RegularExpression> expression = counting_ && find_ ? find_->makeRegex() : std::nullopt;
+    const std::optional<RegularExpression> expression = placesPending() && find_ ? find_->makeRegex() : std::nullopt;
     const QList<TextRange> onScreen =
         expression ? FindMatcher::matchesIn(*expression, text_.text(), lookAhead(visible)) : QList<TextRange>();
-    const QList<TextRange>& matches = counting_ ? onScreen : matches_;
+    const QList<TextRange>& matches = placesPending() ? onScreen : matches_;
     const TextRange current = expression && find_->current() > 0 ? selection() : TextRange{-1, 0};
     if (find_ && !matches.isEmpty()) {
         QColor currentColour = Brand::palette()[4];
@@ -1031,7 +1048,7 @@ void CodeEditorCoordinator::paintFindHighlights() {
             selection.cursor = QTextCursor(view_->document());
             selection.cursor.setPosition(int(toDisplay(it->location)));
             selection.cursor.setPosition(int(toDisplay(it->end())), QTextCursor::KeepAnchor);
-            const bool isCurrent = counting_ ? *it == current : (it - matches.begin()) + 1 == find_->current();
+            const bool isCurrent = placesPending() ? *it == current : (it - matches.begin()) + 1 == find_->current();
             selection.format.setBackground(isCurrent ? currentColour : otherColour);
             selections.append(selection);
         }
@@ -1041,7 +1058,7 @@ void CodeEditorCoordinator::paintFindHighlights() {
 
 void CodeEditorCoordinator::step(int delta) {
     if (!view_ || !find_) return;
-    awaitCount();
+    awaitPlaces();
     if (matches_.isEmpty()) return;
     const int count = int(matches_.size());
     const int index = ((find_->current() - 1 + delta) % count + count) % count;
@@ -1052,7 +1069,7 @@ void CodeEditorCoordinator::step(int delta) {
 
 void CodeEditorCoordinator::replaceCurrent() {
     if (!view_ || !find_) return;
-    awaitCount();
+    awaitPlaces();
     const int current = find_->current();
     if (current < 1 || current > matches_.size()) return;
     const TextRange target = matches_[current - 1];
@@ -1073,7 +1090,7 @@ void CodeEditorCoordinator::replaceCurrent() {
 
 void CodeEditorCoordinator::replaceAll() {
     if (!view_ || !find_) return;
-    awaitCount();
+    awaitPlaces();
     const std::optional<RegularExpression> expression = find_->makeRegex();
     if (!expression) return;
     const QString replacementTemplate =

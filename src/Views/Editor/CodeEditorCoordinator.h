@@ -172,8 +172,12 @@ private:
     // the start is selected, and the matches on screen are painted as they are found there.
     void startCount(const RegularExpression& expression, bool newQuery);
     void countFinished(const FindMatcher::Result& found);
-    // Actions that need every match wait for a count on its way.
+    // Waits for a count on its way.
     void awaitCount();
+    // Actions that need every match's place wait for them, found now where they were only counted.
+    void awaitPlaces();
+    // Where the matches are is not known yet: they are on their way, or were only counted.
+    bool placesPending() const { return counting_ || counted_ >= 0; }
     // The range cut to a bounded length, searched while the matches are counted.
     TextRange lookAhead(TextRange range) const;
     void paintFindHighlights();
@@ -248,6 +252,7 @@ private:
     // made to since.
     FindCounter counter_;
     bool counting_ = false;
+    qsizetype counted_ = -1;  // how many matches lastSignature_ has, where matches_ does not hold them
     // The selection when a new query's count started without its first match: the count selects
     // that match unless the selection moved meanwhile.
     std::optional<TextRange> selectFirstFrom_;

@@ -584,8 +584,8 @@ TEST(CodeEditorFind, ANewQueryShowsItsFirstMatchFromWorkTheTextsLengthDoesNotSet
         // Counted for the text as it is when the count comes, never for the text it started from.
         f.editor().userChange({0, 0}, QStringLiteral("e"));
         const qsizetype total = f.text().count(u'e');
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
         f.settle();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
         EXPECT_EQ(f.find.matchCount(), total);
         EXPECT_EQ(f.find.current(), 1);
         search(f, "ex");

@@ -955,24 +955,26 @@ void CodeEditorCoordinator::startCount(const RegularExpression& expression, bool
     searched_ = false;
     findEdits_.clear();
     counting_ = true;
-    const bool literal = !find_->useRegex();
-    const qsizetype reach = FindMatcher::literalReach(find_->query().size());
-    // A new query of one character, the first typed, is only counted: its places, many and seldom
-    // all needed, are found when an action needs them.
-    counter_.start([expression, literal, newQuery, reach, text = text_.text()] {
-        if (literal && newQuery)
-            if (std::optional<FindMatcher::Result> counted = FindMatcher::oneCharacterCount(expression, text)) return *counted;
-        return literal ? FindMatcher::literalMatches(expression, reach, text) : FindMatcher::matches(expression, text);
-    });
-    if (!find_->counting()) find_->setCounting(true);
+    bool firstShown = false;
     if (newQuery) {
         selectFirstFrom_.reset();
         // The first match, when it is near the start, is shown now; otherwise once counted.
         const QList<TextRange> head = FindMatcher::matchesIn(expression, text_.text(), lookAhead({0, kLookAheadWhileCounting}));
-        if (head.isEmpty()) selectFirstFrom_ = selection();
-        else setSelection(head.front(), true);
-        if (find_->current() != (head.isEmpty() ? 0 : 1)) find_->setCurrent(head.isEmpty() ? 0 : 1);
+        firstShown = !head.isEmpty();
+        if (firstShown) setSelection(head.front(), true);
+        else selectFirstFrom_ = selection();
+        if (find_->current() != (firstShown ? 1 : 0)) find_->setCurrent(firstShown ? 1 : 0);
     }
+    const bool literal = !find_->useRegex();
+    const qsizetype reach = FindMatcher::literalReach(find_->query().size());
+    // A new query of one character, the first typed, whose first match is shown, is only counted:
+    // its places, many and seldom all needed, are found when an action needs them.
+    counter_.start([expression, literal, firstShown, reach, text = text_.text()] {
+        if (literal && firstShown)
+            if (std::optional<FindMatcher::Result> counted = FindMatcher::oneCharacterCount(expression, text)) return *counted;
+        return literal ? FindMatcher::literalMatches(expression, reach, text) : FindMatcher::matches(expression, text);
+    });
+    if (!find_->counting()) find_->setCounting(true);
     paintFindHighlights();
 }
 

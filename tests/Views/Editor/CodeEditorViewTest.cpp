@@ -595,6 +595,14 @@ TEST(CodeEditorFind, ANewQueryShowsItsFirstMatchFromWorkTheTextsLengthDoesNotSet
         return scanned;
     };
     work_bounds::expectFlat(scannedFor(1 << 20), scannedFor(50 << 20));
+
+    // A first match far from the start is selected when the count comes.
+    EditorFixture far(QStringLiteral("x\n").repeated(200'000) + QStringLiteral("q"), QStringLiteral("far.txt"));
+    far.view->setShowFind(true);
+    search(far, "q");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !far.find.counting(); }, 120000));
+    EXPECT_EQ(far.selection(), (TextRange{400'000, 1}));
+    EXPECT_EQ(far.find.matchCount(), 1);
 }
 
 // --- colouring

@@ -274,6 +274,7 @@ void wholeTextOperations(benchmark::State& state) {
         editor.find.setCaseSensitive(true);
         editor.view.setShowFind(true);
         QApplication::processEvents();
+        while (editor.find.counting()) QApplication::processEvents();
         state.counters["prototype_matches"] = editor.find.matchCount();
         timed("replace_all", [&] { editor.find.engine()->replaceAll(); });
         timed("undo", [&] { coordinator.undo(); });

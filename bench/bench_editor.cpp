@@ -64,6 +64,7 @@ void typeInTheMiddle(benchmark::State& state, const QString& findQuery = {}, boo
         view.setShowFind(true);
     }
     QApplication::processEvents();
+    while (find.counting()) QApplication::processEvents();  // the keystrokes come after the count
     CodeEditorCoordinator& editor = *view.coordinator();
     editor.showAll();  // a long text would otherwise still be going into the display
     const qsizetype middle = editor.text().toExact(view.document()->findBlockByNumber(view.document()->blockCount() / 2).position());

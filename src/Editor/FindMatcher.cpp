@@ -1,8 +1,10 @@
 #include "Editor/FindMatcher.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <iterator>
+#include <numeric>
 #include <vector>
 
 #include "Editor/ParallelChunks.h"
@@ -10,8 +12,24 @@
 
 namespace FindMatcher {
 
+namespace {
+
+thread_local qsizetype unitsSearched = 0;
+
+// Every search below goes through here, so that its cost is counted on the thread that pays it.
+RegularExpression::Outcome searchIn(const RegularExpression& expression, const QString& text, TextRange region,
+                                    const std::function<void(TextRange)>& visit) {
+    unitsSearched += region.length;
+    return expression.forEachMatchIn(text, region, 0, visit);
+}
+
+} // namespace
+
+qsizetype unitsSearchedHere() { return unitsSearched; }
+
 Result matches(const RegularExpression& expression, const QString& text) {
     Result result;
+    unitsSearched += text.size();
     const RegularExpression::Outcome outcome = expression.forEachMatch(text, 0, [&](TextRange r) {
         if (r.length > 0) result.matches.append(r);
     });
@@ -55,7 +73,7 @@ std::optional<qsizetype> searchUntilInStep(const RegularExpression& expression, 
         const qsizetype accepted = end == text.size() ? end : limit;
         qsizetype next = accepted;
         const RegularExpression::Outcome outcome =
-            expression.forEachMatchIn(text, {at, end - at}, 0, [&](TextRange r) {
+            searchIn(expression, text, {at, end - at}, [&](TextRange r) {
                 if (r.location >= accepted || r.length == 0) return;
                 out.matches.append(r);
                 next = qMax(next, r.end());
@@ -163,7 +181,7 @@ Result matchesAfterLineEdit(const RegularExpression& expression, const QList<Tex
     result.matches.reserve(before.size() + 16);
     const MatchIt kept = startingFrom(before, from);
     std::copy(before.begin(), kept, std::back_inserter(result.matches));
-    const RegularExpression::Outcome outcome = expression.forEachMatchIn(text, {from, to - from}, 0, [&](TextRange r) {
+    const RegularExpression::Outcome outcome = searchIn(expression, text, {from, to - from}, [&](TextRange r) {
         if (r.length > 0) result.matches.append(r);
     });
     if (outcome != RegularExpression::Outcome::completed) return kStopped;
@@ -193,27 +211,118 @@ std::optional<QString> asciiLiteral(const QString& pattern) {
     return out;
 }
 
-bool isAscii(QStringView text) {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+
+// The first unit at or after `from` that is not ASCII; `to` when there is none before it.
+qsizetype firstNonAscii(QStringView text, qsizetype from, qsizetype to) {
+    const char16_t* units = text.utf16();
+    // Four units at a time while none of them is past ASCII.
+    for (; from + 4 <= to; from += 4) {
+        quint64 four;
+        std::memcpy(&four, units + from, sizeof four);
+        if (four & 0xff80ff80ff80ff80ULL) break;
+    }
+    while (from < to && units[from] < 0x80) ++from;
+    return from;
+}
+
+// Splits a region for a search of the ASCII literal: `ascii(from, to)` for the runs where comparing
+// units means what the expression means (always when case counts; otherwise over ASCII text, where
+// folding case is ASCII's own), and the expression over the lines holding other characters, which
+// may fold to ASCII ones.
+template <class Ascii, class Visit>
+RegularExpression::Outcome splitForLiteral(const RegularExpression& expression, const QString& literal, const QString& text,
+                                           TextRange region, Ascii&& ascii, Visit&& visit) {
+    const QStringView view(text);
+    const bool foldCase = expression.isCaseInsensitive();
+    const bool spansLines = std::any_of(literal.begin(), literal.end(), [](QChar c) { return Lines::isBreak(c.unicode()); });
+    qsizetype at = region.location;
+    while (at < region.end()) {
+        const qsizetype other = foldCase ? firstNonAscii(view, at, region.end()) : region.end();
+        if (other == region.end()) {
+            unitsSearched += other - at;
+            ascii(at, other);
+            break;
+        }
+        if (spansLines) return searchIn(expression, text, {at, region.end() - at}, visit);
+        const qsizetype lineStart = qMax(at, Lines::lineStart(view, other));
+        qsizetype lineEnd = other;
+        while (lineEnd < region.end() && !Lines::isBreak(view[lineEnd].unicode())) ++lineEnd;
+        lineEnd = qMin(region.end(), lineEnd + Lines::terminatorLength(view, lineEnd));
+        unitsSearched += lineStart - at;
+        ascii(at, lineStart);
+        const RegularExpression::Outcome outcome = searchIn(expression, text, {lineStart, lineEnd - lineStart}, visit);
+        if (outcome != RegularExpression::Outcome::completed) return outcome;
+        at = lineEnd;
+    }
+    return RegularExpression::Outcome::completed;
+}
+
+// searchIn() of an expression that is an ASCII literal, found by comparing units where it can.
+template <class Visit>
+RegularExpression::Outcome searchLiteralIn(const RegularExpression& expression, const std::optional<QString>& literal,
+                                           const QString& text, TextRange region, Visit&& visit) {
+    if (!literal) return searchIn(expression, text, region, visit);
+    const Qt::CaseSensitivity cs = expression.isCaseInsensitive() ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const auto ascii = [&](qsizetype from, qsizetype to) {
+        const QStringView slice = QStringView(text).sliced(from, to - from);
+        for (qsizetype at = slice.indexOf(*literal, 0, cs); at >= 0; at = slice.indexOf(*literal, at + literal->size(), cs))
+            visit({from + at, literal->size()});
+    };
+    return splitForLiteral(expression, *literal, text, region, ascii, visit);
 }
 
 } // namespace
+
+QList<TextRange> matchesIn(const RegularExpression& expression, const QString& text, TextRange region) {
+    QList<TextRange> found;
+    (void)searchLiteralIn(expression, asciiLiteral(expression.pattern()), text, region, [&](TextRange r) {
+        if (r.length > 0) found.append(r);
+    });
+    return found;
+}
+
+std::optional<Result> oneCharacterCount(const RegularExpression& limited, const QString& text, qsizetype piece) {
+    const std::optional<QString> literal = asciiLiteral(limited.pattern());
+    if (!literal || literal->size() != 1) return std::nullopt;
+    RegularExpression expression = limited;
+    expression.setTimeLimit(0);
+    const char16_t unit = literal->front().unicode();
+    const char16_t lower = QChar::toLower(unit), upper = QChar::toUpper(unit);
+    const bool foldCase = expression.isCaseInsensitive();
+    // One unit's matches never overlap nor straddle a cut: pieces are counted apart.
+    const int pieces = int((text.size() + piece - 1) / piece);
+    std::vector<qsizetype> counts(pieces, 0);
+    std::vector<char> completed(pieces, 0);
+    ParallelChunks::run(pieces, ParallelChunks::threadCount(), [&](int, int k) {
+        const qsizetype from = k * piece, to = qMin(text.size(), from + piece);
+        qsizetype n = 0;
+        const auto ascii = [&](qsizetype at, qsizetype end) {
+            const char16_t* units = QStringView(text).utf16();
+            qsizetype found = 0;
+            if (foldCase)
+                for (qsizetype i = at; i < end; ++i) found += units[i] == lower || units[i] == upper;
+            else
+                for (qsizetype i = at; i < end; ++i) found += units[i] == unit;
+            n += found;
+        };
+        completed[k] = splitForLiteral(expression, *literal, text, {from, to - from}, ascii, [&](TextRange r) {
+            if (r.length > 0) ++n;
+        }) == RegularExpression::Outcome::completed;
+        counts[k] = n;
+    });
+    Result result;
+    if (std::find(completed.begin(), completed.end(), 0) != completed.end()) return kStopped;
+    result.counted = std::accumulate(counts.begin(), counts.end(), qsizetype(0));
+    return result;
+}
 
 Result literalMatches(const RegularExpression& limited, qsizetype reach, const QString& text, qsizetype piece) {
     // A literal never backtracks: its time limit would only cost a call at every position.
     RegularExpression expression = limited;
     expression.setTimeLimit(0);
-    // An ASCII literal is found by comparing characters where that means what the expression means:
-    // always when case counts; otherwise over ASCII text, where folding case is ASCII's own.
     const std::optional<QString> literal = asciiLiteral(expression.pattern());
-    const auto search = [&](TextRange region, const std::function<void(TextRange)>& visit) {
-        const QStringView slice = QStringView(text).sliced(region.location, region.length);
-        if (!literal || (expression.isCaseInsensitive() && !isAscii(slice)))
-            return expression.forEachMatchIn(text, region, 0, visit);
-        const Qt::CaseSensitivity cs = expression.isCaseInsensitive() ? Qt::CaseInsensitive : Qt::CaseSensitive;
-        for (qsizetype at = slice.indexOf(*literal, 0, cs); at >= 0; at = slice.indexOf(*literal, at + literal->size(), cs))
-            visit({region.location + at, literal->size()});
-        return RegularExpression::Outcome::completed;
+    const auto search = [&](TextRange region, auto&& visit) {
+        return searchLiteralIn(expression, literal, text, region, visit);
     };
     const int threads = ParallelChunks::threadCount();
     if (threads < 2 || piece <= 0 || text.size() < 2 * piece) {

@@ -14,7 +14,11 @@ namespace FindMatcher {
 struct Result {
     QList<TextRange> matches;  // every non-empty match in text order; empty when stopped
     bool stopped = false;      // the pattern needed more work than its time limit allows
+    qsizetype counted = -1;    // how many there are, where they were counted and not kept
 };
+
+// Units of text the calling thread has searched here so far: what a find costs, counted.
+qsizetype unitsSearchedHere();
 
 // Every non-empty match, however many; a search the time limit stops is reported as stopped,
 // never as "no matches".
@@ -44,6 +48,16 @@ Result matchesAfterLineEdit(const RegularExpression& expression, const QList<Tex
 // searched a piece at a time on several threads.
 Result literalMatches(const RegularExpression& expression, qsizetype reach, const QString& text,
                       qsizetype piece = qsizetype(1) << 21);
+
+// How many matches literalMatches() finds for a query of one ASCII character, counted a piece at a
+// time on several threads without keeping where they are (`counted`); absent for any other query.
+std::optional<Result> oneCharacterCount(const RegularExpression& expression, const QString& text,
+                                        qsizetype piece = qsizetype(1) << 21);
+
+// The matches a search of the whole text finds in `region`, found by searching the region alone:
+// exact where the region starts and ends at line starts (or the text's ends) and no match holds a
+// line terminator. A stopped search gives what it found before.
+QList<TextRange> matchesIn(const RegularExpression& expression, const QString& text, TextRange region);
 
 // The replacement template expanded for the match at `match`, searched in the whole text so that
 // look-behind, \b and anchors see what a whole-text replacement would. Absent when the expression no

@@ -18,6 +18,7 @@ void FindState::setMatchCount(int value) { assign(matchCount_, value); }
 void FindState::setCurrent(int value) { assign(current_, value); }
 void FindState::setInvalidRegex(bool value) { assign(invalidRegex_, value); }
 void FindState::setSearchStopped(bool value) { assign(searchStopped_, value); }
+void FindState::setCounting(bool value) { assign(counting_, value); }
 
 std::optional<RegularExpression> FindState::makeRegex() const {
     if (query_.isEmpty()) return std::nullopt;

@@ -29,6 +29,9 @@ public:
     bool invalidRegex() const { return invalidRegex_; }
     // The last search or replace-all was stopped before it finished: the count is not a result.
     bool searchStopped() const { return searchStopped_; }
+    // The matches of the current query in the current text are still being counted: matchCount and
+    // searchStopped are not yet their result.
+    bool counting() const { return counting_; }
     // The replacement, as a regular expression's template, names a group the query does not have,
     // so no replacement can be made through it.
     bool invalidReplacement() const;
@@ -45,6 +48,7 @@ public:
     void setCurrent(int value);
     void setInvalidRegex(bool value);
     void setSearchStopped(bool value);
+    void setCounting(bool value);
 
     // The editor that carries out the find actions; null when none is registered or it is gone.
     FindEngine* engine() const { return engine_.get(); }
@@ -77,5 +81,6 @@ private:
     int current_ = 0;
     bool invalidRegex_ = false;
     bool searchStopped_ = false;
+    bool counting_ = false;
     WeakInterface<FindEngine> engine_;
 };

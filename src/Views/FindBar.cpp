@@ -218,6 +218,7 @@ QString FindBar::matchLabel(const FindState& find) {
     if (find.query().isEmpty()) return QString();
     if (find.invalidRegex()) return QStringLiteral("bad regex");
     if (find.showReplace() && find.invalidReplacement()) return QStringLiteral("bad replacement");
+    if (find.counting()) return QString();  // never a count of another query or text
     if (find.searchStopped()) return QStringLiteral("search stopped");
     if (find.matchCount() != 0) return QStringLiteral("%1 of %2").arg(find.current()).arg(find.matchCount());
     return QStringLiteral("no results");

@@ -25,8 +25,8 @@ public:
 
     FindBar(FindState* find, std::function<void()> onClose, QWidget* parent = nullptr);
 
-    // The text under the query: empty for an empty query, "bad regex", "search stopped",
-    // "3 of 12" or "no results".
+    // The text under the query: empty for an empty query and while the matches are counted,
+    // "bad regex", "search stopped", "3 of 12" or "no results".
     static QString matchLabel(const FindState& find);
     // The panel's width, without the room kept around it for its shadow.
     static int barWidth(bool showReplace) { return showReplace ? 460 : 420; }

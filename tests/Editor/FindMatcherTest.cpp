@@ -143,7 +143,7 @@ TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
     runs << "A" << "b" << " ";
     const QList<std::pair<QString, QStringList>> cases = {
         {"ss", folds}, {"\u00df", folds}, {"ff", folds}, {"\ufb00", folds}, {"\U0001F600a", folds}, {"s s", folds}, {"sk", folds}, {"K", folds},
-        {"aa", runs}, {"aaa", runs}, {"a a", runs}};
+        {"aa", runs}, {"aaa", runs}, {"a a", runs}, {"s", folds}, {"a", runs}};
     for (const auto& [text, pieces] : cases) {
         for (int flags = 0; flags < 4; ++flags) {
             FindState find;
@@ -176,6 +176,8 @@ TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
                 const qsizetype piece = 8 + qsizetype(random() % 40);
                 ASSERT_EQ(FindMatcher::literalMatches(expression, reach, current, piece).matches, whole)
                     << text.toStdString() << " flags " << flags << " round " << round << " piece " << piece;
+                if (const auto counted = FindMatcher::oneCharacterCount(expression, current, piece))
+                    ASSERT_EQ(counted->counted, whole.size()) << text.toStdString() << " flags " << flags << " round " << round;
                 matches = around.matches;
             }
         }

@@ -37,6 +37,8 @@ TEST(FindBarTest, MatchLabelFollowsTheRulesInOrder) {
     stopped.setQuery("(a+)+$");
     stopped.setSearchStopped(true);
     EXPECT_EQ(FindBar::matchLabel(stopped), "search stopped") << "a stopped search is not a count of 0";
+    stopped.setCounting(true);
+    EXPECT_EQ(FindBar::matchLabel(stopped), "") << "nor is a search still counting";
 }
 
 TEST(FindBarTest, AStoppedSearchIsShownAndReplaceAllChangesNothing) {

@@ -55,6 +55,12 @@ TextEdit editRecord(const ExactText::Change& change, TextEdit::Point start) {
                     pointAfter(start, ExactText::display(change.text))};
 }
 
+// A text longer than this has its matches counted on another thread; a shorter one at once.
+constexpr qsizetype kCountHereUpTo = 256 * 1024;
+// While they are counted, a new query's first match is looked for this far into the text, and the
+// matches to paint at most this far into what the screen shows.
+constexpr qsizetype kLookAheadWhileCounting = 64 * 1024;
+
 // The exact range of some visible lines, whole, terminators included; all of the text when none.
 TextRange exactRangeOf(const QList<CodeEditorView::VisibleLine>& lines, const ExactText& text) {
     if (lines.isEmpty()) return {0, text.size()};
@@ -110,6 +116,7 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
         document->lendText(&text_.text());
     }
     makeHighlighter();
+    connect(&counter_, &FindCounter::finished, this, &CodeEditorCoordinator::countFinished);
 
     // The display gets the text's start now and the rest on later turns of the event loop: filling
     // it costs about a second per ten megabytes, none of it needed to show the first lines.
@@ -710,7 +717,7 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
         document_->lendText(&text_.text());
     }
     if (change.range.location < unshownKnown_.offset) unshownKnown_.offset = -1;
-    if (searched_) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
+    if (searched_ || placesPending()) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
     folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size(), kFoldBudget);
     if (!folds_.complete() && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
@@ -888,16 +895,21 @@ void CodeEditorCoordinator::viewportChanged() {
 void CodeEditorCoordinator::findSync() {
     if (!view_ || !find_) return;
     const QString signature = find_->signature();
+    const bool newQuery = signature != lastSignature_;
+    if (counting_) {
+        // Edits meanwhile are noted: the count's arrival brings its matches up to them.
+        if (!newQuery) return paintFindHighlights();
+        counter_.cancel();
+        counting_ = false;
+    }
     // The text is searched again only when it or the query changed, not for a caret move or a step
     // to the next match. After edits a literal query, or an expression that keeps within a line,
-    // searches only around them, and a long text is searched for a literal in pieces on several
-    // threads.
-    if (!searched_ || !findEdits_.isEmpty() || signature != lastSignature_) {
+    // searches only around them; a long text is searched whole on other threads.
+    if ((!searched_ && counted_ < 0) || !findEdits_.isEmpty() || newQuery) {
         const std::optional<RegularExpression> expression = find_->makeRegex();
         const bool invalid = !find_->query().isEmpty() && !expression;
         if (find_->invalidRegex() != invalid) find_->setInvalidRegex(invalid);
-        const bool aroundEdits = searched_ && signature == lastSignature_ && !findEdits_.isEmpty() &&
-                                 !find_->searchStopped();
+        const bool aroundEdits = searched_ && !newQuery && !findEdits_.isEmpty() && !find_->searchStopped();
         const qsizetype reach = FindMatcher::literalReach(find_->query().size());
         FindMatcher::Result found;
         // Edits spread over much of the text (a Replace All undone) are searched through on every
@@ -907,20 +919,27 @@ void CodeEditorCoordinator::findSync() {
             found = FindMatcher::matchesAfterEdit(*expression, reach, matches_, text_.text(), findEdits_);
         else if (expression && aroundEdits && FindMatcher::staysWithinALine(find_->query()))
             found = FindMatcher::matchesAfterLineEdit(*expression, matches_, text_.text(), findEdits_);
+        else if (expression && text_.size() > kCountHereUpTo)
+            return startCount(*expression, newQuery);
         else if (expression && !find_->useRegex())
             found = FindMatcher::literalMatches(*expression, reach, text_.text());
         else if (expression)
             found = FindMatcher::matches(*expression, text_.text());
         matches_ = std::move(found.matches);
+        counted_ = -1;
         if (find_->searchStopped() != found.stopped) find_->setSearchStopped(found.stopped);
         searched_ = true;
         findEdits_.clear();
     }
+    publishMatches(newQuery);
+}
 
-    const int count = int(matches_.size());
+void CodeEditorCoordinator::publishMatches(bool selectFirst) {
+    lastSignature_ = find_->signature();
+    const int count = int(counted_ >= 0 ? counted_ : matches_.size());
     int current = 0;
-    if (signature != lastSignature_) {
-        lastSignature_ = signature;
+    const bool firstWaited = selectFirstFrom_ && selection() == *std::exchange(selectFirstFrom_, std::nullopt);
+    if (selectFirst || firstWaited) {
         current = count > 0 ? 1 : 0;
         if (count > 0) setSelection(matches_.front(), true);
     } else {
@@ -928,11 +947,81 @@ void CodeEditorCoordinator::findSync() {
     }
     if (find_->current() != current) find_->setCurrent(current);
     if (find_->matchCount() != count) find_->setMatchCount(count);
+    if (find_->counting()) find_->setCounting(false);
     paintFindHighlights();
+}
+
+void CodeEditorCoordinator::startCount(const RegularExpression& expression, bool newQuery) {
+    lastSignature_ = find_->signature();
+    matches_.clear();
+    counted_ = -1;
+    searched_ = false;
+    findEdits_.clear();
+    counting_ = true;
+    bool firstShown = false;
+    if (newQuery) {
+        selectFirstFrom_.reset();
+        // The first match, when it is near the start, is shown now; otherwise once counted.
+        const QList<TextRange> head = FindMatcher::matchesIn(expression, text_.text(), lookAhead({0, kLookAheadWhileCounting}));
+        firstShown = !head.isEmpty();
+        if (firstShown) setSelection(head.front(), true);
+        else selectFirstFrom_ = selection();
+        if (find_->current() != (firstShown ? 1 : 0)) find_->setCurrent(firstShown ? 1 : 0);
+    }
+    const bool literal = !find_->useRegex();
+    const qsizetype reach = FindMatcher::literalReach(find_->query().size());
+    // A new query of one character, the first typed, whose first match is shown, is only counted:
+    // its places, many and seldom all needed, are found when an action needs them.
+    counter_.start([expression, literal, firstShown, reach, text = text_.text()] {
+        if (literal && firstShown)
+            if (std::optional<FindMatcher::Result> counted = FindMatcher::oneCharacterCount(expression, text)) return *counted;
+        return literal ? FindMatcher::literalMatches(expression, reach, text) : FindMatcher::matches(expression, text);
+    });
+    if (!find_->counting()) find_->setCounting(true);
+    paintFindHighlights();
+}
+
+void CodeEditorCoordinator::countFinished(const FindMatcher::Result& found) {
+    if (!counting_) return;
+    counting_ = false;
+    if (!find_) return;
+    matches_ = found.matches;
+    counted_ = found.counted;
+    searched_ = counted_ < 0;
+    if (find_->searchStopped() != found.stopped) find_->setSearchStopped(found.stopped);
+    findSync();  // up to the edits made meanwhile, or a query changed meanwhile
+}
+
+void CodeEditorCoordinator::awaitCount() {
+    // A count that comes after edits it cannot be brought up to starts another.
+    while (counting_) countFinished(counter_.wait());
+}
+
+void CodeEditorCoordinator::awaitPlaces() {
+    awaitCount();
+    if (counted_ < 0 || !find_ || find_->signature() != lastSignature_) return;
+    if (const std::optional<RegularExpression> expression = find_->makeRegex()) {
+        startCount(*expression, false);
+        awaitCount();
+    }
+}
+
+TextRange CodeEditorCoordinator::lookAhead(TextRange range) const {
+    // To a line start, where the search of a region agrees with the search of the whole text, when
+    // there is one close by.
+    const QStringView text(text_.text());
+    qsizetype end = qMin(text.size(), range.location + qMin(range.length, kLookAheadWhileCounting));
+    const qsizetype lineEnd = text.sliced(end).left(kLookAheadWhileCounting).indexOf(u'\n');
+    if (lineEnd >= 0) end += lineEnd + 1;
+    return {range.location, end - range.location};
 }
 
 void CodeEditorCoordinator::clearFind() {
     if (!view_) return;
+    counter_.cancel();
+    counting_ = false;
+    counted_ = -1;
+    selectFirstFrom_.reset();
     if (!view_->extraSelections().isEmpty()) view_->setExtraSelections({});
     matches_.clear();
     lastSignature_.clear();
@@ -943,22 +1032,28 @@ void CodeEditorCoordinator::clearFind() {
 void CodeEditorCoordinator::paintFindHighlights() {
     if (!view_) return;
     QList<QTextEdit::ExtraSelection> selections;
-    if (find_ && !matches_.isEmpty()) {
-        // Only the matches on screen are painted: scrolling repaints the newly visible ones.
-        const TextRange visible = visibleRange();
+    // Only the matches on screen are painted: scrolling repaints the newly visible ones. While all
+    // of them are counted, those on screen are found here.
+    const TextRange visible = visibleRange();
+    const std::optional<RegularExpression> expression = placesPending() && find_ ? find_->makeRegex() : std::nullopt;
+    const QList<TextRange> onScreen =
+        expression ? FindMatcher::matchesIn(*expression, text_.text(), lookAhead(visible)) : QList<TextRange>();
+    const QList<TextRange>& matches = placesPending() ? onScreen : matches_;
+    const TextRange current = expression && find_->current() > 0 ? selection() : TextRange{-1, 0};
+    if (find_ && !matches.isEmpty()) {
         QColor currentColour = Brand::palette()[4];
         currentColour.setAlphaF(0.55f);
         QColor otherColour = Brand::accent();
         otherColour.setAlphaF(0.28f);
-        const auto first = std::lower_bound(matches_.begin(), matches_.end(), visible.location,
+        const auto first = std::lower_bound(matches.begin(), matches.end(), visible.location,
                                             [](const TextRange& m, qsizetype at) { return m.end() <= at; });
-        for (auto it = first; it != matches_.end() && it->location < visible.end(); ++it) {
+        for (auto it = first; it != matches.end() && it->location < visible.end(); ++it) {
             if (it->end() > qMin(text_.size(), shownTo_)) continue;
             QTextEdit::ExtraSelection selection;
             selection.cursor = QTextCursor(view_->document());
             selection.cursor.setPosition(int(toDisplay(it->location)));
             selection.cursor.setPosition(int(toDisplay(it->end())), QTextCursor::KeepAnchor);
-            const bool isCurrent = (it - matches_.begin()) + 1 == find_->current();
+            const bool isCurrent = placesPending() ? *it == current : (it - matches.begin()) + 1 == find_->current();
             selection.format.setBackground(isCurrent ? currentColour : otherColour);
             selections.append(selection);
         }
@@ -967,7 +1062,9 @@ void CodeEditorCoordinator::paintFindHighlights() {
 }
 
 void CodeEditorCoordinator::step(int delta) {
-    if (!view_ || !find_ || matches_.isEmpty()) return;
+    if (!view_ || !find_) return;
+    awaitPlaces();
+    if (matches_.isEmpty()) return;
     const int count = int(matches_.size());
     const int index = ((find_->current() - 1 + delta) % count + count) % count;
     find_->setCurrent(index + 1);
@@ -977,6 +1074,7 @@ void CodeEditorCoordinator::step(int delta) {
 
 void CodeEditorCoordinator::replaceCurrent() {
     if (!view_ || !find_) return;
+    awaitPlaces();
     const int current = find_->current();
     if (current < 1 || current > matches_.size()) return;
     const TextRange target = matches_[current - 1];
@@ -997,6 +1095,7 @@ void CodeEditorCoordinator::replaceCurrent() {
 
 void CodeEditorCoordinator::replaceAll() {
     if (!view_ || !find_) return;
+    awaitPlaces();
     const std::optional<RegularExpression> expression = find_->makeRegex();
     if (!expression) return;
     const QString replacementTemplate =

@@ -19,6 +19,7 @@
 #include "Editor/EditSpan.h"
 #include "Editor/EditorActions.h"
 #include "Editor/ExactText.h"
+#include "Editor/FindCounter.h"
 #include "Editor/FindEngine.h"
 #include "Editor/FoldRegion.h"
 #include "Editor/FoldTracker.h"
@@ -111,6 +112,11 @@ public:
     bool hasPendingSelection() const { return pendingSelection_.has_value(); }
     // Makes that selection now, however much must be shown first.
     void landPendingSelection();
+    // A key acts on a new query's first match: while that match waits for the count of all of them
+    // (it was not near the start), the key waits for the count.
+    void awaitFirstMatch() {
+        if (selectFirstFrom_) awaitCount();
+    }
     // The text's lines, those the display does not hold yet included.
     int lineCount() const;
     // The text's line (from 0) a display block shows, and whether the block starts it rather than
@@ -159,6 +165,21 @@ private:
     void unfoldAt(qsizetype start, qsizetype end);
     void updateCursor();
     void step(int delta);
+    // Writes the count and the current match, selecting the first when asked or when the count a
+    // new query waited for has come.
+    void publishMatches(bool selectFirst);
+    // Counts the matches of a long text on other threads; meanwhile a new query's first match near
+    // the start is selected, and the matches on screen are painted as they are found there.
+    void startCount(const RegularExpression& expression, bool newQuery);
+    void countFinished(const FindMatcher::Result& found);
+    // Waits for a count on its way.
+    void awaitCount();
+    // Actions that need every match's place wait for them, found now where they were only counted.
+    void awaitPlaces();
+    // Where the matches are is not known yet: they are on their way, or were only counted.
+    bool placesPending() const { return counting_ || counted_ >= 0; }
+    // The range cut to a bounded length, searched while the matches are counted.
+    TextRange lookAhead(TextRange range) const;
     void paintFindHighlights();
     CodeLanguage language() const;
     // Row and column of an exact offset the display holds.
@@ -227,4 +248,12 @@ private:
     // matches_ hold the search of the query lastSignature_ names; findEdits_ are the edits since.
     bool searched_ = false;
     EditSpan findEdits_;
+    // The whole search on its way while counting_, for lastSignature_ in the text findEdits_ were
+    // made to since.
+    FindCounter counter_;
+    bool counting_ = false;
+    qsizetype counted_ = -1;  // how many matches lastSignature_ has, where matches_ does not hold them
+    // The selection when a new query's count started without its first match: the count selects
+    // that match unless the selection moved meanwhile.
+    std::optional<TextRange> selectFirstFrom_;
 };

@@ -246,6 +246,7 @@ TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
 }
 
 void CodeEditorView::keyPressEvent(QKeyEvent* event) {
+    coordinator_->awaitFirstMatch();
     // After a key that sent the caret far into a long text (the end key, going to a line, a find),
     // every key acts where the caret went: one that moves on from there waits until it is there.
     if (coordinator_->hasPendingSelection() && event == QKeySequence::MoveToStartOfDocument)

@@ -14,6 +14,7 @@
 #include "Editor/FoldComputer.h"
 #include "EditorFixture.h"
 #include "Platform/SettingsStore.h"
+#include "WorkBounds.h"
 
 // --- typing help and undo
 
@@ -565,6 +566,43 @@ TEST(CodeEditorFind, ReplaceAllIsOneStep) {
     EXPECT_EQ(f.text(), "aa-aa-aa");
     EXPECT_EQ(f.find.current(), 1);
     EXPECT_EQ(f.find.matchCount(), 6);
+}
+
+// A new query in a long text shows its first match and the matches on screen from work that does
+// not grow with the text; the count of them all follows from work off this thread.
+TEST(CodeEditorFind, ANewQueryShowsItsFirstMatchFromWorkTheTextsLengthDoesNotSet) {
+    const QString line = QStringLiteral("function f(a, b) { return a.value + b.extra; }\n");
+    const auto scannedFor = [&](qsizetype units) {
+        EditorFixture f(line.repeated(units / line.size()), QStringLiteral("big.txt"));
+        f.view->setShowFind(true);
+        const qsizetype before = FindMatcher::unitsSearchedHere();
+        search(f, "e");
+        const qsizetype scanned = FindMatcher::unitsSearchedHere() - before;
+        EXPECT_EQ(f.selection(), (TextRange{20, 1}));
+        EXPECT_EQ(f.view->extraSelections().size() % 3, 0);
+        EXPECT_GT(f.view->extraSelections().size(), 3);
+        // Counted for the text as it is when the count comes, never for the text it started from.
+        f.editor().userChange({0, 0}, QStringLiteral("e"));
+        const qsizetype total = f.text().count(u'e');
+        f.settle();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+        EXPECT_EQ(f.find.matchCount(), total);
+        EXPECT_EQ(f.find.current(), 1);
+        search(f, "ex");
+        f.find.engine()->findNext();  // waits for the count
+        EXPECT_EQ(f.find.current(), 2);
+        EXPECT_EQ(f.selection(), (TextRange{f.text().indexOf(QStringLiteral("ex"), 50), 2}));
+        return scanned;
+    };
+    work_bounds::expectFlat(scannedFor(1 << 20), scannedFor(50 << 20));
+
+    // A first match far from the start is selected when the count comes.
+    EditorFixture far(QStringLiteral("x\n").repeated(200'000) + QStringLiteral("q"), QStringLiteral("far.txt"));
+    far.view->setShowFind(true);
+    search(far, "q");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !far.find.counting(); }, 120000));
+    EXPECT_EQ(far.selection(), (TextRange{400'000, 1}));
+    EXPECT_EQ(far.find.matchCount(), 1);
 }
 
 // --- colouring

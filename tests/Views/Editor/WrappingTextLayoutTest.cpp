@@ -149,6 +149,7 @@ void editsLikeAFreshEditor(const QString& start, const QString& line) {
         ASSERT_LE(b.length() - 1, LinePieces::kMaxPiece);
     EXPECT_EQ(f.editor().lineCount(), fresh.editor().lineCount());
     EXPECT_EQ(f.editor().foldRegions(), fresh.editor().foldRegions());
+    (void)QTest::qWaitFor([&] { return !f.find.counting() && !fresh.find.counting(); }, 120000);
     EXPECT_EQ(f.editor().matches(), fresh.editor().matches());
     // Somewhere on the long line, on both.
     const qsizetype far = f.text().indexOf(QStringLiteral("function f300("));

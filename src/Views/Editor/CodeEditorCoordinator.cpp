@@ -155,6 +155,9 @@ void CodeEditorCoordinator::noteEdit(const ExactText::Change& change, TextEdit::
 
 void CodeEditorCoordinator::noteEdit(const TextEdit& record, const QString& text) {
     ++revision_;
+    // The resume points past the edit may no longer hold: they are laid again from there, a step
+    // per turn, rather than all of them in the next step.
+    pointsLaidTo_ = qMin(pointsLaidTo_, record.startChar);
     if (parseWorker_) parseWorker_->edit(record, text, revision_);
     else if (highlighter_) highlighter_->noteEdit(record);
 }
@@ -654,6 +657,11 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         // One edit block: the cursor then skips placing itself on the laid-out line after each part
         // (which would lay out every line touched), and the layout forgets the changed lines once.
         mirroring_ = true;
+        // With undo off, the display compacts its whole buffer as soon as the text removed since the
+        // last compaction passes a few tens of kilobytes, which a Replace All or its undo soon does:
+        // tens of milliseconds for a long text. Text removed while undo is on is not counted; it goes
+        // at a later compaction, and the undo steps recorded meanwhile are dropped at once.
+        display->setUndoRedoEnabled(true);
         QTextCursor cursor(display);
         cursor.beginEditBlock();
         // From the last to the first, so the display offsets of those still to come stay as they are.
@@ -665,6 +673,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
             else cursor.insertText(ExactText::display(part.inserted));
         }
         cursor.endEditBlock();
+        display->setUndoRedoEnabled(false);
         mirroring_ = false;
     }
     // A new text, not an edit in place: a text shared with the saved text stays the saved text.

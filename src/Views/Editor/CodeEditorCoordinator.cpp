@@ -24,6 +24,7 @@
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
+#include "Views/Editor/WrappingTextLayout.h"
 #include "Workspace/EditorDocument.h"
 
 namespace {
@@ -665,13 +666,18 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         QTextCursor cursor(display);
         cursor.beginEditBlock();
         // From the last to the first, so the display offsets of those still to come stay as they are.
+        std::vector<int> touched;
+        touched.reserve(size_t(parts.size()));
         for (qsizetype i = parts.size() - 1; i >= 0; --i) {
             const EditHistory::Part& part = parts[i];
             cursor.setPosition(int(text_.toDisplay(part.location)));
+            if (touched.empty() || touched.back() != cursor.blockNumber()) touched.push_back(cursor.blockNumber());
             cursor.setPosition(int(text_.toDisplay(part.location + part.removed.size())), QTextCursor::KeepAnchor);
             if (part.inserted.isEmpty()) cursor.removeSelectedText();
             else cursor.insertText(ExactText::display(part.inserted));
         }
+        if (auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout()))
+            layout->setNextChangeBlocks(std::move(touched));
         cursor.endEditBlock();
         display->setUndoRedoEnabled(false);
         mirroring_ = false;

@@ -694,7 +694,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         history_.record(std::move(entry));
     }
     setSelection(after, true);
-    textDidChange(true, change);
+    textDidChange(true, change, &parts);
     leaveBusy();
     return true;
 }
@@ -707,7 +707,8 @@ ExactText::Change CodeEditorCoordinator::replaceExact(TextRange range, const QSt
     return text_.replace(range, text);
 }
 
-void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Change& change) {
+void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Change& change,
+                                          const QList<EditHistory::Part>* parts) {
     if (!view_) return;
     if (toDocument && document_) {
         // The document holds a copy of its own: the edit is made there too, unless its text was
@@ -723,7 +724,8 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     }
     if (change.range.location < unshownKnown_.offset) unshownKnown_.offset = -1;
     if (searched_) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
-    folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size(), kFoldBudget);
+    if (!parts || !folds_.moveAlong(text_.text(), *parts))
+        folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size(), kFoldBudget);
     if (!folds_.complete() && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();

@@ -8,6 +8,7 @@
 
 #include "EditorFixture.h"
 #include "Editor/ExactText.h"
+#include "Editor/FoldComputer.h"
 #include "Editor/RegexHighlighter.h"
 #include "Platform/Lines.h"
 
@@ -306,7 +307,7 @@ TEST(ReplaceAllWork, EachTurnAfterwardsReadsABoundedStretchForColours) {
     constexpr qsizetype kStep = 1024 * 1024;  // the resume points laid per turn
     QString text;
     for (int i = 0; text.size() < 4 * kStep; ++i)
-        text += QStringLiteral("Item%1.prototype.get = function (k) { return this.map[\"k%1\"]; };\n").arg(i);
+        text += QStringLiteral("Item%1.prototype.get = function (k) {\n  return this.map[\"k%1\"]; // (\n};\n").arg(i);
     EditorFixture f(text, QStringLiteral("code.txt"));
     f.editor().showAll();
     f.view->setShowFind(true);
@@ -325,10 +326,18 @@ TEST(ReplaceAllWork, EachTurnAfterwardsReadsABoundedStretchForColours) {
         }
         return worst;
     };
+    // Words replaced by words move the folds along without a scan: they are known at once.
+    const auto expectFoldsMovedAlong = [&] {
+        EXPECT_TRUE(f.editor().foldTracker().complete());
+        EXPECT_EQ(f.editor().foldTracker().lastScanLength(), 0);
+        EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(f.text()));
+    };
     f.find.engine()->replaceAll();
     ASSERT_TRUE(f.text().contains(QStringLiteral("Item9.proto_type")));
+    expectFoldsMovedAlong();
     EXPECT_LE(worstTurn(), kStep + 64 * 1024);
     f.editor().undo();
     ASSERT_EQ(f.text(), text);
+    expectFoldsMovedAlong();
     EXPECT_LE(worstTurn(), kStep + 64 * 1024);
 }

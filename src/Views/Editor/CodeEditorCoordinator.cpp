@@ -676,9 +676,10 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
             if (part.inserted.isEmpty()) cursor.removeSelectedText();
             else cursor.insertText(ExactText::display(part.inserted));
         }
-        if (auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout()))
-            layout->setNextChangeBlocks(std::move(touched));
+        auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
+        if (layout) layout->setNextChangeBlocks(std::move(touched));
         cursor.endEditBlock();
+        if (layout) layout->setNextChangeBlocks({});  // for this change only, had it not reached the layout
         display->setUndoRedoEnabled(false);
         mirroring_ = false;
     }

@@ -48,6 +48,8 @@ void expectSameAsWholeScan(const FoldTracker& tracker, const QString& text, int 
         ASSERT_EQ(*found, *first) << "after edit " << step;
         ASSERT_TRUE(tracker.hides(text, expected[i].hiddenRange));
     }
+    // A region hides its range from its header line's terminator on, never from the text's start.
+    ASSERT_FALSE(tracker.hides(text, TextRange{0, 1})) << "after edit " << step;
 }
 
 } // namespace

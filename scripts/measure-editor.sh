@@ -24,8 +24,8 @@
 #            list, numeric columns, a hex dump, prose, CJK prose, one minified line), measured as
 #            the plain case: the 50 characters go into the middle of the window's first screen
 #   ops    - real JavaScript (libraries and grammar sources joined, after a block of 200,000 lines):
-#            going to line 850000 (Ctrl+G), then "e" typed into the open find bar (Ctrl+F), then the
-#            block folded at the top, each until idle
+#            going to line 850000 (Ctrl+G), then "e" typed into the open find bar (Ctrl+F), then a
+#            Replace All of "prototype" and its undo, then the block at the top folded, each until idle
 # Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
 set -euo pipefail
 
@@ -208,6 +208,37 @@ measure() {
         found=$(now)
         xdotool type --delay 0 "e"
         foundIdle=$(wait_idle "$pid" "$rate")
+        # Case-sensitive "prototype" replaced by "proto_type" everywhere, then that undone, each until
+        # idle. The bars are driven by clicks placed for the windows as they open here (this editor's
+        # replace row and case toggle, Kate's "Replace All" button); the undo key goes to the text.
+        xdotool key Escape ctrl+Home
+        wait_idle "$pid" "$rate" >/dev/null
+        local replaced replacedIdle undone undoneIdle
+        if [ "$name" = brimel ]; then
+            xdotool key ctrl+f; sleep 0.5
+            xdotool mousemove 609 92 click 1; sleep 0.5
+            xdotool mousemove 870 89 click 1
+            xdotool type --delay 0 "prototype"
+            xdotool mousemove 656 116 click 1
+        else
+            xdotool key ctrl+r; sleep 0.5
+            xdotool type --delay 0 "prototype"
+            xdotool key Tab
+        fi
+        xdotool type --delay 0 "proto_type"
+        wait_idle "$pid" "$rate" >/dev/null
+        replaced=$(now)
+        if [ "$name" = brimel ]; then xdotool mousemove 1004 115 click 1
+        else xdotool mousemove 478 444 click 1; fi
+        replacedIdle=$(wait_idle "$pid" "$rate")
+        [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-replaced.png"
+        if [ "$name" = brimel ]; then xdotool mousemove 700 500 click 1
+        else xdotool mousemove 300 250 click 1; fi
+        wait_idle "$pid" "$rate" >/dev/null
+        undone=$(now)
+        xdotool key ctrl+z
+        undoneIdle=$(wait_idle "$pid" "$rate")
+        [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-undone.png"
         # Back to the top, then the 200,000-line block there folded: in this editor a click on the
         # first line's chevron in the gutter (placed for the 1280-wide window), in Kate "Fold
         # Toplevel Nodes".
@@ -222,7 +253,7 @@ measure() {
         kill -9 "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
         kill $xvfb 2>/dev/null || true
-        python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   go to line 850000 to idle {$wentIdle - $went:6.3f} s   find e to idle {$foundIdle - $found:6.3f} s   fold to idle {$foldedIdle - $folded:6.3f} s')"
+        python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   go to line 850000 to idle {$wentIdle - $went:6.3f} s   find e to idle {$foundIdle - $found:6.3f} s   fold to idle {$foldedIdle - $folded:6.3f} s   replace all to idle {$replacedIdle - $replaced:6.3f} s   undo to idle {$undoneIdle - $undone:6.3f} s')"
         return
     fi
     local typed idle

@@ -229,6 +229,61 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
     rescan(text, at, removed, inserted, budget, false);
 }
 
+bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& parts) {
+    if (checkpoints_.empty() || parts.isEmpty()) return false;
+    // Each part's start before and after the changes, and how far what follows it has moved.
+    struct Moved {
+        qsizetype oldAt, oldEnd, newAt, delta;
+    };
+    std::vector<Moved> moved;
+    moved.reserve(size_t(parts.size()));
+    const auto neutral = [](QStringView s) {
+        return std::all_of(s.begin(), s.end(), [](QChar c) { return kindOf(c.unicode()) == plain; });
+    };
+    qsizetype delta = 0;
+    for (const EditHistory::Part& part : parts) {
+        const qsizetype newAt = part.location + delta;
+        const qsizetype newEnd = newAt + part.inserted.size();
+        // A slash beside a part could make or break a "//" with what it takes away or puts there.
+        const bool slashBeside = (newAt > 0 && text[newAt - 1] == u'/') || (newEnd < text.size() && text[newEnd] == u'/');
+        // Two checkpoints inside one part would land on the same place.
+        if (slashBeside || part.removed.size() >= kCheckpointSpacing || !neutral(part.removed) || !neutral(part.inserted))
+            return false;
+        delta += part.inserted.size() - part.removed.size();
+        moved.push_back({part.location, part.location + part.removed.size(), newAt, delta});
+    }
+    // Where an offset of the text before the changes is now: a unit inside a part goes to the part's
+    // start; a line start where a part is inserted stays before it, a unit there moves after it.
+    const auto map = [&](qsizetype y, bool lineStart) {
+        const auto after = lineStart ? std::lower_bound(moved.begin(), moved.end(), y, [](const Moved& m, qsizetype at) { return m.oldAt < at; })
+                                     : std::upper_bound(moved.begin(), moved.end(), y, [](qsizetype at, const Moved& m) { return at < m.oldAt; });
+        if (after == moved.begin()) return y;
+        const Moved& m = *(after - 1);
+        return y >= m.oldEnd ? y + m.delta : m.newAt;
+    };
+    for (FoldRegion& r : regions_) {
+        const qsizetype end = map(r.hiddenRange.end(), true);
+        r.headerLineStart = map(r.headerLineStart, true);
+        r.hiddenRange.location = map(r.hiddenRange.location, false);
+        r.hiddenRange.length = end - r.hiddenRange.location;
+    }
+    for (qsizetype& at : closeAt_) at = map(at, false);
+    for (auto& [header, index] : byHeader_) header = map(header, true);
+    // A checkpoint's brackets are kept relative to the checkpoint before it, as it was.
+    qsizetype oldBefore = 0, newBefore = 0;
+    for (Checkpoint& c : checkpoints_) {
+        for (Open& open : c.top) {
+            if (open.lineStart >= 0) open.lineStart = map(oldBefore + open.lineStart, true) - newBefore;
+            if (open.terminator >= 0) open.terminator = map(oldBefore + open.terminator, false) - newBefore;
+        }
+        oldBefore = c.offset;
+        c.offset = newBefore = map(c.offset, false);
+        c.lineStart = map(c.lineStart, true);
+    }
+    lastScanLength_ = 0;
+    return true;
+}
+
 void FoldTracker::scanOn(QStringView text, qsizetype budget) {
     if (checkpoints_.empty()) return reset(text);
     if (complete_) return;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "Editor/EditHistory.h"
 #include "Editor/FoldRegion.h"
 
 class FoldTracker {
@@ -20,6 +21,11 @@ public:
     // there (a quote typed turns strings over to the end of the text): the regions are then known
     // only up to knownTo() until scanOn() has gone the rest of the way.
     void edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget = kWhole);
+    // Several separate changes at once (ascending, apart; locations in the text before them), text
+    // the text after them. Where none of them holds or borders anything the scan reacts to (a
+    // bracket, quote, slash or line end), as words replaced by words, what lies after each only moves
+    // along: done without a scan, and true. Otherwise nothing is changed and false.
+    bool moveAlong(QStringView text, const QList<EditHistory::Part>& parts);
     // Goes on with a scan edit() stopped, about `budget` units further.
     void scanOn(QStringView text, qsizetype budget);
     bool complete() const { return complete_; }

@@ -28,13 +28,20 @@ qsizetype breakPoint(QStringView text, qsizetype from, qsizetype limit) {
 
 void LinePieces::reset(QStringView text) {
     breaks_.clear();
-    // Lines are found by their LF first, which is quick; only a run longer than a piece is looked at
-    // closely (it may hold other terminators).
+    // Lines are found by their LF first; only a run longer than a piece is looked at closely (it may
+    // hold other terminators). An LF within a piece's length of a line's start ends that line and
+    // every line up to it short enough: the last such LF is found looking back from there, so a text
+    // of short lines is read a line in every piece's length, not whole.
     qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = text.indexOf(u'\n', start);
+    while (text.size() - start > kMaxPiece) {
+        const qsizetype near = text.lastIndexOf(u'\n', start + kMaxPiece);
+        if (near >= start) {
+            start = near + 1;
+            continue;
+        }
+        qsizetype end = text.indexOf(u'\n', start + kMaxPiece);
         end = end < 0 ? text.size() : end;
-        if (end - start > kMaxPiece) split(text, start, end, breaks_);
+        split(text, start, end, breaks_);
         start = end + 1;
     }
 }

@@ -5,6 +5,8 @@
 #include "Editor/ExactText.h"
 #include "Platform/Lines.h"
 
+#include <algorithm>
+
 #include <QRandomGenerator>
 
 namespace {
@@ -146,4 +148,24 @@ TEST(ExactText, PiecesBreakAfterASpaceOrPunctuationWhereOneIsNear) {
     EXPECT_EQ(line[breaks.back() - 1], u',');
     // Short lines are not broken at all.
     EXPECT_TRUE(ExactText(QString("short line\n").repeated(5000)).pieces().breaks().empty());
+}
+
+// Only lines longer than a piece get breaks, wherever they lie among short lines: at the start, right
+// after a long one, at the end, one unit either side of the limit.
+TEST(ExactText, OnlyLinesLongerThanAPieceAreBroken) {
+    const qsizetype limit = LinePieces::kMaxPiece;
+    const QList<qsizetype> lengths{limit + 1, limit, 3, limit + 1, limit + 1, 0, 10, limit - 1, 7, 2 * limit + 5, 1, limit + 1};
+    QString text;
+    QList<TextRange> lines;
+    for (const qsizetype length : lengths) {
+        lines.append({text.size(), length});
+        text += QString(length, u'x') + u'\n';
+    }
+    text.chop(1);
+    const ExactText exact(text);
+    for (const TextRange& line : lines) {
+        const auto inside = std::count_if(exact.pieces().breaks().begin(), exact.pieces().breaks().end(),
+                                          [&](qsizetype b) { return b > line.location && b < line.end(); });
+        EXPECT_EQ(inside, (line.length + limit - 1) / limit - 1 + (line.length == 0)) << line.location;
+    }
 }

@@ -48,6 +48,8 @@ void expectSameAsWholeScan(const FoldTracker& tracker, const QString& text, int 
         ASSERT_EQ(*found, *first) << "after edit " << step;
         ASSERT_TRUE(tracker.hides(text, expected[i].hiddenRange));
     }
+    // A region hides its range from its header line's terminator on, never from the text's start.
+    ASSERT_FALSE(tracker.hides(text, TextRange{0, 1})) << "after edit " << step;
 }
 
 } // namespace
@@ -156,4 +158,49 @@ TEST(FoldTracker, AQuoteRescansOnlyItsBudgetAndTheScanGoingOnReachesTheWholeScan
     EXPECT_GT(stopped, 5);  // quotes far from the end: the scan stopped short
     while (!tracker.complete()) tracker.scanOn(text, 64 * 1024);
     expectSameAsWholeScan(tracker, text, 41);
+}
+
+// Separate changes made at once: words replaced by words move the regions along without a scan;
+// anything else is refused and left to an edit of the range they cover. Either way the regions
+// are the whole scan's.
+TEST(FoldTracker, ChangesOfManyPartsMoveTheRegionsAlongOrAreRefused) {
+    const QStringList words = {"", "a", "xy", "word", "  ", "longer_name", "/", "{", "\n", "'"};
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 random(seed);
+        QString text = startText(random, 3000);
+        FoldTracker tracker;
+        tracker.reset(text);
+        int moved = 0;
+        for (int step = 1; step <= 40; ++step) {
+            QList<EditHistory::Part> parts;
+            // Mostly words only; now and then a part that changes or borders what the scan reads.
+            const bool mixed = random() % 4 == 0;
+            for (qsizetype at = qsizetype(random() % 400); at < text.size(); at += 50 + qsizetype(random() % 3000)) {
+                qsizetype removed = std::min<qsizetype>(text.size() - at, qsizetype(random() % 6));
+                // Mostly letters and spaces away from a slash are taken away (or nothing, at a line's start too).
+                const auto wordy = [&](qsizetype i) { return i < 0 || i >= text.size() || text[i].isLetter() || text[i] == u' '; };
+                if (!mixed) {
+                    if (at > 0 && text[at - 1] == u'/') continue;
+                    for (qsizetype i = 0; i <= removed; ++i)
+                        if (!wordy(at + i)) removed = i;
+                }
+                const QString inserted = words[int(random() % (mixed ? words.size() : words.size() - 4))];
+                if (!parts.isEmpty() && parts.back().location + parts.back().removed.size() > at) continue;
+                parts.append({at, text.mid(at, removed), inserted});
+            }
+            QString after = text;
+            for (qsizetype i = parts.size() - 1; i >= 0; --i) after.replace(parts[i].location, parts[i].removed.size(), parts[i].inserted);
+            if (tracker.moveAlong(after, parts)) {
+                ++moved;
+                EXPECT_EQ(tracker.lastScanLength(), 0);
+            } else {
+                const qsizetype a = parts.front().location, b = parts.back().location + parts.back().removed.size();
+                tracker.edit(after, a, b - a, b - a + after.size() - text.size());
+            }
+            text = after;
+            expectSameAsWholeScan(tracker, text, step);
+            if (HasFatalFailure()) return;
+        }
+        EXPECT_GT(moved, 5);
+    }
 }

@@ -24,6 +24,7 @@
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
+#include "Views/Editor/WrappingTextLayout.h"
 #include "Workspace/EditorDocument.h"
 
 namespace {
@@ -664,17 +665,29 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         // One edit block: the cursor then skips placing itself on the laid-out line after each part
         // (which would lay out every line touched), and the layout forgets the changed lines once.
         mirroring_ = true;
+        // With undo off, the display compacts its whole buffer as soon as the text removed since the
+        // last compaction passes a few tens of kilobytes, which a Replace All or its undo soon does:
+        // tens of milliseconds for a long text. Text removed while undo is on is not counted; it goes
+        // at a later compaction, and the undo steps recorded meanwhile are dropped at once.
+        display->setUndoRedoEnabled(true);
         QTextCursor cursor(display);
         cursor.beginEditBlock();
         // From the last to the first, so the display offsets of those still to come stay as they are.
+        std::vector<int> touched;
+        touched.reserve(size_t(parts.size()));
         for (qsizetype i = parts.size() - 1; i >= 0; --i) {
             const EditHistory::Part& part = parts[i];
             cursor.setPosition(int(text_.toDisplay(part.location)));
+            if (touched.empty() || touched.back() != cursor.blockNumber()) touched.push_back(cursor.blockNumber());
             cursor.setPosition(int(text_.toDisplay(part.location + part.removed.size())), QTextCursor::KeepAnchor);
             if (part.inserted.isEmpty()) cursor.removeSelectedText();
             else cursor.insertText(ExactText::display(part.inserted));
         }
+        auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
+        if (layout) layout->setNextChangeBlocks(std::move(touched));
         cursor.endEditBlock();
+        if (layout) layout->setNextChangeBlocks({});  // for this change only, had it not reached the layout
+        display->setUndoRedoEnabled(false);
         mirroring_ = false;
     }
     // A new text, not an edit in place: a text shared with the saved text stays the saved text.
@@ -689,7 +702,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         history_.record(std::move(entry));
     }
     setSelection(after, true);
-    textDidChange(true, change);
+    textDidChange(true, change, &parts);
     leaveBusy();
     return true;
 }
@@ -702,7 +715,8 @@ ExactText::Change CodeEditorCoordinator::replaceExact(TextRange range, const QSt
     return text_.replace(range, text);
 }
 
-void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Change& change) {
+void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Change& change,
+                                          const QList<EditHistory::Part>* parts) {
     if (!view_) return;
     if (toDocument && document_) {
         // The document holds a copy of its own: the edit is made there too, unless its text was
@@ -718,7 +732,8 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     }
     if (change.range.location < unshownKnown_.offset) unshownKnown_.offset = -1;
     if (searched_ || placesPending()) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
-    folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size(), kFoldBudget);
+    if (!parts || !folds_.moveAlong(text_.text(), *parts))
+        folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size(), kFoldBudget);
     if (!folds_.complete() && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();

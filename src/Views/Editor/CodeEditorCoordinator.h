@@ -154,7 +154,8 @@ private:
     void recordApplied(const ExactText::Change& change, TextRange before, TextRange after, Origin origin);
     // text_.replace(), the document told beforehand when the edit goes to it.
     ExactText::Change replaceExact(TextRange range, const QString& text, bool toDocument);
-    void textDidChange(bool toDocument, const ExactText::Change& change);
+    // With `parts`, the change was made of them (see applyParts) and the folds may move along.
+    void textDidChange(bool toDocument, const ExactText::Change& change, const QList<EditHistory::Part>* parts = nullptr);
     // Hands an edit to the highlighter (or the background parse).
     void noteEdit(const ExactText::Change& change, TextEdit::Point startPoint);
     void noteEdit(const TextEdit& record, const QString& text);

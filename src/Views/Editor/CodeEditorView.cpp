@@ -31,6 +31,7 @@
 #include "Platform/SettingsStore.h"
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorCoordinator.h"
+#include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
 #include "Views/Editor/MouseSelection.h"
 #include "Views/Editor/WrappingTextLayout.h"
@@ -204,8 +205,15 @@ QList<CodeEditorView::VisibleLine> CodeEditorView::visibleLines() const {
     QList<VisibleLine> out;
     const QPointF offset = contentOffset();
     const qreal height = viewport()->height();
+    const FoldingLayoutManager* folding = coordinator_ ? coordinator_->foldingLayout() : nullptr;
     for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
-        if (!block.isVisible()) continue;
+        ++stepped_;
+        if (!block.isVisible()) {
+            // A fold's lines are stepped over at once: a fold may hide hundreds of thousands.
+            const int through = folding ? folding->hiddenThrough(block.blockNumber()) : -1;
+            if (through > block.blockNumber()) block = document()->findBlockByNumber(through);
+            continue;
+        }
         const QRectF rect = blockBoundingGeometry(block).translated(offset);
         if (rect.top() > height && !out.isEmpty()) break;
         if (rect.bottom() >= 0) out.append({block, rect.top(), rect.height()});

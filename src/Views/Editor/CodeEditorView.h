@@ -46,6 +46,8 @@ public:
         qreal height = 0;
     };
     QList<VisibleLine> visibleLines() const;
+    // Blocks visibleLines() has stepped on since the view was made.
+    qsizetype steppedBlocks() const { return stepped_; }
 
     // Places the gutter, as wide as the numbers of the text's lines need, and the text beside it.
     void layoutRuler();
@@ -98,4 +100,5 @@ private:
     bool caretOn_ = true;
     qreal appliedFontSize_ = 0;
     int appliedTabWidth_ = 0;
+    mutable qsizetype stepped_ = 0;
 };

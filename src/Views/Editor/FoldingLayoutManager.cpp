@@ -63,3 +63,10 @@ void FoldingLayoutManager::releaseChangedFrom(int firstBlock) {
     }
     if (run >= 0) setBlocksVisible(run, n - 1, true);
 }
+
+int FoldingLayoutManager::hiddenThrough(int block) const {
+    int last = -1;
+    for (const Applied& a : applied_)
+        if (block >= a.firstBlock && block <= a.lastBlock) last = std::max(last, a.lastBlock);
+    return last;
+}

@@ -23,6 +23,8 @@ public:
     void releaseFrom(int firstBlock);
     // After the display changed from `firstBlock` on without notice: the same, by looking.
     void releaseChangedFrom(int firstBlock);
+    // The last block of the folds hiding the block, -1 when none does.
+    int hiddenThrough(int block) const;
 
 private:
     struct Applied {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 WrappingTextLayout::WrappingTextLayout(QTextDocument* document)
     : QPlainTextDocumentLayout(document), blockCount_(document->blockCount()) {}
@@ -96,6 +97,12 @@ QSizeF WrappingTextLayout::documentSize() const {
 
 void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
     QTextDocument* doc = document();
+    const std::vector<int> touched = std::exchange(nextChangeBlocks_, {});
+    if (!touched.empty() && doc->blockCount() == blockCount_) {
+        for (const int number : touched) doc->findBlockByNumber(number).clearLayout();
+        emit update(QRectF(0., -doc->documentMargin(), 1000000000., 1000000000.));
+        return;
+    }
     const QTextBlock first = doc->findBlock(from);
     const QTextBlock last = doc->findBlock(qMax(0, from + charsRemoved + charsAdded - 1));
     // A change within one line, as typing makes, is laid out here; anything else goes the stock way,

@@ -9,6 +9,7 @@
 // line, a gigabyte for a few million lines), where only the lines shown ever need one.
 #include <QPlainTextDocumentLayout>
 #include <deque>
+#include <vector>
 
 class WrappingTextLayout : public QPlainTextDocumentLayout {
     Q_OBJECT
@@ -24,6 +25,10 @@ public:
     // How many times a block's bounds were asked for since the layout was made.
     qsizetype measuredBlocks() const { return measured_; }
     QSizeF documentSize() const override;
+    // The blocks the next change of the document touches, when they are a few among the many between
+    // its first and its last (a Replace All): that change forgets the layouts of these alone instead
+    // of every line in between. Holds for that one change only.
+    void setNextChangeBlocks(std::vector<int> blocks) { nextChangeBlocks_ = std::move(blocks); }
 
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
@@ -44,5 +49,6 @@ private:
     // it goes: the block may have moved or gone meanwhile, and one found in its place only loses
     // its glyphs.
     std::deque<int> cached_;
+    std::vector<int> nextChangeBlocks_;
     mutable qsizetype measured_ = 0;
 };

@@ -366,6 +366,21 @@ TEST(CodeEditorFolding, FoldedLinesAreNeverLaidOut) {
     EXPECT_EQ(gutterNumbers(f).mid(0, 3), (QList<int>{1, 5002, 5003}));
 }
 
+// The lines on screen are found by stepping over a fold in view, not through its hidden lines.
+TEST(CodeEditorFolding, TheLinesOnScreenAreFoundWithoutSteppingThroughAFold) {
+    const QString text = "{\n" + QStringLiteral("  step();\n").repeated(20000) + "}\nafter\n";
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    f.editor().showAll();
+    f.editor().toggleFold(0);
+    f.settle();
+    const qsizetype before = f.view->steppedBlocks();
+    const QList<CodeEditorView::VisibleLine> lines = f.view->visibleLines();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[1].block.text(), "}");
+    EXPECT_EQ(lines[2].block.text(), "after");
+    EXPECT_LE(f.view->steppedBlocks() - before, 8);
+}
+
 TEST(CodeEditorFolding, AQuoteFarAboveAFoldKeepsItUntilTheFoldScanHasReachedIt) {
     QString text;
     while (text.size() < 400 * 1024) text += "s = 'a';\n";

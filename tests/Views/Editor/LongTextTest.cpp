@@ -8,6 +8,8 @@
 
 #include "EditorFixture.h"
 #include "Editor/ExactText.h"
+#include "Editor/FoldComputer.h"
+#include "Editor/RegexHighlighter.h"
 #include "Platform/Lines.h"
 
 namespace {
@@ -296,4 +298,46 @@ TEST_F(LongText, TheCaretReportedAfterALargePasteIsWhereItIs) {
     f.select(text.size() / 2);
     f.key(Qt::Key_PageDown);
     expectReported(f, "a page down");
+}
+
+// A Replace All over a long text and its undo: no turn of the event loop afterwards reads more of
+// the text for colours than a step of laying the highlighter's resume points, however far apart
+// the first and the last match lie.
+TEST(ReplaceAllWork, EachTurnAfterwardsReadsABoundedStretchForColours) {
+    constexpr qsizetype kStep = 1024 * 1024;  // the resume points laid per turn
+    QString text;
+    for (int i = 0; text.size() < 4 * kStep; ++i)
+        text += QStringLiteral("Item%1.prototype.get = function (k) {\n  return this.map[\"k%1\"]; // (\n};\n").arg(i);
+    EditorFixture f(text, QStringLiteral("code.txt"));
+    f.editor().showAll();
+    f.view->setShowFind(true);
+    f.find.setCaseSensitive(true);
+    f.find.setReplacement(QStringLiteral("proto_type"));
+    f.find.setQuery(QStringLiteral("prototype"));
+    f.settle();
+    const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
+    ASSERT_NE(colours, nullptr);
+    const auto worstTurn = [&] {
+        qsizetype worst = 0;
+        // Until the folds are known again, and a few turns past that for the resume points.
+        for (int turns = 0; turns < 8 || !f.editor().foldTracker().complete(); ++turns) {
+            QApplication::processEvents();
+            worst = qMax(worst, colours->lastScanLength());
+        }
+        return worst;
+    };
+    // Words replaced by words move the folds along without a scan: they are known at once.
+    const auto expectFoldsMovedAlong = [&] {
+        EXPECT_TRUE(f.editor().foldTracker().complete());
+        EXPECT_EQ(f.editor().foldTracker().lastScanLength(), 0);
+        EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(f.text()));
+    };
+    f.find.engine()->replaceAll();
+    ASSERT_TRUE(f.text().contains(QStringLiteral("Item9.proto_type")));
+    expectFoldsMovedAlong();
+    EXPECT_LE(worstTurn(), kStep + 64 * 1024);
+    f.editor().undo();
+    ASSERT_EQ(f.text(), text);
+    expectFoldsMovedAlong();
+    EXPECT_LE(worstTurn(), kStep + 64 * 1024);
 }

@@ -265,3 +265,30 @@ TEST(WrappingTextLayout, OnlyTheLastLongBlocksLaidOutKeepTheirGlyphs) {
     EXPECT_LE(cachedBlocks(), 16);
     EXPECT_EQ(shape(f), laidOut);
 }
+
+// A Replace All forgets the layouts of the lines it changed alone: they wrap afresh (and unwrap again
+// with its undo) while the lines between keep theirs.
+TEST(WrappingTextLayout, ReplacedLinesWrapLikeFreshOnes) {
+    QString start;
+    for (int i = 0; i < 200; ++i) start += i % 50 == 0 ? QStringLiteral("x = wide;\n") : QStringLiteral("y = %1;\n").arg(i);
+    EditorFixture f(start, QStringLiteral("main.js"));
+    f.editor().showAll();
+    (void)shape(f);  // every line laid out once
+    f.view->setShowFind(true);
+    f.find.setReplacement(QStringLiteral(" + value").repeated(30));
+    f.find.setCaseSensitive(true);
+    f.find.setQuery(QStringLiteral("wide"));
+    EditorFixture::settle();
+    f.find.engine()->replaceAll();
+    EditorFixture::settle();
+    const auto replaced = shape(f);
+    EXPECT_GT(replaced[50].first, 2);
+    {
+        EditorFixture fresh(f.text(), QStringLiteral("main.js"));
+        EXPECT_EQ(replaced, shape(fresh));
+    }
+    f.editor().undo();
+    EditorFixture::settle();
+    EditorFixture fresh(start, QStringLiteral("main.js"));
+    EXPECT_EQ(shape(f), shape(fresh));
+}

@@ -71,6 +71,7 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     const bool addsBreak = t.contains(u'\n') || t.contains(u'\r');
     if ((firstBreak_ == -1 && addsBreak) || (firstBreak_ >= 0 && a <= firstBreak_ + 1)) firstBreak_ = -2;
     change.removed = text_.mid(a, b - a);
+    if (delta != 0) unitsMoved_ += qMin(a, n - b);
     TextSplice::replace(text_, a, b - a, t);
     if (pieces_.edit(text_, a, b - a, t.size(), around.location, around.end())) {
         // The pieces around the edit were broken afresh: the display takes them whole.

@@ -32,6 +32,8 @@ public:
 
     const QString& text() const { return text_; }
     qsizetype size() const { return text_.size(); }
+    // Units of the text moved within its storage so far, by edits and by readers.
+    qsizetype unitsMoved() const { return unitsMoved_; }
 
     // Replaces the whole text; the display must be rebuilt from display(text()).
     void reset(QString text);
@@ -69,4 +71,5 @@ private:
     // at every keystroke).
     mutable qsizetype firstBreak_ = -2;
     LinePieces pieces_;
+    qsizetype unitsMoved_ = 0;
 };

@@ -7,6 +7,8 @@ namespace {
 
 // See ranges(): how far around the range the word passes may look for the edges of a word.
 constexpr qsizetype kLongestWord = 4096;
+// What a search past the range asks to read at a time (see SyntaxHighlighter::readUpTo).
+constexpr qsizetype kReadStep = 64 * 1024;
 
 // The shared patterns are ours and known to compile; failing to is a broken build, not a user error.
 RegularExpression mustCompile(const QString& pattern) {
@@ -98,6 +100,7 @@ void RegexHighlighter::checkQuoteFreeTail(const QString& text) {
     // Past the last quote the edits put in, the tail holds none still.
     const qsizetype from = qBound<qsizetype>(0, tail.uncheckedFrom, text.size());
     const qsizetype to = qBound<qsizetype>(from, tail.uncheckedTo, text.size());
+    readUpTo(to);
     scanned_ += to - from;
     for (qsizetype i = to; i > from; --i) {
         const char16_t c = text[i - 1].unicode();
@@ -107,6 +110,17 @@ void RegexHighlighter::checkQuoteFreeTail(const QString& text) {
         }
     }
     tail.uncheckedFrom = tail.uncheckedTo = 0;
+}
+
+qsizetype RegexHighlighter::findOnward(const QString& text, QStringView needle, qsizetype from, qsizetype to) const {
+    for (qsizetype start = from; start < to;) {
+        const qsizetype end = qMin(to, start + kReadStep);
+        readUpTo(end);
+        const qsizetype found = QStringView(text).first(end).indexOf(needle, start);
+        if (found >= 0 || end >= to) return found;
+        start = end - needle.size() + 1;
+    }
+    return -1;
 }
 
 qsizetype RegexHighlighter::lineStartOf(const QString& text, qsizetype offset) {
@@ -184,6 +198,7 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     const qsizetype rangeEnd = qBound<qsizetype>(0, range.end(), text.size());
     range.location = qBound<qsizetype>(0, range.location, rangeEnd);
     range.length = rangeEnd - range.location;
+    readUpTo(rangeEnd + kLongestWord + 1);
 
     // The word passes search only around the range. A whole-text search gives the same matches from
     // any place none of its matches runs over, and none runs over white space or a character that is
@@ -233,13 +248,13 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
             firstIntroducer(seen, introducer, text, firstLine, firstLineEnd < 0 ? range.end() : firstLineEnd);
         qsizetype from = firstLineEnd;  // where the pass goes on, over the range's later lines
         if (at >= 0) {
-            const qsizetype lf = firstLineEnd >= 0 ? firstLineEnd : text.indexOf(u'\n', at);
+            const qsizetype lf = firstLineEnd >= 0 ? firstLineEnd : findOnward(text, u"\n", at, text.size());
             from = lf < 0 ? text.size() : lf;
             const TextRange r{at, from - at};
             if (r.intersects(range) || range.containsLocation(at)) spans.append(Span{r, TokenRole::comment});
         }
         if (from < 0 || from >= range.end()) return;
-        const qsizetype nextLine = text.indexOf(u'\n', range.end());
+        const qsizetype nextLine = findOnward(text, u"\n", range.end(), text.size());
         pass(re, 0, TokenRole::comment, from, nextLine < 0 ? text.size() : nextLine + 1);
     };
 
@@ -270,11 +285,13 @@ bool isLineTerminator(char16_t c) {
 // terminator, then the same quote; a quoted run may span lines. The end of the match, or absent;
 // horizon gets one past the last character the attempt depended on, read one past the last it read.
 // Text from tailFrom on is known to hold no quote: an attempt that gets there runs out of text.
+template <typename ReadUpTo>
 std::optional<qsizetype> quotedAt(const QChar* t, qsizetype n, qsizetype s, qsizetype& horizon, qsizetype& read,
-                                  qsizetype tailFrom) {
+                                  qsizetype tailFrom, ReadUpTo readUpTo) {
     const char16_t quote = t[s].unicode();
     qsizetype i = s + 1;
     for (; i < n && i < tailFrom;) {
+        readUpTo(i + 2);
         const char16_t c = t[i].unicode();
         if (c == quote) {
             horizon = i + 1;
@@ -310,6 +327,13 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
     const TokenRole role = kind == Delimited::string ? TokenRole::string : TokenRole::comment;
     const QChar* t = text.constData();
     const qsizetype n = text.size();
+    // Asks for the text a step at a time as the scans go past what was asked for so far.
+    qsizetype readTo = 0;
+    const auto readable = [&](qsizetype end) {
+        if (end <= readTo) return;
+        readTo = qMin(n, qMax(end, readTo + kReadStep));
+        readUpTo(readTo);
+    };
 
     // The last confirmed point at or before `at`, or the start.
     const auto resumeAt = [&](qsizetype at) {
@@ -351,14 +375,16 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 // Most text holds no quote: look at whole blocks first, which the compiler vectorises.
                 constexpr qsizetype kBlock = 32;
                 for (; s + kBlock <= limit; s += kBlock) {
+                    readable(s + kBlock);
                     bool any = false;
                     for (qsizetype k = 0; k < kBlock; ++k) any |= isQuote(t[s + k].unicode());
                     if (any) break;
                 }
+                readable(qMin(limit, s + kBlock));
                 while (s < limit && !isQuote(t[s].unicode())) ++s;
                 if (s == n && (quoteFreeTail_.from < 0 || p < quoteFreeTail_.from)) quoteFreeTail_ = {p, 0, 0};
             } else {
-                s = QStringView(text).first(qMin(n, limit + 1)).indexOf(u"/*", p);
+                s = findOnward(text, u"/*", p, qMin(n, limit + 1));
                 if (s < 0 || s >= limit) s = limit;
             }
             if (settling && points.at(kept.confirmed).position <= s) {
@@ -380,9 +406,9 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
             std::optional<qsizetype> end;
             qsizetype read = 0;
             if (kind == Delimited::string) {
-                end = quotedAt(t, n, s, reached, read, quoteFreeTail_.from < 0 ? n : quoteFreeTail_.from);
+                end = quotedAt(t, n, s, reached, read, quoteFreeTail_.from < 0 ? n : quoteFreeTail_.from, readable);
             } else if (s + 2 < noCloserFrom) {
-                const qsizetype closer = QStringView(text).indexOf(u"*/", s + 2);
+                const qsizetype closer = findOnward(text, u"*/", s + 2, n);
                 if (closer >= 0) {
                     end = closer + 2;
                     reached = closer + 2;

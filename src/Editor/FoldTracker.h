@@ -20,8 +20,9 @@ public:
     // there (a quote typed turns strings over to the end of the text): the regions are then known
     // only up to knownTo() until scanOn() has gone the rest of the way.
     void edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget = kWhole);
-    // Goes on with a scan edit() stopped, about `budget` units further.
+    // Goes on with a scan edit() stopped, about `budget` units further, from resumesAt().
     void scanOn(QStringView text, qsizetype budget);
+    qsizetype resumesAt() const { return checkpoints_.empty() ? 0 : checkpoints_.back().offset; }
     bool complete() const { return complete_; }
     // Whether the regions are known whose hidden range ends before this offset: all of them once
     // complete, else those whose closing line starts before the line the scan stopped in.

@@ -748,7 +748,7 @@ void CodeEditorCoordinator::recomputeFolds() {
 // A fold rescan an edit stopped short of the end goes on a step per turn of the event loop.
 bool CodeEditorCoordinator::scanFoldsOn() {
     if (folds_.complete()) return false;
-    folds_.scanOn(text_.text(), kFoldStep);
+    folds_.scanOn(text_.through(folds_.resumesAt() + kFoldStep + kFoldReachPastBudget), kFoldStep);
     keepFolds();
     if (view_) view_->ruler()->update();
     return !folds_.complete();

@@ -74,6 +74,7 @@ void ExactText::guardGap(bool on) const {
 }
 
 void ExactText::moveGap(qsizetype to) const {
+    if (gapLength_ == 0) gap_ = to;  // no gap: nothing to move
     if (to == gap_) return;
     guardGap(false);
     char16_t* s = reinterpret_cast<char16_t*>(text_.data_ptr().data());
@@ -219,8 +220,8 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     change.displayStart = toDisplay(a);
     change.displayEnd = toDisplay(b) - (b > a && pieces_.isBreak(b) ? 1 : 0);
     change.displayText = display(t);
-    // The pieces around the edit end within the next two lines, and within two pieces of it.
-    const qsizetype readsTo = qMin(b + kPiecesReach, lineEnd(lineEnd(b, b + kPiecesReach) + 1, b + kPiecesReach) + 1);
+    // The pieces around the edit end by the end of its line, and within two pieces of it.
+    const qsizetype readsTo = qMin(b + kPiecesReach, lineEnd(b, b + kPiecesReach) + 1);
     const TextRange around = pieces_.around(through(readsTo), {a, b - a});
     const qsizetype aroundStart = toDisplay(around.location);
     const qsizetype aroundEnd = toDisplay(around.end()) - (pieces_.isBreak(around.end()) ? 1 : 0);

@@ -398,8 +398,9 @@ void CodeEditorCoordinator::userChange(TextRange range, const QString& replaceme
         return;
     }
     using Kind = EditingAssistance::Decision::Kind;
-    // The assistance reads the characters at the edit, or for a new line the line it splits.
-    const qsizetype reads = replacement == QStringLiteral("\n") ? text_.lineEnd(range.end(), text_.size()) : range.end() + 2;
+    // The assistance reads the characters at the edit, or for a new line the line it splits (and
+    // the unit after a lone CR, to tell it from a CR LF).
+    const qsizetype reads = replacement == QStringLiteral("\n") ? text_.lineEnd(range.end(), text_.size()) + 1 : range.end() + 2;
     const EditingAssistance::Decision decision =
         EditingAssistance::filter(text_.through(reads), range, replacement, language(), text_.newline());
     switch (decision.kind) {

@@ -285,7 +285,7 @@ qsizetype ExactText::toExact(qsizetype display) const {
 QString ExactText::displayOf(qsizetype from, qsizetype to) const {
     from = qBound<qsizetype>(0, from, size());
     to = qBound<qsizetype>(from, to, size());
-    const QStringView text = through(to);
+    const QStringView text = within(from, to);
     const std::vector<qsizetype>& breaks = pieces_.breaks();
     auto it = std::upper_bound(breaks.begin(), breaks.end(), from);
     if (it == breaks.end() || *it >= to) return display(text.sliced(from, to - from));

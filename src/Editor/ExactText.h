@@ -49,6 +49,8 @@ public:
     QStringView within(qsizetype from, qsizetype to) const;
     // [from, to) in one piece, as within() gives it.
     QStringView slice(qsizetype from, qsizetype to) const;
+    // How far the text reads as it is, the gap left where it is: the last edit's end, or all of it.
+    qsizetype wholeUpTo() const { return gapLength_ > 0 ? gap_ : size(); }
     QChar at(qsizetype i) const { return text_.constData()[i < gap_ ? i : i + gapLength_]; }
     // A copy of [from, from + length) (clamped), read around the gap.
     QString mid(qsizetype from, qsizetype length) const;

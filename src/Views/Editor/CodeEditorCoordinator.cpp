@@ -301,6 +301,9 @@ void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
 // far into it never scans from the start.
 bool CodeEditorCoordinator::layHighlightPoints() {
     if (parseWorker_ || !highlighter_ || pointsLaidTo_ >= text_.size()) return false;
+    // Past the last edit they wait: laying them there would move the text away from where it is
+    // typed into, at every keystroke. Colouring a place far on lays them on its way.
+    if (qMin(text_.size(), pointsLaidTo_ + 4 * kShowStep) > text_.wholeUpTo()) return false;
     pointsLaidTo_ = qMin(text_.size(), pointsLaidTo_ + 4 * kShowStep);
     highlighter_->ranges(colourText(pointsLaidTo_), std::nullopt, TextRange{pointsLaidTo_, 0});
     return pointsLaidTo_ < text_.size();
@@ -749,7 +752,7 @@ void CodeEditorCoordinator::recomputeFolds() {
 // A fold rescan an edit stopped short of the end goes on a step per turn of the event loop.
 bool CodeEditorCoordinator::scanFoldsOn() {
     if (folds_.complete()) return false;
-    folds_.scanOn(text_.through(folds_.resumesAt() + kFoldStep + kFoldReachPastBudget), kFoldStep);
+    folds_.scanOn(text_.within(folds_.resumesAt(), folds_.resumesAt() + kFoldStep + kFoldReachPastBudget), kFoldStep);
     keepFolds();
     if (view_) view_->ruler()->update();
     return !folds_.complete();

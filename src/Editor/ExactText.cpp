@@ -31,11 +31,6 @@ ExactText::ExactText(const ExactText& other)
 
 ExactText::ExactText(ExactText&& other) noexcept { *this = std::move(other); }
 
-ExactText& ExactText::operator=(const ExactText& other) {
-    if (this != &other) *this = ExactText(other);
-    return *this;
-}
-
 ExactText& ExactText::operator=(ExactText&& other) noexcept {
     if (this == &other) return *this;
     guardGap(false);

@@ -31,7 +31,7 @@ public:
     explicit ExactText(QString text);
     ExactText(const ExactText& other);
     ExactText(ExactText&& other) noexcept;
-    ExactText& operator=(const ExactText& other);
+    ExactText& operator=(const ExactText& other) = delete;
     ExactText& operator=(ExactText&& other) noexcept;
     ~ExactText();
 

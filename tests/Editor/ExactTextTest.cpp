@@ -183,8 +183,14 @@ TEST(ExactText, ReadsAfterEditsAnywhereSeeTheEditedText) {
     const ExactText moved(std::move(copy));
     EXPECT_EQ(moved.text(), model);
     EXPECT_EQ(text.text(), model);
+    EXPECT_EQ(moved.toDisplay(model.size()), text.toDisplay(model.size()));  // its CR LFs came along
+    EXPECT_EQ(text.lineEnd(model.size() - 2, model.size()), model.size());
     // The line ending a Return inserts is found on either side of the gap.
     ExactText breaks(QStringLiteral("ab\r\ncd"));
     breaks.replace({1, 0}, QStringLiteral("x"));
     EXPECT_EQ(breaks.newline(), QStringLiteral("\r\n"));
+    ExactText none(QStringLiteral("abc"));
+    EXPECT_EQ(none.newline(), QStringLiteral("\n"));
+    none.replace({1, 0}, QStringLiteral("\r"));
+    EXPECT_EQ(none.newline(), QStringLiteral("\r"));
 }

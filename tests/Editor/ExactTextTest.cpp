@@ -173,6 +173,7 @@ TEST(ExactText, ReadsAfterEditsAnywhereSeeTheEditedText) {
         const QString before = step % 9 == 0 ? text.text() : QString();
         const QString copied = before;
         const ExactText::Change change = text.replace({a, b - a}, with);
+        ASSERT_EQ(change.removed, model.mid(change.range.location, change.range.length));  // what undo puts back
         model.replace(change.range.location, change.range.length, change.text);
         if (step % 9 == 0) ASSERT_EQ(before, copied);
         const qsizetype from = random.bounded(model.size() + 1);
@@ -181,6 +182,7 @@ TEST(ExactText, ReadsAfterEditsAnywhereSeeTheEditedText) {
     }
     ExactText copy(text);
     const ExactText moved(std::move(copy));
+    EXPECT_EQ(copy.size(), 0);  // NOLINT(bugprone-use-after-move): a moved-from text is empty
     EXPECT_EQ(moved.text(), model);
     EXPECT_EQ(text.text(), model);
     EXPECT_EQ(moved.toDisplay(model.size()), text.toDisplay(model.size()));  // its CR LFs came along

@@ -191,6 +191,7 @@ TEST(ExactText, ReadsAfterEditsAnywhereSeeTheEditedText) {
     ExactText breaks(QStringLiteral("ab\r\ncd"));
     breaks.replace({1, 0}, QStringLiteral("x"));
     EXPECT_EQ(breaks.newline(), QStringLiteral("\r\n"));
+    EXPECT_EQ(breaks.lineEnd(0, breaks.size()), 5);  // after the CR LF, read across the gap
     ExactText none(QStringLiteral("abc"));
     EXPECT_EQ(none.newline(), QStringLiteral("\n"));
     none.replace({1, 0}, QStringLiteral("\r"));

@@ -2,21 +2,183 @@
 
 #include <algorithm>
 
+#include <cstring>
+#include <utility>
+
 #include "Platform/Lines.h"
-#include "Platform/TextSplice.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define EXACT_TEXT_GUARD 1
+#endif
 
 namespace {
 // QTextCursor::insertText starts a new block at these two as well.
 bool isFrameMark(char16_t c) { return c == 0xFDD0 || c == 0xFDD1; }
+
+// The gap a text is given when it needs one: a typing run of this many units moves nothing, and a
+// long text gets a little more (at most a few megabytes), never enough to weigh on its memory.
+constexpr qsizetype kMinGap = 16 * 1024;
+constexpr qsizetype kMaxGap = 1024 * 1024;
+// How far an edit reads the text past its end: the pieces of a long line around it.
+constexpr qsizetype kPiecesReach = 2 * LinePieces::kMaxPiece + 4;
 }
 
 ExactText::ExactText(QString text) { reset(std::move(text)); }
 
+ExactText::ExactText(const ExactText& other)
+    : text_(other.text()), gap_(other.gap_), crlf_(other.crlf_), firstBreak_(other.firstBreak_), pieces_(other.pieces_) {}
+
+ExactText::ExactText(ExactText&& other) noexcept { *this = std::move(other); }
+
+ExactText& ExactText::operator=(ExactText&& other) noexcept {
+    if (this == &other) return *this;
+    guardGap(false);
+    text_ = std::move(other.text_);
+    gap_ = std::exchange(other.gap_, 0);
+    gapLength_ = std::exchange(other.gapLength_, 0);
+    other.text_ = QString();
+    crlf_ = std::move(other.crlf_);
+    firstBreak_ = other.firstBreak_;
+    pieces_ = std::move(other.pieces_);
+    unitsMoved_ = other.unitsMoved_;
+    return *this;
+}
+
+ExactText::~ExactText() { guardGap(false); }
+
 void ExactText::reset(QString text) {
+    guardGap(false);
     text_ = std::move(text);
+    gap_ = text_.size();
+    gapLength_ = 0;
     firstBreak_ = -2;
     indexCrlf();
     pieces_.reset(text_);
+}
+
+void ExactText::guardGap(bool on) const {
+#ifdef EXACT_TEXT_GUARD
+    if (gapLength_ == 0) return;
+    const char16_t* gap = reinterpret_cast<const char16_t*>(text_.constData()) + gap_;
+    if (on) ASAN_POISON_MEMORY_REGION(gap, size_t(gapLength_) * 2);
+    else ASAN_UNPOISON_MEMORY_REGION(gap, size_t(gapLength_) * 2);
+#else
+    (void)on;
+#endif
+}
+
+void ExactText::moveGap(qsizetype to) const {
+    if (gapLength_ == 0) gap_ = to;  // no gap: nothing to move
+    if (to == gap_) return;
+    guardGap(false);
+    char16_t* s = reinterpret_cast<char16_t*>(text_.data_ptr().data());
+    if (to < gap_) std::memmove(s + to + gapLength_, s + to, size_t(gap_ - to) * 2);
+    else std::memmove(s + gap_, s + gap_ + gapLength_, size_t(to - gap_) * 2);
+    unitsMoved_ += to < gap_ ? gap_ - to : to - gap_;
+    gap_ = to;
+    guardGap(true);
+}
+
+void ExactText::close() const {
+    if (gapLength_ == 0) return;
+    moveGap(size());
+    guardGap(false);
+    QString::DataPointer& d = text_.data_ptr();
+    d.size -= gapLength_;
+    d.data()[d.size] = 0;
+    gapLength_ = 0;
+}
+
+void ExactText::ensureGap(qsizetype need) {
+    if (gapLength_ >= need && !text_.data_ptr().needsDetach()) return;
+    close();
+    const qsizetype n = text_.size();
+    const qsizetype room = qMax(need, qBound(kMinGap, n / 64, kMaxGap));
+    QString::DataPointer& d = text_.data_ptr();
+    if (d.needsDetach() || d.freeSpaceAtBegin() > 0) {
+        // Shared (a reader holds the whole text) or placed for another use: a buffer of its own.
+        QString own;
+        own.reserve(n + room + 1);
+        own.resize(n);
+        if (n > 0) std::memcpy(own.data_ptr().data(), text_.constData(), size_t(n) * 2);
+        unitsMoved_ += n;
+        text_ = std::move(own);
+    } else if (d.freeSpaceAtEnd() < room + 1) {
+        text_.reserve(n + room + 1);  // a buffer of its own grows where it lies
+    }
+    QString::DataPointer& own = text_.data_ptr();
+    own.size = n + room;
+    gap_ = n;
+    gapLength_ = room;
+    guardGap(true);
+}
+
+const QString& ExactText::text() const {
+    close();
+    return text_;
+}
+
+const QString& ExactText::through(qsizetype end) const {
+    if (gapLength_ == 0) return text_;
+    end = qBound<qsizetype>(0, end, size());
+    if (gap_ < end) moveGap(end);
+    view_ = QString::fromRawData(text_.constData(), size());
+    return view_;
+}
+
+QStringView ExactText::within(qsizetype from, qsizetype to) const {
+    const qsizetype n = size();
+    from = qBound<qsizetype>(0, from, n);
+    to = qBound<qsizetype>(from, to, n);
+    if (gap_ > from && gap_ < to) moveGap(gap_ - from < to - gap_ ? from : to);
+    // Before the gap the buffer holds the text where it is; after it, gapLength_ units further on.
+    return QStringView(text_.constData() + (gap_ >= to ? 0 : gapLength_), n);
+}
+
+QStringView ExactText::slice(qsizetype from, qsizetype to) const {
+    from = qBound<qsizetype>(0, from, size());
+    to = qBound<qsizetype>(from, to, size());
+    return within(from, to).sliced(from, to - from);
+}
+
+QString ExactText::mid(qsizetype from, qsizetype length) const {
+    from = qBound<qsizetype>(0, from, size());
+    length = qBound<qsizetype>(0, length, size() - from);
+    QString out(length, Qt::Uninitialized);
+    for (qsizetype i = 0; i < length;) {
+        const qsizetype at = from + i;
+        const qsizetype run = at < gap_ ? qMin(length - i, gap_ - at) : length - i;
+        std::memcpy(out.data() + i, text_.constData() + (at < gap_ ? at : at + gapLength_), size_t(run) * 2);
+        i += run;
+    }
+    return out;
+}
+
+qsizetype ExactText::indexOf(char16_t c, qsizetype from, qsizetype to) const {
+    const QStringView head = QStringView(text_.constData(), gap_);
+    if (from < gap_) {
+        const qsizetype found = head.first(qMin(to, gap_)).indexOf(QChar(c), from);
+        if (found >= 0 || to <= gap_) return found;
+        from = gap_;
+    }
+    const QStringView tail = QStringView(text_.constData() + gap_ + gapLength_, size() - gap_);
+    const qsizetype found = tail.first(to - gap_).indexOf(QChar(c), from - gap_);
+    return found < 0 ? -1 : found + gap_;
+}
+
+qsizetype ExactText::lineStart(qsizetype offset) const {
+    qsizetype i = qBound<qsizetype>(0, offset, size());
+    while (i > 0 && !Lines::isBreak(at(i - 1).unicode())) --i;
+    return i;
+}
+
+qsizetype ExactText::lineEnd(qsizetype offset, qsizetype limit) const {
+    limit = qBound<qsizetype>(0, limit, size());
+    qsizetype i = qBound<qsizetype>(0, offset, limit);
+    while (i < limit && !Lines::isBreak(at(i).unicode())) ++i;
+    if (i >= size()) return i;
+    return i + (at(i) == u'\r' && i + 1 < size() && at(i + 1) == u'\n' ? 2 : 1);
 }
 
 void ExactText::indexCrlf() {
@@ -28,11 +190,11 @@ void ExactText::indexCrlf() {
 }
 
 ExactText::Change ExactText::replace(TextRange range, const QString& text) {
-    const qsizetype n = text_.size();
+    const qsizetype n = size();
     qsizetype a = qBound<qsizetype>(0, range.location, n);
     qsizetype b = qBound<qsizetype>(a, range.end(), n);
     QString t = text;
-    const auto at = [&](qsizetype i) { return (i >= 0 && i < n) ? text_[i].unicode() : char16_t(0); };
+    const auto at = [&](qsizetype i) { return (i >= 0 && i < n) ? this->at(i).unicode() : char16_t(0); };
 
     // Widen so the replaced range never splits a CR LF and the result never joins a CR to an LF
     // across its edges; each display block then stays one exact line.
@@ -53,7 +215,9 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     change.displayStart = toDisplay(a);
     change.displayEnd = toDisplay(b) - (b > a && pieces_.isBreak(b) ? 1 : 0);
     change.displayText = display(t);
-    const TextRange around = pieces_.around(text_, {a, b - a});
+    // The pieces around the edit end by the end of its line, and within two pieces of it.
+    const qsizetype readsTo = qMin(b + kPiecesReach, lineEnd(b, b + kPiecesReach) + 1);
+    const TextRange around = pieces_.around(through(readsTo), {a, b - a});
     const qsizetype aroundStart = toDisplay(around.location);
     const qsizetype aroundEnd = toDisplay(around.end()) - (pieces_.isBreak(around.end()) ? 1 : 0);
 
@@ -70,9 +234,17 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 
     const bool addsBreak = t.contains(u'\n') || t.contains(u'\r');
     if ((firstBreak_ == -1 && addsBreak) || (firstBreak_ >= 0 && a <= firstBreak_ + 1)) firstBreak_ = -2;
-    change.removed = text_.mid(a, b - a);
-    TextSplice::replace(text_, a, b - a, t);
-    if (pieces_.edit(text_, a, b - a, t.size(), around.location, around.end())) {
+    change.removed = mid(a, b - a);
+    // The gap goes to the edit and takes the removed units; the new ones fill its start.
+    ensureGap(t.size());
+    moveGap(a);
+    guardGap(false);
+    gapLength_ += b - a;
+    if (!t.isEmpty()) std::memcpy(text_.data_ptr().data() + a, t.constData(), size_t(t.size()) * 2);
+    gap_ += t.size();
+    gapLength_ -= t.size();
+    guardGap(true);
+    if (pieces_.edit(through(around.end() + delta + 2), a, b - a, t.size(), around.location, around.end())) {
         // The pieces around the edit were broken afresh: the display takes them whole.
         change.displayStart = aroundStart;
         change.displayEnd = aroundEnd;
@@ -83,12 +255,12 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 }
 
 qsizetype ExactText::withoutPieces(qsizetype exact) const {
-    exact = qBound<qsizetype>(0, exact, text_.size());
+    exact = qBound<qsizetype>(0, exact, size());
     return exact - (std::lower_bound(crlf_.begin(), crlf_.end(), exact) - crlf_.begin());
 }
 
 qsizetype ExactText::toDisplay(qsizetype exact) const {
-    exact = qBound<qsizetype>(0, exact, text_.size());
+    exact = qBound<qsizetype>(0, exact, size());
     return withoutPieces(exact) + pieces_.countUpTo(exact);
 }
 
@@ -106,16 +278,17 @@ qsizetype ExactText::toExact(qsizetype display) const {
 }
 
 QString ExactText::displayOf(qsizetype from, qsizetype to) const {
-    from = qBound<qsizetype>(0, from, text_.size());
-    to = qBound<qsizetype>(from, to, text_.size());
+    from = qBound<qsizetype>(0, from, size());
+    to = qBound<qsizetype>(from, to, size());
+    const QStringView text = within(from, to);
     const std::vector<qsizetype>& breaks = pieces_.breaks();
     auto it = std::upper_bound(breaks.begin(), breaks.end(), from);
-    if (it == breaks.end() || *it >= to) return display(QStringView(text_).sliced(from, to - from));
+    if (it == breaks.end() || *it >= to) return display(text.sliced(from, to - from));
     QString out;
     out.reserve(to - from + 64);
     for (qsizetype at = from;; ++it) {
         const qsizetype end = (it == breaks.end() || *it >= to) ? to : *it;
-        out += display(QStringView(text_).sliced(at, end - at));
+        out += display(text.sliced(at, end - at));
         if (end == to) break;
         out += QChar(kSeparator);
         at = end;
@@ -131,7 +304,7 @@ qsizetype ExactText::fromWithoutPieces(qsizetype display) const {
         if (crlf_[mid] - mid < display) lo = mid + 1;
         else hi = mid;
     }
-    return qBound<qsizetype>(0, display + lo, text_.size());
+    return qBound<qsizetype>(0, display + lo, size());
 }
 
 QString ExactText::display(QStringView exact) {
@@ -160,10 +333,10 @@ QString ExactText::display(QStringView exact) {
 
 QString ExactText::newline() const {
     if (firstBreak_ == -2) {
-        const qsizetype lf = text_.indexOf(u'\n');
-        const qsizetype cr = QStringView(text_).first(lf < 0 ? text_.size() : lf).indexOf(u'\r');
+        const qsizetype lf = indexOf(u'\n', 0, size());
+        const qsizetype cr = indexOf(u'\r', 0, lf < 0 ? size() : lf);
         firstBreak_ = cr >= 0 ? cr : lf;
     }
-    if (firstBreak_ < 0 || text_[firstBreak_] == u'\n') return QStringLiteral("\n");
-    return firstBreak_ + 1 < text_.size() && text_[firstBreak_ + 1] == u'\n' ? QStringLiteral("\r\n") : QStringLiteral("\r");
+    if (firstBreak_ < 0 || at(firstBreak_) == u'\n') return QStringLiteral("\n");
+    return firstBreak_ + 1 < size() && at(firstBreak_ + 1) == u'\n' ? QStringLiteral("\r\n") : QStringLiteral("\r");
 }

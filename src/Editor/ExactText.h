@@ -29,9 +29,38 @@ public:
 
     ExactText() = default;
     explicit ExactText(QString text);
+    ExactText(const ExactText& other);
+    ExactText(ExactText&& other) noexcept;
+    ExactText& operator=(const ExactText& other) = delete;
+    ExactText& operator=(ExactText&& other) noexcept;
+    ~ExactText();
 
-    const QString& text() const { return text_; }
-    qsizetype size() const { return text_.size(); }
+    // The whole text in one piece. The text is kept with a gap at the last edit, so that typing
+    // moves nothing; this closes the gap (moving what follows it), as a save or a whole-text search
+    // needs once, not at every keystroke.
+    const QString& text() const;
+    qsizetype size() const { return text_.size() - gapLength_; }
+    // The whole text by its own offsets, to be read only before `end`: what lies from `end` on may
+    // be anything. The gap moves past `end` when it lies before it, so the cost is the distance from
+    // the last edit to `end`, not the text's length. Valid until the next call or edit.
+    const QString& through(qsizetype end) const;
+    // The whole text by its own offsets, to be read only in [from, to): the gap moves out of that
+    // range to its nearer end when it lies inside. Valid until the next call or edit.
+    QStringView within(qsizetype from, qsizetype to) const;
+    // [from, to) in one piece, as within() gives it.
+    QStringView slice(qsizetype from, qsizetype to) const;
+    // How far the text reads as it is, the gap left where it is: the last edit's end, or all of it.
+    qsizetype wholeUpTo() const { return gapLength_ > 0 ? gap_ : size(); }
+    QChar at(qsizetype i) const { return text_.constData()[i < gap_ ? i : i + gapLength_]; }
+    // A copy of [from, from + length) (clamped), read around the gap.
+    QString mid(qsizetype from, qsizetype length) const;
+    // Where the line holding `offset` starts.
+    qsizetype lineStart(qsizetype offset) const;
+    // Where the line holding `offset` ends, its terminator included; reads no further than `limit`
+    // (returned when the line goes on past it).
+    qsizetype lineEnd(qsizetype offset, qsizetype limit) const;
+    // Units of the text moved within its storage so far, by edits and by readers.
+    qsizetype unitsMoved() const { return unitsMoved_; }
 
     // Replaces the whole text; the display must be rebuilt from display(text()).
     void reset(QString text);
@@ -58,8 +87,21 @@ public:
 
 private:
     void indexCrlf();
+    // The first `c` in [from, to), or -1.
+    qsizetype indexOf(char16_t c, qsizetype from, qsizetype to) const;
+    // Gap handling: at least `need` units of gap in a buffer of its own; the gap moved to `to`;
+    // the gap closed to the end, the buffer then holding exactly the text.
+    void ensureGap(qsizetype need);
+    void moveGap(qsizetype to) const;
+    void close() const;
+    // Reading the gap is a fault; a sanitizer build reports it.
+    void guardGap(bool on) const;
 
-    QString text_;
+    // The text with a gap of gapLength_ units at gap_ (gap_ == size() and no gap when closed).
+    mutable QString text_;
+    mutable qsizetype gap_ = 0;
+    mutable qsizetype gapLength_ = 0;
+    mutable QString view_;  // what through() hands out
     // toDisplay() without the pieces' separators, and its inverse.
     qsizetype withoutPieces(qsizetype exact) const;
     qsizetype fromWithoutPieces(qsizetype display) const;
@@ -69,4 +111,5 @@ private:
     // at every keystroke).
     mutable qsizetype firstBreak_ = -2;
     LinePieces pieces_;
+    mutable qsizetype unitsMoved_ = 0;
 };

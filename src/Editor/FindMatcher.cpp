@@ -65,10 +65,12 @@ bool stoodAt(const QList<TextRange>& matches, qsizetype at) {
 // less), or at `until` or later. Returns where it stands; nothing when it was stopped.
 std::optional<qsizetype> searchUntilInStep(const RegularExpression& expression, qsizetype reach, const QString& text,
                                            qsizetype at, qsizetype from, qsizetype until,
-                                           const QList<TextRange>& other, qsizetype shift, Result& out) {
+                                           const QList<TextRange>& other, qsizetype shift, Result& out,
+                                           const ReadUpTo& readUpTo) {
     qsizetype limit = qMax(from, at);
     for (;;) {
         const qsizetype end = qMin(text.size(), limit + reach);
+        if (readUpTo) readUpTo(end);
         // An attempt that starts before `limit` reads no further than `end`: its result stands.
         const qsizetype accepted = end == text.size() ? end : limit;
         qsizetype next = accepted;
@@ -91,7 +93,7 @@ const Result kStopped{{}, true};
 } // namespace
 
 Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, const QList<TextRange>& before,
-                        const QString& text, const EditSpan& edit) {
+                        const QString& text, const EditSpan& edit, const ReadUpTo& readUpTo) {
     const TextRange replaced = edit.replaced();
     const qsizetype inserted = edit.insertedLength(text.size());
     const qsizetype delta = inserted - replaced.length;
@@ -107,7 +109,7 @@ Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, co
 
     // Past the edit by more than one attempt reads, where the old search stood, both go on alike.
     const std::optional<qsizetype> stood = searchUntilInStep(expression, reach, text, at, replaced.location + inserted + reach,
-                                                             text.size(), before, delta, result);
+                                                             text.size(), before, delta, result, readUpTo);
     if (!stood) return kStopped;
     for (MatchIt it = startingFrom(before, *stood - delta); it != before.end(); ++it)
         result.matches.append({it->location + delta, it->length});
@@ -163,12 +165,16 @@ bool staysWithinALine(QStringView pattern) {
 }
 
 Result matchesAfterLineEdit(const RegularExpression& expression, const QList<TextRange>& before, const QString& text,
-                            const EditSpan& edit) {
+                            const EditSpan& edit, const ReadUpTo& readUpTo) {
     const TextRange replaced = edit.replaced();
     const qsizetype delta = edit.insertedLength(text.size()) - replaced.length;
     const QStringView view(text);
+    qsizetype readTo = 0;
     const auto nextLine = [&](qsizetype at) {
-        while (at < view.size() && !Lines::isBreak(view[at].unicode())) ++at;
+        for (; at < view.size(); ++at) {
+            if (readUpTo && at + 2 > readTo) readUpTo(readTo = at + 64 * 1024);
+            if (Lines::isBreak(view[at].unicode())) break;
+        }
         return at + Lines::terminatorLength(view, at);
     };
     // No match holds a line end and no attempt reads more than one unit past one: matches outside
@@ -361,7 +367,7 @@ Result literalMatches(const RegularExpression& limited, qsizetype reach, const Q
         // The search stands inside a match from the piece before: it goes on alone until it
         // stands where this piece's search stood.
         if (at > from) {
-            const std::optional<qsizetype> stood = searchUntilInStep(expression, reach, text, at, at, to, own, 0, result);
+            const std::optional<qsizetype> stood = searchUntilInStep(expression, reach, text, at, at, to, own, 0, result, {});
             if (!stood) return kStopped;
             at = *stood;
             if (at >= to) continue;

@@ -3,6 +3,7 @@
 // showing, and the replacement of one match expanded in its real context.
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "Editor/EditSpan.h"
@@ -31,9 +32,11 @@ qsizetype literalReach(qsizetype queryLength);
 
 // The matches of a literal query after `edit`, from its matches before it (`before`, in the text as
 // it was): only the text around the edit is searched again, `reach` as literalReach gives it. Equal
-// to matches() of the new text.
+// to matches() of the new text. A text whole only up to the edit's start (one kept with a gap) is
+// asked for up to where the search reads next with `readUpTo`, as SyntaxHighlighter::setReader says.
+using ReadUpTo = std::function<void(qsizetype end)>;
 Result matchesAfterEdit(const RegularExpression& expression, qsizetype reach, const QList<TextRange>& before,
-                        const QString& text, const EditSpan& edit);
+                        const QString& text, const EditSpan& edit, const ReadUpTo& readUpTo = {});
 
 // True when no match of the regular expression `pattern` can hold a line terminator, nor any of
 // its look-arounds read past one (judged from the pattern alone, erring towards false).
@@ -42,7 +45,7 @@ bool staysWithinALine(QStringView pattern);
 // The matches of such an expression after `edit`, from its matches before it: only the lines
 // around the edit are searched again. Equal to matches() of the new text.
 Result matchesAfterLineEdit(const RegularExpression& expression, const QList<TextRange>& before, const QString& text,
-                            const EditSpan& edit);
+                            const EditSpan& edit, const ReadUpTo& readUpTo = {});
 
 // matches() of a literal query (`reach` as literalReach gives it), a text of two pieces or more
 // searched a piece at a time on several threads.

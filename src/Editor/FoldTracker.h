@@ -26,8 +26,9 @@ public:
     // bracket, quote, slash or line end), as words replaced by words, what lies after each only moves
     // along: done without a scan, and true. Otherwise nothing is changed and false.
     bool moveAlong(QStringView text, const QList<EditHistory::Part>& parts);
-    // Goes on with a scan edit() stopped, about `budget` units further.
+    // Goes on with a scan edit() stopped, about `budget` units further, from resumesAt().
     void scanOn(QStringView text, qsizetype budget);
+    qsizetype resumesAt() const { return checkpoints_.empty() ? 0 : checkpoints_.back().offset; }
     bool complete() const { return complete_; }
     // Whether the regions are known whose hidden range ends before this offset: all of them once
     // complete, else those whose closing line starts before the line the scan stopped in.

@@ -9,6 +9,8 @@ namespace {
 constexpr qsizetype kLongestWord = 4096;
 // See delimitedPass(): how far before a range the scan for strings and comments may start.
 constexpr qsizetype kLookBack = 128 * 1024;
+// What a search past the range asks to read at a time (see SyntaxHighlighter::readUpTo).
+constexpr qsizetype kReadStep = 64 * 1024;
 
 // The shared patterns are ours and known to compile; failing to is a broken build, not a user error.
 RegularExpression mustCompile(const QString& pattern) {
@@ -100,6 +102,7 @@ void RegexHighlighter::checkQuoteFreeTail(const QString& text) {
     // Past the last quote the edits put in, the tail holds none still.
     const qsizetype from = qBound<qsizetype>(0, tail.uncheckedFrom, text.size());
     const qsizetype to = qBound<qsizetype>(from, tail.uncheckedTo, text.size());
+    readUpTo(to);
     scanned_ += to - from;
     for (qsizetype i = to; i > from; --i) {
         const char16_t c = text[i - 1].unicode();
@@ -109,6 +112,17 @@ void RegexHighlighter::checkQuoteFreeTail(const QString& text) {
         }
     }
     tail.uncheckedFrom = tail.uncheckedTo = 0;
+}
+
+qsizetype RegexHighlighter::findOnward(const QString& text, QStringView needle, qsizetype from, qsizetype to) const {
+    for (qsizetype start = from; start < to;) {
+        const qsizetype end = qMin(to, start + kReadStep);
+        readUpTo(end);
+        const qsizetype found = QStringView(text).first(end).indexOf(needle, start);
+        if (found >= 0 || end >= to) return found;
+        start = end - needle.size() + 1;
+    }
+    return -1;
 }
 
 qsizetype RegexHighlighter::lineStartOf(const QString& text, qsizetype offset) {
@@ -189,6 +203,7 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     const qsizetype rangeEnd = qBound<qsizetype>(0, range.end(), text.size());
     range.location = qBound<qsizetype>(0, range.location, rangeEnd);
     range.length = rangeEnd - range.location;
+    readUpTo(rangeEnd + kLongestWord + 1);
 
     // The word passes search only around the range. A whole-text search gives the same matches from
     // any place none of its matches runs over, and none runs over white space or a character that is
@@ -235,9 +250,11 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     const qsizetype firstLineEnd = firstBreak < 0 ? -1 : range.location + firstBreak;
     const auto lineEndAfterRange = [&] {
         const qsizetype reach = qMin(text.size(), range.end() + kLookBack);
-        const qsizetype lf = QStringView(text).first(reach).indexOf(u'\n', range.end());
-        scanned_ += (lf < 0 ? reach : lf) - range.end();
-        return lf < 0 ? reach : lf;
+        const qsizetype lf = findOnward(text, u"\n", range.end(), reach);
+        const qsizetype end = lf < 0 ? reach : lf;
+        readUpTo(qMin(text.size(), end + 1));  // the pass over the last line reads its terminator
+        scanned_ += end - range.end();
+        return end;
     };
     const auto commentPass = [&](const RegularExpression& re, IntroducerSeen& seen, QStringView introducer) {
         const qsizetype at = firstIntroducer(seen, introducer, text, lineStartOf(text, range.location),
@@ -279,11 +296,13 @@ bool isLineTerminator(char16_t c) {
 // terminator, then the same quote; a quoted run may span lines. The end of the match, or absent;
 // horizon gets one past the last character the attempt depended on, read one past the last it read.
 // Text from tailFrom on is known to hold no quote: an attempt that gets there runs out of text.
+template <typename ReadUpTo>
 std::optional<qsizetype> quotedAt(const QChar* t, qsizetype n, qsizetype s, qsizetype& horizon, qsizetype& read,
-                                  qsizetype tailFrom) {
+                                  qsizetype tailFrom, ReadUpTo readUpTo) {
     const char16_t quote = t[s].unicode();
     qsizetype i = s + 1;
     for (; i < n && i < tailFrom;) {
+        readUpTo(i + 2);
         const char16_t c = t[i].unicode();
         if (c == quote) {
             horizon = i + 1;
@@ -319,6 +338,13 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
     const TokenRole role = kind == Delimited::string ? TokenRole::string : TokenRole::comment;
     const QChar* t = text.constData();
     const qsizetype n = text.size();
+    // Asks for the text a step at a time as the scans go past what was asked for so far.
+    qsizetype readTo = 0;
+    const auto readable = [&](qsizetype end) {
+        if (end <= readTo) return;
+        readTo = qMin(n, qMax(end, readTo + kReadStep));
+        readUpTo(readTo);
+    };
 
     // The last confirmed point at or before `at`, or the start.
     const auto resumeAt = [&](qsizetype at) {
@@ -365,14 +391,16 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 // Most text holds no quote: look at whole blocks first, which the compiler vectorises.
                 constexpr qsizetype kBlock = 32;
                 for (; s + kBlock <= limit; s += kBlock) {
+                    readable(s + kBlock);
                     bool any = false;
                     for (qsizetype k = 0; k < kBlock; ++k) any |= isQuote(t[s + k].unicode());
                     if (any) break;
                 }
+                readable(qMin(limit, s + kBlock));
                 while (s < limit && !isQuote(t[s].unicode())) ++s;
                 if (s == n && (quoteFreeTail_.from < 0 || p < quoteFreeTail_.from)) quoteFreeTail_ = {p, 0, 0};
             } else {
-                s = QStringView(text).first(qMin(n, limit + 1)).indexOf(u"/*", p);
+                s = findOnward(text, u"/*", p, qMin(n, limit + 1));
                 if (s < 0 || s >= limit) s = limit;
             }
             if (settling && points.at(kept.confirmed).position <= s) {
@@ -396,9 +424,10 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
             std::optional<qsizetype> end;
             qsizetype read = 0;
             if (kind == Delimited::string) {
-                end = quotedAt(t, n, s, reached, read, qMin(reach, quoteFreeTail_.from < 0 ? n : quoteFreeTail_.from));
+                end = quotedAt(t, n, s, reached, read, qMin(reach, quoteFreeTail_.from < 0 ? n : quoteFreeTail_.from),
+                               readable);
             } else if (s + 2 < noCloserFrom) {
-                const qsizetype closer = s + 2 < reach ? QStringView(text).first(reach).indexOf(u"*/", s + 2) : -1;
+                const qsizetype closer = s + 2 < reach ? findOnward(text, u"*/", s + 2, reach) : -1;
                 if (closer >= 0) {
                     end = closer + 2;
                     reached = closer + 2;

@@ -69,6 +69,8 @@ private:
         qsizetype checkedTo = -1;  // no LF from lineStart up to here
     };
     qsizetype lineStartOf(const QString& text, qsizetype offset);
+    // The first `needle` in [from, to) of the text, asking for it a step at a time; -1 when none.
+    qsizetype findOnward(const QString& text, QStringView needle, qsizetype from, qsizetype to) const;
     // Where the text holds no quote from `from` to its end, so a string opened there runs out of
     // text: known from a scan that went there, and kept through edits. Edited text in it
     // ([uncheckedFrom, uncheckedTo)) is looked at before it is trusted again.

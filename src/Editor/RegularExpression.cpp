@@ -36,7 +36,8 @@ bool stopped(UErrorCode status) {
 
 // A read-only alias of the QString's UTF-16 buffer; the QString must outlive it and every matcher on it.
 icu::UnicodeString alias(const QString& s) {
-    return icu::UnicodeString(false, reinterpret_cast<const char16_t*>(s.utf16()), int32_t(s.size()));
+    // constData(), not utf16(): a string over raw data would be copied whole to be terminated.
+    return icu::UnicodeString(false, reinterpret_cast<const char16_t*>(s.constData()), int32_t(s.size()));
 }
 
 // Characters with a meaning of their own outside a character class (no comments mode is ever used).

@@ -3,6 +3,7 @@
 // the base colour, then every span in list order, so later spans win where they overlap.
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "Editor/TextEdit.h"
@@ -30,4 +31,16 @@ public:
 
     // For callers that colour a text with no edit history (a response body).
     QList<Span> ranges(const QString& text, TextRange range) { return ranges(text, std::nullopt, range); }
+
+    // For a text given whole only up to the range's end (one kept with a gap at the last edit): a
+    // highlighter asks for it up to `end` before reading that far. Unset, the text is whole.
+    void setReader(std::function<void(qsizetype end)> reader) { reader_ = std::move(reader); }
+
+protected:
+    void readUpTo(qsizetype end) const {
+        if (reader_) reader_(end);
+    }
+
+private:
+    std::function<void(qsizetype)> reader_;
 };

@@ -1,5 +1,7 @@
 #include "Workspace/EditorDocument.h"
 
+#include "Editor/ExactText.h"
+
 #include "Platform/FilePath.h"
 #include "Platform/TextEquivalence.h"
 #include "Platform/TextFile.h"
@@ -39,10 +41,16 @@ void EditorDocument::setText(const QString& text) {
     textDidChange();
 }
 
-void EditorDocument::lendText(const QString* live) {
+const QString& EditorDocument::text() const {
+    if (live_) return live_->text();
+    if (held_) applyHeld();
+    return text_;
+}
+
+void EditorDocument::lendText(const ExactText* live) {
     if (live == live_) return;
     if (!live) {
-        text_ = *live_;
+        text_ = live_->text();
         live_ = nullptr;
         return;
     }

@@ -9,6 +9,8 @@
 #include "Editor/CodeLanguage.h"
 #include "Platform/TextFile.h"
 
+class ExactText;
+
 class EditorDocument : public QObject {
     Q_OBJECT
 public:
@@ -21,11 +23,7 @@ public:
     const std::optional<QString>& url() const { return url_; }
     void setUrl(std::optional<QString> url);
 
-    const QString& text() const {
-        if (live_) return *live_;
-        if (held_) applyHeld();
-        return text_;
-    }
+    const QString& text() const;
     // Marks the document dirty when the text is not canonically equal to the saved text.
     void setText(const QString& text);
     // The same as setText of the text with length units at `at` replaced by `with`, edited in place.
@@ -34,7 +32,8 @@ public:
     // of keeping a copy of its own; the editor still reports every edit with replaceText(), which
     // then only keeps the books. setText() ends it, and so does null: the document then keeps the
     // text as it is (sharing it, not copying it).
-    void lendText(const QString* live);
+    void lendText(const ExactText* live);
+    const ExactText* lentText() const { return live_; }
     // Called by the lender before it edits its text in place, with the edit it is about to make. When
     // the text still shares its buffer with the saved text and the edit makes them differ, the saved
     // text lets go of the buffer (the lender then edits it without a copy) and only its fingerprint
@@ -106,7 +105,7 @@ private:
         QString with;
     };
     mutable QString text_;
-    const QString* live_ = nullptr;  // the editor's text, while it lends it
+    const ExactText* live_ = nullptr;  // the editor's text, while it lends it
     mutable std::optional<HeldEdit> held_;
     bool isDirty_ = false;
     CodeLanguage language_;

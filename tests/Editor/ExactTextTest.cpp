@@ -169,3 +169,53 @@ TEST(ExactText, OnlyLinesLongerThanAPieceAreBroken) {
         EXPECT_EQ(inside, (line.length + limit - 1) / limit - 1 + (line.length == 0)) << line.location;
     }
 }
+
+// Edits anywhere, read back every way the editor reads: by unit, as a copy, as a range in one
+// piece, through an offset or within a range by the text's own offsets, and whole. A copy of the
+// whole text taken before an edit keeps what it had.
+TEST(ExactText, ReadsAfterEditsAnywhereSeeTheEditedText) {
+    QRandomGenerator random(7);
+    QString model = QString(300, u'a') + QStringLiteral("\nb\r\nc") + QString(20000, u'd');
+    for (qsizetype i = 0; i < model.size(); i += 97) model[i] = QChar(char16_t(u'e' + i % 11));
+    ExactText text(model);
+    const auto check = [&](qsizetype from, qsizetype to) {
+        ASSERT_EQ(text.size(), model.size());
+        ASSERT_EQ(text.slice(from, to), QStringView(model).sliced(from, to - from));
+        ASSERT_EQ(text.mid(from, to - from), model.mid(from, to - from));
+        ASSERT_EQ(text.within(from, to).sliced(from, to - from), QStringView(model).sliced(from, to - from));
+        ASSERT_EQ(QStringView(text.through(to)).first(to), QStringView(model).first(to));
+        for (qsizetype i = from; i < to; i += 13) ASSERT_EQ(text.at(i), model[i]);
+        ASSERT_EQ(text.lineStart(to), Lines::lineStart(model, to));
+    };
+    for (int step = 0; step < 400; ++step) {
+        const qsizetype at = step % 50 == 0 ? random.bounded(model.size() + 1) : qMin(model.size(), qsizetype(step % 7));
+        const qsizetype where = step % 3 == 0 ? random.bounded(model.size() + 1) : model.size() / 2 + step;
+        const qsizetype a = qMin(where, model.size()), b = qMin(model.size(), a + at % 3);
+        const QString with = step % 5 == 0 ? QString(20000, u'f') : QString(step % 4, QChar(char16_t(u'g' + step % 3)));
+        const QString before = step % 9 == 0 ? text.text() : QString();
+        const QString copied = before;
+        const ExactText::Change change = text.replace({a, b - a}, with);
+        ASSERT_EQ(change.removed, model.mid(change.range.location, change.range.length));  // what undo puts back
+        model.replace(change.range.location, change.range.length, change.text);
+        if (step % 9 == 0) ASSERT_EQ(before, copied);
+        const qsizetype from = random.bounded(model.size() + 1);
+        check(from, qMin(model.size(), from + random.bounded(3000)));
+        check(qMax<qsizetype>(0, a - 50), qMin(model.size(), a + 50));
+    }
+    ExactText copy(text);
+    const ExactText moved(std::move(copy));
+    EXPECT_EQ(copy.size(), 0);  // NOLINT(bugprone-use-after-move): a moved-from text is empty
+    EXPECT_EQ(moved.text(), model);
+    EXPECT_EQ(text.text(), model);
+    EXPECT_EQ(moved.toDisplay(model.size()), text.toDisplay(model.size()));  // its CR LFs came along
+    EXPECT_EQ(text.lineEnd(model.size() - 2, model.size()), model.size());
+    // The line ending a Return inserts is found on either side of the gap.
+    ExactText breaks(QStringLiteral("ab\r\ncd"));
+    breaks.replace({1, 0}, QStringLiteral("x"));
+    EXPECT_EQ(breaks.newline(), QStringLiteral("\r\n"));
+    EXPECT_EQ(breaks.lineEnd(0, breaks.size()), 5);  // after the CR LF, read across the gap
+    ExactText none(QStringLiteral("abc"));
+    EXPECT_EQ(none.newline(), QStringLiteral("\n"));
+    none.replace({1, 0}, QStringLiteral("\r"));
+    EXPECT_EQ(none.newline(), QStringLiteral("\r"));
+}

@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 #include <algorithm>
 
+#include "Editor/ExactText.h"
 #include "Editor/HighlighterFactory.h"
 #include "Editor/HighlighterRule.h"
 #include "HighlightTestSupport.h"
@@ -330,6 +331,29 @@ TEST(RegexHighlighter, PointsShiftedPastEditsColourAsAWholeTextPass) {
                     << "language " << int(language) << " round " << round << " call " << call;
             }
         }
+    }
+}
+
+// A text kept with a gap at its last edit is whole only as far as it was asked for: strings and
+// comments running far past the range are read on only after asking (a sanitizer build reports a
+// read of the gap), and the colours are those of a whole-text pass.
+TEST(RegexHighlighter, ATextReadOnlyAsFarAsAskedColoursAsAWholeTextPass) {
+    QRandomGenerator random(5);
+    static const QStringList inserts = {"\"", "'", "/*", "*/", "x", "\n", ""};
+    const auto made = HighlighterFactory::regex(CodeLanguage::swift);
+    QString model;
+    for (int i = 0; i < 40; ++i)
+        model += QString("w %1\n").arg(i).repeated(random.bounded(200, 900)) + randomText(random, 3);
+    ExactText text(model);
+    made->setReader([&](qsizetype end) { text.through(end); });
+    for (int call = 0; call < 60; ++call) {
+        const qsizetype at = random.bounded(int(model.size() + 1));
+        const qsizetype removed = qMin<qsizetype>(model.size() - at, random.bounded(3));
+        const QString inserted = inserts[random.bounded(int(inserts.size()))];
+        text.replace({at, removed}, inserted);
+        made->noteEdit(highlight_test::replace(model, at, removed, inserted));
+        const TextRange range{at, qMin<qsizetype>(model.size() - at, 400)};
+        ASSERT_EQ(made->ranges(text.through(range.end()), range), wholeTextReference(*made, model, range)) << call;
     }
 }
 

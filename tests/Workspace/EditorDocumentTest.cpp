@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 
 #include "Platform/TextFile.h"
+#include "Editor/ExactText.h"
 #include "Workspace/EditorDocument.h"
 #include "support/TestSupport.h"
 
@@ -97,7 +98,7 @@ TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
         EditorDocument whole(QStringLiteral("/tmp/a.txt"), saved);
         // And one that reads its text from an editor's, which the editor edits first.
         EditorDocument lent(QStringLiteral("/tmp/a.txt"), saved);
-        QString live = saved;
+        ExactText live(saved);
         lent.lendText(&live);
         quint32 r = seed * 2654435761u;
         const auto next = [&r] { return (r = r * 1664525u + 1013904223u) >> 8; };
@@ -111,7 +112,7 @@ TEST(EditorDocument, InPlaceEditsFollowTheDirtyRule) {
             edited.replaceText(at, length, with);
             whole.setText(expected);
             lent.willReplace(at, length, with);
-            live.replace(at, length, with);
+            live.replace({at, length}, with);
             lent.replaceText(at, length, with);
             ASSERT_EQ(edited.text(), expected);
             ASSERT_EQ(lent.isDirty(), whole.isDirty()) << "seed " << seed << " step " << step;
@@ -135,17 +136,17 @@ TEST(EditorDocument, TheSavedTextLetsGoOfALentBufferBeforeAnEdit) {
     const QString path = dir.write("big.txt", bytes);
     EditorDocument doc(path, QString::fromUtf8(bytes));  // a buffer of its own, not static data
     doc.setDiskStamp(TextFile::stamp(path));
-    QString live = doc.text();
+    ExactText live(doc.text());
     doc.lendText(&live);
     doc.willReplace(3, 1, QString::fromUtf8("e\u0301"));  // canonically the same text: kept
-    EXPECT_FALSE(live.isDetached());
+    EXPECT_FALSE(live.text().isDetached());
     doc.willReplace(4, 1, QStringLiteral("_"));
-    EXPECT_TRUE(live.isDetached());
-    live.replace(4, 1, QStringLiteral("_"));
+    EXPECT_TRUE(live.text().isDetached());
+    live.replace({4, 1}, QStringLiteral("_"));
     doc.replaceText(4, 1, QStringLiteral("_"));
     EXPECT_TRUE(doc.isDirty());
     EXPECT_FALSE(doc.textIsSavedText());
-    live.replace(4, 1, QStringLiteral(" "));
+    live.replace({4, 1}, QStringLiteral(" "));
     doc.replaceText(4, 1, QStringLiteral(" "));
     EXPECT_TRUE(doc.isDirty());  // only a save or a reload makes it clean
 
@@ -171,24 +172,24 @@ TEST(EditorDocument, TheSavedTextLetsGoOfALentBufferBeforeAnEdit) {
 // A text lent by an editor is read, saved and kept without a copy of it being made.
 TEST(EditorDocument, ALentTextIsReadInPlaceAndKeptWhenTheLoanEnds) {
     EditorDocument doc(QStringLiteral("/tmp/a.txt"), QStringLiteral("abc"));
-    QString live = doc.text() + u'd';
+    ExactText live(doc.text() + u'd');
     doc.lendText(&live);
     doc.replaceText(3, 0, QStringLiteral("d"));
-    EXPECT_EQ(doc.text().constData(), live.constData());
+    EXPECT_EQ(doc.text().constData(), live.text().constData());
     EXPECT_TRUE(doc.isDirty());
     TempFolder dir;
     ASSERT_TRUE(doc.save(dir.file(QStringLiteral("lent.txt"))));
     EXPECT_EQ(readBytes(dir.file(QStringLiteral("lent.txt"))), QByteArray("abcd"));
     EXPECT_TRUE(doc.textIsSavedText());
     doc.lendText(nullptr);
-    EXPECT_EQ(doc.text().constData(), live.constData());  // shared, not copied
-    live.clear();
+    EXPECT_EQ(doc.text().constData(), live.text().constData());  // shared, not copied
+    live.reset(QString());
     EXPECT_EQ(doc.text(), QStringLiteral("abcd"));
     // Text set from outside ends a loan.
-    QString other = QStringLiteral("xyz");
+    ExactText other(QStringLiteral("xyz"));
     doc.lendText(&other);
     doc.setText(QStringLiteral("new"));
-    other.clear();
+    other.reset(QString());
     EXPECT_EQ(doc.text(), QStringLiteral("new"));
 }
 

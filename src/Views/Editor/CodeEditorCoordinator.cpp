@@ -19,7 +19,6 @@
 #include "Editor/TreeSitterHighlighter.h"
 #include "Editor/TokenRole.h"
 #include "Platform/Lines.h"
-#include "Platform/TextSplice.h"
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/Editor/FoldingLayoutManager.h"
@@ -80,12 +79,12 @@ constexpr qsizetype kShowStep = 256 * 1024;
 // turns strings over to the end of the text), and per turn after.
 constexpr qsizetype kFoldBudget = 64 * 1024;
 constexpr qsizetype kFoldStep = 4 * 1024 * 1024;
+// How far past its budget a fold rescan may read: to the next place a checkpoint may be.
+constexpr qsizetype kFoldReachPastBudget = 8 * 1024;
 // A change longer than this goes into the display a step at a time.
 constexpr qsizetype kRefillLength = 4 * kShowStep;
 // Lines put into the display per step at most.
 constexpr qsizetype kShowLines = 16 * 1024;
-// From this length on the editor shares the document's text instead of copying it.
-constexpr qsizetype kShareFrom = 8 * 1024 * 1024;
 // How far past what is shown a selection may reach and still be shown at once: a few steps.
 constexpr qsizetype kNearReach = 2 * kShowStep;
 // UTF-16 units whose line terminators are counted per step ahead of the display: the gutter learns
@@ -104,17 +103,13 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     QTextDocument* display = view->document();
     display->setUndoRedoEnabled(false);  // undo works on the exact text (EditHistory)
     folding_ = std::make_unique<FoldingLayoutManager>(display, &text_);
-    // A copy of its own, made now and with room to grow: edits change it in place, and sharing the
-    // document's buffer would make the first keystroke copy the whole text. The document reads its
-    // text from here meanwhile, so the text is held once besides the saved text. A large text is
-    // shared instead: a second copy of it would weigh as much as all the rest, and at its first
-    // edit the saved text lets go of it (replaceExact), so it is then edited where it lies.
-    QString own = document ? document->text() : QString();
-    if (own.size() < kShareFrom) TextSplice::makeRoom(own);
-    text_.reset(std::move(own));
+    // The document's text, shared: a small one is copied at its first edit, and at a large one's
+    // the saved text lets go of it (replaceExact), so it is then edited where it lies. The document
+    // reads its text from here meanwhile, so the text is held once besides the saved text.
+    text_.reset(document ? document->text() : QString());
     if (document) {
         documentRevision_ = document->textRevision();
-        document->lendText(&text_.text());
+        document->lendText(&text_);
     }
     makeHighlighter();
     connect(&counter_, &FindCounter::finished, this, &CodeEditorCoordinator::countFinished);
@@ -137,7 +132,7 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
 
 CodeEditorCoordinator::~CodeEditorCoordinator() {
     // Only this editor's loan ends here; a newer editor of the document may hold it already.
-    if (document_ && &document_->text() == &text_.text()) document_->lendText(nullptr);
+    if (document_ && document_->lentText() == &text_) document_->lendText(nullptr);
 }
 
 void CodeEditorCoordinator::makeHighlighter() {
@@ -145,6 +140,7 @@ void CodeEditorCoordinator::makeHighlighter() {
     parseWorker_.reset();
     highlighter_ = HighlighterRule::make(lastLanguage_, text_.size());
     treeSitter_ = dynamic_cast<TreeSitterHighlighter*>(highlighter_.get());
+    highlighter_->setReader([this](qsizetype end) { text_.through(end); });
     if (!treeSitter_) return;
     parseWorker_ = std::make_unique<ParseWorker>(treeSitter_->language());
     connect(parseWorker_.get(), &ParseWorker::parsed, this, [this](quint64 revision) {
@@ -197,28 +193,24 @@ void CodeEditorCoordinator::leaveBusy() {
 // --- filling the display
 
 qsizetype CodeEditorCoordinator::nextShowEnd() const {
-    const QString& text = text_.text();
+    // Read around the edit's gap, which typing meanwhile keeps where the caret is.
+    const qsizetype size = text_.size();
+    const auto breakAt = [&](qsizetype i) { return text_.at(i) == u'\n' || text_.at(i) == u'\r'; };
+    const auto after = [&](qsizetype i) { return i + (text_.at(i) == u'\r' && i + 1 < size && text_.at(i + 1) == u'\n' ? 2 : 1); };
     // A line costs the display more than a character: a step of short lines ends after so many.
-    const qsizetype scanned = qMin(text.size(), shownTo_ + kShowStep);
+    const qsizetype scanned = qMin(size, shownTo_ + kShowStep);
     qsizetype lines = 0;
-    for (qsizetype i = shownTo_; i < scanned; ++i) {
-        const QChar c = text[i];
-        if ((c != u'\n' && c != u'\r') || ++lines < kShowLines) continue;
-        const bool pair = c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
-        return i + (pair ? 2 : 1);
-    }
-    if (text.size() - shownTo_ <= kShowStep) return text.size();
+    for (qsizetype i = shownTo_; i < scanned; ++i)
+        if (breakAt(i) && ++lines >= kShowLines) return after(i);
+    if (size - shownTo_ <= kShowStep) return size;
     // The start of a long line's piece serves as well as a line's.
     const std::vector<qsizetype>& breaks = text_.pieces().breaks();
     const auto piece = std::lower_bound(breaks.begin(), breaks.end(), shownTo_ + kShowStep);
-    const qsizetype pieceEnd = piece == breaks.end() ? text.size() : *piece;
+    const qsizetype pieceEnd = piece == breaks.end() ? size : *piece;
     // After the next line terminator (never between a CR and its LF), or a piece's start.
-    const QStringView rest = QStringView(text).sliced(shownTo_ + kShowStep, pieceEnd - shownTo_ - kShowStep);
-    const auto at = std::find_if(rest.begin(), rest.end(), [](QChar c) { return c == u'\n' || c == u'\r'; });
-    if (at == rest.end()) return pieceEnd;
-    qsizetype end = shownTo_ + kShowStep + (at - rest.begin()) + 1;
-    if (*at == u'\r' && end < text.size() && text[end] == u'\n') ++end;
-    return qMin(end, pieceEnd);
+    for (qsizetype i = shownTo_ + kShowStep; i < pieceEnd; ++i)
+        if (breakAt(i)) return qMin(after(i), pieceEnd);
+    return pieceEnd;
 }
 
 int CodeEditorCoordinator::lineCount() const {
@@ -229,14 +221,13 @@ int CodeEditorCoordinator::lineCount() const {
 
 void CodeEditorCoordinator::countUnshownBreaks() {
     if (countedTo_ >= text_.size()) return;
-    const QString& text = text_.text();
-    const qsizetype to = qMin(text.size(), countedTo_ + kCountStep);
-    unshownBreaks_ += Lines::breakCount(QStringView(text).sliced(countedTo_, to - countedTo_));
+    const qsizetype to = qMin(text_.size(), countedTo_ + kCountStep);
+    unshownBreaks_ += Lines::breakCount(text_.slice(countedTo_, to));
     // A step may start between a CR and its LF: the pair was counted with the CR.
-    if (countedTo_ > 0 && text[countedTo_] == u'\n' && text[countedTo_ - 1] == u'\r') --unshownBreaks_;
+    if (countedTo_ > 0 && text_.at(countedTo_) == u'\n' && text_.at(countedTo_ - 1) == u'\r') --unshownBreaks_;
     countedTo_ = to;
     // The gutter takes the width the last line's number needs while few lines are laid out.
-    if (countedTo_ >= text.size() && view_) view_->layoutRuler();
+    if (countedTo_ >= text_.size() && view_) view_->layoutRuler();
 }
 
 void CodeEditorCoordinator::showUpTo(qsizetype end) {
@@ -321,9 +312,17 @@ void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
 // far into it never scans from the start.
 bool CodeEditorCoordinator::layHighlightPoints() {
     if (parseWorker_ || !highlighter_ || pointsLaidTo_ >= text_.size()) return false;
+    // Past the last edit they wait: laying them there would move the text away from where it is
+    // typed into, at every keystroke. Colouring a place far on lays them on its way.
+    if (qMin(text_.size(), pointsLaidTo_ + 4 * kShowStep) > text_.wholeUpTo()) return false;
     pointsLaidTo_ = qMin(text_.size(), pointsLaidTo_ + 4 * kShowStep);
-    highlighter_->ranges(text_.text(), std::nullopt, TextRange{pointsLaidTo_, 0});
+    highlighter_->ranges(colourText(pointsLaidTo_), std::nullopt, TextRange{pointsLaidTo_, 0});
     return pointsLaidTo_ < text_.size();
+}
+
+const QString& CodeEditorCoordinator::colourText(qsizetype end) const {
+    // The highlighter asks for more itself when it reads on (see SyntaxHighlighter::setReader).
+    return text_.through(end);
 }
 
 // --- selection
@@ -413,8 +412,11 @@ void CodeEditorCoordinator::userChange(TextRange range, const QString& replaceme
         return;
     }
     using Kind = EditingAssistance::Decision::Kind;
+    // The assistance reads the characters at the edit, or for a new line the line it splits (and
+    // the unit after a lone CR, to tell it from a CR LF).
+    const qsizetype reads = replacement == QStringLiteral("\n") ? text_.lineEnd(range.end(), text_.size()) + 1 : range.end() + 2;
     const EditingAssistance::Decision decision =
-        EditingAssistance::filter(text_.text(), range, replacement, language(), text_.newline());
+        EditingAssistance::filter(text_.through(reads), range, replacement, language(), text_.newline());
     switch (decision.kind) {
     case Kind::allow:
         apply(range, replacement, {range.location + replacement.size(), 0}, typed ? Origin::typing : Origin::user);
@@ -455,7 +457,7 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     // The display takes the pieces around the edit whole when it breaks them afresh.
     showThrough(b + 2 * LinePieces::kMaxPiece);
     const TextRange before = selection();
-    if (QStringView(text_.text()).mid(a, b - a) == text) {
+    if (text_.slice(a, b) == text) {
         setSelection(after, true);
         return true;
     }
@@ -492,7 +494,7 @@ void CodeEditorCoordinator::recordApplied(const ExactText::Change& change, TextR
 
 bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, TextRange after, Origin origin) {
     const TextRange before = selection();
-    if (QStringView(text_.text()).mid(range.location, range.length) == text) {
+    if (text_.slice(range.location, range.end()) == text) {
         setSelection(after, true);
         return true;
     }
@@ -525,10 +527,10 @@ TextEdit::Point CodeEditorCoordinator::unshownPoint(qsizetype exact) const {
         from = unshownKnown_.offset;
         point = unshownKnown_.point;
     }
-    const QStringView stretch = QStringView(text_.text()).sliced(from, exact - from);
+    const QStringView stretch = text_.slice(from, exact);
     const qsizetype breaks = Lines::breakCount(stretch);
     if (breaks == 0) return {point.row, point.col + stretch.size()};
-    return {point.row + breaks, exact - Lines::lineStart(text_.text(), exact)};
+    return {point.row + breaks, exact - Lines::lineStart(text_.through(exact), exact)};
 }
 
 void CodeEditorCoordinator::displayChanged(int position, int removed, int added) {
@@ -578,7 +580,7 @@ void CodeEditorCoordinator::syncFromDocument() {
     if (!document_ || document_->textRevision() == documentRevision_) return;
     documentRevision_ = document_->textRevision();
     replaceText(document_->text());
-    document_->lendText(&text_.text());
+    document_->lendText(&text_);
 }
 
 void CodeEditorCoordinator::replaceText(const QString& newText) {
@@ -710,7 +712,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
 ExactText::Change CodeEditorCoordinator::replaceExact(TextRange range, const QString& text, bool toDocument) {
     // A large text is shared with the document's saved text until its first edit (see the
     // constructor); the document lets go of it first where it can, so it is edited where it lies.
-    if (toDocument && document_ && document_->textRevision() == documentRevision_ && &document_->text() == &text_.text())
+    if (toDocument && document_ && document_->textRevision() == documentRevision_ && document_->lentText() == &text_)
         document_->willReplace(range.location, range.length, text);
     return text_.replace(range, text);
 }
@@ -728,12 +730,14 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     }
     if (document_) {
         documentRevision_ = document_->textRevision();
-        document_->lendText(&text_.text());
+        document_->lendText(&text_);
     }
     if (change.range.location < unshownKnown_.offset) unshownKnown_.offset = -1;
     if (searched_ || placesPending()) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
+    // The rescan starts at or before the edit and reads at most its budget (or a checkpoint's spacing).
+    const qsizetype foldsRead = change.range.location + change.text.size() + kFoldBudget + kFoldReachPastBudget;
     if (!parts || !folds_.moveAlong(text_.text(), *parts))
-        folds_.edit(text_.text(), change.range.location, change.range.length, change.text.size(), kFoldBudget);
+        folds_.edit(text_.through(foldsRead), change.range.location, change.range.length, change.text.size(), kFoldBudget);
     if (!folds_.complete() && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();
@@ -773,7 +777,7 @@ void CodeEditorCoordinator::recomputeFolds() {
 // A fold rescan an edit stopped short of the end goes on a step per turn of the event loop.
 bool CodeEditorCoordinator::scanFoldsOn() {
     if (folds_.complete()) return false;
-    folds_.scanOn(text_.text(), kFoldStep);
+    folds_.scanOn(text_.within(folds_.resumesAt(), folds_.resumesAt() + kFoldStep + kFoldReachPastBudget), kFoldStep);
     keepFolds();
     if (view_) view_->ruler()->update();
     return !folds_.complete();
@@ -783,8 +787,11 @@ void CodeEditorCoordinator::keepFolds() {
     if (!folding_) return;
     QList<TextRange> kept;
     // A fold the scan has not reached yet stays until it is known to be gone.
+    // hides() reads back from the fold's start to its header line's start, and the unit before it.
     for (const TextRange& folded : folding_->foldedRanges())
-        if (folded.end() >= folds_.knownTo() || folds_.hides(text_.text(), folded)) kept.append(folded);
+        if (folded.end() >= folds_.knownTo() ||
+            folds_.hides(text_.within(text_.lineStart(folded.location) - 1, folded.location), folded))
+            kept.append(folded);
     folding_->setFoldedRanges(kept);
 }
 
@@ -855,7 +862,7 @@ void CodeEditorCoordinator::highlight() {
         if (latest.tree)
             for (const TextRange& run : runs) spans += treeSitter_->spans(*latest.tree, text_.text(), run);
     } else {
-        for (const TextRange& run : runs) spans += highlighter_->ranges(text_.text(), std::nullopt, run);
+        for (const TextRange& run : runs) spans += highlighter_->ranges(colourText(run.end()), std::nullopt, run);
     }
 
     // One format list per visible line: the base colour over the line, then each span in order.
@@ -930,10 +937,14 @@ void CodeEditorCoordinator::findSync() {
         // Edits spread over much of the text (a Replace All undone) are searched through on every
         // thread, as a new query is.
         const bool spread = aroundEdits && findEdits_.insertedLength(text_.size()) > text_.size() / 4;
+        // After edits the search reads on from before them, asking for the text as it goes.
+        const auto readUpTo = [this](qsizetype end) { text_.through(end); };
         if (expression && aroundEdits && !spread && !find_->useRegex())
-            found = FindMatcher::matchesAfterEdit(*expression, reach, matches_, text_.text(), findEdits_);
+            found = FindMatcher::matchesAfterEdit(*expression, reach, matches_, text_.through(findEdits_.replaced().location),
+                                                  findEdits_, readUpTo);
         else if (expression && aroundEdits && FindMatcher::staysWithinALine(find_->query()))
-            found = FindMatcher::matchesAfterLineEdit(*expression, matches_, text_.text(), findEdits_);
+            found = FindMatcher::matchesAfterLineEdit(*expression, matches_, text_.through(findEdits_.replaced().location),
+                                                      findEdits_, readUpTo);
         else if (expression && text_.size() > kCountHereUpTo)
             return startCount(*expression, newQuery);
         else if (expression && !find_->useRegex())
@@ -1024,9 +1035,8 @@ void CodeEditorCoordinator::awaitPlaces() {
 TextRange CodeEditorCoordinator::lookAhead(TextRange range) const {
     // To a line start, where the search of a region agrees with the search of the whole text, when
     // there is one close by.
-    const QStringView text(text_.text());
-    qsizetype end = qMin(text.size(), range.location + qMin(range.length, kLookAheadWhileCounting));
-    const qsizetype lineEnd = text.sliced(end).left(kLookAheadWhileCounting).indexOf(u'\n');
+    qsizetype end = qMin(text_.size(), range.location + qMin(range.length, kLookAheadWhileCounting));
+    const qsizetype lineEnd = text_.slice(end, end + kLookAheadWhileCounting).indexOf(u'\n');
     if (lineEnd >= 0) end += lineEnd + 1;
     return {range.location, end - range.location};
 }
@@ -1051,8 +1061,11 @@ void CodeEditorCoordinator::paintFindHighlights() {
     // of them are counted, those on screen are found here.
     const TextRange visible = visibleRange();
     const std::optional<RegularExpression> expression = placesPending() && find_ ? find_->makeRegex() : std::nullopt;
-    const QList<TextRange> onScreen =
-        expression ? FindMatcher::matchesIn(*expression, text_.text(), lookAhead(visible)) : QList<TextRange>();
+    QList<TextRange> onScreen;
+    if (expression) {
+        const TextRange region = lookAhead(visible);
+        onScreen = FindMatcher::matchesIn(*expression, text_.through(region.end()), region);
+    }
     const QList<TextRange>& matches = placesPending() ? onScreen : matches_;
     const TextRange current = expression && find_->current() > 0 ? selection() : TextRange{-1, 0};
     if (find_ && !matches.isEmpty()) {

@@ -197,6 +197,8 @@ private:
         shownTo_ += delta;
         countedTo_ += delta;
     }
+    // The text as the regular-expression highlighter reads it for a range ending at `end`.
+    const QString& colourText(qsizetype end) const;
     // Lays the highlighter's resume points a step further through the text; false once through.
     bool layHighlightPoints();
     // Cuts the display back to `lineStart` (exact) and shows the text from there a step at a time.

@@ -227,12 +227,12 @@ QList<CodeEditorView::VisibleLine> CodeEditorView::visibleLines() const {
 TextRange CodeEditorView::deletionRange(bool backwards) const {
     const TextRange selection = coordinator_->selection();
     if (selection.length > 0) return selection;
-    const QString& text = coordinator_->text().text();
+    const ExactText& text = coordinator_->text();
     const qsizetype at = selection.location;
     if (backwards) {
         if (at == 0) return {at, 0};
-        const bool pair = at >= 2 && ((text[at - 1] == u'\n' && text[at - 2] == u'\r') ||
-                                      (text[at - 1].isLowSurrogate() && text[at - 2].isHighSurrogate()));
+        const bool pair = at >= 2 && ((text.at(at - 1) == u'\n' && text.at(at - 2) == u'\r') ||
+                                      (text.at(at - 1).isLowSurrogate() && text.at(at - 2).isHighSurrogate()));
         return pair ? TextRange{at - 2, 2} : TextRange{at - 1, 1};
     }
     if (at >= text.size()) return {at, 0};
@@ -343,7 +343,7 @@ QMimeData* CodeEditorView::createMimeDataFromSelection() const {
     // The selection's own characters, not the display's rendering of them (NBSP, line endings).
     const TextRange selection = coordinator_->selection();
     auto* data = new QMimeData;
-    data->setText(coordinator_->text().text().mid(selection.location, selection.length));
+    data->setText(coordinator_->text().mid(selection.location, selection.length));
     return data;
 }
 

@@ -17,6 +17,7 @@ namespace {
 struct Work {
     qsizetype keystrokeColouring = 0;
     qsizetype keystrokeFolds = 0;
+    qsizetype keystrokeMoves = 0;  // units the text's storage moved for a typed character
     qsizetype quoteFolds = 0;  // a quote turns strings and comments over to the end of the text
     qsizetype scrollColouring = 0;
     qsizetype clickLines = 0;
@@ -38,6 +39,10 @@ Work workIn(text_shapes::Shape shape, qsizetype units) {
     f.type("x");
     work.keystrokeColouring = colours->lastScanLength();
     work.keystrokeFolds = f.editor().foldTracker().lastScanLength();
+    // The first key at a place may bring the storage there; the next ones type where it is.
+    const qsizetype moved = f.editor().text().unitsMoved();
+    f.type("y");
+    work.keystrokeMoves = f.editor().text().unitsMoved() - moved;
     QScrollBar* bar = f.view->verticalScrollBar();
     bar->setValue(bar->value() + bar->pageStep());
     f.settle();
@@ -61,6 +66,7 @@ TEST(WorkPerShape, KeystrokesScrollsAndClicksCostNoMoreInALongerTextOfAnyShape) 
         work_bounds::expectFlat(small.keystrokeColouring, large.keystrokeColouring);
         work_bounds::expectFlat(small.scrollColouring, large.scrollColouring);
         work_bounds::expectFlat(small.keystrokeFolds, large.keystrokeFolds);
+        work_bounds::expectFlat(small.keystrokeMoves, large.keystrokeMoves, 256 * 1024);
         work_bounds::expectFlat(small.quoteFolds, large.quoteFolds);
         work_bounds::expectFlat(small.clickLines, large.clickLines, 2000, 200);
     });

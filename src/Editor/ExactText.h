@@ -58,6 +58,8 @@ public:
 
 private:
     void indexCrlf();
+    // Writes display(exact) at `to`, which has room for exact.size() units; returns where it ended.
+    static char16_t* displayInto(QStringView exact, char16_t* to);
 
     QString text_;
     // toDisplay() without the pieces' separators, and its inverse.

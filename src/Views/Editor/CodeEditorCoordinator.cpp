@@ -69,6 +69,8 @@ TextRange exactRangeOf(const QList<CodeEditorView::VisibleLine>& lines, const Ex
 // UTF-16 units put into the display per step while a long text is being shown: a step takes some
 // tens of milliseconds, so typing and scrolling meanwhile never wait long.
 constexpr qsizetype kShowStep = 256 * 1024;
+// UTF-16 units handed to the display at once while it is filled.
+constexpr qsizetype kShowSlice = 16 * 1024;
 // Units a keystroke's fold rescan reads at most before the rest is left to later turns (a quote
 // turns strings over to the end of the text), and per turn after.
 constexpr qsizetype kFoldBudget = 64 * 1024;
@@ -113,7 +115,7 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
 
     // The display gets the text's start now and the rest on later turns of the event loop: filling
     // it costs about a second per ten megabytes, none of it needed to show the first lines.
-    shownTo_ = nextShowEnd();
+    shownTo_ = nextShowEnd(0);
     mirroring_ = true;
     display->setPlainText(text_.displayOf(0, shownTo_));
     mirroring_ = false;
@@ -185,27 +187,27 @@ void CodeEditorCoordinator::leaveBusy() {
 
 // --- filling the display
 
-qsizetype CodeEditorCoordinator::nextShowEnd() const {
+qsizetype CodeEditorCoordinator::nextShowEnd(qsizetype from) const {
     const QString& text = text_.text();
     // A line costs the display more than a character: a step of short lines ends after so many.
-    const qsizetype scanned = qMin(text.size(), shownTo_ + kShowStep);
+    const qsizetype scanned = qMin(text.size(), from + kShowStep);
     qsizetype lines = 0;
-    for (qsizetype i = shownTo_; i < scanned; ++i) {
+    for (qsizetype i = from; i < scanned; ++i) {
         const QChar c = text[i];
         if ((c != u'\n' && c != u'\r') || ++lines < kShowLines) continue;
         const bool pair = c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
         return i + (pair ? 2 : 1);
     }
-    if (text.size() - shownTo_ <= kShowStep) return text.size();
+    if (text.size() - from <= kShowStep) return text.size();
     // The start of a long line's piece serves as well as a line's.
     const std::vector<qsizetype>& breaks = text_.pieces().breaks();
-    const auto piece = std::lower_bound(breaks.begin(), breaks.end(), shownTo_ + kShowStep);
+    const auto piece = std::lower_bound(breaks.begin(), breaks.end(), from + kShowStep);
     const qsizetype pieceEnd = piece == breaks.end() ? text.size() : *piece;
     // After the next line terminator (never between a CR and its LF), or a piece's start.
-    const QStringView rest = QStringView(text).sliced(shownTo_ + kShowStep, pieceEnd - shownTo_ - kShowStep);
+    const QStringView rest = QStringView(text).sliced(from + kShowStep, pieceEnd - from - kShowStep);
     const auto at = std::find_if(rest.begin(), rest.end(), [](QChar c) { return c == u'\n' || c == u'\r'; });
     if (at == rest.end()) return pieceEnd;
-    qsizetype end = shownTo_ + kShowStep + (at - rest.begin()) + 1;
+    qsizetype end = from + kShowStep + (at - rest.begin()) + 1;
     if (*at == u'\r' && end < text.size() && text[end] == u'\n') ++end;
     return qMin(end, pieceEnd);
 }
@@ -228,7 +230,7 @@ void CodeEditorCoordinator::countUnshownBreaks() {
     if (countedTo_ >= text.size() && view_) view_->layoutRuler();
 }
 
-void CodeEditorCoordinator::showUpTo(qsizetype end) {
+void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
     if (!view_ || end <= shownTo_) return;
     QTextDocument* display = view_->document();
     const int blocksBefore = display->blockCount();
@@ -237,10 +239,19 @@ void CodeEditorCoordinator::showUpTo(qsizetype end) {
         // lays out a screenful at the end.
         const QSignalBlocker quiet(display->documentLayout());
         QTextCursor cursor(display);
-        cursor.movePosition(QTextCursor::End);
         mirroring_ = true;
-        const bool piece = text_.pieces().isBreak(shownTo_);
-        cursor.insertText((piece ? QString(QChar(ExactText::kSeparator)) : QString()) + text_.displayOf(shownTo_, end));
+        // Inside an edit block the cursor leaves its place on screen unmeasured: moved and typed
+        // outside one, it would lay out the display's last line at every step.
+        cursor.beginEditBlock();
+        cursor.setPosition(display->characterCount() - 1);
+        // A slice at a time, each small enough to stay in the cache while the display copies it.
+        for (qsizetype from = shownTo_, to; from < end; from = to) {
+            to = qMin(end, from + kShowSlice);
+            if (to < end && text_.text()[to - 1] == u'\r' && text_.text()[to] == u'\n') ++to;  // a CR LF is one break
+            if (text_.pieces().isBreak(from)) cursor.insertBlock();
+            cursor.insertText(text_.displayOf(from, to));
+        }
+        cursor.endEditBlock();
         mirroring_ = false;
     }
     const qsizetype piecesAdded = text_.pieces().countBefore(end) - text_.pieces().countBefore(shownTo_);
@@ -251,7 +262,7 @@ void CodeEditorCoordinator::showUpTo(qsizetype end) {
         countedTo_ = end;
         unshownBreaks_ = 0;
     }
-    if (isFullyShown() || ++showSteps_ % kStepsPerResize == 0) {
+    if (announce || isFullyShown() || ++showSteps_ % kStepsPerResize == 0) {
         QAbstractTextDocumentLayout* layout = display->documentLayout();
         emit layout->documentSizeChanged(layout->documentSize());
         emit layout->update(QRectF(0., -display->documentMargin(), 1000000000., 1000000000.));
@@ -269,7 +280,7 @@ void CodeEditorCoordinator::refillFrom(qsizetype lineStart) {
     mirroring_ = false;
     shownTo_ = countedTo_ = lineStart;
     unshownBreaks_ = 0;
-    showUpTo(nextShowEnd());
+    showUpTo(nextShowEnd(shownTo_));
     if (!showing_.isActive()) showing_.start(0, this);
 }
 
@@ -278,7 +289,10 @@ void CodeEditorCoordinator::showAll() {
 }
 
 void CodeEditorCoordinator::showThrough(qsizetype exactEnd) {
-    while (exactEnd >= shownTo_ && !isFullyShown()) showUpTo(nextShowEnd());
+    // In one piece, which the view hears of once: it then lays out a screenful at the end once.
+    qsizetype end = shownTo_;
+    while (exactEnd >= end && end < text_.size()) end = nextShowEnd(end);
+    showUpTo(end, true);
 }
 
 bool CodeEditorCoordinator::isFarPastShown(qsizetype exactEnd) const {
@@ -294,7 +308,7 @@ void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     do {
         if (isFullyShown()) break;
         countUnshownBreaks();
-        showUpTo(nextShowEnd());
+        showUpTo(nextShowEnd(shownTo_));
     } while (pendingSelection_ && isFarPastShown(pendingSelection_->range.end()) && turn.elapsed() < kPendingTurnMs);
     if (pendingSelection_ && !isFarPastShown(pendingSelection_->range.end())) {
         const PendingSelection pending = *std::exchange(pendingSelection_, std::nullopt);

@@ -25,6 +25,7 @@ void WrappingTextLayout::layOut(const QTextBlock& block) {
     const qreal margin = doc->documentMargin();
     const qreal width = lineWidth(block);
     QTextLayout* layout = block.layout();
+    laidOut_ += block.length();
     layout->setTextOption(doc->defaultTextOption());
     // The shapes of a long block's glyphs are kept from its layout for painting it, which would
     // otherwise shape it all again at every paint (a keystroke, the caret's blink).

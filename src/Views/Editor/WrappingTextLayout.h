@@ -23,6 +23,8 @@ public:
     QRectF blockBoundingRect(const QTextBlock& block) const override;
     // How many times a block's bounds were asked for since the layout was made.
     qsizetype measuredBlocks() const { return measured_; }
+    // How many units of text were laid out since the layout was made.
+    qsizetype laidOutUnits() const { return laidOut_; }
     QSizeF documentSize() const override;
 
 protected:
@@ -45,4 +47,5 @@ private:
     // its glyphs.
     std::deque<int> cached_;
     mutable qsizetype measured_ = 0;
+    qsizetype laidOut_ = 0;
 };

@@ -9,6 +9,8 @@
 #include "EditorFixture.h"
 #include "Editor/ExactText.h"
 #include "Platform/Lines.h"
+#include "TextShapes.h"
+#include "Views/Editor/WrappingTextLayout.h"
 
 namespace {
 
@@ -154,6 +156,24 @@ TEST_F(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
 // Keys pressed after a key that sent the caret far past what is shown act where it went. Those that
 // only change the text do so at once, before the display gets there: the document (what a save
 // writes) holds them. A key that moves on from there waits until the caret is there.
+// Home after the end key waits for all of a long line to be shown; filling the display lays out
+// no more of a longer line for it.
+TEST(LongLine, HomeAfterTheEndKeyLaysOutNoMoreOfALongerLine) {
+    const auto laidOutByHome = [](qsizetype units) {
+        EditorFixture f(text_shapes::make(text_shapes::Shape::minified, units), QStringLiteral("bundle.txt"),
+                        std::nullopt, false);
+        const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+        f.key(Qt::Key_End, Qt::ControlModifier);
+        const qsizetype before = layout->laidOutUnits();
+        f.key(Qt::Key_Home);
+        EXPECT_TRUE(f.editor().isFullyShown());
+        return layout->laidOutUnits() - before;
+    };
+    const qsizetype small = laidOutByHome(1024 * 1024);
+    // The screenful at the end may take a piece more or less, as the last piece is longer or shorter.
+    EXPECT_LE(laidOutByHome(3 * 1024 * 1024), small + 2 * LinePieces::kMaxPiece);
+}
+
 TEST_F(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
     const qsizetype late = text.indexOf(QStringLiteral("line 59000 "));
     const qsizetype found = text.indexOf(QStringLiteral("line 59998 "));

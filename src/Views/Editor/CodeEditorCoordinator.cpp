@@ -24,6 +24,7 @@
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
+#include "Views/Editor/WrappingTextLayout.h"
 #include "Workspace/EditorDocument.h"
 
 namespace {
@@ -88,7 +89,7 @@ constexpr qsizetype kNearReach = 2 * kShowStep;
 constexpr qsizetype kCountStep = 8 * 1024 * 1024;
 // How long a turn goes on showing steps while a caret waits far past them: well under a frame
 // budget that a key typed meanwhile would notice.
-constexpr qint64 kPendingTurnMs = 40;
+constexpr qint64 kPendingTurnMs = 25;
 // Steps between updates of the scroll bar: each update lays out the lines at the display's end.
 constexpr int kStepsPerResize = 16;
 
@@ -309,6 +310,8 @@ void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
         if (isFullyShown()) break;
         countUnshownBreaks();
         showUpTo(nextShowEnd(shownTo_));
+        // Colouring where the caret arrives then reads from a resume point near it, not from far back.
+        while (pendingSelection_ && pointsLaidTo_ < shownTo_ && layHighlightPoints()) {}
     } while (pendingSelection_ && isFarPastShown(pendingSelection_->range.end()) && turn.elapsed() < kPendingTurnMs);
     if (pendingSelection_ && !isFarPastShown(pendingSelection_->range.end())) {
         const PendingSelection pending = *std::exchange(pendingSelection_, std::nullopt);
@@ -364,6 +367,26 @@ void CodeEditorCoordinator::landPendingSelection() {
     const PendingSelection pending = *std::exchange(pendingSelection_, std::nullopt);
     showThrough(pending.range.end());
     setSelection(pending.range, pending.reveal);
+}
+
+void CodeEditorCoordinator::movePendingToRowEdge(bool toEnd) {
+    if (!view_ || !pendingSelection_) return;
+    const qsizetype at = pendingSelection_->range.end();
+    const TextRange piece = text_.pieces().pieceAt(text_.text(), at);
+    // A piece holds no terminator: its display offsets are its own.
+    QTextLayout layout(text_.displayOf(piece.location, piece.end()));
+    static_cast<const WrappingTextLayout*>(view_->document()->documentLayout())->layOutDetached(layout);
+    // The row the caret is in: the last one starting at or before it.
+    int row = 0;
+    while (row + 1 < layout.lineCount() && layout.lineAt(row + 1).textStart() <= at - piece.location) ++row;
+    const QTextLine line = layout.lineAt(row);
+    qsizetype target = line.isValid() ? line.textStart() : 0;
+    if (toEnd && line.isValid()) {
+        target += line.textLength();
+        // A row the wrapping broke after a space ends before it, as the widget's own End has it.
+        if (row + 1 < layout.lineCount() && layout.text().at(target - 1).isSpace()) --target;
+    }
+    setSelection({piece.location + target, 0}, true);
 }
 
 void CodeEditorCoordinator::selectionChanged() {

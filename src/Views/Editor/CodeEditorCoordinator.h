@@ -111,6 +111,9 @@ public:
     bool hasPendingSelection() const { return pendingSelection_.has_value(); }
     // Makes that selection now, however much must be shown first.
     void landPendingSelection();
+    // Home or End from that selection: the start or end of the row on screen its end will be in,
+    // found by laying out only the piece of the line it is in.
+    void movePendingToRowEdge(bool toEnd);
     // The text's lines, those the display does not hold yet included.
     int lineCount() const;
     // The text's line (from 0) a display block shows, and whether the block starts it rather than

@@ -20,6 +20,9 @@ public:
     void setWrapWidth(qreal width);
     qreal wrapWidth() const { return wrapWidth_; }
 
+    // Lays out a line the display does not hold yet as it would lay out its block.
+    void layOutDetached(QTextLayout& layout) const;
+
     QRectF blockBoundingRect(const QTextBlock& block) const override;
     // How many times a block's bounds were asked for since the layout was made.
     qsizetype measuredBlocks() const { return measured_; }
@@ -36,6 +39,7 @@ private:
     static constexpr int kCachedFrom = 1024;
     static constexpr size_t kCachedBlocks = 16;
     void layOut(const QTextBlock& block);
+    void breakIntoLines(QTextLayout* layout, qreal width) const;
     void keepCached(const QTextBlock& block);
     // The width a line of text gets: the wrap width less the margins.
     qreal lineWidth(const QTextBlock& block) const;
@@ -47,5 +51,5 @@ private:
     // its glyphs.
     std::deque<int> cached_;
     mutable qsizetype measured_ = 0;
-    qsizetype laidOut_ = 0;
+    mutable qsizetype laidOut_ = 0;
 };

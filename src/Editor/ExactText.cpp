@@ -282,17 +282,20 @@ QString ExactText::displayOf(qsizetype from, qsizetype to) const {
     to = qBound<qsizetype>(from, to, size());
     const QStringView text = within(from, to);
     const std::vector<qsizetype>& breaks = pieces_.breaks();
-    auto it = std::upper_bound(breaks.begin(), breaks.end(), from);
-    if (it == breaks.end() || *it >= to) return display(text.sliced(from, to - from));
-    QString out;
-    out.reserve(to - from + 64);
-    for (qsizetype at = from;; ++it) {
-        const qsizetype end = (it == breaks.end() || *it >= to) ? to : *it;
-        out += display(text.sliced(at, end - at));
-        if (end == to) break;
-        out += QChar(kSeparator);
-        at = end;
+    // Written in place, piece after piece: a long line is megabytes of them.
+    QString out(to - from + std::distance(std::upper_bound(breaks.begin(), breaks.end(), from),
+                                          std::lower_bound(breaks.begin(), breaks.end(), to)),
+                Qt::Uninitialized);
+    char16_t* const start = reinterpret_cast<char16_t*>(out.data());
+    char16_t* end = start;
+    for (auto it = std::upper_bound(breaks.begin(), breaks.end(), from); ; ++it) {
+        const qsizetype pieceEnd = (it == breaks.end() || *it >= to) ? to : *it;
+        end = displayInto(text.sliced(from, pieceEnd - from), end);
+        if (pieceEnd == to) break;
+        *end++ = kSeparator;
+        from = pieceEnd;
     }
+    out.truncate(end - start);
     return out;
 }
 
@@ -309,26 +312,29 @@ qsizetype ExactText::fromWithoutPieces(qsizetype display) const {
 
 QString ExactText::display(QStringView exact) {
     QString out(exact.size(), Qt::Uninitialized);
-    char16_t* to = reinterpret_cast<char16_t*>(out.data());
-    qsizetype n = 0;
+    char16_t* const start = reinterpret_cast<char16_t*>(out.data());
+    out.truncate(displayInto(exact, start) - start);
+    return out;
+}
+
+char16_t* ExactText::displayInto(QStringView exact, char16_t* to) {
     for (qsizetype i = 0; i < exact.size();) {
         const char16_t c = exact[i].unicode();
         if (c >= 0x20 && c < 0x7F) {  // most of any text, shown as it is
-            to[n++] = c;
+            *to++ = c;
             ++i;
             continue;
         }
         const qsizetype t = Lines::terminatorLength(exact, i);
         if (t > 0) {
-            to[n++] = kSeparator;
+            *to++ = kSeparator;
             i += t;
             continue;
         }
-        to[n++] = isFrameMark(c) ? char16_t(QChar::ReplacementCharacter) : c;
+        *to++ = isFrameMark(c) ? char16_t(QChar::ReplacementCharacter) : c;
         ++i;
     }
-    out.truncate(n);
-    return out;
+    return to;
 }
 
 QString ExactText::newline() const {

@@ -96,6 +96,8 @@ private:
     void close() const;
     // Reading the gap is a fault; a sanitizer build reports it.
     void guardGap(bool on) const;
+    // Writes display(exact) at `to`, which has room for exact.size() units; returns where it ended.
+    static char16_t* displayInto(QStringView exact, char16_t* to);
 
     // The text with a gap of gapLength_ units at gap_ (gap_ == size() and no gap when closed).
     mutable QString text_;

@@ -97,6 +97,16 @@ qsizetype LinePieces::pieceEnd(QStringView text, qsizetype offset) const {
     return ceiling;
 }
 
+TextRange LinePieces::pieceAt(QStringView text, qsizetype offset) const {
+    offset = qBound<qsizetype>(0, offset, text.size());
+    const qsizetype start = pieceStart(text, offset);
+    const qsizetype n = countUpTo(offset);
+    const qsizetype ceiling = n < qsizetype(breaks_.size()) ? breaks_[n] : text.size();
+    qsizetype end = offset;
+    while (end < ceiling && !Lines::isBreak(text[end].unicode())) ++end;
+    return {start, end - start};
+}
+
 TextRange LinePieces::around(QStringView text, TextRange range) const {
     qsizetype from = pieceStart(text, range.location);
     if (from > 0 && isBreak(from)) from = pieceStart(text, from - 1);

@@ -21,6 +21,9 @@ public:
     qsizetype countUpTo(qsizetype offset) const;
     qsizetype countBefore(qsizetype offset) const;
     bool isBreak(qsizetype offset) const;
+    // The piece the display shows offset in: from the last break or line start at or before it up to
+    // the next break, terminator or the text's end.
+    TextRange pieceAt(QStringView text, qsizetype offset) const;
 
     // The pieces an edit of range may change, before the edit: from the start of the piece holding
     // its start to the end of the piece holding its end, one piece further where it ends at a break.

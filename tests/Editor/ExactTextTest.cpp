@@ -219,3 +219,19 @@ TEST(ExactText, ReadsAfterEditsAnywhereSeeTheEditedText) {
     none.replace({1, 0}, QStringLiteral("\r"));
     EXPECT_EQ(none.newline(), QStringLiteral("\r"));
 }
+
+TEST(ExactText, ThePieceAtAnOffsetIsTheBlockTheDisplayShowsItIn) {
+    const QString line = QString(LinePieces::kMaxPiece * 3, u'x');
+    const ExactText text(QStringLiteral("ab\n\n") + line + QStringLiteral("\r\nz"));
+    const LinePieces& pieces = text.pieces();
+    ASSERT_EQ(pieces.breaks().size(), 2u);
+    const qsizetype first = pieces.breaks()[0], second = pieces.breaks()[1];
+    const auto at = [&](qsizetype offset) { return pieces.pieceAt(text.text(), offset); };
+    EXPECT_EQ(at(1), (TextRange{0, 2}));
+    EXPECT_EQ(at(2), (TextRange{0, 2}));  // before its terminator: still the line
+    EXPECT_EQ(at(3), (TextRange{3, 0}));  // an empty line
+    EXPECT_EQ(at(4), (TextRange{4, first - 4}));
+    EXPECT_EQ(at(first), (TextRange{first, second - first}));  // where pieces meet: the later one
+    EXPECT_EQ(at(second + 5), (TextRange{second, 4 + line.size() - second}));
+    EXPECT_EQ(at(text.size()), (TextRange{text.size() - 1, 1}));
+}

@@ -75,6 +75,8 @@ TextRange exactRangeOf(const QList<CodeEditorView::VisibleLine>& lines, const Ex
 // UTF-16 units put into the display per step while a long text is being shown: a step takes some
 // tens of milliseconds, so typing and scrolling meanwhile never wait long.
 constexpr qsizetype kShowStep = 256 * 1024;
+// UTF-16 units handed to the display at once while it is filled.
+constexpr qsizetype kShowSlice = 16 * 1024;
 // Units a keystroke's fold rescan reads at most before the rest is left to later turns (a quote
 // turns strings over to the end of the text), and per turn after.
 constexpr qsizetype kFoldBudget = 64 * 1024;
@@ -92,7 +94,7 @@ constexpr qsizetype kNearReach = 2 * kShowStep;
 constexpr qsizetype kCountStep = 8 * 1024 * 1024;
 // How long a turn goes on showing steps while a caret waits far past them: well under a frame
 // budget that a key typed meanwhile would notice.
-constexpr qint64 kPendingTurnMs = 40;
+constexpr qint64 kPendingTurnMs = 25;
 // Steps between updates of the scroll bar: each update lays out the lines at the display's end.
 constexpr int kStepsPerResize = 16;
 
@@ -116,7 +118,7 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
 
     // The display gets the text's start now and the rest on later turns of the event loop: filling
     // it costs about a second per ten megabytes, none of it needed to show the first lines.
-    shownTo_ = nextShowEnd();
+    shownTo_ = nextShowEnd(0);
     mirroring_ = true;
     display->setPlainText(text_.displayOf(0, shownTo_));
     mirroring_ = false;
@@ -192,23 +194,23 @@ void CodeEditorCoordinator::leaveBusy() {
 
 // --- filling the display
 
-qsizetype CodeEditorCoordinator::nextShowEnd() const {
+qsizetype CodeEditorCoordinator::nextShowEnd(qsizetype from) const {
     // Read around the edit's gap, which typing meanwhile keeps where the caret is.
     const qsizetype size = text_.size();
     const auto breakAt = [&](qsizetype i) { return text_.at(i) == u'\n' || text_.at(i) == u'\r'; };
     const auto after = [&](qsizetype i) { return i + (text_.at(i) == u'\r' && i + 1 < size && text_.at(i + 1) == u'\n' ? 2 : 1); };
     // A line costs the display more than a character: a step of short lines ends after so many.
-    const qsizetype scanned = qMin(size, shownTo_ + kShowStep);
+    const qsizetype scanned = qMin(size, from + kShowStep);
     qsizetype lines = 0;
-    for (qsizetype i = shownTo_; i < scanned; ++i)
+    for (qsizetype i = from; i < scanned; ++i)
         if (breakAt(i) && ++lines >= kShowLines) return after(i);
-    if (size - shownTo_ <= kShowStep) return size;
+    if (size - from <= kShowStep) return size;
     // The start of a long line's piece serves as well as a line's.
     const std::vector<qsizetype>& breaks = text_.pieces().breaks();
-    const auto piece = std::lower_bound(breaks.begin(), breaks.end(), shownTo_ + kShowStep);
+    const auto piece = std::lower_bound(breaks.begin(), breaks.end(), from + kShowStep);
     const qsizetype pieceEnd = piece == breaks.end() ? size : *piece;
     // After the next line terminator (never between a CR and its LF), or a piece's start.
-    for (qsizetype i = shownTo_ + kShowStep; i < pieceEnd; ++i)
+    for (qsizetype i = from + kShowStep; i < pieceEnd; ++i)
         if (breakAt(i)) return qMin(after(i), pieceEnd);
     return pieceEnd;
 }
@@ -230,7 +232,7 @@ void CodeEditorCoordinator::countUnshownBreaks() {
     if (countedTo_ >= text_.size() && view_) view_->layoutRuler();
 }
 
-void CodeEditorCoordinator::showUpTo(qsizetype end) {
+void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
     if (!view_ || end <= shownTo_) return;
     QTextDocument* display = view_->document();
     const int blocksBefore = display->blockCount();
@@ -239,10 +241,19 @@ void CodeEditorCoordinator::showUpTo(qsizetype end) {
         // lays out a screenful at the end.
         const QSignalBlocker quiet(display->documentLayout());
         QTextCursor cursor(display);
-        cursor.movePosition(QTextCursor::End);
         mirroring_ = true;
-        const bool piece = text_.pieces().isBreak(shownTo_);
-        cursor.insertText((piece ? QString(QChar(ExactText::kSeparator)) : QString()) + text_.displayOf(shownTo_, end));
+        // Inside an edit block the cursor leaves its place on screen unmeasured: moved and typed
+        // outside one, it would lay out the display's last line at every step.
+        cursor.beginEditBlock();
+        cursor.setPosition(display->characterCount() - 1);
+        // A slice at a time, each small enough to stay in the cache while the display copies it.
+        for (qsizetype from = shownTo_, to; from < end; from = to) {
+            to = qMin(end, from + kShowSlice);
+            if (to < end && text_.at(to - 1) == u'\r' && text_.at(to) == u'\n') ++to;  // a CR LF is one break
+            if (text_.pieces().isBreak(from)) cursor.insertBlock();
+            cursor.insertText(text_.displayOf(from, to));
+        }
+        cursor.endEditBlock();
         mirroring_ = false;
     }
     const qsizetype piecesAdded = text_.pieces().countBefore(end) - text_.pieces().countBefore(shownTo_);
@@ -253,7 +264,7 @@ void CodeEditorCoordinator::showUpTo(qsizetype end) {
         countedTo_ = end;
         unshownBreaks_ = 0;
     }
-    if (isFullyShown() || ++showSteps_ % kStepsPerResize == 0) {
+    if (announce || isFullyShown() || ++showSteps_ % kStepsPerResize == 0) {
         QAbstractTextDocumentLayout* layout = display->documentLayout();
         emit layout->documentSizeChanged(layout->documentSize());
         emit layout->update(QRectF(0., -display->documentMargin(), 1000000000., 1000000000.));
@@ -271,7 +282,7 @@ void CodeEditorCoordinator::refillFrom(qsizetype lineStart) {
     mirroring_ = false;
     shownTo_ = countedTo_ = lineStart;
     unshownBreaks_ = 0;
-    showUpTo(nextShowEnd());
+    showUpTo(nextShowEnd(shownTo_));
     if (!showing_.isActive()) showing_.start(0, this);
 }
 
@@ -280,7 +291,10 @@ void CodeEditorCoordinator::showAll() {
 }
 
 void CodeEditorCoordinator::showThrough(qsizetype exactEnd) {
-    while (exactEnd >= shownTo_ && !isFullyShown()) showUpTo(nextShowEnd());
+    // In one piece, which the view hears of once: it then lays out a screenful at the end once.
+    qsizetype end = shownTo_;
+    while (exactEnd >= end && end < text_.size()) end = nextShowEnd(end);
+    showUpTo(end, true);
 }
 
 bool CodeEditorCoordinator::isFarPastShown(qsizetype exactEnd) const {
@@ -296,7 +310,9 @@ void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     do {
         if (isFullyShown()) break;
         countUnshownBreaks();
-        showUpTo(nextShowEnd());
+        showUpTo(nextShowEnd(shownTo_));
+        // Colouring where the caret arrives then reads from a resume point near it, not from far back.
+        while (pendingSelection_ && pointsLaidTo_ < shownTo_ && layHighlightPoints()) {}
     } while (pendingSelection_ && isFarPastShown(pendingSelection_->range.end()) && turn.elapsed() < kPendingTurnMs);
     if (pendingSelection_ && !isFarPastShown(pendingSelection_->range.end())) {
         const PendingSelection pending = *std::exchange(pendingSelection_, std::nullopt);
@@ -360,6 +376,26 @@ void CodeEditorCoordinator::landPendingSelection() {
     const PendingSelection pending = *std::exchange(pendingSelection_, std::nullopt);
     showThrough(pending.range.end());
     setSelection(pending.range, pending.reveal);
+}
+
+void CodeEditorCoordinator::movePendingToRowEdge(bool toEnd) {
+    if (!view_ || !pendingSelection_) return;
+    const qsizetype at = pendingSelection_->range.end();
+    const TextRange piece = text_.pieces().pieceAt(text_.text(), at);
+    // A piece holds no terminator: its display offsets are its own.
+    QTextLayout layout(text_.displayOf(piece.location, piece.end()));
+    static_cast<const WrappingTextLayout*>(view_->document()->documentLayout())->layOutDetached(layout);
+    // The row the caret is in: the last one starting at or before it.
+    int row = 0;
+    while (row + 1 < layout.lineCount() && layout.lineAt(row + 1).textStart() <= at - piece.location) ++row;
+    const QTextLine line = layout.lineAt(row);
+    qsizetype target = line.isValid() ? line.textStart() : 0;
+    if (toEnd && line.isValid()) {
+        target += line.textLength();
+        // A row the wrapping broke after a space ends before it, as the widget's own End has it.
+        if (row + 1 < layout.lineCount() && layout.text().at(target - 1).isSpace()) --target;
+    }
+    setSelection({piece.location + target, 0}, true);
 }
 
 void CodeEditorCoordinator::selectionChanged() {

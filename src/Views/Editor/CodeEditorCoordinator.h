@@ -117,6 +117,9 @@ public:
     void awaitFirstMatch() {
         if (selectFirstFrom_) awaitCount();
     }
+    // Home or End from that selection: the start or end of the row on screen its end will be in,
+    // found by laying out only the piece of the line it is in.
+    void movePendingToRowEdge(bool toEnd);
     // The text's lines, those the display does not hold yet included.
     int lineCount() const;
     // The text's line (from 0) a display block shows, and whether the block starts it rather than
@@ -186,10 +189,11 @@ private:
     // Row and column of an exact offset the display holds.
     TextEdit::Point pointOf(qsizetype exact) const;
     void leaveBusy();
-    // Appends the exact text up to `end` (a line start, or the end) to the display.
-    void showUpTo(qsizetype end);
-    // Where the next step of filling the display ends: a line start at least a step's length on.
-    qsizetype nextShowEnd() const;
+    // Appends the exact text up to `end` (a line start, or the end) to the display; `announce` tells
+    // the view of the new lines now rather than with the next batch.
+    void showUpTo(qsizetype end, bool announce = false);
+    // Where a step of filling the display from `from` ends: a line start at least a step's length on.
+    qsizetype nextShowEnd(qsizetype from) const;
     // Counts line terminators past what is shown a step further.
     void countUnshownBreaks();
     // An edit within what is shown moved what follows by delta.

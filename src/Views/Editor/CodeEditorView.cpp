@@ -259,6 +259,9 @@ void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     // every key acts where the caret went: one that moves on from there waits until it is there.
     if (coordinator_->hasPendingSelection() && event == QKeySequence::MoveToStartOfDocument)
         return coordinator_->setSelection({0, 0}, true);
+    if (coordinator_->hasPendingSelection() &&
+        (event == QKeySequence::MoveToStartOfLine || event == QKeySequence::MoveToEndOfLine))
+        return coordinator_->movePendingToRowEdge(event == QKeySequence::MoveToEndOfLine);
     if (coordinator_->hasPendingSelection() && !actsOnTheSelection(event) && event != QKeySequence::MoveToEndOfDocument)
         coordinator_->landPendingSelection();
     if (event == QKeySequence::Undo) return coordinator_->undo();

@@ -21,16 +21,9 @@ qreal WrappingTextLayout::lineWidth(const QTextBlock& block) const {
     return width;
 }
 
-void WrappingTextLayout::layOut(const QTextBlock& block) {
-    QTextDocument* doc = document();
-    const qreal margin = doc->documentMargin();
-    const qreal width = lineWidth(block);
-    QTextLayout* layout = block.layout();
-    layout->setTextOption(doc->defaultTextOption());
-    // The shapes of a long block's glyphs are kept from its layout for painting it, which would
-    // otherwise shape it all again at every paint (a keystroke, the caret's blink).
-    const bool cached = block.length() > kCachedFrom;
-    layout->setCacheEnabled(cached);
+void WrappingTextLayout::breakIntoLines(QTextLayout* layout, qreal width) const {
+    const qreal margin = document()->documentMargin();
+    layout->setTextOption(document()->defaultTextOption());
     qreal y = 0;
     layout->beginLayout();
     for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
@@ -41,6 +34,23 @@ void WrappingTextLayout::layOut(const QTextBlock& block) {
         if (line.leading() < 0) y += std::ceil(line.leading());
     }
     layout->endLayout();
+}
+
+void WrappingTextLayout::layOutDetached(QTextLayout& layout) const {
+    laidOut_ += layout.text().size();
+    layout.setFont(document()->defaultFont());
+    breakIntoLines(&layout, lineWidth(document()->firstBlock()));
+}
+
+void WrappingTextLayout::layOut(const QTextBlock& block) {
+    QTextDocument* doc = document();
+    QTextLayout* layout = block.layout();
+    laidOut_ += block.length();
+    // The shapes of a long block's glyphs are kept from its layout for painting it, which would
+    // otherwise shape it all again at every paint (a keystroke, the caret's blink).
+    const bool cached = block.length() > kCachedFrom;
+    layout->setCacheEnabled(cached);
+    breakIntoLines(layout, lineWidth(block));
     if (cached) keepCached(block);
     const int linesBefore = doc->lineCount();
     const_cast<QTextBlock&>(block).setLineCount(block.isVisible() ? layout->lineCount() : 0);

@@ -21,9 +21,14 @@ public:
     void setWrapWidth(qreal width);
     qreal wrapWidth() const { return wrapWidth_; }
 
+    // Lays out a line the display does not hold yet as it would lay out its block.
+    void layOutDetached(QTextLayout& layout) const;
+
     QRectF blockBoundingRect(const QTextBlock& block) const override;
     // How many times a block's bounds were asked for since the layout was made.
     qsizetype measuredBlocks() const { return measured_; }
+    // How many units of text were laid out since the layout was made.
+    qsizetype laidOutUnits() const { return laidOut_; }
     QSizeF documentSize() const override;
     // The blocks the next change of the document touches, when they are a few among the many between
     // its first and its last (a Replace All): that change forgets the layouts of these alone instead
@@ -39,6 +44,7 @@ private:
     static constexpr int kCachedFrom = 1024;
     static constexpr size_t kCachedBlocks = 16;
     void layOut(const QTextBlock& block);
+    void breakIntoLines(QTextLayout* layout, qreal width) const;
     void keepCached(const QTextBlock& block);
     // The width a line of text gets: the wrap width less the margins.
     qreal lineWidth(const QTextBlock& block) const;
@@ -51,4 +57,5 @@ private:
     std::deque<int> cached_;
     std::vector<int> nextChangeBlocks_;
     mutable qsizetype measured_ = 0;
+    mutable qsizetype laidOut_ = 0;
 };

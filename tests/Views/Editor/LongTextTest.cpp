@@ -11,6 +11,8 @@
 #include "Editor/FoldComputer.h"
 #include "Editor/RegexHighlighter.h"
 #include "Platform/Lines.h"
+#include "TextShapes.h"
+#include "Views/Editor/WrappingTextLayout.h"
 
 namespace {
 
@@ -156,6 +158,43 @@ TEST_F(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
 // Keys pressed after a key that sent the caret far past what is shown act where it went. Those that
 // only change the text do so at once, before the display gets there: the document (what a save
 // writes) holds them. A key that moves on from there waits until the caret is there.
+// A move after the end key waits for all of a long line to be shown; filling the display lays out
+// no more of a longer line for it. Home and End do not wait: they lay out only the caret's piece.
+TEST(LongLine, KeysAfterTheEndKeyLayOutNoMoreOfALongerLine) {
+    const auto laidOutByLeft = [](qsizetype units) {
+        EditorFixture f(text_shapes::make(text_shapes::Shape::minified, units), QStringLiteral("bundle.txt"),
+                        std::nullopt, false);
+        const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+        f.key(Qt::Key_End, Qt::ControlModifier);
+        const qsizetype before = layout->laidOutUnits();
+        f.key(Qt::Key_Left);
+        EXPECT_TRUE(f.editor().isFullyShown());
+        return layout->laidOutUnits() - before;
+    };
+    const qsizetype small = laidOutByLeft(1024 * 1024);
+    // The screenful at the end may take a piece more or less, as the last piece is longer or shorter.
+    EXPECT_LE(laidOutByLeft(3 * 1024 * 1024), small + 2 * LinePieces::kMaxPiece);
+
+    const QString text = text_shapes::make(text_shapes::Shape::minified, 3 * 1024 * 1024);
+    EditorFixture shown(text, QStringLiteral("bundle.txt"));
+    shown.editor().showAll();
+    EditorFixture f(text, QStringLiteral("bundle.txt"), std::nullopt, false);
+    const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+    for (const qsizetype at : {text.size() - 5, text.size() / 2 + 77, text.size() / 2 + 1111}) {
+        for (const int key : {Qt::Key_Home, Qt::Key_End}) {
+            shown.select(at);
+            shown.key(key);
+            f.select(at);
+            ASSERT_TRUE(f.editor().hasPendingSelection());
+            const qsizetype before = layout->laidOutUnits();
+            f.key(key);
+            EXPECT_EQ(f.selection(), shown.selection()) << at << " " << key;
+            EXPECT_LE(layout->laidOutUnits() - before, LinePieces::kMaxPiece);
+        }
+    }
+    EXPECT_FALSE(f.editor().isFullyShown());
+}
+
 TEST_F(LongText, KeysAfterAFarReachingKeyActWhereItWent) {
     const qsizetype late = text.indexOf(QStringLiteral("line 59000 "));
     const qsizetype found = text.indexOf(QStringLiteral("line 59998 "));

@@ -20,7 +20,6 @@
 #include "Editor/TokenRole.h"
 #include "Platform/Lines.h"
 #include "Platform/TextSplice.h"
-#include "UI/Brand.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
@@ -930,7 +929,7 @@ void CodeEditorCoordinator::findSync() {
 
 void CodeEditorCoordinator::clearFind() {
     if (!view_) return;
-    if (!view_->extraSelections().isEmpty()) view_->setExtraSelections({});
+    view_->matchHighlights().setMatches({});
     matches_.clear();
     lastSignature_.clear();
     searched_ = false;
@@ -939,28 +938,19 @@ void CodeEditorCoordinator::clearFind() {
 
 void CodeEditorCoordinator::paintFindHighlights() {
     if (!view_) return;
-    QList<QTextEdit::ExtraSelection> selections;
+    QList<MatchHighlights::Match> shown;
     if (find_ && !matches_.isEmpty()) {
         // Only the matches on screen are painted: scrolling repaints the newly visible ones.
         const TextRange visible = visibleRange();
-        QColor currentColour = Brand::palette()[4];
-        currentColour.setAlphaF(0.55f);
-        QColor otherColour = Brand::accent();
-        otherColour.setAlphaF(0.28f);
         const auto first = std::lower_bound(matches_.begin(), matches_.end(), visible.location,
                                             [](const TextRange& m, qsizetype at) { return m.end() <= at; });
         for (auto it = first; it != matches_.end() && it->location < visible.end(); ++it) {
             if (it->end() > qMin(text_.size(), shownTo_)) continue;
-            QTextEdit::ExtraSelection selection;
-            selection.cursor = QTextCursor(view_->document());
-            selection.cursor.setPosition(int(toDisplay(it->location)));
-            selection.cursor.setPosition(int(toDisplay(it->end())), QTextCursor::KeepAnchor);
             const bool isCurrent = (it - matches_.begin()) + 1 == find_->current();
-            selection.format.setBackground(isCurrent ? currentColour : otherColour);
-            selections.append(selection);
+            shown.append({toDisplay(it->location), toDisplay(it->end()), isCurrent});
         }
     }
-    if (!(selections.isEmpty() && view_->extraSelections().isEmpty())) view_->setExtraSelections(selections);
+    view_->matchHighlights().setMatches(std::move(shown));
 }
 
 void CodeEditorCoordinator::step(int delta) {

@@ -12,6 +12,7 @@
 #include "Editor/EditorController.h"
 #include "Editor/FindState.h"
 #include "Editor/TextRange.h"
+#include "Views/Editor/MatchHighlights.h"
 #include "Workspace/EditorDocument.h"
 
 class CodeEditorCoordinator;
@@ -46,6 +47,8 @@ public:
         qreal height = 0;
     };
     QList<VisibleLine> visibleLines() const;
+    // The find matches painted under the text.
+    MatchHighlights& matchHighlights() { return highlights_; }
 
     // Places the gutter, as wide as the numbers of the text's lines need, and the text beside it.
     void layoutRuler();
@@ -91,6 +94,7 @@ private:
     CodeEditorCoordinator* coordinator_ = nullptr;
     LineNumberRuler* ruler_ = nullptr;
     std::unique_ptr<MouseSelection> mouse_;
+    MatchHighlights highlights_{this};
     bool showFind_ = false;
     bool updateScheduled_ = false;
     bool updatePending_ = false;

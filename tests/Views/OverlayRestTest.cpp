@@ -10,6 +10,7 @@
 #include "UI/AuroraBackground.h"
 #include "UI/StatusDot.h"
 #include "UI/Timeline.h"
+#include "Views/Editor/CodeEditorView.h"
 #include "ViewsTestSupport.h"
 #include "Views/FindBar.h"
 #include "Views/Navigation/QuickOpenView.h"
@@ -141,6 +142,32 @@ TEST_F(OverlayRestTest, TheOverlaysCardShowsTheCodeBehindItBlurred) {
         return n;
     };
     EXPECT_TRUE(waitUntil([&] { return light() > 20; })) << light();
+}
+
+// The editor repaints whole under the find bar when its matches appear or the focus leaves it; the
+// backdrop under the workbench is built only where it shows, not under the editor painting over it.
+TEST_F(OverlayRestTest, TheEditorRepaintsWithoutTheBackdropUnderIt) {
+    auto* editor = window->root->findChild<CodeEditorView*>();
+    ASSERT_TRUE(editor);
+    aurora()->setResting(true);
+    statusDot()->setResting(true);
+    ASSERT_TRUE(quiet());
+    {
+        // Nor does the file list, which shows nothing of the find bar, repaint as it comes.
+        PaintCounter counter;
+        window->app->setFindOpen(true);
+        aurora()->setResting(true);  // the bar's coming let it move again
+        statusDot()->setResting(true);
+        ASSERT_TRUE(settled(window->root->findBar()));
+        EXPECT_EQ(counter.counts.value("FileExplorerView"), 0) << counter.names().toStdString();
+    }
+    FindBar* bar = window->root->findBar();
+    ASSERT_TRUE(quiet());
+    const qint64 built = aurora()->renderer().pixelsBuilt();
+    editor->update();
+    bar->update();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(aurora()->renderer().pixelsBuilt() - built, 0);
 }
 
 } // namespace

@@ -54,6 +54,7 @@ void PaletteScaffold::setPresence(qreal presence) {
     presence = std::clamp<qreal>(presence, 0, 1);
     if (presence == presence_) return;
     presence_ = presence;
+    if (presence < 1) settling_ = false;  // going before the hold ended: the exit keeps the picture
     update();
 }
 

@@ -35,14 +35,15 @@ void MatchHighlights::setMatches(QList<Match> matches) {
     QList<Match> changed;
     std::set_symmetric_difference(matches_.begin(), matches_.end(), matches.begin(), matches.end(),
                                   std::back_inserter(changed), before);
-    std::sort(changed.begin(), changed.end(), before);
     matches_ = std::move(matches);
+    const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
     const int width = view_->viewport()->width();
-    for (const CodeEditorView::VisibleLine& line : view_->visibleLines()) {
-        const qsizetype start = line.block.position(), end = start + line.block.length();
-        const auto it = firstEndingAfter(changed, start);
-        if (it != changed.end() && it->from < end)
-            view_->viewport()->update(QRectF(0, line.top, width, line.height).toAlignedRect());
+    for (const Match& m : changed) {
+        auto line = std::lower_bound(lines.begin(), lines.end(), m.from, [](const auto& l, qsizetype at) {
+            return l.block.position() + l.block.length() <= at;
+        });
+        for (; line != lines.end() && line->block.position() < m.to; ++line)
+            view_->viewport()->update(QRectF(0, line->top, width, line->height).toAlignedRect());
     }
 }
 
@@ -66,7 +67,6 @@ void MatchHighlights::paint(QPainter& painter, const QRect& exposed) {
             const QTextLine text = layout->lineAt(run->line);
             painter.fillRect(QRectF(origin.x() + run->left, origin.y() + text.y(), run->right - run->left, text.height()),
                              colourOf(run->current));
-            ++fills_;
             run.reset();
         };
         for (auto it = firstEndingAfter(matches_, start); it != matches_.end() && it->from < end; ++it) {

@@ -25,11 +25,8 @@ public:
     const QList<Match>& matches() const { return matches_; }
     // Paints the highlights of the lines within exposed (viewport coordinates).
     void paint(QPainter& painter, const QRect& exposed);
-    // How many fills the paints so far have issued.
-    qsizetype fills() const { return fills_; }
 
 private:
     CodeEditorView* view_;
     QList<Match> matches_;
-    qsizetype fills_ = 0;
 };

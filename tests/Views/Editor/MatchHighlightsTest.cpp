@@ -88,3 +88,16 @@ TEST(MatchHighlights, TextIsDrawnOnceWhateverTheMatchesAndFillsFollowTheLinesSho
         EXPECT_EQ(found.rects - plain.rects, fillsShown) << lines;
     }
 }
+
+// Touching matches of one kind on a line are one fill: the current match, in its own colour, and
+// the run after it on the first line, then one run on each other line.
+TEST(MatchHighlights, TouchingMatchesOnALineAreOneFill) {
+    EditorFixture f(QStringLiteral("abababab\n").repeated(10), QStringLiteral("runs.txt"));
+    f.view->setShowFind(true);
+    f.select(0, 2);
+    f.settle();
+    const Drawn plain = paintOf(f.view->viewport());
+    search(f, QStringLiteral("ab"));
+    ASSERT_EQ(f.find.matchCount(), 40);
+    EXPECT_EQ(paintOf(f.view->viewport()).rects - plain.rects, 10 + 1);
+}

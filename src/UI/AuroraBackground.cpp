@@ -90,6 +90,10 @@ void AuroraBackground::advance() {
 }
 
 void AuroraBackground::paintEvent(QPaintEvent* event) {
+    // What opaque views lie over is painted by them: built here too, the backdrop under the editor
+    // would be computed at every repaint of the window for nothing.
+    const QRegion shows = event->region() & exposedRegion();
+    if (shows.isEmpty()) return;
     QPainter p(this);
-    renderer_.paint(p, event->region(), size(), frameTime_, intensity_, ground_);
+    renderer_.paint(p, shows, size(), frameTime_, intensity_, ground_);
 }

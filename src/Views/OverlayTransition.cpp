@@ -74,8 +74,14 @@ void OverlayTransition::enter(QWidget* shown, Kind kind) {
         QTimer::singleShot(0, target, [target, overlay, effect] {
             if (!target || target->graphicsEffect() != effect) return;
             target->setGraphicsEffect(nullptr);
-            if (PaletteScaffold* scaffold = scaffoldOf(target)) scaffold->settle();
-            if (overlay) overlay->setAttribute(Qt::WA_OpaquePaintEvent, false);
+            PaletteScaffold* scaffold = scaffoldOf(target);
+            if (scaffold && overlay)
+                QObject::connect(scaffold, &PaletteScaffold::released, overlay.data(), [overlay] {
+                    overlay->setAttribute(Qt::WA_OpaquePaintEvent, false);
+                }, Qt::SingleShotConnection);
+            else if (overlay)
+                overlay->setAttribute(Qt::WA_OpaquePaintEvent, false);
+            if (scaffold) scaffold->settle();
         });
     });
     effect->animateTo(1);

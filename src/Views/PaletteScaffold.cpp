@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "UI/Blur.h"
 #include "UI/Brand.h"
 #include "UI/LiquidGlassBackground.h"
 #include "UI/ShadowEffect.h"
@@ -53,19 +54,45 @@ void PaletteScaffold::setPresence(qreal presence) {
     presence = std::clamp<qreal>(presence, 0, 1);
     if (presence == presence_) return;
     presence_ = presence;
+    if (presence < 1) settling_ = false;  // going before the hold ended: the exit keeps the picture
     update();
 }
 
 void PaletteScaffold::settle() {
+    if (under_.isNull()) return release();
+    // The last frame of the way in asked to draw the whole overlay again: from the held picture
+    // that costs a copy, from the window under it the whole window.
+    settling_ = true;
+    update();
+}
+
+void PaletteScaffold::release() {
+    settling_ = false;
     under_ = QImage();
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     presence_ = 1;
-    update();
+    // The card with its shadow, whose glass reads what lies behind it as that is drawn again.
+    const int m = Blur::margin(kShadow.radius);
+    update(card_->geometry().adjusted(-m, -m, m, m + int(std::ceil(kShadow.offset.y()))));
+    bandTop_ = 0;  // the bands follow from the paint of this frame on
+    emit released();
+}
+
+void PaletteScaffold::redrawNextBand() {
+    if (bandTop_ < 0) return;
+    if (bandTop_ >= height()) {
+        bandTop_ = -1;
+        return;
+    }
+    update(QRect(0, bandTop_, width(), kBandHeight));
+    bandTop_ += kBandHeight;
 }
 
 void PaletteScaffold::hold(const QImage& under, QPoint origin) {
     under_ = under;
     underOrigin_ = origin;
+    bandTop_ = -1;  // what is held is drawn whole
+    settling_ = false;
     // Opaque, the overlay keeps the window under it from being repainted at each frame of the fade.
     setAttribute(Qt::WA_OpaquePaintEvent, true);
     emit holding();
@@ -101,6 +128,9 @@ void PaletteScaffold::keepWhatLiesUnder(QPainter& p, const QRegion& painted) {
 }
 
 void PaletteScaffold::paintEvent(QPaintEvent* event) {
+    // The next band, and the end of the hold, wait for this frame to be drawn.
+    if (bandTop_ >= 0) QMetaObject::invokeMethod(this, &PaletteScaffold::redrawNextBand, Qt::QueuedConnection);
+    if (settling_) QMetaObject::invokeMethod(this, &PaletteScaffold::release, Qt::QueuedConnection);
     QPainter p(this);
     // Held until settled, also while a spring passes beyond its end: opaque, nothing else draws
     // what lies under.

@@ -27,12 +27,18 @@ public:
     // Before the overlay comes: keeps the window's picture as it shows now, under the overlay.
     // False when the window holds no picture to keep (the first frame then reads it).
     bool holdWhatLiesUnder();
-    // In place: what lies under shows again as it is now.
+    // In place: what lies under shows again as it is now, behind the card at once, elsewhere a band
+    // of kBandHeight points a frame after: the whole window under it, drawn in one frame, would
+    // take a frame's time several times over on a large screen. The frame the way in still asked
+    // for is drawn from the held picture first; released() follows it.
     void settle();
+    static constexpr int kBandHeight = 240;
 
 signals:
     // The scaffold now draws what lies under it from its picture, and is opaque.
     void holding();
+    // It no longer draws what lies under from its picture, and is not opaque.
+    void released();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -46,6 +52,8 @@ private:
     QWidget* content_;
     GlassBackdrop backdrop_;
     void keepWhatLiesUnder(QPainter& painter, const QRegion& painted);
+    void release();
+    void redrawNextBand();
     void hold(const QImage& under, QPoint origin);
 
     QImage shadow_;
@@ -54,4 +62,6 @@ private:
     // the dim's fade draws it rather than having the whole window repainted under the dim.
     QImage under_;
     QPoint underOrigin_;  // where under_'s top-left corner lies in the window, in its pixels
+    bool settling_ = false;  // the hold ends after the next paint
+    int bandTop_ = -1;       // the next band to draw again after settling, or -1 for none
 };

@@ -19,7 +19,7 @@
 #include "Editor/TreeSitterHighlighter.h"
 #include "Editor/TokenRole.h"
 #include "Platform/Lines.h"
-#include "UI/Brand.h"
+#include "Platform/TextSplice.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
@@ -1083,7 +1083,7 @@ void CodeEditorCoordinator::clearFind() {
     counting_ = false;
     counted_ = -1;
     selectFirstFrom_.reset();
-    if (!view_->extraSelections().isEmpty()) view_->setExtraSelections({});
+    view_->matchHighlights().setMatches({});
     matches_.clear();
     lastSignature_.clear();
     searched_ = false;
@@ -1092,7 +1092,7 @@ void CodeEditorCoordinator::clearFind() {
 
 void CodeEditorCoordinator::paintFindHighlights() {
     if (!view_) return;
-    QList<QTextEdit::ExtraSelection> selections;
+    QList<MatchHighlights::Match> shown;
     // Only the matches on screen are painted: scrolling repaints the newly visible ones. While all
     // of them are counted, those on screen are found here.
     const TextRange visible = visibleRange();
@@ -1105,24 +1105,15 @@ void CodeEditorCoordinator::paintFindHighlights() {
     const QList<TextRange>& matches = placesPending() ? onScreen : matches_;
     const TextRange current = expression && find_->current() > 0 ? selection() : TextRange{-1, 0};
     if (find_ && !matches.isEmpty()) {
-        QColor currentColour = Brand::palette()[4];
-        currentColour.setAlphaF(0.55f);
-        QColor otherColour = Brand::accent();
-        otherColour.setAlphaF(0.28f);
         const auto first = std::lower_bound(matches.begin(), matches.end(), visible.location,
                                             [](const TextRange& m, qsizetype at) { return m.end() <= at; });
         for (auto it = first; it != matches.end() && it->location < visible.end(); ++it) {
             if (it->end() > qMin(text_.size(), shownTo_)) continue;
-            QTextEdit::ExtraSelection selection;
-            selection.cursor = QTextCursor(view_->document());
-            selection.cursor.setPosition(int(toDisplay(it->location)));
-            selection.cursor.setPosition(int(toDisplay(it->end())), QTextCursor::KeepAnchor);
             const bool isCurrent = placesPending() ? *it == current : (it - matches.begin()) + 1 == find_->current();
-            selection.format.setBackground(isCurrent ? currentColour : otherColour);
-            selections.append(selection);
+            shown.append({toDisplay(it->location), toDisplay(it->end()), isCurrent});
         }
     }
-    if (!(selections.isEmpty() && view_->extraSelections().isEmpty())) view_->setExtraSelections(selections);
+    view_->matchHighlights().setMatches(std::move(shown));
 }
 
 void CodeEditorCoordinator::step(int delta) {

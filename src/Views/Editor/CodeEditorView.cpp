@@ -498,6 +498,10 @@ void CodeEditorView::focusOutEvent(QFocusEvent* event) {
 }
 
 void CodeEditorView::paintEvent(QPaintEvent* event) {
+    {
+        QPainter under(viewport());
+        highlights_.paint(under, event->rect());
+    }
     QPlainTextEdit::paintEvent(event);
     if (!caretOn_ || !hasFocus() || isReadOnly() || textCursor().hasSelection()) return;
     QPainter painter(viewport());

@@ -12,6 +12,7 @@
 #include "Editor/EditorController.h"
 #include "Editor/FindState.h"
 #include "Editor/TextRange.h"
+#include "Views/Editor/MatchHighlights.h"
 #include "Workspace/EditorDocument.h"
 
 class CodeEditorCoordinator;
@@ -48,6 +49,8 @@ public:
     QList<VisibleLine> visibleLines() const;
     // Blocks visibleLines() has stepped on since the view was made.
     qsizetype steppedBlocks() const { return stepped_; }
+    // The find matches painted under the text.
+    MatchHighlights& matchHighlights() { return highlights_; }
 
     // Places the gutter, as wide as the numbers of the text's lines need, and the text beside it.
     void layoutRuler();
@@ -93,6 +96,7 @@ private:
     CodeEditorCoordinator* coordinator_ = nullptr;
     LineNumberRuler* ruler_ = nullptr;
     std::unique_ptr<MouseSelection> mouse_;
+    MatchHighlights highlights_{this};
     bool showFind_ = false;
     bool updateScheduled_ = false;
     bool updatePending_ = false;

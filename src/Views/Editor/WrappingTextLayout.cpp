@@ -46,24 +46,26 @@ void WrappingTextLayout::layOut(const QTextBlock& block) {
     QTextDocument* doc = document();
     QTextLayout* layout = block.layout();
     laidOut_ += block.length();
-    // The shapes of a long block's glyphs are kept from its layout for painting it, which would
-    // otherwise shape it all again at every paint (a keystroke, the caret's blink).
-    const bool cached = block.length() > kCachedFrom;
-    layout->setCacheEnabled(cached);
+    // The shapes of a block's glyphs are kept from its layout for painting it, which would otherwise
+    // shape it all again at every paint (a keystroke, the caret's blink, a highlight, an overlay).
+    layout->setCacheEnabled(true);
     breakIntoLines(layout, lineWidth(block));
-    if (cached) keepCached(block);
+    if (block.length() > kLongFrom)
+        keepCached(block, cachedLong_, kLongBlocks);
+    else
+        keepCached(block, cachedShort_, kShortBlocks);
     const int linesBefore = doc->lineCount();
     const_cast<QTextBlock&>(block).setLineCount(block.isVisible() ? layout->lineCount() : 0);
     if (doc->lineCount() != linesBefore) emit documentSizeChanged(documentSize());
 }
 
-void WrappingTextLayout::keepCached(const QTextBlock& block) {
+void WrappingTextLayout::keepCached(const QTextBlock& block, std::deque<int>& cached, size_t most) {
     const int number = block.blockNumber();
-    if (std::find(cached_.begin(), cached_.end(), number) != cached_.end()) return;
-    cached_.push_back(number);
-    if (cached_.size() <= kCachedBlocks) return;
-    const QTextBlock old = document()->findBlockByNumber(cached_.front());
-    cached_.pop_front();
+    if (std::find(cached.begin(), cached.end(), number) != cached.end()) return;
+    cached.push_back(number);
+    if (cached.size() <= most) return;
+    const QTextBlock old = document()->findBlockByNumber(cached.front());
+    cached.pop_front();
     if (!old.isValid() || old == block || !old.layout()->cacheEnabled()) return;
     // Laid out with no lines, it lets its glyphs go; it is laid out again when next shown.
     QTextLayout* layout = old.layout();

@@ -39,13 +39,15 @@ protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
 private:
-    // Blocks longer than this keep their shaped glyphs between layout and painting (tens of bytes
-    // a character), the last kCachedBlocks of them laid out.
-    static constexpr int kCachedFrom = 1024;
-    static constexpr size_t kCachedBlocks = 16;
+    // Blocks keep their shaped glyphs between layout and painting (tens of bytes a character): of
+    // those longer than kLongFrom the last kLongBlocks laid out, of the others the last kShortBlocks,
+    // more than the largest screen shows.
+    static constexpr int kLongFrom = 1024;
+    static constexpr size_t kLongBlocks = 16;
+    static constexpr size_t kShortBlocks = 400;
     void layOut(const QTextBlock& block);
     void breakIntoLines(QTextLayout* layout, qreal width) const;
-    void keepCached(const QTextBlock& block);
+    void keepCached(const QTextBlock& block, std::deque<int>& cached, size_t most);
     // The width a line of text gets: the wrap width less the margins.
     qreal lineWidth(const QTextBlock& block) const;
 
@@ -54,7 +56,8 @@ private:
     // Numbers of the blocks that keep their glyphs, oldest first. A number is looked up again when
     // it goes: the block may have moved or gone meanwhile, and one found in its place only loses
     // its glyphs.
-    std::deque<int> cached_;
+    std::deque<int> cachedLong_;
+    std::deque<int> cachedShort_;
     std::vector<int> nextChangeBlocks_;
     mutable qsizetype measured_ = 0;
     mutable qsizetype laidOut_ = 0;

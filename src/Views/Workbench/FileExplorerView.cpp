@@ -83,8 +83,10 @@ FileExplorerView::FileExplorerView(AppState& app, QWidget* parent)
     column->addWidget(body, 1);
 
     connect(app_, &AppState::rootNodeChanged, this, &FileExplorerView::sync);
-    // A change announced for the whole window (after a file operation) redraws the rows.
-    connect(app_, &AppState::changed, list_->viewport(), qOverload<>(&QWidget::update));
+    // What the rows show changes with the documents and the active one (after a file operation);
+    // an overlay, the find bar or a response coming or going leaves them as they are.
+    for (auto signal : {&AppState::documentsChanged, &AppState::activeDocumentIdChanged})
+        connect(app_, signal, list_->viewport(), qOverload<>(&QWidget::update));
     sync();
 }
 

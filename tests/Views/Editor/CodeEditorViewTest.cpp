@@ -449,7 +449,7 @@ TEST(CodeEditorFind, CountsFollowTheOptions) {
     EXPECT_EQ(f.find.matchCount(), 3);
     EXPECT_EQ(f.find.current(), 1);
     EXPECT_EQ(f.selection(), (TextRange{0, 3}));
-    EXPECT_EQ(f.view->extraSelections().size(), 3);
+    EXPECT_EQ(f.view->matchHighlights().matches().size(), 3);
     search(f, "abc", false, true);
     EXPECT_EQ(f.find.matchCount(), 2);
     search(f, "abc", true, true);
@@ -464,7 +464,7 @@ TEST(CodeEditorFind, CountsFollowTheOptions) {
     EXPECT_EQ(f.find.matchCount(), 3);
 
     f.view->setShowFind(false);
-    EXPECT_TRUE(f.view->extraSelections().isEmpty());
+    EXPECT_TRUE(f.view->matchHighlights().matches().isEmpty());
     EXPECT_EQ(f.find.matchCount(), 3);  // kept while closed
 }
 

@@ -66,7 +66,9 @@ TEST(WorkPerShape, KeystrokesScrollsAndClicksCostNoMoreInALongerTextOfAnyShape) 
         work_bounds::expectFlat(small.keystrokeColouring, large.keystrokeColouring);
         work_bounds::expectFlat(small.scrollColouring, large.scrollColouring);
         work_bounds::expectFlat(small.keystrokeFolds, large.keystrokeFolds);
-        work_bounds::expectFlat(small.keystrokeMoves, large.keystrokeMoves, 256 * 1024);
+        // Bounded outright: a small text of wide characters may hold fewer units than a key moves.
+        EXPECT_LE(small.keystrokeMoves, 256 * 1024);
+        EXPECT_LE(large.keystrokeMoves, 256 * 1024);
         work_bounds::expectFlat(small.quoteFolds, large.quoteFolds);
         work_bounds::expectFlat(small.clickLines, large.clickLines, 2000, 200);
     });

@@ -602,8 +602,8 @@ TEST(CodeEditorFind, ANewQueryShowsItsFirstMatchFromWorkTheTextsLengthDoesNotSet
         search(f, "e");
         const qsizetype scanned = FindMatcher::unitsSearchedHere() - before;
         EXPECT_EQ(f.selection(), (TextRange{20, 1}));
-        EXPECT_EQ(f.view->extraSelections().size() % 3, 0);
-        EXPECT_GT(f.view->extraSelections().size(), 3);
+        EXPECT_EQ(f.view->matchHighlights().matches().size() % 3, 0);
+        EXPECT_GT(f.view->matchHighlights().matches().size(), 3);
         // Counted for the text as it is when the count comes, never for the text it started from.
         f.editor().userChange({0, 0}, QStringLiteral("e"));
         const qsizetype total = f.text().count(u'e');

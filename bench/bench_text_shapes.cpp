@@ -145,6 +145,9 @@ void textShapes(benchmark::State& state) {
         editor.find.setQuery(QStringLiteral("e"));
         editor.view->setShowFind(true);
         drain();
+        const double findShown = msSince(clock);
+        // The count of a long text's matches comes from other threads: the find is done when it has.
+        while (editor.find.counting()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const double find = msSince(clock);
 
         state.SetIterationTime(open / 1000);
@@ -160,6 +163,7 @@ void textShapes(benchmark::State& state) {
         state.counters["double_click_ms"] = doubleClick;
         state.counters["drag_ms"] = drag;
         state.counters["find_ms"] = find;
+        state.counters["find_shown_ms"] = findShown;
         state.counters["find_ms_per_MB"] = find / mb;
         state.counters["matches"] = editor.find.matchCount();
         state.counters["bytes"] = double(text_shapes::detail::utf8Bytes(text));

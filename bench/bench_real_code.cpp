@@ -3,7 +3,7 @@
 // empty lines. Each keystroke is timed from the key to the end of everything it started on the UI
 // thread; the median and the worst are reported.
 //
-// `bench_real_code --write-sample=js|realjs|json|empty:MEGABYTES:PATH` writes one of these texts to a file
+// `bench_real_code --write-sample=js|realjs|json|empty|short:MEGABYTES:PATH` writes one of these texts to a file
 // and exits (scripts/measure-editor.sh opens them in the real window).
 #include <benchmark/benchmark.h>
 
@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <algorithm>
 #include <ctime>
 #include <functional>
@@ -24,6 +26,7 @@
 
 #include "../tests/support/GeneratedCode.h"
 #include "Editor/EditorController.h"
+#include "Editor/ExactText.h"
 #include "Editor/FindState.h"
 #include "Editor/FoldTracker.h"
 #include "Platform/Lines.h"
@@ -38,6 +41,7 @@ namespace {
 constexpr qsizetype kMegabyte = 1024 * 1024;
 
 QString emptyLines(qsizetype count) { return QString(count, u'\n'); }
+QString shortLines(qsizetype count) { return QStringLiteral("a\n").repeated(count); }
 
 void report(benchmark::State& state, std::vector<double> times, const char* prefix = "") {
     std::sort(times.begin(), times.end());
@@ -183,13 +187,27 @@ void nestedJson(benchmark::State& state) {
     }
 }
 
-// 1,000,000 empty lines: until the first screen shows, and until all of it is in the display.
-void emptyLinesOpen(benchmark::State& state) {
-    const QString text = emptyLines(1'000'000);
+// The same lines put into a bare display document, as the editor puts them (slices of 16K units in
+// one edit block): the cost of the display's own blocks, which the editor's figures include.
+double bareDisplayMs(const QString& text) {
+    QElapsedTimer clock;
+    clock.start();
+    QTextDocument display;
+    display.setUndoRedoEnabled(false);
+    QTextCursor cursor(&display);
+    cursor.beginEditBlock();
+    for (qsizetype from = 0; from < text.size(); from += 16 * 1024)
+        cursor.insertText(ExactText::display(QStringView(text).mid(from, 16 * 1024)));
+    cursor.endEditBlock();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// A million lines: until the first screen shows, and until all of it is in the display.
+void linesOpen(benchmark::State& state, const QString& text, const QString& name) {
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        Editor editor(text, QStringLiteral("empty.txt"));
+        Editor editor(text, name);
         const double shown = clock.nsecsElapsed() / 1e6;
         double worstTurn = 0;
         while (!editor.coordinator().isFullyShown()) worstTurn = std::max(worstTurn, turn());
@@ -198,8 +216,13 @@ void emptyLinesOpen(benchmark::State& state) {
         state.counters["open_ms"] = shown;
         state.counters["all_shown_ms"] = all;
         state.counters["worst_turn_ms"] = worstTurn;
+        state.counters["bare_display_ms"] = bareDisplayMs(text);
     }
 }
+
+void emptyLinesOpen(benchmark::State& state) { linesOpen(state, emptyLines(1'000'000), QStringLiteral("empty.txt")); }
+
+void shortLinesOpen(benchmark::State& state) { linesOpen(state, shortLines(1'000'000), QStringLiteral("short.txt")); }
 
 // Real JavaScript (the grammar sources under third_party and the system's script libraries) joined
 // until the text holds `size` units, each copy wrapped so that brackets stay balanced.
@@ -308,6 +331,7 @@ void wholeTextOperations(benchmark::State& state) {
 QString sample(const QString& kind, qsizetype size) {
     return kind == u"json" ? generated_code::nestedJson(size, 20)
            : kind == u"empty" ? emptyLines(size)
+           : kind == u"short" ? shortLines(size / 2)
            : kind == u"realjs" ? realJavaScriptWithBlock(size)
                                : generated_code::realShapedJavaScript(size);
 }
@@ -319,6 +343,7 @@ BENCHMARK(keystrokeRealCode)->Arg(10)->Arg(50)->Iterations(100)->UseManualTime()
 BENCHMARK(keysAfterPaste)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(nestedJson)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(emptyLinesOpen)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(shortLinesOpen)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(wholeTextOperations)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {

@@ -18,6 +18,7 @@
 #            its end, then 3 keys, until idle
 #   empty  - that many megabytes of empty lines (1 MB is 1,048,576 lines): from starting the program
 #            until it is idle
+#   short  - the same for that many megabytes of short lines ("a" and a line feed, 524,288 lines a MB)
 #   line   - a minified file: that many megabytes of JavaScript on one line
 #   code, words, numbers, hex, prose, cjk, minified
 #          - a text of that shape (build/bench/bench/bench_text_shapes writes it: JavaScript, a word
@@ -44,7 +45,7 @@ if [[ "$MB" == *:* ]]; then
         real) "$SAMPLES" --write-sample="js:$MB:$FILE" ;;
         json) FILE="$WORK/sample.json"; "$SAMPLES" --write-sample="json:$MB:$FILE" ;;
         paste) "$SAMPLES" --write-sample="js:$MB:$FILE" ;;
-        empty) FILE="$WORK/sample.txt"; "$SAMPLES" --write-sample="empty:$MB:$FILE" ;;
+        empty|short) FILE="$WORK/sample.txt"; "$SAMPLES" --write-sample="$CASE:$MB:$FILE" ;;
         ops) "$SAMPLES" --write-sample="realjs:$MB:$FILE" ;;
         line) python3 - "$FILE" "$MB" <<'PY'
 import sys
@@ -154,8 +155,8 @@ measure() {
     start=$(now)
     (exec "$@") >"$WORK/$name.log" 2>&1 &
     pid=$!
-    if [ "$CASE" = empty ]; then
-        # Nothing to see in empty lines: until the program is first at rest.
+    if [ "$CASE" = empty ] || [ "$CASE" = short ]; then
+        # Nothing to tell such lines apart by on screen: until the program is first at rest.
         sleep 0.2
         shown=$(wait_idle "$pid" 0)
         python3 -c "print(f'{\"$name\":8} start to idle {$shown - $start:6.2f} s')"

@@ -380,3 +380,23 @@ TEST(ReplaceAllWork, EachTurnAfterwardsReadsABoundedStretchForColours) {
     expectFoldsMovedAlong();
     EXPECT_LE(worstTurn(), kStep + 64 * 1024);
 }
+
+// Filling the display with many lines, empty or short: the lines themselves are the display's to
+// make; the editor measures, lays out and steps on only the screens the view shows meanwhile, a few
+// more for eight times the lines (the scroll bar follows every so many steps), never a share of
+// every line.
+TEST(FillingTheDisplay, TouchesNoMoreLinesInALongerText) {
+    const auto workToFill = [](const QString& text) {
+        EditorFixture f = unsettled(text);
+        const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+        EXPECT_NE(layout, nullptr);
+        if (!layout) return qsizetype(0);
+        waitShown(f);
+        EXPECT_EQ(f.view->document()->blockCount(), text.count(u'\n') + 1);
+        return layout->measuredBlocks() + layout->laidOutUnits() + f.view->steppedBlocks();
+    };
+    for (const QString& line : {QStringLiteral("\n"), QStringLiteral("a\n")}) {
+        const qsizetype shorter = workToFill(line.repeated(32 * 1024));
+        EXPECT_LT(workToFill(line.repeated(256 * 1024)) - shorter, (256 - 32) * 1024 / 50) << line.size();
+    }
+}

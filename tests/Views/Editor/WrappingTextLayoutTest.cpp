@@ -292,3 +292,20 @@ TEST(WrappingTextLayout, ReplacedLinesWrapLikeFreshOnes) {
     EditorFixture fresh(start, QStringLiteral("main.js"));
     EXPECT_EQ(shape(f), shape(fresh));
 }
+
+TEST(WrappingTextLayout, ALineRecolouredRepaintsThatLineAlone) {
+    QString text;
+    for (int i = 0; i < 200; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+    EditorFixture f(text, QStringLiteral("main.js"));
+    QTextDocument* display = f.view->document();
+    const QTextBlock line = display->findBlockByNumber(5);
+    const int lineHeight = int(display->documentLayout()->blockBoundingRect(line).height());
+    std::vector<QRect> asked;
+    QObject::connect(f.view.get(), &QPlainTextEdit::updateRequest, [&](const QRect& r, int dy) {
+        if (dy == 0) asked.push_back(r);
+    });
+    // As the highlighter marks a line whose colours it has changed.
+    display->markContentsDirty(line.position(), line.length());
+    ASSERT_FALSE(asked.empty());
+    for (const QRect& r : asked) EXPECT_LE(r.height(), lineHeight + 2) << "viewport height " << f.view->viewport()->height();
+}

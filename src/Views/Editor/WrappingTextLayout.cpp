@@ -122,9 +122,11 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
     // A change within one line, as typing makes, is laid out here; anything else goes the stock way,
     // which only forgets the layouts of the lines changed.
     if (first.isValid() && first == last && first.length() > 0 && doc->blockCount() == blockCount_) {
-        const qreal heightBefore = first.layout()->lineCount() > 0 ? blockBoundingRect(first).height() : -1;
+        // The count the line was last laid out with, kept by the document even when its layout
+        // was cleared (as new colours clear it).
+        const int linesBefore = first.lineCount();
         layOut(first);
-        if (blockBoundingRect(first).height() == heightBefore)
+        if (first.lineCount() == linesBefore)
             emit updateBlock(first);
         else
             emit update(QRectF(0., -doc->documentMargin(), 1000000000., 1000000000.));

@@ -49,6 +49,20 @@ TEST(GapText, APairSplitByTheGapIsReadWhole) {
     text.replace(3, 0, QString());  // the gap now lies between the two halves of the pair
     text.replace(3, 0, QStringLiteral("x"));
     text.replace(3, 1, QString());
-    EXPECT_EQ(readAll(text), QStringLiteral("ab𝄞cd"));
+    const QString expected = QStringLiteral("ab𝄞cd");
+    EXPECT_EQ(readAll(text), expected);
     EXPECT_EQ(text.read(2).size(), 2u);
+    for (qsizetype at = 0; at < expected.size(); ++at) EXPECT_EQ(text.read(at).front(), expected[at].unicode()) << at;
+}
+
+TEST(GapText, AnEditMovesOnlyTheUnitsBetweenItAndTheLastOne) {
+    GapText text(QString(1000, u'a'));
+    text.replace(900, 0, QStringLiteral("x"));  // the gap starts after the text
+    EXPECT_EQ(text.unitsMoved(), 100);
+    text.replace(901, 0, QStringLiteral("y"));
+    EXPECT_EQ(text.unitsMoved(), 100);
+    text.replace(100, 2, QString());
+    EXPECT_EQ(text.unitsMoved(), 100 + 802);
+    text.replace(600, 0, QStringLiteral("z"));
+    EXPECT_EQ(text.unitsMoved(), 100 + 802 + 500);
 }

@@ -42,6 +42,8 @@ TEST(GapText, RandomEditsReadBackLikeAnOrdinaryReplace) {
     EXPECT_EQ(readAll(text), expected);
     EXPECT_TRUE(text.read(text.size()).empty());
     EXPECT_TRUE(text.read(-1).empty());
+    GapText one(QStringLiteral("a"));
+    EXPECT_EQ(readAll(one), QStringLiteral("a"));
 }
 
 TEST(GapText, APairSplitByTheGapIsReadWhole) {

@@ -11,6 +11,7 @@
 #include "Editor/TreeSitterHighlighter.h"
 #include "HighlightTestSupport.h"
 #include "SyntaxTree/MutableTree.h"
+#include "SyntaxTree/Node.h"
 
 namespace {
 
@@ -57,6 +58,14 @@ TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
         const TextRange all{0, text.size()};
         EXPECT_EQ(highlighter->spans(*result.tree, text, all), fresh->ranges(text, all)) << "round " << round;
     }
+    // A text handed over whole replaces the edited one.
+    text = QStringLiteral("const s = \"a\"; // b\n");
+    worker.reset(text, ++revision);
+    const ParseWorker::Result result = waitFor(worker, revision);
+    ASSERT_NE(result.tree, nullptr);
+    EXPECT_EQ(result.tree->rootNode()->range().end(), text.size());
+    EXPECT_EQ(highlighter->spans(*result.tree, text, {0, text.size()}),
+              HighlighterFactory::treeSitter(CodeLanguage::javascript)->ranges(text, {0, text.size()}));
 }
 
 TEST(ParseWorker, DestroyedMidParseStopsTheParse) {

@@ -102,7 +102,6 @@ qsizetype ParseWorker::parseUntilStopped() {
             if (job.reset) {
                 // This thread's own copy, taken now rather than at the first keystroke.
                 text = GapText(job.text);
-                job.text = QString();
                 fresh = true;
                 continue;
             }

@@ -1,7 +1,7 @@
 #include "Editor/ParseWorker.h"
 
+#include "Editor/GapText.h"
 #include "Editor/TreeSitterHighlighter.h"
-#include "Platform/TextSplice.h"
 #include "SyntaxTree/MutableTree.h"
 #include "SyntaxTree/Parser.h"
 #include "SyntaxTree/Tree.h"
@@ -9,10 +9,28 @@
 #include <malloc.h>
 
 #include <atomic>
+#include <bit>
 
 namespace {
 // A text this long leaves a tree of tens of megabytes in this thread's allocator arena.
 constexpr qsizetype kLargeText = 512 * 1024;
+
+// Hands the runtime the text where it lies, a run at a time, without copying it.
+const char* readRun(void* payload, uint32_t byteIndex, TSPoint, uint32_t* bytesRead) {
+    const std::u16string_view run = static_cast<GapText*>(payload)->read(qsizetype(byteIndex / 2));
+    *bytesRead = uint32_t(std::min<size_t>(run.size(), UINT32_MAX / 2) * 2);
+    return reinterpret_cast<const char*>(run.data());
+}
+
+// A parse of text, reusing old (already edited to match it) when there is one.
+std::shared_ptr<SyntaxTree::MutableTree> parse(TSParser* parser, const SyntaxTree::MutableTree* old, GapText& text) {
+    if (text.size() > SyntaxTree::Parser::maximumTextLength) return nullptr;
+    constexpr TSInputEncoding encoding =
+        std::endian::native == std::endian::little ? TSInputEncodingUTF16LE : TSInputEncodingUTF16BE;
+    TSTree* tree = ts_parser_parse(parser, old ? old->tree()->tsTree() : nullptr, TSInput{&text, readRun, encoding, nullptr});
+    if (!tree) return nullptr;
+    return std::make_shared<SyntaxTree::MutableTree>(SyntaxTree::Tree::adopt(tree));
+}
 } // namespace
 
 ParseWorker::ParseWorker(SyntaxTree::Language language, QObject* parent)
@@ -65,7 +83,7 @@ qsizetype ParseWorker::parseUntilStopped() {
         return 0;  // no tree ever: the text stays in its base colour
     }
     ts_parser_set_cancellation_flag(parser.internalParser(), &cancel_);
-    QString text;
+    GapText text;
     std::shared_ptr<SyntaxTree::MutableTree> tree;
     for (;;) {
         std::vector<Job> jobs;
@@ -82,19 +100,22 @@ qsizetype ParseWorker::parseUntilStopped() {
         bool fresh = false;
         for (Job& job : jobs) {
             if (job.reset) {
-                // Shared until the first edit below makes it a copy of this thread's own.
-                text = std::move(job.text);
+                // This thread's own copy, taken now rather than at the first keystroke.
+                text = GapText(job.text);
                 fresh = true;
                 continue;
             }
             const TextEdit& e = job.edit;
             const qsizetype start = qBound<qsizetype>(0, e.startChar, text.size());
             const qsizetype end = qBound<qsizetype>(start, e.oldEndChar, text.size());
-            TextSplice::replace(text, start, end - start, job.text);
+            text.replace(start, end - start, job.text);
             if (!fresh && tree) tree->edit(TreeSitterHighlighter::inputEdit(e));
         }
-        const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
-        tree = (fresh || !tree) ? parser.parse(view) : parser.reparse(*tree, view);
+        std::atomic_ref(moved_).store(text.unitsMoved());
+        // The previous tree is let go only once the new one is out: freeing what the reparse did
+        // not reuse need not hold up the colours.
+        const std::shared_ptr<SyntaxTree::MutableTree> previous = std::exchange(
+            tree, parse(parser.internalParser(), (fresh || !tree) ? nullptr : tree.get(), text));
         if (std::atomic_ref(cancel_).load()) return text.size();  // stopped mid-parse: nothing to publish
         const quint64 revision = jobs.back().revision;
         {

@@ -1,10 +1,11 @@
 #pragma once
 // Keeps the syntax tree of an editor's text up to date on a thread of its own, so a parse never
 // holds up typing or scrolling. Edits are queued with the text they insert; the thread applies them
-// to its own copy of the text, reparses incrementally from the previous tree and publishes a copy of
-// the new tree with the revision of the text it was parsed from.
+// to its own copy of the text (kept with a gap at the last edit), reparses incrementally from the
+// previous tree and publishes a copy of the new tree with the revision of the text it was parsed from.
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -24,8 +25,8 @@ public:
     explicit ParseWorker(SyntaxTree::Language language, QObject* parent = nullptr);
     ~ParseWorker() override;
 
-    // The whole text, as of revision; parsed from scratch. The thread shares it until its first
-    // edit: the caller must not edit it in place (it would copy it first, on the caller's thread).
+    // The whole text, as of revision; parsed from scratch. The thread shares it until it has taken
+    // its own copy: the caller should not edit it in place (it would copy it first, on its own thread).
     void reset(const QString& text, quint64 revision);
     // One edit of the text last handed over, inserting `inserted`, leading to revision.
     void edit(const TextEdit& edit, const QString& inserted, quint64 revision);
@@ -37,6 +38,8 @@ public:
     };
     // The newest parse finished; the tree is this caller's own copy.
     Result latest() const;
+    // Units of text the thread has moved or copied to apply the edits since the last reset.
+    qint64 unitsMoved() const { return std::atomic_ref(moved_).load(); }
 
 signals:
     // A parse finished (sent from the worker's thread).
@@ -63,5 +66,6 @@ private:
     // never waits for its parse to finish.
     size_t cancel_ = 0;
     Result latest_;
+    qint64 moved_ = 0;
     std::thread thread_;
 };

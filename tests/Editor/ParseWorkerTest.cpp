@@ -11,6 +11,7 @@
 #include "Editor/TreeSitterHighlighter.h"
 #include "HighlightTestSupport.h"
 #include "SyntaxTree/MutableTree.h"
+#include "SyntaxTree/Node.h"
 
 namespace {
 
@@ -57,6 +58,14 @@ TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
         const TextRange all{0, text.size()};
         EXPECT_EQ(highlighter->spans(*result.tree, text, all), fresh->ranges(text, all)) << "round " << round;
     }
+    // A text handed over whole replaces the edited one.
+    text = QStringLiteral("const s = \"a\"; // b\n");
+    worker.reset(text, ++revision);
+    const ParseWorker::Result result = waitFor(worker, revision);
+    ASSERT_NE(result.tree, nullptr);
+    EXPECT_EQ(result.tree->rootNode()->range().end(), text.size());
+    EXPECT_EQ(highlighter->spans(*result.tree, text, {0, text.size()}),
+              HighlighterFactory::treeSitter(CodeLanguage::javascript)->ranges(text, {0, text.size()}));
 }
 
 TEST(ParseWorker, DestroyedMidParseStopsTheParse) {
@@ -78,4 +87,34 @@ TEST(ParseWorker, DestroyedMidParseStopsTheParse) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return worker->latest().tree == nullptr; }, 60000));
     worker.reset();
     EXPECT_EQ(published, 1u);  // the parse of the big text was stopped, not finished
+}
+
+TEST(ParseWorker, TypingInOnePlaceMovesNoMoreTextInALongerText) {
+    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    ASSERT_NE(highlighter, nullptr);
+    // The units the thread moves for twenty keystrokes in the middle of a text of `lines` lines.
+    const auto movedWhileTyping = [&](int lines) {
+        QString text;
+        for (int i = 0; i < lines; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+        ParseWorker worker(highlighter->language());
+        quint64 revision = 1;
+        worker.reset(text, revision);
+        const qsizetype middle = text.indexOf(u'\n', text.size() / 2) + 1;
+        qint64 before = 0;
+        for (qsizetype i = 0; i < 20; ++i) {
+            worker.edit(highlight_test::replace(text, middle + i, 0, QStringLiteral("x")), QStringLiteral("x"), ++revision);
+            // The first keystroke may still bring the thread's copy of the text to where the typing is.
+            if (i == 0) before = (waitFor(worker, revision), worker.unitsMoved());
+        }
+        const ParseWorker::Result result = waitFor(worker, revision);
+        EXPECT_TRUE(result.valid && result.revision == revision);
+        EXPECT_EQ(highlighter->spans(*result.tree, text, {middle - 40, 80}),
+                  HighlighterFactory::treeSitter(CodeLanguage::javascript)->ranges(text, {middle - 40, 80}));
+        return worker.unitsMoved() - before;
+    };
+    const qint64 small = movedWhileTyping(2'000);
+    const qint64 large = movedWhileTyping(20'000);
+    EXPECT_LE(large, small + 64) << "small text: " << small;
+    EXPECT_LE(small, 1'000);
 }

@@ -115,14 +115,18 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
         emit update(QRectF(0., -doc->documentMargin(), 1000000000., 1000000000.));
         return;
     }
+    // What changed now lies in [from, from + charsAdded): the removed text is gone. (A line marked
+    // dirty for its colours comes as its whole length removed and added.)
     const QTextBlock first = doc->findBlock(from);
-    const QTextBlock last = doc->findBlock(qMax(0, from + charsRemoved + charsAdded - 1));
+    const QTextBlock last = doc->findBlock(from + qMax(charsAdded - 1, 0));
     // A change within one line, as typing makes, is laid out here; anything else goes the stock way,
     // which only forgets the layouts of the lines changed.
     if (first.isValid() && first == last && first.length() > 0 && doc->blockCount() == blockCount_) {
-        const qreal heightBefore = first.layout()->lineCount() > 0 ? blockBoundingRect(first).height() : -1;
+        // The count the line was last laid out with, kept by the document even when its layout
+        // was cleared (as new colours clear it).
+        const int linesBefore = first.lineCount();
         layOut(first);
-        if (blockBoundingRect(first).height() == heightBefore)
+        if (first.lineCount() == linesBefore)
             emit updateBlock(first);
         else
             emit update(QRectF(0., -doc->documentMargin(), 1000000000., 1000000000.));

@@ -292,3 +292,30 @@ TEST(WrappingTextLayout, ReplacedLinesWrapLikeFreshOnes) {
     EditorFixture fresh(start, QStringLiteral("main.js"));
     EXPECT_EQ(shape(f), shape(fresh));
 }
+
+TEST(WrappingTextLayout, ALineRecolouredRepaintsThatLineAlone) {
+    QString text;
+    for (int i = 0; i < 200; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+    EditorFixture f(text, QStringLiteral("main.js"));
+    QTextDocument* display = f.view->document();
+    const QTextBlock line = display->findBlockByNumber(5);
+    const int lineHeight = int(display->documentLayout()->blockBoundingRect(line).height());
+    // The heights painted, in the text and in the ruler beside it.
+    struct Painted : QObject {
+        std::vector<int> heights;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) heights.push_back(static_cast<QPaintEvent*>(event)->rect().height());
+            return false;
+        }
+    } painted;
+    f.view->viewport()->installEventFilter(&painted);
+    f.view->ruler()->installEventFilter(&painted);
+    // As the highlighter colours a line anew.
+    QTextCharFormat red;
+    red.setForeground(Qt::red);
+    line.layout()->setFormats({{0, 3, red}});
+    display->markContentsDirty(line.position(), line.length());
+    EditorFixture::settle();
+    EXPECT_GE(painted.heights.size(), 2u);
+    for (const int height : painted.heights) EXPECT_LE(height, lineHeight + 2) << "viewport " << f.view->viewport()->height();
+}

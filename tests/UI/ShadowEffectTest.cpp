@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QPaintEvent>
 #include <QPainterPath>
+#include <QTest>
+
+#include "TestSupport.h"
 
 #include "UI/Blur.h"
 #include "UI/ShadowEffect.h"
@@ -47,5 +51,41 @@ TEST(ShadowEffect, ResizedShadowsMatchAWholeBlur) {
         ASSERT_EQ(fast.size(), whole.size());
         EXPECT_EQ(fast.devicePixelRatio(), c.dpr);
         EXPECT_LE(largestChannelDifference(fast, whole), 1);
+    }
+}
+
+namespace {
+// A wide bar that adds up how many of its pixels are repainted.
+struct PaintedArea : QWidget {
+    using QWidget::QWidget;
+    qint64 area = 0;
+    void paintEvent(QPaintEvent* event) override {
+        for (const QRect& r : event->region()) area += qint64(r.width()) * r.height();
+    }
+};
+} // namespace
+
+// A pulsing halo changes only its own opacity: a bar holding it must not be repainted whole at every
+// pulse frame, only where the halo lies.
+TEST(ShadowEffect, FadingAShadowRepaintsOnlyWhereItLies) {
+    PaintedArea bar;
+    bar.resize(1200, 30);
+    auto* dot = new QWidget(&bar);
+    dot->setGeometry(600, 6, 18, 18);
+    auto* effect = new ShadowEffect(9, dot);
+    dot->setGraphicsEffect(effect);
+    effect->setShadows({{Qt::green, 6, QPointF(0, 0), 0.3}});
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar, 60000));
+    QCoreApplication::processEvents();
+    const QRect haloBounds = effect->boundingRectFor(QRectF(dot->geometry())).toAlignedRect();
+    for (int frame = 0; frame < 5; ++frame) {
+        bar.area = 0;
+        effect->setShadows({{Qt::green, 6, QPointF(0, 0), 0.3 + 0.02 * frame}});
+        ASSERT_TRUE(testing_support::waitUntil([&] {
+            QCoreApplication::processEvents();
+            return bar.area > 0;
+        }));
+        EXPECT_LE(bar.area, qint64(haloBounds.width() + 2) * (haloBounds.height() + 2)) << "frame " << frame;
     }
 }

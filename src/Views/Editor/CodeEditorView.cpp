@@ -121,7 +121,15 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     // Past 99,999 lines the numbers need a wider gutter.
     connect(this, &QPlainTextEdit::blockCountChanged, this, &CodeEditorView::layoutRuler);
 
-    connect(this, &QPlainTextEdit::updateRequest, ruler_, [this] { ruler_->update(); });
+    // The text's own caret blink asks for its row twice a second: only that row of numbers is
+    // repainted then. A scroll moves every number; a caret or selection move recolours whole lines.
+    connect(this, &QPlainTextEdit::updateRequest, ruler_, [this](const QRect& rect, int dy) {
+        if (dy != 0) return ruler_->update();
+        const int shift = viewport()->geometry().top() - ruler_->geometry().top();
+        ruler_->update(0, rect.top() + shift, ruler_->width(), rect.height());
+    });
+    for (auto signal : {&QPlainTextEdit::cursorPositionChanged, &QPlainTextEdit::selectionChanged})
+        connect(this, signal, ruler_, qOverload<>(&QWidget::update));
     // Every scroll, by the scroll bar or by a key that moves the caret out of view (which moves the
     // bar with its signals blocked), reports how far the view moved.
     connect(this, &QPlainTextEdit::updateRequest, coordinator_, [this](const QRect&, int dy) {

@@ -19,16 +19,6 @@ struct Filled : QWidget {
     }
 };
 
-int largestDifference(const QImage& a, const QImage& b) {
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q))});
-        }
-    return worst;
-}
 } // namespace
 
 // A translucent panel over a changing backdrop: drawn once while only the backdrop changes, drawn
@@ -67,5 +57,5 @@ TEST(LayerCache, ThePanelIsDrawnAgainOnlyWhenItChangesAndLooksTheSame) {
     EXPECT_EQ(cache->renderCount(), renders + 1);
     EXPECT_NE(cachedAfter, cachedBefore);
     panel->setGraphicsEffect(nullptr);
-    EXPECT_LE(largestDifference(cachedAfter, look()), 1);
+    EXPECT_LE(testing_support::largestChannelDifference(cachedAfter, look()), 1);
 }

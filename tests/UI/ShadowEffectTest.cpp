@@ -16,17 +16,6 @@ QImage blurredWhole(const ShadowEffect::Shadow& s, const QSizeF& size, qreal cor
     shape.addRoundedRect(QRectF(QPointF(0, 0), size), corner * dpr, corner * dpr);
     return Blur::shadow(shape, s.colour, s.radius * dpr);
 }
-
-int largestChannelDifference(const QImage& a, const QImage& b) {
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
-        }
-    return worst;
-}
 } // namespace
 
 // Cards resize on every keystroke of a filter; their shadows must look exactly as a fresh blur would.
@@ -50,7 +39,7 @@ TEST(ShadowEffect, ResizedShadowsMatchAWholeBlur) {
         const QImage whole = blurredWhole(s, c.size * c.dpr, c.corner, c.dpr);
         ASSERT_EQ(fast.size(), whole.size());
         EXPECT_EQ(fast.devicePixelRatio(), c.dpr);
-        EXPECT_LE(largestChannelDifference(fast, whole), 1);
+        EXPECT_LE(testing_support::largestChannelDifference(fast, whole), 1);
     }
 }
 

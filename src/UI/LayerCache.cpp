@@ -1,6 +1,5 @@
 #include "UI/LayerCache.h"
 
-#include <QPaintEngine>
 #include <QPainter>
 
 LayerCache::LayerCache(QObject* parent) : QGraphicsEffect(parent) {}
@@ -10,12 +9,6 @@ void LayerCache::draw(QPainter* painter) {
     // as soon as any widget of the panel asks for a repaint (or moves, shows, hides): once the
     // copy kept here is the only one left, the panel has changed.
     if (layer_.isNull() || layer_.isDetached()) {
-        // A part of the panel that changes (a caret, a spinner, a hovered row) is painted as it
-        // would be without the cache; the whole panel is drawn afresh only when all of it is to be
-        // painted anyway, as when the backdrop moves under it.
-        const QRegion clip = painter->paintEngine() ? painter->paintEngine()->systemClip() : QRegion();
-        const QRect whole = painter->deviceTransform().mapRect(boundingRect()).toAlignedRect();
-        if (!clip.isEmpty() && !(QRegion(whole) - clip).isEmpty()) return drawSource(painter);
         layer_ = sourcePixmap(Qt::LogicalCoordinates, &offset_, QGraphicsEffect::NoPad);
         ++renders_;
     }

@@ -43,25 +43,18 @@ TEST(LayerCache, ThePanelIsDrawnAgainOnlyWhenItChangesAndLooksTheSame) {
     panel->setGraphicsEffect(cache);
     look();
     const int renders = cache->renderCount(), paints = panel->paints;
-    const auto moveBackdrop = [&](int shade) {
+    for (int shade = 0; shade < 10; ++shade) {
         backdrop->colour = QColor(40 + shade * 20, 90, 200 - shade * 10);
         backdrop->update();
-        QCoreApplication::processEvents();
-    };
-    for (int shade = 0; shade < 10; ++shade) moveBackdrop(shade);
+        look();
+    }
     EXPECT_EQ(cache->renderCount(), renders);
     EXPECT_EQ(panel->paints, paints);
     const QImage cachedBefore = look();
 
-    // A change in part of the panel is painted there as it comes; the next frame of the backdrop
-    // draws the whole panel afresh, once.
     label->setText(QStringLiteral("two"));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(cache->renderCount(), renders);
-    EXPECT_GT(panel->paints, paints);
-    for (int shade = 0; shade < 3; ++shade) moveBackdrop(shade);
-    EXPECT_EQ(cache->renderCount(), renders + 1);
     const QImage cachedAfter = look();
+    EXPECT_EQ(cache->renderCount(), renders + 1);
     EXPECT_NE(cachedAfter, cachedBefore);
     panel->setGraphicsEffect(nullptr);
     EXPECT_LE(testing_support::largestChannelDifference(cachedAfter, look()), 1);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QScreen>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTest>
@@ -32,11 +34,15 @@ TEST(LayerCache, ThePanelIsDrawnAgainOnlyWhenItChangesAndLooksTheSame) {
     panel->setGeometry(20, 10, 200, 100);
     auto* label = new QLabel(QStringLiteral("one"), panel);
     label->setGeometry(10, 10, 150, 30);
+    // A widget of the panel with an effect of its own is drawn with the rest.
+    auto* faded = new QGraphicsOpacityEffect(label);
+    faded->setOpacity(0.7);
+    label->setGraphicsEffect(faded);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 60000));
     const auto look = [&] {
         QCoreApplication::processEvents();
-        return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
     };
 
     auto* cache = new LayerCache;

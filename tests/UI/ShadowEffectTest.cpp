@@ -77,4 +77,20 @@ TEST(ShadowEffect, FadingAShadowRepaintsOnlyWhereItLies) {
         }));
         EXPECT_LE(bar.area, qint64(haloBounds.width() + 2) * (haloBounds.height() + 2)) << "frame " << frame;
     }
+    // A halo that grows and then shrinks back, or one added and then taken away, has the place of
+    // the larger one repainted, which would show it stale otherwise.
+    const QList<QList<ShadowEffect::Shadow>> larger = {{{Qt::green, 20, QPointF(0, 0), 0.3}},
+                                                       {{Qt::green, 6, QPointF(0, 0), 0.3}, {Qt::green, 20, QPointF(0, 0), 0.3}}};
+    for (const auto& shadows : larger) {
+        effect->setShadows(shadows);
+        const QRect largeBounds = effect->boundingRectFor(QRectF(dot->geometry())).toAlignedRect() & bar.rect();
+        QCoreApplication::processEvents();
+        bar.area = 0;
+        effect->setShadows({{Qt::green, 6, QPointF(0, 0), 0.3}});
+        ASSERT_TRUE(testing_support::waitUntil([&] {
+            QCoreApplication::processEvents();
+            return bar.area > 0;
+        }));
+        EXPECT_GE(bar.area, qint64(largeBounds.width()) * largeBounds.height());
+    }
 }

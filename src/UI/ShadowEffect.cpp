@@ -11,8 +11,17 @@ ShadowEffect::ShadowEffect(qreal cornerRadius, QObject* parent)
     : QGraphicsEffect(parent), cornerRadius_(cornerRadius) {}
 
 void ShadowEffect::setShadows(const QList<Shadow>& shadows) {
+    const auto sameBounds = [&] {
+        if (shadows.size() != shadows_.size()) return false;
+        for (qsizetype i = 0; i < shadows.size(); ++i)
+            if (shadows[i].radius != shadows_[i].radius || shadows[i].offset != shadows_[i].offset) return false;
+        return true;
+    };
+    // A new bounding rect repaints the whole parent; a fade or a new colour repaints only where
+    // the shadows lie, which matters for a halo pulsing at every frame inside a long bar.
+    const bool moved = !sameBounds();
     shadows_ = shadows;
-    updateBoundingRect();
+    if (moved) updateBoundingRect();
     update();
 }
 

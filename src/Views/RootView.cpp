@@ -20,6 +20,7 @@
 #include "Platform/FileChooser.h"
 #include "Platform/NotificationCenter.h"
 #include "UI/AuroraBackground.h"
+#include "UI/LayerCache.h"
 #include "UI/StatusDot.h"
 #include "Views/ActiveWindowTracker.h"
 #include "Views/Editor/CodeEditorView.h"
@@ -121,6 +122,9 @@ RootView::RootView(AppState& app, OpenWindowAction openWindow, QWidget* parent)
 
     aurora_->setGround(Qt::black);
     aurora_->lower();
+    // The backdrop moves under these panels at every frame; what they show changes only now and then.
+    for (QWidget* panel : std::initializer_list<QWidget*>{activityBar_, sidebarSlot_, tabBar_})
+        panel->setGraphicsEffect(new LayerCache(panel));
 
     connect(&NotificationCenter::shared(), &NotificationCenter::posted, this, [this](const QString& name) {
         if (isCommandTarget()) handle(name);

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QPaintEvent>
 #include <QPainterPath>
+#include <QTest>
+
+#include "TestSupport.h"
 
 #include "UI/Blur.h"
 #include "UI/ShadowEffect.h"
@@ -11,17 +15,6 @@ QImage blurredWhole(const ShadowEffect::Shadow& s, const QSizeF& size, qreal cor
     QPainterPath shape;
     shape.addRoundedRect(QRectF(QPointF(0, 0), size), corner * dpr, corner * dpr);
     return Blur::shadow(shape, s.colour, s.radius * dpr);
-}
-
-int largestChannelDifference(const QImage& a, const QImage& b) {
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
-        }
-    return worst;
 }
 } // namespace
 
@@ -46,6 +39,58 @@ TEST(ShadowEffect, ResizedShadowsMatchAWholeBlur) {
         const QImage whole = blurredWhole(s, c.size * c.dpr, c.corner, c.dpr);
         ASSERT_EQ(fast.size(), whole.size());
         EXPECT_EQ(fast.devicePixelRatio(), c.dpr);
-        EXPECT_LE(largestChannelDifference(fast, whole), 1);
+        EXPECT_LE(testing_support::largestChannelDifference(fast, whole), 1);
+    }
+}
+
+namespace {
+// A wide bar that adds up how many of its pixels are repainted.
+struct PaintedArea : QWidget {
+    using QWidget::QWidget;
+    qint64 area = 0;
+    void paintEvent(QPaintEvent* event) override {
+        for (const QRect& r : event->region()) area += qint64(r.width()) * r.height();
+    }
+};
+} // namespace
+
+// A pulsing halo changes only its own opacity: a bar holding it must not be repainted whole at every
+// pulse frame, only where the halo lies.
+TEST(ShadowEffect, FadingAShadowRepaintsOnlyWhereItLies) {
+    PaintedArea bar;
+    bar.resize(1200, 30);
+    auto* dot = new QWidget(&bar);
+    dot->setGeometry(600, 6, 18, 18);
+    auto* effect = new ShadowEffect(9, dot);
+    dot->setGraphicsEffect(effect);
+    effect->setShadows({{Qt::green, 6, QPointF(0, 0), 0.3}});
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar, 60000));
+    QCoreApplication::processEvents();
+    const QRect haloBounds = effect->boundingRectFor(QRectF(dot->geometry())).toAlignedRect();
+    for (int frame = 0; frame < 5; ++frame) {
+        bar.area = 0;
+        effect->setShadows({{Qt::green, 6, QPointF(0, 0), 0.3 + 0.02 * frame}});
+        ASSERT_TRUE(testing_support::waitUntil([&] {
+            QCoreApplication::processEvents();
+            return bar.area > 0;
+        }));
+        EXPECT_LE(bar.area, qint64(haloBounds.width() + 2) * (haloBounds.height() + 2)) << "frame " << frame;
+    }
+    // A halo that grows and then shrinks back, or one added and then taken away, has the place of
+    // the larger one repainted, which would show it stale otherwise.
+    const QList<QList<ShadowEffect::Shadow>> larger = {{{Qt::green, 20, QPointF(0, 0), 0.3}},
+                                                       {{Qt::green, 6, QPointF(0, 0), 0.3}, {Qt::green, 20, QPointF(0, 0), 0.3}}};
+    for (const auto& shadows : larger) {
+        effect->setShadows(shadows);
+        const QRect largeBounds = effect->boundingRectFor(QRectF(dot->geometry())).toAlignedRect() & bar.rect();
+        QCoreApplication::processEvents();
+        bar.area = 0;
+        effect->setShadows({{Qt::green, 6, QPointF(0, 0), 0.3}});
+        ASSERT_TRUE(testing_support::waitUntil([&] {
+            QCoreApplication::processEvents();
+            return bar.area > 0;
+        }));
+        EXPECT_GE(bar.area, qint64(largeBounds.width()) * largeBounds.height());
     }
 }

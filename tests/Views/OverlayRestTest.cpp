@@ -253,3 +253,25 @@ TEST_F(OverlayRestTest, AnOverlayComesAndGoesWithoutRepaintingTheWorkbenchAtEach
     // focus back, and once the overlay is gone; never once a frame.
     EXPECT_LE(underPaints(counter), 3) << counter.names().toStdString();
 }
+
+// With nothing open over it, the backdrop moves under the translucent panels around the editor:
+// each frame repaints the backdrop and the panels' tints, while the panels' widgets (buttons,
+// file rows, tabs, labels) are laid over it as they were last drawn, not drawn again.
+TEST_F(OverlayRestTest, TheBackdropMovesUnderThePanelsWithoutDrawingTheirWidgetsAgain) {
+    ASSERT_TRUE(waitUntil([&] { return aurora()->timeline().isRunning(); }));
+    static const QStringList tints = {"AuroraBackground", "QWidget", "StatusBarView", "StatusDot"};
+    QString painted;
+    // The window's late news (the folder's listing, git's answer) repaints the panels once more
+    // when it comes: a run of frames counts once it has all been drawn.
+    const bool onlyTints = waitUntil([&] {
+        PaintCounter counter;
+        const double before = aurora()->frameTime();
+        runFrames(48);
+        painted = counter.names();
+        if (aurora()->frameTime() == before || counter.counts.value("AuroraBackground") == 0) return false;
+        for (auto it = counter.counts.begin(); it != counter.counts.end(); ++it)
+            if (!tints.contains(it.key())) return false;
+        return true;
+    });
+    EXPECT_TRUE(onlyTints) << painted.toStdString();
+}

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <functional>
 
+class QImage;
+
 namespace testing_support {
 
 // A temp folder removed at the end of the test; paths are canonical (no symlinks).
@@ -27,5 +29,7 @@ QByteArray readBytes(const QString& path);
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 120000);
 // Spins the event loop for at least ms milliseconds.
 void spin(int ms);
+// The largest difference of one channel (alpha too) between pixels at the same place of two images of one size.
+int largestChannelDifference(const QImage& a, const QImage& b);
 
 } // namespace testing_support

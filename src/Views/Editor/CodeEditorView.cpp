@@ -121,13 +121,16 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     // Past 99,999 lines the numbers need a wider gutter.
     connect(this, &QPlainTextEdit::blockCountChanged, this, &CodeEditorView::layoutRuler);
 
-    // A scroll moves every number; a band of the text repainted in place (a line typed into or
-    // recoloured) needs only its band of the ruler, which edits, folds and the caret update whole.
+    // A band of the text repainted in place (the caret's blink, a line typed into or recoloured)
+    // needs only its band of numbers. A scroll moves every number; a caret or selection move
+    // recolours whole lines.
     connect(this, &QPlainTextEdit::updateRequest, ruler_, [this](const QRect& rect, int dy) {
         if (dy != 0) return ruler_->update();
         const int shift = viewport()->geometry().top() - ruler_->geometry().top();
-        ruler_->update(QRect(0, rect.top() + shift, ruler_->width(), rect.height()));
+        ruler_->update(0, rect.top() + shift, ruler_->width(), rect.height());
     });
+    for (auto signal : {&QPlainTextEdit::cursorPositionChanged, &QPlainTextEdit::selectionChanged})
+        connect(this, signal, ruler_, qOverload<>(&QWidget::update));
     // Every scroll, by the scroll bar or by a key that moves the caret out of view (which moves the
     // bar with its signals blocked), reports how far the view moved.
     connect(this, &QPlainTextEdit::updateRequest, coordinator_, [this](const QRect&, int dy) {

@@ -7,6 +7,7 @@
 #include "AppState.h"
 #include "Editor/CodeLanguage.h"
 #include "UI/Brand.h"
+#include "UI/LayerCache.h"
 #include "UI/ShimmerText.h"
 #include "UI/StatusDot.h"
 #include "Views/Workbench/BranchStatusButton.h"
@@ -16,6 +17,8 @@ QLabel* text(const QString& value, const QColor& colour, qreal alpha, QWidget* p
     auto* label = new QLabel(value, parent);
     label->setStyleSheet(QStringLiteral("QLabel { color: rgba(%1, %2, %3, %4); background: transparent; }")
                              .arg(colour.red()).arg(colour.green()).arg(colour.blue()).arg(int(alpha * 255)));
+    // Kept drawn: the backdrop moves under the bar at every frame, the text seldom changes.
+    label->setGraphicsEffect(new LayerCache(label));
     return label;
 }
 } // namespace

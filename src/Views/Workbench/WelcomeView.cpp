@@ -19,6 +19,7 @@
 #include "UI/CachedLabel.h"
 #include "UI/CascadeModifier.h"
 #include "UI/GlassCard.h"
+#include "UI/LayerCache.h"
 #include "UI/GradientButton.h"
 #include "UI/Icons.h"
 #include "UI/LogoMark.h"
@@ -121,6 +122,10 @@ WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidge
     actionGroup->setMinimumHeight(actionGroup->sizeHint().height());
     column->addWidget(actionGroup);
     column->addStretch(1);
+
+    // The backdrop moves under these at every frame; they change only when used.
+    for (QWidget* still : std::initializer_list<QWidget*>{tagline, featureList, clone_, blank_, recentBox_})
+        still->setGraphicsEffect(new LayerCache(still));
 
     cascade(logo_, 0, 18);
     cascade(titles, 0.08, 18);

@@ -7,6 +7,7 @@
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QTest>
+#include <QPaintEvent>
 #include <QTextLayout>
 
 #include "Editor/ExactText.h"
@@ -768,4 +769,38 @@ TEST(CodeEditorFind, ReplaceAllTouchesTheDisplayOnlyAtTheMatches) {
         EXPECT_TRUE(f.view->document()->toRawText() == ExactText::display(expected));
         EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(expected));
     }
+}
+
+// --- what a caret blink repaints
+
+namespace {
+// Adds up the pixels of each repaint of a widget.
+struct PaintedArea : QObject {
+    qint64 area = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            for (const QRect& r : static_cast<QPaintEvent*>(event)->region()) area += qint64(r.width()) * r.height();
+        return false;
+    }
+};
+} // namespace
+
+// The text's own caret asks for a repaint of its rectangle twice a second; the gutter beside it
+// repaints that row, not every number, while a scroll still repaints all of them.
+TEST(CodeEditorGutter, ARepaintOfOneRowRepaintsThatRowOfTheGutter) {
+    QString text;
+    for (int i = 0; i < 200; ++i) text += QStringLiteral("line %1\n").arg(i);
+    EditorFixture f(text);
+    LineNumberRuler* ruler = f.view->ruler();
+    PaintedArea painted;
+    ruler->installEventFilter(&painted);
+    const QRect caret = f.view->cursorRect();
+    emit f.view->updateRequest(caret, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return painted.area > 0; }, 120000));
+    EXPECT_LE(painted.area, qint64(ruler->width()) * (caret.height() + 2));
+
+    painted.area = 0;
+    f.view->verticalScrollBar()->setValue(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return painted.area > 0; }, 120000));
+    EXPECT_GE(painted.area, qint64(ruler->width()) * ruler->height());
 }

@@ -2,6 +2,7 @@
 // window writes every control straight to the settings store and explains the AI tool choice.
 #include <gtest/gtest.h>
 
+#include <QHash>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -161,6 +162,35 @@ TEST_F(WelcomeViewTest, TheScreenMatchesAFullRepaintOfTheSameMoment) {
         view->cloneSheet()->reject();
         compare("after a sheet came and went");
     }
+}
+
+// At rest the backdrop moves under the glass and the title's sheen sweeps: the buttons, the feature
+// rows and the tagline lie still over them and are laid over each frame as last drawn.
+TEST_F(WelcomeViewTest, FramesAtRestDoNotDrawTheStillWidgetsAgain) {
+    auto view = make();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto all = view->findChildren<QWidget*>();
+        return std::none_of(all.begin(), all.end(), [](QWidget* w) { return qobject_cast<CascadeModifier*>(w->graphicsEffect()); });
+    }));
+    auto* backdrop = view->findChild<AuroraBackground*>();
+    QSignalSpy ticked(&backdrop->timeline(), &Timeline::tick);
+    ASSERT_TRUE(ticked.wait(120000));
+    QCoreApplication::processEvents();
+    struct Counter : QObject {
+        QHash<QString, int> paints;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++paints[watched->metaObject()->className()];
+            return false;
+        }
+    } counter;
+    qApp->installEventFilter(&counter);
+    for (int frames = 0; frames < 6; ++frames) ASSERT_TRUE(ticked.wait(120000));
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(&counter);
+    EXPECT_GT(counter.paints.value("AuroraBackground"), 0);
+    for (const char* still : {"PressableButton", "CachedLabel", "QLabel"}) EXPECT_EQ(counter.paints.value(still), 0) << still;
 }
 
 // ---

@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -28,24 +30,40 @@ namespace {
 
 constexpr qsizetype kFirstBlock = 64 * 1024;
 
-// Grows but never shrinks: each thread reads every file into the same memory.
+// Grows but never shrinks: each thread reads every file into the same memory. Its pages are
+// mapped whole when it is made: a page first touched by a read faults, and every fault waits for
+// the process's memory map, which the other threads' allocations keep locking.
 class ReadBuffer {
 public:
-    char* data() const { return data_.get(); }
+    ReadBuffer() = default;
+    ReadBuffer(const ReadBuffer&) = delete;
+    ReadBuffer& operator=(const ReadBuffer&) = delete;
+    ~ReadBuffer() { release(); }
+
+    char* data() const { return data_; }
     qsizetype capacity() const { return capacity_; }
-    // Room for at least size bytes, keeping the first kept ones.
+    // Room for at least size bytes, keeping the first kept ones. Past the first block it grows
+    // straight to room for the largest file read, never to be copied again.
     char* reserve(qsizetype size, qsizetype kept = 0) {
         if (size > capacity_) {
-            std::unique_ptr<char[]> bigger(new char[size_t(size)]);
-            if (kept > 0) std::memcpy(bigger.get(), data_.get(), size_t(kept));
-            data_ = std::move(bigger);
+            if (size > kFirstBlock) size = std::max<qsizetype>(size, ProjectSearch::kMaxFileBytes + 1);
+            void* bigger = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE,
+                                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+            if (bigger == MAP_FAILED) throw std::bad_alloc();
+            if (kept > 0) std::memcpy(bigger, data_, size_t(kept));
+            release();
+            data_ = static_cast<char*>(bigger);
             capacity_ = size;
         }
-        return data_.get();
+        return data_;
     }
 
 private:
-    std::unique_ptr<char[]> data_;
+    void release() {
+        if (data_) ::munmap(data_, size_t(capacity_));
+    }
+
+    char* data_ = nullptr;
     qsizetype capacity_ = 0;
 };
 
@@ -191,7 +209,8 @@ public:
             hits_.emplace_back();
             done_.push_back(false);
         }
-        more_.notify_all();
+        // One waiting thread per file: the others would only find the files gone.
+        for (qsizetype woken = 0; woken < std::min(waiting_, files.size()); ++woken) more_.notify_one();
     }
     void endOfFiles() {
         std::lock_guard lock(mutex_);
@@ -281,7 +300,9 @@ private:
     // some, and never long, so that the first hits are not held back.
     bool take(qsizetype& first, std::vector<Listed>& run) {
         std::unique_lock lock(mutex_);
+        ++waiting_;
         more_.wait(lock, [&] { return stop_ || next_ < qsizetype(files_.size()) || listed_; });
+        --waiting_;
         const qsizetype waiting = qsizetype(files_.size()) - next_;
         if (stop_ || waiting <= 0) return false;
         const qsizetype count = std::clamp<qsizetype>(waiting / (4 * std::max(1, threads_)), 1, kLongestRun);
@@ -327,6 +348,7 @@ private:
     std::deque<QList<SearchHit>> hits_;
     std::deque<bool> done_;
     qsizetype next_ = 0;
+    qsizetype waiting_ = 0;  // threads waiting for files
     qsizetype frontier_ = 0;
     qsizetype reported_ = 0;
     bool listed_ = false;

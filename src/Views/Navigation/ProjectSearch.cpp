@@ -13,8 +13,6 @@
 #include <limits>
 #include <mutex>
 #include <optional>
-#include <new>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -31,40 +29,27 @@ namespace {
 
 constexpr qsizetype kFirstBlock = 64 * 1024;
 
-// Grows but never shrinks: each thread reads every file into the same memory. Its pages are
-// mapped whole when it is made: a page first touched by a read faults, and every fault waits for
-// the process's memory map, which the other threads' allocations keep locking.
+// Grows but never shrinks: each thread reads every file into the same memory.
 class ReadBuffer {
 public:
-    ReadBuffer() = default;
-    ReadBuffer(const ReadBuffer&) = delete;
-    ReadBuffer& operator=(const ReadBuffer&) = delete;
-    ~ReadBuffer() { release(); }
-
-    char* data() const { return data_; }
+    char* data() const { return data_.get(); }
     qsizetype capacity() const { return capacity_; }
     // Room for at least size bytes, keeping the first kept ones. Past the first block it grows
-    // straight to room for the largest file read, never to be copied again.
+    // straight to room for the largest file read: its pages are touched only as bytes come, while
+    // growing step by step would copy and fault the buffer in again at every step.
     char* reserve(qsizetype size, qsizetype kept = 0) {
         if (size > capacity_) {
             if (size > kFirstBlock) size = std::max<qsizetype>(size, ProjectSearch::kMaxFileBytes + 1);
-            void* bigger = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE,
-                                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-            if (bigger == MAP_FAILED) throw std::bad_alloc();
-            if (kept > 0) std::memcpy(bigger, data_, size_t(kept));
-            release();
-            data_ = static_cast<char*>(bigger);
+            std::unique_ptr<char[]> bigger(new char[size_t(size)]);
+            if (kept > 0) std::memcpy(bigger.get(), data_.get(), size_t(kept));
+            data_ = std::move(bigger);
             capacity_ = size;
         }
-        return data_;
+        return data_.get();
     }
 
 private:
-    void release() {
-        if (data_) ::munmap(data_, size_t(capacity_));
-    }
-
-    char* data_ = nullptr;
+    std::unique_ptr<char[]> data_;
     qsizetype capacity_ = 0;
 };
 

@@ -67,38 +67,25 @@ struct Folder {
     Files tail;  // the files after the last subfolder
 };
 
-} // namespace
-
 // Shared by the caller and its helpers; helpers keep it alive after the caller has gone.
 class Walker : public std::enable_shared_from_this<Walker> {
 public:
-    Walker(const QString& dir, qsizetype helpers) : maxHelpers_(helpers) {
+    explicit Walker(qsizetype helpers) : maxHelpers_(helpers) {}
+
+    Folder* top(const QString& dir) {
         folders_.emplace_back(dir, QByteArray(), nullptr);
         unlisted_ = 1;
-        cursor_.push_back({&folders_.back(), kUnlisted});
+        return &folders_.back();
     }
 
-    // The next batch in walk order, listing the folder it comes from when no helper took it yet.
-    bool next(Files& batch) {
-        while (!cursor_.empty()) {
-            Folder* f = cursor_.back().first;
-            qsizetype& part = cursor_.back().second;
-            if (part == kUnlisted) {
-                if (claim(*f)) list(*f);
-                else waitFor(*f);
-                part = 0;
-            }
-            if (part < qsizetype(f->parts.size())) {
-                Folder::Part& before = f->parts[size_t(part++)];
-                batch = std::move(before.files);
-                cursor_.push_back({before.sub, kUnlisted});
-                return true;
-            }
-            batch = std::move(f->tail);
-            cursor_.pop_back();
-            return true;
+    // Hands f's files and those below it to batch in walk order, listing what no helper took yet.
+    bool deliver(Folder& f, const std::function<bool(Files&&)>& batch) {
+        if (claim(f)) list(f);
+        else waitFor(f);
+        for (Folder::Part& part : f.parts) {
+            if (!batch(std::move(part.files)) || !deliver(*part.sub, batch)) return false;
         }
-        return false;
+        return batch(std::move(f.tail));
     }
 
     void stop() {
@@ -226,9 +213,6 @@ private:
         }
     }
 
-    static constexpr qsizetype kUnlisted = -1;
-    // Where the caller is: each folder entered and the part of it to hand over next.
-    std::vector<std::pair<Folder*, qsizetype>> cursor_;
     const qsizetype maxHelpers_;
     std::mutex mutex_;
     std::condition_variable listed_;  // the folder the caller waits for was listed
@@ -241,21 +225,14 @@ private:
     qsizetype idle_ = 0;             // helpers waiting for a folder
     bool stopped_ = false;
 };
-
-Walk::Walk(const QString& dir, int threads) {
-    const int helpers = (threads > 0 ? threads : QThread::idealThreadCount()) - 1;
-    if (helpers > 0 && listingPool().maxThreadCount() < helpers) listingPool().setMaxThreadCount(helpers);
-    walker_ = std::make_shared<Walker>(dir, std::max(0, helpers));
-}
-
-Walk::~Walk() { walker_->stop(); }
-
-bool Walk::next(Files& batch) { return walker_->next(batch); }
+} // namespace
 
 void walk(const QString& dir, const std::function<bool(Files&&)>& batch, int threads) {
-    Walk files(dir, threads);
-    for (Files next; files.next(next);)
-        if (!batch(std::move(next))) return;
+    const int helpers = (threads > 0 ? threads : QThread::idealThreadCount()) - 1;
+    if (helpers > 0 && listingPool().maxThreadCount() < helpers) listingPool().setMaxThreadCount(helpers);
+    const auto walker = std::make_shared<Walker>(std::max(0, helpers));
+    walker->deliver(*walker->top(dir), batch);
+    walker->stop();
 }
 
 bool isExcluded(std::string_view name) {

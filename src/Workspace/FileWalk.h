@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <memory>
 #include <string_view>
 
 namespace FileWalk {
@@ -16,25 +15,6 @@ namespace FileWalk {
 struct Files {
     QStringList paths;
     QList<bool> regular;
-};
-
-class Walker;
-
-// The batches of a walk below a folder, taken one at a time in walk order: a batch before each
-// subfolder is entered (possibly empty) and one at the end. Folders are listed by the thread that
-// asks for them unless a helper listed them ahead; threads as for walk.
-class Walk {
-public:
-    explicit Walk(const QString& dir, int threads = 0);
-    ~Walk();
-    Walk(const Walk&) = delete;
-    Walk& operator=(const Walk&) = delete;
-
-    // The next batch; false once the walk is over. Never asked by two threads at once.
-    bool next(Files& batch);
-
-private:
-    std::shared_ptr<Walker> walker_;
 };
 
 // Walks below dir, handing the files to batch on the calling thread: a batch before each subfolder

@@ -10,7 +10,6 @@
 #include <deque>
 #include <cstring>
 #include <fcntl.h>
-#include <limits>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
@@ -19,7 +18,7 @@
 
 #include "Platform/FilePath.h"
 #include "Views/Navigation/LineMatcher.h"
-#include "Workspace/FileWalk.h"
+#include "Workspace/FileNode.h"
 
 ProjectSearch::ProjectSearch(QObject* parent) : QObject(parent) {}
 
@@ -173,28 +172,23 @@ QThreadPool& scanPool() {
     return pool;
 }
 
-// The files to search, a batch at a time in file order; false once there are no more. Regular
-// flags, when given, say which files their folder's listing saw as regular files.
-using FileSource = std::function<bool(FileWalk::Files& batch)>;
-
-// One scan shared by the calling thread and its helpers. Files are taken from the source by
-// whichever thread runs short of them first, while the others read the first ones; on one thread
-// listing and reading take turns, so that the listing stops where the reading does. Each file is
-// handed out once, and its hits go to its own slot so that the result keeps file order whoever
-// read what.
+// One scan shared by the calling thread and its helpers. Files may still be arriving while the
+// first ones are read; each is handed out once, and its hits go to its own slot so that the
+// result keeps file order whoever read what.
 class SharedScan {
 public:
     SharedScan(const QString& query, int threads, const std::function<bool()>& cancelled,
-               const ProjectSearch::Found& found, const FileSource& source)
-        : matcher(query), threads_(std::max(1, threads)), ahead_(threads_ > 1 ? std::numeric_limits<qsizetype>::max() : 1),
-          cancelled_(cancelled), found_(found), source_(source) {
+               const ProjectSearch::Found& found)
+        : matcher(query), threads_(threads), cancelled_(cancelled), found_(found) {
         sinceBatch_.start();
     }
 
     const LineMatcher matcher;
 
-private:
-    void addLocked(const QStringList& files, const QList<bool>& regular) {
+    // regular, when given, says which files their folder's listing saw as regular files.
+    void add(const QStringList& files, const QList<bool>& regular = {}) {
+        if (files.isEmpty()) return;
+        std::lock_guard lock(mutex_);
         for (qsizetype i = 0; i < files.size(); ++i) {
             files_.push_back({files[i], regular.value(i, false)});
             hits_.emplace_back();
@@ -203,28 +197,16 @@ private:
         // One waiting thread per file: the others would only find the files gone.
         for (qsizetype woken = 0; woken < std::min(waiting_, files.size()); ++woken) more_.notify_one();
     }
-
-    // Takes batches from the source until ahead_ files wait or the source is spent.
-    // Called with the lock held, by one thread at a time; the lock is let go meanwhile.
-    void refillLocked(std::unique_lock<std::mutex>& lock) {
-        delivering_ = true;
-        bool more = true;
-        FileWalk::Files batch;
-        while (!stop_ && qsizetype(files_.size()) - next_ < ahead_) {
-            lock.unlock();
-            more = source_(batch);
-            lock.lock();
-            if (!more) break;
-            addLocked(batch.paths, batch.regular);
-        }
-        delivering_ = false;
-        if (!more) {
-            listed_ = true;
-            more_.notify_all();
-        }
+    void endOfFiles() {
+        std::lock_guard lock(mutex_);
+        listed_ = true;
+        more_.notify_all();
+    }
+    bool stopped() {
+        std::lock_guard lock(mutex_);
+        return stop_;
     }
 
-public:
     void work() {
         ReadBuffer buffer;
         FolderHandle folder;
@@ -300,24 +282,14 @@ private:
     };
 
     // A run of the files waiting, from first on: short while few wait, so that every thread gets
-    // some, and never long, so that the first hits are not held back. A thread that finds fewer
-    // than ahead_ files waiting takes more from the source first, unless another one is at it.
+    // some, and never long, so that the first hits are not held back.
     bool take(qsizetype& first, std::vector<Listed>& run) {
         std::unique_lock lock(mutex_);
-        qsizetype waiting = 0;
-        for (;;) {
-            if (stop_) return false;
-            waiting = qsizetype(files_.size()) - next_;
-            if (!listed_ && !delivering_ && waiting < ahead_) {
-                refillLocked(lock);
-                continue;
-            }
-            if (waiting > 0) break;
-            if (listed_) return false;
-            ++waiting_;
-            more_.wait(lock);
-            --waiting_;
-        }
+        ++waiting_;
+        more_.wait(lock, [&] { return stop_ || next_ < qsizetype(files_.size()) || listed_; });
+        --waiting_;
+        const qsizetype waiting = qsizetype(files_.size()) - next_;
+        if (stop_ || waiting <= 0) return false;
         const qsizetype count = std::clamp<qsizetype>(waiting / (4 * std::max(1, threads_)), 1, kLongestRun);
         first = next_;
         next_ += count;
@@ -349,13 +321,8 @@ private:
 
     static constexpr qsizetype kLongestRun = 32;
     const int threads_;
-    // How many files the source is asked for before the thread goes back to reading: on one
-    // thread only the next one, so that the listing stops with the reading; on several, all of
-    // them, listed by one thread while the others read, as the readers outrun the listing.
-    const qsizetype ahead_;
     const std::function<bool()> cancelled_;
     const ProjectSearch::Found found_;
-    const FileSource source_;
     QElapsedTimer sinceBatch_;
     qsizetype publishedFiles_ = 0;  // files whose hits were handed to found_
     qsizetype published_ = 0;       // hits handed to found_
@@ -369,24 +336,24 @@ private:
     qsizetype waiting_ = 0;  // threads waiting for files
     qsizetype frontier_ = 0;
     qsizetype reported_ = 0;
-    bool listed_ = false;      // the source is spent
-    bool delivering_ = false;  // a thread is taking files from the source
+    bool listed_ = false;
     bool stop_ = false;
     int helpers_ = 0;
     bool closed_ = false;
 };
 
-// The threads asked for, or one per core.
+// Quick open's walk, handing files over a folder at a time so the scan starts on the first ones.
 int threadsFor(int asked) { return asked > 0 ? asked : QThread::idealThreadCount(); }
 
-// Reads the source's files on this thread and helpers.
+// Runs fill (which adds the files and ends the list) on this thread while helpers read.
 ProjectSearch::Result runScan(const QString& query, const std::function<bool()>& cancelled, int threads,
-                              const ProjectSearch::Found& found, const FileSource& source) {
-    auto scan = std::make_shared<SharedScan>(query, threads, cancelled, found, source);
+                              const ProjectSearch::Found& found, const std::function<void(SharedScan&)>& fill) {
+    auto scan = std::make_shared<SharedScan>(query, threads, cancelled, found);
     if (scan->matcher.matchesNothing()) return {};
     const int helpers = threads - 1;
     if (helpers > 0 && scanPool().maxThreadCount() < helpers) scanPool().setMaxThreadCount(helpers);
     for (int i = 0; i < helpers; ++i) scanPool().start([scan] { scan->helper(); });
+    fill(*scan);
     // This thread works too, so the scan ends even when every helper is busy elsewhere.
     scan->work();
     scan->waitForHelpers();
@@ -399,11 +366,9 @@ ProjectSearch::Result runScan(const QString& query, const std::function<bool()>&
 ProjectSearch::Result ProjectSearch::search(const QString& query, const QStringList& files,
                                             const std::function<bool()>& cancelled, int threads, const Found& found) {
     const int used = int(qMin<qsizetype>(threadsFor(threads), files.size()));
-    bool given = false;
-    return runScan(query, cancelled, used, found, [&](FileWalk::Files& batch) {
-        if (std::exchange(given, true)) return false;
-        batch.paths = files;
-        return true;
+    return runScan(query, cancelled, used, found, [&](SharedScan& scan) {
+        scan.add(files);
+        scan.endOfFiles();
     });
 }
 
@@ -411,8 +376,13 @@ ProjectSearch::Result ProjectSearch::searchFolder(const QString& query, const QS
                                                   const std::function<bool()>& cancelled, int threads,
                                                   const Found& found) {
     const int used = threadsFor(threads);
-    FileWalk::Walk walk(folder, used);
-    return runScan(query, cancelled, used, found, [&walk](FileWalk::Files& batch) { return walk.next(batch); });
+    return runScan(query, cancelled, used, found, [&](SharedScan& scan) {
+        FileNode::walkFiles(folder, [&scan](FileNode::Files&& files) {
+            scan.add(files.paths, files.regular);
+            return !scan.stopped();
+        }, used);
+        scan.endOfFiles();
+    });
 }
 
 void ProjectSearch::start(const QString& query, const QStringList& files) {

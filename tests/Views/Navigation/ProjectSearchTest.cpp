@@ -6,9 +6,7 @@
 #include <QCoreApplication>
 #include <QThreadPool>
 #include <random>
-#include <set>
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -243,32 +241,6 @@ TEST(ProjectSearchScanTest, SameHitsAsDecodingAndFoldingEveryWholeFile) {
                 << "expected " << describe(expected, got);
         }
     }
-}
-
-// On one thread the listing goes no further than the files read: once the first folders hold the
-// whole result, the rest of the tree is never opened.
-TEST(ProjectSearchScanTest, OneThreadListsNoFurtherThanItReads) {
-    TempFolder folder;
-    QByteArray full;
-    for (int i = 0; i < ProjectSearch::kMaxHits + 10; ++i) full += "needle\n";
-    constexpr int kFolders = 100;
-    const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    ASSERT_GE(watcher, 0);
-    for (int d = 0; d < kFolders; ++d) {
-        folder.write(QStringLiteral("root/d%1/f.txt").arg(d), full);
-        ASSERT_GE(::inotify_add_watch(watcher, QFile::encodeName(folder.file(QStringLiteral("root/d%1").arg(d))).constData(),
-                                      IN_OPEN | IN_ONLYDIR), 0);
-    }
-    const ProjectSearch::Result r = ProjectSearch::searchFolder("needle", folder.file("root"), {}, 1);
-    EXPECT_EQ(r.hits.size(), ProjectSearch::kMaxHits);
-    EXPECT_TRUE(r.truncated);
-    std::set<int> opened;  // folders opened, or a file in them
-    alignas(inotify_event) char events[64 * 1024];
-    for (ssize_t got; (got = ::read(watcher, events, sizeof events)) > 0;)
-        for (ssize_t at = 0; at < got; at += ssize_t(sizeof(inotify_event)) + reinterpret_cast<inotify_event*>(events + at)->len)
-            opened.insert(reinterpret_cast<inotify_event*>(events + at)->wd);
-    ::close(watcher);
-    EXPECT_LE(opened.size(), 4u);
 }
 
 TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {

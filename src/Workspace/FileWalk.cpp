@@ -70,10 +70,11 @@ struct Folder {
 // Shared by the caller and its helpers; helpers keep it alive after the caller has gone.
 class Walker : public std::enable_shared_from_this<Walker> {
 public:
-    explicit Walker(int helpers) : maxHelpers_(helpers) {}
+    explicit Walker(qsizetype helpers) : maxHelpers_(helpers) {}
 
     Folder* top(const QString& dir) {
         folders_.emplace_back(dir, QByteArray(), nullptr);
+        unlisted_ = 1;
         return &folders_.back();
     }
 
@@ -90,6 +91,7 @@ public:
     void stop() {
         std::lock_guard lock(mutex_);
         stopped_ = true;
+        work_.notify_all();
     }
 
 private:
@@ -101,7 +103,9 @@ private:
     }
     void waitFor(Folder& f) {
         std::unique_lock lock(mutex_);
+        awaited_ = &f;
         listed_.wait(lock, [&] { return f.state == Folder::State::listed; });
+        awaited_ = nullptr;
     }
 
     struct Found {
@@ -130,11 +134,19 @@ private:
         // over leaves nothing open behind it.
         handle.reset();
         f.state = Folder::State::listed;
+        unlisted_ += qsizetype(f.parts.size()) - 1;
         // The first subfolder on top: helpers go depth first, as the caller does, which keeps few
         // handles open and lists what the caller needs next.
         for (auto part = f.parts.rbegin(); part != f.parts.rend(); ++part) pending_.push_back(part->sub);
-        listed_.notify_all();
-        while (!stopped_ && helpers_ < maxHelpers_ && !pending_.empty()) {
+        // Only the caller waits for a folder, and only for the one it needs next.
+        if (awaited_ == &f) listed_.notify_one();
+        if (unlisted_ == 0) work_.notify_all();
+        if (pending_.empty() || stopped_) return;
+        // Helpers stay until the walk is over: one that left whenever the folders ran out for a
+        // moment would be started again for the next one, a thread hand-over per folder.
+        for (qsizetype woken = 0; woken < std::min<qsizetype>(idle_, qsizetype(f.parts.size())); ++woken)
+            work_.notify_one();
+        while (helpers_ - idle_ < qsizetype(pending_.size()) && helpers_ < maxHelpers_) {
             ++helpers_;
             listingPool().start([self = shared_from_this()] { self->help(); });
         }
@@ -142,12 +154,15 @@ private:
 
     void read(int fd, const QString& dir, Files& files, std::vector<Found>& subfolders) {
         const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
-        std::vector<char> block(32 * 1024);
+        // One block per thread for all its folders: a fresh one per folder, zeroed, costs more
+        // than listing a small folder.
+        constexpr size_t kBlock = 32 * 1024;
+        thread_local const std::unique_ptr<char[]> block(new char[kBlock]);
         for (;;) {
-            const long got = ::syscall(SYS_getdents64, fd, block.data(), block.size());
+            const long got = ::syscall(SYS_getdents64, fd, block.get(), kBlock);
             if (got <= 0) return;
             for (long offset = 0; offset < got;) {
-                const auto* entry = reinterpret_cast<const struct dirent64*>(block.data() + offset);
+                const auto* entry = reinterpret_cast<const struct dirent64*>(block.get() + offset);
                 offset += entry->d_reclen;
                 const std::string_view name(entry->d_name);
                 if (isExcluded(name)) continue;
@@ -174,30 +189,40 @@ private:
         for (;;) {
             Folder* next = nullptr;
             {
-                std::lock_guard lock(mutex_);
-                while (!stopped_ && !pending_.empty() && !next) {
-                    Folder* f = pending_.back();
-                    pending_.pop_back();
-                    if (f->state == Folder::State::waiting) {
-                        f->state = Folder::State::taken;
-                        next = f;
+                std::unique_lock lock(mutex_);
+                while (!next) {
+                    while (!stopped_ && !pending_.empty() && !next) {
+                        Folder* f = pending_.back();
+                        pending_.pop_back();
+                        if (f->state == Folder::State::waiting) {
+                            f->state = Folder::State::taken;
+                            next = f;
+                        }
                     }
-                }
-                if (!next) {
-                    --helpers_;
-                    return;
+                    if (next) break;
+                    if (stopped_ || unlisted_ == 0) {
+                        --helpers_;
+                        return;
+                    }
+                    ++idle_;
+                    work_.wait(lock, [&] { return stopped_ || unlisted_ == 0 || !pending_.empty(); });
+                    --idle_;
                 }
             }
             list(*next);
         }
     }
 
-    const int maxHelpers_;
+    const qsizetype maxHelpers_;
     std::mutex mutex_;
-    std::condition_variable listed_;
+    std::condition_variable listed_;  // the folder the caller waits for was listed
+    Folder* awaited_ = nullptr;
+    std::condition_variable work_;   // a folder to list came, or the walk is over
     std::deque<Folder> folders_;     // never moves a folder
     std::vector<Folder*> pending_;   // found and not yet handed to a helper, the next one last
-    int helpers_ = 0;
+    qsizetype unlisted_ = 0;         // folders found and not listed yet
+    qsizetype helpers_ = 0;
+    qsizetype idle_ = 0;             // helpers waiting for a folder
     bool stopped_ = false;
 };
 } // namespace

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <utility>
 
 #include "Workspace/FileWalk.h"
@@ -50,4 +53,24 @@ TEST(FileWalk, SeveralThreadsHandOverTheSameBatchesAndLeaveNothingOpen) {
     for (int round = 0; round < 5; ++round) EXPECT_EQ(walk(4), one);
     EXPECT_LE(most, 16);
     EXPECT_EQ(openInside(dir.path()), 0);
+}
+
+// Helpers list the folders ahead while the caller is still busy with the first batch.
+TEST(FileWalk, HelpersListAheadOfTheCaller) {
+    TempFolder dir;
+    const int watcher = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    for (int i = 0; i < 8; ++i) {
+        dir.write(QStringLiteral("f%1/a.txt").arg(i), "");
+        ASSERT_GE(::inotify_add_watch(watcher, QFile::encodeName(dir.file(QStringLiteral("f%1").arg(i))).constData(),
+                                      IN_OPEN | IN_ONLYDIR), 0);
+    }
+    bool first = true;
+    FileWalk::walk(dir.path(), [&](FileWalk::Files&&) {
+        // Waits until one of the subfolders is opened: only a helper can, the caller being here.
+        pollfd opened{watcher, POLLIN, 0};
+        if (std::exchange(first, false)) EXPECT_EQ(::poll(&opened, 1, 120'000), 1);
+        return true;
+    }, 4);
+    ::close(watcher);
 }

@@ -33,9 +33,12 @@ class ReadBuffer {
 public:
     char* data() const { return data_.get(); }
     qsizetype capacity() const { return capacity_; }
-    // Room for at least size bytes, keeping the first kept ones.
+    // Room for at least size bytes, keeping the first kept ones. Past the first block it grows
+    // straight to room for the largest file read: its pages are touched only as bytes come, while
+    // growing step by step would copy and fault the buffer in again at every step.
     char* reserve(qsizetype size, qsizetype kept = 0) {
         if (size > capacity_) {
+            if (size > kFirstBlock) size = std::max<qsizetype>(size, ProjectSearch::kMaxFileBytes + 1);
             std::unique_ptr<char[]> bigger(new char[size_t(size)]);
             if (kept > 0) std::memcpy(bigger.get(), data_.get(), size_t(kept));
             data_ = std::move(bigger);
@@ -191,7 +194,8 @@ public:
             hits_.emplace_back();
             done_.push_back(false);
         }
-        more_.notify_all();
+        // One waiting thread per file: the others would only find the files gone.
+        for (qsizetype woken = 0; woken < std::min(waiting_, files.size()); ++woken) more_.notify_one();
     }
     void endOfFiles() {
         std::lock_guard lock(mutex_);
@@ -281,7 +285,9 @@ private:
     // some, and never long, so that the first hits are not held back.
     bool take(qsizetype& first, std::vector<Listed>& run) {
         std::unique_lock lock(mutex_);
+        ++waiting_;
         more_.wait(lock, [&] { return stop_ || next_ < qsizetype(files_.size()) || listed_; });
+        --waiting_;
         const qsizetype waiting = qsizetype(files_.size()) - next_;
         if (stop_ || waiting <= 0) return false;
         const qsizetype count = std::clamp<qsizetype>(waiting / (4 * std::max(1, threads_)), 1, kLongestRun);
@@ -327,6 +333,7 @@ private:
     std::deque<QList<SearchHit>> hits_;
     std::deque<bool> done_;
     qsizetype next_ = 0;
+    qsizetype waiting_ = 0;  // threads waiting for files
     qsizetype frontier_ = 0;
     qsizetype reported_ = 0;
     bool listed_ = false;

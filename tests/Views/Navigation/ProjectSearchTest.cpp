@@ -58,11 +58,14 @@ TEST(ProjectSearchScanTest, SkipsLargeInvalidAndNonRegularFilesWithoutHanging) {
     ASSERT_EQ(::symlink(QFile::encodeName(loopA).constData(), QFile::encodeName(loopB).constData()), 0);
     const QString missing = folder.file("gone.txt");
     const QString last = folder.write("last.txt", "needle\n");
+    // Its first block read ends inside a character: still text.
+    const QString cut = folder.write("cut.txt", QByteArray(64 * 1024 - 2, 'x') + "\xe2\x82\xac\nneedle\n");
 
-    const auto hits = ProjectSearch::search("needle", {fits, tooBig, binary, dir, fifo, loopA, missing, last}).hits;
-    ASSERT_EQ(hits.size(), 2);
+    const auto hits = ProjectSearch::search("needle", {fits, tooBig, binary, dir, fifo, loopA, missing, cut, last}).hits;
+    ASSERT_EQ(hits.size(), 3);
     EXPECT_EQ(hits[0].url, fits);
-    EXPECT_EQ(hits[1].url, last);
+    EXPECT_EQ(hits[1].url, cut);
+    EXPECT_EQ(hits[2].url, last);
 }
 
 TEST(ProjectSearchScanTest, StopsAtTheHitLimitInsideAFile) {

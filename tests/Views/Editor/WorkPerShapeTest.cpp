@@ -3,6 +3,7 @@
 // times as long.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTest>
 
@@ -91,4 +92,28 @@ TEST(WorkPerShape, AQuoteTypedWhileColourPointsAreStillLaidKeepsEveryTurnShort) 
         most = qMax(most, colours->lastScanLength());
     }
     EXPECT_LE(most, kMegabyte + 128 * 1024);
+}
+
+TEST(WorkPerShape, KeysTypedSoonAfterOpeningWaitBehindNoTurnOfWorkLeftForLater) {
+    // The turns after opening lay colour points up to where the keys go; each takes a megabyte of
+    // scanning, which a key typed meanwhile would wait behind.
+    EditorFixture f(text_shapes::make(text_shapes::Shape::prose, 8 * 1024 * 1024), "prose.txt", std::nullopt, false);
+    f.editor().showAll();
+    const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
+    ASSERT_NE(colours, nullptr);
+    f.select(f.text().size() / 2);
+    qsizetype most = 0;
+    for (int key = 0; key < 4; ++key) {
+        QElapsedTimer sinceKey;
+        sinceKey.start();
+        f.type("x");
+        for (int turn = 0; turn < 3; ++turn) {
+            QApplication::processEvents();
+            most = qMax(most, colours->lastScanLength());
+        }
+        if (sinceKey.elapsed() >= CodeEditorCoordinator::kTypingPauseMs) GTEST_SKIP() << "keys came slower than a typist's";
+    }
+    EXPECT_LE(most, 256 * 1024);  // a keystroke's own colouring; a turn of laying scans a megabyte
+    // Once the keys stop, the turns go on.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return colours->lastScanLength() > 512 * 1024; }, 120000));
 }

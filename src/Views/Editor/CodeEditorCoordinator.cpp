@@ -176,7 +176,18 @@ TextEdit::Point CodeEditorCoordinator::pointOf(qsizetype exact) const {
     QTextBlock block = view_->document()->findBlock(int(toDisplay(exact)));
     if (!block.isValid()) return {};
     const int row = lineOf(block);
-    while (!startsLine(block) && block.previous().isValid()) block = block.previous();
+    if (!startsLine(block)) {
+        // The line's first piece: the first block of its line. A line of megabytes is thousands of
+        // pieces, too many to walk back through at every keystroke; a block's line is never past
+        // its number.
+        int lo = row, hi = block.blockNumber();
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (lineOf(view_->document()->findBlockByNumber(mid)) < row) lo = mid + 1;
+            else hi = mid;
+        }
+        block = view_->document()->findBlockByNumber(lo);
+    }
     return {row, exact - toExact(block.position())};
 }
 

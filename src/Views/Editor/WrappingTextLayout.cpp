@@ -116,7 +116,9 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
         return;
     }
     const QTextBlock first = doc->findBlock(from);
-    const QTextBlock last = doc->findBlock(qMax(0, from + charsRemoved + charsAdded - 1));
+    // What changed now lies in [from, from + charsAdded): a line whose colours changed reports itself
+    // as removed and added again, and is still that one line.
+    const QTextBlock last = doc->findBlock(from + qMax(charsAdded, 1) - 1);
     // A change within one line, as typing makes, is laid out here; anything else goes the stock way,
     // which only forgets the layouts of the lines changed.
     if (first.isValid() && first == last && first.length() > 0 && doc->blockCount() == blockCount_) {

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "Editor/LinePieces.h"
 #include "Editor/RegexHighlighter.h"
 #include "EditorFixture.h"
 #include "TextShapes.h"
@@ -19,6 +20,7 @@ struct Work {
     qsizetype keystrokeColouring = 0;
     qsizetype keystrokeFolds = 0;
     qsizetype keystrokeMoves = 0;  // units the text's storage moved for a typed character
+    qsizetype keystrokeLaidOut = 0;  // units the layout laid out for one, painting included
     qsizetype quoteFolds = 0;  // a quote turns strings and comments over to the end of the text
     qsizetype scrollColouring = 0;
     qsizetype clickLines = 0;
@@ -42,15 +44,19 @@ Work workIn(text_shapes::Shape shape, qsizetype units) {
     work.keystrokeFolds = f.editor().foldTracker().lastScanLength();
     // The first key at a place may bring the storage there; the next ones type where it is.
     const qsizetype moved = f.editor().text().unitsMoved();
+    const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+    const qsizetype laidOut = layout->laidOutUnits();
+
     f.type("y");
+    f.view->repaint();
     work.keystrokeMoves = f.editor().text().unitsMoved() - moved;
+    work.keystrokeLaidOut = layout->laidOutUnits() - laidOut;
     QScrollBar* bar = f.view->verticalScrollBar();
     bar->setValue(bar->value() + bar->pageStep());
     f.settle();
     work.scrollColouring = colours->lastScanLength();
 
     f.markEveryLine();
-    const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
     const qsizetype before = layout->measuredBlocks();
     QWidget* area = f.view->viewport();
     QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(area->width() / 3, area->height() / 2));
@@ -71,6 +77,9 @@ TEST(WorkPerShape, KeystrokesScrollsAndClicksCostNoMoreInALongerTextOfAnyShape) 
         EXPECT_LE(small.keystrokeMoves, 256 * 1024);
         EXPECT_LE(large.keystrokeMoves, 256 * 1024);
         work_bounds::expectFlat(small.quoteFolds, large.quoteFolds);
+        // The line typed into is laid out as it changes and as its colours do, nothing more: a
+        // long line's piece is the most a line holds.
+        EXPECT_LE(large.keystrokeLaidOut, 2 * (LinePieces::kMaxPiece + 2));
         work_bounds::expectFlat(small.clickLines, large.clickLines, 2000, 200);
     });
 }

@@ -650,6 +650,10 @@ TEST(CodeEditorColouring, LinesTheCaretScrollsIntoViewAreColoured) {
         f.editor().highlight();
         EXPECT_EQ(shown, visibleFormats(f)) << how;
         EXPECT_GT(shown.first().size(), 1) << how;  // more than the base colour
+        // The base colour goes under the whole line, its first character included.
+        const QTextBlock line = f.view->visibleLines().first().block;
+        EXPECT_EQ(shown.first().first().start, 0) << how;
+        EXPECT_EQ(shown.first().first().length, line.length() - 1) << how;
     };
     f.key(Qt::Key_End, Qt::ControlModifier);
     expectColoured("Ctrl+End");

@@ -628,6 +628,15 @@ TEST(CodeEditorFind, ANewQueryShowsItsFirstMatchFromWorkTheTextsLengthDoesNotSet
     EXPECT_EQ(far.find.matchCount(), 1);
 }
 
+TEST(CodeEditorView, TheDocumentKeepsItsEditedTextWhenTheEditorCloses) {
+    // The editor lends the document its text while it is open: closing it gives the text back.
+    EditorFixture f("abc", "a.txt");
+    f.select(3);
+    f.type("d");
+    f.view.reset();
+    EXPECT_EQ(f.document.text(), "abcd");
+}
+
 // --- colouring
 
 namespace {

@@ -176,7 +176,18 @@ TextEdit::Point CodeEditorCoordinator::pointOf(qsizetype exact) const {
     QTextBlock block = view_->document()->findBlock(int(toDisplay(exact)));
     if (!block.isValid()) return {};
     const int row = lineOf(block);
-    while (!startsLine(block) && block.previous().isValid()) block = block.previous();
+    if (!startsLine(block)) {
+        // The line's first piece: the first block of its line. A line of megabytes is thousands of
+        // pieces, too many to walk back through at every keystroke; a block's line is never past
+        // its number.
+        int lo = row, hi = block.blockNumber();
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (lineOf(view_->document()->findBlockByNumber(mid)) < row) lo = mid + 1;
+            else hi = mid;
+        }
+        block = view_->document()->findBlockByNumber(lo);
+    }
     return {row, exact - toExact(block.position())};
 }
 
@@ -303,6 +314,13 @@ bool CodeEditorCoordinator::isFarPastShown(qsizetype exactEnd) const {
 
 void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     if (event->timerId() != showing_.timerId()) return QObject::timerEvent(event);
+    // A caret on its way far ahead goes on at once; the rest waits for the keys to stop.
+    if (!pendingSelection_ && lastKey_.isValid() && lastKey_.elapsed() < kTypingPauseMs) {
+        showing_.start(int(kTypingPauseMs - lastKey_.elapsed()), this);
+        paused_ = true;
+        return;
+    }
+    lastKey_.invalidate();
     // While a caret is on its way far ahead, a turn shows steps for a while rather than one: it
     // arrives sooner, and a key that then waits for it has less left to show.
     QElapsedTimer turn;
@@ -321,6 +339,8 @@ void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     const bool laying = layHighlightPoints();
     const bool folding = scanFoldsOn();
     if (isFullyShown() && !laying && !folding) showing_.stop();
+    else if (paused_) showing_.start(0, this);  // back to every turn
+    paused_ = false;
 }
 
 // A regular-expression highlighter resumes its scan for strings and comments at points its earlier
@@ -447,6 +467,7 @@ void CodeEditorCoordinator::userChange(TextRange range, const QString& replaceme
         apply(range, replacement, {range.location + replacement.size(), 0}, Origin::own);
         return;
     }
+    lastKey_.start();
     using Kind = EditingAssistance::Decision::Kind;
     // The assistance reads the characters at the edit, or for a new line the line it splits (and
     // the unit after a lone CR, to tell it from a CR LF).

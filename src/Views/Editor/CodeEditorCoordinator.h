@@ -5,6 +5,7 @@
 // colours the visible lines and reports the caret. It is also how the window reaches this editor:
 // as EditorActions (menu commands, go-to-line) and as FindEngine (the find bar).
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -39,6 +40,10 @@ public:
     // Loads the document's text into the view's display.
     CodeEditorCoordinator(CodeEditorView* view, EditorDocument* document, FindState* find);
     ~CodeEditorCoordinator() override;
+
+    // What later turns do for a long text (showing the rest, laying colour points, scanning folds
+    // on) waits until no key has come for this long: a key typed meanwhile would wait behind a turn.
+    static constexpr qint64 kTypingPauseMs = 250;
 
     const ExactText& text() const { return text_; }
     qsizetype toDisplay(qsizetype exact) const { return text_.toDisplay(exact); }
@@ -234,6 +239,8 @@ private:
     qsizetype countedTo_ = 0;      // line terminators are counted from shownTo_ up to here
     qsizetype unshownBreaks_ = 0;  // how many there are
     QBasicTimer showing_;
+    QElapsedTimer lastKey_;  // since the user's last change
+    bool paused_ = false;    // showing_ runs at the pause's end rather than every turn
     int showSteps_ = 0;
     qsizetype pointsLaidTo_ = 0;  // how far the highlighter's resume points have been laid
     // A selection far past what is shown, made once the display holds it; any other selection or

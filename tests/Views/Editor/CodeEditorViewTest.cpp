@@ -629,6 +629,15 @@ TEST(CodeEditorFind, ANewQueryShowsItsFirstMatchFromWorkTheTextsLengthDoesNotSet
     EXPECT_EQ(far.find.matchCount(), 1);
 }
 
+TEST(CodeEditorView, TheDocumentKeepsItsEditedTextWhenTheEditorCloses) {
+    // The editor lends the document its text while it is open: closing it gives the text back.
+    EditorFixture f("abc", "a.txt");
+    f.select(3);
+    f.type("d");
+    f.view.reset();
+    EXPECT_EQ(f.document.text(), "abcd");
+}
+
 // --- colouring
 
 namespace {
@@ -651,6 +660,10 @@ TEST(CodeEditorColouring, LinesTheCaretScrollsIntoViewAreColoured) {
         f.editor().highlight();
         EXPECT_EQ(shown, visibleFormats(f)) << how;
         EXPECT_GT(shown.first().size(), 1) << how;  // more than the base colour
+        // The base colour goes under the whole line, its first character included.
+        const QTextBlock line = f.view->visibleLines().first().block;
+        EXPECT_EQ(shown.first().first().start, 0) << how;
+        EXPECT_EQ(shown.first().first().length, line.length() - 1) << how;
     };
     f.key(Qt::Key_End, Qt::ControlModifier);
     expectColoured("Ctrl+End");

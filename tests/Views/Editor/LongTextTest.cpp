@@ -155,6 +155,20 @@ TEST_F(LongText, ReachingFarPastWhatIsShownWaitsForThePlace) {
     }
 }
 
+// A long line is shown in pieces; the caret's column counts from the line's start, however many
+// pieces lie before it.
+TEST(LongLine, TheCaretIsReportedAtItsColumnInAnyPiece) {
+    const QString line = text_shapes::make(text_shapes::Shape::minified, 64 * 1024).remove(u'\n');
+    EditorFixture f("ab\n" + line + "\nz", QStringLiteral("bundle.txt"));
+    f.editor().showAll();
+    for (const qsizetype column : {qsizetype(0), LinePieces::kMaxPiece + 1, line.size() / 2, line.size()}) {
+        f.select(3 + column);
+        f.settle();
+        EXPECT_EQ(f.document.cursorLine(), 2) << column;
+        EXPECT_EQ(f.document.cursorColumn(), column + 1) << column;
+    }
+}
+
 // Keys pressed after a key that sent the caret far past what is shown act where it went. Those that
 // only change the text do so at once, before the display gets there: the document (what a save
 // writes) holds them. A key that moves on from there waits until the caret is there.

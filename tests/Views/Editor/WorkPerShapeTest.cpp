@@ -3,9 +3,11 @@
 // times as long.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTest>
 
+#include "Editor/LinePieces.h"
 #include "Editor/RegexHighlighter.h"
 #include "EditorFixture.h"
 #include "TextShapes.h"
@@ -18,6 +20,7 @@ struct Work {
     qsizetype keystrokeColouring = 0;
     qsizetype keystrokeFolds = 0;
     qsizetype keystrokeMoves = 0;  // units the text's storage moved for a typed character
+    qsizetype keystrokeLaidOut = 0;  // units the layout laid out for one, painting included
     qsizetype quoteFolds = 0;  // a quote turns strings and comments over to the end of the text
     qsizetype scrollColouring = 0;
     qsizetype clickLines = 0;
@@ -41,15 +44,19 @@ Work workIn(text_shapes::Shape shape, qsizetype units) {
     work.keystrokeFolds = f.editor().foldTracker().lastScanLength();
     // The first key at a place may bring the storage there; the next ones type where it is.
     const qsizetype moved = f.editor().text().unitsMoved();
+    const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+    const qsizetype laidOut = layout->laidOutUnits();
+
     f.type("y");
+    f.view->repaint();
     work.keystrokeMoves = f.editor().text().unitsMoved() - moved;
+    work.keystrokeLaidOut = layout->laidOutUnits() - laidOut;
     QScrollBar* bar = f.view->verticalScrollBar();
     bar->setValue(bar->value() + bar->pageStep());
     f.settle();
     work.scrollColouring = colours->lastScanLength();
 
     f.markEveryLine();
-    const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
     const qsizetype before = layout->measuredBlocks();
     QWidget* area = f.view->viewport();
     QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(area->width() / 3, area->height() / 2));
@@ -70,6 +77,9 @@ TEST(WorkPerShape, KeystrokesScrollsAndClicksCostNoMoreInALongerTextOfAnyShape) 
         EXPECT_LE(small.keystrokeMoves, 256 * 1024);
         EXPECT_LE(large.keystrokeMoves, 256 * 1024);
         work_bounds::expectFlat(small.quoteFolds, large.quoteFolds);
+        // The line typed into is laid out as it changes and as its colours do, nothing more: a
+        // long line's piece is the most a line holds.
+        EXPECT_LE(large.keystrokeLaidOut, 2 * (LinePieces::kMaxPiece + 2));
         work_bounds::expectFlat(small.clickLines, large.clickLines, 2000, 200);
     });
 }
@@ -91,4 +101,28 @@ TEST(WorkPerShape, AQuoteTypedWhileColourPointsAreStillLaidKeepsEveryTurnShort) 
         most = qMax(most, colours->lastScanLength());
     }
     EXPECT_LE(most, kMegabyte + 128 * 1024);
+}
+
+TEST(WorkPerShape, KeysTypedSoonAfterOpeningWaitBehindNoTurnOfWorkLeftForLater) {
+    // The turns after opening lay colour points up to where the keys go; each takes a megabyte of
+    // scanning, which a key typed meanwhile would wait behind.
+    EditorFixture f(text_shapes::make(text_shapes::Shape::prose, 8 * 1024 * 1024), "prose.txt", std::nullopt, false);
+    f.editor().showAll();
+    const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
+    ASSERT_NE(colours, nullptr);
+    f.select(f.text().size() / 2);
+    qsizetype most = 0;
+    for (int key = 0; key < 4; ++key) {
+        QElapsedTimer sinceKey;
+        sinceKey.start();
+        f.type("x");
+        for (int turn = 0; turn < 3; ++turn) {
+            QApplication::processEvents();
+            most = qMax(most, colours->lastScanLength());
+        }
+        if (sinceKey.elapsed() >= CodeEditorCoordinator::kTypingPauseMs) GTEST_SKIP() << "keys came slower than a typist's";
+    }
+    EXPECT_LE(most, 256 * 1024);  // a keystroke's own colouring; a turn of laying scans a megabyte
+    // Once the keys stop, the turns go on.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return colours->lastScanLength() > 512 * 1024; }, 120000));
 }

@@ -972,13 +972,13 @@ void CodeEditorCoordinator::findSync() {
         FindMatcher::Result found;
         // Edits spread over much of the text (a Replace All undone) are searched through on every
         // thread, as a new query is.
-        const bool spread = aroundEdits && findEdits_.insertedLength(text_.size()) > text_.size() / 4;
+        const bool nearEdits = aroundEdits && findEdits_.insertedLength(text_.size()) <= text_.size() / 4;
         // After edits the search reads on from before them, asking for the text as it goes.
         const auto readUpTo = [this](qsizetype end) { text_.through(end); };
-        if (expression && aroundEdits && !spread && !find_->useRegex())
+        if (expression && nearEdits && !find_->useRegex())
             found = FindMatcher::matchesAfterEdit(*expression, reach, matches_, text_.through(findEdits_.replaced().location),
                                                   findEdits_, readUpTo);
-        else if (expression && aroundEdits && FindMatcher::staysWithinALine(find_->query()))
+        else if (expression && nearEdits && FindMatcher::staysWithinALine(find_->query()))
             found = FindMatcher::matchesAfterLineEdit(*expression, matches_, text_.through(findEdits_.replaced().location),
                                                       findEdits_, readUpTo);
         else if (expression && text_.size() > kCountHereUpTo)

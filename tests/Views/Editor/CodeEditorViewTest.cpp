@@ -628,6 +628,31 @@ TEST(CodeEditorFind, ANewQueryShowsItsFirstMatchFromWorkTheTextsLengthDoesNotSet
     EXPECT_EQ(far.find.matchCount(), 1);
 }
 
+// Undoing a Replace All spread over a long text searches it again off this thread, as a new query
+// is: this thread reads what is on screen, however long the text; the count still comes right.
+TEST(CodeEditorFind, UndoingAReplaceAllSearchesTheLongTextOffThisThread) {
+    const QString line = QStringLiteral("Shape.prototype.area = function () { return this.w; };\n");
+    const auto scannedFor = [&](qsizetype units) {
+        const QString text = line.repeated(units / line.size());
+        EditorFixture f(text, QStringLiteral("big.js"));
+        f.view->setShowFind(true);
+        f.find.setReplacement(QStringLiteral("proto_type"));
+        search(f, "prototype", true);
+        f.find.engine()->replaceAll();
+        f.settle();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+        const qsizetype before = FindMatcher::unitsSearchedHere();
+        f.undo();
+        f.settle();
+        const qsizetype scanned = FindMatcher::unitsSearchedHere() - before;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+        EXPECT_TRUE(f.text() == text);
+        EXPECT_EQ(f.find.matchCount(), text.size() / line.size());
+        return scanned;
+    };
+    work_bounds::expectFlat(scannedFor(1 << 20), scannedFor(8 << 20));
+}
+
 // --- colouring
 
 namespace {

@@ -293,27 +293,40 @@ std::optional<Result> oneCharacterCount(const RegularExpression& limited, const 
     RegularExpression expression = limited;
     expression.setTimeLimit(0);
     const char16_t unit = literal->front().unicode();
-    const char16_t lower = QChar::toLower(unit), upper = QChar::toUpper(unit);
     const bool foldCase = expression.isCaseInsensitive();
+    const char16_t lower = foldCase ? QChar::toLower(unit) : unit, upper = foldCase ? QChar::toUpper(unit) : unit;
+    const char16_t* units = QStringView(text).utf16();
     // One unit's matches never overlap nor straddle a cut: pieces are counted apart.
     const int pieces = int((text.size() + piece - 1) / piece);
     std::vector<qsizetype> counts(pieces, 0);
-    std::vector<char> completed(pieces, 0);
+    std::vector<char> completed(pieces, 1);
     ParallelChunks::run(pieces, ParallelChunks::threadCount(), [&](int, int k) {
         const qsizetype from = k * piece, to = qMin(text.size(), from + piece);
         qsizetype n = 0;
         const auto ascii = [&](qsizetype at, qsizetype end) {
-            const char16_t* units = QStringView(text).utf16();
-            qsizetype found = 0;
-            if (foldCase)
-                for (qsizetype i = at; i < end; ++i) found += units[i] == lower || units[i] == upper;
-            else
-                for (qsizetype i = at; i < end; ++i) found += units[i] == unit;
-            n += found;
+            for (qsizetype i = at; i < end; ++i) n += (units[i] == lower) | (units[i] == upper);
         };
-        completed[k] = splitForLiteral(expression, *literal, text, {from, to - from}, ascii, [&](TextRange r) {
-            if (r.length > 0) ++n;
-        }) == RegularExpression::Outcome::completed;
+        // One read of each unit: a block is counted while it is checked for characters past ASCII,
+        // and only a block holding one (seldom in code) is counted again by splitting it.
+        constexpr qsizetype kBlock = 4096;
+        for (qsizetype at = from; at < to; at += kBlock) {
+            const qsizetype end = qMin(to, at + kBlock);
+            unsigned found = 0;
+            char16_t seen = 0;
+            for (qsizetype i = at; i < end; ++i) {
+                found += (units[i] == lower) | (units[i] == upper);
+                seen |= units[i];
+            }
+            if (!foldCase || seen < 0x80) {
+                unitsSearched += end - at;
+                n += found;
+            } else if (splitForLiteral(expression, *literal, text, {at, end - at}, ascii, [&](TextRange r) {
+                           if (r.length > 0) ++n;
+                       }) != RegularExpression::Outcome::completed) {
+                completed[k] = 0;
+                break;
+            }
+        }
         counts[k] = n;
     });
     Result result;

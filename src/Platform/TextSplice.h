@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 #include <cstring>
+#include <vector>
 
 namespace TextSplice {
 
@@ -55,6 +56,70 @@ inline void replace(QString& text, qsizetype at, qsizetype length, QStringView w
     d.size += delta;
     begin[d.size] = 0;
     if (!with.isEmpty()) std::memcpy(begin + at, with.utf16(), size_t(with.size()) * 2);
+}
+
+// One of several ranges replaced at once: `length` units at `at` by `with` (which must not point into
+// the text).
+struct Piece {
+    qsizetype at = 0;
+    qsizetype length = 0;
+    QStringView with;
+};
+
+// Whether the pieces all shorten the text (or keep its length), or all lengthen it: such pieces can
+// be replaced in one pass where the text lies.
+inline bool oneWay(const std::vector<Piece>& pieces) {
+    bool shorter = false, longer = false;
+    for (const Piece& p : pieces) {
+        shorter = shorter || p.with.size() < p.length;
+        longer = longer || p.with.size() > p.length;
+    }
+    return !(shorter && longer);
+}
+
+// Replaces the pieces (ascending, apart, oneWay) in one pass over the text, in its own buffer: a
+// large text is then not copied into new memory, whose first touch costs more than the moves. A
+// pass from the first piece when they shorten it, from the last (after growing the buffer where it
+// lies) when they lengthen it, so no unit is overwritten before it has moved.
+inline void replaceEach(QString& text, const std::vector<Piece>& pieces) {
+    qsizetype delta = 0;
+    for (const Piece& p : pieces) delta += p.with.size() - p.length;
+    const qsizetype n = text.size();
+    if (n + delta == 0) {
+        text.clear();
+        return;
+    }
+    if (delta > 0) text.reserve(n + delta);
+    QString::DataPointer& d = text.data_ptr();
+    if (d.needsDetach()) text.reserve(n);  // a buffer of its own
+    char16_t* const s = d.data();
+    const auto move = [s](qsizetype to, qsizetype from, qsizetype length) {
+        if (length > 0 && to != from) std::memmove(s + to, s + from, size_t(length) * 2);
+    };
+    const auto put = [s](qsizetype to, QStringView with) {
+        if (!with.isEmpty()) std::memcpy(s + to, with.utf16(), size_t(with.size()) * 2);
+    };
+    if (delta <= 0) {
+        qsizetype shift = 0;  // where the text from here on moves, relative to where it is
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const Piece& p = pieces[i];
+            put(p.at + shift, p.with);
+            shift += p.with.size() - p.length;
+            const qsizetype end = p.at + p.length, next = i + 1 < pieces.size() ? pieces[i + 1].at : n;
+            move(end + shift, end, next - end);
+        }
+    } else {
+        qsizetype shift = delta;
+        for (size_t i = pieces.size(); i-- > 0;) {
+            const Piece& p = pieces[i];
+            const qsizetype end = p.at + p.length, next = i + 1 < pieces.size() ? pieces[i + 1].at : n;
+            move(end + shift, end, next - end);
+            shift -= p.with.size() - p.length;
+            put(p.at + shift, p.with);
+        }
+    }
+    d.size = n + delta;
+    s[d.size] = 0;
 }
 
 } // namespace TextSplice

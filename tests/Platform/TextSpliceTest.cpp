@@ -53,3 +53,37 @@ TEST(TextSplice, AnEditNearEitherEndLeavesTheOtherSideInPlace) {
     EXPECT_EQ(text.mid(10, 5), QStringLiteral("typed"));
     EXPECT_EQ(text.size(), 100003);
 }
+
+// Separate ranges replaced in one pass, all shortening or all lengthening the text, against a copy
+// replaced the ordinary way from the last range to the first; a buffer shared with another string
+// is never written, one of its own is written where it lies when the text shortens.
+TEST(TextSplice, RangesReplacedInOnePassMatchOrdinaryReplaces) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 300; ++round) {
+        const bool longer = round % 2;
+        QString text = QString(int(random() % 200), u'a');
+        for (QChar& c : text) c = QChar(u'a' + char16_t(random() % 26));
+        const QString kept = round % 3 == 0 ? text : QString();  // sometimes shares the buffer
+        std::vector<QString> withs;
+        std::vector<TextSplice::Piece> pieces;
+        for (qsizetype at = qsizetype(random() % 5); at < text.size(); at += qsizetype(random() % 9)) {
+            const qsizetype length = qMin<qsizetype>(text.size() - at, qsizetype(random() % 4));
+            const qsizetype size = longer ? length + qsizetype(random() % 4) : qsizetype(random() % (length + 1));
+            withs.push_back(QString(size, QChar(u'A' + char16_t(random() % 26))));
+            pieces.push_back({at, length, {}});
+            at += length;
+        }
+        for (size_t i = 0; i < pieces.size(); ++i) pieces[i].with = withs[i];
+        ASSERT_TRUE(TextSplice::oneWay(pieces));
+        QString expected = text;
+        for (size_t i = pieces.size(); i-- > 0;) expected.replace(pieces[i].at, pieces[i].length, withs[i]);
+        const QString original(text.constData(), text.size());  // a copy of its own
+        const ushort* buffer = text.utf16();
+        TextSplice::replaceEach(text, pieces);
+        ASSERT_NO_FATAL_FAILURE(expectSame(text, expected)) << "round " << round;
+        if (!kept.isNull()) EXPECT_EQ(kept, original);
+        else if (!longer && !text.isEmpty()) EXPECT_EQ(text.utf16(), buffer);
+    }
+    const QString a = QStringLiteral("a");
+    EXPECT_FALSE(TextSplice::oneWay({{0, 0, a}, {1, 2, a}}));
+}

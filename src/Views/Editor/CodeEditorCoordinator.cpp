@@ -98,6 +98,25 @@ constexpr qint64 kPendingTurnMs = 25;
 // Steps between updates of the scroll bar: each update lays out the lines at the display's end.
 constexpr int kStepsPerResize = 16;
 
+
+// Whether the parts (ascending, apart, none at a line's end) make a line longer than the display shows
+// in one piece; reads only the lines of the parts that lengthen the text, each at most a piece long.
+bool growsALineLong(QStringView text, const QList<EditHistory::Part>& parts) {
+    for (qsizetype i = 0; i < parts.size();) {
+        if (parts[i].inserted.size() <= parts[i].removed.size()) {
+            ++i;
+            continue;
+        }
+        const qsizetype start = Lines::lineStart(text, parts[i].location);
+        qsizetype end = parts[i].location;
+        while (end < text.size() && !Lines::isBreak(text[end].unicode())) ++end;
+        qsizetype length = end - start;
+        for (; i < parts.size() && parts[i].location <= end; ++i) length += parts[i].inserted.size() - parts[i].removed.size();
+        if (length >= LinePieces::kMaxPiece) return true;
+    }
+    return false;
+}
+
 } // namespace
 
 CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocument* document, FindState* find)
@@ -673,10 +692,6 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     if (!view_ || parts.isEmpty()) return false;
     if (view_->isReadOnly()) return false;  // the change check
     const QString& old = text_.text();
-    QList<RegularExpression::Replacement> replacements;
-    replacements.reserve(parts.size());
-    for (const EditHistory::Part& part : parts) replacements.append({{part.location, part.removed.size()}, part.inserted});
-    QString newText = RegularExpression::spliced(old, replacements);
     // Each part goes into the display on its own, so the display keeps every line between them, when
     // no part touches a line's end (which could join or split a CR LF or a line) and no line is long
     // enough to be shown in pieces. Otherwise the text between the first and the last part is
@@ -688,28 +703,37 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     };
     bool separately = isFullyShown() && text_.pieces().breaks().empty() &&
                       std::none_of(parts.begin(), parts.end(), touchesALineEnd);
+    std::vector<TextSplice::Piece> pieces;
+    pieces.reserve(size_t(parts.size()));
+    for (const EditHistory::Part& part : parts) pieces.push_back({part.location, part.removed.size(), part.inserted});
+    // A text of its own is edited where it lies (see TextSplice::replaceEach) when that keeps every
+    // line short enough to be shown whole.
+    const bool inPlace = separately && old.isDetached() && TextSplice::oneWay(pieces) && !growsALineLong(old, parts);
+    QString newText;
     ExactText next;
-    if (separately) {
-        next.reset(newText);
-        separately = next.pieces().breaks().empty();
-    }
-    if (!separately) {
-        if (!applyWhole(newText, origin, after)) return false;
-        // applyWhole() recorded one change; the history keeps the parts instead.
-        if (origin != Origin::undo && origin != Origin::external) history_.replaceLast(parts);
-        return true;
+    if (!inPlace) {
+        QList<RegularExpression::Replacement> replacements;
+        replacements.reserve(parts.size());
+        for (const EditHistory::Part& part : parts) replacements.append({{part.location, part.removed.size()}, part.inserted});
+        newText = RegularExpression::spliced(old, replacements);
+        if (separately) {
+            next.reset(newText);
+            separately = next.pieces().breaks().empty();
+        }
+        if (!separately) {
+            if (!applyWhole(newText, origin, after)) return false;
+            // applyWhole() recorded one change; the history keeps the parts instead.
+            if (origin != Origin::undo && origin != Origin::external) history_.replaceLast(parts);
+            return true;
+        }
     }
 
     ++busy_;
     const TextRange before = selection();
     const qsizetype a = parts.front().location;
     const qsizetype b = parts.back().location + parts.back().removed.size();
-    const qsizetype delta = newText.size() - old.size();
-    ExactText::Change change;
-    change.range = {a, b - a};
-    // What the parts put there, read where it lies in the new text (which text_ keeps unchanged
-    // through the after-edit work); the background parse, which keeps what it is given, gets a copy.
-    change.text = QString::fromRawData(newText.constData() + a, b - a + delta);
+    qsizetype delta = 0;
+    for (const EditHistory::Part& part : parts) delta += part.inserted.size() - part.removed.size();
     // No part adds or removes a line: rows stay, and the last line's column moves by what the
     // parts on that line add.
     const TextEdit::Point startPoint = pointOf(a), oldEndPoint = pointOf(b);
@@ -718,8 +742,25 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     for (const EditHistory::Part& part : parts)
         if (part.location >= lastLineStart) lastLineDelta += part.inserted.size() - part.removed.size();
     const TextEdit record{a, b, b + delta, startPoint, oldEndPoint, {oldEndPoint.row, oldEndPoint.col + lastLineDelta}};
+    // Where each part lies in the display as it is.
+    std::vector<std::pair<int, int>> shown;
+    shown.reserve(size_t(parts.size()));
+    for (const EditHistory::Part& part : parts)
+        shown.emplace_back(int(text_.toDisplay(part.location)), int(text_.toDisplay(part.location + part.removed.size())));
+    if (inPlace) {
+        // The text lets go of its buffer for the edit, which is then the only one holding it.
+        QString buffer = text_.text();
+        text_.reset(QString());
+        TextSplice::replaceEach(buffer, pieces);
+        next.reset(std::move(buffer));
+    }
+    ExactText::Change change;
+    change.range = {a, b - a};
+    // What the parts put there, read where it lies in the new text (which text_ keeps unchanged
+    // through the after-edit work); the background parse, which keeps what it is given, gets a copy.
+    change.text = QString::fromRawData(next.text().constData() + a, b - a + delta);
     QTextDocument* display = view_->document();
-    folding_->releaseFrom(display->findBlock(int(text_.toDisplay(a))).blockNumber());
+    folding_->releaseFrom(display->findBlock(shown.front().first).blockNumber());
     {
         // One edit block: the cursor then skips placing itself on the laid-out line after each part
         // (which would lay out every line touched), and the layout forgets the changed lines once.
@@ -736,9 +777,9 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         touched.reserve(size_t(parts.size()));
         for (qsizetype i = parts.size() - 1; i >= 0; --i) {
             const EditHistory::Part& part = parts[i];
-            cursor.setPosition(int(text_.toDisplay(part.location)));
+            cursor.setPosition(shown[size_t(i)].first);
             if (touched.empty() || touched.back() != cursor.blockNumber()) touched.push_back(cursor.blockNumber());
-            cursor.setPosition(int(text_.toDisplay(part.location + part.removed.size())), QTextCursor::KeepAnchor);
+            cursor.setPosition(shown[size_t(i)].second, QTextCursor::KeepAnchor);
             if (part.inserted.isEmpty()) cursor.removeSelectedText();
             else cursor.insertText(ExactText::display(part.inserted));
         }
@@ -749,7 +790,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         display->setUndoRedoEnabled(false);
         mirroring_ = false;
     }
-    // A new text, not an edit in place: a text shared with the saved text stays the saved text.
+    // A text shared with the saved text was not edited in place: it stays the saved text.
     text_ = std::move(next);
     shiftShown(delta);
     noteEdit(record, parseWorker_ ? QString(change.text.constData(), change.text.size()) : change.text);
@@ -993,13 +1034,13 @@ void CodeEditorCoordinator::findSync() {
         FindMatcher::Result found;
         // Edits spread over much of the text (a Replace All undone) are searched through on every
         // thread, as a new query is.
-        const bool spread = aroundEdits && findEdits_.insertedLength(text_.size()) > text_.size() / 4;
+        const bool nearEdits = aroundEdits && findEdits_.insertedLength(text_.size()) <= text_.size() / 4;
         // After edits the search reads on from before them, asking for the text as it goes.
         const auto readUpTo = [this](qsizetype end) { text_.through(end); };
-        if (expression && aroundEdits && !spread && !find_->useRegex())
+        if (expression && nearEdits && !find_->useRegex())
             found = FindMatcher::matchesAfterEdit(*expression, reach, matches_, text_.through(findEdits_.replaced().location),
                                                   findEdits_, readUpTo);
-        else if (expression && aroundEdits && FindMatcher::staysWithinALine(find_->query()))
+        else if (expression && nearEdits && FindMatcher::staysWithinALine(find_->query()))
             found = FindMatcher::matchesAfterLineEdit(*expression, matches_, text_.through(findEdits_.replaced().location),
                                                       findEdits_, readUpTo);
         else if (expression && text_.size() > kCountHereUpTo)

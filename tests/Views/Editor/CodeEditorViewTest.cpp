@@ -638,6 +638,62 @@ TEST(CodeEditorView, TheDocumentKeepsItsEditedTextWhenTheEditorCloses) {
     EXPECT_EQ(f.document.text(), "abcd");
 }
 
+// Undoing a Replace All spread over a long text searches it again off this thread, as a new query
+// is: this thread reads what is on screen, however long the text; the count still comes right.
+TEST(CodeEditorFind, UndoingAReplaceAllSearchesTheLongTextOffThisThread) {
+    const QString line = QStringLiteral("Shape.prototype.area = function () { return this.w; };\n");
+    const auto scannedFor = [&](qsizetype units) {
+        const QString text = line.repeated(units / line.size());
+        EditorFixture f(text, QStringLiteral("big.js"));
+        f.view->setShowFind(true);
+        f.find.setReplacement(QStringLiteral("proto_type"));
+        search(f, "prototype", true);
+        f.find.engine()->replaceAll();
+        f.settle();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+        const qsizetype before = FindMatcher::unitsSearchedHere();
+        f.undo();
+        f.settle();
+        const qsizetype scanned = FindMatcher::unitsSearchedHere() - before;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+        EXPECT_TRUE(f.text() == text);
+        EXPECT_EQ(f.find.matchCount(), text.size() / line.size());
+        return scanned;
+    };
+    work_bounds::expectFlat(scannedFor(1 << 20), scannedFor(8 << 20));
+}
+
+// The undo of a Replace All edits the text where it lies, not a new copy of it; a replacement that
+// makes a line too long for one display block still shows it in pieces, as a fresh editor does.
+TEST(CodeEditorFind, UndoOfAReplaceAllEditsTheTextWhereItLies) {
+    const QString text = QStringLiteral("Shape.prototype.area = 1;\n").repeated(2000);
+    EditorFixture f(text, QStringLiteral("shapes.js"));
+    f.view->setShowFind(true);
+    f.find.setReplacement(QStringLiteral("proto_type"));
+    search(f, "prototype", true);
+    f.find.engine()->replaceAll();
+    const ushort* buffer = f.editor().text().text().utf16();
+    f.undo();
+    EXPECT_EQ(f.editor().text().text().utf16(), buffer);
+    EXPECT_TRUE(f.text() == text);
+    EXPECT_TRUE(f.view->document()->toRawText() == ExactText::display(text));
+    f.redo();
+    EXPECT_TRUE(f.text() == QString(text).replace(QStringLiteral("prototype"), QStringLiteral("proto_type")));
+
+    const QString line = QStringLiteral("ab ").repeated(1360) + u'\n';
+    EditorFixture g(line + line, QStringLiteral("long.txt"));
+    g.view->setShowFind(true);
+    g.find.setReplacement(QStringLiteral("abc"));
+    search(g, "ab", true);
+    g.find.engine()->replaceAll();
+    g.undo();
+    g.redo();
+    const QString longer = QStringLiteral("abc ").repeated(1360) + u'\n';
+    EXPECT_TRUE(g.text() == longer + longer);
+    EXPECT_FALSE(g.editor().text().pieces().breaks().empty());
+    EXPECT_TRUE(g.view->document()->toRawText() == EditorFixture(longer + longer).view->document()->toRawText());
+}
+
 // --- colouring
 
 namespace {

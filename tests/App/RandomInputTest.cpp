@@ -131,14 +131,19 @@ public:
     ~Watchdog() {
         stop_ = true;
         watcher_.join();
-        std::printf("random input: the longest turn took %lld ms: %lld ms on a processor, %lld ms waiting for one\n",
+        std::printf("random input: the longest turn took %lld ms: %lld ms on a processor, %lld ms waiting for one, "
+                    "after step %ld (%s)\n",
                     static_cast<long long>(longest_.wallMs), static_cast<long long>(longest_.cpuMs),
-                    static_cast<long long>(longest_.waitingMs));
+                    static_cast<long long>(longest_.waitingMs), longestStep_, longestAction_.constData());
     }
     void beat() {
         const Turn turn = sinceBeat();
         if (turn.wallMs > 1000) report("a long turn", turn);
-        if (turn.ownMs() > longest_.ownMs()) longest_ = turn;
+        if (turn.ownMs() > longest_.ownMs()) {
+            longest_ = turn;
+            longestStep_ = g_step;
+            longestAction_ = g_action;
+        }
         const Beat now{nowMs(), timesOf(thread_)};
         const std::lock_guard lock(mutex_);
         last_ = now;
@@ -182,6 +187,8 @@ private:
     Beat last_;
     std::atomic<bool> stop_{false};
     Turn longest_;
+    long longestStep_ = -1;
+    QByteArray longestAction_;
     std::thread watcher_;
 };
 

@@ -769,3 +769,15 @@ TEST(CodeEditorFind, ReplaceAllTouchesTheDisplayOnlyAtTheMatches) {
         EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(expected));
     }
 }
+
+// A long text's one-character query is only counted: Replace finds the places it needs first.
+TEST(CodeEditorFind, ReplaceActsOnAQueryWhoseMatchesWereOnlyCounted) {
+    const QString text = QStringLiteral("item = items.item(item);\n").repeated(20000);
+    EditorFixture f(text, QStringLiteral("long.txt"));
+    f.view->setShowFind(true);
+    f.find.setReplacement(QStringLiteral("I"));
+    f.find.setQuery(QStringLiteral("i"));
+    f.settle();
+    f.find.engine()->replaceCurrent();
+    EXPECT_TRUE(f.text() == u'I' + text.mid(1));
+}

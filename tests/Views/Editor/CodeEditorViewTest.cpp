@@ -781,3 +781,12 @@ TEST(CodeEditorFind, ReplaceActsOnAQueryWhoseMatchesWereOnlyCounted) {
     f.find.engine()->replaceCurrent();
     EXPECT_TRUE(f.text() == u'I' + text.mid(1));
 }
+
+TEST(CodeEditorTyping, ACloserTypedOverBeforeMoreTextLeavesNothingSelected) {
+    EditorFixture f(QStringLiteral(" end"));
+    f.type("(");
+    f.type(")");
+    EXPECT_EQ(f.selection(), (TextRange{2, 0}));
+    f.type("x");
+    EXPECT_EQ(f.text(), "()x end");
+}

@@ -780,6 +780,11 @@ TEST(CodeEditorFind, ReplaceActsOnAQueryWhoseMatchesWereOnlyCounted) {
     f.settle();
     f.find.engine()->replaceCurrent();
     EXPECT_TRUE(f.text() == u'I' + text.mid(1));
+    // With no match there is nothing to replace.
+    f.find.setQuery(QStringLiteral("z"));
+    f.settle();
+    f.find.engine()->replaceCurrent();
+    EXPECT_TRUE(f.text() == u'I' + text.mid(1));
 }
 
 TEST(CodeEditorTyping, ACloserTypedOverBeforeMoreTextLeavesNothingSelected) {

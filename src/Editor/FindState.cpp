@@ -22,6 +22,7 @@ void FindState::setCounting(bool value) { assign(counting_, value); }
 
 std::optional<RegularExpression> FindState::makeRegex() const {
     if (query_.isEmpty()) return std::nullopt;
+    ++regexesMade_;
     QString pattern = useRegex_ ? query_ : RegularExpression::escapedPattern(query_);
     // Deliberately not grouped: a top-level alternation gets a boundary only at its outer ends.
     if (wholeWord_) pattern = QStringLiteral("\\b") + pattern + QStringLiteral("\\b");

@@ -60,6 +60,8 @@ public:
     // The query compiled with the options, limited to kDefaultTimeLimit; absent for an empty query or
     // a regular expression that does not compile.
     std::optional<RegularExpression> makeRegex() const;
+    // How many times makeRegex() compiled the query: the work a repaint must not repeat.
+    int regexesMade() const { return regexesMade_; }
 
     // The query and the three options in one string; the engine compares it to notice a new search.
     QString signature() const;
@@ -78,6 +80,7 @@ private:
     bool useRegex_ = false;
     bool showReplace_ = false;
     int matchCount_ = 0;
+    mutable int regexesMade_ = 0;
     int current_ = 0;
     bool invalidRegex_ = false;
     bool searchStopped_ = false;

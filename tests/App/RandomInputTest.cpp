@@ -1,6 +1,7 @@
 // Random keys, clicks, wheel turns and focus changes driven into a real window on a generated folder.
-// Fails on a crash or sanitizer report (the process dies), on a turn of the event loop longer than
-// 5 s, and on a file on disk that changed with no save, rename, delete or menu choice just before it.
+// Fails on a crash or sanitizer report (the process dies), on a turn of the event loop that takes
+// longer than 5 s besides the time a loaded machine kept it waiting for a processor, and on a file
+// on disk that changed with no save, rename, delete or menu choice just before it.
 // Environment: BRIMEL_RANDOM_SEED, BRIMEL_RANDOM_STEPS, BRIMEL_RANDOM_SECONDS; BRIMEL_RANDOM_TRACE
 // prints every step. Every failure names the seed and the step that replays it.
 
@@ -27,9 +28,11 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <thread>
+#include <unistd.h>
 
 #include "API/LoopbackServer.h"
 #include "API/WorkspaceScanner.h"
@@ -85,19 +88,41 @@ qint64 nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
 }
 
-// Aborts the process when the main thread's heartbeat stops for longer than the limit.
+// A thread's time on a processor and waiting in the run queue for one, in ns, from the
+// scheduler's own figures; zero where the kernel keeps none.
+struct ThreadTimes {
+    qint64 running = 0;
+    qint64 waiting = 0;
+};
+
+ThreadTimes timesOf(pid_t thread) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/task/%d/schedstat", int(thread));
+    ThreadTimes times;
+    if (std::FILE* file = std::fopen(path, "r")) {
+        long long running = 0, waiting = 0;
+        if (std::fscanf(file, "%lld %lld", &running, &waiting) == 2) times = {running, waiting};
+        std::fclose(file);
+    }
+    return times;
+}
+
+// Aborts the process when the main thread's heartbeat stops for longer than the limit, counting the
+// turn's own time: on a processor, or blocked on something it waits for, but not the time a loaded
+// machine kept it waiting for a processor. Every turn over a second is logged with its figures.
 class Watchdog {
 public:
-    explicit Watchdog(int limitMs) : limitMs_(limitMs) {
+    explicit Watchdog(int limitMs) : limitMs_(limitMs), thread_(gettid()) {
         beat();
         heartbeat_.setInterval(20);
         QObject::connect(&heartbeat_, &QTimer::timeout, [this] { beat(); });
         heartbeat_.start();
-        thread_ = std::thread([this] {
+        watcher_ = std::thread([this] {
             while (!stop_) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                if (nowMs() - last_ > limitMs_) {
-                    printWhereWeAre("the event loop did not turn for 5 s");
+                const Turn turn = sinceBeat();
+                if (turn.ownMs() > limitMs_) {
+                    report("the event loop did not turn for 5 s of its own time", turn);
                     std::abort();
                 }
             }
@@ -105,16 +130,66 @@ public:
     }
     ~Watchdog() {
         stop_ = true;
-        thread_.join();
+        watcher_.join();
+        std::printf("random input: the longest turn took %lld ms: %lld ms on a processor, %lld ms waiting for one, "
+                    "after step %ld (%s)\n",
+                    static_cast<long long>(longest_.wallMs), static_cast<long long>(longest_.cpuMs),
+                    static_cast<long long>(longest_.waitingMs), longestStep_, longestAction_.constData());
     }
-    void beat() { last_ = nowMs(); }
+    void beat() {
+        const Turn turn = sinceBeat();
+        if (turn.wallMs > 1000) report("a long turn", turn);
+        if (turn.ownMs() > longest_.ownMs()) {
+            longest_ = turn;
+            longestStep_ = g_step;
+            longestAction_ = g_action;
+        }
+        const Beat now{nowMs(), timesOf(thread_)};
+        const std::lock_guard lock(mutex_);
+        last_ = now;
+    }
 
 private:
+    struct Turn {
+        qint64 wallMs = 0;
+        qint64 cpuMs = 0;
+        qint64 waitingMs = 0;
+        qint64 ownMs() const { return wallMs - waitingMs; }
+    };
+    // Read together, so a turn is never measured from one beat's clock and another's figures.
+    struct Beat {
+        qint64 atMs = 0;
+        ThreadTimes times;
+    };
+    Turn sinceBeat() const {
+        Beat last;
+        {
+            const std::lock_guard lock(mutex_);
+            last = last_;
+        }
+        if (last.atMs == 0) return {};
+        const ThreadTimes times = timesOf(thread_);
+        return {nowMs() - last.atMs, (times.running - last.times.running) / 1000000,
+                (times.waiting - last.times.waiting) / 1000000};
+    }
+    static void report(const char* what, const Turn& turn) {
+        char why[200];
+        std::snprintf(why, sizeof why, "%s (%lld ms: %lld ms on a processor, %lld ms waiting for one)", what,
+                      static_cast<long long>(turn.wallMs), static_cast<long long>(turn.cpuMs),
+                      static_cast<long long>(turn.waitingMs));
+        printWhereWeAre(why);
+    }
+
     const int limitMs_;
+    const pid_t thread_;
     QTimer heartbeat_;
-    std::atomic<qint64> last_{0};
+    mutable std::mutex mutex_;
+    Beat last_;
     std::atomic<bool> stop_{false};
-    std::thread thread_;
+    Turn longest_;
+    long longestStep_ = -1;
+    QByteArray longestAction_;
+    std::thread watcher_;
 };
 
 // Bytes of every file under the folder outside .git.

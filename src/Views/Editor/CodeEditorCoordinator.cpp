@@ -1082,6 +1082,7 @@ void CodeEditorCoordinator::startCount(const RegularExpression& expression, bool
     searched_ = false;
     findEdits_.clear();
     counting_ = true;
+    countedExpression_ = expression;
     bool firstShown = false;
     if (newQuery) {
         selectFirstFrom_.reset();
@@ -1144,6 +1145,7 @@ void CodeEditorCoordinator::clearFind() {
     counter_.cancel();
     counting_ = false;
     counted_ = -1;
+    countedExpression_.reset();
     selectFirstFrom_.reset();
     view_->matchHighlights().setMatches({});
     matches_.clear();
@@ -1158,7 +1160,7 @@ void CodeEditorCoordinator::paintFindHighlights() {
     // Only the matches on screen are painted: scrolling repaints the newly visible ones. While all
     // of them are counted, those on screen are found here.
     const TextRange visible = visibleRange();
-    const std::optional<RegularExpression> expression = placesPending() && find_ ? find_->makeRegex() : std::nullopt;
+    const RegularExpression* expression = placesPending() && find_ && countedExpression_ ? &*countedExpression_ : nullptr;
     QList<TextRange> onScreen;
     if (expression) {
         const TextRange region = lookAhead(visible);

@@ -267,6 +267,8 @@ private:
     FindCounter counter_;
     bool counting_ = false;
     qsizetype counted_ = -1;  // how many matches lastSignature_ has, where matches_ does not hold them
+    // What is counted: while placesPending(), each repaint finds the matches on screen through it.
+    std::optional<RegularExpression> countedExpression_;
     // The selection when a new query's count started without its first match: the count selects
     // that match unless the selection moved meanwhile.
     std::optional<TextRange> selectFirstFrom_;

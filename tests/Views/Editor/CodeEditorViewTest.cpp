@@ -873,3 +873,29 @@ TEST(CodeEditorGutter, ARepaintOfOneRowRepaintsThatRowOfTheGutter) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return painted.area > 0; }, 120000));
     EXPECT_GE(painted.area, qint64(ruler->width()) * ruler->height());
 }
+
+// A long text's one-character query is only counted: Replace finds the places it needs first.
+TEST(CodeEditorFind, ReplaceActsOnAQueryWhoseMatchesWereOnlyCounted) {
+    const QString text = QStringLiteral("item = items.item(item);\n").repeated(20000);
+    EditorFixture f(text, QStringLiteral("long.txt"));
+    f.view->setShowFind(true);
+    f.find.setReplacement(QStringLiteral("I"));
+    f.find.setQuery(QStringLiteral("i"));
+    f.settle();
+    f.find.engine()->replaceCurrent();
+    EXPECT_TRUE(f.text() == u'I' + text.mid(1));
+    // With no match there is nothing to replace.
+    f.find.setQuery(QStringLiteral("z"));
+    f.settle();
+    f.find.engine()->replaceCurrent();
+    EXPECT_TRUE(f.text() == u'I' + text.mid(1));
+}
+
+TEST(CodeEditorTyping, ACloserTypedOverBeforeMoreTextLeavesNothingSelected) {
+    EditorFixture f(QStringLiteral(" end"));
+    f.type("(");
+    f.type(")");
+    EXPECT_EQ(f.selection(), (TextRange{2, 0}));
+    f.type("x");
+    EXPECT_EQ(f.text(), "()x end");
+}

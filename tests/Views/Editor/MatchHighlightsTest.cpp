@@ -101,3 +101,22 @@ TEST(MatchHighlights, TouchingMatchesOnALineAreOneFill) {
     ASSERT_EQ(f.find.matchCount(), 40);
     EXPECT_EQ(paintOf(f.view->viewport()).rects - plain.rects, 10 + 1);
 }
+
+// A long text's one-character query is only counted: the matches on screen are found again as it
+// scrolls, with the query compiled once, not once per repaint.
+TEST(MatchHighlights, ScrollingAnOnlyCountedQueryCompilesItNoMore) {
+    EditorFixture f(QStringLiteral("item = items.item(item);\n").repeated(20000), QStringLiteral("long.txt"));
+    f.view->setShowFind(true);
+    search(f, QStringLiteral("i"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+    f.settle();
+    ASSERT_EQ(f.find.matchCount(), 4 * 20000);
+    const int made = f.find.regexesMade();
+    QScrollBar* bar = f.view->verticalScrollBar();
+    for (int page = 0; page < 20; ++page) {
+        bar->setValue(bar->value() + bar->pageStep());
+        f.settle();
+        ASSERT_FALSE(f.view->matchHighlights().matches().isEmpty()) << page;
+    }
+    EXPECT_EQ(f.find.regexesMade(), made);
+}

@@ -160,6 +160,8 @@ TEST_F(WelcomeViewTest, TheScreenMatchesAFullRepaintOfTheSameMoment) {
         view->cloneButton()->click();
         ASSERT_NE(view->cloneSheet(), nullptr);
         view->cloneSheet()->reject();
+        // Gone: hidden and deleted, the window no longer blocked by it.
+        ASSERT_TRUE(waitUntil([&] { return view->cloneSheet() == nullptr; }));
         compare("after a sheet came and went");
     }
 }

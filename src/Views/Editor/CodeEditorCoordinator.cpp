@@ -107,11 +107,10 @@ bool growsALineLong(QStringView text, const QList<EditHistory::Part>& parts) {
             ++i;
             continue;
         }
-        const qsizetype start = Lines::lineStart(text, parts[i].location);
-        qsizetype end = parts[i].location;
-        while (end < text.size() && !Lines::isBreak(text[end].unicode())) ++end;
-        qsizetype length = end - start;
-        for (; i < parts.size() && parts[i].location <= end; ++i) length += parts[i].inserted.size() - parts[i].removed.size();
+        const Lines::Range line = Lines::containing(text, parts[i].location);
+        qsizetype length = line.contentEnd - line.start;
+        for (; i < parts.size() && parts[i].location <= line.contentEnd; ++i)
+            length += parts[i].inserted.size() - parts[i].removed.size();
         if (length >= LinePieces::kMaxPiece) return true;
     }
     return false;

@@ -6,6 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <bit>
+#include <cstdint>
+#include <string>
+#include <string_view>
 #include <memory>
 #include <mutex>
 
@@ -38,31 +43,45 @@ std::mutex& collatorMutex() {
     static std::mutex mutex;
     return mutex;
 }
+
+std::atomic<qsizetype> asked{0};
 } // namespace
 
-int compare(const QString& a, const QString& b) {
+qsizetype collations() { return asked.load(std::memory_order_relaxed); }
+
+namespace {
+int compareViews(QStringView a, QStringView b) {
     std::lock_guard lock(collatorMutex());
+    asked.fetch_add(1, std::memory_order_relaxed);
     UErrorCode status = U_ZERO_ERROR;
-    const UCollationResult r = collator()->compare(reinterpret_cast<const char16_t*>(a.utf16()), a.size(),
-                                                   reinterpret_cast<const char16_t*>(b.utf16()), b.size(), status);
+    const UCollationResult r = collator()->compare(reinterpret_cast<const char16_t*>(a.utf16()), int32_t(a.size()),
+                                                   reinterpret_cast<const char16_t*>(b.utf16()), int32_t(b.size()),
+                                                   status);
     if (U_SUCCESS(status) && r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
     // Names equal but for case still need a stable order.
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-QByteArray sortKey(QStringView name) {
+// Appends the collator's key for name: bytes that compare (as unsigned bytes) the way compare() does
+// but for the final tie between names equal under its rules.
+void appendCollatorKey(QStringView name, std::string& key) {
     std::lock_guard lock(collatorMutex());
+    asked.fetch_add(1, std::memory_order_relaxed);
     const auto* text = reinterpret_cast<const char16_t*>(name.utf16());
-    QByteArray key(qMax<qsizetype>(32, name.size() * 4), Qt::Uninitialized);
-    int32_t length = collator()->getSortKey(text, int32_t(name.size()), reinterpret_cast<uint8_t*>(key.data()),
-                                            int32_t(key.size()));
-    if (length > key.size()) {
-        key.resize(length);
-        length = collator()->getSortKey(text, int32_t(name.size()), reinterpret_cast<uint8_t*>(key.data()), length);
+    const size_t start = key.size();
+    key.resize(start + size_t(std::max<qsizetype>(32, name.size() * 4)));
+    auto* out = reinterpret_cast<uint8_t*>(key.data() + start);
+    int32_t length = collator()->getSortKey(text, int32_t(name.size()), out, int32_t(key.size() - start));
+    if (length > int32_t(key.size() - start)) {
+        key.resize(start + size_t(length));
+        out = reinterpret_cast<uint8_t*>(key.data() + start);
+        length = collator()->getSortKey(text, int32_t(name.size()), out, length);
     }
-    key.resize(qMax(0, length));
-    return key;
+    key.resize(start + size_t(std::max(0, length)));
 }
+} // namespace
+
+int compare(const QString& a, const QString& b) { return compareViews(a, b); }
 
 namespace {
 // Where each printable ASCII character falls in the order, characters equal under it sharing a
@@ -125,26 +144,99 @@ bool appendAsciiKey(QStringView name, const AsciiPlaces& places, std::string& ke
     }
     return true;
 }
+
+// A name's key within the keys of the names being sorted, with its first bytes read ahead as one
+// number: most comparisons end there, without following the key into memory.
+struct Keyed {
+    uint64_t head;
+    uint32_t start, length;
+    qsizetype index;
+};
+
+class KeyedNames {
+public:
+    void add(qsizetype index, std::string_view key) {
+        uint64_t head = 0;
+        for (size_t i = 0; i < 8; ++i) head = head << 8 | (i < key.size() ? uint8_t(key[i]) : 0);
+        keyed_.push_back({head, uint32_t(key.data() - bytes.data()), uint32_t(key.size()), index});
+    }
+    // Sorted by key, then as compare() breaks ties, then by position; the positions in that order.
+    void sortInto(const QList<QStringView>& names, std::vector<qsizetype>& order) {
+        const auto keyOf = [this](const Keyed& k) { return std::string_view(bytes).substr(k.start, k.length); };
+        std::sort(keyed_.begin(), keyed_.end(), [&](const Keyed& a, const Keyed& b) {
+            if (a.head != b.head) return a.head < b.head;
+            if (const int byKey = keyOf(a).compare(keyOf(b)); byKey != 0) return byKey < 0;
+            if (names[a.index] != names[b.index]) return names[a.index] < names[b.index];
+            return a.index < b.index;
+        });
+        order.reserve(order.size() + keyed_.size());
+        for (const Keyed& k : keyed_) order.push_back(k.index);
+    }
+    std::string bytes;  // every key, one after another; add() is given views into it once it stops growing
+
+private:
+    std::vector<Keyed> keyed_;
+};
+
+std::vector<qsizetype> collatorOrder(const QList<QStringView>& names, const std::vector<qsizetype>& which) {
+    KeyedNames keyed;
+    std::vector<size_t> ends{0};
+    for (const qsizetype i : which) {
+        appendCollatorKey(names[i], keyed.bytes);
+        ends.push_back(keyed.bytes.size());
+    }
+    for (size_t n = 0; n < which.size(); ++n)
+        keyed.add(which[n], std::string_view(keyed.bytes).substr(ends[n], ends[n + 1] - ends[n]));
+    std::vector<qsizetype> order;
+    keyed.sortInto(names, order);
+    return order;
+}
 } // namespace
 
-SortKeys::SortKeys(const QList<QStringView>& names) {
-    ends_.reserve(size_t(names.size()) + 1);
+std::vector<qsizetype> sortedOrder(const QList<QStringView>& names) {
+    std::vector<qsizetype> all(size_t(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i) all[size_t(i)] = i;
     const AsciiPlaces& places = asciiPlaces();
-    if (places.usable) {
-        bytes_.reserve(size_t(names.size()) * 16);
-        for (const QStringView name : names) {
-            if (!appendAsciiKey(name, places, bytes_)) break;
-            ends_.push_back(bytes_.size());
+    if (!places.usable) return collatorOrder(names, all);
+
+    // Plain names take the cheap keys; the others are left to the collator.
+    KeyedNames plain;
+    std::vector<size_t> ends{0};
+    std::vector<qsizetype> plainIndex, others;
+    plain.bytes.reserve(size_t(names.size()) * 16);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const size_t start = plain.bytes.size();
+        if (appendAsciiKey(names[i], places, plain.bytes)) {
+            plainIndex.push_back(i);
+            ends.push_back(plain.bytes.size());
+        } else {
+            plain.bytes.resize(start);
+            others.push_back(i);
         }
-        if (ends_.size() == size_t(names.size()) + 1) return;
     }
-    bytes_.clear();
-    ends_.assign(1, 0);
-    for (const QStringView name : names) {
-        const QByteArray key = sortKey(name);
-        bytes_.append(key.constData(), size_t(key.size()));
-        ends_.push_back(bytes_.size());
+    // Each other name is placed among the plain ones by a binary search, one collation per step: when
+    // that costs more than a key for every name, every name gets the collator's key.
+    const size_t steps = size_t(std::bit_width(plainIndex.size())) + 1;
+    if (others.size() * steps >= size_t(names.size())) return collatorOrder(names, all);
+    for (size_t n = 0; n < plainIndex.size(); ++n)
+        plain.add(plainIndex[n], std::string_view(plain.bytes).substr(ends[n], ends[n + 1] - ends[n]));
+    std::vector<qsizetype> order;
+    plain.sortInto(names, order);
+    if (others.empty()) return order;
+
+    std::vector<qsizetype> merged;
+    merged.reserve(size_t(names.size()));
+    auto from = order.cbegin();
+    for (const qsizetype other : collatorOrder(names, others)) {
+        const auto at = std::lower_bound(from, order.cend(), other, [&](qsizetype p, qsizetype o) {
+            return compareViews(names[p], names[o]) < 0;
+        });
+        merged.insert(merged.end(), from, at);
+        merged.push_back(other);
+        from = at;
     }
+    merged.insert(merged.end(), from, order.cend());
+    return merged;
 }
 
 } // namespace FileOrder

@@ -1,5 +1,7 @@
 #include "Platform/FileOrder.h"
 
+#include <QtEndian>
+
 #include <unicode/coll.h>
 #include <unicode/tblcoll.h>
 #include <unicode/locid.h>
@@ -9,8 +11,7 @@
 #include <atomic>
 #include <bit>
 #include <cstdint>
-#include <string>
-#include <string_view>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -64,18 +65,16 @@ int compareViews(QStringView a, QStringView b) {
 
 // Appends the collator's key for name: bytes that compare (as unsigned bytes) the way compare() does
 // but for the final tie between names equal under its rules.
-void appendCollatorKey(QStringView name, std::string& key) {
+void appendCollatorKey(QStringView name, std::vector<uint8_t>& key) {
     std::lock_guard lock(collatorMutex());
     asked.fetch_add(1, std::memory_order_relaxed);
     const auto* text = reinterpret_cast<const char16_t*>(name.utf16());
     const size_t start = key.size();
     key.resize(start + size_t(std::max<qsizetype>(32, name.size() * 4)));
-    auto* out = reinterpret_cast<uint8_t*>(key.data() + start);
-    int32_t length = collator()->getSortKey(text, int32_t(name.size()), out, int32_t(key.size() - start));
+    int32_t length = collator()->getSortKey(text, int32_t(name.size()), key.data() + start, int32_t(key.size() - start));
     if (length > int32_t(key.size() - start)) {
         key.resize(start + size_t(length));
-        out = reinterpret_cast<uint8_t*>(key.data() + start);
-        length = collator()->getSortKey(text, int32_t(name.size()), out, length);
+        length = collator()->getSortKey(text, int32_t(name.size()), key.data() + start, length);
     }
     key.resize(start + size_t(std::max(0, length)));
 }
@@ -121,74 +120,93 @@ constexpr qsizetype kLongestNumber = 254;  // longer runs of digits are split by
 
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-// Appends the cheap key; false when the name is not printable ASCII.
-bool appendAsciiKey(QStringView name, const AsciiPlaces& places, std::string& key) {
-    for (qsizetype i = 0; i < name.size();) {
-        const char16_t c = name[i].unicode();
-        if (c < 0x20 || c >= 0x7f) return false;
-        if (!isDigit(c)) {
-            key.push_back(char(places.place[c]));
-            ++i;
+// Writes the cheap key of name to out, which has room for three bytes a character; its length, or -1
+// when the name is not printable ASCII.
+qsizetype writeAsciiKey(QStringView name, const AsciiPlaces& places, uint8_t* out) {
+    uint8_t* const begin = out;
+    const char16_t* c = name.utf16();
+    const char16_t* const end = c + name.size();
+    while (c != end) {
+        if (*c < 0x20 || *c >= 0x7f) return -1;
+        if (!isDigit(*c)) {
+            *out++ = places.place[*c++];
             continue;
         }
         // A number: its length without leading zeros, then its digits, so that values compare.
-        qsizetype end = i;
-        while (end < name.size() && isDigit(name[end].unicode())) ++end;
-        qsizetype first = i;
-        while (first + 1 < end && name[first] == u'0') ++first;
-        if (end - first > kLongestNumber) return false;
-        key.push_back(char(places.place[u'0']));
-        key.push_back(char(end - first));
-        for (qsizetype d = first; d < end; ++d) key.push_back(char(name[d].unicode()));
-        i = end;
+        const char16_t* last = c;
+        while (last != end && isDigit(*last)) ++last;
+        while (c + 1 < last && *c == u'0') ++c;
+        if (last - c > kLongestNumber) return -1;
+        *out++ = places.place[u'0'];
+        *out++ = uint8_t(last - c);
+        while (c != last) *out++ = uint8_t(*c++);
     }
-    return true;
+    return out - begin;
 }
 
-// A name's key within the keys of the names being sorted, with its first bytes read ahead as one
-// number: most comparisons end there, without following the key into memory.
-struct Keyed {
-    uint64_t head;
-    uint32_t start, length;
-    qsizetype index;
-};
+// Every key of the names being sorted, one after another. Keys never hold a zero byte (the collator's
+// end with one), so a key that runs out compares as if padded with zeros.
+struct Keys {
+    std::vector<uint8_t> bytes;
+    struct Keyed {
+        uint64_t chunk;  // eight bytes of the key from the depth being sorted, read ahead as one number
+        uint32_t start, length;
+        qsizetype index;
+    };
+    std::vector<Keyed> keyed;
 
-class KeyedNames {
-public:
-    void add(qsizetype index, std::string_view key) {
-        uint64_t head = 0;
-        for (size_t i = 0; i < 8; ++i) head = head << 8 | (i < key.size() ? uint8_t(key[i]) : 0);
-        keyed_.push_back({head, uint32_t(key.data() - bytes.data()), uint32_t(key.size()), index});
+    uint64_t chunkAt(const Keyed& k, uint32_t depth) const {
+        if (depth >= k.length) return 0;
+        const uint8_t* p = bytes.data() + k.start + depth;
+        const uint32_t left = k.length - depth;
+        uint64_t chunk = 0;
+        if (left >= 8) {
+            std::memcpy(&chunk, p, 8);
+            return qFromBigEndian(chunk);
+        }
+        for (uint32_t i = 0; i < 8; ++i) chunk = chunk << 8 | (i < left ? p[i] : 0);
+        return chunk;
     }
-    // Sorted by key, then as compare() breaks ties, then by position; the positions in that order.
-    void sortInto(const QList<QStringView>& names, std::vector<qsizetype>& order) {
-        const auto keyOf = [this](const Keyed& k) { return std::string_view(bytes).substr(k.start, k.length); };
-        std::sort(keyed_.begin(), keyed_.end(), [&](const Keyed& a, const Keyed& b) {
-            if (a.head != b.head) return a.head < b.head;
-            if (const int byKey = keyOf(a).compare(keyOf(b)); byKey != 0) return byKey < 0;
-            if (names[a.index] != names[b.index]) return names[a.index] < names[b.index];
-            return a.index < b.index;
-        });
-        order.reserve(order.size() + keyed_.size());
-        for (const Keyed& k : keyed_) order.push_back(k.index);
-    }
-    std::string bytes;  // every key, one after another; add() is given views into it once it stops growing
-
-private:
-    std::vector<Keyed> keyed_;
 };
+using Keyed = Keys::Keyed;
+
+// Sorts keys that agree on their first depth bytes eight bytes at a time: a comparison is one of
+// two numbers, and only keys that still agree read further.
+void sortFrom(const Keys& keys, Keyed* first, Keyed* last, uint32_t depth, const QList<QStringView>& names) {
+    for (Keyed* k = first; k != last; ++k) k->chunk = keys.chunkAt(*k, depth);
+    std::sort(first, last, [](const Keyed& a, const Keyed& b) { return a.chunk < b.chunk; });
+    for (Keyed* run = first; run != last;) {
+        Keyed* runEnd = run + 1;
+        while (runEnd != last && runEnd->chunk == run->chunk) ++runEnd;
+        if (runEnd - run > 1) {
+            // Keys that end here are equal, and come before those that go on.
+            Keyed* going = std::partition(run, runEnd, [&](const Keyed& k) { return k.length <= depth + 8; });
+            std::sort(run, going, [&](const Keyed& a, const Keyed& b) {
+                if (names[a.index] != names[b.index]) return names[a.index] < names[b.index];
+                return a.index < b.index;
+            });
+            if (runEnd - going > 1) sortFrom(keys, going, runEnd, depth + 8, names);
+        }
+        run = runEnd;
+    }
+}
+
+void appendSorted(Keys& keys, const QList<QStringView>& names, std::vector<qsizetype>& order) {
+    sortFrom(keys, keys.keyed.data(), keys.keyed.data() + keys.keyed.size(), 0, names);
+    order.reserve(order.size() + keys.keyed.size());
+    for (const Keyed& k : keys.keyed) order.push_back(k.index);
+}
 
 std::vector<qsizetype> collatorOrder(const QList<QStringView>& names, const std::vector<qsizetype>& which) {
-    KeyedNames keyed;
-    std::vector<size_t> ends{0};
+    Keys keys;
+    keys.keyed.reserve(which.size());
     for (const qsizetype i : which) {
-        appendCollatorKey(names[i], keyed.bytes);
-        ends.push_back(keyed.bytes.size());
+        const size_t start = keys.bytes.size();
+        appendCollatorKey(names[i], keys.bytes);
+        keys.keyed.push_back({0, uint32_t(start), uint32_t(keys.bytes.size() - start), i});
     }
-    for (size_t n = 0; n < which.size(); ++n)
-        keyed.add(which[n], std::string_view(keyed.bytes).substr(ends[n], ends[n + 1] - ends[n]));
     std::vector<qsizetype> order;
-    keyed.sortInto(names, order);
+    appendSorted(keys, names, order);
     return order;
 }
 } // namespace
@@ -200,28 +218,24 @@ std::vector<qsizetype> sortedOrder(const QList<QStringView>& names) {
     if (!places.usable) return collatorOrder(names, all);
 
     // Plain names take the cheap keys; the others are left to the collator.
-    KeyedNames plain;
-    std::vector<size_t> ends{0};
-    std::vector<qsizetype> plainIndex, others;
-    plain.bytes.reserve(size_t(names.size()) * 16);
+    Keys plain;
+    std::vector<qsizetype> others;
+    plain.keyed.reserve(size_t(names.size()));
+    plain.bytes.reserve(size_t(names.size()) * 24);
     for (qsizetype i = 0; i < names.size(); ++i) {
         const size_t start = plain.bytes.size();
-        if (appendAsciiKey(names[i], places, plain.bytes)) {
-            plainIndex.push_back(i);
-            ends.push_back(plain.bytes.size());
-        } else {
-            plain.bytes.resize(start);
-            others.push_back(i);
-        }
+        plain.bytes.resize(start + size_t(names[i].size()) * 3);
+        const qsizetype length = writeAsciiKey(names[i], places, plain.bytes.data() + start);
+        plain.bytes.resize(start + size_t(std::max<qsizetype>(0, length)));
+        if (length >= 0) plain.keyed.push_back({0, uint32_t(start), uint32_t(length), i});
+        else others.push_back(i);
     }
     // Each other name is placed among the plain ones by a binary search, one collation per step: when
     // that costs more than a key for every name, every name gets the collator's key.
-    const size_t steps = size_t(std::bit_width(plainIndex.size())) + 1;
+    const size_t steps = size_t(std::bit_width(plain.keyed.size())) + 1;
     if (others.size() * steps >= size_t(names.size())) return collatorOrder(names, all);
-    for (size_t n = 0; n < plainIndex.size(); ++n)
-        plain.add(plainIndex[n], std::string_view(plain.bytes).substr(ends[n], ends[n + 1] - ends[n]));
     std::vector<qsizetype> order;
-    plain.sortInto(names, order);
+    appendSorted(plain, names, order);
     if (others.empty()) return order;
 
     std::vector<qsizetype> merged;

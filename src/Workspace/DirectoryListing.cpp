@@ -1,5 +1,6 @@
 #include "Workspace/DirectoryListing.h"
 
+#include <algorithm>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -52,7 +53,12 @@ std::optional<QList<Entry>> list(const QString& dir) {
 }
 
 QString join(const QString& dir, const QString& name) {
-    return dir.endsWith(u'/') ? dir + name : dir + u'/' + name;
+    const bool slash = !dir.endsWith(u'/');
+    QString path(dir.size() + slash + name.size(), Qt::Uninitialized);
+    QChar* out = std::copy(dir.cbegin(), dir.cend(), path.data());
+    if (slash) *out++ = u'/';
+    std::copy(name.cbegin(), name.cend(), out);
+    return path;
 }
 
 QString lastComponent(const QString& path) {

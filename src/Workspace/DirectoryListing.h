@@ -20,6 +20,10 @@ struct Entry {
     bool regular = false;  // a regular file itself, not a link to one: safe to open without asking again
 };
 
+} // namespace DirectoryListing
+Q_DECLARE_TYPEINFO(DirectoryListing::Entry, Q_RELOCATABLE_TYPE);
+namespace DirectoryListing {
+
 // The entries directly inside dir, in the order the file system gives them, without "." and "..".
 // Absent when the directory cannot be read. Names that are not UTF-8 are listed too, in FilePath's
 // text form.

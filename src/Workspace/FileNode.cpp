@@ -17,41 +17,41 @@ bool isDirectoryOnDisk(const QString& path) {
 }
 } // namespace
 
-FileNode::FileNode(const QString& url) : FileNode(url, isDirectoryOnDisk(url)) {}
+FileNode::FileNode(const QString& url) : FileNode(url, DirectoryListing::lastComponent(url), isDirectoryOnDisk(url)) {}
 
-FileNode::FileNode(QString url, bool isDirectory)
-    : url_(std::move(url)),
-      isDirectory_(isDirectory),
-      name_(DirectoryListing::lastComponent(url_)) {}
+FileNode::FileNode(QString url, QString name, bool isDirectory)
+    : url_(std::move(url)), isDirectory_(isDirectory), name_(std::move(name)) {}
 
 QUuid FileNode::id() const {
     if (id_.isNull()) id_ = QUuid::createUuid();
     return id_;
 }
 
-FileNode::Ptr FileNode::make(const Listed& entry) { return Ptr(new FileNode(entry.url, entry.isDirectory)); }
+FileNode::Ptr FileNode::make(const Listed& entry) {
+    // One allocation for the node and its count.
+    struct Shared : FileNode {
+        explicit Shared(const Listed& entry) : FileNode(entry.url, entry.name, entry.isDirectory) {}
+    };
+    return std::make_shared<Shared>(entry);
+}
 
 bool FileNode::isExcluded(const QString& name) { return FileWalk::isExcluded(name); }
 
 QList<FileNode::Listed> FileNode::listVisible(const QString& dir) {
-    QList<Listed> visible;
+    QList<Listed> directories, files;
     const auto entries = DirectoryListing::list(dir);
-    if (!entries) return visible;  // unreadable or gone: empty, nothing reported
+    if (!entries) return files;  // unreadable or gone: empty, nothing reported
     for (const auto& entry : *entries) {
         if (isExcluded(entry.name)) continue;
-        visible.append({entry.path, entry.kind != DirectoryListing::Kind::other});
+        const bool isDirectory = entry.kind != DirectoryListing::Kind::other;
+        (isDirectory ? directories : files).append({entry.path, entry.name, isDirectory});
     }
-    return visible;
-}
-
-void FileNode::sortForDisplay(Children& nodes) {
-    Children directories, files;
-    for (Ptr& node : nodes) (node->isDirectory_ ? directories : files).append(std::move(node));
-    const auto name = [](const Ptr& node) -> const QString& { return node->name_; };
+    // Sorted before the nodes are made, so that nodes lie in memory in the order they are walked.
+    const auto name = [](const Listed& entry) -> const QString& { return entry.name; };
     FileOrder::sort(directories, name);
     FileOrder::sort(files, name);
-    nodes = std::move(directories);
-    nodes.append(std::move(files));
+    directories.append(std::move(files));
+    return directories;
 }
 
 void FileNode::assignChildren(Children children) {
@@ -69,9 +69,10 @@ void FileNode::loadChildren() {
     // Loaded before listing, so a listing that fails still counts.
     isLoaded_ = true;
     emit isLoadedChanged();
+    const QList<Listed> listed = listVisible(url_);
     Children nodes;
-    for (const auto& entry : listVisible(url_)) nodes.append(make(entry));
-    sortForDisplay(nodes);
+    nodes.reserve(listed.size());
+    for (const auto& entry : listed) nodes.append(make(entry));
     assignChildren(std::move(nodes));
 }
 
@@ -91,7 +92,6 @@ void FileNode::refreshLoaded() {
             nodes.append(make(entry));
         }
     }
-    sortForDisplay(nodes);
     assignChildren(std::move(nodes));
 }
 

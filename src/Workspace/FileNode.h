@@ -58,11 +58,11 @@ signals:
     void isLoadedChanged();
 
 private:
-    struct Listed { QString url; bool isDirectory; };
-    FileNode(QString url, bool isDirectory);
+    struct Listed { QString url, name; bool isDirectory; };
+    FileNode(QString url, QString name, bool isDirectory);
     static Ptr make(const Listed& entry);
+    // The visible entries of dir in display order.
     static QList<Listed> listVisible(const QString& dir);
-    static void sortForDisplay(Children& nodes);
     void assignChildren(Children children);
 
     mutable QUuid id_;

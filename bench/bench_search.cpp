@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "AppState.h"
@@ -155,17 +156,26 @@ const Tree& bigTree() {
 }
 QString bigGroup() { return bigTree().root + QStringLiteral("/group0"); }
 
-// One folder of 20,000 entries: numbered names in mixed case, some folders among them.
+// One folder of 20,000 entries: numbered names in mixed case, some folders among them; in the mixed
+// folder one name in a hundred carries an accented, CJK or emoji word.
+void makeWideFolder(const QString& root, bool mixed) {
+    static const char* const odd[] = {"café", "Größe", "检索", "😀", "naïve", "Émile"};
+    std::mt19937 rng(20);
+    for (int i = 0; i < 20'000; ++i) {
+        QString name = QStringLiteral("%1%2_%3").arg(QString::fromLatin1(kWords[rng() % std::size(kWords)]))
+                           .arg(rng() % 500).arg(i);
+        if (mixed && i % 100 == 7) name += u'_' + QString::fromUtf8(odd[(i / 100) % std::size(odd)]);
+        if (i % 50 == 0) QDir().mkpath(root + u'/' + name.toUpper());
+        else writeFile(root + u'/' + name + QStringLiteral(".txt"), {});
+    }
+}
 const QString& wideFolder() {
-    static const QString folder = cacheFolder(QStringLiteral("wide"), [](const QString& root) {
-        std::mt19937 rng(20);
-        for (int i = 0; i < 20'000; ++i) {
-            const QString name = QStringLiteral("%1%2_%3").arg(QString::fromLatin1(kWords[rng() % std::size(kWords)]))
-                                     .arg(rng() % 500).arg(i);
-            if (i % 50 == 0) QDir().mkpath(root + u'/' + name.toUpper());
-            else writeFile(root + u'/' + name + QStringLiteral(".txt"), {});
-        }
-    });
+    static const QString folder = cacheFolder(QStringLiteral("wide"), [](const QString& root) { makeWideFolder(root, false); });
+    return folder;
+}
+const QString& wideMixedFolder() {
+    static const QString folder =
+        cacheFolder(QStringLiteral("wide-mixed"), [](const QString& root) { makeWideFolder(root, true); });
     return folder;
 }
 
@@ -387,7 +397,7 @@ void BM_QuickOpenViewKeystroke(benchmark::State& state) {
 }
 BENCHMARK(BM_QuickOpenViewKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
-std::vector<double> g_bigAll, g_bigOne, g_list50k, g_list200k, g_wide, g_realAll, g_realOne;
+std::vector<double> g_bigAll, g_bigOne, g_list50k, g_list200k, g_wide, g_wideMixed, g_realAll, g_realOne;
 
 void timed(benchmark::State& state, std::vector<double>& into, const std::function<qsizetype()>& work,
            qsizetype expected = -1) {
@@ -439,14 +449,20 @@ void BM_FileList200k(benchmark::State& state) {
 BENCHMARK(BM_FileList200k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 // Opening a folder of 20,000 entries in the explorer: listed and sorted for display.
+qsizetype listFolder(const QString& folder) {
+    FileNode node(folder);
+    node.loadChildren();
+    return node.children()->size();
+}
 void BM_ListFolder20k(benchmark::State& state) {
-    timed(state, g_wide, [] {
-        FileNode node(wideFolder());
-        node.loadChildren();
-        return node.children()->size();
-    }, 20'000);
+    timed(state, g_wide, [] { return listFolder(wideFolder()); }, 20'000);
 }
 BENCHMARK(BM_ListFolder20k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(7);
+
+void BM_ListFolder20kMixed(benchmark::State& state) {
+    timed(state, g_wideMixed, [] { return listFolder(wideMixedFolder()); }, 20'000);
+}
+BENCHMARK(BM_ListFolder20kMixed)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(7);
 
 // The first search of a fresh process, from the call to the last hit, and the peer's whole process,
 // run in turn so that both see the same load: the medians over several pairs.
@@ -464,6 +480,19 @@ Paired firstQueryVs(const QString& root, int threads, const QString& peer, const
         const double ms = QString::fromLatin1(p.readAllStandardOutput()).section(u' ', 0, 0).toDouble(&ok);
         if (ok) ours.push_back(ms);
         theirs.push_back(peerMs(peer, peerArguments, {}, 1));
+    }
+    return {median(ours), median(theirs)};
+}
+
+// The folder listed here and by the peer in turn, so that both see the same load: the medians.
+Paired listingVs(const QString& folder, int runs = 9) {
+    std::vector<double> ours, theirs;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        listFolder(folder);
+        ours.push_back(double(timer.nsecsElapsed()) / 1e6);
+        theirs.push_back(peerMs("ls", {"-v", folder}, {}, 1));
     }
     return {median(ours), median(theirs)};
 }
@@ -516,6 +545,11 @@ void printScale() {
     printRatio("  200,000 files", median(g_list200k), "rg --files", peerMs("rg", {"--files", big.root}, {}, 5), 1.2);
     printRatio("  200,000 files", median(g_list200k), "find -type f", peerMs("find", {big.root, "-type", "f"}, {}, 5), 1.2);
     printRatio("folder of 20,000 entries listed and sorted", median(g_wide), "ls -v", peerMs("ls", {"-v", wideFolder()}), 1.2);
+    for (const auto& [what, folder] : {std::pair{"  the same, run in turn with the peer", wideFolder()},
+                                       std::pair{"  one name in a hundred not ASCII, in turn", wideMixedFolder()}}) {
+        const Paired p = listingVs(folder);
+        printRatio(what, p.ours, "ls -v", p.peer, 1.2);
+    }
     std::fflush(stdout);
 }
 
@@ -570,6 +604,7 @@ int main(int argc, char** argv) {
     benchTree();  // generated before any timing
     bigTree();
     wideFolder();
+    wideMixedFolder();
     benchmark::RunSpecifiedBenchmarks();
     printPeers();
     printScale();

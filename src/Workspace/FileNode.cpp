@@ -41,6 +41,7 @@ QList<FileNode::Listed> FileNode::listVisible(const QString& dir) {
     QList<Listed> directories, files;
     const auto entries = DirectoryListing::list(dir);
     if (!entries) return files;  // unreadable or gone: empty, nothing reported
+    files.reserve(entries->size());
     for (const auto& entry : *entries) {
         if (isExcluded(entry.name)) continue;
         const bool isDirectory = entry.kind != DirectoryListing::Kind::other;

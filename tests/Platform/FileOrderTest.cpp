@@ -60,6 +60,12 @@ TEST(FileOrder, MixedNamesSortByKeysAsByComparing) {
         const QStringList names = plain + QStringList{odd};
         EXPECT_EQ(sortedByKeys(names), sortedByComparing(names)) << odd.toStdString();
     }
+    // Characters that expand to many weights make keys far longer than their names.
+    QStringList expanding;
+    for (int n : {1, 3, 40, 41})
+        for (const QString& c : {QStringLiteral("\ufdfa"), QStringLiteral("\ufdfb"), QStringLiteral("\u3392")})
+            expanding << QString(c).repeated(n) << QString(c).repeated(n) + u'a' << QStringLiteral("b") + c;
+    EXPECT_EQ(sortedByKeys(expanding), sortedByComparing(expanding));
 }
 
 // A folder of plain names with a few accented ones asks the collator about those few, not about every

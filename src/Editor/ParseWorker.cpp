@@ -22,12 +22,69 @@ const char* readRun(void* payload, uint32_t byteIndex, TSPoint, uint32_t* bytesR
     return reinterpret_cast<const char*>(run.data());
 }
 
-// A parse of text, reusing old (already edited to match it) when there is one.
-std::shared_ptr<SyntaxTree::MutableTree> parse(TSParser* parser, const SyntaxTree::MutableTree* old, GapText& text) {
+// How far either side of the edits the quick parse reaches for whole top-level statements: a screen
+// of lines and more, so the lines in view around the caret are in it.
+constexpr qsizetype kQuickReach = 4096;
+// Past this the quick parse would cost about what it saves (a text wrapped in one statement).
+constexpr qsizetype kQuickMaximum = 64 * 1024;
+
+// The top-level statements of tree (edited to match the text) within kQuickReach of touched, as the
+// range the runtime parses them in; none when they are too long or make up the whole text.
+std::optional<TSRange> statementsAround(const SyntaxTree::MutableTree& tree, TextRange touched, qsizetype length) {
+    const TSNode root = ts_tree_root_node(tree.tree()->tsTree());
+    const auto byteAt = [](qsizetype unit) { return uint32_t(unit * 2); };
+    const TSNode first = ts_node_first_child_for_byte(root, byteAt(qMax<qsizetype>(0, touched.location - kQuickReach)));
+    if (ts_node_is_null(first)) return std::nullopt;
+    const qsizetype reach = touched.end() + kQuickReach;
+    const TSNode last = reach >= length ? TSNode{} : ts_node_first_child_for_byte(root, byteAt(reach));
+    TSRange range{ts_node_start_point(first), {UINT32_MAX, UINT32_MAX}, ts_node_start_byte(first), UINT32_MAX};
+    qsizetype end = length;
+    if (!ts_node_is_null(last)) {
+        range.end_point = ts_node_end_point(last);
+        range.end_byte = ts_node_end_byte(last);
+        end = qMin<qsizetype>(range.end_byte / 2, length);
+    }
+    const qsizetype start = range.start_byte / 2;
+    if (end - start > kQuickMaximum || (start == 0 && end == length) || end <= start) return std::nullopt;
+    return range;
+}
+
+// Whether a quick parse of the statements in range colours them as the whole reparse will: it found
+// no error and ends where the range does. Otherwise what the edit means may hang on text past the
+// range (a string or comment left open, closed further on) and only the whole reparse can tell.
+bool closesWhereItShould(const SyntaxTree::MutableTree& quick, const TSRange& range) {
+    const TSNode root = ts_tree_root_node(quick.tree()->tsTree());
+    const uint32_t count = ts_node_child_count(root);
+    if (count == 0 || ts_node_has_error(root)) return false;
+    return range.end_byte == UINT32_MAX || ts_node_end_byte(ts_node_child(root, count - 1)) == range.end_byte;
+}
+
+// Where a range of text edited by e lies after it.
+TextRange afterEdit(TextRange touched, qsizetype start, qsizetype oldEnd, qsizetype newEnd) {
+    const auto map = [&](qsizetype at, qsizetype inside) {
+        if (at >= oldEnd) return at + (newEnd - oldEnd);
+        return at > start ? inside : at;
+    };
+    const qsizetype from = qMin(map(touched.location, start), start);
+    const qsizetype to = qMax(map(touched.end(), newEnd), newEnd);
+    return {from, to - from};
+}
+
+// Counts the runtime's progress reports; never stops the parse (the cancellation flag does).
+bool countStep(TSParseState* state) {
+    ++*static_cast<qint64*>(state->payload);
+    return false;
+}
+
+// A parse of text, reusing old (already edited to match it) when there is one; adds its steps to steps.
+std::shared_ptr<SyntaxTree::MutableTree> parse(TSParser* parser, const SyntaxTree::MutableTree* old, GapText& text,
+                                               qint64& steps) {
     if (text.size() > SyntaxTree::Parser::maximumTextLength) return nullptr;
     constexpr TSInputEncoding encoding =
         std::endian::native == std::endian::little ? TSInputEncodingUTF16LE : TSInputEncodingUTF16BE;
-    TSTree* tree = ts_parser_parse(parser, old ? old->tree()->tsTree() : nullptr, TSInput{&text, readRun, encoding, nullptr});
+    TSTree* tree = ts_parser_parse_with_options(parser, old ? old->tree()->tsTree() : nullptr,
+                                                TSInput{&text, readRun, encoding, nullptr},
+                                                TSParseOptions{&steps, countStep});
     if (!tree) return nullptr;
     return std::make_shared<SyntaxTree::MutableTree>(SyntaxTree::Tree::adopt(tree));
 }
@@ -61,11 +118,25 @@ void ParseWorker::edit(const TextEdit& edit, const QString& inserted, quint64 re
     push(Job{false, edit, inserted, revision});
 }
 
-ParseWorker::Result ParseWorker::latest() const {
+ParseWorker::Result ParseWorker::latest() const { return latestFor({}); }
+
+ParseWorker::Result ParseWorker::latestFor(TextRange range) const {
     const std::lock_guard lock(mutex_);
-    Result result = latest_;
+    const bool quick = quick_.valid && quick_.covered.location <= range.location && range.end() <= quick_.covered.end() &&
+                       range.length > 0;
+    Result result = quick ? quick_ : latest_;
     if (result.tree) result.tree = result.tree->mutableCopy();
     return result;
+}
+
+void ParseWorker::publish(Result result, bool whole) {
+    const quint64 revision = result.revision;
+    {
+        const std::lock_guard lock(mutex_);
+        (whole ? latest_ : quick_) = std::move(result);
+        if (whole) quick_ = {};
+    }
+    emit parsed(revision);
 }
 
 void ParseWorker::run() {
@@ -95,9 +166,11 @@ qsizetype ParseWorker::parseUntilStopped() {
                 return text.size();
             }
             jobs.swap(jobs_);
+            quick_ = {};
             latest_.tree.reset();  // stale once edits are queued; dropped so the reparse owns its nodes
         }
         bool fresh = false;
+        std::optional<TextRange> touched;  // where the edits since the last parse lie in the text now
         for (Job& job : jobs) {
             if (job.reset) {
                 // This thread's own copy, taken now rather than at the first keystroke.
@@ -109,19 +182,38 @@ qsizetype ParseWorker::parseUntilStopped() {
             const qsizetype start = qBound<qsizetype>(0, e.startChar, text.size());
             const qsizetype end = qBound<qsizetype>(start, e.oldEndChar, text.size());
             text.replace(start, end - start, job.text);
+            const qsizetype newEnd = start + job.text.size();
+            touched = touched ? afterEdit(*touched, start, end, newEnd) : TextRange{start, newEnd - start};
             if (!fresh && tree) tree->edit(TreeSitterHighlighter::inputEdit(e));
         }
         std::atomic_ref(moved_).store(text.unitsMoved());
+        const quint64 revision = jobs.back().revision;
+        TSParser* const runtime = parser.internalParser();
+        qint64 steps = 0;
+        bool quickPublished = false;
+        const bool incremental = !fresh && tree;
+        if (const std::optional<TSRange> around =
+                incremental && touched ? statementsAround(*tree, *touched, text.size()) : std::nullopt) {
+            // The statements around the edits alone, so their lines are coloured before the whole
+            // reparse is through.
+            ts_parser_set_included_ranges(runtime, &*around, 1);
+            std::shared_ptr<SyntaxTree::MutableTree> quick = parse(runtime, nullptr, text, steps);
+            ts_parser_set_included_ranges(runtime, nullptr, 0);
+            if (std::atomic_ref(cancel_).load()) return text.size();
+            if (quick && closesWhereItShould(*quick, *around)) {
+                std::atomic_ref(stepsBeforeColours_).store(steps);
+                quickPublished = true;
+                const qsizetype from = around->start_byte / 2;
+                const qsizetype to = around->end_byte == UINT32_MAX ? text.size() : around->end_byte / 2;
+                publish(Result{std::move(quick), revision, true, {from, to - from}}, false);
+            }
+        }
         // The previous tree is let go only once the new one is out: freeing what the reparse did
         // not reuse need not hold up the colours.
-        const std::shared_ptr<SyntaxTree::MutableTree> previous = std::exchange(
-            tree, parse(parser.internalParser(), (fresh || !tree) ? nullptr : tree.get(), text));
+        const std::shared_ptr<SyntaxTree::MutableTree> previous =
+            std::exchange(tree, parse(runtime, incremental ? tree.get() : nullptr, text, steps));
         if (std::atomic_ref(cancel_).load()) return text.size();  // stopped mid-parse: nothing to publish
-        const quint64 revision = jobs.back().revision;
-        {
-            const std::lock_guard lock(mutex_);
-            latest_ = Result{tree ? tree->mutableCopy() : nullptr, revision, true};
-        }
-        emit parsed(revision);
+        if (!quickPublished) std::atomic_ref(stepsBeforeColours_).store(steps);
+        publish(Result{tree ? tree->mutableCopy() : nullptr, revision, true, {0, text.size()}}, true);
     }
 }

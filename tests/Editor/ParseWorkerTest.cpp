@@ -3,6 +3,7 @@
 
 #include <QTest>
 #include <atomic>
+#include <mutex>
 #include <memory>
 #include <random>
 
@@ -117,4 +118,87 @@ TEST(ParseWorker, TypingInOnePlaceMovesNoMoreTextInALongerText) {
     const qint64 large = movedWhileTyping(20'000);
     EXPECT_LE(large, small + 64) << "small text: " << small;
     EXPECT_LE(small, 1'000);
+}
+
+TEST(ParseWorker, ColoursOfAKeystrokeCostNoMoreParsingInALongerText) {
+    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    ASSERT_NE(highlighter, nullptr);
+    // The parser steps taken before the typed line can be coloured, for the worst of ten keystrokes
+    // in the middle of a text of `lines` top-level statements.
+    const auto stepsWhileTyping = [&](int lines) {
+        QString text;
+        for (int i = 0; i < lines; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+        ParseWorker worker(highlighter->language());
+        quint64 revision = 1;
+        worker.reset(text, revision);
+        (void)waitFor(worker, revision);
+        const qsizetype middle = text.indexOf(u'\n', text.size() / 2) + 1;
+        qint64 worst = 0;
+        for (qsizetype i = 0; i < 10; ++i) {
+            // Into the name after "let v", so every keystroke leaves the text free of errors.
+            worker.edit(highlight_test::replace(text, middle + 5 + i, 0, QStringLiteral("x")), QStringLiteral("x"), ++revision);
+            EXPECT_TRUE(waitFor(worker, revision).valid);
+            worst = std::max(worst, worker.stepsBeforeColours());
+        }
+        return worst;
+    };
+    const qint64 small = stepsWhileTyping(2'000);
+    const qint64 large = stepsWhileTyping(40'000);
+    EXPECT_LE(large, small + 8) << "small text: " << small;
+}
+
+TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWholeOne) {
+    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    ASSERT_NE(highlighter, nullptr);
+    QString text;
+    for (int i = 0; i < 3'000; ++i) text += QStringLiteral("function f%1(a) {\n  return 'q' + a * %1; // n\n}\n").arg(i);
+    ParseWorker worker(highlighter->language());
+    quint64 revision = 1;
+    worker.reset(text, revision);
+    (void)waitFor(worker, revision);
+
+    // What the worker hands out for the lines around the edit and for the far end of the text, as it
+    // tells of each parse (on its thread, before it goes on to the next).
+    std::mutex mutex;
+    TextRange near, far;
+    std::vector<std::pair<ParseWorker::Result, ParseWorker::Result>> seen;
+    QObject::connect(
+        &worker, &ParseWorker::parsed, &worker,
+        [&](quint64) {
+            const std::lock_guard lock(mutex);
+            seen.emplace_back(worker.latestFor(near), worker.latestFor(far));
+        },
+        Qt::DirectConnection);
+
+    const QStringList pieces = {"x", "\n", "{", "}", "'", "/*", "`", "let y = 1;\n", "é"};
+    std::mt19937 random(11);
+    int quick = 0;
+    for (int round = 0; round < 40; ++round) {
+        const qsizetype at = text.size() / 4 + qsizetype(random() % (text.size() / 2));
+        const QString inserted = pieces[int(random() % pieces.size())];
+        const qsizetype lineStart = text.lastIndexOf(u'\n', at - 1) + 1;
+        {
+            const std::lock_guard lock(mutex);
+            seen.clear();
+            near = {lineStart, at + inserted.size() - lineStart};
+            far = {text.size() - 10, 10};
+        }
+        worker.edit(highlight_test::replace(text, at, 0, inserted), inserted, ++revision);
+        ASSERT_TRUE(waitFor(worker, revision).valid);
+        const std::lock_guard lock(mutex);
+        ASSERT_FALSE(seen.empty());
+        const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+        for (const auto& [forNear, forFar] : seen) {
+            ASSERT_EQ(forNear.revision, revision);
+            ASSERT_NE(forNear.tree, nullptr);
+            EXPECT_EQ(highlighter->spans(*forNear.tree, text, near), fresh->ranges(text, near))
+                << "round " << round << " inserting " << inserted.toStdString();
+            // The far end waits for the whole text.
+            EXPECT_TRUE(forFar.revision < revision || forFar.covered == (TextRange{0, text.size()}));
+            if (forNear.covered.length < text.size()) ++quick;
+        }
+    }
+    EXPECT_GE(quick, 4);
 }

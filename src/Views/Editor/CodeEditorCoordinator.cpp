@@ -952,9 +952,9 @@ void CodeEditorCoordinator::highlight() {
     }
     QList<SyntaxHighlighter::Span> spans;
     if (parseWorker_) {
-        // Until the parse of this very text lands the lines keep their colours (shifted with the
-        // edit); the parse's signal comes back here.
-        const ParseWorker::Result latest = parseWorker_->latest();
+        // Until a parse of this very text holding these lines lands they keep their colours
+        // (shifted with the edit); the parse's signal comes back here.
+        const ParseWorker::Result latest = parseWorker_->latestFor(range);
         if (!latest.valid || latest.revision != revision_) return;
         if (latest.tree)
             for (const TextRange& run : runs) spans += treeSitter_->spans(*latest.tree, text_.text(), run);
@@ -999,7 +999,7 @@ void CodeEditorCoordinator::highlight() {
 
 bool CodeEditorCoordinator::coloursSettled() const {
     if (!parseWorker_) return true;
-    const ParseWorker::Result latest = parseWorker_->latest();
+    const ParseWorker::Result latest = parseWorker_->latestFor(visibleRange());
     return latest.valid && latest.revision == revision_;
 }
 

@@ -32,7 +32,8 @@ public:
     // its own copy: the caller should not edit it in place (it would copy it first, on its own thread).
     void reset(const QString& text, quint64 revision);
     // One edit of the text last handed over, inserting `inserted`, leading to revision.
-    void edit(const TextEdit& edit, const QString& inserted, quint64 revision);
+    // shown, when given, is about where the lines in view are: the quick parse of the edit takes them in.
+    void edit(const TextEdit& edit, const QString& inserted, quint64 revision, TextRange shown = {});
 
     struct Result {
         std::shared_ptr<SyntaxTree::MutableTree> tree;  // null before the first parse, or when none could be built
@@ -47,8 +48,8 @@ public:
     Result latestFor(TextRange range) const;
     // Units of text the thread has moved or copied to apply the edits since the last reset.
     qint64 unitsMoved() const { return std::atomic_ref(moved_).load(); }
-    // Parser steps (about a hundred runtime operations each) the last batch of edits took before a
-    // tree that colours the edited lines was published.
+    // Parser steps (about a hundred runtime operations each) taken from the moment the last batch
+    // of edits was queued until a tree that colours the edited lines was published.
     qint64 stepsBeforeColours() const { return std::atomic_ref(stepsBeforeColours_).load(); }
 
 signals:
@@ -61,6 +62,7 @@ private:
         TextEdit edit;
         QString text;  // the whole text (reset) or the inserted text
         quint64 revision = 0;
+        TextRange shown;
     };
     void run();
     // Returns the length of the text last parsed.
@@ -77,6 +79,7 @@ private:
     // Read by the runtime while it parses: set when the worker is destroyed, so closing a large file
     // never waits for its parse to finish.
     size_t cancel_ = 0;
+    size_t waiting_ = 0;  // set while edits wait for the thread; read by the runtime while it parses
     Result latest_;
     Result quick_;  // newer than latest_ while valid
     qint64 moved_ = 0;

@@ -202,3 +202,72 @@ TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWhol
     }
     EXPECT_GE(quick, 4);
 }
+
+TEST(ParseWorker, AKeystrokeWaitsForNoReparseOfTheWholeTextBeforeIt) {
+    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    ASSERT_NE(highlighter, nullptr);
+    // A second keystroke comes as soon as the first one's lines are coloured, while the whole text
+    // is still to be reparsed for it: the parser steps taken before the second one's lines are
+    // coloured, in a text of `lines` top-level statements.
+    const auto stepsForTheSecond = [&](int lines) {
+        QString text;
+        for (int i = 0; i < lines; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+        ParseWorker worker(highlighter->language());
+        worker.reset(text, 1);
+        (void)waitFor(worker, 1);
+        const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 1 + 5;  // into a name
+        bool second = false;
+        QObject::connect(
+            &worker, &ParseWorker::parsed, &worker,
+            [&](quint64 revision) {
+                if (revision != 2 || second || worker.latestFor({at, 1}).covered.length == text.size()) return;
+                second = true;
+                worker.edit(highlight_test::replace(text, at + 1, 0, QStringLiteral("x")), QStringLiteral("x"), 3);
+            },
+            Qt::DirectConnection);
+        worker.edit(highlight_test::replace(text, at, 0, QStringLiteral("x")), QStringLiteral("x"), 2);
+        EXPECT_TRUE(waitFor(worker, 3).valid);
+        EXPECT_TRUE(second);
+        return worker.stepsBeforeColours();
+    };
+    const qint64 small = stepsForTheSecond(2'000);
+    const qint64 large = stepsForTheSecond(40'000);
+    EXPECT_LE(large, small + 8) << "small text: " << small;
+}
+
+TEST(ParseWorker, TheWholeTreeLagsNonStopTypingByAFewKeystrokesAtMost) {
+    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    ASSERT_NE(highlighter, nullptr);
+    QString text;
+    for (int i = 0; i < 20'000; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+    ParseWorker worker(highlighter->language());
+    worker.reset(text, 1);
+    (void)waitFor(worker, 1);
+    // Every keystroke comes as soon as the one before is coloured, always before the whole reparse
+    // for it is through.
+    const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 1 + 5;
+    constexpr quint64 keystrokes = 40;
+    quint64 typed = 0;
+    std::vector<quint64> wholeRevisions;
+    const auto type = [&] {
+        ++typed;
+        worker.edit(highlight_test::replace(text, at + qsizetype(typed), 0, QStringLiteral("x")), QStringLiteral("x"),
+                    typed + 1);  // revision 1 is the text as it was
+    };
+    QObject::connect(
+        &worker, &ParseWorker::parsed, &worker,
+        [&](quint64 revision) {
+            // A whole tree, of a text a keystroke or so shorter than the one typed by now.
+            if (worker.latestFor({at, 1}).covered.length > text.size() / 2) wholeRevisions.push_back(revision);
+            else if (revision == typed + 1 && typed < keystrokes) type();
+        },
+        Qt::DirectConnection);
+    type();
+    ASSERT_TRUE(waitFor(worker, keystrokes + 1).valid);
+    EXPECT_EQ(typed, keystrokes);
+    ASSERT_FALSE(wholeRevisions.empty());
+    EXPECT_GE(wholeRevisions.size(), keystrokes / 10);
+    EXPECT_EQ(wholeRevisions.back(), keystrokes + 1);
+}

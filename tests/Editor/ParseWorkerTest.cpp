@@ -27,11 +27,31 @@ ParseWorker::Result waitFor(const ParseWorker& worker, quint64 revision) {
     return worker.latest();
 }
 
+// The highlighter whose grammar the worker parses with and whose query colours its trees.
+TreeSitterHighlighter* javascript() {
+    static const std::unique_ptr<SyntaxHighlighter> made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    return dynamic_cast<TreeSitterHighlighter*>(made.get());
+}
+
+// A worker on the text, once it has parsed it as revision 1.
+std::unique_ptr<ParseWorker> parsing(const QString& text) {
+    auto worker = std::make_unique<ParseWorker>(javascript()->language());
+    worker->reset(text, 1);
+    (void)waitFor(*worker, 1);
+    return worker;
+}
+
+// `lines` top-level statements of a line each.
+QString statements(int lines) {
+    QString text;
+    for (int i = 0; i < lines; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+    return text;
+}
+
 } // namespace
 
 TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
-    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    TreeSitterHighlighter* const highlighter = javascript();
     ASSERT_NE(highlighter, nullptr);
     QString text;
     for (int i = 0; i < 200; ++i) text += QStringLiteral("function f%1(a) {\n  return 'q' + a * %1; // n\n}\n").arg(i);
@@ -70,8 +90,7 @@ TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
 }
 
 TEST(ParseWorker, DestroyedMidParseStopsTheParse) {
-    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    TreeSitterHighlighter* const highlighter = javascript();
     ASSERT_NE(highlighter, nullptr);
     auto worker = std::make_unique<ParseWorker>(highlighter->language());
     std::atomic<quint64> published = 0;
@@ -91,13 +110,11 @@ TEST(ParseWorker, DestroyedMidParseStopsTheParse) {
 }
 
 TEST(ParseWorker, TypingInOnePlaceMovesNoMoreTextInALongerText) {
-    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    TreeSitterHighlighter* const highlighter = javascript();
     ASSERT_NE(highlighter, nullptr);
     // The units the thread moves for twenty keystrokes in the middle of a text of `lines` lines.
     const auto movedWhileTyping = [&](int lines) {
-        QString text;
-        for (int i = 0; i < lines; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+        QString text = statements(lines);
         ParseWorker worker(highlighter->language());
         quint64 revision = 1;
         worker.reset(text, revision);
@@ -121,43 +138,53 @@ TEST(ParseWorker, TypingInOnePlaceMovesNoMoreTextInALongerText) {
 }
 
 TEST(ParseWorker, ColoursOfAKeystrokeCostNoMoreParsingInALongerText) {
-    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
-    ASSERT_NE(highlighter, nullptr);
-    // The parser steps taken before the typed line can be coloured, for the worst of ten keystrokes
-    // in the middle of a text of `lines` top-level statements.
+    // The parser steps taken before the typed line can be coloured in a text of `lines` top-level
+    // statements: for the worst of ten keystrokes in the middle, and for one more that comes as soon
+    // as the one before it is coloured, while the whole text is still to be reparsed for that one.
     const auto stepsWhileTyping = [&](int lines) {
-        QString text;
-        for (int i = 0; i < lines; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
-        ParseWorker worker(highlighter->language());
+        QString text = statements(lines);
+        const std::unique_ptr<ParseWorker> parsed = parsing(text);
+        ParseWorker& worker = *parsed;
         quint64 revision = 1;
-        worker.reset(text, revision);
-        (void)waitFor(worker, revision);
-        const qsizetype middle = text.indexOf(u'\n', text.size() / 2) + 1;
+        // Into the name after "let v", so every keystroke leaves the text free of errors.
+        const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 1 + 5;
+        const auto type = [&] {
+            worker.edit(highlight_test::replace(text, at + qsizetype(revision) - 1, 0, QStringLiteral("x")),
+                        QStringLiteral("x"), revision + 1);
+            ++revision;
+        };
         qint64 worst = 0;
-        for (qsizetype i = 0; i < 10; ++i) {
-            // Into the name after "let v", so every keystroke leaves the text free of errors.
-            worker.edit(highlight_test::replace(text, middle + 5 + i, 0, QStringLiteral("x")), QStringLiteral("x"), ++revision);
+        for (int i = 0; i < 10; ++i) {
+            type();
             EXPECT_TRUE(waitFor(worker, revision).valid);
             worst = std::max(worst, worker.stepsBeforeColours());
         }
-        return worst;
+        const quint64 first = revision + 1;
+        QObject::connect(
+            &worker, &ParseWorker::parsed, &worker,
+            [&](quint64 done) {
+                if (done == first && revision == first && worker.latestFor({at, 1}).covered.length < text.size()) type();
+            },
+            Qt::DirectConnection);
+        type();
+        EXPECT_TRUE(waitFor(worker, first + 1).valid);
+        EXPECT_EQ(revision, first + 1);
+        return std::pair{worst, worker.stepsBeforeColours()};
     };
-    const qint64 small = stepsWhileTyping(2'000);
-    const qint64 large = stepsWhileTyping(40'000);
+    const auto [small, smallNext] = stepsWhileTyping(2'000);
+    const auto [large, largeNext] = stepsWhileTyping(40'000);
     EXPECT_LE(large, small + 8) << "small text: " << small;
+    EXPECT_LE(largeNext, smallNext + 8) << "small text: " << smallNext;
 }
 
 TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWholeOne) {
-    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    TreeSitterHighlighter* const highlighter = javascript();
     ASSERT_NE(highlighter, nullptr);
     QString text;
     for (int i = 0; i < 3'000; ++i) text += QStringLiteral("function f%1(a) {\n  return 'q' + a * %1; // n\n}\n").arg(i);
-    ParseWorker worker(highlighter->language());
+    const std::unique_ptr<ParseWorker> parsed = parsing(text);
+    ParseWorker& worker = *parsed;
     quint64 revision = 1;
-    worker.reset(text, revision);
-    (void)waitFor(worker, revision);
 
     // What the worker hands out for the lines around the edit and for the far end of the text, as it
     // tells of each parse (on its thread, before it goes on to the next).
@@ -203,48 +230,12 @@ TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWhol
     EXPECT_GE(quick, 4);
 }
 
-TEST(ParseWorker, AKeystrokeWaitsForNoReparseOfTheWholeTextBeforeIt) {
-    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
-    ASSERT_NE(highlighter, nullptr);
-    // A second keystroke comes as soon as the first one's lines are coloured, while the whole text
-    // is still to be reparsed for it: the parser steps taken before the second one's lines are
-    // coloured, in a text of `lines` top-level statements.
-    const auto stepsForTheSecond = [&](int lines) {
-        QString text;
-        for (int i = 0; i < lines; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
-        ParseWorker worker(highlighter->language());
-        worker.reset(text, 1);
-        (void)waitFor(worker, 1);
-        const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 1 + 5;  // into a name
-        bool second = false;
-        QObject::connect(
-            &worker, &ParseWorker::parsed, &worker,
-            [&](quint64 revision) {
-                if (revision != 2 || second || worker.latestFor({at, 1}).covered.length == text.size()) return;
-                second = true;
-                worker.edit(highlight_test::replace(text, at + 1, 0, QStringLiteral("x")), QStringLiteral("x"), 3);
-            },
-            Qt::DirectConnection);
-        worker.edit(highlight_test::replace(text, at, 0, QStringLiteral("x")), QStringLiteral("x"), 2);
-        EXPECT_TRUE(waitFor(worker, 3).valid);
-        EXPECT_TRUE(second);
-        return worker.stepsBeforeColours();
-    };
-    const qint64 small = stepsForTheSecond(2'000);
-    const qint64 large = stepsForTheSecond(40'000);
-    EXPECT_LE(large, small + 8) << "small text: " << small;
-}
-
 TEST(ParseWorker, TheWholeTreeLagsNonStopTypingByAFewKeystrokesAtMost) {
-    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    TreeSitterHighlighter* const highlighter = javascript();
     ASSERT_NE(highlighter, nullptr);
-    QString text;
-    for (int i = 0; i < 20'000; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
-    ParseWorker worker(highlighter->language());
-    worker.reset(text, 1);
-    (void)waitFor(worker, 1);
+    QString text = statements(20'000);
+    const std::unique_ptr<ParseWorker> parsed = parsing(text);
+    ParseWorker& worker = *parsed;
     // Every keystroke comes as soon as the one before is coloured, always before the whole reparse
     // for it is through.
     const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 1 + 5;

@@ -22,12 +22,85 @@ const char* readRun(void* payload, uint32_t byteIndex, TSPoint, uint32_t* bytesR
     return reinterpret_cast<const char*>(run.data());
 }
 
+// How far either side of the edits and the lines in view the quick parse reaches for whole top-level
+// statements: a few lines, for a view that scrolls with the caret.
+constexpr qsizetype kQuickReach = 1024;
+// How many edits in a row the whole reparse may give way to before it finishes regardless, so that
+// the whole tree lags fast typing by a few keystrokes at most.
+constexpr int kMostYields = 8;
+// Past this the quick parse would cost about what it saves (a text wrapped in one statement).
+constexpr qsizetype kQuickMaximum = 64 * 1024;
+
+// The top-level statements of tree (edited to match the text) within kQuickReach of touched, as the
+// range the runtime parses them in; none when they are too long or make up the whole text.
+std::optional<TSRange> statementsAround(const SyntaxTree::MutableTree& tree, TextRange touched, qsizetype length) {
+    if (touched.location < 0 || touched.end() > length) return std::nullopt;
+    const TSNode root = ts_tree_root_node(tree.tree()->tsTree());
+    const auto byteAt = [](qsizetype unit) { return uint32_t(unit * 2); };
+    const TSNode first = ts_node_first_child_for_byte(root, byteAt(qMax<qsizetype>(0, touched.location - kQuickReach)));
+    if (ts_node_is_null(first)) return std::nullopt;
+    const qsizetype reach = touched.end() + kQuickReach;
+    const TSNode last = reach >= length ? TSNode{} : ts_node_first_child_for_byte(root, byteAt(reach));
+    TSRange range{ts_node_start_point(first), {UINT32_MAX, UINT32_MAX}, ts_node_start_byte(first), UINT32_MAX};
+    qsizetype end = length;
+    if (!ts_node_is_null(last)) {
+        range.end_point = ts_node_end_point(last);
+        range.end_byte = ts_node_end_byte(last);
+        end = qMin<qsizetype>(range.end_byte / 2, length);
+    }
+    const qsizetype start = range.start_byte / 2;
+    if (end - start > kQuickMaximum || (start == 0 && end == length) || end <= start) return std::nullopt;
+    return range;
+}
+
+// Whether a quick parse of the statements in range colours them as the whole reparse will: it found
+// no error and ends where the range does. Otherwise what the edit means may hang on text past the
+// range (a string or comment left open, closed further on) and only the whole reparse can tell.
+bool closesWhereItShould(const SyntaxTree::MutableTree& quick, const TSRange& range) {
+    const TSNode root = ts_tree_root_node(quick.tree()->tsTree());
+    const uint32_t count = ts_node_child_count(root);
+    if (count == 0 || ts_node_has_error(root)) return false;
+    return range.end_byte == UINT32_MAX || ts_node_end_byte(ts_node_child(root, count - 1)) == range.end_byte;
+}
+
+// Where a range of text edited by e lies after it.
+TextRange afterEdit(TextRange touched, qsizetype start, qsizetype oldEnd, qsizetype newEnd) {
+    const auto map = [&](qsizetype at, qsizetype inside) {
+        if (at >= oldEnd) return at + (newEnd - oldEnd);
+        return at > start ? inside : at;
+    };
+    const qsizetype from = qMin(map(touched.location, start), start);
+    const qsizetype to = qMax(map(touched.end(), newEnd), newEnd);
+    return {from, to - from};
+}
+
+// What the parses of one batch of edits count as they go, and whether they give way to the next.
+struct Progress {
+    size_t* waiting = nullptr;  // set while more edits wait; read while the parse runs
+    qint64 steps = 0;
+    qint64 waited = 0;  // steps taken while more edits waited
+    bool mayYield = false;
+};
+
+// Counts the runtime's progress reports. Stops the parse when it gives way to waiting edits (the
+// cancellation flag stops it for good).
+bool step(TSParseState* state) {
+    auto* progress = static_cast<Progress*>(state->payload);
+    ++progress->steps;
+    const bool waiting = std::atomic_ref(*progress->waiting).load();
+    progress->waited += waiting;
+    return waiting && progress->mayYield;
+}
+
 // A parse of text, reusing old (already edited to match it) when there is one.
-std::shared_ptr<SyntaxTree::MutableTree> parse(TSParser* parser, const SyntaxTree::MutableTree* old, GapText& text) {
+std::shared_ptr<SyntaxTree::MutableTree> parse(TSParser* parser, const SyntaxTree::MutableTree* old, GapText& text,
+                                               Progress& progress) {
     if (text.size() > SyntaxTree::Parser::maximumTextLength) return nullptr;
     constexpr TSInputEncoding encoding =
         std::endian::native == std::endian::little ? TSInputEncodingUTF16LE : TSInputEncodingUTF16BE;
-    TSTree* tree = ts_parser_parse(parser, old ? old->tree()->tsTree() : nullptr, TSInput{&text, readRun, encoding, nullptr});
+    TSTree* tree = ts_parser_parse_with_options(parser, old ? old->tree()->tsTree() : nullptr,
+                                                TSInput{&text, readRun, encoding, nullptr},
+                                                TSParseOptions{&progress, step});
     if (!tree) return nullptr;
     return std::make_shared<SyntaxTree::MutableTree>(SyntaxTree::Tree::adopt(tree));
 }
@@ -51,21 +124,36 @@ void ParseWorker::push(Job job) {
         const std::lock_guard lock(mutex_);
         if (job.reset) jobs_.clear();  // what came before is replaced anyway
         jobs_.push_back(std::move(job));
+        std::atomic_ref(waiting_).store(1);
     }
     wake_.notify_one();
 }
 
-void ParseWorker::reset(const QString& text, quint64 revision) { push(Job{true, {}, text, revision}); }
+void ParseWorker::reset(const QString& text, quint64 revision) { push(Job{true, {}, text, revision, {}}); }
 
-void ParseWorker::edit(const TextEdit& edit, const QString& inserted, quint64 revision) {
-    push(Job{false, edit, inserted, revision});
+void ParseWorker::edit(const TextEdit& edit, const QString& inserted, quint64 revision, TextRange shown) {
+    push(Job{false, edit, inserted, revision, shown});
 }
 
-ParseWorker::Result ParseWorker::latest() const {
+ParseWorker::Result ParseWorker::latest() const { return latestFor({}); }
+
+ParseWorker::Result ParseWorker::latestFor(TextRange range) const {
     const std::lock_guard lock(mutex_);
-    Result result = latest_;
+    const bool quick = quick_.valid && quick_.covered.location <= range.location && range.end() <= quick_.covered.end() &&
+                       range.length > 0;
+    Result result = quick ? quick_ : latest_;
     if (result.tree) result.tree = result.tree->mutableCopy();
     return result;
+}
+
+void ParseWorker::publish(Result result, bool whole) {
+    const quint64 revision = result.revision;
+    {
+        const std::lock_guard lock(mutex_);
+        (whole ? latest_ : quick_) = std::move(result);
+        if (whole) quick_ = {};
+    }
+    emit parsed(revision);
 }
 
 void ParseWorker::run() {
@@ -85,6 +173,8 @@ qsizetype ParseWorker::parseUntilStopped() {
     ts_parser_set_cancellation_flag(parser.internalParser(), &cancel_);
     GapText text;
     std::shared_ptr<SyntaxTree::MutableTree> tree;
+    qint64 carried = 0;     // steps the batch now taken waited for, during the parses before it
+    int yields = 0;         // whole reparses given up since the last one finished
     for (;;) {
         std::vector<Job> jobs;
         {
@@ -95,9 +185,12 @@ qsizetype ParseWorker::parseUntilStopped() {
                 return text.size();
             }
             jobs.swap(jobs_);
+            std::atomic_ref(waiting_).store(0);
+            quick_ = {};
             latest_.tree.reset();  // stale once edits are queued; dropped so the reparse owns its nodes
         }
         bool fresh = false;
+        std::optional<TextRange> touched;  // where the edits since the last parse lie in the text now
         for (Job& job : jobs) {
             if (job.reset) {
                 // This thread's own copy, taken now rather than at the first keystroke.
@@ -109,19 +202,54 @@ qsizetype ParseWorker::parseUntilStopped() {
             const qsizetype start = qBound<qsizetype>(0, e.startChar, text.size());
             const qsizetype end = qBound<qsizetype>(start, e.oldEndChar, text.size());
             text.replace(start, end - start, job.text);
+            const qsizetype newEnd = start + job.text.size();
+            touched = touched ? afterEdit(*touched, start, end, newEnd) : TextRange{start, newEnd - start};
             if (!fresh && tree) tree->edit(TreeSitterHighlighter::inputEdit(e));
         }
         std::atomic_ref(moved_).store(text.unitsMoved());
+        const quint64 revision = jobs.back().revision;
+        TSParser* const runtime = parser.internalParser();
+        Progress progress{&waiting_};
+        bool quickPublished = false;
+        const bool incremental = !fresh && tree;
+        // The lines in view come with the edits when they are near enough for one quick parse.
+        const TextRange shown = jobs.back().shown;
+        if (touched && shown.length > 0) {
+            const qsizetype from = qMin(touched->location, shown.location);
+            touched = TextRange{from, qMax(touched->end(), shown.end()) - from};
+        }
+        if (const std::optional<TSRange> around =
+                incremental && touched ? statementsAround(*tree, *touched, text.size()) : std::nullopt) {
+            // The statements around the edits alone, so their lines are coloured before the whole
+            // reparse is through.
+            ts_parser_set_included_ranges(runtime, &*around, 1);
+            std::shared_ptr<SyntaxTree::MutableTree> quick = parse(runtime, nullptr, text, progress);
+            ts_parser_set_included_ranges(runtime, nullptr, 0);
+            if (std::atomic_ref(cancel_).load()) return text.size();
+            if (quick && closesWhereItShould(*quick, *around)) {
+                std::atomic_ref(stepsBeforeColours_).store(carried + progress.steps);
+                quickPublished = true;
+                const qsizetype from = around->start_byte / 2;
+                const qsizetype to = around->end_byte == UINT32_MAX ? text.size() : around->end_byte / 2;
+                publish(Result{std::move(quick), revision, true, {from, to - from}}, false);
+            }
+        }
+        // While its colours are out, the whole reparse gives way to the next edit, which starts it
+        // again with that edit; but the whole tree lags typing by a bounded time.
+        progress.mayYield = quickPublished && yields < kMostYields;
+        std::shared_ptr<SyntaxTree::MutableTree> next = parse(runtime, incremental ? tree.get() : nullptr, text, progress);
+        if (std::atomic_ref(cancel_).load()) return text.size();  // stopped mid-parse: nothing to publish
+        if (!quickPublished) std::atomic_ref(stepsBeforeColours_).store(carried + progress.steps);
+        carried = progress.waited;
+        if (!next && progress.mayYield && std::atomic_ref(waiting_).load()) {
+            ++yields;
+            ts_parser_reset(runtime);  // the next parse starts afresh from tree, edited further
+            continue;
+        }
+        yields = 0;
         // The previous tree is let go only once the new one is out: freeing what the reparse did
         // not reuse need not hold up the colours.
-        const std::shared_ptr<SyntaxTree::MutableTree> previous = std::exchange(
-            tree, parse(parser.internalParser(), (fresh || !tree) ? nullptr : tree.get(), text));
-        if (std::atomic_ref(cancel_).load()) return text.size();  // stopped mid-parse: nothing to publish
-        const quint64 revision = jobs.back().revision;
-        {
-            const std::lock_guard lock(mutex_);
-            latest_ = Result{tree ? tree->mutableCopy() : nullptr, revision, true};
-        }
-        emit parsed(revision);
+        const std::shared_ptr<SyntaxTree::MutableTree> previous = std::exchange(tree, std::move(next));
+        publish(Result{tree ? tree->mutableCopy() : nullptr, revision, true, {0, text.size()}}, true);
     }
 }

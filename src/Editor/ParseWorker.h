@@ -3,6 +3,8 @@
 // holds up typing or scrolling. Edits are queued with the text they insert; the thread applies them
 // to its own copy of the text (kept with a gap at the last edit), reparses incrementally from the
 // previous tree and publishes a copy of the new tree with the revision of the text it was parsed from.
+// The grammar may let a reparse walk every top-level statement after an edit, so the top-level
+// statements around the edits are first parsed on their own and published ahead of the whole tree.
 #include <QObject>
 #include <QString>
 #include <atomic>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "Editor/TextEdit.h"
+#include "Editor/TextRange.h"
 #include "SyntaxTree/Language.h"
 
 namespace SyntaxTree {
@@ -29,17 +32,25 @@ public:
     // its own copy: the caller should not edit it in place (it would copy it first, on its own thread).
     void reset(const QString& text, quint64 revision);
     // One edit of the text last handed over, inserting `inserted`, leading to revision.
-    void edit(const TextEdit& edit, const QString& inserted, quint64 revision);
+    // shown, when given, is about where the lines in view are: the quick parse of the edit takes them in.
+    void edit(const TextEdit& edit, const QString& inserted, quint64 revision, TextRange shown = {});
 
     struct Result {
         std::shared_ptr<SyntaxTree::MutableTree> tree;  // null before the first parse, or when none could be built
         quint64 revision = 0;
         bool valid = false;  // a parse of some revision has finished
+        TextRange covered;   // the part of the text the tree holds: all of it but in a quick parse of the edits
     };
-    // The newest parse finished; the tree is this caller's own copy.
+    // The newest parse of the whole text finished; the tree is this caller's own copy.
     Result latest() const;
+    // The newest parse finished that holds range: the quick parse of the last edits while it does,
+    // until the whole reparse of the same text lands.
+    Result latestFor(TextRange range) const;
     // Units of text the thread has moved or copied to apply the edits since the last reset.
     qint64 unitsMoved() const { return std::atomic_ref(moved_).load(); }
+    // Parser steps (about a hundred runtime operations each) taken from the moment the last batch
+    // of edits was queued until a tree that colours the edited lines was published.
+    qint64 stepsBeforeColours() const { return std::atomic_ref(stepsBeforeColours_).load(); }
 
 signals:
     // A parse finished (sent from the worker's thread).
@@ -51,11 +62,14 @@ private:
         TextEdit edit;
         QString text;  // the whole text (reset) or the inserted text
         quint64 revision = 0;
+        TextRange shown;
     };
     void run();
     // Returns the length of the text last parsed.
     qsizetype parseUntilStopped();
     void push(Job job);
+    // Hands result out and tells; a whole parse replaces the quick one.
+    void publish(Result result, bool whole);
 
     SyntaxTree::Language language_;
     mutable std::mutex mutex_;
@@ -65,7 +79,10 @@ private:
     // Read by the runtime while it parses: set when the worker is destroyed, so closing a large file
     // never waits for its parse to finish.
     size_t cancel_ = 0;
+    size_t waiting_ = 0;  // set while edits wait for the thread; read by the runtime while it parses
     Result latest_;
+    Result quick_;  // newer than latest_ while valid
     qint64 moved_ = 0;
+    qint64 stepsBeforeColours_ = 0;
     std::thread thread_;
 };

@@ -3,6 +3,7 @@
 
 #include <QTest>
 #include <atomic>
+#include <mutex>
 #include <memory>
 #include <random>
 
@@ -26,11 +27,31 @@ ParseWorker::Result waitFor(const ParseWorker& worker, quint64 revision) {
     return worker.latest();
 }
 
+// The highlighter whose grammar the worker parses with and whose query colours its trees.
+TreeSitterHighlighter* javascript() {
+    static const std::unique_ptr<SyntaxHighlighter> made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    return dynamic_cast<TreeSitterHighlighter*>(made.get());
+}
+
+// A worker on the text, once it has parsed it as revision 1.
+std::unique_ptr<ParseWorker> parsing(const QString& text) {
+    auto worker = std::make_unique<ParseWorker>(javascript()->language());
+    worker->reset(text, 1);
+    (void)waitFor(*worker, 1);
+    return worker;
+}
+
+// `lines` top-level statements of a line each.
+QString statements(int lines) {
+    QString text;
+    for (int i = 0; i < lines; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+    return text;
+}
+
 } // namespace
 
 TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
-    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    TreeSitterHighlighter* const highlighter = javascript();
     ASSERT_NE(highlighter, nullptr);
     QString text;
     for (int i = 0; i < 200; ++i) text += QStringLiteral("function f%1(a) {\n  return 'q' + a * %1; // n\n}\n").arg(i);
@@ -69,8 +90,7 @@ TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
 }
 
 TEST(ParseWorker, DestroyedMidParseStopsTheParse) {
-    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    TreeSitterHighlighter* const highlighter = javascript();
     ASSERT_NE(highlighter, nullptr);
     auto worker = std::make_unique<ParseWorker>(highlighter->language());
     std::atomic<quint64> published = 0;
@@ -90,13 +110,11 @@ TEST(ParseWorker, DestroyedMidParseStopsTheParse) {
 }
 
 TEST(ParseWorker, TypingInOnePlaceMovesNoMoreTextInALongerText) {
-    auto made = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    auto* highlighter = dynamic_cast<TreeSitterHighlighter*>(made.get());
+    TreeSitterHighlighter* const highlighter = javascript();
     ASSERT_NE(highlighter, nullptr);
     // The units the thread moves for twenty keystrokes in the middle of a text of `lines` lines.
     const auto movedWhileTyping = [&](int lines) {
-        QString text;
-        for (int i = 0; i < lines; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+        QString text = statements(lines);
         ParseWorker worker(highlighter->language());
         quint64 revision = 1;
         worker.reset(text, revision);
@@ -117,4 +135,130 @@ TEST(ParseWorker, TypingInOnePlaceMovesNoMoreTextInALongerText) {
     const qint64 large = movedWhileTyping(20'000);
     EXPECT_LE(large, small + 64) << "small text: " << small;
     EXPECT_LE(small, 1'000);
+}
+
+TEST(ParseWorker, ColoursOfAKeystrokeCostNoMoreParsingInALongerText) {
+    // The parser steps taken before the typed line can be coloured in a text of `lines` top-level
+    // statements: for the worst of ten keystrokes in the middle, and for one more that comes as soon
+    // as the one before it is coloured, while the whole text is still to be reparsed for that one.
+    const auto stepsWhileTyping = [&](int lines) {
+        QString text = statements(lines);
+        const std::unique_ptr<ParseWorker> parsed = parsing(text);
+        ParseWorker& worker = *parsed;
+        quint64 revision = 1;
+        // Into the name after "let v", so every keystroke leaves the text free of errors.
+        const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 1 + 5;
+        const auto type = [&] {
+            worker.edit(highlight_test::replace(text, at + qsizetype(revision) - 1, 0, QStringLiteral("x")),
+                        QStringLiteral("x"), revision + 1);
+            ++revision;
+        };
+        qint64 worst = 0;
+        for (int i = 0; i < 10; ++i) {
+            type();
+            EXPECT_TRUE(waitFor(worker, revision).valid);
+            worst = std::max(worst, worker.stepsBeforeColours());
+        }
+        const quint64 first = revision + 1;
+        QObject::connect(
+            &worker, &ParseWorker::parsed, &worker,
+            [&](quint64 done) {
+                if (done == first && revision == first && worker.latestFor({at, 1}).covered.length < text.size()) type();
+            },
+            Qt::DirectConnection);
+        type();
+        EXPECT_TRUE(waitFor(worker, first + 1).valid);
+        EXPECT_EQ(revision, first + 1);
+        return std::pair{worst, worker.stepsBeforeColours()};
+    };
+    const auto [small, smallNext] = stepsWhileTyping(2'000);
+    const auto [large, largeNext] = stepsWhileTyping(40'000);
+    EXPECT_LE(large, small + 8) << "small text: " << small;
+    EXPECT_LE(largeNext, smallNext + 8) << "small text: " << smallNext;
+}
+
+TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWholeOne) {
+    TreeSitterHighlighter* const highlighter = javascript();
+    ASSERT_NE(highlighter, nullptr);
+    QString text;
+    for (int i = 0; i < 3'000; ++i) text += QStringLiteral("function f%1(a) {\n  return 'q' + a * %1; // n\n}\n").arg(i);
+    const std::unique_ptr<ParseWorker> parsed = parsing(text);
+    ParseWorker& worker = *parsed;
+    quint64 revision = 1;
+
+    // What the worker hands out for the lines around the edit and for the far end of the text, as it
+    // tells of each parse (on its thread, before it goes on to the next).
+    std::mutex mutex;
+    TextRange near, far;
+    std::vector<std::pair<ParseWorker::Result, ParseWorker::Result>> seen;
+    QObject::connect(
+        &worker, &ParseWorker::parsed, &worker,
+        [&](quint64) {
+            const std::lock_guard lock(mutex);
+            seen.emplace_back(worker.latestFor(near), worker.latestFor(far));
+        },
+        Qt::DirectConnection);
+
+    const QStringList pieces = {"x", "\n", "{", "}", "'", "/*", "`", "let y = 1;\n", "é"};
+    std::mt19937 random(11);
+    int quick = 0;
+    for (int round = 0; round < 40; ++round) {
+        const qsizetype at = text.size() / 4 + qsizetype(random() % (text.size() / 2));
+        const QString inserted = pieces[int(random() % pieces.size())];
+        const qsizetype lineStart = text.lastIndexOf(u'\n', at - 1) + 1;
+        {
+            const std::lock_guard lock(mutex);
+            seen.clear();
+            near = {lineStart, at + inserted.size() - lineStart};
+            far = {text.size() - 10, 10};
+        }
+        worker.edit(highlight_test::replace(text, at, 0, inserted), inserted, ++revision);
+        ASSERT_TRUE(waitFor(worker, revision).valid);
+        const std::lock_guard lock(mutex);
+        ASSERT_FALSE(seen.empty());
+        const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+        for (const auto& [forNear, forFar] : seen) {
+            ASSERT_EQ(forNear.revision, revision);
+            ASSERT_NE(forNear.tree, nullptr);
+            EXPECT_EQ(highlighter->spans(*forNear.tree, text, near), fresh->ranges(text, near))
+                << "round " << round << " inserting " << inserted.toStdString();
+            // The far end waits for the whole text.
+            EXPECT_TRUE(forFar.revision < revision || forFar.covered == (TextRange{0, text.size()}));
+            if (forNear.covered.length < text.size()) ++quick;
+        }
+    }
+    EXPECT_GE(quick, 4);
+}
+
+TEST(ParseWorker, TheWholeTreeLagsNonStopTypingByAFewKeystrokesAtMost) {
+    TreeSitterHighlighter* const highlighter = javascript();
+    ASSERT_NE(highlighter, nullptr);
+    QString text = statements(20'000);
+    const std::unique_ptr<ParseWorker> parsed = parsing(text);
+    ParseWorker& worker = *parsed;
+    // Every keystroke comes as soon as the one before is coloured, always before the whole reparse
+    // for it is through.
+    const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 1 + 5;
+    constexpr quint64 keystrokes = 40;
+    quint64 typed = 0;
+    std::vector<quint64> wholeRevisions;
+    const auto type = [&] {
+        ++typed;
+        worker.edit(highlight_test::replace(text, at + qsizetype(typed), 0, QStringLiteral("x")), QStringLiteral("x"),
+                    typed + 1);  // revision 1 is the text as it was
+    };
+    QObject::connect(
+        &worker, &ParseWorker::parsed, &worker,
+        [&](quint64 revision) {
+            // A whole tree, of a text a keystroke or so shorter than the one typed by now.
+            if (worker.latestFor({at, 1}).covered.length > text.size() / 2) wholeRevisions.push_back(revision);
+            else if (revision == typed + 1 && typed < keystrokes) type();
+        },
+        Qt::DirectConnection);
+    type();
+    ASSERT_TRUE(waitFor(worker, keystrokes + 1).valid);
+    EXPECT_EQ(typed, keystrokes);
+    ASSERT_FALSE(wholeRevisions.empty());
+    EXPECT_GE(wholeRevisions.size(), keystrokes / 10);
+    EXPECT_EQ(wholeRevisions.back(), keystrokes + 1);
 }

@@ -179,7 +179,7 @@ void CodeEditorCoordinator::noteEdit(const ExactText::Change& change, TextEdit::
 
 void CodeEditorCoordinator::noteEdit(const TextEdit& record, const QString& text) {
     ++revision_;
-    if (parseWorker_) parseWorker_->edit(record, text, revision_);
+    if (parseWorker_) parseWorker_->edit(record, text, revision_, lastShown_);
     else if (highlighter_) highlighter_->noteEdit(record);
     // Points laid after an edit may no longer hold: laying goes on from the edit, a step a turn,
     // rather than taking up in one turn all it had laid past it.
@@ -942,6 +942,7 @@ void CodeEditorCoordinator::highlight() {
     const QList<CodeEditorView::VisibleLine> lines = view_->visibleLines();
     if (lines.isEmpty()) return;
     const TextRange range = exactRangeOf(lines, text_);
+    lastShown_ = range;
     // Lines next to each other on screen but with folded lines between are coloured run by run:
     // the folded text is not read.
     QList<TextRange> runs;
@@ -952,9 +953,9 @@ void CodeEditorCoordinator::highlight() {
     }
     QList<SyntaxHighlighter::Span> spans;
     if (parseWorker_) {
-        // Until the parse of this very text lands the lines keep their colours (shifted with the
-        // edit); the parse's signal comes back here.
-        const ParseWorker::Result latest = parseWorker_->latest();
+        // Until a parse of this very text holding these lines lands they keep their colours
+        // (shifted with the edit); the parse's signal comes back here.
+        const ParseWorker::Result latest = parseWorker_->latestFor(range);
         if (!latest.valid || latest.revision != revision_) return;
         if (latest.tree)
             for (const TextRange& run : runs) spans += treeSitter_->spans(*latest.tree, text_.text(), run);
@@ -999,7 +1000,7 @@ void CodeEditorCoordinator::highlight() {
 
 bool CodeEditorCoordinator::coloursSettled() const {
     if (!parseWorker_) return true;
-    const ParseWorker::Result latest = parseWorker_->latest();
+    const ParseWorker::Result latest = parseWorker_->latestFor(visibleRange());
     return latest.valid && latest.revision == revision_;
 }
 

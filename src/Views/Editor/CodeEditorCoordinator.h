@@ -227,6 +227,7 @@ private:
     std::unique_ptr<SyntaxHighlighter> highlighter_;
     // With a grammar the tree is kept on a thread of its own; treeSitter_ is then highlighter_.
     std::unique_ptr<ParseWorker> parseWorker_;
+    TextRange lastShown_;  // the lines in view when last coloured: the background parse takes them first
     TreeSitterHighlighter* treeSitter_ = nullptr;
     quint64 revision_ = 0;  // counts edits of the exact text
     quint64 documentRevision_ = 0;  // the document's text revision this editor last wrote or read

@@ -285,4 +285,24 @@ TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
     EXPECT_TRUE(ProjectSearch::searchFolder("needle", folder.file("gone")).hits.isEmpty());
 }
 
+// Each folder is opened once, through its parent, and read by the thread that listed it or took a
+// run of its files: no folder is reached again by its whole path, and the threads meet at the shared
+// queue per folder or run of files, not per file.
+TEST(ProjectSearchScanTest, SearchingAFolderOpensNothingByPathAgainAndHandsFilesOverInRuns) {
+    TempFolder folder;
+    constexpr int kFolders = 40, kFilesEach = 30;
+    for (int d = 0; d < kFolders; ++d) {
+        const QString sub = d % 2 ? QStringLiteral("root/d%1/inner/").arg(d) : QStringLiteral("root/d%1/").arg(d);
+        for (int f = 0; f < kFilesEach; ++f) folder.write(sub + QStringLiteral("f%1.txt").arg(f), "nothing here\n");
+    }
+    folder.write("root/d7/inner/f3.txt", "the needle\n");
+    const qsizetype folders = 1 + kFolders + kFolders / 2, files = kFolders * kFilesEach;
+    for (const int threads : {1, 4}) {
+        ProjectSearch::Work work;
+        EXPECT_EQ(ProjectSearch::searchFolder("needle", folder.file("root"), {}, threads, {}, &work).hits.size(), 1);
+        EXPECT_LE(work.openedByPath.load(), 1) << threads;
+        EXPECT_LE(work.handOvers.load(), folders + files / 16) << threads;
+    }
+}
+
 } // namespace

@@ -29,7 +29,7 @@ ProjectSearch::Result SearchScan::searchFolder(const QString& folder, int thread
     if (matcher_.matchesNothing() || folder.isEmpty()) return {};
     Folder& top = folders_.emplace_back();
     top.prefix = folder.endsWith(u'/') ? folder : folder + u'/';
-    pieces_.push_back({&top, -1, nullptr});
+    pieces_.push_back({&top, -1, nullptr, 0});
     unfinished_ = 1;
     cursor_.push_back({&top, 0});
     return run(threads);
@@ -39,8 +39,10 @@ ProjectSearch::Result SearchScan::searchFiles(const QStringList& files, int thre
     if (matcher_.matchesNothing() || files.isEmpty()) return {};
     Folder& top = folders_.emplace_back();
     top.paths = files;
-    for (qsizetype first = 0; first < files.size(); first += kRun)
-        top.items.push_back({nullptr, first, std::min(kRun, files.size() - first), {}, false});
+    // Shorter runs while there are few files, so that every thread gets some.
+    const qsizetype length = std::clamp<qsizetype>(files.size() / (4 * std::max(1, threads)), 1, kRun);
+    for (qsizetype first = 0; first < files.size(); first += length)
+        top.items.push_back({nullptr, first, std::min(length, files.size() - first), {}, false});
     top.listed = true;
     pushLocked(top, nullptr);
     cursor_.push_back({&top, 0});
@@ -95,6 +97,8 @@ bool SearchScan::take(Piece& piece) {
     if (stop_ || pieces_.empty()) return false;
     piece = std::move(pieces_.back());
     pieces_.pop_back();
+    const bool front = !cursor_.empty() && cursor_.back() == std::pair(piece.folder, piece.item);
+    piece.needed = ProjectSearch::kMaxHits - (front ? ordered_.size() : 0);
     if (work_) ++work_->handOvers;
     return true;
 }
@@ -155,7 +159,8 @@ void SearchScan::read(const Piece& piece, FileScanner& scanner) {
     const Folder& folder = *piece.folder;
     Item& item = piece.folder->items[size_t(piece.item)];
     QList<SearchHit> hits;
-    for (qsizetype k = item.first; k < item.first + item.count && hits.size() < ProjectSearch::kMaxHits; ++k) {
+    qsizetype handed = 0;  // hits already moved to the item
+    for (qsizetype k = item.first; k < item.first + item.count && handed + hits.size() < piece.needed; ++k) {
         if (cancelled_ && cancelled_()) {
             std::lock_guard lock(mutex_);
             stopLocked();
@@ -176,6 +181,7 @@ void SearchScan::read(const Piece& piece, FileScanner& scanner) {
         // Until the first hits are out, each file's go out as soon as it is read.
         if (added > 0 && !firstOut_) {
             std::lock_guard lock(mutex_);
+            handed += hits.size();
             item.hits += std::exchange(hits, {});
             advanceLocked();
             if (ordered_.size() >= ProjectSearch::kMaxHits) stopLocked();
@@ -193,7 +199,7 @@ void SearchScan::pushLocked(Folder& folder, const std::shared_ptr<FolderEntries:
     const qsizetype count = qsizetype(folder.items.size());
     for (qsizetype i = count - 1; i >= 0; --i) {
         Folder* sub = folder.items[size_t(i)].sub;
-        pieces_.push_back(sub ? Piece{sub, -1, nullptr} : Piece{&folder, i, handle});
+        pieces_.push_back(sub ? Piece{sub, -1, nullptr, 0} : Piece{&folder, i, handle, 0});
     }
     unfinished_ += count;
     for (qsizetype woken = 0; woken < std::min(waiting_, count); ++woken) more_.notify_one();

@@ -57,6 +57,7 @@ private:
         Folder* folder = nullptr;
         qsizetype item = -1;
         std::shared_ptr<FolderEntries::Handle> handle;
+        qsizetype needed = 0;  // the hits that complete the result, when every piece before is done
     };
 
     ProjectSearch::Result run(int threads);

@@ -5,8 +5,6 @@
 #include <QSignalSpy>
 #include <QCoreApplication>
 #include <QThreadPool>
-#include <QDir>
-#include <QFileInfo>
 #include <atomic>
 #include <mutex>
 #include <random>
@@ -25,15 +23,6 @@
 using namespace testing_support;
 
 namespace {
-
-// Descriptors this process holds on anything inside folder.
-qsizetype openInside(const QString& folder) {
-    qsizetype count = 0;
-    const QDir fds(QStringLiteral("/proc/self/fd"));
-    for (const QString& fd : fds.entryList(QDir::Files | QDir::System))
-        count += QFileInfo(fds.filePath(fd)).symLinkTarget().startsWith(folder);
-    return count;
-}
 
 // Waits until no scan is left running, then delivers what the scans posted on their way out.
 void settleScans() {

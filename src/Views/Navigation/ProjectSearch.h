@@ -50,6 +50,7 @@ public:
                          const std::function<bool()>& cancelled = {}, int threads = 0, const Found& found = {});
     // The same over the files that quick open lists for folder; the first files are read while
     // the rest of the folder is still being listed, and listing stops once the hits are complete.
+    // work, when given, counts what the scan did.
     static Result searchFolder(const QString& query, const QString& folder,
                                const std::function<bool()>& cancelled = {}, int threads = 0,
                                const Found& found = {}, Work* work = nullptr);

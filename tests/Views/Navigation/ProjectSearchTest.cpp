@@ -93,6 +93,14 @@ TEST(ProjectSearchScanTest, StopsAtTheHitLimitInsideAFile) {
         // The first file's hits go out as soon as it is read, without waiting for the others.
         if (threads == 1) EXPECT_EQ(batches.value(0).size(), 300);
     }
+    // The same when the files are read as one run of a listed folder: the first batch is the first
+    // file's hits alone.
+    QList<QList<SearchHit>> batches;
+    const ProjectSearch::Result r = ProjectSearch::searchFolder("hit", folder.path(), {}, 1,
+                                                                [&](QList<SearchHit>&& hits) { batches.append(hits); });
+    ASSERT_EQ(r.hits.size(), ProjectSearch::kMaxHits);
+    ASSERT_FALSE(batches.isEmpty());
+    EXPECT_EQ(batches[0].size(), r.hits[0].url == three ? 1 : 300);
 }
 
 // Lines are counted in long stretches without a hit, in pure ASCII text and in text with other

@@ -293,6 +293,8 @@ TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
         }
     }
     EXPECT_TRUE(ProjectSearch::searchFolder("needle", folder.file("gone")).hits.isEmpty());
+    // No folder is not the root folder.
+    EXPECT_TRUE(ProjectSearch::searchFolder("the", QString()).hits.isEmpty());
 }
 
 // Each folder is opened once, through its parent, and read by the thread that listed it or took a

@@ -29,9 +29,10 @@ ProjectSearch::Result SearchScan::searchFolder(const QString& folder, int thread
     if (matcher_.matchesNothing() || folder.isEmpty()) return {};
     Folder& top = folders_.emplace_back();
     top.prefix = folder.endsWith(u'/') ? folder : folder + u'/';
-    pieces_.push_back({&top, -1, nullptr, 0});
     unfinished_ = 1;
     cursor_.push_back({&top, 0});
+    // Listed before any helper starts: they find its pieces waiting rather than sleep until then.
+    list(top);
     return run(threads);
 }
 

@@ -539,6 +539,12 @@ void printScale() {
     printRatio("  200,000 files, one core", median(g_bigOne), "grep -rnF", grepBig, 1.0);
     printRatio("  real tree, all cores", median(g_realAll), "rg -F -n", rgReal, 1.0);
     printRatio("  real tree, one core", median(g_realOne), "grep -rnF", grepReal, 1.0);
+    for (const QString& root : {big.root, realTree()}) {
+        ProjectSearch::Work work;
+        ProjectSearch::searchFolder(kRare, root, {}, 0, {}, &work);
+        std::printf("  %s: %lld pieces of work handed over, %lld opened by whole path\n", qPrintable(root),
+                    static_cast<long long>(work.handOvers.load()), static_cast<long long>(work.openedByPath.load()));
+    }
     std::printf("file list behind quick open:\n");
     printRatio("  50,000 files", median(g_list50k), "rg --files -j1", peerMs("rg", {"--files", "-j1", bigGroup()}), 1.2);
     printRatio("  50,000 files", median(g_list50k), "find -type f", peerMs("find", {bigGroup(), "-type", "f"}), 1.2);

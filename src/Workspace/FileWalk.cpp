@@ -5,16 +5,13 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <vector>
 
 #include "Platform/FilePath.h"
+#include "Workspace/FolderEntries.h"
 
 namespace FileWalk {
 
@@ -23,27 +20,7 @@ namespace {
 constexpr std::string_view kIgnored[] = {".git", ".build", ".swiftpm", "node_modules", ".DS_Store",
                                          "DerivedData", ".next", "dist", "Pods"};
 
-struct DirectoryFd {
-    explicit DirectoryFd(int handle) : fd(handle) {}
-    DirectoryFd(const DirectoryFd&) = delete;
-    DirectoryFd& operator=(const DirectoryFd&) = delete;
-    const int fd;
-    ~DirectoryFd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-// prefix followed by the name's bytes as text: ASCII names, the common case, are widened in place
-// without a second string.
-QString joined(const QString& prefix, std::string_view name) {
-    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii) return prefix + FilePath::decode(QByteArrayView(name.data(), qsizetype(name.size())));
-    QString path(prefix.size() + qsizetype(name.size()), Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(path.data());
-    std::copy_n(reinterpret_cast<const char16_t*>(prefix.constData()), prefix.size(), out);
-    std::copy(name.begin(), name.end(), out + prefix.size());
-    return path;
-}
+using DirectoryFd = FolderEntries::Handle;
 
 QThreadPool& listingPool() {
     static QThreadPool pool;
@@ -154,34 +131,17 @@ private:
 
     void read(int fd, const QString& dir, Files& files, std::vector<Found>& subfolders) {
         const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
-        // One block per thread for all its folders: a fresh one per folder, zeroed, costs more
-        // than listing a small folder.
-        constexpr size_t kBlock = 32 * 1024;
-        thread_local const std::unique_ptr<char[]> block(new char[kBlock]);
-        for (;;) {
-            const long got = ::syscall(SYS_getdents64, fd, block.get(), kBlock);
-            if (got <= 0) return;
-            for (long offset = 0; offset < got;) {
-                const auto* entry = reinterpret_cast<const struct dirent64*>(block.get() + offset);
-                offset += entry->d_reclen;
-                const std::string_view name(entry->d_name);
-                if (isExcluded(name)) continue;
-                unsigned char type = entry->d_type;
-                if (type == DT_UNKNOWN || type == DT_LNK) {
-                    struct stat st {};
-                    if (type == DT_UNKNOWN && ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-                        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
-                    // A link could lead back up the tree: never walked into.
-                    if (type == DT_LNK && ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) continue;
-                }
-                QString path = joined(prefix, name);
-                if (type == DT_DIR) {
-                    subfolders.push_back({std::move(path), QByteArray(name.data(), qsizetype(name.size())), std::exchange(files, {})});
-                    continue;
-                }
-                files.paths.append(std::move(path));
-                files.regular.append(type == DT_REG);
+        FolderEntries entries(fd);
+        std::string_view name;
+        FolderEntries::Kind kind;
+        while (entries.next(name, kind)) {
+            QString path = FolderEntries::joined(prefix, name);
+            if (kind == FolderEntries::Kind::folder) {
+                subfolders.push_back({std::move(path), QByteArray(name.data(), qsizetype(name.size())), std::exchange(files, {})});
+                continue;
             }
+            files.paths.append(std::move(path));
+            files.regular.append(kind == FolderEntries::Kind::regularFile);
         }
     }
 

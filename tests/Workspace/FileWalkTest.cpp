@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <algorithm>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -11,18 +10,8 @@
 #include "Workspace/FileWalk.h"
 #include "support/TestSupport.h"
 
+using testing_support::openInside;
 using testing_support::TempFolder;
-
-namespace {
-// Descriptors this process holds on anything inside folder.
-qsizetype openInside(const QString& folder) {
-    qsizetype count = 0;
-    const QDir fds(QStringLiteral("/proc/self/fd"));
-    for (const QString& fd : fds.entryList(QDir::Files | QDir::System))
-        count += QFileInfo(fds.filePath(fd)).symLinkTarget().startsWith(folder);
-    return count;
-}
-} // namespace
 
 // Folders listed on several threads reach the caller in the very batches a walk on one thread
 // hands over; handles stay few however wide the tree is, and none is left open afterwards.

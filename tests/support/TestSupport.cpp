@@ -41,6 +41,14 @@ QByteArray readBytes(const QString& path) {
     return f.readAll();
 }
 
+qsizetype openInside(const QString& folder) {
+    qsizetype count = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System))
+        count += QFileInfo(fds.filePath(fd)).symLinkTarget().startsWith(folder);
+    return count;
+}
+
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!pred()) {

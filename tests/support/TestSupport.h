@@ -24,6 +24,8 @@ private:
 };
 
 QByteArray readBytes(const QString& path);
+// Descriptors this process holds on anything inside folder.
+qsizetype openInside(const QString& folder);
 // Spins the event loop until pred() holds or timeoutMs passes; returns pred(). The deadline only bounds a
 // hang: it is generous so that a loaded machine never fails a test that would pass.
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 120000);

@@ -25,6 +25,12 @@ public:
     // Receives the hits in order, a run at a time: the runs put together are the result's hits.
     using Found = std::function<void(QList<SearchHit>&& hits)>;
 
+    // What a scan cost, counted for those who watch it.
+    struct Work {
+        std::atomic<qsizetype> openedByPath{0};  // folders and files opened by their whole path
+        std::atomic<qsizetype> handOvers{0};     // pieces of work taken from the queue the threads share
+    };
+
     struct Result {
         QList<SearchHit> hits;
         bool truncated = false;  // stopped at kMaxHits
@@ -44,9 +50,10 @@ public:
                          const std::function<bool()>& cancelled = {}, int threads = 0, const Found& found = {});
     // The same over the files that quick open lists for folder; the first files are read while
     // the rest of the folder is still being listed, and listing stops once the hits are complete.
+    // work, when given, counts what the scan did.
     static Result searchFolder(const QString& query, const QString& folder,
                                const std::function<bool()>& cancelled = {}, int threads = 0,
-                               const Found& found = {});
+                               const Found& found = {}, Work* work = nullptr);
 
     // Scans in the background; found() and then finished() follow unless a newer scan starts first.
     void start(const QString& query, const QStringList& files);

@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QCoreApplication>
 #include <QThreadPool>
+#include <atomic>
+#include <mutex>
 #include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -91,6 +93,14 @@ TEST(ProjectSearchScanTest, StopsAtTheHitLimitInsideAFile) {
         // The first file's hits go out as soon as it is read, without waiting for the others.
         if (threads == 1) EXPECT_EQ(batches.value(0).size(), 300);
     }
+    // The same when the files are read as one run of a listed folder: the first batch is the first
+    // file's hits alone.
+    QList<QList<SearchHit>> batches;
+    const ProjectSearch::Result r = ProjectSearch::searchFolder("hit", folder.path(), {}, 1,
+                                                                [&](QList<SearchHit>&& hits) { batches.append(hits); });
+    ASSERT_EQ(r.hits.size(), ProjectSearch::kMaxHits);
+    ASSERT_FALSE(batches.isEmpty());
+    EXPECT_EQ(batches[0].size(), r.hits[0].url == three ? 1 : 300);
 }
 
 // Lines are counted in long stretches without a hit, in pure ASCII text and in text with other
@@ -283,6 +293,96 @@ TEST(ProjectSearchScanTest, SearchingAFolderSeesQuickOpensFilesInItsOrder) {
         }
     }
     EXPECT_TRUE(ProjectSearch::searchFolder("needle", folder.file("gone")).hits.isEmpty());
+    // No folder is not the root folder.
+    EXPECT_TRUE(ProjectSearch::searchFolder("the", QString()).hits.isEmpty());
+}
+
+// Each folder is opened once, through its parent, and read by the thread that listed it or took a
+// run of its files: no folder is reached again by its whole path, and the threads meet at the shared
+// queue per folder or run of files, not per file.
+TEST(ProjectSearchScanTest, SearchingAFolderOpensNothingByPathAgainAndHandsFilesOverInRuns) {
+    TempFolder folder;
+    constexpr int kFolders = 40, kFilesEach = 30;
+    for (int d = 0; d < kFolders; ++d) {
+        const QString sub = d % 2 ? QStringLiteral("root/d%1/inner/").arg(d) : QStringLiteral("root/d%1/").arg(d);
+        for (int f = 0; f < kFilesEach; ++f) folder.write(sub + QStringLiteral("f%1.txt").arg(f), "nothing here\n");
+    }
+    folder.write("root/d7/inner/f3.txt", "the needle\n");
+    const qsizetype folders = 1 + kFolders + kFolders / 2, files = kFolders * kFilesEach;
+    for (const int threads : {1, 4}) {
+        ProjectSearch::Work work;
+        EXPECT_EQ(ProjectSearch::searchFolder("needle", folder.file("root"), {}, threads, {}, &work).hits.size(), 1);
+        EXPECT_LE(work.openedByPath.load(), 1) << threads;
+        EXPECT_LE(work.handOvers.load(), folders + files / 16) << threads;
+    }
+}
+
+// Folders of many files are read in several runs, on several threads: the hits still come in the
+// list's order, the limit falling inside a run, and the batches handed over are the same hits.
+TEST(ProjectSearchScanTest, SearchingLargeFoldersAgreesWithTheListOnAnyNumberOfThreads) {
+    TempFolder folder;
+    for (int f = 0; f < 150; ++f) {
+        QByteArray text = "nothing\n";
+        for (int i = 0; i < f % 9; ++i) text += "wide hit " + QByteArray::number(f) + "\n";
+        if (f % 50 == 3) text += "rare hit\n";
+        folder.write(QStringLiteral("root/a/f%1.txt").arg(f), text);
+        if (f % 40 == 0) folder.write(QStringLiteral("root/a/sub%1/g.txt").arg(f), "rare hit below\n");
+    }
+    folder.write("root/b/last.txt", "rare hit at the end\n");
+    QStringList files;
+    FileNode(folder.file("root")).allFiles(files);
+    for (const QString& query : {QStringLiteral("hit"), QStringLiteral("rare")}) {
+        const ProjectSearch::Result expected = ProjectSearch::search(query, files, {}, 1);
+        EXPECT_EQ(expected.truncated, query == "hit");
+        for (const int threads : {1, 3, 8}) {
+            QList<SearchHit> batches;
+            std::mutex mutex;
+            const ProjectSearch::Result got = ProjectSearch::searchFolder(
+                query, folder.file("root"), {}, threads, [&](QList<SearchHit>&& hits) {
+                    std::lock_guard lock(mutex);
+                    batches += hits;
+                });
+            EXPECT_TRUE(got.hits == expected.hits && got.truncated == expected.truncated)
+                << query.toStdString() << " threads " << threads << "\ngot " << describe(got, expected)
+                << "expected " << describe(expected, got);
+            EXPECT_EQ(batches, got.hits) << threads;
+            EXPECT_EQ(ProjectSearch::search(query, files, {}, threads).hits, expected.hits) << threads;
+        }
+    }
+}
+
+// A wide tree is searched with few folders open at a time and none left open; once the hits are
+// complete, the rest of the tree is neither listed nor read.
+TEST(ProjectSearchScanTest, SearchingAWideTreeKeepsFewFoldersOpenAndStopsAtTheLimit) {
+    TempFolder folder;
+    QByteArray many;
+    for (int i = 0; i < 30; ++i) many += "needle\n";
+    for (int d = 0; d < 60; ++d)
+        for (int s = 0; s < 3; ++s)
+            for (int f = 0; f < 8; ++f) folder.write(QStringLiteral("root/d%1/s%2/f%3.txt").arg(d).arg(s).arg(f), many);
+    const QString root = folder.file("root");
+    std::atomic<qsizetype> most = 0, asked = 0;
+    std::mutex mutex;
+    const auto watch = [&] {
+        ++asked;
+        std::lock_guard lock(mutex);
+        most = std::max(most.load(), openInside(root));
+        return false;
+    };
+    for (const int threads : {1, 4}) {
+        ProjectSearch::Work work;
+        asked = 0;
+        const ProjectSearch::Result r = ProjectSearch::searchFolder("needle", root, watch, threads, {}, &work);
+        EXPECT_TRUE(r.truncated);
+        // Asked once per piece taken and per file read: 17 files hold the first 500 hits. Several
+        // threads may read ahead of the slowest one by as much as it lags, so only one is held to it.
+        if (threads == 1) {
+            EXPECT_LE(asked.load(), work.handOvers.load() + 17 + 1);
+            EXPECT_LE(work.handOvers.load(), 10);
+        }
+        EXPECT_EQ(openInside(root), 0);
+    }
+    EXPECT_LE(most.load(), 12);
 }
 
 } // namespace

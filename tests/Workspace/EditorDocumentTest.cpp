@@ -249,3 +249,43 @@ TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
         EXPECT_TRUE(doc.textIsSavedText());
     }
 }
+
+// The first edit of a text that still shares its buffer with the saved text reads none of it there,
+// however large (the saved text's fingerprint was worked out when it was read), and what is on disk
+// is still told apart by that fingerprint.
+TEST(EditorDocument, TheFirstEditReadsNoneOfTheSavedTextHoweverLarge) {
+    const auto hashedOnFirstEdit = [](qsizetype units) {
+        TempFolder dir;
+        QString content(units, u'a');
+        content[units / 2] = u'b';
+        const QByteArray bytes = content.toUtf8();
+        const QString path = dir.write("big.txt", bytes);
+        EditorDocument doc(path, content);
+        doc.setDiskStamp(TextFile::stamp(path));
+        content = QString();
+        ExactText live(doc.text());
+        doc.lendText(&live);
+        doc.willReplace(1, 1, u"x");
+        EXPECT_TRUE(live.text().isDetached());  // edited where it lies
+        const qsizetype hashed = doc.unitsHashedOnEdit();
+        live.replace({1, 1}, QStringLiteral("x"));
+        doc.replaceText(1, 1, u"x");
+        EXPECT_TRUE(doc.isDirty());
+        int later = 0;
+        const auto rewrite = [&](const QByteArray& now) {
+            QFile file(path);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(now);
+            EXPECT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(10 * ++later), QFileDevice::FileModificationTime));
+        };
+        rewrite(bytes);
+        EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::none);
+        QByteArray other = bytes;
+        other[units / 2] = 'c';
+        rewrite(other);
+        EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::changed);
+        return hashed;
+    };
+    const qsizetype small = hashedOnFirstEdit(1000);
+    EXPECT_EQ(hashedOnFirstEdit(4 * 1024 * 1024), small);
+}

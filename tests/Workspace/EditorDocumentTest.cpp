@@ -12,6 +12,16 @@
 using testing_support::readBytes;
 using testing_support::TempFolder;
 
+namespace {
+// Rewritten with a later time each (the nth), so the stamp always differs.
+void rewriteLater(const QString& path, const QByteArray& content, int nth) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(10 * nth), QFileDevice::FileModificationTime));
+}
+} // namespace
+
 TEST(EditorDocument, DirtyRuleUnderCanonicalEquivalence) {
     EditorDocument untitled;
     EXPECT_EQ(untitled.displayName(), "Untitled");
@@ -150,14 +160,8 @@ TEST(EditorDocument, TheSavedTextLetsGoOfALentBufferBeforeAnEdit) {
     doc.replaceText(4, 1, QStringLiteral(" "));
     EXPECT_TRUE(doc.isDirty());  // only a save or a reload makes it clean
 
-    // Rewritten with a later time each, so the stamp always differs.
     int later = 0;
-    const auto rewrite = [&](const QByteArray& content) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(10 * ++later), QFileDevice::FileModificationTime));
-    };
+    const auto rewrite = [&](const QByteArray& content) { rewriteLater(path, content, ++later); };
     rewrite(bytes);
     EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::none);
     rewrite("caf\xc3\xa9 twO");
@@ -272,12 +276,7 @@ TEST(EditorDocument, TheFirstEditReadsNoneOfTheSavedTextHoweverLarge) {
         doc.replaceText(1, 1, u"x");
         EXPECT_TRUE(doc.isDirty());
         int later = 0;
-        const auto rewrite = [&](const QByteArray& now) {
-            QFile file(path);
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(now);
-            EXPECT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(10 * ++later), QFileDevice::FileModificationTime));
-        };
+        const auto rewrite = [&](const QByteArray& now) { rewriteLater(path, now, ++later); };
         rewrite(bytes);
         EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::none);
         QByteArray other = bytes;

@@ -269,3 +269,20 @@ TEST(FoldTracker, RunsOfTypingAtACaretGiveTheWholeScansRegionsBetweenAndAfter) {
         }
     }
 }
+
+TEST(FoldTracker, TypingWhereALineWasTakenAwayLeavesTheNextLineWhereItStarts) {
+    // The line after the one taken away starts where the typing goes on: it stays there, and so
+    // does the end of the block closing on it, far past where the rescan met the earlier scan.
+    QString text = QStringLiteral("f() {\na\n") + QString(3 * 4096, u'b') + QStringLiteral("}\n");
+    FoldTracker tracker;
+    tracker.reset(text);
+    text.remove(6, 2);
+    tracker.edit(text, 6, 2, 0);
+    text.insert(6, u'x');
+    tracker.edit(text, 6, 0, 1);
+    const QList<FoldRegion> expected = FoldComputer::regions(text);
+    ASSERT_EQ(expected.size(), 1);
+    EXPECT_EQ(tracker.withHeader(0), expected[0]);
+    EXPECT_TRUE(tracker.hides(text, expected[0].hiddenRange));
+    EXPECT_EQ(tracker.regions(), expected);
+}

@@ -286,3 +286,20 @@ TEST(FoldTracker, TypingWhereALineWasTakenAwayLeavesTheNextLineWhereItStarts) {
     EXPECT_TRUE(tracker.hides(text, expected[0].hiddenRange));
     EXPECT_EQ(tracker.regions(), expected);
 }
+
+TEST(FoldTracker, TypingOnTheLineBeforeALongLineMovesItsStartForEveryCheckpointOnIt) {
+    // Keys typed into a long line, then on the line before it: the long line starts one later for
+    // every checkpoint on it, also those past where the rescans met. A block opened far into it
+    // later has its header there.
+    QString text = QStringLiteral("f() {\nab\n") + QString(5 * 4096, u'c') + QStringLiteral("\n}\n");
+    FoldTracker tracker;
+    tracker.reset(text);
+    for (const auto& [at, typed] : {std::pair{qsizetype(109), u'x'}, {qsizetype(7), u'x'}, {qsizetype(12000), u'{'}}) {
+        text.insert(at, typed);
+        tracker.edit(text, at, 0, 1);
+    }
+    const QList<FoldRegion> expected = FoldComputer::regions(text);
+    ASSERT_EQ(expected.size(), 1);
+    EXPECT_EQ(tracker.withHeader(10), expected[0]);
+    EXPECT_EQ(tracker.regions(), expected);
+}

@@ -34,11 +34,11 @@ constexpr qsizetype kNever = std::numeric_limits<qsizetype>::max();
 using Checkpoint = FoldTracker::Checkpoint;
 using Open = FoldTracker::Open;
 
-// An open bracket as checkpoint k holds it, with its offsets made whole again.
-Open decode(const std::vector<Checkpoint>& checkpoints, size_t k, const Open& kept) {
-    const Checkpoint& before = checkpoints[k - 1];
-    return {kept.closer, kept.lineStart < 0 ? before.lineStart : before.offset + kept.lineStart,
-            kept.terminator < 0 ? qsizetype(-1) : before.offset + kept.terminator};
+// An open bracket as a checkpoint holds it, with its offsets made whole again from the offset and
+// line start of the checkpoint before.
+Open decode(qsizetype beforeOffset, qsizetype beforeLineStart, const Open& kept) {
+    return {kept.closer, kept.lineStart < 0 ? beforeLineStart : beforeOffset + kept.lineStart,
+            kept.terminator < 0 ? qsizetype(-1) : beforeOffset + kept.terminator};
 }
 
 // The scan from one checkpoint on. Of the brackets open there only those a closer or a line's end
@@ -167,7 +167,8 @@ private:
         more.reserve(size_t(below_ - need) + stack_.size());
         for (auto s = stretches.rbegin(); s != stretches.rend(); ++s) {
             const Checkpoint& c = known_[s->checkpoint];
-            for (qsizetype d = s->from; d < s->to; ++d) more.push_back(decode(known_, s->checkpoint, c.top[size_t(d - c.floor)]));
+            const Checkpoint& before = known_[s->checkpoint - 1];
+            for (qsizetype d = s->from; d < s->to; ++d) more.push_back(decode(before.offset, before.lineStart, c.top[size_t(d - c.floor)]));
         }
         more.insert(more.end(), stack_.begin(), stack_.end());
         stack_ = std::move(more);
@@ -211,6 +212,9 @@ bool isLineBreak(char16_t c) { return kindOf(c) == lineBreak; }
 
 void FoldTracker::reset(QStringView text) {
     complete_ = true;
+    regionShift_.clear();
+    checkpointShift_.clear();
+    headerShift_.clear();
     checkpoints_.assign(1, Checkpoint{});
     Scan scan(text, checkpoints_, 0);
     scan.run([] { return kNever; }, [](qsizetype) { return false; });
@@ -254,6 +258,9 @@ bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& pa
     }
     // Where an offset of the text before the changes is now: a unit inside a part goes to the part's
     // start; a line start where a part is inserted stays before it, a unit there moves after it.
+    settleRegions();
+    settleCheckpoints();
+    settleHeaders();
     const auto map = [&](qsizetype y, bool lineStart) {
         const auto after = lineStart ? std::lower_bound(moved.begin(), moved.end(), y, [](const Moved& m, qsizetype at) { return m.oldAt < at; })
                                      : std::upper_bound(moved.begin(), moved.end(), y, [](qsizetype at, const Moved& m) { return at < m.oldAt; });
@@ -299,33 +306,47 @@ void FoldTracker::rescan(QStringView text, qsizetype at, qsizetype removed, qsiz
     const auto map = [&](qsizetype y) { return y < at ? y : y >= oldEnd ? y + delta : qsizetype(-1); };
     // The same for a line start: one at the edit stays, since the line break before it does.
     const auto mapLine = [&](qsizetype y) { return y <= at ? y : y >= oldEnd ? y + delta : qsizetype(-1); };
-    const auto offsetBelow = [](const Checkpoint& c, qsizetype offset) { return c.offset < offset; };
+    lastEntriesShifted_ = 0;
+    // An edit away from where the last ones were made: what they moved is brought up to date first.
+    if (!regionShift_.absorbs(at, removed, inserted)) lastEntriesShifted_ += settleRegions();
+    if (!checkpointShift_.absorbs(at, removed, inserted)) lastEntriesShifted_ += settleCheckpoints();
+    if (!headerShift_.absorbs(at, removed, inserted)) lastEntriesShifted_ += settleHeaders();
+    // The first checkpoint from `lo` on at or past an offset.
+    const auto checkpointFrom = [&](size_t lo, qsizetype offset) {
+        for (size_t hi = checkpoints_.size(); lo < hi;) {
+            const size_t mid = lo + (hi - lo) / 2;
+            if (checkpointOffset(mid) < offset) lo = mid + 1;
+            else hi = mid;
+        }
+        return lo;
+    };
 
     // Restart at the last checkpoint strictly before the edit (or the text's start): everything
     // before it is unchanged.
     const std::vector<Checkpoint>& old = checkpoints_;
     const size_t count = old.size();
-    const size_t start = onward ? count - 1 : size_t(std::lower_bound(old.begin() + 1, old.end(), at, offsetBelow) - old.begin()) - 1;
-    const qsizetype from = old[start].offset;
+    const size_t start = onward ? count - 1 : checkpointFrom(1, at) - 1;
+    // The scan reads the checkpoints up to its start as they are.
+    if (start >= checkpointShift_.first()) lastEntriesShifted_ += settleCheckpoints();
+    const qsizetype from = checkpointOffset(start);
     Scan scan(text, old, start);
 
     // The old checkpoints past the edit are where the scans may meet again: same quote, comment and
     // line, and the same brackets open. Those both scans left alone are the same; the ones touched
     // since the restart are compared, read from the checkpoints between.
-    size_t candidate =
-        onward ? count : size_t(std::lower_bound(old.begin() + qsizetype(start) + 1, old.end(), oldEnd, offsetBelow) - old.begin());
-    while (candidate < count && old[candidate].offset + delta <= from) ++candidate;
+    size_t candidate = onward ? count : checkpointFrom(start + 1, oldEnd);
+    while (candidate < count && checkpointOffset(candidate) + delta <= from) ++candidate;
     size_t floorsTo = start + 1;
     qsizetype oldLowest = old[start].depth;
     size_t met = count;
-    const auto next = [&] { return candidate < count ? old[candidate].offset + delta : kNever; };
+    const auto next = [&] { return candidate < count ? checkpointOffset(candidate) + delta : kNever; };
     const auto meet = [&](qsizetype offset) {
-        while (candidate < count && old[candidate].offset + delta < offset) ++candidate;
-        if (candidate == count || old[candidate].offset + delta != offset) return false;
+        while (candidate < count && checkpointOffset(candidate) + delta < offset) ++candidate;
+        if (candidate == count || checkpointOffset(candidate) + delta != offset) return false;
         const size_t k = candidate++;
         const Checkpoint& then = old[k];
         if (then.inString != scan.inString() || then.inComment != scan.inComment() || then.depth != scan.depth() ||
-            then.lineFloor != scan.lineFloor() || mapLine(then.lineStart) != scan.lineStart())
+            then.lineFloor != scan.lineFloor() || mapLine(checkpointLineStart(k)) != scan.lineStart())
             return false;
         for (; floorsTo <= k; ++floorsTo) oldLowest = std::min(oldLowest, old[floorsTo].floor);
         const qsizetype lowest = scan.lowest();
@@ -335,7 +356,7 @@ void FoldTracker::rescan(QStringView text, qsizetype at, qsizetype removed, qsiz
             const Checkpoint& c = old[i];
             if (c.floor >= need) continue;
             for (qsizetype d = c.floor; d < need; ++d) {
-                const Open a = decode(old, i, c.top[size_t(d - c.floor)]);
+                const Open a = decode(checkpointOffset(i - 1), checkpointLineStart(i - 1), c.top[size_t(d - c.floor)]);
                 const Open& b = scan.at(d);
                 if (a.closer != b.closer || mapLine(a.lineStart) != b.lineStart ||
                     (a.terminator < 0 ? b.terminator >= 0 : map(a.terminator) != b.terminator))
@@ -350,16 +371,31 @@ void FoldTracker::rescan(QStringView text, qsizetype at, qsizetype removed, qsiz
     lastScanLength_ = end - from;
     // Met: what lies past is as the earlier scan left it, stopped or not. Else it is known so far.
     if (met == count) complete_ = end == text.size();
-    const qsizetype oldResume = met == count ? -1 : old[met].offset;  // in the earlier text
+    const qsizetype oldResume = met == count ? -1 : checkpointOffset(met);  // in the earlier text
 
     // Regions: those closed before `from` stay, the rescan's replace the old ones up to where the
     // scans met, and the rest move with the edit.
-    const qsizetype keepBefore = std::lower_bound(closeAt_.begin(), closeAt_.end(), from) - closeAt_.begin();
-    const qsizetype resumeAt = oldResume < 0 ? qsizetype(closeAt_.size())
-                                             : std::lower_bound(closeAt_.begin(), closeAt_.end(), oldResume) -
-                                                   closeAt_.begin();
+    const auto regionFrom = [&](qsizetype offset) {
+        qsizetype lo = 0;
+        for (qsizetype hi = qsizetype(closeAt_.size()); lo < hi;) {
+            const qsizetype mid = lo + (hi - lo) / 2;
+            if (closeAt(mid) < offset) lo = mid + 1;
+            else hi = mid;
+        }
+        return lo;
+    };
+    const qsizetype keepBefore = regionFrom(from);
+    const qsizetype resumeAt = oldResume < 0 ? qsizetype(closeAt_.size()) : regionFrom(oldResume);
     const qsizetype added = scan.regions.size();
     const qsizetype shift = added - (resumeAt - keepBefore);
+    // Only what follows the regions the rescan replaced may be left behind the edit's shift.
+    if (size_t(resumeAt) < regionShift_.first() || size_t(keepBefore) > regionShift_.first())
+        lastEntriesShifted_ += settleRegions();
+
+    // Typing mostly rescans blocks that keep their headers: the header index then only moves along.
+    bool sameHeaders = shift == 0;
+    for (qsizetype i = 0; sameHeaders && i < added; ++i)
+        sameHeaders = mapLine(region(keepBefore + i).headerLineStart) == scan.regions[i].headerLineStart;
 
     // Edited in place: the unchanged start stays, the rescan's regions replace the old ones, the
     // rest moves along. Building fresh lists instead would fault in new pages of a large text's
@@ -380,34 +416,24 @@ void FoldTracker::rescan(QStringView text, qsizetype at, qsizetype removed, qsiz
         std::move(r + resumeAt, r + oldCount, r + keepBefore + added);
         std::move(c + resumeAt, c + oldCount, c + keepBefore + added);
     }
-    // Typing mostly rescans blocks that keep their headers: the header index then only moves along.
-    bool sameHeaders = shift == 0;
-    for (qsizetype i = 0; sameHeaders && i < added; ++i)
-        sameHeaders = mapLine(r[keepBefore + i].headerLineStart) == scan.regions[i].headerLineStart;
+    if (newCount != oldCount) lastEntriesShifted_ += tail;
     std::copy(scan.regions.cbegin(), scan.regions.cend(), r + keepBefore);
     std::copy(scan.closeAt.begin(), scan.closeAt.end(), c + keepBefore);
-    // These close past the edit; those opened before it grow or shrink with it.
-    for (qsizetype i = keepBefore + added; i < newCount; ++i) {
-        FoldRegion& moved = r[i];
-        // A line start at the edit stays: the line break before it does.
-        const bool after = moved.hiddenRange.location >= at;
-        const bool endsAfter = moved.hiddenRange.end() > at;
-        moved.headerLineStart += moved.headerLineStart > at ? delta : 0;
-        moved.hiddenRange.location += after ? delta : 0;
-        moved.hiddenRange.length += endsAfter && !after ? delta : 0;
-        c[i] += delta;
-    }
     if (newCount < oldCount) {
         regions_.resize(newCount);
         closeAt_.resize(size_t(newCount));
     }
+    // Those that close past the edit move with it: those opened before it grow or shrink.
+    regionShift_.add(at, removed, inserted);
+    regionShift_.setFirst(size_t(keepBefore + added));
 
-    // The header index, kept sorted: the entries that stay are moved along in place, then the
-    // rescan's merged in.
+    // The header index, kept sorted: the entries that stay move along with the edit, then the
+    // rescan's are merged in.
     if (sameHeaders) {
-        for (auto it = std::lower_bound(byHeader_.begin(), byHeader_.end(), std::pair{at + 1, qsizetype(-1)}); it != byHeader_.end(); ++it)
-            it->first += delta;
+        headerShift_.add(at, removed, inserted);
+        headerShift_.setFirst(0);
     } else {
+        settleHeaders();  // every entry is rewritten below
         std::vector<std::pair<qsizetype, qsizetype>> fresh;
         fresh.reserve(size_t(added));
         for (qsizetype i = 0; i < added; ++i) fresh.emplace_back(scan.regions[i].headerLineStart, keepBefore + i);
@@ -422,35 +448,98 @@ void FoldTracker::rescan(QStringView text, qsizetype at, qsizetype removed, qsiz
         merged.reserve(byHeader_.size() + fresh.size());
         std::merge(byHeader_.begin(), byHeader_.end(), fresh.begin(), fresh.end(), std::back_inserter(merged));
         byHeader_ = std::move(merged);
+        lastEntriesShifted_ += qsizetype(byHeader_.size());
     }
 
     // Checkpoints: those before the rescan stay, the rescan's replace the old ones up to where the
     // scans met, and the rest move with the edit (what they hold is relative to the one before).
     const size_t first = start + 1;
     const size_t replaced = (met == count ? count : met + 1) - first;
+    if (first + replaced < checkpointShift_.first() && first + replaced < count) lastEntriesShifted_ += settleCheckpoints();
     const size_t laid = scan.laid.size();
     if (laid > replaced) checkpoints_.insert(checkpoints_.begin() + qsizetype(first + replaced), laid - replaced, Checkpoint{});
     else checkpoints_.erase(checkpoints_.begin() + qsizetype(first + laid), checkpoints_.begin() + qsizetype(first + replaced));
     std::move(scan.laid.begin(), scan.laid.end(), checkpoints_.begin() + qsizetype(first));
-    if (delta != 0)
-        for (auto it = checkpoints_.begin() + qsizetype(first + laid); it != checkpoints_.end(); ++it) {
-            it->offset += delta;
-            it->lineStart = mapLine(it->lineStart);
-        }
+    if (laid != replaced) lastEntriesShifted_ += qsizetype(checkpoints_.size() - first - laid);
+    checkpointShift_.add(at, removed, inserted);
+    checkpointShift_.setFirst(first + laid);
 }
 
-const FoldRegion* FoldTracker::withHeader(qsizetype headerLineStart) const {
-    const auto it = std::lower_bound(byHeader_.begin(), byHeader_.end(), std::pair{headerLineStart, qsizetype(-1)});
-    if (it == byHeader_.end() || it->first != headerLineStart) return nullptr;
-    return &regions_[it->second];
+FoldRegion FoldTracker::region(qsizetype i) const {
+    FoldRegion r = regions_[i];
+    if (size_t(i) < regionShift_.first()) return r;
+    const qsizetype end = regionShift_.lineStart(r.hiddenRange.end());
+    r.headerLineStart = regionShift_.lineStart(r.headerLineStart);
+    r.hiddenRange.location = regionShift_.unit(r.hiddenRange.location);
+    r.hiddenRange.length = end - r.hiddenRange.location;
+    return r;
+}
+
+qsizetype FoldTracker::closeAt(qsizetype i) const {
+    return size_t(i) < regionShift_.first() ? closeAt_[size_t(i)] : regionShift_.unit(closeAt_[size_t(i)]);
+}
+
+qsizetype FoldTracker::checkpointOffset(size_t i) const {
+    return i < checkpointShift_.first() ? checkpoints_[i].offset : checkpointShift_.unit(checkpoints_[i].offset);
+}
+
+qsizetype FoldTracker::checkpointLineStart(size_t i) const {
+    return i < checkpointShift_.first() ? checkpoints_[i].lineStart : checkpointShift_.lineStart(checkpoints_[i].lineStart);
+}
+
+qsizetype FoldTracker::settleRegions() const {
+    qsizetype settled = 0;
+    for (size_t i = regionShift_.first(); i < closeAt_.size(); ++i, ++settled) {
+        regions_[qsizetype(i)] = region(qsizetype(i));
+        closeAt_[i] = closeAt(qsizetype(i));
+    }
+    regionShift_.clear();
+    return settled;
+}
+
+qsizetype FoldTracker::settleCheckpoints() {
+    qsizetype settled = 0;
+    for (size_t i = checkpointShift_.first(); i < checkpoints_.size(); ++i, ++settled) {
+        checkpoints_[i].lineStart = checkpointLineStart(i);
+        checkpoints_[i].offset = checkpointOffset(i);
+    }
+    checkpointShift_.clear();
+    return settled;
+}
+
+qsizetype FoldTracker::settleHeaders() {
+    qsizetype settled = 0;
+    for (size_t i = headerShift_.first(); i < byHeader_.size(); ++i, ++settled) byHeader_[i].first = header(i);
+    headerShift_.clear();
+    return settled;
+}
+
+size_t FoldTracker::firstHeaderFrom(qsizetype lineStart) const {
+    size_t lo = 0;
+    for (size_t hi = byHeader_.size(); lo < hi;) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (header(mid) < lineStart) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
+}
+
+const QList<FoldRegion>& FoldTracker::regions() const {
+    settleRegions();
+    return regions_;
+}
+
+std::optional<FoldRegion> FoldTracker::withHeader(qsizetype headerLineStart) const {
+    const size_t i = firstHeaderFrom(headerLineStart);
+    if (i == byHeader_.size() || header(i) != headerLineStart) return std::nullopt;
+    return region(byHeader_[i].second);
 }
 
 bool FoldTracker::hides(QStringView text, TextRange hiddenRange) const {
     // Every region hiding this range starts at the terminator of its header line.
     qsizetype header = qBound<qsizetype>(0, hiddenRange.location, text.size());
     while (header > 0 && !isLineBreak(text[header - 1].unicode())) --header;
-    auto it = std::lower_bound(byHeader_.begin(), byHeader_.end(), std::pair{header, qsizetype(-1)});
-    for (; it != byHeader_.end() && it->first == header; ++it)
-        if (regions_[it->second].hiddenRange == hiddenRange) return true;
+    for (size_t i = firstHeaderFrom(header); i < byHeader_.size() && this->header(i) == header; ++i)
+        if (region(byHeader_[i].second).hiddenRange == hiddenRange) return true;
     return false;
 }

@@ -6,11 +6,13 @@
 #include <QList>
 #include <QStringView>
 #include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "Editor/EditHistory.h"
 #include "Editor/FoldRegion.h"
+#include "Editor/PendingShift.h"
 
 class FoldTracker {
 public:
@@ -28,17 +30,18 @@ public:
     bool moveAlong(QStringView text, const QList<EditHistory::Part>& parts);
     // Goes on with a scan edit() stopped, about `budget` units further, from resumesAt().
     void scanOn(QStringView text, qsizetype budget);
-    qsizetype resumesAt() const { return checkpoints_.empty() ? 0 : checkpoints_.back().offset; }
+    qsizetype resumesAt() const { return checkpoints_.empty() ? 0 : checkpointOffset(checkpoints_.size() - 1); }
     bool complete() const { return complete_; }
     // Whether the regions are known whose hidden range ends before this offset: all of them once
     // complete, else those whose closing line starts before the line the scan stopped in.
-    qsizetype knownTo() const { return complete_ ? kWhole : checkpoints_.back().lineStart; }
+    qsizetype knownTo() const { return complete_ ? kWhole : checkpointLineStart(checkpoints_.size() - 1); }
     static constexpr qsizetype kWhole = std::numeric_limits<qsizetype>::max();
 
-    // In the order the closing brackets occur (an inner block before the one enclosing it).
-    const QList<FoldRegion>& regions() const { return regions_; }
+    // In the order the closing brackets occur (an inner block before the one enclosing it). Brings
+    // every region up to date: for a whole list, not for each keystroke.
+    const QList<FoldRegion>& regions() const;
     // The first region (in that order) whose header line starts at the offset, if any.
-    const FoldRegion* withHeader(qsizetype headerLineStart) const;
+    std::optional<FoldRegion> withHeader(qsizetype headerLineStart) const;
     // Whether some region hides exactly this range; text is the current text.
     bool hides(QStringView text, TextRange hiddenRange) const;
 
@@ -67,15 +70,36 @@ public:
 
     // Units the last reset or edit scanned.
     qsizetype lastScanLength() const { return lastScanLength_; }
+    // Regions, header entries and checkpoints the last edit moved or shifted one by one.
+    qsizetype lastEntriesShifted() const { return lastEntriesShifted_; }
 
 private:
     // From the checkpoint `start` on; with onward, past the last checkpoint without meeting any.
     void rescan(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget, bool onward);
 
-    QList<FoldRegion> regions_;
-    std::vector<qsizetype> closeAt_;       // offset of each region's closing bracket
+    // Entries as they are now, read through the shifts not yet applied to them.
+    FoldRegion region(qsizetype i) const;
+    qsizetype closeAt(qsizetype i) const;
+    qsizetype checkpointOffset(size_t i) const;
+    qsizetype checkpointLineStart(size_t i) const;
+    qsizetype header(size_t i) const { return headerShift_.lineStart(byHeader_[i].first); }
+    // The first header entry at or past a line start.
+    size_t firstHeaderFrom(qsizetype lineStart) const;
+    // Each brings its entries up to date, one by one, and says how many.
+    qsizetype settleRegions() const;
+    qsizetype settleCheckpoints();
+    qsizetype settleHeaders();
+
+    // The entries past an edit move along with it lazily (see PendingShift), so that typing costs
+    // the same however much text follows.
+    mutable QList<FoldRegion> regions_;
+    mutable std::vector<qsizetype> closeAt_;  // offset of each region's closing bracket
+    mutable PendingShift regionShift_;
     std::vector<Checkpoint> checkpoints_;  // ascending; the first at offset 0 with nothing open
+    PendingShift checkpointShift_;
     std::vector<std::pair<qsizetype, qsizetype>> byHeader_;  // (header line start, region index), ascending
+    PendingShift headerShift_;             // over all of byHeader_
     qsizetype lastScanLength_ = 0;
+    qsizetype lastEntriesShifted_ = 0;
     bool complete_ = true;
 };

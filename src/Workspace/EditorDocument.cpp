@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <sys/stat.h>
-#include <QHash>
 
 namespace {
 CodeLanguage languageFor(const std::optional<QString>& url) {
@@ -26,7 +25,9 @@ EditorDocument::EditorDocument(std::optional<QString> url, QString text, QObject
       language_(languageFor(url_)),
       savedText_(text_),
       samePrefix_(text_.size()),
-      sameSuffix_(text_.size()) {}
+      sameSuffix_(text_.size()) {
+    savedFingerprint_.start(savedText_);
+}
 
 void EditorDocument::setUrl(std::optional<QString> url) {
     url_ = std::move(url);
@@ -63,7 +64,7 @@ void EditorDocument::willReplace(qsizetype at, qsizetype length, QStringView wit
     if (isDirty_ || savedPrint_ || savedText_.isEmpty() || text().constData() != savedText_.constData() ||
         !textIsSavedText() || TextEquivalence::replacementKeepsEqual(savedText_, at, length, with))
         return;
-    savedPrint_ = Fingerprint{savedText_.size(), qHash(savedText_)};
+    savedPrint_ = savedFingerprint_.take(savedText_);
     savedText_ = QString();
 }
 
@@ -116,6 +117,7 @@ void EditorDocument::textDidChange(bool inserted) {
 void EditorDocument::setSavedText(const QString& text) {
     savedText_ = text;
     savedPrint_.reset();
+    savedFingerprint_.start(savedText_);
     samePrefix_ = sameSuffix_ = 0;
 }
 
@@ -160,6 +162,7 @@ bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
     setLanguage(languageFor(target));
     savedText_ = text();
     savedPrint_.reset();
+    savedFingerprint_.start(savedText_);
     samePrefix_ = sameSuffix_ = savedText_.size();
     setIsDirty(false);
     return true;
@@ -177,8 +180,7 @@ EditorDocument::DiskChange EditorDocument::diskChange() const {
     if (*now == *diskStamp_) return DiskChange::none;
     // Touched or rewritten with the same bytes is no change worth asking about.
     const auto read = TextFile::readUtf8(*url_);
-    const bool same = read.text && (savedPrint_ ? read.text->size() == savedPrint_->size && qHash(*read.text) == savedPrint_->hash
-                                                : *read.text == savedText_);
+    const bool same = read.text && (savedPrint_ ? TextFingerprint::of(*read.text) == *savedPrint_ : *read.text == savedText_);
     return same ? DiskChange::none : DiskChange::changed;
 }
 

@@ -8,6 +8,7 @@
 
 #include "Editor/CodeLanguage.h"
 #include "Platform/TextFile.h"
+#include "Workspace/TextFingerprint.h"
 
 class ExactText;
 
@@ -38,8 +39,11 @@ public:
     // the text still shares its buffer with the saved text and the edit makes them differ, the saved
     // text lets go of the buffer (the lender then edits it without a copy) and only its fingerprint
     // is kept: a dirty document needs the saved text for nothing else than telling whether the file
-    // on disk still holds it.
+    // on disk still holds it. That fingerprint is worked out on another thread when the saved text
+    // is set, so that this reads none of the text.
     void willReplace(qsizetype at, qsizetype length, QStringView with);
+    // Units of the saved text the last willReplace() hashed on the calling thread.
+    qsizetype unitsHashedOnEdit() const { return savedFingerprint_.hashedByTake(); }
     // Counts every change of the text, so a holder of a copy can tell whether it is behind.
     quint64 textRevision() const { return textRevision_; }
 
@@ -112,12 +116,9 @@ private:
     int cursorLine_ = 1;
     int cursorColumn_ = 1;
     QString savedText_;
-    // What is known of the saved text once it was let go.
-    struct Fingerprint {
-        qsizetype size = 0;
-        size_t hash = 0;
-    };
-    std::optional<Fingerprint> savedPrint_;
+    // What is known of the saved text once it was let go, and that worked out while it is held.
+    std::optional<TextFingerprint::Print> savedPrint_;
+    TextFingerprint savedFingerprint_;
     std::optional<TextFile::Stamp> diskStamp_;
     // Lower bounds of how many units text and saved text share at their start and end, so the dirty
     // rule after an edit reads only the stretch that can differ.

@@ -40,8 +40,8 @@ void expectSameAsWholeScan(const FoldTracker& tracker, const QString& text, int 
     ASSERT_EQ(tracker.regions(), expected) << "after edit " << step;
     // The header lookup finds the first region of each header, in closing order.
     for (qsizetype i = expected.size() - 1; i >= 0; --i) {
-        const FoldRegion* found = tracker.withHeader(expected[i].headerLineStart);
-        ASSERT_NE(found, nullptr);
+        const std::optional<FoldRegion> found = tracker.withHeader(expected[i].headerLineStart);
+        ASSERT_TRUE(found.has_value());
         const auto first = std::find_if(expected.begin(), expected.end(), [&](const FoldRegion& r) {
             return r.headerLineStart == expected[i].headerLineStart;
         });
@@ -203,4 +203,103 @@ TEST(FoldTracker, ChangesOfManyPartsMoveTheRegionsAlongOrAreRefused) {
         }
         EXPECT_GT(moved, 5);
     }
+}
+
+TEST(FoldTracker, TypingAtOnePlaceShiftsAsFewEntriesInAHundredfoldText) {
+    // Letters typed and taken back in the middle of code: what each key moves along one by one
+    // (regions, header entries, checkpoints) must not grow with the text after the caret.
+    const auto shiftedWhileTyping = [](qsizetype units) {
+        QString text = generated_code::realShapedJavaScript(units, 3);
+        FoldTracker tracker;
+        tracker.reset(text);
+        qsizetype at = text.size() / 2;
+        while (!(text[at - 1].isLetter() && text[at].isLetter())) ++at;
+        qsizetype shifted = 0;
+        for (int key = 1; key <= 40; ++key) {
+            if (key % 8 == 0) {
+                text.remove(--at, 1);
+                tracker.edit(text, at, 1, 0);
+            } else {
+                text.insert(at, u'x');
+                tracker.edit(text, at++, 0, 1);
+            }
+            shifted += tracker.lastEntriesShifted();
+        }
+        EXPECT_EQ(tracker.regions(), FoldComputer::regions(text));
+        return shifted;
+    };
+    const qsizetype small = shiftedWhileTyping(64 * 1024);
+    const qsizetype large = shiftedWhileTyping(6400 * 1024);
+    EXPECT_LE(large, small + 64) << "small text " << small;
+}
+
+TEST(FoldTracker, RunsOfTypingAtACaretGiveTheWholeScansRegionsBetweenAndAfter) {
+    // Typing, taking back and overtyping at a caret that now and then moves: the lookups between
+    // the keys see the regions as they are, before the whole list is asked for.
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 random(seed);
+        QString text = seed % 2 ? startText(random, 3000) : oneLine(startText(random, 3000));
+        FoldTracker tracker;
+        tracker.reset(text);
+        qsizetype caret = text.size() / 2;
+        std::uniform_int_distribution<int> pick(0, int(kPieces.size()) - 1);
+        for (int step = 1; step <= 150; ++step) {
+            if (random() % 12 == 0) caret = qsizetype(random() % quint32(text.size() + 1));
+            const int kind = int(random() % 6);
+            qsizetype at = caret, removed = 0;
+            QString inserted;
+            if (kind == 0 && caret > 0) {  // taken back
+                at = caret - 1;
+                removed = 1;
+            } else if (kind == 1) {  // overtyped
+                removed = std::min<qsizetype>(text.size() - at, 1 + random() % 4);
+                inserted = QStringLiteral("x");
+            } else {
+                inserted = random() % 3 ? QStringLiteral("x") : kPieces[pick(random)];
+            }
+            text.replace(at, removed, inserted);
+            tracker.edit(text, at, removed, inserted.size());
+            caret = at + inserted.size();
+            const QList<FoldRegion> expected = FoldComputer::regions(text);
+            for (const FoldRegion& r : expected) {
+                ASSERT_TRUE(tracker.withHeader(r.headerLineStart).has_value()) << "seed " << seed << " step " << step;
+                ASSERT_TRUE(tracker.hides(text, r.hiddenRange)) << "seed " << seed << " step " << step;
+            }
+            if (step % 10 == 0) ASSERT_EQ(tracker.regions(), expected) << "seed " << seed << " step " << step;
+        }
+    }
+}
+
+TEST(FoldTracker, TypingWhereALineWasTakenAwayLeavesTheNextLineWhereItStarts) {
+    // The line after the one taken away starts where the typing goes on: it stays there, and so
+    // does the end of the block closing on it, far past where the rescan met the earlier scan.
+    QString text = QStringLiteral("f() {\na\n") + QString(3 * 4096, u'b') + QStringLiteral("}\n");
+    FoldTracker tracker;
+    tracker.reset(text);
+    text.remove(6, 2);
+    tracker.edit(text, 6, 2, 0);
+    text.insert(6, u'x');
+    tracker.edit(text, 6, 0, 1);
+    const QList<FoldRegion> expected = FoldComputer::regions(text);
+    ASSERT_EQ(expected.size(), 1);
+    EXPECT_EQ(tracker.withHeader(0), expected[0]);
+    EXPECT_TRUE(tracker.hides(text, expected[0].hiddenRange));
+    EXPECT_EQ(tracker.regions(), expected);
+}
+
+TEST(FoldTracker, TypingOnTheLineBeforeALongLineMovesItsStartForEveryCheckpointOnIt) {
+    // Keys typed into a long line, then on the line before it: the long line starts one later for
+    // every checkpoint on it, also those past where the rescans met. A block opened far into it
+    // later has its header there.
+    QString text = QStringLiteral("f() {\nab\n") + QString(5 * 4096, u'c') + QStringLiteral("\n}\n");
+    FoldTracker tracker;
+    tracker.reset(text);
+    for (const auto& [at, typed] : {std::pair{qsizetype(109), u'x'}, {qsizetype(7), u'x'}, {qsizetype(12000), u'{'}}) {
+        text.insert(at, typed);
+        tracker.edit(text, at, 0, 1);
+    }
+    const QList<FoldRegion> expected = FoldComputer::regions(text);
+    ASSERT_EQ(expected.size(), 1);
+    EXPECT_EQ(tracker.withHeader(10), expected[0]);
+    EXPECT_EQ(tracker.regions(), expected);
 }

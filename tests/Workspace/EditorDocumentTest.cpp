@@ -12,6 +12,16 @@
 using testing_support::readBytes;
 using testing_support::TempFolder;
 
+namespace {
+// Rewritten with a later time each (the nth), so the stamp always differs.
+void rewriteLater(const QString& path, const QByteArray& content, int nth) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(10 * nth), QFileDevice::FileModificationTime));
+}
+} // namespace
+
 TEST(EditorDocument, DirtyRuleUnderCanonicalEquivalence) {
     EditorDocument untitled;
     EXPECT_EQ(untitled.displayName(), "Untitled");
@@ -150,14 +160,8 @@ TEST(EditorDocument, TheSavedTextLetsGoOfALentBufferBeforeAnEdit) {
     doc.replaceText(4, 1, QStringLiteral(" "));
     EXPECT_TRUE(doc.isDirty());  // only a save or a reload makes it clean
 
-    // Rewritten with a later time each, so the stamp always differs.
     int later = 0;
-    const auto rewrite = [&](const QByteArray& content) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(10 * ++later), QFileDevice::FileModificationTime));
-    };
+    const auto rewrite = [&](const QByteArray& content) { rewriteLater(path, content, ++later); };
     rewrite(bytes);
     EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::none);
     rewrite("caf\xc3\xa9 twO");
@@ -248,4 +252,39 @@ TEST(EditorDocument, EditsHeldBetweenReadsReadAndSaveAsMade) {
         EXPECT_EQ(doc.savedText(), expected);
         EXPECT_TRUE(doc.textIsSavedText());
     }
+}
+
+// The first edit of a text that still shares its buffer with the saved text reads none of it there,
+// however large (the saved text's fingerprint was worked out when it was read), and what is on disk
+// is still told apart by that fingerprint.
+TEST(EditorDocument, TheFirstEditReadsNoneOfTheSavedTextHoweverLarge) {
+    const auto hashedOnFirstEdit = [](qsizetype units) {
+        TempFolder dir;
+        QString content(units, u'a');
+        content[units / 2] = u'b';
+        const QByteArray bytes = content.toUtf8();
+        const QString path = dir.write("big.txt", bytes);
+        EditorDocument doc(path, content);
+        doc.setDiskStamp(TextFile::stamp(path));
+        content = QString();
+        ExactText live(doc.text());
+        doc.lendText(&live);
+        doc.willReplace(1, 1, u"x");
+        EXPECT_TRUE(live.text().isDetached());  // edited where it lies
+        const qsizetype hashed = doc.unitsHashedOnEdit();
+        live.replace({1, 1}, QStringLiteral("x"));
+        doc.replaceText(1, 1, u"x");
+        EXPECT_TRUE(doc.isDirty());
+        int later = 0;
+        const auto rewrite = [&](const QByteArray& now) { rewriteLater(path, now, ++later); };
+        rewrite(bytes);
+        EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::none);
+        QByteArray other = bytes;
+        other[units / 2] = 'c';
+        rewrite(other);
+        EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::changed);
+        return hashed;
+    };
+    const qsizetype small = hashedOnFirstEdit(1000);
+    EXPECT_EQ(hashedOnFirstEdit(4 * 1024 * 1024), small);
 }

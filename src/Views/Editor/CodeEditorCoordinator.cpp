@@ -892,7 +892,7 @@ void CodeEditorCoordinator::keepFolds() {
     folding_->setFoldedRanges(kept);
 }
 
-const FoldRegion* CodeEditorCoordinator::regionWithHeader(qsizetype headerLineStart) const {
+std::optional<FoldRegion> CodeEditorCoordinator::regionWithHeader(qsizetype headerLineStart) const {
     return folds_.withHeader(headerLineStart);
 }
 
@@ -904,7 +904,7 @@ QSet<qsizetype> CodeEditorCoordinator::foldedStarts() const {
 }
 
 void CodeEditorCoordinator::toggleFold(qsizetype headerLineStart) {
-    const FoldRegion* region = regionWithHeader(headerLineStart);
+    const std::optional<FoldRegion> region = regionWithHeader(headerLineStart);
     if (!region || !folding_ || !view_) return;
     showThrough(region->hiddenRange.end());
     QList<TextRange> folded = folding_->foldedRanges();

@@ -89,7 +89,7 @@ public:
     const QList<FoldRegion>& foldRegions() const { return folds_.regions(); }
     const FoldTracker& foldTracker() const { return folds_; }
     // The first region whose header line starts at the offset, if any.
-    const FoldRegion* regionWithHeader(qsizetype headerLineStart) const;
+    std::optional<FoldRegion> regionWithHeader(qsizetype headerLineStart) const;
     QSet<qsizetype> foldedStarts() const;
     void toggleFold(qsizetype headerLineStart);
     void recomputeFolds();

@@ -84,7 +84,7 @@ void LineNumberRuler::paintEvent(QPaintEvent*) {
         drawnNumbers_.append({number, top, caretLine, left});
 
         const qsizetype lineStart = coordinator_->toExact(line.block.position());
-        const FoldRegion* region = coordinator_->regionWithHeader(lineStart);
+        const std::optional<FoldRegion> region = coordinator_->regionWithHeader(lineStart);
         if (!region) continue;
         const bool isFolded = folded.contains(region->hiddenRange.location);
         QColor colour = Brand::accent();

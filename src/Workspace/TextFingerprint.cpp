@@ -1,0 +1,42 @@
+#include "Workspace/TextFingerprint.h"
+
+#include <QHash>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+// Below this a text is hashed at once: a thread would cost more than the hash.
+constexpr qsizetype kHashedAtOnce = 64 * 1024;
+} // namespace
+
+TextFingerprint::Print TextFingerprint::of(QStringView text) { return {text.size(), qHash(text)}; }
+
+void TextFingerprint::start(const QString& text) {
+    clear();
+    if (text.size() < kHashedAtOnce) {
+        done_ = of(text);
+        return;
+    }
+    // The worker lets go of its share of the text before the print is reported, so that whoever
+    // takes the print finds the buffer no longer shared by it.
+    running_ = QtConcurrent::run([shared = text]() mutable {
+        const Print print = of(shared);
+        shared = QString();
+        return print;
+    });
+}
+
+TextFingerprint::Print TextFingerprint::take(QStringView text) {
+    hashedByTake_ = 0;
+    if (!done_ && running_.isValid()) done_ = running_.result();
+    if (!done_) {
+        done_ = of(text);
+        hashedByTake_ = text.size();
+    }
+    running_ = {};
+    return *done_;
+}
+
+void TextFingerprint::clear() {
+    running_ = {};
+    done_.reset();
+}

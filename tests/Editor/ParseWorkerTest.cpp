@@ -241,7 +241,10 @@ TEST(ParseWorker, TheWholeTreeLagsNonStopTypingByAFewKeystrokesAtMost) {
     const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 1 + 5;
     constexpr quint64 keystrokes = 40;
     quint64 typed = 0;
+    // Filled on the worker's thread, read here once the last whole tree is in.
+    std::mutex guard;
     std::vector<quint64> wholeRevisions;
+    std::atomic<bool> lastWholeIn = false;
     const auto type = [&] {
         ++typed;
         worker.edit(highlight_test::replace(text, at + qsizetype(typed), 0, QStringLiteral("x")), QStringLiteral("x"),
@@ -251,12 +254,18 @@ TEST(ParseWorker, TheWholeTreeLagsNonStopTypingByAFewKeystrokesAtMost) {
         &worker, &ParseWorker::parsed, &worker,
         [&](quint64 revision) {
             // A whole tree, of a text a keystroke or so shorter than the one typed by now.
-            if (worker.latestFor({at, 1}).covered.length > text.size() / 2) wholeRevisions.push_back(revision);
-            else if (revision == typed + 1 && typed < keystrokes) type();
+            if (worker.latestFor({at, 1}).covered.length > text.size() / 2) {
+                const std::lock_guard lock(guard);
+                wholeRevisions.push_back(revision);
+                if (revision == keystrokes + 1) lastWholeIn = true;
+            } else if (revision == typed + 1 && typed < keystrokes) type();
         },
         Qt::DirectConnection);
     type();
     ASSERT_TRUE(waitFor(worker, keystrokes + 1).valid);
+    // The worker publishes a tree before it says so; what it says is awaited, not only the tree.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastWholeIn.load(); }, 60000));
+    const std::lock_guard lock(guard);
     EXPECT_EQ(typed, keystrokes);
     ASSERT_FALSE(wholeRevisions.empty());
     EXPECT_GE(wholeRevisions.size(), keystrokes / 10);

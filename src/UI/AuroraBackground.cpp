@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "UI/GlassCard.h"
 #include "UI/Timeline.h"
 
 namespace {
@@ -17,16 +18,23 @@ bool paintsOpaque(const QWidget* w) {
 }
 
 // Takes from region (in `to`'s coordinates) what the visible widgets among children, or their
-// descendants, cover opaquely, each within clip (the part of its parent it can show in).
-void subtractOpaque(const QObjectList& children, const QWidget* to, const QRect& clip, QRegion& region) {
+// descendants, cover opaquely, each within clip (the part of its parent it can show in). With
+// stillToo, also what glass covers with a picture that does not follow the backdrop for now.
+void subtractOpaque(const QObjectList& children, const QWidget* to, const QRect& clip, QRegion& region,
+                    bool stillToo) {
     for (const QObject* child : children) {
         const auto* w = qobject_cast<const QWidget*>(child);
         if (!w || w->isWindow() || !w->isVisible() || w == to) continue;
-        const QRect box = QRect(w->mapTo(to->window(), QPoint(0, 0)) - to->mapTo(to->window(), QPoint(0, 0)), w->size())
-                              .intersected(clip);
+        const QPoint at = w->mapTo(to->window(), QPoint(0, 0)) - to->mapTo(to->window(), QPoint(0, 0));
+        const QRect box = QRect(at, w->size()).intersected(clip);
         if (box.isEmpty()) continue;
-        if (paintsOpaque(w)) region -= box;
-        else subtractOpaque(w->children(), to, box, region);
+        if (paintsOpaque(w)) {
+            region -= box;
+        } else {
+            if (const auto* card = stillToo ? qobject_cast<const GlassCard*>(w) : nullptr)
+                region -= card->stillRegion().translated(at) & box;
+            subtractOpaque(w->children(), to, box, region, stillToo);
+        }
         if (region.isEmpty()) return;
     }
 }
@@ -68,7 +76,7 @@ void AuroraBackground::syncOpaque() {
     setAttribute(Qt::WA_OpaquePaintEvent, intensity_ >= 1 || (ground_.isValid() && ground_.alpha() == 255));
 }
 
-QRegion AuroraBackground::exposedRegion() const {
+QRegion AuroraBackground::exposedRegion(bool stillToo) const {
     QRegion region(rect());
     const QWidget* parent = parentWidget();
     if (!parent) return region;
@@ -77,13 +85,15 @@ QRegion AuroraBackground::exposedRegion() const {
     const qsizetype self = siblings.indexOf(const_cast<AuroraBackground*>(this));
     const QObjectList above = siblings.mid(self + 1);
     const QRect parentBox(mapFrom(parent, QPoint(0, 0)), parent->size());
-    subtractOpaque(above, this, parentBox, region);
+    subtractOpaque(above, this, parentBox, region, stillToo);
     return region;
 }
 
 void AuroraBackground::advance() {
     if (intensity_ <= 0) return;
-    const QRegion shows = exposedRegion();
+    // Glass that shows its blur unchanged needs no new frame under it; a repaint for any other
+    // reason still draws the backdrop there, for the glass to read.
+    const QRegion shows = exposedRegion(true);
     if (shows.isEmpty()) return;
     frameTime_ = Timeline::now();
     update(shows);

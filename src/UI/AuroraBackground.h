@@ -36,8 +36,9 @@ public:
     // The moment the backdrop shows (seconds since the reference date): that of the latest tick.
     double frameTime() const { return frameTime_; }
 
-    // The part of the backdrop not hidden by opaque widgets stacked above it, in its own coordinates.
-    QRegion exposedRegion() const;
+    // The part of the backdrop not hidden by opaque widgets stacked above it, in its own coordinates;
+    // with stillToo, nor by glass that shows a picture independent of the backdrop for now.
+    QRegion exposedRegion(bool stillToo = false) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

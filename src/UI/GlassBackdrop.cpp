@@ -170,6 +170,11 @@ void GlassBackdrop::rebuild(qreal radius, qreal dpr) {
     p.drawImage(QRectF(0, 0, small.width() * step, small.height() * step), small);
 }
 
+bool GlassBackdrop::isSettled() const {
+    return !glass_.isNull() && (QRegion(sharp_.rect()) - known_).isEmpty() && sinceBlur_.isValid() &&
+           sinceBlur_.elapsed() < kDriftIntervalMs;
+}
+
 bool GlassBackdrop::paint(QPainter& p, const QWidget* surface, const QRectF& rect, qreal radius) {
     if (rect.isEmpty() || p.transform().type() > QTransform::TxTranslate) return false;
     const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;

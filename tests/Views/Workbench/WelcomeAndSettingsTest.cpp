@@ -2,7 +2,9 @@
 // window writes every control straight to the settings store and explains the AI tool choice.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QHash>
+#include <QPaintEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -13,6 +15,8 @@
 #include "ScriptedPrompter.h"
 #include "UI/AuroraBackground.h"
 #include "UI/CascadeModifier.h"
+#include "UI/GlassBackdrop.h"
+#include "UI/GlassCard.h"
 #include "UI/GradientButton.h"
 #include "UI/PressableButton.h"
 #include "UI/Timeline.h"
@@ -193,6 +197,47 @@ TEST_F(WelcomeViewTest, FramesAtRestDoNotDrawTheStillWidgetsAgain) {
     qApp->removeEventFilter(&counter);
     EXPECT_GT(counter.paints.value("AuroraBackground"), 0);
     for (const char* still : {"PressableButton", "CachedLabel", "QLabel"}) EXPECT_EQ(counter.paints.value(still), 0) << still;
+}
+
+// Under the glass card lies its blur, made at most once an interval: between those the card's
+// middle shows the same pixels whatever the backdrop does, and the backdrop's frames leave it alone.
+TEST_F(WelcomeViewTest, FramesAtRestRedrawTheGlassMiddleOnlyWhenItsBlurIsDue) {
+    auto view = make();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto all = view->findChildren<QWidget*>();
+        return std::none_of(all.begin(), all.end(), [](QWidget* w) { return qobject_cast<CascadeModifier*>(w->graphicsEffect()); });
+    }));
+    auto* card = view->findChild<GlassCard*>();
+    ASSERT_NE(card, nullptr);
+    const QRect glass = card->glassRect().toAlignedRect();
+    const int inset = int(GlassCard::kCornerRadius) + 2;  // clear of the corners' soft edge
+    const QRect middle = glass.adjusted(inset, inset, -inset, -inset);
+    auto* backdrop = view->findChild<AuroraBackground*>();
+    QSignalSpy ticked(&backdrop->timeline(), &Timeline::tick);
+    ASSERT_TRUE(ticked.wait(120000));
+    QCoreApplication::processEvents();
+    struct Counter : QObject {
+        QRect middle;
+        int paints = 0, middlePaints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() != QEvent::Paint) return false;
+            ++paints;
+            if (static_cast<QPaintEvent*>(event)->region().intersects(middle)) ++middlePaints;
+            return false;
+        }
+    } counter;
+    counter.middle = middle;
+    card->installEventFilter(&counter);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    constexpr int kFrames = 12;
+    for (int frames = 0; frames < kFrames; ++frames) ASSERT_TRUE(ticked.wait(120000));
+    QCoreApplication::processEvents();
+    card->removeEventFilter(&counter);
+    EXPECT_GT(counter.paints, 0);  // its shadow and rim still lie over the moving backdrop
+    EXPECT_LE(counter.middlePaints, 1 + elapsed.elapsed() / GlassBackdrop::kDriftIntervalMs) << "of " << kFrames;
 }
 
 // ---

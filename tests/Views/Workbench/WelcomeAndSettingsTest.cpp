@@ -7,6 +7,8 @@
 #include <QPaintEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QSlider>
 #include <algorithm>
@@ -197,6 +199,12 @@ TEST_F(WelcomeViewTest, FramesAtRestDoNotDrawTheStillWidgetsAgain) {
     qApp->removeEventFilter(&counter);
     EXPECT_GT(counter.paints.value("AuroraBackground"), 0);
     for (const char* still : {"PressableButton", "CachedLabel", "QLabel"}) EXPECT_EQ(counter.paints.value(still), 0) << still;
+    // What the frames and the sheen do repaint draws no styled background of its own: a style
+    // sheet's background is drawn at every repaint of the widget that has it, and reaches its children.
+    for (QWidget* w : view->findChildren<QWidget*>())
+        if (!qobject_cast<QLabel*>(w) && !qobject_cast<QScrollBar*>(w))
+            EXPECT_FALSE(w->testAttribute(Qt::WA_StyledBackground) || w->style()->inherits("QStyleSheetStyle"))
+                << w->metaObject()->className();
 }
 
 // Under the glass card lies its blur, made at most once an interval: between those the card's

@@ -96,7 +96,9 @@ void AuroraBackground::advance() {
     const QRegion shows = exposedRegion(true);
     if (shows.isEmpty()) return;
     frameTime_ = Timeline::now();
-    update(shows);
+    // Only what differs from the frame on screen: the black edges of a large window stay as they are.
+    const QRegion changed = renderer_.advance(size(), devicePixelRatioF(), frameTime_, intensity_, ground_) & shows;
+    if (!changed.isEmpty()) update(changed);
 }
 
 void AuroraBackground::paintEvent(QPaintEvent* event) {

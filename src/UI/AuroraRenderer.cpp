@@ -292,12 +292,7 @@ void AuroraRenderer::buildInto(QImage& image, bool painting, QPoint origin, qrea
     // An image a painter is drawing on is written through the buffer that painter draws into
     // (detaching it would leave the painter on the old one); our own frame is never shared.
     const Pixels target{painting ? const_cast<uchar*>(image.constBits()) : image.bits(), image.bytesPerLine(), image.size()};
-    if (!layerFresh_) {
-        composeSmoothLayer(QSizeF(frameSize_), frameNow_);
-        if (flat_) flatten();
-        wideRows_.assign(size_t(layer_.height()), {});
-        layerFresh_ = true;
-    }
+    if (!layerFresh_) composeLayer();
     const int width = int(std::ceil(frameSize_.width() * dpr));
     const QRect backdrop(origin, QSize(width, int(std::ceil(frameSize_.height() * dpr))));
     QRegion device;
@@ -347,11 +342,36 @@ void AuroraRenderer::flatten() {
     }
 }
 
-void AuroraRenderer::paint(QPainter& painter, const QRegion& region, const QSize& size, double now, double intensity,
-                           const QColor& ground) {
-    if (intensity <= 0 || size.isEmpty()) return;
-    intensity = std::min(1.0, intensity);
-    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+QRegion AuroraRenderer::changedSince(const QImage& before) const {
+    // A device pixel mixes the two layer pixels either side of it along each axis: a layer pixel
+    // reaches from a layer pixel before it to one after it, plus a point for rounding.
+    constexpr int kBand = 4;  // layer rows joined into one span: a few rectangles, not one per row
+    const int w = layer_.width(), h = layer_.height();
+    QRegion changed;
+    for (int top = 0; top < h; top += kBand) {
+        int first = w, last = -1;
+        for (int y = top; y < std::min(h, top + kBand); ++y) {
+            const auto* now = reinterpret_cast<const quint32*>(layer_.constScanLine(y));
+            const auto* was = reinterpret_cast<const quint32*>(before.constScanLine(y));
+            int x = 0;
+            while (x < first && now[x] == was[x]) ++x;
+            first = std::min(first, x);
+            int r = w - 1;
+            while (r > last && now[r] == was[r]) --r;
+            last = std::max(last, r);
+        }
+        if (last < first) continue;
+        const int bottom = std::min(h, top + kBand) - 1;
+        changed += QRect(QPoint((first - 1) * kBlobLayerScale - 1, (top - 1) * kBlobLayerScale - 1),
+                         QPoint((last + 2) * kBlobLayerScale + 1, (bottom + 2) * kBlobLayerScale + 1));
+    }
+    return changed & QRect(QPoint(0, 0), frameSize_);
+}
+
+QRegion AuroraRenderer::advance(const QSize& size, qreal dpr, double now, double intensity, const QColor& ground) {
+    intensity = std::clamp(intensity, 0.0, 1.0);
+    const QRect whole(QPoint(0, 0), size);
+    bool all = false;
     if (frameSize_ != size || frameDpr_ != dpr) {
         frameSize_ = size;
         frameDpr_ = dpr;
@@ -359,20 +379,47 @@ void AuroraRenderer::paint(QPainter& painter, const QRegion& region, const QSize
         frame_ = QImage();
         fresh_ = QRegion();
         layerFresh_ = false;
+        all = true;
     }
     // Over a known opaque ground (or at full strength) the pixels are the finished colours, written
     // straight where the painter draws; otherwise the frame holds the backdrop alone, is kept for
     // repaints of the same moment and is drawn at the intensity.
     const bool flat = intensity >= 1 || (ground.isValid() && ground.alpha() == 255);
     const QRgb groundRgb = ground.isValid() ? ground.rgb() : qRgb(0, 0, 0);
-    if (now != frameNow_ || flat != flat_ || (flat && (intensity != intensity_ || groundRgb != ground_))) {
-        frameNow_ = now;
+    if (flat != flat_ || intensity != intensity_ || groundRgb != ground_) {
         flat_ = flat;
         intensity_ = intensity;
         ground_ = groundRgb;
         fresh_ = QRegion();
         layerFresh_ = false;
+        all = true;
     }
+    if (now == frameNow_) return all ? QRegion(whole) : QRegion();
+    frameNow_ = now;
+    fresh_ = QRegion();
+    if (all || !layerFresh_) {
+        layerFresh_ = false;  // built when first painted
+        return whole;
+    }
+    const QImage before = layer_;
+    composeLayer();
+    return changedSince(before);
+}
+
+void AuroraRenderer::composeLayer() {
+    composeSmoothLayer(QSizeF(frameSize_), frameNow_);
+    if (flat_) flatten();
+    wideRows_.assign(size_t(layer_.height()), {});
+    layerFresh_ = true;
+}
+
+void AuroraRenderer::paint(QPainter& painter, const QRegion& region, const QSize& size, double now, double intensity,
+                           const QColor& ground) {
+    if (intensity <= 0 || size.isEmpty()) return;
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    advance(size, dpr, now, intensity, ground);
+    const bool flat = flat_;
+    intensity = intensity_;
     const QRegion wanted = region.intersected(QRect(QPoint(0, 0), size));
     QPoint origin;
     if (QImage* target = flat ? directTarget(painter, dpr, &origin) : nullptr) {

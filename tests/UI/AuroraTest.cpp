@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWindow>
 #include <cstdint>
 #include <cstring>
@@ -101,6 +102,37 @@ TEST(AuroraBackground, ATickRepaintsOnlyWhatOpaqueViewsLeaveUncovered) {
     // Hidden behind opaque views everywhere, the backdrop asks for no repaint at all.
     column->setAutoFillBackground(true);
     EXPECT_TRUE(aurora->exposedRegion().isEmpty());
+}
+
+// The blobs drift across the middle of a large window; its edges stay black under the vignette.
+// A frame rebuilds only the pixels that differ from the frame before, and the screen still shows a
+// whole frame of one moment.
+TEST(AuroraBackground, AFrameRebuildsOnlyWhatMovedAndShowsOneMoment) {
+    QWidget window;
+    window.resize(2560, 1440);
+    auto* aurora = new AuroraBackground(1, &window);
+    aurora->setGeometry(window.rect());
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return aurora->timeline().isRunning(); }));
+    ASSERT_TRUE(runFrame(*aurora));
+    const qint64 whole = qint64(window.width()) * window.height();
+    for (int frame = 0; frame < 3; ++frame) {
+        const qint64 before = aurora->renderer().pixelsBuilt();
+        ASSERT_TRUE(runFrame(*aurora));
+        const qint64 built = aurora->renderer().pixelsBuilt() - before;
+        EXPECT_GT(built, 0);
+        EXPECT_LT(built, whole / 2) << "frame " << frame;
+    }
+    QImage shown = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    QImage full(shown.size(), QImage::Format_RGB32);
+    full.setDevicePixelRatio(shown.devicePixelRatio());
+    {
+        QPainter p(&full);
+        AuroraRenderer().paint(p, QRegion(window.rect()), window.size(), aurora->frameTime(), 1);
+    }
+    full.setDevicePixelRatio(1);
+    shown.setDevicePixelRatio(1);
+    EXPECT_TRUE(shown == full);
 }
 
 TEST(AuroraBackground, OpaqueOverAKnownGroundAndSlowerWhenFainter) {

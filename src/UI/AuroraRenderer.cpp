@@ -342,30 +342,28 @@ void AuroraRenderer::flatten() {
     }
 }
 
-QRegion AuroraRenderer::changedSince(const QImage& before) const {
-    // A device pixel mixes the two layer pixels either side of it along each axis: a layer pixel
-    // reaches from a layer pixel before it to one after it, plus a point for rounding.
-    constexpr int kBand = 4;  // layer rows joined into one span: a few rectangles, not one per row
-    const int w = layer_.width(), h = layer_.height();
-    QRegion changed;
-    for (int top = 0; top < h; top += kBand) {
-        int first = w, last = -1;
-        for (int y = top; y < std::min(h, top + kBand); ++y) {
-            const auto* now = reinterpret_cast<const quint32*>(layer_.constScanLine(y));
-            const auto* was = reinterpret_cast<const quint32*>(before.constScanLine(y));
-            int x = 0;
-            while (x < first && now[x] == was[x]) ++x;
-            first = std::min(first, x);
-            int r = w - 1;
-            while (r > last && now[r] == was[r]) --r;
-            last = std::max(last, r);
-        }
-        if (last < first) continue;
-        const int bottom = std::min(h, top + kBand) - 1;
-        changed += QRect(QPoint((first - 1) * kBlobLayerScale - 1, (top - 1) * kBlobLayerScale - 1),
-                         QPoint((last + 2) * kBlobLayerScale + 1, (bottom + 2) * kBlobLayerScale + 1));
+QRect AuroraRenderer::changedSince(const QImage& before) const {
+    int first = layer_.width(), last = -1, top = -1, bottom = -1;
+    for (int y = 0; y < layer_.height(); ++y) {
+        const auto* now = reinterpret_cast<const quint32*>(layer_.constScanLine(y));
+        const auto* was = reinterpret_cast<const quint32*>(before.constScanLine(y));
+        int x = 0;
+        while (x < layer_.width() && now[x] == was[x]) ++x;
+        if (x == layer_.width()) continue;
+        first = std::min(first, x);
+        int r = layer_.width() - 1;
+        while (now[r] == was[r]) --r;
+        last = std::max(last, r);
+        if (top < 0) top = y;
+        bottom = y;
     }
-    return changed & QRect(QPoint(0, 0), frameSize_);
+    if (top < 0) return {};
+    // A device pixel mixes the two layer pixels either side of it along each axis: a layer pixel
+    // reaches from a layer pixel before it to one after it, plus a point for rounding. One
+    // rectangle, so that what is drawn over the backdrop is clipped to a rectangle too.
+    return QRect(QPoint((first - 1) * kBlobLayerScale - 1, (top - 1) * kBlobLayerScale - 1),
+                 QPoint((last + 2) * kBlobLayerScale + 1, (bottom + 2) * kBlobLayerScale + 1))
+        .intersected(QRect(QPoint(0, 0), frameSize_));
 }
 
 QRegion AuroraRenderer::advance(const QSize& size, qreal dpr, double now, double intensity, const QColor& ground) {

@@ -54,7 +54,7 @@ private:
     void buildInto(QImage& image, bool painting, QPoint origin, qreal dpr, const QRegion& region);
     void flatten();
     // The points whose pixels are drawn from the layer pixels that differ between before and layer_.
-    QRegion changedSince(const QImage& before) const;
+    QRect changedSince(const QImage& before) const;
     const QImage& sprite(int index);
 
     QImage layer_;              // ground, blobs and vignette at low resolution

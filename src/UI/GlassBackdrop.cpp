@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "UI/Blur.h"
+#include "UI/RectwiseDraw.h"
 
 namespace {
 
@@ -220,7 +221,7 @@ bool GlassBackdrop::paint(QPainter& p, const QWidget* surface, const QRectF& rec
     p.save();
     p.setTransform(QTransform());
     glass_.setDevicePixelRatio(dpr);
-    p.drawImage(QPointF(std::round(corner.x()), std::round(corner.y())) / dpr, glass_);
+    RectwiseDraw::drawImage(p, QPointF(std::round(corner.x()), std::round(corner.y())) / dpr, glass_);
     p.restore();
     return true;
 }

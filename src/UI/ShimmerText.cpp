@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "UI/Brand.h"
+#include "UI/RectwiseDraw.h"
 #include "UI/Timeline.h"
 
 ShimmerText::ShimmerText(const QString& text, qreal size, QFont::Weight weight, Design design, QWidget* parent)
@@ -124,7 +125,7 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
                            .intersected(still_.rect());
     const QRectF target(box.topLeft(), QSizeF(still_.size()) / dpr);
     if (!sheenShows(t) || band.isEmpty()) {
-        painter.drawImage(target, still_);
+        RectwiseDraw::drawImage(painter, target, still_);
         return;
     }
     // One picture is kept for the frames: the still glyphs where the sheen of the last one lay
@@ -155,7 +156,7 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
         p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
         p.drawImage(0, 0, mask_);
     }
-    painter.drawImage(target, sheen_);
+    RectwiseDraw::drawImage(painter, target, sheen_);
 }
 
 void ShimmerText::paintEvent(QPaintEvent* event) {

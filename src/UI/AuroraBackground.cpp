@@ -17,15 +17,16 @@ bool paintsOpaque(const QWidget* w) {
     return w->autoFillBackground() && w->palette().brush(w->backgroundRole()).isOpaque();
 }
 
-// Takes from region (in `to`'s coordinates) what the visible widgets among children, or their
-// descendants, cover opaquely, each within clip (the part of its parent it can show in). With
-// stillToo, also what glass covers with a picture that does not follow the backdrop for now.
-void subtractOpaque(const QObjectList& children, const QWidget* to, const QRect& clip, QRegion& region,
-                    bool stillToo) {
+// Takes from region (in the backdrop's coordinates) what the visible widgets among children, or
+// their descendants, cover opaquely, each within clip (the part of its parent it can show in).
+// origin is where the children's parent lies in the backdrop's coordinates. With stillToo, also
+// what glass covers with a picture that does not follow the backdrop for now.
+void subtractOpaque(const QObjectList& children, const QWidget* self, QPoint origin, const QRect& clip,
+                    QRegion& region, bool stillToo) {
     for (const QObject* child : children) {
         const auto* w = qobject_cast<const QWidget*>(child);
-        if (!w || w->isWindow() || !w->isVisible() || w == to) continue;
-        const QPoint at = w->mapTo(to->window(), QPoint(0, 0)) - to->mapTo(to->window(), QPoint(0, 0));
+        if (!w || w->isWindow() || !w->isVisible() || w == self) continue;
+        const QPoint at = origin + w->pos();
         const QRect box = QRect(at, w->size()).intersected(clip);
         if (box.isEmpty()) continue;
         if (paintsOpaque(w)) {
@@ -33,7 +34,7 @@ void subtractOpaque(const QObjectList& children, const QWidget* to, const QRect&
         } else {
             if (const auto* card = stillToo ? qobject_cast<const GlassCard*>(w) : nullptr)
                 region -= card->stillRegion().translated(at) & box;
-            subtractOpaque(w->children(), to, box, region, stillToo);
+            subtractOpaque(w->children(), self, at, box, region, stillToo);
         }
         if (region.isEmpty()) return;
     }
@@ -84,8 +85,8 @@ QRegion AuroraBackground::exposedRegion(bool stillToo) const {
     const QObjectList& siblings = parent->children();
     const qsizetype self = siblings.indexOf(const_cast<AuroraBackground*>(this));
     const QObjectList above = siblings.mid(self + 1);
-    const QRect parentBox(mapFrom(parent, QPoint(0, 0)), parent->size());
-    subtractOpaque(above, this, parentBox, region, stillToo);
+    const QRect parentBox(-pos(), parent->size());
+    subtractOpaque(above, this, -pos(), parentBox, region, stillToo);
     return region;
 }
 

@@ -202,24 +202,37 @@ const MixRows mixRows = [] {
 // does. Rows are first widened along x (once per layer row and frame, kept in wide), then mixed
 // along y.
 void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint origin, int width, double scale,
-             std::vector<std::vector<quint32>>& wide) {
+             AuroraRenderer::Widening& wide) {
     if (r.isEmpty()) return;
-    std::vector<Tap> columns;
-    std::vector<quint16> weights;  // each column's weight, once per channel
-    std::vector<quint64> spread;   // a layer row, each channel in 16 bits
+    if (wide.width != width || wide.scale != scale || wide.layerWidth != layer.width()) {
+        wide.width = width;
+        wide.scale = scale;
+        wide.layerWidth = layer.width();
+        wide.first.clear();
+        wide.second.clear();
+        wide.weights.clear();
+        for (int x = 0; x < width; ++x) {
+            const Tap t = tapAt((x + 0.5) / scale, layer.width());
+            wide.first.push_back(t.first);
+            wide.second.push_back(t.second);
+            wide.weights.insert(wide.weights.end(), 4, quint16(t.weight));
+        }
+        wide.rows.clear();
+    }
+    if (wide.rows.size() != size_t(layer.height())) {
+        wide.rows.assign(size_t(layer.height()), std::vector<quint32>(size_t(width)));
+        wide.fresh.assign(size_t(layer.height()), false);
+    }
     auto widened = [&](int row) -> const quint32* {
-        std::vector<quint32>& line = wide[size_t(row)];
-        if (line.empty()) {
-            if (columns.empty())
-                for (int x = 0; x < width; ++x) columns.push_back(tapAt((x + 0.5) / scale, layer.width()));
-            line.resize(size_t(width));
+        std::vector<quint32>& line = wide.rows[size_t(row)];
+        if (!wide.fresh[size_t(row)]) {
+            wide.fresh[size_t(row)] = true;
             const auto* src = reinterpret_cast<const quint32*>(layer.constScanLine(row));
             int x = 0;
 #ifdef __SSE2__
             // Four pixels at a time, as mix() does them: the layer row's channels spread to 16 bits
             // once, each column's weight kept beside its taps.
-            if (weights.empty())
-                for (int c = 0; c < width; ++c) weights.insert(weights.end(), 4, quint16(columns[size_t(c)].weight));
+            std::vector<quint64>& spread = wide.spread;
             spread.resize(size_t(layer.width()));
             for (int c = 0; c < layer.width(); ++c) {
                 const quint64 p = src[c];
@@ -227,21 +240,18 @@ void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint o
             }
             const __m128i full = _mm_set1_epi16(256);
             const auto two = [&](int at) {
-                const Tap& t0 = columns[size_t(at)];
-                const Tap& t1 = columns[size_t(at + 1)];
-                const __m128i va = _mm_set_epi64x(qint64(spread[size_t(t1.first)]), qint64(spread[size_t(t0.first)]));
-                const __m128i vb = _mm_set_epi64x(qint64(spread[size_t(t1.second)]), qint64(spread[size_t(t0.second)]));
-                const __m128i wb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights.data() + 4 * at));
+                const size_t a0 = size_t(at), a1 = size_t(at + 1);
+                const __m128i va = _mm_set_epi64x(qint64(spread[size_t(wide.first[a1])]), qint64(spread[size_t(wide.first[a0])]));
+                const __m128i vb = _mm_set_epi64x(qint64(spread[size_t(wide.second[a1])]), qint64(spread[size_t(wide.second[a0])]));
+                const __m128i wb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wide.weights.data() + 4 * at));
                 const __m128i wa = _mm_sub_epi16(full, wb);
                 return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(va, wa), _mm_mullo_epi16(vb, wb)), 8);
             };
             for (; x + 4 <= width; x += 4)
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(line.data() + x), _mm_packus_epi16(two(x), two(x + 2)));
 #endif
-            for (; x < width; ++x) {
-                const Tap& t = columns[size_t(x)];
-                line[size_t(x)] = mix(src[t.first], src[t.second], quint32(t.weight));
-            }
+            for (; x < width; ++x)
+                line[size_t(x)] = mix(src[wide.first[size_t(x)]], src[wide.second[size_t(x)]], wide.weights[4 * size_t(x)]);
         }
         return line.data();
     };
@@ -300,7 +310,7 @@ void AuroraRenderer::buildInto(QImage& image, bool painting, QPoint origin, qrea
         const QRect d(QPoint(int(std::floor(r.left() * dpr)), int(std::floor(r.top() * dpr))),
                       QPoint(int(std::ceil((r.right() + 1) * dpr)) - 1, int(std::ceil((r.bottom() + 1) * dpr)) - 1));
         const QRect inside = d.translated(origin).intersected(backdrop).intersected(image.rect());
-        upscale(layer_, target, inside, origin, width, kBlobLayerScale * dpr, wideRows_);
+        upscale(layer_, target, inside, origin, width, kBlobLayerScale * dpr, wide_);
         device += inside;
         pixelsBuilt_ += qint64(inside.width()) * inside.height();
     }
@@ -407,7 +417,7 @@ QRegion AuroraRenderer::advance(const QSize& size, qreal dpr, double now, double
 void AuroraRenderer::composeLayer() {
     composeSmoothLayer(QSizeF(frameSize_), frameNow_);
     if (flat_) flatten();
-    wideRows_.assign(size_t(layer_.height()), {});
+    std::fill(wide_.fresh.begin(), wide_.fresh.end(), false);
     layerFresh_ = true;
 }
 

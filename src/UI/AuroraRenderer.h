@@ -45,6 +45,19 @@ public:
     // How many pixels of frames were built so far (what a repaint had to compute afresh).
     qint64 pixelsBuilt() const { return pixelsBuilt_; }
 
+    // Layer rows scaled along x for the current frame, and how each device column samples the
+    // layer: kept from frame to frame, the columns remade only when the size changes.
+    struct Widening {
+        std::vector<std::vector<quint32>> rows;
+        std::vector<bool> fresh;        // which rows hold the current frame
+        std::vector<int> first, second; // each device column's two layer columns
+        std::vector<quint16> weights;   // and the second one's weight, once per channel
+        std::vector<quint64> spread;    // a layer row, each channel in 16 bits
+        int width = 0;
+        double scale = 0;
+        int layerWidth = 0;
+    };
+
 private:
     void composeSmoothLayer(const QSizeF& size, double now);
     // The layer of the current moment and look, with its widened rows cleared.
@@ -62,7 +75,7 @@ private:
     QPointF vignetteCentre_;
     QList<QImage> sprites_;     // one blurred circle per blob, at the layer's resolution
     QImage frame_;              // the frame at device resolution, valid inside fresh_ (when not written straight)
-    std::vector<std::vector<quint32>> wideRows_;  // layer rows scaled along x, for the current frame
+    Widening wide_;
     QSize frameSize_;           // points
     qreal frameDpr_ = 0;
     QRegion fresh_;             // in points

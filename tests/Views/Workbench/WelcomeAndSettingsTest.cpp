@@ -39,6 +39,14 @@ protected:
         view->show();
         return view;
     }
+    // Active, with its entrance played out: the effects are gone once the groups are in place.
+    static bool settle(QWidget& view) {
+        view.activateWindow();
+        return QTest::qWaitForWindowActive(&view, 60000) && waitUntil([&] {
+            const auto all = view.findChildren<QWidget*>();
+            return std::none_of(all.begin(), all.end(), [](QWidget* w) { return qobject_cast<CascadeModifier*>(w->graphicsEffect()); });
+        });
+    }
     TempFolder dir;
     AppState app;
     int completed = 0;
@@ -176,12 +184,7 @@ TEST_F(WelcomeViewTest, TheScreenMatchesAFullRepaintOfTheSameMoment) {
 // rows and the tagline lie still over them and are laid over each frame as last drawn.
 TEST_F(WelcomeViewTest, FramesAtRestDoNotDrawTheStillWidgetsAgain) {
     auto view = make();
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
-    ASSERT_TRUE(waitUntil([&] {
-        const auto all = view->findChildren<QWidget*>();
-        return std::none_of(all.begin(), all.end(), [](QWidget* w) { return qobject_cast<CascadeModifier*>(w->graphicsEffect()); });
-    }));
+    ASSERT_TRUE(settle(*view));
     auto* backdrop = view->findChild<AuroraBackground*>();
     QSignalSpy ticked(&backdrop->timeline(), &Timeline::tick);
     ASSERT_TRUE(ticked.wait(120000));
@@ -211,12 +214,7 @@ TEST_F(WelcomeViewTest, FramesAtRestDoNotDrawTheStillWidgetsAgain) {
 // middle shows the same pixels whatever the backdrop does, and the backdrop's frames leave it alone.
 TEST_F(WelcomeViewTest, FramesAtRestRedrawTheGlassMiddleOnlyWhenItsBlurIsDue) {
     auto view = make();
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
-    ASSERT_TRUE(waitUntil([&] {
-        const auto all = view->findChildren<QWidget*>();
-        return std::none_of(all.begin(), all.end(), [](QWidget* w) { return qobject_cast<CascadeModifier*>(w->graphicsEffect()); });
-    }));
+    ASSERT_TRUE(settle(*view));
     auto* card = view->findChild<GlassCard*>();
     ASSERT_NE(card, nullptr);
     const QRect glass = card->glassRect().toAlignedRect();

@@ -98,8 +98,12 @@ void AuroraBackground::advance() {
     if (shows.isEmpty()) return;
     frameTime_ = Timeline::now();
     // Only what differs from the frame on screen: the black edges of a large window stay as they are.
-    const QRegion changed = renderer_.advance(size(), devicePixelRatioF(), frameTime_, intensity_, ground_) & shows;
-    if (!changed.isEmpty()) update(changed);
+    const QRegion changed = renderer_.advance(size(), devicePixelRatioF(), frameTime_, intensity_, ground_);
+    // What changed under still glass is drawn once the glass looks at it again.
+    unseen_ += changed & (exposedRegion() - shows);
+    const QRegion dirty = (changed | unseen_) & shows;
+    unseen_ -= shows;
+    if (!dirty.isEmpty()) update(dirty);
 }
 
 void AuroraBackground::paintEvent(QPaintEvent* event) {

@@ -51,5 +51,6 @@ private:
     QColor ground_;
     double frameTime_;
     AuroraRenderer renderer_;
+    QRegion unseen_;  // changed since last drawn, under glass that did not look
     Timeline* timeline_;
 };

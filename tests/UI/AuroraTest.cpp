@@ -135,6 +135,44 @@ TEST(AuroraBackground, AFrameRebuildsOnlyWhatMovedAndShowsOneMoment) {
     EXPECT_TRUE(shown == full);
 }
 
+// Outside what advancing a frame reports as changed, the new frame is the old one pixel for pixel,
+// at a fractional pixel ratio too; over a fainter backdrop a new look changes all of it.
+TEST(AuroraRenderer, AdvancingReportsEveryPixelThatChanges) {
+    for (const qreal dpr : {1.0, 1.5}) {
+        const QSize size(1800, 1000);
+        const auto frameAt = [&](double now) {
+            QImage img(size * dpr, QImage::Format_RGB32);
+            img.setDevicePixelRatio(dpr);
+            QPainter p(&img);
+            AuroraRenderer().paint(p, QRegion(QRect(QPoint(0, 0), size)), size, now, 1);
+            return img;
+        };
+        AuroraRenderer renderer;
+        EXPECT_EQ(renderer.advance(size, dpr, 1000, 1), QRegion(QRect(QPoint(0, 0), size)));  // nothing built yet
+        QImage scratch(size * dpr, QImage::Format_RGB32);
+        scratch.setDevicePixelRatio(dpr);
+        {
+            QPainter p(&scratch);
+            renderer.paint(p, QRegion(0, 0, 10, 10), size, 1000, 1);
+        }
+        const QRegion changed = renderer.advance(size, dpr, 1000 + 4 / 30.0, 1);
+        EXPECT_FALSE(changed.isEmpty());
+        EXPECT_NE(changed, QRegion(QRect(QPoint(0, 0), size)));
+        const QImage before = frameAt(1000), after = frameAt(1000 + 4 / 30.0);
+        int differ = 0, outside = 0;
+        for (int y = 0; y < before.height(); ++y)
+            for (int x = 0; x < before.width(); ++x) {
+                if (before.pixel(x, y) == after.pixel(x, y)) continue;
+                ++differ;
+                if (!changed.contains(QPoint(int(x / dpr), int(y / dpr)))) ++outside;
+            }
+        EXPECT_GT(differ, 0);
+        EXPECT_EQ(outside, 0) << "at " << dpr;
+        EXPECT_TRUE(renderer.advance(size, dpr, 1000 + 4 / 30.0, 1).isEmpty());  // the same moment again
+        EXPECT_EQ(renderer.advance(size, dpr, 1000 + 4 / 30.0, 0.5, Qt::black), QRegion(QRect(QPoint(0, 0), size)));
+    }
+}
+
 TEST(AuroraBackground, OpaqueOverAKnownGroundAndSlowerWhenFainter) {
     AuroraBackground view(0.5);
     EXPECT_FALSE(view.testAttribute(Qt::WA_OpaquePaintEvent));  // what is behind shows through

@@ -19,10 +19,10 @@ bool paintsOpaque(const QWidget* w) {
 
 // Takes from region (in the backdrop's coordinates) what the visible widgets among children, or
 // their descendants, cover opaquely, each within clip (the part of its parent it can show in).
-// origin is where the children's parent lies in the backdrop's coordinates. With stillToo, also
-// what glass covers with a picture that does not follow the backdrop for now.
+// origin is where the children's parent lies in the backdrop's coordinates. With still, gathers
+// there what glass covers with a picture that does not follow the backdrop for now.
 void subtractOpaque(const QObjectList& children, const QWidget* self, QPoint origin, const QRect& clip,
-                    QRegion& region, bool stillToo) {
+                    QRegion& region, QRegion* still) {
     for (const QObject* child : children) {
         const auto* w = qobject_cast<const QWidget*>(child);
         if (!w || w->isWindow() || !w->isVisible() || w == self) continue;
@@ -32,9 +32,9 @@ void subtractOpaque(const QObjectList& children, const QWidget* self, QPoint ori
         if (paintsOpaque(w)) {
             region -= box;
         } else {
-            if (const auto* card = stillToo ? qobject_cast<const GlassCard*>(w) : nullptr)
-                region -= card->stillRegion().translated(at) & box;
-            subtractOpaque(w->children(), self, at, box, region, stillToo);
+            if (const auto* card = still ? qobject_cast<const GlassCard*>(w) : nullptr)
+                *still += card->stillRegion().translated(at) & box;
+            subtractOpaque(w->children(), self, at, box, region, still);
         }
         if (region.isEmpty()) return;
     }
@@ -77,7 +77,7 @@ void AuroraBackground::syncOpaque() {
     setAttribute(Qt::WA_OpaquePaintEvent, intensity_ >= 1 || (ground_.isValid() && ground_.alpha() == 255));
 }
 
-QRegion AuroraBackground::exposedRegion(bool stillToo) const {
+QRegion AuroraBackground::exposedRegion(QRegion* still) const {
     QRegion region(rect());
     const QWidget* parent = parentWidget();
     if (!parent) return region;
@@ -86,7 +86,7 @@ QRegion AuroraBackground::exposedRegion(bool stillToo) const {
     const qsizetype self = siblings.indexOf(const_cast<AuroraBackground*>(this));
     const QObjectList above = siblings.mid(self + 1);
     const QRect parentBox(-pos(), parent->size());
-    subtractOpaque(above, this, -pos(), parentBox, region, stillToo);
+    subtractOpaque(above, this, -pos(), parentBox, region, still);
     return region;
 }
 
@@ -94,13 +94,15 @@ void AuroraBackground::advance() {
     if (intensity_ <= 0) return;
     // Glass that shows its blur unchanged needs no new frame under it; a repaint for any other
     // reason still draws the backdrop there, for the glass to read.
-    const QRegion shows = exposedRegion(true);
+    QRegion still;
+    const QRegion exposed = exposedRegion(&still);
+    const QRegion shows = exposed - still;
     if (shows.isEmpty()) return;
     frameTime_ = Timeline::now();
     // Only what differs from the frame on screen: the black edges of a large window stay as they are.
     const QRegion changed = renderer_.advance(size(), devicePixelRatioF(), frameTime_, intensity_, ground_);
     // What changed under still glass is drawn once the glass looks at it again.
-    unseen_ += changed & (exposedRegion() - shows);
+    unseen_ += changed & exposed & still;
     const QRegion dirty = (changed | unseen_) & shows;
     unseen_ -= shows;
     if (!dirty.isEmpty()) update(dirty);

@@ -36,9 +36,10 @@ public:
     // The moment the backdrop shows (seconds since the reference date): that of the latest tick.
     double frameTime() const { return frameTime_; }
 
-    // The part of the backdrop not hidden by opaque widgets stacked above it, in its own coordinates;
-    // with stillToo, nor by glass that shows a picture independent of the backdrop for now.
-    QRegion exposedRegion(bool stillToo = false) const;
+    // The part of the backdrop not hidden by opaque widgets stacked above it, in its own coordinates.
+    // With still, also gathers there where glass above shows a picture that does not follow the
+    // backdrop for now.
+    QRegion exposedRegion(QRegion* still = nullptr) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

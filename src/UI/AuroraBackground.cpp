@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "UI/GlassCard.h"
 #include "UI/Timeline.h"
 
 namespace {
@@ -16,17 +17,25 @@ bool paintsOpaque(const QWidget* w) {
     return w->autoFillBackground() && w->palette().brush(w->backgroundRole()).isOpaque();
 }
 
-// Takes from region (in `to`'s coordinates) what the visible widgets among children, or their
-// descendants, cover opaquely, each within clip (the part of its parent it can show in).
-void subtractOpaque(const QObjectList& children, const QWidget* to, const QRect& clip, QRegion& region) {
+// Takes from region (in the backdrop's coordinates) what the visible widgets among children, or
+// their descendants, cover opaquely, each within clip (the part of its parent it can show in).
+// origin is where the children's parent lies in the backdrop's coordinates. With still, gathers
+// there what glass covers with a picture that does not follow the backdrop for now.
+void subtractOpaque(const QObjectList& children, const QWidget* self, QPoint origin, const QRect& clip,
+                    QRegion& region, QRegion* still) {
     for (const QObject* child : children) {
         const auto* w = qobject_cast<const QWidget*>(child);
-        if (!w || w->isWindow() || !w->isVisible() || w == to) continue;
-        const QRect box = QRect(w->mapTo(to->window(), QPoint(0, 0)) - to->mapTo(to->window(), QPoint(0, 0)), w->size())
-                              .intersected(clip);
+        if (!w || w->isWindow() || !w->isVisible() || w == self) continue;
+        const QPoint at = origin + w->pos();
+        const QRect box = QRect(at, w->size()).intersected(clip);
         if (box.isEmpty()) continue;
-        if (paintsOpaque(w)) region -= box;
-        else subtractOpaque(w->children(), to, box, region);
+        if (paintsOpaque(w)) {
+            region -= box;
+        } else {
+            if (const auto* card = still ? qobject_cast<const GlassCard*>(w) : nullptr)
+                *still += card->stillRegion().translated(at) & box;
+            subtractOpaque(w->children(), self, at, box, region, still);
+        }
         if (region.isEmpty()) return;
     }
 }
@@ -68,7 +77,7 @@ void AuroraBackground::syncOpaque() {
     setAttribute(Qt::WA_OpaquePaintEvent, intensity_ >= 1 || (ground_.isValid() && ground_.alpha() == 255));
 }
 
-QRegion AuroraBackground::exposedRegion() const {
+QRegion AuroraBackground::exposedRegion(QRegion* still) const {
     QRegion region(rect());
     const QWidget* parent = parentWidget();
     if (!parent) return region;
@@ -76,17 +85,27 @@ QRegion AuroraBackground::exposedRegion() const {
     const QObjectList& siblings = parent->children();
     const qsizetype self = siblings.indexOf(const_cast<AuroraBackground*>(this));
     const QObjectList above = siblings.mid(self + 1);
-    const QRect parentBox(mapFrom(parent, QPoint(0, 0)), parent->size());
-    subtractOpaque(above, this, parentBox, region);
+    const QRect parentBox(-pos(), parent->size());
+    subtractOpaque(above, this, -pos(), parentBox, region, still);
     return region;
 }
 
 void AuroraBackground::advance() {
     if (intensity_ <= 0) return;
-    const QRegion shows = exposedRegion();
+    // Glass that shows its blur unchanged needs no new frame under it; a repaint for any other
+    // reason still draws the backdrop there, for the glass to read.
+    QRegion still;
+    const QRegion exposed = exposedRegion(&still);
+    const QRegion shows = exposed - still;
     if (shows.isEmpty()) return;
     frameTime_ = Timeline::now();
-    update(shows);
+    // Only what differs from the frame on screen: the black edges of a large window stay as they are.
+    const QRegion changed = renderer_.advance(size(), devicePixelRatioF(), frameTime_, intensity_, ground_);
+    // What changed under still glass is drawn once the glass looks at it again.
+    unseen_ += changed & exposed & still;
+    const QRegion dirty = (changed | unseen_) & shows;
+    unseen_ -= shows;
+    if (!dirty.isEmpty()) update(dirty);
 }
 
 void AuroraBackground::paintEvent(QPaintEvent* event) {

@@ -37,7 +37,9 @@ public:
     double frameTime() const { return frameTime_; }
 
     // The part of the backdrop not hidden by opaque widgets stacked above it, in its own coordinates.
-    QRegion exposedRegion() const;
+    // With still, also gathers there where glass above shows a picture that does not follow the
+    // backdrop for now.
+    QRegion exposedRegion(QRegion* still = nullptr) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -50,5 +52,6 @@ private:
     QColor ground_;
     double frameTime_;
     AuroraRenderer renderer_;
+    QRegion unseen_;  // changed since last drawn, under glass that did not look
     Timeline* timeline_;
 };

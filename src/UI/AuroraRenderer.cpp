@@ -202,24 +202,37 @@ const MixRows mixRows = [] {
 // does. Rows are first widened along x (once per layer row and frame, kept in wide), then mixed
 // along y.
 void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint origin, int width, double scale,
-             std::vector<std::vector<quint32>>& wide) {
+             AuroraRenderer::Widening& wide) {
     if (r.isEmpty()) return;
-    std::vector<Tap> columns;
-    std::vector<quint16> weights;  // each column's weight, once per channel
-    std::vector<quint64> spread;   // a layer row, each channel in 16 bits
+    if (wide.width != width || wide.scale != scale || wide.layerWidth != layer.width()) {
+        wide.width = width;
+        wide.scale = scale;
+        wide.layerWidth = layer.width();
+        wide.first.clear();
+        wide.second.clear();
+        wide.weights.clear();
+        for (int x = 0; x < width; ++x) {
+            const Tap t = tapAt((x + 0.5) / scale, layer.width());
+            wide.first.push_back(t.first);
+            wide.second.push_back(t.second);
+            wide.weights.insert(wide.weights.end(), 4, quint16(t.weight));
+        }
+        wide.rows.clear();
+    }
+    if (wide.rows.size() != size_t(layer.height())) {
+        wide.rows.assign(size_t(layer.height()), std::vector<quint32>(size_t(width)));
+        wide.fresh.assign(size_t(layer.height()), false);
+    }
     auto widened = [&](int row) -> const quint32* {
-        std::vector<quint32>& line = wide[size_t(row)];
-        if (line.empty()) {
-            if (columns.empty())
-                for (int x = 0; x < width; ++x) columns.push_back(tapAt((x + 0.5) / scale, layer.width()));
-            line.resize(size_t(width));
+        std::vector<quint32>& line = wide.rows[size_t(row)];
+        if (!wide.fresh[size_t(row)]) {
+            wide.fresh[size_t(row)] = true;
             const auto* src = reinterpret_cast<const quint32*>(layer.constScanLine(row));
             int x = 0;
 #ifdef __SSE2__
             // Four pixels at a time, as mix() does them: the layer row's channels spread to 16 bits
             // once, each column's weight kept beside its taps.
-            if (weights.empty())
-                for (int c = 0; c < width; ++c) weights.insert(weights.end(), 4, quint16(columns[size_t(c)].weight));
+            std::vector<quint64>& spread = wide.spread;
             spread.resize(size_t(layer.width()));
             for (int c = 0; c < layer.width(); ++c) {
                 const quint64 p = src[c];
@@ -227,21 +240,18 @@ void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint o
             }
             const __m128i full = _mm_set1_epi16(256);
             const auto two = [&](int at) {
-                const Tap& t0 = columns[size_t(at)];
-                const Tap& t1 = columns[size_t(at + 1)];
-                const __m128i va = _mm_set_epi64x(qint64(spread[size_t(t1.first)]), qint64(spread[size_t(t0.first)]));
-                const __m128i vb = _mm_set_epi64x(qint64(spread[size_t(t1.second)]), qint64(spread[size_t(t0.second)]));
-                const __m128i wb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights.data() + 4 * at));
+                const size_t a0 = size_t(at), a1 = size_t(at + 1);
+                const __m128i va = _mm_set_epi64x(qint64(spread[size_t(wide.first[a1])]), qint64(spread[size_t(wide.first[a0])]));
+                const __m128i vb = _mm_set_epi64x(qint64(spread[size_t(wide.second[a1])]), qint64(spread[size_t(wide.second[a0])]));
+                const __m128i wb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wide.weights.data() + 4 * at));
                 const __m128i wa = _mm_sub_epi16(full, wb);
                 return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(va, wa), _mm_mullo_epi16(vb, wb)), 8);
             };
             for (; x + 4 <= width; x += 4)
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(line.data() + x), _mm_packus_epi16(two(x), two(x + 2)));
 #endif
-            for (; x < width; ++x) {
-                const Tap& t = columns[size_t(x)];
-                line[size_t(x)] = mix(src[t.first], src[t.second], quint32(t.weight));
-            }
+            for (; x < width; ++x)
+                line[size_t(x)] = mix(src[wide.first[size_t(x)]], src[wide.second[size_t(x)]], wide.weights[4 * size_t(x)]);
         }
         return line.data();
     };
@@ -292,12 +302,7 @@ void AuroraRenderer::buildInto(QImage& image, bool painting, QPoint origin, qrea
     // An image a painter is drawing on is written through the buffer that painter draws into
     // (detaching it would leave the painter on the old one); our own frame is never shared.
     const Pixels target{painting ? const_cast<uchar*>(image.constBits()) : image.bits(), image.bytesPerLine(), image.size()};
-    if (!layerFresh_) {
-        composeSmoothLayer(QSizeF(frameSize_), frameNow_);
-        if (flat_) flatten();
-        wideRows_.assign(size_t(layer_.height()), {});
-        layerFresh_ = true;
-    }
+    if (!layerFresh_) composeLayer();
     const int width = int(std::ceil(frameSize_.width() * dpr));
     const QRect backdrop(origin, QSize(width, int(std::ceil(frameSize_.height() * dpr))));
     QRegion device;
@@ -305,7 +310,7 @@ void AuroraRenderer::buildInto(QImage& image, bool painting, QPoint origin, qrea
         const QRect d(QPoint(int(std::floor(r.left() * dpr)), int(std::floor(r.top() * dpr))),
                       QPoint(int(std::ceil((r.right() + 1) * dpr)) - 1, int(std::ceil((r.bottom() + 1) * dpr)) - 1));
         const QRect inside = d.translated(origin).intersected(backdrop).intersected(image.rect());
-        upscale(layer_, target, inside, origin, width, kBlobLayerScale * dpr, wideRows_);
+        upscale(layer_, target, inside, origin, width, kBlobLayerScale * dpr, wide_);
         device += inside;
         pixelsBuilt_ += qint64(inside.width()) * inside.height();
     }
@@ -347,11 +352,34 @@ void AuroraRenderer::flatten() {
     }
 }
 
-void AuroraRenderer::paint(QPainter& painter, const QRegion& region, const QSize& size, double now, double intensity,
-                           const QColor& ground) {
-    if (intensity <= 0 || size.isEmpty()) return;
-    intensity = std::min(1.0, intensity);
-    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+QRect AuroraRenderer::changedSince(const QImage& before) const {
+    int first = layer_.width(), last = -1, top = -1, bottom = -1;
+    for (int y = 0; y < layer_.height(); ++y) {
+        const auto* now = reinterpret_cast<const quint32*>(layer_.constScanLine(y));
+        const auto* was = reinterpret_cast<const quint32*>(before.constScanLine(y));
+        int x = 0;
+        while (x < layer_.width() && now[x] == was[x]) ++x;
+        if (x == layer_.width()) continue;
+        first = std::min(first, x);
+        int r = layer_.width() - 1;
+        while (now[r] == was[r]) --r;
+        last = std::max(last, r);
+        if (top < 0) top = y;
+        bottom = y;
+    }
+    if (top < 0) return {};
+    // A device pixel mixes the two layer pixels either side of it along each axis: a layer pixel
+    // reaches from a layer pixel before it to one after it, plus a point for rounding. One
+    // rectangle, so that what is drawn over the backdrop is clipped to a rectangle too.
+    return QRect(QPoint((first - 1) * kBlobLayerScale - 1, (top - 1) * kBlobLayerScale - 1),
+                 QPoint((last + 2) * kBlobLayerScale + 1, (bottom + 2) * kBlobLayerScale + 1))
+        .intersected(QRect(QPoint(0, 0), frameSize_));
+}
+
+QRegion AuroraRenderer::advance(const QSize& size, qreal dpr, double now, double intensity, const QColor& ground) {
+    intensity = std::clamp(intensity, 0.0, 1.0);
+    const QRect whole(QPoint(0, 0), size);
+    bool all = false;
     if (frameSize_ != size || frameDpr_ != dpr) {
         frameSize_ = size;
         frameDpr_ = dpr;
@@ -359,20 +387,47 @@ void AuroraRenderer::paint(QPainter& painter, const QRegion& region, const QSize
         frame_ = QImage();
         fresh_ = QRegion();
         layerFresh_ = false;
+        all = true;
     }
     // Over a known opaque ground (or at full strength) the pixels are the finished colours, written
     // straight where the painter draws; otherwise the frame holds the backdrop alone, is kept for
     // repaints of the same moment and is drawn at the intensity.
     const bool flat = intensity >= 1 || (ground.isValid() && ground.alpha() == 255);
     const QRgb groundRgb = ground.isValid() ? ground.rgb() : qRgb(0, 0, 0);
-    if (now != frameNow_ || flat != flat_ || (flat && (intensity != intensity_ || groundRgb != ground_))) {
-        frameNow_ = now;
+    if (flat != flat_ || intensity != intensity_ || groundRgb != ground_) {
         flat_ = flat;
         intensity_ = intensity;
         ground_ = groundRgb;
         fresh_ = QRegion();
         layerFresh_ = false;
+        all = true;
     }
+    if (now == frameNow_) return all ? QRegion(whole) : QRegion();
+    frameNow_ = now;
+    fresh_ = QRegion();
+    if (all || !layerFresh_) {
+        layerFresh_ = false;  // built when first painted
+        return whole;
+    }
+    const QImage before = layer_;
+    composeLayer();
+    return changedSince(before);
+}
+
+void AuroraRenderer::composeLayer() {
+    composeSmoothLayer(QSizeF(frameSize_), frameNow_);
+    if (flat_) flatten();
+    std::fill(wide_.fresh.begin(), wide_.fresh.end(), false);
+    layerFresh_ = true;
+}
+
+void AuroraRenderer::paint(QPainter& painter, const QRegion& region, const QSize& size, double now, double intensity,
+                           const QColor& ground) {
+    if (intensity <= 0 || size.isEmpty()) return;
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    advance(size, dpr, now, intensity, ground);
+    const bool flat = flat_;
+    intensity = intensity_;
     const QRegion wanted = region.intersected(QRect(QPoint(0, 0), size));
     QPoint origin;
     if (QImage* target = flat ? directTarget(painter, dpr, &origin) : nullptr) {

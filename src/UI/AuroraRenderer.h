@@ -4,7 +4,8 @@
 // Everything but the grain is smooth (the blobs are heavily blurred, the vignette is a wide
 // ramp), so it is composed at an eighth of the resolution from blurred sprites made once and
 // scaled up. The grain is drawn once per size. A frame is built lazily, only where it is asked
-// for, and kept: painting the same moment again (a widget above redrawing) is a copy.
+// for, and kept: painting the same moment again (a widget above redrawing) is a copy. Where the
+// small layer did not change from one frame to the next, neither did the frame.
 // Gui-only: usable off-screen.
 #include <QColor>
 #include <QImage>
@@ -33,18 +34,40 @@ public:
     void paint(QPainter& painter, const QRegion& region, const QSize& size, double now, double intensity,
                const QColor& ground = QColor());
 
+    // Makes the frame at now, for a backdrop of size points at dpr drawn as paint() would, the one
+    // painted from here on, and returns the part of it (points) whose pixels may differ from the
+    // frame current before: all of it when nothing of this size and look was built before.
+    QRegion advance(const QSize& size, qreal dpr, double now, double intensity, const QColor& ground = QColor());
+
     // Opacity of the vignette at distance points from the centre.
     static double vignetteAlpha(double distance);
 
     // How many pixels of frames were built so far (what a repaint had to compute afresh).
     qint64 pixelsBuilt() const { return pixelsBuilt_; }
 
+    // Layer rows scaled along x for the current frame, and how each device column samples the
+    // layer: kept from frame to frame, the columns remade only when the size changes.
+    struct Widening {
+        std::vector<std::vector<quint32>> rows;
+        std::vector<bool> fresh;        // which rows hold the current frame
+        std::vector<int> first, second; // each device column's two layer columns
+        std::vector<quint16> weights;   // and the second one's weight, once per channel
+        std::vector<quint64> spread;    // a layer row, each channel in 16 bits
+        int width = 0;
+        double scale = 0;
+        int layerWidth = 0;
+    };
+
 private:
     void composeSmoothLayer(const QSizeF& size, double now);
+    // The layer of the current moment and look, with its widened rows cleared.
+    void composeLayer();
     // Writes the region (points) of the current frame into image, where the backdrop's pixel origin
     // lies at origin; painting says a painter is drawing on image.
     void buildInto(QImage& image, bool painting, QPoint origin, qreal dpr, const QRegion& region);
     void flatten();
+    // The points whose pixels are drawn from the layer pixels that differ between before and layer_.
+    QRect changedSince(const QImage& before) const;
     const QImage& sprite(int index);
 
     QImage layer_;              // ground, blobs and vignette at low resolution
@@ -52,7 +75,7 @@ private:
     QPointF vignetteCentre_;
     QList<QImage> sprites_;     // one blurred circle per blob, at the layer's resolution
     QImage frame_;              // the frame at device resolution, valid inside fresh_ (when not written straight)
-    std::vector<std::vector<quint32>> wideRows_;  // layer rows scaled along x, for the current frame
+    Widening wide_;
     QSize frameSize_;           // points
     qreal frameDpr_ = 0;
     QRegion fresh_;             // in points

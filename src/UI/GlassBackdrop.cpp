@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "UI/Blur.h"
+#include "UI/RectwiseDraw.h"
 
 namespace {
 
@@ -170,6 +171,11 @@ void GlassBackdrop::rebuild(qreal radius, qreal dpr) {
     p.drawImage(QRectF(0, 0, small.width() * step, small.height() * step), small);
 }
 
+bool GlassBackdrop::isSettled() const {
+    return !glass_.isNull() && (QRegion(sharp_.rect()) - known_).isEmpty() && sinceBlur_.isValid() &&
+           sinceBlur_.elapsed() < kDriftIntervalMs;
+}
+
 bool GlassBackdrop::paint(QPainter& p, const QWidget* surface, const QRectF& rect, qreal radius) {
     if (rect.isEmpty() || p.transform().type() > QTransform::TxTranslate) return false;
     const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
@@ -215,7 +221,7 @@ bool GlassBackdrop::paint(QPainter& p, const QWidget* surface, const QRectF& rec
     p.save();
     p.setTransform(QTransform());
     glass_.setDevicePixelRatio(dpr);
-    p.drawImage(QPointF(std::round(corner.x()), std::round(corner.y())) / dpr, glass_);
+    RectwiseDraw::drawImage(p, QPointF(std::round(corner.x()), std::round(corner.y())) / dpr, glass_);
     p.restore();
     return true;
 }

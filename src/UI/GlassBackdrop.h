@@ -34,6 +34,11 @@ public:
     // or scales the surface).
     bool paint(QPainter& painter, const QWidget* surface, const QRectF& rect, qreal radius);
 
+    // Whether the glass shows the same picture whatever now lies behind it, until its next drift
+    // check is due: it was drawn from pixels read behind all of it, and that blur is younger than
+    // kDriftIntervalMs.
+    bool isSettled() const;
+
     // How many times the blur was made: what resting surfaces must not add to.
     int blurCount() const { return blurs_; }
     // The pixels behind the surface, as last read, at device resolution.

@@ -101,6 +101,16 @@ void GlassCard::setHover(bool hover) {
     hoverSpring_.animateTo(hover ? 1.0 : 0.0);
 }
 
+QRegion GlassCard::stillRegion() const {
+    if (!drewStillGlass_ || !backdrop_.isSettled()) return {};
+    // Whole pixels inside the glass, a pixel clear of its antialiased rim.
+    const QRectF g = glassRect();
+    const QRect inner(QPoint(int(std::ceil(g.left())) + 1, int(std::ceil(g.top())) + 1),
+                      QPoint(int(std::floor(g.right())) - 2, int(std::floor(g.bottom())) - 2));
+    const int r = int(std::ceil(kCornerRadius));
+    return QRegion(inner.adjusted(r, 0, -r, 0)) | QRegion(inner.adjusted(0, r, 0, -r));
+}
+
 void GlassCard::paintEvent(QPaintEvent*) {
     const QRectF glass = glassRect();
     if (glass.isEmpty()) return;
@@ -130,9 +140,11 @@ void GlassCard::paintEvent(QPaintEvent*) {
     }
     p.setOpacity(1);
 
-    LiquidGlassBackground::paint(p, glass, kCornerRadius, backdrop_, this);
+    drewStillGlass_ = backdrop_.paint(p, this, glass, kCornerRadius) && p.transform().isIdentity();
+    LiquidGlassBackground::paint(p, glass, kCornerRadius);
     const double alpha = hovered.spotlightAlpha * h;
     if (alpha <= 0) return;
+    drewStillGlass_ = false;
     const QPointF centre(glass.left() + hovered.spotlightCentre.x() * glass.width(),
                          glass.top() + hovered.spotlightCentre.y() * glass.height());
     QRadialGradient g(centre, kSpotlightRadius, centre);

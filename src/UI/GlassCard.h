@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QMarginsF>
+#include <QRegion>
 
 #include "UI/GlassBackdrop.h"
 #include "UI/ShadowEffect.h"
@@ -44,6 +45,10 @@ public:
     QPointF localMouse() const { return localMouse_; }
     QSizeF measuredSize() const { return size_; }
     bool interactive() const { return interactive_; }
+    // Where the last paint covered the widget with pixels that stay the same whatever the backdrop
+    // behind does, until the glass's blur is due again: its middle, short of the rounded corners
+    // and the soft edge. Empty while the glass is tilted, lit or not yet blurred.
+    QRegion stillRegion() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -64,4 +69,5 @@ private:
     SpringAnimation hoverSpring_;  // 0 at rest, 1 hovered
     QImage restShadow_, hoverShadow_;
     GlassBackdrop backdrop_;
+    bool drewStillGlass_ = false;  // the last paint showed the blur, untransformed and unlit
 };

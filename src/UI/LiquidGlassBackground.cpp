@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "UI/RectwiseDraw.h"
+
 LiquidGlassBackground::LiquidGlassBackground(QWidget* target, qreal cornerRadius)
     : QObject(target), target_(target), cornerRadius_(cornerRadius) {
     target->installEventFilter(this);
@@ -67,7 +69,7 @@ void LiquidGlassBackground::paint(QPainter& p, const QRectF& rect, qreal radius)
     }
     p.save();
     p.setTransform(QTransform());
-    p.drawImage(QPointF(whole) / dpr, it->image);
+    RectwiseDraw::drawImage(p, QPointF(whole) / dpr, it->image);
     p.restore();
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "UI/Blur.h"
+#include "UI/RectwiseDraw.h"
 
 ShadowEffect::ShadowEffect(qreal cornerRadius, QObject* parent)
     : QGraphicsEffect(parent), cornerRadius_(cornerRadius) {}
@@ -92,7 +93,7 @@ void ShadowEffect::paintCached(QPainter& p, const Shadow& s, const QRectF& shape
     const int m = Blur::margin(s.radius * dpr);
     if (cache.isNull() || cache.size() != pixels + QSize(2 * m, 2 * m))
         cache = renderShadow(s, QSizeF(pixels), cornerRadius, dpr);
-    p.drawImage(shadowOrigin(s, shape.topLeft(), dpr), cache);
+    RectwiseDraw::drawImage(p, shadowOrigin(s, shape.topLeft(), dpr), cache);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "UI/Brand.h"
+#include "UI/RectwiseDraw.h"
 #include "UI/Timeline.h"
 
 ShimmerText::ShimmerText(const QString& text, qreal size, QFont::Weight weight, Design design, QWidget* parent)
@@ -72,6 +73,7 @@ void ShimmerText::prepare(const QSizeF& size, qreal dpr) const {
     const QSize pixels(int(std::ceil(size.width() * dpr)) + 2, int(std::ceil(size.height() * dpr)) + 2);
     if (still_.size() == pixels && maskDpr_ == dpr) return;
     maskDpr_ = dpr;
+    sheen_ = QImage();
     const QRectF local(QPointF(0, 0), size);
     fill_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     fill_.fill(Qt::transparent);
@@ -123,12 +125,22 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
                            .intersected(still_.rect());
     const QRectF target(box.topLeft(), QSizeF(still_.size()) / dpr);
     if (!sheenShows(t) || band.isEmpty()) {
-        painter.drawImage(target, still_);
+        RectwiseDraw::drawImage(painter, target, still_);
         return;
     }
-    QImage layer = still_.copy();
+    // One picture is kept for the frames: the still glyphs where the sheen of the last one lay
+    // are put back, and only the band is made anew.
+    if (sheen_.size() != still_.size()) {
+        sheen_ = still_.copy();
+        sheenBand_ = QRect();
+    }
+    for (int y = sheenBand_.top(); y <= sheenBand_.bottom(); ++y)
+        std::copy_n(still_.constScanLine(y) + 4 * sheenBand_.left(), 4 * sheenBand_.width(),
+                    sheen_.scanLine(y) + 4 * sheenBand_.left());
+    pixelsComposed_ += qint64(sheenBand_.width()) * sheenBand_.height() + qint64(band.width()) * band.height();
+    sheenBand_ = band;
     {
-        QPainter p(&layer);
+        QPainter p(&sheen_);
         p.setClipRect(band);
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(0, 0, fill_);
@@ -144,7 +156,7 @@ void ShimmerText::paintAt(QPainter& painter, const QRectF& rect, double t) const
         p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
         p.drawImage(0, 0, mask_);
     }
-    painter.drawImage(target, layer);
+    RectwiseDraw::drawImage(painter, target, sheen_);
 }
 
 void ShimmerText::paintEvent(QPaintEvent* event) {

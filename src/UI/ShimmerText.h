@@ -33,6 +33,9 @@ public:
     // sheen was and where it is now.
     QRect sheenBand(double t) const;
 
+    // How many pixels frames of the sheen were composed from so far (what its frames cost).
+    qint64 pixelsComposed() const { return pixelsComposed_; }
+
     QString text() const { return text_; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -53,6 +56,9 @@ private:
     mutable QImage mask_;   // the glyphs
     mutable QImage fill_;   // the gradient behind them
     mutable QImage still_;  // the glyphs filled with the gradient, no sheen
+    mutable QImage sheen_;  // the glyphs with the sheen of the latest frame
+    mutable QRect sheenBand_;  // where sheen_ differs from still_
     mutable qreal maskDpr_ = 0;
     QRect drawnBand_;       // where the picture on screen holds the sheen
+    mutable qint64 pixelsComposed_ = 0;
 };

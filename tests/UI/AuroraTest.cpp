@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWindow>
 #include <cstdint>
 #include <cstring>
@@ -101,6 +102,75 @@ TEST(AuroraBackground, ATickRepaintsOnlyWhatOpaqueViewsLeaveUncovered) {
     // Hidden behind opaque views everywhere, the backdrop asks for no repaint at all.
     column->setAutoFillBackground(true);
     EXPECT_TRUE(aurora->exposedRegion().isEmpty());
+}
+
+// The blobs drift across the middle of a large window; its edges stay black under the vignette.
+// A frame rebuilds only the pixels that differ from the frame before, and the screen still shows a
+// whole frame of one moment.
+TEST(AuroraBackground, AFrameRebuildsOnlyWhatMovedAndShowsOneMoment) {
+    QWidget window;
+    window.resize(2560, 1440);
+    auto* aurora = new AuroraBackground(1, &window);
+    aurora->setGeometry(window.rect());
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return aurora->timeline().isRunning(); }));
+    ASSERT_TRUE(runFrame(*aurora));
+    const qint64 whole = qint64(window.width()) * window.height();
+    for (int frame = 0; frame < 3; ++frame) {
+        const qint64 before = aurora->renderer().pixelsBuilt();
+        ASSERT_TRUE(runFrame(*aurora));
+        const qint64 built = aurora->renderer().pixelsBuilt() - before;
+        EXPECT_GT(built, 0);
+        EXPECT_LT(built, whole / 2) << "frame " << frame;
+    }
+    QImage shown = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    QImage full(shown.size(), QImage::Format_RGB32);
+    full.setDevicePixelRatio(shown.devicePixelRatio());
+    {
+        QPainter p(&full);
+        AuroraRenderer().paint(p, QRegion(window.rect()), window.size(), aurora->frameTime(), 1);
+    }
+    full.setDevicePixelRatio(1);
+    shown.setDevicePixelRatio(1);
+    EXPECT_TRUE(shown == full);
+}
+
+// Outside what advancing a frame reports as changed, the new frame is the old one pixel for pixel,
+// at a fractional pixel ratio too; over a fainter backdrop a new look changes all of it.
+TEST(AuroraRenderer, AdvancingReportsEveryPixelThatChanges) {
+    for (const qreal dpr : {1.0, 1.5}) {
+        const QSize size(1800, 1000);
+        const auto frameAt = [&](double now) {
+            QImage img(size * dpr, QImage::Format_RGB32);
+            img.setDevicePixelRatio(dpr);
+            QPainter p(&img);
+            AuroraRenderer().paint(p, QRegion(QRect(QPoint(0, 0), size)), size, now, 1);
+            return img;
+        };
+        AuroraRenderer renderer;
+        EXPECT_EQ(renderer.advance(size, dpr, 1000, 1), QRegion(QRect(QPoint(0, 0), size)));  // nothing built yet
+        QImage scratch(size * dpr, QImage::Format_RGB32);
+        scratch.setDevicePixelRatio(dpr);
+        {
+            QPainter p(&scratch);
+            renderer.paint(p, QRegion(0, 0, 10, 10), size, 1000, 1);
+        }
+        const QRegion changed = renderer.advance(size, dpr, 1000 + 4 / 30.0, 1);
+        EXPECT_FALSE(changed.isEmpty());
+        EXPECT_NE(changed, QRegion(QRect(QPoint(0, 0), size)));
+        const QImage before = frameAt(1000), after = frameAt(1000 + 4 / 30.0);
+        int differ = 0, outside = 0;
+        for (int y = 0; y < before.height(); ++y)
+            for (int x = 0; x < before.width(); ++x) {
+                if (before.pixel(x, y) == after.pixel(x, y)) continue;
+                ++differ;
+                if (!changed.contains(QPoint(int(x / dpr), int(y / dpr)))) ++outside;
+            }
+        EXPECT_GT(differ, 0);
+        EXPECT_EQ(outside, 0) << "at " << dpr;
+        EXPECT_TRUE(renderer.advance(size, dpr, 1000 + 4 / 30.0, 1).isEmpty());  // the same moment again
+        EXPECT_EQ(renderer.advance(size, dpr, 1000 + 4 / 30.0, 0.5, Qt::black), QRegion(QRect(QPoint(0, 0), size)));
+    }
 }
 
 TEST(AuroraBackground, OpaqueOverAKnownGroundAndSlowerWhenFainter) {

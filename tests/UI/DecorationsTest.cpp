@@ -84,6 +84,24 @@ TEST(ShimmerText, TheSheenIsOffTheTextExactlyWhenItChangesNothing) {
     EXPECT_GT(on, 96 / 2);
 }
 
+// A frame of the sheen is made where the sheen lies, however long the title: the glyphs beyond it
+// are the still picture, made once.
+TEST(ShimmerText, AFrameComposesOnlyTheSheensBand) {
+    for (const char* text : {"Hi", "A much longer title than the other one"}) {
+        ShimmerText title(QString::fromLatin1(text), 40, QFont::Bold, ShimmerText::Design::rounded);
+        title.resize(title.sizeHint());
+        titleAt(title, 0);  // the still picture
+        const double frame = 1.0 / 30;
+        for (double t = 1.2; t < 1.8; t += frame) {
+            const qint64 before = title.pixelsComposed();
+            titleAt(title, t);
+            const QRect band = title.sheenBand(t);
+            // The band, and where the band of the frame before lay, restored.
+            EXPECT_LE(title.pixelsComposed() - before, 2 * qint64(band.width() + 2) * (band.height() + 2)) << text << " at " << t;
+        }
+    }
+}
+
 // A tick repaints where the sheen was and where it is now, about a third of the title, and those
 // pixels are all that differ from the picture of the frame before.
 TEST(ShimmerText, ATickRepaintsOnlyWhereTheSheenWasAndIs) {

@@ -206,3 +206,21 @@ TEST(GlassBackdrop, TheBlurKeepsTheEdgesColourAndItsSize) {
     // Sizes that the step does not divide keep their last partial block.
     EXPECT_EQ(GlassBackdrop::blurred(QImage(65, 29, QImage::Format_RGB32), 4, 2).size(), QSize(17, 8));
 }
+
+// Settled: the glass shows a blur of all that lies behind it, young enough that no drift check is
+// due, so a backdrop moving behind it need not be drawn. Not before the first blur, not once its
+// interval has passed, and again after the next blur.
+TEST(GlassBackdrop, IsSettledFromABlurUntilItsDriftCheckIsDue) {
+    GlassBackdrop unseen;
+    EXPECT_FALSE(unseen.isSettled());
+    Scene scene;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.window));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return scene.backdrop().blurCount() > 0; }));
+    const int made = scene.backdrop().blurCount();
+    EXPECT_TRUE(scene.backdrop().isSettled());
+    ASSERT_TRUE(testing_support::waitUntil([&] { return !scene.backdrop().isSettled(); }));
+    scene.behind->shift = 1;
+    scene.behind->update();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return scene.backdrop().blurCount() > made; }));
+    EXPECT_TRUE(scene.backdrop().isSettled());
+}

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -60,9 +61,10 @@ WelcomeView::WelcomeView(AppState& app, std::function<void()> onComplete, QWidge
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral(
-        "QScrollArea { background: transparent; }"
-        " QScrollBar:vertical { background: transparent; width: 8px; margin: 4px 2px 4px 0; }"
+    // On the scroll bar alone: a style sheet on the area would reach every widget of the page and
+    // draw a styled background at each repaint the moving backdrop causes.
+    scroll->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 8px; margin: 4px 2px 4px 0; }"
         " QScrollBar::handle:vertical { background: rgba(255,255,255,45); border-radius: 3px; min-height: 32px; }"
         " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
         " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));

@@ -2,9 +2,13 @@
 // window writes every control straight to the settings store and explains the AI tool choice.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QHash>
+#include <QPaintEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QSlider>
 #include <algorithm>
@@ -13,6 +17,8 @@
 #include "ScriptedPrompter.h"
 #include "UI/AuroraBackground.h"
 #include "UI/CascadeModifier.h"
+#include "UI/GlassBackdrop.h"
+#include "UI/GlassCard.h"
 #include "UI/GradientButton.h"
 #include "UI/PressableButton.h"
 #include "UI/Timeline.h"
@@ -32,6 +38,14 @@ protected:
         view->resize(1040, 720);
         view->show();
         return view;
+    }
+    // Active, with its entrance played out: the effects are gone once the groups are in place.
+    static bool settle(QWidget& view) {
+        view.activateWindow();
+        return QTest::qWaitForWindowActive(&view, 60000) && waitUntil([&] {
+            const auto all = view.findChildren<QWidget*>();
+            return std::none_of(all.begin(), all.end(), [](QWidget* w) { return qobject_cast<CascadeModifier*>(w->graphicsEffect()); });
+        });
     }
     TempFolder dir;
     AppState app;
@@ -170,12 +184,7 @@ TEST_F(WelcomeViewTest, TheScreenMatchesAFullRepaintOfTheSameMoment) {
 // rows and the tagline lie still over them and are laid over each frame as last drawn.
 TEST_F(WelcomeViewTest, FramesAtRestDoNotDrawTheStillWidgetsAgain) {
     auto view = make();
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
-    ASSERT_TRUE(waitUntil([&] {
-        const auto all = view->findChildren<QWidget*>();
-        return std::none_of(all.begin(), all.end(), [](QWidget* w) { return qobject_cast<CascadeModifier*>(w->graphicsEffect()); });
-    }));
+    ASSERT_TRUE(settle(*view));
     auto* backdrop = view->findChild<AuroraBackground*>();
     QSignalSpy ticked(&backdrop->timeline(), &Timeline::tick);
     ASSERT_TRUE(ticked.wait(120000));
@@ -193,6 +202,48 @@ TEST_F(WelcomeViewTest, FramesAtRestDoNotDrawTheStillWidgetsAgain) {
     qApp->removeEventFilter(&counter);
     EXPECT_GT(counter.paints.value("AuroraBackground"), 0);
     for (const char* still : {"PressableButton", "CachedLabel", "QLabel"}) EXPECT_EQ(counter.paints.value(still), 0) << still;
+    // What the frames and the sheen do repaint draws no styled background of its own: a style
+    // sheet's background is drawn at every repaint of the widget that has it, and reaches its children.
+    for (QWidget* w : view->findChildren<QWidget*>())
+        if (!qobject_cast<QLabel*>(w) && !qobject_cast<QScrollBar*>(w))
+            EXPECT_FALSE(w->testAttribute(Qt::WA_StyledBackground) || w->style()->inherits("QStyleSheetStyle"))
+                << w->metaObject()->className();
+}
+
+// Under the glass card lies its blur, made at most once an interval: between those the card's
+// middle shows the same pixels whatever the backdrop does, and the backdrop's frames leave it alone.
+TEST_F(WelcomeViewTest, FramesAtRestRedrawTheGlassMiddleOnlyWhenItsBlurIsDue) {
+    auto view = make();
+    ASSERT_TRUE(settle(*view));
+    auto* card = view->findChild<GlassCard*>();
+    ASSERT_NE(card, nullptr);
+    const QRect glass = card->glassRect().toAlignedRect();
+    const int inset = int(GlassCard::kCornerRadius) + 2;  // clear of the corners' soft edge
+    const QRect middle = glass.adjusted(inset, inset, -inset, -inset);
+    auto* backdrop = view->findChild<AuroraBackground*>();
+    QSignalSpy ticked(&backdrop->timeline(), &Timeline::tick);
+    ASSERT_TRUE(ticked.wait(120000));
+    QCoreApplication::processEvents();
+    struct Counter : QObject {
+        QRect middle;
+        int paints = 0, middlePaints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() != QEvent::Paint) return false;
+            ++paints;
+            if (static_cast<QPaintEvent*>(event)->region().intersects(middle)) ++middlePaints;
+            return false;
+        }
+    } counter;
+    counter.middle = middle;
+    card->installEventFilter(&counter);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    constexpr int kFrames = 12;
+    for (int frames = 0; frames < kFrames; ++frames) ASSERT_TRUE(ticked.wait(120000));
+    QCoreApplication::processEvents();
+    card->removeEventFilter(&counter);
+    EXPECT_GT(counter.paints, 0);  // its shadow and rim still lie over the moving backdrop
+    EXPECT_LE(counter.middlePaints, 1 + elapsed.elapsed() / GlassBackdrop::kDriftIntervalMs) << "of " << kFrames;
 }
 
 // ---

@@ -182,11 +182,12 @@ qsizetype ExactText::lineEnd(qsizetype offset, qsizetype limit) const {
 }
 
 void ExactText::indexCrlf() {
-    crlf_.clear();
+    std::vector<qsizetype> offsets;
     const QStringView text(text_);
     // From CR to CR: most texts have none, or one per line.
     for (qsizetype i = text.indexOf(u'\r'); i >= 0 && i + 1 < text.size(); i = text.indexOf(u'\r', i + 1))
-        if (text[i + 1] == u'\n') crlf_.push_back(i);
+        if (text[i + 1] == u'\n') offsets.push_back(i);
+    crlf_.reset(std::move(offsets), text.size());
 }
 
 ExactText::Change ExactText::replace(TextRange range, const QString& text) {
@@ -221,16 +222,12 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     const qsizetype aroundStart = toDisplay(around.location);
     const qsizetype aroundEnd = toDisplay(around.end()) - (pieces_.isBreak(around.end()) ? 1 : 0);
 
-    // CR LF index: drop those inside [a, b), shift those after, add the new ones.
+    // CR LF index: those inside [a, b) go, the new ones come.
     const qsizetype delta = t.size() - (b - a);
-    auto first = std::lower_bound(crlf_.begin(), crlf_.end(), a);
-    auto last = std::lower_bound(first, crlf_.end(), b);
-    for (auto it = last; it != crlf_.end(); ++it) *it += delta;
     std::vector<qsizetype> added;
     for (qsizetype i = 0; i + 1 < t.size(); ++i)
         if (t[i] == u'\r' && t[i + 1] == u'\n') added.push_back(a + i++);
-    first = crlf_.erase(first, last);
-    crlf_.insert(first, added.begin(), added.end());
+    crlf_.replace(a, b, t.size(), added);
 
     const bool addsBreak = t.contains(u'\n') || t.contains(u'\r');
     if ((firstBreak_ == -1 && addsBreak) || (firstBreak_ >= 0 && a <= firstBreak_ + 1)) firstBreak_ = -2;
@@ -256,7 +253,7 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 
 qsizetype ExactText::withoutPieces(qsizetype exact) const {
     exact = qBound<qsizetype>(0, exact, size());
-    return exact - (std::lower_bound(crlf_.begin(), crlf_.end(), exact) - crlf_.begin());
+    return exact - crlf_.countBefore(exact);
 }
 
 qsizetype ExactText::toDisplay(qsizetype exact) const {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <vector>
 
+#include "Editor/CrLfIndex.h"
 #include "Editor/LinePieces.h"
 #include "Editor/TextRange.h"
 
@@ -61,6 +62,8 @@ public:
     qsizetype lineEnd(qsizetype offset, qsizetype limit) const;
     // Units of the text moved within its storage so far, by edits and by readers.
     qsizetype unitsMoved() const { return unitsMoved_; }
+    // CR LF offsets moved or rewritten in the index so far, by edits.
+    qsizetype lineEndsMoved() const { return crlf_.moved(); }
 
     // Replaces the whole text; the display must be rebuilt from display(text()).
     void reset(QString text);
@@ -108,7 +111,7 @@ private:
     qsizetype withoutPieces(qsizetype exact) const;
     qsizetype fromWithoutPieces(qsizetype display) const;
 
-    std::vector<qsizetype> crlf_;  // exact offsets of the CR of every CR LF, ascending
+    CrLfIndex crlf_;
     // Where the first CR or LF is: -1 for none, -2 while not known (a long line is not read for it
     // at every keystroke).
     mutable qsizetype firstBreak_ = -2;

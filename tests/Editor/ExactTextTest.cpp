@@ -235,3 +235,45 @@ TEST(ExactText, ThePieceAtAnOffsetIsTheBlockTheDisplayShowsItIn) {
     EXPECT_EQ(at(second + 5), (TextRange{second, 4 + line.size() - second}));
     EXPECT_EQ(at(text.size()), (TextRange{text.size() - 1, 1}));
 }
+
+// A text with CR LF line ends: typing, taking back and breaking lines at one place move no more of
+// its line-end index in a hundredfold text; edits anywhere keep the index as a fresh one would be.
+TEST(ExactText, TypingInACrLfTextMovesNoMoreOfItsLineEndsInALongerText) {
+    const auto typed = [](int lines) {
+        QString model;
+        for (int i = 0; i < lines; ++i) model += QStringLiteral("line %1\r\n").arg(i);
+        ExactText text(model);
+        qsizetype at = model.size() / 2 + 3;
+        // The first key there moves the index's split to it once, as it moves the text's gap.
+        text.replace({at++, 0}, QStringLiteral("x"));
+        const qsizetype before = text.lineEndsMoved();
+        for (int i = 0; i < 39; ++i) text.replace({at++, 0}, QStringLiteral("x"));
+        for (int i = 0; i < 10; ++i) text.replace({--at, 1}, QString());
+        text.replace({at, 0}, QStringLiteral("\r\n"));
+        text.replace({at, 2}, QString());
+        return text.lineEndsMoved() - before;
+    };
+    const qsizetype small = typed(1'000);
+    EXPECT_LE(small, 64);
+    EXPECT_EQ(typed(100'000), small);
+
+    QRandomGenerator random(41);
+    QString model = QStringLiteral("a\r\nb\r\n\r\nc\rd\ne\r\n");
+    ExactText text(model);
+    const QString pieces[] = {"\r", "\n", "\r\n", "x", "", "yy\r\nz", "\n\r"};
+    for (int step = 0; step < 600; ++step) {
+        const qsizetype a = step % 4 == 0 ? random.bounded(model.size() + 1) : qMin(model.size(), qsizetype(step % 13));
+        const qsizetype b = qMin(model.size(), a + qsizetype(random.bounded(4)));
+        const ExactText::Change change = text.replace({a, b - a}, pieces[random.bounded(7)]);
+        model.replace(change.range.location, change.range.length, change.text);
+        ASSERT_EQ(text.text(), model);
+        const ExactText fresh(model);
+        for (qsizetype i = 0; i <= model.size(); ++i) ASSERT_EQ(text.toDisplay(i), fresh.toDisplay(i)) << step << " " << i;
+        const qsizetype shown = fresh.toDisplay(model.size());
+        for (qsizetype d = 0; d <= shown; ++d) ASSERT_EQ(text.toExact(d), fresh.toExact(d)) << step << " " << d;
+        if (model.size() > 200) {
+            text = ExactText(model.first(20));
+            model.truncate(20);
+        }
+    }
+}

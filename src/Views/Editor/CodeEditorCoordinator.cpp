@@ -137,6 +137,7 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     // The display gets the text's start now and the rest on later turns of the event loop: filling
     // it costs about a second per ten megabytes, none of it needed to show the first lines.
     shownTo_ = nextShowEnd(0);
+    text_.group(0, shownTo_);
     mirroring_ = true;
     display->setPlainText(text_.displayOf(0, shownTo_));
     mirroring_ = false;
@@ -206,11 +207,20 @@ TextEdit::Point CodeEditorCoordinator::pointOf(qsizetype exact) const {
         }
         block = view_->document()->findBlockByNumber(lo);
     }
-    return {row, exact - toExact(block.position())};
+    const qsizetype start = toExact(block.position());
+    // A block of joined empty lines: the line is the one after the last join before the offset.
+    if (const qsizetype joined = text_.joins().countIn(start, exact); joined > 0)
+        return {row + int(joined), exact - text_.lineStart(exact)};
+    return {row, exact - start};
 }
 
 int CodeEditorCoordinator::lineOf(const QTextBlock& block) const {
-    return block.blockNumber() - int(text_.pieces().countUpTo(toExact(block.position())));
+    const qsizetype start = toExact(block.position());
+    return block.blockNumber() - int(text_.pieces().countUpTo(start)) + int(text_.joins().countBefore(start));
+}
+
+int CodeEditorCoordinator::lineAt(int displayPosition) const {
+    return pointOf(toExact(displayPosition)).row;
 }
 
 bool CodeEditorCoordinator::startsLine(const QTextBlock& block) const {
@@ -247,7 +257,7 @@ qsizetype CodeEditorCoordinator::nextShowEnd(qsizetype from) const {
 int CodeEditorCoordinator::lineCount() const {
     if (!view_) return 0;
     return view_->document()->blockCount() - int(text_.pieces().countBefore(shownTo_)) +
-           (countedTo_ >= text_.size() ? int(unshownBreaks_) : 0);
+           int(text_.joins().countBefore(shownTo_)) + (countedTo_ >= text_.size() ? int(unshownBreaks_) : 0);
 }
 
 void CodeEditorCoordinator::countUnshownBreaks() {
@@ -265,6 +275,7 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
     if (!view_ || end <= shownTo_) return;
     QTextDocument* display = view_->document();
     const int blocksBefore = display->blockCount();
+    text_.group(shownTo_, end);
     {
         // The view hears of the new lines below in batches (see timerEvent): each time it does it
         // lays out a screenful at the end.
@@ -286,9 +297,10 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
         mirroring_ = false;
     }
     const qsizetype piecesAdded = text_.pieces().countBefore(end) - text_.pieces().countBefore(shownTo_);
+    const qsizetype joinsAdded = text_.joins().countIn(shownTo_, end);
     shownTo_ = end;
     if (countedTo_ >= end) {
-        unshownBreaks_ -= display->blockCount() - blocksBefore - piecesAdded;
+        unshownBreaks_ -= display->blockCount() - blocksBefore - piecesAdded + joinsAdded;
     } else {  // shown before counted: counting goes on from here
         countedTo_ = end;
         unshownBreaks_ = 0;
@@ -309,6 +321,7 @@ void CodeEditorCoordinator::refillFrom(qsizetype lineStart) {
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     mirroring_ = false;
+    text_.ungroupFrom(lineStart);
     shownTo_ = countedTo_ = lineStart;
     unshownBreaks_ = 0;
     showUpTo(nextShowEnd(shownTo_));
@@ -700,7 +713,9 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         return Lines::breakCount(part.removed) > 0 || Lines::breakCount(part.inserted) > 0 ||
                (at > 0 && old[at - 1] == u'\r' && end < old.size() && old[end] == u'\n');
     };
-    bool separately = isFullyShown() && text_.pieces().breaks().empty() &&
+    // Parts that empty a line or fill an empty one would leave the joined blocks of empty lines
+    // wrong: a text with joins takes the parts as one change, which shows their lines afresh.
+    bool separately = isFullyShown() && text_.pieces().breaks().empty() && text_.joins().isEmpty() &&
                       std::none_of(parts.begin(), parts.end(), touchesALineEnd);
     std::vector<TextSplice::Piece> pieces;
     pieces.reserve(size_t(parts.size()));
@@ -856,12 +871,30 @@ void CodeEditorCoordinator::toggleComment() {
 
 void CodeEditorCoordinator::goToLine(int line) {
     if (!view_) return;
-    // The display holds one block per line when no line is long enough to be shown in pieces: the
-    // line's block is found without reading the text before it.
-    const QTextBlock block = view_->document()->findBlockByNumber(line - 1);
-    const bool direct = isFullyShown() && text_.pieces().breaks().empty() && line >= 1 && block.isValid();
-    setSelection({direct ? toExact(block.position()) : EditingAssistance::lineStartOffset(text_.text(), line), 0}, true);
+    // The display holds one block per line (or per run of joined empty lines) when no line is long
+    // enough to be shown in pieces: the line's block is found without reading the text before it.
+    const bool direct = isFullyShown() && text_.pieces().breaks().empty() && line >= 1 && line <= lineCount();
+    setSelection({direct ? shownLineStart(line - 1) : EditingAssistance::lineStartOffset(text_.text(), line), 0}, true);
     if (view_->window()) view_->setFocus(Qt::OtherFocusReason);
+}
+
+qsizetype CodeEditorCoordinator::shownLineStart(int row) const {
+    const QTextDocument* display = view_->document();
+    const std::vector<qsizetype>& joins = text_.joins().joins();
+    // The last block starting at or before the line: a block's first line is at least its number
+    // and at most its number and the joins before it.
+    int lo = qMax(0, row - int(joins.size())), hi = qMin(row, display->blockCount() - 1);
+    while (lo < hi) {
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (lineOf(display->findBlockByNumber(mid)) <= row) lo = mid;
+        else hi = mid - 1;
+    }
+    const QTextBlock block = display->findBlockByNumber(lo);
+    const qsizetype start = toExact(block.position());
+    const qsizetype within = row - lineOf(block);
+    if (within <= 0) return start;
+    const qsizetype join = joins[size_t(text_.joins().countBefore(start) + within - 1)];
+    return text_.lineEnd(join, join + 2);
 }
 
 // --- folds

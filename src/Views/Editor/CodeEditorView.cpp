@@ -465,8 +465,12 @@ void CodeEditorView::resizeEvent(QResizeEvent* event) {
     // The lines are rewrapped by the editor's own layout. The widget would rewrap them only when
     // the width changed, through the stock call that makes a layout object for every line; handed
     // the same width it only fits its scroll bars.
-    if (auto* layout = qobject_cast<WrappingTextLayout*>(document()->documentLayout()))
+    if (auto* layout = qobject_cast<WrappingTextLayout*>(document()->documentLayout());
+        layout && layout->wrapWidth() != viewport()->width()) {
         layout->setWrapWidth(viewport()->width());
+        // Rewrapping counts every line one row until laid out again; joined empty lines know theirs.
+        if (coordinator_) coordinator_->countJoinedRows(0, coordinator_->text().size());
+    }
     QResizeEvent sameWidth(event->size(), QSize(event->size().width(), event->oldSize().height()));
     QPlainTextEdit::resizeEvent(&sameWidth);
     layoutRuler();

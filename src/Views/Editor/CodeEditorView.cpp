@@ -25,6 +25,7 @@
 
 #include "AppState.h"
 #include "Editor/EditorController.h"
+#include "Editor/ExactText.h"
 #include "Editor/FindState.h"
 #include "Editor/Outdent.h"
 #include "Editor/TokenRole.h"
@@ -254,9 +255,16 @@ TextRange CodeEditorView::deletionRange(bool backwards) const {
     return {at, next > 0 ? next : near.size()};
 }
 
+bool CodeEditorView::holdsJoinedLines(const QTextBlock& block) {
+    return block.text().contains(QChar(ExactText::kJoin));
+}
+
 TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
     QTextCursor cursor = textCursor();
-    if (!cursor.hasSelection())
+    // A block of joined lines holds empty lines only: a word back from one inside it is its line break.
+    if (!cursor.hasSelection() && backwards && cursor.positionInBlock() > 0 && holdsJoinedLines(cursor.block()))
+        cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
+    else if (!cursor.hasSelection())
         cursor.movePosition(backwards ? QTextCursor::PreviousWord : QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
     const qsizetype start = coordinator_->toExact(cursor.selectionStart());
     return {start, coordinator_->toExact(cursor.selectionEnd()) - start};
@@ -282,6 +290,11 @@ void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::SelectEndOfDocument || event == QKeySequence::SelectAll) coordinator_->showAll();
     if (isReadOnly()) return QPlainTextEdit::keyPressEvent(event);
     if (event == QKeySequence::Cut) return cutSelection();
+    // The widget's own line deletions reach to its block's end, many lines in a block of joined ones,
+    // where an empty line has nothing to delete.
+    if ((event == QKeySequence::DeleteEndOfLine || event == QKeySequence::DeleteCompleteLine) &&
+        holdsJoinedLines(textCursor().block()))
+        return deleteSelection();
     if (event == QKeySequence::DeleteStartOfWord || event == QKeySequence::DeleteEndOfWord) {
         const TextRange range = wordDeletionRange(event == QKeySequence::DeleteStartOfWord);
         if (range.length > 0) coordinator_->plainChange(range, QString());

@@ -5,7 +5,7 @@
 #include <QTextBlock>
 #include <utility>
 
-#include "Editor/ExactText.h"
+#include "Views/Editor/CodeEditorView.h"
 
 MouseSelection::MouseSelection(QPlainTextEdit* view, std::function<void()> dragSelection,
                                std::function<void()> selectionMade)
@@ -20,7 +20,7 @@ QTextCursor MouseSelection::unitAt(int position, Unit unit) const {
     cursor.setPosition(position);
     if (unit == Unit::word) {
         cursor.select(QTextCursor::WordUnderCursor);
-    } else if (unit == Unit::line && cursor.block().text().contains(QChar(ExactText::kJoin))) {
+    } else if (unit == Unit::line && CodeEditorView::holdsJoinedLines(cursor.block())) {
         // A block of joined lines holds only empty ones: each position starts a line, one unit long.
         cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
     } else if (unit == Unit::line) {

@@ -179,3 +179,25 @@ TEST(EmptyLineRuns, EditsAcrossThemKeepTextLinesAndCaret) {
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll() == original.toUtf8());
 }
+
+// Keys that reach back or on by a word or a line from an empty line act as they do on one of few:
+// on the line, not on the block of lines it is shown in.
+TEST(EmptyLineRuns, WordAndLineKeysActOnTheLine) {
+    for (const int empty : {10, 200}) {
+        SCOPED_TRACE(empty);
+        const QString text = QStringLiteral("a\n") + QString(empty, u'\n') + QStringLiteral("b");
+        EditorFixture f(text, QStringLiteral("notes.txt"));
+        f.select(6);
+        f.key(Qt::Key_Backspace, Qt::ControlModifier);
+        EXPECT_EQ(f.text().size(), text.size() - 1);
+        EXPECT_EQ(f.selection().location, 5);
+        f.key(Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(f.text().size(), text.size() - 1);
+        // Triple click selects the line: here its line break.
+        const QPoint at = f.view->cursorRect(f.view->textCursor()).center();
+        for (int click = 0; click < 2; ++click) QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(f.view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(f.selection(), (TextRange{5, 1}));
+    }
+}

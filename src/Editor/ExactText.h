@@ -88,6 +88,8 @@ public:
     void group(qsizetype from, qsizetype to);
     // Shows the terminators at or after offset one block each again, as the display is cut back there.
     void ungroupFrom(qsizetype offset) { joins_.dropFrom(offset); }
+    // Takes the joins of an earlier form of the text, moved along with edits that touched none.
+    void keepJoins(LineJoins joins) { joins_ = std::move(joins); }
 
     // The display form of some exact text: each terminator one separator; characters the display
     // would itself read as block or frame breaks shown as U+FFFD (same length, so offsets hold).

@@ -8,19 +8,19 @@ namespace {
 // A join reads the unit before it and the terminator after it: an edit this near may change them.
 constexpr qsizetype kReachBefore = 3;
 constexpr qsizetype kReachAfter = 1;
-// Joins stay this far before the end of the range grouped, out of reach of an edit past it (which
-// the display does not hold yet, so it could not be shown the joins it takes away).
+// Joins stay this far before the end of the range grouped when the text goes on, out of reach of an
+// edit past it (which the display does not hold yet, so it could not be shown the joins it takes away).
 constexpr qsizetype kEndMargin = 8;
 }
 
 void LineJoins::group(QStringView text, qsizetype from, qsizetype to) {
     to = qMin(to, text.size());
     if (from >= to) return;
+    const qsizetype limit = to < text.size() ? to - kEndMargin : to;
     text = text.first(to);
     // Terminators of consecutive empty lines; each full kGroup of them becomes a block of that many
     // lines, all of its terminators but the last joined.
     std::vector<qsizetype> run;
-    const qsizetype limit = to - kEndMargin;
     const auto flush = [&] {
         for (size_t g = 0; (g + 1) * kGroup <= run.size(); ++g) {
             if (run[(g + 1) * kGroup - 1] >= limit) break;

@@ -19,7 +19,8 @@ public:
 
     void clear() { joins_.clear(); }
     // Joins the runs of empty lines in [from, to) of text, which must lie after every join there is.
-    // from is a line start or a long line's piece start; text is read from from - 1 to to.
+    // from is a line start or a long line's piece start; text (the whole text) is read from from - 1
+    // to to.
     void group(QStringView text, qsizetype from, qsizetype to);
     // Takes away the joins at or after offset.
     void dropFrom(qsizetype offset);

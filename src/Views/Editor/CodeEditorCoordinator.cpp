@@ -729,10 +729,20 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         return Lines::breakCount(part.removed) > 0 || Lines::breakCount(part.inserted) > 0 ||
                (at > 0 && old[at - 1] == u'\r' && end < old.size() && old[end] == u'\n');
     };
-    // Parts that empty a line or fill an empty one would leave the joined blocks of empty lines
-    // wrong: a text with joins takes the parts as one change, which shows their lines afresh.
-    bool separately = isFullyShown() && text_.pieces().breaks().empty() && text_.joins().isEmpty() &&
-                      std::none_of(parts.begin(), parts.end(), touchesALineEnd);
+    // A part near joined empty lines may empty a line or fill an empty one: the parts then go as one
+    // change, which shows the lines around them one block each. Otherwise the joins move along.
+    const auto nearJoins = [&](const EditHistory::Part& part) {
+        return text_.joins().touchedBy(part.location, part.removed.size()).length > 0;
+    };
+    bool separately = isFullyShown() && text_.pieces().breaks().empty() &&
+                      std::none_of(parts.begin(), parts.end(), touchesALineEnd) &&
+                      std::none_of(parts.begin(), parts.end(), nearJoins);
+    LineJoins joins;
+    if (separately && !text_.joins().isEmpty()) {
+        joins = text_.joins();
+        for (qsizetype i = parts.size() - 1; i >= 0; --i)
+            joins.edit(parts[i].location, parts[i].removed.size(), parts[i].inserted.size());
+    }
     std::vector<TextSplice::Piece> pieces;
     pieces.reserve(size_t(parts.size()));
     for (const EditHistory::Part& part : parts) pieces.push_back({part.location, part.removed.size(), part.inserted});
@@ -821,6 +831,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         mirroring_ = false;
     }
     // A text shared with the saved text was not edited in place: it stays the saved text.
+    next.keepJoins(std::move(joins));
     text_ = std::move(next);
     shiftShown(delta);
     noteEdit(record, parseWorker_ ? QString(change.text.constData(), change.text.size()) : change.text);

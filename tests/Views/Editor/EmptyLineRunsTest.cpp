@@ -201,3 +201,42 @@ TEST(EmptyLineRuns, WordAndLineKeysActOnTheLine) {
         EXPECT_EQ(f.selection(), (TextRange{5, 1}));
     }
 }
+
+// Replace All across runs of empty lines changes the lines it replaces in, one by one: the runs
+// between stay blocks of many lines. One next to a run shows that run's lines one block each.
+TEST(EmptyLineRuns, ReplaceAllLeavesTheRunsBetweenItsMatches) {
+    const QString run = QString(640, u'\n');
+    const QString text = QStringLiteral("x1\n") + run + QStringLiteral("a x2 x3\n") + run + QStringLiteral("b x4");
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    waitShown(f);
+    const int blocks = f.view->document()->blockCount();
+    ASSERT_LT(blocks, 40);
+    f.view->setShowFind(true);
+    f.find.setReplacement(QStringLiteral("yy"));
+    f.find.setQuery(QStringLiteral("x"));
+    f.editor().findSync();
+    f.find.engine()->replaceAll();
+    QString expected = text;
+    expected.replace(u'x', QStringLiteral("yy"));
+    ASSERT_TRUE(f.text() == expected);
+    expectDisplayFollows(f);
+    EXPECT_EQ(f.view->document()->blockCount(), blocks);
+    f.undo();
+    ASSERT_TRUE(f.text() == text);
+    expectDisplayFollows(f);
+    EXPECT_EQ(f.view->document()->blockCount(), blocks);
+
+    // Matches that empty a line beside a run.
+    f.find.setReplacement(QString());
+    f.find.setQuery(QStringLiteral("a x2 x3|b x4"));
+    f.find.setUseRegex(true);
+    f.editor().findSync();
+    f.find.engine()->replaceAll();
+    expected = text;
+    expected.remove(QStringLiteral("a x2 x3")).remove(QStringLiteral("b x4"));
+    ASSERT_TRUE(f.text() == expected);
+    expectDisplayFollows(f);
+    f.undo();
+    ASSERT_TRUE(f.text() == text);
+    expectDisplayFollows(f);
+}

@@ -18,6 +18,7 @@
 #include <QStyleHints>
 #include <QTextBoundaryFinder>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <cmath>
@@ -480,9 +481,16 @@ void CodeEditorView::resizeEvent(QResizeEvent* event) {
     // the same width it only fits its scroll bars.
     if (auto* layout = qobject_cast<WrappingTextLayout*>(document()->documentLayout());
         layout && layout->wrapWidth() != viewport()->width()) {
-        layout->setWrapWidth(viewport()->width());
-        // Rewrapping counts every line one row until laid out again; joined empty lines know theirs.
-        if (coordinator_) coordinator_->countJoinedRows(0, coordinator_->text().size());
+        {
+            // Rewrapping counts every block one row until laid out again, where blocks of joined empty
+            // lines know theirs: the widget hears of the size once they have it, or it would scroll
+            // to where the lines were while they counted fewer rows.
+            const QSignalBlocker quiet(layout);
+            layout->setWrapWidth(viewport()->width());
+            if (coordinator_) coordinator_->countJoinedRows(0, coordinator_->text().size());
+        }
+        emit layout->documentSizeChanged(layout->documentSize());
+        emit layout->update(QRectF(0., -document()->documentMargin(), 1000000000., 1000000000.));
     }
     QResizeEvent sameWidth(event->size(), QSize(event->size().width(), event->oldSize().height()));
     QPlainTextEdit::resizeEvent(&sameWidth);

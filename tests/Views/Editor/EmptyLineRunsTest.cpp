@@ -240,3 +240,19 @@ TEST(EmptyLineRuns, ReplaceAllLeavesTheRunsBetweenItsMatches) {
     ASSERT_TRUE(f.text() == text);
     expectDisplayFollows(f);
 }
+
+// A narrower window keeps the lines it showed: blocks of joined lines keep their rows while the
+// lines are rewrapped.
+TEST(EmptyLineRuns, ResizingKeepsThePlace) {
+    const QString text = QStringLiteral("first\n") + QString(200, u'\n') + QStringLiteral("after\n") + QString(10, u'\n') + QStringLiteral("end");
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    waitShown(f);
+    f.editor().goToLine(60);
+    EditorFixture::settle();
+    const int top = f.view->verticalScrollBar()->value();
+    ASSERT_GT(top, 0);
+    f.view->resize(300, 200);
+    EditorFixture::settle();
+    EXPECT_EQ(f.view->verticalScrollBar()->value(), top);
+    EXPECT_EQ(f.view->document()->lineCount(), Lines::breakCount(text) + 1);
+}

@@ -15,7 +15,6 @@ constexpr qsizetype kEndMargin = 8;
 
 void LineJoins::group(QStringView text, qsizetype from, qsizetype to) {
     to = qMin(to, text.size());
-    if (from >= to) return;
     const qsizetype limit = to < text.size() ? to - kEndMargin : to;
     text = text.first(to);
     // Terminators of consecutive empty lines; each full kGroup of them becomes a block of that many

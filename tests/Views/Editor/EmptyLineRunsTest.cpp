@@ -80,6 +80,11 @@ TEST(EmptyLineRuns, ShowAsFewBlocksWithEveryLineInPlace) {
     }
     EXPECT_EQ(marked, QList<int>{50'001});
 
+    // End and Home keep to the empty line.
+    f.key(Qt::Key_End);
+    expectCaretAt(f, 50'000);
+    f.key(Qt::Key_Home);
+    expectCaretAt(f, 50'000);
     // Moving down a line goes a line further; typing there makes that line a line of its own, and
     // copying takes the text's own terminators.
     f.key(Qt::Key_Down);

@@ -85,6 +85,8 @@ TEST(ExactText, NewlineFollowsTheFirstLineEnding) {
     EXPECT_EQ(ExactText(QStringLiteral("a\rb\r\n")).newline(), QStringLiteral("\r"));
     EXPECT_EQ(ExactText(QStringLiteral("a\nb\r\n")).newline(), QStringLiteral("\n"));
     EXPECT_EQ(ExactText(QStringLiteral("abc")).newline(), QStringLiteral("\n"));
+    // A text that starts with its first line break.
+    EXPECT_EQ(ExactText(QStringLiteral("\nb\r\n")).newline(), QStringLiteral("\n"));
 }
 
 // A long line is shown as pieces: whatever is replaced where, the display stays what the text shows

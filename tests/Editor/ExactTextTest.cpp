@@ -237,3 +237,13 @@ TEST(ExactText, ThePieceAtAnOffsetIsTheBlockTheDisplayShowsItIn) {
     EXPECT_EQ(at(second + 5), (TextRange{second, 4 + line.size() - second}));
     EXPECT_EQ(at(text.size()), (TextRange{text.size() - 1, 1}));
 }
+
+// An edit that ends where a long line's next piece starts keeps that piece's separator.
+TEST(ExactText, AnEditEndingAtAPieceStartKeepsItsSeparator) {
+    ExactText text(QString(3 * LinePieces::kMaxPiece, u'a'));
+    ASSERT_FALSE(text.pieces().breaks().empty());
+    const qsizetype b = text.pieces().breaks().front();
+    QString display = text.displayOf(0, text.size());
+    applyToDisplay(display, text.replace({b - 5, 5}, QStringLiteral("xyz")));
+    EXPECT_TRUE(display == text.displayOf(0, text.size()));
+}

@@ -87,6 +87,13 @@ TEST(ExactText, NewlineFollowsTheFirstLineEnding) {
     EXPECT_EQ(ExactText(QStringLiteral("abc")).newline(), QStringLiteral("\n"));
     // A text that starts with its first line break.
     EXPECT_EQ(ExactText(QStringLiteral("\nb\r\n")).newline(), QStringLiteral("\n"));
+    // A text moved over one whose first line ending was known: the moved text's counts.
+    ExactText earlier(QStringLiteral("ab\r\nc"));
+    EXPECT_EQ(earlier.newline(), QStringLiteral("\r\n"));
+    ExactText later(QStringLiteral("\nz"));
+    EXPECT_EQ(later.newline(), QStringLiteral("\n"));
+    earlier = std::move(later);
+    EXPECT_EQ(earlier.newline(), QStringLiteral("\n"));
 }
 
 // A long line is shown as pieces: whatever is replaced where, the display stays what the text shows

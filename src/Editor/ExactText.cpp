@@ -27,7 +27,8 @@ constexpr qsizetype kPiecesReach = 2 * LinePieces::kMaxPiece + 4;
 ExactText::ExactText(QString text) { reset(std::move(text)); }
 
 ExactText::ExactText(const ExactText& other)
-    : text_(other.text()), gap_(other.gap_), crlf_(other.crlf_), firstBreak_(other.firstBreak_), pieces_(other.pieces_) {}
+    : text_(other.text()), gap_(other.gap_), crlf_(other.crlf_), firstBreak_(other.firstBreak_), pieces_(other.pieces_),
+      joins_(other.joins_) {}
 
 ExactText::ExactText(ExactText&& other) noexcept { *this = std::move(other); }
 
@@ -41,6 +42,7 @@ ExactText& ExactText::operator=(ExactText&& other) noexcept {
     crlf_ = std::move(other.crlf_);
     firstBreak_ = other.firstBreak_;
     pieces_ = std::move(other.pieces_);
+    joins_ = std::move(other.joins_);
     unitsMoved_ = other.unitsMoved_;
     return *this;
 }
@@ -55,6 +57,13 @@ void ExactText::reset(QString text) {
     firstBreak_ = -2;
     indexCrlf();
     pieces_.reset(text_);
+    joins_.clear();
+}
+
+void ExactText::group(qsizetype from, qsizetype to) {
+    from = qBound<qsizetype>(0, from, size());
+    to = qBound<qsizetype>(from, to, size());
+    joins_.group(within(qMax<qsizetype>(0, from - 1), to), from, to);
 }
 
 void ExactText::guardGap(bool on) const {
@@ -221,6 +230,11 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     const TextRange around = pieces_.around(through(readsTo), {a, b - a});
     const qsizetype aroundStart = toDisplay(around.location);
     const qsizetype aroundEnd = toDisplay(around.end()) - (pieces_.isBreak(around.end()) ? 1 : 0);
+    // The lines of the joins the edit takes away are shown one block each again: the display takes
+    // them too. The last one's terminator ends a line, never where a piece starts.
+    const TextRange joined = joins_.touchedBy(a, b - a);
+    const qsizetype joinedEnd = joined.length > 0 ? lineEnd(joined.end() - 1, joined.end() + 1) : 0;
+    const qsizetype joinedStart = toDisplay(joined.location), joinedDisplayEnd = toDisplay(joinedEnd);
 
     // CR LF index: those inside [a, b) go, the new ones come.
     const qsizetype delta = t.size() - (b - a);
@@ -241,12 +255,27 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     gap_ += t.size();
     gapLength_ -= t.size();
     guardGap(true);
+    joins_.edit(a, b - a, t.size());
+    // The exact range the display takes afresh, when it is more than the edit itself.
+    qsizetype from = a, to = b;
     if (pieces_.edit(through(around.end() + delta + 2), a, b - a, t.size(), around.location, around.end())) {
         // The pieces around the edit were broken afresh: the display takes them whole.
+        from = around.location;
+        to = around.end();
         change.displayStart = aroundStart;
         change.displayEnd = aroundEnd;
-        change.displayText = displayOf(around.location, around.end() + delta);
     }
+    if (joined.length > 0) {
+        if (joined.location < from) {
+            from = joined.location;
+            change.displayStart = joinedStart;
+        }
+        if (joinedEnd > to) {
+            to = joinedEnd;
+            change.displayEnd = joinedDisplayEnd;
+        }
+    }
+    if (from != a || to != b) change.displayText = displayOf(from, to + delta);
     change.text = std::move(t);
     return change;
 }
@@ -277,6 +306,7 @@ qsizetype ExactText::toExact(qsizetype display) const {
 QString ExactText::displayOf(qsizetype from, qsizetype to) const {
     from = qBound<qsizetype>(0, from, size());
     to = qBound<qsizetype>(from, to, size());
+    const qsizetype from0 = from;
     const QStringView text = within(from, to);
     const std::vector<qsizetype>& breaks = pieces_.breaks();
     // Written in place, piece after piece: a long line is megabytes of them.
@@ -293,6 +323,11 @@ QString ExactText::displayOf(qsizetype from, qsizetype to) const {
         from = pieceEnd;
     }
     out.truncate(end - start);
+    // Joined terminators: one unit each in the display, as any terminator.
+    const std::vector<qsizetype>& joins = joins_.joins();
+    const qsizetype base = toDisplay(from0);
+    for (auto it = std::lower_bound(joins.begin(), joins.end(), from0); it != joins.end() && *it < to; ++it)
+        out[toDisplay(*it) - base] = QChar(kJoin);
     return out;
 }
 

@@ -2,12 +2,14 @@
 // The document's text exactly as the user has it (every line ending, NBSP and separator kept), and
 // its mapping onto a display made of one block per line, where every line terminator is a single
 // block separator; a long line is shown as several blocks (LinePieces), with a separator that stands
-// for no character between them. The display can then never alter the user's characters: the text
-// is kept here and only shown there.
+// for no character between them; a long run of empty lines is shown as blocks of many lines each
+// (LineJoins), their terminators inside a block shown as line separators. The display can then never
+// alter the user's characters: the text is kept here and only shown there.
 #include <QString>
 #include <vector>
 
 #include "Editor/CrLfIndex.h"
+#include "Editor/LineJoins.h"
 #include "Editor/LinePieces.h"
 #include "Editor/TextRange.h"
 
@@ -15,6 +17,9 @@ class ExactText {
 public:
     // The block separator of the display (what QTextDocument keeps between blocks).
     static constexpr char16_t kSeparator = 0x2029;
+    // What the display shows a joined terminator as: a line break inside a block. A text's own
+    // U+2028 ends a line like any terminator and is shown as kSeparator, so this is never the user's.
+    static constexpr char16_t kJoin = 0x2028;
 
     // How one replacement lands in the display: the display range to replace and its new content.
     // range/text are the exact replacement, widened by at most one unit on each side so that it never
@@ -80,6 +85,14 @@ public:
     // included.
     QString displayOf(qsizetype from, qsizetype to) const;
     const LinePieces& pieces() const { return pieces_; }
+    const LineJoins& joins() const { return joins_; }
+    // Joins the long runs of empty lines in [from, to) (from a line or piece start, past every join),
+    // before the display is given that range.
+    void group(qsizetype from, qsizetype to);
+    // Shows the terminators at or after offset one block each again, as the display is cut back there.
+    void ungroupFrom(qsizetype offset) { joins_.dropFrom(offset); }
+    // Takes the joins of an earlier form of the text, moved along with edits that touched none.
+    void keepJoins(LineJoins joins) { joins_ = std::move(joins); }
 
     // The display form of some exact text: each terminator one separator; characters the display
     // would itself read as block or frame breaks shown as U+FFFD (same length, so offsets hold).
@@ -116,5 +129,6 @@ private:
     // at every keystroke).
     mutable qsizetype firstBreak_ = -2;
     LinePieces pieces_;
+    LineJoins joins_;
     mutable qsizetype unitsMoved_ = 0;
 };

@@ -216,7 +216,8 @@ void makeFolder(TempFolder& dir) {
     git_test::gitOk(dir.path(), {"add", "-A"});
     git_test::gitOk(dir.path(), {"commit", "-q", "-m", "start"});
     dir.write("README.md", "# Sample\n\nChanged in the worktree.\n");
-    dir.write("notes.txt", "untracked\n");
+    // With a long run of empty lines, which the editor shows in blocks of many lines.
+    dir.write("notes.txt", "untracked\n" + QByteArray(150, '\n') + "end\n");
 }
 
 qint64 envNumber(const char* name, qint64 fallback) {

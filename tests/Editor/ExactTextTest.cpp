@@ -85,6 +85,15 @@ TEST(ExactText, NewlineFollowsTheFirstLineEnding) {
     EXPECT_EQ(ExactText(QStringLiteral("a\rb\r\n")).newline(), QStringLiteral("\r"));
     EXPECT_EQ(ExactText(QStringLiteral("a\nb\r\n")).newline(), QStringLiteral("\n"));
     EXPECT_EQ(ExactText(QStringLiteral("abc")).newline(), QStringLiteral("\n"));
+    // A text that starts with its first line break.
+    EXPECT_EQ(ExactText(QStringLiteral("\nb\r\n")).newline(), QStringLiteral("\n"));
+    // A text moved over one whose first line ending was known: the moved text's counts.
+    ExactText earlier(QStringLiteral("ab\r\nc"));
+    EXPECT_EQ(earlier.newline(), QStringLiteral("\r\n"));
+    ExactText later(QStringLiteral("\nz"));
+    EXPECT_EQ(later.newline(), QStringLiteral("\n"));
+    earlier = std::move(later);
+    EXPECT_EQ(earlier.newline(), QStringLiteral("\n"));
 }
 
 // A long line is shown as pieces: whatever is replaced where, the display stays what the text shows
@@ -276,4 +285,14 @@ TEST(ExactText, TypingInACrLfTextMovesNoMoreOfItsLineEndsInALongerText) {
             model.truncate(20);
         }
     }
+}
+
+// An edit that ends where a long line's next piece starts keeps that piece's separator.
+TEST(ExactText, AnEditEndingAtAPieceStartKeepsItsSeparator) {
+    ExactText text(QString(3 * LinePieces::kMaxPiece, u'a'));
+    ASSERT_FALSE(text.pieces().breaks().empty());
+    const qsizetype b = text.pieces().breaks().front();
+    QString display = text.displayOf(0, text.size());
+    applyToDisplay(display, text.replace({b - 5, 5}, QStringLiteral("xyz")));
+    EXPECT_TRUE(display == text.displayOf(0, text.size()));
 }

@@ -137,8 +137,10 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     // The display gets the text's start now and the rest on later turns of the event loop: filling
     // it costs about a second per ten megabytes, none of it needed to show the first lines.
     shownTo_ = nextShowEnd(0);
+    text_.group(0, shownTo_);
     mirroring_ = true;
     display->setPlainText(text_.displayOf(0, shownTo_));
+    countJoinedRows(0, shownTo_);
     mirroring_ = false;
     countedTo_ = shownTo_;
     if (!isFullyShown()) showing_.start(0, this);
@@ -206,11 +208,20 @@ TextEdit::Point CodeEditorCoordinator::pointOf(qsizetype exact) const {
         }
         block = view_->document()->findBlockByNumber(lo);
     }
-    return {row, exact - toExact(block.position())};
+    const qsizetype start = toExact(block.position());
+    // A block of joined empty lines: the line is the one after the last join before the offset.
+    if (const qsizetype joined = text_.joins().countIn(start, exact); joined > 0)
+        return {row + int(joined), exact - text_.lineStart(exact)};
+    return {row, exact - start};
 }
 
 int CodeEditorCoordinator::lineOf(const QTextBlock& block) const {
-    return block.blockNumber() - int(text_.pieces().countUpTo(toExact(block.position())));
+    const qsizetype start = toExact(block.position());
+    return block.blockNumber() - int(text_.pieces().countUpTo(start)) + int(text_.joins().countBefore(start));
+}
+
+int CodeEditorCoordinator::lineAt(int displayPosition) const {
+    return pointOf(toExact(displayPosition)).row;
 }
 
 bool CodeEditorCoordinator::startsLine(const QTextBlock& block) const {
@@ -247,7 +258,7 @@ qsizetype CodeEditorCoordinator::nextShowEnd(qsizetype from) const {
 int CodeEditorCoordinator::lineCount() const {
     if (!view_) return 0;
     return view_->document()->blockCount() - int(text_.pieces().countBefore(shownTo_)) +
-           (countedTo_ >= text_.size() ? int(unshownBreaks_) : 0);
+           int(text_.joins().countBefore(shownTo_)) + (countedTo_ >= text_.size() ? int(unshownBreaks_) : 0);
 }
 
 void CodeEditorCoordinator::countUnshownBreaks() {
@@ -265,6 +276,7 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
     if (!view_ || end <= shownTo_) return;
     QTextDocument* display = view_->document();
     const int blocksBefore = display->blockCount();
+    text_.group(shownTo_, end);
     {
         // The view hears of the new lines below in batches (see timerEvent): each time it does it
         // lays out a screenful at the end.
@@ -286,9 +298,11 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
         mirroring_ = false;
     }
     const qsizetype piecesAdded = text_.pieces().countBefore(end) - text_.pieces().countBefore(shownTo_);
+    const qsizetype joinsAdded = text_.joins().countIn(shownTo_, end);
+    if (joinsAdded > 0) countJoinedRows(shownTo_, end);
     shownTo_ = end;
     if (countedTo_ >= end) {
-        unshownBreaks_ -= display->blockCount() - blocksBefore - piecesAdded;
+        unshownBreaks_ -= display->blockCount() - blocksBefore - piecesAdded + joinsAdded;
     } else {  // shown before counted: counting goes on from here
         countedTo_ = end;
         unshownBreaks_ = 0;
@@ -301,6 +315,20 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
     }
 }
 
+void CodeEditorCoordinator::countJoinedRows(qsizetype from, qsizetype to) {
+    // A block not laid out yet counts one row; one of joined lines has a row per line (an empty line
+    // never wraps), so the scroll bar spans every line before they are laid out.
+    QTextDocument* display = view_->document();
+    const std::vector<qsizetype>& joins = text_.joins().joins();
+    for (qsizetype i = text_.joins().countBefore(from), end = text_.joins().countBefore(to); i < end;) {
+        QTextBlock block = display->findBlock(int(toDisplay(joins[size_t(i)])));
+        const qsizetype start = toExact(block.position());
+        const qsizetype rows = 1 + text_.joins().countIn(start, toExact(block.position() + block.length() - 1));
+        if (block.isVisible() && block.lineCount() != rows) block.setLineCount(int(rows));
+        i = qMax(i + 1, text_.joins().countBefore(start) + rows - 1);
+    }
+}
+
 void CodeEditorCoordinator::refillFrom(qsizetype lineStart) {
     QTextDocument* display = view_->document();
     mirroring_ = true;
@@ -309,6 +337,7 @@ void CodeEditorCoordinator::refillFrom(qsizetype lineStart) {
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     mirroring_ = false;
+    text_.ungroupFrom(lineStart);
     shownTo_ = countedTo_ = lineStart;
     unshownBreaks_ = 0;
     showUpTo(nextShowEnd(shownTo_));
@@ -700,8 +729,20 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         return Lines::breakCount(part.removed) > 0 || Lines::breakCount(part.inserted) > 0 ||
                (at > 0 && old[at - 1] == u'\r' && end < old.size() && old[end] == u'\n');
     };
+    // A part near joined empty lines may empty a line or fill an empty one: the parts then go as one
+    // change, which shows the lines around them one block each. Otherwise the joins move along.
+    const auto nearJoins = [&](const EditHistory::Part& part) {
+        return text_.joins().touchedBy(part.location, part.removed.size()).length > 0;
+    };
     bool separately = isFullyShown() && text_.pieces().breaks().empty() &&
-                      std::none_of(parts.begin(), parts.end(), touchesALineEnd);
+                      std::none_of(parts.begin(), parts.end(), touchesALineEnd) &&
+                      std::none_of(parts.begin(), parts.end(), nearJoins);
+    LineJoins joins;
+    if (separately && !text_.joins().isEmpty()) {
+        joins = text_.joins();
+        for (qsizetype i = parts.size() - 1; i >= 0; --i)
+            joins.edit(parts[i].location, parts[i].removed.size(), parts[i].inserted.size());
+    }
     std::vector<TextSplice::Piece> pieces;
     pieces.reserve(size_t(parts.size()));
     for (const EditHistory::Part& part : parts) pieces.push_back({part.location, part.removed.size(), part.inserted});
@@ -790,6 +831,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         mirroring_ = false;
     }
     // A text shared with the saved text was not edited in place: it stays the saved text.
+    next.keepJoins(std::move(joins));
     text_ = std::move(next);
     shiftShown(delta);
     noteEdit(record, parseWorker_ ? QString(change.text.constData(), change.text.size()) : change.text);
@@ -856,12 +898,30 @@ void CodeEditorCoordinator::toggleComment() {
 
 void CodeEditorCoordinator::goToLine(int line) {
     if (!view_) return;
-    // The display holds one block per line when no line is long enough to be shown in pieces: the
-    // line's block is found without reading the text before it.
-    const QTextBlock block = view_->document()->findBlockByNumber(line - 1);
-    const bool direct = isFullyShown() && text_.pieces().breaks().empty() && line >= 1 && block.isValid();
-    setSelection({direct ? toExact(block.position()) : EditingAssistance::lineStartOffset(text_.text(), line), 0}, true);
+    // The display holds one block per line (or per run of joined empty lines) when no line is long
+    // enough to be shown in pieces: the line's block is found without reading the text before it.
+    const bool direct = isFullyShown() && text_.pieces().breaks().empty() && line >= 1 && line <= lineCount();
+    setSelection({direct ? shownLineStart(line - 1) : EditingAssistance::lineStartOffset(text_.text(), line), 0}, true);
     if (view_->window()) view_->setFocus(Qt::OtherFocusReason);
+}
+
+qsizetype CodeEditorCoordinator::shownLineStart(int row) const {
+    const QTextDocument* display = view_->document();
+    const std::vector<qsizetype>& joins = text_.joins().joins();
+    // The last block starting at or before the line: a block's first line is at least its number
+    // and at most its number and the joins before it.
+    int lo = qMax(0, row - int(joins.size())), hi = qMin(row, display->blockCount() - 1);
+    while (lo < hi) {
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (lineOf(display->findBlockByNumber(mid)) <= row) lo = mid;
+        else hi = mid - 1;
+    }
+    const QTextBlock block = display->findBlockByNumber(lo);
+    const qsizetype start = toExact(block.position());
+    const qsizetype within = row - lineOf(block);
+    if (within <= 0) return start;
+    const qsizetype join = joins[size_t(text_.joins().countBefore(start) + within - 1)];
+    return text_.lineEnd(join, join + 2);
 }
 
 // --- folds

@@ -131,6 +131,10 @@ public:
     // continuing a long line shown in pieces.
     int lineOf(const QTextBlock& block) const;
     bool startsLine(const QTextBlock& block) const;
+    // The text's line (from 0) a display position lies in, within a block of joined lines too.
+    int lineAt(int displayPosition) const;
+    // Gives the blocks of joined lines in [from, to) (exact) a row per line before they are laid out.
+    void countJoinedRows(qsizetype from, qsizetype to);
 
 signals:
     // The outermost edit finished; model updates held back meanwhile may run now.
@@ -193,6 +197,8 @@ private:
     CodeLanguage language() const;
     // Row and column of an exact offset the display holds.
     TextEdit::Point pointOf(qsizetype exact) const;
+    // Where a line (from 0) the display holds starts, when no line is shown in pieces.
+    qsizetype shownLineStart(int row) const;
     void leaveBusy();
     // Appends the exact text up to `end` (a line start, or the end) to the display; `announce` tells
     // the view of the new lines now rather than with the next batch.

@@ -18,6 +18,7 @@
 #include <QStyleHints>
 #include <QTextBoundaryFinder>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <cmath>
@@ -25,6 +26,7 @@
 
 #include "AppState.h"
 #include "Editor/EditorController.h"
+#include "Editor/ExactText.h"
 #include "Editor/FindState.h"
 #include "Editor/Outdent.h"
 #include "Editor/TokenRole.h"
@@ -254,9 +256,16 @@ TextRange CodeEditorView::deletionRange(bool backwards) const {
     return {at, next > 0 ? next : near.size()};
 }
 
+bool CodeEditorView::holdsJoinedLines(const QTextBlock& block) {
+    return block.text().contains(QChar(ExactText::kJoin));
+}
+
 TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
     QTextCursor cursor = textCursor();
-    if (!cursor.hasSelection())
+    // A block of joined lines holds empty lines only: a word back from one inside it is its line break.
+    if (!cursor.hasSelection() && backwards && cursor.positionInBlock() > 0 && holdsJoinedLines(cursor.block()))
+        cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
+    else if (!cursor.hasSelection())
         cursor.movePosition(backwards ? QTextCursor::PreviousWord : QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
     const qsizetype start = coordinator_->toExact(cursor.selectionStart());
     return {start, coordinator_->toExact(cursor.selectionEnd()) - start};
@@ -282,6 +291,11 @@ void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::SelectEndOfDocument || event == QKeySequence::SelectAll) coordinator_->showAll();
     if (isReadOnly()) return QPlainTextEdit::keyPressEvent(event);
     if (event == QKeySequence::Cut) return cutSelection();
+    // The widget's own line deletions reach to its block's end, many lines in a block of joined ones,
+    // where an empty line has nothing to delete.
+    if ((event == QKeySequence::DeleteEndOfLine || event == QKeySequence::DeleteCompleteLine) &&
+        holdsJoinedLines(textCursor().block()))
+        return deleteSelection();
     if (event == QKeySequence::DeleteStartOfWord || event == QKeySequence::DeleteEndOfWord) {
         const TextRange range = wordDeletionRange(event == QKeySequence::DeleteStartOfWord);
         if (range.length > 0) coordinator_->plainChange(range, QString());
@@ -465,8 +479,19 @@ void CodeEditorView::resizeEvent(QResizeEvent* event) {
     // The lines are rewrapped by the editor's own layout. The widget would rewrap them only when
     // the width changed, through the stock call that makes a layout object for every line; handed
     // the same width it only fits its scroll bars.
-    if (auto* layout = qobject_cast<WrappingTextLayout*>(document()->documentLayout()))
-        layout->setWrapWidth(viewport()->width());
+    if (auto* layout = qobject_cast<WrappingTextLayout*>(document()->documentLayout());
+        layout && layout->wrapWidth() != viewport()->width()) {
+        {
+            // Rewrapping counts every block one row until laid out again, where blocks of joined empty
+            // lines know theirs: the widget hears of the size once they have it, or it would scroll
+            // to where the lines were while they counted fewer rows.
+            const QSignalBlocker quiet(layout);
+            layout->setWrapWidth(viewport()->width());
+            if (coordinator_) coordinator_->countJoinedRows(0, coordinator_->text().size());
+        }
+        emit layout->documentSizeChanged(layout->documentSize());
+        emit layout->update(QRectF(0., -document()->documentMargin(), 1000000000., 1000000000.));
+    }
     QResizeEvent sameWidth(event->size(), QSize(event->size().width(), event->oldSize().height()));
     QPlainTextEdit::resizeEvent(&sameWidth);
     layoutRuler();

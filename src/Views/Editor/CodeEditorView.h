@@ -27,6 +27,8 @@ public:
 
     // The editor background, also used by the response body view.
     static const QColor& bg();
+    // Whether a display block shows a run of joined empty lines (see LineJoins).
+    static bool holdsJoinedLines(const QTextBlock& block);
 
     EditorDocument* editorDocument() const { return document_; }
     CodeEditorCoordinator* coordinator() const { return coordinator_; }

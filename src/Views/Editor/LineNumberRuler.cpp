@@ -49,13 +49,12 @@ void LineNumberRuler::paintEvent(QPaintEvent*) {
     drawnNumbers_.clear();
     if (!view_ || !coordinator_) return;
 
-    const QTextDocument* display = view_->document();
     const QTextCursor cursor = view_->textCursor();
     // The whole lines the selection touches; one ending at a line start does not reach that line.
     const int selStart = cursor.selectionStart();
     const int selEnd = cursor.selectionEnd();
-    const int firstCaretLine = coordinator_->lineOf(display->findBlock(selStart));
-    const int lastCaretLine = coordinator_->lineOf(display->findBlock(selEnd > selStart ? selEnd - 1 : selStart));
+    const int firstCaretLine = coordinator_->lineAt(selStart);
+    const int lastCaretLine = coordinator_->lineAt(selEnd > selStart ? selEnd - 1 : selStart);
 
     const QFont font = numberFont();
     painter.setFont(font);
@@ -75,15 +74,22 @@ void LineNumberRuler::paintEvent(QPaintEvent*) {
         if (const QTextLayout* layout = line.block.layout(); layout && layout->lineCount() > 0)
             rowHeight = layout->lineAt(0).height();
         const int number = coordinator_->lineOf(line.block) + 1;
-        const bool caretLine = number - 1 >= firstCaretLine && number - 1 <= lastCaretLine;
-        const QString label = QString::number(number);
-        painter.setPen(caretLine ? Brand::accent() : dim);
-        const qreal baseline = top + (rowHeight + metrics.ascent() - metrics.descent()) / 2;
-        const qreal left = kNumbersEnd + extra - metrics.horizontalAdvance(label);
-        painter.drawText(QPointF(left, baseline), label);
-        drawnNumbers_.append({number, top, caretLine, left});
-
         const qsizetype lineStart = coordinator_->toExact(line.block.position());
+        // A block of joined empty lines shows a line per row, each numbered.
+        const ExactText& text = coordinator_->text();
+        const qsizetype rows = 1 + text.joins().countIn(lineStart, coordinator_->toExact(line.block.position() + line.block.length() - 1));
+        const QTextLayout* layout = line.block.layout();
+        for (qsizetype row = 0; row < rows; ++row) {
+            const qreal rowTop = top + (layout && row < layout->lineCount() ? layout->lineAt(int(row)).y() : row * rowHeight);
+            const bool caretLine = number - 1 + row >= firstCaretLine && number - 1 + row <= lastCaretLine;
+            const QString label = QString::number(number + row);
+            painter.setPen(caretLine ? Brand::accent() : dim);
+            const qreal baseline = rowTop + (rowHeight + metrics.ascent() - metrics.descent()) / 2;
+            const qreal left = kNumbersEnd + extra - metrics.horizontalAdvance(label);
+            painter.drawText(QPointF(left, baseline), label);
+            drawnNumbers_.append({int(number + row), rowTop, caretLine, left});
+        }
+
         const std::optional<FoldRegion> region = coordinator_->regionWithHeader(lineStart);
         if (!region) continue;
         const bool isFolded = folded.contains(region->hiddenRange.location);

@@ -5,6 +5,8 @@
 #include <QTextBlock>
 #include <utility>
 
+#include "Views/Editor/CodeEditorView.h"
+
 MouseSelection::MouseSelection(QPlainTextEdit* view, std::function<void()> dragSelection,
                                std::function<void()> selectionMade)
     : view_(view), dragSelection_(std::move(dragSelection)), selectionMade_(std::move(selectionMade)) {}
@@ -18,6 +20,9 @@ QTextCursor MouseSelection::unitAt(int position, Unit unit) const {
     cursor.setPosition(position);
     if (unit == Unit::word) {
         cursor.select(QTextCursor::WordUnderCursor);
+    } else if (unit == Unit::line && CodeEditorView::holdsJoinedLines(cursor.block())) {
+        // A block of joined lines holds only empty ones: each position starts a line, one unit long.
+        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
     } else if (unit == Unit::line) {
         cursor.movePosition(QTextCursor::StartOfBlock);
         cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);

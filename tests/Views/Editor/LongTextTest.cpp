@@ -406,7 +406,7 @@ TEST(FillingTheDisplay, TouchesNoMoreLinesInALongerText) {
         EXPECT_NE(layout, nullptr);
         if (!layout) return qsizetype(0);
         waitShown(f);
-        EXPECT_EQ(f.view->document()->blockCount(), text.count(u'\n') + 1);
+        EXPECT_EQ(f.editor().lineCount(), text.count(u'\n') + 1);
         return layout->measuredBlocks() + layout->laidOutUnits() + f.view->steppedBlocks();
     };
     for (const QString& line : {QStringLiteral("\n"), QStringLiteral("a\n")}) {

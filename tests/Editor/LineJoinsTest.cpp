@@ -1,0 +1,112 @@
+// Long runs of empty lines are shown as blocks of many lines: the joins inside them must only ever
+// stand between empty lines, however the text is edited around them, and the display must follow.
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+
+#include "Editor/ExactText.h"
+#include "Editor/LineJoins.h"
+#include "Platform/Lines.h"
+
+namespace {
+
+// Every join is a terminator between two empty lines of the text.
+void expectJoinsBetweenEmptyLines(const ExactText& exact) {
+    const QString& text = exact.text();
+    for (const qsizetype j : exact.joins().joins()) {
+        ASSERT_GT(Lines::terminatorLength(text, j), 0) << j;
+        ASSERT_TRUE(j == 0 || Lines::isBreak(text[j - 1].unicode())) << j;
+        ASSERT_GT(Lines::terminatorLength(text, j + Lines::terminatorLength(text, j)), 0) << j;
+    }
+}
+
+// The display as a widget fed the changes holds it: the joins as line separators, everything else
+// as the text displays.
+void expectDisplay(const ExactText& exact, const QString& display) {
+    ASSERT_EQ(display, exact.displayOf(0, exact.size()));
+    QString separated = display;
+    separated.replace(QChar(ExactText::kJoin), QChar(ExactText::kSeparator));
+    ASSERT_EQ(separated, ExactText::display(exact.text()));
+    EXPECT_EQ(display.count(QChar(ExactText::kJoin)), exact.joins().joins().size());
+}
+
+QString runs() {
+    // LF, CR LF and CR runs, short and long, with a line separator of the text's own among them.
+    return QStringLiteral("a\n") + QString(200, u'\n') + QStringLiteral("b\r\n") +
+           QStringLiteral("\r\n").repeated(130) + QStringLiteral("c\r") + QString(70, u'\r') + QStringLiteral("d") +
+           QString(63, u'\n') + QChar(0x2028) + QString(100, u'\n') + QStringLiteral("end");
+}
+
+} // namespace
+
+TEST(LineJoins, GroupsOnlyFullRunsOfEmptyLines) {
+    ExactText exact(runs());
+    exact.group(0, exact.size());
+    expectJoinsBetweenEmptyLines(exact);
+    // 200 empty lines after "a": three blocks of 64; 130 CR LF ones: two; 70 CR ones: one; after "d",
+    // 62 LF, the text's own separator (a terminator like any other) and 100 LF: two.
+    EXPECT_EQ(exact.joins().joins().size(), size_t((3 + 2 + 1 + 2) * (LineJoins::kGroup - 1)));
+    expectDisplay(exact, exact.displayOf(0, exact.size()));
+    // Ordinary text gets none.
+    ExactText code(QStringLiteral("int a;\n\n\nint b;\n").repeated(100));
+    code.group(0, code.size());
+    EXPECT_TRUE(code.joins().isEmpty());
+    // Grouping a step at a time leaves every join before the step's end, out of an edit's reach there.
+    ExactText steps(QString(1000, u'\n'));
+    steps.group(0, 300);
+    ASSERT_FALSE(steps.joins().isEmpty());
+    EXPECT_LT(steps.joins().joins().back(), 300 - 4);
+    steps.group(300, 1000);
+    expectJoinsBetweenEmptyLines(steps);
+}
+
+TEST(LineJoins, EditsNearAJoinTakeItAwayAndTheDisplayFollows) {
+    const QString original = runs();
+    QRandomGenerator random(36);
+    ExactText exact(original);
+    exact.group(0, exact.size());
+    QString display = exact.displayOf(0, exact.size());
+    const QStringList insertions = {QStringLiteral("x"), QStringLiteral("\n"), QStringLiteral("\r"), QStringLiteral("\r\n"),
+                                    QStringLiteral("\n\n\n"), QString(QChar(0x2028)), QString(), QStringLiteral("y\n")};
+    for (int i = 0; i < 3000 && !exact.joins().isEmpty(); ++i) {
+        const qsizetype at = random.bounded(int(exact.size() + 1));
+        const qsizetype length = random.bounded(3) == 0 ? random.bounded(int(qMin<qsizetype>(8, exact.size() - at + 1))) : 0;
+        const QString with = insertions[random.bounded(int(insertions.size()))];
+        const qsizetype joinsBefore = exact.joins().joins().size();
+        const ExactText::Change change = exact.replace({at, length}, with);
+        display.replace(change.displayStart, change.displayEnd - change.displayStart, change.displayText);
+        SCOPED_TRACE(i);
+        EXPECT_LE(exact.joins().joins().size(), joinsBefore);  // edits never join
+        expectJoinsBetweenEmptyLines(exact);
+        expectDisplay(exact, display);
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST(LineJoins, CountsAndShiftsByOffset) {
+    LineJoins joins;
+    const QString text = QStringLiteral("xxxxxxxx\n") + QString(140, u'\n') + QStringLiteral("y");
+    joins.group(text, 0, text.size());
+    ASSERT_EQ(joins.joins().size(), size_t(2 * (LineJoins::kGroup - 1)));
+    EXPECT_EQ(joins.joins().front(), 9);
+    EXPECT_EQ(joins.countBefore(9), 0);
+    EXPECT_EQ(joins.countBefore(10), 1);
+    EXPECT_EQ(joins.countIn(9, 9 + 63), 63);
+    EXPECT_TRUE(joins.isJoin(71));
+    EXPECT_FALSE(joins.isJoin(72));  // the first block's last line ends it
+    // An edit far from every join moves those after it.
+    joins.edit(0, 1, 3);
+    EXPECT_EQ(joins.joins().front(), 11);
+    EXPECT_EQ(joins.joins().size(), size_t(2 * (LineJoins::kGroup - 1)));
+    // One among them takes away those whose lines it reaches, and no others.
+    const TextRange touched = joins.touchedBy(40, 0);
+    EXPECT_EQ(touched.location, 37);
+    EXPECT_EQ(touched.end(), 42);
+    joins.edit(40, 0, 1);
+    EXPECT_EQ(joins.joins().size(), size_t(2 * (LineJoins::kGroup - 1) - 5));
+    EXPECT_FALSE(joins.isJoin(37));
+    EXPECT_TRUE(joins.isJoin(36));
+    EXPECT_TRUE(joins.isJoin(43));  // was 42, moved by the unit added
+    joins.dropFrom(43);
+    EXPECT_EQ(joins.joins().back(), 36);
+}

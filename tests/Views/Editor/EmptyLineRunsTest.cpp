@@ -1,0 +1,263 @@
+// A text of many empty lines goes into the display as few blocks of many lines each. Lines, caret,
+// gutter and every edit behave as with one block per line, and the text stays the user's own.
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QRandomGenerator>
+#include <QTextBlock>
+
+#include "EditorFixture.h"
+#include "Editor/ExactText.h"
+#include "Platform/Lines.h"
+
+namespace {
+
+void waitShown(EditorFixture& f) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.editor().isFullyShown(); }, 120000));
+    EditorFixture::settle();
+}
+
+int lineAtOffset(const QString& text, qsizetype offset) { return int(Lines::breakCount(QStringView(text).first(offset))); }
+
+// The display, its joined lines shown as separate blocks again, is the text's display; every block
+// holding joined lines holds empty lines only, and every block knows its line.
+void expectDisplayFollows(EditorFixture& f) {
+    const QString& text = f.text();
+    QString display = f.view->document()->toRawText();
+    display.replace(QChar(ExactText::kJoin), QChar(ExactText::kSeparator));
+    ASSERT_EQ(display.size(), ExactText::display(text).size());
+    ASSERT_TRUE(display == ExactText::display(text));
+    ASSERT_EQ(f.editor().lineCount(), Lines::breakCount(text) + 1);
+    for (QTextBlock block = f.view->document()->firstBlock(); block.isValid(); block = block.next()) {
+        const QString shown = block.text();
+        if (shown.contains(QChar(ExactText::kJoin)))
+            ASSERT_EQ(shown.count(QChar(ExactText::kJoin)), shown.size()) << block.blockNumber();
+        ASSERT_EQ(f.editor().lineOf(block), lineAtOffset(text, f.editor().toExact(block.position())))
+            << block.blockNumber();
+    }
+}
+
+// The caret's line and column as reported, against the text.
+void expectCaretAt(EditorFixture& f, qsizetype offset) {
+    EditorFixture::settle();
+    const QString& text = f.text();
+    EXPECT_EQ(f.selection().location, offset);
+    EXPECT_EQ(f.document.cursorLine(), lineAtOffset(text, offset) + 1);
+    EXPECT_EQ(f.document.cursorColumn(), offset - Lines::lineStart(text, offset) + 1);
+}
+
+} // namespace
+
+TEST(EmptyLineRuns, ShowAsFewBlocksWithEveryLineInPlace) {
+    constexpr int kLines = 100'000;
+    const QString text = QString(kLines, u'\n') + QStringLiteral("end");
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    waitShown(f);
+    // Filling the display costs per block: a run of empty lines takes a block per many of them.
+    EXPECT_LT(f.view->document()->blockCount(), kLines / 32);
+    EXPECT_EQ(f.editor().lineCount(), kLines + 1);
+    // The scroll bar spans every line before the blocks are laid out.
+    EXPECT_EQ(f.view->document()->lineCount(), kLines + 1);
+    expectDisplayFollows(f);
+
+    // Going to a line inside a block of them, and to the last.
+    for (const int line : {1, 2, 64, 65, 50'001, 99'999, kLines + 1}) {
+        SCOPED_TRACE(line);
+        f.editor().goToLine(line);
+        expectCaretAt(f, line - 1);
+    }
+    // The gutter numbers every line, once, in order, the caret's marked.
+    f.editor().goToLine(50'001);
+    EditorFixture::settle();
+    f.view->ruler()->grab();
+    const auto numbers = f.view->ruler()->drawnNumbers();
+    ASSERT_GT(numbers.size(), 5);
+    QList<int> marked;
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        if (i > 0) EXPECT_EQ(numbers[i].number, numbers[i - 1].number + 1);
+        if (i > 0) EXPECT_GT(numbers[i].y, numbers[i - 1].y);
+        if (numbers[i].caretLine) marked << numbers[i].number;
+    }
+    EXPECT_EQ(marked, QList<int>{50'001});
+
+    // End and Home keep to the empty line.
+    f.key(Qt::Key_End);
+    expectCaretAt(f, 50'000);
+    f.key(Qt::Key_Home);
+    expectCaretAt(f, 50'000);
+    // Moving down a line goes a line further; typing there makes that line a line of its own, and
+    // copying takes the text's own terminators.
+    f.key(Qt::Key_Down);
+    expectCaretAt(f, 50'001);
+    f.type(QStringLiteral("x"));
+    QString expected = text;
+    expected.insert(50'001, u'x');
+    ASSERT_TRUE(f.text() == expected);
+    expectCaretAt(f, 50'002);
+    expectDisplayFollows(f);
+    f.select(49'990, 20);
+    f.key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(QApplication::clipboard()->text() == expected.mid(49'990, 20));
+    f.undo();
+    EXPECT_TRUE(f.text() == text);
+    expectDisplayFollows(f);
+}
+
+// Random edits across runs of LF, CR LF and CR lines: the text is what the same edits give a plain
+// string, the display, lines and caret follow, and the saved bytes are the text's.
+TEST(EmptyLineRuns, EditsAcrossThemKeepTextLinesAndCaret) {
+    const QString original = QStringLiteral("a\n") + QString(300, u'\n') + QStringLiteral("b\r\n") +
+                             QStringLiteral("\r\n").repeated(200) + QStringLiteral("c\r") + QString(150, u'\r') +
+                             QStringLiteral("d") + QChar(0x2028) + QString(100, u'\n') + QStringLiteral("end\n");
+    EditorFixture f(original, QStringLiteral("notes.txt"));
+    waitShown(f);
+    ASSERT_LT(f.view->document()->blockCount(), 200);  // of 760 lines
+    QRandomGenerator random(quint32(qEnvironmentVariableIntValue("EMPTY_SEED") + 3636));
+    QString expected = original;
+    const QStringList pastes = {QStringLiteral("x"), QStringLiteral("p\nq"), QStringLiteral("\n\n"), QStringLiteral("\r\n")};
+    int edits = 0;
+    for (int i = 0; i < 120; ++i) {
+        SCOPED_TRACE(i);
+        // A caret never stands between a CR and its LF.
+        const auto caretAt = [&](qsizetype p) { return p > 0 && p < expected.size() && expected[p - 1] == u'\r' && expected[p] == u'\n' ? p - 1 : p; };
+        const qsizetype at = caretAt(random.bounded(int(expected.size() + 1)));
+        switch (random.bounded(5)) {
+        case 0:
+            f.select(at);
+            f.type(QStringLiteral("z"));
+            expected.insert(at, u'z');
+            break;
+        case 1: {
+            const qsizetype length = caretAt(qMin<qsizetype>(at + random.bounded(40), expected.size())) - at;
+            if (length == 0) continue;
+            f.select(at, length);
+            f.key(Qt::Key_Delete);
+            expected.remove(at, length);
+            break;
+        }
+        case 2: {
+            const QString paste = pastes[random.bounded(int(pastes.size()))];
+            QApplication::clipboard()->setText(paste);
+            f.select(at);
+            f.key(Qt::Key_V, Qt::ControlModifier);
+            expected.insert(at, paste);
+            break;
+        }
+        case 3:
+            // Down and Up through the blocks of joined lines, then a typed line break.
+            f.select(at);
+            f.key(Qt::Key_Down);
+            f.key(Qt::Key_Up);
+            if (f.selection().location != at) continue;  // the last line: Down went to its end
+            f.enter();
+            expected.insert(at, u'\n');
+            break;
+        default:
+            f.select(at);
+            f.backspace();
+            if (at == 0) continue;
+            expected.remove(at - (at >= 2 && expected[at - 1] == u'\n' && expected[at - 2] == u'\r' ? 2 : 1),
+                            at >= 2 && expected[at - 1] == u'\n' && expected[at - 2] == u'\r' ? 2 : 1);
+            break;
+        }
+        ++edits;
+        if (f.text() != expected) {
+            qsizetype d = 0;
+            while (d < expected.size() && d < f.text().size() && expected[d] == f.text()[d]) ++d;
+            ADD_FAILURE() << "at " << at << " first difference " << d << " sizes " << f.text().size() << " " << expected.size()
+                          << " got " << f.text().mid(d - 3, 8).toUtf8().toHex().toStdString() << " expected "
+                          << expected.mid(d - 3, 8).toUtf8().toHex().toStdString();
+        }
+        ASSERT_TRUE(f.text() == expected);
+        expectDisplayFollows(f);
+        expectCaretAt(f, f.selection().location);
+        if (HasFatalFailure()) return;
+    }
+    // Undone one by one, it is the text it was; saved, its bytes.
+    for (int i = 0; i < edits + 4; ++i) f.undo();
+    ASSERT_TRUE(f.text() == original);
+    expectDisplayFollows(f);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(f.document.save(path));
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll() == original.toUtf8());
+}
+
+// Keys that reach back or on by a word or a line from an empty line act as they do on one of few:
+// on the line, not on the block of lines it is shown in.
+TEST(EmptyLineRuns, WordAndLineKeysActOnTheLine) {
+    for (const int empty : {10, 200}) {
+        SCOPED_TRACE(empty);
+        const QString text = QStringLiteral("a\n") + QString(empty, u'\n') + QStringLiteral("b");
+        EditorFixture f(text, QStringLiteral("notes.txt"));
+        f.select(6);
+        f.key(Qt::Key_Backspace, Qt::ControlModifier);
+        EXPECT_EQ(f.text().size(), text.size() - 1);
+        EXPECT_EQ(f.selection().location, 5);
+        f.key(Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(f.text().size(), text.size() - 1);
+        // Triple click selects the line: here its line break.
+        const QPoint at = f.view->cursorRect(f.view->textCursor()).center();
+        for (int click = 0; click < 2; ++click) QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(f.view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(f.selection(), (TextRange{5, 1}));
+    }
+}
+
+// Replace All across runs of empty lines changes the lines it replaces in, one by one: the runs
+// between stay blocks of many lines. One next to a run shows that run's lines one block each.
+TEST(EmptyLineRuns, ReplaceAllLeavesTheRunsBetweenItsMatches) {
+    const QString run = QString(640, u'\n');
+    const QString text = QStringLiteral("x1\n") + run + QStringLiteral("a x2 x3\n") + run + QStringLiteral("b x4");
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    waitShown(f);
+    const int blocks = f.view->document()->blockCount();
+    ASSERT_LT(blocks, 40);
+    f.view->setShowFind(true);
+    f.find.setReplacement(QStringLiteral("yy"));
+    f.find.setQuery(QStringLiteral("x"));
+    f.editor().findSync();
+    f.find.engine()->replaceAll();
+    QString expected = text;
+    expected.replace(u'x', QStringLiteral("yy"));
+    ASSERT_TRUE(f.text() == expected);
+    expectDisplayFollows(f);
+    EXPECT_EQ(f.view->document()->blockCount(), blocks);
+    f.undo();
+    ASSERT_TRUE(f.text() == text);
+    expectDisplayFollows(f);
+    EXPECT_EQ(f.view->document()->blockCount(), blocks);
+
+    // Matches that empty a line beside a run.
+    f.find.setReplacement(QString());
+    f.find.setQuery(QStringLiteral("a x2 x3|b x4"));
+    f.find.setUseRegex(true);
+    f.editor().findSync();
+    f.find.engine()->replaceAll();
+    expected = text;
+    expected.remove(QStringLiteral("a x2 x3")).remove(QStringLiteral("b x4"));
+    ASSERT_TRUE(f.text() == expected);
+    expectDisplayFollows(f);
+    f.undo();
+    ASSERT_TRUE(f.text() == text);
+    expectDisplayFollows(f);
+}
+
+// A narrower window keeps the lines it showed: blocks of joined lines keep their rows while the
+// lines are rewrapped.
+TEST(EmptyLineRuns, ResizingKeepsThePlace) {
+    const QString text = QStringLiteral("first\n") + QString(200, u'\n') + QStringLiteral("after\n") + QString(10, u'\n') + QStringLiteral("end");
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    waitShown(f);
+    f.editor().goToLine(60);
+    EditorFixture::settle();
+    const int top = f.view->verticalScrollBar()->value();
+    ASSERT_GT(top, 0);
+    f.view->resize(300, 200);
+    EditorFixture::settle();
+    EXPECT_EQ(f.view->verticalScrollBar()->value(), top);
+    EXPECT_EQ(f.view->document()->lineCount(), Lines::breakCount(text) + 1);
+}

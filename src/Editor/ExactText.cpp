@@ -196,7 +196,7 @@ void ExactText::indexCrlf() {
     // From CR to CR: most texts have none, or one per line.
     for (qsizetype i = text.indexOf(u'\r'); i >= 0 && i + 1 < text.size(); i = text.indexOf(u'\r', i + 1))
         if (text[i + 1] == u'\n') offsets.push_back(i);
-    crlf_.reset(std::move(offsets), text.size());
+    crlf_.reset(std::move(offsets));
 }
 
 ExactText::Change ExactText::replace(TextRange range, const QString& text) {
@@ -324,10 +324,10 @@ QString ExactText::displayOf(qsizetype from, qsizetype to) const {
     }
     out.truncate(end - start);
     // Joined terminators: one unit each in the display, as any terminator.
-    const std::vector<qsizetype>& joins = joins_.joins();
+    const SplitOffsets& joins = joins_.joins();
     const qsizetype base = toDisplay(from0);
-    for (auto it = std::lower_bound(joins.begin(), joins.end(), from0); it != joins.end() && *it < to; ++it)
-        out[toDisplay(*it) - base] = QChar(kJoin);
+    for (qsizetype i = joins_.countBefore(from0); i < joins.size() && joins[i] < to; ++i)
+        out[toDisplay(joins[i]) - base] = QChar(kJoin);
     return out;
 }
 

@@ -8,7 +8,7 @@
 #include <QString>
 #include <vector>
 
-#include "Editor/CrLfIndex.h"
+#include "Editor/SplitOffsets.h"
 #include "Editor/LineJoins.h"
 #include "Editor/LinePieces.h"
 #include "Editor/TextRange.h"
@@ -124,7 +124,7 @@ private:
     qsizetype withoutPieces(qsizetype exact) const;
     qsizetype fromWithoutPieces(qsizetype display) const;
 
-    CrLfIndex crlf_;
+    SplitOffsets crlf_;
     // Where the first CR or LF is: -1 for none, -2 while not known (a long line is not read for it
     // at every keystroke).
     mutable qsizetype firstBreak_ = -2;

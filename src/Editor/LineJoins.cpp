@@ -23,7 +23,7 @@ void LineJoins::group(QStringView text, qsizetype from, qsizetype to) {
     const auto flush = [&] {
         for (size_t g = 0; (g + 1) * kGroup <= run.size(); ++g) {
             if (run[(g + 1) * kGroup - 1] >= limit) break;
-            joins_.insert(joins_.end(), run.begin() + qsizetype(g * kGroup), run.begin() + qsizetype(g * kGroup + kGroup - 1));
+            joins_.append(std::vector<qsizetype>(run.begin() + qsizetype(g * kGroup), run.begin() + qsizetype(g * kGroup + kGroup - 1)));
         }
         run.clear();
     };
@@ -48,36 +48,20 @@ void LineJoins::group(QStringView text, qsizetype from, qsizetype to) {
     flush();
 }
 
-void LineJoins::dropFrom(qsizetype offset) {
-    joins_.erase(std::lower_bound(joins_.begin(), joins_.end(), offset), joins_.end());
-}
-
-qsizetype LineJoins::countBefore(qsizetype offset) const {
-    return std::lower_bound(joins_.begin(), joins_.end(), offset) - joins_.begin();
-}
-
 bool LineJoins::isJoin(qsizetype offset) const {
-    return std::binary_search(joins_.begin(), joins_.end(), offset);
-}
-
-std::vector<qsizetype>::const_iterator LineJoins::firstTouched(qsizetype at) const {
-    return std::lower_bound(joins_.begin(), joins_.end(), at - kReachBefore);
-}
-
-std::vector<qsizetype>::const_iterator LineJoins::pastTouched(qsizetype at, qsizetype removed) const {
-    return std::upper_bound(joins_.begin(), joins_.end(), at + removed + kReachAfter);
+    const qsizetype at = countBefore(offset);
+    return at < joins_.size() && joins_[at] == offset;
 }
 
 TextRange LineJoins::touchedBy(qsizetype at, qsizetype removed) const {
-    const auto first = firstTouched(at);
-    const auto last = pastTouched(at, removed);
+    const qsizetype first = countBefore(at - kReachBefore);
+    const qsizetype last = countBefore(at + removed + kReachAfter + 1);
     if (first >= last) return {at, 0};
-    return {*first, *(last - 1) + 1 - *first};
+    return {joins_[first], joins_[last - 1] + 1 - joins_[first]};
 }
 
 void LineJoins::edit(qsizetype at, qsizetype removed, qsizetype added) {
-    const auto first = joins_.begin() + (firstTouched(at) - joins_.cbegin());
-    const auto last = joins_.begin() + (pastTouched(at, removed) - joins_.cbegin());
-    const auto rest = first < last ? joins_.erase(first, last) : last;
-    for (auto it = rest; it != joins_.end(); ++it) *it += added - removed;
+    // The touched joins go (the range reaches past the edit on both sides), those after move with it.
+    const qsizetype from = at - kReachBefore, to = at + removed + kReachAfter + 1;
+    joins_.replace(from, to, (to - from) + added - removed, {});
 }

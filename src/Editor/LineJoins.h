@@ -10,6 +10,7 @@
 #include <QStringView>
 #include <vector>
 
+#include "Editor/SplitOffsets.h"
 #include "Editor/TextRange.h"
 
 class LineJoins {
@@ -17,19 +18,19 @@ public:
     // Empty lines per grouped block.
     static constexpr qsizetype kGroup = 64;
 
-    void clear() { joins_.clear(); }
+    void clear() { joins_.reset({}); }
     // Joins the runs of empty lines in [from, to) of text, which must lie after every join there is.
     // from is a line start or a long line's piece start; text (the whole text) is read from from - 1
     // to to.
     void group(QStringView text, qsizetype from, qsizetype to);
     // Takes away the joins at or after offset.
-    void dropFrom(qsizetype offset);
+    void dropFrom(qsizetype offset) { joins_.dropFrom(offset); }
 
-    // Ascending exact offsets of terminators.
-    const std::vector<qsizetype>& joins() const { return joins_; }
-    bool isEmpty() const { return joins_.empty(); }
+    // Exact offsets of terminators, ascending: joins()[i] for i < joins().size().
+    const SplitOffsets& joins() const { return joins_; }
+    bool isEmpty() const { return joins_.isEmpty(); }
     // How many joins lie before offset, or in [from, to).
-    qsizetype countBefore(qsizetype offset) const;
+    qsizetype countBefore(qsizetype offset) const { return joins_.countBefore(offset); }
     qsizetype countIn(qsizetype from, qsizetype to) const { return countBefore(to) - countBefore(from); }
     bool isJoin(qsizetype offset) const;
 
@@ -42,8 +43,5 @@ public:
     void edit(qsizetype at, qsizetype removed, qsizetype added);
 
 private:
-    std::vector<qsizetype>::const_iterator firstTouched(qsizetype at) const;
-    std::vector<qsizetype>::const_iterator pastTouched(qsizetype at, qsizetype removed) const;
-
-    std::vector<qsizetype> joins_;
+    SplitOffsets joins_;
 };

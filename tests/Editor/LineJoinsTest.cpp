@@ -13,7 +13,7 @@ namespace {
 // Every join is a terminator between two empty lines of the text.
 void expectJoinsBetweenEmptyLines(const ExactText& exact) {
     const QString& text = exact.text();
-    for (const qsizetype j : exact.joins().joins()) {
+    for (const qsizetype j : exact.joins().joins().all()) {
         ASSERT_GT(Lines::terminatorLength(text, j), 0) << j;
         ASSERT_TRUE(j == 0 || Lines::isBreak(text[j - 1].unicode())) << j;
         ASSERT_GT(Lines::terminatorLength(text, j + Lines::terminatorLength(text, j)), 0) << j;
@@ -45,7 +45,7 @@ TEST(LineJoins, GroupsOnlyFullRunsOfEmptyLines) {
     expectJoinsBetweenEmptyLines(exact);
     // 200 empty lines after "a": three blocks of 64; 130 CR LF ones: two; 70 CR ones: one; after "d",
     // 62 LF, the text's own separator (a terminator like any other) and 100 LF: two.
-    EXPECT_EQ(exact.joins().joins().size(), size_t((3 + 2 + 1 + 2) * (LineJoins::kGroup - 1)));
+    EXPECT_EQ(exact.joins().joins().size(), qsizetype((3 + 2 + 1 + 2) * (LineJoins::kGroup - 1)));
     expectDisplay(exact, exact.displayOf(0, exact.size()));
     // Ordinary text gets none.
     ExactText code(QStringLiteral("int a;\n\n\nint b;\n").repeated(100));
@@ -55,7 +55,7 @@ TEST(LineJoins, GroupsOnlyFullRunsOfEmptyLines) {
     ExactText steps(QString(1000, u'\n'));
     steps.group(0, 300);
     ASSERT_FALSE(steps.joins().isEmpty());
-    EXPECT_LT(steps.joins().joins().back(), 300 - 4);
+    EXPECT_LT(steps.joins().joins().all().back(), 300 - 4);
     steps.group(300, 1000);
     expectJoinsBetweenEmptyLines(steps);
 }
@@ -87,8 +87,8 @@ TEST(LineJoins, CountsAndShiftsByOffset) {
     LineJoins joins;
     const QString text = QStringLiteral("xxxxxxxx\n") + QString(140, u'\n') + QStringLiteral("y");
     joins.group(text, 0, text.size());
-    ASSERT_EQ(joins.joins().size(), size_t(2 * (LineJoins::kGroup - 1)));
-    EXPECT_EQ(joins.joins().front(), 9);
+    ASSERT_EQ(joins.joins().size(), qsizetype(2 * (LineJoins::kGroup - 1)));
+    EXPECT_EQ(joins.joins()[0], 9);
     EXPECT_EQ(joins.countBefore(9), 0);
     EXPECT_EQ(joins.countBefore(10), 1);
     EXPECT_EQ(joins.countIn(9, 9 + 63), 63);
@@ -96,17 +96,36 @@ TEST(LineJoins, CountsAndShiftsByOffset) {
     EXPECT_FALSE(joins.isJoin(72));  // the first block's last line ends it
     // An edit far from every join moves those after it.
     joins.edit(0, 1, 3);
-    EXPECT_EQ(joins.joins().front(), 11);
-    EXPECT_EQ(joins.joins().size(), size_t(2 * (LineJoins::kGroup - 1)));
+    EXPECT_EQ(joins.joins()[0], 11);
+    EXPECT_EQ(joins.joins().size(), qsizetype(2 * (LineJoins::kGroup - 1)));
     // One among them takes away those whose lines it reaches, and no others.
     const TextRange touched = joins.touchedBy(40, 0);
     EXPECT_EQ(touched.location, 37);
     EXPECT_EQ(touched.end(), 42);
     joins.edit(40, 0, 1);
-    EXPECT_EQ(joins.joins().size(), size_t(2 * (LineJoins::kGroup - 1) - 5));
+    EXPECT_EQ(joins.joins().size(), qsizetype(2 * (LineJoins::kGroup - 1) - 5));
     EXPECT_FALSE(joins.isJoin(37));
     EXPECT_TRUE(joins.isJoin(36));
     EXPECT_TRUE(joins.isJoin(43));  // was 42, moved by the unit added
     joins.dropFrom(43);
-    EXPECT_EQ(joins.joins().back(), 36);
+    EXPECT_EQ(joins.joins().all().back(), 36);
+}
+
+// Typing on a line above long runs of joined empty lines moves none of their joins, however many.
+TEST(LineJoins, TypingAboveTheRunsMovesNoMoreJoinsInALongerText) {
+    const auto typed = [](int emptyLines) {
+        const QString model = QStringLiteral("abc\n") + QString(emptyLines, u'\n') + QStringLiteral("z");
+        ExactText text(model);
+        text.group(0, text.size());
+        EXPECT_GT(text.joins().joins().size(), emptyLines / 2);
+        text.replace({1, 0}, QStringLiteral("x"));  // the first key there moves the split once
+        const qsizetype before = text.joins().joins().moved();
+        for (int i = 2; i < 40; ++i) text.replace({i, 0}, QStringLiteral("x"));
+        for (int i = 0; i < 10; ++i) text.replace({30 - i, 1}, QString());
+        EXPECT_EQ(text.displayOf(0, text.size()).count(QChar(ExactText::kJoin)), text.joins().joins().size());
+        return text.joins().joins().moved() - before;
+    };
+    const qsizetype small = typed(1'000);
+    EXPECT_LE(small, 64);
+    EXPECT_EQ(typed(200'000), small);
 }

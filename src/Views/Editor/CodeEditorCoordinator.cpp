@@ -319,9 +319,9 @@ void CodeEditorCoordinator::countJoinedRows(qsizetype from, qsizetype to) {
     // A block not laid out yet counts one row; one of joined lines has a row per line (an empty line
     // never wraps), so the scroll bar spans every line before they are laid out.
     QTextDocument* display = view_->document();
-    const std::vector<qsizetype>& joins = text_.joins().joins();
+    const SplitOffsets& joins = text_.joins().joins();
     for (qsizetype i = text_.joins().countBefore(from), end = text_.joins().countBefore(to); i < end;) {
-        QTextBlock block = display->findBlock(int(toDisplay(joins[size_t(i)])));
+        QTextBlock block = display->findBlock(int(toDisplay(joins[i])));
         const qsizetype start = toExact(block.position());
         const qsizetype rows = 1 + text_.joins().countIn(start, toExact(block.position() + block.length() - 1));
         if (block.isVisible() && block.lineCount() != rows) block.setLineCount(int(rows));
@@ -907,7 +907,7 @@ void CodeEditorCoordinator::goToLine(int line) {
 
 qsizetype CodeEditorCoordinator::shownLineStart(int row) const {
     const QTextDocument* display = view_->document();
-    const std::vector<qsizetype>& joins = text_.joins().joins();
+    const SplitOffsets& joins = text_.joins().joins();
     // The last block starting at or before the line: a block's first line is at least its number
     // and at most its number and the joins before it.
     int lo = qMax(0, row - int(joins.size())), hi = qMin(row, display->blockCount() - 1);
@@ -920,7 +920,7 @@ qsizetype CodeEditorCoordinator::shownLineStart(int row) const {
     const qsizetype start = toExact(block.position());
     const qsizetype within = row - lineOf(block);
     if (within <= 0) return start;
-    const qsizetype join = joins[size_t(text_.joins().countBefore(start) + within - 1)];
+    const qsizetype join = joins[text_.joins().countBefore(start) + within - 1];
     return text_.lineEnd(join, join + 2);
 }
 

@@ -326,6 +326,10 @@ void CodeEditorCoordinator::showThrough(qsizetype exactEnd) {
     showUpTo(end, true);
 }
 
+WrappingTextLayout* CodeEditorCoordinator::displayLayout() const {
+    return static_cast<WrappingTextLayout*>(view_->document()->documentLayout());
+}
+
 bool CodeEditorCoordinator::isFarPastShown(qsizetype exactEnd) const {
     return !isFullyShown() && exactEnd - shownTo_ > kNearReach;
 }
@@ -422,7 +426,7 @@ void CodeEditorCoordinator::movePendingToRowEdge(bool toEnd) {
     const TextRange piece = text_.pieces().pieceAt(text_.text(), at);
     // A piece holds no terminator: its display offsets are its own.
     QTextLayout layout(text_.displayOf(piece.location, piece.end()));
-    static_cast<const WrappingTextLayout*>(view_->document()->documentLayout())->layOutDetached(layout);
+    displayLayout()->layOutDetached(layout);
     // The row the caret is in: the last one starting at or before it.
     int row = 0;
     while (row + 1 < layout.lineCount() && layout.lineAt(row + 1).textStart() <= at - piece.location) ++row;
@@ -550,6 +554,8 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     // A change far longer than a step of filling the display (a large paste) goes in as a long text
     // opens: the display is cut back to the line it starts on and filled again a step at a time.
     // Keys typed meanwhile act in the text (a selection on its way, see applyUnshown).
+    // The line edited is laid out once its new colours are in (recordApplied), not before as well.
+    displayLayout()->hold();
     if (change.text.size() > kRefillLength && display->characterCount() - 1 - change.displayEnd <= kShowStep)
         refillFrom(toExact(startBlock.position()));
     else
@@ -563,8 +569,12 @@ void CodeEditorCoordinator::recordApplied(const ExactText::Change& change, TextR
     if (origin == Origin::external) history_.clear();
     else if (origin != Origin::undo)
         history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing, {}});
-    setSelection(after, true);
+    // Colours first: the caret below measures the line edited, which lays it out, with them.
     textDidChange(origin != Origin::external, change);
+    // A line that took another number of rows moved the lines after it: those on screen are others.
+    if (displayLayout()->release()) highlight();
+    setSelection(after, true);
+    updateCursor();
 }
 
 bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, TextRange after, Origin origin) {
@@ -648,6 +658,7 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
     noteEdit(change, pointOf(change.range.location));
     history_.record({change.range.location, change.removed, change.text, selectionBefore, selection(), false, {}});
     textDidChange(true, change);
+    updateCursor();
     leaveBusy();
 }
 
@@ -802,6 +813,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     }
     setSelection(after, true);
     textDidChange(true, change, &parts);
+    updateCursor();
     leaveBusy();
     return true;
 }
@@ -839,7 +851,6 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     keepFolds();
     highlight();
     view_->ruler()->update();
-    updateCursor();
 }
 
 // --- commands

@@ -33,6 +33,7 @@ class CodeEditorView;
 class FoldingLayoutManager;
 class ParseWorker;
 class TreeSitterHighlighter;
+class WrappingTextLayout;
 
 class CodeEditorCoordinator : public QObject, public EditorActions, public FindEngine {
     Q_OBJECT
@@ -216,6 +217,7 @@ private:
     void showThrough(qsizetype exactEnd);
     // True when `exactEnd` lies so far past what is shown that showing it now would stall the window.
     bool isFarPastShown(qsizetype exactEnd) const;
+    WrappingTextLayout* displayLayout() const;
 
     QPointer<CodeEditorView> view_;
     QPointer<EditorDocument> document_;

@@ -733,6 +733,24 @@ TEST(CodeEditorColouring, LinesTheCaretScrollsIntoViewAreColoured) {
     expectColoured("scroll bar");
 }
 
+TEST(CodeEditorColouring, LinesAnEditBringsIntoViewAreColoured) {
+    // A line typed into is laid out once its colours are in; when it then takes fewer rows, the
+    // lines it pulls up from below the screen are coloured too. Shell is coloured as it is typed.
+    QString text = QStringLiteral("echo %1\n").arg(QStringLiteral("word ").repeated(200));
+    for (int i = 0; i < 400; ++i) text += QStringLiteral("echo \"s\" %1\n").arg(i);
+    EditorFixture f(text, "run.sh");
+    const QTextBlock first = f.view->document()->firstBlock();
+    ASSERT_GT(first.layout()->lineCount(), 4);
+    const int shownBefore = int(f.view->visibleLines().size());
+    f.select(5, first.length() - 6);
+    f.backspace();
+    ASSERT_EQ(first.layout()->lineCount(), 1);
+    const QList<CodeEditorView::VisibleLine> shown = f.view->visibleLines();
+    ASSERT_GT(shown.size(), shownBefore);
+    for (const CodeEditorView::VisibleLine& line : shown)
+        EXPECT_GT(line.block.layout()->formats().size(), 1) << "line " << line.block.blockNumber();
+}
+
 TEST(CodeEditorColouring, EditedTextIsColouredLikeTheSameTextOpenedAfresh) {
     // Every edit is handed to the highlighter as it happened; a wrong edit record would leave the
     // incrementally updated colours differing from those of a fresh parse.

@@ -169,6 +169,29 @@ TEST(LongLine, TheCaretIsReportedAtItsColumnInAnyPiece) {
     }
 }
 
+// Pieces as long as they may be are common (a long line broken where it reaches the limit). The key
+// that outgrows one breaks the pieces around it afresh; the keys after it lay out the one piece they
+// type into, not all of them again at every key.
+TEST(LongLine, KeysTypedIntoAFullPieceLayOutOnlyThatPieceAfterTheFirst) {
+    EditorFixture f(text_shapes::make(text_shapes::Shape::minified, 256 * 1024), QStringLiteral("bundle.txt"));
+    f.editor().showAll();
+    const std::vector<qsizetype>& breaks = f.editor().text().pieces().breaks();
+    const auto full = std::adjacent_find(breaks.begin(), breaks.end(),
+                                         [](qsizetype a, qsizetype b) { return b - a == LinePieces::kMaxPiece; });
+    ASSERT_NE(full, breaks.end());
+    f.select(*full + LinePieces::kMaxPiece / 2, 0);
+    f.settle();
+    const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+    f.type("x");
+    f.settle();
+    for (int key = 0; key < 30; ++key) {
+        const qsizetype before = layout->laidOutUnits();
+        f.type("y");
+        f.settle();
+        ASSERT_LE(layout->laidOutUnits() - before, f.view->textCursor().block().length()) << key;
+    }
+}
+
 // Keys pressed after a key that sent the caret far past what is shown act where it went. Those that
 // only change the text do so at once, before the display gets there: the document (what a save
 // writes) holds them. A key that moves on from there waits until the caret is there.

@@ -561,6 +561,7 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     else
         mirror(change.displayStart, change.displayEnd, change.displayText);
     recordApplied(change, before, after, origin);
+    updateCursor();
     leaveBusy();
     return true;
 }
@@ -574,7 +575,6 @@ void CodeEditorCoordinator::recordApplied(const ExactText::Change& change, TextR
     // A line that took another number of rows moved the lines after it: those on screen are others.
     if (displayLayout()->release()) highlight();
     setSelection(after, true);
-    updateCursor();
 }
 
 bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, TextRange after, Origin origin) {
@@ -597,8 +597,10 @@ bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, T
     }
     noteEdit(change, startPoint);
     recordApplied(change, before, after, origin);
-    // Set after textDidChange, which forgets a known point the edit lies before.
+    // Set after textDidChange, which forgets a known point the edit lies before; the caret is
+    // reported from it.
     unshownKnown_ = {changeEnd, pointAfter(startPoint, ExactText::display(change.text))};
+    updateCursor();
     leaveBusy();
     return true;
 }
@@ -608,11 +610,19 @@ TextEdit::Point CodeEditorCoordinator::unshownPoint(qsizetype exact) const {
     // line's piece).
     qsizetype from = shownTo_;
     TextEdit::Point point = pointOf(shownTo_);
+    // A place earlier on the known point's line (a backspace there) counts back from it.
+    const KnownPoint& known = unshownKnown_;
+    if (known.offset > exact && exact >= shownTo_ && exact >= known.offset - known.point.col) {
+        const QStringView back = text_.slice(exact, known.offset);
+        readPastShown_ += back.size();
+        if (Lines::breakCount(back) == 0) return {known.point.row, known.point.col - back.size()};
+    }
     if (unshownKnown_.offset >= shownTo_ && unshownKnown_.offset <= exact) {
         from = unshownKnown_.offset;
         point = unshownKnown_.point;
     }
     const QStringView stretch = text_.slice(from, exact);
+    readPastShown_ += stretch.size();
     const qsizetype breaks = Lines::breakCount(stretch);
     if (breaks == 0) return {point.row, point.col + stretch.size()};
     return {point.row + breaks, exact - Lines::lineStart(text_.through(exact), exact)};

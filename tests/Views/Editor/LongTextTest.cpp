@@ -192,6 +192,26 @@ TEST(LongLine, KeysTypedIntoAFullPieceLayOutOnlyThatPieceAfterTheFirst) {
     }
 }
 
+// Keys typed far past what is shown, a backspace too, report the caret's line and column counted on
+// from the last key's, not from where what is shown ends: a key reads as little at the end of a
+// longer text.
+TEST(LongLine, KeysTypedFarPastWhatIsShownCountTheirPlaceFromTheLastKey) {
+    const auto readPerKey = [](qsizetype units) {
+        const QString text = text_shapes::make(text_shapes::Shape::minified, units);
+        EditorFixture f(text, QStringLiteral("bundle.txt"), std::nullopt, false);
+        f.select(text.size());
+        f.type("x");
+        const qsizetype before = f.editor().unitsReadPastShown();
+        f.type("yz");
+        f.backspace();
+        EXPECT_FALSE(f.editor().isFullyShown());
+        EditorFixture::settle();
+        EXPECT_EQ(f.document.cursorColumn(), text.size() + 3 - Lines::lineStart(text, text.size()));
+        return f.editor().unitsReadPastShown() - before;
+    };
+    EXPECT_LE(readPerKey(3 * 1024 * 1024), readPerKey(1024 * 1024) + 16);
+}
+
 // Keys pressed after a key that sent the caret far past what is shown act where it went. Those that
 // only change the text do so at once, before the display gets there: the document (what a save
 // writes) holds them. A key that moves on from there waits until the caret is there.

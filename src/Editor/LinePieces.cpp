@@ -149,12 +149,16 @@ bool LinePieces::edit(QStringView text, qsizetype at, qsizetype removed, qsizety
         }
     }
     if (!redo) return false;
-    const auto begin = std::upper_bound(breaks_.begin(), breaks_.end(), from);
+    // The pieces before the one the edit starts in stay as they are (the display may hold them
+    // already); from that one on they are broken afresh.
+    auto begin = std::upper_bound(breaks_.begin(), breaks_.end(), from);
     const auto end = std::find_if_not(begin, breaks_.end(), inRegion);
+    begin = std::lower_bound(begin, end, at);
+    const qsizetype start = begin == breaks_.begin() || *(begin - 1) <= from ? from : *(begin - 1);
     std::vector<qsizetype> fresh;
     // Pieces broken afresh leave room to type: pieces as long as they may be would each be
     // outgrown, and broken afresh, by the next key typed into them.
-    split(text, from, to, fresh, kMaxPiece / 2);
+    split(text, start, to, fresh, kMaxPiece / 2);
     breaks_.insert(breaks_.erase(begin, end), fresh.begin(), fresh.end());
     return true;
 }

@@ -543,10 +543,14 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
 
     ++busy_;
     QTextDocument* display = view_->document();
+    // Lines before the change are as they were: its start point reads the same either side. It is
+    // read before, while the display and the pieces agree: the change may break the piece it starts
+    // in afresh. Replacing widens the range by a CR before it at most.
+    const TextEdit::Point pointAtStart = pointOf(a);
+    const TextEdit::Point pointBeforeStart = a > 0 && text_.at(a - 1) == u'\r' ? pointOf(a - 1) : pointAtStart;
     const ExactText::Change change = replaceExact({a, b - a}, text, origin != Origin::external);
     shiftShown(change.text.size() - change.range.length);  // the change lies within what is shown
-    // Lines before the change are as they were: its start point reads the same either side.
-    const TextEdit::Point startPoint = pointOf(change.range.location);
+    const TextEdit::Point startPoint = change.range.location == a ? pointAtStart : pointBeforeStart;
     // The parse starts now, on its own thread, while the display takes the change.
     noteEdit(change, startPoint);
     const QTextBlock startBlock = display->findBlock(int(change.displayStart));

@@ -192,6 +192,24 @@ TEST(LongLine, KeysTypedIntoAFullPieceLayOutOnlyThatPieceAfterTheFirst) {
     }
 }
 
+// Pieces broken afresh around keys typed into a long line: each edit the syntax tree is given starts
+// at the row and column it has in the text, and the display keeps showing the text in its pieces.
+TEST(LongLine, EditsThatBreakPiecesAfreshReachTheSyntaxTreeAtTheirPlace) {
+    const QString text = text_shapes::make(text_shapes::Shape::minified, 256 * 1024);
+    EditorFixture f(text, QStringLiteral("bundle.js"));
+    f.editor().showAll();
+    const qsizetype middle = text.size() / 2;
+    f.select(middle);
+    f.type(QStringLiteral("typed here ") + QString(200, u'z'));
+    for (int i = 0; i < 150; ++i) f.backspace();
+    f.settleColours();
+    ASSERT_TRUE(f.editor().coloursSettled());
+    const ExactText& shown = f.editor().text();
+    EXPECT_TRUE(f.view->document()->toRawText() == shown.displayOf(0, shown.size()));
+    EXPECT_EQ(f.document.cursorLine(), 1);
+    EXPECT_EQ(f.document.cursorColumn(), middle + 62);
+}
+
 // Keys typed far past what is shown, a backspace too, report the caret's line and column counted on
 // from the last key's, not from where what is shown ends: a key reads as little at the end of a
 // longer text.

@@ -46,14 +46,14 @@ void LinePieces::reset(QStringView text) {
     }
 }
 
-void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out) {
+void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out, qsizetype most) {
     qsizetype pieceStart = from;
     for (qsizetype i = from; i < to; ++i) {
         if (Lines::isBreak(text[i].unicode())) {
             pieceStart = i + 1;
             continue;
         }
-        if (i - pieceStart < kMaxPiece) continue;
+        if (i - pieceStart < most) continue;
         // [pieceStart, i] is one longer than a piece may be.
         const qsizetype at = breakPoint(text, pieceStart, i);
         out.push_back(at);
@@ -149,10 +149,16 @@ bool LinePieces::edit(QStringView text, qsizetype at, qsizetype removed, qsizety
         }
     }
     if (!redo) return false;
-    const auto begin = std::upper_bound(breaks_.begin(), breaks_.end(), from);
+    // The pieces before the one the edit starts in stay as they are (the display may hold them
+    // already); from that one on they are broken afresh.
+    auto begin = std::upper_bound(breaks_.begin(), breaks_.end(), from);
     const auto end = std::find_if_not(begin, breaks_.end(), inRegion);
+    begin = std::lower_bound(begin, end, at);
+    const qsizetype start = begin == breaks_.begin() || *(begin - 1) <= from ? from : *(begin - 1);
     std::vector<qsizetype> fresh;
-    split(text, from, to, fresh);
+    // Pieces broken afresh leave room to type: pieces as long as they may be would each be
+    // outgrown, and broken afresh, by the next key typed into them.
+    split(text, start, to, fresh, kMaxPiece / 2);
     breaks_.insert(breaks_.erase(begin, end), fresh.begin(), fresh.end());
     return true;
 }

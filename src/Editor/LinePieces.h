@@ -40,8 +40,9 @@ private:
     // the piece holding offset ends: the first break, line start, terminator or text end at or after it.
     qsizetype pieceStart(QStringView text, qsizetype offset) const;
     qsizetype pieceEnd(QStringView text, qsizetype offset) const;
-    // Breaks for [from, to) of the text, appended to out in order.
-    static void split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out);
+    // Breaks for [from, to) of the text, appended to out in order, each piece at most `most` long.
+    static void split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out,
+                      qsizetype most = kMaxPiece);
     // Whether a break may stand at offset: strictly inside a line, not before its terminator.
     static bool canBreakAt(QStringView text, qsizetype offset);
 

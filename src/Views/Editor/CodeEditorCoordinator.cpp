@@ -355,6 +355,10 @@ void CodeEditorCoordinator::showThrough(qsizetype exactEnd) {
     showUpTo(end, true);
 }
 
+WrappingTextLayout* CodeEditorCoordinator::displayLayout() const {
+    return static_cast<WrappingTextLayout*>(view_->document()->documentLayout());
+}
+
 bool CodeEditorCoordinator::isFarPastShown(qsizetype exactEnd) const {
     return !isFullyShown() && exactEnd - shownTo_ > kNearReach;
 }
@@ -451,7 +455,7 @@ void CodeEditorCoordinator::movePendingToRowEdge(bool toEnd) {
     const TextRange piece = text_.pieces().pieceAt(text_.text(), at);
     // A piece holds no terminator: its display offsets are its own.
     QTextLayout layout(text_.displayOf(piece.location, piece.end()));
-    static_cast<const WrappingTextLayout*>(view_->document()->documentLayout())->layOutDetached(layout);
+    displayLayout()->layOutDetached(layout);
     // The row the caret is in: the last one starting at or before it.
     int row = 0;
     while (row + 1 < layout.lineCount() && layout.lineAt(row + 1).textStart() <= at - piece.location) ++row;
@@ -568,10 +572,14 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
 
     ++busy_;
     QTextDocument* display = view_->document();
+    // Lines before the change are as they were: its start point reads the same either side. It is
+    // read before, while the display and the pieces agree: the change may break the piece it starts
+    // in afresh. Replacing widens the range by a CR before it at most.
+    const TextEdit::Point pointAtStart = pointOf(a);
+    const TextEdit::Point pointBeforeStart = a > 0 && text_.at(a - 1) == u'\r' ? pointOf(a - 1) : pointAtStart;
     const ExactText::Change change = replaceExact({a, b - a}, text, origin != Origin::external);
     shiftShown(change.text.size() - change.range.length);  // the change lies within what is shown
-    // Lines before the change are as they were: its start point reads the same either side.
-    const TextEdit::Point startPoint = pointOf(change.range.location);
+    const TextEdit::Point startPoint = change.range.location == a ? pointAtStart : pointBeforeStart;
     // The parse starts now, on its own thread, while the display takes the change.
     noteEdit(change, startPoint);
     const QTextBlock startBlock = display->findBlock(int(change.displayStart));
@@ -579,11 +587,14 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     // A change far longer than a step of filling the display (a large paste) goes in as a long text
     // opens: the display is cut back to the line it starts on and filled again a step at a time.
     // Keys typed meanwhile act in the text (a selection on its way, see applyUnshown).
+    // The line edited is laid out once its new colours are in (recordApplied), not before as well.
+    displayLayout()->hold();
     if (change.text.size() > kRefillLength && display->characterCount() - 1 - change.displayEnd <= kShowStep)
         refillFrom(toExact(startBlock.position()));
     else
         mirror(change.displayStart, change.displayEnd, change.displayText);
     recordApplied(change, before, after, origin);
+    updateCursor();
     leaveBusy();
     return true;
 }
@@ -592,8 +603,11 @@ void CodeEditorCoordinator::recordApplied(const ExactText::Change& change, TextR
     if (origin == Origin::external) history_.clear();
     else if (origin != Origin::undo)
         history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing, {}});
-    setSelection(after, true);
+    // Colours first: the caret below measures the line edited, which lays it out, with them.
     textDidChange(origin != Origin::external, change);
+    // A line that took another number of rows moved the lines after it: those on screen are others.
+    if (displayLayout()->release()) highlight();
+    setSelection(after, true);
 }
 
 bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, TextRange after, Origin origin) {
@@ -616,8 +630,10 @@ bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, T
     }
     noteEdit(change, startPoint);
     recordApplied(change, before, after, origin);
-    // Set after textDidChange, which forgets a known point the edit lies before.
+    // Set after textDidChange, which forgets a known point the edit lies before; the caret is
+    // reported from it.
     unshownKnown_ = {changeEnd, pointAfter(startPoint, ExactText::display(change.text))};
+    updateCursor();
     leaveBusy();
     return true;
 }
@@ -627,11 +643,19 @@ TextEdit::Point CodeEditorCoordinator::unshownPoint(qsizetype exact) const {
     // line's piece).
     qsizetype from = shownTo_;
     TextEdit::Point point = pointOf(shownTo_);
+    // A place earlier on the known point's line (a backspace there) counts back from it.
+    const KnownPoint& known = unshownKnown_;
+    if (known.offset > exact && exact >= shownTo_ && exact >= known.offset - known.point.col) {
+        const QStringView back = text_.slice(exact, known.offset);
+        readPastShown_ += back.size();
+        if (Lines::breakCount(back) == 0) return {known.point.row, known.point.col - back.size()};
+    }
     if (unshownKnown_.offset >= shownTo_ && unshownKnown_.offset <= exact) {
         from = unshownKnown_.offset;
         point = unshownKnown_.point;
     }
     const QStringView stretch = text_.slice(from, exact);
+    readPastShown_ += stretch.size();
     const qsizetype breaks = Lines::breakCount(stretch);
     if (breaks == 0) return {point.row, point.col + stretch.size()};
     return {point.row + breaks, exact - Lines::lineStart(text_.through(exact), exact)};
@@ -677,6 +701,7 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
     noteEdit(change, pointOf(change.range.location));
     history_.record({change.range.location, change.removed, change.text, selectionBefore, selection(), false, {}});
     textDidChange(true, change);
+    updateCursor();
     leaveBusy();
 }
 
@@ -844,6 +869,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     }
     setSelection(after, true);
     textDidChange(true, change, &parts);
+    updateCursor();
     leaveBusy();
     return true;
 }
@@ -881,7 +907,6 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     keepFolds();
     highlight();
     view_->ruler()->update();
-    updateCursor();
 }
 
 // --- commands

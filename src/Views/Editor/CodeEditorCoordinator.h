@@ -33,6 +33,7 @@ class CodeEditorView;
 class FoldingLayoutManager;
 class ParseWorker;
 class TreeSitterHighlighter;
+class WrappingTextLayout;
 
 class CodeEditorCoordinator : public QObject, public EditorActions, public FindEngine {
     Q_OBJECT
@@ -127,6 +128,8 @@ public:
     void movePendingToRowEdge(bool toEnd);
     // The text's lines, those the display does not hold yet included.
     int lineCount() const;
+    // How many units past what is shown were read to find rows and columns there.
+    qsizetype unitsReadPastShown() const { return readPastShown_; }
     // The text's line (from 0) a display block shows, and whether the block starts it rather than
     // continuing a long line shown in pieces.
     int lineOf(const QTextBlock& block) const;
@@ -162,7 +165,8 @@ private:
     // Where an exact offset past what is shown will lie in the display's rows and columns.
     TextEdit::Point unshownPoint(qsizetype exact) const;
     void mirror(qsizetype displayStart, qsizetype displayEnd, const QString& displayText);
-    // The end of an applied edit: its history entry, the selection after it, textDidChange().
+    // The end of an applied edit: its history entry, textDidChange(), the selection after it. The
+    // caller reports the caret.
     void recordApplied(const ExactText::Change& change, TextRange before, TextRange after, Origin origin);
     // text_.replace(), the document told beforehand when the edit goes to it.
     ExactText::Change replaceExact(TextRange range, const QString& text, bool toDocument);
@@ -222,6 +226,7 @@ private:
     void showThrough(qsizetype exactEnd);
     // True when `exactEnd` lies so far past what is shown that showing it now would stall the window.
     bool isFarPastShown(qsizetype exactEnd) const;
+    WrappingTextLayout* displayLayout() const;
 
     QPointer<CodeEditorView> view_;
     QPointer<EditorDocument> document_;
@@ -264,6 +269,7 @@ private:
         TextEdit::Point point;
     };
     KnownPoint unshownKnown_;
+    mutable qsizetype readPastShown_ = 0;
     QList<TextRange> matches_;
     QString lastSignature_;
     // matches_ hold the search of the query lastSignature_ names; findEdits_ are the edits since.

@@ -94,6 +94,11 @@ QRectF WrappingTextLayout::blockBoundingRect(const QTextBlock& block) const {
     // A folded line takes no room: it is never laid out (the stock layout would lay it out first,
     // and the widget asks for every folded line above the last one it paints).
     if (block.isValid() && !block.isVisible()) return QRectF();
+    if (block.isValid() && !held_.empty()) {
+        const int number = block.blockNumber();
+        for (const Held& line : held_)
+            if (line.number == number && line.bounds) return *line.bounds;
+    }
     if (block.isValid()) {
         const QTextLayout* layout = block.layout();
         if (layout->lineCount() == 0 || layout->lineAt(0).width() != lineWidth(block))
@@ -121,17 +126,59 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
     const QTextBlock last = doc->findBlock(from + qMax(charsAdded - 1, 0));
     // A change within one line, as typing makes, is laid out here; anything else goes the stock way,
     // which only forgets the layouts of the lines changed.
-    if (first.isValid() && first == last && first.length() > 0 && doc->blockCount() == blockCount_) {
+    const bool withinALine = first.isValid() && first == last && first.length() > 0 && doc->blockCount() == blockCount_;
+    if (withinALine && holds_ > 0) {
+        hold(first);
+        return;
+    }
+    // Lines held back lose their numbers when lines come or go: they are laid out when next asked.
+    if (!held_.empty()) {
+        held_.clear();
+        emit update(QRectF(0., -doc->documentMargin(), 1000000000., 1000000000.));
+    }
+    if (withinALine) {
         // The count the line was last laid out with, kept by the document even when its layout
         // was cleared (as new colours clear it).
         const int linesBefore = first.lineCount();
         layOut(first);
-        if (first.lineCount() == linesBefore)
-            emit updateBlock(first);
-        else
-            emit update(QRectF(0., -doc->documentMargin(), 1000000000., 1000000000.));
+        repaint(first, linesBefore);
         return;
     }
     blockCount_ = doc->blockCount();
     QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
+}
+
+bool WrappingTextLayout::repaint(const QTextBlock& block, int linesBefore) {
+    if (block.lineCount() == linesBefore) {
+        emit updateBlock(block);
+        return false;
+    }
+    emit update(QRectF(0., -document()->documentMargin(), 1000000000., 1000000000.));
+    return true;
+}
+
+void WrappingTextLayout::hold(const QTextBlock& block) {
+    const int number = block.blockNumber();
+    if (std::any_of(held_.begin(), held_.end(), [number](const Held& line) { return line.number == number; })) return;
+    QTextLayout* layout = block.layout();
+    // Its rows as they were before the change still say how far it reaches (they are measured,
+    // never drawn). A line whose rows are gone already (new colours clear them) is laid out when
+    // measured, as it would be anyway.
+    Held line{number, std::nullopt, block.lineCount()};
+    if (layout->lineCount() > 0) line.bounds = QPlainTextDocumentLayout::blockBoundingRect(block);
+    held_.push_back(line);
+    // Rows that no longer fit the text are never read while it is held.
+    layout->clearLayout();
+}
+
+bool WrappingTextLayout::release() {
+    if (holds_ == 0 || --holds_ > 0) return false;
+    bool moved = false;
+    for (const Held& line : std::exchange(held_, {})) {
+        const QTextBlock block = document()->findBlockByNumber(line.number);
+        if (!block.isValid()) continue;
+        if (block.layout()->lineCount() == 0) layOut(block);
+        moved |= repaint(block, line.rows);
+    }
+    return moved;
 }

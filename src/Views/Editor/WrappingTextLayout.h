@@ -9,6 +9,7 @@
 // line, a gigabyte for a few million lines), where only the lines shown ever need one.
 #include <QPlainTextDocumentLayout>
 #include <deque>
+#include <optional>
 #include <vector>
 
 class WrappingTextLayout : public QPlainTextDocumentLayout {
@@ -35,6 +36,14 @@ public:
     // of every line in between. Holds for that one change only.
     void setNextChangeBlocks(std::vector<int> blocks) { nextChangeBlocks_ = std::move(blocks); }
 
+    // Between hold() and release() a line changed within itself (typed into, or given new colours)
+    // is not laid out: an edit gives it new text and then new colours, and laying it out at each
+    // would lay it out twice. Meanwhile it has no rows and measures as it did before the change;
+    // release() lays out each such line once. True when that changed how many rows a line takes,
+    // so the lines on screen are others than those measured meanwhile. Holds nest.
+    void hold() { ++holds_; }
+    bool release();
+
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
@@ -46,6 +55,11 @@ private:
     static constexpr size_t kLongBlocks = 16;
     static constexpr size_t kShortBlocks = 400;
     void layOut(const QTextBlock& block);
+    // Repaints a line laid out afresh; true when it now takes another number of rows than
+    // linesBefore, and every line after it was repainted too.
+    bool repaint(const QTextBlock& block, int linesBefore);
+    // Holds a line back from layout (see hold()).
+    void hold(const QTextBlock& block);
     void breakIntoLines(QTextLayout* layout, qreal width) const;
     void keepCached(const QTextBlock& block, std::deque<int>& cached, size_t most);
     // The width a line of text gets: the wrap width less the margins.
@@ -59,6 +73,14 @@ private:
     std::deque<int> cachedLong_;
     std::deque<int> cachedShort_;
     std::vector<int> nextChangeBlocks_;
+    // The lines held back from layout, with what they measured and how many rows they took before.
+    struct Held {
+        int number;
+        std::optional<QRectF> bounds;
+        int rows;
+    };
+    int holds_ = 0;
+    std::vector<Held> held_;
     mutable qsizetype measured_ = 0;
     mutable qsizetype laidOut_ = 0;
 };

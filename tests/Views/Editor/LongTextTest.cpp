@@ -169,6 +169,65 @@ TEST(LongLine, TheCaretIsReportedAtItsColumnInAnyPiece) {
     }
 }
 
+// Pieces as long as they may be are common (a long line broken where it reaches the limit). The key
+// that outgrows one breaks the pieces around it afresh; the keys after it lay out the one piece they
+// type into, not all of them again at every key.
+TEST(LongLine, KeysTypedIntoAFullPieceLayOutOnlyThatPieceAfterTheFirst) {
+    EditorFixture f(text_shapes::make(text_shapes::Shape::minified, 256 * 1024), QStringLiteral("bundle.txt"));
+    f.editor().showAll();
+    const std::vector<qsizetype>& breaks = f.editor().text().pieces().breaks();
+    const auto full = std::adjacent_find(breaks.begin(), breaks.end(),
+                                         [](qsizetype a, qsizetype b) { return b - a == LinePieces::kMaxPiece; });
+    ASSERT_NE(full, breaks.end());
+    f.select(*full + LinePieces::kMaxPiece / 2, 0);
+    f.settle();
+    const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+    f.type("x");
+    f.settle();
+    for (int key = 0; key < 30; ++key) {
+        const qsizetype before = layout->laidOutUnits();
+        f.type("y");
+        f.settle();
+        ASSERT_LE(layout->laidOutUnits() - before, f.view->textCursor().block().length()) << key;
+    }
+}
+
+// Pieces broken afresh around keys typed into a long line: each edit the syntax tree is given starts
+// at the row and column it has in the text, and the display keeps showing the text in its pieces.
+TEST(LongLine, EditsThatBreakPiecesAfreshReachTheSyntaxTreeAtTheirPlace) {
+    const QString text = text_shapes::make(text_shapes::Shape::minified, 256 * 1024);
+    EditorFixture f(text, QStringLiteral("bundle.js"));
+    f.editor().showAll();
+    const qsizetype middle = text.size() / 2;
+    f.select(middle);
+    f.type(QStringLiteral("typed here ") + QString(200, u'z'));
+    for (int i = 0; i < 150; ++i) f.backspace();
+    f.settleColours();
+    ASSERT_TRUE(f.editor().coloursSettled());
+    const ExactText& shown = f.editor().text();
+    EXPECT_TRUE(f.view->document()->toRawText() == shown.displayOf(0, shown.size()));
+    EXPECT_EQ(f.document.cursorLine(), 1);
+    EXPECT_EQ(f.document.cursorColumn(), middle + 62);
+}
+
+// Keys typed far past what is shown, a backspace too, find the caret's line and column counted on
+// from the last key's, not from where what is shown ends: a key reads as little at the end of a
+// longer text.
+TEST(LongLine, KeysTypedFarPastWhatIsShownCountTheirPlaceFromTheLastKey) {
+    const auto readPerKey = [](qsizetype units) {
+        const QString text = text_shapes::make(text_shapes::Shape::minified, units);
+        EditorFixture f(text, QStringLiteral("bundle.txt"), std::nullopt, false);
+        f.select(text.size());
+        f.type("x");
+        const qsizetype before = f.editor().unitsReadPastShown();
+        f.type("yz");
+        f.backspace();
+        EXPECT_FALSE(f.editor().isFullyShown());
+        return f.editor().unitsReadPastShown() - before;
+    };
+    EXPECT_LE(readPerKey(3 * 1024 * 1024), readPerKey(1024 * 1024) + 16);
+}
+
 // Keys pressed after a key that sent the caret far past what is shown act where it went. Those that
 // only change the text do so at once, before the display gets there: the document (what a save
 // writes) holds them. A key that moves on from there waits until the caret is there.

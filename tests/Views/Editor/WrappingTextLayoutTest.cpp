@@ -8,6 +8,7 @@
 
 #include "EditorFixture.h"
 #include "Editor/HighlighterRule.h"
+#include "Views/Editor/WrappingTextLayout.h"
 
 namespace {
 
@@ -318,4 +319,29 @@ TEST(WrappingTextLayout, ALineRecolouredRepaintsThatLineAlone) {
     EditorFixture::settle();
     EXPECT_GE(painted.heights.size(), 2u);
     for (const int height : painted.heights) EXPECT_LE(height, lineHeight + 2) << "viewport " << f.view->viewport()->height();
+}
+
+// A line held back is not laid out until the hold ends, and the end of the hold says whether a line
+// laid out then took another number of rows (the lines on screen are then others). Holds nest.
+TEST(WrappingTextLayout, ALineHeldBackIsLaidOutOnceTheHoldEnds) {
+    EditorFixture f(QStringLiteral("one\ntwo\nthree\n"), QStringLiteral("notes.txt"));
+    QTextDocument* display = f.view->document();
+    auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
+    ASSERT_NE(layout, nullptr);
+    const QTextBlock two = display->findBlockByNumber(1);
+    ASSERT_EQ(two.layout()->lineCount(), 1);
+    const QRectF bounds = layout->blockBoundingRect(two);
+    layout->hold();
+    display->markContentsDirty(two.position(), two.length());
+    EXPECT_EQ(two.layout()->lineCount(), 0);
+    EXPECT_EQ(layout->blockBoundingRect(two), bounds);  // measured as it was
+    EXPECT_FALSE(layout->release());
+    EXPECT_EQ(two.layout()->lineCount(), 1);
+
+    layout->hold();
+    f.editor().plainChange({5, 0}, QStringLiteral(" word").repeated(200));  // holds and ends its own hold
+    EXPECT_EQ(two.layout()->lineCount(), 0);
+    EXPECT_TRUE(layout->release());
+    EXPECT_GT(two.layout()->lineCount(), 1);
+    EXPECT_FALSE(layout->release());  // no hold left to end
 }

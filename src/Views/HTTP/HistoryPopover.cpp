@@ -125,6 +125,11 @@ void HistoryPopover::rebuild() {
     clear_->setVisible(!entries.isEmpty());
     empty_->setVisible(entries.isEmpty());
     scroll_->setVisible(!entries.isEmpty());
+    if (QWidget* old = scroll_->takeWidget()) {
+        // Deferred: the history may change from inside one of its own rows' clicks.
+        old->hide();
+        old->deleteLater();
+    }
     auto* list = new QWidget;
     auto* column = new QVBoxLayout(list);
     column->setContentsMargins(4, 4, 4, 4);

@@ -1,5 +1,7 @@
 #include "Views/HTTP/KeyValueEditor.h"
 
+#include <QApplication>
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -57,7 +59,21 @@ void KeyValueEditor::setReadOnly(bool readOnly) {
 }
 
 void KeyValueEditor::rebuildRows() {
-    if (rows_) rows_->deleteLater();
+    // The field typed into keeps the caret in the new rows: the same field of the same row.
+    auto* focused = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QString focusedName;
+    int focusedRow = -1, caret = 0;
+    if (rows_ && focused && rows_->isAncestorOf(focused)) {
+        focusedName = focused->objectName();
+        focusedRow = int(rows_->findChildren<QLineEdit*>(focusedName).indexOf(focused));
+        caret = focused->cursorPosition();
+    }
+    if (QWidget* old = scroll_->takeWidget()) {
+        // Deferred: the rows may be rebuilt from inside one of their own fields' key or click,
+        // which goes on using the field once the signal returns.
+        old->hide();
+        old->deleteLater();
+    }
     rows_ = new QWidget;
     rowsLayout_ = new QVBoxLayout(rows_);
     rowsLayout_->setContentsMargins(0, 0, 0, 0);
@@ -65,6 +81,10 @@ void KeyValueEditor::rebuildRows() {
     for (int i = 0; i < items_.size(); ++i) rowsLayout_->addWidget(makeRow(i));
     rowsLayout_->addStretch(1);
     scroll_->setWidget(rows_);
+    if (QLineEdit* again = focusedRow < 0 ? nullptr : rows_->findChildren<QLineEdit*>(focusedName).value(focusedRow)) {
+        again->setFocus(Qt::OtherFocusReason);
+        again->setCursorPosition(caret);
+    }
 }
 
 QWidget* KeyValueEditor::makeRow(int index) {

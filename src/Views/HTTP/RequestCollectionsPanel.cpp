@@ -178,7 +178,9 @@ void RequestCollectionsPanel::rebuild() {
     const bool folderOpen = app_.rootNode() != nullptr;
     plus_->setEnabled(folderOpen);
     if (list_) {
-        // Deferred: a rebuild may be triggered from inside a row's own click.
+        // Deferred: a rebuild may be triggered from inside a row's own click. Taken out of the
+        // scroll area first, which would otherwise delete it at once when given the next list.
+        if (scroll_->widget() == list_) scroll_->takeWidget();
         list_->hide();
         list_->deleteLater();
         list_ = nullptr;

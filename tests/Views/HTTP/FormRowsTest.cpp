@@ -3,7 +3,14 @@
 
 #include "API/BruFileFormat.h"
 #include "API/RequestBuilders.h"
+#include "Views/HTTP/KeyValueEditor.h"
 #include "Views/HTTP/RequestBodyEditor.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+#include <QUuid>
 
 using builders::row;
 using builders::rows;
@@ -35,4 +42,28 @@ TEST(FormRows, FieldsTheUserDidNotTouchKeepTheirSpelling) {
     EXPECT_EQ(RequestBodyEditor::formBody(fields, written), "name=John Doe\n&x=2+3&~off={{v}}");
     fields[2].enabled = true;
     EXPECT_EQ(RequestBodyEditor::formBody(fields, written), "name=John Doe\n&x=2+3&off={{v}}");
+}
+
+// A key typed into a row may come back from the body as a list of another shape (a leading "~"
+// switches the row off): the rows are rebuilt while the field is still handling that key, so the
+// old rows must outlive it, and the same field of the new rows takes the caret on.
+TEST(FormRows, RowsRebuiltFromAKeyTypedInThemLetTheFieldFinishIt) {
+    KeyValueEditor editor(QStringLiteral("Key"), QStringLiteral("Value"));
+    editor.setItems({row("", "1")});
+    editor.show();
+    editor.activateWindow();
+    QObject::connect(&editor, &KeyValueEditor::itemsEdited, &editor, [&](const QList<KeyValueItem>& items) {
+        QList<KeyValueItem> parsed = items;
+        for (KeyValueItem& item : parsed) item.id = QUuid::createUuid();  // as a fresh parse names them
+        editor.setItems(parsed);
+    });
+    QPointer<QLineEdit> field = editor.keyField(0);
+    ASSERT_TRUE(field);
+    field->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(field, Qt::Key_AsciiTilde, Qt::NoModifier);
+    ASSERT_TRUE(field);  // still handling its key when the rows were rebuilt
+    QTest::keyClicks(QApplication::focusWidget() ? QApplication::focusWidget() : editor.keyField(0), QStringLiteral("x"));
+    ASSERT_EQ(editor.rowCount(), 1);
+    EXPECT_EQ(editor.items()[0].key, QStringLiteral("~x"));
+    QTRY_VERIFY_WITH_TIMEOUT(!field, 60000);  // the old rows go once the key is handled
 }

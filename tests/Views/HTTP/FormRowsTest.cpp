@@ -3,6 +3,7 @@
 
 #include "API/BruFileFormat.h"
 #include "API/RequestBuilders.h"
+#include "UI/PressableButton.h"
 #include "Views/HTTP/KeyValueEditor.h"
 #include "Views/HTTP/RequestBodyEditor.h"
 
@@ -66,4 +67,22 @@ TEST(FormRows, RowsRebuiltFromAKeyTypedInThemLetTheFieldFinishIt) {
     ASSERT_EQ(editor.rowCount(), 1);
     EXPECT_EQ(editor.items()[0].key, QStringLiteral("~x"));
     QTRY_VERIFY_WITH_TIMEOUT(!field, 60000);  // the old rows go once the key is handled
+}
+
+// A list of the same rows from outside shows its new texts in place; read only reaches every field.
+TEST(FormRows, AListFromOutsideShowsInTheSameRowsAndReadOnlyReachesThem) {
+    KeyValueEditor editor(QStringLiteral("Key"), QStringLiteral("Value"));
+    QList<KeyValueItem> items{row("a", "1"), row("b", "2")};
+    editor.setItems(items);
+    const QPointer<QLineEdit> first = editor.keyField(0);
+    items[1].key = QStringLiteral("renamed");
+    items[0].value = QStringLiteral("9");
+    editor.setItems(items);
+    EXPECT_EQ(editor.keyField(0), first.data());  // not rebuilt
+    EXPECT_EQ(editor.keyField(1)->text(), QStringLiteral("renamed"));
+    EXPECT_EQ(editor.valueField(0)->text(), QStringLiteral("9"));
+    editor.setReadOnly(true);
+    EXPECT_TRUE(editor.keyField(0)->isReadOnly());
+    EXPECT_TRUE(editor.valueField(1)->isReadOnly());
+    EXPECT_FALSE(editor.addButton()->isEnabled());
 }

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTextDocument>
 
@@ -70,6 +71,18 @@ void setEditorText(QPlainTextEdit* editor, const QString& text) {
 QString textEditStyle() {
     return QStringLiteral("QPlainTextEdit { background: rgba(255,255,255,10); border: 1px solid rgba(255,255,255,20);"
                           " border-radius: 8px; padding: 6px; color: white; }");
+}
+
+void releaseScrolled(QScrollArea* scroll) {
+    if (QWidget* old = scroll->takeWidget()) {
+        old->hide();
+        old->deleteLater();
+    }
+}
+
+void setScrolled(QScrollArea* scroll, QWidget* widget) {
+    releaseScrolled(scroll);
+    scroll->setWidget(widget);
 }
 
 } // namespace HTTPStyle

@@ -9,6 +9,7 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QScrollArea;
 class QWidget;
 class PressableButton;
 
@@ -36,5 +37,12 @@ QString editorText(const QPlainTextEdit* editor);
 // Replaces the editor's text only when it differs, so the caret stays where it is otherwise.
 void setEditorText(QPlainTextEdit* editor, const QString& text);
 QString textEditStyle();
+
+// Lists rebuilt from inside one of their own rows' keys or clicks: the row goes on using itself once
+// the signal returns, and the scroll area would delete the list it holds at once when given another.
+// The list it holds is taken out, hidden and let go after the current event.
+void releaseScrolled(QScrollArea* scroll);
+// releaseScrolled(), then the scroll area holds widget.
+void setScrolled(QScrollArea* scroll, QWidget* widget);
 
 } // namespace HTTPStyle

@@ -125,18 +125,13 @@ void HistoryPopover::rebuild() {
     clear_->setVisible(!entries.isEmpty());
     empty_->setVisible(entries.isEmpty());
     scroll_->setVisible(!entries.isEmpty());
-    if (QWidget* old = scroll_->takeWidget()) {
-        // Deferred: the history may change from inside one of its own rows' clicks.
-        old->hide();
-        old->deleteLater();
-    }
     auto* list = new QWidget;
     auto* column = new QVBoxLayout(list);
     column->setContentsMargins(4, 4, 4, 4);
     column->setSpacing(1);
     for (const ResponseHistoryEntry& entry : entries) column->addWidget(makeRow(entry, list));
     column->addStretch(1);
-    scroll_->setWidget(list);
+    HTTPStyle::setScrolled(scroll_, list);  // the history may change from inside one of its rows' clicks
     scroll_->setFixedHeight(std::min(kListMaxHeight, list->sizeHint().height()));
     adjustSize();
 }

@@ -68,19 +68,13 @@ void KeyValueEditor::rebuildRows() {
         focusedRow = int(rows_->findChildren<QLineEdit*>(focusedName).indexOf(focused));
         caret = focused->cursorPosition();
     }
-    if (QWidget* old = scroll_->takeWidget()) {
-        // Deferred: the rows may be rebuilt from inside one of their own fields' key or click,
-        // which goes on using the field once the signal returns.
-        old->hide();
-        old->deleteLater();
-    }
     rows_ = new QWidget;
     rowsLayout_ = new QVBoxLayout(rows_);
     rowsLayout_->setContentsMargins(0, 0, 0, 0);
     rowsLayout_->setSpacing(4);
     for (int i = 0; i < items_.size(); ++i) rowsLayout_->addWidget(makeRow(i));
     rowsLayout_->addStretch(1);
-    scroll_->setWidget(rows_);
+    HTTPStyle::setScrolled(scroll_, rows_);
     if (QLineEdit* again = focusedRow < 0 ? nullptr : rows_->findChildren<QLineEdit*>(focusedName).value(focusedRow)) {
         again->setFocus(Qt::OtherFocusReason);
         again->setCursorPosition(caret);

@@ -177,14 +177,9 @@ void RequestCollectionsPanel::rebuild() {
     fillEnvironments();
     const bool folderOpen = app_.rootNode() != nullptr;
     plus_->setEnabled(folderOpen);
-    if (list_) {
-        // Deferred: a rebuild may be triggered from inside a row's own click. Taken out of the
-        // scroll area first, which would otherwise delete it at once when given the next list.
-        if (scroll_->widget() == list_) scroll_->takeWidget();
-        list_->hide();
-        list_->deleteLater();
-        list_ = nullptr;
-    }
+    // A rebuild may come from inside a row's own click.
+    HTTPStyle::releaseScrolled(scroll_);
+    list_ = nullptr;
     if (!folderOpen || app_.api().collections().isEmpty()) {
         emptyText_->setText(folderOpen ? QStringLiteral("No .http files found.\nCreate one to start.")
                                        : QStringLiteral("Open a folder to see request collections."));

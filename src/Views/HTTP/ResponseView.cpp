@@ -183,7 +183,7 @@ void ResponseView::fillHeaders(const HTTPResponse& response) {
         column->addWidget(row);
     }
     column->addStretch(1);
-    headersScroll_->setWidget(headersList_);  // deletes the previous list
+    HTTPStyle::setScrolled(headersScroll_, headersList_);
 }
 
 void ResponseView::placeAIPanel() {

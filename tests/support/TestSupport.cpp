@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ftw.h>
+#include <stdio.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -15,6 +17,17 @@
 namespace testing_support {
 
 TempFolder::TempFolder() : canonical_(QFileInfo(dir_.path()).canonicalFilePath()) {}
+
+namespace {
+int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
+    ::remove(path);  // what cannot go stays for QTemporaryDir to try
+    return 0;
+}
+} // namespace
+
+// Removed by bytes: a name that is not UTF-8 does not survive the round trip through QString, and
+// QTemporaryDir would leave such a folder behind.
+TempFolder::~TempFolder() { ::nftw(QFile::encodeName(dir_.path()).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS); }
 
 QString TempFolder::path() const { return canonical_; }
 

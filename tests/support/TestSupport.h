@@ -13,6 +13,9 @@ namespace testing_support {
 class TempFolder {
 public:
     TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
     QString path() const;
     QString file(const QString& relative) const;
     // Writes bytes, creating parent folders; returns the absolute path.

@@ -112,6 +112,27 @@ TEST_F(KeyRoutingTest, TheGoToLineBoxKeepsTheKeyboardUntilItCloses) {
     EXPECT_FALSE(document()->isDirty());
 }
 
+// An overlay opened by a key that comes before the closed one has handed the keys back to the
+// editor keeps them: the hand-back is not carried out behind it.
+TEST_F(KeyRoutingTest, AnOverlayOpenedRightAfterAnotherClosedKeepsTheKeys) {
+    TempFolder dir;
+    const QString file = dir.write("a.txt", "alpha\n");
+    ASSERT_TRUE(openOn(dir.path(), file));
+    press(&window, Qt::Key_K, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return state().paletteOpen() && focused() && focused()->inherits("QLineEdit"); }));
+    press(&window, Qt::Key_Escape);
+    press(&window, Qt::Key_P, Qt::ControlModifier);
+    QWidget* quickOpen = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (quickOpen = root()->overlay(RootView::Overlay::quickOpen)) && quickOpen->isAncestorOf(focused()); }));
+    QWidget* field = focused();
+    // Whatever was queued behind the two keys runs now.
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(focused(), field) << "the keys went to " << (focused() ? focused()->metaObject()->className() : "nothing");
+    type(&window, "a");
+    EXPECT_EQ(qobject_cast<QLineEdit*>(field)->text(), "a");
+    EXPECT_EQ(document()->text(), "alpha\n");
+}
+
 TEST_F(KeyRoutingTest, TabAndShiftTabIndentAndOutdentInTheEditor) {
     TempFolder dir;
     const QString file = dir.write("a.txt", "one\n    two\n");

@@ -21,6 +21,7 @@
 #include "Views/KeyCatcher.h"
 #include "Views/Navigation/CommandPaletteView.h"
 #include "Views/Navigation/QuickOpenView.h"
+#include "Views/Navigation/SearchHitRow.h"
 #include "Views/PaletteField.h"
 #include "Views/PaletteRow.h"
 #include "Views/RootView.h"
@@ -131,6 +132,52 @@ TEST_F(KeyRoutingTest, AnOverlayOpenedRightAfterAnotherClosedKeepsTheKeys) {
     type(&window, "a");
     EXPECT_EQ(qobject_cast<QLineEdit*>(field)->text(), "a");
     EXPECT_EQ(document()->text(), "alpha\n");
+}
+
+// Tab in an overlay with a result list leaves the keys in its field: typing still filters, arrows
+// and Return choose, Escape closes, in quick open, the palette and project search alike.
+TEST_F(KeyRoutingTest, TabInAListOverlayKeepsTypingArrowsAndEscapeWorking) {
+    TempFolder dir;
+    const QString file = dir.write("ten.txt", "alpha\n");
+    dir.write("other.txt", "alpha\n");
+    ASSERT_TRUE(openOn(dir.path(), file));
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        RootView::Overlay overlay;
+        std::function<bool()> isOpen;
+    };
+    const QList<Case> cases{
+        {Qt::Key_P, Qt::ControlModifier, RootView::Overlay::quickOpen, [&] { return state().quickOpenOpen(); }},
+        {Qt::Key_K, Qt::ControlModifier, RootView::Overlay::palette, [&] { return state().paletteOpen(); }},
+        {Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier, RootView::Overlay::projectSearch,
+         [&] { return state().projectSearchOpen(); }},
+    };
+    for (const Case& c : cases) {
+        press(&window, c.key, c.modifiers);
+        QWidget* overlay = nullptr;
+        ASSERT_TRUE(waitUntil([&] {
+            overlay = root()->overlay(c.overlay);
+            return overlay && focused() && focused()->inherits("QLineEdit") && overlay->isAncestorOf(focused());
+        }));
+        QWidget* field = focused();
+        type(&window, "al");
+        // Project search lists its hits once Return is pressed: wait for them, so the list is there.
+        if (c.overlay == RootView::Overlay::projectSearch) {
+            press(&window, Qt::Key_Return);
+            ASSERT_TRUE(waitUntil([&] { return !overlay->findChildren<SearchHitRow*>().isEmpty(); }));
+        }
+        for (const bool back : {false, true}) {
+            press(&window, back ? Qt::Key_Backtab : Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
+            EXPECT_EQ(focused(), field) << "Tab took the keys from the field of overlay " << int(c.overlay) << " to "
+                                        << (focused() ? focused()->metaObject()->className() : "nothing");
+        }
+        type(&window, "p");
+        EXPECT_EQ(qobject_cast<QLineEdit*>(field)->text(), "alp");
+        press(&window, Qt::Key_Escape);
+        EXPECT_FALSE(c.isOpen()) << "Escape left overlay " << int(c.overlay) << " open";
+        ASSERT_TRUE(waitUntil([&] { return focused() == editor(); }));
+    }
 }
 
 TEST_F(KeyRoutingTest, TabAndShiftTabIndentAndOutdentInTheEditor) {

@@ -25,6 +25,7 @@
 #include "Views/PaletteField.h"
 #include "Views/PaletteRow.h"
 #include "Views/RootView.h"
+#include "Views/Workbench/ActivityBar.h"
 #include "Views/Workbench/FileExplorerView.h"
 #include "Views/Workbench/FileTreeModel.h"
 #include "Workspace/EditorDocument.h"
@@ -132,6 +133,20 @@ TEST_F(KeyRoutingTest, AnOverlayOpenedRightAfterAnotherClosedKeepsTheKeys) {
     type(&window, "a");
     EXPECT_EQ(qobject_cast<QLineEdit*>(field)->text(), "a");
     EXPECT_EQ(document()->text(), "alpha\n");
+}
+
+// A window that opens on a folder without a document does not hand its first keys to the rail,
+// where Space would hide the sidebar.
+TEST_F(KeyRoutingTest, AWindowWithoutADocumentDoesNotStartOnTheRail) {
+    TempFolder dir;
+    dir.write("a.txt", "alpha\n");
+    state().openFolder(dir.path());
+    window.showActive(QSize(1280, 820));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &window; }));
+    EXPECT_FALSE(focused() && root()->activityBar()->isAncestorOf(focused()))
+        << "the keys start on " << focused()->toolTip().toStdString();
+    press(&window, Qt::Key_Space);
+    EXPECT_EQ(state().sidebar(), SidebarPanel::explorer);
 }
 
 // Tab in an overlay with a result list leaves the keys in its field: typing still filters, arrows

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <sys/stat.h>
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
@@ -416,7 +417,8 @@ void AppState::saveSession() const {
 void AppState::restoreSession() {
     const SettingsStore& settings = SettingsStore::shared();
     const QJsonValue folder = settings.value(SettingsKey::sessionFolder);
-    if (folder.isString() && QFileInfo::exists(folder.toString())) openFolder(folder.toString());
+    struct stat st {};
+    if (folder.isString() && ::stat(FilePath::encode(folder.toString()).constData(), &st) == 0) openFolder(folder.toString());
     for (const QString& path : settings.stringArray(SettingsKey::sessionDocs).value_or(QStringList{})) {
         // A restored file that is gone or can no longer be read is skipped quietly: nobody asked to open it now.
         TextFile::ReadResult read = TextFile::readUtf8(path);

@@ -7,6 +7,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <sys/stat.h>
+#include <cstdlib>
 #include <cstring>
 #include <cstdio>
 #include <malloc.h>
@@ -102,10 +105,15 @@ EditorDocument* AppState::documentWithUrl(const QString& path) const {
     for (EditorDocument* d : documents_)
         if (d->url() == path) return d;
     // The same file reached another way: through a symbolic link, or a folder opened through one.
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    if (canonical.isEmpty()) return nullptr;
+    // Resolved by the name's real bytes: Qt's file names read names that are not UTF-8 as another.
+    const auto canonical = [](const QString& file) {
+        char buffer[PATH_MAX];
+        return ::realpath(FilePath::encode(file).constData(), buffer) ? QByteArray(buffer) : QByteArray();
+    };
+    const QByteArray wanted = canonical(path);
+    if (wanted.isEmpty()) return nullptr;
     for (EditorDocument* d : documents_)
-        if (d->url() && QFileInfo(*d->url()).canonicalFilePath() == canonical) return d;
+        if (d->url() && canonical(*d->url()) == wanted) return d;
     return nullptr;
 }
 
@@ -409,7 +417,8 @@ void AppState::saveSession() const {
 void AppState::restoreSession() {
     const SettingsStore& settings = SettingsStore::shared();
     const QJsonValue folder = settings.value(SettingsKey::sessionFolder);
-    if (folder.isString() && QFileInfo::exists(folder.toString())) openFolder(folder.toString());
+    struct stat st {};
+    if (folder.isString() && ::stat(FilePath::encode(folder.toString()).constData(), &st) == 0) openFolder(folder.toString());
     for (const QString& path : settings.stringArray(SettingsKey::sessionDocs).value_or(QStringList{})) {
         // A restored file that is gone or can no longer be read is skipped quietly: nobody asked to open it now.
         TextFile::ReadResult read = TextFile::readUtf8(path);

@@ -317,6 +317,8 @@ void RootView::resizeEvent(QResizeEvent* event) {
 void RootView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (std::exchange(appeared_, true) || !app_) return;
+    // Left alone, the window would give its first keys to the first button of the rail.
+    if (!window()->focusWidget()) focusEditor();
     app_->checkWhatsNew();
     syncWhatsNew();
 }

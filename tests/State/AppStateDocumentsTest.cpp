@@ -4,8 +4,11 @@
 #include <QFile>
 #include <QJsonArray>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "AppState.h"
+#include "Platform/FilePath.h"
 #include "Platform/SettingsStore.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
@@ -65,6 +68,25 @@ TEST_F(AppStateDocuments, AFileReachedThroughALinkIsTheSameDocument) {
     // A different file of the same name elsewhere stays its own tab.
     state.open(dir.write("other/src/main.rs", "x"));
     EXPECT_EQ(state.documents().size(), 2);
+}
+
+// A name that is not UTF-8 is its own file, whatever other names would read like it as text.
+TEST_F(AppStateDocuments, ANameThatIsNotUtf8IsNotTakenForALookAlike) {
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QList<QByteArray> names{"/caf?.txt", "/caf\xef\xbf\xbd.txt", "/caf\xe9.txt"};
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const int fd = ::open((folder + names[i]).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0);
+        const QByteArray content = QByteArray::number(i);
+        ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+        ::close(fd);
+    }
+    for (const QByteArray& name : names) state.open(FilePath::decode(folder + name));
+    ASSERT_EQ(state.documents().size(), 3);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(state.documents()[i]->url(), FilePath::decode(folder + names[i]));
+        EXPECT_EQ(state.documents()[i]->text(), QString::number(i));
+    }
 }
 
 TEST_F(AppStateDocuments, UnreadableFilesAreExplainedAndClearTheDiff) {

@@ -259,3 +259,17 @@ TEST_F(AppStateFolder, FilesNamedWithOtherBytesOpenAndSaveAsThemselves) {
     EXPECT_EQ(QByteArray(buffer, int(::read(fd, buffer, sizeof buffer))), "edited\n");
     ::close(fd);
 }
+
+TEST_F(AppStateFolder, ASessionFolderNamedWithOtherBytesComesBack) {
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    {
+        AppState state;
+        state.openFolder(FilePath::decode(folder));
+        state.saveSession();
+    }
+    AppState restored;
+    restored.restoreSession();
+    ASSERT_TRUE(restored.rootNode());
+    EXPECT_EQ(restored.rootNode()->url(), FilePath::decode(folder));
+}

@@ -21,9 +21,11 @@
 #include "Views/KeyCatcher.h"
 #include "Views/Navigation/CommandPaletteView.h"
 #include "Views/Navigation/QuickOpenView.h"
+#include "Views/Navigation/SearchHitRow.h"
 #include "Views/PaletteField.h"
 #include "Views/PaletteRow.h"
 #include "Views/RootView.h"
+#include "Views/Workbench/ActivityBar.h"
 #include "Views/Workbench/FileExplorerView.h"
 #include "Views/Workbench/FileTreeModel.h"
 #include "Workspace/EditorDocument.h"
@@ -110,6 +112,87 @@ TEST_F(KeyRoutingTest, TheGoToLineBoxKeepsTheKeyboardUntilItCloses) {
     press(&window, Qt::Key_Return);
     EXPECT_EQ(editor()->textCursor().blockNumber(), 1);
     EXPECT_FALSE(document()->isDirty());
+}
+
+// An overlay opened by a key that comes before the closed one has handed the keys back to the
+// editor keeps them: the hand-back is not carried out behind it.
+TEST_F(KeyRoutingTest, AnOverlayOpenedRightAfterAnotherClosedKeepsTheKeys) {
+    TempFolder dir;
+    const QString file = dir.write("a.txt", "alpha\n");
+    ASSERT_TRUE(openOn(dir.path(), file));
+    press(&window, Qt::Key_K, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return state().paletteOpen() && focused() && focused()->inherits("QLineEdit"); }));
+    press(&window, Qt::Key_Escape);
+    press(&window, Qt::Key_P, Qt::ControlModifier);
+    QWidget* quickOpen = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (quickOpen = root()->overlay(RootView::Overlay::quickOpen)) && quickOpen->isAncestorOf(focused()); }));
+    QWidget* field = focused();
+    // Whatever was queued behind the two keys runs now.
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(focused(), field) << "the keys went to " << (focused() ? focused()->metaObject()->className() : "nothing");
+    type(&window, "a");
+    EXPECT_EQ(qobject_cast<QLineEdit*>(field)->text(), "a");
+    EXPECT_EQ(document()->text(), "alpha\n");
+}
+
+// A window that opens on a folder without a document does not hand its first keys to the rail,
+// where Space would hide the sidebar.
+TEST_F(KeyRoutingTest, AWindowWithoutADocumentDoesNotStartOnTheRail) {
+    TempFolder dir;
+    dir.write("a.txt", "alpha\n");
+    state().openFolder(dir.path());
+    window.showActive(QSize(1280, 820));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &window; }));
+    EXPECT_FALSE(focused() && root()->activityBar()->isAncestorOf(focused()))
+        << "the keys start on " << focused()->toolTip().toStdString();
+    press(&window, Qt::Key_Space);
+    EXPECT_EQ(state().sidebar(), SidebarPanel::explorer);
+}
+
+// Tab in an overlay with a result list leaves the keys in its field: typing still filters, arrows
+// and Return choose, Escape closes, in quick open, the palette and project search alike.
+TEST_F(KeyRoutingTest, TabInAListOverlayKeepsTypingArrowsAndEscapeWorking) {
+    TempFolder dir;
+    const QString file = dir.write("ten.txt", "alpha\n");
+    dir.write("other.txt", "alpha\n");
+    ASSERT_TRUE(openOn(dir.path(), file));
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        RootView::Overlay overlay;
+        std::function<bool()> isOpen;
+    };
+    const QList<Case> cases{
+        {Qt::Key_P, Qt::ControlModifier, RootView::Overlay::quickOpen, [&] { return state().quickOpenOpen(); }},
+        {Qt::Key_K, Qt::ControlModifier, RootView::Overlay::palette, [&] { return state().paletteOpen(); }},
+        {Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier, RootView::Overlay::projectSearch,
+         [&] { return state().projectSearchOpen(); }},
+    };
+    for (const Case& c : cases) {
+        press(&window, c.key, c.modifiers);
+        QWidget* overlay = nullptr;
+        ASSERT_TRUE(waitUntil([&] {
+            overlay = root()->overlay(c.overlay);
+            return overlay && focused() && focused()->inherits("QLineEdit") && overlay->isAncestorOf(focused());
+        }));
+        QWidget* field = focused();
+        type(&window, "al");
+        // Project search lists its hits once Return is pressed: wait for them, so the list is there.
+        if (c.overlay == RootView::Overlay::projectSearch) {
+            press(&window, Qt::Key_Return);
+            ASSERT_TRUE(waitUntil([&] { return !overlay->findChildren<SearchHitRow*>().isEmpty(); }));
+        }
+        for (const bool back : {false, true}) {
+            press(&window, back ? Qt::Key_Backtab : Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
+            EXPECT_EQ(focused(), field) << "Tab took the keys from the field of overlay " << int(c.overlay) << " to "
+                                        << (focused() ? focused()->metaObject()->className() : "nothing");
+        }
+        type(&window, "p");
+        EXPECT_EQ(qobject_cast<QLineEdit*>(field)->text(), "alp");
+        press(&window, Qt::Key_Escape);
+        EXPECT_FALSE(c.isOpen()) << "Escape left overlay " << int(c.overlay) << " open";
+        ASSERT_TRUE(waitUntil([&] { return focused() == editor(); }));
+    }
 }
 
 TEST_F(KeyRoutingTest, TabAndShiftTabIndentAndOutdentInTheEditor) {

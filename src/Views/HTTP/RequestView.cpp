@@ -260,6 +260,9 @@ void RequestView::fill() {
 
 void RequestView::refreshSendState() {
     const bool sending = app_.isSending();
+    // Disabling or hiding the focused button would pass the keys to the next control in line:
+    // they go from Send to Cancel and back instead.
+    const bool keysOnSend = send_->hasFocus() || cancel_->hasFocus();
     send_->label().text = sending ? QStringLiteral("Sending") : QStringLiteral("Send");
     send_->label().symbol = sending ? QStringLiteral("arrow.2.squarepath") : QStringLiteral("paperplane.fill");
     send_->updateGeometry();
@@ -267,6 +270,8 @@ void RequestView::refreshSendState() {
     send_->setEnabled(!sending && !request_.url.isEmpty());
     cancel_->setVisible(sending);
     response_->setVisible(sending || app_.lastResponse().has_value());
+    if (keysOnSend && sending) cancel_->setFocus(Qt::OtherFocusReason);
+    else if (keysOnSend && send_->isEnabled()) send_->setFocus(Qt::OtherFocusReason);
 }
 
 void RequestView::send() {

@@ -6,6 +6,9 @@
 OverlayList::OverlayList(int maxHeight, int spacing, QWidget* parent)
     : QScrollArea(parent), maxHeight_(maxHeight), body_(new QWidget), layout_(new QVBoxLayout(body_)) {
     setFrameShape(QFrame::NoFrame);
+    // The overlay's field keeps the keys: arrows and Return reach the rows through it, and a list
+    // holding the focus would take typing, Escape and Return away from the overlay.
+    setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setWidgetResizable(true);

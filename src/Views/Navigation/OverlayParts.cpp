@@ -1,5 +1,6 @@
 #include "Views/Navigation/OverlayParts.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QStackedLayout>
@@ -62,8 +63,12 @@ QLabel* message(const QString& text, int verticalPadding, QWidget* parent) {
 void returnFocusToEditor(QWidget* overlayHost) {
     const QPointer<QWidget> window = overlayHost ? overlayHost->window() : nullptr;
     if (!window) return;
+    const QPointer<QWidget> host = overlayHost;
     // After the pane has shown the chosen document: its editor may only now exist.
-    QTimer::singleShot(0, window, [window] {
+    QTimer::singleShot(0, window, [window, host] {
+        // An overlay opened since (a key pressed before this turn) keeps the keys it took.
+        for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+            if (qobject_cast<PaletteScaffold*>(w) && w->isVisible() && !(host && host->isAncestorOf(w))) return;
         for (CodeEditorView* editor : window->findChildren<CodeEditorView*>())
             if (editor->isVisible()) {
                 editor->setFocus(Qt::OtherFocusReason);

@@ -4,28 +4,52 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 #include "AppState.h"
+#include "Platform/FilePath.h"
 #include "Platform/Prompter.h"
 
 namespace {
+namespace fs = std::filesystem;
+
+// The name as the system holds it: Qt's own file names would turn bytes that are not UTF-8 into
+// another name, and so reach another file.
+fs::path native(const QString& path) { return fs::path(FilePath::encode(path).toStdString()); }
+
 // lstat: a dangling link still takes the name.
-bool nameTaken(const QString& path) {
+bool nameTaken(const fs::path& path) {
     std::error_code error;
-    return std::filesystem::symlink_status(path.toStdString(), error).type() != std::filesystem::file_type::not_found;
+    return fs::symlink_status(path, error).type() != fs::file_type::not_found;
 }
+bool nameTaken(const QString& path) { return nameTaken(native(path)); }
 
 // Whether path, once made, lies inside folder: its deepest existing ancestor, links resolved, must.
 bool staysInside(const QString& folder, const QString& path) {
-    const QString root = QFileInfo(folder).canonicalFilePath();
-    QString existing = path;
-    while (!nameTaken(existing) && existing != QFileInfo(existing).path()) existing = QFileInfo(existing).path();
-    const QString reached = QFileInfo(existing).canonicalFilePath();  // empty for a dangling link
-    return !root.isEmpty() && !reached.isEmpty() && (reached == root || reached.startsWith(root + QLatin1Char('/')));
+    std::error_code error;
+    const std::string root = fs::canonical(native(folder), error).native();
+    if (error || root.empty()) return false;
+    fs::path existing = native(path);
+    while (!nameTaken(existing) && existing != existing.parent_path()) existing = existing.parent_path();
+    const std::string reached = fs::canonical(existing, error).native();  // fails for a dangling link
+    return !error && (reached == root || reached.starts_with(root == "/" ? root : root + '/'));
+}
+
+bool makeFolders(const fs::path& path) {
+    std::error_code error;
+    fs::create_directories(path, error);
+    return fs::is_directory(path, error);
+}
+
+// Makes a new empty file; an existing entry keeps its content and counts as a failure.
+bool makeNewFile(const fs::path& path) {
+    if (!makeFolders(path.parent_path())) return false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    return fd >= 0 && ::close(fd) == 0;
 }
 } // namespace
 
@@ -97,15 +121,7 @@ void FileRow::createEntry(bool directory) {
     if (!name || name->isEmpty() || !app_) return;
     const QString target = QDir(folderForNewEntries()).filePath(*name);
     if (!acceptName(*name, true, target)) return;
-    bool made = false;
-    if (directory) {
-        made = QFileInfo(target).isDir() || QDir().mkpath(target);
-    } else {
-        // An existing entry keeps its content: the name is refused like any other failure.
-        QFile file(target);
-        made = !nameTaken(target) && QDir().mkpath(QFileInfo(target).absolutePath()) &&
-               file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
-    }
+    const bool made = directory ? makeFolders(native(target)) : makeNewFile(native(target));
     if (!made) {
         QApplication::beep();
         return;

@@ -254,6 +254,32 @@ TEST_F(RequestViewFixture, CancelStopsASendAndTheNextOneWorks) {
     EXPECT_EQ(app.lastResponse()->body, "done");
 }
 
+// By keyboard: Return on Send hands the keys to Cancel while the request runs and back to Send once
+// it ends, so the next Return sends again instead of acting on whatever control comes next.
+TEST_F(RequestViewFixture, TheKeyboardGoesFromSendToCancelAndBack) {
+    loopback::LoopbackServer server;
+    server.respondTo("/slow", {.body = QByteArray(100000, 't'), .trickleMs = 50});
+    typeUrl(server.url("/slow"));
+    view->resize(900, 600);
+    view->show();
+    view->activateWindow();
+    QApplication::setActiveWindow(view.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
+    view->sendButton()->setFocus();
+    for (int round = 1; round <= 2; ++round) {
+        ASSERT_EQ(QApplication::focusWidget(), view->sendButton());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        ASSERT_TRUE(app.isSending());
+        ASSERT_EQ(QApplication::focusWidget(), view->cancelButton())
+            << (QApplication::focusWidget() ? QApplication::focusWidget()->toolTip().toStdString() : "nothing");
+        ASSERT_TRUE(waitUntil([&] { return server.receivedCount() == round; }));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        ASSERT_TRUE(waitUntil([&] { return !app.isSending(); }));
+        EXPECT_EQ(app.history().entries().size(), round);
+    }
+    EXPECT_EQ(QApplication::focusWidget(), view->sendButton());
+}
+
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {
     HTTPRequest ghost = view->request();
     ghost.id = QUuid::createUuid();

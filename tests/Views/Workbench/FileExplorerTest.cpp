@@ -10,7 +10,12 @@
 #include <QListView>
 #include <QMenu>
 #include <QStandardPaths>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "Platform/FilePath.h"
+#include "Platform/TextFile.h"
 #include "ScriptedPrompter.h"
 #include "Views/ViewsTestSupport.h"
 #include "Views/Workbench/FileExplorerView.h"
@@ -222,6 +227,46 @@ TEST_F(FileExplorerTest, RenameMovesTheEntryButNeverOntoATakenName) {
     row("proj/GUIDE.md").rename();
     row("proj/GUIDE.md").rename();
     EXPECT_TRUE(QFileInfo::exists(dir.file("proj/GUIDE.md")));
+}
+
+// In a folder whose name is not UTF-8, renaming onto a taken name still replaces nothing, and
+// new entries are made in that folder, not in one named with a replacement character.
+TEST_F(FileExplorerTest, RenameAndCreationWorkOnTheRealBytesOfAFolderName) {
+    const QByteArray folder = QFile::encodeName(dir.file("proj")) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    for (const char* name : {"/a.txt", "/b.txt"}) {
+        const int fd = ::open((folder + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, name + 1, 1), 1);
+        ::close(fd);
+    }
+    openProject();
+    const QString shown = FilePath::decode(folder);
+    const auto rowAt = [&](const QString& path) { return view.row(view.model()->rowOf(path)); };
+    ASSERT_NE(view.model()->rowOf(shown), -1);
+    rowAt(shown).activate();
+    ASSERT_NE(view.model()->rowOf(shown + "/a.txt"), -1);
+    const auto bytesOf = [&](const char* name) {
+        const QString path = FilePath::decode(folder + name);
+        const auto read = TextFile::readUtf8(path);
+        return read.text.value_or(QStringLiteral("(none)"));
+    };
+
+    ScriptedPrompter prompter;
+    prompter.texts = {QStringLiteral("b.txt")};
+    rowAt(shown + "/a.txt").rename();
+    EXPECT_EQ(bytesOf("/b.txt"), "b") << "the rename replaced a taken name";
+    EXPECT_EQ(bytesOf("/a.txt"), "a");
+
+    prompter.texts = {QStringLiteral("c.txt"), QStringLiteral("sub")};
+    rowAt(shown).createEntry(false);
+    rowAt(shown).createEntry(true);
+    struct stat st {};
+    EXPECT_EQ(::stat((folder + "/c.txt").constData(), &st), 0);
+    EXPECT_EQ(::stat((folder + "/sub").constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("proj/caf\uFFFD")))) << "a second folder was made";
+    EXPECT_TRUE(prompter.asked.isEmpty()) << prompter.asked.value(0).message.toStdString();
 }
 
 TEST_F(FileExplorerTest, DeleteAsksThenMovesToTheTrashAndClosesTheOpenTab) {

@@ -122,3 +122,44 @@ TEST(MouseSelection, AClickLooksOnlyAtTheLinesUnderThePointer) {
     const qsizetype large = blocksMeasuredByClicks(4 * 1024 * 1024);
     work_bounds::expectFlat(small, large, 2000, 200);
 }
+
+namespace {
+
+// The same gestures near the end of the text, with a Shift press, a third press and a drag held
+// past the bottom edge (the view follows it down a line at a time) for a few turns of the event loop.
+qsizetype blocksMeasuredByClicksAtTheEnd(qsizetype units) {
+    EditorFixture f(text_shapes::make(text_shapes::Shape::wordList, units), "words.txt");
+    f.editor().showAll();
+    f.settle();
+    f.select(f.text().size() - 2000);
+    f.view->ensureCursorVisible();
+    f.markEveryLine();
+    const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+    QWidget* area = f.view->viewport();
+    const QPoint middle(area->width() / 3, area->height() / 2);
+    const qsizetype before = layout->measuredBlocks();
+    QTest::mouseClick(area, Qt::LeftButton, {}, middle);
+    QTest::mouseClick(area, Qt::LeftButton, Qt::ShiftModifier, middle + QPoint(0, 40));
+    QTest::mouseDClick(area, Qt::LeftButton, {}, middle + QPoint(0, 20));
+    QTest::mouseClick(area, Qt::LeftButton, {}, middle + QPoint(0, 20));
+    const qsizetype line = f.selection().length;
+    QTest::mousePress(area, Qt::LeftButton, {}, middle - QPoint(0, 60));
+    QTest::mouseMove(area, QPoint(middle.x(), area->height() + 30));
+    QMouseEvent past(QEvent::MouseMove, QPointF(middle.x(), area->height() + 30), area->mapToGlobal(QPointF(middle.x(), area->height() + 30)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &past);
+    f.settle();
+    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(middle.x(), area->height() + 30));
+    EXPECT_GT(line, 0);  // the third press selected the line
+    EXPECT_GT(f.selection().length, line);
+    return layout->measuredBlocks() - before;
+}
+
+} // namespace
+
+TEST(MouseSelection, ClicksNearTheEndLookOnlyAtTheLinesUnderThePointer) {
+    const qsizetype small = blocksMeasuredByClicksAtTheEnd(256 * 1024);
+    const qsizetype large = blocksMeasuredByClicksAtTheEnd(4 * 1024 * 1024);
+    // Following the pointer past the edge paints the screen a few times over.
+    work_bounds::expectFlat(small, large, 8000, 200);
+}

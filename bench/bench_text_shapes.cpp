@@ -77,13 +77,17 @@ double median(std::vector<double> times) {
     return times[times.size() / 2];
 }
 
+// Texts of 100 MB and more only when asked for: true (with the reason given) when not.
+bool skipLong(benchmark::State& state, qsizetype megabytes) {
+    if (megabytes < 100 || !qEnvironmentVariableIsEmpty("BRIMEL_BENCH_100MB")) return false;
+    state.SkipWithError("100 MB and more only with BRIMEL_BENCH_100MB=1");
+    return true;
+}
+
 void textShapes(benchmark::State& state) {
     const auto shape = text_shapes::Shape(state.range(0));
     const qsizetype megabytes = state.range(1);
-    if (megabytes >= 100 && qEnvironmentVariableIsEmpty("BRIMEL_BENCH_100MB")) {
-        state.SkipWithError("100 MB only with BRIMEL_BENCH_100MB=1");
-        return;
-    }
+    if (skipLong(state, megabytes)) return;
     if (megabytes >= 100 && shape == text_shapes::Shape::emptyLines) {
         // A hundred million lines: the window holding every one of them takes more memory than this
         // machine has (a known limit of the display, not of what is measured here).
@@ -188,10 +192,7 @@ void textShapes(benchmark::State& state) {
 void clickPlaces(benchmark::State& state) {
     const auto shape = text_shapes::Shape(state.range(0));
     const qsizetype megabytes = state.range(1);
-    if (megabytes >= 100 && qEnvironmentVariableIsEmpty("BRIMEL_BENCH_100MB")) {
-        state.SkipWithError("200 MB only with BRIMEL_BENCH_100MB=1");
-        return;
-    }
+    if (skipLong(state, megabytes)) return;
     const QString text = text_shapes::make(shape, megabytes * kMegabyte);
     for (auto _ : state) {
         Editor editor(text, text_shapes::fileName(shape));

@@ -119,12 +119,6 @@ sys.exit(0 if 0.01 < far / len(px) < 0.6 else 1)'
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 # The CPU time of the process's main (UI) thread so far, in nanoseconds.
 ui_ns() { awk '{print $1}' "/proc/$1/task/$1/schedstat"; }
-# The UI thread's CPU time at rest, in nanoseconds per second (a blinking caret).
-ui_rest() {
-    local a b
-    a=$(ui_ns "$1"); sleep 1; b=$(ui_ns "$1")
-    echo $((b - a))
-}
 # The UI thread's CPU time in milliseconds since UI_FROM (ui_ns) at UI_SINCE (now), less its rest rate.
 ui_spent() {
     local spent=$(($(ui_ns "$1") - UI_FROM))
@@ -132,11 +126,12 @@ ui_spent() {
 }
 peak_kb() { awk '/VmHWM/ {print $2}' "/proc/$1/status"; }
 
-# The process's CPU use at rest (ticks per second): some programs animate while idle.
-rest_rate() {
-    local a b
-    a=$(cpu_ticks "$1"); sleep 1; b=$(cpu_ticks "$1")
-    echo $((b - a))
+# The process's CPU use at rest (ticks per second: some programs animate while idle), and its UI
+# thread's (nanoseconds per second: a blinking caret).
+rest_rates() {
+    local a b c d
+    a=$(cpu_ticks "$1"); c=$(ui_ns "$1"); sleep 1; b=$(cpu_ticks "$1"); d=$(ui_ns "$1")
+    echo $((b - a)) $((d - c))
 }
 
 # Waits until the process's CPU use has been back at its rest rate for half a second; prints when
@@ -194,8 +189,7 @@ measure() {
         [ "$quiet" -lt 2 ] || break
     done
     local rate
-    rate=$(rest_rate "$pid")
-    UI_REST=$(ui_rest "$pid")
+    read -r rate UI_REST <<<"$(rest_rates "$pid")"
     wait_idle "$pid" "$rate" >/dev/null
     local openPeak
     openPeak=$(peak_kb "$pid")

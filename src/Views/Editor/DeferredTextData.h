@@ -12,7 +12,6 @@ public:
     explicit DeferredTextData(std::function<QString()> read);
 
     void take() const;
-    bool isTaken() const { return text_.has_value(); }
 
     bool hasFormat(const QString& mimeType) const override;
     QStringList formats() const override;

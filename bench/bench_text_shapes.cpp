@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "../tests/support/TextShapes.h"
@@ -76,13 +77,17 @@ double median(std::vector<double> times) {
     return times[times.size() / 2];
 }
 
+// Texts of 100 MB and more only when asked for: true (with the reason given) when not.
+bool skipLong(benchmark::State& state, qsizetype megabytes) {
+    if (megabytes < 100 || !qEnvironmentVariableIsEmpty("BRIMEL_BENCH_100MB")) return false;
+    state.SkipWithError("100 MB and more only with BRIMEL_BENCH_100MB=1");
+    return true;
+}
+
 void textShapes(benchmark::State& state) {
     const auto shape = text_shapes::Shape(state.range(0));
     const qsizetype megabytes = state.range(1);
-    if (megabytes >= 100 && qEnvironmentVariableIsEmpty("BRIMEL_BENCH_100MB")) {
-        state.SkipWithError("100 MB only with BRIMEL_BENCH_100MB=1");
-        return;
-    }
+    if (skipLong(state, megabytes)) return;
     if (megabytes >= 100 && shape == text_shapes::Shape::emptyLines) {
         // A hundred million lines: the window holding every one of them takes more memory than this
         // machine has (a known limit of the display, not of what is measured here).
@@ -181,6 +186,74 @@ void textShapes(benchmark::State& state) {
     state.SetLabel(text_shapes::name(shape));
 }
 
+// The UI thread's time for a click, a double click and a drag near the top, the middle and the end
+// of a text of 1 and 200 MB (200 MB with BRIMEL_BENCH_100MB=1): each must stay within a frame,
+// whatever the size and the place.
+void clickPlaces(benchmark::State& state) {
+    const auto shape = text_shapes::Shape(state.range(0));
+    const qsizetype megabytes = state.range(1);
+    if (skipLong(state, megabytes)) return;
+    const QString text = text_shapes::make(shape, megabytes * kMegabyte);
+    for (auto _ : state) {
+        Editor editor(text, text_shapes::fileName(shape));
+        editor.view->repaint();
+        drain();
+        editor.view->coordinator()->showAll();
+        drain();
+        const QPoint middle(editor.view->viewport()->width() / 3, editor.view->viewport()->height() / 2);
+        double worstClick = 0, worstDouble = 0, worstDrag = 0;
+        // What opening leaves for later turns (colour points, folds) is not the click's: measured
+        // apart, and let finish before each place's clicks.
+        double backgroundCpu = 0;
+        const auto settle = [&] {
+            for (double cpu0 = cpuMs(), spent = 1e9; spent > 1; cpu0 = cpuMs()) {
+                drain();
+                spent = cpuMs() - cpu0;
+                backgroundCpu += spent;
+            }
+        };
+        const auto measure = [&](const char* place, qsizetype at) {
+            editor.view->coordinator()->setSelection({at, 0}, true);
+            settle();
+            std::vector<double> clicks;
+            for (int i = 0; i < 5; ++i) {
+                const double cpu0 = cpuMs();
+                editor.mouse(QEvent::MouseButtonPress, middle + QPoint(0, 3 * i), Qt::LeftButton);
+                editor.mouse(QEvent::MouseButtonRelease, middle + QPoint(0, 3 * i), Qt::NoButton);
+                drain();
+                clicks.push_back(cpuMs() - cpu0);
+            }
+            double cpu0 = cpuMs();
+            editor.mouse(QEvent::MouseButtonDblClick, middle, Qt::LeftButton);
+            editor.mouse(QEvent::MouseButtonRelease, middle, Qt::NoButton);
+            drain();
+            const double doubleClick = cpuMs() - cpu0;
+            cpu0 = cpuMs();
+            editor.mouse(QEvent::MouseButtonPress, middle, Qt::LeftButton);
+            for (int step = 1; step <= 10; ++step) editor.mouse(QEvent::MouseMove, middle + QPoint(5 * step, 15 * step), Qt::LeftButton);
+            editor.mouse(QEvent::MouseButtonRelease, middle + QPoint(50, 150), Qt::NoButton);
+            drain();
+            const double drag = cpuMs() - cpu0;
+            state.counters[std::string(place) + "_click_cpu_ms"] = median(clicks);
+            state.counters[std::string(place) + "_double_click_cpu_ms"] = doubleClick;
+            state.counters[std::string(place) + "_drag_cpu_ms"] = drag;
+            worstClick = std::max(worstClick, *std::max_element(clicks.begin(), clicks.end()));
+            worstDouble = std::max(worstDouble, doubleClick);
+            worstDrag = std::max(worstDrag, drag);
+        };
+        settle();
+        state.counters["background_cpu_ms"] = backgroundCpu;
+        measure("top", 200);
+        measure("middle", text.size() / 2);
+        measure("end", text.size() - 200);
+        state.counters["click_worst_cpu_ms"] = worstClick;
+        state.counters["double_click_worst_cpu_ms"] = worstDouble;
+        state.counters["drag_worst_cpu_ms"] = worstDrag;
+        state.SetIterationTime(worstClick / 1000);
+    }
+    state.SetLabel(text_shapes::name(shape));
+}
+
 void shapeArguments(benchmark::internal::Benchmark* bench) {
     for (const text_shapes::Shape shape : text_shapes::all())
         for (const int megabytes : {1, 10, 100}) bench->Args({int(shape), megabytes});
@@ -196,6 +269,15 @@ QString sample(const QString& kind, qsizetype size) {
 } // namespace
 
 BENCHMARK(textShapes)->Apply(shapeArguments)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(clickPlaces)
+    ->Apply([](benchmark::internal::Benchmark* bench) {
+        for (const text_shapes::Shape shape : text_shapes::all())
+            if (shape != text_shapes::Shape::emptyLines)
+                for (const int megabytes : {1, 200}) bench->Args({int(shape), megabytes});
+    })
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (writeRequestedSample(argc, argv, sample)) return 0;

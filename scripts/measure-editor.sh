@@ -5,7 +5,8 @@
 #   type   - 50 characters typed into the middle of the window's text area (near the file's start), until the
 #            program is idle again
 #   page   - then ten Page Down presses, until the program is idle again
-#   moves  - Ctrl+End, then ten Home/End presses, then a click in the text, each until idle again
+#   moves  - Ctrl+End, then ten Home/End presses, then a click, a double click and a drag in the text, each
+#            until idle again, also as the UI thread's CPU time meanwhile beyond its rate at rest
 #   peak   - the program's peak resident memory with the file open, and after the typing
 # Usage: scripts/measure-editor.sh [megabytes=10 | an existing file | CASE:MEGABYTES] [brimel binary=build/bench/brimel]
 # A CASE measures instead, on a sample the benchmark program build/bench/bench/bench_real_code writes:
@@ -116,13 +117,21 @@ sys.exit(0 if 0.01 < far / len(px) < 0.6 else 1)'
 }
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# The CPU time of the process's main (UI) thread so far, in nanoseconds.
+ui_ns() { awk '{print $1}' "/proc/$1/task/$1/schedstat"; }
+# The UI thread's CPU time in milliseconds since UI_FROM (ui_ns) at UI_SINCE (now), less its rest rate.
+ui_spent() {
+    local spent=$(($(ui_ns "$1") - UI_FROM))
+    python3 -c "print(f'{max(0.0, ($spent - $UI_REST * ($(now) - $UI_SINCE)) / 1e6):.1f}')"
+}
 peak_kb() { awk '/VmHWM/ {print $2}' "/proc/$1/status"; }
 
-# The process's CPU use at rest (ticks per second): some programs animate while idle.
-rest_rate() {
-    local a b
-    a=$(cpu_ticks "$1"); sleep 1; b=$(cpu_ticks "$1")
-    echo $((b - a))
+# The process's CPU use at rest (ticks per second: some programs animate while idle), and its UI
+# thread's (nanoseconds per second: a blinking caret).
+rest_rates() {
+    local a b c d
+    a=$(cpu_ticks "$1"); c=$(ui_ns "$1"); sleep 1; b=$(cpu_ticks "$1"); d=$(ui_ns "$1")
+    echo $((b - a)) $((d - c))
 }
 
 # Waits until the process's CPU use has been back at its rest rate for half a second; prints when
@@ -180,7 +189,7 @@ measure() {
         [ "$quiet" -lt 2 ] || break
     done
     local rate
-    rate=$(rest_rate "$pid")
+    read -r rate UI_REST <<<"$(rest_rates "$pid")"
     wait_idle "$pid" "$rate" >/dev/null
     local openPeak
     openPeak=$(peak_kb "$pid")
@@ -303,24 +312,32 @@ measure() {
     homed=$(now)
     xdotool key --delay 0 Home End Home End Home End Home End Home End
     homedIdle=$(wait_idle "$pid" "$rate")
+    # Each gesture also by the UI thread's CPU from the gesture until idle, less what it spends at rest.
+    local clickCpu doubleCpu dragCpu
     clicked=$(now)
+    UI_SINCE=$clicked UI_FROM=$(ui_ns "$pid")
     xdotool mousemove $(($2 + $4 * 50 / 100)) $(($3 + $5 * 40 / 100)) click 1
     clickedIdle=$(wait_idle "$pid" "$rate")
+    clickCpu=$(ui_spent "$pid")
     # A double click (a word), then a drag over a few lines.
     local doubled doubledIdle dragged draggedIdle
     doubled=$(now)
+    UI_SINCE=$doubled UI_FROM=$(ui_ns "$pid")
     xdotool mousemove $(($2 + $4 * 45 / 100)) $(($3 + $5 * 45 / 100)) click --repeat 2 --delay 80 1
     doubledIdle=$(wait_idle "$pid" "$rate")
+    doubleCpu=$(ui_spent "$pid")
     dragged=$(now)
+    UI_SINCE=$dragged UI_FROM=$(ui_ns "$pid")
     xdotool mousemove $(($2 + $4 * 30 / 100)) $(($3 + $5 * 35 / 100)) mousedown 1 \
         mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 45 / 100)) mousemove $(($2 + $4 * 50 / 100)) $(($3 + $5 * 55 / 100)) mouseup 1
     draggedIdle=$(wait_idle "$pid" "$rate")
+    dragCpu=$(ui_spent "$pid")
     local endPeak
     endPeak=$(peak_kb "$pid")
     kill -9 "$pid" 2>/dev/null || true  # no save prompt for the typed text
     wait "$pid" 2>/dev/null || true
     kill $xvfb 2>/dev/null || true
-    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s   double click {$doubledIdle - $doubled:6.3f} s   drag {$draggedIdle - $dragged:6.3f} s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
+    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s ($clickCpu ms UI CPU)   double click {$doubledIdle - $doubled:6.3f} s ($doubleCpu ms)   drag {$draggedIdle - $dragged:6.3f} s ($dragCpu ms)   at rest {$UI_REST / 1e6:.1f} ms/s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
 }
 
 echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE"), case $CASE"

@@ -793,6 +793,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         }
     }
 
+    emit textAboutToChange();
     ++busy_;
     const TextRange before = selection();
     const qsizetype a = parts.front().location;
@@ -875,6 +876,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
 }
 
 ExactText::Change CodeEditorCoordinator::replaceExact(TextRange range, const QString& text, bool toDocument) {
+    emit textAboutToChange();
     // A large text is shared with the document's saved text until its first edit (see the
     // constructor); the document lets go of it first where it can, so it is edited where it lies.
     if (toDocument && document_ && document_->textRevision() == documentRevision_ && document_->lentText() == &text_)

@@ -142,6 +142,8 @@ public:
 signals:
     // The outermost edit finished; model updates held back meanwhile may run now.
     void settled();
+    // The text is about to change: what must be read from it as it is now is read now.
+    void textAboutToChange();
 
 protected:
     void timerEvent(QTimerEvent* event) override;

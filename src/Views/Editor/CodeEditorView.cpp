@@ -33,6 +33,7 @@
 #include "Platform/SettingsStore.h"
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorCoordinator.h"
+#include "Views/Editor/DeferredTextData.h"
 #include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
 #include "Views/Editor/MouseSelection.h"
@@ -112,11 +113,17 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     setCursorWidth(0);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditorView::restartCaretBlink);
     mouse_ = std::make_unique<MouseSelection>(this, [this] { dragSelection(); }, [this] {
-        if (QGuiApplication::clipboard()->supportsSelection())
-            QGuiApplication::clipboard()->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
+        if (!QGuiApplication::clipboard()->supportsSelection()) return;
+        // Read when another program asks, or before the text changes.
+        const TextRange selection = coordinator_->selection();
+        primary_ = new DeferredTextData([this, selection] { return coordinator_->text().mid(selection.location, selection.length); });
+        QGuiApplication::clipboard()->setMimeData(primary_, QClipboard::Selection);
     });
 
     coordinator_ = new CodeEditorCoordinator(this, editorDocument, find);
+    connect(coordinator_, &CodeEditorCoordinator::textAboutToChange, this, [this] {
+        if (primary_) primary_->take();
+    });
     applyTypography();
     ruler_ = new LineNumberRuler(this, coordinator_);
     layoutRuler();
@@ -161,6 +168,7 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
 }
 
 CodeEditorView::~CodeEditorView() {
+    if (primary_) primary_->take();
     // The coordinator reads the view while it goes; take it down first.
     delete coordinator_;
     coordinator_ = nullptr;

@@ -16,6 +16,7 @@
 #include "Workspace/EditorDocument.h"
 
 class CodeEditorCoordinator;
+class DeferredTextData;
 class LineNumberRuler;
 class MouseSelection;
 
@@ -98,6 +99,8 @@ private:
     CodeEditorCoordinator* coordinator_ = nullptr;
     LineNumberRuler* ruler_ = nullptr;
     std::unique_ptr<MouseSelection> mouse_;
+    // The selection last offered as the primary selection, while the clipboard holds it.
+    QPointer<DeferredTextData> primary_;
     MatchHighlights highlights_{this};
     bool showFind_ = false;
     bool updateScheduled_ = false;

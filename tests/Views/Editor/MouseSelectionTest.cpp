@@ -90,35 +90,68 @@ TEST(MouseSelection, DoubleAndTriplePressesSelectAWordAndALineAndDragsGrowByThem
 
 namespace {
 
-// Blocks the layout measured for a click, a double click, a drag and the pointer passing in the middle
-// of the screen of a text of word lines, every line carrying a list marker.
-qsizetype blocksMeasuredByClicks(qsizetype units) {
+struct ClickWork {
+    qsizetype gestures = 0;
+    qsizetype pastTheEdge = 0;
+};
+
+// Blocks the layout measured, in the middle of the screen of a text of word lines every line of which
+// carries a list marker (at its start or near its end), for a click, a Shift press, a double and a
+// third press, a drag and the pointer passing; then for a drag held past the bottom edge for a few
+// turns of the event loop (the view follows it down a line at a time).
+ClickWork blocksMeasuredByClicks(qsizetype units, bool nearTheEnd) {
     EditorFixture f(text_shapes::make(text_shapes::Shape::wordList, units), "words.txt");
     f.editor().showAll();
+    if (nearTheEnd) {
+        f.settle();
+        f.select(f.text().size() - 2000);
+        f.view->ensureCursorVisible();
+    }
     f.markEveryLine();
     const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
     QWidget* area = f.view->viewport();
     const QPoint middle(area->width() / 3, area->height() / 2);
     const qsizetype before = layout->measuredBlocks();
     QTest::mouseClick(area, Qt::LeftButton, {}, middle);
+    QTest::mouseClick(area, Qt::LeftButton, Qt::ShiftModifier, middle + QPoint(0, 40));
     QTest::mouseDClick(area, Qt::LeftButton, {}, middle + QPoint(0, 20));
+    QTest::mouseClick(area, Qt::LeftButton, {}, middle + QPoint(0, 20));
+    EXPECT_GT(f.selection().length, 0);  // the third press selected the line
     QTest::mousePress(area, Qt::LeftButton, {}, middle);
     QTest::mouseMove(area, middle + QPoint(10, 40));
     QTest::mouseMove(area, middle + QPoint(10, 60));
     QTest::mouseRelease(area, Qt::LeftButton, {}, middle + QPoint(10, 60));
-    EXPECT_GT(f.selection().length, 0);
+    const qsizetype dragged = f.selection().length;
+    EXPECT_GT(dragged, 0);
     // The pointer passing over the text with no button held (as the view gets it when it tracks the mouse).
     for (const QPoint at : {middle + QPoint(30, -40), middle + QPoint(60, 40)}) {
         QMouseEvent hover(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(area, &hover);
     }
-    return layout->measuredBlocks() - before;
+    ClickWork work;
+    work.gestures = layout->measuredBlocks() - before;
+
+    const QPoint below(middle.x(), area->height() + 30);
+    QTest::mousePress(area, Qt::LeftButton, {}, middle - QPoint(0, 60));  // outside the selection
+    QTest::mouseMove(area, below);
+    QMouseEvent past(QEvent::MouseMove, below, area->mapToGlobal(below), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &past);
+    f.settle();
+    QTest::mouseRelease(area, Qt::LeftButton, {}, below);
+    EXPECT_GT(f.selection().length, dragged);
+    work.pastTheEdge = layout->measuredBlocks() - before - work.gestures;
+    return work;
 }
 
 } // namespace
 
 TEST(MouseSelection, AClickLooksOnlyAtTheLinesUnderThePointer) {
-    const qsizetype small = blocksMeasuredByClicks(256 * 1024);
-    const qsizetype large = blocksMeasuredByClicks(4 * 1024 * 1024);
-    work_bounds::expectFlat(small, large, 2000, 200);
+    for (const bool nearTheEnd : {false, true}) {
+        SCOPED_TRACE(nearTheEnd ? "near the end" : "at the start");
+        const ClickWork small = blocksMeasuredByClicks(256 * 1024, nearTheEnd);
+        const ClickWork large = blocksMeasuredByClicks(4 * 1024 * 1024, nearTheEnd);
+        work_bounds::expectFlat(small.gestures, large.gestures, 2000, 200);
+        // Following the pointer past the edge paints the screen a few times over.
+        work_bounds::expectFlat(small.pastTheEdge, large.pastTheEdge, 8000, 200);
+    }
 }

@@ -13,6 +13,11 @@
 
 namespace {
 constexpr qint64 kReferenceDateMs = 978307200000LL;  // 2001-01-01T00:00:00Z in Unix ms
+
+std::function<double()>& clockOverride() {
+    static std::function<double()> clock;
+    return clock;
+}
 } // namespace
 
 // The one timer behind every running timeline. It also watches the keyboard, so frames hold
@@ -82,8 +87,11 @@ Timeline::Timeline(QWidget* widget, int frameDivisor, bool repaintsWidget)
 Timeline::~Timeline() { FrameClock::shared().remove(this); }
 
 double Timeline::now() {
+    if (const auto& clock = clockOverride()) return clock();
     return double(QDateTime::currentMSecsSinceEpoch() - kReferenceDateMs) / 1000.0;
 }
+
+void Timeline::setClock(std::function<double()> clock) { clockOverride() = std::move(clock); }
 
 void Timeline::advanceClock() { FrameClock::shared().advance(); }
 

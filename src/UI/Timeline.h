@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <algorithm>
+#include <functional>
 
 class QWindow;
 
@@ -32,6 +33,9 @@ public:
 
     // Seconds since 1 January 2001, 00:00:00 UTC.
     static double now();
+    // Replaces the wall clock behind now() (an empty one restores it): lets a caller step the
+    // animations by exact frames, however late the frames are actually run.
+    static void setClock(std::function<double()> clock);
     // The moment of the shared clock's latest frame (now, before the first): what every piece drawn
     // until the next frame shows, so that a part repainted in between matches the rest.
     static double frameTime();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "SteppedClock.h"
 #include "TestSupport.h"
 #include "UI/AuroraBackground.h"
 #include "UI/AuroraRenderer.h"
@@ -54,16 +55,6 @@ struct CountingWidget : QWidget {
     using QWidget::QWidget;
     int paints = 0;
     void paintEvent(QPaintEvent*) override { ++paints; }
-};
-
-// The animations' time, stepped by hand: a frame shows exactly the moment it is meant to, however
-// late a loaded machine runs it.
-struct SteppedClock {
-    double time = 1000;
-    SteppedClock() { Timeline::setClock([this] { return time; }); }
-    ~SteppedClock() { Timeline::setClock({}); }
-    SteppedClock(const SteppedClock&) = delete;
-    SteppedClock& operator=(const SteppedClock&) = delete;
 };
 
 // Runs clock frames until the backdrop has moved to a new moment (frames hold for a moment after

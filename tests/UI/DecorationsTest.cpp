@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "UI/AppIconImage.h"
+#include "UI/Brand.h"
 #include "UI/CachedLabel.h"
 #include "UI/CascadeModifier.h"
 #include "UI/GlassCard.h"
@@ -62,6 +63,23 @@ TEST(ShimmerText, OnlyTheGlyphsShowAndTheSheenBrightensThem) {
         }
     EXPECT_GT(transparent, size.width() * size.height() / 3);  // gaps between glyphs stay clear
     EXPECT_GT(inkMid, inkOff);
+
+    // The fill runs from the palette's first colour at the leading end to its third at the trailing end.
+    const auto inkOf = [&](int from, int to) {
+        double r = 0, g = 0, b = 0, a = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = from; x < to; ++x) {
+                const QRgb c = off.pixel(x, y);
+                r += qRed(c), g += qGreen(c), b += qBlue(c), a += qAlpha(c);
+            }
+        return QColor::fromRgbF(float(r / a), float(g / a), float(b / a));
+    };
+    const auto distance = [](const QColor& x, const QColor& y) {
+        return std::abs(x.red() - y.red()) + std::abs(x.green() - y.green()) + std::abs(x.blue() - y.blue());
+    };
+    const QColor leading = inkOf(0, size.width() / 8), trailing = inkOf(size.width() * 7 / 8, size.width());
+    EXPECT_LT(distance(leading, Brand::palette()[0]), distance(leading, Brand::palette()[1]));
+    EXPECT_LT(distance(trailing, Brand::palette()[2]), distance(trailing, Brand::palette()[1]));
 }
 
 // The title is not drawn again while its sheen is off the text: that must be exactly when the

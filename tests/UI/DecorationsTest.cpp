@@ -63,6 +63,13 @@ TEST(ShimmerText, OnlyTheGlyphsShowAndTheSheenBrightensThem) {
         }
     EXPECT_GT(transparent, size.width() * size.height() / 3);  // gaps between glyphs stay clear
     EXPECT_GT(inkMid, inkOff);
+    // Centred in its size: the glyphs reach from one end to the other, none cut off.
+    int first = size.width(), last = -1;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            if (qAlpha(off.pixel(x, y)) > 0) first = std::min(first, x), last = std::max(last, x);
+    EXPECT_LE(first, 4);
+    EXPECT_GE(last, size.width() - 5);
 
     // The fill runs from the palette's first colour at the leading end to its third at the trailing end.
     const auto inkOf = [&](int from, int to) {

@@ -33,8 +33,7 @@ public:
 
     void add(Timeline* t) {
         if (std::find(running_.begin(), running_.end(), t) == running_.end()) running_.push_back(t);
-        // Sooner than the wake already set when the new timeline's next frame comes first.
-        if (!timer_.isActive() || nextFrame() < wakeFrame_) schedule();
+        schedule();  // its next frame may come before the one the clock waits for
     }
     void remove(Timeline* t) {
         running_.erase(std::remove(running_.begin(), running_.end(), t), running_.end());
@@ -79,10 +78,7 @@ private:
         return next;
     }
 
-    void schedule() {
-        wakeFrame_ = nextFrame();
-        timer_.start(int(wakeFrame_ - frame_) * Timeline::kFrameIntervalMs);
-    }
+    void schedule() { timer_.start(int(nextFrame() - frame_) * Timeline::kFrameIntervalMs); }
 
     void deliver() {
         if (lastKey_.isValid() && lastKey_.elapsed() < Timeline::kInputQuietMs) return;
@@ -96,7 +92,6 @@ private:
     QTimer timer_;
     std::vector<Timeline*> running_;
     quint64 frame_ = 0;
-    quint64 wakeFrame_ = 0;  // the frame the timer is set for
     double frameTime_ = 0;
     QElapsedTimer lastKey_;
 };
@@ -128,7 +123,9 @@ double Timeline::frameTime() { return FrameClock::shared().frameTime(); }
 bool Timeline::clockIsActive() { return FrameClock::shared().isActive(); }
 
 void Timeline::setFrameDivisor(int frameDivisor) {
-    divisor_ = std::max(1, frameDivisor);
+    frameDivisor = std::max(1, frameDivisor);
+    if (frameDivisor == divisor_) return;
+    divisor_ = frameDivisor;
     if (running_) FrameClock::shared().add(this);  // its next frame may come sooner
 }
 

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <cmath>
 
+#include "SteppedClock.h"
 #include "TestSupport.h"
 #include "UI/AppIconImage.h"
 #include "UI/Brand.h"
@@ -16,6 +17,7 @@
 #include "UI/LogoMark.h"
 #include "UI/ShimmerText.h"
 #include "UI/StatusDot.h"
+#include "UI/Timeline.h"
 
 TEST(StatusDot, DrawsTheDotInTheMiddleOfAFadingHalo) {
     QWidget host;
@@ -70,6 +72,14 @@ TEST(ShimmerText, OnlyTheGlyphsShowAndTheSheenBrightensThem) {
             if (qAlpha(off.pixel(x, y)) > 0) first = std::min(first, x), last = std::max(last, x);
     EXPECT_LE(first, 4);
     EXPECT_GE(last, size.width() - 5);
+
+    // On screen the widget shows the title of the clock's moment.
+    const SteppedClock clock;
+    title.resize(size);
+    QImage shown(size, QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Qt::transparent);
+    title.render(&shown, QPoint(), QRegion(), QWidget::DrawChildren);
+    EXPECT_EQ(shown, titleAt(title, Timeline::frameTime()));
 
     // The fill runs from the palette's first colour at the leading end to its third at the trailing end.
     const auto inkOf = [&](int from, int to) {

@@ -98,7 +98,7 @@ void AuroraBackground::advance() {
     const QRegion exposed = exposedRegion(&still);
     const QRegion shows = exposed - still;
     if (shows.isEmpty()) return;
-    frameTime_ = Timeline::now();
+    frameTime_ = Timeline::frameTime();
     // Only what differs from the frame on screen: the black edges of a large window stay as they are.
     const QRegion changed = renderer_.advance(size(), devicePixelRatioF(), frameTime_, intensity_, ground_);
     // What changed under still glass is drawn once the glass looks at it again.

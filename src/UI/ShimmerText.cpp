@@ -13,7 +13,7 @@
 #include "UI/Timeline.h"
 
 ShimmerText::ShimmerText(const QString& text, qreal size, QFont::Weight weight, Design design, QWidget* parent)
-    : QWidget(parent), text_(text), font_(font(size, weight, design)), timeline_(new Timeline(this, 1, false)) {
+    : QWidget(parent), text_(text), font_(font(size, weight, design)), timeline_(new Timeline(this, kFramesPerSheenStep, false)) {
     const QFontMetricsF fm(font_);
     textSize_ = QSizeF(fm.horizontalAdvance(text_), fm.height());
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -14,6 +14,10 @@ public:
     enum class Design { standard, rounded, serif, monospaced };
 
     static constexpr double kSweepSeconds = 3;
+    // Frames of the shared clock per frame of the sheen: about 15 a second. The sheen is a soft
+    // band a third of the title wide and a step moves it an eighth of its own width, which does
+    // not read as a jump; each of its frames costs a repaint of the window.
+    static constexpr int kFramesPerSheenStep = 2;
 
     ShimmerText(const QString& text, qreal size, QFont::Weight weight, Design design, QWidget* parent = nullptr);
 

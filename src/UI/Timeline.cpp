@@ -7,16 +7,23 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "UI/WindowCoverage.h"
 
 namespace {
 constexpr qint64 kReferenceDateMs = 978307200000LL;  // 2001-01-01T00:00:00Z in Unix ms
+
+std::function<double()>& clockOverride() {
+    static std::function<double()> clock;
+    return clock;
+}
 } // namespace
 
-// The one timer behind every running timeline. It also watches the keyboard, so frames hold
-// while the user types.
+// The one timer behind every running timeline. It wakes only for the frames some running timeline
+// ticks on, so slower timelines land in the same wake as faster ones and no wake is for nothing.
+// It also watches the keyboard, so frames hold while the user types.
 class FrameClock : public QObject {
 public:
     static FrameClock& shared() {
@@ -26,23 +33,20 @@ public:
 
     void add(Timeline* t) {
         if (std::find(running_.begin(), running_.end(), t) == running_.end()) running_.push_back(t);
-        if (!timer_.isActive()) timer_.start();
+        schedule();  // its next frame may come before the one the clock waits for
     }
     void remove(Timeline* t) {
         running_.erase(std::remove(running_.begin(), running_.end(), t), running_.end());
         if (running_.empty()) timer_.stop();
     }
     bool isActive() const { return timer_.isActive(); }
+    quint64 frame() const { return frame_; }
     double frameTime() const { return frameTime_ > 0 ? frameTime_ : Timeline::now(); }
 
     void advance() {
-        ++frame_;
-        if (lastKey_.isValid() && lastKey_.elapsed() < Timeline::kInputQuietMs) return;
-        frameTime_ = Timeline::now();
-        // A tick may stop or delete timelines: walk a copy and check each is still running.
-        const std::vector<Timeline*> now = running_;
-        for (Timeline* t : now)
-            if (std::find(running_.begin(), running_.end(), t) != running_.end()) t->frame(frame_);
+        frame_ = nextFrame();
+        deliver();
+        if (!running_.empty()) schedule();
     }
 
 protected:
@@ -53,7 +57,7 @@ protected:
 
 private:
     FrameClock() {
-        timer_.setInterval(Timeline::kFrameIntervalMs);
+        timer_.setSingleShot(true);
         timer_.setTimerType(Qt::PreciseTimer);
         connect(&timer_, &QTimer::timeout, this, [this] { advance(); });
         if (QCoreApplication* app = QCoreApplication::instance()) {
@@ -61,6 +65,28 @@ private:
             // The clock outlives no application: stop with it.
             connect(app, &QObject::destroyed, this, [this] { timer_.stop(); });
         }
+    }
+
+    // The first frame after the latest that a running timeline ticks on.
+    quint64 nextFrame() const {
+        if (running_.empty()) return frame_ + 1;
+        quint64 next = std::numeric_limits<quint64>::max();
+        for (const Timeline* t : running_) {
+            const auto d = quint64(t->divisor_);
+            next = std::min(next, (frame_ / d + 1) * d);
+        }
+        return next;
+    }
+
+    void schedule() { timer_.start(int(nextFrame() - frame_) * Timeline::kFrameIntervalMs); }
+
+    void deliver() {
+        if (lastKey_.isValid() && lastKey_.elapsed() < Timeline::kInputQuietMs) return;
+        frameTime_ = Timeline::now();
+        // A tick may stop or delete timelines: walk a copy and check each is still running.
+        const std::vector<Timeline*> now = running_;
+        for (Timeline* t : now)
+            if (std::find(running_.begin(), running_.end(), t) != running_.end()) t->frame(frame_);
     }
 
     QTimer timer_;
@@ -82,14 +108,26 @@ Timeline::Timeline(QWidget* widget, int frameDivisor, bool repaintsWidget)
 Timeline::~Timeline() { FrameClock::shared().remove(this); }
 
 double Timeline::now() {
+    if (const auto& clock = clockOverride()) return clock();
     return double(QDateTime::currentMSecsSinceEpoch() - kReferenceDateMs) / 1000.0;
 }
 
+void Timeline::setClock(std::function<double()> clock) { clockOverride() = std::move(clock); }
+
 void Timeline::advanceClock() { FrameClock::shared().advance(); }
+
+quint64 Timeline::clockFrame() { return FrameClock::shared().frame(); }
 
 double Timeline::frameTime() { return FrameClock::shared().frameTime(); }
 
 bool Timeline::clockIsActive() { return FrameClock::shared().isActive(); }
+
+void Timeline::setFrameDivisor(int frameDivisor) {
+    frameDivisor = std::max(1, frameDivisor);
+    if (frameDivisor == divisor_) return;
+    divisor_ = frameDivisor;
+    if (running_) FrameClock::shared().add(this);  // its next frame may come sooner
+}
 
 void Timeline::setHeld(bool held) {
     if (held == held_) return;

@@ -3,12 +3,13 @@
 // be seen: shown, in a window that is exposed, not minimized and not wholly covered by another. The animated theme pieces are
 // pure functions of the wall-clock time, so all windows show them in the same phase.
 // Every timeline of the program ticks from one shared clock, so the animations of a window land
-// in the same repaint. Typing comes first: no frame is drawn within kInputQuietMs of a key press,
+// in the same repaint, and the clock wakes only for frames some timeline ticks on. Typing comes first: no frame is drawn within kInputQuietMs of a key press,
 // so a keystroke never waits behind a frame of decoration.
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
 #include <algorithm>
+#include <functional>
 
 class QWindow;
 
@@ -28,13 +29,18 @@ public:
     // (dimmed under an overlay), whatever the window shows.
     void setHeld(bool held);
     int frameDivisor() const { return divisor_; }
-    void setFrameDivisor(int frameDivisor) { divisor_ = std::max(1, frameDivisor); }
+    void setFrameDivisor(int frameDivisor);
 
     // Seconds since 1 January 2001, 00:00:00 UTC.
     static double now();
+    // Replaces the wall clock behind now() (an empty one restores it): lets a caller step the
+    // animations by exact frames, however late the frames are actually run.
+    static void setClock(std::function<double()> clock);
     // The moment of the shared clock's latest frame (now, before the first): what every piece drawn
     // until the next frame shows, so that a part repainted in between matches the rest.
     static double frameTime();
+    // The shared clock's latest frame; frames are kFrameIntervalMs apart.
+    static quint64 clockFrame();
     // Runs one frame of the shared clock at once (what its timer does every kFrameIntervalMs).
     static void advanceClock();
     // Whether the shared clock's timer runs (it stops when no timeline runs).

@@ -6,8 +6,10 @@
 #include <QTest>
 #include <cmath>
 
+#include "SteppedClock.h"
 #include "TestSupport.h"
 #include "UI/AppIconImage.h"
+#include "UI/Brand.h"
 #include "UI/CachedLabel.h"
 #include "UI/CascadeModifier.h"
 #include "UI/GlassCard.h"
@@ -15,6 +17,7 @@
 #include "UI/LogoMark.h"
 #include "UI/ShimmerText.h"
 #include "UI/StatusDot.h"
+#include "UI/Timeline.h"
 
 TEST(StatusDot, DrawsTheDotInTheMiddleOfAFadingHalo) {
     QWidget host;
@@ -62,6 +65,38 @@ TEST(ShimmerText, OnlyTheGlyphsShowAndTheSheenBrightensThem) {
         }
     EXPECT_GT(transparent, size.width() * size.height() / 3);  // gaps between glyphs stay clear
     EXPECT_GT(inkMid, inkOff);
+    // Centred in its size: the glyphs reach from one end to the other, none cut off.
+    int first = size.width(), last = -1;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            if (qAlpha(off.pixel(x, y)) > 0) first = std::min(first, x), last = std::max(last, x);
+    EXPECT_LE(first, 4);
+    EXPECT_GE(last, size.width() - 5);
+
+    // On screen the widget shows the title of the clock's moment.
+    const SteppedClock clock;
+    title.resize(size);
+    QImage shown(size, QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Qt::transparent);
+    title.render(&shown, QPoint(), QRegion(), QWidget::DrawChildren);
+    EXPECT_EQ(shown, titleAt(title, Timeline::frameTime()));
+
+    // The fill runs from the palette's first colour at the leading end to its third at the trailing end.
+    const auto inkOf = [&](int from, int to) {
+        double r = 0, g = 0, b = 0, a = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = from; x < to; ++x) {
+                const QRgb c = off.pixel(x, y);
+                r += qRed(c), g += qGreen(c), b += qBlue(c), a += qAlpha(c);
+            }
+        return QColor::fromRgbF(float(r / a), float(g / a), float(b / a));
+    };
+    const auto distance = [](const QColor& x, const QColor& y) {
+        return std::abs(x.red() - y.red()) + std::abs(x.green() - y.green()) + std::abs(x.blue() - y.blue());
+    };
+    const QColor leading = inkOf(0, size.width() / 8), trailing = inkOf(size.width() * 7 / 8, size.width());
+    EXPECT_LT(distance(leading, Brand::palette()[0]), distance(leading, Brand::palette()[1]));
+    EXPECT_LT(distance(trailing, Brand::palette()[2]), distance(trailing, Brand::palette()[1]));
 }
 
 // The title is not drawn again while its sheen is off the text: that must be exactly when the

@@ -20,6 +20,7 @@
 #include "Platform/FileChooser.h"
 #include "Platform/NotificationCenter.h"
 #include "UI/AuroraBackground.h"
+#include "UI/FocusChain.h"
 #include "UI/LayerCache.h"
 #include "UI/StatusDot.h"
 #include "Views/ActiveWindowTracker.h"
@@ -296,7 +297,7 @@ bool RootView::focusNextPrevChild(bool next) {
     // controls that Tab may land on.
     QList<QWidget*> chain;
     for (QWidget* w = front->nextInFocusChain(); w && w != front; w = w->nextInFocusChain())
-        if (front->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && w->isEnabled() &&
+        if (front->isAncestorOf(w) && FocusChain::takesTab(w) && w->isEnabled() &&
             w->isVisibleTo(front) && !w->focusProxy())
             chain.append(w);
     if (chain.isEmpty()) return true;  // nothing to move to: the focus stays where it is

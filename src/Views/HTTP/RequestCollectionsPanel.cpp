@@ -15,6 +15,7 @@
 
 #include "AppState.h"
 #include "UI/Brand.h"
+#include "UI/FocusChain.h"
 #include "UI/GradientButton.h"
 #include "UI/Icons.h"
 #include "UI/PressableButton.h"
@@ -190,6 +191,11 @@ void RequestCollectionsPanel::rebuild() {
     list_ = makeList();
     scroll_->setWidget(list_);
     pages_->setCurrentWidget(scroll_);
+    // The new rows came last in the window's Tab order: they go back after the panel's own controls.
+    QWidget* lastControl = nullptr;
+    for (QWidget* w = window()->nextInFocusChain(); w && w != window(); w = w->nextInFocusChain())
+        if (isAncestorOf(w) && !list_->isAncestorOf(w) && FocusChain::takesTab(w)) lastControl = w;
+    if (lastControl) FocusChain::placeAfter(lastControl, list_);
 }
 
 QWidget* RequestCollectionsPanel::makeList() {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "UI/FocusChain.h"
 #include "UI/Spring.h"
 
 SidebarSlot::SidebarSlot(QWidget* parent) : QWidget(parent), spring_(Animation::brimel::standard(), this) {
@@ -60,15 +61,11 @@ void SidebarSlot::apply(double p) {
     fade->setOpacity(shown);
 }
 
-namespace {
-bool takesTab(const QWidget* w) { return (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus; }
-} // namespace
-
 void SidebarSlot::orderFocus(QWidget* panel) {
     // A panel made after the rest of the window would otherwise come last, after the status bar.
     QWidget* before = nullptr;
     for (QWidget* w = previousInFocusChain(); w && w != this && w != window(); w = w->previousInFocusChain()) {
-        if (!isAncestorOf(w) && takesTab(w)) {
+        if (!isAncestorOf(w) && FocusChain::takesTab(w)) {
             before = w;
             break;
         }
@@ -77,14 +74,7 @@ void SidebarSlot::orderFocus(QWidget* panel) {
     // (and the area still scrolls to show the one that has the focus).
     for (QScrollArea* area : panel->findChildren<QScrollArea*>())
         if (area->focusPolicy() != Qt::NoFocus) area->setFocusPolicy(Qt::NoFocus);
-    if (!before) return;
-    QList<QWidget*> controls;  // in the order the window has them
-    for (QWidget* w = window()->nextInFocusChain(); w && w != window(); w = w->nextInFocusChain())
-        if (panel->isAncestorOf(w) && takesTab(w)) controls << w;
-    for (QWidget* w : std::as_const(controls)) {
-        QWidget::setTabOrder(before, w);
-        before = w;
-    }
+    if (before) FocusChain::placeAfter(before, panel);
 }
 
 bool SidebarSlot::event(QEvent* event) {
@@ -108,7 +98,7 @@ void SidebarSlot::keyPressEvent(QKeyEvent* event) {
     // The first control after the panel in the Tab order: the editor area's.
     QWidget* last = focusWidget();
     for (QWidget* w = last->nextInFocusChain(); w && w != last; w = w->nextInFocusChain()) {
-        if (!isAncestorOf(w) && w != window() && takesTab(w) && w->isVisible() && w->isEnabled()) {
+        if (!isAncestorOf(w) && w != window() && FocusChain::takesTab(w) && w->isVisible() && w->isEnabled()) {
             w->setFocus(Qt::TabFocusReason);
             return;
         }

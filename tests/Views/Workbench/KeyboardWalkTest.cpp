@@ -12,6 +12,7 @@
 #include "UI/PressableButton.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/EditorPaneView.h"
+#include "Views/HTTP/RequestCollectionsPanel.h"
 #include "Views/HTTP/RequestRow.h"
 #include "Views/HTTP/RequestView.h"
 #include "Views/ViewsTestSupport.h"
@@ -44,6 +45,21 @@ bool tabTo(const std::function<bool(QWidget*)>& want, bool backward = false, int
         EXPECT_TRUE(focusShows()) << "focus is not visible on " << (focused() ? focused()->metaObject()->className() : "nothing");
     }
     return focused() && want(focused());
+}
+
+// How many separate runs the panel's controls make in the window's Tab order: one when Tab walks
+// through all of them together.
+int runsInTabOrder(QWidget* panel) {
+    int runs = 0;
+    bool inside = false;
+    QWidget* window = panel->window();
+    for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) != Qt::TabFocus || !w->isVisibleTo(window)) continue;
+        const bool now = panel->isAncestorOf(w);
+        if (now && !inside) ++runs;
+        inside = now;
+    }
+    return runs;
 }
 
 bool isEditor(QWidget* w) { return qobject_cast<CodeEditorView*>(w) != nullptr; }
@@ -173,6 +189,11 @@ TEST_F(WorkbenchWalkTest, EveryPanelIsReachedAndUsedByKeyboardAndTheEditorIsReac
     ASSERT_TRUE(tabTo([](QWidget* w) { return qobject_cast<RequestRow*>(w) != nullptr; }));
     press(Qt::Key_Space);
     ASSERT_TRUE(waitUntil([&] { return app.activeRequest().has_value(); }));
+    // Choosing the request rebuilt the panel's list; its rows stay where the panel stands in the Tab
+    // order rather than after the last control of the window.
+    auto* collections = window.root->findChild<RequestCollectionsPanel*>();
+    ASSERT_NE(collections, nullptr);
+    EXPECT_EQ(runsInTabOrder(collections), 1);
     auto* request = window.root->pane()->findChild<RequestView*>();
     ASSERT_NE(request, nullptr);
     ASSERT_TRUE(tabTo([&](QWidget* w) { return w == request->sendButton(); }));

@@ -906,7 +906,7 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     if (!folds_.complete() && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();
-    view_->ruler()->update();
+    view_->ruler()->refresh();
 }
 
 // --- commands
@@ -961,7 +961,7 @@ bool CodeEditorCoordinator::scanFoldsOn() {
     if (folds_.complete()) return false;
     folds_.scanOn(text_.within(folds_.resumesAt(), folds_.resumesAt() + kFoldStep + kFoldReachPastBudget), kFoldStep);
     keepFolds();
-    if (view_) view_->ruler()->update();
+    if (view_) view_->ruler()->refresh();
     return !folds_.complete();
 }
 

@@ -76,9 +76,11 @@ void TabChip::documentChanged() {
 
 void TabChip::updateCloseButton() {
     close_->setVisible(!showsDirtyDot());
-    close_->setStyleSheet(hover_ ? QStringLiteral("QPushButton { border: none; border-radius: 7px; "
+    const QString sheet = hover_ ? QStringLiteral("QPushButton { border: none; border-radius: 7px; "
                                                   "background: rgba(255, 255, 255, 31); }")
-                                 : QStringLiteral("QPushButton { border: none; background: transparent; }"));
+                                 : QStringLiteral("QPushButton { border: none; background: transparent; }");
+    // Every key typed reports the document dirty again: restyling the button at each is costly.
+    if (close_->styleSheet() != sheet) close_->setStyleSheet(sheet);
 }
 
 QFont TabChip::nameFont() const {

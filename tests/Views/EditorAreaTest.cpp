@@ -144,6 +144,28 @@ TEST_F(EditorAreaTest, DirtyChipShowsTheDotUntilHoveredAndClicksSelectOrClose) {
     EXPECT_TRUE(waitUntil([&] { return bar.chip(a->id())->isActive() && !bar.chip(b->id())->isActive(); }));
 }
 
+TEST_F(EditorAreaTest, KeysTypedIntoADirtyDocumentLeaveItsChipsCloseButtonUnstyled) {
+    EditorTabBarView bar(&app);
+    bar.resize(800, 40);
+    bar.show();
+    EditorDocument* a = open("a.txt");
+    a->setText("edited\n");
+    // Every key reports the document dirty again; restyling the button at each costs a key dearly.
+    struct StyleChanges : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            count += event->type() == QEvent::StyleChange;
+            return false;
+        }
+    } restyled;
+    QPushButton* close = bar.chip(a->id())->closeButton();
+    close->installEventFilter(&restyled);
+    for (const char* text : {"edited1\n", "edited12\n", "edited123\n"}) a->setText(text);
+    EXPECT_EQ(restyled.count, 0);
+    bar.chip(a->id())->setHover(true);
+    EXPECT_GT(restyled.count, 0);
+}
+
 TEST_F(EditorAreaTest, LongNamesStayOnOneLineAndTheBarScrolls) {
     EditorTabBarView bar(&app);
     bar.resize(300, 40);

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QPaintEvent>
+#include <QScreen>
+#include <QStyleHints>
+
+#include "Editor/LinePieces.h"
 
 #include "EditorFixture.h"
 #include "TextShapes.h"
@@ -60,6 +64,16 @@ KeyWork typeInto(const QString& text, const QString& fileName) {
     return work;
 }
 
+// What the window shows now, and what a paint of all of it shows.
+std::pair<QImage, QImage> shownAndRepainted(EditorFixture& f) {
+    const auto grab = [&f] { return f.view->screen()->grabWindow(f.view->winId()).toImage().convertToFormat(QImage::Format_RGB32); };
+    const QImage shown = grab();
+    f.view->viewport()->update();
+    f.view->ruler()->update();
+    EditorFixture::settle();
+    return {shown, grab()};
+}
+
 } // namespace
 
 TEST(KeystrokePaints, AKeyInAMinifiedLineRepaintsAFewRowsAndNoLineNumbers) {
@@ -75,5 +89,45 @@ TEST(KeystrokePaints, AKeyInAMinifiedLineRepaintsAFewRowsAndNoLineNumbers) {
         EXPECT_GE(large.keys, 2);
         EXPECT_EQ(small.rulerPaints, 0);
         EXPECT_EQ(large.rulerPaints, 0);
+    }
+}
+
+TEST(KeystrokePaints, RowsLeftUnpaintedShowWhatAPaintOfTheWholeViewShows) {
+    // The caret stays on: a blink between the two looks would tell them apart.
+    QGuiApplication::styleHints()->setCursorFlashTime(0);
+    for (const QString name : {QStringLiteral("min.txt"), QStringLiteral("min.js")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString text = text_shapes::make(text_shapes::Shape::minified, 64 * 1024);
+        EditorFixture f(text, name);
+        f.view->activateWindow();
+        f.view->setFocus();
+        f.select(text.size() / 2);
+        f.view->centerCursor();
+        f.settleColours();
+        // Keys typed, some taking the line onto more rows, then taken back.
+        for (int key = 0; key < 40; ++key) {
+            f.type(key % 7 == 6 ? QStringLiteral("\"") : QStringLiteral("q"));
+            f.settleColours();
+        }
+        for (int key = 0; key < 12; ++key) {
+            f.backspace();
+            f.settleColours();
+        }
+        auto [shown, repainted] = shownAndRepainted(f);
+        EXPECT_TRUE(shown == repainted);
+        // A selection across where two pieces of the line meet, typed over.
+        const std::vector<qsizetype>& breaks = f.editor().text().pieces().breaks();
+        const auto near = std::lower_bound(breaks.begin(), breaks.end(), f.selection().location);
+        ASSERT_NE(near, breaks.end());
+        f.select(*near - 30, 60);
+        f.view->centerCursor();
+        f.settleColours();
+        std::tie(shown, repainted) = shownAndRepainted(f);
+        EXPECT_TRUE(shown == repainted);
+        f.type(QStringLiteral("z"));
+        f.settleColours();
+        std::tie(shown, repainted) = shownAndRepainted(f);
+        EXPECT_TRUE(shown == repainted);
+        if (qEnvironmentVariableIsSet("KEYSTROKE_PAINTS_SAVE")) shown.save(qEnvironmentVariable("KEYSTROKE_PAINTS_SAVE") + name + ".png");
     }
 }

@@ -45,8 +45,13 @@ TabChip::TabChip(EditorDocument* doc, AppState* app, QWidget* parent)
     });
 
     if (doc_) {
-        for (auto signal : {&EditorDocument::isDirtyChanged, &EditorDocument::urlChanged, &EditorDocument::languageChanged})
+        for (auto signal : {&EditorDocument::urlChanged, &EditorDocument::languageChanged})
             connect(doc_, signal, this, &TabChip::documentChanged);
+        // Every key typed reports the document dirty again: the chip changes only when its dot
+        // comes or goes (the close button shows where the dot does not).
+        connect(doc_, &EditorDocument::isDirtyChanged, this, [this] {
+            if (showsDirtyDot() != close_->isHidden()) documentChanged();
+        });
     }
     updateCloseButton();
 }

@@ -51,11 +51,12 @@ KeyWork typeInto(const QString& text, const QString& fileName) {
         textPaints.pixels = 0;
         rulerPaints.paints = 0;
         const int rows = f.view->document()->lineCount();
+        const int pieces = f.view->document()->blockCount();
         f.type(c);
         f.settleColours();
         // A key that takes its line onto another row moves every row after it, and one that outgrows
         // its piece breaks the line afresh: they come once in dozens of keys.
-        if (f.view->document()->lineCount() != rows) continue;
+        if (f.view->document()->lineCount() != rows || f.view->document()->blockCount() != pieces) continue;
         work.textPixels = qMax(work.textPixels, textPaints.pixels);
         work.rulerPaints += rulerPaints.paints;
         ++work.keys;

@@ -187,7 +187,9 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
     // The lines changed are painted whole; numbers shift when lines come or go.
     if (doc->blockCount() != blockCount_ || !first.isValid() || !last.isValid()) shown_.clear();
     else
-        for (int number = first.blockNumber(); number <= last.blockNumber(); ++number) shown_.erase(number);
+        std::erase_if(shown_, [&](const auto& line) {
+            return line.first >= first.blockNumber() && line.first <= last.blockNumber();
+        });
     blockCount_ = doc->blockCount();
     QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
 }

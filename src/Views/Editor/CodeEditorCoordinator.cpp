@@ -490,7 +490,7 @@ void CodeEditorCoordinator::selectionChanged() {
         }
     }
     updateCursor();
-    view_->ruler()->update();
+    view_->ruler()->refresh();
 }
 
 void CodeEditorCoordinator::updateCursor() {

@@ -898,6 +898,24 @@ TEST(CodeEditorGutter, ARepaintOfOneRowLeavesTheGutterAsItIs) {
     EXPECT_GE(painted.area, qint64(ruler->width()) * ruler->height());
 }
 
+// The caret's line number shows in the accent colour: the gutter repaints when the caret goes to
+// another line, though no number moved.
+TEST(CodeEditorGutter, TheCaretGoingToAnotherLineRepaintsItsNumber) {
+    QString text;
+    for (int i = 0; i < 200; ++i) text += QStringLiteral("line %1\n").arg(i);
+    EditorFixture f(text);
+    const auto caretLines = [&f] {
+        QList<int> out;
+        for (const auto& n : f.view->ruler()->drawnNumbers())
+            if (n.caretLine) out << n.number;
+        return out;
+    };
+    EXPECT_EQ(caretLines(), QList<int>{1});
+    for (int key = 0; key < 5; ++key) f.key(Qt::Key_Down);
+    EditorFixture::settle();
+    EXPECT_EQ(caretLines(), QList<int>{6});
+}
+
 // A long text's one-character query is only counted: Replace finds the places it needs first.
 TEST(CodeEditorFind, ReplaceActsOnAQueryWhoseMatchesWereOnlyCounted) {
     const QString text = QStringLiteral("item = items.item(item);\n").repeated(20000);

@@ -45,8 +45,13 @@ TabChip::TabChip(EditorDocument* doc, AppState* app, QWidget* parent)
     });
 
     if (doc_) {
-        for (auto signal : {&EditorDocument::isDirtyChanged, &EditorDocument::urlChanged, &EditorDocument::languageChanged})
+        for (auto signal : {&EditorDocument::urlChanged, &EditorDocument::languageChanged})
             connect(doc_, signal, this, &TabChip::documentChanged);
+        // Every key typed reports the document dirty again: the chip changes only when its dot
+        // comes or goes (the close button shows where the dot does not).
+        connect(doc_, &EditorDocument::isDirtyChanged, this, [this] {
+            if (showsDirtyDot() != close_->isHidden()) documentChanged();
+        });
     }
     updateCloseButton();
 }
@@ -76,9 +81,11 @@ void TabChip::documentChanged() {
 
 void TabChip::updateCloseButton() {
     close_->setVisible(!showsDirtyDot());
-    close_->setStyleSheet(hover_ ? QStringLiteral("QPushButton { border: none; border-radius: 7px; "
+    const QString sheet = hover_ ? QStringLiteral("QPushButton { border: none; border-radius: 7px; "
                                                   "background: rgba(255, 255, 255, 31); }")
-                                 : QStringLiteral("QPushButton { border: none; background: transparent; }"));
+                                 : QStringLiteral("QPushButton { border: none; background: transparent; }");
+    // Every key typed reports the document dirty again: restyling the button at each is costly.
+    if (close_->styleSheet() != sheet) close_->setStyleSheet(sheet);
 }
 
 QFont TabChip::nameFont() const {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QVariantAnimation>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -142,6 +143,41 @@ TEST_F(EditorAreaTest, DirtyChipShowsTheDotUntilHoveredAndClicksSelectOrClose) {
     EXPECT_EQ(app.activeDocument(), a);
     EXPECT_FALSE(app.activeDiff().has_value());
     EXPECT_TRUE(waitUntil([&] { return bar.chip(a->id())->isActive() && !bar.chip(b->id())->isActive(); }));
+}
+
+TEST_F(EditorAreaTest, KeysTypedIntoADirtyDocumentLeaveItsChipsCloseButtonUnstyled) {
+    EditorTabBarView bar(&app);
+    bar.resize(800, 40);
+    bar.show();
+    EditorDocument* a = open("a.txt");
+    a->setText("edited\n");
+    QApplication::processEvents();
+    // Every key reports the document dirty again; restyling the button, or repainting the chip over
+    // the window's background, at each costs a key dearly.
+    struct Events : QObject {
+        QEvent::Type type;
+        int count = 0;
+        explicit Events(QEvent::Type type) : type(type) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            count += event->type() == type;
+            return false;
+        }
+    } restyled(QEvent::StyleChange), painted(QEvent::Paint);
+    TabChip* chip = bar.chip(a->id());
+    // Once it has settled as the active tab.
+    for (const auto* animation : chip->findChildren<QVariantAnimation*>())
+        EXPECT_TRUE(waitUntil([&] { return animation->state() == QAbstractAnimation::Stopped; }));
+    QApplication::processEvents();
+    chip->closeButton()->installEventFilter(&restyled);
+    chip->installEventFilter(&painted);
+    for (const char* text : {"edited1\n", "edited12\n", "edited123\n"}) {
+        a->setText(text);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(restyled.count, 0);
+    EXPECT_EQ(painted.count, 0);
+    chip->setHover(true);
+    EXPECT_TRUE(chip->closeButton()->styleSheet().contains("border-radius"));
 }
 
 TEST_F(EditorAreaTest, LongNamesStayOnOneLineAndTheBarScrolls) {

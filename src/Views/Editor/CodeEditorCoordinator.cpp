@@ -9,6 +9,7 @@
 #include <QTextLayout>
 #include <QTimerEvent>
 #include <algorithm>
+#include <array>
 #include <utility>
 
 #include "Editor/EditingAssistance.h"
@@ -489,7 +490,7 @@ void CodeEditorCoordinator::selectionChanged() {
         }
     }
     updateCursor();
-    view_->ruler()->update();
+    view_->ruler()->refresh();
 }
 
 void CodeEditorCoordinator::updateCursor() {
@@ -908,7 +909,7 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     if (!folds_.complete() && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();
-    view_->ruler()->update();
+    view_->ruler()->refresh();
 }
 
 // --- commands
@@ -963,7 +964,7 @@ bool CodeEditorCoordinator::scanFoldsOn() {
     if (folds_.complete()) return false;
     folds_.scanOn(text_.within(folds_.resumesAt(), folds_.resumesAt() + kFoldStep + kFoldReachPastBudget), kFoldStep);
     keepFolds();
-    if (view_) view_->ruler()->update();
+    if (view_) view_->ruler()->refresh();
     return !folds_.complete();
 }
 
@@ -1056,11 +1057,14 @@ void CodeEditorCoordinator::highlight() {
     QList<QList<QTextLayout::FormatRange>> formats(lines.size());
     QTextCharFormat baseFormat;
     baseFormat.setForeground(SyntaxPalette::base());
+    // One format a role, shared by its spans: a format made for each would be made, compared and
+    // freed again thousands of times a key.
+    std::array<QTextCharFormat, size_t(TokenRole::punctuation) + 1> roleFormats;
+    for (size_t role = 0; role < roleFormats.size(); ++role) roleFormats[role].setForeground(SyntaxPalette::color(TokenRole(role)));
     QTextDocument* display = view_->document();
     for (const SyntaxHighlighter::Span& span : spans) {
         if (span.range.end() > text_.size() || span.range.length <= 0) continue;
-        QTextCharFormat format;
-        format.setForeground(SyntaxPalette::color(span.role));
+        const QTextCharFormat& format = roleFormats[size_t(span.role)];
         const qsizetype from = toDisplay(qMax(span.range.location, range.location));
         const qsizetype to = toDisplay(qMin(span.range.end(), range.end()));
         for (QTextBlock block = display->findBlock(int(from)); block.isValid() && block.position() < to;

@@ -23,6 +23,7 @@
 #include <QTextLayout>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "AppState.h"
 #include "Editor/EditorController.h"
@@ -89,8 +90,10 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
                                QWidget* parent)
     : QPlainTextEdit(parent), document_(editorDocument), find_(find), editor_(editor) {
     auto* display = new QTextDocument(this);
-    display->setDocumentLayout(new WrappingTextLayout(display));
+    auto* rows = new WrappingTextLayout(display);
+    display->setDocumentLayout(rows);
     setDocument(display);
+    connect(rows, &WrappingTextLayout::rowsChanged, this, &CodeEditorView::repaintRows);
     setFrameShape(QFrame::NoFrame);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     static_cast<WrappingTextLayout*>(display->documentLayout())->setWrapWidth(viewport()->width());
@@ -130,16 +133,14 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     // Past 99,999 lines the numbers need a wider gutter.
     connect(this, &QPlainTextEdit::blockCountChanged, this, &CodeEditorView::layoutRuler);
 
-    // A band of the text repainted in place (the caret's blink, a line typed into or recoloured)
-    // needs only its band of numbers. A scroll moves every number; a caret or selection move
-    // recolours whole lines.
-    connect(this, &QPlainTextEdit::updateRequest, ruler_, [this](const QRect& rect, int dy) {
-        if (dy != 0) return ruler_->update();
-        const int shift = viewport()->geometry().top() - ruler_->geometry().top();
-        ruler_->update(0, rect.top() + shift, ruler_->width(), rect.height());
+    // A scroll moves every number. Text repainted in place (a line typed into or recoloured) and a
+    // caret or selection move change the numbers only now and then: the gutter looks.
+    connect(this, &QPlainTextEdit::updateRequest, ruler_, [this](const QRect&, int dy) {
+        if (dy != 0) ruler_->update();
+        else ruler_->refresh();
     });
     for (auto signal : {&QPlainTextEdit::cursorPositionChanged, &QPlainTextEdit::selectionChanged})
-        connect(this, signal, ruler_, qOverload<>(&QWidget::update));
+        connect(this, signal, ruler_, &LineNumberRuler::refresh);
     // Every scroll, by the scroll bar or by a key that moves the caret out of view (which moves the
     // bar with its signals blocked), reports how far the view moved.
     connect(this, &QPlainTextEdit::updateRequest, coordinator_, [this](const QRect&, int dy) {
@@ -514,12 +515,32 @@ QRect CodeEditorView::caretRect() const {
     return rect;
 }
 
+void CodeEditorView::repaintRows(const QTextBlock& block, qreal top, qreal bottom) {
+    const qreal blockTop = blockBoundingGeometry(block).translated(contentOffset()).top();
+    // A band reaching past the view's bottom (rows that moved the lines after them) ends there.
+    const qreal from = qMax(blockTop + top, qreal(-1));
+    const qreal to = qMin(blockTop + bottom, qreal(viewport()->height() + 1));
+    if (to <= from) return;
+    const QRect rows = QRectF(0, from, viewport()->width(), to - from).toAlignedRect().adjusted(0, -1, 0, 1) &
+                       viewport()->rect();
+    if (rows.isEmpty()) return;
+    viewport()->update(rows);
+    emit updateRequest(rows, 0);
+}
+
 void CodeEditorView::restartCaretBlink() {
     caretOn_ = true;
     const int flash = QGuiApplication::styleHints()->cursorFlashTime();
     if (hasFocus() && flash > 0) caretBlink_.start(flash / 2, this);
     else caretBlink_.stop();
-    viewport()->update();
+    // The caret where it was painted goes, and shows where it is once the turn's changes are in (the
+    // line it is on may still be laid out afresh).
+    viewport()->update(paintedCaret_);
+    if (std::exchange(caretMoving_, true)) return;
+    QMetaObject::invokeMethod(this, [this] {
+        caretMoving_ = false;
+        viewport()->update(caretRect().adjusted(-1, 0, 1, 0));
+    }, Qt::QueuedConnection);
 }
 
 void CodeEditorView::timerEvent(QTimerEvent* event) {
@@ -548,6 +569,7 @@ void CodeEditorView::paintEvent(QPaintEvent* event) {
     if (!caretOn_ || !hasFocus() || isReadOnly() || textCursor().hasSelection()) return;
     QPainter painter(viewport());
     painter.fillRect(caretRect(), Brand::accent());
+    paintedCaret_ = caretRect().adjusted(-1, 0, 1, 0);
 }
 
 void CodeEditorView::showEvent(QShowEvent* event) {

@@ -91,6 +91,8 @@ private:
     TextRange wordDeletionRange(bool backwards) const;
     QRect caretRect() const;
     void restartCaretBlink();
+    // Repaints rows [top, bottom) of a line, within it.
+    void repaintRows(const QTextBlock& block, qreal top, qreal bottom);
     void dragSelection();
 
     QPointer<EditorDocument> document_;
@@ -107,6 +109,8 @@ private:
     bool updatePending_ = false;
     QBasicTimer caretBlink_;
     bool caretOn_ = true;
+    bool caretMoving_ = false;
+    QRect paintedCaret_;
     qreal appliedFontSize_ = 0;
     int appliedTabWidth_ = 0;
     mutable qsizetype stepped_ = 0;

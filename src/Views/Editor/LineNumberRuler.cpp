@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QTextLayout>
 #include <QtMath>
+#include <utility>
 
 #include "UI/Brand.h"
 #include "UI/Icons.h"
@@ -41,14 +42,18 @@ int LineNumberRuler::thickness() const {
     return kThickness + extraWidth();
 }
 
-void LineNumberRuler::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), CodeEditorView::bg());
-    painter.fillRect(QRectF(width() - 1, 0, 1, height()), QColor::fromRgbF(1, 1, 1, 0.06f));
-    chevronHits_.clear();
-    drawnNumbers_.clear();
-    if (!view_ || !coordinator_) return;
+void LineNumberRuler::refresh() {
+    if (std::exchange(refreshing_, true)) return;
+    // Checked once the turn's changes are all in: the text, its colours and the caret.
+    QMetaObject::invokeMethod(this, [this] {
+        refreshing_ = false;
+        if (content() != painted_) update();
+    }, Qt::QueuedConnection);
+}
 
+LineNumberRuler::Content LineNumberRuler::content() const {
+    Content out;
+    if (!view_ || !coordinator_) return out;
     const QTextCursor cursor = view_->textCursor();
     // The whole lines the selection touches; one ending at a line start does not reach that line.
     const int selStart = cursor.selectionStart();
@@ -56,57 +61,67 @@ void LineNumberRuler::paintEvent(QPaintEvent*) {
     const int firstCaretLine = coordinator_->lineAt(selStart);
     const int lastCaretLine = coordinator_->lineAt(selEnd > selStart ? selEnd - 1 : selStart);
 
-    const QFont font = numberFont();
-    painter.setFont(font);
-    const QFontMetricsF metrics(font);
+    const QFontMetricsF metrics(numberFont());
     const qreal extra = extraWidth();
-    QColor dim = Qt::white;
-    dim.setAlphaF(0.28f);
     const QSet<qsizetype> folded = coordinator_->foldedStarts();
     const qreal shift = view_->viewport()->geometry().top() - geometry().top();
+    const ExactText& text = coordinator_->text();
 
     for (const CodeEditorView::VisibleLine& line : view_->visibleLines()) {
         // A later piece of a long line goes on as its wrapped rows do, unnumbered.
         if (!coordinator_->startsLine(line.block)) continue;
         const qreal top = line.top + shift;
         // Centre on the line's first row of text, however tall the block wraps.
-        qreal rowHeight = line.height;
-        if (const QTextLayout* layout = line.block.layout(); layout && layout->lineCount() > 0)
-            rowHeight = layout->lineAt(0).height();
+        const QTextLayout* layout = line.block.layout();
+        const qreal rowHeight = layout && layout->lineCount() > 0 ? layout->lineAt(0).height() : line.height;
         const int number = coordinator_->lineOf(line.block) + 1;
         const qsizetype lineStart = coordinator_->toExact(line.block.position());
         // A block of joined empty lines shows a line per row, each numbered.
-        const ExactText& text = coordinator_->text();
         const qsizetype rows = 1 + text.joins().countIn(lineStart, coordinator_->toExact(line.block.position() + line.block.length() - 1));
-        const QTextLayout* layout = line.block.layout();
         for (qsizetype row = 0; row < rows; ++row) {
             const qreal rowTop = top + (layout && row < layout->lineCount() ? layout->lineAt(int(row)).y() : row * rowHeight);
             const bool caretLine = number - 1 + row >= firstCaretLine && number - 1 + row <= lastCaretLine;
-            const QString label = QString::number(number + row);
-            painter.setPen(caretLine ? Brand::accent() : dim);
-            const qreal baseline = rowTop + (rowHeight + metrics.ascent() - metrics.descent()) / 2;
-            const qreal left = kNumbersEnd + extra - metrics.horizontalAdvance(label);
-            painter.drawText(QPointF(left, baseline), label);
-            drawnNumbers_.append({int(number + row), rowTop, caretLine, left});
+            const qreal left = kNumbersEnd + extra - metrics.horizontalAdvance(QString::number(number + row));
+            out.numbers.append({int(number + row), rowTop, caretLine, left, rowHeight});
         }
 
         const std::optional<FoldRegion> region = coordinator_->regionWithHeader(lineStart);
         if (!region) continue;
-        const bool isFolded = folded.contains(region->hiddenRange.location);
-        QColor colour = Brand::accent();
-        colour.setAlphaF(isFolded ? 1.0f : 0.6f);
         const QRectF box(kChevronX + extra, top + (rowHeight - kChevronSide) / 2, kChevronSide, kChevronSide);
-        const QPixmap chevron = Icons::pixmap(isFolded ? QStringLiteral("chevron.right") : QStringLiteral("chevron.down"),
+        out.chevrons.append({box, lineStart, folded.contains(region->hiddenRange.location)});
+    }
+    return out;
+}
+
+void LineNumberRuler::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), CodeEditorView::bg());
+    painter.fillRect(QRectF(width() - 1, 0, 1, height()), QColor::fromRgbF(1, 1, 1, 0.06f));
+    painted_ = content();
+
+    const QFont font = numberFont();
+    painter.setFont(font);
+    const QFontMetricsF metrics(font);
+    QColor dim = Qt::white;
+    dim.setAlphaF(0.28f);
+    for (const DrawnNumber& number : painted_.numbers) {
+        painter.setPen(number.caretLine ? Brand::accent() : dim);
+        const qreal baseline = number.y + (number.rowHeight + metrics.ascent() - metrics.descent()) / 2;
+        painter.drawText(QPointF(number.left, baseline), QString::number(number.number));
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (const ChevronHit& hit : painted_.chevrons) {
+        QColor colour = Brand::accent();
+        colour.setAlphaF(hit.folded ? 1.0f : 0.6f);
+        const QPixmap chevron = Icons::pixmap(hit.folded ? QStringLiteral("chevron.right") : QStringLiteral("chevron.down"),
                                               int(kChevronSide), colour, devicePixelRatioF());
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(box, chevron, QRectF(chevron.rect()));
-        chevronHits_.append({box, lineStart});
+        painter.drawPixmap(hit.rect, chevron, QRectF(chevron.rect()));
     }
 }
 
 void LineNumberRuler::mousePressEvent(QMouseEvent* event) {
     const QPointF at = event->position();
-    for (const ChevronHit& hit : chevronHits_) {
+    for (const ChevronHit& hit : painted_.chevrons) {
         if (!hit.rect.adjusted(-kChevronSlop, -kChevronSlop, kChevronSlop, kChevronSlop).contains(at)) continue;
         if (coordinator_) coordinator_->toggleFold(hit.headerStart);
         event->accept();

@@ -20,9 +20,11 @@ public:
     struct ChevronHit {
         QRectF rect;             // in ruler coordinates
         qsizetype headerStart;   // exact offset of the block's header line
+        bool folded;
+        friend bool operator==(const ChevronHit&, const ChevronHit&) = default;
     };
     // One per chevron drawn by the last painting, in drawing order.
-    const QList<ChevronHit>& chevronHits() const { return chevronHits_; }
+    const QList<ChevronHit>& chevronHits() const { return painted_.chevrons; }
 
     // A line number as drawn by the last painting (tests read what the gutter showed).
     struct DrawnNumber {
@@ -30,11 +32,17 @@ public:
         qreal y;
         bool caretLine;
         qreal left;  // where the number starts
+        qreal rowHeight;  // the height of the row it is centred on
+        friend bool operator==(const DrawnNumber&, const DrawnNumber&) = default;
     };
-    const QList<DrawnNumber>& drawnNumbers() const { return drawnNumbers_; }
+    const QList<DrawnNumber>& drawnNumbers() const { return painted_.numbers; }
 
     // kThickness, widened by what numbers of more than five digits need beyond five.
     int thickness() const;
+
+    // Repaints the gutter, on a later turn of the event loop, only if what it shows has changed since
+    // it was last painted: a key typed into a line changes no number.
+    void refresh();
     QSize sizeHint() const override { return {thickness(), 0}; }
 
 protected:
@@ -42,12 +50,19 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    // What a painting shows: the numbers and chevrons of the lines on screen.
+    struct Content {
+        QList<DrawnNumber> numbers;
+        QList<ChevronHit> chevrons;
+        friend bool operator==(const Content&, const Content&) = default;
+    };
+    Content content() const;
     static QFont numberFont();
     // How much wider than usual the numbers of the view's last line are.
     int extraWidth() const;
 
     QPointer<CodeEditorView> view_;
     QPointer<CodeEditorCoordinator> coordinator_;
-    QList<ChevronHit> chevronHits_;
-    QList<DrawnNumber> drawnNumbers_;
+    Content painted_;
+    bool refreshing_ = false;
 };

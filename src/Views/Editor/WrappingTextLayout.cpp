@@ -9,6 +9,27 @@
 #include <cmath>
 #include <utility>
 
+namespace {
+
+// A line typed into keeps its colours until new ones come (a parse on its own thread may take a
+// while): those after the edit move with the text, one the edit falls inside grows or shrinks with
+// it. Left where they were, every row after the edit would show colours off by the edit's length.
+void moveColours(QTextLayout* layout, int at, int removed, int added) {
+    QList<QTextLayout::FormatRange> formats = layout->formats();
+    if (formats.isEmpty()) return;
+    const int delta = added - removed;
+    for (QTextLayout::FormatRange& range : formats) {
+        const int end = range.start + range.length;
+        const int start = range.start <= at ? range.start : range.start >= at + removed ? range.start + delta : at + added;
+        range.length = (end <= at ? end : end >= at + removed ? end + delta : at) - start;
+        range.start = start;
+    }
+    formats.removeIf([](const QTextLayout::FormatRange& range) { return range.length <= 0; });
+    layout->setFormats(formats);
+}
+
+} // namespace
+
 WrappingTextLayout::WrappingTextLayout(QTextDocument* document)
     : QPlainTextDocumentLayout(document), blockCount_(document->blockCount()) {}
 
@@ -65,6 +86,7 @@ void WrappingTextLayout::keepCached(const QTextBlock& block, std::deque<int>& ca
     cached.push_back(number);
     if (cached.size() <= most) return;
     const QTextBlock old = document()->findBlockByNumber(cached.front());
+    if (&cached == &cachedLong_) shown_.erase(cached.front());
     cached.pop_front();
     if (!old.isValid() || old == block || !old.layout()->cacheEnabled()) return;
     // Laid out with no lines, it lets its glyphs go; it is laid out again when next shown.
@@ -77,6 +99,7 @@ void WrappingTextLayout::keepCached(const QTextBlock& block, std::deque<int>& ca
 void WrappingTextLayout::setWrapWidth(qreal width) {
     if (width == wrapWidth_) return;
     wrapWidth_ = width;
+    shown_.clear();
     // What the stock relayout does, without creating a layout for a line that has none.
     for (QTextBlock block = document()->firstBlock(); block.isValid(); block = block.next()) {
         block.clearLayout();
@@ -94,15 +117,23 @@ QRectF WrappingTextLayout::blockBoundingRect(const QTextBlock& block) const {
     // A folded line takes no room: it is never laid out (the stock layout would lay it out first,
     // and the widget asks for every folded line above the last one it paints).
     if (block.isValid() && !block.isVisible()) return QRectF();
+    bool held = false;
     if (block.isValid() && !held_.empty()) {
         const int number = block.blockNumber();
-        for (const Held& line : held_)
-            if (line.number == number && line.bounds) return *line.bounds;
+        for (const Held& line : held_) {
+            if (line.number != number) continue;
+            if (line.bounds) return *line.bounds;
+            held = true;
+        }
     }
     if (block.isValid()) {
         const QTextLayout* layout = block.layout();
-        if (layout->lineCount() == 0 || layout->lineAt(0).width() != lineWidth(block))
-            const_cast<WrappingTextLayout*>(this)->layOut(block);
+        if (layout->lineCount() == 0 || layout->lineAt(0).width() != lineWidth(block)) {
+            auto* self = const_cast<WrappingTextLayout*>(this);
+            self->layOut(block);
+            // A line held back still shows its rows from before: the end of the hold compares.
+            if (!held) self->remember(block);
+        }
     }
     return QPlainTextDocumentLayout::blockBoundingRect(block);
 }
@@ -116,7 +147,10 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
     QTextDocument* doc = document();
     const std::vector<int> touched = std::exchange(nextChangeBlocks_, {});
     if (!touched.empty() && doc->blockCount() == blockCount_) {
-        for (const int number : touched) doc->findBlockByNumber(number).clearLayout();
+        for (const int number : touched) {
+            doc->findBlockByNumber(number).clearLayout();
+            shown_.erase(number);
+        }
         emit update(QRectF(0., -doc->documentMargin(), 1000000000., 1000000000.));
         return;
     }
@@ -127,8 +161,13 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
     // A change within one line, as typing makes, is laid out here; anything else goes the stock way,
     // which only forgets the layouts of the lines changed.
     const bool withinALine = first.isValid() && first == last && first.length() > 0 && doc->blockCount() == blockCount_;
+    // New colours drop the rows laid out: a line held back keeps its bounds from them first.
+    const auto keepColours = [&] {
+        if (charsAdded != charsRemoved) moveColours(first.layout(), from - first.position(), charsRemoved, charsAdded);
+    };
     if (withinALine && holds_ > 0) {
         hold(first);
+        keepColours();
         return;
     }
     // Lines held back lose their numbers when lines come or go: they are laid out when next asked.
@@ -140,21 +179,42 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
         // The count the line was last laid out with, kept by the document even when its layout
         // was cleared (as new colours clear it).
         const int linesBefore = first.lineCount();
+        keepColours();
         layOut(first);
         repaint(first, linesBefore);
         return;
     }
+    // The lines changed are painted whole; numbers shift when lines come or go.
+    if (doc->blockCount() != blockCount_ || !first.isValid() || !last.isValid()) shown_.clear();
+    else
+        std::erase_if(shown_, [&](const auto& line) {
+            return line.first >= first.blockNumber() && line.first <= last.blockNumber();
+        });
     blockCount_ = doc->blockCount();
     QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
 }
 
+void WrappingTextLayout::remember(const QTextBlock& block) {
+    if (block.length() > kLongFrom) shown_.insert_or_assign(block.blockNumber(), ShownRows(block));
+}
+
 bool WrappingTextLayout::repaint(const QTextBlock& block, int linesBefore) {
-    if (block.lineCount() == linesBefore) {
-        emit updateBlock(block);
-        return false;
+    std::optional<std::pair<qreal, qreal>> band;
+    if (const auto was = shown_.find(block.blockNumber()); was != shown_.end()) {
+        const ShownRows now(block);
+        band = ShownRows::changedBand(was->second, now);
+        was->second = now;
+    } else {
+        remember(block);
     }
-    emit update(QRectF(0., -document()->documentMargin(), 1000000000., 1000000000.));
-    return true;
+    if (band) {
+        if (band->second > band->first) emit rowsChanged(block, band->first, band->second);
+    } else if (block.lineCount() == linesBefore) {
+        emit updateBlock(block);
+    } else {
+        emit update(QRectF(0., -document()->documentMargin(), 1000000000., 1000000000.));
+    }
+    return block.lineCount() != linesBefore;
 }
 
 void WrappingTextLayout::hold(const QTextBlock& block) {

@@ -10,7 +10,10 @@
 #include <QPlainTextDocumentLayout>
 #include <deque>
 #include <optional>
+#include <unordered_map>
 #include <vector>
+
+#include "Views/Editor/ShownRows.h"
 
 class WrappingTextLayout : public QPlainTextDocumentLayout {
     Q_OBJECT
@@ -44,6 +47,10 @@ public:
     void hold() { ++holds_; }
     bool release();
 
+signals:
+    // Rows [top, bottom) of a long line, within it, show something else: they alone need painting.
+    void rowsChanged(const QTextBlock& block, qreal top, qreal bottom);
+
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
@@ -62,6 +69,8 @@ private:
     void hold(const QTextBlock& block);
     void breakIntoLines(QTextLayout* layout, qreal width) const;
     void keepCached(const QTextBlock& block, std::deque<int>& cached, size_t most);
+    // Notes what a long line's rows show as laid out now.
+    void remember(const QTextBlock& block);
     // The width a line of text gets: the wrap width less the margins.
     qreal lineWidth(const QTextBlock& block) const;
 
@@ -72,6 +81,8 @@ private:
     // its glyphs.
     std::deque<int> cachedLong_;
     std::deque<int> cachedShort_;
+    // What the long lines that keep their glyphs showed when last laid out, by block number.
+    std::unordered_map<int, ShownRows> shown_;
     std::vector<int> nextChangeBlocks_;
     // The lines held back from layout, with what they measured and how many rows they took before.
     struct Held {

@@ -317,7 +317,8 @@ TEST(WrappingTextLayout, ALineRecolouredRepaintsThatLineAlone) {
     line.layout()->setFormats({{0, 3, red}});
     display->markContentsDirty(line.position(), line.length());
     EditorFixture::settle();
-    EXPECT_GE(painted.heights.size(), 2u);
+    // The gutter's numbers stay as they were: it need not repaint at all.
+    EXPECT_GE(painted.heights.size(), 1u);
     for (const int height : painted.heights) EXPECT_LE(height, lineHeight + 2) << "viewport " << f.view->viewport()->height();
 }
 

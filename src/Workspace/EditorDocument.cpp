@@ -1,5 +1,7 @@
 #include "Workspace/EditorDocument.h"
 
+#include <utility>
+
 #include "Editor/ExactText.h"
 
 #include "Platform/FilePath.h"
@@ -126,7 +128,8 @@ bool EditorDocument::textIsSavedText() const {
 }
 
 void EditorDocument::setIsDirty(bool dirty) {
-    isDirty_ = dirty;
+    // Every key sets it; the tab, status bar and view only care when it turns.
+    if (std::exchange(isDirty_, dirty) == dirty) return;
     emit isDirtyChanged();
 }
 

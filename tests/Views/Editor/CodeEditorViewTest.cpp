@@ -14,6 +14,8 @@
 #include "Editor/FindMatcher.h"
 #include "Editor/FoldComputer.h"
 #include "EditorFixture.h"
+#include "Views/Editor/FoldingLayoutManager.h"
+#include "Views/Editor/WrappingTextLayout.h"
 #include "Platform/SettingsStore.h"
 #include "WorkBounds.h"
 
@@ -266,6 +268,24 @@ TEST(CodeEditorCommands, GoToLineClampsToTheLastLine) {
     }
 }
 
+// Going to a line far down a long text finds its block without stepping through the lines before it.
+TEST(CodeEditorCommands, GoingToALineMeasuresNoMoreLinesInALongerText) {
+    const auto measuredFor = [](int lines) {
+        EditorFixture f(QStringLiteral("call(a, b);\n").repeated(lines), QStringLiteral("notes.txt"));
+        f.editor().showAll();
+        f.settle();
+        const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+        const qsizetype measured = layout->measuredBlocks(), stepped = f.view->steppedBlocks();
+        const int line = lines / 20 * 17;
+        f.controller.goToLine(line);
+        f.view->viewport()->grab();
+        f.settle();
+        EXPECT_EQ(f.selection(), (TextRange{qsizetype(line - 1) * 12, 0}));
+        return layout->measuredBlocks() - measured + f.view->steppedBlocks() - stepped;
+    };
+    work_bounds::expectFlat(measuredFor(20000), measuredFor(400000), 4096, 256);
+}
+
 // --- folding and the gutter
 
 namespace {
@@ -388,6 +408,35 @@ TEST(CodeEditorFolding, TheLinesOnScreenAreFoundWithoutSteppingThroughAFold) {
     EXPECT_EQ(lines[1].block.text(), "}");
     EXPECT_EQ(lines[2].block.text(), "after");
     EXPECT_LE(f.view->steppedBlocks() - before, 8);
+}
+
+// Folding and unfolding a block visits its lines once and no others, however many follow it.
+TEST(CodeEditorFolding, FoldingVisitsOnlyTheFoldedLines) {
+    constexpr int kInner = 20000;
+    const QString block = "{\n" + QStringLiteral("  step();\n").repeated(kInner) + "}\n";
+    const auto visitedFor = [&](int linesAfter) {
+        EditorFixture f(block + QStringLiteral("after();\n").repeated(linesAfter), QStringLiteral("notes.txt"));
+        f.editor().showAll();
+        f.settle();
+        QTextDocument* display = f.view->document();
+        const auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
+        const qsizetype before = f.editor().foldingLayout()->visitedBlocks() + layout->forgottenBlocks();
+        const qreal rows = layout->documentSize().height();
+        f.editor().toggleFold(0);
+        f.settle();
+        EXPECT_FALSE(display->findBlockByNumber(kInner).isVisible());
+        EXPECT_TRUE(display->findBlockByNumber(kInner + 1).isVisible());
+        EXPECT_EQ(layout->documentSize().height(), rows - kInner);  // the scroll bar follows
+        f.editor().toggleFold(0);
+        f.settle();
+        EXPECT_TRUE(display->findBlockByNumber(kInner).isVisible());
+        EXPECT_EQ(layout->documentSize().height(), rows);
+        return f.editor().foldingLayout()->visitedBlocks() + layout->forgottenBlocks() - before;
+    };
+    const qsizetype small = visitedFor(10);
+    // Each line hidden and shown again, and the lines coming into view given their colours.
+    EXPECT_LE(small, 2 * kInner + 256);
+    EXPECT_LE(visitedFor(200000), small + 64);
 }
 
 TEST(CodeEditorFolding, AQuoteFarAboveAFoldKeepsItUntilTheFoldScanHasReachedIt) {
@@ -627,6 +676,29 @@ TEST(CodeEditorFind, ANewQueryShowsItsFirstMatchFromWorkTheTextsLengthDoesNotSet
     EXPECT_TRUE(QTest::qWaitFor([&] { return !far.find.counting(); }, 120000));
     EXPECT_EQ(far.selection(), (TextRange{400'000, 1}));
     EXPECT_EQ(far.find.matchCount(), 1);
+}
+
+// A keystroke in the find bar keeps the places of the matches on screen and of the first one, not
+// of every match near the start: the count of all of them comes from other threads.
+TEST(CodeEditorFind, AQueryKeystrokeKeepsOnlyTheMatchesOnScreen) {
+    const QString line = QStringLiteral("function f(a, b) { return a.value + b.extra; }\n");
+    const auto keptFor = [&](qsizetype units) {
+        EditorFixture f(line.repeated(units / line.size()), QStringLiteral("big.txt"));
+        f.view->setShowFind(true);
+        const qsizetype before = FindMatcher::matchesKeptHere();
+        search(f, "e");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+        f.settle();
+        const qsizetype kept = FindMatcher::matchesKeptHere() - before;
+        const qsizetype onScreen = f.view->matchHighlights().matches().size();
+        EXPECT_GT(onScreen, 3);
+        EXPECT_EQ(f.selection(), (TextRange{20, 1}));
+        // Each repaint of the highlights while the matches are only counted finds those on screen.
+        EXPECT_LE(kept, 8 * onScreen + 1);
+        return kept;
+    };
+    const qsizetype small = keptFor(1 << 20);
+    EXPECT_EQ(keptFor(16 << 20), small);
 }
 
 TEST(CodeEditorView, TheDocumentKeepsItsEditedTextWhenTheEditorCloses) {

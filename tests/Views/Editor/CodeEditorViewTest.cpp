@@ -439,6 +439,25 @@ TEST(CodeEditorFolding, FoldingVisitsOnlyTheFoldedLines) {
     EXPECT_LE(visitedFor(200000), small + 64);
 }
 
+// A repaint of a view showing a fold steps over its hidden lines at once, however many they are.
+TEST(CodeEditorFolding, PaintingAFoldInViewMeasuresOnlyTheLinesShown) {
+    const auto measuredFor = [](int inner) {
+        EditorFixture f("{\n" + QStringLiteral("  step();\n").repeated(inner) + "}\nafter\n", QStringLiteral("notes.txt"));
+        f.editor().showAll();
+        f.editor().toggleFold(0);
+        f.view->viewport()->grab();
+        f.settle();
+        const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+        const qsizetype before = layout->measuredBlocks();
+        const QImage painted = f.view->viewport()->grab().toImage();
+        EXPECT_FALSE(f.view->document()->findBlockByNumber(inner).isVisible());
+        return layout->measuredBlocks() - before;
+    };
+    const qsizetype small = measuredFor(2000);
+    EXPECT_LE(small, 16);
+    EXPECT_EQ(measuredFor(100000), small);
+}
+
 TEST(CodeEditorFolding, AQuoteFarAboveAFoldKeepsItUntilTheFoldScanHasReachedIt) {
     QString text;
     while (text.size() < 400 * 1024) text += "s = 'a';\n";

@@ -27,7 +27,9 @@
 #            the plain case: the 50 characters go into the middle of the window's first screen
 #   ops    - real JavaScript (libraries and grammar sources joined, after a block of 200,000 lines):
 #            going to line 850000 (Ctrl+G), then "e" typed into the open find bar (Ctrl+F), then a
-#            Replace All of "prototype" and its undo, then the block at the top folded, each until idle
+#            Replace All of "prototype" and its undo, then the block at the top folded, each until idle;
+#            for this editor also the longest stretch of each in which the window could not answer
+#            (its BRIMEL_TURN_WATCH_MS log)
 # Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
 set -euo pipefail
 
@@ -114,6 +116,17 @@ common, n = collections.Counter(px).most_common(1)[0]
 if common == b"\0\0\0": sys.exit(1)
 far = sum(1 for p in px if sum(abs(a - b) for a, b in zip(p, common)) > 90)
 sys.exit(0 if 0.01 < far / len(px) < 0.6 else 1)'
+}
+
+# The longest stretch (ms) the program's turn log reports as ending between two times; "-" when none.
+longest_turn() {
+    python3 - "$WORK/$1.log" "$2" "$3" <<'PY'
+import sys
+log, start, end = sys.argv[1], float(sys.argv[2]), float(sys.argv[3])
+turns = [int(f[1]) for f in (l.split() for l in open(log, errors="replace"))
+         if len(f) == 5 and f[0] == "turn" and f[3] == "ending" and start <= float(f[4]) <= end + 0.1]
+print(max(turns) if turns else "-")
+PY
 }
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
@@ -264,6 +277,7 @@ measure() {
         wait "$pid" 2>/dev/null || true
         kill $xvfb 2>/dev/null || true
         python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   go to line 850000 to idle {$wentIdle - $went:6.3f} s   find e to idle {$foundIdle - $found:6.3f} s   fold to idle {$foldedIdle - $folded:6.3f} s   replace all to idle {$replacedIdle - $replaced:6.3f} s   undo to idle {$undoneIdle - $undone:6.3f} s')"
+        [ "$name" != brimel ] || echo "$(printf '%-8s' "$name") longest turn (ms): go to line $(longest_turn "$name" "$went" "$wentIdle")   find e $(longest_turn "$name" "$found" "$foundIdle")   fold $(longest_turn "$name" "$folded" "$foldedIdle")   replace all $(longest_turn "$name" "$replaced" "$replacedIdle")   undo $(longest_turn "$name" "$undone" "$undoneIdle")"
         return
     fi
     local typed idle
@@ -352,7 +366,8 @@ path, file, version = sys.argv[1:]
 json.dump({"ziduduzovu.onboarded": True, "ziduduzovu.lastSeenVersion": version,
            "ziduduzovu.session.docs": [file], "ziduduzovu.session.active": file}, open(path, "w"))
 PY
-[ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" measure brimel "$BRIMEL"
+# Stretches over 20 ms in which the window could not answer go to its log.
+[ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure brimel "$BRIMEL"
 
 KCONFIG="$WORK/kconfig"
 mkdir -p "$KCONFIG"

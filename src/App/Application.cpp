@@ -7,6 +7,7 @@
 
 #include "App/EndSignals.h"
 #include "App/MainWindow.h"
+#include "App/TurnWatch.h"
 #include "App/WindowManager.h"
 #include "Platform/ResourceBundle.h"
 #include "UI/AppIconImage.h"
@@ -55,6 +56,7 @@ int run(int argc, char** argv) {
     // Before any window or child process, so an end signal always takes the Quit command's road.
     EndSignals endSignals([] { return WindowManager::shared().requestQuit(); });
     WindowManager::shared().openWindow();
+    TurnWatch::fromEnvironment(&app);
     const int code = app.exec();
     Prompter::install(nullptr);
     FileChooser::install(nullptr);

@@ -15,6 +15,7 @@ namespace FindMatcher {
 namespace {
 
 thread_local qsizetype unitsSearched = 0;
+thread_local qsizetype matchesKept = 0;
 
 // Every search below goes through here, so that its cost is counted on the thread that pays it.
 RegularExpression::Outcome searchIn(const RegularExpression& expression, const QString& text, TextRange region,
@@ -26,6 +27,7 @@ RegularExpression::Outcome searchIn(const RegularExpression& expression, const Q
 } // namespace
 
 qsizetype unitsSearchedHere() { return unitsSearched; }
+qsizetype matchesKeptHere() { return matchesKept; }
 
 Result matches(const RegularExpression& expression, const QString& text) {
     Result result;
@@ -279,10 +281,12 @@ RegularExpression::Outcome searchLiteralIn(const RegularExpression& expression, 
 
 } // namespace
 
-QList<TextRange> matchesIn(const RegularExpression& expression, const QString& text, TextRange region) {
+QList<TextRange> matchesIn(const RegularExpression& expression, const QString& text, TextRange region, qsizetype most) {
     QList<TextRange> found;
     (void)searchLiteralIn(expression, asciiLiteral(expression.pattern()), text, region, [&](TextRange r) {
-        if (r.length > 0) found.append(r);
+        if (r.length <= 0 || (most >= 0 && found.size() >= most)) return;
+        found.append(r);
+        ++matchesKept;
     });
     return found;
 }

@@ -20,6 +20,8 @@ struct Result {
 
 // Units of text the calling thread has searched here so far: what a find costs, counted.
 qsizetype unitsSearchedHere();
+// Matches matchesIn() has kept on the calling thread so far.
+qsizetype matchesKeptHere();
 
 // Every non-empty match, however many; a search the time limit stops is reported as stopped,
 // never as "no matches".
@@ -59,8 +61,10 @@ std::optional<Result> oneCharacterCount(const RegularExpression& expression, con
 
 // The matches a search of the whole text finds in `region`, found by searching the region alone:
 // exact where the region starts and ends at line starts (or the text's ends) and no match holds a
-// line terminator. A stopped search gives what it found before.
-QList<TextRange> matchesIn(const RegularExpression& expression, const QString& text, TextRange region);
+// line terminator. A stopped search gives what it found before. At most `most` are kept, the first
+// ones, when it is not negative.
+QList<TextRange> matchesIn(const RegularExpression& expression, const QString& text, TextRange region,
+                           qsizetype most = -1);
 
 // The replacement template expanded for the match at `match`, searched in the whole text so that
 // look-behind, \b and anchors see what a whole-text replacement would. Absent when the expression no

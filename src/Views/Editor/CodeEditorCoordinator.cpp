@@ -1178,7 +1178,8 @@ void CodeEditorCoordinator::startCount(const RegularExpression& expression, bool
     if (newQuery) {
         selectFirstFrom_.reset();
         // The first match, when it is near the start, is shown now; otherwise once counted.
-        const QList<TextRange> head = FindMatcher::matchesIn(expression, text_.text(), lookAhead({0, kLookAheadWhileCounting}));
+        const QList<TextRange> head =
+            FindMatcher::matchesIn(expression, text_.text(), lookAhead({0, kLookAheadWhileCounting}), 1);
         firstShown = !head.isEmpty();
         if (firstShown) setSelection(head.front(), true);
         else selectFirstFrom_ = selection();

@@ -565,11 +565,45 @@ void CodeEditorView::paintEvent(QPaintEvent* event) {
         QPainter under(viewport());
         highlights_.paint(under, event->rect());
     }
-    QPlainTextEdit::paintEvent(event);
+    paintText(event->rect());
     if (!caretOn_ || !hasFocus() || isReadOnly() || textCursor().hasSelection()) return;
     QPainter painter(viewport());
     painter.fillRect(caretRect(), Brand::accent());
     paintedCaret_ = caretRect().adjusted(-1, 0, 1, 0);
+}
+
+void CodeEditorView::paintText(QRect rect) {
+    // The stock painting walks every line a fold hides (making each a layout object of its own);
+    // this one steps over a fold at once, as visibleLines() does. The caret is painted apart.
+    QPainter painter(viewport());
+    QPointF offset = contentOffset();
+    painter.setBrushOrigin(offset);
+    // The right margin stays clear of selections reaching the full width.
+    const qreal widest = qMax(qreal(viewport()->width()), document()->documentLayout()->documentSize().width());
+    rect.setRight(qMin(rect.right(), int(offset.x() + widest - document()->documentMargin())));
+    painter.setClipRect(rect);
+    const QAbstractTextDocumentLayout::PaintContext context = getPaintContext();
+    painter.setPen(context.palette.text().color());
+    const FoldingLayoutManager* folding = coordinator_ ? coordinator_->foldingLayout() : nullptr;
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        if (!block.isVisible()) {
+            const int through = folding ? folding->hiddenThrough(block.blockNumber()) : -1;
+            if (through > block.blockNumber()) block = document()->findBlockByNumber(through);
+            continue;
+        }
+        const QRectF bounds = blockBoundingRect(block).translated(offset);
+        if (bounds.bottom() >= rect.top() && bounds.top() <= rect.bottom()) {
+            QList<QTextLayout::FormatRange> selections;
+            const int start = block.position(), length = block.length();
+            for (const QAbstractTextDocumentLayout::Selection& selection : context.selections) {
+                const int from = selection.cursor.selectionStart() - start, to = selection.cursor.selectionEnd() - start;
+                if (from < length && to > 0 && to > from) selections.append({from, to - from, selection.format});
+            }
+            block.layout()->draw(&painter, offset, selections, rect);
+        }
+        offset.ry() += bounds.height();
+        if (offset.y() > viewport()->height()) break;
+    }
 }
 
 void CodeEditorView::showEvent(QShowEvent* event) {

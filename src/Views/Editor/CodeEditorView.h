@@ -80,6 +80,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // The text's lines within `rect` of the viewport, with the selection.
+    void paintText(QRect rect);
     // Hands what an input method is still composing over to the text, before a press moves the caret.
     void commitComposition();
     void scheduleUpdate();

@@ -1,8 +1,9 @@
 #include "Views/Editor/FoldingLayoutManager.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
-#include <algorithm>
 #include <QTextDocument>
+#include <algorithm>
 
 #include "Editor/ExactText.h"
 
@@ -13,14 +14,20 @@ void FoldingLayoutManager::setBlocksVisible(int first, int last, bool visible) {
     if (first > last) return;
     QTextBlock block = display_->findBlockByNumber(first);
     if (!block.isValid()) return;
-    const int from = block.position();
-    int to = from;
+    // The rows each line counts are written here: marked dirty instead, the lines would have the
+    // stock layout walk on past them through as many lines again, and each of them find its place.
+    const int rows = visible ? 1 : 0;
     for (int n = first; n <= last && block.isValid(); ++n, block = block.next()) {
+        ++visitedBlocks_;
         block.setVisible(visible);
-        to = block.position() + block.length();
+        // A line shown again is laid out when next measured.
+        if (visible) block.clearLayout();
+        // Writing the count walks up the block tree: only where it changes.
+        if (block.lineCount() != rows) block.setLineCount(rows);
     }
-    // The layout counts lines per block; tell it which blocks changed height.
-    display_->markContentsDirty(from, to - from);
+    QAbstractTextDocumentLayout* layout = display_->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
+    emit layout->update(QRectF(0., -display_->documentMargin(), 1000000000., 1000000000.));
 }
 
 void FoldingLayoutManager::setFoldedRanges(const QList<TextRange>& ranges) {

@@ -25,6 +25,8 @@ public:
     void releaseChangedFrom(int firstBlock);
     // The last block of the folds hiding the block, -1 when none does.
     int hiddenThrough(int block) const;
+    // How many blocks were hidden or shown since this was made: what folding costs, counted.
+    qsizetype visitedBlocks() const { return visitedBlocks_; }
 
 private:
     struct Applied {
@@ -38,4 +40,5 @@ private:
     const ExactText* text_;
     QList<TextRange> folded_;
     QList<Applied> applied_;  // folds hidden on the display now, with their blocks
+    qsizetype visitedBlocks_ = 0;
 };

@@ -191,6 +191,10 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
             return line.first >= first.blockNumber() && line.first <= last.blockNumber();
         });
     blockCount_ = doc->blockCount();
+    // The stock layout walks from the first block changed through as many units as were removed and
+    // added together.
+    const QTextBlock walkedTo = doc->findBlock(qMax(0, from + charsRemoved + charsAdded - 1));
+    forgotten_ += (walkedTo.isValid() ? walkedTo.blockNumber() : doc->blockCount() - 1) - first.blockNumber() + 1;
     QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
 }
 

@@ -33,6 +33,8 @@ public:
     qsizetype measuredBlocks() const { return measured_; }
     // How many units of text were laid out since the layout was made.
     qsizetype laidOutUnits() const { return laidOut_; }
+    // How many blocks changes handed to the stock layout to forget, since the layout was made.
+    qsizetype forgottenBlocks() const { return forgotten_; }
     QSizeF documentSize() const override;
     // The blocks the next change of the document touches, when they are a few among the many between
     // its first and its last (a Replace All): that change forgets the layouts of these alone instead
@@ -94,4 +96,5 @@ private:
     std::vector<Held> held_;
     mutable qsizetype measured_ = 0;
     mutable qsizetype laidOut_ = 0;
+    qsizetype forgotten_ = 0;
 };

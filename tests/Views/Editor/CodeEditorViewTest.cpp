@@ -14,6 +14,8 @@
 #include "Editor/FindMatcher.h"
 #include "Editor/FoldComputer.h"
 #include "EditorFixture.h"
+#include "Views/Editor/FoldingLayoutManager.h"
+#include "Views/Editor/WrappingTextLayout.h"
 #include "Platform/SettingsStore.h"
 #include "WorkBounds.h"
 
@@ -266,6 +268,24 @@ TEST(CodeEditorCommands, GoToLineClampsToTheLastLine) {
     }
 }
 
+// Going to a line far down a long text finds its block without stepping through the lines before it.
+TEST(CodeEditorCommands, GoingToALineMeasuresNoMoreLinesInALongerText) {
+    const auto measuredFor = [](int lines) {
+        EditorFixture f(QStringLiteral("call(a, b);\n").repeated(lines), QStringLiteral("notes.txt"));
+        f.editor().showAll();
+        f.settle();
+        const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+        const qsizetype measured = layout->measuredBlocks(), stepped = f.view->steppedBlocks();
+        const int line = lines / 20 * 17;
+        f.controller.goToLine(line);
+        f.view->viewport()->grab();
+        f.settle();
+        EXPECT_EQ(f.selection(), (TextRange{qsizetype(line - 1) * 12, 0}));
+        return layout->measuredBlocks() - measured + f.view->steppedBlocks() - stepped;
+    };
+    work_bounds::expectFlat(measuredFor(20000), measuredFor(400000), 4096, 256);
+}
+
 // --- folding and the gutter
 
 namespace {
@@ -388,6 +408,54 @@ TEST(CodeEditorFolding, TheLinesOnScreenAreFoundWithoutSteppingThroughAFold) {
     EXPECT_EQ(lines[1].block.text(), "}");
     EXPECT_EQ(lines[2].block.text(), "after");
     EXPECT_LE(f.view->steppedBlocks() - before, 8);
+}
+
+// Folding and unfolding a block visits its lines once and no others, however many follow it.
+TEST(CodeEditorFolding, FoldingVisitsOnlyTheFoldedLines) {
+    constexpr int kInner = 20000;
+    const QString block = "{\n" + QStringLiteral("  step();\n").repeated(kInner) + "}\n";
+    const auto visitedFor = [&](int linesAfter) {
+        EditorFixture f(block + QStringLiteral("after();\n").repeated(linesAfter), QStringLiteral("notes.txt"));
+        f.editor().showAll();
+        f.settle();
+        QTextDocument* display = f.view->document();
+        const auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
+        const qsizetype before = f.editor().foldingLayout()->visitedBlocks() + layout->forgottenBlocks();
+        const qreal rows = layout->documentSize().height();
+        f.editor().toggleFold(0);
+        f.settle();
+        EXPECT_FALSE(display->findBlockByNumber(kInner).isVisible());
+        EXPECT_TRUE(display->findBlockByNumber(kInner + 1).isVisible());
+        EXPECT_EQ(layout->documentSize().height(), rows - kInner);  // the scroll bar follows
+        f.editor().toggleFold(0);
+        f.settle();
+        EXPECT_TRUE(display->findBlockByNumber(kInner).isVisible());
+        EXPECT_EQ(layout->documentSize().height(), rows);
+        return f.editor().foldingLayout()->visitedBlocks() + layout->forgottenBlocks() - before;
+    };
+    const qsizetype small = visitedFor(10);
+    // Each line hidden and shown again, and the lines coming into view given their colours.
+    EXPECT_LE(small, 2 * kInner + 256);
+    EXPECT_LE(visitedFor(200000), small + 64);
+}
+
+// A repaint of a view showing a fold steps over its hidden lines at once, however many they are.
+TEST(CodeEditorFolding, PaintingAFoldInViewMeasuresOnlyTheLinesShown) {
+    const auto measuredFor = [](int inner) {
+        EditorFixture f("{\n" + QStringLiteral("  step();\n").repeated(inner) + "}\nafter\n", QStringLiteral("notes.txt"));
+        f.editor().showAll();
+        f.editor().toggleFold(0);
+        f.view->viewport()->grab();
+        f.settle();
+        const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+        const qsizetype before = layout->measuredBlocks();
+        const QImage painted = f.view->viewport()->grab().toImage();
+        EXPECT_FALSE(f.view->document()->findBlockByNumber(inner).isVisible());
+        return layout->measuredBlocks() - before;
+    };
+    const qsizetype small = measuredFor(2000);
+    EXPECT_LE(small, 16);
+    EXPECT_EQ(measuredFor(100000), small);
 }
 
 TEST(CodeEditorFolding, AQuoteFarAboveAFoldKeepsItUntilTheFoldScanHasReachedIt) {
@@ -593,18 +661,24 @@ TEST(CodeEditorFind, ReplaceAllIsOneStep) {
 }
 
 // A new query in a long text shows its first match and the matches on screen from work that does
-// not grow with the text; the count of them all follows from work off this thread.
+// not grow with the text, keeping the places of those alone; the count of them all follows from work
+// off this thread.
 TEST(CodeEditorFind, ANewQueryShowsItsFirstMatchFromWorkTheTextsLengthDoesNotSet) {
     const QString line = QStringLiteral("function f(a, b) { return a.value + b.extra; }\n");
     const auto scannedFor = [&](qsizetype units) {
         EditorFixture f(line.repeated(units / line.size()), QStringLiteral("big.txt"));
         f.view->setShowFind(true);
-        const qsizetype before = FindMatcher::unitsSearchedHere();
+        const qsizetype before = FindMatcher::unitsSearchedHere(), keptBefore = FindMatcher::matchesKeptHere();
         search(f, "e");
         const qsizetype scanned = FindMatcher::unitsSearchedHere() - before;
+        const qsizetype kept = FindMatcher::matchesKeptHere() - keptBefore;
         EXPECT_EQ(f.selection(), (TextRange{20, 1}));
-        EXPECT_EQ(f.view->matchHighlights().matches().size() % 3, 0);
-        EXPECT_GT(f.view->matchHighlights().matches().size(), 3);
+        const qsizetype onScreen = f.view->matchHighlights().matches().size();
+        EXPECT_EQ(onScreen % 3, 0);
+        EXPECT_GT(onScreen, 3);
+        // Each repaint of the highlights while the matches are counted finds those on screen again,
+        // a few times a keystroke however long the text.
+        EXPECT_LE(kept, 16 * onScreen + 1);
         // Counted for the text as it is when the count comes, never for the text it started from.
         f.editor().userChange({0, 0}, QStringLiteral("e"));
         const qsizetype total = f.text().count(u'e');

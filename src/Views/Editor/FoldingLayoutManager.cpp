@@ -31,11 +31,17 @@ void FoldingLayoutManager::setBlocksVisible(int first, int last, bool visible) {
 }
 
 void FoldingLayoutManager::setFoldedRanges(const QList<TextRange>& ranges) {
+    QList<Applied> opened;
     for (qsizetype i = applied_.size() - 1; i >= 0; --i) {
         if (ranges.contains(applied_[i].range)) continue;
         setBlocksVisible(applied_[i].firstBlock, applied_[i].lastBlock, true);
-        applied_.removeAt(i);
+        opened << applied_.takeAt(i);
     }
+    // A fold still closed inside one that opened was shown with it: hide its lines again.
+    for (const Applied& a : std::as_const(applied_))
+        if (std::any_of(opened.begin(), opened.end(),
+                        [&](const Applied& o) { return a.firstBlock <= o.lastBlock && o.firstBlock <= a.lastBlock; }))
+            setBlocksVisible(a.firstBlock, a.lastBlock, false);
     folded_ = ranges;
     for (const TextRange& range : folded_) {
         const bool done = std::any_of(applied_.begin(), applied_.end(), [&](const Applied& a) { return a.range == range; });

@@ -330,6 +330,21 @@ TEST(CodeEditorFolding, FoldingHidesTheInnerLinesAndTheGutterSkipsTheirNumbers) 
     }
 }
 
+// An inner block folded inside an outer one stays folded when the outer one opens.
+TEST(CodeEditorFolding, OpeningAnOuterFoldKeepsAnInnerOneFolded) {
+    EditorFixture f("l1\nif x {\n  a\n  if y {\n    b\n    c\n  }\n  d\n}\nl10");
+    ASSERT_EQ(f.editor().foldRegions().size(), 2);
+    f.editor().toggleFold(f.text().indexOf("  if y"));  // its line's start
+    f.editor().toggleFold(f.text().indexOf("if x"));
+    ASSERT_EQ(f.editor().foldedStarts().size(), 2);
+    f.editor().toggleFold(f.text().indexOf("if x"));
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    QList<bool> shown;
+    for (int line = 0; line < 10; ++line) shown << f.view->document()->findBlockByNumber(line).isVisible();
+    EXPECT_EQ(shown, (QList<bool>{true, true, true, true, false, false, true, true, true, true}));
+    EXPECT_EQ(gutterNumbers(f).mid(0, 8), (QList<int>{1, 2, 3, 4, 7, 8, 9, 10}));
+}
+
 TEST(CodeEditorFolding, ChevronClickTogglesAndEditsAboveUnfold) {
     EditorFixture f(kBlockText);
     f.view->ruler()->grab();

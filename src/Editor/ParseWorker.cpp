@@ -52,22 +52,25 @@ const char* readWindowRun(void* payload, uint32_t byteIndex, TSPoint, uint32_t* 
 // How far either side of the edits and the lines in view the quick parse reaches for whole top-level
 // statements: a few lines, for a view that scrolls with the caret.
 constexpr qsizetype kQuickReach = 1024;
+// The reach of the widest window tried, four times wider each time.
+constexpr qsizetype kWidestReach = 16 * kQuickReach;
 // How many edits in a row the whole reparse may give way to before it finishes regardless, so that
 // the whole tree lags fast typing by a few keystrokes at most.
 constexpr int kMostYields = 8;
 // Past this the quick parse would cost about what it saves (a text wrapped in one statement).
 constexpr qsizetype kQuickMaximum = 64 * 1024;
 
-// The top-level statements of tree (edited to match the text) within kQuickReach of touched, as the
+// The top-level statements of tree (edited to match the text) within reach of touched, as the
 // range the runtime parses them in; none when they are too long or make up the whole text.
-std::optional<TSRange> statementsAround(const SyntaxTree::MutableTree& tree, TextRange touched, qsizetype length) {
+std::optional<TSRange> statementsAround(const SyntaxTree::MutableTree& tree, TextRange touched, qsizetype length,
+                                        qsizetype reach) {
     if (touched.location < 0 || touched.end() > length) return std::nullopt;
     const TSNode root = ts_tree_root_node(tree.tree()->tsTree());
     const auto byteAt = [](qsizetype unit) { return uint32_t(unit * 2); };
-    const TSNode first = ts_node_first_child_for_byte(root, byteAt(qMax<qsizetype>(0, touched.location - kQuickReach)));
+    const TSNode first = ts_node_first_child_for_byte(root, byteAt(qMax<qsizetype>(0, touched.location - reach)));
     if (ts_node_is_null(first)) return std::nullopt;
-    const qsizetype reach = touched.end() + kQuickReach;
-    const TSNode last = reach >= length ? TSNode{} : ts_node_first_child_for_byte(root, byteAt(reach));
+    const qsizetype after = touched.end() + reach;
+    const TSNode last = after >= length ? TSNode{} : ts_node_first_child_for_byte(root, byteAt(after));
     TSRange range{ts_node_start_point(first), {UINT32_MAX, UINT32_MAX}, ts_node_start_byte(first), UINT32_MAX};
     qsizetype end = length;
     if (!ts_node_is_null(last)) {
@@ -285,10 +288,14 @@ qsizetype ParseWorker::parseUntilStopped() {
             const qsizetype from = qMin(touched->location, shown.location);
             window = TextRange{from, qMax(touched->end(), shown.end()) - from};
         }
-        if (const std::optional<TSRange> around =
-                incremental && window ? statementsAround(*tree, *window, text.size()) : std::nullopt) {
-            // The statements around the edits alone, so their lines are coloured before the whole
-            // reparse is through.
+        // The statements around the edits alone, so their lines are coloured before the whole
+        // reparse is through; a wider window when an error runs on to the end of the narrower one.
+        std::optional<TSRange> tried;
+        for (qsizetype reach = kQuickReach; incremental && window && !quickPublished && reach <= kWidestReach;
+             reach *= 4) {
+            const std::optional<TSRange> around = statementsAround(*tree, *window, text.size(), reach);
+            if (!around || (tried && tried->start_byte == around->start_byte && tried->end_byte == around->end_byte)) break;
+            tried = around;
             ts_parser_set_included_ranges(runtime, &*around, 1);
             WindowReader reader{&text};
             std::shared_ptr<SyntaxTree::MutableTree> quick = parse(runtime, nullptr, text, progress, &reader);

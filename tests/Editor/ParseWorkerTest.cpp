@@ -52,12 +52,15 @@ QString statements(int lines) {
 // statements, typing `keys` one by one after `after` in the middle statement: for the worst of those
 // keystrokes, and for one more that comes as soon as the one before it is coloured, while the whole
 // text is still to be reparsed for that one.
-std::pair<qint64, qint64> stepsWhileTyping(int lines, const QString& after, const QString& keys) {
+std::pair<qint64, qint64> stepsWhileTyping(int lines, const QString& after, const QString& keys,
+                                           const QString& middleStatement = {}) {
     QString text = statements(lines);
+    const qsizetype middle = text.indexOf(u'\n', text.size() / 2) + 1;
+    text.insert(middle, middleStatement);
     const std::unique_ptr<ParseWorker> parsed = parsing(text);
     ParseWorker& worker = *parsed;
     quint64 revision = 1;
-    const qsizetype at = text.indexOf(after, text.indexOf(u'\n', text.size() / 2) + 1) + after.size();
+    const qsizetype at = text.indexOf(after, middle) + after.size();
     qsizetype typed = 0;
     const auto type = [&] {
         const QString key = keys.mid(typed % keys.size(), 1);
@@ -194,6 +197,14 @@ TEST(ParseWorker, ColoursOfAnUnfinishedStatementCostNoMoreParsingInALongerText) 
         EXPECT_LE(large, small + 8) << keys.toStdString() << ", small text: " << small;
         EXPECT_LE(largeNext, smallNext + 8) << keys.toStdString() << ", small text: " << smallNext;
     }
+    // A statement longer than the lines around an edit are: the call is left open at its start.
+    QString list = QStringLiteral("let list = [");
+    for (int i = 0; i < 500; ++i) list += QStringLiteral("%1, ").arg(i);
+    list += QStringLiteral("];\n");
+    const auto [small, smallNext] = stepsWhileTyping(2'000, QStringLiteral("= ["), QStringLiteral("foo("), list);
+    const auto [large, largeNext] = stepsWhileTyping(40'000, QStringLiteral("= ["), QStringLiteral("foo("), list);
+    EXPECT_LE(large, small + 8) << "long statement, small text: " << small;
+    EXPECT_LE(largeNext, smallNext + 8) << "long statement, small text: " << smallNext;
 }
 
 TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWholeOne) {

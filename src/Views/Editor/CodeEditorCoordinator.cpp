@@ -707,6 +707,7 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
 }
 
 void CodeEditorCoordinator::syncFromDocument() {
+    if (document_ && document_->language() != lastLanguage_) highlight();  // coloured as the language it now is
     if (!document_ || document_->textRevision() == documentRevision_) return;
     documentRevision_ = document_->textRevision();
     replaceText(document_->text());

@@ -4,6 +4,7 @@
 
 #include "EditorFixture.h"
 #include "Editor/ParseWorker.h"
+#include "Editor/TokenRole.h"
 
 namespace {
 
@@ -43,4 +44,21 @@ TEST(ColoursPerKey, AKeyColoursTheLinesInViewOnceInAnyLength) {
     EXPECT_GT(small, 0);
     EXPECT_LE(small, shownSmall);
     EXPECT_LE(large, shownLarge) << "small text: " << small;
+}
+
+// The parse of a text in another language is of the revision already coloured: it colours the lines
+// in view all the same.
+TEST(ColoursPerKey, AnotherLanguageColoursTheLinesInViewAnew) {
+    EditorFixture f(QStringLiteral("def f(x):\n    return x\n"), QStringLiteral("main.js"));
+    const auto keywordAtStart = [&] {
+        for (const QTextLayout::FormatRange& range : f.view->document()->firstBlock().layout()->formats())
+            if (range.start == 0 && range.length == 3 &&
+                range.format.foreground().color() == SyntaxPalette::color(TokenRole::keyword))
+                return true;
+        return false;
+    };
+    EXPECT_FALSE(keywordAtStart());
+    f.document.setLanguage(CodeLanguage::python);
+    f.settleColours();
+    EXPECT_TRUE(QTest::qWaitFor(keywordAtStart, 60000));
 }

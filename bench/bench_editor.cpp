@@ -100,8 +100,10 @@ void keystrokeWithFindOpen(benchmark::State& state) { typeInTheMiddle(state, QSt
 void keystrokeWithRegexFindOpen(benchmark::State& state) { typeInTheMiddle(state, QStringLiteral("t[a-z]+l"), true); }
 
 // From a keystroke until the visible lines are coloured for the new text (the parse runs off the
-// UI thread), beside the bare runtime's incremental reparse of the same edit in the same run.
-void coloursAfterKeystroke(benchmark::State& state) {
+// UI thread), beside the bare runtime's incremental reparse of the same edit in the same run. Each
+// key types the next character of keys at the start of the middle line, or after the first `after`
+// past it; `assisted`, as typed (closing brackets may come with it).
+void coloursAfterTyping(benchmark::State& state, const QString& keys, bool assisted, const QString& after = {}) {
     const QString text = generatedJavaScript(state.range(0) * 1024 * 1024);
     EditorDocument document(QStringLiteral("/nonexistent/big.js"), text);
     FindState find;
@@ -117,7 +119,9 @@ void coloursAfterKeystroke(benchmark::State& state) {
     };
     settle();
     editor.showAll();  // a long text would otherwise still be going into the display
-    const qsizetype middle = editor.text().toExact(view.document()->findBlockByNumber(view.document()->blockCount() / 2).position());
+    qsizetype middle = editor.text().toExact(view.document()->findBlockByNumber(view.document()->blockCount() / 2).position());
+    if (!after.isEmpty()) middle = editor.text().text().indexOf(after, middle) + after.size();
+    const qsizetype lineStart = editor.text().text().lastIndexOf(u'\n', middle - 1) + 1;
     editor.setSelection({middle, 0}, true);
     settle();
 
@@ -132,15 +136,17 @@ void coloursAfterKeystroke(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        editor.userChange(editor.selection(), QStringLiteral("x"), true);
+        const QChar key = keys[bareTimes.size() % keys.size()];
+        if (assisted) editor.userChange(editor.selection(), key, true);
+        else editor.plainChange(editor.selection(), key);
         settle();
         const double ms = clock.nsecsElapsed() / 1e6;
         times.push_back(ms);
         state.SetIterationTime(ms / 1000);
 
         const qsizetype at = middle + qsizetype(bareTimes.size());
-        const qsizetype column = at - middle;
-        bare.insert(at, u'x');
+        const qsizetype column = at - lineStart;
+        bare.insert(at, key);
         QElapsedTimer bareClock;
         bareClock.start();
         tree->edit(SyntaxTree::InputEdit(uint32_t(at * 2), uint32_t(at * 2), uint32_t(at * 2 + 2),
@@ -156,6 +162,12 @@ void coloursAfterKeystroke(benchmark::State& state) {
     state.counters["worst_ms"] = times.back();
     state.counters["bare_reparse_median_ms"] = bareTimes[bareTimes.size() / 2];
     state.counters["bare_reparse_worst_ms"] = bareTimes.back();
+}
+
+void coloursAfterKeystroke(benchmark::State& state) { coloursAfterTyping(state, QStringLiteral("x"), true); }
+// A call typed in a function, before its closing parenthesis: most keys leave the statement wrong.
+void coloursAfterUnfinishedKeystroke(benchmark::State& state) {
+    coloursAfterTyping(state, QStringLiteral("foo(a, "), false, QStringLiteral("console.log(`total ${total}`, "));
 }
 
 // The fold scan alone, as it runs when a file opens.
@@ -274,5 +286,6 @@ BENCHMARK(keystroke)->Arg(1)->Arg(10)->Iterations(200)->UseManualTime()->Unit(be
 BENCHMARK(keystrokeWithFindOpen)->Arg(1)->Arg(10)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(keystrokeWithRegexFindOpen)->Arg(1)->Arg(10)->Iterations(50)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(coloursAfterKeystroke)->Arg(1)->Arg(10)->Iterations(15)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(coloursAfterUnfinishedKeystroke)->Arg(1)->Arg(10)->Iterations(15)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) { return runWidgetBenchmarks(argc, argv); }

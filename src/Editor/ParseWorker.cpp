@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <bit>
+#include <functional>
 
 namespace {
 // A text this long leaves a tree of tens of megabytes in this thread's allocator arena.
@@ -22,25 +23,54 @@ const char* readRun(void* payload, uint32_t byteIndex, TSPoint, uint32_t* bytesR
     return reinterpret_cast<const char*>(run.data());
 }
 
+// The text of a quick parse, handed over in short runs so that the reads tell how far the lexer
+// looked ahead: a token left open (a comment, a string) is searched for its end up to the end of
+// the window and lexed again shorter, where the whole text might have ended it further on.
+struct WindowReader {
+    GapText* text = nullptr;
+    uint32_t furthest = 0;  // the furthest byte read
+    bool lookedFar = false;
+};
+constexpr qsizetype kWindowRun = 128;
+// A step back further than this is a look ahead no token of ordinary code takes.
+constexpr uint32_t kFarLook = 512;
+// How much of the window, in bytes, must follow an error: room for the parse to take up whole
+// statements again.
+constexpr uint32_t kSettle = 1024;
+
+const char* readWindowRun(void* payload, uint32_t byteIndex, TSPoint, uint32_t* bytesRead) {
+    auto* reader = static_cast<WindowReader*>(payload);
+    if (byteIndex + kFarLook < reader->furthest) reader->lookedFar = true;
+    reader->furthest = std::max(reader->furthest, byteIndex);
+    const std::u16string_view run = reader->text->read(qsizetype(byteIndex / 2));
+    size_t units = std::min<size_t>(run.size(), kWindowRun);
+    if (units < run.size() && QChar::isHighSurrogate(run[units - 1])) ++units;  // a pair stays whole
+    *bytesRead = uint32_t(units * 2);
+    return reinterpret_cast<const char*>(run.data());
+}
+
 // How far either side of the edits and the lines in view the quick parse reaches for whole top-level
 // statements: a few lines, for a view that scrolls with the caret.
 constexpr qsizetype kQuickReach = 1024;
+// The reach of the widest window tried, four times wider each time.
+constexpr qsizetype kWidestReach = 16 * kQuickReach;
 // How many edits in a row the whole reparse may give way to before it finishes regardless, so that
 // the whole tree lags fast typing by a few keystrokes at most.
 constexpr int kMostYields = 8;
 // Past this the quick parse would cost about what it saves (a text wrapped in one statement).
 constexpr qsizetype kQuickMaximum = 64 * 1024;
 
-// The top-level statements of tree (edited to match the text) within kQuickReach of touched, as the
+// The top-level statements of tree (edited to match the text) within reach of touched, as the
 // range the runtime parses them in; none when they are too long or make up the whole text.
-std::optional<TSRange> statementsAround(const SyntaxTree::MutableTree& tree, TextRange touched, qsizetype length) {
+std::optional<TSRange> statementsAround(const SyntaxTree::MutableTree& tree, TextRange touched, qsizetype length,
+                                        qsizetype reach) {
     if (touched.location < 0 || touched.end() > length) return std::nullopt;
     const TSNode root = ts_tree_root_node(tree.tree()->tsTree());
     const auto byteAt = [](qsizetype unit) { return uint32_t(unit * 2); };
-    const TSNode first = ts_node_first_child_for_byte(root, byteAt(qMax<qsizetype>(0, touched.location - kQuickReach)));
+    const TSNode first = ts_node_first_child_for_byte(root, byteAt(qMax<qsizetype>(0, touched.location - reach)));
     if (ts_node_is_null(first)) return std::nullopt;
-    const qsizetype reach = touched.end() + kQuickReach;
-    const TSNode last = reach >= length ? TSNode{} : ts_node_first_child_for_byte(root, byteAt(reach));
+    const qsizetype after = touched.end() + reach;
+    const TSNode last = after >= length ? TSNode{} : ts_node_first_child_for_byte(root, byteAt(after));
     TSRange range{ts_node_start_point(first), {UINT32_MAX, UINT32_MAX}, ts_node_start_byte(first), UINT32_MAX};
     qsizetype end = length;
     if (!ts_node_is_null(last)) {
@@ -53,14 +83,51 @@ std::optional<TSRange> statementsAround(const SyntaxTree::MutableTree& tree, Tex
     return range;
 }
 
-// Whether a quick parse of the statements in range colours them as the whole reparse will: it found
-// no error and ends where the range does. Otherwise what the edit means may hang on text past the
-// range (a string or comment left open, closed further on) and only the whole reparse can tell.
-bool closesWhereItShould(const SyntaxTree::MutableTree& quick, const TSRange& range) {
+// Where the top-level statement before the one the edits in touched start in begins, in bytes: an
+// error of the statement before, wrong until the edit, may be taken up with the edited one.
+uint32_t editedFrom(const SyntaxTree::MutableTree& tree, TextRange touched) {
+    const uint32_t from = uint32_t(touched.location * 2);
+    const TSNode first = ts_node_first_child_for_byte(ts_tree_root_node(tree.tree()->tsTree()), from);
+    if (ts_node_is_null(first)) return from;
+    const TSNode before = ts_node_prev_sibling(first);
+    return std::min(from, ts_node_start_byte(ts_node_is_null(before) ? first : before));
+}
+
+// Whether tree has an error before byte: one left open there may end in the window after it.
+bool errorBefore(const SyntaxTree::MutableTree& tree, uint32_t byte) {
+    const TSNode root = ts_tree_root_node(tree.tree()->tsTree());
+    if (!ts_node_has_error(root)) return false;
+    TSTreeCursor cursor = ts_tree_cursor_new(root);
+    bool found = false;
+    for (bool more = ts_tree_cursor_goto_first_child(&cursor); more && !found;
+         more = ts_tree_cursor_goto_next_sibling(&cursor)) {
+        const TSNode child = ts_tree_cursor_current_node(&cursor);
+        if (ts_node_start_byte(child) >= byte) break;
+        found = ts_node_has_error(child);
+    }
+    ts_tree_cursor_delete(&cursor);
+    return found;
+}
+
+// Whether a quick parse of the statements in range colours them as the whole reparse will: it ends
+// where the range does, no token looked past the range for its end, and any error starts no earlier
+// than the statement edited and is followed, within the range, by statements the parse has taken up
+// again. Otherwise what the edit means may hang on text outside the range and only the whole
+// reparse can tell.
+bool closesWhereItShould(const SyntaxTree::MutableTree& quick, const TSRange& range, const WindowReader& reader,
+                         uint32_t edited, const std::function<bool()>& brokenBefore) {
     const TSNode root = ts_tree_root_node(quick.tree()->tsTree());
     const uint32_t count = ts_node_child_count(root);
-    if (count == 0 || ts_node_has_error(root)) return false;
-    return range.end_byte == UINT32_MAX || ts_node_end_byte(ts_node_child(root, count - 1)) == range.end_byte;
+    if (count == 0 || reader.lookedFar || ts_node_is_error(root)) return false;
+    if (range.end_byte != UINT32_MAX && ts_node_end_byte(ts_node_child(root, count - 1)) != range.end_byte) return false;
+    if (!ts_node_has_error(root)) return true;
+    const uint32_t settled = range.end_byte == UINT32_MAX ? UINT32_MAX : range.end_byte - std::min(range.end_byte, kSettle);
+    for (uint32_t i = 0; i < count; ++i) {
+        const TSNode child = ts_node_child(root, i);
+        if (ts_node_has_error(child) && (ts_node_start_byte(child) < edited || ts_node_end_byte(child) > settled))
+            return false;
+    }
+    return !brokenBefore();
 }
 
 // Where a range of text edited by e lies after it.
@@ -92,14 +159,16 @@ bool step(TSParseState* state) {
     return waiting && progress->mayYield;
 }
 
-// A parse of text, reusing old (already edited to match it) when there is one.
+// A parse of text, reusing old (already edited to match it) when there is one. A quick parse reads
+// through window.
 std::shared_ptr<SyntaxTree::MutableTree> parse(TSParser* parser, const SyntaxTree::MutableTree* old, GapText& text,
-                                               Progress& progress) {
+                                               Progress& progress, WindowReader* window = nullptr) {
     if (text.size() > SyntaxTree::Parser::maximumTextLength) return nullptr;
     constexpr TSInputEncoding encoding =
         std::endian::native == std::endian::little ? TSInputEncodingUTF16LE : TSInputEncodingUTF16BE;
-    TSTree* tree = ts_parser_parse_with_options(parser, old ? old->tree()->tsTree() : nullptr,
-                                                TSInput{&text, readRun, encoding, nullptr},
+    const TSInput input = window ? TSInput{window, readWindowRun, encoding, nullptr}
+                                 : TSInput{&text, readRun, encoding, nullptr};
+    TSTree* tree = ts_parser_parse_with_options(parser, old ? old->tree()->tsTree() : nullptr, input,
                                                 TSParseOptions{&progress, step});
     if (!tree) return nullptr;
     return std::make_shared<SyntaxTree::MutableTree>(SyntaxTree::Tree::adopt(tree));
@@ -214,19 +283,26 @@ qsizetype ParseWorker::parseUntilStopped() {
         const bool incremental = !fresh && tree;
         // The lines in view come with the edits when they are near enough for one quick parse.
         const TextRange shown = jobs.back().shown;
+        std::optional<TextRange> window = touched;
         if (touched && shown.length > 0) {
             const qsizetype from = qMin(touched->location, shown.location);
-            touched = TextRange{from, qMax(touched->end(), shown.end()) - from};
+            window = TextRange{from, qMax(touched->end(), shown.end()) - from};
         }
-        if (const std::optional<TSRange> around =
-                incremental && touched ? statementsAround(*tree, *touched, text.size()) : std::nullopt) {
-            // The statements around the edits alone, so their lines are coloured before the whole
-            // reparse is through.
+        // The statements around the edits alone, so their lines are coloured before the whole
+        // reparse is through; a wider window when an error runs on to the end of the narrower one.
+        std::optional<TSRange> tried;
+        for (qsizetype reach = kQuickReach; incremental && window && !quickPublished && reach <= kWidestReach;
+             reach *= 4) {
+            const std::optional<TSRange> around = statementsAround(*tree, *window, text.size(), reach);
+            if (!around || (tried && tried->start_byte == around->start_byte && tried->end_byte == around->end_byte)) break;
+            tried = around;
             ts_parser_set_included_ranges(runtime, &*around, 1);
-            std::shared_ptr<SyntaxTree::MutableTree> quick = parse(runtime, nullptr, text, progress);
+            WindowReader reader{&text};
+            std::shared_ptr<SyntaxTree::MutableTree> quick = parse(runtime, nullptr, text, progress, &reader);
             ts_parser_set_included_ranges(runtime, nullptr, 0);
             if (std::atomic_ref(cancel_).load()) return text.size();
-            if (quick && closesWhereItShould(*quick, *around)) {
+            const auto brokenBefore = [&] { return errorBefore(*tree, around->start_byte); };
+            if (quick && closesWhereItShould(*quick, *around, reader, editedFrom(*tree, *touched), brokenBefore)) {
                 std::atomic_ref(stepsBeforeColours_).store(carried + progress.steps);
                 quickPublished = true;
                 const qsizetype from = around->start_byte / 2;

@@ -48,6 +48,46 @@ QString statements(int lines) {
     return text;
 }
 
+// The parser steps taken before the typed line can be coloured in a text of `lines` top-level
+// statements, typing `keys` one by one after `after` in the middle statement: for the worst of those
+// keystrokes, and for one more that comes as soon as the one before it is coloured, while the whole
+// text is still to be reparsed for that one.
+std::pair<qint64, qint64> stepsWhileTyping(int lines, const QString& after, const QString& keys,
+                                           const QString& middleStatement = {}) {
+    QString text = statements(lines);
+    const qsizetype middle = text.indexOf(u'\n', text.size() / 2) + 1;
+    text.insert(middle, middleStatement);
+    const std::unique_ptr<ParseWorker> parsed = parsing(text);
+    ParseWorker& worker = *parsed;
+    quint64 revision = 1;
+    const qsizetype at = text.indexOf(after, middle) + after.size();
+    qsizetype typed = 0;
+    const auto type = [&] {
+        const QString key = keys.mid(typed % keys.size(), 1);
+        worker.edit(highlight_test::replace(text, at + typed, 0, key), key, revision + 1);
+        ++typed;
+        ++revision;
+    };
+    qint64 worst = 0;
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        type();
+        EXPECT_TRUE(waitFor(worker, revision).valid);
+        worst = std::max(worst, worker.stepsBeforeColours());
+    }
+    const quint64 first = revision + 1;
+    QObject::connect(
+        &worker, &ParseWorker::parsed, &worker,
+        [&](quint64 done) {
+            if (done == first && revision == first && worker.latestFor({at, 1}).covered.length < text.size()) type();
+        },
+        Qt::DirectConnection);
+    type();
+    (void)QTest::qWaitFor([&] { return worker.latest().valid && worker.latest().revision >= first; }, 60000);
+    EXPECT_EQ(revision, first + 1) << "the edit's lines were not coloured ahead of the whole text";
+    EXPECT_TRUE(waitFor(worker, revision).valid);
+    return std::pair{worst, worker.stepsBeforeColours()};
+}
+
 } // namespace
 
 TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
@@ -138,43 +178,33 @@ TEST(ParseWorker, TypingInOnePlaceMovesNoMoreTextInALongerText) {
 }
 
 TEST(ParseWorker, ColoursOfAKeystrokeCostNoMoreParsingInALongerText) {
-    // The parser steps taken before the typed line can be coloured in a text of `lines` top-level
-    // statements: for the worst of ten keystrokes in the middle, and for one more that comes as soon
-    // as the one before it is coloured, while the whole text is still to be reparsed for that one.
-    const auto stepsWhileTyping = [&](int lines) {
-        QString text = statements(lines);
-        const std::unique_ptr<ParseWorker> parsed = parsing(text);
-        ParseWorker& worker = *parsed;
-        quint64 revision = 1;
-        // Into the name after "let v", so every keystroke leaves the text free of errors.
-        const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 1 + 5;
-        const auto type = [&] {
-            worker.edit(highlight_test::replace(text, at + qsizetype(revision) - 1, 0, QStringLiteral("x")),
-                        QStringLiteral("x"), revision + 1);
-            ++revision;
-        };
-        qint64 worst = 0;
-        for (int i = 0; i < 10; ++i) {
-            type();
-            EXPECT_TRUE(waitFor(worker, revision).valid);
-            worst = std::max(worst, worker.stepsBeforeColours());
-        }
-        const quint64 first = revision + 1;
-        QObject::connect(
-            &worker, &ParseWorker::parsed, &worker,
-            [&](quint64 done) {
-                if (done == first && revision == first && worker.latestFor({at, 1}).covered.length < text.size()) type();
-            },
-            Qt::DirectConnection);
-        type();
-        EXPECT_TRUE(waitFor(worker, first + 1).valid);
-        EXPECT_EQ(revision, first + 1);
-        return std::pair{worst, worker.stepsBeforeColours()};
-    };
-    const auto [small, smallNext] = stepsWhileTyping(2'000);
-    const auto [large, largeNext] = stepsWhileTyping(40'000);
+    // Into the name after "let v", so every keystroke leaves the text free of errors.
+    const auto [small, smallNext] = stepsWhileTyping(2'000, QStringLiteral("let v"), QStringLiteral("xxxxxxxxxx"));
+    const auto [large, largeNext] = stepsWhileTyping(40'000, QStringLiteral("let v"), QStringLiteral("xxxxxxxxxx"));
     EXPECT_LE(large, small + 8) << "small text: " << small;
     EXPECT_LE(largeNext, smallNext + 8) << "small text: " << smallNext;
+}
+
+// Code being typed is wrong on most keys: a call opened before its closing parenthesis, a string
+// opened before it closes, a condition before its statement. The error stays within the typed statement, and so does the
+// parse that colours it.
+TEST(ParseWorker, ColoursOfAnUnfinishedStatementCostNoMoreParsingInALongerText) {
+    for (const auto& [after, keys] : {std::pair{QStringLiteral("= "), QStringLiteral("foo(a, ")},
+                                      std::pair{QString(), QStringLiteral("if (x) ")},
+                                      std::pair{QStringLiteral("= "), QStringLiteral("[1, 'ab")}}) {
+        const auto [small, smallNext] = stepsWhileTyping(2'000, after, keys);
+        const auto [large, largeNext] = stepsWhileTyping(40'000, after, keys);
+        EXPECT_LE(large, small + 8) << keys.toStdString() << ", small text: " << small;
+        EXPECT_LE(largeNext, smallNext + 8) << keys.toStdString() << ", small text: " << smallNext;
+    }
+    // A statement longer than the lines around an edit are: the call is left open at its start.
+    QString list = QStringLiteral("let list = [");
+    for (int i = 0; i < 500; ++i) list += QStringLiteral("%1, ").arg(i);
+    list += QStringLiteral("];\n");
+    const auto [small, smallNext] = stepsWhileTyping(2'000, QStringLiteral("= ["), QStringLiteral("foo("), list);
+    const auto [large, largeNext] = stepsWhileTyping(40'000, QStringLiteral("= ["), QStringLiteral("foo("), list);
+    EXPECT_LE(large, small + 8) << "long statement, small text: " << small;
+    EXPECT_LE(largeNext, smallNext + 8) << "long statement, small text: " << smallNext;
 }
 
 TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWholeOne) {
@@ -186,8 +216,8 @@ TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWhol
     ParseWorker& worker = *parsed;
     quint64 revision = 1;
 
-    // What the worker hands out for the lines around the edit and for the far end of the text, as it
-    // tells of each parse (on its thread, before it goes on to the next).
+    // What the worker hands out for the lines in view around the edit and for the far end of the
+    // text, as it tells of each parse (on its thread, before it goes on to the next).
     std::mutex mutex;
     TextRange near, far;
     std::vector<std::pair<ParseWorker::Result, ParseWorker::Result>> seen;
@@ -199,35 +229,87 @@ TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWhol
         },
         Qt::DirectConnection);
 
-    const QStringList pieces = {"x", "\n", "{", "}", "'", "/*", "`", "let y = 1;\n", "é"};
+    // Half of them leave the text wrong until more is typed.
+    const QStringList pieces = {"x", "\n", "{", "}", "'", "/*", "`", "let y = 1;\n", "é", "(", ")", "foo(a, ", "[",
+                                "]", "if (a) ", "\"", " + ", "*/", "=> ", "class "};
     std::mt19937 random(11);
     int quick = 0;
-    for (int round = 0; round < 40; ++round) {
-        const qsizetype at = text.size() / 4 + qsizetype(random() % (text.size() / 2));
-        const QString inserted = pieces[int(random() % pieces.size())];
-        const qsizetype lineStart = text.lastIndexOf(u'\n', at - 1) + 1;
+    const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    // Replaces `removed` units at `at` by `inserted`, then holds what the worker hands out against
+    // a fresh parse.
+    const auto apply = [&](int round, qsizetype at, qsizetype removed, const QString& inserted) {
+        // The lines in view: a dozen before the edit's and twenty after.
+        qsizetype shownStart = text.lastIndexOf(u'\n', at - 1) + 1;
+        for (int i = 0; i < 12 && shownStart > 0; ++i) shownStart = text.lastIndexOf(u'\n', shownStart - 2) + 1;
+        qsizetype shownEnd = at + removed;
+        for (int i = 0; i < 20 && shownEnd < text.size(); ++i) shownEnd = text.indexOf(u'\n', shownEnd) + 1;
+        const TextRange shown{shownStart, shownEnd - shownStart};
         {
             const std::lock_guard lock(mutex);
             seen.clear();
-            near = {lineStart, at + inserted.size() - lineStart};
+            near = {shownStart, shown.length + inserted.size() - removed};
             far = {text.size() - 10, 10};
         }
-        worker.edit(highlight_test::replace(text, at, 0, inserted), inserted, ++revision);
+        worker.edit(highlight_test::replace(text, at, removed, inserted), inserted, ++revision, shown);
         ASSERT_TRUE(waitFor(worker, revision).valid);
         const std::lock_guard lock(mutex);
         ASSERT_FALSE(seen.empty());
-        const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
         for (const auto& [forNear, forFar] : seen) {
             ASSERT_EQ(forNear.revision, revision);
             ASSERT_NE(forNear.tree, nullptr);
+            // Told of no edit, the fresh highlighter parses the text from scratch.
             EXPECT_EQ(highlighter->spans(*forNear.tree, text, near), fresh->ranges(text, near))
-                << "round " << round << " inserting " << inserted.toStdString();
+                << "round " << round << " inserting " << inserted.toStdString() << " removing " << removed;
             // The far end waits for the whole text.
             EXPECT_TRUE(forFar.revision < revision || forFar.covered == (TextRange{0, text.size()}));
             if (forNear.covered.length < text.size()) ++quick;
         }
+    };
+    for (int round = 0; round < 60; ++round) {
+        const qsizetype at = text.size() / 4 + qsizetype(random() % (text.size() / 2));
+        const QString inserted = pieces[int(random() % pieces.size())];
+        apply(round, at, 0, inserted);
+        // Every other piece is taken out again, so that not every text is wrong in many places.
+        if (round % 2) apply(round, at, inserted.size(), {});
     }
-    EXPECT_GE(quick, 4);
+    EXPECT_GE(quick, 30);
+}
+
+// A comment opened in the lines in view may close far past them, or one left open far before them
+// may close in view: their colours hang on text no quick parse of the lines around reads.
+TEST(ParseWorker, ACommentClosedFarFromWhereItOpensWaitsForTheWholeText) {
+    TreeSitterHighlighter* const highlighter = javascript();
+    ASSERT_NE(highlighter, nullptr);
+    for (const auto& [far, typed] : {std::pair{QStringLiteral("/* far */"), QStringLiteral("/*")},
+                                     std::pair{QStringLiteral("/* far"), QStringLiteral("*/")}}) {
+        QString text = statements(4'000);
+        // Well over a thousand lines after the middle, or before it.
+        const qsizetype farAt = text.indexOf(u'\n', typed == QStringLiteral("/*") ? text.size() * 15 / 16 : text.size() / 16) + 1;
+        text.insert(farAt, far + u'\n');
+        const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 1;
+        const std::unique_ptr<ParseWorker> parsed = parsing(text);
+        ParseWorker& worker = *parsed;
+        const TextRange shown{at, 200};
+        std::mutex mutex;
+        std::vector<ParseWorker::Result> seen;
+        QObject::connect(
+            &worker, &ParseWorker::parsed, &worker,
+            [&](quint64) {
+                const std::lock_guard lock(mutex);
+                seen.push_back(worker.latestFor(shown));
+            },
+            Qt::DirectConnection);
+        worker.edit(highlight_test::replace(text, at, 0, typed), typed, 2, shown);
+        ASSERT_TRUE(waitFor(worker, 2).valid);
+        const std::lock_guard lock(mutex);
+        const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+        for (const ParseWorker::Result& result : seen) {
+            ASSERT_EQ(result.revision, 2u);
+            ASSERT_NE(result.tree, nullptr);
+            EXPECT_EQ(highlighter->spans(*result.tree, text, shown), fresh->ranges(text, shown))
+                << typed.toStdString() << (result.covered.length < text.size() ? ", quick" : "");
+        }
+    }
 }
 
 TEST(ParseWorker, TheWholeTreeLagsNonStopTypingByAFewKeystrokesAtMost) {

@@ -161,13 +161,14 @@ CodeEditorCoordinator::~CodeEditorCoordinator() {
 void CodeEditorCoordinator::makeHighlighter() {
     lastLanguage_ = language();
     parseWorker_.reset();
+    colouredRevision_.reset();  // what the new highlighter parses is coloured anew
     highlighter_ = HighlighterRule::make(lastLanguage_, text_.size());
     treeSitter_ = dynamic_cast<TreeSitterHighlighter*>(highlighter_.get());
     highlighter_->setReader([this](qsizetype end) { text_.through(end); });
     if (!treeSitter_) return;
     parseWorker_ = std::make_unique<ParseWorker>(treeSitter_->language());
     connect(parseWorker_.get(), &ParseWorker::parsed, this, [this](quint64 revision) {
-        if (revision == revision_) highlight();
+        if (revision == revision_ && (colouredRevision_ != revision || colouredRange_ != visibleRange())) highlight();
     });
     // The thread gets a text nothing here edits in place, or the first keystroke would copy the
     // whole text: the saved text while the text is just that (the thread copies it at its first
@@ -707,6 +708,7 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
 }
 
 void CodeEditorCoordinator::syncFromDocument() {
+    if (document_ && document_->language() != lastLanguage_) highlight();  // coloured as the language it now is
     if (!document_ || document_->textRevision() == documentRevision_) return;
     documentRevision_ = document_->textRevision();
     replaceText(document_->text());
@@ -1045,12 +1047,15 @@ void CodeEditorCoordinator::highlight() {
         // (shifted with the edit); the parse's signal comes back here.
         const ParseWorker::Result latest = parseWorker_->latestFor(range);
         if (!latest.valid || latest.revision != revision_) return;
+        colouredRevision_ = revision_;
+        colouredRange_ = range;
         if (latest.tree)
             for (const TextRange& run : runs) spans += treeSitter_->spans(*latest.tree, text_.text(), run);
     } else {
         for (const TextRange& run : runs) spans += highlighter_->ranges(colourText(run.end()), std::nullopt, run);
     }
 
+    linesColoured_ += lines.size();
     // One format list per visible line: the base colour over the line, then each span in order.
     QHash<int, qsizetype> lineIndex;
     for (qsizetype i = 0; i < lines.size(); ++i) lineIndex.insert(lines[i].block.blockNumber(), i);

@@ -105,6 +105,10 @@ public:
     const SyntaxHighlighter* highlighter() const { return highlighter_.get(); }
     // False while the colours of the visible lines wait for a parse of the current text.
     bool coloursSettled() const;
+    // Lines whose colours were worked out, so far.
+    qint64 linesColoured() const { return linesColoured_; }
+    // The background parse of a text with a grammar; null for other texts.
+    const ParseWorker* parseWorker() const { return parseWorker_.get(); }
 
     // True while an edit and its after-edit work are under way.
     bool isBusy() const { return busy_ > 0; }
@@ -241,6 +245,11 @@ private:
     // With a grammar the tree is kept on a thread of its own; treeSitter_ is then highlighter_.
     std::unique_ptr<ParseWorker> parseWorker_;
     TextRange lastShown_;  // the lines in view when last coloured: the background parse takes them first
+    qint64 linesColoured_ = 0;
+    // The lines last coloured from a parse, and the revision of that parse: the whole reparse that
+    // follows a quick one colours them alike and need not colour them again.
+    TextRange colouredRange_;
+    std::optional<quint64> colouredRevision_;
     TreeSitterHighlighter* treeSitter_ = nullptr;
     quint64 revision_ = 0;  // counts edits of the exact text
     quint64 documentRevision_ = 0;  // the document's text revision this editor last wrote or read

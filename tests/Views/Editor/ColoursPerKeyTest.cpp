@@ -1,0 +1,64 @@
+// The colours of the lines in view after a key in a text with a grammar: worked out once per key,
+// for as many lines as are in view, however long the text.
+#include <gtest/gtest.h>
+
+#include "EditorFixture.h"
+#include "Editor/ParseWorker.h"
+#include "Editor/TokenRole.h"
+
+namespace {
+
+// Lines coloured for one key that leaves the statement wrong (a call before its closing
+// parenthesis) in the middle of `statements` top-level statements, until the whole text is parsed
+// again and the editor has heard of it; and the lines in view.
+std::pair<qint64, qint64> linesColouredForAKey(int statements) {
+    QString text;
+    for (int i = 0; i < statements; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+    EditorFixture f(text, QStringLiteral("main.js"));
+    const qsizetype at = text.indexOf(QStringLiteral("= "), text.indexOf(u'\n', text.size() / 2)) + 2;
+    f.select(at);
+    f.view->ensureCursorVisible();
+    f.settleColours();
+    const qint64 before = f.editor().linesColoured();
+    f.editor().plainChange({at, 0}, QStringLiteral("foo("));
+    const ParseWorker* worker = f.editor().parseWorker();
+    EXPECT_NE(worker, nullptr);
+    if (!worker) return {};
+    // The whole tree of the edited text is out (the quick one, when there is one, came first).
+    (void)QTest::qWaitFor(
+        [&] {
+            const ParseWorker::Result whole = worker->latest();
+            return f.editor().coloursSettled() && whole.valid &&
+                   whole.revision == worker->latestFor(f.editor().visibleRange()).revision;
+        },
+        120000);
+    f.settleColours();
+    return {f.editor().linesColoured() - before, f.view->visibleLines().size()};
+}
+
+} // namespace
+
+TEST(ColoursPerKey, AKeyColoursTheLinesInViewOnceInAnyLength) {
+    const auto [small, shownSmall] = linesColouredForAKey(100);
+    const auto [large, shownLarge] = linesColouredForAKey(20'000);
+    EXPECT_GT(small, 0);
+    EXPECT_LE(small, shownSmall);
+    EXPECT_LE(large, shownLarge) << "small text: " << small;
+}
+
+// The parse of a text in another language is of the revision already coloured: it colours the lines
+// in view all the same.
+TEST(ColoursPerKey, AnotherLanguageColoursTheLinesInViewAnew) {
+    EditorFixture f(QStringLiteral("def f(x):\n    return x\n"), QStringLiteral("main.js"));
+    const auto keywordAtStart = [&] {
+        for (const QTextLayout::FormatRange& range : f.view->document()->firstBlock().layout()->formats())
+            if (range.start == 0 && range.length == 3 &&
+                range.format.foreground().color() == SyntaxPalette::color(TokenRole::keyword))
+                return true;
+        return false;
+    };
+    EXPECT_FALSE(keywordAtStart());
+    f.document.setLanguage(CodeLanguage::python);
+    f.settleColours();
+    EXPECT_TRUE(QTest::qWaitFor(keywordAtStart, 60000));
+}

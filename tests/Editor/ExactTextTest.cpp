@@ -296,3 +296,20 @@ TEST(ExactText, AnEditEndingAtAPieceStartKeepsItsSeparator) {
     applyToDisplay(display, text.replace({b - 5, 5}, QStringLiteral("xyz")));
     EXPECT_TRUE(display == text.displayOf(0, text.size()));
 }
+
+TEST(ExactText, TheFirstEditOfATextItSharesCopiesItOnceAndMovesNothingMore) {
+    // The text the document keeps is shared: the first edit takes a copy, and that copy is laid out
+    // with the gap already at the edit instead of moving half the text to it after.
+    for (const int lines : {10'000, 100'000}) {
+        QString model = QStringLiteral("a line\n").repeated(lines);
+        const QString shared = model;
+        ExactText text(shared);
+        const qsizetype at = model.size() / 2 + 3;
+        text.replace({at, 0}, QStringLiteral("x"));
+        // The copy, and reading on to the end of the line typed into.
+        EXPECT_LE(text.unitsMoved(), model.size() + 8);
+        model.insert(at, u'x');
+        EXPECT_EQ(text.text(), model);
+        EXPECT_EQ(shared, QStringLiteral("a line\n").repeated(lines));
+    }
+}

@@ -75,7 +75,10 @@ void ExactText::reset(QString text) {
     text_ = std::move(text);
     gap_ = text_.size();
     gapLength_ = 0;
-    firstBreak_ = -2;
+    // Read here, with the rest of the text, rather than by the first key (a line of megabytes).
+    const qsizetype lf = text_.indexOf(u'\n');
+    const qsizetype cr = QStringView(text_).first(lf < 0 ? text_.size() : lf).indexOf(u'\r');
+    firstBreak_ = cr >= 0 ? cr : lf;
     indexCrlf();
     pieces_.reset(text_);
     joins_.clear();
@@ -284,7 +287,11 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     crlf_.replace(a, b, t.size(), added);
 
     const bool addsBreak = t.contains(u'\n') || t.contains(u'\r');
-    if ((firstBreak_ == -1 && addsBreak) || (firstBreak_ >= 0 && a <= firstBreak_ + 1)) firstBreak_ = -2;
+    if (firstBreak_ == -1 && addsBreak) {
+        // A text without any line break gets its first in t: known without reading the rest.
+        const qsizetype lf = t.indexOf(u'\n'), cr = t.indexOf(u'\r');
+        firstBreak_ = a + (lf < 0 ? cr : cr < 0 ? lf : qMin(lf, cr));
+    } else if (firstBreak_ >= 0 && a <= firstBreak_ + 1) firstBreak_ = -2;
     change.removed = mid(a, b - a);
     // The gap goes to the edit and takes the removed units; the new ones fill its start.
     ensureGap(t.size(), a);

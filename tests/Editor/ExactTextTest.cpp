@@ -323,3 +323,14 @@ TEST(ExactText, TheFirstEditOfATextItSharesCopiesItOnceAndMovesNothingMore) {
         EXPECT_EQ(shared, QStringLiteral("a line\n").repeated(lines));
     }
 }
+
+TEST(ExactText, ATextMovedWhileItHoldsAGapReadsAsItWas) {
+    QString model = QStringLiteral("first line\nsecond line\n").repeated(20000);
+    ExactText text(model);
+    text.replace({30, 0}, QStringLiteral("typed"));
+    model.insert(30, QStringLiteral("typed"));
+    ExactText moved;
+    moved = std::move(text);
+    EXPECT_EQ(moved.mid(25, 20), model.mid(25, 20));
+    EXPECT_EQ(moved.text(), model);
+}

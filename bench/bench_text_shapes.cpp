@@ -111,7 +111,9 @@ void textShapes(benchmark::State& state) {
         drain();
         std::vector<double> typing, typingCpu;
         qsizetype movedBefore = 0;  // units the text's storage moved, after the first key brought it there
-        for (int i = 0; i < 20; ++i) {
+        // More keys with BRIMEL_BENCH_KEYS, for a profile of typing alone.
+        const int keys = qEnvironmentVariableIsSet("BRIMEL_BENCH_KEYS") ? qMax(2, qEnvironmentVariableIntValue("BRIMEL_BENCH_KEYS")) : 20;
+        for (int i = 0; i < keys; ++i) {
             if (i == 1) movedBefore = editor.view->coordinator()->text().unitsMoved();
             clock.restart();
             const double cpu0 = cpuMs();
@@ -120,7 +122,7 @@ void textShapes(benchmark::State& state) {
             typing.push_back(msSince(clock));
             typingCpu.push_back(cpuMs() - cpu0);
         }
-        const double movedPerKey = double(editor.view->coordinator()->text().unitsMoved() - movedBefore) / 19;
+        const double movedPerKey = double(editor.view->coordinator()->text().unitsMoved() - movedBefore) / double(typing.size() - 1);
         // A quote pairs with every later quote the other way: strings and folds change to the end.
         clock.restart();
         editor.key(Qt::Key_unknown, QStringLiteral("'"));
@@ -170,6 +172,8 @@ void textShapes(benchmark::State& state) {
         state.counters["open_ms_per_MB"] = open / mb;
         state.counters["type_median_ms"] = median(typing);
         state.counters["type_worst_ms"] = *std::max_element(typing.begin(), typing.end());
+        // The first key at a new place brings the text's storage there.
+        state.counters["type_first_ms"] = typing.front();
         state.counters["type_cpu_median_ms"] = median(typingCpu);
         state.counters["type_units_moved"] = movedPerKey;
         state.counters["type_quote_ms"] = quote;

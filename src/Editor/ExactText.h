@@ -105,9 +105,10 @@ private:
     void indexCrlf();
     // The first `c` in [from, to), or -1.
     qsizetype indexOf(char16_t c, qsizetype from, qsizetype to) const;
-    // Gap handling: at least `need` units of gap in a buffer of its own; the gap moved to `to`;
+    // Gap handling: at least `need` units of gap in a buffer of its own (a new one made with the gap
+    // at `at`); the gap moved to `to`;
     // the gap closed to the end, the buffer then holding exactly the text.
-    void ensureGap(qsizetype need);
+    void ensureGap(qsizetype need, qsizetype at);
     void moveGap(qsizetype to) const;
     void close() const;
     // Reading the gap is a fault; a sanitizer build reports it.

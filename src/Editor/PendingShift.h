@@ -6,6 +6,7 @@
 #include <QtGlobal>
 #include <cstddef>
 #include <limits>
+#include <optional>
 
 class PendingShift {
 public:
@@ -27,6 +28,13 @@ public:
 
     // A kept unit's offset now: a unit at the edit moves on with what follows it.
     qsizetype unit(qsizetype kept) const { return kept >= at_ ? kept + by_ : kept; }
+    // What to keep for a unit that is at `now`, so that unit() reads it: none inside the stretch the
+    // run edited, which no kept value reads as.
+    std::optional<qsizetype> keptUnit(qsizetype now) const {
+        if (idle() || now < at_) return now;
+        if (now >= end_) return now - by_;
+        return std::nullopt;
+    }
     // A kept line start (or a range's end) now: one at the edit stays, as the line break before it does.
     qsizetype lineStart(qsizetype kept) const { return kept > at_ ? kept + by_ : kept; }
 

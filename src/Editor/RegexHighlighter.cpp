@@ -64,8 +64,8 @@ void RegexHighlighter::noteEdit(const TextEdit& edit) {
 }
 
 void RegexHighlighter::forgetAll() {
-    stringPoints_ = {};
-    blockCommentPoints_ = {};
+    stringPoints_.clear();
+    blockCommentPoints_.clear();
     lineCommentSeen_ = {};
     hashCommentSeen_ = {};
     lineSeen_ = {};
@@ -162,24 +162,9 @@ qsizetype RegexHighlighter::firstIntroducer(IntroducerSeen& seen, QStringView in
 void RegexHighlighter::shiftFor(const TextEdit& edit) {
     const qsizetype start = edit.startChar;
     const qsizetype oldEnd = qMax(edit.oldEndChar, start);
-    const qsizetype delta = qMax(edit.newEndChar, start) - oldEnd;
-    for (ResumePoints* kept : {&stringPoints_, &blockCommentPoints_}) {
-        QList<ResumePoint>& points = kept->points;
-        // Confirmed points whose scan never looked as far as the edit stay confirmed.
-        qsizetype stay = 0;
-        while (stay < kept->confirmed && points[stay].horizon <= start) ++stay;
-        // Of the rest, only a point after the replaced text still has the text after it that it was
-        // found with; it becomes a candidate, shifted with the text.
-        QList<ResumePoint> candidates;
-        // Candidates an earlier edit left and no scan has met yet go: they belong to another text.
-        for (qsizetype i = stay; i < kept->confirmed; ++i) {
-            if (points[i].position < oldEnd) continue;
-            candidates.append(ResumePoint{points[i].position + delta, points[i].horizon + delta});
-        }
-        points.resize(stay);
-        points.append(candidates);
-        kept->confirmed = stay;
-    }
+    const qsizetype newEnd = qMax(edit.newEndChar, start);
+    stringPoints_.edit(start, oldEnd, newEnd);
+    blockCommentPoints_.edit(start, oldEnd, newEnd);
     // What was looked at before the edit still reads the same.
     for (IntroducerSeen* seen : {&lineCommentSeen_, &hashCommentSeen_}) {
         if (start < seen->lineStart) *seen = {};
@@ -280,6 +265,9 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     if (any && lineCommentRegex_) commentPass(*lineCommentRegex_, lineCommentSeen_, *lineComment_);
     if (any && supportsHashComment_) commentPass(hashCommentRegex(), hashCommentSeen_, u"#");
     if (supportsBlockComment_) delimitedPass(Delimited::blockComment, text, range, spans);
+    const qsizetype moved = stringPoints_.moved() + blockCommentPoints_.moved();
+    pointsMoved_ = moved - pointsMovedBefore_;
+    pointsMovedBefore_ = moved;
     return spans;
 }
 
@@ -333,8 +321,8 @@ std::optional<qsizetype> quotedAt(const QChar* t, qsizetype n, qsizetype s, qsiz
 // chain gives the same matches after it.
 void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRange range, QList<Span>& spans) {
     constexpr qsizetype kPointSpacing = 16 * 1024;
-    ResumePoints& kept = kind == Delimited::string ? stringPoints_ : blockCommentPoints_;
-    QList<ResumePoint>& points = kept.points;
+    ResumePoints& points = kind == Delimited::string ? stringPoints_ : blockCommentPoints_;
+    using ResumePoint = ResumePoints::Point;
     const TokenRole role = kind == Delimited::string ? TokenRole::string : TokenRole::comment;
     const QChar* t = text.constData();
     const qsizetype n = text.size();
@@ -346,18 +334,11 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
         readUpTo(readTo);
     };
 
-    // The last confirmed point at or before `at`, or the start.
-    const auto resumeAt = [&](qsizetype at) {
-        const auto after = std::upper_bound(points.begin(), points.begin() + kept.confirmed, at,
-                                            [](qsizetype x, const ResumePoint& p) { return x < p.position; });
-        return after == points.begin() ? ResumePoint{0, 0} : *(after - 1);
-    };
-    const auto lastPoint = [&] { return kept.confirmed == 0 ? qsizetype(0) : points.at(kept.confirmed - 1).position; };
     const auto remember = [&](qsizetype position, qsizetype horizon) {
         // New points go after the confirmed ones, before any candidate still ahead.
-        if (position - lastPoint() < kPointSpacing) return;
-        if (kept.confirmed < points.size() && points.at(kept.confirmed).position <= position) return;
-        points.insert(kept.confirmed++, ResumePoint{position, qMax(horizon, position)});
+        if (position - points.lastConfirmed() < kPointSpacing) return;
+        if (points.hasCandidates() && points.at(points.confirmed()).position <= position) return;
+        points.addConfirmed(ResumePoint{position, horizon});
     };
 
     // Follows the chain from `from`: up to stop, keeping the matches that touch range; or, when
@@ -376,14 +357,12 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
         while (p < stop) {
             // The chain runs through every place from p to the next attempt: a candidate there is
             // met, one left behind was never on it.
-            const auto candidates = points.begin() + kept.confirmed;
-            points.erase(candidates, std::find_if(candidates, points.end(),
-                                                  [&](const ResumePoint& c) { return c.position >= p; }));
-            if (settling && kept.confirmed == points.size()) {
+            points.dropCandidatesBefore(p);
+            if (settling && !points.hasCandidates()) {
                 met = true;
                 break;
             }
-            const qsizetype limit = settling ? points.at(kept.confirmed).position : stop;
+            const qsizetype limit = settling ? points.at(points.confirmed()).position : stop;
 
             // The next place an attempt can start, before limit.
             qsizetype s = p;
@@ -403,18 +382,17 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 s = findOnward(text, u"/*", p, qMin(n, limit + 1));
                 if (s < 0 || s >= limit) s = limit;
             }
-            if (settling && points.at(kept.confirmed).position <= s) {
+            if (settling && points.at(points.confirmed()).position <= s) {
                 // Met: the text after it is what it was, and so is the chain from there on.
-                for (qsizetype i = kept.confirmed; i < points.size(); ++i)
-                    points[i].horizon = qMax(points[i].horizon, horizon);
-                kept.confirmed = points.size();
+                points.confirmCandidates(horizon);
                 met = true;
                 break;
             }
             // Every place from p to the next attempt lies on the chain as well: a long run without
             // one still gets points, so an edit inside it resumes close by rather than at its start.
             if (!fresh) {
-                for (qsizetype q = qMax(p, lastPoint() + kPointSpacing); q < s; q += kPointSpacing) remember(q, horizon);
+                for (qsizetype q = qMax(p, points.lastConfirmed() + kPointSpacing); q < s; q += kPointSpacing)
+                    remember(q, horizon);
                 remember(s, horizon);
             }
             looked = qMax(looked, s);
@@ -449,7 +427,7 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
             }
         }
         scanned_ += looked - from.position;
-        if (settling && !met && p >= n) points.resize(kept.confirmed);  // the chain ended before meeting any
+        if (settling && !met && p >= n) points.dropCandidates();  // the chain ended before meeting any
     };
 
     // Candidates are settled first, but only as far as the range: an edit that changes how every
@@ -461,11 +439,11 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
     // though no string or comment ran over it. An empty range lays points, and follows the chain
     // however far.
     const qsizetype lookFrom = range.length > 0 ? range.location - kLookBack : 0;
-    if (kept.confirmed < points.size()) {
-        const ResumePoint settleFrom = resumeAt(points.at(kept.confirmed).position);
+    if (points.hasCandidates()) {
+        const ResumePoint settleFrom = points.confirmedAtOrBefore(points.at(points.confirmed()).position);
         if (settleFrom.position >= lookFrom) follow(settleFrom, range.end(), true, false);
     }
-    ResumePoint from = resumeAt(range.location);
+    ResumePoint from = points.confirmedAtOrBefore(range.location);
     const bool fresh = from.position < lookFrom;
     if (fresh) {
         // At a line start, unless the line is longer than a word may be.

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "Editor/RegularExpression.h"
+#include "Editor/ResumePoints.h"
 #include "Editor/SyntaxHighlighter.h"
 
 class RegexHighlighter : public SyntaxHighlighter {
@@ -36,21 +37,11 @@ public:
     // UTF-16 units the last ranges() call read: what the passes searched and what their scans for
     // line starts, comment introducers, strings and block comments went over.
     qsizetype lastScanLength() const { return scanned_; }
+    // Resume points the last ranges() call and the edits noted before it went through one at a time
+    // (looked at, moved or rewritten).
+    qsizetype lastPointsMoved() const { return pointsMoved_; }
 
 private:
-    // A place where the scan for strings or block comments resumes in the text as it was, and one
-    // past the last character the attempts before it looked at: it holds while edits start there or later.
-    struct ResumePoint {
-        qsizetype position;
-        qsizetype horizon;
-    };
-    // Ascending. After an edit, the points its text may have moved the scan off are kept, shifted
-    // with the text, as candidates behind the confirmed ones: a later scan that meets one knows that
-    // it and all after it hold again, as the text after it is what it was.
-    struct ResumePoints {
-        QList<ResumePoint> points;
-        qsizetype confirmed = 0;
-    };
     // The first comment introducer of the line starting at lineStart, as far as scanned: where it is
     // (-1 while none is known), and where the scan stopped.
     struct IntroducerSeen {
@@ -106,4 +97,6 @@ private:
     LineSeen lineSeen_;
     QuoteFreeTail quoteFreeTail_;
     qsizetype scanned_ = 0;
+    qsizetype pointsMovedBefore_ = 0;  // by both lists, up to the last ranges() call
+    qsizetype pointsMoved_ = 0;
 };

@@ -94,6 +94,13 @@ TEST(ExactText, NewlineFollowsTheFirstLineEnding) {
     EXPECT_EQ(later.newline(), QStringLiteral("\n"));
     earlier = std::move(later);
     EXPECT_EQ(earlier.newline(), QStringLiteral("\n"));
+    // The first line break typed into a text without one.
+    for (const QString& typed : {QStringLiteral("x\ry"), QStringLiteral("\r\n"), QStringLiteral("x\n\r")}) {
+        ExactText oneLine(QStringLiteral("abc"));
+        EXPECT_EQ(oneLine.newline(), QStringLiteral("\n"));
+        oneLine.replace({1, 0}, typed);
+        EXPECT_EQ(oneLine.newline(), ExactText(oneLine.text()).newline()) << typed.toStdString();
+    }
 }
 
 // A long line is shown as pieces: whatever is replaced where, the display stays what the text shows
@@ -277,12 +284,15 @@ TEST(ExactText, TypingInACrLfTextMovesNoMoreOfItsLineEndsInALongerText) {
         model.replace(change.range.location, change.range.length, change.text);
         ASSERT_EQ(text.text(), model);
         const ExactText fresh(model);
+        ASSERT_EQ(text.newline(), fresh.newline()) << step;
         for (qsizetype i = 0; i <= model.size(); ++i) ASSERT_EQ(text.toDisplay(i), fresh.toDisplay(i)) << step << " " << i;
         const qsizetype shown = fresh.toDisplay(model.size());
         for (qsizetype d = 0; d <= shown; ++d) ASSERT_EQ(text.toExact(d), fresh.toExact(d)) << step << " " << d;
         if (model.size() > 200) {
-            text = ExactText(model.first(20));
+            // Now and then a text without a line break, which the next ones give its first.
             model.truncate(20);
+            if (step % 3 == 0) model = QStringLiteral("abc");
+            text = ExactText(model);
         }
     }
 }
@@ -295,4 +305,32 @@ TEST(ExactText, AnEditEndingAtAPieceStartKeepsItsSeparator) {
     QString display = text.displayOf(0, text.size());
     applyToDisplay(display, text.replace({b - 5, 5}, QStringLiteral("xyz")));
     EXPECT_TRUE(display == text.displayOf(0, text.size()));
+}
+
+TEST(ExactText, TheFirstEditOfATextItSharesCopiesItOnceAndMovesNothingMore) {
+    // The text the document keeps is shared: the first edit takes a copy, and that copy is laid out
+    // with the gap already at the edit instead of moving half the text to it after.
+    for (const int lines : {10'000, 100'000}) {
+        QString model = QStringLiteral("a line\n").repeated(lines);
+        const QString shared = model;
+        ExactText text(shared);
+        const qsizetype at = model.size() / 2 + 3;
+        text.replace({at, 0}, QStringLiteral("x"));
+        // The copy, and reading on to the end of the line typed into.
+        EXPECT_LE(text.unitsMoved(), model.size() + 8);
+        model.insert(at, u'x');
+        EXPECT_EQ(text.text(), model);
+        EXPECT_EQ(shared, QStringLiteral("a line\n").repeated(lines));
+    }
+}
+
+TEST(ExactText, ATextMovedWhileItHoldsAGapReadsAsItWas) {
+    QString model = QStringLiteral("first line\nsecond line\n").repeated(20000);
+    ExactText text(model);
+    text.replace({30, 0}, QStringLiteral("typed"));
+    model.insert(30, QStringLiteral("typed"));
+    ExactText moved;
+    moved = std::move(text);
+    EXPECT_EQ(moved.mid(25, 20), model.mid(25, 20));
+    EXPECT_EQ(moved.text(), model);
 }

@@ -465,6 +465,48 @@ TEST(RegexHighlighter, AKeystrokeOrAScrollReadsAsMuchInALargeTextAsInASmallOneOf
     });
 }
 
+namespace {
+
+// Resume points gone through one at a time while keys are typed at one place in the middle of a text
+// whose points are laid through all of it, and while a key goes to another place: the points past
+// the edit move along with it, however many there are.
+struct PointWork {
+    qsizetype typing = 0;
+    qsizetype elsewhere = 0;
+};
+
+PointWork pointWork(text_shapes::Shape shape, qsizetype units) {
+    QString text = text_shapes::make(shape, units);
+    const auto h = HighlighterFactory::regex(shape == text_shapes::Shape::code ? CodeLanguage::javascript
+                                                                              : CodeLanguage::plain);
+    const qsizetype from = text.size() / 2;
+    const TextRange screen{from, qMin<qsizetype>(4000, text.size() - from)};
+    h->ranges(text, TextRange{text.size(), 0});
+    h->ranges(text, screen);
+    PointWork work;
+    for (int key = 0; key < 8; ++key) {
+        h->ranges(text, highlight_test::replace(text, from + key, 0, "x"), screen);
+        work.typing += h->lastPointsMoved();
+    }
+    // Back over them, then a key a screen further on.
+    for (int key = 8; key > 0; --key) {
+        h->ranges(text, highlight_test::replace(text, from + key - 1, 1, ""), screen);
+        work.typing += h->lastPointsMoved();
+    }
+    h->ranges(text, highlight_test::replace(text, from + 4000, 0, "x"), screen);
+    work.elsewhere = h->lastPointsMoved();
+    return work;
+}
+
+} // namespace
+
+TEST(RegexHighlighter, KeysTypedMoveNoMoreResumePointsInALargerText) {
+    work_bounds::compareSizes(1024 * 1024, 8 * 1024 * 1024, pointWork, [](const PointWork& small, const PointWork& large) {
+        EXPECT_EQ(small.typing, large.typing);
+        EXPECT_EQ(small.elsewhere, large.elsewhere);
+    });
+}
+
 TEST(RegexHighlighter, AStrayQuoteFarAboveLeavesAScreenOfCodeColouredAsItWas) {
     // A whole-text scan pairs every quote after a stray one the other way. A screen far below it,
     // looked at with nothing coloured between, keeps the colours its own code gives it.

@@ -271,6 +271,21 @@ TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
     return {start, coordinator_->toExact(cursor.selectionEnd()) - start};
 }
 
+bool CodeEditorView::moveByLineInJoinedBlock(QKeyEvent* event) {
+    // A word move skips blank space, and a block of joined lines is nothing else: it would cross all
+    // of them at once. On lines of their own, a word move from an empty line goes a line on or back.
+    const bool select = event == QKeySequence::SelectNextWord || event == QKeySequence::SelectPreviousWord;
+    const bool back = event == QKeySequence::MoveToPreviousWord || event == QKeySequence::SelectPreviousWord;
+    if (!select && !back && event != QKeySequence::MoveToNextWord) return false;
+    QTextCursor cursor = textCursor();
+    const int within = cursor.positionInBlock();
+    if ((back ? within == 0 : within + 1 >= cursor.block().length()) || !holdsJoinedLines(cursor.block())) return false;
+    cursor.movePosition(back ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter,
+                        select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    setTextCursor(cursor);
+    return true;
+}
+
 void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     coordinator_->awaitFirstMatch();
     // After a key that sent the caret far into a long text (the end key, going to a line, a find),
@@ -296,6 +311,7 @@ void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     if ((event == QKeySequence::DeleteEndOfLine || event == QKeySequence::DeleteCompleteLine) &&
         holdsJoinedLines(textCursor().block()))
         return deleteSelection();
+    if (moveByLineInJoinedBlock(event)) return;
     if (event == QKeySequence::DeleteStartOfWord || event == QKeySequence::DeleteEndOfWord) {
         const TextRange range = wordDeletionRange(event == QKeySequence::DeleteStartOfWord);
         if (range.length > 0) coordinator_->plainChange(range, QString());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QTextBlock>
 
@@ -204,6 +205,43 @@ TEST(EmptyLineRuns, WordAndLineKeysActOnTheLine) {
         QTest::mouseDClick(f.view->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, at);
         EXPECT_EQ(f.selection(), (TextRange{5, 1}));
+    }
+}
+
+// Word moves and selections by word step through joined empty lines one line at a time, landing
+// where they land in the same text shown one block per line.
+TEST(EmptyLineRuns, WordMovesStepLineByLine) {
+    const QString text = QStringLiteral("one two\n") + QString(150, u'\n') + QStringLiteral("three four\n") + QString(70, u'\n');
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    waitShown(f);
+    ASSERT_LT(f.view->document()->blockCount(), 40);
+    QPlainTextEdit plain;
+    plain.setPlainText(text);
+    // The text has LF lines only: its offsets are the plain widget's.
+    const auto expectSame = [&](const char* what) {
+        EditorFixture::settle();
+        const QTextCursor caret = plain.textCursor();
+        EXPECT_EQ(f.selection(), (TextRange{caret.selectionStart(), caret.selectionEnd() - caret.selectionStart()})) << what;
+        EXPECT_EQ(f.editor().toExact(f.view->textCursor().position()), caret.position()) << what;
+        if (caret.hasSelection()) return;
+        EXPECT_EQ(f.document.cursorLine(), caret.blockNumber() + 1) << what;
+        EXPECT_EQ(f.document.cursorColumn(), caret.positionInBlock() + 1) << what;
+    };
+    for (const qsizetype start : {0, 40, 69, 134, 158, 200}) {
+        SCOPED_TRACE(start);
+        f.select(start);
+        QTextCursor placed(plain.document());
+        placed.setPosition(int(start));
+        plain.setTextCursor(placed);
+        for (const auto& [key, modifiers] : std::initializer_list<std::pair<Qt::Key, Qt::KeyboardModifiers>>{
+                 {Qt::Key_Right, Qt::ControlModifier}, {Qt::Key_Left, Qt::ControlModifier},
+                 {Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier}, {Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier}}) {
+            for (int i = 0; i < 5; ++i) {
+                f.key(key, modifiers);
+                QTest::keyClick(&plain, key, modifiers);
+                expectSame(key == Qt::Key_Right ? "right" : "left");
+            }
+        }
     }
 }
 

@@ -21,15 +21,22 @@ std::vector<qsizetype> SplitOffsets::all() const {
 }
 
 void SplitOffsets::splitAt(qsizetype offset) {
-    while (!before_.empty() && before_.back() >= offset) {
-        after_.push_back(end_ - before_.back());
-        before_.pop_back();
-        ++moved_;
+    // Those passed go over in one pass each way, into room made once: a first edit far from the
+    // split passes them all.
+    const auto from = std::lower_bound(before_.begin(), before_.end(), offset);
+    if (const size_t n = size_t(before_.end() - from); n > 0) {
+        if (after_.capacity() < after_.size() + n) after_.reserve(std::max(after_.size() + n, 2 * after_.capacity()));
+        for (auto it = before_.end(); it != from;) after_.push_back(end_ - *--it);
+        before_.erase(from, before_.end());
+        moved_ += qsizetype(n);
+        return;
     }
-    while (!after_.empty() && end_ - after_.back() < offset) {
-        before_.push_back(end_ - after_.back());
-        after_.pop_back();
-        ++moved_;
+    const auto to = std::upper_bound(after_.begin(), after_.end(), end_ - offset);
+    if (const size_t n = size_t(after_.end() - to); n > 0) {
+        if (before_.capacity() < before_.size() + n) before_.reserve(std::max(before_.size() + n, 2 * before_.capacity()));
+        for (auto it = after_.end(); it != to;) before_.push_back(end_ - *--it);
+        after_.erase(to, after_.end());
+        moved_ += qsizetype(n);
     }
 }
 

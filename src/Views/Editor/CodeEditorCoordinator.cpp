@@ -140,7 +140,6 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     text_.group(0, shownTo_);
     mirroring_ = true;
     display->setPlainText(text_.displayOf(0, shownTo_));
-    countJoinedRows(0, shownTo_);
     mirroring_ = false;
     countedTo_ = shownTo_;
     if (!isFullyShown()) showing_.start(0, this);
@@ -299,7 +298,6 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
     }
     const qsizetype piecesAdded = text_.pieces().countBefore(end) - text_.pieces().countBefore(shownTo_);
     const qsizetype joinsAdded = text_.joins().countIn(shownTo_, end);
-    if (joinsAdded > 0) countJoinedRows(shownTo_, end);
     shownTo_ = end;
     if (countedTo_ >= end) {
         unshownBreaks_ -= display->blockCount() - blocksBefore - piecesAdded + joinsAdded;
@@ -312,20 +310,6 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
         emit layout->documentSizeChanged(layout->documentSize());
         emit layout->update(QRectF(0., -display->documentMargin(), 1000000000., 1000000000.));
         if (isFullyShown()) view_->ruler()->update();
-    }
-}
-
-void CodeEditorCoordinator::countJoinedRows(qsizetype from, qsizetype to) {
-    // A block not laid out yet counts one row; one of joined lines has a row per line (an empty line
-    // never wraps), so the scroll bar spans every line before they are laid out.
-    QTextDocument* display = view_->document();
-    const SplitOffsets& joins = text_.joins().joins();
-    for (qsizetype i = text_.joins().countBefore(from), end = text_.joins().countBefore(to); i < end;) {
-        QTextBlock block = display->findBlock(int(toDisplay(joins[i])));
-        const qsizetype start = toExact(block.position());
-        const qsizetype rows = 1 + text_.joins().countIn(start, toExact(block.position() + block.length() - 1));
-        if (block.isVisible() && block.lineCount() != rows) block.setLineCount(int(rows));
-        i = qMax(i + 1, text_.joins().countBefore(start) + rows - 1);
     }
 }
 

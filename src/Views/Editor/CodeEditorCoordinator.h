@@ -136,8 +136,6 @@ public:
     bool startsLine(const QTextBlock& block) const;
     // The text's line (from 0) a display position lies in, within a block of joined lines too.
     int lineAt(int displayPosition) const;
-    // Gives the blocks of joined lines in [from, to) (exact) a row per line before they are laid out.
-    void countJoinedRows(qsizetype from, qsizetype to);
 
 signals:
     // The outermost edit finished; model updates held back meanwhile may run now.

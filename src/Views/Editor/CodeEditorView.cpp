@@ -498,12 +498,10 @@ void CodeEditorView::resizeEvent(QResizeEvent* event) {
     if (auto* layout = qobject_cast<WrappingTextLayout*>(document()->documentLayout());
         layout && layout->wrapWidth() != viewport()->width()) {
         {
-            // Rewrapping counts every block one row until laid out again, where blocks of joined empty
-            // lines know theirs: the widget hears of the size once they have it, or it would scroll
-            // to where the lines were while they counted fewer rows.
+            // The widget hears of the size once every line counts its rows again, or it would scroll
+            // to where the lines were meanwhile.
             const QSignalBlocker quiet(layout);
             layout->setWrapWidth(viewport()->width());
-            if (coordinator_) coordinator_->countJoinedRows(0, coordinator_->text().size());
         }
         emit layout->documentSizeChanged(layout->documentSize());
         emit layout->update(QRectF(0., -document()->documentMargin(), 1000000000., 1000000000.));

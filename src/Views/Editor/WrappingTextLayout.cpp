@@ -1,5 +1,7 @@
 #include "Views/Editor/WrappingTextLayout.h"
 
+#include "Editor/ExactText.h"
+
 #include <QFontMetrics>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -81,7 +83,7 @@ void WrappingTextLayout::setWrapWidth(qreal width) {
     for (QTextBlock block = document()->firstBlock(); block.isValid(); block = block.next()) {
         block.clearLayout();
         // Most lines already count one; writing the count walks up the block tree.
-        if (const int lines = block.isVisible() ? 1 : 0; block.lineCount() != lines) block.setLineCount(lines);
+        if (const int lines = rowsBeforeLayout(block); block.lineCount() != lines) block.setLineCount(lines);
     }
     emit documentSizeChanged(documentSize());
     requestUpdate();
@@ -146,6 +148,16 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
     }
     blockCount_ = doc->blockCount();
     QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
+    // The stock way counts one row for each line it forgot (or showed again after a fold).
+    const QTextBlock end = doc->findBlock(qMax(0, from + charsRemoved + charsAdded - 1)).next();
+    for (QTextBlock block = first; block.isValid() && block != end; block = block.next())
+        if (block.layout()->lineCount() == 0)
+            if (const int lines = rowsBeforeLayout(block); lines != block.lineCount()) block.setLineCount(lines);
+}
+
+int WrappingTextLayout::rowsBeforeLayout(const QTextBlock& block) const {
+    if (!block.isVisible()) return 0;
+    return block.length() > 1 && document()->characterAt(block.position()) == QChar(ExactText::kJoin) ? block.length() : 1;
 }
 
 bool WrappingTextLayout::repaint(const QTextBlock& block, int linesBefore) {

@@ -48,6 +48,9 @@ protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
 private:
+    // The rows a line not laid out yet counts: none when folded; one, or one per line for a block of
+    // joined empty lines (an empty line never wraps), so the scroll range spans every line at once.
+    int rowsBeforeLayout(const QTextBlock& block) const;
     // Blocks keep their shaped glyphs between layout and painting (tens of bytes a character): of
     // those longer than kLongFrom the last kLongBlocks laid out, of the others the last kShortBlocks,
     // more than the largest screen shows.

@@ -299,3 +299,23 @@ TEST(EmptyLineRuns, ResizingKeepsThePlace) {
     EXPECT_EQ(f.view->verticalScrollBar()->value(), top);
     EXPECT_EQ(f.view->document()->lineCount(), Lines::breakCount(text) + 1);
 }
+
+// Folding and unfolding a block that holds runs of joined empty lines: the scroll range counts every
+// line shown at once, before anything is laid out again.
+TEST(EmptyLineRuns, FoldingKeepsTheScrollRangeWhole) {
+    const QString body = QString(300, u'\n');
+    const QString text = QStringLiteral("function f() {\n") + body + QStringLiteral("}\n") + body + QStringLiteral("end\n");
+    EditorFixture f(text, QStringLiteral("main.js"));
+    waitShown(f);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.editor().regionWithHeader(0).has_value(); }, 60000));
+    const int lines = f.editor().lineCount();
+    ASSERT_EQ(f.view->document()->lineCount(), lines);
+    f.editor().toggleFold(0);
+    EXPECT_EQ(f.view->document()->lineCount(), lines - 300);
+    f.editor().toggleFold(0);
+    EXPECT_EQ(f.view->document()->lineCount(), lines);
+    // Resizing forgets every line's layout; the scroll range still spans every line.
+    f.view->resize(400, 300);
+    EditorFixture::settle();
+    EXPECT_EQ(f.view->document()->lineCount(), lines);
+}

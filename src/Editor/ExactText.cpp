@@ -66,6 +66,12 @@ void ExactText::group(qsizetype from, qsizetype to) {
     joins_.group(within(qMax<qsizetype>(0, from - 1), to), from, to);
 }
 
+LineJoins::Regrouped ExactText::regroup(qsizetype from, qsizetype to) {
+    from = qBound<qsizetype>(0, from, size());
+    to = qBound<qsizetype>(from, to, size());
+    return joins_.regroup(within(qMax<qsizetype>(0, from - 1), to), from, to);
+}
+
 void ExactText::guardGap(bool on) const {
 #ifdef EXACT_TEXT_GUARD
     if (gapLength_ == 0) return;

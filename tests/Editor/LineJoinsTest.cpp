@@ -129,3 +129,42 @@ TEST(LineJoins, TypingAboveTheRunsMovesNoMoreJoinsInALongerText) {
     EXPECT_LE(small, 64);
     EXPECT_EQ(typed(200'000), small);
 }
+
+// Runs of empty lines the text gains after it was grouped, inside joined runs, beside them and on
+// their own, are joined afterwards; the lines a block already holds stay as they are.
+TEST(LineJoins, RegroupJoinsOnlyRunsNoBlockHolds) {
+    ExactText exact(runs());
+    exact.group(0, exact.size());
+    QString display = exact.displayOf(0, exact.size());
+    const auto edit = [&](qsizetype at, const QString& with) {
+        const ExactText::Change change = exact.replace({at, 0}, with);
+        display.replace(change.displayStart, change.displayEnd - change.displayStart, change.displayText);
+    };
+    edit(exact.size(), QStringLiteral("\n") + QStringLiteral("\r\n").repeated(100));
+    edit(100, QString(200, u'\n'));
+    edit(1, QString(70, u'\r'));
+    const qsizetype before = exact.joins().joins().size();
+    const auto regroup = [&](qsizetype from, qsizetype to) {
+        const LineJoins::Regrouped done = exact.regroup(from, to);
+        for (const qsizetype first : done.firsts)
+            display.replace(exact.toDisplay(first), LineJoins::kGroup - 1, QString(LineJoins::kGroup - 1, QChar(ExactText::kJoin)));
+        return std::pair{done.firsts.size(), done.resume};
+    };
+    // A step at a time, as the editor does it.
+    for (qsizetype from = 0; from < exact.size();) {
+        const qsizetype resume = regroup(from, from + 300).second;
+        ASSERT_GT(resume, from);
+        from = resume;
+    }
+    expectJoinsBetweenEmptyLines(exact);
+    expectDisplay(exact, display);
+    EXPECT_GE(exact.joins().joins().size(), before + 4 * (LineJoins::kGroup - 1));
+    // Every block holding joins is one of empty lines, never more than a group.
+    for (const QString& block : display.split(QChar(ExactText::kSeparator))) {
+        if (!block.contains(QChar(ExactText::kJoin))) continue;
+        EXPECT_EQ(block.count(QChar(ExactText::kJoin)), block.size());
+        EXPECT_LT(block.size(), LineJoins::kGroup);
+    }
+    // Done once, nothing is left to join.
+    EXPECT_EQ(regroup(0, exact.size()).first, 0u);
+}

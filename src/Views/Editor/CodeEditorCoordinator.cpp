@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -83,6 +84,9 @@ constexpr qsizetype kFoldBudget = 64 * 1024;
 constexpr qsizetype kFoldStep = 4 * 1024 * 1024;
 // How far past its budget a fold rescan may read: to the next place a checkpoint may be.
 constexpr qsizetype kFoldReachPastBudget = 8 * 1024;
+// UTF-16 units a turn reads for long runs of empty lines that edits brought: at most a few hundred
+// blocks of them joined per turn.
+constexpr qsizetype kRegroupStep = 16 * 1024;
 // A change longer than this goes into the display a step at a time.
 constexpr qsizetype kRefillLength = 4 * kShowStep;
 // Lines put into the display per step at most.
@@ -373,9 +377,54 @@ void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     }
     const bool laying = layHighlightPoints();
     const bool folding = scanFoldsOn();
-    if (isFullyShown() && !laying && !folding) showing_.stop();
+    const bool grouping = regroupOn();
+    if (isFullyShown() && !laying && !folding && !grouping) showing_.stop();
     else if (paused_) showing_.start(0, this);  // back to every turn
     paused_ = false;
+}
+
+bool CodeEditorCoordinator::regroupOn() {
+    if (ungrouped_.isEmpty() || !view_) return false;
+    // What the display does not hold yet is grouped as it goes in.
+    if (!isFullyShown()) return true;
+    const TextRange step = ungrouped_.next(kRegroupStep);
+    const LineJoins::Regrouped done = text_.regroup(step.location, step.end());
+    ungrouped_.doneTo(done.resume);
+    if (!done.firsts.empty()) showJoined(done.firsts);
+    return !ungrouped_.isEmpty();
+}
+
+void CodeEditorCoordinator::showJoined(const std::vector<qsizetype>& firsts) {
+    QTextDocument* display = view_->document();
+    // Block numbers change from the first: the folds there are laid again after.
+    folding_->releaseFrom(display->findBlock(int(toDisplay(firsts.front()))).blockNumber());
+    // Offsets, not a cursor: the display moves its cursors along with what it replaces.
+    const int anchor = view_->textCursor().anchor(), position = view_->textCursor().position();
+    const int top = view_->verticalScrollBar()->value();
+    mirroring_ = true;
+    QTextCursor cursor(display);
+    cursor.beginEditBlock();
+    // The separators between the lines become line breaks inside one block, unit for unit.
+    const QString joins(LineJoins::kGroup - 1, QChar(ExactText::kJoin));
+    for (const qsizetype first : firsts) {
+        cursor.setPosition(int(toDisplay(first)));
+        cursor.setPosition(cursor.position() + int(joins.size()), QTextCursor::KeepAnchor);
+        cursor.insertText(joins);
+    }
+    cursor.endEditBlock();
+    // The caret and the selection stand where they stood, and so do the lines on screen.
+    QTextCursor kept(display);
+    kept.setPosition(anchor);
+    kept.setPosition(position, QTextCursor::KeepAnchor);
+    view_->setTextCursor(kept);
+    mirroring_ = false;
+    // The widget looks for the block of its first line again only when the value changes: the
+    // blocks before it may be fewer now.
+    QScrollBar* bar = view_->verticalScrollBar();
+    bar->setValue(top > bar->minimum() ? top - 1 : top + 1);
+    bar->setValue(top);
+    keepFolds();
+    view_->ruler()->update();
 }
 
 // A regular-expression highlighter resumes its scan for strings and comments at points its earlier
@@ -887,7 +936,8 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     const qsizetype foldsRead = change.range.location + change.text.size() + kFoldBudget + kFoldReachPastBudget;
     if (!parts || !folds_.moveAlong(text_.text(), *parts))
         folds_.edit(text_.through(foldsRead), change.range.location, change.range.length, change.text.size(), kFoldBudget);
-    if (!folds_.complete() && !showing_.isActive()) showing_.start(0, this);
+    ungrouped_.edit(change.range.location, change.range.length, change.text.size(), Lines::breakCount(change.text), text_.size());
+    if ((!folds_.complete() || !ungrouped_.isEmpty()) && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();
     view_->ruler()->update();

@@ -20,6 +20,7 @@
 #include "Editor/EditSpan.h"
 #include "Editor/EditorActions.h"
 #include "Editor/ExactText.h"
+#include "Editor/UngroupedRange.h"
 #include "Editor/FindCounter.h"
 #include "Editor/FindEngine.h"
 #include "Editor/FoldRegion.h"
@@ -104,6 +105,8 @@ public:
     // The highlighter colouring this editor now.
     const SyntaxHighlighter* highlighter() const { return highlighter_.get(); }
     // False while the colours of the visible lines wait for a parse of the current text.
+    // Whether every long run of empty lines that edits brought is shown as blocks of many lines.
+    bool emptyRunsGrouped() const { return ungrouped_.isEmpty(); }
     bool coloursSettled() const;
 
     // True while an edit and its after-edit work are under way.
@@ -145,6 +148,11 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     // Goes on with a fold rescan an edit stopped short; true while there is more.
     bool scanFoldsOn();
+    // Joins a step of the long runs of empty lines edits brought; true while there is more.
+    bool regroupOn();
+    // Shows the blocks of joined lines starting at these joins (the display shows their lines one
+    // block each) as one block each.
+    void showJoined(const std::vector<qsizetype>& firsts);
 
 private:
     enum class Origin { typing, user, own, find, undo, external };
@@ -253,6 +261,7 @@ private:
     bool paused_ = false;    // showing_ runs at the pause's end rather than every turn
     int showSteps_ = 0;
     qsizetype pointsLaidTo_ = 0;  // how far the highlighter's resume points have been laid
+    UngroupedRange ungrouped_;
     // A selection far past what is shown, made once the display holds it; any other selection or
     // edit meanwhile drops it.
     struct PendingSelection {

@@ -147,12 +147,18 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
         return;
     }
     blockCount_ = doc->blockCount();
-    QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
-    // The stock way counts one row for each line it forgot (or showed again after a fold).
+    // The stock way counts one row for a line it forgets (or shows again after a fold) where a block
+    // of joined lines has a row per line: they count theirs first, so the scroll range never
+    // shrinks meanwhile (the widget would scroll to fit it).
+    bool recounted = false;
     const QTextBlock end = doc->findBlock(qMax(0, from + charsRemoved + charsAdded - 1)).next();
     for (QTextBlock block = first; block.isValid() && block != end; block = block.next())
-        if (block.layout()->lineCount() == 0)
-            if (const int lines = rowsBeforeLayout(block); lines != block.lineCount()) block.setLineCount(lines);
+        if (const int lines = rowsBeforeLayout(block); lines > 1 && lines != block.lineCount()) {
+            block.setLineCount(lines);
+            recounted = true;
+        }
+    QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
+    if (recounted) emit documentSizeChanged(documentSize());
 }
 
 int WrappingTextLayout::rowsBeforeLayout(const QTextBlock& block) const {

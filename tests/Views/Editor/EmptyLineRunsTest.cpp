@@ -115,14 +115,29 @@ TEST(EmptyLineRuns, EditsAcrossThemKeepTextLinesAndCaret) {
     ASSERT_LT(f.view->document()->blockCount(), 200);  // of 760 lines
     QRandomGenerator random(quint32(qEnvironmentVariableIntValue("EMPTY_SEED") + 3636));
     QString expected = original;
-    const QStringList pastes = {QStringLiteral("x"), QStringLiteral("p\nq"), QStringLiteral("\n\n"), QStringLiteral("\r\n")};
+    const QStringList pastes = {QStringLiteral("x"), QStringLiteral("p\nq"), QStringLiteral("\n\n"), QStringLiteral("\r\n"),
+                                QString(130, u'\n'), QStringLiteral("\r\n").repeated(70)};
     int edits = 0;
     for (int i = 0; i < 120; ++i) {
         SCOPED_TRACE(i);
         // A caret never stands between a CR and its LF.
         const auto caretAt = [&](qsizetype p) { return p > 0 && p < expected.size() && expected[p - 1] == u'\r' && expected[p] == u'\n' ? p - 1 : p; };
         const qsizetype at = caretAt(random.bounded(int(expected.size() + 1)));
-        switch (random.bounded(5)) {
+        switch (random.bounded(7)) {
+        case 5: {
+            // A word move, with or without Shift, then a letter typed over what it selected.
+            f.select(at);
+            f.key(random.bounded(2) ? Qt::Key_Right : Qt::Key_Left,
+                  random.bounded(2) ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+            const TextRange moved = f.selection();
+            f.type(QStringLiteral("z"));
+            expected.replace(moved.location, moved.length, QStringLiteral("z"));
+            break;
+        }
+        case 6:
+            // The keys stop: the long runs the edits brought are joined.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return f.editor().emptyRunsGrouped(); }, 60000));
+            break;
         case 0:
             f.select(at);
             f.type(QStringLiteral("z"));
@@ -318,4 +333,64 @@ TEST(EmptyLineRuns, FoldingKeepsTheScrollRangeWhole) {
     f.view->resize(400, 300);
     EditorFixture::settle();
     EXPECT_EQ(f.view->document()->lineCount(), lines);
+}
+
+// Long runs of empty lines a paste or a held Return brings are joined once the keys stop, as if
+// the text had been opened with them: the caret, the selection, the lines on screen, undo and the
+// saved bytes stay exactly as they were.
+TEST(EmptyLineRuns, RunsGainedAfterOpeningAreJoinedOnceTheKeysStop) {
+    QString original;
+    for (int i = 0; i < 200; ++i) original += QStringLiteral("line %1\n").arg(i);
+    EditorFixture f(original, QStringLiteral("notes.txt"));
+    waitShown(f);
+    const int blocks = f.view->document()->blockCount();
+    const auto numbersShown = [&] {
+        f.view->ruler()->grab();
+        QList<int> numbers;
+        // A block's rows above and below the window are drawn too, out of sight.
+        for (const auto& drawn : f.view->ruler()->drawnNumbers())
+            if (drawn.y >= 0 && drawn.y < f.view->viewport()->height()) numbers << drawn.number;
+        return numbers;
+    };
+
+    QApplication::clipboard()->setText(QString(20'000, u'\n'));
+    f.select(original.indexOf(QStringLiteral("line 100")));
+    f.key(Qt::Key_V, Qt::ControlModifier);
+    QString expected = original;
+    expected.insert(original.indexOf(QStringLiteral("line 100")), QString(20'000, u'\n'));
+    ASSERT_TRUE(f.text() == expected);
+    f.editor().goToLine(10'000);
+    f.select(f.selection().location - 3, 5);  // across lines
+    EditorFixture::settle();
+    const TextRange selected = f.selection();
+    const int top = f.view->verticalScrollBar()->value();
+    const QList<int> shown = numbersShown();
+    ASSERT_FALSE(shown.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.view->document()->blockCount() < blocks + 20'000 / 32; }, 60000));
+    expectDisplayFollows(f);
+    EXPECT_EQ(f.selection(), selected);
+    EXPECT_EQ(f.view->verticalScrollBar()->value(), top);
+    EXPECT_EQ(numbersShown(), shown);
+    EXPECT_EQ(f.view->document()->lineCount(), f.editor().lineCount());
+
+    // Return held at the end of a line: the new lines join too, and the caret stays on the last.
+    f.select(expected.indexOf(QStringLiteral("line 150")) + 8);
+    for (int i = 0; i < 300; ++i) f.enter();
+    expected.insert(expected.indexOf(QStringLiteral("line 150")) + 8, QString(300, u'\n'));
+    ASSERT_TRUE(f.text() == expected);
+    const int held = f.view->document()->blockCount();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.view->document()->blockCount() < held - 200; }, 60000));
+    expectDisplayFollows(f);
+    expectCaretAt(f, expected.indexOf(QStringLiteral("line 150")) + 8 + 300);
+
+    // Undone, it is the text it was; saved, its bytes.
+    for (int i = 0; i < 400 && f.text() != original; ++i) f.undo();
+    ASSERT_TRUE(f.text() == original);
+    expectDisplayFollows(f);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(f.document.save(path));
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll() == original.toUtf8());
 }

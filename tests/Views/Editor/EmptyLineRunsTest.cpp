@@ -394,3 +394,23 @@ TEST(EmptyLineRuns, RunsGainedAfterOpeningAreJoinedOnceTheKeysStop) {
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll() == original.toUtf8());
 }
+
+// The first key typed into a long text of empty lines moves no more of the joins than a later one
+// does: nothing of what it does grows with the text.
+TEST(EmptyLineRuns, TheFirstKeyMovesNoMoreJoinsInALongerText) {
+    std::vector<qsizetype> moved;
+    for (const int lines : {20'000, 320'000}) {
+        SCOPED_TRACE(lines);
+        EditorFixture f(QString(lines, u'\n'), QStringLiteral("notes.txt"));
+        waitShown(f);
+        f.select(lines / 2);
+        EditorFixture::settle();
+        const qsizetype before = f.editor().text().joins().joins().moved();
+        f.type(QStringLiteral("x"));
+        ASSERT_EQ(f.text().size(), lines + 1);
+        moved.push_back(f.editor().text().joins().joins().moved() - before);
+    }
+    // The joins the key takes away, whatever the text's length.
+    EXPECT_LE(moved[0], 16);
+    EXPECT_LE(moved[1], 16);
+}

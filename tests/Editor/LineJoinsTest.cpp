@@ -15,6 +15,7 @@ void expectJoinsBetweenEmptyLines(const ExactText& exact) {
     const QString& text = exact.text();
     for (const qsizetype j : exact.joins().joins().all()) {
         ASSERT_GT(Lines::terminatorLength(text, j), 0) << j;
+        ASSERT_FALSE(j > 0 && text[j - 1] == u'\r' && text[j] == u'\n') << j;  // a CR LF's join is at its CR
         ASSERT_TRUE(j == 0 || Lines::isBreak(text[j - 1].unicode())) << j;
         ASSERT_GT(Lines::terminatorLength(text, j + Lines::terminatorLength(text, j)), 0) << j;
     }
@@ -167,4 +168,19 @@ TEST(LineJoins, RegroupJoinsOnlyRunsNoBlockHolds) {
     }
     // Done once, nothing is left to join.
     EXPECT_EQ(regroup(0, exact.size()).first, 0u);
+}
+
+// A step may start anywhere, between the CR and the LF of a line break too: the LF is never taken
+// for a line of its own.
+TEST(LineJoins, RegroupFromInsideACrLf) {
+    for (const qsizetype from : {3, 4, 5, 6}) {
+        SCOPED_TRACE(from);
+        ExactText exact(QStringLiteral("b\r\n") + QStringLiteral("\r\n").repeated(150) + QStringLiteral("e"));
+        QString display = exact.displayOf(0, exact.size());
+        for (const qsizetype first : exact.regroup(from, exact.size()).firsts)
+            display.replace(exact.toDisplay(first), LineJoins::kGroup - 1, QString(LineJoins::kGroup - 1, QChar(ExactText::kJoin)));
+        EXPECT_EQ(exact.joins().joins().size(), 2 * (LineJoins::kGroup - 1));
+        expectJoinsBetweenEmptyLines(exact);
+        expectDisplay(exact, display);
+    }
 }

@@ -59,9 +59,13 @@ void SplitOffsets::replace(qsizetype from, qsizetype to, qsizetype inserted, con
     }
     shift_ += inserted - (to - from);
     if (added.empty()) return;
-    if (holeLength_ < qsizetype(added.size())) {
-        // Room for these and more to come, as the text's own gap grows.
-        const qsizetype room = std::max<qsizetype>({qsizetype(added.size()) - holeLength_, size() / 64, 16});
+    if (const qsizetype need = qsizetype(added.size()) - holeLength_; need > 0) {
+        // Room for these and, inside the list, for more to come, as the text's own gap grows. At
+        // its end the list grows as any does.
+        const bool atEnd = hole_ + holeLength_ == qsizetype(v_.size());
+        const qsizetype room = atEnd ? need : std::max<qsizetype>({need, size() / 64, 16});
+        // Those after it move over in one copy, once per room's worth of entries added (a sixty-
+        // fourth of them): not counted, as the text's own gap growing is not.
         v_.insert(v_.begin() + hole_ + holeLength_, size_t(room), 0);
         holeLength_ += room;
     }

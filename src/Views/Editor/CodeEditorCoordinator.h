@@ -20,7 +20,6 @@
 #include "Editor/EditSpan.h"
 #include "Editor/EditorActions.h"
 #include "Editor/ExactText.h"
-#include "Editor/UngroupedRange.h"
 #include "Editor/FindCounter.h"
 #include "Editor/FindEngine.h"
 #include "Editor/FoldRegion.h"
@@ -28,6 +27,7 @@
 #include "Editor/SyntaxHighlighter.h"
 #include "Editor/FindState.h"
 #include "Editor/TextEdit.h"
+#include "Editor/UngroupedRange.h"
 #include "Workspace/EditorDocument.h"
 
 class CodeEditorView;
@@ -105,9 +105,9 @@ public:
     // The highlighter colouring this editor now.
     const SyntaxHighlighter* highlighter() const { return highlighter_.get(); }
     // False while the colours of the visible lines wait for a parse of the current text.
+    bool coloursSettled() const;
     // Whether every long run of empty lines that edits brought is shown as blocks of many lines.
     bool emptyRunsGrouped() const { return ungrouped_.isEmpty(); }
-    bool coloursSettled() const;
 
     // True while an edit and its after-edit work are under way.
     bool isBusy() const { return busy_ > 0; }
@@ -150,8 +150,8 @@ protected:
     bool scanFoldsOn();
     // Joins a step of the long runs of empty lines edits brought; true while there is more.
     bool regroupOn();
-    // Shows the blocks of joined lines starting at these joins (the display shows their lines one
-    // block each) as one block each.
+    // Shows each block of joined lines starting at one of these joins, whose lines the display
+    // shows one block each, as one block.
     void showJoined(const std::vector<qsizetype>& firsts);
 
 private:

@@ -1,7 +1,5 @@
 #include "Views/Editor/WrappingTextLayout.h"
 
-#include "Editor/ExactText.h"
-
 #include <QFontMetrics>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -10,6 +8,8 @@
 #include <climits>
 #include <cmath>
 #include <utility>
+
+#include "Editor/ExactText.h"
 
 WrappingTextLayout::WrappingTextLayout(QTextDocument* document)
     : QPlainTextDocumentLayout(document), blockCount_(document->blockCount()) {}
@@ -163,7 +163,9 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
 
 int WrappingTextLayout::rowsBeforeLayout(const QTextBlock& block) const {
     if (!block.isVisible()) return 0;
-    return block.length() > 1 && document()->characterAt(block.position()) == QChar(ExactText::kJoin) ? block.length() : 1;
+    // A block of joined lines is one of empty lines, never more than a group.
+    const int length = block.length();
+    return length > 1 && length <= LineJoins::kGroup && document()->characterAt(block.position()) == QChar(ExactText::kJoin) ? length : 1;
 }
 
 bool WrappingTextLayout::repaint(const QTextBlock& block, int linesBefore) {

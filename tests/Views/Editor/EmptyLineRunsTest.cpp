@@ -47,6 +47,18 @@ void expectCaretAt(EditorFixture& f, qsizetype offset) {
     EXPECT_EQ(f.document.cursorColumn(), offset - Lines::lineStart(text, offset) + 1);
 }
 
+// Undone, the text is what it was, shown as it was; saved, its bytes.
+void expectBackTo(EditorFixture& f, const QString& original) {
+    ASSERT_TRUE(f.text() == original);
+    expectDisplayFollows(f);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(f.document.save(path));
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll() == original.toUtf8());
+}
+
 } // namespace
 
 TEST(EmptyLineRuns, ShowAsFewBlocksWithEveryLineInPlace) {
@@ -191,14 +203,7 @@ TEST(EmptyLineRuns, EditsAcrossThemKeepTextLinesAndCaret) {
     }
     // Undone one by one, it is the text it was; saved, its bytes.
     for (int i = 0; i < edits + 4; ++i) f.undo();
-    ASSERT_TRUE(f.text() == original);
-    expectDisplayFollows(f);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("notes.txt"));
-    ASSERT_TRUE(f.document.save(path));
-    QFile saved(path);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(saved.readAll() == original.toUtf8());
+    expectBackTo(f, original);
 }
 
 // Keys that reach back or on by a word or a line from an empty line act as they do on one of few:
@@ -385,14 +390,7 @@ TEST(EmptyLineRuns, RunsGainedAfterOpeningAreJoinedOnceTheKeysStop) {
 
     // Undone, it is the text it was; saved, its bytes.
     for (int i = 0; i < 400 && f.text() != original; ++i) f.undo();
-    ASSERT_TRUE(f.text() == original);
-    expectDisplayFollows(f);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("notes.txt"));
-    ASSERT_TRUE(f.document.save(path));
-    QFile saved(path);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(saved.readAll() == original.toUtf8());
+    expectBackTo(f, original);
 }
 
 // The first key typed into a long text of empty lines moves no more of the joins than a later one

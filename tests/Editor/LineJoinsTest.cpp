@@ -38,6 +38,23 @@ QString runs() {
            QString(63, u'\n') + QChar(0x2028) + QString(100, u'\n') + QStringLiteral("end");
 }
 
+// Joins again [from, to) of the text and shows the blocks made in the display as the editor does.
+std::pair<size_t, qsizetype> regroupShown(ExactText& exact, QString& display, qsizetype from, qsizetype to) {
+    const LineJoins::Regrouped done = exact.regroup(from, to);
+    for (const qsizetype first : done.firsts)
+        display.replace(exact.toDisplay(first), LineJoins::kGroup - 1, QString(LineJoins::kGroup - 1, QChar(ExactText::kJoin)));
+    return {done.firsts.size(), done.resume};
+}
+
+// Every block holding joins is one of empty lines, never more than a group.
+void expectBlocksOfAGroupAtMost(const QString& display) {
+    for (const QString& block : display.split(QChar(ExactText::kSeparator))) {
+        if (!block.contains(QChar(ExactText::kJoin))) continue;
+        EXPECT_EQ(block.count(QChar(ExactText::kJoin)), block.size());
+        EXPECT_LT(block.size(), LineJoins::kGroup);
+    }
+}
+
 } // namespace
 
 TEST(LineJoins, GroupsOnlyFullRunsOfEmptyLines) {
@@ -145,12 +162,7 @@ TEST(LineJoins, RegroupJoinsOnlyRunsNoBlockHolds) {
     edit(100, QString(200, u'\n'));
     edit(1, QString(70, u'\r'));
     const qsizetype before = exact.joins().joins().size();
-    const auto regroup = [&](qsizetype from, qsizetype to) {
-        const LineJoins::Regrouped done = exact.regroup(from, to);
-        for (const qsizetype first : done.firsts)
-            display.replace(exact.toDisplay(first), LineJoins::kGroup - 1, QString(LineJoins::kGroup - 1, QChar(ExactText::kJoin)));
-        return std::pair{done.firsts.size(), done.resume};
-    };
+    const auto regroup = [&](qsizetype from, qsizetype to) { return regroupShown(exact, display, from, to); };
     // A step at a time, as the editor does it.
     for (qsizetype from = 0; from < exact.size();) {
         const qsizetype resume = regroup(from, from + 300).second;
@@ -160,12 +172,7 @@ TEST(LineJoins, RegroupJoinsOnlyRunsNoBlockHolds) {
     expectJoinsBetweenEmptyLines(exact);
     expectDisplay(exact, display);
     EXPECT_GE(exact.joins().joins().size(), before + 4 * (LineJoins::kGroup - 1));
-    // Every block holding joins is one of empty lines, never more than a group.
-    for (const QString& block : display.split(QChar(ExactText::kSeparator))) {
-        if (!block.contains(QChar(ExactText::kJoin))) continue;
-        EXPECT_EQ(block.count(QChar(ExactText::kJoin)), block.size());
-        EXPECT_LT(block.size(), LineJoins::kGroup);
-    }
+    expectBlocksOfAGroupAtMost(display);
     // Done once, nothing is left to join.
     EXPECT_EQ(regroup(0, exact.size()).first, 0u);
 }
@@ -183,4 +190,20 @@ TEST(LineJoins, RegroupFromInsideACrLf) {
         expectJoinsBetweenEmptyLines(exact);
         expectDisplay(exact, display);
     }
+}
+
+// A step that starts on the last line of a block of joined lines leaves that line to the block.
+TEST(LineJoins, RegroupFromTheLastLineOfABlock) {
+    ExactText exact(QString(200, u'\n'));
+    exact.group(0, exact.size());
+    QString display = exact.displayOf(0, exact.size());
+    // Lines come near the start: the joins from the second on near them go, the first stays.
+    const ExactText::Change change = exact.replace({4, 0}, QString(100, u'\n'));
+    display.replace(change.displayStart, change.displayEnd - change.displayStart, change.displayText);
+    ASSERT_TRUE(exact.joins().isJoin(0));
+    ASSERT_FALSE(exact.joins().isJoin(1));
+    EXPECT_GT(regroupShown(exact, display, 1, exact.size()).first, 0u);
+    expectJoinsBetweenEmptyLines(exact);
+    expectDisplay(exact, display);
+    expectBlocksOfAGroupAtMost(display);
 }

@@ -207,3 +207,14 @@ TEST(LineJoins, RegroupFromTheLastLineOfABlock) {
     expectDisplay(exact, display);
     expectBlocksOfAGroupAtMost(display);
 }
+
+// A step goes on from its end, or from the first line of a run it cut short.
+TEST(LineJoins, RegroupGoesOnWhereTheStepEnded) {
+    const QString text = QStringLiteral("x\n") + QString(100, u'\n') + QStringLiteral("yyyyyyyy\n") + QString(100, u'\n') + QStringLiteral("z");
+    ExactText exact(text);
+    const qsizetype amidText = text.indexOf(u'y') + 3;
+    EXPECT_EQ(exact.regroup(0, amidText).resume, amidText);
+    const qsizetype secondRun = text.indexOf(u'y') + 9;  // its first empty line's terminator
+    // Of the 90 empty lines the step holds, 64 make a block; the rest goes on with the run.
+    EXPECT_EQ(exact.regroup(amidText, secondRun + 90).resume, secondRun + LineJoins::kGroup);
+}

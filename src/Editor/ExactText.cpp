@@ -90,6 +90,14 @@ void ExactText::group(qsizetype from, qsizetype to) {
     joins_.group(within(qMax<qsizetype>(0, from - 1), to), from, to);
 }
 
+LineJoins::Regrouped ExactText::regroup(qsizetype from, qsizetype to) {
+    from = qBound<qsizetype>(0, from, size());
+    // Never from the LF of a CR LF, which would read as a line of its own.
+    if (from > 0 && from < size() && at(from - 1) == u'\r' && at(from) == u'\n') ++from;
+    to = qBound<qsizetype>(from, to, size());
+    return joins_.regroup(within(qMax<qsizetype>(0, from - 1), to), from, to);
+}
+
 void ExactText::guardGap(bool on) const {
 #ifdef EXACT_TEXT_GUARD
     if (gapLength_ == 0) return;

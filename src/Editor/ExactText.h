@@ -89,6 +89,9 @@ public:
     // Joins the long runs of empty lines in [from, to) (from a line or piece start, past every join),
     // before the display is given that range.
     void group(qsizetype from, qsizetype to);
+    // Joins the long runs of empty lines in [from, to) that no block of joined lines holds, wherever
+    // they are (text the display already shows); see LineJoins::regroup.
+    LineJoins::Regrouped regroup(qsizetype from, qsizetype to);
     // Shows the terminators at or after offset one block each again, as the display is cut back there.
     void ungroupFrom(qsizetype offset) { joins_.dropFrom(offset); }
     // Takes the joins of an earlier form of the text, moved along with edits that touched none.

@@ -23,6 +23,15 @@ public:
     // from is a line start or a long line's piece start; text (the whole text) is read from from - 1
     // to to.
     void group(QStringView text, qsizetype from, qsizetype to);
+    // Joins the runs of empty lines in [from, to) of the whole text that no block of joined lines
+    // holds, wherever they are: text that gained them after it was grouped. Gives the first join of
+    // each block made (kGroup - 1 joins from there on) and where to go on: `to`, or the start of the
+    // lines of a run that `to` cut short.
+    struct Regrouped {
+        std::vector<qsizetype> firsts;
+        qsizetype resume = 0;
+    };
+    Regrouped regroup(QStringView text, qsizetype from, qsizetype to);
     // Takes away the joins at or after offset.
     void dropFrom(qsizetype offset) { joins_.dropFrom(offset); }
 
@@ -43,5 +52,8 @@ public:
     void edit(qsizetype at, qsizetype removed, qsizetype added);
 
 private:
+    // Joins runs in [from, to) of text, none of a block whose last terminator is at or after limit.
+    std::vector<qsizetype> joinRuns(QStringView text, qsizetype from, qsizetype to, qsizetype limit, qsizetype* resume);
+
     SplitOffsets joins_;
 };

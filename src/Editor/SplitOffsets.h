@@ -1,8 +1,10 @@
 #pragma once
 // Ascending offsets into a text that is being edited (where its CR LF pairs are, which line ends the
-// display joins), kept split at the last edit with those after it counted from the text's end, so
-// that typing, taking back or breaking lines at one place moves no entry however many follow. Moving
-// the split costs the entries it passes, as moving the text's own gap costs the units it passes.
+// display joins), kept with a hole at the last edit, those after it stored less what the edits
+// since moved them by, so that typing, taking back or breaking lines at one place moves no entry
+// however many follow. Moving the hole costs the entries it passes once edits have moved those
+// after it, as moving the text's own gap costs the units it passes; before any edit, and while the
+// hole is empty and nothing is moved, it costs nothing.
 #include <QtGlobal>
 #include <vector>
 
@@ -11,13 +13,10 @@ public:
     // All of them, ascending.
     void reset(std::vector<qsizetype> offsets);
 
-    qsizetype size() const { return qsizetype(before_.size() + after_.size()); }
-    bool isEmpty() const { return before_.empty() && after_.empty(); }
+    qsizetype size() const { return qsizetype(v_.size()) - holeLength_; }
+    bool isEmpty() const { return size() == 0; }
     // The j-th offset, 0 <= j < size().
-    qsizetype operator[](qsizetype j) const {
-        const qsizetype near = qsizetype(before_.size());
-        return j < near ? before_[size_t(j)] : end_ - after_[after_.size() - 1 - size_t(j - near)];
-    }
+    qsizetype operator[](qsizetype j) const { return j < hole_ ? v_[size_t(j)] : v_[size_t(j + holeLength_)] + shift_; }
     // How many lie before exact.
     qsizetype countBefore(qsizetype exact) const;
     // A copy of all of them, ascending.
@@ -36,12 +35,13 @@ public:
     qsizetype moved() const { return moved_; }
 
 private:
-    void splitAt(qsizetype offset);
+    // The hole to before the j-th entry.
+    void moveHole(qsizetype j);
 
-    std::vector<qsizetype> before_;  // before the split, by their offsets
-    // After it, each as end_ minus its offset; the nearest to the split last.
-    std::vector<qsizetype> after_;
-    // Moves with the text's end: only the differences matter, so it starts anywhere.
-    qsizetype end_ = 0;
+    // Before the hole, offsets; after it, offsets less shift_.
+    std::vector<qsizetype> v_;
+    qsizetype hole_ = 0;
+    qsizetype holeLength_ = 0;
+    qsizetype shift_ = 0;
     qsizetype moved_ = 0;
 };

@@ -15,6 +15,7 @@ void expectJoinsBetweenEmptyLines(const ExactText& exact) {
     const QString& text = exact.text();
     for (const qsizetype j : exact.joins().joins().all()) {
         ASSERT_GT(Lines::terminatorLength(text, j), 0) << j;
+        ASSERT_FALSE(j > 0 && text[j - 1] == u'\r' && text[j] == u'\n') << j;  // a CR LF's join is at its CR
         ASSERT_TRUE(j == 0 || Lines::isBreak(text[j - 1].unicode())) << j;
         ASSERT_GT(Lines::terminatorLength(text, j + Lines::terminatorLength(text, j)), 0) << j;
     }
@@ -35,6 +36,23 @@ QString runs() {
     return QStringLiteral("a\n") + QString(200, u'\n') + QStringLiteral("b\r\n") +
            QStringLiteral("\r\n").repeated(130) + QStringLiteral("c\r") + QString(70, u'\r') + QStringLiteral("d") +
            QString(63, u'\n') + QChar(0x2028) + QString(100, u'\n') + QStringLiteral("end");
+}
+
+// Joins again [from, to) of the text and shows the blocks made in the display as the editor does.
+std::pair<size_t, qsizetype> regroupShown(ExactText& exact, QString& display, qsizetype from, qsizetype to) {
+    const LineJoins::Regrouped done = exact.regroup(from, to);
+    for (const qsizetype first : done.firsts)
+        display.replace(exact.toDisplay(first), LineJoins::kGroup - 1, QString(LineJoins::kGroup - 1, QChar(ExactText::kJoin)));
+    return {done.firsts.size(), done.resume};
+}
+
+// Every block holding joins is one of empty lines, never more than a group.
+void expectBlocksOfAGroupAtMost(const QString& display) {
+    for (const QString& block : display.split(QChar(ExactText::kSeparator))) {
+        if (!block.contains(QChar(ExactText::kJoin))) continue;
+        EXPECT_EQ(block.count(QChar(ExactText::kJoin)), block.size());
+        EXPECT_LT(block.size(), LineJoins::kGroup);
+    }
 }
 
 } // namespace
@@ -128,4 +146,75 @@ TEST(LineJoins, TypingAboveTheRunsMovesNoMoreJoinsInALongerText) {
     const qsizetype small = typed(1'000);
     EXPECT_LE(small, 64);
     EXPECT_EQ(typed(200'000), small);
+}
+
+// Runs of empty lines the text gains after it was grouped, inside joined runs, beside them and on
+// their own, are joined afterwards; the lines a block already holds stay as they are.
+TEST(LineJoins, RegroupJoinsOnlyRunsNoBlockHolds) {
+    ExactText exact(runs());
+    exact.group(0, exact.size());
+    QString display = exact.displayOf(0, exact.size());
+    const auto edit = [&](qsizetype at, const QString& with) {
+        const ExactText::Change change = exact.replace({at, 0}, with);
+        display.replace(change.displayStart, change.displayEnd - change.displayStart, change.displayText);
+    };
+    edit(exact.size(), QStringLiteral("\n") + QStringLiteral("\r\n").repeated(100));
+    edit(100, QString(200, u'\n'));
+    edit(1, QString(70, u'\r'));
+    const qsizetype before = exact.joins().joins().size();
+    const auto regroup = [&](qsizetype from, qsizetype to) { return regroupShown(exact, display, from, to); };
+    // A step at a time, as the editor does it.
+    for (qsizetype from = 0; from < exact.size();) {
+        const qsizetype resume = regroup(from, from + 300).second;
+        ASSERT_GT(resume, from);
+        from = resume;
+    }
+    expectJoinsBetweenEmptyLines(exact);
+    expectDisplay(exact, display);
+    EXPECT_GE(exact.joins().joins().size(), before + 4 * (LineJoins::kGroup - 1));
+    expectBlocksOfAGroupAtMost(display);
+    // Done once, nothing is left to join.
+    EXPECT_EQ(regroup(0, exact.size()).first, 0u);
+}
+
+// A step may start anywhere, between the CR and the LF of a line break too: the LF is never taken
+// for a line of its own.
+TEST(LineJoins, RegroupFromInsideACrLf) {
+    for (const qsizetype from : {3, 4, 5, 6}) {
+        SCOPED_TRACE(from);
+        ExactText exact(QStringLiteral("b\r\n") + QStringLiteral("\r\n").repeated(150) + QStringLiteral("e"));
+        QString display = exact.displayOf(0, exact.size());
+        for (const qsizetype first : exact.regroup(from, exact.size()).firsts)
+            display.replace(exact.toDisplay(first), LineJoins::kGroup - 1, QString(LineJoins::kGroup - 1, QChar(ExactText::kJoin)));
+        EXPECT_EQ(exact.joins().joins().size(), 2 * (LineJoins::kGroup - 1));
+        expectJoinsBetweenEmptyLines(exact);
+        expectDisplay(exact, display);
+    }
+}
+
+// A step that starts on the last line of a block of joined lines leaves that line to the block.
+TEST(LineJoins, RegroupFromTheLastLineOfABlock) {
+    ExactText exact(QString(200, u'\n'));
+    exact.group(0, exact.size());
+    QString display = exact.displayOf(0, exact.size());
+    // Lines come near the start: the joins from the second on near them go, the first stays.
+    const ExactText::Change change = exact.replace({4, 0}, QString(100, u'\n'));
+    display.replace(change.displayStart, change.displayEnd - change.displayStart, change.displayText);
+    ASSERT_TRUE(exact.joins().isJoin(0));
+    ASSERT_FALSE(exact.joins().isJoin(1));
+    EXPECT_GT(regroupShown(exact, display, 1, exact.size()).first, 0u);
+    expectJoinsBetweenEmptyLines(exact);
+    expectDisplay(exact, display);
+    expectBlocksOfAGroupAtMost(display);
+}
+
+// A step goes on from its end, or from the first line of a run it cut short.
+TEST(LineJoins, RegroupGoesOnWhereTheStepEnded) {
+    const QString text = QStringLiteral("x\n") + QString(100, u'\n') + QStringLiteral("yyyyyyyy\n") + QString(100, u'\n') + QStringLiteral("z");
+    ExactText exact(text);
+    const qsizetype amidText = text.indexOf(u'y') + 3;
+    EXPECT_EQ(exact.regroup(0, amidText).resume, amidText);
+    const qsizetype secondRun = text.indexOf(u'y') + 9;  // its first empty line's terminator
+    // Of the 90 empty lines the step holds, 64 make a block; the rest goes on with the run.
+    EXPECT_EQ(exact.regroup(amidText, secondRun + 90).resume, secondRun + LineJoins::kGroup);
 }

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -84,6 +85,9 @@ constexpr qsizetype kFoldBudget = 64 * 1024;
 constexpr qsizetype kFoldStep = 4 * 1024 * 1024;
 // How far past its budget a fold rescan may read: to the next place a checkpoint may be.
 constexpr qsizetype kFoldReachPastBudget = 8 * 1024;
+// UTF-16 units a turn reads for long runs of empty lines that edits brought: at most a few hundred
+// blocks of them joined per turn.
+constexpr qsizetype kRegroupStep = 16 * 1024;
 // A change longer than this goes into the display a step at a time.
 constexpr qsizetype kRefillLength = 4 * kShowStep;
 // Lines put into the display per step at most.
@@ -141,7 +145,6 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     text_.group(0, shownTo_);
     mirroring_ = true;
     display->setPlainText(text_.displayOf(0, shownTo_));
-    countJoinedRows(0, shownTo_);
     mirroring_ = false;
     countedTo_ = shownTo_;
     if (!isFullyShown()) showing_.start(0, this);
@@ -301,7 +304,6 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
     }
     const qsizetype piecesAdded = text_.pieces().countBefore(end) - text_.pieces().countBefore(shownTo_);
     const qsizetype joinsAdded = text_.joins().countIn(shownTo_, end);
-    if (joinsAdded > 0) countJoinedRows(shownTo_, end);
     shownTo_ = end;
     if (countedTo_ >= end) {
         unshownBreaks_ -= display->blockCount() - blocksBefore - piecesAdded + joinsAdded;
@@ -314,20 +316,6 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
         emit layout->documentSizeChanged(layout->documentSize());
         emit layout->update(QRectF(0., -display->documentMargin(), 1000000000., 1000000000.));
         if (isFullyShown()) view_->ruler()->update();
-    }
-}
-
-void CodeEditorCoordinator::countJoinedRows(qsizetype from, qsizetype to) {
-    // A block not laid out yet counts one row; one of joined lines has a row per line (an empty line
-    // never wraps), so the scroll bar spans every line before they are laid out.
-    QTextDocument* display = view_->document();
-    const SplitOffsets& joins = text_.joins().joins();
-    for (qsizetype i = text_.joins().countBefore(from), end = text_.joins().countBefore(to); i < end;) {
-        QTextBlock block = display->findBlock(int(toDisplay(joins[i])));
-        const qsizetype start = toExact(block.position());
-        const qsizetype rows = 1 + text_.joins().countIn(start, toExact(block.position() + block.length() - 1));
-        if (block.isVisible() && block.lineCount() != rows) block.setLineCount(int(rows));
-        i = qMax(i + 1, text_.joins().countBefore(start) + rows - 1);
     }
 }
 
@@ -391,9 +379,54 @@ void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     }
     const bool laying = layHighlightPoints();
     const bool folding = scanFoldsOn();
-    if (isFullyShown() && !laying && !folding) showing_.stop();
+    const bool grouping = regroupOn();
+    if (isFullyShown() && !laying && !folding && !grouping) showing_.stop();
     else if (paused_) showing_.start(0, this);  // back to every turn
     paused_ = false;
+}
+
+bool CodeEditorCoordinator::regroupOn() {
+    if (ungrouped_.isEmpty() || !view_) return false;
+    // What the display does not hold yet is grouped as it goes in.
+    if (!isFullyShown()) return true;
+    const TextRange step = ungrouped_.next(kRegroupStep);
+    const LineJoins::Regrouped done = text_.regroup(step.location, step.end());
+    ungrouped_.doneTo(done.resume);
+    if (!done.firsts.empty()) showJoined(done.firsts);
+    return !ungrouped_.isEmpty();
+}
+
+void CodeEditorCoordinator::showJoined(const std::vector<qsizetype>& firsts) {
+    QTextDocument* display = view_->document();
+    // Block numbers change from the first: the folds there are laid again after.
+    folding_->releaseFrom(display->findBlock(int(toDisplay(firsts.front()))).blockNumber());
+    // Offsets, not a cursor: the display moves its cursors along with what it replaces.
+    const int anchor = view_->textCursor().anchor(), position = view_->textCursor().position();
+    const int top = view_->verticalScrollBar()->value();
+    mirroring_ = true;
+    QTextCursor cursor(display);
+    cursor.beginEditBlock();
+    // The separators between the lines become line breaks inside one block, unit for unit.
+    const QString joins(LineJoins::kGroup - 1, QChar(ExactText::kJoin));
+    for (const qsizetype first : firsts) {
+        cursor.setPosition(int(toDisplay(first)));
+        cursor.setPosition(cursor.position() + int(joins.size()), QTextCursor::KeepAnchor);
+        cursor.insertText(joins);
+    }
+    cursor.endEditBlock();
+    // The caret and the selection stand where they stood, and so do the lines on screen.
+    QTextCursor kept(display);
+    kept.setPosition(anchor);
+    kept.setPosition(position, QTextCursor::KeepAnchor);
+    view_->setTextCursor(kept);
+    mirroring_ = false;
+    // The widget looks for the block of its first line again only when the value changes: the
+    // blocks before it may be fewer now.
+    QScrollBar* bar = view_->verticalScrollBar();
+    bar->setValue(top > bar->minimum() ? top - 1 : top + 1);
+    bar->setValue(top);
+    keepFolds();
+    view_->ruler()->update();
 }
 
 // A regular-expression highlighter resumes its scan for strings and comments at points its earlier
@@ -908,7 +941,8 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     const qsizetype foldsRead = change.range.location + change.text.size() + kFoldBudget + kFoldReachPastBudget;
     if (!parts || !folds_.moveAlong(text_.text(), *parts))
         folds_.edit(text_.through(foldsRead), change.range.location, change.range.length, change.text.size(), kFoldBudget);
-    if (!folds_.complete() && !showing_.isActive()) showing_.start(0, this);
+    ungrouped_.edit(change.range.location, change.range.length, change.text.size(), Lines::breakCount(change.text), text_.size());
+    if ((!folds_.complete() || !ungrouped_.isEmpty()) && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();
     view_->ruler()->refresh();

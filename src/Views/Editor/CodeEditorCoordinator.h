@@ -27,6 +27,7 @@
 #include "Editor/SyntaxHighlighter.h"
 #include "Editor/FindState.h"
 #include "Editor/TextEdit.h"
+#include "Editor/UngroupedRange.h"
 #include "Workspace/EditorDocument.h"
 
 class CodeEditorView;
@@ -109,6 +110,8 @@ public:
     qint64 linesColoured() const { return linesColoured_; }
     // The background parse of a text with a grammar; null for other texts.
     const ParseWorker* parseWorker() const { return parseWorker_.get(); }
+    // Whether every long run of empty lines that edits brought is shown as blocks of many lines.
+    bool emptyRunsGrouped() const { return ungrouped_.isEmpty(); }
 
     // True while an edit and its after-edit work are under way.
     bool isBusy() const { return busy_ > 0; }
@@ -140,8 +143,6 @@ public:
     bool startsLine(const QTextBlock& block) const;
     // The text's line (from 0) a display position lies in, within a block of joined lines too.
     int lineAt(int displayPosition) const;
-    // Gives the blocks of joined lines in [from, to) (exact) a row per line before they are laid out.
-    void countJoinedRows(qsizetype from, qsizetype to);
 
 signals:
     // The outermost edit finished; model updates held back meanwhile may run now.
@@ -153,6 +154,11 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     // Goes on with a fold rescan an edit stopped short; true while there is more.
     bool scanFoldsOn();
+    // Joins a step of the long runs of empty lines edits brought; true while there is more.
+    bool regroupOn();
+    // Shows each block of joined lines starting at one of these joins, whose lines the display
+    // shows one block each, as one block.
+    void showJoined(const std::vector<qsizetype>& firsts);
 
 private:
     enum class Origin { typing, user, own, find, undo, external };
@@ -266,6 +272,7 @@ private:
     bool paused_ = false;    // showing_ runs at the pause's end rather than every turn
     int showSteps_ = 0;
     qsizetype pointsLaidTo_ = 0;  // how far the highlighter's resume points have been laid
+    UngroupedRange ungrouped_;
     // A selection far past what is shown, made once the display holds it; any other selection or
     // edit meanwhile drops it.
     struct PendingSelection {

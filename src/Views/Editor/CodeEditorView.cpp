@@ -280,6 +280,21 @@ TextRange CodeEditorView::wordDeletionRange(bool backwards) const {
     return {start, coordinator_->toExact(cursor.selectionEnd()) - start};
 }
 
+bool CodeEditorView::moveByLineInJoinedBlock(QKeyEvent* event) {
+    // A word move skips blank space, and a block of joined lines is nothing else: it would cross all
+    // of them at once. On lines of their own, a word move from an empty line goes a line on or back.
+    const bool select = event == QKeySequence::SelectNextWord || event == QKeySequence::SelectPreviousWord;
+    const bool back = event == QKeySequence::MoveToPreviousWord || event == QKeySequence::SelectPreviousWord;
+    if (!select && !back && event != QKeySequence::MoveToNextWord) return false;
+    QTextCursor cursor = textCursor();
+    const int within = cursor.positionInBlock();
+    if ((back ? within == 0 : within + 1 >= cursor.block().length()) || !holdsJoinedLines(cursor.block())) return false;
+    cursor.movePosition(back ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter,
+                        select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    setTextCursor(cursor);
+    return true;
+}
+
 void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     coordinator_->awaitFirstMatch();
     // After a key that sent the caret far into a long text (the end key, going to a line, a find),
@@ -305,6 +320,7 @@ void CodeEditorView::keyPressEvent(QKeyEvent* event) {
     if ((event == QKeySequence::DeleteEndOfLine || event == QKeySequence::DeleteCompleteLine) &&
         holdsJoinedLines(textCursor().block()))
         return deleteSelection();
+    if (moveByLineInJoinedBlock(event)) return;
     if (event == QKeySequence::DeleteStartOfWord || event == QKeySequence::DeleteEndOfWord) {
         const TextRange range = wordDeletionRange(event == QKeySequence::DeleteStartOfWord);
         if (range.length > 0) coordinator_->plainChange(range, QString());
@@ -491,12 +507,10 @@ void CodeEditorView::resizeEvent(QResizeEvent* event) {
     if (auto* layout = qobject_cast<WrappingTextLayout*>(document()->documentLayout());
         layout && layout->wrapWidth() != viewport()->width()) {
         {
-            // Rewrapping counts every block one row until laid out again, where blocks of joined empty
-            // lines know theirs: the widget hears of the size once they have it, or it would scroll
-            // to where the lines were while they counted fewer rows.
+            // The widget hears of the size once every line counts its rows again, or it would scroll
+            // to where the lines were meanwhile.
             const QSignalBlocker quiet(layout);
             layout->setWrapWidth(viewport()->width());
-            if (coordinator_) coordinator_->countJoinedRows(0, coordinator_->text().size());
         }
         emit layout->documentSizeChanged(layout->documentSize());
         emit layout->update(QRectF(0., -document()->documentMargin(), 1000000000., 1000000000.));

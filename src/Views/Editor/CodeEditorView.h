@@ -63,6 +63,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // A word move from inside a block of joined empty lines, made a line at a time; false for others.
+    bool moveByLineInJoinedBlock(QKeyEvent* event);
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "Editor/ExactText.h"
+#include "Views/Editor/WrappingTextLayout.h"
 
 FoldingLayoutManager::FoldingLayoutManager(QTextDocument* display, const ExactText* text)
     : display_(display), text_(text) {}
@@ -16,13 +17,15 @@ void FoldingLayoutManager::setBlocksVisible(int first, int last, bool visible) {
     if (!block.isValid()) return;
     // The rows each line counts are written here: marked dirty instead, the lines would have the
     // stock layout walk on past them through as many lines again, and each of them find its place.
-    const int rows = visible ? 1 : 0;
+    const auto* wrapping = qobject_cast<const WrappingTextLayout*>(display_->documentLayout());
     for (int n = first; n <= last && block.isValid(); ++n, block = block.next()) {
         ++visitedBlocks_;
         block.setVisible(visible);
         // A line shown again is laid out when next measured.
         if (visible) block.clearLayout();
-        // Writing the count walks up the block tree: only where it changes.
+        // Writing the count walks up the block tree: only where it changes. A block of joined empty
+        // lines counts a row per line.
+        const int rows = !visible ? 0 : wrapping ? wrapping->rowsBeforeLayout(block) : 1;
         if (block.lineCount() != rows) block.setLineCount(rows);
     }
     QAbstractTextDocumentLayout* layout = display_->documentLayout();

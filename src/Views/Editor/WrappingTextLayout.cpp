@@ -9,6 +9,8 @@
 #include <cmath>
 #include <utility>
 
+#include "Editor/ExactText.h"
+
 namespace {
 
 // A line typed into keeps its colours until new ones come (a parse on its own thread may take a
@@ -104,7 +106,7 @@ void WrappingTextLayout::setWrapWidth(qreal width) {
     for (QTextBlock block = document()->firstBlock(); block.isValid(); block = block.next()) {
         block.clearLayout();
         // Most lines already count one; writing the count walks up the block tree.
-        if (const int lines = block.isVisible() ? 1 : 0; block.lineCount() != lines) block.setLineCount(lines);
+        if (const int lines = rowsBeforeLayout(block); block.lineCount() != lines) block.setLineCount(lines);
     }
     emit documentSizeChanged(documentSize());
     requestUpdate();
@@ -195,7 +197,25 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
     // added together.
     const QTextBlock walkedTo = doc->findBlock(qMax(0, from + charsRemoved + charsAdded - 1));
     forgotten_ += (walkedTo.isValid() ? walkedTo.blockNumber() : doc->blockCount() - 1) - first.blockNumber() + 1;
+    // The stock way counts one row for a line it forgets (or shows again after a fold) where a block
+    // of joined lines has a row per line: they count theirs first, so the scroll range never
+    // shrinks meanwhile (the widget would scroll to fit it).
+    bool recounted = false;
+    const QTextBlock end = walkedTo.next();
+    for (QTextBlock block = first; block.isValid() && block != end; block = block.next())
+        if (const int lines = rowsBeforeLayout(block); lines > 1 && lines != block.lineCount()) {
+            block.setLineCount(lines);
+            recounted = true;
+        }
     QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
+    if (recounted) emit documentSizeChanged(documentSize());
+}
+
+int WrappingTextLayout::rowsBeforeLayout(const QTextBlock& block) const {
+    if (!block.isVisible()) return 0;
+    // A block of joined lines is one of empty lines, never more than a group.
+    const int length = block.length();
+    return length > 1 && length <= LineJoins::kGroup && document()->characterAt(block.position()) == QChar(ExactText::kJoin) ? length : 1;
 }
 
 void WrappingTextLayout::remember(const QTextBlock& block) {

@@ -49,6 +49,10 @@ public:
     void hold() { ++holds_; }
     bool release();
 
+    // The rows a line not laid out yet counts: none when folded; one, or one per line for a block of
+    // joined empty lines (an empty line never wraps), so the scroll range spans every line at once.
+    int rowsBeforeLayout(const QTextBlock& block) const;
+
 signals:
     // Rows [top, bottom) of a long line, within it, show something else: they alone need painting.
     void rowsChanged(const QTextBlock& block, qreal top, qreal bottom);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QTextBlock>
 
@@ -44,6 +45,18 @@ void expectCaretAt(EditorFixture& f, qsizetype offset) {
     EXPECT_EQ(f.selection().location, offset);
     EXPECT_EQ(f.document.cursorLine(), lineAtOffset(text, offset) + 1);
     EXPECT_EQ(f.document.cursorColumn(), offset - Lines::lineStart(text, offset) + 1);
+}
+
+// Undone, the text is what it was, shown as it was; saved, its bytes.
+void expectBackTo(EditorFixture& f, const QString& original) {
+    ASSERT_TRUE(f.text() == original);
+    expectDisplayFollows(f);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(f.document.save(path));
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll() == original.toUtf8());
 }
 
 } // namespace
@@ -114,14 +127,29 @@ TEST(EmptyLineRuns, EditsAcrossThemKeepTextLinesAndCaret) {
     ASSERT_LT(f.view->document()->blockCount(), 200);  // of 760 lines
     QRandomGenerator random(quint32(qEnvironmentVariableIntValue("EMPTY_SEED") + 3636));
     QString expected = original;
-    const QStringList pastes = {QStringLiteral("x"), QStringLiteral("p\nq"), QStringLiteral("\n\n"), QStringLiteral("\r\n")};
+    const QStringList pastes = {QStringLiteral("x"), QStringLiteral("p\nq"), QStringLiteral("\n\n"), QStringLiteral("\r\n"),
+                                QString(130, u'\n'), QStringLiteral("\r\n").repeated(70)};
     int edits = 0;
     for (int i = 0; i < 120; ++i) {
         SCOPED_TRACE(i);
         // A caret never stands between a CR and its LF.
         const auto caretAt = [&](qsizetype p) { return p > 0 && p < expected.size() && expected[p - 1] == u'\r' && expected[p] == u'\n' ? p - 1 : p; };
         const qsizetype at = caretAt(random.bounded(int(expected.size() + 1)));
-        switch (random.bounded(5)) {
+        switch (random.bounded(7)) {
+        case 5: {
+            // A word move, with or without Shift, then a letter typed over what it selected.
+            f.select(at);
+            f.key(random.bounded(2) ? Qt::Key_Right : Qt::Key_Left,
+                  random.bounded(2) ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+            const TextRange moved = f.selection();
+            f.type(QStringLiteral("z"));
+            expected.replace(moved.location, moved.length, QStringLiteral("z"));
+            break;
+        }
+        case 6:
+            // The keys stop: the long runs the edits brought are joined.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return f.editor().emptyRunsGrouped(); }, 60000));
+            break;
         case 0:
             f.select(at);
             f.type(QStringLiteral("z"));
@@ -175,14 +203,7 @@ TEST(EmptyLineRuns, EditsAcrossThemKeepTextLinesAndCaret) {
     }
     // Undone one by one, it is the text it was; saved, its bytes.
     for (int i = 0; i < edits + 4; ++i) f.undo();
-    ASSERT_TRUE(f.text() == original);
-    expectDisplayFollows(f);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("notes.txt"));
-    ASSERT_TRUE(f.document.save(path));
-    QFile saved(path);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(saved.readAll() == original.toUtf8());
+    expectBackTo(f, original);
 }
 
 // Keys that reach back or on by a word or a line from an empty line act as they do on one of few:
@@ -204,6 +225,43 @@ TEST(EmptyLineRuns, WordAndLineKeysActOnTheLine) {
         QTest::mouseDClick(f.view->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, at);
         EXPECT_EQ(f.selection(), (TextRange{5, 1}));
+    }
+}
+
+// Word moves and selections by word step through joined empty lines one line at a time, landing
+// where they land in the same text shown one block per line.
+TEST(EmptyLineRuns, WordMovesStepLineByLine) {
+    const QString text = QStringLiteral("one two\n") + QString(150, u'\n') + QStringLiteral("three four\n") + QString(70, u'\n');
+    EditorFixture f(text, QStringLiteral("notes.txt"));
+    waitShown(f);
+    ASSERT_LT(f.view->document()->blockCount(), 40);
+    QPlainTextEdit plain;
+    plain.setPlainText(text);
+    // The text has LF lines only: its offsets are the plain widget's.
+    const auto expectSame = [&](const char* what) {
+        EditorFixture::settle();
+        const QTextCursor caret = plain.textCursor();
+        EXPECT_EQ(f.selection(), (TextRange{caret.selectionStart(), caret.selectionEnd() - caret.selectionStart()})) << what;
+        EXPECT_EQ(f.editor().toExact(f.view->textCursor().position()), caret.position()) << what;
+        if (caret.hasSelection()) return;
+        EXPECT_EQ(f.document.cursorLine(), caret.blockNumber() + 1) << what;
+        EXPECT_EQ(f.document.cursorColumn(), caret.positionInBlock() + 1) << what;
+    };
+    for (const qsizetype start : {0, 40, 69, 134, 158, 200}) {
+        SCOPED_TRACE(start);
+        f.select(start);
+        QTextCursor placed(plain.document());
+        placed.setPosition(int(start));
+        plain.setTextCursor(placed);
+        for (const auto& [key, modifiers] : std::initializer_list<std::pair<Qt::Key, Qt::KeyboardModifiers>>{
+                 {Qt::Key_Right, Qt::ControlModifier}, {Qt::Key_Left, Qt::ControlModifier},
+                 {Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier}, {Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier}}) {
+            for (int i = 0; i < 5; ++i) {
+                f.key(key, modifiers);
+                QTest::keyClick(&plain, key, modifiers);
+                expectSame(key == Qt::Key_Right ? "right" : "left");
+            }
+        }
     }
 }
 
@@ -260,4 +318,97 @@ TEST(EmptyLineRuns, ResizingKeepsThePlace) {
     EditorFixture::settle();
     EXPECT_EQ(f.view->verticalScrollBar()->value(), top);
     EXPECT_EQ(f.view->document()->lineCount(), Lines::breakCount(text) + 1);
+}
+
+// Folding and unfolding a block that holds runs of joined empty lines: the scroll range counts every
+// line shown at once, before anything is laid out again.
+TEST(EmptyLineRuns, FoldingKeepsTheScrollRangeWhole) {
+    const QString body = QString(300, u'\n');
+    const QString text = QStringLiteral("function f() {\n") + body + QStringLiteral("}\n") + body + QStringLiteral("end\n");
+    EditorFixture f(text, QStringLiteral("main.js"));
+    waitShown(f);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.editor().regionWithHeader(0).has_value(); }, 60000));
+    const int lines = f.editor().lineCount();
+    ASSERT_EQ(f.view->document()->lineCount(), lines);
+    f.editor().toggleFold(0);
+    EXPECT_EQ(f.view->document()->lineCount(), lines - 300);
+    f.editor().toggleFold(0);
+    EXPECT_EQ(f.view->document()->lineCount(), lines);
+    // Resizing forgets every line's layout; the scroll range still spans every line.
+    f.view->resize(400, 300);
+    EditorFixture::settle();
+    EXPECT_EQ(f.view->document()->lineCount(), lines);
+}
+
+// Long runs of empty lines a paste or a held Return brings are joined once the keys stop, as if
+// the text had been opened with them: the caret, the selection, the lines on screen, undo and the
+// saved bytes stay exactly as they were.
+TEST(EmptyLineRuns, RunsGainedAfterOpeningAreJoinedOnceTheKeysStop) {
+    QString original;
+    for (int i = 0; i < 200; ++i) original += QStringLiteral("line %1\n").arg(i);
+    EditorFixture f(original, QStringLiteral("notes.txt"));
+    waitShown(f);
+    const int blocks = f.view->document()->blockCount();
+    const auto numbersShown = [&] {
+        f.view->ruler()->grab();
+        QList<int> numbers;
+        // A block's rows above and below the window are drawn too, out of sight.
+        for (const auto& drawn : f.view->ruler()->drawnNumbers())
+            if (drawn.y >= 0 && drawn.y < f.view->viewport()->height()) numbers << drawn.number;
+        return numbers;
+    };
+
+    QApplication::clipboard()->setText(QString(20'000, u'\n'));
+    f.select(original.indexOf(QStringLiteral("line 100")));
+    f.key(Qt::Key_V, Qt::ControlModifier);
+    QString expected = original;
+    expected.insert(original.indexOf(QStringLiteral("line 100")), QString(20'000, u'\n'));
+    ASSERT_TRUE(f.text() == expected);
+    f.editor().goToLine(10'000);
+    f.select(f.selection().location - 3, 5);  // across lines
+    EditorFixture::settle();
+    const TextRange selected = f.selection();
+    const int top = f.view->verticalScrollBar()->value();
+    const QList<int> shown = numbersShown();
+    ASSERT_FALSE(shown.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.view->document()->blockCount() < blocks + 20'000 / 32; }, 60000));
+    expectDisplayFollows(f);
+    EXPECT_EQ(f.selection(), selected);
+    EXPECT_EQ(f.view->verticalScrollBar()->value(), top);
+    EXPECT_EQ(numbersShown(), shown);
+    EXPECT_EQ(f.view->document()->lineCount(), f.editor().lineCount());
+
+    // Return held at the end of a line: the new lines join too, and the caret stays on the last.
+    f.select(expected.indexOf(QStringLiteral("line 150")) + 8);
+    for (int i = 0; i < 300; ++i) f.enter();
+    expected.insert(expected.indexOf(QStringLiteral("line 150")) + 8, QString(300, u'\n'));
+    ASSERT_TRUE(f.text() == expected);
+    const int held = f.view->document()->blockCount();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.view->document()->blockCount() < held - 200; }, 60000));
+    expectDisplayFollows(f);
+    expectCaretAt(f, expected.indexOf(QStringLiteral("line 150")) + 8 + 300);
+
+    // Undone, it is the text it was; saved, its bytes.
+    for (int i = 0; i < 400 && f.text() != original; ++i) f.undo();
+    expectBackTo(f, original);
+}
+
+// The first key typed into a long text of empty lines moves no more of the joins than a later one
+// does: nothing of what it does grows with the text.
+TEST(EmptyLineRuns, TheFirstKeyMovesNoMoreJoinsInALongerText) {
+    std::vector<qsizetype> moved;
+    for (const int lines : {20'000, 320'000}) {
+        SCOPED_TRACE(lines);
+        EditorFixture f(QString(lines, u'\n'), QStringLiteral("notes.txt"));
+        waitShown(f);
+        f.select(lines / 2);
+        EditorFixture::settle();
+        const qsizetype before = f.editor().text().joins().joins().moved();
+        f.type(QStringLiteral("x"));
+        ASSERT_EQ(f.text().size(), lines + 1);
+        moved.push_back(f.editor().text().joins().joins().moved() - before);
+    }
+    // The joins the key takes away, whatever the text's length.
+    EXPECT_LE(moved[0], 16);
+    EXPECT_LE(moved[1], 16);
 }

@@ -2,14 +2,14 @@
 
 #include "Editor/LineJoins.h"
 
-void UngroupedRange::edit(qsizetype at, qsizetype removed, qsizetype added, qsizetype breaks, qsizetype size) {
+void UngroupedRange::edit(qsizetype at, qsizetype removed, qsizetype added, bool mayMakeEmptyLines, qsizetype size) {
     const bool pending = !isEmpty();
     if (pending) {
         // What lies past the edit moves with the text.
         if (from_ > at) from_ = qMax(at, from_ + added - removed);
         if (to_ > at) to_ = qMax(at + added, to_ + added - removed);
     }
-    if (removed == 0 && breaks == 0) return;  // typing in a line makes no empty line
+    if (!mayMakeEmptyLines) return;  // typing in a line, say
     // The empty lines just before the edit may belong to a run it lengthened: up to a group of
     // them, their terminators two units long at most.
     const qsizetype from = qMax<qsizetype>(0, at - 2 * LineJoins::kGroup);

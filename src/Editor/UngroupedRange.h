@@ -9,9 +9,9 @@
 class UngroupedRange {
 public:
     bool isEmpty() const { return from_ >= to_; }
-    // [at, at + removed) was replaced by `added` units, among them `breaks` line breaks; the text
-    // is now `size` units long.
-    void edit(qsizetype at, qsizetype removed, qsizetype added, qsizetype breaks, qsizetype size);
+    // [at, at + removed) was replaced by `added` units, which may have made empty lines (brought a
+    // line break or left two line ends side by side); the text is now `size` units long.
+    void edit(qsizetype at, qsizetype removed, qsizetype added, bool mayMakeEmptyLines, qsizetype size);
     // The next step: at most `step` units from the start.
     TextRange next(qsizetype step) const { return {from_, qMin(step, to_ - from_)}; }
     // Grouping went up to offset.

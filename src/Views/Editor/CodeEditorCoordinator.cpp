@@ -385,6 +385,26 @@ void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
     paused_ = false;
 }
 
+// Only an edit that brings a line break, or leaves two line ends side by side, can make a run of
+// empty lines. A Replace All within lines does neither: read as one change, its whole span (lines
+// and all) would be read again for runs.
+bool CodeEditorCoordinator::mayMakeEmptyLines(const ExactText::Change& change, const QList<EditHistory::Part>* parts) const {
+    const auto lineEnd = [&](qsizetype i) { return i < 0 || i >= text_.size() || text_.at(i) == u'\n' || text_.at(i) == u'\r'; };
+    // Where something was taken away and nothing put, in the text as it is now.
+    const auto emptied = [&](qsizetype at) { return lineEnd(at - 1) && lineEnd(at); };
+    if (!parts) {
+        if (Lines::breakCount(change.text) > 0) return true;
+        return change.range.length > 0 && change.text.isEmpty() && emptied(change.range.location);
+    }
+    qsizetype delta = 0;  // parts lie where the text was before them
+    for (const EditHistory::Part& part : *parts) {
+        if (Lines::breakCount(part.inserted) > 0 || Lines::breakCount(part.removed) > 0) return true;
+        if (!part.removed.isEmpty() && part.inserted.isEmpty() && emptied(part.location + delta)) return true;
+        delta += part.inserted.size() - part.removed.size();
+    }
+    return false;
+}
+
 bool CodeEditorCoordinator::regroupOn() {
     if (ungrouped_.isEmpty() || !view_) return false;
     // What the display does not hold yet is grouped as it goes in.
@@ -941,7 +961,8 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     const qsizetype foldsRead = change.range.location + change.text.size() + kFoldBudget + kFoldReachPastBudget;
     if (!parts || !folds_.moveAlong(text_.text(), *parts))
         folds_.edit(text_.through(foldsRead), change.range.location, change.range.length, change.text.size(), kFoldBudget);
-    ungrouped_.edit(change.range.location, change.range.length, change.text.size(), Lines::breakCount(change.text), text_.size());
+    ungrouped_.edit(change.range.location, change.range.length, change.text.size(), mayMakeEmptyLines(change, parts),
+                    text_.size());
     if ((!folds_.complete() || !ungrouped_.isEmpty()) && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();

@@ -156,6 +156,7 @@ protected:
     bool scanFoldsOn();
     // Joins a step of the long runs of empty lines edits brought; true while there is more.
     bool regroupOn();
+    bool mayMakeEmptyLines(const ExactText::Change& change, const QList<EditHistory::Part>* parts) const;
     // Shows each block of joined lines starting at one of these joins, whose lines the display
     // shows one block each, as one block.
     void showJoined(const std::vector<qsizetype>& firsts);

@@ -199,6 +199,7 @@ TEST_F(WorkbenchWalkTest, EveryPanelIsReachedAndUsedByKeyboardAndTheEditorIsReac
     ASSERT_TRUE(tabTo([&](QWidget* w) { return w == request->sendButton(); }));
     press(Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return app.lastResponse().has_value() && !app.isSending(); })) << "sent";
+    EXPECT_EQ(runsInTabOrder(collections), 1);
 
     // The explorer, and back to the editor with Tab alone.
     ASSERT_TRUE(tabTo([&](QWidget* w) { return w == rail->panelButton(SidebarPanel::explorer); }, true));

@@ -468,9 +468,9 @@ TEST(CodeEditorFolding, PaintingAFoldInViewMeasuresOnlyTheLinesShown) {
         EXPECT_FALSE(f.view->document()->findBlockByNumber(inner).isVisible());
         return layout->measuredBlocks() - before;
     };
-    const qsizetype small = measuredFor(2000);
-    EXPECT_LE(small, 16);
-    EXPECT_EQ(measuredFor(100000), small);
+    // How many depends on the repaints that land meanwhile, not on the fold's size.
+    EXPECT_LE(measuredFor(2000), 16);
+    EXPECT_LE(measuredFor(100000), 16);
 }
 
 TEST(CodeEditorFolding, AQuoteFarAboveAFoldKeepsItUntilTheFoldScanHasReachedIt) {

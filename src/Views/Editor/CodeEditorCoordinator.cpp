@@ -396,9 +396,9 @@ bool CodeEditorCoordinator::mayMakeEmptyLines(const ExactText::Change& change, c
         if (Lines::breakCount(change.text) > 0) return true;
         return change.range.length > 0 && change.text.isEmpty() && emptied(change.range.location);
     }
+    // Parts come here only when none touches a line end (applyParts): each is within one line.
     qsizetype delta = 0;  // parts lie where the text was before them
     for (const EditHistory::Part& part : *parts) {
-        if (Lines::breakCount(part.inserted) > 0 || Lines::breakCount(part.removed) > 0) return true;
         if (!part.removed.isEmpty() && part.inserted.isEmpty() && emptied(part.location + delta)) return true;
         delta += part.inserted.size() - part.removed.size();
     }

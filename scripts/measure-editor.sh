@@ -30,6 +30,8 @@
 #            Replace All of "prototype" and its undo, then the block at the top folded, each until idle;
 #            for this editor also the longest stretch of each in which the window could not answer
 #            (its BRIMEL_TURN_WATCH_MS log)
+# Kate opens a file with a line over 10,000 characters read-only (its typing figures then measure keys
+# that change nothing); KATE_NO_LINE_LIMIT=1 measures it with that limit lifted.
 # Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
 set -euo pipefail
 
@@ -373,4 +375,7 @@ KCONFIG="$WORK/kconfig"
 mkdir -p "$KCONFIG"
 # No language-server prompt in front of the text.
 printf '[Kate Plugins]\nlspclientplugin=false\n' > "$KCONFIG/katerc"
+# Kate opens a text with lines over 10,000 characters read-only, so keys typed into a minified file
+# change nothing there; KATE_NO_LINE_LIMIT=1 lifts that limit so it edits what this editor edits.
+[ -z "${KATE_NO_LINE_LIMIT:-}" ] || printf '\n[KTextEditor Document]\nLine Length Limit=-1\n' >> "$KCONFIG/katerc"
 [ -n "${SKIP_KATE:-}" ] || XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "$FILE"

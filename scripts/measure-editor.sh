@@ -175,6 +175,9 @@ wait_idle() {
     done
 }
 
+# Types a text into the focused window, read from standard input: one starting with "-" is not an option.
+typed() { printf '%s' "$1" | xdotool type --delay 0 --file -; }
+
 # A Replace All of $QUERY by $REPLACEMENT (case-sensitive in this editor), then its undo, each until
 # idle, in the program measure() runs; for this editor also the longest turn of each. The bars are
 # driven by clicks placed for the windows as they open here, as in the ops case.
@@ -186,14 +189,14 @@ replace_and_undo() {
         xdotool key ctrl+f; sleep 0.5
         xdotool mousemove 609 92 click 1; sleep 0.5
         xdotool mousemove 870 89 click 1
-        xdotool type --delay 0 "$QUERY"
+        typed "$QUERY"
         xdotool mousemove 656 116 click 1
     else
         xdotool key ctrl+r; sleep 0.5
-        xdotool type --delay 0 "$QUERY"
+        typed "$QUERY"
         xdotool key Tab
     fi
-    xdotool type --delay 0 "$REPLACEMENT"
+    typed "$REPLACEMENT"
     wait_idle "$pid" "$rate" >/dev/null
     replaced=$(now)
     if [ "$name" = brimel ]; then xdotool mousemove 1004 115 click 1

@@ -34,6 +34,7 @@
 #include "Views/Editor/CodeEditorView.h"
 #include "Workspace/EditorDocument.h"
 
+#include "SettleAfter.h"
 #include "WidgetBenchMain.h"
 
 namespace {
@@ -53,13 +54,6 @@ double processCpuMs() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-double turn() {
-    QElapsedTimer clock;
-    clock.start();
-    QApplication::processEvents();
-    return clock.nsecsElapsed() / 1e6;
 }
 
 struct Editor {
@@ -243,24 +237,6 @@ QString realJavaScript(qsizetype size) {
     text.reserve(size + pieces.size());
     while (text.size() < size) text += pieces;
     return text;
-}
-
-// Waits until everything an operation started is done (the display holds the whole text, a far
-// caret has arrived, the colours follow the text); the worst single turn of the event loop meanwhile
-// is how long a key typed then would wait.
-struct Settled {
-    double ms = 0;
-    double worstTurnMs = 0;
-};
-Settled settleAfter(CodeEditorCoordinator& coordinator, const QElapsedTimer& clock, double firstTurnMs,
-                    const FindState* find = nullptr) {
-    Settled out{0, firstTurnMs};
-    do out.worstTurnMs = std::max(out.worstTurnMs, turn());
-    while (!coordinator.isFullyShown() || coordinator.hasPendingSelection() || !coordinator.coloursSettled() ||
-           (find && find->counting()));
-    for (int i = 0; i < 3; ++i) out.worstTurnMs = std::max(out.worstTurnMs, turn());
-    out.ms = clock.nsecsElapsed() / 1e6;
-    return out;
 }
 
 // Whole-text operations on 30 MB of real JavaScript: Replace All of "prototype" and its undo, find of

@@ -1,7 +1,8 @@
 // The editor on texts of every shape: source code, a word list, numeric columns, a hex dump, prose,
 // CJK prose, one minified line and empty lines, at 1 and 10 MB (and 100 MB with
 // BRIMEL_BENCH_100MB=1). For each: opening until the first screen is painted, a letter typed in the
-// middle (and a quote), a page down, a click, a double click, a drag, and a find of a common letter, each timed
+// middle (and a quote), a page down, a click, a double click, a drag, a find of a common letter, and a
+// Replace All of a token found a few times a kilobyte and its undo (with the longest turn of each), each timed
 // from the event to the end of everything it started on the UI thread. Every figure is given per
 // operation and per megabyte of text: what a keystroke, a scroll or a click costs must not grow
 // with the file, and what opening and finding cost must grow no faster than it.
@@ -16,6 +17,7 @@
 #include <QMouseEvent>
 #include <algorithm>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@
 #include "Views/Editor/CodeEditorView.h"
 #include "Workspace/EditorDocument.h"
 
+#include "SettleAfter.h"
 #include "WidgetBenchMain.h"
 
 namespace {
@@ -165,6 +168,37 @@ void textShapes(benchmark::State& state) {
         // The count of a long text's matches comes from other threads: the find is done when it has.
         while (editor.find.counting()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const double find = msSince(clock);
+        const double findMatches = editor.find.matchCount();
+
+        // Replace All of a token found a few times a kilobyte, then its undo: each until all it
+        // started is done, with the longest turn meanwhile (how long a key typed then would wait).
+        const text_shapes::Replacing replacing = text_shapes::replacing(shape);
+        editor.find.setCaseSensitive(true);
+        editor.find.setReplacement(replacing.replacement);
+        editor.find.setQuery(replacing.query);
+        editor.view->updateFromModel();
+        while (editor.find.counting()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const double replaceMatches = editor.find.matchCount();
+        CodeEditorCoordinator& coordinator = *editor.view->coordinator();
+        // The keys typed above hold after-edit work back for a typist's pause, which is not the
+        // replacement's to wait for.
+        for (QElapsedTimer pause; !pause.isValid() || pause.elapsed() <= CodeEditorCoordinator::kTypingPauseMs;) {
+            if (!pause.isValid()) pause.start();
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        settleAfter(coordinator, clock, 0, &editor.find, true);
+        const auto timed = [&](const std::function<void()>& operation) {
+            clock.restart();
+            operation();
+            return settleAfter(coordinator, clock, msSince(clock), &editor.find, true);
+        };
+        const qsizetype sizeBefore = coordinator.text().size();
+        const Settled replaced = timed([&] { editor.find.engine()->replaceAll(); });
+        // Counted from the text itself: a replacement that did less than it found shows here.
+        const qsizetype growth = replacing.replacement.size() - replacing.query.size();
+        const double replacedCount = double(coordinator.text().size() - sizeBefore) / double(growth);
+        const Settled undone = timed([&] { coordinator.undo(); });
+        const bool undoneWhole = coordinator.text().size() == sizeBefore;
 
         state.SetIterationTime(open / 1000);
         const double mb = double(megabytes);
@@ -184,7 +218,17 @@ void textShapes(benchmark::State& state) {
         state.counters["find_ms"] = find;
         state.counters["find_shown_ms"] = findShown;
         state.counters["find_ms_per_MB"] = find / mb;
-        state.counters["matches"] = editor.find.matchCount();
+        state.counters["matches"] = findMatches;
+        state.counters["replace_matches"] = replaceMatches;
+        state.counters["replace_replaced"] = replacedCount;
+        state.counters["replace_all_ms"] = replaced.ms;
+        state.counters["replace_all_ms_per_MB"] = replaced.ms / mb;
+        state.counters["replace_all_us_per_match"] = replaceMatches > 0 ? replaced.ms * 1000 / replaceMatches : 0;
+        state.counters["replace_all_worst_turn_ms"] = replaced.worstTurnMs;
+        state.counters["undo_ms"] = undone.ms;
+        state.counters["undo_ms_per_MB"] = undone.ms / mb;
+        state.counters["undo_worst_turn_ms"] = undone.worstTurnMs;
+        state.counters["undo_whole"] = undoneWhole;
         state.counters["bytes"] = double(text_shapes::detail::utf8Bytes(text));
     }
     state.SetLabel(text_shapes::name(shape));

@@ -24,7 +24,9 @@
 #   code, words, numbers, hex, prose, cjk, minified
 #          - a text of that shape (build/bench/bench/bench_text_shapes writes it: JavaScript, a word
 #            list, numeric columns, a hex dump, prose, CJK prose, one minified line), measured as
-#            the plain case: the 50 characters go into the middle of the window's first screen
+#            the plain case: the 50 characters go into the middle of the window's first screen; then
+#            a Replace All of a token found a few times a kilobyte (the benchmark's) and its undo, each
+#            until idle, for this editor with its longest turn
 #   ops    - real JavaScript (libraries and grammar sources joined, after a block of 200,000 lines):
 #            going to line 850000 (Ctrl+G), then "e" typed into the open find bar (Ctrl+F), then a
 #            Replace All of "prototype" and its undo, then the block at the top folded, each until idle;
@@ -41,6 +43,7 @@ WORK=$(mktemp -d /tmp/measure-editor.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null || true; [ -n "${KEEP_MEASURE:-}" ] || rm -rf "$WORK"' EXIT
 FILE="$WORK/sample.js"
 CASE=plain
+QUERY=""  # a shape case replaces this token everywhere, after the plain case
 
 if [[ "$MB" == *:* ]]; then
     CASE=${MB%%:*}
@@ -66,6 +69,15 @@ PY
             ;;
         code|words|numbers|hex|prose|cjk|minified)
             [ "$CASE" = code ] || FILE="$WORK/sample.txt"
+            case $CASE in
+                code|minified) QUERY=items.length REPLACEMENT=items.size ;;
+                words) QUERY=kilo REPLACEMENT=kilogram ;;
+                numbers) QUERY=-7e+3 REPLACEMENT=-7.00e+03 ;;
+                hex) QUERY="ff 06" REPLACEMENT="0xff 06" ;;
+                prose) QUERY="on 7 times" REPLACEMENT="on seven times" ;;
+                # The one digit of each line, as often as the benchmark's token: xdotool types no CJK.
+                cjk) QUERY=7 REPLACEMENT=77 ;;
+            esac
             "$(dirname "$BRIMEL")/bench/bench_text_shapes" --write-sample="$CASE:$MB:$FILE" ;;
         *) echo "unknown case $CASE" >&2; exit 2 ;;
     esac
@@ -164,6 +176,47 @@ wait_idle() {
         fi
         sleep 0.05
     done
+}
+
+# Types a text into the focused window, read from standard input: one starting with "-" is not an option.
+typed() { printf '%s' "$1" | xdotool type --delay 0 --file -; }
+
+# A Replace All of $QUERY by $REPLACEMENT (case-sensitive in this editor), then its undo, each until
+# idle, in the program measure() runs; for this editor also the longest turn of each. The bars are
+# driven by clicks placed for the windows as they open here, as in the ops case.
+replace_and_undo() {
+    xdotool key Escape ctrl+Home
+    wait_idle "$pid" "$rate" >/dev/null
+    local replaced replacedIdle undone undoneIdle
+    if [ "$name" = brimel ]; then
+        xdotool key ctrl+f; sleep 0.5
+        xdotool mousemove 609 92 click 1; sleep 0.5
+        xdotool mousemove 870 89 click 1
+        typed "$QUERY"
+        xdotool mousemove 656 116 click 1
+    else
+        xdotool key ctrl+r; sleep 0.5
+        typed "$QUERY"
+        xdotool key Tab
+    fi
+    typed "$REPLACEMENT"
+    wait_idle "$pid" "$rate" >/dev/null
+    replaced=$(now)
+    if [ "$name" = brimel ]; then xdotool mousemove 1004 115 click 1
+    else xdotool mousemove 478 444 click 1; fi
+    replacedIdle=$(wait_idle "$pid" "$rate")
+    [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-replaced.png"
+    if [ "$name" = brimel ]; then xdotool mousemove 700 500 click 1
+    else xdotool mousemove 300 250 click 1; fi
+    wait_idle "$pid" "$rate" >/dev/null
+    undone=$(now)
+    xdotool key ctrl+z
+    undoneIdle=$(wait_idle "$pid" "$rate")
+    [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-undone.png"
+    local turns=""
+    [ "$name" != brimel ] ||
+        turns="   longest turn (ms): replace all $(longest_turn "$name" "$replaced" "$replacedIdle")   undo $(longest_turn "$name" "$undone" "$undoneIdle")"
+    echo "$(printf '%-8s' "$name") \"$QUERY\" replace all to idle $(python3 -c "print(f'{$replacedIdle - $replaced:6.3f}')") s   undo to idle $(python3 -c "print(f'{$undoneIdle - $undone:6.3f}')") s$turns"
 }
 
 measure() {
@@ -348,12 +401,14 @@ measure() {
         mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 45 / 100)) mousemove $(($2 + $4 * 50 / 100)) $(($3 + $5 * 55 / 100)) mouseup 1
     draggedIdle=$(wait_idle "$pid" "$rate")
     dragCpu=$(ui_spent "$pid")
-    local endPeak
+    local endPeak replacing=""
     endPeak=$(peak_kb "$pid")
+    [ -z "$QUERY" ] || replacing=$(replace_and_undo)
     kill -9 "$pid" 2>/dev/null || true  # no save prompt for the typed text
     wait "$pid" 2>/dev/null || true
     kill $xvfb 2>/dev/null || true
     python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s ($clickCpu ms UI CPU)   double click {$doubledIdle - $doubled:6.3f} s ($doubleCpu ms)   drag {$draggedIdle - $dragged:6.3f} s ($dragCpu ms)   at rest {$UI_REST / 1e6:.1f} ms/s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
+    [ -z "$replacing" ] || echo "$replacing"
 }
 
 echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE"), case $CASE"

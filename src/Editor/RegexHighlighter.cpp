@@ -9,6 +9,8 @@ namespace {
 constexpr qsizetype kLongestWord = 4096;
 // See delimitedPass(): how far before a range the scan for strings and comments may start.
 constexpr qsizetype kLookBack = 128 * 1024;
+// See checkQuoteFreeTail(): how far back from an edit's end it looks for a quote.
+constexpr qsizetype kTailLook = 16 * 1024;
 // What a search past the range asks to read at a time (see SyntaxHighlighter::readUpTo).
 constexpr qsizetype kReadStep = 64 * 1024;
 
@@ -99,18 +101,17 @@ void RegexHighlighter::checkQuoteFreeTail(const QString& text) {
     QuoteFreeTail& tail = quoteFreeTail_;
     if (tail.from > text.size()) tail = {};
     if (tail.from < 0 || tail.uncheckedFrom >= tail.uncheckedTo) return;
-    // Past the last quote the edits put in, the tail holds none still.
+    // Past the last quote the edits put in, the tail holds none still. An edit spanning most of a
+    // text without quotes (a Replace All) is looked at only near its end: the tail then starts where
+    // the look stopped, which is still true, only less.
     const qsizetype from = qBound<qsizetype>(0, tail.uncheckedFrom, text.size());
     const qsizetype to = qBound<qsizetype>(from, tail.uncheckedTo, text.size());
+    const qsizetype floor = qMax(from, to - kTailLook);
     readUpTo(to);
-    scanned_ += to - from;
-    for (qsizetype i = to; i > from; --i) {
-        const char16_t c = text[i - 1].unicode();
-        if (isQuote(c)) {
-            tail.from = qMax(tail.from, i);
-            break;
-        }
-    }
+    qsizetype i = to;
+    while (i > floor && !isQuote(text[i - 1].unicode())) --i;
+    scanned_ += to - i;
+    if (i > floor || floor > from) tail.from = qMax(tail.from, i);
     tail.uncheckedFrom = tail.uncheckedTo = 0;
 }
 

@@ -408,6 +408,23 @@ TEST(RegexHighlighter, QuotesTypedIntoATextWithoutAnyColourAsAWholeTextPass) {
     }
 }
 
+TEST(RegexHighlighter, AnEditSpanningMostOfAQuoteFreeTextColoursAsAWholeTextPass) {
+    // A Replace All is one edit from its first match to its last: a string it puts near the start of
+    // that span is still one for the looks after it, wherever they are.
+    for (const qsizetype quoteAt : {qsizetype(10), qsizetype(60'000), qsizetype(139'990)}) {
+        const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+        QString text = QString("w %1 x\n").repeated(30'000);
+        h->ranges(text, TextRange{text.size(), 0});
+        QString span = QString("v %1 y\n").repeated(20'000);
+        span[quoteAt] = span[quoteAt + 5] = u'"';
+        h->noteEdit(highlight_test::replace(text, 1000, span.size(), span));
+        for (const qsizetype from : {qsizetype(0), 1000 + quoteAt - 50, text.size() - 3000, qsizetype(150'000)}) {
+            const TextRange range{from, qMin<qsizetype>(text.size() - from, 2000)};
+            ASSERT_EQ(h->ranges(text, range), wholeTextReference(*h, text, range)) << quoteAt << " " << from;
+        }
+    }
+}
+
 namespace {
 
 // What a keystroke and a scroll in the middle of a text of this shape and size cost the highlighter,

@@ -103,4 +103,26 @@ inline QString make(Shape shape, qsizetype bytes) {
     return {};
 }
 
+// A literal token of the shape, found about once to a few times a kilobyte wherever the text is cut,
+// so that its count grows with the text, and what a Replace All puts in its place.
+struct Replacing {
+    QString query;
+    QString replacement;
+};
+
+inline Replacing replacing(Shape shape) {
+    switch (shape) {
+    case Shape::code:
+    case Shape::minified: return {QStringLiteral("items.length"), QStringLiteral("items.size")};
+    case Shape::wordList: return {QStringLiteral("kilo"), QStringLiteral("kilogram")};
+    case Shape::numericColumns: return {QStringLiteral("-7e+3"), QStringLiteral("-7.00e+03")};
+    case Shape::hexDump: return {QStringLiteral("ff 06"), QStringLiteral("0xff 06")};
+    case Shape::prose: return {QStringLiteral("on 7 times"), QStringLiteral("on seven times")};
+    case Shape::cjk: return {QStringLiteral("です7今"), QStringLiteral("です七つ今")};
+    // A line in every 1024 taken out of each run.
+    case Shape::emptyLines: return {QString(1024, u'\n'), QString(1023, u'\n')};
+    }
+    return {};
+}
+
 } // namespace text_shapes

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTest>
+#include <functional>
 
 #include "Editor/LinePieces.h"
 #include "Editor/RegexHighlighter.h"
@@ -129,4 +130,77 @@ TEST(WorkPerShape, KeysTypedSoonAfterOpeningWaitBehindNoTurnOfWorkLeftForLater) 
     EXPECT_LE(most, 256 * 1024);  // a keystroke's own colouring; a turn of laying scans a megabyte
     // Once the keys stop, the turns go on.
     EXPECT_TRUE(QTest::qWaitFor([&] { return colours->lastScanLength() > 512 * 1024; }, 120000));
+}
+
+namespace {
+
+// What a Replace All of a token found a few times a kilobyte, and its undo, leave the display,
+// the colours and the fold scan to do, per match: laid out only on screen, scanned only near it.
+struct ReplaceWork {
+    qsizetype matches = 0;
+    qsizetype laidOut = 0;    // units the layout laid out for the replacement, painting included
+    qsizetype colouring = 0;  // units the highlighter read for it
+    qsizetype folds = 0;      // units the fold scan read for it
+    qsizetype undoLaidOut = 0;
+    qsizetype undoColouring = 0;
+    qsizetype undoFolds = 0;
+};
+
+ReplaceWork replaceWorkIn(text_shapes::Shape shape, qsizetype units) {
+    const QString original = text_shapes::make(shape, units);
+    EditorFixture f(original, QStringLiteral("shape-%1.txt").arg(text_shapes::name(shape)));
+    f.editor().showAll();
+    f.settle();
+    const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
+    const auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+    EXPECT_NE(colours, nullptr);
+    if (!colours || !layout) return {};
+    const text_shapes::Replacing replacing = text_shapes::replacing(shape);
+    f.find.setCaseSensitive(true);
+    f.find.setReplacement(replacing.replacement);
+    f.find.setQuery(replacing.query);
+    f.view->setShowFind(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+    f.settle();
+
+    ReplaceWork work;
+    work.matches = f.find.matchCount();
+    // Counted over the turns the operation takes until the fold scan it started is done.
+    const auto measure = [&](const std::function<void()>& operation, qsizetype& laidOut, qsizetype& colouring,
+                             qsizetype& folds) {
+        const qsizetype laidBefore = layout->laidOutUnits();
+        operation();
+        colouring = colours->lastScanLength();
+        folds = f.editor().foldTracker().lastScanLength();
+        f.view->repaint();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return f.editor().foldTracker().complete() && f.editor().emptyRunsGrouped(); }, 120000));
+        f.settle();
+        laidOut = layout->laidOutUnits() - laidBefore;
+    };
+    measure([&] { f.find.engine()->replaceAll(); }, work.laidOut, work.colouring, work.folds);
+    QString replaced = original;
+    replaced.replace(replacing.query, replacing.replacement);
+    EXPECT_TRUE(f.editor().text().text() == replaced);
+    measure([&] { f.editor().undo(); }, work.undoLaidOut, work.undoColouring, work.undoFolds);
+    EXPECT_TRUE(f.editor().text().text() == original);
+    return work;
+}
+
+} // namespace
+
+TEST(WorkPerShape, AReplaceAllAndItsUndoLeaveNoMoreToLayOutColourOrScanInALongerTextOfAnyShape) {
+    work_bounds::compareSizes(256 * 1024, 2 * 1024 * 1024, replaceWorkIn, [](const ReplaceWork& small, const ReplaceWork& large) {
+        EXPECT_GT(small.matches, 0);
+        EXPECT_GT(large.matches, 4 * small.matches);  // the token's count grows with the text
+        const auto flat = [](const char* what, qsizetype s, qsizetype l) {
+            SCOPED_TRACE(what);
+            work_bounds::expectFlat(s, l);
+        };
+        flat("laid out", small.laidOut, large.laidOut);
+        flat("coloured", small.colouring, large.colouring);
+        flat("fold scan", small.folds, large.folds);
+        flat("laid out for the undo", small.undoLaidOut, large.undoLaidOut);
+        flat("coloured for the undo", small.undoColouring, large.undoColouring);
+        flat("fold scan for the undo", small.undoFolds, large.undoFolds);
+    });
 }

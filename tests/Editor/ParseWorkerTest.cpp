@@ -149,6 +149,28 @@ TEST(ParseWorker, DestroyedMidParseStopsTheParse) {
     EXPECT_EQ(published, 1u);  // the parse of the big text was stopped, not finished
 }
 
+TEST(ParseWorker, LetsGoOfTheTextItWasHandedOnceItHoldsItsOwnCopy) {
+    // The editor hands the thread the very buffer it is about to edit in place: as long as the
+    // thread shares it, the editor's first keystroke copies the whole text first.
+    TreeSitterHighlighter* const highlighter = javascript();
+    ASSERT_NE(highlighter, nullptr);
+    auto worker = std::make_unique<ParseWorker>(highlighter->language());
+    std::atomic<quint64> published = 0;
+    QObject::connect(worker.get(), &ParseWorker::parsed, worker.get(), [&](quint64 revision) { published = revision; },
+                     Qt::DirectConnection);
+    worker->reset(QStringLiteral("let a = 1;\n"), 1);
+    ASSERT_NE(waitFor(*worker, 1).tree, nullptr);
+
+    QString big;
+    for (int i = 0; big.size() < 8 * 1024 * 1024; ++i)
+        big += QStringLiteral("function f%1(a, b) { return [a, b, `t${a}`].map((x) => x * %1); }\n").arg(i);
+    worker->reset(big, 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return big.isDetached(); }, 120000));
+    // Let go before the parse of that text was through, not after it.
+    EXPECT_EQ(published, 1u);
+    worker.reset();
+}
+
 TEST(ParseWorker, TypingInOnePlaceMovesNoMoreTextInALongerText) {
     TreeSitterHighlighter* const highlighter = javascript();
     ASSERT_NE(highlighter, nullptr);

@@ -324,6 +324,26 @@ TEST(ExactText, TheFirstEditOfATextItSharesCopiesItOnceAndMovesNothingMore) {
     }
 }
 
+TEST(ExactText, TheFirstKeyInATextItAloneHoldsMovesNoMoreInALongerText) {
+    // A text handed over whole, as a file read hands it, gets its gap at the first key: the half of
+    // a long text after the key is moved on by whole pages of memory, not unit by unit.
+    const auto firstKeyMoves = [](qsizetype lines) {
+        QString model = QStringLiteral("one line\n").repeated(lines);
+        ExactText text(QString(model.constData(), model.size()));
+        const qsizetype at = model.size() / 2 + 3;
+        text.replace({at, 0}, QStringLiteral("x"));
+        const qsizetype moved = text.unitsMoved();
+        model.insert(at, u'x');
+        EXPECT_EQ(text.mid(at - 5000, 10000), model.mid(at - 5000, 10000));
+        EXPECT_EQ(text.text(), model);
+        return moved;
+    };
+    const qsizetype small = firstKeyMoves(1'500'000);
+    const qsizetype large = firstKeyMoves(6'000'000);
+    EXPECT_LE(large, small + 4096) << "small text: " << small;
+    EXPECT_LE(small, 64 * 1024);
+}
+
 TEST(ExactText, ATextMovedWhileItHoldsAGapReadsAsItWas) {
     QString model = QStringLiteral("first line\nsecond line\n").repeated(20000);
     ExactText text(model);

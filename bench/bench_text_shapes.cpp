@@ -118,6 +118,7 @@ void textShapes(benchmark::State& state) {
         drain();
         std::vector<double> typing, typingCpu;
         qsizetype movedBefore = 0;  // units the text's storage moved, after the first key brought it there
+        const qsizetype movedBeforeFirst = editor.view->coordinator()->text().unitsMoved();
         // More keys with BRIMEL_BENCH_KEYS, for a profile of typing alone.
         const int keys = qEnvironmentVariableIsSet("BRIMEL_BENCH_KEYS") ? qMax(2, qEnvironmentVariableIntValue("BRIMEL_BENCH_KEYS")) : 20;
         for (int i = 0; i < keys; ++i) {
@@ -183,6 +184,7 @@ void textShapes(benchmark::State& state) {
         state.counters["type_first_ms"] = typing.front();
         state.counters["type_cpu_median_ms"] = median(typingCpu);
         state.counters["type_units_moved"] = movedPerKey;
+        state.counters["type_first_units_moved"] = double(movedBefore - movedBeforeFirst);
         state.counters["type_quote_ms"] = quote;
         state.counters["page_median_ms"] = median(paging);
         state.counters["click_median_ms"] = median(clicking);

@@ -2,8 +2,10 @@
 // them, whatever the ends' places within their pages, either way, and again on a buffer moved before.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -64,4 +66,27 @@ TEST(PageShift, LeavesShortStretchesAndPartPagesToTheCaller) {
     EXPECT_EQ(PageShift::move(buffer.data + 10, PageShift::kMinBytes, page + 2), -1);
     EXPECT_EQ(PageShift::move(buffer.data + page, PageShift::kMinBytes, 0), -1);
     EXPECT_EQ(std::memcmp(buffer.data, before.data(), kBuffer), 0);
+}
+
+TEST(PageShift, CopiesInsteadWhenTheProcessNearsItsLimitOfMappings) {
+    // Each move splits a few mappings; one refused halfway would leave a hole in the buffer, so
+    // near the limit the caller copies.
+    long limit = 65530;
+    if (FILE* f = std::fopen("/proc/sys/vm/max_map_count", "re")) {
+        if (std::fscanf(f, "%ld", &limit) != 1) limit = 65530;
+        std::fclose(f);
+    }
+    if (limit > 200'000) GTEST_SKIP() << "a limit of mappings too high to near here";
+    const auto page = std::size_t(sysconf(_SC_PAGESIZE));
+    // Every other page of a reservation closed: one mapping each.
+    const std::size_t pages = std::size_t(limit) / 2 + 1000;
+    char* many = static_cast<char*>(mmap(nullptr, pages * page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+    ASSERT_NE(many, MAP_FAILED);
+    for (std::size_t i = 0; i < pages; i += 2) ASSERT_EQ(mprotect(many + i * page, page, PROT_NONE), 0);
+    Buffer buffer;
+    const std::vector<char> before(buffer.data, buffer.data + kBuffer);
+    EXPECT_EQ(PageShift::move(buffer.data + page, PageShift::kMinBytes, std::ptrdiff_t(page)), -1);
+    EXPECT_EQ(std::memcmp(buffer.data + page, before.data() + page, PageShift::kMinBytes), 0);
+    munmap(many, pages * page);
+    EXPECT_GE(PageShift::move(buffer.data + page, PageShift::kMinBytes, std::ptrdiff_t(page)), 0);
 }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "Platform/Lines.h"
+#include "Platform/PageShift.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -25,6 +26,13 @@ bool isFrameMark(char16_t c) { return c == 0xFDD0 || c == 0xFDD1; }
 // long text gets a little more (at most a few megabytes), never enough to weigh on its memory.
 constexpr qsizetype kMinGap = 16 * 1024;
 constexpr qsizetype kMaxGap = 1024 * 1024;
+// A gap is a whole number of pages (of any common size), so that what crosses it can be moved
+// by pages (PageShift) while it keeps that length.
+constexpr qsizetype kGapStep = 32 * 1024;
+qsizetype gapFor(qsizetype need, qsizetype textSize) {
+    const qsizetype room = qMax(need, qBound(kMinGap, textSize / 64, kMaxGap));
+    return (room + kGapStep - 1) / kGapStep * kGapStep;
+}
 // How far an edit reads the text past its end: the pieces of a long line around it.
 constexpr qsizetype kPiecesReach = 2 * LinePieces::kMaxPiece + 4;
 
@@ -114,9 +122,14 @@ void ExactText::moveGap(qsizetype to) const {
     if (to == gap_) return;
     guardGap(false);
     char16_t* s = reinterpret_cast<char16_t*>(text_.data_ptr().data());
-    if (to < gap_) std::memmove(s + to + gapLength_, s + to, size_t(gap_ - to) * 2);
-    else std::memmove(s + gap_, s + gap_ + gapLength_, size_t(to - gap_) * 2);
-    unitsMoved_ += to < gap_ ? gap_ - to : to - gap_;
+    // The units between the gap and `to` cross it: by whole pages when the gap is a whole number of
+    // them and they are many, else copied.
+    char16_t* const from = to < gap_ ? s + to : s + gap_ + gapLength_;
+    const qsizetype units = to < gap_ ? gap_ - to : to - gap_;
+    const std::ptrdiff_t by = (to < gap_ ? gapLength_ : -gapLength_) * 2;
+    const std::ptrdiff_t copied = PageShift::move(reinterpret_cast<char*>(from), size_t(units) * 2, by);
+    if (copied < 0) std::memmove(reinterpret_cast<char*>(from) + by, from, size_t(units) * 2);
+    unitsMoved_ += copied < 0 ? units : copied / 2;
     gap_ = to;
     guardGap(true);
 }
@@ -138,7 +151,7 @@ void ExactText::ensureGap(qsizetype need, qsizetype at) {
         // Shared (a reader holds the whole text) or placed for another use: a buffer of its own,
         // laid out with the gap already at `at`, so that nothing moves to bring it there after.
         const qsizetype n = size();
-        const qsizetype room = qMax(need, qBound(kMinGap, n / 64, kMaxGap));
+        const qsizetype room = gapFor(need, n);
         const qsizetype gapAt = qBound<qsizetype>(0, at, n);
         QString own;
         own.reserve(n + room + 1);
@@ -166,7 +179,7 @@ void ExactText::ensureGap(qsizetype need, qsizetype at) {
     }
     close();
     const qsizetype n = text_.size();
-    const qsizetype room = qMax(need, qBound(kMinGap, n / 64, kMaxGap));
+    const qsizetype room = gapFor(need, n);
     if (d.freeSpaceAtEnd() < room + 1) text_.reserve(n + room + 1);  // a buffer of its own grows where it lies
     text_.data_ptr().size = n + room;
     gap_ = n;

@@ -264,6 +264,9 @@ qsizetype ParseWorker::parseUntilStopped() {
             if (job.reset) {
                 // This thread's own copy, taken now rather than at the first keystroke.
                 text = GapText(job.text);
+                // Held on through the parse, the share would make the editor's next keystroke copy
+                // the whole text it edits in place.
+                job.text = QString();
                 fresh = true;
                 continue;
             }

@@ -4,6 +4,7 @@
 
 #include "Editor/ExactText.h"
 #include "Platform/Lines.h"
+#include "WorkBounds.h"
 
 #include <algorithm>
 
@@ -322,6 +323,53 @@ TEST(ExactText, TheFirstEditOfATextItSharesCopiesItOnceAndMovesNothingMore) {
         EXPECT_EQ(text.text(), model);
         EXPECT_EQ(shared, QStringLiteral("a line\n").repeated(lines));
     }
+}
+
+TEST(ExactText, TheFirstKeyInATextItAloneHoldsMovesNoMoreInALongerText) {
+    // A text handed over whole, as a file read hands it, gets its gap at the first key: the half of
+    // a long text after the key is moved on by whole pages of memory, not unit by unit.
+    const auto firstKeyMoves = [](qsizetype lines) {
+        QString model = QStringLiteral("one line\n").repeated(lines);
+        ExactText text(QString(model.constData(), model.size()));
+        const qsizetype at = model.size() / 2 + 3;
+        text.replace({at, 0}, QStringLiteral("x"));
+        const qsizetype moved = text.unitsMoved();
+        model.insert(at, u'x');
+        EXPECT_EQ(text.mid(at - 5000, 10000), model.mid(at - 5000, 10000));
+        EXPECT_EQ(text.text(), model);
+        return moved;
+    };
+    work_bounds::expectFlat(firstKeyMoves(1'500'000), firstKeyMoves(6'000'000), 64 * 1024, 4096);
+}
+
+TEST(ExactText, ALongTextReadsAsEditedWhereverItsGapIsMovedByPages) {
+    // Keys typed and taken back at places far apart leave the gap a whole number of pages, so that
+    // reads and edits between them move the text across it by pages, either way; each edit and
+    // read must still see the text exactly as edited.
+    QString model;
+    for (int i = 0; model.size() < 10 * 1024 * 1024; ++i) model += QStringLiteral("line %1\r\n").arg(i);
+    ExactText text(QString(model.constData(), model.size()));
+    QRandomGenerator random(11);
+    for (int step = 0; step < 40; ++step) {
+        // Each place a quarter of the text or more from the last one.
+        const qsizetype quarter = model.size() / 4;
+        const qsizetype at = (step % 2 ? 3 * quarter : 0) + random.bounded(quarter - 8) + 4;
+        const QString typed = QString(qsizetype(1 + random.bounded(5)), QChar(u'a' + step % 26));
+        ExactText::Change change = text.replace({at, 0}, typed);
+        model.replace(change.range.location, change.range.length, change.text);
+        ASSERT_EQ(text.mid(at - 3, 20), model.mid(at - 3, 20)) << step;
+        change = text.replace({at, typed.size()}, QString());
+        model.replace(change.range.location, change.range.length, change.text);
+        // Reads somewhere else take the gap there.
+        const qsizetype far = (step % 2 ? 0 : 3 * quarter) + random.bounded(quarter - 100);
+        ASSERT_EQ(text.slice(far, far + 100), QStringView(model).sliced(far, 100)) << step;
+        ASSERT_EQ(text.through(far + 50).mid(far, 50), model.mid(far, 50)) << step;
+        ASSERT_EQ(text.at(far + 99), model.at(far + 99)) << step;
+        // The first of those moves, right and then left, cross by pages; later ones may be copied
+        // where the storage's pages were handed around before.
+        if (step == 0) EXPECT_LT(text.unitsMoved(), 64 * 1024);
+    }
+    EXPECT_EQ(text.text(), model);
 }
 
 TEST(ExactText, ATextMovedWhileItHoldsAGapReadsAsItWas) {

@@ -129,24 +129,38 @@ TEST(ParseWorker, QueuedEditsColourLikeAFreshParse) {
               HighlighterFactory::treeSitter(CodeLanguage::javascript)->ranges(text, {0, text.size()}));
 }
 
-TEST(ParseWorker, DestroyedMidParseStopsTheParse) {
-    TreeSitterHighlighter* const highlighter = javascript();
-    ASSERT_NE(highlighter, nullptr);
-    auto worker = std::make_unique<ParseWorker>(highlighter->language());
+// A worker that has parsed a small text as revision 1, counting the parses it finishes, then is
+// handed `units` units of JavaScript as revision 2.
+struct HandedABigText {
+    explicit HandedABigText(qsizetype units) {
+        QObject::connect(worker.get(), &ParseWorker::parsed, worker.get(), [this](quint64 revision) { published = revision; },
+                         Qt::DirectConnection);
+        worker->reset(QStringLiteral("let a = 1;\n"), 1);
+        EXPECT_NE(waitFor(*worker, 1).tree, nullptr);
+        for (int i = 0; big.size() < units; ++i)
+            big += QStringLiteral("function f%1(a, b) { return [a, b, `t${a}`].map((x) => x * %1); }\n").arg(i);
+        worker->reset(big, 2);
+    }
     std::atomic<quint64> published = 0;
-    QObject::connect(worker.get(), &ParseWorker::parsed, worker.get(), [&](quint64 revision) { published = revision; },
-                     Qt::DirectConnection);
-    worker->reset(QStringLiteral("let a = 1;\n"), 1);
-    ASSERT_NE(waitFor(*worker, 1).tree, nullptr);
-
     QString big;
-    for (int i = 0; big.size() < 4 * 1024 * 1024; ++i)
-        big += QStringLiteral("function f%1(a, b) { return [a, b, `t${a}`].map((x) => x * %1); }\n").arg(i);
-    worker->reset(big, 2);
+    std::unique_ptr<ParseWorker> worker = std::make_unique<ParseWorker>(javascript()->language());  // last: stops first
+};
+
+TEST(ParseWorker, DestroyedMidParseStopsTheParse) {
+    HandedABigText f(4 * 1024 * 1024);
     // The worker lets go of its published tree once it has taken the new text up: it is parsing now.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return worker->latest().tree == nullptr; }, 60000));
-    worker.reset();
-    EXPECT_EQ(published, 1u);  // the parse of the big text was stopped, not finished
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.worker->latest().tree == nullptr; }, 60000));
+    f.worker.reset();
+    EXPECT_EQ(f.published, 1u);  // the parse of the big text was stopped, not finished
+}
+
+TEST(ParseWorker, LetsGoOfTheTextItWasHandedOnceItHoldsItsOwnCopy) {
+    // The editor hands the thread the very buffer it is about to edit in place: as long as the
+    // thread shares it, the editor's first keystroke copies the whole text first.
+    HandedABigText f(8 * 1024 * 1024);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.big.isDetached(); }, 120000));
+    // Let go before the parse of that text was through, not after it.
+    EXPECT_EQ(f.published, 1u);
 }
 
 TEST(ParseWorker, TypingInOnePlaceMovesNoMoreTextInALongerText) {

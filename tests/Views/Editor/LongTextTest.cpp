@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QFile>
+#include <QTemporaryDir>
 #include <functional>
 #include <QTextBlock>
 
@@ -12,6 +14,7 @@
 #include "Editor/RegexHighlighter.h"
 #include "Platform/Lines.h"
 #include "TextShapes.h"
+#include "WorkBounds.h"
 #include "Views/Editor/WrappingTextLayout.h"
 
 namespace {
@@ -383,6 +386,39 @@ TEST(SharedLargeText, FollowsTheDirtyRule) {
     f.undo();
     EXPECT_TRUE(f.text() == text);
     EXPECT_TRUE(f.document.isDirty());
+}
+
+// The first key in a long text that the editor alone holds, as a file read hands it over, moves no
+// more of it in a longer text: what follows the key moves on by whole pages of memory. The text
+// stays exact through undo, redo and a save.
+TEST(SharedLargeText, TheFirstKeyMovesNoMoreOfALongerTextAndKeepsItExact) {
+    const QString line = QStringLiteral("const value = compute(1, 'two', 3); // four\n");
+    QTemporaryDir dir;
+    const auto firstKeyMoves = [&](qsizetype lines) -> qsizetype {
+        EditorFixture f = unsettled(line.repeated(lines));
+        const qsizetype at = line.size() * 2 + 6;
+        f.select(at);
+        const qsizetype before = f.editor().text().unitsMoved();
+        f.type(QStringLiteral("x"));
+        const qsizetype moved = f.editor().text().unitsMoved() - before;
+        QString expected = line.repeated(lines);
+        expected.insert(at, u'x');
+        EXPECT_TRUE(f.text() == expected);
+        f.undo();
+        EXPECT_TRUE(f.text() == line.repeated(lines));
+        f.redo();
+        EXPECT_TRUE(f.text() == expected);
+        const QString path = dir.filePath(QStringLiteral("typed-%1.txt").arg(lines));
+        QString error;
+        EXPECT_TRUE(f.document.save(path, &error)) << error.toStdString();
+        QFile saved(path);
+        EXPECT_TRUE(saved.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(saved.readAll() == expected.toUtf8());
+        EXPECT_FALSE(f.document.isDirty());
+        return moved;
+    };
+    // The readers of the lines around the key move the gap past them, as at every key.
+    work_bounds::expectFlat(firstKeyMoves(100'000), firstKeyMoves(400'000), 256 * 1024, 4096);
 }
 
 // The line and column the document hears are the caret's own, also while and after a large paste

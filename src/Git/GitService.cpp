@@ -20,11 +20,6 @@ QString secondsText(int ms) {
     return seconds == 1 ? QStringLiteral("1 second") : QStringLiteral("%1 seconds").arg(seconds);
 }
 
-// Text for reading: a stray byte that is not UTF-8 must not blank out everything else.
-QString standardOutput(const ChildProcess::Result& result) {
-    return result.startError ? QString() : ProcessText::decodeLossy(result.standardOutput);
-}
-
 } // namespace
 
 struct GitService::RefreshReading {
@@ -356,7 +351,7 @@ void GitService::publish(const RefreshReading& reading) {
         ok(0) ? parseStatus(ProcessText::decodeExact(reading.results[0].standardOutput)) : StatusReading{};
     setBranch(status.branch);
     setChanges(status.changes);
-    setBranches(ok(1) ? parseBranches(standardOutput(reading.results[1])) : QList<GitBranchInfo>());
+    setBranches(ok(1) ? parseBranches(ProcessText::decodeExact(reading.results[1].standardOutput)) : QList<GitBranchInfo>());
     setStashCount(status.stashes);
     // Without an upstream there is no count: nothing ahead, nothing behind.
     setAheadBehind(status.ahead, status.behind);

@@ -795,3 +795,42 @@ TEST_F(GitServiceTest, TheDiffOfAnUntrackedFolderShowsItsFilesOrHowManyThereAre)
 
     EXPECT_EQ(diffOf(*changeAt("many/")), "“many/” is a folder of 60 new files.");
 }
+
+TEST_F(GitServiceTest, ABranchNameThatIsNotUtf8IsListedAsCurrentAndCanBeCheckedOutAndDeleted) {
+    const QByteArray raw = "caf\xe9";
+    // A loose ref file is the branch; QProcess could not hand git the name's bytes.
+    writeRaw(work + "/.git/refs/heads", raw, gitOk(work, {"rev-parse", "HEAD"}).toLatin1() + '\n');
+    refresh();
+    ASSERT_EQ(svc.branches().size(), 2);
+    const auto named = [&](const QByteArray& bytes) -> std::optional<GitBranchInfo> {
+        for (const GitBranchInfo& b : svc.branches())
+            if (ProcessText::encodeExact(b.name) == bytes) return b;
+        return std::nullopt;
+    };
+    ASSERT_TRUE(named(raw)) << "the listed name must reach git as the very bytes of the branch";
+
+    EXPECT_TRUE(call([&](auto d) { svc.checkout(named(raw)->name, d); })) << svc.lastError().value_or("").toStdString();
+    ASSERT_TRUE(svc.branch());
+    EXPECT_EQ(ProcessText::encodeExact(*svc.branch()), raw);
+    EXPECT_EQ(*svc.branch(), named(raw)->name) << "the current branch is the listed one";
+
+    EXPECT_TRUE(call([&](auto d) { svc.checkout("main", d); }));
+    EXPECT_TRUE(call([&](auto d) { svc.deleteBranch(named(raw)->name, d); })) << svc.lastError().value_or("").toStdString();
+    EXPECT_FALSE(named(raw));
+}
+
+TEST_F(GitServiceTest, ARepositoryDeletedAndMadeAgainIsStillWatched) {
+    gitOk(work, {"checkout", "-q", "-b", "before"});
+    EXPECT_TRUE(waitUntil([&] { return svc.branch() == "before"; }, 120000));
+
+    // Made again at the same place, by a terminal: nothing but the git dir changes from here on.
+    ASSERT_TRUE(QDir(work + "/.git").removeRecursively());
+    EXPECT_TRUE(waitUntil([&] { return !svc.branch().has_value(); }, 120000));
+    gitOk(work, {"init", "-q"});
+    gitOk(work, {"add", "README.md"});
+    gitOk(work, {"commit", "-q", "-m", "again"});
+    gitOk(work, {"checkout", "-q", "-b", "after"});
+    EXPECT_TRUE(waitUntil([&] { return svc.branch() == "after"; }, 120000)) << "the new repository is not watched";
+    gitOk(work, {"branch", "nested/one"});
+    EXPECT_TRUE(waitUntil([&] { return svc.branches().size() == 3; }, 120000));
+}

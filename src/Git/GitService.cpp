@@ -349,6 +349,11 @@ void GitService::publish(const RefreshReading& reading) {
     // Paths are kept byte for byte, so acting on one reaches the very file git listed.
     const StatusReading status =
         ok(0) ? parseStatus(ProcessText::decodeExact(reading.results[0].standardOutput)) : StatusReading{};
+    // The repository may be deleted under us (and made again later): then there is nothing clean
+    // about the folder, it is simply no repository. Other failures (a damaged index) leave it one.
+    const ChildProcess::Result& statusRun = reading.results[0];
+    setIsRepo(ok(0) || !(statusRun.startError || ProcessText::decodeLossy(statusRun.standardError)
+                                                                .contains(QLatin1String("not a git repository"))));
     setBranch(status.branch);
     setChanges(status.changes);
     setBranches(ok(1) ? parseBranches(ProcessText::decodeExact(reading.results[1].standardOutput)) : QList<GitBranchInfo>());

@@ -826,11 +826,16 @@ TEST_F(GitServiceTest, ARepositoryDeletedAndMadeAgainIsStillWatched) {
     // Made again at the same place, by a terminal: nothing but the git dir changes from here on.
     ASSERT_TRUE(QDir(work + "/.git").removeRecursively());
     EXPECT_TRUE(waitUntil([&] { return !svc.branch().has_value(); }, 120000));
+    EXPECT_FALSE(svc.isRepo()) << "a folder that is no repository is not a clean one";
+    QSignalSpy repoSpy(&svc, &GitService::isRepoChanged);
+    refresh();
+    EXPECT_EQ(repoSpy.count(), 0);
     gitOk(work, {"init", "-q"});
     gitOk(work, {"add", "README.md"});
     gitOk(work, {"commit", "-q", "-m", "again"});
     gitOk(work, {"checkout", "-q", "-b", "after"});
     EXPECT_TRUE(waitUntil([&] { return svc.branch() == "after"; }, 120000)) << "the new repository is not watched";
+    EXPECT_TRUE(svc.isRepo());
     gitOk(work, {"branch", "nested/one"});
     EXPECT_TRUE(waitUntil([&] { return svc.branches().size() == 3; }, 120000));
 }

@@ -306,6 +306,19 @@ void GitService::attach(const QString& folder, Completion<> done) {
 }
 
 void GitService::refresh(Completion<> done) {
+    if (!root_ && attachedFolder_) {
+        // The folder may have become a repository since (an init or a clone into it elsewhere).
+        const quint64 generation = generation_;
+        const QString folder = *attachedFolder_;
+        read({QStringLiteral("git"), QStringLiteral("rev-parse"), QStringLiteral("--show-toplevel")}, folder,
+             [this, generation, folder, done](const ChildProcess::Result& result) {
+                 if (generation == generation_ && !root_ && !result.startError && result.exitCode == 0)
+                     attach(folder, done);
+                 else
+                     done();
+             });
+        return;
+    }
     if (!root_) {
         later([done] { done(); });
         return;

@@ -55,7 +55,8 @@ public:
     // changes to the repository's own state (HEAD, index, refs) refresh it, wherever git keeps them.
     void attach(const QString& folder, Completion<> done = {});
     // Reads the whole state again. Requests made while a refresh runs are served by one more
-    // refresh after it, so the published state never goes back to an older reading.
+    // refresh after it, so the published state never goes back to an older reading. A folder
+    // attached while it was no repository is looked at again, and attached once it is one.
     void refresh(Completion<> done = {});
     // Runs one command that may change the repository (arguments start with "git"): queued
     // behind earlier ones, sets or clears lastError, refreshes, then reports exit status 0.

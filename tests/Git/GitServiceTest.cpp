@@ -576,6 +576,24 @@ TEST_F(GitServiceTest, NoticesCommitsAndBranchSwitchesMadeElsewhereWhenOpenedBel
     EXPECT_TRUE(waitUntil([&] { return svc.branches().size() == 3; }, 120000));
 }
 
+TEST_F(GitServiceTest, AFolderMadeARepositoryElsewhereIsOneAtTheNextRefresh) {
+    const QString plain = tmp.mkdir("plain");
+    tmp.write("plain/a.txt", "a\n");
+    attach(plain);
+    refresh();
+    ASSERT_FALSE(svc.isRepo());
+    QSignalSpy anyChange(&svc, &GitService::changed);
+    refresh();
+    EXPECT_EQ(anyChange.count(), 0) << "still no repository: nothing to tell";
+
+    gitOk(plain, {"init", "-q"});  // a terminal, or a clone into the folder
+    refresh();
+    EXPECT_TRUE(svc.isRepo());
+    EXPECT_EQ(svc.root(), plain);
+    EXPECT_EQ(svc.branch(), "main");
+    EXPECT_EQ(statusLetters("a.txt"), "??");
+}
+
 TEST_F(GitServiceTest, DiscardingAModifiedSubmoduleRestoresItOrSaysWhyNot) {
     const QString lib = tmp.mkdir("lib");
     gitOk(lib, {"init", "-q"});

@@ -275,6 +275,7 @@ void GitService::attach(const QString& folder, Completion<> done) {
     gitDir_.reset();
     gitDirWatcher_.reset();
     attachedFolder_ = folder;
+    setLastError(std::nullopt);  // another folder's failure says nothing about this one
     setBranch(std::nullopt);
     setChanges({});
     setIsRepo(false);
@@ -288,6 +289,11 @@ void GitService::attach(const QString& folder, Completion<> done) {
              // Paths: keep them exactly, spaces included.
              const QStringList lines = ProcessText::decodeExact(result.standardOutput).split(u'\n');
              const QString top = lines.value(0);
+             // env's own statuses: git is missing from the path, or cannot be run. That is no
+             // answer about the folder, and the user must hear why nothing shows.
+             if (!result.startError && (result.exitCode == 126 || result.exitCode == 127))
+                 setLastError(ProcessText::firstNonBlankLine(ProcessText::decodeLossy(result.standardError))
+                                  .value_or(QStringLiteral("git could not be run.")));
              if (result.startError || result.exitCode != 0 || top.isEmpty() || !QDir::isAbsolutePath(top)) {
                  done();
                  return;

@@ -576,6 +576,21 @@ TEST_F(GitServiceTest, NoticesCommitsAndBranchSwitchesMadeElsewhereWhenOpenedBel
     EXPECT_TRUE(waitUntil([&] { return svc.branches().size() == 3; }, 120000));
 }
 
+TEST_F(GitServiceTest, WithoutGitOnThePathARepositorySaysWhyItCannotBeRead) {
+    const QByteArray savedPath = qgetenv("PATH");
+    const std::shared_ptr<void> restore(nullptr, [&](void*) { qputenv("PATH", savedPath); });
+    qputenv("PATH", tmp.mkdir("no-tools").toUtf8());
+    attach(work);
+    EXPECT_FALSE(svc.isRepo());
+    ASSERT_TRUE(svc.lastError()) << "not being able to run git is not the same as having no repository";
+    EXPECT_TRUE(svc.lastError()->contains("git")) << svc.lastError()->toStdString();
+
+    qputenv("PATH", savedPath);
+    attach(work);
+    EXPECT_TRUE(svc.isRepo());
+    EXPECT_FALSE(svc.lastError()) << "the failure was no part of this reading";
+}
+
 TEST_F(GitServiceTest, AFolderMadeARepositoryElsewhereIsOneAtTheNextRefresh) {
     const QString plain = tmp.mkdir("plain");
     tmp.write("plain/a.txt", "a\n");

@@ -54,6 +54,8 @@ void GitDirWatcher::noticed(const QString& folder) {
     const bool gone = !QFileInfo(folder).isDir();
     if (gone) watched_.remove(folder);
     if ((gone && (folder == gitDir_ || folder == commonDir_)) || waitingIn_.contains(folder)) watchAll();
-    else if (folder == refs_ || folder.startsWith(refs_ + u'/')) watchRefFolders();
+    // A git dir made afresh gets its refs folder after the git dir itself.
+    else if (folder == refs_ || folder.startsWith(refs_ + u'/') || (folder == commonDir_ && !watched_.contains(refs_)))
+        watchRefFolders();
     quiet_.start();
 }

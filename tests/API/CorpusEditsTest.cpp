@@ -4,30 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "API/RequestFormatRegistry.h"
+#include "CorpusFiles.h"
 #include "Printers.h"
 #include "TestSupport.h"
 
-#include <QDirIterator>
-#include <QFileInfo>
-
 namespace {
-
-QStringList corpusRequestFiles() {
-    QStringList files;
-    QDirIterator it(QStringLiteral(BRIMEL_CORPUS_DIR), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info(path);
-        if (!RequestFormatRegistry::formatFor(path)) continue;
-        if (info.suffix() == QLatin1String("bru") &&
-            (info.fileName() == QLatin1String("collection.bru") || info.fileName() == QLatin1String("folder.bru") ||
-             info.dir().dirName() == QLatin1String("environments")))
-            continue;
-        files.append(path);
-    }
-    files.sort();
-    return files;
-}
 
 struct Edit {
     const char* name;
@@ -90,7 +71,7 @@ const QList<Edit>& edits() {
 TEST(CorpusEditsTest, EveryEditOfEveryRequestReadsBackAndLeavesTheOthers) {
     int checked = 0;
     int refused = 0;
-    for (const QString& path : corpusRequestFiles()) {
+    for (const QString& path : corpus_files::requestFiles()) {
         const QString text = QString::fromUtf8(testing_support::readBytes(path));
         const RequestFileFormat* format = RequestFormatRegistry::formatFor(path);
         const QList<HTTPRequest> original = format->parse(text, {});

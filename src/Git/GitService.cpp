@@ -812,14 +812,19 @@ void GitService::initRepo(Completion<bool> done) {
     });
 }
 
-void GitService::stagedDiff(Completion<QString> done) {
+void GitService::stagedDiff(Completion<QString> done, qint64 maxBytes) {
     if (!root_) {
         later([done] { done(QString()); });
         return;
     }
-    shell({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
-           QStringLiteral("--cached")},
-          *root_, {this, [done](GitShellResult result) { done(result.output); }});
+    ChildProcess::Request request = GitService::request({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"),
+                                                         QStringLiteral("--no-ext-diff"), QStringLiteral("--cached")},
+                                                        *root_, true);
+    request.maxOutputBytes = std::max<qint64>(0, maxBytes);
+    ChildProcess::start(request, this, [done](const ChildProcess::Result& result) {
+        // Stopped at the bound, what came so far is the start of the diff.
+        done(result.startError ? *result.startError : ProcessText::decodeLossy(result.standardOutput));
+    });
 }
 
 void GitService::diff(const GitFileChange& change, Completion<QString> done) {

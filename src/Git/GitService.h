@@ -95,7 +95,9 @@ public:
     void initRepo(Completion<bool> done = {});
 
     // Diffs come back as git printed them, an error message included; empty while detached.
-    void stagedDiff(Completion<QString> done);
+    // With a positive maxBytes, git is stopped once it has printed about that much: the start
+    // of a huge diff without reading (and holding) it whole.
+    void stagedDiff(Completion<QString> done, qint64 maxBytes = 0);
     void diff(const GitFileChange& change, Completion<QString> done);
 
     // Runs "/usr/bin/env <arguments>" in cwd with git's environment, both channels in one.

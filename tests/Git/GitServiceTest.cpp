@@ -591,6 +591,23 @@ TEST_F(GitServiceTest, WithoutGitOnThePathARepositorySaysWhyItCannotBeRead) {
     EXPECT_FALSE(svc.lastError()) << "the failure was no part of this reading";
 }
 
+// A commit message needs the start of the staged diff: a huge staged file must not be read whole
+// (and held twice over as text) on the way.
+TEST_F(GitServiceTest, ABoundedStagedDiffReadsNoMoreThanItsBoundOfAHugeDiff) {
+    QByteArray big;
+    for (int i = 0; i < 400000; ++i) big += "line " + QByteArray::number(i) + " of a generated file\n";  // ~10 MB
+    tmp.write("work/dump.sql", big);
+    gitOk(work, {"add", "dump.sql"});
+    const qint64 bound = 64 * 1024;
+    const QString start = await<QString>([&](Completion<QString> d) { svc.stagedDiff(d, bound); });
+    EXPECT_TRUE(start.startsWith("diff --git a/dump.sql b/dump.sql")) << start.left(200).toStdString();
+    EXPECT_TRUE(start.contains("+line 100 of a generated file"));
+    EXPECT_LT(start.size(), 4 * bound) << "read far past the bound";
+
+    const QString whole = await<QString>([&](Completion<QString> d) { svc.stagedDiff(d); });
+    EXPECT_TRUE(whole.contains("+line 399999 of a generated file"));
+}
+
 TEST_F(GitServiceTest, AFolderMadeARepositoryElsewhereIsOneAtTheNextRefresh) {
     const QString plain = tmp.mkdir("plain");
     tmp.write("plain/a.txt", "a\n");

@@ -418,7 +418,7 @@ std::optional<QString> cannotHold(const HTTPRequest& request) {
             return QStringLiteral("the header “%1” holds a line break").arg(row.key.section(u'\n', 0, 0));
     if (request.hasBody())
         for (const QStringView line : QStringView(request.body).split(u'\n'))
-            if (line.startsWith(u"###")) return QStringLiteral("a line of its body starts with “###”, which would begin another request");
+            if (line.startsWith(u"###")) return QStringLiteral("a line of its body starts with “###”");
     return std::nullopt;
 }
 

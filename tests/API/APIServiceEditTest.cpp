@@ -258,7 +258,15 @@ TEST(APIServiceCollectionTest, RenameMovesTheFileAndTheFolderMadeForIt) {
     ws.write("api.rest", kNewCollection);
     ws.write("sub/one.bru", kBru);
     ws.service.reload();
+    const auto idIn = [&](const QString& relative) {
+        for (const APICollectionFile& file : ws.service.collections())
+            if (file.url == ws.file(relative) && !file.requests.isEmpty()) return file.requests[0].id;
+        return QUuid();
+    };
+    const QUuid moved = idIn("x/x.http");
+    ASSERT_FALSE(moved.isNull());
     EXPECT_TRUE(ws.service.renameCollection(ws.file("x/x.http"), QStringLiteral("y")));
+    EXPECT_EQ(idIn("y/y.http"), moved) << "a request being edited must still find its file, folder moved and all";
     EXPECT_TRUE(ws.service.renameCollection(ws.file("k/k.http"), QStringLiteral("z")));
     EXPECT_TRUE(ws.service.renameCollection(ws.file("api.rest"), QStringLiteral("api")));
     EXPECT_TRUE(ws.service.renameCollection(ws.file("sub/one.bru"), QStringLiteral("two")));

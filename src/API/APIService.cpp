@@ -199,6 +199,13 @@ void APIService::adoptDiskText(qsizetype at, const TextFile::ReadResult& read) {
 }
 
 bool APIService::save(const APICollectionFile& file) {
+    // Refused before the list takes it: a request the file cannot hold would block every later
+    // edit of the file's other requests.
+    if (file.format && file.format->cannotHold)
+        for (const HTTPRequest& request : file.requests)
+            if (const std::optional<QString> why = file.format->cannotHold(request))
+                return fail(QStringLiteral("“%1” cannot hold the request “%2”: %3.")
+                                .arg(nameOf(file.url), QString(request.name).replace(u'\n', u' '), *why));
     bool written = false;
     bool merged = false;
     if (!file.format) {

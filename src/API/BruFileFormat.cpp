@@ -691,7 +691,7 @@ const QSet<QString>& fileExtensions() {
 }
 
 const RequestFileFormat& format() {
-    static const RequestFileFormat descriptor{fileExtensions(), &parse, &serialize};
+    static const RequestFileFormat descriptor{fileExtensions(), &parse, &serialize, nullptr};
     return descriptor;
 }
 

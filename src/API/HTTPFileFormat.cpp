@@ -403,8 +403,23 @@ const QSet<QString>& fileExtensions() {
 }
 
 const RequestFileFormat& format() {
-    static const RequestFileFormat descriptor{fileExtensions(), &parse, &serialize};
+    static const RequestFileFormat descriptor{fileExtensions(), &parse, &serialize, &cannotHold};
     return descriptor;
+}
+
+std::optional<QString> cannotHold(const HTTPRequest& request) {
+    // The format has no escapes: a line break ends the line it is in, and a line starting with
+    // "###" starts a request.
+    const auto broken = [](const QString& text) { return text.contains(u'\n'); };
+    if (broken(request.name)) return QStringLiteral("its name holds a line break");
+    if (broken(request.url)) return QStringLiteral("its URL holds a line break");
+    for (const KeyValueItem& row : request.headers)
+        if (!row.key.isEmpty() && (broken(row.key) || broken(row.value)))
+            return QStringLiteral("the header “%1” holds a line break").arg(row.key.section(u'\n', 0, 0));
+    if (request.hasBody())
+        for (const QStringView line : QStringView(request.body).split(u'\n'))
+            if (line.startsWith(u"###")) return QStringLiteral("a line of its body starts with “###”");
+    return std::nullopt;
 }
 
 QList<HTTPRequest> parse(const QString& text, const QList<HTTPRequest>& previous) {

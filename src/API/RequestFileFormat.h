@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <optional>
 
 struct RequestFileFormat {
     QSet<QString> fileExtensions;  // lower case, without the dot
@@ -17,6 +18,10 @@ struct RequestFileFormat {
     // The requests to the whole text of the file. Text the requests were read from is kept
     // wherever the requests still hold what was read from it.
     QString (*serialize)(const QList<HTTPRequest>& requests);
+
+    // Why the format cannot hold the request as it is (written, it would read back as something
+    // else); absent when it can. Null when the format holds every request.
+    std::optional<QString> (*cannotHold)(const HTTPRequest& request);
 };
 
 // A reparse keeps ids (the window's active request, history and editor refer to ids): each parsed

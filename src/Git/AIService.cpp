@@ -132,7 +132,10 @@ void resolveBackend(Completion<std::optional<AIBackend>> done) {
           }});
 }
 
-void ask(const QString& prompt, AIBackend backend, Completion<AIResult> done) {
+void ask(const QString& text, AIBackend backend, Completion<AIResult> done) {
+    // An argument ends at its first NUL: one in a response body would drop the rest of the prompt.
+    QString prompt = text;
+    prompt.replace(QChar(0), QChar::ReplacementCharacter);
     const qsizetype bytes = prompt.toUtf8().size();
     if (bytes > kMaxArgumentBytes) {
         const QString reason = QStringLiteral("The prompt is too long to hand to the AI tool (%1 bytes; one argument "

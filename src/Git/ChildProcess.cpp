@@ -165,6 +165,11 @@ ChildProcess* ChildProcess::start(const Request& request, QObject* owner, std::f
             child->process_.setReadChannel(current);
             if (child->result_.outputTooLarge || held <= bound) return;
             child->result_.outputTooLarge = true;
+            // The first bound's worth is kept, for callers that want only the start.
+            child->process_.setReadChannel(channel);
+            (channel == QProcess::StandardOutput ? child->result_.standardOutput : child->result_.standardError) =
+                child->process_.read(bound);
+            child->process_.setReadChannel(current);
             child->stop();
         };
         QObject::connect(&p, &QProcess::readyReadStandardOutput, child, [check] { check(QProcess::StandardOutput); });
@@ -211,7 +216,7 @@ void ChildProcess::finish() {
     timer_.stop();
     stallTimer_.stop();
     killTimer_.stop();
-    // Output past a bound is nobody's answer: it is dropped rather than handed on.
+    // Output past a bound is not read on: what came within it was kept when it was passed.
     if (!result_.outputTooLarge) {
         result_.standardOutput = process_.readAllStandardOutput();
         if (process_.processChannelMode() != QProcess::MergedChannels)

@@ -39,7 +39,8 @@ public:
         std::optional<QString> startError;   // why it could not be started
         bool timedOut = false;               // stopped after the time-out
         bool stalled = false;                // stopped after printing nothing for stallTimeoutMs
-        bool outputTooLarge = false;         // stopped for printing more than the bound
+        bool outputTooLarge = false;         // stopped for printing more than the bound; the
+                                             // channel that passed it holds its first bound bytes
     };
 
     // How long a stopped child is given to end on SIGTERM before it is killed.

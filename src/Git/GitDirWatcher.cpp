@@ -9,15 +9,29 @@ constexpr int kQuietMs = 150;
 } // namespace
 
 GitDirWatcher::GitDirWatcher(const QString& gitDir, const QString& commonDir, QObject* parent)
-    : QObject(parent), refs_(QDir(commonDir).filePath(QStringLiteral("refs"))) {
+    : QObject(parent), gitDir_(gitDir), commonDir_(commonDir), refs_(QDir(commonDir).filePath(QStringLiteral("refs"))) {
     quiet_.setSingleShot(true);
     quiet_.setInterval(kQuietMs);
     connect(&quiet_, &QTimer::timeout, this, &GitDirWatcher::changed);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &GitDirWatcher::noticed);
     // Git replaces HEAD, the index and refs by renaming a lock file over them, which shows as a
     // change of the folder that holds them.
-    watch(gitDir);
-    watch(commonDir);
+    watchAll();
+}
+
+void GitDirWatcher::watchAll() {
+    // A folder deleted is dropped by the watcher itself; so is ours.
+    const QStringList live = watcher_.directories();
+    watched_ = QSet<QString>(live.begin(), live.end());
+    QSet<QString> waiting;
+    for (const QString& folder : {gitDir_, commonDir_}) {
+        if (QFileInfo(folder).isDir()) watch(folder);
+        else waiting.insert(QFileInfo(folder).absolutePath());
+    }
+    for (const QString& folder : waiting) watch(folder);
+    for (const QString& folder : std::exchange(waitingIn_, waiting))
+        if (!waiting.contains(folder) && folder != gitDir_ && folder != commonDir_ && watcher_.removePath(folder))
+            watched_.remove(folder);
     watchRefFolders();
 }
 
@@ -37,7 +51,11 @@ void GitDirWatcher::watchRefFolders() {
 
 void GitDirWatcher::noticed(const QString& folder) {
     // A folder that went away is no longer watched; one made for a new ref must be.
-    if (!QFileInfo(folder).isDir()) watched_.remove(folder);
-    if (folder == refs_ || folder.startsWith(refs_ + u'/')) watchRefFolders();
+    const bool gone = !QFileInfo(folder).isDir();
+    if (gone) watched_.remove(folder);
+    if ((gone && (folder == gitDir_ || folder == commonDir_)) || waitingIn_.contains(folder)) watchAll();
+    // A git dir made afresh gets its refs folder after the git dir itself.
+    else if (folder == refs_ || folder.startsWith(refs_ + u'/') || (folder == commonDir_ && !watched_.contains(refs_)))
+        watchRefFolders();
     quiet_.start();
 }

@@ -22,11 +22,17 @@ signals:
 private:
     // Refs nest in folders ("feature/x"): every folder under refs is watched, new ones as they come.
     void watchRefFolders();
+    // Watches the git dir, the common dir and the refs; while the git dir or the common dir is
+    // gone (a repository deleted, to be made again), the folder that would hold it instead.
+    void watchAll();
     void watch(const QString& folder);
     void noticed(const QString& folder);
 
     QFileSystemWatcher watcher_;
     QTimer quiet_;
+    QString gitDir_;
+    QString commonDir_;
     QString refs_;
+    QSet<QString> waitingIn_;  // folders watched only until a missing git dir is back
     QSet<QString> watched_;
 };

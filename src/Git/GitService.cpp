@@ -20,11 +20,6 @@ QString secondsText(int ms) {
     return seconds == 1 ? QStringLiteral("1 second") : QStringLiteral("%1 seconds").arg(seconds);
 }
 
-// Text for reading: a stray byte that is not UTF-8 must not blank out everything else.
-QString standardOutput(const ChildProcess::Result& result) {
-    return result.startError ? QString() : ProcessText::decodeLossy(result.standardOutput);
-}
-
 } // namespace
 
 struct GitService::RefreshReading {
@@ -280,6 +275,7 @@ void GitService::attach(const QString& folder, Completion<> done) {
     gitDir_.reset();
     gitDirWatcher_.reset();
     attachedFolder_ = folder;
+    setLastError(std::nullopt);  // another folder's failure says nothing about this one
     setBranch(std::nullopt);
     setChanges({});
     setIsRepo(false);
@@ -293,6 +289,11 @@ void GitService::attach(const QString& folder, Completion<> done) {
              // Paths: keep them exactly, spaces included.
              const QStringList lines = ProcessText::decodeExact(result.standardOutput).split(u'\n');
              const QString top = lines.value(0);
+             // env's own statuses: git is missing from the path, or cannot be run. That is no
+             // answer about the folder, and the user must hear why nothing shows.
+             if (!result.startError && (result.exitCode == 126 || result.exitCode == 127))
+                 setLastError(ProcessText::firstNonBlankLine(ProcessText::decodeLossy(result.standardError))
+                                  .value_or(QStringLiteral("git could not be run.")));
              if (result.startError || result.exitCode != 0 || top.isEmpty() || !QDir::isAbsolutePath(top)) {
                  done();
                  return;
@@ -311,6 +312,19 @@ void GitService::attach(const QString& folder, Completion<> done) {
 }
 
 void GitService::refresh(Completion<> done) {
+    if (!root_ && attachedFolder_) {
+        // The folder may have become a repository since (an init or a clone into it elsewhere).
+        const quint64 generation = generation_;
+        const QString folder = *attachedFolder_;
+        read({QStringLiteral("git"), QStringLiteral("rev-parse"), QStringLiteral("--show-toplevel")}, folder,
+             [this, generation, folder, done](const ChildProcess::Result& result) {
+                 if (generation == generation_ && !root_ && !result.startError && result.exitCode == 0)
+                     attach(folder, done);
+                 else
+                     done();
+             });
+        return;
+    }
     if (!root_) {
         later([done] { done(); });
         return;
@@ -354,9 +368,14 @@ void GitService::publish(const RefreshReading& reading) {
     // Paths are kept byte for byte, so acting on one reaches the very file git listed.
     const StatusReading status =
         ok(0) ? parseStatus(ProcessText::decodeExact(reading.results[0].standardOutput)) : StatusReading{};
+    // The repository may be deleted under us (and made again later): then there is nothing clean
+    // about the folder, it is simply no repository. Other failures (a damaged index) leave it one.
+    const ChildProcess::Result& statusRun = reading.results[0];
+    setIsRepo(ok(0) || !(statusRun.startError || ProcessText::decodeLossy(statusRun.standardError)
+                                                                .contains(QLatin1String("not a git repository"))));
     setBranch(status.branch);
     setChanges(status.changes);
-    setBranches(ok(1) ? parseBranches(standardOutput(reading.results[1])) : QList<GitBranchInfo>());
+    setBranches(ok(1) ? parseBranches(ProcessText::decodeExact(reading.results[1].standardOutput)) : QList<GitBranchInfo>());
     setStashCount(status.stashes);
     // Without an upstream there is no count: nothing ahead, nothing behind.
     setAheadBehind(status.ahead, status.behind);
@@ -793,14 +812,19 @@ void GitService::initRepo(Completion<bool> done) {
     });
 }
 
-void GitService::stagedDiff(Completion<QString> done) {
+void GitService::stagedDiff(Completion<QString> done, qint64 maxBytes) {
     if (!root_) {
         later([done] { done(QString()); });
         return;
     }
-    shell({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
-           QStringLiteral("--cached")},
-          *root_, {this, [done](GitShellResult result) { done(result.output); }});
+    ChildProcess::Request request = GitService::request({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"),
+                                                         QStringLiteral("--no-ext-diff"), QStringLiteral("--cached")},
+                                                        *root_, true);
+    request.maxOutputBytes = std::max<qint64>(0, maxBytes);
+    ChildProcess::start(request, this, [done](const ChildProcess::Result& result) {
+        // Stopped at the bound, what came so far is the start of the diff.
+        done(result.startError ? *result.startError : ProcessText::decodeLossy(result.standardOutput));
+    });
 }
 
 void GitService::diff(const GitFileChange& change, Completion<QString> done) {

@@ -55,7 +55,8 @@ public:
     // changes to the repository's own state (HEAD, index, refs) refresh it, wherever git keeps them.
     void attach(const QString& folder, Completion<> done = {});
     // Reads the whole state again. Requests made while a refresh runs are served by one more
-    // refresh after it, so the published state never goes back to an older reading.
+    // refresh after it, so the published state never goes back to an older reading. A folder
+    // attached while it was no repository is looked at again, and attached once it is one.
     void refresh(Completion<> done = {});
     // Runs one command that may change the repository (arguments start with "git"): queued
     // behind earlier ones, sets or clears lastError, refreshes, then reports exit status 0.
@@ -94,7 +95,9 @@ public:
     void initRepo(Completion<bool> done = {});
 
     // Diffs come back as git printed them, an error message included; empty while detached.
-    void stagedDiff(Completion<QString> done);
+    // With a positive maxBytes, git is stopped once it has printed about that much: the start
+    // of a huge diff without reading (and holding) it whole.
+    void stagedDiff(Completion<QString> done, qint64 maxBytes = 0);
     void diff(const GitFileChange& change, Completion<QString> done);
 
     // Runs "/usr/bin/env <arguments>" in cwd with git's environment, both channels in one.

@@ -142,6 +142,51 @@ TEST(APIServiceRequestTest, NothingIsAcceptedThatCouldNotReachTheDisk) {
     EXPECT_EQ(ws.only().requests[0].url, QStringLiteral("https://edited"));
 }
 
+// A .http file has no way to write a line break into a name or a header, nor a body line that
+// starts with "###": written, they would read back as other requests and the rest would be lost.
+TEST(APIServiceRequestTest, WhatATextRequestFileCannotHoldIsNotSavedAndSaysWhy) {
+    Workspace ws;
+    const QByteArray original = "### A\nPOST https://a\nContent-Type: text/plain\n\nhello\n\n### B\nGET https://b\n";
+    const QString url = ws.write("api.http", original);
+    ws.service.reload();
+    const HTTPRequest stored = ws.only().requests[0];
+    const QList<std::function<void(HTTPRequest&)>> edits = {
+        [](HTTPRequest& r) { r.body = QStringLiteral("# Notes\n### Heading\nmore"); },
+        [](HTTPRequest& r) { r.name = QStringLiteral("two\nlines"); },
+        [](HTTPRequest& r) { r.url = QStringLiteral("https://a/\nGET https://c"); },
+        [](HTTPRequest& r) { r.headers.append(KeyValueItem{.key = QStringLiteral("X-A"), .value = QStringLiteral("1\n2")}); },
+        [](HTTPRequest& r) { r.headers.append(KeyValueItem{.key = QStringLiteral("X-A\nB"), .value = QStringLiteral("1"), .enabled = false}); },
+    };
+    for (qsizetype i = 0; i < edits.size(); ++i) {
+        SCOPED_TRACE(i);
+        HTTPRequest edited = stored;
+        edits[i](edited);
+        QSignalSpy failed(&ws.service, &APIService::operationFailed);
+        EXPECT_FALSE(ws.service.update(edited, url));
+        EXPECT_EQ(failed.count(), 1);
+        EXPECT_TRUE(ws.service.lastError().contains(QStringLiteral("api.http"))) << ws.service.lastError().toStdString();
+        EXPECT_EQ(readBytes(url), original);
+    }
+
+    // A body line that only holds "###" further in, or a request of a format that can hold them, is written.
+    HTTPRequest edited = stored;
+    edited.body = QStringLiteral("see ### here\n ### indented");
+    EXPECT_TRUE(ws.service.update(edited, url));
+    ws.service.reload();
+    EXPECT_EQ(ws.only().requests.size(), 2);
+    EXPECT_EQ(ws.only().requests[0].body, edited.body);
+
+    const QString bru = ws.write("one.bru", kBru);
+    ws.service.reload();
+    for (const APICollectionFile& file : ws.service.collections()) {
+        if (file.url != bru) continue;
+        HTTPRequest one = file.requests[0];
+        one.bodyKind = BodyKind::text;
+        one.body = QStringLiteral("# Notes\n### Heading\nmore");
+        EXPECT_TRUE(ws.service.update(one, bru));
+    }
+}
+
 TEST(APIServiceRequestTest, AnEditNeverWritesOverAChangeMadeOutside) {
     ScriptedPrompter prompter;
     Workspace ws;
@@ -213,7 +258,15 @@ TEST(APIServiceCollectionTest, RenameMovesTheFileAndTheFolderMadeForIt) {
     ws.write("api.rest", kNewCollection);
     ws.write("sub/one.bru", kBru);
     ws.service.reload();
+    const auto idIn = [&](const QString& relative) {
+        for (const APICollectionFile& file : ws.service.collections())
+            if (file.url == ws.file(relative) && !file.requests.isEmpty()) return file.requests[0].id;
+        return QUuid();
+    };
+    const QUuid moved = idIn("x/x.http");
+    ASSERT_FALSE(moved.isNull());
     EXPECT_TRUE(ws.service.renameCollection(ws.file("x/x.http"), QStringLiteral("y")));
+    EXPECT_EQ(idIn("y/y.http"), moved) << "a request being edited must still find its file, folder moved and all";
     EXPECT_TRUE(ws.service.renameCollection(ws.file("k/k.http"), QStringLiteral("z")));
     EXPECT_TRUE(ws.service.renameCollection(ws.file("api.rest"), QStringLiteral("api")));
     EXPECT_TRUE(ws.service.renameCollection(ws.file("sub/one.bru"), QStringLiteral("two")));

@@ -6,6 +6,7 @@
 #include "API/FormBody.h"
 #include "API/HTTPFileFormat.h"
 #include "API/RequestFormatRegistry.h"
+#include "CorpusFiles.h"
 #include "Printers.h"
 #include "TestSupport.h"
 
@@ -17,27 +18,9 @@
 
 namespace {
 
-QString corpus() { return QStringLiteral(BRIMEL_CORPUS_DIR); }
+using corpus_files::requestFiles;
 
 QString readText(const QString& path) { return QString::fromUtf8(testing_support::readBytes(path)); }
-
-// Request files only: the .bru collection, folder and environment files describe no request.
-QStringList requestFiles() {
-    QStringList files;
-    QDirIterator it(corpus(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info(path);
-        if (!RequestFormatRegistry::formatFor(path)) continue;
-        if (info.suffix() == QLatin1String("bru") &&
-            (info.fileName() == QLatin1String("collection.bru") || info.fileName() == QLatin1String("folder.bru") ||
-             info.dir().dirName() == QLatin1String("environments")))
-            continue;
-        files.append(path);
-    }
-    files.sort();
-    return files;
-}
 
 // A file holds a request when a request line or method block of a method we know is in it.
 bool holdsKnownRequest(const QString& path, const QString& text) {

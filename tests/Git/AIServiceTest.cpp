@@ -120,6 +120,15 @@ TEST_F(AIServiceTest, PassesThePromptWholeAsOneArgumentAndTrimsTheAnswer) {
     EXPECT_EQ(recorded("arg3"), "q");
 }
 
+// A response body may hold NUL characters; an argument ends at the first, which would drop the
+// rest of the prompt (the user's question is last) without a word.
+TEST_F(AIServiceTest, ANulCharacterDoesNotCutThePromptShort) {
+    tool("claude", "printf 'ok'");
+    const QString prompt = QStringLiteral("BODY:\nbinary") + QChar(0) + QStringLiteral("tail\n\nQuestion: why?");
+    ASSERT_TRUE(ask(prompt).ok());
+    EXPECT_EQ(QString::fromUtf8(recorded("arg2")), QString::fromUtf8("BODY:\nbinary\uFFFDtail\n\nQuestion: why?"));
+}
+
 TEST_F(AIServiceTest, FailuresAreDescribedFromWhatTheToolPrinted) {
     const struct {
         QByteArray script;

@@ -576,6 +576,56 @@ TEST_F(GitServiceTest, NoticesCommitsAndBranchSwitchesMadeElsewhereWhenOpenedBel
     EXPECT_TRUE(waitUntil([&] { return svc.branches().size() == 3; }, 120000));
 }
 
+TEST_F(GitServiceTest, WithoutGitOnThePathARepositorySaysWhyItCannotBeRead) {
+    const QByteArray savedPath = qgetenv("PATH");
+    const std::shared_ptr<void> restore(nullptr, [&](void*) { qputenv("PATH", savedPath); });
+    qputenv("PATH", tmp.mkdir("no-tools").toUtf8());
+    attach(work);
+    EXPECT_FALSE(svc.isRepo());
+    ASSERT_TRUE(svc.lastError()) << "not being able to run git is not the same as having no repository";
+    EXPECT_TRUE(svc.lastError()->contains("git")) << svc.lastError()->toStdString();
+
+    qputenv("PATH", savedPath);
+    attach(work);
+    EXPECT_TRUE(svc.isRepo());
+    EXPECT_FALSE(svc.lastError()) << "the failure was no part of this reading";
+}
+
+// A commit message needs the start of the staged diff: a huge staged file must not be read whole
+// (and held twice over as text) on the way.
+TEST_F(GitServiceTest, ABoundedStagedDiffReadsNoMoreThanItsBoundOfAHugeDiff) {
+    QByteArray big;
+    for (int i = 0; i < 400000; ++i) big += "line " + QByteArray::number(i) + " of a generated file\n";  // ~10 MB
+    tmp.write("work/dump.sql", big);
+    gitOk(work, {"add", "dump.sql"});
+    const qint64 bound = 64 * 1024;
+    const QString start = await<QString>([&](Completion<QString> d) { svc.stagedDiff(d, bound); });
+    EXPECT_TRUE(start.startsWith("diff --git a/dump.sql b/dump.sql")) << start.left(200).toStdString();
+    EXPECT_TRUE(start.contains("+line 100 of a generated file"));
+    EXPECT_LT(start.size(), 4 * bound) << "read far past the bound";
+
+    const QString whole = await<QString>([&](Completion<QString> d) { svc.stagedDiff(d); });
+    EXPECT_TRUE(whole.contains("+line 399999 of a generated file"));
+}
+
+TEST_F(GitServiceTest, AFolderMadeARepositoryElsewhereIsOneAtTheNextRefresh) {
+    const QString plain = tmp.mkdir("plain");
+    tmp.write("plain/a.txt", "a\n");
+    attach(plain);
+    refresh();
+    ASSERT_FALSE(svc.isRepo());
+    QSignalSpy anyChange(&svc, &GitService::changed);
+    refresh();
+    EXPECT_EQ(anyChange.count(), 0) << "still no repository: nothing to tell";
+
+    gitOk(plain, {"init", "-q"});  // a terminal, or a clone into the folder
+    refresh();
+    EXPECT_TRUE(svc.isRepo());
+    EXPECT_EQ(svc.root(), plain);
+    EXPECT_EQ(svc.branch(), "main");
+    EXPECT_EQ(statusLetters("a.txt"), "??");
+}
+
 TEST_F(GitServiceTest, DiscardingAModifiedSubmoduleRestoresItOrSaysWhyNot) {
     const QString lib = tmp.mkdir("lib");
     gitOk(lib, {"init", "-q"});
@@ -794,4 +844,48 @@ TEST_F(GitServiceTest, TheDiffOfAnUntrackedFolderShowsItsFilesOrHowManyThereAre)
     EXPECT_FALSE(folder.contains("Could not access"));
 
     EXPECT_EQ(diffOf(*changeAt("many/")), "“many/” is a folder of 60 new files.");
+}
+
+TEST_F(GitServiceTest, ABranchNameThatIsNotUtf8IsListedAsCurrentAndCanBeCheckedOutAndDeleted) {
+    const QByteArray raw = "caf\xe9";
+    // A loose ref file is the branch; QProcess could not hand git the name's bytes.
+    writeRaw(work + "/.git/refs/heads", raw, gitOk(work, {"rev-parse", "HEAD"}).toLatin1() + '\n');
+    refresh();
+    ASSERT_EQ(svc.branches().size(), 2);
+    const auto named = [&](const QByteArray& bytes) -> std::optional<GitBranchInfo> {
+        for (const GitBranchInfo& b : svc.branches())
+            if (ProcessText::encodeExact(b.name) == bytes) return b;
+        return std::nullopt;
+    };
+    ASSERT_TRUE(named(raw)) << "the listed name must reach git as the very bytes of the branch";
+
+    EXPECT_TRUE(call([&](auto d) { svc.checkout(named(raw)->name, d); })) << svc.lastError().value_or("").toStdString();
+    ASSERT_TRUE(svc.branch());
+    EXPECT_EQ(ProcessText::encodeExact(*svc.branch()), raw);
+    EXPECT_EQ(*svc.branch(), named(raw)->name) << "the current branch is the listed one";
+
+    EXPECT_TRUE(call([&](auto d) { svc.checkout("main", d); }));
+    EXPECT_TRUE(call([&](auto d) { svc.deleteBranch(named(raw)->name, d); })) << svc.lastError().value_or("").toStdString();
+    EXPECT_FALSE(named(raw));
+}
+
+TEST_F(GitServiceTest, ARepositoryDeletedAndMadeAgainIsStillWatched) {
+    gitOk(work, {"checkout", "-q", "-b", "before"});
+    EXPECT_TRUE(waitUntil([&] { return svc.branch() == "before"; }, 120000));
+
+    // Made again at the same place, by a terminal: nothing but the git dir changes from here on.
+    ASSERT_TRUE(QDir(work + "/.git").removeRecursively());
+    EXPECT_TRUE(waitUntil([&] { return !svc.branch().has_value(); }, 120000));
+    EXPECT_FALSE(svc.isRepo()) << "a folder that is no repository is not a clean one";
+    QSignalSpy repoSpy(&svc, &GitService::isRepoChanged);
+    refresh();
+    EXPECT_EQ(repoSpy.count(), 0);
+    gitOk(work, {"init", "-q"});
+    gitOk(work, {"add", "README.md"});
+    gitOk(work, {"commit", "-q", "-m", "again"});
+    gitOk(work, {"checkout", "-q", "-b", "after"});
+    EXPECT_TRUE(waitUntil([&] { return svc.branch() == "after"; }, 120000)) << "the new repository is not watched";
+    EXPECT_TRUE(svc.isRepo());
+    gitOk(work, {"branch", "nested/one"});
+    EXPECT_TRUE(waitUntil([&] { return svc.branches().size() == 3; }, 120000));
 }

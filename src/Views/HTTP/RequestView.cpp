@@ -234,6 +234,7 @@ void RequestView::setRequest(const HTTPRequest& request) {
     app_.updateActiveRequest(request_);
     // Writes happen per keystroke, so a failure is shown in place rather than as a modal alert.
     if (!failure.message().isEmpty()) setNote(QStringLiteral("Not saved: ") + failure.message(), true);
+    else if (note_->text().startsWith(QStringLiteral("Not saved"))) setNote(request_.name, false);  // saved now
 }
 
 void RequestView::setTab(Tab tab) {

@@ -305,7 +305,7 @@ void BranchPopover::switchTo(const GitBranchInfo& branch) {
 void BranchPopover::confirmDelete(const GitBranchInfo& branch) {
     if (!app_) return;
     Alert alert;
-    alert.title = QStringLiteral("Delete branch “%1”?").arg(branch.name);
+    alert.title = QStringLiteral("Delete branch “%1”?").arg(ProcessText::visibleName(branch.name));
     alert.message = branch.upstream ? QStringLiteral("Only the local copy will be removed; the remote stays.")
                                     : QStringLiteral("This branch has no upstream. Local commits on it will be lost.");
     alert.buttons = {QStringLiteral("Delete"), QStringLiteral("Cancel")};

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "Git/ProcessText.h"
 #include "UI/Brand.h"
 #include "UI/Icons.h"
 #include "UI/ShimmerText.h"
@@ -69,7 +70,7 @@ void BranchRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
     p->setFont(nameFont(current));
     p->setPen(QColor::fromRgbF(1, 1, 1, current ? 1.0f : 0.85f));
     p->drawText(QRect(x, y, width, nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                nameMetrics.elidedText(branch.name, Qt::ElideRight, width));
+                nameMetrics.elidedText(ProcessText::visibleName(branch.name), Qt::ElideRight, width));
     if (branch.upstream) {
         y += nameMetrics.height() + 1;
         const QFontMetrics upstreamMetrics(upstreamFont());

@@ -204,6 +204,7 @@ void CommitComposer::generate() {
     setErrorText(std::nullopt);
     generating_ = true;
     updateControls();
+    // Only the diff's start goes into the prompt, which one argument must hold.
     app_->git().stagedDiff({this, [this](const QString& diff) {
         if (!backend_) {
             setErrorText(QStringLiteral("No AI CLI found on PATH."));
@@ -217,5 +218,5 @@ void CommitComposer::generate() {
             generating_ = false;
             updateControls();
         }});
-    }});
+    }}, AIService::kMaxArgumentBytes);
 }

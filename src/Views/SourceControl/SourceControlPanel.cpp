@@ -11,6 +11,7 @@
 
 #include "AppState.h"
 #include "Git/AIService.h"
+#include "Git/ProcessText.h"
 #include "Platform/Prompter.h"
 #include "UI/Brand.h"
 #include "UI/GradientButton.h"
@@ -214,7 +215,7 @@ void SourceControlPanel::updateToolbar() {
     const GitService& git = app_->git();
     branchChip_->setVisible(git.branch().has_value());
     if (git.branch()) {
-        branchChip_->label().text = *git.branch();
+        branchChip_->label().text = ProcessText::visibleName(*git.branch());
         branchChip_->updateGeometry();
         branchChip_->update();
     }

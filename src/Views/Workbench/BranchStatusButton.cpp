@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "AppState.h"
+#include "Git/ProcessText.h"
 #include "UI/Brand.h"
 #include "UI/Icons.h"
 #include "UI/Spinner.h"
@@ -62,7 +63,7 @@ BranchStatusButton::BranchStatusButton(AppState& app, const QString& branch, QWi
 QString BranchStatusButton::branch() const { return name_->text(); }
 
 void BranchStatusButton::setBranch(const QString& branch) {
-    name_->setText(branch);
+    name_->setText(ProcessText::visibleName(branch));
     updateGeometry();
 }
 

@@ -85,6 +85,20 @@ TEST_F(RequestViewFixture, EditsAreWrittenAtOnceButAppearingWritesNothing) {
     EXPECT_TRUE(view->request().headers[0].key.isEmpty());
 }
 
+TEST_F(RequestViewFixture, AnEditTheFileCannotHoldIsNotSavedAndSaidSoUntilOneIs) {
+    const QString before = disk();
+    HTTPRequest edited = view->request();
+    edited.body = QStringLiteral("{\"a\":1}\n### heading");
+    view->setRequest(edited);
+    EXPECT_EQ(disk(), before);
+    EXPECT_TRUE(view->noteLabel()->text().startsWith("Not saved: ")) << view->noteLabel()->text().toStdString();
+
+    edited.body = QStringLiteral("{\"a\":2}");
+    view->setRequest(edited);
+    EXPECT_TRUE(disk().contains("{\"a\":2}"));
+    EXPECT_EQ(view->noteLabel()->text(), "second") << "the note still says the request is not saved";
+}
+
 TEST_F(RequestViewFixture, TypingNeverWritesOverAChangeMadeOutside) {
     auto changeOutside = [&](const QString& from, const QString& to) {
         QString text = disk();

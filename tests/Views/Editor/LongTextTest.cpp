@@ -493,7 +493,8 @@ TEST(ReplaceAllWork, EachTurnAfterwardsReadsABoundedStretchForColours) {
 // Filling the display with many lines, empty or short: the lines themselves are the display's to
 // make; the editor measures, lays out and steps on only the screens the view shows meanwhile, a few
 // more for eight times the lines (the scroll bar follows every so many steps), never a share of
-// every line.
+// every line. How many screens show meanwhile depends on the machine's load: the bound leaves room
+// for that and still fails long before a pass over every line (224K more lines).
 TEST(FillingTheDisplay, TouchesNoMoreLinesInALongerText) {
     const auto workToFill = [](const QString& text) {
         EditorFixture f = unsettled(text);
@@ -506,6 +507,6 @@ TEST(FillingTheDisplay, TouchesNoMoreLinesInALongerText) {
     };
     for (const QString& line : {QStringLiteral("\n"), QStringLiteral("a\n")}) {
         const qsizetype shorter = workToFill(line.repeated(32 * 1024));
-        EXPECT_LT(workToFill(line.repeated(256 * 1024)) - shorter, (256 - 32) * 1024 / 50) << line.size();
+        EXPECT_LT(workToFill(line.repeated(256 * 1024)) - shorter, (256 - 32) * 1024 / 16) << line.size();
     }
 }

@@ -345,6 +345,35 @@ TEST(CodeEditorFolding, OpeningAnOuterFoldKeepsAnInnerOneFolded) {
     EXPECT_EQ(gutterNumbers(f).mid(0, 8), (QList<int>{1, 2, 3, 4, 7, 8, 9, 10}));
 }
 
+// Two blocks closing on one line: the inner one's only line is the outer one's last.
+TEST(CodeEditorFolding, OpeningAnInnerFoldInsideAClosedOneKeepsAllOfItsLinesHidden) {
+    EditorFixture f("l1\nif x {\n  a\n  if y {\n    b\n  }}\nl7");
+    ASSERT_EQ(f.editor().foldRegions().size(), 2);
+    f.editor().toggleFold(f.text().indexOf("  if y"));
+    f.editor().toggleFold(f.text().indexOf("if x"));
+    f.editor().toggleFold(f.text().indexOf("  if y"));
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    QList<bool> shown;
+    for (int line = 0; line < 7; ++line) shown << f.view->document()->findBlockByNumber(line).isVisible();
+    EXPECT_EQ(shown, (QList<bool>{true, true, false, false, false, true, true}));
+}
+
+// Text taken away on the display itself (dropped or composed there) from inside a fold through its
+// last line leaves no line hidden.
+TEST(CodeEditorFolding, AChangeOnTheDisplayThroughAFoldShowsWhatIsLeft) {
+    EditorFixture f("l1\nif x {\n  a\n  b\n}");
+    f.editor().toggleFold(f.text().indexOf("if x"));
+    ASSERT_FALSE(f.view->document()->findBlockByNumber(2).isVisible());
+    QTextCursor cursor(f.view->document());
+    cursor.setPosition(int(f.text().indexOf("  a")) + 1);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    f.settle();
+    EXPECT_EQ(f.text(), QStringLiteral("l1\nif x {\n "));
+    for (QTextBlock block = f.view->document()->firstBlock(); block.isValid(); block = block.next())
+        EXPECT_TRUE(block.isVisible()) << block.blockNumber();
+}
+
 TEST(CodeEditorFolding, ChevronClickTogglesAndEditsAboveUnfold) {
     EditorFixture f(kBlockText);
     f.view->ruler()->grab();

@@ -346,7 +346,7 @@ TEST(CodeEditorFolding, OpeningAnOuterFoldKeepsAnInnerOneFolded) {
 }
 
 // Two blocks closing on one line: the inner one's only line is the outer one's last.
-TEST(CodeEditorFolding, OpeningAnInnerFoldInsideAClosedOneKeepsAllOfItsLinesHidden) {
+TEST(CodeEditorFolding, FoldsClosingOnOneLineKeepTheStillClosedOnesLinesHidden) {
     EditorFixture f("l1\nif x {\n  a\n  if y {\n    b\n  }}\nl7");
     ASSERT_EQ(f.editor().foldRegions().size(), 2);
     f.editor().toggleFold(f.text().indexOf("  if y"));
@@ -356,6 +356,14 @@ TEST(CodeEditorFolding, OpeningAnInnerFoldInsideAClosedOneKeepsAllOfItsLinesHidd
     QList<bool> shown;
     for (int line = 0; line < 7; ++line) shown << f.view->document()->findBlockByNumber(line).isVisible();
     EXPECT_EQ(shown, (QList<bool>{true, true, false, false, false, true, true}));
+
+    // And the other way round: the outer one opened keeps the inner one's line hidden.
+    f.editor().toggleFold(f.text().indexOf("  if y"));
+    f.editor().toggleFold(f.text().indexOf("if x"));
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    shown.clear();
+    for (int line = 0; line < 7; ++line) shown << f.view->document()->findBlockByNumber(line).isVisible();
+    EXPECT_EQ(shown, (QList<bool>{true, true, true, true, false, true, true}));
 }
 
 // Text taken away on the display itself (dropped or composed there) from inside a fold through its
@@ -372,6 +380,21 @@ TEST(CodeEditorFolding, AChangeOnTheDisplayThroughAFoldShowsWhatIsLeft) {
     EXPECT_EQ(f.text(), QStringLiteral("l1\nif x {\n "));
     for (QTextBlock block = f.view->document()->firstBlock(); block.isValid(); block = block.next())
         EXPECT_TRUE(block.isVisible()) << block.blockNumber();
+}
+
+// A letter replaced on the display in a fold's last line: its lines are hidden exactly while it
+// is folded.
+TEST(CodeEditorFolding, AChangeOnTheDisplayInAFoldKeepsItsLinesHiddenWhileFolded) {
+    EditorFixture f("l1\nif x {\n  a\n  b\n}\nl6");
+    f.editor().toggleFold(f.text().indexOf("if x"));
+    QTextCursor cursor(f.view->document());
+    cursor.setPosition(int(f.text().indexOf("  b")) + 2);
+    cursor.setPosition(cursor.position() + 1, QTextCursor::KeepAnchor);
+    cursor.insertText(QStringLiteral("c"));
+    f.settle();
+    EXPECT_EQ(f.text(), QStringLiteral("l1\nif x {\n  a\n  c\n}\nl6"));
+    const bool folded = !f.editor().foldedStarts().isEmpty();
+    for (int line : {2, 3}) EXPECT_EQ(f.view->document()->findBlockByNumber(line).isVisible(), !folded) << line;
 }
 
 TEST(CodeEditorFolding, ChevronClickTogglesAndEditsAboveUnfold) {

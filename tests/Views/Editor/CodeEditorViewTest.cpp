@@ -382,8 +382,7 @@ TEST(CodeEditorFolding, AChangeOnTheDisplayThroughAFoldShowsWhatIsLeft) {
         EXPECT_TRUE(block.isVisible()) << block.blockNumber();
 }
 
-// A letter replaced on the display in a fold's last line: its lines are hidden exactly while it
-// is folded.
+// Letters changed on the display in a fold's lines: they are hidden exactly while it is folded.
 TEST(CodeEditorFolding, AChangeOnTheDisplayInAFoldKeepsItsLinesHiddenWhileFolded) {
     EditorFixture f("l1\nif x {\n  a\n  b\n}\nl6");
     f.editor().toggleFold(f.text().indexOf("if x"));
@@ -395,6 +394,16 @@ TEST(CodeEditorFolding, AChangeOnTheDisplayInAFoldKeepsItsLinesHiddenWhileFolded
     EXPECT_EQ(f.text(), QStringLiteral("l1\nif x {\n  a\n  c\n}\nl6"));
     const bool folded = !f.editor().foldedStarts().isEmpty();
     for (int line : {2, 3}) EXPECT_EQ(f.view->document()->findBlockByNumber(line).isVisible(), !folded) << line;
+
+    // A letter added in its first line.
+    if (!folded) f.editor().toggleFold(f.text().indexOf("if x"));
+    ASSERT_FALSE(f.editor().foldedStarts().isEmpty());
+    cursor.setPosition(int(f.text().indexOf("  a")) + 3);
+    cursor.insertText(QStringLiteral("x"));
+    f.settle();
+    EXPECT_EQ(f.text(), QStringLiteral("l1\nif x {\n  ax\n  c\n}\nl6"));
+    const bool stillFolded = !f.editor().foldedStarts().isEmpty();
+    for (int line : {2, 3}) EXPECT_EQ(f.view->document()->findBlockByNumber(line).isVisible(), !stillFolded) << line;
 }
 
 TEST(CodeEditorFolding, ChevronClickTogglesAndEditsAboveUnfold) {

@@ -80,6 +80,10 @@ TEST(LineJoins, GroupsOnlyFullRunsOfEmptyLines) {
     ExactText near(QString(1000, u'\n'));
     near.group(0, LineJoins::kGroup + 4);
     EXPECT_TRUE(near.joins().isEmpty());
+    // A step asked for past the text's end stops at its end.
+    LineJoins past;
+    past.group(QString(100, u'\n'), 0, 10000);
+    EXPECT_EQ(past.joins().size(), LineJoins::kGroup - 1);
 }
 
 TEST(LineJoins, EditsNearAJoinTakeItAwayAndTheDisplayFollows) {
@@ -120,6 +124,7 @@ TEST(LineJoins, CountsAndShiftsByOffset) {
     joins.edit(0, 1, 3);
     EXPECT_EQ(joins.joins()[0], 11);
     EXPECT_EQ(joins.joins().size(), qsizetype(2 * (LineJoins::kGroup - 1)));
+    EXPECT_EQ(joins.touchedBy(2, 1).length, 0) << "far from every join";
     // One among them takes away those whose lines it reaches, and no others.
     const TextRange touched = joins.touchedBy(40, 0);
     EXPECT_EQ(touched.location, 37);

@@ -427,6 +427,19 @@ TEST(CodeEditorFolding, ChevronClickTogglesAndEditsAboveUnfold) {
     EXPECT_TRUE(f.view->document()->findBlockByNumber(4).isVisible());
 }
 
+// A line broken above a fold moves its lines down: the fold goes and every one of them shows again.
+TEST(CodeEditorFolding, ALineBrokenAboveAFoldShowsAllOfItsLinesAgain) {
+    EditorFixture f(kBlockText);
+    f.editor().toggleFold(f.text().indexOf("if"));
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    f.select(0);
+    f.enter();
+    f.settle();
+    EXPECT_TRUE(f.editor().foldedStarts().isEmpty());
+    for (QTextBlock block = f.view->document()->firstBlock(); block.isValid(); block = block.next())
+        EXPECT_TRUE(block.isVisible()) << block.blockNumber();
+}
+
 // The caret never rests in folded text: going to a line or a match inside a fold opens it.
 TEST(CodeEditorFolding, ArrivingInsideAFoldUnfoldsIt) {
     EditorFixture f(kBlockText);

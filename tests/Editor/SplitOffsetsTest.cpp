@@ -7,6 +7,19 @@
 
 #include "Editor/SplitOffsets.h"
 
+namespace {
+
+// An index of count offsets, one every two units.
+SplitOffsets everyOther(qsizetype count) {
+    std::vector<qsizetype> offsets(static_cast<size_t>(count));
+    for (qsizetype i = 0; i < count; ++i) offsets[size_t(i)] = 2 * i;
+    SplitOffsets index;
+    index.reset(offsets);
+    return index;
+}
+
+} // namespace
+
 TEST(SplitOffsets, EditsAnywhereKeepWhatAPlainListKeeps) {
     QRandomGenerator random(3636);
     std::vector<qsizetype> model;
@@ -51,10 +64,7 @@ TEST(SplitOffsets, EditsAnywhereKeepWhatAPlainListKeeps) {
 TEST(SplitOffsets, AFirstEditAnywhereMovesOnlyWhatItReplaces) {
     for (const qsizetype count : {1'000, 1'000'000}) {
         SCOPED_TRACE(count);
-        std::vector<qsizetype> offsets(static_cast<size_t>(count));
-        for (qsizetype i = 0; i < count; ++i) offsets[size_t(i)] = 2 * i;
-        SplitOffsets index;
-        index.reset(offsets);
+        SplitOffsets index = everyOther(count);
         index.replace(count, count + 3, 1, {});  // in the middle: two of them go
         EXPECT_EQ(index.moved(), 2);
         EXPECT_EQ(index[count / 2], count + 4 + 1 - 3);  // the next, moved back by the two units less
@@ -67,10 +77,7 @@ TEST(SplitOffsets, AFirstEditAnywhereMovesOnlyWhatItReplaces) {
 TEST(SplitOffsets, EditsPastTheLastOneLeaveLaterEditsAsCheap) {
     for (const qsizetype count : {1'000, 1'000'000}) {
         SCOPED_TRACE(count);
-        std::vector<qsizetype> offsets(static_cast<size_t>(count));
-        for (qsizetype i = 0; i < count; ++i) offsets[size_t(i)] = 2 * i;
-        SplitOffsets index;
-        index.reset(offsets);
+        SplitOffsets index = everyOther(count);
         // Text taken away and typed at the end, past all of them, moves none...
         index.replace(2 * count + 10, 2 * count + 20, 3, {});
         index.replace(2 * count + 13, 2 * count + 13, 1, {});
@@ -102,10 +109,7 @@ TEST(SplitOffsets, ResetAfterEditsHoldsOnlyTheNewOnes) {
 }
 
 TEST(SplitOffsets, DroppingTheLastOnesCountsThoseTakenAway) {
-    std::vector<qsizetype> offsets(1000);
-    for (qsizetype i = 0; i < 1000; ++i) offsets[size_t(i)] = 2 * i;
-    SplitOffsets index;
-    index.reset(offsets);
+    SplitOffsets index = everyOther(1000);
     index.dropFrom(1000);
     EXPECT_EQ(index.size(), 500);
     EXPECT_EQ(index.moved(), 500);

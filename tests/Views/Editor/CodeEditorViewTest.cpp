@@ -1079,6 +1079,15 @@ TEST(CodeEditorGutter, TheCaretGoingToAnotherLineRepaintsItsNumber) {
     EXPECT_EQ(caretLines(), QList<int>{6});
 }
 
+// A faint line parts the gutter from the text: its last column is lighter than the rest.
+TEST(CodeEditorGutter, AFaintLinePartsItFromTheText) {
+    EditorFixture f(QStringLiteral("a\n"));
+    const QImage gutter = f.view->ruler()->grab().toImage();
+    const int bottom = gutter.height() - 2;
+    const QColor edge = gutter.pixelColor(gutter.width() - 1, bottom), inside = gutter.pixelColor(gutter.width() - 3, bottom);
+    EXPECT_GT(edge.lightness(), inside.lightness());
+}
+
 // A long text's one-character query is only counted: Replace finds the places it needs first.
 TEST(CodeEditorFind, ReplaceActsOnAQueryWhoseMatchesWereOnlyCounted) {
     const QString text = QStringLiteral("item = items.item(item);\n").repeated(20000);

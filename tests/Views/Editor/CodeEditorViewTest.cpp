@@ -1079,13 +1079,25 @@ TEST(CodeEditorGutter, TheCaretGoingToAnotherLineRepaintsItsNumber) {
     EXPECT_EQ(caretLines(), QList<int>{6});
 }
 
-// A faint line parts the gutter from the text: its last column is lighter than the rest.
-TEST(CodeEditorGutter, AFaintLinePartsItFromTheText) {
-    EditorFixture f(QStringLiteral("a\n"));
-    const QImage gutter = f.view->ruler()->grab().toImage();
+// The gutter is painted in the text's background, with a chevron beside each block's header and
+// a faint line (its last column, lighter) parting it from the text.
+TEST(CodeEditorGutter, ShowsTheBackgroundChevronsAndAFaintLineBesideTheText) {
+    EditorFixture f(kBlockText);
+    LineNumberRuler* ruler = f.view->ruler();
+    const QImage gutter = ruler->grab().toImage();
     const int bottom = gutter.height() - 2;
     const QColor edge = gutter.pixelColor(gutter.width() - 1, bottom), inside = gutter.pixelColor(gutter.width() - 3, bottom);
+    const QColor bg = CodeEditorView::bg().toRgb();
+    EXPECT_LE(std::abs(inside.red() - bg.red()) + std::abs(inside.green() - bg.green()) + std::abs(inside.blue() - bg.blue()), 6);
     EXPECT_GT(edge.lightness(), inside.lightness());
+
+    const auto hits = ruler->chevronHits();
+    ASSERT_EQ(hits.size(), 1);
+    const QRect chevron = hits[0].rect.toAlignedRect().intersected(gutter.rect());
+    int drawn = 0;
+    for (int y = chevron.top(); y <= chevron.bottom(); ++y)
+        for (int x = chevron.left(); x <= chevron.right(); ++x) drawn += gutter.pixelColor(x, y).lightness() > inside.lightness() + 20;
+    EXPECT_GT(drawn, 4);
 }
 
 // A long text's one-character query is only counted: Replace finds the places it needs first.

@@ -29,3 +29,32 @@ TEST(TurnWatch, AStretchTheMainThreadWasHeldIsNotedAndLogged) {
     EXPECT_GT(ending, 1.6e9);  // seconds since the epoch, as the scripts compare them with date's
     std::fclose(log);
 }
+
+TEST(TurnWatch, WithNowhereToLogItStillNotesTheStretch) {
+    TurnWatch watch(40, nullptr);
+    QElapsedTimer held;
+    held.start();
+    while (held.elapsed() < 200) {
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watch.longestMs() >= 150; }, 60000));
+}
+
+TEST(TurnWatch, TheEnvironmentAsksForAWatchWithAThresholdOfZeroOrMore) {
+    const QByteArray before = qgetenv(TurnWatch::kVariable);
+    const bool had = qEnvironmentVariableIsSet(TurnWatch::kVariable);
+    QObject parent;
+    qunsetenv(TurnWatch::kVariable);
+    EXPECT_EQ(TurnWatch::fromEnvironment(&parent), nullptr) << "unset";
+    for (const char* refused : {"", "soon", "-1"}) {
+        qputenv(TurnWatch::kVariable, refused);
+        EXPECT_EQ(TurnWatch::fromEnvironment(&parent), nullptr) << refused;
+    }
+    for (const char* asked : {"0", "50"}) {
+        qputenv(TurnWatch::kVariable, asked);
+        const TurnWatch* watch = TurnWatch::fromEnvironment(&parent);
+        ASSERT_NE(watch, nullptr) << asked;
+        EXPECT_EQ(watch->parent(), &parent);
+    }
+    if (had) qputenv(TurnWatch::kVariable, before);
+    else qunsetenv(TurnWatch::kVariable);
+}

@@ -76,6 +76,14 @@ TEST(LineJoins, GroupsOnlyFullRunsOfEmptyLines) {
     EXPECT_LT(steps.joins().joins().all().back(), 300 - 4);
     steps.group(300, 1000);
     expectJoinsBetweenEmptyLines(steps);
+    // A run that ends within an edit's reach of the step's end waits for the next step.
+    ExactText near(QString(1000, u'\n'));
+    near.group(0, LineJoins::kGroup + 4);
+    EXPECT_TRUE(near.joins().isEmpty());
+    // A step asked for past the text's end stops at its end.
+    LineJoins past;
+    past.group(QString(100, u'\n'), 0, 10000);
+    EXPECT_EQ(past.joins().size(), LineJoins::kGroup - 1);
 }
 
 TEST(LineJoins, EditsNearAJoinTakeItAwayAndTheDisplayFollows) {
@@ -116,6 +124,7 @@ TEST(LineJoins, CountsAndShiftsByOffset) {
     joins.edit(0, 1, 3);
     EXPECT_EQ(joins.joins()[0], 11);
     EXPECT_EQ(joins.joins().size(), qsizetype(2 * (LineJoins::kGroup - 1)));
+    EXPECT_EQ(joins.touchedBy(2, 1).length, 0) << "far from every join";
     // One among them takes away those whose lines it reaches, and no others.
     const TextRange touched = joins.touchedBy(40, 0);
     EXPECT_EQ(touched.location, 37);
@@ -217,4 +226,12 @@ TEST(LineJoins, RegroupGoesOnWhereTheStepEnded) {
     const qsizetype secondRun = text.indexOf(u'y') + 9;  // its first empty line's terminator
     // Of the 90 empty lines the step holds, 64 make a block; the rest goes on with the run.
     EXPECT_EQ(exact.regroup(amidText, secondRun + 90).resume, secondRun + LineJoins::kGroup);
+    // A step that holds a single line of a run goes on from that line, which then counts in a block.
+    ExactText single(QStringLiteral("a\n") + QString(LineJoins::kGroup, u'\n') + QStringLiteral("b"));
+    const qsizetype resume = single.regroup(0, 3).resume;
+    EXPECT_EQ(resume, 2);
+    EXPECT_EQ(single.regroup(resume, single.size()).firsts, std::vector<qsizetype>{2});
+    // A step to the text's end leaves nothing to go on with, whatever run it ends in.
+    ExactText tail(QStringLiteral("a\n") + QString(10, u'\n'));
+    EXPECT_EQ(tail.regroup(0, tail.size()).resume, tail.size());
 }

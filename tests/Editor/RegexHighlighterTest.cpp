@@ -549,3 +549,15 @@ TEST(RegexHighlighter, ALineCommentStaysOnItsLineWhenTheNextLookStartsRightAfter
     const qsizetype x = text.indexOf(u'x');
     EXPECT_EQ(texts(h->ranges(text, TextRange{x, 3}), text, TokenRole::comment), QStringList{});
 }
+
+TEST(RegexHighlighter, AnotherTextGivenWithoutAnEditColoursAsAFreshOne) {
+    // What the first look learned of its line (no break in it up to where it looked) does not
+    // hold for the other text.
+    const QString first = "let value = 1 + 2 + 3 + 4 + 5";
+    const QString other = "// note\nlet x = 1 + 2 + 3 + 4";
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    h->ranges(first, TextRange{20, 3});
+    const TextRange range{other.indexOf(u'x'), 9};
+    EXPECT_EQ(h->ranges(other, range), HighlighterFactory::regex(CodeLanguage::swift)->ranges(other, range));
+    EXPECT_EQ(texts(h->ranges(other, range), other, TokenRole::comment), QStringList{});
+}

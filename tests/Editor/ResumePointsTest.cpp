@@ -39,6 +39,7 @@ struct Eager {
         for (size_t i = size_t(confirmed); i < points.size(); ++i) points[i].horizon = qMax(points[i].horizon, horizon);
         confirmed = qsizetype(points.size());
     }
+    void dropCandidates() { points.resize(size_t(confirmed)); }
 };
 
 void expectSame(const ResumePoints& lazy, const Eager& eager, int step) {
@@ -94,4 +95,30 @@ TEST(ResumePoints, EditsAtOnePlaceAndElsewhereReadAsPointsMovedAtEveryEdit) {
             if (HasFatalFailure()) return;
         }
     }
+}
+
+TEST(ResumePoints, DroppingTheCandidatesLeavesTheConfirmedPointsWhereTheTextMovedThem) {
+    ResumePoints lazy;
+    Eager eager;
+    for (const qsizetype at : {10, 20, 30, 40}) {
+        lazy.addConfirmed({at, at + 1});
+        eager.addConfirmed({at, at + 1});
+    }
+    // Typed between the second and the third: those after are moved lazily, then met again.
+    lazy.edit(25, 25, 28);
+    eager.edit(25, 25, 28);
+    lazy.confirmCandidates(50);
+    eager.confirmCandidates(50);
+    lazy.dropCandidates();
+    eager.dropCandidates();
+    expectSame(lazy, eager, 0);
+    EXPECT_EQ(lazy.at(2).position, 33);
+
+    // With candidates after them too.
+    lazy.edit(15, 16, 15);
+    eager.edit(15, 16, 15);
+    ASSERT_TRUE(lazy.hasCandidates());
+    lazy.dropCandidates();
+    eager.dropCandidates();
+    expectSame(lazy, eager, 1);
 }

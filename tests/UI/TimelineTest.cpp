@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QWidget>
 
 #include "SteppedClock.h"
@@ -54,6 +55,65 @@ TEST(Timeline, TheClockWakesOnlyForFramesATimelineTicksOn) {
     EXPECT_EQ(fourths, 30);
     EXPECT_EQ(sixths, 20);
     EXPECT_EQ(wakes, 40);
+}
+
+// Frames hold while the user types, and only then: other input lets them go on at once.
+TEST(Timeline, OnlyAKeyHoldsTheFrames) {
+    QWidget window;
+    Timeline timeline(new QWidget(&window), 1, false);
+    int ticks = 0;
+    QObject::connect(&timeline, &Timeline::tick, [&] { ++ticks; });
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+    ASSERT_TRUE(untilATick(ticks));
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(&window, &enter);
+    int before = ticks;
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, before + 1) << "after the pointer came in";
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QCoreApplication::sendEvent(&window, &press);
+    before = ticks;
+    Timeline::advanceClock();
+    EXPECT_EQ(ticks, before) << "just after a key";
+}
+
+// Nothing of a minimised window shows: the timelines inside it rest until it comes back.
+TEST(Timeline, RestsWhileItsWindowIsMinimised) {
+    QWidget window;
+    Timeline timeline(new QWidget(&window), 1, false);
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+    window.setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(testing_support::waitUntil([&] { return !timeline.isRunning(); }));
+    window.setWindowState(Qt::WindowNoState);
+    window.show();
+    EXPECT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+}
+
+// A timeline whose owner paints for itself on its ticks never asks for a repaint of its own.
+TEST(Timeline, OneThatDoesNotRepaintItsWidgetLeavesItUnpainted) {
+    QWidget window;
+    window.resize(200, 100);
+    auto* widget = new QWidget(&window);
+    widget->resize(100, 50);
+    Timeline timeline(widget, 1, false);
+    int ticks = 0;
+    QObject::connect(&timeline, &Timeline::tick, [&] { ++ticks; });
+    PaintCounter counter;
+    widget->installEventFilter(&counter);
+    window.show();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return timeline.isRunning(); }));
+    ASSERT_TRUE(untilATick(ticks));
+    QCoreApplication::sendPostedEvents();
+    window.repaint();
+    const int paints = counter.paints;
+    for (int i = 0; i < 5; ++i) {
+        Timeline::advanceClock();
+        QCoreApplication::sendPostedEvents();
+    }
+    EXPECT_GE(ticks, 5);
+    EXPECT_EQ(counter.paints, paints);
 }
 
 // The title over the backdrop, as the welcome screen shows it: over one sweep of the sheen, the

@@ -345,6 +345,67 @@ TEST(CodeEditorFolding, OpeningAnOuterFoldKeepsAnInnerOneFolded) {
     EXPECT_EQ(gutterNumbers(f).mid(0, 8), (QList<int>{1, 2, 3, 4, 7, 8, 9, 10}));
 }
 
+// Two blocks closing on one line: the inner one's only line is the outer one's last.
+TEST(CodeEditorFolding, FoldsClosingOnOneLineKeepTheStillClosedOnesLinesHidden) {
+    EditorFixture f("l1\nif x {\n  a\n  if y {\n    b\n  }}\nl7");
+    ASSERT_EQ(f.editor().foldRegions().size(), 2);
+    f.editor().toggleFold(f.text().indexOf("  if y"));
+    f.editor().toggleFold(f.text().indexOf("if x"));
+    f.editor().toggleFold(f.text().indexOf("  if y"));
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    QList<bool> shown;
+    for (int line = 0; line < 7; ++line) shown << f.view->document()->findBlockByNumber(line).isVisible();
+    EXPECT_EQ(shown, (QList<bool>{true, true, false, false, false, true, true}));
+
+    // And the other way round: the outer one opened keeps the inner one's line hidden.
+    f.editor().toggleFold(f.text().indexOf("  if y"));
+    f.editor().toggleFold(f.text().indexOf("if x"));
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    shown.clear();
+    for (int line = 0; line < 7; ++line) shown << f.view->document()->findBlockByNumber(line).isVisible();
+    EXPECT_EQ(shown, (QList<bool>{true, true, true, true, false, true, true}));
+}
+
+// Text taken away on the display itself (dropped or composed there) from inside a fold through its
+// last line leaves no line hidden.
+TEST(CodeEditorFolding, AChangeOnTheDisplayThroughAFoldShowsWhatIsLeft) {
+    EditorFixture f("l1\nif x {\n  a\n  b\n}");
+    f.editor().toggleFold(f.text().indexOf("if x"));
+    ASSERT_FALSE(f.view->document()->findBlockByNumber(2).isVisible());
+    QTextCursor cursor(f.view->document());
+    cursor.setPosition(int(f.text().indexOf("  a")) + 1);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    f.settle();
+    EXPECT_EQ(f.text(), QStringLiteral("l1\nif x {\n "));
+    for (QTextBlock block = f.view->document()->firstBlock(); block.isValid(); block = block.next())
+        EXPECT_TRUE(block.isVisible()) << block.blockNumber();
+}
+
+// Letters changed on the display in a fold's lines: they are hidden exactly while it is folded.
+TEST(CodeEditorFolding, AChangeOnTheDisplayInAFoldKeepsItsLinesHiddenWhileFolded) {
+    EditorFixture f("l1\nif x {\n  a\n  b\n}\nl6");
+    f.editor().toggleFold(f.text().indexOf("if x"));
+    QTextCursor cursor(f.view->document());
+    cursor.setPosition(int(f.text().indexOf("  b")) + 2);
+    cursor.setPosition(cursor.position() + 1, QTextCursor::KeepAnchor);
+    cursor.insertText(QStringLiteral("c"));
+    f.settle();
+    EXPECT_EQ(f.text(), QStringLiteral("l1\nif x {\n  a\n  c\n}\nl6"));
+    const bool folded = !f.editor().foldedStarts().isEmpty();
+    for (int line : {2, 3}) EXPECT_EQ(f.view->document()->findBlockByNumber(line).isVisible(), !folded) << line;
+
+    // A letter added in its first line.
+    if (!folded) f.editor().toggleFold(f.text().indexOf("if x"));
+    ASSERT_FALSE(f.editor().foldedStarts().isEmpty());
+    cursor.setPosition(int(f.text().indexOf("  a")) + 3);
+    cursor.insertText(QStringLiteral("x"));
+    f.settle();
+    EXPECT_EQ(f.text(), QStringLiteral("l1\nif x {\n  ax\n  c\n}\nl6"));
+    const bool stillFolded = !f.editor().foldedStarts().isEmpty();
+    for (int line : {2, 3}) EXPECT_EQ(f.view->document()->findBlockByNumber(line).isVisible(), !stillFolded) << line;
+}
+
 TEST(CodeEditorFolding, ChevronClickTogglesAndEditsAboveUnfold) {
     EditorFixture f(kBlockText);
     f.view->ruler()->grab();
@@ -364,6 +425,19 @@ TEST(CodeEditorFolding, ChevronClickTogglesAndEditsAboveUnfold) {
     f.type("z");  // above: the block moved, the fold goes
     EXPECT_TRUE(f.editor().foldedStarts().isEmpty());
     EXPECT_TRUE(f.view->document()->findBlockByNumber(4).isVisible());
+}
+
+// A line broken above a fold moves its lines down: the fold goes and every one of them shows again.
+TEST(CodeEditorFolding, ALineBrokenAboveAFoldShowsAllOfItsLinesAgain) {
+    EditorFixture f(kBlockText);
+    f.editor().toggleFold(f.text().indexOf("if"));
+    ASSERT_EQ(f.editor().foldedStarts().size(), 1);
+    f.select(0);
+    f.enter();
+    f.settle();
+    EXPECT_TRUE(f.editor().foldedStarts().isEmpty());
+    for (QTextBlock block = f.view->document()->firstBlock(); block.isValid(); block = block.next())
+        EXPECT_TRUE(block.isVisible()) << block.blockNumber();
 }
 
 // The caret never rests in folded text: going to a line or a match inside a fold opens it.
@@ -1003,6 +1077,27 @@ TEST(CodeEditorGutter, TheCaretGoingToAnotherLineRepaintsItsNumber) {
     for (int key = 0; key < 5; ++key) f.key(Qt::Key_Down);
     EditorFixture::settle();
     EXPECT_EQ(caretLines(), QList<int>{6});
+}
+
+// The gutter is painted in the text's background, with a chevron beside each block's header and
+// a faint line (its last column, lighter) parting it from the text.
+TEST(CodeEditorGutter, ShowsTheBackgroundChevronsAndAFaintLineBesideTheText) {
+    EditorFixture f(kBlockText);
+    LineNumberRuler* ruler = f.view->ruler();
+    const QImage gutter = ruler->grab().toImage();
+    const int bottom = gutter.height() - 2;
+    const QColor edge = gutter.pixelColor(gutter.width() - 1, bottom), inside = gutter.pixelColor(gutter.width() - 3, bottom);
+    const QColor bg = CodeEditorView::bg().toRgb();
+    EXPECT_LE(std::abs(inside.red() - bg.red()) + std::abs(inside.green() - bg.green()) + std::abs(inside.blue() - bg.blue()), 6);
+    EXPECT_GT(edge.lightness(), inside.lightness());
+
+    const auto hits = ruler->chevronHits();
+    ASSERT_EQ(hits.size(), 1);
+    const QRect chevron = hits[0].rect.toAlignedRect().intersected(gutter.rect());
+    int drawn = 0;
+    for (int y = chevron.top(); y <= chevron.bottom(); ++y)
+        for (int x = chevron.left(); x <= chevron.right(); ++x) drawn += gutter.pixelColor(x, y).lightness() > inside.lightness() + 20;
+    EXPECT_GT(drawn, 4);
 }
 
 // A long text's one-character query is only counted: Replace finds the places it needs first.

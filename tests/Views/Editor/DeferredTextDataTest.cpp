@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <memory>
 
 #include "EditorFixture.h"
 #include "Views/Editor/DeferredTextData.h"
@@ -22,6 +23,16 @@ TEST(DeferredTextData, ReadsTheTextOnlyWhenAskedAndOnce) {
     EXPECT_TRUE(data.html().isEmpty());
     data.take();
     EXPECT_EQ(reads, 1);
+}
+
+TEST(DeferredTextData, LetsGoOfWhatItReadsFromOnceRead) {
+    // What the reader holds (a text shared with the editor, say) is held no longer than needed.
+    auto source = std::make_shared<QString>(QStringLiteral("alpha"));
+    DeferredTextData data([held = source] { return *held; });
+    EXPECT_EQ(source.use_count(), 2);
+    EXPECT_EQ(data.text(), QStringLiteral("alpha"));
+    EXPECT_EQ(source.use_count(), 1);
+    EXPECT_EQ(data.text(), QStringLiteral("alpha"));
 }
 
 TEST(DeferredTextData, EditorTellsBeforeEveryKindOfChange) {

@@ -258,9 +258,8 @@ bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& pa
     }
     // Where an offset of the text before the changes is now: a unit inside a part goes to the part's
     // start; a line start where a part is inserted stays before it, a unit there moves after it.
-    settleRegions();
-    settleCheckpoints();
-    settleHeaders();
+    lastEntriesShifted_ = settleRegions() + settleCheckpoints() + settleHeaders();
+    lastEntriesShifted_ += qsizetype(regions_.size() + byHeader_.size() + checkpoints_.size());
     const auto map = [&](qsizetype y, bool lineStart) {
         const auto after = lineStart ? std::lower_bound(moved.begin(), moved.end(), y, [](const Moved& m, qsizetype at) { return m.oldAt < at; })
                                      : std::upper_bound(moved.begin(), moved.end(), y, [](qsizetype at, const Moved& m) { return at < m.oldAt; });

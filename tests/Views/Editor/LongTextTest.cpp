@@ -12,6 +12,7 @@
 #include "Editor/RegexHighlighter.h"
 #include "Platform/Lines.h"
 #include "TextShapes.h"
+#include "WorkBounds.h"
 #include "Views/Editor/WrappingTextLayout.h"
 
 namespace {
@@ -452,6 +453,67 @@ TEST(ReplaceAllWork, EachTurnAfterwardsReadsABoundedStretchForColours) {
     ASSERT_EQ(f.text(), text);
     expectFoldsMovedAlong();
     EXPECT_LE(worstTurn(), kStep + 64 * 1024);
+}
+
+namespace {
+// About `units` of code with blocks to fold throughout, and the same `matches` lines holding
+// "prototype" spread over it, whatever its length.
+QString codeWithMatches(qsizetype units, int matches) {
+    const QString block = QStringLiteral("if (ready) {\n  step(1); // (\n}\n");
+    const QString match = QStringLiteral("Item.prototype.get = function (k) { return k; };\n");
+    const qsizetype blocks = units / block.size();
+    QString text;
+    text.reserve(units + matches * match.size());
+    for (qsizetype i = 0; i < blocks; ++i) {
+        text += block;
+        if (i % (blocks / matches) == 0 && text.count(u'I') < matches) text += match;
+    }
+    return text;
+}
+} // namespace
+
+// A Replace All and its undo cost the same in a longer text with the same matches: the text is
+// edited where it lies and read nowhere but at the matches (no copy, no pass over all of it), and
+// the folds after each match move along without being rewritten one by one in the same turn.
+TEST(ReplaceAllWork, CostsTheSameInALongerTextWithTheSameMatches) {
+    struct Work {
+        qsizetype read = 0, foldEntries = 0;
+    };
+    const auto workFor = [](qsizetype units) {
+        // No copy of the text kept here: the editor and the saved text are its only holders.
+        EditorFixture f(codeWithMatches(units, 100), QStringLiteral("code.txt"));
+        const QString expected = QString(f.text()).replace(QStringLiteral("prototype"), QStringLiteral("proto_type"));
+        f.editor().showAll();
+        f.view->setShowFind(true);
+        f.find.setCaseSensitive(true);
+        f.find.setReplacement(QStringLiteral("proto_type"));
+        f.find.setQuery(QStringLiteral("prototype"));
+        f.settle();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+        EXPECT_EQ(f.find.matchCount(), 100);
+        const ExactText& text = f.editor().text();
+        Work work;
+        const auto measured = [&](const std::function<void()>& action) {
+            const qsizetype read = text.unitsRead();
+            action();
+            work.read = qMax(work.read, text.unitsRead() - read);
+            work.foldEntries = qMax(work.foldEntries, f.editor().foldTracker().lastEntriesShifted());
+        };
+        measured([&] { f.find.engine()->replaceAll(); });
+        EXPECT_TRUE(f.text() == expected);
+        EXPECT_TRUE(f.view->document()->toRawText() == ExactText::display(expected));
+        EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(expected));
+        f.settle();
+        measured([&] { f.undo(); });
+        const QString original = QString(expected).replace(QStringLiteral("proto_type"), QStringLiteral("prototype"));
+        EXPECT_TRUE(f.text() == original);
+        EXPECT_TRUE(f.view->document()->toRawText() == ExactText::display(original));
+        EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(original));
+        return work;
+    };
+    const Work small = workFor(1 << 20), large = workFor(8 << 20);
+    work_bounds::expectFlat(small.read, large.read);
+    work_bounds::expectFlat(small.foldEntries, large.foldEntries, 4096, 1024);
 }
 
 // Filling the display with many lines, empty or short: the lines themselves are the display's to

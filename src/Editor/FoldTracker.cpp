@@ -212,6 +212,7 @@ bool isLineBreak(char16_t c) { return kindOf(c) == lineBreak; }
 
 void FoldTracker::reset(QStringView text) {
     complete_ = true;
+    moves_.clear();
     regionShift_.clear();
     checkpointShift_.clear();
     headerShift_.clear();
@@ -230,15 +231,12 @@ void FoldTracker::reset(QStringView text) {
 
 void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget) {
     if (checkpoints_.empty()) return reset(text);
+    settleMoves();
     rescan(text, at, removed, inserted, budget, false);
 }
 
 bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& parts) {
     if (checkpoints_.empty() || parts.isEmpty()) return false;
-    // Each part's start before and after the changes, and how far what follows it has moved.
-    struct Moved {
-        qsizetype oldAt, oldEnd, newAt, delta;
-    };
     std::vector<Moved> moved;
     moved.reserve(size_t(parts.size()));
     const auto neutral = [](QStringView s) {
@@ -256,10 +254,21 @@ bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& pa
         delta += part.inserted.size() - part.removed.size();
         moved.push_back({part.location, part.location + part.removed.size(), newAt, delta});
     }
+    settleMoves();  // an earlier batch first
+    moves_ = std::move(moved);
+    lastEntriesShifted_ = 0;
+    lastScanLength_ = 0;
+    return true;
+}
+
+void FoldTracker::settleMoves() const {
+    if (moves_.empty()) return;
+    const std::vector<Moved> moved = std::exchange(moves_, {});
     // Where an offset of the text before the changes is now: a unit inside a part goes to the part's
     // start; a line start where a part is inserted stays before it, a unit there moves after it.
-    lastEntriesShifted_ = settleRegions() + settleCheckpoints() + settleHeaders();
-    lastEntriesShifted_ += qsizetype(regions_.size() + byHeader_.size() + checkpoints_.size());
+    settleRegions();
+    settleCheckpoints();
+    settleHeaders();
     const auto map = [&](qsizetype y, bool lineStart) {
         const auto after = lineStart ? std::lower_bound(moved.begin(), moved.end(), y, [](const Moved& m, qsizetype at) { return m.oldAt < at; })
                                      : std::upper_bound(moved.begin(), moved.end(), y, [](qsizetype at, const Moved& m) { return at < m.oldAt; });
@@ -286,12 +295,11 @@ bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& pa
         c.offset = newBefore = map(c.offset, false);
         c.lineStart = map(c.lineStart, true);
     }
-    lastScanLength_ = 0;
-    return true;
 }
 
 void FoldTracker::scanOn(QStringView text, qsizetype budget) {
     if (checkpoints_.empty()) return reset(text);
+    settleMoves();
     if (complete_) return;
     const qsizetype saved = lastScanLength_;
     rescan(text, checkpoints_.back().offset, 0, 0, budget, true);
@@ -496,7 +504,7 @@ qsizetype FoldTracker::settleRegions() const {
     return settled;
 }
 
-qsizetype FoldTracker::settleCheckpoints() {
+qsizetype FoldTracker::settleCheckpoints() const {
     qsizetype settled = 0;
     for (size_t i = checkpointShift_.first(); i < checkpoints_.size(); ++i, ++settled) {
         checkpoints_[i].lineStart = checkpointLineStart(i);
@@ -506,7 +514,7 @@ qsizetype FoldTracker::settleCheckpoints() {
     return settled;
 }
 
-qsizetype FoldTracker::settleHeaders() {
+qsizetype FoldTracker::settleHeaders() const {
     qsizetype settled = 0;
     for (size_t i = headerShift_.first(); i < byHeader_.size(); ++i, ++settled) byHeader_[i].first = header(i);
     headerShift_.clear();
@@ -524,17 +532,20 @@ size_t FoldTracker::firstHeaderFrom(qsizetype lineStart) const {
 }
 
 const QList<FoldRegion>& FoldTracker::regions() const {
+    settleMoves();
     settleRegions();
     return regions_;
 }
 
 std::optional<FoldRegion> FoldTracker::withHeader(qsizetype headerLineStart) const {
+    settleMoves();
     const size_t i = firstHeaderFrom(headerLineStart);
     if (i == byHeader_.size() || header(i) != headerLineStart) return std::nullopt;
     return region(byHeader_[i].second);
 }
 
 bool FoldTracker::hides(QStringView text, TextRange hiddenRange) const {
+    settleMoves();
     // Every region hiding this range starts at the terminator of its header line.
     qsizetype header = qBound<qsizetype>(0, hiddenRange.location, text.size());
     while (header > 0 && !isLineBreak(text[header - 1].unicode())) --header;

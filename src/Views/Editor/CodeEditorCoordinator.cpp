@@ -953,7 +953,7 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
         folds_.edit(text_.through(foldsRead), change.range.location, change.range.length, change.text.size(), kFoldBudget);
     ungrouped_.edit(change.range.location, change.range.length, change.text.size(), mayMakeEmptyLines(change, parts),
                     text_.size());
-    if ((!folds_.complete() || !ungrouped_.isEmpty()) && !showing_.isActive()) showing_.start(0, this);
+    if ((!folds_.complete() || folds_.movesPending() || !ungrouped_.isEmpty()) && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();
     view_->ruler()->refresh();
@@ -1008,6 +1008,8 @@ void CodeEditorCoordinator::recomputeFolds() {
 
 // A fold rescan an edit stopped short of the end goes on a step per turn of the event loop.
 bool CodeEditorCoordinator::scanFoldsOn() {
+    // Folds a Replace All moved along are brought up to date on a turn of their own.
+    folds_.settleMoves();
     if (folds_.complete()) return false;
     folds_.scanOn(text_.within(folds_.resumesAt(), folds_.resumesAt() + kFoldStep + kFoldReachPastBudget), kFoldStep);
     keepFolds();

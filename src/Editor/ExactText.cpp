@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "Platform/Lines.h"
+#include "Platform/TextSplice.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -18,6 +19,7 @@
 #endif
 
 namespace {
+
 // QTextCursor::insertText starts a new block at these two as well.
 bool isFrameMark(char16_t c) { return c == 0xFDD0 || c == 0xFDD1; }
 
@@ -331,6 +333,15 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     return change;
 }
 
+namespace {
+std::vector<TextSplice::Piece> piecesOf(const QList<EditHistory::Part>& parts) {
+    std::vector<TextSplice::Piece> pieces;
+    pieces.reserve(size_t(parts.size()));
+    for (const EditHistory::Part& part : parts) pieces.push_back({part.location, part.removed.size(), part.inserted});
+    return pieces;
+}
+} // namespace
+
 void ExactText::replaceEach(const QList<EditHistory::Part>& parts) {
     if (parts.isEmpty()) return;
     const qsizetype n = size();
@@ -360,6 +371,12 @@ void ExactText::replaceEach(const QList<EditHistory::Part>& parts) {
         gap_ = at - to;
         gapLength_ = room;
         guardGap(true);
+    } else if (std::vector<TextSplice::Piece> pieces; gapLength_ == 0 && TextSplice::oneWay(pieces = piecesOf(parts))) {
+        // A text in one piece stays so, each stretch moved once straight to its place: a gap would
+        // have to be closed again by the first whole-text read (the search of the new text).
+        TextSplice::replaceEach(text_, pieces);
+        unitsMoved_ += n - parts.front().location;
+        gap_ = text_.size();
     } else if ((gapLength_ > 0 ? gap_ : n) > (parts.front().location + parts.back().location) / 2) {
         // The gap nearer the last part (as a new gap is, at the end): it walks back from part to part,
         // each part's new units put after it, moving each stretch between them once.

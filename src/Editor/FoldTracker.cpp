@@ -236,6 +236,10 @@ void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizet
 }
 
 bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& parts) {
+    return moveAlong([text](qsizetype i) { return i >= 0 && i < text.size() ? text[i].unicode() : char16_t(0); }, parts);
+}
+
+bool FoldTracker::moveAlong(const std::function<char16_t(qsizetype)>& at, const QList<EditHistory::Part>& parts) {
     if (checkpoints_.empty() || parts.isEmpty()) return false;
     std::vector<Moved> moved;
     moved.reserve(size_t(parts.size()));
@@ -247,7 +251,7 @@ bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& pa
         const qsizetype newAt = part.location + delta;
         const qsizetype newEnd = newAt + part.inserted.size();
         // A slash beside a part could make or break a "//" with what it takes away or puts there.
-        const bool slashBeside = (newAt > 0 && text[newAt - 1] == u'/') || (newEnd < text.size() && text[newEnd] == u'/');
+        const bool slashBeside = at(newAt - 1) == u'/' || at(newEnd) == u'/';
         // Two checkpoints inside one part would land on the same place.
         if (slashBeside || part.removed.size() >= kCheckpointSpacing || !neutral(part.removed) || !neutral(part.inserted))
             return false;

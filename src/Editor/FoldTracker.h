@@ -5,6 +5,7 @@
 // of a pass over the whole text, also inside a line of megabytes. The result is always the one a whole scan gives.
 #include <QList>
 #include <QStringView>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -30,6 +31,9 @@ public:
     // turn), so the edit itself costs what its parts do, not what the folds of the text do.
     // Otherwise nothing is changed and false.
     bool moveAlong(QStringView text, const QList<EditHistory::Part>& parts);
+    // The same, the text after the parts read a unit at a time (0 past either end): only the units
+    // beside each part are read, so a text kept with a gap need not be brought into one piece.
+    bool moveAlong(const std::function<char16_t(qsizetype)>& at, const QList<EditHistory::Part>& parts);
     // Brings what moveAlong() moved up to date; a no-op when nothing waits.
     void settleMoves() const;
     bool movesPending() const { return !moves_.empty(); }

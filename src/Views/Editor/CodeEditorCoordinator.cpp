@@ -949,7 +949,8 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     if (searched_ || placesPending()) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
     // The rescan starts at or before the edit and reads at most its budget (or a checkpoint's spacing).
     const qsizetype foldsRead = change.range.location + change.text.size() + kFoldBudget + kFoldReachPastBudget;
-    if (!parts || !folds_.moveAlong(text_.through(change.range.location + change.text.size() + 1), *parts))
+    const auto at = [this](qsizetype i) { return i >= 0 && i < text_.size() ? text_.at(i).unicode() : char16_t(0); };
+    if (!parts || !folds_.moveAlong(at, *parts))
         folds_.edit(text_.through(foldsRead), change.range.location, change.range.length, change.text.size(), kFoldBudget);
     ungrouped_.edit(change.range.location, change.range.length, change.text.size(), mayMakeEmptyLines(change, parts),
                     text_.size());

@@ -27,7 +27,8 @@
 #            the plain case: the 50 characters go into the middle of the window's first screen
 #   ops    - real JavaScript (libraries and grammar sources joined, after a block of 200,000 lines):
 #            going to line 850000 (Ctrl+G), then "e" typed into the open find bar (Ctrl+F), then a
-#            Replace All of "prototype" and its undo, then the block at the top folded, each until idle;
+#            Replace All of "prototype" and its undo, then the block at the top folded, each until idle
+#            (the find from the process's CPU time read every 2 ms, being over in milliseconds);
 #            for this editor also the longest stretch of each in which the window could not answer
 #            (its BRIMEL_TURN_WATCH_MS log)
 # Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
@@ -164,6 +165,39 @@ wait_idle() {
     done
 }
 
+# Runs a command (a key sent) and prints when it started and when the process went quiet after it,
+# for work that takes a few milliseconds: the CPU time of all the process's threads in nanoseconds,
+# read every 2 ms, against its rate at rest measured just before. The quiet begins after the last
+# 2 ms in which the process used more than a quarter of a core beyond that rate, once half a second
+# has passed without one.
+fine_idle() {
+    python3 - "$@" <<'PY'
+import os, subprocess, sys, time
+pid, command = sys.argv[1], sys.argv[2:]
+def cpu():
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            total += int(open(f"/proc/{pid}/task/{task}/schedstat").read().split()[0])
+        except (OSError, ValueError, IndexError):
+            pass  # a thread that ended meanwhile
+    return total
+a, ta = cpu(), time.time()
+time.sleep(0.3)
+rest = (cpu() - a) / (time.time() - ta)  # ns per second
+start = time.time()
+key = subprocess.Popen(command)
+last, previous, then = start, cpu(), start
+while key.poll() is None or time.time() - last < 0.5:
+    time.sleep(0.002)
+    now, used = time.time(), cpu()
+    if used - previous - rest * (now - then) > 0.25e9 * (now - then):
+        last = now
+    previous, then = used, now
+print(f"{start:.6f} {last:.6f}")
+PY
+}
+
 measure() {
     local name=$1; shift
     # A display number of its own, chosen by the server.
@@ -228,9 +262,9 @@ measure() {
         # The find bar opened first: its opening is not the search.
         xdotool key ctrl+f
         wait_idle "$pid" "$rate" >/dev/null
-        found=$(now)
-        xdotool type --delay 0 "e"
-        foundIdle=$(wait_idle "$pid" "$rate")
+        # Over in milliseconds in both programs: timed finer than the 50 ms steps of wait_idle.
+        read -r found foundIdle <<<"$(fine_idle "$pid" xdotool type --delay 0 "e")"
+        wait_idle "$pid" "$rate" >/dev/null
         # Case-sensitive "prototype" replaced by "proto_type" everywhere, then that undone, each until
         # idle. The bars are driven by clicks placed for the windows as they open here (this editor's
         # replace row and case toggle, Kate's "Replace All" button); the undo key goes to the text.

@@ -166,10 +166,9 @@ wait_idle() {
 }
 
 # Runs a command (a key sent) and prints when it started and when the process went quiet after it,
-# for work that takes a few milliseconds: the CPU time of all the process's threads in nanoseconds,
-# read every 2 ms, against its rate at rest measured just before. The quiet begins after the last
-# 2 ms in which the process used more than a quarter of a core beyond that rate, once half a second
-# has passed without one.
+# as wait_idle has it (the first half second from then on in which the process used no more than
+# its rate at rest and 20 ms) but finer, for work that takes a few milliseconds: the CPU time of all
+# its threads in nanoseconds, read every 2 ms, against its rate at rest measured just before.
 fine_idle() {
     python3 - "$@" <<'PY'
 import os, subprocess, sys, time
@@ -183,18 +182,21 @@ def cpu():
             pass  # a thread that ended meanwhile
     return total
 a, ta = cpu(), time.time()
-time.sleep(0.3)
+time.sleep(1)
 rest = (cpu() - a) / (time.time() - ta)  # ns per second
 start = time.time()
 key = subprocess.Popen(command)
-last, previous, then = start, cpu(), start
-while key.poll() is None or time.time() - last < 0.5:
+samples = [(start, cpu())]
+first = 0  # the earliest start of a quiet half second not yet ruled out
+while True:
     time.sleep(0.002)
     now, used = time.time(), cpu()
-    if used - previous - rest * (now - then) > 0.25e9 * (now - then):
-        last = now
-    previous, then = used, now
-print(f"{start:.6f} {last:.6f}")
+    samples.append((now, used))
+    while now - samples[first][0] >= 0.5:
+        if key.poll() is not None and used - samples[first][1] <= rest * (now - samples[first][0]) + 20e6:
+            print(f"{start:.6f} {samples[first][0]:.6f}")
+            sys.exit(0)
+        first += 1
 PY
 }
 

@@ -413,6 +413,18 @@ TEST_F(LongText, TheCaretReportedAfterALargePasteIsWhereItIs) {
     expectReported(f, "a page down");
 }
 
+namespace {
+// Shows all of the text and readies a case-sensitive Replace All of "prototype" by "proto_type".
+void readyReplaceAll(EditorFixture& f) {
+    f.editor().showAll();
+    f.view->setShowFind(true);
+    f.find.setCaseSensitive(true);
+    f.find.setReplacement(QStringLiteral("proto_type"));
+    f.find.setQuery(QStringLiteral("prototype"));
+    f.settle();
+}
+} // namespace
+
 // A Replace All over a long text and its undo: no turn of the event loop afterwards reads more of
 // the text for colours than a step of laying the highlighter's resume points, however far apart
 // the first and the last match lie.
@@ -422,12 +434,7 @@ TEST(ReplaceAllWork, EachTurnAfterwardsReadsABoundedStretchForColours) {
     for (int i = 0; text.size() < 4 * kStep; ++i)
         text += QStringLiteral("Item%1.prototype.get = function (k) {\n  return this.map[\"k%1\"]; // (\n};\n").arg(i);
     EditorFixture f(text, QStringLiteral("code.txt"));
-    f.editor().showAll();
-    f.view->setShowFind(true);
-    f.find.setCaseSensitive(true);
-    f.find.setReplacement(QStringLiteral("proto_type"));
-    f.find.setQuery(QStringLiteral("prototype"));
-    f.settle();
+    readyReplaceAll(f);
     const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
     ASSERT_NE(colours, nullptr);
     const auto worstTurn = [&] {
@@ -483,12 +490,7 @@ TEST(ReplaceAllWork, CostsTheSameInALongerTextWithTheSameMatches) {
         // No copy of the text kept here: the editor and the saved text are its only holders.
         EditorFixture f(codeWithMatches(units, 100), QStringLiteral("code.txt"));
         const QString expected = QString(f.text()).replace(QStringLiteral("prototype"), QStringLiteral("proto_type"));
-        f.editor().showAll();
-        f.view->setShowFind(true);
-        f.find.setCaseSensitive(true);
-        f.find.setReplacement(QStringLiteral("proto_type"));
-        f.find.setQuery(QStringLiteral("prototype"));
-        f.settle();
+        readyReplaceAll(f);
         EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
         EXPECT_EQ(f.find.matchCount(), 100);
         const ExactText& text = f.editor().text();

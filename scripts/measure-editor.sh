@@ -165,10 +165,12 @@ wait_idle() {
     done
 }
 
-# Runs a command (a key sent) and prints when it started and when the process went quiet after it,
-# as wait_idle has it (the first half second from then on in which the process used no more than
-# its rate at rest and 20 ms) but finer, for work that takes a few milliseconds: the CPU time of all
-# its threads in nanoseconds, read every 2 ms, against its rate at rest measured just before.
+# Runs a command (a key sent) and prints when it started, when the work it caused ended and the CPU
+# time that work took in milliseconds, for work of a few milliseconds: the CPU time of all the
+# process's threads in nanoseconds, read every 2 ms, against its rate at rest measured just before.
+# The work has ended once a half second has passed using no more than that rate and 20 ms, as in
+# wait_idle; it ended at the last 2 ms until then in which the process used more than half a core
+# beyond its rate at rest (or as the key was sent, when there was none).
 fine_idle() {
     python3 - "$@" <<'PY'
 import os, subprocess, sys, time
@@ -194,7 +196,12 @@ while True:
     samples.append((now, used))
     while now - samples[first][0] >= 0.5:
         if key.poll() is not None and used - samples[first][1] <= rest * (now - samples[first][0]) + 20e6:
-            print(f"{start:.6f} {samples[first][0]:.6f}")
+            end = start
+            for (t0, c0), (t1, c1) in zip(samples, samples[1:]):
+                if c1 - c0 - rest * (t1 - t0) > 0.5e9 * (t1 - t0):
+                    end = t1
+            spent = max(0.0, (used - samples[0][1] - rest * (now - start)) / 1e6)
+            print(f"{start:.6f} {end:.6f} {spent:.1f}")
             sys.exit(0)
         first += 1
 PY
@@ -265,7 +272,8 @@ measure() {
         xdotool key ctrl+f
         wait_idle "$pid" "$rate" >/dev/null
         # Over in milliseconds in both programs: timed finer than the 50 ms steps of wait_idle.
-        read -r found foundIdle <<<"$(fine_idle "$pid" xdotool type --delay 0 "e")"
+        local foundCpu
+        read -r found foundIdle foundCpu <<<"$(fine_idle "$pid" xdotool type --delay 0 "e")"
         wait_idle "$pid" "$rate" >/dev/null
         # Case-sensitive "prototype" replaced by "proto_type" everywhere, then that undone, each until
         # idle. The bars are driven by clicks placed for the windows as they open here (this editor's
@@ -312,7 +320,7 @@ measure() {
         kill -9 "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
         kill $xvfb 2>/dev/null || true
-        python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   go to line 850000 to idle {$wentIdle - $went:6.3f} s   find e to idle {$foundIdle - $found:6.3f} s   fold to idle {$foldedIdle - $folded:6.3f} s   replace all to idle {$replacedIdle - $replaced:6.3f} s   undo to idle {$undoneIdle - $undone:6.3f} s')"
+        python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   go to line 850000 to idle {$wentIdle - $went:6.3f} s   find e to idle {$foundIdle - $found:6.3f} s ($foundCpu ms CPU)   fold to idle {$foldedIdle - $folded:6.3f} s   replace all to idle {$replacedIdle - $replaced:6.3f} s   undo to idle {$undoneIdle - $undone:6.3f} s')"
         [ "$name" != brimel ] || echo "$(printf '%-8s' "$name") longest turn (ms): go to line $(longest_turn "$name" "$went" "$wentIdle")   find e $(longest_turn "$name" "$found" "$foundIdle")   fold $(longest_turn "$name" "$folded" "$foldedIdle")   replace all $(longest_turn "$name" "$replaced" "$replacedIdle")   undo $(longest_turn "$name" "$undone" "$undoneIdle")"
         return
     fi

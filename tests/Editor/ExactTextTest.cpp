@@ -379,3 +379,13 @@ TEST(ExactText, PartsReplacedAtOnceReadAsReplacedOneByOne) {
         }
     }
 }
+
+// An edit away from any joined lines or pieces changes the display at the edit alone, however much
+// text comes before it.
+TEST(ExactText, AnEditAwayFromJoinsChangesTheDisplayAtTheEditAlone) {
+    ExactText text(QStringLiteral("one line\n").repeated(1000));
+    const ExactText::Change change = text.replace({4500, 4}, QStringLiteral("word"));
+    EXPECT_EQ(change.displayStart, 4500);
+    EXPECT_EQ(change.displayEnd, 4504);
+    EXPECT_EQ(change.displayText, QStringLiteral("word"));
+}

@@ -389,3 +389,19 @@ TEST(ExactText, AnEditAwayFromJoinsChangesTheDisplayAtTheEditAlone) {
     EXPECT_EQ(change.displayEnd, 4504);
     EXPECT_EQ(change.displayText, QStringLiteral("word"));
 }
+
+// Reading a stretch the gap lies outside of moves nothing; one it lies inside moves it out, to the
+// nearer end.
+TEST(ExactText, ReadingAStretchMovesTheGapOnlyWhenItLiesInside) {
+    QString model = QStringLiteral("a line of text\n").repeated(1000);
+    ExactText text(model);
+    text.replace({100, 0}, QStringLiteral("x"));
+    model.insert(100, u'x');
+    const qsizetype moved = text.unitsMoved();
+    EXPECT_EQ(text.within(5000, 9000).sliced(5000, 4000), QStringView(model).sliced(5000, 4000));
+    EXPECT_EQ(text.within(0, 50).sliced(0, 50), QStringView(model).first(50));
+    EXPECT_EQ(text.unitsMoved(), moved);
+    EXPECT_EQ(text.within(90, 10000).sliced(90, 9910), QStringView(model).sliced(90, 9910));
+    EXPECT_GT(text.unitsMoved(), moved);
+    EXPECT_LT(text.unitsMoved(), moved + 100);
+}

@@ -8,6 +8,7 @@
 
 #include "Platform/Lines.h"
 #include "Platform/PageShift.h"
+#include "Platform/TextSplice.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -19,6 +20,7 @@
 #endif
 
 namespace {
+
 // QTextCursor::insertText starts a new block at these two as well.
 bool isFrameMark(char16_t c) { return c == 0xFDD0 || c == 0xFDD1; }
 
@@ -73,6 +75,7 @@ ExactText& ExactText::operator=(ExactText&& other) noexcept {
     pieces_ = std::move(other.pieces_);
     joins_ = std::move(other.joins_);
     unitsMoved_ = other.unitsMoved_;
+    unitsRead_ += std::exchange(other.unitsRead_, 0);  // what built the text taken counts too
     return *this;
 }
 
@@ -90,6 +93,7 @@ void ExactText::reset(QString text) {
     indexCrlf();
     pieces_.reset(text_);
     joins_.clear();
+    unitsRead_ += text_.size();
 }
 
 void ExactText::group(qsizetype from, qsizetype to) {
@@ -158,18 +162,10 @@ void ExactText::ensureGap(qsizetype need, qsizetype at) {
         char16_t* to = reinterpret_cast<char16_t*>(own.data_ptr().data());
         mapAhead(to, size_t(n + room) * 2);
         guardGap(false);
-        const char16_t* from = reinterpret_cast<const char16_t*>(text_.constData());
-        // The units before and after the old gap, wherever it is.
-        const auto copy = [&](qsizetype textFrom, qsizetype textTo, char16_t* into) {
-            const qsizetype split = gapLength_ > 0 ? gap_ : n;
-            const qsizetype beforeGap = qBound(textFrom, split, textTo);
-            if (beforeGap > textFrom) std::memcpy(into, from + textFrom, size_t(beforeGap - textFrom) * 2);
-            if (textTo > beforeGap)
-                std::memcpy(into + (beforeGap - textFrom), from + beforeGap + gapLength_, size_t(textTo - beforeGap) * 2);
-        };
-        copy(0, gapAt, to);
-        copy(gapAt, n, to + gapAt + room);
+        copyOut(0, gapAt, to);
+        copyOut(gapAt, n, to + gapAt + room);
         unitsMoved_ += n;
+        unitsRead_ += n;
         own.data_ptr().size = n + room;
         text_ = std::move(own);
         gap_ = gapAt;
@@ -219,13 +215,15 @@ QString ExactText::mid(qsizetype from, qsizetype length) const {
     from = qBound<qsizetype>(0, from, size());
     length = qBound<qsizetype>(0, length, size() - from);
     QString out(length, Qt::Uninitialized);
-    for (qsizetype i = 0; i < length;) {
-        const qsizetype at = from + i;
-        const qsizetype run = at < gap_ ? qMin(length - i, gap_ - at) : length - i;
-        std::memcpy(out.data() + i, text_.constData() + (at < gap_ ? at : at + gapLength_), size_t(run) * 2);
-        i += run;
-    }
+    copyOut(from, from + length, reinterpret_cast<char16_t*>(out.data()));
     return out;
+}
+
+void ExactText::copyOut(qsizetype from, qsizetype to, char16_t* into) const {
+    const char16_t* const s = reinterpret_cast<const char16_t*>(text_.constData());
+    const qsizetype beforeGap = qBound(from, gapLength_ > 0 ? gap_ : size(), to);
+    if (beforeGap > from) std::memcpy(into, s + from, size_t(beforeGap - from) * 2);
+    if (to > beforeGap) std::memcpy(into + (beforeGap - from), s + beforeGap + gapLength_, size_t(to - beforeGap) * 2);
 }
 
 qsizetype ExactText::indexOf(char16_t c, qsizetype from, qsizetype to) const {
@@ -346,6 +344,99 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     if (from != a || to != b) change.displayText = displayOf(from, to + delta);
     change.text = std::move(t);
     return change;
+}
+
+namespace {
+std::vector<TextSplice::Piece> piecesOf(const QList<EditHistory::Part>& parts) {
+    std::vector<TextSplice::Piece> pieces;
+    pieces.reserve(size_t(parts.size()));
+    for (const EditHistory::Part& part : parts) pieces.push_back({part.location, part.removed.size(), part.inserted});
+    return pieces;
+}
+} // namespace
+
+void ExactText::replaceEach(const QList<EditHistory::Part>& parts) {
+    if (parts.isEmpty()) return;
+    const qsizetype n = size();
+    qsizetype delta = 0;
+    for (const EditHistory::Part& part : parts) delta += part.inserted.size() - part.removed.size();
+    if (isShared()) {
+        // Copied anyway: the copy takes the parts on its way, the gap left after the last.
+        const qsizetype room = qBound(kMinGap, (n + delta) / 64, kMaxGap);
+        QString own;
+        own.reserve(n + delta + room + 1);
+        char16_t* const to = reinterpret_cast<char16_t*>(own.data_ptr().data());
+        mapAhead(to, size_t(n + delta + room) * 2);
+        guardGap(false);
+        char16_t* at = to;
+        qsizetype from = 0;
+        for (const EditHistory::Part& part : parts) {
+            copyOut(from, part.location, at);
+            at += part.location - from;
+            if (!part.inserted.isEmpty()) std::memcpy(at, part.inserted.constData(), size_t(part.inserted.size()) * 2);
+            at += part.inserted.size();
+            from = part.location + part.removed.size();
+        }
+        copyOut(from, n, at + room);
+        unitsRead_ += n;
+        own.data_ptr().size = n + delta + room;
+        text_ = std::move(own);
+        gap_ = at - to;
+        gapLength_ = room;
+        guardGap(true);
+    } else if (std::vector<TextSplice::Piece> pieces; gapLength_ == 0 && TextSplice::oneWay(pieces = piecesOf(parts))) {
+        // A text in one piece stays so, each stretch moved once straight to its place: a gap would
+        // have to be closed again by the first whole-text read (the search of the new text).
+        TextSplice::replaceEach(text_, pieces);
+        unitsMoved_ += n - parts.front().location;
+        gap_ = text_.size();
+    } else if ((gapLength_ > 0 ? gap_ : n) > (parts.front().location + parts.back().location) / 2) {
+        // The gap nearer the last part (as a new gap is, at the end): it walks back from part to part,
+        // each part's new units put after it, moving each stretch between them once.
+        qsizetype need = 0, added = 0;
+        for (qsizetype i = parts.size() - 1; i >= 0; --i) {
+            need = qMax(need, added + parts[i].inserted.size());
+            added += parts[i].inserted.size() - parts[i].removed.size();
+        }
+        ensureGap(need, parts.back().location + parts.back().removed.size());
+        for (qsizetype i = parts.size() - 1; i >= 0; --i) {
+            const EditHistory::Part& part = parts[i];
+            moveGap(part.location + part.removed.size());
+            guardGap(false);
+            gap_ = part.location;
+            gapLength_ += part.removed.size() - part.inserted.size();
+            if (!part.inserted.isEmpty())
+                std::memcpy(text_.data_ptr().data() + gap_ + gapLength_, part.inserted.constData(), size_t(part.inserted.size()) * 2);
+            guardGap(true);
+        }
+    } else {
+        // Forward from the first part, each part's new units put before the gap.
+        qsizetype need = 0, added = 0;
+        for (const EditHistory::Part& part : parts) {
+            need = qMax(need, added + part.inserted.size());
+            added += part.inserted.size() - part.removed.size();
+        }
+        ensureGap(need, parts.front().location);
+        added = 0;
+        for (const EditHistory::Part& part : parts) {
+            moveGap(part.location + added);
+            guardGap(false);
+            gapLength_ += part.removed.size() - part.inserted.size();
+            if (!part.inserted.isEmpty())
+                std::memcpy(text_.data_ptr().data() + gap_, part.inserted.constData(), size_t(part.inserted.size()) * 2);
+            gap_ += part.inserted.size();
+            guardGap(true);
+            added += part.inserted.size() - part.removed.size();
+        }
+    }
+    // The CR LF offsets and joins past a part move with it; from the last part back, so that each
+    // part's location is as it was.
+    for (qsizetype i = parts.size() - 1; i >= 0; --i) {
+        const EditHistory::Part& part = parts[i];
+        crlf_.replace(part.location, part.location + part.removed.size(), part.inserted.size(), {});
+        joins_.edit(part.location, part.removed.size(), part.inserted.size());
+    }
+    if (firstBreak_ >= 0 && parts.front().location <= firstBreak_ + 1) firstBreak_ = -2;
 }
 
 qsizetype ExactText::withoutPieces(qsizetype exact) const {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <vector>
 
+#include "Editor/EditHistory.h"
 #include "Editor/SplitOffsets.h"
 #include "Editor/LineJoins.h"
 #include "Editor/LinePieces.h"
@@ -74,6 +75,15 @@ public:
     void reset(QString text);
     // Replaces range (clamped) by text and reports how the display changes.
     Change replace(TextRange range, const QString& text);
+    // Replaces each part (ascending, apart, locations in the text before them) where the text lies,
+    // moving what lies between them once and reading nothing else. Only for parts that keep within
+    // their lines, border no CR LF nor any joined line, and leave no line long enough to be shown in
+    // pieces: the display then takes each part as it is, unit for unit.
+    void replaceEach(const QList<EditHistory::Part>& parts);
+    // Units read by whole-text passes (a reset's scans) and copied into new buffers, so far.
+    qsizetype unitsRead() const { return unitsRead_; }
+    // Whether some other holder shares the buffer: the next edit copies the text first.
+    bool isShared() const { return text_.data_ptr().needsDetach(); }
 
     // Offsets between the exact text and the display. An exact offset between CR and LF maps to the
     // separator's start; one where a long line's pieces meet, to the start of the later piece (both
@@ -114,6 +124,8 @@ private:
     void ensureGap(qsizetype need, qsizetype at);
     void moveGap(qsizetype to) const;
     void close() const;
+    // Copies [from, to) of the text (read around the gap) to `into`.
+    void copyOut(qsizetype from, qsizetype to, char16_t* into) const;
     // Reading the gap is a fault; a sanitizer build reports it.
     void guardGap(bool on) const;
     // Writes display(exact) at `to`, which has room for exact.size() units; returns where it ended.
@@ -135,4 +147,5 @@ private:
     LinePieces pieces_;
     LineJoins joins_;
     mutable qsizetype unitsMoved_ = 0;
+    qsizetype unitsRead_ = 0;
 };

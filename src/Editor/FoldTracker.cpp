@@ -212,6 +212,7 @@ bool isLineBreak(char16_t c) { return kindOf(c) == lineBreak; }
 
 void FoldTracker::reset(QStringView text) {
     complete_ = true;
+    moves_.clear();
     regionShift_.clear();
     checkpointShift_.clear();
     headerShift_.clear();
@@ -230,15 +231,16 @@ void FoldTracker::reset(QStringView text) {
 
 void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget) {
     if (checkpoints_.empty()) return reset(text);
+    settleMoves();
     rescan(text, at, removed, inserted, budget, false);
 }
 
 bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& parts) {
+    return moveAlong([text](qsizetype i) { return i >= 0 && i < text.size() ? text[i].unicode() : char16_t(0); }, parts);
+}
+
+bool FoldTracker::moveAlong(const std::function<char16_t(qsizetype)>& at, const QList<EditHistory::Part>& parts) {
     if (checkpoints_.empty() || parts.isEmpty()) return false;
-    // Each part's start before and after the changes, and how far what follows it has moved.
-    struct Moved {
-        qsizetype oldAt, oldEnd, newAt, delta;
-    };
     std::vector<Moved> moved;
     moved.reserve(size_t(parts.size()));
     const auto neutral = [](QStringView s) {
@@ -249,13 +251,23 @@ bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& pa
         const qsizetype newAt = part.location + delta;
         const qsizetype newEnd = newAt + part.inserted.size();
         // A slash beside a part could make or break a "//" with what it takes away or puts there.
-        const bool slashBeside = (newAt > 0 && text[newAt - 1] == u'/') || (newEnd < text.size() && text[newEnd] == u'/');
+        const bool slashBeside = at(newAt - 1) == u'/' || at(newEnd) == u'/';
         // Two checkpoints inside one part would land on the same place.
         if (slashBeside || part.removed.size() >= kCheckpointSpacing || !neutral(part.removed) || !neutral(part.inserted))
             return false;
         delta += part.inserted.size() - part.removed.size();
         moved.push_back({part.location, part.location + part.removed.size(), newAt, delta});
     }
+    settleMoves();  // an earlier batch first
+    moves_ = std::move(moved);
+    lastEntriesShifted_ = 0;
+    lastScanLength_ = 0;
+    return true;
+}
+
+void FoldTracker::settleMoves() const {
+    if (moves_.empty()) return;
+    const std::vector<Moved> moved = std::exchange(moves_, {});
     // Where an offset of the text before the changes is now: a unit inside a part goes to the part's
     // start; a line start where a part is inserted stays before it, a unit there moves after it.
     settleRegions();
@@ -287,12 +299,11 @@ bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& pa
         c.offset = newBefore = map(c.offset, false);
         c.lineStart = map(c.lineStart, true);
     }
-    lastScanLength_ = 0;
-    return true;
 }
 
 void FoldTracker::scanOn(QStringView text, qsizetype budget) {
     if (checkpoints_.empty()) return reset(text);
+    settleMoves();
     if (complete_) return;
     const qsizetype saved = lastScanLength_;
     rescan(text, checkpoints_.back().offset, 0, 0, budget, true);
@@ -497,7 +508,7 @@ qsizetype FoldTracker::settleRegions() const {
     return settled;
 }
 
-qsizetype FoldTracker::settleCheckpoints() {
+qsizetype FoldTracker::settleCheckpoints() const {
     qsizetype settled = 0;
     for (size_t i = checkpointShift_.first(); i < checkpoints_.size(); ++i, ++settled) {
         checkpoints_[i].lineStart = checkpointLineStart(i);
@@ -507,7 +518,7 @@ qsizetype FoldTracker::settleCheckpoints() {
     return settled;
 }
 
-qsizetype FoldTracker::settleHeaders() {
+qsizetype FoldTracker::settleHeaders() const {
     qsizetype settled = 0;
     for (size_t i = headerShift_.first(); i < byHeader_.size(); ++i, ++settled) byHeader_[i].first = header(i);
     headerShift_.clear();
@@ -525,17 +536,20 @@ size_t FoldTracker::firstHeaderFrom(qsizetype lineStart) const {
 }
 
 const QList<FoldRegion>& FoldTracker::regions() const {
+    settleMoves();
     settleRegions();
     return regions_;
 }
 
 std::optional<FoldRegion> FoldTracker::withHeader(qsizetype headerLineStart) const {
+    settleMoves();
     const size_t i = firstHeaderFrom(headerLineStart);
     if (i == byHeader_.size() || header(i) != headerLineStart) return std::nullopt;
     return region(byHeader_[i].second);
 }
 
 bool FoldTracker::hides(QStringView text, TextRange hiddenRange) const {
+    settleMoves();
     // Every region hiding this range starts at the terminator of its header line.
     qsizetype header = qBound<qsizetype>(0, hiddenRange.location, text.size());
     while (header > 0 && !isLineBreak(text[header - 1].unicode())) --header;

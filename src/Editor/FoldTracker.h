@@ -5,6 +5,7 @@
 // of a pass over the whole text, also inside a line of megabytes. The result is always the one a whole scan gives.
 #include <QList>
 #include <QStringView>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -26,15 +27,29 @@ public:
     // Several separate changes at once (ascending, apart; locations in the text before them), text
     // the text after them. Where none of them holds or borders anything the scan reacts to (a
     // bracket, quote, slash or line end), as words replaced by words, what lies after each only moves
-    // along: done without a scan, and true. Otherwise nothing is changed and false.
+    // along: true, and done at the first look at the folds after (or by settleMoves() on a later
+    // turn), so the edit itself costs what its parts do, not what the folds of the text do.
+    // Otherwise nothing is changed and false.
     bool moveAlong(QStringView text, const QList<EditHistory::Part>& parts);
+    // The same, the text after the parts read a unit at a time (0 past either end): only the units
+    // beside each part are read, so a text kept with a gap need not be brought into one piece.
+    bool moveAlong(const std::function<char16_t(qsizetype)>& at, const QList<EditHistory::Part>& parts);
+    // Brings what moveAlong() moved up to date; a no-op when nothing waits.
+    void settleMoves() const;
+    bool movesPending() const { return !moves_.empty(); }
     // Goes on with a scan edit() stopped, about `budget` units further, from resumesAt().
     void scanOn(QStringView text, qsizetype budget);
-    qsizetype resumesAt() const { return checkpoints_.empty() ? 0 : checkpointOffset(checkpoints_.size() - 1); }
+    qsizetype resumesAt() const {
+        settleMoves();
+        return checkpoints_.empty() ? 0 : checkpointOffset(checkpoints_.size() - 1);
+    }
     bool complete() const { return complete_; }
     // Whether the regions are known whose hidden range ends before this offset: all of them once
     // complete, else those whose closing line starts before the line the scan stopped in.
-    qsizetype knownTo() const { return complete_ ? kWhole : checkpointLineStart(checkpoints_.size() - 1); }
+    qsizetype knownTo() const {
+        settleMoves();
+        return complete_ ? kWhole : checkpointLineStart(checkpoints_.size() - 1);
+    }
     static constexpr qsizetype kWhole = std::numeric_limits<qsizetype>::max();
 
     // In the order the closing brackets occur (an inner block before the one enclosing it). Brings
@@ -87,18 +102,24 @@ private:
     size_t firstHeaderFrom(qsizetype lineStart) const;
     // Each brings its entries up to date, one by one, and says how many.
     qsizetype settleRegions() const;
-    qsizetype settleCheckpoints();
-    qsizetype settleHeaders();
+    qsizetype settleCheckpoints() const;
+    qsizetype settleHeaders() const;
 
     // The entries past an edit move along with it lazily (see PendingShift), so that typing costs
     // the same however much text follows.
     mutable QList<FoldRegion> regions_;
     mutable std::vector<qsizetype> closeAt_;  // offset of each region's closing bracket
     mutable PendingShift regionShift_;
-    std::vector<Checkpoint> checkpoints_;  // ascending; the first at offset 0 with nothing open
-    PendingShift checkpointShift_;
-    std::vector<std::pair<qsizetype, qsizetype>> byHeader_;  // (header line start, region index), ascending
-    PendingShift headerShift_;             // over all of byHeader_
+    mutable std::vector<Checkpoint> checkpoints_;  // ascending; the first at offset 0 with nothing open
+    mutable PendingShift checkpointShift_;
+    mutable std::vector<std::pair<qsizetype, qsizetype>> byHeader_;  // (header line start, region index), ascending
+    mutable PendingShift headerShift_;             // over all of byHeader_
+    // The parts moveAlong() took, not yet applied to the entries: each part's start and end before
+    // the parts, its start after them, and how far what follows it has moved.
+    struct Moved {
+        qsizetype oldAt, oldEnd, newAt, delta;
+    };
+    mutable std::vector<Moved> moves_;
     qsizetype lastScanLength_ = 0;
     qsizetype lastEntriesShifted_ = 0;
     bool complete_ = true;

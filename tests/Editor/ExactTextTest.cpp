@@ -382,3 +382,74 @@ TEST(ExactText, ATextMovedWhileItHoldsAGapReadsAsItWas) {
     EXPECT_EQ(moved.mid(25, 20), model.mid(25, 20));
     EXPECT_EQ(moved.text(), model);
 }
+
+// Several parts replaced at once read as the same parts replaced one by one, whichever way the gap
+// walks to them (or none is made) and whether the text was shared; the text is copied at most once,
+// and a text of its own moves no more than the stretch from the gap across the parts.
+TEST(ExactText, PartsReplacedAtOnceReadAsReplacedOneByOne) {
+    const QString base = QStringLiteral("a\r\nbb cc\r\ndd\nee ff\r\n").repeated(400);
+    // Parts that shorten and lengthen the text, then only lengthening ones, then only shortening ones.
+    const auto partsOf = [&](int kind) {
+        QList<EditHistory::Part> parts;
+        for (qsizetype at = base.indexOf(u'b'); at >= 0; at = base.indexOf(QStringLiteral("bb"), at + 1)) {
+            if (kind != 1) parts.append({at, QStringLiteral("bb"), QString()});
+            if (kind != 2) parts.append({at + 3, QStringLiteral("cc"), QStringLiteral("CCCC")});
+            parts.append({at + 10, QStringLiteral("e"), QStringLiteral("E")});
+        }
+        return parts;
+    };
+    enum class Start { shared, gapAtStart, gapAtEnd, whole };
+    for (const int kind : {0, 1, 2}) {
+        const QList<EditHistory::Part> parts = partsOf(kind);
+        ExactText expected(base);
+        for (qsizetype i = parts.size() - 1; i >= 0; --i)
+            expected.replace({parts[i].location, parts[i].removed.size()}, parts[i].inserted);
+        for (const Start start : {Start::shared, Start::gapAtStart, Start::gapAtEnd, Start::whole}) {
+            SCOPED_TRACE(QStringLiteral("parts %1, start %2").arg(kind).arg(int(start)).toStdString());
+            QString held = base;
+            ExactText text(held);
+            if (start != Start::shared) {
+                held = QString();
+                // An edit taken back leaves the gap where it was made; a whole read closes it.
+                const qsizetype at = start == Start::gapAtStart ? 0 : base.size();
+                text.replace({at, 0}, QStringLiteral("x"));
+                text.replace({at, 1}, QString());
+                if (start == Start::whole) (void)text.text();
+            }
+            const qsizetype moved = text.unitsMoved(), read = text.unitsRead();
+            text.replaceEach(parts);
+            const qsizetype movedByParts = text.unitsMoved() - moved;
+            EXPECT_TRUE(text.text() == expected.text());
+            EXPECT_EQ(text.newline(), QStringLiteral("\r\n"));
+            for (qsizetype i = 0; i <= text.size(); i += 7) ASSERT_EQ(text.toDisplay(i), expected.toDisplay(i)) << i;
+            EXPECT_EQ(text.unitsRead() - read, start == Start::shared ? base.size() : 0);
+            if (start != Start::shared) EXPECT_LE(movedByParts, base.size());
+        }
+    }
+}
+
+// An edit away from any joined lines or pieces changes the display at the edit alone, however much
+// text comes before it.
+TEST(ExactText, AnEditAwayFromJoinsChangesTheDisplayAtTheEditAlone) {
+    ExactText text(QStringLiteral("one line\n").repeated(1000));
+    const ExactText::Change change = text.replace({4500, 4}, QStringLiteral("word"));
+    EXPECT_EQ(change.displayStart, 4500);
+    EXPECT_EQ(change.displayEnd, 4504);
+    EXPECT_EQ(change.displayText, QStringLiteral("word"));
+}
+
+// Reading a stretch the gap lies outside of moves nothing; one it lies inside moves it out, to the
+// nearer end.
+TEST(ExactText, ReadingAStretchMovesTheGapOnlyWhenItLiesInside) {
+    QString model = QStringLiteral("a line of text\n").repeated(1000);
+    ExactText text(model);
+    text.replace({100, 0}, QStringLiteral("x"));
+    model.insert(100, u'x');
+    const qsizetype moved = text.unitsMoved();
+    EXPECT_EQ(text.within(5000, 9000).sliced(5000, 4000), QStringView(model).sliced(5000, 4000));
+    EXPECT_EQ(text.within(0, 50).sliced(0, 50), QStringView(model).first(50));
+    EXPECT_EQ(text.unitsMoved(), moved);
+    EXPECT_EQ(text.within(90, 10000).sliced(90, 9910), QStringView(model).sliced(90, 9910));
+    EXPECT_GT(text.unitsMoved(), moved);
+    EXPECT_LT(text.unitsMoved(), moved + 100);
+}

@@ -21,7 +21,6 @@
 #include "Editor/TreeSitterHighlighter.h"
 #include "Editor/TokenRole.h"
 #include "Platform/Lines.h"
-#include "Platform/TextSplice.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
@@ -104,21 +103,31 @@ constexpr qint64 kPendingTurnMs = 25;
 constexpr int kStepsPerResize = 16;
 
 
-// Whether the parts (ascending, apart, none at a line's end) make a line longer than the display shows
-// in one piece; reads only the lines of the parts that lengthen the text, each at most a piece long.
-bool growsALineLong(QStringView text, const QList<EditHistory::Part>& parts) {
+// Whether the parts (ascending, apart, none at a line's end, every line shown whole) make a line longer
+// than the display shows in one piece; reads only the lines of the parts that lengthen the text.
+bool growsALineLong(const ExactText& text, const QList<EditHistory::Part>& parts) {
     for (qsizetype i = 0; i < parts.size();) {
         if (parts[i].inserted.size() <= parts[i].removed.size()) {
             ++i;
             continue;
         }
-        const Lines::Range line = Lines::containing(text, parts[i].location);
-        qsizetype length = line.contentEnd - line.start;
-        for (; i < parts.size() && parts[i].location <= line.contentEnd; ++i)
+        const qsizetype at = parts[i].location, start = text.lineStart(at);
+        qsizetype end = at;
+        while (end < text.size() && !Lines::isBreak(text.at(end).unicode())) ++end;
+        qsizetype length = end - start;
+        for (; i < parts.size() && parts[i].location <= end; ++i)
             length += parts[i].inserted.size() - parts[i].removed.size();
         if (length >= LinePieces::kMaxPiece) return true;
     }
     return false;
+}
+
+// commonAffixes() of what the display shows before and after a part, never splitting a surrogate pair.
+std::pair<qsizetype, qsizetype> displayedDifference(QStringView removed, QStringView inserted) {
+    auto [prefix, suffix] = commonAffixes(removed, inserted);
+    if (prefix > 0 && QChar::isHighSurrogate(removed[prefix - 1].unicode())) --prefix;
+    if (suffix > 0 && QChar::isLowSurrogate(removed[removed.size() - suffix].unicode())) --suffix;
+    return {prefix, suffix};
 }
 
 } // namespace
@@ -800,53 +809,31 @@ void CodeEditorCoordinator::redo() {
 bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, TextRange after, Origin origin) {
     if (!view_ || parts.isEmpty()) return false;
     if (view_->isReadOnly()) return false;  // the change check
-    const QString& old = text_.text();
     // Each part goes into the display on its own, so the display keeps every line between them, when
-    // no part touches a line's end (which could join or split a CR LF or a line) and no line is long
-    // enough to be shown in pieces. Otherwise the text between the first and the last part is
-    // replaced as one change.
+    // no part touches a line's end (which could join or split a CR LF or a line) and no line is or
+    // becomes long enough to be shown in pieces. Otherwise the text between the first and the last
+    // part is replaced as one change.
     const auto touchesALineEnd = [&](const EditHistory::Part& part) {
         const qsizetype at = part.location, end = part.location + part.removed.size();
         return Lines::breakCount(part.removed) > 0 || Lines::breakCount(part.inserted) > 0 ||
-               (at > 0 && old[at - 1] == u'\r' && end < old.size() && old[end] == u'\n');
+               (at > 0 && text_.at(at - 1) == u'\r' && end < text_.size() && text_.at(end) == u'\n');
     };
     // A part near joined empty lines may empty a line or fill an empty one: the parts then go as one
     // change, which shows the lines around them one block each. Otherwise the joins move along.
     const auto nearJoins = [&](const EditHistory::Part& part) {
         return text_.joins().touchedBy(part.location, part.removed.size()).length > 0;
     };
-    bool separately = isFullyShown() && text_.pieces().breaks().empty() &&
-                      std::none_of(parts.begin(), parts.end(), touchesALineEnd) &&
-                      std::none_of(parts.begin(), parts.end(), nearJoins);
-    LineJoins joins;
-    if (separately && !text_.joins().isEmpty()) {
-        joins = text_.joins();
-        for (qsizetype i = parts.size() - 1; i >= 0; --i)
-            joins.edit(parts[i].location, parts[i].removed.size(), parts[i].inserted.size());
-    }
-    std::vector<TextSplice::Piece> pieces;
-    pieces.reserve(size_t(parts.size()));
-    for (const EditHistory::Part& part : parts) pieces.push_back({part.location, part.removed.size(), part.inserted});
-    // A text of its own is edited where it lies (see TextSplice::replaceEach) when that keeps every
-    // line short enough to be shown whole.
-    const bool inPlace = separately && old.isDetached() && TextSplice::oneWay(pieces) && !growsALineLong(old, parts);
-    QString newText;
-    ExactText next;
-    if (!inPlace) {
+    const bool separately = isFullyShown() && text_.pieces().breaks().empty() &&
+                            std::none_of(parts.begin(), parts.end(), touchesALineEnd) &&
+                            std::none_of(parts.begin(), parts.end(), nearJoins) && !growsALineLong(text_, parts);
+    if (!separately) {
         QList<RegularExpression::Replacement> replacements;
         replacements.reserve(parts.size());
         for (const EditHistory::Part& part : parts) replacements.append({{part.location, part.removed.size()}, part.inserted});
-        newText = RegularExpression::spliced(old, replacements);
-        if (separately) {
-            next.reset(newText);
-            separately = next.pieces().breaks().empty();
-        }
-        if (!separately) {
-            if (!applyWhole(newText, origin, after)) return false;
-            // applyWhole() recorded one change; the history keeps the parts instead.
-            if (origin != Origin::undo && origin != Origin::external) history_.replaceLast(parts);
-            return true;
-        }
+        if (!applyWhole(RegularExpression::spliced(text_.text(), replacements), origin, after)) return false;
+        // applyWhole() recorded one change; the history keeps the parts instead.
+        if (origin != Origin::undo && origin != Origin::external) history_.replaceLast(parts);
+        return true;
     }
 
     emit textAboutToChange();
@@ -869,18 +856,18 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     shown.reserve(size_t(parts.size()));
     for (const EditHistory::Part& part : parts)
         shown.emplace_back(int(text_.toDisplay(part.location)), int(text_.toDisplay(part.location + part.removed.size())));
-    if (inPlace) {
-        // The text lets go of its buffer for the edit, which is then the only one holding it.
-        QString buffer = text_.text();
-        text_.reset(QString());
-        TextSplice::replaceEach(buffer, pieces);
-        next.reset(std::move(buffer));
-    }
+    // A text still shared with the saved text would be copied whole for the edit: the document lets
+    // go of it first where it can (as for any first edit), and the parts go in where the text lies.
+    if (document_ && document_->textRevision() == documentRevision_ && document_->lentText() == &text_)
+        for (qsizetype i = 0; i < parts.size() && text_.isShared(); ++i)
+            document_->willReplace(parts[i].location, parts[i].removed.size(), parts[i].inserted);
+    text_.replaceEach(parts);
     ExactText::Change change;
     change.range = {a, b - a};
-    // What the parts put there, read where it lies in the new text (which text_ keeps unchanged
-    // through the after-edit work); the background parse, which keeps what it is given, gets a copy.
-    change.text = QString::fromRawData(next.text().constData() + a, b - a + delta);
+    // What the parts put there, read where it lies (the gap ends the span: nothing moves for it), valid
+    // through the after-edit work; the background parse, which keeps what it is given, gets a copy.
+    const QStringView span = text_.slice(a, b + delta);
+    change.text = QString::fromRawData(span.constData(), span.size());
     QTextDocument* display = view_->document();
     folding_->releaseFrom(display->findBlock(shown.front().first).blockNumber());
     {
@@ -899,11 +886,17 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         touched.reserve(size_t(parts.size()));
         for (qsizetype i = parts.size() - 1; i >= 0; --i) {
             const EditHistory::Part& part = parts[i];
-            cursor.setPosition(shown[size_t(i)].first);
-            if (touched.empty() || touched.back() != cursor.blockNumber()) touched.push_back(cursor.blockNumber());
-            cursor.setPosition(shown[size_t(i)].second, QTextCursor::KeepAnchor);
-            if (part.inserted.isEmpty()) cursor.removeSelectedText();
-            else cursor.insertText(ExactText::display(part.inserted));
+            // Only what differs goes in: a word replaced by a like one is a unit or two put in or
+            // taken out, each a costly step of the display's own.
+            const QString inserted = ExactText::display(part.inserted);
+            const auto [prefix, suffix] = displayedDifference(ExactText::display(part.removed), inserted);
+            const int from = shown[size_t(i)].first + int(prefix), to = shown[size_t(i)].second - int(suffix);
+            cursor.setPosition(from);
+            if (const int block = cursor.blockNumber(); touched.empty() || touched.back() != block) touched.push_back(block);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            const QString middle = inserted.sliced(prefix, inserted.size() - prefix - suffix);
+            if (middle.isEmpty()) cursor.removeSelectedText();
+            else cursor.insertText(middle);
         }
         auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
         if (layout) layout->setNextChangeBlocks(std::move(touched));
@@ -912,9 +905,6 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         display->setUndoRedoEnabled(false);
         mirroring_ = false;
     }
-    // A text shared with the saved text was not edited in place: it stays the saved text.
-    next.keepJoins(std::move(joins));
-    text_ = std::move(next);
     shiftShown(delta);
     noteEdit(record, parseWorker_ ? QString(change.text.constData(), change.text.size()) : change.text);
     if (origin != Origin::undo) {
@@ -959,11 +949,12 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
     if (searched_ || placesPending()) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
     // The rescan starts at or before the edit and reads at most its budget (or a checkpoint's spacing).
     const qsizetype foldsRead = change.range.location + change.text.size() + kFoldBudget + kFoldReachPastBudget;
-    if (!parts || !folds_.moveAlong(text_.text(), *parts))
+    const auto at = [this](qsizetype i) { return i >= 0 && i < text_.size() ? text_.at(i).unicode() : char16_t(0); };
+    if (!parts || !folds_.moveAlong(at, *parts))
         folds_.edit(text_.through(foldsRead), change.range.location, change.range.length, change.text.size(), kFoldBudget);
     ungrouped_.edit(change.range.location, change.range.length, change.text.size(), mayMakeEmptyLines(change, parts),
                     text_.size());
-    if ((!folds_.complete() || !ungrouped_.isEmpty()) && !showing_.isActive()) showing_.start(0, this);
+    if ((!folds_.complete() || folds_.movesPending() || !ungrouped_.isEmpty()) && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();
     view_->ruler()->refresh();
@@ -1018,6 +1009,8 @@ void CodeEditorCoordinator::recomputeFolds() {
 
 // A fold rescan an edit stopped short of the end goes on a step per turn of the event loop.
 bool CodeEditorCoordinator::scanFoldsOn() {
+    // Folds a Replace All moved along are brought up to date on a turn of their own.
+    folds_.settleMoves();
     if (folds_.complete()) return false;
     folds_.scanOn(text_.within(folds_.resumesAt(), folds_.resumesAt() + kFoldStep + kFoldReachPastBudget), kFoldStep);
     keepFolds();
@@ -1388,11 +1381,11 @@ void CodeEditorCoordinator::replaceAll() {
     searched_ = false;  // the find bar's own search says again what it finds, over the whole text
     if (!found) return;
     // One edit and one undo step, made of the matches that change.
+    // Each match is read where it lies: the text is not gathered into one piece for them.
     QList<EditHistory::Part> parts;
-    const QString& text = text_.text();
     for (const RegularExpression::Replacement& r : *found)
-        if (QStringView(text).sliced(r.range.location, r.range.length) != r.text)
-            parts.append({r.range.location, text.mid(r.range.location, r.range.length), r.text});
+        if (QString removed = text_.mid(r.range.location, r.range.length); removed != r.text)
+            parts.append({r.range.location, std::move(removed), r.text});
     if (parts.isEmpty()) return;
     // The caret stays by the text it was at.
     qsizetype caret = selection().location, shift = 0;

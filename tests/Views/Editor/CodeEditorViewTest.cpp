@@ -982,6 +982,9 @@ TEST(CodeEditorFind, ReplaceAllTouchesTheDisplayOnlyAtTheMatches) {
         {kBlockText.repeated(400) + "x", "l1", "L", true},
         {kBlockText.repeated(400), "l1", "", true},
         {QStringLiteral("a x\r\n").repeated(2000) + "a\rb", "a", "b", true},
+        // Characters sharing a leading surrogate: the display never gets half of one.
+        {QStringLiteral("a \U0001F600 b\n").repeated(2000), "\U0001F600", "\U0001F603", true},
+        {QStringLiteral("prototype.x\n").repeated(2000), "prototype", "proto_type", true},
         {QStringLiteral("ab\r\n").repeated(2000), "b", "c\n", false},  // a new line in the replacement
         {QStringLiteral("a\rb\n").repeated(2000), "b", "", false},        // a CR and an LF meet
     };

@@ -448,6 +448,18 @@ TEST_F(LongText, TheCaretReportedAfterALargePasteIsWhereItIs) {
     expectReported(f, "a page down");
 }
 
+namespace {
+// Shows all of the text and readies a case-sensitive Replace All of "prototype" by "proto_type".
+void readyReplaceAll(EditorFixture& f) {
+    f.editor().showAll();
+    f.view->setShowFind(true);
+    f.find.setCaseSensitive(true);
+    f.find.setReplacement(QStringLiteral("proto_type"));
+    f.find.setQuery(QStringLiteral("prototype"));
+    f.settle();
+}
+} // namespace
+
 // A Replace All over a long text and its undo: no turn of the event loop afterwards reads more of
 // the text for colours than a step of laying the highlighter's resume points, however far apart
 // the first and the last match lie.
@@ -457,12 +469,7 @@ TEST(ReplaceAllWork, EachTurnAfterwardsReadsABoundedStretchForColours) {
     for (int i = 0; text.size() < 4 * kStep; ++i)
         text += QStringLiteral("Item%1.prototype.get = function (k) {\n  return this.map[\"k%1\"]; // (\n};\n").arg(i);
     EditorFixture f(text, QStringLiteral("code.txt"));
-    f.editor().showAll();
-    f.view->setShowFind(true);
-    f.find.setCaseSensitive(true);
-    f.find.setReplacement(QStringLiteral("proto_type"));
-    f.find.setQuery(QStringLiteral("prototype"));
-    f.settle();
+    readyReplaceAll(f);
     const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
     ASSERT_NE(colours, nullptr);
     const auto worstTurn = [&] {
@@ -488,6 +495,64 @@ TEST(ReplaceAllWork, EachTurnAfterwardsReadsABoundedStretchForColours) {
     ASSERT_EQ(f.text(), text);
     expectFoldsMovedAlong();
     EXPECT_LE(worstTurn(), kStep + 64 * 1024);
+}
+
+namespace {
+// About `units` of code with blocks to fold throughout, and the same `matches` lines holding
+// "prototype" spread over it, whatever its length.
+QString codeWithMatches(qsizetype units, int matches) {
+    const QString block = QStringLiteral("if (ready) {\n  step(1); // (\n}\n");
+    const QString match = QStringLiteral("Item.prototype.get = function (k) { return k; };\n");
+    const qsizetype blocks = units / block.size();
+    QString text;
+    text.reserve(units + matches * match.size());
+    for (qsizetype i = 0; i < blocks; ++i) {
+        text += block;
+        if (i % (blocks / matches) == 0 && text.count(u'I') < matches) text += match;
+    }
+    return text;
+}
+} // namespace
+
+// A Replace All and its undo cost the same in a longer text with the same matches: the text is
+// edited where it lies and read nowhere but at the matches (no copy, no pass over all of it), and
+// the folds after each match move along without being rewritten one by one in the same turn.
+TEST(ReplaceAllWork, CostsTheSameInALongerTextWithTheSameMatches) {
+    struct Work {
+        qsizetype read = 0, foldEntries = 0;
+    };
+    const auto workFor = [](qsizetype units) {
+        // No copy of the text kept here: the editor and the saved text are its only holders.
+        EditorFixture f(codeWithMatches(units, 100), QStringLiteral("code.txt"));
+        const QString expected = QString(f.text()).replace(QStringLiteral("prototype"), QStringLiteral("proto_type"));
+        readyReplaceAll(f);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+        EXPECT_EQ(f.find.matchCount(), 100);
+        const ExactText& text = f.editor().text();
+        Work work;
+        const auto measured = [&](const std::function<void()>& action) {
+            const qsizetype read = text.unitsRead();
+            action();
+            work.read = qMax(work.read, text.unitsRead() - read);
+            work.foldEntries = qMax(work.foldEntries, f.editor().foldTracker().lastEntriesShifted());
+        };
+        measured([&] { f.find.engine()->replaceAll(); });
+        // Nothing looks at the folds here: later turns bring them up to date by themselves.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.editor().foldTracker().movesPending(); }, 60000));
+        EXPECT_TRUE(f.text() == expected);
+        EXPECT_TRUE(f.view->document()->toRawText() == ExactText::display(expected));
+        EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(expected));
+        f.settle();
+        measured([&] { f.undo(); });
+        const QString original = QString(expected).replace(QStringLiteral("proto_type"), QStringLiteral("prototype"));
+        EXPECT_TRUE(f.text() == original);
+        EXPECT_TRUE(f.view->document()->toRawText() == ExactText::display(original));
+        EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(original));
+        return work;
+    };
+    const Work small = workFor(1 << 20), large = workFor(8 << 20);
+    work_bounds::expectFlat(small.read, large.read);
+    work_bounds::expectFlat(small.foldEntries, large.foldEntries, 4096, 1024);
 }
 
 // Filling the display with many lines, empty or short: the lines themselves are the display's to

@@ -84,51 +84,67 @@ std::optional<TSRange> statementsAround(const SyntaxTree::MutableTree& tree, Tex
     return range;
 }
 
-// The point of unit `at`, counted from the start of a node that holds it: none when that starts too
-// far before it to count cheaply.
-std::optional<TSPoint> pointAt(const SyntaxTree::MutableTree& tree, GapText& text, qsizetype at) {
-    const TSNode node = ts_node_descendant_for_byte_range(ts_tree_root_node(tree.tree()->tsTree()), uint32_t(at * 2),
-                                                          uint32_t(at * 2));
-    if (ts_node_is_null(node)) return std::nullopt;
-    qsizetype from = ts_node_start_byte(node) / 2;
-    if (from > at || at - from > kQuickMaximum) return std::nullopt;
-    TSPoint point = ts_node_start_point(node);
-    while (from < at) {
+// Where the line break nearest before unit `at` is, looking back no further than reach; -1 for
+// the start of the text, none when there is no break within reach.
+std::optional<qsizetype> breakBefore(GapText& text, qsizetype at, qsizetype reach) {
+    std::optional<qsizetype> found;
+    if (at <= reach) found = -1;
+    for (qsizetype from = qMax<qsizetype>(0, at - reach); from < at;) {
         const std::u16string_view run = text.read(from);
-        if (run.empty()) return std::nullopt;
+        if (run.empty()) break;
         const size_t units = size_t(std::min<qsizetype>(qsizetype(run.size()), at - from));
-        for (size_t i = 0; i < units; ++i) {
-            if (run[i] == u'\n') {
-                ++point.row;
-                point.column = 0;
-            } else {
-                point.column += 2;
-            }
-        }
+        const size_t last = run.substr(0, units).rfind(u'\n');
+        if (last != std::u16string_view::npos) found = from + qsizetype(last);
         from += qsizetype(units);
     }
-    return point;
+    return found;
+}
+
+// The same looking on from `at`: the length of the text when it ends within reach.
+std::optional<qsizetype> breakAfter(GapText& text, qsizetype at, qsizetype reach) {
+    for (qsizetype from = at; from < at + reach;) {
+        const std::u16string_view run = text.read(from);
+        if (run.empty()) return text.size();
+        const size_t units = size_t(std::min<qsizetype>(qsizetype(run.size()), at + reach - from));
+        const size_t first = run.substr(0, units).find(u'\n');
+        if (first != std::u16string_view::npos) return from + qsizetype(first);
+        from += qsizetype(units);
+    }
+    return std::nullopt;
+}
+
+// The first token of tree that ends past unit `at`: it holds `at` or starts after it.
+TSNode tokenAt(const SyntaxTree::MutableTree& tree, qsizetype at) {
+    TSNode node = ts_tree_root_node(tree.tree()->tsTree());
+    for (TSNode child = ts_node_first_child_for_byte(node, uint32_t(at * 2)); !ts_node_is_null(child);
+         child = ts_node_first_child_for_byte(node, uint32_t(at * 2)))
+        node = child;
+    return node;
 }
 
 // For a guess when no run of whole statements short enough holds the edits and the lines in view:
-// the text within reach of them, as the range the runtime parses it in.
-std::optional<TSRange> textAround(const SyntaxTree::MutableTree& tree, GapText& text, TextRange touched,
-                                  qsizetype reach) {
+// the whole lines within reach of them, cut between tokens, as the range the runtime parses them
+// in. Statements in a body read much as they do at the top level from the start of a line; a long
+// line cut anywhere would read as something else, so then none.
+std::optional<TSRange> linesAround(const SyntaxTree::MutableTree& tree, GapText& text, TextRange touched,
+                                   qsizetype reach) {
     const qsizetype length = text.size();
-    const qsizetype from = qMax<qsizetype>(0, touched.location - reach);
-    const qsizetype to = touched.end() + reach;
-    if (touched.location < 0 || touched.end() > length || qMin(to, length) - from > kQuickMaximum ||
-        (from == 0 && to >= length))
-        return std::nullopt;
-    const std::optional<TSPoint> start = pointAt(tree, text, from);
-    if (!start) return std::nullopt;
-    TSRange range{*start, {UINT32_MAX, UINT32_MAX}, uint32_t(from * 2), UINT32_MAX};
-    if (to < length) {
-        const std::optional<TSPoint> end = pointAt(tree, text, to);
-        if (!end) return std::nullopt;
-        range.end_point = *end;
-        range.end_byte = uint32_t(to * 2);
+    if (touched.location < 0 || touched.end() > length || touched.length > kQuickMaximum) return std::nullopt;
+    const std::optional<qsizetype> before = breakBefore(text, touched.location - reach, reach);
+    const std::optional<qsizetype> after = breakAfter(text, qMin(length, touched.end() + reach), reach);
+    if (!before || !after || (*before < 0 && *after >= length)) return std::nullopt;
+    const TSNode first = tokenAt(tree, *before + 1);
+    if (ts_node_is_null(first) || ts_node_start_byte(first) / 2 >= *after) return std::nullopt;
+    TSRange range{ts_node_start_point(first), {UINT32_MAX, UINT32_MAX}, ts_node_start_byte(first), UINT32_MAX};
+    if (*after < length) {
+        const TSNode last = tokenAt(tree, *after);
+        if (!ts_node_is_null(last) && ts_node_start_byte(last) > range.start_byte) {
+            range.end_point = ts_node_start_point(last);
+            range.end_byte = ts_node_start_byte(last);
+        }
     }
+    const qsizetype end = range.end_byte == UINT32_MAX ? length : range.end_byte / 2;
+    if (end - qsizetype(range.start_byte / 2) > kQuickMaximum) return std::nullopt;
     return range;
 }
 
@@ -380,9 +396,15 @@ qsizetype ParseWorker::parseUntilStopped() {
             const std::optional<TSRange> around = statementsAround(*tree, *window, text.size(), reach);
             if (!around || (tried && tried->start_byte == around->start_byte && tried->end_byte == around->end_byte)) break;
             tried = around;
+            // Once a guess is out, a wider window gives way to the next edit as the whole reparse does.
+            progress.mayYield = coloured && yields < kMostYields;
             WindowReader reader{&text};
             std::shared_ptr<SyntaxTree::MutableTree> quick = parseAlone(*around, reader);
             if (std::atomic_ref(cancel_).load()) return text.size();
+            if (!quick && progress.mayYield) {
+                ts_parser_reset(runtime);
+                break;
+            }
             const auto brokenBefore = [&] { return errorBefore(*tree, around->start_byte); };
             if (quick && closesWhereItShould(*quick, *around, reader, editedFrom(*tree, *touched), brokenBefore)) {
                 quickPublished = true;
@@ -391,9 +413,9 @@ qsizetype ParseWorker::parseUntilStopped() {
                 publishAlone(std::move(quick), *around, Kind::guess);
             }
         }
-        // No statements short enough around the edits: the text around them, cut anywhere, for a guess.
+        // No statements short enough around the edits: the lines around them, for a guess.
         if (incremental && window && !coloured) {
-            if (const std::optional<TSRange> around = textAround(*tree, text, *window, kQuickReach)) {
+            if (const std::optional<TSRange> around = linesAround(*tree, text, *window, kQuickReach)) {
                 WindowReader reader{&text};
                 std::shared_ptr<SyntaxTree::MutableTree> quick = parseAlone(*around, reader);
                 if (std::atomic_ref(cancel_).load()) return text.size();

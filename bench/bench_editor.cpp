@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "../tests/support/GeneratedCode.h"
 #include "Editor/EditorController.h"
 #include "Editor/FoldComputer.h"
 #include "Editor/FindState.h"
@@ -28,22 +29,7 @@
 
 namespace {
 
-QString generatedJavaScript(qsizetype bytes) {
-    QString out;
-    out.reserve(bytes + 512);
-    for (int i = 0; out.size() < bytes; ++i) {
-        const QString n = QString::number(i);
-        out += "// helper number " + n + " with a \"quoted\" word\n";
-        out += "export function helper" + n + "(items, options = {}) {\n";
-        out += "  const total = items.reduce((sum, x) => sum + x * " + n + ", 0);\n";
-        out += "  if (options.verbose) {\n";
-        out += "    console.log(`total ${total}`, [1, 2, 3]);\n";
-        out += "  }\n";
-        out += "  return { total, name: 'helper" + n + "' };\n";
-        out += "}\n\n";
-    }
-    return out;
-}
+QString generatedJavaScript(qsizetype bytes) { return generated_code::helperFunctions(bytes); }
 
 double threadCpuMs() {
     timespec t{};

@@ -10,6 +10,7 @@
 #include "Editor/HighlighterFactory.h"
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
+#include "GeneratedCode.h"
 #include "HighlightTestSupport.h"
 #include "SyntaxTree/MutableTree.h"
 #include "SyntaxTree/Node.h"
@@ -46,23 +47,6 @@ QString statements(int lines) {
     QString text;
     for (int i = 0; i < lines; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
     return text;
-}
-
-// Functions of a few nested blocks each, like much hand-written code, to about `bytes` units.
-QString functions(qsizetype bytes) {
-    QString out;
-    for (int i = 0; out.size() < bytes; ++i) {
-        const QString n = QString::number(i);
-        out += "// helper number " + n + " with a \"quoted\" word\n";
-        out += "export function helper" + n + "(items, options = {}) {\n";
-        out += "  const total = items.reduce((sum, x) => sum + x * " + n + ", 0);\n";
-        out += "  if (options.verbose) {\n";
-        out += "    console.log(`total ${total}`, [1, 2, 3]);\n";
-        out += "  }\n";
-        out += "  return { total, name: 'helper" + n + "' };\n";
-        out += "}\n\n";
-    }
-    return out;
 }
 
 // The parser steps taken before the typed line can be coloured in text, typing `keys` one by one
@@ -241,8 +225,8 @@ TEST(ParseWorker, ColoursOfAnUnfinishedStatementCostNoMoreParsingInALongerText) 
 // a guess from the text around them until the whole reparse lands.
 TEST(ParseWorker, ColoursOfAnErrorRunningToTheEndCostNoMoreParsingInALongerText) {
     const QString after = QStringLiteral("console.log(`total ${total}`, ");
-    const auto [small, smallNext] = stepsWhileTypingAfter(functions(100'000), after, QStringLiteral("foo(a, foo(b, "));
-    const auto [large, largeNext] = stepsWhileTypingAfter(functions(1'000'000), after, QStringLiteral("foo(a, foo(b, "));
+    const auto [small, smallNext] = stepsWhileTypingAfter(generated_code::helperFunctions(100'000), after, QStringLiteral("foo(a, foo(b, "));
+    const auto [large, largeNext] = stepsWhileTypingAfter(generated_code::helperFunctions(1'000'000), after, QStringLiteral("foo(a, foo(b, "));
     EXPECT_LE(large, small + 8) << "small text: " << small;
     EXPECT_LE(largeNext, smallNext + 8) << "small text: " << smallNext;
 

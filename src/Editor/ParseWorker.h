@@ -4,7 +4,8 @@
 // to its own copy of the text (kept with a gap at the last edit), reparses incrementally from the
 // previous tree and publishes a copy of the new tree with the revision of the text it was parsed from.
 // The grammar may let a reparse walk every top-level statement after an edit, so the top-level
-// statements around the edits are first parsed on their own and published ahead of the whole tree.
+// statements around the edits are first parsed on their own and published ahead of the whole tree;
+// as a guess where they cannot tell what the whole text makes of the edits.
 #include <QObject>
 #include <QString>
 #include <atomic>

@@ -9,12 +9,10 @@
 #include <functional>
 
 #include "Platform/ResourceBundle.h"
-#include "Platform/ThreadLatency.h"
 
 inline int runWidgetBenchmarks(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    ThreadLatency::preferShortSlices();  // as the program does for its UI thread
     ResourceBundle::setOverridePath(QStringLiteral(BRIMEL_BUNDLE_DIR));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

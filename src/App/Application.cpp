@@ -10,7 +10,6 @@
 #include "App/TurnWatch.h"
 #include "App/WindowManager.h"
 #include "Platform/ResourceBundle.h"
-#include "Platform/ThreadLatency.h"
 #include "UI/AppIconImage.h"
 #include "Views/WidgetFileChooser.h"
 #include "Views/WidgetPrompter.h"
@@ -42,8 +41,6 @@ void applyDarkAppearance(QApplication& app) {
 
 int run(int argc, char** argv) {
     QApplication app(argc, argv);
-    // Every keystroke and paint waits on this thread; threads started from it ask the same.
-    ThreadLatency::preferShortSlices();
     QApplication::setApplicationName(QStringLiteral("Brimel Code"));
     QApplication::setApplicationVersion(QStringLiteral(BRIMEL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("brimel"));

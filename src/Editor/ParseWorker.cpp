@@ -2,7 +2,6 @@
 
 #include "Editor/GapText.h"
 #include "Editor/TreeSitterHighlighter.h"
-#include "Platform/ThreadLatency.h"
 #include "SyntaxTree/MutableTree.h"
 #include "SyntaxTree/Parser.h"
 #include "SyntaxTree/Tree.h"
@@ -305,9 +304,6 @@ void ParseWorker::publish(Result result, Kind kind) {
 }
 
 void ParseWorker::run() {
-    // The colours of a keystroke wait for this thread to wake: on a busy machine it should not
-    // wait behind a full slice of other work first.
-    ThreadLatency::preferShortSlices();
     // What the thread built is freed when it stops, into an allocator arena of its own that glibc
     // keeps. Give it back now: once the thread has ended, its cached blocks have joined that memory
     // to the arena's top, which malloc_trim never releases.

@@ -83,6 +83,70 @@ std::optional<TSRange> statementsAround(const SyntaxTree::MutableTree& tree, Tex
     return range;
 }
 
+// Where the line break nearest before unit `at` is, looking back no further than reach; -1 for
+// the start of the text, none when there is no break within reach.
+std::optional<qsizetype> breakBefore(GapText& text, qsizetype at, qsizetype reach) {
+    std::optional<qsizetype> found;
+    if (at <= reach) found = -1;
+    for (qsizetype from = qMax<qsizetype>(0, at - reach); from < at;) {
+        const std::u16string_view run = text.read(from);
+        if (run.empty()) break;
+        const size_t units = size_t(std::min<qsizetype>(qsizetype(run.size()), at - from));
+        const size_t last = run.substr(0, units).rfind(u'\n');
+        if (last != std::u16string_view::npos) found = from + qsizetype(last);
+        from += qsizetype(units);
+    }
+    return found;
+}
+
+// The same looking on from `at`: the length of the text when it ends within reach.
+std::optional<qsizetype> breakAfter(GapText& text, qsizetype at, qsizetype reach) {
+    for (qsizetype from = at; from < at + reach;) {
+        const std::u16string_view run = text.read(from);
+        if (run.empty()) return text.size();
+        const size_t units = size_t(std::min<qsizetype>(qsizetype(run.size()), at + reach - from));
+        const size_t first = run.substr(0, units).find(u'\n');
+        if (first != std::u16string_view::npos) return from + qsizetype(first);
+        from += qsizetype(units);
+    }
+    return std::nullopt;
+}
+
+// The first token of tree that ends past unit `at`: it holds `at` or starts after it.
+TSNode tokenAt(const SyntaxTree::MutableTree& tree, qsizetype at) {
+    TSNode node = ts_tree_root_node(tree.tree()->tsTree());
+    for (TSNode child = ts_node_first_child_for_byte(node, uint32_t(at * 2)); !ts_node_is_null(child);
+         child = ts_node_first_child_for_byte(node, uint32_t(at * 2)))
+        node = child;
+    return node;
+}
+
+// For a guess when no run of whole statements short enough holds the edits and the lines in view:
+// the whole lines within reach of them, cut between tokens, as the range the runtime parses them
+// in. Statements in a body read much as they do at the top level from the start of a line; a long
+// line cut anywhere would read as something else, so then none.
+std::optional<TSRange> linesAround(const SyntaxTree::MutableTree& tree, GapText& text, TextRange touched,
+                                   qsizetype reach) {
+    const qsizetype length = text.size();
+    if (touched.location < 0 || touched.end() > length || touched.length > kQuickMaximum) return std::nullopt;
+    const std::optional<qsizetype> before = breakBefore(text, touched.location - reach, reach);
+    const std::optional<qsizetype> after = breakAfter(text, qMin(length, touched.end() + reach), reach);
+    if (!before || !after || (*before < 0 && *after >= length)) return std::nullopt;
+    const TSNode first = tokenAt(tree, *before + 1);
+    if (ts_node_is_null(first) || ts_node_start_byte(first) / 2 >= *after) return std::nullopt;
+    TSRange range{ts_node_start_point(first), {UINT32_MAX, UINT32_MAX}, ts_node_start_byte(first), UINT32_MAX};
+    if (*after < length) {
+        const TSNode last = tokenAt(tree, *after);
+        if (!ts_node_is_null(last) && ts_node_start_byte(last) > range.start_byte) {
+            range.end_point = ts_node_start_point(last);
+            range.end_byte = ts_node_start_byte(last);
+        }
+    }
+    const qsizetype end = range.end_byte == UINT32_MAX ? length : range.end_byte / 2;
+    if (end - qsizetype(range.start_byte / 2) > kQuickMaximum) return std::nullopt;
+    return range;
+}
+
 // Where the top-level statement before the one the edits in touched start in begins, in bytes: an
 // error of the statement before, wrong until the edit, may be taken up with the edited one.
 uint32_t editedFrom(const SyntaxTree::MutableTree& tree, TextRange touched) {
@@ -206,21 +270,35 @@ void ParseWorker::edit(const TextEdit& edit, const QString& inserted, quint64 re
 
 ParseWorker::Result ParseWorker::latest() const { return latestFor({}); }
 
-ParseWorker::Result ParseWorker::latestFor(TextRange range) const {
-    const std::lock_guard lock(mutex_);
-    const bool quick = quick_.valid && quick_.covered.location <= range.location && range.end() <= quick_.covered.end() &&
-                       range.length > 0;
-    Result result = quick ? quick_ : latest_;
+namespace {
+bool holds(const ParseWorker::Result& result, TextRange range) {
+    return result.valid && result.covered.location <= range.location && range.end() <= result.covered.end() &&
+           range.length > 0;
+}
+
+ParseWorker::Result ownCopy(ParseWorker::Result result) {
     if (result.tree) result.tree = result.tree->mutableCopy();
     return result;
 }
+} // namespace
 
-void ParseWorker::publish(Result result, bool whole) {
+ParseWorker::Result ParseWorker::latestFor(TextRange range) const {
+    const std::lock_guard lock(mutex_);
+    return ownCopy(holds(quick_, range) ? quick_ : latest_);
+}
+
+ParseWorker::Result ParseWorker::shownFor(TextRange range) const {
+    const std::lock_guard lock(mutex_);
+    return ownCopy(holds(guess_, range) ? guess_ : holds(quick_, range) ? quick_ : latest_);
+}
+
+void ParseWorker::publish(Result result, Kind kind) {
     const quint64 revision = result.revision;
     {
         const std::lock_guard lock(mutex_);
-        (whole ? latest_ : quick_) = std::move(result);
-        if (whole) quick_ = {};
+        guess_ = {};
+        if (kind == Kind::whole) quick_ = {};
+        (kind == Kind::whole ? latest_ : kind == Kind::quick ? quick_ : guess_) = std::move(result);
     }
     emit parsed(revision);
 }
@@ -256,6 +334,7 @@ qsizetype ParseWorker::parseUntilStopped() {
             jobs.swap(jobs_);
             std::atomic_ref(waiting_).store(0);
             quick_ = {};
+            guess_ = {};
             latest_.tree.reset();  // stale once edits are queued; dropped so the reparse owns its nodes
         }
         bool fresh = false;
@@ -283,6 +362,7 @@ qsizetype ParseWorker::parseUntilStopped() {
         TSParser* const runtime = parser.internalParser();
         Progress progress{&waiting_};
         bool quickPublished = false;
+        bool coloured = false;  // the edited lines have colours out, maybe a guess
         const bool incremental = !fresh && tree;
         // The lines in view come with the edits when they are near enough for one quick parse.
         const TextRange shown = jobs.back().shown;
@@ -291,34 +371,62 @@ qsizetype ParseWorker::parseUntilStopped() {
             const qsizetype from = qMin(touched->location, shown.location);
             window = TextRange{from, qMax(touched->end(), shown.end()) - from};
         }
+        // Parses range alone, reading through reader.
+        const auto parseAlone = [&](const TSRange& range, WindowReader& reader) {
+            ts_parser_set_included_ranges(runtime, &range, 1);
+            std::shared_ptr<SyntaxTree::MutableTree> quick = parse(runtime, nullptr, text, progress, &reader);
+            ts_parser_set_included_ranges(runtime, nullptr, 0);
+            return quick;
+        };
+        const auto publishAlone = [&](std::shared_ptr<SyntaxTree::MutableTree> quick, const TSRange& range, Kind kind) {
+            if (!coloured) std::atomic_ref(stepsBeforeColours_).store(carried + progress.steps);
+            coloured = true;
+            const qsizetype from = range.start_byte / 2;
+            const qsizetype to = range.end_byte == UINT32_MAX ? text.size() : range.end_byte / 2;
+            publish(Result{std::move(quick), revision, true, {from, to - from}, kind == Kind::guess}, kind);
+        };
         // The statements around the edits alone, so their lines are coloured before the whole
         // reparse is through; a wider window when an error runs on to the end of the narrower one.
+        // Until one tells, the first is shown as a guess: the edited lines keep no colours of an
+        // older text while the whole reparse runs.
         std::optional<TSRange> tried;
         for (qsizetype reach = kQuickReach; incremental && window && !quickPublished && reach <= kWidestReach;
              reach *= 4) {
             const std::optional<TSRange> around = statementsAround(*tree, *window, text.size(), reach);
             if (!around || (tried && tried->start_byte == around->start_byte && tried->end_byte == around->end_byte)) break;
             tried = around;
-            ts_parser_set_included_ranges(runtime, &*around, 1);
+            // Once a guess is out, a wider window gives way to the next edit as the whole reparse does.
+            progress.mayYield = coloured && yields < kMostYields;
             WindowReader reader{&text};
-            std::shared_ptr<SyntaxTree::MutableTree> quick = parse(runtime, nullptr, text, progress, &reader);
-            ts_parser_set_included_ranges(runtime, nullptr, 0);
+            std::shared_ptr<SyntaxTree::MutableTree> quick = parseAlone(*around, reader);
             if (std::atomic_ref(cancel_).load()) return text.size();
+            if (!quick && progress.mayYield) {
+                ts_parser_reset(runtime);
+                break;
+            }
             const auto brokenBefore = [&] { return errorBefore(*tree, around->start_byte); };
             if (quick && closesWhereItShould(*quick, *around, reader, editedFrom(*tree, *touched), brokenBefore)) {
-                std::atomic_ref(stepsBeforeColours_).store(carried + progress.steps);
                 quickPublished = true;
-                const qsizetype from = around->start_byte / 2;
-                const qsizetype to = around->end_byte == UINT32_MAX ? text.size() : around->end_byte / 2;
-                publish(Result{std::move(quick), revision, true, {from, to - from}}, false);
+                publishAlone(std::move(quick), *around, Kind::quick);
+            } else if (quick && !coloured) {
+                publishAlone(std::move(quick), *around, Kind::guess);
+            }
+        }
+        // No statements short enough around the edits: the lines around them, for a guess.
+        if (incremental && window && !coloured) {
+            if (const std::optional<TSRange> around = linesAround(*tree, text, *window, kQuickReach)) {
+                WindowReader reader{&text};
+                std::shared_ptr<SyntaxTree::MutableTree> quick = parseAlone(*around, reader);
+                if (std::atomic_ref(cancel_).load()) return text.size();
+                if (quick) publishAlone(std::move(quick), *around, Kind::guess);
             }
         }
         // While its colours are out, the whole reparse gives way to the next edit, which starts it
         // again with that edit; but the whole tree lags typing by a bounded time.
-        progress.mayYield = quickPublished && yields < kMostYields;
+        progress.mayYield = coloured && yields < kMostYields;
         std::shared_ptr<SyntaxTree::MutableTree> next = parse(runtime, incremental ? tree.get() : nullptr, text, progress);
         if (std::atomic_ref(cancel_).load()) return text.size();  // stopped mid-parse: nothing to publish
-        if (!quickPublished) std::atomic_ref(stepsBeforeColours_).store(carried + progress.steps);
+        if (!coloured) std::atomic_ref(stepsBeforeColours_).store(carried + progress.steps);
         carried = progress.waited;
         if (!next && progress.mayYield && std::atomic_ref(waiting_).load()) {
             ++yields;
@@ -329,6 +437,6 @@ qsizetype ParseWorker::parseUntilStopped() {
         // The previous tree is let go only once the new one is out: freeing what the reparse did
         // not reuse need not hold up the colours.
         const std::shared_ptr<SyntaxTree::MutableTree> previous = std::exchange(tree, std::move(next));
-        publish(Result{tree ? tree->mutableCopy() : nullptr, revision, true, {0, text.size()}}, true);
+        publish(Result{tree ? tree->mutableCopy() : nullptr, revision, true, {0, text.size()}}, Kind::whole);
     }
 }

@@ -4,7 +4,8 @@
 // to its own copy of the text (kept with a gap at the last edit), reparses incrementally from the
 // previous tree and publishes a copy of the new tree with the revision of the text it was parsed from.
 // The grammar may let a reparse walk every top-level statement after an edit, so the top-level
-// statements around the edits are first parsed on their own and published ahead of the whole tree.
+// statements around the edits are first parsed on their own and published ahead of the whole tree;
+// as a guess where they cannot tell what the whole text makes of the edits.
 #include <QObject>
 #include <QString>
 #include <atomic>
@@ -40,16 +41,22 @@ public:
         quint64 revision = 0;
         bool valid = false;  // a parse of some revision has finished
         TextRange covered;   // the part of the text the tree holds: all of it but in a quick parse of the edits
+        // Parsed from the text around the edits alone, where that cannot tell what the whole text
+        // makes of them (an error running on past it, a statement too long to take whole): its
+        // colours may differ from the whole parse's, which replaces it.
+        bool guess = false;
     };
     // The newest parse of the whole text finished; the tree is this caller's own copy.
     Result latest() const;
     // The newest parse finished that holds range: the quick parse of the last edits while it does,
     // until the whole reparse of the same text lands.
     Result latestFor(TextRange range) const;
+    // The same, or a newer guess at the colours of range while the whole reparse of its text runs.
+    Result shownFor(TextRange range) const;
     // Units of text the thread has moved or copied to apply the edits since the last reset.
     qint64 unitsMoved() const { return std::atomic_ref(moved_).load(); }
     // Parser steps (about a hundred runtime operations each) taken from the moment the last batch
-    // of edits was queued until a tree that colours the edited lines was published.
+    // of edits was queued until a tree that colours the edited lines was published, a guess or not.
     qint64 stepsBeforeColours() const { return std::atomic_ref(stepsBeforeColours_).load(); }
 
 signals:
@@ -68,8 +75,10 @@ private:
     // Returns the length of the text last parsed.
     qsizetype parseUntilStopped();
     void push(Job job);
-    // Hands result out and tells; a whole parse replaces the quick one.
-    void publish(Result result, bool whole);
+    enum class Kind { whole, quick, guess };
+    // Hands result out and tells; a whole parse replaces the quick one and a guess, an exact quick
+    // one the guess.
+    void publish(Result result, Kind kind);
 
     SyntaxTree::Language language_;
     mutable std::mutex mutex_;
@@ -82,6 +91,7 @@ private:
     size_t waiting_ = 0;  // set while edits wait for the thread; read by the runtime while it parses
     Result latest_;
     Result quick_;  // newer than latest_ while valid
+    Result guess_;  // newer than quick_ and latest_ while valid
     qint64 moved_ = 0;
     qint64 stepsBeforeColours_ = 0;
     std::thread thread_;

@@ -10,6 +10,7 @@
 #include "Editor/HighlighterFactory.h"
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
+#include "GeneratedCode.h"
 #include "HighlightTestSupport.h"
 #include "SyntaxTree/MutableTree.h"
 #include "SyntaxTree/Node.h"
@@ -48,25 +49,21 @@ QString statements(int lines) {
     return text;
 }
 
-// The parser steps taken before the typed line can be coloured in a text of `lines` top-level
-// statements, typing `keys` one by one after `after` in the middle statement: for the worst of those
-// keystrokes, and for one more that comes as soon as the one before it is coloured, while the whole
-// text is still to be reparsed for that one.
-std::pair<qint64, qint64> stepsWhileTyping(int lines, const QString& after, const QString& keys,
-                                           const QString& middleStatement = {}) {
-    QString text = statements(lines);
-    const qsizetype middle = text.indexOf(u'\n', text.size() / 2) + 1;
-    text.insert(middle, middleStatement);
+// The parser steps taken before the typed line can be coloured in text, typing `keys` one by one
+// at `at`: for the worst of those keystrokes, and for one more that comes as soon as the one before
+// it is coloured, while the whole text is still to be reparsed for that one.
+std::pair<qint64, qint64> stepsWhileTyping(QString text, qsizetype at, const QString& keys) {
     const std::unique_ptr<ParseWorker> parsed = parsing(text);
     ParseWorker& worker = *parsed;
     quint64 revision = 1;
-    const qsizetype at = text.indexOf(after, middle) + after.size();
     qsizetype typed = 0;
     const auto type = [&] {
         const QString key = keys.mid(typed % keys.size(), 1);
-        worker.edit(highlight_test::replace(text, at + typed, 0, key), key, revision + 1);
+        const TextEdit edit = highlight_test::replace(text, at + typed, 0, key);
         ++typed;
+        // Counted before it is handed over: the worker may tell of its parse before edit() returns.
         ++revision;
+        worker.edit(edit, key, revision);
     };
     qint64 worst = 0;
     for (qsizetype i = 0; i < keys.size(); ++i) {
@@ -78,7 +75,7 @@ std::pair<qint64, qint64> stepsWhileTyping(int lines, const QString& after, cons
     QObject::connect(
         &worker, &ParseWorker::parsed, &worker,
         [&](quint64 done) {
-            if (done == first && revision == first && worker.latestFor({at, 1}).covered.length < text.size()) type();
+            if (done == first && revision == first && worker.shownFor({at, 1}).covered.length < text.size()) type();
         },
         Qt::DirectConnection);
     type();
@@ -86,6 +83,22 @@ std::pair<qint64, qint64> stepsWhileTyping(int lines, const QString& after, cons
     EXPECT_EQ(revision, first + 1) << "the edit's lines were not coloured ahead of the whole text";
     EXPECT_TRUE(waitFor(worker, revision).valid);
     return std::pair{worst, worker.stepsBeforeColours()};
+}
+
+// The same in a text of `lines` top-level statements, with middleStatement added in the middle,
+// typing after the first `after` past the middle line.
+std::pair<qint64, qint64> stepsWhileTyping(int lines, const QString& after, const QString& keys,
+                                           const QString& middleStatement = {}) {
+    QString text = statements(lines);
+    text.insert(text.indexOf(u'\n', text.size() / 2) + 1, middleStatement);
+    const qsizetype middle = text.indexOf(u'\n', text.size() / 2) + 1;
+    return stepsWhileTyping(text, text.indexOf(after, middle) + after.size(), keys);
+}
+
+// The same typing after the first `after` from the start of the line halfway into text.
+std::pair<qint64, qint64> stepsWhileTypingAfter(const QString& text, const QString& after, const QString& keys) {
+    const qsizetype middle = text.lastIndexOf(u'\n', text.size() / 2) + 1;
+    return stepsWhileTyping(text, text.indexOf(after, middle) + after.size(), keys);
 }
 
 } // namespace
@@ -221,11 +234,41 @@ TEST(ParseWorker, ColoursOfAnUnfinishedStatementCostNoMoreParsingInALongerText) 
     EXPECT_LE(largeNext, smallNext + 8) << "long statement, small text: " << smallNext;
 }
 
+// Calls left open inside a function: past two of them the whole text's parse runs the error on to
+// its end, and a statement longer than any quick parse takes whole. The typed lines are coloured by
+// a guess from the text around them until the whole reparse lands.
+TEST(ParseWorker, ColoursOfAnErrorRunningToTheEndCostNoMoreParsingInALongerText) {
+    const QString after = QStringLiteral("console.log(`total ${total}`, ");
+    const auto [small, smallNext] = stepsWhileTypingAfter(generated_code::helperFunctions(100'000), after, QStringLiteral("foo(a, foo(b, "));
+    const auto [large, largeNext] = stepsWhileTypingAfter(generated_code::helperFunctions(1'000'000), after, QStringLiteral("foo(a, foo(b, "));
+    EXPECT_LE(large, small + 8) << "small text: " << small;
+    EXPECT_LE(largeNext, smallNext + 8) << "small text: " << smallNext;
+
+    // Typed at the same place in the statement in either text.
+    QString list = QStringLiteral("let list = [");
+    for (int i = 0; list.size() < 100'000; ++i)
+        list += i == 8000 ? QStringLiteral("mark, ") : (i % 8 ? QStringLiteral("%1, ") : QStringLiteral("%1,\n")).arg(i);
+    list += QStringLiteral("];\n");
+    const auto withList = [&](int lines) {
+        QString text = statements(lines);
+        return text.insert(text.indexOf(u'\n', text.size() / 2) + 1, list);
+    };
+    const auto typedInList = [&](int lines) {
+        const QString text = withList(lines);
+        return stepsWhileTyping(text, text.indexOf(QStringLiteral("mark, ")) + 6, QStringLiteral("x"));
+    };
+    const auto [longSmall, longSmallNext] = typedInList(2'000);
+    const auto [longLarge, longLargeNext] = typedInList(40'000);
+    EXPECT_LE(longLarge, longSmall + 8) << "long statement, small text: " << longSmall;
+    EXPECT_LE(longLargeNext, longSmallNext + 8) << "long statement, small text: " << longSmallNext;
+}
+
 TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWholeOne) {
     TreeSitterHighlighter* const highlighter = javascript();
     ASSERT_NE(highlighter, nullptr);
-    QString text;
-    for (int i = 0; i < 3'000; ++i) text += QStringLiteral("function f%1(a) {\n  return 'q' + a * %1; // n\n}\n").arg(i);
+    QString original;
+    for (int i = 0; i < 3'000; ++i) original += QStringLiteral("function f%1(a) {\n  return 'q' + a * %1; // n\n}\n").arg(i);
+    QString text = original;
     const std::unique_ptr<ParseWorker> parsed = parsing(text);
     ParseWorker& worker = *parsed;
     quint64 revision = 1;
@@ -239,7 +282,7 @@ TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWhol
         &worker, &ParseWorker::parsed, &worker,
         [&](quint64) {
             const std::lock_guard lock(mutex);
-            seen.emplace_back(worker.latestFor(near), worker.latestFor(far));
+            seen.emplace_back(worker.shownFor(near), worker.latestFor(far));
         },
         Qt::DirectConnection);
 
@@ -248,6 +291,7 @@ TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWhol
                                 "]", "if (a) ", "\"", " + ", "*/", "=> ", "class "};
     std::mt19937 random(11);
     int quick = 0;
+    int guesses = 0;
     const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
     // Replaces `removed` units at `at` by `inserted`, then holds what the worker hands out against
     // a fresh parse.
@@ -268,9 +312,15 @@ TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWhol
         ASSERT_TRUE(waitFor(worker, revision).valid);
         const std::lock_guard lock(mutex);
         ASSERT_FALSE(seen.empty());
+        // The whole reparse comes last and puts right any guess before it.
+        EXPECT_FALSE(seen.back().first.guess);
         for (const auto& [forNear, forFar] : seen) {
             ASSERT_EQ(forNear.revision, revision);
             ASSERT_NE(forNear.tree, nullptr);
+            if (forNear.guess) {
+                ++guesses;
+                continue;
+            }
             // Told of no edit, the fresh highlighter parses the text from scratch.
             EXPECT_EQ(highlighter->spans(*forNear.tree, text, near), fresh->ranges(text, near))
                 << "round " << round << " inserting " << inserted.toStdString() << " removing " << removed;
@@ -287,6 +337,27 @@ TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWhol
         if (round % 2) apply(round, at, inserted.size(), {});
     }
     EXPECT_GE(quick, 30);
+    EXPECT_GE(guesses, 1);
+
+    // The same within a statement longer than any quick parse takes whole, in the text as it was
+    // (what is left open above would hold the lines in a comment or a string): the edited lines
+    // are guessed at, then put right.
+    QString wrapped = QStringLiteral("(function () {\n");
+    for (int i = 0; wrapped.size() < 80'000; ++i) wrapped += QStringLiteral("  function g%1(a) { return [a, 'q']; }\n").arg(i);
+    wrapped += QStringLiteral("})();\n");
+    text = original;
+    worker.reset(text, ++revision);
+    ASSERT_TRUE(waitFor(worker, revision).valid);
+    const qsizetype wrappedAt = text.indexOf(u'\n', text.size() / 2) + 1;
+    apply(60, wrappedAt, 0, wrapped);
+    const int guessedBefore = guesses;
+    for (int round = 61; round < 81; ++round) {
+        const qsizetype at = wrappedAt + 20 + qsizetype(random() % (wrapped.size() - 40));
+        const QString inserted = pieces[int(random() % pieces.size())];
+        apply(round, at, 0, inserted);
+        if (round % 2) apply(round, at, inserted.size(), {});
+    }
+    EXPECT_GE(guesses, guessedBefore + 10);
 }
 
 // A comment opened in the lines in view may close far past them, or one left open far before them
@@ -310,16 +381,20 @@ TEST(ParseWorker, ACommentClosedFarFromWhereItOpensWaitsForTheWholeText) {
             &worker, &ParseWorker::parsed, &worker,
             [&](quint64) {
                 const std::lock_guard lock(mutex);
-                seen.push_back(worker.latestFor(shown));
+                seen.push_back(worker.shownFor(shown));
             },
             Qt::DirectConnection);
         worker.edit(highlight_test::replace(text, at, 0, typed), typed, 2, shown);
         ASSERT_TRUE(waitFor(worker, 2).valid);
         const std::lock_guard lock(mutex);
         const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+        // A guess at them may come first; the whole reparse puts it right.
+        ASSERT_FALSE(seen.empty());
+        EXPECT_FALSE(seen.back().guess);
         for (const ParseWorker::Result& result : seen) {
             ASSERT_EQ(result.revision, 2u);
             ASSERT_NE(result.tree, nullptr);
+            if (result.guess) continue;
             EXPECT_EQ(highlighter->spans(*result.tree, text, shown), fresh->ranges(text, shown))
                 << typed.toStdString() << (result.covered.length < text.size() ? ", quick" : "");
         }

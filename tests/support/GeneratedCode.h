@@ -180,4 +180,23 @@ inline QString nestedJson(qsizetype units, int depth) {
     return out;
 }
 
+// Short functions of a few nested blocks each, all alike but for a counter, to about `units` units:
+// what the keystroke benchmarks type into.
+inline QString helperFunctions(qsizetype units) {
+    QString out;
+    out.reserve(units + 512);
+    for (int i = 0; out.size() < units; ++i) {
+        const QString n = QString::number(i);
+        out += "// helper number " + n + " with a \"quoted\" word\n";
+        out += "export function helper" + n + "(items, options = {}) {\n";
+        out += "  const total = items.reduce((sum, x) => sum + x * " + n + ", 0);\n";
+        out += "  if (options.verbose) {\n";
+        out += "    console.log(`total ${total}`, [1, 2, 3]);\n";
+        out += "  }\n";
+        out += "  return { total, name: 'helper" + n + "' };\n";
+        out += "}\n\n";
+    }
+    return out;
+}
+
 } // namespace generated_code

@@ -180,7 +180,8 @@ void CodeEditorCoordinator::makeHighlighter() {
     if (!treeSitter_) return;
     parseWorker_ = std::make_unique<ParseWorker>(treeSitter_->language());
     connect(parseWorker_.get(), &ParseWorker::parsed, this, [this](quint64 revision) {
-        if (revision == revision_ && (colouredRevision_ != revision || colouredRange_ != visibleRange())) highlight();
+        if (revision == revision_ && (colouredRevision_ != revision || colouredByGuess_ || colouredRange_ != visibleRange()))
+            highlight();
     });
     // The thread gets a text nothing here edits in place, or the first keystroke would copy the
     // whole text: the saved text while the text is just that (the thread copies it at its first
@@ -1093,10 +1094,11 @@ void CodeEditorCoordinator::highlight() {
     if (parseWorker_) {
         // Until a parse of this very text holding these lines lands they keep their colours
         // (shifted with the edit); the parse's signal comes back here.
-        const ParseWorker::Result latest = parseWorker_->latestFor(range);
+        const ParseWorker::Result latest = parseWorker_->shownFor(range);
         if (!latest.valid || latest.revision != revision_) return;
         colouredRevision_ = revision_;
         colouredRange_ = range;
+        colouredByGuess_ = latest.guess;
         if (latest.tree)
             for (const TextRange& run : runs) spans += treeSitter_->spans(*latest.tree, text_.text(), run);
     } else {
@@ -1146,6 +1148,12 @@ bool CodeEditorCoordinator::coloursSettled() const {
     if (!parseWorker_) return true;
     const ParseWorker::Result latest = parseWorker_->latestFor(visibleRange());
     return latest.valid && latest.revision == revision_;
+}
+
+bool CodeEditorCoordinator::coloursShown() const {
+    if (!parseWorker_) return true;
+    const ParseWorker::Result shown = parseWorker_->shownFor(visibleRange());
+    return shown.valid && shown.revision == revision_;
 }
 
 void CodeEditorCoordinator::viewportChanged() {

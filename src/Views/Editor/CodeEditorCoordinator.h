@@ -106,6 +106,8 @@ public:
     const SyntaxHighlighter* highlighter() const { return highlighter_.get(); }
     // False while the colours of the visible lines wait for a parse of the current text.
     bool coloursSettled() const;
+    // The same, but true already while they show a guess until the whole reparse lands.
+    bool coloursShown() const;
     // Lines whose colours were worked out, so far.
     qint64 linesColoured() const { return linesColoured_; }
     // The background parse of a text with a grammar; null for other texts.
@@ -257,6 +259,7 @@ private:
     // follows a quick one colours them alike and need not colour them again.
     TextRange colouredRange_;
     std::optional<quint64> colouredRevision_;
+    bool colouredByGuess_ = false;  // the lines in view show a guess until the whole reparse lands
     TreeSitterHighlighter* treeSitter_ = nullptr;
     quint64 revision_ = 0;  // counts edits of the exact text
     quint64 documentRevision_ = 0;  // the document's text revision this editor last wrote or read

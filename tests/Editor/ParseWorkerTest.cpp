@@ -310,6 +310,14 @@ TEST(ParseWorker, TheQuickParseOfTheEditedStatementsColoursTheirLinesLikeTheWhol
         }
         worker.edit(highlight_test::replace(text, at, removed, inserted), inserted, ++revision, shown);
         ASSERT_TRUE(waitFor(worker, revision).valid);
+        // The worker's latest result can be read before its thread has told of it: wait for the
+        // telling of the whole reparse, the only one that reaches the far end.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                const std::lock_guard lock(mutex);
+                return !seen.empty() && seen.back().second.revision == revision;
+            },
+            60000));
         const std::lock_guard lock(mutex);
         ASSERT_FALSE(seen.empty());
         // The whole reparse comes last and puts right any guess before it.

@@ -106,7 +106,8 @@ void FileNode::refreshLoaded() {
             nodes.append(make(entry));
         }
     }
-    assignChildren(std::move(nodes));
+    // The same nodes in the same order: nothing for those who show them to redo.
+    if (nodes != old) assignChildren(std::move(nodes));
 }
 
 void FileNode::allFiles(QStringList& into) const {

@@ -146,6 +146,16 @@ TEST_F(FindBarFixture, ReplaceRowWidensTheBarOnTheSpringAndNarrowsItAgain) {
     EXPECT_TRUE(waitUntil([&] { return bar->surface()->width() == narrow && !bar->replaceRow()->isVisible(); }));
 }
 
+// The editor area widens or narrows under the bar: it stays centred over it.
+TEST_F(FindBarFixture, TheBarStaysCentredWhenTheAreaChangesSize) {
+    const auto centred = [&] { return bar->x() == (area.width() - bar->width()) / 2; };
+    ASSERT_TRUE(waitUntil(centred));
+    area.resize(1400, 500);
+    EXPECT_TRUE(waitUntil(centred));
+    area.resize(700, 500);
+    EXPECT_TRUE(waitUntil(centred));
+}
+
 // Opened with the replace row closed, the panel holds the find row alone: as tall as it is after
 // the replace row has come and gone, and the toggle's row (its tallest control) fills it.
 TEST_F(FindBarFixture, TheBarIsAsTallAsItsRowsFromTheFirstFrame) {

@@ -4,6 +4,8 @@
 #include "API/APIService.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -46,6 +48,29 @@ void BM_ScanWorkspace(benchmark::State& state) {
     if (service.collections().size() != 5000) state.SkipWithError("scan found the wrong number of files");
 }
 BENCHMARK(BM_ScanWorkspace)->Unit(benchmark::kMillisecond);
+
+// A folder of 50,000 files none of which is a request file, beside two that are: what a rescan
+// costs when the open folder holds a large tree of other files. The peer finds the same two.
+void BM_ScanFolderOfOtherFiles(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString many = dir.path() + QStringLiteral("/many");
+    QDir().mkpath(many);
+    for (int file = 0; file < 50'000; ++file) writeFile(many + QStringLiteral("/file%1.txt").arg(file), {});
+    writeFile(dir.path() + "/a.http", requestsText(1, 1));
+    writeFile(many + "/b.bru", "meta {\n  name: b\n}\nget {\n  url: https://example.com\n}\n");
+    APIService service;
+    service.setRoot(dir.path());
+    for (auto _ : state) {
+        service.reload();
+        benchmark::DoNotOptimize(service.collections().size());
+    }
+    if (service.collections().size() != 2) state.SkipWithError("scan found the wrong number of files");
+    QElapsedTimer timer;
+    timer.start();
+    const int peer = QProcess::execute("find", {dir.path(), "-name", "*.http", "-o", "-name", "*.bru"});
+    state.counters["find_ms"] = peer == 0 ? double(timer.nsecsElapsed()) / 1e6 : -1;
+}
+BENCHMARK(BM_ScanFolderOfOtherFiles)->Unit(benchmark::kMillisecond)->Iterations(7);
 
 // One request of a 200-request file edited and the whole file written back.
 void BM_EditWriteBack(benchmark::State& state) {

@@ -397,7 +397,7 @@ void BM_QuickOpenViewKeystroke(benchmark::State& state) {
 }
 BENCHMARK(BM_QuickOpenViewKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
-std::vector<double> g_bigAll, g_bigOne, g_list50k, g_list200k, g_wide, g_wideMixed, g_realAll, g_realOne;
+std::vector<double> g_bigAll, g_bigOne, g_list50k, g_list200k, g_wide, g_wideMixed, g_realAll, g_realOne, g_refreshWide;
 
 void timed(benchmark::State& state, std::vector<double>& into, const std::function<qsizetype()>& work,
            qsizetype expected = -1) {
@@ -463,6 +463,17 @@ void BM_ListFolder20kMixed(benchmark::State& state) {
     timed(state, g_wideMixed, [] { return listFolder(wideMixedFolder()); }, 20'000);
 }
 BENCHMARK(BM_ListFolder20kMixed)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(7);
+
+// The same folder, open in the explorer, listed again after a change somewhere under the open folder.
+void BM_RefreshFolder20k(benchmark::State& state) {
+    FileNode node(wideFolder());
+    node.loadChildren();
+    timed(state, g_refreshWide, [&node] {
+        node.refreshLoaded();
+        return node.children()->size();
+    }, 20'000);
+}
+BENCHMARK(BM_RefreshFolder20k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(7);
 
 // The first search of a fresh process, from the call to the last hit, and the peer's whole process,
 // run in turn so that both see the same load: the medians over several pairs.
@@ -551,6 +562,8 @@ void printScale() {
     printRatio("  200,000 files", median(g_list200k), "rg --files", peerMs("rg", {"--files", big.root}, {}, 5), 1.2);
     printRatio("  200,000 files", median(g_list200k), "find -type f", peerMs("find", {big.root, "-type", "f"}, {}, 5), 1.2);
     printRatio("folder of 20,000 entries listed and sorted", median(g_wide), "ls -v", peerMs("ls", {"-v", wideFolder()}), 1.2);
+    printRatio("  the same folder listed again, its nodes kept", median(g_refreshWide), "ls -v",
+               peerMs("ls", {"-v", wideFolder()}), 1.2);
     for (const auto& [what, folder] : {std::pair{"  the same, run in turn with the peer", wideFolder()},
                                        std::pair{"  one name in a hundred not ASCII, in turn", wideMixedFolder()}}) {
         const Paired p = listingVs(folder);

@@ -21,7 +21,7 @@ struct Entry {
     bool directory = false;
 };
 
-// The entries of one folder, sorted by name so that the walk order does not depend on the file system.
+// The entries of one folder, in the file system's order.
 QList<Entry> list(const QString& folder) {
     QList<Entry> entries;
     const QByteArray native = QFile::encodeName(folder);
@@ -39,18 +39,22 @@ QList<Entry> list(const QString& folder) {
         entries.append({name, directory});
     }
     ::closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
     return entries;
 }
 
+// Folders and the files that pass are taken in name order, so that the walk order does not depend on
+// the file system; the files that do not pass, most of a large tree, are never sorted.
 void walk(const QString& folder, const std::function<bool(const QString&)>& test, QStringList& out) {
-    for (const Entry& entry : list(folder)) {
-        const QString path = folder.endsWith(u'/') ? folder + entry.name : folder + u'/' + entry.name;
-        if (entry.directory) {
-            walk(path, test, out);
-        } else if (test(path)) {
-            out.append(path);
-        }
+    const auto pathOf = [&folder](const Entry& entry) {
+        return folder.endsWith(u'/') ? folder + entry.name : folder + u'/' + entry.name;
+    };
+    QList<Entry> taken;
+    for (Entry& entry : list(folder))
+        if (entry.directory || test(pathOf(entry))) taken.append(std::move(entry));
+    std::sort(taken.begin(), taken.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    for (const Entry& entry : taken) {
+        if (entry.directory) walk(pathOf(entry), test, out);
+        else out.append(pathOf(entry));
     }
 }
 
@@ -71,7 +75,10 @@ QStringList enumerate(const QString& folder, const std::function<bool(const QStr
 }
 
 bool isRequestFile(const QString& path) {
-    return RequestFormatRegistry::allExtensions().contains(extensionOf(path).toString().toLower());
+    const QStringView extension = extensionOf(path);
+    const QSet<QString>& known = RequestFormatRegistry::allExtensions();
+    return std::any_of(known.begin(), known.end(),
+                       [extension](const QString& one) { return extension.compare(one, Qt::CaseInsensitive) == 0; });
 }
 
 bool isEnvironmentFile(const QString& path) {

@@ -96,6 +96,13 @@ void EditorTabBarView::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+// Chips are only laid out once the bar shows: tabs opened before (a restored session) are placed
+// when it first takes its size.
+void EditorTabBarView::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    QMetaObject::invokeMethod(this, &EditorTabBarView::revealActive, Qt::QueuedConnection);
+}
+
 void EditorTabBarView::paintEvent(QPaintEvent* event) {
     QPainter p(viewport());
     p.fillRect(viewport()->rect(), QColor::fromRgbF(0, 0, 0, 0.3f));

@@ -1,7 +1,8 @@
 #pragma once
 // The strip of open documents above the editor: one chip per document in tab order, scrolling
 // sideways when they do not fit, with either wheel of the mouse. Whenever another document
-// becomes active, the strip moves just enough to show its chip; otherwise it stays put.
+// becomes active, and whenever the bar changes size, the strip moves just enough to show its chip;
+// otherwise it stays put.
 #include <QHash>
 #include <QPointer>
 #include <QScrollArea>
@@ -28,6 +29,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void revealActive();

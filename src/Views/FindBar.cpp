@@ -32,7 +32,8 @@ PressableButton* symbolButton(const QString& symbol, qreal points, QFont::Weight
     button->label().font = ShimmerText::font(points, weight, Design::standard);
     button->label().symbolBrush = colour;
     button->setToolTip(help);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab, not taken by a click: the pointer leaves the keyboard in the field.
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
@@ -167,7 +168,7 @@ FindBar::FindBar(FindState* find, std::function<void()> onClose, QWidget* parent
     auto* all = new PressableButton(QString(), QStringLiteral("All"), replaceRow_);
     all->setObjectName(QStringLiteral("replaceAll"));
     all->setToolTip(QStringLiteral("Replace All"));
-    all->setFocusPolicy(Qt::NoFocus);
+    all->setFocusPolicy(Qt::TabFocus);
     all->label().font = ShimmerText::font(11, QFont::DemiBold, Design::rounded);
     all->label().textBrush = white(0.7);
     all->setPadding(QMarginsF(8, 4, 8, 4));

@@ -1,6 +1,5 @@
 #include "Workspace/FileNode.h"
 
-#include <QHash>
 #include <algorithm>
 #include <utility>
 #include <sys/stat.h>
@@ -77,15 +76,29 @@ void FileNode::loadChildren() {
     assignChildren(std::move(nodes));
 }
 
+bool FileNode::comesBefore(const Listed& entry, const FileNode& node) {
+    if (entry.isDirectory != node.isDirectory_) return entry.isDirectory;
+    return FileOrder::compare(entry.name, node.name_) < 0;
+}
+
 void FileNode::refreshLoaded() {
     if (!isDirectory_ || !isLoaded_) return;
-    QHash<QString, Ptr> current;
-    if (children_)
-        for (const auto& child : *children_) current.insert(child->url_, child);
+    const Children old = children_.value_or(Children{});
+    const QList<Listed> listed = listVisible(url_);
     Children nodes;
-    for (const auto& entry : listVisible(url_)) {
+    nodes.reserve(listed.size());
+    // The old children and the new listing are both in display order: walked side by side, an entry
+    // that is still there meets its node at once, and the order is asked only where they part.
+    qsizetype next = 0;
+    for (const Listed& entry : listed) {
+        Ptr kept;
+        while (next < old.size() && !kept) {
+            const Ptr& node = old[next];
+            if (node->name_ == entry.name) kept = node;
+            else if (comesBefore(entry, *node)) break;  // a new entry
+            ++next;  // found, or gone from the folder
+        }
         // An entry replaced by one of the other kind (a file by a folder) gets a new node.
-        Ptr kept = current.take(entry.url);
         if (kept && kept->isDirectory_ == entry.isDirectory) {
             kept->refreshLoaded();
             nodes.append(std::move(kept));
@@ -93,7 +106,8 @@ void FileNode::refreshLoaded() {
             nodes.append(make(entry));
         }
     }
-    assignChildren(std::move(nodes));
+    // The same nodes in the same order: nothing for those who show them to redo.
+    if (nodes != old) assignChildren(std::move(nodes));
 }
 
 void FileNode::allFiles(QStringList& into) const {

@@ -63,6 +63,8 @@ private:
     static Ptr make(const Listed& entry);
     // The visible entries of dir in display order.
     static QList<Listed> listVisible(const QString& dir);
+    // Whether entry is listed before node's own entry.
+    static bool comesBefore(const Listed& entry, const FileNode& node);
     void assignChildren(Children children);
 
     mutable QUuid id_;

@@ -66,6 +66,19 @@ TEST(APIServiceScanTest, FindsRequestFilesInFileViewerOrderAndSkipsExcludedFolde
     EXPECT_TRUE(collection(service, ws.file("comments.http")));
 }
 
+// The open folder deleted from under the window: a rescan finds nothing and goes on.
+TEST(APIServiceScanTest, AFolderGoneFromDiskScansAsEmpty) {
+    TempFolder ws;
+    ws.write("gone/a.http", kOne);
+    APIService service;
+    service.setRoot(ws.file("gone"));
+    service.reload();
+    ASSERT_EQ(service.collections().size(), 1);
+    QDir(ws.file("gone")).removeRecursively();
+    service.reload();
+    EXPECT_TRUE(service.collections().isEmpty());
+}
+
 TEST(APIServiceScanTest, EnvironmentsFromBothFileKindsAndTheActiveOneSettles) {
     TempFolder ws;
     ws.write("environments/dev.env", "A=1\nB=x\n");

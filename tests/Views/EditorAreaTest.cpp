@@ -253,4 +253,25 @@ TEST_F(EditorAreaTest, TheActiveChipComesIntoViewAndTheVerticalWheelScrollsTheBa
     EXPECT_LT(scroll->value(), scroll->maximum());
 }
 
+// A session brings its tabs back before the window is first shown: the active one, far along,
+// must be in view once the bar has its real width.
+TEST_F(EditorAreaTest, TheActiveChipOfTabsOpenedBeforeTheBarIsShownIsInViewOnceItIs) {
+    EditorTabBarView bar(&app);
+    QList<EditorDocument*> docs;
+    for (int i = 0; i < 60; ++i) docs << open(QStringLiteral("file-%1.txt").arg(i, 2, 10, QChar(u'0')));
+    app.selectTab(docs[30]);
+    QApplication::processEvents();
+    bar.resize(700, EditorTabBarView::kHeight);
+    bar.show();
+    const auto shows = [&](EditorDocument* doc) {
+        const TabChip* chip = bar.chip(doc->id());
+        const QRect box(chip->mapTo(bar.viewport(), QPoint(0, 0)), chip->size());
+        return bar.viewport()->rect().contains(box);
+    };
+    EXPECT_TRUE(waitUntil([&] { return bar.horizontalScrollBar()->maximum() > 0 && shows(docs[30]); }));
+    // Wider again, as a window is when it first takes its saved size: still in view.
+    bar.resize(1400, EditorTabBarView::kHeight);
+    EXPECT_TRUE(waitUntil([&] { return shows(docs[30]); }));
+}
+
 } // namespace

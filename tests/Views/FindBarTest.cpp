@@ -8,6 +8,7 @@
 #include <QLineEdit>
 
 #include "Editor/FindState.h"
+#include "UI/PressableButton.h"
 #include "ViewsTestSupport.h"
 #include "Views/FindBar.h"
 #include "Views/Editor/EditorFixture.h"
@@ -145,6 +146,16 @@ TEST_F(FindBarFixture, ReplaceRowWidensTheBarOnTheSpringAndNarrowsItAgain) {
     EXPECT_TRUE(waitUntil([&] { return bar->surface()->width() == narrow && !bar->replaceRow()->isVisible(); }));
 }
 
+// The editor area widens or narrows under the bar: it stays centred over it.
+TEST_F(FindBarFixture, TheBarStaysCentredWhenTheAreaChangesSize) {
+    const auto centred = [&] { return bar->x() == (area.width() - bar->width()) / 2; };
+    ASSERT_TRUE(waitUntil(centred));
+    area.resize(1400, 500);
+    EXPECT_TRUE(waitUntil(centred));
+    area.resize(700, 500);
+    EXPECT_TRUE(waitUntil(centred));
+}
+
 // Opened with the replace row closed, the panel holds the find row alone: as tall as it is after
 // the replace row has come and gone, and the toggle's row (its tallest control) fills it.
 TEST_F(FindBarFixture, TheBarIsAsTallAsItsRowsFromTheFirstFrame) {
@@ -188,6 +199,43 @@ TEST_F(FindBarFixture, CloseButtonAndEscapeRunOnClose) {
     QTest::keyClick(bar->queryField(), Qt::Key_Escape);
     EXPECT_EQ(closes, 2);
     EXPECT_EQ(find.query(), "kept") << "the bar itself clears nothing; its owner decides";
+}
+
+// Without a pointer: Tab and Shift+Tab reach every control of the bar, each shows that it has
+// the keyboard, and Space works it.
+TEST_F(FindBarFixture, TabReachesEveryControlAndSpaceWorksIt) {
+    find.setShowReplace(true);
+    ASSERT_TRUE(waitUntil([&] { return bar->replaceRow()->isVisible() && bar->focus() == FindBar::Field::query; }));
+    const auto walk = [&](bool backward) {
+        QSet<QString> reached;
+        for (int i = 0; i < 30; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), backward ? Qt::Key_Backtab : Qt::Key_Tab,
+                            backward ? Qt::ShiftModifier : Qt::NoModifier);
+            QWidget* now = QApplication::focusWidget();
+            if (!now || !bar->isAncestorOf(now)) break;
+            if (auto* button = qobject_cast<PressableButton*>(now))
+                EXPECT_TRUE(button->focusRing().isShown()) << qPrintable(now->objectName());
+            reached << now->objectName();
+        }
+        QStringList names(reached.begin(), reached.end());
+        names.sort();
+        return names.join(u',').toStdString();
+    };
+    const std::string all = "Match Case,Regular Expression,Whole Word,close,next,previous,query,replace,replaceAll,"
+                            "replaceToggle,replacement";
+    EXPECT_EQ(walk(false), all);
+    EXPECT_EQ(walk(true), all);
+
+    for (int i = 0; i < 30 && QApplication::focusWidget()->objectName() != "Regular Expression"; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget()->objectName().toStdString(), "Regular Expression");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(waitUntil([&] { return find.useRegex(); }));
+    // A click leaves the keyboard where it was: in the field being typed into.
+    bar->queryField()->setFocus();
+    QTest::mouseClick(button("Whole Word"), Qt::LeftButton);
+    EXPECT_TRUE(waitUntil([&] { return find.wholeWord(); }));
+    EXPECT_TRUE(bar->queryField()->hasFocus());
 }
 
 } // namespace

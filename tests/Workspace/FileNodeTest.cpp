@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QHash>
 #include <QFile>
 #include <algorithm>
 #include <fcntl.h>
@@ -86,6 +87,39 @@ TEST(FileNode, RefreshKeepsNodesOfEntriesThatStillExist) {
     EXPECT_FALSE(inner->isLoaded());  // never loaded: not descended into
     EXPECT_FALSE(inner->children().has_value());
     EXPECT_TRUE(child(root, "m.txt")->isDirectory());
+}
+
+// A refresh matches the old nodes to the new listing by walking both in display order: entries
+// added and removed at either end, in the middle and in runs, a file turned folder and back, names
+// that differ only in case and numbered names all come out as a fresh listing would give them, and
+// every entry still there keeps its node.
+TEST(FileNode, RefreshKeepsEveryNodeStillThereWhateverChangedAroundIt) {
+    TempFolder dir;
+    const QStringList start{"b2", "b10", "c", "d", "e", "f", "g", "h", "Same", "x1", "x9", "x10"};
+    for (const QString& name : start) dir.write(name, "");
+    for (const char* folder : {"k", "m", "p"}) dir.mkdir(folder);
+    FileNode root(dir.path());
+    root.loadChildren();
+    QHash<QString, FileNode::Ptr> before;
+    for (const auto& node : *root.children()) before.insert(node->name(), node);
+
+    for (const char* gone : {"b2", "e", "f", "g", "x10"}) QFile::remove(dir.file(gone));
+    for (const char* added : {"a", "b3", "ee", "same", "x2", "zz"}) dir.write(added, "");
+    QFile::remove(dir.file("d"));
+    dir.mkdir("d");                              // a file turned folder
+    QDir(dir.file("m")).removeRecursively();
+    dir.write("m", "");                          // a folder turned file
+    dir.mkdir("j");
+    root.refreshLoaded();
+
+    FileNode fresh(dir.path());
+    fresh.loadChildren();
+    EXPECT_EQ(names(root), names(fresh));
+    for (const auto& node : *root.children()) {
+        const FileNode::Ptr old = before.value(node->name());
+        const bool sameKind = old && old->isDirectory() == node->isDirectory();
+        EXPECT_EQ(node == old, sameKind) << qPrintable(node->name());
+    }
 }
 
 TEST(FileNode, AllFilesSkipsExcludedEntriesAndNeverLoops) {

@@ -67,6 +67,24 @@ protected:
     FileExplorerView view{app};
 };
 
+// A change on disk lists the loaded folders again; the rows are built once for it, not once more
+// for every open folder, whose rows are walked in full each time.
+TEST_F(FileExplorerTest, AChangeOnDiskBuildsTheRowsOnceHoweverManyFoldersAreOpen) {
+    for (int i = 0; i < 6; ++i) dir.write(QStringLiteral("proj/f%1/x.txt").arg(i), "");
+    openProject();
+    for (int i = 0; i < 6; ++i) row(QStringLiteral("proj/f%1").arg(i)).activate();
+    row("proj/src").activate();
+    int builds = 0;
+    QObject::connect(view.model(), &QAbstractItemModel::modelReset, [&] { ++builds; });
+    dir.write("proj/src/new.txt", "");
+    app.handleExternalChange();
+    EXPECT_EQ(builds, 2) << "one for the folder that changed, one for the tree";
+    EXPECT_NE(rowOf("proj/src/new.txt"), -1);
+    builds = 0;
+    app.handleExternalChange();
+    EXPECT_EQ(builds, 1) << "nothing changed: the tree alone";
+}
+
 TEST_F(FileExplorerTest, HeaderAndEmptyStateFollowTheFolder) {
     EXPECT_TRUE(view.showsEmptyState());
     ScriptedChooser chooser;

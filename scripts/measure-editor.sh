@@ -183,12 +183,12 @@ wait_idle() {
 typed() { printf '%s' "$1" | xdotool type --delay 0 --file -; }
 
 # A Replace All of $QUERY by $REPLACEMENT (case-sensitive in this editor), then its undo, each until
-# idle, in the program measure() runs; for this editor also the longest turn of each. The bars are
-# driven by clicks placed for the windows as they open here, as in the ops case.
-replace_and_undo() {
+# idle, in the program measure() runs: sets the caller's replaced, replacedIdle, undone and undoneIdle.
+# The bars are driven by clicks placed for the windows as they open here (this editor's replace row
+# and case toggle, Kate's "Replace All" button); the undo key goes to the text.
+replace_then_undo() {
     xdotool key Escape ctrl+Home
     wait_idle "$pid" "$rate" >/dev/null
-    local replaced replacedIdle undone undoneIdle
     if [ "$name" = brimel ]; then
         xdotool key ctrl+f; sleep 0.5
         xdotool mousemove 609 92 click 1; sleep 0.5
@@ -214,7 +214,12 @@ replace_and_undo() {
     xdotool key ctrl+z
     undoneIdle=$(wait_idle "$pid" "$rate")
     [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-undone.png"
-    local turns=""
+}
+
+# The same, printed; for this editor also the longest turn of each.
+replace_and_undo() {
+    local replaced replacedIdle undone undoneIdle turns=""
+    replace_then_undo
     [ "$name" != brimel ] ||
         turns="   longest turn (ms): replace all $(longest_turn "$name" "$replaced" "$replacedIdle")   undo $(longest_turn "$name" "$undone" "$undoneIdle")"
     echo "$(printf '%-8s' "$name") \"$QUERY\" replace all to idle $(python3 -c "print(f'{$replacedIdle - $replaced:6.3f}')") s   undo to idle $(python3 -c "print(f'{$undoneIdle - $undone:6.3f}')") s$turns"
@@ -330,37 +335,9 @@ measure() {
         local foundCpu
         read -r found foundIdle foundCpu <<<"$(fine_idle "$pid" xdotool type --delay 0 "e")"
         wait_idle "$pid" "$rate" >/dev/null
-        # Case-sensitive "prototype" replaced by "proto_type" everywhere, then that undone, each until
-        # idle. The bars are driven by clicks placed for the windows as they open here (this editor's
-        # replace row and case toggle, Kate's "Replace All" button); the undo key goes to the text.
-        xdotool key Escape ctrl+Home
-        wait_idle "$pid" "$rate" >/dev/null
+        # Case-sensitive "prototype" replaced by "proto_type" everywhere, then that undone, each until idle.
         local replaced replacedIdle undone undoneIdle
-        if [ "$name" = brimel ]; then
-            xdotool key ctrl+f; sleep 0.5
-            xdotool mousemove 609 92 click 1; sleep 0.5
-            xdotool mousemove 870 89 click 1
-            xdotool type --delay 0 "prototype"
-            xdotool mousemove 656 116 click 1
-        else
-            xdotool key ctrl+r; sleep 0.5
-            xdotool type --delay 0 "prototype"
-            xdotool key Tab
-        fi
-        xdotool type --delay 0 "proto_type"
-        wait_idle "$pid" "$rate" >/dev/null
-        replaced=$(now)
-        if [ "$name" = brimel ]; then xdotool mousemove 1004 115 click 1
-        else xdotool mousemove 478 444 click 1; fi
-        replacedIdle=$(wait_idle "$pid" "$rate")
-        [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-replaced.png"
-        if [ "$name" = brimel ]; then xdotool mousemove 700 500 click 1
-        else xdotool mousemove 300 250 click 1; fi
-        wait_idle "$pid" "$rate" >/dev/null
-        undone=$(now)
-        xdotool key ctrl+z
-        undoneIdle=$(wait_idle "$pid" "$rate")
-        [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-undone.png"
+        QUERY=prototype REPLACEMENT=proto_type replace_then_undo
         # Back to the top, then the 200,000-line block there folded: in this editor a click on the
         # first line's chevron in the gutter (placed for the 1280-wide window), in Kate "Fold
         # Toplevel Nodes".

@@ -143,6 +143,16 @@ std::optional<KeyValueItem> disabledHeader(QStringView line) {
     return KeyValueItem{.key = key.toString(), .value = trimmed(rest.mid(colon + 1)).toString(), .enabled = false};
 }
 
+// The row a line of the header region reads as, if any.
+std::optional<KeyValueItem> headerRow(QStringView line) {
+    if (line.startsWith(u'#') || line.startsWith(u"//")) return disabledHeader(line);
+    const qsizetype colon = line.indexOf(u':');
+    if (colon < 0) return std::nullopt;
+    const QStringView key = trimmed(line.left(colon));
+    if (key.isEmpty()) return std::nullopt;
+    return KeyValueItem{.key = key.toString(), .value = trimmed(line.mid(colon + 1)).toString()};
+}
+
 std::optional<QString> headerText(const KeyValueItem& row) {
     if (row.key.isEmpty()) return std::nullopt;
     const QString text = row.key + QStringLiteral(": ") + row.value;
@@ -216,13 +226,7 @@ std::optional<HTTPRequest> parseSection(const HTTPFileLayout& layout, HTTPFileLa
             section.blankLine = i++;
             break;
         }
-        std::optional<KeyValueItem> row;
-        if (header.startsWith(u'#') || header.startsWith(u"//")) {
-            row = disabledHeader(header);
-        } else if (const qsizetype colon = header.indexOf(u':'); colon >= 0) {
-            const QStringView key = trimmed(header.left(colon));
-            if (!key.isEmpty()) row = KeyValueItem{.key = key.toString(), .value = trimmed(header.mid(colon + 1)).toString()};
-        }
+        const std::optional<KeyValueItem> row = headerRow(header);
         section.headerLines.append(i);
         section.headerRows.append(row ? int(request.headers.size()) : -1);
         if (row) request.headers.append(*row);
@@ -413,9 +417,21 @@ std::optional<QString> cannotHold(const HTTPRequest& request) {
     const auto broken = [](const QString& text) { return text.contains(u'\n'); };
     if (broken(request.name)) return QStringLiteral("its name holds a line break");
     if (broken(request.url)) return QStringLiteral("its URL holds a line break");
-    for (const KeyValueItem& row : request.headers)
-        if (!row.key.isEmpty() && (broken(row.key) || broken(row.value)))
+    for (const KeyValueItem& row : request.headers) {
+        if (row.key.isEmpty()) continue;
+        if (broken(row.key) || broken(row.value))
             return QStringLiteral("the header “%1” holds a line break").arg(row.key.section(u'\n', 0, 0));
+        // The line is split at its first colon, and a switched-off row is a comment that only
+        // reads back as a row while its key is a plain token.
+        const std::optional<KeyValueItem> reread = headerRow(*headerText(row));
+        if (reread && reread->key == row.key && reread->enabled == row.enabled) continue;
+        if (row.key.contains(u':')) return QStringLiteral("the key of the header “%1” holds a “:”").arg(row.key);
+        return QStringLiteral("the key of the header “%1” would read back as another line").arg(row.key);
+    }
+    // The request line holds switched-on rows only.
+    for (const KeyValueItem& row : request.params)
+        if (!row.enabled && !row.key.isEmpty())
+            return QStringLiteral("its query parameter “%1” is switched off, which the request line cannot hold").arg(row.key);
     if (request.hasBody())
         for (const QStringView line : QStringView(request.body).split(u'\n'))
             if (line.startsWith(u"###")) return QStringLiteral("a line of its body starts with “###”");

@@ -22,8 +22,9 @@ QList<HTTPRequest> parse(const QString& text, const QList<HTTPRequest>& previous
 // hold no request (variables, unknown methods) stay where they were.
 QString serialize(const QList<HTTPRequest>& requests);
 
-// Why a request cannot be written as it is (a line break in its name, URL or a header, a body
-// line starting with "###"); absent when it can.
+// Why a request cannot be written as it is (a line break in its name, URL or a header, a header
+// key that would read back as another row, a query parameter switched off, a body line starting
+// with "###"); absent when it can.
 std::optional<QString> cannotHold(const HTTPRequest& request);
 
 // One request on its own, e.g. for editing it as text: its section as edited, or a new block.

@@ -310,3 +310,48 @@ TEST(HTTPFileFormatRewriteTest, AHeaderAddedAfterARequestLineEndingInALoneCarria
         EXPECT_EQ(reread[0].url, requests[0].url);
     }
 }
+
+// --- what the format cannot hold -----------------------------------------------------------
+
+// A row the file has no way to write is refused with a reason, never written as something that
+// reads back otherwise; the other request is untouched either way.
+TEST(HTTPFileFormatKeepTest, AQueryParameterSwitchedOffIsRefusedNeverDropped) {
+    const QString text = QStringLiteral("### Users\nGET https://x/u?page=2&size=10\nAccept: */*\n\n### Other\nGET https://y\n");
+    QList<HTTPRequest> requests = parse(text);
+    requests[0].params[1].enabled = false;
+    requests[0].headers[0].value = QStringLiteral("application/json");  // and something else edited
+    const std::optional<QString> why = HTTPFileFormat::cannotHold(requests[0]);
+    ASSERT_TRUE(why.has_value()) << serialize(requests).toStdString();
+    EXPECT_TRUE(why->contains(QStringLiteral("“size”"))) << why->toStdString();
+
+    // Switched on again it is written in place; an empty row switched off holds nothing to lose.
+    requests[0].params[1].enabled = true;
+    requests[0].params.append(row({}, {}, false));
+    ASSERT_FALSE(HTTPFileFormat::cannotHold(requests[0]).has_value());
+    const QString written = serialize(requests);
+    EXPECT_EQ(written, QString(text).replace(QStringLiteral("*/*"), QStringLiteral("application/json")));
+}
+
+TEST(HTTPFileFormatKeepTest, HeaderKeysThatWouldReadBackAsOtherRowsAreRefused) {
+    const QString text = QStringLiteral("### A\nGET https://x\nAccept: */*\n");
+    struct Case {
+        const char* key;
+        bool enabled;
+    };
+    for (const Case& c : {Case{"X-A:B", true}, Case{"x:colon", false}, Case{"X Odd (key)", false}, Case{"//X-Slash", true},
+                          Case{"#X-Hash", true}, Case{" X-Lead", true}, Case{"Ünï", false}}) {
+        SCOPED_TRACE(c.key);
+        HTTPRequest request = parse(text).first();
+        request.name = QStringLiteral("B");
+        request.headers.append(row(QString::fromUtf8(c.key), QStringLiteral("v:w"), c.enabled));
+        const std::optional<QString> why = HTTPFileFormat::cannotHold(request);
+        ASSERT_TRUE(why.has_value()) << rows(parse(serialize({request})).first().headers).join(u',').toStdString();
+        EXPECT_TRUE(why->contains(QString::fromUtf8(c.key).trimmed())) << why->toStdString();
+    }
+    // Colons in a value, odd keys switched on and token keys switched off read back as written.
+    HTTPRequest request = parse(text).first();
+    request.headers.append({row("X-Time", "10:30:00"), row("X Odd (key)", "1"), row("Ünï", "é"), row("X-Off", "a: b", false),
+                            row("X-Empty", {})});
+    ASSERT_FALSE(HTTPFileFormat::cannotHold(request).has_value());
+    EXPECT_EQ(rows(parse(serialize({request})).first().headers), rows(request.headers));
+}

@@ -355,3 +355,44 @@ TEST(HTTPFileFormatKeepTest, HeaderKeysThatWouldReadBackAsOtherRowsAreRefused) {
     ASSERT_FALSE(HTTPFileFormat::cannotHold(request).has_value());
     EXPECT_EQ(rows(parse(serialize({request})).first().headers), rows(request.headers));
 }
+
+// Editing one request of a long file rewrites its own line and nothing else, however many
+// requests stand around it: the bytes that differ do not grow with the file.
+TEST(HTTPFileFormatKeepTest, AnEditInALongFileRewritesOnlyItsOwnBytes) {
+    auto file = [](int count) {
+        QString text = QStringLiteral("@base = https://example.org\n\n");
+        for (int i = 1; i <= count; ++i)
+            text += QStringLiteral("### Request %1\n# note %1\nPOST {{base}}/items/%1?page=%1&flag\nAccept: */*\n# X-Off: %1\n"
+                                   "Content-Type: application/json\n\n{\n  \"n\": %1\n}\n\n")
+                        .arg(i);
+        return text;
+    };
+    qsizetype rewritten = -1;
+    for (const int count : {50, 500}) {
+        SCOPED_TRACE(count);
+        const QString text = file(count);
+        QList<HTTPRequest> requests = parse(text);
+        ASSERT_EQ(requests.size(), count);
+        requests[36].headers[0].value = QStringLiteral("text/csv");
+        const QString written = serialize(requests);
+        qsizetype prefix = 0, suffix = 0;
+        while (prefix < text.size() && prefix < written.size() && text[prefix] == written[prefix]) ++prefix;
+        while (suffix < text.size() - prefix && suffix < written.size() - prefix &&
+               text[text.size() - 1 - suffix] == written[written.size() - 1 - suffix])
+            ++suffix;
+        EXPECT_EQ(text.left(prefix).count(QStringLiteral("###")), 37) << "everything before the edited row is kept";
+        EXPECT_EQ(text.right(suffix).count(QStringLiteral("###")), count - 37);
+        const qsizetype changed = written.size() - prefix - suffix;
+        EXPECT_LE(changed, QStringLiteral("text/csv").size());
+        if (rewritten >= 0) EXPECT_EQ(changed, rewritten) << "the rewrite grew with the file";
+        rewritten = changed;
+
+        // Read again with the previous list, every other request keeps its id and its content.
+        const QList<HTTPRequest> reread = parse(written, requests);
+        ASSERT_EQ(reread.size(), count);
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(reread[i].id, requests[i].id) << i;
+            EXPECT_TRUE(reread[i].sameContent(requests[i])) << i;
+        }
+    }
+}

@@ -99,6 +99,28 @@ TEST_F(RequestViewFixture, AnEditTheFileCannotHoldIsNotSavedAndSaidSoUntilOneIs)
     EXPECT_EQ(view->noteLabel()->text(), "second") << "the note still says the request is not saved";
 }
 
+// The text file has no way to write a parameter switched off: the switch is refused with a reason
+// and the row stays in the file; the next edit that can be saved brings the file's version back.
+TEST_F(RequestViewFixture, AParameterSwitchedOffInATextFileIsRefusedAndStaysInTheFile) {
+    KeyValueEditor* params = view->paramsEditor();
+    params->add();
+    QTest::keyClicks(params->keyField(0), "size");
+    QTest::keyClicks(params->valueField(0), "10");
+    ASSERT_TRUE(disk().contains("POST https://example.com/2?size=10\n")) << disk().toStdString();
+
+    params->setEnabledAt(0, false);
+    EXPECT_TRUE(disk().contains("POST https://example.com/2?size=10\n")) << disk().toStdString();
+    EXPECT_TRUE(view->noteLabel()->text().startsWith("Not saved: ")) << view->noteLabel()->text().toStdString();
+    EXPECT_TRUE(view->noteLabel()->text().contains("“size”")) << view->noteLabel()->text().toStdString();
+
+    QTest::keyClick(view->urlField(), Qt::Key_End);
+    QTest::keyClicks(view->urlField(), "0");
+    EXPECT_TRUE(disk().contains("POST https://example.com/20?size=10\n")) << disk().toStdString();
+    ASSERT_EQ(view->request().params.size(), 1);
+    EXPECT_TRUE(view->request().params[0].enabled);
+    EXPECT_EQ(view->noteLabel()->text(), "second");
+}
+
 TEST_F(RequestViewFixture, TypingNeverWritesOverAChangeMadeOutside) {
     auto changeOutside = [&](const QString& from, const QString& to) {
         QString text = disk();

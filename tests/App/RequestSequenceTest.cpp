@@ -199,3 +199,47 @@ TEST_F(RequestSequence, TypingAfterARenameOrAReplayReachesTheFileAndOnlyWhatWasT
     EXPECT_EQ(QString(after), QString(before).replace(server.url("/ab"), server.url("/abc"))) << after.constData();
     EXPECT_EQ(requestView()->headersEditor()->rowCount(), headers->rowCount());
 }
+
+TEST_F(RequestSequence, TypingAfterARequestRenameOrAReplayInATextFileChangesOnlyWhatWasTyped) {
+    const QString second = QStringLiteral("### Second\nPOST %1\nContent-Type: application/json\n\n{\"a\": 1}\n").arg(server.url("/b"));
+    dir.write("api/api.http",
+              (QStringLiteral("### First\nGET %1?page=1\nAccept: */*\n\n").arg(server.url("/a")) + second).toUtf8());
+    const QString path = dir.file("api/api.http");
+    window = WindowManager::shared().openWindow(dir.path());
+    window->show();
+    ASSERT_TRUE(waitUntil([&] { return window->state().api().collections().size() == 1; }));
+    AppState& app = window->state();
+    ScriptedPrompter prompter;
+
+    // Renamed while open: the next keystroke lands in the renamed request, the other one untouched.
+    open("First");
+    prompter.texts = {QStringLiteral("Renamed ✓ один")};
+    const APICollectionFile file = app.api().collections().first();
+    CollectionActions(app).promptRenameRequest(file.requests[0], file);
+    ASSERT_TRUE(requestView());
+    QTest::keyClick(requestView()->urlField(), Qt::Key_End);
+    QTest::keyClicks(requestView()->urlField(), "x");
+    const QString renamed =
+        QStringLiteral("### Renamed ✓ один\nGET %1?page=1\nAccept: */*\n\n").arg(server.url("/ax")) + second;
+    EXPECT_EQ(QString::fromUtf8(readBytes(path)), renamed);
+
+    // Sent, then a parameter added and the first one switched off, which the file cannot hold.
+    requestView()->send();
+    ASSERT_TRUE(waitUntil([&] { return !app.isSending(); }));
+    KeyValueEditor* params = requestView()->paramsEditor();
+    params->addButton()->click();
+    QTest::keyClicks(params->keyField(1), "size");
+    QTest::keyClicks(params->valueField(1), "10");
+    const QString before = QString::fromUtf8(readBytes(path));
+    ASSERT_EQ(before, QString(renamed).replace(QStringLiteral("?page=1\n"), QStringLiteral("?page=1&size=10\n")));
+    params->setEnabledAt(0, false);
+    EXPECT_EQ(QString::fromUtf8(readBytes(path)), before);
+
+    // The older version replayed and one character typed: only that character reaches the file.
+    app.replay(app.history().entries().last().id);
+    QTest::keyClick(requestView()->urlField(), Qt::Key_End);
+    QTest::keyClicks(requestView()->urlField(), "y");
+    EXPECT_EQ(QString::fromUtf8(readBytes(path)), QString(before).replace(server.url("/ax"), server.url("/axy")));
+    EXPECT_EQ(requestView()->request().name, QStringLiteral("Renamed ✓ один"));
+    EXPECT_EQ(requestView()->paramsEditor()->rowCount(), 2);
+}

@@ -348,6 +348,9 @@ TEST(HTTPFileFormatKeepTest, HeaderKeysThatWouldReadBackAsOtherRowsAreRefused) {
         ASSERT_TRUE(why.has_value()) << rows(parse(serialize({request})).first().headers).join(u',').toStdString();
         EXPECT_TRUE(why->contains(QString::fromUtf8(c.key).trimmed())) << why->toStdString();
     }
+    // A switched-off row written by hand without a space after its colon keeps its whole value.
+    EXPECT_EQ(rows(parse(QStringLiteral("GET https://x\n#X-Tight:1\n//X-Slash:ab\n")).first().headers),
+              (QStringList{"~X-Tight=1", "~X-Slash=ab"}));
     // Colons in a value, odd keys switched on and token keys switched off read back as written.
     HTTPRequest request = parse(text).first();
     request.headers.append({row("X-Time", "10:30:00"), row("X Odd (key)", "1"), row("Ünï", "é"), row("X-Off", "a: b", false),
@@ -395,4 +398,14 @@ TEST(HTTPFileFormatKeepTest, AnEditInALongFileRewritesOnlyItsOwnBytes) {
             EXPECT_TRUE(reread[i].sameContent(requests[i])) << i;
         }
     }
+}
+
+// The last request edited as text on its own takes its section's place and ends the file as that
+// text ends, not with the blank lines that followed the old section.
+TEST(HTTPFileFormatKeepTest, TheLastRequestEditedAsTextEndsTheFileAsItsTextEnds) {
+    QList<HTTPRequest> requests = parse(QStringLiteral("### A\nGET https://a\n\n### B\nGET https://b\n\n\n\n"));
+    HTTPRequest raw = parse(QStringLiteral("### B\nGET https://b2\n")).first();
+    raw.id = requests[1].id;
+    requests[1] = raw;
+    EXPECT_EQ(serialize(requests), QStringLiteral("### A\nGET https://a\n\n### B\nGET https://b2\n"));
 }

@@ -176,7 +176,7 @@ TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
                 const qsizetype piece = 8 + qsizetype(random() % 40);
                 ASSERT_EQ(FindMatcher::literalMatches(expression, reach, current, piece).matches, whole)
                     << text.toStdString() << " flags " << flags << " round " << round << " piece " << piece;
-                if (const auto counted = FindMatcher::oneCharacterCount(expression, current, piece))
+                if (const auto counted = FindMatcher::literalCount(expression, current, piece))
                     ASSERT_EQ(counted->counted, whole.size()) << text.toStdString() << " flags " << flags << " round " << round;
                 matches = around.matches;
             }

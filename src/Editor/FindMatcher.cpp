@@ -309,24 +309,23 @@ class AsciiCounter {
 public:
     AsciiCounter(const QString& literal, bool foldCase, const QString& text)
         : literal_(foldCase ? literal.toLower() : literal), foldCase_(foldCase), units_(QStringView(text).utf16()),
-          size_(text.size()) {
-        const char16_t first = literal_.front().unicode();
-        lower_ = first;
-        upper_ = foldCase ? QChar::toUpper(first) : first;
-    }
+          size_(text.size()) {}
 
     // The matches in [from, to), and every unit there or-ed into `seen`.
     qsizetype count(qsizetype from, qsizetype to, char16_t& seen) const {
         unitsSearched += to - from;
-        if (literal_.size() == 1) return UnitScan::countEither(units_ + from, to - from, lower_, upper_, seen);
+        const char16_t first = literal_.front().unicode(), last = literal_.back().unicode();
+        if (literal_.size() == 1) return UnitScan::countEither(units_ + from, to - from, first, upper(first), seen);
+        // The first and the last unit of the query compared together, then the rest where both are.
         qsizetype n = 0, next = from;  // where the next match may start
         const qsizetype length = literal_.size();
-        UnitScan::forEachEither(units_ + from, to - from, lower_, upper_, seen, [&](qsizetype i) {
-            const qsizetype at = from + i;
-            if (at < next || at + length > size_ || !matchesRestAt(at)) return;
-            ++n;
-            next = at + length;
-        });
+        UnitScan::forEachPair(units_ + from, to - from, size_ - from, first, upper(first), length - 1, last, upper(last),
+                              seen, [&](qsizetype i) {
+                                  const qsizetype at = from + i;
+                                  if (at < next || !matchesRestAt(at)) return;
+                                  ++n;
+                                  next = at + length;
+                              });
         return n;
     }
 
@@ -340,11 +339,12 @@ private:
         return true;
     }
 
+    char16_t upper(char16_t c) const { return foldCase_ ? QChar::toUpper(c) : c; }
+
     QString literal_;  // lower-case when case is folded
     bool foldCase_;
     const char16_t* units_;
     qsizetype size_;
-    char16_t lower_ = 0, upper_ = 0;
 };
 
 // Where the text is cut into pieces of about `piece` units: at line starts, where a search from

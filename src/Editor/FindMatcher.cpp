@@ -377,13 +377,16 @@ std::optional<Result> literalCount(const RegularExpression& limited, const QStri
     std::vector<char> completed(pieces, 1);
     ParallelChunks::run(pieces, ParallelChunks::threadCount(), [&](int, int k) {
         qsizetype n = 0;
-        // Blocks of whole lines, small enough to be read again from the cache when one holds a
-        // character past ASCII (seldom in code) and case is folded: its lines holding one are then
-        // searched by the expression, which folds them as a whole search does.
-        constexpr qsizetype kBlock = 16 * 1024;
+        // Blocks small enough to be read again from the cache when one holds a character past
+        // ASCII (seldom in code) and case is folded: its lines holding one are then searched by the
+        // expression, which folds them as a whole search does. A match of one character cannot
+        // cross a block's edge; a longer query's blocks are whole lines.
+        constexpr qsizetype kBlock = 4096;
         for (qsizetype at = cuts[k], end; at < cuts[k + 1]; at = end) {
             end = cuts[k + 1];
-            if (at + kBlock < end) {
+            if (at + kBlock < end && literal->size() == 1) {
+                end = at + kBlock;
+            } else if (at + kBlock < end) {
                 const qsizetype lineEnd = QStringView(text).sliced(at + kBlock, end - at - kBlock).indexOf(u'\n');
                 if (lineEnd >= 0) end = at + kBlock + lineEnd + 1;
             }

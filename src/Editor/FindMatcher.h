@@ -63,7 +63,7 @@ Result literalMatches(const RegularExpression& expression, qsizetype reach, cons
 // Pieces of about `piece` units, cut at line starts, are counted on several threads. Absent for any
 // other query.
 std::optional<Result> literalCount(const RegularExpression& expression, const QString& text,
-                                   qsizetype piece = qsizetype(1) << 22);
+                                   qsizetype piece = qsizetype(1) << 23);
 
 // The matches a search of the whole text finds in `region`, found by searching the region alone:
 // exact where the region starts and ends at line starts (or the text's ends) and no match holds a

@@ -31,11 +31,7 @@ __attribute__((target("avx2"))) qsizetype countEitherWide(const char16_t* units,
         half = _mm_add_epi32(half, _mm_srli_si128(half, 4));
         count += _mm_cvtsi128_si32(half);
     }
-    __m128i both = _mm_or_si128(_mm256_castsi256_si128(all), _mm256_extracti128_si256(all, 1));
-    both = _mm_or_si128(both, _mm_srli_si128(both, 8));
-    both = _mm_or_si128(both, _mm_srli_si128(both, 4));
-    both = _mm_or_si128(both, _mm_srli_si128(both, 2));
-    seen |= char16_t(_mm_cvtsi128_si32(both));
+    seen |= orOfLanes(_mm_or_si128(_mm256_castsi256_si128(all), _mm256_extracti128_si256(all, 1)));
     for (; i < length; ++i) {
         seen |= units[i];
         count += (units[i] == a) | (units[i] == b);
@@ -69,10 +65,7 @@ qsizetype countEither(const char16_t* units, qsizetype length, char16_t a, char1
         sums = _mm_add_epi32(sums, _mm_srli_si128(sums, 4));
         count += _mm_cvtsi128_si32(sums);
     }
-    all = _mm_or_si128(all, _mm_srli_si128(all, 8));
-    all = _mm_or_si128(all, _mm_srli_si128(all, 4));
-    all = _mm_or_si128(all, _mm_srli_si128(all, 2));
-    seen |= char16_t(_mm_cvtsi128_si32(all));
+    seen |= orOfLanes(all);
 #endif
     for (; i < length; ++i) {
         seen |= units[i];

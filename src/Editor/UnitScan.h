@@ -9,6 +9,16 @@
 
 namespace UnitScan {
 
+#if defined(__SSE2__)
+// The eight units of `all` or-ed together.
+inline char16_t orOfLanes(__m128i all) {
+    all = _mm_or_si128(all, _mm_srli_si128(all, 8));
+    all = _mm_or_si128(all, _mm_srli_si128(all, 4));
+    all = _mm_or_si128(all, _mm_srli_si128(all, 2));
+    return char16_t(_mm_cvtsi128_si32(all));
+}
+#endif
+
 // How many of units[0, length) are `a` or `b`; `seen` gets every unit or-ed in (so a unit past
 // ASCII shows as a bit above 0x7f).
 qsizetype countEither(const char16_t* units, qsizetype length, char16_t a, char16_t b, char16_t& seen);
@@ -34,10 +44,7 @@ void forEachPair(const char16_t* units, qsizetype length, qsizetype limit, char1
         for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_packs_epi16(lowHits, highHits))); mask != 0; mask &= mask - 1)
             visit(i + __builtin_ctz(mask));
     }
-    all = _mm_or_si128(all, _mm_srli_si128(all, 8));
-    all = _mm_or_si128(all, _mm_srli_si128(all, 4));
-    all = _mm_or_si128(all, _mm_srli_si128(all, 2));
-    seen |= char16_t(_mm_cvtsi128_si32(all));
+    seen |= orOfLanes(all);
 #endif
     for (; i < length; ++i) {
         seen |= units[i];

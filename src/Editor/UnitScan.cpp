@@ -7,8 +7,19 @@
 
 namespace UnitScan {
 
-#if UNIT_SCAN_WIDE
 namespace {
+
+// countEither() of units[i, length), a unit at a time: what is left past the last whole step.
+qsizetype countRest(const char16_t* units, qsizetype i, qsizetype length, char16_t a, char16_t b, char16_t& seen) {
+    qsizetype count = 0;
+    for (; i < length; ++i) {
+        seen |= units[i];
+        count += (units[i] == a) | (units[i] == b);
+    }
+    return count;
+}
+
+#if UNIT_SCAN_WIDE
 
 // countEither() thirty-two bytes at a time, for processors that have the instructions: a long text
 // is read in fewer steps, with less time spent waiting on memory per unit.
@@ -32,15 +43,12 @@ __attribute__((target("avx2"))) qsizetype countEitherWide(const char16_t* units,
         count += _mm_cvtsi128_si32(half);
     }
     seen |= orOfLanes(_mm_or_si128(_mm256_castsi256_si128(all), _mm256_extracti128_si256(all, 1)));
-    for (; i < length; ++i) {
-        seen |= units[i];
-        count += (units[i] == a) | (units[i] == b);
-    }
-    return count;
+    return count + countRest(units, i, length, a, b, seen);
 }
 
-} // namespace
 #endif
+
+} // namespace
 
 qsizetype countEither(const char16_t* units, qsizetype length, char16_t a, char16_t b, char16_t& seen) {
 #if UNIT_SCAN_WIDE
@@ -67,11 +75,7 @@ qsizetype countEither(const char16_t* units, qsizetype length, char16_t a, char1
     }
     seen |= orOfLanes(all);
 #endif
-    for (; i < length; ++i) {
-        seen |= units[i];
-        count += (units[i] == a) | (units[i] == b);
-    }
-    return count;
+    return count + countRest(units, i, length, a, b, seen);
 }
 
 } // namespace UnitScan

@@ -17,16 +17,20 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextCursor>
+#include <QTemporaryDir>
 #include <QTextDocument>
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <random>
+#include <sys/resource.h>
 #include <vector>
 
 #include "../tests/support/GeneratedCode.h"
 #include "Editor/EditorController.h"
 #include "Editor/ExactText.h"
+#include "Editor/FindMatcher.h"
 #include "Editor/FindState.h"
 #include "Editor/FoldTracker.h"
 #include "Platform/Lines.h"
@@ -305,6 +309,78 @@ void wholeTextOperations(benchmark::State& state) {
     }
 }
 
+// Processor time of the children that have ended, in milliseconds.
+double childrenCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// Counting every match of a plain query in 30 MB of real JavaScript, as a new query in the find bar
+// does: "e" (millions of matches) and "prototype", without case. Each as the median of five runs, wall
+// and processor time of every thread; the places listed as stepping needs them, for comparison; and
+// ripgrep and grep counting the same in the same file.
+void findCount(benchmark::State& state) {
+    const QString text = realJavaScriptWithBlock(30 * kMegabyte);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("real.js"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0) return state.SkipWithError("cannot write the sample");
+    file.close();
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    for (auto _ : state) {
+        for (const char* query : {"e", "prototype"}) {
+            FindState find;
+            find.setQuery(QString::fromLatin1(query));
+            const RegularExpression expression = *find.makeRegex();
+            const qsizetype reach = FindMatcher::literalReach(find.query().size());
+            std::vector<double> wall, cpu, listedWall, listedCpu;
+            qsizetype counted = 0, listed = 0;
+            for (int run = 0; run < 5; ++run) {
+                QElapsedTimer clock;
+                clock.start();
+                double cpuBefore = processCpuMs();
+                counted = FindMatcher::literalCount(expression, text)->counted;
+                wall.push_back(clock.nsecsElapsed() / 1e6);
+                cpu.push_back(processCpuMs() - cpuBefore);
+                clock.restart();
+                cpuBefore = processCpuMs();
+                listed = FindMatcher::literalMatches(expression, reach, text).matches.size();
+                listedWall.push_back(clock.nsecsElapsed() / 1e6);
+                listedCpu.push_back(processCpuMs() - cpuBefore);
+            }
+            const std::string name(query);
+            state.counters[name + "_matches"] = double(counted);
+            state.counters[name + "_listed_matches"] = double(listed);
+            state.counters[name + "_count_ms"] = median(wall);
+            state.counters[name + "_count_cpu_ms"] = median(cpu);
+            state.counters[name + "_list_ms"] = median(listedWall);
+            state.counters[name + "_list_cpu_ms"] = median(listedCpu);
+            // The peers, the same query without case in the same file.
+            const QList<std::pair<std::string, QString>> peers = {
+                {"rg", QStringLiteral("rg --count-matches -i %1 %2 > /dev/null")},
+                {"grep", QStringLiteral("grep -o -i %1 %2 | wc -l > /dev/null")}};
+            for (const auto& [peer, command] : peers) {
+                std::vector<double> peerWall, peerCpu;
+                for (int run = 0; run < 5; ++run) {
+                    QElapsedTimer clock;
+                    clock.start();
+                    const double cpuBefore = childrenCpuMs();
+                    if (std::system(command.arg(QString::fromLatin1(query), path).toLocal8Bit().constData()) != 0)
+                        return state.SkipWithError("a peer failed");
+                    peerWall.push_back(clock.nsecsElapsed() / 1e6);
+                    peerCpu.push_back(childrenCpuMs() - cpuBefore);
+                }
+                state.counters[name + "_" + peer + "_ms"] = median(peerWall);
+                state.counters[name + "_" + peer + "_cpu_ms"] = median(peerCpu);
+            }
+        }
+    }
+}
+
 // A sample for the real-window measurement.
 QString sample(const QString& kind, qsizetype size) {
     return kind == u"json" ? generated_code::nestedJson(size, 20)
@@ -323,6 +399,7 @@ BENCHMARK(nestedJson)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisec
 BENCHMARK(emptyLinesOpen)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(shortLinesOpen)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(wholeTextOperations)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(findCount)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (writeRequestedSample(argc, argv, sample)) return 0;

@@ -1,6 +1,7 @@
 #include "Editor/FindMatcher.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "Editor/ParallelChunks.h"
+#include "Editor/UnitScan.h"
 #include "Platform/Lines.h"
 
 namespace FindMatcher {
@@ -16,6 +18,13 @@ namespace {
 
 thread_local qsizetype unitsSearched = 0;
 thread_local qsizetype matchesKept = 0;
+std::atomic<qsizetype> placesKept{0};
+
+// A whole-text search's result, its places counted.
+Result kept(Result result) {
+    placesKept.fetch_add(result.matches.size(), std::memory_order_relaxed);
+    return result;
+}
 
 // Every search below goes through here, so that its cost is counted on the thread that pays it.
 RegularExpression::Outcome searchIn(const RegularExpression& expression, const QString& text, TextRange region,
@@ -28,6 +37,7 @@ RegularExpression::Outcome searchIn(const RegularExpression& expression, const Q
 
 qsizetype unitsSearchedHere() { return unitsSearched; }
 qsizetype matchesKeptHere() { return matchesKept; }
+qsizetype placesKeptAnywhere() { return placesKept.load(std::memory_order_relaxed); }
 
 Result matches(const RegularExpression& expression, const QString& text) {
     Result result;
@@ -39,7 +49,7 @@ Result matches(const RegularExpression& expression, const QString& text) {
         result.matches.clear();
         result.stopped = true;
     }
-    return result;
+    return kept(std::move(result));
 }
 
 qsizetype literalReach(qsizetype queryLength) {
@@ -291,50 +301,116 @@ QList<TextRange> matchesIn(const RegularExpression& expression, const QString& t
     return found;
 }
 
-std::optional<Result> oneCharacterCount(const RegularExpression& limited, const QString& text, qsizetype piece) {
+namespace {
+
+// Counts a plain ASCII query the way a search from a line start finds it: leftmost matches that do
+// not overlap. Regions handed to it start at line starts, so no match runs into them from before.
+class AsciiCounter {
+public:
+    AsciiCounter(const QString& literal, bool foldCase, const QString& text)
+        : literal_(foldCase ? literal.toLower() : literal), foldCase_(foldCase), units_(QStringView(text).utf16()),
+          size_(text.size()) {}
+
+    // The matches in [from, to), and every unit there or-ed into `seen`.
+    qsizetype count(qsizetype from, qsizetype to, char16_t& seen) const {
+        unitsSearched += to - from;
+        const char16_t first = literal_.front().unicode(), last = literal_.back().unicode();
+        if (literal_.size() == 1) return UnitScan::countEither(units_ + from, to - from, first, upper(first), seen);
+        // The first and the last unit of the query compared together, then the rest where both are.
+        qsizetype n = 0, next = from;  // where the next match may start
+        const qsizetype length = literal_.size();
+        UnitScan::forEachPair(units_ + from, to - from, size_ - from, first, upper(first), length - 1, last, upper(last),
+                              seen, [&](qsizetype i) {
+                                  const qsizetype at = from + i;
+                                  if (at < next || !matchesRestAt(at)) return;
+                                  ++n;
+                                  next = at + length;
+                              });
+        return n;
+    }
+
+private:
+    bool matchesRestAt(qsizetype at) const {
+        for (qsizetype k = 1; k < literal_.size(); ++k) {
+            char16_t u = units_[at + k];
+            if (foldCase_ && u >= u'A' && u <= u'Z') u += u'a' - u'A';
+            if (u != literal_[k].unicode()) return false;
+        }
+        return true;
+    }
+
+    char16_t upper(char16_t c) const { return foldCase_ ? QChar::toUpper(c) : c; }
+
+    QString literal_;  // lower-case when case is folded
+    bool foldCase_;
+    const char16_t* units_;
+    qsizetype size_;
+};
+
+// Where the text is cut into pieces of about `piece` units: at line starts, where a search from
+// there finds what the whole search finds. Starts with 0 and ends with the text's size.
+std::vector<qsizetype> lineCuts(QStringView text, qsizetype piece) {
+    std::vector<qsizetype> cuts{0};
+    for (qsizetype at = piece; at < text.size(); at = cuts.back() + piece) {
+        const qsizetype lineEnd = text.indexOf(u'\n', at);
+        if (lineEnd < 0 || lineEnd + 1 >= text.size()) break;
+        cuts.push_back(lineEnd + 1);
+    }
+    cuts.push_back(text.size());
+    return cuts;
+}
+
+} // namespace
+
+std::optional<Result> literalCount(const RegularExpression& limited, const QString& text, qsizetype piece) {
     const std::optional<QString> literal = asciiLiteral(limited.pattern());
-    if (!literal || literal->size() != 1) return std::nullopt;
+    if (!literal || std::any_of(literal->begin(), literal->end(), [](QChar c) { return Lines::isBreak(c.unicode()); }))
+        return std::nullopt;
+    // A literal never backtracks: its time limit would only cost a call at every position.
     RegularExpression expression = limited;
     expression.setTimeLimit(0);
-    const char16_t unit = literal->front().unicode();
     const bool foldCase = expression.isCaseInsensitive();
-    const char16_t lower = foldCase ? QChar::toLower(unit) : unit, upper = foldCase ? QChar::toUpper(unit) : unit;
-    const char16_t* units = QStringView(text).utf16();
-    // One unit's matches never overlap nor straddle a cut: pieces are counted apart.
-    const int pieces = int((text.size() + piece - 1) / piece);
+    const AsciiCounter ascii(*literal, foldCase, text);
+    const std::vector<qsizetype> cuts = lineCuts(text, qMax<qsizetype>(1, piece));
+    const int pieces = int(cuts.size()) - 1;
     std::vector<qsizetype> counts(pieces, 0);
     std::vector<char> completed(pieces, 1);
     ParallelChunks::run(pieces, ParallelChunks::threadCount(), [&](int, int k) {
-        const qsizetype from = k * piece, to = qMin(text.size(), from + piece);
         qsizetype n = 0;
-        const auto ascii = [&](qsizetype at, qsizetype end) {
-            for (qsizetype i = at; i < end; ++i) n += (units[i] == lower) | (units[i] == upper);
-        };
-        // One read of each unit: a block is counted while it is checked for characters past ASCII,
-        // and only a block holding one (seldom in code) is counted again by splitting it.
+        // Blocks small enough to be read again from the cache when one holds a character past
+        // ASCII (seldom in code) and case is folded: its lines holding one are then searched by the
+        // expression, which folds them as a whole search does. A match of one character cannot
+        // cross a block's edge; a longer query's blocks are whole lines.
         constexpr qsizetype kBlock = 4096;
-        for (qsizetype at = from; at < to; at += kBlock) {
-            const qsizetype end = qMin(to, at + kBlock);
-            unsigned found = 0;
-            char16_t seen = 0;
-            for (qsizetype i = at; i < end; ++i) {
-                found += (units[i] == lower) | (units[i] == upper);
-                seen |= units[i];
+        for (qsizetype at = cuts[k], end; at < cuts[k + 1]; at = end) {
+            end = cuts[k + 1];
+            if (at + kBlock < end && literal->size() == 1) {
+                end = at + kBlock;
+            } else if (at + kBlock < end) {
+                const qsizetype lineEnd = QStringView(text).sliced(at + kBlock, end - at - kBlock).indexOf(u'\n');
+                if (lineEnd >= 0) end = at + kBlock + lineEnd + 1;
             }
+            char16_t seen = 0;
+            const qsizetype found = ascii.count(at, end, seen);
             if (!foldCase || seen < 0x80) {
-                unitsSearched += end - at;
                 n += found;
-            } else if (splitForLiteral(expression, *literal, text, {at, end - at}, ascii, [&](TextRange r) {
-                           if (r.length > 0) ++n;
-                       }) != RegularExpression::Outcome::completed) {
+                continue;
+            }
+            const auto countRun = [&](qsizetype from, qsizetype to) {
+                char16_t ignored = 0;
+                n += ascii.count(from, to, ignored);
+            };
+            if (splitForLiteral(expression, *literal, text, {at, end - at}, countRun, [&](TextRange r) {
+                    if (r.length > 0) ++n;
+                }) != RegularExpression::Outcome::completed) {
                 completed[k] = 0;
                 break;
             }
         }
         counts[k] = n;
     });
-    Result result;
     if (std::find(completed.begin(), completed.end(), 0) != completed.end()) return kStopped;
+    Result result;
     result.counted = std::accumulate(counts.begin(), counts.end(), qsizetype(0));
     return result;
 }
@@ -353,7 +429,7 @@ Result literalMatches(const RegularExpression& limited, qsizetype reach, const Q
         if (search({0, text.size()}, [&](TextRange r) { if (r.length > 0) result.matches.append(r); }) !=
             RegularExpression::Outcome::completed)
             return kStopped;
-        return result;
+        return kept(std::move(result));
     }
 
     // Each piece is searched as if a search started at its start.
@@ -393,7 +469,7 @@ Result literalMatches(const RegularExpression& limited, qsizetype reach, const Q
         std::copy(first, own.end(), std::back_inserter(result.matches));
         at = first != own.end() ? qMax(to, own.back().end()) : to;
     }
-    return result;
+    return kept(std::move(result));
 }
 
 std::optional<QString> expandTemplate(const RegularExpression& expression, const QString& text, TextRange match,

@@ -22,6 +22,9 @@ struct Result {
 qsizetype unitsSearchedHere();
 // Matches matchesIn() has kept on the calling thread so far.
 qsizetype matchesKeptHere();
+// Places of matches the searches of whole texts have kept so far, on every thread: what a count
+// costs in memory, counted.
+qsizetype placesKeptAnywhere();
 
 // Every non-empty match, however many; a search the time limit stops is reported as stopped,
 // never as "no matches".
@@ -54,10 +57,13 @@ Result matchesAfterLineEdit(const RegularExpression& expression, const QList<Tex
 Result literalMatches(const RegularExpression& expression, qsizetype reach, const QString& text,
                       qsizetype piece = qsizetype(1) << 21);
 
-// How many matches literalMatches() finds for a query of one ASCII character, counted a piece at a
-// time on several threads without keeping where they are (`counted`); absent for any other query.
-std::optional<Result> oneCharacterCount(const RegularExpression& expression, const QString& text,
-                                        qsizetype piece = qsizetype(1) << 21);
+// How many matches literalMatches() finds for a plain query of ASCII characters and no line break,
+// counted without keeping where they are (`counted`): each unit is compared once where the text is
+// ASCII (or case counts), and the lines holding other characters are searched by the expression.
+// Pieces of about `piece` units, cut at line starts, are counted on several threads. Absent for any
+// other query.
+std::optional<Result> literalCount(const RegularExpression& expression, const QString& text,
+                                   qsizetype piece = qsizetype(1) << 23);
 
 // The matches a search of the whole text finds in `region`, found by searching the region alone:
 // exact where the region starts and ends at line starts (or the text's ends) and no match holds a

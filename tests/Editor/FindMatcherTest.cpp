@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "Editor/FindMatcher.h"
 #include "Editor/FindState.h"
@@ -176,7 +177,7 @@ TEST(FindMatcher, SearchingAroundEditsEqualsAWholeSearch) {
                 const qsizetype piece = 8 + qsizetype(random() % 40);
                 ASSERT_EQ(FindMatcher::literalMatches(expression, reach, current, piece).matches, whole)
                     << text.toStdString() << " flags " << flags << " round " << round << " piece " << piece;
-                if (const auto counted = FindMatcher::oneCharacterCount(expression, current, piece))
+                if (const auto counted = FindMatcher::literalCount(expression, current, piece))
                     ASSERT_EQ(counted->counted, whole.size()) << text.toStdString() << " flags " << flags << " round " << round;
                 matches = around.matches;
             }
@@ -210,5 +211,48 @@ TEST(FindMatcher, LineBoundExpressionsSearchedAroundEditsEqualAWholeSearch) {
             ASSERT_EQ(around.matches, FindMatcher::matches(expression, current).matches) << pattern << " round " << round;
             matches = around.matches;
         }
+    }
+}
+
+// Counting a plain query gives what the whole search finds, over text of every kind (surrogate pairs,
+// CJK, combining marks, characters that fold to ASCII letters, every line ending), cut into pieces
+// anywhere and long enough to hold several blocks; a query it cannot count exactly is left to the
+// search.
+TEST(FindMatcher, CountingAPlainQueryEqualsAWholeSearch) {
+    std::mt19937 random(11);
+    QStringList pieces = {"e", "E", "ee", "a", "ab", "aba", "s", "S", "k", "K", "st", "x", " ", "  ", ".", "\n",
+                                "\r\n", "\r", "\u2028", "\u0085", "\t", "\U0001F600", "\u4e2d\u6587", "e\u0301", "\u00e9",
+                                "\u212a", "\u017f", "\u00df", "\ufb06", "\u0130", "\ufb00", "f", "\u0301"};
+    pieces << QString(QChar(0xd800)) << QString(QChar(0xdc00));  // halves of a pair, alone or joined by chance
+    const QStringList queries = {"e", "E", "k", "s", "aa", "aba", "ss", "st", "ab", "Se", "ee e", "x.", ".", "ff", "abab"};
+    for (int round = 0; round < 60; ++round) {
+        // Mostly short texts with matches everywhere; now and then long ones, past a block.
+        const int count = round % 10 == 9 ? 30'000 : 200 + int(random() % 600);
+        const QString text = randomPieces(random, pieces, count);
+        for (const QString& query : queries) {
+            for (const bool caseSensitive : {false, true}) {
+                FindState find;
+                find.setQuery(query);
+                find.setCaseSensitive(caseSensitive);
+                const RegularExpression expression = *find.makeRegex();
+                // Small pieces, or one piece of several blocks.
+                const qsizetype piece = random() % 2 ? 1 + qsizetype(random() % 64) : qsizetype(1) << 22;
+                const std::optional<FindMatcher::Result> counted = FindMatcher::literalCount(expression, text, piece);
+                ASSERT_TRUE(counted);
+                ASSERT_FALSE(counted->stopped);
+                EXPECT_TRUE(counted->matches.isEmpty());
+                ASSERT_EQ(counted->counted, FindMatcher::matches(expression, text).matches.size())
+                    << query.toStdString() << " case " << caseSensitive << " round " << round << " piece " << piece;
+            }
+        }
+    }
+    // Whole words, expressions, characters past ASCII and line ends are searched, not counted.
+    for (const auto& [query, wholeWord, regex] : {std::tuple{"e", true, false}, {"e.", false, true}, {"\u00e9", false, false},
+                                                  {"a\nb", false, false}}) {
+        FindState find;
+        find.setQuery(QString::fromUtf8(query));
+        find.setWholeWord(wholeWord);
+        find.setUseRegex(regex);
+        EXPECT_FALSE(FindMatcher::literalCount(*find.makeRegex(), QStringLiteral("e. \u00e9 a\nb"))) << query;
     }
 }

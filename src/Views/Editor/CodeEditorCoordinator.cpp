@@ -1248,11 +1248,11 @@ void CodeEditorCoordinator::startCount(const RegularExpression& expression, bool
     }
     const bool literal = !find_->useRegex();
     const qsizetype reach = FindMatcher::literalReach(find_->query().size());
-    // A new query of one character, the first typed, whose first match is shown, is only counted:
-    // its places, many and seldom all needed, are found when an action needs them.
+    // A plain query whose first match is shown is only counted: its places, many and seldom all
+    // needed, are found when an action needs them.
     counter_.start([expression, literal, firstShown, reach, text = text_.text()] {
         if (literal && firstShown)
-            if (std::optional<FindMatcher::Result> counted = FindMatcher::oneCharacterCount(expression, text)) return *counted;
+            if (std::optional<FindMatcher::Result> counted = FindMatcher::literalCount(expression, text)) return *counted;
         return literal ? FindMatcher::literalMatches(expression, reach, text) : FindMatcher::matches(expression, text);
     });
     if (!find_->counting()) find_->setCounting(true);

@@ -792,6 +792,31 @@ TEST(CodeEditorFind, ANewQueryShowsItsFirstMatchFromWorkTheTextsLengthDoesNotSet
     EXPECT_EQ(far.find.matchCount(), 1);
 }
 
+// A new plain query of a word or a character in a long text is counted, not listed: the places of its
+// matches are kept only once an action needs them, whatever the case option.
+TEST(CodeEditorFind, ANewPlainQueryIsCountedWithoutKeepingThePlacesOfItsMatches) {
+    const QString line = QStringLiteral("function f(a, b) { return a.value + b.Value; }\n");
+    for (const bool caseSensitive : {false, true}) {
+        const auto keptFor = [&](qsizetype units) {
+            EditorFixture f(line.repeated(units / line.size()), QStringLiteral("big.txt"));
+            f.view->setShowFind(true);
+            const qsizetype before = FindMatcher::placesKeptAnywhere();
+            search(f, "value", caseSensitive);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+            const qsizetype kept = FindMatcher::placesKeptAnywhere() - before;
+            EXPECT_EQ(f.find.matchCount(), (caseSensitive ? 1 : 2) * (units / line.size()));
+            EXPECT_EQ(f.find.current(), 1);
+            EXPECT_EQ(f.selection(), (TextRange{line.indexOf(u"value"), 5}));
+            // Stepping needs the places: they are found then, and the step lands where it should.
+            f.find.engine()->findNext();
+            EXPECT_EQ(f.find.current(), 2);
+            EXPECT_EQ(f.selection(), (TextRange{caseSensitive ? line.size() + line.indexOf(u"value") : line.indexOf(u"Value"), 5}));
+            return kept;
+        };
+        work_bounds::expectFlat(keptFor(1 << 20), keptFor(16 << 20), 16, 0);
+    }
+}
+
 TEST(CodeEditorView, TheDocumentKeepsItsEditedTextWhenTheEditorCloses) {
     // The editor lends the document its text while it is open: closing it gives the text back.
     EditorFixture f("abc", "a.txt");

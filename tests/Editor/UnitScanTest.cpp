@@ -1,0 +1,43 @@
+// The unit scans under the find bar's count: every length, start and tally size, never a read past
+// what they are given (the buffers are exact, so the address sanitizer sees one).
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "Editor/UnitScan.h"
+
+TEST(UnitScan, CountsAndVisitsWhatAPlainLoopFinds) {
+    std::mt19937 random(5);
+    const char16_t alphabet[] = {u'e', u'E', u'x', u' ', u'\n', 0x00e9, 0xd83d, 0x4e2d};
+    for (int round = 0; round < 400; ++round) {
+        std::vector<char16_t> units(random() % 200);
+        for (char16_t& u : units) u = alphabet[random() % (round % 3 == 0 ? 3 : 8)];
+        const qsizetype from = units.empty() ? 0 : qsizetype(random() % units.size());
+        const qsizetype length = qsizetype(units.size()) - from;
+        qsizetype expected = 0;
+        char16_t expectedSeen = 0;
+        std::vector<qsizetype> pairs;
+        const qsizetype offset = 1 + qsizetype(random() % 5);
+        for (qsizetype i = 0; i < length; ++i) {
+            expected += units[from + i] == u'e' || units[from + i] == u'E';
+            expectedSeen |= units[from + i];
+            if ((units[from + i] == u'e' || units[from + i] == u'E') && i + offset < length && units[from + i + offset] == u'x')
+                pairs.push_back(i);
+        }
+        char16_t seen = 0;
+        EXPECT_EQ(UnitScan::countEither(units.data() + from, length, u'e', u'E', seen), expected) << round;
+        EXPECT_EQ(seen, expectedSeen) << round;
+        std::vector<qsizetype> visited;
+        seen = 0;
+        UnitScan::forEachPair(units.data() + from, length, length, u'e', u'E', offset, u'x', u'x', seen,
+                              [&](qsizetype i) { visited.push_back(i); });
+        EXPECT_EQ(visited, pairs) << round;
+        EXPECT_EQ(seen, expectedSeen) << round;
+    }
+    // More matches than a sixteen-bit tally holds, many times over.
+    const std::vector<char16_t> many((qsizetype(1) << 21) + 7, u'e');
+    char16_t seen = 0;
+    EXPECT_EQ(UnitScan::countEither(many.data(), qsizetype(many.size()), u'e', u'e', seen), qsizetype(many.size()));
+    EXPECT_EQ(seen, u'e');
+}

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -931,6 +932,10 @@ void CodeEditorCoordinator::showParts(qsizetype count) {
     // From the last to the first, so the display offsets of those still to come stay as they are.
     std::vector<int> touched;
     touched.reserve(size_t(count));
+    // The display's text has one character format throughout (colours are laid over it, never put
+    // into it): it is looked up once rather than at each part.
+    QTextCharFormat format;
+    bool formatKnown = false;
     for (qsizetype i = job.left - 1; i >= first; --i) {
         const EditHistory::Part& part = job.parts[i];
         // Only what differs goes in: a word replaced by a like one is a unit or two put in or
@@ -942,8 +947,12 @@ void CodeEditorCoordinator::showParts(qsizetype count) {
         if (const int block = cursor.blockNumber(); touched.empty() || touched.back() != block) touched.push_back(block);
         cursor.setPosition(to, QTextCursor::KeepAnchor);
         const QString middle = inserted.sliced(prefix, inserted.size() - prefix - suffix);
-        if (middle.isEmpty()) cursor.removeSelectedText();
-        else cursor.insertText(middle);
+        if (middle.isEmpty()) {
+            cursor.removeSelectedText();
+            continue;
+        }
+        if (!std::exchange(formatKnown, true)) format = cursor.charFormat();
+        cursor.insertText(middle, format);
     }
     auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
     if (layout) layout->setNextChangeBlocks(std::move(touched));

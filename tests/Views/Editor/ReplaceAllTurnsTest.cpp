@@ -5,7 +5,9 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextLayout>
 
+#include "Editor/FoldComputer.h"
 #include "EditorFixture.h"
 
 namespace {
@@ -131,4 +133,25 @@ TEST(ReplaceAllTurns, WhatComesMeanwhileFollowsTheWholeReplacement) {
         EXPECT_TRUE(f->document.text() == replaced);
         EXPECT_TRUE(f->document.isDirty());
     }
+}
+
+// Over turns or at once, a Replace All leaves the folds and colours a fresh editor of the new text
+// has.
+TEST(ReplaceAllTurns, FoldsAndColoursAreThoseOfTheNewText) {
+    const QString text = QStringLiteral("if (ready) {\n  kilo(\"s\", 1); // k\n}\n").repeated(6000);
+    const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    EditorFixture f(text, QStringLiteral("main.js"));
+    replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    EXPECT_TRUE(f.editor().isDisplayBehind());
+    waitUntilDone(f);
+    f.settleColours();
+    EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(replaced));
+    EditorFixture fresh(replaced, QStringLiteral("main.js"));
+    const auto formats = [](const EditorFixture& e) {
+        QList<QList<QTextLayout::FormatRange>> out;
+        for (const CodeEditorView::VisibleLine& line : e.view->visibleLines()) out.append(line.block.layout()->formats());
+        return out;
+    };
+    EXPECT_EQ(formats(f), formats(fresh));
+    EXPECT_GT(formats(f).first().size(), 1);
 }

@@ -1009,8 +1009,8 @@ bool CodeEditorCoordinator::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove:
     case QEvent::Wheel:
     case QEvent::ContextMenu:
-        // Input that comes while earlier input waits goes after it.
-        if (behind_ || (!replaying_ && !held_.empty())) {
+        // The filter is on only while the display is behind: what comes goes after what came.
+        if (behind_) {
             held_.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
             event->accept();
             return true;

@@ -155,3 +155,22 @@ TEST(ReplaceAllTurns, FoldsAndColoursAreThoseOfTheNewText) {
     EXPECT_EQ(formats(f), formats(fresh));
     EXPECT_GT(formats(f).first().size(), 1);
 }
+
+// A click while the display catches up lands where it would have landed on the new text.
+TEST(ReplaceAllTurns, AClickMeanwhileLandsOnTheNewText) {
+    const QString text = kLine.repeated(16000);
+    const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    const QPoint at(120, 40);
+    EditorFixture fresh(replaced, QStringLiteral("words.txt"));
+    QTest::mouseClick(fresh.view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    fresh.settle();
+    ASSERT_GT(fresh.selection().location, 0);
+
+    EditorFixture f(text, QStringLiteral("words.txt"));
+    replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    ASSERT_TRUE(f.editor().isDisplayBehind());
+    QTest::mouseClick(f.view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    waitUntilDone(f);
+    EXPECT_EQ(f.selection(), fresh.selection());
+    EXPECT_TRUE(displayHolds(f, replaced));
+}

@@ -21,13 +21,14 @@ struct Settled {
     double worstTurnMs = 0;
 };
 
-// Turns until the display holds the whole text, a far caret has arrived, the colours follow the
+// Turns until the display holds the whole text and the last change, a far caret has arrived, the colours follow the
 // text and (given `find`) the matches are counted; with `scans`, also until the fold scan and the
 // grouping of empty lines an edit left for later turns are done. `ms` is the time since `clock` started.
 inline Settled settleAfter(CodeEditorCoordinator& coordinator, const QElapsedTimer& clock, double firstTurnMs,
                            const FindState* find = nullptr, bool scans = false) {
     const auto pending = [&] {
-        return !coordinator.isFullyShown() || coordinator.hasPendingSelection() || !coordinator.coloursSettled() ||
+        return !coordinator.isFullyShown() || coordinator.isDisplayBehind() || coordinator.hasPendingSelection() ||
+               !coordinator.coloursSettled() ||
                (find && find->counting()) ||
                (scans && (!coordinator.foldTracker().complete() || !coordinator.emptyRunsGrouped()));
     };

@@ -5,10 +5,12 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTimerEvent>
+#include <QCoreApplication>
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -345,6 +347,7 @@ void CodeEditorCoordinator::refillFrom(qsizetype lineStart) {
 }
 
 void CodeEditorCoordinator::showAll() {
+    catchUpDisplay();
     showUpTo(text_.size());
 }
 
@@ -364,7 +367,13 @@ bool CodeEditorCoordinator::isFarPastShown(qsizetype exactEnd) const {
 }
 
 void CodeEditorCoordinator::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == catchingUp_.timerId()) {
+        showParts(qMin(kPartsPerTurn, behind_->left));
+        if (behind_->left == 0) finishParts();
+        return;
+    }
     if (event->timerId() != showing_.timerId()) return QObject::timerEvent(event);
+    if (behind_) return;  // goes on once the display holds the change
     // A caret on its way far ahead goes on at once; the rest waits for the keys to stop.
     if (!pendingSelection_ && lastKey_.isValid() && lastKey_.elapsed() < kTypingPauseMs) {
         showing_.start(int(kTypingPauseMs - lastKey_.elapsed()), this);
@@ -482,12 +491,14 @@ const QString& CodeEditorCoordinator::colourText(qsizetype end) const {
 TextRange CodeEditorCoordinator::selection() const {
     if (!view_) return {};
     if (pendingSelection_) return pendingSelection_->range;
+    if (behind_) return behind_->after;
     const QTextCursor cursor = view_->textCursor();
     const qsizetype start = toExact(cursor.selectionStart());
     return {start, toExact(cursor.selectionEnd()) - start};
 }
 
 void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
+    catchUpDisplay();
     if (!view_) return;
     const qsizetype start = qBound<qsizetype>(0, range.location, text_.size());
     const qsizetype end = qBound<qsizetype>(start, range.end(), text_.size());
@@ -508,6 +519,7 @@ void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
 }
 
 void CodeEditorCoordinator::landPendingSelection() {
+    catchUpDisplay();
     if (!pendingSelection_) return;
     const PendingSelection pending = *std::exchange(pendingSelection_, std::nullopt);
     showThrough(pending.range.end());
@@ -515,6 +527,7 @@ void CodeEditorCoordinator::landPendingSelection() {
 }
 
 void CodeEditorCoordinator::movePendingToRowEdge(bool toEnd) {
+    catchUpDisplay();
     if (!view_ || !pendingSelection_) return;
     const qsizetype at = pendingSelection_->range.end();
     const TextRange piece = text_.pieces().pieceAt(text_.text(), at);
@@ -535,7 +548,7 @@ void CodeEditorCoordinator::movePendingToRowEdge(bool toEnd) {
 }
 
 void CodeEditorCoordinator::selectionChanged() {
-    if (!view_ || mirroring_) return;
+    if (!view_ || mirroring_ || behind_) return;
     pendingSelection_.reset();  // the user's own move
     // The caret or selection reached the end of what is shown (a line down, a page down, a drag):
     // a caret needs the next lines, a selection all of the rest. A selection of all that is shown
@@ -621,6 +634,7 @@ void CodeEditorCoordinator::mirror(qsizetype displayStart, qsizetype displayEnd,
 }
 
 bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRange after, Origin origin) {
+    catchUpDisplay();
     if (!view_) return false;
     if (origin != Origin::external && view_->isReadOnly()) return false;  // the change check
     const qsizetype a = qBound<qsizetype>(0, range.location, text_.size());
@@ -728,6 +742,7 @@ TextEdit::Point CodeEditorCoordinator::unshownPoint(qsizetype exact) const {
 
 void CodeEditorCoordinator::displayChanged(int position, int removed, int added) {
     if (mirroring_ || !view_) return;
+    catchUpDisplay();
     // The rest goes after the change, which the lengths below then account for.
     showAll();
     QTextDocument* display = view_->document();
@@ -792,6 +807,7 @@ bool CodeEditorCoordinator::applyWhole(const QString& newText, Origin origin, st
 }
 
 void CodeEditorCoordinator::undo() {
+    catchUpDisplay();
     const std::optional<EditHistory::Entry> entry = history_.takeUndo();
     if (!entry) return;
     if (!entry->parts.isEmpty())
@@ -801,6 +817,7 @@ void CodeEditorCoordinator::undo() {
 }
 
 void CodeEditorCoordinator::redo() {
+    catchUpDisplay();
     const std::optional<EditHistory::Entry> entry = history_.takeRedo();
     if (!entry) return;
     if (!entry->parts.isEmpty()) applyParts(entry->parts, entry->selectionAfter, Origin::undo);
@@ -808,6 +825,7 @@ void CodeEditorCoordinator::redo() {
 }
 
 bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, TextRange after, Origin origin) {
+    catchUpDisplay();
     if (!view_ || parts.isEmpty()) return false;
     if (view_->isReadOnly()) return false;  // the change check
     // Each part goes into the display on its own, so the display keeps every line between them, when
@@ -869,44 +887,10 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     // through the after-edit work; the background parse, which keeps what it is given, gets a copy.
     const QStringView span = text_.slice(a, b + delta);
     change.text = QString::fromRawData(span.constData(), span.size());
-    QTextDocument* display = view_->document();
-    folding_->releaseFrom(display->findBlock(shown.front().first).blockNumber());
-    {
-        // One edit block: the cursor then skips placing itself on the laid-out line after each part
-        // (which would lay out every line touched), and the layout forgets the changed lines once.
-        mirroring_ = true;
-        // With undo off, the display compacts its whole buffer as soon as the text removed since the
-        // last compaction passes a few tens of kilobytes, which a Replace All or its undo soon does:
-        // tens of milliseconds for a long text. Text removed while undo is on is not counted; it goes
-        // at a later compaction, and the undo steps recorded meanwhile are dropped at once.
-        display->setUndoRedoEnabled(true);
-        QTextCursor cursor(display);
-        cursor.beginEditBlock();
-        // From the last to the first, so the display offsets of those still to come stay as they are.
-        std::vector<int> touched;
-        touched.reserve(size_t(parts.size()));
-        for (qsizetype i = parts.size() - 1; i >= 0; --i) {
-            const EditHistory::Part& part = parts[i];
-            // Only what differs goes in: a word replaced by a like one is a unit or two put in or
-            // taken out, each a costly step of the display's own.
-            const QString inserted = ExactText::display(part.inserted);
-            const auto [prefix, suffix] = displayedDifference(ExactText::display(part.removed), inserted);
-            const int from = shown[size_t(i)].first + int(prefix), to = shown[size_t(i)].second - int(suffix);
-            cursor.setPosition(from);
-            if (const int block = cursor.blockNumber(); touched.empty() || touched.back() != block) touched.push_back(block);
-            cursor.setPosition(to, QTextCursor::KeepAnchor);
-            const QString middle = inserted.sliced(prefix, inserted.size() - prefix - suffix);
-            if (middle.isEmpty()) cursor.removeSelectedText();
-            else cursor.insertText(middle);
-        }
-        auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
-        if (layout) layout->setNextChangeBlocks(std::move(touched));
-        cursor.endEditBlock();
-        if (layout) layout->setNextChangeBlocks({});  // for this change only, had it not reached the layout
-        display->setUndoRedoEnabled(false);
-        mirroring_ = false;
-    }
+    folding_->releaseFrom(view_->document()->findBlock(shown.front().first).blockNumber());
     shiftShown(delta);
+    // The text, the document, the history, the colours' and the folds' books have the change at once:
+    // a save, or a look at any of them, meanwhile sees all of it.
     noteEdit(record, parseWorker_ ? QString(change.text.constData(), change.text.size()) : change.text);
     if (origin != Origin::undo) {
         EditHistory::Entry entry;
@@ -915,11 +899,126 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         entry.parts = parts;
         history_.record(std::move(entry));
     }
-    setSelection(after, true);
-    textDidChange(true, change, &parts);
+    modelDidChange(true, change, &parts);
+    behind_ = PartsBehind{parts, std::move(shown), parts.size(), after};
+    mostPartsPerTurn_ = 0;
+    if (parts.size() <= kPartsPerTurn) {
+        showParts(parts.size());
+        finishParts();
+        return true;
+    }
+    // The view keeps the old text's frame until all of it is in; nothing half done is painted.
+    view_->setUpdatesEnabled(false);
+    view_->installEventFilter(this);
+    view_->viewport()->installEventFilter(this);
+    catchingUp_.start(0, this);
+    return true;
+}
+
+void CodeEditorCoordinator::showParts(qsizetype count) {
+    PartsBehind& job = *behind_;
+    const qsizetype first = job.left - count;
+    QTextDocument* display = view_->document();
+    // One edit block: the cursor then skips placing itself on the laid-out line after each part
+    // (which would lay out every line touched), and the layout forgets the changed lines once.
+    mirroring_ = true;
+    // With undo off, the display compacts its whole buffer as soon as the text removed since the
+    // last compaction passes a few tens of kilobytes, which a Replace All or its undo soon does:
+    // tens of milliseconds for a long text. Text removed while undo is on is not counted; it goes
+    // at a later compaction, and the undo steps recorded meanwhile are dropped at once.
+    display->setUndoRedoEnabled(true);
+    QTextCursor cursor(display);
+    cursor.beginEditBlock();
+    // From the last to the first, so the display offsets of those still to come stay as they are.
+    std::vector<int> touched;
+    touched.reserve(size_t(count));
+    // The display's text has one character format throughout (colours are laid over it, never put
+    // into it): it is looked up once rather than at each part.
+    QTextCharFormat format;
+    bool formatKnown = false;
+    for (qsizetype i = job.left - 1; i >= first; --i) {
+        const EditHistory::Part& part = job.parts[i];
+        // Only what differs goes in: a word replaced by a like one is a unit or two put in or
+        // taken out, each a costly step of the display's own.
+        const QString inserted = ExactText::display(part.inserted);
+        const auto [prefix, suffix] = displayedDifference(ExactText::display(part.removed), inserted);
+        const int from = job.shown[size_t(i)].first + int(prefix), to = job.shown[size_t(i)].second - int(suffix);
+        cursor.setPosition(from);
+        if (const int block = cursor.blockNumber(); touched.empty() || touched.back() != block) touched.push_back(block);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        const QString middle = inserted.sliced(prefix, inserted.size() - prefix - suffix);
+        if (middle.isEmpty()) {
+            cursor.removeSelectedText();
+            continue;
+        }
+        if (!std::exchange(formatKnown, true)) format = cursor.charFormat();
+        cursor.insertText(middle, format);
+    }
+    auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
+    if (layout) layout->setNextChangeBlocks(std::move(touched));
+    cursor.endEditBlock();
+    if (layout) layout->setNextChangeBlocks({});  // for this change only, had it not reached the layout
+    display->setUndoRedoEnabled(false);
+    mirroring_ = false;
+    job.left = first;
+    mostPartsPerTurn_ = qMax(mostPartsPerTurn_, count);
+}
+
+void CodeEditorCoordinator::catchUpDisplay() {
+    if (!behind_) return;
+    showParts(behind_->left);
+    finishParts();
+}
+
+void CodeEditorCoordinator::finishParts() {
+    const PartsBehind job = *std::exchange(behind_, std::nullopt);
+    if (catchingUp_.isActive()) {
+        catchingUp_.stop();
+        view_->removeEventFilter(this);
+        view_->viewport()->removeEventFilter(this);
+        view_->setUpdatesEnabled(true);
+    }
+    setSelection(job.after, true);
+    displayDidChange();
     updateCursor();
     leaveBusy();
-    return true;
+    replayHeld();
+}
+
+void CodeEditorCoordinator::replayHeld() {
+    if (replaying_) return;  // the one replaying goes on with the next once this one is done
+    const QPointer<CodeEditorCoordinator> self(this);
+    replaying_ = true;
+    while (!held_.empty() && !behind_) {
+        const HeldInput input = std::move(held_.front());
+        held_.pop_front();
+        if (input.target) QCoreApplication::sendEvent(input.target, input.event.get());
+        if (!self) return;  // the input closed this editor
+    }
+    replaying_ = false;
+}
+
+bool CodeEditorCoordinator::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+        // The filter is on only while the display is behind: what comes goes after what came.
+        if (behind_) {
+            held_.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
+            event->accept();
+            return true;
+        }
+        break;
+    default: break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 ExactText::Change CodeEditorCoordinator::replaceExact(TextRange range, const QString& text, bool toDocument) {
@@ -931,18 +1030,30 @@ ExactText::Change CodeEditorCoordinator::replaceExact(TextRange range, const QSt
     return text_.replace(range, text);
 }
 
+void CodeEditorCoordinator::tellDocument(const ExactText::Change& change) {
+    if (!document_) return;
+    // The document holds a copy of its own: the edit is made there too, unless its text was
+    // changed elsewhere meanwhile, in which case this editor's text wins as before.
+    if (document_->textRevision() == documentRevision_)
+        document_->replaceText(change.range.location, change.range.length, change.text);
+    else
+        document_->setText(text_.text());
+    documentRevision_ = document_->textRevision();
+    document_->lendText(&text_);
+}
+
 void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Change& change,
                                           const QList<EditHistory::Part>* parts) {
+    modelDidChange(toDocument, change, parts);
+    displayDidChange();
+}
+
+void CodeEditorCoordinator::modelDidChange(bool toDocument, const ExactText::Change& change,
+                                           const QList<EditHistory::Part>* parts) {
     if (!view_) return;
-    if (toDocument && document_) {
-        // The document holds a copy of its own: the edit is made there too, unless its text was
-        // changed elsewhere meanwhile, in which case this editor's text wins as before.
-        if (document_->textRevision() == documentRevision_)
-            document_->replaceText(change.range.location, change.range.length, change.text);
-        else
-            document_->setText(text_.text());
-    }
-    if (document_) {
+    if (toDocument) {
+        tellDocument(change);
+    } else if (document_) {
         documentRevision_ = document_->textRevision();
         document_->lendText(&text_);
     }
@@ -955,6 +1066,10 @@ void CodeEditorCoordinator::textDidChange(bool toDocument, const ExactText::Chan
         folds_.edit(text_.through(foldsRead), change.range.location, change.range.length, change.text.size(), kFoldBudget);
     ungrouped_.edit(change.range.location, change.range.length, change.text.size(), mayMakeEmptyLines(change, parts),
                     text_.size());
+}
+
+void CodeEditorCoordinator::displayDidChange() {
+    if (!view_) return;
     if ((!folds_.complete() || folds_.movesPending() || !ungrouped_.isEmpty()) && !showing_.isActive()) showing_.start(0, this);
     keepFolds();
     highlight();
@@ -974,6 +1089,7 @@ void CodeEditorCoordinator::toggleComment() {
 }
 
 void CodeEditorCoordinator::goToLine(int line) {
+    catchUpDisplay();
     if (!view_) return;
     // The display holds one block per line (or per run of joined empty lines) when no line is long
     // enough to be shown in pieces: the line's block is found without reading the text before it.
@@ -1004,6 +1120,7 @@ qsizetype CodeEditorCoordinator::shownLineStart(int row) const {
 // --- folds
 
 void CodeEditorCoordinator::recomputeFolds() {
+    catchUpDisplay();
     folds_.reset(text_.text());
     keepFolds();
 }
@@ -1043,6 +1160,7 @@ QSet<qsizetype> CodeEditorCoordinator::foldedStarts() const {
 }
 
 void CodeEditorCoordinator::toggleFold(qsizetype headerLineStart) {
+    catchUpDisplay();
     const std::optional<FoldRegion> region = regionWithHeader(headerLineStart);
     if (!region || !folding_ || !view_) return;
     showThrough(region->hiddenRange.end());
@@ -1073,7 +1191,7 @@ TextRange CodeEditorCoordinator::visibleRange() const {
 }
 
 void CodeEditorCoordinator::highlight() {
-    if (!view_ || highlighting_) return;
+    if (!view_ || highlighting_ || behind_) return;
     // A text grown past what a syntax tree may cover lets its tree go.
     if (language() != lastLanguage_ || !highlighter_ || (treeSitter_ && !HighlighterRule::allowsTree(text_.size())))
         makeHighlighter();
@@ -1157,7 +1275,7 @@ bool CodeEditorCoordinator::coloursShown() const {
 }
 
 void CodeEditorCoordinator::viewportChanged() {
-    if (!view_) return;
+    if (!view_ || behind_) return;
     highlight();
     paintFindHighlights();
 }
@@ -1165,7 +1283,7 @@ void CodeEditorCoordinator::viewportChanged() {
 // --- find
 
 void CodeEditorCoordinator::findSync() {
-    if (!view_ || !find_) return;
+    if (!view_ || !find_ || behind_) return;
     const QString signature = find_->signature();
     const bool newQuery = signature != lastSignature_;
     if (counting_) {
@@ -1308,7 +1426,7 @@ void CodeEditorCoordinator::clearFind() {
 }
 
 void CodeEditorCoordinator::paintFindHighlights() {
-    if (!view_) return;
+    if (!view_ || behind_) return;
     QList<MatchHighlights::Match> shown;
     // Only the matches on screen are painted: scrolling repaints the newly visible ones. While all
     // of them are counted, those on screen are found here.
@@ -1345,6 +1463,7 @@ void CodeEditorCoordinator::step(int delta) {
 }
 
 void CodeEditorCoordinator::replaceCurrent() {
+    catchUpDisplay();
     if (!view_ || !find_) return;
     awaitPlaces();
     const int current = find_->current();
@@ -1366,6 +1485,7 @@ void CodeEditorCoordinator::replaceCurrent() {
 }
 
 void CodeEditorCoordinator::replaceAll() {
+    catchUpDisplay();
     if (!view_ || !find_) return;
     awaitPlaces();
     const std::optional<RegularExpression> expression = find_->makeRegex();

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QTextBlock>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -117,6 +118,15 @@ public:
 
     // True while an edit and its after-edit work are under way.
     bool isBusy() const { return busy_ > 0; }
+    // A change made of many parts (a Replace All, its undo) goes into the display a bounded number of
+    // parts per turn, so the window keeps turning. Meanwhile the text, the document and the history
+    // are already the changed ones, the view shows the text as it was, and input for it waits to
+    // be replayed; anything else that needs the display first puts the rest in. True until then.
+    bool isDisplayBehind() const { return behind_.has_value(); }
+    // Puts the rest of such a change into the display now.
+    void catchUpDisplay();
+    // The most parts of the last change made of many that one turn put into the display.
+    qsizetype mostPartsShownInATurn() const { return mostPartsPerTurn_; }
 
     // A long text goes into the display a step at a time after its start has been shown, so its
     // first lines show without waiting for the rest. True once all of it is there.
@@ -154,6 +164,8 @@ signals:
 
 protected:
     void timerEvent(QTimerEvent* event) override;
+    // Holds the view's input while the display is behind.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // Goes on with a fold rescan an edit stopped short; true while there is more.
     bool scanFoldsOn();
     // Joins a step of the long runs of empty lines edits brought; true while there is more.
@@ -175,6 +187,14 @@ private:
     // Separate changes (ascending, apart; locations in the current text) made as one edit and one
     // undo step; each reaches the display on its own where it can. False when the editor is read-only.
     bool applyParts(const QList<EditHistory::Part>& parts, TextRange after, Origin origin);
+    // Puts the next `count` parts of the change behind (the last first) into the display.
+    void showParts(qsizetype count);
+    // The after-edit work of a change made of parts, once the display holds all of them; then the
+    // input held meanwhile, in order.
+    void finishParts();
+    void replayHeld();
+    // Makes the document's text and revision follow a change of the exact text.
+    void tellDocument(const ExactText::Change& change);
     // apply() of an edit wholly past what is shown: the display gets it when it gets there.
     bool applyUnshown(TextRange range, const QString& text, TextRange after, Origin origin);
     // Where an exact offset past what is shown will lie in the display's rows and columns.
@@ -187,6 +207,10 @@ private:
     ExactText::Change replaceExact(TextRange range, const QString& text, bool toDocument);
     // With `parts`, the change was made of them (see applyParts) and the folds may move along.
     void textDidChange(bool toDocument, const ExactText::Change& change, const QList<EditHistory::Part>* parts = nullptr);
+    // Its two halves: what follows the text (the document, the folds, the find's books), and what
+    // follows the display (the folds shown, the colours, the gutter).
+    void modelDidChange(bool toDocument, const ExactText::Change& change, const QList<EditHistory::Part>* parts);
+    void displayDidChange();
     // Hands an edit to the highlighter (or the background parse).
     void noteEdit(const ExactText::Change& change, TextEdit::Point startPoint);
     void noteEdit(const TextEdit& record, const QString& text);
@@ -268,6 +292,25 @@ private:
     bool mirroring_ = false;
     bool highlighting_ = false;
     int busy_ = 0;
+    // A turn puts at most this many parts of a change into the display (about 10 to 20 ms of the
+    // display's own work).
+    static constexpr qsizetype kPartsPerTurn = 2048;
+    // A change made of parts on its way into the display (see isDisplayBehind()).
+    struct PartsBehind {
+        QList<EditHistory::Part> parts;
+        std::vector<std::pair<int, int>> shown;  // where each part lies in the display as it was
+        qsizetype left = 0;                      // parts [0, left) are still to go in
+        TextRange after;
+    };
+    std::optional<PartsBehind> behind_;
+    QBasicTimer catchingUp_;
+    qsizetype mostPartsPerTurn_ = 0;
+    struct HeldInput {
+        QPointer<QObject> target;
+        std::unique_ptr<QEvent> event;
+    };
+    std::deque<HeldInput> held_;
+    bool replaying_ = false;
     qsizetype shownTo_ = 0;  // the display holds the exact text up to here (whole lines)
     qsizetype countedTo_ = 0;      // line terminators are counted from shownTo_ up to here
     qsizetype unshownBreaks_ = 0;  // how many there are

@@ -838,7 +838,7 @@ TEST(CodeEditorFind, UndoingAReplaceAllSearchesTheLongTextOffThisThread) {
         search(f, "prototype", true);
         f.find.engine()->replaceAll();
         f.settle();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting() && !f.editor().isDisplayBehind(); }, 120000));
         const qsizetype before = FindMatcher::unitsSearchedHere();
         f.undo();
         f.settle();

@@ -170,6 +170,7 @@ ReplaceWork replaceWorkIn(text_shapes::Shape shape, qsizetype units) {
                              qsizetype& folds) {
         const qsizetype laidBefore = layout->laidOutUnits();
         operation();
+        f.editor().catchUpDisplay();  // what goes into the display over later turns, at once
         colouring = colours->lastScanLength();
         folds = f.editor().foldTracker().lastScanLength();
         f.view->repaint();

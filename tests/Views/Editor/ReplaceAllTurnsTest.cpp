@@ -1,0 +1,176 @@
+// A Replace All over many matches, and its undo, reach the display a bounded number of matches per
+// turn of the event loop; meanwhile the window shows the text as it was, and what the user does then
+// follows the whole replacement, in order, exactly once.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextLayout>
+
+#include "Editor/FoldComputer.h"
+#include "EditorFixture.h"
+
+namespace {
+
+const QString kLine = QStringLiteral("alpha kilo beta\n");
+
+void replaceAllOf(EditorFixture& f, const QString& query, const QString& replacement) {
+    f.view->setShowFind(true);
+    f.find.setCaseSensitive(true);
+    f.find.setReplacement(replacement);
+    f.find.setQuery(query);
+    f.settle();
+    f.select(0);
+    f.find.engine()->replaceAll();
+}
+
+void waitUntilDone(EditorFixture& f) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.editor().isBusy(); }, 120000));
+    f.settle();
+}
+
+bool displayHolds(const EditorFixture& f, const QString& text) {
+    return f.view->document()->toRawText() == ExactText::display(text);
+}
+
+// Counts the paints of a widget.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(ReplaceAllTurns, DisplayWorkPerTurnDoesNotGrowWithTheMatches) {
+    const auto mostPerTurn = [](int lines) {
+        const QString text = kLine.repeated(lines);
+        const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kilogram"));
+        EditorFixture f(text, QStringLiteral("words.txt"));
+        replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram"));
+        waitUntilDone(f);
+        EXPECT_TRUE(f.text() == replaced);
+        EXPECT_TRUE(displayHolds(f, replaced));
+        qsizetype most = f.editor().mostPartsShownInATurn();
+        f.editor().undo();
+        waitUntilDone(f);
+        EXPECT_TRUE(f.text() == text);
+        EXPECT_TRUE(displayHolds(f, text));
+        most = qMax(most, f.editor().mostPartsShownInATurn());
+        f.editor().redo();
+        waitUntilDone(f);
+        EXPECT_TRUE(displayHolds(f, replaced));
+        return qMax(most, f.editor().mostPartsShownInATurn());
+    };
+    const qsizetype small = mostPerTurn(1000), large = mostPerTurn(16000);
+    EXPECT_EQ(small, 1000);  // a small one goes in at once
+    EXPECT_LE(large, 4096);
+}
+
+// Keys typed, a save and an undo while the display catches up: each acts on the whole replacement.
+TEST(ReplaceAllTurns, WhatComesMeanwhileFollowsTheWholeReplacement) {
+    const QString text = kLine.repeated(16000);
+    const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    {
+        EditorFixture f(text, QStringLiteral("words.txt"));
+        PaintCounter counter;
+        f.view->viewport()->installEventFilter(&counter);
+        replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram"));
+        counter.paints = 0;
+        ASSERT_TRUE(f.editor().isDisplayBehind());
+        // The saved bytes are the whole replacement's at once.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("words.txt"));
+        ASSERT_TRUE(f.document.save(path));
+        QFile saved(path);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(saved.readAll() == replaced.toUtf8());
+        f.type(QStringLiteral("xy"));
+        // Nothing is painted before the display holds all of it.
+        while (f.editor().isBusy()) {
+            EXPECT_EQ(counter.paints, 0);
+            f.view->viewport()->update();
+            QApplication::processEvents();
+        }
+        waitUntilDone(f);
+        EXPECT_TRUE(f.text() == "xy" + replaced);
+        EXPECT_TRUE(displayHolds(f, "xy" + replaced));
+        EXPECT_EQ(f.selection(), (TextRange{2, 0}));
+        f.editor().undo();
+        waitUntilDone(f);
+        EXPECT_TRUE(f.text() == replaced);
+        f.editor().undo();
+        waitUntilDone(f);
+        EXPECT_TRUE(f.text() == text);
+        EXPECT_TRUE(displayHolds(f, text));
+        EXPECT_FALSE(f.editor().canUndo());
+    }
+    {
+        // An undo, and a second Replace All, right after: the first is finished before them.
+        EditorFixture f(text, QStringLiteral("words.txt"));
+        replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram"));
+        f.editor().undo();
+        waitUntilDone(f);
+        EXPECT_TRUE(f.text() == text);
+        EXPECT_TRUE(displayHolds(f, text));
+        f.editor().redo();
+        replaceAllOf(f, QStringLiteral("gram"), QStringLiteral("g"));
+        waitUntilDone(f);
+        const QString twice = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kilog"));
+        EXPECT_TRUE(f.text() == twice);
+        EXPECT_TRUE(displayHolds(f, twice));
+        f.editor().undo();
+        waitUntilDone(f);
+        EXPECT_TRUE(displayHolds(f, replaced));
+    }
+    {
+        // The editor closed meanwhile: the document keeps the whole replacement.
+        auto f = std::make_unique<EditorFixture>(text, QStringLiteral("words.txt"));
+        replaceAllOf(*f, QStringLiteral("kilo"), QStringLiteral("kilogram"));
+        f->view.reset();
+        EXPECT_TRUE(f->document.text() == replaced);
+        EXPECT_TRUE(f->document.isDirty());
+    }
+}
+
+// Over turns or at once, a Replace All leaves the folds and colours a fresh editor of the new text
+// has.
+TEST(ReplaceAllTurns, FoldsAndColoursAreThoseOfTheNewText) {
+    const QString text = QStringLiteral("if (ready) {\n  kilo(\"s\", 1); // k\n}\n").repeated(6000);
+    const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    EditorFixture f(text, QStringLiteral("main.js"));
+    replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    EXPECT_TRUE(f.editor().isDisplayBehind());
+    waitUntilDone(f);
+    f.settleColours();
+    EXPECT_EQ(f.editor().foldRegions(), FoldComputer::regions(replaced));
+    EditorFixture fresh(replaced, QStringLiteral("main.js"));
+    const auto formats = [](const EditorFixture& e) {
+        QList<QList<QTextLayout::FormatRange>> out;
+        for (const CodeEditorView::VisibleLine& line : e.view->visibleLines()) out.append(line.block.layout()->formats());
+        return out;
+    };
+    EXPECT_EQ(formats(f), formats(fresh));
+    EXPECT_GT(formats(f).first().size(), 1);
+}
+
+// A click while the display catches up lands where it would have landed on the new text.
+TEST(ReplaceAllTurns, AClickMeanwhileLandsOnTheNewText) {
+    const QString text = kLine.repeated(16000);
+    const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    const QPoint at(120, 40);
+    EditorFixture fresh(replaced, QStringLiteral("words.txt"));
+    QTest::mouseClick(fresh.view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    fresh.settle();
+    ASSERT_GT(fresh.selection().location, 0);
+
+    EditorFixture f(text, QStringLiteral("words.txt"));
+    replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    ASSERT_TRUE(f.editor().isDisplayBehind());
+    QTest::mouseClick(f.view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    waitUntilDone(f);
+    EXPECT_EQ(f.selection(), fresh.selection());
+    EXPECT_TRUE(displayHolds(f, replaced));
+}

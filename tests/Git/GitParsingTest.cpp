@@ -110,4 +110,20 @@ TEST(GitParsing, BytesThatAreNotUtf8AreKeptExactlyAndShownAsReplacements) {
     EXPECT_EQ(ProcessText::leadingCharacters("abc", 10), "abc");
 }
 
+TEST(GitParsing, OneNameThatIsNotUtf8CostsItsOwnBytesNotTheWholeListing) {
+    // A status listing of thousands of names with one bad byte among them: the good text around
+    // it is converted in runs, not character by character.
+    QByteArray listing;
+    for (int i = 0; i < 20000; ++i) {
+        listing += "1 .M N... 100644 100644 100644 e69de29 e69de29 d/f " + QByteArray::number(i) + ".txt" + '\0';
+        if (i == 10000) listing += QByteArray("? odd/caf\xe9 \xc3\xa9\xff.txt") + '\0';
+    }
+    const qint64 before = ProcessText::decodedRuns();
+    const QString text = ProcessText::decodeExact(listing);
+    EXPECT_LE(ProcessText::decodedRuns() - before, 6);
+    EXPECT_EQ(ProcessText::encodeExact(text), listing);
+    EXPECT_TRUE(text.contains(QString::fromUtf8("caf") + QChar(0xDCE9) + QString::fromUtf8(" \xc3\xa9") + QChar(0xDCFF)));
+    EXPECT_EQ(GitService::parseStatus(text).changes.size(), 20001);
+}
+
 } // namespace

@@ -92,10 +92,12 @@ TEST(GitParsing, InferRepoName) {
 
 TEST(GitParsing, BytesThatAreNotUtf8AreKeptExactlyAndShownAsReplacements) {
     EXPECT_EQ(ProcessText::decodeLossy("ok \xc3\xa9 bad \xff here"), QString::fromUtf8("ok é bad \uFFFD here"));
-    // Latin-1, stray continuation, cut sequence, overlong "/", encoded surrogate, beyond U+10FFFF, emoji.
+    // Latin-1, stray continuation, cut sequence, overlong "/", encoded surrogate, beyond U+10FFFF, emoji,
+    // a lead byte of the old five-byte form.
     for (const QByteArray bytes : {QByteArray("caf\xe9.txt"), QByteArray("\x80x"), QByteArray("ab\xe2\x82"),
                                    QByteArray("\xc0\xaf"), QByteArray("\xed\xa0\x80"), QByteArray("\xf4\x90\x80\x80"),
-                                   QByteArray("\xf0\x9f\x98\x80\xe9"), QByteArray("plain/\xc3\xa9")}) {
+                                   QByteArray("\xf0\x9f\x98\x80\xe9"), QByteArray("plain/\xc3\xa9"),
+                                   QByteArray("\xfc\x80\x80\x80")}) {
         const QString text = ProcessText::decodeExact(bytes);
         EXPECT_EQ(ProcessText::encodeExact(text), bytes) << bytes.toHex().toStdString();
         EXPECT_FALSE(ProcessText::visibleName(text).contains(QChar(0xDCE9)));

@@ -103,6 +103,8 @@ TEST(GitParsing, BytesThatAreNotUtf8AreKeptExactlyAndShownAsReplacements) {
         EXPECT_FALSE(ProcessText::visibleName(text).contains(QChar(0xDCE9)));
     }
     EXPECT_NE(ProcessText::decodeExact("caf\xe9"), ProcessText::decodeExact("caf\xe8")) << "two names stay two";
+    EXPECT_EQ(ProcessText::decodeExact("\xf0\x9f\x98\x80\xe9").left(2), QString::fromUtf8("\xf0\x9f\x98\x80"))
+        << "good text beside a bad byte stays text";
     EXPECT_EQ(ProcessText::visibleName(ProcessText::decodeExact("caf\xe9.txt")), QString::fromUtf8("caf\uFFFD.txt"));
     EXPECT_EQ(ProcessText::visibleName(QString::fromUtf8("a\nb\tc\rd\x1b\u2028\xf0\x9f\x98\x80")),
               QString::fromUtf8("a\\nb\\tc\\rd\\x1B\\u2028\xf0\x9f\x98\x80"));

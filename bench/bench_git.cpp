@@ -5,7 +5,8 @@
 // The source-control panel over 1,000, 5,000 and 20,000 new files: a refresh until its first
 // rows are drawn, a click on a row, a page of scrolling, and the window's CPU at rest beside one
 // change, against "git status" of the same repository; and the branch popover's filter over
-// 3,000 branches, a typed key and a cleared filter, against "git for-each-ref".
+// 3,000 branches, a typed key and a cleared filter, against "git for-each-ref"; and the reading
+// of a 20,000-change status listing holding one name that is not UTF-8.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -27,6 +28,7 @@
 
 #include "AppState.h"
 #include "Git/GitService.h"
+#include "Git/ProcessText.h"
 #include "Platform/ResourceBundle.h"
 #include "Platform/SettingsStore.h"
 #include "Views/RootView.h"
@@ -473,6 +475,18 @@ void BM_GitForEachRefBranches(benchmark::State& state) {
             g_forEachRef);
 }
 BENCHMARK(BM_GitForEachRefBranches)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Reading a status listing of that many changes with one name that is not UTF-8 among them: the
+// part of a refresh spent on the main thread after git, against git status of as many new files.
+void BM_StatusListingWithOneNameNotUtf8(benchmark::State& state) {
+    QByteArray listing;
+    for (int i = 0; i < state.range(0); ++i) {
+        listing += "1 .M N... 100644 100644 100644 e69de29 e69de29 src/f " + QByteArray::number(i) + ".txt" + '\0';
+        if (i == state.range(0) / 2) listing += QByteArray("? odd/caf\xe9.txt") + '\0';
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(GitService::parseStatus(ProcessText::decodeExact(listing)).changes.size());
+}
+BENCHMARK(BM_StatusListingWithOneNameNotUtf8)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <QTextBoundaryFinder>
+#include <atomic>
 
 namespace ProcessText {
 
@@ -30,6 +31,13 @@ int validSequenceLength(const uchar* s, qsizetype i, qsizetype n) {
     return len;
 }
 
+std::atomic<qint64> g_decodedRuns{0};
+
+QString decodeRun(const char* bytes, qsizetype size) {
+    ++g_decodedRuns;
+    return QString::fromUtf8(bytes, size);
+}
+
 bool isEscapedByte(char16_t c) { return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF; }
 
 } // namespace
@@ -39,21 +47,26 @@ QString decodeExact(const QByteArray& bytes) {
     QString text = strict.decode(bytes);
     if (!strict.hasError()) return text;
     text.clear();
+    text.reserve(bytes.size());
     const auto* s = reinterpret_cast<const uchar*>(bytes.constData());
     const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
+    // Valid stretches go through the converter whole: a listing with one bad name costs one pass.
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < n;) {
         const int len = validSequenceLength(s, i, n);
-        if (len == 0) {
-            text += QChar(char16_t(kEscapeBase + s[i]));
-            ++i;
-        } else {
-            text += QString::fromUtf8(bytes.constData() + i, len);
+        if (len > 0) {
             i += len;
+            continue;
         }
+        if (i > run) text += decodeRun(bytes.constData() + run, i - run);
+        text += QChar(char16_t(kEscapeBase + s[i]));
+        run = ++i;
     }
+    if (n > run) text += decodeRun(bytes.constData() + run, n - run);
     return text;
 }
+
+qint64 decodedRuns() { return g_decodedRuns; }
 
 QByteArray encodeExact(const QString& text) {
     QByteArray out;

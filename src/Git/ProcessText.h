@@ -14,6 +14,8 @@ QString decodeLossy(const QByteArray& bytes);
 // UTF-8 survives a trip through QString and can be handed back to a child process exactly.
 QString decodeExact(const QByteArray& bytes);
 QByteArray encodeExact(const QString& text);
+// How many runs of valid UTF-8 decodeExact has converted so far, in every thread.
+qint64 decodedRuns();
 // A name fit for one line of a view: escaped bytes show as U+FFFD, line breaks, tabs and other
 // control characters as visible escapes ("\n", "\t", "\x1B").
 QString visibleName(const QString& text);

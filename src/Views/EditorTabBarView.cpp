@@ -10,6 +10,8 @@
 #include "AppState.h"
 #include "Views/TabChip.h"
 
+qint64 EditorTabBarView::placedChips = 0;
+
 EditorTabBarView::EditorTabBarView(AppState* app, QWidget* parent)
     : QScrollArea(parent), app_(app), strip_(new QWidget), row_(new QHBoxLayout(strip_)) {
     setFixedHeight(kHeight);
@@ -60,9 +62,14 @@ void EditorTabBarView::refresh() {
         gone->deleteLater();
     }
     chips_ = kept;
-    for (TabChip* chip : ordered) row_->removeWidget(chip);
+    // Only a chip out of its place moves: switching tabs or closing one moves none, so the work
+    // does not grow with the number of tabs.
     for (qsizetype i = 0; i < ordered.size(); ++i) {
+        const QLayoutItem* item = row_->itemAt(int(i));
+        if (item && item->widget() == ordered[i]) continue;
+        row_->removeWidget(ordered[i]);
         row_->insertWidget(int(i), ordered[i], 0, Qt::AlignVCenter);
+        ++placedChips;
         ordered[i]->show();
     }
     const auto& active = app_->activeDocumentId();

@@ -26,6 +26,9 @@ public:
 
     void refresh();
 
+    // Chips put into the strip at a place in its row, counted over every bar.
+    static qint64 placedChips;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;

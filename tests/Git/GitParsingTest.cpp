@@ -92,15 +92,19 @@ TEST(GitParsing, InferRepoName) {
 
 TEST(GitParsing, BytesThatAreNotUtf8AreKeptExactlyAndShownAsReplacements) {
     EXPECT_EQ(ProcessText::decodeLossy("ok \xc3\xa9 bad \xff here"), QString::fromUtf8("ok é bad \uFFFD here"));
-    // Latin-1, stray continuation, cut sequence, overlong "/", encoded surrogate, beyond U+10FFFF, emoji.
+    // Latin-1, stray continuation, cut sequence, overlong "/", encoded surrogate, beyond U+10FFFF, emoji,
+    // a lead byte of the old five-byte form.
     for (const QByteArray bytes : {QByteArray("caf\xe9.txt"), QByteArray("\x80x"), QByteArray("ab\xe2\x82"),
                                    QByteArray("\xc0\xaf"), QByteArray("\xed\xa0\x80"), QByteArray("\xf4\x90\x80\x80"),
-                                   QByteArray("\xf0\x9f\x98\x80\xe9"), QByteArray("plain/\xc3\xa9")}) {
+                                   QByteArray("\xf0\x9f\x98\x80\xe9"), QByteArray("plain/\xc3\xa9"),
+                                   QByteArray("\xfc\x80\x80\x80")}) {
         const QString text = ProcessText::decodeExact(bytes);
         EXPECT_EQ(ProcessText::encodeExact(text), bytes) << bytes.toHex().toStdString();
         EXPECT_FALSE(ProcessText::visibleName(text).contains(QChar(0xDCE9)));
     }
     EXPECT_NE(ProcessText::decodeExact("caf\xe9"), ProcessText::decodeExact("caf\xe8")) << "two names stay two";
+    EXPECT_EQ(ProcessText::decodeExact("\xf0\x9f\x98\x80\xe9").left(2), QString::fromUtf8("\xf0\x9f\x98\x80"))
+        << "good text beside a bad byte stays text";
     EXPECT_EQ(ProcessText::visibleName(ProcessText::decodeExact("caf\xe9.txt")), QString::fromUtf8("caf\uFFFD.txt"));
     EXPECT_EQ(ProcessText::visibleName(QString::fromUtf8("a\nb\tc\rd\x1b\u2028\xf0\x9f\x98\x80")),
               QString::fromUtf8("a\\nb\\tc\\rd\\x1B\\u2028\xf0\x9f\x98\x80"));
@@ -108,6 +112,22 @@ TEST(GitParsing, BytesThatAreNotUtf8AreKeptExactlyAndShownAsReplacements) {
     EXPECT_EQ(ProcessText::characterCount(combined, 100), 2);
     EXPECT_EQ(ProcessText::leadingCharacters(combined, 1), QString::fromUtf8("e\xcc\x81"));
     EXPECT_EQ(ProcessText::leadingCharacters("abc", 10), "abc");
+}
+
+TEST(GitParsing, OneNameThatIsNotUtf8CostsItsOwnBytesNotTheWholeListing) {
+    // A status listing of thousands of names with one bad byte among them: the good text around
+    // it is converted in runs, not character by character.
+    QByteArray listing;
+    for (int i = 0; i < 20000; ++i) {
+        listing += "1 .M N... 100644 100644 100644 e69de29 e69de29 d/f " + QByteArray::number(i) + ".txt" + '\0';
+        if (i == 10000) listing += QByteArray("? odd/caf\xe9 \xc3\xa9\xff.txt") + '\0';
+    }
+    const qint64 before = ProcessText::decodedRuns();
+    const QString text = ProcessText::decodeExact(listing);
+    EXPECT_LE(ProcessText::decodedRuns() - before, 6);
+    EXPECT_EQ(ProcessText::encodeExact(text), listing);
+    EXPECT_TRUE(text.contains(QString::fromUtf8("caf") + QChar(0xDCE9) + QString::fromUtf8(" \xc3\xa9") + QChar(0xDCFF)));
+    EXPECT_EQ(GitService::parseStatus(text).changes.size(), 20001);
 }
 
 } // namespace

@@ -112,6 +112,30 @@ TEST_F(EditorAreaTest, TabBarKeepsChipsPerDocumentInTabOrder) {
     EXPECT_FALSE(bar.chip(a->id())->hover());
 }
 
+TEST_F(EditorAreaTest, ChipsArePlacedOnlyWhereTheTabOrderChangesHoweverManyTabsAreOpen) {
+    EditorTabBarView bar(&app);
+    QList<EditorDocument*> docs;
+    for (int i = 0; i < 60; ++i) docs << open(QStringLiteral("f%1.txt").arg(i));
+    ASSERT_EQ(bar.chips().size(), 60);
+
+    // Moving between tabs places no chip.
+    qint64 placed = EditorTabBarView::placedChips;
+    for (EditorDocument* doc : docs) app.selectTab(doc);
+    EXPECT_TRUE(bar.chip(docs.last()->id())->isActive());
+    EXPECT_EQ(EditorTabBarView::placedChips - placed, 0);
+
+    // One more tab places its own chip; closing one places none of the others.
+    placed = EditorTabBarView::placedChips;
+    EditorDocument* extra = open("extra.txt");
+    app.close(docs[30]);
+    EXPECT_EQ(EditorTabBarView::placedChips - placed, 1);
+    docs.removeAt(30);
+    docs << extra;
+    QList<EditorDocument*> shown;
+    for (TabChip* chip : bar.chips()) shown << chip->document();
+    EXPECT_EQ(shown, docs);
+}
+
 TEST_F(EditorAreaTest, DirtyChipShowsTheDotUntilHoveredAndClicksSelectOrClose) {
     ScriptedPrompter prompter;
     EditorTabBarView bar(&app);

@@ -215,7 +215,15 @@ void SourceControlPanel::updateToolbar() {
     const GitService& git = app_->git();
     branchChip_->setVisible(git.branch().has_value());
     if (git.branch()) {
-        branchChip_->label().text = ProcessText::visibleName(*git.branch());
+        // A name too long for the chip loses its middle, keeping the start and the end that tell
+        // branches apart; centred whole it would be cut off at both edges.
+        SymbolLabel& label = branchChip_->label();
+        const QString name = ProcessText::visibleName(*git.branch());
+        const QFontMetricsF metrics(label.font);
+        label.text = name;
+        const qreal room = branchChip_->maximumWidth() - (branchChip_->sizeHint().width() - metrics.horizontalAdvance(name)) - 1;
+        if (branchChip_->sizeHint().width() > branchChip_->maximumWidth())
+            label.text = metrics.elidedText(name, Qt::ElideMiddle, std::max<qreal>(0, room));
         branchChip_->updateGeometry();
         branchChip_->update();
     }

@@ -261,6 +261,17 @@ TEST_F(SourceControlPanelTest, ToolbarFailuresAndStash) {
     ASSERT_TRUE(waitUntil([&] { return app->git().stashCount() == 0 && !app->git().changes().isEmpty(); }, 120000));
 }
 
+TEST_F(SourceControlPanelTest, ALongBranchNameIsShortenedInsideTheChipRatherThanCutAtItsEdges) {
+    makeRepository(folder);
+    const QString name = "feature/a-branch-name-far-too-long-for-the-chip-2999";
+    gitOk(folder.path(), {"checkout", "-q", "-b", name});
+    SourceControlPanel& panel = open();
+    PressableButton* chip = panel.branchChip();
+    EXPECT_LE(chip->sizeHint().width(), chip->maximumWidth());
+    const QString shown = chip->label().text;
+    EXPECT_TRUE(shown.startsWith("fea") && shown.endsWith("2999") && shown.contains(u'…')) << shown.toStdString();
+}
+
 TEST_F(SourceControlPanelTest, NamesWithLineBreaksOrBytesThatAreNotUtf8AreListedOnOneVisibleLine) {
     makeRepository(folder);
     folder.write("src/two\nlines.txt", "x\n");

@@ -806,6 +806,13 @@ TEST_F(GitServiceTest, APullThatEndsInConflictsNamesTheFile) {
 
     EXPECT_FALSE(call([&](auto d) { svc.pull(d); }));
     EXPECT_EQ(svc.lastError(), "Merge conflict in ab.txt");
+
+    // Nothing staged but the conflict: Unstage All has nothing to do, and must not end the merge.
+    refresh();
+    ASSERT_EQ(statusLetters("ab.txt"), "UU");
+    EXPECT_TRUE(call([&](auto d) { svc.unstageAll(d); })) << svc.lastError().value_or("").toStdString();
+    EXPECT_TRUE(exists("work/.git/MERGE_HEAD"));
+    EXPECT_EQ(statusLetters("ab.txt"), "UU");
 }
 
 TEST_F(GitServiceTest, DiscardingAnUntrackedRepositoryKeepsItAndSaysWhy) {

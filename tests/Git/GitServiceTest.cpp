@@ -806,6 +806,8 @@ TEST_F(GitServiceTest, APullThatEndsInConflictsNamesTheFile) {
 
     EXPECT_FALSE(call([&](auto d) { svc.pull(d); }));
     EXPECT_EQ(svc.lastError(), "Merge conflict in ab.txt");
+    // Each of its marker lines is a leftover marker; the file is named once.
+    EXPECT_EQ(await<QStringList>([&](Completion<QStringList> d) { svc.conflictMarkers(true, d); }), QStringList{"ab.txt"});
 
     // Nothing staged but the conflict: Unstage All has nothing to do, and must not end the merge.
     refresh();

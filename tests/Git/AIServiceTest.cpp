@@ -210,6 +210,9 @@ TEST_F(AIServiceTest, LooksInTheUsersOwnToolFoldersBeforeThePath) {
     EXPECT_EQ(AIService::searchPathPrefix(), home.file(".local/bin") + ":/usr/local/bin:" + home.file("npm-global/bin"));
     QFile::remove(local);
     EXPECT_EQ(await<std::optional<QString>>([](auto d) { AIService::which("codex", d); }), npm);
+    // Only the start of the file is read, however large it has grown.
+    home.write(".npmrc", QByteArray(64 * 1024, ';') + "\nprefix = ~/npm-global\n");
+    EXPECT_EQ(AIService::searchPathPrefix(), home.file(".local/bin") + ":/usr/local/bin");
     qputenv("NPM_CONFIG_PREFIX", home.file("elsewhere").toUtf8());
     EXPECT_TRUE(AIService::searchPathPrefix().endsWith(":" + home.file("elsewhere/bin")));
     EXPECT_FALSE(AIService::searchPathPrefix().contains("homebrew"));

@@ -35,6 +35,11 @@ TEST(GitDirWatcher, AGitDirMadeAgainPieceByPieceIsWatchedDownToItsRefs) {
     EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git/refs"); })) << "the git dir made again is watched";
     EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git/refs/heads"); })) << "so are its refs, made after it";
     EXPECT_TRUE(reports([&] { tmp.write("work/.git/refs/heads/main", "0000\n"); }));
+    // A branch folder goes with its last branch and comes back with a new one.
+    EXPECT_TRUE(reports([&] { tmp.write("work/.git/refs/heads/feature/a", "0000\n"); }));
+    EXPECT_TRUE(reports([&] { ASSERT_TRUE(QDir(tmp.file("work/.git/refs/heads/feature")).removeRecursively()); }));
+    EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git/refs/heads/feature"); }));
+    EXPECT_TRUE(reports([&] { tmp.write("work/.git/refs/heads/feature/b", "0000\n"); })) << "the branch folder made again is watched";
 }
 
 TEST(GitDirWatcher, ALinkedWorkTreesOwnGitDirMadeAgainIsWatchedAgain) {

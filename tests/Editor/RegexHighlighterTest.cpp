@@ -425,6 +425,32 @@ TEST(RegexHighlighter, AnEditSpanningMostOfAQuoteFreeTextColoursAsAWholeTextPass
     }
 }
 
+TEST(RegexHighlighter, TheLookForTheLastQuoteAnEditPutInIsCountedAndStaysNearTheEdit) {
+    // A screen at the top of a text whose only quote opens at its start and never closes: how far
+    // its look reads, before and after an edit far below it.
+    const auto topLook = [](qsizetype at, qsizetype removed, const QString& inserted) {
+        const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+        QString text = u'"' + QString("w %1 x\n").repeated(30'000);
+        h->ranges(text, TextRange{text.size(), 0});
+        h->ranges(text, TextRange{0, 2000});
+        const qsizetype before = h->lastScanLength();
+        h->noteEdit(highlight_test::replace(text, at, removed, inserted));
+        h->ranges(text, TextRange{0, 2000});
+        return std::pair{before, h->lastScanLength()};
+    };
+    // A key far below that is no quote: the tail after the quote still holds none, and the look
+    // for the quote's closer stops where it did.
+    const auto [key, afterKey] = topLook(100'000, 0, QStringLiteral("x"));
+    EXPECT_LE(afterKey, key + 64) << key;
+    // A Replace All over most of the text, quotes only near its start: the look for its last quote
+    // reads back from its end, a bounded stretch, and that reading counts.
+    QString span = QString("v %1 y\n").repeated(20'000);
+    span[10] = u'"';
+    const auto [replace, afterReplace] = topLook(1000, span.size(), span);
+    EXPECT_GT(afterReplace - replace, span.size() / 16);
+    EXPECT_LT(afterReplace - replace, span.size() / 4);
+}
+
 namespace {
 
 // What a keystroke and a scroll in the middle of a text of this shape and size cost the highlighter,

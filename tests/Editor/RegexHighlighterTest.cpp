@@ -576,6 +576,19 @@ TEST(RegexHighlighter, ALineCommentStaysOnItsLineWhenTheNextLookStartsRightAfter
     EXPECT_EQ(texts(h->ranges(text, TextRange{x, 3}), text, TokenRole::comment), QStringList{});
 }
 
+TEST(RegexHighlighter, ACommentTypedEarlierOnTheLineOfALookedAtRangeColoursIt) {
+    // The first look read the line up to the range and found no comment; the key goes before that.
+    for (const char* introducer : {"// ", "# "}) {
+        QString text = "let x = 1 + 2 + 3 + 4\nlet y = 5\n";
+        const auto h = HighlighterFactory::regex(introducer[0] == '#' ? CodeLanguage::python : CodeLanguage::swift);
+        const qsizetype three = text.indexOf(u'3');
+        h->ranges(text, TextRange{three, 5});
+        const TextEdit edit = highlight_test::replace(text, 4, 0, introducer);
+        EXPECT_EQ(texts(h->ranges(text, edit, TextRange{three + 3, 5}), text, TokenRole::comment),
+                  QStringList{text.mid(4, text.indexOf(u'\n') - 4)}) << introducer;
+    }
+}
+
 TEST(RegexHighlighter, AnotherTextGivenWithoutAnEditColoursAsAFreshOne) {
     // What the first look learned of its line (no break in it up to where it looked) does not
     // hold for the other text.

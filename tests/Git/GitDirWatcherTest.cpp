@@ -31,7 +31,8 @@ TEST(GitDirWatcher, AGitDirMadeAgainPieceByPieceIsWatchedDownToItsRefs) {
 
     EXPECT_TRUE(reports([&] { tmp.write("work/.git/HEAD", "ref: refs/heads/main\n"); }));
     EXPECT_TRUE(reports([&] { ASSERT_TRUE(QDir(gitDir).removeRecursively()); }));
-    EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git"); })) << "the folder that would hold the git dir is watched";
+    EXPECT_TRUE(reports([&] { tmp.write("work/notes.txt", "saved meanwhile\n"); }));
+    EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git"); })) << "the folder that would hold the git dir is still watched";
     EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git/refs"); })) << "the git dir made again is watched";
     EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git/refs/heads"); })) << "so are its refs, made after it";
     EXPECT_TRUE(reports([&] { tmp.write("work/.git/refs/heads/main", "0000\n"); }));

@@ -106,6 +106,13 @@ TEST_F(GitServiceTest, AttachPublishesRootBranchAndCleanStateAndFindsTopLevelFro
 
     attach(tmp.file("does-not-exist"));
     EXPECT_FALSE(svc.isRepo());
+
+    // Another folder opened before the first has been read: the first still reports back.
+    bool overtakenDone = false;
+    svc.attach(work, [&] { overtakenDone = true; });
+    attach(tmp.file("plain"));
+    EXPECT_TRUE(waitUntil([&] { return overtakenDone; }, 60000));
+    EXPECT_FALSE(svc.isRepo());
 }
 
 TEST_F(GitServiceTest, StagesUnstagesCommitsDiffsAndDiscardsAFileWithSpacesQuotesAndNonAsciiLetters) {

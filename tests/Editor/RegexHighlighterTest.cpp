@@ -357,6 +357,18 @@ TEST(RegexHighlighter, ATextReadOnlyAsFarAsAskedColoursAsAWholeTextPass) {
     }
 }
 
+TEST(RegexHighlighter, ACommentClosedFarPastARangeOfATextReadOnlyAsFarAsAskedEndsWhereItDoes) {
+    // The closer lies far past all the look asked for at first: the search for it asks for more.
+    QString model = "/* open\n" + QString("w 1\n").repeated(10'000) + "*/\n" + QString("let x = 1\n").repeated(100);
+    ExactText text(model);
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    h->setReader([&](qsizetype end) { text.through(end); });
+    text.replace({4, 0}, "x");  // the gap sits near the start
+    h->noteEdit(highlight_test::replace(model, 4, 0, "x"));
+    const TextRange range{100, 400};
+    EXPECT_EQ(h->ranges(text.through(range.end()), range), wholeTextReference(*h, model, range));
+}
+
 TEST(RegexHighlighter, TwoEditsBeforeALookColourAsAWholeTextPass) {
     // Points laid over a text of paired strings; then a closing quote goes, which pairs every quote
     // after it the other way, and before anything is coloured a letter is typed near the start.

@@ -35,3 +35,17 @@ TEST(ChildProcess, StoppingAsksTheWholeGroupFirstAndKillsWhatIgnoresIt) {
         EXPECT_TRUE(waitUntil([&] { return ::kill(-group, 0) == -1 && errno == ESRCH; }, 120000)) << "nothing of the group is left";
     }
 }
+
+TEST(ChildProcess, OneSilentPastItsStallLimitIsStoppedEvenWhenItIgnoresTheRequest) {
+    // The limit is shorter than the grace a stopped child gets: the stop is asked for once, and
+    // forced when the grace runs out.
+    ChildProcess::Request request;
+    request.arguments = {"sh", "-c", "trap '' TERM; while :; do sleep 1; done"};
+    request.ownProcessGroup = true;
+    request.stallTimeoutMs = ChildProcess::kGraceMs / 5;
+    std::optional<ChildProcess::Result> result;
+    ChildProcess::start(request, nullptr, [&](ChildProcess::Result r) { result = std::move(r); });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, 120000));
+    EXPECT_TRUE(result->stalled);
+    EXPECT_EQ(result->exitCode, -1);
+}

@@ -599,6 +599,12 @@ TEST(RegexHighlighter, ACommentTypedEarlierOnTheLineOfALookedAtRangeColoursIt) {
         EXPECT_EQ(texts(h->ranges(text, edit, TextRange{three + 3, 5}), text, TokenRole::comment),
                   QStringList{text.mid(4, text.indexOf(u'\n') - 4)}) << introducer;
     }
+    // And one broken up: a look of one unit saw the introducer at the line start, the key splits it.
+    QString text = "//x\nlet y = 1\n";
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    h->ranges(text, TextRange{0, 1});
+    const TextEdit edit = highlight_test::replace(text, 1, 0, "x");
+    EXPECT_EQ(texts(h->ranges(text, edit, TextRange{0, 5}), text, TokenRole::comment), QStringList{});
 }
 
 TEST(RegexHighlighter, AnotherTextGivenWithoutAnEditColoursAsAFreshOne) {

@@ -357,6 +357,18 @@ TEST(RegexHighlighter, ATextReadOnlyAsFarAsAskedColoursAsAWholeTextPass) {
     }
 }
 
+TEST(RegexHighlighter, ACommentClosedFarPastARangeOfATextReadOnlyAsFarAsAskedEndsWhereItDoes) {
+    // The closer lies far past all the look asked for at first: the search for it asks for more.
+    QString model = "/* open\n" + QString("w 1\n").repeated(10'000) + "*/\n" + QString("let x = 1\n").repeated(100);
+    ExactText text(model);
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    h->setReader([&](qsizetype end) { text.through(end); });
+    text.replace({4, 0}, "x");  // the gap sits near the start
+    h->noteEdit(highlight_test::replace(model, 4, 0, "x"));
+    const TextRange range{100, 400};
+    EXPECT_EQ(h->ranges(text.through(range.end()), range), wholeTextReference(*h, model, range));
+}
+
 TEST(RegexHighlighter, TwoEditsBeforeALookColourAsAWholeTextPass) {
     // Points laid over a text of paired strings; then a closing quote goes, which pairs every quote
     // after it the other way, and before anything is coloured a letter is typed near the start.
@@ -423,6 +435,32 @@ TEST(RegexHighlighter, AnEditSpanningMostOfAQuoteFreeTextColoursAsAWholeTextPass
             ASSERT_EQ(h->ranges(text, range), wholeTextReference(*h, text, range)) << quoteAt << " " << from;
         }
     }
+}
+
+TEST(RegexHighlighter, TheLookForTheLastQuoteAnEditPutInIsCountedAndStaysNearTheEdit) {
+    // A screen at the top of a text whose only quote opens at its start and never closes: how far
+    // its look reads, before and after an edit far below it.
+    const auto topLook = [](qsizetype at, qsizetype removed, const QString& inserted) {
+        const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+        QString text = u'"' + QString("w %1 x\n").repeated(30'000);
+        h->ranges(text, TextRange{text.size(), 0});
+        h->ranges(text, TextRange{0, 2000});
+        const qsizetype before = h->lastScanLength();
+        h->noteEdit(highlight_test::replace(text, at, removed, inserted));
+        h->ranges(text, TextRange{0, 2000});
+        return std::pair{before, h->lastScanLength()};
+    };
+    // A key far below that is no quote: the tail after the quote still holds none, and the look
+    // for the quote's closer stops where it did.
+    const auto [key, afterKey] = topLook(100'000, 0, QStringLiteral("x"));
+    EXPECT_LE(afterKey, key + 64) << key;
+    // A Replace All over most of the text, quotes only near its start: the look for its last quote
+    // reads back from its end, a bounded stretch, and that reading counts.
+    QString span = QString("v %1 y\n").repeated(20'000);
+    span[10] = u'"';
+    const auto [replace, afterReplace] = topLook(1000, span.size(), span);
+    EXPECT_GT(afterReplace - replace, span.size() / 16);
+    EXPECT_LT(afterReplace - replace, span.size() / 4);
 }
 
 namespace {
@@ -548,6 +586,25 @@ TEST(RegexHighlighter, ALineCommentStaysOnItsLineWhenTheNextLookStartsRightAfter
     h->ranges(text, TextRange{7, 1});
     const qsizetype x = text.indexOf(u'x');
     EXPECT_EQ(texts(h->ranges(text, TextRange{x, 3}), text, TokenRole::comment), QStringList{});
+}
+
+TEST(RegexHighlighter, ACommentTypedEarlierOnTheLineOfALookedAtRangeColoursIt) {
+    // The first look read the line up to the range and found no comment; the key goes before that.
+    for (const char* introducer : {"// ", "# "}) {
+        QString text = "let x = 1 + 2 + 3 + 4\nlet y = 5\n";
+        const auto h = HighlighterFactory::regex(introducer[0] == '#' ? CodeLanguage::python : CodeLanguage::swift);
+        const qsizetype three = text.indexOf(u'3');
+        h->ranges(text, TextRange{three, 5});
+        const TextEdit edit = highlight_test::replace(text, 4, 0, introducer);
+        EXPECT_EQ(texts(h->ranges(text, edit, TextRange{three + 3, 5}), text, TokenRole::comment),
+                  QStringList{text.mid(4, text.indexOf(u'\n') - 4)}) << introducer;
+    }
+    // And one broken up: a look of one unit saw the introducer at the line start, the key splits it.
+    QString text = "//x\nlet y = 1\n";
+    const auto h = HighlighterFactory::regex(CodeLanguage::swift);
+    h->ranges(text, TextRange{0, 1});
+    const TextEdit edit = highlight_test::replace(text, 1, 0, "x");
+    EXPECT_EQ(texts(h->ranges(text, edit, TextRange{0, 5}), text, TokenRole::comment), QStringList{});
 }
 
 TEST(RegexHighlighter, AnotherTextGivenWithoutAnEditColoursAsAFreshOne) {

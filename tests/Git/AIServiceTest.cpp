@@ -210,6 +210,12 @@ TEST_F(AIServiceTest, LooksInTheUsersOwnToolFoldersBeforeThePath) {
     EXPECT_EQ(AIService::searchPathPrefix(), home.file(".local/bin") + ":/usr/local/bin:" + home.file("npm-global/bin"));
     QFile::remove(local);
     EXPECT_EQ(await<std::optional<QString>>([](auto d) { AIService::which("codex", d); }), npm);
+    // A prefix that is one of the folders already searched is searched once.
+    home.write(".npmrc", "prefix=${HOME}/.local\n");
+    EXPECT_EQ(AIService::searchPathPrefix(), home.file(".local/bin") + ":/usr/local/bin");
+    // Only the start of the file is read, however large it has grown.
+    home.write(".npmrc", QByteArray(64 * 1024, ';') + "\nprefix = ~/npm-global\n");
+    EXPECT_EQ(AIService::searchPathPrefix(), home.file(".local/bin") + ":/usr/local/bin");
     qputenv("NPM_CONFIG_PREFIX", home.file("elsewhere").toUtf8());
     EXPECT_TRUE(AIService::searchPathPrefix().endsWith(":" + home.file("elsewhere/bin")));
     EXPECT_FALSE(AIService::searchPathPrefix().contains("homebrew"));

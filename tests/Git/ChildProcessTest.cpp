@@ -35,3 +35,30 @@ TEST(ChildProcess, StoppingAsksTheWholeGroupFirstAndKillsWhatIgnoresIt) {
         EXPECT_TRUE(waitUntil([&] { return ::kill(-group, 0) == -1 && errno == ESRCH; }, 120000)) << "nothing of the group is left";
     }
 }
+
+TEST(ChildProcess, OnePastItsTimeOrSilentPastItsStallLimitIsStoppedEvenWhenItIgnoresTheRequest) {
+    // Limits shorter than the grace a stopped child gets: the stop is asked for once, and forced
+    // when the grace runs out. Printing, progress on standard error included, keeps a child alive however long it runs.
+    struct Case {
+        const char* script;
+        int timeoutMs, stallMs;
+        bool timedOut, stalled;
+    };
+    const int limit = ChildProcess::kGraceMs / 5;
+    for (const Case& c : {Case{"trap '' TERM; while :; do sleep 1; done", 1, 0, true, false},
+                          Case{"trap '' TERM; while :; do sleep 1; done", 0, limit, false, true},
+                          Case{"i=0; while [ $i -lt 30 ]; do echo $i >&2; sleep 0.2; i=$((i+1)); done", 0, 2000, false, false}}) {
+        SCOPED_TRACE(c.script);
+        ChildProcess::Request request;
+        request.arguments = {"sh", "-c", c.script};
+        request.ownProcessGroup = true;
+        request.timeoutMs = c.timeoutMs;
+        request.stallTimeoutMs = c.stallMs;
+        std::optional<ChildProcess::Result> result;
+        ChildProcess::start(request, nullptr, [&](ChildProcess::Result r) { result = std::move(r); });
+        ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, 120000));
+        EXPECT_EQ(result->timedOut, c.timedOut);
+        EXPECT_EQ(result->stalled, c.stalled);
+        EXPECT_EQ(result->exitCode, c.timedOut || c.stalled ? -1 : 0);
+    }
+}

@@ -9,23 +9,53 @@
 using testing_support::TempFolder;
 using testing_support::waitUntil;
 
+namespace {
+
+// Each step is told apart by the report it gives before the next one starts.
+auto reportsOf(GitDirWatcher& watcher) {
+    return [spy = std::make_shared<QSignalSpy>(&watcher, &GitDirWatcher::changed)](const std::function<void()>& step) {
+        spy->clear();
+        step();
+        return waitUntil([&] { return spy->count() > 0; }, 60000);
+    };
+}
+
+} // namespace
+
 TEST(GitDirWatcher, AGitDirMadeAgainPieceByPieceIsWatchedDownToItsRefs) {
     TempFolder tmp;
     const QString gitDir = tmp.mkdir("work/.git");
     tmp.mkdir("work/.git/refs/heads");
     GitDirWatcher watcher(gitDir, gitDir);
-    QSignalSpy changed(&watcher, &GitDirWatcher::changed);
-    // Each step is told apart by the report it gives before the next one starts.
-    const auto reports = [&](const std::function<void()>& step) {
-        changed.clear();
-        step();
-        return waitUntil([&] { return changed.count() > 0; }, 60000);
-    };
+    const auto reports = reportsOf(watcher);
 
     EXPECT_TRUE(reports([&] { tmp.write("work/.git/HEAD", "ref: refs/heads/main\n"); }));
     EXPECT_TRUE(reports([&] { ASSERT_TRUE(QDir(gitDir).removeRecursively()); }));
-    EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git"); })) << "the folder that would hold the git dir is watched";
+    EXPECT_TRUE(reports([&] { tmp.write("work/notes.txt", "saved meanwhile\n"); }));
+    EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git"); })) << "the folder that would hold the git dir is still watched";
     EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git/refs"); })) << "the git dir made again is watched";
     EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git/refs/heads"); })) << "so are its refs, made after it";
     EXPECT_TRUE(reports([&] { tmp.write("work/.git/refs/heads/main", "0000\n"); }));
+    // A branch folder goes with its last branch and comes back with a new one.
+    EXPECT_TRUE(reports([&] { tmp.write("work/.git/refs/heads/feature/a", "0000\n"); }));
+    EXPECT_TRUE(reports([&] { ASSERT_TRUE(QDir(tmp.file("work/.git/refs/heads/feature")).removeRecursively()); }));
+    EXPECT_TRUE(reports([&] { tmp.mkdir("work/.git/refs/heads/feature"); }));
+    EXPECT_TRUE(reports([&] { tmp.write("work/.git/refs/heads/feature/b", "0000\n"); })) << "the branch folder made again is watched";
+}
+
+TEST(GitDirWatcher, ALinkedWorkTreesOwnGitDirMadeAgainIsWatchedAgain) {
+    // A work tree removed and added again under the same name: its git dir goes and comes back
+    // inside the main repository's, which stays.
+    TempFolder tmp;
+    const QString commonDir = tmp.mkdir("main/.git");
+    tmp.mkdir("main/.git/refs/heads");
+    const QString gitDir = tmp.mkdir("main/.git/worktrees/linked");
+    GitDirWatcher watcher(gitDir, commonDir);
+    const auto reports = reportsOf(watcher);
+
+    EXPECT_TRUE(reports([&] { tmp.write("main/.git/worktrees/linked/HEAD", "ref: refs/heads/side\n"); }));
+    EXPECT_TRUE(reports([&] { ASSERT_TRUE(QDir(gitDir).removeRecursively()); }));
+    EXPECT_TRUE(reports([&] { tmp.mkdir("main/.git/worktrees/linked"); })) << "the folder that would hold it is watched";
+    EXPECT_TRUE(reports([&] { tmp.write("main/.git/worktrees/linked/HEAD", "ref: refs/heads/side\n"); }))
+        << "the git dir made again is watched";
 }

@@ -106,6 +106,13 @@ TEST_F(GitServiceTest, AttachPublishesRootBranchAndCleanStateAndFindsTopLevelFro
 
     attach(tmp.file("does-not-exist"));
     EXPECT_FALSE(svc.isRepo());
+
+    // Another folder opened before the first has been read: the first still reports back.
+    bool overtakenDone = false;
+    svc.attach(work, [&] { overtakenDone = true; });
+    attach(tmp.file("plain"));
+    EXPECT_TRUE(waitUntil([&] { return overtakenDone; }, 60000));
+    EXPECT_FALSE(svc.isRepo());
 }
 
 TEST_F(GitServiceTest, StagesUnstagesCommitsDiffsAndDiscardsAFileWithSpacesQuotesAndNonAsciiLetters) {
@@ -478,6 +485,7 @@ TEST_F(GitServiceTest, ADetachedServiceRunsNothingAndAVanishedRootReadsAsEmpty) 
     QSignalSpy anyChange(&detached, &GitService::changed);
     EXPECT_FALSE(await<bool>([&](auto d) { detached.run({"git", "status"}, d); }));
     EXPECT_FALSE(await<bool>([&](auto d) { detached.push(d); }));
+    EXPECT_FALSE(await<bool>([&](auto d) { detached.pull(d); }));
     EXPECT_FALSE(await<bool>([&](auto d) { detached.stage(GitFileChange{"a", u'?', u'?', {}}, d); }));
     EXPECT_TRUE(await<QString>([&](Completion<QString> d) { detached.stagedDiff(d); }).isEmpty());
     EXPECT_EQ(anyChange.count(), 0);
@@ -806,6 +814,23 @@ TEST_F(GitServiceTest, APullThatEndsInConflictsNamesTheFile) {
 
     EXPECT_FALSE(call([&](auto d) { svc.pull(d); }));
     EXPECT_EQ(svc.lastError(), "Merge conflict in ab.txt");
+    // Each of its marker lines is a leftover marker; the file is named once.
+    EXPECT_EQ(await<QStringList>([&](Completion<QStringList> d) { svc.conflictMarkers(true, d); }), QStringList{"ab.txt"});
+
+    // Unstage All takes back what is staged and keeps the merge and its conflict; with nothing
+    // staged but the conflict it has nothing to do.
+    tmp.write("work/new.txt", "new\n");
+    gitOk(work, {"add", "new.txt"});
+    for (const char* staged : {"A ", "??"}) {
+        refresh();
+        ASSERT_EQ(statusLetters("ab.txt"), "UU");
+        ASSERT_EQ(statusLetters("new.txt"), staged);
+        EXPECT_TRUE(call([&](auto d) { svc.unstageAll(d); })) << svc.lastError().value_or("").toStdString();
+        EXPECT_TRUE(exists("work/.git/MERGE_HEAD"));
+        refresh();
+        EXPECT_EQ(statusLetters("ab.txt"), "UU");
+        EXPECT_EQ(statusLetters("new.txt"), "??");
+    }
 }
 
 TEST_F(GitServiceTest, DiscardingAnUntrackedRepositoryKeepsItAndSaysWhy) {

@@ -2,10 +2,17 @@
 // them, whatever the ends' places within their pages, either way, and again on a buffer moved before.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
@@ -39,10 +46,59 @@ void expectLikeMemmove(std::size_t at, std::size_t bytes, std::ptrdiff_t by, Buf
     EXPECT_EQ(std::memcmp(shifted.data + high, expected.data() + high, kBuffer - high), 0);
 }
 
+int openDescriptors() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir)) ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+long mappedBytes() {
+    long pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "re")) {
+        if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+        std::fclose(f);
+    }
+    return pages * sysconf(_SC_PAGESIZE);
+}
+
+// From here on the kernel refuses to put pages at an address of the caller's choosing.
+bool refuseFixedRemaps() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_mremap, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[3])),
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, MREMAP_FIXED, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOMEM),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// 0 when a move, the kernel refusing to place its pages, lands the stretch where memmove would and
+// gives back the place where the pages waited.
+int moveWhileFixedRemapsAreRefused() {
+    if (!refuseFixedRemaps()) return 2;
+    const auto page = std::ptrdiff_t(sysconf(_SC_PAGESIZE));
+    Buffer buffer;
+    std::vector<char> expected(buffer.data, buffer.data + kBuffer);
+    const std::size_t at = 3 * page + 10, bytes = PageShift::kMinBytes + 5 * page;
+    std::memmove(expected.data() + at + 2 * page, expected.data() + at, bytes);
+    const long before = mappedBytes();
+    const std::ptrdiff_t copied = PageShift::move(buffer.data + at, bytes, 2 * page);
+    const bool gaveBack = mappedBytes() - before < long(PageShift::kMinBytes / 2);
+    const bool landed = std::memcmp(buffer.data + at + 2 * page, expected.data() + at + 2 * page, bytes) == 0;
+    return copied >= 0 && landed && gaveBack ? 0 : 1;
+}
+
 } // namespace
 
 TEST(PageShift, LandsTheStretchWhereMemmoveWouldWhereverItsEndsLie) {
     const auto page = std::ptrdiff_t(sysconf(_SC_PAGESIZE));
+    const int descriptors = openDescriptors();
     for (const std::size_t start : {std::size_t(0), std::size_t(page / 2 + 6), std::size_t(3 * page - 2)})
         for (const std::size_t tail : {std::size_t(0), std::size_t(100), std::size_t(page - 1)})
             // A distance shorter than the stretch (the pages land partly on their own place) and longer.
@@ -56,6 +112,12 @@ TEST(PageShift, LandsTheStretchWhereMemmoveWouldWhereverItsEndsLie) {
                 // Back again over a buffer whose pages were handed around before.
                 expectLikeMemmove(start + 4 * page, bytes, distance, left);
             }
+    EXPECT_EQ(openDescriptors(), descriptors) << "a move keeps no file open";
+}
+
+TEST(PageShift, CopiesThePagesWhenTheKernelRefusesToPlaceThem) {
+    // In a child of its own: the refusal cannot be taken back.
+    EXPECT_EXIT(_exit(moveWhileFixedRemapsAreRefused()), testing::ExitedWithCode(0), "");
 }
 
 TEST(PageShift, LeavesShortStretchesAndPartPagesToTheCaller) {

@@ -161,6 +161,7 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     // Filling the display leaves the caret after the text, unseen and unreported: a new editor starts
     // at the top, and the document learns where its caret is.
     QTextCursor start(display);
+    start.setPosition(int(toDisplay(firstEditable())));
     view->setTextCursor(start);
     updateCursor();
 }
@@ -489,7 +490,7 @@ TextRange CodeEditorCoordinator::selection() const {
 
 void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
     if (!view_) return;
-    const qsizetype start = qBound<qsizetype>(0, range.location, text_.size());
+    const qsizetype start = qBound<qsizetype>(firstEditable(), range.location, text_.size());
     const qsizetype end = qBound<qsizetype>(start, range.end(), text_.size());
     pendingSelection_.reset();
     // Showing all that lies before a far place takes seconds in a long text: the window goes on
@@ -534,9 +535,22 @@ void CodeEditorCoordinator::movePendingToRowEdge(bool toEnd) {
     setSelection({piece.location + target, 0}, true);
 }
 
+qsizetype CodeEditorCoordinator::firstEditable() const {
+    return text_.size() > 0 && text_.at(0) == QChar(0xFEFF) ? 1 : 0;
+}
+
 void CodeEditorCoordinator::selectionChanged() {
     if (!view_ || mirroring_) return;
     pendingSelection_.reset();  // the user's own move
+    // The file's byte-order mark reads as nothing: a caret before it would act on it unseen.
+    if (const QTextCursor cursor = view_->textCursor(); firstEditable() > 0 && cursor.selectionStart() == 0) {
+        const int past = int(toDisplay(firstEditable()));
+        QTextCursor kept(view_->document());
+        kept.setPosition(qMax(cursor.anchor(), past));
+        kept.setPosition(qMax(cursor.position(), past), QTextCursor::KeepAnchor);
+        view_->setTextCursor(kept);  // comes back here
+        return;
+    }
     // The caret or selection reached the end of what is shown (a line down, a page down, a drag):
     // a caret needs the next lines, a selection all of the rest. A selection of all that is shown
     // grows to all of the text; anything else stays where it was put.
@@ -563,7 +577,7 @@ void CodeEditorCoordinator::updateCursor() {
     const qsizetype exact = qMin(selection().location, text_.size());
     const TextEdit::Point point = exact > shownTo_ ? unshownPoint(exact) : pointOf(exact);
     const int line = point.row + 1;
-    const int column = int(qMax<qsizetype>(point.col + 1, 1));
+    const int column = int(qMax<qsizetype>(point.col + 1 - (point.row == 0 ? firstEditable() : 0), 1));
     // Reported on a later turn, after the edit or move that caused it has been fully processed.
     const QPointer<EditorDocument> document = document_;
     QMetaObject::invokeMethod(
@@ -623,7 +637,9 @@ void CodeEditorCoordinator::mirror(qsizetype displayStart, qsizetype displayEnd,
 bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRange after, Origin origin) {
     if (!view_) return false;
     if (origin != Origin::external && view_->isReadOnly()) return false;  // the change check
-    const qsizetype a = qBound<qsizetype>(0, range.location, text_.size());
+    // The byte-order mark stays: only a reload or undo puts the text before it in other hands.
+    const qsizetype first = origin == Origin::external || origin == Origin::undo ? 0 : firstEditable();
+    const qsizetype a = qBound<qsizetype>(first, range.location, text_.size());
     const qsizetype b = qBound<qsizetype>(a, range.end(), text_.size());
     // Past the first unit not shown, even an edit that joins a CR LF stays out of the display.
     if (!isFullyShown() && a > shownTo_) return applyUnshown({a, b - a}, text, after, origin);

@@ -214,6 +214,8 @@ private:
     TextRange lookAhead(TextRange range) const;
     void paintFindHighlights();
     CodeLanguage language() const;
+    // 1 when the text starts with a byte-order mark, which no edit of the user's touches; else 0.
+    qsizetype firstEditable() const;
     // Row and column of an exact offset the display holds.
     TextEdit::Point pointOf(qsizetype exact) const;
     // Where a line (from 0) the display holds starts, when no line is shown in pieces.

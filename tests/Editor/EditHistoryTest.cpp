@@ -75,4 +75,6 @@ TEST(EditHistory, TheSavedTextIsReachedByItsStepsOnly) {
     history.markSaved();
     history.clear();
     EXPECT_FALSE(history.isAtSaved());
+    EXPECT_FALSE(history.takeRedo().has_value());
+    EXPECT_FALSE(history.takeUndo().has_value());
 }

@@ -6,6 +6,7 @@ bool isWordBreak(const QString& s) { return !s.isEmpty() && (s.back().isSpace() 
 
 void EditHistory::record(Entry entry) {
     redo_.clear();
+    if (savedAt_ > undo_.size()) savedAt_ = -1;  // it lay among the steps just dropped
     if (!undo_.isEmpty()) {
         Entry& last = undo_.last();
         const bool continues = last.typing && entry.typing && last.removed.isEmpty() && entry.removed.isEmpty() &&
@@ -41,6 +42,12 @@ void EditHistory::closeStep() {
 void EditHistory::clear() {
     undo_.clear();
     redo_.clear();
+    savedAt_ = -1;
+}
+
+void EditHistory::markSaved() {
+    closeStep();  // what is typed next is a step of its own, undone back to here
+    savedAt_ = undo_.size();
 }
 
 QList<EditHistory::Part> EditHistory::inverted(const QList<Part>& parts) {

@@ -30,6 +30,12 @@ public:
     static QString matchLabel(const FindState& find);
     // The panel's width, without the room kept around it for its shadow.
     static int barWidth(bool showReplace) { return showReplace ? 460 : 420; }
+    // Whether the widget is a find bar's or one's own control (also of a bar on its way out).
+    static bool holds(const QWidget* widget) {
+        for (; widget; widget = widget->parentWidget())
+            if (qobject_cast<const FindBar*>(widget)) return true;
+        return false;
+    }
     // Room around the panel, inside this widget, where its shadow is drawn.
     static QMargins shadowMargins() { return {24, 12, 24, 34}; }
 

@@ -247,6 +247,7 @@ void RootView::syncOverlays() {
 void RootView::syncFindBar() {
     if (app_->findOpen() && !findBar_) {
         findBar_ = new FindBar(&app_->findState(), [this] { closeFind(); }, editorArea_);
+        placeFindBarInTabOrder();
         findBar_->raise();
         OverlayTransition::enter(findBar_, OverlayTransition::Kind::moveFromTop);
     } else if (!app_->findOpen() && findBar_) {
@@ -255,6 +256,22 @@ void RootView::syncFindBar() {
         findBar_ = nullptr;
         if (hadFocus) focusEditor();
     }
+}
+
+void RootView::placeFindBarInTabOrder() {
+    // Made last, the bar would come last in the Tab order, and Tab from it would go round to the
+    // rail: it stands where it is seen, before the text it searches. Bars still on their way out
+    // are no place to stand by.
+    QWidget* text = nullptr;
+    for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain())
+        if (editorArea_->isAncestorOf(w) && !FindBar::holds(w) && FocusChain::takesTab(w)) {
+            text = w;
+            break;
+        }
+    if (!text) return;
+    QWidget* before = text->previousInFocusChain();
+    while (before && before != text && (FindBar::holds(before) || !FocusChain::takesTab(before))) before = before->previousInFocusChain();
+    if (before && before != text) FocusChain::placeAfter(before, findBar_);
 }
 
 void RootView::syncWhatsNew() {

@@ -65,6 +65,7 @@ protected:
 private:
     void syncOverlays();
     void syncFindBar();
+    void placeFindBarInTabOrder();
     void syncSidebar();
     void syncWhatsNew();
     void focusEditor();

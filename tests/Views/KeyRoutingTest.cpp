@@ -17,6 +17,8 @@
 #include "Views/ViewsTestSupport.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/EditorPaneView.h"
+#include "Views/FindBar.h"
+#include "Views/Workbench/SidebarSlot.h"
 #include "Views/GoToLineView.h"
 #include "Views/KeyCatcher.h"
 #include "Views/Navigation/CommandPaletteView.h"
@@ -294,3 +296,39 @@ TEST_F(KeyRoutingTest, ARestingPointerDoesNotTakeTheSelectionFromTyping) {
 }
 
 } // namespace
+
+// Tab walks the window in the order it is seen: the rail, the sidebar panel, the find bar above the
+// text, the text. Tab from the find bar's last control goes on into the text (not round to the rail),
+// and Shift+Tab from its field back into the panel, whichever panel shows.
+TEST_F(KeyRoutingTest, TabFromTheFindBarGoesOnToTheTextAndBackToThePanel) {
+    TempFolder dir;
+    const QString file = dir.write("a.txt", "alpha\n");
+    dir.write("requests/ping.http", "### ping\nGET http://127.0.0.1:9/ping\n");
+    ASSERT_TRUE(openOn(dir.path(), file));
+    ActivityBar* rail = root()->activityBar();
+    for (SidebarPanel panel : {SidebarPanel::explorer, SidebarPanel::sourceControl, SidebarPanel::api}) {
+        SCOPED_TRACE(int(panel));
+        state().setSidebar(panel);
+        if (state().findOpen()) press(&window, Qt::Key_F, Qt::ControlModifier);
+        editor()->setFocus();
+        press(&window, Qt::Key_F, Qt::ControlModifier);
+        ASSERT_TRUE(waitUntil([&] { return root()->findBar() && focused() == root()->findBar()->queryField(); }));
+        FindBar* bar = root()->findBar();
+        int stops = 0;
+        while (focused() && bar->isAncestorOf(focused()) && ++stops < 40) press(&window, Qt::Key_Tab);
+        EXPECT_EQ(focused(), editor()) << "Tab left the find bar for " << (focused() ? focused()->metaObject()->className() : "nothing")
+                                       << (focused() && rail->isAncestorOf(focused()) ? " on the rail" : "");
+        type(&window, "x");
+        EXPECT_EQ(document()->text(), "xalpha\n") << "the key went to the text";
+        press(&window, Qt::Key_Z, Qt::ControlModifier);
+
+        bar->queryField()->setFocus(Qt::TabFocusReason);
+        stops = 0;
+        do press(&window, Qt::Key_Backtab, Qt::ShiftModifier);
+        while (focused() && bar->isAncestorOf(focused()) && ++stops < 40);
+        ASSERT_TRUE(focused());
+        EXPECT_TRUE(root()->sidebarSlot()->isAncestorOf(focused()))
+            << "Shift+Tab from the find field went to " << focused()->metaObject()->className()
+            << (rail->isAncestorOf(focused()) ? " on the rail" : "");
+    }
+}

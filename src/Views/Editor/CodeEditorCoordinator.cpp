@@ -160,9 +160,17 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     countedTo_ = shownTo_;
     if (!isFullyShown()) showing_.start(0, this);
     connect(display, &QTextDocument::contentsChange, this, &CodeEditorCoordinator::displayChanged);
+    if (document) {
+        // Undo finds its way back to the text on disk: the one opened with, and each one saved.
+        if (!document->isDirty()) history_.markSaved();
+        connect(document, &EditorDocument::isDirtyChanged, this, [this] {
+            if (document_ && !document_->isDirty() && document_->textRevision() == documentRevision_) history_.markSaved();
+        });
+    }
     // Filling the display leaves the caret after the text, unseen and unreported: a new editor starts
     // at the top, and the document learns where its caret is.
     QTextCursor start(display);
+    start.setPosition(int(toDisplay(firstEditable())));
     view->setTextCursor(start);
     updateCursor();
 }
@@ -500,7 +508,7 @@ TextRange CodeEditorCoordinator::selection() const {
 void CodeEditorCoordinator::setSelection(TextRange range, bool reveal) {
     catchUpDisplay();
     if (!view_) return;
-    const qsizetype start = qBound<qsizetype>(0, range.location, text_.size());
+    const qsizetype start = qBound<qsizetype>(firstEditable(), range.location, text_.size());
     const qsizetype end = qBound<qsizetype>(start, range.end(), text_.size());
     pendingSelection_.reset();
     // Showing all that lies before a far place takes seconds in a long text: the window goes on
@@ -547,9 +555,22 @@ void CodeEditorCoordinator::movePendingToRowEdge(bool toEnd) {
     setSelection({piece.location + target, 0}, true);
 }
 
+qsizetype CodeEditorCoordinator::firstEditable() const {
+    return text_.size() > 0 && text_.at(0) == QChar(0xFEFF) ? 1 : 0;
+}
+
 void CodeEditorCoordinator::selectionChanged() {
     if (!view_ || mirroring_ || behind_) return;
     pendingSelection_.reset();  // the user's own move
+    // The file's byte-order mark reads as nothing: a caret before it would act on it unseen.
+    if (const QTextCursor cursor = view_->textCursor(); firstEditable() > 0 && cursor.selectionStart() == 0) {
+        const int past = int(toDisplay(firstEditable()));
+        QTextCursor kept(view_->document());
+        kept.setPosition(qMax(cursor.anchor(), past));
+        kept.setPosition(qMax(cursor.position(), past), QTextCursor::KeepAnchor);
+        view_->setTextCursor(kept);  // comes back here
+        return;
+    }
     // The caret or selection reached the end of what is shown (a line down, a page down, a drag):
     // a caret needs the next lines, a selection all of the rest. A selection of all that is shown
     // grows to all of the text; anything else stays where it was put.
@@ -576,7 +597,7 @@ void CodeEditorCoordinator::updateCursor() {
     const qsizetype exact = qMin(selection().location, text_.size());
     const TextEdit::Point point = exact > shownTo_ ? unshownPoint(exact) : pointOf(exact);
     const int line = point.row + 1;
-    const int column = int(qMax<qsizetype>(point.col + 1, 1));
+    const int column = int(qMax<qsizetype>(point.col + 1 - (point.row == 0 ? firstEditable() : 0), 1));
     // Reported on a later turn, after the edit or move that caused it has been fully processed.
     const QPointer<EditorDocument> document = document_;
     QMetaObject::invokeMethod(
@@ -637,7 +658,9 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     catchUpDisplay();
     if (!view_) return false;
     if (origin != Origin::external && view_->isReadOnly()) return false;  // the change check
-    const qsizetype a = qBound<qsizetype>(0, range.location, text_.size());
+    // The byte-order mark stays: only a reload or undo puts the text before it in other hands.
+    const qsizetype first = origin == Origin::external || origin == Origin::undo ? 0 : firstEditable();
+    const qsizetype a = qBound<qsizetype>(first, range.location, text_.size());
     const qsizetype b = qBound<qsizetype>(a, range.end(), text_.size());
     // Past the first unit not shown, even an edit that joins a CR LF stays out of the display.
     if (!isFullyShown() && a > shownTo_) return applyUnshown({a, b - a}, text, after, origin);
@@ -679,8 +702,10 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
 }
 
 void CodeEditorCoordinator::recordApplied(const ExactText::Change& change, TextRange before, TextRange after, Origin origin) {
-    if (origin == Origin::external) history_.clear();
-    else if (origin != Origin::undo)
+    if (origin == Origin::external) {
+        history_.clear();
+        if (document_ && !document_->isDirty()) history_.markSaved();
+    } else if (origin != Origin::undo)
         history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing, {}});
     // Colours first: the caret below measures the line edited, which lays it out, with them.
     textDidChange(origin != Origin::external, change);
@@ -814,6 +839,7 @@ void CodeEditorCoordinator::undo() {
         applyParts(EditHistory::inverted(entry->parts), entry->selectionBefore, Origin::undo);
     else
         apply({entry->location, entry->inserted.size()}, entry->removed, entry->selectionBefore, Origin::undo);
+    noteIfSaved();
 }
 
 void CodeEditorCoordinator::redo() {
@@ -822,6 +848,11 @@ void CodeEditorCoordinator::redo() {
     if (!entry) return;
     if (!entry->parts.isEmpty()) applyParts(entry->parts, entry->selectionAfter, Origin::undo);
     else apply({entry->location, entry->removed.size()}, entry->inserted, entry->selectionAfter, Origin::undo);
+    noteIfSaved();
+}
+
+void CodeEditorCoordinator::noteIfSaved() {
+    if (history_.isAtSaved() && document_ && document_->textRevision() == documentRevision_) document_->returnToSaved();
 }
 
 bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, TextRange after, Origin origin) {

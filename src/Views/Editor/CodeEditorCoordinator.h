@@ -203,6 +203,8 @@ private:
     // The end of an applied edit: its history entry, textDidChange(), the selection after it. The
     // caller reports the caret.
     void recordApplied(const ExactText::Change& change, TextRange before, TextRange after, Origin origin);
+    // After an undo or redo: the text is the one on disk again, so is the document.
+    void noteIfSaved();
     // text_.replace(), the document told beforehand when the edit goes to it.
     ExactText::Change replaceExact(TextRange range, const QString& text, bool toDocument);
     // With `parts`, the change was made of them (see applyParts) and the folds may move along.
@@ -238,6 +240,8 @@ private:
     TextRange lookAhead(TextRange range) const;
     void paintFindHighlights();
     CodeLanguage language() const;
+    // 1 when the text starts with a byte-order mark, which no edit of the user's touches; else 0.
+    qsizetype firstEditable() const;
     // Row and column of an exact offset the display holds.
     TextEdit::Point pointOf(qsizetype exact) const;
     // Where a line (from 0) the display holds starts, when no line is shown in pieces.

@@ -1,6 +1,7 @@
 #include "Views/Workbench/SettingsView.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -242,4 +243,12 @@ void SettingsView::paintEvent(QPaintEvent*) {
     bottom.setColorAt(0, c1);
     bottom.setColorAt(1, Qt::transparent);
     p.fillRect(rect(), bottom);
+}
+
+void SettingsView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && isWindow()) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -43,6 +43,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // Escape closes the window, as it does any other small window of the program.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QWidget* panel(const QString& title, const QString& icon, QWidget* content);

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "UI/FocusChain.h"
+#include "Views/FindBar.h"
 #include "UI/Spring.h"
 
 SidebarSlot::SidebarSlot(QWidget* parent) : QWidget(parent), spring_(Animation::brimel::standard(), this) {
@@ -95,10 +96,11 @@ void SidebarSlot::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
-    // The first control after the panel in the Tab order: the editor area's.
+    // The first control after the panel in the Tab order: the editor area's, past the find bar
+    // that stands before the text.
     QWidget* last = focusWidget();
     for (QWidget* w = last->nextInFocusChain(); w && w != last; w = w->nextInFocusChain()) {
-        if (!isAncestorOf(w) && w != window() && FocusChain::takesTab(w) && w->isVisible() && w->isEnabled()) {
+        if (!isAncestorOf(w) && w != window() && FocusChain::takesTab(w) && w->isVisible() && w->isEnabled() && !FindBar::holds(w)) {
             w->setFocus(Qt::TabFocusReason);
             return;
         }

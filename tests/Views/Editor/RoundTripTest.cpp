@@ -100,3 +100,37 @@ TEST(EditorRoundTrip, TypingThenUndoingRestoresTheExactText) {
         }
     }
 }
+
+// A leading byte-order mark is not a character the user can reach: the caret never rests before
+// it, deleting or replacing from the start takes the first visible character, and the mark is
+// written back whatever was edited after it.
+TEST(EditorRoundTrip, ALeadingByteOrderMarkIsNeverEdited) {
+    testing_support::TempFolder folder;
+    const QString path = folder.write("bom.txt", "\xEF\xBB\xBFhello\r\nworld\r\n");
+    const TextFile::ReadResult read = TextFile::readUtf8(path);
+    ASSERT_TRUE(read.text.has_value());
+    EditorFixture f(*read.text, QStringLiteral("bom.txt"), path);
+    const QChar mark(0xFEFF);
+
+    f.key(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(f.selection(), (TextRange{1, 0}));
+    f.settle();
+    EXPECT_EQ(f.document.cursorColumn(), 1);  // the first visible character is column 1
+    f.key(Qt::Key_Delete);
+    EXPECT_EQ(f.text(), mark + QStringLiteral("ello\r\nworld\r\n"));
+    f.backspace();  // nothing visible before the caret
+    EXPECT_EQ(f.text(), mark + QStringLiteral("ello\r\nworld\r\n"));
+    f.key(Qt::Key_Down);
+    f.key(Qt::Key_Backspace, Qt::ControlModifier);  // a word back, across the line start
+    f.key(Qt::Key_Up);
+    f.key(Qt::Key_Home);
+    EXPECT_EQ(f.selection().location, 1);
+    f.key(Qt::Key_A, Qt::ControlModifier);
+    f.type(QStringLiteral("x"));
+    EXPECT_EQ(f.text(), mark + QStringLiteral("x"));
+    ASSERT_TRUE(f.document.save());
+    EXPECT_EQ(testing_support::readBytes(path), QByteArray("\xEF\xBB\xBFx"));
+    // Undoing every step brings back the file as it was, mark and all.
+    for (int i = 0; i < 6; ++i) f.undo();
+    EXPECT_EQ(f.text(), *read.text);
+}

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -311,6 +312,35 @@ TEST_F(SettingsViewTest, TheHintWaitsForDetectionAndFollowsTheChoice) {
     EXPECT_EQ(view.hint()->text(), "Uses whichever CLI is on your PATH — currently Claude Code.");
     view.backendPicker()->segment(2)->click();
     EXPECT_EQ(view.hint()->text(), "Commit messages and Ask AI shell through your Codex.");
+}
+
+// Tab and Shift+Tab walk every control of the window in the order they are seen, round and round;
+// Escape closes the window.
+TEST_F(SettingsViewTest, TabWalksEveryControlAndEscapeCloses) {
+    auto* view = new SettingsView(scripted());
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<SettingsView> alive(view);
+    view->show();
+    view->activateWindow();
+    QApplication::setActiveWindow(view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view, 60000));
+    QList<QWidget*> controls{view->fontSlider()};
+    for (SegmentedPicker* picker : {view->tabWidthPicker(), view->backendPicker()})
+        for (int i = 0; picker->segment(i); ++i) controls << picker->segment(i);
+    controls << view->welcomeTourButton() << view->whatsNewButton();
+    view->fontSlider()->setFocus(Qt::TabFocusReason);
+    for (int round = 0; round < 2; ++round)
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            ASSERT_EQ(QApplication::focusWidget(), controls[i]) << "stop " << i;
+            views_test::press(Qt::Key_Tab);
+        }
+    for (qsizetype i = controls.size() - 1; i >= 0; --i) {
+        views_test::press(Qt::Key_Backtab, Qt::ShiftModifier);
+        ASSERT_EQ(QApplication::focusWidget(), controls[i]) << "back to stop " << i;
+    }
+    views_test::press(Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return !alive; })) << "Escape closes the window";
+    delete alive.data();
 }
 
 } // namespace

@@ -288,34 +288,3 @@ TEST(EditorDocument, TheFirstEditReadsNoneOfTheSavedTextHoweverLarge) {
     const qsizetype small = hashedOnFirstEdit(1000);
     EXPECT_EQ(hashedOnFirstEdit(4 * 1024 * 1024), small);
 }
-
-// The editor tells the document when undo or redo brought back the text last saved: the document
-// turns clean at once (told once), and the next edit turns it dirty again, also when the saved text
-// was let go and only its print is kept.
-TEST(EditorDocument, ReturningToTheSavedTextTurnsItClean) {
-    for (const bool letGo : {false, true}) {
-        SCOPED_TRACE(letGo);
-        const QString saved(3, u'a');
-        EditorDocument doc(QStringLiteral("/tmp/a.txt"), saved);
-        ExactText live(doc.text());
-        doc.lendText(&live);
-        QSignalSpy dirtySpy(&doc, &EditorDocument::isDirtyChanged);
-        doc.returnToSaved();
-        EXPECT_EQ(dirtySpy.count(), 0) << "clean already";
-        if (letGo) doc.willReplace(1, 0, u"x");
-        live.replace({1, 0}, QStringLiteral("x"));
-        doc.replaceText(1, 0, u"x");
-        ASSERT_TRUE(doc.isDirty());
-        EXPECT_EQ(doc.savedText().isEmpty(), letGo);
-        live.replace({1, 1}, QString());
-        doc.replaceText(1, 1, u"");
-        EXPECT_TRUE(doc.isDirty()) << "typed and deleted is no undo";
-        doc.returnToSaved();
-        EXPECT_FALSE(doc.isDirty());
-        EXPECT_EQ(dirtySpy.count(), 2);
-        EXPECT_EQ(doc.textIsSavedText(), !letGo);
-        live.replace({0, 0}, QStringLiteral("y"));
-        doc.replaceText(0, 0, u"y");
-        EXPECT_TRUE(doc.isDirty());
-    }
-}

@@ -10,7 +10,8 @@ void EditHistory::record(Entry entry) {
     if (!undo_.isEmpty()) {
         Entry& last = undo_.last();
         const bool continues = last.typing && entry.typing && last.removed.isEmpty() && entry.removed.isEmpty() &&
-                               entry.location == last.location + last.inserted.size() && !isWordBreak(last.inserted);
+                               entry.location == last.location + last.inserted.size() && !isWordBreak(last.inserted) &&
+                               savedAt_ != undo_.size();  // a step ending at the saved text stays a way back to it
         if (continues) {
             last.inserted += entry.inserted;
             last.selectionAfter = entry.selectionAfter;

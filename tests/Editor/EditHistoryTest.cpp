@@ -41,40 +41,12 @@ TEST(EditHistory, ALastStepBecomesPartsWithItsSelections) {
     EXPECT_TRUE(step->inserted.isEmpty());
     EXPECT_FALSE(history.canUndo());
 }
-
-// The saved text is found again by counting steps: undone or redone to it, never past a change made
-// after going back, and a typed step ending at it is not grown past it.
-TEST(EditHistory, TheSavedTextIsReachedByItsStepsOnly) {
-    const auto typed = [](qsizetype at, const char* text) {
-        return EditHistory::Entry{at, {}, QString::fromLatin1(text), {}, {}, true, {}};
-    };
+// Cleared, the history gives nothing back either way, also what was undone before.
+TEST(EditHistory, ClearedItGivesNothingToUndoOrRedo) {
     EditHistory history;
-    EXPECT_FALSE(history.isAtSaved()) << "nothing is known saved until told";
-    history.markSaved();
-    EXPECT_TRUE(history.isAtSaved());
-    history.record(typed(0, "a"));
-    EXPECT_FALSE(history.isAtSaved());
-    history.markSaved();  // saved after "a": typing on is a step of its own
-    history.record(typed(1, "b"));
+    history.record(EditHistory::Entry{0, {}, QStringLiteral("a"), {}, {}, true, {}});
     ASSERT_TRUE(history.takeUndo());
-    EXPECT_TRUE(history.isAtSaved());
-    EXPECT_EQ(history.takeUndo()->inserted, "a") << "\"b\" did not join the step before the save";
-    EXPECT_FALSE(history.isAtSaved());
-    ASSERT_TRUE(history.takeRedo());
-    EXPECT_TRUE(history.isAtSaved());
-    // Back at it, typing on starts a step of its own rather than growing the one before.
-    history.record(typed(1, "c"));
-    ASSERT_TRUE(history.takeUndo());
-    EXPECT_TRUE(history.isAtSaved());
-    // A change made after undoing past the saved text leaves no way back to it.
-    ASSERT_TRUE(history.takeUndo());
-    history.record(typed(0, "z"));
-    EXPECT_FALSE(history.isAtSaved());
-    ASSERT_TRUE(history.takeUndo());
-    EXPECT_FALSE(history.isAtSaved());
-    history.markSaved();
     history.clear();
-    EXPECT_FALSE(history.isAtSaved());
     EXPECT_FALSE(history.takeRedo().has_value());
     EXPECT_FALSE(history.takeUndo().has_value());
 }

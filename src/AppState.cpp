@@ -397,49 +397,34 @@ void AppState::handleExternalChange() {
     announce(&AppState::rootNodeChanged);
 }
 
-QJsonObject AppState::sessionRecord() const {
-    QJsonObject record;
-    if (rootNode_) record.insert(QStringLiteral("folder"), rootNode_->url());
+void AppState::saveSession() const {
+    SettingsStore& settings = SettingsStore::shared();
+    if (rootNode_)
+        settings.setValue(SettingsKey::sessionFolder, rootNode_->url());
+    else
+        settings.remove(SettingsKey::sessionFolder);
     QJsonArray docs;
     for (EditorDocument* d : documents_)
         if (d->url()) docs.append(*d->url());
-    record.insert(QStringLiteral("docs"), docs);
-    if (EditorDocument* active = activeDocument(); active && active->url())
-        record.insert(QStringLiteral("active"), *active->url());
-    return record;
-}
-
-void AppState::saveSession() const {
-    SettingsStore& settings = SettingsStore::shared();
-    const QJsonObject record = sessionRecord();
-    for (const auto& [key, field] : {std::pair{SettingsKey::sessionFolder, "folder"}, std::pair{SettingsKey::sessionDocs, "docs"},
-                                     std::pair{SettingsKey::sessionActive, "active"}}) {
-        const QJsonValue value = record.value(QLatin1String(field));
-        if (value.isUndefined()) settings.remove(key);
-        else settings.setValue(key, value);
-    }
+    settings.setValue(SettingsKey::sessionDocs, docs);
+    EditorDocument* active = activeDocument();
+    if (active && active->url())
+        settings.setValue(SettingsKey::sessionActive, *active->url());
+    else
+        settings.remove(SettingsKey::sessionActive);
 }
 
 void AppState::restoreSession() {
     const SettingsStore& settings = SettingsStore::shared();
-    QJsonObject record;
-    record.insert(QStringLiteral("folder"), settings.value(SettingsKey::sessionFolder));
-    record.insert(QStringLiteral("docs"), QJsonArray::fromStringList(settings.stringArray(SettingsKey::sessionDocs).value_or(QStringList{})));
-    record.insert(QStringLiteral("active"), settings.value(SettingsKey::sessionActive));
-    restoreSession(record);
-}
-
-void AppState::restoreSession(const QJsonObject& record) {
-    const QJsonValue folder = record.value(QStringLiteral("folder"));
+    const QJsonValue folder = settings.value(SettingsKey::sessionFolder);
     struct stat st {};
     if (folder.isString() && ::stat(FilePath::encode(folder.toString()).constData(), &st) == 0) openFolder(folder.toString());
-    for (const QJsonValue& path : record.value(QStringLiteral("docs")).toArray()) {
-        if (!path.isString()) continue;
+    for (const QString& path : settings.stringArray(SettingsKey::sessionDocs).value_or(QStringList{})) {
         // A restored file that is gone or can no longer be read is skipped quietly: nobody asked to open it now.
-        TextFile::ReadResult read = TextFile::readUtf8(path.toString());
-        if (read.text) open(path.toString(), std::move(read));
+        TextFile::ReadResult read = TextFile::readUtf8(path);
+        if (read.text) open(path, std::move(read));
     }
-    const QJsonValue active = record.value(QStringLiteral("active"));
+    const QJsonValue active = settings.value(SettingsKey::sessionActive);
     if (!active.isString()) return;
     if (EditorDocument* d = documentWithUrl(active.toString())) setActiveDocumentId(d->id());
 }

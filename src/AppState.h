@@ -1,7 +1,6 @@
 #pragma once
 // The model of one window: its folder tree, open documents and active tab, overlay flags, and the
 // services it owns. Every setter announces its change (also when the value stays the same).
-#include <QJsonObject>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -37,8 +36,6 @@ inline const QString recentFolders = QStringLiteral("ziduduzovu.recentFolders");
 inline const QString sessionFolder = QStringLiteral("ziduduzovu.session.folder");
 inline const QString sessionDocs = QStringLiteral("ziduduzovu.session.docs");
 inline const QString sessionActive = QStringLiteral("ziduduzovu.session.active");
-// The sessions of the other windows open at the quit, one object each, oldest first.
-inline const QString sessionWindows = QStringLiteral("ziduduzovu.session.windows");
 inline const QString lastSeenVersion = QStringLiteral("ziduduzovu.lastSeenVersion");
 inline const QString fontSize = QStringLiteral("ziduduzovu.editor.fontSize");
 inline const QString tabWidth = QStringLiteral("ziduduzovu.editor.tabWidth");
@@ -140,9 +137,6 @@ public:
     void promptOpenFolder();
     void saveSession() const;
     void restoreSession();
-    // The session as one value: "folder", "docs" and "active", as saveSession() writes them.
-    QJsonObject sessionRecord() const;
-    void restoreSession(const QJsonObject& record);
     void checkWhatsNew();
     // Runs what the folder watcher triggers; public so the window can force a refresh.
     void handleExternalChange();

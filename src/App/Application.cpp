@@ -55,7 +55,7 @@ int run(int argc, char** argv) {
 
     // Before any window or child process, so an end signal always takes the Quit command's road.
     EndSignals endSignals([] { return WindowManager::shared().requestQuit(); });
-    WindowManager::shared().openAtStart();
+    WindowManager::shared().openWindow();
     TurnWatch::fromEnvironment(&app);
     const int code = app.exec();
     Prompter::install(nullptr);

@@ -99,9 +99,7 @@ void MainWindow::firstLoad() {
         state_->openFolder(*folder_);
         return;
     }
-    if (state_->rootNode() || !state_->documents().isEmpty()) return;
-    if (sessionToRestore_) state_->restoreSession(*sessionToRestore_);
-    else state_->restoreSession();
+    if (!state_->rootNode() && state_->documents().isEmpty()) state_->restoreSession();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -126,6 +124,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         }
     }
     // Closing the last window ends the program: keep its session for the next start.
-    if (!closingConfirmed_ && WindowManager::shared().windows().size() == 1) WindowManager::shared().saveSessions();
+    if (!closingConfirmed_ && WindowManager::shared().windows().size() == 1) state_->saveSession();
     event->accept();
 }

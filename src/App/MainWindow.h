@@ -2,7 +2,6 @@
 // One window: owns its AppState, carries the menu commands, shows the welcome screen until the user
 // has finished it once and the workbench after, and opens its folder or restores the session when it
 // is first shown.
-#include <QJsonObject>
 #include <QMainWindow>
 #include <optional>
 
@@ -23,8 +22,6 @@ public:
     const std::optional<QString>& folder() const { return folder_; }
     // Closes without the unsaved-changes question (used once the quit question was answered).
     void closeWithoutAsking();
-    // The first load restores this session (see AppState::sessionRecord) rather than the last one.
-    void restoreAtFirstLoad(QJsonObject record) { sessionToRestore_ = std::move(record); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -38,7 +35,6 @@ private:
 
     const std::optional<QString> folder_;
     AppState* state_;
-    std::optional<QJsonObject> sessionToRestore_;
     bool loaded_ = false;
     bool closingConfirmed_ = false;
 };

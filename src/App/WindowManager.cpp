@@ -1,6 +1,5 @@
 #include "App/WindowManager.h"
 
-#include <QJsonArray>
 #include <QTimer>
 
 #include "App/MainWindow.h"
@@ -24,29 +23,6 @@ MainWindow* WindowManager::openWindow(const std::optional<QString>& folder) {
     // Once the window is up, so the word comes over it rather than before anything shows.
     QTimer::singleShot(0, window, [window] { tellOfUnreadableSettings(window); });
     return window;
-}
-
-MainWindow* WindowManager::openAtStart() {
-    // The others first, so the window used last comes up in front and is the one used last again.
-    for (const QJsonValue& record : SettingsStore::shared().value(SettingsKey::sessionWindows).toArray())
-        if (record.isObject()) openWindow()->restoreAtFirstLoad(record.toObject());
-    return openWindow();
-}
-
-void WindowManager::saveSessions() const {
-    MainWindow* last = mostRecentlyActive();
-    if (!last) return;
-    QJsonArray others;
-    for (MainWindow* w : windows()) {
-        if (w == last) continue;
-        const QJsonObject record = w->state().sessionRecord();
-        if (record.contains(QStringLiteral("folder")) || !record.value(QStringLiteral("docs")).toArray().isEmpty())
-            others.append(record);
-    }
-    SettingsStore& settings = SettingsStore::shared();
-    if (others.isEmpty()) settings.remove(SettingsKey::sessionWindows);
-    else settings.setValue(SettingsKey::sessionWindows, others);
-    last->state().saveSession();
 }
 
 void WindowManager::tellOfUnreadableSettings(MainWindow* window) {
@@ -91,7 +67,7 @@ bool WindowManager::requestQuit() {
         const WidgetPrompter::Over over(w);
         if (w->state().confirmTerminate() == AppState::TerminateReply::cancel) return false;
     }
-    saveSessions();
+    if (MainWindow* last = mostRecentlyActive()) last->state().saveSession();
     for (MainWindow* w : order) w->closeWithoutAsking();
     return true;
 }

@@ -14,18 +14,13 @@ public:
     static WindowManager& shared();
 
     MainWindow* openWindow(const std::optional<QString>& folder = std::nullopt);
-    // The windows of the program's start; returns the one in front.
-    MainWindow* openAtStart();
     QList<MainWindow*> windows() const;
     // The window the user was in last; null when none is open.
     MainWindow* mostRecentlyActive() const;
 
-    // Asks about unsaved documents of every window, saves the session of every window and closes
-    // them all; returns false when the user cancelled.
+    // Asks about unsaved documents of every window, saves the session of the window used last and
+    // closes every window; returns false when the user cancelled.
     bool requestQuit();
-    // The window used last keeps its session under the usual keys; every other window that has a
-    // folder or a file open keeps its own beside them, and comes back with it at the next start.
-    void saveSessions() const;
 
     void noteActivated(MainWindow* window);
     void noteClosed(MainWindow* window);

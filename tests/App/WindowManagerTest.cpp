@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QPointer>
 #include <QPushButton>
@@ -14,8 +12,6 @@
 #include "Platform/SettingsStore.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
-#include "Workspace/EditorDocument.h"
-#include "Workspace/FileNode.h"
 #include "Views/WidgetPrompter.h"
 
 using namespace testing_support;
@@ -100,57 +96,6 @@ TEST(WindowManager, QuitAsksOverEachDirtyWindowInTurn) {
     EXPECT_EQ(shownOver, (QList<QWidget*>{second, first}));
     EXPECT_EQ(readBytes(dir.file("two.txt")), "2") << "discarded";
     EXPECT_EQ(readBytes(dir.file("one.txt")), "edited") << "saved";
-    EXPECT_TRUE(waitUntil([&] { return manager.windows().isEmpty(); }));
-}
-
-// Every window open at the quit comes back at the next start with its folder, its tabs and its
-// active tab; the window used last is the one in front.
-TEST(WindowManager, EveryWindowsSessionComesBackAtTheNextStart) {
-    TempFolder dir;
-    ScriptedPrompter prompter;
-    WindowManager& manager = WindowManager::shared();
-    const QString folderA = dir.mkdir("a"), folderB = dir.mkdir("b");
-    const QString a1 = dir.write("a/1.txt", "1"), a2 = dir.write("a/2.txt", "2"), b1 = dir.write("b/1.txt", "3");
-    MainWindow* first = manager.openWindow(folderA);
-    MainWindow* second = manager.openWindow(folderB);
-    MainWindow* empty = manager.openWindow();
-    QCoreApplication::processEvents();
-    first->state().open(a1);
-    first->state().open(a2);
-    first->state().open(a1);  // the active one
-    second->state().open(b1);
-    empty->state().newUntitled();  // an untitled tab leaves nothing to bring back
-    manager.noteActivated(empty);
-    manager.noteActivated(first);
-    manager.noteActivated(second);
-    ASSERT_TRUE(manager.requestQuit());
-    ASSERT_TRUE(waitUntil([&] { return manager.windows().isEmpty(); }));
-
-    MainWindow* front = manager.openAtStart();
-    const auto folderOf = [](MainWindow* w) { return w->state().rootNode() ? w->state().rootNode()->url() : QString(); };
-    ASSERT_TRUE(waitUntil([&] {
-        const QList<MainWindow*> all = manager.windows();
-        return all.size() == 2 && std::all_of(all.begin(), all.end(), [&](MainWindow* w) { return !folderOf(w).isEmpty(); }) &&
-               !front->state().documents().isEmpty();
-    })) << manager.windows().size() << " windows";
-    EXPECT_EQ(folderOf(front), folderB);
-    EXPECT_EQ(manager.mostRecentlyActive(), front);
-    MainWindow* other = manager.windows().first() == front ? manager.windows().last() : manager.windows().first();
-    EXPECT_EQ(folderOf(other), folderA);
-    ASSERT_TRUE(waitUntil([&] { return other->state().documents().size() == 2; }));
-    EXPECT_EQ(*other->state().documents()[0]->url(), a1);
-    EXPECT_EQ(*other->state().documents()[1]->url(), a2);
-    EXPECT_EQ(*other->state().activeDocument()->url(), a1);
-    EXPECT_EQ(*front->state().activeDocument()->url(), b1);
-
-    // Quitting again with those two keeps both again, not one more each time.
-    ASSERT_TRUE(manager.requestQuit());
-    ASSERT_TRUE(waitUntil([&] { return manager.windows().isEmpty(); }));
-    manager.openAtStart();
-    ASSERT_TRUE(waitUntil([&] { return manager.windows().size() == 2; }));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(manager.windows().size(), 2);
-    for (MainWindow* w : manager.windows()) w->closeWithoutAsking();
     EXPECT_TRUE(waitUntil([&] { return manager.windows().isEmpty(); }));
 }
 

@@ -6,12 +6,10 @@ bool isWordBreak(const QString& s) { return !s.isEmpty() && (s.back().isSpace() 
 
 void EditHistory::record(Entry entry) {
     redo_.clear();
-    if (savedAt_ > undo_.size()) savedAt_ = -1;  // it lay among the steps just dropped
     if (!undo_.isEmpty()) {
         Entry& last = undo_.last();
         const bool continues = last.typing && entry.typing && last.removed.isEmpty() && entry.removed.isEmpty() &&
-                               entry.location == last.location + last.inserted.size() && !isWordBreak(last.inserted) &&
-                               savedAt_ != undo_.size();  // a step ending at the saved text stays a way back to it
+                               entry.location == last.location + last.inserted.size() && !isWordBreak(last.inserted);
         if (continues) {
             last.inserted += entry.inserted;
             last.selectionAfter = entry.selectionAfter;
@@ -43,12 +41,6 @@ void EditHistory::closeStep() {
 void EditHistory::clear() {
     undo_.clear();
     redo_.clear();
-    savedAt_ = -1;
-}
-
-void EditHistory::markSaved() {
-    closeStep();  // what is typed next is a step of its own, undone back to here
-    savedAt_ = undo_.size();
 }
 
 QList<EditHistory::Part> EditHistory::inverted(const QList<Part>& parts) {

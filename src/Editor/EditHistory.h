@@ -40,20 +40,12 @@ public:
     void replaceLast(QList<Part> parts);
     // The next change starts a step of its own.
     void closeStep();
-    // Forgets every step; no text it reaches is known to be the saved one.
     void clear();
 
     bool canUndo() const { return !undo_.isEmpty(); }
     bool canRedo() const { return !redo_.isEmpty(); }
 
-    // The text as it is now is the one on disk (just opened, saved or reloaded).
-    void markSaved();
-    // Undo and redo steps have brought the text back to the one marked saved, unit for unit.
-    bool isAtSaved() const { return savedAt_ == undo_.size(); }
-
 private:
     QList<Entry> undo_;
     QList<Entry> redo_;
-    // How many undo steps lie before the saved text; -1 when no undo or redo leads back to it.
-    qsizetype savedAt_ = -1;
 };

@@ -1,7 +1,6 @@
 #include "Platform/TextEquivalence.h"
 
 #include <algorithm>
-#include <atomic>
 
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
@@ -9,8 +8,6 @@
 namespace TextEquivalence {
 
 namespace {
-std::atomic<quint64> g_unitsRead{0};
-
 const icu::Normalizer2& nfd() {
     UErrorCode status = U_ZERO_ERROR;
     return *icu::Normalizer2::getNFDInstance(status);
@@ -37,10 +34,7 @@ icu::UnicodeString normalizedSlice(const QString& s, qsizetype from, qsizetype t
 }
 } // namespace
 
-quint64 unitsRead() { return g_unitsRead.load(std::memory_order_relaxed); }
-
 bool canonicallyEqual(const QString& a, const QString& b) {
-    g_unitsRead.fetch_add(quint64(qMin(a.size(), b.size())), std::memory_order_relaxed);
     if (a == b) return true;
     qsizetype prefix = 0, suffix = 0;
     return canonicallyEqual(a, b, &prefix, &suffix);
@@ -53,12 +47,9 @@ bool canonicallyEqual(const QString& a, const QString& b, qsizetype* samePrefix,
     const char16_t* pa = reinterpret_cast<const char16_t*>(a.utf16());
     const char16_t* pb = reinterpret_cast<const char16_t*>(b.utf16());
     qsizetype prefix = qBound<qsizetype>(0, *samePrefix, shorter);
-    const qsizetype hintedPrefix = prefix;
     prefix = std::mismatch(pa + prefix, pa + shorter, pb + prefix).first - pa;
     qsizetype suffix = qBound<qsizetype>(0, *sameSuffix, shorter - prefix);
-    const qsizetype hintedSuffix = suffix;
     while (suffix < shorter - prefix && pa[a.size() - 1 - suffix] == pb[b.size() - 1 - suffix]) ++suffix;
-    g_unitsRead.fetch_add(quint64(prefix - hintedPrefix + qMax<qsizetype>(0, suffix - hintedSuffix)), std::memory_order_relaxed);
     *samePrefix = prefix;
     *sameSuffix = suffix;
     if (prefix == shorter && a.size() == b.size()) return true;
@@ -68,7 +59,6 @@ bool canonicallyEqual(const QString& a, const QString& b, qsizetype* samePrefix,
     if (prefix < shorter && pa[prefix] < 0x80 && pb[prefix] < 0x80) return false;
     while (prefix > 0 && !(boundaryAt(a, prefix) && boundaryAt(b, prefix))) --prefix;
     while (suffix > 0 && !(boundaryAt(a, a.size() - suffix) && boundaryAt(b, b.size() - suffix))) --suffix;
-    g_unitsRead.fetch_add(quint64(a.size() + b.size() - 2 * (prefix + suffix)), std::memory_order_relaxed);
     return normalizedSlice(a, prefix, a.size() - suffix) == normalizedSlice(b, prefix, b.size() - suffix);
 }
 

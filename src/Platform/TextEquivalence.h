@@ -11,7 +11,4 @@ bool canonicallyEqual(const QString& a, const QString& b, qsizetype* samePrefix,
 // Whether text with length units at `at` replaced by `with` is canonically equal to text; reads only
 // the stretch around the replacement.
 bool replacementKeepsEqual(const QString& text, qsizetype at, qsizetype length, QStringView with);
-// How many units of text the comparisons above have read past the hints they were given, in this
-// process.
-quint64 unitsRead();
 }

@@ -133,14 +133,6 @@ void EditorDocument::setIsDirty(bool dirty) {
     emit isDirtyChanged();
 }
 
-void EditorDocument::returnToSaved() {
-    if (!isDirty_) return;
-    applyHeld();
-    // Once let go, the saved text is known by its print, which still stands for it.
-    if (!savedPrint_) samePrefix_ = sameSuffix_ = savedText_.size();
-    setIsDirty(false);
-}
-
 void EditorDocument::setLanguage(CodeLanguage language) {
     language_ = language;
     emit languageChanged();

@@ -49,9 +49,6 @@ public:
 
     bool isDirty() const { return isDirty_; }
     void setIsDirty(bool dirty);
-    // The editor's undo or redo brought the text back, unit for unit, to the text last read or
-    // saved: the document is clean again without comparing a unit.
-    void returnToSaved();
 
     CodeLanguage language() const { return language_; }
     void setLanguage(CodeLanguage language);

@@ -160,13 +160,6 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     countedTo_ = shownTo_;
     if (!isFullyShown()) showing_.start(0, this);
     connect(display, &QTextDocument::contentsChange, this, &CodeEditorCoordinator::displayChanged);
-    if (document) {
-        // Undo finds its way back to the text on disk: the one opened with, and each one saved.
-        if (!document->isDirty()) history_.markSaved();
-        connect(document, &EditorDocument::isDirtyChanged, this, [this] {
-            if (document_ && !document_->isDirty() && document_->textRevision() == documentRevision_) history_.markSaved();
-        });
-    }
     // Filling the display leaves the caret after the text, unseen and unreported: a new editor starts
     // at the top, and the document learns where its caret is.
     QTextCursor start(display);
@@ -702,10 +695,8 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
 }
 
 void CodeEditorCoordinator::recordApplied(const ExactText::Change& change, TextRange before, TextRange after, Origin origin) {
-    if (origin == Origin::external) {
-        history_.clear();
-        if (document_ && !document_->isDirty()) history_.markSaved();
-    } else if (origin != Origin::undo)
+    if (origin == Origin::external) history_.clear();
+    else if (origin != Origin::undo)
         history_.record({change.range.location, change.removed, change.text, before, after, origin == Origin::typing, {}});
     // Colours first: the caret below measures the line edited, which lays it out, with them.
     textDidChange(origin != Origin::external, change);
@@ -839,7 +830,6 @@ void CodeEditorCoordinator::undo() {
         applyParts(EditHistory::inverted(entry->parts), entry->selectionBefore, Origin::undo);
     else
         apply({entry->location, entry->inserted.size()}, entry->removed, entry->selectionBefore, Origin::undo);
-    noteIfSaved();
 }
 
 void CodeEditorCoordinator::redo() {
@@ -848,11 +838,6 @@ void CodeEditorCoordinator::redo() {
     if (!entry) return;
     if (!entry->parts.isEmpty()) applyParts(entry->parts, entry->selectionAfter, Origin::undo);
     else apply({entry->location, entry->removed.size()}, entry->inserted, entry->selectionAfter, Origin::undo);
-    noteIfSaved();
-}
-
-void CodeEditorCoordinator::noteIfSaved() {
-    if (history_.isAtSaved() && document_ && document_->textRevision() == documentRevision_) document_->returnToSaved();
 }
 
 bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, TextRange after, Origin origin) {

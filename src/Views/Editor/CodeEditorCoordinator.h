@@ -203,8 +203,6 @@ private:
     // The end of an applied edit: its history entry, textDidChange(), the selection after it. The
     // caller reports the caret.
     void recordApplied(const ExactText::Change& change, TextRange before, TextRange after, Origin origin);
-    // After an undo or redo: the text is the one on disk again, so is the document.
-    void noteIfSaved();
     // text_.replace(), the document told beforehand when the edit goes to it.
     ExactText::Change replaceExact(TextRange range, const QString& text, bool toDocument);
     // With `parts`, the change was made of them (see applyParts) and the folds may move along.

@@ -41,6 +41,7 @@ TEST(EditHistory, ALastStepBecomesPartsWithItsSelections) {
     EXPECT_TRUE(step->inserted.isEmpty());
     EXPECT_FALSE(history.canUndo());
 }
+
 // Cleared, the history gives nothing back either way, also what was undone before.
 TEST(EditHistory, ClearedItGivesNothingToUndoOrRedo) {
     EditHistory history;

@@ -2,6 +2,8 @@
 // for as many lines as are in view, however long the text.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+
 #include "EditorFixture.h"
 #include "Editor/ParseWorker.h"
 #include "Editor/TokenRole.h"
@@ -61,4 +63,41 @@ TEST(ColoursPerKey, AnotherLanguageColoursTheLinesInViewAnew) {
     f.document.setLanguage(CodeLanguage::python);
     f.settleColours();
     EXPECT_TRUE(QTest::qWaitFor(keywordAtStart, 60000));
+}
+
+namespace {
+
+// Turns of the event loop from a key typed in the middle of `statements` top-level statements until
+// the lines in view have colours of the new text, and whether the typed line's colours then were
+// already the ones it keeps once the whole text is parsed again.
+std::pair<int, bool> turnsUntilTheKeyIsColoured(int statements) {
+    QString text;
+    for (int i = 0; i < statements; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
+    EditorFixture f(text, QStringLiteral("main.js"));
+    const qsizetype at = text.indexOf(QStringLiteral("= "), text.indexOf(u'\n', text.size() / 2)) + 2;
+    f.select(at);
+    f.view->ensureCursorVisible();
+    f.settleColours();
+    f.editor().plainChange({at, 0}, QStringLiteral("x"));
+    int turns = 0;
+    QDeadlineTimer deadline(120000);
+    for (; !f.editor().coloursShown() && !deadline.hasExpired(); ++turns)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    const QTextBlock line = f.view->document()->findBlock(int(f.editor().toDisplay(at)));
+    const QList<QTextLayout::FormatRange> shown = line.layout()->formats();
+    f.settleColours();
+    return {turns, !shown.isEmpty() && shown == line.layout()->formats()};
+}
+
+} // namespace
+
+// The lines a key edits are coloured in the turn that takes the key: under load every trip to the
+// parse's thread and back waits for a slice of a core.
+TEST(ColoursPerKey, AKeyIsColouredBeforeTheEventLoopTurnsInAnyLength) {
+    const auto [smallTurns, smallKept] = turnsUntilTheKeyIsColoured(100);
+    const auto [largeTurns, largeKept] = turnsUntilTheKeyIsColoured(20'000);
+    EXPECT_EQ(smallTurns, 0);
+    EXPECT_EQ(largeTurns, 0);
+    EXPECT_TRUE(smallKept);
+    EXPECT_TRUE(largeKept);
 }

@@ -262,7 +262,13 @@ std::shared_ptr<SyntaxTree::MutableTree> parse(TSParser* parser, const SyntaxTre
 } // namespace
 
 ParseWorker::ParseWorker(SyntaxTree::Language language, QObject* parent)
-    : QObject(parent), language_(language), thread_([this] { run(); }) {}
+    : QObject(parent), language_(language), thread_([this] { run(); }) {
+    // A whole tree is taken up for the caller's quick parses when it comes, on the caller's thread
+    // between keys rather than at the next one.
+    connect(this, &ParseWorker::parsed, this, [this] {
+        if (hereParser_) takeNewestWhole();
+    }, Qt::QueuedConnection);
+}
 
 ParseWorker::~ParseWorker() {
     {
@@ -305,6 +311,20 @@ namespace {
 constexpr size_t kMostEditsHere = 256;
 } // namespace
 
+bool ParseWorker::takeNewestWhole() {
+    std::shared_ptr<SyntaxTree::MutableTree> taken;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!latest_.tree || latest_.revision < hereFloor_ || (hereTree_ && latest_.revision <= hereBase_)) return false;
+        taken = latest_.tree->mutableCopy();
+        hereBase_ = latest_.revision;
+    }
+    hereTree_ = std::move(taken);
+    std::erase_if(hereEdits_, [&](const auto& edit) { return edit.first <= hereBase_; });
+    for (const auto& edit : hereEdits_) hereTree_->edit(TreeSitterHighlighter::inputEdit(edit.second));
+    return true;
+}
+
 ParseWorker::Colours ParseWorker::colourHere(const TextEdit& e, quint64 revision, TextRange shown, const ExactText& now) {
     hereEdits_.emplace_back(revision, e);
     if (hereEdits_.size() > kMostEditsHere) {
@@ -313,24 +333,7 @@ ParseWorker::Colours ParseWorker::colourHere(const TextEdit& e, quint64 revision
         hereFloor_ = revision;
         return Colours::none;
     }
-    // A newer whole tree takes over from the one edited here, with the edits since it was parsed.
-    std::shared_ptr<SyntaxTree::MutableTree> taken;
-    quint64 takenRevision = 0;
-    {
-        const std::lock_guard lock(mutex_);
-        if (latest_.tree && latest_.revision >= hereFloor_ && (!hereTree_ || latest_.revision > hereBase_)) {
-            taken = latest_.tree->mutableCopy();
-            takenRevision = latest_.revision;
-        }
-    }
-    if (taken) {
-        hereTree_ = std::move(taken);
-        hereBase_ = takenRevision;
-        std::erase_if(hereEdits_, [&](const auto& edit) { return edit.first <= hereBase_; });
-        for (const auto& edit : hereEdits_) hereTree_->edit(TreeSitterHighlighter::inputEdit(edit.second));
-    } else if (hereTree_) {
-        hereTree_->edit(TreeSitterHighlighter::inputEdit(e));
-    }
+    if (!takeNewestWhole() && hereTree_) hereTree_->edit(TreeSitterHighlighter::inputEdit(e));
     if (!hereTree_ || hereEdits_.empty()) return Colours::none;
     if (!hereParser_) {
         hereParser_ = std::make_unique<SyntaxTree::Parser>();

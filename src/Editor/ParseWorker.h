@@ -100,6 +100,9 @@ private:
     void publish(Result result, Kind kind);
     // Puts result out unless a newer one is; a guess never over an exact one of the same revision.
     void place(Result result, Kind kind);
+    // Takes the newest whole tree for the caller's quick parses, edited to the text as it is; false
+    // when there is none newer than the one held.
+    bool takeNewestWhole();
     // The caller's quick parse of the edits since the newest whole tree, up to revision.
     Colours colourHere(const TextEdit& edit, quint64 revision, TextRange shown, const ExactText& now);
 

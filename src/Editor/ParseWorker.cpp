@@ -463,6 +463,9 @@ qsizetype ParseWorker::parseUntilStopped() {
     std::shared_ptr<SyntaxTree::MutableTree> tree;
     qint64 carried = 0;     // steps the batch now taken waited for, during the parses before it
     int yields = 0;         // whole reparses given up since the last one finished
+    // Where the edits since the last whole parse lie in the text now: those of a reparse given up
+    // still change what the next edits mean.
+    std::optional<TextRange> touched;
     for (;;) {
         std::vector<Job> jobs;
         {
@@ -480,7 +483,6 @@ qsizetype ParseWorker::parseUntilStopped() {
             latest_.tree.reset();  // stale once edits are queued; dropped so the reparse owns its nodes
         }
         bool fresh = false;
-        std::optional<TextRange> touched;  // where the edits since the last parse lie in the text now
         for (Job& job : jobs) {
             if (job.reset) {
                 // This thread's own copy, taken now rather than at the first keystroke.
@@ -489,6 +491,7 @@ qsizetype ParseWorker::parseUntilStopped() {
                 // the whole text it edits in place.
                 job.text = QString();
                 fresh = true;
+                touched.reset();
                 continue;
             }
             const TextEdit& e = job.edit;
@@ -572,6 +575,7 @@ qsizetype ParseWorker::parseUntilStopped() {
             continue;
         }
         yields = 0;
+        touched.reset();
         // The previous tree is let go only once the new one is out: freeing what the reparse did
         // not reuse need not hold up the colours.
         const std::shared_ptr<SyntaxTree::MutableTree> previous = std::exchange(tree, std::move(next));

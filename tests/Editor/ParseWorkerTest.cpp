@@ -520,3 +520,51 @@ TEST(ParseWorker, TheCallersOwnQuickParseColoursTheEditAtOnceLikeTheWholeOne) {
     ASSERT_NE(whole.tree, nullptr);
     EXPECT_EQ(highlighter->spans(*whole.tree, text, {0, text.size()}), fresh->ranges(text, {0, text.size()}));
 }
+
+// A comment opened far above, in an edit whose whole reparse gave way to a key typed further down:
+// the quick parse of that key alone cannot tell its line now lies in the comment.
+TEST(ParseWorker, AnEditWhoseWholeReparseGaveWayStillCountsForTheQuickParseOfTheNext) {
+    TreeSitterHighlighter* const highlighter = javascript();
+    ASSERT_NE(highlighter, nullptr);
+    QString text = statements(8'000);
+    // Where the comment will close, long after the key's line.
+    text.insert(text.indexOf(u'\n', text.size() * 7 / 8) + 1, QStringLiteral("*/\n"));
+    const std::unique_ptr<ParseWorker> parsed = parsing(text);
+    ParseWorker& worker = *parsed;
+    const qsizetype opened = text.indexOf(u'\n', text.size() / 8) + 1;
+    const qsizetype typed = text.indexOf(u'\n', text.size() / 2) + 5;
+    const TextRange near{typed - 4, 20};
+    std::mutex mutex;
+    std::vector<ParseWorker::Result> seen;
+    bool second = false;
+    QObject::connect(
+        &worker, &ParseWorker::parsed, &worker,
+        [&](quint64 revision) {
+            const std::lock_guard lock(mutex);
+            // The next key comes as soon as the first is coloured, while its whole reparse runs.
+            if (revision == 2 && !second) {
+                second = true;
+                worker.edit(highlight_test::replace(text, typed, 0, QStringLiteral("x")), QStringLiteral("x"), 3);
+            }
+            if (revision == 3) seen.push_back(worker.shownFor(near));
+        },
+        Qt::DirectConnection);
+    {
+        const std::lock_guard lock(mutex);
+        worker.edit(highlight_test::replace(text, opened, 0, QStringLiteral("/*")), QStringLiteral("/*"), 2);
+    }
+    ASSERT_TRUE(waitFor(worker, 3).valid);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const std::lock_guard lock(mutex);
+            return !seen.empty() && seen.back().covered.length == text.size();
+        },
+        60000));
+    const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    const std::lock_guard lock(mutex);
+    for (const ParseWorker::Result& result : seen) {
+        if (result.revision != 3 || result.guess || !result.tree) continue;
+        EXPECT_EQ(highlighter->spans(*result.tree, text, near), fresh->ranges(text, near))
+            << (result.covered.length < text.size() ? "quick" : "whole");
+    }
+}

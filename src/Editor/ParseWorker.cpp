@@ -274,6 +274,8 @@ ParseWorker::~ParseWorker() {
     {
         const std::lock_guard lock(mutex_);
         stop_ = true;
+        // Most of its nodes are the whole tree's: the thread frees them, as it does that tree.
+        leftHere_ = std::move(hereTree_);
     }
     std::atomic_ref(cancel_).store(1);
     wake_.notify_one();
@@ -448,7 +450,13 @@ void ParseWorker::run() {
     // What the thread built is freed when it stops, into an allocator arena of its own that glibc
     // keeps. Give it back now: once the thread has ended, its cached blocks have joined that memory
     // to the arena's top, which malloc_trim never releases.
-    if (parseUntilStopped() >= kLargeText) malloc_trim(0);
+    const qsizetype length = parseUntilStopped();
+    {
+        const std::lock_guard lock(mutex_);
+        latest_.tree.reset();
+        leftHere_.reset();
+    }
+    if (length >= kLargeText) malloc_trim(0);
 }
 
 qsizetype ParseWorker::parseUntilStopped() {

@@ -127,5 +127,6 @@ private:
     quint64 hereBase_ = 0;   // the revision of the whole tree hereTree_ was taken from
     quint64 hereFloor_ = 0;  // no whole tree older than this one is of the current text
     std::vector<std::pair<quint64, TextEdit>> hereEdits_;
+    std::shared_ptr<SyntaxTree::MutableTree> leftHere_;  // hereTree_ once the worker is being destroyed
     std::thread thread_;
 };

@@ -10,10 +10,10 @@
 
 namespace {
 
-// Lines coloured for one key that leaves the statement wrong (a call before its closing
-// parenthesis) in the middle of `statements` top-level statements, until the whole text is parsed
-// again and the editor has heard of it; and the lines in view.
-std::pair<qint64, qint64> linesColouredForAKey(int statements) {
+// Calls then(fixture, at) on an editor of `statements` top-level statements, the caret in the middle
+// one at `at`, in view, and its colours settled.
+template <class F>
+auto inTheMiddleStatement(int statements, F&& then) {
     QString text;
     for (int i = 0; i < statements; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
     EditorFixture f(text, QStringLiteral("main.js"));
@@ -21,21 +21,30 @@ std::pair<qint64, qint64> linesColouredForAKey(int statements) {
     f.select(at);
     f.view->ensureCursorVisible();
     f.settleColours();
-    const qint64 before = f.editor().linesColoured();
-    f.editor().plainChange({at, 0}, QStringLiteral("foo("));
-    const ParseWorker* worker = f.editor().parseWorker();
-    EXPECT_NE(worker, nullptr);
-    if (!worker) return {};
-    // The whole tree of the edited text is out (the quick one, when there is one, came first).
-    (void)QTest::qWaitFor(
-        [&] {
-            const ParseWorker::Result whole = worker->latest();
-            return f.editor().coloursSettled() && whole.valid &&
-                   whole.revision == worker->latestFor(f.editor().visibleRange()).revision;
-        },
-        120000);
-    f.settleColours();
-    return {f.editor().linesColoured() - before, f.view->visibleLines().size()};
+    return then(f, at);
+}
+
+// Lines coloured for one key that leaves the statement wrong (a call before its closing
+// parenthesis) in the middle of `statements` top-level statements, until the whole text is parsed
+// again and the editor has heard of it; and the lines in view.
+std::pair<qint64, qint64> linesColouredForAKey(int statements) {
+    return inTheMiddleStatement(statements, [](EditorFixture& f, qsizetype at) -> std::pair<qint64, qint64> {
+        const qint64 before = f.editor().linesColoured();
+        f.editor().plainChange({at, 0}, QStringLiteral("foo("));
+        const ParseWorker* worker = f.editor().parseWorker();
+        EXPECT_NE(worker, nullptr);
+        if (!worker) return {};
+        // The whole tree of the edited text is out (the quick one, when there is one, came first).
+        (void)QTest::qWaitFor(
+            [&] {
+                const ParseWorker::Result whole = worker->latest();
+                return f.editor().coloursSettled() && whole.valid &&
+                       whole.revision == worker->latestFor(f.editor().visibleRange()).revision;
+            },
+            120000);
+        f.settleColours();
+        return {f.editor().linesColoured() - before, f.view->visibleLines().size()};
+    });
 }
 
 } // namespace
@@ -71,22 +80,17 @@ namespace {
 // the lines in view have colours of the new text, and whether the typed line's colours then were
 // already the ones it keeps once the whole text is parsed again.
 std::pair<int, bool> turnsUntilTheKeyIsColoured(int statements) {
-    QString text;
-    for (int i = 0; i < statements; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
-    EditorFixture f(text, QStringLiteral("main.js"));
-    const qsizetype at = text.indexOf(QStringLiteral("= "), text.indexOf(u'\n', text.size() / 2)) + 2;
-    f.select(at);
-    f.view->ensureCursorVisible();
-    f.settleColours();
-    f.editor().plainChange({at, 0}, QStringLiteral("x"));
-    int turns = 0;
-    QDeadlineTimer deadline(120000);
-    for (; !f.editor().coloursShown() && !deadline.hasExpired(); ++turns)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-    const QTextBlock line = f.view->document()->findBlock(int(f.editor().toDisplay(at)));
-    const QList<QTextLayout::FormatRange> shown = line.layout()->formats();
-    f.settleColours();
-    return {turns, !shown.isEmpty() && shown == line.layout()->formats()};
+    return inTheMiddleStatement(statements, [](EditorFixture& f, qsizetype at) {
+        f.editor().plainChange({at, 0}, QStringLiteral("x"));
+        int turns = 0;
+        QDeadlineTimer deadline(120000);
+        for (; !f.editor().coloursShown() && !deadline.hasExpired(); ++turns)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        const QTextBlock line = f.view->document()->findBlock(int(f.editor().toDisplay(at)));
+        const QList<QTextLayout::FormatRange> shown = line.layout()->formats();
+        f.settleColours();
+        return std::pair{turns, !shown.isEmpty() && shown == line.layout()->formats()};
+    });
 }
 
 } // namespace

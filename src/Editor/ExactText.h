@@ -59,6 +59,12 @@ public:
     // How far the text reads as it is, the gap left where it is: the last edit's end, or all of it.
     qsizetype wholeUpTo() const { return gapLength_ > 0 ? gap_ : size(); }
     QChar at(qsizetype i) const { return text_.constData()[i < gap_ ? i : i + gapLength_]; }
+    // The units from `at` up to the gap or the end, where they lie, the gap left where it is.
+    QStringView run(qsizetype at) const {
+        at = qBound<qsizetype>(0, at, size());
+        return at < gap_ ? QStringView(text_.constData() + at, gap_ - at)
+                         : QStringView(text_.constData() + at + gapLength_, size() - at);
+    }
     // A copy of [from, from + length) (clamped), read around the gap.
     QString mid(qsizetype from, qsizetype length) const;
     // Where the line holding `offset` starts.

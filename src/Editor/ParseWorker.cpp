@@ -1,5 +1,6 @@
 #include "Editor/ParseWorker.h"
 
+#include "Editor/ExactText.h"
 #include "Editor/GapText.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "SyntaxTree/MutableTree.h"
@@ -23,11 +24,18 @@ const char* readRun(void* payload, uint32_t byteIndex, TSPoint, uint32_t* bytesR
     return reinterpret_cast<const char*>(run.data());
 }
 
+// The same from a text read through a ParseWorker::TextRun.
+const char* readWholeRun(void* payload, uint32_t byteIndex, TSPoint, uint32_t* bytesRead) {
+    const std::u16string_view run = (*static_cast<const ParseWorker::TextRun*>(payload))(qsizetype(byteIndex / 2));
+    *bytesRead = uint32_t(std::min<size_t>(run.size(), UINT32_MAX / 2) * 2);
+    return reinterpret_cast<const char*>(run.data());
+}
+
 // The text of a quick parse, handed over in short runs so that the reads tell how far the lexer
 // looked ahead: a token left open (a comment, a string) is searched for its end up to the end of
 // the window and lexed again shorter, where the whole text might have ended it further on.
 struct WindowReader {
-    GapText* text = nullptr;
+    const ParseWorker::TextRun* read = nullptr;
     uint32_t furthest = 0;  // the furthest byte read
     bool lookedFar = false;
 };
@@ -42,7 +50,11 @@ const char* readWindowRun(void* payload, uint32_t byteIndex, TSPoint, uint32_t* 
     auto* reader = static_cast<WindowReader*>(payload);
     if (byteIndex + kFarLook < reader->furthest) reader->lookedFar = true;
     reader->furthest = std::max(reader->furthest, byteIndex);
-    const std::u16string_view run = reader->text->read(qsizetype(byteIndex / 2));
+    const std::u16string_view run = (*reader->read)(qsizetype(byteIndex / 2));
+    if (run.empty()) {
+        *bytesRead = 0;
+        return nullptr;
+    }
     size_t units = std::min<size_t>(run.size(), kWindowRun);
     if (units < run.size() && QChar::isHighSurrogate(run[units - 1])) ++units;  // a pair stays whole
     *bytesRead = uint32_t(units * 2);
@@ -85,11 +97,11 @@ std::optional<TSRange> statementsAround(const SyntaxTree::MutableTree& tree, Tex
 
 // Where the line break nearest before unit `at` is, looking back no further than reach; -1 for
 // the start of the text, none when there is no break within reach.
-std::optional<qsizetype> breakBefore(GapText& text, qsizetype at, qsizetype reach) {
+std::optional<qsizetype> breakBefore(const ParseWorker::TextRun& read, qsizetype at, qsizetype reach) {
     std::optional<qsizetype> found;
     if (at <= reach) found = -1;
     for (qsizetype from = qMax<qsizetype>(0, at - reach); from < at;) {
-        const std::u16string_view run = text.read(from);
+        const std::u16string_view run = read(from);
         if (run.empty()) break;
         const size_t units = size_t(std::min<qsizetype>(qsizetype(run.size()), at - from));
         const size_t last = run.substr(0, units).rfind(u'\n');
@@ -100,10 +112,10 @@ std::optional<qsizetype> breakBefore(GapText& text, qsizetype at, qsizetype reac
 }
 
 // The same looking on from `at`: the length of the text when it ends within reach.
-std::optional<qsizetype> breakAfter(GapText& text, qsizetype at, qsizetype reach) {
+std::optional<qsizetype> breakAfter(const ParseWorker::TextRun& read, qsizetype length, qsizetype at, qsizetype reach) {
     for (qsizetype from = at; from < at + reach;) {
-        const std::u16string_view run = text.read(from);
-        if (run.empty()) return text.size();
+        const std::u16string_view run = read(from);
+        if (run.empty()) return length;
         const size_t units = size_t(std::min<qsizetype>(qsizetype(run.size()), at + reach - from));
         const size_t first = run.substr(0, units).find(u'\n');
         if (first != std::u16string_view::npos) return from + qsizetype(first);
@@ -125,12 +137,11 @@ TSNode tokenAt(const SyntaxTree::MutableTree& tree, qsizetype at) {
 // the whole lines within reach of them, cut between tokens, as the range the runtime parses them
 // in. Statements in a body read much as they do at the top level from the start of a line; a long
 // line cut anywhere would read as something else, so then none.
-std::optional<TSRange> linesAround(const SyntaxTree::MutableTree& tree, GapText& text, TextRange touched,
-                                   qsizetype reach) {
-    const qsizetype length = text.size();
+std::optional<TSRange> linesAround(const SyntaxTree::MutableTree& tree, const ParseWorker::TextRun& read,
+                                   qsizetype length, TextRange touched, qsizetype reach) {
     if (touched.location < 0 || touched.end() > length || touched.length > kQuickMaximum) return std::nullopt;
-    const std::optional<qsizetype> before = breakBefore(text, touched.location - reach, reach);
-    const std::optional<qsizetype> after = breakAfter(text, qMin(length, touched.end() + reach), reach);
+    const std::optional<qsizetype> before = breakBefore(read, touched.location - reach, reach);
+    const std::optional<qsizetype> after = breakAfter(read, length, qMin(length, touched.end() + reach), reach);
     if (!before || !after || (*before < 0 && *after >= length)) return std::nullopt;
     const TSNode first = tokenAt(tree, *before + 1);
     if (ts_node_is_null(first) || ts_node_start_byte(first) / 2 >= *after) return std::nullopt;
@@ -211,6 +222,7 @@ struct Progress {
     qint64 steps = 0;
     qint64 waited = 0;  // steps taken while more edits waited
     bool mayYield = false;
+    qint64 budget = 0;  // the most steps the parse may take, when set
 };
 
 // Counts the runtime's progress reports. Stops the parse when it gives way to waiting edits (the
@@ -220,18 +232,28 @@ bool step(TSParseState* state) {
     ++progress->steps;
     const bool waiting = std::atomic_ref(*progress->waiting).load();
     progress->waited += waiting;
-    return waiting && progress->mayYield;
+    return (waiting && progress->mayYield) || (progress->budget > 0 && progress->steps >= progress->budget);
 }
 
-// A parse of text, reusing old (already edited to match it) when there is one. A quick parse reads
-// through window.
+constexpr TSInputEncoding kEncoding =
+    std::endian::native == std::endian::little ? TSInputEncodingUTF16LE : TSInputEncodingUTF16BE;
+
+// Parses range alone, reading through reader; the parser is left ready for the next parse.
+std::shared_ptr<SyntaxTree::MutableTree> parseAlone(TSParser* parser, const TSRange& range, WindowReader& reader,
+                                                    Progress& progress) {
+    ts_parser_set_included_ranges(parser, &range, 1);
+    TSTree* tree = ts_parser_parse_with_options(parser, nullptr, TSInput{&reader, readWindowRun, kEncoding, nullptr},
+                                                TSParseOptions{&progress, step});
+    ts_parser_set_included_ranges(parser, nullptr, 0);
+    if (!tree) return nullptr;
+    return std::make_shared<SyntaxTree::MutableTree>(SyntaxTree::Tree::adopt(tree));
+}
+
+// A parse of text, reusing old (already edited to match it) when there is one.
 std::shared_ptr<SyntaxTree::MutableTree> parse(TSParser* parser, const SyntaxTree::MutableTree* old, GapText& text,
-                                               Progress& progress, WindowReader* window = nullptr) {
+                                               Progress& progress) {
     if (text.size() > SyntaxTree::Parser::maximumTextLength) return nullptr;
-    constexpr TSInputEncoding encoding =
-        std::endian::native == std::endian::little ? TSInputEncodingUTF16LE : TSInputEncodingUTF16BE;
-    const TSInput input = window ? TSInput{window, readWindowRun, encoding, nullptr}
-                                 : TSInput{&text, readRun, encoding, nullptr};
+    const TSInput input{&text, readRun, kEncoding, nullptr};
     TSTree* tree = ts_parser_parse_with_options(parser, old ? old->tree()->tsTree() : nullptr, input,
                                                 TSParseOptions{&progress, step});
     if (!tree) return nullptr;
@@ -240,12 +262,20 @@ std::shared_ptr<SyntaxTree::MutableTree> parse(TSParser* parser, const SyntaxTre
 } // namespace
 
 ParseWorker::ParseWorker(SyntaxTree::Language language, QObject* parent)
-    : QObject(parent), language_(language), thread_([this] { run(); }) {}
+    : QObject(parent), language_(language), thread_([this] { run(); }) {
+    // A whole tree is taken up for the caller's quick parses when it comes, on the caller's thread
+    // between keys rather than at the next one.
+    connect(this, &ParseWorker::parsed, this, [this] {
+        if (hereParser_) takeNewestWhole();
+    }, Qt::QueuedConnection);
+}
 
 ParseWorker::~ParseWorker() {
     {
         const std::lock_guard lock(mutex_);
         stop_ = true;
+        // Most of its nodes are the whole tree's: the thread frees them, as it does that tree.
+        leftHere_ = std::move(hereTree_);
     }
     std::atomic_ref(cancel_).store(1);
     wake_.notify_one();
@@ -262,10 +292,113 @@ void ParseWorker::push(Job job) {
     wake_.notify_one();
 }
 
-void ParseWorker::reset(const QString& text, quint64 revision) { push(Job{true, {}, text, revision, {}}); }
+void ParseWorker::reset(const QString& text, quint64 revision) {
+    hereTree_.reset();
+    hereEdits_.clear();
+    hereBase_ = 0;
+    hereFloor_ = revision;
+    push(Job{true, {}, text, revision, {}});
+}
 
-void ParseWorker::edit(const TextEdit& edit, const QString& inserted, quint64 revision, TextRange shown) {
-    push(Job{false, edit, inserted, revision, shown});
+void ParseWorker::edit(const TextEdit& edit, const QString& inserted, quint64 revision, TextRange shown,
+                       const ExactText* now) {
+    Job job{false, edit, inserted, revision, shown};
+    if (now) job.coloured = colourHere(edit, revision, shown, *now);
+    push(std::move(job));
+}
+
+namespace {
+// Past this many edits without a whole tree the caller stops keeping them: the next whole tree of
+// the text as it is then starts its side afresh.
+constexpr size_t kMostEditsHere = 256;
+} // namespace
+
+bool ParseWorker::takeNewestWhole() {
+    std::shared_ptr<SyntaxTree::MutableTree> taken;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!latest_.tree || latest_.revision < hereFloor_ || (hereTree_ && latest_.revision <= hereBase_)) return false;
+        taken = latest_.tree->mutableCopy();
+        hereBase_ = latest_.revision;
+    }
+    hereTree_ = std::move(taken);
+    std::erase_if(hereEdits_, [&](const auto& edit) { return edit.first <= hereBase_; });
+    for (const auto& edit : hereEdits_) hereTree_->edit(TreeSitterHighlighter::inputEdit(edit.second));
+    return true;
+}
+
+ParseWorker::Colours ParseWorker::colourHere(const TextEdit& e, quint64 revision, TextRange shown, const ExactText& now) {
+    hereEdits_.emplace_back(revision, e);
+    if (hereEdits_.size() > kMostEditsHere) {
+        hereEdits_.clear();
+        hereTree_.reset();
+        hereFloor_ = revision;
+        return Colours::none;
+    }
+    if (!takeNewestWhole() && hereTree_) hereTree_->edit(TreeSitterHighlighter::inputEdit(e));
+    if (!hereTree_ || hereEdits_.empty()) return Colours::none;
+    if (!hereParser_) {
+        hereParser_ = std::make_unique<SyntaxTree::Parser>();
+        try {
+            hereParser_->setLanguage(language_);
+        } catch (...) {
+            return Colours::none;
+        }
+    }
+    // Every edit since the tree's own text: one of them may change what the others mean.
+    const qsizetype length = now.size();
+    std::optional<TextRange> touched;
+    for (const auto& [_, edit] : hereEdits_) {
+        const qsizetype start = edit.startChar, oldEnd = edit.oldEndChar, newEnd = edit.newEndChar;
+        touched = touched ? afterEdit(*touched, start, oldEnd, newEnd) : TextRange{start, newEnd - start};
+    }
+    TextRange window = *touched;
+    if (shown.length > 0) {
+        const qsizetype from = qMin(window.location, shown.location);
+        window = TextRange{from, qMax(window.end(), shown.end()) - from};
+    }
+    char16_t pair[2] = {};
+    const TextRun read = [&](qsizetype at) -> std::u16string_view {
+        const QStringView run = now.run(at);
+        // A surrogate pair the gap splits is handed over whole.
+        if (run.size() == 1 && run.front().isHighSurrogate() && at + 1 < length) {
+            pair[0] = run.front().unicode();
+            pair[1] = now.at(at + 1).unicode();
+            return {pair, 2};
+        }
+        return {reinterpret_cast<const char16_t*>(run.utf16()), size_t(run.size())};
+    };
+    size_t never = 0;
+    Progress progress{&never, 0, 0, false, kStepsHere};
+    TSParser* const runtime = hereParser_->internalParser();
+    WindowReader reader{&read};
+    bool exact = false;
+    std::shared_ptr<SyntaxTree::MutableTree> quick;
+    std::optional<TSRange> around = statementsAround(*hereTree_, window, length, kQuickReach);
+    if (around) {
+        quick = parseAlone(runtime, *around, reader, progress);
+        const auto brokenBefore = [&] { return errorBefore(*hereTree_, around->start_byte); };
+        exact = quick && closesWhereItShould(*quick, *around, reader, editedFrom(*hereTree_, *touched), brokenBefore);
+    } else if (length <= kQuickMaximum) {
+        // A short text is parsed again whole, from the tree edited here.
+        around = TSRange{{0, 0}, {UINT32_MAX, UINT32_MAX}, 0, UINT32_MAX};
+        TSTree* whole = ts_parser_parse_with_options(runtime, hereTree_->tree()->tsTree(),
+                                                     TSInput{const_cast<TextRun*>(&read), readWholeRun, kEncoding, nullptr},
+                                                     TSParseOptions{&progress, step});
+        if (whole) quick = std::make_shared<SyntaxTree::MutableTree>(SyntaxTree::Tree::adopt(whole));
+        exact = quick != nullptr;
+    } else if ((around = linesAround(*hereTree_, read, length, window, kQuickReach))) {
+        quick = parseAlone(runtime, *around, reader, progress);
+    }
+    if (!quick) {
+        ts_parser_reset(runtime);  // out of steps: the next parse starts afresh
+        return Colours::none;
+    }
+    std::atomic_ref(stepsBeforeColours_).store(progress.steps);
+    const qsizetype from = around->start_byte / 2;
+    const qsizetype to = around->end_byte == UINT32_MAX ? length : around->end_byte / 2;
+    place(Result{std::move(quick), revision, true, {from, to - from}, !exact}, exact ? Kind::quick : Kind::guess);
+    return exact ? Colours::exact : Colours::guess;
 }
 
 ParseWorker::Result ParseWorker::latest() const { return latestFor({}); }
@@ -294,20 +427,36 @@ ParseWorker::Result ParseWorker::shownFor(TextRange range) const {
 
 void ParseWorker::publish(Result result, Kind kind) {
     const quint64 revision = result.revision;
-    {
-        const std::lock_guard lock(mutex_);
-        guess_ = {};
-        if (kind == Kind::whole) quick_ = {};
-        (kind == Kind::whole ? latest_ : kind == Kind::quick ? quick_ : guess_) = std::move(result);
-    }
+    place(std::move(result), kind);
     emit parsed(revision);
+}
+
+void ParseWorker::place(Result result, Kind kind) {
+    const std::lock_guard lock(mutex_);
+    // The caller's own quick parse of a later edit may be out already.
+    const auto upTo = [&](const Result& r, quint64 revision) { return !r.valid || r.revision <= revision; };
+    const quint64 revision = result.revision;
+    if (kind == Kind::whole) {
+        latest_ = std::move(result);
+        if (upTo(quick_, revision)) quick_ = {};
+        if (upTo(guess_, revision)) guess_ = {};
+    } else if (upTo(guess_, revision) && (kind == Kind::quick ? upTo(quick_, revision) : !quick_.valid || quick_.revision < revision)) {
+        if (kind == Kind::quick) guess_ = {};
+        (kind == Kind::quick ? quick_ : guess_) = std::move(result);
+    }
 }
 
 void ParseWorker::run() {
     // What the thread built is freed when it stops, into an allocator arena of its own that glibc
     // keeps. Give it back now: once the thread has ended, its cached blocks have joined that memory
     // to the arena's top, which malloc_trim never releases.
-    if (parseUntilStopped() >= kLargeText) malloc_trim(0);
+    const qsizetype length = parseUntilStopped();
+    {
+        const std::lock_guard lock(mutex_);
+        latest_.tree.reset();
+        leftHere_.reset();
+    }
+    if (length >= kLargeText) malloc_trim(0);
 }
 
 qsizetype ParseWorker::parseUntilStopped() {
@@ -322,6 +471,9 @@ qsizetype ParseWorker::parseUntilStopped() {
     std::shared_ptr<SyntaxTree::MutableTree> tree;
     qint64 carried = 0;     // steps the batch now taken waited for, during the parses before it
     int yields = 0;         // whole reparses given up since the last one finished
+    // Where the edits since the last whole parse lie in the text now: those of a reparse given up
+    // still change what the next edits mean.
+    std::optional<TextRange> touched;
     for (;;) {
         std::vector<Job> jobs;
         {
@@ -333,12 +485,12 @@ qsizetype ParseWorker::parseUntilStopped() {
             }
             jobs.swap(jobs_);
             std::atomic_ref(waiting_).store(0);
-            quick_ = {};
-            guess_ = {};
+            // Those the caller put out for the newest edit stand; older ones are of another text.
+            if (quick_.revision != jobs.back().revision) quick_ = {};
+            if (guess_.revision != jobs.back().revision) guess_ = {};
             latest_.tree.reset();  // stale once edits are queued; dropped so the reparse owns its nodes
         }
         bool fresh = false;
-        std::optional<TextRange> touched;  // where the edits since the last parse lie in the text now
         for (Job& job : jobs) {
             if (job.reset) {
                 // This thread's own copy, taken now rather than at the first keystroke.
@@ -347,6 +499,7 @@ qsizetype ParseWorker::parseUntilStopped() {
                 // the whole text it edits in place.
                 job.text = QString();
                 fresh = true;
+                touched.reset();
                 continue;
             }
             const TextEdit& e = job.edit;
@@ -361,8 +514,10 @@ qsizetype ParseWorker::parseUntilStopped() {
         const quint64 revision = jobs.back().revision;
         TSParser* const runtime = parser.internalParser();
         Progress progress{&waiting_};
-        bool quickPublished = false;
-        bool coloured = false;  // the edited lines have colours out, maybe a guess
+        // The caller may have coloured the edited lines already, from the same window.
+        const Colours here = jobs.back().coloured;
+        bool quickPublished = here == Colours::exact;
+        bool coloured = here != Colours::none;  // the edited lines have colours out, maybe a guess
         const bool incremental = !fresh && tree;
         // The lines in view come with the edits when they are near enough for one quick parse.
         const TextRange shown = jobs.back().shown;
@@ -371,13 +526,7 @@ qsizetype ParseWorker::parseUntilStopped() {
             const qsizetype from = qMin(touched->location, shown.location);
             window = TextRange{from, qMax(touched->end(), shown.end()) - from};
         }
-        // Parses range alone, reading through reader.
-        const auto parseAlone = [&](const TSRange& range, WindowReader& reader) {
-            ts_parser_set_included_ranges(runtime, &range, 1);
-            std::shared_ptr<SyntaxTree::MutableTree> quick = parse(runtime, nullptr, text, progress, &reader);
-            ts_parser_set_included_ranges(runtime, nullptr, 0);
-            return quick;
-        };
+        const TextRun read = [&text](qsizetype at) { return text.read(at); };
         const auto publishAlone = [&](std::shared_ptr<SyntaxTree::MutableTree> quick, const TSRange& range, Kind kind) {
             if (!coloured) std::atomic_ref(stepsBeforeColours_).store(carried + progress.steps);
             coloured = true;
@@ -390,15 +539,15 @@ qsizetype ParseWorker::parseUntilStopped() {
         // Until one tells, the first is shown as a guess: the edited lines keep no colours of an
         // older text while the whole reparse runs.
         std::optional<TSRange> tried;
-        for (qsizetype reach = kQuickReach; incremental && window && !quickPublished && reach <= kWidestReach;
+        for (qsizetype reach = here == Colours::guess ? 4 * kQuickReach : kQuickReach; incremental && window && !quickPublished && reach <= kWidestReach;
              reach *= 4) {
             const std::optional<TSRange> around = statementsAround(*tree, *window, text.size(), reach);
             if (!around || (tried && tried->start_byte == around->start_byte && tried->end_byte == around->end_byte)) break;
             tried = around;
             // Once a guess is out, a wider window gives way to the next edit as the whole reparse does.
             progress.mayYield = coloured && yields < kMostYields;
-            WindowReader reader{&text};
-            std::shared_ptr<SyntaxTree::MutableTree> quick = parseAlone(*around, reader);
+            WindowReader reader{&read};
+            std::shared_ptr<SyntaxTree::MutableTree> quick = parseAlone(runtime, *around, reader, progress);
             if (std::atomic_ref(cancel_).load()) return text.size();
             if (!quick && progress.mayYield) {
                 ts_parser_reset(runtime);
@@ -414,9 +563,9 @@ qsizetype ParseWorker::parseUntilStopped() {
         }
         // No statements short enough around the edits: the lines around them, for a guess.
         if (incremental && window && !coloured) {
-            if (const std::optional<TSRange> around = linesAround(*tree, text, *window, kQuickReach)) {
-                WindowReader reader{&text};
-                std::shared_ptr<SyntaxTree::MutableTree> quick = parseAlone(*around, reader);
+            if (const std::optional<TSRange> around = linesAround(*tree, read, text.size(), *window, kQuickReach)) {
+                WindowReader reader{&read};
+                std::shared_ptr<SyntaxTree::MutableTree> quick = parseAlone(runtime, *around, reader, progress);
                 if (std::atomic_ref(cancel_).load()) return text.size();
                 if (quick) publishAlone(std::move(quick), *around, Kind::guess);
             }
@@ -434,6 +583,7 @@ qsizetype ParseWorker::parseUntilStopped() {
             continue;
         }
         yields = 0;
+        touched.reset();
         // The previous tree is let go only once the new one is out: freeing what the reparse did
         // not reuse need not hold up the colours.
         const std::shared_ptr<SyntaxTree::MutableTree> previous = std::exchange(tree, std::move(next));

@@ -5,22 +5,31 @@
 // previous tree and publishes a copy of the new tree with the revision of the text it was parsed from.
 // The grammar may let a reparse walk every top-level statement after an edit, so the top-level
 // statements around the edits are first parsed on their own and published ahead of the whole tree;
-// as a guess where they cannot tell what the whole text makes of the edits.
+// as a guess where they cannot tell what the whole text makes of the edits. The caller may have
+// that quick parse run on its own thread, as it hands an edit over: the edited lines then have their
+// colours before the thread has even woken, however busy the machine is.
 #include <QObject>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Editor/TextEdit.h"
 #include "Editor/TextRange.h"
 #include "SyntaxTree/Language.h"
 
+class ExactText;
+
 namespace SyntaxTree {
 class MutableTree;
+class Parser;
 }
 
 class ParseWorker : public QObject {
@@ -34,7 +43,13 @@ public:
     void reset(const QString& text, quint64 revision);
     // One edit of the text last handed over, inserting `inserted`, leading to revision.
     // shown, when given, is about where the lines in view are: the quick parse of the edit takes them in.
-    void edit(const TextEdit& edit, const QString& inserted, quint64 revision, TextRange shown = {});
+    // now, when given, is the text after the edit: the quick parse then runs here, on the caller's
+    // thread, within a small budget of steps, and its colours are out before this returns.
+    void edit(const TextEdit& edit, const QString& inserted, quint64 revision, TextRange shown = {},
+              const ExactText* now = nullptr);
+
+    // The units of a text from an offset on, up to wherever they stop lying in one piece; none at the end.
+    using TextRun = std::function<std::u16string_view(qsizetype at)>;
 
     struct Result {
         std::shared_ptr<SyntaxTree::MutableTree> tree;  // null before the first parse, or when none could be built
@@ -58,18 +73,22 @@ public:
     // Parser steps (about a hundred runtime operations each) taken from the moment the last batch
     // of edits was queued until a tree that colours the edited lines was published, a guess or not.
     qint64 stepsBeforeColours() const { return std::atomic_ref(stepsBeforeColours_).load(); }
+    // The most steps the caller's quick parse of an edit may take before it leaves it to the thread.
+    static constexpr qint64 kStepsHere = 400;
 
 signals:
     // A parse finished (sent from the worker's thread).
     void parsed(quint64 revision);
 
 private:
+    enum class Colours { none, guess, exact };
     struct Job {
         bool reset = false;
         TextEdit edit;
         QString text;  // the whole text (reset) or the inserted text
         quint64 revision = 0;
         TextRange shown;
+        Colours coloured = Colours::none;  // what the caller's quick parse of the edits up to this one gave
     };
     void run();
     // Returns the length of the text last parsed.
@@ -79,6 +98,13 @@ private:
     // Hands result out and tells; a whole parse replaces the quick one and a guess, an exact quick
     // one the guess.
     void publish(Result result, Kind kind);
+    // Puts result out unless a newer one is; a guess never over an exact one of the same revision.
+    void place(Result result, Kind kind);
+    // Takes the newest whole tree for the caller's quick parses, edited to the text as it is; false
+    // when there is none newer than the one held.
+    bool takeNewestWhole();
+    // The caller's quick parse of the edits since the newest whole tree, up to revision.
+    Colours colourHere(const TextEdit& edit, quint64 revision, TextRange shown, const ExactText& now);
 
     SyntaxTree::Language language_;
     mutable std::mutex mutex_;
@@ -94,5 +120,13 @@ private:
     Result guess_;  // newer than quick_ and latest_ while valid
     qint64 moved_ = 0;
     qint64 stepsBeforeColours_ = 0;
+    // The caller's side (used on its thread only): the newest whole tree it has taken, edited along
+    // with the text since, and the edits since that tree's revision.
+    std::unique_ptr<SyntaxTree::Parser> hereParser_;
+    std::shared_ptr<SyntaxTree::MutableTree> hereTree_;
+    quint64 hereBase_ = 0;   // the revision of the whole tree hereTree_ was taken from
+    quint64 hereFloor_ = 0;  // no whole tree older than this one is of the current text
+    std::vector<std::pair<quint64, TextEdit>> hereEdits_;
+    std::shared_ptr<SyntaxTree::MutableTree> leftHere_;  // hereTree_ once the worker is being destroyed
     std::thread thread_;
 };

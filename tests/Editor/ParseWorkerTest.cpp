@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 
+#include "Editor/ExactText.h"
 #include "Editor/HighlighterFactory.h"
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
@@ -449,4 +450,121 @@ TEST(ParseWorker, TheWholeTreeLagsNonStopTypingByAFewKeystrokesAtMost) {
     ASSERT_FALSE(wholeRevisions.empty());
     EXPECT_GE(wholeRevisions.size(), keystrokes / 10);
     EXPECT_EQ(wholeRevisions.back(), keystrokes + 1);
+}
+
+// Handed the text as it is, the worker colours the edited lines on the caller's thread before
+// edit() returns, in a few steps however long the text, and where it does not call them a guess they
+// are what a fresh parse makes of them: also after edits far apart that the whole reparse has not
+// caught up with.
+TEST(ParseWorker, TheCallersOwnQuickParseColoursTheEditAtOnceLikeTheWholeOne) {
+    TreeSitterHighlighter* const highlighter = javascript();
+    ASSERT_NE(highlighter, nullptr);
+    const auto stepsHere = [](int lines) {
+        QString text = statements(lines);
+        ExactText now(text);
+        const std::unique_ptr<ParseWorker> worker = parsing(text);
+        const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 5;
+        const TextEdit edit = highlight_test::replace(text, at, 0, QStringLiteral("x"));
+        now.replace({at, 0}, QStringLiteral("x"));
+        worker->edit(edit, QStringLiteral("x"), 2, {}, &now);
+        EXPECT_EQ(worker->shownFor({at, 1}).revision, 2u) << lines << " lines";
+        return worker->stepsBeforeColours();
+    };
+    const qint64 small = stepsHere(2'000);
+    const qint64 large = stepsHere(40'000);
+    EXPECT_GT(small, 0);
+    EXPECT_LE(large, small + 8);
+
+    QString text;
+    for (int i = 0; i < 3'000; ++i) text += QStringLiteral("function f%1(a) {\n  return 'q' + a * %1; // n\n}\n").arg(i);
+    ExactText now(text);
+    const std::unique_ptr<ParseWorker> parsed = parsing(text);
+    ParseWorker& worker = *parsed;
+    const QStringList pieces = {"x", "\n", "{", "}", "'", "/*", "`", "let y = 1;\n", "é", "(", ")", "foo(a, ", "[",
+                                "]", "if (a) ", "\"", " + ", "*/", "=> ", "class ", "𝄞"};
+    const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    std::mt19937 random(23);
+    quint64 revision = 1;
+    int exact = 0, guesses = 0;
+    // Replaces `removed` units at `at` by `inserted`, then holds what is out at once against a fresh parse.
+    const auto apply = [&](int round, qsizetype at, qsizetype removed, const QString& inserted) {
+        const TextEdit edit = highlight_test::replace(text, at, removed, inserted);
+        now.replace({at, removed}, inserted);
+        const qsizetype lineStart = text.lastIndexOf(u'\n', at - 1) + 1;
+        const TextRange near{lineStart, text.indexOf(u'\n', at + inserted.size()) - lineStart};
+        worker.edit(edit, inserted, ++revision, near, &now);
+        const ParseWorker::Result shown = worker.shownFor(near);
+        if (shown.revision != revision) return;
+        ASSERT_NE(shown.tree, nullptr);
+        if (shown.guess) {
+            ++guesses;
+            return;
+        }
+        ++exact;
+        EXPECT_EQ(highlighter->spans(*shown.tree, text, near), fresh->ranges(text, near))
+            << "round " << round << " inserting " << inserted.toStdString() << " removing " << removed;
+    };
+    for (int round = 0; round < 90; ++round) {
+        const qsizetype at = text.size() / 4 + qsizetype(random() % (text.size() / 2));
+        if (text[at].isLowSurrogate()) continue;
+        const QString inserted = pieces[int(random() % pieces.size())];
+        apply(round, at, 0, inserted);
+        // Every other piece is taken out again, so that not every text is wrong in many places.
+        if (round % 2) apply(round, at, inserted.size(), {});
+        // Two rounds of three come before the whole reparse of the one before is in.
+        if (round % 3 == 2) ASSERT_TRUE(waitFor(worker, revision).valid);
+    }
+    EXPECT_GE(exact, 20);
+    EXPECT_GE(guesses, 1);
+    const ParseWorker::Result whole = waitFor(worker, revision);
+    ASSERT_NE(whole.tree, nullptr);
+    EXPECT_EQ(highlighter->spans(*whole.tree, text, {0, text.size()}), fresh->ranges(text, {0, text.size()}));
+}
+
+// A comment opened far above, in an edit whose whole reparse gave way to a key typed further down:
+// the quick parse of that key alone cannot tell its line now lies in the comment.
+TEST(ParseWorker, AnEditWhoseWholeReparseGaveWayStillCountsForTheQuickParseOfTheNext) {
+    TreeSitterHighlighter* const highlighter = javascript();
+    ASSERT_NE(highlighter, nullptr);
+    QString text = statements(8'000);
+    // Where the comment will close, long after the key's line.
+    text.insert(text.indexOf(u'\n', text.size() * 7 / 8) + 1, QStringLiteral("*/\n"));
+    const std::unique_ptr<ParseWorker> parsed = parsing(text);
+    ParseWorker& worker = *parsed;
+    const qsizetype opened = text.indexOf(u'\n', text.size() / 8) + 1;
+    const qsizetype typed = text.indexOf(u'\n', text.size() / 2) + 5;
+    const TextRange near{typed - 4, 20};
+    std::mutex mutex;
+    std::vector<ParseWorker::Result> seen;
+    bool second = false;
+    QObject::connect(
+        &worker, &ParseWorker::parsed, &worker,
+        [&](quint64 revision) {
+            const std::lock_guard lock(mutex);
+            // The next key comes as soon as the first is coloured, while its whole reparse runs.
+            if (revision == 2 && !second) {
+                second = true;
+                worker.edit(highlight_test::replace(text, typed, 0, QStringLiteral("x")), QStringLiteral("x"), 3);
+            }
+            if (revision == 3) seen.push_back(worker.shownFor(near));
+        },
+        Qt::DirectConnection);
+    {
+        const std::lock_guard lock(mutex);
+        worker.edit(highlight_test::replace(text, opened, 0, QStringLiteral("/*")), QStringLiteral("/*"), 2);
+    }
+    ASSERT_TRUE(waitFor(worker, 3).valid);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const std::lock_guard lock(mutex);
+            return !seen.empty() && seen.back().covered.length == text.size();
+        },
+        60000));
+    const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
+    const std::lock_guard lock(mutex);
+    for (const ParseWorker::Result& result : seen) {
+        if (result.revision != 3 || result.guess || !result.tree) continue;
+        EXPECT_EQ(highlighter->spans(*result.tree, text, near), fresh->ranges(text, near))
+            << (result.covered.length < text.size() ? "quick" : "whole");
+    }
 }

@@ -194,12 +194,12 @@ void CodeEditorCoordinator::makeHighlighter() {
 }
 
 void CodeEditorCoordinator::noteEdit(const ExactText::Change& change, TextEdit::Point startPoint) {
-    noteEdit(editRecord(change, startPoint), change.text);
+    noteEdit(editRecord(change, startPoint), change.text, &text_);
 }
 
-void CodeEditorCoordinator::noteEdit(const TextEdit& record, const QString& text) {
+void CodeEditorCoordinator::noteEdit(const TextEdit& record, const QString& text, const ExactText* now) {
     ++revision_;
-    if (parseWorker_) parseWorker_->edit(record, text, revision_, lastShown_);
+    if (parseWorker_) parseWorker_->edit(record, text, revision_, lastShown_, now);
     else if (highlighter_) highlighter_->noteEdit(record);
     // Points laid after an edit may no longer hold: laying goes on from the edit, a step a turn,
     // rather than taking up in one turn all it had laid past it.

@@ -213,7 +213,8 @@ private:
     void displayDidChange();
     // Hands an edit to the highlighter (or the background parse).
     void noteEdit(const ExactText::Change& change, TextEdit::Point startPoint);
-    void noteEdit(const TextEdit& record, const QString& text);
+    // now, when given, is the text as the edit left it: the edited lines are coloured at once.
+    void noteEdit(const TextEdit& record, const QString& text, const ExactText* now = nullptr);
     void makeHighlighter();
     // Folds stay only while some region still hides exactly their range.
     void keepFolds();

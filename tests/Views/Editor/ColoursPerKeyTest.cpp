@@ -2,16 +2,18 @@
 // for as many lines as are in view, however long the text.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+
 #include "EditorFixture.h"
 #include "Editor/ParseWorker.h"
 #include "Editor/TokenRole.h"
 
 namespace {
 
-// Lines coloured for one key that leaves the statement wrong (a call before its closing
-// parenthesis) in the middle of `statements` top-level statements, until the whole text is parsed
-// again and the editor has heard of it; and the lines in view.
-std::pair<qint64, qint64> linesColouredForAKey(int statements) {
+// Calls then(fixture, at) on an editor of `statements` top-level statements, the caret in the middle
+// one at `at`, in view, and its colours settled.
+template <class F>
+auto inTheMiddleStatement(int statements, F&& then) {
     QString text;
     for (int i = 0; i < statements; ++i) text += QStringLiteral("let v%1 = [%1, 'w'];\n").arg(i);
     EditorFixture f(text, QStringLiteral("main.js"));
@@ -19,21 +21,30 @@ std::pair<qint64, qint64> linesColouredForAKey(int statements) {
     f.select(at);
     f.view->ensureCursorVisible();
     f.settleColours();
-    const qint64 before = f.editor().linesColoured();
-    f.editor().plainChange({at, 0}, QStringLiteral("foo("));
-    const ParseWorker* worker = f.editor().parseWorker();
-    EXPECT_NE(worker, nullptr);
-    if (!worker) return {};
-    // The whole tree of the edited text is out (the quick one, when there is one, came first).
-    (void)QTest::qWaitFor(
-        [&] {
-            const ParseWorker::Result whole = worker->latest();
-            return f.editor().coloursSettled() && whole.valid &&
-                   whole.revision == worker->latestFor(f.editor().visibleRange()).revision;
-        },
-        120000);
-    f.settleColours();
-    return {f.editor().linesColoured() - before, f.view->visibleLines().size()};
+    return then(f, at);
+}
+
+// Lines coloured for one key that leaves the statement wrong (a call before its closing
+// parenthesis) in the middle of `statements` top-level statements, until the whole text is parsed
+// again and the editor has heard of it; and the lines in view.
+std::pair<qint64, qint64> linesColouredForAKey(int statements) {
+    return inTheMiddleStatement(statements, [](EditorFixture& f, qsizetype at) -> std::pair<qint64, qint64> {
+        const qint64 before = f.editor().linesColoured();
+        f.editor().plainChange({at, 0}, QStringLiteral("foo("));
+        const ParseWorker* worker = f.editor().parseWorker();
+        EXPECT_NE(worker, nullptr);
+        if (!worker) return {};
+        // The whole tree of the edited text is out (the quick one, when there is one, came first).
+        (void)QTest::qWaitFor(
+            [&] {
+                const ParseWorker::Result whole = worker->latest();
+                return f.editor().coloursSettled() && whole.valid &&
+                       whole.revision == worker->latestFor(f.editor().visibleRange()).revision;
+            },
+            120000);
+        f.settleColours();
+        return {f.editor().linesColoured() - before, f.view->visibleLines().size()};
+    });
 }
 
 } // namespace
@@ -61,4 +72,36 @@ TEST(ColoursPerKey, AnotherLanguageColoursTheLinesInViewAnew) {
     f.document.setLanguage(CodeLanguage::python);
     f.settleColours();
     EXPECT_TRUE(QTest::qWaitFor(keywordAtStart, 60000));
+}
+
+namespace {
+
+// Turns of the event loop from a key typed in the middle of `statements` top-level statements until
+// the lines in view have colours of the new text, and whether the typed line's colours then were
+// already the ones it keeps once the whole text is parsed again.
+std::pair<int, bool> turnsUntilTheKeyIsColoured(int statements) {
+    return inTheMiddleStatement(statements, [](EditorFixture& f, qsizetype at) {
+        f.editor().plainChange({at, 0}, QStringLiteral("x"));
+        int turns = 0;
+        QDeadlineTimer deadline(120000);
+        for (; !f.editor().coloursShown() && !deadline.hasExpired(); ++turns)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        const QTextBlock line = f.view->document()->findBlock(int(f.editor().toDisplay(at)));
+        const QList<QTextLayout::FormatRange> shown = line.layout()->formats();
+        f.settleColours();
+        return std::pair{turns, !shown.isEmpty() && shown == line.layout()->formats()};
+    });
+}
+
+} // namespace
+
+// The lines a key edits are coloured in the turn that takes the key: under load every trip to the
+// parse's thread and back waits for a slice of a core.
+TEST(ColoursPerKey, AKeyIsColouredBeforeTheEventLoopTurnsInAnyLength) {
+    const auto [smallTurns, smallKept] = turnsUntilTheKeyIsColoured(100);
+    const auto [largeTurns, largeKept] = turnsUntilTheKeyIsColoured(20'000);
+    EXPECT_EQ(smallTurns, 0);
+    EXPECT_EQ(largeTurns, 0);
+    EXPECT_TRUE(smallKept);
+    EXPECT_TRUE(largeKept);
 }

@@ -87,8 +87,26 @@ QMap<QString, QString> APIService::environmentValues() const {
     return {};
 }
 
+namespace {
+bool isScanned(const QString& path) {
+    return WorkspaceScanner::isRequestFile(path) || WorkspaceScanner::isEnvironmentFile(path);
+}
+} // namespace
+
 void APIService::reload() {
     if (!root_) return;
+    found_ = WorkspaceScanner::enumerate(*root_, isScanned);
+    scannedRoot_ = root_;
+    readFound();
+}
+
+void APIService::reload(const QSet<QString>& changed) {
+    if (!root_ || scannedRoot_ != root_) return reload();
+    WorkspaceScanner::update(*root_, found_, changed, isScanned);
+    readFound();
+}
+
+void APIService::readFound() {
     QHash<QString, qsizetype> previous;
     for (qsizetype i = 0; i < collections_.size(); ++i) previous.insert(collections_[i].url, i);
 
@@ -96,10 +114,7 @@ void APIService::reload() {
     const QHash<QString, DiskVersion> known = std::exchange(known_, {});
     QList<APIEnvironment> environments;
     QHash<QString, qsizetype> environmentIndex;
-    const QStringList paths = WorkspaceScanner::enumerate(*root_, [](const QString& path) {
-        return WorkspaceScanner::isRequestFile(path) || WorkspaceScanner::isEnvironmentFile(path);
-    });
-    for (const QString& path : paths) {
+    for (const QString& path : std::as_const(found_)) {
         if (WorkspaceScanner::isRequestFile(path)) {
             const RequestFileFormat* format = RequestFormatRegistry::formatFor(path);
             const TextFile::ReadResult read = TextFile::readUtf8(path);

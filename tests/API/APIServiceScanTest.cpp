@@ -4,12 +4,15 @@
 #include "API/APIService.h"
 #include "API/BruFileFormat.h"
 #include "API/HTTPFileFormat.h"
+#include "API/WorkspaceScanner.h"
 #include "Printers.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <fcntl.h>
+#include <unistd.h>
 
 using testing_support::readBytes;
 using testing_support::TempFolder;
@@ -145,4 +148,54 @@ TEST(APIServiceScanTest, EditsOfTheActiveRequestReachTheFileAcrossRescans) {
     EXPECT_EQ(readBytes(path),
               QByteArray("### New\nGET https://n\n\n### A\nGET https://a\n\n### B\nGET https://b/4\n\n### C\nPOST https://c\n"));
     EXPECT_EQ(service.collections().first().requests.size(), 4);
+}
+
+namespace {
+// Request files in a tree below count other files, scanned, then changed here and there; returns the
+// entries the scanner looked at for the changes.
+quint64 visitedForChanges(const TempFolder& dir, int count) {
+    const QString root = dir.mkdir(QString("w%1").arg(count));
+    const QByteArray others = QFile::encodeName(dir.mkdir(QString("w%1/others/deep").arg(count))) + '/';
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::open((others + QByteArray::number(i) + ".txt").constData(), O_WRONLY | O_CREAT, 0644);
+        ::close(fd);
+    }
+    const auto write = [&](const QString& relative) { dir.write(QString("w%1/").arg(count) + relative, kOne); };
+    for (const char* path : {"a/one.http", "a/b/two.http", "a.b/three.http", "z.http", "environments/dev.env"}) write(path);
+    APIService service;
+    service.setRoot(root);
+    service.reload();
+    EXPECT_EQ(relativeUrls(service), (QStringList{"a/one.http", "a.b/three.http", "a/b/two.http", "z.http"}));
+
+    const quint64 before = WorkspaceScanner::entriesVisited();
+    write("a/b/c/new.http");                               // in a folder made since
+    QDir(root + "/a.b").removeRecursively();               // a folder gone with what it held
+    write("node_modules/x.http");                          // never scanned
+    QFile::remove(root + "/z.http");
+    write("a/two.http");                                   // a second file of one name, placed by walk order
+    service.reload({"a/b/c", "a.b", "a.b/three.http", "node_modules", "node_modules/x.http", "z.http", "a/two.http",
+                    "others/deep/7.txt"});
+    const quint64 visited = WorkspaceScanner::entriesVisited() - before;
+
+    APIService fresh;
+    fresh.setRoot(root);
+    fresh.reload();
+    EXPECT_EQ(relativeUrls(service), relativeUrls(fresh));
+    QStringList urls, freshUrls;
+    for (const APICollectionFile& file : service.collections()) urls << file.url;
+    for (const APICollectionFile& file : fresh.collections()) freshUrls << file.url;
+    EXPECT_EQ(urls, freshUrls) << "the same walk order for files of one name";
+    EXPECT_EQ(environmentNames(service), QStringList{"dev"});
+    return visited;
+}
+} // namespace
+
+// A rescan after changes looks at the changed paths and walks only the folders among them, and ends
+// where a full rescan would.
+TEST(APIServiceScanTest, ARescanAfterChangesVisitsOnlyWhatChanged) {
+    TempFolder dir;
+    const quint64 small = visitedForChanges(dir, 1000);
+    const quint64 large = visitedForChanges(dir, 50000);
+    EXPECT_EQ(large, small);
+    EXPECT_LE(large, 12u);
 }

@@ -142,11 +142,14 @@ void FileNode::listLater() {
         QList<Listed> listed = listVisible(url);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self = std::move(self), listed = std::move(listed)] {
-                if (!self) return;
-                self->listing_ = false;
-                self->merge(listed, false);
-                if (std::exchange(self->listAgain_, false)) self->listLater();
+            [self = std::move(self), listed = std::move(listed)]() mutable {
+                if (self) {
+                    self->listing_ = false;
+                    self->merge(listed, false);
+                    if (std::exchange(self->listAgain_, false)) self->listLater();
+                }
+                // Freed where it was made: hundreds of thousands of names would hold up the window.
+                QThreadPool::globalInstance()->start([done = std::move(listed)] {});
             },
             Qt::QueuedConnection);
     });

@@ -96,6 +96,7 @@ bool FileNode::comesBefore(const Listed& entry, const FileNode& node) {
 
 void FileNode::refreshLoaded() {
     if (!isDirectory_ || !isLoaded_) return;
+    if (listing_) listAgain_ = true;  // the listing under way is older than this one
     merge(listVisible(url_), true);
 }
 
@@ -165,7 +166,8 @@ void FileNode::applyChanges(const QSet<QString>& paths) {
     for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {
         FileNode* folder = loadedBelow(it.key());
         if (!folder) continue;  // not listed yet: listed as it is when it is opened
-        if (it->size() > kListAbove) {
+        // A listing under way may have been made before these changes: another follows it.
+        if (it->size() > kListAbove || folder->listing_) {
             folder->listLater();
             continue;
         }

@@ -406,7 +406,7 @@ void AppState::handleWatchedChanges() {
     if (rootNode_ && changes.everything) rootNode_->refreshLoadedLater();
     else if (rootNode_) rootNode_->applyChanges(changes.paths);
     for (EditorDocument* d : documents_) reloader_.reload(d);
-    changes.everything ? api_.reload() : api_.reload(changes.paths);
+    changes.everything ? api_.reloadLater() : api_.reload(changes.paths);
     git_.refresh();
 }
 

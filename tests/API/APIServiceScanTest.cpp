@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QThreadPool>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -198,4 +199,25 @@ TEST(APIServiceScanTest, ARescanAfterChangesVisitsOnlyWhatChanged) {
     const quint64 large = visitedForChanges(dir, 50000);
     EXPECT_EQ(large, small);
     EXPECT_LE(large, 12u);
+}
+
+// A rescan on another thread leaves the service as it was until it is taken in, then ends as a rescan
+// here would, with what changed while it ran.
+TEST(APIServiceScanTest, ARescanElsewhereTakesInWhatChangedWhileItRan) {
+    TempFolder dir;
+    const QString root = dir.mkdir("w");
+    dir.write("w/a.http", kOne);
+    APIService service;
+    service.setRoot(root);
+    service.reload();
+    dir.write("w/b.http", kOne);
+    service.reloadLater();
+    QThreadPool::globalInstance()->waitForDone();  // walked, not yet taken in
+    EXPECT_EQ(relativeUrls(service), QStringList{"a.http"});
+    dir.write("w/c/d.http", kOne);
+    QFile::remove(root + "/a.http");
+    service.reload(QSet<QString>{"c", "a.http"});
+    EXPECT_EQ(relativeUrls(service), QStringList{"a.http"}) << "kept for when the rescan is taken in";
+    EXPECT_TRUE(testing_support::waitUntil([&] { return relativeUrls(service) == QStringList({"b.http", "c/d.http"}); }))
+        << relativeUrls(service).join(',').toStdString();
 }

@@ -96,10 +96,17 @@ void update(const QString& folder, QStringList& found, const QSet<QString>& chan
             const std::function<bool(const QString&)>& test) {
     QString start = folder;
     while (start.size() > 1 && start.endsWith(u'/')) start.chop(1);
-    for (const QString& relative : changed) {
+    // In walk order, a folder comes just before what it holds: what is below a path looked at is
+    // skipped, as looking at the path looked at all of it (a removed tree is one path, not thousands).
+    QStringList paths(changed.cbegin(), changed.cend());
+    std::sort(paths.begin(), paths.end(), [](const QString& a, const QString& b) { return walksBefore(a, b); });
+    QString covered;
+    for (const QString& relative : std::as_const(paths)) {
         const QStringList names = relative.split(u'/', Qt::SkipEmptyParts);
         if (names.isEmpty() || std::any_of(names.cbegin(), names.cend(), isSkipped)) continue;
         const QString path = (start.endsWith(u'/') ? start : start + u'/') + names.join(u'/');
+        if (!covered.isEmpty() && path.startsWith(covered)) continue;
+        covered = path + u'/';
         // What was found at or below the path goes, and what is there now comes in its place.
         const auto first = std::lower_bound(found.begin(), found.end(), path,
                                             [](const QString& a, const QString& b) { return walksBefore(a, b); });

@@ -221,3 +221,21 @@ TEST(APIServiceScanTest, ARescanElsewhereTakesInWhatChangedWhileItRan) {
     EXPECT_TRUE(testing_support::waitUntil([&] { return relativeUrls(service) == QStringList({"b.http", "c/d.http"}); }))
         << relativeUrls(service).join(',').toStdString();
 }
+
+// A removed tree is told of entry by entry; looking at its top covers the rest.
+TEST(APIServiceScanTest, ARemovedTreeIsLookedAtOnceNotEntryByEntry) {
+    TempFolder dir;
+    const QString root = dir.mkdir("w");
+    QSet<QString> gone{"tree"};
+    for (int i = 0; i < 500; ++i) gone << dir.write(QString("w/tree/sub/%1.http").arg(i), kOne).mid(root.size() + 1);
+    gone << "tree/sub";
+    APIService service;
+    service.setRoot(root);
+    service.reload();
+    ASSERT_EQ(service.collections().size(), 500);
+    ASSERT_TRUE(QDir(root + "/tree").removeRecursively());
+    const quint64 before = WorkspaceScanner::entriesVisited();
+    service.reload(gone);
+    EXPECT_EQ(WorkspaceScanner::entriesVisited() - before, 1u);
+    EXPECT_TRUE(service.collections().isEmpty());
+}

@@ -228,4 +228,14 @@ TEST(FileNode, ChangedNamesGoInAtTheirPlaceAndALaterChangeOutlivesAnOlderListing
     FileNode now(dir.path());
     now.loadChildren();
     EXPECT_TRUE(testing_support::waitUntil([&] { return names(node) == names(now); })) << node.children()->size();
+
+    // The same for a whole listing made here meanwhile.
+    for (int i = 0; i < 300; ++i) QFile::remove(dir.file(QString("g%1.txt").arg(i)));
+    node.applyChanges(many);
+    QThreadPool::globalInstance()->waitForDone();
+    dir.write("later.txt", "");
+    node.refreshLoaded();
+    FileNode last(dir.path());
+    last.loadChildren();
+    EXPECT_TRUE(testing_support::waitUntil([&] { return names(node) == names(last); })) << node.children()->size();
 }

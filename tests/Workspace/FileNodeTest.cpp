@@ -235,7 +235,10 @@ TEST(FileNode, ChangedNamesGoInAtTheirPlaceAndALaterChangeOutlivesAnOlderListing
     QThreadPool::globalInstance()->waitForDone();
     dir.write("later.txt", "");
     node.refreshLoaded();
+    int takenIn = 0;  // the older listing's, at least
+    QObject::connect(&node, &FileNode::childrenChanged, [&] { ++takenIn; });
     FileNode last(dir.path());
     last.loadChildren();
-    EXPECT_TRUE(testing_support::waitUntil([&] { return names(node) == names(last); })) << node.children()->size();
+    EXPECT_TRUE(testing_support::waitUntil([&] { return takenIn > 0 && names(node) == names(last); }))
+        << node.children()->size();
 }

@@ -343,7 +343,7 @@ void AppState::rememberFolder(const QString& path) {
 void AppState::startWatching(const QString& path) {
     QPointer<AppState> self(this);
     watcher_ = std::make_unique<FolderWatcher>(path, [self] {
-        if (self) self->handleExternalChange();
+        if (self) self->handleWatchedChanges();
     });
     toldFolderError_ = toldOutOfWatches_ = false;
     tellOfUnwatchedFolders();
@@ -395,6 +395,19 @@ void AppState::handleExternalChange() {
     api_.reload();
     git_.refresh();
     announce(&AppState::rootNodeChanged);
+}
+
+// Only what the watcher saw change is looked at again; when it lost track, every loaded folder is
+// listed again off the main thread.
+void AppState::handleWatchedChanges() {
+    // A watcher already gone (another folder opened since) says nothing of what changed.
+    const FolderChanges changes = watcher_ ? watcher_->takeChanges() : FolderChanges{true, {}};
+    tellOfUnwatchedFolders();
+    if (rootNode_ && changes.everything) rootNode_->refreshLoadedLater();
+    else if (rootNode_) rootNode_->applyChanges(changes.paths);
+    for (EditorDocument* d : documents_) reloader_.reload(d);
+    changes.everything ? api_.reloadLater() : api_.reload(changes.paths);
+    git_.refresh();
 }
 
 void AppState::saveSession() const {

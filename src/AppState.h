@@ -140,6 +140,8 @@ public:
     void checkWhatsNew();
     // Runs what the folder watcher triggers; public so the window can force a refresh.
     void handleExternalChange();
+    // Runs what the folder watcher saw change, and only that.
+    void handleWatchedChanges();
     // False while some folder under the open one goes unwatched (the folder itself cannot be
     // watched, or the system ran out of watches).
     bool watchesEverything() const;

@@ -12,9 +12,12 @@
 #include "Platform/TextFile.h"
 #include "Platform/Trash.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QPointer>
+#include <QThreadPool>
 #include <algorithm>
 #include <utility>
 #include <dirent.h>
@@ -87,8 +90,56 @@ QMap<QString, QString> APIService::environmentValues() const {
     return {};
 }
 
+namespace {
+bool isScanned(const QString& path) {
+    return WorkspaceScanner::isRequestFile(path) || WorkspaceScanner::isEnvironmentFile(path);
+}
+} // namespace
+
 void APIService::reload() {
     if (!root_) return;
+    // Newer than any rescan under way, and than what changed meanwhile.
+    ++scanGeneration_;
+    scanning_ = false;
+    changedWhileScanning_.clear();
+    found_ = WorkspaceScanner::enumerate(*root_, isScanned);
+    scannedRoot_ = root_;
+    readFound();
+}
+
+void APIService::reload(const QSet<QString>& changed) {
+    if (scanning_) {
+        changedWhileScanning_.unite(changed);
+        return;
+    }
+    if (!root_ || scannedRoot_ != root_) return reload();
+    WorkspaceScanner::update(*root_, found_, changed, isScanned);
+    readFound();
+}
+
+void APIService::reloadLater() {
+    if (!root_) return;
+    const quint64 generation = ++scanGeneration_;
+    scanning_ = true;
+    QThreadPool::globalInstance()->start([self = QPointer<APIService>(this), root = *root_, generation]() mutable {
+        QStringList found = WorkspaceScanner::enumerate(root, isScanned);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self = std::move(self), root, generation, found = std::move(found)]() mutable {
+                if (!self || generation != self->scanGeneration_) return;
+                self->scanning_ = false;
+                const QSet<QString> later = std::exchange(self->changedWhileScanning_, {});
+                if (self->root_ != root) return self->reload();
+                self->found_ = std::move(found);
+                self->scannedRoot_ = root;
+                if (!later.isEmpty()) WorkspaceScanner::update(root, self->found_, later, isScanned);
+                self->readFound();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void APIService::readFound() {
     QHash<QString, qsizetype> previous;
     for (qsizetype i = 0; i < collections_.size(); ++i) previous.insert(collections_[i].url, i);
 
@@ -96,10 +147,7 @@ void APIService::reload() {
     const QHash<QString, DiskVersion> known = std::exchange(known_, {});
     QList<APIEnvironment> environments;
     QHash<QString, qsizetype> environmentIndex;
-    const QStringList paths = WorkspaceScanner::enumerate(*root_, [](const QString& path) {
-        return WorkspaceScanner::isRequestFile(path) || WorkspaceScanner::isEnvironmentFile(path);
-    });
-    for (const QString& path : paths) {
+    for (const QString& path : std::as_const(found_)) {
         if (WorkspaceScanner::isRequestFile(path)) {
             const RequestFileFormat* format = RequestFormatRegistry::formatFor(path);
             const TextFile::ReadResult read = TextFile::readUtf8(path);

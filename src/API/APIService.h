@@ -12,6 +12,7 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QUuid>
 #include <functional>
@@ -40,6 +41,12 @@ public:
     // one changed outside is read anew, its requests keeping their ids (same place, same name) so
     // that a request being edited still finds its file.
     void reload();
+    // The same after changes at the given paths (relative to the root): only they are looked at again
+    // on disk, unless the root changed since the last rescan.
+    void reload(const QSet<QString>& changed);
+    // The full rescan walked on another thread and taken in when done, for when anything may have
+    // changed; changes reported meanwhile are looked at again once it is.
+    void reloadLater();
 
     // Writing. Request files are rewritten whole by their own format, atomically. Operations
     // that fail report false (or emit operationFailed) and leave lastError() saying why.
@@ -96,7 +103,15 @@ private:
     // The record read anew from the disk's text, keeping ids.
     void adoptDiskText(qsizetype at, const TextFile::ReadResult& read);
 
+    // Reads the request and environment files found.
+    void readFound();
+
     std::optional<QString> root_;
+    std::optional<QString> scannedRoot_;
+    QStringList found_;  // the request and environment files of the last scan of the root
+    quint64 scanGeneration_ = 0;     // a rescan on another thread is taken in only while it is the latest
+    bool scanning_ = false;
+    QSet<QString> changedWhileScanning_;
     QHash<QString, DiskVersion> known_;
     QList<APICollectionFile> collections_;
     QList<APIEnvironment> environments_;

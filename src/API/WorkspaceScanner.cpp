@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <atomic>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -15,6 +16,10 @@ const QSet<QString>& ignoredNames() {
 }
 
 namespace {
+
+std::atomic<quint64> visited{0};
+
+bool isSkipped(const QString& name) { return name.startsWith(u'.') || ignoredNames().contains(name); }
 
 struct Entry {
     QString name;
@@ -28,8 +33,9 @@ QList<Entry> list(const QString& folder) {
     DIR* dir = ::opendir(native.constData());
     if (!dir) return entries;
     while (const dirent* e = ::readdir(dir)) {
+        visited.fetch_add(1, std::memory_order_relaxed);
         const QString name = QFile::decodeName(e->d_name);
-        if (name.startsWith(u'.') || ignoredNames().contains(name)) continue;
+        if (isSkipped(name)) continue;
         bool directory = e->d_type == DT_DIR;
         if (e->d_type == DT_UNKNOWN) {
             struct stat st {};
@@ -58,6 +64,18 @@ void walk(const QString& folder, const std::function<bool(const QString&)>& test
     }
 }
 
+// The order of the walk: folder by folder, each in name order, a folder before what it holds.
+bool walksBefore(QStringView a, QStringView b) {
+    for (;;) {
+        const qsizetype x = a.indexOf(u'/'), y = b.indexOf(u'/');
+        const QStringView nameA = x < 0 ? a : a.first(x), nameB = y < 0 ? b : b.first(y);
+        if (nameA != nameB) return nameA < nameB;
+        if (x < 0 || y < 0) return x < 0 && y >= 0;
+        a = a.sliced(x + 1);
+        b = b.sliced(y + 1);
+    }
+}
+
 QStringView extensionOf(QStringView path) {
     const qsizetype slash = path.lastIndexOf(u'/');
     const qsizetype dot = path.lastIndexOf(u'.');
@@ -73,6 +91,41 @@ QStringList enumerate(const QString& folder, const std::function<bool(const QStr
     walk(start, test, out);
     return out;
 }
+
+void update(const QString& folder, QStringList& found, const QSet<QString>& changed,
+            const std::function<bool(const QString&)>& test) {
+    QString start = folder;
+    while (start.size() > 1 && start.endsWith(u'/')) start.chop(1);
+    // In walk order, a folder comes just before what it holds: what is below a path looked at is
+    // skipped, as looking at the path looked at all of it (a removed tree is one path, not thousands).
+    QStringList paths(changed.cbegin(), changed.cend());
+    std::sort(paths.begin(), paths.end(), [](const QString& a, const QString& b) { return walksBefore(a, b); });
+    QString covered;
+    for (const QString& relative : std::as_const(paths)) {
+        const QStringList names = relative.split(u'/', Qt::SkipEmptyParts);
+        if (names.isEmpty() || std::any_of(names.cbegin(), names.cend(), isSkipped)) continue;
+        const QString path = (start.endsWith(u'/') ? start : start + u'/') + names.join(u'/');
+        if (!covered.isEmpty() && path.startsWith(covered)) continue;
+        covered = path + u'/';
+        // What was found at or below the path goes, and what is there now comes in its place.
+        const auto first = std::lower_bound(found.begin(), found.end(), path,
+                                            [](const QString& a, const QString& b) { return walksBefore(a, b); });
+        const QString below = path + u'/';
+        const auto last = std::find_if(first, found.end(), [&](const QString& p) { return p != path && !p.startsWith(below); });
+        const qsizetype at = first - found.begin();
+        found.erase(first, last);
+        visited.fetch_add(1, std::memory_order_relaxed);
+        struct stat st {};
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) continue;
+        QStringList now;
+        if (S_ISDIR(st.st_mode)) walk(path, test, now);
+        else if (test(path)) now.append(path);
+        found.insert(at, now.size(), QString());
+        std::move(now.begin(), now.end(), found.begin() + at);
+    }
+}
+
+quint64 entriesVisited() { return visited.load(std::memory_order_relaxed); }
 
 bool isRequestFile(const QString& path) {
     const QStringView extension = extensionOf(path);

@@ -16,6 +16,14 @@ const QSet<QString>& ignoredNames();
 // read contributes nothing.
 QStringList enumerate(const QString& folder, const std::function<bool(const QString& path)>& test);
 
+// Brings found, what enumerate gave for folder and test, up to date with changes at the given paths
+// (relative to folder): only those paths are looked at, and only the folders among them walked.
+void update(const QString& folder, QStringList& found, const QSet<QString>& changed,
+            const std::function<bool(const QString& path)>& test);
+
+// Entries listed or looked at by walks and updates so far, in this process.
+quint64 entriesVisited();
+
 // File tests for the walk.
 bool isRequestFile(const QString& path);      // extension known to the format registry, any case
 bool isEnvironmentFile(const QString& path);  // ".env" or ".json" (any case) in a folder named "environments"

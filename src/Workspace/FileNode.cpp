@@ -1,6 +1,11 @@
 #include "Workspace/FileNode.h"
 
+#include <QCoreApplication>
+#include <QHash>
+#include <QPointer>
+#include <QThreadPool>
 #include <algorithm>
+#include <atomic>
 #include <utility>
 #include <sys/stat.h>
 
@@ -14,7 +19,14 @@ bool isDirectoryOnDisk(const QString& path) {
     struct stat st {};
     return ::stat(FilePath::encode(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+std::atomic<quint64> entriesReadSoFar{0};
+
+// Past this many changed names in one directory, one listing of it costs less than looking at each.
+constexpr qsizetype kListAbove = 256;
 } // namespace
+
+quint64 FileNode::entriesRead() { return entriesReadSoFar.load(std::memory_order_relaxed); }
 
 FileNode::FileNode(const QString& url) : FileNode(url, DirectoryListing::lastComponent(url), isDirectoryOnDisk(url)) {}
 
@@ -40,6 +52,7 @@ QList<FileNode::Listed> FileNode::listVisible(const QString& dir) {
     QList<Listed> directories, files;
     const auto entries = DirectoryListing::list(dir);
     if (!entries) return files;  // unreadable or gone: empty, nothing reported
+    entriesReadSoFar.fetch_add(quint64(entries->size()), std::memory_order_relaxed);
     files.reserve(entries->size());
     for (const auto& entry : *entries) {
         if (isExcluded(entry.name)) continue;
@@ -83,8 +96,12 @@ bool FileNode::comesBefore(const Listed& entry, const FileNode& node) {
 
 void FileNode::refreshLoaded() {
     if (!isDirectory_ || !isLoaded_) return;
+    if (listing_) listAgain_ = true;  // the listing under way is older than this one
+    merge(listVisible(url_), true);
+}
+
+void FileNode::merge(const QList<Listed>& listed, bool deep) {
     const Children old = children_.value_or(Children{});
-    const QList<Listed> listed = listVisible(url_);
     Children nodes;
     nodes.reserve(listed.size());
     // The old children and the new listing are both in display order: walked side by side, an entry
@@ -100,7 +117,7 @@ void FileNode::refreshLoaded() {
         }
         // An entry replaced by one of the other kind (a file by a folder) gets a new node.
         if (kept && kept->isDirectory_ == entry.isDirectory) {
-            kept->refreshLoaded();
+            if (deep) kept->refreshLoaded();
             nodes.append(std::move(kept));
         } else {
             nodes.append(make(entry));
@@ -108,6 +125,104 @@ void FileNode::refreshLoaded() {
     }
     // The same nodes in the same order: nothing for those who show them to redo.
     if (nodes != old) assignChildren(std::move(nodes));
+}
+
+void FileNode::refreshLoadedLater() {
+    if (!isDirectory_ || !isLoaded_) return;
+    listLater();
+    for (const Ptr& child : children_.value_or(Children{})) child->refreshLoadedLater();
+}
+
+void FileNode::listLater() {
+    if (std::exchange(listing_, true)) {
+        listAgain_ = true;
+        return;
+    }
+    // The node may be gone by the time the listing is done; the application outlives both.
+    QThreadPool::globalInstance()->start([self = QPointer<FileNode>(this), url = url_]() mutable {
+        QList<Listed> listed = listVisible(url);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self = std::move(self), listed = std::move(listed)]() mutable {
+                if (self) {
+                    self->listing_ = false;
+                    self->merge(listed, false);
+                    if (std::exchange(self->listAgain_, false)) self->listLater();
+                }
+                // Freed where it was made: hundreds of thousands of names would hold up the window.
+                QThreadPool::globalInstance()->start([done = std::move(listed)] {});
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void FileNode::applyChanges(const QSet<QString>& paths) {
+    if (!isDirectory_ || !isLoaded_) return;
+    QHash<QStringView, QStringList> byFolder;
+    for (const QString& path : paths) {
+        const qsizetype slash = path.lastIndexOf(u'/');
+        byFolder[QStringView(path).first(std::max<qsizetype>(slash, 0))].append(path.sliced(slash + 1));
+    }
+    for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {
+        FileNode* folder = loadedBelow(it.key());
+        if (!folder) continue;  // not listed yet: listed as it is when it is opened
+        // A listing under way may have been made before these changes: another follows it.
+        if (it->size() > kListAbove || folder->listing_) {
+            folder->listLater();
+            continue;
+        }
+        for (const QString& name : *it) folder->updateEntry(name);
+    }
+}
+
+FileNode* FileNode::loadedBelow(QStringView path) {
+    FileNode* node = this;
+    for (const QStringView name : path.tokenize(u'/', Qt::SkipEmptyParts)) {
+        const qsizetype at = node->indexOf(name.toString());
+        if (at == node->children_->size()) return nullptr;
+        node = (*node->children_)[at].get();
+        if (!node->isDirectory_ || !node->isLoaded_ || !node->children_) return nullptr;
+    }
+    return node;
+}
+
+qsizetype FileNode::indexOf(const QString& name) const {
+    const Children& children = *children_;
+    // Directories come first, then files, each part in file-viewer order; equal names in that order
+    // (differing in case only) stand side by side.
+    const auto part = std::partition_point(children.cbegin(), children.cend(), [](const Ptr& node) { return node->isDirectory_; });
+    for (auto [from, to] : {std::pair{children.cbegin(), part}, std::pair{part, children.cend()}}) {
+        auto at = std::partition_point(from, to, [&](const Ptr& node) { return FileOrder::compare(node->name_, name) < 0; });
+        for (; at != to && FileOrder::compare((*at)->name_, name) == 0; ++at)
+            if ((*at)->name_ == name) return at - children.cbegin();
+    }
+    return children.size();
+}
+
+void FileNode::updateEntry(const QString& name) {
+    if (isExcluded(name)) return;
+    entriesReadSoFar.fetch_add(1, std::memory_order_relaxed);
+    const QString path = DirectoryListing::join(url_, name);
+    const QByteArray native = FilePath::encode(path);
+    struct stat st {};
+    const bool exists = ::lstat(native.constData(), &st) == 0;
+    // As a listing sees it: a link to a directory counts as one.
+    bool isDirectory = exists && S_ISDIR(st.st_mode);
+    if (exists && S_ISLNK(st.st_mode)) isDirectory = isDirectoryOnDisk(path);
+    const qsizetype at = indexOf(name);
+    if (at < children_->size()) {
+        if (exists && (*children_)[at]->isDirectory_ == isDirectory) return;  // written to, or its attributes
+        emit childAboutToBeRemoved(at);
+        children_->remove(at);
+    }
+    if (!exists) return;
+    const Listed entry{path, name, isDirectory};
+    const auto place = std::partition_point(children_->cbegin(), children_->cend(), [&](const Ptr& node) {
+        return !comesBefore(entry, *node);
+    });
+    const qsizetype index = place - children_->cbegin();
+    children_->insert(index, make(entry));
+    emit childInserted(index);
 }
 
 void FileNode::allFiles(QStringList& into) const {

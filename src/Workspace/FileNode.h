@@ -4,6 +4,7 @@
 // Hidden entries (names starting with ".") and a fixed set of tool folders are left out.
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -40,6 +41,14 @@ public:
     void loadChildren();
     // Re-lists this loaded directory and every loaded directory below it.
     void refreshLoaded();
+    // The same, each directory listed on another thread and taken in when its listing is done.
+    void refreshLoadedLater();
+    // Brings the loaded directories up to date with changes at the given paths, relative to this
+    // directory: only those names are looked at, unless one directory has so many that listing it
+    // again (on another thread) costs less.
+    void applyChanges(const QSet<QString>& paths);
+    // Entries read from disk so far by listings and by looking at changed names, in this process.
+    static quint64 entriesRead();
     // Appends every file at or below this node, read from disk now, in the file system's listing order.
     // Hidden and ignored directories are never entered, nor are links to directories.
     void allFiles(QStringList& into) const;
@@ -53,7 +62,12 @@ public:
     static bool isExcluded(const QString& name);
 
 signals:
+    // The children were replaced: anything about them may differ.
     void childrenChanged();
+    // One child came at index; the others kept their order.
+    void childInserted(qsizetype index);
+    // The child at index is about to go; the others keep their order.
+    void childAboutToBeRemoved(qsizetype index);
     void isExpandedChanged();
     void isLoadedChanged();
 
@@ -66,6 +80,16 @@ private:
     // Whether entry is listed before node's own entry.
     static bool comesBefore(const Listed& entry, const FileNode& node);
     void assignChildren(Children children);
+    // Takes a listing of this directory in, keeping the nodes of entries still there; deep also
+    // re-lists the loaded directories among them.
+    void merge(const QList<Listed>& listed, bool deep);
+    // The loaded directory at the relative path below, if it is shown.
+    FileNode* loadedBelow(QStringView path);
+    // The child named name, or children's size.
+    qsizetype indexOf(const QString& name) const;
+    // Looks at one name of this loaded directory again, on disk.
+    void updateEntry(const QString& name);
+    void listLater();
 
     mutable QUuid id_;
     const QString url_;
@@ -74,4 +98,6 @@ private:
     std::optional<Children> children_;
     bool isExpanded_ = false;
     bool isLoaded_ = false;
+    bool listing_ = false;      // a listing is under way on another thread
+    bool listAgain_ = false;    // and another was asked for meanwhile
 };

@@ -23,6 +23,8 @@ FolderWatcher::~FolderWatcher() {
         QTimer::singleShot(std::max<qint64>(0, *due - clock_.elapsed()), QCoreApplication::instance(), onChange_);
 }
 
+FolderChanges FolderWatcher::takeChanges() { return reader_ ? reader_->takeChanges() : FolderChanges{true, {}}; }
+
 bool FolderWatcher::isRunning() const { return reader_->isActive(); }
 
 int FolderWatcher::folderError() const { return reader_->folderError(); }

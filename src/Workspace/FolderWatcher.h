@@ -1,6 +1,5 @@
 #pragma once
-// Tells the window that something changed somewhere under its folder: which path or what kind of
-// change is not said. The callback runs on the main thread, paced by DeliveryPacer (0.4 s between
+// Tells the window that something changed somewhere under its folder; what changed is kept until asked for. The callback runs on the main thread, paced by DeliveryPacer (0.4 s between
 // deliveries, 0.15 s of quiet after the last one). Changes from before construction are never reported.
 #include <QElapsedTimer>
 #include <QTimer>
@@ -8,6 +7,7 @@
 #include <memory>
 
 #include "Workspace/DeliveryPacer.h"
+#include "Workspace/FolderChanges.h"
 
 class InotifyReader;
 
@@ -33,6 +33,8 @@ public:
     bool watchesEverything() const;
     // A change has been read and its callback is waiting for the quiet period to pass.
     bool callbackPending() const { return pacer_.callbackDue().has_value(); }
+    // What changed since the last call; the callback asks for it.
+    FolderChanges takeChanges();
 
 private:
     void schedule();

@@ -130,6 +130,11 @@ bool InotifyReader::awaitFolder() {
     return false;
 }
 
+void InotifyReader::note(const QString& path) {
+    const QString prefix = DirectoryListing::join(folder_, QString());
+    if (path.size() > prefix.size() && path.startsWith(prefix)) changes_.paths.insert(path.sliced(prefix.size()));
+}
+
 void InotifyReader::readEvents() {
     alignas(inotify_event) char buffer[16 * 1024];
     bool changed = false;
@@ -148,6 +153,7 @@ void InotifyReader::readEvents() {
                 if (rootWd_ >= 0) watchTree(folder_, true);
                 lookAgain = lookAgain || rootWd_ < 0;
                 changed = true;
+                changes_.everything = true;
                 continue;
             }
             if (event->wd == awaitWd_ && awaitWd_ >= 0) {
@@ -160,6 +166,7 @@ void InotifyReader::readEvents() {
                 forgetAll();
                 lookAgain = true;
                 changed = true;
+                changes_.everything = true;
                 continue;
             }
             if (event->mask & IN_IGNORED) {  // a watch went away; the change itself came separately
@@ -167,15 +174,16 @@ void InotifyReader::readEvents() {
                 continue;
             }
             changed = true;
-            if (!(event->mask & IN_ISDIR) || event->len == 0) continue;
             const auto parent = paths_.constFind(event->wd);
             if (parent == paths_.cend()) continue;
-            const QString path = DirectoryListing::join(*parent, FilePath::decode(event->name));
+            const QString path = event->len == 0 ? *parent : DirectoryListing::join(*parent, FilePath::decode(event->name));
+            note(path);
+            if (!(event->mask & IN_ISDIR) || event->len == 0) continue;
             if (event->mask & IN_MOVED_FROM) forgetTree(path);  // its new place, if inside, is watched anew
             if (event->mask & (IN_CREATE | IN_MOVED_TO)) watchTree(path, false);
         }
     }
     // A folder back under the name is a change in itself: what it holds now was never reported.
-    if (lookAgain && rootWd_ < 0 && awaitFolder()) changed = true;
+    if (lookAgain && rootWd_ < 0 && awaitFolder()) changed = changes_.everything = true;
     if (changed) emit eventsArrived();
 }

@@ -8,6 +8,9 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <utility>
+
+#include "Workspace/FolderChanges.h"
 
 class QSocketNotifier;
 
@@ -32,12 +35,17 @@ public:
     // negative: only the system's own limit.
     static void limitWatchesTo(int count);
 
+    // The changes read since the last call, and forgets them.
+    FolderChanges takeChanges() { return std::exchange(changes_, {}); }
+
 signals:
     // Something changed; emitted once per batch of events read.
     void eventsArrived();
 
 private:
     void readEvents();
+    // Records a change at path, which lies below the folder.
+    void note(const QString& path);
     bool watchTree(const QString& dir, bool isFolder);
     void forgetTree(const QString& dir);
     void forgetAll();
@@ -56,4 +64,5 @@ private:
     int awaitWd_ = -1;  // on the folder above, while the folder itself is not watched
     QByteArray awaitName_;  // the name in that folder that leads to the folder
     QHash<int, QString> paths_;  // watch descriptor -> directory path
+    FolderChanges changes_;
 };

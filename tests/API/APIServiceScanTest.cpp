@@ -4,12 +4,16 @@
 #include "API/APIService.h"
 #include "API/BruFileFormat.h"
 #include "API/HTTPFileFormat.h"
+#include "API/WorkspaceScanner.h"
 #include "Printers.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QThreadPool>
+#include <fcntl.h>
+#include <unistd.h>
 
 using testing_support::readBytes;
 using testing_support::TempFolder;
@@ -145,4 +149,93 @@ TEST(APIServiceScanTest, EditsOfTheActiveRequestReachTheFileAcrossRescans) {
     EXPECT_EQ(readBytes(path),
               QByteArray("### New\nGET https://n\n\n### A\nGET https://a\n\n### B\nGET https://b/4\n\n### C\nPOST https://c\n"));
     EXPECT_EQ(service.collections().first().requests.size(), 4);
+}
+
+namespace {
+// Request files in a tree below count other files, scanned, then changed here and there; returns the
+// entries the scanner looked at for the changes.
+quint64 visitedForChanges(const TempFolder& dir, int count) {
+    const QString root = dir.mkdir(QString("w%1").arg(count));
+    const QByteArray others = QFile::encodeName(dir.mkdir(QString("w%1/others/deep").arg(count))) + '/';
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::open((others + QByteArray::number(i) + ".txt").constData(), O_WRONLY | O_CREAT, 0644);
+        ::close(fd);
+    }
+    const auto write = [&](const QString& relative) { dir.write(QString("w%1/").arg(count) + relative, kOne); };
+    for (const char* path : {"a/one.http", "a/b/two.http", "a.b/three.http", "z.http", "environments/dev.env"}) write(path);
+    APIService service;
+    service.setRoot(root);
+    service.reload();
+    EXPECT_EQ(relativeUrls(service), (QStringList{"a/one.http", "a.b/three.http", "a/b/two.http", "z.http"}));
+
+    const quint64 before = WorkspaceScanner::entriesVisited();
+    write("a/b/c/new.http");                               // in a folder made since
+    QDir(root + "/a.b").removeRecursively();               // a folder gone with what it held
+    write("node_modules/x.http");                          // never scanned
+    QFile::remove(root + "/z.http");
+    write("a/two.http");                                   // a second file of one name, placed by walk order
+    service.reload({"a/b/c", "a.b", "a.b/three.http", "node_modules", "node_modules/x.http", "z.http", "a/two.http",
+                    "others/deep/7.txt"});
+    const quint64 visited = WorkspaceScanner::entriesVisited() - before;
+
+    APIService fresh;
+    fresh.setRoot(root);
+    fresh.reload();
+    EXPECT_EQ(relativeUrls(service), relativeUrls(fresh));
+    QStringList urls, freshUrls;
+    for (const APICollectionFile& file : service.collections()) urls << file.url;
+    for (const APICollectionFile& file : fresh.collections()) freshUrls << file.url;
+    EXPECT_EQ(urls, freshUrls) << "the same walk order for files of one name";
+    EXPECT_EQ(environmentNames(service), QStringList{"dev"});
+    return visited;
+}
+} // namespace
+
+// A rescan after changes looks at the changed paths and walks only the folders among them, and ends
+// where a full rescan would.
+TEST(APIServiceScanTest, ARescanAfterChangesVisitsOnlyWhatChanged) {
+    TempFolder dir;
+    const quint64 small = visitedForChanges(dir, 1000);
+    const quint64 large = visitedForChanges(dir, 50000);
+    EXPECT_EQ(large, small);
+    EXPECT_LE(large, 12u);
+}
+
+// A rescan on another thread leaves the service as it was until it is taken in, then ends as a rescan
+// here would, with what changed while it ran.
+TEST(APIServiceScanTest, ARescanElsewhereTakesInWhatChangedWhileItRan) {
+    TempFolder dir;
+    const QString root = dir.mkdir("w");
+    dir.write("w/a.http", kOne);
+    APIService service;
+    service.setRoot(root);
+    service.reload();
+    dir.write("w/b.http", kOne);
+    service.reloadLater();
+    QThreadPool::globalInstance()->waitForDone();  // walked, not yet taken in
+    EXPECT_EQ(relativeUrls(service), QStringList{"a.http"});
+    dir.write("w/c/d.http", kOne);
+    QFile::remove(root + "/a.http");
+    service.reload(QSet<QString>{"c", "a.http"});
+    EXPECT_EQ(relativeUrls(service), QStringList{"a.http"}) << "kept for when the rescan is taken in";
+    EXPECT_TRUE(testing_support::waitUntil([&] { return relativeUrls(service) == QStringList({"b.http", "c/d.http"}); }))
+        << relativeUrls(service).join(',').toStdString();
+}
+
+// A removed tree is told of entry by entry; looking at its top covers the rest.
+TEST(APIServiceScanTest, ARemovedTreeIsLookedAtOnceNotEntryByEntry) {
+    TempFolder dir;
+    const QString root = dir.mkdir("w");
+    QSet<QString> gone{"tree"};
+    for (int i = 0; i < 500; ++i) gone << dir.write(QString("w/tree/sub/%1.http").arg(i), kOne).mid(root.size() + 1);
+    gone << "tree/sub";
+    APIService service;
+    service.setRoot(root);
+    service.reload();
+    ASSERT_EQ(service.collections().size(), 500);
+    ASSERT_TRUE(QDir(root + "/tree").removeRecursively());
+    const quint64 before = WorkspaceScanner::entriesVisited();
+    service.reload(gone);
+    EXPECT_EQ(WorkspaceScanner::entriesVisited() - before, 1u);
+    EXPECT_TRUE(service.collections().isEmpty());
 }

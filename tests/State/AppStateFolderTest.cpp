@@ -4,13 +4,18 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <algorithm>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "API/APIService.h"
+#include "API/WorkspaceScanner.h"
 #include "AppState.h"
 #include "Platform/FilePath.h"
 #include "Platform/SettingsStore.h"
+#include "Platform/TextFile.h"
 #include "Workspace/DocumentReloader.h"
 #include "Workspace/InotifyReader.h"
 #include "ScriptedPrompter.h"
@@ -272,4 +277,118 @@ TEST_F(AppStateFolder, ASessionFolderNamedWithOtherBytesComesBack) {
     restored.restoreSession();
     ASSERT_TRUE(restored.rootNode());
     EXPECT_EQ(restored.rootNode()->url(), FilePath::decode(folder));
+}
+
+namespace {
+// count empty files f00000.txt, f00001.txt, ... in folder, made as it goes.
+void makeEmptyFiles(const QString& folder, int count) {
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (int i = 0; i < count; ++i) {
+        const QByteArray path = QFile::encodeName(folder + QString::asprintf("/f%05d.txt", i));
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+}
+
+QStringList shown(const FileNode& folder) {
+    QStringList out;
+    for (const FileNode::Ptr& child : folder.children().value_or(FileNode::Children{}))
+        out << child->name() + (child->isDirectory() ? "/" : "");
+    return out;
+}
+
+QStringList listedAfresh(const QString& path) {
+    FileNode fresh(path);
+    fresh.loadChildren();
+    return shown(fresh);
+}
+
+FileNode::Ptr childNamed(const FileNode& folder, const QString& name) {
+    for (const FileNode::Ptr& child : folder.children().value_or(FileNode::Children{}))
+        if (child->name() == name) return child;
+    return nullptr;
+}
+
+const QByteArray kRequest = "### One\nGET https://example.com/one\n";
+
+// Entries read for the explorer and by the request-file scan for one change at most, in a folder of
+// count files, half of them side by side and half deep in a tree.
+std::pair<quint64, quint64> mostReadForOneChange(const TempFolder& dir, int count) {
+    const QString proj = dir.file(QString("p%1").arg(count));
+    makeEmptyFiles(proj, count / 2);
+    makeEmptyFiles(proj + "/tree/a/b", count / 2);
+    TextFile::writeUtf8(proj + "/r.http", QString::fromUtf8(kRequest));
+    AppState state;
+    state.openFolder(proj);
+    FileNode::Ptr deep = state.rootNode();
+    for (const char* name : {"tree", "a", "b"}) {
+        deep = childNamed(*deep, name);
+        if (!deep) return {~0ull, ~0ull};
+        deep->loadChildren();
+    }
+    quint64 entries = 0, visited = 0;
+    const auto measure = [&](const std::function<void()>& change, const std::function<bool()>& seen) {
+        const quint64 entriesBefore = FileNode::entriesRead(), visitedBefore = WorkspaceScanner::entriesVisited();
+        change();
+        EXPECT_TRUE(waitUntil(seen));
+        entries = std::max(entries, FileNode::entriesRead() - entriesBefore);
+        visited = std::max(visited, WorkspaceScanner::entriesVisited() - visitedBefore);
+    };
+    const auto requests = [&] { return state.api().collections().value(0).requests.size(); };
+    measure([&] { dir.write(QString("p%1/r.http").arg(count), kRequest + "### Two\nGET https://example.com/two\n"); },
+            [&] { return requests() == 2; });
+    measure([&] { dir.write(QString("p%1/tree/a/b/new.txt").arg(count), ""); },
+            [&] { return childNamed(*deep, "new.txt") != nullptr; });
+    measure([&] { QFile::remove(proj + "/f00007.txt"); }, [&] { return !childNamed(*state.rootNode(), "f00007.txt"); });
+    EXPECT_EQ(shown(*state.rootNode()), listedAfresh(proj));
+    EXPECT_EQ(shown(*deep), listedAfresh(proj + "/tree/a/b"));
+    return {entries, visited};
+}
+} // namespace
+
+// A file written, made or removed is seen by looking at its name alone: neither the explorer nor the
+// request-file scan lists the folder again, however many entries it holds.
+TEST_F(AppStateFolder, AChangeOnDiskLooksAtTheChangedNameAloneHoweverLargeTheFolder) {
+    const auto [smallEntries, smallVisited] = mostReadForOneChange(dir, 1000);
+    const auto [largeEntries, largeVisited] = mostReadForOneChange(dir, 50000);
+    EXPECT_LE(largeEntries, 4u);
+    EXPECT_LE(largeVisited, 4u);
+    EXPECT_EQ(largeEntries, smallEntries);
+    EXPECT_EQ(largeVisited, smallVisited);
+}
+
+// Thousands of entries coming and going at once (a checkout, a removed tree) end with the rows a fresh
+// listing shows and the request files a fresh scan finds.
+TEST_F(AppStateFolder, ManyChangesAtOnceEndAsAFreshListingAndScan) {
+    const QString proj = dir.file("proj");
+    makeEmptyFiles(proj, 1000);
+    makeEmptyFiles(proj + "/sub", 3000);
+    TextFile::writeUtf8(proj + "/sub/gone.http", QString::fromUtf8(kRequest));
+    AppState state;
+    state.openFolder(proj);
+    const FileNode::Ptr sub = childNamed(*state.rootNode(), "sub");
+    ASSERT_TRUE(sub);
+    sub->loadChildren();
+    ASSERT_EQ(state.api().collections().size(), 1);
+
+    makeEmptyFiles(proj + "/more", 0);
+    for (int i = 0; i < 2000; ++i) dir.write(QString::asprintf("proj/g%05d.txt", i), "");
+    for (int i = 0; i < 500; ++i) QFile::remove(proj + QString::asprintf("/f%05d.txt", i * 2));
+    ASSERT_TRUE(QDir(proj + "/sub").removeRecursively());
+    for (int i = 0; i < 3; ++i) dir.write(QString("proj/more/deep/r%1.http").arg(i), kRequest);
+    dir.write("proj/.hidden.txt", "");
+
+    APIService fresh;
+    fresh.setRoot(proj);
+    fresh.reload();
+    const auto urls = [](const APIService& service) {
+        QStringList out;
+        for (const APICollectionFile& file : service.collections()) out << file.url;
+        return out;
+    };
+    const QStringList expected = listedAfresh(proj);
+    EXPECT_TRUE(waitUntil([&] { return shown(*state.rootNode()) == expected && urls(state.api()) == urls(fresh); }))
+        << shown(*state.rootNode()).size() << " rows for " << expected.size();
+    EXPECT_EQ(urls(fresh).size(), 3);
 }

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QHash>
+#include <QSet>
+#include <QThreadPool>
 #include <QFile>
 #include <algorithm>
 #include <fcntl.h>
@@ -196,4 +198,47 @@ TEST(FileNode, ListsNamesThatAreNotUtf8) {
     const auto sub = std::find_if(node.children()->cbegin(), node.children()->cend(), [](const auto& c) { return c->isDirectory(); });
     ASSERT_NE(sub, node.children()->cend());
     EXPECT_EQ(FilePath::encode((*sub)->url()), root + "/d\xe9");
+}
+
+// Names changed one by one go in at their place, as a fresh listing would show them; a change met
+// while a listing of the folder is under way is not undone when that older listing is taken in.
+TEST(FileNode, ChangedNamesGoInAtTheirPlaceAndALaterChangeOutlivesAnOlderListing) {
+    TempFolder dir;
+    for (int i = 0; i < 300; ++i) dir.write(QString("f%1.txt").arg(i), "");
+    dir.mkdir("m");
+    FileNode node(dir.path());
+    node.loadChildren();
+    dir.write("f15.5", "");
+    dir.mkdir("a");
+    QFile::remove(dir.file("f7.txt"));
+    ASSERT_TRUE(QDir(dir.file("m")).removeRecursively());
+    dir.write("m", "now a file");
+    node.applyChanges({"f15.5", "a", "f7.txt", "m", ".hidden"});
+    FileNode fresh(dir.path());
+    fresh.loadChildren();
+    EXPECT_EQ(names(node), names(fresh));
+    EXPECT_FALSE(child(node, "m")->isDirectory());
+
+    QSet<QString> many;
+    for (int i = 0; i < 300; ++i) many << dir.write(QString("g%1.txt").arg(i), "").section('/', -1);
+    node.applyChanges(many);  // listed again, on another thread
+    QThreadPool::globalInstance()->waitForDone();  // listed, not yet taken in
+    dir.write("late.txt", "");
+    node.applyChanges({"late.txt"});
+    FileNode now(dir.path());
+    now.loadChildren();
+    EXPECT_TRUE(testing_support::waitUntil([&] { return names(node) == names(now); })) << node.children()->size();
+
+    // The same for a whole listing made here meanwhile.
+    for (int i = 0; i < 300; ++i) QFile::remove(dir.file(QString("g%1.txt").arg(i)));
+    node.applyChanges(many);
+    QThreadPool::globalInstance()->waitForDone();
+    dir.write("later.txt", "");
+    node.refreshLoaded();
+    int takenIn = 0;  // the older listing's, at least
+    QObject::connect(&node, &FileNode::childrenChanged, [&] { ++takenIn; });
+    FileNode last(dir.path());
+    last.loadChildren();
+    EXPECT_TRUE(testing_support::waitUntil([&] { return takenIn > 0 && names(node) == names(last); }))
+        << node.children()->size();
 }

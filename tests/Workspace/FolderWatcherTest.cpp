@@ -19,6 +19,10 @@ using testing_support::TempFolder;
 using testing_support::waitUntil;
 
 namespace {
+void removeTree(const QString& path) { ASSERT_TRUE(QDir(path).removeRecursively()); }
+} // namespace
+
+namespace {
 // Feeds raw events (or deliveries) at the given times and returns when callbacks fall due.
 QList<qint64> callbackTimes(std::initializer_list<qint64> times, bool asDeliveries = false) {
     DeliveryPacer pacer;
@@ -86,6 +90,42 @@ TEST(InotifyReader, FollowsDirectoriesAsTheyComeAndGo) {
     EXPECT_TRUE(waitUntil([&] { return reader.watchedDirectoryCount() == 3; }));
 }
 
+// Each change is kept by its path below the folder, written, made, moved or removed, until asked for;
+// the folder coming back says only that anything may have changed.
+TEST(FolderWatcher, KeepsWhichPathsChangedUntilAsked) {
+    TempFolder base;
+    const QString folder = base.mkdir("F");
+    base.write("F/old.txt", "x");
+    base.write("F/a/moved.txt", "x");
+    FolderWatcher watcher(folder, [] {});
+    FolderChanges seen;
+    const auto gather = [&](const QSet<QString>& wanted) {
+        return waitUntil([&] {
+            const FolderChanges more = watcher.takeChanges();
+            seen.everything = seen.everything || more.everything;
+            seen.paths.unite(more.paths);
+            return seen.paths.contains(wanted);
+        });
+    };
+    base.write("F/old.txt", "y");
+    base.write("F/a/b/new.txt", "x");
+    ASSERT_EQ(std::rename(QFile::encodeName(base.file("F/a/moved.txt")).constData(),
+                          QFile::encodeName(base.file("F/a/there.txt")).constData()), 0);
+    QFile::remove(base.file("F/old.txt"));
+    EXPECT_TRUE(gather({"old.txt", "a/b", "a/moved.txt", "a/there.txt"})) << seen.paths.values().join(',').toStdString();
+    EXPECT_FALSE(seen.everything);
+    EXPECT_FALSE(seen.paths.contains(QString())) << "the folder itself is no change below it";
+    seen = {};
+    base.write("F/a/b/later.txt", "x");  // in the folder made since
+    EXPECT_TRUE(gather({"a/b/later.txt"}));
+
+    removeTree(folder);
+    ASSERT_TRUE(waitUntil([&] { return !watcher.isRunning(); }));
+    base.write("F/back.txt", "x");
+    ASSERT_TRUE(waitUntil([&] { return watcher.isRunning(); }));
+    EXPECT_TRUE(waitUntil([&] { return watcher.takeChanges().everything; }));
+}
+
 TEST(FolderWatcher, ReleaseLetsAScheduledCallbackRunOnce) {
     TempFolder dir;
     int calls = 0;
@@ -105,9 +145,6 @@ TEST(FolderWatcher, ReleaseLetsAScheduledCallbackRunOnce) {
     EXPECT_FALSE(FolderWatcher(dir.file("missing"), [] {}).isRunning());
 }
 
-namespace {
-void removeTree(const QString& path) { ASSERT_TRUE(QDir(path).removeRecursively()); }
-} // namespace
 
 // A folder deleted and made again under the same name is watched again, whole; meanwhile the
 // watcher does not claim to watch it.

@@ -40,6 +40,56 @@ QVariant FileTreeModel::data(const QModelIndex& index, int role) const {
 void FileTreeModel::follow(FileNode* node) {
     connect(node, &FileNode::childrenChanged, this, &FileTreeModel::rebuild, Qt::UniqueConnection);
     connect(node, &FileNode::isExpandedChanged, this, &FileTreeModel::rebuild, Qt::UniqueConnection);
+    connect(node, &FileNode::childInserted, this, &FileTreeModel::childInserted, Qt::UniqueConnection);
+    connect(node, &FileNode::childAboutToBeRemoved, this, &FileTreeModel::childAboutToBeRemoved, Qt::UniqueConnection);
+}
+
+int FileTreeModel::rowOf(const FileNode* node, int from) const {
+    for (int i = from; i < rows_.size(); ++i)
+        if (rows_[i].node.get() == node) return i;
+    return -1;
+}
+
+std::optional<int> FileTreeModel::rowShowingEntriesOf(const FileNode* folder) const {
+    if (app_ && app_->rootNode().get() == folder) return -1;
+    if (!folder->isExpanded()) return std::nullopt;
+    const int row = rowOf(folder, 0);
+    return row < 0 ? std::nullopt : std::optional<int>(row);
+}
+
+int FileTreeModel::endOfEntries(int row) const {
+    const int depth = row < 0 ? -1 : rows_[row].depth;
+    int end = row + 1;
+    while (end < rows_.size() && rows_[end].depth > depth) ++end;
+    return end;
+}
+
+// One entry came or went: its rows alone change, so a large folder is not shown anew for it.
+void FileTreeModel::childInserted(qsizetype index) {
+    const auto* folder = qobject_cast<FileNode*>(sender());
+    const auto row = folder ? rowShowingEntriesOf(folder) : std::nullopt;
+    if (!row) return;
+    const FileNode::Children& children = *folder->children();
+    const int next = index + 1 < children.size() ? rowOf(children[index + 1].get(), *row + 1) : -1;
+    const int at = next >= 0 ? next : endOfEntries(*row);
+    const FileNode::Ptr& child = children[index];
+    beginInsertRows({}, at, at);
+    rows_.insert(at, {child, *row < 0 ? 0 : rows_[*row].depth + 1});
+    ++rowsBuilt_;
+    if (child->isDirectory()) follow(child.get());
+    endInsertRows();
+}
+
+void FileTreeModel::childAboutToBeRemoved(qsizetype index) {
+    const auto* folder = qobject_cast<FileNode*>(sender());
+    const auto row = folder ? rowShowingEntriesOf(folder) : std::nullopt;
+    if (!row) return;
+    const int at = rowOf((*folder->children())[index].get(), *row + 1);
+    if (at < 0) return;
+    const int end = endOfEntries(at);
+    beginRemoveRows({}, at, end - 1);
+    rows_.remove(at, end - at);
+    endRemoveRows();
 }
 
 void FileTreeModel::append(const FileNode::Ptr& folder, int depth) {
@@ -47,6 +97,7 @@ void FileTreeModel::append(const FileNode::Ptr& folder, int depth) {
     if (!folder->children()) return;
     for (const FileNode::Ptr& child : *folder->children()) {
         rows_.append({child, depth});
+        ++rowsBuilt_;
         if (child->isDirectory()) {
             follow(child.get());
             if (child->isExpanded()) append(child, depth + 1);

@@ -3,6 +3,7 @@
 // expanded folder followed by its entries one level deeper. Follows the nodes as they change.
 #include <QAbstractListModel>
 #include <QPointer>
+#include <optional>
 
 #include "Workspace/FileNode.h"
 
@@ -24,6 +25,12 @@ public:
     int rowOf(const QString& path) const;
 
     void rebuild();
+    // Rows made so far, by rebuilds and by entries that came one at a time.
+    quint64 rowsBuilt() const { return rowsBuilt_; }
+
+private slots:
+    void childInserted(qsizetype index);
+    void childAboutToBeRemoved(qsizetype index);
 
 private:
     struct Row {
@@ -32,7 +39,13 @@ private:
     };
     void append(const FileNode::Ptr& folder, int depth);
     void follow(FileNode* node);
+    // The row of node (-1 for the open folder itself) when its entries are shown, or nullopt.
+    std::optional<int> rowShowingEntriesOf(const FileNode* folder) const;
+    // The first row after row's entries.
+    int endOfEntries(int row) const;
+    int rowOf(const FileNode* node, int from) const;
 
     QPointer<AppState> app_;
     QList<Row> rows_;
+    quint64 rowsBuilt_ = 0;
 };

@@ -85,6 +85,39 @@ TEST_F(FileExplorerTest, AChangeOnDiskBuildsTheRowsOnceHoweverManyFoldersAreOpen
     EXPECT_EQ(builds, 1) << "nothing changed: the tree alone";
 }
 
+// An entry coming or going on disk builds its own row alone, wherever it lies among the rows, and the
+// rows stay what a fresh build shows, however large the folder around it.
+TEST_F(FileExplorerTest, AnEntryComingOrGoingBuildsItsRowAloneHoweverLargeTheFolder) {
+    QList<quint64> built;
+    for (const int count : {1000, 20000}) {
+        const QString big = QStringLiteral("proj/big%1").arg(count);
+        const QByteArray folder = QFile::encodeName(dir.mkdir(big)) + '/';
+        for (int i = 0; i < count; ++i) {
+            const int fd = ::open((folder + QByteArray::number(i)).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            ASSERT_GE(fd, 0);
+            ::close(fd);
+        }
+        openProject();
+        row(big).activate();
+        row("proj/src").activate();
+        const quint64 before = view.model()->rowsBuilt();
+        dir.write(big + "/500.5", "");
+        ASSERT_TRUE(waitUntil([&] { return rowOf(big + "/500.5") >= 0; }));
+        dir.mkdir(big + "/sub");  // among the folders, above the files
+        ASSERT_TRUE(waitUntil([&] { return rowOf(big + "/sub") >= 0; }));
+        ASSERT_TRUE(QDir(dir.file("proj/src")).removeRecursively());  // an open folder, its rows with it
+        ASSERT_TRUE(waitUntil([&] { return rowOf("proj/src/main.py") < 0 && rowOf("proj/src") < 0; }));
+        built << view.model()->rowsBuilt() - before;
+        EXPECT_EQ(rowOf(big + "/500.5"), rowOf(big + "/500") + 1);
+        EXPECT_EQ(rowOf(big + "/sub"), rowOf(big) + 1);
+        const QStringList shown = names();
+        view.model()->rebuild();
+        EXPECT_EQ(names(), shown);
+        dir.write("proj/src/main.py", "print(1)\n");  // for the next round
+    }
+    EXPECT_EQ(built, (QList<quint64>{2, 2}));
+}
+
 TEST_F(FileExplorerTest, HeaderAndEmptyStateFollowTheFolder) {
     EXPECT_TRUE(view.showsEmptyState());
     ScriptedChooser chooser;

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QSet>
+#include <QtConcurrent/QtConcurrentMap>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
@@ -31,6 +33,13 @@ QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
 
 // A document this large leaves pages that the allocator keeps for itself once its text is freed.
 constexpr qsizetype kLargeDocumentCharacters = 512 * 1024;
+
+// Resolved by the name's real bytes: Qt's file names read names that are not UTF-8 as another.
+// Empty when there is no such file.
+QByteArray realPathOf(const QString& file) {
+    char buffer[PATH_MAX];
+    return ::realpath(FilePath::encode(file).constData(), buffer) ? QByteArray(buffer) : QByteArray();
+}
 } // namespace
 
 AppState::AppState(QObject* parent) : QObject(parent) {
@@ -105,15 +114,10 @@ EditorDocument* AppState::documentWithUrl(const QString& path) const {
     for (EditorDocument* d : documents_)
         if (d->url() == path) return d;
     // The same file reached another way: through a symbolic link, or a folder opened through one.
-    // Resolved by the name's real bytes: Qt's file names read names that are not UTF-8 as another.
-    const auto canonical = [](const QString& file) {
-        char buffer[PATH_MAX];
-        return ::realpath(FilePath::encode(file).constData(), buffer) ? QByteArray(buffer) : QByteArray();
-    };
-    const QByteArray wanted = canonical(path);
+    const QByteArray wanted = realPathOf(path);
     if (wanted.isEmpty()) return nullptr;
     for (EditorDocument* d : documents_)
-        if (d->url() && canonical(*d->url()) == wanted) return d;
+        if (d->url() && realPathOf(*d->url()) == wanted) return d;
     return nullptr;
 }
 
@@ -432,14 +436,61 @@ void AppState::restoreSession() {
     const QJsonValue folder = settings.value(SettingsKey::sessionFolder);
     struct stat st {};
     if (folder.isString() && ::stat(FilePath::encode(folder.toString()).constData(), &st) == 0) openFolder(folder.toString());
-    for (const QString& path : settings.stringArray(SettingsKey::sessionDocs).value_or(QStringList{})) {
-        // A restored file that is gone or can no longer be read is skipped quietly: nobody asked to open it now.
-        TextFile::ReadResult read = TextFile::readUtf8(path);
-        if (read.text) open(path, std::move(read));
+    const QStringList paths = settings.stringArray(SettingsKey::sessionDocs).value_or(QStringList{});
+    if (paths.isEmpty()) return;
+    setActiveDiff(std::nullopt);
+    clearActiveRequest();
+
+    // Every tab is opened as open() would, but the views hear of the list and of the active tab once:
+    // each announcement rebuilds what they show, which would make the start grow with the tabs.
+    // A file listed twice, or reached through a link, is one tab and is read once.
+    QHash<QString, EditorDocument*> byPath;
+    QHash<QByteArray, EditorDocument*> byRealPath;
+    for (EditorDocument* d : std::as_const(documents_)) {
+        if (!d->url()) continue;
+        byPath.insert(*d->url(), d);
+        if (const QByteArray real = realPathOf(*d->url()); !real.isEmpty()) byRealPath.insert(real, d);
     }
+    QList<QByteArray> realPaths;
+    QList<qsizetype> readAt;  // per path, its place among the files read; -1 for none
+    QStringList toRead;
+    QSet<QByteArray> reading;
+    for (const QString& path : paths) {
+        realPaths << realPathOf(path);
+        const QByteArray& real = realPaths.last();
+        const bool known = byPath.contains(path) || byRealPath.contains(real) || reading.contains(real);
+        readAt << (known ? -1 : toRead.size());
+        if (known) continue;
+        if (!real.isEmpty()) reading.insert(real);
+        toRead << path;
+    }
+    // The files are read side by side: the start then waits for the largest, not for all in turn.
+    const QList<TextFile::ReadResult> reads = QtConcurrent::blockingMapped<QList<TextFile::ReadResult>>(
+        toRead, [](const QString& path) { return TextFile::readUtf8(path); });
+
+    EditorDocument* reached = nullptr;
+    const qsizetype before = documents_.size();
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString& path = paths[i];
+        const QByteArray& real = realPaths[i];
+        EditorDocument* d = byPath.value(path, real.isEmpty() ? nullptr : byRealPath.value(real));
+        if (!d && readAt[i] >= 0) {
+            // A file that is gone or can no longer be read is skipped quietly: nobody asked to open it now.
+            if (const TextFile::ReadResult& read = reads[readAt[i]]; read.text) {
+                d = new EditorDocument(path, *read.text, this);
+                d->setDiskStamp(read.stamp);
+                documents_.append(d);
+                byPath.insert(path, d);
+                if (!real.isEmpty()) byRealPath.insert(real, d);
+            }
+        }
+        if (d) reached = d;
+    }
+    if (documents_.size() != before) announce(&AppState::documentsChanged);
     const QJsonValue active = settings.value(SettingsKey::sessionActive);
-    if (!active.isString()) return;
-    if (EditorDocument* d = documentWithUrl(active.toString())) setActiveDocumentId(d->id());
+    if (active.isString())
+        if (EditorDocument* d = documentWithUrl(active.toString())) reached = d;
+    if (reached) setActiveDocumentId(reached->id());
 }
 
 void AppState::checkWhatsNew() {

@@ -32,6 +32,8 @@ QWidget* makeDiffView(AppState& app, const GitFileChange& change, QWidget* paren
 }
 } // namespace
 
+qint64 EditorPaneView::builtEditors = 0;
+
 EditorPaneView::Subject EditorPaneView::subjectFor(AppState& app) {
     if (app.hasActiveRequest()) return {Kind::request, app.activeRequest()->request.id.toString()};
     if (const auto& diff = app.activeDiff()) return {Kind::diff, diff->path};
@@ -102,6 +104,7 @@ QWidget* EditorPaneView::build(const Subject& subject) {
     switch (subject.kind) {
     case Kind::document:
         if (EditorDocument* doc = app_ ? app_->activeDocument() : nullptr) {
+            ++builtEditors;
             auto* view = new CodeEditorView(doc, &app_->findState(), &app_->editorController(), this);
             view->setShowFind(app_->findOpen());
             return view;

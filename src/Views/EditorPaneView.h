@@ -26,6 +26,9 @@ public:
 
     explicit EditorPaneView(AppState* app, QWidget* parent = nullptr);
 
+    // Text editors made to show a document, counted over every pane.
+    static qint64 builtEditors;
+
     Subject subject() const { return subject_; }
     QWidget* content() const { return content_; }
     // The text editor when a document is shown.

@@ -11,6 +11,7 @@
 #include "Views/TabChip.h"
 
 qint64 EditorTabBarView::placedChips = 0;
+qint64 EditorTabBarView::visitedChips = 0;
 
 EditorTabBarView::EditorTabBarView(AppState* app, QWidget* parent)
     : QScrollArea(parent), app_(app), strip_(new QWidget), row_(new QHBoxLayout(strip_)) {
@@ -50,6 +51,7 @@ void EditorTabBarView::refresh() {
     QHash<QUuid, TabChip*> kept;
     QList<TabChip*> ordered;
     for (EditorDocument* doc : documents) {
+        ++visitedChips;
         TabChip* chip = chips_.take(doc->id());
         if (!chip) chip = new TabChip(doc, app_, strip_);
         kept.insert(doc->id(), chip);

@@ -28,6 +28,8 @@ public:
 
     // Chips put into the strip at a place in its row, counted over every bar.
     static qint64 placedChips;
+    // Chips looked at to bring the strip in step with the tabs, counted over every bar.
+    static qint64 visitedChips;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,11 +1,13 @@
 // The editor pane's choice of what to show, and the tab bar's chips.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QPushButton>
 #include <QVariantAnimation>
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include "Platform/SettingsStore.h"
 #include "ScriptedPrompter.h"
 #include "ViewsTestSupport.h"
 #include "Views/Editor/CodeEditorView.h"
@@ -296,6 +298,34 @@ TEST_F(EditorAreaTest, TheActiveChipOfTabsOpenedBeforeTheBarIsShownIsInViewOnceI
     // Wider again, as a window is when it first takes its saved size: still in view.
     bar.resize(1400, EditorTabBarView::kHeight);
     EXPECT_TRUE(waitUntil([&] { return shows(docs[30]); }));
+}
+
+// A restored session shows the active tab's editor alone, and its chips are each placed once.
+TEST(EditorAreaSession, RestoringBuildsOneEditorAndVisitsEachChipAFewTimesHoweverManyTabs) {
+    for (const int tabs : {6, 60}) {
+        TempFolder folder;
+        const QString previous = SettingsStore::shared().filePath();
+        SettingsStore::shared().setFilePath(folder.file("settings.json"));
+        QStringList docs;
+        for (int i = 0; i < tabs; ++i) docs << folder.write(QStringLiteral("f%1.txt").arg(i), "text\n");
+        SettingsStore::shared().setValue(SettingsKey::sessionDocs, QJsonArray::fromStringList(docs));
+        SettingsStore::shared().setValue(SettingsKey::sessionActive, docs[tabs / 2]);
+
+        AppState app;
+        EditorPaneView pane(&app);
+        EditorTabBarView bar(&app);
+        const qint64 built = EditorPaneView::builtEditors, placed = EditorTabBarView::placedChips,
+                     visited = EditorTabBarView::visitedChips;
+        app.restoreSession();
+        EXPECT_EQ(EditorPaneView::builtEditors - built, 1) << tabs << " tabs";
+        EXPECT_EQ(EditorTabBarView::placedChips - placed, tabs);
+        EXPECT_LE(EditorTabBarView::visitedChips - visited, 2 * tabs) << tabs << " tabs";
+        ASSERT_NE(pane.editor(), nullptr);
+        EXPECT_EQ(pane.editor()->editorDocument()->url(), docs[tabs / 2]);
+        ASSERT_EQ(bar.chips().size(), tabs);
+        EXPECT_TRUE(bar.chip(app.activeDocument()->id())->isActive());
+        SettingsStore::shared().setFilePath(previous);
+    }
 }
 
 } // namespace

@@ -1,0 +1,110 @@
+// Reopening the documents of the last session: which tabs come back, in which order, which is active,
+// and what the views hear of it.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QSignalSpy>
+
+#include "AppState.h"
+#include "Platform/SettingsStore.h"
+#include "Platform/TextFile.h"
+#include "TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+struct SessionRestore : ::testing::Test {
+    TempFolder settingsDir, dir;
+    QString previous = SettingsStore::shared().filePath();
+    SessionRestore() { SettingsStore::shared().setFilePath(settingsDir.file("settings.json")); }
+    ~SessionRestore() override { SettingsStore::shared().setFilePath(previous); }
+
+    static void saveSession(const QStringList& docs, const std::optional<QString>& active) {
+        SettingsStore::shared().setValue(SettingsKey::sessionDocs, QJsonArray::fromStringList(docs));
+        if (active) SettingsStore::shared().setValue(SettingsKey::sessionActive, *active);
+        else SettingsStore::shared().remove(SettingsKey::sessionActive);
+    }
+    static QStringList urls(const AppState& state) {
+        QStringList out;
+        for (const EditorDocument* d : state.documents()) out << d->url().value_or(QString());
+        return out;
+    }
+};
+
+TEST_F(SessionRestore, TabsComeBackOnceEachInOrderSkippingWhatCannotBeRead) {
+    const QString a = dir.write("a.js", "let a = 1;\n");
+    const QString b = dir.write("b.py", "b = 2\n");
+    const QString bad = dir.write("bad.txt", QByteArray("\xff\xfe\x00z", 4));
+    const QString c = dir.write("c.http", "GET http://127.0.0.1/\n");
+    ASSERT_TRUE(QFile::link(b, dir.file("link-to-b.py")));
+    saveSession({a, b, dir.file("gone.txt"), bad, a, dir.file("link-to-b.py"), c}, b);
+
+    AppState state;
+    const quint64 read = TextFile::filesRead();
+    state.restoreSession();
+    EXPECT_EQ(urls(state), QStringList({a, b, c})) << "a file listed twice, or reached through a link, is one tab";
+    EXPECT_LE(TextFile::filesRead() - read, 5u) << "a file already open is not read again";
+    ASSERT_TRUE(state.activeDocument());
+    EXPECT_EQ(state.activeDocument()->url(), b);
+    EXPECT_EQ(state.documents()[0]->text(), "let a = 1;\n");
+    EXPECT_FALSE(state.documents()[0]->isDirty());
+    EXPECT_EQ(state.documents()[2]->text(), "GET http://127.0.0.1/\n");
+}
+
+TEST_F(SessionRestore, WithoutTheSavedActiveTheLastOneOpenedOrReachedStaysActive) {
+    const QString a = dir.write("a.txt", "a");
+    const QString b = dir.write("b.txt", "b");
+    saveSession({a, b, a}, dir.file("gone.txt"));
+    AppState state;
+    state.restoreSession();
+    ASSERT_TRUE(state.activeDocument());
+    EXPECT_EQ(state.activeDocument()->url(), a) << "the repeated a is opened last";
+
+    saveSession({a, b}, std::nullopt);
+    AppState second;
+    second.restoreSession();
+    EXPECT_EQ(second.activeDocument()->url(), b);
+
+    saveSession({dir.file("gone.txt")}, a);
+    AppState none;
+    none.restoreSession();
+    EXPECT_TRUE(none.documents().isEmpty());
+    EXPECT_FALSE(none.activeDocumentId().has_value());
+}
+
+TEST_F(SessionRestore, TabsAlreadyOpenStayAndAreReachedNotOpenedAgain) {
+    const QString a = dir.write("a.txt", "a");
+    const QString b = dir.write("b.txt", "b");
+    AppState state;
+    state.open(a);
+    EditorDocument* first = state.activeDocument();
+    state.newUntitled();
+    saveSession({b, a}, std::nullopt);
+    state.restoreSession();
+    ASSERT_EQ(state.documents().size(), 3);
+    EXPECT_EQ(state.documents()[0], first);
+    EXPECT_EQ(state.documents()[2]->url(), b);
+    EXPECT_EQ(state.activeDocument(), first) << "the open a is reached last";
+}
+
+// The views rebuild what they show at each announcement: a session of many tabs is announced as one
+// change of the list and one of the active tab, however many tabs it holds.
+TEST_F(SessionRestore, ViewsHearOfTheWholeSessionOnceHoweverManyTabs) {
+    for (const int tabs : {6, 60}) {
+        QStringList docs;
+        for (int i = 0; i < tabs; ++i) docs << dir.write(QStringLiteral("%1/f%2.txt").arg(tabs).arg(i), "text\n");
+        saveSession(docs, docs[tabs / 2]);
+        AppState state;
+        QSignalSpy listed(&state, &AppState::documentsChanged);
+        QSignalSpy activated(&state, &AppState::activeDocumentIdChanged);
+        const quint64 read = TextFile::filesRead();
+        state.restoreSession();
+        EXPECT_EQ(urls(state), docs);
+        EXPECT_EQ(state.activeDocument()->url(), docs[tabs / 2]);
+        EXPECT_EQ(TextFile::filesRead() - read, quint64(tabs)) << tabs << " tabs";
+        EXPECT_EQ(listed.count(), 1) << tabs << " tabs";
+        EXPECT_EQ(activated.count(), 1) << tabs << " tabs";
+    }
+}
+} // namespace

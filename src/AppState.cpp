@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QSet>
+#include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentMap>
 #include <QTimer>
 #include <algorithm>
@@ -33,6 +34,9 @@ QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
 
 // A document this large leaves pages that the allocator keeps for itself once its text is freed.
 constexpr qsizetype kLargeDocumentCharacters = 512 * 1024;
+
+// A session's file this large is read after the window shows the others.
+constexpr qint64 kLateBytes = 8 * 1024 * 1024;
 
 // Resolved by the name's real bytes: Qt's file names read names that are not UTF-8 as another.
 // Empty when there is no such file.
@@ -452,45 +456,104 @@ void AppState::restoreSession() {
         if (const QByteArray real = realPathOf(*d->url()); !real.isEmpty()) byRealPath.insert(real, d);
     }
     QList<QByteArray> realPaths;
-    QList<qsizetype> readAt;  // per path, its place among the files read; -1 for none
+    QList<qsizetype> readAt;  // per path, its place among the files read now; -1 for none
     QStringList toRead;
+    QList<qsizetype> late;  // the places in paths of the files read later
     QSet<QByteArray> reading;
     for (const QString& path : paths) {
         realPaths << realPathOf(path);
         const QByteArray& real = realPaths.last();
         const bool known = byPath.contains(path) || byRealPath.contains(real) || reading.contains(real);
-        readAt << (known ? -1 : toRead.size());
+        struct stat file {};
+        const bool large = !known && ::stat(FilePath::encode(path).constData(), &file) == 0 && file.st_size > kLateBytes;
+        readAt << (known || large ? -1 : toRead.size());
         if (known) continue;
         if (!real.isEmpty()) reading.insert(real);
-        toRead << path;
+        if (large) late << realPaths.size() - 1;
+        else toRead << path;
     }
     // The files are read side by side: the start then waits for the largest, not for all in turn.
     const QList<TextFile::ReadResult> reads = QtConcurrent::blockingMapped<QList<TextFile::ReadResult>>(
         toRead, [](const QString& path) { return TextFile::readUtf8(path); });
 
-    EditorDocument* reached = nullptr;
+    const auto adopt = [this](const QString& path, const TextFile::ReadResult& read) {
+        auto* d = new EditorDocument(path, *read.text, this);
+        d->setDiskStamp(read.stamp);
+        return d;
+    };
+    // The tab of each path, as it stands once the files read now are in.
+    QList<QPointer<EditorDocument>> tabs;
     const qsizetype before = documents_.size();
     for (qsizetype i = 0; i < paths.size(); ++i) {
-        const QString& path = paths[i];
         const QByteArray& real = realPaths[i];
-        EditorDocument* d = byPath.value(path, real.isEmpty() ? nullptr : byRealPath.value(real));
-        if (!d && readAt[i] >= 0) {
-            // A file that is gone or can no longer be read is skipped quietly: nobody asked to open it now.
-            if (const TextFile::ReadResult& read = reads[readAt[i]]; read.text) {
-                d = new EditorDocument(path, *read.text, this);
-                d->setDiskStamp(read.stamp);
-                documents_.append(d);
-                byPath.insert(path, d);
-                if (!real.isEmpty()) byRealPath.insert(real, d);
-            }
+        EditorDocument* d = byPath.value(paths[i], real.isEmpty() ? nullptr : byRealPath.value(real));
+        // A file that is gone or can no longer be read is skipped quietly: nobody asked to open it now.
+        if (!d && readAt[i] >= 0 && reads[readAt[i]].text) {
+            d = adopt(paths[i], reads[readAt[i]]);
+            documents_.append(d);
+            byPath.insert(paths[i], d);
+            if (!real.isEmpty()) byRealPath.insert(real, d);
         }
-        if (d) reached = d;
+        tabs << d;
     }
     if (documents_.size() != before) announce(&AppState::documentsChanged);
-    const QJsonValue active = settings.value(SettingsKey::sessionActive);
-    if (active.isString())
-        if (EditorDocument* d = documentWithUrl(active.toString())) reached = d;
-    if (reached) setActiveDocumentId(reached->id());
+    const QJsonValue saved = settings.value(SettingsKey::sessionActive);
+    const std::optional<QString> savedActive = saved.isString() ? std::optional(saved.toString()) : std::nullopt;
+    // The saved active tab, or else the last one reached.
+    const auto activeOf = [this, savedActive](const QList<QPointer<EditorDocument>>& tabs) -> EditorDocument* {
+        if (savedActive)
+            if (EditorDocument* d = documentWithUrl(*savedActive)) return d;
+        for (qsizetype i = tabs.size() - 1; i >= 0; --i)
+            if (tabs[i] && documents_.contains(tabs[i].data())) return tabs[i];
+        return nullptr;
+    };
+    if (EditorDocument* d = activeOf(tabs)) setActiveDocumentId(d->id());
+    if (late.isEmpty()) return;
+
+    // Large files are read on another thread: the window shows the other tabs, and answers,
+    // meanwhile. Each then joins its tab's place in the order, and becomes active when it is the
+    // one that should be, unless another tab was chosen in between.
+    QStringList latePaths;
+    for (qsizetype i : std::as_const(late)) latePaths << paths[i];
+    auto* watcher = new QFutureWatcher<TextFile::ReadResult>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, paths, realPaths, late, tabs, activeOf, adopt,
+                                                           chosen = activeDocumentId_]() mutable {
+        watcher->deleteLater();
+        const QList<TextFile::ReadResult> lateReads = watcher->future().results();
+        bool added = false;
+        for (qsizetype k = 0; k < late.size() && k < lateReads.size(); ++k) {
+            const qsizetype i = late[k];
+            // Opened meanwhile some other way: that tab stays as it is.
+            if (EditorDocument* open = documentWithUrl(paths[i])) {
+                tabs[i] = open;
+                continue;
+            }
+            if (!lateReads[k].text) continue;
+            // After the nearest restored tab before it that is still open, else at the front of them.
+            qsizetype at = 0;
+            for (qsizetype j = i - 1; j >= 0; --j)
+                if (const qsizetype found = tabs[j] ? documents_.indexOf(tabs[j].data()) : -1; found >= 0) {
+                    at = found + 1;
+                    break;
+                }
+            if (at == 0)
+                for (qsizetype j = i + 1; j < tabs.size(); ++j)
+                    if (const qsizetype found = tabs[j] ? documents_.indexOf(tabs[j].data()) : -1; found >= 0) {
+                        at = found;
+                        break;
+                    }
+            tabs[i] = adopt(paths[i], lateReads[k]);
+            documents_.insert(at, tabs[i].data());
+            added = true;
+            // The same file listed again, or through a link, is this tab too.
+            for (qsizetype j = i + 1; j < tabs.size(); ++j)
+                if (!tabs[j] && !realPaths[i].isEmpty() && realPaths[j] == realPaths[i]) tabs[j] = tabs[i];
+        }
+        if (added) announce(&AppState::documentsChanged);
+        if (activeDocumentId_ != chosen) return;
+        if (EditorDocument* d = activeOf(tabs); d && d->id() != activeDocumentId_) setActiveDocumentId(d->id());
+    });
+    watcher->setFuture(QtConcurrent::mapped(latePaths, [](const QString& path) { return TextFile::readUtf8(path); }));
 }
 
 void AppState::checkWhatsNew() {

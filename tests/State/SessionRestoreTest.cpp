@@ -2,9 +2,11 @@
 // and what the views hear of it.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QSignalSpy>
+#include <QThreadPool>
 
 #include "AppState.h"
 #include "Platform/SettingsStore.h"
@@ -24,6 +26,17 @@ struct SessionRestore : ::testing::Test {
         SettingsStore::shared().setValue(SettingsKey::sessionDocs, QJsonArray::fromStringList(docs));
         if (active) SettingsStore::shared().setValue(SettingsKey::sessionActive, *active);
         else SettingsStore::shared().remove(SettingsKey::sessionActive);
+    }
+    // Larger than what the start waits for.
+    QString writeLarge(const QString& name) const {
+        QByteArray line(79, 'x');
+        line.append('\n');
+        return dir.write(name, line.repeated(9 * 1024 * 1024 / 80));
+    }
+    // Until every read and fingerprint begun so far is over and what they posted back is delivered.
+    static void settle() {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
     }
     static QStringList urls(const AppState& state) {
         QStringList out;
@@ -107,4 +120,58 @@ TEST_F(SessionRestore, ViewsHearOfTheWholeSessionOnceHoweverManyTabs) {
         EXPECT_EQ(activated.count(), 1) << tabs << " tabs";
     }
 }
+TEST_F(SessionRestore, ALargeFileJoinsItsPlaceOnceReadAndBecomesActiveWhenItShould) {
+    const QString a = dir.write("a.txt", "a");
+    const QString big = writeLarge("big.txt");
+    const QString c = dir.write("c.txt", "c");
+    saveSession({a, big, c, big}, big);
+    AppState state;
+    state.restoreSession();
+    EXPECT_EQ(urls(state), QStringList({a, c})) << "the window does not wait for it";
+    EXPECT_EQ(state.activeDocument()->url(), c);
+    ASSERT_TRUE(waitUntil([&] { return state.documents().size() == 3; }));
+    EXPECT_EQ(urls(state), QStringList({a, big, c}));
+    EXPECT_EQ(state.activeDocument()->url(), big);
+    EXPECT_EQ(state.documents()[1]->text().size(), 9 * 1024 * 1024 / 80 * 80);
+    EXPECT_FALSE(state.documents()[1]->isDirty());
+    settle();
+    EXPECT_EQ(state.documents().size(), 3);
+
+    // Listed last without a saved active tab, it is the one reached last.
+    saveSession({a, big, c, big}, std::nullopt);
+    AppState last;
+    last.restoreSession();
+    ASSERT_TRUE(waitUntil([&] { return last.documents().size() == 3; }));
+    EXPECT_EQ(last.activeDocument()->url(), big);
+}
+
+TEST_F(SessionRestore, WhatTheUserDoesBeforeALargeFileIsReadStays) {
+    const QString a = dir.write("a.txt", "a");
+    const QString big = writeLarge("big.txt");
+    const QString c = dir.write("c.txt", "c");
+    saveSession({a, big, c}, big);
+    {
+        AppState state;
+        state.restoreSession();
+        state.selectTab(state.documents()[0]);
+        state.close(state.documents()[1]);
+        ASSERT_TRUE(waitUntil([&] { return state.documents().size() == 2; }));
+        EXPECT_EQ(urls(state), QStringList({a, big})) << "after the tab before it";
+        EXPECT_EQ(state.activeDocument()->url(), a) << "the tab chosen meanwhile stays active";
+    }
+    {
+        AppState state;
+        state.restoreSession();
+        state.open(big);
+        settle();
+        EXPECT_EQ(urls(state), QStringList({a, c, big})) << "opened meanwhile: one tab, where it was opened";
+        EXPECT_EQ(state.activeDocument()->url(), big);
+    }
+    {
+        AppState state;
+        state.restoreSession();
+    }  // gone before the file is read
+    settle();
+}
+
 } // namespace

@@ -1,11 +1,10 @@
 // Reopening the documents of the last session: which tabs come back, in which order, which is active,
-// and what the views hear of it.
+// and when a large file's tab joins them.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
-#include <QSignalSpy>
 #include <QThreadPool>
 
 #include "AppState.h"
@@ -101,25 +100,6 @@ TEST_F(SessionRestore, TabsAlreadyOpenStayAndAreReachedNotOpenedAgain) {
     EXPECT_EQ(state.activeDocument(), first) << "the open a is reached last";
 }
 
-// The views rebuild what they show at each announcement: a session of many tabs is announced as one
-// change of the list and one of the active tab, however many tabs it holds.
-TEST_F(SessionRestore, ViewsHearOfTheWholeSessionOnceHoweverManyTabs) {
-    for (const int tabs : {6, 60}) {
-        QStringList docs;
-        for (int i = 0; i < tabs; ++i) docs << dir.write(QStringLiteral("%1/f%2.txt").arg(tabs).arg(i), "text\n");
-        saveSession(docs, docs[tabs / 2]);
-        AppState state;
-        QSignalSpy listed(&state, &AppState::documentsChanged);
-        QSignalSpy activated(&state, &AppState::activeDocumentIdChanged);
-        const quint64 read = TextFile::filesRead();
-        state.restoreSession();
-        EXPECT_EQ(urls(state), docs);
-        EXPECT_EQ(state.activeDocument()->url(), docs[tabs / 2]);
-        EXPECT_EQ(TextFile::filesRead() - read, quint64(tabs)) << tabs << " tabs";
-        EXPECT_EQ(listed.count(), 1) << tabs << " tabs";
-        EXPECT_EQ(activated.count(), 1) << tabs << " tabs";
-    }
-}
 TEST_F(SessionRestore, ALargeFileJoinsItsPlaceOnceReadAndBecomesActiveWhenItShould) {
     const QString a = dir.write("a.txt", "a");
     const QString big = writeLarge("big.txt");

@@ -8,6 +8,7 @@
 #include <QWheelEvent>
 
 #include "Platform/SettingsStore.h"
+#include "Platform/TextFile.h"
 #include "ScriptedPrompter.h"
 #include "ViewsTestSupport.h"
 #include "Views/Editor/CodeEditorView.h"
@@ -300,7 +301,8 @@ TEST_F(EditorAreaTest, TheActiveChipOfTabsOpenedBeforeTheBarIsShownIsInViewOnceI
     EXPECT_TRUE(waitUntil([&] { return shows(docs[30]); }));
 }
 
-// A restored session shows the active tab's editor alone, and its chips are each placed once.
+// A restored session reads each file once and shows the active tab's editor alone; its chips are each
+// placed once.
 TEST(EditorAreaSession, RestoringBuildsOneEditorAndVisitsEachChipAFewTimesHoweverManyTabs) {
     for (const int tabs : {6, 60}) {
         TempFolder folder;
@@ -316,7 +318,9 @@ TEST(EditorAreaSession, RestoringBuildsOneEditorAndVisitsEachChipAFewTimesHoweve
         EditorTabBarView bar(&app);
         const qint64 built = EditorPaneView::builtEditors, placed = EditorTabBarView::placedChips,
                      visited = EditorTabBarView::visitedChips;
+        const quint64 read = TextFile::filesRead();
         app.restoreSession();
+        EXPECT_EQ(TextFile::filesRead() - read, quint64(tabs)) << tabs << " tabs";
         EXPECT_EQ(EditorPaneView::builtEditors - built, 1) << tabs << " tabs";
         EXPECT_EQ(EditorTabBarView::placedChips - placed, tabs);
         EXPECT_LE(EditorTabBarView::visitedChips - visited, 2 * tabs) << tabs << " tabs";

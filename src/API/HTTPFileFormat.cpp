@@ -452,9 +452,9 @@ std::optional<QString> cannotHold(const HTTPRequest& request) {
         }
         if (broken(row.key) || broken(row.value))
             return QStringLiteral("the header “%1” holds a line break").arg(row.key.section(u'\n', 0, 0));
+        if (blankAtEnds(row.value)) return QStringLiteral("the value of the header “%1” starts or ends with a blank").arg(row.key);
         // The line is split at its first colon, and a switched-off row is a comment that only
         // reads back as a row while its key is a plain token. Plain keys (nearly all) need no trial.
-        if (blankAtEnds(row.value)) return QStringLiteral("the value of the header “%1” starts or ends with a blank").arg(row.key);
         if (!row.key.startsWith(u'#') && std::all_of(row.key.begin(), row.key.end(), isTokenChar)) continue;
         const std::optional<KeyValueItem> reread = headerRow(*headerText(row));
         if (reread && reread->key == row.key && reread->enabled == row.enabled) continue;

@@ -158,6 +158,8 @@ const QList<Edit>& edits() {
          }},
         // A query typed into the URL.
         {"url with typed query", [](HTTPRequest& r) { r.url += QStringLiteral("?typed=1&flag"); }},
+        {"url with a bare question mark", [](HTTPRequest& r) { r.url = QStringLiteral("https://x.invalid/a?"); }},
+        {"url with a question mark in its fragment", [](HTTPRequest& r) { r.url = QStringLiteral("https://x.invalid/a#top?b=1"); }},
         {"url with the query of the rows", [](HTTPRequest& r) {
              QStringList pieces;
              for (const KeyValueItem& p : r.params)
@@ -236,6 +238,8 @@ TEST(CorpusEditsTest, EveryEditOfEveryRequestReadsBackAndLeavesTheOthers) {
         const QList<HTTPRequest> original = format->parse(text, {});
         const bool isHttp = !path.endsWith(QLatin1String(".bru"));
         for (qsizetype index = 0; index < original.size(); ++index) {
+            // A request as read is always held, or no edit of its file could be saved.
+            EXPECT_FALSE(format->cannotHold(original[index])) << path.toStdString() << " #" << index;
             for (const Edit& edit : edits()) {
                 SCOPED_TRACE(path.toStdString() + " #" + std::to_string(index) + " " + edit.name);
                 QList<HTTPRequest> requests = original;

@@ -371,6 +371,12 @@ bool takeQueryOffUrl(QString& url, const QList<KeyValueItem>& params) {
     return false;
 }
 
+// Whether the URL written as line reads back as the request's own URL.
+bool urlReadsBack(QString line, const HTTPRequest& request) {
+    takeQueryOffUrl(line, request.params);
+    return line == request.url;
+}
+
 // --- writing -------------------------------------------------------------------------------
 
 QString quotedKey(const QString& key) {
@@ -605,8 +611,11 @@ QString editedFile(const BruFileLayout& layout, const HTTPRequest& request) {
     }
     const Block& method = layout.blocks[layout.method];
     if (request.method != parsed.method) editor.replace(method.start, method.nameEnd, HTTPMethods::rawValue(request.method).toLower());
-    if (urlLine(request, layout.queryInUrl) != urlLine(parsed, layout.queryInUrl))
-        editor.setPair(layout.method, QStringLiteral("url"), urlLine(request, layout.queryInUrl));
+    // A URL whose own query reads like the parameters' would lose it when read back: the
+    // parameters are then repeated after it, as the format's own tool writes them.
+    const bool queryInUrl = layout.queryInUrl || !urlReadsBack(urlLine(request, false), request);
+    if (urlLine(request, queryInUrl) != urlLine(parsed, layout.queryInUrl))
+        editor.setPair(layout.method, QStringLiteral("url"), urlLine(request, queryInUrl));
 
     // The Authorization row read from an auth block stays in that block while it is unchanged.
     auto withoutAuthRow = [&](QList<KeyValueItem> rows, bool& found) {
@@ -652,7 +661,11 @@ QString editedFile(const BruFileLayout& layout, const HTTPRequest& request) {
                 editor.setPair(layout.method, QStringLiteral("body"), QStringLiteral("none"));
         } else {
             // Blocks of other body kinds stay, as the format's own tool keeps them.
-            const int target = layout.body >= 0 && parsed.bodyKind == request.bodyKind
+            // The block read keeps the body while its name still reads as the body's kind.
+            const bool sameBlock =
+                layout.body >= 0 && kindOf(layout.blocks[layout.body].name, FormatText::trimmedWithNewlines(request.body).toString()) ==
+                                        request.bodyKind;
+            const int target = sameBlock
                                    ? layout.body
                                    : firstBlockNamed(layout.blocks, defaultBodyBlock(request.bodyKind));
             const QString name = target >= 0 ? layout.blocks[target].name : defaultBodyBlock(request.bodyKind);
@@ -691,8 +704,41 @@ const QSet<QString>& fileExtensions() {
 }
 
 const RequestFileFormat& format() {
-    static const RequestFileFormat descriptor{fileExtensions(), &parse, &serialize, nullptr};
+    static const RequestFileFormat descriptor{fileExtensions(), &parse, &serialize, &cannotHold};
     return descriptor;
+}
+
+std::optional<QString> cannotHold(const HTTPRequest& request) {
+    // Key-value lines are trimmed and need a key, so the trial of writing and reading back is
+    // the surest test of what the file keeps.
+    const QList<HTTPRequest> back = parse(serialize({request}));
+    if (back.size() != 1) return QStringLiteral("it would not read back as a request");
+    const HTTPRequest& read = back[0];
+    if (read.name != request.name) return QStringLiteral("its name would read back as “%1”").arg(read.name);
+    if (read.url != request.url) return QStringLiteral("its URL would read back as “%1”").arg(read.url);
+    const auto rowsDiffer = [](QList<KeyValueItem> a, QList<KeyValueItem> b) -> std::optional<QString> {
+        // A row with neither key nor value holds nothing.
+        const auto blank = [](const KeyValueItem& r) { return r.key.isEmpty() && r.value.isEmpty(); };
+        a.removeIf(blank);
+        b.removeIf(blank);
+        for (qsizetype i = 0; i < a.size(); ++i) {
+            if (i < b.size() && a[i].sameContent(b[i])) continue;
+            if (a[i].key.isEmpty()) return QStringLiteral("the row with the value “%1” has no name").arg(a[i].value);
+            return QStringLiteral("the row “%1” would read back otherwise (blanks around a value are not kept)").arg(a[i].key);
+        }
+        if (a.size() != b.size()) return QStringLiteral("its rows would read back otherwise");
+        return std::nullopt;
+    };
+    if (auto why = rowsDiffer(request.headers, read.headers)) return why;
+    if (auto why = rowsDiffer(request.params, read.params)) return why;
+    if (request.hasBody() != read.hasBody() || (request.hasBody() && read.bodyKind != request.bodyKind))
+        return QStringLiteral("its body would read back as another kind");
+    if (request.hasBody() && request.bodyKind == BodyKind::form) {
+        if (auto why = rowsDiffer(FormBody::fields(request.body), FormBody::fields(read.body))) return why;
+    } else if (request.hasBody() && read.body != FormatText::trimmedWithNewlines(request.body)) {
+        return QStringLiteral("its body would read back otherwise");
+    }
+    return std::nullopt;
 }
 
 QList<HTTPRequest> parse(const QString& text, const QList<HTTPRequest>& previous) {

@@ -21,4 +21,8 @@ QList<HTTPRequest> parse(const QString& text, const QList<HTTPRequest>& previous
 // back into that file's text: only the blocks and lines it changed are rewritten.
 QString serialize(const QList<HTTPRequest>& requests);
 
+// Why the request cannot be written as it is (a row without a key, blanks around a value, text
+// the block syntax cannot hold); absent when it can.
+std::optional<QString> cannotHold(const HTTPRequest& request);
+
 } // namespace BruFileFormat

@@ -35,7 +35,7 @@ QString encoded(const QString& text, bool keepReferences) {
 QString decoded(const QString& text) { return FormatText::percentDecoded(text, true); }
 
 
-// One "&"-separated piece of a body as a field; nothing when it has no key.
+// One "&"-separated piece of a body as a field; nothing when it holds neither key nor value.
 std::optional<KeyValueItem> fieldOf(QStringView piece) {
     while (!piece.isEmpty() && (piece.front() == u'\n' || piece.front() == u'\r')) piece = piece.mid(1);
     while (!piece.isEmpty() && (piece.back() == u'\n' || piece.back() == u'\r')) piece.chop(1);
@@ -46,8 +46,8 @@ std::optional<KeyValueItem> fieldOf(QStringView piece) {
     }
     const qsizetype eq = piece.indexOf(u'=');
     field.key = decoded((eq < 0 ? piece : piece.left(eq)).toString());
-    if (field.key.isEmpty()) return std::nullopt;
     field.value = eq < 0 ? QString() : decoded(piece.mid(eq + 1).toString());
+    if (field.key.isEmpty() && field.value.isEmpty()) return std::nullopt;
     return field;
 }
 
@@ -72,7 +72,8 @@ QString body(const QList<KeyValueItem>& fields, const QString& previous) {
         if (auto field = fieldOf(piece)) written.append({piece, *field});
     QStringList pieces;
     for (const KeyValueItem& field : fields) {
-        if (field.key.isEmpty()) continue;
+        // A value typed before its key is kept (and never sent) until the key comes.
+        if (field.key.isEmpty() && field.value.isEmpty()) continue;
         const auto same = std::find_if(written.begin(), written.end(), [&](const Written& w) { return !w.used && w.field.sameContent(field); });
         if (same != written.end()) {
             same->used = true;

@@ -14,12 +14,12 @@
 namespace FormBody {
 
 // The fields of a body, decoded ("+" is a space; "%XX" bytes read as UTF-8, a field that does not
-// decode is taken as written). Line breaks around a field are no part of it; empty pieces and
-// fields without a key are left out.
+// decode is taken as written). Line breaks around a field are no part of it; pieces with neither
+// key nor value are left out. A field without a key is kept but never sent.
 QList<KeyValueItem> fields(const QString& body);
-// The body of the fields with a key, disabled ones marked. A field that reads the same as a piece
-// of previous (the body being edited) is written as that piece was, so fields the user did not
-// touch keep their spelling.
+// The body of the fields that hold a key or a value, disabled ones marked. A field that reads the
+// same as a piece of previous (the body being edited) is written as that piece was, so fields the
+// user did not touch keep their spelling.
 QString body(const QList<KeyValueItem>& fields, const QString& previous = {});
 // What goes on the wire: the enabled fields, each key and value passed through expand (which
 // replaces references), everything encoded as curl --data-urlencode encodes it.

@@ -1,8 +1,10 @@
 #include "API/HTTPFileFormat.h"
 
 #include "API/FormatText.h"
+#include "API/HTTPClient.h"
 #include "API/RequestSource.h"
 #include "API/RowMerge.h"
+#include "API/URLQuery.h"
 
 #include <QRegularExpression>
 
@@ -58,10 +60,11 @@ bool hasLoneSurrogate(const QString& text) {
 }
 
 // Percent-encodes a query key or value. "&", "=" and "#" are encoded too, so a row holding them
-// reads back as the same row; {{name}} references stay as written so they can be substituted.
+// reads back as the same row, and "+", which servers read as a space; so a row reads back as it
+// is sent (URLQuery::queryEncoded). {{name}} references stay as written so they can be substituted.
 QString percentEncoded(const QString& text) {
     if (hasLoneSurrogate(text)) return text;
-    static const QByteArray kept = "!$'()*+,-./:;?@_~";
+    static const QByteArray kept = "!$'()*,-./:;?@_~";
     QString out;
     for (qsizetype i = 0; i < text.size();) {
         if (const qsizetype ref = FormatText::variableReferenceLength(text, i)) {
@@ -174,6 +177,23 @@ BodyKind guessBodyKind(const QList<KeyValueItem>& headers, const QString& body) 
     return start.startsWith(u'{') || start.startsWith(u'[') ? BodyKind::json : BodyKind::text;
 }
 
+bool isContentType(const KeyValueItem& row) { return row.key.toLower() == QLatin1String("content-type"); }
+
+// The reader trims names, URLs and header values of white space.
+bool blankAtEnds(const QString& text) { return FormatText::trimmed(text).size() != text.size(); }
+
+// The headers as written. The file keeps no body kind of its own: it is read from the Content-Type
+// header or guessed from the body. A kind neither would give is named by a Content-Type row of the
+// kind's own type, the one the request is sent with anyway.
+QList<KeyValueItem> writtenHeaders(const HTTPRequest& request) {
+    if (!request.hasBody() || guessBodyKind(request.headers, request.body) == request.bodyKind ||
+        std::any_of(request.headers.begin(), request.headers.end(), isContentType))
+        return request.headers;
+    QList<KeyValueItem> headers = request.headers;
+    headers.append(KeyValueItem{.key = QStringLiteral("Content-Type"), .value = HTTPClient::defaultContentType(request.bodyKind)});
+    return headers;
+}
+
 // --- reading -------------------------------------------------------------------------------
 
 // Lines before the request line that other tools give a meaning and that never start a request:
@@ -253,7 +273,7 @@ QString lineEndAfter(QStringView text, const QString& eol) {
 
 QString freshBlock(const HTTPRequest& request) {
     QString block = QStringLiteral("### ") + request.name + u'\n' + requestLineText(request, {}) + u'\n';
-    for (const KeyValueItem& row : request.headers)
+    for (const KeyValueItem& row : writtenHeaders(request))
         if (auto text = headerText(row)) block += *text + u'\n';
     if (request.hasBody()) block += u'\n' + request.body;
     return block;
@@ -285,7 +305,8 @@ QString patchedSection(const HTTPFileLayout& layout, const HTTPFileLayout::Secti
         keep(section.requestLine);
     }
 
-    if (sameRows(request.headers, parsed.headers)) {
+    const QList<KeyValueItem> headers = writtenHeaders(request);
+    if (sameRows(headers, parsed.headers)) {
         for (int line : section.headerLines) keep(line);
     } else {
         QList<RowMerge::Entry> entries;
@@ -294,7 +315,7 @@ QString patchedSection(const HTTPFileLayout& layout, const HTTPFileLayout::Secti
             entries.append({layout.content(section.headerLines[k]).toString(),
                             row >= 0 ? std::optional(parsed.headers[row]) : std::nullopt});
         }
-        for (const QString& text : RowMerge::merge(entries, request.headers, headerText)) add(text);
+        for (const QString& text : RowMerge::merge(entries, headers, headerText)) add(text);
     }
 
     if (request.body == parsed.body && request.bodyKind == parsed.bodyKind) {
@@ -416,11 +437,22 @@ std::optional<QString> cannotHold(const HTTPRequest& request) {
     // "###" starts a request.
     const auto broken = [](const QString& text) { return text.contains(u'\n'); };
     if (broken(request.name)) return QStringLiteral("its name holds a line break");
+    if (request.name.isEmpty()) return QStringLiteral("it has no name");
+    if (blankAtEnds(request.name)) return QStringLiteral("its name starts or ends with a blank");
     if (broken(request.url)) return QStringLiteral("its URL holds a line break");
+    if (blankAtEnds(request.url)) return QStringLiteral("its URL starts or ends with a blank");
+    // The query is read from the first "?", even one inside the fragment.
+    if (const qsizetype hash = request.url.indexOf(u'#'); hash >= 0 && request.url.indexOf(u'?', hash) >= 0)
+        return QStringLiteral("its URL has a “?” after its “#”, which would read back as a query");
     for (const KeyValueItem& row : request.headers) {
-        if (row.key.isEmpty()) continue;
+        if (row.key.isEmpty()) {
+            // A value typed before its key: the line would read back as no header at all.
+            if (!row.value.isEmpty()) return QStringLiteral("the header with the value “%1” has no name").arg(row.value);
+            continue;
+        }
         if (broken(row.key) || broken(row.value))
             return QStringLiteral("the header “%1” holds a line break").arg(row.key.section(u'\n', 0, 0));
+        if (blankAtEnds(row.value)) return QStringLiteral("the value of the header “%1” starts or ends with a blank").arg(row.key);
         // The line is split at its first colon, and a switched-off row is a comment that only
         // reads back as a row while its key is a plain token. Plain keys (nearly all) need no trial.
         if (!row.key.startsWith(u'#') && std::all_of(row.key.begin(), row.key.end(), isTokenChar)) continue;
@@ -430,12 +462,31 @@ std::optional<QString> cannotHold(const HTTPRequest& request) {
         return QStringLiteral("the key of the header “%1” would read back as another line").arg(row.key);
     }
     // The request line holds switched-on rows only.
-    for (const KeyValueItem& row : request.params)
+    for (const KeyValueItem& row : request.params) {
         if (!row.enabled && !row.key.isEmpty())
             return QStringLiteral("its query parameter “%1” is switched off, which the request line cannot hold").arg(row.key);
+        if (row.key.isEmpty() && !row.value.isEmpty())
+            return QStringLiteral("the query parameter with the value “%1” has no name").arg(row.value);
+    }
+    // A switched-off Content-Type row still decides the kind the body reads back as, while the
+    // request is sent with the type of its own kind.
+    if (request.hasBody()) {
+        const QList<KeyValueItem> headers = writtenHeaders(request);
+        const bool typed = std::any_of(headers.begin(), headers.end(), [](const KeyValueItem& r) { return r.enabled && isContentType(r); });
+        if (!typed && guessBodyKind(headers, request.body) != request.bodyKind)
+            return QStringLiteral("its body would read back as another kind: a switched-off Content-Type header names another type");
+    }
     if (request.hasBody())
         for (const QStringView line : QStringView(request.body).split(u'\n'))
             if (line.startsWith(u"###")) return QStringLiteral("a line of its body starts with “###”");
+    // The query the URL holds is read back into rows: what the request line sends must not change
+    // by it (a lone "?", empty pieces, a fragment inside the query).
+    if (request.url.contains(u'?') || request.url.contains(u'#')) {
+        const auto sent = [](const HTTPRequest& r) { return URLQuery::compose(r.url, HTTPClient::activeRows(r.params)); };
+        const QList<HTTPRequest> back = parse(freshBlock(request));
+        if (back.size() != 1 || sent(back[0]) != sent(request))
+            return QStringLiteral("its URL would be sent as “%1” when read back").arg(back.isEmpty() ? QString() : sent(back[0]));
+    }
     return std::nullopt;
 }
 

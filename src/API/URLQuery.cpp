@@ -9,9 +9,13 @@ namespace URLQuery {
 
 QString encoded(const QString& text) { return QString::fromLatin1(QUrl::toPercentEncoding(text)); }
 
+QString queryEncoded(const QString& text) {
+    return QString::fromLatin1(QUrl::toPercentEncoding(text, QByteArrayLiteral("!$'()*,/:;?@")));
+}
+
 QString piece(const KeyValueItem& row) {
     if (const std::optional<QString> written = row.writtenQuery()) return *written;
-    return encoded(row.key) + u'=' + encoded(row.value);
+    return queryEncoded(row.key) + u'=' + queryEncoded(row.value);
 }
 
 QString compose(const QString& url, const QList<KeyValueItem>& rows) {
@@ -28,6 +32,7 @@ QString compose(const QString& url, const QList<KeyValueItem>& rows) {
         if (const qsizetype at = text.indexOf(u'#'); at >= 0) {
             if (fragment.isEmpty()) fragment = text.mid(at);
             text.truncate(at);
+            if (text.isEmpty()) continue;  // the row was all fragment
         }
         if (!first) out += u'&';
         out += text;

@@ -11,8 +11,12 @@ namespace URLQuery {
 
 // A key or value typed as data: everything but letters, digits and "-._~" percent-encoded.
 QString encoded(const QString& text);
+// A key or value typed into a query row: as encoded(), but the characters a query may hold raw
+// without changing its meaning ("!$'()*,/:;?@") stay raw, as request files write them. "+", "&",
+// "=" and "#" are encoded.
+QString queryEncoded(const QString& text);
 // One row as a query piece: the text a query wrote it as while it is unchanged, else
-// encoded(key) "=" encoded(value).
+// queryEncoded(key) "=" queryEncoded(value).
 QString piece(const KeyValueItem& row);
 // The URL text with the rows' pieces appended to its query, after the query it already holds.
 // A fragment ("#…", of the URL or of a row as written) stays last.

@@ -6,6 +6,7 @@
 #include "API/HTTPClient.h"
 #include "API/HTTPFileFormat.h"
 #include "LoopbackServer.h"
+#include "RequestBuilders.h"
 #include "TestSupport.h"
 
 using loopback::LoopbackServer;
@@ -88,4 +89,15 @@ TEST(FormBodies, OtherThanUrlEncodedContentTypesGoOutAsWrittenAndAnyTextEncodes)
               "a=2&b=x y");
     // Fields set on lines of their own in a file.
     EXPECT_EQ(FormBody::body(FormBody::fields("a=19\r\n&\nb=2\n")), "a=19&b=2");
+}
+
+TEST(FormBodies, AValueTypedBeforeItsKeyStaysInTheBodyAndIsNotSent) {
+    KeyValueItem orphan;
+    orphan.value = QStringLiteral(" x&y ");
+    KeyValueItem blank;
+    const QString body = FormBody::body({builders::row("a", "1"), orphan, blank});
+    const QList<KeyValueItem> back = FormBody::fields(body);
+    ASSERT_EQ(back.size(), 2) << body.toStdString();  // a row with neither key nor value holds nothing
+    EXPECT_TRUE(back[1].sameContent(orphan));
+    EXPECT_EQ(FormBody::sendable(body, [](const QString& t) { return t; }), "a=1");
 }

@@ -1,6 +1,7 @@
 // The .http / .rest format: reading, writing new files and rewriting files after an edit.
 #include <gtest/gtest.h>
 
+#include "API/HTTPClient.h"
 #include "API/HTTPFileFormat.h"
 #include "Printers.h"
 #include "RequestBuilders.h"
@@ -408,4 +409,33 @@ TEST(HTTPFileFormatKeepTest, TheLastRequestEditedAsTextEndsTheFileAsItsTextEnds)
     raw.id = requests[1].id;
     requests[1] = raw;
     EXPECT_EQ(serialize(requests), QStringLiteral("### A\nGET https://a\n\n### B\nGET https://b2\n"));
+}
+
+// --- what an edit sends after saving ---------------------------------------------------------
+
+TEST(HTTPFileFormatSaveTest, ABodyKindTheHeadersDoNotNameIsWrittenAsTheTypeItIsSentWith) {
+    QList<HTTPRequest> requests = parse(QStringLiteral("### A\nPOST https://x/a\nAccept: */*\n"));
+    requests[0].bodyKind = BodyKind::form;
+    requests[0].body = QStringLiteral("a=1&b=2");
+    const QString written = serialize(requests);
+    EXPECT_EQ(written, QStringLiteral("### A\nPOST https://x/a\nAccept: */*\nContent-Type: application/x-www-form-urlencoded\n\na=1&b=2\n"));
+    EXPECT_EQ(parse(written).value(0).bodyKind, BodyKind::form);
+
+    // A JSON scalar would read back as text: it is named too.
+    const HTTPRequest json = builders::request(HTTPMethod::post, QStringLiteral("https://x"), BodyKind::json, QStringLiteral("42"));
+    EXPECT_EQ(parse(serialize({json})).value(0).bodyKind, BodyKind::json);
+    // A switched-off Content-Type row would still decide the kind read back.
+    HTTPRequest off = json;
+    off.headers.append(row(QStringLiteral("Content-Type"), QStringLiteral("text/plain"), false));
+    EXPECT_TRUE(HTTPFileFormat::cannotHold(off).has_value());
+}
+
+TEST(HTTPFileFormatSaveTest, AQueryRowIsSentAlikeBeforeAndAfterSaving) {
+    HTTPRequest request = builders::request(HTTPMethod::get, QStringLiteral("https://x/a"));
+    request.params = {row(QStringLiteral("sum"), QStringLiteral("1+1")), row(QStringLiteral("q?"), QStringLiteral("a,b:c@d/e"))};
+    const QList<HTTPRequest> back = parse(serialize({request}));
+    ASSERT_EQ(back.size(), 1);
+    EXPECT_EQ(rows(back[0].params), rows(request.params));
+    EXPECT_EQ(HTTPClient::composeURL(back[0]), HTTPClient::composeURL(request));
+    EXPECT_EQ(HTTPClient::composeURL(request), QStringLiteral("https://x/a?sum=1%2B1&q?=a,b:c@d/e"));
 }

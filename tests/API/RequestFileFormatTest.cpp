@@ -16,27 +16,26 @@ using builders::row;
 const QStringList& oddTexts() {
     static const QStringList texts = {"a:b",  "a: b", "{{v}}", "{x}", "}",      "{",   "a&b=c#d", "~t",  "//c", "#h",
                                       "é 名", "'''",  "\"q\"", "a\\b", "%41",   "+",   "x=y",     "@v",  "<",   "a\tb",
-                                      "🚀",   "a b",  "#",     "###", "k: v:w", "[1]", "\\\"",    "'a'", ";",   "$x"};
+                                      "🚀",   "a b",  "#",     "###", "k: v:w", "[1]", "\\\"",    "'a'", ";",   "$x",
+                                      " lead", "trail ", "\tboth\t", "", "  "};
     return texts;
 }
 
-// What a file holds of a request: fields without the white space around them, rows without a key
-// left out, form fields likewise.
+// What a file holds of a request: a body without the white space around it, rows with neither key
+// nor value left out. A body kind that the headers name otherwise follows them: an enabled
+// Content-Type row decides what is sent, whatever the kind.
 HTTPRequest held(HTTPRequest request) {
-    request.name = request.name.trimmed();
-    request.url = request.url.trimmed();
     request.body = request.body.trimmed();
-    for (QList<KeyValueItem>* rows : {&request.headers, &request.params}) {
-        rows->removeIf([](const KeyValueItem& r) { return r.key.trimmed().isEmpty(); });
-        for (KeyValueItem& r : *rows) r.key = r.key.trimmed(), r.value = r.value.trimmed();
-    }
-    if (request.bodyKind == BodyKind::form) {
-        QList<KeyValueItem> fields = FormBody::fields(request.body);
-        for (KeyValueItem& f : fields) f.key = f.key.trimmed(), f.value = f.value.trimmed();
-        fields.removeIf([](const KeyValueItem& f) { return f.key.isEmpty(); });
-        request.body = FormBody::body(fields);
-    }
+    if (!request.hasBody()) request.body.clear(), request.bodyKind = BodyKind::none;
+    for (QList<KeyValueItem>* rows : {&request.headers, &request.params})
+        rows->removeIf([](const KeyValueItem& r) { return r.key.isEmpty() && r.value.isEmpty(); });
     return request;
+}
+
+bool namesItsType(const QList<KeyValueItem>& headers) {
+    return std::any_of(headers.begin(), headers.end(), [](const KeyValueItem& r) {
+        return r.enabled && r.key.compare(QLatin1String("content-type"), Qt::CaseInsensitive) == 0;
+    });
 }
 
 struct Field {
@@ -61,6 +60,18 @@ const QList<Field>& fields() {
         {"form field", [](HTTPRequest& r, const QString& t) {
              r.bodyKind = BodyKind::form;
              r.body = FormBody::body({row(t, t), row(QStringLiteral("off"), t, false)});
+         }},
+        {"value without key", [](HTTPRequest& r, const QString& t) {
+             r.headers.append(row({}, t));
+             r.params.append(row({}, t));
+         }},
+        {"form field without key", [](HTTPRequest& r, const QString& t) {
+             r.bodyKind = BodyKind::form;
+             r.body = FormBody::body({row(QStringLiteral("k"), QStringLiteral("1")), row({}, t)});
+         }},
+        {"json body", [](HTTPRequest& r, const QString& t) {
+             r.bodyKind = BodyKind::json;
+             r.body = t;
          }},
     };
     return all;
@@ -90,9 +101,13 @@ TEST(RequestFileFormatTest, OddTextInEveryFieldReadsBackOrIsRefused) {
                 const QString out = format->serialize(requests);
                 const QList<HTTPRequest> back = format->parse(out, {});
                 ASSERT_EQ(back.size(), original.size()) << out.toStdString();
-                HTTPRequest expected = requests[0];
-                if (isHttp) expected.bodyKind = back[0].bodyKind;  // guessed again on reading
-                EXPECT_TRUE(held(back[0]).sameContent(held(expected)))
+                HTTPRequest expected = held(requests[0]);
+                HTTPRequest got = held(back[0]);
+                // The text format names a kind it would not guess in a Content-Type row of its own.
+                if (isHttp && got.headers.size() == expected.headers.size() + 1 && !namesItsType(expected.headers))
+                    got.headers.removeLast();
+                if (isHttp && namesItsType(back[0].headers) && got.hasBody()) got.bodyKind = expected.bodyKind;
+                EXPECT_TRUE(got.sameContent(expected))
                     << out.toStdString() << "\nread back: " << builders::rows(back[0].headers).join(u' ').toStdString() << " / "
                     << builders::rows(back[0].params).join(u' ').toStdString() << " / " << back[0].body.toStdString();
                 if (isHttp) EXPECT_TRUE(back[1].sameContent(original[1]));

@@ -292,8 +292,17 @@ void ParseWorker::push(Job job) {
     wake_.notify_one();
 }
 
+void ParseWorker::letGo(std::shared_ptr<SyntaxTree::MutableTree> tree) {
+    if (!tree) return;
+    {
+        const std::lock_guard lock(mutex_);
+        spent_.push_back(std::move(tree));
+    }
+    wake_.notify_one();
+}
+
 void ParseWorker::reset(const QString& text, quint64 revision) {
-    hereTree_.reset();
+    letGo(std::move(hereTree_));
     hereEdits_.clear();
     hereBase_ = 0;
     hereFloor_ = revision;
@@ -321,7 +330,7 @@ bool ParseWorker::takeNewestWhole() {
         taken = latest_.tree->mutableCopy();
         hereBase_ = latest_.revision;
     }
-    hereTree_ = std::move(taken);
+    letGo(std::exchange(hereTree_, std::move(taken)));
     std::erase_if(hereEdits_, [&](const auto& edit) { return edit.first <= hereBase_; });
     for (const auto& edit : hereEdits_) hereTree_->edit(TreeSitterHighlighter::inputEdit(edit.second));
     return true;
@@ -331,7 +340,7 @@ ParseWorker::Colours ParseWorker::colourHere(const TextEdit& e, quint64 revision
     hereEdits_.emplace_back(revision, e);
     if (hereEdits_.size() > kMostEditsHere) {
         hereEdits_.clear();
-        hereTree_.reset();
+        letGo(std::move(hereTree_));
         hereFloor_ = revision;
         return Colours::none;
     }
@@ -455,6 +464,7 @@ void ParseWorker::run() {
         const std::lock_guard lock(mutex_);
         latest_.tree.reset();
         leftHere_.reset();
+        spent_.clear();
     }
     if (length >= kLargeText) malloc_trim(0);
 }
@@ -476,13 +486,17 @@ qsizetype ParseWorker::parseUntilStopped() {
     std::optional<TextRange> touched;
     for (;;) {
         std::vector<Job> jobs;
+        // Freed once this turn's parse is out.
+        std::vector<std::shared_ptr<SyntaxTree::MutableTree>> spent;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+            wake_.wait(lock, [this] { return stop_ || !jobs_.empty() || !spent_.empty(); });
             if (stop_) {
                 latest_.tree.reset();  // so that this thread frees the whole tree, before it ends
                 return text.size();
             }
+            spent.swap(spent_);
+            if (jobs_.empty()) continue;
             jobs.swap(jobs_);
             std::atomic_ref(waiting_).store(0);
             // Those the caller put out for the newest edit stand; older ones are of another text.

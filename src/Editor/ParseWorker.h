@@ -105,6 +105,9 @@ private:
     bool takeNewestWhole();
     // The caller's quick parse of the edits since the newest whole tree, up to revision.
     Colours colourHere(const TextEdit& edit, quint64 revision, TextRange shown, const ExactText& now);
+    // Hands the caller's tree over to the thread to free: as the last share of an older whole
+    // tree, freeing it walks every top-level statement of the text.
+    void letGo(std::shared_ptr<SyntaxTree::MutableTree> tree);
 
     SyntaxTree::Language language_;
     mutable std::mutex mutex_;
@@ -128,5 +131,6 @@ private:
     quint64 hereFloor_ = 0;  // no whole tree older than this one is of the current text
     std::vector<std::pair<quint64, TextEdit>> hereEdits_;
     std::shared_ptr<SyntaxTree::MutableTree> leftHere_;  // hereTree_ once the worker is being destroyed
+    std::vector<std::shared_ptr<SyntaxTree::MutableTree>> spent_;  // the caller's, for the thread to free
     std::thread thread_;
 };

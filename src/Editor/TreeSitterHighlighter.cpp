@@ -27,8 +27,16 @@ bool paintedBefore(const SyntaxHighlighter::Span& a, const SyntaxHighlighter::Sp
     return a.range.location < b.range.location;
 }
 
+// Where the text lies: utf16() would copy a text lent without a terminator (fromRawData).
 std::u16string_view utf16View(const QString& text) {
-    return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
+    return {reinterpret_cast<const char16_t*>(text.constData()), size_t(text.size())};
+}
+
+// The end of the furthest capture of match, in units.
+qsizetype furthestEnd(const TSQueryMatch& match) {
+    uint32_t end = 0;
+    for (uint16_t i = 0; i < match.capture_count; ++i) end = std::max(end, ts_node_end_byte(match.captures[i].node));
+    return qsizetype((end + 1) / 2);
 }
 
 // Whether an edit can describe a change of a text of oldLength units; every offset and point must
@@ -213,8 +221,10 @@ QList<SyntaxHighlighter::Span> TreeSitterHighlighter::spans(const SyntaxTree::Mu
     if (workerCount == 1) {
         SyntaxTree::MatchPredicates predicates(query_);
         for (int chunk = 0; chunk < chunkCount; ++chunk)
-            collect(tree.tree(), units, piece(chunk), owned(chunk), predicates, found[size_t(chunk)]);
+            collect(tree.tree(), units, piece(chunk), owned(chunk), predicates, found[size_t(chunk)], true);
     } else {
+        // Only one thread may ask for more of the text: it is asked for whole before they start.
+        readUpTo(length);
         // A runtime tree serves one thread at a time: each worker queries its own copy.
         std::vector<std::shared_ptr<const SyntaxTree::Tree>> trees{tree.tree()};
         for (int w = 1; w < workerCount; ++w) trees.push_back(tree.copy());
@@ -222,7 +232,7 @@ QList<SyntaxHighlighter::Span> TreeSitterHighlighter::spans(const SyntaxTree::Mu
         ParallelChunks::run(chunkCount, workerCount, [&](int worker, int chunk) {
             std::optional<SyntaxTree::MatchPredicates>& own = predicates[size_t(worker)];
             if (!own) own.emplace(query_);
-            collect(trees[size_t(worker)], units, piece(chunk), owned(chunk), *own, found[size_t(chunk)]);
+            collect(trees[size_t(worker)], units, piece(chunk), owned(chunk), *own, found[size_t(chunk)], false);
         });
     }
 
@@ -250,7 +260,7 @@ QList<SyntaxHighlighter::Span> TreeSitterHighlighter::spans(const SyntaxTree::Mu
 
 void TreeSitterHighlighter::collect(const std::shared_ptr<const SyntaxTree::Tree>& tree, std::u16string_view text,
                                     TextRange range, TextRange owned, SyntaxTree::MatchPredicates& predicates,
-                                    std::vector<Span>& out) const {
+                                    std::vector<Span>& out, bool asks) const {
     const std::optional<SyntaxTree::Node> root = tree->rootNode();
     if (!root) return;
     const std::shared_ptr<SyntaxTree::QueryCursor> cursor = query_->execute(*root, tree, 0);
@@ -260,7 +270,11 @@ void TreeSitterHighlighter::collect(const std::shared_ptr<const SyntaxTree::Tree
     TSQueryMatch match;
     while (cursor->nextRawMatch(match)) {
         // A capture fires only where its pattern's text predicates hold.
-        if (predicates.any(match.pattern_index) && !predicates.allowed(match, text)) continue;
+        if (predicates.any(match.pattern_index)) {
+            // The predicates read the captured text, which may reach past the range.
+            if (asks) readUpTo(furthestEnd(match));
+            if (!predicates.allowed(match, text)) continue;
+        }
         for (uint16_t i = 0; i < match.capture_count; ++i) {
             const TSQueryCapture& capture = match.captures[i];
             if (capture.index >= captureRoles_.size() || !captureRoles_[capture.index]) continue;

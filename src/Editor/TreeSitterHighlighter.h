@@ -68,9 +68,9 @@ private:
     bool updateTree(const QString& text, const std::optional<TextEdit>& edit);
     void parseFromScratch(std::u16string_view view);
     // Fills out with the spans of the captures that start in owned, from one cursor over range, in
-    // the order they are painted.
+    // the order they are painted; asks, when the text is read only up to what the predicates ask for.
     void collect(const std::shared_ptr<const SyntaxTree::Tree>& tree, std::u16string_view text, TextRange range,
-                 TextRange owned, SyntaxTree::MatchPredicates& predicates, std::vector<Span>& out) const;
+                 TextRange owned, SyntaxTree::MatchPredicates& predicates, std::vector<Span>& out, bool asks) const;
 
     SyntaxTree::Language language_;
     std::shared_ptr<SyntaxTree::Query> query_;

@@ -1234,7 +1234,7 @@ void CodeEditorCoordinator::highlight() {
         colouredRange_ = range;
         colouredByGuess_ = latest.guess;
         if (latest.tree)
-            for (const TextRange& run : runs) spans += treeSitter_->spans(*latest.tree, text_.text(), run);
+            for (const TextRange& run : runs) spans += treeSitter_->spans(*latest.tree, colourText(run.end()), run);
     } else {
         for (const TextRange& run : runs) spans += highlighter_->ranges(colourText(run.end()), std::nullopt, run);
     }

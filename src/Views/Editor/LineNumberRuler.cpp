@@ -34,8 +34,16 @@ int LineNumberRuler::extraWidth() const {
     // The last line's number from the start, while a long text is still going into the display.
     const int digits = coordinator_ ? int(QString::number(coordinator_->lineCount()).size()) : 0;
     if (digits <= 5) return 0;
-    const QFontMetricsF metrics(numberFont());
-    return qCeil(metrics.horizontalAdvance(QString(digits, u'0')) - metrics.horizontalAdvance(QString(5, u'0')));
+    return qCeil(numberWidth(digits) - numberWidth(5));
+}
+
+qreal LineNumberRuler::numberWidth(int digits) const {
+    // The font's figures are all as wide, so a count of digits tells a number's width.
+    if (widths_.size() <= digits) {
+        const QFontMetricsF metrics(font_);
+        for (qsizetype n = widths_.size(); n <= digits; ++n) widths_.append(metrics.horizontalAdvance(QString(n, u'0')));
+    }
+    return widths_[digits];
 }
 
 int LineNumberRuler::thickness() const {
@@ -47,8 +55,17 @@ void LineNumberRuler::refresh() {
     // Checked once the turn's changes are all in: the text, its colours and the caret.
     QMetaObject::invokeMethod(this, [this] {
         refreshing_ = false;
-        if (content() != painted_) update();
+        Content now = content();
+        if (!now.looksLike(painted_)) update();
+        else painted_ = std::move(now);  // a click on a chevron then folds the block it is beside
     }, Qt::QueuedConnection);
+}
+
+bool LineNumberRuler::Content::looksLike(const Content& other) const {
+    if (numbers != other.numbers || chevrons.size() != other.chevrons.size()) return false;
+    for (qsizetype i = 0; i < chevrons.size(); ++i)
+        if (chevrons[i].rect != other.chevrons[i].rect || chevrons[i].folded != other.chevrons[i].folded) return false;
+    return true;
 }
 
 LineNumberRuler::Content LineNumberRuler::content() const {
@@ -61,7 +78,6 @@ LineNumberRuler::Content LineNumberRuler::content() const {
     const int firstCaretLine = coordinator_->lineAt(selStart);
     const int lastCaretLine = coordinator_->lineAt(selEnd > selStart ? selEnd - 1 : selStart);
 
-    const QFontMetricsF metrics(numberFont());
     const qreal extra = extraWidth();
     const QSet<qsizetype> folded = coordinator_->foldedStarts();
     const qreal shift = view_->viewport()->geometry().top() - geometry().top();
@@ -81,7 +97,7 @@ LineNumberRuler::Content LineNumberRuler::content() const {
         for (qsizetype row = 0; row < rows; ++row) {
             const qreal rowTop = top + (layout && row < layout->lineCount() ? layout->lineAt(int(row)).y() : row * rowHeight);
             const bool caretLine = number - 1 + row >= firstCaretLine && number - 1 + row <= lastCaretLine;
-            const qreal left = kNumbersEnd + extra - metrics.horizontalAdvance(QString::number(number + row));
+            const qreal left = kNumbersEnd + extra - numberWidth(int(QString::number(number + row).size()));
             out.numbers.append({int(number + row), rowTop, caretLine, left, rowHeight});
         }
 
@@ -99,9 +115,8 @@ void LineNumberRuler::paintEvent(QPaintEvent*) {
     painter.fillRect(QRectF(width() - 1, 0, 1, height()), QColor::fromRgbF(1, 1, 1, 0.06f));
     painted_ = content();
 
-    const QFont font = numberFont();
-    painter.setFont(font);
-    const QFontMetricsF metrics(font);
+    painter.setFont(font_);
+    const QFontMetricsF metrics(font_);
     QColor dim = Qt::white;
     dim.setAlphaF(0.28f);
     for (const DrawnNumber& number : painted_.numbers) {

@@ -55,14 +55,22 @@ private:
         QList<DrawnNumber> numbers;
         QList<ChevronHit> chevrons;
         friend bool operator==(const Content&, const Content&) = default;
+        // Whether it paints the same picture: the offsets the chevrons stand for move with every
+        // key typed above them, which changes nothing on screen.
+        bool looksLike(const Content& other) const;
     };
     Content content() const;
     static QFont numberFont();
     // How much wider than usual the numbers of the view's last line are.
     int extraWidth() const;
+    // The width of a number of `digits` digits, worked out once for each count: shaping every
+    // number at every key and paint costs more than the rest of the gutter.
+    qreal numberWidth(int digits) const;
 
     QPointer<CodeEditorView> view_;
     QPointer<CodeEditorCoordinator> coordinator_;
     Content painted_;
     bool refreshing_ = false;
+    const QFont font_ = numberFont();
+    mutable QList<qreal> widths_;  // numberWidth() by digits, as far as asked for
 };

@@ -105,3 +105,27 @@ TEST(ColoursPerKey, AKeyIsColouredBeforeTheEventLoopTurnsInAnyLength) {
     EXPECT_TRUE(smallKept);
     EXPECT_TRUE(largeKept);
 }
+
+namespace {
+
+// How far past a key typed in the middle of `statements` top-level statements the text lies in one
+// piece once the key's colours are final: its storage keeps a gap at the last edit, and gathering
+// all that follows into one piece moves half the text, at every key.
+qsizetype gatheredPastTheKey(int statements) {
+    return inTheMiddleStatement(statements, [](EditorFixture& f, qsizetype at) {
+        f.type(QStringLiteral("x"));
+        (void)QTest::qWaitFor([&] { return f.editor().coloursShown(); }, 60000);
+        f.settleColours();
+        return f.editor().text().wholeUpTo() - at;
+    });
+}
+
+} // namespace
+
+// Colouring the lines in view reads the text where it lies, up to their end; the fold scan reads
+// at most its budget past the key.
+TEST(ColoursPerKey, AKeyAndItsColoursGatherNoMoreOfALongerText) {
+    constexpr qsizetype kMost = 128 * 1024;
+    EXPECT_LE(gatheredPastTheKey(2'000), kMost);
+    EXPECT_LE(gatheredPastTheKey(40'000), kMost);
+}

@@ -1,6 +1,7 @@
 #include "Editor/ExactText.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include <cstdint>
 #include <cstring>
@@ -286,7 +287,6 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     // The separator of a piece break at a stays before the new text, one at b after it.
     change.displayStart = toDisplay(a);
     change.displayEnd = toDisplay(b) - (b > a && pieces_.isBreak(b) ? 1 : 0);
-    change.displayText = display(t);
     // The pieces around the edit end by the end of its line, and within two pieces of it.
     const qsizetype readsTo = qMin(b + kPiecesReach, lineEnd(b, b + kPiecesReach) + 1);
     const TextRange around = pieces_.around(through(readsTo), {a, b - a});
@@ -341,7 +341,8 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
             change.displayEnd = joinedDisplayEnd;
         }
     }
-    if (from != a || to != b) change.displayText = displayOf(from, to + delta);
+    // What the display takes is converted once, from the text as it is now.
+    change.displayText = from != a || to != b ? displayOf(from, to + delta) : display(t);
     change.text = std::move(t);
     return change;
 }
@@ -508,7 +509,16 @@ QString ExactText::display(QStringView exact) {
     return out;
 }
 
+namespace {
+std::atomic<qsizetype> converted{0};
+} // namespace
+
+qsizetype ExactText::unitsConverted() {
+    return converted.load(std::memory_order_relaxed);
+}
+
 char16_t* ExactText::displayInto(QStringView exact, char16_t* to) {
+    converted.fetch_add(exact.size(), std::memory_order_relaxed);
     for (qsizetype i = 0; i < exact.size();) {
         const char16_t c = exact[i].unicode();
         if (c >= 0x20 && c < 0x7F) {  // most of any text, shown as it is

@@ -31,11 +31,13 @@
 
 namespace {
 
-// Where a slice of display text ends, given where it starts.
-TextEdit::Point pointAfter(TextEdit::Point start, QStringView displaySlice) {
-    const qsizetype lastBreak = displaySlice.lastIndexOf(QChar(ExactText::kSeparator));
-    if (lastBreak < 0) return {start.row, start.col + displaySlice.size()};
-    return {start.row + displaySlice.count(QChar(ExactText::kSeparator)), displaySlice.size() - lastBreak - 1};
+// Where a slice of exact text ends in the display's rows and columns, given where it starts. Read
+// where it lies: the display shows each terminator as one separator, and keeps every other unit.
+TextEdit::Point pointAfter(TextEdit::Point start, QStringView exact) {
+    qsizetype lastBreak = exact.size() - 1;
+    while (lastBreak >= 0 && !Lines::isBreak(exact[lastBreak].unicode())) --lastBreak;
+    if (lastBreak < 0) return {start.row, start.col + exact.size()};
+    return {start.row + Lines::breakCount(exact), exact.size() - lastBreak - 1};
 }
 
 // Lengths of the common start and end of two texts, never overlapping.
@@ -54,8 +56,8 @@ TextEdit editRecord(const ExactText::Change& change, TextEdit::Point start) {
                     change.range.end(),
                     change.range.location + change.text.size(),
                     start,
-                    pointAfter(start, ExactText::display(change.removed)),
-                    pointAfter(start, ExactText::display(change.text))};
+                    pointAfter(start, change.removed),
+                    pointAfter(start, change.text)};
 }
 
 // A text longer than this has its matches counted on another thread; a shorter one at once.
@@ -727,7 +729,7 @@ bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, T
     recordApplied(change, before, after, origin);
     // Set after textDidChange, which forgets a known point the edit lies before; the caret is
     // reported from it.
-    unshownKnown_ = {changeEnd, pointAfter(startPoint, ExactText::display(change.text))};
+    unshownKnown_ = {changeEnd, pointAfter(startPoint, change.text)};
     updateCursor();
     leaveBusy();
     return true;

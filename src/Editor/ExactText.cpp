@@ -300,12 +300,16 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 
     // CR LF index: those inside [a, b) go, the new ones come.
     const qsizetype delta = t.size() - (b - a);
+    // One pass over the new text for both.
     std::vector<qsizetype> added;
-    for (qsizetype i = 0; i + 1 < t.size(); ++i)
-        if (t[i] == u'\r' && t[i + 1] == u'\n') added.push_back(a + i++);
+    bool addsBreak = false;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        if (t[i] != u'\r' && t[i] != u'\n') continue;
+        addsBreak = true;
+        if (t[i] == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n') added.push_back(a + i++);
+    }
     crlf_.replace(a, b, t.size(), added);
 
-    const bool addsBreak = t.contains(u'\n') || t.contains(u'\r');
     if (firstBreak_ == -1 && addsBreak) {
         // A text without any line break gets its first in t: known without reading the rest.
         const qsizetype lf = t.indexOf(u'\n'), cr = t.indexOf(u'\r');
@@ -313,7 +317,8 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     } else if (firstBreak_ >= 0 && a <= firstBreak_ + 1) firstBreak_ = -2;
     change.removed = mid(a, b - a);
     // The gap goes to the edit and takes the removed units; the new ones fill its start.
-    ensureGap(t.size(), a);
+    // The removed units join it: only what the new text needs beyond them is made room for.
+    ensureGap(qMax<qsizetype>(0, t.size() - (b - a)), a);
     moveGap(a);
     guardGap(false);
     gapLength_ += b - a;

@@ -34,10 +34,11 @@ namespace {
 // Where a slice of exact text ends in the display's rows and columns, given where it starts. Read
 // where it lies: the display shows each terminator as one separator, and keeps every other unit.
 TextEdit::Point pointAfter(TextEdit::Point start, QStringView exact) {
+    const qsizetype breaks = Lines::breakCount(exact);
+    if (breaks == 0) return {start.row, start.col + exact.size()};
     qsizetype lastBreak = exact.size() - 1;
-    while (lastBreak >= 0 && !Lines::isBreak(exact[lastBreak].unicode())) --lastBreak;
-    if (lastBreak < 0) return {start.row, start.col + exact.size()};
-    return {start.row + Lines::breakCount(exact), exact.size() - lastBreak - 1};
+    while (!Lines::isBreak(exact[lastBreak].unicode())) --lastBreak;
+    return {start.row + breaks, exact.size() - lastBreak - 1};
 }
 
 // Lengths of the common start and end of two texts, never overlapping.

@@ -241,14 +241,25 @@ qsizetype ExactText::indexOf(char16_t c, qsizetype from, qsizetype to) const {
 
 qsizetype ExactText::lineStart(qsizetype offset) const {
     qsizetype i = qBound<qsizetype>(0, offset, size());
-    while (i > 0 && !Lines::isBreak(at(i - 1).unicode())) --i;
+    // Each side of the gap read where it lies, without asking at every unit which side it is on.
+    const char16_t* const units = reinterpret_cast<const char16_t*>(text_.constData());
+    const char16_t* const after = units + gapLength_;
+    while (i > gap_ && !Lines::isBreak(after[i - 1])) --i;
+    if (i > gap_) return i;
+    while (i > 0 && !Lines::isBreak(units[i - 1])) --i;
     return i;
 }
 
 qsizetype ExactText::lineEnd(qsizetype offset, qsizetype limit) const {
     limit = qBound<qsizetype>(0, limit, size());
     qsizetype i = qBound<qsizetype>(0, offset, limit);
-    while (i < limit && !Lines::isBreak(at(i).unicode())) ++i;
+    const char16_t* const units = reinterpret_cast<const char16_t*>(text_.constData());
+    const qsizetype beforeGap = qMin(limit, gap_);
+    while (i < beforeGap && !Lines::isBreak(units[i])) ++i;
+    if (i >= beforeGap) {
+        const char16_t* const after = units + gapLength_;
+        while (i < limit && !Lines::isBreak(after[i])) ++i;
+    }
     if (i >= size()) return i;
     return i + (at(i) == u'\r' && i + 1 < size() && at(i + 1) == u'\n' ? 2 : 1);
 }

@@ -117,8 +117,9 @@ bool growsALineLong(const ExactText& text, const QList<EditHistory::Part>& parts
             continue;
         }
         const qsizetype at = parts[i].location, start = text.lineStart(at);
-        qsizetype end = at;
-        while (end < text.size() && !Lines::isBreak(text.at(end).unicode())) ++end;
+        // Where the line's terminator starts (lineEnd() is past it).
+        qsizetype end = text.lineEnd(at, text.size());
+        while (end > at && Lines::isBreak(text.at(end - 1).unicode())) --end;
         qsizetype length = end - start;
         for (; i < parts.size() && parts[i].location <= end; ++i)
             length += parts[i].inserted.size() - parts[i].removed.size();

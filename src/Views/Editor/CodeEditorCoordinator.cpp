@@ -1530,10 +1530,15 @@ void CodeEditorCoordinator::replaceAll() {
     if (!found) return;
     // One edit and one undo step, made of the matches that change.
     // Each match is read where it lies: the text is not gathered into one piece for them.
+    // The same text found again shares one copy: a literal query's matches are mostly alike.
     QList<EditHistory::Part> parts;
-    for (const RegularExpression::Replacement& r : *found)
-        if (QString removed = text_.mid(r.range.location, r.range.length); removed != r.text)
-            parts.append({r.range.location, std::move(removed), r.text});
+    QString removed;
+    for (const RegularExpression::Replacement& r : *found) {
+        const QStringView there = text_.run(r.range.location);
+        if (removed.isNull() || there.size() < r.range.length || there.first(r.range.length) != removed)
+            removed = text_.mid(r.range.location, r.range.length);
+        if (removed != r.text) parts.append({r.range.location, removed, r.text});
+    }
     if (parts.isEmpty()) return;
     // The caret stays by the text it was at.
     qsizetype caret = selection().location, shift = 0;

@@ -1,6 +1,7 @@
 #include "Editor/ExactText.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include <cstdint>
 #include <cstring>
@@ -240,14 +241,25 @@ qsizetype ExactText::indexOf(char16_t c, qsizetype from, qsizetype to) const {
 
 qsizetype ExactText::lineStart(qsizetype offset) const {
     qsizetype i = qBound<qsizetype>(0, offset, size());
-    while (i > 0 && !Lines::isBreak(at(i - 1).unicode())) --i;
+    // Each side of the gap read where it lies, without asking at every unit which side it is on.
+    const char16_t* const units = reinterpret_cast<const char16_t*>(text_.constData());
+    const char16_t* const after = units + gapLength_;
+    while (i > gap_ && !Lines::isBreak(after[i - 1])) --i;
+    if (i > gap_) return i;
+    while (i > 0 && !Lines::isBreak(units[i - 1])) --i;
     return i;
 }
 
 qsizetype ExactText::lineEnd(qsizetype offset, qsizetype limit) const {
     limit = qBound<qsizetype>(0, limit, size());
     qsizetype i = qBound<qsizetype>(0, offset, limit);
-    while (i < limit && !Lines::isBreak(at(i).unicode())) ++i;
+    const char16_t* const units = reinterpret_cast<const char16_t*>(text_.constData());
+    const qsizetype beforeGap = qMin(limit, gap_);
+    while (i < beforeGap && !Lines::isBreak(units[i])) ++i;
+    if (i >= beforeGap) {
+        const char16_t* const after = units + gapLength_;
+        while (i < limit && !Lines::isBreak(after[i])) ++i;
+    }
     if (i >= size()) return i;
     return i + (at(i) == u'\r' && i + 1 < size() && at(i + 1) == u'\n' ? 2 : 1);
 }
@@ -286,7 +298,6 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     // The separator of a piece break at a stays before the new text, one at b after it.
     change.displayStart = toDisplay(a);
     change.displayEnd = toDisplay(b) - (b > a && pieces_.isBreak(b) ? 1 : 0);
-    change.displayText = display(t);
     // The pieces around the edit end by the end of its line, and within two pieces of it.
     const qsizetype readsTo = qMin(b + kPiecesReach, lineEnd(b, b + kPiecesReach) + 1);
     const TextRange around = pieces_.around(through(readsTo), {a, b - a});
@@ -300,12 +311,16 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 
     // CR LF index: those inside [a, b) go, the new ones come.
     const qsizetype delta = t.size() - (b - a);
+    // One pass over the new text for both.
     std::vector<qsizetype> added;
-    for (qsizetype i = 0; i + 1 < t.size(); ++i)
-        if (t[i] == u'\r' && t[i + 1] == u'\n') added.push_back(a + i++);
+    bool addsBreak = false;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        if (t[i] != u'\r' && t[i] != u'\n') continue;
+        addsBreak = true;
+        if (t[i] == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n') added.push_back(a + i++);
+    }
     crlf_.replace(a, b, t.size(), added);
 
-    const bool addsBreak = t.contains(u'\n') || t.contains(u'\r');
     if (firstBreak_ == -1 && addsBreak) {
         // A text without any line break gets its first in t: known without reading the rest.
         const qsizetype lf = t.indexOf(u'\n'), cr = t.indexOf(u'\r');
@@ -313,7 +328,8 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     } else if (firstBreak_ >= 0 && a <= firstBreak_ + 1) firstBreak_ = -2;
     change.removed = mid(a, b - a);
     // The gap goes to the edit and takes the removed units; the new ones fill its start.
-    ensureGap(t.size(), a);
+    // The removed units join it: only what the new text needs beyond them is made room for.
+    ensureGap(qMax<qsizetype>(0, t.size() - (b - a)), a);
     moveGap(a);
     guardGap(false);
     gapLength_ += b - a;
@@ -341,7 +357,8 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
             change.displayEnd = joinedDisplayEnd;
         }
     }
-    if (from != a || to != b) change.displayText = displayOf(from, to + delta);
+    // What the display takes is converted once, from the text as it is now.
+    change.displayText = from != a || to != b ? displayOf(from, to + delta) : display(t);
     change.text = std::move(t);
     return change;
 }
@@ -508,7 +525,16 @@ QString ExactText::display(QStringView exact) {
     return out;
 }
 
+namespace {
+std::atomic<qsizetype> converted{0};
+} // namespace
+
+qsizetype ExactText::unitsConverted() {
+    return converted.load(std::memory_order_relaxed);
+}
+
 char16_t* ExactText::displayInto(QStringView exact, char16_t* to) {
+    converted.fetch_add(exact.size(), std::memory_order_relaxed);
     for (qsizetype i = 0; i < exact.size();) {
         const char16_t c = exact[i].unicode();
         if (c >= 0x20 && c < 0x7F) {  // most of any text, shown as it is

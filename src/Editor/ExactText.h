@@ -116,6 +116,8 @@ public:
     // The display form of some exact text: each terminator one separator; characters the display
     // would itself read as block or frame breaks shown as U+FFFD (same length, so offsets hold).
     static QString display(QStringView exact);
+    // Units put into display form so far, by any text (display() and displayOf()).
+    static qsizetype unitsConverted();
 
     // The line ending a typed Return inserts: the text's first LF, CR or CR LF; LF when it has none.
     QString newline() const;

@@ -308,6 +308,22 @@ TEST(ExactText, AnEditEndingAtAPieceStartKeepsItsSeparator) {
     EXPECT_TRUE(display == text.displayOf(0, text.size()));
 }
 
+TEST(ExactText, ALongLineReplacedIsPutIntoDisplayFormOnce) {
+    // Its pieces are broken afresh, so the display takes them whole: that text is converted, and
+    // the replacement alone is not converted before it as well.
+    for (const qsizetype words : {qsizetype(20'000), qsizetype(200'000)}) {
+        const QString line = QStringLiteral("word ").repeated(words);
+        ExactText text(line);
+        ASSERT_FALSE(text.pieces().breaks().empty());
+        QString display = text.displayOf(0, text.size());
+        const QString with = QStringLiteral("WORD ").repeated(words - 4);
+        const qsizetype before = ExactText::unitsConverted();
+        applyToDisplay(display, text.replace({10, line.size() - 20}, with));
+        EXPECT_LE(ExactText::unitsConverted() - before, with.size() + 4 * LinePieces::kMaxPiece);
+        EXPECT_TRUE(display == text.displayOf(0, text.size()));
+    }
+}
+
 TEST(ExactText, TheFirstEditOfATextItSharesCopiesItOnceAndMovesNothingMore) {
     // The text the document keeps is shared: the first edit takes a copy, and that copy is laid out
     // with the gap already at the edit instead of moving half the text to it after.

@@ -31,11 +31,14 @@
 
 namespace {
 
-// Where a slice of display text ends, given where it starts.
-TextEdit::Point pointAfter(TextEdit::Point start, QStringView displaySlice) {
-    const qsizetype lastBreak = displaySlice.lastIndexOf(QChar(ExactText::kSeparator));
-    if (lastBreak < 0) return {start.row, start.col + displaySlice.size()};
-    return {start.row + displaySlice.count(QChar(ExactText::kSeparator)), displaySlice.size() - lastBreak - 1};
+// Where a slice of exact text ends in the display's rows and columns, given where it starts. Read
+// where it lies: the display shows each terminator as one separator, and keeps every other unit.
+TextEdit::Point pointAfter(TextEdit::Point start, QStringView exact) {
+    const qsizetype breaks = Lines::breakCount(exact);
+    if (breaks == 0) return {start.row, start.col + exact.size()};
+    qsizetype lastBreak = exact.size() - 1;
+    while (!Lines::isBreak(exact[lastBreak].unicode())) --lastBreak;
+    return {start.row + breaks, exact.size() - lastBreak - 1};
 }
 
 // Lengths of the common start and end of two texts, never overlapping.
@@ -54,8 +57,8 @@ TextEdit editRecord(const ExactText::Change& change, TextEdit::Point start) {
                     change.range.end(),
                     change.range.location + change.text.size(),
                     start,
-                    pointAfter(start, ExactText::display(change.removed)),
-                    pointAfter(start, ExactText::display(change.text))};
+                    pointAfter(start, change.removed),
+                    pointAfter(start, change.text)};
 }
 
 // A text longer than this has its matches counted on another thread; a shorter one at once.
@@ -114,8 +117,9 @@ bool growsALineLong(const ExactText& text, const QList<EditHistory::Part>& parts
             continue;
         }
         const qsizetype at = parts[i].location, start = text.lineStart(at);
-        qsizetype end = at;
-        while (end < text.size() && !Lines::isBreak(text.at(end).unicode())) ++end;
+        // Where the line's terminator starts (lineEnd() is past it).
+        qsizetype end = text.lineEnd(at, text.size());
+        while (end > at && Lines::isBreak(text.at(end - 1).unicode())) --end;
         qsizetype length = end - start;
         for (; i < parts.size() && parts[i].location <= end; ++i)
             length += parts[i].inserted.size() - parts[i].removed.size();
@@ -727,7 +731,7 @@ bool CodeEditorCoordinator::applyUnshown(TextRange range, const QString& text, T
     recordApplied(change, before, after, origin);
     // Set after textDidChange, which forgets a known point the edit lies before; the caret is
     // reported from it.
-    unshownKnown_ = {changeEnd, pointAfter(startPoint, ExactText::display(change.text))};
+    unshownKnown_ = {changeEnd, pointAfter(startPoint, change.text)};
     updateCursor();
     leaveBusy();
     return true;
@@ -1526,10 +1530,15 @@ void CodeEditorCoordinator::replaceAll() {
     if (!found) return;
     // One edit and one undo step, made of the matches that change.
     // Each match is read where it lies: the text is not gathered into one piece for them.
+    // The same text found again shares one copy: a literal query's matches are mostly alike.
     QList<EditHistory::Part> parts;
-    for (const RegularExpression::Replacement& r : *found)
-        if (QString removed = text_.mid(r.range.location, r.range.length); removed != r.text)
-            parts.append({r.range.location, std::move(removed), r.text});
+    QString removed;
+    for (const RegularExpression::Replacement& r : *found) {
+        const QStringView there = text_.run(r.range.location);
+        if (removed.isNull() || there.size() < r.range.length || there.first(r.range.length) != removed)
+            removed = text_.mid(r.range.location, r.range.length);
+        if (removed != r.text) parts.append({r.range.location, removed, r.text});
+    }
     if (parts.isEmpty()) return;
     // The caret stays by the text it was at.
     qsizetype caret = selection().location, shift = 0;

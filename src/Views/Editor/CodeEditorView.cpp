@@ -387,6 +387,8 @@ void CodeEditorView::commitComposition() {
 void CodeEditorView::insertFromMimeData(const QMimeData* source) {
     if (isReadOnly() || !source || !source->hasText()) return;
     const QString text = source->text();
+    // Keys held while a change reaches the display go first: the paste lands where they leave the caret.
+    coordinator_->catchUpDisplay();
     if (!text.isEmpty()) coordinator_->userChange(coordinator_->selection(), text);
 }
 

@@ -3,6 +3,7 @@
 // follows the whole replacement, in order, exactly once.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextLayout>
@@ -31,6 +32,11 @@ void waitUntilDone(EditorFixture& f) {
 
 bool displayHolds(const EditorFixture& f, const QString& text) {
     return f.view->document()->toRawText() == ExactText::display(text);
+}
+
+// The same for a text with lines shown in pieces.
+bool displayShowsText(const EditorFixture& f) {
+    return f.view->document()->toRawText() == f.editor().text().displayOf(0, f.editor().text().size());
 }
 
 // Counts the paints of a widget.
@@ -173,4 +179,48 @@ TEST(ReplaceAllTurns, AClickMeanwhileLandsOnTheNewText) {
     waitUntilDone(f);
     EXPECT_EQ(f.selection(), fresh.selection());
     EXPECT_TRUE(displayHolds(f, replaced));
+}
+
+// A paste that does not come as a key (a menu's) while keys typed meanwhile still wait: it goes
+// after them, where they left the caret.
+TEST(ReplaceAllTurns, APasteMeanwhileGoesAfterTheKeysBeforeIt) {
+    const QString text = kLine.repeated(16000);
+    const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    EditorFixture f(text, QStringLiteral("words.txt"));
+    replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram"));
+    ASSERT_TRUE(f.editor().isDisplayBehind());
+    f.type(QStringLiteral("xy"));
+    QApplication::clipboard()->setText(QStringLiteral("P"));
+    f.view->paste();
+    waitUntilDone(f);
+    EXPECT_TRUE(f.text() == "xyP" + replaced);
+    EXPECT_TRUE(displayHolds(f, "xyP" + replaced));
+    EXPECT_EQ(f.selection(), (TextRange{3, 0}));
+}
+
+// A Replace All (and its undo) on one long line replaces the line as one change: its text is put
+// into display form once, not again for each look the after-edit work takes at it.
+TEST(ReplaceAllTurns, ALongLineReplacedWholeIsConvertedForTheDisplayOnce) {
+    const QString text = QStringLiteral("items.length+f(x);").repeated(64 * 1024);
+    const QString replaced = QString(text).replace(QStringLiteral("items.length"), QStringLiteral("items.size"));
+    EditorFixture f(text, QStringLiteral("min.txt"));
+    f.editor().showAll();
+    f.view->setShowFind(true);
+    f.find.setCaseSensitive(true);
+    f.find.setReplacement(QStringLiteral("items.size"));
+    f.find.setQuery(QStringLiteral("items.length"));
+    f.settle();
+    f.select(0);
+    qsizetype before = ExactText::unitsConverted();
+    f.find.engine()->replaceAll();
+    EXPECT_LE(ExactText::unitsConverted() - before, text.size() * 3 / 2);
+    waitUntilDone(f);
+    EXPECT_TRUE(f.text() == replaced);
+    EXPECT_TRUE(displayShowsText(f));
+    before = ExactText::unitsConverted();
+    f.editor().undo();
+    EXPECT_LE(ExactText::unitsConverted() - before, text.size() * 3 / 2);
+    waitUntilDone(f);
+    EXPECT_TRUE(f.text() == text);
+    EXPECT_TRUE(displayShowsText(f));
 }

@@ -241,7 +241,7 @@ TEST_F(FindBarFixture, TabReachesEveryControlAndSpaceWorksIt) {
 
 // What one query costs the window besides the count: repaints of the panel and of the text, label
 // texts, compiled patterns and units searched here. Counted over a text with few matches and one
-// with two hundred times as many past the first screen; neither may depend on that.
+// with 1,500 times as many past the first screen; none of it may depend on that.
 struct QueryWork {
     qint64 panelArea = 0;
     qint64 panelPainted = 0;
@@ -301,8 +301,13 @@ QueryWork workOfAQuery(char rest) {
     };
     EXPECT_TRUE(waitUntil(counted)) << bar->matchLabelView()->text().toStdString();
     EditorFixture::settle();
-    return {qint64(bar->surface()->width()) * bar->surface()->height(), panel.painted, shown.painted, panel.labelTexts, f.find.regexesMade() - regexes,
-            FindMatcher::unitsSearchedHere() - searched, f.find.matchCount(),
+    return {qint64(bar->surface()->width()) * bar->surface()->height(),
+            panel.painted,
+            shown.painted,
+            panel.labelTexts,
+            f.find.regexesMade() - regexes,
+            FindMatcher::unitsSearchedHere() - searched,
+            f.find.matchCount(),
             f.editor().visibleRange().length};
 }
 

@@ -195,10 +195,11 @@ FindBar::FindBar(FindState* find, std::function<void()> onClose, QWidget* parent
     connect(&widthSpring_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) { applyWidth(v.toReal()); });
     if (find_) {
         connect(find_, &FindState::changed, this, &FindBar::refresh);
-        widthSpring_.jumpTo(qreal(barWidth(find_->showReplace())));
+        targetWidth_ = qreal(barWidth(find_->showReplace()));
     } else {
-        widthSpring_.jumpTo(qreal(barWidth(false)));
+        targetWidth_ = qreal(barWidth(false));
     }
+    widthSpring_.jumpTo(targetWidth_);
     if (parent) parent->installEventFilter(this);
     refresh();
 }
@@ -211,7 +212,7 @@ PressableButton* FindBar::optionToggle(const QString& symbol, const QString& hel
     connect(button, &QAbstractButton::clicked, this, [this, set, get] {
         if (find_) ((*find_).*set)(!((*find_).*get)());
     });
-    toggles_.append({button, get});
+    toggles_.append({button, get, std::nullopt});
     return button;
 }
 
@@ -244,10 +245,18 @@ void FindBar::refresh() {
         if (query_->text() != find.query()) query_->setText(find.query());
         if (replacement_->text() != find.replacement()) replacement_->setText(find.replacement());
     }
-    replaceToggle_->label().symbol = find.showReplace() ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right");
-    replaceToggle_->update();
-    for (const Toggle& toggle : toggles_) {
+    // The state announces every write, several for one query while the editor counts its matches:
+    // only what shows differently is touched, so each control repaints (and the glass behind it is
+    // read again) when its own look changes, not at every announcement.
+    const QString symbol = find.showReplace() ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right");
+    if (replaceToggle_->label().symbol != symbol) {
+        replaceToggle_->label().symbol = symbol;
+        replaceToggle_->update();
+    }
+    for (Toggle& toggle : toggles_) {
         const bool on = (find.*toggle.get)();
+        if (toggle.shownOn == on) continue;
+        toggle.shownOn = on;
         // Symbol labels spread a gradient over the symbol's square.
         toggle.button->label().symbolBrush = on ? QBrush(Brand::gradient(QRectF(0, 0, 1, 1))) : QBrush(white(0.45));
         QColor fill = Brand::accent();
@@ -257,18 +266,29 @@ void FindBar::refresh() {
 
     // The label already tells a replacement naming a missing group: checking it compiles the pattern.
     const QString label = matchLabel(find);
-    matchLabel_->setText(label);
-    QPalette colours = matchLabel_->palette();
+    if (matchLabel_->text() != label) matchLabel_->setText(label);
     const bool fault = find.invalidRegex() || find.searchStopped() || label == u"bad replacement";
-    colours.setColor(QPalette::WindowText, fault ? red(0.9) : white(0.4));
-    matchLabel_->setPalette(colours);
+    if (shownFault_ != fault) {
+        shownFault_ = fault;
+        QPalette colours = matchLabel_->palette();
+        colours.setColor(QPalette::WindowText, fault ? red(0.9) : white(0.4));
+        matchLabel_->setPalette(colours);
+    }
 
     if (replaceRow_->isVisibleTo(surface_) != find.showReplace()) {
         replaceRow_->setVisible(find.showReplace());
         applyWidth(width_);
     }
-    widthSpring_.animateTo(qreal(barWidth(find.showReplace())));
-    surface_->update();
+    const qreal width = qreal(barWidth(find.showReplace()));
+    if (width != targetWidth_) {
+        targetWidth_ = width;
+        widthSpring_.animateTo(width);
+    }
+    // The border follows the pattern's validity.
+    if (shownInvalid_ != find.invalidRegex()) {
+        shownInvalid_ = find.invalidRegex();
+        surface_->update();
+    }
 }
 
 void FindBar::applyWidth(qreal width) {

@@ -74,9 +74,13 @@ private:
     struct Toggle {
         PressableButton* button;
         bool (FindState::*get)() const;
+        std::optional<bool> shownOn;  // what the button shows, once it shows a state
     };
     QList<Toggle> toggles_;
     qreal width_ = 0;
+    qreal targetWidth_ = 0;  // where the width spring is heading or rests
+    std::optional<bool> shownFault_;
+    bool shownInvalid_ = false;  // the border is drawn red
     SpringAnimation widthSpring_;
     GlassBackdrop backdrop_;
     QImage shadow_;

@@ -7,6 +7,7 @@
 #include <QLayout>
 #include <QLineEdit>
 
+#include "Editor/FindMatcher.h"
 #include "Editor/FindState.h"
 #include "UI/PressableButton.h"
 #include "ViewsTestSupport.h"
@@ -236,6 +237,95 @@ TEST_F(FindBarFixture, TabReachesEveryControlAndSpaceWorksIt) {
     QTest::mouseClick(button("Whole Word"), Qt::LeftButton);
     EXPECT_TRUE(waitUntil([&] { return find.wholeWord(); }));
     EXPECT_TRUE(bar->queryField()->hasFocus());
+}
+
+// What one query costs the window besides the count: repaints of the panel and of the text, label
+// texts, compiled patterns and units searched here. Counted over a text with few matches and one
+// with 1,500 times as many past the first screen; none of it may depend on that.
+struct QueryWork {
+    qint64 panelArea = 0;
+    qint64 panelPainted = 0;
+    qint64 textPainted = 0;
+    int labelTexts = 0;
+    int regexes = 0;
+    qsizetype searched = 0;
+    int matches = 0;
+    qsizetype visible = 0;  // units on screen
+};
+
+// Paints of a widget, and the texts a label shows, as the events of the whole program pass.
+class Watch : public QObject {
+public:
+    Watch(QWidget* painted, QLabel* label) : painted_(painted), label_(label), last_(label->text()) {
+        painted->installEventFilter(this);
+        qApp->installEventFilter(this);
+    }
+    qint64 painted = 0;  // pixels
+    int labelTexts = 0;
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == painted_ && e->type() == QEvent::Paint)
+            for (const QRect& r : static_cast<QPaintEvent*>(e)->region()) painted += qint64(r.width()) * r.height();
+        if (label_->text() != last_) {
+            ++labelTexts;
+            last_ = label_->text();
+        }
+        return false;
+    }
+
+private:
+    QWidget* painted_;
+    QLabel* label_;
+    QString last_;
+};
+
+QueryWork workOfAQuery(char rest) {
+    // The same first screens; past them lines of `rest`, about 600 KB: counted on other threads.
+    QString text;
+    for (int i = 0; i < 200; ++i) text += QStringLiteral("  const value%1 = step(%1);\n").arg(i);
+    const QString line = QString(60, QChar::fromLatin1(rest)) + u'\n';
+    for (int i = 0; i < 10000; ++i) text += line;
+    EditorFixture f(text, QStringLiteral("main.js"));
+    auto* bar = new FindBar(&f.find, [] {}, f.view.get());
+    bar->show();
+    f.view->setShowFind(true);
+    EXPECT_TRUE(waitUntil([&] { return bar->queryField()->hasFocus(); }));
+    EditorFixture::settle();
+    Watch panel(bar->surface(), bar->matchLabelView());
+    Watch shown(f.view->viewport(), bar->matchLabelView());
+    const int regexes = f.find.regexesMade();
+    const qsizetype searched = FindMatcher::unitsSearchedHere();
+    QTest::keyClicks(bar->queryField(), "e");
+    const auto counted = [&] {
+        return !f.find.counting() && f.find.matchCount() > 0 &&
+               bar->matchLabelView()->text() == QStringLiteral("1 of %1").arg(f.find.matchCount());
+    };
+    EXPECT_TRUE(waitUntil(counted)) << bar->matchLabelView()->text().toStdString();
+    EditorFixture::settle();
+    return {qint64(bar->surface()->width()) * bar->surface()->height(),
+            panel.painted,
+            shown.painted,
+            panel.labelTexts,
+            f.find.regexesMade() - regexes,
+            FindMatcher::unitsSearchedHere() - searched,
+            f.find.matchCount(),
+            f.editor().visibleRange().length};
+}
+
+TEST(FindBarWork, AQueryCostsTheSameWhateverTheNumberOfItsMatches) {
+    const QueryWork few = workOfAQuery('x'), many = workOfAQuery('e');
+    ASSERT_EQ(many.matches, few.matches + 10000 * 60);
+    for (const QueryWork& work : {few, many}) {
+        // The panel repaints under what changed on it (the field, the label) and with the text
+        // behind it, not whole at every write of the state.
+        EXPECT_LT(work.panelPainted, 3 * work.panelArea) << work.panelPainted << " of " << work.panelArea;
+        EXPECT_EQ(work.regexes, 1);
+        EXPECT_LE(work.searched, 65536 + 2 * work.visible) << "the start, for the first match, and the screen once";
+    }
+    // Only the label's longer number may cost more.
+    EXPECT_LT(std::abs(many.panelPainted - few.panelPainted), few.panelArea / 2);
+    EXPECT_LT(std::abs(many.textPainted - few.textPainted), few.panelArea / 2);
+    EXPECT_EQ(many.labelTexts, few.labelTexts);
+    EXPECT_EQ(many.searched, few.searched);
 }
 
 } // namespace

@@ -1373,6 +1373,7 @@ void CodeEditorCoordinator::startCount(const RegularExpression& expression, bool
     findEdits_.clear();
     counting_ = true;
     countedExpression_ = expression;
+    onScreen_.reset();
     bool firstShown = false;
     if (newQuery) {
         selectFirstFrom_.reset();
@@ -1437,6 +1438,7 @@ void CodeEditorCoordinator::clearFind() {
     counting_ = false;
     counted_ = -1;
     countedExpression_.reset();
+    onScreen_.reset();
     selectFirstFrom_.reset();
     view_->matchHighlights().setMatches({});
     matches_.clear();
@@ -1454,8 +1456,12 @@ void CodeEditorCoordinator::paintFindHighlights() {
     const RegularExpression* expression = placesPending() && find_ && countedExpression_ ? &*countedExpression_ : nullptr;
     QList<TextRange> onScreen;
     if (expression) {
+        // Every write of the find state brings a view update and so a call here, several for one
+        // query: the screen is searched again only when it shows other text.
         const TextRange region = lookAhead(visible);
-        onScreen = FindMatcher::matchesIn(*expression, text_.through(region.end()), region);
+        if (!onScreen_ || onScreen_->revision != revision_ || onScreen_->region != region)
+            onScreen_ = OnScreen{revision_, region, FindMatcher::matchesIn(*expression, text_.through(region.end()), region)};
+        onScreen = onScreen_->matches;
     }
     const QList<TextRange>& matches = placesPending() ? onScreen : matches_;
     const TextRange current = expression && find_->current() > 0 ? selection() : TextRange{-1, 0};

@@ -350,6 +350,13 @@ private:
     qsizetype counted_ = -1;  // how many matches lastSignature_ has, where matches_ does not hold them
     // What is counted: while placesPending(), each repaint finds the matches on screen through it.
     std::optional<RegularExpression> countedExpression_;
+    // The matches found on screen through it, with the text revision and region searched.
+    struct OnScreen {
+        quint64 revision = 0;
+        TextRange region;
+        QList<TextRange> matches;
+    };
+    std::optional<OnScreen> onScreen_;
     // The selection when a new query's count started without its first match: the count selects
     // that match unless the selection moved meanwhile.
     std::optional<TextRange> selectFirstFrom_;

@@ -236,7 +236,7 @@ TEST(FileNode, ChangedNamesGoInAtTheirPlaceAndALaterChangeOutlivesAnOlderListing
     dir.write("later.txt", "");
     node.refreshLoaded();
     int takenIn = 0;  // the older listing's, at least
-    QObject::connect(&node, &FileNode::childrenChanged, [&] { ++takenIn; });
+    QObject::connect(&node, &FileNode::childrenListed, [&] { ++takenIn; });
     FileNode last(dir.path());
     last.loadChildren();
     EXPECT_TRUE(testing_support::waitUntil([&] { return takenIn > 0 && names(node) == names(last); }))

@@ -169,7 +169,7 @@ void FileNode::applyChanges(const QSet<QString>& paths) {
         const qsizetype slash = path.lastIndexOf(u'/');
         byFolder[QStringView(path).first(std::max<qsizetype>(slash, 0))].append(path.sliced(slash + 1));
     }
-    QList<std::pair<FileNode*, const QStringList*>> looked;
+    QList<QHash<QStringView, QStringList>::const_iterator> looked;
     qsizetype names = 0;
     for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {
         FileNode* folder = loadedBelow(it.key());
@@ -179,16 +179,19 @@ void FileNode::applyChanges(const QSet<QString>& paths) {
             folder->listLater();
             continue;
         }
-        looked.append({folder, &*it});
+        looked.append(it);
         names += it->size();
     }
+    // Each folder is found again as its turn comes: one looked at before may have removed it.
     if (names <= kOneByOneUpTo) {
-        for (const auto& [folder, changed] : looked)
-            for (const QString& name : *changed) folder->updateEntry(name);
+        for (const auto& it : looked)
+            if (FileNode* folder = loadedBelow(it.key()))
+                for (const QString& name : *it) folder->updateEntry(name);
         return;
     }
     bool changed = false;
-    for (const auto& [folder, inFolder] : looked) changed = folder->updateEntries(*inFolder) || changed;
+    for (const auto& it : looked)
+        if (FileNode* folder = loadedBelow(it.key())) changed = folder->updateEntries(*it) || changed;
     if (changed) emit descendantsChanged();
 }
 

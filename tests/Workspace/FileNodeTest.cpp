@@ -242,3 +242,35 @@ TEST(FileNode, ChangedNamesGoInAtTheirPlaceAndALaterChangeOutlivesAnOlderListing
     EXPECT_TRUE(testing_support::waitUntil([&] { return takenIn > 0 && names(node) == names(last); }))
         << node.children()->size();
 }
+
+// A burst that removes loaded folders and names changes inside them ends as a fresh listing shows,
+// whichever order the folders are looked at in, and a burst told at once is told in one signal.
+TEST(FileNode, ABurstRemovingLoadedFoldersWithChangesInsideEndsAsAFreshListing) {
+    TempFolder dir;
+    for (int i = 0; i < 8; ++i) dir.write(QString("a%1/b/x.txt").arg(i), "");
+    FileNode node(dir.path());
+    node.loadChildren();
+    for (int i = 0; i < 8; ++i) {
+        const FileNode::Ptr a = child(node, QString("a%1").arg(i));
+        ASSERT_TRUE(a);
+        a->loadChildren();
+        child(*a, "b")->loadChildren();
+    }
+    QSet<QString> burst;
+    for (int i = 0; i < 8; ++i) {
+        const QString a = QString("a%1").arg(i);
+        dir.write(a + "/b/y.txt", "");
+        ASSERT_TRUE(QDir(dir.file(a)).removeRecursively());
+        burst << a << a + "/b" << a + "/b/x.txt" << a + "/b/y.txt";
+    }
+    for (int i = 0; i < 20; ++i) burst << dir.write(QString("n%1.txt").arg(i), "").section('/', -1);
+    int told = 0, oneByOne = 0;
+    QObject::connect(&node, &FileNode::descendantsChanged, [&] { ++told; });
+    QObject::connect(&node, &FileNode::childInserted, [&] { ++oneByOne; });
+    node.applyChanges(burst);
+    FileNode fresh(dir.path());
+    fresh.loadChildren();
+    EXPECT_EQ(names(node), names(fresh));
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(oneByOne, 0);
+}

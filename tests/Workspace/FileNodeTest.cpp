@@ -273,4 +273,30 @@ TEST(FileNode, ABurstRemovingLoadedFoldersWithChangesInsideEndsAsAFreshListing) 
     EXPECT_EQ(names(node), names(fresh));
     EXPECT_EQ(told, 1);
     EXPECT_EQ(oneByOne, 0);
+
+    // A name or two is told entry by entry.
+    node.applyChanges({dir.write("one.txt", "").section('/', -1)});
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(oneByOne, 1);
+    EXPECT_EQ(child(node, "one.txt")->url(), dir.file("one.txt"));
+}
+
+// When events were lost, the folders shown are listed again; those never opened are not listed at all.
+TEST(FileNode, ListingAgainLaterLeavesFoldersNeverOpenedAlone) {
+    TempFolder dir;
+    for (int i = 0; i < 50; ++i) dir.write(QString("closed/%1.txt").arg(i), "");
+    dir.write("open/a.txt", "");
+    FileNode node(dir.path());
+    node.loadChildren();
+    child(node, "open")->loadChildren();
+    dir.write("open/b.txt", "");
+    const quint64 before = FileNode::entriesRead();
+    int listed = 0;
+    QObject::connect(child(node, "open").get(), &FileNode::childrenListed, [&] { ++listed; });
+    node.refreshLoadedLater();
+    EXPECT_TRUE(testing_support::waitUntil([&] { return listed == 1; }));
+    QThreadPool::globalInstance()->waitForDone();
+    EXPECT_EQ(FileNode::entriesRead() - before, 4u) << "the folder's two entries and the open one's two";
+    EXPECT_FALSE(child(node, "closed")->isLoaded());
+    EXPECT_EQ(names(*child(node, "open")), QStringList({"a.txt", "b.txt"}));
 }

@@ -248,6 +248,8 @@ TEST(FileNode, ChangedNamesGoInAtTheirPlaceAndALaterChangeOutlivesAnOlderListing
 TEST(FileNode, ABurstRemovingLoadedFoldersWithChangesInsideEndsAsAFreshListing) {
     TempFolder dir;
     for (int i = 0; i < 8; ++i) dir.write(QString("a%1/b/x.txt").arg(i), "");
+    dir.write("kept.txt", "");
+    dir.mkdir("kept");
     FileNode node(dir.path());
     node.loadChildren();
     for (int i = 0; i < 8; ++i) {
@@ -271,6 +273,7 @@ TEST(FileNode, ABurstRemovingLoadedFoldersWithChangesInsideEndsAsAFreshListing) 
     FileNode fresh(dir.path());
     fresh.loadChildren();
     EXPECT_EQ(names(node), names(fresh));
+    EXPECT_TRUE(child(node, "kept.txt") && child(node, "kept"));
     EXPECT_EQ(told, 1);
     EXPECT_EQ(oneByOne, 0);
 

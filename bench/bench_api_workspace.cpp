@@ -3,14 +3,24 @@
 #include <benchmark/benchmark.h>
 
 #include "API/APIService.h"
+#include "AppState.h"
+#include "Views/Workbench/FileTreeModel.h"
+#include "WidgetBenchMain.h"
 #include "Workspace/FileNode.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListView>
 #include <QProcess>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
 #include <fcntl.h>
+#include <functional>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -143,6 +153,135 @@ void BM_ChangeInFolder200k(benchmark::State& state) {
 }
 BENCHMARK(BM_ChangeInFolder200k)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(50);
 
+// The longest stretch the main thread went without answering while it was watched: a fine timer
+// on it notes how late each of its firings came.
+class LongestTurn {
+public:
+    LongestTurn() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            longest_ = std::max(longest_, since_.restart());
+        });
+        since_.start();
+        timer_.start(2);
+    }
+    qint64 ms() const { return longest_; }
+
+private:
+    QTimer timer_;
+    QElapsedTimer since_;
+    qint64 longest_ = 0;
+};
+
+// Runs the event loop until done holds (and still holds after the watcher's quiet period), or a
+// minute has passed; false on the minute.
+bool runUntil(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    std::optional<qint64> heldSince;
+    while (clock.elapsed() < 60'000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        if (!done()) heldSince.reset();
+        else if (!heldSince) heldSince = clock.elapsed();
+        else if (clock.elapsed() - *heldSince > 800) return true;
+    }
+    return false;
+}
+
+// A folder of 200,000 empty files open in a window's state, its explorer rows shown in a list,
+// while another process changes 20,000 entries as fast as it can: made and then removed in the
+// folder itself (arg 0); made and then removed, 100 in each of the 200 open folders of a deep tree
+// (arg 1); a subtree of 20 folders of 1,000 removed and made again (arg 2); renamed in the folder
+// itself (arg 3). longest_turn_ms is the longest the main thread went without answering until
+// the rows and the request files are right again; the peer lists the folder (ls -f) or walks the
+// tree (find) in the same run.
+void BM_BurstInFolder200k(benchmark::State& state) {
+    const int kind = int(state.range(0));
+    const bool deep = kind == 1 || kind == 2;
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    const int folders = deep ? 200 : 1, perFolder = deep ? 1000 : 200'000;
+    QList<QByteArray> folderPaths;
+    for (int folder = 0; folder < folders; ++folder) {
+        const QByteArray in = deep ? root + "/d" + QByteArray::number(folder) : root;
+        if (deep) QDir().mkpath(QFile::decodeName(in));
+        for (int file = 0; file < perFolder; ++file) touch(in + "/f" + QByteArray::number(file) + ".txt");
+        folderPaths << in;
+    }
+    writeFile(dir.path() + "/a.http", requestsText(1, 1));
+    AppState app;
+    app.openFolder(dir.path());
+    if (deep)
+        for (const FileNode::Ptr& child : *app.rootNode()->children()) {
+            child->loadChildren();
+            child->setIsExpanded(true);
+        }
+    FileTreeModel model(app);
+    QListView list;
+    list.setUniformItemSizes(true);
+    list.setModel(&model);
+    list.resize(300, 800);
+    list.show();
+    QCoreApplication::processEvents();
+    const int rowsBefore = model.rowCount();
+
+    const auto change = [&](bool forth) {
+        if (kind == 2) {
+            // Removed files first, then the folder; made again the other way round.
+            for (int folder = 0; folder < 20; ++folder) {
+                const QByteArray in = folderPaths[folder];
+                if (!forth) ::mkdir(in.constData(), 0755);
+                for (int file = 0; file < 1000; ++file) {
+                    const QByteArray path = in + "/f" + QByteArray::number(file) + ".txt";
+                    if (forth) ::unlink(path.constData());
+                    else touch(path);
+                }
+                if (forth) ::rmdir(in.constData());
+            }
+            return;
+        }
+        for (int i = 0; i < 20'000; ++i) {
+            const QByteArray in = folderPaths[deep ? i % folders : 0];
+            if (kind == 3) {
+                const QByteArray from = in + "/f" + QByteArray::number(i) + ".txt", to = in + "/g" + QByteArray::number(i) + ".txt";
+                if (::rename((forth ? from : to).constData(), (forth ? to : from).constData()) != 0) std::abort();
+            } else {
+                const QByteArray name = in + "/burst" + QByteArray::number(i) + ".txt";
+                if (forth) touch(name);
+                else ::unlink(name.constData());
+            }
+        }
+    };
+    qint64 longest = 0;
+    int wrong = 0;
+    for (auto _ : state) {
+        for (const bool forth : {true, false}) {
+            // A folder made again comes back closed.
+            const int expected = kind == 2 ? rowsBefore - 20'000 - (forth ? 20 : 0)
+                                           : rowsBefore + (kind != 3 && forth ? 20'000 : 0);
+            LongestTurn turn;
+            std::atomic<bool> madeAll{false};
+            std::thread producer([&] {
+                change(forth);
+                madeAll = true;
+            });
+            const bool settled = runUntil([&] {
+                return madeAll && model.rowCount() == expected &&
+                       app.api().collections().size() == 1;
+            });
+            producer.join();
+            if (!settled) ++wrong;
+            longest = std::max(longest, turn.ms());
+        }
+    }
+    state.counters["longest_turn_ms"] = double(longest);
+    state.counters["rows"] = model.rowCount();
+    if (wrong) state.SkipWithError("the rows or the request files did not end up right");
+    state.counters[deep ? "find_ms" : "ls_ms"] =
+        peerMs(deep ? "find '" + dir.path() + "' > /dev/null" : "ls -f '" + dir.path() + "' | wc -l > /dev/null");
+}
+BENCHMARK(BM_BurstInFolder200k)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 // One request of a 200-request file edited and the whole file written back.
 void BM_EditWriteBack(benchmark::State& state) {
     QTemporaryDir dir;
@@ -162,4 +301,4 @@ BENCHMARK(BM_EditWriteBack)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return runWidgetBenchmarks(argc, argv); }

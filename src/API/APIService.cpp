@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QThreadPool>
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -94,6 +95,9 @@ namespace {
 bool isScanned(const QString& path) {
     return WorkspaceScanner::isRequestFile(path) || WorkspaceScanner::isEnvironmentFile(path);
 }
+
+// Up to this many changed paths are looked at here; more (a checkout, a build) would hold the window.
+constexpr qsizetype kLookHereUpTo = 1024;
 } // namespace
 
 void APIService::reload() {
@@ -113,16 +117,28 @@ void APIService::reload(const QSet<QString>& changed) {
         return;
     }
     if (!root_ || scannedRoot_ != root_) return reload();
+    if (changed.size() > kLookHereUpTo) return scanLater(&changed);
     WorkspaceScanner::update(*root_, found_, changed, isScanned);
     readFound();
 }
 
-void APIService::reloadLater() {
+void APIService::reloadLater() { scanLater(nullptr); }
+
+void APIService::scanLater(const QSet<QString>* changed) {
     if (!root_) return;
     const quint64 generation = ++scanGeneration_;
     scanning_ = true;
-    QThreadPool::globalInstance()->start([self = QPointer<APIService>(this), root = *root_, generation]() mutable {
-        QStringList found = WorkspaceScanner::enumerate(root, isScanned);
+    std::optional<std::pair<QStringList, QSet<QString>>> from;
+    if (changed && scannedRoot_ == root_) from.emplace(found_, *changed);
+    QThreadPool::globalInstance()->start([self = QPointer<APIService>(this), root = *root_, generation,
+                                          from = std::move(from)]() mutable {
+        QStringList found;
+        if (from) {
+            found = std::move(from->first);
+            WorkspaceScanner::update(root, found, from->second, isScanned);
+        } else {
+            found = WorkspaceScanner::enumerate(root, isScanned);
+        }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self = std::move(self), root, generation, found = std::move(found)]() mutable {
@@ -132,6 +148,10 @@ void APIService::reloadLater() {
                 if (self->root_ != root) return self->reload();
                 self->found_ = std::move(found);
                 self->scannedRoot_ = root;
+                if (later.size() > kLookHereUpTo) {
+                    self->readFound();
+                    return self->scanLater(&later);
+                }
                 if (!later.isEmpty()) WorkspaceScanner::update(root, self->found_, later, isScanned);
                 self->readFound();
             },

@@ -42,7 +42,8 @@ public:
     // that a request being edited still finds its file.
     void reload();
     // The same after changes at the given paths (relative to the root): only they are looked at again
-    // on disk, unless the root changed since the last rescan.
+    // on disk, unless the root changed since the last rescan. A burst of them is looked at on another
+    // thread and taken in when done, as reloadLater does.
     void reload(const QSet<QString>& changed);
     // The full rescan walked on another thread and taken in when done, for when anything may have
     // changed; changes reported meanwhile are looked at again once it is.
@@ -111,6 +112,9 @@ private:
     QStringList found_;  // the request and environment files of the last scan of the root
     quint64 scanGeneration_ = 0;     // a rescan on another thread is taken in only while it is the latest
     bool scanning_ = false;
+    // Walks the root on another thread, or, given changes and a scan of the same root to start
+    // from, looks at those alone; taken in when done.
+    void scanLater(const QSet<QString>* changed);
     QSet<QString> changedWhileScanning_;
     QHash<QString, DiskVersion> known_;
     QList<APICollectionFile> collections_;

@@ -24,6 +24,10 @@ std::atomic<quint64> entriesReadSoFar{0};
 
 // Past this many changed names in one directory, one listing of it costs less than looking at each.
 constexpr qsizetype kListAbove = 256;
+// Up to this many changed names in all are taken in one by one, each told on its own; beyond, each
+// directory takes its names in one pass and the tree is told once, so a burst costs a pass over each
+// changed directory rather than one per name.
+constexpr qsizetype kOneByOneUpTo = 16;
 } // namespace
 
 quint64 FileNode::entriesRead() { return entriesReadSoFar.load(std::memory_order_relaxed); }
@@ -97,10 +101,10 @@ bool FileNode::comesBefore(const Listed& entry, const FileNode& node) {
 void FileNode::refreshLoaded() {
     if (!isDirectory_ || !isLoaded_) return;
     if (listing_) listAgain_ = true;  // the listing under way is older than this one
-    merge(listVisible(url_), true);
+    if (merge(listVisible(url_), true)) emit childrenChanged();
 }
 
-void FileNode::merge(const QList<Listed>& listed, bool deep) {
+bool FileNode::merge(const QList<Listed>& listed, bool deep) {
     const Children old = children_.value_or(Children{});
     Children nodes;
     nodes.reserve(listed.size());
@@ -124,7 +128,9 @@ void FileNode::merge(const QList<Listed>& listed, bool deep) {
         }
     }
     // The same nodes in the same order: nothing for those who show them to redo.
-    if (nodes != old) assignChildren(std::move(nodes));
+    if (nodes == old) return false;
+    children_ = std::move(nodes);
+    return true;
 }
 
 void FileNode::refreshLoadedLater() {
@@ -146,7 +152,7 @@ void FileNode::listLater() {
             [self = std::move(self), listed = std::move(listed)]() mutable {
                 if (self) {
                     self->listing_ = false;
-                    self->merge(listed, false);
+                    if (self->merge(listed, false)) emit self->childrenListed();
                     if (std::exchange(self->listAgain_, false)) self->listLater();
                 }
                 // Freed where it was made: hundreds of thousands of names would hold up the window.
@@ -163,6 +169,8 @@ void FileNode::applyChanges(const QSet<QString>& paths) {
         const qsizetype slash = path.lastIndexOf(u'/');
         byFolder[QStringView(path).first(std::max<qsizetype>(slash, 0))].append(path.sliced(slash + 1));
     }
+    QList<QHash<QStringView, QStringList>::const_iterator> looked;
+    qsizetype names = 0;
     for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {
         FileNode* folder = loadedBelow(it.key());
         if (!folder) continue;  // not listed yet: listed as it is when it is opened
@@ -171,8 +179,20 @@ void FileNode::applyChanges(const QSet<QString>& paths) {
             folder->listLater();
             continue;
         }
-        for (const QString& name : *it) folder->updateEntry(name);
+        looked.append(it);
+        names += it->size();
     }
+    // Each folder is found again as its turn comes: one looked at before may have removed it.
+    if (names <= kOneByOneUpTo) {
+        for (const auto& it : looked)
+            if (FileNode* folder = loadedBelow(it.key()))
+                for (const QString& name : *it) folder->updateEntry(name);
+        return;
+    }
+    bool changed = false;
+    for (const auto& it : looked)
+        if (FileNode* folder = loadedBelow(it.key())) changed = folder->updateEntries(*it) || changed;
+    if (changed) emit descendantsChanged();
 }
 
 FileNode* FileNode::loadedBelow(QStringView path) {
@@ -199,30 +219,64 @@ qsizetype FileNode::indexOf(const QString& name) const {
     return children.size();
 }
 
-void FileNode::updateEntry(const QString& name) {
-    if (isExcluded(name)) return;
+std::optional<FileNode::Listed> FileNode::lookAt(const QString& name) const {
+    if (isExcluded(name)) return std::nullopt;
     entriesReadSoFar.fetch_add(1, std::memory_order_relaxed);
     const QString path = DirectoryListing::join(url_, name);
-    const QByteArray native = FilePath::encode(path);
     struct stat st {};
-    const bool exists = ::lstat(native.constData(), &st) == 0;
+    if (::lstat(FilePath::encode(path).constData(), &st) != 0) return std::nullopt;
     // As a listing sees it: a link to a directory counts as one.
-    bool isDirectory = exists && S_ISDIR(st.st_mode);
-    if (exists && S_ISLNK(st.st_mode)) isDirectory = isDirectoryOnDisk(path);
+    const bool isDirectory = S_ISLNK(st.st_mode) ? isDirectoryOnDisk(path) : S_ISDIR(st.st_mode);
+    return Listed{path, name, isDirectory};
+}
+
+void FileNode::updateEntry(const QString& name) {
+    if (isExcluded(name)) return;
+    const std::optional<Listed> entry = lookAt(name);
     const qsizetype at = indexOf(name);
     if (at < children_->size()) {
-        if (exists && (*children_)[at]->isDirectory_ == isDirectory) return;  // written to, or its attributes
+        if (entry && (*children_)[at]->isDirectory_ == entry->isDirectory) return;  // written to, or its attributes
         emit childAboutToBeRemoved(at);
         children_->remove(at);
     }
-    if (!exists) return;
-    const Listed entry{path, name, isDirectory};
+    if (!entry) return;
     const auto place = std::partition_point(children_->cbegin(), children_->cend(), [&](const Ptr& node) {
-        return !comesBefore(entry, *node);
+        return !comesBefore(*entry, *node);
     });
     const qsizetype index = place - children_->cbegin();
-    children_->insert(index, make(entry));
+    children_->insert(index, make(*entry));
     emit childInserted(index);
+}
+
+bool FileNode::updateEntries(const QStringList& names) {
+    Children& children = *children_;
+    std::vector<bool> gone(size_t(children.size()), false);
+    QList<Listed> added;
+    for (const QString& name : names) {
+        const std::optional<Listed> entry = lookAt(name);
+        const qsizetype at = indexOf(name);
+        const bool shown = at < children.size();
+        if (shown && entry && children[at]->isDirectory_ == entry->isDirectory) continue;  // written to
+        if (shown) gone[size_t(at)] = true;
+        if (entry) added.append(*entry);
+    }
+    if (added.isEmpty() && std::find(gone.cbegin(), gone.cend(), true) == gone.cend()) return false;
+    std::sort(added.begin(), added.end(), [](const Listed& a, const Listed& b) {
+        if (a.isDirectory != b.isDirectory) return a.isDirectory;
+        return FileOrder::compare(a.name, b.name) < 0;
+    });
+    // Both in display order: one pass puts the new entries among the children that stay.
+    Children merged;
+    merged.reserve(children.size() + added.size());
+    auto next = added.cbegin();
+    for (qsizetype i = 0; i < children.size(); ++i) {
+        if (gone[size_t(i)]) continue;
+        for (; next != added.cend() && comesBefore(*next, *children[i]); ++next) merged.append(make(*next));
+        merged.append(std::move(children[i]));
+    }
+    for (; next != added.cend(); ++next) merged.append(make(*next));
+    children = std::move(merged);
+    return true;
 }
 
 void FileNode::allFiles(QStringList& into) const {

@@ -68,6 +68,12 @@ signals:
     void childInserted(qsizetype index);
     // The child at index is about to go; the others keep their order.
     void childAboutToBeRemoved(qsizetype index);
+    // Entries of loaded directories at or below this one came and went in a burst, without a signal
+    // of their own: whatever shows them looks at the whole tree again, once.
+    void descendantsChanged();
+    // A listing made on another thread was taken in and the children differ: told as childrenChanged,
+    // but those who show them may gather several of these into one.
+    void childrenListed();
     void isExpandedChanged();
     void isLoadedChanged();
 
@@ -81,14 +87,19 @@ private:
     static bool comesBefore(const Listed& entry, const FileNode& node);
     void assignChildren(Children children);
     // Takes a listing of this directory in, keeping the nodes of entries still there; deep also
-    // re-lists the loaded directories among them.
-    void merge(const QList<Listed>& listed, bool deep);
+    // re-lists the loaded directories among them. True when the children differ; nothing is told.
+    bool merge(const QList<Listed>& listed, bool deep);
     // The loaded directory at the relative path below, if it is shown.
     FileNode* loadedBelow(QStringView path);
     // The child named name, or children's size.
     qsizetype indexOf(const QString& name) const;
     // Looks at one name of this loaded directory again, on disk.
     void updateEntry(const QString& name);
+    // The same for many names at once, in one pass over the children and without signals; true when
+    // the children changed.
+    bool updateEntries(const QStringList& names);
+    // What a listing would show for one name of this directory; nullopt when it shows nothing.
+    std::optional<Listed> lookAt(const QString& name) const;
     void listLater();
 
     mutable QUuid id_;

@@ -16,6 +16,10 @@ namespace {
 constexpr uint32_t kChangeMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO |
                                  IN_DELETE_SELF | IN_MOVE_SELF;
 
+// A turn reads at most this many buffers of events: a burst of thousands is read over several turns
+// (the descriptor stays readable), so the window answers between them.
+constexpr int kBuffersPerTurn = 4;
+
 int& watchLimit() {
     static int limit = -1;
     return limit;
@@ -139,12 +143,13 @@ void InotifyReader::readEvents() {
     alignas(inotify_event) char buffer[16 * 1024];
     bool changed = false;
     bool lookAgain = false;  // for the folder, which is missing or was lost
-    for (;;) {
+    for (int buffers = 0; buffers < kBuffersPerTurn;) {
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n <= 0) {
             if (n < 0 && errno == EINTR) continue;
             break;
         }
+        ++buffers;
         for (ssize_t offset = 0; offset < n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
             offset += ssize_t(sizeof(inotify_event) + event->len);

@@ -11,8 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSemaphore>
 #include <QThreadPool>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 using testing_support::readBytes;
@@ -238,4 +240,36 @@ TEST(APIServiceScanTest, ARemovedTreeIsLookedAtOnceNotEntryByEntry) {
     service.reload(gone);
     EXPECT_EQ(WorkspaceScanner::entriesVisited() - before, 1u);
     EXPECT_TRUE(service.collections().isEmpty());
+}
+
+// A burst of changes (a checkout) is looked at on another thread: the caller visits nothing, and the
+// files found end as a fresh scan finds them.
+TEST(APIServiceScanTest, ABurstOfChangesIsLookedAtElsewhere) {
+    TempFolder dir;
+    const QString root = dir.mkdir("w");
+    dir.write("w/a.http", kOne);
+    APIService service;
+    service.setRoot(root);
+    service.reload();
+    QSet<QString> burst;
+    for (int i = 0; i < 2000; ++i) burst << dir.write(QString("w/n/%1.txt").arg(i), "").mid(root.size() + 1);
+    burst << dir.write("w/n/b.http", kOne).mid(root.size() + 1) << "n";
+    QFile::remove(root + "/a.http");
+    burst << "a.http";
+    // Every worker held until the call has returned, so nothing it hands over can have run yet.
+    const auto held = std::make_shared<QSemaphore>(), release = std::make_shared<QSemaphore>();
+    QThreadPool& pool = *QThreadPool::globalInstance();
+    const int workers = pool.maxThreadCount();
+    for (int i = 0; i < workers; ++i) pool.start([held, release] {
+        held->release();
+        release->acquire();
+    });
+    EXPECT_TRUE(held->tryAcquire(workers, 60'000));
+    const quint64 before = WorkspaceScanner::entriesVisited();
+    service.reload(burst);
+    EXPECT_EQ(WorkspaceScanner::entriesVisited() - before, 0u);
+    EXPECT_EQ(relativeUrls(service), QStringList{"a.http"});
+    release->release(workers);
+    EXPECT_TRUE(testing_support::waitUntil([&] { return relativeUrls(service) == QStringList{"n/b.http"}; }))
+        << relativeUrls(service).join(',').toStdString();
 }

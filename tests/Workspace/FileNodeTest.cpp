@@ -236,9 +236,70 @@ TEST(FileNode, ChangedNamesGoInAtTheirPlaceAndALaterChangeOutlivesAnOlderListing
     dir.write("later.txt", "");
     node.refreshLoaded();
     int takenIn = 0;  // the older listing's, at least
-    QObject::connect(&node, &FileNode::childrenChanged, [&] { ++takenIn; });
+    QObject::connect(&node, &FileNode::childrenListed, [&] { ++takenIn; });
     FileNode last(dir.path());
     last.loadChildren();
     EXPECT_TRUE(testing_support::waitUntil([&] { return takenIn > 0 && names(node) == names(last); }))
         << node.children()->size();
+}
+
+// A burst that removes loaded folders and names changes inside them ends as a fresh listing shows,
+// whichever order the folders are looked at in, and a burst told at once is told in one signal.
+TEST(FileNode, ABurstRemovingLoadedFoldersWithChangesInsideEndsAsAFreshListing) {
+    TempFolder dir;
+    for (int i = 0; i < 8; ++i) dir.write(QString("a%1/b/x.txt").arg(i), "");
+    dir.write("kept.txt", "");
+    dir.mkdir("kept");
+    FileNode node(dir.path());
+    node.loadChildren();
+    for (int i = 0; i < 8; ++i) {
+        const FileNode::Ptr a = child(node, QString("a%1").arg(i));
+        ASSERT_TRUE(a);
+        a->loadChildren();
+        child(*a, "b")->loadChildren();
+    }
+    QSet<QString> burst;
+    for (int i = 0; i < 8; ++i) {
+        const QString a = QString("a%1").arg(i);
+        dir.write(a + "/b/y.txt", "");
+        ASSERT_TRUE(QDir(dir.file(a)).removeRecursively());
+        burst << a << a + "/b" << a + "/b/x.txt" << a + "/b/y.txt";
+    }
+    for (int i = 0; i < 20; ++i) burst << dir.write(QString("n%1.txt").arg(i), "").section('/', -1);
+    int told = 0, oneByOne = 0;
+    QObject::connect(&node, &FileNode::descendantsChanged, [&] { ++told; });
+    QObject::connect(&node, &FileNode::childInserted, [&] { ++oneByOne; });
+    node.applyChanges(burst);
+    FileNode fresh(dir.path());
+    fresh.loadChildren();
+    EXPECT_EQ(names(node), names(fresh));
+    EXPECT_TRUE(child(node, "kept.txt") && child(node, "kept"));
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(oneByOne, 0);
+
+    // A name or two is told entry by entry.
+    node.applyChanges({dir.write("one.txt", "").section('/', -1)});
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(oneByOne, 1);
+    EXPECT_EQ(child(node, "one.txt")->url(), dir.file("one.txt"));
+}
+
+// When events were lost, the folders shown are listed again; those never opened are not listed at all.
+TEST(FileNode, ListingAgainLaterLeavesFoldersNeverOpenedAlone) {
+    TempFolder dir;
+    for (int i = 0; i < 50; ++i) dir.write(QString("closed/%1.txt").arg(i), "");
+    dir.write("open/a.txt", "");
+    FileNode node(dir.path());
+    node.loadChildren();
+    child(node, "open")->loadChildren();
+    dir.write("open/b.txt", "");
+    const quint64 before = FileNode::entriesRead();
+    int listed = 0;
+    QObject::connect(child(node, "open").get(), &FileNode::childrenListed, [&] { ++listed; });
+    node.refreshLoadedLater();
+    EXPECT_TRUE(testing_support::waitUntil([&] { return listed == 1; }));
+    QThreadPool::globalInstance()->waitForDone();
+    EXPECT_EQ(FileNode::entriesRead() - before, 4u) << "the folder's two entries and the open one's two";
+    EXPECT_FALSE(child(node, "closed")->isLoaded());
+    EXPECT_EQ(names(*child(node, "open")), QStringList({"a.txt", "b.txt"}));
 }

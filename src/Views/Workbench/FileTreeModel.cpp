@@ -4,6 +4,9 @@
 #include "Views/Workbench/FileRow.h"
 
 FileTreeModel::FileTreeModel(AppState& app, QObject* parent) : QAbstractListModel(parent), app_(&app) {
+    rebuildSoon_.setSingleShot(true);
+    rebuildSoon_.setInterval(0);
+    connect(&rebuildSoon_, &QTimer::timeout, this, &FileTreeModel::rebuild);
     connect(app_, &AppState::rootNodeChanged, this, &FileTreeModel::rebuild);
     connect(app_, &AppState::activeDocumentIdChanged, this, [this] {
         if (!rows_.isEmpty()) emit dataChanged(index(0), index(int(rows_.size()) - 1), {IsActiveRole});
@@ -39,14 +42,18 @@ QVariant FileTreeModel::data(const QModelIndex& index, int role) const {
 
 void FileTreeModel::follow(FileNode* node) {
     connect(node, &FileNode::childrenChanged, this, &FileTreeModel::rebuild, Qt::UniqueConnection);
+    connect(node, &FileNode::descendantsChanged, this, &FileTreeModel::rebuild, Qt::UniqueConnection);
+    connect(node, &FileNode::childrenListed, &rebuildSoon_, qOverload<>(&QTimer::start), Qt::UniqueConnection);
     connect(node, &FileNode::isExpandedChanged, this, &FileTreeModel::rebuild, Qt::UniqueConnection);
     connect(node, &FileNode::childInserted, this, &FileTreeModel::childInserted, Qt::UniqueConnection);
     connect(node, &FileNode::childAboutToBeRemoved, this, &FileTreeModel::childAboutToBeRemoved, Qt::UniqueConnection);
 }
 
 int FileTreeModel::rowOf(const FileNode* node, int from) const {
-    for (int i = from; i < rows_.size(); ++i)
+    for (int i = from; i < rows_.size(); ++i) {
+        ++rowsVisited_;
         if (rows_[i].node.get() == node) return i;
+    }
     return -1;
 }
 
@@ -61,11 +68,13 @@ int FileTreeModel::endOfEntries(int row) const {
     const int depth = row < 0 ? -1 : rows_[row].depth;
     int end = row + 1;
     while (end < rows_.size() && rows_[end].depth > depth) ++end;
+    rowsVisited_ += quint64(end - row);
     return end;
 }
 
 // One entry came or went: its rows alone change, so a large folder is not shown anew for it.
 void FileTreeModel::childInserted(qsizetype index) {
+    if (rebuildSoon_.isActive()) return;  // the rebuild shows it
     const auto* folder = qobject_cast<FileNode*>(sender());
     const auto row = folder ? rowShowingEntriesOf(folder) : std::nullopt;
     if (!row) return;
@@ -76,11 +85,13 @@ void FileTreeModel::childInserted(qsizetype index) {
     beginInsertRows({}, at, at);
     rows_.insert(at, {child, *row < 0 ? 0 : rows_[*row].depth + 1});
     ++rowsBuilt_;
+    rowsVisited_ += quint64(rows_.size() - at);
     if (child->isDirectory()) follow(child.get());
     endInsertRows();
 }
 
 void FileTreeModel::childAboutToBeRemoved(qsizetype index) {
+    if (rebuildSoon_.isActive()) return;
     const auto* folder = qobject_cast<FileNode*>(sender());
     const auto row = folder ? rowShowingEntriesOf(folder) : std::nullopt;
     if (!row) return;
@@ -89,6 +100,7 @@ void FileTreeModel::childAboutToBeRemoved(qsizetype index) {
     const int end = endOfEntries(at);
     beginRemoveRows({}, at, end - 1);
     rows_.remove(at, end - at);
+    rowsVisited_ += quint64(rows_.size() - at);
     endRemoveRows();
 }
 
@@ -98,6 +110,7 @@ void FileTreeModel::append(const FileNode::Ptr& folder, int depth) {
     for (const FileNode::Ptr& child : *folder->children()) {
         rows_.append({child, depth});
         ++rowsBuilt_;
+        ++rowsVisited_;
         if (child->isDirectory()) {
             follow(child.get());
             if (child->isExpanded()) append(child, depth + 1);
@@ -106,6 +119,7 @@ void FileTreeModel::append(const FileNode::Ptr& folder, int depth) {
 }
 
 void FileTreeModel::rebuild() {
+    rebuildSoon_.stop();
     beginResetModel();
     rows_.clear();
     if (app_ && app_->rootNode()) append(app_->rootNode(), 0);

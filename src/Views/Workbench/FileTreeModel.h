@@ -3,6 +3,7 @@
 // expanded folder followed by its entries one level deeper. Follows the nodes as they change.
 #include <QAbstractListModel>
 #include <QPointer>
+#include <QTimer>
 #include <optional>
 
 #include "Workspace/FileNode.h"
@@ -27,6 +28,8 @@ public:
     void rebuild();
     // Rows made so far, by rebuilds and by entries that came one at a time.
     quint64 rowsBuilt() const { return rowsBuilt_; }
+    // Rows built, looked through or shifted along so far: the work the rows cost.
+    quint64 rowsVisited() const { return rowsVisited_; }
 
 private slots:
     void childInserted(qsizetype index);
@@ -46,6 +49,9 @@ private:
     int rowOf(const FileNode* node, int from) const;
 
     QPointer<AppState> app_;
+    // Listings taken in during one turn are shown by one rebuild, in the next.
+    QTimer rebuildSoon_;
     QList<Row> rows_;
     quint64 rowsBuilt_ = 0;
+    mutable quint64 rowsVisited_ = 0;
 };

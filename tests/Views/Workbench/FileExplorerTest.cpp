@@ -118,6 +118,45 @@ TEST_F(FileExplorerTest, AnEntryComingOrGoingBuildsItsRowAloneHoweverLargeTheFol
     EXPECT_EQ(built, (QList<quint64>{2, 2}));
 }
 
+// A burst of entries coming and going in a shown folder (a checkout, a build) walks its rows a few
+// times in all, not once per entry, and ends with the rows a fresh build shows.
+TEST_F(FileExplorerTest, ABurstOfEntriesWalksTheRowsAFewTimesNotOncePerEntry) {
+    for (const int count : {2000, 20000}) {
+        const QString big = QStringLiteral("proj/burst%1").arg(count);
+        const QByteArray folder = QFile::encodeName(dir.mkdir(big)) + '/';
+        for (int i = 0; i < count; ++i) {
+            const int fd = ::open((folder + QByteArray::number(i)).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            ASSERT_GE(fd, 0);
+            ::close(fd);
+        }
+        openProject();
+        row(big).activate();
+        QSet<QString> changed;
+        const QString relative = big.sliced(5);  // below the open folder
+        for (int i = 0; i < 120; ++i) {
+            const QString made = QStringLiteral("/%1.5").arg(i * (count / 200));
+            dir.write(big + made, "");
+            changed << relative + made;
+            const QString removed = QStringLiteral("/%1").arg(i * (count / 200) + 1);
+            ASSERT_TRUE(QFile::remove(dir.file(big + removed)));
+            changed << relative + removed;
+        }
+        dir.mkdir(big + "/sub");
+        changed << relative + "/sub";
+        const quint64 before = view.model()->rowsVisited();
+        app.rootNode()->applyChanges(changed);
+        const quint64 visited = view.model()->rowsVisited() - before;
+        EXPECT_LE(visited, 3u * quint64(view.model()->rowCount())) << count << " entries";
+        const int step = count / 200;
+        EXPECT_EQ(rowOf(big + QStringLiteral("/%1.5").arg(step)), rowOf(big + QStringLiteral("/%1").arg(step)) + 1);
+        EXPECT_EQ(rowOf(big + "/sub"), rowOf(big) + 1);
+        EXPECT_EQ(rowOf(big + QStringLiteral("/%1").arg(step + 1)), -1);
+        const QStringList shown = names();
+        view.model()->rebuild();
+        EXPECT_EQ(names(), shown);
+    }
+}
+
 TEST_F(FileExplorerTest, HeaderAndEmptyStateFollowTheFolder) {
     EXPECT_TRUE(view.showsEmptyState());
     ScriptedChooser chooser;

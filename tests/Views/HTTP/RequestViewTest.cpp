@@ -388,6 +388,37 @@ TEST(ResponseBody, LargeBodiesArePreparedAsideAndShownCutAndUncoloured) {
     EXPECT_TRUE(view.document()->firstBlock().layout()->formats().isEmpty());
 }
 
+// Qt lays a line out as one piece, again on every insertion into it: the longest line any insertion
+// leaves behind is the work of one turn, and must not grow with a one-line body (minified code, a
+// blob) however long it is.
+TEST(ResponseBody, ALongLineCostsTheSameBoundedLayoutWhateverItsLength) {
+    const auto longestLaidLine = [](qsizetype length) {
+        ResponseBodyView view;
+        QSignalSpy shown(&view, &ResponseBodyView::shown);
+        qsizetype longest = 0;
+        QObject::connect(view.document(), &QTextDocument::contentsChange, &view, [&](int at, int, int added) {
+            if (added > 0) longest = std::max<qsizetype>(longest, view.document()->findBlock(at).length());
+        });
+        view.apply(response(200, QByteArray(length, 'x'), {{"Content-Type", "text/plain"}}));
+        EXPECT_TRUE(shown.count() == 1 || shown.wait(120000));
+        EXPECT_TRUE(view.toPlainText().startsWith("xxxx"));
+        EXPECT_TRUE(view.toPlainText().contains(QString::number(length - ResponseBodyView::kLineShowLimit)))
+            << "the hidden rest is counted";
+        return longest;
+    };
+    const qsizetype small = longestLaidLine(256 * 1024), large = longestLaidLine(1024 * 1024);
+    EXPECT_LE(small, ResponseBodyView::kLineShowLimit + 64);
+    EXPECT_LE(large, ResponseBodyView::kLineShowLimit + 64);
+    // Lines are cut, not joined or dropped: every line of a body of short lines is there.
+    const QString mixed = ResponseBodyView::displayText(
+        response(200, "a\n" + QByteArray(ResponseBodyView::kLineShowLimit + 5, 'y') + "\nb", {{"Content-Type", "text/plain"}}));
+    const QStringList lines = mixed.split(u'\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "a");
+    EXPECT_TRUE(lines[1].startsWith(QString(ResponseBodyView::kLineShowLimit, u'y') + " … 5 more characters"));
+    EXPECT_EQ(lines[2], "b");
+}
+
 TEST(ResponseBody, AViewDeletedWhileItsBodyIsPreparedIsLeftAlone) {
     const HTTPResponse big = response(200, "{\"k\":\"" + QByteArray(1024 * 1024, 'y') + "\"}", {{"Content-Type", "application/json"}});
     for (int i = 0; i < 4; ++i) {

@@ -460,6 +460,39 @@ TEST(ResponseViewer, ShowsStatsHeadersSortedAndHidesTheAskPanelWhileSending) {
     EXPECT_EQ(labels[2]->text(), "date");
 }
 
+// A server may send a megabyte of header fields: the rows built for them, and the text each row
+// lays out, stay the same however many fields and however long a value there are.
+TEST(ResponseViewer, HeadersShownAreBoundedWhateverTheServerSends) {
+    const auto shownFor = [](int fields, qsizetype valueLength) {
+        AppState app;
+        ResponseView view(app);
+        HTTPRequest request;
+        request.url = "https://example.com";
+        APICollectionFile file;
+        file.url = "/nowhere.http";
+        file.requests = {request};
+        app.openRequest(request, file);
+        QMap<QString, QString> headers;
+        for (int i = 0; i < fields; ++i) headers.insert(QStringLiteral("X-%1").arg(i, 6, 10, QChar(u'0')), "v");
+        headers.insert("X-0-Long", QString(valueLength, u'w'));  // sorts first
+        app.history().record(request, request.url, response(200, "ok", headers));
+        app.replay(app.history().entries().first().id);
+        view.setTab(ResponseView::Tab::headers);
+        qsizetype laidOut = 0;
+        const auto labels = view.headersList()->findChildren<QLabel*>();
+        for (const QLabel* label : labels) laidOut = std::max<qsizetype>(laidOut, label->text().size());
+        EXPECT_EQ(labels.first()->text(), "X-0-Long") << "the fields come in their order, from the first";
+        EXPECT_TRUE(labels.last()->text().contains(QString::number(fields + 1 - ResponseView::kHeaderRowLimit)))
+            << "the fields not shown are counted";
+        return std::pair(labels.size(), laidOut);
+    };
+    const auto few = shownFor(2000, 100 * 1024), many = shownFor(20000, 900 * 1024);
+    EXPECT_EQ(few.first, many.first);
+    EXPECT_LE(many.first, 2 * ResponseView::kHeaderRowLimit + 1);
+    EXPECT_LE(few.second, ResponseView::kHeaderValueLimit + 64);
+    EXPECT_LE(many.second, ResponseView::kHeaderValueLimit + 64);
+}
+
 TEST(AuthEditor, WritesOnlyWhenTheRequestChangesAndHintsWhereItGoes) {
     HTTPRequest plain;
     plain.url = "https://example.com";

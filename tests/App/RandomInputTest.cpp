@@ -465,8 +465,12 @@ private:
     void formRows() {
         RequestView* view = requestView();
         if (!view) {
-            const auto& collections = window_->state().api().collections();
-            if (!collections.isEmpty()) CollectionActions(window_->state()).open(collections.first().requests.first(), collections.first());
+            // A file whose last request was just deleted stays listed, empty, until the next reading.
+            for (const APICollectionFile& file : window_->state().api().collections()) {
+                if (file.requests.isEmpty()) continue;
+                CollectionActions(window_->state()).open(file.requests.first(), file);
+                break;
+            }
             view = requestView();
         }
         if (!view || view->isReadOnly()) return;

@@ -66,6 +66,32 @@ QString capped(QString text) {
     return text;
 }
 
+// Each line at most kLineShowLimit characters, then a note of how many more it has.
+QString linesCapped(const QString& text) {
+    constexpr qsizetype limit = ResponseBodyView::kLineShowLimit;
+    QString out;  // stays null while no line is cut
+    for (qsizetype start = 0;;) {
+        qsizetype end = text.indexOf(u'\n', start);
+        if (end < 0) end = text.size();
+        const QStringView line = QStringView(text).mid(start, end - start);
+        if (line.size() > limit) {
+            if (out.isNull()) {
+                out.reserve(text.size());
+                out += QStringView(text).left(start);
+            }
+            const qsizetype cut = line.at(limit - 1).isHighSurrogate() ? limit - 1 : limit;
+            out += line.left(cut);
+            out += QStringLiteral(" … %1 more characters on this line not shown").arg(line.size() - cut);
+        } else if (!out.isNull()) {
+            out += line;
+        }
+        if (end == text.size()) break;
+        if (!out.isNull()) out += u'\n';
+        start = end + 1;
+    }
+    return out.isNull() ? text : out;
+}
+
 QString displayTextOf(const QByteArray& body, CodeLanguage language) {
     if (language == CodeLanguage::json) {
         if (auto pretty = ResponseBodyView::prettyJSON(body)) return capped(std::move(*pretty));
@@ -129,7 +155,7 @@ std::optional<QString> ResponseBodyView::prettyJSON(const QByteArray& body) {
 }
 
 QString ResponseBodyView::displayText(const HTTPResponse& response) {
-    return withLineFeeds(displayTextOf(response.body, response.bodyLanguage()));
+    return linesCapped(withLineFeeds(displayTextOf(response.body, response.bodyLanguage())));
 }
 
 void ResponseBodyView::apply(const HTTPResponse& response) {
@@ -149,7 +175,7 @@ void ResponseBodyView::apply(const HTTPResponse& response) {
     if (body_.size() <= kFormatLimit) highlighter = HighlighterFactory::make(language);
     auto prepare = [body = body_, language, highlighter] {
         Prepared prepared;
-        prepared.text = withLineFeeds(displayTextOf(body, language));
+        prepared.text = linesCapped(withLineFeeds(displayTextOf(body, language)));
         if (highlighter && !prepared.text.isEmpty())
             prepared.buckets = bucketed(prepared.text, highlighter->ranges(prepared.text, TextRange{0, prepared.text.size()}));
         return prepared;

@@ -1,8 +1,8 @@
 #pragma once
 // The response body: read-only, monospaced, never wrapped, pretty-printed when it is JSON and
 // coloured by the language of its content type. Large bodies are prepared on a worker thread and
-// laid in piece by piece; very large ones are shown without colour, and only in part, so showing
-// them cannot stall the window.
+// laid in piece by piece; very large ones are shown without colour, and only in part, as are very
+// long lines, so showing them cannot stall the window.
 #include <QByteArray>
 #include <QPlainTextEdit>
 #include <optional>
@@ -17,6 +17,9 @@ public:
     static constexpr qsizetype kFormatLimit = 512 * 1024;
     // At most this many characters are shown.
     static constexpr qsizetype kShowLimit = 2 * 1024 * 1024;
+    // A line is shown up to this many characters: Qt lays a line out whole, again on every change to
+    // it, so one line of megabytes (minified code, a blob) would stall the window.
+    static constexpr qsizetype kLineShowLimit = 32 * 1024;
 
     // Bodies up to this many bytes are prepared at once; larger ones on a worker thread.
     static constexpr qsizetype kPrepareAtOnceLimit = 64 * 1024;

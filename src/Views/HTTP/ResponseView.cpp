@@ -167,7 +167,8 @@ void ResponseView::fillHeaders(const HTTPResponse& response) {
     column->setContentsMargins(0, 6, 0, 6);
     column->setSpacing(1);
     // QMap iterates its keys in code-unit order, which is the plain case-sensitive order wanted.
-    for (auto it = response.headers.cbegin(); it != response.headers.cend(); ++it) {
+    int rows = 0;
+    for (auto it = response.headers.cbegin(); it != response.headers.cend() && rows < kHeaderRowLimit; ++it, ++rows) {
         auto* row = new QWidget(headersList_);
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(12, 3, 12, 3);
@@ -176,11 +177,23 @@ void ResponseView::fillHeaders(const HTTPResponse& response) {
         key->setMinimumWidth(160);
         key->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         line->addWidget(key, 0, Qt::AlignTop);
-        auto* value = HTTPStyle::label(it.value(), HTTPStyle::font(12, QFont::Normal, HTTPStyle::Design::monospaced), white(0.6), row);
+        QString shown = it.value();
+        if (shown.size() > kHeaderValueLimit) {
+            const qsizetype hidden = shown.size() - kHeaderValueLimit;
+            shown.truncate(kHeaderValueLimit);
+            shown += QStringLiteral(" … %1 more characters not shown").arg(hidden);
+        }
+        auto* value = HTTPStyle::label(shown, HTTPStyle::font(12, QFont::Normal, HTTPStyle::Design::monospaced), white(0.6), row);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         value->setWordWrap(true);
         line->addWidget(value, 1, Qt::AlignTop);
         column->addWidget(row);
+    }
+    if (response.headers.size() > rows) {
+        auto* more = HTTPStyle::label(QStringLiteral("… %1 more header fields not shown").arg(response.headers.size() - rows),
+                                      HTTPStyle::font(12, QFont::Normal, HTTPStyle::Design::monospaced), white(0.4), headersList_);
+        more->setContentsMargins(12, 3, 12, 3);
+        column->addWidget(more);
     }
     column->addStretch(1);
     HTTPStyle::setScrolled(headersScroll_, headersList_);

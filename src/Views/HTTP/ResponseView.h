@@ -26,6 +26,10 @@ class ResponseView : public QWidget {
     Q_OBJECT
 public:
     enum class Tab { body, headers };
+    // Header fields shown as rows, and characters shown of a value: a server may send a megabyte of
+    // fields, and a row of widgets each, or a wrapped label of a long value, would stall the window.
+    static constexpr int kHeaderRowLimit = 500;
+    static constexpr qsizetype kHeaderValueLimit = 4 * 1024;
 
     ResponseView(AppState& app, QWidget* parent = nullptr);
 

@@ -388,6 +388,37 @@ TEST(ResponseBody, LargeBodiesArePreparedAsideAndShownCutAndUncoloured) {
     EXPECT_TRUE(view.document()->firstBlock().layout()->formats().isEmpty());
 }
 
+// Qt lays a line out as one piece, again on every insertion into it: the longest line any insertion
+// leaves behind is the work of one turn, and must not grow with a one-line body (minified code, a
+// blob) however long it is.
+TEST(ResponseBody, ALongLineCostsTheSameBoundedLayoutWhateverItsLength) {
+    const auto longestLaidLine = [](qsizetype length) {
+        ResponseBodyView view;
+        QSignalSpy shown(&view, &ResponseBodyView::shown);
+        qsizetype longest = 0;
+        QObject::connect(view.document(), &QTextDocument::contentsChange, &view, [&](int at, int, int added) {
+            if (added > 0) longest = std::max<qsizetype>(longest, view.document()->findBlock(at).length());
+        });
+        view.apply(response(200, QByteArray(length, 'x'), {{"Content-Type", "text/plain"}}));
+        EXPECT_TRUE(shown.count() == 1 || shown.wait(120000));
+        EXPECT_TRUE(view.toPlainText().startsWith("xxxx"));
+        EXPECT_TRUE(view.toPlainText().contains(QString::number(length - ResponseBodyView::kLineShowLimit)))
+            << "the hidden rest is counted";
+        return longest;
+    };
+    const qsizetype small = longestLaidLine(256 * 1024), large = longestLaidLine(1024 * 1024);
+    EXPECT_LE(small, ResponseBodyView::kLineShowLimit + 64);
+    EXPECT_LE(large, ResponseBodyView::kLineShowLimit + 64);
+    // Lines are cut, not joined or dropped: every line of a body of short lines is there.
+    const QString mixed = ResponseBodyView::displayText(
+        response(200, "a\n" + QByteArray(ResponseBodyView::kLineShowLimit + 5, 'y') + "\nb", {{"Content-Type", "text/plain"}}));
+    const QStringList lines = mixed.split(u'\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "a");
+    EXPECT_TRUE(lines[1].startsWith(QString(ResponseBodyView::kLineShowLimit, u'y') + " … 5 more characters"));
+    EXPECT_EQ(lines[2], "b");
+}
+
 TEST(ResponseBody, AViewDeletedWhileItsBodyIsPreparedIsLeftAlone) {
     const HTTPResponse big = response(200, "{\"k\":\"" + QByteArray(1024 * 1024, 'y') + "\"}", {{"Content-Type", "application/json"}});
     for (int i = 0; i < 4; ++i) {
@@ -427,6 +458,39 @@ TEST(ResponseViewer, ShowsStatsHeadersSortedAndHidesTheAskPanelWhileSending) {
     ASSERT_EQ(labels.size(), 4);
     EXPECT_EQ(labels[0]->text(), "Content-Type");
     EXPECT_EQ(labels[2]->text(), "date");
+}
+
+// A server may send a megabyte of header fields: the rows built for them, and the text each row
+// lays out, stay the same however many fields and however long a value there are.
+TEST(ResponseViewer, HeadersShownAreBoundedWhateverTheServerSends) {
+    const auto shownFor = [](int fields, qsizetype valueLength) {
+        AppState app;
+        ResponseView view(app);
+        HTTPRequest request;
+        request.url = "https://example.com";
+        APICollectionFile file;
+        file.url = "/nowhere.http";
+        file.requests = {request};
+        app.openRequest(request, file);
+        QMap<QString, QString> headers;
+        for (int i = 0; i < fields; ++i) headers.insert(QStringLiteral("X-%1").arg(i, 6, 10, QChar(u'0')), "v");
+        headers.insert("X-0-Long", QString(valueLength, u'w'));  // sorts first
+        app.history().record(request, request.url, response(200, "ok", headers));
+        app.replay(app.history().entries().first().id);
+        view.setTab(ResponseView::Tab::headers);
+        qsizetype laidOut = 0;
+        const auto labels = view.headersList()->findChildren<QLabel*>();
+        for (const QLabel* label : labels) laidOut = std::max<qsizetype>(laidOut, label->text().size());
+        EXPECT_EQ(labels.first()->text(), "X-0-Long") << "the fields come in their order, from the first";
+        EXPECT_TRUE(labels.last()->text().contains(QString::number(fields + 1 - ResponseView::kHeaderRowLimit)))
+            << "the fields not shown are counted";
+        return std::pair(labels.size(), laidOut);
+    };
+    const auto few = shownFor(2000, 100 * 1024), many = shownFor(20000, 900 * 1024);
+    EXPECT_EQ(few.first, many.first);
+    EXPECT_LE(many.first, 2 * ResponseView::kHeaderRowLimit + 1);
+    EXPECT_LE(few.second, ResponseView::kHeaderValueLimit + 64);
+    EXPECT_LE(many.second, ResponseView::kHeaderValueLimit + 64);
 }
 
 TEST(AuthEditor, WritesOnlyWhenTheRequestChangesAndHintsWhereItGoes) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QHash>
 #include <QSet>
@@ -289,4 +290,21 @@ TEST(FileNode, AFolderListedAgainForManyChangesLeavesTheFoldersBelowAlone) {
     ASSERT_TRUE(testing_support::waitUntil([&] { return takenIn > 0; }));
     EXPECT_EQ(node.children()->size(), 301);
     EXPECT_EQ(FileNode::entriesRead() - before, 301u);
+}
+
+// Refreshed on other threads, only the folders already listed are listed again: one never opened
+// stays unlisted, however much it holds.
+TEST(FileNode, RefreshingLaterListsOnlyWhatWasListed) {
+    TempFolder dir;
+    for (int i = 0; i < 200; ++i) dir.write(QString("s/f%1.txt").arg(i), "");
+    dir.write("top.txt", "");
+    FileNode node(dir.path());
+    node.loadChildren();
+    QThreadPool::globalInstance()->waitForDone();
+    const quint64 before = FileNode::entriesRead();
+    node.refreshLoadedLater();
+    QThreadPool::globalInstance()->waitForDone();
+    EXPECT_EQ(FileNode::entriesRead() - before, 2u);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(child(node, "s")->children().has_value());
 }

@@ -256,3 +256,38 @@ TEST(FindMatcher, CountingAPlainQueryEqualsAWholeSearch) {
         EXPECT_FALSE(FindMatcher::literalCount(*find.makeRegex(), QStringLiteral("e. \u00e9 a\nb"))) << query;
     }
 }
+
+// Counting a plain query reads each unit of an ASCII text once, whatever the case rule; a text of
+// one piece is read on this thread.
+TEST(FindMatcher, CountingAPlainQueryReadsEachUnitOnce) {
+    const QString text = QStringLiteral("abc e AbC\n").repeated(20'000);
+    for (const auto& [query, folded] : {std::pair{"e", 20'000}, {"abc", 40'000}}) {
+        for (const bool caseSensitive : {false, true}) {
+            FindState find;
+            find.setQuery(QString::fromUtf8(query));
+            find.setCaseSensitive(caseSensitive);
+            const qsizetype before = FindMatcher::unitsSearchedHere();
+            const std::optional<FindMatcher::Result> counted = FindMatcher::literalCount(*find.makeRegex(), text);
+            ASSERT_TRUE(counted);
+            EXPECT_EQ(counted->counted, caseSensitive ? 20'000 : folded) << query;
+            EXPECT_EQ(FindMatcher::unitsSearchedHere() - before, text.size()) << query << " case " << caseSensitive;
+        }
+    }
+}
+
+// With case folded, a character past ASCII sends only its own block of lines back to the expression:
+// the rest of a long text is not read again.
+TEST(FindMatcher, ACharacterPastAsciiCostsItsBlockNotTheText) {
+    for (const int lines : {20'000, 80'000}) {
+        const QString text = QStringLiteral("\u00e9 abc\n") + QStringLiteral("abc e AbC\n").repeated(lines);
+        for (const auto& [query, expected] : {std::pair{"e", lines}, {"abc", 2 * lines + 1}}) {
+            FindState find;
+            find.setQuery(QString::fromUtf8(query));
+            const qsizetype before = FindMatcher::unitsSearchedHere();
+            const std::optional<FindMatcher::Result> counted = FindMatcher::literalCount(*find.makeRegex(), text);
+            ASSERT_TRUE(counted);
+            EXPECT_EQ(counted->counted, expected) << query;
+            EXPECT_LT(FindMatcher::unitsSearchedHere() - before - text.size(), 4 * 4096) << query << " lines " << lines;
+        }
+    }
+}

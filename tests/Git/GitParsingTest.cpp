@@ -103,6 +103,9 @@ TEST(GitParsing, BytesThatAreNotUtf8AreKeptExactlyAndShownAsReplacements) {
         EXPECT_FALSE(ProcessText::visibleName(text).contains(QChar(0xDCE9)));
     }
     EXPECT_NE(ProcessText::decodeExact("caf\xe9"), ProcessText::decodeExact("caf\xe8")) << "two names stay two";
+    // Only the bytes given are read, not what lies past them.
+    const char padded[] = "caf\xe9\xff";
+    EXPECT_EQ(ProcessText::encodeExact(ProcessText::decodeExact(QByteArray::fromRawData(padded, 4))), QByteArray("caf\xe9"));
     EXPECT_EQ(ProcessText::decodeExact("\xf0\x9f\x98\x80\xe9").left(2), QString::fromUtf8("\xf0\x9f\x98\x80"))
         << "good text beside a bad byte stays text";
     EXPECT_EQ(ProcessText::visibleName(ProcessText::decodeExact("caf\xe9.txt")), QString::fromUtf8("caf\uFFFD.txt"));
@@ -124,8 +127,12 @@ TEST(GitParsing, OneNameThatIsNotUtf8CostsItsOwnBytesNotTheWholeListing) {
     }
     const qint64 before = ProcessText::decodedRuns();
     const QString text = ProcessText::decodeExact(listing);
-    EXPECT_LE(ProcessText::decodedRuns() - before, 6);
+    EXPECT_EQ(ProcessText::decodedRuns() - before, 3) << "one conversion for each stretch around the two bad bytes";
     EXPECT_EQ(ProcessText::encodeExact(text), listing);
+    // Bad bytes at the ends leave no empty stretch to convert.
+    const qint64 ends = ProcessText::decodedRuns();
+    EXPECT_EQ(ProcessText::encodeExact(ProcessText::decodeExact("\xe9name\xff")), QByteArray("\xe9name\xff"));
+    EXPECT_EQ(ProcessText::decodedRuns() - ends, 1);
     EXPECT_TRUE(text.contains(QString::fromUtf8("caf") + QChar(0xDCE9) + QString::fromUtf8(" \xc3\xa9") + QChar(0xDCFF)));
     EXPECT_EQ(GitService::parseStatus(text).changes.size(), 20001);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QHash>
 #include <QSet>
@@ -302,4 +303,56 @@ TEST(FileNode, ListingAgainLaterLeavesFoldersNeverOpenedAlone) {
     EXPECT_EQ(FileNode::entriesRead() - before, 4u) << "the folder's two entries and the open one's two";
     EXPECT_FALSE(child(node, "closed")->isLoaded());
     EXPECT_EQ(names(*child(node, "open")), QStringList({"a.txt", "b.txt"}));
+}
+
+// A change below a shown subfolder goes to that subfolder, looked at by its name alone; one in a folder
+// not listed yet goes nowhere (the folder is listed as it is when opened), and costs no reading.
+TEST(FileNode, ChangesGoToTheShownFolderTheyAreInAndReadOnlyTheirNames) {
+    TempFolder dir;
+    for (int i = 0; i < 200; ++i) dir.write(QString("s/f%1.txt").arg(i), "");
+    dir.write("closed/x.txt", "");
+    FileNode node(dir.path());
+    QThreadPool::globalInstance()->waitForDone();  // no listing of an earlier test still counting
+    quint64 before = FileNode::entriesRead();
+    node.applyChanges({"new.txt", "s/new.txt"});
+    EXPECT_EQ(FileNode::entriesRead(), before);
+    EXPECT_FALSE(node.children().has_value());
+
+    node.loadChildren();
+    child(node, "s")->loadChildren();
+    dir.write("s/new.txt", "");
+    dir.write("closed/y.txt", "");
+    dir.mkdir("s/target");
+    ASSERT_EQ(::symlink("target", QFile::encodeName(dir.file("s/link")).constData()), 0);
+    before = FileNode::entriesRead();
+    node.applyChanges({"s/new.txt", "s/target", "s/link", "closed/y.txt"});
+    EXPECT_EQ(FileNode::entriesRead() - before, 3);
+    FileNode fresh(dir.file("s"));
+    fresh.loadChildren();
+    EXPECT_EQ(names(*child(node, "s")), names(fresh));
+    EXPECT_TRUE(child(*child(node, "s"), "link")->isDirectory()) << "a link to a directory counts as one";
+    EXPECT_EQ(names(node), (QStringList{"closed", "s"}));
+    EXPECT_FALSE(child(node, "closed")->children().has_value());
+}
+
+// A folder listed again for many changes takes in its own listing only: the folders shown below it
+// are not listed again on the way (their own changes reach them by name).
+TEST(FileNode, AFolderListedAgainForManyChangesLeavesTheFoldersBelowAlone) {
+    TempFolder dir;
+    for (int i = 0; i < 500; ++i) dir.write(QString("s/f%1.txt").arg(i), "");
+    FileNode node(dir.path());
+    node.loadChildren();
+    child(node, "s")->loadChildren();
+    QSet<QString> many;
+    for (int i = 0; i < 300; ++i) many << dir.write(QString("g%1.txt").arg(i), "").section('/', -1);
+    int takenIn = 0;
+    QObject::connect(&node, &FileNode::childrenChanged, [&] { ++takenIn; });
+    QObject::connect(&node, &FileNode::childrenListed, [&] { ++takenIn; });
+    QObject::connect(&node, &FileNode::descendantsChanged, [&] { ++takenIn; });
+    QThreadPool::globalInstance()->waitForDone();
+    const quint64 before = FileNode::entriesRead();
+    node.applyChanges(many);
+    ASSERT_TRUE(testing_support::waitUntil([&] { return takenIn > 0; }));
+    EXPECT_EQ(node.children()->size(), 301);
+    EXPECT_EQ(FileNode::entriesRead() - before, 301u);
 }

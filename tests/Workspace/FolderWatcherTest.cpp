@@ -70,6 +70,17 @@ TEST(FolderWatcher, ReportsChangesAnywhereBelowTheFolderButNotEarlierOnes) {
     }
 }
 
+// A change is told by one callback when its quiet period ends (two fall due at once only when the
+// timer runs a whole delivery late).
+TEST(FolderWatcher, OneChangeMakesOneCallback) {
+    TempFolder dir;
+    int calls = 0;
+    FolderWatcher watcher(dir.path(), [&] { ++calls; });
+    dir.write("f.txt", "x");
+    ASSERT_TRUE(waitUntil([&] { return calls > 0; }));
+    EXPECT_EQ(calls, 1);
+}
+
 TEST(InotifyReader, FollowsDirectoriesAsTheyComeAndGo) {
     TempFolder dir, outside;
     InotifyReader reader(dir.path());

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# What the real-window measuring scripts share: finding the window, telling whether it shows text,
+# reading the turn log and a process's CPU time. Sourced; needs WORK and DISPLAY set.
+
+now() { date +%s.%N; }
+
+# The program's main window (the largest of its visible ones), as "id x y width height".
+main_window() {
+    local best="" area=0 w
+    # Only the measured program runs on this display.
+    for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+        if [ $((WIDTH * HEIGHT)) -gt $area ]; then area=$((WIDTH * HEIGHT)); best="$w $X $Y $WIDTH $HEIGHT"; fi
+    done
+    echo "$best"
+}
+
+# Whether the middle of the window's text area shows text: enough pixels that stand out from the
+# dominant colour.
+text_visible() {
+    local geometry
+    geometry=$(main_window "$1")
+    [ -n "$geometry" ] || return 1
+    set -- $geometry
+    local cw=$(($4 * 45 / 100)) ch=$(($5 * 40 / 100)) cx=$(($2 + $4 * 15 / 100)) cy=$(($3 + $5 * 30 / 100))
+    import -display "$DISPLAY" -window root -crop "${cw}x${ch}+${cx}+${cy}" -depth 8 rgb:- 2>/dev/null | python3 -c '
+import sys, collections
+d = sys.stdin.buffer.read()
+px = [d[i:i+3] for i in range(0, len(d) - 2, 3)]
+if not px: sys.exit(1)
+common, n = collections.Counter(px).most_common(1)[0]
+if common == b"\0\0\0": sys.exit(1)
+far = sum(1 for p in px if sum(abs(a - b) for a, b in zip(p, common)) > 90)
+sys.exit(0 if 0.01 < far / len(px) < 0.6 else 1)'
+}
+
+# The longest stretch (ms) the program's turn log reports as ending between two times; "-" when none.
+longest_turn() {
+    python3 - "$WORK/$1.log" "$2" "$3" <<'PY'
+import sys
+log, start, end = sys.argv[1], float(sys.argv[2]), float(sys.argv[3])
+turns = [int(f[1]) for f in (l.split() for l in open(log, errors="replace"))
+         if len(f) == 5 and f[0] == "turn" and f[3] == "ending" and start <= float(f[4]) <= end + 0.1]
+print(max(turns) if turns else "-")
+PY
+}
+
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }

@@ -82,7 +82,7 @@ public:
             const qsizetype base = inHead ? 0 : split;
             const qsizetype runEnd = inHead ? split : n;
             // The unit after i, which may lie in the other run (0 past the end).
-            const auto after = [&](qsizetype at) { return at + 1 < runEnd ? s[at + 1 - base] : unit(at + 1); };
+            const auto after = [s, base, runEnd, this](qsizetype at) { return at + 1 < runEnd ? s[at + 1 - base] : unit(at + 1); };
             for (; i < runEnd; ++i) {
                 if (i >= stop) {
                     inString_ = inString;

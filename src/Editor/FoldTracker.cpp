@@ -46,7 +46,7 @@ Open decode(qsizetype beforeOffset, qsizetype beforeLineStart, const Open& kept)
 // resume from.
 class Scan {
 public:
-    Scan(QStringView text, const std::vector<Checkpoint>& known, size_t start)
+    Scan(FoldTracker::Runs text, const std::vector<Checkpoint>& known, size_t start)
         : text_(text), known_(known), below_(known[start].depth), loadFrom_(start), inString_(known[start].inString),
           inComment_(known[start].inComment), lineStart_(known[start].lineStart), lineFloor_(known[start].lineFloor),
           floor_(below_), lowest_(below_), lastLaid_(known[start].offset), lastLaidLine_(known[start].lineStart) {}
@@ -68,67 +68,76 @@ public:
     // Past `limit` it lays a checkpoint at the next place one may be and ends there too.
     template <typename Next, typename Meet>
     qsizetype run(Next next, Meet meet, qsizetype limit = kNever) {
-        const char16_t* s = text_.utf16();
         const qsizetype n = text_.size();
+        const qsizetype split = text_.head.size();
         // The hot state lives in locals, saved to the members only where a checkpoint may be.
         char16_t inString = inString_;
         bool inComment = inComment_;
         qsizetype lineStart = lineStart_;
         qsizetype stop = std::min({next(), lastLaid_ + kCheckpointSpacing, limit});
-        for (qsizetype i = lastLaid_; i < n; ++i) {
-            if (i >= stop) {
-                inString_ = inString;
-                inComment_ = inComment;
-                lineStart_ = lineStart;
-                if ((i >= next() && meet(i)) || i >= limit) {
-                    lay(i);
-                    return i;
+        // Each run in one tight pass: unit i is s[i - base] before runEnd.
+        for (qsizetype i = lastLaid_; i < n;) {
+            const bool inHead = i < split;
+            const char16_t* const s = inHead ? text_.head.utf16() : text_.tail.utf16();
+            const qsizetype base = inHead ? 0 : split;
+            const qsizetype runEnd = inHead ? split : n;
+            // The unit after i, which may lie in the other run (0 past the end).
+            const auto after = [s, base, runEnd, this](qsizetype at) { return at + 1 < runEnd ? s[at + 1 - base] : unit(at + 1); };
+            for (; i < runEnd; ++i) {
+                if (i >= stop) {
+                    inString_ = inString;
+                    inComment_ = inComment;
+                    lineStart_ = lineStart;
+                    if ((i >= next() && meet(i)) || i >= limit) {
+                        lay(i);
+                        return i;
+                    }
+                    // A checkpoint due shortly before one that may be met is laid there instead, so
+                    // that typing at one place does not crowd checkpoints together.
+                    if (i - lastLaid_ >= kCheckpointSpacing && next() > lastLaid_ + kCheckpointSpacing * 3 / 2) lay(i);
+                    const bool putOff = i - lastLaid_ >= kCheckpointSpacing;
+                    stop = std::min(putOff ? next() : std::min(next(), lastLaid_ + kCheckpointSpacing), limit);
                 }
-                // A checkpoint due shortly before one that may be met is laid there instead, so
-                // that typing at one place does not crowd checkpoints together.
-                if (i - lastLaid_ >= kCheckpointSpacing && next() > lastLaid_ + kCheckpointSpacing * 3 / 2) lay(i);
-                const bool putOff = i - lastLaid_ >= kCheckpointSpacing;
-                stop = std::min(putOff ? next() : std::min(next(), lastLaid_ + kCheckpointSpacing), limit);
-            }
-            const char16_t c = s[i];
-            const Kind kind = kindOf(c);
-            if (kind == lineBreak) {
-                endLine(i);
-                if (c == u'\r' && i + 1 < n && s[i + 1] == u'\n') ++i;
-                lineStart = i + 1;
-                inComment = false;  // a quoted run stays open across lines
-                continue;
-            }
-            if (kind == plain || inComment) continue;
-            if (inString) {
-                if (c == inString) inString = 0;
-                continue;
-            }
-            switch (kind) {
-            case quote: inString = c; break;
-            case slash:
-                if (i + 1 < n && s[i + 1] == u'/') {
-                    inComment = true;
-                    ++i;
+                const char16_t c = s[i - base];
+                const Kind kind = kindOf(c);
+                if (kind == lineBreak) {
+                    endLine(i);
+                    if (c == u'\r' && after(i) == u'\n') ++i;
+                    lineStart = i + 1;
+                    inComment = false;  // a quoted run stays open across lines
+                    continue;
                 }
-                break;
-            case opener: stack_.push_back({closerOf(c), lineStart, -1}); break;
-            case closer: {
-                if (stack_.empty()) {
-                    if (below_ == 0) break;
-                    loadDownTo(below_ - 1);
+                if (kind == plain || inComment) continue;
+                if (inString) {
+                    if (c == inString) inString = 0;
+                    continue;
                 }
-                if (stack_.back().closer != c) break;  // a stray closer changes nothing
-                const Open open = stack_.back();
-                stack_.pop_back();
-                floor_ = std::min(floor_, depth());
-                lineFloor_ = std::min(lineFloor_, depth());
-                if (open.terminator < 0) break;  // opened on this line
-                regions.append(FoldRegion{open.lineStart, TextRange{open.terminator, lineStart - open.terminator}});
-                closeAt.push_back(i);
-                break;
-            }
-            default: break;
+                switch (kind) {
+                case quote: inString = c; break;
+                case slash:
+                    if (after(i) == u'/') {
+                        inComment = true;
+                        ++i;
+                    }
+                    break;
+                case opener: stack_.push_back({closerOf(c), lineStart, -1}); break;
+                case closer: {
+                    if (stack_.empty()) {
+                        if (below_ == 0) break;
+                        loadDownTo(below_ - 1);
+                    }
+                    if (stack_.back().closer != c) break;  // a stray closer changes nothing
+                    const Open open = stack_.back();
+                    stack_.pop_back();
+                    floor_ = std::min(floor_, depth());
+                    lineFloor_ = std::min(lineFloor_, depth());
+                    if (open.terminator < 0) break;  // opened on this line
+                    regions.append(FoldRegion{open.lineStart, TextRange{open.terminator, lineStart - open.terminator}});
+                    closeAt.push_back(i);
+                    break;
+                }
+                default: break;
+                }
             }
         }
         return n;
@@ -139,6 +148,11 @@ public:
     std::vector<Checkpoint> laid;
 
 private:
+    char16_t unit(qsizetype i) const {
+        const qsizetype split = text_.head.size();
+        return i < split ? text_.head[i].unicode() : i < text_.size() ? text_.tail[i - split].unicode() : char16_t(0);
+    }
+
     // The brackets opened on the line ending at `terminator` learn where it ends; the next
     // checkpoint keeps them again, so that no older one must be read to know it.
     void endLine(qsizetype terminator) {
@@ -191,7 +205,7 @@ private:
         lastLaidLine_ = lineStart_;
     }
 
-    QStringView text_;
+    FoldTracker::Runs text_;
     const std::vector<Checkpoint>& known_;
     std::vector<Open> stack_;  // the loaded open brackets, innermost last
     qsizetype below_;          // open brackets under stack_, not loaded
@@ -210,7 +224,7 @@ bool isLineBreak(char16_t c) { return kindOf(c) == lineBreak; }
 
 } // namespace
 
-void FoldTracker::reset(QStringView text) {
+void FoldTracker::reset(Runs text) {
     complete_ = true;
     moves_.clear();
     regionShift_.clear();
@@ -229,7 +243,7 @@ void FoldTracker::reset(QStringView text) {
     std::sort(byHeader_.begin(), byHeader_.end());
 }
 
-void FoldTracker::edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget) {
+void FoldTracker::edit(Runs text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget) {
     if (checkpoints_.empty()) return reset(text);
     settleMoves();
     rescan(text, at, removed, inserted, budget, false);
@@ -301,7 +315,7 @@ void FoldTracker::settleMoves() const {
     }
 }
 
-void FoldTracker::scanOn(QStringView text, qsizetype budget) {
+void FoldTracker::scanOn(Runs text, qsizetype budget) {
     if (checkpoints_.empty()) return reset(text);
     settleMoves();
     if (complete_) return;
@@ -310,7 +324,7 @@ void FoldTracker::scanOn(QStringView text, qsizetype budget) {
     lastScanLength_ = saved;  // what an edit cost, not the scan going on after it
 }
 
-void FoldTracker::rescan(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget, bool onward) {
+void FoldTracker::rescan(Runs text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget, bool onward) {
     const qsizetype oldEnd = at + removed;
     const qsizetype delta = inserted - removed;
     // Where an offset of the earlier text is now; -1 inside the replaced part.

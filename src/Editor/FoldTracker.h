@@ -17,13 +17,25 @@
 
 class FoldTracker {
 public:
+    // A text as it lies in two runs (a text kept with a gap at its last edit: the units before the
+    // gap, then those after it), read where it lies so that a rescan moves none of it.
+    struct Runs {
+        QStringView head;
+        QStringView tail;
+        qsizetype size() const { return head.size() + tail.size(); }
+    };
+
     // Scans the whole text.
-    void reset(QStringView text);
+    void reset(Runs text);
+    void reset(QStringView text) { reset(Runs{text, {}}); }
     // text is the text after `removed` units at `at` were replaced by `inserted` units. A rescan
     // that has neither met the earlier scan nor reached the end after about `budget` units stops
     // there (a quote typed turns strings over to the end of the text): the regions are then known
     // only up to knownTo() until scanOn() has gone the rest of the way.
-    void edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget = kWhole);
+    void edit(Runs text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget = kWhole);
+    void edit(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget = kWhole) {
+        edit(Runs{text, {}}, at, removed, inserted, budget);
+    }
     // Several separate changes at once (ascending, apart; locations in the text before them), text
     // the text after them. Where none of them holds or borders anything the scan reacts to (a
     // bracket, quote, slash or line end), as words replaced by words, what lies after each only moves
@@ -38,7 +50,8 @@ public:
     void settleMoves() const;
     bool movesPending() const { return !moves_.empty(); }
     // Goes on with a scan edit() stopped, about `budget` units further, from resumesAt().
-    void scanOn(QStringView text, qsizetype budget);
+    void scanOn(Runs text, qsizetype budget);
+    void scanOn(QStringView text, qsizetype budget) { scanOn(Runs{text, {}}, budget); }
     qsizetype resumesAt() const {
         settleMoves();
         return checkpoints_.empty() ? 0 : checkpointOffset(checkpoints_.size() - 1);
@@ -90,7 +103,7 @@ public:
 
 private:
     // From the checkpoint `start` on; with onward, past the last checkpoint without meeting any.
-    void rescan(QStringView text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget, bool onward);
+    void rescan(Runs text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget, bool onward);
 
     // Entries as they are now, read through the shifts not yet applied to them.
     FoldRegion region(qsizetype i) const;

@@ -308,3 +308,39 @@ TEST(FoldTracker, TypingOnTheLineBeforeALongLineMovesItsStartForEveryCheckpointO
     EXPECT_EQ(tracker.withHeader(10), expected[0]);
     EXPECT_EQ(tracker.regions(), expected);
 }
+
+TEST(FoldTracker, TextHandedOverInTwoRunsGivesTheWholeScansRegions) {
+    // As a text kept with a gap lies: split where the edit ended, or anywhere, also between a CR and
+    // its LF or between the slashes of a comment; each run in a buffer of its own, so a read of one
+    // past its end is caught.
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        std::mt19937 random(seed);
+        QString text = seed % 2 ? startText(random, 3000) : oneLine(startText(random, 3000));
+        QString head, tail;
+        const auto runs = [&](qsizetype split) {
+            head = text.left(split);
+            tail = text.mid(split);
+            return FoldTracker::Runs{head, tail};
+        };
+        const auto anySplit = [&] {
+            const qsizetype from = qsizetype(random() % quint32(text.size() + 1));
+            const qsizetype pair = text.indexOf(random() % 2 ? QStringLiteral("//") : QStringLiteral("\r\n"), from);
+            return pair >= 0 && random() % 2 ? pair + 1 : from;
+        };
+        FoldTracker tracker;
+        tracker.reset(runs(anySplit()));
+        expectSameAsWholeScan(tracker, text, 0);
+        std::uniform_int_distribution<int> pick(0, int(kPieces.size()) - 1);
+        for (int step = 1; step <= 100; ++step) {
+            const qsizetype at = qsizetype(random() % quint32(text.size() + 1));
+            const qsizetype removed = std::min<qsizetype>(text.size() - at, random() % 3);
+            const QString inserted = kPieces[pick(random)];
+            text.replace(at, removed, inserted);
+            tracker.edit(runs(random() % 3 ? at + inserted.size() : anySplit()), at, removed, inserted.size(),
+                         random() % 2 ? 4096 : FoldTracker::kWhole);
+            while (!tracker.complete()) tracker.scanOn(runs(anySplit()), 4096);
+            expectSameAsWholeScan(tracker, text, step);
+            if (HasFatalFailure()) return;
+        }
+    }
+}

@@ -87,8 +87,12 @@ constexpr qsizetype kShowSlice = 16 * 1024;
 // turns strings over to the end of the text), and per turn after.
 constexpr qsizetype kFoldBudget = 64 * 1024;
 constexpr qsizetype kFoldStep = 4 * 1024 * 1024;
-// How far past its budget a fold rescan may read: to the next place a checkpoint may be.
-constexpr qsizetype kFoldReachPastBudget = 8 * 1024;
+// The text as it lies on either side of the gap kept at the last edit: the fold scan reads it
+// there, so that a keystroke moves none of it.
+FoldTracker::Runs foldText(const ExactText& text) {
+    const QStringView head = text.wholeUpTo() > 0 ? text.run(0) : QStringView();
+    return {head, text.run(head.size())};
+}
 // UTF-16 units a turn reads for long runs of empty lines that edits brought: at most a few hundred
 // blocks of them joined per turn.
 constexpr qsizetype kRegroupStep = 16 * 1024;
@@ -1080,10 +1084,9 @@ void CodeEditorCoordinator::modelDidChange(bool toDocument, const ExactText::Cha
     if (change.range.location < unshownKnown_.offset) unshownKnown_.offset = -1;
     if (searched_ || placesPending()) findEdits_.add(change.range, text_.size() - change.text.size() + change.range.length);
     // The rescan starts at or before the edit and reads at most its budget (or a checkpoint's spacing).
-    const qsizetype foldsRead = change.range.location + change.text.size() + kFoldBudget + kFoldReachPastBudget;
     const auto at = [this](qsizetype i) { return i >= 0 && i < text_.size() ? text_.at(i).unicode() : char16_t(0); };
     if (!parts || !folds_.moveAlong(at, *parts))
-        folds_.edit(text_.through(foldsRead), change.range.location, change.range.length, change.text.size(), kFoldBudget);
+        folds_.edit(foldText(text_), change.range.location, change.range.length, change.text.size(), kFoldBudget);
     ungrouped_.edit(change.range.location, change.range.length, change.text.size(), mayMakeEmptyLines(change, parts),
                     text_.size());
 }
@@ -1150,7 +1153,7 @@ bool CodeEditorCoordinator::scanFoldsOn() {
     // Folds a Replace All moved along are brought up to date on a turn of their own.
     folds_.settleMoves();
     if (folds_.complete()) return false;
-    folds_.scanOn(text_.within(folds_.resumesAt(), folds_.resumesAt() + kFoldStep + kFoldReachPastBudget), kFoldStep);
+    folds_.scanOn(foldText(text_), kFoldStep);
     keepFolds();
     if (view_) view_->ruler()->refresh();
     return !folds_.complete();

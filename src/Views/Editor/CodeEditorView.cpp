@@ -152,7 +152,6 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
         if (std::exchange(updatePending_, false)) scheduleUpdate();
     });
 
-    coordinator_->recomputeFolds();
     coordinator_->highlight();
 
     if (document_) {

@@ -24,8 +24,6 @@ void DisplayRelease::release(QTextDocument* document) {
 
 DisplayRelease::DisplayRelease(QTextDocument* document) : QObject(QCoreApplication::instance()), document_(document) {
     ++pending;
-    // Nothing reads the lines any more: no undo record of their removal.
-    document_->setUndoRedoEnabled(false);
     step_.start(0, this);
 }
 

@@ -15,7 +15,8 @@ public:
     // Lines freed per turn: some milliseconds of the document's own work.
     static constexpr int kBlocksPerTurn = 32 * 1024;
 
-    // Takes the document, which must have no parent and no view left.
+    // Takes the document, which must have no parent, no view left and undo off (an editor's display
+    // keeps no undo record of its own).
     static void release(QTextDocument* document);
     // The most lines one turn freed, and the documents still being freed.
     static int mostBlocksInATurn;

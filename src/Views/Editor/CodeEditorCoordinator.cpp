@@ -166,7 +166,11 @@ CodeEditorCoordinator::CodeEditorCoordinator(CodeEditorView* view, EditorDocumen
     display->setPlainText(text_.displayOf(0, shownTo_));
     mirroring_ = false;
     countedTo_ = shownTo_;
-    if (!isFullyShown()) showing_.start(0, this);
+    // The folds likewise: those of the lines shown now, the rest a step per turn (scanFoldsOn). A
+    // whole scan here would hold this turn for a time that grows with the text.
+    folds_.reset(QStringView());
+    folds_.edit(text_.text(), 0, 0, text_.size(), shownTo_);
+    if (!isFullyShown() || !folds_.complete()) showing_.start(0, this);
     connect(display, &QTextDocument::contentsChange, this, &CodeEditorCoordinator::displayChanged);
     // Filling the display leaves the caret after the text, unseen and unreported: a new editor starts
     // at the top, and the document learns where its caret is.

@@ -35,6 +35,7 @@
 #include "UI/Brand.h"
 #include "Views/Editor/CodeEditorCoordinator.h"
 #include "Views/Editor/DeferredTextData.h"
+#include "Views/Editor/DisplayRelease.h"
 #include "Views/Editor/FoldingLayoutManager.h"
 #include "Views/Editor/LineNumberRuler.h"
 #include "Views/Editor/MouseSelection.h"
@@ -152,7 +153,6 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
         if (std::exchange(updatePending_, false)) scheduleUpdate();
     });
 
-    coordinator_->recomputeFolds();
     coordinator_->highlight();
 
     if (document_) {
@@ -173,6 +173,13 @@ CodeEditorView::~CodeEditorView() {
     // The coordinator reads the view while it goes; take it down first.
     delete coordinator_;
     coordinator_ = nullptr;
+    // A display of millions of lines is freed over later turns rather than with the view; the text
+    // widget lets go of it on its own, the layout's signals to this view end with it.
+    QTextDocument* display = document();
+    if (display && display->parent() == this && display->blockCount() > DisplayRelease::kBlocksPerTurn) {
+        display->setParent(nullptr);
+        DisplayRelease::release(display);
+    }
 }
 
 void CodeEditorView::scheduleUpdate() {

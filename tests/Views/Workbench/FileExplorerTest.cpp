@@ -257,6 +257,16 @@ TEST_F(FileExplorerTest, OnlyFolderRowsOfferCreation) {
                                                   "-", "Delete"}));
     EXPECT_EQ(menuTexts("proj/README.md"), (QStringList{"Rename…", "Reveal in Finder", "Copy Path", "-", "Delete"}));
     EXPECT_EQ(view.menuFor(QModelIndex()), nullptr);
+    EXPECT_EQ(view.model()->node(view.model()->rowCount()), nullptr);
+
+    // Each creation item makes its own kind of entry.
+    ScriptedPrompter prompter;
+    prompter.texts = {QStringLiteral("made.txt"), QStringLiteral("made")};
+    const auto menu = view.menuFor(view.model()->index(rowOf("proj/src")));
+    menu->actions()[0]->trigger();
+    menu->actions()[1]->trigger();
+    EXPECT_TRUE(QFileInfo(dir.file("proj/src/made.txt")).isFile());
+    EXPECT_TRUE(QFileInfo(dir.file("proj/src/made")).isDir());
 }
 
 TEST_F(FileExplorerTest, NewFileInACollapsedFolderExpandsItListsItAndOpensItClean) {

@@ -77,6 +77,12 @@ FileExplorerView::FileExplorerView(AppState& app, QWidget* parent)
         const QModelIndex index = list_->indexAt(at);
         if (auto menu = menuFor(index)) menu->exec(list_->viewport()->mapToGlobal(at));
     });
+    // Rows come and go above the top one in a burst of changes on disk: the entry at the top stays there.
+    connect(model_, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { top_ = list_->indexAt(QPoint(1, 1)); });
+    connect(model_, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (top_.isValid()) list_->scrollTo(top_, QAbstractItemView::PositionAtTop);
+        top_ = QPersistentModelIndex();
+    });
     pages_->addWidget(list_);
     empty_ = emptyState();
     pages_->addWidget(empty_);
@@ -128,14 +134,8 @@ void FileExplorerView::sync() {
 void FileExplorerView::activate(int index) {
     const FileNode::Ptr node = model_->node(index);
     if (!node) return;
-    const QString path = node->url();
     row(index).activate();
-    if (!node->isDirectory()) {
-        emit editorWanted();
-        return;
-    }
-    // The rows below it came or went: the folder's own row stays the current one.
-    if (const int at = model_->rowOf(path); at >= 0) list_->setCurrentIndex(model_->index(at, 0));
+    if (!node->isDirectory()) emit editorWanted();
 }
 
 bool FileExplorerView::handleKey(int key) {

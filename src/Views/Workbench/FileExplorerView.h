@@ -4,6 +4,7 @@
 // it, each row has a context menu); without a folder, an empty state that offers to open one.
 // A click in the explorer gives the list the keyboard: the arrows move in the tree and fold folders
 // open and shut, Return opens the row, Escape hands the keyboard back to the editor.
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
@@ -56,4 +57,6 @@ private:
     QListView* list_;
     FileTreeModel* model_;
     QWidget* empty_;
+    // The row at the top while the rows are built again.
+    QPersistentModelIndex top_;
 };

@@ -7,11 +7,11 @@ FileTreeModel::FileTreeModel(AppState& app, QObject* parent) : QAbstractListMode
     rebuildSoon_.setSingleShot(true);
     rebuildSoon_.setInterval(0);
     connect(&rebuildSoon_, &QTimer::timeout, this, &FileTreeModel::rebuild);
-    connect(app_, &AppState::rootNodeChanged, this, &FileTreeModel::rebuild);
+    connect(app_, &AppState::rootNodeChanged, this, &FileTreeModel::reset);
     connect(app_, &AppState::activeDocumentIdChanged, this, [this] {
         if (!rows_.isEmpty()) emit dataChanged(index(0), index(int(rows_.size()) - 1), {IsActiveRole});
     });
-    rebuild();
+    reset();
 }
 
 int FileTreeModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
@@ -104,24 +104,53 @@ void FileTreeModel::childAboutToBeRemoved(qsizetype index) {
     endRemoveRows();
 }
 
-void FileTreeModel::append(const FileNode::Ptr& folder, int depth) {
+void FileTreeModel::append(const FileNode::Ptr& folder, int depth, QHash<const FileNode*, int>& rowOfKept) {
     follow(folder.get());
     if (!folder->children()) return;
     for (const FileNode::Ptr& child : *folder->children()) {
         rows_.append({child, depth});
         ++rowsBuilt_;
         ++rowsVisited_;
+        if (!rowOfKept.isEmpty())
+            if (const auto kept = rowOfKept.find(child.get()); kept != rowOfKept.end()) *kept = int(rows_.size()) - 1;
         if (child->isDirectory()) {
             follow(child.get());
-            if (child->isExpanded()) append(child, depth + 1);
+            if (child->isExpanded()) append(child, depth + 1, rowOfKept);
         }
     }
 }
 
-void FileTreeModel::rebuild() {
+void FileTreeModel::reset() {
     rebuildSoon_.stop();
     beginResetModel();
     rows_.clear();
-    if (app_ && app_->rootNode()) append(app_->rootNode(), 0);
+    QHash<const FileNode*, int> none;
+    if (app_ && app_->rootNode()) append(app_->rootNode(), 0, none);
     endResetModel();
+}
+
+// A layout change rather than a reset: the view keeps its current row, its hover and its scroll on
+// the same entries, where a reset would drop them after every burst of changes on disk.
+void FileTreeModel::rebuild() {
+    rebuildSoon_.stop();
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    // Held until the end: a node freed with its row could be reused at the same address by a new one.
+    QList<FileNode::Ptr> kept;
+    kept.reserve(before.size());
+    QHash<const FileNode*, int> rowOfKept;
+    for (const QModelIndex& index : before) {
+        kept.append(node(index.row()));
+        if (kept.last()) rowOfKept.insert(kept.last().get(), -1);
+    }
+    rows_.clear();
+    if (app_ && app_->rootNode()) append(app_->rootNode(), 0, rowOfKept);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const FileNode::Ptr& n : kept) {
+        const int row = n ? rowOfKept.value(n.get(), -1) : -1;
+        after.append(row >= 0 ? index(row) : QModelIndex());
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
 }

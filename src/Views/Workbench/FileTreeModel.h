@@ -2,6 +2,7 @@
 // The explorer's rows: the loaded tree below the open folder flattened in display order, an
 // expanded folder followed by its entries one level deeper. Follows the nodes as they change.
 #include <QAbstractListModel>
+#include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <optional>
@@ -25,6 +26,7 @@ public:
     // The row of an entry shown now, by path; -1 when it has none.
     int rowOf(const QString& path) const;
 
+    // Builds the rows again; rows the view holds on to (current, top) follow their entries.
     void rebuild();
     // Rows made so far, by rebuilds and by entries that came one at a time.
     quint64 rowsBuilt() const { return rowsBuilt_; }
@@ -40,7 +42,10 @@ private:
         FileNode::Ptr node;
         int depth;
     };
-    void append(const FileNode::Ptr& folder, int depth);
+    // Rows of entries found in rowOfKept get their new row noted there.
+    void append(const FileNode::Ptr& folder, int depth, QHash<const FileNode*, int>& rowOfKept);
+    // Another folder: nothing of the old rows carries over.
+    void reset();
     void follow(FileNode* node);
     // The row of node (-1 for the open folder itself) when its entries are shown, or nullopt.
     std::optional<int> rowShowingEntriesOf(const FileNode* folder) const;

@@ -76,6 +76,7 @@ TEST_F(FileExplorerTest, AChangeOnDiskBuildsTheRowsOnceHoweverManyFoldersAreOpen
     row("proj/src").activate();
     int builds = 0;
     QObject::connect(view.model(), &QAbstractItemModel::modelReset, [&] { ++builds; });
+    QObject::connect(view.model(), &QAbstractItemModel::layoutChanged, [&] { ++builds; });
     dir.write("proj/src/new.txt", "");
     app.handleExternalChange();
     EXPECT_EQ(builds, 2) << "one for the folder that changed, one for the tree";
@@ -157,6 +158,55 @@ TEST_F(FileExplorerTest, ABurstOfEntriesWalksTheRowsAFewTimesNotOncePerEntry) {
     }
 }
 
+// Whether a burst is taken in at once or its folder is listed again, the user keeps their place: the
+// current row stays on its entry, open folders stay open, the row at the top stays at the top. A
+// current entry that goes leaves no current row rather than its neighbour.
+TEST_F(FileExplorerTest, ABurstOrAListingKeepsTheCurrentRowTheOpenFoldersAndTheScroll) {
+    for (int i = 0; i < 200; ++i) dir.write(QStringLiteral("proj/place/f%1").arg(i, 3, 10, QLatin1Char('0')), "");
+    dir.write("proj/place/open/inner.txt", "");
+    openProject();
+    row("proj/place").activate();
+    row("proj/place/open").activate();
+    QListView* list = view.list();
+    const auto pathAt = [&](const QModelIndex& index) {
+        return index.isValid() ? view.model()->node(index.row())->url().toStdString() : std::string();
+    };
+    const auto top = [&] { return pathAt(list->indexAt(QPoint(list->viewport()->width() / 2, 1))); };
+    list->scrollTo(view.model()->index(rowOf("proj/place/f150")), QAbstractItemView::PositionAtTop);
+    list->setCurrentIndex(view.model()->index(rowOf("proj/place/f160")));
+    ASSERT_EQ(top(), dir.file("proj/place/f150").toStdString());
+
+    // Names that sort above the place: every row kept moves down.
+    const auto burst = [&](const QString& prefix, int count) {
+        QSet<QString> changed;
+        for (int i = 0; i < count; ++i) {
+            const QString name = QStringLiteral("place/%1%2").arg(prefix).arg(i, 3, 10, QLatin1Char('0'));
+            dir.write("proj/" + name, "");
+            changed << name;
+        }
+        app.rootNode()->applyChanges(changed);
+        return dir.file("proj/" + *std::max_element(changed.cbegin(), changed.cend()));
+    };
+    for (const int count : {50, 300}) {  // taken in at once; listed again on another thread
+        const QString last = burst(count == 50 ? "a" : "b", count);
+        ASSERT_TRUE(waitUntil([&] { return view.model()->rowOf(last) >= 0; })) << count;
+        EXPECT_EQ(pathAt(list->currentIndex()), dir.file("proj/place/f160").toStdString()) << count;
+        EXPECT_EQ(top(), dir.file("proj/place/f150").toStdString()) << count;
+        EXPECT_GE(rowOf("proj/place/open/inner.txt"), 0) << count;
+    }
+
+    ASSERT_TRUE(QFile::remove(dir.file("proj/place/f160")));
+    QSet<QString> changed{QStringLiteral("place/f160")};
+    for (int i = 0; i < 20; ++i) {
+        dir.write(QStringLiteral("proj/place/c%1").arg(i), "");
+        changed << QStringLiteral("place/c%1").arg(i);
+    }
+    app.rootNode()->applyChanges(changed);
+    ASSERT_EQ(rowOf("proj/place/f160"), -1);
+    EXPECT_EQ(pathAt(list->currentIndex()), "");
+    EXPECT_EQ(top(), dir.file("proj/place/f150").toStdString());
+}
+
 TEST_F(FileExplorerTest, HeaderAndEmptyStateFollowTheFolder) {
     EXPECT_TRUE(view.showsEmptyState());
     ScriptedChooser chooser;
@@ -207,6 +257,16 @@ TEST_F(FileExplorerTest, OnlyFolderRowsOfferCreation) {
                                                   "-", "Delete"}));
     EXPECT_EQ(menuTexts("proj/README.md"), (QStringList{"Rename…", "Reveal in Finder", "Copy Path", "-", "Delete"}));
     EXPECT_EQ(view.menuFor(QModelIndex()), nullptr);
+    EXPECT_EQ(view.model()->node(view.model()->rowCount()), nullptr);
+
+    // Each creation item makes its own kind of entry.
+    ScriptedPrompter prompter;
+    prompter.texts = {QStringLiteral("made.txt"), QStringLiteral("made")};
+    const auto menu = view.menuFor(view.model()->index(rowOf("proj/src")));
+    menu->actions()[0]->trigger();
+    menu->actions()[1]->trigger();
+    EXPECT_TRUE(QFileInfo(dir.file("proj/src/made.txt")).isFile());
+    EXPECT_TRUE(QFileInfo(dir.file("proj/src/made")).isDir());
 }
 
 TEST_F(FileExplorerTest, NewFileInACollapsedFolderExpandsItListsItAndOpensItClean) {

@@ -361,8 +361,10 @@ void GitService::startRefresh() {
                 ParsedReading parsed = parse(*reading);
                 const quint64 generation = reading->generation;
                 reading.reset();  // git's output, freed here rather than on the main thread
+                QCoreApplication* app = QCoreApplication::instance();
+                if (!app) return;  // the program is ending
                 QMetaObject::invokeMethod(
-                    QCoreApplication::instance(),
+                    app,
                     [self, generation, waiters = std::move(waiters), parsed = std::move(parsed)] {
                         if (self) self->finishRefresh(generation, parsed, waiters);
                     },

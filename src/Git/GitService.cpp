@@ -3,7 +3,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTemporaryFile>
+#include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
 
@@ -352,33 +355,57 @@ void GitService::startRefresh() {
         read(reads.at(i), *root_, [this, reading, waiters, i](ChildProcess::Result result) {
             reading->results[i] = std::move(result);
             if (--reading->remaining > 0) return;
-            if (reading->generation == generation_) publish(*reading);
-            refreshRunning_ = false;
-            if (!refreshWaiters_.isEmpty()) {
-                if (root_) startRefresh();
-                else for (const auto& waiter : std::exchange(refreshWaiters_, {})) waiter();
-            }
-            for (const auto& waiter : waiters) waiter();
+            // A listing of tens of thousands of changes takes longer to read than a frame lasts:
+            // it is read on a worker, and only the finished reading comes back here.
+            QThreadPool::globalInstance()->start([self = QPointer<GitService>(this), reading, waiters]() mutable {
+                ParsedReading parsed = parse(*reading);
+                const quint64 generation = reading->generation;
+                reading.reset();  // git's output, freed here rather than on the main thread
+                QCoreApplication* app = QCoreApplication::instance();
+                if (!app) return;  // the program is ending
+                QMetaObject::invokeMethod(
+                    app,
+                    [self, generation, waiters = std::move(waiters), parsed = std::move(parsed)] {
+                        if (self) self->finishRefresh(generation, parsed, waiters);
+                    },
+                    Qt::QueuedConnection);
+            });
         });
     }
 }
 
-void GitService::publish(const RefreshReading& reading) {
+void GitService::finishRefresh(quint64 generation, const ParsedReading& parsed, const QList<Completion<>>& waiters) {
+    if (generation == generation_) publish(parsed);
+    refreshRunning_ = false;
+    if (!refreshWaiters_.isEmpty()) {
+        if (root_) startRefresh();
+        else for (const auto& waiter : std::exchange(refreshWaiters_, {})) waiter();
+    }
+    for (const auto& waiter : waiters) waiter();
+}
+
+GitService::ParsedReading GitService::parse(const RefreshReading& reading) {
     const auto ok = [&](int i) { return !reading.results[i].startError && reading.results[i].exitCode == 0; };
+    ParsedReading parsed;
     // Paths are kept byte for byte, so acting on one reaches the very file git listed.
-    const StatusReading status =
-        ok(0) ? parseStatus(ProcessText::decodeExact(reading.results[0].standardOutput)) : StatusReading{};
+    if (ok(0)) parsed.status = parseStatus(ProcessText::decodeExact(reading.results[0].standardOutput));
     // The repository may be deleted under us (and made again later): then there is nothing clean
     // about the folder, it is simply no repository. Other failures (a damaged index) leave it one.
     const ChildProcess::Result& statusRun = reading.results[0];
-    setIsRepo(ok(0) || !(statusRun.startError || ProcessText::decodeLossy(statusRun.standardError)
-                                                                .contains(QLatin1String("not a git repository"))));
-    setBranch(status.branch);
-    setChanges(status.changes);
-    setBranches(ok(1) ? parseBranches(ProcessText::decodeExact(reading.results[1].standardOutput)) : QList<GitBranchInfo>());
-    setStashCount(status.stashes);
+    parsed.isRepo = ok(0) || !(statusRun.startError || ProcessText::decodeLossy(statusRun.standardError)
+                                                           .contains(QLatin1String("not a git repository")));
+    if (ok(1)) parsed.branches = parseBranches(ProcessText::decodeExact(reading.results[1].standardOutput));
+    return parsed;
+}
+
+void GitService::publish(const ParsedReading& parsed) {
+    setIsRepo(parsed.isRepo);
+    setBranch(parsed.status.branch);
+    setChanges(parsed.status.changes);
+    setBranches(parsed.branches);
+    setStashCount(parsed.status.stashes);
     // Without an upstream there is no count: nothing ahead, nothing behind.
-    setAheadBehind(status.ahead, status.behind);
+    setAheadBehind(parsed.status.ahead, parsed.status.behind);
 }
 
 // MARK: parsers
@@ -437,6 +464,8 @@ GitService::StatusReading GitService::parseStatus(const QString& output) {
         }
         if (!change.path.isEmpty()) reading.changes.append(change);
     }
+    if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
+        statusEntriesReadOnMainThread += reading.changes.size();
     return reading;
 }
 

@@ -11,6 +11,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -114,6 +115,9 @@ public:
         QList<GitFileChange> changes;
     };
     static StatusReading parseStatus(const QString& output);  // "status --porcelain=v2 --branch --show-stash -z"
+    // Entries parseStatus has read on the main thread: a refresh reads them on a worker, so a
+    // listing of any size costs the window no more than handing the result over.
+    static inline std::atomic<qint64> statusEntriesReadOnMainThread{0};
     static QList<GitBranchInfo> parseBranches(const QString& output);
 
     // The inherited environment, with git kept from prompting on a terminal, from taking
@@ -149,11 +153,19 @@ signals:
 private:
     struct RefreshReading;
     struct CommandRun;
+    // What a refresh read, parsed (on a worker thread) and ready to publish.
+    struct ParsedReading {
+        bool isRepo = false;
+        StatusReading status;
+        QList<GitBranchInfo> branches;
+    };
 
     // Reads run at once and keep standard output apart from git's warnings.
     void read(const QStringList& arguments, const QString& cwd, std::function<void(ChildProcess::Result)> done);
     void startRefresh();
-    void publish(const RefreshReading& reading);
+    static ParsedReading parse(const RefreshReading& reading);  // thread-safe
+    void finishRefresh(quint64 generation, const ParsedReading& parsed, const QList<Completion<>>& waiters);
+    void publish(const ParsedReading& parsed);
     // Queues commands run one after another in the root; stops at the first failure unless
     // keepGoing. lastError comes from the first failure; a traced run names the hook or the
     // signing program that refused.

@@ -914,3 +914,30 @@ TEST_F(GitServiceTest, ARepositoryDeletedAndMadeAgainIsStillWatched) {
     gitOk(work, {"branch", "nested/one"});
     EXPECT_TRUE(waitUntil([&] { return svc.branches().size() == 3; }, 120000));
 }
+
+TEST_F(GitServiceTest, TheStatusListingIsReadOffTheMainThreadHoweverManyChangesThereAre) {
+    gitOk(work, {"config", "status.showUntrackedFiles", "all"});
+    // The entries parsed on the main thread while a refresh reads n new files and one modification.
+    int written = 0;
+    const auto readOnMain = [&](int files) {
+        for (; written < files; ++written)
+            tmp.write(QString("work/part%1/new%2.txt").arg(written / 500).arg(written), "x\n");
+        GitService::statusEntriesReadOnMainThread = 0;
+        refresh();
+        EXPECT_EQ(svc.changes().size(), files + 1);
+        const QString newest = QString("part%1/new%2.txt").arg((files - 1) / 500).arg(files - 1);
+        EXPECT_TRUE(svc.changes().contains(GitFileChange{newest, u'?', u'?', {}})) << newest.toStdString();
+        return GitService::statusEntriesReadOnMainThread.load();
+    };
+    tmp.write("work/README.md", "changed\n");
+    EXPECT_EQ(readOnMain(2000), 0);
+    EXPECT_EQ(readOnMain(20000), 0);
+    EXPECT_EQ(svc.changes().constFirst(), (GitFileChange{"README.md", u' ', u'M', {}}));
+    EXPECT_EQ(svc.branch(), "main");
+    EXPECT_EQ(svc.branches().size(), 1);
+
+    // The parser itself still counts what it reads here, so the count above means something.
+    GitService::statusEntriesReadOnMainThread = 0;
+    GitService::parseStatus(QStringLiteral("? a.txt") + QChar(u'\0') + QStringLiteral("? b.txt") + QChar(u'\0'));
+    EXPECT_EQ(GitService::statusEntriesReadOnMainThread.load(), 2);
+}

@@ -14,6 +14,10 @@
 ChangeListView::ChangeListView(AppState& app, QWidget* parent)
     : QListView(parent), app_(&app), model_(this), delegate_(new ChangeRowDelegate(this)) {
     SourceControlParts::setUpRowList(*this, model_, delegate_);
+    // Rows are measured a batch per turn of the event loop: tens of thousands of changes
+    // appearing at once fill the list over several turns rather than holding one.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(kRowsPerBatch);
     // 10 points above and below the lists; each row keeps half the gap on either side.
     setViewportMargins(0, 10 - ChangeRowDelegate::kGap / 2, 0, 10 - ChangeRowDelegate::kGap / 2);
     connect(&app, &AppState::activeDiffChanged, this, &ChangeListView::syncDelegate);

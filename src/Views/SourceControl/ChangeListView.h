@@ -48,6 +48,8 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    static constexpr int kRowsPerBatch = 500;
+
     void syncDelegate();
     void placeHeaders();
     // The action under a point of the viewport; empty when none.

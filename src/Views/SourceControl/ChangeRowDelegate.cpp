@@ -11,6 +11,7 @@
 #include "Views/SourceControl/SourceControlParts.h"
 
 qint64 ChangeRowDelegate::paintedRows = 0;
+qint64 ChangeRowDelegate::sizedRows = 0;
 
 namespace {
 constexpr int kPadX = 8;
@@ -81,6 +82,7 @@ QList<QRect> ChangeRowDelegate::actionRects(const QRect& rect, bool staged) {
 }
 
 QSize ChangeRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const {
+    ++sizedRows;
     const auto* model = static_cast<const ChangeListModel*>(index.model());
     const GitFileChange* change = model->change(index.row());
     if (!change) return {0, kHeaderHeight + kGap};

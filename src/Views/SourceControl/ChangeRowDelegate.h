@@ -43,6 +43,8 @@ public:
 
     // Rows drawn since the count was last reset: a repaint draws only what is on screen.
     static qint64 paintedRows;
+    // Rows measured since the count was last reset: a layout pass measures one batch of rows.
+    static qint64 sizedRows;
 
 private:
     State state_;

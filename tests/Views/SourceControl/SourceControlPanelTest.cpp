@@ -414,6 +414,43 @@ TEST_F(SourceControlPanelTest, WidgetsAndRowsDrawnPerFrameDoNotGrowWithTheNumber
     EXPECT_EQ(few.second, many.second);  // both fill the list, and only what shows is drawn
 }
 
+TEST_F(SourceControlPanelTest, RowsMeasuredPerLayoutPassDoNotGrowWithTheNumberOfChanges) {
+    makeRepository(folder);
+    gitOk(folder.path(), {"config", "status.showUntrackedFiles", "all"});
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    ChangeListView* list = panel.changeList();
+    int written = 0;
+    // Rows measured by one layout pass over n changes, once every row has been placed.
+    const auto measure = [&](int files) {
+        for (; written < files; ++written) folder.write(QString("many/f%1.txt").arg(written), "x\n");
+        refreshed(*app);
+        EXPECT_EQ(app->git().changes().size(), files);
+        const int last = list->model()->rowCount() - 1;
+        EXPECT_EQ(last, files);  // the header, then a row per change
+        EXPECT_TRUE(waitUntil([&] { return list->visualRect(list->model()->index(last, 0)).isValid(); }, 120000));
+        ChangeRowDelegate::sizedRows = 0;
+        list->doItemsLayout();
+        return ChangeRowDelegate::sizedRows;
+    };
+    const qint64 few = measure(2000);
+    const qint64 many = measure(20000);
+    EXPECT_GT(few, 0);
+    EXPECT_LT(few, 2000);
+    EXPECT_EQ(few, many);
+
+    // Every row is reached in the end, and shows where its position says.
+    const int last = list->model()->rowCount() - 1;
+    ASSERT_TRUE(waitUntil([&] { return list->visualRect(list->model()->index(last, 0)).isValid(); }, 120000));
+    list->scrollToBottom();
+    QCoreApplication::processEvents();
+    ChangeRowDelegate::paintedRows = 0;
+    list->viewport()->repaint();
+    EXPECT_GT(ChangeRowDelegate::paintedRows, 0);
+    EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(list->model()->index(last, 0))));
+}
+
 TEST_F(SourceControlPanelTest, TheKeyboardMovesBetweenRowsAndTheirActions) {
     makeRepository(folder);
     folder.write("README.md", "changed\n");

@@ -210,7 +210,6 @@ private:
     std::optional<WhatsNewEntry> whatsNew_;
     QStringList recentFolders_;
     std::unique_ptr<FolderWatcher> watcher_;
-    // What the current watcher has had told already.
     // Titles of the watching troubles told while they last; empty when none is.
     QString toldFolderError_;
     QString toldOutOfWatches_;

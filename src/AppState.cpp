@@ -16,6 +16,7 @@
 #include <cstring>
 #include <cstdio>
 #include <malloc.h>
+#include <utility>
 
 #include "API/HTTPClient.h"
 #include "API/RequestEditMerge.h"
@@ -353,7 +354,8 @@ void AppState::startWatching(const QString& path) {
     watcher_ = std::make_unique<FolderWatcher>(path, [self] {
         if (self) self->handleWatchedChanges();
     });
-    toldFolderError_ = toldOutOfWatches_ = false;
+    withdrawAlert(toldFolderError_);  // about the folder open before
+    withdrawAlert(toldOutOfWatches_);
     tellOfUnwatchedFolders();
 }
 
@@ -375,25 +377,39 @@ QString whyNotWatched(const QString& folder, int error) {
 }
 } // namespace
 
-// Each watcher tells each of its troubles once; a new folder opening may tell them again.
+// Each trouble is told once while it lasts, and taken back once it is over (the folder made again,
+// another folder opened), so what stays on screen is never out of date.
 void AppState::tellOfUnwatchedFolders() {
     if (!watcher_ || !rootNode_) return;
-    std::optional<Alert> alert;
     const int error = watcher_->folderError();
-    if (error != 0 && error != ENOSPC && !toldFolderError_) {
-        toldFolderError_ = true;
+    const bool folderUnwatched = error != 0 && error != ENOSPC;
+    const bool someUnwatched = error == ENOSPC || watcher_->outOfWatches();
+    if (!folderUnwatched) withdrawAlert(toldFolderError_);
+    if (!someUnwatched) withdrawAlert(toldOutOfWatches_);
+    std::optional<Alert> alert;
+    if (folderUnwatched && toldFolderError_.isEmpty()) {
         alert = Alert{QStringLiteral("“%1” is not watched for changes.").arg(rootNode_->name()),
                       whyNotWatched(rootNode_->url(), error), {}, true};
-    } else if ((error == ENOSPC || watcher_->outOfWatches()) && !toldOutOfWatches_) {
-        toldOutOfWatches_ = true;
+        toldFolderError_ = alert->title;
+    } else if (someUnwatched && toldOutOfWatches_.isEmpty()) {
         alert = Alert{QStringLiteral("Some folders are not watched for changes."),
                       QStringLiteral("The system’s limit of watched folders is reached. Folders that are not "
                                      "watched are listed again when you open them or return to the window."),
                       {},
                       true};
+        toldOutOfWatches_ = alert->title;
     }
-    // Later, so a folder being opened is not held up by the question.
-    if (alert) QTimer::singleShot(0, this, [alert = *alert] { Prompter::current().ask(alert); });
+    // Later, so a folder being opened is not held up by the question; not at all when the trouble
+    // is over by then.
+    if (alert)
+        QTimer::singleShot(0, this, [this, alert = *alert] {
+            if (alert.title == toldFolderError_ || alert.title == toldOutOfWatches_) Prompter::current().ask(alert);
+        });
+}
+
+void AppState::withdrawAlert(QString& told) {
+    if (told.isEmpty()) return;
+    Prompter::current().withdraw(std::exchange(told, QString()));
 }
 
 void AppState::handleExternalChange() {

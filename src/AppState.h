@@ -178,6 +178,7 @@ private:
     void rememberFolder(const QString& path);
     void startWatching(const QString& path);
     void tellOfUnwatchedFolders();
+    void withdrawAlert(QString& told);
     void setFlag(bool& field, bool value);
     void setActiveRequest(const std::optional<ActiveRequest>& value);
     void setLastResponse(const std::optional<HTTPResponse>& value);
@@ -209,8 +210,8 @@ private:
     std::optional<WhatsNewEntry> whatsNew_;
     QStringList recentFolders_;
     std::unique_ptr<FolderWatcher> watcher_;
-    // What the current watcher has had told already.
-    bool toldFolderError_ = false;
-    bool toldOutOfWatches_ = false;
+    // Titles of the watching troubles told while they last; empty when none is.
+    QString toldFolderError_;
+    QString toldOutOfWatches_;
     DocumentReloader reloader_;
 };

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 #include "App/SettingsWindow.h"
 #include "App/TextEditingActions.h"
@@ -20,8 +22,10 @@
 MainWindow::MainWindow(std::optional<QString> folder, QWidget* parent)
     : QMainWindow(parent), folder_(std::move(folder)), state_(new AppState(this)) {
     setWindowTitle(QStringLiteral("Brimel Code"));
-    setMinimumSize(1040, 720);
-    resize(1280, 820);
+    setMinimumSize(kMinimumSize);
+    const QRect initial = initialGeometry(screen()->availableGeometry());
+    resize(initial.size());
+    move(initial.topLeft());  // where the frame goes, title bar included
     buildMenus();
     showContent();
     connect(&SettingsStore::shared(), &SettingsStore::changed, this, [this](const QString& key) {
@@ -34,6 +38,15 @@ MainWindow::MainWindow(std::optional<QString> folder, QWidget* parent)
 }
 
 MainWindow::~MainWindow() { WindowManager::shared().noteClosed(this); }
+
+QRect MainWindow::initialGeometry(const QRect& available) {
+    const QSize size = kUsualSize.boundedTo(available.size()).expandedTo(kMinimumSize);
+    QRect geometry(QPoint(), size);
+    geometry.moveCenter(available.center());
+    // A screen smaller than the minimum keeps the title bar and the left edge reachable.
+    geometry.moveTopLeft(QPoint(std::max(geometry.left(), available.left()), std::max(geometry.top(), available.top())));
+    return geometry;
+}
 
 RootView* MainWindow::rootView() const { return qobject_cast<RootView*>(centralWidget()); }
 WelcomeView* MainWindow::welcomeView() const { return qobject_cast<WelcomeView*>(centralWidget()); }

@@ -3,6 +3,7 @@
 // has finished it once and the workbench after, and opens its folder or restores the session when it
 // is first shown.
 #include <QMainWindow>
+#include <QRect>
 #include <optional>
 
 class AppState;
@@ -22,6 +23,11 @@ public:
     const std::optional<QString>& folder() const { return folder_; }
     // Closes without the unsaved-changes question (used once the quit question was answered).
     void closeWithoutAsking();
+    // Where a new window opens in a screen's free area: at its usual size where that fits, else as
+    // large as fits but never below the minimum size; centred, and never above or left of the area.
+    static QRect initialGeometry(const QRect& available);
+    static constexpr QSize kMinimumSize{1040, 720};
+    static constexpr QSize kUsualSize{1280, 820};
 
 protected:
     void showEvent(QShowEvent* event) override;

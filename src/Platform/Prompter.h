@@ -29,6 +29,9 @@ public:
     virtual int ask(const Alert& alert) = 0;
     // The text entered, or nothing when cancelled.
     virtual std::optional<QString> askText(const TextPrompt& prompt) = 0;
+    // Takes back an alert with that title still waiting for an answer, as if dismissed: what it
+    // said is no longer so.
+    virtual void withdraw(const QString& title) { (void)title; }
 
     // The installed prompter; without one, every question is dismissed.
     static Prompter& current();

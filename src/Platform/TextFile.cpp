@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <csignal>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -159,7 +160,7 @@ QByteArray folderOf(const QByteArray& path) {
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.first(slash);
 }
 
-// The name of a save's temporary file up to its random part: hidden, beside the file, and telling
+// The name of a save's temporary file up to its process id: hidden, beside the file, and telling
 // whose it is. A name near the 255-byte limit leaves no room for a suffix: its digest stands in.
 QByteArray tempPrefix(const QByteArray& path) {
     const QByteArray name = path.sliced(path.lastIndexOf('/') + 1);
@@ -167,22 +168,44 @@ QByteArray tempPrefix(const QByteArray& path) {
     return '.' + stem + ".saving-";
 }
 
-QByteArray tempSuffix() { return QByteArray::number(QRandomGenerator::global()->generate(), 36); }
+// The writer's process id, so a later save can tell a leftover from a file still being written.
+QByteArray tempSuffix() {
+    return QByteArray::number(qint64(::getpid())) + '-' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+}
+
+// The process id in a temporary file's name after its prefix; 0 when the rest is not a process id
+// and a random part.
+pid_t writerOf(QByteArrayView rest) {
+    const qsizetype dash = rest.indexOf('-');
+    if (dash < 1 || dash > 10 || rest.size() - dash - 1 < 1 || rest.size() - dash - 1 > 7) return 0;
+    const QByteArrayView pid = rest.first(dash), random = rest.sliced(dash + 1);
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!std::all_of(pid.begin(), pid.end(), isDigit) || pid.front() == '0') return 0;
+    if (!std::all_of(random.begin(), random.end(), [&](char c) { return isDigit(c) || (c >= 'a' && c <= 'z'); }))
+        return 0;
+    const qint64 value = QByteArray(pid.data(), pid.size()).toLongLong();
+    return value > 0 && value <= INT_MAX ? pid_t(value) : 0;
+}
 
 // Removes the temporary files that earlier saves of path left when they were killed: regular files
-// named with its prefix and a random part, nothing else.
+// named with its prefix, a process id that no longer runs and a random part, that no process holds
+// locked. A live save (this one's or another program's) keeps its file locked while it writes.
 void removeLeftovers(const QByteArray& path) {
     const QByteArray prefix = tempPrefix(path);
     DIR* folder = ::opendir(folderOf(path).constData());
     if (!folder) return;
     while (const dirent* entry = ::readdir(folder)) {
         const QByteArrayView name(entry->d_name);
-        if (!name.startsWith(prefix) || name.size() == prefix.size() || name.size() > prefix.size() + 13) continue;
-        const QByteArrayView random = name.sliced(prefix.size());
-        if (!std::all_of(random.begin(), random.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); }))
-            continue;
-        struct stat st {};
-        if (::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+        if (!name.startsWith(prefix)) continue;
+        const pid_t writer = writerOf(name.sliced(prefix.size()));
+        if (writer == 0 || !(::kill(writer, 0) != 0 && errno == ESRCH)) continue;
+        Fd file{::openat(::dirfd(folder), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+        struct stat opened {}, named {};
+        if (file.fd < 0 || ::fstat(file.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
+        if (::flock(file.fd, LOCK_EX | LOCK_NB) != 0) continue;
+        // Still the file looked at, not one put under its name meanwhile.
+        if (::fstatat(::dirfd(folder), entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
+            named.st_ino == opened.st_ino)
             ::unlinkat(::dirfd(folder), entry->d_name, 0);
     }
     ::closedir(folder);
@@ -201,6 +224,8 @@ Outcome writeReplacing(const QByteArray& path, const struct stat* old, const QBy
         file.fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file.fd < 0 && errno != EEXIST) break;
     }
+    // Held until the file is closed: it is being written, whatever its name's process id says.
+    if (file.fd >= 0) ::flock(file.fd, LOCK_EX | LOCK_NB);
     if (file.fd < 0) {
         *error = errno;
         // A folder the writer may not add to can still hold a file the writer may change.

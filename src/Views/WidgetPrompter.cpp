@@ -17,6 +17,12 @@ QPointer<QWidget>& namedParent() {
 
 QWidget* dialogParent() { return namedParent() ? namedParent().data() : QApplication::activeWindow(); }
 
+// The alert boxes waiting for an answer, innermost last.
+QList<QPointer<QMessageBox>>& openBoxes() {
+    static QList<QPointer<QMessageBox>> boxes;
+    return boxes;
+}
+
 bool isCancel(const QString& title) { return title == QStringLiteral("Cancel"); }
 } // namespace
 
@@ -47,8 +53,15 @@ int WidgetPrompter::ask(const Alert& alert) {
     }
     if (buttons.size() == 1) box.setEscapeButton(buttons.front());
     box.setDefaultButton(qobject_cast<QPushButton*>(buttons.value(alert.defaultButton, buttons.front())));
+    openBoxes().append(&box);
     box.exec();
+    openBoxes().removeAll(&box);
     return int(buttons.indexOf(box.clickedButton()));  // -1 when closed without a choice
+}
+
+void WidgetPrompter::withdraw(const QString& title) {
+    for (const QPointer<QMessageBox>& box : openBoxes())
+        if (box && box->windowTitle() == title) box->reject();
 }
 
 std::optional<QString> WidgetPrompter::askText(const TextPrompt& prompt) {

@@ -24,4 +24,5 @@ public:
 
     int ask(const Alert& alert) override;
     std::optional<QString> askText(const TextPrompt& prompt) override;
+    void withdraw(const QString& title) override;
 };

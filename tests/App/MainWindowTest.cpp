@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextEdit>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -85,6 +86,22 @@ TEST_F(MainWindowTest, WelcomeUntilOnboardedThenTheWorkbenchInEveryWindow) {
     EXPECT_TRUE(waitUntil([&] { return first->welcomeView() && second->welcomeView(); }));
     settings->close();
     EXPECT_TRUE(waitUntil([] { return SettingsWindow::current() == nullptr; }));
+}
+
+// A window opens inside the screen's free area: at its usual size on a large screen, as large as
+// fits on a smaller one, and at its minimum size where even that does not fit.
+TEST_F(MainWindowTest, OpensAtASizeThatFitsTheScreen) {
+    EXPECT_EQ(MainWindow::initialGeometry(QRect(0, 0, 2560, 1440)), QRect(640, 310, 1280, 820));
+    EXPECT_EQ(MainWindow::initialGeometry(QRect(0, 0, 1040, 720)), QRect(0, 0, 1040, 720));
+    EXPECT_EQ(MainWindow::initialGeometry(QRect(0, 28, 1280, 772)), QRect(0, 28, 1280, 772));
+    EXPECT_EQ(MainWindow::initialGeometry(QRect(1920, 0, 1366, 740)), QRect(1963, 0, 1280, 740)) << "second screen";
+    EXPECT_EQ(MainWindow::initialGeometry(QRect(100, 50, 800, 600)), QRect(100, 50, 1040, 720));
+
+    MainWindow* window = WindowManager::shared().openWindow();
+    const QRect available = window->screen()->availableGeometry();
+    EXPECT_EQ(QRect(window->pos(), window->size()), MainWindow::initialGeometry(available));
+    EXPECT_EQ(window->size(), window->minimumSize().expandedTo(window->size().boundedTo(available.size())))
+        << "no larger than the screen unless the minimum is";
 }
 
 TEST_F(MainWindowTest, FileMenuCarriesTheSettingsItem) {

@@ -9,9 +9,12 @@
 #include <random>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -202,20 +205,43 @@ TEST(TextFileWrite, AKilledInPlaceSaveLeavesOneWholeText) {
     }
 }
 
-// Temporary files left by saves that never finished go with the next save of the same file; nobody
-// else's files are touched.
+namespace {
+// The id of a process that has ended.
+pid_t endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+} // namespace
+
+// Temporary files left by saves that never finished go with the next save of the same file. Kept:
+// a file still being written (its process runs, or it is held locked), one whose writer cannot be
+// told, and everybody else's.
 TEST(TextFileWrite, ASaveRemovesTheLeftoversOfEarlierKilledSaves) {
     TempFolder dir;
     const QString path = dir.write("notes.txt", "old\n");
-    const QStringList leftovers{".notes.txt.saving-1x9z", ".notes.txt.saving-q"};
-    const QStringList others{".notes.txt.saving-", ".notes.txt.saving-A1", ".notes.txt.saving-ab.c", ".other.txt.saving-1x9z",
-                             "notes.txt.saving-1x9z", ".notes.txt.saving-1x9z~", ".notes.txt.saved-1x9z"};
+    const QString ended = QString::number(endedProcess()), running = QString::number(::getpid());
+    const QStringList leftovers{".notes.txt.saving-" + ended + "-1x9z", ".notes.txt.saving-" + ended + "-q"};
+    const QString locked = ".notes.txt.saving-" + ended + "-lock";
+    const QStringList others{".notes.txt.saving-", ".notes.txt.saving-1x9z", ".notes.txt.saving-" + running + "-1x9z",
+                             ".notes.txt.saving-0" + ended + "-1x9z", ".notes.txt.saving-" + ended + "-",
+                             ".notes.txt.saving-" + ended + "-A1", ".notes.txt.saving-" + ended + "-ab.c",
+                             ".notes.txt.saving-" + ended + "-12345678", ".other.txt.saving-" + ended + "-1x9z",
+                             "notes.txt.saving-" + ended + "-1x9z", ".notes.txt.saving-" + ended + "-1x9z~",
+                             ".notes.txt.saved-" + ended + "-1x9z", locked};
     for (const QString& name : leftovers + others) dir.write(name, "partial");
-    dir.mkdir(".notes.txt.saving-dir");
+    dir.mkdir(".notes.txt.saving-" + ended + "-dir");
+    const int held = ::open(QFile::encodeName(dir.file(locked)).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
     ASSERT_TRUE(TextFile::writeUtf8(path, "new\n"));
+    ::close(held);
     for (const QString& name : leftovers) EXPECT_FALSE(QFile::exists(dir.file(name))) << name.toStdString();
     for (const QString& name : others) EXPECT_TRUE(QFile::exists(dir.file(name))) << name.toStdString();
-    EXPECT_TRUE(QFileInfo(dir.file(".notes.txt.saving-dir")).isDir());
+    EXPECT_TRUE(QFileInfo(dir.file(".notes.txt.saving-" + ended + "-dir")).isDir());
+    EXPECT_EQ(readBytes(path), "new\n");
+    EXPECT_EQ(QDir(dir.path()).entryList({".notes.txt.saving-" + running + "-*"}, QDir::Hidden | QDir::Files).size(), 1)
+        << "the save leaves nothing of its own";
 
     // Also after an in-place save.
     ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.file("second")).constData()), 0);

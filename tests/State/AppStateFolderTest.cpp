@@ -173,6 +173,34 @@ TEST_F(AppStateFolder, AFolderMadeAgainIsWatchedAgain) {
     EXPECT_TRUE(waitUntil([&] { return childNames(state).contains("three.txt"); }));
 }
 
+// What is told of a folder not watched is taken back once it is watched again, and told anew (with
+// what is then true) when it goes again.
+TEST_F(AppStateFolder, TheAlertOfAnUnwatchedFolderGoesOnceItIsWatchedAgain) {
+    ScriptedPrompter prompter;
+    const QString folder = dir.mkdir("F");
+    AppState state;
+    state.openFolder(folder);
+    const QString title = "“F” is not watched for changes.";
+    for (int round = 1; round <= 2; ++round) {
+        removeTree(folder);
+        ASSERT_TRUE(waitUntil([&] { return prompter.asked.size() == round; }));
+        EXPECT_EQ(prompter.asked.last().title, title);
+        EXPECT_EQ(prompter.asked.last().message, "There is no folder at " + folder + ".");
+        EXPECT_EQ(prompter.withdrawn.size(), round - 1);
+        dir.mkdir("F");
+        ASSERT_TRUE(waitUntil([&] { return prompter.withdrawn.size() == round; }));
+        EXPECT_EQ(prompter.withdrawn.last(), title);
+        EXPECT_TRUE(state.watchesEverything());
+    }
+    // A folder opened instead takes back what was told of the one before.
+    removeTree(folder);
+    ASSERT_TRUE(waitUntil([&] { return prompter.asked.size() == 3; }));
+    state.openFolder(dir.mkdir("G"));
+    EXPECT_EQ(prompter.withdrawn.size(), 3);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompter.asked.size(), 3);
+}
+
 // A folder that cannot be watched says why; the system's limit is told each time it is reached.
 TEST_F(AppStateFolder, TellsWhatKeepsAFolderFromBeingWatched) {
     ScriptedPrompter prompter;

@@ -59,6 +59,21 @@ TEST(WidgetPrompterTest, ButtonsStandInTheGivenOrderAndTheChoiceIsItsIndex) {
     EXPECT_EQ(prompter.ask({"Changed on disk", "", {"Overwrite", "Cancel"}, true, 1}), 1) << "Return picks the default";
 }
 
+// An alert taken back goes as if dismissed; taking back another leaves it up.
+TEST(WidgetPrompterTest, AWithdrawnAlertGoes) {
+    WidgetPrompter prompter;
+    bool stillUp = false;
+    whenModal([&](QWidget* modal) {
+        prompter.withdraw("Something else");
+        QCoreApplication::processEvents();
+        stillUp = modal->isVisible();
+        prompter.withdraw("“F” is not watched for changes.");
+    });
+    EXPECT_EQ(prompter.ask({"“F” is not watched for changes.", "There is no folder at F.", {}, true}), -1);
+    EXPECT_TRUE(stillUp);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
 TEST(WidgetPrompterTest, TextPromptReturnsTheTextOrNothing) {
     WidgetPrompter prompter;
     TextPrompt prompt;

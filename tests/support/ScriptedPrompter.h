@@ -18,6 +18,7 @@ public:
     std::deque<std::optional<QString>> texts;   // answers to text prompts
     QList<Alert> asked;
     QList<TextPrompt> askedText;
+    QStringList withdrawn;  // titles
 
     int ask(const Alert& alert) override {
         asked << alert;
@@ -26,6 +27,7 @@ public:
         answers.pop_front();
         return a;
     }
+    void withdraw(const QString& title) override { withdrawn << title; }
     std::optional<QString> askText(const TextPrompt& prompt) override {
         askedText << prompt;
         if (texts.empty()) return std::nullopt;

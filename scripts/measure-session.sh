@@ -72,17 +72,14 @@ wait_quiet() {
 
 measure() {
     local name=$1; shift
-    rm -f "$WORK/display"
-    Xvfb -displayfd 3 -screen 0 1400x900x24 -br -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
-    local xvfb=$!
-    until [ -s "$WORK/display" ]; do sleep 0.05; done
-    export DISPLAY=:$(head -1 "$WORK/display")
+    local xvfb
+    own_display
     local start pid shown
     start=$(now)
     (exec "$@") >"$WORK/$name.log" 2>&1 &
     pid=$!
     until text_visible; do
-        kill -0 "$pid" 2>/dev/null || { echo "$name: exited before showing text" >&2; kill $xvfb; return 1; }
+        kill -0 "$pid" 2>/dev/null || { echo "$name: exited before showing text" >&2; tail -5 "$WORK/$name.log" >&2; kill $xvfb; return 1; }
         sleep 0.02
     done
     shown=$(now)

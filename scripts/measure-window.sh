@@ -46,3 +46,13 @@ PY
 }
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
+# Starts a virtual X server on a display number of its own, chosen by the server, and points DISPLAY
+# at it; its process id goes into the caller's xvfb.
+own_display() {
+    rm -f "$WORK/display"
+    Xvfb -displayfd 3 -screen 0 1400x900x24 -br -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
+    xvfb=$!
+    until [ -s "$WORK/display" ]; do sleep 0.05; done
+    export DISPLAY=:$(head -1 "$WORK/display")
+}

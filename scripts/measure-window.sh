@@ -19,7 +19,7 @@ main_window() {
 # dominant colour.
 text_visible() {
     local geometry
-    geometry=$(main_window "$1")
+    geometry=$(main_window)
     [ -n "$geometry" ] || return 1
     set -- $geometry
     local cw=$(($4 * 45 / 100)) ch=$(($5 * 40 / 100)) cx=$(($2 + $4 * 15 / 100)) cy=$(($3 + $5 * 30 / 100))

@@ -53,17 +53,22 @@ FileNode::Ptr FileNode::make(const Listed& entry) {
 bool FileNode::isExcluded(const QString& name) { return FileWalk::isExcluded(name); }
 
 QList<FileNode::Listed> FileNode::listVisible(const QString& dir) {
-    QList<Listed> directories, files;
+    QList<Listed> listed;
     const auto entries = DirectoryListing::list(dir);
-    if (!entries) return files;  // unreadable or gone: empty, nothing reported
+    if (!entries) return listed;  // unreadable or gone: empty, nothing reported
     entriesReadSoFar.fetch_add(quint64(entries->size()), std::memory_order_relaxed);
-    files.reserve(entries->size());
-    for (const auto& entry : *entries) {
-        if (isExcluded(entry.name)) continue;
-        const bool isDirectory = entry.kind != DirectoryListing::Kind::other;
-        (isDirectory ? directories : files).append({entry.path, entry.name, isDirectory});
-    }
+    listed.reserve(entries->size());
+    for (const auto& entry : *entries)
+        if (!isExcluded(entry.name))
+            listed.append({entry.path, entry.name, entry.kind != DirectoryListing::Kind::other});
     // Sorted before the nodes are made, so that nodes lie in memory in the order they are walked.
+    return inShownOrder(std::move(listed));
+}
+
+QList<FileNode::Listed> FileNode::inShownOrder(QList<Listed> entries) {
+    QList<Listed> directories, files;
+    files.reserve(entries.size());
+    for (Listed& entry : entries) (entry.isDirectory ? directories : files).append(std::move(entry));
     const auto name = [](const Listed& entry) -> const QString& { return entry.name; };
     FileOrder::sort(directories, name);
     FileOrder::sort(files, name);
@@ -261,10 +266,7 @@ bool FileNode::updateEntries(const QStringList& names) {
         if (entry) added.append(*entry);
     }
     if (added.isEmpty() && std::find(gone.cbegin(), gone.cend(), true) == gone.cend()) return false;
-    std::sort(added.begin(), added.end(), [](const Listed& a, const Listed& b) {
-        if (a.isDirectory != b.isDirectory) return a.isDirectory;
-        return FileOrder::compare(a.name, b.name) < 0;
-    });
+    added = inShownOrder(std::move(added));
     // Both in display order: one pass puts the new entries among the children that stay.
     Children merged;
     merged.reserve(children.size() + added.size());

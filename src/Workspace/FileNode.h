@@ -83,6 +83,8 @@ private:
     static Ptr make(const Listed& entry);
     // The visible entries of dir in display order.
     static QList<Listed> listVisible(const QString& dir);
+    // Folders first, each part in the order names are shown in.
+    static QList<Listed> inShownOrder(QList<Listed> entries);
     // Whether entry is listed before node's own entry.
     static bool comesBefore(const Listed& entry, const FileNode& node);
     void assignChildren(Children children);

@@ -14,6 +14,8 @@ StatusDot::StatusDot(const QColor& color, qreal size, QWidget* parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     // The halo is the blurred circle of the whole 3x square, drawn like a shadow so it can spill.
     setGraphicsEffect(halo_);
+    // The dot itself never changes: each pulse frame only fades the halo over the picture made once.
+    halo_->setSourceState([] { return QByteArray(); });
     connect(timeline_, &Timeline::tick, this, &StatusDot::updateHalo);
     updateHalo();
 }

@@ -38,6 +38,50 @@ TEST(StatusDot, DrawsTheDotInTheMiddleOfAFadingHalo) {
     EXPECT_GT(qAlpha(shot.pixel(2, 9)), qAlpha(shot.pixel(0, 0)));
 }
 
+// Counts the paint events one widget receives.
+class PaintsOf : public QObject {
+public:
+    explicit PaintsOf(QWidget* w) { w->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// The pulse lives in the halo alone: a frame fades it, and the solid dot, which never changes, is
+// drawn from the picture of it made once rather than painted again at every frame.
+TEST(StatusDot, APulseFrameFadesTheHaloWithoutPaintingTheDotAgain) {
+    SteppedClock clock;
+    QWidget host;
+    host.resize(58, 58);
+    auto* dot = new StatusDot(Qt::green, 6, &host);
+    dot->move(20, 20);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host, 60000));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return dot->timeline().isRunning(); }));
+    const auto shot = [&] {
+        QImage image(58, 58, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        host.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    };
+    const QImage before = shot();
+    PaintsOf counter(dot);
+    int changed = 0;
+    for (int frame = 0; frame < 12; ++frame) {
+        clock.time += 0.1;
+        Timeline::advanceClock();
+        const QImage now = shot();
+        changed += now.pixel(21, 29) != before.pixel(21, 29);  // the halo beside the dot
+        EXPECT_EQ(now.pixelColor(29, 29), QColor(Qt::green));
+    }
+    EXPECT_GT(changed, 0);
+    EXPECT_EQ(counter.paints, 0);
+}
+
 // The title drawn at its size at time t.
 static QImage titleAt(const ShimmerText& title, double t) {
     QImage img(title.sizeHint(), QImage::Format_ARGB32_Premultiplied);

@@ -36,6 +36,16 @@ TEST(StatusDot, DrawsTheDotInTheMiddleOfAFadingHalo) {
     EXPECT_EQ(shot.pixelColor(9, 9), QColor(Qt::green));
     EXPECT_LT(qAlpha(shot.pixel(0, 0)), 128);
     EXPECT_GT(qAlpha(shot.pixel(2, 9)), qAlpha(shot.pixel(0, 0)));
+    // A round dot with no outline: at its edge, two pixels out from the middle in every direction,
+    // nearly opaque and of its own colour, not darkened.
+    for (const QPoint at : {QPoint(11, 9), QPoint(6, 9), QPoint(9, 11), QPoint(9, 6)}) {
+        const QColor edge = shot.pixelColor(at);
+        EXPECT_GT(edge.alpha(), 200) << at.x() << "," << at.y();
+        EXPECT_GE(edge.green(), 250) << at.x() << "," << at.y();
+    }
+    // The halo lies evenly around it (pixel i mirrors pixel 17 - i about the middle).
+    EXPECT_NEAR(qAlpha(shot.pixel(9, 1)), qAlpha(shot.pixel(9, 16)), 2);
+    EXPECT_NEAR(qAlpha(shot.pixel(1, 9)), qAlpha(shot.pixel(16, 9)), 2);
 }
 
 // Counts the paint events one widget receives.

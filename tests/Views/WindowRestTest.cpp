@@ -106,6 +106,7 @@ TEST_F(WindowRestTest, AWindowAtRestFiresNoTimerAndPaintsNothing) {
     FindBar* bar = window->root->findBar();
     ASSERT_TRUE(bar);
     window->app->findState().setQuery(QStringLiteral("value1"));
+    holdTheLivingPieces();  // the bar's coming let them move again
     ASSERT_TRUE(waitUntil([&] { return window->app->findState().matchCount() > 0 && !OverlayTransition::isMoving(bar); }));
     ASSERT_TRUE(settles());
     // The glass is blurred again only when what lies behind it changes.

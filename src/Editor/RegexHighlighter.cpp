@@ -46,6 +46,13 @@ std::optional<RegularExpression> wordListRegex(const QStringList& words) {
 
 bool isQuote(char16_t c) { return c == u'"' || c == u'\'' || c == u'`'; }
 
+// A character a match of the word passes may hold (see RegexHighlighter::ranges()).
+bool inWord(QChar c) {
+    return !c.isSpace() && (c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'.' || c == u'+' || c == u'-');
+}
+// A character of a called name.
+bool inCallName(QChar c) { return c == u'_' || (c.unicode() < 128 && c.isLetterOrNumber()); }
+
 } // namespace
 
 RegexHighlighter::RegexHighlighter(QStringList keywords, QStringList types, std::optional<QString> lineComment,
@@ -250,10 +257,7 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     // and end at the first one after it, once past the white space a call may still run over.
     // Neither scan goes further than a word could reasonably be long: beyond that, a word of that
     // length that crosses the bound is what may be coloured otherwise.
-    const auto parts = [&](qsizetype i) {
-        const QChar c = text[i];
-        return !c.isSpace() && (c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'.' || c == u'+' || c == u'-');
-    };
+    const auto parts = [&](qsizetype i) { return inWord(text[i]); };
     const qsizetype wordsLimitBefore = qMax<qsizetype>(0, range.location - kLongestWord);
     qsizetype wordsFrom = range.location;
     while (wordsFrom > wordsLimitBefore && parts(wordsFrom - 1)) --wordsFrom;
@@ -265,8 +269,7 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     qsizetype callsTo = wordsTo;
     qsizetype spaceFrom = wordsTo;
     while (spaceFrom > range.location && text[spaceFrom - 1].isSpace()) --spaceFrom;
-    const auto inName = [](QChar c) { return c == u'_' || (c.unicode() < 128 && c.isLetterOrNumber()); };
-    if (spaceFrom > range.location && inName(text[spaceFrom - 1])) {
+    if (spaceFrom > range.location && inCallName(text[spaceFrom - 1])) {
         qsizetype next = wordsTo;
         while (next < wordsLimitAfter && text[next].isSpace()) ++next;
         scanned_ += next - wordsTo;
@@ -338,17 +341,13 @@ const RegexHighlighter::WordMatches& RegexHighlighter::wordMatches(const QString
         patterns[pass]->forEachMatchIn(text, TextRange{searchFrom, searchTo - searchFrom}, pass == 0 ? 1 : 0,
                                        [&](TextRange r) { into.append(Span{r, roles[pass]}); });
     };
-    const auto parts = [&](qsizetype i) {
-        const QChar c = text[i];
-        return !c.isSpace() && (c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'.' || c == u'+' || c == u'-');
-    };
+    const auto parts = [&](qsizetype i) { return inWord(text[i]); };
 
     WordMatches* words = wordMatches_ ? &*wordMatches_ : nullptr;
     if (words && (words->from != from || words->to != to || words->callsTo != callsTo)) words = nullptr;
     if (words && words->changedFrom >= 0) {
         // Around what changed, out to characters no match runs over (see ranges()); and back over the
         // white space a call's name may stand before its parenthesis with, when a name stands there.
-        const auto inName = [](QChar c) { return c == u'_' || (c.unicode() < 128 && c.isLetterOrNumber()); };
         qsizetype again = qBound(from, words->changedFrom, to);
         qsizetype floor = qMax(from, again - kLongestWord);
         while (again > floor && parts(again - 1)) --again;
@@ -356,7 +355,7 @@ const RegexHighlighter::WordMatches& RegexHighlighter::wordMatches(const QString
         qsizetype space = again;
         while (space > from && text[space - 1].isSpace()) --space;
         scanned_ += again - space;
-        if (space < again && space > from && inName(text[space - 1])) {
+        if (space < again && space > from && inCallName(text[space - 1])) {
             again = space;
             floor = qMax(from, again - kLongestWord);
             while (again > floor && parts(again - 1)) --again;

@@ -11,8 +11,10 @@ constexpr qsizetype kLongestWord = 4096;
 constexpr qsizetype kLookBack = 128 * 1024;
 // See checkQuoteFreeTail(): how far back from an edit's end it looks for a quote.
 constexpr qsizetype kTailLook = 16 * 1024;
-// What a search past the range asks to read at a time (see SyntaxHighlighter::readUpTo).
-constexpr qsizetype kReadStep = 64 * 1024;
+// What a search past the range asks to read at a time (see SyntaxHighlighter::readUpTo). A text kept
+// with a gap at the last edit moves everything from there to the furthest unit asked for, and back
+// at the next key: so a step asks for little more than the scan goes on to read.
+constexpr qsizetype kReadStep = 2 * 1024;
 
 // The shared patterns are ours and known to compile; failing to is a broken build, not a user error.
 RegularExpression mustCompile(const QString& pattern) {
@@ -44,6 +46,13 @@ std::optional<RegularExpression> wordListRegex(const QStringList& words) {
 
 bool isQuote(char16_t c) { return c == u'"' || c == u'\'' || c == u'`'; }
 
+// A character a match of the word passes may hold (see RegexHighlighter::ranges()).
+bool inWord(QChar c) {
+    return !c.isSpace() && (c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'.' || c == u'+' || c == u'-');
+}
+// A character of a called name.
+bool inCallName(QChar c) { return c == u'_' || (c.unicode() < 128 && c.isLetterOrNumber()); }
+
 } // namespace
 
 RegexHighlighter::RegexHighlighter(QStringList keywords, QStringList types, std::optional<QString> lineComment,
@@ -63,6 +72,54 @@ void RegexHighlighter::noteEdit(const TextEdit& edit) {
     editNoted_ = true;
     shiftFor(edit);
     shiftQuoteFreeTail(edit);
+    shiftWordMatches(edit);
+}
+
+void RegexHighlighter::shiftWordMatches(const TextEdit& edit) {
+    if (!wordMatches_) return;
+    WordMatches& words = *wordMatches_;
+    const qsizetype start = edit.startChar;
+    const qsizetype oldEnd = qMax(edit.oldEndChar, start);
+    const qsizetype newEnd = qMax(edit.newEndChar, start);
+    const qsizetype delta = newEnd - oldEnd;
+    // A match reads at most one unit around itself (a word boundary, a call's parenthesis): text
+    // after the stretch, and text before it that leaves the unit before it alone, change none.
+    if (start > words.callsTo) return;
+    if (oldEnd < words.from) {
+        words.from += delta;
+        words.to += delta;
+        words.callsTo += delta;
+        for (QList<Span>& pass : words.passes)
+            for (Span& span : pass) span.range.location += delta;
+        if (words.changedFrom >= 0) {
+            words.changedFrom += delta;
+            words.changedTo += delta;
+        }
+        return;
+    }
+    // Across the stretch's edges its matches are not known to hold: searched afresh at the next look.
+    if (start < words.from || oldEnd > words.to) {
+        wordMatches_.reset();
+        return;
+    }
+    for (QList<Span>& pass : words.passes) {
+        QList<Span> kept;
+        kept.reserve(pass.size());
+        for (Span span : pass) {
+            if (span.range.end() <= start) {
+                kept.append(span);
+            } else if (span.range.location >= oldEnd) {
+                span.range.location += delta;
+                kept.append(span);
+            }
+        }
+        pass = std::move(kept);
+    }
+    const auto map = [&](qsizetype y) { return y < start ? y : y >= oldEnd ? y + delta : newEnd; };
+    words.changedFrom = words.changedFrom < 0 ? start : qMin(map(words.changedFrom), start);
+    words.changedTo = words.changedTo < 0 ? newEnd : qMax(map(words.changedTo), newEnd);
+    words.to += delta;
+    words.callsTo += delta;
 }
 
 void RegexHighlighter::forgetAll() {
@@ -72,6 +129,7 @@ void RegexHighlighter::forgetAll() {
     hashCommentSeen_ = {};
     lineSeen_ = {};
     quoteFreeTail_ = {};
+    wordMatches_.reset();
 }
 
 void RegexHighlighter::shiftQuoteFreeTail(const TextEdit& edit) {
@@ -180,6 +238,7 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
                                                         TextRange range) {
     if (edit) noteEdit(*edit);
     scanned_ = 0;
+    wordsScanned_ = 0;
     if (!editNoted_ && (text.constData() != seenData_ || text.size() != seenSize_)) forgetAll();
     editNoted_ = false;
     checkQuoteFreeTail(text);
@@ -198,10 +257,7 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     // and end at the first one after it, once past the white space a call may still run over.
     // Neither scan goes further than a word could reasonably be long: beyond that, a word of that
     // length that crosses the bound is what may be coloured otherwise.
-    const auto parts = [&](qsizetype i) {
-        const QChar c = text[i];
-        return !c.isSpace() && (c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'.' || c == u'+' || c == u'-');
-    };
+    const auto parts = [&](qsizetype i) { return inWord(text[i]); };
     const qsizetype wordsLimitBefore = qMax<qsizetype>(0, range.location - kLongestWord);
     qsizetype wordsFrom = range.location;
     while (wordsFrom > wordsLimitBefore && parts(wordsFrom - 1)) --wordsFrom;
@@ -213,8 +269,7 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     qsizetype callsTo = wordsTo;
     qsizetype spaceFrom = wordsTo;
     while (spaceFrom > range.location && text[spaceFrom - 1].isSpace()) --spaceFrom;
-    const auto inName = [](QChar c) { return c == u'_' || (c.unicode() < 128 && c.isLetterOrNumber()); };
-    if (spaceFrom > range.location && inName(text[spaceFrom - 1])) {
+    if (spaceFrom > range.location && inCallName(text[spaceFrom - 1])) {
         qsizetype next = wordsTo;
         while (next < wordsLimitAfter && text[next].isSpace()) ++next;
         scanned_ += next - wordsTo;
@@ -257,11 +312,11 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
 
     // Order is precedence, lowest first: the caller paints later spans over earlier ones. An empty
     // range is touched by no span: it only lays the resume points of strings and comments.
-    if (any) pass(funcRegex(), 1, TokenRole::function, wordsFrom, callsTo);
-    if (any && typeRegex_) pass(*typeRegex_, 0, TokenRole::type, wordsFrom, wordsTo);
-    if (any && keywordRegex_) pass(*keywordRegex_, 0, TokenRole::keyword, wordsFrom, wordsTo);
-    if (any) pass(attrRegex(), 0, TokenRole::attribute, wordsFrom, wordsTo);
-    if (any) pass(numberRegex(), 0, TokenRole::number, wordsFrom, wordsTo);
+    if (any) {
+        for (const QList<Span>& matches : wordMatches(text, wordsFrom, wordsTo, callsTo).passes)
+            for (const Span& span : matches)
+                if (span.range.intersects(range) || range.containsLocation(span.range.location)) spans.append(span);
+    }
     delimitedPass(Delimited::string, text, range, spans);
     if (any && lineCommentRegex_) commentPass(*lineCommentRegex_, lineCommentSeen_, *lineComment_);
     if (any && supportsHashComment_) commentPass(hashCommentRegex(), hashCommentSeen_, u"#");
@@ -270,6 +325,77 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
     pointsMoved_ = moved - pointsMovedBefore_;
     pointsMovedBefore_ = moved;
     return spans;
+}
+
+const RegexHighlighter::WordMatches& RegexHighlighter::wordMatches(const QString& text, qsizetype from, qsizetype to,
+                                                                  qsizetype callsTo) {
+    const std::array<const RegularExpression*, 5> patterns{&funcRegex(), typeRegex_ ? &*typeRegex_ : nullptr,
+                                                           keywordRegex_ ? &*keywordRegex_ : nullptr, &attrRegex(),
+                                                           &numberRegex()};
+    static constexpr std::array<TokenRole, 5> roles{TokenRole::function, TokenRole::type, TokenRole::keyword,
+                                                    TokenRole::attribute, TokenRole::number};
+    const auto search = [&](size_t pass, qsizetype searchFrom, qsizetype searchTo, QList<Span>& into) {
+        if (!patterns[pass] || searchTo <= searchFrom) return;
+        scanned_ += searchTo - searchFrom;
+        wordsScanned_ += searchTo - searchFrom;
+        patterns[pass]->forEachMatchIn(text, TextRange{searchFrom, searchTo - searchFrom}, pass == 0 ? 1 : 0,
+                                       [&](TextRange r) { into.append(Span{r, roles[pass]}); });
+    };
+    const auto parts = [&](qsizetype i) { return inWord(text[i]); };
+
+    WordMatches* words = wordMatches_ ? &*wordMatches_ : nullptr;
+    if (words && (words->from != from || words->to != to || words->callsTo != callsTo)) words = nullptr;
+    if (words && words->changedFrom >= 0) {
+        // Around what changed, out to characters no match runs over (see ranges()); and back over the
+        // white space a call's name may stand before its parenthesis with, when a name stands there.
+        qsizetype again = qBound(from, words->changedFrom, to);
+        qsizetype floor = qMax(from, again - kLongestWord);
+        while (again > floor && parts(again - 1)) --again;
+        bool bounded = again == from || again > floor;
+        qsizetype space = again;
+        while (space > from && text[space - 1].isSpace()) --space;
+        scanned_ += again - space;
+        if (space < again && space > from && inCallName(text[space - 1])) {
+            again = space;
+            floor = qMax(from, again - kLongestWord);
+            while (again > floor && parts(again - 1)) --again;
+            bounded = bounded && (again == from || again > floor);
+        }
+        qsizetype againTo = qBound(from, words->changedTo, to);
+        const qsizetype ceiling = qMin(to, againTo + kLongestWord);
+        while (againTo < ceiling && parts(againTo)) ++againTo;
+        qsizetype callsAgainTo = againTo;
+        qsizetype next = againTo;
+        while (next < callsTo && text[next].isSpace()) ++next;
+        if (next < text.size() && text[next] == u'(') callsAgainTo = next;
+        scanned_ += next - againTo;
+        // A word longer than the walks look, or changes over much of the stretch: all of it again.
+        bounded = bounded && (againTo == to || againTo < ceiling);
+        if (!bounded || 2 * (callsAgainTo - again) > callsTo - from) {
+            words = nullptr;
+        } else {
+            for (size_t pass = 0; pass < words->passes.size(); ++pass) {
+                QList<Span>& matches = words->passes[pass];
+                const qsizetype end = pass == 0 ? callsAgainTo : againTo;
+                const auto first = std::find_if(matches.cbegin(), matches.cend(),
+                                                [&](const Span& span) { return span.range.end() > again; });
+                const auto last = std::find_if(first, matches.cend(),
+                                               [&](const Span& span) { return span.range.location >= end; });
+                QList<Span> merged = matches.first(first - matches.cbegin());
+                search(pass, again, end, merged);
+                merged += matches.sliced(last - matches.cbegin());
+                matches = std::move(merged);
+            }
+        }
+    }
+    if (!words) {
+        wordMatches_ = WordMatches{from, to, callsTo, {}, -1, -1};
+        words = &*wordMatches_;
+        for (size_t pass = 0; pass < words->passes.size(); ++pass)
+            search(pass, from, pass == 0 ? callsTo : to, words->passes[pass]);
+    }
+    words->changedFrom = words->changedTo = -1;
+    return *words;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 // above, nothing coloured between), it starts afresh at a line start there. Nor does a string or
 // comment reach more than that stretch past the range.
 #include <QStringList>
+#include <array>
 #include <optional>
 
 #include "Editor/RegularExpression.h"
@@ -37,6 +38,8 @@ public:
     // UTF-16 units the last ranges() call read: what the passes searched and what their scans for
     // line starts, comment introducers, strings and block comments went over.
     qsizetype lastScanLength() const { return scanned_; }
+    // Of those, the units the word passes (calls, types, keywords, attributes, numbers) searched.
+    qsizetype lastWordScanLength() const { return wordsScanned_; }
     // Resume points the last ranges() call and the edits noted before it went through one at a time
     // (looked at, moved or rewritten).
     qsizetype lastPointsMoved() const { return pointsMoved_; }
@@ -72,6 +75,21 @@ private:
     };
     void shiftQuoteFreeTail(const TextEdit& edit);
     void checkQuoteFreeTail(const QString& text);
+    // Every match of the word passes (calls, types, keywords, attributes, numbers, in that order) in
+    // the stretch the last look searched, kept through the edits made inside it since: a look at the
+    // same stretch after a few keys searches again only around what they changed.
+    struct WordMatches {
+        qsizetype from = 0;     // the passes but the call pass searched [from, to)
+        qsizetype to = 0;
+        qsizetype callsTo = 0;  // the call pass searched [from, callsTo)
+        std::array<QList<Span>, 5> passes;
+        qsizetype changedFrom = -1;  // what the edits since changed: [changedFrom, changedTo); -1: nothing
+        qsizetype changedTo = -1;
+    };
+    void shiftWordMatches(const TextEdit& edit);
+    // The word passes' matches in [from, to) ([from, callsTo) for calls), searched again only where
+    // edits changed them when the last look searched the same stretch.
+    const WordMatches& wordMatches(const QString& text, qsizetype from, qsizetype to, qsizetype callsTo);
     enum class Delimited { string, blockComment };
     void delimitedPass(Delimited kind, const QString& text, TextRange range, QList<Span>& spans);
     void forgetAll();
@@ -96,7 +114,9 @@ private:
     IntroducerSeen hashCommentSeen_;
     LineSeen lineSeen_;
     QuoteFreeTail quoteFreeTail_;
+    std::optional<WordMatches> wordMatches_;
     qsizetype scanned_ = 0;
+    qsizetype wordsScanned_ = 0;
     qsizetype pointsMovedBefore_ = 0;  // by both lists, up to the last ranges() call
     qsizetype pointsMoved_ = 0;
 };

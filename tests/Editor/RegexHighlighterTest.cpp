@@ -618,3 +618,108 @@ TEST(RegexHighlighter, AnotherTextGivenWithoutAnEditColoursAsAFreshOne) {
     EXPECT_EQ(h->ranges(other, range), HighlighterFactory::regex(CodeLanguage::swift)->ranges(other, range));
     EXPECT_EQ(texts(h->ranges(other, range), other, TokenRole::comment), QStringList{});
 }
+
+namespace {
+
+// What a key typed in the middle of a screen of a text makes the highlighter do: how far past the
+// key it asks for the text (a text kept with a gap at the last edit moves everything between the two,
+// there and back at the next key), and how much the word passes search again.
+struct KeyReach {
+    qsizetype readPastKey = 0;
+    qsizetype wordsSearched = 0;
+    qsizetype screen = 0;
+};
+
+QList<Span> wordSpans(const QList<Span>& spans) {
+    QList<Span> words;
+    for (const Span& span : spans)
+        if (span.role != TokenRole::string && span.role != TokenRole::comment) words.append(span);
+    return words;
+}
+
+KeyReach keyReach(text_shapes::Shape shape, qsizetype units) {
+    QString text = text_shapes::make(shape, units);
+    const auto h = HighlighterFactory::regex(shape == text_shapes::Shape::code ? CodeLanguage::javascript
+                                                                              : CodeLanguage::plain);
+    qsizetype furthest = 0;
+    h->setReader([&](qsizetype end) { furthest = qMax(furthest, end); });
+    const qsizetype lineStart = text.lastIndexOf(u'\n', text.size() / 2) + 1;
+    const qsizetype from = lineStart > 0 ? lineStart : text.size() / 2;
+    TextRange screen{from, qMin<qsizetype>(6000, text.size() - from)};
+    h->ranges(text, screen);
+    KeyReach reach;
+    reach.screen = screen.length;
+    for (int key = 0; key < 4; ++key) {
+        const qsizetype at = from + screen.length / 2 + key;
+        furthest = 0;
+        const TextEdit typed = highlight_test::replace(text, at, 0, "x");
+        screen.length += 1;
+        // The words as a highlighter looking at this text for the first time finds them.
+        const auto fresh = HighlighterFactory::regex(shape == text_shapes::Shape::code ? CodeLanguage::javascript
+                                                                                      : CodeLanguage::plain);
+        EXPECT_EQ(wordSpans(h->ranges(text, typed, screen)), wordSpans(fresh->ranges(text, screen))) << key;
+        reach.readPastKey = qMax(reach.readPastKey, furthest - at);
+        reach.wordsSearched = qMax(reach.wordsSearched, h->lastWordScanLength());
+    }
+    return reach;
+}
+
+} // namespace
+
+TEST(RegexHighlighter, AKeyReadsTheTextNoFurtherPastItThanTheScreenNeedsInALargerText) {
+    // The shapes whose lines are long, and two of short lines.
+    using text_shapes::Shape;
+    for (const Shape shape : {Shape::prose, Shape::minified, Shape::wordList, Shape::code}) {
+        SCOPED_TRACE(text_shapes::name(shape));
+        const KeyReach small = keyReach(shape, 4 * 1024 * 1024);
+        const KeyReach large = keyReach(shape, 40 * 1024 * 1024);
+        // The screen, the longest word after it, and a small step more.
+        for (const KeyReach& reach : {small, large}) EXPECT_LE(reach.readPastKey, reach.screen + 4096 + 4096 + 1);
+        EXPECT_LE(large.readPastKey, small.readPastKey + 1024);
+    }
+}
+
+TEST(RegexHighlighter, AKeySearchesTheWordsAroundItNotTheWholeScreenAgain) {
+    work_bounds::compareSizes(1024 * 1024, 8 * 1024 * 1024, keyReach, [](const KeyReach& small, const KeyReach& large) {
+        for (const KeyReach& reach : {small, large}) {
+            EXPECT_GT(reach.screen, 4000);
+            EXPECT_LE(reach.wordsSearched, 200);
+        }
+    });
+}
+
+TEST(RegexHighlighter, EditsOnAScreenLookedAtAgainColourAsAWholeTextPass) {
+    // Whatever the keys bring or take away around the words they touch (a parenthesis after white
+    // space, a break, a dot in a number, an '@', a quote), the screen looked at again after each edit
+    // is coloured as the whole-text passes colour it.
+    QRandomGenerator random(77);
+    static const QStringList inserts = {"x", "1", ".", "e", "+", "-", "@", "(", " ", "\n", "_", "'", "\"", "if",
+                                        "Int", "#", "//", "/*", "*/", "é", "\t", ""};
+    for (CodeLanguage language : {CodeLanguage::swift, CodeLanguage::python, CodeLanguage::plain}) {
+        for (int round = 0; round < 6; ++round) {
+            const std::unique_ptr<RegexHighlighter> h = HighlighterFactory::regex(language);
+            QString text = randomText(random, 2500);
+            if (round % 2) text.remove(u'\n');
+            const qsizetype from = random.bounded(int(text.size() / 2));
+            TextRange screen{from, qMin<qsizetype>(1500, text.size() - from)};
+            h->ranges(text, screen);
+            for (int call = 0; call < 40; ++call) {
+                // One to three edits before each look, mostly on the screen, now and then near its edges.
+                const int edits = 1 + random.bounded(3);
+                for (int e = 0; e < edits; ++e) {
+                    const qsizetype at = qBound<qsizetype>(0, screen.location - 8 + random.bounded(int(screen.length + 16)),
+                                                           text.size());
+                    const qsizetype removed = qMin<qsizetype>(text.size() - at, random.bounded(3));
+                    const QString inserted = inserts[random.bounded(int(inserts.size()))];
+                    const qsizetype delta = inserted.size() - removed;
+                    h->noteEdit(highlight_test::replace(text, at, removed, inserted));
+                    if (at < screen.location) screen.location = qMax<qsizetype>(0, screen.location + delta);
+                    else if (at <= screen.end()) screen.length = qMax<qsizetype>(0, screen.length + delta);
+                    screen.length = qMin(screen.length, text.size() - screen.location);
+                }
+                ASSERT_EQ(h->ranges(text, std::nullopt, screen), wholeTextReference(*h, text, screen))
+                    << "language " << int(language) << " round " << round << " call " << call;
+            }
+        }
+    }
+}

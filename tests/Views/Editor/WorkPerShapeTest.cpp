@@ -205,3 +205,58 @@ TEST(WorkPerShape, AReplaceAllAndItsUndoLeaveNoMoreToLayOutColourOrScanInALonger
         flat("fold scan for the undo", small.undoFolds, large.undoFolds);
     });
 }
+
+namespace {
+
+// Keys typed into the middle of a screen of long lines, then a page down: what the word passes
+// search and what the text's storage moves for each.
+struct LongLineWork {
+    qsizetype screen = 0;         // units on screen
+    qsizetype keyWords = 0;       // the most a key made the word passes search
+    qsizetype keyMoves = 0;       // the most a key moved of the text's storage
+    qsizetype pageColouring = 0;  // units the highlighter read for a page down
+};
+
+LongLineWork longLineWork(text_shapes::Shape shape, qsizetype units) {
+    EditorFixture f(text_shapes::make(shape, units), QStringLiteral("shape-%1.txt").arg(text_shapes::name(shape)));
+    f.editor().showAll();
+    const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
+    EXPECT_NE(colours, nullptr);
+    if (!colours) return {};
+    f.select(f.text().size() / 2);
+    f.view->ensureCursorVisible();
+    f.settle();
+    LongLineWork work;
+    work.screen = f.editor().visibleRange().length;
+    f.type("x");  // the first key brings the storage's gap here
+    for (const QString& key : {"y", "z", " ", "(", "1"}) {
+        const qsizetype moved = f.editor().text().unitsMoved();
+        f.type(key);
+        work.keyWords = qMax(work.keyWords, colours->lastWordScanLength());
+        work.keyMoves = qMax(work.keyMoves, f.editor().text().unitsMoved() - moved);
+    }
+    QScrollBar* bar = f.view->verticalScrollBar();
+    bar->setValue(bar->value() + bar->pageStep());
+    f.settle();
+    work.pageColouring = colours->lastScanLength();
+    return work;
+}
+
+} // namespace
+
+TEST(WorkPerShape, AKeyInLongLinesSearchesTheWordsItTouchedAndMovesLittleOfTheTextInAnyLength) {
+    using text_shapes::Shape;
+    for (const Shape shape : {Shape::prose, Shape::minified}) {
+        SCOPED_TRACE(text_shapes::name(shape));
+        const LongLineWork small = longLineWork(shape, 512 * 1024);
+        const LongLineWork large = longLineWork(shape, 4 * 1024 * 1024);
+        for (const LongLineWork& work : {small, large}) {
+            EXPECT_GT(work.screen, 1000);
+            // Not the screen again: the words around the key.
+            EXPECT_LE(work.keyWords, 256);
+            // Up to the screen's end and the longest word after it, there and back.
+            EXPECT_LE(work.keyMoves, 2 * (work.screen + 8 * 1024));
+        }
+        work_bounds::expectFlat(small.pageColouring, large.pageColouring);
+    }
+}

@@ -440,6 +440,8 @@ path, file, version = sys.argv[1:]
 json.dump({"ziduduzovu.onboarded": True, "ziduduzovu.lastSeenVersion": version,
            "ziduduzovu.session.docs": [file], "ziduduzovu.session.active": file}, open(path, "w"))
 PY
+# The shape cases save the file they measure: the other program gets it as written here.
+[ -z "$QUERY" ] || cp "$FILE" "$WORK/pristine"
 # Stretches over 20 ms in which the window could not answer go to its log.
 [ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure brimel "$BRIMEL"
 
@@ -450,4 +452,5 @@ printf '[Kate Plugins]\nlspclientplugin=false\n' > "$KCONFIG/katerc"
 # Kate opens a text with lines over 10,000 characters read-only, so keys typed into a minified file
 # change nothing there; KATE_NO_LINE_LIMIT=1 lifts that limit so it edits what this editor edits.
 [ -z "${KATE_NO_LINE_LIMIT:-}" ] || printf '\n[KTextEditor Document]\nLine Length Limit=-1\n' >> "$KCONFIG/katerc"
+[ -z "$QUERY" ] || mv "$WORK/pristine" "$FILE"
 [ -n "${SKIP_KATE:-}" ] || XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "$FILE"

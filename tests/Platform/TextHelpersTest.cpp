@@ -33,6 +33,21 @@ TEST(Lines, EveryTerminatorEndsALineAndTheLastLineMayBeEmpty) {
     EXPECT_EQ(Lines::containing(crlf, 5).start, 4);
 }
 
+TEST(Lines, TheLineAroundAnOffsetRunsFromItsStartToItsTerminator) {
+    const auto expect = [](QStringView text, qsizetype offset, qsizetype start, qsizetype contentEnd, qsizetype end) {
+        const Lines::Range r = Lines::containing(text, offset);
+        EXPECT_EQ(r.start, start) << text.toString().toStdString() << " @" << offset;
+        EXPECT_EQ(r.contentEnd, contentEnd) << text.toString().toStdString() << " @" << offset;
+        EXPECT_EQ(r.end, end) << text.toString().toStdString() << " @" << offset;
+    };
+    expect(u"ab\r\ncd", 0, 0, 2, 4);
+    expect(u"", 0, 0, 0, 0);
+    expect(u"\nx", 0, 0, 0, 1);
+    // After a lone CR is the next line; an LF past the end of a view is not the view's.
+    expect(u"a\rb", 2, 2, 3, 3);
+    expect(QStringView(u"ab\r\n").first(3), 3, 3, 3, 3);
+}
+
 // Long texts are counted in blocks: pairs split across a block's edge, a CR at the very end, and every
 // terminator kind, against a count one character at a time.
 TEST(Lines, BreaksInLongTextsCountAsOneCharacterAtATime) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the editor's real window the way a user meets it, and Kate's the same way in the same
 # run, each on its own virtual X display:
-#   open   - from starting the program on a file (restored from the session) until text shows
+#   open   - from starting the program on a file (restored from the session) until text shows, and
+#            until it has been at rest for a second ("quiet", looked for from 3 s after the text shows)
 #   type   - 50 characters typed into the middle of the window's text area (near the file's start), until the
 #            program is idle again
 #   page   - then ten Page Down presses, until the program is idle again
@@ -287,15 +288,17 @@ measure() {
     done
     shown=$(now)
     sleep 3  # let the colours and anything else started at opening finish
-    # A long file may still be going into the window: wait for a quiet second (at most a minute)
-    # before taking the rate at rest.
+    # A long file may still be going into the window: wait for a quiet second (at most five
+    # minutes) before taking the rate at rest; the gestures below are timed against that rate, so
+    # they mean nothing while the program is still busy ("at rest" then shows it).
     local quiet=0 a b
-    for _ in $(seq 120); do
+    for _ in $(seq 600); do
         a=$(cpu_ticks "$pid"); sleep 0.5; b=$(cpu_ticks "$pid")
         if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
         [ "$quiet" -lt 2 ] || break
     done
-    local rate
+    local rate rested
+    rested=$(now)
     read -r rate UI_REST <<<"$(rest_rates "$pid")"
     wait_idle "$pid" "$rate" >/dev/null
     local openPeak
@@ -423,7 +426,7 @@ measure() {
     kill -9 "$pid" 2>/dev/null || true  # no save prompt for the typed text
     wait "$pid" 2>/dev/null || true
     kill $xvfb 2>/dev/null || true
-    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s ($clickCpu ms UI CPU)   double click {$doubledIdle - $doubled:6.3f} s ($doubleCpu ms)   drag {$draggedIdle - $dragged:6.3f} s ($dragCpu ms)   at rest {$UI_REST / 1e6:.1f} ms/s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
+    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   quiet {$rested - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s ($clickCpu ms UI CPU)   double click {$doubledIdle - $doubled:6.3f} s ($doubleCpu ms)   drag {$draggedIdle - $dragged:6.3f} s ($dragCpu ms)   at rest {$UI_REST / 1e6:.1f} ms/s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
     [ -z "$replacing" ] || echo "$replacing"
     [ -z "$saving" ] || echo "$saving"
 }

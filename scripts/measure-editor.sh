@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the editor's real window the way a user meets it, and Kate's the same way in the same
 # run, each on its own virtual X display:
-#   open   - from starting the program on a file (restored from the session) until text shows
+#   open   - from starting the program on a file (restored from the session) until text shows, and
+#            until it has been at rest for a second ("quiet", looked for from 3 s after the text shows)
 #   type   - 50 characters typed into the middle of the window's text area (near the file's start), until the
 #            program is idle again
 #   page   - then ten Page Down presses, until the program is idle again
@@ -26,7 +27,8 @@
 #            list, numeric columns, a hex dump, prose, CJK prose, one minified line), measured as
 #            the plain case: the 50 characters go into the middle of the window's first screen; then
 #            a Replace All of a token found a few times a kilobyte (the benchmark's) and its undo, each
-#            until idle, for this editor with its longest turn
+#            until idle, for this editor with its longest turn; then one key and Ctrl+S until the
+#            file on disk changes
 #   ops    - real JavaScript (libraries and grammar sources joined, after a block of 200,000 lines):
 #            going to line 850000 (Ctrl+G), then "e" typed into the open find bar (Ctrl+F), then a
 #            Replace All of "prototype" and its undo, then the block at the top folded, each until idle
@@ -143,16 +145,17 @@ typed() { printf '%s' "$1" | xdotool type --delay 0 --file -; }
 # A Replace All of $QUERY by $REPLACEMENT (case-sensitive in this editor), then its undo, each until
 # idle, in the program measure() runs: sets the caller's replaced, replacedIdle, undone and undoneIdle.
 # The bars are driven by clicks placed for the windows as they open here (this editor's replace row
-# and case toggle, Kate's "Replace All" button); the undo key goes to the text.
+# and case toggle, Kate's "Replace All" button), from the window's top left corner (WX, WY: a window
+# opens centred on the screen or at its corner); the undo key goes to the text.
 replace_then_undo() {
     xdotool key Escape ctrl+Home
     wait_idle "$pid" "$rate" >/dev/null
     if [ "$name" = brimel ]; then
         xdotool key ctrl+f; sleep 0.5
-        xdotool mousemove 609 92 click 1; sleep 0.5
-        xdotool mousemove 870 89 click 1
+        xdotool mousemove $((WX + 609)) $((WY + 92)) click 1; sleep 0.5
+        xdotool mousemove $((WX + 870)) $((WY + 89)) click 1
         typed "$QUERY"
-        xdotool mousemove 656 116 click 1
+        xdotool mousemove $((WX + 656)) $((WY + 116)) click 1
     else
         xdotool key ctrl+r; sleep 0.5
         typed "$QUERY"
@@ -161,12 +164,12 @@ replace_then_undo() {
     typed "$REPLACEMENT"
     wait_idle "$pid" "$rate" >/dev/null
     replaced=$(now)
-    if [ "$name" = brimel ]; then xdotool mousemove 1004 115 click 1
-    else xdotool mousemove 478 444 click 1; fi
+    if [ "$name" = brimel ]; then xdotool mousemove $((WX + 1004)) $((WY + 115)) click 1
+    else xdotool mousemove $((WX + 478)) $((WY + 444)) click 1; fi
     replacedIdle=$(wait_idle "$pid" "$rate")
     [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-replaced.png"
-    if [ "$name" = brimel ]; then xdotool mousemove 700 500 click 1
-    else xdotool mousemove 300 250 click 1; fi
+    if [ "$name" = brimel ]; then xdotool mousemove $((WX + 700)) $((WY + 500)) click 1
+    else xdotool mousemove $((WX + 300)) $((WY + 250)) click 1; fi
     wait_idle "$pid" "$rate" >/dev/null
     undone=$(now)
     xdotool key ctrl+z
@@ -181,6 +184,41 @@ replace_and_undo() {
     [ "$name" != brimel ] ||
         turns="   longest turn (ms): replace all $(longest_turn "$name" "$replaced" "$replacedIdle")   undo $(longest_turn "$name" "$undone" "$undoneIdle")"
     echo "$(printf '%-8s' "$name") \"$QUERY\" replace all to idle $(python3 -c "print(f'{$replacedIdle - $replaced:6.3f}')") s   undo to idle $(python3 -c "print(f'{$undoneIdle - $undone:6.3f}')") s$turns"
+}
+
+# One key typed into the text, then Ctrl+S, until the file on disk holds the saved text: its last write,
+# once it has had none for two seconds (a program that writes the file in place changes it at its
+# first write; killing it then would cut the file). At most five minutes.
+key_then_save() {
+    python3 - "$FILE" "$name" <<'PY'
+import os, subprocess, sys, time
+path, name = sys.argv[1], sys.argv[2]
+def stamp():
+    try:
+        st = os.stat(path)
+        return st.st_mtime_ns, st.st_size
+    except OSError:
+        return None  # between a removal and a rename
+# The file as it was before the keys: a quick save is over before a poll could start after them.
+before, keyed = stamp(), time.time()
+subprocess.run(["xdotool", "type", "--delay", "0", "z"], check=True)
+subprocess.run(["xdotool", "key", "ctrl+s"], check=True)
+last, still = None, time.time()
+deadline = time.time() + 300
+while time.time() < deadline:
+    time.sleep(0.01)
+    now = stamp()
+    if now is None or now == before:
+        continue
+    if now != last:
+        last, still = now, time.time()
+    elif time.time() - still >= 2:
+        break
+if last is None:
+    print(f"{name:8} one key + ctrl+S: the file did not change")
+else:
+    print(f"{name:8} one key + ctrl+S until the file is written {last[0] / 1e9 - keyed:6.3f} s")
+PY
 }
 
 # Runs a command (a key sent) and prints when it started, when the work it caused ended and the CPU
@@ -250,15 +288,17 @@ measure() {
     done
     shown=$(now)
     sleep 3  # let the colours and anything else started at opening finish
-    # A long file may still be going into the window: wait for a quiet second (at most a minute)
-    # before taking the rate at rest.
+    # A long file may still be going into the window: wait for a quiet second (at most five
+    # minutes) before taking the rate at rest; the gestures below are timed against that rate, so
+    # they mean nothing while the program is still busy ("at rest" then shows it).
     local quiet=0 a b
-    for _ in $(seq 120); do
+    for _ in $(seq 600); do
         a=$(cpu_ticks "$pid"); sleep 0.5; b=$(cpu_ticks "$pid")
         if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
         [ "$quiet" -lt 2 ] || break
     done
-    local rate
+    local rate rested
+    rested=$(now)
     read -r rate UI_REST <<<"$(rest_rates "$pid")"
     wait_idle "$pid" "$rate" >/dev/null
     local openPeak
@@ -268,6 +308,7 @@ measure() {
     local window
     window=$(main_window "$pid")
     set -- $window
+    local WX=$2 WY=$3
     xdotool windowfocus --sync "$1" 2>/dev/null || true
     if [ "$CASE" = real ]; then
         xdotool mousemove $(($2 + $4 * 40 / 100)) $(($3 + $5 * 50 / 100)) click 1
@@ -379,11 +420,15 @@ measure() {
     local endPeak replacing=""
     endPeak=$(peak_kb "$pid")
     [ -z "$QUERY" ] || replacing=$(replace_and_undo)
+    # Last, as it changes the file: the undo left the caret in the text.
+    local saving=""
+    [ -z "$QUERY" ] || saving=$(key_then_save)
     kill -9 "$pid" 2>/dev/null || true  # no save prompt for the typed text
     wait "$pid" 2>/dev/null || true
     kill $xvfb 2>/dev/null || true
-    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s ($clickCpu ms UI CPU)   double click {$doubledIdle - $doubled:6.3f} s ($doubleCpu ms)   drag {$draggedIdle - $dragged:6.3f} s ($dragCpu ms)   at rest {$UI_REST / 1e6:.1f} ms/s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
+    python3 -c "print(f'{\"$name\":8} open-to-text {$shown - $start:6.2f} s   quiet {$rested - $start:6.2f} s   50 keys to idle {$idle - $typed:6.3f} s   10 pages down to idle {$pagedIdle - $paged:6.3f} s   ctrl+End {$movedIdle - $moved:6.3f} s   10 Home/End {$homedIdle - $homed:6.3f} s   click {$clickedIdle - $clicked:6.3f} s ($clickCpu ms UI CPU)   double click {$doubledIdle - $doubled:6.3f} s ($doubleCpu ms)   drag {$draggedIdle - $dragged:6.3f} s ($dragCpu ms)   at rest {$UI_REST / 1e6:.1f} ms/s   peak open {$openPeak/1024:6.0f} MB   peak at the end {$endPeak/1024:6.0f} MB')"
     [ -z "$replacing" ] || echo "$replacing"
+    [ -z "$saving" ] || echo "$saving"
 }
 
 echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE"), case $CASE"
@@ -398,6 +443,8 @@ path, file, version = sys.argv[1:]
 json.dump({"ziduduzovu.onboarded": True, "ziduduzovu.lastSeenVersion": version,
            "ziduduzovu.session.docs": [file], "ziduduzovu.session.active": file}, open(path, "w"))
 PY
+# The shape cases save the file they measure: the other program gets it as written here.
+[ -z "$QUERY" ] || cp "$FILE" "$WORK/pristine"
 # Stretches over 20 ms in which the window could not answer go to its log.
 [ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure brimel "$BRIMEL"
 
@@ -408,4 +455,5 @@ printf '[Kate Plugins]\nlspclientplugin=false\n' > "$KCONFIG/katerc"
 # Kate opens a text with lines over 10,000 characters read-only, so keys typed into a minified file
 # change nothing there; KATE_NO_LINE_LIMIT=1 lifts that limit so it edits what this editor edits.
 [ -z "${KATE_NO_LINE_LIMIT:-}" ] || printf '\n[KTextEditor Document]\nLine Length Limit=-1\n' >> "$KCONFIG/katerc"
+[ -z "$QUERY" ] || mv "$WORK/pristine" "$FILE"
 [ -n "${SKIP_KATE:-}" ] || XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "$FILE"

@@ -1,5 +1,7 @@
 #include "Platform/Lines.h"
 
+#include <algorithm>
+
 namespace Lines {
 
 qsizetype terminatorLength(QStringView text, qsizetype i) {
@@ -13,10 +15,20 @@ qsizetype breakCount(QStringView text) {
     if (text.isEmpty()) return 0;
     const char16_t* t = reinterpret_cast<const char16_t*>(text.data());
     qsizetype count = isBreak(t[0]);
-    // Branch-free, without a value carried from one character to the next.
-    for (qsizetype i = 1; i < text.size(); ++i) {
-        const char16_t c = t[i];
-        count += (c == u'\n' && t[i - 1] != u'\r') | (c == u'\r') | (c == 0x85) | (c == 0x2028) | (c == 0x2029);
+    // Every terminator character, less each LF that ends a CR LF pair: branch-free, and summed in
+    // 16 bits a block at a time so that the compiler keeps eight or more lanes in a vector register
+    // (a whole-text edit counts hundreds of megabytes). A block adds at most one per character.
+    constexpr qsizetype kBlock = 32768;
+    for (qsizetype i = 1; i < text.size();) {
+        const qsizetype end = std::min(i + kBlock, text.size());
+        quint16 block = 0;
+        for (qsizetype j = i; j < end; ++j) {
+            const char16_t c = t[j];
+            block += quint16((c == u'\n') + (c == u'\r') + (c == 0x85) + ((c | 1) == 0x2029)) -
+                     quint16((c == u'\n') & (t[j - 1] == u'\r'));
+        }
+        count += block;
+        i = end;
     }
     return count;
 }

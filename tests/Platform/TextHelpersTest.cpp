@@ -33,6 +33,54 @@ TEST(Lines, EveryTerminatorEndsALineAndTheLastLineMayBeEmpty) {
     EXPECT_EQ(Lines::containing(crlf, 5).start, 4);
 }
 
+TEST(Lines, TheLineAroundAnOffsetRunsFromItsStartToItsTerminator) {
+    const auto expect = [](QStringView text, qsizetype offset, qsizetype start, qsizetype contentEnd, qsizetype end) {
+        const Lines::Range r = Lines::containing(text, offset);
+        EXPECT_EQ(r.start, start) << text.toString().toStdString() << " @" << offset;
+        EXPECT_EQ(r.contentEnd, contentEnd) << text.toString().toStdString() << " @" << offset;
+        EXPECT_EQ(r.end, end) << text.toString().toStdString() << " @" << offset;
+    };
+    expect(u"ab\r\ncd", 0, 0, 2, 4);
+    expect(u"", 0, 0, 0, 0);
+    expect(u"\nx", 0, 0, 0, 1);
+    // After a lone CR is the next line; an LF past the end of a view is not the view's.
+    expect(u"a\rb", 2, 2, 3, 3);
+    expect(QStringView(u"ab\r\n").first(3), 3, 3, 3, 3);
+}
+
+// Long texts are counted in blocks: pairs split across a block's edge, a CR at the very end, and every
+// terminator kind, against a count one character at a time.
+TEST(Lines, BreaksInLongTextsCountAsOneCharacterAtATime) {
+    const auto reference = [](QStringView text) {
+        qsizetype count = 0;
+        for (qsizetype i = 0; i < text.size(); ++i)
+            count += Lines::isBreak(text[i].unicode()) && !(text[i] == u'\n' && i > 0 && text[i - 1] == u'\r');
+        return count;
+    };
+    const char16_t kinds[] = {u'\n', u'\r', 0x85, 0x2028, 0x2029, 0x2027, 0x202A, 0x84, 0x86, u'\v', u'\f'};
+    std::mt19937 random(7);
+    QString text;
+    for (int i = 0; i < 300000; ++i) {
+        const unsigned roll = random() % 16;
+        if (roll == 0) text += u"\r\n";
+        else if (roll < 4) text += QChar(kinds[random() % std::size(kinds)]);
+        else text += QChar(u'a' + roll);
+    }
+    // A CR LF pair across every power-of-two edge a block could have.
+    for (qsizetype edge = 1024; edge < text.size(); edge *= 2) {
+        text[edge - 1] = u'\r';
+        text[edge] = u'\n';
+    }
+    text += u'\r';
+    for (const qsizetype from : {0, 1, 4095, 32767, 32768, 32769})
+        for (const qsizetype length : {qsizetype(0), qsizetype(1), qsizetype(2), qsizetype(32768), text.size()}) {
+            const QStringView part = QStringView(text).mid(from, std::min(length, text.size() - from));
+            EXPECT_EQ(Lines::breakCount(part), reference(part)) << from << " " << length;
+        }
+    EXPECT_EQ(Lines::breakCount(QString(100000, u'\n')), 100000);
+    EXPECT_EQ(Lines::breakCount(QStringLiteral("\r\n").repeated(50000)), 50000);
+}
+
 TEST(FileOrder, NumbersByValueAndCaseIgnored) {
     QStringList names{"b", "a10", "Src", "a2", "A1", "src2", "item10", "item2"};
     std::sort(names.begin(), names.end(), FileOrder::lessThan);

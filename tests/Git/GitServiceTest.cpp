@@ -971,3 +971,19 @@ TEST_F(GitServiceTest, ARepositoryWithADamagedIndexIsStillOne) {
     refresh();
     EXPECT_FALSE(svc.isRepo());
 }
+
+// Discarding an untracked file that waits behind another write while the folder is left: it deletes
+// nothing and still says it did not.
+TEST_F(GitServiceTest, AnUntrackedDiscardOvertakenByAnotherFolderDeletesNothingAndEnds) {
+    tmp.write("work/new.txt", "x\n");
+    refresh();
+    const std::optional<GitFileChange> change = changeAt("new.txt");
+    ASSERT_TRUE(change);
+    std::optional<bool> discarded;
+    svc.stageAll();
+    svc.discard(*change, [&](bool ok) { discarded = ok; });
+    attach(tmp.mkdir("plain"));
+    ASSERT_TRUE(waitUntil([&] { return discarded.has_value(); }));
+    EXPECT_FALSE(*discarded);
+    EXPECT_TRUE(exists("work/new.txt"));
+}

@@ -576,43 +576,6 @@ TEST(ParseWorker, AnEditWhoseWholeReparseGaveWayStillCountsForTheQuickParseOfThe
     }
 }
 
-// A text put in whole replaces the caller's own tree with it: a key typed at once into the new text
-// is coloured from that text alone, never from the tree of the one before.
-TEST(ParseWorker, AKeyTypedRightAfterANewTextIsColouredFromThatText) {
-    TreeSitterHighlighter* const highlighter = javascript();
-    ASSERT_NE(highlighter, nullptr);
-    const auto fresh = HighlighterFactory::treeSitter(CodeLanguage::javascript);
-    QString before;
-    for (int i = 0; i < 3'000; ++i) before += QStringLiteral("// a comment, line %1 of it\n").arg(i);
-    const std::unique_ptr<ParseWorker> parsed = parsing(before);
-    ParseWorker& worker = *parsed;
-    {  // a key, so that the caller holds a tree of its own
-        ExactText now(before);
-        const qsizetype at = before.indexOf(u'\n', before.size() / 2) + 5;
-        const TextEdit edit = highlight_test::replace(before, at, 0, QStringLiteral("x"));
-        now.replace({at, 0}, QStringLiteral("x"));
-        worker.edit(edit, QStringLiteral("x"), 2, {at - 5, 10}, &now);
-        ASSERT_EQ(worker.shownFor({at, 1}).revision, 2u);
-    }
-    QString text = statements(40'000);
-    ExactText now(text);
-    worker.reset(text, 3);
-    const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 5;
-    const TextEdit edit = highlight_test::replace(text, at, 0, QStringLiteral("x"));
-    now.replace({at, 0}, QStringLiteral("x"));
-    const qsizetype lineStart = text.lastIndexOf(u'\n', at - 1) + 1;
-    const TextRange near{lineStart, text.indexOf(u'\n', at) - lineStart};
-    worker.edit(edit, QStringLiteral("x"), 4, near, &now);
-    const ParseWorker::Result shown = worker.shownFor(near);
-    if (shown.revision == 4 && !shown.guess) {
-        ASSERT_NE(shown.tree, nullptr);
-        EXPECT_EQ(highlighter->spans(*shown.tree, text, near), fresh->ranges(text, near));
-    }
-    const ParseWorker::Result whole = waitFor(worker, 4);
-    ASSERT_NE(whole.tree, nullptr);
-    EXPECT_EQ(highlighter->spans(*whole.tree, text, near), fresh->ranges(text, near));
-}
-
 namespace {
 // Frees of the parse library made on a thread while it counts them.
 thread_local bool countingFrees = false;

@@ -48,32 +48,3 @@ TEST(FoldScanMoves, KeysTypedInOnePlaceMoveNoTextForTheFoldsInALongerText) {
         EXPECT_TRUE(work.foldsWhole);
     }
 }
-
-// Keys typed and taken back at the very start, with and without a first line before the blocks:
-// the folds are read from both sides of the gap that leaves, however near the start it stands.
-TEST(FoldScanMoves, AKeyTypedAtTheStartKeepsTheWholeScansFolds) {
-    for (const char* start : {"", "\n", "a", "a\n"}) {
-        EditorFixture f(QString::fromLatin1(start) + QStringLiteral("ab {\n  c\n}\n").repeated(50));
-        f.select(0);
-        f.type(QStringLiteral("x"));
-        f.backspace();
-        EditorFixture::settle();
-        EXPECT_EQ(f.editor().foldTracker().regions(), FoldComputer::regions(f.text()));
-    }
-}
-
-// However a text ends after its first screenful, a line without a break included, all of it goes
-// into the display and its folds are those of a whole scan.
-TEST(FoldScanMoves, ATextIsShownWholeWhateverItsLastLineIsLike) {
-    for (const qsizetype tail : {0, 1, 100, 5000, 40000}) {
-        for (const int blocks : {0, 1, 2000, 6000}) {
-            // With no blocks, exactly the lines of a first screenful come before the last line.
-            const QString text = (blocks ? QStringLiteral("if a {\n  b\n}\n").repeated(blocks)
-                                         : QStringLiteral("x\n").repeated(16 * 1024)) + QString(tail, u'z');
-            EditorFixture f(text);
-            EXPECT_TRUE(QTest::qWaitFor([&] { return f.editor().isFullyShown(); }, 60000)) << blocks << " " << tail;
-            EditorFixture::settle();
-            EXPECT_EQ(f.editor().foldTracker().regions(), FoldComputer::regions(text)) << blocks << " " << tail;
-        }
-    }
-}

@@ -230,6 +230,8 @@ def main():
     ap.add_argument("--scratch", type=Path, default=ROOT / "build/mutate/tree")
     ap.add_argument("--jobs", type=int, default=3)
     ap.add_argument("--timeout", type=int, default=None, help="seconds per test run (default: 3x the clean run)")
+    ap.add_argument("--filter", metavar="GTEST_FILTER",
+                    help="run only these tests for every mutant (default: the suites beside the file, else all)")
     ap.add_argument("--list", action="store_true", help="print the sample and stop")
     ap.add_argument("--tests-from", metavar="REV", help="use the tests/ folder as it is in this commit")
     ap.add_argument("--replay", type=Path, metavar="LOG",
@@ -298,7 +300,8 @@ def main():
 
     env = dict(os.environ, **TEST_ENV)
     # Each executable (with the filter of the files' own tests) must pass clean; its time sets the limit.
-    runs = sorted({(test_of(rel), suites_near(rel)) for rel in files}, key=lambda r: (r[0], r[1] or ""))
+    near_of = (lambda rel: args.filter) if args.filter else suites_near
+    runs = sorted({(test_of(rel), near_of(rel)) for rel in files}, key=lambda r: (r[0], r[1] or ""))
     limits = {}
     for exe, near in runs:
         code, out = run(["cmake", "--build", str(build), "-j", str(args.jobs), "--target", exe], scratch)
@@ -335,7 +338,7 @@ def main():
                 fate = "stillborn"
                 stillborn.append(where)
             else:
-                near = suites_near(rel)
+                near = near_of(rel)
                 code, out = run([str(build / "tests" / exe), "--gtest_brief=1", "--gtest_fail_fast"] +
                                 ([f"--gtest_filter={near}"] if near else []), build,
                                 timeout=limits[(exe, near)], env=env)

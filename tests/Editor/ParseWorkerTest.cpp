@@ -575,3 +575,37 @@ TEST(ParseWorker, AnEditWhoseWholeReparseGaveWayStillCountsForTheQuickParseOfThe
             << (result.covered.length < text.size() ? "quick" : "whole");
     }
 }
+
+namespace {
+// Frees of the parse library made on a thread while it counts them.
+thread_local bool countingFrees = false;
+std::atomic<int> freesCounted{0};
+void countingFree(void* p) {
+    if (countingFrees) ++freesCounted;
+    std::free(p);
+}
+} // namespace
+
+// The caller's own tree goes to the parse thread to be freed: freeing the last share of a whole
+// tree walks all of it, which the caller's thread is not to wait for.
+TEST(ParseWorker, TheCallersTreeIsFreedOnTheParseThread) {
+    const std::unique_ptr<ParseWorker> parsed = parsing(statements(5'000));
+    ParseWorker& worker = *parsed;
+    QString text = statements(5'000);
+    for (quint64 revision = 2; revision <= 3; ++revision) {
+        ExactText now(text);
+        const qsizetype at = text.indexOf(u'\n', text.size() / 2) + 5;
+        const TextEdit edit = highlight_test::replace(text, at, 0, QStringLiteral("x"));
+        now.replace({at, 0}, QStringLiteral("x"));
+        worker.edit(edit, QStringLiteral("x"), revision, {at - 5, 10}, &now);
+        ASSERT_EQ(worker.shownFor({at, 1}).revision, revision);
+        ASSERT_TRUE(waitFor(worker, revision).valid);  // the next key takes this whole tree
+    }
+    ts_set_allocator(nullptr, nullptr, nullptr, countingFree);
+    countingFrees = true;
+    worker.reset(statements(10), 4);
+    countingFrees = false;
+    ts_set_allocator(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(freesCounted.load(), 0);
+    EXPECT_TRUE(waitFor(worker, 4).valid);
+}

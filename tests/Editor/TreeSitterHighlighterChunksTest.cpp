@@ -172,3 +172,23 @@ INSTANTIATE_TEST_SUITE_P(Languages, HighlightChunks,
                          testName);
 
 } // namespace
+
+// A text lent whole only as far as asked: a capture whose pattern reads its text, starting in the
+// range and running on past it, is asked for to its end and no further.
+TEST(TreeSitterHighlighterReading, ACaptureReadByItsPatternIsAskedForToItsEndAndNoFurther) {
+    const std::unique_ptr<TreeSitterHighlighter> highlighter(
+        static_cast<TreeSitterHighlighter*>(HighlighterFactory::treeSitter(CodeLanguage::javascript).release()));
+    ASSERT_NE(highlighter, nullptr);
+    const QString text = QStringLiteral("let a = 1;\nconst x = new SomeLongTypeName();\nlet b = 2;\n");
+    SyntaxTree::Parser parser;
+    parser.setLanguage(highlighter->language());
+    const std::shared_ptr<SyntaxTree::MutableTree> tree = parser.parse(units(text));
+    ASSERT_NE(tree, nullptr);
+    const qsizetype name = text.indexOf(QStringLiteral("SomeLong"));
+    const qsizetype nameEnd = text.indexOf(u'(', name);
+    qsizetype asked = 0;
+    highlighter->setReader([&](qsizetype end) { asked = std::max(asked, end); });
+    const QList<Span> spans = highlighter->spans(*tree, text, {0, name + 4}, {}, 1);
+    EXPECT_EQ(asked, nameEnd);
+    EXPECT_TRUE(std::any_of(spans.cbegin(), spans.cend(), [&](const Span& s) { return s.range.location == name; }));
+}

@@ -941,3 +941,49 @@ TEST_F(GitServiceTest, TheStatusListingIsReadOffTheMainThreadHoweverManyChangesT
     GitService::parseStatus(QStringLiteral("? a.txt") + QChar(u'\0') + QStringLiteral("? b.txt") + QChar(u'\0'));
     EXPECT_EQ(GitService::statusEntriesReadOnMainThread.load(), 2);
 }
+
+// A refresh asked for while another runs ends after it, with a reading of its own; when the folder
+// is left meanwhile for one that is no repository, it still ends.
+TEST_F(GitServiceTest, ARefreshAskedForWhileOneRunsEndsAfterItOrWhenTheFolderIsLeft) {
+    std::vector<int> ended;
+    svc.refresh([&] { ended.push_back(1); });
+    svc.refresh([&] { ended.push_back(2); });
+    ASSERT_TRUE(waitUntil([&] { return ended.size() == 2; }));
+    EXPECT_EQ(ended, (std::vector<int>{1, 2}));
+
+    ended.clear();
+    const QString plain = tmp.mkdir("plain");
+    svc.refresh([&] { ended.push_back(1); });
+    svc.refresh([&] { ended.push_back(2); });
+    bool attached = false;
+    svc.attach(plain, [&] { attached = true; });
+    EXPECT_TRUE(waitUntil([&] { return attached && ended.size() == 2; }));
+    EXPECT_FALSE(svc.isRepo());
+}
+
+// A repository whose index cannot be read is still one (its status says why it fails); only the
+// folder that is no repository at all reads as none.
+TEST_F(GitServiceTest, ARepositoryWithADamagedIndexIsStillOne) {
+    tmp.write("work/.git/index", "not an index");
+    refresh();
+    EXPECT_TRUE(svc.isRepo());
+    ASSERT_TRUE(QDir(tmp.file("work/.git")).removeRecursively());
+    refresh();
+    EXPECT_FALSE(svc.isRepo());
+}
+
+// Discarding an untracked file that waits behind another write while the folder is left: it deletes
+// nothing and still says it did not.
+TEST_F(GitServiceTest, AnUntrackedDiscardOvertakenByAnotherFolderDeletesNothingAndEnds) {
+    tmp.write("work/new.txt", "x\n");
+    refresh();
+    const std::optional<GitFileChange> change = changeAt("new.txt");
+    ASSERT_TRUE(change);
+    std::optional<bool> discarded;
+    svc.stageAll();
+    svc.discard(*change, [&](bool ok) { discarded = ok; });
+    attach(tmp.mkdir("plain"));
+    ASSERT_TRUE(waitUntil([&] { return discarded.has_value(); }));
+    EXPECT_FALSE(*discarded);
+    EXPECT_TRUE(exists("work/new.txt"));
+}

@@ -100,6 +100,19 @@ TEST_F(SessionRestore, TabsAlreadyOpenStayAndAreReachedNotOpenedAgain) {
     EXPECT_EQ(state.activeDocument(), first) << "the open a is reached last";
 }
 
+TEST_F(SessionRestore, ASessionOfNoTabsLeavesTheOpenTabsAndTheActiveOneAlone) {
+    const QString a = dir.write("a.txt", "a");
+    const QString b = dir.write("b.txt", "b");
+    AppState state;
+    state.open(a);
+    state.open(b);
+    saveSession({}, a);
+    state.restoreSession();
+    EXPECT_EQ(urls(state), QStringList({a, b}));
+    ASSERT_TRUE(state.activeDocument());
+    EXPECT_EQ(state.activeDocument()->url(), b);
+}
+
 TEST_F(SessionRestore, ALargeFileJoinsItsPlaceOnceReadAndBecomesActiveWhenItShould) {
     const QString a = dir.write("a.txt", "a");
     const QString big = writeLarge("big.txt");
@@ -123,6 +136,42 @@ TEST_F(SessionRestore, ALargeFileJoinsItsPlaceOnceReadAndBecomesActiveWhenItShou
     last.restoreSession();
     ASSERT_TRUE(waitUntil([&] { return last.documents().size() == 3; }));
     EXPECT_EQ(last.activeDocument()->url(), big);
+}
+
+// First in the list, it goes before the tabs restored after it, behind those that were open already.
+TEST_F(SessionRestore, ALargeFileListedFirstGoesBeforeTheTabsRestoredAfterIt) {
+    const QString big = writeLarge("big.txt");
+    const QString c = dir.write("c.txt", "c");
+    const QString d = dir.write("d.txt", "d");
+    saveSession({big, c, d}, std::nullopt);
+    for (const bool untitledOpen : {false, true}) {
+        AppState state;
+        if (untitledOpen) state.newUntitled();
+        state.restoreSession();
+        ASSERT_TRUE(waitUntil([&] { return state.documents().size() == 3 + untitledOpen; }));
+        const QStringList restored{big, c, d};
+        EXPECT_EQ(urls(state), untitledOpen ? QStringList{QString()} + restored : restored);
+    }
+}
+
+// Tabs already open are reached through a link as well, and a file read now is reached through a
+// link listed after it: each is one tab, and the one reached last is active.
+TEST_F(SessionRestore, ALinkListedAfterItsFileReachesThatTabWhetherOpenOrReadNow) {
+    const QString a = dir.write("a.txt", "a");
+    const QString b = dir.write("b.txt", "b");
+    ASSERT_TRUE(QFile::link(a, dir.file("link-to-a.txt")));
+    saveSession({a, b, dir.file("link-to-a.txt")}, std::nullopt);
+    AppState restored;
+    restored.restoreSession();
+    EXPECT_EQ(urls(restored), QStringList({a, b}));
+    ASSERT_TRUE(restored.activeDocument());
+    EXPECT_EQ(restored.activeDocument()->url(), a);
+
+    AppState open;
+    open.open(a);
+    saveSession({dir.file("link-to-a.txt"), b}, dir.file("link-to-a.txt"));
+    open.restoreSession();
+    EXPECT_EQ(urls(open), QStringList({a, b}));
 }
 
 TEST_F(SessionRestore, WhatTheUserDoesBeforeALargeFileIsReadStays) {

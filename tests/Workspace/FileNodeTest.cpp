@@ -356,3 +356,40 @@ TEST(FileNode, AFolderListedAgainForManyChangesLeavesTheFoldersBelowAlone) {
     EXPECT_EQ(node.children()->size(), 301);
     EXPECT_EQ(FileNode::entriesRead() - before, 301u);
 }
+
+// Whoever shows a folder redoes its rows on what it is told: a refresh that finds the same entries
+// tells nothing, one that finds a change tells it once; a burst of up to sixteen names is told name
+// by name, one more and it is told once for the whole tree; names only written to tell nothing.
+TEST(FileNode, ARefreshAndABurstTellTheirChangesOnceAndNothingWhenNothingChanged) {
+    TempFolder dir;
+    dir.write("a.txt", "");
+    FileNode node(dir.path());
+    node.loadChildren();
+    int replaced = 0, inserted = 0, told = 0;
+    QObject::connect(&node, &FileNode::childrenChanged, [&] { ++replaced; });
+    QObject::connect(&node, &FileNode::childInserted, [&] { ++inserted; });
+    QObject::connect(&node, &FileNode::descendantsChanged, [&] { ++told; });
+    node.refreshLoaded();
+    EXPECT_EQ(replaced, 0) << "nothing changed";
+    dir.write("b.txt", "");
+    node.refreshLoaded();
+    EXPECT_EQ(replaced, 1);
+    EXPECT_EQ(names(node), QStringList({"a.txt", "b.txt"}));
+
+    for (const int burst : {16, 17}) {
+        QSet<QString> made;
+        for (int i = 0; i < burst; ++i) made << dir.write(QString("n%1-%2.txt").arg(burst).arg(i), "").section('/', -1);
+        inserted = told = 0;
+        node.applyChanges(made);
+        EXPECT_EQ(inserted, burst == 16 ? 16 : 0) << burst;
+        EXPECT_EQ(told, burst == 16 ? 0 : 1) << burst;
+        // The same names again, only written to: the rows stand as they are.
+        inserted = told = 0;
+        node.applyChanges(made);
+        EXPECT_EQ(inserted + told, 0) << burst;
+    }
+    FileNode fresh(dir.path());
+    fresh.loadChildren();
+    EXPECT_EQ(names(node), names(fresh));
+    EXPECT_EQ(replaced, 1);
+}

@@ -18,6 +18,7 @@
 #include "AppState.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
+#include "UI/FocusRing.h"
 #include "UI/PressableButton.h"
 #include "Views/HTTP/AuthView.h"
 #include "Views/HTTP/HistoryPopover.h"
@@ -26,6 +27,7 @@
 #include "Views/HTTP/RequestView.h"
 #include "Views/HTTP/ResponseBodyView.h"
 #include "Views/HTTP/ResponseView.h"
+#include "Views/HTTP/TabStrip.h"
 
 using namespace testing_support;
 
@@ -314,6 +316,44 @@ TEST_F(RequestViewFixture, TheKeyboardGoesFromSendToCancelAndBack) {
         EXPECT_EQ(app.history().entries().size(), round);
     }
     EXPECT_EQ(QApplication::focusWidget(), view->sendButton());
+}
+
+// The request's tabs and the response's are reached with Tab like any control, show it, and
+// Left and Right choose among them; Tab goes on into the chosen tab and Shift+Tab comes back.
+TEST_F(RequestViewFixture, TheTabsAreReachedAndChosenByKeyboard) {
+    view->resize(900, 600);
+    view->show();
+    view->activateWindow();
+    QApplication::setActiveWindow(view.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
+    view->copyButton()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), view->tabs());
+    EXPECT_TRUE(view->tabs()->focusRing().isShown());
+    ASSERT_EQ(view->tab(), RequestView::Tab::body);
+    QTest::keyClick(view->tabs(), Qt::Key_Right);
+    EXPECT_EQ(view->tab(), RequestView::Tab::headers);
+    for (int i = 0; i < 3; ++i) QTest::keyClick(view->tabs(), Qt::Key_Left);
+    EXPECT_EQ(view->tab(), RequestView::Tab::auth) << "the first tab stays chosen";
+    QTest::keyClick(view->tabs(), Qt::Key_End);
+    EXPECT_EQ(view->tab(), RequestView::Tab::raw);
+    QTest::keyClick(view->tabs(), Qt::Key_Home);
+    EXPECT_EQ(view->tab(), RequestView::Tab::auth);
+    QTest::keyClick(view->tabs(), Qt::Key_Tab);
+    EXPECT_TRUE(view->authView()->isAncestorOf(QApplication::focusWidget())) << "Tab goes on into the chosen tab";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), view->tabs());
+    QTest::keyClick(view->tabs(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), view->copyButton());
+
+    app.history().record(view->request(), view->request().url, response(200, "{}"));
+    app.replay(app.history().entries().first().id);
+    ResponseView* answer = view->responseView();
+    ASSERT_NE(answer, nullptr);
+    answer->tabs()->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), answer->tabs());
+    QTest::keyClick(answer->tabs(), Qt::Key_Right);
+    EXPECT_EQ(answer->tab(), ResponseView::Tab::headers);
 }
 
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {

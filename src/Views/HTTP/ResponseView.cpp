@@ -46,7 +46,7 @@ std::optional<QString> ResponseView::typeText(const QMap<QString, QString>& head
 
 ResponseView::ResponseView(AppState& app, QWidget* parent) : QWidget(parent), app_(app) {
     HTTPStyle::fill(this, QColor(0, 0, 0, 64));
-    setMinimumHeight(240);
+    setMinimumHeight(kMinimumHeight);
     column_ = new QVBoxLayout(this);
     column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(0);
@@ -212,6 +212,15 @@ void ResponseView::placeAIPanel() {
     } else {
         ai_ = new AIResponsePanel(active->request, *response, this);
         column_->addWidget(ai_);
+        connect(ai_, &AIResponsePanel::stateChanged, this, &ResponseView::fitMinimumHeight);
     }
     aiDivider_->setVisible(wanted);
+    fitMinimumHeight();
+}
+
+void ResponseView::fitMinimumHeight() {
+    // Held to the fixed floor, an open panel with an answer would squeeze its answer and the body
+    // to slivers in a small window; asking for what the layout needs takes the room from the request.
+    const int needed = ai_ && ai_->isExpanded() ? column_->minimumSize().height() : 0;
+    setMinimumHeight(std::max(kMinimumHeight, needed));
 }

@@ -3,11 +3,14 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QLineEdit>
 #include <QMenu>
+#include <QFile>
+#include <QPlainTextEdit>
 #include <QTcpServer>
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -16,10 +19,12 @@
 #include "API/HTTPFileFormat.h"
 #include "API/LoopbackServer.h"
 #include "AppState.h"
+#include "Git/AIService.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "UI/FocusRing.h"
 #include "UI/PressableButton.h"
+#include "Views/HTTP/AIResponsePanel.h"
 #include "Views/HTTP/AuthView.h"
 #include "Views/HTTP/HistoryPopover.h"
 #include "Views/HTTP/KeyValueEditor.h"
@@ -354,6 +359,40 @@ TEST_F(RequestViewFixture, TheTabsAreReachedAndChosenByKeyboard) {
     ASSERT_EQ(QApplication::focusWidget(), answer->tabs());
     QTest::keyClick(answer->tabs(), Qt::Key_Right);
     EXPECT_EQ(answer->tab(), ResponseView::Tab::headers);
+}
+
+// At the window's smallest size, an answer from the Ask-AI panel and the response body both stay
+// readable: the response takes room from the request's tab rather than squeezing either to a sliver.
+TEST_F(RequestViewFixture, AtTheSmallestWindowTheAnswerAndTheBodyKeepSeveralLines) {
+    TempFolder tools;
+    const QString tool = tools.write("claude", "#!/bin/sh\nprintf 'one\\ntwo\\nthree\\nfour\\nfive\\n'\n");
+    QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString oldPrefix = AIService::searchPathPrefix();
+    AIService::setSearchPathPrefix(tools.path());
+    // The editor area of a 1040 x 720 window.
+    view->resize(716, 634);
+    view->show();
+    app.history().record(view->request(), view->request().url, response(200, "{\"a\": [1, 2, 3, 4, 5, 6]}"));
+    app.replay(app.history().entries().first().id);
+    AIResponsePanel* panel = view->responseView()->aiPanel();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return panel->backend().has_value(); }));
+    panel->send("hello");
+    ASSERT_TRUE(waitUntil([&] { return !panel->isBusy(); }, 120000));
+    AIService::setSearchPathPrefix(oldPrefix);
+    ASSERT_FALSE(panel->answer().isEmpty());
+    view->layout()->activate();
+    QCoreApplication::processEvents();
+
+    auto* answer = panel->answerCard()->findChild<QPlainTextEdit*>();
+    ASSERT_NE(answer, nullptr);
+    const int threeLines = 3 * answer->fontMetrics().lineSpacing();
+    EXPECT_GE(panel->height(), panel->layout()->minimumSize().height()) << "the panel's rows are squeezed over one another";
+    EXPECT_GE(answer->height(), threeLines);
+    EXPECT_GE(view->responseView()->bodyView()->height(), threeLines);
+    const QRect panelInView(panel->mapTo(view.get(), QPoint(0, 0)), panel->size());
+    EXPECT_LE(panelInView.bottom(), view->rect().bottom()) << "the panel is cut off at the bottom";
+    view->hide();
 }
 
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {

@@ -1,5 +1,6 @@
 #include "Views/HTTP/ResponseView.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -204,7 +205,9 @@ void ResponseView::placeAIPanel() {
     const auto& response = app_.lastResponse();
     const bool wanted = active && response && !app_.isSending();
     if (!wanted) {
-        // A send always gets a fresh panel, so the old one goes as soon as one starts.
+        // A send always gets a fresh panel, so the old one goes as soon as one starts. The keyboard
+        // it held goes to the control before it, not to nothing.
+        if (ai_ && ai_->isAncestorOf(QApplication::focusWidget())) tabs_->setFocus(Qt::OtherFocusReason);
         if (ai_) ai_->deleteLater();
         ai_ = nullptr;
     } else if (ai_) {

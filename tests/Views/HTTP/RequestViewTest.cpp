@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -393,6 +394,32 @@ TEST_F(RequestViewFixture, AtTheSmallestWindowTheAnswerAndTheBodyKeepSeveralLine
     const QRect panelInView(panel->mapTo(view.get(), QPoint(0, 0)), panel->size());
     EXPECT_LE(panelInView.bottom(), view->rect().bottom()) << "the panel is cut off at the bottom";
     view->hide();
+}
+
+// A send takes the Ask-AI panel away; when it held the keyboard, the keyboard goes to the response's
+// tabs just before it rather than to nothing (from where Tab would start over at the window's edge).
+TEST_F(RequestViewFixture, SendingWhileTheAskPanelHoldsTheKeyboardLeavesItOnTheResponseTabs) {
+    loopback::LoopbackServer server;
+    server.respondTo("/slow", {.body = QByteArray(100, 't'), .trickleMs = 5});
+    typeUrl(server.url("/slow"));
+    view->resize(900, 700);
+    view->show();
+    view->activateWindow();
+    QApplication::setActiveWindow(view.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
+    app.history().record(view->request(), view->request().url, response(200, "{}"));
+    app.replay(app.history().entries().first().id);
+    ResponseView* answer = view->responseView();
+    ASSERT_NE(answer->aiPanel(), nullptr);
+    QWidget* header = answer->aiPanel()->findChild<QPushButton*>();
+    ASSERT_NE(header, nullptr);
+    header->setFocus(Qt::TabFocusReason);
+    view->send();
+    ASSERT_TRUE(app.isSending());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(QApplication::focusWidget(), answer->tabs());
+    ASSERT_TRUE(waitUntil([&] { return !app.isSending(); }, 120000));
+    EXPECT_EQ(QApplication::focusWidget(), answer->tabs());
 }
 
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {

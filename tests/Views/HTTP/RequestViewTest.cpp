@@ -660,3 +660,21 @@ TEST(History, ListsSendsReplaysAndClears) {
     EXPECT_TRUE(popover.showsEmptyNote());
     EXPECT_TRUE(app.history().entries().isEmpty());
 }
+
+// A history row reached with Tab looks different from the others, so the keyboard can be followed.
+TEST(History, ARowWithTheKeyboardShowsIt) {
+    AppState app;
+    HTTPRequest request;
+    request.name = "ping";
+    for (int i = 0; i < 2; ++i) app.history().record(request, "https://example.com", response(200));
+    HistoryPopover popover(app);
+    popover.show();
+    QApplication::setActiveWindow(&popover);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover, 60000));
+    ASSERT_EQ(popover.rows().size(), 2);
+    QWidget* row = popover.rows()[1];
+    const QImage before = row->grab().toImage();
+    row->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(row->hasFocus());
+    EXPECT_NE(row->grab().toImage(), before);
+}

@@ -87,6 +87,8 @@ HistoryPopover::HistoryPopover(AppState& app, QWidget* parent) : QFrame(parent, 
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->viewport()->setAutoFillBackground(false);
+    // Its rows take the keyboard themselves (and are scrolled to); the list is no stop of its own.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     column->addWidget(scroll_);
     connect(&app_.history(), &ResponseHistory::entriesChanged, this, &HistoryPopover::rebuild);
     rebuild();

@@ -21,6 +21,8 @@ KeyValueEditor::KeyValueEditor(const QString& keyHint, const QString& valueHint,
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->viewport()->setAutoFillBackground(false);
+    // Its rows take the keyboard themselves (and are scrolled to); the list is no stop of its own.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     column->addWidget(scroll_, 1);
     add_ = HTTPStyle::button(QStringLiteral("plus"), QStringLiteral("Add"),
                              HTTPStyle::font(11, QFont::DemiBold, HTTPStyle::Design::rounded), HTTPStyle::white(0.7), this);

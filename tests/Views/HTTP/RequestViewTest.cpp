@@ -677,4 +677,9 @@ TEST(History, ARowWithTheKeyboardShowsIt) {
     row->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(row->hasFocus());
     EXPECT_NE(row->grab().toImage(), before);
+    // Tab goes round the rows and Clear, and stops nowhere else.
+    QTest::keyClick(row, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), popover.clearButton());
+    QTest::keyClick(popover.clearButton(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), popover.rows()[0]);
 }

@@ -422,6 +422,28 @@ TEST_F(RequestViewFixture, SendingWhileTheAskPanelHoldsTheKeyboardLeavesItOnTheR
     EXPECT_EQ(QApplication::focusWidget(), answer->tabs());
 }
 
+// Rows made again (here by Add) stay where the editor stands in the Tab order: right after the tabs,
+// not after the response and its Ask-AI panel further down.
+TEST_F(RequestViewFixture, HeaderRowsMadeAgainStayBeforeTheResponseInTheTabOrder) {
+    view->resize(900, 700);
+    view->show();
+    view->activateWindow();
+    QApplication::setActiveWindow(view.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
+    app.history().record(view->request(), view->request().url, response(200, "{}"));
+    app.replay(app.history().entries().first().id);
+    ASSERT_NE(view->responseView()->aiPanel(), nullptr);
+    view->setTab(RequestView::Tab::headers);
+    view->headersEditor()->addButton()->click();
+    ASSERT_NE(view->headersEditor()->keyField(1), nullptr);
+    view->tabs()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(view->tabs(), Qt::Key_Tab);
+    QWidget* first = QApplication::focusWidget();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(view->headersEditor()->isAncestorOf(first) && first != view->headersEditor()->addButton())
+        << "Tab went to " << first->metaObject()->className();
+}
+
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {
     HTTPRequest ghost = view->request();
     ghost.id = QUuid::createUuid();

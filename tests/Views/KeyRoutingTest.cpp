@@ -23,6 +23,7 @@
 #include "Views/KeyCatcher.h"
 #include "Views/Navigation/CommandPaletteView.h"
 #include "Views/Navigation/QuickOpenView.h"
+#include "Views/Navigation/ProjectSearchView.h"
 #include "Views/Navigation/SearchHitRow.h"
 #include "Views/PaletteField.h"
 #include "Views/PaletteRow.h"
@@ -182,13 +183,24 @@ TEST_F(KeyRoutingTest, TabInAListOverlayKeepsTypingArrowsAndEscapeWorking) {
         // Project search lists its hits once Return is pressed: wait for them, so the list is there.
         if (c.overlay == RootView::Overlay::projectSearch) {
             press(&window, Qt::Key_Return);
-            ASSERT_TRUE(waitUntil([&] { return !overlay->findChildren<SearchHitRow*>().isEmpty(); }));
+            auto* search = qobject_cast<ProjectSearchView*>(overlay);
+            ASSERT_NE(search, nullptr);
+            // The search over, so the rows Tab reaches are the last ones made.
+            ASSERT_TRUE(waitUntil([&] { return !search->isSearching() && !search->hitRows().isEmpty(); }));
         }
         for (const bool back : {false, true}) {
             press(&window, back ? Qt::Key_Backtab : Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
+            // Project search's hits have no selection of their own: Tab goes to the first one, and
+            // Shift+Tab comes back to the field. The other overlays keep the keys in the field.
+            if (c.overlay == RootView::Overlay::projectSearch && !back) {
+                EXPECT_EQ(focused(), qobject_cast<ProjectSearchView*>(overlay)->hitRows().value(0));
+                continue;
+            }
             EXPECT_EQ(focused(), field) << "Tab took the keys from the field of overlay " << int(c.overlay) << " to "
                                         << (focused() ? focused()->metaObject()->className() : "nothing");
         }
+        // A field reached again with Shift+Tab has its text selected, as every field has; End keeps it.
+        press(&window, Qt::Key_End);
         type(&window, "p");
         EXPECT_EQ(qobject_cast<QLineEdit*>(field)->text(), "alp");
         press(&window, Qt::Key_Escape);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "Git/AIService.h"
@@ -253,6 +255,9 @@ AIResponsePanel::AIResponsePanel(const HTTPRequest& request, const HTTPResponse&
     answerText_->setFont(HTTPStyle::font(12, QFont::Normal, HTTPStyle::Design::monospaced));
     answerText_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; color: rgba(255,255,255,217); }"));
     answerText_->setMaximumHeight(220);
+    // Three lines at least: squeezed further in a small window, the answer cannot be read at all.
+    answerText_->setMinimumHeight(3 * QFontMetrics(answerText_->font()).lineSpacing() +
+                                  2 * int(answerText_->document()->documentMargin()) + 2 * answerText_->frameWidth() + 4);
     cardColumn->addWidget(answerText_);
     readyColumn->addWidget(card_);
     innerColumn->addWidget(ready_);

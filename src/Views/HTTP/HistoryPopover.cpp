@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "AppState.h"
+#include "UI/Brand.h"
 #include "UI/ElidedText.h"
 #include "UI/PressableButton.h"
 #include "Views/HTTP/HTTPStyle.h"
@@ -86,6 +87,8 @@ HistoryPopover::HistoryPopover(AppState& app, QWidget* parent) : QFrame(parent, 
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->viewport()->setAutoFillBackground(false);
+    // Its rows take the keyboard themselves (and are scrolled to); the list is no stop of its own.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     column->addWidget(scroll_);
     connect(&app_.history(), &ResponseHistory::entriesChanged, this, &HistoryPopover::rebuild);
     rebuild();
@@ -141,8 +144,13 @@ QAbstractButton* HistoryPopover::makeRow(const ResponseHistoryEntry& entry, QWid
     row->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);  // as wide as the list, however long its texts
     row->setObjectName(QStringLiteral("historyRow"));
     row->setCursor(Qt::PointingHandCursor);
-    row->setStyleSheet(QStringLiteral("#historyRow { background: rgba(255,255,255,10); border: none; border-radius: 6px; }"
-                                      " #historyRow:hover { background: rgba(255,255,255,20); }"));
+    // The outline shows where the keyboard is: the style sheet takes the platform's focus frame away.
+    const QColor ring = Brand::accent().lighter(135);
+    row->setStyleSheet(QStringLiteral("#historyRow { background: rgba(255,255,255,10); border: 2px solid transparent;"
+                                      " border-radius: 6px; }"
+                                      " #historyRow:hover { background: rgba(255,255,255,20); }"
+                                      " #historyRow:focus { border-color: %1; }")
+                           .arg(ring.name()));
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(8, 6, 8, 6);
     line->setSpacing(8);

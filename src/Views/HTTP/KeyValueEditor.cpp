@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "UI/FocusChain.h"
 #include "UI/PressableButton.h"
 #include "Views/HTTP/HTTPStyle.h"
 
@@ -21,6 +22,8 @@ KeyValueEditor::KeyValueEditor(const QString& keyHint, const QString& valueHint,
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->viewport()->setAutoFillBackground(false);
+    // Its rows take the keyboard themselves (and are scrolled to); the list is no stop of its own.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     column->addWidget(scroll_, 1);
     add_ = HTTPStyle::button(QStringLiteral("plus"), QStringLiteral("Add"),
                              HTTPStyle::font(11, QFont::DemiBold, HTTPStyle::Design::rounded), HTTPStyle::white(0.7), this);
@@ -75,6 +78,12 @@ void KeyValueEditor::rebuildRows() {
     for (int i = 0; i < items_.size(); ++i) rowsLayout_->addWidget(makeRow(i));
     rowsLayout_->addStretch(1);
     HTTPStyle::setScrolled(scroll_, rows_);
+    // New rows would come last in the window's Tab order; they belong where they are seen, before Add.
+    FocusChain::placeAfter(add_, rows_);
+    QWidget* last = add_;
+    for (QWidget* w = add_->nextInFocusChain(); w != add_ && rows_->isAncestorOf(w); w = w->nextInFocusChain())
+        if (FocusChain::takesTab(w)) last = w;
+    if (last != add_) QWidget::setTabOrder(last, add_);
     if (QLineEdit* again = focusedRow < 0 ? nullptr : rows_->findChildren<QLineEdit*>(focusedName).value(focusedRow)) {
         again->setFocus(Qt::OtherFocusReason);
         again->setCursorPosition(caret);

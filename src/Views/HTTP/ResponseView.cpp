@@ -1,5 +1,6 @@
 #include "Views/HTTP/ResponseView.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -46,7 +47,7 @@ std::optional<QString> ResponseView::typeText(const QMap<QString, QString>& head
 
 ResponseView::ResponseView(AppState& app, QWidget* parent) : QWidget(parent), app_(app) {
     HTTPStyle::fill(this, QColor(0, 0, 0, 64));
-    setMinimumHeight(240);
+    setMinimumHeight(kMinimumHeight);
     column_ = new QVBoxLayout(this);
     column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(0);
@@ -204,7 +205,9 @@ void ResponseView::placeAIPanel() {
     const auto& response = app_.lastResponse();
     const bool wanted = active && response && !app_.isSending();
     if (!wanted) {
-        // A send always gets a fresh panel, so the old one goes as soon as one starts.
+        // A send always gets a fresh panel, so the old one goes as soon as one starts. The keyboard
+        // it held goes to the control before it, not to nothing.
+        if (ai_ && ai_->isAncestorOf(QApplication::focusWidget())) tabs_->setFocus(Qt::OtherFocusReason);
         if (ai_) ai_->deleteLater();
         ai_ = nullptr;
     } else if (ai_) {
@@ -212,6 +215,15 @@ void ResponseView::placeAIPanel() {
     } else {
         ai_ = new AIResponsePanel(active->request, *response, this);
         column_->addWidget(ai_);
+        connect(ai_, &AIResponsePanel::stateChanged, this, &ResponseView::fitMinimumHeight);
     }
     aiDivider_->setVisible(wanted);
+    fitMinimumHeight();
+}
+
+void ResponseView::fitMinimumHeight() {
+    // Held to the fixed floor, an open panel with an answer would squeeze its answer and the body
+    // to slivers in a small window; asking for what the layout needs takes the room from the request.
+    const int needed = ai_ && ai_->isExpanded() ? column_->minimumSize().height() : 0;
+    setMinimumHeight(std::max(kMinimumHeight, needed));
 }

@@ -54,11 +54,15 @@ public:
 
     void refresh();
 
+    static constexpr int kMinimumHeight = 240;
+
 private:
     void fillHeader();
     void fillContent();
     void fillHeaders(const HTTPResponse& response);
     void placeAIPanel();
+    // At least kMinimumHeight, and more when the Ask-AI panel's open content needs it.
+    void fitMinimumHeight();
 
     AppState& app_;
     Tab tab_ = Tab::body;

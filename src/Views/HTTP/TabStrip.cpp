@@ -1,16 +1,21 @@
 #include "Views/HTTP/TabStrip.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "UI/Brand.h"
+#include "UI/FocusRing.h"
 #include "Views/HTTP/HTTPStyle.h"
 
 TabStrip::TabStrip(const QStringList& titles, qreal otherOpacity, QMargins padding, QWidget* parent)
-    : QWidget(parent), titles_(titles), otherOpacity_(otherOpacity), padding_(padding) {
+    : QWidget(parent), titles_(titles), otherOpacity_(otherOpacity), padding_(padding), ring_(new FocusRing(this)) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
+    // Reached with Tab; a click chooses a tab and leaves the focus where it was.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 QFont TabStrip::fontFor(int index) const {
@@ -55,9 +60,21 @@ void TabStrip::paintEvent(QPaintEvent*) {
         p.setBrush(Brand::gradient(bar));
         p.drawRoundedRect(bar, 1, 1);
     }
+    ring_->paint(p, tabRect(current_), 6);
 }
 
 void TabStrip::mouseReleaseEvent(QMouseEvent* event) {
     for (int i = 0; i < titles_.size(); ++i)
         if (tabRect(i).contains(event->position().toPoint())) return setCurrent(i);
+}
+
+void TabStrip::keyPressEvent(QKeyEvent* event) {
+    const int last = int(titles_.size()) - 1;
+    switch (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier ? event->key() : 0) {
+    case Qt::Key_Left: return setCurrent(std::max(0, current_ - 1));
+    case Qt::Key_Right: return setCurrent(std::min(last, current_ + 1));
+    case Qt::Key_Home: return setCurrent(0);
+    case Qt::Key_End: return setCurrent(last);
+    default: QWidget::keyPressEvent(event);
+    }
 }

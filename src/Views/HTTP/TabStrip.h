@@ -1,8 +1,10 @@
 #pragma once
 // A row of text tabs without chrome; the chosen one is semibold and brighter and carries a
-// gradient bar along its bottom edge.
+// gradient bar along its bottom edge. One stop in the Tab order; Left, Right, Home and End choose.
 #include <QStringList>
 #include <QWidget>
+
+class FocusRing;
 
 class TabStrip : public QWidget {
     Q_OBJECT
@@ -16,6 +18,8 @@ public:
     // Where tab i is drawn, for clicks and tests.
     QRect tabRect(int index) const;
 
+    const FocusRing& focusRing() const { return *ring_; }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -25,6 +29,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QFont fontFor(int index) const;
@@ -33,4 +38,5 @@ private:
     qreal otherOpacity_;
     QMargins padding_;
     int current_ = 0;
+    FocusRing* ring_;
 };

@@ -153,6 +153,9 @@ void ProjectSearchView::rebuildList() {
             for (const SearchHit& hit : group.hits) {
                 auto* row = new SearchHitRow(hit, box);
                 connect(row, &SearchHitRow::clicked, this, [this, hit] { open(hit); });
+                connect(row, &SearchHitRow::focused, this, [this, row] { list_->ensureWidgetVisible(row, 0, 8); });
+                // Escape, Return, Up and Down mean the same on a hit as in the field.
+                keys_->catchFrom(row);
                 stack->addWidget(row);
             }
             rows.append(box);

@@ -1,11 +1,13 @@
 #include "Views/Navigation/SearchHitRow.h"
 
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
 
 #include "UI/Brand.h"
+#include "UI/FocusRing.h"
 #include "UI/ShimmerText.h"
 
 namespace {
@@ -20,9 +22,11 @@ QFont numberFont() { return ShimmerText::font(11, QFont::Normal, ShimmerText::De
 QFont previewFont() { return ShimmerText::font(12, QFont::Normal, ShimmerText::Design::monospaced); }
 } // namespace
 
-SearchHitRow::SearchHitRow(const SearchHit& hit, QWidget* parent) : QWidget(parent), hit_(hit) {
+SearchHitRow::SearchHitRow(const SearchHit& hit, QWidget* parent) : QWidget(parent), hit_(hit), ring_(new FocusRing(this)) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
+    // Tab reaches every hit; a click opens it at once and needs no focus.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 QSize SearchHitRow::sizeHint() const {
@@ -47,6 +51,7 @@ void SearchHitRow::paintEvent(QPaintEvent*) {
     p.setPen(QColor::fromRgbF(1, 1, 1, 0.7f));
     const QString preview = QFontMetricsF(font).elidedText(hit_.preview.left(kPreviewChars), Qt::ElideRight, width);
     p.drawText(QRectF(x, 0, width, r.height()), Qt::AlignVCenter | Qt::AlignLeft, preview);
+    ring_->paint(p, r, 5);
 }
 
 void SearchHitRow::mousePressEvent(QMouseEvent* event) {
@@ -56,4 +61,18 @@ void SearchHitRow::mousePressEvent(QMouseEvent* event) {
 void SearchHitRow::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+}
+
+void SearchHitRow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        emit clicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void SearchHitRow::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    emit focused();
 }

@@ -166,7 +166,9 @@ QWidget* BranchPopover::buildBottom() {
     newButton->label().textBrush = QColor::fromRgbF(1, 1, 1, 0.75f);
     newButton->label().spacing = 5;
     newButton->setPadding(QMarginsF(10, 8, 10, 8));
-    newButton->setFocusPolicy(Qt::NoFocus);
+    // The bottom row's buttons are reached with Tab (the only way to make a branch by keyboard);
+    // a click leaves the focus where it was.
+    newButton->setFocusPolicy(Qt::TabFocus);
     connect(newButton, &QAbstractButton::clicked, this, &BranchPopover::beginCreating);
     newBranchButton_ = newButton;
 
@@ -188,7 +190,7 @@ QWidget* BranchPopover::buildBottom() {
     QColor accent = Brand::accent();
     accent.setAlphaF(0.6f);
     create->setBackground(accent, 11);
-    create->setFocusPolicy(Qt::NoFocus);
+    create->setFocusPolicy(Qt::TabFocus);
     connect(create, &QAbstractButton::clicked, this, &BranchPopover::createNew);
     row->addWidget(create);
     auto* cancel = new PressableButton(QStringLiteral("xmark"), QString(), createRow_);
@@ -196,7 +198,7 @@ QWidget* BranchPopover::buildBottom() {
     cancel->label().font = ShimmerText::font(10, QFont::Normal, ShimmerText::Design::standard);
     cancel->label().symbolBrush = QColor::fromRgbF(1, 1, 1, 0.5f);
     cancel->setPadding(QMarginsF(4, 4, 4, 4));
-    cancel->setFocusPolicy(Qt::NoFocus);
+    cancel->setFocusPolicy(Qt::TabFocus);
     connect(cancel, &QAbstractButton::clicked, this, &BranchPopover::cancelCreating);
     row->addWidget(cancel);
 
@@ -275,8 +277,11 @@ void BranchPopover::beginCreating() {
 }
 
 void BranchPopover::cancelCreating() {
+    // The keyboard, when it was in the row going away, goes to the button that replaces it.
+    const bool keyboardInRow = createRow_->isAncestorOf(QApplication::focusWidget());
     bottom_->setCurrentWidget(newBranchButton_);
     newBranchField_->clear();
+    if (keyboardInRow) newBranchButton_->setFocus(Qt::TabFocusReason);
 }
 
 void BranchPopover::setErrorText(const std::optional<QString>& text) {

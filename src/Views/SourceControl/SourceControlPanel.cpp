@@ -99,7 +99,8 @@ QWidget* SourceControlPanel::buildToolbar() {
     branchChip_->label().textBrush = QColor::fromRgbF(1, 1, 1, 0.8f);
     branchChip_->setPadding(QMarginsF(8, 4, 8, 4));
     branchChip_->setBackground(QColor::fromRgbF(1, 1, 1, 0.07f), 10);
-    branchChip_->setFocusPolicy(Qt::NoFocus);
+    // By Tab, not by a click: the keyboard's way to the branch list.
+    branchChip_->setFocusPolicy(Qt::TabFocus);
     branchChip_->setMaximumWidth(130);
     connect(branchChip_, &QAbstractButton::clicked, this, &SourceControlPanel::openBranches);
     row->addWidget(branchChip_);

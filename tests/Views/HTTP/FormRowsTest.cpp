@@ -86,3 +86,20 @@ TEST(FormRows, AListFromOutsideShowsInTheSameRowsAndReadOnlyReachesThem) {
     EXPECT_TRUE(editor.valueField(1)->isReadOnly());
     EXPECT_FALSE(editor.addButton()->isEnabled());
 }
+
+// Tab walks the rows' own controls and the Add button; the list around them is no stop of its own,
+// where the keyboard would sit with nothing to show for it.
+TEST(FormRows, TabStopsOnlyAtControlsThatShowTheFocus) {
+    KeyValueEditor editor(QStringLiteral("Key"), QStringLiteral("Value"));
+    editor.setItems({row("a", "1"), row("b", "2")});
+    editor.resize(500, 300);
+    editor.show();
+    QApplication::setActiveWindow(&editor);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor, 60000));
+    editor.addButton()->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 12; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_FALSE(QApplication::focusWidget()->inherits("QScrollArea")) << "stop " << i;
+    }
+}

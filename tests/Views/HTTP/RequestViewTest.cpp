@@ -3,11 +3,15 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QLineEdit>
 #include <QMenu>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -16,9 +20,12 @@
 #include "API/HTTPFileFormat.h"
 #include "API/LoopbackServer.h"
 #include "AppState.h"
+#include "Git/AIService.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
+#include "UI/FocusRing.h"
 #include "UI/PressableButton.h"
+#include "Views/HTTP/AIResponsePanel.h"
 #include "Views/HTTP/AuthView.h"
 #include "Views/HTTP/HistoryPopover.h"
 #include "Views/HTTP/KeyValueEditor.h"
@@ -26,6 +33,7 @@
 #include "Views/HTTP/RequestView.h"
 #include "Views/HTTP/ResponseBodyView.h"
 #include "Views/HTTP/ResponseView.h"
+#include "Views/HTTP/TabStrip.h"
 
 using namespace testing_support;
 
@@ -316,6 +324,126 @@ TEST_F(RequestViewFixture, TheKeyboardGoesFromSendToCancelAndBack) {
     EXPECT_EQ(QApplication::focusWidget(), view->sendButton());
 }
 
+// The request's tabs and the response's are reached with Tab like any control, show it, and
+// Left and Right choose among them; Tab goes on into the chosen tab and Shift+Tab comes back.
+TEST_F(RequestViewFixture, TheTabsAreReachedAndChosenByKeyboard) {
+    view->resize(900, 600);
+    view->show();
+    view->activateWindow();
+    QApplication::setActiveWindow(view.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
+    view->copyButton()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), view->tabs());
+    EXPECT_TRUE(view->tabs()->focusRing().isShown());
+    ASSERT_EQ(view->tab(), RequestView::Tab::body);
+    QTest::keyClick(view->tabs(), Qt::Key_Right);
+    EXPECT_EQ(view->tab(), RequestView::Tab::headers);
+    for (int i = 0; i < 3; ++i) QTest::keyClick(view->tabs(), Qt::Key_Left);
+    EXPECT_EQ(view->tab(), RequestView::Tab::auth) << "the first tab stays chosen";
+    QTest::keyClick(view->tabs(), Qt::Key_End);
+    EXPECT_EQ(view->tab(), RequestView::Tab::raw);
+    QTest::keyClick(view->tabs(), Qt::Key_Home);
+    EXPECT_EQ(view->tab(), RequestView::Tab::auth);
+    QTest::keyClick(view->tabs(), Qt::Key_Tab);
+    EXPECT_TRUE(view->authView()->isAncestorOf(QApplication::focusWidget())) << "Tab goes on into the chosen tab";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), view->tabs());
+    QTest::keyClick(view->tabs(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), view->copyButton());
+
+    app.history().record(view->request(), view->request().url, response(200, "{}"));
+    app.replay(app.history().entries().first().id);
+    ResponseView* answer = view->responseView();
+    ASSERT_NE(answer, nullptr);
+    answer->tabs()->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), answer->tabs());
+    QTest::keyClick(answer->tabs(), Qt::Key_Right);
+    EXPECT_EQ(answer->tab(), ResponseView::Tab::headers);
+}
+
+// At the window's smallest size, an answer from the Ask-AI panel and the response body both stay
+// readable: the response takes room from the request's tab rather than squeezing either to a sliver.
+TEST_F(RequestViewFixture, AtTheSmallestWindowTheAnswerAndTheBodyKeepSeveralLines) {
+    TempFolder tools;
+    const QString tool = tools.write("claude", "#!/bin/sh\nprintf 'one\\ntwo\\nthree\\nfour\\nfive\\n'\n");
+    QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString oldPrefix = AIService::searchPathPrefix();
+    AIService::setSearchPathPrefix(tools.path());
+    // The editor area of a 1040 x 720 window.
+    view->resize(716, 634);
+    view->show();
+    app.history().record(view->request(), view->request().url, response(200, "{\"a\": [1, 2, 3, 4, 5, 6]}"));
+    app.replay(app.history().entries().first().id);
+    AIResponsePanel* panel = view->responseView()->aiPanel();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return panel->backend().has_value(); }));
+    panel->send("hello");
+    ASSERT_TRUE(waitUntil([&] { return !panel->isBusy(); }, 120000));
+    AIService::setSearchPathPrefix(oldPrefix);
+    ASSERT_FALSE(panel->answer().isEmpty());
+    view->layout()->activate();
+    QCoreApplication::processEvents();
+
+    auto* answer = panel->answerCard()->findChild<QPlainTextEdit*>();
+    ASSERT_NE(answer, nullptr);
+    const int threeLines = 3 * answer->fontMetrics().lineSpacing();
+    EXPECT_GE(panel->height(), panel->layout()->minimumSize().height()) << "the panel's rows are squeezed over one another";
+    EXPECT_GE(answer->height(), threeLines);
+    EXPECT_GE(view->responseView()->bodyView()->height(), threeLines);
+    const QRect panelInView(panel->mapTo(view.get(), QPoint(0, 0)), panel->size());
+    EXPECT_LE(panelInView.bottom(), view->rect().bottom()) << "the panel is cut off at the bottom";
+    view->hide();
+}
+
+// A send takes the Ask-AI panel away; when it held the keyboard, the keyboard goes to the response's
+// tabs just before it rather than to nothing (from where Tab would start over at the window's edge).
+TEST_F(RequestViewFixture, SendingWhileTheAskPanelHoldsTheKeyboardLeavesItOnTheResponseTabs) {
+    loopback::LoopbackServer server;
+    server.respondTo("/slow", {.body = QByteArray(100, 't'), .trickleMs = 5});
+    typeUrl(server.url("/slow"));
+    view->resize(900, 700);
+    view->show();
+    view->activateWindow();
+    QApplication::setActiveWindow(view.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
+    app.history().record(view->request(), view->request().url, response(200, "{}"));
+    app.replay(app.history().entries().first().id);
+    ResponseView* answer = view->responseView();
+    ASSERT_NE(answer->aiPanel(), nullptr);
+    QWidget* header = answer->aiPanel()->findChild<QPushButton*>();
+    ASSERT_NE(header, nullptr);
+    header->setFocus(Qt::TabFocusReason);
+    view->send();
+    ASSERT_TRUE(app.isSending());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(QApplication::focusWidget(), answer->tabs());
+    ASSERT_TRUE(waitUntil([&] { return !app.isSending(); }, 120000));
+    EXPECT_EQ(QApplication::focusWidget(), answer->tabs());
+}
+
+// Rows made again (here by Add) stay where the editor stands in the Tab order: right after the tabs,
+// not after the response and its Ask-AI panel further down.
+TEST_F(RequestViewFixture, HeaderRowsMadeAgainStayBeforeTheResponseInTheTabOrder) {
+    view->resize(900, 700);
+    view->show();
+    view->activateWindow();
+    QApplication::setActiveWindow(view.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
+    app.history().record(view->request(), view->request().url, response(200, "{}"));
+    app.replay(app.history().entries().first().id);
+    ASSERT_NE(view->responseView()->aiPanel(), nullptr);
+    view->setTab(RequestView::Tab::headers);
+    view->headersEditor()->addButton()->click();
+    ASSERT_NE(view->headersEditor()->keyField(1), nullptr);
+    view->tabs()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(view->tabs(), Qt::Key_Tab);
+    QWidget* first = QApplication::focusWidget();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(view->headersEditor()->isAncestorOf(first) && first != view->headersEditor()->addButton())
+        << "Tab went to " << first->metaObject()->className();
+}
+
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {
     HTTPRequest ghost = view->request();
     ghost.id = QUuid::createUuid();
@@ -553,4 +681,27 @@ TEST(History, ListsSendsReplaysAndClears) {
     popover.clearButton()->click();
     EXPECT_TRUE(popover.showsEmptyNote());
     EXPECT_TRUE(app.history().entries().isEmpty());
+}
+
+// A history row reached with Tab looks different from the others, so the keyboard can be followed.
+TEST(History, ARowWithTheKeyboardShowsIt) {
+    AppState app;
+    HTTPRequest request;
+    request.name = "ping";
+    for (int i = 0; i < 2; ++i) app.history().record(request, "https://example.com", response(200));
+    HistoryPopover popover(app);
+    popover.show();
+    QApplication::setActiveWindow(&popover);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover, 60000));
+    ASSERT_EQ(popover.rows().size(), 2);
+    QWidget* row = popover.rows()[1];
+    const QImage before = row->grab().toImage();
+    row->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(row->hasFocus());
+    EXPECT_NE(row->grab().toImage(), before);
+    // Tab goes round the rows and Clear, and stops nowhere else.
+    QTest::keyClick(row, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), popover.clearButton());
+    QTest::keyClick(popover.clearButton(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), popover.rows()[0]);
 }

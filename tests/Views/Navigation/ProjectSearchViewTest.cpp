@@ -1,9 +1,11 @@
 // Project search on screen: when it searches, what it shows, grouping, and jumping to a hit.
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QThreadPool>
 
+#include "UI/FocusRing.h"
 #include "Views/ViewsTestSupport.h"
 #include "Views/Navigation/ProjectSearchView.h"
 #include "Views/Navigation/SearchHitRow.h"
@@ -95,6 +97,36 @@ TEST_F(SearchFixture, AShortQueryDropsARunningSearch) {
     QThreadPool::globalInstance()->waitForDone();  // the dropped scan ends and reports to nobody
     QCoreApplication::processEvents();
     EXPECT_TRUE(view->hits().isEmpty());
+}
+
+// Tab goes from the field through every hit and back (Shift+Tab the other way), each shows that it
+// has the keyboard, Space opens the hit, and Escape still closes from there.
+TEST_F(SearchFixture, TabReachesEveryHitAndSpaceOpensIt) {
+    view->activateWindow();
+    QApplication::setActiveWindow(view.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 60000));
+    search("beta");
+    const auto rows = view->hitRows();
+    ASSERT_EQ(rows.size(), 2);
+    QLineEdit* field = view->field()->lineEdit();
+    field->setFocus(Qt::OtherFocusReason);
+    const auto tab = [](bool back = false) {
+        QTest::keyClick(QApplication::focusWidget(), back ? Qt::Key_Backtab : Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
+        return QApplication::focusWidget();
+    };
+    ASSERT_EQ(tab(), rows[0]);
+    EXPECT_TRUE(rows[0]->focusRing().isShown());
+    EXPECT_EQ(tab(), rows[1]);
+    EXPECT_EQ(tab(), field);
+    EXPECT_EQ(tab(true), rows[1]);
+    QTest::keyClick(rows[1], Qt::Key_Escape);
+    EXPECT_FALSE(app.projectSearchOpen());
+
+    app.setProjectSearchOpen(true);
+    QTest::keyClick(rows[1], Qt::Key_Space);
+    EXPECT_FALSE(app.projectSearchOpen());
+    ASSERT_NE(app.activeDocument(), nullptr);
+    EXPECT_EQ(app.activeDocument()->url(), folder.file("proj/two.txt"));
 }
 
 TEST_F(SearchFixture, ChoosingAHitOpensTheFileThenMovesTheCaret) {

@@ -7,6 +7,7 @@
 
 #include "ScmTestSupport.h"
 #include "ScriptedPrompter.h"
+#include "UI/PressableButton.h"
 #include "Views/SourceControl/BranchListView.h"
 #include "Views/SourceControl/BranchPopover.h"
 
@@ -178,6 +179,40 @@ public:
 private:
     QPointer<BranchPopover>& popover_;
 };
+// A branch is made by keyboard alone: Tab reaches New Branch after the list, Space opens the
+// create row with its field ready, Tab reaches Create and the cancel button, and cancelling puts
+// the keyboard back on New Branch.
+TEST_F(BranchPopoverTest, TheKeyboardReachesNewBranchAndTheCreateRow) {
+    BranchPopover popover(*app);
+    popover.resize(BranchPopover::kWidth, 400);
+    popover.QWidget::show();
+    QApplication::setActiveWindow(&popover);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover, 60000));
+    auto* newBranch = popover.findChild<PressableButton*>("newBranch");
+    auto* create = popover.findChild<PressableButton*>("createBranch");
+    auto* cancel = popover.findChild<PressableButton*>("cancelCreate");
+    ASSERT_TRUE(newBranch && create && cancel);
+    popover.filterField()->setFocus(Qt::TabFocusReason);
+    const auto tab = [](Qt::Key key = Qt::Key_Tab) {
+        QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        return QApplication::focusWidget();
+    };
+    EXPECT_EQ(tab(), popover.list());
+    ASSERT_EQ(tab(), newBranch);
+    EXPECT_TRUE(newBranch->focusRing().isShown());
+    QTest::keyClick(newBranch, Qt::Key_Space);
+    ASSERT_TRUE(popover.isCreating());
+    EXPECT_EQ(QApplication::focusWidget(), popover.newBranchField());
+    QTest::keyClicks(popover.newBranchField(), "topic");
+    EXPECT_EQ(tab(), create);
+    ASSERT_EQ(tab(), cancel);
+    QTest::keyClick(cancel, Qt::Key_Space);
+    EXPECT_FALSE(popover.isCreating());
+    EXPECT_TRUE(popover.newBranchField()->text().isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), newBranch);
+    EXPECT_EQ(tab(Qt::Key_Backtab), popover.list());
+}
+
 } // namespace
 
 TEST_F(BranchPopoverTest, ThePopoverStaysOpenWhileDeleteAsksAndAfterItAndTheListFollows) {

@@ -11,6 +11,7 @@
 #include "ScmTestSupport.h"
 #include "ScriptedPrompter.h"
 #include "UI/PressableButton.h"
+#include "Views/SourceControl/BranchPopover.h"
 #include "Views/SourceControl/ChangeListView.h"
 #include "Views/SourceControl/ChangeRowDelegate.h"
 #include "Views/SourceControl/CommitComposer.h"
@@ -498,6 +499,28 @@ TEST_F(SourceControlPanelTest, TheKeyboardMovesBetweenRowsAndTheirActions) {
     QTest::keyClick(unstageAll, Qt::Key_Space);
     ASSERT_TRUE(waitUntil([&] { return rowPaths(panel, true).isEmpty(); }, 20000));
     EXPECT_TRUE(panel.composer()->editor()->hasFocus());
+}
+
+// The branch chip is the keyboard's way to the branch list: Tab reaches it after Refresh, it shows
+// the focus, and Space opens the list.
+TEST_F(SourceControlPanelTest, TheBranchChipIsReachedWithTabAndOpensTheBranchList) {
+    makeRepository(folder);
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel, 60000));
+    panel.button("Refresh")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), panel.branchChip());
+    EXPECT_TRUE(panel.branchChip()->focusRing().isShown());
+    QTest::keyClick(panel.branchChip(), Qt::Key_Space);
+    BranchPopover* popover = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<BranchPopover*>(w); found && found->isVisible()) popover = found;
+    ASSERT_NE(popover, nullptr);
+    EXPECT_TRUE(popover->shownNames().contains("main"));
+    popover->close();
 }
 
 TEST_F(SourceControlPanelTest, ASpinnerStandsInTheCommitButtonWhileACommitRunsAndGoesWhenItEnds) {

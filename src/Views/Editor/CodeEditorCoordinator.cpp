@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <array>
+#include <span>
 #include <utility>
 
 #include "Editor/EditingAssistance.h"
@@ -957,9 +958,15 @@ void CodeEditorCoordinator::showParts(qsizetype count) {
     display->setUndoRedoEnabled(true);
     QTextCursor cursor(display);
     cursor.beginEditBlock();
-    // From the last to the first, so the display offsets of those still to come stay as they are.
+    // Only the lines holding rows laid out need forgetting them: those few are found among the
+    // parts' places, rather than each part's line being looked up (most are far from the screen).
+    auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
     std::vector<int> touched;
-    touched.reserve(size_t(count));
+    if (layout) {
+        linesLookedUp_ += layout->laidOutBlockCount();
+        touched = layout->laidOutBlocksAt(std::span(job.shown).subspan(size_t(first), size_t(count)));
+    }
+    // From the last to the first, so the display offsets of those still to come stay as they are.
     // The display's text has one character format throughout (colours are laid over it, never put
     // into it): it is looked up once rather than at each part.
     QTextCharFormat format;
@@ -972,7 +979,6 @@ void CodeEditorCoordinator::showParts(qsizetype count) {
         const auto [prefix, suffix] = displayedDifference(ExactText::display(part.removed), inserted);
         const int from = job.shown[size_t(i)].first + int(prefix), to = job.shown[size_t(i)].second - int(suffix);
         cursor.setPosition(from);
-        if (const int block = cursor.blockNumber(); touched.empty() || touched.back() != block) touched.push_back(block);
         cursor.setPosition(to, QTextCursor::KeepAnchor);
         const QString middle = inserted.sliced(prefix, inserted.size() - prefix - suffix);
         if (middle.isEmpty()) {
@@ -982,10 +988,10 @@ void CodeEditorCoordinator::showParts(qsizetype count) {
         if (!std::exchange(formatKnown, true)) format = cursor.charFormat();
         cursor.insertText(middle, format);
     }
-    auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
+    linesLookedUp_ += qsizetype(touched.size());
     if (layout) layout->setNextChangeBlocks(std::move(touched));
     cursor.endEditBlock();
-    if (layout) layout->setNextChangeBlocks({});  // for this change only, had it not reached the layout
+    if (layout) layout->dropNextChangeBlocks();  // for this change only, had it not reached the layout
     display->setUndoRedoEnabled(false);
     mirroring_ = false;
     job.left = first;

@@ -32,9 +32,28 @@
 
 namespace {
 
+// Whether a text holds any line terminator. Far quicker than counting them: a long text without
+// one (a minified line, a Replace All over it) is read at memory speed.
+bool hasLineBreak(QStringView text) {
+    constexpr qsizetype kChunk = 4096;
+    const char16_t* t = reinterpret_cast<const char16_t*>(text.data());
+    for (qsizetype from = 0; from < text.size(); from += kChunk) {
+        const qsizetype to = qMin(text.size(), from + kChunk);
+        unsigned found = 0;
+        // Or-ed over a chunk without a branch, which the compiler turns into vector code.
+        for (qsizetype i = from; i < to; ++i) {
+            const char16_t c = t[i];
+            found |= unsigned(c == u'\n') | unsigned(c == u'\r') | unsigned(c == 0x85) | unsigned((c & 0xfffe) == 0x2028);
+        }
+        if (found) return true;
+    }
+    return false;
+}
+
 // Where a slice of exact text ends in the display's rows and columns, given where it starts. Read
 // where it lies: the display shows each terminator as one separator, and keeps every other unit.
 TextEdit::Point pointAfter(TextEdit::Point start, QStringView exact) {
+    if (!hasLineBreak(exact)) return {start.row, start.col + exact.size()};
     const qsizetype breaks = Lines::breakCount(exact);
     if (breaks == 0) return {start.row, start.col + exact.size()};
     qsizetype lastBreak = exact.size() - 1;
@@ -426,7 +445,7 @@ bool CodeEditorCoordinator::mayMakeEmptyLines(const ExactText::Change& change, c
     // Where something was taken away and nothing put, in the text as it is now.
     const auto emptied = [&](qsizetype at) { return lineEnd(at - 1) && lineEnd(at); };
     if (!parts) {
-        if (Lines::breakCount(change.text) > 0) return true;
+        if (hasLineBreak(change.text)) return true;
         return change.range.length > 0 && change.text.isEmpty() && emptied(change.range.location);
     }
     // Parts come here only when none touches a line end (applyParts): each is within one line.
@@ -875,11 +894,19 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
                             std::none_of(parts.begin(), parts.end(), touchesALineEnd) &&
                             std::none_of(parts.begin(), parts.end(), nearJoins) && !growsALineLong(text_, parts);
     if (!separately) {
+        // Only the span from the first part to the last is made anew, not the whole text.
+        const qsizetype from = parts.front().location, to = parts.back().location + parts.back().removed.size();
         QList<RegularExpression::Replacement> replacements;
         replacements.reserve(parts.size());
-        for (const EditHistory::Part& part : parts) replacements.append({{part.location, part.removed.size()}, part.inserted});
-        if (!applyWhole(RegularExpression::spliced(text_.text(), replacements), origin, after)) return false;
-        // applyWhole() recorded one change; the history keeps the parts instead.
+        for (const EditHistory::Part& part : parts) replacements.append({{part.location - from, part.removed.size()}, part.inserted});
+        const QStringView old = text_.slice(from, to);
+        QString span = RegularExpression::spliced(old, replacements);
+        const auto [prefix, suffix] = commonAffixes(old, span);
+        const TextRange range{from + prefix, old.size() - prefix - suffix};
+        span.truncate(span.size() - suffix);
+        span.remove(0, prefix);  // its start moves on: nothing is copied
+        if (!apply(range, span, after, origin)) return false;
+        // apply() recorded one change; the history keeps the parts instead.
         if (origin != Origin::undo && origin != Origin::external) history_.replaceLast(parts);
         return true;
     }

@@ -257,3 +257,26 @@ TEST(ReplaceAllTurns, AnUndoLooksUpTheLinesOnScreenNotALinePerPart) {
     EXPECT_LT(small, 1000);
     EXPECT_LT(large, 16000 / 8);
 }
+
+// Lines laid out before lines were added above them are found by their new numbers: a Replace All
+// over them then lays them out again too.
+TEST(ReplaceAllTurns, LinesLaidOutBeforeLinesCameAboveAreLaidOutAgainWhenReplacedIn) {
+    const QString text = QStringLiteral("alpha kilo beta gamma delta epsilon\n").repeated(400);
+    EditorFixture f(text, QStringLiteral("words.txt"));
+    f.view->resize(300, 480);
+    f.settle();
+    f.select(0);
+    f.type(QStringLiteral("\n\n\n\n\n\n\n\n"));
+    f.settle();
+    replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram kilogram kilogram kilogram"));
+    waitUntilDone(f);
+    int laidOut = 0;
+    for (QTextBlock block = f.view->document()->begin(); block.isValid() && block.blockNumber() < 100; block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        if (layout->lineCount() == 0) continue;
+        ++laidOut;
+        const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+        EXPECT_EQ(last.textStart() + last.textLength(), block.length() - 1) << block.blockNumber();
+    }
+    EXPECT_GT(laidOut, 10);
+}

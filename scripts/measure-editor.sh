@@ -147,12 +147,15 @@ typed() { printf '%s' "$1" | xdotool type --delay 0 --file -; }
 replace_then_undo() {
     xdotool key Escape ctrl+Home
     wait_idle "$pid" "$rate" >/dev/null
+    # The places below are for a window at the screen's top left corner: they move with it.
+    local ox oy
+    read -r _ ox oy _ <<<"$(main_window)"
     if [ "$name" = brimel ]; then
         xdotool key ctrl+f; sleep 0.5
-        xdotool mousemove 609 92 click 1; sleep 0.5
-        xdotool mousemove 870 89 click 1
+        xdotool mousemove $((609 + ox)) $((92 + oy)) click 1; sleep 0.5
+        xdotool mousemove $((870 + ox)) $((89 + oy)) click 1
         typed "$QUERY"
-        xdotool mousemove 656 116 click 1
+        xdotool mousemove $((656 + ox)) $((116 + oy)) click 1
     else
         xdotool key ctrl+r; sleep 0.5
         typed "$QUERY"
@@ -161,12 +164,12 @@ replace_then_undo() {
     typed "$REPLACEMENT"
     wait_idle "$pid" "$rate" >/dev/null
     replaced=$(now)
-    if [ "$name" = brimel ]; then xdotool mousemove 1004 115 click 1
-    else xdotool mousemove 478 444 click 1; fi
+    if [ "$name" = brimel ]; then xdotool mousemove $((1004 + ox)) $((115 + oy)) click 1
+    else xdotool mousemove $((478 + ox)) $((444 + oy)) click 1; fi
     replacedIdle=$(wait_idle "$pid" "$rate")
     [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-replaced.png"
-    if [ "$name" = brimel ]; then xdotool mousemove 700 500 click 1
-    else xdotool mousemove 300 250 click 1; fi
+    if [ "$name" = brimel ]; then xdotool mousemove $((700 + ox)) $((500 + oy)) click 1
+    else xdotool mousemove $((300 + ox)) $((250 + oy)) click 1; fi
     wait_idle "$pid" "$rate" >/dev/null
     undone=$(now)
     xdotool key ctrl+z

@@ -282,12 +282,12 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 
     // Widen so the replaced range never splits a CR LF and the result never joins a CR to an LF
     // across its edges; each display block then stays one exact line.
-    const char16_t firstAfter = t.isEmpty() ? at(b) : t.front().unicode();
+    const char16_t firstAfter = t.isEmpty() ? at(b) : std::as_const(t).front().unicode();
     if (at(a - 1) == u'\r' && (at(a) == u'\n' || firstAfter == u'\n')) {
         --a;
         t.prepend(u'\r');
     }
-    const char16_t lastBefore = t.isEmpty() ? at(a - 1) : t.back().unicode();
+    const char16_t lastBefore = t.isEmpty() ? at(a - 1) : std::as_const(t).back().unicode();
     if (at(b) == u'\n' && (at(b - 1) == u'\r' || lastBefore == u'\r')) {
         ++b;
         t.append(u'\n');
@@ -311,13 +311,22 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 
     // CR LF index: those inside [a, b) go, the new ones come.
     const qsizetype delta = t.size() - (b - a);
-    // One pass over the new text for both.
+    // One pass over the new text for both, read only (a text shared with the caller stays shared),
+    // a chunk without CR or LF passed over at memory speed (a long line replaced whole).
     std::vector<qsizetype> added;
     bool addsBreak = false;
-    for (qsizetype i = 0; i < t.size(); ++i) {
-        if (t[i] != u'\r' && t[i] != u'\n') continue;
-        addsBreak = true;
-        if (t[i] == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n') added.push_back(a + i++);
+    const char16_t* const units = reinterpret_cast<const char16_t*>(t.constData());
+    constexpr qsizetype kChunk = 4096;
+    for (qsizetype from = 0; from < t.size(); from += kChunk) {
+        const qsizetype to = qMin(t.size(), from + kChunk);
+        unsigned any = 0;
+        for (qsizetype i = from; i < to; ++i) any |= unsigned(units[i] == u'\r') | unsigned(units[i] == u'\n');
+        if (!any) continue;
+        for (qsizetype i = from; i < to; ++i) {
+            if (units[i] != u'\r' && units[i] != u'\n') continue;
+            addsBreak = true;
+            if (units[i] == u'\r' && i + 1 < t.size() && units[i + 1] == u'\n') added.push_back(a + i++);
+        }
     }
     crlf_.replace(a, b, t.size(), added);
 
@@ -535,7 +544,25 @@ qsizetype ExactText::unitsConverted() {
 
 char16_t* ExactText::displayInto(QStringView exact, char16_t* to) {
     converted.fetch_add(exact.size(), std::memory_order_relaxed);
+    // Stretches of printable ASCII, most of any text, are copied as they are; a stretch holding
+    // anything else is converted unit by unit.
+    constexpr qsizetype kStretch = 32;
+    const char16_t* const units = reinterpret_cast<const char16_t*>(exact.data());
+    qsizetype stretchEnd = 0;
     for (qsizetype i = 0; i < exact.size();) {
+        if (i >= stretchEnd) {
+            if (exact.size() - i >= kStretch) {
+                unsigned other = 0;
+                for (qsizetype k = i; k < i + kStretch; ++k) other |= unsigned(units[k] < 0x20) | unsigned(units[k] >= 0x7F);
+                if (!other) {
+                    std::memcpy(to, units + i, size_t(kStretch) * 2);
+                    to += kStretch;
+                    i += kStretch;
+                    continue;
+                }
+            }
+            stretchEnd = i + kStretch;
+        }
         const char16_t c = exact[i].unicode();
         if (c >= 0x20 && c < 0x7F) {  // most of any text, shown as it is
             *to++ = c;

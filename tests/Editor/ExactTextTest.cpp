@@ -469,3 +469,16 @@ TEST(ExactText, ReadingAStretchMovesTheGapOnlyWhenItLiesInside) {
     EXPECT_GT(text.unitsMoved(), moved);
     EXPECT_LT(text.unitsMoved(), moved + 100);
 }
+
+// A long text put in is read where it lies, never copied first; a CR LF across the stretches it is
+// read in still ends one line.
+TEST(ExactText, ALongTextPutInIsReadWhereItLies) {
+    const QString in = QStringLiteral("aaaa\n").repeated(819) + QStringLiteral("\r\n") + QStringLiteral("bbb\r\n").repeated(2000) + u'c';
+    ExactText text(QStringLiteral("xy"));
+    const ExactText::Change change = text.replace({1, 0}, in);
+    EXPECT_EQ(change.text.constData(), in.constData());
+    EXPECT_EQ(text.text(), "x" + in + "y");
+    // Each CR LF shows as one unit, as in the same text read whole.
+    const ExactText whole("x" + in + "y");
+    for (const qsizetype at : {qsizetype(4095), qsizetype(4096), qsizetype(4097), qsizetype(4098), text.size()}) EXPECT_EQ(text.toDisplay(at), whole.toDisplay(at)) << at;
+}

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <array>
+#include <span>
 #include <utility>
 
 #include "Editor/EditingAssistance.h"
@@ -31,9 +32,28 @@
 
 namespace {
 
+// Whether a text holds any line terminator. Far quicker than counting them: a long text without
+// one (a minified line, a Replace All over it) is read at memory speed.
+bool hasLineBreak(QStringView text) {
+    constexpr qsizetype kChunk = 4096;
+    const char16_t* t = reinterpret_cast<const char16_t*>(text.data());
+    for (qsizetype from = 0; from < text.size(); from += kChunk) {
+        const qsizetype to = qMin(text.size(), from + kChunk);
+        unsigned found = 0;
+        // Or-ed over a chunk without a branch, which the compiler turns into vector code.
+        for (qsizetype i = from; i < to; ++i) {
+            const char16_t c = t[i];
+            found |= unsigned(c == u'\n') | unsigned(c == u'\r') | unsigned(c == 0x85) | unsigned((c & 0xfffe) == 0x2028);
+        }
+        if (found) return true;
+    }
+    return false;
+}
+
 // Where a slice of exact text ends in the display's rows and columns, given where it starts. Read
 // where it lies: the display shows each terminator as one separator, and keeps every other unit.
 TextEdit::Point pointAfter(TextEdit::Point start, QStringView exact) {
+    if (!hasLineBreak(exact)) return {start.row, start.col + exact.size()};
     const qsizetype breaks = Lines::breakCount(exact);
     if (breaks == 0) return {start.row, start.col + exact.size()};
     qsizetype lastBreak = exact.size() - 1;
@@ -425,7 +445,7 @@ bool CodeEditorCoordinator::mayMakeEmptyLines(const ExactText::Change& change, c
     // Where something was taken away and nothing put, in the text as it is now.
     const auto emptied = [&](qsizetype at) { return lineEnd(at - 1) && lineEnd(at); };
     if (!parts) {
-        if (Lines::breakCount(change.text) > 0) return true;
+        if (hasLineBreak(change.text)) return true;
         return change.range.length > 0 && change.text.isEmpty() && emptied(change.range.location);
     }
     // Parts come here only when none touches a line end (applyParts): each is within one line.
@@ -874,11 +894,19 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
                             std::none_of(parts.begin(), parts.end(), touchesALineEnd) &&
                             std::none_of(parts.begin(), parts.end(), nearJoins) && !growsALineLong(text_, parts);
     if (!separately) {
+        // Only the span from the first part to the last is made anew, not the whole text.
+        const qsizetype from = parts.front().location, to = parts.back().location + parts.back().removed.size();
         QList<RegularExpression::Replacement> replacements;
         replacements.reserve(parts.size());
-        for (const EditHistory::Part& part : parts) replacements.append({{part.location, part.removed.size()}, part.inserted});
-        if (!applyWhole(RegularExpression::spliced(text_.text(), replacements), origin, after)) return false;
-        // applyWhole() recorded one change; the history keeps the parts instead.
+        for (const EditHistory::Part& part : parts) replacements.append({{part.location - from, part.removed.size()}, part.inserted});
+        const QStringView old = text_.slice(from, to);
+        QString span = RegularExpression::spliced(old, replacements);
+        const auto [prefix, suffix] = commonAffixes(old, span);
+        const TextRange range{from + prefix, old.size() - prefix - suffix};
+        span.truncate(span.size() - suffix);
+        span.remove(0, prefix);  // its start moves on: nothing is copied
+        if (!apply(range, span, after, origin)) return false;
+        // apply() recorded one change; the history keeps the parts instead.
         if (origin != Origin::undo && origin != Origin::external) history_.replaceLast(parts);
         return true;
     }
@@ -957,9 +985,15 @@ void CodeEditorCoordinator::showParts(qsizetype count) {
     display->setUndoRedoEnabled(true);
     QTextCursor cursor(display);
     cursor.beginEditBlock();
-    // From the last to the first, so the display offsets of those still to come stay as they are.
+    // Only the lines holding rows laid out need forgetting them: those few are found among the
+    // parts' places, rather than each part's line being looked up (most are far from the screen).
+    auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
     std::vector<int> touched;
-    touched.reserve(size_t(count));
+    if (layout) {
+        linesLookedUp_ += layout->laidOutBlockCount();
+        touched = layout->laidOutBlocksAt(std::span(job.shown).subspan(size_t(first), size_t(count)));
+    }
+    // From the last to the first, so the display offsets of those still to come stay as they are.
     // The display's text has one character format throughout (colours are laid over it, never put
     // into it): it is looked up once rather than at each part.
     QTextCharFormat format;
@@ -972,7 +1006,6 @@ void CodeEditorCoordinator::showParts(qsizetype count) {
         const auto [prefix, suffix] = displayedDifference(ExactText::display(part.removed), inserted);
         const int from = job.shown[size_t(i)].first + int(prefix), to = job.shown[size_t(i)].second - int(suffix);
         cursor.setPosition(from);
-        if (const int block = cursor.blockNumber(); touched.empty() || touched.back() != block) touched.push_back(block);
         cursor.setPosition(to, QTextCursor::KeepAnchor);
         const QString middle = inserted.sliced(prefix, inserted.size() - prefix - suffix);
         if (middle.isEmpty()) {
@@ -982,10 +1015,10 @@ void CodeEditorCoordinator::showParts(qsizetype count) {
         if (!std::exchange(formatKnown, true)) format = cursor.charFormat();
         cursor.insertText(middle, format);
     }
-    auto* layout = qobject_cast<WrappingTextLayout*>(display->documentLayout());
+    linesLookedUp_ += qsizetype(touched.size());
     if (layout) layout->setNextChangeBlocks(std::move(touched));
     cursor.endEditBlock();
-    if (layout) layout->setNextChangeBlocks({});  // for this change only, had it not reached the layout
+    if (layout) layout->dropNextChangeBlocks();  // for this change only, had it not reached the layout
     display->setUndoRedoEnabled(false);
     mirroring_ = false;
     job.left = first;

@@ -127,6 +127,8 @@ public:
     void catchUpDisplay();
     // The most parts of the last change made of many that one turn put into the display.
     qsizetype mostPartsShownInATurn() const { return mostPartsPerTurn_; }
+    // How many display lines such changes looked up on their way in, since the editor was made.
+    qsizetype displayLinesLookedUp() const { return linesLookedUp_; }
 
     // A long text goes into the display a step at a time after its start has been shown, so its
     // first lines show without waiting for the rest. True once all of it is there.
@@ -308,6 +310,7 @@ private:
     std::optional<PartsBehind> behind_;
     QBasicTimer catchingUp_;
     qsizetype mostPartsPerTurn_ = 0;
+    qsizetype linesLookedUp_ = 0;
     struct HeldInput {
         QPointer<QObject> target;
         std::unique_ptr<QEvent> event;

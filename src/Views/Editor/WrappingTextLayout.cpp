@@ -147,9 +147,9 @@ QSizeF WrappingTextLayout::documentSize() const {
 
 void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
     QTextDocument* doc = document();
-    const std::vector<int> touched = std::exchange(nextChangeBlocks_, {});
-    if (!touched.empty() && doc->blockCount() == blockCount_) {
-        for (const int number : touched) {
+    const std::optional<std::vector<int>> touched = std::exchange(nextChangeBlocks_, std::nullopt);
+    if (touched && doc->blockCount() == blockCount_) {
+        for (const int number : *touched) {
             doc->findBlockByNumber(number).clearLayout();
             shown_.erase(number);
         }
@@ -209,6 +209,22 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
         }
     QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
     if (recounted) emit documentSizeChanged(documentSize());
+}
+
+std::vector<int> WrappingTextLayout::laidOutBlocksAt(std::span<const std::pair<int, int>> spans) const {
+    std::vector<int> numbers(cachedLong_.begin(), cachedLong_.end());
+    numbers.insert(numbers.end(), cachedShort_.begin(), cachedShort_.end());
+    for (const auto& line : shown_) numbers.push_back(line.first);
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    std::erase_if(numbers, [&](int number) {
+        const QTextBlock block = document()->findBlockByNumber(number);
+        if (!block.isValid()) return true;
+        const int start = block.position();
+        const auto at = std::lower_bound(spans.begin(), spans.end(), start, [](const auto& span, int from) { return span.first < from; });
+        return at == spans.end() || at->first >= start + block.length();
+    });
+    return numbers;
 }
 
 int WrappingTextLayout::rowsBeforeLayout(const QTextBlock& block) const {

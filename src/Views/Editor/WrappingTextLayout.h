@@ -10,6 +10,7 @@
 #include <QPlainTextDocumentLayout>
 #include <deque>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -36,10 +37,17 @@ public:
     // How many blocks changes handed to the stock layout to forget, since the layout was made.
     qsizetype forgottenBlocks() const { return forgotten_; }
     QSizeF documentSize() const override;
-    // The blocks the next change of the document touches, when they are a few among the many between
-    // its first and its last (a Replace All): that change forgets the layouts of these alone instead
-    // of every line in between. Holds for that one change only.
+    // The blocks holding rows laid out that the next change of the document touches, when it is
+    // made of a few edits among the many lines between its first and its last (a Replace All): that
+    // change forgets the rows of these alone instead of every line in between. Holds for that one
+    // change only; dropNextChangeBlocks() takes it back.
     void setNextChangeBlocks(std::vector<int> blocks) { nextChangeBlocks_ = std::move(blocks); }
+    void dropNextChangeBlocks() { nextChangeBlocks_.reset(); }
+    // The blocks holding rows laid out in which one of these display spans, ascending, starts. Only
+    // those few are looked up, however many spans there are.
+    std::vector<int> laidOutBlocksAt(std::span<const std::pair<int, int>> spans) const;
+    // How many blocks laidOutBlocksAt() looks up at most.
+    qsizetype laidOutBlockCount() const { return qsizetype(cachedLong_.size() + cachedShort_.size() + shown_.size()); }
 
     // Between hold() and release() a line changed within itself (typed into, or given new colours)
     // is not laid out: an edit gives it new text and then new colours, and laying it out at each
@@ -89,7 +97,7 @@ private:
     std::deque<int> cachedShort_;
     // What the long lines that keep their glyphs showed when last laid out, by block number.
     std::unordered_map<int, ShownRows> shown_;
-    std::vector<int> nextChangeBlocks_;
+    std::optional<std::vector<int>> nextChangeBlocks_;
     // The lines held back from layout, with what they measured and how many rows they took before.
     struct Held {
         int number;

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextLayout>
 
 #include "Editor/FoldComputer.h"
@@ -223,4 +224,59 @@ TEST(ReplaceAllTurns, ALongLineReplacedWholeIsConvertedForTheDisplayOnce) {
     waitUntilDone(f);
     EXPECT_TRUE(f.text() == text);
     EXPECT_TRUE(displayShowsText(f));
+}
+
+// An undo of a Replace All puts each part into the display without looking up the line it is on:
+// only the lines laid out for the screen are looked at, and those the parts touch are laid out again.
+TEST(ReplaceAllTurns, AnUndoLooksUpTheLinesOnScreenNotALinePerPart) {
+    const QString narrow = QStringLiteral("alpha kilo beta gamma delta epsilon zeta eta theta iota\n");
+    const auto lookedUp = [&](int lines) {
+        const QString text = narrow.repeated(lines);
+        EditorFixture f(text, QStringLiteral("words.txt"));
+        replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram kilogram kilogram kilogram"));
+        waitUntilDone(f);
+        f.view->resize(300, 480);  // the longer lines take more rows than the shorter ones
+        f.settle();
+        const qsizetype before = f.editor().displayLinesLookedUp();
+        f.editor().undo();
+        waitUntilDone(f);
+        EXPECT_TRUE(displayHolds(f, text));
+        // Every line laid out holds rows for the text it has now.
+        int laidOut = 0;
+        for (QTextBlock block = f.view->document()->begin(); block.isValid() && block.blockNumber() < 200; block = block.next()) {
+            const QTextLayout* layout = block.layout();
+            if (layout->lineCount() == 0) continue;
+            ++laidOut;
+            const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+            EXPECT_EQ(last.textStart() + last.textLength(), block.length() - 1) << block.blockNumber();
+        }
+        EXPECT_GT(laidOut, 5);
+        return f.editor().displayLinesLookedUp() - before;
+    };
+    const qsizetype small = lookedUp(1000), large = lookedUp(16000);
+    EXPECT_LT(small, 1000);
+    EXPECT_LT(large, 16000 / 8);
+}
+
+// Lines laid out before lines were added above them are found by their new numbers: a Replace All
+// over them then lays them out again too.
+TEST(ReplaceAllTurns, LinesLaidOutBeforeLinesCameAboveAreLaidOutAgainWhenReplacedIn) {
+    const QString text = QStringLiteral("alpha kilo beta gamma delta epsilon\n").repeated(400);
+    EditorFixture f(text, QStringLiteral("words.txt"));
+    f.view->resize(300, 480);
+    f.settle();
+    f.select(0);
+    f.type(QStringLiteral("\n\n\n\n\n\n\n\n"));
+    f.settle();
+    replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram kilogram kilogram kilogram"));
+    waitUntilDone(f);
+    int laidOut = 0;
+    for (QTextBlock block = f.view->document()->begin(); block.isValid() && block.blockNumber() < 100; block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        if (layout->lineCount() == 0) continue;
+        ++laidOut;
+        const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+        EXPECT_EQ(last.textStart() + last.textLength(), block.length() - 1) << block.blockNumber();
+    }
+    EXPECT_GT(laidOut, 10);
 }

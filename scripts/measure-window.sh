@@ -50,9 +50,18 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 # Starts a virtual X server on a display number of its own, chosen by the server, and points DISPLAY
 # at it; its process id goes into the caller's xvfb.
 own_display() {
-    rm -f "$WORK/display"
-    Xvfb -displayfd 3 -screen 0 1400x900x24 -br -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
-    xvfb=$!
-    until [ -s "$WORK/display" ]; do sleep 0.05; done
-    export DISPLAY=:$(head -1 "$WORK/display")
+    local tries
+    for tries in 1 2 3 4 5; do
+        rm -f "$WORK/display"
+        Xvfb -displayfd 3 -screen 0 1400x900x24 -br -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
+        xvfb=$!
+        until [ -s "$WORK/display" ] || ! kill -0 "$xvfb" 2>/dev/null; do sleep 0.05; done
+        export DISPLAY=:$(head -1 "$WORK/display" 2>/dev/null)
+        # A server that named its display but does not answer (another took the number meanwhile)
+        # would end the program with a platform abort: start another.
+        { ! command -v xdpyinfo >/dev/null || xdpyinfo >/dev/null 2>&1; } && return 0
+        kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null
+    done
+    echo "no display could be started" >&2
+    return 1
 }

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPaintEvent>
+#include <QResizeEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -33,9 +34,22 @@ PaletteScaffold::PaletteScaffold(std::function<void()> dismiss, QWidget* content
 
 namespace {
 const ShadowEffect::Shadow kShadow{QColor::fromRgbF(0, 0, 0, 0.5f), 40, QPointF(0, 18), 1};
+
+// A card's area with the shadow it casts.
+QRect withShadow(const QRect& card) {
+    const int m = Blur::margin(kShadow.radius);
+    return card.adjusted(-m, -m, m, m + int(std::ceil(kShadow.offset.y())));
+}
 }
 
 bool PaletteScaffold::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == card_ && event->type() == QEvent::Resize) {
+        // The card's shadow is drawn here, around the card: when the card changes size with its
+        // list, where the old shadow lay is drawn over as well.
+        const QSize before = static_cast<QResizeEvent*>(event)->oldSize();
+        update(withShadow(card_->geometry()));
+        if (before.isValid()) update(withShadow(QRect(card_->pos(), before)));
+    }
     if (watched == card_ && event->type() == QEvent::Paint) {
         QPainter p(card_);
         const QRectF r = QRectF(card_->rect());
@@ -72,8 +86,7 @@ void PaletteScaffold::release() {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     presence_ = 1;
     // The card with its shadow, whose glass reads what lies behind it as that is drawn again.
-    const int m = Blur::margin(kShadow.radius);
-    update(card_->geometry().adjusted(-m, -m, m, m + int(std::ceil(kShadow.offset.y()))));
+    update(withShadow(card_->geometry()));
     bandTop_ = 0;  // the bands follow from the paint of this frame on
     emit released();
 }

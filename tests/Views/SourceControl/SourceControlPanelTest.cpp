@@ -402,7 +402,9 @@ TEST_F(SourceControlPanelTest, WidgetsAndRowsDrawnPerFrameDoNotGrowWithTheNumber
         for (; written < files; ++written) folder.write(QString("many/f%1.txt").arg(written), "x\n");
         refreshed(*app);
         EXPECT_EQ(app->git().changes().size(), files);
-        QCoreApplication::processEvents();
+        // The list lays its rows out over several turns: the frame is drawn once all are placed.
+        const int last = panel.changeList()->model()->rowCount() - 1;
+        EXPECT_TRUE(waitUntil([&] { return panel.changeList()->visualRect(panel.changeList()->model()->index(last, 0)).isValid(); }));
         const qsizetype widgets = panel.findChildren<QWidget*>().size();
         ChangeRowDelegate::paintedRows = 0;
         panel.changeList()->viewport()->repaint();

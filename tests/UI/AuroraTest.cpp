@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTest>
 #include <QWindow>
 #include <cstdint>
 #include <cstring>
@@ -105,6 +106,39 @@ TEST(AuroraBackground, ATickRepaintsOnlyWhatOpaqueViewsLeaveUncovered) {
     // Hidden behind opaque views everywhere, the backdrop asks for no repaint at all.
     column->setAutoFillBackground(true);
     EXPECT_TRUE(aurora->exposedRegion().isEmpty());
+}
+
+// A repaint of part of the backdrop looks only at the widgets over that part: rows of a long list
+// elsewhere in the window, or inside an opaque view, are not walked at every frame.
+TEST(AuroraBackground, APaintLooksOnlyAtTheWidgetsOverWhatItPaints) {
+    const auto visitsForRows = [](int rows) {
+        QWidget window;
+        window.resize(400, 300);
+        auto* aurora = new AuroraBackground(0.5, &window);
+        aurora->setGround(Qt::black);
+        aurora->setGeometry(window.rect());
+        aurora->setResting(true);
+        auto* column = new CountingWidget(&window);  // translucent: the backdrop shows between its rows
+        column->setGeometry(0, 0, 150, 300);
+        auto* editor = new CountingWidget(&window);
+        editor->setAttribute(Qt::WA_OpaquePaintEvent);
+        editor->setGeometry(150, 0, 150, 300);
+        for (int i = 0; i < rows; ++i) {
+            (new CountingWidget(column))->setGeometry(0, (i * 7) % 280, 150, 18);
+            (new CountingWidget(editor))->setGeometry(0, (i * 7) % 280, 150, 18);
+        }
+        aurora->lower();
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window, 60000));
+        QCoreApplication::processEvents();
+        const qint64 before = aurora->widgetsVisited();
+        aurora->repaint(QRect(320, 10, 60, 60));
+        return aurora->widgetsVisited() - before;
+    };
+    const qint64 few = visitsForRows(10), many = visitsForRows(1000);
+    EXPECT_GT(few, 0);
+    EXPECT_LE(few, 2);
+    EXPECT_EQ(many, few);
 }
 
 // The blobs drift across the middle of a large window; its edges stay black under the vignette.

@@ -376,6 +376,45 @@ TEST(AuroraRenderer, PaintsTheSameMomentFromItsCacheAndWithoutSeams) {
     EXPECT_LE(worst, 2);
 }
 
+// What shows of the backdrop beside an editor is a narrow strip: a frame scales along x only the
+// columns it paints, not whole rows, and pieces painted in any order match the frame drawn whole.
+TEST(AuroraRenderer, WidensOnlyTheColumnsItPaints) {
+    const QSize size(1800, 600);
+    const int layerRows = size.height() / AuroraRenderer::kBlobLayerScale + 2;
+    for (const QColor& ground : {QColor(), QColor(Qt::black)}) {
+        AuroraRenderer renderer;
+        QImage img(size, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        renderer.paint(p, QRegion(0, 0, 200, 600), size, 1000, 0.5, ground);
+        const qint64 first = renderer.pixelsWidened();
+        EXPECT_GT(first, 0);
+        EXPECT_LE(first, qint64(layerRows) * 200) << ground.isValid();
+        renderer.paint(p, QRegion(0, 0, 200, 600), size, 1000 + 4 / 30.0, 0.5, ground);
+        EXPECT_LE(renderer.pixelsWidened() - first, qint64(layerRows) * 200) << ground.isValid();
+    }
+
+    const qreal dpr = 1.5;
+    QImage pieces(size * dpr, QImage::Format_RGB32), whole(size * dpr, QImage::Format_RGB32);
+    pieces.setDevicePixelRatio(dpr);
+    whole.setDevicePixelRatio(dpr);
+    pieces.fill(Qt::red);
+    whole.fill(Qt::blue);
+    AuroraRenderer renderer;
+    {
+        QPainter p(&pieces);
+        // Right of what was widened, left of it, then the gaps between.
+        for (const QRect& r : {QRect(900, 0, 100, 600), QRect(1500, 0, 300, 600), QRect(0, 0, 120, 600),
+                               QRect(120, 0, 780, 600), QRect(1000, 0, 500, 600)})
+            renderer.paint(p, QRegion(r), size, 1000, 1);
+    }
+    {
+        QPainter p(&whole);
+        AuroraRenderer().paint(p, QRegion(QRect(QPoint(0, 0), size)), size, 1000, 1);
+    }
+    EXPECT_EQ(pieces, whole);
+}
+
 TEST(AuroraRenderer, WritesStraightOnlyWhereItIsAskedToPaint) {
     // Straight onto the painter's image, inside a view placed at (50, 30): nothing outside its region changes.
     const QSize size(200, 100);

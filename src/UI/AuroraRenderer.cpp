@@ -223,16 +223,20 @@ void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint o
         wide.rows.assign(size_t(layer.height()), std::vector<quint32>(size_t(width)));
         wide.fresh.assign(size_t(layer.height()), {0, 0});
     }
+    const int layerWidth = layer.width();
     // Widens the columns [begin, end) of a layer row into line.
     const auto widen = [&](const quint32* src, quint32* line, int begin, int end) {
+        if (end <= begin) return;
         int x = begin;
         wide.widened += end - begin;
 #ifdef __SSE2__
         // Four pixels at a time, as mix() does them: the layer row's channels spread to 16 bits
         // once, each column's weight kept beside its taps.
         std::vector<quint64>& spread = wide.spread;
-        spread.resize(size_t(layer.width()));
-        for (int c = 0; c < layer.width(); ++c) {
+        spread.resize(size_t(layerWidth));
+        // Only the layer columns these device columns sample.
+        const int last = end > begin ? wide.second[size_t(end - 1)] : -1;
+        for (int c = wide.first[size_t(begin)]; c <= last; ++c) {
             const quint64 p = src[c];
             spread[size_t(c)] = (p & 0xff) | (p & 0xff00) << 8 | (p & 0xff0000) << 16 | (p & 0xff000000u) << 24;
         }
@@ -360,22 +364,24 @@ void AuroraRenderer::flatten() {
     const int keep = int(std::lround(intensity_ * 256));
     if (keep >= 256) return;  // at full strength the ground does not show
     const quint32 ground = ground_ & 0x00ffffffu;
-    for (int y = 0; y < layer_.height(); ++y) {
+    const int width = layer_.width(), height = layer_.height();
+    for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<quint32*>(layer_.scanLine(y));
-        for (int x = 0; x < layer_.width(); ++x) row[x] = mix(ground, row[x], quint32(keep)) | 0xff000000u;
+        for (int x = 0; x < width; ++x) row[x] = mix(ground, row[x], quint32(keep)) | 0xff000000u;
     }
 }
 
 QRect AuroraRenderer::changedSince(const QImage& before) const {
-    int first = layer_.width(), last = -1, top = -1, bottom = -1;
-    for (int y = 0; y < layer_.height(); ++y) {
+    const int width = layer_.width(), height = layer_.height();
+    int first = width, last = -1, top = -1, bottom = -1;
+    for (int y = 0; y < height; ++y) {
         const auto* now = reinterpret_cast<const quint32*>(layer_.constScanLine(y));
         const auto* was = reinterpret_cast<const quint32*>(before.constScanLine(y));
         int x = 0;
-        while (x < layer_.width() && now[x] == was[x]) ++x;
-        if (x == layer_.width()) continue;
+        while (x < width && now[x] == was[x]) ++x;
+        if (x == width) continue;
         first = std::min(first, x);
-        int r = layer_.width() - 1;
+        int r = width - 1;
         while (now[r] == was[r]) --r;
         last = std::max(last, r);
         if (top < 0) top = y;

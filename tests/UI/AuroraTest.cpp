@@ -208,6 +208,8 @@ TEST(AuroraRenderer, AdvancingReportsEveryPixelThatChanges) {
         EXPECT_EQ(outside, 0) << "at " << dpr;
         EXPECT_TRUE(renderer.advance(size, dpr, 1000 + 4 / 30.0, 1).isEmpty());  // the same moment again
         EXPECT_EQ(renderer.advance(size, dpr, 1000 + 4 / 30.0, 0.5, Qt::black), QRegion(QRect(QPoint(0, 0), size)));
+        const QSize wider = size + QSize(10, 0);  // and so does a new size at the same moment
+        EXPECT_EQ(renderer.advance(wider, dpr, 1000 + 4 / 30.0, 0.5, Qt::black), QRegion(QRect(QPoint(0, 0), wider)));
     }
 }
 

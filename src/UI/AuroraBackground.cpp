@@ -20,21 +20,27 @@ bool paintsOpaque(const QWidget* w) {
 // Takes from region (in the backdrop's coordinates) what the visible widgets among children, or
 // their descendants, cover opaquely, each within clip (the part of its parent it can show in).
 // origin is where the children's parent lies in the backdrop's coordinates. With still, gathers
-// there what glass covers with a picture that does not follow the backdrop for now.
-void subtractOpaque(const QObjectList& children, const QWidget* self, QPoint origin, const QRect& clip,
-                    QRegion& region, QRegion* still) {
-    for (const QObject* child : children) {
-        const auto* w = qobject_cast<const QWidget*>(child);
-        if (!w || w->isWindow() || !w->isVisible() || w == self) continue;
+// there what glass covers with a picture that does not follow the backdrop for now. A widget
+// outside what is left of region cannot change it, so neither it nor its descendants are looked
+// at: the walk stays within the widgets over the part asked about. visited counts the widgets
+// looked at.
+void subtractOpaque(const QObjectList& children, qsizetype from, const QWidget* self, QPoint origin, const QRect& clip,
+                    QRegion& region, QRegion* still, qint64& visited) {
+    for (qsizetype i = from; i < children.size(); ++i) {
+        const QObject* child = children[i];
+        if (!child->isWidgetType()) continue;
+        const auto* w = static_cast<const QWidget*>(child);
+        if (w->isWindow() || !w->isVisible() || w == self) continue;
+        ++visited;
         const QPoint at = origin + w->pos();
         const QRect box = QRect(at, w->size()).intersected(clip);
-        if (box.isEmpty()) continue;
+        if (box.isEmpty() || !region.intersects(box)) continue;
         if (paintsOpaque(w)) {
             region -= box;
         } else {
             if (const auto* card = still ? qobject_cast<const GlassCard*>(w) : nullptr)
                 *still += card->stillRegion().translated(at) & box;
-            subtractOpaque(w->children(), self, at, box, region, still);
+            subtractOpaque(w->children(), 0, self, at, box, region, still, visited);
         }
         if (region.isEmpty()) return;
     }
@@ -77,16 +83,16 @@ void AuroraBackground::syncOpaque() {
     setAttribute(Qt::WA_OpaquePaintEvent, intensity_ >= 1 || (ground_.isValid() && ground_.alpha() == 255));
 }
 
-QRegion AuroraBackground::exposedRegion(QRegion* still) const {
-    QRegion region(rect());
+QRegion AuroraBackground::exposedRegion(QRegion* still) const { return exposedPart(QRegion(rect()), still); }
+
+QRegion AuroraBackground::exposedPart(QRegion region, QRegion* still) const {
     const QWidget* parent = parentWidget();
     if (!parent) return region;
     // Siblings after this one in the child list are stacked above it.
     const QObjectList& siblings = parent->children();
     const qsizetype self = siblings.indexOf(const_cast<AuroraBackground*>(this));
-    const QObjectList above = siblings.mid(self + 1);
     const QRect parentBox(-pos(), parent->size());
-    subtractOpaque(above, this, -pos(), parentBox, region, still);
+    subtractOpaque(siblings, self + 1, this, -pos(), parentBox, region, still, widgetsVisited_);
     return region;
 }
 
@@ -111,7 +117,7 @@ void AuroraBackground::advance() {
 void AuroraBackground::paintEvent(QPaintEvent* event) {
     // What opaque views lie over is painted by them: built here too, the backdrop under the editor
     // would be computed at every repaint of the window for nothing.
-    const QRegion shows = event->region() & exposedRegion();
+    const QRegion shows = exposedPart(event->region() & rect());
     if (shows.isEmpty()) return;
     QPainter p(this);
     renderer_.paint(p, shows, size(), frameTime_, intensity_, ground_);

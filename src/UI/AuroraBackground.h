@@ -40,6 +40,8 @@ public:
     // With still, also gathers there where glass above shows a picture that does not follow the
     // backdrop for now.
     QRegion exposedRegion(QRegion* still = nullptr) const;
+    // Widgets looked at so far to find what of the backdrop shows.
+    qint64 widgetsVisited() const { return widgetsVisited_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -47,6 +49,8 @@ protected:
 private:
     void advance();
     void syncOpaque();
+    // What of region (in its own coordinates) is not hidden by opaque widgets above; still as above.
+    QRegion exposedPart(QRegion region, QRegion* still = nullptr) const;
 
     double intensity_;
     QColor ground_;
@@ -54,4 +58,5 @@ private:
     AuroraRenderer renderer_;
     QRegion unseen_;  // changed since last drawn, under glass that did not look
     Timeline* timeline_;
+    mutable qint64 widgetsVisited_ = 0;
 };

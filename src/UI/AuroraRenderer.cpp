@@ -221,39 +221,57 @@ void upscale(const QImage& layer, const Pixels& target, const QRect& r, QPoint o
     }
     if (wide.rows.size() != size_t(layer.height())) {
         wide.rows.assign(size_t(layer.height()), std::vector<quint32>(size_t(width)));
-        wide.fresh.assign(size_t(layer.height()), false);
+        wide.fresh.assign(size_t(layer.height()), {0, 0});
     }
-    auto widened = [&](int row) -> const quint32* {
-        std::vector<quint32>& line = wide.rows[size_t(row)];
-        if (!wide.fresh[size_t(row)]) {
-            wide.fresh[size_t(row)] = true;
-            const auto* src = reinterpret_cast<const quint32*>(layer.constScanLine(row));
-            int x = 0;
+    const int layerWidth = layer.width();
+    // Widens the columns [begin, end) of a layer row into line.
+    const auto widen = [&](const quint32* src, quint32* line, int begin, int end) {
+        if (end <= begin) return;
+        int x = begin;
+        wide.widened += end - begin;
 #ifdef __SSE2__
-            // Four pixels at a time, as mix() does them: the layer row's channels spread to 16 bits
-            // once, each column's weight kept beside its taps.
-            std::vector<quint64>& spread = wide.spread;
-            spread.resize(size_t(layer.width()));
-            for (int c = 0; c < layer.width(); ++c) {
-                const quint64 p = src[c];
-                spread[size_t(c)] = (p & 0xff) | (p & 0xff00) << 8 | (p & 0xff0000) << 16 | (p & 0xff000000u) << 24;
-            }
-            const __m128i full = _mm_set1_epi16(256);
-            const auto two = [&](int at) {
-                const size_t a0 = size_t(at), a1 = size_t(at + 1);
-                const __m128i va = _mm_set_epi64x(qint64(spread[size_t(wide.first[a1])]), qint64(spread[size_t(wide.first[a0])]));
-                const __m128i vb = _mm_set_epi64x(qint64(spread[size_t(wide.second[a1])]), qint64(spread[size_t(wide.second[a0])]));
-                const __m128i wb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wide.weights.data() + 4 * at));
-                const __m128i wa = _mm_sub_epi16(full, wb);
-                return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(va, wa), _mm_mullo_epi16(vb, wb)), 8);
-            };
-            for (; x + 4 <= width; x += 4)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(line.data() + x), _mm_packus_epi16(two(x), two(x + 2)));
-#endif
-            for (; x < width; ++x)
-                line[size_t(x)] = mix(src[wide.first[size_t(x)]], src[wide.second[size_t(x)]], wide.weights[4 * size_t(x)]);
+        // Four pixels at a time, as mix() does them: the layer row's channels spread to 16 bits
+        // once, each column's weight kept beside its taps.
+        std::vector<quint64>& spread = wide.spread;
+        spread.resize(size_t(layerWidth));
+        // Only the layer columns these device columns sample.
+        const int last = end > begin ? wide.second[size_t(end - 1)] : -1;
+        for (int c = wide.first[size_t(begin)]; c <= last; ++c) {
+            const quint64 p = src[c];
+            spread[size_t(c)] = (p & 0xff) | (p & 0xff00) << 8 | (p & 0xff0000) << 16 | (p & 0xff000000u) << 24;
         }
-        return line.data();
+        const __m128i full = _mm_set1_epi16(256);
+        const auto two = [&](int at) {
+            const size_t a0 = size_t(at), a1 = size_t(at + 1);
+            const __m128i va = _mm_set_epi64x(qint64(spread[size_t(wide.first[a1])]), qint64(spread[size_t(wide.first[a0])]));
+            const __m128i vb = _mm_set_epi64x(qint64(spread[size_t(wide.second[a1])]), qint64(spread[size_t(wide.second[a0])]));
+            const __m128i wb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wide.weights.data() + 4 * at));
+            const __m128i wa = _mm_sub_epi16(full, wb);
+            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(va, wa), _mm_mullo_epi16(vb, wb)), 8);
+        };
+        for (; x + 4 <= end; x += 4)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(line + x), _mm_packus_epi16(two(x), two(x + 2)));
+#endif
+        for (; x < end; ++x)
+            line[x] = mix(src[wide.first[size_t(x)]], src[wide.second[size_t(x)]], wide.weights[4 * size_t(x)]);
+    };
+    const int begin = r.left() - origin.x(), end = r.right() + 1 - origin.x();
+    auto widened = [&](int row) -> const quint32* {
+        quint32* line = wide.rows[size_t(row)].data();
+        auto& [from, to] = wide.fresh[size_t(row)];
+        const auto* src = reinterpret_cast<const quint32*>(layer.constScanLine(row));
+        if (from >= to) {
+            widen(src, line, begin, end);
+            from = begin;
+            to = end;
+        } else {
+            // The fresh columns stay one run: what lies between is widened too.
+            if (begin < from) widen(src, line, begin, from);
+            if (end > to) widen(src, line, to, end);
+            from = std::min(from, begin);
+            to = std::max(to, end);
+        }
+        return line;
     };
     for (int y = r.top(); y <= r.bottom(); ++y) {
         const Tap t = tapAt((y - origin.y() + 0.5) / scale, layer.height());
@@ -346,22 +364,24 @@ void AuroraRenderer::flatten() {
     const int keep = int(std::lround(intensity_ * 256));
     if (keep >= 256) return;  // at full strength the ground does not show
     const quint32 ground = ground_ & 0x00ffffffu;
-    for (int y = 0; y < layer_.height(); ++y) {
+    const int width = layer_.width(), height = layer_.height();
+    for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<quint32*>(layer_.scanLine(y));
-        for (int x = 0; x < layer_.width(); ++x) row[x] = mix(ground, row[x], quint32(keep)) | 0xff000000u;
+        for (int x = 0; x < width; ++x) row[x] = mix(ground, row[x], quint32(keep)) | 0xff000000u;
     }
 }
 
 QRect AuroraRenderer::changedSince(const QImage& before) const {
-    int first = layer_.width(), last = -1, top = -1, bottom = -1;
-    for (int y = 0; y < layer_.height(); ++y) {
+    const int width = layer_.width(), height = layer_.height();
+    int first = width, last = -1, top = -1, bottom = -1;
+    for (int y = 0; y < height; ++y) {
         const auto* now = reinterpret_cast<const quint32*>(layer_.constScanLine(y));
         const auto* was = reinterpret_cast<const quint32*>(before.constScanLine(y));
         int x = 0;
-        while (x < layer_.width() && now[x] == was[x]) ++x;
-        if (x == layer_.width()) continue;
+        while (x < width && now[x] == was[x]) ++x;
+        if (x == width) continue;
         first = std::min(first, x);
-        int r = layer_.width() - 1;
+        int r = width - 1;
         while (now[r] == was[r]) --r;
         last = std::max(last, r);
         if (top < 0) top = y;
@@ -417,7 +437,7 @@ QRegion AuroraRenderer::advance(const QSize& size, qreal dpr, double now, double
 void AuroraRenderer::composeLayer() {
     composeSmoothLayer(QSizeF(frameSize_), frameNow_);
     if (flat_) flatten();
-    std::fill(wide_.fresh.begin(), wide_.fresh.end(), false);
+    std::fill(wide_.fresh.begin(), wide_.fresh.end(), std::pair(0, 0));
     layerFresh_ = true;
 }
 

@@ -44,15 +44,20 @@ public:
 
     // How many pixels of frames were built so far (what a repaint had to compute afresh).
     qint64 pixelsBuilt() const { return pixelsBuilt_; }
+    // How many pixels of layer rows were scaled along x so far.
+    qint64 pixelsWidened() const { return wide_.widened; }
 
     // Layer rows scaled along x for the current frame, and how each device column samples the
     // layer: kept from frame to frame, the columns remade only when the size changes.
     struct Widening {
         std::vector<std::vector<quint32>> rows;
-        std::vector<bool> fresh;        // which rows hold the current frame
+        // The columns [begin, end) of each row that hold the current frame: only the columns
+        // painted are widened, as what shows of the backdrop is often a narrow strip.
+        std::vector<std::pair<int, int>> fresh;
         std::vector<int> first, second; // each device column's two layer columns
         std::vector<quint16> weights;   // and the second one's weight, once per channel
         std::vector<quint64> spread;    // a layer row, each channel in 16 bits
+        qint64 widened = 0;             // pixels of rows widened so far
         int width = 0;
         double scale = 0;
         int layerWidth = 0;

@@ -113,19 +113,14 @@ QRectF ShadowEffect::boundingRectFor(const QRectF& rect) const {
 }
 
 const QImage& ShadowEffect::shadowImage(const Shadow& s, const QSizeF& size, qreal dpr) {
-    const QString key = QStringLiteral("%1|%2|%3|%4x%5|%6")
-                            .arg(s.colour.name(QColor::HexArgb))
-                            .arg(s.radius)
-                            .arg(dpr)
-                            .arg(size.width())
-                            .arg(size.height())
-                            .arg(cornerRadius_);
-    auto it = cache_.find(key);
-    if (it == cache_.end()) {
-        if (cache_.size() > 8) cache_.clear();
-        it = cache_.insert(key, renderShadow(s, size * dpr, cornerRadius_, dpr));
-    }
-    return *it;
+    // Looked up at every frame of a pulsing halo: numbers compared as they are, no text built.
+    const ShadowKey key{s.colour.rgba64(), s.radius, dpr, size.width(), size.height()};
+    for (const auto& [k, image] : cache_)
+        if (k == key) return image;
+    if (cache_.size() > 8) cache_.clear();
+    ++shadowsRendered_;
+    cache_.append({key, renderShadow(s, size * dpr, cornerRadius_, dpr)});
+    return cache_.last().second;
 }
 
 void ShadowEffect::draw(QPainter* painter) {

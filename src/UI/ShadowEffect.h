@@ -6,7 +6,6 @@
 #include <QPixmap>
 #include <functional>
 #include <QGraphicsEffect>
-#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QTransform>
@@ -45,18 +44,28 @@ public:
     void setSourceState(std::function<QByteArray()> state);
 
     QRectF boundingRectFor(const QRectF& rect) const override;
+    // Shadow images blurred so far; a pulse that only fades them blurs none.
+    qint64 shadowsRendered() const { return shadowsRendered_; }
 
 protected:
     void draw(QPainter* painter) override;
 
 private:
+    // What a cached shadow image was made for; compared whole, as the look is drawn from all of it.
+    struct ShadowKey {
+        quint64 colour;
+        qreal radius, dpr, width, height;
+        bool operator==(const ShadowKey&) const = default;
+    };
+
     const QImage& shadowImage(const Shadow& s, const QSizeF& size, qreal dpr);
 
     qreal cornerRadius_;
     QMarginsF insets_;
     QList<Shadow> shadows_;
     QTransform transform_;
-    QHash<QString, QImage> cache_;
+    QList<std::pair<ShadowKey, QImage>> cache_;  // a few looks at most: searched in order
+    qint64 shadowsRendered_ = 0;
     std::function<QByteArray()> sourceState_;
     QByteArray renderedState_;
     QPixmap rendered_;

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTest>
 #include <QWindow>
 #include <cstdint>
 #include <cstring>
@@ -107,6 +108,39 @@ TEST(AuroraBackground, ATickRepaintsOnlyWhatOpaqueViewsLeaveUncovered) {
     EXPECT_TRUE(aurora->exposedRegion().isEmpty());
 }
 
+// A repaint of part of the backdrop looks only at the widgets over that part: rows of a long list
+// elsewhere in the window, or inside an opaque view, are not walked at every frame.
+TEST(AuroraBackground, APaintLooksOnlyAtTheWidgetsOverWhatItPaints) {
+    const auto visitsForRows = [](int rows) {
+        QWidget window;
+        window.resize(400, 300);
+        auto* aurora = new AuroraBackground(0.5, &window);
+        aurora->setGround(Qt::black);
+        aurora->setGeometry(window.rect());
+        aurora->setResting(true);
+        auto* column = new CountingWidget(&window);  // translucent: the backdrop shows between its rows
+        column->setGeometry(0, 0, 150, 300);
+        auto* editor = new CountingWidget(&window);
+        editor->setAttribute(Qt::WA_OpaquePaintEvent);
+        editor->setGeometry(150, 0, 150, 300);
+        for (int i = 0; i < rows; ++i) {
+            (new CountingWidget(column))->setGeometry(0, (i * 7) % 280, 150, 18);
+            (new CountingWidget(editor))->setGeometry(0, (i * 7) % 280, 150, 18);
+        }
+        aurora->lower();
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window, 60000));
+        QCoreApplication::processEvents();
+        const qint64 before = aurora->widgetsVisited();
+        aurora->repaint(QRect(320, 10, 60, 60));
+        return aurora->widgetsVisited() - before;
+    };
+    const qint64 few = visitsForRows(10), many = visitsForRows(1000);
+    EXPECT_GT(few, 0);
+    EXPECT_LE(few, 2);
+    EXPECT_EQ(many, few);
+}
+
 // The blobs drift across the middle of a large window; its edges stay black under the vignette.
 // A frame rebuilds only the pixels that differ from the frame before, and the screen still shows a
 // whole frame of one moment.
@@ -174,6 +208,8 @@ TEST(AuroraRenderer, AdvancingReportsEveryPixelThatChanges) {
         EXPECT_EQ(outside, 0) << "at " << dpr;
         EXPECT_TRUE(renderer.advance(size, dpr, 1000 + 4 / 30.0, 1).isEmpty());  // the same moment again
         EXPECT_EQ(renderer.advance(size, dpr, 1000 + 4 / 30.0, 0.5, Qt::black), QRegion(QRect(QPoint(0, 0), size)));
+        const QSize wider = size + QSize(10, 0);  // and so does a new size at the same moment
+        EXPECT_EQ(renderer.advance(wider, dpr, 1000 + 4 / 30.0, 0.5, Qt::black), QRegion(QRect(QPoint(0, 0), wider)));
     }
 }
 
@@ -340,6 +376,45 @@ TEST(AuroraRenderer, PaintsTheSameMomentFromItsCacheAndWithoutSeams) {
             worst = std::max({worst, std::abs(qRed(over.pixel(x, y)) - qRed(flat.pixel(x, y))),
                               std::abs(qBlue(over.pixel(x, y)) - qBlue(flat.pixel(x, y)))});
     EXPECT_LE(worst, 2);
+}
+
+// What shows of the backdrop beside an editor is a narrow strip: a frame scales along x only the
+// columns it paints, not whole rows, and pieces painted in any order match the frame drawn whole.
+TEST(AuroraRenderer, WidensOnlyTheColumnsItPaints) {
+    const QSize size(1800, 600);
+    const int layerRows = size.height() / AuroraRenderer::kBlobLayerScale + 2;
+    for (const QColor& ground : {QColor(), QColor(Qt::black)}) {
+        AuroraRenderer renderer;
+        QImage img(size, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        renderer.paint(p, QRegion(0, 0, 200, 600), size, 1000, 0.5, ground);
+        const qint64 first = renderer.pixelsWidened();
+        EXPECT_GT(first, 0);
+        EXPECT_LE(first, qint64(layerRows) * 200) << ground.isValid();
+        renderer.paint(p, QRegion(0, 0, 200, 600), size, 1000 + 4 / 30.0, 0.5, ground);
+        EXPECT_LE(renderer.pixelsWidened() - first, qint64(layerRows) * 200) << ground.isValid();
+    }
+
+    const qreal dpr = 1.5;
+    QImage pieces(size * dpr, QImage::Format_RGB32), whole(size * dpr, QImage::Format_RGB32);
+    pieces.setDevicePixelRatio(dpr);
+    whole.setDevicePixelRatio(dpr);
+    pieces.fill(Qt::red);
+    whole.fill(Qt::blue);
+    AuroraRenderer renderer;
+    {
+        QPainter p(&pieces);
+        // Right of what was widened, left of it, then the gaps between.
+        for (const QRect& r : {QRect(900, 0, 100, 600), QRect(1500, 0, 300, 600), QRect(0, 0, 120, 600),
+                               QRect(120, 0, 780, 600), QRect(1000, 0, 500, 600)})
+            renderer.paint(p, QRegion(r), size, 1000, 1);
+    }
+    {
+        QPainter p(&whole);
+        AuroraRenderer().paint(p, QRegion(QRect(QPoint(0, 0), size)), size, 1000, 1);
+    }
+    EXPECT_EQ(pieces, whole);
 }
 
 TEST(AuroraRenderer, WritesStraightOnlyWhereItIsAskedToPaint) {

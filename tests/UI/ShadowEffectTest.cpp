@@ -94,3 +94,32 @@ TEST(ShadowEffect, FadingAShadowRepaintsOnlyWhereItLies) {
         EXPECT_GE(bar.area, qint64(largeBounds.width()) * largeBounds.height());
     }
 }
+
+// A pulsing halo only fades its shadow: once blurred, a frame draws it from the cache, while any
+// other size or colour is blurred anew and comes back from the cache when it returns.
+TEST(ShadowEffect, APulseBlursNothingOnceItsShadowIsCached) {
+    QWidget bar;
+    bar.resize(200, 60);
+    auto* dot = new QWidget(&bar);
+    dot->setGeometry(90, 20, 18, 18);
+    auto* effect = new ShadowEffect(9, dot);
+    dot->setGraphicsEffect(effect);
+    const auto frame = [&](QColor colour, qreal opacity) {
+        effect->setShadows({{colour, 6, QPointF(0, 0), opacity}});
+        return bar.grab().toImage();
+    };
+    const QImage faint = frame(Qt::green, 0.2);
+    EXPECT_EQ(effect->shadowsRendered(), 1);
+    for (int i = 1; i <= 20; ++i) frame(Qt::green, 0.2 + 0.03 * i);
+    EXPECT_EQ(effect->shadowsRendered(), 1);
+    EXPECT_NE(frame(Qt::green, 0.8), faint);  // the fade shows
+
+    dot->resize(18, 19);
+    frame(Qt::green, 0.2);
+    EXPECT_EQ(effect->shadowsRendered(), 2);
+    frame(QColor(0, 255, 0, 254), 0.2);
+    EXPECT_EQ(effect->shadowsRendered(), 3);
+    dot->resize(18, 18);
+    EXPECT_EQ(frame(Qt::green, 0.2), faint);
+    EXPECT_EQ(effect->shadowsRendered(), 3);
+}

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QBackingStore>
-#include <QHash>
 #include <QPaintEvent>
 #include <algorithm>
 
@@ -23,30 +22,6 @@ using namespace testing_support;
 using namespace views_test;
 
 namespace {
-
-// Counts the paint events of every widget, by class name.
-class PaintCounter : public QObject {
-public:
-    PaintCounter() { qApp->installEventFilter(this); }
-    ~PaintCounter() override { qApp->removeEventFilter(this); }
-    int total() const {
-        int n = 0;
-        for (int count : counts) n += count;
-        return n;
-    }
-    QString names() const {
-        QStringList out;
-        for (auto it = counts.begin(); it != counts.end(); ++it) out << it.key() + "=" + QString::number(it.value());
-        return out.join(' ');
-    }
-    QHash<QString, int> counts;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++counts[watched->metaObject()->className()];
-        return false;
-    }
-};
 
 class OverlayRestTest : public ::testing::Test {
 protected:
@@ -75,7 +50,7 @@ protected:
     // nothing repaints for a moment.
     static bool quiet() {
         return waitUntil([] {
-            PaintCounter counter;
+            EventCounter counter;
             spin(200);
             return counter.total() == 0;
         });
@@ -103,7 +78,7 @@ TEST_F(OverlayRestTest, QuickOpenAtRestRepaintsNothingAndItsBackdropRestsUntilIt
     ASSERT_TRUE(waitUntil([&] { return !overlay->results().isEmpty(); }));
     ASSERT_TRUE(settled(overlay));
     ASSERT_TRUE(quiet());
-    PaintCounter counter;
+    EventCounter counter;
     runFrames(40);
     EXPECT_EQ(counter.total(), 0) << counter.names().toStdString();
     EXPECT_FALSE(aurora()->timeline().isRunning());
@@ -156,7 +131,7 @@ TEST_F(OverlayRestTest, TheEditorRepaintsWithoutTheBackdropUnderIt) {
     ASSERT_TRUE(quiet());
     {
         // Nor does the file list, which shows nothing of the find bar, repaint as it comes.
-        PaintCounter counter;
+        EventCounter counter;
         window->app->setFindOpen(true);
         aurora()->setResting(true);  // the bar's coming let it move again
         statusDot()->setResting(true);
@@ -223,10 +198,10 @@ TEST_F(OverlayRestTest, AnOverlayComesAndGoesWithoutRepaintingTheWorkbenchAtEach
     statusDot()->setResting(true);
     ASSERT_TRUE(quiet());
     // Frames that drew the workbench under the overlay (the backdrop lies under all of it).
-    auto underPaints = [](const PaintCounter& c) { return c.counts.value("AuroraBackground"); };
+    auto underPaints = [](const EventCounter& c) { return c.counts.value("AuroraBackground"); };
     QPointer<QWidget> overlay;
     {
-        PaintCounter counter;
+        EventCounter counter;
         UnderAreas under(window.get());
         window->app->setPaletteOpen(true);
         overlay = window->root->overlay(RootView::Overlay::palette);
@@ -243,7 +218,7 @@ TEST_F(OverlayRestTest, AnOverlayComesAndGoesWithoutRepaintingTheWorkbenchAtEach
         EXPECT_LE(underPaints(counter), 1 + window->height() / PaletteScaffold::kBandHeight + 1);
     }
     ASSERT_TRUE(quiet());
-    PaintCounter counter;
+    EventCounter counter;
     window->app->setPaletteOpen(false);
     aurora()->setResting(true);
     statusDot()->setResting(true);
@@ -264,7 +239,7 @@ TEST_F(OverlayRestTest, TheBackdropMovesUnderThePanelsWithoutDrawingTheirWidgets
     // The window's late news (the folder's listing, git's answer) repaints the panels once more
     // when it comes: a run of frames counts once it has all been drawn.
     const bool onlyTints = waitUntil([&] {
-        PaintCounter counter;
+        EventCounter counter;
         const double before = aurora()->frameTime();
         runFrames(48);
         painted = counter.names();

@@ -2,6 +2,8 @@
 // What the view tests share: a main window that carries the menu's key equivalents (as the
 // application's menu bar does) around a root view, and small stand-ins for the active editor.
 #include <QAction>
+#include <QHash>
+#include <QStringList>
 #include <QApplication>
 #include <QMainWindow>
 #include <QTest>
@@ -80,5 +82,39 @@ inline void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     if (!target) target = QApplication::activeWindow();
     if (target) QTest::keyClick(target, Qt::Key(key), modifiers);
 }
+
+// Counts the paint events (and, when asked, the timer events) every object of the program receives:
+// a paint by the widget's class name, a timer by its owner's and that one's parent's.
+class EventCounter : public QObject {
+public:
+    explicit EventCounter(bool timersToo = false) : timersToo_(timersToo) { qApp->installEventFilter(this); }
+    ~EventCounter() override { qApp->removeEventFilter(this); }
+    int total() const {
+        int n = 0;
+        for (int count : counts) n += count;
+        return n;
+    }
+    QString names() const {
+        QStringList out;
+        for (auto it = counts.begin(); it != counts.end(); ++it) out << it.key() + "=" + QString::number(it.value());
+        return out.join(' ');
+    }
+    QHash<QString, int> counts;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++counts[QString::fromLatin1(watched->metaObject()->className())];
+        } else if (timersToo_ && event->type() == QEvent::Timer) {
+            QString name = QString::fromLatin1(watched->metaObject()->className());
+            if (watched->parent()) name += QStringLiteral("<") + QString::fromLatin1(watched->parent()->metaObject()->className());
+            ++counts[name + QStringLiteral(":timer")];
+        }
+        return false;
+    }
+
+private:
+    bool timersToo_;
+};
 
 } // namespace views_test

@@ -5,8 +5,6 @@
 
 #include <QAbstractAnimation>
 #include <QApplication>
-#include <QHash>
-#include <QTimerEvent>
 
 #include "Platform/SettingsStore.h"
 #include "UI/AuroraBackground.h"
@@ -18,39 +16,6 @@
 
 using namespace testing_support;
 using namespace views_test;
-
-namespace {
-
-// Counts the timer events and paint events every object of the program receives, by class name.
-class WorkCounter : public QObject {
-public:
-    WorkCounter() { qApp->installEventFilter(this); }
-    ~WorkCounter() override { qApp->removeEventFilter(this); }
-    int total() const {
-        int n = 0;
-        for (int count : counts) n += count;
-        return n;
-    }
-    std::string names() const {
-        QStringList out;
-        for (auto it = counts.begin(); it != counts.end(); ++it) out << it.key() + "=" + QString::number(it.value());
-        return out.join(' ').toStdString();
-    }
-    QHash<QString, int> counts;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Timer || event->type() == QEvent::Paint) {
-            QString name = QString::fromLatin1(watched->metaObject()->className());
-            if (event->type() == QEvent::Timer && watched->parent())
-                name += QStringLiteral("<") + QString::fromLatin1(watched->parent()->metaObject()->className());
-            ++counts[name + (event->type() == QEvent::Timer ? QStringLiteral(":timer") : QStringLiteral(":paint"))];
-        }
-        return false;
-    }
-};
-
-} // namespace
 
 class WindowRestTest : public ::testing::Test {
 protected:
@@ -78,9 +43,9 @@ protected:
     // Whether a stretch of the event loop passed with no timer fired and nothing painted; what did
     // goes to names.
     static bool restsFor(int ms, std::string* names = nullptr) {
-        WorkCounter counter;
+        EventCounter counter(true);
         spin(ms);
-        if (names) *names = counter.names();
+        if (names) *names = counter.names().toStdString();
         return counter.total() == 0;
     }
     // Waits until the window has come to rest: its late news drawn, its entrances over.

@@ -624,4 +624,13 @@ TEST(ParseWorker, TheCallersOwnQuickParseTakesInAsMuchOfALongerTextAndNoMoreThan
     EXPECT_GT(small, 0);
     EXPECT_EQ(large, small);
     EXPECT_LE(small, ParseWorker::kUnitsHere);
+
+    // Before any tree of the text there is nothing to parse the key from: none here.
+    QString text = statements(100);
+    ExactText now(text);
+    ParseWorker unparsed(javascript()->language());
+    const TextEdit edit = highlight_test::replace(text, 5, 0, QStringLiteral("x"));
+    now.replace({5, 0}, QStringLiteral("x"));
+    unparsed.edit(edit, QStringLiteral("x"), 2, {0, 40}, &now);
+    EXPECT_EQ(unparsed.unitsParsedHere(), 0);
 }

@@ -337,6 +337,7 @@ bool ParseWorker::takeNewestWhole() {
 }
 
 ParseWorker::Colours ParseWorker::colourHere(const TextEdit& e, quint64 revision, TextRange shown, const ExactText& now) {
+    unitsHere_ = 0;
     hereEdits_.emplace_back(revision, e);
     if (hereEdits_.size() > kMostEditsHere) {
         hereEdits_.clear();
@@ -384,6 +385,12 @@ ParseWorker::Colours ParseWorker::colourHere(const TextEdit& e, quint64 revision
     bool exact = false;
     std::shared_ptr<SyntaxTree::MutableTree> quick;
     std::optional<TSRange> around = statementsAround(*hereTree_, window, length, kQuickReach);
+    // Statements much longer than the lines they must colour are the thread's to parse whole: here
+    // the lines around the edits make a guess.
+    const auto units = [&](const TSRange& range) {
+        return (range.end_byte == UINT32_MAX ? length : qsizetype(range.end_byte / 2)) - qsizetype(range.start_byte / 2);
+    };
+    if (around && units(*around) > window.length + kUnitsHere) around.reset();
     if (around) {
         quick = parseAlone(runtime, *around, reader, progress);
         const auto brokenBefore = [&] { return errorBefore(*hereTree_, around->start_byte); };
@@ -399,6 +406,7 @@ ParseWorker::Colours ParseWorker::colourHere(const TextEdit& e, quint64 revision
     } else if ((around = linesAround(*hereTree_, read, length, window, kQuickReach))) {
         quick = parseAlone(runtime, *around, reader, progress);
     }
+    if (around) unitsHere_ = units(*around);
     if (!quick) {
         ts_parser_reset(runtime);  // out of steps: the next parse starts afresh
         return Colours::none;

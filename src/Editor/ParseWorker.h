@@ -75,6 +75,12 @@ public:
     qint64 stepsBeforeColours() const { return std::atomic_ref(stepsBeforeColours_).load(); }
     // The most steps the caller's quick parse of an edit may take before it leaves it to the thread.
     static constexpr qint64 kStepsHere = 400;
+    // The most text the caller's quick parse of an edit takes in past the lines in view and the
+    // edits, in a text too long to be parsed again whole.
+    static constexpr qsizetype kUnitsHere = 8 * 1024;
+    // Units of text the caller's quick parse of the last edit took in: what colouring a key costs
+    // on the caller's thread.
+    qsizetype unitsParsedHere() const { return unitsHere_; }
 
 signals:
     // A parse finished (sent from the worker's thread).
@@ -130,6 +136,7 @@ private:
     quint64 hereBase_ = 0;   // the revision of the whole tree hereTree_ was taken from
     quint64 hereFloor_ = 0;  // no whole tree older than this one is of the current text
     std::vector<std::pair<quint64, TextEdit>> hereEdits_;
+    qsizetype unitsHere_ = 0;
     std::shared_ptr<SyntaxTree::MutableTree> leftHere_;  // hereTree_ once the worker is being destroyed
     std::vector<std::shared_ptr<SyntaxTree::MutableTree>> spent_;  // the caller's, for the thread to free
     std::thread thread_;

@@ -15,6 +15,7 @@
 #include "HighlightTestSupport.h"
 #include "SyntaxTree/MutableTree.h"
 #include "SyntaxTree/Node.h"
+#include "SyntaxTree/Tree.h"
 
 namespace {
 
@@ -608,4 +609,62 @@ TEST(ParseWorker, TheCallersTreeIsFreedOnTheParseThread) {
     ts_set_allocator(nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(freesCounted.load(), 0);
     EXPECT_TRUE(waitFor(worker, 4).valid);
+}
+
+namespace {
+
+// The units the caller's own quick parse takes in past the lines in view for a key typed in the
+// middle of the longest top-level statement of real-shaped code, with the forty lines around it in
+// view: the same code leads a text of `units`, of which only the first `within` are searched for
+// that statement.
+qsizetype unitsParsedHereInTheLongestStatement(qsizetype units, qsizetype within) {
+    QString text = generated_code::realShapedJavaScript(units);
+    ExactText now(text);
+    const std::unique_ptr<ParseWorker> worker = parsing(text);
+    const ParseWorker::Result whole = worker->latest();
+    EXPECT_NE(whole.tree, nullptr);
+    if (!whole.tree) return -1;
+    const TSNode root = ts_tree_root_node(whole.tree->tree()->tsTree());
+    TSNode longest{};
+    for (uint32_t i = 0; i < ts_node_child_count(root); ++i) {
+        const TSNode child = ts_node_child(root, i);
+        if (ts_node_end_byte(child) / 2 > uint32_t(within)) break;
+        if (ts_node_is_null(longest) ||
+            ts_node_end_byte(child) - ts_node_start_byte(child) > ts_node_end_byte(longest) - ts_node_start_byte(longest))
+            longest = child;
+    }
+    EXPECT_FALSE(ts_node_is_null(longest));
+    const qsizetype middle = (ts_node_start_byte(longest) + ts_node_end_byte(longest)) / 4;
+    const qsizetype at = text.indexOf(u'\n', middle) + 1;
+    qsizetype from = at, to = at;
+    for (int i = 0; i < 20 && from > 0; ++i) from = text.lastIndexOf(u'\n', from - 2) + 1;
+    for (int i = 0; i < 20 && to >= 0 && to < text.size(); ++i) to = text.indexOf(u'\n', to + 1);
+    const TextRange shown{from, to - from};
+    const TextEdit edit = highlight_test::replace(text, at, 0, QStringLiteral("x"));
+    now.replace({at, 0}, QStringLiteral("x"));
+    worker->edit(edit, QStringLiteral("x"), 2, shown, &now);
+    EXPECT_EQ(worker->shownFor(shown).revision, 2u) << "the key was not coloured before edit() returned";
+    return worker->unitsParsedHere() - shown.length;
+}
+
+} // namespace
+
+// A key typed inside a long statement costs the caller's thread a parse of about the lines in view
+// and around the key, as in a short text: the rest of the statement is the thread's to parse.
+TEST(ParseWorker, TheCallersOwnQuickParseTakesInAsMuchOfALongerTextAndNoMoreThanAFewScreens) {
+    constexpr qsizetype kWithin = 200'000;
+    const qsizetype small = unitsParsedHereInTheLongestStatement(256 * 1024, kWithin);
+    const qsizetype large = unitsParsedHereInTheLongestStatement(2 * 1024 * 1024, kWithin);
+    EXPECT_GT(small, 0);
+    EXPECT_EQ(large, small);
+    EXPECT_LE(small, ParseWorker::kUnitsHere);
+
+    // Before any tree of the text there is nothing to parse the key from: none here.
+    QString text = statements(100);
+    ExactText now(text);
+    ParseWorker unparsed(javascript()->language());
+    const TextEdit edit = highlight_test::replace(text, 5, 0, QStringLiteral("x"));
+    now.replace({5, 0}, QStringLiteral("x"));
+    unparsed.edit(edit, QStringLiteral("x"), 2, {0, 40}, &now);
+    EXPECT_EQ(unparsed.unitsParsedHere(), 0);
 }

@@ -1,5 +1,6 @@
 #include "Workspace/EditorDocument.h"
 
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <utility>
 
@@ -15,6 +16,13 @@
 #include <sys/stat.h>
 
 namespace {
+// Saves have threads of their own, so that a write never queues behind searches or listings; at
+// a normal exit the pool waits for the writes under way.
+QThreadPool& writers() {
+    static QThreadPool pool;
+    return pool;
+}
+
 CodeLanguage languageFor(const std::optional<QString>& url) {
     return url ? CodeLanguages::detect(DirectoryListing::lastComponent(*url)) : CodeLanguage::plain;
 }
@@ -201,7 +209,7 @@ bool EditorDocument::saveInBackground(const std::optional<QString>& to, QString*
     savingTo_ = *target;
     savingRevision_ = textRevision_;
     const quint64 generation = ++savingGeneration_;
-    saving_ = QtConcurrent::run([this, generation, path = *target, shared = text()]() mutable {
+    saving_ = QtConcurrent::run(&writers(), [this, generation, path = *target, shared = text()]() mutable {
         Written written;
         const std::optional<QByteArray> bytes = TextFile::encodeUtf8(shared, &written.error);
         written.print = TextFingerprint::of(shared);

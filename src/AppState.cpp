@@ -219,17 +219,31 @@ bool AppState::confirmDiskChange(EditorDocument* document) {
     return Prompter::current().ask(alert) == 0;
 }
 
-bool AppState::writeOrReport(EditorDocument* document, const std::optional<QString>& to) {
+bool AppState::writeOrReport(EditorDocument* document, const std::optional<QString>& to, bool inBackground) {
+    document->finishSaving();  // the file as the last save left it
     // Writing over the document's own file must not silently undo what happened to it meanwhile.
     if ((!to || to == document->url()) && !confirmDiskChange(document)) return false;
-    QString error;
-    if (document->save(to, &error)) return true;
     const QString name = to ? fileName(*to) : document->displayName();
-    Prompter::current().ask({QStringLiteral("“%1” could not be saved.").arg(name), error, {}, true});
+    const auto report = [name](const QString& error) {
+        Prompter::current().ask({QStringLiteral("“%1” could not be saved.").arg(name), error, {}, true});
+    };
+    QString error;
+    if (inBackground) {
+        if (!document->saveInBackground(to, &error)) {
+            report(error);
+            return false;
+        }
+        connect(document, &EditorDocument::saveFinished, this, [report](const QString& error) {
+            if (!error.isEmpty()) report(error);
+        }, Qt::SingleShotConnection);
+        return true;
+    }
+    if (document->save(to, &error)) return true;
+    report(error);
     return false;
 }
 
-bool AppState::saveToChosenLocation(EditorDocument* document) {
+bool AppState::saveToChosenLocation(EditorDocument* document, bool inBackground) {
     ChooserRequest request;
     request.title = QStringLiteral("Save");
     request.prompt = QStringLiteral("Save");
@@ -237,13 +251,13 @@ bool AppState::saveToChosenLocation(EditorDocument* document) {
     if (rootNode_) request.directory = rootNode_->url();
     const auto target = FileChooser::current().chooseSaveLocation(request);
     if (!target) return false;
-    return writeOrReport(document, *target);
+    return writeOrReport(document, *target, inBackground);
 }
 
-bool AppState::save(EditorDocument* document) {
+bool AppState::save(EditorDocument* document, bool inBackground) {
     if (!document) return false;
-    if (document->url()) return writeOrReport(document, std::nullopt);
-    return saveToChosenLocation(document);
+    if (document->url()) return writeOrReport(document, std::nullopt, inBackground);
+    return saveToChosenLocation(document, inBackground);
 }
 
 bool AppState::confirmDiscard(EditorDocument* document) {

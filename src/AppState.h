@@ -119,7 +119,9 @@ public:
     void cycleTab(int offset);
     void selectTab(EditorDocument* document);
     bool hasUnsavedChanges() const;
-    bool save(EditorDocument* document);
+    // inBackground: the file is written on another thread and a failure is reported when it ends
+    // (a save from the window, which a large file must not hold up).
+    bool save(EditorDocument* document, bool inBackground = false);
     TerminateReply confirmTerminate();
     // Asked before the window closes: the same question as quitting, for this window's documents.
     TerminateReply confirmCloseWindow();
@@ -173,8 +175,8 @@ private:
     QList<EditorDocument*> documentsAtOrUnder(const QString& path) const;
     void removeDocument(EditorDocument* document);
     TerminateReply confirmUnsaved(const QString& informative);
-    bool saveToChosenLocation(EditorDocument* document);
-    bool writeOrReport(EditorDocument* document, const std::optional<QString>& to);
+    bool saveToChosenLocation(EditorDocument* document, bool inBackground);
+    bool writeOrReport(EditorDocument* document, const std::optional<QString>& to, bool inBackground);
     void rememberFolder(const QString& path);
     void startWatching(const QString& path);
     void tellOfUnwatchedFolders();

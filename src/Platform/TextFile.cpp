@@ -292,14 +292,30 @@ std::optional<Stamp> stamp(const QString& path) {
     return stampOf(st);
 }
 
-bool writeUtf8(const QString& path, const QString& text, QString* error, Stamp* written) {
+namespace {
+thread_local qsizetype t_unitsEncoded = 0;
+} // namespace
+
+qsizetype unitsEncodedHere() { return t_unitsEncoded; }
+
+std::optional<QByteArray> encodeUtf8(const QString& text, QString* error) {
+    t_unitsEncoded += text.size();
     QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    const QByteArray bytes = encoder.encode(text);
+    QByteArray bytes = encoder.encode(text);
     if (encoder.hasError() || !QStringView(text).isValidUtf16()) {
         // Lone surrogates cannot be written as UTF-8.
         if (error) *error = QStringLiteral("The text holds characters that cannot be written as UTF-8.");
-        return false;
+        return std::nullopt;
     }
+    return bytes;
+}
+
+bool writeUtf8(const QString& path, const QString& text, QString* error, Stamp* written) {
+    const std::optional<QByteArray> bytes = encodeUtf8(text, error);
+    return bytes && writeBytes(path, *bytes, error, written);
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error, Stamp* written) {
     const auto failed = [&](const QString& why) {
         if (error) *error = why;
         return false;

@@ -48,4 +48,12 @@ std::optional<Stamp> stamp(const QString& path);
 // leaves the old content whole as far as the system allows; on success fills written when given.
 bool writeUtf8(const QString& path, const QString& text, QString* error = nullptr, Stamp* written = nullptr);
 
+// The two steps of writeUtf8, for a writer that lets go of the text before it writes the bytes:
+// the text as UTF-8 (absent, with error filled when given, when it holds a lone surrogate), and
+// the bytes written as writeUtf8 writes them.
+std::optional<QByteArray> encodeUtf8(const QString& text, QString* error = nullptr);
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr, Stamp* written = nullptr);
+// Units of text encodeUtf8 has encoded on the calling thread.
+qsizetype unitsEncodedHere();
+
 } // namespace TextFile

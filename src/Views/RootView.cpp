@@ -160,7 +160,7 @@ void RootView::handle(const QString& name) {
     } else if (name == MenuNotification::openFolder) {
         openProject();
     } else if (name == MenuNotification::save) {
-        if (EditorDocument* doc = app.activeDocument()) app.save(doc);
+        if (EditorDocument* doc = app.activeDocument()) app.save(doc, true);
     } else if (name == MenuNotification::closeTab) {
         if (EditorDocument* doc = app.activeDocument()) app.close(doc);
     } else if (name == MenuNotification::toggleComment) {

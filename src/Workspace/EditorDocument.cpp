@@ -1,5 +1,7 @@
 #include "Workspace/EditorDocument.h"
 
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <utility>
 
 #include "Editor/ExactText.h"
@@ -14,6 +16,13 @@
 #include <sys/stat.h>
 
 namespace {
+// Saves have threads of their own, so that a write never queues behind searches or listings; at
+// a normal exit the pool waits for the writes under way.
+QThreadPool& writers() {
+    static QThreadPool pool;
+    return pool;
+}
+
 CodeLanguage languageFor(const std::optional<QString>& url) {
     return url ? CodeLanguages::detect(DirectoryListing::lastComponent(*url)) : CodeLanguage::plain;
 }
@@ -29,6 +38,10 @@ EditorDocument::EditorDocument(std::optional<QString> url, QString text, QObject
       samePrefix_(text_.size()),
       sameSuffix_(text_.size()) {
     savedFingerprint_.start(savedText_);
+}
+
+EditorDocument::~EditorDocument() {
+    if (saving_.isValid()) saving_.waitForFinished();
 }
 
 void EditorDocument::setUrl(std::optional<QString> url) {
@@ -153,6 +166,7 @@ QString EditorDocument::displayName() const {
 }
 
 bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
+    finishSaving();
     const std::optional<QString> target = to ? to : url_;
     if (!target || target->isEmpty()) {
         if (error) *error = QStringLiteral("The document has no file to save to.");
@@ -160,15 +174,64 @@ bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
     }
     TextFile::Stamp written;
     if (!TextFile::writeUtf8(*target, text(), error, &written)) return false;
+    didSave(*target, written, true, std::nullopt);
+    return true;
+}
+
+void EditorDocument::didSave(const QString& target, const TextFile::Stamp& written, bool textUnchanged,
+                             std::optional<TextFingerprint::Print> print) {
     diskStamp_ = written;
-    setUrl(*target);
-    setLanguage(languageFor(target));
+    setUrl(target);
+    setLanguage(languageFor(url_));
+    if (!textUnchanged) {
+        // The file holds the text as it was; only its print is needed to tell whether it still does.
+        savedText_ = QString();
+        savedPrint_ = print;
+        savedFingerprint_.clear();
+        samePrefix_ = sameSuffix_ = 0;
+        return;
+    }
     savedText_ = text();
     savedPrint_.reset();
-    savedFingerprint_.start(savedText_);
+    if (print) savedFingerprint_.set(*print);
+    else savedFingerprint_.start(savedText_);
     samePrefix_ = sameSuffix_ = savedText_.size();
     setIsDirty(false);
+}
+
+bool EditorDocument::saveInBackground(const std::optional<QString>& to, QString* error) {
+    finishSaving();
+    const std::optional<QString> target = to ? to : url_;
+    if (!target || target->isEmpty()) {
+        if (error) *error = QStringLiteral("The document has no file to save to.");
+        return false;
+    }
+    savingTo_ = *target;
+    savingRevision_ = textRevision_;
+    const quint64 generation = ++savingGeneration_;
+    saving_ = QtConcurrent::run(&writers(), [this, generation, path = *target, shared = text()]() mutable {
+        Written written;
+        const std::optional<QByteArray> bytes = TextFile::encodeUtf8(shared, &written.error);
+        written.print = TextFingerprint::of(shared);
+        // Let go before the write: an edit meanwhile then finds the buffer its own and copies nothing.
+        shared = QString();
+        if (bytes && !TextFile::writeBytes(path, *bytes, &written.error, &written.stamp) && written.error.isEmpty())
+            written.error = QStringLiteral("The file could not be written.");
+        // Taken in a later turn, unless someone waited for it (and maybe started another) before.
+        QMetaObject::invokeMethod(
+            this, [this, generation] { if (generation == savingGeneration_) finishSaving(); }, Qt::QueuedConnection);
+        return written;
+    });
     return true;
+}
+
+bool EditorDocument::finishSaving() {
+    if (!saving_.isValid()) return true;
+    const Written written = saving_.result();
+    saving_ = {};
+    if (written.error.isEmpty()) didSave(savingTo_, written.stamp, savingRevision_ == textRevision_, written.print);
+    emit saveFinished(written.error);
+    return written.error.isEmpty();
 }
 
 EditorDocument::DiskChange EditorDocument::diskChange() const {

@@ -1,6 +1,7 @@
 #pragma once
 // One open tab: the text of a file (or of an untitled buffer), whether it holds unsaved changes,
 // its language and the caret position. It reads nothing from disk; it writes itself when saved.
+#include <QFuture>
 #include <QObject>
 #include <QString>
 #include <QUuid>
@@ -17,6 +18,8 @@ class EditorDocument : public QObject {
 public:
     // url is the file's path; absent for an untitled document.
     explicit EditorDocument(std::optional<QString> url = std::nullopt, QString text = {}, QObject* parent = nullptr);
+    // Lets a save under way end first: its bytes are the user's.
+    ~EditorDocument() override;
 
     QUuid id() const { return id_; }
 
@@ -59,7 +62,8 @@ public:
     void setCursorColumn(int column);
 
     // The text as last read or saved; the reference of the dirty rule. Changing it announces nothing.
-    // Empty once willReplace() let it go (the document is dirty then) until the next save or reload.
+    // Empty once willReplace() let it go (the document is dirty then) until the next save or reload,
+    // and after a save in the background that the text outran.
     const QString& savedText() const { return savedText_; }
     void setSavedText(const QString& text);
     // True when the text is the saved text unit for unit: savedText(), which is never edited in
@@ -73,6 +77,14 @@ public:
     // byte as held (line endings and a leading U+FEFF included). On success the document follows the
     // target and turns clean. On failure nothing changes, false is returned and error says why.
     bool save(const std::optional<QString>& to = std::nullopt, QString* error = nullptr);
+    // The same, with the bytes made and written on another thread, so that a large text does not hold
+    // up the caller: the text is shared, not copied, and let go of before the write. False (error
+    // filled) only when there is no file to save to; the outcome comes as saveFinished(). Until then
+    // the document stays as it was; an edit made meanwhile keeps it dirty after the write.
+    bool saveInBackground(const std::optional<QString>& to = std::nullopt, QString* error = nullptr);
+    bool isSaving() const { return saving_.isValid(); }
+    // Waits for the save under way to end and takes its outcome now; false when it failed.
+    bool finishSaving();
 
     // --- the file on disk
     // The file as last read or saved; absent when not known (untitled, or created without a read).
@@ -92,11 +104,16 @@ signals:
     void languageChanged();
     void cursorLineChanged();
     void cursorColumnChanged();
+    // A save in the background ended: empty error when the file holds the text.
+    void saveFinished(const QString& error);
 
 private:
     // inserted: the edit only added text (a clean text that only grew cannot read as the saved one).
     void textDidChange(bool inserted = false);
     void applyHeld() const;
+    // The document follows the file it was saved to; clean when the text is still what was written.
+    void didSave(const QString& target, const TextFile::Stamp& written, bool textUnchanged,
+                 std::optional<TextFingerprint::Print> print);
 
     const QUuid id_;
     std::optional<QString> url_;
@@ -125,4 +142,13 @@ private:
     qsizetype samePrefix_ = 0;
     qsizetype sameSuffix_ = 0;
     quint64 textRevision_ = 0;
+    struct Written {
+        QString error;
+        TextFile::Stamp stamp;
+        TextFingerprint::Print print;
+    };
+    QFuture<Written> saving_;
+    QString savingTo_;
+    quint64 savingRevision_ = 0;
+    quint64 savingGeneration_ = 0;
 };

@@ -6,9 +6,20 @@
 namespace {
 // Below this a text is hashed at once: a thread would cost more than the hash.
 constexpr qsizetype kHashedAtOnce = 64 * 1024;
+thread_local qsizetype t_unitsHashed = 0;
 } // namespace
 
-TextFingerprint::Print TextFingerprint::of(QStringView text) { return {text.size(), qHash(text)}; }
+TextFingerprint::Print TextFingerprint::of(QStringView text) {
+    t_unitsHashed += text.size();
+    return {text.size(), qHash(text)};
+}
+
+qsizetype TextFingerprint::unitsHashedHere() { return t_unitsHashed; }
+
+void TextFingerprint::set(Print print) {
+    clear();
+    done_ = print;
+}
 
 void TextFingerprint::start(const QString& text) {
     clear();

@@ -14,9 +14,13 @@ public:
         friend bool operator==(const Print&, const Print&) = default;
     };
     static Print of(QStringView text);
+    // Units of text of() has hashed on the calling thread.
+    static qsizetype unitsHashedHere();
 
     // Starts working out the print of the text, dropping the one worked out before.
     void start(const QString& text);
+    // Takes the print of the text, worked out elsewhere.
+    void set(Print print);
     // The print of the text last started, waiting for it if it is not done yet; the print of
     // `text`, worked out here, when none was started since the last clear().
     Print take(QStringView text);

@@ -223,6 +223,7 @@ TEST_F(MainWindowTest, AFileOpenedFromTheSessionTheExplorerOrQuickOpenTakesTheKe
         keyToApp(window, Qt::Key_End, Qt::ControlModifier);
         keyToApp(window, Qt::Key_Q);
         keyToApp(window, Qt::Key_S, Qt::ControlModifier);
+        EXPECT_TRUE(waitUntil([&] { return !window->rootView()->pane()->editor()->editorDocument()->isDirty(); }));
         EXPECT_EQ(readBytes(dir.file(name)), "abc\nq") << "the keys reached the editor and the text was saved";
         window->closeWithoutAsking();
         ASSERT_TRUE(waitUntil([] { return WindowManager::shared().windows().isEmpty(); }));

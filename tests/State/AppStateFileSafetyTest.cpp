@@ -2,9 +2,11 @@
 // never makes a save lose or misplace what the user wrote.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QThread>
 
 #include "AppState.h"
 #include "ScriptedPrompter.h"
@@ -117,4 +119,36 @@ TEST_F(AppStateFileSafety, SavingAsksBeforeReplacingAnotherProgramsChange) {
     prompter.answers = {0};
     EXPECT_TRUE(state.save(docA));
     EXPECT_EQ(readBytes(a), "after delete\n");
+}
+
+// A save from the window writes on another thread: the file and the clean state come when it ends;
+// a save started meanwhile takes that write as the file's own, not as another program's; and a
+// failure is still put to the user.
+TEST_F(AppStateFileSafety, ASaveFromTheWindowIsTakenAndReportedWhenItsWriteEnds) {
+    const QString a = dir.write("a.txt", "old\n");
+    state.open(a);
+    EditorDocument* doc = state.documents()[0];
+    doc->setText("new\n");
+    ASSERT_TRUE(state.save(doc, true));
+    ASSERT_TRUE(doc->finishSaving());
+    EXPECT_EQ(readBytes(a), "new\n");
+    EXPECT_FALSE(doc->isDirty());
+
+    doc->setText("third\n");
+    ASSERT_TRUE(state.save(doc, true));
+    // Written, but not yet taken (no turn of the event loop has run since).
+    for (QDeadlineTimer deadline(60000); readBytes(a) != "third\n" && !deadline.hasExpired();) QThread::yieldCurrentThread();
+    doc->setText("fourth\n");
+    ASSERT_TRUE(state.save(doc));
+    EXPECT_EQ(readBytes(a), "fourth\n");
+    EXPECT_FALSE(doc->isDirty());
+    EXPECT_TRUE(prompter.asked.isEmpty());
+
+    doc->setText(QString::fromUtf16(u"\xD800 half a pair"));
+    ASSERT_TRUE(state.save(doc, true));
+    EXPECT_FALSE(doc->finishSaving());
+    ASSERT_EQ(prompter.asked.size(), 1);
+    EXPECT_EQ(prompter.asked[0].title, "“a.txt” could not be saved.");
+    EXPECT_EQ(readBytes(a), "fourth\n");
+    EXPECT_TRUE(doc->isDirty());
 }

@@ -196,6 +196,7 @@ TEST_F(RootViewTest, NewFileSaveAndToggleCommentActOnThisWindow) {
     press(Qt::Key_S, Qt::ControlModifier);
     ASSERT_EQ(chooser.asked.size(), 1);
     EXPECT_EQ(chooser.asked[0].proposedName, "Untitled.txt");
+    ASSERT_TRUE(waitUntil([&] { return !window->app->activeDocument()->isDirty(); })) << "written on another thread";
     EXPECT_EQ(readBytes(target), "x = 1\n");
 
     openFile("script.py", "x = 1\n");

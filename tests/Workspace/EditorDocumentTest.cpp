@@ -288,3 +288,88 @@ TEST(EditorDocument, TheFirstEditReadsNoneOfTheSavedTextHoweverLarge) {
     const qsizetype small = hashedOnFirstEdit(1000);
     EXPECT_EQ(hashedOnFirstEdit(4 * 1024 * 1024), small);
 }
+
+// A save started from the window makes and writes the bytes on another thread: the calling thread
+// encodes, hashes and copies none of the text, however large, and the document turns clean (and
+// follows the target) only once the file holds the text.
+TEST(EditorDocument, ABackgroundSaveReadsNoneOfTheTextOnTheCallingThread) {
+    const auto readHere = [] { return TextFile::unitsEncodedHere() + TextFingerprint::unitsHashedHere(); };
+    const auto unitsReadBySaving = [&](qsizetype units) {
+        TempFolder dir;
+        QString content(units, u'a');
+        content[units / 2] = u'\n';
+        EditorDocument doc(std::nullopt, content);
+        ExactText live(doc.text());
+        content = QString();
+        doc.lendText(&live);
+        live.replace({0, 0}, QStringLiteral("z"));
+        doc.replaceText(0, 0, u"z");
+        const QString path = dir.file(QStringLiteral("big.txt"));
+        QSignalSpy finished(&doc, &EditorDocument::saveFinished);
+        const qsizetype before = readHere();
+        QString error;
+        EXPECT_TRUE(doc.saveInBackground(path, &error)) << error.toStdString();
+        const qsizetype read = readHere() - before;
+        EXPECT_TRUE(!finished.isEmpty() || finished.wait(120000));
+        EXPECT_EQ(finished.value(0).value(0).toString(), QString());
+        EXPECT_FALSE(doc.isDirty());
+        EXPECT_EQ(doc.url(), path);
+        EXPECT_EQ(readBytes(path), live.text().toUtf8());
+        EXPECT_TRUE(doc.textIsSavedText());
+        return read;
+    };
+    EXPECT_EQ(unitsReadBySaving(1000), 0);
+    EXPECT_EQ(unitsReadBySaving(4 * 1024 * 1024), 0);
+}
+
+// What happens to the document while its text is being written: an edit meanwhile keeps it dirty
+// while the file holds the text as it was; a failure is reported and changes nothing; and a document
+// that goes away, or is saved again, first lets the write end, so no save is cut short.
+TEST(EditorDocument, ABackgroundSaveEndsWholeWhateverHappensMeanwhile) {
+    TempFolder dir;
+    {
+        EditorDocument doc(std::nullopt, QStringLiteral("first"));
+        const QString path = dir.file(QStringLiteral("edited.txt"));
+        ASSERT_TRUE(doc.saveInBackground(path));
+        EXPECT_TRUE(doc.isSaving());
+        doc.setText(QStringLiteral("second"));
+        EXPECT_TRUE(doc.finishSaving());
+        EXPECT_FALSE(doc.isSaving());
+        EXPECT_TRUE(doc.isDirty());
+        EXPECT_EQ(doc.url(), path);
+        EXPECT_EQ(readBytes(path), "first");
+        EXPECT_EQ(doc.diskChange(), EditorDocument::DiskChange::none);
+        ASSERT_TRUE(doc.saveInBackground());
+        ASSERT_TRUE(doc.save());  // waits for the one under way, then writes again
+        EXPECT_EQ(readBytes(path), "second");
+        EXPECT_FALSE(doc.isDirty());
+    }
+    {
+        EditorDocument doc(dir.file(QStringLiteral("kept.txt")), QStringLiteral("old"));
+        doc.setText(QStringLiteral("new"));
+        QSignalSpy finished(&doc, &EditorDocument::saveFinished);
+        ASSERT_TRUE(doc.saveInBackground(dir.file(QStringLiteral("missing/x.txt"))));
+        doc.setText(QString::fromUtf16(u"half \xD800 of a pair"));
+        ASSERT_TRUE(doc.saveInBackground());  // takes the outcome of the one under way first
+        ASSERT_EQ(finished.size(), 1);
+        EXPECT_FALSE(finished.value(0).value(0).toString().isEmpty());
+        EXPECT_EQ(doc.url(), dir.file(QStringLiteral("kept.txt")));
+        EXPECT_EQ(doc.savedText(), "old");
+        EXPECT_FALSE(doc.finishSaving());
+        EXPECT_EQ(finished.size(), 2);
+        EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("kept.txt"))));
+        EXPECT_TRUE(doc.isDirty());
+        QString error;
+        EditorDocument untitled;
+        EXPECT_FALSE(untitled.saveInBackground(std::nullopt, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(untitled.isSaving());
+    }
+    const QString gone = dir.file(QStringLiteral("gone.txt"));
+    const QString text(1024 * 1024, u'q');
+    {
+        EditorDocument doc(std::nullopt, text);
+        ASSERT_TRUE(doc.saveInBackground(gone));
+    }
+    EXPECT_EQ(readBytes(gone), text.toUtf8());
+}

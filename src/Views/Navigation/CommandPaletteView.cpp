@@ -31,7 +31,7 @@ QList<PaletteCommand> CommandPaletteView::commands() const {
         make("Quick Open File", "Ctrl+P", "magnifyingglass", [app] { app->setQuickOpenOpen(true); }),
         make("Save", "Ctrl+S", "square.and.arrow.down",
              [app] {
-                 if (EditorDocument* document = app->activeDocument()) app->save(document);
+                 if (EditorDocument* document = app->activeDocument()) app->save(document, true);
              }),
         make("Close Tab", "Ctrl+W", "xmark.square",
              [app] {

@@ -139,7 +139,7 @@ TEST_F(WorkbenchWalkTest, EveryPanelIsReachedAndUsedByKeyboardAndTheEditorIsReac
     type("beta");
     ASSERT_TRUE(app.activeDocument() && app.activeDocument()->isDirty());
     press(Qt::Key_S, Qt::ControlModifier);
-    EXPECT_FALSE(app.activeDocument()->isDirty());
+    EXPECT_TRUE(waitUntil([&] { return !app.activeDocument()->isDirty(); })) << "written on another thread";
     EXPECT_EQ(readBytes(folder.file("repo/a.txt")), "alpha\nbeta");
     ASSERT_TRUE(waitUntil([&] { return !app.git().changes().isEmpty(); }));
 

@@ -473,6 +473,16 @@ TEST(ExactText, PartsThatOutgrowTheBufferCopyTheTextOnce) {
     }
 }
 
+// Parts before the first line break move it: the newline read afterwards is still the text's own.
+TEST(ExactText, PartsBeforeTheFirstBreakKeepItsNewline) {
+    QString held = QStringLiteral("abc\r\nx\ny\n");
+    ExactText text(held);
+    held = QString();
+    EXPECT_EQ(text.newline(), QStringLiteral("\r\n"));  // the first break's place is now known
+    text.replaceEach({{0, QStringLiteral("abc"), QStringLiteral("ab")}});
+    EXPECT_EQ(text.newline(), QStringLiteral("\r\n"));
+}
+
 // An edit away from any joined lines or pieces changes the display at the edit alone, however much
 // text comes before it.
 TEST(ExactText, AnEditAwayFromJoinsChangesTheDisplayAtTheEditAlone) {

@@ -386,7 +386,11 @@ void ExactText::replaceEach(const QList<EditHistory::Part>& parts) {
     const qsizetype n = size();
     qsizetype delta = 0;
     for (const EditHistory::Part& part : parts) delta += part.inserted.size() - part.removed.size();
-    if (isShared()) {
+    // A gap too small for what the parts add, in a buffer too small to widen it, would be moved to the
+    // end, the buffer grown and every unit moved again walking back: one copy that takes the parts on
+    // its way does all of it.
+    const bool outgrown = gapLength_ > 0 && gapLength_ < delta && text_.capacity() < n + delta + 1;
+    if (isShared() || outgrown) {
         // Copied anyway: the copy takes the parts on its way, the gap left after the last.
         const qsizetype room = qBound(kMinGap, (n + delta) / 64, kMaxGap);
         QString own;

@@ -444,6 +444,45 @@ TEST(ExactText, PartsReplacedAtOnceReadAsReplacedOneByOne) {
     }
 }
 
+// Parts that lengthen the text past what its buffer holds copy it once into a larger one, the
+// parts put in on the way: the units moved and copied stay within one text's length, at any size
+// and wherever the gap was.
+TEST(ExactText, PartsThatOutgrowTheBufferCopyTheTextOnce) {
+    for (const int lines : {5000, 50000}) {
+        const QString base = QStringLiteral("kilo and more words\n").repeated(lines);
+        QList<EditHistory::Part> parts;
+        for (qsizetype at = base.indexOf(u'k'); at >= 0; at = base.indexOf(u'k', at + 1))
+            parts.append({at, QStringLiteral("kilo"), QStringLiteral("kilograms, or")});
+        QString expected = base;
+        expected.replace(QStringLiteral("kilo"), QStringLiteral("kilograms, or"));
+        for (const bool gapInMiddle : {false, true}) {
+            SCOPED_TRACE(QStringLiteral("%1 lines, gap in the middle %2").arg(lines).arg(gapInMiddle).toStdString());
+            QString held = base;
+            ExactText text(held);
+            held = QString();
+            const qsizetype middle = base.size() / 2;
+            text.replace({middle, 0}, QStringLiteral("x"));
+            text.replace({middle, 1}, QString());
+            if (!gapInMiddle) (void)text.text();  // closes the gap
+            const qsizetype moved = text.unitsMoved(), read = text.unitsRead();
+            text.replaceEach(parts);
+            const qsizetype work = text.unitsMoved() - moved + text.unitsRead() - read;
+            EXPECT_LE(work, base.size() + base.size() / 16);
+            EXPECT_TRUE(text.text() == expected);
+        }
+    }
+}
+
+// Parts before the first line break move it: the newline read afterwards is still the text's own.
+TEST(ExactText, PartsBeforeTheFirstBreakKeepItsNewline) {
+    QString held = QStringLiteral("abc\r\nx\ny\n");
+    ExactText text(held);
+    held = QString();
+    EXPECT_EQ(text.newline(), QStringLiteral("\r\n"));  // the first break's place is now known
+    text.replaceEach({{0, QStringLiteral("abc"), QStringLiteral("ab")}});
+    EXPECT_EQ(text.newline(), QStringLiteral("\r\n"));
+}
+
 // An edit away from any joined lines or pieces changes the display at the edit alone, however much
 // text comes before it.
 TEST(ExactText, AnEditAwayFromJoinsChangesTheDisplayAtTheEditAlone) {

@@ -880,9 +880,19 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     // no part touches a line's end (which could join or split a CR LF or a line) and no line is or
     // becomes long enough to be shown in pieces. Otherwise the text between the first and the last
     // part is replaced as one change.
+    // A Replace All's parts mostly share their strings: each string is read for breaks once.
+    const auto breaksIn = [](const QString& s, QStringView& last, bool& lastBreaks) {
+        if (s.constData() != last.constData() || s.size() != last.size()) {
+            last = s;
+            lastBreaks = Lines::breakCount(s) > 0;
+        }
+        return lastBreaks;
+    };
+    QStringView removedData, insertedData;
+    bool removedBreaks = false, insertedBreaks = false;
     const auto touchesALineEnd = [&](const EditHistory::Part& part) {
         const qsizetype at = part.location, end = part.location + part.removed.size();
-        return Lines::breakCount(part.removed) > 0 || Lines::breakCount(part.inserted) > 0 ||
+        return breaksIn(part.removed, removedData, removedBreaks) || breaksIn(part.inserted, insertedData, insertedBreaks) ||
                (at > 0 && text_.at(at - 1) == u'\r' && end < text_.size() && text_.at(end) == u'\n');
     };
     // A part near joined empty lines may empty a line or fill an empty one: the parts then go as one
@@ -892,7 +902,8 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     };
     const bool separately = isFullyShown() && text_.pieces().breaks().empty() &&
                             std::none_of(parts.begin(), parts.end(), touchesALineEnd) &&
-                            std::none_of(parts.begin(), parts.end(), nearJoins) && !growsALineLong(text_, parts);
+                            (text_.joins().isEmpty() || std::none_of(parts.begin(), parts.end(), nearJoins)) &&
+                            !growsALineLong(text_, parts);
     if (!separately) {
         // Only the span from the first part to the last is made anew, not the whole text.
         const qsizetype from = parts.front().location, to = parts.back().location + parts.back().removed.size();
@@ -1560,30 +1571,33 @@ void CodeEditorCoordinator::replaceAll() {
         find_->useRegex() ? find_->replacement() : RegularExpression::escapedTemplate(find_->replacement());
     RegularExpression::Outcome outcome = RegularExpression::Outcome::completed;
     std::optional<QList<RegularExpression::Replacement>> found;
-    if (!find_->useRegex() && searched_ && findEdits_.isEmpty() && lastSignature_ == find_->signature() &&
-        !find_->searchStopped()) {
-        // A literal replacement of the matches the find bar holds for this very text and query.
-        found.emplace();
-        found->reserve(matches_.size());
-        for (const TextRange& match : std::as_const(matches_)) found->append({match, find_->replacement()});
-    } else {
-        found = expression->replacements(text_.text(), replacementTemplate, &outcome);
-    }
+    // A literal replacement of the matches the find bar holds for this very text and query: the
+    // parts are made from them straight away.
+    const bool held = !find_->useRegex() && searched_ && findEdits_.isEmpty() && lastSignature_ == find_->signature() &&
+                      !find_->searchStopped();
+    if (!held) found = expression->replacements(text_.text(), replacementTemplate, &outcome);
     // A replacement that cannot finish changes nothing and says so.
     const bool stopped = outcome == RegularExpression::Outcome::timedOut;
     if (find_->searchStopped() != stopped) find_->setSearchStopped(stopped);
     searched_ = false;  // the find bar's own search says again what it finds, over the whole text
-    if (!found) return;
+    if (!held && !found) return;
     // One edit and one undo step, made of the matches that change.
     // Each match is read where it lies: the text is not gathered into one piece for them.
     // The same text found again shares one copy: a literal query's matches are mostly alike.
     QList<EditHistory::Part> parts;
+    parts.reserve(held ? matches_.size() : found->size());
     QString removed;
-    for (const RegularExpression::Replacement& r : *found) {
-        const QStringView there = text_.run(r.range.location);
-        if (removed.isNull() || there.size() < r.range.length || there.first(r.range.length) != removed)
-            removed = text_.mid(r.range.location, r.range.length);
-        if (removed != r.text) parts.append({r.range.location, removed, r.text});
+    const auto add = [&](TextRange range, const QString& with) {
+        const QStringView there = text_.run(range.location);
+        if (removed.isNull() || there.size() < range.length || there.first(range.length) != removed)
+            removed = text_.mid(range.location, range.length);
+        if (removed != with) parts.append({range.location, removed, with});
+    };
+    if (held) {
+        const QString with = find_->replacement();
+        for (const TextRange& match : std::as_const(matches_)) add(match, with);
+    } else {
+        for (const RegularExpression::Replacement& r : *found) add(r.range, r.text);
     }
     if (parts.isEmpty()) return;
     // The caret stays by the text it was at.

@@ -165,13 +165,20 @@ QString EditorDocument::displayName() const {
     return url_ ? DirectoryListing::lastComponent(*url_) : QStringLiteral("Untitled");
 }
 
-bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
+std::optional<QString> EditorDocument::saveTarget(const std::optional<QString>& to, QString* error) {
+    // A save under way ends first: its outcome is the starting point of this one.
     finishSaving();
     const std::optional<QString> target = to ? to : url_;
     if (!target || target->isEmpty()) {
         if (error) *error = QStringLiteral("The document has no file to save to.");
-        return false;
+        return std::nullopt;
     }
+    return target;
+}
+
+bool EditorDocument::save(const std::optional<QString>& to, QString* error) {
+    const std::optional<QString> target = saveTarget(to, error);
+    if (!target) return false;
     TextFile::Stamp written;
     if (!TextFile::writeUtf8(*target, text(), error, &written)) return false;
     didSave(*target, written, true, std::nullopt);
@@ -200,12 +207,8 @@ void EditorDocument::didSave(const QString& target, const TextFile::Stamp& writt
 }
 
 bool EditorDocument::saveInBackground(const std::optional<QString>& to, QString* error) {
-    finishSaving();
-    const std::optional<QString> target = to ? to : url_;
-    if (!target || target->isEmpty()) {
-        if (error) *error = QStringLiteral("The document has no file to save to.");
-        return false;
-    }
+    const std::optional<QString> target = saveTarget(to, error);
+    if (!target) return false;
     savingTo_ = *target;
     savingRevision_ = textRevision_;
     const quint64 generation = ++savingGeneration_;

@@ -108,6 +108,8 @@ signals:
     void saveFinished(const QString& error);
 
 private:
+    // Where a save goes (the document's own file unless told another), after any save under way.
+    std::optional<QString> saveTarget(const std::optional<QString>& to, QString* error);
     // inserted: the edit only added text (a clean text that only grew cannot read as the saved one).
     void textDidChange(bool inserted = false);
     void applyHeld() const;

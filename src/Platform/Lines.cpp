@@ -11,6 +11,22 @@ qsizetype terminatorLength(QStringView text, qsizetype i) {
     return isBreak(c) ? 1 : 0;
 }
 
+bool hasBreak(QStringView text) {
+    constexpr qsizetype kChunk = 4096;
+    const char16_t* t = reinterpret_cast<const char16_t*>(text.data());
+    for (qsizetype from = 0; from < text.size(); from += kChunk) {
+        const qsizetype to = std::min(text.size(), from + kChunk);
+        unsigned found = 0;
+        // Or-ed over a chunk without a branch, which the compiler turns into vector code.
+        for (qsizetype i = from; i < to; ++i) {
+            const char16_t c = t[i];
+            found |= unsigned(c == u'\n') | unsigned(c == u'\r') | unsigned(c == 0x85) | unsigned((c | 1) == 0x2029);
+        }
+        if (found) return true;
+    }
+    return false;
+}
+
 qsizetype breakCount(QStringView text) {
     if (text.isEmpty()) return 0;
     const char16_t* t = reinterpret_cast<const char16_t*>(text.data());

@@ -17,6 +17,10 @@ inline bool isBreak(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x85 |
 // Length of the terminator starting at i (0 when none): 2 for CR LF.
 qsizetype terminatorLength(QStringView text, qsizetype i);
 
+// Whether the text holds any line terminator: far quicker than counting them, as a long text
+// without one (a minified line) is read at memory speed.
+bool hasBreak(QStringView text);
+
 // How many line terminators the text holds, CR LF counting as one (and an LF at its start as one,
 // whatever came before it).
 qsizetype breakCount(QStringView text);

@@ -32,30 +32,11 @@
 
 namespace {
 
-// Whether a text holds any line terminator. Far quicker than counting them: a long text without
-// one (a minified line, a Replace All over it) is read at memory speed.
-bool hasLineBreak(QStringView text) {
-    constexpr qsizetype kChunk = 4096;
-    const char16_t* t = reinterpret_cast<const char16_t*>(text.data());
-    for (qsizetype from = 0; from < text.size(); from += kChunk) {
-        const qsizetype to = qMin(text.size(), from + kChunk);
-        unsigned found = 0;
-        // Or-ed over a chunk without a branch, which the compiler turns into vector code.
-        for (qsizetype i = from; i < to; ++i) {
-            const char16_t c = t[i];
-            found |= unsigned(c == u'\n') | unsigned(c == u'\r') | unsigned(c == 0x85) | unsigned((c & 0xfffe) == 0x2028);
-        }
-        if (found) return true;
-    }
-    return false;
-}
-
 // Where a slice of exact text ends in the display's rows and columns, given where it starts. Read
 // where it lies: the display shows each terminator as one separator, and keeps every other unit.
 TextEdit::Point pointAfter(TextEdit::Point start, QStringView exact) {
-    if (!hasLineBreak(exact)) return {start.row, start.col + exact.size()};
+    if (!Lines::hasBreak(exact)) return {start.row, start.col + exact.size()};
     const qsizetype breaks = Lines::breakCount(exact);
-    if (breaks == 0) return {start.row, start.col + exact.size()};
     qsizetype lastBreak = exact.size() - 1;
     while (!Lines::isBreak(exact[lastBreak].unicode())) --lastBreak;
     return {start.row + breaks, exact.size() - lastBreak - 1};
@@ -445,7 +426,7 @@ bool CodeEditorCoordinator::mayMakeEmptyLines(const ExactText::Change& change, c
     // Where something was taken away and nothing put, in the text as it is now.
     const auto emptied = [&](qsizetype at) { return lineEnd(at - 1) && lineEnd(at); };
     if (!parts) {
-        if (hasLineBreak(change.text)) return true;
+        if (Lines::hasBreak(change.text)) return true;
         return change.range.length > 0 && change.text.isEmpty() && emptied(change.range.location);
     }
     // Parts come here only when none touches a line end (applyParts): each is within one line.
@@ -775,7 +756,7 @@ TextEdit::Point CodeEditorCoordinator::unshownPoint(qsizetype exact) const {
     if (known.offset > exact && exact >= shownTo_ && exact >= known.offset - known.point.col) {
         const QStringView back = text_.slice(exact, known.offset);
         readPastShown_ += back.size();
-        if (Lines::breakCount(back) == 0) return {known.point.row, known.point.col - back.size()};
+        if (!Lines::hasBreak(back)) return {known.point.row, known.point.col - back.size()};
     }
     if (unshownKnown_.offset >= shownTo_ && unshownKnown_.offset <= exact) {
         from = unshownKnown_.offset;
@@ -884,7 +865,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     const auto breaksIn = [](const QString& s, QStringView& last, bool& lastBreaks) {
         if (s.constData() != last.constData() || s.size() != last.size()) {
             last = s;
-            lastBreaks = Lines::breakCount(s) > 0;
+            lastBreaks = Lines::hasBreak(s);
         }
         return lastBreaks;
     };

@@ -7,7 +7,7 @@ namespace FocusChain {
 
 bool takesTab(const QWidget* widget) { return (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus; }
 
-void placeAfter(QWidget* after, QWidget* inside) {
+QWidget* placeAfter(QWidget* after, QWidget* inside) {
     QWidget* window = inside->window();
     QList<QWidget*> controls;
     for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain())
@@ -16,6 +16,7 @@ void placeAfter(QWidget* after, QWidget* inside) {
         QWidget::setTabOrder(after, w);
         after = w;
     }
+    return after;
 }
 
 } // namespace FocusChain

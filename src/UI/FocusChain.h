@@ -7,7 +7,7 @@ namespace FocusChain {
 
 bool takesTab(const QWidget* widget);
 // Puts the controls inside `inside` that Tab stops at right after `after`, in the order the window
-// has them now.
-void placeAfter(QWidget* after, QWidget* inside);
+// has them now. Returns the last of them (after itself when there are none).
+QWidget* placeAfter(QWidget* after, QWidget* inside);
 
 } // namespace FocusChain

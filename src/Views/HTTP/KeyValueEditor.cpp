@@ -79,11 +79,7 @@ void KeyValueEditor::rebuildRows() {
     rowsLayout_->addStretch(1);
     HTTPStyle::setScrolled(scroll_, rows_);
     // New rows would come last in the window's Tab order; they belong where they are seen, before Add.
-    FocusChain::placeAfter(add_, rows_);
-    QWidget* last = add_;
-    for (QWidget* w = add_->nextInFocusChain(); w != add_ && rows_->isAncestorOf(w); w = w->nextInFocusChain())
-        if (FocusChain::takesTab(w)) last = w;
-    if (last != add_) QWidget::setTabOrder(last, add_);
+    if (QWidget* last = FocusChain::placeAfter(add_, rows_); last != add_) QWidget::setTabOrder(last, add_);
     if (QLineEdit* again = focusedRow < 0 ? nullptr : rows_->findChildren<QLineEdit*>(focusedName).value(focusedRow)) {
         again->setFocus(Qt::OtherFocusReason);
         again->setCursorPosition(caret);

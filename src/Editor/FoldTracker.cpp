@@ -4,6 +4,8 @@
 #include <array>
 #include <limits>
 
+#include "Editor/PerStringTest.h"
+
 namespace {
 
 enum Kind : unsigned char { plain, lineBreak, quote, slash, opener, closer };
@@ -257,16 +259,10 @@ bool FoldTracker::moveAlong(const std::function<char16_t(qsizetype)>& at, const 
     if (checkpoints_.empty() || parts.isEmpty()) return false;
     std::vector<Moved> moved;
     moved.reserve(size_t(parts.size()));
-    // A Replace All's parts mostly share their strings: each is read once.
-    QStringView lastRemoved, lastInserted;
-    bool removedNeutral = true, insertedNeutral = true;  // as an empty string is
-    const auto neutral = [](const QString& s, QStringView& last, bool& known) {
-        if (s.constData() != last.constData() || s.size() != last.size()) {
-            last = s;
-            known = std::all_of(s.begin(), s.end(), [](QChar c) { return kindOf(c.unicode()) == plain; });
-        }
-        return known;
+    const auto neutral = [](QStringView s) {
+        return std::all_of(s.begin(), s.end(), [](QChar c) { return kindOf(c.unicode()) == plain; });
     };
+    PerStringTest removedNeutral(neutral), insertedNeutral(neutral);
     qsizetype delta = 0;
     for (const EditHistory::Part& part : parts) {
         const qsizetype newAt = part.location + delta;
@@ -274,8 +270,8 @@ bool FoldTracker::moveAlong(const std::function<char16_t(qsizetype)>& at, const 
         // A slash beside a part could make or break a "//" with what it takes away or puts there.
         const bool slashBeside = at(newAt - 1) == u'/' || at(newEnd) == u'/';
         // Two checkpoints inside one part would land on the same place.
-        if (slashBeside || part.removed.size() >= kCheckpointSpacing || !neutral(part.removed, lastRemoved, removedNeutral) ||
-            !neutral(part.inserted, lastInserted, insertedNeutral))
+        if (slashBeside || part.removed.size() >= kCheckpointSpacing || !removedNeutral(part.removed) ||
+            !insertedNeutral(part.inserted))
             return false;
         delta += part.inserted.size() - part.removed.size();
         moved.push_back({part.location, part.location + part.removed.size(), newAt, delta});

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "Editor/EditingAssistance.h"
+#include "Editor/PerStringTest.h"
 #include "Editor/FindMatcher.h"
 #include "Editor/FindState.h"
 #include "Editor/HighlighterRule.h"
@@ -861,19 +862,10 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     // no part touches a line's end (which could join or split a CR LF or a line) and no line is or
     // becomes long enough to be shown in pieces. Otherwise the text between the first and the last
     // part is replaced as one change.
-    // A Replace All's parts mostly share their strings: each string is read for breaks once.
-    const auto breaksIn = [](const QString& s, QStringView& last, bool& lastBreaks) {
-        if (s.constData() != last.constData() || s.size() != last.size()) {
-            last = s;
-            lastBreaks = Lines::hasBreak(s);
-        }
-        return lastBreaks;
-    };
-    QStringView removedData, insertedData;
-    bool removedBreaks = false, insertedBreaks = false;
+    PerStringTest removedBreaks(Lines::hasBreak), insertedBreaks(Lines::hasBreak);
     const auto touchesALineEnd = [&](const EditHistory::Part& part) {
         const qsizetype at = part.location, end = part.location + part.removed.size();
-        return breaksIn(part.removed, removedData, removedBreaks) || breaksIn(part.inserted, insertedData, insertedBreaks) ||
+        return removedBreaks(part.removed) || insertedBreaks(part.inserted) ||
                (at > 0 && text_.at(at - 1) == u'\r' && end < text_.size() && text_.at(end) == u'\n');
     };
     // A part near joined empty lines may empty a line or fill an empty one: the parts then go as one

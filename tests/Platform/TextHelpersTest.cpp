@@ -50,7 +50,7 @@ TEST(Lines, TheLineAroundAnOffsetRunsFromItsStartToItsTerminator) {
 
 // Long texts are counted in blocks: pairs split across a block's edge, a CR at the very end, and every
 // terminator kind, against a count one character at a time.
-TEST(Lines, BreaksInLongTextsCountAsOneCharacterAtATime) {
+TEST(Lines, BreaksInLongTextsAreFoundAndCountedAsOneCharacterAtATime) {
     const auto reference = [](QStringView text) {
         qsizetype count = 0;
         for (qsizetype i = 0; i < text.size(); ++i)
@@ -76,6 +76,14 @@ TEST(Lines, BreaksInLongTextsCountAsOneCharacterAtATime) {
         for (const qsizetype length : {qsizetype(0), qsizetype(1), qsizetype(2), qsizetype(32768), text.size()}) {
             const QStringView part = QStringView(text).mid(from, std::min(length, text.size() - from));
             EXPECT_EQ(Lines::breakCount(part), reference(part)) << from << " " << length;
+            EXPECT_EQ(Lines::hasBreak(part), reference(part) > 0) << from << " " << length;
+        }
+    // One character of each kind alone in a long text, at the edges of the chunks a look reads.
+    for (const char16_t kind : kinds)
+        for (const qsizetype at : {0, 4095, 4096, 9000, 12287}) {
+            QString alone(12288, u'a');
+            alone[at] = QChar(kind);
+            EXPECT_EQ(Lines::hasBreak(alone), Lines::isBreak(kind)) << int(kind) << " at " << at;
         }
     EXPECT_EQ(Lines::breakCount(QString(100000, u'\n')), 100000);
     EXPECT_EQ(Lines::breakCount(QStringLiteral("\r\n").repeated(50000)), 50000);

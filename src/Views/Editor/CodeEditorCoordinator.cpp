@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <span>
+#include <tuple>
 #include <utility>
 
 #include "Editor/EditingAssistance.h"
@@ -982,16 +983,30 @@ void CodeEditorCoordinator::showParts(qsizetype count) {
     // into it): it is looked up once rather than at each part.
     QTextCharFormat format;
     bool formatKnown = false;
+    // The parts of a Replace All share their strings (one taken away, one put in): what the display
+    // takes for a pair is worked out when the pair changes, not at each part.
+    QStringView removed, inserted;
+    bool pairKnown = false;
+    qsizetype prefix = 0, suffix = 0;
+    QString middle;
+    const auto same = [](const QString& s, QStringView known) { return s.constData() == known.constData() && s.size() == known.size(); };
     for (qsizetype i = job.left - 1; i >= first; --i) {
         const EditHistory::Part& part = job.parts[i];
-        // Only what differs goes in: a word replaced by a like one is a unit or two put in or
-        // taken out, each a costly step of the display's own.
-        const QString inserted = ExactText::display(part.inserted);
-        const auto [prefix, suffix] = displayedDifference(ExactText::display(part.removed), inserted);
+        if (!pairKnown || !same(part.removed, removed) || !same(part.inserted, inserted)) {
+            pairKnown = true;
+            removed = part.removed;
+            inserted = part.inserted;
+            // Only what differs goes in: a word replaced by a like one is a unit or two put in or
+            // taken out, each a costly step of the display's own.
+            const QString displayed = ExactText::display(part.inserted);
+            std::tie(prefix, suffix) = displayedDifference(ExactText::display(part.removed), displayed);
+            middle = displayed.sliced(prefix, displayed.size() - prefix - suffix);
+        }
         const int from = job.shown[size_t(i)].first + int(prefix), to = job.shown[size_t(i)].second - int(suffix);
+        if (from == to && middle.isEmpty()) continue;
         cursor.setPosition(from);
-        cursor.setPosition(to, QTextCursor::KeepAnchor);
-        const QString middle = inserted.sliced(prefix, inserted.size() - prefix - suffix);
+        // Each placing of the cursor walks the display's pieces: an insertion places it once.
+        if (to != from) cursor.setPosition(to, QTextCursor::KeepAnchor);
         if (middle.isEmpty()) {
             cursor.removeSelectedText();
             continue;

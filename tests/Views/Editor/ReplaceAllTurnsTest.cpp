@@ -226,6 +226,32 @@ TEST(ReplaceAllTurns, ALongLineReplacedWholeIsConvertedForTheDisplayOnce) {
     EXPECT_TRUE(displayShowsText(f));
 }
 
+// A Replace All's parts share their two strings: its undo and redo put them into display form once,
+// not again at each part.
+TEST(ReplaceAllTurns, AnUndoConvertsTheSharedStringsForTheDisplayNotEachPart) {
+    const auto converted = [](int lines) {
+        const QString text = kLine.repeated(lines);
+        const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kilogram"));
+        EditorFixture f(text, QStringLiteral("words.txt"));
+        replaceAllOf(f, QStringLiteral("kilo"), QStringLiteral("kilogram"));
+        waitUntilDone(f);
+        qsizetype before = ExactText::unitsConverted();
+        f.editor().undo();
+        waitUntilDone(f);
+        const qsizetype undone = ExactText::unitsConverted() - before;
+        EXPECT_TRUE(displayHolds(f, text));
+        before = ExactText::unitsConverted();
+        f.editor().redo();
+        waitUntilDone(f);
+        const qsizetype redone = ExactText::unitsConverted() - before;
+        EXPECT_TRUE(displayHolds(f, replaced));
+        return qMax(undone, redone);
+    };
+    const qsizetype small = converted(1000), large = converted(16000);
+    EXPECT_LT(large, 16000 / 10);
+    EXPECT_LT(large, small + 16000 / 10);
+}
+
 // An undo of a Replace All puts each part into the display without looking up the line it is on:
 // only the lines laid out for the screen are looked at, and those the parts touch are laid out again.
 TEST(ReplaceAllTurns, AnUndoLooksUpTheLinesOnScreenNotALinePerPart) {

@@ -839,6 +839,8 @@ bool CodeEditorCoordinator::applyWhole(const QString& newText, Origin origin, st
 
 void CodeEditorCoordinator::undo() {
     catchUpDisplay();
+    // A step taken but not made would be made again by a redo once the text may change.
+    if (!view_ || view_->isReadOnly()) return;
     const std::optional<EditHistory::Entry> entry = history_.takeUndo();
     if (!entry) return;
     if (!entry->parts.isEmpty())
@@ -849,6 +851,7 @@ void CodeEditorCoordinator::undo() {
 
 void CodeEditorCoordinator::redo() {
     catchUpDisplay();
+    if (!view_ || view_->isReadOnly()) return;
     const std::optional<EditHistory::Entry> entry = history_.takeRedo();
     if (!entry) return;
     if (!entry->parts.isEmpty()) applyParts(entry->parts, entry->selectionAfter, Origin::undo);

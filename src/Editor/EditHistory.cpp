@@ -57,7 +57,6 @@ QList<EditHistory::Part> EditHistory::inverted(const QList<Part>& parts) {
 void EditHistory::replaceLast(QList<Part> parts) {
     if (undo_.isEmpty()) return;
     Entry& last = undo_.last();
-    last.location = 0;
     last.removed.clear();
     last.inserted.clear();
     last.typing = false;

@@ -51,3 +51,42 @@ TEST(EditHistory, ClearedItGivesNothingToUndoOrRedo) {
     EXPECT_FALSE(history.takeRedo().has_value());
     EXPECT_FALSE(history.takeUndo().has_value());
 }
+
+// Typed characters join one step, all of them, until a word ends; a closed step, one undone and
+// made again, or one that became parts takes no more.
+TEST(EditHistory, TypingJoinsOneStepUntilAWordEndsOrTheStepCloses) {
+    const auto typed = [](qsizetype at, const QString& s) {
+        return EditHistory::Entry{at, {}, s, {at, 0}, {at + s.size(), 0}, true, {}};
+    };
+    const auto undoneInserts = [](EditHistory& history) {
+        QStringList out;
+        while (const std::optional<EditHistory::Entry> step = history.takeUndo())
+            out.prepend(step->parts.isEmpty() ? step->inserted : QStringLiteral("parts"));
+        return out;
+    };
+    EditHistory joined;
+    joined.record(typed(0, "a"));
+    joined.record(typed(1, "b"));
+    joined.record(typed(2, " "));
+    joined.record(typed(3, "c"));
+    EXPECT_EQ(undoneInserts(joined), (QStringList{"ab ", "c"}));
+
+    EditHistory closed;
+    closed.record(typed(0, "a"));
+    closed.closeStep();
+    closed.record(typed(1, "b"));
+    EXPECT_EQ(undoneInserts(closed), (QStringList{"a", "b"}));
+
+    EditHistory remade;
+    remade.record(typed(0, "a"));
+    ASSERT_TRUE(remade.takeUndo());
+    ASSERT_TRUE(remade.takeRedo());
+    remade.record(typed(1, "b"));
+    EXPECT_EQ(undoneInserts(remade), (QStringList{"a", "b"}));
+
+    EditHistory parts;
+    parts.record(typed(0, "a"));
+    parts.replaceLast({{0, "", "a"}});
+    parts.record(typed(0, "b"));  // where an empty typed step would end
+    EXPECT_EQ(undoneInserts(parts), (QStringList{"parts", "b"}));
+}

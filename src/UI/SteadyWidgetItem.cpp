@@ -1,0 +1,15 @@
+#include "UI/SteadyWidgetItem.h"
+
+#include <QBoxLayout>
+#include <QWidget>
+
+void SteadyWidgetItem::add(QBoxLayout* layout, QWidget* widget, int stretch) {
+    layout->addItem(new SteadyWidgetItem(widget));
+    layout->setStretch(layout->count() - 1, stretch);
+}
+
+void SteadyWidgetItem::setGeometry(const QRect& rect) {
+    // An aligned widget is sized from its hints within rect: only a plain place is its geometry.
+    if (alignment() == 0 && widget()->geometry() == rect) return;
+    QWidgetItem::setGeometry(rect);
+}

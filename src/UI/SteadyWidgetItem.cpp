@@ -3,10 +3,7 @@
 #include <QBoxLayout>
 #include <QWidget>
 
-void SteadyWidgetItem::add(QBoxLayout* layout, QWidget* widget, int stretch) {
-    layout->addItem(new SteadyWidgetItem(widget));
-    layout->setStretch(layout->count() - 1, stretch);
-}
+void SteadyWidgetItem::add(QBoxLayout* layout, QWidget* widget) { layout->addItem(new SteadyWidgetItem(widget)); }
 
 void SteadyWidgetItem::setGeometry(const QRect& rect) {
     // An aligned widget is sized from its hints within rect: only a plain place is its geometry.

@@ -11,8 +11,8 @@ class SteadyWidgetItem : public QWidgetItem {
 public:
     using QWidgetItem::QWidgetItem;
 
-    // Puts widget, already a child of the layout's widget, at the end of layout.
-    static void add(QBoxLayout* layout, QWidget* widget, int stretch = 0);
+    // Puts widget, already a child of the layout's widget, at the end of layout, without stretch.
+    static void add(QBoxLayout* layout, QWidget* widget);
 
     void setGeometry(const QRect& rect) override;
 };

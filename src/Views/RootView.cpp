@@ -22,6 +22,7 @@
 #include "UI/AuroraBackground.h"
 #include "UI/FocusChain.h"
 #include "UI/LayerCache.h"
+#include "UI/SteadyWidgetItem.h"
 #include "UI/StatusDot.h"
 #include "Views/ActiveWindowTracker.h"
 #include "Views/Editor/CodeEditorView.h"
@@ -98,16 +99,16 @@ RootView::RootView(AppState& app, OpenWindowAction openWindow, QWidget* parent)
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     activityBar_ = new ActivityBar(app, this);
-    row->addWidget(activityBar_);
+    SteadyWidgetItem::add(row, activityBar_);
     sidebarSlot_ = new SidebarSlot(this);
-    row->addWidget(sidebarSlot_);
+    SteadyWidgetItem::add(row, sidebarSlot_);
 
     column_ = new Tinted(QColor::fromRgbF(0, 0, 0, 0.35f), this);
     auto* columnLayout = new QVBoxLayout(column_);
     columnLayout->setContentsMargins(0, 0, 0, 0);
     columnLayout->setSpacing(0);
     tabBar_ = new EditorTabBarView(app_, column_);
-    columnLayout->addWidget(tabBar_);
+    SteadyWidgetItem::add(columnLayout, tabBar_);
     auto* divider = new Tinted(QColor::fromRgbF(1, 1, 1, 0.09f), column_);
     divider->setFixedHeight(1);
     columnLayout->addWidget(divider);

@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QBackingStore>
+#include <QLabel>
 #include <QPaintEvent>
 #include <algorithm>
 
 #include "Platform/SettingsStore.h"
 #include "UI/AuroraBackground.h"
+#include "UI/LayerCache.h"
 #include "UI/StatusDot.h"
 #include "UI/Timeline.h"
 #include "Views/Editor/CodeEditorView.h"
@@ -100,6 +102,40 @@ TEST_F(OverlayRestTest, TheFindBarsGlassIsNotBlurredAgainWhileNothingChangesBehi
     // Typing a query marks its matches in the text under the bar: that is a change behind it.
     window->app->findState().setQuery(QStringLiteral("other"));
     EXPECT_TRUE(waitUntil([&] { return bar->backdrop().blurCount() > made; }));
+}
+
+// A find that moves the caret far changes the status bar's text, and so the window's layout: the
+// panels around the editor stay where they were, so the backdrop's frames after it lay them over
+// as they were drawn, as before the find, rather than drawing each of them afresh.
+TEST_F(OverlayRestTest, AFindThatMovesTheCaretLeavesThePanelsAsTheyWereDrawn) {
+    window->app->setFindOpen(true);
+    ASSERT_TRUE(settled(window->root->findBar()));
+    auto* editor = window->root->findChild<CodeEditorView*>();
+    ASSERT_TRUE(editor);
+    // The kept pictures of the panels; the caret's own label changes with the find.
+    const auto panelRenders = [&] {
+        int n = 0;
+        for (const LayerCache* cache : window->root->findChildren<LayerCache*>()) {
+            const auto* label = qobject_cast<const QLabel*>(cache->parent());
+            if (!label || !label->text().startsWith(u"Ln ")) n += cache->renderCount();
+        }
+        return n;
+    };
+    editor->moveCursor(QTextCursor::End);
+    // Until the window's late news (the folder's listing, git's answer) and the caret's move have
+    // been drawn.
+    ASSERT_TRUE(waitUntil([&] {
+        const int renders = panelRenders();
+        runFrames(8);
+        spin(200);
+        runFrames(8);
+        return panelRenders() == renders;
+    }));
+    const int before = panelRenders();
+    window->app->findState().setQuery(QStringLiteral("value"));
+    ASSERT_TRUE(waitUntil([&] { return window->app->findState().current() == 1 && !window->app->findState().counting(); }));
+    runFrames(40);
+    EXPECT_EQ(panelRenders(), before);
 }
 
 TEST_F(OverlayRestTest, TheOverlaysCardShowsTheCodeBehindItBlurred) {

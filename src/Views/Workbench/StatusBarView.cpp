@@ -9,6 +9,7 @@
 #include "UI/Brand.h"
 #include "UI/LayerCache.h"
 #include "UI/ShimmerText.h"
+#include "UI/SteadyWidgetItem.h"
 #include "UI/StatusDot.h"
 #include "Views/Workbench/BranchStatusButton.h"
 
@@ -34,15 +35,13 @@ StatusBarView::StatusBarView(AppState& app, QWidget* parent) : QWidget(parent), 
     brand->setSpacing(6);
     brand->addWidget(new StatusDot(Brand::palette()[3], 6, this));
     product_ = text(QStringLiteral("Duzizoda Voza"), Qt::white, 0.6, this);
-    brand->addWidget(product_);
+    SteadyWidgetItem::add(brand, product_);
     row_->addLayout(brand);
     row_->addStretch(1);  // the branch button goes in before it
     caret_ = text(QString(), Qt::white, 0.55, this);
     language_ = text(QString(), Qt::white, 0.75, this);
     unsaved_ = text(QStringLiteral("● Unsaved"), Brand::palette()[4], 0.9, this);
-    row_->addWidget(caret_);
-    row_->addWidget(language_);
-    row_->addWidget(unsaved_);
+    for (QLabel* label : {caret_, language_, unsaved_}) SteadyWidgetItem::add(row_, label);
 
     GitService& git = app_->git();
     connect(&git, &GitService::isRepoChanged, this, &StatusBarView::syncBranch);

@@ -1,9 +1,12 @@
 #include "Views/Navigation/ProjectSearchView.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
+#include <QSet>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -146,6 +149,14 @@ void ProjectSearchView::addRows(const QList<SearchHit>& hits) {
         refresh();
         return;
     }
+    // The hit with the keyboard stays where it is on screen though files come above it; otherwise
+    // the list stays where it was scrolled to.
+    QScrollBar* scroll = list_->verticalScrollBar();
+    QWidget* anchor = QApplication::focusWidget();
+    if (!anchor || !list_->widget()->isAncestorOf(anchor)) anchor = nullptr;
+    const int scrolled = scroll->value();
+    const int above = anchor ? anchor->mapTo(list_->widget(), QPoint()).y() : 0;
+
     if (!summaryLine_) {
         summaryLine_ = new QLabel;
         summaryLine_->setFont(ShimmerText::font(11, QFont::Medium, ShimmerText::Design::rounded));
@@ -158,6 +169,7 @@ void ProjectSearchView::addRows(const QList<SearchHit>& hits) {
 
     // Rows already shown stay as they are: the hit with the keyboard keeps it while hits stream in.
     const QString folder = app_ && app_->rootNode() ? app_->rootNode()->url() : QString();
+    QSet<QWidget*> added;
     for (const SearchHit& hit : hits) {
         auto group = std::lower_bound(groups_.begin(), groups_.end(), hit.url,
                                       [](const GroupRows& g, const QString& url) { return g.url < url; });
@@ -178,13 +190,24 @@ void ProjectSearchView::addRows(const QList<SearchHit>& hits) {
         keys_->catchFrom(row);
         group->box->layout()->addWidget(row);
         row->show();  // now, so the list's height fits it at once
+        added.insert(row);
     }
 
     QList<QWidget*> rows{summaryLine_};
     for (const GroupRows& group : std::as_const(groups_)) rows.append(group.box);
-    const int scrolled = list_->verticalScrollBar()->value();
     list_->setRows(rows);
-    list_->verticalScrollBar()->setValue(scrolled);
+    // Tab goes through the hits in the list's order, which is not the order they came in.
+    QWidget* before = field_->lineEdit();
+    for (const GroupRows& group : std::as_const(groups_)) {
+        const QLayout* stack = group.box->layout();
+        for (int i = 1; i < stack->count(); ++i) {  // after the file's header
+            QWidget* row = stack->itemAt(i)->widget();
+            if (added.contains(row)) setTabOrder(before, row);
+            before = row;
+        }
+    }
+    if (anchor) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    scroll->setValue(scrolled + (anchor ? anchor->mapTo(list_->widget(), QPoint()).y() - above : 0));
     refresh();
 }
 

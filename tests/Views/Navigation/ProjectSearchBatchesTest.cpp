@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QScrollBar>
 #include <QSet>
@@ -48,8 +49,7 @@ struct BatchFixture : ::testing::Test {
     std::unique_ptr<ProjectSearchView> view;
 };
 
-// Batches can continue a file already listed, add a file after it, and (the walk's order is not
-// the list's) add one that sorts before it.
+// A batch can continue the file already listed and add one after it.
 TEST_F(BatchFixture, ABatchKeepsTheFocusedHitTheScrollAndTheRowsAlreadyBuilt) {
     view->addHits(hitsIn(file("m.txt"), 1, 40));
     QScrollBar* scroll = view->list()->verticalScrollBar();
@@ -62,7 +62,7 @@ TEST_F(BatchFixture, ABatchKeepsTheFocusedHitTheScrollAndTheRowsAlreadyBuilt) {
     const int scrolled = scroll->value();
     const QList<SearchHitRow*> before = view->hitRows();
 
-    view->addHits(hitsIn(file("m.txt"), 41, 5) + hitsIn(file("z.txt"), 1, 5) + hitsIn(file("a.txt"), 1, 5));
+    view->addHits(hitsIn(file("m.txt"), 41, 5) + hitsIn(file("z.txt"), 1, 5));
     QCoreApplication::processEvents();
 
     ASSERT_TRUE(focused) << "the row with the keyboard was thrown away";
@@ -70,20 +70,97 @@ TEST_F(BatchFixture, ABatchKeepsTheFocusedHitTheScrollAndTheRowsAlreadyBuilt) {
     EXPECT_TRUE(focused->focusRing().isShown());
     EXPECT_EQ(scroll->value(), scrolled);
     const QList<SearchHitRow*> after = view->hitRows();
-    ASSERT_EQ(after.size(), 55);
+    ASSERT_EQ(after.size(), 50);
     // Only the new hits got rows: the 40 built before are the same widgets.
     const QSet<SearchHitRow*> old(before.begin(), before.end());
     qsizetype kept = 0;
     for (SearchHitRow* row : after) kept += old.contains(row);
     EXPECT_EQ(kept, 40);
-    // And the list reads as it would had the hits come at once: files by path, lines in order.
-    EXPECT_EQ(after.front()->hit().url, file("a.txt"));
-    EXPECT_EQ(after[5]->hit().line, 1);
-    EXPECT_EQ(after[49]->hit().line, 45);
+    EXPECT_EQ(after[44]->hit().line, 45);
     EXPECT_EQ(after.back()->hit().url, file("z.txt"));
     auto* summary = qobject_cast<QLabel*>(view->list()->rows().front());
     ASSERT_NE(summary, nullptr);
-    EXPECT_EQ(summary->text(), "55 matches in 3 files");
+    EXPECT_EQ(summary->text(), "50 matches in 2 files");
+}
+
+// The walk lists a folder's own files before its subfolders, so a later batch can bring a file that
+// sorts above the hit with the keyboard: the list scrolls by what came above, and the hit stays where it
+// was on screen.
+TEST_F(BatchFixture, HitsAboveTheFocusedOneLeaveItWhereItIsOnScreen) {
+    view->addHits(hitsIn(file("m.txt"), 1, 40));
+    QScrollBar* scroll = view->list()->verticalScrollBar();
+    ASSERT_TRUE(waitUntil([&] { return scroll->maximum() > 0; }));
+    QPointer<SearchHitRow> focused = rowFor(30, file("m.txt"));
+    ASSERT_TRUE(focused);
+    focused->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitUntil([&] { return scroll->value() > 0; }));
+    QWidget* viewport = view->list()->viewport();
+    const int onScreen = focused->mapTo(viewport, QPoint()).y();
+
+    view->addHits(hitsIn(file("a.txt"), 1, 3) + hitsIn(file("b.txt"), 1, 2));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(QApplication::focusWidget(), focused.data());
+    EXPECT_EQ(focused->mapTo(viewport, QPoint()).y(), onScreen);
+    // The list reads as it would had the hits come at once: files by path, lines in order.
+    const QList<SearchHitRow*> rows = view->hitRows();
+    ASSERT_EQ(rows.size(), 45);
+    EXPECT_EQ(rows[0]->hit().url, file("a.txt"));
+    EXPECT_EQ(rows[3]->hit().url, file("b.txt"));
+    EXPECT_EQ(rows[5]->hit().line, 1);
+    EXPECT_EQ(rows[44]->hit().line, 40);
+}
+
+// Tab goes through the hits in the list's order, not in the order they came in.
+TEST_F(BatchFixture, TabFollowsTheListWhicheverOrderTheHitsCameIn) {
+    view->addHits(hitsIn(file("m.txt"), 1, 2));
+    view->addHits(hitsIn(file("m.txt"), 3, 1) + hitsIn(file("c.txt"), 1, 2) + hitsIn(file("z.txt"), 1, 1));
+    view->addHits(hitsIn(file("a.txt"), 1, 1) + hitsIn(file("c.txt"), 3, 1));
+    const QList<SearchHitRow*> rows = view->hitRows();
+    ASSERT_EQ(rows.size(), 8);
+    QLineEdit* field = view->field()->lineEdit();
+    field->setFocus(Qt::OtherFocusReason);
+    QList<QWidget*> reached;
+    for (int i = 0; i < rows.size() + 1; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached.append(QApplication::focusWidget());
+    }
+    QList<QWidget*> expected(rows.begin(), rows.end());
+    expected.append(field);
+    EXPECT_EQ(reached, expected);
+}
+
+// The same in the window, whose overlay keeps Tab among its own controls, with Tab pressed between
+// batches as a user does while the search goes on.
+TEST(ProjectSearchBatchesInWindowTest, TabBetweenBatchesMovesOneHitAtATimeInTheListsOrder) {
+    TempFolder folder;
+    folder.mkdir("proj");
+    views_test::MenuTestWindow window;
+    window.app->openFolder(folder.file("proj"));
+    window.showActive();
+    window.app->setProjectSearchOpen(true);
+    auto* view = qobject_cast<ProjectSearchView*>(window.root->overlay(RootView::Overlay::projectSearch));
+    ASSERT_NE(view, nullptr);
+    QLineEdit* field = view->field()->lineEdit();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() == field; }));
+    const auto file = [&](const QString& name) { return folder.file("proj/" + name); };
+    const auto focusedHit = [] {
+        auto* row = qobject_cast<SearchHitRow*>(QApplication::focusWidget());
+        return row ? row->hit().id() : QString();
+    };
+    const auto id = [&](const QString& name, int line) { return file(name) + ':' + QString::number(line); };
+
+    views_test::press(Qt::Key_Tab);  // nothing listed yet: the keys stay in the field
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    view->addHits(hitsIn(file("m.txt"), 1, 3));
+    views_test::press(Qt::Key_Tab);
+    EXPECT_EQ(focusedHit(), id("m.txt", 1));
+    view->addHits(hitsIn(file("a.txt"), 1, 2) + hitsIn(file("z.txt"), 1, 1));
+    views_test::press(Qt::Key_Tab);
+    EXPECT_EQ(focusedHit(), id("m.txt", 2));
+    views_test::press(Qt::Key_Backtab, Qt::ShiftModifier);
+    views_test::press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedHit(), id("a.txt", 2));
 }
 
 } // namespace

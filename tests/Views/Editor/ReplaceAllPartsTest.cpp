@@ -2,7 +2,11 @@
 // what its undo gives back.
 #include <gtest/gtest.h>
 
+#include <QTextBlock>
+
+#include "Editor/ExactText.h"
 #include "EditorFixture.h"
+#include "Platform/Lines.h"
 
 namespace {
 
@@ -45,6 +49,30 @@ TEST(ReplaceAllParts, TakingOutWhatLiesBetweenACarriageReturnAndALineFeedJoinsTh
     ASSERT_TRUE(f.text() == replaced);
     EXPECT_TRUE(displayHolds(f, replaced));
     EXPECT_EQ(f.view->document()->blockCount(), 81);
+}
+
+// Runs of empty lines are shown joined, a few lines to a block: a match that empties the line beside
+// one, whichever of the run's last line ends lie in its reach, goes in as one change, and the display
+// still shows every line.
+TEST(ReplaceAllParts, EmptyingTheLineBesideARunOfEmptyLinesKeepsEveryLineShown) {
+    for (int extra = 0; extra < 70; extra += 1) {
+        const QString run = QString(640 + extra, u'\n');
+        const QString text = QStringLiteral("x1\n") + run + QStringLiteral("a x2\n") + run + QStringLiteral("b x4");
+        EditorFixture f(text, QStringLiteral("notes.txt"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return f.editor().isFullyShown(); }, 120000));
+        EditorFixture::settle();
+        f.view->setShowFind(true);
+        f.find.setReplacement(QString());
+        f.find.setUseRegex(true);
+        f.find.setQuery(QStringLiteral("a x2|b x4"));
+        f.editor().findSync();
+        f.find.engine()->replaceAll();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !f.editor().isBusy(); }, 120000));
+        QString display = f.view->document()->toRawText();
+        display.replace(QChar(ExactText::kJoin), QChar(ExactText::kSeparator));
+        ASSERT_TRUE(display == ExactText::display(f.text())) << extra;
+        ASSERT_EQ(f.editor().lineCount(), Lines::breakCount(f.text()) + 1) << extra;
+    }
 }
 
 } // namespace

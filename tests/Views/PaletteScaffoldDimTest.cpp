@@ -40,4 +40,34 @@ TEST(PaletteScaffoldDim, TheWindowUnderTheOverlayDimsAsItComesIn) {
     EXPECT_NEAR(far(), 255 * (1 - 0.45 * 0.5), 3);
 }
 
+// The card's shadow comes in with the card: faint while the card has barely come, and around the
+// card, not at the scaffold's corner, on the way.
+TEST(PaletteScaffoldDim, TheCardsShadowComesInWithTheCard) {
+    QWidget window;
+    window.setAutoFillBackground(true);
+    QPalette white = window.palette();
+    white.setColor(QPalette::Window, Qt::white);
+    window.setPalette(white);
+    window.resize(1040, 720);
+    auto* content = new QWidget;
+    content->setFixedHeight(200);
+    auto* scaffold = new PaletteScaffold([] {}, content, &window);
+    scaffold->resize(window.size());
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return scaffold->card()->height() >= 200; }));
+    const QRect card = scaffold->card()->geometry();
+    // How much darker than the dim alone a point is.
+    const auto shade = [&](QPoint at) {
+        const QImage shot = window.grab().toImage();
+        return shot.pixelColor(20, 700).red() - shot.pixelColor(at).red();
+    };
+    const QPoint below(card.center().x(), card.bottom() + 24), corner(card.left() / 2, card.top() / 2);
+    EXPECT_GT(shade(below), 15) << "in place, the card casts its shadow below it";
+    for (const qreal presence : {0.5, 0.05}) {
+        scaffold->setPresence(presence);
+        EXPECT_LE(shade(corner), 1) << presence;
+    }
+    EXPECT_LT(shade(below), 6) << "barely come, the shadow is faint";
+}
+
 } // namespace

@@ -70,4 +70,49 @@ TEST(PaletteScaffoldDim, TheCardsShadowComesInWithTheCard) {
     EXPECT_LT(shade(below), 6) << "barely come, the shadow is faint";
 }
 
+// While an overlay comes or goes, the scaffold draws the window under it from a picture taken as the
+// way began: in place to the pixel, and kept if the overlay leaves before it had settled.
+TEST(PaletteScaffoldDim, ThePictureOfTheWindowUnderIsDrawnInPlaceAndKeptForTheWayOut) {
+    QWidget window;
+    window.setAutoFillBackground(true);
+    QPalette white = window.palette();
+    white.setColor(QPalette::Window, Qt::white);
+    window.setPalette(white);
+    window.resize(1040, 720);
+    auto* line = new QWidget(&window);  // one dark row of pixels
+    line->setAutoFillBackground(true);
+    QPalette black = line->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    line->setPalette(black);
+    line->setGeometry(0, 600, 1040, 1);
+    auto* scaffold = new PaletteScaffold([] {}, new QWidget, &window);
+    scaffold->resize(window.size());
+    scaffold->hide();
+    window.show();
+    Paints paints;
+    window.installEventFilter(&paints);
+    ASSERT_TRUE(waitUntil([&] { return paints.count > 0; }));
+    QCoreApplication::processEvents();
+
+    scaffold->setPresence(0.5);
+    scaffold->show();
+    ASSERT_TRUE(scaffold->holdWhatLiesUnder());
+    line->hide();  // only the picture still holds the row
+    const QImage shot = window.grab().toImage();
+    EXPECT_LT(shot.pixelColor(20, 600).red(), 40);
+    EXPECT_GT(shot.pixelColor(20, 599).red(), 150);
+    EXPECT_GT(shot.pixelColor(20, 601).red(), 150);
+
+    // In place, then going again before the hold ended: the way out keeps drawing the picture.
+    scaffold->setPresence(1);
+    scaffold->settle();
+    scaffold->setPresence(0.9);
+    Paints scaffoldPaints;
+    scaffold->installEventFilter(&scaffoldPaints);
+    scaffold->update();
+    ASSERT_TRUE(waitUntil([&] { return scaffoldPaints.count > 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(scaffold->testAttribute(Qt::WA_OpaquePaintEvent)) << "the picture was let go";
+}
+
 } // namespace

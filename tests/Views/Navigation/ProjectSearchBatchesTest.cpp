@@ -130,6 +130,21 @@ TEST_F(BatchFixture, TabFollowsTheListWhicheverOrderTheHitsCameIn) {
     EXPECT_EQ(reached, expected);
 }
 
+// A new search starts the list afresh: its batches build a summary line of their own, not one the
+// old list let go of.
+TEST_F(BatchFixture, ASecondSearchsBatchesCountItsOwnHits) {
+    view->addHits(hitsIn(file("m.txt"), 1, 3));
+    view->setQuery("zz");
+    view->runSearch();  // drops the list; the real scan finds nothing in the empty folder
+    view->addHits(hitsIn(file("a.txt"), 1, 2));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the old rows go
+    view->addHits(hitsIn(file("b.txt"), 1, 1));
+    auto* summary = qobject_cast<QLabel*>(view->list()->rows().value(0));
+    ASSERT_NE(summary, nullptr);
+    EXPECT_EQ(summary->text(), "3 matches in 2 files");
+    EXPECT_EQ(view->hitRows().size(), 3);
+}
+
 // The same in the window, whose overlay keeps Tab among its own controls, with Tab pressed between
 // batches as a user does while the search goes on.
 TEST(ProjectSearchBatchesInWindowTest, TabBetweenBatchesMovesOneHitAtATimeInTheListsOrder) {

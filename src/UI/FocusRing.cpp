@@ -1,13 +1,49 @@
 #include "UI/FocusRing.h"
 
+#include <QApplication>
 #include <QFocusEvent>
+#include <QPointer>
 #include <QPainter>
 #include <QWidget>
 #include <algorithm>
 
 #include "UI/Brand.h"
 
-FocusRing::FocusRing(QWidget* control) : QObject(control), control_(control) { control->installEventFilter(this); }
+namespace {
+// Whether the user last pressed a key or the pointer, watched for the whole application.
+class LastInput : public QObject {
+public:
+    using QObject::QObject;
+    static bool wasKey() {
+        static QPointer<LastInput> watching;
+        if (!watching && qApp) {
+            watching = new LastInput(qApp);
+            qApp->installEventFilter(watching);
+        }
+        return !watching || watching->key_;
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress: key_ = true; break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::TouchBegin: key_ = false; break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    bool key_ = true;
+};
+} // namespace
+
+FocusRing::FocusRing(QWidget* control) : QObject(control), control_(control) {
+    control->installEventFilter(this);
+    LastInput::wasKey();  // watching from now on
+}
 
 bool FocusRing::isShown() const { return control_->hasFocus() && !byPointer_; }
 
@@ -26,7 +62,14 @@ void FocusRing::paint(QPainter& painter, const QRectF& rect, qreal radius, const
 
 bool FocusRing::eventFilter(QObject* watched, QEvent* event) {
     if (watched == control_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
-        if (event->type() == QEvent::FocusIn) byPointer_ = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
+        if (event->type() == QEvent::FocusIn) {
+            // Tab and a shortcut bring the keyboard, a click the pointer; the focus the program moves
+            // (Send handing the keys to Cancel) follows what the user last did.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            const bool byKeys = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                                reason == Qt::ShortcutFocusReason;
+            byPointer_ = reason == Qt::MouseFocusReason || (!byKeys && !LastInput::wasKey());
+        }
         control_->update();
     }
     return QObject::eventFilter(watched, event);

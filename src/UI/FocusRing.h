@@ -1,6 +1,7 @@
 #pragma once
 // The visible keyboard focus of a drawn control: an accent outline around its shape while it
-// holds the focus, unless a click gave it the focus (the pointer already shows where it is).
+// holds the focus, unless a click gave it the focus (the pointer already shows where it is), or the
+// program moved the focus there after a click.
 // Attached to the control (and owned by it); the control's paint code calls paint() last.
 #include <QColor>
 #include <QObject>

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
 
 #include "AppState.h"
@@ -21,6 +22,9 @@ constexpr int kPadding = 12;
 constexpr int kSpacing = 7;
 constexpr int kSlot = 14;
 constexpr qreal kNamePoints = 12.5;
+// A very long name would push the other tabs out of the bar: past this it is shortened in the
+// middle, where the extension and the start of the name stay readable.
+constexpr qreal kMaxNameWidth = 260;
 
 int symbolSide() { return Icons::sizeForPointSize(11); }
 } // namespace
@@ -96,7 +100,7 @@ QSize TabChip::sizeHint() const {
     const QString name = doc_ ? ProcessText::visibleName(doc_->displayName()) : QString();
     // Measured in the semibold weight either way, so a chip keeps its width as it turns active.
     const QFont font = ShimmerText::font(kNamePoints, QFont::DemiBold, ShimmerText::Design::standard);
-    const qreal nameWidth = QFontMetricsF(font).horizontalAdvance(name);
+    const qreal nameWidth = std::min(kMaxNameWidth, QFontMetricsF(font).horizontalAdvance(name));
     return {int(std::ceil(kPadding + symbolSide() + kSpacing + nameWidth + kSpacing + kSlot + kPadding)), kHeight};
 }
 
@@ -142,9 +146,9 @@ void TabChip::paintEvent(QPaintEvent*) {
     const QFont font = nameFont();
     p.setFont(font);
     p.setPen(QColor::fromRgbF(1, 1, 1, active_ ? 0.95f : 0.6f));
-    const qreal nameRight = slotRect().left() - kSpacing;
-    p.drawText(QRectF(x, 0, std::max<qreal>(0, nameRight - x), r.height()), Qt::AlignLeft | Qt::AlignVCenter,
-               ProcessText::visibleName(doc_->displayName()));
+    const qreal nameWidth = std::max<qreal>(0, slotRect().left() - kSpacing - x);
+    const QString name = QFontMetricsF(font).elidedText(ProcessText::visibleName(doc_->displayName()), Qt::ElideMiddle, nameWidth);
+    p.drawText(QRectF(x, 0, nameWidth, r.height()), Qt::AlignLeft | Qt::AlignVCenter, name);
 
     if (showsDirtyDot()) {
         const QRectF slot = slotRect();

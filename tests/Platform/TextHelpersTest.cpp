@@ -84,6 +84,10 @@ TEST(Lines, BreaksInLongTextsAreFoundAndCountedAsOneCharacterAtATime) {
             QString alone(12288, u'a');
             alone[at] = QChar(kind);
             EXPECT_EQ(Lines::hasBreak(alone), Lines::isBreak(kind)) << int(kind) << " at " << at;
+            // A view that ends just before the character holds no break, whatever lies after it.
+            const QStringView before = QStringView(alone).first(at);
+            EXPECT_FALSE(Lines::hasBreak(before)) << int(kind) << " after " << at;
+            EXPECT_EQ(Lines::breakCount(before), 0) << int(kind) << " after " << at;
         }
     EXPECT_EQ(Lines::breakCount(QString(100000, u'\n')), 100000);
     EXPECT_EQ(Lines::breakCount(QStringLiteral("\r\n").repeated(50000)), 50000);

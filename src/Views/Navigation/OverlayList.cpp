@@ -24,8 +24,9 @@ OverlayList::OverlayList(int maxHeight, int spacing, QWidget* parent)
 
 void OverlayList::setRows(const QList<QWidget*>& rows) {
     for (QWidget* row : std::as_const(rows_)) {
-        // Hidden at once so a stale row takes no more clicks; deleted once its events are done.
         layout_->removeWidget(row);
+        if (rows.contains(row)) continue;  // kept, with its focus, where the new order puts it
+        // Hidden at once so a stale row takes no more clicks; deleted once its events are done.
         row->hide();
         row->deleteLater();
     }

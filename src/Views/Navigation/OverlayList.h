@@ -11,7 +11,7 @@ class OverlayList : public QScrollArea {
 public:
     OverlayList(int maxHeight, int spacing, QWidget* parent = nullptr);
 
-    // Replaces every row (the old ones are deleted); takes ownership of the new ones.
+    // Replaces every row (the old ones not among the new are deleted); takes ownership of the new ones.
     void setRows(const QList<QWidget*>& rows);
     const QList<QWidget*>& rows() const { return rows_; }
     // Scrolls just enough to show the row.

@@ -1,8 +1,12 @@
 #include "Views/Navigation/ProjectSearchView.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSet>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -77,17 +81,20 @@ void ProjectSearchView::runSearch() {
 
 void ProjectSearchView::addHits(const QList<SearchHit>& hits) {
     hits_ += hits;
-    rebuildList();
+    addRows(hits);
 }
 
 void ProjectSearchView::finish(const ProjectSearch::Result& result) {
-    // Usually every hit is on screen already; then only the message and a cut-off mark can change.
-    const bool changed = result.hits != hits_ || result.truncated != truncated_;
-    hits_ = result.hits;
-    truncated_ = result.truncated;
     searching_ = false;
-    if (changed) rebuildList();
-    else refresh();
+    truncated_ = result.truncated;
+    // Usually every hit is on screen already; then only the message and a cut-off mark can change.
+    const bool followsShown = result.hits.size() >= hits_.size() && std::equal(hits_.begin(), hits_.end(), result.hits.begin());
+    if (followsShown) {
+        addHits(result.hits.sliced(hits_.size()));
+    } else {
+        hits_ = result.hits;
+        rebuildList();
+    }
     emit searchFinished();
 }
 
@@ -131,37 +138,76 @@ void ProjectSearchView::refresh() {
 }
 
 void ProjectSearchView::rebuildList() {
-    QList<QWidget*> rows;
-    if (!hits_.isEmpty()) {
-        auto* summaryLine = new QLabel(summary(hits_, truncated_));
-        summaryLine->setFont(ShimmerText::font(11, QFont::Medium, ShimmerText::Design::rounded));
-        summaryLine->setContentsMargins(12, 8, 12, 0);
-        QPalette colours = summaryLine->palette();
-        colours.setColor(QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.4f));
-        summaryLine->setPalette(colours);
-        rows.append(summaryLine);
+    summaryLine_ = nullptr;
+    groups_.clear();
+    list_->setRows({});
+    addRows(hits_);
+}
 
-        const QString folder = app_ && app_->rootNode() ? app_->rootNode()->url() : QString();
-        for (const FileGroup& group : grouped(hits_)) {
+void ProjectSearchView::addRows(const QList<SearchHit>& hits) {
+    if (hits_.isEmpty()) {
+        refresh();
+        return;
+    }
+    // The hit with the keyboard stays where it is on screen though files come above it; otherwise
+    // the list stays where it was scrolled to.
+    QScrollBar* scroll = list_->verticalScrollBar();
+    QWidget* anchor = QApplication::focusWidget();
+    if (!anchor || !list_->widget()->isAncestorOf(anchor)) anchor = nullptr;
+    const int scrolled = scroll->value();
+    const int above = anchor ? anchor->mapTo(list_->widget(), QPoint()).y() : 0;
+
+    if (!summaryLine_) {
+        summaryLine_ = new QLabel;
+        summaryLine_->setFont(ShimmerText::font(11, QFont::Medium, ShimmerText::Design::rounded));
+        summaryLine_->setContentsMargins(12, 8, 12, 0);
+        QPalette colours = summaryLine_->palette();
+        colours.setColor(QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.4f));
+        summaryLine_->setPalette(colours);
+    }
+    summaryLine_->setText(summary(hits_, truncated_));
+
+    // Rows already shown stay as they are: the hit with the keyboard keeps it while hits stream in.
+    const QString folder = app_ && app_->rootNode() ? app_->rootNode()->url() : QString();
+    QSet<QWidget*> added;
+    for (const SearchHit& hit : hits) {
+        auto group = std::lower_bound(groups_.begin(), groups_.end(), hit.url,
+                                      [](const GroupRows& g, const QString& url) { return g.url < url; });
+        if (group == groups_.end() || group->url != hit.url) {
             auto* box = new QWidget;
             auto* stack = new QVBoxLayout(box);
             stack->setContentsMargins(0, 0, 0, 4);
             stack->setSpacing(1);
             const QString shown =
-                folder.isEmpty() ? QFileInfo(group.url).fileName() : FolderPaths::insideFolder(group.url, folder);
-            stack->addWidget(new SearchFileHeader(group.url, shown, box));
-            for (const SearchHit& hit : group.hits) {
-                auto* row = new SearchHitRow(hit, box);
-                connect(row, &SearchHitRow::clicked, this, [this, hit] { open(hit); });
-                connect(row, &SearchHitRow::focused, this, [this, row] { list_->ensureWidgetVisible(row, 0, 8); });
-                // Escape, Return, Up and Down mean the same on a hit as in the field.
-                keys_->catchFrom(row);
-                stack->addWidget(row);
-            }
-            rows.append(box);
+                folder.isEmpty() ? QFileInfo(hit.url).fileName() : FolderPaths::insideFolder(hit.url, folder);
+            stack->addWidget(new SearchFileHeader(hit.url, shown, box));
+            group = groups_.insert(group, {hit.url, box});
+        }
+        auto* row = new SearchHitRow(hit, group->box);
+        connect(row, &SearchHitRow::clicked, this, [this, hit] { open(hit); });
+        connect(row, &SearchHitRow::focused, this, [this, row] { list_->ensureWidgetVisible(row, 0, 8); });
+        // Escape, Return, Up and Down mean the same on a hit as in the field.
+        keys_->catchFrom(row);
+        group->box->layout()->addWidget(row);
+        row->show();  // now, so the list's height fits it at once
+        added.insert(row);
+    }
+
+    QList<QWidget*> rows{summaryLine_};
+    for (const GroupRows& group : std::as_const(groups_)) rows.append(group.box);
+    list_->setRows(rows);
+    // Tab goes through the hits in the list's order, which is not the order they came in.
+    QWidget* before = field_->lineEdit();
+    for (const GroupRows& group : std::as_const(groups_)) {
+        const QLayout* stack = group.box->layout();
+        for (int i = 1; i < stack->count(); ++i) {  // after the file's header
+            QWidget* row = stack->itemAt(i)->widget();
+            if (added.contains(row)) setTabOrder(before, row);
+            before = row;
         }
     }
-    list_->setRows(rows);
+    if (anchor) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    scroll->setValue(scrolled + (anchor ? anchor->mapTo(list_->widget(), QPoint()).y() - above : 0));
     refresh();
 }
 

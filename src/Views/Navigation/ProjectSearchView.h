@@ -46,6 +46,9 @@ public:
     // Searches for the query without surrounding spaces and tabs; a shorter one than two
     // characters just clears the list.
     void runSearch();
+    // More hits of the running search, following those shown: they join the list without
+    // disturbing the rows already on it, the one with the keyboard and the scroll position.
+    void addHits(const QList<SearchHit>& hits);
     void close();
     // Closes the overlay, opens the hit's file and then moves the caret to its line.
     void open(const SearchHit& hit);
@@ -66,10 +69,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void addHits(const QList<SearchHit>& hits);
     void finish(const ProjectSearch::Result& result);
     void refresh();
     void rebuildList();
+    // Puts rows for hits (the last of hits_) on the list, in their files' groups.
+    void addRows(const QList<SearchHit>& hits);
+
+    struct GroupRows {
+        QString url;
+        QWidget* box;  // the file's header and its hits, one row of the list
+    };
 
     QPointer<AppState> app_;
     QString query_;
@@ -83,4 +92,6 @@ private:
     QLabel* message_;
     OverlayList* list_;
     PaletteScaffold* scaffold_;
+    QLabel* summaryLine_ = nullptr;
+    QList<GroupRows> groups_;  // on the list, by path
 };

@@ -309,6 +309,7 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
     QTextDocument* display = view_->document();
     const int blocksBefore = display->blockCount();
     text_.group(shownTo_, end);
+    const qsizetype joinsAdded = text_.joins().countIn(shownTo_, end);
     {
         // The view hears of the new lines below in batches (see timerEvent): each time it does it
         // lays out a screenful at the end.
@@ -318,6 +319,7 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
         // Inside an edit block the cursor leaves its place on screen unmeasured: moved and typed
         // outside one, it would lay out the display's last line at every step.
         cursor.beginEditBlock();
+        displayLayout()->setUnjoinedChanges(joinsAdded == 0);
         cursor.setPosition(display->characterCount() - 1);
         // A slice at a time, each small enough to stay in the cache while the display copies it.
         for (qsizetype from = shownTo_, to; from < end; from = to) {
@@ -327,10 +329,10 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
             cursor.insertText(text_.displayOf(from, to));
         }
         cursor.endEditBlock();
+        displayLayout()->setUnjoinedChanges(false);
         mirroring_ = false;
     }
     const qsizetype piecesAdded = text_.pieces().countBefore(end) - text_.pieces().countBefore(shownTo_);
-    const qsizetype joinsAdded = text_.joins().countIn(shownTo_, end);
     shownTo_ = end;
     if (countedTo_ >= end) {
         unshownBreaks_ -= display->blockCount() - blocksBefore - piecesAdded + joinsAdded;

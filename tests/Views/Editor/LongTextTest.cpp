@@ -556,7 +556,8 @@ TEST(ReplaceAllWork, CostsTheSameInALongerTextWithTheSameMatches) {
 }
 
 // Filling the display with many lines, empty or short: the lines themselves are the display's to
-// make; the editor measures, lays out and steps on only the screens the view shows meanwhile, a few
+// make; the editor reads blocks for joined lines only where some were joined, and measures, lays out
+// and steps on only the screens the view shows meanwhile, a few
 // more for eight times the lines (the scroll bar follows every so many steps), never a share of
 // every line. How many screens show meanwhile depends on the machine's load: the bound leaves room
 // for that and still fails long before a pass over every line (224K more lines).
@@ -568,7 +569,7 @@ TEST(FillingTheDisplay, TouchesNoMoreLinesInALongerText) {
         if (!layout) return qsizetype(0);
         waitShown(f);
         EXPECT_EQ(f.editor().lineCount(), text.count(u'\n') + 1);
-        return layout->measuredBlocks() + layout->laidOutUnits() + f.view->steppedBlocks();
+        return layout->measuredBlocks() + layout->laidOutUnits() + f.view->steppedBlocks() + layout->blocksReadForJoins();
     };
     for (const QString& line : {QStringLiteral("\n"), QStringLiteral("a\n")}) {
         const qsizetype shorter = workToFill(line.repeated(32 * 1024));

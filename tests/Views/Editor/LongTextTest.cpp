@@ -576,3 +576,32 @@ TEST(FillingTheDisplay, TouchesNoMoreLinesInALongerText) {
         EXPECT_LT(workToFill(line.repeated(256 * 1024)) - shorter, (256 - 32) * 1024 / 16) << line.size();
     }
 }
+
+// A new width forgets how every line wrapped: only the lines that took more than one row are read
+// again, not each line of a long text, and a block of joined empty lines still counts its lines.
+TEST(FillingTheDisplay, ANewWidthReadsOnlyTheLinesThatWrapped) {
+    const auto readsForNewWidth = [](qsizetype lines) {
+        const QString text = QStringLiteral("\n").repeated(200) + QStringLiteral("a short line\n").repeated(lines) +
+                             QStringLiteral("wide ").repeated(200);
+        EditorFixture f(text, QStringLiteral("notes.txt"));
+        waitShown(f);
+        auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+        EXPECT_NE(layout, nullptr);
+        if (!layout) return qsizetype(0);
+        // The last line wraps on screen; the joined empty lines count a row each.
+        f.select(text.size());
+        EditorFixture::settle();
+        EXPECT_GT(f.view->document()->lastBlock().lineCount(), 1);
+        const qsizetype before = layout->blocksReadForJoins();
+        layout->setWrapWidth(layout->wrapWidth() / 2);
+        const qsizetype reads = layout->blocksReadForJoins() - before;
+        // Each line counts what it counts before layout, as after reading every one; the view lays
+        // out again at once the last line, which it shows.
+        const QTextBlock last = f.view->document()->lastBlock();
+        int rows = last.lineCount();
+        for (QTextBlock b = f.view->document()->firstBlock(); b != last; b = b.next()) rows += layout->rowsBeforeLayout(b);
+        EXPECT_EQ(f.view->document()->lineCount(), rows);
+        return reads;
+    };
+    EXPECT_EQ(readsForNewWidth(256 * 1024), readsForNewWidth(32 * 1024));
+}

@@ -100,8 +100,9 @@ FoldTracker::Runs foldText(const ExactText& text) {
 constexpr qsizetype kRegroupStep = 16 * 1024;
 // A change longer than this goes into the display a step at a time.
 constexpr qsizetype kRefillLength = 4 * kShowStep;
-// Lines put into the display per step at most.
-constexpr qsizetype kShowLines = 16 * 1024;
+// Lines put into the display per step at most: a step of short lines then takes about a frame, so a
+// key pressed meanwhile waits no longer.
+constexpr qsizetype kShowLines = 8 * 1024;
 // How far past what is shown a selection may reach and still be shown at once: a few steps.
 constexpr qsizetype kNearReach = 2 * kShowStep;
 // UTF-16 units whose line terminators are counted per step ahead of the display: the gutter learns
@@ -111,7 +112,7 @@ constexpr qsizetype kCountStep = 8 * 1024 * 1024;
 // budget that a key typed meanwhile would notice.
 constexpr qint64 kPendingTurnMs = 25;
 // Steps between updates of the scroll bar: each update lays out the lines at the display's end.
-constexpr int kStepsPerResize = 16;
+constexpr int kStepsPerResize = 32;
 
 
 // Whether the parts (ascending, apart, none at a line's end, every line shown whole) make a line longer

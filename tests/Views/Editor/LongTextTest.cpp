@@ -569,6 +569,8 @@ TEST(FillingTheDisplay, TouchesNoMoreLinesInALongerText) {
         if (!layout) return qsizetype(0);
         waitShown(f);
         EXPECT_EQ(f.editor().lineCount(), text.count(u'\n') + 1);
+        // No line wraps: the scroll range spans a row per line, joined empty lines included.
+        EXPECT_EQ(f.view->document()->lineCount(), text.count(u'\n') + 1);
         return layout->measuredBlocks() + layout->laidOutUnits() + f.view->steppedBlocks() + layout->blocksReadForJoins();
     };
     for (const QString& line : {QStringLiteral("\n"), QStringLiteral("a\n")}) {

@@ -583,14 +583,16 @@ TEST(FillingTheDisplay, TouchesNoMoreLinesInALongerText) {
 // again, not each line of a long text, and a block of joined empty lines still counts its lines.
 TEST(FillingTheDisplay, ANewWidthReadsOnlyTheLinesThatWrapped) {
     const auto readsForNewWidth = [](qsizetype lines) {
-        const QString text = QStringLiteral("\n").repeated(200) + QStringLiteral("a short line\n").repeated(lines) +
-                             QStringLiteral("wide ").repeated(200);
+        const QString wide = QStringLiteral("wide ").repeated(200);
+        const QString text = wide + QStringLiteral("\n").repeated(200) + QStringLiteral("a short line\n").repeated(lines) + wide;
         EditorFixture f(text, QStringLiteral("notes.txt"));
         waitShown(f);
         auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
         EXPECT_NE(layout, nullptr);
         if (!layout) return qsizetype(0);
-        // The last line wraps on screen; the joined empty lines count a row each.
+        // The first line wrapped when shown, and the last wraps on screen now; the joined empty
+        // lines count a row each.
+        EXPECT_GT(f.view->document()->firstBlock().lineCount(), 1);
         f.select(text.size());
         EditorFixture::settle();
         EXPECT_GT(f.view->document()->lastBlock().lineCount(), 1);
@@ -606,4 +608,19 @@ TEST(FillingTheDisplay, ANewWidthReadsOnlyTheLinesThatWrapped) {
         return reads;
     };
     EXPECT_EQ(readsForNewWidth(256 * 1024), readsForNewWidth(32 * 1024));
+}
+
+// Runs of empty lines an edit brings after a long text was shown are joined a few blocks at a time:
+// each such block counts a row per line, so the scroll range still spans every line.
+TEST(FillingTheDisplay, RunsJoinedAfterwardsCountARowPerLine) {
+    const QString original = QStringLiteral("a short line\n").repeated(20'000);
+    EditorFixture f(original, QStringLiteral("notes.txt"));
+    waitShown(f);
+    const int blocks = f.view->document()->blockCount();
+    QApplication::clipboard()->setText(QString(20'000, u'\n'));
+    f.select(original.size() / 2);
+    f.key(Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.view->document()->blockCount() < blocks + 20'000 / 32; }, 60000));
+    EXPECT_EQ(f.view->document()->lineCount(), f.editor().lineCount());
+    EXPECT_EQ(f.editor().lineCount(), 40'001);
 }

@@ -108,9 +108,9 @@ constexpr qsizetype kNearReach = 2 * kShowStep;
 // UTF-16 units whose line terminators are counted per step ahead of the display: the gutter learns
 // the last line's number long before the display holds that line.
 constexpr qsizetype kCountStep = 8 * 1024 * 1024;
-// How long a turn goes on showing steps while a caret waits far past them: well under a frame
-// budget that a key typed meanwhile would notice.
-constexpr qint64 kPendingTurnMs = 25;
+// How long a turn goes on showing steps while a caret waits far past them: with the step after,
+// about a frame, so a key typed meanwhile waits no longer.
+constexpr qint64 kPendingTurnMs = 12;
 // Steps between updates of the scroll bar: each update lays out the lines at the display's end.
 constexpr int kStepsPerResize = 32;
 

@@ -101,18 +101,19 @@ FoldTracker::Runs foldText(const ExactText& text) {
 constexpr qsizetype kRegroupStep = 16 * 1024;
 // A change longer than this goes into the display a step at a time.
 constexpr qsizetype kRefillLength = 4 * kShowStep;
-// Lines put into the display per step at most.
-constexpr qsizetype kShowLines = 16 * 1024;
+// Lines put into the display per step at most: a step of short lines then takes about a frame, so a
+// key pressed meanwhile waits no longer.
+constexpr qsizetype kShowLines = 8 * 1024;
 // How far past what is shown a selection may reach and still be shown at once: a few steps.
 constexpr qsizetype kNearReach = 2 * kShowStep;
 // UTF-16 units whose line terminators are counted per step ahead of the display: the gutter learns
 // the last line's number long before the display holds that line.
 constexpr qsizetype kCountStep = 8 * 1024 * 1024;
-// How long a turn goes on showing steps while a caret waits far past them: well under a frame
-// budget that a key typed meanwhile would notice.
-constexpr qint64 kPendingTurnMs = 25;
+// How long a turn goes on showing steps while a caret waits far past them: with the step after,
+// about a frame, so a key typed meanwhile waits no longer.
+constexpr qint64 kPendingTurnMs = 12;
 // Steps between updates of the scroll bar: each update lays out the lines at the display's end.
-constexpr int kStepsPerResize = 16;
+constexpr int kStepsPerResize = 32;
 
 
 // Whether the parts (ascending, apart, none at a line's end, every line shown whole) make a line longer
@@ -310,6 +311,7 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
     QTextDocument* display = view_->document();
     const int blocksBefore = display->blockCount();
     text_.group(shownTo_, end);
+    const qsizetype joinsAdded = text_.joins().countIn(shownTo_, end);
     {
         // The view hears of the new lines below in batches (see timerEvent): each time it does it
         // lays out a screenful at the end.
@@ -319,6 +321,7 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
         // Inside an edit block the cursor leaves its place on screen unmeasured: moved and typed
         // outside one, it would lay out the display's last line at every step.
         cursor.beginEditBlock();
+        displayLayout()->setUnjoinedChanges(joinsAdded == 0);
         cursor.setPosition(display->characterCount() - 1);
         // A slice at a time, each small enough to stay in the cache while the display copies it.
         for (qsizetype from = shownTo_, to; from < end; from = to) {
@@ -328,10 +331,10 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
             cursor.insertText(text_.displayOf(from, to));
         }
         cursor.endEditBlock();
+        displayLayout()->setUnjoinedChanges(false);
         mirroring_ = false;
     }
     const qsizetype piecesAdded = text_.pieces().countBefore(end) - text_.pieces().countBefore(shownTo_);
-    const qsizetype joinsAdded = text_.joins().countIn(shownTo_, end);
     shownTo_ = end;
     if (countedTo_ >= end) {
         unshownBreaks_ -= display->blockCount() - blocksBefore - piecesAdded + joinsAdded;

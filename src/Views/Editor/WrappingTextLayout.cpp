@@ -105,7 +105,10 @@ void WrappingTextLayout::setWrapWidth(qreal width) {
     // What the stock relayout does, without creating a layout for a line that has none.
     for (QTextBlock block = document()->firstBlock(); block.isValid(); block = block.next()) {
         block.clearLayout();
-        // Most lines already count one; writing the count walks up the block tree.
+        // Most lines already count the one row they take before layout: only one that wrapped
+        // counts more, and only it is read (a block of joined lines counts a row per line already).
+        // Writing the count walks up the block tree.
+        if (block.lineCount() == 1 && block.isVisible()) continue;
         if (const int lines = rowsBeforeLayout(block); block.lineCount() != lines) block.setLineCount(lines);
     }
     emit documentSizeChanged(documentSize());
@@ -201,7 +204,7 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
     // of joined lines has a row per line: they count theirs first, so the scroll range never
     // shrinks meanwhile (the widget would scroll to fit it).
     bool recounted = false;
-    const QTextBlock end = walkedTo.next();
+    const QTextBlock end = unjoined_ && first.isValid() ? first.next() : walkedTo.next();
     for (QTextBlock block = first; block.isValid() && block != end; block = block.next())
         if (const int lines = rowsBeforeLayout(block); lines > 1 && lines != block.lineCount()) {
             block.setLineCount(lines);
@@ -231,7 +234,9 @@ int WrappingTextLayout::rowsBeforeLayout(const QTextBlock& block) const {
     if (!block.isVisible()) return 0;
     // A block of joined lines is one of empty lines, never more than a group.
     const int length = block.length();
-    return length > 1 && length <= LineJoins::kGroup && document()->characterAt(block.position()) == QChar(ExactText::kJoin) ? length : 1;
+    if (length <= 1 || length > LineJoins::kGroup) return 1;
+    ++joinReads_;
+    return document()->characterAt(block.position()) == QChar(ExactText::kJoin) ? length : 1;
 }
 
 void WrappingTextLayout::remember(const QTextBlock& block) {

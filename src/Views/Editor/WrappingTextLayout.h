@@ -36,6 +36,8 @@ public:
     qsizetype laidOutUnits() const { return laidOut_; }
     // How many blocks changes handed to the stock layout to forget, since the layout was made.
     qsizetype forgottenBlocks() const { return forgotten_; }
+    // How many blocks were read for whether they hold joined lines, since the layout was made.
+    qsizetype blocksReadForJoins() const { return joinReads_; }
     QSizeF documentSize() const override;
     // The blocks holding rows laid out that the next change of the document touches, when it is
     // made of a few edits among the many lines between its first and its last (a Replace All): that
@@ -43,6 +45,9 @@ public:
     // change only; dropNextChangeBlocks() takes it back.
     void setNextChangeBlocks(std::vector<int> blocks) { nextChangeBlocks_ = std::move(blocks); }
     void dropNextChangeBlocks() { nextChangeBlocks_.reset(); }
+    // While on, changes bring no block of joined lines after the first block they touch (text
+    // appended that has none): their new blocks are not read one by one for them.
+    void setUnjoinedChanges(bool on) { unjoined_ = on; }
     // The blocks holding rows laid out in which one of these display spans, ascending, starts. Only
     // those few are looked up, however many spans there are.
     std::vector<int> laidOutBlocksAt(std::span<const std::pair<int, int>> spans) const;
@@ -98,6 +103,7 @@ private:
     // What the long lines that keep their glyphs showed when last laid out, by block number.
     std::unordered_map<int, ShownRows> shown_;
     std::optional<std::vector<int>> nextChangeBlocks_;
+    bool unjoined_ = false;
     // The lines held back from layout, with what they measured and how many rows they took before.
     struct Held {
         int number;
@@ -108,5 +114,6 @@ private:
     std::vector<Held> held_;
     mutable qsizetype measured_ = 0;
     mutable qsizetype laidOut_ = 0;
+    mutable qsizetype joinReads_ = 0;
     qsizetype forgotten_ = 0;
 };

@@ -584,7 +584,7 @@ TEST(CodeEditorFolding, LongLineNumbersFitTheGutter) {
     EXPECT_EQ(small.view->ruler()->width(), LineNumberRuler::kThickness);
 
     EditorFixture f(QString(120'000, u'\n'), QStringLiteral("notes.txt"));
-    ASSERT_TRUE(f.editor().isFullyShown());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.editor().isFullyShown(); }, 120000));
     f.key(Qt::Key_End, Qt::ControlModifier);
     f.settle();
     f.view->ruler()->grab();

@@ -556,7 +556,8 @@ TEST(ReplaceAllWork, CostsTheSameInALongerTextWithTheSameMatches) {
 }
 
 // Filling the display with many lines, empty or short: the lines themselves are the display's to
-// make; the editor measures, lays out and steps on only the screens the view shows meanwhile, a few
+// make; the editor reads blocks for joined lines only where some were joined, and measures, lays out
+// and steps on only the screens the view shows meanwhile, a few
 // more for eight times the lines (the scroll bar follows every so many steps), never a share of
 // every line. How many screens show meanwhile depends on the machine's load: the bound leaves room
 // for that and still fails long before a pass over every line (224K more lines).
@@ -568,10 +569,58 @@ TEST(FillingTheDisplay, TouchesNoMoreLinesInALongerText) {
         if (!layout) return qsizetype(0);
         waitShown(f);
         EXPECT_EQ(f.editor().lineCount(), text.count(u'\n') + 1);
-        return layout->measuredBlocks() + layout->laidOutUnits() + f.view->steppedBlocks();
+        // No line wraps: the scroll range spans a row per line, joined empty lines included.
+        EXPECT_EQ(f.view->document()->lineCount(), text.count(u'\n') + 1);
+        return layout->measuredBlocks() + layout->laidOutUnits() + f.view->steppedBlocks() + layout->blocksReadForJoins();
     };
     for (const QString& line : {QStringLiteral("\n"), QStringLiteral("a\n")}) {
         const qsizetype shorter = workToFill(line.repeated(32 * 1024));
         EXPECT_LT(workToFill(line.repeated(256 * 1024)) - shorter, (256 - 32) * 1024 / 16) << line.size();
     }
+}
+
+// A new width forgets how every line wrapped: only the lines that took more than one row are read
+// again, not each line of a long text, and a block of joined empty lines still counts its lines.
+TEST(FillingTheDisplay, ANewWidthReadsOnlyTheLinesThatWrapped) {
+    const auto readsForNewWidth = [](qsizetype lines) {
+        const QString wide = QStringLiteral("wide ").repeated(200);
+        const QString text = wide + QStringLiteral("\n").repeated(200) + QStringLiteral("a short line\n").repeated(lines) + wide;
+        EditorFixture f(text, QStringLiteral("notes.txt"));
+        waitShown(f);
+        auto* layout = qobject_cast<WrappingTextLayout*>(f.view->document()->documentLayout());
+        EXPECT_NE(layout, nullptr);
+        if (!layout) return qsizetype(0);
+        // The first line wrapped when shown, and the last wraps on screen now; the joined empty
+        // lines count a row each.
+        EXPECT_GT(f.view->document()->firstBlock().lineCount(), 1);
+        f.select(text.size());
+        EditorFixture::settle();
+        EXPECT_GT(f.view->document()->lastBlock().lineCount(), 1);
+        const qsizetype before = layout->blocksReadForJoins();
+        layout->setWrapWidth(layout->wrapWidth() / 2);
+        const qsizetype reads = layout->blocksReadForJoins() - before;
+        // Each line counts what it counts before layout, as after reading every one; the view lays
+        // out again at once the last line, which it shows.
+        const QTextBlock last = f.view->document()->lastBlock();
+        int rows = last.lineCount();
+        for (QTextBlock b = f.view->document()->firstBlock(); b != last; b = b.next()) rows += layout->rowsBeforeLayout(b);
+        EXPECT_EQ(f.view->document()->lineCount(), rows);
+        return reads;
+    };
+    EXPECT_EQ(readsForNewWidth(256 * 1024), readsForNewWidth(32 * 1024));
+}
+
+// Runs of empty lines an edit brings after a long text was shown are joined a few blocks at a time:
+// each such block counts a row per line, so the scroll range still spans every line.
+TEST(FillingTheDisplay, RunsJoinedAfterwardsCountARowPerLine) {
+    const QString original = QStringLiteral("a short line\n").repeated(20'000);
+    EditorFixture f(original, QStringLiteral("notes.txt"));
+    waitShown(f);
+    const int blocks = f.view->document()->blockCount();
+    QApplication::clipboard()->setText(QString(20'000, u'\n'));
+    f.select(original.size() / 2);
+    f.key(Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.view->document()->blockCount() < blocks + 20'000 / 32; }, 60000));
+    EXPECT_EQ(f.view->document()->lineCount(), f.editor().lineCount());
+    EXPECT_EQ(f.editor().lineCount(), 40'001);
 }

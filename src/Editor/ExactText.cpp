@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "Editor/ParallelChunks.h"
 #include "Platform/Lines.h"
 #include "Platform/PageShift.h"
 #include "Platform/TextSplice.h"
@@ -38,6 +39,9 @@ qsizetype gapFor(qsizetype need, qsizetype textSize) {
 }
 // How far an edit reads the text past its end: the pieces of a long line around it.
 constexpr qsizetype kPiecesReach = 2 * LinePieces::kMaxPiece + 4;
+
+// A long text is copied in stretches of this many units, each on a thread of its own.
+constexpr qsizetype kRebuildPiece = qsizetype(1) << 22;
 
 // A new buffer of many megabytes filled at once would take a fault a page as it is written: the
 // kernel maps all of it in one call instead, in about half the time.
@@ -381,6 +385,61 @@ std::vector<TextSplice::Piece> piecesOf(const QList<EditHistory::Part>& parts) {
 }
 } // namespace
 
+void ExactText::rebuild(const QList<EditHistory::Part>& parts, qsizetype delta) {
+    const qsizetype n = size();
+    const qsizetype room = qBound(kMinGap, (n + delta) / 64, kMaxGap);
+    const qsizetype partCount = parts.size();
+    // What the parts before each one add: where the text between them lands.
+    std::vector<qsizetype> added(size_t(partCount) + 1, 0);
+    for (qsizetype i = 0; i < partCount; ++i)
+        added[size_t(i) + 1] = added[size_t(i)] + parts[i].inserted.size() - parts[i].removed.size();
+    // The stretches of the old text, cut anywhere but inside a part.
+    std::vector<qsizetype> cuts{0};
+    for (qsizetype cut = kRebuildPiece; cut < n; cut += kRebuildPiece) {
+        const auto after = std::lower_bound(parts.begin(), parts.end(), cut,
+                                            [](const EditHistory::Part& p, qsizetype at) { return p.location < at; });
+        qsizetype at = cut;
+        if (after != parts.begin()) at = qMax(at, std::prev(after)->location + std::prev(after)->removed.size());
+        if (at > cuts.back() && at < n) cuts.push_back(at);
+    }
+    cuts.push_back(n);
+    QString own;
+    own.reserve(n + delta + room + 1);
+    char16_t* const to = reinterpret_cast<char16_t*>(own.data_ptr().data());
+    guardGap(false);
+    // Where `from` lands, `next` being the first part at or after it; the gap follows the last part.
+    const auto landing = [&](qsizetype from, qsizetype next) {
+        return from + added[size_t(next)] + (next == partCount ? room : 0);
+    };
+    const auto firstFrom = [&](qsizetype at) {
+        return std::lower_bound(parts.begin(), parts.end(), at,
+                                [](const EditHistory::Part& p, qsizetype x) { return p.location < x; }) -
+               parts.begin();
+    };
+    ParallelChunks::run(int(cuts.size()) - 1, ParallelChunks::threadCount(), [&](int, int k) {
+        const qsizetype end = cuts[size_t(k) + 1];
+        qsizetype from = cuts[size_t(k)], i = firstFrom(from);
+        const qsizetype lands = landing(from, i);
+        mapAhead(to + lands, size_t((end == n ? n + delta + room : landing(end, firstFrom(end))) - lands) * 2);
+        // A part at the very end is the last stretch's.
+        for (; i < partCount && (parts[i].location < end || end == n); ++i) {
+            const EditHistory::Part& part = parts[i];
+            char16_t* const at = to + landing(from, i);
+            copyOut(from, part.location, at);
+            if (!part.inserted.isEmpty())
+                std::memcpy(at + (part.location - from), part.inserted.constData(), size_t(part.inserted.size()) * 2);
+            from = part.location + part.removed.size();
+        }
+        copyOut(from, end, to + landing(from, i));
+    });
+    unitsRead_ += n;
+    own.data_ptr().size = n + delta + room;
+    text_ = std::move(own);
+    gap_ = parts.back().location + parts.back().removed.size() + delta;
+    gapLength_ = room;
+    guardGap(true);
+}
+
 void ExactText::replaceEach(const QList<EditHistory::Part>& parts) {
     if (parts.isEmpty()) return;
     const qsizetype n = size();
@@ -392,28 +451,7 @@ void ExactText::replaceEach(const QList<EditHistory::Part>& parts) {
     const bool outgrown = gapLength_ > 0 && gapLength_ < delta && text_.capacity() < n + delta + 1;
     if (isShared() || outgrown) {
         // Copied anyway: the copy takes the parts on its way, the gap left after the last.
-        const qsizetype room = qBound(kMinGap, (n + delta) / 64, kMaxGap);
-        QString own;
-        own.reserve(n + delta + room + 1);
-        char16_t* const to = reinterpret_cast<char16_t*>(own.data_ptr().data());
-        mapAhead(to, size_t(n + delta + room) * 2);
-        guardGap(false);
-        char16_t* at = to;
-        qsizetype from = 0;
-        for (const EditHistory::Part& part : parts) {
-            copyOut(from, part.location, at);
-            at += part.location - from;
-            if (!part.inserted.isEmpty()) std::memcpy(at, part.inserted.constData(), size_t(part.inserted.size()) * 2);
-            at += part.inserted.size();
-            from = part.location + part.removed.size();
-        }
-        copyOut(from, n, at + room);
-        unitsRead_ += n;
-        own.data_ptr().size = n + delta + room;
-        text_ = std::move(own);
-        gap_ = at - to;
-        gapLength_ = room;
-        guardGap(true);
+        rebuild(parts, delta);
     } else if (std::vector<TextSplice::Piece> pieces; gapLength_ == 0 && TextSplice::oneWay(pieces = piecesOf(parts))) {
         // A text in one piece stays so, each stretch moved once straight to its place: a gap would
         // have to be closed again by the first whole-text read (the search of the new text).
@@ -461,11 +499,16 @@ void ExactText::replaceEach(const QList<EditHistory::Part>& parts) {
     }
     // The CR LF offsets and joins past a part move with it; from the last part back, so that each
     // part's location is as it was.
-    for (qsizetype i = parts.size() - 1; i >= 0; --i) {
-        const EditHistory::Part& part = parts[i];
-        crlf_.replace(part.location, part.location + part.removed.size(), part.inserted.size(), {});
-        joins_.edit(part.location, part.removed.size(), part.inserted.size());
-    }
+    // An empty list only moves on by what all of them add: once, not once a part.
+    const qsizetype first = parts.front().location, span = parts.back().location + parts.back().removed.size() - first;
+    if (crlf_.isEmpty()) crlf_.replace(first, first + span, span + delta, {});
+    else
+        for (qsizetype i = parts.size() - 1; i >= 0; --i)
+            crlf_.replace(parts[i].location, parts[i].location + parts[i].removed.size(), parts[i].inserted.size(), {});
+    if (joins_.isEmpty()) joins_.edit(first, span, span + delta);
+    else
+        for (qsizetype i = parts.size() - 1; i >= 0; --i)
+            joins_.edit(parts[i].location, parts[i].removed.size(), parts[i].inserted.size());
     if (firstBreak_ >= 0 && parts.front().location <= firstBreak_ + 1) firstBreak_ = -2;
 }
 

@@ -257,8 +257,6 @@ bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& pa
 
 bool FoldTracker::moveAlong(const std::function<char16_t(qsizetype)>& at, const QList<EditHistory::Part>& parts) {
     if (checkpoints_.empty() || parts.isEmpty()) return false;
-    std::vector<Moved> moved;
-    moved.reserve(size_t(parts.size()));
     const auto neutral = [](QStringView s) {
         return std::all_of(s.begin(), s.end(), [](QChar c) { return kindOf(c.unicode()) == plain; });
     };
@@ -274,18 +272,30 @@ bool FoldTracker::moveAlong(const std::function<char16_t(qsizetype)>& at, const 
             !insertedNeutral(part.inserted))
             return false;
         delta += part.inserted.size() - part.removed.size();
-        moved.push_back({part.location, part.location + part.removed.size(), newAt, delta});
     }
     settleMoves();  // an earlier batch first
-    moves_ = std::move(moved);
+    moves_ = parts;
     lastEntriesShifted_ = 0;
     lastScanLength_ = 0;
     return true;
 }
 
 void FoldTracker::settleMoves() const {
-    if (moves_.empty()) return;
-    const std::vector<Moved> moved = std::exchange(moves_, {});
+    if (moves_.isEmpty()) return;
+    // Each part's start and end before the parts, its start after them, and how far what follows
+    // it has moved.
+    struct Moved {
+        qsizetype oldAt, oldEnd, newAt, delta;
+    };
+    std::vector<Moved> moved;
+    moved.reserve(size_t(moves_.size()));
+    qsizetype delta = 0;
+    for (const EditHistory::Part& part : std::as_const(moves_)) {
+        const qsizetype newAt = part.location + delta;
+        delta += part.inserted.size() - part.removed.size();
+        moved.push_back({part.location, part.location + part.removed.size(), newAt, delta});
+    }
+    moves_ = {};
     // Where an offset of the text before the changes is now: a unit inside a part goes to the part's
     // start; a line start where a part is inserted stays before it, a unit there moves after it.
     settleRegions();

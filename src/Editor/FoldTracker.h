@@ -44,7 +44,8 @@ public:
     // Otherwise nothing is changed and false.
     bool moveAlong(QStringView text, const QList<EditHistory::Part>& parts);
     // The same, the text after the parts read a unit at a time (0 past either end): only the units
-    // beside each part are read, so a text kept with a gap need not be brought into one piece.
+    // beside each part are read, so a text kept with a gap need not be brought into one piece. Many
+    // parts are read on several threads at once: `at` must only read.
     bool moveAlong(const std::function<char16_t(qsizetype)>& at, const QList<EditHistory::Part>& parts);
     // Brings what moveAlong() moved up to date; a no-op when nothing waits.
     void settleMoves() const;

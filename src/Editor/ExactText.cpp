@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "Editor/ParallelChunks.h"
 #include "Platform/Lines.h"
 #include "Platform/PageShift.h"
 #include "Platform/TextSplice.h"
@@ -38,6 +39,11 @@ qsizetype gapFor(qsizetype need, qsizetype textSize) {
 }
 // How far an edit reads the text past its end: the pieces of a long line around it.
 constexpr qsizetype kPiecesReach = 2 * LinePieces::kMaxPiece + 4;
+
+// A long text is copied or moved in stretches of this many units, each on a thread of its own,
+// from a text of kParallelFrom units on.
+constexpr qsizetype kRebuildPiece = qsizetype(1) << 22;
+constexpr qsizetype kParallelFrom = 4 * kRebuildPiece;
 
 // A new buffer of many megabytes filled at once would take a fault a page as it is written: the
 // kernel maps all of it in one call instead, in about half the time.
@@ -373,6 +379,34 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 }
 
 namespace {
+// The first part at or after `at`.
+qsizetype firstPartFrom(const QList<EditHistory::Part>& parts, qsizetype at) {
+    return std::lower_bound(parts.begin(), parts.end(), at,
+                            [](const EditHistory::Part& p, qsizetype x) { return p.location < x; }) -
+           parts.begin();
+}
+
+// Stretches of a text of n units, of about kRebuildPiece units each, cut anywhere but inside a part:
+// where each starts, then n.
+std::vector<qsizetype> stretchesOf(const QList<EditHistory::Part>& parts, qsizetype n) {
+    std::vector<qsizetype> cuts{0};
+    for (qsizetype cut = kRebuildPiece; cut <= n - kRebuildPiece; cut += kRebuildPiece) {  // none much shorter
+        const qsizetype before = firstPartFrom(parts, cut) - 1;
+        const qsizetype at = before < 0 ? cut : qMax(cut, parts[before].location + parts[before].removed.size());
+        if (at > cuts.back() && at < n) cuts.push_back(at);
+    }
+    cuts.push_back(n);
+    return cuts;
+}
+
+// What the parts before each one add: where the text between them lands.
+std::vector<qsizetype> addedBefore(const QList<EditHistory::Part>& parts) {
+    std::vector<qsizetype> added(size_t(parts.size()) + 1, 0);
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        added[size_t(i) + 1] = added[size_t(i)] + parts[i].inserted.size() - parts[i].removed.size();
+    return added;
+}
+
 std::vector<TextSplice::Piece> piecesOf(const QList<EditHistory::Part>& parts) {
     std::vector<TextSplice::Piece> pieces;
     pieces.reserve(size_t(parts.size()));
@@ -380,6 +414,120 @@ std::vector<TextSplice::Piece> piecesOf(const QList<EditHistory::Part>& parts) {
     return pieces;
 }
 } // namespace
+
+void ExactText::rebuild(const QList<EditHistory::Part>& parts, qsizetype delta) {
+    const qsizetype n = size();
+    const qsizetype room = qBound(kMinGap, (n + delta) / 64, kMaxGap);
+    const qsizetype partCount = parts.size();
+    const std::vector<qsizetype> added = addedBefore(parts);
+    const std::vector<qsizetype> cuts = stretchesOf(parts, n);
+    QString own;
+    own.reserve(n + delta + room + 1);
+    char16_t* const to = reinterpret_cast<char16_t*>(own.data_ptr().data());
+    guardGap(false);
+    // Where `from` lands, `next` being the first part at or after it; the gap follows the last part.
+    const auto landing = [&](qsizetype from, qsizetype next) {
+        return from + added[size_t(next)] + (next == partCount ? room : 0);
+    };
+    const auto firstFrom = [&](qsizetype at) { return firstPartFrom(parts, at); };
+    ParallelChunks::run(int(cuts.size()) - 1, ParallelChunks::threadCount(), [&](int, int k) {
+        const qsizetype end = cuts[size_t(k) + 1];
+        qsizetype from = cuts[size_t(k)], i = firstFrom(from);
+        const qsizetype lands = landing(from, i);
+        mapAhead(to + lands, size_t((end == n ? n + delta + room : landing(end, firstFrom(end))) - lands) * 2);
+        // A part at the very end is the last stretch's.
+        for (; i < partCount && (parts[i].location < end || end == n); ++i) {
+            const EditHistory::Part& part = parts[i];
+            char16_t* const at = to + landing(from, i);
+            copyOut(from, part.location, at);
+            if (!part.inserted.isEmpty())
+                std::memcpy(at + (part.location - from), part.inserted.constData(), size_t(part.inserted.size()) * 2);
+            from = part.location + part.removed.size();
+        }
+        copyOut(from, end, to + landing(from, i));
+    });
+    unitsRead_ += n;
+    own.data_ptr().size = n + delta + room;
+    text_ = std::move(own);
+    gap_ = parts.back().location + parts.back().removed.size() + delta;
+    gapLength_ = room;
+    guardGap(true);
+}
+
+bool ExactText::moveInPlace(const QList<EditHistory::Part>& parts, qsizetype delta) {
+    const qsizetype n = size();
+    const std::vector<qsizetype> added = addedBefore(parts);
+    const std::vector<qsizetype> cuts = stretchesOf(parts, n);
+    const int stretches = int(cuts.size()) - 1;
+    // Where the text at each cut lands: the stretch before it writes up to there, over the start of
+    // this one's (the text grows) or the end of the one before's (it shrinks). That much is kept
+    // aside first and read from there; more than a stretch is left to one walk.
+    std::vector<qsizetype> lands(cuts.size());
+    for (size_t k = 0; k < cuts.size(); ++k) lands[k] = cuts[k] + added[size_t(firstPartFrom(parts, cuts[k]))];
+    for (size_t k = 1; k < cuts.size() - 1; ++k)
+        if (lands[k] - cuts[k] >= cuts[k + 1] - cuts[k] || cuts[k] - lands[k] >= cuts[k] - cuts[k - 1]) return false;
+    if (delta > 0) text_.reserve(n + delta + 1);  // a no-op: a text that outgrows its buffer is copied
+    char16_t* const s = reinterpret_cast<char16_t*>(text_.data_ptr().data());
+    // The units kept aside for stretch k: [aside[k], aside[k] + kept[k].size()).
+    std::vector<std::vector<char16_t>> kept(static_cast<size_t>(stretches));
+    std::vector<qsizetype> aside(size_t(stretches), 0);
+    ParallelChunks::run(stretches, ParallelChunks::threadCount(), [&](int, int k) {
+        const qsizetype from = delta > 0 ? cuts[size_t(k)] : qMin(lands[size_t(k) + 1], cuts[size_t(k) + 1]);
+        const qsizetype to = delta > 0 ? qMax(lands[size_t(k)], cuts[size_t(k)]) : cuts[size_t(k) + 1];
+        if ((delta > 0 && k == 0) || (delta < 0 && k == stretches - 1) || to <= from) return;
+        aside[size_t(k)] = from;
+        kept[size_t(k)].assign(s + from, s + to);
+    });
+    ParallelChunks::run(stretches, ParallelChunks::threadCount(), [&](int, int k) {
+        const qsizetype start = cuts[size_t(k)], end = cuts[size_t(k) + 1];
+        const std::vector<char16_t>& mine = kept[size_t(k)];
+        const qsizetype asideFrom = aside[size_t(k)], asideTo = asideFrom + qsizetype(mine.size());
+        // [from, to) of the old text to `at`, the units kept aside read from where they were kept.
+        const auto move = [&](qsizetype from, qsizetype to, qsizetype at) {
+            if (to <= from || at == from) return;
+            const qsizetype a = qBound(from, asideFrom, to), b = qBound(from, asideTo, to);
+            if (delta > 0) {
+                if (to > b) std::memmove(s + at + (b - from), s + b, size_t(to - b) * 2);
+                if (b > a) std::memcpy(s + at + (a - from), mine.data() + (a - asideFrom), size_t(b - a) * 2);
+                if (a > from) std::memmove(s + at, s + from, size_t(a - from) * 2);
+            } else {
+                if (a > from) std::memmove(s + at, s + from, size_t(a - from) * 2);
+                if (b > a) std::memcpy(s + at + (a - from), mine.data() + (a - asideFrom), size_t(b - a) * 2);
+                if (to > b) std::memmove(s + at + (b - from), s + b, size_t(to - b) * 2);
+            }
+        };
+        const auto put = [&](const EditHistory::Part& part, qsizetype i) {
+            if (!part.inserted.isEmpty())
+                std::memcpy(s + part.location + added[size_t(i)], part.inserted.constData(), size_t(part.inserted.size()) * 2);
+        };
+        const qsizetype first = firstPartFrom(parts, start);
+        qsizetype last = first;  // past the stretch's last part; one at the very end is the last stretch's
+        while (last < parts.size() && (parts[last].location < end || end == n)) ++last;
+        // From the last part back when the text grows, from the first on when it shrinks: no unit
+        // is written over before it has moved.
+        if (delta > 0) {
+            for (qsizetype i = last - 1; i >= first; --i) {
+                const qsizetype partEnd = parts[i].location + parts[i].removed.size();
+                move(partEnd, i + 1 < last ? parts[i + 1].location : end, partEnd + added[size_t(i) + 1]);
+                put(parts[i], i);
+            }
+            move(start, first < last ? parts[first].location : end, start + added[size_t(first)]);
+        } else {
+            move(start, first < last ? parts[first].location : end, start + added[size_t(first)]);
+            for (qsizetype i = first; i < last; ++i) {
+                const qsizetype partEnd = parts[i].location + parts[i].removed.size();
+                put(parts[i], i);
+                move(partEnd, i + 1 < last ? parts[i + 1].location : end, partEnd + added[size_t(i) + 1]);
+            }
+        }
+    });
+    QString::DataPointer& d = text_.data_ptr();
+    d.size = n + delta;
+    d.data()[d.size] = 0;
+    gap_ = d.size;
+    unitsMoved_ += n - parts.front().location;
+    return true;
+}
 
 void ExactText::replaceEach(const QList<EditHistory::Part>& parts) {
     if (parts.isEmpty()) return;
@@ -389,37 +537,22 @@ void ExactText::replaceEach(const QList<EditHistory::Part>& parts) {
     // A gap too small for what the parts add, in a buffer too small to widen it, would be moved to the
     // end, the buffer grown and every unit moved again walking back: one copy that takes the parts on
     // its way does all of it.
-    const bool outgrown = gapLength_ > 0 && gapLength_ < delta && text_.capacity() < n + delta + 1;
+    // A long text's buffer, once its gap has been moved by pages, is no longer one mapping that
+    // could grow where it lies: growing it copies it, on one thread. Copied, it is copied by all.
+    const bool long_ = n >= kParallelFrom && ParallelChunks::threadCount() > 1;
+    const bool outgrown = gapLength_ < delta && text_.capacity() < n + delta + 1 && (gapLength_ > 0 || long_);
     if (isShared() || outgrown) {
         // Copied anyway: the copy takes the parts on its way, the gap left after the last.
-        const qsizetype room = qBound(kMinGap, (n + delta) / 64, kMaxGap);
-        QString own;
-        own.reserve(n + delta + room + 1);
-        char16_t* const to = reinterpret_cast<char16_t*>(own.data_ptr().data());
-        mapAhead(to, size_t(n + delta + room) * 2);
-        guardGap(false);
-        char16_t* at = to;
-        qsizetype from = 0;
-        for (const EditHistory::Part& part : parts) {
-            copyOut(from, part.location, at);
-            at += part.location - from;
-            if (!part.inserted.isEmpty()) std::memcpy(at, part.inserted.constData(), size_t(part.inserted.size()) * 2);
-            at += part.inserted.size();
-            from = part.location + part.removed.size();
-        }
-        copyOut(from, n, at + room);
-        unitsRead_ += n;
-        own.data_ptr().size = n + delta + room;
-        text_ = std::move(own);
-        gap_ = at - to;
-        gapLength_ = room;
-        guardGap(true);
+        rebuild(parts, delta);
     } else if (std::vector<TextSplice::Piece> pieces; gapLength_ == 0 && TextSplice::oneWay(pieces = piecesOf(parts))) {
         // A text in one piece stays so, each stretch moved once straight to its place: a gap would
-        // have to be closed again by the first whole-text read (the search of the new text).
-        TextSplice::replaceEach(text_, pieces);
-        unitsMoved_ += n - parts.front().location;
-        gap_ = text_.size();
+        // have to be closed again by the first whole-text read (the search of the new text). A long
+        // one is moved a stretch on each thread.
+        if (!long_ || !moveInPlace(parts, delta)) {
+            TextSplice::replaceEach(text_, pieces);
+            unitsMoved_ += n - parts.front().location;
+            gap_ = text_.size();
+        }
     } else if ((gapLength_ > 0 ? gap_ : n) > (parts.front().location + parts.back().location) / 2) {
         // The gap nearer the last part (as a new gap is, at the end): it walks back from part to part,
         // each part's new units put after it, moving each stretch between them once.
@@ -461,11 +594,16 @@ void ExactText::replaceEach(const QList<EditHistory::Part>& parts) {
     }
     // The CR LF offsets and joins past a part move with it; from the last part back, so that each
     // part's location is as it was.
-    for (qsizetype i = parts.size() - 1; i >= 0; --i) {
-        const EditHistory::Part& part = parts[i];
-        crlf_.replace(part.location, part.location + part.removed.size(), part.inserted.size(), {});
-        joins_.edit(part.location, part.removed.size(), part.inserted.size());
-    }
+    // An empty list only moves on by what all of them add: once, not once a part.
+    const qsizetype first = parts.front().location, span = parts.back().location + parts.back().removed.size() - first;
+    if (crlf_.isEmpty()) crlf_.replace(first, first + span, span + delta, {});
+    else
+        for (qsizetype i = parts.size() - 1; i >= 0; --i)
+            crlf_.replace(parts[i].location, parts[i].location + parts[i].removed.size(), parts[i].inserted.size(), {});
+    if (joins_.isEmpty()) joins_.edit(first, span, span + delta);
+    else
+        for (qsizetype i = parts.size() - 1; i >= 0; --i)
+            joins_.edit(parts[i].location, parts[i].removed.size(), parts[i].inserted.size());
     if (firstBreak_ >= 0 && parts.front().location <= firstBreak_ + 1) firstBreak_ = -2;
 }
 

@@ -132,6 +132,13 @@ private:
     void ensureGap(qsizetype need, qsizetype at);
     void moveGap(qsizetype to) const;
     void close() const;
+    // The parts put in while the text is copied into a new buffer, stretches of it at once on
+    // several threads; the gap left after the last part.
+    void rebuild(const QList<EditHistory::Part>& parts, qsizetype delta);
+    // The parts (all lengthening or all shortening the text) put in where a text without a gap
+    // lies, its stretches moved on several threads; false, with nothing done, when a stretch would
+    // move past the next.
+    bool moveInPlace(const QList<EditHistory::Part>& parts, qsizetype delta);
     // Copies [from, to) of the text (read around the gap) to `into`.
     void copyOut(qsizetype from, qsizetype to, char16_t* into) const;
     // Reading the gap is a fault; a sanitizer build reports it.

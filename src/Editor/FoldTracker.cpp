@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <limits>
 
+#include "Editor/ParallelChunks.h"
 #include "Editor/PerStringTest.h"
 
 namespace {
@@ -257,35 +259,59 @@ bool FoldTracker::moveAlong(QStringView text, const QList<EditHistory::Part>& pa
 
 bool FoldTracker::moveAlong(const std::function<char16_t(qsizetype)>& at, const QList<EditHistory::Part>& parts) {
     if (checkpoints_.empty() || parts.isEmpty()) return false;
-    std::vector<Moved> moved;
-    moved.reserve(size_t(parts.size()));
     const auto neutral = [](QStringView s) {
         return std::all_of(s.begin(), s.end(), [](QChar c) { return kindOf(c.unicode()) == plain; });
     };
-    PerStringTest removedNeutral(neutral), insertedNeutral(neutral);
-    qsizetype delta = 0;
-    for (const EditHistory::Part& part : parts) {
-        const qsizetype newAt = part.location + delta;
-        const qsizetype newEnd = newAt + part.inserted.size();
-        // A slash beside a part could make or break a "//" with what it takes away or puts there.
-        const bool slashBeside = at(newAt - 1) == u'/' || at(newEnd) == u'/';
-        // Two checkpoints inside one part would land on the same place.
-        if (slashBeside || part.removed.size() >= kCheckpointSpacing || !removedNeutral(part.removed) ||
-            !insertedNeutral(part.inserted))
-            return false;
-        delta += part.inserted.size() - part.removed.size();
-        moved.push_back({part.location, part.location + part.removed.size(), newAt, delta});
+    // Many parts are read on every thread, a run of them each, from where the parts before it put it.
+    constexpr qsizetype kRun = 16384;
+    const int runs = int((parts.size() + kRun - 1) / kRun);
+    std::vector<qsizetype> shiftBefore(size_t(runs), 0);
+    for (int k = 1; k < runs; ++k) {
+        shiftBefore[size_t(k)] = shiftBefore[size_t(k) - 1];
+        for (qsizetype i = (k - 1) * kRun; i < k * kRun; ++i)
+            shiftBefore[size_t(k)] += parts[i].inserted.size() - parts[i].removed.size();
     }
+    std::atomic<bool> movable{true};
+    ParallelChunks::run(runs, ParallelChunks::threadCount(), [&](int, int k) {
+        PerStringTest removedNeutral(neutral), insertedNeutral(neutral);
+        qsizetype delta = shiftBefore[size_t(k)];
+        for (qsizetype i = k * kRun; i < qMin(parts.size(), (k + 1) * kRun) && movable.load(std::memory_order_relaxed); ++i) {
+            const EditHistory::Part& part = parts[i];
+            const qsizetype newAt = part.location + delta;
+            const qsizetype newEnd = newAt + part.inserted.size();
+            // A slash beside a part could make or break a "//" with what it takes away or puts there.
+            const bool slashBeside = at(newAt - 1) == u'/' || at(newEnd) == u'/';
+            // Two checkpoints inside one part would land on the same place.
+            if (slashBeside || part.removed.size() >= kCheckpointSpacing || !removedNeutral(part.removed) ||
+                !insertedNeutral(part.inserted))
+                movable.store(false, std::memory_order_relaxed);
+            delta += part.inserted.size() - part.removed.size();
+        }
+    });
+    if (!movable.load()) return false;
     settleMoves();  // an earlier batch first
-    moves_ = std::move(moved);
+    moves_ = parts;
     lastEntriesShifted_ = 0;
     lastScanLength_ = 0;
     return true;
 }
 
 void FoldTracker::settleMoves() const {
-    if (moves_.empty()) return;
-    const std::vector<Moved> moved = std::exchange(moves_, {});
+    if (moves_.isEmpty()) return;
+    // Each part's start and end before the parts, its start after them, and how far what follows
+    // it has moved.
+    struct Moved {
+        qsizetype oldAt, oldEnd, newAt, delta;
+    };
+    std::vector<Moved> moved;
+    moved.reserve(size_t(moves_.size()));
+    qsizetype delta = 0;
+    for (const EditHistory::Part& part : std::as_const(moves_)) {
+        const qsizetype newAt = part.location + delta;
+        delta += part.inserted.size() - part.removed.size();
+        moved.push_back({part.location, part.location + part.removed.size(), newAt, delta});
+    }
+    moves_ = {};
     // Where an offset of the text before the changes is now: a unit inside a part goes to the part's
     // start; a line start where a part is inserted stays before it, a unit there moves after it.
     settleRegions();

@@ -44,11 +44,12 @@ public:
     // Otherwise nothing is changed and false.
     bool moveAlong(QStringView text, const QList<EditHistory::Part>& parts);
     // The same, the text after the parts read a unit at a time (0 past either end): only the units
-    // beside each part are read, so a text kept with a gap need not be brought into one piece.
+    // beside each part are read, so a text kept with a gap need not be brought into one piece. Many
+    // parts are read on several threads at once: `at` must only read.
     bool moveAlong(const std::function<char16_t(qsizetype)>& at, const QList<EditHistory::Part>& parts);
     // Brings what moveAlong() moved up to date; a no-op when nothing waits.
     void settleMoves() const;
-    bool movesPending() const { return !moves_.empty(); }
+    bool movesPending() const { return !moves_.isEmpty(); }
     // Goes on with a scan edit() stopped, about `budget` units further, from resumesAt().
     void scanOn(Runs text, qsizetype budget);
     void scanOn(QStringView text, qsizetype budget) { scanOn(Runs{text, {}}, budget); }
@@ -127,12 +128,9 @@ private:
     mutable PendingShift checkpointShift_;
     mutable std::vector<std::pair<qsizetype, qsizetype>> byHeader_;  // (header line start, region index), ascending
     mutable PendingShift headerShift_;             // over all of byHeader_
-    // The parts moveAlong() took, not yet applied to the entries: each part's start and end before
-    // the parts, its start after them, and how far what follows it has moved.
-    struct Moved {
-        qsizetype oldAt, oldEnd, newAt, delta;
-    };
-    mutable std::vector<Moved> moves_;
+    // The parts moveAlong() took, not yet applied to the entries (shared with the edit's own list:
+    // nothing is made of them until they are applied).
+    mutable QList<EditHistory::Part> moves_;
     qsizetype lastScanLength_ = 0;
     qsizetype lastEntriesShifted_ = 0;
     bool complete_ = true;

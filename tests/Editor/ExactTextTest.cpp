@@ -473,6 +473,48 @@ TEST(ExactText, PartsThatOutgrowTheBufferCopyTheTextOnce) {
     }
 }
 
+// A long text is copied or moved in stretches on several threads: parts across the stretches' edges,
+// at the very start and end, and near a CR LF read as if put in one by one, whether they lengthen
+// or shorten the text, wherever its gap was and whether the text was shared.
+TEST(ExactText, PartsInALongTextReadAsPutInOneByOne) {
+    const QString base = QStringLiteral("kilo\r\nword and more words\n").repeated(660000);
+    const qsizetype edge = qsizetype(1) << 22;  // about where the stretches meet
+    for (const int kind : {0, 1, 2}) {
+        QList<EditHistory::Part> parts;
+        if (kind != 1) parts.append({0, QString(), QStringLiteral("<")});
+        for (qsizetype at = 2000; at + 40 < base.size(); at += 2000) {
+            // One across each edge, in place of the part before it.
+            const qsizetype near = (at + 2000) % edge < 2000 ? at + 2000 - (at + 2000) % edge - 2 : at;
+            parts.append({near, base.mid(near, 5), kind == 0 ? QStringLiteral("longer text") : kind == 1 ? QString() : QStringLiteral("!")});
+        }
+        if (kind != 1) parts.append({base.size(), QString(), QStringLiteral(">")});
+        else parts.append({base.size() - 1, QStringLiteral("\n"), QString()});
+        QString expected;
+        qsizetype from = 0;
+        for (const EditHistory::Part& part : parts) {
+            expected += QStringView(base).sliced(from, part.location - from);
+            expected += part.inserted;
+            from = part.location + part.removed.size();
+        }
+        const ExactText reference(expected);
+        for (const int start : {0, 1, 2}) {  // in one piece, with a gap in the middle, shared
+            SCOPED_TRACE(QStringLiteral("kind %1, start %2").arg(kind).arg(start).toStdString());
+            ExactText text(base);
+            if (start != 2) {
+                // A buffer of its own, its gap where an edit was taken back.
+                text.replace({base.size() / 2, 0}, QStringLiteral("x"));
+                text.replace({base.size() / 2, 1}, QString());
+            }
+            if (start == 0) (void)text.text();
+            text.replaceEach(parts);
+            ASSERT_EQ(text.size(), expected.size());
+            for (qsizetype i = 0; i < expected.size(); i += 997) ASSERT_EQ(text.at(i), expected.at(i)) << i;
+            for (qsizetype i = 0; i <= expected.size(); i += 100003) ASSERT_EQ(text.toDisplay(i), reference.toDisplay(i)) << i;
+            EXPECT_TRUE(text.text() == expected);
+        }
+    }
+}
+
 // Parts before the first line break move it: the newline read afterwards is still the text's own.
 TEST(ExactText, PartsBeforeTheFirstBreakKeepItsNewline) {
     QString held = QStringLiteral("abc\r\nx\ny\n");

@@ -210,6 +210,27 @@ TEST(FoldTracker, ChangesOfManyPartsMoveTheRegionsAlongOrAreRefused) {
     }
 }
 
+// Tens of thousands of parts are read in runs on several threads: a slash beside a part in a later
+// run is seen where the parts before it put it, and parts away from slashes move the regions along.
+TEST(FoldTracker, ManyPartsAreCheckedWhereThePartsBeforeThemPutThem) {
+    const QString block = QStringLiteral("f {\n") + QStringLiteral("ab cd\n").repeated(10) + QStringLiteral("}\n");
+    for (const bool slash : {false, true}) {
+        QString text = block.repeated(5000);
+        QList<EditHistory::Part> parts;
+        for (qsizetype at = text.indexOf(QStringLiteral("ab")); at >= 0; at = text.indexOf(QStringLiteral("ab"), at + 1))
+            parts.append({at, QStringLiteral("ab"), QStringLiteral("abc")});
+        ASSERT_GT(parts.size(), 40000);
+        // Right after the 45,000th part, in a run of its own.
+        if (slash) text[parts[45000].location + 2] = u'/';
+        FoldTracker tracker;
+        tracker.reset(text);
+        const QString after = QString(text).replace(QStringLiteral("ab"), QStringLiteral("abc"));
+        EXPECT_EQ(tracker.moveAlong(after, parts), !slash);
+        if (slash) continue;
+        expectSameAsWholeScan(tracker, after, 0);
+    }
+}
+
 TEST(FoldTracker, TypingAtOnePlaceShiftsAsFewEntriesInAHundredfoldText) {
     // Letters typed and taken back in the middle of code: what each key moves along one by one
     // (regions, header entries, checkpoints) must not grow with the text after the caret.

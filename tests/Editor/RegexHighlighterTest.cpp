@@ -514,9 +514,54 @@ TEST(RegexHighlighter, AKeystrokeOrAScrollReadsAsMuchInALargeTextAsInASmallOneOf
         work_bounds::expectFlat(small.keystroke, large.keystroke);
         work_bounds::expectFlat(small.scroll, large.scroll);
         work_bounds::expectFlat(small.quote, large.quote);
-        // However far below the quote, a look starts its scan a bounded way back.
-        EXPECT_LE(qMax(small.farLook, large.farLook), 256 * 1024);
+        // However far below the quote, a look starts its scan a bounded way back, for strings and
+        // for block comments each.
+        EXPECT_LE(qMax(small.farLook, large.farLook), 320 * 1024);
         work_bounds::expectFlat(small.pageAfterQuote, large.pageAfterQuote, 256 * 1024);
+    });
+}
+
+namespace {
+
+// What the looks after an edit over most of a text (a Replace All, or its undo) read: the screen at
+// the top, the step the editor then lays resume points over, and a key typed on that screen.
+struct WideEditCost {
+    qsizetype screen = 0;
+    qsizetype layingStep = 0;
+    qsizetype key = 0;
+};
+
+WideEditCost wideEditCost(text_shapes::Shape shape, qsizetype units) {
+    QString text = text_shapes::make(shape, units);
+    const auto h = HighlighterFactory::regex(shape == text_shapes::Shape::code ? CodeLanguage::javascript
+                                                                              : CodeLanguage::plain);
+    const TextRange screen{0, qMin<qsizetype>(4000, text.size())};
+    h->ranges(text, TextRange{text.size(), 0});
+    h->ranges(text, screen);
+    // The points past the edit are left to be met again, all of them near the end of the text.
+    const qsizetype from = 1000, to = text.size() - 1000;
+    h->noteEdit(highlight_test::replace(text, from, to - from, text.mid(from, to - from)));
+    WideEditCost cost;
+    h->ranges(text, screen);
+    cost.screen = h->lastScanLength();
+    constexpr qsizetype kStep = 256 * 1024;
+    h->ranges(text, TextRange{from + kStep, 0});
+    cost.layingStep = h->lastScanLength();
+    h->ranges(text, highlight_test::replace(text, 500, 0, "z"), screen);
+    cost.key = h->lastScanLength();
+    return cost;
+}
+
+} // namespace
+
+TEST(RegexHighlighter, LooksAfterAnEditOverMostOfATextReadAsMuchInALargeTextAsInASmallOne) {
+    // Points left to be met again far past the range were looked for at every look, up to where
+    // they are, whatever the range.
+    work_bounds::compareSizes(1024 * 1024, 8 * 1024 * 1024, wideEditCost, [](const WideEditCost& small, const WideEditCost& large) {
+        work_bounds::expectFlat(small.screen, large.screen);
+        // A step of each pass (strings, block comments), however long the text.
+        work_bounds::expectFlat(small.layingStep, large.layingStep, 2 * 256 * 1024 + 64 * 1024);
+        work_bounds::expectFlat(small.key, large.key);
     });
 }
 

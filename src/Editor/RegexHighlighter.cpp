@@ -489,9 +489,11 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 met = true;
                 break;
             }
-            // Settling looks for the candidates no further than the range either: after an edit over
-            // most of the text they lie near its end. Laying points meets them later, a step a turn.
-            const qsizetype limit = settling ? qMin(stop, points.at(points.confirmed()).position) : stop;
+            // Settling looks for the candidates only a little past the range: far enough to meet
+            // the points past a key typed in it, not to where an edit over most of the text left
+            // them, near its end (laying points meets those later, a step a turn).
+            const qsizetype limit =
+                settling ? qMin(qMin(n, stop + 2 * kPointSpacing), points.at(points.confirmed()).position) : stop;
 
             // The next place an attempt can start, before limit.
             qsizetype s = p;

@@ -489,7 +489,11 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 met = true;
                 break;
             }
-            const qsizetype limit = settling ? points.at(points.confirmed()).position : stop;
+            // Settling looks for the candidates only a little past the range: far enough to meet
+            // the points past a key typed in it, not to where an edit over most of the text left
+            // them, near its end (laying points meets those later, a step a turn).
+            const qsizetype limit =
+                settling ? qMin(qMin(n, stop + 2 * kPointSpacing), points.at(points.confirmed()).position) : stop;
 
             // The next place an attempt can start, before limit.
             qsizetype s = p;
@@ -509,6 +513,7 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 s = findOnward(text, u"/*", p, qMin(n, limit + 1));
                 if (s < 0 || s >= limit) s = limit;
             }
+            looked = qMax(looked, s);
             if (settling && points.at(points.confirmed()).position <= s) {
                 // Met: the text after it is what it was, and so is the chain from there on.
                 points.confirmCandidates(horizon);
@@ -522,7 +527,6 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                     remember(q, horizon);
                 remember(s, horizon);
             }
-            looked = qMax(looked, s);
             if (s >= stop) break;
 
             qsizetype reached = 0;

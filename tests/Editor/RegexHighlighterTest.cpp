@@ -439,7 +439,7 @@ TEST(RegexHighlighter, AnEditSpanningMostOfAQuoteFreeTextColoursAsAWholeTextPass
 
 TEST(RegexHighlighter, TheLookForTheLastQuoteAnEditPutInIsCountedAndStaysNearTheEdit) {
     // A screen at the top of a text whose only quote opens at its start and never closes: how far
-    // its look reads, before and after an edit far below it.
+    // its look reads, before an edit far below it, at the first look after it, and at the next.
     const auto topLook = [](qsizetype at, qsizetype removed, const QString& inserted) {
         const auto h = HighlighterFactory::regex(CodeLanguage::swift);
         QString text = u'"' + QString("w %1 x\n").repeated(30'000);
@@ -448,19 +448,25 @@ TEST(RegexHighlighter, TheLookForTheLastQuoteAnEditPutInIsCountedAndStaysNearThe
         const qsizetype before = h->lastScanLength();
         h->noteEdit(highlight_test::replace(text, at, removed, inserted));
         h->ranges(text, TextRange{0, 2000});
-        return std::pair{before, h->lastScanLength()};
+        const qsizetype first = h->lastScanLength();
+        h->ranges(text, TextRange{0, 2000});
+        return std::tuple{before, first, h->lastScanLength()};
     };
-    // A key far below that is no quote: the tail after the quote still holds none, and the look
-    // for the quote's closer stops where it did.
-    const auto [key, afterKey] = topLook(100'000, 0, QStringLiteral("x"));
+    // Each pass (strings, block comments) follows the chain toward the points an edit left only a
+    // little past the screen: two spacings of the points.
+    constexpr qsizetype kReach = 2000 + 32 * 1024;
+    // A key far below that is no quote: the first look meets the points past it; after that the
+    // tail after the quote still holds none, and the look for the quote's closer stops where it did.
+    const auto [key, firstAfterKey, afterKey] = topLook(100'000, 0, QStringLiteral("x"));
+    EXPECT_LE(firstAfterKey, key + 2 * kReach);
     EXPECT_LE(afterKey, key + 64) << key;
     // A Replace All over most of the text, quotes only near its start: the look for its last quote
     // reads back from its end, a bounded stretch, and that reading counts.
     QString span = QString("v %1 y\n").repeated(20'000);
     span[10] = u'"';
-    const auto [replace, afterReplace] = topLook(1000, span.size(), span);
-    EXPECT_GT(afterReplace - replace, span.size() / 16);
-    EXPECT_LT(afterReplace - replace, span.size() / 4);
+    const auto [replace, afterReplace, again] = topLook(1000, span.size(), span);
+    EXPECT_GT(afterReplace - replace, 2 * (kReach - 2000) + span.size() / 16);
+    EXPECT_LT(afterReplace - replace, 2 * kReach + span.size() / 4);
 }
 
 namespace {
@@ -514,10 +520,71 @@ TEST(RegexHighlighter, AKeystrokeOrAScrollReadsAsMuchInALargeTextAsInASmallOneOf
         work_bounds::expectFlat(small.keystroke, large.keystroke);
         work_bounds::expectFlat(small.scroll, large.scroll);
         work_bounds::expectFlat(small.quote, large.quote);
-        // However far below the quote, a look starts its scan a bounded way back.
-        EXPECT_LE(qMax(small.farLook, large.farLook), 256 * 1024);
+        // However far below the quote, a look starts its scan a bounded way back, for strings and
+        // for block comments each.
+        EXPECT_LE(qMax(small.farLook, large.farLook), 320 * 1024);
         work_bounds::expectFlat(small.pageAfterQuote, large.pageAfterQuote, 256 * 1024);
     });
+}
+
+namespace {
+
+// What the looks after an edit over most of a text (a Replace All, or its undo) read: the screen at
+// the top, the step the editor then lays resume points over, and a key typed on that screen.
+struct WideEditCost {
+    qsizetype screen = 0;
+    qsizetype layingStep = 0;
+    qsizetype key = 0;
+};
+
+WideEditCost wideEditCost(text_shapes::Shape shape, qsizetype units) {
+    QString text = text_shapes::make(shape, units);
+    const auto h = HighlighterFactory::regex(shape == text_shapes::Shape::code ? CodeLanguage::javascript
+                                                                              : CodeLanguage::plain);
+    const TextRange screen{0, qMin<qsizetype>(4000, text.size())};
+    h->ranges(text, TextRange{text.size(), 0});
+    h->ranges(text, screen);
+    // The points past the edit are left to be met again, all of them near the end of the text.
+    const qsizetype from = 1000, to = text.size() - 1000;
+    h->noteEdit(highlight_test::replace(text, from, to - from, text.mid(from, to - from)));
+    WideEditCost cost;
+    h->ranges(text, screen);
+    cost.screen = h->lastScanLength();
+    constexpr qsizetype kStep = 256 * 1024;
+    h->ranges(text, TextRange{from + kStep, 0});
+    cost.layingStep = h->lastScanLength();
+    h->ranges(text, highlight_test::replace(text, 500, 0, "z"), screen);
+    cost.key = h->lastScanLength();
+    return cost;
+}
+
+} // namespace
+
+TEST(RegexHighlighter, LooksAfterAnEditOverMostOfATextReadAsMuchInALargeTextAsInASmallOne) {
+    // Points left to be met again far past the range were looked for at every look, up to where
+    // they are, whatever the range.
+    work_bounds::compareSizes(1024 * 1024, 8 * 1024 * 1024, wideEditCost, [](const WideEditCost& small, const WideEditCost& large) {
+        work_bounds::expectFlat(small.screen, large.screen);
+        // A step of each pass (strings, block comments), however long the text; and the step is
+        // counted, read on the way to meeting the points or not.
+        work_bounds::expectFlat(small.layingStep, large.layingStep, 2 * 256 * 1024 + 64 * 1024);
+        EXPECT_GE(small.layingStep, 256 * 1024);
+        work_bounds::expectFlat(small.key, large.key);
+    });
+}
+
+TEST(RegexHighlighter, KeysTypedOnAScreenKeepThePointsPastThemForALookFarBelow) {
+    // The points past a key lie up to a point spacing past it, often past the screen: unless a look
+    // meets them, the next key drops them, and a look far below starts afresh a long way back.
+    QString text = text_shapes::make(text_shapes::Shape::wordList, 2 * 1024 * 1024);
+    const auto h = HighlighterFactory::regex(CodeLanguage::plain);
+    h->ranges(text, TextRange{text.size(), 0});
+    const TextRange screen{1024 * 1024, 4000};
+    h->ranges(text, screen);
+    for (const qsizetype at : {screen.location + 3000, screen.location + 3001})
+        h->ranges(text, highlight_test::replace(text, at, 0, "z"), screen);
+    h->ranges(text, TextRange{screen.location + 600 * 1024, 4000});
+    EXPECT_LE(h->lastScanLength(), 48 * 1024);
 }
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include <QElapsedTimer>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -204,6 +206,63 @@ TEST(WorkPerShape, AReplaceAllAndItsUndoLeaveNoMoreToLayOutColourOrScanInALonger
         flat("coloured for the undo", small.undoColouring, large.undoColouring);
         flat("fold scan for the undo", small.undoFolds, large.undoFolds);
     });
+}
+
+namespace {
+
+// The most one look of the highlighter read from a key typed after a Replace All and its undo, until
+// the save that follows has been written and the turns after it have laid colour points a step on.
+qsizetype keyThenSaveColouring(text_shapes::Shape shape, qsizetype units) {
+    QTemporaryDir dir;
+    // As plain text, so code too is coloured by the regular-expression highlighter.
+    const QString name = QStringLiteral("shape-%1.txt").arg(text_shapes::name(shape));
+    EditorFixture f(text_shapes::make(shape, units), name, dir.filePath(name));
+    f.editor().showAll();
+    const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
+    EXPECT_NE(colours, nullptr);
+    if (!colours) return -1;
+    const text_shapes::Replacing replacing = text_shapes::replacing(shape);
+    f.find.setCaseSensitive(true);
+    f.find.setReplacement(replacing.replacement);
+    f.find.setQuery(replacing.query);
+    f.view->setShowFind(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.find.counting(); }, 120000));
+    f.find.engine()->replaceAll();
+    f.editor().undo();
+    f.view->setShowFind(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.editor().foldTracker().complete(); }, 120000));
+    f.settle();
+
+    qsizetype most = 0;
+    const auto look = [&] { most = qMax(most, colours->lastScanLength()); };
+    f.select(10);
+    f.type("z");
+    look();
+    QSignalSpy saved(&f.document, &EditorDocument::saveFinished);
+    EXPECT_TRUE(f.document.saveInBackground());
+    // One turn at a time, each look seen.
+    EXPECT_TRUE(QTest::qWaitFor([&] { QApplication::processEvents(); look(); return !saved.isEmpty(); }, 120000));
+    for (int turn = 0; turn < 8; ++turn) {
+        QApplication::processEvents();
+        look();
+    }
+    EXPECT_FALSE(f.document.isDirty());
+    return most;
+}
+
+} // namespace
+
+TEST(WorkPerShape, AKeyAndASaveAfterAReplaceAllAndItsUndoReadNoMoreInALongerText) {
+    // The colour points past a Replace All were looked for from its first match to its last at the
+    // first look that laid points after the save.
+    using text_shapes::Shape;
+    for (const Shape shape : {Shape::wordList, Shape::code}) {
+        SCOPED_TRACE(text_shapes::name(shape));
+        const qsizetype small = keyThenSaveColouring(shape, 1024 * 1024);
+        const qsizetype large = keyThenSaveColouring(shape, 6 * 1024 * 1024);
+        // A turn lays points over a megabyte.
+        work_bounds::expectFlat(small, large, 1024 * 1024 + 128 * 1024);
+    }
 }
 
 namespace {

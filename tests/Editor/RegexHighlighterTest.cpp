@@ -522,7 +522,7 @@ TEST(RegexHighlighter, AKeystrokeOrAScrollReadsAsMuchInALargeTextAsInASmallOneOf
         work_bounds::expectFlat(small.quote, large.quote);
         // However far below the quote, a look starts its scan a bounded way back, for strings and
         // for block comments each.
-        EXPECT_LE(qMax(small.farLook, large.farLook), 320 * 1024);
+        EXPECT_LE(qMax(small.farLook, large.farLook), 256 * 1024);
         work_bounds::expectFlat(small.pageAfterQuote, large.pageAfterQuote, 256 * 1024);
     });
 }

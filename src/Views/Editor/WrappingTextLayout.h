@@ -34,6 +34,8 @@ public:
     qsizetype measuredBlocks() const { return measured_; }
     // How many units of text were laid out since the layout was made.
     qsizetype laidOutUnits() const { return laidOut_; }
+    // How many of those went through the text shaper (the costlier half of laying text out).
+    qsizetype shapedUnits() const { return shaped_; }
     // How many blocks changes handed to the stock layout to forget, since the layout was made.
     qsizetype forgottenBlocks() const { return forgotten_; }
     QSizeF documentSize() const override;
@@ -108,5 +110,6 @@ private:
     std::vector<Held> held_;
     mutable qsizetype measured_ = 0;
     mutable qsizetype laidOut_ = 0;
+    qsizetype shaped_ = 0;
     qsizetype forgotten_ = 0;
 };

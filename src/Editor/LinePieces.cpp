@@ -6,21 +6,21 @@
 
 namespace {
 
-// The best place to break a piece that starts at `from` and must end by `limit`: after the last space
-// in its second half, else after the last punctuation mark there, else at the limit, never inside a
-// surrogate pair or before a combining mark.
-qsizetype breakPoint(QStringView text, qsizetype from, qsizetype limit) {
-    const qsizetype half = from + (limit - from) / 2;
-    for (qsizetype i = limit; i > half; --i)
+// The best place to break a piece that starts at `from` and must end by `limit`, over `least` long:
+// after the last space past that, else after the last punctuation mark there, else at the limit,
+// never inside a surrogate pair or before a combining mark.
+qsizetype breakPoint(QStringView text, qsizetype from, qsizetype limit, qsizetype least) {
+    const qsizetype shortest = from + least;
+    for (qsizetype i = limit; i > shortest; --i)
         if (text[i - 1] == u' ' || text[i - 1] == u'\t') return i;
-    for (qsizetype i = limit; i > half; --i) {
+    for (qsizetype i = limit; i > shortest; --i) {
         const char16_t c = text[i - 1].unicode();
         if (c == u',' || c == u';' || c == u'{' || c == u'}' || c == u'(' || c == u')' || c == u'[' || c == u']' ||
             c == u'>' || c == u':')
             return i;
     }
     qsizetype at = limit;
-    while (at > half && (text[at].isLowSurrogate() || text[at].isMark())) --at;
+    while (at > shortest && (text[at].isLowSurrogate() || text[at].isMark())) --at;
     return at;
 }
 
@@ -46,7 +46,15 @@ void LinePieces::reset(QStringView text) {
     }
 }
 
-void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out, qsizetype most) {
+bool LinePieces::needsNoShaping(QStringView piece) {
+    if (piece.size() < kUnshapedFrom) return false;
+    return std::all_of(piece.begin(), piece.end(), [](QChar c) {
+        return (c.unicode() >= u' ' && c.unicode() <= u'~') || c.unicode() == u'\t';
+    });
+}
+
+void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out, qsizetype most,
+                       qsizetype least) {
     qsizetype pieceStart = from;
     for (qsizetype i = from; i < to; ++i) {
         if (Lines::isBreak(text[i].unicode())) {
@@ -55,7 +63,7 @@ void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vect
         }
         if (i - pieceStart < most) continue;
         // [pieceStart, i] is one longer than a piece may be.
-        const qsizetype at = breakPoint(text, pieceStart, i);
+        const qsizetype at = breakPoint(text, pieceStart, i, least);
         out.push_back(at);
         pieceStart = at;
     }
@@ -148,6 +156,16 @@ bool LinePieces::edit(QStringView text, qsizetype at, qsizetype removed, qsizety
             else if (i - pieceStart >= kMaxPiece) redo = true;
         }
     }
+    if (!redo) {
+        // The piece the edit starts in, read no further than the pieces around it (the text may be
+        // known no further); only in a line shown in pieces already: a shorter one stays whole.
+        const qsizetype start = pieceStart(text, at);
+        const auto next = std::upper_bound(breaks_.begin(), breaks_.end(), at);
+        const qsizetype ceiling = next == breaks_.end() ? to : qMin(to, *next);
+        qsizetype end = at;
+        while (end < ceiling && !Lines::isBreak(text[end].unicode())) ++end;
+        redo = end - start > kRoomyPiece && (isBreak(start) || isBreak(end));
+    }
     if (!redo) return false;
     // The pieces before the one the edit starts in stay as they are (the display may hold them
     // already); from that one on they are broken afresh.
@@ -158,7 +176,7 @@ bool LinePieces::edit(QStringView text, qsizetype at, qsizetype removed, qsizety
     std::vector<qsizetype> fresh;
     // Pieces broken afresh leave room to type: pieces as long as they may be would each be
     // outgrown, and broken afresh, by the next key typed into them.
-    split(text, start, to, fresh, kMaxPiece / 2);
+    split(text, start, to, fresh, kFreshPiece, kFreshLeast);
     breaks_.insert(breaks_.erase(begin, end), fresh.begin(), fresh.end());
     return true;
 }

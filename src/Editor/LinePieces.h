@@ -11,6 +11,18 @@
 class LinePieces {
 public:
     static constexpr qsizetype kMaxPiece = 4096;
+    // Every key typed into a piece lays all of it out again. An edit that leaves its piece, in a line
+    // shown in pieces, longer than kRoomyPiece breaks the pieces from there afresh, each at most
+    // kFreshPiece and over kFreshLeast long: short to lay out, with room to type, and long enough
+    // that the display repaints only its rows a key changes (it does so for blocks over 1,024).
+    static constexpr qsizetype kRoomyPiece = kMaxPiece / 2;
+    static constexpr qsizetype kFreshPiece = 1536;
+    static constexpr qsizetype kFreshLeast = 1024;
+    // A piece this long holding only printable ASCII and tabs is laid out without the text shaper:
+    // such text takes one glyph a character as it is, and shaping would be most of what a key typed
+    // into the piece costs.
+    static constexpr qsizetype kUnshapedFrom = 1024;
+    static bool needsNoShaping(QStringView piece);
 
     // Breaks for the whole text.
     void reset(QStringView text);
@@ -40,9 +52,10 @@ private:
     // the piece holding offset ends: the first break, line start, terminator or text end at or after it.
     qsizetype pieceStart(QStringView text, qsizetype offset) const;
     qsizetype pieceEnd(QStringView text, qsizetype offset) const;
-    // Breaks for [from, to) of the text, appended to out in order, each piece at most `most` long.
+    // Breaks for [from, to) of the text, appended to out in order, each piece at most `most` and,
+    // where a line goes on, over `least` long.
     static void split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out,
-                      qsizetype most = kMaxPiece);
+                      qsizetype most = kMaxPiece, qsizetype least = kMaxPiece / 2);
     // Whether a break may stand at offset: strictly inside a line, not before its terminator.
     static bool canBreakAt(QStringView text, qsizetype offset);
 

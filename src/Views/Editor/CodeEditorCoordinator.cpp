@@ -1290,11 +1290,22 @@ void CodeEditorCoordinator::highlight() {
 
     linesColoured_ += lines.size();
     // One format list per visible line: the base colour over the line, then each span in order.
-    QHash<int, qsizetype> lineIndex;
-    for (qsizetype i = 0; i < lines.size(); ++i) lineIndex.insert(lines[i].block.blockNumber(), i);
+    // Where each visible line lies, in display order, looked up once: a long line's pieces hold
+    // thousands of spans, and finding each one's block in the document would cost a walk each.
+    struct Shown {
+        qsizetype start;
+        qsizetype length;
+        qsizetype line;
+    };
+    std::vector<Shown> shown;
+    shown.reserve(size_t(lines.size()));
+    for (qsizetype i = 0; i < lines.size(); ++i) shown.push_back({lines[i].block.position(), lines[i].block.length(), i});
+    std::sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) { return a.start < b.start; });
     QList<QList<QTextLayout::FormatRange>> formats(lines.size());
     QTextCharFormat baseFormat;
     baseFormat.setForeground(SyntaxPalette::base());
+    QTextCharFormat unshapedBase = baseFormat;
+    unshapedBase.setFontStyleStrategy(QFont::PreferNoShaping);
     // One format a role, shared by its spans: a format made for each would be made, compared and
     // freed again thousands of times a key.
     std::array<QTextCharFormat, size_t(TokenRole::punctuation) + 1> roleFormats;
@@ -1305,19 +1316,20 @@ void CodeEditorCoordinator::highlight() {
         const QTextCharFormat& format = roleFormats[size_t(span.role)];
         const qsizetype from = toDisplay(qMax(span.range.location, range.location));
         const qsizetype to = toDisplay(qMin(span.range.end(), range.end()));
-        for (QTextBlock block = display->findBlock(int(from)); block.isValid() && block.position() < to;
-             block = block.next()) {
-            const auto at = lineIndex.constFind(block.blockNumber());
-            if (at == lineIndex.constEnd()) continue;
-            const int start = int(qMax<qsizetype>(from - block.position(), 0));
-            const int end = int(qMin<qsizetype>(to - block.position(), block.length() - 1));
-            if (end > start) formats[*at].append({start, end - start, format});
+        // From the last visible line starting at or before the span's start.
+        auto line = std::upper_bound(shown.begin(), shown.end(), from, [](qsizetype at, const Shown& l) { return at < l.start; });
+        if (line != shown.begin()) --line;
+        for (; line != shown.end() && line->start < to; ++line) {
+            const int start = int(qMax<qsizetype>(from - line->start, 0));
+            const int end = int(qMin<qsizetype>(to - line->start, line->length - 1));
+            if (end > start) formats[line->line].append({start, end - start, format});
         }
     }
     highlighting_ = true;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QTextBlock& block = lines[i].block;
-        QList<QTextLayout::FormatRange> list{{0, block.length() - 1, baseFormat}};
+        const bool unshaped = block.length() > LinePieces::kUnshapedFrom && LinePieces::needsNoShaping(block.text());
+        QList<QTextLayout::FormatRange> list{{0, block.length() - 1, unshaped ? unshapedBase : baseFormat}};
         list += formats[i];
         QTextLayout* layout = block.layout();
         if (!layout || layout->formats() == list) continue;

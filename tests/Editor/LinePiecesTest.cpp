@@ -1,0 +1,75 @@
+// Where a long line is broken into the display's pieces when keys are typed into it, and which pieces
+// may be laid out without the text shaper.
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include "Editor/LinePieces.h"
+
+namespace {
+
+// One line of words `units` long, a space every few characters, as minified code has.
+QString wordLine(qsizetype units) {
+    QString line;
+    for (int i = 0; line.size() < units; ++i) line += QStringLiteral("w%1=f(x); ").arg(i);
+    line.truncate(units);
+    return line;
+}
+
+// Types one character at `at` as the editor does: the pieces around it, the edit, the pieces after.
+bool typeAt(LinePieces& pieces, QString& text, qsizetype at) {
+    const TextRange around = pieces.around(text, {at, 0});
+    text.insert(at, u'x');
+    return pieces.edit(text, at, 0, 1, around.location, around.end());
+}
+
+} // namespace
+
+TEST(LinePieces, AKeyInALongPieceBreaksItIntoShortOnesAndLeavesTheOthers) {
+    QString text = wordLine(40000) + QStringLiteral("\nshort line\n");
+    LinePieces pieces;
+    pieces.reset(text);
+    const std::vector<qsizetype> before = pieces.breaks();
+    // A piece longer than a roomy one, from opening.
+    size_t first = 0;
+    while (first + 2 < before.size() && before[first + 1] - before[first] <= LinePieces::kRoomyPiece) ++first;
+    const qsizetype start = before[first], end = before[first + 1];
+    ASSERT_GT(end - start, LinePieces::kRoomyPiece);
+    const qsizetype at = start + (end - start) / 2;
+    const TextRange around = pieces.around(text, {at, 0});
+    ASSERT_TRUE(typeAt(pieces, text, at));
+    const TextRange typed = pieces.pieceAt(text, at);
+    EXPECT_GT(typed.length, LinePieces::kFreshLeast);
+    EXPECT_LE(typed.length, LinePieces::kFreshPiece);
+    // The pieces before it are as they were, those past the ones around it moved by the key; none
+    // is too long.
+    for (const qsizetype b : before)
+        if (b <= start || b >= around.end()) EXPECT_TRUE(pieces.isBreak(b <= start ? b : b + 1)) << b;
+    const std::vector<qsizetype>& breaks = pieces.breaks();
+    for (size_t i = 1; i < breaks.size(); ++i) EXPECT_LE(breaks[i] - breaks[i - 1], LinePieces::kMaxPiece);
+    // The next keys there find the piece short enough and break nothing.
+    const std::vector<qsizetype> settled = pieces.breaks();
+    for (int key = 1; key <= 20; ++key) EXPECT_FALSE(typeAt(pieces, text, at + key)) << key;
+    EXPECT_EQ(pieces.breaks().size(), settled.size());
+}
+
+TEST(LinePieces, ALineShownWholeStaysWholeWhenTypedInto) {
+    // Longer than a roomy piece, short of a full one: one block in the display, as it was.
+    QString text = QStringLiteral("a\n") + wordLine(LinePieces::kMaxPiece - 10) + QStringLiteral("\nz");
+    LinePieces pieces;
+    pieces.reset(text);
+    ASSERT_TRUE(pieces.breaks().empty());
+    for (int key = 0; key < 5; ++key) EXPECT_FALSE(typeAt(pieces, text, 2 + 3000 + key));
+    EXPECT_TRUE(pieces.breaks().empty());
+}
+
+TEST(LinePieces, OnlyLongPiecesOfPrintableAsciiAreLaidOutUnshaped) {
+    const QString plain = wordLine(LinePieces::kUnshapedFrom);
+    EXPECT_TRUE(LinePieces::needsNoShaping(plain));
+    EXPECT_TRUE(LinePieces::needsNoShaping(QString(plain).replace(7, 1, u'\t')));
+    EXPECT_FALSE(LinePieces::needsNoShaping(plain.first(plain.size() - 1)));
+    // A letter outside ASCII, a combining mark, a control character, a surrogate pair.
+    for (const QString odd : {QStringLiteral("\u00e9"), QStringLiteral("e\u0301"), QStringLiteral("\u0001"),
+                              QStringLiteral("\u007f"), QStringLiteral("\U0001F600")})
+        EXPECT_FALSE(LinePieces::needsNoShaping(plain + odd)) << odd.toStdString();
+}

@@ -46,13 +46,6 @@ void LinePieces::reset(QStringView text) {
     }
 }
 
-bool LinePieces::needsNoShaping(QStringView piece) {
-    if (piece.size() < kUnshapedFrom) return false;
-    return std::all_of(piece.begin(), piece.end(), [](QChar c) {
-        return (c.unicode() >= u' ' && c.unicode() <= u'~') || c.unicode() == u'\t';
-    });
-}
-
 void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out, qsizetype most,
                        qsizetype least) {
     qsizetype pieceStart = from;

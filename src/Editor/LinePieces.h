@@ -18,11 +18,6 @@ public:
     static constexpr qsizetype kRoomyPiece = kMaxPiece / 2;
     static constexpr qsizetype kFreshPiece = 1536;
     static constexpr qsizetype kFreshLeast = 1024;
-    // A piece this long holding only printable ASCII and tabs is laid out without the text shaper:
-    // such text takes one glyph a character as it is, and shaping would be most of what a key typed
-    // into the piece costs.
-    static constexpr qsizetype kUnshapedFrom = 1024;
-    static bool needsNoShaping(QStringView piece);
 
     // Breaks for the whole text.
     void reset(QStringView text);

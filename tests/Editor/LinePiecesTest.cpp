@@ -63,13 +63,3 @@ TEST(LinePieces, ALineShownWholeStaysWholeWhenTypedInto) {
     EXPECT_TRUE(pieces.breaks().empty());
 }
 
-TEST(LinePieces, OnlyLongPiecesOfPrintableAsciiAreLaidOutUnshaped) {
-    const QString plain = wordLine(LinePieces::kUnshapedFrom);
-    EXPECT_TRUE(LinePieces::needsNoShaping(plain));
-    EXPECT_TRUE(LinePieces::needsNoShaping(QString(plain).replace(7, 1, u'\t')));
-    EXPECT_FALSE(LinePieces::needsNoShaping(plain.first(plain.size() - 1)));
-    // A letter outside ASCII, a combining mark, a control character, a surrogate pair.
-    for (const QString odd : {QStringLiteral("\u00e9"), QStringLiteral("e\u0301"), QStringLiteral("\u0001"),
-                              QStringLiteral("\u007f"), QStringLiteral("\U0001F600")})
-        EXPECT_FALSE(LinePieces::needsNoShaping(plain + odd)) << odd.toStdString();
-}

@@ -1304,8 +1304,6 @@ void CodeEditorCoordinator::highlight() {
     QList<QList<QTextLayout::FormatRange>> formats(lines.size());
     QTextCharFormat baseFormat;
     baseFormat.setForeground(SyntaxPalette::base());
-    QTextCharFormat unshapedBase = baseFormat;
-    unshapedBase.setFontStyleStrategy(QFont::PreferNoShaping);
     // One format a role, shared by its spans: a format made for each would be made, compared and
     // freed again thousands of times a key.
     std::array<QTextCharFormat, size_t(TokenRole::punctuation) + 1> roleFormats;
@@ -1328,8 +1326,7 @@ void CodeEditorCoordinator::highlight() {
     highlighting_ = true;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QTextBlock& block = lines[i].block;
-        const bool unshaped = block.length() > LinePieces::kUnshapedFrom && LinePieces::needsNoShaping(block.text());
-        QList<QTextLayout::FormatRange> list{{0, block.length() - 1, unshaped ? unshapedBase : baseFormat}};
+        QList<QTextLayout::FormatRange> list{{0, block.length() - 1, baseFormat}};
         list += formats[i];
         QTextLayout* layout = block.layout();
         if (!layout || layout->formats() == list) continue;

@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "Editor/ExactText.h"
-#include "Editor/LinePieces.h"
 
 namespace {
 
@@ -70,18 +69,6 @@ void WrappingTextLayout::layOut(const QTextBlock& block) {
     QTextDocument* doc = document();
     QTextLayout* layout = block.layout();
     laidOut_ += block.length();
-    // A piece coloured to be laid out without the shaper that an edit gave other text is shaped
-    // until its new colours come.
-    bool shaped = true;
-    if (QList<QTextLayout::FormatRange> formats = layout->formats();
-        !formats.isEmpty() && (formats.front().format.fontStyleStrategy() & QFont::PreferNoShaping)) {
-        shaped = !LinePieces::needsNoShaping(block.text());
-        if (shaped) {
-            formats.front().format.clearProperty(QTextFormat::FontStyleStrategy);
-            layout->setFormats(formats);
-        }
-    }
-    if (shaped) shaped_ += block.length();
     // The shapes of a block's glyphs are kept from its layout for painting it, which would otherwise
     // shape it all again at every paint (a keystroke, the caret's blink, a highlight, an overlay).
     layout->setCacheEnabled(true);

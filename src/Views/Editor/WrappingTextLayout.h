@@ -34,8 +34,6 @@ public:
     qsizetype measuredBlocks() const { return measured_; }
     // How many units of text were laid out since the layout was made.
     qsizetype laidOutUnits() const { return laidOut_; }
-    // How many of those went through the text shaper (the costlier half of laying text out).
-    qsizetype shapedUnits() const { return shaped_; }
     // How many blocks changes handed to the stock layout to forget, since the layout was made.
     qsizetype forgottenBlocks() const { return forgotten_; }
     // How many blocks were read for whether they hold joined lines, since the layout was made.
@@ -117,6 +115,5 @@ private:
     mutable qsizetype measured_ = 0;
     mutable qsizetype laidOut_ = 0;
     mutable qsizetype joinReads_ = 0;
-    qsizetype shaped_ = 0;
     qsizetype forgotten_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <ctime>
@@ -11,6 +12,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <system_error>
+#include <thread>
+#include <vector>
 #include <dirent.h>
 #include <fcntl.h>
 #include <csignal>
@@ -298,15 +303,128 @@ thread_local qsizetype t_unitsEncoded = 0;
 
 qsizetype unitsEncodedHere() { return t_unitsEncoded; }
 
-std::optional<QByteArray> encodeUtf8(const QString& text, QString* error) {
-    t_unitsEncoded += text.size();
+namespace {
+
+// From this size a text is encoded a stretch on each of several threads: a save then holds the
+// text (which an edit meanwhile would have to copy) for a fraction of the time.
+constexpr qsizetype kStretchedFrom = 8 * 1024 * 1024;
+
+std::optional<QByteArray> encodeWhole(QStringView text) {
     QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError() || !QStringView(text).isValidUtf16()) {
-        // Lone surrogates cannot be written as UTF-8.
-        if (error) *error = QStringLiteral("The text holds characters that cannot be written as UTF-8.");
-        return std::nullopt;
+    // Lone surrogates cannot be written as UTF-8.
+    if (encoder.hasError() || !text.isValidUtf16()) return std::nullopt;
+    return bytes;
+}
+
+// The UTF-8 length of a text; absent when it holds a lone surrogate (which cannot be written).
+std::optional<qsizetype> utf8Length(QStringView text) {
+    const char16_t* at = text.utf16();
+    const char16_t* const end = at + text.size();
+    qsizetype length = text.size();
+    while (at < end) {
+        // Mostly ASCII: eight units at a time.
+        if (end - at >= 8) {
+            char16_t any = 0;
+            for (int k = 0; k < 8; ++k) any |= at[k];
+            if (any < 0x80) {
+                at += 8;
+                continue;
+            }
+        }
+        const char16_t u = *at++;
+        if (u < 0x80) continue;
+        if (u < 0x800 || !QChar::isSurrogate(u)) {
+            length += u < 0x800 ? 1 : 2;
+            continue;
+        }
+        if (!QChar::isHighSurrogate(u) || at == end || !QChar::isLowSurrogate(*at)) return std::nullopt;
+        ++at;
+        length += 2;  // four bytes for the pair
     }
+    return length;
+}
+
+// A cut at `at`, moved past a low surrogate that would be parted from its high one.
+qsizetype pairSafe(QStringView text, qsizetype at) {
+    if (at > 0 && at < text.size() && text[at].isLowSurrogate() && text[at - 1].isHighSurrogate()) ++at;
+    return at;
+}
+
+// Encodes a stretch without lone surrogates to `to`, which has exactly its UTF-8 length, a piece at
+// a time through a small buffer: a direct encode may use more room than the bytes it gives. Every
+// piece is encoded alike, so that a U+FEFF opening one is written as any other character.
+bool encodeStretchTo(QStringView text, char* to, char* end) {
+    constexpr qsizetype kPiece = 64 * 1024;
+    std::vector<char> buffer(size_t(3 * (kPiece + 1)));
+    for (qsizetype from = 0; from < text.size();) {
+        const qsizetype until = pairSafe(text, qMin(text.size(), from + kPiece));
+        QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        const char* const done = encoder.appendToBuffer(buffer.data(), text.sliced(from, until - from));
+        const qsizetype n = done - buffer.data();
+        if (encoder.hasError() || n > end - to) return false;
+        std::memcpy(to, buffer.data(), size_t(n));
+        to += n;
+        from = until;
+    }
+    return to == end;
+}
+
+// Calls work(i) for every i in 0 ..< count, each on a thread of its own, the caller's included.
+void onThreads(int count, const std::function<void(int)>& work) {
+    std::vector<std::thread> others;
+    for (int i = 1; i < count; ++i) {
+        try {
+            others.emplace_back(work, i);
+        } catch (const std::system_error&) {
+            work(i);  // no thread to be had: done here
+        }
+    }
+    work(0);
+    for (std::thread& other : others) other.join();
+}
+
+// The text cut into `count` stretches of about equal length.
+std::vector<qsizetype> stretchCuts(QStringView text, int count) {
+    std::vector<qsizetype> cuts{0};
+    for (int i = 1; i < count; ++i) cuts.push_back(qMax(cuts.back(), pairSafe(text, text.size() * i / count)));
+    cuts.push_back(text.size());
+    return cuts;
+}
+
+} // namespace
+
+std::optional<QByteArray> encodeUtf8(const QString& text, QString* error) {
+    t_unitsEncoded += text.size();
+    const int count = qBound(1, QThread::idealThreadCount(), 16);
+    std::optional<QByteArray> bytes;
+    if (text.size() < kStretchedFrom || count == 1) {
+        bytes = encodeWhole(text);
+    } else {
+        // Each stretch checked and measured, then encoded straight to its place in the bytes.
+        const std::vector<qsizetype> cuts = stretchCuts(text, count);
+        const auto stretch = [&](int i) {
+            return QStringView(text).sliced(cuts[size_t(i)], cuts[size_t(i) + 1] - cuts[size_t(i)]);
+        };
+        std::vector<qsizetype> at(size_t(count) + 1, 0);
+        std::vector<char> valid(size_t(count), 0);
+        onThreads(count, [&](int i) {
+            const std::optional<qsizetype> length = utf8Length(stretch(i));
+            valid[size_t(i)] = length.has_value();
+            at[size_t(i) + 1] = length.value_or(0);
+        });
+        if (std::all_of(valid.begin(), valid.end(), [](char v) { return v != 0; })) {
+            for (int i = 0; i < count; ++i) at[size_t(i) + 1] += at[size_t(i)];
+            bytes.emplace(at.back(), Qt::Uninitialized);
+            char* const to = bytes->data();
+            onThreads(count, [&](int i) {
+                valid[size_t(i)] = encodeStretchTo(stretch(i), to + at[size_t(i)], to + at[size_t(i) + 1]);
+            });
+            if (!std::all_of(valid.begin(), valid.end(), [](char v) { return v != 0; })) bytes.reset();
+        }
+    }
+    // Lone surrogates cannot be written as UTF-8.
+    if (!bytes && error) *error = QStringLiteral("The text holds characters that cannot be written as UTF-8.");
     return bytes;
 }
 

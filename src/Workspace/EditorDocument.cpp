@@ -2,6 +2,7 @@
 
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
+#include <memory>
 #include <utility>
 
 #include "Editor/ExactText.h"
@@ -212,12 +213,15 @@ bool EditorDocument::saveInBackground(const std::optional<QString>& to, QString*
     savingTo_ = *target;
     savingRevision_ = textRevision_;
     const quint64 generation = ++savingGeneration_;
-    saving_ = QtConcurrent::run(&writers(), [this, generation, path = *target, shared = text()]() mutable {
+    auto read = std::make_shared<std::promise<void>>();
+    savingRead_ = read->get_future().share();
+    saving_ = QtConcurrent::run(&writers(), [this, generation, read, path = *target, shared = text()]() mutable {
         Written written;
         const std::optional<QByteArray> bytes = TextFile::encodeUtf8(shared, &written.error);
         written.print = TextFingerprint::of(shared);
         // Let go before the write: an edit meanwhile then finds the buffer its own and copies nothing.
         shared = QString();
+        read->set_value();
         if (bytes && !TextFile::writeBytes(path, *bytes, &written.error, &written.stamp) && written.error.isEmpty())
             written.error = QStringLiteral("The file could not be written.");
         // Taken in a later turn, unless someone waited for it (and maybe started another) before.
@@ -228,10 +232,15 @@ bool EditorDocument::saveInBackground(const std::optional<QString>& to, QString*
     return true;
 }
 
+void EditorDocument::awaitSaveRead() {
+    if (savingRead_.valid()) savingRead_.wait();
+}
+
 bool EditorDocument::finishSaving() {
     if (!saving_.isValid()) return true;
     const Written written = saving_.result();
     saving_ = {};
+    savingRead_ = {};
     if (written.error.isEmpty()) didSave(savingTo_, written.stamp, savingRevision_ == textRevision_, written.print);
     emit saveFinished(written.error);
     return written.error.isEmpty();

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QUuid>
+#include <future>
 #include <optional>
 
 #include "Editor/CodeLanguage.h"
@@ -85,6 +86,9 @@ public:
     bool isSaving() const { return saving_.isValid(); }
     // Waits for the save under way to end and takes its outcome now; false when it failed.
     bool finishSaving();
+    // Waits until the save under way has let go of the text (made its bytes), not for the write:
+    // an edit after that finds the text its own instead of copying it whole.
+    void awaitSaveRead();
 
     // --- the file on disk
     // The file as last read or saved; absent when not known (untitled, or created without a read).
@@ -150,6 +154,7 @@ private:
         TextFingerprint::Print print;
     };
     QFuture<Written> saving_;
+    std::shared_future<void> savingRead_;  // ready once the save under way has let go of the text
     QString savingTo_;
     quint64 savingRevision_ = 0;
     quint64 savingGeneration_ = 0;

@@ -250,3 +250,49 @@ TEST(TextFileWrite, ASaveRemovesTheLeftoversOfEarlierKilledSaves) {
     ASSERT_TRUE(TextFile::writeUtf8(path, "in place\n"));
     EXPECT_FALSE(QFile::exists(dir.file(leftovers[0])));
 }
+
+namespace {
+
+// A large text of a repeated stretch holding every kind of unit a cut could fall beside: a pair, a
+// U+FEFF, CR LF, and two- and three-byte characters; `lead` ASCII units first move every cut along.
+constexpr char16_t kRepeated[] = u"a\U0001F600\uFEFF\r\n\u00e9\u4e2d\U00010348";
+constexpr qsizetype kRepeats = 8 * 1024 * 1024 / 8 + 3;
+
+QString repeatedText(qsizetype lead) {
+    return QString(lead, u'x') + QString::fromUtf16(kRepeated).repeated(kRepeats);
+}
+
+} // namespace
+
+TEST(TextFileEncode, ALargeTextGivesTheBytesOfOnePassWhereverItIsCut) {
+    const QByteArray once = QString::fromUtf16(kRepeated).toUtf8();
+    ASSERT_EQ(once.size(), 1 + 4 + 3 + 2 + 2 + 3 + 4);
+    for (qsizetype lead = 0; lead < QString::fromUtf16(kRepeated).size(); ++lead) {
+        SCOPED_TRACE(lead);
+        const std::optional<QByteArray> bytes = TextFile::encodeUtf8(repeatedText(lead));
+        ASSERT_TRUE(bytes);
+        EXPECT_TRUE(*bytes == QByteArray(lead, 'x') + once.repeated(kRepeats));
+    }
+    // A U+FEFF opening the text is a character like any other, not dropped.
+    const std::optional<QByteArray> marked = TextFile::encodeUtf8(QChar(0xFEFF) + repeatedText(1));
+    ASSERT_TRUE(marked);
+    EXPECT_TRUE(marked->startsWith("\xEF\xBB\xBFx"));
+    EXPECT_EQ(marked->size(), 3 + 1 + once.size() * kRepeats);
+}
+
+TEST(TextFileEncode, ALoneSurrogateBesideACutIsRefused) {
+    const QString text = repeatedText(0);
+    // The middle is a cut for any even number of stretches; the ends are in the first and last.
+    for (const qsizetype at : {qsizetype(0), text.size() / 2 - 1, text.size() / 2, text.size() / 2 + 1, text.size() - 1}) {
+        for (const char16_t lone : {char16_t(0xD83D), char16_t(0xDE00)}) {
+            SCOPED_TRACE(at);
+            QString broken = text;
+            broken[at] = QChar(lone);
+            if (at + 1 < broken.size() && QChar::isLowSurrogate(broken[at + 1].unicode())) broken[at + 1] = u'y';
+            if (at > 0 && QChar::isHighSurrogate(broken[at - 1].unicode())) broken[at - 1] = u'y';
+            QString error;
+            EXPECT_FALSE(TextFile::encodeUtf8(broken, &error));
+            EXPECT_EQ(error, QStringLiteral("The text holds characters that cannot be written as UTF-8."));
+        }
+    }
+}

@@ -373,3 +373,45 @@ TEST(EditorDocument, ABackgroundSaveEndsWholeWhateverHappensMeanwhile) {
     }
     EXPECT_EQ(readBytes(gone), text.toUtf8());
 }
+
+// A large text is hashed a stretch at a time: equal texts still give one print, and a change of one
+// unit on either side of where stretches meet, or stretches traded, gives another.
+TEST(TextFingerprint, ALargeTextsPrintFollowsEveryUnit) {
+    constexpr qsizetype kEdge = 1024 * 1024;
+    QString text(9 * kEdge + 5, u'a');
+    for (qsizetype i = 0; i < text.size(); i += 7) text[i] = QChar(char16_t(u'b' + i % 13));
+    const TextFingerprint::Print print = TextFingerprint::of(text);
+    EXPECT_EQ(TextFingerprint::of(QString(text.constData(), text.size())), print);
+    for (const qsizetype at : {kEdge - 1, kEdge, 8 * kEdge, text.size() - 1}) {
+        SCOPED_TRACE(at);
+        QString changed(text.constData(), text.size());
+        changed[at] = QChar(changed[at].unicode() + 1);
+        EXPECT_NE(TextFingerprint::of(changed), print);
+    }
+    const QString traded = text.sliced(kEdge, kEdge) + text.first(kEdge) + text.sliced(2 * kEdge);
+    EXPECT_NE(TextFingerprint::of(traded), print);
+}
+
+// Waiting for a save's read leaves the editor's text its own: the edit after it copies nothing.
+TEST(EditorDocument, ASaveLetsGoOfTheTextOnceItHasReadIt) {
+    TempFolder dir;
+    QString content(9 * 1024 * 1024, u'a');
+    EditorDocument doc(std::nullopt, content);
+    content = QString();
+    doc.awaitSaveRead();  // no save: returns at once
+    ExactText live(doc.text());
+    doc.lendText(&live);
+    live.replace({0, 0}, QStringLiteral("z"));
+    doc.replaceText(0, 0, u"z");
+    QSignalSpy finished(&doc, &EditorDocument::saveFinished);
+    ASSERT_TRUE(doc.saveInBackground(dir.file(QStringLiteral("big.txt"))));
+    doc.awaitSaveRead();
+    EXPECT_FALSE(live.isShared());
+    const qsizetype read = live.unitsRead();
+    live.replace({1, 0}, QStringLiteral("y"));
+    doc.replaceText(1, 0, u"y");
+    EXPECT_EQ(live.unitsRead(), read);
+    EXPECT_TRUE(!finished.isEmpty() || finished.wait(120000));
+    EXPECT_TRUE(doc.isDirty());
+    EXPECT_EQ(readBytes(dir.file(QStringLiteral("big.txt"))).size(), 9 * 1024 * 1024 + 1);
+}

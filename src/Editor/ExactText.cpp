@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "Editor/ParallelChunks.h"
+#include "Platform/ParallelChunks.h"
 #include "Platform/Lines.h"
 #include "Platform/PageShift.h"
 #include "Platform/TextSplice.h"

@@ -8,7 +8,7 @@
 #include <numeric>
 #include <vector>
 
-#include "Editor/ParallelChunks.h"
+#include "Platform/ParallelChunks.h"
 #include "Editor/UnitScan.h"
 #include "Platform/Lines.h"
 

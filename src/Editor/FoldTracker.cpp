@@ -5,7 +5,7 @@
 #include <atomic>
 #include <limits>
 
-#include "Editor/ParallelChunks.h"
+#include "Platform/ParallelChunks.h"
 #include "Editor/PerStringTest.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "Editor/ParallelChunks.h"
+#include "Platform/ParallelChunks.h"
 
 // What a search may still spend. The engine reports its running step count every 10,000 saves and
 // announces each new start position; an attempt is measured from the count at its start.

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "Editor/ParallelChunks.h"
+#include "Platform/ParallelChunks.h"
 #include "Platform/ResourceBundle.h"
 #include "SyntaxTree/MatchPredicates.h"
 #include "SyntaxTree/MutableTree.h"

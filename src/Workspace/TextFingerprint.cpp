@@ -4,7 +4,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <vector>
 
-#include "Editor/ParallelChunks.h"
+#include "Platform/ParallelChunks.h"
 
 namespace {
 // Below this a text is hashed at once: a thread would cost more than the hash.

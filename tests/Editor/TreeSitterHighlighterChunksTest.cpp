@@ -9,7 +9,7 @@
 #include <string>
 
 #include "Editor/HighlighterFactory.h"
-#include "Editor/ParallelChunks.h"
+#include "Platform/ParallelChunks.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "Platform/ResourceBundle.h"
 #include "SyntaxTree/Grammars.h"

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <vector>
 
-#include "Editor/ParallelChunks.h"
+#include "Platform/ParallelChunks.h"
 
 TEST(ParallelChunks, EveryChunkRunsOnceAndAWorkerNeverRunsTwoAtOnce) {
     for (const int workers : {1, 2, 3, 16}) {

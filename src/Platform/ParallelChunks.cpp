@@ -1,4 +1,4 @@
-#include "Editor/ParallelChunks.h"
+#include "Platform/ParallelChunks.h"
 
 #include <QThread>
 #include <QThreadPool>

@@ -4,7 +4,6 @@
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <ctime>
@@ -12,9 +11,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <system_error>
-#include <thread>
 #include <vector>
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,6 +22,7 @@
 #include <unistd.h>
 
 #include "Platform/FilePath.h"
+#include "Platform/ParallelChunks.h"
 
 namespace TextFile {
 
@@ -370,20 +367,6 @@ bool encodeStretchTo(QStringView text, char* to, char* end) {
     return to == end;
 }
 
-// Calls work(i) for every i in 0 ..< count, each on a thread of its own, the caller's included.
-void onThreads(int count, const std::function<void(int)>& work) {
-    std::vector<std::thread> others;
-    for (int i = 1; i < count; ++i) {
-        try {
-            others.emplace_back(work, i);
-        } catch (const std::system_error&) {
-            work(i);  // no thread to be had: done here
-        }
-    }
-    work(0);
-    for (std::thread& other : others) other.join();
-}
-
 // The text cut into `count` stretches of about equal length.
 std::vector<qsizetype> stretchCuts(QStringView text, int count) {
     std::vector<qsizetype> cuts{0};
@@ -396,7 +379,7 @@ std::vector<qsizetype> stretchCuts(QStringView text, int count) {
 
 std::optional<QByteArray> encodeUtf8(const QString& text, QString* error) {
     t_unitsEncoded += text.size();
-    const int count = qBound(1, QThread::idealThreadCount(), 16);
+    const int count = qMin(ParallelChunks::threadCount(), 16);
     std::optional<QByteArray> bytes;
     if (text.size() < kStretchedFrom || count == 1) {
         bytes = encodeWhole(text);
@@ -408,7 +391,7 @@ std::optional<QByteArray> encodeUtf8(const QString& text, QString* error) {
         };
         std::vector<qsizetype> at(size_t(count) + 1, 0);
         std::vector<char> valid(size_t(count), 0);
-        onThreads(count, [&](int i) {
+        ParallelChunks::run(count, count, [&](int, int i) {
             const std::optional<qsizetype> length = utf8Length(stretch(i));
             valid[size_t(i)] = length.has_value();
             at[size_t(i) + 1] = length.value_or(0);
@@ -417,7 +400,7 @@ std::optional<QByteArray> encodeUtf8(const QString& text, QString* error) {
             for (int i = 0; i < count; ++i) at[size_t(i) + 1] += at[size_t(i)];
             bytes.emplace(at.back(), Qt::Uninitialized);
             char* const to = bytes->data();
-            onThreads(count, [&](int i) {
+            ParallelChunks::run(count, count, [&](int, int i) {
                 valid[size_t(i)] = encodeStretchTo(stretch(i), to + at[size_t(i)], to + at[size_t(i) + 1]);
             });
             if (!std::all_of(valid.begin(), valid.end(), [](char v) { return v != 0; })) bytes.reset();

@@ -77,6 +77,7 @@ void EditorDocument::lendText(const ExactText* live) {
 }
 
 void EditorDocument::willReplace(qsizetype at, qsizetype length, QStringView with) {
+    awaitSaveRead();  // a save reading the text lets go of it soon: the edit then copies none of it
     if (isDirty_ || savedPrint_ || savedText_.isEmpty() || text().constData() != savedText_.constData() ||
         !textIsSavedText() || TextEquivalence::replacementKeepsEqual(savedText_, at, length, with))
         return;

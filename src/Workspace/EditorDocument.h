@@ -44,7 +44,7 @@ public:
     // text lets go of the buffer (the lender then edits it without a copy) and only its fingerprint
     // is kept: a dirty document needs the saved text for nothing else than telling whether the file
     // on disk still holds it. That fingerprint is worked out on another thread when the saved text
-    // is set, so that this reads none of the text.
+    // is set, so that this reads none of the text. A save reading the text is let finish its read first.
     void willReplace(qsizetype at, qsizetype length, QStringView with);
     // Units of the saved text the last willReplace() hashed on the calling thread.
     qsizetype unitsHashedOnEdit() const { return savedFingerprint_.hashedByTake(); }

@@ -924,11 +924,9 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         shown.emplace_back(int(text_.toDisplay(part.location)), int(text_.toDisplay(part.location + part.removed.size())));
     // A text still shared with the saved text would be copied whole for the edit: the document lets
     // go of it first where it can (as for any first edit), and the parts go in where the text lies.
-    if (document_ && document_->textRevision() == documentRevision_ && document_->lentText() == &text_) {
-        document_->awaitSaveRead();  // a save reading the text lets go of it soon
+    if (document_ && document_->textRevision() == documentRevision_ && document_->lentText() == &text_)
         for (qsizetype i = 0; i < parts.size() && text_.isShared(); ++i)
             document_->willReplace(parts[i].location, parts[i].removed.size(), parts[i].inserted);
-    }
     text_.replaceEach(parts);
     ExactText::Change change;
     change.range = {a, b - a};
@@ -1093,10 +1091,8 @@ ExactText::Change CodeEditorCoordinator::replaceExact(TextRange range, const QSt
     emit textAboutToChange();
     // A large text is shared with the document's saved text until its first edit (see the
     // constructor); the document lets go of it first where it can, so it is edited where it lies.
-    if (toDocument && document_ && document_->textRevision() == documentRevision_ && document_->lentText() == &text_) {
-        document_->awaitSaveRead();  // a save reading the text lets go of it soon
+    if (toDocument && document_ && document_->textRevision() == documentRevision_ && document_->lentText() == &text_)
         document_->willReplace(range.location, range.length, text);
-    }
     return text_.replace(range, text);
 }
 

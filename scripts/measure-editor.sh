@@ -282,8 +282,14 @@ measure() {
         kill $xvfb 2>/dev/null || true
         return
     fi
+    # Bounded, so a program that never shows this text (Kate on a long line with its limit lifted)
+    # is reported instead of waited for; TEXT_DEADLINE seconds, ten minutes unless set.
     until text_visible "$pid"; do
         kill -0 "$pid" 2>/dev/null || { echo "$name: exited before showing text" >&2; tail -5 "$WORK/$name.log" >&2; kill $xvfb; return 1; }
+        if python3 -c "import sys; sys.exit(0 if $(now) - $start > ${TEXT_DEADLINE:-600} else 1)"; then
+            echo "$name: showed no text in ${TEXT_DEADLINE:-600} s" >&2
+            kill -9 "$pid" 2>/dev/null || true; kill $xvfb; return 1
+        fi
         sleep 0.02
     done
     shown=$(now)
@@ -446,7 +452,9 @@ PY
 # The shape cases save the file they measure: the other program gets it as written here.
 [ -z "$QUERY" ] || cp "$FILE" "$WORK/pristine"
 # Stretches over 20 ms in which the window could not answer go to its log.
-[ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure brimel "$BRIMEL"
+# A program that fails is reported and the other still measured; the script then fails.
+failed=0
+[ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure brimel "$BRIMEL" || failed=1
 
 KCONFIG="$WORK/kconfig"
 mkdir -p "$KCONFIG"
@@ -456,4 +464,5 @@ printf '[Kate Plugins]\nlspclientplugin=false\n' > "$KCONFIG/katerc"
 # change nothing there; KATE_NO_LINE_LIMIT=1 lifts that limit so it edits what this editor edits.
 [ -z "${KATE_NO_LINE_LIMIT:-}" ] || printf '\n[KTextEditor Document]\nLine Length Limit=-1\n' >> "$KCONFIG/katerc"
 [ -z "$QUERY" ] || mv "$WORK/pristine" "$FILE"
-[ -n "${SKIP_KATE:-}" ] || XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "$FILE"
+[ -n "${SKIP_KATE:-}" ] || XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "$FILE" || failed=1
+exit $failed

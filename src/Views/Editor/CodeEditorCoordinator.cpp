@@ -1,5 +1,4 @@
 #include "Views/Editor/CodeEditorCoordinator.h"
-#include "/tmp/p9/ra100/prof.h"
 
 #include <QElapsedTimer>
 
@@ -843,7 +842,6 @@ void CodeEditorCoordinator::redo() {
 }
 
 bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, TextRange after, Origin origin) {
-    ProfT P("AP");
     catchUpDisplay();
     if (!view_ || parts.isEmpty()) return false;
     if (view_->isReadOnly()) return false;  // the change check
@@ -863,10 +861,9 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         return text_.joins().touchedBy(part.location, part.removed.size()).length > 0;
     };
     const bool separately = isFullyShown() && text_.pieces().breaks().empty() &&
-                            std::none_of(parts.begin(), parts.end(), touchesALineEnd) && (P.at("lineEnds"), true) &&
+                            std::none_of(parts.begin(), parts.end(), touchesALineEnd) &&
                             (text_.joins().isEmpty() || std::none_of(parts.begin(), parts.end(), nearJoins)) &&
                             !LongLineCheck::growsALineLong(text_, parts);
-    P.at("checks");
     if (!separately) {
         // Only the span from the first part to the last is made anew, not the whole text.
         const qsizetype from = parts.front().location, to = parts.back().location + parts.back().removed.size();
@@ -910,9 +907,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     if (document_ && document_->textRevision() == documentRevision_ && document_->lentText() == &text_)
         for (qsizetype i = 0; i < parts.size() && text_.isShared(); ++i)
             document_->willReplace(parts[i].location, parts[i].removed.size(), parts[i].inserted);
-    P.at("shown");
     text_.replaceEach(parts);
-    P.at("replaceEach");
     ExactText::Change change;
     change.range = {a, b - a};
     // What the parts put there, read where it lies (the gap ends the span: nothing moves for it), valid
@@ -931,9 +926,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         entry.parts = parts;
         history_.record(std::move(entry));
     }
-    P.at("noteEdit+hist");
     modelDidChange(true, change, &parts);
-    P.at("modelDidChange");
     behind_ = PartsBehind{parts, std::move(shown), parts.size(), after};
     mostPartsPerTurn_ = 0;
     if (parts.size() <= kPartsPerTurn) {
@@ -1554,11 +1547,9 @@ void CodeEditorCoordinator::replaceCurrent() {
 }
 
 void CodeEditorCoordinator::replaceAll() {
-    ProfT P("RA");
     catchUpDisplay();
     if (!view_ || !find_) return;
     awaitPlaces();
-    P.at("awaitPlaces");
     const std::optional<RegularExpression> expression = find_->makeRegex();
     if (!expression) return;
     const QString replacementTemplate =
@@ -1602,9 +1593,7 @@ void CodeEditorCoordinator::replaceAll() {
         else shift += part.inserted.size() - part.removed.size();
     }
     caret += shift;
-    P.at("parts");
     if (!applyParts(parts, {caret, 0}, Origin::find)) return;
-    P.at("applyParts");
     if (find_->current() != 0) find_->setCurrent(0);
     findSync();
 }

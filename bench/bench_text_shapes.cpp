@@ -193,6 +193,7 @@ void textShapes(benchmark::State& state) {
         // Replace All of a token found a few times a kilobyte, then its undo: each until all it
         // started is done, with the longest turn meanwhile (how long a key typed then would wait).
         const text_shapes::Replacing replacing = text_shapes::replacing(shape);
+        editor.find.setShowReplace(true);  // as a user opens the replace row before a Replace All
         editor.find.setCaseSensitive(true);
         editor.find.setReplacement(replacing.replacement);
         editor.find.setQuery(replacing.query);

@@ -341,17 +341,26 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
         const qsizetype lf = t.indexOf(u'\n'), cr = t.indexOf(u'\r');
         firstBreak_ = a + (lf < 0 ? cr : cr < 0 ? lf : qMin(lf, cr));
     } else if (firstBreak_ >= 0 && a <= firstBreak_ + 1) firstBreak_ = -2;
-    change.removed = mid(a, b - a);
-    // The gap goes to the edit and takes the removed units; the new ones fill its start.
-    // The removed units join it: only what the new text needs beyond them is made room for.
-    ensureGap(qMax<qsizetype>(0, t.size() - (b - a)), a);
-    moveGap(a);
-    guardGap(false);
-    gapLength_ += b - a;
-    if (!t.isEmpty()) std::memcpy(text_.data_ptr().data() + a, t.constData(), size_t(t.size()) * 2);
-    gap_ += t.size();
-    gapLength_ -= t.size();
-    guardGap(true);
+    if (b - a >= kParallelFrom && b - a >= n / 2 && !isShared() && ParallelChunks::threadCount() > 1) {
+        // Most of a long text replaced (a long line's Replace All, or its undo): the old buffer keeps
+        // what was removed where it lies, and the rest of the text goes with the new units into a
+        // buffer of its own, rather than the removed units being copied out and the new ones copied
+        // over them.
+        change.removed = replaceInNewBuffer(a, b, t);
+    } else {
+        change.removed = mid(a, b - a);
+        unitsRead_ += b - a;
+        // The gap goes to the edit and takes the removed units; the new ones fill its start.
+        // The removed units join it: only what the new text needs beyond them is made room for.
+        ensureGap(qMax<qsizetype>(0, t.size() - (b - a)), a);
+        moveGap(a);
+        guardGap(false);
+        gapLength_ += b - a;
+        if (!t.isEmpty()) std::memcpy(text_.data_ptr().data() + a, t.constData(), size_t(t.size()) * 2);
+        gap_ += t.size();
+        gapLength_ -= t.size();
+        guardGap(true);
+    }
     joins_.edit(a, b - a, t.size());
     // The exact range the display takes afresh, when it is more than the edit itself.
     qsizetype from = a, to = b;
@@ -414,6 +423,50 @@ std::vector<TextSplice::Piece> piecesOf(const QList<EditHistory::Part>& parts) {
     return pieces;
 }
 } // namespace
+
+QString ExactText::replaceInNewBuffer(qsizetype a, qsizetype b, const QString& t) {
+    within(a, b);  // [a, b) in one stretch of the old buffer
+    const qsizetype n = size(), size = n - (b - a) + t.size();
+    const qsizetype room = gapFor(0, size);
+    QString own;
+    own.reserve(size + room + 1);
+    char16_t* const to = reinterpret_cast<char16_t*>(own.data_ptr().data());
+    guardGap(false);
+    // What lands where: the text before the edit, the new units, the gap, the text after the edit.
+    struct Stretch {
+        qsizetype from, to;  // of the old text, or of t when inNew
+        bool inNew;
+        char16_t* into;
+    };
+    std::vector<Stretch> stretches;
+    const auto add = [&](qsizetype from, qsizetype end, bool inNew, char16_t* into) {
+        for (qsizetype at = from; at < end; at += kRebuildPiece)
+            stretches.push_back({at, qMin(end, at + kRebuildPiece), inNew, into + (at - from)});
+    };
+    add(0, a, false, to);
+    add(0, t.size(), true, to + a);
+    add(b, n, false, to + a + t.size() + room);
+    const char16_t* const units = reinterpret_cast<const char16_t*>(t.constData());
+    ParallelChunks::run(int(stretches.size()), ParallelChunks::threadCount(), [&](int, int k) {
+        const Stretch& s = stretches[size_t(k)];
+        mapAhead(s.into, size_t(s.to - s.from) * 2);
+        if (s.inNew) std::memcpy(s.into, units + s.from, size_t(s.to - s.from) * 2);
+        else copyOut(s.from, s.to, s.into);
+    });
+    unitsRead_ += n - (b - a) + t.size();
+    // The removed units stay where they lie, the old buffer now theirs alone.
+    const qsizetype removedAt = gap_ >= b ? a : a + gapLength_;
+    QString removed = std::exchange(text_, std::move(own));
+    QString::DataPointer& d = removed.data_ptr();
+    d.setBegin(d.data() + removedAt);
+    d.size = b - a;
+    d.data()[d.size] = 0;
+    text_.data_ptr().size = size + room;
+    gap_ = a + t.size();
+    gapLength_ = room;
+    guardGap(true);
+    return removed;
+}
 
 void ExactText::rebuild(const QList<EditHistory::Part>& parts, qsizetype delta) {
     const qsizetype n = size();
@@ -633,7 +686,6 @@ qsizetype ExactText::toExact(qsizetype display) const {
 QString ExactText::displayOf(qsizetype from, qsizetype to) const {
     from = qBound<qsizetype>(0, from, size());
     to = qBound<qsizetype>(from, to, size());
-    const qsizetype from0 = from;
     const QStringView text = within(from, to);
     const std::vector<qsizetype>& breaks = pieces_.breaks();
     // Written in place, piece after piece: a long line is megabytes of them.
@@ -641,19 +693,54 @@ QString ExactText::displayOf(qsizetype from, qsizetype to) const {
                                           std::lower_bound(breaks.begin(), breaks.end(), to)),
                 Qt::Uninitialized);
     char16_t* const start = reinterpret_cast<char16_t*>(out.data());
+    const qsizetype base = toDisplay(from);
+    // [s, e) written from `end` on: the separator of a break at s first (none at `from`, which the
+    // display has before the range), then piece after piece with a separator between.
+    const auto convert = [&](qsizetype s, qsizetype e, char16_t* end) {
+        if (s > from && pieces_.isBreak(s)) *end++ = kSeparator;
+        for (auto it = std::upper_bound(breaks.begin(), breaks.end(), s);; ++it) {
+            const qsizetype pieceEnd = (it == breaks.end() || *it >= e) ? e : *it;
+            end = displayInto(text.sliced(s, pieceEnd - s), end);
+            if (pieceEnd == e) return end;
+            *end++ = kSeparator;
+            s = pieceEnd;
+        }
+    };
+    // A long range is cut into stretches, each at a piece break or a line start (never inside a CR
+    // LF), converted on several threads, each written where toDisplay() says it lands.
+    std::vector<qsizetype> cuts{from};
+    if (to - from >= kParallelFrom && ParallelChunks::threadCount() > 1) {
+        // Looked for in the stretch past each target: a line without a break in it goes on.
+        for (qsizetype target = from + kRebuildPiece; target < to; target += kRebuildPiece) {
+            if (target <= cuts.back()) continue;
+            const qsizetype window = qMin(to, target + kRebuildPiece);
+            const auto next = std::lower_bound(breaks.begin(), breaks.end(), target);
+            const qsizetype lineEnd = text.sliced(target, window - target).indexOf(u'\n');
+            qsizetype cut = lineEnd < 0 ? window : target + lineEnd + 1;
+            if (next != breaks.end() && *next < cut) cut = *next;
+            else if (lineEnd < 0) continue;
+            if (cut >= to) break;
+            cuts.push_back(cut);
+        }
+    }
+    cuts.push_back(to);
+    const int stretches = int(cuts.size()) - 1;
     char16_t* end = start;
-    for (auto it = std::upper_bound(breaks.begin(), breaks.end(), from); ; ++it) {
-        const qsizetype pieceEnd = (it == breaks.end() || *it >= to) ? to : *it;
-        end = displayInto(text.sliced(from, pieceEnd - from), end);
-        if (pieceEnd == to) break;
-        *end++ = kSeparator;
-        from = pieceEnd;
+    if (stretches == 1) {
+        end = convert(from, to, start);
+    } else {
+        std::vector<char16_t*> ends(size_t(stretches), nullptr);
+        ParallelChunks::run(stretches, ParallelChunks::threadCount(), [&](int, int k) {
+            const qsizetype s = cuts[size_t(k)];
+            char16_t* const into = start + (toDisplay(s) - base) - (s > from && pieces_.isBreak(s) ? 1 : 0);
+            ends[size_t(k)] = convert(s, cuts[size_t(k) + 1], into);
+        });
+        end = ends.back();
     }
     out.truncate(end - start);
     // Joined terminators: one unit each in the display, as any terminator.
     const SplitOffsets& joins = joins_.joins();
-    const qsizetype base = toDisplay(from0);
-    for (qsizetype i = joins_.countBefore(from0); i < joins.size() && joins[i] < to; ++i)
+    for (qsizetype i = joins_.countBefore(from); i < joins.size() && joins[i] < to; ++i)
         out[toDisplay(joins[i]) - base] = QChar(kJoin);
     return out;
 }

@@ -135,6 +135,9 @@ private:
     // The parts put in while the text is copied into a new buffer, stretches of it at once on
     // several threads; the gap left after the last part.
     void rebuild(const QList<EditHistory::Part>& parts, qsizetype delta);
+    // [a, b) replaced by t in a new buffer, copied in stretches on several threads, the gap left after
+    // t; the old buffer is handed back as what was removed (nothing else may share it).
+    QString replaceInNewBuffer(qsizetype a, qsizetype b, const QString& t);
     // The parts (all lengthening or all shortening the text) put in where a text without a gap
     // lies, its stretches moved on several threads; false, with nothing done, when a stretch would
     // move past the next.

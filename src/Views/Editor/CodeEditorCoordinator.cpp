@@ -21,6 +21,7 @@
 #include "Editor/PerStringTest.h"
 #include "Editor/FindMatcher.h"
 #include "Editor/FindState.h"
+#include "Editor/LongLineCheck.h"
 #include "Editor/HighlighterRule.h"
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
@@ -114,27 +115,6 @@ constexpr qsizetype kCountStep = 8 * 1024 * 1024;
 constexpr qint64 kPendingTurnMs = 12;
 // Steps between updates of the scroll bar: each update lays out the lines at the display's end.
 constexpr int kStepsPerResize = 32;
-
-
-// Whether the parts (ascending, apart, none at a line's end, every line shown whole) make a line longer
-// than the display shows in one piece; reads only the lines of the parts that lengthen the text.
-bool growsALineLong(const ExactText& text, const QList<EditHistory::Part>& parts) {
-    for (qsizetype i = 0; i < parts.size();) {
-        if (parts[i].inserted.size() <= parts[i].removed.size()) {
-            ++i;
-            continue;
-        }
-        const qsizetype at = parts[i].location, start = text.lineStart(at);
-        // Where the line's terminator starts (lineEnd() is past it).
-        qsizetype end = text.lineEnd(at, text.size());
-        while (end > at && Lines::isBreak(text.at(end - 1).unicode())) --end;
-        qsizetype length = end - start;
-        for (; i < parts.size() && parts[i].location <= end; ++i)
-            length += parts[i].inserted.size() - parts[i].removed.size();
-        if (length >= LinePieces::kMaxPiece) return true;
-    }
-    return false;
-}
 
 // commonAffixes() of what the display shows before and after a part, never splitting a surrogate pair.
 std::pair<qsizetype, qsizetype> displayedDifference(QStringView removed, QStringView inserted) {
@@ -883,7 +863,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
     const bool separately = isFullyShown() && text_.pieces().breaks().empty() &&
                             std::none_of(parts.begin(), parts.end(), touchesALineEnd) &&
                             (text_.joins().isEmpty() || std::none_of(parts.begin(), parts.end(), nearJoins)) &&
-                            !growsALineLong(text_, parts);
+                            !LongLineCheck::growsALineLong(text_, parts);
     if (!separately) {
         // Only the span from the first part to the last is made anew, not the whole text.
         const qsizetype from = parts.front().location, to = parts.back().location + parts.back().removed.size();
@@ -1442,9 +1422,11 @@ void CodeEditorCoordinator::startCount(const RegularExpression& expression, bool
     const bool literal = !find_->useRegex();
     const qsizetype reach = FindMatcher::literalReach(find_->query().size());
     // A plain query whose first match is shown is only counted: its places, many and seldom all
-    // needed, are found when an action needs them.
-    counter_.start([expression, literal, firstShown, reach, text = text_.text()] {
-        if (literal && firstShown)
+    // needed, are found when an action needs them. With the replace row open they are kept: a
+    // replacement, which needs them, is what comes next, and it should not wait for a search.
+    const bool countOnly = literal && firstShown && !find_->showReplace();
+    counter_.start([expression, literal, countOnly, reach, text = text_.text()] {
+        if (countOnly)
             if (std::optional<FindMatcher::Result> counted = FindMatcher::literalCount(expression, text)) return *counted;
         return literal ? FindMatcher::literalMatches(expression, reach, text) : FindMatcher::matches(expression, text);
     });

@@ -1,0 +1,112 @@
+// Edits that replace most of a long text, and the checks a Replace All makes before its parts go in:
+// what was removed is not copied, the display form of a long range is the same however it is cut, and
+// a line is judged by all its parts wherever the runs of parts are cut.
+#include <gtest/gtest.h>
+
+#include "Editor/ExactText.h"
+#include "Editor/LinePieces.h"
+#include "Editor/LongLineCheck.h"
+
+namespace {
+
+// What the display shows for the whole text, put together one unit and one break at a time.
+QString displayByHand(const ExactText& text) {
+    const QString exact = text.text();
+    QString out;
+    out.reserve(exact.size() + qsizetype(text.pieces().breaks().size()));
+    qsizetype from = 0;
+    for (const qsizetype at : text.pieces().breaks()) {
+        out += ExactText::display(QStringView(exact).sliced(from, at - from));
+        out += QChar(ExactText::kSeparator);
+        from = at;
+    }
+    return out + ExactText::display(QStringView(exact).sliced(from));
+}
+
+// A text above the size from which a replacement goes into a buffer of its own.
+constexpr qsizetype kLong = (qsizetype(1) << 24) + 4096;
+
+} // namespace
+
+// Most of a long text replaced or taken out (a long line's Replace All and its undo, a selection of
+// nearly all deleted): the units it removed stay where they were rather than being copied, and the
+// text, the removed units and the display read as a replacement one unit at a time would.
+TEST(LongReplace, MostOfALongTextReplacedKeepsWhatItRemovedWhereItLay) {
+    const QString line = QStringLiteral("items.length+f(x);");
+    const QString minified = line.repeated(kLong / line.size() + 1);
+    const QString lines = QStringLiteral("kilo 12\r\nword and more\n").repeated(kLong / 23 + 1);
+    for (const QString* base : {&minified, &lines}) {
+        // The gap: none, before the range, inside it, after it.
+        for (const auto& [gap, deleted] : {std::pair{0, true}, {1, false}, {2, false}, {3, true}}) {
+          {
+            SCOPED_TRACE(testing::Message() << (base == &minified ? "one line" : "lines") << ", gap " << gap << ", deleted " << deleted);
+            // Of its own, as an edited text is: a text shared with its reader is copied first anyway.
+            ExactText text(QString(base->constData(), base->size()));
+            const qsizetype n = base->size(), a = 23 * 4 + 12, b = n - a + 1;  // away from any CR LF
+            if (gap > 0) {
+                const qsizetype at = gap == 1 ? 50 : gap == 2 ? n / 2 : n - 50;
+                text.replace({at, 0}, QStringLiteral("z"));
+                text.replace({at, 1}, QString());
+            }
+            QString with = deleted ? QStringLiteral("x") : base->mid(a, b - a);
+            with.replace(QStringLiteral("length"), QStringLiteral("size"));
+            with.replace(QStringLiteral("kilo"), QStringLiteral("kilogram"));
+            QString display = text.displayOf(0, n);
+            const qsizetype read = text.unitsRead();
+            const ExactText::Change change = text.replace({a, b - a}, with);
+            // What stays and what comes are copied; what goes is not.
+            EXPECT_LE(text.unitsRead() - read, n - (b - a) + with.size());
+            ASSERT_EQ(change.range, (TextRange{a, b - a}));
+            EXPECT_TRUE(change.removed == QStringView(*base).sliced(a, b - a));
+            EXPECT_EQ(change.removed.constData()[change.removed.size()], QChar(0));
+            const QString expected = base->first(a) + with + base->sliced(b);
+            ASSERT_EQ(text.size(), expected.size());
+            display.replace(change.displayStart, change.displayEnd - change.displayStart, change.displayText);
+            EXPECT_TRUE(display == text.displayOf(0, text.size()));
+            EXPECT_TRUE(display == displayByHand(text));
+            // Edits go on in the new buffer, and the removed units stay as they were.
+            text.replace({a + 3, 0}, QStringLiteral("typed"));
+            EXPECT_TRUE(text.text() == QString(expected).insert(a + 3, QStringLiteral("typed")));
+            EXPECT_TRUE(change.removed == QStringView(*base).sliced(a, b - a));
+          }
+        }
+    }
+}
+
+// A long range put into display form is cut into stretches converted apart: at piece breaks, at line
+// starts, never inside a CR LF, and without a cut where a line holds neither for long.
+TEST(LongReplace, ALongRangeInDisplayFormReadsAsConvertedWhole) {
+    const QString mixed = QStringLiteral("a\r\nb\rc\n").repeated(64) + QStringLiteral("word ").repeated(1 << 20) + QStringLiteral("\r\n") +
+                          QStringLiteral("x").repeated(5 << 20) + QStringLiteral("\r\n") + QStringLiteral("kilo\r\n").repeated(3 << 20);
+    const ExactText text(mixed);
+    ASSERT_GE(text.size(), kLong);
+    const QString whole = displayByHand(text);
+    for (const auto& [from, to] : {std::pair<qsizetype, qsizetype>{0, text.size()}, {3, text.size() - 6}, {200, kLong + 200}}) {
+        SCOPED_TRACE(testing::Message() << from << ".." << to);
+        const qsizetype at = text.toDisplay(from);
+        const qsizetype shown = text.toDisplay(to) - at - (text.pieces().isBreak(to) ? 1 : 0);
+        EXPECT_TRUE(text.displayOf(from, to) == QStringView(whole).sliced(at, shown));
+    }
+}
+
+// Parts of one line may fall into different runs: the line is judged with all of its parts.
+TEST(LongReplace, ALineIsJudgedByAllItsPartsWhereverTheRunsAreCut) {
+    const QString shortLine = QStringLiteral("ab kilo cd kilo\n");
+    const QString wide = QStringLiteral("kilo ").repeated(700);  // 3,500 units: long with enough parts
+    const auto partsOf = [](const QString& text, const QString& with) {
+        QList<EditHistory::Part> parts;
+        for (qsizetype at = text.indexOf(QStringLiteral("kilo")); at >= 0; at = text.indexOf(QStringLiteral("kilo"), at + 4))
+            parts.append({at, QStringLiteral("kilo"), with});
+        return parts;
+    };
+    const QString grows = shortLine.repeated(50) + wide + u'\n' + shortLine.repeated(50);
+    const QString stays = shortLine.repeated(200);
+    for (const qsizetype run : {1, 2, 3, 7, 64, 100000}) {
+        SCOPED_TRACE(run);
+        // 700 parts adding 2 units each take the wide line past kMaxPiece; no run holds all of them.
+        EXPECT_TRUE(LongLineCheck::growsALineLong(ExactText(grows), partsOf(grows, QStringLiteral("kilo++")), run));
+        EXPECT_FALSE(LongLineCheck::growsALineLong(ExactText(grows), partsOf(grows, QStringLiteral("k+")), run));
+        EXPECT_FALSE(LongLineCheck::growsALineLong(ExactText(stays), partsOf(stays, QStringLiteral("kilogram")), run));
+    }
+    static_assert(3500 + 700 * 2 >= LinePieces::kMaxPiece && 3500 < LinePieces::kMaxPiece);
+}

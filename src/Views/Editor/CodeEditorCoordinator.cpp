@@ -1166,7 +1166,8 @@ qsizetype CodeEditorCoordinator::shownLineStart(int row) const {
 
 void CodeEditorCoordinator::recomputeFolds() {
     catchUpDisplay();
-    folds_.reset(text_.text());
+    // The regions follow every edit as a whole scan finds them, and a scan still under way goes on a
+    // step a turn (scanFoldsOn): scanning the whole text again here would only hold up this turn.
     keepFolds();
 }
 

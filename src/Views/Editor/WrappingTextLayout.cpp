@@ -78,6 +78,7 @@ void WrappingTextLayout::layOut(const QTextBlock& block) {
     else
         keepCached(block, cachedShort_, kShortBlocks);
     const int linesBefore = doc->lineCount();
+    const_cast<QTextBlock&>(block).setUserState(style_);
     const_cast<QTextBlock&>(block).setLineCount(block.isVisible() ? layout->lineCount() : 0);
     if (doc->lineCount() != linesBefore) emit documentSizeChanged(documentSize());
 }
@@ -101,18 +102,49 @@ void WrappingTextLayout::keepCached(const QTextBlock& block, std::deque<int>& ca
 void WrappingTextLayout::setWrapWidth(qreal width) {
     if (width == wrapWidth_) return;
     wrapWidth_ = width;
-    shown_.clear();
-    // What the stock relayout does, without creating a layout for a line that has none.
-    for (QTextBlock block = document()->firstBlock(); block.isValid(); block = block.next()) {
-        block.clearLayout();
-        // Most lines already count the one row they take before layout: only one that wrapped
-        // counts more, and only it is read (a block of joined lines counts a row per line already).
-        // Writing the count walks up the block tree.
-        if (block.lineCount() == 1 && block.isVisible()) continue;
-        if (const int lines = rowsBeforeLayout(block); block.lineCount() != lines) block.setLineCount(lines);
-    }
+    forgetRows();
     emit documentSizeChanged(documentSize());
     requestUpdate();
+}
+
+void WrappingTextLayout::forgetRows() {
+    ++style_;
+    shown_.clear();
+    // The lines kept laid out lose their rows now: they are most of those laid out, and the caret's
+    // up and down read a line's rows as held. The walk finds any other.
+    for (const std::deque<int>* cached : {&cachedLong_, &cachedShort_})
+        for (const int number : *cached) document()->findBlockByNumber(number).clearLayout();
+    walkAt_ = 0;
+    walk();
+}
+
+void WrappingTextLayout::walk() {
+    if (!std::exchange(turnAhead_, true))
+        QMetaObject::invokeMethod(this, [this] {
+            turnAhead_ = false;
+            walkedThisTurn_ = 0;
+            if (walkAt_ >= 0) walk();
+        }, Qt::QueuedConnection);
+    QTextBlock block = document()->findBlockByNumber(walkAt_);
+    bool recounted = false;
+    for (; block.isValid() && walkedThisTurn_ < walkStep_; block = block.next()) {
+        ++walkedThisTurn_;
+        ++walked_;
+        // A line not laid out since it last changed counts what it counts before layout already,
+        // and one laid out since the walk began is as it should be: neither is read.
+        const int laidOutAt = block.userState();
+        if (laidOutAt == kNotLaidOut || laidOutAt == style_) continue;
+        block.clearLayout();
+        block.setUserState(kNotLaidOut);
+        // Writing the count walks up the block tree.
+        if (const int lines = rowsBeforeLayout(block); block.lineCount() != lines) {
+            block.setLineCount(lines);
+            recounted = true;
+        }
+    }
+    mostWalked_ = qMax(mostWalked_, qsizetype(walkedThisTurn_));
+    walkAt_ = block.isValid() ? block.blockNumber() : -1;
+    if (recounted) emit documentSizeChanged(documentSize());
 }
 
 QRectF WrappingTextLayout::blockBoundingRect(const QTextBlock& block) const {
@@ -133,7 +165,7 @@ QRectF WrappingTextLayout::blockBoundingRect(const QTextBlock& block) const {
     }
     if (block.isValid()) {
         const QTextLayout* layout = block.layout();
-        if (layout->lineCount() == 0 || layout->lineAt(0).width() != lineWidth(block)) {
+        if (layout->lineCount() == 0 || block.userState() != style_ || layout->lineAt(0).width() != lineWidth(block)) {
             auto* self = const_cast<WrappingTextLayout*>(this);
             self->layOut(block);
             // A line held back still shows its rows from before: the end of the hold compares.
@@ -150,6 +182,14 @@ QSizeF WrappingTextLayout::documentSize() const {
 
 void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
     QTextDocument* doc = document();
+    // A new default font, text option or margin comes as the whole text added, none removed: no
+    // character changed, only how every line wraps.
+    if (from == 0 && charsRemoved == 0 && charsAdded == doc->characterCount() && doc->blockCount() == blockCount_) {
+        forgetRows();
+        emit documentSizeChanged(documentSize());
+        requestUpdate();
+        return;
+    }
     const std::optional<std::vector<int>> touched = std::exchange(nextChangeBlocks_, std::nullopt);
     if (touched && doc->blockCount() == blockCount_) {
         for (const int number : *touched) {
@@ -189,6 +229,9 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
         repaint(first, linesBefore);
         return;
     }
+    // A walk under way goes on where it was, however many lines came or went before it.
+    if (walkAt_ > 0 && first.isValid() && walkAt_ > first.blockNumber())
+        walkAt_ = qMax(first.blockNumber(), walkAt_ + doc->blockCount() - blockCount_);
     // The lines changed are painted whole; numbers shift when lines come or go.
     if (doc->blockCount() != blockCount_ || !first.isValid() || !last.isValid()) shown_.clear();
     else

@@ -26,6 +26,17 @@ public:
     void setWrapWidth(qreal width);
     qreal wrapWidth() const { return wrapWidth_; }
 
+    // A new width, font or tab stop forgets how every line wrapped at once: a line laid out before
+    // is laid out again when next asked for. The lines that took more rows than they count before
+    // layout go back to that count on a walk over the blocks, at most walkStep() of them a turn, so
+    // that a text of millions of lines never holds up the window for the whole walk.
+    bool forgetting() const { return walkAt_ >= 0; }
+    int walkStep() const { return walkStep_; }
+    void setWalkStep(int blocks) { walkStep_ = qMax(1, blocks); }
+    // How many blocks those walks stepped on since the layout was made, and the most in one turn.
+    qsizetype walkedBlocks() const { return walked_; }
+    qsizetype mostWalkedInATurn() const { return mostWalked_; }
+
     // Lays out a line the display does not hold yet as it would lay out its block.
     void layOutDetached(QTextLayout& layout) const;
 
@@ -92,6 +103,21 @@ private:
     void remember(const QTextBlock& block);
     // The width a line of text gets: the wrap width less the margins.
     qreal lineWidth(const QTextBlock& block) const;
+    // Forgets how every line wrapped (see forgetting()) and starts the walk.
+    void forgetRows();
+    // Walks on through what is left of this turn's step.
+    void walk();
+
+    // Every line laid out carries, as its block's user state, the count of forgetRows() calls it
+    // was laid out after: one that carries an older count is laid out again when asked for.
+    static constexpr int kNotLaidOut = -1;
+    int style_ = 0;
+    int walkAt_ = -1;  // the number of the next block to walk; -1 when no walk is under way
+    int walkStep_ = 1 << 19;
+    int walkedThisTurn_ = 0;
+    bool turnAhead_ = false;  // a call on the next turn is queued: it starts that turn's step
+    qsizetype walked_ = 0;
+    qsizetype mostWalked_ = 0;
 
     int blockCount_;
     qreal wrapWidth_ = 0;

@@ -87,6 +87,10 @@ void StatusBarView::syncDocument() {
     if (!doc) return;
     caret_->setText(QStringLiteral("Ln %1, Col %2").arg(doc->cursorLine()).arg(doc->cursorColumn()));
     language_->setText(CodeLanguages::displayName(doc->language()));
+    // A text of another width takes its new place now: placed on a later event, after a paint the
+    // same turn asked for (the key that moved the caret repaints the editor first), the label would
+    // be drawn once cut to its old width and once more where it goes.
+    row_->activate();
 }
 
 void StatusBarView::paintEvent(QPaintEvent*) {

@@ -262,6 +262,30 @@ TEST_F(SourceControlPanelTest, ToolbarFailuresAndStash) {
     ASSERT_TRUE(waitUntil([&] { return app->git().stashCount() == 0 && !app->git().changes().isEmpty(); }, 120000));
 }
 
+// A damaged index: git cannot say what changed. The panel keeps what it showed rather than a
+// clean tree on no branch, and says why; a repaired index clears the line.
+TEST_F(SourceControlPanelTest, AStateThatCannotBeReadKeepsTheListsAndSaysWhy) {
+    makeRepository(folder);
+    folder.write("README.md", "changed\n");
+    SourceControlPanel& panel = open();
+    ASSERT_EQ(panel.contentState(), "changes");
+    EXPECT_EQ(panel.readErrorLine(), "");
+
+    folder.write(".git/index", "not an index");
+    refreshed(*app);
+    EXPECT_EQ(panel.contentState(), "changes");
+    EXPECT_EQ(rowPaths(panel, false), QStringList({"README.md"}));
+    EXPECT_TRUE(panel.branchChip()->isVisibleTo(&panel));
+    EXPECT_TRUE(panel.readErrorLine().startsWith("fatal:")) << panel.readErrorLine().toStdString();
+    EXPECT_EQ(panel.errorLine(), "") << "no command of the user's failed";
+
+    ASSERT_TRUE(QFile::remove(folder.file(".git/index")));
+    gitOk(folder.path(), {"reset", "-q"});
+    refreshed(*app);
+    EXPECT_EQ(panel.readErrorLine(), "");
+    EXPECT_EQ(rowPaths(panel, false), QStringList({"README.md"}));
+}
+
 TEST_F(SourceControlPanelTest, ALongBranchNameIsShortenedInsideTheChipRatherThanCutAtItsEdges) {
     makeRepository(folder);
     const QString name = "feature/a-branch-name-far-too-long-for-the-chip-2999";

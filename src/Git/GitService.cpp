@@ -931,7 +931,17 @@ void GitService::diff(const GitFileChange& change, Completion<QString> done) {
         if (change.isRenameOrCopy() && !change.originalPath.isEmpty()) arguments << change.originalPath;
         arguments << change.path;
     }
-    shell(arguments, *root_, {this, [done](GitShellResult result) { done(result.output); }});
+    readDiff(arguments, *root_, std::move(done));
+}
+
+void GitService::readDiff(const QStringList& arguments, const QString& cwd, Completion<QString> done) {
+    ChildProcess::Request request = GitService::request(arguments, cwd, true);
+    request.stallTimeoutMs = g_readStallLimitMs;
+    ChildProcess::start(request, this, [done](const ChildProcess::Result& result) {
+        // A git that hangs leaves the diff saying so rather than loading for ever.
+        if (result.stalled) done(stallMessage(QStringLiteral("git diff"), g_readStallLimitMs));
+        else done(result.startError ? *result.startError : ProcessText::decodeLossy(result.standardOutput));
+    });
 }
 
 void GitService::diffFolder(const QString& folder, Completion<QString> done) {
@@ -965,12 +975,12 @@ void GitService::diffFolder(const QString& folder, Completion<QString> done) {
                      done(*text);
                      return;
                  }
-                 shell({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
-                        QStringLiteral("--no-index"), kDashes, QStringLiteral("/dev/null"), files.at(i)},
-                       root, {this, [text, step = self.lock(), i](GitShellResult result) {
-                           *text += result.output;
-                           (*step)(i + 1);
-                       }});
+                 readDiff({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
+                           QStringLiteral("--no-index"), kDashes, QStringLiteral("/dev/null"), files.at(i)},
+                          root, {this, [text, step = self.lock(), i](const QString& output) {
+                              *text += output;
+                              (*step)(i + 1);
+                          }});
              };
              (*next)(0);
          });

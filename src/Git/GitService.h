@@ -191,6 +191,8 @@ private:
     std::optional<QString> describeFailure(const QStringList& arguments, const ChildProcess::Result& result,
                                            const GitTrace::Reading& trace) const;
     void runUntracked(const GitFileChange& change, Completion<bool> done);
+    // A diff as git prints it (both channels); stopped, with a line that says so, when git hangs.
+    void readDiff(const QStringList& arguments, const QString& cwd, Completion<QString> done);
     // The diff of every new file in an untracked folder, or how many there are when too many.
     void diffFolder(const QString& folder, Completion<QString> done);
     // Restores a tracked path from HEAD; a submodule's work tree too.

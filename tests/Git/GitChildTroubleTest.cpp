@@ -122,6 +122,17 @@ TEST_F(GitChildTroubleTest, AReadThatHangsIsStoppedSaysSoAndHoldsUpNoLaterRefres
     EXPECT_FALSE(svc.readError());
 }
 
+TEST_F(GitChildTroubleTest, ADiffThatHangsIsStoppedAndSaysSo) {
+    const ReadStallLimit limit(1500);
+    awaitDone([&](Completion<> d) { svc.attach(work, d); });
+    ASSERT_EQ(svc.changes().size(), 1);
+    misbehave("diff", "hang");
+    const QString text = await<QString>([&](auto d) { svc.diff(svc.changes().first(), d); }, 120000);
+    EXPECT_EQ(text, GitService::stallMessage("git diff", 1500));
+    behave();
+    EXPECT_TRUE(await<QString>([&](auto d) { svc.diff(svc.changes().first(), d); }, 120000).contains("+changed"));
+}
+
 TEST_F(GitChildTroubleTest, ACommitMessageTooLongForOneArgumentIsCommittedWhole) {
     awaitDone([&](Completion<> d) { svc.attach(work, d); });
     ASSERT_TRUE(await<bool>([&](auto d) { svc.stageAll(d); }));

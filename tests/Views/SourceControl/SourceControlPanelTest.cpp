@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 
 #include <fcntl.h>
@@ -284,6 +285,41 @@ TEST_F(SourceControlPanelTest, AStateThatCannotBeReadKeepsTheListsAndSaysWhy) {
     refreshed(*app);
     EXPECT_EQ(panel.readErrorLine(), "");
     EXPECT_EQ(rowPaths(panel, false), QStringList({"README.md"}));
+}
+
+// A refresh that changes a long list (a file added, one staged above the view) leaves the change
+// at the top of the view where it was, though the new list is laid out a batch at a time.
+TEST_F(SourceControlPanelTest, ARefreshKeepsTheChangeAtTheTopOfALongListInPlace) {
+    makeRepository(folder);
+    gitOk(folder.path(), {"config", "status.showUntrackedFiles", "all"});
+    for (int i = 0; i < 3000; ++i) folder.write(QString("many/f%1.txt").arg(i, 5, 10, QChar('0')), "x\n");
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    ChangeListView* list = panel.changeList();
+    const auto laidOut = [&] {
+        const int last = list->model()->rowCount() - 1;
+        return waitUntil([&] { return list->visualRect(list->model()->index(last, 0)).isValid(); }, 120000);
+    };
+    ASSERT_TRUE(laidOut());
+    list->scrollTo(list->model()->index(1500, 0), QAbstractItemView::PositionAtTop);
+    const QPoint top(list->viewport()->width() / 2, ChangeRowDelegate::kGap);
+    const QString shown = list->indexAt(top).data().toString();
+    ASSERT_EQ(shown, "many/f01499.txt");
+    const int offset = list->visualRect(list->indexAt(top)).top();
+
+    folder.write("zz.txt", "x\n");
+    refreshed(*app);
+    ASSERT_TRUE(laidOut());
+    EXPECT_EQ(list->indexAt(top).data().toString(), shown);
+    EXPECT_EQ(list->visualRect(list->indexAt(top)).top(), offset);
+
+    gitOk(folder.path(), {"add", "many/f00010.txt"});
+    refreshed(*app);
+    ASSERT_TRUE(laidOut());
+    EXPECT_EQ(panel.sectionTitles(), QStringList({"STAGED CHANGES", "CHANGES"}));
+    EXPECT_EQ(list->indexAt(top).data().toString(), shown);
+    EXPECT_EQ(list->visualRect(list->indexAt(top)).top(), offset);
 }
 
 TEST_F(SourceControlPanelTest, ALongBranchNameIsShortenedInsideTheChipRatherThanCutAtItsEdges) {

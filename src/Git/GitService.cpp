@@ -17,6 +17,7 @@
 namespace {
 
 int g_networkStallLimitMs = 60000;
+int g_readStallLimitMs = 60000;
 
 QString secondsText(int ms) {
     const int seconds = std::max(1, (ms + 999) / 1000);
@@ -98,12 +99,25 @@ void GitService::networkEnvironment(const QString& cwd, QObject* owner, Completi
                         });
 }
 
-QString GitService::stallMessage(const QString& command) {
-    return QStringLiteral("“%1” made no progress for %2 and was stopped.").arg(command, secondsText(g_networkStallLimitMs));
+QString GitService::stallMessage(const QString& command) { return stallMessage(command, g_networkStallLimitMs); }
+
+QString GitService::stallMessage(const QString& command, int limitMs) {
+    return QStringLiteral("“%1” made no progress for %2 and was stopped.").arg(command, secondsText(limitMs));
 }
 
 void GitService::setNetworkStallLimit(int ms) { g_networkStallLimitMs = ms; }
 int GitService::networkStallLimit() { return g_networkStallLimitMs; }
+void GitService::setReadStallLimit(int ms) { g_readStallLimitMs = ms; }
+int GitService::readStallLimit() { return g_readStallLimitMs; }
+
+std::optional<QString> GitService::readFailure(const QString& command, const ChildProcess::Result& result) {
+    if (!result.startError && result.exitCode == 0) return std::nullopt;
+    if (result.startError) return ProcessText::firstNonBlankLine(*result.startError).value_or(*result.startError);
+    if (result.stalled) return stallMessage(command, g_readStallLimitMs);
+    if (std::optional<QString> line = failureLine(ProcessText::decodeLossy(result.standardError))) return line;
+    if (result.exitCode < 0) return QStringLiteral("“%1” ended before it answered (it was killed or crashed).").arg(command);
+    return QStringLiteral("“%1” failed (exit status %2).").arg(command).arg(result.exitCode);
+}
 
 std::optional<QString> GitService::failureLine(const QString& output) {
     // Progress is redrawn with carriage returns: each redraw is a line of its own here.
@@ -139,7 +153,9 @@ void GitService::shell(const QStringList& arguments, const QString& cwd, Complet
 
 void GitService::read(const QStringList& arguments, const QString& cwd,
                       std::function<void(ChildProcess::Result)> done) {
-    ChildProcess::start(GitService::request(arguments, cwd, false), this, std::move(done));
+    ChildProcess::Request request = GitService::request(arguments, cwd, false);
+    request.stallTimeoutMs = g_readStallLimitMs;
+    ChildProcess::start(request, this, std::move(done));
 }
 
 void GitService::later(std::function<void()> fn) { QTimer::singleShot(0, this, std::move(fn)); }
@@ -279,6 +295,7 @@ void GitService::attach(const QString& folder, Completion<> done) {
     gitDirWatcher_.reset();
     attachedFolder_ = folder;
     setLastError(std::nullopt);  // another folder's failure says nothing about this one
+    setReadError(std::nullopt);
     setBranch(std::nullopt);
     setChanges({});
     setIsRepo(false);
@@ -294,9 +311,14 @@ void GitService::attach(const QString& folder, Completion<> done) {
              const QString top = lines.value(0);
              // env's own statuses: git is missing from the path, or cannot be run. That is no
              // answer about the folder, and the user must hear why nothing shows.
-             if (!result.startError && (result.exitCode == 126 || result.exitCode == 127))
+             if (!result.startError && (result.exitCode == 126 || result.exitCode == 127)) {
                  setLastError(ProcessText::firstNonBlankLine(ProcessText::decodeLossy(result.standardError))
                                   .value_or(QStringLiteral("git could not be run.")));
+                 setReadError(lastError_);
+             } else if (result.stalled || (!result.startError && result.exitCode < 0)) {
+                 // No answer is no answer about the folder either.
+                 setReadError(readFailure(QStringLiteral("git rev-parse"), result));
+             }
              if (result.startError || result.exitCode != 0 || top.isEmpty() || !QDir::isAbsolutePath(top)) {
                  done();
                  return;
@@ -388,24 +410,35 @@ GitService::ParsedReading GitService::parse(const RefreshReading& reading) {
     const auto ok = [&](int i) { return !reading.results[i].startError && reading.results[i].exitCode == 0; };
     ParsedReading parsed;
     // Paths are kept byte for byte, so acting on one reaches the very file git listed.
+    parsed.statusRead = ok(0);
     if (ok(0)) parsed.status = parseStatus(ProcessText::decodeExact(reading.results[0].standardOutput));
     // The repository may be deleted under us (and made again later): then there is nothing clean
-    // about the folder, it is simply no repository. Other failures (a damaged index) leave it one.
+    // about the folder, it is simply no repository. Other failures (a damaged index, a git that
+    // was stopped or killed) leave it one, whose state could not be read this time.
     const ChildProcess::Result& statusRun = reading.results[0];
     parsed.isRepo = ok(0) || !(statusRun.startError || ProcessText::decodeLossy(statusRun.standardError)
                                                            .contains(QLatin1String("not a git repository")));
+    if (parsed.isRepo) parsed.failure = readFailure(QStringLiteral("git status"), statusRun);
+    parsed.branchesRead = ok(1);
     if (ok(1)) parsed.branches = parseBranches(ProcessText::decodeExact(reading.results[1].standardOutput));
     return parsed;
 }
 
 void GitService::publish(const ParsedReading& parsed) {
     setIsRepo(parsed.isRepo);
-    setBranch(parsed.status.branch);
-    setChanges(parsed.status.changes);
-    setBranches(parsed.branches);
-    setStashCount(parsed.status.stashes);
-    // Without an upstream there is no count: nothing ahead, nothing behind.
-    setAheadBehind(parsed.status.ahead, parsed.status.behind);
+    // A read that failed says nothing about the work tree: an empty reading would show a clean
+    // tree and no branch where changes wait to be committed.
+    if (parsed.statusRead || !parsed.isRepo) {
+        setBranch(parsed.status.branch);
+        setChanges(parsed.status.changes);
+    }
+    if (parsed.branchesRead || !parsed.isRepo) setBranches(parsed.branches);
+    if (parsed.statusRead || !parsed.isRepo) {
+        setStashCount(parsed.status.stashes);
+        // Without an upstream there is no count: nothing ahead, nothing behind.
+        setAheadBehind(parsed.status.ahead, parsed.status.behind);
+    }
+    setReadError(parsed.failure);
 }
 
 // MARK: parsers
@@ -511,6 +544,13 @@ void GitService::setLastError(const std::optional<QString>& value) {
     emit changed();
 }
 
+void GitService::setReadError(const std::optional<QString>& value) {
+    if (readError_ == value) return;
+    readError_ = value;
+    emit readErrorChanged();
+    emit changed();
+}
+
 void GitService::setBranches(const QList<GitBranchInfo>& value) {
     if (branches_ == value) return;
     branches_ = value;
@@ -546,6 +586,8 @@ void GitService::addNetworkOperation(int delta) {
 namespace {
 const QString kGit = QStringLiteral("git");
 const QString kDashes = QStringLiteral("--");
+// Linux takes one argument of at most 128 KiB; well below it, a message still goes as "-m".
+constexpr qsizetype kLongestMessageArgument = 100 * 1024;
 } // namespace
 
 void GitService::stage(const GitFileChange& change, Completion<bool> done) {
@@ -727,7 +769,21 @@ void GitService::commit(const QString& message, Completion<bool> done) {
         return;
     }
     // Traced, so a failure can name the hook or the signing program that refused.
-    runCommands({{kGit, QStringLiteral("commit"), QStringLiteral("-m"), message}}, false, false, std::move(done), true);
+    const QByteArray bytes = ProcessText::encodeExact(message);
+    if (bytes.size() <= kLongestMessageArgument) {
+        runCommands({{kGit, QStringLiteral("commit"), QStringLiteral("-m"), message}}, false, false, std::move(done), true);
+        return;
+    }
+    // One argument holds at most 128 KiB: a longer message goes through a file, which git reads
+    // and cleans up the same way.
+    auto file = std::make_shared<QTemporaryFile>();
+    if (!file->open() || file->write(bytes) != bytes.size() || !file->flush()) {
+        refuse(QStringLiteral("Could not write the commit message to a temporary file: ") + file->errorString(),
+               std::move(done));
+        return;
+    }
+    runCommands({{kGit, QStringLiteral("commit"), QStringLiteral("-F"), file->fileName()}}, false, false,
+                {this, [file, done](bool ok) { done(ok); }}, true);
 }
 
 void GitService::pull(Completion<bool> done) {
@@ -875,7 +931,17 @@ void GitService::diff(const GitFileChange& change, Completion<QString> done) {
         if (change.isRenameOrCopy() && !change.originalPath.isEmpty()) arguments << change.originalPath;
         arguments << change.path;
     }
-    shell(arguments, *root_, {this, [done](GitShellResult result) { done(result.output); }});
+    readDiff(arguments, *root_, std::move(done));
+}
+
+void GitService::readDiff(const QStringList& arguments, const QString& cwd, Completion<QString> done) {
+    ChildProcess::Request request = GitService::request(arguments, cwd, true);
+    request.stallTimeoutMs = g_readStallLimitMs;
+    ChildProcess::start(request, this, [done](const ChildProcess::Result& result) {
+        // A git that hangs leaves the diff saying so rather than loading for ever.
+        if (result.stalled) done(stallMessage(QStringLiteral("git diff"), g_readStallLimitMs));
+        else done(result.startError ? *result.startError : ProcessText::decodeLossy(result.standardOutput));
+    });
 }
 
 void GitService::diffFolder(const QString& folder, Completion<QString> done) {
@@ -909,12 +975,12 @@ void GitService::diffFolder(const QString& folder, Completion<QString> done) {
                      done(*text);
                      return;
                  }
-                 shell({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
-                        QStringLiteral("--no-index"), kDashes, QStringLiteral("/dev/null"), files.at(i)},
-                       root, {this, [text, step = self.lock(), i](GitShellResult result) {
-                           *text += result.output;
-                           (*step)(i + 1);
-                       }});
+                 readDiff({kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff"),
+                           QStringLiteral("--no-index"), kDashes, QStringLiteral("/dev/null"), files.at(i)},
+                          root, {this, [text, step = self.lock(), i](const QString& output) {
+                              *text += output;
+                              (*step)(i + 1);
+                          }});
              };
              (*next)(0);
          });

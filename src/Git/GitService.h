@@ -43,6 +43,9 @@ public:
     const std::optional<QString>& branch() const { return branch_; }  // "HEAD" when detached
     const QList<GitFileChange>& changes() const { return changes_; }
     const std::optional<QString>& lastError() const { return lastError_; }
+    // Why the repository's state could not be read (git stopped, killed or failing on a damaged
+    // repository); absent once a read succeeds. What was read before stays published meanwhile.
+    const std::optional<QString>& readError() const { return readError_; }
     const QList<GitBranchInfo>& branches() const { return branches_; }
     int stashCount() const { return stashCount_; }
     int aheadBy() const { return aheadBy_; }
@@ -132,8 +135,13 @@ public:
     // this long is stopped and reported as such.
     static void setNetworkStallLimit(int ms);
     static int networkStallLimit();
+    // A read of the repository (its state, a listing, a diff) that prints nothing for this long
+    // is stopped, so a git that hangs cannot hold up every later refresh.
+    static void setReadStallLimit(int ms);
+    static int readStallLimit();
     // What is reported for a command ("git fetch") stopped for making no progress.
     static QString stallMessage(const QString& command);
+    static QString stallMessage(const QString& command, int limitMs);
     // The line of git's output that says what failed: its "fatal:" line, else its "error:" line,
     // else the first line that is not blank.
     static std::optional<QString> failureLine(const QString& output);
@@ -143,6 +151,7 @@ signals:
     void branchChanged();
     void changesChanged();
     void lastErrorChanged();
+    void readErrorChanged();
     void branchesChanged();
     void stashCountChanged();
     void aheadBehindChanged();
@@ -156,9 +165,14 @@ private:
     // What a refresh read, parsed (on a worker thread) and ready to publish.
     struct ParsedReading {
         bool isRepo = false;
+        bool statusRead = false;    // else the published status stays as it was
+        bool branchesRead = false;  // else the published branches stay as they were
         StatusReading status;
         QList<GitBranchInfo> branches;
+        std::optional<QString> failure;  // why the status could not be read
     };
+    // Why a read ended without an answer; absent when it answered.
+    static std::optional<QString> readFailure(const QString& command, const ChildProcess::Result& result);
 
     // Reads run at once and keep standard output apart from git's warnings.
     void read(const QStringList& arguments, const QString& cwd, std::function<void(ChildProcess::Result)> done);
@@ -177,6 +191,8 @@ private:
     std::optional<QString> describeFailure(const QStringList& arguments, const ChildProcess::Result& result,
                                            const GitTrace::Reading& trace) const;
     void runUntracked(const GitFileChange& change, Completion<bool> done);
+    // A diff as git prints it (both channels); stopped, with a line that says so, when git hangs.
+    void readDiff(const QStringList& arguments, const QString& cwd, Completion<QString> done);
     // The diff of every new file in an untracked folder, or how many there are when too many.
     void diffFolder(const QString& folder, Completion<QString> done);
     // Restores a tracked path from HEAD; a submodule's work tree too.
@@ -190,6 +206,7 @@ private:
     void setBranch(const std::optional<QString>& value);
     void setChanges(const QList<GitFileChange>& value);
     void setLastError(const std::optional<QString>& value);
+    void setReadError(const std::optional<QString>& value);
     void setBranches(const QList<GitBranchInfo>& value);
     void setStashCount(int value);
     void setAheadBehind(int ahead, int behind);
@@ -199,6 +216,7 @@ private:
     std::optional<QString> branch_;
     QList<GitFileChange> changes_;
     std::optional<QString> lastError_;
+    std::optional<QString> readError_;
     QList<GitBranchInfo> branches_;
     int stashCount_ = 0;
     int aheadBy_ = 0;

@@ -29,7 +29,11 @@ void ChangeListView::setChanges(const QList<GitFileChange>& changes) {
     const GitFileChange* current = model_.change(currentIndex().row());
     const std::optional<std::pair<ChangeListModel::Section, QString>> kept =
         current ? std::optional(std::pair(model_.section(currentIndex().row()), current->path)) : std::nullopt;
+    // A new list is laid out a batch at a time from the top, which would leave the view wherever
+    // the first batch ends: the change the user was looking at is brought back once it is placed.
+    const std::optional<Anchor> top = topChange();
     if (!model_.setChanges(changes)) return;
+    anchor_ = top;
     placeHeaders();
     if (kept) {
         const int row = model_.rowOf(kept->first, kept->second);
@@ -58,8 +62,43 @@ void ChangeListView::placeHeaders() {
     }
 }
 
+std::optional<ChangeListView::Anchor> ChangeListView::topChange() const {
+    if (verticalScrollBar()->value() == 0) return std::nullopt;  // the top stays the top by itself
+    if (anchor_) return anchor_;  // still being brought back
+    // The first change row in view, its header's row standing in for none.
+    for (int y = 0; y < viewport()->height(); y += ChangeRowDelegate::kGap) {
+        const QModelIndex index = indexAt(QPoint(viewport()->width() / 2, y));
+        const GitFileChange* change = model_.change(index.row());
+        if (!change) continue;
+        return Anchor{model_.section(index.row()), change->path, index.row(), visualRect(index).top(),
+                      verticalScrollBar()->value()};
+    }
+    return std::nullopt;
+}
+
+void ChangeListView::keepAnchor() {
+    if (!anchor_) return;
+    int row = model_.rowOf(anchor_->section, anchor_->path);
+    if (row < 0) row = std::min(anchor_->row, model_.rowCount() - 1);  // gone: about where it was
+    if (row < 0) {
+        anchor_.reset();
+        return;
+    }
+    const QRect placed = visualRect(model_.index(row));
+    QScrollBar* bar = verticalScrollBar();
+    if (!placed.isValid()) {
+        // Not laid out yet: hold the place rather than show rows from elsewhere meanwhile.
+        bar->setRange(0, std::max(bar->maximum(), anchor_->scroll));
+        bar->setValue(anchor_->scroll);
+        return;
+    }
+    const Anchor anchor = *std::exchange(anchor_, std::nullopt);
+    bar->setValue(bar->value() + placed.top() - anchor.offset);
+}
+
 void ChangeListView::updateGeometries() {
     QListView::updateGeometries();
+    keepAnchor();
     placeHeaders();
 }
 

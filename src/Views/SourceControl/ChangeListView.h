@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "Views/SourceControl/ChangeListModel.h"
 
@@ -50,6 +51,17 @@ protected:
 private:
     static constexpr int kRowsPerBatch = 500;
 
+    // The change at the top of the view, kept there while a new list is laid out.
+    struct Anchor {
+        ChangeListModel::Section section;
+        QString path;
+        int row = 0;
+        int offset = 0;  // where its row starts, from the top of the viewport
+        int scroll = 0;  // the scroll position it was seen at
+    };
+    std::optional<Anchor> topChange() const;
+    void keepAnchor();
+
     void syncDelegate();
     void placeHeaders();
     // The action under a point of the viewport; empty when none.
@@ -63,4 +75,5 @@ private:
     std::array<QPointer<QWidget>, 3> headers_;
     QPointer<QWidget> focusHome_;
     int keyboardAction_ = -1;
+    std::optional<Anchor> anchor_;  // to bring back once its row has been laid out
 };

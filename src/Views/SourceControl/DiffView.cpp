@@ -218,7 +218,8 @@ QWidget* DiffView::buildHeader() {
     open->label().symbolBrush = rgb(1, 1, 1, 0.7f);
     open->label().textBrush = rgb(1, 1, 1, 0.7f);
     open->setPadding(QMarginsF(4, 4, 4, 4));
-    open->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, as the keyboard's only way to them; a click leaves the focus where it was.
+    open->setFocusPolicy(Qt::TabFocus);
     connect(open, &QAbstractButton::clicked, this, &DiffView::openFile);
     row->addWidget(open);
     auto* close = new PressableButton(QStringLiteral("xmark"), QString(), header);
@@ -226,7 +227,7 @@ QWidget* DiffView::buildHeader() {
     close->label().font = ShimmerText::font(11, QFont::Bold, ShimmerText::Design::standard);
     close->label().symbolBrush = rgb(1, 1, 1, 0.55f);
     close->setPadding(QMarginsF(4, 4, 4, 4));
-    close->setFocusPolicy(Qt::NoFocus);
+    close->setFocusPolicy(Qt::TabFocus);
     close->setToolTip(QStringLiteral("Close"));
     connect(close, &QAbstractButton::clicked, this, &DiffView::dismiss);
     row->addWidget(close);

@@ -56,6 +56,15 @@ SourceControlPanel::SourceControlPanel(AppState& app, QWidget* parent) : QWidget
     errorLabel_->setContentsMargins(12, 0, 12, 6);
     errorLabel_->hide();
     column->addWidget(errorLabel_);
+    // Shown with the repository's page or without it: a git that could not answer is why
+    // the panel may show an older state, or no repository at all.
+    readErrorLabel_ = textLabel(QString(), 10.5, QFont::Normal, ShimmerText::Design::standard, 1, this);
+    readErrorLabel_->setObjectName(QStringLiteral("gitReadError"));
+    readErrorLabel_->setStyleSheet(errorLabel_->styleSheet());
+    readErrorLabel_->setWordWrap(true);
+    readErrorLabel_->setContentsMargins(12, 0, 12, 6);
+    readErrorLabel_->hide();
+    column->addWidget(readErrorLabel_);
 
     pages_ = new QStackedWidget(this);
     repositoryPage_ = buildRepositoryPage();
@@ -208,6 +217,8 @@ void SourceControlPanel::follow() {
     toolbar_->setVisible(git.isRepo());
     pages_->setCurrentWidget(git.isRepo() ? repositoryPage_ : emptyPage_);
     initButton_->setVisible(app_->rootNode() != nullptr);
+    readErrorLabel_->setText(git.readError().value_or(QString()));
+    readErrorLabel_->setVisible(git.readError().has_value());
     updateToolbar();
     rebuildLists();
 }
@@ -277,6 +288,10 @@ QString SourceControlPanel::contentState() const {
 }
 
 QString SourceControlPanel::errorLine() const { return errorLabel_->isHidden() ? QString() : errorLabel_->text(); }
+
+QString SourceControlPanel::readErrorLine() const {
+    return readErrorLabel_->isHidden() ? QString() : readErrorLabel_->text();
+}
 
 IconButton* SourceControlPanel::button(const QString& help) const {
     for (IconButton* b : findChildren<IconButton*>())

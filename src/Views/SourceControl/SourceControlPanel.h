@@ -35,6 +35,8 @@ public:
     QString contentState() const;
     // The line that reports the last failed command started here; empty when hidden.
     QString errorLine() const;
+    // The line that says why the repository's state could not be read; empty when hidden.
+    QString readErrorLine() const;
 
     // Actions, as the buttons run them.
     void refresh();
@@ -81,6 +83,7 @@ private:
     IconButton* fetchButton_;
     IconButton* stashButton_;
     QLabel* errorLabel_;
+    QLabel* readErrorLabel_;
     QStackedWidget* pages_;
     QWidget* repositoryPage_;
     QWidget* emptyPage_;

@@ -1,10 +1,12 @@
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QLabel>
 #include <QTest>
 
 #include "Git/ChildProcess.h"
 #include "ScmTestSupport.h"
 #include "Views/SourceControl/DiffParser.h"
+#include "UI/PressableButton.h"
 #include "Views/SourceControl/DiffView.h"
 
 namespace {
@@ -106,6 +108,39 @@ TEST_F(DiffViewTest, CloseEscapeAndOpenFileLeaveTheDiff) {
 
     app->setActiveDiff(change);
     view.findChild<QAbstractButton*>("openFile")->click();
+    EXPECT_FALSE(app->activeDiff());
+    ASSERT_NE(app->activeDocument(), nullptr);
+    EXPECT_EQ(app->activeDocument()->url(), folder.file("src/app.py"));
+}
+
+// By keyboard alone: Tab goes from the lines to Open File and the close button and back, each
+// showing the focus, and Space on Open File opens the file.
+TEST_F(DiffViewTest, TabReachesEveryControlAndSpaceOpensTheFile) {
+    makeRepository(folder);
+    folder.write("src/app.py", "changed\n");
+    auto app = openState(folder);
+    const GitFileChange change = changeFor(*app, "src/app.py");
+    app->setActiveDiff(change);
+    DiffView view(*app, change);
+    view.resize(600, 400);
+    view.show();
+    QApplication::setActiveWindow(&view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view, 60000));
+    ASSERT_TRUE(waitUntil([&] { return view.contentState() == "lines"; }, 120000));
+    auto* openFile = view.findChild<PressableButton*>("openFile");
+    auto* close = view.findChild<PressableButton*>("closeDiff");
+    view.findChild<QAbstractScrollArea*>()->setFocus(Qt::TabFocusReason);
+    QSet<QWidget*> reached;
+    for (int i = 0; i < 3; ++i) {
+        reached << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_TRUE(reached.contains(openFile));
+    EXPECT_TRUE(reached.contains(close));
+    EXPECT_EQ(reached.size(), 3) << "the lines take the keyboard too, to scroll";
+    openFile->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(openFile->focusRing().isShown());
+    QTest::keyClick(openFile, Qt::Key_Space);
     EXPECT_FALSE(app->activeDiff());
     ASSERT_NE(app->activeDocument(), nullptr);
     EXPECT_EQ(app->activeDocument()->url(), folder.file("src/app.py"));

@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 
 #include <fcntl.h>
@@ -260,6 +261,65 @@ TEST_F(SourceControlPanelTest, ToolbarFailuresAndStash) {
 
     panel.popStash();
     ASSERT_TRUE(waitUntil([&] { return app->git().stashCount() == 0 && !app->git().changes().isEmpty(); }, 120000));
+}
+
+// A damaged index: git cannot say what changed. The panel keeps what it showed rather than a
+// clean tree on no branch, and says why; a repaired index clears the line.
+TEST_F(SourceControlPanelTest, AStateThatCannotBeReadKeepsTheListsAndSaysWhy) {
+    makeRepository(folder);
+    folder.write("README.md", "changed\n");
+    SourceControlPanel& panel = open();
+    ASSERT_EQ(panel.contentState(), "changes");
+    EXPECT_EQ(panel.readErrorLine(), "");
+
+    folder.write(".git/index", "not an index");
+    refreshed(*app);
+    EXPECT_EQ(panel.contentState(), "changes");
+    EXPECT_EQ(rowPaths(panel, false), QStringList({"README.md"}));
+    EXPECT_TRUE(panel.branchChip()->isVisibleTo(&panel));
+    EXPECT_TRUE(panel.readErrorLine().startsWith("fatal:")) << panel.readErrorLine().toStdString();
+    EXPECT_EQ(panel.errorLine(), "") << "no command of the user's failed";
+
+    ASSERT_TRUE(QFile::remove(folder.file(".git/index")));
+    gitOk(folder.path(), {"reset", "-q"});
+    refreshed(*app);
+    EXPECT_EQ(panel.readErrorLine(), "");
+    EXPECT_EQ(rowPaths(panel, false), QStringList({"README.md"}));
+}
+
+// A refresh that changes a long list (a file added, one staged above the view) leaves the change
+// at the top of the view where it was, though the new list is laid out a batch at a time.
+TEST_F(SourceControlPanelTest, ARefreshKeepsTheChangeAtTheTopOfALongListInPlace) {
+    makeRepository(folder);
+    gitOk(folder.path(), {"config", "status.showUntrackedFiles", "all"});
+    for (int i = 0; i < 3000; ++i) folder.write(QString("many/f%1.txt").arg(i, 5, 10, QChar('0')), "x\n");
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    ChangeListView* list = panel.changeList();
+    const auto laidOut = [&] {
+        const int last = list->model()->rowCount() - 1;
+        return waitUntil([&] { return list->visualRect(list->model()->index(last, 0)).isValid(); }, 120000);
+    };
+    ASSERT_TRUE(laidOut());
+    list->scrollTo(list->model()->index(1500, 0), QAbstractItemView::PositionAtTop);
+    const QPoint top(list->viewport()->width() / 2, ChangeRowDelegate::kGap);
+    const QString shown = list->indexAt(top).data().toString();
+    ASSERT_EQ(shown, "many/f01499.txt");
+    const int offset = list->visualRect(list->indexAt(top)).top();
+
+    folder.write("zz.txt", "x\n");
+    refreshed(*app);
+    ASSERT_TRUE(laidOut());
+    EXPECT_EQ(list->indexAt(top).data().toString(), shown);
+    EXPECT_EQ(list->visualRect(list->indexAt(top)).top(), offset);
+
+    gitOk(folder.path(), {"add", "many/f00010.txt"});
+    refreshed(*app);
+    ASSERT_TRUE(laidOut());
+    EXPECT_EQ(panel.sectionTitles(), QStringList({"STAGED CHANGES", "CHANGES"}));
+    EXPECT_EQ(list->indexAt(top).data().toString(), shown);
+    EXPECT_EQ(list->visualRect(list->indexAt(top)).top(), offset);
 }
 
 TEST_F(SourceControlPanelTest, ALongBranchNameIsShortenedInsideTheChipRatherThanCutAtItsEdges) {

@@ -167,6 +167,11 @@ void FileNode::listLater() {
     });
 }
 
+// A shown folder's own entry changed: its mode may now let it be read, or no longer.
+void FileNode::listChangedFolder() {
+    if (isDirectory_ && isLoaded_) listLater();
+}
+
 void FileNode::applyChanges(const QSet<QString>& paths) {
     if (!isDirectory_ || !isLoaded_) return;
     QHash<QStringView, QStringList> byFolder;
@@ -240,7 +245,10 @@ void FileNode::updateEntry(const QString& name) {
     const std::optional<Listed> entry = lookAt(name);
     const qsizetype at = indexOf(name);
     if (at < children_->size()) {
-        if (entry && (*children_)[at]->isDirectory_ == entry->isDirectory) return;  // written to, or its attributes
+        if (entry && (*children_)[at]->isDirectory_ == entry->isDirectory) {
+            (*children_)[at]->listChangedFolder();  // written to, or its attributes
+            return;
+        }
         emit childAboutToBeRemoved(at);
         children_->remove(at);
     }
@@ -261,7 +269,10 @@ bool FileNode::updateEntries(const QStringList& names) {
         const std::optional<Listed> entry = lookAt(name);
         const qsizetype at = indexOf(name);
         const bool shown = at < children.size();
-        if (shown && entry && children[at]->isDirectory_ == entry->isDirectory) continue;  // written to
+        if (shown && entry && children[at]->isDirectory_ == entry->isDirectory) {
+            children[at]->listChangedFolder();  // written to, or its attributes
+            continue;
+        }
         if (shown) gone[size_t(at)] = true;
         if (entry) added.append(*entry);
     }

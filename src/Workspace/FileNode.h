@@ -103,6 +103,8 @@ private:
     // What a listing would show for one name of this directory; nullopt when it shows nothing.
     std::optional<Listed> lookAt(const QString& name) const;
     void listLater();
+    // Lists this folder again, later, when it is loaded: its own entry changed.
+    void listChangedFolder();
 
     mutable QUuid id_;
     const QString url_;

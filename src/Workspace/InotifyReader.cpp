@@ -61,12 +61,15 @@ bool InotifyReader::watchTree(const QString& dir, bool isFolder) {
         }
         const bool wasFirst = std::exchange(first, false);
         if (wd < 0) {
+            // A folder closed to us is watched once it opens (its attributes change in its parent).
+            if ((error == EACCES || error == EPERM) && !(wasFirst && isFolder)) closed_.insert(path);
             if (error != ENOSPC || (wasFirst && isFolder)) continue;
             // Out of watches: keep what we have; the rest is listed again when looked at.
             outOfWatches_ = true;
             break;
         }
         paths_.insert(wd, path);
+        if (!closed_.isEmpty()) closed_.remove(path);
         if (const auto entries = DirectoryListing::list(path))
             for (const auto& entry : *entries)
                 if (entry.kind == DirectoryListing::Kind::directory) pending.append(entry.path);
@@ -84,11 +87,13 @@ void InotifyReader::forgetTree(const QString& dir) {
             ++it;
         }
     }
+    closed_.removeIf([&](const QString& path) { return path == dir || path.startsWith(prefix); });
 }
 
 void InotifyReader::forgetAll() {
     for (auto it = paths_.cbegin(); it != paths_.cend(); ++it) ::inotify_rm_watch(fd_, it.key());
     paths_.clear();
+    closed_.clear();
     rootWd_ = -1;
     outOfWatches_ = false;
 }
@@ -184,6 +189,7 @@ void InotifyReader::readEvents() {
             const QString path = event->len == 0 ? *parent : DirectoryListing::join(*parent, FilePath::decode(event->name));
             note(path);
             if (!(event->mask & IN_ISDIR) || event->len == 0) continue;
+            if ((event->mask & IN_ATTRIB) && closed_.contains(path)) watchTree(path, false);
             if (event->mask & IN_MOVED_FROM) forgetTree(path);  // its new place, if inside, is watched anew
             if (event->mask & (IN_CREATE | IN_MOVED_TO)) watchTree(path, false);
         }

@@ -1,12 +1,14 @@
 #pragma once
 // Sees changes anywhere below a folder through inotify: every directory is watched, and directories
 // that appear later are watched as they appear. Symbolic links are never followed below the folder.
+// A directory below that refuses a watch (no permission) is watched once its mode lets it be.
 // At the system's limit of watches the folders beyond it go unwatched, and the reader says so.
 // A folder that is missing (never there, deleted, moved away) is watched from the nearest folder
 // above it, and watched again, whole, once a folder is back under its name.
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <utility>
 
@@ -64,5 +66,6 @@ private:
     int awaitWd_ = -1;  // on the folder above, while the folder itself is not watched
     QByteArray awaitName_;  // the name in that folder that leads to the folder
     QHash<int, QString> paths_;  // watch descriptor -> directory path
+    QSet<QString> closed_;       // directories below that refused a watch for want of permission
     FolderChanges changes_;
 };

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <algorithm>
 #include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -392,4 +393,36 @@ TEST(FileNode, ARefreshAndABurstTellTheirChangesOnceAndNothingWhenNothingChanged
     fresh.loadChildren();
     EXPECT_EQ(names(node), names(fresh));
     EXPECT_EQ(replaced, 1);
+}
+
+// A shown folder whose own entry changed (it became readable, say) is listed again; a file whose
+// entry changed is only looked at.
+TEST(FileNode, AShownFolderWhoseEntryChangedIsListedAgain) {
+    TempFolder dir;
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    const QString closed = dir.mkdir("closed");
+    dir.write("closed/x.txt", "");
+    dir.write("file.txt", "");
+    ASSERT_EQ(::chmod(QFile::encodeName(closed).constData(), 0), 0);
+    FileNode node(dir.path());
+    node.loadChildren();
+    ::setfsuid(::geteuid() == 0 ? 65534 : ::geteuid());  // modes hold for root too on this thread
+    child(node, "closed")->loadChildren();
+    ::setfsuid(::geteuid());
+    ASSERT_EQ(names(*child(node, "closed")), QStringList());
+    ASSERT_EQ(::chmod(QFile::encodeName(closed).constData(), 0755), 0);
+    // One by one, and in a burst.
+    QSet<QString> burst{"closed", "file.txt"};
+    for (int i = 0; i < 20; ++i) burst << QString("gone%1").arg(i);
+    for (const QSet<QString>& changed : {QSet<QString>{"closed", "file.txt"}, burst}) {
+        QThreadPool::globalInstance()->waitForDone();
+        const quint64 before = FileNode::entriesRead();
+        node.applyChanges(changed);
+        EXPECT_TRUE(testing_support::waitUntil([&] { return names(*child(node, "closed")) == QStringList{"x.txt"}; }));
+        QThreadPool::globalInstance()->waitForDone();
+        EXPECT_EQ(FileNode::entriesRead() - before, quint64(changed.size()) + 1);  // each name, and the folder's one entry
+        QFile::remove(dir.file("closed/x.txt"));
+        node.applyChanges({"closed/x.txt"});
+        dir.write("closed/x.txt", "");
+    }
 }

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 #include <cerrno>
+#include <optional>
 #include <cstdio>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -254,4 +255,35 @@ TEST(FolderWatcher, SaysWhyTheFolderIsNotWatched) {
     EXPECT_EQ(full.folderError(), 0);
     EXPECT_TRUE(full.outOfWatches());
     EXPECT_FALSE(full.watchesEverything());
+}
+
+namespace {
+// Runs as an unprivileged user on this thread (the file-system identity is per thread), so modes
+// apply to root too; the user is back when it ends.
+struct AsUser {
+    AsUser() { ::setfsuid(::geteuid() == 0 ? 65534 : ::geteuid()); }
+    ~AsUser() { ::setfsuid(::geteuid()); }
+};
+void setMode(const QString& path, mode_t mode) { ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0); }
+} // namespace
+
+// A folder that could not be read when the watch began is watched, with what it holds, once it can
+// be: changes made in it from then on are seen.
+TEST(InotifyReader, WatchesAFolderThatBecomesReadable) {
+    TempFolder dir;
+    setMode(dir.path(), 0755);
+    const QString closed = dir.mkdir("closed");
+    dir.mkdir("closed/inner");
+    setMode(closed, 0);
+    std::optional<AsUser> user(std::in_place);
+    InotifyReader reader(dir.path());
+    EXPECT_EQ(reader.watchedDirectoryCount(), 1);
+    user.reset();
+    setMode(closed, 0755);
+    user.emplace();
+    EXPECT_TRUE(waitUntil([&] { return reader.watchedDirectoryCount() == 3; })) << reader.watchedDirectoryCount();
+    user.reset();
+    dir.write("closed/inner/new.txt", "x");
+    user.emplace();
+    EXPECT_TRUE(waitUntil([&] { return reader.takeChanges().paths.contains("closed/inner/new.txt"); }));
 }

@@ -152,7 +152,7 @@ QString asciiPreview(const char* d, qsizetype size) {
     qsizetype from = 0;
     while (from < size && (d[from] == ' ' || d[from] == '\t')) ++from;
     while (size > from && (d[size - 1] == ' ' || d[size - 1] == '\t')) --size;
-    return QString::fromLatin1(d + from, size - from);
+    return QString::fromLatin1(d + from, std::min(size - from, SearchHit::kPreviewLength));
 }
 
 } // namespace
@@ -322,7 +322,7 @@ qsizetype LineMatcher::scanLine(QByteArrayView text, qsizetype start, qsizetype 
         if (asciiNeedle_ && find(lineData, lineSize) >= 0) hits.append({file, int(line), asciiPreview(lineData, lineSize)});
     } else if (!asciiNeedle_ || mayFoldToAscii || find(lineData, lineSize) >= 0) {
         const QString lineText = decodeKeepingMarks(QByteArrayView(lineData, lineSize));
-        if (SearchText::folded(lineText).contains(wanted_)) hits.append({file, int(line), SearchText::trimBlanks(lineText)});
+        if (SearchText::folded(lineText).contains(wanted_)) hits.append({file, int(line), SearchText::preview(lineText, SearchHit::kPreviewLength)});
     }
     return breakLength == 0 ? -1 : end + breakLength;
 }

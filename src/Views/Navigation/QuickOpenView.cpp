@@ -5,6 +5,7 @@
 
 #include "AppState.h"
 #include "Editor/CodeLanguage.h"
+#include "Git/ProcessText.h"
 #include "Views/KeyCatcher.h"
 #include "Views/Navigation/FileSnapshot.h"
 #include "Views/Navigation/FolderPaths.h"
@@ -74,8 +75,11 @@ void QuickOpenView::rebuildRows() {
     for (const QString& path : std::as_const(shown_)) {
         const QString name = QFileInfo(path).fileName();
         const CodeLanguage language = CodeLanguages::detect(name);
-        rows.append(new PaletteRow(CodeLanguages::icon(language), CodeLanguages::tint(language), name,
-                                   hasFolder ? FolderPaths::insideFolder(path, folder) : path, false));
+        // Drawn on one line whatever the name holds (a line break, a tab).
+        rows.append(new PaletteRow(CodeLanguages::icon(language), CodeLanguages::tint(language),
+                                   ProcessText::visibleName(name),
+                                   ProcessText::visibleName(hasFolder ? FolderPaths::insideFolder(path, folder) : path),
+                                   false));
     }
     selection_.setRows(rows, this, [this](int index) { choose(shown_[index]); });
 }

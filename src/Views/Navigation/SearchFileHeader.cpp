@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "Editor/CodeLanguage.h"
+#include "Git/ProcessText.h"
 #include "UI/Icons.h"
 #include "UI/ShimmerText.h"
 
@@ -18,7 +19,7 @@ QFont pathFont() { return ShimmerText::font(12, QFont::DemiBold, ShimmerText::De
 } // namespace
 
 SearchFileHeader::SearchFileHeader(const QString& path, const QString& shownPath, QWidget* parent)
-    : QWidget(parent), path_(path), shownPath_(shownPath) {
+    : QWidget(parent), path_(path), shownPath_(ProcessText::visibleName(shownPath)) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The heading of one file's hits in project search: the language symbol in its tint and the
-// file's path inside the folder, shortened in the middle when it is too long.
+// file's path inside the folder, shortened in the middle when it is too long, on one line whatever
+// the name holds.
 #include <QWidget>
 
 class SearchFileHeader : public QWidget {

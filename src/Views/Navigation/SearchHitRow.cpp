@@ -15,8 +15,6 @@ constexpr qreal kHorizontalPadding = 8;
 constexpr qreal kVerticalPadding = 3;
 constexpr qreal kNumberWidth = 38;
 constexpr qreal kSpacing = 8;
-// A minified file can hold one enormous line; only its start can ever be seen in the row.
-constexpr qsizetype kPreviewChars = 400;
 
 QFont numberFont() { return ShimmerText::font(11, QFont::Normal, ShimmerText::Design::monospaced); }
 QFont previewFont() { return ShimmerText::font(12, QFont::Normal, ShimmerText::Design::monospaced); }
@@ -49,7 +47,7 @@ void SearchHitRow::paintEvent(QPaintEvent*) {
     const QFont font = previewFont();
     p.setFont(font);
     p.setPen(QColor::fromRgbF(1, 1, 1, 0.7f));
-    const QString preview = QFontMetricsF(font).elidedText(hit_.preview.left(kPreviewChars), Qt::ElideRight, width);
+    const QString preview = QFontMetricsF(font).elidedText(hit_.preview, Qt::ElideRight, width);
     p.drawText(QRectF(x, 0, width, r.height()), Qt::AlignVCenter | Qt::AlignLeft, preview);
     ring_->paint(p, r, 5);
 }

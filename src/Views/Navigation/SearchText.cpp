@@ -1,6 +1,7 @@
 #include "Views/Navigation/SearchText.h"
 
 #include <QTextBoundaryFinder>
+#include <algorithm>
 
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
@@ -16,6 +17,15 @@ QString trimBlanks(const QString& text) {
     while (from < to && isBlank(text[from])) ++from;
     while (to > from && isBlank(text[to - 1])) --to;
     return text.sliced(from, to - from);
+}
+
+QString preview(const QString& line, qsizetype limit) {
+    qsizetype from = 0, to = line.size();
+    while (from < to && isBlank(line[from])) ++from;
+    while (to > from && isBlank(line[to - 1])) --to;
+    qsizetype size = std::min(to - from, limit);
+    if (size < to - from && size > 0 && line[from + size - 1].isHighSurrogate()) --size;  // never half a character
+    return line.sliced(from, size);
 }
 
 QStringList graphemes(const QString& text) {

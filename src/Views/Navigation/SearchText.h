@@ -10,6 +10,9 @@ namespace SearchText {
 // Without spaces (any space separator) and tabs at either end; line breaks stay.
 QString trimBlanks(const QString& text);
 
+// trimBlanks(line), cut to at most limit code units without splitting a character.
+QString preview(const QString& line, qsizetype limit);
+
 // The extended grapheme clusters of the text, in order.
 QStringList graphemes(const QString& text);
 

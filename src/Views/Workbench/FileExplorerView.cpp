@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "AppState.h"
+#include "Git/ProcessText.h"
 #include "UI/Brand.h"
 #include "UI/ContextMenu.h"
 #include "UI/GradientButton.h"
@@ -127,7 +128,7 @@ FileRow FileExplorerView::row(int index) const { return FileRow(model_->node(ind
 
 void FileExplorerView::sync() {
     const FileNode::Ptr root = app_ ? app_->rootNode() : nullptr;
-    title_->setText(root ? root->name().toUpper() : QStringLiteral("EXPLORER"));
+    title_->setText(root ? ProcessText::visibleName(root->name()).toUpper() : QStringLiteral("EXPLORER"));
     pages_->setCurrentWidget(root ? static_cast<QWidget*>(list_) : empty_);
 }
 

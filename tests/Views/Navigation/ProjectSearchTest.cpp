@@ -175,7 +175,7 @@ ProjectSearch::Result referenceSearch(const QString& query, const QStringList& f
         for (qsizetype i = 0; i < lines.size(); ++i) {
             const QString line = text.sliced(lines[i].start, lines[i].contentEnd - lines[i].start);
             if (!SearchText::folded(line).contains(wanted)) continue;
-            result.hits.append({file, int(i + 1), SearchText::trimBlanks(line)});
+            result.hits.append({file, int(i + 1), SearchText::preview(line, SearchHit::kPreviewLength)});
             if (result.hits.size() >= ProjectSearch::kMaxHits) {
                 result.truncated = true;
                 return result;
@@ -386,3 +386,39 @@ TEST(ProjectSearchScanTest, SearchingAWideTreeKeepsFewFoldersOpenAndStopsAtTheLi
 }
 
 } // namespace
+
+namespace {
+// Characters the hits hold for their previews.
+qsizetype previewCharacters(const ProjectSearch::Result& r) {
+    qsizetype count = 0;
+    for (const SearchHit& hit : r.hits) count += hit.preview.size();
+    return count;
+}
+} // namespace
+
+// A hit on a line of a megabyte (a minified file) keeps the start of the line its row can show, not
+// the whole line: the hits of a search hold the same whatever the length of their lines.
+TEST(ProjectSearchScanTest, AHitOnALongLineKeepsWhatItsRowShows) {
+    TempFolder folder;
+    for (const qsizetype length : {qsizetype(10'000), qsizetype(1'000'000)}) {
+        QByteArray ascii(length, 'x');
+        ascii.replace(0, 2, "  ");
+        ascii.replace(length - 6, 6, "needle");
+        QByteArray mixed = ascii;
+        mixed.replace(2, 2, "\xc3\xa9");  // é, so that the line takes the way of text beyond ASCII
+        const QString a = folder.write(QStringLiteral("ascii%1.txt").arg(length), ascii + "\nneedle\n");
+        const QString m = folder.write(QStringLiteral("mixed%1.txt").arg(length), mixed + "\n");
+        const ProjectSearch::Result r = ProjectSearch::search("needle", {a, m});
+        ASSERT_EQ(r.hits.size(), 3);
+        EXPECT_EQ(r.hits[0].preview, QString::fromLatin1(ascii.mid(2, SearchHit::kPreviewLength)));
+        EXPECT_EQ(r.hits[1].preview, "needle");
+        EXPECT_EQ(r.hits[2].preview, QString::fromUtf8(mixed.mid(2, SearchHit::kPreviewLength + 1)));
+        EXPECT_EQ(previewCharacters(r), 2 * SearchHit::kPreviewLength + 6) << length;
+    }
+    // A character outside the basic plane is never cut in two.
+    QByteArray wide = QByteArray("\xf0\x9f\x98\x80").repeated(SearchHit::kPreviewLength) + " needle";
+    const QString w = folder.write("wide.txt", wide);
+    const ProjectSearch::Result r = ProjectSearch::search("needle", {w});
+    ASSERT_EQ(r.hits.size(), 1);
+    EXPECT_EQ(r.hits[0].preview, QString::fromUtf8(wide).left(SearchHit::kPreviewLength));
+}

@@ -8,6 +8,7 @@
 #include "UI/FocusRing.h"
 #include "Views/ViewsTestSupport.h"
 #include "Views/Navigation/ProjectSearchView.h"
+#include "Views/Navigation/SearchFileHeader.h"
 #include "Views/Navigation/SearchHitRow.h"
 #include "Views/PaletteField.h"
 
@@ -144,3 +145,13 @@ TEST_F(SearchFixture, ChoosingAHitOpensTheFileThenMovesTheCaret) {
 }
 
 } // namespace
+
+// A file name holding a line break heads its hits on one line, the break shown as its escape.
+TEST_F(SearchFixture, AFileNameWithALineBreakIsDrawnOnOneLine) {
+    folder.write("proj/two\nlines.md", "needle\n");
+    folder.write("proj/two\\nlines.md", "needle\n");
+    search("needle");
+    const auto headers = view->findChildren<SearchFileHeader*>();
+    ASSERT_EQ(headers.size(), 2);
+    EXPECT_EQ(headers[0]->grab().toImage(), headers[1]->grab().toImage());
+}

@@ -215,6 +215,8 @@ TEST_F(FileExplorerTest, HeaderAndEmptyStateFollowTheFolder) {
     EXPECT_EQ(view.title()->text(), "PROJ");
     EXPECT_FALSE(view.showsEmptyState());
     EXPECT_EQ(names(), (QStringList{"src", "notes.unknownext", "README.md"})) << names().join(',').toStdString();
+    app.openFolder(dir.mkdir("two\nlines"));
+    EXPECT_EQ(view.title()->text(), "TWO\\NLINES") << "on one line, the break shown as its escape";
 }
 
 TEST_F(FileExplorerTest, FoldersExpandLazilyKeepTheirNodesAndIndentByDepth) {

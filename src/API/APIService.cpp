@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QMultiHash>
 #include <QPointer>
 #include <QThreadPool>
 #include <algorithm>
@@ -165,6 +166,13 @@ void APIService::readFound() {
 
     QList<APICollectionFile> files;
     const QHash<QString, DiskVersion> known = std::exchange(known_, {});
+    // Files no longer found, by the text last read or written: one that shows up elsewhere with
+    // that text was moved (a terminal, the file tree) and keeps its requests with their ids.
+    const QSet<QString> foundNow(found_.cbegin(), found_.cend());
+    QMultiHash<QString, qsizetype> vanished;
+    for (qsizetype i = 0; i < collections_.size(); ++i)
+        if (!foundNow.contains(collections_[i].url) && known.contains(collections_[i].url))
+            vanished.insert(known.value(collections_[i].url).text, i);
     QList<APIEnvironment> environments;
     QHash<QString, qsizetype> environmentIndex;
     for (const QString& path : std::as_const(found_)) {
@@ -173,6 +181,16 @@ void APIService::readFound() {
             const TextFile::ReadResult read = TextFile::readUtf8(path);
             if (!format || !read.text) continue;
             const qsizetype before = previous.value(path, -1);
+            if (const auto moved = before < 0 ? vanished.find(*read.text) : vanished.end(); moved != vanished.end()) {
+                const APICollectionFile& record = collections_[*moved];
+                vanished.erase(moved);
+                if (record.format == format && !record.requests.isEmpty()) {
+                    known_.insert(path, {read.stamp, *read.text});
+                    files.append(record);
+                    files.last().url = path;
+                    continue;
+                }
+            }
             // A file that still holds what was last read or written keeps its record as it is,
             // so a request being edited is not replaced by its own reading.
             if (before >= 0 && !collections_[before].requests.isEmpty() && known.contains(path) &&

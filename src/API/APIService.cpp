@@ -20,7 +20,6 @@
 #include <QPointer>
 #include <QThreadPool>
 #include <algorithm>
-#include <atomic>
 #include <optional>
 #include <utility>
 #include <dirent.h>
@@ -100,11 +99,7 @@ bool isScanned(const QString& path) {
 
 // Up to this many changed paths are looked at here; more (a checkout, a build) would hold the window.
 constexpr qsizetype kLookHereUpTo = 1024;
-
-std::atomic<quint64> g_filesRead{0};
 } // namespace
-
-quint64 APIService::filesRead() { return g_filesRead.load(); }
 
 void APIService::reload() {
     if (!root_) return;
@@ -206,7 +201,6 @@ void APIService::readFound(const QSet<QString>* changed) {
             }
             const RequestFileFormat* format = RequestFormatRegistry::formatFor(path);
             const TextFile::ReadResult read = TextFile::readUtf8(path);
-            ++g_filesRead;
             if (!format || !read.text) continue;
             const qsizetype before = previous.value(path, -1);
             if (const auto moved = before < 0 ? vanished.find(*read.text) : vanished.end(); moved != vanished.end()) {
@@ -235,7 +229,6 @@ void APIService::readFound(const QSet<QString>* changed) {
         } else {
             std::optional<APIEnvironment> environment;
             if (look) {
-                ++g_filesRead;
                 environment = EnvironmentFile::read(path);
             } else if (const auto it = environmentFiles_.constFind(path); it != environmentFiles_.constEnd()) {
                 environment = *it;

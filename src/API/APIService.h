@@ -75,9 +75,6 @@ public:
 
     QString lastError() const { return lastError_; }
 
-    // Request and environment files read by rescans so far, in this process.
-    static quint64 filesRead();
-
 signals:
     void collectionsChanged();
     void environmentsChanged();

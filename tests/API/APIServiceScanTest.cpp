@@ -5,6 +5,7 @@
 #include "API/BruFileFormat.h"
 #include "API/HTTPFileFormat.h"
 #include "API/WorkspaceScanner.h"
+#include "Platform/TextFile.h"
 #include "Printers.h"
 #include "TestSupport.h"
 
@@ -290,7 +291,7 @@ quint64 readForOneSave(const TempFolder& dir, int files) {
     edited.url = QStringLiteral("https://y");
     EXPECT_TRUE(service.update(edited, service.collections().first().url));
     dir.write(QString("r%1/environments/dev.env").arg(files), "base=https://b\n");
-    const quint64 before = APIService::filesRead();
+    const quint64 before = TextFile::filesRead();
     service.reload(QSet<QString>{QDir(root).relativeFilePath(service.collections().first().url), "environments/dev.env"});
     EXPECT_EQ(service.collections().size(), files);
     EXPECT_EQ(service.collections().first().requests.first().url, QStringLiteral("https://y"));
@@ -299,7 +300,7 @@ quint64 readForOneSave(const TempFolder& dir, int files) {
     dir.write(QString("r%1/api/0.bru").arg(files), "meta {\n  name: Z\n}\n\nget {\n  url: https://z\n}\n");
     service.reload(QSet<QString>{"api"});
     EXPECT_EQ(service.collections().first().requests.first().name, QStringLiteral("Z"));
-    return APIService::filesRead() - before - files;
+    return TextFile::filesRead() - before - files;
 }
 } // namespace
 

@@ -701,4 +701,9 @@ void AppState::rebindActiveRequest() {
         setActiveRequest(next);
         return;
     }
+    // No file holds it any more (deleted, or renamed in the text elsewhere): edits would reach
+    // nothing, so the editor takes none instead of dropping them unseen.
+    ActiveRequest next = *activeRequest_;
+    next.detached = true;
+    setActiveRequest(next);
 }

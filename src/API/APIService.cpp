@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QMultiHash>
 #include <QPointer>
 #include <QThreadPool>
 #include <algorithm>
@@ -119,7 +120,7 @@ void APIService::reload(const QSet<QString>& changed) {
     if (!root_ || scannedRoot_ != root_) return reload();
     if (changed.size() > kLookHereUpTo) return scanLater(&changed);
     WorkspaceScanner::update(*root_, found_, changed, isScanned);
-    readFound();
+    readFound(&changed);
 }
 
 void APIService::reloadLater() { scanLater(nullptr); }
@@ -159,20 +160,59 @@ void APIService::scanLater(const QSet<QString>* changed) {
     });
 }
 
-void APIService::readFound() {
+void APIService::readFound(const QSet<QString>* changed) {
+    // Given the changed paths, only files at or below one of them are read again: the others hold
+    // what was read last time (a save told back must not read every file of the workspace).
+    const QString prefix = root_->endsWith(u'/') ? *root_ : *root_ + u'/';
+    QSet<QString> looked;  // as the scanner looked at them
+    if (changed)
+        for (const QString& relative : *changed) looked.insert(relative.split(u'/', Qt::SkipEmptyParts).join(u'/'));
+    const auto mayHaveChanged = [&](const QString& path) {
+        if (!changed || !path.startsWith(prefix)) return true;
+        for (QStringView rel = QStringView(path).mid(prefix.size());;) {
+            if (looked.contains(rel.toString())) return true;
+            const qsizetype slash = rel.lastIndexOf(u'/');
+            if (slash < 0) return false;
+            rel = rel.left(slash);
+        }
+    };
     QHash<QString, qsizetype> previous;
     for (qsizetype i = 0; i < collections_.size(); ++i) previous.insert(collections_[i].url, i);
 
     QList<APICollectionFile> files;
     const QHash<QString, DiskVersion> known = std::exchange(known_, {});
+    // Files no longer found, by the text last read or written: one that shows up elsewhere with
+    // that text was moved (a terminal, the file tree) and keeps its requests with their ids.
+    const QSet<QString> foundNow(found_.cbegin(), found_.cend());
+    QMultiHash<QString, qsizetype> vanished;
+    for (qsizetype i = 0; i < collections_.size(); ++i)
+        if (!foundNow.contains(collections_[i].url) && known.contains(collections_[i].url))
+            vanished.insert(known.value(collections_[i].url).text, i);
     QList<APIEnvironment> environments;
     QHash<QString, qsizetype> environmentIndex;
+    QHash<QString, APIEnvironment> environmentFiles;
     for (const QString& path : std::as_const(found_)) {
+        const bool look = mayHaveChanged(path);
         if (WorkspaceScanner::isRequestFile(path)) {
+            if (!look) {
+                if (const qsizetype before = previous.value(path, -1); before >= 0) files.append(collections_[before]);
+                if (const auto it = known.constFind(path); it != known.constEnd()) known_.insert(path, *it);
+                continue;
+            }
             const RequestFileFormat* format = RequestFormatRegistry::formatFor(path);
             const TextFile::ReadResult read = TextFile::readUtf8(path);
             if (!format || !read.text) continue;
             const qsizetype before = previous.value(path, -1);
+            if (const auto moved = before < 0 ? vanished.find(*read.text) : vanished.end(); moved != vanished.end()) {
+                const APICollectionFile& record = collections_[*moved];
+                vanished.erase(moved);
+                if (record.format == format && !record.requests.isEmpty()) {
+                    known_.insert(path, {read.stamp, *read.text});
+                    files.append(record);
+                    files.last().url = path;
+                    continue;
+                }
+            }
             // A file that still holds what was last read or written keeps its record as it is,
             // so a request being edited is not replaced by its own reading.
             if (before >= 0 && !collections_[before].requests.isEmpty() && known.contains(path) &&
@@ -186,7 +226,15 @@ void APIService::readFound() {
             if (requests.isEmpty()) continue;
             known_.insert(path, {read.stamp, *read.text});
             files.append({path, std::move(requests), format});
-        } else if (auto environment = EnvironmentFile::read(path)) {
+        } else {
+            std::optional<APIEnvironment> environment;
+            if (look) {
+                environment = EnvironmentFile::read(path);
+            } else if (const auto it = environmentFiles_.constFind(path); it != environmentFiles_.constEnd()) {
+                environment = *it;
+            }
+            if (!environment) continue;
+            environmentFiles.insert(path, *environment);
             // A later file of the same name replaces the earlier one whole.
             const qsizetype at = environmentIndex.value(environment->name, -1);
             if (at < 0) {
@@ -204,6 +252,7 @@ void APIService::readFound() {
                      [](const APIEnvironment& a, const APIEnvironment& b) { return FileOrder::lessThan(a.name, b.name); });
 
     collections_ = std::move(files);
+    environmentFiles_ = std::move(environmentFiles);
     emit collectionsChanged();
     environments_ = std::move(environments);
     emit environmentsChanged();

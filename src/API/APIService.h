@@ -104,8 +104,9 @@ private:
     // The record read anew from the disk's text, keeping ids.
     void adoptDiskText(qsizetype at, const TextFile::ReadResult& read);
 
-    // Reads the request and environment files found.
-    void readFound();
+    // Reads the request and environment files found; given the paths changed since the last
+    // reading (relative to the root), only those and what lies below them.
+    void readFound(const QSet<QString>* changed = nullptr);
 
     std::optional<QString> root_;
     std::optional<QString> scannedRoot_;
@@ -119,6 +120,7 @@ private:
     QHash<QString, DiskVersion> known_;
     QList<APICollectionFile> collections_;
     QList<APIEnvironment> environments_;
+    QHash<QString, APIEnvironment> environmentFiles_;  // each environment file as last read
     std::optional<QString> activeEnvironment_;
     QString lastError_;
 };

@@ -18,9 +18,11 @@ void ResponseHistory::record(const HTTPRequest& request, const QString& resolved
     entries_.prepend(entry);
     responses_.insert(entry.id, response);
     requestSnapshots_.insert(entry.id, request);
-    while (entries_.size() > maxEntries) {
+    bodyBytes_ += response.body.size();
+    // A large download sent again and again would otherwise hold every copy of its body.
+    while (entries_.size() > maxEntries || (entries_.size() > 1 && bodyBytes_ > maxBodyBytes)) {
         const QUuid dropped = entries_.takeLast().id;
-        responses_.remove(dropped);
+        bodyBytes_ -= responses_.take(dropped).body.size();
         requestSnapshots_.remove(dropped);
     }
     emit entriesChanged();
@@ -42,5 +44,6 @@ void ResponseHistory::clear() {
     entries_.clear();
     responses_.clear();
     requestSnapshots_.clear();
+    bodyBytes_ = 0;
     emit entriesChanged();
 }

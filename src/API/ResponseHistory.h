@@ -1,7 +1,7 @@
 #pragma once
-// The latest sends of one window, newest first, at most maxEntries, in memory only. Each entry
-// keeps the full response and the request as it stood when sent, so an old result can be shown
-// again without sending. Main thread only.
+// The latest sends of one window, newest first, at most maxEntries and maxBodyBytes of bodies, in
+// memory only. Each entry keeps the full response and the request as it stood when sent, so an old
+// result can be shown again without sending. Main thread only.
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -16,6 +16,8 @@ class ResponseHistory : public QObject {
     Q_OBJECT
 public:
     static constexpr qsizetype maxEntries = 50;
+    // The bodies kept together stay within this; older entries go first, the newest always stays.
+    static constexpr qint64 maxBodyBytes = 256LL * 1024 * 1024;
 
     explicit ResponseHistory(QObject* parent = nullptr);
 
@@ -35,4 +37,5 @@ private:
     QList<ResponseHistoryEntry> entries_;
     QHash<QUuid, HTTPResponse> responses_;
     QHash<QUuid, HTTPRequest> requestSnapshots_;
+    qint64 bodyBytes_ = 0;  // of the responses held
 };

@@ -351,3 +351,43 @@ TEST(APIServiceEnvironmentTest, PlainEnvironmentKeepsAnExistingFileAndBecomesAct
     EXPECT_EQ(ws.service.environmentValues(), (QMap<QString, QString>{{"A", "1"}}));
     EXPECT_FALSE(QFile::exists(ws.file(".gitignore")));
 }
+
+TEST(APIServiceCollectionTest, AFileMovedOutsideKeepsItsRequestsSoAnEditStillReachesIt) {
+    Workspace ws;
+    const QByteArray text = "### One\nGET https://e/one\n\n### Two\nGET https://e/two\n";
+    ws.write("a/a.http", text);
+    ws.write("b.bru", kBru);
+    ws.service.reload();
+    const auto find = [&](const QString& relative) -> const APICollectionFile* {
+        for (const APICollectionFile& file : ws.service.collections())
+            if (file.url == ws.file(relative)) return &file;
+        return nullptr;
+    };
+    ASSERT_TRUE(find("a/a.http") && find("b.bru"));
+    HTTPRequest two = find("a/a.http")->requests[1];
+    const QUuid one = find("b.bru")->requests[0].id;
+
+    // Renamed in a terminal or the file tree: only the changed paths are looked at again.
+    ASSERT_TRUE(QFile::rename(ws.file("a/a.http"), ws.file("a/moved.http")));
+    ws.service.reload(QSet<QString>{"a/a.http", "a/moved.http"});
+    ASSERT_TRUE(find("a/moved.http"));
+    EXPECT_EQ(find("a/moved.http")->requests[1].id, two.id);
+    two.url = QStringLiteral("https://e/two2");
+    EXPECT_TRUE(ws.service.update(two, ws.file("a/moved.http")));
+    EXPECT_EQ(readBytes(ws.file("a/moved.http")), QByteArray(text).replace("e/two\n", "e/two2\n"));
+
+    // A whole folder moved, seen by a full rescan.
+    ASSERT_TRUE(QDir(ws.root).rename("a", "c"));
+    ASSERT_TRUE(QDir(ws.root).mkdir("d") && QFile::rename(ws.file("b.bru"), ws.file("d/b.bru")));
+    ws.service.reload();
+    ASSERT_TRUE(find("c/moved.http") && find("d/b.bru"));
+    EXPECT_EQ(find("c/moved.http")->requests[1].id, two.id);
+    EXPECT_EQ(find("d/b.bru")->requests[0].id, one);
+
+    // A copy is another file: one of the two keeps the ids, never both.
+    ASSERT_TRUE(QFile::copy(ws.file("c/moved.http"), ws.file("c/copy.http")));
+    ws.service.reload();
+    ASSERT_TRUE(find("c/copy.http") && find("c/moved.http"));
+    EXPECT_EQ(find("c/moved.http")->requests[1].id, two.id);
+    EXPECT_NE(find("c/copy.http")->requests[1].id, two.id);
+}

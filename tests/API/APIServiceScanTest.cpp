@@ -5,6 +5,7 @@
 #include "API/BruFileFormat.h"
 #include "API/HTTPFileFormat.h"
 #include "API/WorkspaceScanner.h"
+#include "Platform/TextFile.h"
 #include "Printers.h"
 #include "TestSupport.h"
 
@@ -272,4 +273,41 @@ TEST(APIServiceScanTest, ABurstOfChangesIsLookedAtElsewhere) {
     release->release(workers);
     EXPECT_TRUE(testing_support::waitUntil([&] { return relativeUrls(service) == QStringList{"n/b.http"}; }))
         << relativeUrls(service).join(',').toStdString();
+}
+
+// A save of one request in a workspace of many request files (one per request, as some tools keep
+// them) is told back by the folder watcher: only that file is read again, not every one.
+namespace {
+quint64 readForOneSave(const TempFolder& dir, int files) {
+    const QString root = dir.mkdir(QString("r%1").arg(files));
+    for (int i = 0; i < files; ++i)
+        dir.write(QString("r%1/api/%2.bru").arg(files).arg(i), "meta {\n  name: R\n}\n\nget {\n  url: https://x\n}\n");
+    dir.write(QString("r%1/environments/dev.env").arg(files), "base=https://a\n");
+    APIService service;
+    service.setRoot(root);
+    service.reload();
+    EXPECT_EQ(service.collections().size(), files);
+    HTTPRequest edited = service.collections().first().requests.first();
+    edited.url = QStringLiteral("https://y");
+    EXPECT_TRUE(service.update(edited, service.collections().first().url));
+    dir.write(QString("r%1/environments/dev.env").arg(files), "base=https://b\n");
+    const quint64 before = TextFile::filesRead();
+    service.reload(QSet<QString>{QDir(root).relativeFilePath(service.collections().first().url), "environments/dev.env"});
+    EXPECT_EQ(service.collections().size(), files);
+    EXPECT_EQ(service.collections().first().requests.first().url, QStringLiteral("https://y"));
+    EXPECT_EQ(service.environmentValues().value("base"), QStringLiteral("https://b"));
+    // Something changed in a folder: what it holds is looked at again.
+    dir.write(QString("r%1/api/0.bru").arg(files), "meta {\n  name: Z\n}\n\nget {\n  url: https://z\n}\n");
+    service.reload(QSet<QString>{"api"});
+    EXPECT_EQ(service.collections().first().requests.first().name, QStringLiteral("Z"));
+    return TextFile::filesRead() - before - files;
+}
+} // namespace
+
+TEST(APIServiceScanTest, ASaveToldBackReadsOnlyTheFilesThatChanged) {
+    TempFolder dir;
+    const quint64 small = readForOneSave(dir, 10);
+    const quint64 large = readForOneSave(dir, 400);
+    EXPECT_EQ(large, small);
+    EXPECT_LE(large, 2u);
 }

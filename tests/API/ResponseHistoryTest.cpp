@@ -73,3 +73,24 @@ TEST(ResponseHistory, KeepsTheLatestFiftyAndForgetsTheRest) {
     EXPECT_TRUE(history.entries().isEmpty());
     for (const QUuid& id : ids) EXPECT_FALSE(history.response(id) || history.request(id));
 }
+
+TEST(ResponseHistory, LargeBodiesAreKeptWithinABoundNewestFirst) {
+    ResponseHistory history;
+    // The same large download sent again and again: every send holds a body of its own.
+    const qsizetype large = 40LL * 1024 * 1024;
+    const auto held = [&] {
+        qint64 bytes = 0;
+        for (const ResponseHistoryEntry& e : history.entries()) bytes += history.response(e.id)->body.size();
+        return bytes;
+    };
+    for (int i = 0; i < ResponseHistory::maxEntries; ++i) {
+        history.record(namedRequest(QString::number(i)), "u", responseWith(200, QByteArray(large, 'x')));
+        ASSERT_LE(held(), ResponseHistory::maxBodyBytes);
+    }
+    EXPECT_EQ(history.entries().front().requestName, QString::number(ResponseHistory::maxEntries - 1));
+    EXPECT_GE(history.entries().size(), ResponseHistory::maxBodyBytes / large);
+
+    // Small answers after them push the large ones out only as far as the bound needs.
+    for (int i = 0; i < 10; ++i) history.record(namedRequest("small"), "u", responseWith(200, "s"));
+    EXPECT_GE(history.entries().size(), 10 + ResponseHistory::maxBodyBytes / large - 1);
+}

@@ -243,3 +243,45 @@ TEST_F(RequestSequence, TypingAfterARequestRenameOrAReplayInATextFileChangesOnly
     EXPECT_EQ(requestView()->request().name, QStringLiteral("Renamed ✓ один"));
     EXPECT_EQ(requestView()->paramsEditor()->rowCount(), 2);
 }
+
+// Two windows on one folder, the same request open in both: what each types reaches the file and
+// shows in the other, and neither writes the other's keys away.
+TEST_F(RequestSequence, TwoWindowsEditingOneRequestKeepEachOthersKeys) {
+    const QString path = dir.write("api/api.http", QStringLiteral("### One\nGET %1\nAccept: */*\n\n### Two\nGET %2\n")
+                                                       .arg(server.url("/a"), server.url("/b"))
+                                                       .toUtf8());
+    window = WindowManager::shared().openWindow(dir.path());
+    window->show();
+    MainWindow* other = WindowManager::shared().openWindow(dir.path());
+    ASSERT_NE(other, window);
+    other->show();
+    ASSERT_TRUE(waitUntil([&] { return window->state().api().collections().size() == 1 && other->state().api().collections().size() == 1; }));
+    const auto viewIn = [](MainWindow* w) -> RequestView* {
+        for (RequestView* view : w->findChildren<RequestView*>())
+            if (view->isVisible()) return view;
+        return nullptr;
+    };
+    for (MainWindow* w : {window, other}) {
+        const APICollectionFile file = w->state().api().collections().first();
+        CollectionActions(w->state()).open(file.requests[0], file);
+        ASSERT_TRUE(viewIn(w));
+    }
+    QTest::keyClick(viewIn(window)->urlField(), Qt::Key_End);
+    QTest::keyClicks(viewIn(window)->urlField(), "1");
+    // The other window hears of the change on disk and shows it.
+    ASSERT_TRUE(waitUntil([&] { return viewIn(other)->urlField()->text() == server.url("/a1"); }))
+        << viewIn(other)->urlField()->text().toStdString();
+    KeyValueEditor* headers = viewIn(other)->headersEditor();
+    headers->addButton()->click();
+    QTest::keyClicks(headers->keyField(headers->rowCount() - 1), "X-Other");
+    QTest::keyClicks(headers->valueField(headers->rowCount() - 1), "2");
+    // Typed before this window has heard of the other's header.
+    QTest::keyClicks(viewIn(window)->urlField(), "3");
+    const QString expected =
+        QStringLiteral("### One\nGET %1\nAccept: */*\nX-Other: 2\n\n### Two\nGET %2\n").arg(server.url("/a13"), server.url("/b"));
+    EXPECT_EQ(QString::fromUtf8(readBytes(path)), expected);
+    ASSERT_TRUE(waitUntil([&] { return viewIn(window)->headersEditor()->rowCount() == 2 &&
+                                       viewIn(other)->urlField()->text() == server.url("/a13"); }));
+    EXPECT_EQ(QString::fromUtf8(readBytes(path)), expected);
+    other->closeWithoutAsking();
+}

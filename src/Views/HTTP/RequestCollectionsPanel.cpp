@@ -1,5 +1,6 @@
 #include "Views/HTTP/RequestCollectionsPanel.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -174,10 +175,47 @@ void RequestCollectionsPanel::fillEnvironments() {
     envRow_->setVisible(!environments.isEmpty());
 }
 
+QStringList RequestCollectionsPanel::shownState() const {
+    const auto& active = app_.activeRequest();
+    const std::optional<QString> activeUrl = active ? std::optional<QString>(active->file.url) : std::nullopt;
+    QStringList shown{app_.rootNode() ? QStringLiteral("open") : QString()};
+    for (const APICollectionFile& file : app_.api().collections()) {
+        const bool expanded = isExpanded(file, activeUrl);
+        shown << file.url << QString::number(file.requests.size()) << QString::number(expanded);
+        if (!expanded) continue;
+        for (const HTTPRequest& request : file.requests)
+            shown << request.id.toString() << HTTPMethods::rawValue(request.method) << request.name
+                  << QString::number(active && active->request.id == request.id);
+    }
+    return shown;
+}
+
+std::optional<APICollectionFile> RequestCollectionsPanel::currentFile(const QString& url) const {
+    for (const APICollectionFile& file : app_.api().collections())
+        if (file.url == url) return file;
+    return std::nullopt;
+}
+
+void RequestCollectionsPanel::withRequest(const QString& url, const QUuid& id,
+                                          const std::function<void(const HTTPRequest&, const APICollectionFile&)>& act) {
+    const auto file = currentFile(url);
+    if (!file) return;
+    for (const HTTPRequest& request : file->requests)
+        if (request.id == id) return act(request, *file);
+}
+
 void RequestCollectionsPanel::rebuild() {
     fillEnvironments();
     const bool folderOpen = app_.rootNode() != nullptr;
     plus_->setEnabled(folderOpen);
+    // Typing into a request changes nothing shown here: its rows (hundreds in a long file) stay.
+    QStringList shown = shownState();
+    if (shown == shown_) return;
+    shown_ = std::move(shown);
+    // The row with the keyboard is made anew: the keyboard goes to the new one.
+    std::optional<QUuid> focusedRow;
+    if (auto* row = qobject_cast<RequestRow*>(QApplication::focusWidget()); row && list_ && list_->isAncestorOf(row))
+        focusedRow = row->requestId();
     // A rebuild may come from inside a row's own click.
     HTTPStyle::releaseScrolled(scroll_);
     list_ = nullptr;
@@ -196,6 +234,9 @@ void RequestCollectionsPanel::rebuild() {
     for (QWidget* w = window()->nextInFocusChain(); w && w != window(); w = w->nextInFocusChain())
         if (isAncestorOf(w) && !list_->isAncestorOf(w) && FocusChain::takesTab(w)) lastControl = w;
     if (lastControl) FocusChain::placeAfter(lastControl, list_);
+    if (focusedRow)
+        for (RequestRow* row : requestRows())
+            if (row->requestId() == *focusedRow) row->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* RequestCollectionsPanel::makeList() {
@@ -241,15 +282,22 @@ QWidget* RequestCollectionsPanel::makeFile(const APICollectionFile& file, QWidge
     column->setSpacing(1);
     auto* fileRow = new CollectionFileRow(CollectionActions::fileName(file.url), int(file.requests.size()), expanded, box);
     QMenu* menu = fileRow->contextMenu();
+    // Rows outlive edits of their requests: each action takes the file and request as they are now.
+    const QString url = file.url;
+    const auto onFile = [this, url](void (CollectionActions::*act)(const APICollectionFile&)) {
+        return [this, url, act] {
+            if (const auto current = currentFile(url)) (actions_.*act)(*current);
+        };
+    };
     connect(menu->addAction(QStringLiteral("Add Request…")), &QAction::triggered, this,
-            [this, file] { actions_.promptAddRequest(file); });
+            onFile(&CollectionActions::promptAddRequest));
     connect(menu->addAction(QStringLiteral("Rename Collection…")), &QAction::triggered, this,
-            [this, file] { actions_.promptRenameCollection(file); });
+            onFile(&CollectionActions::promptRenameCollection));
     connect(menu->addAction(QStringLiteral("Reveal in Finder")), &QAction::triggered, this,
-            [this, file] { actions_.revealInFileViewer(file); });
+            onFile(&CollectionActions::revealInFileViewer));
     menu->addSeparator();
     connect(menu->addAction(QStringLiteral("Delete Collection")), &QAction::triggered, this,
-            [this, file] { actions_.confirmDeleteCollection(file); });
+            onFile(&CollectionActions::confirmDeleteCollection));
     auto* fileLine = new QWidget(box);
     auto* fileLayout = new QHBoxLayout(fileLine);
     fileLayout->setContentsMargins(18, 0, 10, 0);
@@ -263,15 +311,21 @@ QWidget* RequestCollectionsPanel::makeFile(const APICollectionFile& file, QWidge
         lineLayout->setContentsMargins(28, 0, 10, 0);
         auto* row = new RequestRow(request, active && active->request.id == request.id, line);
         lineLayout->addWidget(row);
-        connect(row, &RequestRow::clicked, this, [this, request, file] { actions_.open(request, file); });
+        const QUuid id = request.id;
+        const auto onRequest = [this, url, id](void (CollectionActions::*act)(const HTTPRequest&, const APICollectionFile&)) {
+            return [this, url, id, act] {
+                withRequest(url, id, [&](const HTTPRequest& r, const APICollectionFile& f) { (actions_.*act)(r, f); });
+            };
+        };
+        connect(row, &RequestRow::clicked, this, onRequest(&CollectionActions::open));
         QMenu* requestMenu = row->contextMenu();
         connect(requestMenu->addAction(QStringLiteral("Rename…")), &QAction::triggered, this,
-                [this, request, file] { actions_.promptRenameRequest(request, file); });
+                onRequest(&CollectionActions::promptRenameRequest));
         connect(requestMenu->addAction(QStringLiteral("Duplicate")), &QAction::triggered, this,
-                [this, request, file] { actions_.duplicate(request, file); });
+                onRequest(&CollectionActions::duplicate));
         requestMenu->addSeparator();
         connect(requestMenu->addAction(QStringLiteral("Delete")), &QAction::triggered, this,
-                [this, request, file] { actions_.deleteRequest(request, file); });
+                onRequest(&CollectionActions::deleteRequest));
         column->addWidget(line);
     }
     return box;

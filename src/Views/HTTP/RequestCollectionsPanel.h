@@ -7,7 +7,10 @@
 #include <QPair>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+#include <functional>
+#include <optional>
 
 #include "API/APICollectionFile.h"
 #include "Views/HTTP/CollectionActions.h"
@@ -65,6 +68,11 @@ private:
     QWidget* makeList();
     QWidget* makeGroup(const Group& group, QWidget* parent);
     QWidget* makeFile(const APICollectionFile& file, QWidget* parent);
+    // Everything the rows show; the list is rebuilt only when it changes.
+    QStringList shownState() const;
+    std::optional<APICollectionFile> currentFile(const QString& url) const;
+    void withRequest(const QString& url, const QUuid& id,
+                     const std::function<void(const HTTPRequest&, const APICollectionFile&)>& act);
 
     AppState& app_;
     CollectionActions actions_;
@@ -79,4 +87,5 @@ private:
     GradientButton* newCollection_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QPointer<QWidget> list_;
+    QStringList shown_;  // what list_ was built from
 };

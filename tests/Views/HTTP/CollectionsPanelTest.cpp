@@ -1,8 +1,10 @@
 // The request collections panel: grouping, expansion, empty states and its actions.
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QMenu>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "AppState.h"
@@ -197,4 +199,63 @@ TEST_F(PanelFixture, EnvironmentSwitcherShowsAndSetsTheActiveEnvironment) {
     const int local = panel->environmentPicker()->findText("local");
     emit panel->environmentPicker()->activated(local);
     EXPECT_EQ(app.api().activeEnvironment(), std::optional<QString>("local"));
+}
+
+// Typing into the active request of a long file rebuilds no row: nothing the panel shows changed.
+// The rows' actions then act on the request as it is now, not as it was when the row was made.
+TEST_F(PanelFixture, EditsThePanelDoesNotShowBuildNoRowsAndItsActionsSeeThem) {
+    dir.write("api/long.http", requests(500).toUtf8());
+    open();
+    const APICollectionFile file = app.api().collections().first();
+    app.openRequest(file.requests[250], file);
+    const QList<RequestRow*> before = panel->requestRows();
+    ASSERT_EQ(before.size(), 500);
+    const auto built = [&] {
+        int n = 0;
+        for (RequestRow* r : panel->requestRows()) n += !before.contains(r);
+        return n;
+    };
+    HTTPRequest edited = app.activeRequest()->request;
+    for (int key = 0; key < 5; ++key) {
+        edited.url += u'x';
+        app.updateActiveRequest(edited);
+    }
+    edited.headers.append(KeyValueItem{.key = QStringLiteral("X-Typed"), .value = QStringLiteral("1")});
+    app.updateActiveRequest(edited);
+    EXPECT_EQ(built(), 0);
+
+    action(row("req 250")->contextMenu(), "Duplicate")->trigger();
+    ASSERT_EQ(app.activeRequest()->request.name, "req 250 copy");
+    EXPECT_EQ(app.activeRequest()->request.url, edited.url);
+    EXPECT_EQ(app.activeRequest()->request.headers.size(), 1);
+    emit row("req 250")->clicked();
+    EXPECT_EQ(app.activeRequest()->request.url, edited.url);
+
+    // A change the panel shows does reach its rows.
+    HTTPRequest named = app.activeRequest()->request;
+    named.name = QStringLiteral("renamed");
+    app.updateActiveRequest(named);
+    EXPECT_TRUE(row("renamed"));
+}
+
+// A request chosen from the keyboard keeps the keyboard on its row, so Tab goes on from there.
+TEST_F(PanelFixture, ARowChosenByKeyboardKeepsTheFocus) {
+    dir.write("api/users.http", requests(3).toUtf8());
+    open();
+    panel->show();
+    panel->activateWindow();
+    QApplication::setActiveWindow(panel.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get(), 60000));
+    row("req 1")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    ASSERT_TRUE(app.activeRequest());
+    EXPECT_EQ(app.activeRequest()->request.name, "req 1");
+    auto* focused = qobject_cast<RequestRow*>(QApplication::focusWidget());
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(focused->name(), "req 1");
+    EXPECT_TRUE(focused->isActive());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    focused = qobject_cast<RequestRow*>(QApplication::focusWidget());
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(focused->name(), "req 2");
 }

@@ -444,6 +444,30 @@ TEST_F(RequestViewFixture, HeaderRowsMadeAgainStayBeforeTheResponseInTheTabOrder
         << "Tab went to " << first->metaObject()->className();
 }
 
+// The request being edited renamed in the file's text elsewhere, or its file deleted: typing can
+// reach no file, so the editor says so and takes no keys, rather than dropping each one unseen.
+TEST_F(RequestViewFixture, ARequestGoneFromItsFileIsReadOnlyNotSilentlyUnsaved) {
+    dir.write("api/users.http", disk().replace("### second", "### Second v2").toUtf8());
+    app.api().reload(QSet<QString>{"api/users.http"});
+    QTest::keyClicks(view->urlField(), "x");
+    const bool unsavedUnseen = !view->isReadOnly() && !disk().contains("2x\n");
+    EXPECT_FALSE(unsavedUnseen) << disk().toStdString();
+    EXPECT_TRUE(view->isReadOnly());
+    EXPECT_TRUE(view->noteLabel()->text().contains("read-only")) << view->noteLabel()->text().toStdString();
+    EXPECT_FALSE(disk().contains("2x"));
+
+    // Opened again from its file, it is edited there.
+    const APICollectionFile file = app.api().collections().first();
+    app.openRequest(file.requests[1], file);
+    RequestView again(app, file, file.requests[1]);
+    QTest::keyClicks(again.urlField(), "y");
+    EXPECT_TRUE(disk().contains("### Second v2\nPOST https://example.com/2y\n")) << disk().toStdString();
+
+    QFile::remove(path);
+    app.api().reload(QSet<QString>{"api/users.http"});
+    EXPECT_TRUE(again.isReadOnly());
+}
+
 TEST_F(RequestViewFixture, AReplayedRequestNoFileHoldsIsReadOnly) {
     HTTPRequest ghost = view->request();
     ghost.id = QUuid::createUuid();

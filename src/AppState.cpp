@@ -274,6 +274,12 @@ bool AppState::confirmDiscard(EditorDocument* document) {
 }
 
 AppState::TerminateReply AppState::confirmUnsaved(const QString& informative) {
+    // A save under way is waited for: once written the document has nothing left to ask about, and a
+    // failed one is told before the question.
+    // (Telling may run the event loop, so the list is not walked itself.)
+    QList<QPointer<EditorDocument>> open(documents_.begin(), documents_.end());
+    for (const QPointer<EditorDocument>& d : open)
+        if (d) d->finishSaving();
     QList<EditorDocument*> dirty;
     for (EditorDocument* d : documents_)
         if (d->isDirty()) dirty << d;

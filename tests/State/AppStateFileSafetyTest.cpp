@@ -152,3 +152,26 @@ TEST_F(AppStateFileSafety, ASaveFromTheWindowIsTakenAndReportedWhenItsWriteEnds)
     EXPECT_EQ(readBytes(a), "fourth\n");
     EXPECT_TRUE(doc->isDirty());
 }
+
+// Quitting or closing the window while a save is under way waits for it: a save that writes the
+// text leaves nothing to ask about, and one that fails is told and then asked about.
+TEST_F(AppStateFileSafety, QuittingWhileASaveIsUnderWayTakesItsOutcomeBeforeAsking) {
+    const QString a = dir.write("a.txt", "old\n");
+    state.open(a);
+    EditorDocument* doc = state.documents()[0];
+    doc->setText("new\n");
+    ASSERT_TRUE(state.save(doc, true));
+    EXPECT_EQ(state.confirmTerminate(), AppState::TerminateReply::terminateNow);
+    EXPECT_TRUE(prompter.asked.isEmpty()) << prompter.asked.value(0).title.toStdString();
+    EXPECT_EQ(readBytes(a), "new\n");
+    EXPECT_FALSE(doc->isDirty());
+
+    doc->setText(QString::fromUtf16(u"\xD800 half a pair"));
+    ASSERT_TRUE(state.save(doc, true));
+    prompter.answers = {-1, 2};  // the failure is told, then Cancel at the question
+    EXPECT_EQ(state.confirmCloseWindow(), AppState::TerminateReply::cancel);
+    ASSERT_EQ(prompter.asked.size(), 2);
+    EXPECT_EQ(prompter.asked[0].title, "“a.txt” could not be saved.");
+    EXPECT_EQ(prompter.asked[1].title, "You have 1 document with unsaved changes.");
+    EXPECT_EQ(readBytes(a), "new\n");
+}

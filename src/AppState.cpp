@@ -171,6 +171,7 @@ void AppState::cycleTab(int offset) {
 
 void AppState::close(EditorDocument* document) {
     if (!document) return;
+    document->finishSaving();  // a save under way may leave nothing to ask about
     if (document->isDirty() && !confirmDiscard(document)) return;
     removeDocument(document);
 }

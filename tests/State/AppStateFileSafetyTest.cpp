@@ -153,7 +153,7 @@ TEST_F(AppStateFileSafety, ASaveFromTheWindowIsTakenAndReportedWhenItsWriteEnds)
     EXPECT_TRUE(doc->isDirty());
 }
 
-// Quitting or closing the window while a save is under way waits for it: a save that writes the
+// Quitting, closing the window or closing the tab while a save is under way waits for it: a save that writes the
 // text leaves nothing to ask about, and one that fails is told and then asked about.
 TEST_F(AppStateFileSafety, QuittingWhileASaveIsUnderWayTakesItsOutcomeBeforeAsking) {
     const QString a = dir.write("a.txt", "old\n");
@@ -165,6 +165,16 @@ TEST_F(AppStateFileSafety, QuittingWhileASaveIsUnderWayTakesItsOutcomeBeforeAski
     EXPECT_TRUE(prompter.asked.isEmpty()) << prompter.asked.value(0).title.toStdString();
     EXPECT_EQ(readBytes(a), "new\n");
     EXPECT_FALSE(doc->isDirty());
+
+    // Closing the tab, too.
+    state.open(dir.write("b.txt", "b\n"));
+    EditorDocument* b = state.documents()[1];
+    b->setText("b, edited\n");
+    ASSERT_TRUE(state.save(b, true));
+    state.close(b);
+    EXPECT_TRUE(prompter.asked.isEmpty()) << prompter.asked.value(0).title.toStdString();
+    EXPECT_EQ(state.documents().size(), 1);
+    EXPECT_EQ(readBytes(dir.file("b.txt")), "b, edited\n");
 
     doc->setText(QString::fromUtf16(u"\xD800 half a pair"));
     ASSERT_TRUE(state.save(doc, true));

@@ -196,6 +196,13 @@ void AppState::removeDocument(EditorDocument* document) {
     document->deleteLater();  // views may still hold it during this turn
 }
 
+void AppState::finishSaves() {
+    // Telling of a failure may run the event loop: the list is not walked itself.
+    const QList<QPointer<EditorDocument>> open(documents_.begin(), documents_.end());
+    for (const QPointer<EditorDocument>& d : open)
+        if (d) d->finishSaving();
+}
+
 bool AppState::hasUnsavedChanges() const {
     return std::any_of(documents_.begin(), documents_.end(), [](EditorDocument* d) { return d->isDirty(); });
 }
@@ -275,12 +282,8 @@ bool AppState::confirmDiscard(EditorDocument* document) {
 }
 
 AppState::TerminateReply AppState::confirmUnsaved(const QString& informative) {
-    // A save under way is waited for: once written the document has nothing left to ask about, and a
-    // failed one is told before the question.
-    // (Telling may run the event loop, so the list is not walked itself.)
-    QList<QPointer<EditorDocument>> open(documents_.begin(), documents_.end());
-    for (const QPointer<EditorDocument>& d : open)
-        if (d) d->finishSaving();
+    // Once written a document has nothing left to ask about, and a failed save is told before the question.
+    finishSaves();
     QList<EditorDocument*> dirty;
     for (EditorDocument* d : documents_)
         if (d->isDirty()) dirty << d;
@@ -318,6 +321,7 @@ QList<EditorDocument*> AppState::documentsAtOrUnder(const QString& path) const {
 }
 
 bool AppState::renameEntry(const QString& from, const QString& to) {
+    finishSaves();  // a save under way would write the old name again
     const QList<EditorDocument*> moved = documentsAtOrUnder(from);
     if (::rename(FilePath::encode(from).constData(), FilePath::encode(to).constData()) != 0) return false;
     for (EditorDocument* d : moved) d->moveTo(to + d->url()->mid(from.size()));
@@ -326,6 +330,7 @@ bool AppState::renameEntry(const QString& from, const QString& to) {
 }
 
 bool AppState::moveToTrash(const QString& path) {
+    finishSaves();  // a save under way would bring the file back
     const QList<EditorDocument*> closing = documentsAtOrUnder(path);
     for (EditorDocument* d : closing)
         if (d->isDirty() && !confirmDiscard(d)) return false;

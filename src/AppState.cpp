@@ -481,7 +481,9 @@ void AppState::restoreSession() {
     const SettingsStore& settings = SettingsStore::shared();
     const QJsonValue folder = settings.value(SettingsKey::sessionFolder);
     struct stat st {};
-    if (folder.isString() && ::stat(FilePath::encode(folder.toString()).constData(), &st) == 0) openFolder(folder.toString());
+    // Skipped when gone, or when a file now stands in its place.
+    if (folder.isString() && ::stat(FilePath::encode(folder.toString()).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        openFolder(folder.toString());
     const QStringList paths = settings.stringArray(SettingsKey::sessionDocs).value_or(QStringList{});
     if (paths.isEmpty()) return;
     setActiveDiff(std::nullopt);

@@ -171,6 +171,7 @@ void AppState::cycleTab(int offset) {
 
 void AppState::close(EditorDocument* document) {
     if (!document) return;
+    document->finishSaving();  // a save under way may leave nothing to ask about
     if (document->isDirty() && !confirmDiscard(document)) return;
     removeDocument(document);
 }
@@ -193,6 +194,13 @@ void AppState::removeDocument(EditorDocument* document) {
     if (document->text().size() >= kLargeDocumentCharacters)
         connect(document, &QObject::destroyed, [] { malloc_trim(0); });
     document->deleteLater();  // views may still hold it during this turn
+}
+
+void AppState::finishSaves() {
+    // Telling of a failure may run the event loop: the list is not walked itself.
+    const QList<QPointer<EditorDocument>> open(documents_.begin(), documents_.end());
+    for (const QPointer<EditorDocument>& d : open)
+        if (d) d->finishSaving();
 }
 
 bool AppState::hasUnsavedChanges() const {
@@ -274,6 +282,8 @@ bool AppState::confirmDiscard(EditorDocument* document) {
 }
 
 AppState::TerminateReply AppState::confirmUnsaved(const QString& informative) {
+    // Once written a document has nothing left to ask about, and a failed save is told before the question.
+    finishSaves();
     QList<EditorDocument*> dirty;
     for (EditorDocument* d : documents_)
         if (d->isDirty()) dirty << d;
@@ -311,6 +321,7 @@ QList<EditorDocument*> AppState::documentsAtOrUnder(const QString& path) const {
 }
 
 bool AppState::renameEntry(const QString& from, const QString& to) {
+    finishSaves();  // a save under way would write the old name again
     const QList<EditorDocument*> moved = documentsAtOrUnder(from);
     if (::rename(FilePath::encode(from).constData(), FilePath::encode(to).constData()) != 0) return false;
     for (EditorDocument* d : moved) d->moveTo(to + d->url()->mid(from.size()));
@@ -319,6 +330,7 @@ bool AppState::renameEntry(const QString& from, const QString& to) {
 }
 
 bool AppState::moveToTrash(const QString& path) {
+    finishSaves();  // a save under way would bring the file back
     const QList<EditorDocument*> closing = documentsAtOrUnder(path);
     for (EditorDocument* d : closing)
         if (d->isDirty() && !confirmDiscard(d)) return false;
@@ -469,7 +481,9 @@ void AppState::restoreSession() {
     const SettingsStore& settings = SettingsStore::shared();
     const QJsonValue folder = settings.value(SettingsKey::sessionFolder);
     struct stat st {};
-    if (folder.isString() && ::stat(FilePath::encode(folder.toString()).constData(), &st) == 0) openFolder(folder.toString());
+    // Skipped when gone, or when a file now stands in its place.
+    if (folder.isString() && ::stat(FilePath::encode(folder.toString()).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        openFolder(folder.toString());
     const QStringList paths = settings.stringArray(SettingsKey::sessionDocs).value_or(QStringList{});
     if (paths.isEmpty()) return;
     setActiveDiff(std::nullopt);

@@ -175,6 +175,8 @@ private:
     QList<EditorDocument*> documentsAtOrUnder(const QString& path) const;
     void removeDocument(EditorDocument* document);
     TerminateReply confirmUnsaved(const QString& informative);
+    // Waits for the saves under way and takes their outcomes.
+    void finishSaves();
     bool saveToChosenLocation(EditorDocument* document, bool inBackground);
     bool writeOrReport(EditorDocument* document, const std::optional<QString>& to, bool inBackground);
     void rememberFolder(const QString& path);

@@ -4,7 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include "Platform/TextFile.h"
 
 namespace GitignoreFile {
 
@@ -43,9 +44,10 @@ bool addPattern(const QString& pattern, const QString& root, QString* error) {
 
     if (!bytes.isEmpty() && !bytes.endsWith('\n')) bytes += '\n';
     bytes += (u'\n' + heading() + u'\n' + pattern + u'\n').toUtf8();
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        if (error) *error = QStringLiteral("The .gitignore file cannot be written: %1").arg(out.errorString());
+    // Not QSaveFile: a write the disk refuses only when its buffer is flushed still replaces the file.
+    QString why;
+    if (!TextFile::writeBytes(path, bytes, &why)) {
+        if (error) *error = QStringLiteral("The .gitignore file cannot be written: %1").arg(why);
         return false;
     }
     return true;

@@ -5,11 +5,12 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
 #include <utility>
+
+#include "Platform/TextFile.h"
 
 SettingsStore& SettingsStore::shared() {
     static SettingsStore* store = new SettingsStore;  // lives as long as the process
@@ -87,13 +88,11 @@ void SettingsStore::save() {
         break;
     }
     QDir().mkpath(QFileInfo(path_).absolutePath());
-    QSaveFile f(path_);
-    if (!f.open(QIODevice::WriteOnly)) {
-        qWarning("settings: cannot write %s", qPrintable(path_));
-        return;
-    }
-    f.write(QJsonDocument(values_).toJson(QJsonDocument::Indented));
-    if (!f.commit()) qWarning("settings: cannot write %s", qPrintable(path_));
+    // Not QSaveFile: a write the disk refuses only when its buffer is flushed still replaces the
+    // file, with what little got written.
+    QString error;
+    if (!TextFile::writeBytes(path_, QJsonDocument(values_).toJson(QJsonDocument::Indented), &error))
+        qWarning("settings: cannot write %s: %s", qPrintable(path_), qPrintable(error));
 }
 
 void SettingsStore::setValue(const QString& key, const QJsonValue& value) {

@@ -81,12 +81,29 @@ int readAll(int fd, qint64 sizeHint, qint64 maxBytes, QByteArray& bytes) {
     return 0;
 }
 
-// Where a write lands: a link is followed, so that the link stays a link.
-QByteArray resolved(const QByteArray& path) {
-    char buffer[PATH_MAX];
-    struct stat st {};
-    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode) && ::realpath(path.constData(), buffer)) return buffer;
-    return path;
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.first(slash);
+}
+
+// Where a write lands: links are followed to their end, also when no file is there (any more), so
+// that a link stays a link. Absent, with errno set, when the links go round.
+std::optional<QByteArray> resolved(QByteArray path) {
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(path.constData(), target, sizeof target);
+        if (n < 0) return std::nullopt;
+        if (n == ssize_t(sizeof target)) {
+            errno = ENAMETOOLONG;
+            return std::nullopt;
+        }
+        const QByteArray next(target, n);
+        path = next.startsWith('/') ? next : folderOf(path) + '/' + next;
+    }
+    errno = ELOOP;
+    return std::nullopt;
 }
 
 int writeAt(int fd, const QByteArray& bytes) {
@@ -155,11 +172,6 @@ int writeInPlace(const QByteArray& path, const QByteArray& bytes, Stamp* written
     if (const int error = inChild ? *inChild : replaceContent(file.fd, bytes)) return error;
     if (written && ::fstat(file.fd, &st) == 0) *written = stampOf(st);
     return file.release();
-}
-
-QByteArray folderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.first(slash);
 }
 
 // The name of a save's temporary file up to its process id: hidden, beside the file, and telling
@@ -421,7 +433,9 @@ bool writeBytes(const QString& path, const QByteArray& bytes, QString* error, St
         if (error) *error = why;
         return false;
     };
-    const QByteArray target = resolved(FilePath::encode(path));
+    const std::optional<QByteArray> followed = resolved(FilePath::encode(path));
+    if (!followed) return failed(reason(errno));
+    const QByteArray& target = *followed;
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) return failed(QStringLiteral("It is a folder, not a file."));

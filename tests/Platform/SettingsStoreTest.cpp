@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QSignalSpy>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "Platform/SettingsStore.h"
 #include "TestSupport.h"
@@ -108,5 +111,38 @@ TEST(SettingsStore, NeverWritesOverAFileItCannotRead) {
     s.setValue("other", 3);
     EXPECT_EQ(s.takeSetAsidePath(), s.filePath() + ".unreadable");
     EXPECT_EQ(testing_support::readBytes(s.filePath() + ".unreadable"), R"({"by.hand": 2,)");
+    s.setFilePath(previous);
+}
+
+// A write the disk refuses (full, or over a size limit) leaves the settings file as it was, and the
+// next write that the disk takes holds every setting, the refused ones included.
+TEST(SettingsStore, AWriteTheDiskRefusesLeavesTheFileAsItWas) {
+    testing_support::TempFolder dir;
+    SettingsStore& s = SettingsStore::shared();
+    const QString previous = s.filePath();
+    const QByteArray before = R"({"ziduduzovu.recentFolders": ["/home/me/project"], "ziduduzovu.onboarded": true})";
+    const QString path = dir.write("settings.json", before);
+    s.setFilePath(path);
+
+    // A size limit makes the system refuse the bytes the way a full disk does.
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tiny = saved;
+    tiny.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    s.setValue("ziduduzovu.session.folder", "/home/me/project");
+    s.remove("ziduduzovu.onboarded");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(testing_support::readBytes(path), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file left behind";
+    s.setValue("ziduduzovu.editor.fontSize", 15);
+    s.setFilePath(path);
+    EXPECT_EQ(s.string("ziduduzovu.session.folder"), "/home/me/project");
+    EXPECT_FALSE(s.contains("ziduduzovu.onboarded"));
+    EXPECT_EQ(s.stringArray("ziduduzovu.recentFolders"), QStringList({"/home/me/project"}));
+    EXPECT_EQ(s.number("ziduduzovu.editor.fontSize", 0), 15);
     s.setFilePath(previous);
 }

@@ -153,6 +153,41 @@ TEST(TextFileWrite, SavesFilesWithNamesAtTheLengthLimit) {
 }
 
 namespace {
+bool isLink(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+void link(const char* target, const QString& at) {
+    ASSERT_EQ(::symlink(target, QFile::encodeName(at).constData()), 0) << std::strerror(errno);
+}
+} // namespace
+
+// A save through a symbolic link writes the file it points to and leaves the link a link, also when
+// that file is gone (it is made again there); links that lead nowhere a file can be made fail.
+TEST(TextFileWrite, ALinkStaysALinkAlsoWhenItsFileIsGone) {
+    TempFolder dir;
+    dir.write("real.txt", "real\n");
+    link("real.txt", dir.file("to-real.txt"));
+    link("to-real.txt", dir.file("chain.txt"));
+    link("gone.txt", dir.file("to-gone.txt"));
+    link("missing-folder/x.txt", dir.file("to-nowhere.txt"));
+    link("loop-b.txt", dir.file("loop-a.txt"));
+    link("loop-a.txt", dir.file("loop-b.txt"));
+
+    EXPECT_TRUE(TextFile::writeUtf8(dir.file("chain.txt"), "through two\n"));
+    EXPECT_EQ(readBytes(dir.file("real.txt")), "through two\n");
+    QString error;
+    EXPECT_TRUE(TextFile::writeUtf8(dir.file("to-gone.txt"), "made again\n", &error)) << error.toStdString();
+    EXPECT_EQ(readBytes(dir.file("gone.txt")), "made again\n");
+    EXPECT_FALSE(TextFile::writeUtf8(dir.file("to-nowhere.txt"), "lost?\n", &error));
+    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ENOENT)));
+    EXPECT_FALSE(TextFile::writeUtf8(dir.file("loop-a.txt"), "round\n", &error));
+    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ELOOP)));
+    for (const char* name : {"to-real.txt", "chain.txt", "to-gone.txt", "to-nowhere.txt", "loop-a.txt", "loop-b.txt"})
+        EXPECT_TRUE(isLink(dir.file(name))) << name;
+}
+
+namespace {
 constexpr qsizetype kKilledSaveSize = 8 * 1024 * 1024;
 QString killedSaveText(int which) {
     return which == 0 ? QString(kKilledSaveSize, u'a') : QString(kKilledSaveSize + 4096, u'b');

@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -151,4 +152,63 @@ TEST_F(AppStateFileSafety, ASaveFromTheWindowIsTakenAndReportedWhenItsWriteEnds)
     EXPECT_EQ(prompter.asked[0].title, "“a.txt” could not be saved.");
     EXPECT_EQ(readBytes(a), "fourth\n");
     EXPECT_TRUE(doc->isDirty());
+}
+
+// Quitting, closing the window or closing the tab while a save is under way waits for it: a save that writes the
+// text leaves nothing to ask about, and one that fails is told and then asked about.
+TEST_F(AppStateFileSafety, QuittingWhileASaveIsUnderWayTakesItsOutcomeBeforeAsking) {
+    const QString a = dir.write("a.txt", "old\n");
+    state.open(a);
+    EditorDocument* doc = state.documents()[0];
+    doc->setText("new\n");
+    ASSERT_TRUE(state.save(doc, true));
+    EXPECT_EQ(state.confirmTerminate(), AppState::TerminateReply::terminateNow);
+    EXPECT_TRUE(prompter.asked.isEmpty()) << prompter.asked.value(0).title.toStdString();
+    EXPECT_EQ(readBytes(a), "new\n");
+    EXPECT_FALSE(doc->isDirty());
+
+    // Closing the tab, too.
+    state.open(dir.write("b.txt", "b\n"));
+    EditorDocument* b = state.documents()[1];
+    b->setText("b, edited\n");
+    ASSERT_TRUE(state.save(b, true));
+    state.close(b);
+    EXPECT_TRUE(prompter.asked.isEmpty()) << prompter.asked.value(0).title.toStdString();
+    EXPECT_EQ(state.documents().size(), 1);
+    EXPECT_EQ(readBytes(dir.file("b.txt")), "b, edited\n");
+
+    doc->setText(QString::fromUtf16(u"\xD800 half a pair"));
+    ASSERT_TRUE(state.save(doc, true));
+    prompter.answers = {-1, 2};  // the failure is told, then Cancel at the question
+    EXPECT_EQ(state.confirmCloseWindow(), AppState::TerminateReply::cancel);
+    ASSERT_EQ(prompter.asked.size(), 2);
+    EXPECT_EQ(prompter.asked[0].title, "“a.txt” could not be saved.");
+    EXPECT_EQ(prompter.asked[1].title, "You have 1 document with unsaved changes.");
+    EXPECT_EQ(readBytes(a), "new\n");
+}
+
+// A rename or a move to the Trash while a save is under way comes after the save: the file the save
+// wrote is what is renamed or trashed, and the document follows the new name.
+TEST_F(AppStateFileSafety, RenamingOrTrashingWhileASaveIsUnderWayComesAfterIt) {
+    const QString a = dir.write("a.txt", "old\n");
+    state.open(a);
+    QPointer<EditorDocument> doc = state.documents()[0];
+    doc->setText("new\n");
+    ASSERT_TRUE(state.save(doc, true));
+    // Written, but not yet taken (no turn of the event loop has run since).
+    for (QDeadlineTimer deadline(60000); readBytes(a) != "new\n" && !deadline.hasExpired();) QThread::yieldCurrentThread();
+    ASSERT_TRUE(state.renameEntry(a, dir.file("b.txt")));
+    ASSERT_TRUE(waitUntil([&] { return !doc->isSaving(); }));
+    EXPECT_EQ(doc->url(), dir.file("b.txt"));
+    EXPECT_FALSE(doc->isDirty());
+    EXPECT_EQ(readBytes(dir.file("b.txt")), "new\n");
+    EXPECT_FALSE(QFileInfo::exists(a));
+
+    doc->setText("newer\n");
+    ASSERT_TRUE(state.save(doc, true));
+    ASSERT_TRUE(state.moveToTrash(dir.file("b.txt")));
+    ASSERT_TRUE(waitUntil([&] { return doc.isNull() || !doc->isSaving(); }));
+    EXPECT_TRUE(state.documents().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir.file("b.txt"))) << "the save must not bring the file back";
+    EXPECT_TRUE(prompter.asked.isEmpty()) << prompter.asked.value(0).title.toStdString();
 }

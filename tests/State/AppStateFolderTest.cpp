@@ -118,6 +118,13 @@ TEST_F(AppStateFolder, SessionRoundTrips) {
     missingFolder.restoreSession();
     EXPECT_FALSE(missingFolder.rootNode());
     ASSERT_EQ(missingFolder.documents().size(), 1);
+
+    // A file now stands where the folder was: it is not a folder to open either.
+    dir.write("proj", "not a folder\n");
+    AppState fileInPlace;
+    fileInPlace.restoreSession();
+    EXPECT_FALSE(fileInPlace.rootNode());
+    EXPECT_EQ(fileInPlace.documents().size(), 1);
 }
 
 TEST_F(AppStateFolder, ReleaseNotesOfferedOncePerVersion) {

@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <csignal>
+#include <sys/resource.h>
+
+#include "API/GitignoreFile.h"
+#include "TestSupport.h"
+
+using testing_support::readBytes;
+using testing_support::TempFolder;
+
+// A write the disk refuses (full, or over a size limit) is a failure, and the lines the file held
+// stay as they were.
+TEST(GitignoreFile, AWriteTheDiskRefusesFailsAndKeepsTheLines) {
+    TempFolder dir;
+    const QByteArray before = "node_modules/\nbuild/\n";
+    dir.write(".gitignore", before);
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tiny = saved;
+    tiny.rlim_cur = 8;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    QString error;
+    const bool added = GitignoreFile::addPattern("environments/prod.env", dir.path(), &error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(added);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readBytes(dir.file(".gitignore")), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file left behind";
+}

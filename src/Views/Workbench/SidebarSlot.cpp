@@ -26,6 +26,9 @@ QSize SidebarSlot::sizeHint() const { return {int(kWidth * std::clamp(progress()
 
 void SidebarSlot::setPanel(QWidget* panel) {
     if (panel == panel_) return;
+    // Whatever leaves with the keys hands them on first: deleted or hidden, it would take them
+    // nowhere, and keys typed then would be lost.
+    if (panelHasFocus()) handKeysOn(Qt::OtherFocusReason);
     if (panel) {
         delete leaving_.data();
         delete panel_.data();
@@ -39,6 +42,11 @@ void SidebarSlot::setPanel(QWidget* panel) {
         leaving_ = panel_;
         panel_ = nullptr;
         spring_.animateTo(0.0);
+        // Hidden before it had moved, it is already out: no spring ends to take it away.
+        if (spring_.state() != QAbstractAnimation::Running && leaving_) {
+            leaving_->hide();
+            leaving_->deleteLater();
+        }
     }
     apply(progress());
 }
@@ -96,16 +104,20 @@ void SidebarSlot::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
+    if (!handKeysOn(Qt::TabFocusReason)) QWidget::keyPressEvent(event);
+}
+
+bool SidebarSlot::handKeysOn(Qt::FocusReason reason) {
     // The first control after the panel in the Tab order: the editor area's, past the find bar
     // that stands before the text.
-    QWidget* last = focusWidget();
+    QWidget* last = window()->focusWidget();
     for (QWidget* w = last->nextInFocusChain(); w && w != last; w = w->nextInFocusChain()) {
         if (!isAncestorOf(w) && w != window() && FocusChain::takesTab(w) && w->isVisible() && w->isEnabled() && !FindBar::holds(w)) {
-            w->setFocus(Qt::TabFocusReason);
-            return;
+            w->setFocus(reason);
+            return true;
         }
     }
-    QWidget::keyPressEvent(event);
+    return false;
 }
 
 void SidebarSlot::resizeEvent(QResizeEvent* event) {

@@ -133,4 +133,19 @@ TEST_F(FocusKeepingTest, ChangingTheTabUnderAFieldLeavesTheKeysInTheField) {
     }
 }
 
+// The replace row hidden by a click on its toggle while its field has the keys: they stay in the
+// bar, in the query, rather than going on into the text.
+TEST_F(FocusKeepingTest, HidingTheReplaceRowKeepsTheKeysInTheFindBar) {
+    app().findState().setShowReplace(true);
+    press(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return root()->findBar() && focused() == root()->findBar()->queryField(); }));
+    FindBar* bar = root()->findBar();
+    bar->replacementField()->setFocus(Qt::MouseFocusReason);
+    QTest::mouseClick(bar->findChild<QWidget*>(QStringLiteral("replaceToggle")), Qt::LeftButton);
+    ASSERT_FALSE(app().findState().showReplace());
+    EXPECT_EQ(focused(), bar->queryField()) << describe(focused());
+    type("e");
+    EXPECT_FALSE(app().activeDocument()->isDirty());
+}
+
 } // namespace

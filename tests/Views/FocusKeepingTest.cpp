@@ -72,6 +72,17 @@ TEST_F(FocusKeepingTest, APanelThatLeavesWithTheKeysHandsThemToTheText) {
     EXPECT_EQ(focused(), editor()) << describe(focused());
     type("x");
     EXPECT_EQ(app().activeDocument()->text(), "xbeta\n");
+
+    // Tab may still land on a panel while it slides out.
+    app().setSidebar(std::nullopt);
+    ASSERT_TRUE(waitUntil([&] { return slot()->width() == 0 && slot()->findChildren<QWidget*>().isEmpty(); }));
+    app().setSidebar(SidebarPanel::explorer);
+    ASSERT_TRUE(waitUntil([&] { return explorer() && slot()->progress() == 1.0; }));
+    QListView* leaving = explorer()->list();
+    app().setSidebar(std::nullopt);
+    leaving->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitUntil([&] { return slot()->findChildren<QWidget*>().isEmpty(); }));
+    EXPECT_EQ(focused(), editor()) << describe(focused());
 }
 
 // Shown and hidden again before it had moved (a quick double click on its rail button): the panel

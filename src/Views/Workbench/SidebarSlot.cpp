@@ -16,7 +16,7 @@ SidebarSlot::SidebarSlot(QWidget* parent) : QWidget(parent), spring_(Animation::
     connect(&spring_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) { apply(v.toDouble()); });
     connect(&spring_, &QAbstractAnimation::finished, this, [this] {
         apply(spring_.value().toDouble());
-        if (leaving_ && !panel_) delete leaving_.data();
+        if (!panel_) letGo(leaving_);
     });
 }
 
@@ -26,12 +26,9 @@ QSize SidebarSlot::sizeHint() const { return {int(kWidth * std::clamp(progress()
 
 void SidebarSlot::setPanel(QWidget* panel) {
     if (panel == panel_) return;
-    // Whatever leaves with the keys hands them on first: deleted or hidden, it would take them
-    // nowhere, and keys typed then would be lost.
-    if (panelHasFocus()) handKeysOn(Qt::OtherFocusReason);
     if (panel) {
-        delete leaving_.data();
-        delete panel_.data();
+        letGo(leaving_);
+        letGo(panel_);
         panel_ = panel;
         panel->setParent(this);
         panel->setFixedWidth(kWidth);
@@ -39,16 +36,23 @@ void SidebarSlot::setPanel(QWidget* panel) {
         orderFocus(panel);
         spring_.animateTo(1.0);
     } else {
+        // While it slides out the panel keeps its controls, but no longer the keys.
+        if (panelHasFocus()) handKeysOn(Qt::OtherFocusReason);
         leaving_ = panel_;
         panel_ = nullptr;
         spring_.animateTo(0.0);
         // Hidden before it had moved, it is already out: no spring ends to take it away.
-        if (spring_.state() != QAbstractAnimation::Running && leaving_) {
-            leaving_->hide();
-            leaving_->deleteLater();
-        }
+        if (spring_.state() != QAbstractAnimation::Running) letGo(leaving_);
     }
     apply(progress());
+}
+
+void SidebarSlot::letGo(QPointer<QWidget>& panel) {
+    if (!panel) return;
+    // Deleted with the keys, it would take them nowhere, and keys typed then would be lost. Tab
+    // may still land on a panel as it slides out.
+    if (panel->isAncestorOf(window()->focusWidget())) handKeysOn(Qt::OtherFocusReason);
+    delete panel.data();
 }
 
 void SidebarSlot::apply(double p) {

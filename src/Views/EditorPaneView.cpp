@@ -69,7 +69,9 @@ void EditorPaneView::refresh() {
     if (!app_) return;
     const Subject now = subjectFor(*app_);
     if (now != subject_ || !content_) {
-        const bool hadFocus = content_ && (content_->hasFocus() || content_->isAncestorOf(focusWidget()));
+        // The window's focus: this pane's own last one stays behind when the keys go to an overlay.
+        QWidget* keys = window()->focusWidget();
+        const bool hadFocus = content_ && (content_ == keys || content_->isAncestorOf(keys));
         retire(content_);
         subject_ = now;
         content_ = build(now);

@@ -276,6 +276,8 @@ void FindBar::refresh() {
     }
 
     if (replaceRow_->isVisibleTo(surface_) != find.showReplace()) {
+        // Hidden with the keys, the row would pass them on past the bar, into the text.
+        if (!find.showReplace() && replaceRow_->isAncestorOf(window()->focusWidget())) query_->setFocus(Qt::OtherFocusReason);
         replaceRow_->setVisible(find.showReplace());
         applyWidth(width_);
     }

@@ -16,7 +16,7 @@ SidebarSlot::SidebarSlot(QWidget* parent) : QWidget(parent), spring_(Animation::
     connect(&spring_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) { apply(v.toDouble()); });
     connect(&spring_, &QAbstractAnimation::finished, this, [this] {
         apply(spring_.value().toDouble());
-        if (leaving_ && !panel_) delete leaving_.data();
+        if (!panel_) letGo(leaving_);
     });
 }
 
@@ -27,8 +27,8 @@ QSize SidebarSlot::sizeHint() const { return {int(kWidth * std::clamp(progress()
 void SidebarSlot::setPanel(QWidget* panel) {
     if (panel == panel_) return;
     if (panel) {
-        delete leaving_.data();
-        delete panel_.data();
+        letGo(leaving_);
+        letGo(panel_);
         panel_ = panel;
         panel->setParent(this);
         panel->setFixedWidth(kWidth);
@@ -36,11 +36,23 @@ void SidebarSlot::setPanel(QWidget* panel) {
         orderFocus(panel);
         spring_.animateTo(1.0);
     } else {
+        // While it slides out the panel keeps its controls, but no longer the keys.
+        if (panelHasFocus()) handKeysOn(Qt::OtherFocusReason);
         leaving_ = panel_;
         panel_ = nullptr;
         spring_.animateTo(0.0);
+        // Hidden before it had moved, it is already out: no spring ends to take it away.
+        if (spring_.state() != QAbstractAnimation::Running) letGo(leaving_);
     }
     apply(progress());
+}
+
+void SidebarSlot::letGo(QPointer<QWidget>& panel) {
+    if (!panel) return;
+    // Deleted with the keys, it would take them nowhere, and keys typed then would be lost. Tab
+    // may still land on a panel as it slides out.
+    if (panel->isAncestorOf(window()->focusWidget())) handKeysOn(Qt::OtherFocusReason);
+    delete panel.data();
 }
 
 void SidebarSlot::apply(double p) {
@@ -96,16 +108,20 @@ void SidebarSlot::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
+    if (!handKeysOn(Qt::TabFocusReason)) QWidget::keyPressEvent(event);
+}
+
+bool SidebarSlot::handKeysOn(Qt::FocusReason reason) {
     // The first control after the panel in the Tab order: the editor area's, past the find bar
     // that stands before the text.
-    QWidget* last = focusWidget();
+    QWidget* last = window()->focusWidget();
     for (QWidget* w = last->nextInFocusChain(); w && w != last; w = w->nextInFocusChain()) {
         if (!isAncestorOf(w) && w != window() && FocusChain::takesTab(w) && w->isVisible() && w->isEnabled() && !FindBar::holds(w)) {
-            w->setFocus(Qt::TabFocusReason);
-            return;
+            w->setFocus(reason);
+            return true;
         }
     }
-    QWidget::keyPressEvent(event);
+    return false;
 }
 
 void SidebarSlot::resizeEvent(QResizeEvent* event) {

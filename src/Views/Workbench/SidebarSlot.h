@@ -30,7 +30,12 @@ protected:
 
 private:
     void apply(double progress);
-    bool panelHasFocus() const { return panel_ && panel_->isAncestorOf(focusWidget()); }
+    // The window's focus, not this slot's last: that one stays behind when the keys go elsewhere.
+    bool panelHasFocus() const { return panel_ && panel_->isAncestorOf(window()->focusWidget()); }
+    // Gives the keys to the first control after the panel; false when there is none.
+    bool handKeysOn(Qt::FocusReason reason);
+    // Deletes a panel that is done, handing its keys on first.
+    void letGo(QPointer<QWidget>& panel);
     // Puts the panel's controls in the window's Tab order where this slot stands.
     void orderFocus(QWidget* panel);
 

@@ -229,13 +229,14 @@ void removeLeftovers(const QByteArray& path) {
 enum class Outcome { written, failed, useInPlace };
 
 // Gives the new file the old one's access list and user attributes (where file managers keep tags).
-// The system's own security labels are left to the system. False when one could not be given.
+// The system's own security labels are left to the system. False when one could not be given; a
+// file system that cannot list them (or keeps none) has none known to lose.
 bool copyAttributes(const QByteArray& from, int to) {
     const ssize_t size = ::listxattr(from.constData(), nullptr, 0);
-    if (size <= 0) return size == 0 || errno == ENOTSUP;
+    if (size <= 0) return true;
     QByteArray names(size, Qt::Uninitialized);
     const ssize_t listed = ::listxattr(from.constData(), names.data(), size_t(names.size()));
-    if (listed < 0) return false;
+    if (listed < 0) return true;
     for (qsizetype at = 0; at < listed;) {
         const QByteArray name(names.constData() + at);  // each ends with a NUL
         at += name.size() + 1;

@@ -19,6 +19,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "Platform/FilePath.h"
@@ -227,6 +228,28 @@ void removeLeftovers(const QByteArray& path) {
 
 enum class Outcome { written, failed, useInPlace };
 
+// Gives the new file the old one's access list and user attributes (where file managers keep tags).
+// The system's own security labels are left to the system. False when one could not be given; a
+// file system that cannot list them (or keeps none) has none known to lose.
+bool copyAttributes(const QByteArray& from, int to) {
+    const ssize_t size = ::listxattr(from.constData(), nullptr, 0);
+    if (size <= 0) return true;
+    QByteArray names(size, Qt::Uninitialized);
+    const ssize_t listed = ::listxattr(from.constData(), names.data(), size_t(names.size()));
+    if (listed < 0) return true;
+    for (qsizetype at = 0; at < listed;) {
+        const QByteArray name(names.constData() + at);  // each ends with a NUL
+        at += name.size() + 1;
+        if (!name.startsWith("user.") && name != "system.posix_acl_access") continue;
+        const ssize_t length = ::getxattr(from.constData(), name.constData(), nullptr, 0);
+        if (length < 0) return false;
+        QByteArray value(length, Qt::Uninitialized);
+        const ssize_t got = ::getxattr(from.constData(), name.constData(), value.data(), size_t(value.size()));
+        if (got < 0 || ::fsetxattr(to, name.constData(), value.constData(), size_t(got), 0) != 0) return false;
+    }
+    return true;
+}
+
 // Writes a new file beside the target and renames it over the target in one step.
 Outcome writeReplacing(const QByteArray& path, const struct stat* old, const QByteArray& bytes, Stamp* written,
                        int* error) {
@@ -260,6 +283,11 @@ Outcome writeReplacing(const QByteArray& path, const struct stat* old, const QBy
             return Outcome::useInPlace;
         }
         if (::fchmod(file.fd, old->st_mode & 07777) != 0) return fail(errno);
+        if (!copyAttributes(path, file.fd)) {
+            // They would be lost with the old file: keep it instead.
+            ::unlink(temp.constData());
+            return Outcome::useInPlace;
+        }
     }
     if (const int code = writeAt(file.fd, bytes)) return fail(code);
     if (::fsync(file.fd) != 0) return fail(errno);

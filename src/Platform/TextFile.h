@@ -41,10 +41,11 @@ quint64 filesRead();
 // The stamp of the file at path (following links); absent when there is no such file.
 std::optional<Stamp> stamp(const QString& path);
 
-// Replaces the whole file. By default a new file is written beside it and renamed over it, taking
-// the old one's mode, owner and group; where that cannot be done faithfully (several hard links,
-// a folder the writer may not add to, an owner the writer may not give away) the file is written
-// in place instead. On failure returns false, fills error with the system's reason when given and
+// Replaces the whole file, at the end of its symbolic links (made again there when gone). By
+// default a new file is written beside it and renamed over it, taking the old one's mode, owner,
+// group, access list and user attributes; where that cannot be done faithfully (several hard
+// links, a folder the writer may not add to, an owner or attribute the writer may not give) the
+// file is written in place instead. On failure returns false, fills error with the system's reason when given and
 // leaves the old content whole as far as the system allows; on success fills written when given.
 bool writeUtf8(const QString& path, const QString& text, QString* error = nullptr, Stamp* written = nullptr);
 

@@ -33,6 +33,11 @@ TEST(SettingsStore, KeepsTypesAcrossReloadAndSignalsChanges) {
 
     s.remove("k.bool");
     EXPECT_FALSE(s.contains("k.bool"));
+    s.setValue("k.num", QJsonValue(QJsonValue::Undefined));  // no value: the key goes
+    EXPECT_FALSE(s.contains("k.num"));
+    const qsizetype before = spy.count();
+    s.setValue("k.never", QJsonValue(QJsonValue::Undefined));
+    EXPECT_EQ(spy.count(), before) << "nothing changed";
     s.setFilePath(previous);
 }
 

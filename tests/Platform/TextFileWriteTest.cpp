@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QThread>
 #include <random>
+#include <tuple>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 
@@ -185,6 +187,42 @@ TEST(TextFileWrite, ALinkStaysALinkAlsoWhenItsFileIsGone) {
     EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ELOOP)));
     for (const char* name : {"to-real.txt", "chain.txt", "to-gone.txt", "to-nowhere.txt", "loop-a.txt", "loop-b.txt"})
         EXPECT_TRUE(isLink(dir.file(name))) << name;
+}
+
+namespace {
+QByteArray attribute(const QString& path, const char* name) {
+    char value[256];
+    const ssize_t n = ::getxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return n < 0 ? QByteArray() : QByteArray(value, n);
+}
+// A POSIX access list that also lets user 65534 read and write.
+QByteArray accessList() {
+    QByteArray acl;
+    const auto put = [&](quint32 v, int size) { acl.append(reinterpret_cast<const char*>(&v), size); };
+    put(2, 4);  // version
+    for (const auto& [tag, perm, id] : {std::tuple{1u, 6u, ~0u}, {2u, 6u, 65534u}, {4u, 4u, ~0u}, {0x10u, 6u, ~0u}, {0x20u, 4u, ~0u}}) {
+        put(tag, 2);
+        put(perm, 2);
+        put(id, 4);
+    }
+    return acl;
+}
+} // namespace
+
+// A save keeps what the file carries besides its mode and owner: the access list that lets others
+// in, and the attributes file managers keep their tags in.
+TEST(TextFileWrite, KeepsTheAccessListAndTheUsersAttributes) {
+    TempFolder dir;
+    const QString path = dir.write("shared.txt", "old\n");
+    const QByteArray native = QFile::encodeName(path);
+    const QByteArray acl = accessList();
+    if (::setxattr(native.constData(), "user.xdg.tags", "draft", 5, 0) != 0 ||
+        ::setxattr(native.constData(), "system.posix_acl_access", acl.constData(), size_t(acl.size()), 0) != 0)
+        GTEST_SKIP() << "the file system keeps no attributes: " << std::strerror(errno);
+    ASSERT_TRUE(TextFile::writeUtf8(path, "new\n"));
+    EXPECT_EQ(readBytes(path), "new\n");
+    EXPECT_EQ(attribute(path, "user.xdg.tags"), "draft");
+    EXPECT_EQ(attribute(path, "system.posix_acl_access"), acl);
 }
 
 namespace {

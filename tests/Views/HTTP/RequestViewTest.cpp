@@ -744,3 +744,23 @@ TEST(History, ARowWithTheKeyboardShowsIt) {
     QTest::keyClick(popover.clearButton(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), popover.rows()[0]);
 }
+
+// A send that ends while the keyboard is on an entry adds a row above it; the keyboard stays on
+// that entry, so Return still replays what the user chose.
+TEST(History, ASendEndingWhileAnEntryHasTheKeyboardLeavesItThere) {
+    AppState app;
+    HTTPRequest request;
+    for (const char* name : {"older", "newer"}) {
+        request.name = name;
+        app.history().record(request, "https://example.com", response(200));
+    }
+    HistoryPopover popover(app);
+    popover.show();
+    QApplication::setActiveWindow(&popover);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover, 60000));
+    popover.rows()[1]->setFocus(Qt::TabFocusReason);
+    request.name = "latest";
+    app.history().record(request, "https://example.com", response(500));
+    ASSERT_EQ(popover.rows().size(), 3);
+    EXPECT_EQ(QApplication::focusWidget(), popover.rows()[2]);
+}

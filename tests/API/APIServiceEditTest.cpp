@@ -286,9 +286,11 @@ TEST(APIServiceCollectionTest, DeleteTakesOnlyAnEmptyCollectionFolderAlongNeverT
     ws.write("Kept/.hidden", "");
     ws.write("reqs/a.http", kNewCollection);
     ws.service.reload();
+    QSignalSpy failed(&ws.service, &APIService::operationFailed);
     EXPECT_TRUE(ws.service.deleteCollection(ws.file("Gone/Gone.http")));
     EXPECT_TRUE(ws.service.deleteCollection(ws.file("Kept/Kept.http")));
     EXPECT_TRUE(ws.service.deleteCollection(ws.file("reqs/a.http")));  // a folder of the user's own stays
+    EXPECT_EQ(failed.count(), 0);
     EXPECT_EQ(tree(ws.root), (QStringList{"Kept/", "Kept/.hidden", "reqs/"}));
     EXPECT_TRUE(inTrash("Gone"));
     EXPECT_TRUE(ws.service.collections().isEmpty());

@@ -203,7 +203,9 @@ void APIService::readFound(const QSet<QString>* changed) {
             const TextFile::ReadResult read = TextFile::readUtf8(path);
             if (!format || !read.text) continue;
             const qsizetype before = previous.value(path, -1);
-            if (const auto moved = before < 0 ? vanished.find(*read.text) : vanished.end(); moved != vanished.end()) {
+            // Only a text that a single vanished file held says which file this was.
+            if (const auto moved = before < 0 ? vanished.find(*read.text) : vanished.end();
+                moved != vanished.end() && vanished.count(*read.text) == 1) {
                 const APICollectionFile& record = collections_[*moved];
                 vanished.erase(moved);
                 if (record.format == format && !record.requests.isEmpty()) {

@@ -286,9 +286,11 @@ TEST(APIServiceCollectionTest, DeleteTakesOnlyAnEmptyCollectionFolderAlongNeverT
     ws.write("Kept/.hidden", "");
     ws.write("reqs/a.http", kNewCollection);
     ws.service.reload();
+    QSignalSpy failed(&ws.service, &APIService::operationFailed);
     EXPECT_TRUE(ws.service.deleteCollection(ws.file("Gone/Gone.http")));
     EXPECT_TRUE(ws.service.deleteCollection(ws.file("Kept/Kept.http")));
     EXPECT_TRUE(ws.service.deleteCollection(ws.file("reqs/a.http")));  // a folder of the user's own stays
+    EXPECT_EQ(failed.count(), 0);
     EXPECT_EQ(tree(ws.root), (QStringList{"Kept/", "Kept/.hidden", "reqs/"}));
     EXPECT_TRUE(inTrash("Gone"));
     EXPECT_TRUE(ws.service.collections().isEmpty());
@@ -390,4 +392,18 @@ TEST(APIServiceCollectionTest, AFileMovedOutsideKeepsItsRequestsSoAnEditStillRea
     ASSERT_TRUE(find("c/copy.http") && find("c/moved.http"));
     EXPECT_EQ(find("c/moved.http")->requests[1].id, two.id);
     EXPECT_NE(find("c/copy.http")->requests[1].id, two.id);
+
+    // Two files of one text moved at once: neither can be told from the other, so neither keeps ids.
+    ASSERT_TRUE(QFile::remove(ws.file("c/moved.http")));
+    ws.service.reload();
+    const QUuid copied = find("c/copy.http")->requests[0].id;
+    ws.write("c/twin.http", readBytes(ws.file("c/copy.http")));
+    ws.service.reload();
+    const QUuid twin = find("c/twin.http")->requests[0].id;
+    ASSERT_TRUE(QFile::rename(ws.file("c/copy.http"), ws.file("c/copy2.http")) &&
+                QFile::rename(ws.file("c/twin.http"), ws.file("c/twin2.http")));
+    ws.service.reload();
+    ASSERT_TRUE(find("c/copy2.http") && find("c/twin2.http"));
+    for (const QUuid& id : {find("c/copy2.http")->requests[0].id, find("c/twin2.http")->requests[0].id})
+        EXPECT_TRUE(id != copied && id != twin);
 }

@@ -23,6 +23,8 @@ using HTTPStyle::white;
 
 namespace {
 
+constexpr const char* kEntryId = "entryId";  // on each row: the entry it replays
+
 // A dot of the status colour.
 class Dot : public QWidget {
 public:
@@ -124,6 +126,10 @@ QList<QAbstractButton*> HistoryPopover::rows() const {
 }
 
 void HistoryPopover::rebuild() {
+    // The row with the keyboard is made anew: the keyboard goes to the new one.
+    QVariant focused;
+    for (QAbstractButton* row : rows())
+        if (row->hasFocus()) focused = row->property(kEntryId);
     const auto& entries = app_.history().entries();
     clear_->setVisible(!entries.isEmpty());
     empty_->setVisible(entries.isEmpty());
@@ -137,6 +143,9 @@ void HistoryPopover::rebuild() {
     HTTPStyle::setScrolled(scroll_, list);  // the history may change from inside one of its rows' clicks
     scroll_->setFixedHeight(std::min(kListMaxHeight, list->sizeHint().height()));
     adjustSize();
+    if (focused.isValid())
+        for (QAbstractButton* row : rows())
+            if (row->property(kEntryId) == focused) row->setFocus(Qt::OtherFocusReason);
 }
 
 QAbstractButton* HistoryPopover::makeRow(const ResponseHistoryEntry& entry, QWidget* parent) {
@@ -185,6 +194,7 @@ QAbstractButton* HistoryPopover::makeRow(const ResponseHistoryEntry& entry, QWid
     line->addLayout(right);
     row->setToolTip(entry.url);
     const QUuid id = entry.id;
+    row->setProperty(kEntryId, id);
     connect(row, &QAbstractButton::clicked, this, [this, id] {
         app_.replay(id);
         close();

@@ -14,6 +14,8 @@
 
 #include "API/CodeGen.h"
 #include "API/HTTPFileFormat.h"
+#include "API/RequestEditMerge.h"
+#include "API/RequestFileFormat.h"
 #include "AppState.h"
 #include "Platform/Prompter.h"
 #include "UI/Brand.h"
@@ -108,7 +110,7 @@ RequestView::RequestView(AppState& app, const APICollectionFile& file, const HTT
     response_ = new ResponseView(app_, this);
     column->addWidget(response_, 1);
 
-    raw_->setText(HTTPFileFormat::serializeRequest(request_));
+    showRaw();
     for (QWidget* w : std::initializer_list<QWidget*>{auth_, body_, headers_, params_, raw_}) w->setEnabled(true);
     auth_->setReadOnly(readOnly_);
     body_->setReadOnly(readOnly_);
@@ -240,7 +242,7 @@ void RequestView::setRequest(const HTTPRequest& request) {
 void RequestView::setTab(Tab tab) {
     tab_ = tab;
     tabs_->setCurrent(int(kTabs.indexOf(tab)));
-    if (tab == Tab::raw) raw_->setText(HTTPFileFormat::serializeRequest(request_));
+    if (tab == Tab::raw) showRaw();
     if (tab == Tab::auth) auth_->appear(request_);
     pages_->setCurrentIndex(int(kTabs.indexOf(tab)));
 }
@@ -311,7 +313,19 @@ void RequestView::applyRaw() {
     }
     HTTPRequest next = parsed.first();
     next.id = request_.id;
+    // The request changed since the text was shown (typed in the send bar, or on disk): only what
+    // the text changed is taken over, so the rest of what happened meanwhile stays.
+    if (!rawBase_.sameContent(request_)) {
+        QList<HTTPRequest> edited{next};
+        keepRequestIds(edited, {rawBase_});  // rows the text left as they were keep their ids
+        next = RequestEditMerge::apply(rawBase_, edited.first(), request_);
+    }
     setRequest(next);
+}
+
+void RequestView::showRaw() {
+    rawBase_ = request_;
+    raw_->setText(HTTPFileFormat::serializeRequest(request_));
 }
 
 void RequestView::toggleHistory() {
@@ -344,7 +358,7 @@ void RequestView::followActiveRequest() {
     method_->setEnabled(!readOnly_);
     setNote({}, false);
     fill();
-    if (tab_ == Tab::raw && rawUntouched) raw_->setText(HTTPFileFormat::serializeRequest(request_));
+    if (tab_ == Tab::raw && rawUntouched) showRaw();
     // The Auth tab edits its own copy, which must not write an older version back.
     if (tab_ == Tab::auth) auth_->appear(request_);
 }

@@ -78,10 +78,13 @@ private:
     void refreshSendState();
     void followActiveRequest();
     void setNote(const QString& text, bool error);
+    // The Raw tab's text made from the working copy, which is remembered as the text's base.
+    void showRaw();
 
     AppState& app_;
     APICollectionFile file_;
     HTTPRequest request_;
+    HTTPRequest rawBase_;  // the version the Raw tab's text was made from
     Tab tab_ = Tab::body;
     bool readOnly_ = false;
     bool justCopied_ = false;

@@ -216,6 +216,21 @@ TEST_F(RequestViewFixture, RawTabShowsThisRequestAloneAndApplyKeepsItsIdentity) 
     EXPECT_EQ(onDisk[2].url, "https://example.com/3");
 }
 
+// Raw text being edited while the request changes elsewhere (typed in the send bar, or changed on
+// disk): Apply takes over what the text changed and keeps the rest of what happened meanwhile.
+TEST_F(RequestViewFixture, ApplyingRawTextKeepsWhatChangedWhileItWasEdited) {
+    view->setTab(RequestView::Tab::raw);
+    view->rawEditor()->editor()->setPlainText(view->rawEditor()->text().replace("{\"a\":1}", "{\"a\":2}"));
+    QTest::keyClick(view->urlField(), Qt::Key_End);
+    QTest::keyClicks(view->urlField(), "x");
+    dir.write("api/users.http", disk().replace("application/json\n", "application/json\nX-Outside: 1\n").toUtf8());
+    app.api().reload(QSet<QString>{"api/users.http"});
+    ASSERT_EQ(view->request().headers.size(), 2);
+    view->applyRaw();
+    EXPECT_EQ(disk().toStdString(), "### first\nGET https://example.com/1\n\n### second\nPOST https://example.com/2x\n"
+                      "Content-Type: application/json\nX-Outside: 1\n\n{\"a\":2}\n\n### third\nGET https://example.com/3\n");
+}
+
 TEST_F(RequestViewFixture, RawTextWithoutARequestIsExplainedAndKept) {
     view->setTab(RequestView::Tab::raw);
     const QString before = disk();
@@ -728,4 +743,24 @@ TEST(History, ARowWithTheKeyboardShowsIt) {
     EXPECT_EQ(QApplication::focusWidget(), popover.clearButton());
     QTest::keyClick(popover.clearButton(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), popover.rows()[0]);
+}
+
+// A send that ends while the keyboard is on an entry adds a row above it; the keyboard stays on
+// that entry, so Return still replays what the user chose.
+TEST(History, ASendEndingWhileAnEntryHasTheKeyboardLeavesItThere) {
+    AppState app;
+    HTTPRequest request;
+    for (const char* name : {"older", "newer"}) {
+        request.name = name;
+        app.history().record(request, "https://example.com", response(200));
+    }
+    HistoryPopover popover(app);
+    popover.show();
+    QApplication::setActiveWindow(&popover);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover, 60000));
+    popover.rows()[1]->setFocus(Qt::TabFocusReason);
+    request.name = "latest";
+    app.history().record(request, "https://example.com", response(500));
+    ASSERT_EQ(popover.rows().size(), 3);
+    EXPECT_EQ(QApplication::focusWidget(), popover.rows()[2]);
 }

@@ -141,37 +141,3 @@ TEST(Rewrap, LinesEditedWhileTheWalkGoesOnEndCountedRight) {
     waitWalked(f);
     expectRowsCounted(f);
 }
-
-// After a new font size the lines are laid out as a fresh editor lays them out at that size, also
-// those laid out before, moved by lines added above them, and scrolled away.
-TEST(Rewrap, ANewFontSizeWrapsLikeAFreshEditor) {
-    QString start;
-    for (int i = 0; i < 400; ++i) start += QStringLiteral("let value%1 = [%2];\n").arg(i).arg(QStringLiteral("1, 2, 3, ").repeated(i % 9));
-    EditorFixture f(start, QStringLiteral("main.js"));
-    QScrollBar* bar = f.view->verticalScrollBar();
-    for (int at = 0; at <= bar->maximum(); at += 40) {
-        bar->setValue(at);
-        EditorFixture::settle();
-    }
-    f.select(0);
-    f.type(QStringLiteral("\n").repeated(5));
-    bar->setValue(bar->maximum() / 2);
-    EditorFixture::settle();
-    const FontSize larger(19);
-    EditorFixture::settle();
-    waitWalked(f);
-    EditorFixture fresh(f.text(), QStringLiteral("main.js"));
-    int laidOut = 0;
-    QTextBlock mine = f.view->document()->firstBlock();
-    for (QTextBlock theirs = fresh.view->document()->firstBlock(); theirs.isValid(); theirs = theirs.next(), mine = mine.next()) {
-        ASSERT_TRUE(mine.isValid());
-        // The caret's up and down read a line's rows as held, before anything measures it.
-        if (mine.layout()->lineCount() == 0) continue;
-        ++laidOut;
-        const QRectF expected = fresh.view->document()->documentLayout()->blockBoundingRect(theirs);
-        EXPECT_EQ(mine.layout()->lineCount(), theirs.layout()->lineCount()) << "line " << mine.blockNumber();
-        EXPECT_EQ(mine.layout()->boundingRect().height(), theirs.layout()->boundingRect().height()) << "line " << mine.blockNumber();
-        EXPECT_EQ(f.view->document()->documentLayout()->blockBoundingRect(mine), expected);
-    }
-    EXPECT_GT(laidOut, 10);
-}

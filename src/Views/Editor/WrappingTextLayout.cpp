@@ -142,7 +142,6 @@ void WrappingTextLayout::walk() {
             recounted = true;
         }
     }
-    mostWalked_ = qMax(mostWalked_, qsizetype(walkedThisTurn_));
     walkAt_ = block.isValid() ? block.blockNumber() : -1;
     if (recounted) emit documentSizeChanged(documentSize());
 }

@@ -33,9 +33,8 @@ public:
     bool forgetting() const { return walkAt_ >= 0; }
     int walkStep() const { return walkStep_; }
     void setWalkStep(int blocks) { walkStep_ = qMax(1, blocks); }
-    // How many blocks those walks stepped on since the layout was made, and the most in one turn.
+    // How many blocks those walks stepped on since the layout was made.
     qsizetype walkedBlocks() const { return walked_; }
-    qsizetype mostWalkedInATurn() const { return mostWalked_; }
 
     // Lays out a line the display does not hold yet as it would lay out its block.
     void layOutDetached(QTextLayout& layout) const;
@@ -117,7 +116,6 @@ private:
     int walkedThisTurn_ = 0;
     bool turnAhead_ = false;  // a call on the next turn is queued: it starts that turn's step
     qsizetype walked_ = 0;
-    qsizetype mostWalked_ = 0;
 
     int blockCount_;
     qreal wrapWidth_ = 0;

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# Measures, in the real window, what wrapping every line again costs, and Kate's the same way in the
+# same run, each on its own virtual X display, after the program has come to rest on the file:
+#   narrower - the window made 1040 wide (its minimum), until idle
+#   wider    - then 1380 wide again, until idle
+#   font up  - the font one step larger (this editor: the settings window's size slider, one step
+#              right; Kate: Ctrl++), until idle
+#   font down - one step back (Left; Kate: Ctrl+-), until idle
+#   wrap     - Kate only (this editor always wraps and has no such switch): dynamic word wrap off and
+#              on again (F10), each until idle
+# For this editor also the longest stretch of each in which the window could not answer (its
+# BRIMEL_TURN_WATCH_MS log). SHOTS=prefix keeps pictures of the window at both widths.
+# Usage: scripts/measure-rewrap.sh CASE:MEGABYTES [brimel binary=build/bench/brimel]
+# CASE is a shape bench_text_shapes writes (code, words, numbers, hex, prose, cjk, minified, empty).
+# Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
+set -euo pipefail
+
+SPEC=${1:?CASE:MEGABYTES}
+BRIMEL=$(realpath "${2:-build/bench/brimel}")
+WORK=$(mktemp -d /tmp/measure-rewrap.XXXXXX)
+trap 'kill $(jobs -p) 2>/dev/null || true; [ -n "${KEEP_MEASURE:-}" ] || rm -rf "$WORK"' EXIT
+CASE=${SPEC%%:*}
+MB=${SPEC#*:}
+FILE="$WORK/sample.txt"
+[ "$CASE" != code ] || FILE="$WORK/sample.js"
+"$(dirname "$BRIMEL")/bench/bench_text_shapes" --write-sample="$CASE:$MB:$FILE"
+
+. "$(dirname "${BASH_SOURCE[0]}")/measure-window.sh"
+
+# Waits until the process's CPU use has been back at its rest rate for half a second; prints when
+# that quiet stretch began (as scripts/measure-editor.sh does).
+wait_idle() {
+    local pid=$1 rate=$2 samples=() times=() ticks
+    while :; do
+        ticks=$(cpu_ticks "$pid")
+        samples+=("$ticks"); times+=("$(now)")
+        local n=${#samples[@]}
+        if [ "$n" -gt 10 ]; then
+            local used=$((ticks - samples[n - 11]))
+            if [ "$used" -le $((rate / 2 + 2)) ]; then echo "${times[n - 11]}"; return; fi
+        fi
+        sleep 0.05
+    done
+}
+
+# Runs the keys or moves given, then prints how long until idle and, for this editor, the longest turn.
+timed() {
+    local label=$1; shift
+    local from to turn=""
+    from=$(now)
+    "$@"
+    to=$(wait_idle "$pid" "$rate")
+    [ "$name" != brimel ] || turn="  longest turn $(longest_turn "$name" "$from" "$to") ms"
+    python3 -c "print(f'{\"$name\":8} {\"$label\":10} to idle {$to - $from:7.3f} s$turn')"
+}
+
+resize_to() { xdotool windowsize --sync "$window" "$1" "$2" 2>/dev/null || xdotool windowsize "$window" "$1" "$2"; }
+
+settings_step() {
+    # The settings window takes the keys while open; its slider has the focus first.
+    xdotool key --window "$settings" "$1"
+}
+
+measure() {
+    local name=$1; shift
+    local xvfb
+    own_display
+    (exec "$@") >"$WORK/$name.log" 2>&1 &
+    pid=$!
+    # Empty lines show nothing to tell them apart by: their case waits for rest alone.
+    until [ "$CASE" = empty ] || text_visible "$pid"; do
+        kill -0 "$pid" 2>/dev/null || { echo "$name: exited before showing text" >&2; kill $xvfb; return 1; }
+        sleep 0.05
+    done
+    sleep 3
+    local quiet=0 a b
+    for _ in $(seq 600); do
+        a=$(cpu_ticks "$pid"); sleep 0.5; b=$(cpu_ticks "$pid")
+        if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
+        [ "$quiet" -lt 2 ] || break
+    done
+    a=$(cpu_ticks "$pid"); sleep 1; b=$(cpu_ticks "$pid")
+    rate=$((b - a))
+    local geometry
+    geometry=$(main_window "$pid")
+    window=${geometry%% *}
+    xdotool windowmove "$window" 0 0
+    resize_to 1380 880
+    wait_idle "$pid" "$rate" >/dev/null
+    xdotool mousemove 500 300 click 1
+    wait_idle "$pid" "$rate" >/dev/null
+    timed narrower resize_to 1040 720
+    [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-1040.png"
+    timed wider resize_to 1380 880
+    [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-1380.png"
+    if [ "$name" = brimel ]; then
+        xdotool key ctrl+comma
+        sleep 1
+        settings=$(xdotool search --onlyvisible --name "Settings" | tail -1)
+        wait_idle "$pid" "$rate" >/dev/null
+        timed "font up" settings_step Right
+        [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-font.png"
+        timed "font down" settings_step Left
+    else
+        timed "font up" xdotool key ctrl+plus
+        [ -z "${SHOTS:-}" ] || import -display "$DISPLAY" -window root "$SHOTS-$name-font.png"
+        timed "font down" xdotool key ctrl+minus
+        timed "wrap off" xdotool key F10
+        timed "wrap on" xdotool key F10
+    fi
+    kill -9 "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    kill $xvfb 2>/dev/null || true
+}
+
+echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE"), case $CASE"
+CONFIG="$WORK/config"
+mkdir -p "$CONFIG/brimel"
+VERSION=$(sed -n 's/^project([^ ]* VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
+python3 - "$CONFIG/brimel/settings.json" "$FILE" "$VERSION" <<'PY'
+import json, sys
+path, file, version = sys.argv[1:]
+json.dump({"ziduduzovu.onboarded": True, "ziduduzovu.lastSeenVersion": version,
+           "ziduduzovu.session.docs": [file], "ziduduzovu.session.active": file}, open(path, "w"))
+PY
+[ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure brimel "$BRIMEL"
+KCONFIG="$WORK/kconfig"
+mkdir -p "$KCONFIG"
+printf '[Kate Plugins]\nlspclientplugin=false\n' > "$KCONFIG/katerc"
+[ -n "${SKIP_KATE:-}" ] || XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "$FILE"

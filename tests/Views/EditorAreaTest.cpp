@@ -59,6 +59,18 @@ TEST_F(EditorAreaTest, PaneShowsRequestThenDiffThenDocumentThenEmpty) {
     EXPECT_EQ(pane.subject().kind, Kind::document);
 }
 
+// Whatever it shows, the pane's content takes the pane's whole size, also after the pane is resized.
+TEST_F(EditorAreaTest, PaneContentFillsThePaneAtEverySize) {
+    EditorPaneView pane(&app);
+    pane.resize(500, 300);
+    pane.show();
+    open("a.py");
+    ASSERT_NE(pane.editor(), nullptr);
+    EXPECT_EQ(pane.editor()->geometry(), pane.rect());
+    pane.resize(900, 640);
+    EXPECT_EQ(pane.editor()->geometry(), QRect(0, 0, 900, 640));
+}
+
 TEST_F(EditorAreaTest, PaneRebuildsOnlyWhenTheIdentityChanges) {
     EditorPaneView pane(&app);
     app.setActiveDiff(change("x.txt"));

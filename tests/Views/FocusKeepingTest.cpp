@@ -159,4 +159,18 @@ TEST_F(FocusKeepingTest, HidingTheReplaceRowKeepsTheKeysInTheFindBar) {
     EXPECT_FALSE(app().activeDocument()->isDirty());
 }
 
+// Ctrl+W on the last tab with the keys in the text: they stay in the pane, not on the rail, where
+// the next Space would toggle a panel; the next document opened takes them again.
+TEST_F(FocusKeepingTest, ClosingTheLastTabKeepsTheKeysInThePane) {
+    press(Qt::Key_W, Qt::ControlModifier);
+    press(Qt::Key_W, Qt::ControlModifier);
+    ASSERT_TRUE(app().documents().isEmpty());
+    QApplication::processEvents();
+    EXPECT_TRUE(focused() && (focused() == root()->pane() || root()->pane()->isAncestorOf(focused()))) << describe(focused());
+    press(Qt::Key_Space);
+    EXPECT_EQ(app().sidebar(), SidebarPanel::explorer);
+    press(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return editor() && focused() == editor(); }));
+}
+
 } // namespace

@@ -403,6 +403,7 @@ TEST(FileNode, AShownFolderWhoseEntryChangedIsListedAgain) {
     const QString closed = dir.mkdir("closed");
     dir.write("closed/x.txt", "");
     dir.write("file.txt", "");
+    dir.write("shut/never-listed.txt", "");
     ASSERT_EQ(::chmod(QFile::encodeName(closed).constData(), 0), 0);
     FileNode node(dir.path());
     node.loadChildren();
@@ -412,15 +413,17 @@ TEST(FileNode, AShownFolderWhoseEntryChangedIsListedAgain) {
     ASSERT_EQ(names(*child(node, "closed")), QStringList());
     ASSERT_EQ(::chmod(QFile::encodeName(closed).constData(), 0755), 0);
     // One by one, and in a burst.
-    QSet<QString> burst{"closed", "file.txt"};
+    QSet<QString> burst{"closed", "file.txt", "shut"};
     for (int i = 0; i < 20; ++i) burst << QString("gone%1").arg(i);
-    for (const QSet<QString>& changed : {QSet<QString>{"closed", "file.txt"}, burst}) {
+    for (const QSet<QString>& changed : {QSet<QString>{"closed", "file.txt", "shut"}, burst}) {
         QThreadPool::globalInstance()->waitForDone();
         const quint64 before = FileNode::entriesRead();
         node.applyChanges(changed);
         EXPECT_TRUE(testing_support::waitUntil([&] { return names(*child(node, "closed")) == QStringList{"x.txt"}; }));
         QThreadPool::globalInstance()->waitForDone();
-        EXPECT_EQ(FileNode::entriesRead() - before, quint64(changed.size()) + 1);  // each name, and the folder's one entry
+        // Each name, and the one entry of the folder listed again; a folder never opened stays unlisted.
+        EXPECT_EQ(FileNode::entriesRead() - before, quint64(changed.size()) + 1);
+        EXPECT_FALSE(child(node, "shut")->children().has_value());
         QFile::remove(dir.file("closed/x.txt"));
         node.applyChanges({"closed/x.txt"});
         dir.write("closed/x.txt", "");

@@ -12,12 +12,7 @@ namespace {
 bool isBlank(QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; }
 } // namespace
 
-QString trimBlanks(const QString& text) {
-    qsizetype from = 0, to = text.size();
-    while (from < to && isBlank(text[from])) ++from;
-    while (to > from && isBlank(text[to - 1])) --to;
-    return text.sliced(from, to - from);
-}
+QString trimBlanks(const QString& text) { return preview(text, text.size()); }
 
 QString preview(const QString& line, qsizetype limit) {
     qsizetype from = 0, to = line.size();

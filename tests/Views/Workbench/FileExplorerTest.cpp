@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QStandardPaths>
 #include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -545,3 +546,20 @@ TEST_F(FileExplorerTest, ArrowsWalkTheTreeAndReturnOpens) {
 } // namespace
 
 #include "FileExplorerTest.moc"
+
+namespace {
+// A folder that could not be read when it was expanded shows what it holds once its mode lets it
+// be read, with no other change on disk to bring it.
+TEST_F(FileExplorerTest, AFolderThatBecomesReadableShowsItsEntries) {
+    const QString closed = dir.mkdir("proj/closed");
+    dir.write("proj/closed/inside.txt", "x");
+    ASSERT_EQ(::chmod(QFile::encodeName(closed).constData(), 0), 0);
+    openProject();
+    ::setfsuid(::geteuid() == 0 ? 65534 : ::geteuid());  // modes hold for root too on this thread
+    row("proj/closed").activate();
+    ::setfsuid(::geteuid());
+    EXPECT_EQ(rowOf("proj/closed/inside.txt"), -1);
+    ASSERT_EQ(::chmod(QFile::encodeName(closed).constData(), 0755), 0);
+    EXPECT_TRUE(waitUntil([&] { return rowOf("proj/closed/inside.txt") != -1; }));
+}
+} // namespace

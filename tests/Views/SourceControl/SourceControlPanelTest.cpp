@@ -358,6 +358,25 @@ TEST_F(SourceControlPanelTest, ARowUnderTheRestingPointerKeepsItsActionsAcrossAR
     }
 }
 
+// The row whose diff the window shows is drawn with the active fill, and only while it is shown.
+TEST_F(SourceControlPanelTest, TheRowOfTheShownDiffIsDrawnActive) {
+    makeRepository(folder);
+    folder.write("README.md", "changed\n");
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    ChangeListView* list = panel.changeList();
+    const QPoint below(10, list->viewport()->height() - 2);  // no row under the pointer
+    QHoverEvent away(QEvent::HoverMove, below, list->viewport()->mapToGlobal(below), below);
+    QCoreApplication::sendEvent(list->viewport(), &away);
+    const QRect rect = list->rowRect(row(panel, "README.md"));
+    const QImage plain = list->viewport()->grab(rect).toImage();
+    app->setActiveDiff(change(panel, "README.md"));
+    EXPECT_TRUE(list->viewport()->grab(rect).toImage() != plain);
+    app->setActiveDiff(std::nullopt);
+    EXPECT_TRUE(list->viewport()->grab(rect).toImage() == plain);
+}
+
 TEST_F(SourceControlPanelTest, ALongBranchNameIsShortenedInsideTheChipRatherThanCutAtItsEdges) {
     makeRepository(folder);
     const QString name = "feature/a-branch-name-far-too-long-for-the-chip-2999";

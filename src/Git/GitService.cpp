@@ -253,7 +253,14 @@ void GitService::continueCommands(const std::shared_ptr<CommandRun>& run) {
         request.environment.insert(QStringLiteral("GIT_TRACE2_EVENT"), run->trace->fileName());
     }
     if (run->network) request.stallTimeoutMs = g_networkStallLimitMs;
-    ChildProcess::start(request, this, [this, run, arguments](ChildProcess::Result result) {
+    // A command that changes the repository is never stopped half-way (a checkout, a hook), but
+    // one that takes long is named, since every later one waits for it.
+    auto slow = std::make_shared<bool>(false);
+    ChildProcess* child = ChildProcess::start(request, this, [this, run, arguments, slow](ChildProcess::Result result) {
+        if (*slow) {
+            slowWrite_.reset();
+            showReadState();
+        }
         if (run->ok && (result.startError || result.exitCode != 0)) {
             run->ok = false;
             const GitTrace::Reading trace = run->trace ? GitTrace::read(run->trace->fileName()) : GitTrace::Reading{};
@@ -262,6 +269,17 @@ void GitService::continueCommands(const std::shared_ptr<CommandRun>& run) {
         }
         continueCommands(run);
     });
+    if (!run->network) {
+        auto* timer = new QTimer(child);
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, this, [this, slow, command = arguments.mid(0, 2).join(u' ')] {
+            *slow = true;
+            slowWrite_ = QStringLiteral("“%1” has not finished after %2; later commands wait for it.")
+                             .arg(command, secondsText(g_readStallLimitMs));
+            showReadState();
+        });
+        timer->start(g_readStallLimitMs);
+    }
 }
 
 std::optional<QString> GitService::describeFailure(const QStringList& arguments, const ChildProcess::Result& result,
@@ -295,7 +313,8 @@ void GitService::attach(const QString& folder, Completion<> done) {
     gitDirWatcher_.reset();
     attachedFolder_ = folder;
     setLastError(std::nullopt);  // another folder's failure says nothing about this one
-    setReadError(std::nullopt);
+    readFailure_.reset();
+    showReadState();
     setBranch(std::nullopt);
     setChanges({});
     setIsRepo(false);
@@ -314,10 +333,12 @@ void GitService::attach(const QString& folder, Completion<> done) {
              if (!result.startError && (result.exitCode == 126 || result.exitCode == 127)) {
                  setLastError(ProcessText::firstNonBlankLine(ProcessText::decodeLossy(result.standardError))
                                   .value_or(QStringLiteral("git could not be run.")));
-                 setReadError(lastError_);
+                 readFailure_ = lastError_;
+                 showReadState();
              } else if (result.stalled || (!result.startError && result.exitCode < 0)) {
                  // No answer is no answer about the folder either.
-                 setReadError(readFailure(QStringLiteral("git rev-parse"), result));
+                 readFailure_ = readFailure(QStringLiteral("git rev-parse"), result);
+                 showReadState();
              }
              if (result.startError || result.exitCode != 0 || top.isEmpty() || !QDir::isAbsolutePath(top)) {
                  done();
@@ -438,8 +459,11 @@ void GitService::publish(const ParsedReading& parsed) {
         // Without an upstream there is no count: nothing ahead, nothing behind.
         setAheadBehind(parsed.status.ahead, parsed.status.behind);
     }
-    setReadError(parsed.failure);
+    readFailure_ = parsed.failure;
+    showReadState();
 }
+
+void GitService::showReadState() { setReadError(readFailure_ ? readFailure_ : slowWrite_); }
 
 // MARK: parsers
 

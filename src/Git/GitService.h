@@ -44,7 +44,8 @@ public:
     const QList<GitFileChange>& changes() const { return changes_; }
     const std::optional<QString>& lastError() const { return lastError_; }
     // Why the repository's state could not be read (git stopped, killed or failing on a damaged
-    // repository); absent once a read succeeds. What was read before stays published meanwhile.
+    // repository), or which command is taking long while later ones wait for it; absent once a
+    // read succeeds and no command is slow. What was read before stays published meanwhile.
     const std::optional<QString>& readError() const { return readError_; }
     const QList<GitBranchInfo>& branches() const { return branches_; }
     int stashCount() const { return stashCount_; }
@@ -207,6 +208,7 @@ private:
     void setChanges(const QList<GitFileChange>& value);
     void setLastError(const std::optional<QString>& value);
     void setReadError(const std::optional<QString>& value);
+    void showReadState();
     void setBranches(const QList<GitBranchInfo>& value);
     void setStashCount(int value);
     void setAheadBehind(int ahead, int behind);
@@ -217,6 +219,8 @@ private:
     QList<GitFileChange> changes_;
     std::optional<QString> lastError_;
     std::optional<QString> readError_;
+    std::optional<QString> readFailure_;  // of the last read of the state
+    std::optional<QString> slowWrite_;    // the command that has run too long, while it runs
     QList<GitBranchInfo> branches_;
     int stashCount_ = 0;
     int aheadBy_ = 0;

@@ -11,7 +11,7 @@ using testing_support::waitUntil;
 
 namespace {
 
-// A git on the path that, while FAKE_FLAG names a file that exists, kills itself or hangs (as
+// A git on the path that, while FAKE_FLAG names a file that exists, kills itself, hangs or is slow (as
 // FAKE_MODE says) when asked for the command named by FAKE_COMMAND; otherwise the real one.
 class GitChildTroubleTest : public ::testing::Test {
 protected:
@@ -24,6 +24,7 @@ protected:
                    "for a in \"$@\"; do\n"
                    "  if [ \"$a\" = \"$FAKE_COMMAND\" ] && [ -e \"$FAKE_FLAG\" ]; then\n"
                    "    if [ \"$FAKE_MODE\" = hang ]; then exec sleep 600; fi\n"
+                   "    if [ \"$FAKE_MODE\" = slow ]; then sleep \"$FAKE_SLEEP\"; break; fi\n"
                    "    kill -9 $$\n"
                    "  fi\n"
                    "done\n"
@@ -131,6 +132,28 @@ TEST_F(GitChildTroubleTest, ADiffThatHangsIsStoppedAndSaysSo) {
     EXPECT_EQ(text, GitService::stallMessage("git diff", 1500));
     behave();
     EXPECT_TRUE(await<QString>([&](auto d) { svc.diff(svc.changes().first(), d); }, 120000).contains("+changed"));
+}
+
+// A command that changes the repository is never stopped half-way, but one that takes long is
+// named while it runs, and the refreshes meanwhile keep naming it.
+TEST_F(GitChildTroubleTest, ACommandThatTakesLongIsNamedUntilItEnds) {
+    const ReadStallLimit limit(1000);
+    awaitDone([&](Completion<> d) { svc.attach(work, d); });
+    qputenv("FAKE_SLEEP", "4");
+    misbehave("add", "slow");
+    std::optional<bool> staged;
+    svc.stageAll([&](bool ok) { staged = ok; });
+    ASSERT_TRUE(waitUntil([&] { return svc.readError().has_value(); }, 120000));
+    EXPECT_FALSE(staged.has_value());
+    const QString notice = *svc.readError();
+    EXPECT_TRUE(notice.contains("“git add” has not finished")) << notice.toStdString();
+    refresh();
+    EXPECT_EQ(svc.readError(), notice);
+    ASSERT_TRUE(waitUntil([&] { return staged.has_value(); }, 120000));
+    EXPECT_TRUE(*staged);
+    EXPECT_FALSE(svc.readError());
+    EXPECT_EQ(svc.changes().first().staged, u'M');
+    qunsetenv("FAKE_SLEEP");
 }
 
 TEST_F(GitChildTroubleTest, ACommitMessageTooLongForOneArgumentIsCommittedWhole) {

@@ -592,11 +592,13 @@ TEST_F(GitServiceTest, WithoutGitOnThePathARepositorySaysWhyItCannotBeRead) {
     EXPECT_FALSE(svc.isRepo());
     ASSERT_TRUE(svc.lastError()) << "not being able to run git is not the same as having no repository";
     EXPECT_TRUE(svc.lastError()->contains("git")) << svc.lastError()->toStdString();
+    EXPECT_EQ(svc.readError(), svc.lastError()) << "said where the repository's state would show";
 
     qputenv("PATH", savedPath);
     attach(work);
     EXPECT_TRUE(svc.isRepo());
     EXPECT_FALSE(svc.lastError()) << "the failure was no part of this reading";
+    EXPECT_FALSE(svc.readError());
 }
 
 // A commit message needs the start of the staged diff: a huge staged file must not be read whole

@@ -1,6 +1,7 @@
 #include "Views/SourceControl/ChangeListView.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -35,6 +36,7 @@ void ChangeListView::setChanges(const QList<GitFileChange>& changes) {
     if (!model_.setChanges(changes)) return;
     anchor_ = top;
     placeHeaders();
+    hoverAgain();
     if (kept) {
         const int row = model_.rowOf(kept->first, kept->second);
         if (row >= 0) setCurrentIndex(model_.index(row));
@@ -94,6 +96,17 @@ void ChangeListView::keepAnchor() {
     }
     const Anchor anchor = *std::exchange(anchor_, std::nullopt);
     bar->setValue(bar->value() + placed.top() - anchor.offset);
+    hoverAgain();
+}
+
+void ChangeListView::hoverAgain() {
+    // A new list forgets the row under the pointer; a pointer at rest would not tell it again
+    // until it moved, and the row's actions would give way to its badge meanwhile.
+    const QPoint global = QCursor::pos();
+    if (!isVisible() || QApplication::widgetAt(global) != viewport()) return;
+    const QPointF at = viewport()->mapFromGlobal(global);
+    QHoverEvent move(QEvent::HoverMove, at, global, at);
+    QCoreApplication::sendEvent(viewport(), &move);
 }
 
 void ChangeListView::updateGeometries() {

@@ -61,6 +61,7 @@ private:
     };
     std::optional<Anchor> topChange() const;
     void keepAnchor();
+    void hoverAgain();
 
     void syncDelegate();
     void placeHeaders();

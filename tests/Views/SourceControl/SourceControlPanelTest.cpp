@@ -1,5 +1,6 @@
 #include <QAbstractButton>
 #include <QFileInfo>
+#include <QHoverEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -320,6 +321,60 @@ TEST_F(SourceControlPanelTest, ARefreshKeepsTheChangeAtTheTopOfALongListInPlace)
     EXPECT_EQ(panel.sectionTitles(), QStringList({"STAGED CHANGES", "CHANGES"}));
     EXPECT_EQ(list->indexAt(top).data().toString(), shown);
     EXPECT_EQ(list->visualRect(list->indexAt(top)).top(), offset);
+}
+
+// The pointer resting on a row while refreshes arrive: the row keeps showing its actions, as it
+// did before the refresh, rather than its badge until the pointer moves.
+TEST_F(SourceControlPanelTest, ARowUnderTheRestingPointerKeepsItsActionsAcrossARefresh) {
+    makeRepository(folder);
+    folder.write("README.md", "changed\n");
+    folder.write("src/app.py", "changed\n");
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel, 60000));
+    ChangeListView* list = panel.changeList();
+    const int r = row(panel, "README.md");
+    ASSERT_GE(r, 0);
+    const QRect rect = list->rowRect(r);
+    // The pointer moves as the window system tells it: below the rows, then to rest over the row.
+    const auto moveTo = [&](const QPoint& at) {
+        QCursor::setPos(list->viewport()->mapToGlobal(at));
+        QHoverEvent move(QEvent::HoverMove, at, list->viewport()->mapToGlobal(at), at);
+        QCoreApplication::sendEvent(list->viewport(), &move);
+    };
+    moveTo(QPoint(rect.center().x(), list->viewport()->height() - 2));
+    const QImage plain = list->viewport()->grab(rect).toImage();
+    moveTo(rect.center() + QPoint(7, 1));
+    ASSERT_TRUE(waitUntil([&] { return list->viewport()->grab(rect).toImage() != plain; }, 60000)) << "hover shows";
+    const QImage hovered = list->viewport()->grab(rect).toImage();
+
+    for (int i = 0; i < 3; ++i) {
+        folder.write(QString("new%1.txt").arg(i), "x\n");
+        refreshed(*app);
+        ASSERT_EQ(list->rowRect(row(panel, "README.md")), rect);
+        EXPECT_TRUE(list->viewport()->grab(rect).toImage() == hovered) << "refresh " << i;
+    }
+}
+
+// The row whose diff the window shows is drawn with the active fill, and only while it is shown.
+TEST_F(SourceControlPanelTest, TheRowOfTheShownDiffIsDrawnActive) {
+    makeRepository(folder);
+    folder.write("README.md", "changed\n");
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    ChangeListView* list = panel.changeList();
+    const QPoint below(10, list->viewport()->height() - 2);  // no row under the pointer
+    QHoverEvent away(QEvent::HoverMove, below, list->viewport()->mapToGlobal(below), below);
+    QCoreApplication::sendEvent(list->viewport(), &away);
+    const QRect rect = list->rowRect(row(panel, "README.md"));
+    const QImage plain = list->viewport()->grab(rect).toImage();
+    app->setActiveDiff(change(panel, "README.md"));
+    EXPECT_TRUE(list->viewport()->grab(rect).toImage() != plain);
+    app->setActiveDiff(std::nullopt);
+    EXPECT_TRUE(list->viewport()->grab(rect).toImage() == plain);
 }
 
 TEST_F(SourceControlPanelTest, ALongBranchNameIsShortenedInsideTheChipRatherThanCutAtItsEdges) {

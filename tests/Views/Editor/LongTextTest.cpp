@@ -624,3 +624,73 @@ TEST(FillingTheDisplay, RunsJoinedAfterwardsCountARowPerLine) {
     EXPECT_EQ(f.view->document()->lineCount(), f.editor().lineCount());
     EXPECT_EQ(f.editor().lineCount(), 40'001);
 }
+
+// A Replace All (and its undo) made while a long text is still going into the display puts no more
+// into the display at once than a step of filling it, however long the text: the rest goes in a
+// step at a time as before, already replaced.
+TEST(FillingTheDisplay, AReplaceAllBeforeTheTextIsShownGoesInAStepAtATime) {
+    const auto unitsShownAtOnce = [](int lines) {
+        const QString line = QStringLiteral("alpha kilo beta\n");
+        const QString text = line.repeated(lines);
+        const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kilogram"));
+        EditorFixture f = unsettled(text);
+        EXPECT_FALSE(f.editor().isFullyShown());
+        f.find.setCaseSensitive(true);
+        f.find.setReplacement(QStringLiteral("kilogram"));
+        f.find.setQuery(QStringLiteral("kilo"));
+        qsizetype added = 0;
+        QObject::connect(f.view->document(), &QTextDocument::contentsChange, [&](int, int, int units) { added += units; });
+        const auto shownBy = [&](const std::function<void()>& action) {
+            added = 0;
+            action();
+            return added;
+        };
+        qsizetype most = shownBy([&] { f.find.engine()->replaceAll(); });
+        EXPECT_TRUE(f.text() == replaced);
+        most = qMax(most, shownBy([&] { f.undo(); }));
+        EXPECT_TRUE(f.text() == text);
+        most = qMax(most, shownBy([&] { f.editor().redo(); }));
+        EXPECT_TRUE(f.text() == replaced);
+        // Shown whole, and any catching up of the display done.
+        const auto waitDone = [&] {
+            waitShown(f);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !f.editor().isBusy(); }, 120000));
+        };
+        waitDone();
+        expectDisplayOf(f, replaced);
+        f.undo();
+        waitDone();
+        expectDisplayOf(f, text);
+        return most;
+    };
+    const qsizetype shorter = unitsShownAtOnce(32 * 1024), longer = unitsShownAtOnce(256 * 1024);
+    // A step is 256 K units at most.
+    work_bounds::expectFlat(shorter, longer, 256 * 1024);
+}
+
+// The same with the first match far into what is shown, a match starting each line (so one starts
+// where the display ends) and CR LF endings: the display ends up exactly the text.
+TEST(FillingTheDisplay, AReplaceAllBeforeTheTextIsShownLeavesTheDisplayExact) {
+    QString text;
+    for (int i = 0; i < 1000; ++i) text += QStringLiteral("plain %1\r\n").arg(i);
+    for (int i = 0; i < 100000; ++i) text += QStringLiteral("kilo %1%2").arg(i).arg(i % 3 ? u"\n" : u"\r\n");
+    const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("kg"));
+    EditorFixture f = unsettled(text);
+    ASSERT_FALSE(f.editor().isFullyShown());
+    f.find.setCaseSensitive(true);
+    f.find.setReplacement(QStringLiteral("kg"));
+    f.find.setQuery(QStringLiteral("kilo"));
+    f.find.engine()->replaceAll();
+    EXPECT_TRUE(f.text() == replaced);
+    EXPECT_FALSE(f.editor().isFullyShown());
+    f.undo();
+    EXPECT_TRUE(f.text() == text);
+    f.editor().redo();
+    waitShown(f);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.editor().isBusy(); }, 120000));
+    expectDisplayOf(f, replaced);
+    EXPECT_EQ(f.editor().lineCount(), 101001);
+    f.undo();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.editor().isBusy(); }, 120000));
+    expectDisplayOf(f, text);
+}

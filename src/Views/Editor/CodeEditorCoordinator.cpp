@@ -911,8 +911,8 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
             folding_->releaseFrom(first.blockNumber());
             cutDisplayBackTo(toExact(first.position()));
             if (!showing_.isActive()) showing_.start(0, this);
-            // A span from the text's very start: nothing is shown before it.
-            if (range.location == shownTo_ && (origin == Origin::undo || firstEditable() == 0)) {
+            // A span from the text's very start: nothing is shown before it, nor can it join a line end.
+            if (range.location == 0 && (origin == Origin::undo || firstEditable() == 0)) {
                 if (!applyUnshown(range, span, after, origin)) return false;
                 if (origin != Origin::undo) history_.replaceLast(parts);
                 return true;

@@ -331,6 +331,12 @@ void CodeEditorCoordinator::showUpTo(qsizetype end, bool announce) {
 }
 
 void CodeEditorCoordinator::refillFrom(qsizetype lineStart) {
+    cutDisplayBackTo(lineStart);
+    showUpTo(nextShowEnd(shownTo_));
+    if (!showing_.isActive()) showing_.start(0, this);
+}
+
+void CodeEditorCoordinator::cutDisplayBackTo(qsizetype lineStart) {
     QTextDocument* display = view_->document();
     mirroring_ = true;
     QTextCursor cursor(display);
@@ -341,8 +347,6 @@ void CodeEditorCoordinator::refillFrom(qsizetype lineStart) {
     text_.ungroupFrom(lineStart);
     shownTo_ = countedTo_ = lineStart;
     unshownBreaks_ = 0;
-    showUpTo(nextShowEnd(shownTo_));
-    if (!showing_.isActive()) showing_.start(0, this);
 }
 
 void CodeEditorCoordinator::showAll() {
@@ -876,6 +880,24 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         const TextRange range{from + prefix, old.size() - prefix - suffix};
         span.truncate(span.size() - suffix);
         span.remove(0, prefix);  // its start moves on: nothing is copied
+        // While the display is still being filled, a span reaching past what it holds would first be
+        // shown whole, in one turn: the display goes back to before the span's first line instead,
+        // and the filling goes on from there with the span already changed.
+        if (!isFullyShown() && range.location <= shownTo_ && range.end() > shownTo_) {
+            QTextDocument* display = view_->document();
+            QTextBlock first = display->findBlock(int(toDisplay(range.location)));
+            // The span must begin past the first unit not shown: a line starting with it goes too.
+            if (toExact(first.position()) == range.location && first.previous().isValid()) first = first.previous();
+            folding_->releaseFrom(first.blockNumber());
+            cutDisplayBackTo(toExact(first.position()));
+            if (!showing_.isActive()) showing_.start(0, this);
+            // A span from the text's very start: nothing is shown before it, nor can it join a line end.
+            if (range.location == 0 && (origin == Origin::undo || firstEditable() == 0)) {
+                if (!applyUnshown(range, span, after, origin)) return false;
+                if (origin != Origin::undo) history_.replaceLast(parts);
+                return true;
+            }
+        }
         if (!apply(range, span, after, origin)) return false;
         // apply() recorded one change; the history keeps the parts instead.
         if (origin != Origin::undo && origin != Origin::external) history_.replaceLast(parts);

@@ -266,6 +266,8 @@ private:
     bool layHighlightPoints();
     // Cuts the display back to `lineStart` (exact) and shows the text from there a step at a time.
     void refillFrom(qsizetype lineStart);
+    // Takes the display back to the line starting there, which is then the first not shown.
+    void cutDisplayBackTo(qsizetype lineStart);
     // Shows the text a step at a time until the display holds `exactEnd`.
     void showThrough(qsizetype exactEnd);
     // True when `exactEnd` lies so far past what is shown that showing it now would stall the window.

@@ -624,3 +624,83 @@ TEST(FillingTheDisplay, RunsJoinedAfterwardsCountARowPerLine) {
     EXPECT_EQ(f.view->document()->lineCount(), f.editor().lineCount());
     EXPECT_EQ(f.editor().lineCount(), 40'001);
 }
+
+// A Replace All (and its undo) made while a long text is still going into the display puts no more
+// into the display at once than a step of filling it, however long the text: the rest goes in a
+// step at a time as before, already replaced.
+TEST(FillingTheDisplay, AReplaceAllBeforeTheTextIsShownGoesInAStepAtATime) {
+    const auto unitsShownAtOnce = [](int lines) {
+        // A change from the text's very start.
+        const QString line = QStringLiteral("kilo alpha beta\n");
+        const QString text = line.repeated(lines);
+        const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("Kilogram"));
+        EditorFixture f = unsettled(text);
+        EXPECT_FALSE(f.editor().isFullyShown());
+        f.find.setCaseSensitive(true);
+        f.find.setReplacement(QStringLiteral("Kilogram"));
+        f.find.setQuery(QStringLiteral("kilo"));
+        qsizetype added = 0;
+        // Heard only while this test runs: a long display is freed after the editor goes.
+        QObject listening;
+        QObject::connect(f.view->document(), &QTextDocument::contentsChange, &listening, [&](int, int, int units) { added += units; });
+        const auto shownBy = [&](const std::function<void()>& action) {
+            added = 0;
+            action();
+            return added;
+        };
+        qsizetype most = shownBy([&] { f.find.engine()->replaceAll(); });
+        EXPECT_TRUE(f.text() == replaced);
+        most = qMax(most, shownBy([&] { f.undo(); }));
+        EXPECT_TRUE(f.text() == text);
+        most = qMax(most, shownBy([&] { f.editor().redo(); }));
+        EXPECT_TRUE(f.text() == replaced);
+        // Shown whole, and any catching up of the display done.
+        const auto waitDone = [&] {
+            waitShown(f);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !f.editor().isBusy(); }, 120000));
+        };
+        waitDone();
+        expectDisplayOf(f, replaced);
+        f.undo();
+        waitDone();
+        expectDisplayOf(f, text);
+        return most;
+    };
+    const qsizetype shorter = unitsShownAtOnce(32 * 1024), longer = unitsShownAtOnce(256 * 1024);
+    // A step is 256 K units at most.
+    work_bounds::expectFlat(shorter, longer, 256 * 1024);
+}
+
+// The same with the first change far into what is shown, a change starting each line (so one starts
+// where the display ends) that puts a line feed after a carriage return, and mixed line endings: the
+// display ends up exactly the text.
+TEST(FillingTheDisplay, AReplaceAllBeforeTheTextIsShownLeavesTheDisplayExact) {
+    QString text;
+    for (int i = 0; i < 1000; ++i) text += QStringLiteral("plain %1\r").arg(i);
+    for (int i = 0; i < 100000; ++i) text += QStringLiteral("kilo %1%2").arg(i).arg(i % 3 == 0 ? u"\r\n" : i % 3 == 1 ? u"\r" : u"\n");
+    const QString replaced = QString(text).replace(QStringLiteral("kilo"), QStringLiteral("\nKg"));
+    EditorFixture f = unsettled(text);
+    ASSERT_FALSE(f.editor().isFullyShown());
+    f.find.setCaseSensitive(true);
+    f.find.setReplacement(QStringLiteral("\nKg"));
+    f.find.setQuery(QStringLiteral("kilo"));
+    qsizetype added = 0;
+    // Heard only while this test runs: a long display is freed after the editor goes.
+    QObject listening;
+    QObject::connect(f.view->document(), &QTextDocument::contentsChange, &listening, [&](int, int, int units) { added += units; });
+    f.find.engine()->replaceAll();
+    EXPECT_TRUE(f.text() == replaced);
+    EXPECT_FALSE(f.editor().isFullyShown());
+    EXPECT_LE(added, 256 * 1024) << "a step at most";
+    f.undo();
+    EXPECT_TRUE(f.text() == text);
+    f.editor().redo();
+    waitShown(f);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.editor().isBusy(); }, 120000));
+    expectDisplayOf(f, replaced);
+    EXPECT_EQ(f.editor().lineCount(), Lines::breakCount(replaced) + 1);
+    f.undo();
+    waitShown(f);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.editor().isBusy(); }, 120000));
+    expectDisplayOf(f, text);
+}

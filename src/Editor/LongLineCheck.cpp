@@ -14,7 +14,13 @@ namespace {
 // Looks at the lines whose first lengthening part is in [first, last): a line's parts past `last`
 // are taken with it, so a line whose parts two runs share is judged whole by the run it starts in.
 bool growsIn(const ExactText& text, const QList<EditHistory::Part>& parts, qsizetype first, qsizetype last) {
+    // The parts of a long text lie far apart: the line of each is asked of memory a few parts ahead
+    // of its turn, so that those waits overlap rather than follow one another.
+    constexpr qsizetype kReadAhead = 16;
+    qsizetype asked = first;
     for (qsizetype i = first; i < last;) {
+        for (asked = qMax(asked, i + 1); asked < qMin(parts.size(), i + kReadAhead); ++asked)
+            __builtin_prefetch(text.run(parts[asked].location).data());
         if (parts[i].inserted.size() <= parts[i].removed.size()) {
             ++i;
             continue;

@@ -67,6 +67,8 @@ TextEdit editRecord(const ExactText::Change& change, TextEdit::Point start) {
 
 // A text longer than this has its matches counted on another thread; a shorter one at once.
 constexpr qsizetype kCountHereUpTo = 256 * 1024;
+// How many matches ahead of the one a Replace All makes a part of its text is asked of memory.
+constexpr qsizetype kReadAhead = 16;
 // While they are counted, a new query's first match is looked for this far into the text, and the
 // matches to paint at most this far into what the screen shows.
 constexpr qsizetype kLookAheadWhileCounting = 64 * 1024;
@@ -1603,7 +1605,13 @@ void CodeEditorCoordinator::replaceAll() {
     };
     if (held) {
         const QString with = find_->replacement();
-        for (const TextRange& match : std::as_const(matches_)) add(match, with);
+        // The matches of a long text lie far apart: each one's text is asked of memory a few matches
+        // ahead of its turn, so that those waits overlap rather than follow one another.
+        const QList<TextRange>& matches = matches_;
+        for (qsizetype i = 0; i < matches.size(); ++i) {
+            if (i + kReadAhead < matches.size()) __builtin_prefetch(text_.run(matches[i + kReadAhead].location).data());
+            add(matches[i], with);
+        }
     } else {
         for (const RegularExpression::Replacement& r : *found) add(r.range, r.text);
     }

@@ -244,7 +244,9 @@ TEST_F(WelcomeViewTest, FramesAtRestRedrawTheGlassMiddleOnlyWhenItsBlurIsDue) {
     QCoreApplication::processEvents();
     card->removeEventFilter(&counter);
     EXPECT_GT(counter.paints, 0);  // its shadow and rim still lie over the moving backdrop
-    EXPECT_LE(counter.middlePaints, 1 + elapsed.elapsed() / GlassBackdrop::kDriftIntervalMs) << "of " << kFrames;
+    // Once an interval the due blur, and the one redraw asked for in case the backdrop stopped, which
+    // a slow turn can let land just after it.
+    EXPECT_LE(counter.middlePaints, 2 * (1 + elapsed.elapsed() / GlassBackdrop::kDriftIntervalMs)) << "of " << kFrames;
 }
 
 // ---

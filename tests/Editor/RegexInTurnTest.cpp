@@ -218,15 +218,3 @@ TEST(RegexInTurn, AKeyAScrollAQuoteOrACommentOpenerReadAsMuchInALargeTextAsInASm
         work_bounds::expectFlat(small.comment, large.comment, 512 * 1024);
     });
 }
-
-TEST(HighlighterRule, ProseInPlainTextAndMarkupWithoutATreeIsNotColoured) {
-    const QString text = "It's a test.\nDon't 'stop' at 42, call(x) or @here \"now\".\n";
-    for (CodeLanguage language : {CodeLanguage::plain, CodeLanguage::markdown})
-        for (const qsizetype size : {qsizetype(10), kPastTree})
-            EXPECT_TRUE(HighlighterRule::make(language, size)->ranges(text, TextRange{0, text.size()}).isEmpty())
-                << CodeLanguages::rawValue(language).toStdString() << " " << size;
-    EXPECT_TRUE(HighlighterRule::make(CodeLanguage::html, kPastTree)->ranges(text, TextRange{0, text.size()}).isEmpty());
-    // Below the limit markup with a grammar still gets its tree's colours.
-    const QString page = "<p id=\"x\">It's</p>";
-    EXPECT_FALSE(HighlighterRule::make(CodeLanguage::html, 10)->ranges(page, TextRange{0, page.size()}).isEmpty());
-}

@@ -468,7 +468,7 @@ TEST(ReplaceAllWork, EachTurnAfterwardsReadsABoundedStretchForColours) {
     QString text;
     for (int i = 0; text.size() < 4 * kStep; ++i)
         text += QStringLiteral("Item%1.prototype.get = function (k) {\n  return this.map[\"k%1\"]; // (\n};\n").arg(i);
-    EditorFixture f(text, QStringLiteral("code.sh"));
+    EditorFixture f(text, QStringLiteral("code.txt"));
     readyReplaceAll(f);
     const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
     ASSERT_NE(colours, nullptr);

@@ -31,8 +31,8 @@ struct Work {
 };
 
 Work workIn(text_shapes::Shape shape, qsizetype units) {
-    // As a shell script, so every shape, code too, is coloured by the regular-expression highlighter.
-    EditorFixture f(text_shapes::make(shape, units), QStringLiteral("shape-%1.sh").arg(text_shapes::name(shape)));
+    // As plain text, so every shape, code too, is coloured by the regular-expression highlighter.
+    EditorFixture f(text_shapes::make(shape, units), QStringLiteral("shape-%1.txt").arg(text_shapes::name(shape)));
     f.editor().showAll();
     const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
     EXPECT_NE(colours, nullptr);
@@ -96,7 +96,7 @@ TEST(WorkPerShape, AQuoteTypedWhileColourPointsAreStillLaidKeepsEveryTurnShort) 
     // The points laid meanwhile over the first megabytes no longer hold, and the turns laying them
     // on must not take up all of that again in one.
     constexpr qsizetype kMegabyte = 1024 * 1024;
-    EditorFixture f(text_shapes::make(text_shapes::Shape::prose, 12 * kMegabyte), "prose.sh", std::nullopt, false);
+    EditorFixture f(text_shapes::make(text_shapes::Shape::prose, 12 * kMegabyte), "prose.txt", std::nullopt, false);
     for (int turn = 0; turn < 6; ++turn) QApplication::processEvents();
     const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
     ASSERT_NE(colours, nullptr);
@@ -113,7 +113,7 @@ TEST(WorkPerShape, AQuoteTypedWhileColourPointsAreStillLaidKeepsEveryTurnShort) 
 TEST(WorkPerShape, KeysTypedSoonAfterOpeningWaitBehindNoTurnOfWorkLeftForLater) {
     // The turns after opening lay colour points up to where the keys go; each takes a megabyte of
     // scanning, which a key typed meanwhile would wait behind.
-    EditorFixture f(text_shapes::make(text_shapes::Shape::prose, 8 * 1024 * 1024), "prose.sh", std::nullopt, false);
+    EditorFixture f(text_shapes::make(text_shapes::Shape::prose, 8 * 1024 * 1024), "prose.txt", std::nullopt, false);
     f.editor().showAll();
     const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
     ASSERT_NE(colours, nullptr);
@@ -150,7 +150,7 @@ struct ReplaceWork {
 
 ReplaceWork replaceWorkIn(text_shapes::Shape shape, qsizetype units) {
     const QString original = text_shapes::make(shape, units);
-    EditorFixture f(original, QStringLiteral("shape-%1.sh").arg(text_shapes::name(shape)));
+    EditorFixture f(original, QStringLiteral("shape-%1.txt").arg(text_shapes::name(shape)));
     f.editor().showAll();
     f.settle();
     const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
@@ -214,8 +214,8 @@ namespace {
 // the save that follows has been written and the turns after it have laid colour points a step on.
 qsizetype keyThenSaveColouring(text_shapes::Shape shape, qsizetype units) {
     QTemporaryDir dir;
-    // As a shell script, so code too is coloured by the regular-expression highlighter.
-    const QString name = QStringLiteral("shape-%1.sh").arg(text_shapes::name(shape));
+    // As plain text, so code too is coloured by the regular-expression highlighter.
+    const QString name = QStringLiteral("shape-%1.txt").arg(text_shapes::name(shape));
     EditorFixture f(text_shapes::make(shape, units), name, dir.filePath(name));
     f.editor().showAll();
     const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
@@ -277,7 +277,7 @@ struct LongLineWork {
 };
 
 LongLineWork longLineWork(text_shapes::Shape shape, qsizetype units) {
-    EditorFixture f(text_shapes::make(shape, units), QStringLiteral("shape-%1.sh").arg(text_shapes::name(shape)));
+    EditorFixture f(text_shapes::make(shape, units), QStringLiteral("shape-%1.txt").arg(text_shapes::name(shape)));
     f.editor().showAll();
     const auto* colours = dynamic_cast<const RegexHighlighter*>(f.editor().highlighter());
     EXPECT_NE(colours, nullptr);

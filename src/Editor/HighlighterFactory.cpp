@@ -92,33 +92,33 @@ std::unique_ptr<SyntaxHighlighter> treeSitter(CodeLanguage language) {
     return TreeSitterHighlighter::create(grammar, CodeLanguages::rawValue(language));
 }
 
-std::unique_ptr<RegexHighlighter> regex(CodeLanguage language) {
+std::unique_ptr<RegexHighlighter> regex(CodeLanguage language, RegexHighlighter::Delimiting delimiting) {
     const QString slashes = QStringLiteral("//");
     switch (language) {
     case CodeLanguage::swift:
-        return std::make_unique<RegexHighlighter>(swiftKeywords(), swiftTypes(), slashes, true, false);
+        return std::make_unique<RegexHighlighter>(swiftKeywords(), swiftTypes(), slashes, true, false, delimiting);
     case CodeLanguage::javascript:
     case CodeLanguage::typescript:
-        return std::make_unique<RegexHighlighter>(scriptKeywords(), scriptTypes(), slashes, true, false);
+        return std::make_unique<RegexHighlighter>(scriptKeywords(), scriptTypes(), slashes, true, false, delimiting);
     case CodeLanguage::python:
-        return std::make_unique<RegexHighlighter>(pythonKeywords(), QStringList{}, std::nullopt, false, true);
+        return std::make_unique<RegexHighlighter>(pythonKeywords(), QStringList{}, std::nullopt, false, true, delimiting);
     case CodeLanguage::json:
-        return std::make_unique<RegexHighlighter>(words("true false null"), QStringList{}, std::nullopt, false, false);
+        return std::make_unique<RegexHighlighter>(words("true false null"), QStringList{}, std::nullopt, false, false, delimiting);
     case CodeLanguage::css:
-        return std::make_unique<RegexHighlighter>(QStringList{}, QStringList{}, std::nullopt, true, false);
+        return std::make_unique<RegexHighlighter>(QStringList{}, QStringList{}, std::nullopt, true, false, delimiting);
     case CodeLanguage::shell:
     case CodeLanguage::yaml:
-        return std::make_unique<RegexHighlighter>(shellKeywords(), QStringList{}, std::nullopt, false, true);
+        return std::make_unique<RegexHighlighter>(shellKeywords(), QStringList{}, std::nullopt, false, true, delimiting);
     case CodeLanguage::rust:
-        return std::make_unique<RegexHighlighter>(rustKeywords(), rustTypes(), slashes, true, false);
+        return std::make_unique<RegexHighlighter>(rustKeywords(), rustTypes(), slashes, true, false, delimiting);
     case CodeLanguage::go:
-        return std::make_unique<RegexHighlighter>(goKeywords(), goTypes(), slashes, true, false);
+        return std::make_unique<RegexHighlighter>(goKeywords(), goTypes(), slashes, true, false, delimiting);
     case CodeLanguage::markdown:
     case CodeLanguage::html:
     case CodeLanguage::plain:
         break;
     }
-    return std::make_unique<RegexHighlighter>(QStringList{}, QStringList{}, std::nullopt, false, false);
+    return std::make_unique<RegexHighlighter>(QStringList{}, QStringList{}, std::nullopt, false, false, delimiting);
 }
 
 std::unique_ptr<SyntaxHighlighter> make(CodeLanguage language) {

@@ -13,7 +13,8 @@ namespace HighlighterFactory {
 std::unique_ptr<SyntaxHighlighter> treeSitter(CodeLanguage language);
 
 // The regular-expression highlighter with the language's keyword and type lists and comment styles.
-std::unique_ptr<RegexHighlighter> regex(CodeLanguage language);
+std::unique_ptr<RegexHighlighter> regex(CodeLanguage language,
+                                        RegexHighlighter::Delimiting delimiting = RegexHighlighter::Delimiting::apart);
 
 // treeSitter(language), falling back to regex(language): what every editor and viewer uses.
 std::unique_ptr<SyntaxHighlighter> make(CodeLanguage language);

@@ -2,7 +2,8 @@
 // Which highlighter a text of a given size gets. A syntax tree takes about thirty bytes of memory per
 // character of text, so a text past kTreeLimit is coloured by the regular-expression highlighter,
 // whose memory does not grow with the text; below it a language's tree-sitter highlighter is used
-// wherever one can be built.
+// wherever one can be built. Standing in for a tree, the regular-expression highlighter reads
+// strings and comments in turn, so that its colours agree with the tree's.
 #include <QtGlobal>
 #include <memory>
 

@@ -56,12 +56,13 @@ bool inCallName(QChar c) { return c == u'_' || (c.unicode() < 128 && c.isLetterO
 } // namespace
 
 RegexHighlighter::RegexHighlighter(QStringList keywords, QStringList types, std::optional<QString> lineComment,
-                                   bool supportsBlockComment, bool supportsHashComment)
+                                   bool supportsBlockComment, bool supportsHashComment, Delimiting delimiting)
     : keywords_(std::move(keywords)),
       types_(std::move(types)),
       lineComment_(std::move(lineComment)),
       supportsBlockComment_(supportsBlockComment),
       supportsHashComment_(supportsHashComment),
+      delimiting_(delimiting),
       keywordRegex_(wordListRegex(keywords_)),
       typeRegex_(wordListRegex(types_)),
       lineCommentRegex_(lineComment_ ? RegularExpression::compile(RegularExpression::escapedPattern(*lineComment_) +
@@ -317,10 +318,13 @@ QList<SyntaxHighlighter::Span> RegexHighlighter::ranges(const QString& text, con
             for (const Span& span : matches)
                 if (span.range.intersects(range) || range.containsLocation(span.range.location)) spans.append(span);
     }
+    // Taken in turn, the string scan finds the comments as well.
     delimitedPass(Delimited::string, text, range, spans);
-    if (any && lineCommentRegex_) commentPass(*lineCommentRegex_, lineCommentSeen_, *lineComment_);
-    if (any && supportsHashComment_) commentPass(hashCommentRegex(), hashCommentSeen_, u"#");
-    if (supportsBlockComment_) delimitedPass(Delimited::blockComment, text, range, spans);
+    if (delimiting_ == Delimiting::apart) {
+        if (any && lineCommentRegex_) commentPass(*lineCommentRegex_, lineCommentSeen_, *lineComment_);
+        if (any && supportsHashComment_) commentPass(hashCommentRegex(), hashCommentSeen_, u"#");
+        if (supportsBlockComment_) delimitedPass(Delimited::blockComment, text, range, spans);
+    }
     const qsizetype moved = stringPoints_.moved() + blockCommentPoints_.moved();
     pointsMoved_ = moved - pointsMovedBefore_;
     pointsMovedBefore_ = moved;
@@ -450,7 +454,6 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
     constexpr qsizetype kPointSpacing = 16 * 1024;
     ResumePoints& points = kind == Delimited::string ? stringPoints_ : blockCommentPoints_;
     using ResumePoint = ResumePoints::Point;
-    const TokenRole role = kind == Delimited::string ? TokenRole::string : TokenRole::comment;
     const QChar* t = text.constData();
     const qsizetype n = text.size();
     // Asks for the text a step at a time as the scans go past what was asked for so far.
@@ -474,6 +477,33 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
     // to run out of text, so an opener typed above a long text without a closer is not followed to
     // its end at every look.
     const qsizetype reach = qMin(n, range.end() + kLookBack);
+
+    // Taken in turn, the string scan also stops at the comments, which hide the quotes in them.
+    const bool inTurn = kind == Delimited::string && delimiting_ == Delimiting::inTurn;
+    const char16_t lineFirst = inTurn && lineComment_ && !lineComment_->isEmpty() ? lineComment_->at(0).unicode() : 0;
+    const bool hash = inTurn && supportsHashComment_;
+    const bool block = inTurn && supportsBlockComment_;
+    // Whether an attempt may start at a character: a cheap look, made over whole blocks at a time.
+    const auto mayOpen = [&](char16_t c) {
+        return isQuote(c) || (inTurn && ((lineFirst && c == lineFirst) || (hash && c == u'#') || (block && c == u'/')));
+    };
+    enum class Opens { nothing, string, lineComment, blockComment };
+    const auto opensAt = [&](qsizetype i) {
+        const char16_t c = t[i].unicode();
+        if (isQuote(c)) return Opens::string;
+        if (!inTurn) return Opens::nothing;
+        if (hash && c == u'#') return Opens::lineComment;
+        if (lineFirst && c == lineFirst) {
+            readable(i + lineComment_->size());
+            if (QStringView(text).sliced(i).startsWith(*lineComment_)) return Opens::lineComment;
+        }
+        if (block && c == u'/' && i + 1 < n) {
+            readable(i + 2);
+            if (t[i + 1] == u'*') return Opens::blockComment;
+        }
+        return Opens::nothing;
+    };
+
     // A scan started afresh (fresh) lays no points: it is not known to be on the chain.
     const auto follow = [&](ResumePoint from, qsizetype stop, bool settling, bool fresh) {
         qsizetype p = from.position;
@@ -503,11 +533,11 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
                 for (; s + kBlock <= limit; s += kBlock) {
                     readable(s + kBlock);
                     bool any = false;
-                    for (qsizetype k = 0; k < kBlock; ++k) any |= isQuote(t[s + k].unicode());
+                    for (qsizetype k = 0; k < kBlock; ++k) any |= mayOpen(t[s + k].unicode());
                     if (any) break;
                 }
                 readable(qMin(limit, s + kBlock));
-                while (s < limit && !isQuote(t[s].unicode())) ++s;
+                while (s < limit && opensAt(s) == Opens::nothing) ++s;
                 if (s == n && (quoteFreeTail_.from < 0 || p < quoteFreeTail_.from)) quoteFreeTail_ = {p, 0, 0};
             } else {
                 s = findOnward(text, u"/*", p, qMin(n, limit + 1));
@@ -532,26 +562,37 @@ void RegexHighlighter::delimitedPass(Delimited kind, const QString& text, TextRa
             qsizetype reached = 0;
             std::optional<qsizetype> end;
             qsizetype read = 0;
-            if (kind == Delimited::string) {
+            const Opens opens = kind == Delimited::string ? opensAt(s) : Opens::blockComment;
+            const TokenRole found = opens == Opens::string ? TokenRole::string : TokenRole::comment;
+            if (opens == Opens::string) {
                 end = quotedAt(t, n, s, reached, read, qMin(reach, quoteFreeTail_.from < 0 ? n : quoteFreeTail_.from),
                                readable);
+            } else if (opens == Opens::lineComment) {
+                // To the end of its line; on a line longer than the scans look on, as far as they do.
+                const qsizetype lf = findOnward(text, u"\n", s, reach);
+                end = lf >= 0 ? lf : qMax(reach, s + 1);
+                reached = lf >= 0 ? lf + 1 : n + 1;
+                read = lf >= 0 ? lf + 1 : *end;
             } else if (s + 2 < noCloserFrom) {
                 const qsizetype closer = s + 2 < reach ? findOnward(text, u"*/", s + 2, reach) : -1;
                 if (closer >= 0) {
                     end = closer + 2;
                     reached = closer + 2;
+                    read = closer + 2;
                 } else {
                     noCloserFrom = s + 2;
                     reached = n + 1;
+                    read = qMax(s + 2, reach);  // the search for a closer stops there
                 }
             } else {
                 reached = n + 1;
+                read = s + 2;
             }
             horizon = qMax(horizon, reached);
-            looked = qMax(looked, kind == Delimited::string ? read : qMin(reached, n));
+            looked = qMax(looked, qMin(read, n));
             if (end) {
                 const TextRange r{s, *end - s};
-                if (!settling && (r.intersects(range) || range.containsLocation(s))) spans.append(Span{r, role});
+                if (!settling && (r.intersects(range) || range.containsLocation(s))) spans.append(Span{r, found});
                 p = *end;
             } else {
                 p = s + 1;

@@ -17,8 +17,15 @@
 
 class RegexHighlighter : public SyntaxHighlighter {
 public:
+    // How strings and comments are found. apart: each by a pass of its own, so a quote inside a
+    // comment still opens a string, and a comment introducer inside a string still starts a
+    // comment. inTurn: in one scan from the start of the text, where whichever opens first runs to
+    // its end and nothing inside it opens anything, as the language itself reads them.
+    enum class Delimiting { apart, inTurn };
+
     RegexHighlighter(QStringList keywords, QStringList types, std::optional<QString> lineComment,
-                     bool supportsBlockComment, bool supportsHashComment);
+                     bool supportsBlockComment, bool supportsHashComment,
+                     Delimiting delimiting = Delimiting::apart);
 
     using SyntaxHighlighter::ranges;
     // The spans touching range. Edits (this one and every noted one) tell which remembered points
@@ -31,6 +38,7 @@ public:
     const std::optional<QString>& lineComment() const { return lineComment_; }
     bool supportsBlockComment() const { return supportsBlockComment_; }
     bool supportsHashComment() const { return supportsHashComment_; }
+    Delimiting delimiting() const { return delimiting_; }
     // Absent when the list is empty or its pattern did not compile.
     const std::optional<RegularExpression>& keywordRegex() const { return keywordRegex_; }
     const std::optional<RegularExpression>& typeRegex() const { return typeRegex_; }
@@ -100,6 +108,7 @@ private:
     std::optional<QString> lineComment_;
     bool supportsBlockComment_ = false;
     bool supportsHashComment_ = false;
+    Delimiting delimiting_ = Delimiting::apart;
     std::optional<RegularExpression> keywordRegex_;
     std::optional<RegularExpression> typeRegex_;
     std::optional<RegularExpression> lineCommentRegex_;  // the introducer, then the rest of the line

@@ -494,8 +494,14 @@ TEST(ParseWorker, TheCallersOwnQuickParseColoursTheEditAtOnceLikeTheWholeOne) {
     std::mt19937 random(23);
     quint64 revision = 1;
     int exact = 0, guesses = 0;
+    // Edits made on the newest whole tree, which the caller's quick parse must colour exactly.
+    // Those made while the thread still parses the ones before depend on how far it has got: a
+    // busy machine leaves more edits for the quick parse to take in at once.
+    bool onWhole = true;
+    int exactOnWhole = 0;
     // Replaces `removed` units at `at` by `inserted`, then holds what is out at once against a fresh parse.
     const auto apply = [&](int round, qsizetype at, qsizetype removed, const QString& inserted) {
+        const bool counted = std::exchange(onWhole, false);
         const TextEdit edit = highlight_test::replace(text, at, removed, inserted);
         now.replace({at, removed}, inserted);
         const qsizetype lineStart = text.lastIndexOf(u'\n', at - 1) + 1;
@@ -509,6 +515,7 @@ TEST(ParseWorker, TheCallersOwnQuickParseColoursTheEditAtOnceLikeTheWholeOne) {
             return;
         }
         ++exact;
+        exactOnWhole += counted;
         EXPECT_EQ(highlighter->spans(*shown.tree, text, near), fresh->ranges(text, near))
             << "round " << round << " inserting " << inserted.toStdString() << " removing " << removed;
     };
@@ -519,10 +526,13 @@ TEST(ParseWorker, TheCallersOwnQuickParseColoursTheEditAtOnceLikeTheWholeOne) {
         apply(round, at, 0, inserted);
         // Every other piece is taken out again, so that not every text is wrong in many places.
         if (round % 2) apply(round, at, inserted.size(), {});
-        // Two rounds of three come before the whole reparse of the one before is in.
-        if (round % 3 == 2) ASSERT_TRUE(waitFor(worker, revision).valid);
+        // Two rounds of three come, most often, before the whole reparse of the one before is in.
+        if (round % 3 == 2) {
+            ASSERT_TRUE(waitFor(worker, revision).valid);
+            onWhole = true;
+        }
     }
-    EXPECT_GE(exact, 20);
+    EXPECT_GE(exactOnWhole, 5);
     EXPECT_GE(guesses, 1);
     const ParseWorker::Result whole = waitFor(worker, revision);
     ASSERT_NE(whole.tree, nullptr);

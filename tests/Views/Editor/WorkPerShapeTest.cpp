@@ -260,8 +260,13 @@ TEST(WorkPerShape, AKeyAndASaveAfterAReplaceAllAndItsUndoReadNoMoreInALongerText
         SCOPED_TRACE(text_shapes::name(shape));
         const qsizetype small = keyThenSaveColouring(shape, 1024 * 1024);
         const qsizetype large = keyThenSaveColouring(shape, 6 * 1024 * 1024);
-        // A turn lays points over a megabyte.
-        work_bounds::expectFlat(small, large, 1024 * 1024 + 128 * 1024);
+        // A turn lays points over a megabyte. It comes once the keys have paused, by the clock: on a
+        // busy machine the save outlasts that pause and a laying turn is among the turns looked at,
+        // in the longer text (the shorter one has its points laid through already). So both are
+        // held to one turn's laying, not to each other.
+        const qsizetype oneTurn = 1024 * 1024 + 128 * 1024;
+        EXPECT_LE(small, oneTurn);
+        EXPECT_LE(large, oneTurn);
     }
 }
 

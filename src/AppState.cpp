@@ -356,7 +356,8 @@ void AppState::openFolder(const QString& path) {
     startWatching(path);
     const QString resolved = QFileInfo(path).canonicalFilePath();
     api_.setRoot(resolved.isEmpty() ? path : resolved);
-    api_.reload();
+    // Walked on another thread: a folder of many files would otherwise hold the window as it opens.
+    api_.reloadLater();
     git_.attach(path);
 }
 

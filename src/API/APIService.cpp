@@ -146,7 +146,7 @@ void APIService::scanLater(const QSet<QString>* changed) {
                 if (!self || generation != self->scanGeneration_) return;
                 self->scanning_ = false;
                 const QSet<QString> later = std::exchange(self->changedWhileScanning_, {});
-                if (self->root_ != root) return self->reload();
+                if (self->root_ != root) return self->scanLater(nullptr);
                 self->found_ = std::move(found);
                 self->scannedRoot_ = root;
                 if (later.size() > kLookHereUpTo) {

@@ -48,6 +48,8 @@ public:
     // The full rescan walked on another thread and taken in when done, for when anything may have
     // changed; changes reported meanwhile are looked at again once it is.
     void reloadLater();
+    // A rescan is under way on another thread; what it finds is taken in when it is done.
+    bool isScanning() const { return scanning_; }
 
     // Writing. Request files are rewritten whole by their own format, atomically. Operations
     // that fail report false (or emit operationFailed) and leave lastError() saying why.

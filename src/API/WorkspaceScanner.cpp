@@ -18,6 +18,12 @@ const QSet<QString>& ignoredNames() {
 namespace {
 
 std::atomic<quint64> visited{0};
+thread_local quint64 visitedHere = 0;
+
+void countVisit() {
+    visited.fetch_add(1, std::memory_order_relaxed);
+    ++visitedHere;
+}
 
 bool isSkipped(const QString& name) { return name.startsWith(u'.') || ignoredNames().contains(name); }
 
@@ -33,7 +39,7 @@ QList<Entry> list(const QString& folder) {
     DIR* dir = ::opendir(native.constData());
     if (!dir) return entries;
     while (const dirent* e = ::readdir(dir)) {
-        visited.fetch_add(1, std::memory_order_relaxed);
+        countVisit();
         const QString name = QFile::decodeName(e->d_name);
         if (isSkipped(name)) continue;
         bool directory = e->d_type == DT_DIR;
@@ -114,7 +120,7 @@ void update(const QString& folder, QStringList& found, const QSet<QString>& chan
         const auto last = std::find_if(first, found.end(), [&](const QString& p) { return p != path && !p.startsWith(below); });
         const qsizetype at = first - found.begin();
         found.erase(first, last);
-        visited.fetch_add(1, std::memory_order_relaxed);
+        countVisit();
         struct stat st {};
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0) continue;
         QStringList now;
@@ -126,6 +132,8 @@ void update(const QString& folder, QStringList& found, const QSet<QString>& chan
 }
 
 quint64 entriesVisited() { return visited.load(std::memory_order_relaxed); }
+
+quint64 entriesVisitedHere() { return visitedHere; }
 
 bool isRequestFile(const QString& path) {
     const QStringView extension = extensionOf(path);

@@ -23,6 +23,8 @@ void update(const QString& folder, QStringList& found, const QSet<QString>& chan
 
 // Entries listed or looked at by walks and updates so far, in this process.
 quint64 entriesVisited();
+// The same, by the calling thread alone.
+quint64 entriesVisitedHere();
 
 // File tests for the walk.
 bool isRequestFile(const QString& path);      // extension known to the format registry, any case

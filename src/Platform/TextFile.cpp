@@ -1,6 +1,8 @@
 #include "Platform/TextFile.h"
 
 #include <QCryptographicHash>
+#include <QHash>
+#include <QList>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -11,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <vector>
 #include <dirent.h>
 #include <fcntl.h>
@@ -202,27 +205,59 @@ pid_t writerOf(QByteArrayView rest) {
     return value > 0 && value <= INT_MAX ? pid_t(value) : 0;
 }
 
+// Names in a folder that may be temporary files of earlier saves, listed at the first save there
+// in this run: reading a folder of many thousand files at every save would make each save wait on
+// it, and a save killed later in this run is another program's, whose leftovers a later run meets.
+struct LeftoverNames {
+    std::mutex lock;
+    QHash<QByteArray, QList<QByteArray>> byFolder;
+};
+
+LeftoverNames& leftoverNames() {
+    static LeftoverNames names;
+    return names;
+}
+
+std::atomic<quint64> g_leftoverEntriesRead{0};
+
+QList<QByteArray> listLeftoverNames(DIR* folder) {
+    QList<QByteArray> names;
+    while (const dirent* entry = ::readdir(folder)) {
+        g_leftoverEntriesRead.fetch_add(1, std::memory_order_relaxed);
+        const QByteArrayView name(entry->d_name);
+        if (name.startsWith('.') && name.contains(".saving-")) names.append(name.toByteArray());
+    }
+    return names;
+}
+
 // Removes the temporary files that earlier saves of path left when they were killed: regular files
 // named with its prefix, a process id that no longer runs and a random part, that no process holds
 // locked. A live save (this one's or another program's) keeps its file locked while it writes.
 void removeLeftovers(const QByteArray& path) {
     const QByteArray prefix = tempPrefix(path);
-    DIR* folder = ::opendir(folderOf(path).constData());
+    const QByteArray folderPath = folderOf(path);
+    DIR* folder = ::opendir(folderPath.constData());
     if (!folder) return;
-    while (const dirent* entry = ::readdir(folder)) {
-        const QByteArrayView name(entry->d_name);
-        if (!name.startsWith(prefix)) continue;
-        const pid_t writer = writerOf(name.sliced(prefix.size()));
-        if (writer == 0 || !(::kill(writer, 0) != 0 && errno == ESRCH)) continue;
-        Fd file{::openat(::dirfd(folder), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    LeftoverNames& known = leftoverNames();
+    const std::lock_guard guard(known.lock);
+    auto names = known.byFolder.find(folderPath);
+    if (names == known.byFolder.end()) names = known.byFolder.insert(folderPath, listLeftoverNames(folder));
+    names->removeIf([&](const QByteArray& name) {
+        if (!name.startsWith(prefix)) return false;
+        const pid_t writer = writerOf(QByteArrayView(name).sliced(prefix.size()));
+        if (writer == 0) return true;  // not a save's file: never removed, so no need to keep it
+        if (!(::kill(writer, 0) != 0 && errno == ESRCH)) return false;
+        Fd file{::openat(::dirfd(folder), name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
         struct stat opened {}, named {};
-        if (file.fd < 0 || ::fstat(file.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
-        if (::flock(file.fd, LOCK_EX | LOCK_NB) != 0) continue;
+        if (file.fd < 0) return errno == ENOENT;
+        if (::fstat(file.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) return false;
+        if (::flock(file.fd, LOCK_EX | LOCK_NB) != 0) return false;
         // Still the file looked at, not one put under its name meanwhile.
-        if (::fstatat(::dirfd(folder), entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
+        if (::fstatat(::dirfd(folder), name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
             named.st_ino == opened.st_ino)
-            ::unlinkat(::dirfd(folder), entry->d_name, 0);
-    }
+            return ::unlinkat(::dirfd(folder), name.constData(), 0) == 0;
+        return false;
+    });
     ::closedir(folder);
 }
 
@@ -299,6 +334,8 @@ Outcome writeReplacing(const QByteArray& path, const struct stat* old, const QBy
     return Outcome::written;
 }
 } // namespace
+
+quint64 leftoverEntriesRead() { return g_leftoverEntriesRead.load(std::memory_order_relaxed); }
 
 quint64 filesRead() { return g_filesRead.load(std::memory_order_relaxed); }
 

@@ -56,5 +56,7 @@ std::optional<QByteArray> encodeUtf8(const QString& text, QString* error = nullp
 bool writeBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr, Stamp* written = nullptr);
 // Units of text encodeUtf8 has encoded on the calling thread.
 qsizetype unitsEncodedHere();
+// Folder entries read by writes looking for the temporary files of killed saves, in this process.
+quint64 leftoverEntriesRead();
 
 } // namespace TextFile

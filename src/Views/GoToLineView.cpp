@@ -6,6 +6,7 @@
 
 #include "AppState.h"
 #include "Views/KeyCatcher.h"
+#include "Views/Navigation/OverlayParts.h"
 #include "Views/PaletteField.h"
 #include "Views/PaletteScaffold.h"
 
@@ -50,10 +51,11 @@ void GoToLineView::go() {
             // Lines past the end go to the last line; the editor's own line type is narrower.
             editor->goToLine(int(std::min<qint64>(*line, std::numeric_limits<int>::max())));
     }
-    if (self) close();
+    if (self && app_) app_->setGoToLineOpen(false);
 }
 
 void GoToLineView::close() {
+    OverlayParts::markDismissed(this);
     if (app_) app_->setGoToLineOpen(false);
 }
 

@@ -4,6 +4,7 @@
 
 #include "Views/HTTP/RequestCollectionsPanel.h"
 #include "Views/Navigation/CommandPaletteView.h"
+#include "Views/Navigation/OverlayParts.h"
 #include "Views/Navigation/ProjectSearchView.h"
 #include "Views/Navigation/QuickOpenView.h"
 #include "Views/SourceControl/SourceControlPanel.h"
@@ -221,15 +222,21 @@ void RootView::syncOverlays() {
     if (!app_) return;
     syncFindBar();
     bool focusLeft = false;
+    QPointer<QWidget> focusBack;  // where an overlay put away unused hands the keyboard back
     for (size_t i = 0; i < overlays_.size(); ++i) {
         QPointer<QWidget>& slot = overlays_[i];
         const bool open = (app_.data()->*overlayKinds()[i].isOpen)();
         if (open && !slot) {
+            focusBefore_[i] = focusWidget();
             slot = overlayKinds()[i].make(*app_, this);
             slot->setGeometry(rect());
             OverlayTransition::enter(slot, OverlayTransition::Kind::scale);
         } else if (!open && slot) {
-            focusLeft = focusLeft || slot->isAncestorOf(focusWidget()) || slot->hasFocus();
+            if (slot->isAncestorOf(focusWidget()) || slot->hasFocus()) {
+                focusLeft = true;
+                if (OverlayParts::wasDismissed(slot)) focusBack = focusBefore_[i];
+            }
+            focusBefore_[i] = nullptr;
             OverlayTransition::leave(slot.data(), OverlayTransition::Kind::scale);
             slot = nullptr;
         }
@@ -242,7 +249,12 @@ void RootView::syncOverlays() {
     // from still pictures; each of their frames would repaint the overlay and what lies under it.
     aurora_->setResting(anyOpen);
     for (StatusDot* dot : statusBar_->findChildren<StatusDot*>()) dot->setResting(anyOpen);
-    if (focusLeft && !anyOpen) focusEditor();
+    if (focusLeft && !anyOpen) {
+        // Only to a control still there to type into (a panel may have been hidden meanwhile).
+        if (focusBack && focusBack->isVisible() && focusBack->isEnabled() && focusBack->focusPolicy() != Qt::NoFocus)
+            focusBack->setFocus(Qt::OtherFocusReason);
+        else focusEditor();
+    }
 }
 
 void RootView::syncFindBar() {

@@ -84,6 +84,7 @@ private:
     StatusBarView* statusBar_;
     QPointer<FindBar> findBar_;
     std::array<QPointer<QWidget>, 4> overlays_;
+    std::array<QPointer<QWidget>, 4> focusBefore_;  // what had the keyboard as each overlay opened
     QPointer<WhatsNewView> whatsNewSheet_;
     bool appeared_ = false;
 };

@@ -68,7 +68,7 @@ bool InotifyReader::watchTree(const QString& dir, bool isFolder) {
             outOfWatches_ = true;
             break;
         }
-        paths_.insert(wd, path);
+        addWatch(wd, path);
         if (!closed_.isEmpty()) closed_.remove(path);
         if (const auto entries = DirectoryListing::list(path))
             for (const auto& entry : *entries)
@@ -77,15 +77,35 @@ bool InotifyReader::watchTree(const QString& dir, bool isFolder) {
     return !isFolder || rootWd_ >= 0;
 }
 
+void InotifyReader::addWatch(int wd, const QString& path) {
+    // The same folder watched again gets its descriptor back; another one under an old name a new one.
+    if (const auto old = byPath_.constFind(path); old != byPath_.cend() && *old != wd) paths_.remove(*old);
+    if (const auto old = paths_.constFind(wd); old != paths_.cend() && *old != path) byPath_.remove(*old);
+    paths_.insert(wd, path);
+    byPath_.insert(path, wd);
+}
+
+void InotifyReader::dropWatch(int wd) {
+    const auto it = paths_.constFind(wd);
+    if (it == paths_.cend()) return;
+    if (const auto at = byPath_.constFind(*it); at != byPath_.cend() && *at == wd) byPath_.erase(at);
+    paths_.erase(it);
+}
+
 void InotifyReader::forgetTree(const QString& dir) {
+    // The folder itself, then the run of paths below it: nothing else is looked at.
     const QString prefix = DirectoryListing::join(dir, QString());
-    for (auto it = paths_.begin(); it != paths_.end();) {
-        if (it.value() == dir || it.value().startsWith(prefix)) {
-            ::inotify_rm_watch(fd_, it.key());
-            it = paths_.erase(it);
-        } else {
-            ++it;
-        }
+    const auto forget = [this](QMap<QString, int>::iterator it) {
+        ::inotify_rm_watch(fd_, *it);
+        paths_.remove(*it);
+        return byPath_.erase(it);
+    };
+    ++watchesLookedAt_;
+    if (const auto it = byPath_.find(dir); it != byPath_.end()) forget(it);
+    for (auto it = byPath_.lowerBound(prefix); it != byPath_.end();) {
+        ++watchesLookedAt_;
+        if (!it.key().startsWith(prefix)) break;
+        it = forget(it);
     }
     closed_.removeIf([&](const QString& path) { return path == dir || path.startsWith(prefix); });
 }
@@ -93,6 +113,7 @@ void InotifyReader::forgetTree(const QString& dir) {
 void InotifyReader::forgetAll() {
     for (auto it = paths_.cbegin(); it != paths_.cend(); ++it) ::inotify_rm_watch(fd_, it.key());
     paths_.clear();
+    byPath_.clear();
     closed_.clear();
     rootWd_ = -1;
     outOfWatches_ = false;
@@ -180,7 +201,7 @@ void InotifyReader::readEvents() {
                 continue;
             }
             if (event->mask & IN_IGNORED) {  // a watch went away; the change itself came separately
-                paths_.remove(event->wd);
+                dropWatch(event->wd);
                 continue;
             }
             changed = true;

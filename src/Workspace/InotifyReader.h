@@ -7,6 +7,7 @@
 // above it, and watched again, whole, once a folder is back under its name.
 #include <QByteArray>
 #include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -28,6 +29,8 @@ public:
     // Why the folder itself is not watched (ENOENT, ENOTDIR, EACCES, ENOSPC, ...); 0 while it is.
     int folderError() const { return folderError_; }
     int watchedDirectoryCount() const { return int(paths_.size()); }
+    // Watches looked at to find those of folders moved away, since construction.
+    quint64 watchesLookedAt() const { return watchesLookedAt_; }
     // Some directory below could not be watched for want of watches, since the folder was last
     // watched anew.
     bool outOfWatches() const { return outOfWatches_; }
@@ -66,6 +69,10 @@ private:
     int awaitWd_ = -1;  // on the folder above, while the folder itself is not watched
     QByteArray awaitName_;  // the name in that folder that leads to the folder
     QHash<int, QString> paths_;  // watch descriptor -> directory path
+    QMap<QString, int> byPath_;  // the same, by path in order: what lies below a folder is a run
+    quint64 watchesLookedAt_ = 0;
+    void addWatch(int wd, const QString& path);
+    void dropWatch(int wd);
     QSet<QString> closed_;       // directories below that refused a watch for want of permission
     FolderChanges changes_;
 };

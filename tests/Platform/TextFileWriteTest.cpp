@@ -318,10 +318,35 @@ TEST(TextFileWrite, ASaveRemovesTheLeftoversOfEarlierKilledSaves) {
         << "the save leaves nothing of its own";
 
     // Also after an in-place save.
-    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.file("second")).constData()), 0);
-    dir.write(leftovers[0], "partial");
-    ASSERT_TRUE(TextFile::writeUtf8(path, "in place\n"));
-    EXPECT_FALSE(QFile::exists(dir.file(leftovers[0])));
+    TempFolder other;
+    const QString linked = other.write("notes.txt", "old\n");
+    ASSERT_EQ(::link(QFile::encodeName(linked).constData(), QFile::encodeName(other.file("second")).constData()), 0);
+    other.write(leftovers[0], "partial");
+    ASSERT_TRUE(TextFile::writeUtf8(linked, "in place\n"));
+    EXPECT_FALSE(QFile::exists(other.file(leftovers[0])));
+}
+
+// A folder is read for leftovers at its first save only: the saves after it, of that file or of
+// another one there, read none of its entries, and still remove the leftovers found then.
+TEST(TextFileWrite, SavesInALargeFolderReadItsEntriesOnce) {
+    TempFolder dir;
+    constexpr int kFiles = 2000;
+    for (int i = 0; i < kFiles; ++i) dir.write(QStringLiteral("f%1.txt").arg(i), "x");
+    const QString ended = QString::number(endedProcess());
+    const QString first = dir.write("a.txt", "a"), second = dir.write("b.txt", "b");
+    const QString leftOfSecond = ".b.txt.saving-" + ended + "-k1";
+    dir.write(leftOfSecond, "partial");
+
+    const quint64 before = TextFile::leftoverEntriesRead();
+    ASSERT_TRUE(TextFile::writeUtf8(first, "a1"));
+    const quint64 firstSave = TextFile::leftoverEntriesRead() - before;
+    EXPECT_GE(firstSave, quint64(kFiles));
+    EXPECT_TRUE(QFile::exists(dir.file(leftOfSecond))) << "another file's leftover waits for that file's save";
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(TextFile::writeUtf8(first, QString::number(i)));
+    ASSERT_TRUE(TextFile::writeUtf8(second, "b1"));
+    EXPECT_EQ(TextFile::leftoverEntriesRead() - before, firstSave);
+    EXPECT_FALSE(QFile::exists(dir.file(leftOfSecond)));
+    EXPECT_EQ(readBytes(second), "b1");
 }
 
 namespace {

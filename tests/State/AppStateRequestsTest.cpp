@@ -17,6 +17,8 @@ struct AppStateRequests : ::testing::Test {
     const APICollectionFile* open(const QByteArray& requests) {
         dir.write("proj/api.http", requests);
         state.openFolder(dir.file("proj"));
+        // The folder is scanned for request files on another thread.
+        if (!waitUntil([&] { return !state.api().isScanning(); })) ADD_FAILURE() << "the scan never ended";
         return file();
     }
     const APICollectionFile* file() {
@@ -134,6 +136,7 @@ TEST_F(AppStateRequests, AnEditAfterAReplayChangesOnlyWhatWasEdited) {
                                   .arg(server.url("/a"))
                                   .toUtf8());
     state.openFolder(dir.file("proj"));
+    ASSERT_TRUE(waitUntil([&] { return !state.api().isScanning(); }));
     ASSERT_EQ(state.api().collections().size(), 1);
     const APICollectionFile file = state.api().collections().first();
     state.openRequest(file.requests[0], file);

@@ -13,6 +13,8 @@
 #include "Views/GoToLineView.h"
 #include "Views/PaletteField.h"
 #include "Views/ViewsTestSupport.h"
+#include "UI/PressableButton.h"
+#include "Views/Workbench/ActivityBar.h"
 #include "Views/Workbench/FileExplorerView.h"
 #include "Views/Workbench/SidebarSlot.h"
 #include "WhatsNew.h"
@@ -174,3 +176,45 @@ TEST_F(FocusKeepingTest, ClosingTheLastTabKeepsTheKeysInThePane) {
 }
 
 } // namespace
+
+// An overlay opened from the explorer or the rail and put away with Escape gives the keys back
+// there; a file chosen in quick open takes them to its text.
+TEST_F(FocusKeepingTest, EscapeFromAnOverlayGivesTheKeysBackWhereTheyWere) {
+    const auto field = [&](RootView::Overlay which) -> QWidget* {
+        QWidget* overlay = root()->overlay(which);
+        return overlay ? overlay->findChild<QLineEdit*>() : nullptr;
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> open;
+        std::function<QWidget*()> field;
+    };
+    const QList<Case> cases{
+        {"quick open", [&] { app().setQuickOpenOpen(true); }, [&] { return field(RootView::Overlay::quickOpen); }},
+        {"palette", [&] { app().setPaletteOpen(true); }, [&] { return field(RootView::Overlay::palette); }},
+        {"go to line", [&] { press(Qt::Key_G, Qt::ControlModifier); },
+         [&]() -> QWidget* { return root()->goToLine() ? root()->goToLine()->field()->lineEdit() : nullptr; }},
+    };
+    QWidget* rail = root()->findChild<ActivityBar*>()->panelButton(SidebarPanel::explorer);
+    for (QWidget* from : {static_cast<QWidget*>(explorer()->list()), rail}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " from " + describe(from));
+            from->setFocus(Qt::TabFocusReason);
+            ASSERT_EQ(focused(), from);
+            c.open();
+            ASSERT_TRUE(waitUntil([&] { return c.field() && focused() == c.field(); }));
+            press(Qt::Key_Escape);
+            ASSERT_TRUE(waitUntil([&] { return !app().quickOpenOpen() && !app().goToLineOpen() && !app().paletteOpen(); }));
+            QApplication::processEvents();  // what is due at once, so nothing moves the keys later
+            EXPECT_EQ(focused(), from) << describe(focused());
+        }
+    }
+
+    explorer()->list()->setFocus(Qt::TabFocusReason);
+    app().setQuickOpenOpen(true);
+    ASSERT_TRUE(waitUntil([&] { return focused() == field(RootView::Overlay::quickOpen); }));
+    type("a.txt");
+    press(Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([&] { return editor() && focused() == editor() && app().activeDocument()->url() == a; }))
+        << describe(focused());
+}

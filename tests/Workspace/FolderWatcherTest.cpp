@@ -104,6 +104,25 @@ TEST(InotifyReader, FollowsDirectoriesAsTheyComeAndGo) {
     EXPECT_TRUE(waitUntil([&] { return reader.watchedDirectoryCount() == 3; }));
 }
 
+// A folder moved away takes its watches and those below it with it, looking at no other watch:
+// the work does not grow with the folders watched beside it.
+TEST(InotifyReader, AFolderMovedAwayLooksOnlyAtItsOwnWatches) {
+    TempFolder dir, outside;
+    for (int i = 0; i < 300; ++i) dir.mkdir(QString::asprintf("side%03d", i));
+    dir.mkdir("a/b/c");
+    dir.mkdir("a-b");  // between "a" and "a/" in name order, and not below it
+    InotifyReader reader(dir.path());
+    ASSERT_EQ(reader.watchedDirectoryCount(), 305);
+    const quint64 before = reader.watchesLookedAt();
+    ASSERT_EQ(std::rename(QFile::encodeName(dir.file("a")).constData(), QFile::encodeName(outside.file("a")).constData()), 0);
+    ASSERT_TRUE(waitUntil([&] { return reader.watchedDirectoryCount() == 302; }));
+    EXPECT_LE(reader.watchesLookedAt() - before, 5u);
+    int batches = 0;
+    QObject::connect(&reader, &InotifyReader::eventsArrived, [&] { ++batches; });
+    dir.write("a-b/still.txt", "x");
+    EXPECT_TRUE(waitUntil([&] { return batches > 0; })) << "the folder beside it is still watched";
+}
+
 // Thousands of events waiting are read over several turns of the event loop, a bounded share in
 // each, so a burst never holds the window for all of it at once; none of them is lost.
 TEST(InotifyReader, ReadsABurstABoundedShareAtATimeAndLosesNone) {

@@ -62,7 +62,7 @@ void CommandPaletteView::enter() {
 }
 
 void CommandPaletteView::close() {
-    OverlayParts::returnFocusToEditor(this);
+    OverlayParts::markDismissed(this);
     if (app_) app_->setPaletteOpen(false);
 }
 

@@ -17,6 +17,8 @@ namespace OverlayParts {
 
 namespace {
 
+constexpr char kDismissed[] = "overlayDismissed";
+
 QWidget* divider(QWidget* parent) {
     auto* line = new QWidget(parent);
     line->setFixedHeight(1);
@@ -76,5 +78,11 @@ void returnFocusToEditor(QWidget* overlayHost) {
             }
     });
 }
+
+void markDismissed(QWidget* overlayHost) {
+    if (overlayHost) overlayHost->setProperty(kDismissed, true);
+}
+
+bool wasDismissed(const QWidget* overlayHost) { return overlayHost && overlayHost->property(kDismissed).toBool(); }
 
 } // namespace OverlayParts

@@ -23,5 +23,9 @@ QLabel* message(const QString& text, int verticalPadding, QWidget* parent = null
 // Once the overlay over overlayHost's window has gone, puts the keyboard back in the editor the
 // window shows, if any: the overlay took it from there, or the user chose a file to work in.
 void returnFocusToEditor(QWidget* overlayHost);
+// The overlay is being put away unused (Escape, a click beside it): the window gives the keyboard
+// back to whatever had it when the overlay opened, not to the editor.
+void markDismissed(QWidget* overlayHost);
+bool wasDismissed(const QWidget* overlayHost);
 
 } // namespace OverlayParts

@@ -99,7 +99,7 @@ void ProjectSearchView::finish(const ProjectSearch::Result& result) {
 }
 
 void ProjectSearchView::close() {
-    OverlayParts::returnFocusToEditor(this);
+    OverlayParts::markDismissed(this);
     if (app_) app_->setProjectSearchOpen(false);
 }
 

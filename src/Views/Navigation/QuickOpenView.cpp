@@ -52,7 +52,7 @@ void QuickOpenView::enter() {
 }
 
 void QuickOpenView::close() {
-    OverlayParts::returnFocusToEditor(this);
+    OverlayParts::markDismissed(this);
     if (app_) app_->setQuickOpenOpen(false);
 }
 
@@ -61,7 +61,8 @@ void QuickOpenView::choose(const QString& path) {
     const QPointer<AppState> app = app_;
     const QString file = path;
     if (!app) return;
-    close();
+    OverlayParts::returnFocusToEditor(this);
+    app->setQuickOpenOpen(false);
     if (app) app->open(file);
 }
 

@@ -52,6 +52,7 @@ struct PanelFixture : ::testing::Test {
 
     void open() {
         app.openFolder(dir.path());
+        ASSERT_TRUE(testing_support::waitUntil([&] { return !app.api().isScanning(); }));
         panel = std::make_unique<RequestCollectionsPanel>(app);
         panel->resize(280, 600);
     }

@@ -50,6 +50,7 @@ struct RequestViewFixture : ::testing::Test {
         path = dir.write("api/users.http", "### first\nGET https://example.com/1\n\n### second\nPOST https://example.com/2\n"
                                            "Content-Type: application/json\n\n{\"a\":1}\n\n### third\nGET https://example.com/3\n");
         app.openFolder(dir.path());
+        ASSERT_TRUE(waitUntil([&] { return !app.api().isScanning(); }));
         const APICollectionFile file = app.api().collections().first();
         app.openRequest(file.requests[1], file);
         view = std::make_unique<RequestView>(app, file, file.requests[1]);
@@ -168,6 +169,7 @@ TEST(AuthTab, ShowingWritesNothingAndAnEditReplacesEveryCredential) {
                             "Authorization: Bearer {{token}}\nX-Api-Key: SUPERSECRET-KEY-999\n";
     const QString path = dir.write("api.http", text);
     app.openFolder(dir.path());
+    ASSERT_TRUE(waitUntil([&] { return !app.api().isScanning(); }));
     const APICollectionFile file = app.api().collections().first();
     app.openRequest(file.requests[0], file);
     RequestView view(app, file, file.requests[0]);

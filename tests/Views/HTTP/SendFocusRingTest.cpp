@@ -20,6 +20,7 @@ struct SendFocusFixture : ::testing::Test {
     void SetUp() override {
         dir.write("api/one.http", "### one\nGET https://example.com/1\n");
         app.openFolder(dir.path());
+        ASSERT_TRUE(waitUntil([&] { return !app.api().isScanning(); }));
         const APICollectionFile file = app.api().collections().first();
         app.openRequest(file.requests[0], file);
         view = std::make_unique<RequestView>(app, file, file.requests[0]);

@@ -128,6 +128,7 @@ TEST_F(WorkbenchWalkTest, EveryPanelIsReachedAndUsedByKeyboardAndTheEditorIsReac
 
     // Open a file with quick open, edit it and save it.
     app.openFolder(repo);
+    ASSERT_TRUE(waitUntil([&] { return !app.api().isScanning(); }));
     press(Qt::Key_P, Qt::ControlModifier);
     ASSERT_TRUE(waitUntil([&] { return app.quickOpenOpen() && focused() && focused()->inherits("QLineEdit"); }, 120000))
         << app.quickOpenOpen() << " " << (focused() ? focused()->metaObject()->className() : "no focus") << " active "

@@ -464,5 +464,5 @@ printf '[Kate Plugins]\nlspclientplugin=false\n' > "$KCONFIG/katerc"
 # change nothing there; KATE_NO_LINE_LIMIT=1 lifts that limit so it edits what this editor edits.
 [ -z "${KATE_NO_LINE_LIMIT:-}" ] || printf '\n[KTextEditor Document]\nLine Length Limit=-1\n' >> "$KCONFIG/katerc"
 [ -z "$QUERY" ] || mv "$WORK/pristine" "$FILE"
-[ -n "${SKIP_KATE:-}" ] || XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "$FILE" || failed=1
+[ -n "${SKIP_KATE:-}" ] || TEXT_LEFT=9 XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "$FILE" || failed=1
 exit $failed

@@ -22,7 +22,9 @@ text_visible() {
     geometry=$(main_window)
     [ -n "$geometry" ] || return 1
     set -- $geometry
-    local cw=$(($4 * 45 / 100)) ch=$(($5 * 40 / 100)) cx=$(($2 + $4 * 15 / 100)) cy=$(($3 + $5 * 30 / 100))
+    # TEXT_LEFT: where the looked-at area starts, in hundredths of the width (Kate's text starts further
+    # left, so a text of short lines, a word list, shows none of it at 15).
+    local cw=$(($4 * 45 / 100)) ch=$(($5 * 40 / 100)) cx=$(($2 + $4 * ${TEXT_LEFT:-15} / 100)) cy=$(($3 + $5 * 30 / 100))
     import -display "$DISPLAY" -window root -crop "${cw}x${ch}+${cx}+${cy}" -depth 8 rgb:- 2>/dev/null | python3 -c '
 import sys, collections
 d = sys.stdin.buffer.read()

@@ -27,22 +27,6 @@ FILE="$WORK/sample.txt"
 
 . "$(dirname "${BASH_SOURCE[0]}")/measure-window.sh"
 
-# Waits until the process's CPU use has been back at its rest rate for half a second; prints when
-# that quiet stretch began (as scripts/measure-editor.sh does).
-wait_idle() {
-    local pid=$1 rate=$2 samples=() times=() ticks
-    while :; do
-        ticks=$(cpu_ticks "$pid")
-        samples+=("$ticks"); times+=("$(now)")
-        local n=${#samples[@]}
-        if [ "$n" -gt 10 ]; then
-            local used=$((ticks - samples[n - 11]))
-            if [ "$used" -le $((rate / 2 + 2)) ]; then echo "${times[n - 11]}"; return; fi
-        fi
-        sleep 0.05
-    done
-}
-
 # Runs the keys or moves given, then prints how long until idle and, for this editor, the longest turn.
 timed() {
     local label=$1; shift

@@ -67,3 +67,20 @@ own_display() {
     echo "no display could be started" >&2
     return 1
 }
+
+# Waits until the process's CPU use has been back at its rest rate for half a second; prints when
+# that quiet stretch began.
+wait_idle() {
+    local pid=$1 rate=$2 samples=() times=() ticks
+    while :; do
+        ticks=$(cpu_ticks "$pid")
+        samples+=("$ticks"); times+=("$(now)")
+        local n=${#samples[@]}
+        if [ "$n" -gt 10 ]; then
+            local used=$((ticks - samples[n - 11]))
+            # 10 samples of 50 ms: at most the rest rate's share of half a second, plus rounding.
+            if [ "$used" -le $((rate / 2 + 2)) ]; then echo "${times[n - 11]}"; return; fi
+        fi
+        sleep 0.05
+    done
+}

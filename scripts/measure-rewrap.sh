@@ -15,12 +15,12 @@
 # Needs Xvfb, xdotool, ImageMagick's import, python3 and kate.
 set -euo pipefail
 
-SPEC=${1:?CASE:MEGABYTES}
+SAMPLE=${1:?CASE:MEGABYTES}
 BRIMEL=$(realpath "${2:-build/bench/brimel}")
 WORK=$(mktemp -d /tmp/measure-rewrap.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null || true; [ -n "${KEEP_MEASURE:-}" ] || rm -rf "$WORK"' EXIT
-CASE=${SPEC%%:*}
-MB=${SPEC#*:}
+CASE=${SAMPLE%%:*}
+MB=${SAMPLE#*:}
 FILE="$WORK/sample.txt"
 [ "$CASE" != code ] || FILE="$WORK/sample.js"
 "$(dirname "$BRIMEL")/bench/bench_text_shapes" --write-sample="$CASE:$MB:$FILE"

@@ -424,14 +424,7 @@ echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE"), case $CASE"
 
 # The editor with a preloaded session holding the file.
 CONFIG="$WORK/config"
-mkdir -p "$CONFIG/brimel"
-VERSION=$(sed -n 's/^project([^ ]* VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
-python3 - "$CONFIG/brimel/settings.json" "$FILE" "$VERSION" <<'PY'
-import json, sys
-path, file, version = sys.argv[1:]
-json.dump({"ziduduzovu.onboarded": True, "ziduduzovu.lastSeenVersion": version,
-           "ziduduzovu.session.docs": [file], "ziduduzovu.session.active": file}, open(path, "w"))
-PY
+brimel_config "$CONFIG" "$FILE" "$FILE"
 # The shape cases save the file they measure: the other program gets it as written here.
 [ -z "$QUERY" ] || cp "$FILE" "$WORK/pristine"
 # Stretches over 20 ms in which the window could not answer go to its log.
@@ -449,9 +442,7 @@ measure_retried() {
 [ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure_retried brimel "$BRIMEL" || failed=1
 
 KCONFIG="$WORK/kconfig"
-mkdir -p "$KCONFIG"
-# No language-server prompt in front of the text.
-printf '[Kate Plugins]\nlspclientplugin=false\n' > "$KCONFIG/katerc"
+kate_config "$KCONFIG"
 # Kate opens a text with lines over 10,000 characters read-only, so keys typed into a minified file
 # change nothing there; KATE_NO_LINE_LIMIT=1 lifts that limit so it edits what this editor edits.
 [ -z "${KATE_NO_LINE_LIMIT:-}" ] || printf '\n[KTextEditor Document]\nLine Length Limit=-1\n' >> "$KCONFIG/katerc"

@@ -99,16 +99,8 @@ measure() {
 
 echo "file: $(du -h "$FILE" | cut -f1), $(basename "$FILE"), case $CASE"
 CONFIG="$WORK/config"
-mkdir -p "$CONFIG/brimel"
-VERSION=$(sed -n 's/^project([^ ]* VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
-python3 - "$CONFIG/brimel/settings.json" "$FILE" "$VERSION" <<'PY'
-import json, sys
-path, file, version = sys.argv[1:]
-json.dump({"ziduduzovu.onboarded": True, "ziduduzovu.lastSeenVersion": version,
-           "ziduduzovu.session.docs": [file], "ziduduzovu.session.active": file}, open(path, "w"))
-PY
+brimel_config "$CONFIG" "$FILE" "$FILE"
 [ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure brimel "$BRIMEL"
 KCONFIG="$WORK/kconfig"
-mkdir -p "$KCONFIG"
-printf '[Kate Plugins]\nlspclientplugin=false\n' > "$KCONFIG/katerc"
+kate_config "$KCONFIG"
 [ -n "${SKIP_KATE:-}" ] || XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "$FILE"

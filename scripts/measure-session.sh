@@ -107,17 +107,9 @@ measure() {
 
 echo "session: ${#FILES[@]} tabs of $(du -ch "${FILES[@]}" | tail -1 | cut -f1)"
 CONFIG="$WORK/config"
-mkdir -p "$CONFIG/brimel"
-VERSION=$(sed -n 's/^project([^ ]* VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
-python3 - "$CONFIG/brimel/settings.json" "$VERSION" "$ACTIVE" "${FILES[@]}" <<'PY'
-import json, sys
-path, version, active, *files = sys.argv[1:]
-json.dump({"ziduduzovu.onboarded": True, "ziduduzovu.lastSeenVersion": version,
-           "ziduduzovu.session.docs": files, "ziduduzovu.session.active": active}, open(path, "w"))
-PY
+brimel_config "$CONFIG" "$ACTIVE" "${FILES[@]}"
 [ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure brimel "$BRIMEL"
 
 KCONFIG="$WORK/kconfig"
-mkdir -p "$KCONFIG"
-printf '[Kate Plugins]\nlspclientplugin=false\n' >"$KCONFIG/katerc"
+kate_config "$KCONFIG"
 [ -n "${SKIP_KATE:-}" ] || XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "${FILES[@]}"

@@ -84,3 +84,24 @@ wait_idle() {
         sleep 0.05
     done
 }
+
+# Makes DIR a settings folder for this editor, onboarded, whose session holds the files given after
+# the active one: CONFIG_DIR ACTIVE FILE...
+brimel_config() {
+    local dir=$1 active=$2 version
+    shift 2
+    mkdir -p "$dir/brimel"
+    version=$(sed -n 's/^project([^ ]* VERSION \([0-9.]*\).*/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../CMakeLists.txt")
+    python3 - "$dir/brimel/settings.json" "$version" "$active" "$@" <<'PY'
+import json, sys
+path, version, active, *files = sys.argv[1:]
+json.dump({"ziduduzovu.onboarded": True, "ziduduzovu.lastSeenVersion": version,
+           "ziduduzovu.session.docs": files, "ziduduzovu.session.active": active}, open(path, "w"))
+PY
+}
+
+# Makes DIR a settings folder for Kate with no language-server prompt in front of the text.
+kate_config() {
+    mkdir -p "$1"
+    printf '[Kate Plugins]\nlspclientplugin=false\n' > "$1/katerc"
+}

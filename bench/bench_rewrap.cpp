@@ -26,34 +26,12 @@
 #include "Workspace/EditorDocument.h"
 
 #include "SettleAfter.h"
+#include "ShapeEditor.h"
 #include "WidgetBenchMain.h"
 
 namespace {
 
 constexpr qsizetype kMegabyte = 1024 * 1024;
-
-double msSince(const QElapsedTimer& clock) { return clock.nsecsElapsed() / 1e6; }
-
-void drain() {
-    for (int i = 0; i < 3; ++i) QApplication::processEvents();
-}
-
-void releaseEarlierDisplays() {
-    while (DisplayRelease::pending > 0) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-struct Editor {
-    Editor(QString text, const QString& name)
-        : document(QStringLiteral("/nonexistent/") + name, std::move(text)),
-          view(std::make_unique<CodeEditorView>(&document, &find, &controller)) {
-        view->resize(900, 700);
-        view->show();
-    }
-    EditorDocument document;
-    FindState find;
-    EditorController controller;
-    std::unique_ptr<CodeEditorView> view;
-};
 
 void rewrap(benchmark::State& state) {
     const auto shape = text_shapes::Shape(state.range(0));

@@ -103,8 +103,6 @@ void WrappingTextLayout::setWrapWidth(qreal width) {
     if (width == wrapWidth_) return;
     wrapWidth_ = width;
     forgetRows();
-    emit documentSizeChanged(documentSize());
-    requestUpdate();
 }
 
 void WrappingTextLayout::forgetRows() {
@@ -116,6 +114,8 @@ void WrappingTextLayout::forgetRows() {
         for (const int number : *cached) document()->findBlockByNumber(number).clearLayout();
     walkAt_ = 0;
     walk();
+    emit documentSizeChanged(documentSize());
+    requestUpdate();
 }
 
 void WrappingTextLayout::walk() {
@@ -185,8 +185,6 @@ void WrappingTextLayout::documentChanged(int from, int charsRemoved, int charsAd
     // character changed, only how every line wraps.
     if (from == 0 && charsRemoved == 0 && charsAdded == doc->characterCount() && doc->blockCount() == blockCount_) {
         forgetRows();
-        emit documentSizeChanged(documentSize());
-        requestUpdate();
         return;
     }
     const std::optional<std::vector<int>> touched = std::exchange(nextChangeBlocks_, std::nullopt);

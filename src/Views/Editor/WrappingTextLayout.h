@@ -102,7 +102,8 @@ private:
     void remember(const QTextBlock& block);
     // The width a line of text gets: the wrap width less the margins.
     qreal lineWidth(const QTextBlock& block) const;
-    // Forgets how every line wrapped (see forgetting()) and starts the walk.
+    // Forgets how every line wrapped (see forgetting()), starts the walk and asks for a new size and
+    // a repaint.
     void forgetRows();
     // Walks on through what is left of this turn's step.
     void walk();

@@ -381,8 +381,11 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
             change.displayEnd = joinedDisplayEnd;
         }
     }
-    // What the display takes is converted once, from the text as it is now.
-    change.displayText = from != a || to != b ? displayOf(from, to + delta) : display(t);
+    // What the display takes is converted once, from the text as it is now, and only when short.
+    change.shownFrom = from;
+    change.shownTo = to + delta;
+    change.displayMade = change.shownTo - change.shownFrom < kLongDisplay;
+    if (change.displayMade) change.displayText = from != a || to != b ? displayOf(from, to + delta) : display(t);
     change.text = std::move(t);
     return change;
 }

@@ -31,8 +31,16 @@ public:
         QString text;         // exact text put there (widened accordingly)
         qsizetype displayStart = 0;
         qsizetype displayEnd = 0;  // before the change
+        // What the display takes, [shownFrom, shownTo) of the text after the change, in display
+        // form: made at once when short; a long one (a long line's Replace All, or its undo) is
+        // left to displayOf(change), as a display filled again a step at a time takes none of it.
         QString displayText;
+        qsizetype shownFrom = 0;
+        qsizetype shownTo = 0;
+        bool displayMade = true;
     };
+    // From this many units on, a change's display form is made only when asked for.
+    static constexpr qsizetype kLongDisplay = qsizetype(1) << 20;
 
     ExactText() = default;
     explicit ExactText(QString text);
@@ -100,6 +108,10 @@ public:
     // What the display shows for [from, to) of the text, the separators between pieces inside it
     // included.
     QString displayOf(qsizetype from, qsizetype to) const;
+    // What the display takes for the change just made (before any other edit).
+    QString displayOf(const Change& change) const {
+        return change.displayMade ? change.displayText : displayOf(change.shownFrom, change.shownTo);
+    }
     const LinePieces& pieces() const { return pieces_; }
     const LineJoins& joins() const { return joins_; }
     // Joins the long runs of empty lines in [from, to) (from a line or piece start, past every join),

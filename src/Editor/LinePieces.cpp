@@ -1,27 +1,59 @@
 #include "Editor/LinePieces.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "Platform/Lines.h"
+#include "Platform/ParallelChunks.h"
 
 namespace {
+
+std::atomic<qsizetype> stepped{0};
+
+// Lines::isBreak without branches, so that a block of units is read for any at once.
+inline unsigned terminates(char16_t c) {
+    return unsigned(c == u'\n') | unsigned(c == u'\r') | unsigned(c == 0x85) | unsigned((c | 1) == 0x2029);
+}
+
+// The last line terminator in [from, to), or -1: blocks without one (all of a long line) are passed
+// over whole, from the end; the units of the block holding one, and those short of a block at the
+// start, are looked at one by one.
+qsizetype lastTerminator(QStringView text, qsizetype from, qsizetype to) {
+    constexpr qsizetype kBlock = 64;
+    const char16_t* const units = reinterpret_cast<const char16_t*>(text.data());
+    qsizetype end = to;
+    for (; end - from >= kBlock; end -= kBlock) {
+        unsigned any = 0;
+        for (qsizetype i = end - kBlock; i < end; ++i) any |= terminates(units[i]);
+        if (any) break;
+    }
+    const qsizetype start = qMax(from, end - kBlock);
+    stepped.fetch_add(end - start, std::memory_order_relaxed);
+    for (qsizetype i = end; i > start; --i)
+        if (terminates(units[i - 1])) return i - 1;
+    return -1;
+}
 
 // The best place to break a piece that starts at `from` and must end by `limit`, over `least` long:
 // after the last space past that, else after the last punctuation mark there, else at the limit,
 // never inside a surrogate pair or before a combining mark.
 qsizetype breakPoint(QStringView text, qsizetype from, qsizetype limit, qsizetype least) {
     const qsizetype shortest = from + least;
+    const auto found = [&](qsizetype at) {
+        stepped.fetch_add(limit - at + 1, std::memory_order_relaxed);
+        return at;
+    };
     for (qsizetype i = limit; i > shortest; --i)
-        if (text[i - 1] == u' ' || text[i - 1] == u'\t') return i;
+        if (text[i - 1] == u' ' || text[i - 1] == u'\t') return found(i);
     for (qsizetype i = limit; i > shortest; --i) {
         const char16_t c = text[i - 1].unicode();
         if (c == u',' || c == u';' || c == u'{' || c == u'}' || c == u'(' || c == u')' || c == u'[' || c == u']' ||
             c == u'>' || c == u':')
-            return i;
+            return found(i);
     }
     qsizetype at = limit;
     while (at > shortest && (text[at].isLowSurrogate() || text[at].isMark())) --at;
-    return at;
+    return found(at);
 }
 
 } // namespace
@@ -48,18 +80,56 @@ void LinePieces::reset(QStringView text) {
 
 void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out, qsizetype most,
                        qsizetype least) {
-    qsizetype pieceStart = from;
-    for (qsizetype i = from; i < to; ++i) {
-        if (Lines::isBreak(text[i].unicode())) {
-            pieceStart = i + 1;
+    // A long range is cut into stretches broken apart, on several threads: each cut is where a
+    // piece may start, and the piece before it may be short.
+    std::vector<qsizetype> cuts{from};
+    if (to - from >= 2 * kStretch && ParallelChunks::threadCount() > 1)
+        for (qsizetype target = from + kStretch; target < to - kStretch / 2; target += kStretch)
+            if (const qsizetype cut = cutNear(text, target, to); cut > cuts.back() && cut < to) cuts.push_back(cut);
+    cuts.push_back(to);
+    if (cuts.size() == 2) {
+        splitFrom(text, from, to, out, most, least);
+        return;
+    }
+    const int stretches = int(cuts.size()) - 1;
+    std::vector<std::vector<qsizetype>> found{size_t(stretches)};
+    ParallelChunks::run(stretches, ParallelChunks::threadCount(), [&](int, int k) {
+        splitFrom(text, cuts[size_t(k)], cuts[size_t(k) + 1], found[size_t(k)], most, least);
+    });
+    for (int k = 0; k < stretches; ++k) {
+        // A cut at a line's start is no break.
+        if (k > 0 && !Lines::isBreak(text[cuts[size_t(k)] - 1].unicode())) out.push_back(cuts[size_t(k)]);
+        out.insert(out.end(), found[size_t(k)].begin(), found[size_t(k)].end());
+    }
+}
+
+void LinePieces::splitFrom(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out, qsizetype most,
+                           qsizetype least) {
+    // Only the line going on past the last terminator a piece's length reaches matters: each reach
+    // is read for one a block at a time, and where there is none the piece ends near its limit.
+    qsizetype pieceStart = from, unread = from;
+    while (to - pieceStart > most) {
+        const qsizetype limit = pieceStart + most;  // a unit there, not a terminator, is one too many
+        if (const qsizetype last = lastTerminator(text, unread, limit + 1); last >= 0) {
+            pieceStart = unread = last + 1;
             continue;
         }
-        if (i - pieceStart < most) continue;
-        // [pieceStart, i] is one longer than a piece may be.
-        const qsizetype at = breakPoint(text, pieceStart, i, least);
-        out.push_back(at);
-        pieceStart = at;
+        pieceStart = breakPoint(text, pieceStart, limit, least);
+        out.push_back(pieceStart);
+        unread = limit + 1;
     }
+}
+
+qsizetype LinePieces::cutNear(QStringView text, qsizetype target, qsizetype to) {
+    // A line's start, or a place a break may stand that holds no low surrogate nor mark; near the
+    // target, or none (the stretch then goes on).
+    for (qsizetype at = target; at < qMin(to, target + 64); ++at) {
+        const char16_t before = text[at - 1].unicode(), c = text[at].unicode();
+        if (Lines::isBreak(before) ? !(before == u'\r' && c == u'\n')
+                                   : !Lines::isBreak(c) && !text[at].isLowSurrogate() && !text[at].isMark())
+            return at;
+    }
+    return -1;
 }
 
 bool LinePieces::canBreakAt(QStringView text, qsizetype offset) {
@@ -138,15 +208,19 @@ bool LinePieces::edit(QStringView text, qsizetype at, qsizetype removed, qsizety
     for (auto it = std::upper_bound(breaks_.begin(), breaks_.end(), from); it != breaks_.end() && *it < to; ++it)
         if (!canBreakAt(text, *it)) redo = true;
     if (!redo) {
-        qsizetype pieceStart = from;
+        // Each piece in the region is read for one that runs past a piece's length, as split() would.
         auto next = std::upper_bound(breaks_.begin(), breaks_.end(), from);
-        for (qsizetype i = from; i < to && !redo; ++i) {
-            if (next != breaks_.end() && *next == i) {
-                pieceStart = i;
-                ++next;
+        for (qsizetype start = from; start < to && !redo;) {
+            const qsizetype end = next != breaks_.end() && *next < to ? *next++ : to;
+            for (qsizetype pieceStart = start, unread = start; end - pieceStart > kMaxPiece;) {
+                const qsizetype last = lastTerminator(text, unread, pieceStart + kMaxPiece + 1);
+                if (last < 0) {
+                    redo = true;
+                    break;
+                }
+                pieceStart = unread = last + 1;
             }
-            if (Lines::isBreak(text[i].unicode())) pieceStart = i + 1;
-            else if (i - pieceStart >= kMaxPiece) redo = true;
+            start = end;
         }
     }
     if (!redo) {
@@ -173,3 +247,5 @@ bool LinePieces::edit(QStringView text, qsizetype at, qsizetype removed, qsizety
     breaks_.insert(breaks_.erase(begin, end), fresh.begin(), fresh.end());
     return true;
 }
+
+qsizetype LinePieces::unitsStepped() { return stepped.load(std::memory_order_relaxed); }

@@ -18,6 +18,8 @@ public:
     static constexpr qsizetype kRoomyPiece = kMaxPiece / 2;
     static constexpr qsizetype kFreshPiece = 1536;
     static constexpr qsizetype kFreshLeast = 1024;
+    // A line of at least two stretches this long is broken a stretch per thread.
+    static constexpr qsizetype kStretch = qsizetype(1) << 22;
 
     // Breaks for the whole text.
     void reset(QStringView text);
@@ -42,6 +44,9 @@ public:
     // [from, to + added - removed) of the new text whole.
     bool edit(QStringView text, qsizetype at, qsizetype removed, qsizetype added, qsizetype from, qsizetype to);
 
+    // Units looked at one by one while breaking lines, so far, by any pieces.
+    static qsizetype unitsStepped();
+
 private:
     // Where the piece holding offset starts: the last break or line start at or before it; and where
     // the piece holding offset ends: the first break, line start, terminator or text end at or after it.
@@ -51,6 +56,11 @@ private:
     // where a line goes on, over `least` long.
     static void split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out,
                       qsizetype most = kMaxPiece, qsizetype least = kMaxPiece / 2);
+    // The same for a stretch of them, on the calling thread.
+    static void splitFrom(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out, qsizetype most,
+                          qsizetype least);
+    // Where a stretch broken apart may start at or just after target, before to: -1 for nowhere near.
+    static qsizetype cutNear(QStringView text, qsizetype target, qsizetype to);
     // Whether a break may stand at offset: strictly inside a line, not before its terminator.
     static bool canBreakAt(QStringView text, qsizetype offset);
 

@@ -318,7 +318,8 @@ TEST(ExactText, ALongLineReplacedIsPutIntoDisplayFormOnce) {
         QString display = text.displayOf(0, text.size());
         const QString with = QStringLiteral("WORD ").repeated(words - 4);
         const qsizetype before = ExactText::unitsConverted();
-        applyToDisplay(display, text.replace({10, line.size() - 20}, with));
+        const ExactText::Change change = text.replace({10, line.size() - 20}, with);
+        display.replace(change.displayStart, change.displayEnd - change.displayStart, text.displayOf(change));
         EXPECT_LE(ExactText::unitsConverted() - before, with.size() + 4 * LinePieces::kMaxPiece);
         EXPECT_TRUE(display == text.displayOf(0, text.size()));
     }

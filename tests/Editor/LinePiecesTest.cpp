@@ -63,3 +63,25 @@ TEST(LinePieces, ALineShownWholeStaysWholeWhenTypedInto) {
     EXPECT_TRUE(pieces.breaks().empty());
 }
 
+
+// A long line is passed over for line ends a block of units at a time: only the units near where a
+// piece must end are looked at one by one, for a place to break, whether the line is broken when
+// the text opens or again when most of it is replaced.
+TEST(LinePieces, BreakingALongLineLooksOneByOneOnlyNearEachBreak) {
+    for (const qsizetype units : {qsizetype(1) << 20, qsizetype(1) << 24}) {
+        SCOPED_TRACE(units);
+        QString text = QStringLiteral("w=f(x); ").repeated(units / 8) + QStringLiteral("\nlast line");
+        LinePieces pieces;
+        qsizetype before = LinePieces::unitsStepped();
+        pieces.reset(text);
+        const auto perPiece = [&] { return (LinePieces::unitsStepped() - before) / qsizetype(pieces.breaks().size() + 1); };
+        EXPECT_LE(perPiece(), 80);
+        // Most of the line replaced by a like one: its pieces broken afresh.
+        const qsizetype at = 10, removed = units - 20;
+        const TextRange around = pieces.around(text, {at, removed});
+        text.replace(at, removed, QStringLiteral("v=g(y); ").repeated(removed / 8));
+        before = LinePieces::unitsStepped();
+        ASSERT_TRUE(pieces.edit(text, at, removed, removed / 8 * 8, around.location, around.end()));
+        EXPECT_LE(perPiece(), 80);
+    }
+}

@@ -61,7 +61,7 @@ TEST(LongReplace, MostOfALongTextReplacedKeepsWhatItRemovedWhereItLay) {
             EXPECT_EQ(change.removed.constData()[change.removed.size()], QChar(0));
             const QString expected = base->first(a) + with + base->sliced(b);
             ASSERT_EQ(text.size(), expected.size());
-            display.replace(change.displayStart, change.displayEnd - change.displayStart, change.displayText);
+            display.replace(change.displayStart, change.displayEnd - change.displayStart, text.displayOf(change));
             EXPECT_TRUE(display == text.displayOf(0, text.size()));
             EXPECT_TRUE(display == displayByHand(text));
             // Edits go on in the new buffer, and the removed units stay as they were.
@@ -109,4 +109,22 @@ TEST(LongReplace, ALineIsJudgedByAllItsPartsWhereverTheRunsAreCut) {
         EXPECT_FALSE(LongLineCheck::growsALineLong(ExactText(stays), partsOf(stays, QStringLiteral("kilogram")), run));
     }
     static_assert(3500 + 700 * 2 >= LinePieces::kMaxPiece && 3500 < LinePieces::kMaxPiece);
+}
+
+// Most of a long line replaced (its Replace All, or the undo of one): the display, filled again a step
+// at a time, takes a step of it, so the change leaves its display form to be made when asked for.
+TEST(LongReplace, MostOfALongLineReplacedIsPutIntoDisplayFormOnlyWhenAsked) {
+    const QString pattern = QStringLiteral("items.length+f(x); ");
+    for (const qsizetype units : {qsizetype(1) << 21, kLong}) {
+        SCOPED_TRACE(units);
+        const QString line = pattern.repeated(units / pattern.size());
+        ExactText text(line);
+        QString display = text.displayOf(0, text.size());
+        const QString with = QString(line.sliced(10, line.size() - 20)).replace(QStringLiteral("length"), QStringLiteral("size"));
+        const qsizetype before = ExactText::unitsConverted();
+        const ExactText::Change change = text.replace({10, line.size() - 20}, with);
+        EXPECT_LE(ExactText::unitsConverted() - before, 4 * LinePieces::kMaxPiece);
+        display.replace(change.displayStart, change.displayEnd - change.displayStart, text.displayOf(change));
+        EXPECT_TRUE(display == displayByHand(text));
+    }
 }

@@ -691,7 +691,7 @@ bool CodeEditorCoordinator::apply(TextRange range, const QString& text, TextRang
     if (change.text.size() > kRefillLength && display->characterCount() - 1 - change.displayEnd <= kShowStep)
         refillFrom(toExact(startBlock.position()));
     else
-        mirror(change.displayStart, change.displayEnd, change.displayText);
+        mirror(change.displayStart, change.displayEnd, text_.displayOf(change));
     recordApplied(change, before, after, origin);
     updateCursor();
     leaveBusy();
@@ -792,11 +792,11 @@ void CodeEditorCoordinator::displayChanged(int position, int removed, int added)
     folding_->releaseChangedFrom(display->findBlock(int(position + prefix)).blockNumber());
     const ExactText::Change change = replaceExact(range, inserted, true);
     shiftShown(change.text.size() - change.range.length);
-    if (change.range != range || change.displayText != addedDisplay) {
+    if (const QString shown = text_.displayOf(change); change.range != range || shown != addedDisplay) {
         // The exact text joined or split a CR LF, or took a character the display shows otherwise
         // (a line separator inside a line): show it as it is.
         const qsizetype shownEnd = change.displayEnd + (newLength - oldLength);
-        mirror(change.displayStart, shownEnd, change.displayText);
+        mirror(change.displayStart, shownEnd, shown);
     }
     noteEdit(change, pointOf(change.range.location));
     history_.record({change.range.location, change.removed, change.text, selectionBefore, selection(), false, {}});

@@ -23,6 +23,32 @@
 
 namespace {
 
+// Where the line ends of [from, to) of `units` (size of them in all) are: each CR LF's start
+// (plus base), whether a CR or an LF is there, and whether any terminator is. A chunk without any
+// (a long line) is passed over at memory speed.
+struct LineEnds {
+    std::vector<qsizetype> crlf;
+    bool crOrLf = false;
+    bool any = false;
+};
+LineEnds lineEndsIn(const char16_t* units, qsizetype size, qsizetype from, qsizetype to, qsizetype base) {
+    LineEnds ends;
+    constexpr qsizetype kChunk = 4096;
+    for (qsizetype start = from; start < to; start += kChunk) {
+        const qsizetype end = qMin(to, start + kChunk);
+        unsigned any = 0;
+        for (qsizetype i = start; i < end; ++i) any |= LinePieces::endsLine(units[i]);
+        if (!any) continue;
+        ends.any = true;
+        for (qsizetype i = start; i < end; ++i) {
+            if (units[i] != u'\r' && units[i] != u'\n') continue;
+            ends.crOrLf = true;
+            if (units[i] == u'\r' && i + 1 < size && units[i + 1] == u'\n') ends.crlf.push_back(base + i++);
+        }
+    }
+    return ends;
+}
+
 // QTextCursor::insertText starts a new block at these two as well.
 bool isFrameMark(char16_t c) { return c == 0xFDD0 || c == 0xFDD1; }
 
@@ -317,21 +343,22 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
 
     // CR LF index: those inside [a, b) go, the new ones come.
     const qsizetype delta = t.size() - (b - a);
-    // One pass over the new text for both, read only (a text shared with the caller stays shared),
-    // a chunk without CR or LF passed over at memory speed (a long line replaced whole).
+    // One pass over the new text for both, and for whether it ends any line at all (the pieces then
+    // need not read it again), read only (a text shared with the caller stays shared); a long one a
+    // stretch per thread.
     std::vector<qsizetype> added;
-    bool addsBreak = false;
-    const char16_t* const units = reinterpret_cast<const char16_t*>(t.constData());
-    constexpr qsizetype kChunk = 4096;
-    for (qsizetype from = 0; from < t.size(); from += kChunk) {
-        const qsizetype to = qMin(t.size(), from + kChunk);
-        unsigned any = 0;
-        for (qsizetype i = from; i < to; ++i) any |= unsigned(units[i] == u'\r') | unsigned(units[i] == u'\n');
-        if (!any) continue;
-        for (qsizetype i = from; i < to; ++i) {
-            if (units[i] != u'\r' && units[i] != u'\n') continue;
-            addsBreak = true;
-            if (units[i] == u'\r' && i + 1 < t.size() && units[i + 1] == u'\n') added.push_back(a + i++);
+    bool addsBreak = false, endsALine = false;
+    {
+        const char16_t* const units = reinterpret_cast<const char16_t*>(t.constData());
+        const qsizetype stretch = t.size() >= kParallelFrom && ParallelChunks::threadCount() > 1 ? kRebuildPiece : qMax<qsizetype>(1, t.size());
+        std::vector<LineEnds> found(size_t((t.size() + stretch - 1) / stretch));
+        ParallelChunks::run(int(found.size()), ParallelChunks::threadCount(), [&](int, int k) {
+            found[size_t(k)] = lineEndsIn(units, t.size(), k * stretch, qMin(t.size(), (k + 1) * stretch), a);
+        });
+        for (const LineEnds& ends : found) {
+            added.insert(added.end(), ends.crlf.begin(), ends.crlf.end());
+            addsBreak = addsBreak || ends.crOrLf;
+            endsALine = endsALine || ends.any;
         }
     }
     crlf_.replace(a, b, t.size(), added);
@@ -364,7 +391,7 @@ ExactText::Change ExactText::replace(TextRange range, const QString& text) {
     joins_.edit(a, b - a, t.size());
     // The exact range the display takes afresh, when it is more than the edit itself.
     qsizetype from = a, to = b;
-    if (pieces_.edit(through(around.end() + delta + 2), a, b - a, t.size(), around.location, around.end())) {
+    if (pieces_.edit(through(around.end() + delta + 2), a, b - a, t.size(), around.location, around.end(), !endsALine)) {
         // The pieces around the edit were broken afresh: the display takes them whole.
         from = around.location;
         to = around.end();

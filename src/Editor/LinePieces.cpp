@@ -10,28 +10,31 @@ namespace {
 
 std::atomic<qsizetype> stepped{0};
 
-// Lines::isBreak without branches, so that a block of units is read for any at once.
-inline unsigned terminates(char16_t c) {
-    return unsigned(c == u'\n') | unsigned(c == u'\r') | unsigned(c == 0x85) | unsigned((c | 1) == 0x2029);
-}
-
 // The last line terminator in [from, to), or -1: blocks without one (all of a long line) are passed
 // over whole, from the end; the units of the block holding one, and those short of a block at the
 // start, are looked at one by one.
 qsizetype lastTerminator(QStringView text, qsizetype from, qsizetype to) {
+    if (to <= from) return -1;
     constexpr qsizetype kBlock = 64;
     const char16_t* const units = reinterpret_cast<const char16_t*>(text.data());
     qsizetype end = to;
     for (; end - from >= kBlock; end -= kBlock) {
         unsigned any = 0;
-        for (qsizetype i = end - kBlock; i < end; ++i) any |= terminates(units[i]);
+        for (qsizetype i = end - kBlock; i < end; ++i) any |= LinePieces::endsLine(units[i]);
         if (any) break;
     }
     const qsizetype start = qMax(from, end - kBlock);
     stepped.fetch_add(end - start, std::memory_order_relaxed);
     for (qsizetype i = end; i > start; --i)
-        if (terminates(units[i - 1])) return i - 1;
+        if (LinePieces::endsLine(units[i - 1])) return i - 1;
     return -1;
+}
+
+// The same, [plain] known to hold none: only the units of [from, to) outside it are read.
+qsizetype lastTerminator(QStringView text, qsizetype from, qsizetype to, TextRange plain) {
+    if (plain.length <= 0 || plain.end() <= from || plain.location >= to) return lastTerminator(text, from, to);
+    if (const qsizetype after = lastTerminator(text, plain.end(), to); after >= 0) return after;
+    return lastTerminator(text, from, plain.location);
 }
 
 // The best place to break a piece that starts at `from` and must end by `limit`, over `least` long:
@@ -79,7 +82,7 @@ void LinePieces::reset(QStringView text) {
 }
 
 void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out, qsizetype most,
-                       qsizetype least) {
+                       qsizetype least, TextRange plain) {
     // A long range is cut into stretches broken apart, on several threads: each cut is where a
     // piece may start, and the piece before it may be short.
     std::vector<qsizetype> cuts{from};
@@ -88,13 +91,13 @@ void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vect
             if (const qsizetype cut = cutNear(text, target, to); cut > cuts.back() && cut < to) cuts.push_back(cut);
     cuts.push_back(to);
     if (cuts.size() == 2) {
-        splitFrom(text, from, to, out, most, least);
+        splitFrom(text, from, to, out, most, least, plain);
         return;
     }
     const int stretches = int(cuts.size()) - 1;
     std::vector<std::vector<qsizetype>> found{size_t(stretches)};
     ParallelChunks::run(stretches, ParallelChunks::threadCount(), [&](int, int k) {
-        splitFrom(text, cuts[size_t(k)], cuts[size_t(k) + 1], found[size_t(k)], most, least);
+        splitFrom(text, cuts[size_t(k)], cuts[size_t(k) + 1], found[size_t(k)], most, least, plain);
     });
     for (int k = 0; k < stretches; ++k) {
         // A cut at a line's start is no break.
@@ -104,13 +107,13 @@ void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vect
 }
 
 void LinePieces::splitFrom(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out, qsizetype most,
-                           qsizetype least) {
+                           qsizetype least, TextRange plain) {
     // Only the line going on past the last terminator a piece's length reaches matters: each reach
     // is read for one a block at a time, and where there is none the piece ends near its limit.
     qsizetype pieceStart = from, unread = from;
     while (to - pieceStart > most) {
         const qsizetype limit = pieceStart + most;  // a unit there, not a terminator, is one too many
-        if (const qsizetype last = lastTerminator(text, unread, limit + 1); last >= 0) {
+        if (const qsizetype last = lastTerminator(text, unread, limit + 1, plain); last >= 0) {
             pieceStart = unread = last + 1;
             continue;
         }
@@ -187,8 +190,9 @@ TextRange LinePieces::around(QStringView text, TextRange range) const {
 }
 
 bool LinePieces::edit(QStringView text, qsizetype at, qsizetype removed, qsizetype added, qsizetype from,
-                      qsizetype to) {
+                      qsizetype to, bool addedPlain) {
     const qsizetype delta = added - removed;
+    const TextRange plain = addedPlain ? TextRange{at, added} : TextRange{};
     // Breaks inside the replaced text go; those after it move with the text.
     auto first = std::upper_bound(breaks_.begin(), breaks_.end(), at);
     auto last = std::lower_bound(first, breaks_.end(), at + removed);
@@ -213,7 +217,7 @@ bool LinePieces::edit(QStringView text, qsizetype at, qsizetype removed, qsizety
         for (qsizetype start = from; start < to && !redo;) {
             const qsizetype end = next != breaks_.end() && *next < to ? *next++ : to;
             for (qsizetype pieceStart = start, unread = start; end - pieceStart > kMaxPiece;) {
-                const qsizetype last = lastTerminator(text, unread, pieceStart + kMaxPiece + 1);
+                const qsizetype last = lastTerminator(text, unread, pieceStart + kMaxPiece + 1, plain);
                 if (last < 0) {
                     redo = true;
                     break;
@@ -243,7 +247,7 @@ bool LinePieces::edit(QStringView text, qsizetype at, qsizetype removed, qsizety
     std::vector<qsizetype> fresh;
     // Pieces broken afresh leave room to type: pieces as long as they may be would each be
     // outgrown, and broken afresh, by the next key typed into them.
-    split(text, start, to, fresh, kFreshPiece, kFreshLeast);
+    split(text, start, to, fresh, kFreshPiece, kFreshLeast, plain);
     breaks_.insert(breaks_.erase(begin, end), fresh.begin(), fresh.end());
     return true;
 }

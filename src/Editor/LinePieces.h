@@ -21,6 +21,12 @@ public:
     // A line of at least two stretches this long is broken a stretch per thread.
     static constexpr qsizetype kStretch = qsizetype(1) << 22;
 
+    // Whether c ends a line (as Lines::isBreak), without branches: a run of units is then read for
+    // one several units at a time.
+    static constexpr unsigned endsLine(char16_t c) {
+        return unsigned(c == u'\n') | unsigned(c == u'\r') | unsigned(c == 0x85) | unsigned((c | 1) == 0x2029);
+    }
+
     // Breaks for the whole text.
     void reset(QStringView text);
 
@@ -41,8 +47,10 @@ public:
     // After [at, at + removed) of the text was replaced by `added` units (text is the new text), with
     // [from, to) what around() gave before the edit. Keeps the breaks elsewhere as they were,
     // shifted; true when the pieces around the edit were broken afresh, so the display must take
-    // [from, to + added - removed) of the new text whole.
-    bool edit(QStringView text, qsizetype at, qsizetype removed, qsizetype added, qsizetype from, qsizetype to);
+    // [from, to + added - removed) of the new text whole. `addedPlain`: the caller has read the added
+    // units and they hold no line terminator, so they are not read for one again.
+    bool edit(QStringView text, qsizetype at, qsizetype removed, qsizetype added, qsizetype from, qsizetype to,
+              bool addedPlain = false);
 
     // Units looked at one by one while breaking lines, so far, by any pieces.
     static qsizetype unitsStepped();
@@ -54,11 +62,12 @@ private:
     qsizetype pieceEnd(QStringView text, qsizetype offset) const;
     // Breaks for [from, to) of the text, appended to out in order, each piece at most `most` and,
     // where a line goes on, over `least` long.
+    // Units in `plain` hold no line terminator.
     static void split(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out,
-                      qsizetype most = kMaxPiece, qsizetype least = kMaxPiece / 2);
+                      qsizetype most = kMaxPiece, qsizetype least = kMaxPiece / 2, TextRange plain = {});
     // The same for a stretch of them, on the calling thread.
     static void splitFrom(QStringView text, qsizetype from, qsizetype to, std::vector<qsizetype>& out, qsizetype most,
-                          qsizetype least);
+                          qsizetype least, TextRange plain);
     // Where a stretch broken apart may start at or just after target, before to: -1 for nowhere near.
     static qsizetype cutNear(QStringView text, qsizetype target, qsizetype to);
     // Whether a break may stand at offset: strictly inside a line, not before its terminator.

@@ -6,6 +6,7 @@
 #include "Editor/ExactText.h"
 #include "Editor/LinePieces.h"
 #include "Editor/LongLineCheck.h"
+#include "Platform/Lines.h"
 
 namespace {
 
@@ -126,5 +127,62 @@ TEST(LongReplace, MostOfALongLineReplacedIsPutIntoDisplayFormOnlyWhenAsked) {
         EXPECT_LE(ExactText::unitsConverted() - before, 4 * LinePieces::kMaxPiece);
         display.replace(change.displayStart, change.displayEnd - change.displayStart, text.displayOf(change));
         EXPECT_TRUE(display == displayByHand(text));
+    }
+}
+
+namespace {
+
+// Every break stands inside a line where a break may (never beside a terminator, before a low
+// surrogate or before a mark), no piece is longer than a piece may be, and a line shorter than
+// that is never broken.
+void expectSoundPieces(const ExactText& text) {
+    const QString exact = text.text();
+    for (const qsizetype b : text.pieces().breaks()) {
+        ASSERT_TRUE(b > 0 && b < exact.size()) << b;
+        ASSERT_FALSE(Lines::isBreak(exact[b - 1].unicode()) || Lines::isBreak(exact[b].unicode())) << b;
+        ASSERT_FALSE(exact[b].isLowSurrogate() || exact[b].isMark()) << b;
+    }
+    const QString display = displayByHand(text);
+    for (const QStringView block : QStringView(display).split(QChar(ExactText::kSeparator)))
+        ASSERT_LE(block.size(), LinePieces::kMaxPiece);
+    for (const Lines::Range& line : Lines::all(exact))
+        if (line.contentEnd - line.start <= LinePieces::kMaxPiece)
+            ASSERT_EQ(text.pieces().countBefore(line.contentEnd), text.pieces().countUpTo(line.start)) << line.start;
+}
+
+} // namespace
+
+// A line long enough to be broken a stretch per thread, with a surrogate pair, a combining mark and a
+// CR LF where the stretches are cut; then edited at its start, across a break in its middle, most
+// of it replaced with and without line ends, and at its end: its pieces stay sound and the display,
+// taking each change, stays the text.
+TEST(LongReplace, ALineBrokenInStretchesStaysSoundThroughEdits) {
+    const QString pattern = QStringLiteral("items.length+f(x);");
+    QString line = pattern.repeated(kLong / pattern.size() + 1);
+    const qsizetype cut = LinePieces::kStretch;
+    line[cut - 1] = QChar(0xD83D);  // a pair across the first cut
+    line[cut] = QChar(0xDE00);
+    line[2 * cut] = QChar(0x0301);  // a mark at the second
+    line[3 * cut - 1] = u'\r';  // a line ending across the third
+    line[3 * cut] = u'\n';
+    ExactText text(line);
+    ASSERT_GE(text.size(), 4 * cut);
+    expectSoundPieces(text);
+    QString display = displayByHand(text);
+    const qsizetype middle = text.pieces().breaks()[text.pieces().breaks().size() / 2];
+    const QString most = QString(line.sliced(100, 2 * cut + 100)).replace(QStringLiteral("length"), QStringLiteral("size"));
+    const QString mostWithEnds = QString(most).replace(QStringLiteral("f(x)"), QStringLiteral("\r\n")).replace(u';', QChar(0x2028));
+    const struct {
+        TextRange range;
+        QString with;
+    } edits[] = {{{5, 3}, QStringLiteral("\U0001F600x")},        {{middle - 3, 6}, QString()},
+                 {{60, 2 * cut + 100}, most},                    {{70, 2 * cut}, mostWithEnds},
+                 {{text.size() - 5, 0}, QStringLiteral("\r\n")}, {{text.size(), 0}, QStringLiteral("z")}};
+    for (const auto& edit : edits) {
+        SCOPED_TRACE(testing::Message() << edit.range.location << "+" << edit.range.length);
+        const ExactText::Change change = text.replace(edit.range, edit.with);
+        display.replace(change.displayStart, change.displayEnd - change.displayStart, text.displayOf(change));
+        ASSERT_TRUE(display == displayByHand(text));
+        expectSoundPieces(text);
     }
 }

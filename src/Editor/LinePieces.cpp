@@ -9,12 +9,14 @@
 namespace {
 
 std::atomic<qsizetype> stepped{0};
+std::atomic<qsizetype> readForEnds{0};
 
 // The last line terminator in [from, to), or -1: blocks without one (all of a long line) are passed
 // over whole, from the end; the units of the block holding one, and those short of a block at the
 // start, are looked at one by one.
 qsizetype lastTerminator(QStringView text, qsizetype from, qsizetype to) {
     if (to <= from) return -1;
+    readForEnds.fetch_add(to - from, std::memory_order_relaxed);
     constexpr qsizetype kBlock = 64;
     const char16_t* const units = reinterpret_cast<const char16_t*>(text.data());
     qsizetype end = to;
@@ -253,3 +255,5 @@ bool LinePieces::edit(QStringView text, qsizetype at, qsizetype removed, qsizety
 }
 
 qsizetype LinePieces::unitsStepped() { return stepped.load(std::memory_order_relaxed); }
+
+qsizetype LinePieces::unitsRead() { return readForEnds.load(std::memory_order_relaxed); }

@@ -52,8 +52,10 @@ public:
     bool edit(QStringView text, qsizetype at, qsizetype removed, qsizetype added, qsizetype from, qsizetype to,
               bool addedPlain = false);
 
-    // Units looked at one by one while breaking lines, so far, by any pieces.
+    // Units looked at one by one while breaking lines, and units read for line ends in all, so far,
+    // by any pieces.
     static qsizetype unitsStepped();
+    static qsizetype unitsRead();
 
 private:
     // Where the piece holding offset starts: the last break or line start at or before it; and where

@@ -113,7 +113,8 @@ TEST(LongReplace, ALineIsJudgedByAllItsPartsWhereverTheRunsAreCut) {
 }
 
 // Most of a long line replaced (its Replace All, or the undo of one): the display, filled again a step
-// at a time, takes a step of it, so the change leaves its display form to be made when asked for.
+// at a time, takes a step of it, so the change leaves its display form to be made when asked for; and
+// its pieces are broken afresh without the line being read again.
 TEST(LongReplace, MostOfALongLineReplacedIsPutIntoDisplayFormOnlyWhenAsked) {
     const QString pattern = QStringLiteral("items.length+f(x); ");
     for (const qsizetype units : {qsizetype(1) << 21, kLong}) {
@@ -122,9 +123,11 @@ TEST(LongReplace, MostOfALongLineReplacedIsPutIntoDisplayFormOnlyWhenAsked) {
         ExactText text(line);
         QString display = text.displayOf(0, text.size());
         const QString with = QString(line.sliced(10, line.size() - 20)).replace(QStringLiteral("length"), QStringLiteral("size"));
-        const qsizetype before = ExactText::unitsConverted();
+        const qsizetype before = ExactText::unitsConverted(), readBefore = LinePieces::unitsRead();
         const ExactText::Change change = text.replace({10, line.size() - 20}, with);
         EXPECT_LE(ExactText::unitsConverted() - before, 4 * LinePieces::kMaxPiece);
+        // Nor are the new units, read for their line ends once, read for them again to break the line.
+        EXPECT_LE(LinePieces::unitsRead() - readBefore, 4 * LinePieces::kMaxPiece);
         display.replace(change.displayStart, change.displayEnd - change.displayStart, text.displayOf(change));
         EXPECT_TRUE(display == displayByHand(text));
     }

@@ -50,10 +50,55 @@ bool fits(const TextEdit& e, qsizetype oldLength) {
            pointInLimit(e.newEndPoint);
 }
 
+// How deep the query's patterns nest, read from its source: brackets and parentheses outside
+// strings and comments (a predicate or an alternation counts too, so this errs high).
+int deepestNesting(std::string_view source) {
+    int depth = 0, deepest = 0;
+    for (size_t i = 0; i < source.size(); ++i) {
+        const char c = source[i];
+        if (c == ';') {
+            while (i < source.size() && source[i] != '\n') ++i;
+        } else if (c == '"') {
+            for (++i; i < source.size() && source[i] != '"'; ++i)
+                if (source[i] == '\\') ++i;
+        } else if (c == '(' || c == '[') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == ')' || c == ']') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// Where a query of a range starts: as many levels above the smallest node holding the range as a
+// pattern spans, so that every pattern reaching into the range starts at or below it, and the query
+// neither walks down nor begins a pattern at every level of a deeply nested text. levels is how
+// many levels lie between that node and the smallest one.
+struct QueryStart {
+    TSNode node;
+    qsizetype levels;
+};
+QueryStart queryStart(TSNode root, uint32_t startByte, uint32_t endByte, int patternLevels) {
+    TSTreeCursor cursor = ts_tree_cursor_new(root);
+    while (ts_tree_cursor_goto_first_child_for_byte(&cursor, startByte) >= 0) {
+        const TSNode child = ts_tree_cursor_current_node(&cursor);
+        if (ts_node_start_byte(child) > startByte || ts_node_end_byte(child) < endByte) {
+            ts_tree_cursor_goto_parent(&cursor);
+            break;
+        }
+    }
+    qsizetype levels = 0;
+    while (levels < patternLevels && ts_tree_cursor_goto_parent(&cursor)) ++levels;
+    const QueryStart start{ts_tree_cursor_current_node(&cursor), levels};
+    ts_tree_cursor_delete(&cursor);
+    return start;
+}
+
 } // namespace
 
-TreeSitterHighlighter::TreeSitterHighlighter(SyntaxTree::Language language, std::shared_ptr<SyntaxTree::Query> query)
-    : language_(language), query_(std::move(query)) {
+TreeSitterHighlighter::TreeSitterHighlighter(SyntaxTree::Language language, std::shared_ptr<SyntaxTree::Query> query,
+                                             int patternLevels)
+    : language_(language), query_(std::move(query)), patternLevels_(patternLevels) {
     // Roles by capture id, so a pass never looks at capture names.
     for (uint32_t id = 0; id < query_->captureCount(); ++id) {
         const std::optional<std::string> name = query_->captureName(id);
@@ -84,7 +129,7 @@ std::unique_ptr<TreeSitterHighlighter> TreeSitterHighlighter::fromQuerySource(co
         // Query, predicate and pattern errors all mean the same here: no highlighter.
         return nullptr;
     }
-    std::unique_ptr<TreeSitterHighlighter> highlighter(new TreeSitterHighlighter(language, std::move(query)));
+    std::unique_ptr<TreeSitterHighlighter> highlighter(new TreeSitterHighlighter(language, std::move(query), deepestNesting(querySource)));
     try {
         highlighter->parser_.setLanguage(highlighter->language_);
     } catch (...) {
@@ -263,7 +308,9 @@ void TreeSitterHighlighter::collect(const std::shared_ptr<const SyntaxTree::Tree
                                     std::vector<Span>& out, bool asks) const {
     const std::optional<SyntaxTree::Node> root = tree->rootNode();
     if (!root) return;
-    const std::shared_ptr<SyntaxTree::QueryCursor> cursor = query_->execute(*root, tree, 0);
+    const QueryStart start = queryStart(root->internalNode(), uint32_t(range.location * 2), uint32_t(range.end() * 2), patternLevels_);
+    if (asks) levelsWalked_ = start.levels;
+    const std::shared_ptr<SyntaxTree::QueryCursor> cursor = query_->execute(SyntaxTree::Node(start.node, tree), tree, 0);
     cursor->setRange(SyntaxTree::Utf16Range{range.location, range.length});
     const qsizetype length = qsizetype(text.size());
 

@@ -60,9 +60,12 @@ public:
 
     // Whether the last call reused or edited the previous tree instead of parsing from scratch.
     bool lastParseWasIncremental() const { return lastParseIncremental_; }
+    // Levels of the tree the query of the last range on the calling thread went down through, from
+    // the node it started at, before reaching the smallest node holding the range.
+    qsizetype lastLevelsWalked() const { return levelsWalked_; }
 
 private:
-    TreeSitterHighlighter(SyntaxTree::Language language, std::shared_ptr<SyntaxTree::Query> query);
+    TreeSitterHighlighter(SyntaxTree::Language language, std::shared_ptr<SyntaxTree::Query> query, int patternLevels);
 
     // Brings currentTree_ up to date with text; false when no tree could be built.
     bool updateTree(const QString& text, const std::optional<TextEdit>& edit);
@@ -80,4 +83,7 @@ private:
     std::vector<std::optional<TokenRole>> captureRoles_;
     std::vector<TextEdit> pendingEdits_;
     bool lastParseIncremental_ = false;
+    // How many levels of the tree a pattern of the query spans, at most (erring high).
+    int patternLevels_ = 0;
+    mutable qsizetype levelsWalked_ = 0;
 };

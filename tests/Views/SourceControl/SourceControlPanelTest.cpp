@@ -675,3 +675,22 @@ TEST_F(SourceControlPanelTest, ASpinnerStandsInTheCommitButtonWhileACommitRunsAn
     }
     EXPECT_EQ(gitOk(folder.path(), {"log", "-1", "--format=%s"}), "held by the hook");
 }
+
+// Names too long for a row keep their ends, which tell them apart, and lose their middle.
+TEST_F(SourceControlPanelTest, LongNamesThatDifferOnlyAtTheEndAreDrawnApart) {
+    makeRepository(folder);
+    const QString stem = QString(200, u'n');
+    folder.write(stem + "-1.txt", "x\n");
+    folder.write(stem + "-2.txt", "x\n");
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    ChangeListView* list = panel.changeList();
+    const QPoint below(10, list->viewport()->height() - 2);
+    QHoverEvent away(QEvent::HoverMove, below, list->viewport()->mapToGlobal(below), below);
+    QCoreApplication::sendEvent(list->viewport(), &away);
+    const QRect first = list->rowRect(row(panel, stem + "-1.txt"));
+    const QRect second = list->rowRect(row(panel, stem + "-2.txt"));
+    ASSERT_EQ(first.size(), second.size());
+    EXPECT_TRUE(list->viewport()->grab(first).toImage() != list->viewport()->grab(second).toImage());
+}

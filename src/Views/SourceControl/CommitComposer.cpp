@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -181,8 +182,9 @@ void CommitComposer::commit() {
         for (const GitFileChange& c : conflicts) unresolved << c.path;
     git.conflictMarkers(stageFirst, {this, [this, &git, stageFirst, unresolved, commitNow](const QStringList& marked) {
         QStringList paths = unresolved;
+        QSet<QString> listed(unresolved.begin(), unresolved.end());
         for (const QString& path : marked)
-            if (!paths.contains(path)) paths << path;
+            if (!listed.contains(path)) paths << path;
         if (!paths.isEmpty() && !confirmUnresolved(paths)) {
             committing_ = false;
             updateControls();

@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <sys/resource.h>
 
@@ -225,27 +226,34 @@ void BM_GitDiffWholeFileRewrite(benchmark::State& state) {
 }
 BENCHMARK(BM_GitDiffWholeFileRewrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
+// A folder of that name made once per process by make, with git's identity and configuration set.
+const QString& generated(const QString& name, const std::function<void(const QString&)>& make) {
+    static QMap<QString, QString> made;
+    static QTemporaryDir dir;
+    if (made.contains(name)) return made[name];
+    benchRepository();  // the identity and configuration
+    const QString root = dir.path() + u'/' + name;
+    QDir().mkpath(root);
+    make(root);
+    return made[name] = root;
+}
+
 // A repository with one commit and count new files, 100 to a folder; generated once per count.
 const QString& newFilesRepository(int count) {
-    static QMap<int, QString> made;
-    static QTemporaryDir dir;
-    if (made.contains(count)) return made[count];
-    benchRepository();  // the identity and configuration
-    const QString root = dir.path() + QStringLiteral("/new%1").arg(count);
-    QDir().mkpath(root);
-    writeFile(root + QStringLiteral("/README.md"), "hello\n");
-    git(root, {"init", "-q"});
-    git(root, {"add", "-A"});
-    git(root, {"commit", "-q", "-m", "first"});
-    for (int i = 0; i < count; ++i) {
-        const QString folder = QStringLiteral("%1/part%2").arg(root).arg(i / 100);
-        if (i % 100 == 0) QDir().mkpath(folder);
-        writeFile(QStringLiteral("%1/new%2.txt").arg(folder).arg(i), "new\n");
-    }
-    // Untracked files inside folders are listed one by one only with this setting.
-    git(root, {"config", "status.showUntrackedFiles", "all"});
-    git(root, {"status", "--porcelain"});
-    return made[count] = root;
+    return generated(QStringLiteral("new%1").arg(count), [count](const QString& root) {
+        writeFile(root + QStringLiteral("/README.md"), "hello\n");
+        git(root, {"init", "-q"});
+        git(root, {"add", "-A"});
+        git(root, {"commit", "-q", "-m", "first"});
+        for (int i = 0; i < count; ++i) {
+            const QString folder = QStringLiteral("%1/part%2").arg(root).arg(i / 100);
+            if (i % 100 == 0) QDir().mkpath(folder);
+            writeFile(QStringLiteral("%1/new%2.txt").arg(folder).arg(i), "new\n");
+        }
+        // Untracked files inside folders are listed one by one only with this setting.
+        git(root, {"config", "status.showUntrackedFiles", "all"});
+        git(root, {"status", "--porcelain"});
+    });
 }
 
 void waitFor(const std::function<bool()>& done) {
@@ -492,30 +500,26 @@ BENCHMARK(BM_StatusListingWithOneNameNotUtf8)->Arg(20000)->Unit(benchmark::kMill
 
 // A merge stopped with that many files in conflict, each holding its markers.
 const QString& conflictRepository(int files) {
-    static QMap<int, QString> made;
-    static QTemporaryDir dir;
-    if (made.contains(files)) return made[files];
-    benchRepository();  // the identity and configuration
-    const QString root = dir.path() + QStringLiteral("/conflicts%1").arg(files);
-    QDir().mkpath(root + QStringLiteral("/d"));
-    const auto writeAll = [&](const QByteArray& first) {
-        for (int i = 0; i < files; ++i) writeFile(QStringLiteral("%1/d/f%2.txt").arg(root).arg(i), first + "\nline\n");
-    };
-    writeAll("base");
-    git(root, {"init", "-q"});
-    git(root, {"add", "-A"});
-    git(root, {"commit", "-q", "-m", "base"});
-    git(root, {"checkout", "-q", "-b", "other"});
-    writeAll("theirs");
-    git(root, {"commit", "-q", "-a", "-m", "theirs"});
-    git(root, {"checkout", "-q", "-"});
-    writeAll("ours");
-    git(root, {"commit", "-q", "-a", "-m", "ours"});
-    QProcess merge;  // fails, as it should: the conflicts are the point
-    merge.setWorkingDirectory(root);
-    merge.start(QStringLiteral("git"), {QStringLiteral("merge"), QStringLiteral("-q"), QStringLiteral("other")});
-    merge.waitForFinished(-1);
-    return made[files] = root;
+    return generated(QStringLiteral("conflicts%1").arg(files), [files](const QString& root) {
+        QDir().mkpath(root + QStringLiteral("/d"));
+        const auto writeAll = [&](const QByteArray& first) {
+            for (int i = 0; i < files; ++i) writeFile(QStringLiteral("%1/d/f%2.txt").arg(root).arg(i), first + "\nline\n");
+        };
+        writeAll("base");
+        git(root, {"init", "-q"});
+        git(root, {"add", "-A"});
+        git(root, {"commit", "-q", "-m", "base"});
+        git(root, {"checkout", "-q", "-b", "other"});
+        writeAll("theirs");
+        git(root, {"commit", "-q", "-a", "-m", "theirs"});
+        git(root, {"checkout", "-q", "-"});
+        writeAll("ours");
+        git(root, {"commit", "-q", "-a", "-m", "ours"});
+        QProcess merge;  // fails, as it should: the conflicts are the point
+        merge.setWorkingDirectory(root);
+        merge.start(QStringLiteral("git"), {QStringLiteral("merge"), QStringLiteral("-q"), QStringLiteral("other")});
+        merge.waitForFinished(-1);
+    });
 }
 
 QMap<int, Timing> g_conflictCheck, g_diffCheck;

@@ -6,7 +6,9 @@
 // rows are drawn, a click on a row, a page of scrolling, and the window's CPU at rest beside one
 // change, against "git status" of the same repository; and the branch popover's filter over
 // 3,000 branches, a typed key and a cleared filter, against "git for-each-ref"; and the reading
-// of a 20,000-change status listing holding one name that is not UTF-8.
+// of a 20,000-change status listing holding one name that is not UTF-8; and the check for
+// conflict markers before a commit in a merge stopped on 2,000 and 20,000 conflicted files,
+// against "git diff --check".
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -23,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <sys/resource.h>
 
@@ -223,27 +226,34 @@ void BM_GitDiffWholeFileRewrite(benchmark::State& state) {
 }
 BENCHMARK(BM_GitDiffWholeFileRewrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
+// A folder of that name made once per process by make, with git's identity and configuration set.
+const QString& generated(const QString& name, const std::function<void(const QString&)>& make) {
+    static QMap<QString, QString> made;
+    static QTemporaryDir dir;
+    if (made.contains(name)) return made[name];
+    benchRepository();  // the identity and configuration
+    const QString root = dir.path() + u'/' + name;
+    QDir().mkpath(root);
+    make(root);
+    return made[name] = root;
+}
+
 // A repository with one commit and count new files, 100 to a folder; generated once per count.
 const QString& newFilesRepository(int count) {
-    static QMap<int, QString> made;
-    static QTemporaryDir dir;
-    if (made.contains(count)) return made[count];
-    benchRepository();  // the identity and configuration
-    const QString root = dir.path() + QStringLiteral("/new%1").arg(count);
-    QDir().mkpath(root);
-    writeFile(root + QStringLiteral("/README.md"), "hello\n");
-    git(root, {"init", "-q"});
-    git(root, {"add", "-A"});
-    git(root, {"commit", "-q", "-m", "first"});
-    for (int i = 0; i < count; ++i) {
-        const QString folder = QStringLiteral("%1/part%2").arg(root).arg(i / 100);
-        if (i % 100 == 0) QDir().mkpath(folder);
-        writeFile(QStringLiteral("%1/new%2.txt").arg(folder).arg(i), "new\n");
-    }
-    // Untracked files inside folders are listed one by one only with this setting.
-    git(root, {"config", "status.showUntrackedFiles", "all"});
-    git(root, {"status", "--porcelain"});
-    return made[count] = root;
+    return generated(QStringLiteral("new%1").arg(count), [count](const QString& root) {
+        writeFile(root + QStringLiteral("/README.md"), "hello\n");
+        git(root, {"init", "-q"});
+        git(root, {"add", "-A"});
+        git(root, {"commit", "-q", "-m", "first"});
+        for (int i = 0; i < count; ++i) {
+            const QString folder = QStringLiteral("%1/part%2").arg(root).arg(i / 100);
+            if (i % 100 == 0) QDir().mkpath(folder);
+            writeFile(QStringLiteral("%1/new%2.txt").arg(folder).arg(i), "new\n");
+        }
+        // Untracked files inside folders are listed one by one only with this setting.
+        git(root, {"config", "status.showUntrackedFiles", "all"});
+        git(root, {"status", "--porcelain"});
+    });
 }
 
 void waitFor(const std::function<bool()>& done) {
@@ -488,6 +498,63 @@ void BM_StatusListingWithOneNameNotUtf8(benchmark::State& state) {
 }
 BENCHMARK(BM_StatusListingWithOneNameNotUtf8)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A merge stopped with that many files in conflict, each holding its markers.
+const QString& conflictRepository(int files) {
+    return generated(QStringLiteral("conflicts%1").arg(files), [files](const QString& root) {
+        QDir().mkpath(root + QStringLiteral("/d"));
+        const auto writeAll = [&](const QByteArray& first) {
+            for (int i = 0; i < files; ++i) writeFile(QStringLiteral("%1/d/f%2.txt").arg(root).arg(i), first + "\nline\n");
+        };
+        writeAll("base");
+        git(root, {"init", "-q"});
+        git(root, {"add", "-A"});
+        git(root, {"commit", "-q", "-m", "base"});
+        git(root, {"checkout", "-q", "-b", "other"});
+        writeAll("theirs");
+        git(root, {"commit", "-q", "-a", "-m", "theirs"});
+        git(root, {"checkout", "-q", "-"});
+        writeAll("ours");
+        git(root, {"commit", "-q", "-a", "-m", "ours"});
+        QProcess merge;  // fails, as it should: the conflicts are the point
+        merge.setWorkingDirectory(root);
+        merge.start(QStringLiteral("git"), {QStringLiteral("merge"), QStringLiteral("-q"), QStringLiteral("other")});
+        merge.waitForFinished(-1);
+    });
+}
+
+QMap<int, Timing> g_conflictCheck, g_diffCheck;
+
+// The check a commit makes for conflict markers left in the work tree (on the main thread once
+// git has answered), against "git diff --check" alone.
+void BM_ConflictMarkerCheck(benchmark::State& state) {
+    const int files = int(state.range(0));
+    GitService service;
+    QEventLoop loop;
+    service.attach(conflictRepository(files), [&] { loop.quit(); });
+    loop.exec();
+    QElapsedTimer timer;
+    qsizetype marked = 0;
+    for (auto _ : state) {
+        timer.start();
+        service.conflictMarkers(true, [&](const QStringList& paths) {
+            marked = paths.size();
+            loop.quit();
+        });
+        loop.exec();
+        g_conflictCheck[files].totalNs += double(timer.nsecsElapsed());
+        g_conflictCheck[files].iterations += 1;
+    }
+    if (marked != files) state.SkipWithError("not every conflicted file was found");
+}
+BENCHMARK(BM_ConflictMarkerCheck)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_GitDiffCheck(benchmark::State& state) {
+    const int files = int(state.range(0));
+    timeGit(state, conflictRepository(files), {QStringLiteral("diff"), QStringLiteral("--check"), QStringLiteral("HEAD")},
+            g_diffCheck[files]);
+}
+BENCHMARK(BM_GitDiffCheck)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -515,6 +582,9 @@ int main(int argc, char** argv) {
     if (g_filterKey.iterations > 0)
         std::printf("%d branches: filter key %.2f ms, cleared filter %.2f ms; git for-each-ref %.1f ms\n", kBranches,
                     g_filterKey.mean() / 1e6, g_filterClear.mean() / 1e6, g_forEachRef.mean() / 1e6);
+    for (int files : g_conflictCheck.keys())
+        std::printf("%d conflicted files: marker check %.1f ms; git diff --check %.1f ms\n", files,
+                    g_conflictCheck[files].mean() / 1e6, g_diffCheck[files].mean() / 1e6);
     benchmark::Shutdown();
     return 0;
 }

@@ -40,12 +40,17 @@ void GitDirWatcher::watch(const QString& folder) {
     if (watcher_.addPath(folder)) watched_.insert(folder);
 }
 
-void GitDirWatcher::watchRefFolders() {
-    watch(refs_);
-    QDirIterator it(refs_, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+void GitDirWatcher::watchRefFolders() { watchNewFolders(refs_, true); }
+
+void GitDirWatcher::watchNewFolders(const QString& folder, bool everything) {
+    watch(folder);
+    ++foldersListed_;
+    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     while (it.hasNext()) {
-        const QString folder = it.next();
-        if (!it.fileInfo().isSymLink()) watch(folder);
+        const QString child = it.next();
+        if (it.fileInfo().isSymLink()) continue;
+        // A folder already watched tells of its own changes; below a new one everything is new.
+        if (everything || !watched_.contains(child)) watchNewFolders(child, true);
     }
 }
 
@@ -55,7 +60,13 @@ void GitDirWatcher::noticed(const QString& folder) {
     if (gone) watched_.remove(folder);
     if ((gone && (folder == gitDir_ || folder == commonDir_)) || waitingIn_.contains(folder)) watchAll();
     // A git dir made afresh gets its refs folder after the git dir itself.
-    else if (folder == refs_ || folder.startsWith(refs_ + u'/') || (folder == commonDir_ && !watched_.contains(refs_)))
+    else if (folder == commonDir_ && !watched_.contains(refs_))
         watchRefFolders();
+    // A ref folder changed: only the folders new in it need a watch, not every folder of every
+    // branch. One that went is looked for again in the folder that held it, in case it is back.
+    else if (!gone && (folder == refs_ || folder.startsWith(refs_ + u'/')))
+        watchNewFolders(folder, false);
+    else if (gone && folder.startsWith(refs_ + u'/'))
+        watchNewFolders(QFileInfo(folder).absolutePath(), false);
     quiet_.start();
 }

@@ -16,12 +16,19 @@ public:
     // holds the refs and packed-refs.
     GitDirWatcher(const QString& gitDir, const QString& commonDir, QObject* parent = nullptr);
 
+    // Folders whose entries have been read to find new ref folders, so tests can tell that a
+    // change looks only where it happened.
+    qint64 foldersListed() const { return foldersListed_; }
+
 signals:
     void changed();
 
 private:
     // Refs nest in folders ("feature/x"): every folder under refs is watched, new ones as they come.
     void watchRefFolders();
+    // Watches folder and the folders in it not yet watched (with everything, all of them), and
+    // so on down.
+    void watchNewFolders(const QString& folder, bool everything);
     // Watches the git dir, the common dir and the refs; while the git dir or the common dir is
     // gone (a repository deleted, to be made again), the folder that would hold it instead.
     void watchAll();
@@ -35,4 +42,5 @@ private:
     QString refs_;
     QSet<QString> waitingIn_;  // folders watched only until a missing git dir is back
     QSet<QString> watched_;
+    qint64 foldersListed_ = 0;
 };

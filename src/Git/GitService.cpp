@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QSet>
 #include <QTemporaryFile>
 #include <QThread>
 #include <QThreadPool>
@@ -769,13 +770,17 @@ void GitService::conflictMarkers(bool wholeWorkTree, Completion<QStringList> don
     arguments << (wholeWorkTree ? QStringLiteral("HEAD") : QStringLiteral("--cached"));
     read(arguments, *root_, [done](ChildProcess::Result result) {
         QStringList paths;
+        QSet<QString> seen;  // a file holds markers on many lines; thousands of files may
         static const QString marker = QStringLiteral(": leftover conflict marker");
         for (const QString& line : ProcessText::decodeExact(result.standardOutput).split(u'\n')) {
             if (!line.endsWith(marker)) continue;
             // "path:line: leftover conflict marker"
             const QString place = line.chopped(marker.size());
             const QString path = place.left(place.lastIndexOf(u':'));
-            if (!path.isEmpty() && !paths.contains(path)) paths << path;
+            if (!path.isEmpty() && !seen.contains(path)) {
+                seen.insert(path);
+                paths << path;
+            }
         }
         done(paths);
     });

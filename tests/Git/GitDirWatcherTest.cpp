@@ -2,6 +2,7 @@
 // by step, as git init makes it.
 #include <QDir>
 #include <QSignalSpy>
+#include <cstdio>
 
 #include "Git/GitDirWatcher.h"
 #include "GitTestSupport.h"
@@ -58,4 +59,29 @@ TEST(GitDirWatcher, ALinkedWorkTreesOwnGitDirMadeAgainIsWatchedAgain) {
     EXPECT_TRUE(reports([&] { tmp.mkdir("main/.git/worktrees/linked"); })) << "the folder that would hold it is watched";
     EXPECT_TRUE(reports([&] { tmp.write("main/.git/worktrees/linked/HEAD", "ref: refs/heads/side\n"); }))
         << "the git dir made again is watched";
+}
+
+TEST(GitDirWatcher, ABranchChangedAmongThousandsOfBranchFoldersReadsOnlyWhereItChanged) {
+    TempFolder tmp;
+    const QString gitDir = tmp.mkdir("work/.git");
+    // Branches named "user1/topic/fix" and so on: a folder for every part of every name.
+    for (int i = 0; i < 1000; ++i) tmp.write(QString("work/.git/refs/heads/user%1/topic/fix").arg(i), "0000\n");
+    GitDirWatcher watcher(gitDir, gitDir);
+    const auto reports = reportsOf(watcher);
+    // As git writes a ref: a lock file renamed over it.
+    const auto setRef = [&](const QString& name, const QByteArray& id) {
+        const QString path = "work/.git/refs/heads/" + name;
+        tmp.write(path + ".lock", id + "\n");
+        ASSERT_EQ(std::rename(QFile::encodeName(tmp.file(path + ".lock")).constData(),
+                              QFile::encodeName(tmp.file(path)).constData()), 0);
+    };
+    const qint64 before = watcher.foldersListed();
+
+    EXPECT_TRUE(reports([&] { setRef("main", "1111"); }));
+    EXPECT_TRUE(reports([&] { setRef("user5/topic/fix", "1111"); }));
+    // A new branch deep in new folders is watched down to the last of them.
+    EXPECT_TRUE(reports([&] { setRef("new/deep/er/x", "2222"); }));
+    EXPECT_TRUE(reports([&] { setRef("new/deep/er/y", "2222"); })) << "its folder is watched";
+    EXPECT_TRUE(reports([&] { setRef("user999/topic/fix", "3333"); }));
+    EXPECT_LT(watcher.foldersListed() - before, 30);
 }

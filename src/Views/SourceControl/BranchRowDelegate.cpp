@@ -69,15 +69,17 @@ void BranchRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
     int y = r.top() + (r.height() - nameMetrics.height() - upstreamHeight) / 2;
     p->setFont(nameFont(current));
     p->setPen(QColor::fromRgbF(1, 1, 1, current ? 1.0f : 0.85f));
+    // Branches often share a long prefix: a long name loses its middle, keeping the end that
+    // tells it apart, as the branch chip does.
     p->drawText(QRect(x, y, width, nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                nameMetrics.elidedText(ProcessText::visibleName(branch.name), Qt::ElideRight, width));
+                nameMetrics.elidedText(ProcessText::visibleName(branch.name), Qt::ElideMiddle, width));
     if (branch.upstream) {
         y += nameMetrics.height() + 1;
         const QFontMetrics upstreamMetrics(upstreamFont());
         p->setFont(upstreamFont());
         p->setPen(QColor::fromRgbF(1, 1, 1, 0.4f));
         p->drawText(QRect(x, y, width, upstreamMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                    upstreamMetrics.elidedText(*branch.upstream, Qt::ElideRight, width));
+                    upstreamMetrics.elidedText(*branch.upstream, Qt::ElideMiddle, width));
     }
     if (!current) {
         const QRect menu = menuRect(option.rect);

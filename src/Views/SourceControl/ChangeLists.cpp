@@ -4,6 +4,7 @@ namespace {
 template <typename Keep>
 QList<GitFileChange> select(const QList<GitFileChange>& changes, Keep keep) {
     QList<GitFileChange> out;
+    ChangeLists::changesLookedAt += changes.size();
     for (const GitFileChange& c : changes)
         if (keep(c)) out.append(c);
     return out;

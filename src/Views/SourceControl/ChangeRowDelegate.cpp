@@ -136,8 +136,10 @@ void ChangeRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
     int y = r.top() + (r.height() - nameMetrics.height() - folderHeight) / 2;
     p->setFont(nameFont());
     p->setPen(QColor::fromRgbF(1, 1, 1, 0.85f));
+    // A long name loses its middle: its end (a number, the extension) is what tells it from its
+    // neighbours.
     p->drawText(QRect(x, y, textWidth, nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                nameMetrics.elidedText(name, Qt::ElideRight, textWidth));
+                nameMetrics.elidedText(name, Qt::ElideMiddle, textWidth));
     if (!folderText.isEmpty()) {
         y += nameMetrics.height() + 1;
         p->setFont(folderFont());

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -79,7 +80,10 @@ CommitComposer::CommitComposer(AppState& app, QWidget* parent)
     connect(commitButton_, &QAbstractButton::clicked, this, &CommitComposer::commit);
     connect(generateButton_, &QAbstractButton::clicked, this, &CommitComposer::generate);
     connect(editor_, &QPlainTextEdit::textChanged, this, &CommitComposer::updateControls);
-    connect(&app.git(), &GitService::changesChanged, this, &CommitComposer::updateControls);
+    connect(&app.git(), &GitService::changesChanged, this, [this] {
+        followChanges();
+        updateControls();
+    });
     for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
         auto* shortcut = new QShortcut(keys, this);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
@@ -87,7 +91,13 @@ CommitComposer::CommitComposer(AppState& app, QWidget* parent)
             if (canCommit()) commit();
         });
     }
+    followChanges();
     updateControls();
+}
+
+void CommitComposer::followChanges() {
+    // Read when the changes change, not at every key typed into the message.
+    nothingStaged_ = !app_ || ChangeLists::staged(app_->git().changes()).isEmpty();
 }
 
 void CommitComposer::placeSpinner() {
@@ -129,8 +139,7 @@ void CommitComposer::setErrorText(const std::optional<QString>& text) {
 }
 
 void CommitComposer::updateControls() {
-    const bool nothingStaged = !app_ || ChangeLists::staged(app_->git().changes()).isEmpty();
-    commitButton_->label().text = nothingStaged ? QStringLiteral("Commit All") : QStringLiteral("Commit");
+    commitButton_->label().text = nothingStaged_ ? QStringLiteral("Commit All") : QStringLiteral("Commit");
     // The seal keeps its place, unseen, while the spinner stands in it.
     commitButton_->label().symbolBrush = committing_ ? QBrush(Qt::transparent) : QBrush(Qt::white);
     commitButton_->setEnabled(canCommit());
@@ -140,7 +149,7 @@ void CommitComposer::updateControls() {
 
     generateButton_->setToolTip(backend_ ? QStringLiteral("Generate with ") + backendDisplayName(*backend_)
                                          : QStringLiteral("No AI CLI on PATH"));
-    generateButton_->setEnabled(backend_ && !generating_ && !nothingStaged);
+    generateButton_->setEnabled(backend_ && !generating_ && !nothingStaged_);
     generateButton_->setLoading(generating_);
 }
 
@@ -173,8 +182,9 @@ void CommitComposer::commit() {
         for (const GitFileChange& c : conflicts) unresolved << c.path;
     git.conflictMarkers(stageFirst, {this, [this, &git, stageFirst, unresolved, commitNow](const QStringList& marked) {
         QStringList paths = unresolved;
+        QSet<QString> listed(unresolved.begin(), unresolved.end());
         for (const QString& path : marked)
-            if (!paths.contains(path)) paths << path;
+            if (!listed.contains(path)) paths << path;
         if (!paths.isEmpty() && !confirmUnresolved(paths)) {
             committing_ = false;
             updateControls();

@@ -47,6 +47,7 @@ protected:
 private:
     void placeSpinner();
     void updateControls();
+    void followChanges();
     // Asks whether to commit although these paths hold conflict markers or are unresolved.
     static bool confirmUnresolved(const QStringList& paths);
     void setErrorText(const std::optional<QString>& text);
@@ -55,6 +56,7 @@ private:
     std::optional<AIBackend> backend_;
     bool committing_ = false;
     bool generating_ = false;
+    bool nothingStaged_ = true;
     std::optional<QString> errorText_;
     QPlainTextEdit* editor_;
     PressableButton* commitButton_;

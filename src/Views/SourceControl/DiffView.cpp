@@ -165,6 +165,12 @@ DiffView::DiffView(AppState& app, const GitFileChange& change, QWidget* parent)
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, this, &DiffView::dismiss);
     connect(&app.git(), &GitService::changesChanged, this, &DiffView::followRepository);
+    // The window keeps this view while the chosen path stays the same; the path's other entry
+    // chosen from the list is shown here.
+    connect(&app, &AppState::activeDiffChanged, this, [this] {
+        const std::optional<GitFileChange>& chosen = app_->activeDiff();
+        if (chosen && chosen->path == change_.path) setChange(*chosen);
+    });
 
     followState();
     load();
@@ -172,12 +178,21 @@ DiffView::DiffView(AppState& app, const GitFileChange& change, QWidget* parent)
 
 void DiffView::followRepository() {
     if (!app_) return;
+    // A path can be listed twice (deleted in the index and new on disk): follow the entry of the
+    // same side, so a refresh never swaps the diff for the other one.
+    const GitFileChange* found = nullptr;
     for (const GitFileChange& c : app_->git().changes()) {
         if (c.path != change_.path) continue;
+        if (c == change_) {
+            listed_ = true;
+            return;
+        }
+        if (!found || c.isUntracked() == change_.isUntracked()) found = &c;
+    }
+    if (found) {
         listed_ = true;
-        if (c == change_) return;
         // Staged, unstaged or changed in kind: the diff is read again from where it now is.
-        change_ = c;
+        change_ = *found;
         load();
         return;
     }
@@ -255,11 +270,13 @@ QString DiffView::contentState() const {
 }
 
 void DiffView::setChange(const GitFileChange& change) {
-    const bool samePath = change.path == change_.path;
-    change_ = change;
     listed_ = true;
-    if (samePath) followState();
-    else load();
+    if (change == change_) {
+        followState();
+        return;
+    }
+    change_ = change;
+    load();
 }
 
 namespace {

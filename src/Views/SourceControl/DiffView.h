@@ -21,7 +21,7 @@ public:
     DiffView(AppState& app, const GitFileChange& change, QWidget* parent = nullptr);
 
     const GitFileChange& change() const { return change_; }
-    // Shows another change; its diff is loaded when the path differs from the shown one.
+    // Shows another change, its diff loaded again unless it is the one shown.
     void setChange(const GitFileChange& change);
 
     // True until the first lines show; the rest of a long diff may still be parsing then.

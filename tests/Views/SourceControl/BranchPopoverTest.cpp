@@ -298,3 +298,18 @@ TEST_F(BranchPopoverTest, WidgetsDoNotGrowWithTheBranchesAndTheKeyboardSwitches)
     QTest::keyClick(many.list(), Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return head() == "many/b291"; }, 20000));
 }
+
+TEST_F(BranchPopoverTest, LongBranchNamesThatDifferOnlyAtTheEndAreDrawnApart) {
+    const QString stem = "topic/" + QString(120, u'r');
+    gitOk(folder.path(), {"branch", stem + "-alpha"});
+    gitOk(folder.path(), {"branch", stem + "-omega"});
+    refreshed(*app);
+    BranchPopover popover(*app);
+    popover.QWidget::show();
+    const QRect first = popover.rowRect(stem + "-alpha");
+    const QRect second = popover.rowRect(stem + "-omega");
+    ASSERT_TRUE(first.isValid() && second.isValid());
+    ASSERT_EQ(first.size(), second.size());
+    QWidget* rows = popover.list()->viewport();
+    EXPECT_TRUE(rows->grab(first).toImage() != rows->grab(second).toImage());
+}

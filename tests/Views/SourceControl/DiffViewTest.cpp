@@ -190,3 +190,36 @@ TEST_F(DiffViewTest, FollowsTheRepositoryWhenItsFileIsStagedOrCommitted) {
     refreshed(*app);
     ASSERT_TRUE(waitUntil([&] { return view.contentState() == "empty"; }, 20000)) << view.raw().toStdString();
 }
+
+TEST_F(DiffViewTest, APathListedTwiceKeepsTheEntryChosen) {
+    makeRepository(folder);
+    // No longer tracked but still on disk: git lists the path as a staged deletion and as new.
+    gitOk(folder.path(), {"rm", "-q", "--cached", "README.md"});
+    auto app = openState(folder);
+    std::optional<GitFileChange> deleted, untracked;
+    for (const GitFileChange& c : app->git().changes()) {
+        if (c.path != "README.md") continue;
+        if (c.isUntracked()) untracked = c;
+        else deleted = c;
+    }
+    ASSERT_TRUE(deleted && untracked);
+
+    DiffView view(*app, *untracked);
+    ASSERT_TRUE(waitUntil([&] { return view.isComplete(); }, 20000));
+    EXPECT_TRUE(view.raw().contains("+hello")) << view.raw().toStdString();
+
+    // Another file changing leaves the diff on the entry chosen, not the path's other one.
+    folder.write("other.txt", "x\n");
+    refreshed(*app);
+    EXPECT_EQ(view.change(), *untracked);
+    ASSERT_TRUE(waitUntil([&] { return view.isComplete(); }, 20000));
+    EXPECT_TRUE(view.raw().contains("+hello")) << view.raw().toStdString();
+
+    // Choosing the path's other row shows that entry, though the view for the path stays.
+    app->setActiveDiff(*deleted);
+    ASSERT_TRUE(waitUntil([&] { return view.change() == *deleted && view.isComplete(); }, 20000));
+    EXPECT_TRUE(view.raw().contains("-hello")) << view.raw().toStdString();
+    folder.write("other.txt", "y\n");
+    refreshed(*app);
+    EXPECT_EQ(view.change(), *deleted);
+}

@@ -15,6 +15,7 @@
 #include "UI/PressableButton.h"
 #include "Views/SourceControl/BranchPopover.h"
 #include "Views/SourceControl/ChangeListView.h"
+#include "Views/SourceControl/ChangeLists.h"
 #include "Views/SourceControl/ChangeRowDelegate.h"
 #include "Views/SourceControl/CommitComposer.h"
 #include "Views/SourceControl/DiffView.h"
@@ -674,4 +675,40 @@ TEST_F(SourceControlPanelTest, ASpinnerStandsInTheCommitButtonWhileACommitRunsAn
         EXPECT_EQ(composer->errorText().has_value(), answer == "fail");
     }
     EXPECT_EQ(gitOk(folder.path(), {"log", "-1", "--format=%s"}), "held by the hook");
+}
+
+// Names too long for a row keep their ends, which tell them apart, and lose their middle.
+TEST_F(SourceControlPanelTest, LongNamesThatDifferOnlyAtTheEndAreDrawnApart) {
+    makeRepository(folder);
+    const QString stem = QString(200, u'n');
+    folder.write(stem + "-1.txt", "x\n");
+    folder.write(stem + "-2.txt", "x\n");
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    ChangeListView* list = panel.changeList();
+    const QPoint below(10, list->viewport()->height() - 2);
+    QHoverEvent away(QEvent::HoverMove, below, list->viewport()->mapToGlobal(below), below);
+    QCoreApplication::sendEvent(list->viewport(), &away);
+    const QRect first = list->rowRect(row(panel, stem + "-1.txt"));
+    const QRect second = list->rowRect(row(panel, stem + "-2.txt"));
+    ASSERT_EQ(first.size(), second.size());
+    EXPECT_TRUE(list->viewport()->grab(first).toImage() != list->viewport()->grab(second).toImage());
+}
+
+// Keys typed into the message look at no change, however many are listed.
+TEST_F(SourceControlPanelTest, TypingTheMessageLooksAtNoChange) {
+    makeRepository(folder);
+    for (int i = 0; i < 400; ++i) folder.write(QString("staged%1.txt").arg(i), "x\n");
+    gitOk(folder.path(), {"add", "-A"});
+    for (int i = 0; i < 400; ++i) folder.write(QString("new%1.txt").arg(i), "x\n");
+    SourceControlPanel& panel = open();
+    ASSERT_EQ(app->git().changes().size(), 800);
+    CommitComposer* composer = panel.composer();
+    const qint64 before = ChangeLists::changesLookedAt;
+    QTest::keyClicks(composer->editor(), "Fix the parser");
+    EXPECT_EQ(composer->message(), "Fix the parser");
+    EXPECT_EQ(ChangeLists::changesLookedAt - before, 0);
+    EXPECT_EQ(composer->commitButton()->label().text, "Commit");
+    EXPECT_TRUE(composer->commitButton()->isEnabled());
 }

@@ -19,6 +19,7 @@ namespace {
 
 std::atomic<quint64> visited{0};
 thread_local quint64 visitedHere = 0;
+thread_local quint64 bytesHere = 0;
 
 void countVisit() {
     visited.fetch_add(1, std::memory_order_relaxed);
@@ -134,6 +135,14 @@ void update(const QString& folder, QStringList& found, const QSet<QString>& chan
 quint64 entriesVisited() { return visited.load(std::memory_order_relaxed); }
 
 quint64 entriesVisitedHere() { return visitedHere; }
+
+TextFile::ReadResult readText(const QString& path) {
+    TextFile::ReadResult read = TextFile::readUtf8(path);
+    bytesHere += quint64(std::max<qint64>(read.stamp.size, 0));
+    return read;
+}
+
+quint64 bytesReadHere() { return bytesHere; }
 
 bool isRequestFile(const QString& path) {
     const QStringView extension = extensionOf(path);

@@ -8,6 +8,7 @@
 #include "API/RequestFormatRegistry.h"
 #include "API/WorkspaceScanner.h"
 #include "Platform/FileOrder.h"
+#include "Platform/FilePath.h"
 #include "Platform/Prompter.h"
 #include "Platform/TextFile.h"
 #include "Platform/Trash.h"
@@ -181,7 +182,7 @@ qint64 APIService::bytesToRead(const QStringList& found, const QSet<QString>& ch
     for (const QString& path : found) {
         if (!mayHaveChanged(prefix, &looked, path) || (reads && reads->texts.contains(path))) continue;
         struct stat st {};
-        if (::stat(QFile::encodeName(path).constData(), &st) == 0) bytes += st.st_size;
+        if (::stat(FilePath::encode(path).constData(), &st) == 0) bytes += st.st_size;
     }
     return bytes;
 }

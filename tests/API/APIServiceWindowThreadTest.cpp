@@ -7,6 +7,9 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QSemaphore>
 #include <QThreadPool>
 #include <memory>
@@ -147,4 +150,27 @@ TEST(APIServiceWindowThread, ALargeFileChangedOutsideIsReadElsewhere) {
     ASSERT_TRUE(waitUntil([&] { return !service.isScanning(); }));
     EXPECT_EQ(WorkspaceScanner::bytesReadHere() - bytes, 0u);
     EXPECT_EQ(service.collections().first().requests.size(), 2000);
+}
+
+// A request file in a folder whose name is not UTF-8 (or holds a line break) is found and read,
+// by a full rescan and after a change there alike.
+TEST(APIServiceWindowThread, FilesBelowNamesThatAreNotUTF8AreFoundAndRead) {
+    TempFolder dir;
+    const QString root = dir.mkdir("w");
+    const QByteArray native = QFile::encodeName(root);
+    for (const QByteArray name : {QByteArray("caf\xe9"), QByteArray("two\nlines")}) {
+        ASSERT_EQ(::mkdir((native + '/' + name).constData(), 0755), 0);
+        const int fd = ::open((native + '/' + name + "/a.http").constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "### A\nGET https://a\n", 21), 21);
+        ::close(fd);
+    }
+    APIService service;
+    service.setRoot(root);
+    service.reload();
+    EXPECT_EQ(service.collections().size(), 2);
+    service.reloadLater();
+    ASSERT_TRUE(waitUntil([&] { return !service.isScanning(); }));
+    EXPECT_EQ(service.collections().size(), 2);
+    for (const APICollectionFile& file : service.collections()) EXPECT_EQ(file.requests.size(), 1);
 }

@@ -443,7 +443,7 @@ void AppState::handleExternalChange() {
     tellOfUnwatchedFolders();  // a folder made since may have gone unwatched
     if (rootNode_) rootNode_->refreshLoaded();
     for (EditorDocument* d : documents_) reloader_.reload(d);
-    api_.reload();
+    api_.reloadLater();
     git_.refresh();
     announce(&AppState::rootNodeChanged);
 }

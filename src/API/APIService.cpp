@@ -8,6 +8,7 @@
 #include "API/RequestFormatRegistry.h"
 #include "API/WorkspaceScanner.h"
 #include "Platform/FileOrder.h"
+#include "Platform/FilePath.h"
 #include "Platform/Prompter.h"
 #include "Platform/TextFile.h"
 #include "Platform/Trash.h"
@@ -99,6 +100,35 @@ bool isScanned(const QString& path) {
 
 // Up to this many changed paths are looked at here; more (a checkout, a build) would hold the window.
 constexpr qsizetype kLookHereUpTo = 1024;
+// Up to this many bytes of changed files are read here; more (a large request file) are read elsewhere.
+constexpr qint64 kReadHereUpTo = 1024 * 1024;
+
+QString withSlash(const QString& root) { return root.endsWith(u'/') ? root : root + u'/'; }
+
+// The changed paths as the scanner looks at them.
+QSet<QString> lookedAt(const QSet<QString>& changed) {
+    QSet<QString> looked;
+    for (const QString& relative : changed) looked.insert(relative.split(u'/', Qt::SkipEmptyParts).join(u'/'));
+    return looked;
+}
+
+// Whether a file found below the root (prefix: the root and a slash) lies at or below a path looked
+// at; with none given, every file may have changed.
+bool mayHaveChanged(const QString& prefix, const QSet<QString>* looked, const QString& path) {
+    if (!looked || !path.startsWith(prefix)) return true;
+    for (QStringView rel = QStringView(path).mid(prefix.size());;) {
+        if (looked->contains(rel.toString())) return true;
+        const qsizetype slash = rel.lastIndexOf(u'/');
+        if (slash < 0) return false;
+        rel = rel.left(slash);
+    }
+}
+
+// Equal, and without comparing when both are the same shared text or list.
+bool sameText(const QString& a, const QString& b) { return (a.constData() == b.constData() && a.size() == b.size()) || a == b; }
+bool sameList(const QList<HTTPRequest>& a, const QList<HTTPRequest>& b) {
+    return (a.isEmpty() && b.isEmpty()) || (a.constData() == b.constData() && a.size() == b.size());
+}
 } // namespace
 
 void APIService::reload() {
@@ -117,65 +147,131 @@ void APIService::reload(const QSet<QString>& changed) {
         changedWhileScanning_.unite(changed);
         return;
     }
-    if (!root_ || scannedRoot_ != root_) return reload();
-    if (changed.size() > kLookHereUpTo) return scanLater(&changed);
-    WorkspaceScanner::update(*root_, found_, changed, isScanned);
+    if (!root_) return;
+    if (scannedRoot_ != root_) return reloadLater();
+    if (changed.size() > kLookHereUpTo) return scanLater({found_, changed, changed, {}});
+    QStringList found = found_;
+    WorkspaceScanner::update(*root_, found, changed, isScanned);
+    if (bytesToRead(found, changed) > kReadHereUpTo) return scanLater({std::move(found), {}, changed, {}});
+    found_ = std::move(found);
     readFound(&changed);
 }
 
-void APIService::reloadLater() { scanLater(nullptr); }
+void APIService::reloadLater() { scanLater({}); }
 
-void APIService::scanLater(const QSet<QString>* changed) {
+void APIService::lookAtOwnChange(const QSet<QString>& changed) {
+    if (!scanning_ || !root_) return reload(changed);
+    // The rescan under way looks at it again before it is taken in.
+    changedWhileScanning_.unite(changed);
+    // Files of a folder open before are no longer found.
+    if (scannedRoot_ != root_) {
+        const QString prefix = withSlash(*root_);
+        found_.removeIf([&](const QString& path) { return !path.startsWith(prefix); });
+    }
+    QStringList found = found_;
+    WorkspaceScanner::update(*root_, found, changed, isScanned);
+    if (bytesToRead(found, changed) > kReadHereUpTo) return;
+    found_ = std::move(found);
+    readFound(&changed);
+}
+
+qint64 APIService::bytesToRead(const QStringList& found, const QSet<QString>& changed, const Reads* reads) const {
+    const QString prefix = withSlash(*root_);
+    const QSet<QString> looked = lookedAt(changed);
+    qint64 bytes = 0;
+    for (const QString& path : found) {
+        if (!mayHaveChanged(prefix, &looked, path) || (reads && reads->texts.contains(path))) continue;
+        struct stat st {};
+        if (::stat(FilePath::encode(path).constData(), &st) == 0) bytes += st.st_size;
+    }
+    return bytes;
+}
+
+void APIService::scanLater(Scan scan) {
     if (!root_) return;
     const quint64 generation = ++scanGeneration_;
     scanning_ = true;
-    std::optional<std::pair<QStringList, QSet<QString>>> from;
-    if (changed && scannedRoot_ == root_) from.emplace(found_, *changed);
+    // What was found before is worth starting from only for the root it was found in.
+    if (scannedRoot_ != root_) scan = {{}, {}, {}, std::move(scan.seed)};
+    // What taking in keeps records by: each file's text as last read or written, and its requests.
+    QHash<QString, QString> known;
+    for (auto it = known_.cbegin(); it != known_.cend(); ++it) known.insert(it.key(), it->text);
+    QHash<QString, QList<HTTPRequest>> earlier;
+    for (const APICollectionFile& file : std::as_const(collections_)) earlier.insert(file.url, file.requests);
     QThreadPool::globalInstance()->start([self = QPointer<APIService>(this), root = *root_, generation,
-                                          from = std::move(from)]() mutable {
+                                          scan = std::move(scan), known = std::move(known),
+                                          earlier = std::move(earlier)]() mutable {
         QStringList found;
-        if (from) {
-            found = std::move(from->first);
-            WorkspaceScanner::update(root, found, from->second, isScanned);
+        if (scan.found) {
+            found = std::move(*scan.found);
+            if (!scan.update.isEmpty()) WorkspaceScanner::update(root, found, scan.update, isScanned);
         } else {
             found = WorkspaceScanner::enumerate(root, isScanned);
         }
+        const QString prefix = withSlash(root);
+        const std::optional<QSet<QString>> looked = scan.changed ? std::optional(lookedAt(*scan.changed)) : std::nullopt;
+        Reads& reads = scan.seed;
+        for (const QString& path : std::as_const(found)) {
+            if (!mayHaveChanged(prefix, looked ? &*looked : nullptr, path)) continue;
+            if (!WorkspaceScanner::isRequestFile(path)) {
+                if (!reads.environments.contains(path)) reads.environments.insert(path, EnvironmentFile::read(path));
+                continue;
+            }
+            if (reads.texts.contains(path)) continue;
+            TextFile::ReadResult read = WorkspaceScanner::readText(path);
+            const RequestFileFormat* format = RequestFormatRegistry::formatFor(path);
+            if (read.text && format) {
+                // Unchanged: the known text itself, so taking it in compares nothing.
+                if (const auto it = known.constFind(path); it != known.cend() && *it == *read.text) {
+                    read.text = *it;
+                } else {
+                    const QList<HTTPRequest> before = earlier.value(path);
+                    reads.parsed.insert(path, format->parse(*read.text, before));
+                    reads.parsedFrom.insert(path, before);
+                }
+            }
+            reads.texts.insert(path, std::move(read));
+        }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self = std::move(self), root, generation, found = std::move(found)]() mutable {
+            [self = std::move(self), root, generation, found = std::move(found), changed = std::move(scan.changed),
+             reads = std::move(reads)]() mutable {
                 if (!self || generation != self->scanGeneration_) return;
                 self->scanning_ = false;
-                const QSet<QString> later = std::exchange(self->changedWhileScanning_, {});
-                if (self->root_ != root) return self->scanLater(nullptr);
-                self->found_ = std::move(found);
-                self->scannedRoot_ = root;
-                if (later.size() > kLookHereUpTo) {
-                    self->readFound();
-                    return self->scanLater(&later);
+                if (self->root_ != root) {
+                    self->changedWhileScanning_.clear();
+                    return self->reloadLater();
                 }
-                if (!later.isEmpty()) WorkspaceScanner::update(root, self->found_, later, isScanned);
-                self->readFound();
+                self->takeIn(std::move(found), std::move(changed), std::move(reads));
             },
             Qt::QueuedConnection);
     });
 }
 
-void APIService::readFound(const QSet<QString>* changed) {
+void APIService::takeIn(QStringList found, std::optional<QSet<QString>> changed, Reads reads) {
+    const QSet<QString> later = std::exchange(changedWhileScanning_, {});
+    scannedRoot_ = root_;
+    if (later.isEmpty()) {
+        found_ = std::move(found);
+        return readFound(changed ? &*changed : nullptr, &reads);
+    }
+    // What was read below a path changed since is read again; the rest stands.
+    const QString prefix = withSlash(*root_);
+    const QSet<QString> looked = lookedAt(later);
+    const auto stale = [&](const QString& path) { return mayHaveChanged(prefix, &looked, path); };
+    reads.texts.removeIf([&](const auto& it) { return stale(it.key()); });
+    reads.parsed.removeIf([&](const auto& it) { return stale(it.key()); });
+    reads.parsedFrom.removeIf([&](const auto& it) { return stale(it.key()); });
+    reads.environments.removeIf([&](const auto& it) { return stale(it.key()); });
+    if (changed) changed->unite(later);
+    scanLater({std::move(found), later, std::move(changed), std::move(reads)});
+}
+
+void APIService::readFound(const QSet<QString>* changed, const Reads* reads) {
     // Given the changed paths, only files at or below one of them are read again: the others hold
     // what was read last time (a save told back must not read every file of the workspace).
-    const QString prefix = root_->endsWith(u'/') ? *root_ : *root_ + u'/';
-    QSet<QString> looked;  // as the scanner looked at them
-    if (changed)
-        for (const QString& relative : *changed) looked.insert(relative.split(u'/', Qt::SkipEmptyParts).join(u'/'));
-    const auto mayHaveChanged = [&](const QString& path) {
-        if (!changed || !path.startsWith(prefix)) return true;
-        for (QStringView rel = QStringView(path).mid(prefix.size());;) {
-            if (looked.contains(rel.toString())) return true;
-            const qsizetype slash = rel.lastIndexOf(u'/');
-            if (slash < 0) return false;
-            rel = rel.left(slash);
-        }
-    };
+    const QString prefix = withSlash(*root_);
+    const QSet<QString> looked = changed ? lookedAt(*changed) : QSet<QString>();
     QHash<QString, qsizetype> previous;
     for (qsizetype i = 0; i < collections_.size(); ++i) previous.insert(collections_[i].url, i);
 
@@ -192,7 +288,7 @@ void APIService::readFound(const QSet<QString>* changed) {
     QHash<QString, qsizetype> environmentIndex;
     QHash<QString, APIEnvironment> environmentFiles;
     for (const QString& path : std::as_const(found_)) {
-        const bool look = mayHaveChanged(path);
+        const bool look = mayHaveChanged(prefix, changed ? &looked : nullptr, path);
         if (WorkspaceScanner::isRequestFile(path)) {
             if (!look) {
                 if (const qsizetype before = previous.value(path, -1); before >= 0) files.append(collections_[before]);
@@ -200,11 +296,12 @@ void APIService::readFound(const QSet<QString>* changed) {
                 continue;
             }
             const RequestFileFormat* format = RequestFormatRegistry::formatFor(path);
-            const TextFile::ReadResult read = TextFile::readUtf8(path);
+            const TextFile::ReadResult read =
+                reads && reads->texts.contains(path) ? reads->texts.value(path) : WorkspaceScanner::readText(path);
             if (!format || !read.text) continue;
             const qsizetype before = previous.value(path, -1);
             // Only a text that a single vanished file held says which file this was.
-            if (const auto moved = before < 0 ? vanished.find(*read.text) : vanished.end();
+            if (const auto moved = before < 0 && !vanished.isEmpty() ? vanished.find(*read.text) : vanished.end();
                 moved != vanished.end() && vanished.count(*read.text) == 1) {
                 const APICollectionFile& record = collections_[*moved];
                 vanished.erase(moved);
@@ -218,19 +315,23 @@ void APIService::readFound(const QSet<QString>* changed) {
             // A file that still holds what was last read or written keeps its record as it is,
             // so a request being edited is not replaced by its own reading.
             if (before >= 0 && !collections_[before].requests.isEmpty() && known.contains(path) &&
-                known.value(path).text == *read.text) {
+                sameText(known.value(path).text, *read.text)) {
                 known_.insert(path, {read.stamp, *read.text});
                 files.append(collections_[before]);
                 continue;
             }
             const QList<HTTPRequest> earlier = before < 0 ? QList<HTTPRequest>{} : collections_[before].requests;
-            QList<HTTPRequest> requests = format->parse(*read.text, earlier);
+            // Parsed elsewhere from the same earlier requests, or here.
+            const bool parsedThere = reads && reads->parsed.contains(path) && sameList(reads->parsedFrom.value(path), earlier);
+            QList<HTTPRequest> requests = parsedThere ? reads->parsed.value(path) : format->parse(*read.text, earlier);
             if (requests.isEmpty()) continue;
             known_.insert(path, {read.stamp, *read.text});
             files.append({path, std::move(requests), format});
         } else {
             std::optional<APIEnvironment> environment;
-            if (look) {
+            if (look && reads && reads->environments.contains(path)) {
+                environment = reads->environments.value(path);
+            } else if (look) {
                 environment = EnvironmentFile::read(path);
             } else if (const auto it = environmentFiles_.constFind(path); it != environmentFiles_.constEnd()) {
                 environment = *it;
@@ -278,6 +379,10 @@ bool APIService::insideRoot(const QString& path) const {
     const QString clean = QDir::cleanPath(path);
     const QString prefix = root_->endsWith(u'/') ? *root_ : *root_ + u'/';
     return clean.size() > prefix.size() && clean.startsWith(prefix);
+}
+
+QString APIService::relativeToRoot(const QString& path) const {
+    return insideRoot(path) ? QDir::cleanPath(path).mid(withSlash(*root_).size()) : QString();
 }
 
 bool APIService::isCollectionPath(const QString& path) const {
@@ -389,7 +494,7 @@ std::optional<QString> APIService::createCollection(const QString& name) {
         if (!TextFile::writeUtf8(path, kNewCollectionText, &error))
             fail(QStringLiteral("“%1” could not be created: %2").arg(nameOf(path), error));
     }
-    reload();
+    lookAtOwnChange(QSet<QString>{safe});
     if (const qsizetype at = indexOf(path); at >= 0) return collections_[at].url;
     return path;
 }
@@ -485,7 +590,7 @@ bool APIService::renameCollection(const QString& fileUrl, const QString& newName
         collections_[at].url = now;
         if (known_.contains(path)) known_.insert(now, known_.take(path));
     }
-    reload();
+    lookAtOwnChange(QSet<QString>{relativeToRoot(path), relativeToRoot(now), relativeToRoot(folder), relativeToRoot(parentOf(now))});
     return ok;
 }
 
@@ -502,7 +607,7 @@ bool APIService::deleteCollection(const QString& fileUrl) {
         if (!Trash::moveToTrash(folder, &error))
             ok = fail(QStringLiteral("The folder “%1” could not be moved to the Trash: %2").arg(nameOf(folder), error));
     }
-    reload();
+    lookAtOwnChange(QSet<QString>{relativeToRoot(path), relativeToRoot(folder)});
     return ok;
 }
 
@@ -524,7 +629,7 @@ std::optional<QString> APIService::createEnvironment(const QString& name, bool i
         QString error;
         if (!GitignoreFile::addPattern(gitignorePattern(fileName), *root_, &error)) fail(error);
     }
-    reload();
+    lookAtOwnChange(QSet<QString>{kEnvironmentsFolder});
     setActiveEnvironment(safe);
     return path;
 }

@@ -42,11 +42,11 @@ public:
     // that a request being edited still finds its file.
     void reload();
     // The same after changes at the given paths (relative to the root): only they are looked at again
-    // on disk, unless the root changed since the last rescan. A burst of them is looked at on another
-    // thread and taken in when done, as reloadLater does.
+    // on disk, unless the root changed since the last rescan. A burst of them, or files too large to
+    // read at once, are looked at on another thread and taken in when done, as reloadLater does.
     void reload(const QSet<QString>& changed);
-    // The full rescan walked on another thread and taken in when done, for when anything may have
-    // changed; changes reported meanwhile are looked at again once it is.
+    // The full rescan walked and read on another thread and taken in when done, for when anything may
+    // have changed; changes reported meanwhile are looked at too before it is taken in.
     void reloadLater();
     // A rescan is under way on another thread; what it finds is taken in when it is done.
     bool isScanning() const { return scanning_; }
@@ -86,6 +86,10 @@ signals:
 private:
     qsizetype indexOf(const QString& fileUrl) const;
     bool insideRoot(const QString& path) const;  // strictly below the root
+    QString relativeToRoot(const QString& path) const;  // empty for the root and what is outside
+    // After a change made here at these paths: shown at once (files too large to read at once
+    // excepted), also while a rescan runs, which looks at them again.
+    void lookAtOwnChange(const QSet<QString>& changed);
     // Only request files below the root are renamed or trashed, whatever path a caller hands in.
     bool isCollectionPath(const QString& path) const;
     bool fail(const QString& message);
@@ -106,18 +110,37 @@ private:
     // The record read anew from the disk's text, keeping ids.
     void adoptDiskText(qsizetype at, const TextFile::ReadResult& read);
 
+    // What a rescan elsewhere read and parsed, by path, so that taking it in reads nothing here.
+    struct Reads {
+        QHash<QString, TextFile::ReadResult> texts;  // request files; a text is the known one when unchanged
+        QHash<QString, QList<HTTPRequest>> parsed;   // their requests, ids kept from parsedFrom
+        QHash<QString, QList<HTTPRequest>> parsedFrom;
+        QHash<QString, std::optional<APIEnvironment>> environments;
+    };
     // Reads the request and environment files found; given the paths changed since the last
-    // reading (relative to the root), only those and what lies below them.
-    void readFound(const QSet<QString>* changed = nullptr);
+    // reading (relative to the root), only those and what lies below them. What reads holds is
+    // taken from there instead of the disk.
+    void readFound(const QSet<QString>* changed = nullptr, const Reads* reads = nullptr);
+    // Bytes of the found files that a reading after these changes would read.
+    qint64 bytesToRead(const QStringList& found, const QSet<QString>& changed, const Reads* reads = nullptr) const;
 
     std::optional<QString> root_;
     std::optional<QString> scannedRoot_;
     QStringList found_;  // the request and environment files of the last scan of the root
     quint64 scanGeneration_ = 0;     // a rescan on another thread is taken in only while it is the latest
     bool scanning_ = false;
-    // Walks the root on another thread, or, given changes and a scan of the same root to start
-    // from, looks at those alone; taken in when done.
-    void scanLater(const QSet<QString>* changed);
+    // A scan on another thread: the files found are found anew, or updated after changes; those
+    // that may have changed are read there, unless seed holds them already.
+    struct Scan {
+        std::optional<QStringList> found;        // to start from; absent: the root is walked
+        QSet<QString> update;                    // paths to look at again in found
+        std::optional<QSet<QString>> changed;    // the files below these are read; absent: all
+        Reads seed;
+    };
+    void scanLater(Scan scan);
+    // Takes in what a scan elsewhere found and read, unless something changed meanwhile: then that
+    // is looked at too, elsewhere, with what was read so far, and all of it taken in at once.
+    void takeIn(QStringList found, std::optional<QSet<QString>> changed, Reads reads);
     QSet<QString> changedWhileScanning_;
     QHash<QString, DiskVersion> known_;
     QList<APICollectionFile> collections_;

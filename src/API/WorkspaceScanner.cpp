@@ -1,8 +1,8 @@
 #include "API/WorkspaceScanner.h"
 
 #include "API/RequestFormatRegistry.h"
+#include "Platform/FilePath.h"
 
-#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <dirent.h>
@@ -19,6 +19,7 @@ namespace {
 
 std::atomic<quint64> visited{0};
 thread_local quint64 visitedHere = 0;
+thread_local quint64 bytesHere = 0;
 
 void countVisit() {
     visited.fetch_add(1, std::memory_order_relaxed);
@@ -35,12 +36,13 @@ struct Entry {
 // The entries of one folder, in the file system's order.
 QList<Entry> list(const QString& folder) {
     QList<Entry> entries;
-    const QByteArray native = QFile::encodeName(folder);
+    const QByteArray native = FilePath::encode(folder);
     DIR* dir = ::opendir(native.constData());
     if (!dir) return entries;
     while (const dirent* e = ::readdir(dir)) {
         countVisit();
-        const QString name = QFile::decodeName(e->d_name);
+        // Names that are not UTF-8 keep their bytes, so the path opens the file it came from.
+        const QString name = FilePath::decode(e->d_name);
         if (isSkipped(name)) continue;
         bool directory = e->d_type == DT_DIR;
         if (e->d_type == DT_UNKNOWN) {
@@ -122,7 +124,7 @@ void update(const QString& folder, QStringList& found, const QSet<QString>& chan
         found.erase(first, last);
         countVisit();
         struct stat st {};
-        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) continue;
+        if (::lstat(FilePath::encode(path).constData(), &st) != 0) continue;
         QStringList now;
         if (S_ISDIR(st.st_mode)) walk(path, test, now);
         else if (test(path)) now.append(path);
@@ -134,6 +136,14 @@ void update(const QString& folder, QStringList& found, const QSet<QString>& chan
 quint64 entriesVisited() { return visited.load(std::memory_order_relaxed); }
 
 quint64 entriesVisitedHere() { return visitedHere; }
+
+TextFile::ReadResult readText(const QString& path) {
+    TextFile::ReadResult read = TextFile::readUtf8(path);
+    bytesHere += quint64(std::max<qint64>(read.stamp.size, 0));
+    return read;
+}
+
+quint64 bytesReadHere() { return bytesHere; }
 
 bool isRequestFile(const QString& path) {
     const QStringView extension = extensionOf(path);

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "Platform/TextFile.h"
+
 namespace WorkspaceScanner {
 
 // Entry names never listed or entered: version control, dependency and build folders.
@@ -25,6 +27,11 @@ void update(const QString& folder, QStringList& found, const QSet<QString>& chan
 quint64 entriesVisited();
 // The same, by the calling thread alone.
 quint64 entriesVisitedHere();
+
+// A found file's text, as TextFile reads it; its bytes are counted for the calling thread.
+TextFile::ReadResult readText(const QString& path);
+// Bytes read by readText on the calling thread so far.
+quint64 bytesReadHere();
 
 // File tests for the walk.
 bool isRequestFile(const QString& path);      // extension known to the format registry, any case

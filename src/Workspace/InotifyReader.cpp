@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 #include <QStringList>
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 #include <utility>
@@ -19,6 +20,10 @@ constexpr uint32_t kChangeMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB |
 // A turn reads at most this many buffers of events: a burst of thousands is read over several turns
 // (the descriptor stays readable), so the window answers between them.
 constexpr int kBuffersPerTurn = 4;
+
+// A turn lists at most about this many entries to place watches (plus the rest of one directory):
+// a tree of 20,000 folders is watched over many short turns, not one long one.
+constexpr quint64 kEntriesPerTurn = 4096;
 
 int& watchLimit() {
     static int limit = -1;
@@ -38,6 +43,7 @@ InotifyReader::InotifyReader(const QString& folder, QObject* parent)
     notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &InotifyReader::readEvents);
     awaitFolder();
+    watchPending();
 }
 
 InotifyReader::~InotifyReader() {
@@ -46,35 +52,68 @@ InotifyReader::~InotifyReader() {
 }
 
 bool InotifyReader::watchTree(const QString& dir, bool isFolder) {
-    QStringList pending{dir};
-    bool first = true;
-    while (!pending.isEmpty()) {
-        const QString path = pending.takeLast();
+    if (isFolder) {
         // The folder itself may be reached through a link; nothing below it is.
-        const uint32_t mask = kChangeMask | IN_ONLYDIR | ((first && isFolder) ? 0 : IN_DONT_FOLLOW);
         const bool atLimit = limit_ >= 0 && paths_.size() >= limit_;
-        const int wd = atLimit ? -1 : ::inotify_add_watch(fd_, FilePath::encode(path).constData(), mask);
-        const int error = atLimit ? ENOSPC : errno;
-        if (first && isFolder) {
-            rootWd_ = wd;
-            folderError_ = wd >= 0 ? 0 : error;
+        rootWd_ = atLimit ? -1 : ::inotify_add_watch(fd_, FilePath::encode(dir).constData(), kChangeMask | IN_ONLYDIR);
+        folderError_ = rootWd_ >= 0 ? 0 : atLimit ? ENOSPC : errno;
+        if (rootWd_ < 0) return false;
+        addWatch(rootWd_, dir);
+    }
+    pending_.append(dir);
+    return true;
+}
+
+void InotifyReader::watchPending() {
+    const bool wasSettingUp = !pending_.isEmpty();
+    const bool wasOut = outOfWatches_;
+    quint64 listed = 0;
+    while (!pending_.isEmpty() && listed < kEntriesPerTurn) {
+        const QString path = pending_.takeLast();
+        const bool isFolder = path == folder_;
+        if (isFolder && rootWd_ < 0) continue;
+        // The folder itself is watched already; below it, a watch comes before the listing, so
+        // nothing made in between is missed.
+        int wd = isFolder ? rootWd_ : -1;
+        int error = 0;
+        if (!isFolder) {
+            const bool atLimit = limit_ >= 0 && paths_.size() >= limit_;
+            wd = atLimit ? -1 : ::inotify_add_watch(fd_, FilePath::encode(path).constData(), kChangeMask | IN_ONLYDIR | IN_DONT_FOLLOW);
+            error = atLimit ? ENOSPC : errno;
         }
-        const bool wasFirst = std::exchange(first, false);
         if (wd < 0) {
             // A folder closed to us is watched once it opens (its attributes change in its parent).
-            if ((error == EACCES || error == EPERM) && !(wasFirst && isFolder)) closed_.insert(path);
-            if (error != ENOSPC || (wasFirst && isFolder)) continue;
+            if (error == EACCES || error == EPERM) closed_.insert(path);
+            if (error != ENOSPC) continue;
             // Out of watches: keep what we have; the rest is listed again when looked at.
             outOfWatches_ = true;
+            pending_.clear();
             break;
         }
         addWatch(wd, path);
         if (!closed_.isEmpty()) closed_.remove(path);
-        if (const auto entries = DirectoryListing::list(path))
+        if (const auto entries = DirectoryListing::list(path)) {
+            listed += quint64(entries->size());
             for (const auto& entry : *entries)
-                if (entry.kind == DirectoryListing::Kind::directory) pending.append(entry.path);
+                if (entry.kind == DirectoryListing::Kind::directory) pending_.append(entry.path);
+        }
     }
-    return !isFolder || rootWd_ >= 0;
+    entriesListed_ += listed;
+    mostListedInATurn_ = std::max(mostListedInATurn_, listed);
+    if (pending_.isEmpty()) {
+        // Running out of watches now is news to whoever asked before.
+        if (outOfWatches_ && !wasOut) emit eventsArrived();
+        if (wasSettingUp) emit setUpDone();
+        return;
+    }
+    if (std::exchange(resumeQueued_, true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            resumeQueued_ = false;
+            watchPending();
+        },
+        Qt::QueuedConnection);
 }
 
 void InotifyReader::addWatch(int wd, const QString& path) {
@@ -107,7 +146,9 @@ void InotifyReader::forgetTree(const QString& dir) {
         if (!it.key().startsWith(prefix)) break;
         it = forget(it);
     }
-    closed_.removeIf([&](const QString& path) { return path == dir || path.startsWith(prefix); });
+    const auto isBelow = [&](const QString& path) { return path == dir || path.startsWith(prefix); };
+    closed_.removeIf(isBelow);
+    pending_.removeIf(isBelow);
 }
 
 void InotifyReader::forgetAll() {
@@ -115,6 +156,7 @@ void InotifyReader::forgetAll() {
     paths_.clear();
     byPath_.clear();
     closed_.clear();
+    pending_.clear();
     rootWd_ = -1;
     outOfWatches_ = false;
 }
@@ -217,5 +259,8 @@ void InotifyReader::readEvents() {
     }
     // A folder back under the name is a change in itself: what it holds now was never reported.
     if (lookAgain && rootWd_ < 0 && awaitFolder()) changed = changes_.everything = true;
-    if (changed) emit eventsArrived();
+    const bool wasOut = outOfWatches_;
+    watchPending();
+    // Running out of watches just now was told by watchPending already.
+    if (changed && (wasOut || !outOfWatches_)) emit eventsArrived();
 }

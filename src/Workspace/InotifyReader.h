@@ -1,6 +1,7 @@
 #pragma once
 // Sees changes anywhere below a folder through inotify: every directory is watched, and directories
-// that appear later are watched as they appear. Symbolic links are never followed below the folder.
+// that appear later are watched as they appear. A large tree is watched over several turns of the
+// event loop, a bounded number of entries listed in each, so the window answers meanwhile. Symbolic links are never followed below the folder.
 // A directory below that refuses a watch (no permission) is watched once its mode lets it be.
 // At the system's limit of watches the folders beyond it go unwatched, and the reader says so.
 // A folder that is missing (never there, deleted, moved away) is watched from the nearest folder
@@ -11,6 +12,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <utility>
 
 #include "Workspace/FolderChanges.h"
@@ -20,7 +22,8 @@ class QSocketNotifier;
 class InotifyReader : public QObject {
     Q_OBJECT
 public:
-    // Watches are in place when the constructor returns; reading happens on this thread's event loop.
+    // The folder is watched when the constructor returns, and the directories below as far as one
+    // turn's share goes (a small tree whole); the rest on this thread's event loop, as is reading.
     explicit InotifyReader(const QString& folder, QObject* parent = nullptr);
     ~InotifyReader() override;
 
@@ -34,7 +37,12 @@ public:
     // Some directory below could not be watched for want of watches, since the folder was last
     // watched anew.
     bool outOfWatches() const { return outOfWatches_; }
-    bool watchesEverything() const { return isActive() && !outOfWatches_; }
+    bool watchesEverything() const { return isActive() && !outOfWatches_ && pending_.isEmpty(); }
+    // Directories are still waiting for their watch.
+    bool settingUp() const { return !pending_.isEmpty(); }
+    // Directory entries listed to place watches, since construction; and the most in one turn.
+    quint64 entriesListed() const { return entriesListed_; }
+    quint64 mostListedInATurn() const { return mostListedInATurn_; }
 
     // Readers made afterwards take at most this many watches, as if the system allowed no more;
     // negative: only the system's own limit.
@@ -46,12 +54,17 @@ public:
 signals:
     // Something changed; emitted once per batch of events read.
     void eventsArrived();
+    // Every directory waiting for its watch has one now (or the watches ran out).
+    void setUpDone();
 
 private:
     void readEvents();
     // Records a change at path, which lies below the folder.
     void note(const QString& path);
+    // Watches the folder itself at once when isFolder; the directories below are queued.
     bool watchTree(const QString& dir, bool isFolder);
+    // Watches queued directories until a turn's share of entries is listed; the rest next turn.
+    void watchPending();
     void forgetTree(const QString& dir);
     void forgetAll();
     // Watches the folder when it is there, otherwise the nearest folder above it; true when the
@@ -74,5 +87,9 @@ private:
     void addWatch(int wd, const QString& path);
     void dropWatch(int wd);
     QSet<QString> closed_;       // directories below that refused a watch for want of permission
+    QStringList pending_;        // directories still to watch and list, the last first
+    bool resumeQueued_ = false;
+    quint64 entriesListed_ = 0;
+    quint64 mostListedInATurn_ = 0;
     FolderChanges changes_;
 };

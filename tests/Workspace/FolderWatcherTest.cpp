@@ -123,6 +123,61 @@ TEST(InotifyReader, AFolderMovedAwayLooksOnlyAtItsOwnWatches) {
     EXPECT_TRUE(waitUntil([&] { return batches > 0; })) << "the folder beside it is still watched";
 }
 
+namespace {
+// count folders in groups of 60 below the folder; their paths, deepest last.
+QStringList makeFolders(const TempFolder& dir, int count) {
+    QStringList made;
+    for (int i = 0; i < count; ++i) made << dir.mkdir(QString::asprintf("g%03d/f%02d", i / 60, i % 60));
+    return made;
+}
+constexpr quint64 kListedPerTurnBound = 4096 + 200;  // a turn's share, plus the rest of one folder
+} // namespace
+
+// Watching a tree of thousands of folders lists a bounded share of it per turn, whatever its size,
+// and ends with every folder watched, also those made meanwhile.
+TEST(InotifyReader, ALargeTreeIsWatchedAShareAtATimeAndWhole) {
+    for (const int count : {6000, 18000}) {
+        TempFolder dir;
+        const QStringList folders = makeFolders(dir, count);
+        const int total = count + (count + 59) / 60 + 1;
+        InotifyReader reader(dir.path());
+        EXPECT_LE(reader.watchedDirectoryCount(), int(kListedPerTurnBound)) << count;
+        EXPECT_LE(reader.entriesListed(), kListedPerTurnBound) << count;
+        EXPECT_TRUE(reader.settingUp());
+        EXPECT_FALSE(reader.watchesEverything()) << "not while folders wait for their watch";
+        dir.mkdir(folders.last().mid(dir.path().size() + 1) + QStringLiteral("/late"));
+        bool done = false;
+        QObject::connect(&reader, &InotifyReader::setUpDone, [&] { done = true; });
+        ASSERT_TRUE(waitUntil([&] { return done; })) << count;
+        EXPECT_EQ(reader.watchedDirectoryCount(), total + 1) << count;
+        EXPECT_LE(reader.mostListedInATurn(), kListedPerTurnBound) << count;
+        EXPECT_TRUE(reader.watchesEverything());
+        reader.takeChanges();
+        dir.write(folders.first().mid(dir.path().size() + 1) + QStringLiteral("/new.txt"), "x");
+        EXPECT_TRUE(waitUntil([&] { return !reader.takeChanges().paths.isEmpty(); }));
+    }
+}
+
+// Events lost to a full queue make the tree be looked at again, a share per turn as well; a folder
+// made while they were lost is watched.
+TEST(InotifyReader, AfterLostEventsTheTreeIsWatchedAgainAShareAtATime) {
+    TempFolder dir;
+    makeFolders(dir, 6000);
+    InotifyReader reader(dir.path());
+    ASSERT_TRUE(waitUntil([&] { return !reader.settingUp(); }));
+    const quint64 listedBefore = reader.entriesListed();
+    const QByteArray a = QFile::encodeName(dir.write("a", "")), b = QFile::encodeName(dir.write("b", ""));
+    // Two files in turn, so the kernel cannot fold the events into one, past the queue's length.
+    for (int i = 0; i < 20000; ++i) ASSERT_EQ(::chmod((i % 2 ? a : b).constData(), i % 4 < 2 ? 0644 : 0600), 0);
+    const QString made = dir.mkdir("g000/f00/made-while-lost");
+    ASSERT_TRUE(waitUntil([&] { return reader.takeChanges().everything; }));
+    ASSERT_TRUE(waitUntil([&] { return !reader.settingUp(); }));
+    EXPECT_GT(reader.entriesListed() - listedBefore, 6000u) << "the tree was listed again";
+    EXPECT_LE(reader.mostListedInATurn(), kListedPerTurnBound);
+    dir.write("g000/f00/made-while-lost/x.txt", "x");
+    EXPECT_TRUE(waitUntil([&] { return reader.takeChanges().paths.contains("g000/f00/made-while-lost/x.txt"); }));
+}
+
 // Thousands of events waiting are read over several turns of the event loop, a bounded share in
 // each, so a burst never holds the window for all of it at once; none of them is lost.
 TEST(InotifyReader, ReadsABurstABoundedShareAtATimeAndLosesNone) {

@@ -61,16 +61,20 @@ QBrush gradientBrush() { return QBrush(Brand::gradient(QRectF(0, 0, 1, 1))); }
 
 QString AIResponsePanel::leadingCharacters(const QString& text, qsizetype limit) {
     if (text.size() <= limit) return text;  // never more characters than code units
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    // The finder reads all it is given: give it a head long enough for any plain text, so a large
+    // body costs what the prompt takes. A character longer than that is left out, not split.
+    const qsizetype headSize = std::min(text.size(), limit * 32 + 1);
+    const QString head = text.left(headSize);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, head);
     qsizetype count = 0;
     qsizetype position = 0;
     while (count < limit) {
         const qsizetype next = finder.toNextBoundary();
-        if (next < 0) return text;
+        if (next < 0 || (next == headSize && headSize < text.size())) break;
         position = next;
         ++count;
     }
-    return text.left(position);
+    return count < limit && headSize == text.size() ? text : text.left(position);
 }
 
 QString AIResponsePanel::contextBlock(const HTTPRequest& request, const HTTPResponse& response) {
@@ -80,8 +84,10 @@ QString AIResponsePanel::contextBlock(const HTTPRequest& request, const HTTPResp
     QString block = QStringLiteral("REQUEST:\n") + HTTPMethods::rawValue(request.method) + u' ' + request.url + u'\n' +
                     headerLines.join(u'\n') + u'\n';
     if (!request.body.isEmpty()) block += u'\n' + leadingCharacters(request.body, 800);
+    // Only the head the prompt takes is decoded (a body may be tens of megabytes); a character cut
+    // where the head ends is held back by the decoder, not an error.
     QStringDecoder decoder(QStringDecoder::Utf8);
-    QString body = decoder.decode(response.body);
+    QString body = decoder.decode(QByteArrayView(response.body).first(std::min<qsizetype>(response.body.size(), 2000 * 32 + 1)));
     if (decoder.hasError()) body.clear();
     block += QStringLiteral("\n\nRESPONSE:\nStatus: ") + QString::number(response.status) + u' ' + response.statusText +
              QStringLiteral("\nContent-Type: ") + contentType(response) + QStringLiteral("\nDuration: ") +

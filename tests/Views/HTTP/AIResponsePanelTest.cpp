@@ -69,6 +69,21 @@ TEST(AskPrompts, BodiesAreCutByCharactersNeverSplittingOne) {
     EXPECT_EQ(AIResponsePanel::contextBlock(request(), response(200, "\xff")).right(6), "BODY:\n");
 }
 
+// Only the head of a large body is looked at for the prompt: a byte that is not UTF-8 far past it
+// (never decoded) does not drop the body, and a head that is not text still does.
+TEST(AskPrompts, ALargeBodyIsLookedAtOnlyAsFarAsThePromptTakes) {
+    const QByteArray large = QByteArray(40 * 1024 * 1024, 'b') + "\xff";
+    const QString block = AIResponsePanel::contextBlock(request(QString(40 * 1024 * 1024, 'a')), response(200, large));
+    EXPECT_TRUE(block.contains("\n" + QString(800, 'a') + "\n\nRESPONSE"));
+    EXPECT_TRUE(block.endsWith("BODY:\n" + QString(2000, 'b')));
+    EXPECT_TRUE(AIResponsePanel::contextBlock(request(), response(200, "\xff" + large)).endsWith("BODY:\n"));
+    // A character cut where the head ends is no error: it is left out.
+    const QByteArray wide = QString(60000, QChar(0x00e9)).toUtf8();  // two bytes each
+    EXPECT_TRUE(AIResponsePanel::contextBlock(request(), response(200, wide)).endsWith(QString(2000, QChar(0x00e9))));
+    const QString marks = u'e' + QString(100000, QChar(0x0301));  // one character of 100,001 units
+    EXPECT_LE(AIResponsePanel::leadingCharacters(marks + "x", 1).size(), marks.size());
+}
+
 TEST(AskPrompts, PresetsAndQuestionWrapTheBlock) {
     const HTTPRequest r = request();
     const HTTPResponse s = response(404);

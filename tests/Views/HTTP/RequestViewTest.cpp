@@ -30,6 +30,7 @@
 #include "Views/HTTP/HistoryPopover.h"
 #include "Views/HTTP/KeyValueEditor.h"
 #include "Views/HTTP/RawRequestEditor.h"
+#include "Views/HTTP/RequestBodyEditor.h"
 #include "Views/HTTP/RequestView.h"
 #include "Views/HTTP/ResponseBodyView.h"
 #include "Views/HTTP/ResponseView.h"
@@ -259,6 +260,39 @@ TEST_F(RequestViewFixture, ApplyingRawTextKeepsWhatTheTextCouldNotShow) {
     view->applyRaw();
     EXPECT_EQ(QString::fromUtf8(readBytes(bruPath)).toStdString(),
               QString(bru).replace("example.com/b", "example.com/c").replace("x-kept: k", "x-kept: K").toStdString());
+}
+
+// Wrapping a line costs time that grows with the square of its length (a body of minified JSON
+// took seconds per key at 1 MB): a line too long to read wrapped is laid out as one line, while
+// ordinary lines still wrap.
+TEST_F(RequestViewFixture, AVeryLongLineIsNotWrappedInTheBodyOrTheRawText) {
+    view->resize(500, 600);
+    view->show();
+    QPlainTextEdit* body = view->bodyEditor()->textEditor();
+    // The lines the longest line of the editor is laid out in.
+    const auto linesOfLongest = [](QPlainTextEdit* editor) {
+        QCoreApplication::processEvents();
+        QTextBlock longest = editor->document()->firstBlock();
+        for (QTextBlock b = longest; b.isValid(); b = b.next())
+            if (b.length() > longest.length()) longest = b;
+        return longest.layout()->lineCount();
+    };
+    QTextCursor(body->document()).insertText(QString(300, u'w') + u'\n');
+    EXPECT_GT(linesOfLongest(body), 1) << "an ordinary line wraps";
+
+    QTextCursor paste(body->document());
+    paste.movePosition(QTextCursor::End);
+    paste.insertText("\n" + QString(100000, u'x'));  // pasted as one piece
+    EXPECT_EQ(linesOfLongest(body), 1);
+    EXPECT_TRUE(view->request().body.endsWith(QString(100000, u'x')));
+
+    view->setTab(RequestView::Tab::raw);
+    QPlainTextEdit* raw = view->rawEditor()->editor();
+    EXPECT_EQ(linesOfLongest(raw), 1);
+
+    // A body read afresh without the long line wraps again.
+    view->bodyEditor()->show(BodyKind::text, QString(300, u'w'));
+    EXPECT_GT(linesOfLongest(body), 1);
 }
 
 TEST_F(RequestViewFixture, RawTextWithoutARequestIsExplainedAndKept) {

@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QMultiHash>
 #include <QPointer>
@@ -400,9 +401,12 @@ std::optional<QString> APIService::mergedWithDisk(const APICollectionFile& file,
     if (known == known_.constEnd()) return text;
     const auto now = TextFile::stamp(file.url);
     if (!now || *now == known->stamp) return text;
-    // A file that is gone or cannot be read holds nothing to keep: the write shows what happens.
+    // A file that is there but cannot be read as text (written in another encoding, made
+    // unreadable) holds a change that cannot be merged: it is not written over. Anything else in
+    // its place is no change to keep: the write says what happens.
     const TextFile::ReadResult read = TextFile::readUtf8(file.url);
-    if (!read.text || *read.text == known->text) return text;
+    if (!read.text) return QFileInfo(file.url).isFile() ? std::nullopt : std::optional(text);
+    if (*read.text == known->text) return text;
     if (auto merged = LineMerge::merge(known->text, text, *read.text)) return merged;
     const int answer = Prompter::current().ask(
         {QStringLiteral("“%1” was changed on disk since it was read.").arg(nameOf(file.url)),

@@ -158,17 +158,20 @@ QString failureText(HTTPResponseReader::Failure failure) {
 
 bool isRedirect(int status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
 
-// The request line and header fields of one hop.
+bool isHostField(const QString& name) { return name.compare(QLatin1String("Host"), Qt::CaseInsensitive) == 0; }
+
+// The request line and header fields of one hop. On another origin, a Host the user wrote (it
+// names the first server) gives way to the target's own.
 QByteArray requestHead(const Outgoing& out, bool foreign) {
     QByteArray head = out.verb + ' ' + out.target + " HTTP/1.1\r\n";
-    if (!hasField(out.fields, QLatin1String("Host"))) {
+    if (foreign || !hasField(out.fields, QLatin1String("Host"))) {
         QByteArray host = out.url.host(QUrl::FullyEncoded).toLatin1();
         if (host.contains(':')) host = '[' + host + ']';
         if (out.url.port() >= 0 && out.url.port() != (isHTTPS(out.url) ? 443 : 80)) host += ':' + QByteArray::number(out.url.port());
         head += "Host: " + host + "\r\n";
     }
     for (const auto& [name, value] : out.fields) {
-        if (foreign && isCredentialHeader(name)) continue;
+        if (foreign && (isCredentialHeader(name) || isHostField(name))) continue;
         head += name.toUtf8() + ": " + value.toUtf8() + "\r\n";
     }
     const bool bodyExpected = out.verb == "POST" || out.verb == "PUT" || out.verb == "PATCH";

@@ -226,10 +226,15 @@ void HTTPResponseReader::readChunks(QByteArray& data) {
             if (!line.isEmpty()) { fail(Failure::badFraming); return; }
             chunk_ = ChunkState::size;
             break;
-        case ChunkState::trailer:
-            if (!takeLine(line)) break;
-            if (line.isEmpty()) state_ = State::done;  // trailer fields are not read
+        case ChunkState::trailer: {
+            // Trailer fields are not read, but they take no more than a header block may.
+            const qsizetype from = pos;
+            const bool whole = takeLine(line);
+            trailerBytes_ += pos - from;
+            if (trailerBytes_ > kMaxHeadBytes) { fail(Failure::headTooLarge); return; }
+            if (whole && line.isEmpty()) state_ = State::done;
             break;
+        }
         }
     }
 }

@@ -67,6 +67,7 @@ private:
     qsizetype headScanned_ = 0;  // where the search for the header block's end goes on
     qsizetype headBytesScanned_ = 0;
     qsizetype interimBytes_ = 0;  // of all interim answers so far
+    qsizetype trailerBytes_ = 0;  // of the trailer fields after the last chunk
     int status_ = 0;
     Fields fields_;
     Framing framing_ = Framing::none;

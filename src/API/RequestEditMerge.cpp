@@ -10,6 +10,24 @@ qsizetype indexOfId(const QList<KeyValueItem>& rows, const QUuid& id) {
     return it == rows.cend() ? -1 : it - rows.cbegin();
 }
 
+// Rows the edit put in another order than base (lines moved in a raw text) take that order in
+// out, in the places such rows hold there; rows only out holds stay where they are.
+void followMoves(const QList<KeyValueItem>& base, const QList<KeyValueItem>& edited, QList<KeyValueItem>& out) {
+    QList<QUuid> baseOrder, editedOrder;
+    for (const KeyValueItem& row : base)
+        if (indexOfId(edited, row.id) >= 0) baseOrder << row.id;
+    for (const KeyValueItem& row : edited)
+        if (indexOfId(base, row.id) >= 0) editedOrder << row.id;
+    if (baseOrder == editedOrder) return;
+    QList<qsizetype> places;
+    for (qsizetype i = 0; i < out.size(); ++i)
+        if (indexOfId(edited, out[i].id) >= 0) places << i;
+    QList<KeyValueItem> inOrder;
+    for (const KeyValueItem& row : edited)
+        if (const qsizetype at = indexOfId(out, row.id); at >= 0) inOrder << out[at];
+    for (qsizetype k = 0; k < places.size(); ++k) out[places[k]] = inOrder[k];
+}
+
 QList<KeyValueItem> mergeRows(const QList<KeyValueItem>& base, const QList<KeyValueItem>& edited,
                               const QList<KeyValueItem>& current) {
     if (edited == base) return current;
@@ -41,6 +59,7 @@ QList<KeyValueItem> mergeRows(const QList<KeyValueItem>& base, const QList<KeyVa
         }
         after = at;
     }
+    followMoves(base, edited, out);
     return out;
 }
 

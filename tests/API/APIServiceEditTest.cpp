@@ -230,6 +230,23 @@ TEST(APIServiceRequestTest, AnEditNeverWritesOverAChangeMadeOutside) {
     EXPECT_TRUE(readBytes(url).contains("POST https://e/mine\n"));
 }
 
+// A change on disk that cannot be read as text (another program wrote it in Latin-1) cannot be
+// merged: it is not written over, and the failure says so.
+TEST(APIServiceRequestTest, AChangeOnDiskThatCannotBeReadIsNotWrittenOver) {
+    ScriptedPrompter prompter;
+    Workspace ws;
+    const QString url = ws.write("api.http", "### Caf\xC3\xA9\nGET https://e/1\n");
+    ws.service.reload();
+    HTTPRequest edit = ws.only().requests[0];
+    const QByteArray outside = "### Caf\xE9\nGET https://e/1\nX-Outside: 1\n";
+    ws.write("api.http", outside);
+    edit.url = QStringLiteral("https://e/2");
+    EXPECT_FALSE(ws.service.update(edit, url));
+    EXPECT_EQ(readBytes(url), outside);
+    EXPECT_TRUE(ws.service.lastError().contains("changed on disk")) << ws.service.lastError().toStdString();
+    EXPECT_TRUE(prompter.asked.isEmpty());
+}
+
 TEST(LineMergeTest, KeepsWhatEachSideChangedAndRefusesWhatBothChanged) {
     const QString base = QStringLiteral("a\nb\nc\nd\n");
     struct Case {

@@ -444,6 +444,28 @@ TEST(HTTPClientRedirect, CredentialsStayWithTheirOrigin) {
     EXPECT_EQ(credentialsIn(home.received()[1]), 4);
 }
 
+// A Host field the user wrote names the request's own server: a redirect to another one is
+// addressed to that one, as a request typed for it would be.
+TEST(HTTPClientRedirect, AWrittenHostStaysWithItsOrigin) {
+    LoopbackServer home, other;
+    other.respondWith({});
+    home.respondTo("/away", redirectTo(other.url("/land")));
+    home.respondTo("/same", redirectTo("/land", 307));
+    home.respondTo("/land", {});
+    HTTPRequest r = request(HTTPMethod::get, home.url("/away"));
+    r.headers = {row("Host", "site.test")};
+    EXPECT_TRUE(sendAndWait(r).ok());
+    ASSERT_EQ(other.receivedCount(), 1);
+    EXPECT_EQ(home.received()[0].header("Host"), "site.test");
+    EXPECT_EQ(other.received()[0].header("Host"), QStringLiteral("127.0.0.1:%1").arg(other.port()).toUtf8());
+    EXPECT_EQ(other.received()[0].count("Host"), 1);
+
+    r.url = home.url("/same");
+    EXPECT_TRUE(sendAndWait(r).ok());
+    ASSERT_EQ(home.receivedCount(), 3);
+    EXPECT_EQ(home.received()[2].header("Host"), "site.test");
+}
+
 TEST(HTTPClientRedirect, LoopsAndFailingHopsSayWhatHappened) {
     LoopbackServer server;
     server.respondTo("/loop", redirectTo("/loop"));

@@ -108,6 +108,22 @@ TEST(HTTPResponseReader, EndlessInterimAnswersAreRefused) {
     EXPECT_EQ(endless.failure(), Failure::headTooLarge);
 }
 
+// Trailer fields after the last chunk are held to the size of a header block: a server that
+// sends them without end is refused, not read until the whole send times out.
+TEST(HTTPResponseReader, EndlessTrailerFieldsAreRefused) {
+    const QByteArray start = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n";
+    EXPECT_EQ(readAll(start + "X: 1\r\nY: 2\r\n\r\n", 5).state, State::done);
+
+    HTTPResponseReader endless(false, {[] { return true; }, [](const QByteArray&) { return true; }});
+    endless.feed(start);
+    const QByteArray piece = QByteArray("X: y\r\n").repeated(100) + "Z: " + QByteArray(500, 'z') + "\r\n";
+    qsizetype fed = 0;
+    for (; fed < 4 * HTTPResponseReader::kMaxHeadBytes && endless.state() == State::body; fed += piece.size()) endless.feed(piece);
+    EXPECT_EQ(endless.state(), State::failed);
+    EXPECT_EQ(endless.failure(), Failure::headTooLarge);
+    EXPECT_LE(fed, HTTPResponseReader::kMaxHeadBytes + piece.size());
+}
+
 // A header block that comes a few bytes at a time costs what it would cost in one piece.
 TEST(HTTPResponseReader, AHeaderBlockInSmallPiecesIsScannedOnce) {
     QByteArray head = "HTTP/1.1 200 OK\r\n";

@@ -86,3 +86,21 @@ TEST(RequestEditMerge, RowsAreMergedOneByOne) {
     merged = RequestEditMerge::apply(v.base, edited, v.current);
     EXPECT_EQ(rows(merged.headers), (QStringList{"~Authorization=Bearer t", "Accept=*/*", "x-api-key=k"}));
 }
+
+// Rows put in another order by the edit (lines moved in the raw text) take that order; an order the
+// file changed meanwhile stays when the edit kept the rows in theirs.
+TEST(RequestEditMerge, RowsMovedByTheEditMoveInTheFile) {
+    HTTPRequest base = request(HTTPMethod::get, "https://a");
+    base.headers = {row("A", "1"), row("B", "2"), row("C", "3")};
+    HTTPRequest current = base;
+    current.headers.insert(1, row("Disk", "d"));
+    HTTPRequest edited = base;
+    edited.headers = {base.headers[2], base.headers[0], base.headers[1]};
+    EXPECT_EQ(rows(RequestEditMerge::apply(base, edited, current).headers), (QStringList{"C=3", "Disk=d", "A=1", "B=2"}));
+
+    current = base;
+    current.headers.swapItemsAt(0, 2);
+    edited = base;
+    edited.headers[0].value = "9";
+    EXPECT_EQ(rows(RequestEditMerge::apply(base, edited, current).headers), (QStringList{"C=3", "B=2", "A=9"}));
+}

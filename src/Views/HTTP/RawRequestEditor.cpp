@@ -7,6 +7,7 @@
 
 #include "UI/PressableButton.h"
 #include "Views/HTTP/HTTPStyle.h"
+#include "Views/HTTP/LongLineWrap.h"
 
 RawRequestEditor::RawRequestEditor(QWidget* parent) : QWidget(parent) {
     auto* column = new QVBoxLayout(this);
@@ -26,6 +27,7 @@ RawRequestEditor::RawRequestEditor(QWidget* parent) : QWidget(parent) {
     editor_ = new QPlainTextEdit(this);
     editor_->setFont(HTTPStyle::font(12.5, QFont::Normal, HTTPStyle::Design::monospaced));
     editor_->setStyleSheet(HTTPStyle::textEditStyle());
+    new LongLineWrap(editor_);
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] { edited_ = true; });
     column->addWidget(editor_, 1);
 }

@@ -9,6 +9,7 @@
 
 #include "API/FormBody.h"
 #include "Views/HTTP/HTTPStyle.h"
+#include "Views/HTTP/LongLineWrap.h"
 #include "Views/HTTP/KeyValueEditor.h"
 
 namespace {
@@ -43,6 +44,7 @@ RequestBodyEditor::RequestBodyEditor(QWidget* parent) : QWidget(parent), kinds_(
     text_ = new QPlainTextEdit(holder);
     text_->setFont(HTTPStyle::font(12.5, QFont::Normal, HTTPStyle::Design::monospaced));
     text_->setStyleSheet(HTTPStyle::textEditStyle());
+    new LongLineWrap(text_);
     text_->setTabChangesFocus(false);
     pages_->addWidget(text_);
     form_ = new KeyValueEditor(QStringLiteral("field"), QStringLiteral("value"), holder);

@@ -56,6 +56,17 @@ QLinearGradient sendFill() {
     return g;
 }
 
+// The first request of a Raw tab text, as the request it was made from: rows that read the same
+// carry that request's row ids, so an edit of the text is told apart from what it left alone.
+std::optional<HTTPRequest> readRaw(const QString& text, const HTTPRequest& from) {
+    QList<HTTPRequest> parsed = HTTPFileFormat::parse(text);
+    if (parsed.isEmpty()) return std::nullopt;
+    parsed.resize(1);
+    parsed.first().id = from.id;
+    keepRequestIds(parsed, {from});
+    return parsed.first();
+}
+
 } // namespace
 
 QString RequestView::tabTitle(Tab tab) {
@@ -302,8 +313,8 @@ void RequestView::copyCode(CodeGenTarget target) {
 
 void RequestView::applyRaw() {
     if (readOnly_) return;
-    const QList<HTTPRequest> parsed = HTTPFileFormat::parse(raw_->text());
-    if (parsed.isEmpty()) {
+    const std::optional<HTTPRequest> edited = readRaw(raw_->text(), rawShown_);
+    if (!edited) {
         Prompter::current().ask({QStringLiteral("The raw text holds no request."),
                                  QStringLiteral("A request needs a line with a method and a URL, such as “GET https://example.com”. "
                                                 "Methods: GET, POST, PUT, PATCH, DELETE, HEAD, OPTIONS. Nothing was changed."),
@@ -311,21 +322,15 @@ void RequestView::applyRaw() {
                                  true});
         return;
     }
-    HTTPRequest next = parsed.first();
-    next.id = request_.id;
-    // The request changed since the text was shown (typed in the send bar, or on disk): only what
-    // the text changed is taken over, so the rest of what happened meanwhile stays.
-    if (!rawBase_.sameContent(request_)) {
-        QList<HTTPRequest> edited{next};
-        keepRequestIds(edited, {rawBase_});  // rows the text left as they were keep their ids
-        next = RequestEditMerge::apply(rawBase_, edited.first(), request_);
-    }
-    setRequest(next);
+    // Only what the text changed is taken over: the rest of what happened meanwhile (typed in the
+    // send bar, or on disk) stays, and so does what the text could not show.
+    setRequest(RequestEditMerge::apply(rawShown_, *edited, request_));
 }
 
 void RequestView::showRaw() {
-    rawBase_ = request_;
-    raw_->setText(HTTPFileFormat::serializeRequest(request_));
+    const QString text = HTTPFileFormat::serializeRequest(request_);
+    rawShown_ = readRaw(text, request_).value_or(request_);
+    raw_->setText(text);
 }
 
 void RequestView::toggleHistory() {

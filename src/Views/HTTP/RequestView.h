@@ -84,7 +84,8 @@ private:
     AppState& app_;
     APICollectionFile file_;
     HTTPRequest request_;
-    HTTPRequest rawBase_;  // the version the Raw tab's text was made from
+    // What the Raw tab's text reads as, its unchanged rows carrying the ids of the request it was made from.
+    HTTPRequest rawShown_;
     Tab tab_ = Tab::body;
     bool readOnly_ = false;
     bool justCopied_ = false;

@@ -30,6 +30,7 @@
 #include "Views/HTTP/HistoryPopover.h"
 #include "Views/HTTP/KeyValueEditor.h"
 #include "Views/HTTP/RawRequestEditor.h"
+#include "Views/HTTP/RequestBodyEditor.h"
 #include "Views/HTTP/RequestView.h"
 #include "Views/HTTP/ResponseBodyView.h"
 #include "Views/HTTP/ResponseView.h"
@@ -231,6 +232,67 @@ TEST_F(RequestViewFixture, ApplyingRawTextKeepsWhatChangedWhileItWasEdited) {
     view->applyRaw();
     EXPECT_EQ(disk().toStdString(), "### first\nGET https://example.com/1\n\n### second\nPOST https://example.com/2x\n"
                       "Content-Type: application/json\nX-Outside: 1\n\n{\"a\":2}\n\n### third\nGET https://example.com/3\n");
+}
+
+// The Raw tab writes a request as a .http section, which cannot show all a .bru file holds
+// (switched-off query rows, a header name with a colon, the body's kind without a Content-Type).
+// Applying an edit there changes only what the edit changed; the rest of the file stays.
+TEST_F(RequestViewFixture, ApplyingRawTextKeepsWhatTheTextCouldNotShow) {
+    const QString bru = "meta {\n  name: bru\n  type: http\n  seq: 1\n}\n\npost {\n  url: https://example.com/b\n"
+                        "  body: json\n  auth: none\n}\n\nparams:query {\n  a: 1\n  ~off: 2\n}\n\nheaders {\n"
+                        "  \"colon:name\": v\n  x-kept: k\n}\n\nbody:json {\n  {\"a\": 1}\n}\n";
+    const QString bruPath = dir.write("api/one.bru", bru.toUtf8());
+    app.api().reload();
+    const auto file = std::find_if(app.api().collections().cbegin(), app.api().collections().cend(),
+                                   [&](const APICollectionFile& f) { return f.url == bruPath; });
+    ASSERT_NE(file, app.api().collections().cend());
+    app.openRequest(file->requests[0], *file);
+    view = std::make_unique<RequestView>(app, *file, file->requests[0]);
+    view->setTab(RequestView::Tab::raw);
+    const QString shown = view->rawEditor()->text();
+    ASSERT_TRUE(shown.contains("https://example.com/b?a=1")) << shown.toStdString();
+
+    // Apply with nothing changed writes nothing.
+    view->applyRaw();
+    EXPECT_EQ(QString::fromUtf8(readBytes(bruPath)).toStdString(), bru.toStdString());
+
+    view->rawEditor()->setText(QString(shown).replace("example.com/b?", "example.com/c?").replace("x-kept: k", "x-kept: K"));
+    view->applyRaw();
+    EXPECT_EQ(QString::fromUtf8(readBytes(bruPath)).toStdString(),
+              QString(bru).replace("example.com/b", "example.com/c").replace("x-kept: k", "x-kept: K").toStdString());
+}
+
+// Wrapping a line costs time that grows with the square of its length (a body of minified JSON
+// took seconds per key at 1 MB): a line too long to read wrapped is laid out as one line, while
+// ordinary lines still wrap.
+TEST_F(RequestViewFixture, AVeryLongLineIsNotWrappedInTheBodyOrTheRawText) {
+    view->resize(500, 600);
+    view->show();
+    QPlainTextEdit* body = view->bodyEditor()->textEditor();
+    // The lines the longest line of the editor is laid out in.
+    const auto linesOfLongest = [](QPlainTextEdit* editor) {
+        QCoreApplication::processEvents();
+        QTextBlock longest = editor->document()->firstBlock();
+        for (QTextBlock b = longest; b.isValid(); b = b.next())
+            if (b.length() > longest.length()) longest = b;
+        return longest.layout()->lineCount();
+    };
+    QTextCursor(body->document()).insertText(QString(300, u'w') + u'\n');
+    EXPECT_GT(linesOfLongest(body), 1) << "an ordinary line wraps";
+
+    QTextCursor paste(body->document());
+    paste.movePosition(QTextCursor::End);
+    paste.insertText("\n" + QString(100000, u'x'));  // pasted as one piece
+    EXPECT_EQ(linesOfLongest(body), 1);
+    EXPECT_TRUE(view->request().body.endsWith(QString(100000, u'x')));
+
+    view->setTab(RequestView::Tab::raw);
+    QPlainTextEdit* raw = view->rawEditor()->editor();
+    EXPECT_EQ(linesOfLongest(raw), 1);
+
+    // A body read afresh without the long line wraps again.
+    view->bodyEditor()->show(BodyKind::text, QString(300, u'w'));
+    EXPECT_GT(linesOfLongest(body), 1);
 }
 
 TEST_F(RequestViewFixture, RawTextWithoutARequestIsExplainedAndKept) {

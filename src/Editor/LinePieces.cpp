@@ -97,7 +97,7 @@ void LinePieces::split(QStringView text, qsizetype from, qsizetype to, std::vect
         return;
     }
     const int stretches = int(cuts.size()) - 1;
-    std::vector<std::vector<qsizetype>> found{size_t(stretches)};
+    std::vector<std::vector<qsizetype>> found(static_cast<size_t>(stretches));
     ParallelChunks::run(stretches, ParallelChunks::threadCount(), [&](int, int k) {
         splitFrom(text, cuts[size_t(k)], cuts[size_t(k) + 1], found[size_t(k)], most, least, plain);
     });

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <algorithm>
+#include <functional>
 
 #include "Editor/LinePieces.h"
 
@@ -84,4 +86,30 @@ TEST(LinePieces, BreakingALongLineLooksOneByOneOnlyNearEachBreak) {
         ASSERT_TRUE(pieces.edit(text, at, removed, removed / 8 * 8, around.location, around.end()));
         EXPECT_LE(perPiece(), 80);
     }
+}
+
+// Pieces of exactly the longest length next to a key stay as they are: nothing there is broken
+// afresh. A deletion from one break to the next leaves one break there, not two.
+TEST(LinePieces, EditsBesidePiecesOfTheLongestLengthBreakNothingAndKeepOneBreakAPlace) {
+    const qsizetype most = LinePieces::kMaxPiece;
+    QString text = QString(most, u'x') + QString(most, u'y') + QString(100, u'z');
+    LinePieces pieces;
+    pieces.reset(text);
+    ASSERT_EQ(pieces.breaks(), (std::vector<qsizetype>{most, 2 * most}));
+    const qsizetype at = 2 * most + 50;
+    TextRange around = pieces.around(text, {at, 1});
+    ASSERT_LE(around.location, most);
+    text.remove(at, 1);
+    EXPECT_FALSE(pieces.edit(text, at, 1, 0, around.location, around.end()));
+    EXPECT_EQ(pieces.breaks(), (std::vector<qsizetype>{most, 2 * most}));
+
+    text = QStringLiteral("w=f(x); ").repeated(3 * most / 8);
+    pieces.reset(text);
+    ASSERT_GE(pieces.breaks().size(), 2u);
+    const qsizetype from = pieces.breaks()[0], to = pieces.breaks()[1];
+    around = pieces.around(text, {from, to - from});
+    text.remove(from, to - from);
+    pieces.edit(text, from, to - from, 0, around.location, around.end());
+    const std::vector<qsizetype>& breaks = pieces.breaks();
+    EXPECT_TRUE(std::adjacent_find(breaks.begin(), breaks.end(), std::greater_equal<>()) == breaks.end());
 }

@@ -1,5 +1,5 @@
 // The editor on texts of every shape: source code, a word list, numeric columns, a hex dump, prose,
-// CJK prose, one minified line and empty lines, at 1 and 10 MB (and 100 MB with
+// CJK prose, one minified line, empty lines and JSON nested a level a line, at 1 and 10 MB (and 100 MB with
 // BRIMEL_BENCH_100MB=1). For each: opening until the first screen is painted, a letter typed in the
 // middle (and a quote), a page down, a click, a double click, a drag, a find of a common letter, and a
 // Replace All of a token found a few times a kilobyte and its undo (with the longest turn of each), each timed
@@ -289,13 +289,13 @@ void clickPlaces(benchmark::State& state) {
 }
 
 void shapeArguments(benchmark::internal::Benchmark* bench) {
-    for (const text_shapes::Shape shape : text_shapes::all())
+    for (const text_shapes::Shape shape : text_shapes::measured())
         for (const int megabytes : {1, 10, 100}) bench->Args({int(shape), megabytes});
 }
 
 // A sample for the real-window measurement.
 QString sample(const QString& kind, qsizetype size) {
-    for (const text_shapes::Shape shape : text_shapes::all())
+    for (const text_shapes::Shape shape : text_shapes::measured())
         if (kind == QLatin1String(text_shapes::name(shape))) return text_shapes::make(shape, size);
     return {};
 }
@@ -305,7 +305,7 @@ QString sample(const QString& kind, qsizetype size) {
 BENCHMARK(textShapes)->Apply(shapeArguments)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(clickPlaces)
     ->Apply([](benchmark::internal::Benchmark* bench) {
-        for (const text_shapes::Shape shape : text_shapes::all())
+        for (const text_shapes::Shape shape : text_shapes::measured())
             if (shape != text_shapes::Shape::emptyLines)
                 for (const int megabytes : {1, 200}) bench->Args({int(shape), megabytes});
     })

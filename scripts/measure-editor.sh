@@ -22,9 +22,10 @@
 #            until it is idle
 #   short  - the same for that many megabytes of short lines ("a" and a line feed, 524,288 lines a MB)
 #   line   - a minified file: that many megabytes of JavaScript on one line
-#   code, words, numbers, hex, prose, cjk, minified
+#   code, words, numbers, hex, prose, cjk, minified, nested
 #          - a text of that shape (build/bench/bench/bench_text_shapes writes it: JavaScript, a word
-#            list, numeric columns, a hex dump, prose, CJK prose, one minified line), measured as
+#            list, numeric columns, a hex dump, prose, CJK prose, one minified line, JSON nested a level
+#            a line), measured as
 #            the plain case: the 50 characters go into the middle of the window's first screen; then
 #            a Replace All of a token found a few times a kilobyte (the benchmark's) and its undo, each
 #            until idle, for this editor with its longest turn; then one key and Ctrl+S until the
@@ -70,8 +71,9 @@ while size < mb * 1024 * 1024:
 open(path, "w").write("".join(out))
 PY
             ;;
-        code|words|numbers|hex|prose|cjk|minified)
+        code|words|numbers|hex|prose|cjk|minified|nested)
             [ "$CASE" = code ] || FILE="$WORK/sample.txt"
+            [ "$CASE" = nested ] && FILE="$WORK/sample.json"
             case $CASE in
                 code|minified) QUERY=items.length REPLACEMENT=items.size ;;
                 words) QUERY=kilo REPLACEMENT=kilogram ;;
@@ -80,6 +82,7 @@ PY
                 prose) QUERY="on 7 times" REPLACEMENT="on seven times" ;;
                 # The one digit of each line, as often as the benchmark's token: xdotool types no CJK.
                 cjk) QUERY=7 REPLACEMENT=77 ;;
+                nested) QUERY="[7," REPLACEMENT="[7.5," ;;
             esac
             "$(dirname "$BRIMEL")/bench/bench_text_shapes" --write-sample="$CASE:$MB:$FILE" ;;
         *) echo "unknown case $CASE" >&2; exit 2 ;;

@@ -124,12 +124,16 @@ std::optional<qsizetype> breakAfter(const ParseWorker::TextRun& read, qsizetype 
     return std::nullopt;
 }
 
-// The first token of tree that ends past unit `at`: it holds `at` or starts after it.
-TSNode tokenAt(const SyntaxTree::MutableTree& tree, qsizetype at) {
+// The first token of tree that ends past unit `at`: it holds `at` or starts after it. None when it
+// lies deeper than ParseWorker::kLevelsHere levels: the runtime's tree is walked from its root, and a
+// text nested that deep would cost a walk of every level for each key.
+std::optional<TSNode> tokenAt(const SyntaxTree::MutableTree& tree, qsizetype at, qsizetype& levels) {
     TSNode node = ts_tree_root_node(tree.tree()->tsTree());
     for (TSNode child = ts_node_first_child_for_byte(node, uint32_t(at * 2)); !ts_node_is_null(child);
-         child = ts_node_first_child_for_byte(node, uint32_t(at * 2)))
+         child = ts_node_first_child_for_byte(node, uint32_t(at * 2))) {
+        if (++levels > ParseWorker::kLevelsHere) return std::nullopt;
         node = child;
+    }
     return node;
 }
 
@@ -138,19 +142,20 @@ TSNode tokenAt(const SyntaxTree::MutableTree& tree, qsizetype at) {
 // in. Statements in a body read much as they do at the top level from the start of a line; a long
 // line cut anywhere would read as something else, so then none.
 std::optional<TSRange> linesAround(const SyntaxTree::MutableTree& tree, const ParseWorker::TextRun& read,
-                                   qsizetype length, TextRange touched, qsizetype reach) {
+                                   qsizetype length, TextRange touched, qsizetype reach, qsizetype& levels) {
     if (touched.location < 0 || touched.end() > length || touched.length > kQuickMaximum) return std::nullopt;
     const std::optional<qsizetype> before = breakBefore(read, touched.location - reach, reach);
     const std::optional<qsizetype> after = breakAfter(read, length, qMin(length, touched.end() + reach), reach);
     if (!before || !after || (*before < 0 && *after >= length)) return std::nullopt;
-    const TSNode first = tokenAt(tree, *before + 1);
-    if (ts_node_is_null(first) || ts_node_start_byte(first) / 2 >= *after) return std::nullopt;
-    TSRange range{ts_node_start_point(first), {UINT32_MAX, UINT32_MAX}, ts_node_start_byte(first), UINT32_MAX};
+    const std::optional<TSNode> first = tokenAt(tree, *before + 1, levels);
+    if (!first || ts_node_is_null(*first) || ts_node_start_byte(*first) / 2 >= *after) return std::nullopt;
+    TSRange range{ts_node_start_point(*first), {UINT32_MAX, UINT32_MAX}, ts_node_start_byte(*first), UINT32_MAX};
     if (*after < length) {
-        const TSNode last = tokenAt(tree, *after);
-        if (!ts_node_is_null(last) && ts_node_start_byte(last) > range.start_byte) {
-            range.end_point = ts_node_start_point(last);
-            range.end_byte = ts_node_start_byte(last);
+        const std::optional<TSNode> last = tokenAt(tree, *after, levels);
+        if (!last) return std::nullopt;
+        if (!ts_node_is_null(*last) && ts_node_start_byte(*last) > range.start_byte) {
+            range.end_point = ts_node_start_point(*last);
+            range.end_byte = ts_node_start_byte(*last);
         }
     }
     const qsizetype end = range.end_byte == UINT32_MAX ? length : range.end_byte / 2;
@@ -338,6 +343,7 @@ bool ParseWorker::takeNewestWhole() {
 
 ParseWorker::Colours ParseWorker::colourHere(const TextEdit& e, quint64 revision, TextRange shown, const ExactText& now) {
     unitsHere_ = 0;
+    levelsHere_ = 0;
     hereEdits_.emplace_back(revision, e);
     if (hereEdits_.size() > kMostEditsHere) {
         hereEdits_.clear();
@@ -403,7 +409,7 @@ ParseWorker::Colours ParseWorker::colourHere(const TextEdit& e, quint64 revision
                                                      TSParseOptions{&progress, step});
         if (whole) quick = std::make_shared<SyntaxTree::MutableTree>(SyntaxTree::Tree::adopt(whole));
         exact = quick != nullptr;
-    } else if ((around = linesAround(*hereTree_, read, length, window, kQuickReach))) {
+    } else if ((around = linesAround(*hereTree_, read, length, window, kQuickReach, levelsHere_))) {
         quick = parseAlone(runtime, *around, reader, progress);
     }
     if (around) unitsHere_ = units(*around);
@@ -585,7 +591,8 @@ qsizetype ParseWorker::parseUntilStopped() {
         }
         // No statements short enough around the edits: the lines around them, for a guess.
         if (incremental && window && !coloured) {
-            if (const std::optional<TSRange> around = linesAround(*tree, read, text.size(), *window, kQuickReach)) {
+            qsizetype levels = 0;
+            if (const std::optional<TSRange> around = linesAround(*tree, read, text.size(), *window, kQuickReach, levels)) {
                 WindowReader reader{&read};
                 std::shared_ptr<SyntaxTree::MutableTree> quick = parseAlone(runtime, *around, reader, progress);
                 if (std::atomic_ref(cancel_).load()) return text.size();

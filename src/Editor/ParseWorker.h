@@ -81,6 +81,12 @@ public:
     // Units of text the caller's quick parse of the last edit took in: what colouring a key costs
     // on the caller's thread.
     qsizetype unitsParsedHere() const { return unitsHere_; }
+    // Levels of the tree the caller's quick parse of the last edit went down through to find where
+    // to cut the lines around it.
+    qsizetype levelsWalkedHere() const { return levelsHere_; }
+    // The deepest level of the tree the guess at a key's colours looks for a token at: a text nested
+    // deeper than that around the key waits for the thread's parse.
+    static constexpr qsizetype kLevelsHere = 256;
 
 signals:
     // A parse finished (sent from the worker's thread).
@@ -137,6 +143,7 @@ private:
     quint64 hereFloor_ = 0;  // no whole tree older than this one is of the current text
     std::vector<std::pair<quint64, TextEdit>> hereEdits_;
     qsizetype unitsHere_ = 0;
+    qsizetype levelsHere_ = 0;
     std::shared_ptr<SyntaxTree::MutableTree> leftHere_;  // hereTree_ once the worker is being destroyed
     std::vector<std::shared_ptr<SyntaxTree::MutableTree>> spent_;  // the caller's, for the thread to free
     std::thread thread_;

@@ -266,7 +266,7 @@ QList<SyntaxHighlighter::Span> TreeSitterHighlighter::spans(const SyntaxTree::Mu
     if (workerCount == 1) {
         SyntaxTree::MatchPredicates predicates(query_);
         for (int chunk = 0; chunk < chunkCount; ++chunk)
-            collect(tree.tree(), units, piece(chunk), owned(chunk), predicates, found[size_t(chunk)], true);
+            collect(tree.tree(), units, {from, to - from}, piece(chunk), owned(chunk), predicates, found[size_t(chunk)], true);
     } else {
         // Only one thread may ask for more of the text: it is asked for whole before they start.
         readUpTo(length);
@@ -277,7 +277,7 @@ QList<SyntaxHighlighter::Span> TreeSitterHighlighter::spans(const SyntaxTree::Mu
         ParallelChunks::run(chunkCount, workerCount, [&](int worker, int chunk) {
             std::optional<SyntaxTree::MatchPredicates>& own = predicates[size_t(worker)];
             if (!own) own.emplace(query_);
-            collect(trees[size_t(worker)], units, piece(chunk), owned(chunk), *own, found[size_t(chunk)], false);
+            collect(trees[size_t(worker)], units, {from, to - from}, piece(chunk), owned(chunk), *own, found[size_t(chunk)], false);
         });
     }
 
@@ -304,11 +304,12 @@ QList<SyntaxHighlighter::Span> TreeSitterHighlighter::spans(const SyntaxTree::Mu
 }
 
 void TreeSitterHighlighter::collect(const std::shared_ptr<const SyntaxTree::Tree>& tree, std::u16string_view text,
-                                    TextRange range, TextRange owned, SyntaxTree::MatchPredicates& predicates,
+                                    TextRange whole, TextRange range, TextRange owned, SyntaxTree::MatchPredicates& predicates,
                                     std::vector<Span>& out, bool asks) const {
     const std::optional<SyntaxTree::Node> root = tree->rootNode();
     if (!root) return;
-    const QueryStart start = queryStart(root->internalNode(), uint32_t(range.location * 2), uint32_t(range.end() * 2), patternLevels_);
+    // Every chunk starts where one query of the whole range would, so that together they give its captures.
+    const QueryStart start = queryStart(root->internalNode(), uint32_t(whole.location * 2), uint32_t(whole.end() * 2), patternLevels_);
     if (asks) levelsWalked_ = start.levels;
     const std::shared_ptr<SyntaxTree::QueryCursor> cursor = query_->execute(SyntaxTree::Node(start.node, tree), tree, 0);
     cursor->setRange(SyntaxTree::Utf16Range{range.location, range.length});

@@ -43,7 +43,9 @@ public:
     QList<Span> ranges(const QString& text, const std::optional<TextEdit>& edit, TextRange range) override;
 
     // The spans of range in a tree parsed from exactly text (which the text predicates read), longest
-    // first, equal lengths by position. A large range is queried in chunks on several threads.
+    // first, equal lengths by position. A large range is queried in chunks on several threads. The
+    // query starts a few levels above the range, as many as its patterns span, not at the root: a
+    // capture wholly outside the range whose pattern begins higher up is left out.
     QList<Span> spans(const SyntaxTree::MutableTree& tree, const QString& text, TextRange range) const;
     // The same with the range cut at the given offsets (ascending; those outside the range are
     // ignored) and the pieces queried on up to workers threads. Neither changes the result.
@@ -70,10 +72,11 @@ private:
     // Brings currentTree_ up to date with text; false when no tree could be built.
     bool updateTree(const QString& text, const std::optional<TextEdit>& edit);
     void parseFromScratch(std::u16string_view view);
-    // Fills out with the spans of the captures that start in owned, from one cursor over range, in
-    // the order they are painted; asks, when the text is read only up to what the predicates ask for.
-    void collect(const std::shared_ptr<const SyntaxTree::Tree>& tree, std::u16string_view text, TextRange range,
-                 TextRange owned, SyntaxTree::MatchPredicates& predicates, std::vector<Span>& out, bool asks) const;
+    // Fills out with the spans of the captures that start in owned, from one cursor over range (a
+    // piece of whole), in the order they are painted; asks, when the text is read only up to what the
+    // predicates ask for.
+    void collect(const std::shared_ptr<const SyntaxTree::Tree>& tree, std::u16string_view text, TextRange whole,
+                 TextRange range, TextRange owned, SyntaxTree::MatchPredicates& predicates, std::vector<Span>& out, bool asks) const;
 
     SyntaxTree::Language language_;
     std::shared_ptr<SyntaxTree::Query> query_;

@@ -2,7 +2,11 @@
 // and gives the colours a look at the whole text gives there.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
+#include "Editor/ExactText.h"
 #include "Editor/HighlighterFactory.h"
+#include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "HighlightTestSupport.h"
 
@@ -78,4 +82,33 @@ TEST(DeepNesting, AShortStretchIsColouredAsTheWholeTextColoursIt) {
             }
         }
     }
+}
+
+namespace {
+
+// The levels the caller's quick parse of a key walks, typed at the deepest line of JSON `depth`
+// levels deep, a level a line.
+qsizetype levelsWalkedForAKeyAtTheBottom(int depth) {
+    QString text = jsonArrayLines(depth);
+    ExactText now(text);
+    ParseWorker worker(highlighter(CodeLanguage::json)->language());
+    worker.reset(text, 1);
+    // The deadline only bounds a hang.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return worker.latest().valid; }, 120000));
+    const qsizetype at = text.indexOf(QStringLiteral("true"));
+    const TextEdit edit = highlight_test::replace(text, at, 0, QStringLiteral("1"));
+    now.replace({at, 0}, QStringLiteral("1"));
+    worker.edit(edit, QStringLiteral("1"), 2, {at - 2000, 4000}, &now);
+    return worker.levelsWalkedHere();
+}
+
+} // namespace
+
+// The guess at a key's colours cut the lines around it between tokens, found by walking down from
+// the root: a level a line, 200,000 levels for each key in a deep JSON file.
+TEST(DeepNesting, AKeysQuickColoursWalkNoDeeperInADeeperText) {
+    const qsizetype shallow = levelsWalkedForAKeyAtTheBottom(8000);
+    const qsizetype deep = levelsWalkedForAKeyAtTheBottom(40000);
+    EXPECT_LE(deep, shallow);
+    EXPECT_LE(deep, 2 * ParseWorker::kLevelsHere);
 }

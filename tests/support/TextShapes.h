@@ -1,21 +1,30 @@
 #pragma once
 // Texts of the shapes people open besides code, for tests and benchmarks alike, the same for the same
 // size: word lists, numeric columns, hex dumps, prose, CJK prose, a minified line, empty lines, and
-// code. Most are made only of letters, digits, white space and the few marks a word can hold, which
+// code; and JSON nested as deep as the text allows. Most are made only of letters, digits, white space and the few marks a word can hold, which
 // is what lets a scan that runs "while a word could go on" run over all of them.
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <vector>
 
 #include "GeneratedCode.h"
 
 namespace text_shapes {
 
-enum class Shape { code, wordList, numericColumns, hexDump, prose, cjk, minified, emptyLines };
+enum class Shape { code, wordList, numericColumns, hexDump, prose, cjk, minified, emptyLines, nested };
 
+// The shapes every shape test goes through.
 inline std::vector<Shape> all() {
     return {Shape::code,  Shape::wordList, Shape::numericColumns, Shape::hexDump,
             Shape::prose, Shape::cjk,      Shape::minified,       Shape::emptyLines};
+}
+
+// Those and deep nesting, which the benchmarks and the window measuring also take.
+inline std::vector<Shape> measured() {
+    std::vector<Shape> shapes = all();
+    shapes.push_back(Shape::nested);
+    return shapes;
 }
 
 inline const char* name(Shape shape) {
@@ -28,12 +37,14 @@ inline const char* name(Shape shape) {
     case Shape::cjk: return "cjk";
     case Shape::minified: return "minified";
     case Shape::emptyLines: return "empty";
+    case Shape::nested: return "nested";
     }
     return "";
 }
 
-// The file name the shape is opened under: code as JavaScript, the rest as plain text.
+// The file name the shape is opened under: code as JavaScript, nesting as JSON, the rest as plain text.
 inline QString fileName(Shape shape) {
+    if (shape == Shape::nested) return QStringLiteral("shape-nested.json");
     return shape == Shape::code ? QStringLiteral("shape.js") : QStringLiteral("shape-%1.txt").arg(name(shape));
 }
 
@@ -99,6 +110,23 @@ inline QString make(Shape shape, qsizetype bytes) {
         return code;
     }
     case Shape::emptyLines: return QString(bytes, u'\n');
+    case Shape::nested: {
+        // An object holding an array on each line, each holding the next, up to a million levels deep
+        // (13 bytes a level): as many such values as the size takes.
+        QString out;
+        out.reserve(bytes + 64);
+        while (out.size() < bytes) {
+            const qsizetype depth = std::clamp<qsizetype>((bytes - out.size()) / 13, 1, 1000000);
+            for (qsizetype i = 0; i < depth; ++i) {
+                out += QStringLiteral("{\"k\": [");
+                out += QChar(u'0' + int(i % 10));
+                out += QStringLiteral(",\n");
+            }
+            out += QStringLiteral("true\n");
+            out += QStringLiteral("]}\n").repeated(depth);
+        }
+        return out;
+    }
     }
     return {};
 }
@@ -121,6 +149,7 @@ inline Replacing replacing(Shape shape) {
     case Shape::cjk: return {QStringLiteral("です7今"), QStringLiteral("です七つ今")};
     // A line in every 1024 taken out of each run.
     case Shape::emptyLines: return {QString(1024, u'\n'), QString(1023, u'\n')};
+    case Shape::nested: return {QStringLiteral("[7,"), QStringLiteral("[7.5,")};
     }
     return {};
 }

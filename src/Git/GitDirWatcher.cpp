@@ -43,6 +43,7 @@ void GitDirWatcher::watch(const QString& folder) {
 void GitDirWatcher::watchRefFolders() { watchNewFolders(refs_, true); }
 
 void GitDirWatcher::watchNewFolders(const QString& folder, bool everything) {
+    if (!QFileInfo(folder).isDir()) return;  // gone as well
     watch(folder);
     ++foldersListed_;
     QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);

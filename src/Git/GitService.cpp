@@ -953,6 +953,10 @@ void GitService::diff(const GitFileChange& change, Completion<QString> done) {
     QStringList arguments{kGit, QStringLiteral("diff"), QStringLiteral("--no-color"), QStringLiteral("--no-ext-diff")};
     if (change.isUntracked()) {
         arguments << QStringLiteral("--no-index") << kDashes << QStringLiteral("/dev/null") << change.path;
+    } else if (change.isUnmerged()) {
+        // The index holds no one version of a conflict, so git prints only "Unmerged path": show
+        // the file as it stands, markers and all, against the commit the merge started from.
+        arguments << QStringLiteral("HEAD") << kDashes << change.path;
     } else {
         if (change.staged != u' ' && change.staged != u'?') arguments << QStringLiteral("--cached");
         arguments << kDashes;

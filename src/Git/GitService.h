@@ -103,6 +103,7 @@ public:
     // With a positive maxBytes, git is stopped once it has printed about that much: the start
     // of a huge diff without reading (and holding) it whole.
     void stagedDiff(Completion<QString> done, qint64 maxBytes = 0);
+    // A path in conflict shows as it stands on disk against HEAD.
     void diff(const GitFileChange& change, Completion<QString> done);
 
     // Runs "/usr/bin/env <arguments>" in cwd with git's environment, both channels in one.

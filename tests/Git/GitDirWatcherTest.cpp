@@ -66,6 +66,7 @@ TEST(GitDirWatcher, ABranchChangedAmongThousandsOfBranchFoldersReadsOnlyWhereItC
     const QString gitDir = tmp.mkdir("work/.git");
     // Branches named "user1/topic/fix" and so on: a folder for every part of every name.
     for (int i = 0; i < 1000; ++i) tmp.write(QString("work/.git/refs/heads/user%1/topic/fix").arg(i), "0000\n");
+    for (int i = 0; i < 50; ++i) tmp.mkdir(QString("work/.git/objects/%1").arg(i, 2, 10, QChar(u'0')));
     GitDirWatcher watcher(gitDir, gitDir);
     const auto reports = reportsOf(watcher);
     // As git writes a ref: a lock file renamed over it.
@@ -76,6 +77,7 @@ TEST(GitDirWatcher, ABranchChangedAmongThousandsOfBranchFoldersReadsOnlyWhereItC
                               QFile::encodeName(tmp.file(path)).constData()), 0);
     };
     const qint64 before = watcher.foldersListed();
+    EXPECT_GE(before, 2000) << "at first every ref folder is read";
 
     EXPECT_TRUE(reports([&] { setRef("main", "1111"); }));
     EXPECT_TRUE(reports([&] { setRef("user5/topic/fix", "1111"); }));
@@ -83,5 +85,7 @@ TEST(GitDirWatcher, ABranchChangedAmongThousandsOfBranchFoldersReadsOnlyWhereItC
     EXPECT_TRUE(reports([&] { setRef("new/deep/er/x", "2222"); }));
     EXPECT_TRUE(reports([&] { setRef("new/deep/er/y", "2222"); })) << "its folder is watched";
     EXPECT_TRUE(reports([&] { setRef("user999/topic/fix", "3333"); }));
+    // The refs going whole take no look at anything else in the git dir.
+    EXPECT_TRUE(reports([&] { ASSERT_TRUE(QDir(tmp.file("work/.git/refs")).removeRecursively()); }));
     EXPECT_LT(watcher.foldersListed() - before, 30);
 }

@@ -818,6 +818,10 @@ TEST_F(GitServiceTest, APullThatEndsInConflictsNamesTheFile) {
     EXPECT_EQ(svc.lastError(), "Merge conflict in ab.txt");
     // Each of its marker lines is a leftover marker; the file is named once.
     EXPECT_EQ(await<QStringList>([&](Completion<QStringList> d) { svc.conflictMarkers(true, d); }), QStringList{"ab.txt"});
+    // Its diff shows the conflict as it stands on disk: the markers and their side.
+    refresh();
+    const QString conflict = diffOf(*changeAt("ab.txt"));
+    EXPECT_TRUE(conflict.contains("+<<<<<<< HEAD") && conflict.contains("+theirs")) << conflict.toStdString();
 
     // Unstage All takes back what is staged and keeps the merge and its conflict; with nothing
     // staged but the conflict it has nothing to do.

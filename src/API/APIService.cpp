@@ -78,6 +78,13 @@ QString gitignorePattern(const QString& fileName) {
 
 APIService::APIService(QObject* parent) : QObject(parent) {}
 
+APIService::~APIService() { latestScan_->store(~quint64(0)); }
+
+quint64 APIService::nextGeneration() {
+    latestScan_->store(++scanGeneration_);
+    return scanGeneration_;
+}
+
 void APIService::setRoot(const std::optional<QString>& folder) {
     root_ = folder ? std::optional<QString>(QDir::cleanPath(*folder)) : std::nullopt;
 }
@@ -135,7 +142,7 @@ bool sameList(const QList<HTTPRequest>& a, const QList<HTTPRequest>& b) {
 void APIService::reload() {
     if (!root_) return;
     // Newer than any rescan under way, and than what changed meanwhile.
-    ++scanGeneration_;
+    nextGeneration();
     scanning_ = false;
     changedWhileScanning_.clear();
     found_ = WorkspaceScanner::enumerate(*root_, isScanned);
@@ -190,7 +197,7 @@ qint64 APIService::bytesToRead(const QStringList& found, const QSet<QString>& ch
 
 void APIService::scanLater(Scan scan) {
     if (!root_) return;
-    const quint64 generation = ++scanGeneration_;
+    const quint64 generation = nextGeneration();
     scanning_ = true;
     // What was found before is worth starting from only for the root it was found in.
     if (scannedRoot_ != root_) scan = {{}, {}, {}, std::move(scan.seed)};
@@ -199,7 +206,7 @@ void APIService::scanLater(Scan scan) {
     for (auto it = known_.cbegin(); it != known_.cend(); ++it) known.insert(it.key(), it->text);
     QHash<QString, QList<HTTPRequest>> earlier;
     for (const APICollectionFile& file : std::as_const(collections_)) earlier.insert(file.url, file.requests);
-    QThreadPool::globalInstance()->start([self = QPointer<APIService>(this), root = *root_, generation,
+    QThreadPool::globalInstance()->start([self = QPointer<APIService>(this), latest = latestScan_, root = *root_, generation,
                                           scan = std::move(scan), known = std::move(known),
                                           earlier = std::move(earlier)]() mutable {
         QStringList found;
@@ -213,6 +220,7 @@ void APIService::scanLater(Scan scan) {
         const std::optional<QSet<QString>> looked = scan.changed ? std::optional(lookedAt(*scan.changed)) : std::nullopt;
         Reads& reads = scan.seed;
         for (const QString& path : std::as_const(found)) {
+            if (latest->load(std::memory_order_relaxed) != generation) return;
             if (!mayHaveChanged(prefix, looked ? &*looked : nullptr, path)) continue;
             if (!WorkspaceScanner::isRequestFile(path)) {
                 if (!reads.environments.contains(path)) reads.environments.insert(path, EnvironmentFile::read(path));

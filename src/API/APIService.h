@@ -15,13 +15,16 @@
 #include <QSet>
 #include <QString>
 #include <QUuid>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class APIService : public QObject {
     Q_OBJECT
 public:
     explicit APIService(QObject* parent = nullptr);
+    ~APIService() override;
 
     // The workspace folder (symbolic links already resolved by the caller); nothing is scanned without it.
     const std::optional<QString>& root() const { return root_; }
@@ -128,6 +131,9 @@ private:
     std::optional<QString> scannedRoot_;
     QStringList found_;  // the request and environment files of the last scan of the root
     quint64 scanGeneration_ = 0;     // a rescan on another thread is taken in only while it is the latest
+    // The same, for the rescans to see: one overtaken (or outlived by the service) stops reading.
+    std::shared_ptr<std::atomic<quint64>> latestScan_ = std::make_shared<std::atomic<quint64>>(0);
+    quint64 nextGeneration();
     bool scanning_ = false;
     // A scan on another thread: the files found are found anew, or updated after changes; those
     // that may have changed are read there, unless seed holds them already.

@@ -4,6 +4,7 @@
 
 #include "API/APIService.h"
 #include "API/WorkspaceScanner.h"
+#include "Platform/TextFile.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -173,4 +174,26 @@ TEST(APIServiceWindowThread, FilesBelowNamesThatAreNotUTF8AreFoundAndRead) {
     ASSERT_TRUE(waitUntil([&] { return !service.isScanning(); }));
     EXPECT_EQ(service.collections().size(), 2);
     for (const APICollectionFile& file : service.collections()) EXPECT_EQ(file.requests.size(), 1);
+}
+
+// A rescan overtaken by a newer one, or by the service's end (the window closed, the program told to
+// quit), stops reading files: nothing it would read could still be taken in.
+TEST(APIServiceWindowThread, ARescanOvertakenStopsReading) {
+    TempFolder dir;
+    const QString root = makeWorkspace(dir, 20);
+    for (const bool ended : {false, true}) {
+        auto service = std::make_unique<APIService>();
+        service->setRoot(root);
+        quint64 before = 0;
+        {
+            HeldPool pool;
+            service->reloadLater();
+            if (ended) service.reset();
+            else service->reload();
+            before = TextFile::filesRead();
+        }
+        QThreadPool::globalInstance()->waitForDone();
+        EXPECT_EQ(TextFile::filesRead() - before, 0u) << (ended ? "ended" : "overtaken");
+        if (service) EXPECT_EQ(service->collections().size(), 20);
+    }
 }

@@ -158,6 +158,24 @@ TEST(InotifyReader, ALargeTreeIsWatchedAShareAtATimeAndWhole) {
     }
 }
 
+// A folder opened through a symbolic link is watched below the link's path; links below it are
+// never followed.
+TEST(InotifyReader, AFolderReachedThroughALinkIsWatchedWhole) {
+    TempFolder dir, outside;
+    dir.mkdir("real/a/b");
+    outside.mkdir("elsewhere");
+    ASSERT_EQ(::symlink(QFile::encodeName(dir.file("real")).constData(), QFile::encodeName(dir.file("link")).constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(outside.path()).constData(), QFile::encodeName(dir.file("real/out")).constData()), 0);
+    InotifyReader reader(dir.file("link"));
+    ASSERT_TRUE(waitUntil([&] { return !reader.settingUp(); }));
+    EXPECT_EQ(reader.watchedDirectoryCount(), 3);
+    dir.write("real/a/b/x.txt", "x");
+    outside.write("elsewhere/y.txt", "y");
+    QSet<QString> seen;
+    EXPECT_TRUE(waitUntil([&] { return seen.unite(reader.takeChanges().paths).contains("a/b/x.txt"); }));
+    EXPECT_FALSE(seen.contains("out/elsewhere/y.txt"));
+}
+
 // Events lost to a full queue make the tree be looked at again, a share per turn as well; a folder
 // made while they were lost is watched.
 TEST(InotifyReader, AfterLostEventsTheTreeIsWatchedAgainAShareAtATime) {

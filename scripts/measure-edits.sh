@@ -157,12 +157,7 @@ measure() {
         sleep 0.05
     done
     sleep 3
-    local quiet=0 a b
-    for _ in $(seq 600); do
-        a=$(cpu_ticks "$pid"); sleep 0.5; b=$(cpu_ticks "$pid")
-        if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
-        [ "$quiet" -lt 2 ] || break
-    done
+    wait_quiet "$pid"
     rate=2
     local window
     window=$(main_window "$pid")
@@ -197,8 +192,8 @@ settings["ziduduzovu.session.folder"] = folder
 json.dump(settings, open(path, "w"))
 PY
 failed=0
-[ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure brimel "$BRIMEL" || failed=1
+[ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure_retried brimel "$BRIMEL" || failed=1
 KCONFIG="$WORK/kconfig"
 kate_config "$KCONFIG"
-[ -n "${SKIP_KATE:-}" ] || TEXT_LEFT=9 XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "${FILES[@]}" || failed=1
+[ -n "${SKIP_KATE:-}" ] || TEXT_LEFT=9 XDG_CONFIG_HOME="$KCONFIG" measure_retried kate kate -n "${FILES[@]}" || failed=1
 exit $failed

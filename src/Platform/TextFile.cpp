@@ -343,8 +343,7 @@ namespace {
 thread_local qsizetype t_largestPiece = 0;
 
 // A long file is decoded a piece at a time on several threads: a file opened from the window's
-// thread then holds it for a fraction of the time. A piece's units pass through a buffer small
-// enough to stay in the core's cache.
+// thread then holds it for a fraction of the time.
 constexpr qsizetype kDecodedInPiecesFrom = 1024 * 1024;
 constexpr qsizetype kDecodePiece = 64 * 1024;
 
@@ -361,42 +360,35 @@ std::vector<qsizetype> pieceCuts(QByteArrayView bytes) {
     return cuts;
 }
 
-// The UTF-16 length of valid UTF-8: a unit for each character, two for each of four bytes.
-qsizetype unitsOf(QByteArrayView bytes) {
-    qsizetype units = 0;
-    for (const char c : bytes) units += ((uchar(c) & 0xC0) != 0x80) + (uchar(c) >= 0xF0);
-    return units;
-}
-
-// Strict, as decoding the whole file at once is; absent when the bytes are not UTF-8. The text is
-// made at its exact length: a document keeps it for as long as it is open.
+// Strict, as decoding the whole file at once is; absent when the bytes are not UTF-8. A piece
+// never gives more units than it has bytes, so each is decoded straight to where its bytes start;
+// all-ASCII text is then in place, any other is moved together and let go of the rest.
 std::optional<QString> decodeInPieces(QByteArrayView bytes) {
     const std::vector<qsizetype> cuts = pieceCuts(bytes);
     const int count = int(cuts.size()) - 1;
-    const auto piece = [&](int i) { return bytes.sliced(cuts[size_t(i)], cuts[size_t(i) + 1] - cuts[size_t(i)]); };
-    std::vector<qsizetype> at(size_t(count) + 1, 0);
-    ParallelChunks::run(count, ParallelChunks::threadCount(), [&](int, int i) { at[size_t(i) + 1] = unitsOf(piece(i)); });
-    for (int i = 0; i < count; ++i) at[size_t(i) + 1] += at[size_t(i)];
-    QString text(at.back(), Qt::Uninitialized);
+    QString text(bytes.size(), Qt::Uninitialized);
     QChar* const to = text.data();
-    std::vector<std::vector<QChar>> buffers(size_t(ParallelChunks::threadCount()), std::vector<QChar>(size_t(kDecodePiece + 3)));
-    std::atomic<bool> valid{true};
-    ParallelChunks::run(count, ParallelChunks::threadCount(), [&](int worker, int i) {
-        // Through a buffer: bytes that are not UTF-8 may give more units than the piece has room for.
-        std::vector<QChar>& buffer = buffers[size_t(worker)];
+    std::vector<qsizetype> units(size_t(count), -1);  // -1: not UTF-8
+    ParallelChunks::run(count, ParallelChunks::threadCount(), [&](int, int i) {
+        const qsizetype from = cuts[size_t(i)];
         // A U+FEFF opening any piece is a character like any other.
         QStringDecoder decoder(QStringConverter::Utf8,
                                QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
-        const qsizetype n = decoder.appendToBuffer(buffer.data(), piece(i)) - buffer.data();
-        if (decoder.hasError() || n != at[size_t(i) + 1] - at[size_t(i)]) {
-            valid = false;
-            return;
-        }
-        std::copy_n(buffer.data(), n, to + at[size_t(i)]);
+        const QChar* const end = decoder.appendToBuffer(to + from, bytes.sliced(from, cuts[size_t(i) + 1] - from));
+        if (!decoder.hasError()) units[size_t(i)] = end - (to + from);
     });
     t_largestPiece = 0;
-    for (int i = 0; i < count; ++i) t_largestPiece = std::max(t_largestPiece, piece(i).size());
-    if (!valid) return std::nullopt;
+    qsizetype length = 0;
+    for (int i = 0; i < count; ++i) {
+        t_largestPiece = std::max(t_largestPiece, cuts[size_t(i) + 1] - cuts[size_t(i)]);
+        if (units[size_t(i)] < 0) return std::nullopt;
+        if (length != cuts[size_t(i)]) std::memmove(to + length, to + cuts[size_t(i)], size_t(units[size_t(i)]) * sizeof(QChar));
+        length += units[size_t(i)];
+    }
+    if (length < text.size()) {
+        text.truncate(length);
+        text.squeeze();
+    }
     return text;
 }
 } // namespace

@@ -283,12 +283,7 @@ measure() {
     # A long file may still be going into the window: wait for a quiet second (at most five
     # minutes) before taking the rate at rest; the gestures below are timed against that rate, so
     # they mean nothing while the program is still busy ("at rest" then shows it).
-    local quiet=0 a b
-    for _ in $(seq 600); do
-        a=$(cpu_ticks "$pid"); sleep 0.5; b=$(cpu_ticks "$pid")
-        if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
-        [ "$quiet" -lt 2 ] || break
-    done
+    wait_quiet "$pid"
     local rate rested
     rested=$(now)
     read -r rate UI_REST <<<"$(rest_rates "$pid")"
@@ -433,15 +428,6 @@ brimel_config "$CONFIG" "$FILE" "$FILE"
 # Stretches over 20 ms in which the window could not answer go to its log.
 # A program that fails is reported and the other still measured; the script then fails.
 failed=0
-# Once in a while a program started on a new virtual display cannot reach it ("Could not load the Qt
-# platform plugin"): that start is tried once more.
-measure_retried() {
-    local name=$1
-    measure "$@" && return
-    grep -q "Could not load the Qt platform plugin" "$WORK/$name.log" 2>/dev/null || return 1
-    echo "$name: started again, the display was not reached" >&2
-    measure "$@"
-}
 [ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure_retried brimel "$BRIMEL" || failed=1
 
 KCONFIG="$WORK/kconfig"

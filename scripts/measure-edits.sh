@@ -13,6 +13,7 @@
 #   outside change                     - the file rewritten by another program with a line added at
 #                                        its start, until idle from two seconds on (the folder
 #                                        watcher's wait, counted in); then a key and Ctrl+S, compared
+#                                        (this editor only: Kate asks first)
 #   close                              - Ctrl+W on the tab, and the memory two seconds later
 # With TABS=N instead: N copies of the sample open as tabs; Ctrl+Tab through all of them and then
 # Ctrl+W on each, every key until idle, and the memory once all are closed.
@@ -126,6 +127,8 @@ files() {
     mv "$FILE.new" "$FILE"
     sleep 2  # the folder watcher's latency
     report "outside change" "$from" "$(wait_idle "$pid" "$rate")"
+    # Kate asks before it reloads a changed file: what it would save next is not the file's text.
+    [ "$name" = brimel ] || return 0
     xdotool key ctrl+Home
     typed z
     { printf 'zoutside\n'; cat "$WORK/base"; } >"$WORK/expect"
@@ -154,12 +157,7 @@ measure() {
         sleep 0.05
     done
     sleep 3
-    local quiet=0 a b
-    for _ in $(seq 600); do
-        a=$(cpu_ticks "$pid"); sleep 0.5; b=$(cpu_ticks "$pid")
-        if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
-        [ "$quiet" -lt 2 ] || break
-    done
+    wait_quiet "$pid"
     rate=2
     local window
     window=$(main_window "$pid")
@@ -194,8 +192,8 @@ settings["ziduduzovu.session.folder"] = folder
 json.dump(settings, open(path, "w"))
 PY
 failed=0
-[ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure brimel "$BRIMEL" || failed=1
+[ -n "${SKIP_BRIMEL:-}" ] || XDG_CONFIG_HOME="$CONFIG" BRIMEL_TURN_WATCH_MS=20 measure_retried brimel "$BRIMEL" || failed=1
 KCONFIG="$WORK/kconfig"
 kate_config "$KCONFIG"
-[ -n "${SKIP_KATE:-}" ] || TEXT_LEFT=9 XDG_CONFIG_HOME="$KCONFIG" measure kate kate -n "${FILES[@]}" || failed=1
+[ -n "${SKIP_KATE:-}" ] || TEXT_LEFT=9 XDG_CONFIG_HOME="$KCONFIG" measure_retried kate kate -n "${FILES[@]}" || failed=1
 exit $failed

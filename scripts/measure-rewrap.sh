@@ -57,12 +57,8 @@ measure() {
         sleep 0.05
     done
     sleep 3
-    local quiet=0 a b
-    for _ in $(seq 600); do
-        a=$(cpu_ticks "$pid"); sleep 0.5; b=$(cpu_ticks "$pid")
-        if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
-        [ "$quiet" -lt 2 ] || break
-    done
+    wait_quiet "$pid"
+    local a b
     a=$(cpu_ticks "$pid"); sleep 1; b=$(cpu_ticks "$pid")
     rate=$((b - a))
     local geometry

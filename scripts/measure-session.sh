@@ -60,16 +60,6 @@ ACTIVE=${FILES[-1]}
 
 . "$(dirname "${BASH_SOURCE[0]}")/measure-window.sh"
 
-# Until the process has used at most two ticks in each of two half seconds (at most a minute).
-wait_quiet() {
-    local quiet=0 a b
-    for _ in $(seq 120); do
-        a=$(cpu_ticks "$1"); sleep 0.5; b=$(cpu_ticks "$1")
-        if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
-        [ "$quiet" -lt 2 ] || break
-    done
-}
-
 measure() {
     local name=$1; shift
     local xvfb
@@ -83,7 +73,7 @@ measure() {
         sleep 0.02
     done
     shown=$(now)
-    wait_quiet "$pid"
+    wait_quiet "$pid" 120
     local settled cycled="" cycleEnd
     settled=$(now)
     if [ "$name" = brimel ]; then
@@ -95,7 +85,7 @@ measure() {
         xdotool keydown ctrl
         for _ in $(seq "${#FILES[@]}"); do xdotool key --delay 0 Tab; sleep 0.03; done
         xdotool keyup ctrl
-        wait_quiet "$pid"
+        wait_quiet "$pid" 120
         cycleEnd=$(now)
         cycled="   longest turn: start to idle $(longest_turn "$name" "$start" "$settled") ms, Ctrl+Tab x${#FILES[@]} $(longest_turn "$name" "$cycleStart" "$cycleEnd") ms"
     fi

@@ -49,6 +49,17 @@ PY
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
+# Until the process has used at most two ticks in each of two half seconds in a row (at most
+# the number of half seconds given, five minutes unless given).
+wait_quiet() {
+    local quiet=0 a b
+    for _ in $(seq "${2:-600}"); do
+        a=$(cpu_ticks "$1"); sleep 0.5; b=$(cpu_ticks "$1")
+        if [ $((b - a)) -le 2 ]; then quiet=$((quiet + 1)); else quiet=0; fi
+        [ "$quiet" -lt 2 ] || break
+    done
+}
+
 # Starts a virtual X server on a display number of its own, chosen by the server, and points DISPLAY
 # at it; its process id goes into the caller's xvfb.
 own_display() {
@@ -104,4 +115,14 @@ PY
 kate_config() {
     mkdir -p "$1"
     printf '[Kate Plugins]\nlspclientplugin=false\n' > "$1/katerc"
+}
+
+# The caller's measure NAME COMMAND..., once more when the program could not reach its new virtual
+# display ("Could not load the Qt platform plugin"), which happens once in a while.
+measure_retried() {
+    local name=$1
+    measure "$@" && return
+    grep -q "Could not load the Qt platform plugin" "$WORK/$name.log" 2>/dev/null || return 1
+    echo "$name: started again, the display was not reached" >&2
+    measure "$@"
 }

@@ -339,6 +339,62 @@ quint64 leftoverEntriesRead() { return g_leftoverEntriesRead.load(std::memory_or
 
 quint64 filesRead() { return g_filesRead.load(std::memory_order_relaxed); }
 
+namespace {
+thread_local qsizetype t_largestPiece = 0;
+
+// A long file is decoded a piece at a time on several threads: a file opened from the window's
+// thread then holds it for a fraction of the time.
+constexpr qsizetype kDecodedInPiecesFrom = 1024 * 1024;
+constexpr qsizetype kDecodePiece = 64 * 1024;
+
+// Pieces start at the first byte of a character (one that is no continuation byte), three bytes
+// on at most: where more follow, the bytes are not UTF-8 and the piece after says so.
+std::vector<qsizetype> pieceCuts(QByteArrayView bytes) {
+    std::vector<qsizetype> cuts{0};
+    for (qsizetype at = kDecodePiece; at < bytes.size(); at += kDecodePiece) {
+        qsizetype cut = at;
+        while (cut < bytes.size() && cut < at + 3 && (uchar(bytes[cut]) & 0xC0) == 0x80) ++cut;
+        cuts.push_back(cut);
+    }
+    cuts.push_back(bytes.size());
+    return cuts;
+}
+
+// Strict, as decoding the whole file at once is; absent when the bytes are not UTF-8. A piece
+// never gives more units than it has bytes, so each is decoded straight to where its bytes start;
+// all-ASCII text is then in place, any other is moved together and let go of the rest.
+std::optional<QString> decodeInPieces(QByteArrayView bytes) {
+    const std::vector<qsizetype> cuts = pieceCuts(bytes);
+    const int count = int(cuts.size()) - 1;
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* const to = text.data();
+    std::vector<qsizetype> units(size_t(count), -1);  // -1: not UTF-8
+    ParallelChunks::run(count, ParallelChunks::threadCount(), [&](int, int i) {
+        const qsizetype from = cuts[size_t(i)];
+        // A U+FEFF opening any piece is a character like any other.
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+        const QChar* const end = decoder.appendToBuffer(to + from, bytes.sliced(from, cuts[size_t(i) + 1] - from));
+        if (!decoder.hasError()) units[size_t(i)] = end - (to + from);
+    });
+    t_largestPiece = 0;
+    qsizetype length = 0;
+    for (int i = 0; i < count; ++i) {
+        t_largestPiece = std::max(t_largestPiece, cuts[size_t(i) + 1] - cuts[size_t(i)]);
+        if (units[size_t(i)] < 0) return std::nullopt;
+        if (length != cuts[size_t(i)]) std::memmove(to + length, to + cuts[size_t(i)], size_t(units[size_t(i)]) * sizeof(QChar));
+        length += units[size_t(i)];
+    }
+    if (length < text.size()) {
+        text.truncate(length);
+        text.squeeze();
+    }
+    return text;
+}
+} // namespace
+
+qsizetype largestPieceDecoded() { return t_largestPiece; }
+
 ReadResult readUtf8(const QString& path, qint64 maxBytes) {
     g_filesRead.fetch_add(1, std::memory_order_relaxed);
     const QByteArray native = FilePath::encode(path);
@@ -357,11 +413,18 @@ ReadResult readUtf8(const QString& path, qint64 maxBytes) {
     QByteArray bytes;
     if (const int error = readAll(file.fd, fst.st_size, maxBytes, bytes)) return {std::nullopt, reason(error), {}};
     if (bytes.size() > maxBytes) return {std::nullopt, tooLarge(maxBytes), {}};
-    // Stateless: a character cut off at the end of the file is an error, not a pending state.
-    QStringDecoder decoder(QStringConverter::Utf8,
-                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) return {std::nullopt, QStringLiteral("The file is not valid UTF-8 text."), {}};
+    std::optional<QString> text;
+    if (bytes.size() > kDecodedInPiecesFrom) {
+        text = decodeInPieces(bytes);
+    } else {
+        // Stateless: a character cut off at the end of the file is an error, not a pending state.
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+        t_largestPiece = bytes.size();
+        text = decoder.decode(bytes);
+        if (decoder.hasError()) text.reset();
+    }
+    if (!text) return {std::nullopt, QStringLiteral("The file is not valid UTF-8 text."), {}};
     return {std::move(text), {}, stampOf(fst)};
 }
 

@@ -37,6 +37,8 @@ ReadResult readUtf8(const QString& path, qint64 maxBytes = kMaxEditableBytes);
 
 // How many files readUtf8 has read in this process, successfully or not.
 quint64 filesRead();
+// The most bytes the last readUtf8 on the calling thread decoded as one piece.
+qsizetype largestPieceDecoded();
 
 // The stamp of the file at path (following links); absent when there is no such file.
 std::optional<Stamp> stamp(const QString& path);

@@ -317,6 +317,8 @@ TEST_F(KeyRoutingTest, EscapeInTheBranchPopoverClosesItAndNotTheFindBarBehind) {
     ASSERT_TRUE(openOn(dir.path(), file));
     press(&window, Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(waitUntil([&] { return root()->findBar() != nullptr; }));
+    QWidget* field = focused();
+    ASSERT_EQ(field, root()->findBar()->queryField());
     for (const char* where : {"filter", "newBranch"}) {
         SCOPED_TRACE(where);
         QPointer<BranchPopover> popover = BranchPopover::show(state(), root()->statusBar());
@@ -329,6 +331,9 @@ TEST_F(KeyRoutingTest, EscapeInTheBranchPopoverClosesItAndNotTheFindBarBehind) {
         press(popover, Qt::Key_Escape);
         EXPECT_TRUE(waitUntil([&] { return !popover || !popover->isVisible(); })) << "the popover stayed open";
         EXPECT_TRUE(state().findOpen()) << "Escape closed the find bar behind the popover";
+        // The keys go back to the window, where they were.
+        EXPECT_TRUE(waitUntil([&] { return focused() == field; }))
+            << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "no window has the keys");
         if (popover) popover->close();
         window.showActive();
     }

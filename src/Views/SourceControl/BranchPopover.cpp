@@ -357,6 +357,14 @@ bool BranchPopover::eventFilter(QObject* watched, QEvent* event) {
     return QFrame::eventFilter(watched, event);
 }
 
+void BranchPopover::closeEvent(QCloseEvent* event) {
+    QFrame::closeEvent(event);
+    // Closed with the keyboard (Escape, a switch, a new branch), it hands the keys back to the
+    // window below, where they were; no one else would when no window manager does.
+    if (isWindow() && QApplication::activeWindow() == this && parentWidget())
+        parentWidget()->window()->activateWindow();
+}
+
 void BranchPopover::createNew() {
     if (!app_) return;
     const QString name = ProcessText::trimBlanks(newBranchField_->text());

@@ -620,6 +620,37 @@ TEST_F(SourceControlPanelTest, TheKeyboardMovesBetweenRowsAndTheirActions) {
 
 // The branch chip is the keyboard's way to the branch list: Tab reaches it after Refresh, it shows
 // the focus, and Space opens the list.
+// Pull and Fetch (and Push) are disabled while a command runs, which would pass the keys on to
+// the next control (the stash menu, which a second Return would open); they come back when the
+// command ends, unless the user moved them meanwhile.
+TEST_F(SourceControlPanelTest, TheKeysComeBackToARemoteButtonWhenItsCommandEnds) {
+    makeRepository(folder);
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel, 60000));
+    for (const QString help : {QStringLiteral("Pull"), QStringLiteral("Fetch")}) {
+        SCOPED_TRACE(help.toStdString());
+        IconButton* button = panel.button(help);
+        ASSERT_NE(button, nullptr);
+        button->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button, Qt::Key_Space);
+        ASSERT_TRUE(app->git().isNetworking());
+        // No remote: the command fails, and the buttons come back.
+        ASSERT_TRUE(waitUntil([&] { return !app->git().isNetworking(); }));
+        EXPECT_EQ(QApplication::focusWidget(), button)
+            << "the keys stayed on " << (QApplication::focusWidget() ? QApplication::focusWidget()->toolTip().toStdString() : "nothing");
+    }
+    // Moved by the user while the command ran, they stay where the user put them.
+    panel.button("Fetch")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(panel.button("Fetch"), Qt::Key_Space);
+    ASSERT_TRUE(app->git().isNetworking());
+    panel.button("Refresh")->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitUntil([&] { return !app->git().isNetworking(); }));
+    EXPECT_EQ(QApplication::focusWidget(), panel.button("Refresh"));
+}
+
 TEST_F(SourceControlPanelTest, TheBranchChipIsReachedWithTabAndOpensTheBranchList) {
     makeRepository(folder);
     SourceControlPanel& panel = open();

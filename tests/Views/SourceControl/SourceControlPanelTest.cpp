@@ -651,6 +651,44 @@ TEST_F(SourceControlPanelTest, TheKeysComeBackToARemoteButtonWhenItsCommandEnds)
     EXPECT_EQ(QApplication::focusWidget(), panel.button("Refresh"));
 }
 
+// Commit is disabled while it runs, which passes the keys on to the change list, where a second
+// Return would act on a row. When it ends they come back: to Commit after a failure, to the
+// emptied message field after a commit that leaves other changes listed.
+TEST_F(SourceControlPanelTest, TheKeysComeBackFromCommitWhenItEnds) {
+    makeRepository(folder);
+    SourceControlPanel& panel = open();
+    CommitComposer* composer = panel.composer();
+    panel.resize(300, 600);
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel, 60000));
+    const auto commitByKey = [&] {
+        composer->commitButton()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(composer->commitButton(), Qt::Key_Return);
+        return waitUntil([&] { return !composer->isCommitting(); });
+    };
+    const auto keys = [] { return QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing"; };
+
+    // Something unstaged stays listed whatever happens.
+    folder.write("README.md", "one\n");
+    folder.write("src/app.py", "two\n");
+    gitOk(folder.path(), {"add", "README.md"});
+    refreshed(*app);
+    composer->setMessage("readme only");
+    gitOk(folder.path(), {"reset", "-q"});  // unstaged behind the panel's back: "Commit" now fails
+    ASSERT_TRUE(commitByKey());
+    ASSERT_TRUE(composer->errorText());
+    EXPECT_EQ(QApplication::focusWidget(), composer->commitButton()) << "the keys stayed on " << keys();
+
+    gitOk(folder.path(), {"add", "README.md"});
+    refreshed(*app);
+    composer->setMessage("readme only");
+    ASSERT_TRUE(commitByKey());
+    ASSERT_FALSE(composer->errorText());
+    ASSERT_EQ(gitOk(folder.path(), {"log", "-1", "--format=%s"}), "readme only");
+    EXPECT_EQ(QApplication::focusWidget(), composer->editor()) << "the keys stayed on " << keys();
+}
+
 TEST_F(SourceControlPanelTest, TheBranchChipIsReachedWithTabAndOpensTheBranchList) {
     makeRepository(folder);
     SourceControlPanel& panel = open();

@@ -28,6 +28,8 @@
 #include "Views/PaletteField.h"
 #include "Views/PaletteRow.h"
 #include "Views/RootView.h"
+#include "Views/SourceControl/BranchPopover.h"
+#include "Views/Workbench/StatusBarView.h"
 #include "Views/Workbench/ActivityBar.h"
 #include "Views/Workbench/FileExplorerView.h"
 #include "Views/Workbench/FileTreeModel.h"
@@ -305,6 +307,36 @@ TEST_F(KeyRoutingTest, ARestingPointerDoesNotTakeTheSelectionFromTyping) {
     QCursor::setPos(third->mapToGlobal(third->rect().center()));
     QApplication::processEvents();
     EXPECT_EQ(quick->selection(), 2);
+}
+
+// The branch popover stands in a window of its own above the main one: Escape typed there closes
+// it, not the find bar open behind it (whose Escape reaches across the whole main window).
+TEST_F(KeyRoutingTest, EscapeInTheBranchPopoverClosesItAndNotTheFindBarBehind) {
+    TempFolder dir;
+    const QString file = dir.write("a.txt", "alpha\n");
+    ASSERT_TRUE(openOn(dir.path(), file));
+    press(&window, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return root()->findBar() != nullptr; }));
+    QWidget* field = focused();
+    ASSERT_EQ(field, root()->findBar()->queryField());
+    for (const char* where : {"filter", "newBranch"}) {
+        SCOPED_TRACE(where);
+        QPointer<BranchPopover> popover = BranchPopover::show(state(), root()->statusBar());
+        // A tool window counts as active with its parent: wait for the keyboard itself.
+        ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == popover; }));
+        QWidget* control = qstrcmp(where, "filter") == 0 ? static_cast<QWidget*>(popover->filterField())
+                                                           : popover->findChild<QWidget*>(where);
+        ASSERT_NE(control, nullptr);
+        control->setFocus(Qt::TabFocusReason);
+        press(popover, Qt::Key_Escape);
+        EXPECT_TRUE(waitUntil([&] { return !popover || !popover->isVisible(); })) << "the popover stayed open";
+        EXPECT_TRUE(state().findOpen()) << "Escape closed the find bar behind the popover";
+        // The keys go back to the window, where they were.
+        EXPECT_TRUE(waitUntil([&] { return focused() == field; }))
+            << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "no window has the keys");
+        if (popover) popover->close();
+        window.showActive();
+    }
 }
 
 } // namespace

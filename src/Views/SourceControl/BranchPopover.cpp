@@ -345,13 +345,24 @@ bool BranchPopover::eventFilter(QObject* watched, QEvent* event) {
         if (target && target->window() != this && !qobject_cast<QMenu*>(target->window()) &&
             !QApplication::activeModalWidget())
             close();
-    } else if (event->type() == QEvent::KeyPress && watched == QApplication::focusWidget() &&
-               isAncestorOf(QApplication::focusWidget()) &&
+    } else if ((event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+               watched == QApplication::focusWidget() && isAncestorOf(QApplication::focusWidget()) &&
                static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel)) {
-        close();
+        // As a tool window of the main one it would hand Escape to that window's shortcuts first
+        // (the find bar's): claimed here, it comes back as a press.
+        if (event->type() == QEvent::ShortcutOverride) event->accept();
+        else close();
         return true;
     }
     return QFrame::eventFilter(watched, event);
+}
+
+void BranchPopover::closeEvent(QCloseEvent* event) {
+    QFrame::closeEvent(event);
+    // Closed with the keyboard (Escape, a switch, a new branch), it hands the keys back to the
+    // window below, where they were; no one else would when no window manager does.
+    if (isWindow() && QApplication::activeWindow() == this && parentWidget())
+        parentWidget()->window()->activateWindow();
 }
 
 void BranchPopover::createNew() {

@@ -1,5 +1,6 @@
 #include "Views/SourceControl/CommitComposer.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -142,7 +143,18 @@ void CommitComposer::updateControls() {
     commitButton_->label().text = nothingStaged_ ? QStringLiteral("Commit All") : QStringLiteral("Commit");
     // The seal keeps its place, unseen, while the spinner stands in it.
     commitButton_->label().symbolBrush = committing_ ? QBrush(Qt::transparent) : QBrush(Qt::white);
+    // Disabled while it runs, Commit passes the keys on to the change list, where a second Return
+    // would act on a row: they come back when it ends (to Commit, or to the emptied message),
+    // unless the user took them elsewhere meanwhile.
+    const bool hadKeys = commitButton_->hasFocus();
     commitButton_->setEnabled(canCommit());
+    if (hadKeys && committing_ && !commitButton_->isEnabled()) {
+        keysPassedTo_ = QApplication::focusWidget();
+    } else if (!committing_ && keysPassedTo_) {
+        if (keysPassedTo_ == QApplication::focusWidget())
+            (commitButton_->isEnabled() ? static_cast<QWidget*>(commitButton_) : editor_)->setFocus(Qt::OtherFocusReason);
+        keysPassedTo_ = nullptr;
+    }
     commitButton_->update();
     commitSpinner_->setVisible(committing_);
     placeSpinner();

@@ -60,6 +60,8 @@ private:
     std::optional<QString> errorText_;
     QPlainTextEdit* editor_;
     PressableButton* commitButton_;
+    // Where Qt passed the keys when a running commit disabled Commit while it had them.
+    QPointer<QWidget> keysPassedTo_;
     IconButton* generateButton_;
     QWidget* commitSpinner_;
     QLabel* errorLabel_;

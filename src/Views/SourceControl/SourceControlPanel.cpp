@@ -241,7 +241,20 @@ void SourceControlPanel::updateToolbar() {
     }
     pullButton_->setToolTip(pullHelp(git.behindBy()));
     pushButton_->setToolTip(pushHelp(git.aheadBy()));
-    for (IconButton* b : {pullButton_, pushButton_, fetchButton_}) b->setEnabled(!git.isNetworking());
+    // Disabled with the keys, a button passes them to the next control in line (the stash menu):
+    // they come back when the command ends, unless the user took them elsewhere meanwhile.
+    IconButton* hadKeys = nullptr;
+    for (IconButton* b : {pullButton_, pushButton_, fetchButton_}) {
+        if (!hadKeys && b->hasFocus()) hadKeys = b;
+        b->setEnabled(!git.isNetworking());
+    }
+    if (git.isNetworking() && hadKeys) {
+        keysBack_ = hadKeys;
+        keysPassedTo_ = QApplication::focusWidget();
+    } else if (!git.isNetworking() && keysBack_) {
+        if (keysPassedTo_ && keysPassedTo_ == QApplication::focusWidget()) keysBack_->setFocus(Qt::OtherFocusReason);
+        keysBack_ = nullptr;
+    }
     stashButton_->setBadge(git.stashCount());
 }
 

@@ -82,6 +82,9 @@ private:
     IconButton* pushButton_;
     IconButton* fetchButton_;
     IconButton* stashButton_;
+    // The remote button that had the keys when a command disabled it, and where Qt passed them.
+    QPointer<IconButton> keysBack_;
+    QPointer<QWidget> keysPassedTo_;
     QLabel* errorLabel_;
     QLabel* readErrorLabel_;
     QStackedWidget* pages_;

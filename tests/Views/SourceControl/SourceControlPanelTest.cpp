@@ -621,6 +621,75 @@ TEST_F(SourceControlPanelTest, TheKeyboardMovesBetweenRowsAndTheirActions) {
 
 // The branch chip is the keyboard's way to the branch list: Tab reaches it after Refresh, it shows
 // the focus, and Space opens the list.
+// Pull and Fetch (and Push) are disabled while a command runs, which would pass the keys on to
+// the next control (the stash menu, which a second Return would open); they come back when the
+// command ends, unless the user moved them meanwhile.
+TEST_F(SourceControlPanelTest, TheKeysComeBackToARemoteButtonWhenItsCommandEnds) {
+    makeRepository(folder);
+    SourceControlPanel& panel = open();
+    panel.resize(300, 600);
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel, 60000));
+    for (const QString help : {QStringLiteral("Pull"), QStringLiteral("Fetch")}) {
+        SCOPED_TRACE(help.toStdString());
+        IconButton* button = panel.button(help);
+        ASSERT_NE(button, nullptr);
+        button->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button, Qt::Key_Space);
+        ASSERT_TRUE(app->git().isNetworking());
+        // No remote: the command fails, and the buttons come back.
+        ASSERT_TRUE(waitUntil([&] { return !app->git().isNetworking(); }));
+        EXPECT_EQ(QApplication::focusWidget(), button)
+            << "the keys stayed on " << (QApplication::focusWidget() ? QApplication::focusWidget()->toolTip().toStdString() : "nothing");
+    }
+    // Moved by the user while the command ran, they stay where the user put them.
+    panel.button("Fetch")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(panel.button("Fetch"), Qt::Key_Space);
+    ASSERT_TRUE(app->git().isNetworking());
+    panel.button("Refresh")->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitUntil([&] { return !app->git().isNetworking(); }));
+    EXPECT_EQ(QApplication::focusWidget(), panel.button("Refresh"));
+}
+
+// Commit is disabled while it runs, which passes the keys on to the change list, where a second
+// Return would act on a row. When it ends they come back: to Commit after a failure, to the
+// emptied message field after a commit that leaves other changes listed.
+TEST_F(SourceControlPanelTest, TheKeysComeBackFromCommitWhenItEnds) {
+    makeRepository(folder);
+    SourceControlPanel& panel = open();
+    CommitComposer* composer = panel.composer();
+    panel.resize(300, 600);
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel, 60000));
+    const auto commitByKey = [&] {
+        composer->commitButton()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(composer->commitButton(), Qt::Key_Return);
+        return waitUntil([&] { return !composer->isCommitting(); });
+    };
+    const auto keys = [] { return QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing"; };
+
+    // Something unstaged stays listed whatever happens.
+    folder.write("README.md", "one\n");
+    folder.write("src/app.py", "two\n");
+    gitOk(folder.path(), {"add", "README.md"});
+    refreshed(*app);
+    composer->setMessage("readme only");
+    gitOk(folder.path(), {"reset", "-q"});  // unstaged behind the panel's back: "Commit" now fails
+    ASSERT_TRUE(commitByKey());
+    ASSERT_TRUE(composer->errorText());
+    EXPECT_EQ(QApplication::focusWidget(), composer->commitButton()) << "the keys stayed on " << keys();
+
+    gitOk(folder.path(), {"add", "README.md"});
+    refreshed(*app);
+    composer->setMessage("readme only");
+    ASSERT_TRUE(commitByKey());
+    ASSERT_FALSE(composer->errorText());
+    ASSERT_EQ(gitOk(folder.path(), {"log", "-1", "--format=%s"}), "readme only");
+    EXPECT_EQ(QApplication::focusWidget(), composer->editor()) << "the keys stayed on " << keys();
+}
+
 TEST_F(SourceControlPanelTest, TheBranchChipIsReachedWithTabAndOpensTheBranchList) {
     makeRepository(folder);
     SourceControlPanel& panel = open();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "Platform/LateRelease.h"
 #include "Platform/ParallelChunks.h"
 #include "Platform/Lines.h"
 #include "Platform/PageShift.h"
@@ -86,6 +87,12 @@ void mapAhead(void* data, size_t bytes) {
     (void)bytes;
 #endif
 }
+}
+
+ExactText::Change::~Change() {
+    LateRelease::drop(removed);
+    LateRelease::drop(text);
+    LateRelease::drop(displayText);
 }
 
 ExactText::ExactText(QString text) { reset(std::move(text)); }

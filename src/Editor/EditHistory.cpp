@@ -1,5 +1,7 @@
 #include "Editor/EditHistory.h"
 
+#include "Platform/LateRelease.h"
+
 namespace {
 bool isWordBreak(const QString& s) { return !s.isEmpty() && (s.back().isSpace() || s.back().isPunct()); }
 }
@@ -57,8 +59,9 @@ QList<EditHistory::Part> EditHistory::inverted(const QList<Part>& parts) {
 void EditHistory::replaceLast(QList<Part> parts) {
     if (undo_.isEmpty()) return;
     Entry& last = undo_.last();
-    last.removed.clear();
-    last.inserted.clear();
+    // A long line's whole text, removed and put in, is freed off this thread.
+    LateRelease::drop(last.removed);
+    LateRelease::drop(last.inserted);
     last.typing = false;
     last.parts = std::move(parts);
 }

@@ -7,14 +7,12 @@
 #include <cstring>
 #include <utility>
 
+#include "Platform/LateRelease.h"
+#include "Platform/MapAhead.h"
 #include "Platform/ParallelChunks.h"
 #include "Platform/Lines.h"
 #include "Platform/PageShift.h"
 #include "Platform/TextSplice.h"
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -71,21 +69,12 @@ constexpr qsizetype kPiecesReach = 2 * LinePieces::kMaxPiece + 4;
 constexpr qsizetype kRebuildPiece = qsizetype(1) << 22;
 constexpr qsizetype kParallelFrom = 4 * kRebuildPiece;
 
-// A new buffer of many megabytes filled at once would take a fault a page as it is written: the
-// kernel maps all of it in one call instead, in about half the time.
-void mapAhead(void* data, size_t bytes) {
-#if defined(__linux__)
-    constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE; older kernels refuse it, and the pages fault in as before
-    constexpr uintptr_t kPage = 4096;
-    if (bytes < 4 * 1024 * 1024) return;
-    const uintptr_t from = (reinterpret_cast<uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
-    const uintptr_t to = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kPage - 1);
-    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, kPopulateWrite);
-#else
-    (void)data;
-    (void)bytes;
-#endif
 }
+
+ExactText::Change::~Change() {
+    LateRelease::drop(removed);
+    LateRelease::drop(text);
+    LateRelease::drop(displayText);
 }
 
 ExactText::ExactText(QString text) { reset(std::move(text)); }
@@ -193,7 +182,7 @@ void ExactText::ensureGap(qsizetype need, qsizetype at) {
         QString own;
         own.reserve(n + room + 1);
         char16_t* to = reinterpret_cast<char16_t*>(own.data_ptr().data());
-        mapAhead(to, size_t(n + room) * 2);
+        MapAhead::forWriting(to, size_t(n + room) * 2);
         guardGap(false);
         copyOut(0, gapAt, to);
         copyOut(gapAt, n, to + gapAt + room);
@@ -479,7 +468,7 @@ QString ExactText::replaceInNewBuffer(qsizetype a, qsizetype b, const QString& t
     const char16_t* const units = reinterpret_cast<const char16_t*>(t.constData());
     ParallelChunks::run(int(stretches.size()), ParallelChunks::threadCount(), [&](int, int k) {
         const Stretch& s = stretches[size_t(k)];
-        mapAhead(s.into, size_t(s.to - s.from) * 2);
+        MapAhead::forWriting(s.into, size_t(s.to - s.from) * 2);
         if (s.inNew) std::memcpy(s.into, units + s.from, size_t(s.to - s.from) * 2);
         else copyOut(s.from, s.to, s.into);
     });
@@ -517,7 +506,7 @@ void ExactText::rebuild(const QList<EditHistory::Part>& parts, qsizetype delta) 
         const qsizetype end = cuts[size_t(k) + 1];
         qsizetype from = cuts[size_t(k)], i = firstFrom(from);
         const qsizetype lands = landing(from, i);
-        mapAhead(to + lands, size_t((end == n ? n + delta + room : landing(end, firstFrom(end))) - lands) * 2);
+        MapAhead::forWriting(to + lands, size_t((end == n ? n + delta + room : landing(end, firstFrom(end))) - lands) * 2);
         // A part at the very end is the last stretch's.
         for (; i < partCount && (parts[i].location < end || end == n); ++i) {
             const EditHistory::Part& part = parts[i];

@@ -38,6 +38,14 @@ public:
         qsizetype shownFrom = 0;
         qsizetype shownTo = 0;
         bool displayMade = true;
+
+        Change() = default;
+        Change(const Change&) = default;
+        Change(Change&&) = default;
+        Change& operator=(const Change&) = default;
+        Change& operator=(Change&&) = default;
+        // A long line's removed or new text, once nothing else holds it, is freed off this thread.
+        ~Change();
     };
     // From this many units on, a change's display form is made only when asked for.
     static constexpr qsizetype kLongDisplay = qsizetype(1) << 20;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "Platform/MapAhead.h"
 #include "Platform/ParallelChunks.h"
 
 // What a search may still spend. The engine reports its running step count every 10,000 saves and
@@ -262,6 +263,9 @@ QString RegularExpression::spliced(QStringView text, const QList<Replacement>& r
     QChar* to = out.data();
     const int jobs = int(jobStarts.size()) - 1;
     ParallelChunks::run(jobs, jobs > 1 ? ParallelChunks::threadCount() : 1, [&](int, int job) {
+        const Stretch& first = stretches[jobStarts[size_t(job)]];
+        const Stretch& last = stretches[jobStarts[size_t(job) + 1] - 1];
+        MapAhead::forWriting(to + first.at, size_t(last.at + last.length - first.at) * sizeof(QChar));
         for (size_t i = jobStarts[size_t(job)]; i < jobStarts[size_t(job) + 1]; ++i)
             std::copy_n(stretches[i].from, stretches[i].length, to + stretches[i].at);
     });

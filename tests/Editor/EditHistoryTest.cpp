@@ -3,6 +3,7 @@
 
 #include "Editor/EditHistory.h"
 #include "Editor/RegularExpression.h"
+#include "Platform/LateRelease.h"
 
 namespace {
 QString applied(const QString& text, const QList<EditHistory::Part>& parts) {
@@ -89,4 +90,24 @@ TEST(EditHistory, TypingJoinsOneStepUntilAWordEndsOrTheStepCloses) {
     parts.replaceLast({{0, "", "a"}});
     parts.record(typed(0, "b"));  // where an empty typed step would end
     EXPECT_EQ(undoneInserts(parts), (QStringList{"parts", "b"}));
+}
+
+// A step swapped for its parts lets go of its long removed and new texts off this thread, and the
+// step undoes as its parts.
+TEST(EditHistory, AStepSwappedForItsPartsFreesItsLongTextsAside) {
+    const qsizetype aside = LateRelease::unitsFreedAside();
+    EditHistory history;
+    QString removed(LateRelease::kFrom * 2, u'x'), inserted(LateRelease::kFrom * 2 + 10, u'y');
+    const qsizetype room = removed.capacity() + inserted.capacity();
+    history.record({0, std::move(removed), std::move(inserted), {}, {}, false, {}});
+    const QList<EditHistory::Part> parts = {{3, "x", "yy"}, {9, "x", "y"}};
+    history.replaceLast(parts);
+    LateRelease::settle();
+    EXPECT_EQ(LateRelease::unitsFreedAside() - aside, room);
+    const std::optional<EditHistory::Entry> step = history.takeUndo();
+    ASSERT_TRUE(step);
+    EXPECT_TRUE(step->removed.isEmpty());
+    EXPECT_TRUE(step->inserted.isEmpty());
+    ASSERT_EQ(step->parts.size(), 2);
+    EXPECT_EQ(step->parts[1].location, 9);
 }

@@ -6,6 +6,7 @@
 #include "Editor/ExactText.h"
 #include "Editor/LinePieces.h"
 #include "Editor/LongLineCheck.h"
+#include "Platform/LateRelease.h"
 #include "Platform/Lines.h"
 
 namespace {
@@ -130,6 +131,36 @@ TEST(LongReplace, MostOfALongLineReplacedIsPutIntoDisplayFormOnlyWhenAsked) {
         EXPECT_LE(LinePieces::unitsRead() - readBefore, 4 * LinePieces::kMaxPiece);
         display.replace(change.displayStart, change.displayEnd - change.displayStart, text.displayOf(change));
         EXPECT_TRUE(display == displayByHand(text));
+    }
+}
+
+// A long line's Replace All leaves the old buffer as what was removed: once the change is let go of,
+// that buffer is freed off this thread; one the history still holds is freed when it lets go.
+TEST(LongReplace, TheBufferALongReplacementRemovedIsFreedAside) {
+    const QString line = QStringLiteral("items.length+f(x);").repeated(kLong / 18 + 1);
+    const qsizetype n = line.size();
+    const QString with = QString(line.sliced(10, n - 20)).replace(QStringLiteral("length"), QStringLiteral("size"));
+    for (const bool kept : {false, true}) {
+        SCOPED_TRACE(kept);
+        ExactText text(QString(line.constData(), n));
+        const qsizetype aside = LateRelease::unitsFreedAside();
+        QString holder;
+        qsizetype room = 0;
+        {
+            const ExactText::Change change = text.replace({10, n - 20}, with);
+            room = change.removed.capacity();
+            if (kept) holder = change.removed;
+        }
+        ASSERT_GE(room, n - 20);
+        LateRelease::settle();
+        EXPECT_EQ(LateRelease::unitsFreedAside() - aside, kept ? 0 : room);
+        if (kept) {
+            EXPECT_TRUE(holder == QStringView(line).sliced(10, n - 20));
+            LateRelease::drop(holder);
+            LateRelease::settle();
+            EXPECT_EQ(LateRelease::unitsFreedAside() - aside, room);
+        }
+        EXPECT_TRUE(text.text() == line.first(10) + with + line.last(10));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -26,6 +27,7 @@
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "Editor/TokenRole.h"
+#include "Platform/LateRelease.h"
 #include "Platform/Lines.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/Editor/FoldingLayoutManager.h"
@@ -882,6 +884,7 @@ bool CodeEditorCoordinator::applyParts(const QList<EditHistory::Part>& parts, Te
         const TextRange range{from + prefix, old.size() - prefix - suffix};
         span.truncate(span.size() - suffix);
         span.remove(0, prefix);  // its start moves on: nothing is copied
+        const auto release = qScopeGuard([&] { LateRelease::drop(span); });  // a long line's: freed off this thread
         // While the display is still being filled, a span reaching past what it holds would first be
         // shown whole, in one turn: the display goes back to before the span's first line instead,
         // and the filling goes on from there with the span already changed.

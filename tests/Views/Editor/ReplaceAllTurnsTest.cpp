@@ -11,6 +11,7 @@
 
 #include "Editor/FoldComputer.h"
 #include "EditorFixture.h"
+#include "Platform/LateRelease.h"
 
 namespace {
 
@@ -224,6 +225,26 @@ TEST(ReplaceAllTurns, ALongLineReplacedWholeIsConvertedForTheDisplayOnce) {
     waitUntilDone(f);
     EXPECT_TRUE(f.text() == text);
     EXPECT_TRUE(displayShowsText(f));
+}
+
+// A long line's Replace All and its undo leave whole copies of the line behind (the text replaced,
+// the line made anew): the window lets go of them off its own thread, however long the line.
+TEST(ReplaceAllTurns, ALongLinesBuffersAreFreedOffTheWindowsThread) {
+    for (const int kilobytes : {2048, 16384}) {
+        SCOPED_TRACE(kilobytes);
+        const QString text = QStringLiteral("items.length+f(x);").repeated(kilobytes * 1024 / 18);
+        EditorFixture f(text, QStringLiteral("min.txt"));
+        const qsizetype aside = LateRelease::unitsFreedAside();
+        replaceAllOf(f, QStringLiteral("items.length"), QStringLiteral("items.size"));
+        waitUntilDone(f);
+        EXPECT_TRUE(f.text() == QString(text).replace(QStringLiteral("items.length"), QStringLiteral("items.size")));
+        f.editor().undo();
+        waitUntilDone(f);
+        EXPECT_TRUE(f.text() == text);
+        LateRelease::settle();
+        // Each step lets go of the text it replaced and of the line it made: near four lines' worth.
+        EXPECT_GE(LateRelease::unitsFreedAside() - aside, 3 * text.size());
+    }
 }
 
 // A Replace All's parts share their two strings: its undo and redo put them into display form once,

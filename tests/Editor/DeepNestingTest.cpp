@@ -9,6 +9,7 @@
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "HighlightTestSupport.h"
+#include "SyntaxTree/Grammars.h"
 
 namespace {
 
@@ -116,4 +117,18 @@ TEST(DeepNesting, AKeysQuickColoursWalkNoDeeperInADeeperText) {
     EXPECT_LE(deep, shallow);
     EXPECT_LE(deep, 2 * ParseWorker::kLevelsHere);
     EXPECT_LE(levelsWalkedForAKeyAtTheBottom(40000, false), 2 * ParseWorker::kLevelsHere);
+}
+
+// The query starts as many levels above what is shown as its patterns nest, told from its own
+// source: brackets in its comments and strings do not count.
+TEST(DeepNesting, TheQueryStartsAsManyLevelsAboveTheRangeAsItsPatternsNest) {
+    const std::unique_ptr<TreeSitterHighlighter> h = TreeSitterHighlighter::fromQuerySource(tree_sitter_json(), R"q(
+; ((((((((( not a pattern
+((string) @string (#not-match? @string "\"\\(\\(\\(\\("))
+(pair key: (_) @string.special.key)
+)q");
+    ASSERT_NE(h, nullptr);
+    const QString text = jsonObjects(500);
+    EXPECT_FALSE(h->ranges(text, TextRange{text.size() / 2, 30}).isEmpty());
+    EXPECT_EQ(h->lastLevelsWalked(), 2);
 }

@@ -9,6 +9,7 @@
 #include "Editor/ParseWorker.h"
 #include "Editor/TreeSitterHighlighter.h"
 #include "HighlightTestSupport.h"
+#include "SyntaxTree/Grammars.h"
 
 namespace {
 
@@ -88,8 +89,9 @@ namespace {
 
 // The levels the caller's quick parse of a key walks, typed at the deepest line of JSON `depth`
 // levels deep, a level a line.
-qsizetype levelsWalkedForAKeyAtTheBottom(int depth) {
-    QString text = jsonArrayLines(depth);
+qsizetype levelsWalkedForAKeyAtTheBottom(int depth, bool closed = true) {
+    // Unclosed, the deepest line is the last: the lines around the key reach the end of the text.
+    QString text = closed ? jsonArrayLines(depth) : QStringLiteral("[1, \"s\",\n").repeated(depth) + QStringLiteral("true\n");
     ExactText now(text);
     ParseWorker worker(highlighter(CodeLanguage::json)->language());
     worker.reset(text, 1);
@@ -99,6 +101,9 @@ qsizetype levelsWalkedForAKeyAtTheBottom(int depth) {
     const TextEdit edit = highlight_test::replace(text, at, 0, QStringLiteral("1"));
     now.replace({at, 0}, QStringLiteral("1"));
     worker.edit(edit, QStringLiteral("1"), 2, {at - 2000, 4000}, &now);
+    // Too deep to cut the lines around the key between tokens: no guess here, the thread colours it.
+    EXPECT_EQ(worker.unitsParsedHere(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return worker.latest().revision == 2; }, 120000));
     return worker.levelsWalkedHere();
 }
 
@@ -111,4 +116,19 @@ TEST(DeepNesting, AKeysQuickColoursWalkNoDeeperInADeeperText) {
     const qsizetype deep = levelsWalkedForAKeyAtTheBottom(40000);
     EXPECT_LE(deep, shallow);
     EXPECT_LE(deep, 2 * ParseWorker::kLevelsHere);
+    EXPECT_LE(levelsWalkedForAKeyAtTheBottom(40000, false), 2 * ParseWorker::kLevelsHere);
+}
+
+// The query starts as many levels above what is shown as its patterns nest, told from its own
+// source: brackets in its comments and strings do not count.
+TEST(DeepNesting, TheQueryStartsAsManyLevelsAboveTheRangeAsItsPatternsNest) {
+    const std::unique_ptr<TreeSitterHighlighter> h = TreeSitterHighlighter::fromQuerySource(tree_sitter_json(), R"q(
+; ((((((((( not a pattern
+((string) @string (#not-match? @string "\"\\(\\(\\(\\("))
+(pair key: (_) @string.special.key)
+)q");
+    ASSERT_NE(h, nullptr);
+    const QString text = jsonObjects(500);
+    EXPECT_FALSE(h->ranges(text, TextRange{text.size() / 2, 30}).isEmpty());
+    EXPECT_EQ(h->lastLevelsWalked(), 2);
 }

@@ -64,10 +64,8 @@ void GitDirWatcher::noticed(const QString& folder) {
     else if (folder == commonDir_ && !watched_.contains(refs_))
         watchRefFolders();
     // A ref folder changed: only the folders new in it need a watch, not every folder of every
-    // branch. One that went is looked for again in the folder that held it, in case it is back.
+    // branch. One made again after it went is new in the folder that holds it, which says so.
     else if (!gone && (folder == refs_ || folder.startsWith(refs_ + u'/')))
         watchNewFolders(folder, false);
-    else if (gone && folder.startsWith(refs_ + u'/'))
-        watchNewFolders(QFileInfo(folder).absolutePath(), false);
     quiet_.start();
 }

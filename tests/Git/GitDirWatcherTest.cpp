@@ -85,6 +85,8 @@ TEST(GitDirWatcher, ABranchChangedAmongThousandsOfBranchFoldersReadsOnlyWhereItC
     EXPECT_TRUE(reports([&] { setRef("new/deep/er/x", "2222"); }));
     EXPECT_TRUE(reports([&] { setRef("new/deep/er/y", "2222"); })) << "its folder is watched";
     EXPECT_TRUE(reports([&] { setRef("user999/topic/fix", "3333"); }));
+    // A branch folder going looks at none of its neighbours.
+    EXPECT_TRUE(reports([&] { ASSERT_TRUE(QDir(tmp.file("work/.git/refs/heads/user7")).removeRecursively()); }));
     // The refs going whole take no look at anything else in the git dir.
     EXPECT_TRUE(reports([&] { ASSERT_TRUE(QDir(tmp.file("work/.git/refs")).removeRecursively()); }));
     EXPECT_LT(watcher.foldersListed() - before, 30);

@@ -141,7 +141,15 @@ TEST(HTTPClientSend, HeadersBodyAndQueryAsTheRequestSays) {
     EXPECT_EQ(got.count("X-Empty"), 1);
     EXPECT_EQ(got.count("X-Off") + got.count("Content-Type"), 0);
     r.headers.clear();
-    EXPECT_EQ(sendOne(r).header("Accept"), "*/*");
+    got = sendOne(r);
+    EXPECT_EQ(got.header("Accept"), "*/*");
+    // The program names itself unless the request names its own agent.
+    EXPECT_TRUE(got.header("User-Agent").startsWith("Brimel-Code/")) << got.head.constData();
+    r.headers = {row("user-agent", "mine")};
+    got = sendOne(r);
+    EXPECT_EQ(got.count("User-Agent"), 1);
+    EXPECT_EQ(got.header("User-Agent"), "mine");
+    r.headers.clear();
 
     // Default Content-Type by kind; an own row wins; no body, no Content-Type.
     r = request(HTTPMethod::post, server.url("/b"), BodyKind::form, "a=1");

@@ -44,9 +44,10 @@ TEST(HTTPResponseReader, ChunksInterimAnswersAndLineEndsReadTheSameWhereverTheBy
         EXPECT_EQ(read.heads, 1);
     }
     HTTPResponseReader folded(false, {[] { return true; }, [](const QByteArray&) { return true; }});
-    folded.feed("HTTP/1.0 201 Made\nX-Fold: a\n\tb\ncontent-length: 2\n\nok");
+    folded.feed("HTTP/1.0 201 Made\nX-Fold: a\n\tb\nZ: one letter\ncontent-length: 2\n\nok");
     EXPECT_EQ(folded.state(), State::done);
     EXPECT_EQ(folded.field("X-FOLD"), "a b");
+    EXPECT_EQ(folded.field("z"), "one letter");
     EXPECT_EQ(folded.announcedLength(), 0);  // all of it already read
 
     // Read up to the close; nothing to read for HEAD, 204 and 304 whatever the fields say.

@@ -14,6 +14,7 @@
 #include "MenuCommands.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/SettingsStore.h"
+#include "UI/FocusSlider.h"
 #include "UI/Brand.h"
 #include "UI/Icons.h"
 #include "UI/LogoMark.h"
@@ -109,7 +110,7 @@ SettingsView::SettingsView(Detector detect, QWidget* parent)
     auto* fontLine = new QHBoxLayout(fontRow);
     fontLine->setContentsMargins(0, 0, 0, 0);
     fontLine->setSpacing(12);
-    fontSlider_ = new QSlider(Qt::Horizontal, fontRow);
+    fontSlider_ = new FocusSlider(Qt::Horizontal, fontRow);
     fontSlider_->setRange(9, 24);
     fontSlider_->setSingleStep(1);
     fontSlider_->setPageStep(1);

@@ -65,6 +65,13 @@ protected:
         const QPoint at = action.isEmpty() ? QPoint(60, rowRect.center().y()) : list->actionRect(r, action).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     }
+    // The panel in a window of its own that has the keyboard, as the keys tests need.
+    bool showActive(SourceControlPanel& panel) {
+        panel.resize(300, 600);
+        panel.show();
+        QApplication::setActiveWindow(&panel);
+        return QTest::qWaitForWindowActive(&panel, 60000);
+    }
     TempFolder folder;
     std::unique_ptr<AppState> app;
     std::unique_ptr<SourceControlPanel> panel_;
@@ -331,10 +338,7 @@ TEST_F(SourceControlPanelTest, ARowUnderTheRestingPointerKeepsItsActionsAcrossAR
     folder.write("README.md", "changed\n");
     folder.write("src/app.py", "changed\n");
     SourceControlPanel& panel = open();
-    panel.resize(300, 600);
-    panel.show();
-    QApplication::setActiveWindow(&panel);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel, 60000));
+    ASSERT_TRUE(showActive(panel));
     ChangeListView* list = panel.changeList();
     const int r = row(panel, "README.md");
     ASSERT_GE(r, 0);
@@ -619,18 +623,13 @@ TEST_F(SourceControlPanelTest, TheKeyboardMovesBetweenRowsAndTheirActions) {
     EXPECT_TRUE(panel.composer()->editor()->hasFocus());
 }
 
-// The branch chip is the keyboard's way to the branch list: Tab reaches it after Refresh, it shows
-// the focus, and Space opens the list.
 // Pull and Fetch (and Push) are disabled while a command runs, which would pass the keys on to
 // the next control (the stash menu, which a second Return would open); they come back when the
 // command ends, unless the user moved them meanwhile.
 TEST_F(SourceControlPanelTest, TheKeysComeBackToARemoteButtonWhenItsCommandEnds) {
     makeRepository(folder);
     SourceControlPanel& panel = open();
-    panel.resize(300, 600);
-    panel.show();
-    QApplication::setActiveWindow(&panel);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel, 60000));
+    ASSERT_TRUE(showActive(panel));
     for (const QString help : {QStringLiteral("Pull"), QStringLiteral("Fetch")}) {
         SCOPED_TRACE(help.toStdString());
         IconButton* button = panel.button(help);
@@ -659,10 +658,7 @@ TEST_F(SourceControlPanelTest, TheKeysComeBackFromCommitWhenItEnds) {
     makeRepository(folder);
     SourceControlPanel& panel = open();
     CommitComposer* composer = panel.composer();
-    panel.resize(300, 600);
-    panel.show();
-    QApplication::setActiveWindow(&panel);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel, 60000));
+    ASSERT_TRUE(showActive(panel));
     const auto commitByKey = [&] {
         composer->commitButton()->setFocus(Qt::TabFocusReason);
         QTest::keyClick(composer->commitButton(), Qt::Key_Return);
@@ -690,13 +686,12 @@ TEST_F(SourceControlPanelTest, TheKeysComeBackFromCommitWhenItEnds) {
     EXPECT_EQ(QApplication::focusWidget(), composer->editor()) << "the keys stayed on " << keys();
 }
 
+// The branch chip is the keyboard's way to the branch list: Tab reaches it after Refresh, it shows
+// the focus, and Space opens the list.
 TEST_F(SourceControlPanelTest, TheBranchChipIsReachedWithTabAndOpensTheBranchList) {
     makeRepository(folder);
     SourceControlPanel& panel = open();
-    panel.resize(300, 600);
-    panel.show();
-    QApplication::setActiveWindow(&panel);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel, 60000));
+    ASSERT_TRUE(showActive(panel));
     panel.button("Refresh")->setFocus(Qt::TabFocusReason);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), panel.branchChip());

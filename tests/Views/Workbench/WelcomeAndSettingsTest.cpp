@@ -345,4 +345,21 @@ TEST_F(SettingsViewTest, TabWalksEveryControlAndEscapeCloses) {
     delete alive.data();
 }
 
+// The settings window opens with the keys on the font slider, where the arrows change the size:
+// the slider shows that it has them, as every other control does (the style marks it only after
+// a Tab, not when the window opens with it).
+TEST_F(SettingsViewTest, TheFontSliderShowsThatItHasTheKeysWhenTheWindowOpens) {
+    SettingsView view(scripted());
+    QTest::keyClick(&view, Qt::Key_Comma, Qt::ControlModifier);  // opened from the keyboard
+    view.show();
+    view.activateWindow();
+    QApplication::setActiveWindow(&view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view, 60000));
+    QSlider* slider = view.fontSlider();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() == slider; }));
+    const QImage holding = slider->grab().toImage();
+    slider->clearFocus();
+    EXPECT_GT(largestChannelDifference(holding, slider->grab().toImage()), 64) << "the slider looks the same with the keys";
+}
+
 } // namespace

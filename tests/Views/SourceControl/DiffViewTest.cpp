@@ -189,6 +189,14 @@ TEST_F(DiffViewTest, FollowsTheRepositoryWhenItsFileIsStagedOrCommitted) {
     gitOk(folder.path(), {"commit", "-q", "-m", "new"});
     refreshed(*app);
     ASSERT_TRUE(waitUntil([&] { return view.contentState() == "empty"; }, 20000)) << view.raw().toStdString();
+
+    // Changed again after its commit, and committed again: followed both times.
+    folder.write("new.txt", "again\n");
+    refreshed(*app);
+    ASSERT_TRUE(waitUntil([&] { return view.isComplete() && view.raw().contains("+again"); }, 20000));
+    gitOk(folder.path(), {"commit", "-q", "-am", "again"});
+    refreshed(*app);
+    ASSERT_TRUE(waitUntil([&] { return view.contentState() == "empty"; }, 20000)) << view.raw().toStdString();
 }
 
 TEST_F(DiffViewTest, APathListedTwiceKeepsTheEntryChosen) {

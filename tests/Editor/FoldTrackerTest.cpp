@@ -228,6 +228,12 @@ TEST(FoldTracker, ManyPartsAreCheckedWhereThePartsBeforeThemPutThem) {
         EXPECT_EQ(tracker.moveAlong(after, parts), !slash);
         if (slash) continue;
         expectSameAsWholeScan(tracker, after, 0);
+        // A block closed early, far in: the rescan starts from a checkpoint the parts moved along.
+        QString typed = after;
+        const qsizetype at = typed.indexOf(QStringLiteral("abc"), typed.size() / 2);
+        typed.insert(at, QStringLiteral("}\n"));
+        tracker.edit(typed, at, 0, 2);
+        ASSERT_EQ(tracker.regions(), FoldComputer::regions(typed));
     }
 }
 

@@ -228,6 +228,52 @@ bool isLineBreak(char16_t c) { return kindOf(c) == lineBreak; }
 
 } // namespace
 
+qsizetype FoldTracker::orderByHeader(std::vector<std::pair<qsizetype, qsizetype>>& entries) {
+    // Entries come in closing order with ascending indices: a nest of blocks closes innermost first,
+    // so its headers descend. Each run that descends is turned round (keeping the order of equal
+    // headers), then the runs are merged: a nest a million deep costs a pass, not a sort.
+    qsizetype compared = 0;
+    const auto before = [&compared](const auto& a, const auto& b) {
+        ++compared;
+        return a < b;
+    };
+    // Indices ascend: the headers alone tell which way a run goes, and equal ones are in order.
+    const auto header = [&](size_t k) {
+        ++compared;
+        return entries[k].first;
+    };
+    const auto begin = entries.begin();
+    std::vector<size_t> runs;
+    for (size_t i = 0, n = entries.size(); i < n;) {
+        runs.push_back(i);
+        size_t j = i + 1;
+        while (j < n && header(j) == entries[i].first) ++j;
+        if (j < n && header(j) < entries[i].first) {
+            while (j < n && header(j) <= entries[j - 1].first) ++j;
+            std::reverse(begin + qsizetype(i), begin + qsizetype(j));
+            for (size_t k = i; k < j;) {
+                size_t same = k + 1;
+                while (same < j && header(same) == entries[k].first) ++same;
+                std::reverse(begin + qsizetype(k), begin + qsizetype(same));
+                k = same;
+            }
+        } else {
+            while (j < n && header(j) >= entries[j - 1].first) ++j;
+        }
+        i = j;
+    }
+    runs.push_back(entries.size());
+    for (size_t width = 1; width + 1 < runs.size(); width *= 2) {
+        for (size_t r = 0; r + width + 1 < runs.size(); r += 2 * width) {
+            const auto mid = begin + qsizetype(runs[r + width]);
+            const auto last = begin + qsizetype(runs[std::min(r + 2 * width, runs.size() - 1)]);
+            if (!before(*mid, *(mid - 1))) continue;  // nests side by side are in order already
+            std::inplace_merge(begin + qsizetype(runs[r]), mid, last, before);
+        }
+    }
+    return compared;
+}
+
 void FoldTracker::reset(Runs text) {
     complete_ = true;
     moves_.clear();
@@ -244,7 +290,7 @@ void FoldTracker::reset(Runs text) {
     byHeader_.clear();
     byHeader_.reserve(size_t(regions_.size()));
     for (qsizetype i = 0; i < regions_.size(); ++i) byHeader_.emplace_back(regions_[i].headerLineStart, i);
-    std::sort(byHeader_.begin(), byHeader_.end());
+    headersCompared_ = orderByHeader(byHeader_);
 }
 
 void FoldTracker::edit(Runs text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget) {
@@ -362,6 +408,7 @@ void FoldTracker::rescan(Runs text, qsizetype at, qsizetype removed, qsizetype i
     // The same for a line start: one at the edit stays, since the line break before it does.
     const auto mapLine = [&](qsizetype y) { return y <= at ? y : y >= oldEnd ? y + delta : qsizetype(-1); };
     lastEntriesShifted_ = 0;
+    headersCompared_ = 0;
     // An edit away from where the last ones were made: what they moved is brought up to date first.
     if (!regionShift_.absorbs(at, removed, inserted)) lastEntriesShifted_ += settleRegions();
     if (!checkpointShift_.absorbs(at, removed, inserted)) lastEntriesShifted_ += settleCheckpoints();
@@ -492,7 +539,7 @@ void FoldTracker::rescan(Runs text, qsizetype at, qsizetype removed, qsizetype i
         std::vector<std::pair<qsizetype, qsizetype>> fresh;
         fresh.reserve(size_t(added));
         for (qsizetype i = 0; i < added; ++i) fresh.emplace_back(scan.regions[i].headerLineStart, keepBefore + i);
-        std::sort(fresh.begin(), fresh.end());
+        headersCompared_ += orderByHeader(fresh);
         size_t kept = 0;
         for (const auto& [header, index] : byHeader_) {
             if (index >= keepBefore && index < resumeAt) continue;

@@ -101,8 +101,12 @@ public:
     qsizetype lastScanLength() const { return lastScanLength_; }
     // Regions, header entries and checkpoints the last edit moved or shifted one by one.
     qsizetype lastEntriesShifted() const { return lastEntriesShifted_; }
+    // Comparisons the header index took to order the regions the last reset, edit or scan found.
+    qsizetype headersCompared() const { return headersCompared_; }
 
 private:
+    // Sorts (header line start, region index) entries given in closing order; returns the comparisons.
+    static qsizetype orderByHeader(std::vector<std::pair<qsizetype, qsizetype>>& entries);
     // From the checkpoint `start` on; with onward, past the last checkpoint without meeting any.
     void rescan(Runs text, qsizetype at, qsizetype removed, qsizetype inserted, qsizetype budget, bool onward);
 
@@ -133,5 +137,6 @@ private:
     mutable QList<EditHistory::Part> moves_;
     qsizetype lastScanLength_ = 0;
     qsizetype lastEntriesShifted_ = 0;
+    qsizetype headersCompared_ = 0;
     bool complete_ = true;
 };

@@ -228,6 +228,12 @@ TEST(FoldTracker, ManyPartsAreCheckedWhereThePartsBeforeThemPutThem) {
         EXPECT_EQ(tracker.moveAlong(after, parts), !slash);
         if (slash) continue;
         expectSameAsWholeScan(tracker, after, 0);
+        // A block closed early, far in: the rescan starts from a checkpoint the parts moved along.
+        QString typed = after;
+        const qsizetype at = typed.indexOf(QStringLiteral("abc"), typed.size() / 2);
+        typed.insert(at, QStringLiteral("}\n"));
+        tracker.edit(typed, at, 0, 2);
+        ASSERT_EQ(tracker.regions(), FoldComputer::regions(typed));
     }
 }
 
@@ -362,6 +368,56 @@ TEST(FoldTracker, TextHandedOverInTwoRunsGivesTheWholeScansRegions) {
             while (!tracker.complete()) tracker.scanOn(runs(anySplit()), 4096);
             expectSameAsWholeScan(tracker, text, step);
             if (HasFatalFailure()) return;
+        }
+    }
+}
+
+namespace {
+
+// JSON an object and an array a line, `levels` deep, `nests` times over: every line closes two blocks
+// whose headers come in the opposite order to their closing.
+QString nestedJson(qsizetype levels, int nests) {
+    QString text;
+    for (int n = 0; n < nests; ++n) {
+        for (qsizetype i = 0; i < levels; ++i) text += QStringLiteral("{\"k\": [%1,\n").arg(i % 10);
+        text += QStringLiteral("true\n") + QStringLiteral("]}\n").repeated(levels);
+    }
+    return text;
+}
+
+void expectHeadersOfWholeScan(const FoldTracker& tracker, const QString& text) {
+    const QList<FoldRegion> expected = FoldComputer::regions(text);
+    ASSERT_EQ(tracker.regions(), expected);
+    // The first region of a header line in closing order is its inner block.
+    for (qsizetype i = 0; i < expected.size(); i += 97) {
+        const std::optional<FoldRegion> found = tracker.withHeader(expected[i].headerLineStart);
+        ASSERT_TRUE(found.has_value());
+        qsizetype first = i;
+        while (first > 0 && expected[first - 1].headerLineStart == expected[i].headerLineStart) --first;
+        EXPECT_EQ(*found, expected[first]);
+        EXPECT_TRUE(tracker.hides(text, expected[i].hiddenRange));
+    }
+}
+
+} // namespace
+
+// Ordering the header index of blocks nested thousands deep takes a few comparisons a block, at
+// 1,000 levels as at 8,000, whether the whole text is scanned or an edit rescans it all.
+TEST(FoldTracker, DeepNestsOrderTheirHeadersInAFewComparisonsABlock) {
+    for (const qsizetype levels : {1000, 8000}) {
+        for (const int nests : {1, 3}) {
+            QString text = nestedJson(levels, nests);
+            FoldTracker tracker;
+            tracker.reset(text);
+            const qsizetype blocks = tracker.regions().size();
+            ASSERT_EQ(blocks, 2 * levels * nests);
+            EXPECT_LE(2 * tracker.headersCompared(), 5 * blocks) << levels << " levels, " << nests << " nests";
+            expectHeadersOfWholeScan(tracker, text);
+            // One opener less: nothing after it closes as before, and the rescan finds every block again.
+            text.remove(0, 1);
+            tracker.edit(text, 0, 1, 0);
+            EXPECT_LE(2 * tracker.headersCompared(), 5 * blocks) << levels << " levels, " << nests << " nests";
+            expectHeadersOfWholeScan(tracker, text);
         }
     }
 }

@@ -103,3 +103,24 @@ TEST(FormRows, TabStopsOnlyAtControlsThatShowTheFocus) {
         EXPECT_FALSE(QApplication::focusWidget()->inherits("QScrollArea")) << "stop " << i;
     }
 }
+
+// A list from outside (a request file changed on disk) reaches each row's fields directly: what
+// the editor looks through per row does not grow with the number of rows.
+TEST(FormRows, ARefreshLooksAtEachRowOnce) {
+    QList<double> perRow;
+    for (const int n : {300, 1200}) {
+        KeyValueEditor editor(QStringLiteral("Key"), QStringLiteral("Value"));
+        QList<KeyValueItem> items;
+        for (int i = 0; i < n; ++i) items << row(QStringLiteral("k%1").arg(i), QStringLiteral("v%1").arg(i));
+        editor.setItems(items);
+        for (KeyValueItem& item : items) item.value += QStringLiteral("!");
+        items.last().key = QStringLiteral("last");
+        const qsizetype before = editor.widgetsLookedAt();
+        editor.setItems(items);
+        perRow << double(editor.widgetsLookedAt() - before) / n;
+        EXPECT_EQ(editor.keyField(n - 1)->text(), QStringLiteral("last"));
+        EXPECT_EQ(editor.valueField(n / 2)->text(), QStringLiteral("v%1!").arg(n / 2));
+    }
+    EXPECT_LE(perRow[1], perRow[0] * 1.1) << perRow[0] << " " << perRow[1];
+    EXPECT_LE(perRow[1], 8.0);
+}

@@ -124,3 +124,23 @@ TEST(FormRows, ARefreshLooksAtEachRowOnce) {
     EXPECT_LE(perRow[1], perRow[0] * 1.1) << perRow[0] << " " << perRow[1];
     EXPECT_LE(perRow[1], 8.0);
 }
+
+// Rows rebuilt under the caret give it back to the same field of the same row, key or value.
+TEST(FormRows, ARebuildKeepsTheCaretInTheSameField) {
+    KeyValueEditor editor(QStringLiteral("Key"), QStringLiteral("Value"));
+    editor.setItems({row("alpha", "1"), row("beta", "two")});
+    editor.resize(500, 300);
+    editor.show();
+    QApplication::setActiveWindow(&editor);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor, 60000));
+    for (const bool key : {true, false}) {
+        QLineEdit* field = key ? editor.keyField(1) : editor.valueField(1);
+        field->setFocus(Qt::OtherFocusReason);
+        field->setCursorPosition(2);
+        editor.add();
+        QLineEdit* again = key ? editor.keyField(1) : editor.valueField(1);
+        EXPECT_NE(again, field);
+        EXPECT_EQ(QApplication::focusWidget(), again) << key;
+        EXPECT_EQ(again->cursorPosition(), 2) << key;
+    }
+}

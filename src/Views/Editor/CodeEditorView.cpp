@@ -9,6 +9,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QClipboard>
+#include <QScopedValueRollback>
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -21,6 +22,7 @@
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <utility>
@@ -117,11 +119,8 @@ CodeEditorView::CodeEditorView(EditorDocument* editorDocument, FindState* find, 
     setCursorWidth(0);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditorView::restartCaretBlink);
     mouse_ = std::make_unique<MouseSelection>(this, [this] { dragSelection(); }, [this] {
-        if (!QGuiApplication::clipboard()->supportsSelection()) return;
-        // Read when another program asks, or before the text changes.
-        const TextRange selection = coordinator_->selection();
-        primary_ = new DeferredTextData([this, selection] { return coordinator_->text().mid(selection.location, selection.length); });
-        QGuiApplication::clipboard()->setMimeData(primary_, QClipboard::Selection);
+        if (QGuiApplication::clipboard()->supportsSelection())
+            QGuiApplication::clipboard()->setMimeData(offerSelection(), QClipboard::Selection);
     });
 
     coordinator_ = new CodeEditorCoordinator(this, editorDocument, find);
@@ -302,7 +301,25 @@ bool CodeEditorView::moveByLineInJoinedBlock(QKeyEvent* event) {
     return true;
 }
 
+namespace {
+
+// Keys that only make or extend a selection: the text widget offers what they select to other
+// programs at each one, which for Select All on a long text would copy all of it.
+bool selectsOnly(QKeyEvent* event) {
+    static constexpr QKeySequence::StandardKey keys[] = {
+        QKeySequence::SelectAll,           QKeySequence::SelectNextChar,      QKeySequence::SelectPreviousChar,
+        QKeySequence::SelectNextWord,      QKeySequence::SelectPreviousWord,  QKeySequence::SelectNextLine,
+        QKeySequence::SelectPreviousLine,  QKeySequence::SelectNextPage,      QKeySequence::SelectPreviousPage,
+        QKeySequence::SelectStartOfLine,   QKeySequence::SelectEndOfLine,     QKeySequence::SelectStartOfBlock,
+        QKeySequence::SelectEndOfBlock,    QKeySequence::SelectStartOfDocument, QKeySequence::SelectEndOfDocument,
+    };
+    return std::any_of(std::begin(keys), std::end(keys), [event](QKeySequence::StandardKey key) { return event->matches(key); });
+}
+
+} // namespace
+
 void CodeEditorView::keyPressEvent(QKeyEvent* event) {
+    const QScopedValueRollback selecting(selectingByKey_, selectsOnly(event));
     coordinator_->awaitFirstMatch();
     // After a key that sent the caret far into a long text (the end key, going to a line, a find),
     // every key acts where the caret went: one that moves on from there waits until it is there.
@@ -399,9 +416,26 @@ void CodeEditorView::insertFromMimeData(const QMimeData* source) {
     if (!text.isEmpty()) coordinator_->userChange(coordinator_->selection(), text);
 }
 
+namespace {
+qsizetype copiedUnits = 0;
+} // namespace
+
+qsizetype CodeEditorView::unitsCopied() { return copiedUnits; }
+
+DeferredTextData* CodeEditorView::offerSelection() const {
+    const TextRange selection = coordinator_->selection();
+    primary_ = new DeferredTextData([this, selection] {
+        copiedUnits += selection.length;
+        return coordinator_->text().mid(selection.location, selection.length);
+    });
+    return primary_;
+}
+
 QMimeData* CodeEditorView::createMimeDataFromSelection() const {
+    if (selectingByKey_) return offerSelection();
     // The selection's own characters, not the display's rendering of them (NBSP, line endings).
     const TextRange selection = coordinator_->selection();
+    copiedUnits += selection.length;
     auto* data = new QMimeData;
     data->setText(coordinator_->text().mid(selection.location, selection.length));
     return data;

@@ -58,6 +58,9 @@ public:
     // Places the gutter, as wide as the numbers of the text's lines need, and the text beside it.
     void layoutRuler();
 
+    // Selected characters copied out for the clipboard, the primary selection or a drag, for tests.
+    static qsizetype unitsCopied();
+
     qreal appliedFontSize() const { return appliedFontSize_; }
     int appliedTabWidth() const { return appliedTabWidth_; }
 
@@ -105,8 +108,12 @@ private:
     CodeEditorCoordinator* coordinator_ = nullptr;
     LineNumberRuler* ruler_ = nullptr;
     std::unique_ptr<MouseSelection> mouse_;
+    // The current selection, read only when another program asks for it or before the text changes.
+    DeferredTextData* offerSelection() const;
     // The selection last offered as the primary selection, while the clipboard holds it.
-    QPointer<DeferredTextData> primary_;
+    mutable QPointer<DeferredTextData> primary_;
+    // A key that only makes or extends a selection is being handled.
+    bool selectingByKey_ = false;
     MatchHighlights highlights_{this};
     bool showFind_ = false;
     bool updateScheduled_ = false;

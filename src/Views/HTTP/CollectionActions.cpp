@@ -76,7 +76,8 @@ void CollectionActions::promptNewEnvironment(bool isSecret) {
     failure.report(QStringLiteral("The environment could not be created."));
 }
 
-void CollectionActions::rescan() { app_.api().reload(); }
+// The files are read on another thread and taken in when done, as for changes seen on disk.
+void CollectionActions::rescan() { app_.api().reloadLater(); }
 
 void CollectionActions::promptAddRequest(const APICollectionFile& file) {
     const auto name = ask(QStringLiteral("Add Request"), QStringLiteral("Get user"), {});

@@ -46,12 +46,12 @@ void KeyValueEditor::setItems(const QList<KeyValueItem>& items) {
     items_ = items;
     if (!sameShape) return rebuildRows();
     for (int i = 0; i < rowCount(); ++i) {
-        const QSignalBlocker k(keyField(i)), v(valueField(i));
-        if (keyField(i)->text() != items_[i].key) keyField(i)->setText(items_[i].key);
-        if (valueField(i)->text() != items_[i].value) valueField(i)->setText(items_[i].value);
-        auto* box = rows_->findChildren<QCheckBox*>()[i];
-        const QSignalBlocker b(box);
-        box->setChecked(items_[i].enabled);
+        const RowWidgets& row = rowWidgets_[i];
+        widgetsLookedAt_ += 3;
+        const QSignalBlocker k(row.key), v(row.value), b(row.box);
+        if (row.key->text() != items_[i].key) row.key->setText(items_[i].key);
+        if (row.value->text() != items_[i].value) row.value->setText(items_[i].value);
+        row.box->setChecked(items_[i].enabled);
     }
 }
 
@@ -64,13 +64,15 @@ void KeyValueEditor::setReadOnly(bool readOnly) {
 void KeyValueEditor::rebuildRows() {
     // The field typed into keeps the caret in the new rows: the same field of the same row.
     auto* focused = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    QString focusedName;
+    bool focusedKey = false;
     int focusedRow = -1, caret = 0;
-    if (rows_ && focused && rows_->isAncestorOf(focused)) {
-        focusedName = focused->objectName();
-        focusedRow = int(rows_->findChildren<QLineEdit*>(focusedName).indexOf(focused));
+    for (int i = 0; focused && i < rowWidgets_.size() && focusedRow < 0; ++i) {
+        if (rowWidgets_[i].key != focused && rowWidgets_[i].value != focused) continue;
+        focusedRow = i;
+        focusedKey = rowWidgets_[i].key == focused;
         caret = focused->cursorPosition();
     }
+    rowWidgets_.clear();
     rows_ = new QWidget;
     rowsLayout_ = new QVBoxLayout(rows_);
     rowsLayout_->setContentsMargins(0, 0, 0, 0);
@@ -80,7 +82,8 @@ void KeyValueEditor::rebuildRows() {
     HTTPStyle::setScrolled(scroll_, rows_);
     // New rows would come last in the window's Tab order; they belong where they are seen, before Add.
     if (QWidget* last = FocusChain::placeAfter(add_, rows_); last != add_) QWidget::setTabOrder(last, add_);
-    if (QLineEdit* again = focusedRow < 0 ? nullptr : rows_->findChildren<QLineEdit*>(focusedName).value(focusedRow)) {
+    if (focusedRow >= 0 && focusedRow < rowWidgets_.size()) {
+        QLineEdit* again = focusedKey ? rowWidgets_[focusedRow].key : rowWidgets_[focusedRow].value;
         again->setFocus(Qt::OtherFocusReason);
         again->setCursorPosition(caret);
     }
@@ -120,9 +123,10 @@ QWidget* KeyValueEditor::makeRow(int index) {
             edited();
         });
         line->addWidget(field, 1);
+        return field;
     };
-    makeField(items_[index].key, keyHint_, true);
-    makeField(items_[index].value, valueHint_, false);
+    QLineEdit* key = makeField(items_[index].key, keyHint_, true);
+    rowWidgets_.append({box, key, makeField(items_[index].value, valueHint_, false)});
 
     auto* remove = HTTPStyle::button(QStringLiteral("minus.circle"), {}, HTTPStyle::font(12), HTTPStyle::white(0.4), row);
     remove->setPadding({2, 2, 2, 2});
@@ -139,11 +143,11 @@ QWidget* KeyValueEditor::makeRow(int index) {
 int KeyValueEditor::rowCount() const { return int(items_.size()); }
 
 QLineEdit* KeyValueEditor::keyField(int row) const {
-    return rows_->findChildren<QLineEdit*>(QStringLiteral("key")).value(row);
+    return row >= 0 && row < rowWidgets_.size() ? rowWidgets_[row].key : nullptr;
 }
 
 QLineEdit* KeyValueEditor::valueField(int row) const {
-    return rows_->findChildren<QLineEdit*>(QStringLiteral("value")).value(row);
+    return row >= 0 && row < rowWidgets_.size() ? rowWidgets_[row].value : nullptr;
 }
 
 void KeyValueEditor::add() {
@@ -162,7 +166,7 @@ void KeyValueEditor::remove(int row) {
 
 void KeyValueEditor::setEnabledAt(int row, bool enabled) {
     if (row < 0 || row >= items_.size()) return;
-    rows_->findChildren<QCheckBox*>().value(row)->setChecked(enabled);
+    rowWidgets_[row].box->setChecked(enabled);
 }
 
 void KeyValueEditor::edited() { emit itemsEdited(items_); }

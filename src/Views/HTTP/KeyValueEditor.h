@@ -6,6 +6,7 @@
 
 #include "API/KeyValueItem.h"
 
+class QCheckBox;
 class QVBoxLayout;
 class PressableButton;
 class QLineEdit;
@@ -32,6 +33,8 @@ public:
     void setEnabledAt(int row, bool enabled);
 
     static QString fieldStyle();
+    // Widgets looked through to reach rows' fields since construction, for tests.
+    qsizetype widgetsLookedAt() const { return widgetsLookedAt_; }
 
 signals:
     void itemsEdited(const QList<KeyValueItem>& items);
@@ -49,4 +52,12 @@ private:
     QWidget* rows_ = nullptr;
     QVBoxLayout* rowsLayout_ = nullptr;
     PressableButton* add_;
+    // Each row's controls, in row order, so that a row is reached without looking through the others.
+    struct RowWidgets {
+        QCheckBox* box;
+        QLineEdit* key;
+        QLineEdit* value;
+    };
+    QList<RowWidgets> rowWidgets_;
+    mutable qsizetype widgetsLookedAt_ = 0;
 };

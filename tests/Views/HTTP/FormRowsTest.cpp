@@ -103,3 +103,44 @@ TEST(FormRows, TabStopsOnlyAtControlsThatShowTheFocus) {
         EXPECT_FALSE(QApplication::focusWidget()->inherits("QScrollArea")) << "stop " << i;
     }
 }
+
+// A list from outside (a request file changed on disk) reaches each row's fields directly: what
+// the editor looks through per row does not grow with the number of rows.
+TEST(FormRows, ARefreshLooksAtEachRowOnce) {
+    QList<double> perRow;
+    for (const int n : {300, 1200}) {
+        KeyValueEditor editor(QStringLiteral("Key"), QStringLiteral("Value"));
+        QList<KeyValueItem> items;
+        for (int i = 0; i < n; ++i) items << row(QStringLiteral("k%1").arg(i), QStringLiteral("v%1").arg(i));
+        editor.setItems(items);
+        for (KeyValueItem& item : items) item.value += QStringLiteral("!");
+        items.last().key = QStringLiteral("last");
+        const qsizetype before = editor.widgetsLookedAt();
+        editor.setItems(items);
+        perRow << double(editor.widgetsLookedAt() - before) / n;
+        EXPECT_EQ(editor.keyField(n - 1)->text(), QStringLiteral("last"));
+        EXPECT_EQ(editor.valueField(n / 2)->text(), QStringLiteral("v%1!").arg(n / 2));
+    }
+    EXPECT_LE(perRow[1], perRow[0] * 1.1) << perRow[0] << " " << perRow[1];
+    EXPECT_LE(perRow[1], 8.0);
+}
+
+// Rows rebuilt under the caret give it back to the same field of the same row, key or value.
+TEST(FormRows, ARebuildKeepsTheCaretInTheSameField) {
+    KeyValueEditor editor(QStringLiteral("Key"), QStringLiteral("Value"));
+    editor.setItems({row("alpha", "1"), row("beta", "two")});
+    editor.resize(500, 300);
+    editor.show();
+    QApplication::setActiveWindow(&editor);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor, 60000));
+    for (const bool key : {true, false}) {
+        QLineEdit* field = key ? editor.keyField(1) : editor.valueField(1);
+        field->setFocus(Qt::OtherFocusReason);
+        field->setCursorPosition(2);
+        editor.add();
+        QLineEdit* again = key ? editor.keyField(1) : editor.valueField(1);
+        EXPECT_NE(again, field);
+        EXPECT_EQ(QApplication::focusWidget(), again) << key;
+        EXPECT_EQ(again->cursorPosition(), 2) << key;
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QDir>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
@@ -228,6 +229,7 @@ QWidget* DiffView::buildHeader() {
     row->addStretch(1);
 
     auto* open = new PressableButton(QStringLiteral("doc.text"), QStringLiteral("Open File"), header);
+    open_ = open;
     open->setObjectName(QStringLiteral("openFile"));
     open->label().font = ShimmerText::font(11.5, QFont::Medium, ShimmerText::Design::rounded);
     open->label().symbolBrush = rgb(1, 1, 1, 0.7f);
@@ -259,6 +261,7 @@ void DiffView::followState() {
     path_->setText(ProcessText::visibleName(change_.path));
     badge_->setText(change_.displayStatus());
     badge_->setVisible(listed_);
+    open_->setEnabled(!openablePath().isEmpty());
     if (loading_) content_->setCurrentWidget(spinner_);
     else if (raw_.isEmpty()) content_->setCurrentWidget(empty_);
     else content_->setCurrentWidget(area_);
@@ -352,11 +355,18 @@ void DiffView::load() {
     }});
 }
 
+QString DiffView::openablePath() const {
+    if (!app_ || !app_->git().root()) return {};
+    // A deleted file or an untracked folder has nothing a tab could show.
+    const QString path = QDir(*app_->git().root()).filePath(change_.path);
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
 void DiffView::openFile() {
-    if (!app_ || !app_->git().root()) return;
     // Leaving the diff may delete this view: keep what is needed first.
     AppState* app = app_;
-    const QString path = QDir(*app->git().root()).filePath(change_.path);
+    const QString path = openablePath();
+    if (path.isEmpty()) return;
     app->setActiveDiff(std::nullopt);
     app->open(path);
 }

@@ -51,6 +51,8 @@ private:
     void followState();
     // Follows the repository: the change as git now lists it, or none once it is committed.
     void followRepository();
+    // The file to open in a tab, or empty when there is none (deleted, a folder, no repository).
+    QString openablePath() const;
 
     QPointer<AppState> app_;
     GitFileChange change_;
@@ -63,6 +65,7 @@ private:
     QLabel* icon_;
     QLabel* path_;
     QLabel* badge_;
+    QWidget* open_;
     QStackedWidget* content_;
     QWidget* spinner_;
     QWidget* empty_;

@@ -107,8 +107,15 @@ void ActivityBar::sync() {
     for (auto it = panelButtons_.cbegin(); it != panelButtons_.cend(); ++it) setActive(it.value(), app_->sidebar() == it.key());
     const qsizetype count = app_->git().changes().size();
     badge_->setVisible(count > 0);
-    badge_->setText(QString::number(count));
+    badge_->setText(badgeText(count));
     placeBadge();
+}
+
+QString ActivityBar::badgeText(qsizetype count) {
+    // Four characters at most: more would run past the button's corner and out of the rail.
+    if (count < 1000) return QString::number(count);
+    if (count < 1000000) return QString::number(count / 1000) + u'k';
+    return QString::number(count / 1000000) + u'M';
 }
 
 void ActivityBar::placeBadge() {

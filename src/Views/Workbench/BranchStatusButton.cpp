@@ -27,7 +27,6 @@ BranchStatusButton::BranchStatusButton(AppState& app, const QString& branch, QWi
     : QAbstractButton(parent), app_(&app) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
-    setToolTip(QStringLiteral("Switch / create branch"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(5);
@@ -60,10 +59,17 @@ BranchStatusButton::BranchStatusButton(AppState& app, const QString& branch, QWi
     sync();
 }
 
-QString BranchStatusButton::branch() const { return name_->text(); }
+QString BranchStatusButton::branch() const { return branch_; }
 
 void BranchStatusButton::setBranch(const QString& branch) {
-    name_->setText(ProcessText::visibleName(branch));
+    branch_ = branch;
+    // A bounded width, cut in the middle: a long name keeps its prefix and its distinctive end and
+    // never pushes the rest of the status bar off the window.
+    const QString visible = ProcessText::visibleName(branch);
+    const QString shown = name_->fontMetrics().elidedText(visible, Qt::ElideMiddle, kMaxNameWidth);
+    name_->setText(shown);
+    const QString help = QStringLiteral("Switch / create branch");
+    setToolTip(shown == visible ? help : visible + u'\n' + help);
     updateGeometry();
 }
 

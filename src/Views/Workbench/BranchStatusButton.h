@@ -33,7 +33,10 @@ protected:
 private:
     void sync();
 
+    static constexpr int kMaxNameWidth = 240;
+
     QPointer<AppState> app_;
+    QString branch_;
     QWidget* spinner_;
     QLabel* symbol_;
     QLabel* name_;

@@ -1,5 +1,6 @@
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QFile>
 #include <QLabel>
 #include <QTest>
 
@@ -144,6 +145,32 @@ TEST_F(DiffViewTest, TabReachesEveryControlAndSpaceOpensTheFile) {
     EXPECT_FALSE(app->activeDiff());
     ASSERT_NE(app->activeDocument(), nullptr);
     EXPECT_EQ(app->activeDocument()->url(), folder.file("src/app.py"));
+}
+
+// A deleted file and an untracked folder have nothing a tab could open: the button says so.
+TEST_F(DiffViewTest, OpenFileIsOfferedOnlyForAFileThatExists) {
+    makeRepository(folder);
+    QFile::remove(folder.file("README.md"));
+    folder.write("src/app.py", "changed\n");
+    folder.write("fresh/one.txt", "1\n");
+    auto app = openState(folder);
+    const GitFileChange modified = changeFor(*app, "src/app.py");
+    const GitFileChange deleted = changeFor(*app, "README.md");
+    const GitFileChange untrackedFolder = changeFor(*app, "fresh/");
+
+    DiffView view(*app, modified);
+    auto* open = view.findChild<QAbstractButton*>("openFile");
+    EXPECT_TRUE(open->isEnabled());
+    for (const GitFileChange& change : {deleted, untrackedFolder}) {
+        app->setActiveDiff(change);
+        view.setChange(change);
+        EXPECT_FALSE(open->isEnabled()) << change.path.toStdString();
+        view.openFile();
+        EXPECT_TRUE(app->activeDiff()) << "the diff stays: " << change.path.toStdString();
+        EXPECT_TRUE(app->documents().isEmpty()) << change.path.toStdString();
+    }
+    view.setChange(modified);
+    EXPECT_TRUE(open->isEnabled());
 }
 
 TEST_F(DiffViewTest, WithoutARepositoryThereIsNoDiffAndOpenFileDoesNothing) {

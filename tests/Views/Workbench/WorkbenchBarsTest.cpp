@@ -63,6 +63,39 @@ TEST(ActivityBarTest, QuickActionsToggleTheirOverlaysAndAreNeverActive) {
     EXPECT_EQ(app.rootNode()->url(), dir.file("two"));
 }
 
+// However many changes, the badge stays within the rail, shortened where the count would not fit.
+TEST(ActivityBarTest, TheChangeBadgeFitsTheRailForAnyCount) {
+    AppState app;
+    ActivityBar rail(app);
+    rail.resize(ActivityBar::kWidth, 600);
+    rail.show();
+    const QRect button = rail.panelButton(SidebarPanel::sourceControl)->geometry();
+    for (qsizetype count : {qsizetype(3), qsizetype(999), qsizetype(1000), qsizetype(20000), qsizetype(999999),
+                            qsizetype(123456789)}) {
+        rail.badge()->setText(ActivityBar::badgeText(count));
+        rail.resize(rail.width(), rail.height() + 1);  // places the badge again
+        const QRect badge = rail.badge()->geometry();
+        EXPECT_LE(badge.width(), button.width() + 4) << count;
+        EXPECT_TRUE(rail.rect().contains(badge)) << count;
+    }
+    EXPECT_EQ(ActivityBar::badgeText(999), "999");
+    EXPECT_EQ(ActivityBar::badgeText(20000), "20k");
+}
+
+TEST(StatusBarTest, ALongBranchNameIsElidedInTheMiddleWithTheWholeNameInTheTooltip) {
+    AppState app;
+    const QString name = QStringLiteral("feature/") + QString(220, u'x') + QStringLiteral("-end");
+    BranchStatusButton button(app, name);
+    EXPECT_LE(button.sizeHint().width(), 320);
+    EXPECT_EQ(button.branch(), name);
+    const QString shown = button.visibleTexts().value(0);
+    EXPECT_TRUE(shown.startsWith("feature/") && shown.endsWith("-end") && shown.contains(u'…')) << shown.toStdString();
+    EXPECT_TRUE(button.toolTip().contains(name));
+    button.setBranch(QStringLiteral("main"));
+    EXPECT_EQ(button.visibleTexts().value(0), "main");
+    EXPECT_FALSE(button.toolTip().contains(name));
+}
+
 TEST(StatusBarTest, ShowsTheActiveDocumentsCaretLanguageAndUnsavedMarker) {
     AppState app;
     StatusBarView bar(app);

@@ -113,7 +113,7 @@ void ActivityBar::sync() {
 
 QString ActivityBar::badgeText(qsizetype count) {
     // Four characters at most: more would run past the button's corner and out of the rail.
-    if (count < 1000) return QString::number(count);
+    if (count < 10000) return QString::number(count);
     if (count < 1000000) return QString::number(count / 1000) + u'k';
     return QString::number(count / 1000000) + u'M';
 }

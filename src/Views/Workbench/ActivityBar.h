@@ -19,7 +19,7 @@ public:
 
     static QString title(SidebarPanel panel);
     static QString icon(SidebarPanel panel);
-    // The badge's text for count changes: exact up to 999, then whole thousands ("20k") or millions.
+    // The badge's text for count changes: exact up to 9999, then whole thousands ("20k") or millions.
     static QString badgeText(qsizetype count);
 
     explicit ActivityBar(AppState& app, QWidget* parent = nullptr);

@@ -70,7 +70,7 @@ TEST(ActivityBarTest, TheChangeBadgeFitsTheRailForAnyCount) {
     rail.resize(ActivityBar::kWidth, 600);
     rail.show();
     const QRect button = rail.panelButton(SidebarPanel::sourceControl)->geometry();
-    for (qsizetype count : {qsizetype(3), qsizetype(999), qsizetype(1000), qsizetype(20000), qsizetype(999999),
+    for (qsizetype count : {qsizetype(3), qsizetype(9999), qsizetype(10000), qsizetype(20000), qsizetype(999999),
                             qsizetype(123456789)}) {
         rail.badge()->setText(ActivityBar::badgeText(count));
         rail.resize(rail.width(), rail.height() + 1);  // places the badge again
@@ -78,7 +78,7 @@ TEST(ActivityBarTest, TheChangeBadgeFitsTheRailForAnyCount) {
         EXPECT_LE(badge.width(), button.width() + 4) << count;
         EXPECT_TRUE(rail.rect().contains(badge)) << count;
     }
-    EXPECT_EQ(ActivityBar::badgeText(999), "999");
+    EXPECT_EQ(ActivityBar::badgeText(9999), "9999");
     EXPECT_EQ(ActivityBar::badgeText(20000), "20k");
 }
 

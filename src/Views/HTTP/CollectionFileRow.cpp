@@ -2,15 +2,19 @@
 
 #include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <algorithm>
 
+#include "UI/FocusRing.h"
 #include "UI/Icons.h"
 #include "Views/HTTP/HTTPStyle.h"
 
 CollectionFileRow::CollectionFileRow(const QString& fileName, int requestCount, bool expanded, QWidget* parent)
-    : QWidget(parent), fileName_(fileName), count_(requestCount), expanded_(expanded), menu_(new QMenu(this)) {}
+    : QWidget(parent), fileName_(fileName), count_(requestCount), expanded_(expanded), menu_(new QMenu(this)), ring_(new FocusRing(this)) {
+    setFocusPolicy(Qt::TabFocus);  // by Tab, as the request rows are, not by a click
+}
 
 QSize CollectionFileRow::sizeHint() const {
     return {200, std::max(24, QFontMetrics(HTTPStyle::font(12.5)).height() + 4)};
@@ -47,6 +51,26 @@ void CollectionFileRow::paintEvent(QPaintEvent*) {
     const qreal room = width() - countWidth - 6 - x;
     p.drawText(QRectF(x, 0, room, height()), Qt::AlignVCenter | Qt::AlignLeft,
                QFontMetrics(nameFont).elidedText(fileName_, Qt::ElideRight, int(room)));
+    ring_->paint(p, QRectF(rect()), 6);
 }
 
-void CollectionFileRow::contextMenuEvent(QContextMenuEvent* event) { menu_->popup(event->globalPos()); }
+void CollectionFileRow::keyPressEvent(QKeyEvent* event) {
+    const bool menuKey = event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier;
+    if (menuKey || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        popupFromKeyboard();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CollectionFileRow::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Keyboard) return popupFromKeyboard();
+    menu_->popup(event->globalPos());
+}
+
+// Under the row rather than at the pointer, which may be anywhere. The platform may follow the
+// menu key with its own context-menu event: the menu already open stays where it is.
+void CollectionFileRow::popupFromKeyboard() {
+    if (menu_->isVisible()) return;
+    menu_->popup(mapToGlobal(QPoint(0, height())));
+}

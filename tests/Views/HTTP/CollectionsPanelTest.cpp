@@ -1,6 +1,7 @@
 // The request collections panel: grouping, expansion, empty states and its actions.
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QMenu>
@@ -10,6 +11,7 @@
 #include "AppState.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
+#include "UI/FocusRing.h"
 #include "UI/GradientButton.h"
 #include "UI/PressableButton.h"
 #include "Views/HTTP/CollectionFileRow.h"
@@ -259,4 +261,40 @@ TEST_F(PanelFixture, ARowChosenByKeyboardKeepsTheFocus) {
     focused = qobject_cast<RequestRow*>(QApplication::focusWidget());
     ASSERT_TRUE(focused);
     EXPECT_EQ(focused->name(), "req 2");
+}
+
+// A collection's own actions are reachable from the keyboard: its row is a Tab stop between the
+// rows around it, shows the focus ring, and the menu key or Shift+F10 opens its menu.
+TEST_F(PanelFixture, ACollectionRowTakesTheKeyboard) {
+    dir.write("api/users.http", requests(3).toUtf8());
+    open();
+    panel->show();
+    panel->activateWindow();
+    QApplication::setActiveWindow(panel.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get(), 60000));
+    ASSERT_EQ(panel->fileRows().size(), 1);
+    CollectionFileRow* fileRow = panel->fileRows()[0];
+
+    row("req 0")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    ASSERT_EQ(QApplication::focusWidget(), fileRow);
+    EXPECT_TRUE(fileRow->focusRing()->isShown());
+    QTest::keyClick(fileRow, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), row("req 0"));
+
+    fileRow->setFocus(Qt::TabFocusReason);
+    QMenu* menu = fileRow->contextMenu();
+    QTest::keyClick(fileRow, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 60000));
+    menu->hide();
+    fileRow->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(fileRow, Qt::Key_Menu);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 60000));
+    const QPoint opened = menu->pos();
+    // The platform follows the menu key with a context-menu event at the pointer, wherever that is:
+    // the menu stays under the row instead of jumping there.
+    QContextMenuEvent fromKey(QContextMenuEvent::Keyboard, QPoint(-500, -500), fileRow->mapToGlobal(QPoint(-500, -500)));
+    QApplication::sendEvent(fileRow, &fromKey);
+    EXPECT_EQ(menu->pos(), opened);
+    menu->hide();
 }

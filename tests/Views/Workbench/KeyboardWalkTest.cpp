@@ -8,10 +8,12 @@
 
 #include "Git/GitTestSupport.h"
 #include "ScriptedPrompter.h"
+#include "UI/FocusRing.h"
 #include "UI/GradientButton.h"
 #include "UI/PressableButton.h"
 #include "Views/Editor/CodeEditorView.h"
 #include "Views/EditorPaneView.h"
+#include "Views/HTTP/CollectionFileRow.h"
 #include "Views/HTTP/RequestCollectionsPanel.h"
 #include "Views/HTTP/RequestRow.h"
 #include "Views/HTTP/RequestView.h"
@@ -34,6 +36,7 @@ bool focusShows() {
     if (auto* b = qobject_cast<PressableButton*>(w)) return b->focusRing().isShown();
     if (auto* b = qobject_cast<GradientButton*>(w)) return b->focusRing().isShown();
     if (auto* row = qobject_cast<RequestRow*>(w)) return row->hasFocus();
+    if (auto* row = qobject_cast<CollectionFileRow*>(w)) return row->focusRing()->isShown();
     return w->inherits("QLineEdit") || w->inherits("QPlainTextEdit") || w->inherits("QAbstractItemView");
 }
 

@@ -23,17 +23,12 @@
 #include "Workspace/EditorDocument.h"
 
 #include "SettleAfter.h"
+#include "ThreadCpu.h"
 #include "WidgetBenchMain.h"
 
 namespace {
 
 constexpr qsizetype kMegabyte = 1024 * 1024;
-
-double cpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
 
 // The word list's matches of the benchmark's query, and the text.
 struct Sample {
@@ -83,7 +78,7 @@ void displayRemovals(benchmark::State& state) {
     double cursorMs = 0, undoMs = 0;
     for (auto _ : state) {
         replaceAll(*document, sample);
-        double start = cpuMs();
+        double start = threadCpuMs();
         QTextCursor cursor(document.get());
         cursor.beginEditBlock();
         for (size_t i = sample.ends.size(); i-- > 0;) {
@@ -93,14 +88,14 @@ void displayRemovals(benchmark::State& state) {
             cursor.removeSelectedText();
         }
         cursor.endEditBlock();
-        cursorMs = cpuMs() - start;
+        cursorMs = threadCpuMs() - start;
         if (document->characterCount() - 1 != sample.text.size()) state.SkipWithError("the removals left another text");
 
         document->setUndoRedoEnabled(true);
         replaceAll(*document, sample);
-        start = cpuMs();
+        start = threadCpuMs();
         document->undo();
-        undoMs = cpuMs() - start;
+        undoMs = threadCpuMs() - start;
         document->setUndoRedoEnabled(false);
         state.SetIterationTime(cursorMs / 1000);
     }
@@ -118,9 +113,9 @@ void displayFill(benchmark::State& state) {
     double ms = 0;
     int lines = 0;
     for (auto _ : state) {
-        const double start = cpuMs();
+        const double start = threadCpuMs();
         const std::unique_ptr<QTextDocument> document = displayOf(text);
-        ms = cpuMs() - start;
+        ms = threadCpuMs() - start;
         lines = document->blockCount();
         state.SetIterationTime(ms / 1000);
     }

@@ -25,17 +25,12 @@
 #include "Views/Editor/CodeEditorView.h"
 #include "Workspace/EditorDocument.h"
 
+#include "ThreadCpu.h"
 #include "WidgetBenchMain.h"
 
 namespace {
 
 QString generatedJavaScript(qsizetype bytes) { return generated_code::helperFunctions(bytes); }
-
-double threadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
 
 // `findQuery`, when there is one, is searched for in the find bar while typing.
 void typeInTheMiddle(benchmark::State& state, const QString& findQuery = {}, bool regex = false) {

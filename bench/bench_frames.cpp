@@ -21,6 +21,7 @@
 #include "WhatsNew.h"
 
 #include "SampleProject.h"
+#include "ThreadCpu.h"
 #include "WidgetBenchMain.h"
 
 namespace {
@@ -29,12 +30,6 @@ void runFor(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-double threadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 struct Sample : SampleProject {

@@ -27,6 +27,7 @@
 #include "WhatsNew.h"
 
 #include "SampleProject.h"
+#include "ThreadCpu.h"
 #include "WidgetBenchMain.h"
 
 namespace {
@@ -48,12 +49,6 @@ struct Sample : SampleProject {
 Sample& sample() {
     static Sample s;
     return s;
-}
-
-double threadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 // Times each repaint of one window: the whole of what it redraws in one pass.

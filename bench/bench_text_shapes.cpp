@@ -33,18 +33,12 @@
 
 #include "SettleAfter.h"
 #include "ShapeEditor.h"
+#include "ThreadCpu.h"
 #include "WidgetBenchMain.h"
 
 namespace {
 
 constexpr qsizetype kMegabyte = 1024 * 1024;
-
-// The UI thread's own time: what a figure costs, whatever else the machine runs meanwhile.
-double cpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
 
 double median(std::vector<double> times) {
     std::sort(times.begin(), times.end());
@@ -100,11 +94,11 @@ void textShapes(benchmark::State& state) {
         for (int i = 0; i < keys; ++i) {
             if (i == 1) movedBefore = editor.view->coordinator()->text().unitsMoved();
             clock.restart();
-            const double cpu0 = cpuMs();
+            const double cpu0 = threadCpuMs();
             editor.key(Qt::Key_unknown, QStringLiteral("x"));
             drain();
             typing.push_back(msSince(clock));
-            typingCpu.push_back(cpuMs() - cpu0);
+            typingCpu.push_back(threadCpuMs() - cpu0);
         }
         const double movedPerKey = double(editor.view->coordinator()->text().unitsMoved() - movedBefore) / double(typing.size() - 1);
         // A quote pairs with every later quote the other way: strings and folds change to the end.
@@ -240,9 +234,9 @@ void clickPlaces(benchmark::State& state) {
         // apart, and let finish before each place's clicks.
         double backgroundCpu = 0;
         const auto settle = [&] {
-            for (double cpu0 = cpuMs(), spent = 1e9; spent > 1; cpu0 = cpuMs()) {
+            for (double cpu0 = threadCpuMs(), spent = 1e9; spent > 1; cpu0 = threadCpuMs()) {
                 drain();
-                spent = cpuMs() - cpu0;
+                spent = threadCpuMs() - cpu0;
                 backgroundCpu += spent;
             }
         };
@@ -251,23 +245,23 @@ void clickPlaces(benchmark::State& state) {
             settle();
             std::vector<double> clicks;
             for (int i = 0; i < 5; ++i) {
-                const double cpu0 = cpuMs();
+                const double cpu0 = threadCpuMs();
                 editor.mouse(QEvent::MouseButtonPress, middle + QPoint(0, 3 * i), Qt::LeftButton);
                 editor.mouse(QEvent::MouseButtonRelease, middle + QPoint(0, 3 * i), Qt::NoButton);
                 drain();
-                clicks.push_back(cpuMs() - cpu0);
+                clicks.push_back(threadCpuMs() - cpu0);
             }
-            double cpu0 = cpuMs();
+            double cpu0 = threadCpuMs();
             editor.mouse(QEvent::MouseButtonDblClick, middle, Qt::LeftButton);
             editor.mouse(QEvent::MouseButtonRelease, middle, Qt::NoButton);
             drain();
-            const double doubleClick = cpuMs() - cpu0;
-            cpu0 = cpuMs();
+            const double doubleClick = threadCpuMs() - cpu0;
+            cpu0 = threadCpuMs();
             editor.mouse(QEvent::MouseButtonPress, middle, Qt::LeftButton);
             for (int step = 1; step <= 10; ++step) editor.mouse(QEvent::MouseMove, middle + QPoint(5 * step, 15 * step), Qt::LeftButton);
             editor.mouse(QEvent::MouseButtonRelease, middle + QPoint(50, 150), Qt::NoButton);
             drain();
-            const double drag = cpuMs() - cpu0;
+            const double drag = threadCpuMs() - cpu0;
             state.counters[std::string(place) + "_click_cpu_ms"] = median(clicks);
             state.counters[std::string(place) + "_double_click_cpu_ms"] = doubleClick;
             state.counters[std::string(place) + "_drag_cpu_ms"] = drag;

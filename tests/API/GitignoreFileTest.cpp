@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <csignal>
-#include <sys/resource.h>
 
 #include "API/GitignoreFile.h"
 #include "TestSupport.h"
 
+using testing_support::FileSizeLimit;
 using testing_support::readBytes;
 using testing_support::TempFolder;
 
@@ -16,16 +15,11 @@ TEST(GitignoreFile, AWriteTheDiskRefusesFailsAndKeepsTheLines) {
     TempFolder dir;
     const QByteArray before = "node_modules/\nbuild/\n";
     dir.write(".gitignore", before);
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit tiny = saved;
-    tiny.rlim_cur = 8;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    FileSizeLimit limit(8);
+    ASSERT_TRUE(limit.active());
     QString error;
     const bool added = GitignoreFile::addPattern("environments/prod.env", dir.path(), &error);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    limit.lift();
 
     EXPECT_FALSE(added);
     EXPECT_FALSE(error.isEmpty());

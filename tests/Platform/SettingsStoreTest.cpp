@@ -4,8 +4,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QSignalSpy>
-#include <csignal>
-#include <sys/resource.h>
 
 #include "Platform/SettingsStore.h"
 #include "TestSupport.h"
@@ -130,16 +128,11 @@ TEST(SettingsStore, AWriteTheDiskRefusesLeavesTheFileAsItWas) {
     s.setFilePath(path);
 
     // A size limit makes the system refuse the bytes the way a full disk does.
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit tiny = saved;
-    tiny.rlim_cur = 16;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    testing_support::FileSizeLimit limit(16);
+    ASSERT_TRUE(limit.active());
     s.setValue("ziduduzovu.session.folder", "/home/me/project");
     s.remove("ziduduzovu.onboarded");
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    limit.lift();
 
     EXPECT_EQ(testing_support::readBytes(path), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file left behind";

@@ -13,7 +13,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/fsuid.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -23,6 +22,7 @@
 #include "Platform/TextFile.h"
 #include "TestSupport.h"
 
+using testing_support::FileSizeLimit;
 using testing_support::readBytes;
 using testing_support::TempFolder;
 using testing_support::waitUntil;
@@ -119,19 +119,14 @@ TEST(TextFileWrite, FailureGivesTheSystemsReasonAndKeepsTheFile) {
     TempFolder dir;
     const QString path = dir.write("big.txt", "original\n");
     // A file-size limit makes the system refuse the write the way a full disk does.
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    FileSizeLimit limit(4096);
+    ASSERT_TRUE(limit.active());
     QString atomicError, inPlaceError;
     const bool atomic = TextFile::writeUtf8(path, QString(8192, u'x'), &atomicError);
     const QString link = dir.file("second-name.txt");
     ::link(QFile::encodeName(path).constData(), QFile::encodeName(link).constData());
     const bool inPlace = TextFile::writeUtf8(path, QString(8192, u'y'), &inPlaceError);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    limit.lift();
 
     const QString reason = QString::fromLocal8Bit(std::strerror(EFBIG));
     EXPECT_FALSE(atomic);

@@ -1,9 +1,11 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <ftw.h>
 #include <stdio.h>
+#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -90,6 +92,26 @@ int largestChannelDifference(const QImage& a, const QImage& b) {
                               std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
         }
     return worst;
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes) {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return;
+    savedSoft_ = limit.rlim_cur;
+    savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = rlim_t(bytes);
+    active_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    if (!active_) std::signal(SIGXFSZ, savedHandler_);
+}
+
+void FileSizeLimit::lift() {
+    if (!active_) return;
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(savedSoft_);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, savedHandler_);
+    active_ = false;
 }
 
 } // namespace testing_support

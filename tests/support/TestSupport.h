@@ -26,6 +26,22 @@ private:
     QString canonical_;
 };
 
+// Makes the system refuse this process's file bytes past `bytes` the way a full disk does (the write
+// fails with EFBIG instead of the process being signalled), until lifted or destroyed.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit() { lift(); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool active() const { return active_; }
+    void lift();
+private:
+    unsigned long long savedSoft_ = 0;
+    void (*savedHandler_)(int) = nullptr;
+    bool active_ = false;
+};
+
 QByteArray readBytes(const QString& path);
 // Descriptors this process holds on anything inside folder.
 qsizetype openInside(const QString& folder);
